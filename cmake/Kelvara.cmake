@@ -1,0 +1,44 @@
+# One static library per folder: every .cpp of the folder, headers included as
+# "<Folder>/<Name>.h" from the layer's root (platform/ or src/).
+# DEPS lists the libraries this one may use; nothing else is linked, so a
+# forbidden upward use fails at link time.
+function(kv_library name)
+    cmake_parse_arguments(ARG "" "ROOT" "DEPS;PKG" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.c)
+    # A folder of headers only is an interface library.
+    if(sources)
+        add_library(${name} STATIC ${sources})
+        set(scope PUBLIC)
+    else()
+        add_library(${name} INTERFACE)
+        set(scope INTERFACE)
+    endif()
+    target_include_directories(${name} ${scope} ${ARG_ROOT})
+    target_link_libraries(${name} ${scope} ${ARG_DEPS})
+    foreach(pkg IN LISTS ARG_PKG)
+        target_link_libraries(${name} ${scope} PkgConfig::${pkg})
+    endforeach()
+endfunction()
+
+# One test program per library folder: every *Test.cpp under tests/<folder>.
+function(kv_test name)
+    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    if(NOT sources)
+        return()
+    endif()
+    add_executable(${name} ${sources})
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "KELVARA_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data")
+endfunction()
+
+# A libFuzzer target built from one source under tests/fuzz.
+function(kv_fuzzer name source)
+    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+    add_executable(${name} ${source})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+endfunction()

@@ -1,0 +1,15 @@
+#pragma once
+
+#include <cstdint>
+
+// Message digests with CommonCrypto's C interface, computed by OpenSSL.
+// Each function writes the digest to md and returns md.
+using CC_LONG = uint32_t;
+
+inline constexpr int CC_MD5_DIGEST_LENGTH = 16;
+inline constexpr int CC_SHA1_DIGEST_LENGTH = 20;
+inline constexpr int CC_SHA256_DIGEST_LENGTH = 32;
+
+unsigned char* CC_MD5(const void* data, CC_LONG len, unsigned char* md);
+unsigned char* CC_SHA1(const void* data, CC_LONG len, unsigned char* md);
+unsigned char* CC_SHA256(const void* data, CC_LONG len, unsigned char* md);

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// base64EncodedString / base64EncodedStringBreakingLines of the string's ASCII
+// bytes; nullopt for a string that is not pure ASCII.
+std::optional<std::string> base64EncodedString(const std::string& string, bool breakLines = true);
+
+// The decoded bytes read as ASCII text; nullopt when they are not ASCII.
+std::optional<std::string> stringFromBase64String(const std::string& string);
+
+// Percent-escapes the UTF-8 bytes of everything but letters, digits and
+// "-", ".", "_", "~", with upper-case hexadecimal digits.
+std::string urlEncoded(const std::string& string);
+
+// Percent escapes replaced; nullopt for a broken escape or a result that is
+// not UTF-8.
+std::optional<std::string> urlDecoded(const std::string& string);
