@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "Foundation/NSError.h"
+#include "Foundation/Value.h"
+
+// Parsing with a check of the top-level kind. A wrong kind answers nullopt
+// without an error; a parse error goes to `error`. nullptr data or URL is nil.
+// URLs are local: a path or a "file://" URL.
+
+std::optional<Value> jsonObjectWithDataClassError(const Value::Data* data, Value::Type type,
+                                                  NSError* error = nullptr);
+std::optional<Value> jsonObjectWithContentsOfURLClassError(const std::string* url, Value::Type type,
+                                                           NSError* error = nullptr);
+
+std::optional<Value> jsonDictionaryWithData(const Value::Data* data, NSError* error = nullptr);
+std::optional<Value> jsonArrayWithData(const Value::Data* data, NSError* error = nullptr);
+std::optional<Value> jsonDictionaryWithContentsOfURL(const std::string* url,
+                                                     NSError* error = nullptr);
+std::optional<Value> jsonArrayWithContentsOfURL(const std::string* url, NSError* error = nullptr);
