@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "Dispatch/DispatchThreadStartHooks.h"
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSLog.h"
 
@@ -36,6 +37,7 @@ bool DispatchRuntime::startWorker(const std::shared_ptr<DispatchWorkList>& work,
     ++liveWorkers_;
     std::thread([this, body = std::move(body)]() mutable {
         onWorkerThread = true;
+        DispatchRunThreadStartHooks();
         {
             auto run = std::move(body);
             run();
