@@ -1,0 +1,93 @@
+#include "Net/NSURLSession.h"
+
+#include <algorithm>
+
+#include "Foundation/NSLog.h"
+
+namespace {
+
+std::shared_ptr<DispatchQueue> sessionQueue() {
+    return DispatchQueue::createSerial("kelvara.net.session");
+}
+
+}  // namespace
+
+std::shared_ptr<NSURLSession> NSURLSession::sharedSession() {
+    static const auto session = std::make_shared<NSURLSession>(
+        NSURLSessionConfiguration::defaultSessionConfiguration(), sessionQueue());
+    return session;
+}
+
+std::shared_ptr<NSURLSession> NSURLSession::sessionWithConfiguration(
+    NSURLSessionConfiguration configuration, std::shared_ptr<DispatchQueue> delegateQueue) {
+    return std::make_shared<NSURLSession>(
+        std::move(configuration), delegateQueue ? std::move(delegateQueue) : sessionQueue());
+}
+
+NSURLSession::NSURLSession(NSURLSessionConfiguration configuration,
+                           std::shared_ptr<DispatchQueue> queue)
+    : configuration_(std::move(configuration)), queue_(std::move(queue)) {}
+
+bool NSURLSession::admit(const std::shared_ptr<NSURLSessionTask>& task) {
+    std::lock_guard lock(mutex_);
+    if (invalidated_) {
+        NSLogWithLevel(NSLogLevel::Error, "Task for %s refused: the session was invalidated",
+                       task->originalRequest().URL().absoluteString().c_str());
+        return false;
+    }
+    std::erase_if(tasks_, [](const std::weak_ptr<NSURLSessionTask>& entry) {
+        const auto held = entry.lock();
+        return !held || held->state() == NSURLSessionTask::State::Completed;
+    });
+    tasks_.push_back(task);
+    return true;
+}
+
+std::shared_ptr<NSURLSessionDataTask> NSURLSession::dataTaskWithRequest(
+    const NSURLRequest& request, NSURLSessionDataTask::Completion completion) {
+    auto task = std::make_shared<NSURLSessionDataTask>(request, queue_, std::move(completion));
+    return admit(task) ? task : nullptr;
+}
+
+std::shared_ptr<NSURLSessionDataTask> NSURLSession::dataTaskWithURL(
+    const NSURL& url, NSURLSessionDataTask::Completion completion) {
+    return dataTaskWithRequest(NSURLRequest(url), std::move(completion));
+}
+
+std::shared_ptr<NSURLSessionDownloadTask> NSURLSession::downloadTaskWithRequest(
+    const NSURLRequest& request, NSURLSessionDownloadTask::Completion completion) {
+    auto task = std::make_shared<NSURLSessionDownloadTask>(request, queue_, std::nullopt, false,
+                                                           std::move(completion));
+    return admit(task) ? task : nullptr;
+}
+
+std::shared_ptr<NSURLSessionDownloadTask> NSURLSession::downloadTaskWithRequestToPath(
+    const NSURLRequest& request, const std::string& path, bool appending,
+    NSURLSessionDownloadTask::Completion completion) {
+    auto task = std::make_shared<NSURLSessionDownloadTask>(request, queue_, path, appending,
+                                                           std::move(completion));
+    return admit(task) ? task : nullptr;
+}
+
+// The shared session cannot be invalidated, as on the platform.
+void NSURLSession::finishTasksAndInvalidate() {
+    if (this == sharedSession().get())
+        return;
+    std::lock_guard lock(mutex_);
+    invalidated_ = true;
+}
+
+void NSURLSession::invalidateAndCancel() {
+    if (this == sharedSession().get())
+        return;
+    std::vector<std::weak_ptr<NSURLSessionTask>> tasks;
+    {
+        std::lock_guard lock(mutex_);
+        invalidated_ = true;
+        tasks.swap(tasks_);
+    }
+    for (const auto& entry : tasks) {
+        if (const auto task = entry.lock())
+            task->cancel();
+    }
+}

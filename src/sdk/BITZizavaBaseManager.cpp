@@ -1,0 +1,121 @@
+#include "sdk/BITZizavaBaseManager.h"
+
+#include <elf.h>
+#include <link.h>
+
+#include <ctime>
+#include <iomanip>
+#include <sstream>
+
+#include "Security/SecItem.h"
+#include "sdk/BITKeychainUtils.h"
+#include "sdk/BITZizavaDevice.h"
+#include "sdk/BITZizavaFormatting.h"
+#include "sdk/BITZizavaLogger.h"
+
+namespace {
+
+// The first loaded object is the executable itself.
+int readBuildID(dl_phdr_info* info, size_t, void* context) {
+    auto* result = static_cast<std::string*>(context);
+    for (int i = 0; i < info->dlpi_phnum; ++i) {
+        const ElfW(Phdr)& segment = info->dlpi_phdr[i];
+        if (segment.p_type != PT_NOTE)
+            continue;
+        const auto* notes = reinterpret_cast<const uint8_t*>(info->dlpi_addr + segment.p_vaddr);
+        size_t offset = 0;
+        while (offset + sizeof(ElfW(Nhdr)) <= segment.p_memsz) {
+            const auto* note = reinterpret_cast<const ElfW(Nhdr)*>(notes + offset);
+            const size_t nameSize = (note->n_namesz + 3) & ~size_t{3};
+            const size_t descriptionSize = (note->n_descsz + 3) & ~size_t{3};
+            const size_t description = offset + sizeof(ElfW(Nhdr)) + nameSize;
+            if (description + note->n_descsz > segment.p_memsz)
+                break;
+            if (note->n_type == NT_GNU_BUILD_ID && note->n_namesz == 4 &&
+                std::string_view(reinterpret_cast<const char*>(note + 1), 3) == "GNU") {
+                static constexpr char digits[] = "0123456789abcdef";
+                for (size_t k = 0; k < note->n_descsz; ++k) {
+                    const uint8_t byte = notes[description + k];
+                    *result += digits[byte >> 4];
+                    *result += digits[byte & 0x0F];
+                }
+                return 1;
+            }
+            offset = description + descriptionSize;
+        }
+    }
+    return 1;
+}
+
+}  // namespace
+
+BITZizavaBaseManager::BITZizavaBaseManager(std::string appIdentifier, BITEnvironment appEnvironment)
+    : appIdentifier_(std::move(appIdentifier)), appEnvironment_(appEnvironment) {}
+
+void BITZizavaBaseManager::reportError(const NSError& error) const {
+    BITZizavaLogError("ERROR: %s", error.localizedDescription().c_str());
+}
+
+std::string BITZizavaBaseManager::encodedAppIdentifier() const {
+    return bit_encodeAppIdentifier(appIdentifier_);
+}
+
+std::string BITZizavaBaseManager::getDevicePlatform() const {
+    return bit_devicePlatform();
+}
+
+std::string BITZizavaBaseManager::executableUUID() const {
+    std::string identifier;
+    dl_iterate_phdr(readBuildID, &identifier);
+    return identifier;
+}
+
+std::optional<NSDate> BITZizavaBaseManager::parseRFC3339Date(
+    const std::optional<std::string>& text) const {
+    if (!text)
+        return std::nullopt;
+    std::tm parts{};
+    std::istringstream stream(*text);
+    char zone = 0;
+    stream >> std::get_time(&parts, "%Y-%m-%dT%H:%M:%S") >> zone;
+    if (text->size() != 20 || stream.fail() || zone != 'Z') {
+        BITZizavaLogWarning("WARNING: Invalid date '%s' string: %s", text->c_str(),
+                            "not of the form yyyy-MM-dd'T'HH:mm:ss'Z'");
+        return std::nullopt;
+    }
+    return NSDate::dateWithTimeIntervalSince1970(static_cast<double>(timegm(&parts)));
+}
+
+bool BITZizavaBaseManager::addStringValueToKeychainForKey(const std::optional<std::string>& value,
+                                                          const std::optional<std::string>& key) {
+    if (!value || !key)
+        return false;
+    std::optional<NSError> error;
+    return BITKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExistingAccessibility(
+        key, value, bit_keychainServiceName(), true, kSecAttrAccessibleAlways, &error);
+}
+
+bool BITZizavaBaseManager::addStringValueToKeychainForThisDeviceOnlyForKey(
+    const std::optional<std::string>& value, const std::optional<std::string>& key) {
+    if (!value || !key)
+        return false;
+    std::optional<NSError> error;
+    return BITKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExistingAccessibility(
+        key, value, bit_keychainServiceName(), true,
+        kSecAttrAccessibleAfterFirstUnlockThisDeviceOnly, &error);
+}
+
+std::optional<std::string> BITZizavaBaseManager::stringValueFromKeychainForKey(
+    const std::optional<std::string>& key) const {
+    if (!key)
+        return std::nullopt;
+    std::optional<NSError> error;
+    return BITKeychainUtils::getPasswordForUsernameAndServiceName(key, bit_keychainServiceName(),
+                                                                  &error);
+}
+
+bool BITZizavaBaseManager::removeKeyFromKeychain(const std::optional<std::string>& key) {
+    std::optional<NSError> error;
+    return BITKeychainUtils::deleteItemForUsernameAndServiceName(key, bit_keychainServiceName(),
+                                                                 &error);
+}

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+// Facts about the machine for reports and telemetry.
+std::string bit_devicePlatform();                 // the machine's hardware name (uname)
+std::optional<std::string> bit_osVersionBuild();  // "<release> (<kernel build>)"
+std::string bit_osName();                         // the kernel's name
+std::string bit_deviceLocale();                   // the current locale identifier
+std::string bit_deviceLanguage();                 // the first preferred localization

@@ -1,0 +1,164 @@
+#include "sdk/BITKeychainUtils.h"
+
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include "Foundation/NSPathUtilities.h"
+#include "SdkTestSupport.h"
+#include "Security/SecItem.h"
+
+extern char** environ;
+
+namespace {
+
+constexpr const char* kService = "org.kelvara.sdktests.ZizavaSDK";
+constexpr const char* kChildVariable = "KELVARA_SDK_KEYCHAIN_CHILD";
+
+using Keychain = BITKeychainUtils;
+
+std::optional<std::string> read(const std::string& username,
+                                std::optional<NSError>* error = nullptr) {
+    std::optional<NSError> ignored;
+    return Keychain::getPasswordForUsernameAndServiceName(username, std::string(kService),
+                                                          error ? error : &ignored);
+}
+
+std::optional<NSDate> modificationDate(const std::string& username) {
+    Value result;
+    SecItemCopyMatching({{kSecClass, kSecClassGenericPassword},
+                         {kSecAttrAccount, username},
+                         {kSecAttrService, kService},
+                         {kSecReturnAttributes, true}},
+                        &result);
+    const Value* date = result.get(kSecAttrModificationDate);
+    return date ? date->dateValue() : std::nullopt;
+}
+
+class BITKeychainUtilsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::optional<NSError> error;
+        Keychain::purgeItemsForServiceName(std::string(kService), &error);
+    }
+};
+
+}  // namespace
+
+TEST_F(BITKeychainUtilsTest, AMissingItemIsNilWithoutAnError) {
+    std::optional<NSError> error = NSError::errorWithDomain("stale", 1);
+    EXPECT_EQ(read("never stored", &error), std::nullopt);
+    EXPECT_FALSE(error);
+}
+
+TEST_F(BITKeychainUtilsTest, MissingArgumentsAreError2000) {
+    std::optional<NSError> error;
+    EXPECT_FALSE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExisting(
+        std::string("user"), std::nullopt, std::string(kService), true, &error));
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->domain, "BITKeychainUtilsErrorDomain");
+    EXPECT_EQ(error->code, -2000);
+    EXPECT_FALSE(Keychain::getPasswordForUsernameAndServiceName(std::nullopt, std::string(kService),
+                                                                &error));
+    EXPECT_EQ(error->code, -2000);
+    EXPECT_FALSE(
+        Keychain::deleteItemForUsernameAndServiceName(std::string("user"), std::nullopt, &error));
+    EXPECT_EQ(error->code, -2000);
+    EXPECT_FALSE(Keychain::purgeItemsForServiceName(std::nullopt, &error));
+    EXPECT_EQ(error->code, -2000);
+}
+
+TEST_F(BITKeychainUtilsTest, StoringTheSameValueTwiceWritesOnceAndNoUpdateKeepsTheOld) {
+    std::optional<NSError> error;
+    ASSERT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExisting(
+        std::string("user"), std::string("one"), std::string(kService), true, &error));
+    const auto written = modificationDate("user");
+    ASSERT_TRUE(written);
+    EXPECT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExisting(
+        std::string("user"), std::string("one"), std::string(kService), true, &error));
+    EXPECT_EQ(modificationDate("user"), written);
+
+    EXPECT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExisting(
+        std::string("user"), std::string("two"), std::string(kService), false, &error));
+    EXPECT_FALSE(error);
+    EXPECT_EQ(read("user"), "one");
+    EXPECT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExisting(
+        std::string("user"), std::string("two"), std::string(kService), true, &error));
+    EXPECT_EQ(read("user"), "two");
+}
+
+TEST_F(BITKeychainUtilsTest, AnItemWrittenWithOtherAccessibilityIsStillUpdated) {
+    std::optional<NSError> error;
+    ASSERT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExistingAccessibility(
+        std::string("user"), std::string("old"), std::string(kService), true,
+        kSecAttrAccessibleAlwaysThisDeviceOnly, &error));
+    EXPECT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExisting(
+        std::string("user"), std::string("new"), std::string(kService), true, &error));
+    EXPECT_FALSE(error);
+    EXPECT_EQ(read("user"), "new");
+}
+
+TEST_F(BITKeychainUtilsTest, AnUnreadableItemIsError1999AndIsReplacedOnStore) {
+    ASSERT_EQ(SecItemAdd({{kSecClass, kSecClassGenericPassword},
+                          {kSecAttrAccount, "broken"},
+                          {kSecAttrService, kService},
+                          {kSecValueData, Value::Data{0xC3, 0x28, 0xFF}}}),
+              errSecSuccess);
+    std::optional<NSError> error;
+    EXPECT_EQ(read("broken", &error), std::nullopt);
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->code, -1999);
+    EXPECT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExisting(
+        std::string("broken"), std::string("mended"), std::string(kService), false, &error));
+    EXPECT_EQ(read("broken"), "mended");
+}
+
+TEST_F(BITKeychainUtilsTest, DeleteAndPurge) {
+    std::optional<NSError> error;
+    for (const char* user : {"a", "b"}) {
+        Keychain::storeUsernameAndPasswordForServiceNameUpdateExisting(
+            std::string(user), std::string("x"), std::string(kService), true, &error);
+    }
+    EXPECT_TRUE(Keychain::deleteItemForUsernameAndServiceName(std::string("a"),
+                                                              std::string(kService), &error));
+    EXPECT_FALSE(Keychain::deleteItemForUsernameAndServiceName(std::string("a"),
+                                                               std::string(kService), &error));
+    EXPECT_EQ(error->code, errSecItemNotFound);
+    EXPECT_TRUE(Keychain::purgeItemsForServiceName(std::string(kService), &error));
+    EXPECT_EQ(read("b"), std::nullopt);
+}
+
+// A value stored by one process is read by the next: this program runs
+// again with only the writer below enabled, in the same home.
+TEST_F(BITKeychainUtilsTest, ValuesOutliveTheProcess) {
+    const std::string filter = "--gtest_filter=BITKeychainUtilsChild.StoresAValue";
+    const std::string variable = std::string(kChildVariable) + "=" +
+                                 NSSearchPathForDirectory(NSSearchPathDirectory::Library);
+    std::vector<char*> environment;
+    for (char** entry = environ; *entry; ++entry)
+        environment.push_back(*entry);
+    environment.push_back(const_cast<char*>(variable.c_str()));
+    environment.push_back(nullptr);
+    char program[] = "/proc/self/exe";
+    char* arguments[] = {program, const_cast<char*>(filter.c_str()), nullptr};
+    pid_t child = 0;
+    ASSERT_EQ(posix_spawn(&child, program, nullptr, nullptr, arguments, environment.data()), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(read("BITZizavaMetaUserName"), "Ada from another process");
+}
+
+TEST(BITKeychainUtilsChild, StoresAValue) {
+    const char* library = std::getenv(kChildVariable);
+    if (!library)
+        GTEST_SKIP() << "runs only as the child of ValuesOutliveTheProcess";
+    // The child's own test home holds a Library folder; write the parent's.
+    NSSetApplicationHome(std::string(library) + "/..");
+    std::optional<NSError> error;
+    ASSERT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExisting(
+        std::string("BITZizavaMetaUserName"), std::string("Ada from another process"),
+        std::string(kService), true, &error));
+}

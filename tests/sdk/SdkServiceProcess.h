@@ -1,0 +1,31 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+#include <vector>
+
+#include "Foundation/Value.h"
+
+// tools/sdk-service run as a child process on 127.0.0.1 for one test.
+class SdkServiceProcess {
+  public:
+    // Apps the service knows.
+    explicit SdkServiceProcess(const std::vector<std::string>& apps = {});
+    ~SdkServiceProcess();
+
+    bool running() const { return port_ > 0; }
+    // "http://127.0.0.1:<port>/"
+    std::string baseURL() const;
+    // Every exchange the service recorded (an array of dictionaries).
+    Value received() const;
+    // The next request is answered with `status`, or its connection dropped.
+    void answerNextWith(int status) const;
+    void dropNext() const;
+
+  private:
+    void control(const std::string& pathAndQuery) const;
+
+    pid_t pid_ = -1;
+    int port_ = 0;
+};

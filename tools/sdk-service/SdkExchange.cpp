@@ -1,0 +1,68 @@
+#include "SdkExchange.h"
+
+#include <set>
+
+void SdkExchange::expectMethod(const std::string& method) {
+    if (request.method != method)
+        violation("method " + request.method + ", expected " + method);
+}
+
+void SdkExchange::expectHeader(const std::string& name, const std::string& value) {
+    if (!request.has_header(name))
+        violation("header " + name + " missing");
+    else if (request.get_header_value(name) != value)
+        violation("header " + name + " is \"" + request.get_header_value(name) + "\", expected \"" +
+                  value + "\"");
+}
+
+bool SdkExchange::expectMultipart() {
+    const std::string type = request.get_header_value("Content-Type");
+    const std::string prefix = "multipart/form-data; boundary=";
+    if (type.rfind(prefix, 0) != 0 || type.size() == prefix.size()) {
+        violation("Content-Type \"" + type + "\" is not multipart/form-data with a boundary");
+        return false;
+    }
+    return true;
+}
+
+void SdkExchange::expectField(const std::string& name, const std::string& value) {
+    const auto count = request.files.count(name);
+    if (count != 1) {
+        violation("field " + name + " appears " + std::to_string(count) + " times");
+        return;
+    }
+    const auto& field = request.files.find(name)->second;
+    if (!field.filename.empty())
+        violation("field " + name + " has a file name");
+    if (field.content_type != "text")
+        violation("field " + name + " has the content type \"" + field.content_type + "\"");
+    if (value.empty() ? field.content.empty() : field.content != value)
+        violation("field " + name + " is \"" + field.content + "\"");
+}
+
+void SdkExchange::expectOnlyFields(const std::vector<std::string>& names) {
+    const std::set<std::string> allowed(names.begin(), names.end());
+    for (const auto& [name, field] : request.files) {
+        if (!allowed.count(name))
+            violation("unexpected field " + name);
+    }
+}
+
+nlohmann::json SdkExchange::record() const {
+    nlohmann::json headers = nlohmann::json::object();
+    for (const auto& [name, value] : request.headers)
+        headers[name] = value;
+    nlohmann::json query = nlohmann::json::object();
+    for (const auto& [name, value] : request.params)
+        query[name] = value;
+    nlohmann::json fields = nlohmann::json::object();
+    for (const auto& [name, field] : request.files) {
+        fields[name] = {{"text", field.content},
+                        {"length", field.content.size()},
+                        {"filename", field.filename},
+                        {"content_type", field.content_type}};
+    }
+    return {{"method", request.method}, {"path", request.path}, {"query", query},
+            {"headers", headers},       {"fields", fields},     {"status", status},
+            {"violations", violations}};
+}

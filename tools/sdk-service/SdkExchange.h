@@ -1,0 +1,36 @@
+#pragma once
+
+#include <httplib.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+// One request as the service saw it and what it answered. Endpoint handlers
+// add a violation for every way the request departs from the protocol; the
+// service then answers 422 unless the handler chose a status of its own.
+struct SdkExchange {
+    const httplib::Request& request;
+    const httplib::Match& match;  // the endpoint's path pattern groups
+    std::vector<std::string> violations;
+    int status = 200;
+    std::string body;
+    std::string contentType = "text/plain";
+
+    void violation(std::string text) { violations.push_back(std::move(text)); }
+
+    // Checks shared by the endpoints.
+    void expectMethod(const std::string& method);
+    void expectHeader(const std::string& name, const std::string& value);
+    // A multipart/form-data body with a boundary (the server has parsed the
+    // parts; a body it cannot parse never reaches an endpoint and is recorded
+    // with its 400). Answers whether the fields can be looked at.
+    bool expectMultipart();
+    // A text field (content type "text", no file name) with exactly this value, or any non-empty
+    // value when `value` is empty.
+    void expectField(const std::string& name, const std::string& value = {});
+    // Fields other than these are violations.
+    void expectOnlyFields(const std::vector<std::string>& names);
+
+    nlohmann::json record() const;
+};
