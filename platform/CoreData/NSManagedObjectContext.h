@@ -1,0 +1,117 @@
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "CoreData/NSFetchRequest.h"
+#include "CoreData/NSManagedObject.h"
+#include "CoreData/NSManagedObjectID.h"
+#include "Foundation/NSError.h"
+
+class NSPersistentStore;
+class NSPersistentStoreCoordinator;
+class SQLiteConnection;
+struct sqlite3_stmt;
+
+// A scratch pad of managed objects over a coordinator, used by one thread
+// (or one serial queue) only. It opens its own SQLite connection to each
+// store when first needed, uniques objects by ID, and writes all changes in
+// one transaction per store on save. Registered objects are held weakly
+// unless retainsRegisteredObjects is set; changed objects are held until saved.
+class NSManagedObjectContext : public std::enable_shared_from_this<NSManagedObjectContext> {
+  public:
+    NSManagedObjectContext();
+    ~NSManagedObjectContext();
+    NSManagedObjectContext(const NSManagedObjectContext&) = delete;
+    NSManagedObjectContext& operator=(const NSManagedObjectContext&) = delete;
+
+    const std::shared_ptr<NSPersistentStoreCoordinator>& persistentStoreCoordinator() const {
+        return coordinator_;
+    }
+    void setPersistentStoreCoordinator(std::shared_ptr<NSPersistentStoreCoordinator> coordinator);
+    bool retainsRegisteredObjects() const { return retainsRegisteredObjects_; }
+    void setRetainsRegisteredObjects(bool retains);
+
+    // A new object of the entity, in the first writable store that holds it
+    // (else the first that holds it); nullptr for an unknown entity.
+    std::shared_ptr<NSManagedObject> insertNewObjectForEntityForName(const std::string& entityName);
+    void assignObjectToPersistentStore(const std::shared_ptr<NSManagedObject>& object,
+                                       const std::shared_ptr<NSPersistentStore>& store);
+    // Marks the object deleted and applies its relationships' delete rules.
+    void deleteObject(const std::shared_ptr<NSManagedObject>& object);
+
+    // Fetches return nullopt and set *error on failure.
+    std::optional<std::vector<std::shared_ptr<NSManagedObject>>> executeFetchRequest(
+        const NSFetchRequest& request, NSError* error = nullptr);
+    std::optional<std::vector<NSManagedObjectID>> executeFetchRequestForObjectIDs(
+        const NSFetchRequest& request, NSError* error = nullptr);
+    std::optional<std::vector<Value::Dictionary>> executeFetchRequestForDictionaries(
+        const NSFetchRequest& request, NSError* error = nullptr);
+    std::optional<size_t> countForFetchRequest(const NSFetchRequest& request,
+                                               NSError* error = nullptr);
+
+    // The object of an ID: the registered one, else a fault (not checked
+    // against the store). nullptr for a null ID or one of another coordinator.
+    std::shared_ptr<NSManagedObject> objectWithID(const NSManagedObjectID& objectID);
+    // The object with its row read; nullptr and *error when the row is gone.
+    std::shared_ptr<NSManagedObject> existingObjectWithID(const NSManagedObjectID& objectID,
+                                                          NSError* error = nullptr);
+    std::shared_ptr<NSManagedObject> objectRegisteredForID(const NSManagedObjectID& objectID) const;
+
+    bool hasChanges() const;
+    std::vector<std::shared_ptr<NSManagedObject>> insertedObjects() const;
+    std::vector<std::shared_ptr<NSManagedObject>> updatedObjects() const;
+    std::vector<std::shared_ptr<NSManagedObject>> deletedObjects() const;
+
+    // Writes every change, one transaction per store, all or nothing; new
+    // objects get permanent IDs. On failure the changes stay pending.
+    bool save(NSError* error = nullptr);
+    // Forgets every object and change; objects handed out before are detached.
+    void reset();
+    // Turns an unchanged object back into a fault (mergeChanges false drops its changes).
+    void refreshObjectMergeChanges(const std::shared_ptr<NSManagedObject>& object,
+                                   bool mergeChanges);
+
+  private:
+    friend class NSManagedObject;
+
+    SQLiteConnection* connection(const std::shared_ptr<NSPersistentStore>& store, NSError* error);
+    std::vector<std::shared_ptr<NSPersistentStore>> storesForRequest(
+        const NSFetchRequest& request, const NSEntityDescription* entity) const;
+    std::shared_ptr<NSManagedObject> registeredObject(const NSManagedObjectID& objectID) const;
+    void registerObject(const std::shared_ptr<NSManagedObject>& object);
+    void noteChanged(const std::shared_ptr<NSManagedObject>& object);
+    std::shared_ptr<NSManagedObject> makeObject(const NSEntityDescription* entity,
+                                                const NSManagedObjectID& objectID);
+    // The object for a row at the statement's cursor: Z_PK, Z_ENT, then the table's columns.
+    std::shared_ptr<NSManagedObject> objectForRow(const std::shared_ptr<NSPersistentStore>& store,
+                                                  const NSEntityDescription* table,
+                                                  sqlite3_stmt* statement, bool withValues);
+    void fillFromRow(NSManagedObject& object, sqlite3_stmt* statement, int firstColumn);
+    bool fillFaults(const std::vector<NSManagedObject*>& objects);
+    bool fireFault(NSManagedObject& object);
+    bool loadToMany(NSManagedObject& object, const NSRelationshipDescription* relationship);
+    std::shared_ptr<NSManagedObject> resolveToOne(NSManagedObject& object,
+                                                  const NSRelationshipDescription* relationship);
+    bool prefetch(const std::vector<std::shared_ptr<NSManagedObject>>& objects,
+                  const std::vector<std::string>& path, size_t step, NSError* error);
+    std::optional<std::vector<std::shared_ptr<NSManagedObject>>> fetchObjects(
+        const NSFetchRequest& request, bool idsOnly, NSError* error);
+    void deleteWithRules(const std::shared_ptr<NSManagedObject>& object);
+    bool validateForSave(NSError* error);
+    void detach(NSManagedObject& object);
+
+    std::shared_ptr<NSPersistentStoreCoordinator> coordinator_;
+    std::map<const NSPersistentStore*,
+             std::pair<std::weak_ptr<NSPersistentStore>, std::unique_ptr<SQLiteConnection>>>
+        connections_;
+    std::unordered_map<NSManagedObjectID, std::weak_ptr<NSManagedObject>> registered_;
+    std::unordered_map<NSManagedObjectID, std::shared_ptr<NSManagedObject>> retained_;
+    std::vector<std::shared_ptr<NSManagedObject>> changed_;  // in order of first change
+    size_t registrationsSinceSweep_ = 0;
+    bool retainsRegisteredObjects_ = false;
+};

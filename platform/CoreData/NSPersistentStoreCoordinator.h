@@ -1,0 +1,52 @@
+#pragma once
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "CoreData/CoreDataErrors.h"
+#include "CoreData/NSManagedObjectID.h"
+#include "CoreData/NSPersistentStore.h"
+#include "Foundation/NSError.h"
+#include "Foundation/Value.h"
+
+class NSManagedObjectModel;
+class SQLiteConnection;
+
+// The stores of one model, side by side: a fetch sees every store that holds
+// its entity. Stores may be added and removed from any thread.
+class NSPersistentStoreCoordinator {
+  public:
+    explicit NSPersistentStoreCoordinator(std::shared_ptr<NSManagedObjectModel> model);
+
+    const std::shared_ptr<NSManagedObjectModel>& managedObjectModel() const { return model_; }
+
+    // Opens (or creates) an SQLite store of this model. A file that is not
+    // SQLite, or a store of another model, fails with *error and leaves the
+    // file untouched; a read-only store is never written.
+    std::shared_ptr<NSPersistentStore> addPersistentStoreWithType(const std::string& type,
+                                                                  const std::string& configuration,
+                                                                  const std::string& path,
+                                                                  const Value::Dictionary& options,
+                                                                  NSError* error);
+    bool removePersistentStore(const std::shared_ptr<NSPersistentStore>& store, NSError* error);
+    std::vector<std::shared_ptr<NSPersistentStore>> persistentStores() const;
+
+    // The ID that a URI from NSManagedObjectID::URIRepresentation() names, if
+    // its store is attached and its entity known; a null ID otherwise.
+    NSManagedObjectID managedObjectIDForURIRepresentation(const std::string& uri) const;
+
+    // A new connection to the store for one context.
+    std::unique_ptr<SQLiteConnection> openConnection(const NSPersistentStore& store,
+                                                     NSError* error) const;
+
+  private:
+    bool checkExistingStore(SQLiteConnection& connection, NSPersistentStore& store, bool* isEmpty,
+                            NSError* error) const;
+    bool createSchema(SQLiteConnection& connection, NSPersistentStore& store, NSError* error) const;
+
+    std::shared_ptr<NSManagedObjectModel> model_;
+    mutable std::mutex mutex_;
+    std::vector<std::shared_ptr<NSPersistentStore>> stores_;
+};
