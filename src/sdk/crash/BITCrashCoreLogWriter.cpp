@@ -113,21 +113,31 @@ void BITCrashCoreLogWriter::setException(const std::string& name, const std::str
 int BITCrashCoreLogWriter::write(int crashedThread, BITCrashCoreAsyncImageList* images,
                                  BITCrashCoreFileWriter* output,
                                  const BITCrashCoreSignalInfo& signal,
-                                 const BITCrashCoreThreadState* callingThreadState) {
+                                 const BITCrashCoreThreadState* callingThreadState,
+                                 const BITCrashCoreThreadState* crashedThreadState) {
     acquireWriting();
     int callingThread = BITCrashCoreCurrentThread();
+    bool crashedElsewhere = crashedThreadState != nullptr && crashedThread != callingThread;
     if (threadList.suspendAll(taskDirectory_.c_str(), callingThread)) {
         for (int i = 0; i < threadList.count(); i++) {
             BITCrashCoreThreadList::Entry& entry = threadList.entry(i);
             if (entry.thread == callingThread && callingThreadState != nullptr) {
                 entry.state = *callingThreadState;
                 entry.hasState = true;
+            } else if (crashedElsewhere && entry.thread == crashedThread) {
+                entry.state = *crashedThreadState;
+                entry.hasState = true;
             }
         }
-    } else if (callingThreadState != nullptr) {
-        // Without the thread list the report still carries the thread we
-        // stand on: a report without threads would be rejected, and the crash lost.
-        threadList.appendThread(callingThread, callingThreadState);
+    } else {
+        // Without the thread list the report still carries the threads we
+        // know: a report without threads would be rejected, and the crash lost.
+        if (crashedElsewhere) {
+            threadList.appendThread(crashedThread, crashedThreadState);
+        }
+        if (callingThreadState != nullptr) {
+            threadList.appendThread(callingThread, callingThreadState);
+        }
     }
     images->refresh();
     BITCrashCoreReportEncoder::resetSymbolCache();
@@ -161,6 +171,7 @@ int BITCrashCoreLogWriter::writeReportToPath(const char* path, int crashedThread
                                              BITCrashCoreAsyncImageList* images,
                                              const BITCrashCoreSignalInfo& signal,
                                              const BITCrashCoreThreadState* callingThreadState,
+                                             const BITCrashCoreThreadState* crashedThreadState,
                                              uint64_t sizeCap) {
     int fd = open(path, O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
@@ -168,7 +179,8 @@ int BITCrashCoreLogWriter::writeReportToPath(const char* path, int crashedThread
     }
     BITCrashCoreFileWriter file;
     file.initWithDescriptor(fd, sizeCap);
-    int result = write(crashedThread, images, &file, signal, callingThreadState);
+    int result =
+        write(crashedThread, images, &file, signal, callingThreadState, crashedThreadState);
     close();
     if (!file.close()) {
         return BITCrashCoreEInternal;

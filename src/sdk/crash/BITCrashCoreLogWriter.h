@@ -40,17 +40,21 @@ class BITCrashCoreLogWriter {
                       std::vector<uintptr_t> returnAddresses);
 
     // Writes the report to output. crashedThread is a kernel thread id; the
-    // calling thread is written only when callingThreadState is given.
-    // Runs in signal context.
+    // calling thread is written only when callingThreadState is given. When
+    // another thread crashed and waits for the report (the exception server
+    // writes it), crashedThreadState is its state at the fault, which replaces
+    // what stopping it would record. Runs in signal context.
     int write(int crashedThread, BITCrashCoreAsyncImageList* images, BITCrashCoreFileWriter* output,
               const BITCrashCoreSignalInfo& signal,
-              const BITCrashCoreThreadState* callingThreadState);
+              const BITCrashCoreThreadState* callingThreadState,
+              const BITCrashCoreThreadState* crashedThreadState = nullptr);
     // Creates (0644, truncating) the file at path and writes the report to it,
     // capped at sizeCap bytes: a report that would be larger keeps fewer frames
     // and images instead of being cut. Runs in signal context.
     int writeReportToPath(const char* path, int crashedThread, BITCrashCoreAsyncImageList* images,
                           const BITCrashCoreSignalInfo& signal,
                           const BITCrashCoreThreadState* callingThreadState,
+                          const BITCrashCoreThreadState* crashedThreadState = nullptr,
                           uint64_t sizeCap = BITCrashCoreFileWriter::reportSizeCap);
     int close() { return 0; }
 

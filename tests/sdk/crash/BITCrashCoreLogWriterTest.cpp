@@ -31,7 +31,7 @@ int writeLive(BITCrashCoreThreadState* state, void* context) {
     auto* live = static_cast<LiveReport*>(context);
     live->result = live->writer->writeReportToPath(live->path.c_str(), BITCrashCoreCurrentThread(),
                                                    &BITCrashCoreAsyncImageList::sharedList(),
-                                                   live->signal, state, live->cap);
+                                                   live->signal, state, nullptr, live->cap);
     return live->result;
 }
 

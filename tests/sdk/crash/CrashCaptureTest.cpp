@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -99,12 +100,16 @@ struct Scenario {
     const char* crashingFunction;
 };
 
-class CrashCaptureTest : public ::testing::TestWithParam<Scenario> {};
+// Every fault, caught by the signal handlers (type 0) and by the exception
+// server (type 1).
+class CrashCaptureTest : public ::testing::TestWithParam<std::tuple<Scenario, uint32_t>> {};
 
 TEST_P(CrashCaptureTest, ChildLeavesDecodableReportNamingTheCrash) {
-    const Scenario& scenario = GetParam();
+    const Scenario& scenario = std::get<0>(GetParam());
+    uint32_t handlerType = std::get<1>(GetParam());
     std::string path = temporaryPath(std::string(scenario.name) + ".zvcrash");
-    int status = runCrashingChild(path, [&] { enterCrash(scenario.crash); });
+    int status = runCrashingChild(
+        path, [&] { enterCrash(scenario.crash); }, handlerType);
 
     ASSERT_TRUE(WIFSIGNALED(status)) << "status " << status;
     EXPECT_EQ(WTERMSIG(status), scenario.signal);
@@ -127,18 +132,23 @@ TEST_P(CrashCaptureTest, ChildLeavesDecodableReportNamingTheCrash) {
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, CrashCaptureTest,
-    ::testing::Values(
-        Scenario{"segv", crashWithBadPointer, SIGSEGV, "SIGSEGV", "SEGV_MAPERR",
-                 "crashWithBadPointer"},
-        Scenario{"bus", crashWithBusError, SIGBUS, "SIGBUS", "BUS_ADRERR", "crashWithBusError"},
-        Scenario{"fpe", crashWithDivision, SIGFPE, "SIGFPE", "FPE_INTDIV", "crashWithDivision"},
-        Scenario{"ill", crashWithIllegalInstruction, SIGILL, "SIGILL", "ILL_ILLOPN",
-                 "crashWithIllegalInstruction"},
-        // A breakpoint instruction reaches the process as the kernel's own trap.
-        Scenario{"trap", crashWithBreakpoint, SIGTRAP, "SIGTRAP", "SI_KERNEL",
-                 "crashWithBreakpoint"},
-        Scenario{"abort", crashWithAbort, SIGABRT, "SIGABRT", "SI_TKILL", "crashWithAbort"}),
-    [](const ::testing::TestParamInfo<Scenario>& info) { return std::string(info.param.name); });
+    ::testing::Combine(
+        ::testing::Values(
+            Scenario{"segv", crashWithBadPointer, SIGSEGV, "SIGSEGV", "SEGV_MAPERR",
+                     "crashWithBadPointer"},
+            Scenario{"bus", crashWithBusError, SIGBUS, "SIGBUS", "BUS_ADRERR", "crashWithBusError"},
+            Scenario{"fpe", crashWithDivision, SIGFPE, "SIGFPE", "FPE_INTDIV", "crashWithDivision"},
+            Scenario{"ill", crashWithIllegalInstruction, SIGILL, "SIGILL", "ILL_ILLOPN",
+                     "crashWithIllegalInstruction"},
+            // A breakpoint instruction reaches the process as the kernel's own trap.
+            Scenario{"trap", crashWithBreakpoint, SIGTRAP, "SIGTRAP", "SI_KERNEL",
+                     "crashWithBreakpoint"},
+            Scenario{"abort", crashWithAbort, SIGABRT, "SIGABRT", "SI_TKILL", "crashWithAbort"}),
+        ::testing::Values(0u, 1u)),
+    [](const ::testing::TestParamInfo<std::tuple<Scenario, uint32_t>>& info) {
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) == 0 ? "_signal" : "_server");
+    });
 
 TEST(CrashCapture, BadPointerReportNamesTheFaultingAddress) {
     std::string path = temporaryPath("address.zvcrash");
@@ -178,6 +188,24 @@ TEST(CrashCapture, StackOverflowOnSecondThreadIsReported) {
     EXPECT_FALSE(main->crashed);
     EXPECT_EQ(main->n_registers, 0u);
     EXPECT_GE(main->n_frames, 1u);
+}
+
+TEST(CrashCapture, StackOverflowOnSecondThreadIsReportedByTheExceptionServer) {
+    std::string path = temporaryPath("overflow-server.zvcrash");
+    int status = runCrashingChild(
+        path, [] { enterCrash(overflowStackOnThread); }, 1);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(WTERMSIG(status), SIGSEGV);
+    BITCrashCoreReportMessage report = decodeReportFile(path);
+    ASSERT_NE(report, nullptr);
+    // The main thread, the server (started when capture was enabled) and the
+    // thread that overflowed.
+    ASSERT_EQ(report->n_threads, 3u);
+    const Zvcrash__CrashReport__Thread* crashed = crashedThread(*report);
+    ASSERT_NE(crashed, nullptr);
+    EXPECT_EQ(crashed->thread_number, 2u);
+    EXPECT_EQ(crashed->n_frames, 512u);
+    EXPECT_TRUE(anySymbolContains(*crashed, "overflowStack"));
 }
 
 TEST(CrashCapture, ReportListsEveryThreadWithItsOwnBacktrace) {

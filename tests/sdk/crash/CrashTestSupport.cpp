@@ -5,14 +5,14 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include <gtest/gtest.h>
 
-#include "sdk/crash/BITCrashCoreAsync.h"
-#include "sdk/crash/BITCrashCoreAsyncImageList.h"
-#include "sdk/crash/BITCrashCoreLogWriter.h"
+#include "Foundation/NSPathUtilities.h"
 #include "sdk/crash/BITCrashCoreSignalHandler.h"
 #include "sdk/crash/BITCrashCoreSymbolLookup.h"
 
@@ -21,46 +21,6 @@ namespace CrashTestSupport {
 namespace {
 
 const int kWatchedSignals[] = {SIGABRT, SIGBUS, SIGFPE, SIGILL, SIGSEGV, SIGTRAP};
-
-struct CaptureContext {
-    BITCrashCoreLogWriter writer;
-    char path[512];
-};
-
-CaptureContext* capture = nullptr;
-
-// Runs in signal context: what the crash reporter does with a fatal signal.
-bool writeReportCallback(int signal, siginfo_t* info, ucontext_t* uap, void*,
-                         const BITCrashCoreSignalHandlerNext*) {
-    for (int watched : kWatchedSignals) {
-        struct sigaction fallback = {};
-        fallback.sa_handler = SIG_DFL;
-        sigemptyset(&fallback.sa_mask);
-        sigaction(watched, &fallback, nullptr);
-    }
-    BITCrashCoreThreadState state;
-    state.initWithMachineContext(*uap);
-    BITCrashCoreSignalInfo signalInfo;
-    signalInfo.signal = signal;
-    signalInfo.code = info->si_code;
-    signalInfo.address = reinterpret_cast<uint64_t>(info->si_addr);
-    capture->writer.writeReportToPath(capture->path, BITCrashCoreCurrentThread(),
-                                      &BITCrashCoreAsyncImageList::sharedList(), signalInfo,
-                                      &state);
-    return false;
-}
-
-void installCapture(const std::string& reportPath) {
-    capture = new CaptureContext();
-    BITCrashCoreStrlcpy(capture->path, reportPath.c_str(), sizeof(capture->path));
-    capture->writer.prepare("net.kelvara.tests", "1", std::string("1.0"),
-                            BITCrashCoreSymbolicationAll, false);
-    BITCrashCoreAsyncImageList::sharedList();
-    for (int signal : kWatchedSignals) {
-        BITCrashCoreSignalHandler::sharedHandler().registerHandlerForSignalCallbackContext(
-            signal, writeReportCallback, nullptr, nullptr);
-    }
-}
 
 std::vector<std::string>& createdPaths() {
     static std::vector<std::string> paths;
@@ -96,15 +56,56 @@ std::vector<uint8_t> readFile(const std::string& path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
 }
 
-int runCrashingChild(const std::string& reportPath, const std::function<void()>& body) {
+TemporaryHome::TemporaryHome() {
+    std::string pattern = ::testing::TempDir() + "/crash-home-XXXXXX";
+    std::vector<char> buffer(pattern.begin(), pattern.end());
+    buffer.push_back(0);
+    path_ = mkdtemp(buffer.data()) != nullptr ? buffer.data() : ::testing::TempDir();
+    NSSetApplicationHome(path_);
+}
+
+TemporaryHome::~TemporaryHome() {
+    NSSetApplicationHome("");
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void resetInheritedSignalHandling() {
+    for (int signal : kWatchedSignals) {
+        struct sigaction fallback = {};
+        fallback.sa_handler = SIG_DFL;
+        sigemptyset(&fallback.sa_mask);
+        sigaction(signal, &fallback, nullptr);
+    }
+    BITCrashCoreSignalHandler::resetHandlers();
+}
+
+std::shared_ptr<BITCrashCoreReporter> makeTestReporter(uint32_t signalHandlerType) {
+    return std::make_shared<BITCrashCoreReporter>(
+        "net.kelvara.tests", "1", std::string("1.0"),
+        std::make_shared<BITCrashCoreReporterConfig>(signalHandlerType,
+                                                     BITCrashCoreSymbolicationAll));
+}
+
+int runCrashingChild(const std::string& reportPath, const std::function<void()>& body,
+                     uint32_t signalHandlerType) {
+    TemporaryHome home;
     pid_t child = fork();
     if (child == 0) {
-        installCapture(reportPath);
+        resetInheritedSignalHandling();
+        auto reporter = makeTestReporter(signalHandlerType);
+        if (!reporter->enableCrashReporterAndReturnError(nullptr)) {
+            _exit(99);
+        }
         body();
         _exit(0);
     }
     int status = 0;
     waitpid(child, &status, 0);
+    auto reporter = makeTestReporter(signalHandlerType);
+    if (reporter->hasPendingCrashReport()) {
+        rename(reporter->crashReportPath().c_str(), reportPath.c_str());
+    }
     return status;
 }
 

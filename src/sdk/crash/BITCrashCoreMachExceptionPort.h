@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "Foundation/NSError.h"
+#include "sdk/crash/BITCrashCoreMachExceptionPortSet.h"
+
+// A registration of an exception server for a set of signals (mask bit
+// 1 << signal). Registering it for the task installs, for each signal of the
+// mask, a signal action that sends the fault to the server and follows its
+// answer; the actions it replaces come back as the previous port set.
+class BITCrashCoreMachExceptionPort {
+  public:
+    // Keeps its own descriptor for the server's socket.
+    BITCrashCoreMachExceptionPort(int serverPort, uint32_t mask);
+    ~BITCrashCoreMachExceptionPort();
+    BITCrashCoreMachExceptionPort(const BITCrashCoreMachExceptionPort&) = delete;
+    BITCrashCoreMachExceptionPort& operator=(const BITCrashCoreMachExceptionPort&) = delete;
+
+    // Installs the registration process-wide. On failure returns nullptr with
+    // "Failed to swap mach exception ports"; the signals already swapped get
+    // their previous actions back.
+    std::shared_ptr<BITCrashCoreMachExceptionPortSet> registerForTaskPreviousPortSet(
+        NSError* error);
+
+    // The actions now installed for the signals of mask.
+    static std::shared_ptr<BITCrashCoreMachExceptionPortSet> exceptionPortsForTaskMaskError(
+        uint32_t mask, NSError* error);
+
+    int server_port() const { return port_; }
+    uint32_t mask() const { return mask_; }
+
+  private:
+    uint32_t mask_;
+    int port_;
+};
