@@ -1,0 +1,222 @@
+// The builder on small hand-written inputs and on broken ones.
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "CBGeoData/CBGeoAddress.h"
+#include "CBGeoData/CBGeoElement.h"
+#include "CBGeoData/CBGeoMapTile.h"
+#include "CBGeoData/CBGeoObject.h"
+#include "CBGeoData/CBGeoRelation.h"
+#include "Generalizer.h"
+#include "OpeningHours.h"
+#include "PackageBuilder.h"
+#include "PackageStoreFixture.h"
+#include "StopKinds.h"
+#include "TileMath.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A street with a one-way part on a bridge, a bus stop beside it, a house
+// with an address and a bus route that lists only its ways.
+constexpr const char* kTown = R"(<?xml version="1.0" encoding="UTF-8"?>
+<osm version="0.6">
+ <bounds minlat="53.50" minlon="13.20" maxlat="53.52" maxlon="13.24"/>
+ <node id="1" lat="53.510" lon="13.210"/>
+ <node id="2" lat="53.510" lon="13.220"/>
+ <node id="3" lat="53.510" lon="13.230"/>
+ <node id="4" lat="53.5101" lon="13.2150"><tag k="highway" v="bus_stop"/><tag k="name" v="Marktplatz"/></node>
+ <node id="5" lat="53.5101" lon="13.2250"><tag k="highway" v="bus_stop"/><tag k="name" v="Am Tor"/></node>
+ <node id="6" lat="53.5110" lon="13.2200"><tag k="amenity" v="cafe"/><tag k="name" v="Café Zentral"/>
+  <tag k="opening_hours" v="Mo-Fr 08:00-18:00; Su off"/><tag k="source" v="survey"/></node>
+ <node id="10" lat="53.5120" lon="13.2100"/>
+ <node id="11" lat="53.5120" lon="13.2110"/>
+ <node id="12" lat="53.5130" lon="13.2110"/>
+ <node id="13" lat="53.5130" lon="13.2100"/>
+ <way id="100"><nd ref="1"/><nd ref="2"/><tag k="highway" v="residential"/><tag k="name" v="Große Straße"/></way>
+ <way id="101"><nd ref="2"/><nd ref="3"/><tag k="highway" v="residential"/><tag k="name" v="Große Straße"/>
+  <tag k="oneway" v="yes"/><tag k="bridge" v="yes"/></way>
+ <way id="102"><nd ref="10"/><nd ref="11"/><nd ref="12"/><nd ref="13"/><nd ref="10"/>
+  <tag k="building" v="yes"/><tag k="addr:street" v="Große Straße"/><tag k="addr:housenumber" v="12a"/>
+  <tag k="addr:postcode" v="17033"/></way>
+ <relation id="1000"><member type="way" ref="100" role=""/><member type="way" ref="101" role=""/>
+  <tag k="type" v="route"/><tag k="route" v="bus"/><tag k="ref" v="7"/><tag k="name" v="Bus 7"/></relation>
+</osm>
+)";
+
+class PackageBuilderTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "kvbuilder.XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        directory_ = pattern;
+        fs::create_directories(directory_ + "/out");
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(directory_, ignored);
+    }
+    std::string write(const std::string& name, const std::string& text) {
+        std::ofstream(directory_ + "/" + name, std::ios::binary) << text;
+        return directory_ + "/" + name;
+    }
+    PackageRequest request(const std::string& input) {
+        return {input,
+                directory_ + "/out",
+                "town",
+                std::string(KV_RESOURCES_DIR) + "/Quillmere.bundle/CBGeoObject.model",
+                std::string(KV_RESOURCES_DIR) + "/Quillmere.bundle/CBGeoTypes.plist",
+                "DE",
+                {{"EN", "Town"}}};
+    }
+    // Runs the builder program; its exit status and what it wrote to stderr.
+    std::pair<int, std::string> runBuilder(const std::string& input) {
+        std::string command = std::string(KV_PACKAGE_BUILDER) + " --input '" + input +
+                              "' --output '" + directory_ + "/out' --id town --model '" +
+                              KV_RESOURCES_DIR + "/Quillmere.bundle/CBGeoObject.model' --types '" +
+                              KV_RESOURCES_DIR + "/Quillmere.bundle/CBGeoTypes.plist' 2>&1";
+        FILE* pipe = popen(command.c_str(), "r");
+        std::string output;
+        std::array<char, 256> buffer;
+        while (pipe && fgets(buffer.data(), buffer.size(), pipe))
+            output += buffer.data();
+        int status = pipe ? pclose(pipe) : -1;
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+    }
+    bool outputIsEmpty() { return fs::is_empty(directory_ + "/out"); }
+
+    std::string directory_;
+};
+
+TEST(PackageBuilderPieces, QuadKeysAndTiles) {
+    EXPECT_EQ(TileMath::quadKey({0, 0, 0}), 1u);
+    EXPECT_EQ(TileMath::quadKey({1, 0, 1}), 11u);
+    EXPECT_EQ(TileMath::quadKey({0, 1, 1}), 12u);
+    EXPECT_EQ(TileMath::quadKey({3, 1, 2}), 113u);
+    auto tile = TileMath::tileForCoordinate(53.55, 13.26, 16);
+    EXPECT_TRUE(TileMath::boxOfTile(tile).includesCoordinate({53.55, 13.26}));
+    EXPECT_EQ(std::to_string(TileMath::quadKey(tile)).size(), 17u);
+}
+
+TEST(PackageBuilderPieces, DouglasPeuckerKeepsEndsAndCorners) {
+    std::vector<CLLocationCoordinate2D> line = {{0, 0}, {0.00001, 1}, {0, 2}, {1, 3}, {0, 4}};
+    auto simplified = simplifiedCoordinates(line, 0.001);
+    ASSERT_EQ(simplified.size(), 4u);
+    EXPECT_EQ(simplified.front().longitude, 0);
+    EXPECT_EQ(simplified[2].latitude, 1);
+    EXPECT_EQ(simplifiedCoordinates(line, 0).size(), line.size());
+    EXPECT_TRUE(simplifiedCoordinates({}, 1).empty());
+}
+
+TEST(PackageBuilderPieces, OpeningHoursAndStops) {
+    EXPECT_EQ(storedOpeningHours("Mo-Fr 09:00-18:00; Sa 10:00-14:00; Su,PH off"),
+              "MO.-FR. 09:00-18:00; SA. 10:00-14:00; SU.,xPUBHOLIDAYx xDAYOFFx");
+    EXPECT_EQ(storedOpeningHours("24/7"), "24/7");
+    EXPECT_EQ(storedOpeningHours("Monday"), "Monday");
+    EXPECT_EQ(stopKindOf({{"highway", "bus_stop"}}), "bus_stop");
+    EXPECT_EQ(stopKindOf({{"public_transport", "platform"}, {"tram", "yes"}}), "tram_stop");
+    EXPECT_FALSE(stopKindOf({{"highway", "residential"}}));
+    EXPECT_EQ(routeColour({{"colour", "#12AB3f"}}, "bus"), "#12AB3f");
+    EXPECT_EQ(routeColour({{"colour", "red"}}, "bus"), "#E3000F");
+    EXPECT_EQ(routeColour({{"colour", "#12"}}, "tram"), routeColour({}, "tram"));
+}
+
+TEST_F(PackageBuilderTest, BuildsASmallTown) {
+    std::string error;
+    ASSERT_TRUE(PackageBuilder::buildPackage(request(write("town.osm", kTown)), &error)) << error;
+    EXPECT_TRUE(fs::exists(directory_ + "/out/town.zip"));
+    // Only the package and its zip: no work folder left behind.
+    EXPECT_EQ(std::distance(fs::directory_iterator(directory_ + "/out"), fs::directory_iterator()),
+              2);
+
+    auto model = NSManagedObjectModel::modelWithContentsOfFile(request("").modelPath);
+    auto coordinator = std::make_shared<NSPersistentStoreCoordinator>(model);
+    ASSERT_TRUE(coordinator->addPersistentStoreWithType(
+        NSSQLiteStoreType, "", directory_ + "/out/town/town.sqlite", {}, nullptr));
+    auto context = std::make_shared<NSManagedObjectContext>();
+    context->setPersistentStoreCoordinator(coordinator);
+
+    NSFetchRequest streets("object");
+    streets.predicate = NSPredicate::predicateWithFormat("canonicalName = 'grosse strasse'");
+    auto found = context->executeFetchRequest(streets);
+    ASSERT_TRUE(found);
+    ASSERT_EQ(found->size(), 1u) << "the two ways of the street are one object";
+    auto street = std::dynamic_pointer_cast<CBGeoObject>(found->front());
+    EXPECT_TRUE(street->isHighway());
+    EXPECT_EQ(street->nodes().size(), 3u);
+    ASSERT_TRUE(street->sortedAddresses());
+    auto address = street->sortedAddresses()->front();
+    EXPECT_EQ(address->houseNumber(), "12a");
+    EXPECT_EQ(address->zipCode(), "17033");
+    bool oneway = false, bridge = false;
+    for (const auto& element : street->elements()) {
+        oneway = oneway || element->oneway() == 1;
+        if (element->isBridge()) {
+            bridge = true;
+            EXPECT_EQ(element->layerIndex(), 1);
+        }
+    }
+    EXPECT_TRUE(oneway);
+    EXPECT_TRUE(bridge);
+
+    NSFetchRequest cafes("object");
+    cafes.predicate = NSPredicate::predicateWithFormat("name = 'Café Zentral'");
+    auto cafe =
+        std::dynamic_pointer_cast<CBGeoObject>(context->executeFetchRequest(cafes)->front());
+    EXPECT_EQ(cafe->getAttributeOfTagForKey("opening_hours"), "MO.-FR. 08:00-18:00; SU. xDAYOFFx");
+    EXPECT_FALSE(cafe->getTagForKey("source"));
+    EXPECT_EQ(cafe->firstLetterOfName(), "C");
+    EXPECT_EQ(cafe->typeID(), 401);
+    EXPECT_FALSE(cafe->timestamp());
+
+    NSFetchRequest routes("relation");
+    auto route =
+        std::dynamic_pointer_cast<CBGeoRelation>(context->executeFetchRequest(routes)->front());
+    EXPECT_EQ(route->name(), "Bus 7");
+    EXPECT_EQ(route->getAttributeOfTagForKey("route_pubtrans"), "bus");
+    auto stops = route->orderedStops();
+    ASSERT_TRUE(stops);
+    ASSERT_EQ(stops->size(), 2u);
+    EXPECT_EQ((*stops)[0]->name(), "Marktplatz");
+    EXPECT_EQ((*stops)[1]->name(), "Am Tor");
+    EXPECT_EQ((*stops)[0]->publicTransportType(), CBGeoObject::kPubTransBusLike);
+    EXPECT_EQ(route->elementsWithRole("").size(), 2u);
+    ASSERT_NE(route->path(), nullptr);
+    EXPECT_EQ(route->path()->segmentCount(), 2u);
+}
+
+TEST_F(PackageBuilderTest, RejectsBrokenInputAndWritesNothing) {
+    std::vector<std::pair<std::string, std::string>> inputs = {
+        {write("empty.osm", ""), "empty"},
+        {write("garbage.osm", "<osm version=\"0.6\"><node id="), ""},
+        {write("nothing.osm", "<?xml version=\"1.0\"?><osm version=\"0.6\"></osm>"), "no nodes"},
+        {write("broken.osm.pbf", std::string(300, '\x17')), ""},
+        {directory_ + "/missing.osm", "no such file"},
+    };
+    for (const auto& [input, reason] : inputs) {
+        auto [status, output] = runBuilder(input);
+        EXPECT_EQ(status, 1) << input;
+        EXPECT_NE(output.find("cannot read map data from"), std::string::npos) << output;
+        EXPECT_NE(output.find(reason), std::string::npos) << output;
+        EXPECT_TRUE(outputIsEmpty()) << input;
+    }
+}
+
+TEST_F(PackageBuilderTest, AFailedRebuildKeepsThePreviousPackage) {
+    std::string error;
+    ASSERT_TRUE(PackageBuilder::buildPackage(request(write("town.osm", kTown)), &error)) << error;
+    auto before = fs::file_size(directory_ + "/out/town/town.sqlite");
+    std::string truncated(kTown, 600);
+    EXPECT_FALSE(PackageBuilder::buildPackage(request(write("town.osm", truncated)), &error));
+    EXPECT_EQ(fs::file_size(directory_ + "/out/town/town.sqlite"), before);
+    EXPECT_EQ(std::distance(fs::directory_iterator(directory_ + "/out"), fs::directory_iterator()),
+              2);
+}
+
+}  // namespace

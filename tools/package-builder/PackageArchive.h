@@ -1,0 +1,22 @@
+#pragma once
+
+#include <string>
+
+// The files of a map package folder besides its geo store, and the zip of
+// the whole folder.
+namespace PackageArchive {
+
+struct Contents {
+    std::string identifier;
+    std::string title;
+    bool hasTransitRoutes = false;
+};
+
+// Writes "layers/layers.plist", "documents/documents.plist" and the licence
+// files into the package folder; false with *error on failure.
+bool writeSupportFiles(const std::string& folder, const Contents& contents, std::string* error);
+
+// Zips the folder so that the archive holds one folder named after it.
+bool zipFolder(const std::string& folder, const std::string& zipPath, std::string* error);
+
+}  // namespace PackageArchive
