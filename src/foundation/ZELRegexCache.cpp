@@ -10,6 +10,9 @@
 #include "Foundation/NSLog.h"
 
 namespace {
+
+// Match-engine steps (a few milliseconds each) before a match gives up.
+constexpr int32_t kMatchTimeLimit = 200;
 constexpr const char* kMemoryWarning = "UIApplicationDidReceiveMemoryWarningNotification";
 
 // UTF-16 length of UTF-8 text: one unit per character, two beyond the BMP.
@@ -115,6 +118,9 @@ URegularExpression* ZELRegexCache::compiled(const std::string& regex, ZELRegexOp
         }
         return nullptr;
     }
+    // Search text reaches these expressions: a pattern that backtracks without
+    // end fails with U_REGEX_TIME_OUT instead of holding the cache for ever.
+    uregex_setTimeLimit(compiled, kMatchTimeLimit, &status);
     slot.regex = regex;
     slot.options = options;
     slot.compiled = compiled;

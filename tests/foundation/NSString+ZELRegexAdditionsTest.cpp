@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unicode/utypes.h>
 
 #include <thread>
 #include <vector>
@@ -79,6 +80,17 @@ TEST(NSStringZELRegexAdditionsTest, BadArgumentsAndBadExpressions) {
     EXPECT_FALSE(isRegexValid("*"));
     EXPECT_TRUE(isRegexValid("a|b"));
     EXPECT_TRUE(componentsSeparatedByRegex("abc", "(").empty());
+}
+
+TEST(NSStringZELRegexAdditionsTest, RunawayBacktrackingTimesOut) {
+    // Nested repetition over a subject that almost matches backtracks for ever.
+    const std::string subject = std::string(40, 'a') + "!";
+    NSError error;
+    EXPECT_FALSE(isMatchedByRegex(subject, "^(a+)+$", 0, ZELWholeRange, &error));
+    EXPECT_EQ(error.domain, ZELICURegexErrorDomain);
+    EXPECT_EQ(error.code, U_REGEX_TIME_OUT);
+    // The cache is free again for the next caller.
+    EXPECT_TRUE(isMatchedByRegex("aa", "^(a+)+$"));
 }
 
 TEST(NSStringZELRegexAdditionsTest, Splitting) {
