@@ -1,5 +1,12 @@
 #pragma once
 
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Foundation/Value.h"
+#include "UIKit/UIResponder.h"
+
 // The application's life cycle as notification names, and the interface
 // orientations the status bar can have.
 inline constexpr const char* UIApplicationDidEnterBackgroundNotification =
@@ -21,4 +28,101 @@ enum UIInterfaceOrientation : long {
     UIInterfaceOrientationPortraitUpsideDown = 2,
     UIInterfaceOrientationLandscapeRight = 3,
     UIInterfaceOrientationLandscapeLeft = 4,
+};
+
+inline constexpr const char* UIApplicationUserDidTakeScreenshotNotification =
+    "UIApplicationUserDidTakeScreenshotNotification";
+inline constexpr const char* UIApplicationDidFinishLaunchingNotification =
+    "UIApplicationDidFinishLaunchingNotification";
+
+class UIApplication;
+class UIWindow;
+
+enum UIApplicationState : long {
+    UIApplicationStateActive,
+    UIApplicationStateInactive,
+    UIApplicationStateBackground,
+};
+
+// What the application tells its delegate over its life.
+class UIApplicationDelegate {
+  public:
+    virtual ~UIApplicationDelegate() = default;
+    virtual bool applicationDidFinishLaunchingWithOptions(UIApplication&, const Value&) {
+        return true;
+    }
+    virtual void applicationDidBecomeActive(UIApplication&) {}
+    virtual void applicationWillResignActive(UIApplication&) {}
+    virtual void applicationDidEnterBackground(UIApplication&) {}
+    virtual void applicationWillEnterForeground(UIApplication&) {}
+    virtual void applicationWillTerminate(UIApplication&) {}
+    virtual void applicationDidReceiveMemoryWarning(UIApplication&) {}
+    // A URL handed to the application; false when it does not take it.
+    virtual bool applicationOpenURL(UIApplication&, const std::string&) { return false; }
+    // The window the delegate shows (the phone's window property).
+    std::shared_ptr<UIWindow> window;
+};
+
+// The running application: its delegate, windows and state. Each life-cycle
+// step calls the delegate, then posts the matching notification. Main thread.
+class UIApplication : public UIResponder {
+  public:
+    static std::shared_ptr<UIApplication> sharedApplication();
+
+    const std::shared_ptr<UIApplicationDelegate>& delegate() const { return delegate_; }
+    void setDelegate(std::shared_ptr<UIApplicationDelegate> delegate) {
+        delegate_ = std::move(delegate);
+    }
+
+    std::shared_ptr<UIWindow> keyWindow() const { return keyWindow_.lock(); }
+    std::vector<std::shared_ptr<UIWindow>> windows() const;
+    // Called by UIWindow.
+    void setKeyWindow(const std::shared_ptr<UIWindow>& window);
+    void addWindow(const std::shared_ptr<UIWindow>& window);
+    void removeWindow(const UIWindow* window);
+
+    UIApplicationState applicationState() const { return state_; }
+    bool isIdleTimerDisabled() const { return idleTimerDisabled_; }
+    void setIdleTimerDisabled(bool flag) { idleTimerDisabled_ = flag; }
+    bool isNetworkActivityIndicatorVisible() const { return networkActivity_; }
+    void setNetworkActivityIndicatorVisible(bool flag) { networkActivity_ = flag; }
+    long applicationIconBadgeNumber() const { return badge_; }
+    void setApplicationIconBadgeNumber(long n) { badge_ = n; }
+    UIInterfaceOrientation statusBarOrientation() const { return orientation_; }
+    void setStatusBarOrientation(UIInterfaceOrientation o) { orientation_ = o; }
+    bool isStatusBarHidden() const { return statusBarHidden_; }
+    void setStatusBarHidden(bool flag) { statusBarHidden_ = flag; }
+    void beginIgnoringInteractionEvents() { ++ignoring_; }
+    void endIgnoringInteractionEvents() { ignoring_ = ignoring_ > 0 ? ignoring_ - 1 : 0; }
+    bool isIgnoringInteractionEvents() const { return ignoring_ > 0; }
+
+    // http, https, mailto, file and geo URLs are handed to the desktop
+    // (xdg-open); others cannot be opened.
+    bool canOpenURL(const std::string& url) const;
+    // Starts xdg-open with the URL (no shell); false when it cannot be
+    // opened or started.
+    bool openURL(const std::string& url);
+
+    // Life cycle, driven by the host.
+    bool finishLaunchingWithOptions(const Value& options);
+    void becomeActive();
+    void resignActive();
+    void enterBackground();
+    void enterForeground();
+    void terminate();
+    void receiveMemoryWarning();
+
+  private:
+    void post(const char* name);
+
+    std::shared_ptr<UIApplicationDelegate> delegate_;
+    std::weak_ptr<UIWindow> keyWindow_;
+    std::vector<std::weak_ptr<UIWindow>> windows_;
+    UIApplicationState state_ = UIApplicationStateInactive;
+    bool idleTimerDisabled_ = false;
+    bool networkActivity_ = false;
+    bool statusBarHidden_ = false;
+    long badge_ = 0;
+    UIInterfaceOrientation orientation_ = UIInterfaceOrientationPortrait;
+    int ignoring_ = 0;
 };

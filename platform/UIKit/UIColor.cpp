@@ -126,12 +126,33 @@ std::string UIColor::description() const {
             text = "UIColorSpace";
             break;
     }
-    for (size_t i = 0; i < count_; ++i)
-        text += " " + formatComponent(components_[i]);
+    for (size_t i = 0; i < count_; ++i) {
+        text += ' ';
+        text += formatComponent(components_[i]);
+    }
     return text;
 }
 
 bool UIColor::operator==(const UIColor& other) const {
     return model_ == other.model_ && count_ == other.count_ &&
-           std::equal(components_.begin(), components_.begin() + count_, other.components_.begin());
+           std::equal(components_.begin(), components_.begin() + count_,
+                      other.components_.begin()) &&
+           pattern_ == other.pattern_;
+}
+
+::CGColor UIColor::CGColor() const {
+    const CGFloat* c = components_.data();
+    switch (model_) {
+        case kCGColorSpaceModelMonochrome:
+            return CGColorCreateGenericGray(c[0], c[1]);
+        case kCGColorSpaceModelRGB:
+            return CGColorCreateGenericRGB(c[0], c[1], c[2], c[3]);
+        case kCGColorSpaceModelCMYK:
+            return CGColorCreateGenericRGB((1 - c[0]) * (1 - c[3]), (1 - c[1]) * (1 - c[3]),
+                                           (1 - c[2]) * (1 - c[3]), c[4]);
+        case kCGColorSpaceModelPattern:
+            return CGColorCreateWithPattern(pattern_, 0, 0, 0, alpha());
+        default:
+            return CGColorCreateGenericRGB(0, 0, 0, alpha());
+    }
 }

@@ -4,10 +4,15 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <string>
 
+#include "CoreGraphics/CGColor.h"
 #include "CoreGraphics/CGColorSpace.h"
 #include "CoreGraphics/CGGeometry.h"
+#include "CoreGraphics/CGPattern.h"
+
+class UIImage;
 
 // A colour as a value: the components of one colour space model, the last of
 // them alpha. Device RGB and device white (grey) colours clamp their
@@ -26,6 +31,10 @@ class UIColor {
     // beyond the model's count are ignored, missing ones are 0 (alpha 1).
     static UIColor colorWithModelAndComponents(CGColorSpaceModel model,
                                                std::initializer_list<CGFloat> components);
+
+    // A colour that paints the image repeated from the origin; nullopt-like
+    // clear colour for a missing image.
+    static UIColor colorWithPatternImage(const std::shared_ptr<UIImage>& image);
 
     static UIColor blackColor() { return colorWithWhiteAlpha(0, 1); }
     static UIColor darkGrayColor() { return colorWithWhiteAlpha(1.0 / 3.0, 1); }
@@ -51,6 +60,11 @@ class UIColor {
 
     UIColor colorWithAlphaComponent(CGFloat alpha) const;
 
+    // The colour as Core Graphics paints it (device RGB; CMYK converted
+    // naively; a pattern colour carries its pattern).
+    ::CGColor CGColor() const;
+    const std::shared_ptr<const CGPattern>& pattern() const { return pattern_; }
+
     // "UIDeviceRGBColorSpace 1 0.5 0 1", "UIDeviceWhiteColorSpace 0.5 1".
     std::string description() const;
 
@@ -62,4 +76,5 @@ class UIColor {
     CGColorSpaceModel model_ = kCGColorSpaceModelMonochrome;
     size_t count_ = 0;
     std::array<CGFloat, kMaxComponents> components_{};
+    std::shared_ptr<const CGPattern> pattern_;
 };

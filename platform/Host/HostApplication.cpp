@@ -1,0 +1,79 @@
+#include "Host/HostApplication.h"
+
+#include <cstdio>
+
+#include "Dispatch/NSRunLoop.h"
+#include "Dispatch/NSTimer.h"
+#include "Foundation/NSLog.h"
+#include "Host/HostOptions.h"
+#include "Host/HostRenderer.h"
+#include "Host/HostWindow.h"
+#include "UIKit/UIApplication.h"
+#include "UIKit/UIWindow.h"
+
+namespace {
+
+// Time the application gets after launch to settle (posted work, tiles)
+// before a headless screenshot.
+constexpr double kSettleSeconds = 1.0;
+
+int screenshot(const std::shared_ptr<UIWindow>& window, const HostOptions& options) {
+    NSRunLoop::mainRunLoop()->runUntilDate(NSDate::dateWithTimeIntervalSinceNow(kSettleSeconds));
+    HostRenderer renderer(window, options.scale);
+    if (!renderer.writePNG(*options.screenshotPath)) {
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFactory& factory) {
+    std::string error;
+    std::optional<HostOptions> options = HostParseArguments(argc, argv, &error);
+    if (!options) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
+    HostApplyOptions(*options);
+    std::shared_ptr<UIApplicationDelegate> delegate =
+        factory ? factory(options->applicationArguments) : nullptr;
+    if (!delegate) {
+        return 1;
+    }
+    auto application = UIApplication::sharedApplication();
+    application->setDelegate(delegate);
+    if (!application->finishLaunchingWithOptions(Value())) {
+        return 1;
+    }
+    application->becomeActive();
+    std::shared_ptr<UIWindow> window = application->keyWindow();
+    if (!window) {
+        window = delegate->window;
+    }
+    if (!window) {
+        NSLogWithLevel(NSLogLevel::Error, "Host: the application shows no window");
+        return 1;
+    }
+    if (options->screenshotPath) {
+        const int status = screenshot(window, *options);
+        application->terminate();
+        return status;
+    }
+    std::unique_ptr<HostWindow> hostWindow = HostWindow::open(window, options->scale, "Kelvara");
+    if (!hostWindow) {
+        return 1;
+    }
+    auto runLoop = NSRunLoop::mainRunLoop();
+    // SDL's events are polled between the run loop's other work.
+    auto poll = NSTimer::scheduledTimerWithTimeInterval(1.0 / 120, true, [&](NSTimer&) {
+        if (!hostWindow->pumpEvents()) {
+            runLoop->stop();
+        }
+    });
+    hostWindow->present();
+    runLoop->run();
+    poll->invalidate();
+    application->terminate();
+    return 0;
+}

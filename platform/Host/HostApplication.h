@@ -1,0 +1,21 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class UIApplicationDelegate;
+
+// Makes the application's delegate from the arguments the host leaves
+// (program name first); nullptr ends the program with status 1.
+using HostDelegateFactory = std::function<std::shared_ptr<UIApplicationDelegate>(
+    const std::vector<std::string>& arguments)>;
+
+// The program's UIApplicationMain: parses the host options (--phone, --pad,
+// --scale N, --screenshot FILE), sets up the screen and device, launches the
+// delegate (didFinishLaunching, then becoming active) and shows the key
+// window in a desktop window until it is closed. With --screenshot it renders
+// the key window headless to FILE after start-up and returns. Answers the
+// exit status.
+int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFactory& factory);

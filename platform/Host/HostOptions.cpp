@@ -1,0 +1,57 @@
+#include "Host/HostOptions.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "UIKit/UIScreen.h"
+
+CGSize HostOptions::screenSize() const {
+    return idiom == UIUserInterfaceIdiomPad ? CGSize{768, 1024} : CGSize{320, 568};
+}
+
+std::optional<HostOptions> HostParseArguments(int argc, const char* const* argv,
+                                              std::string* error) {
+    HostOptions options;
+    if (argc > 0 && argv[0]) {
+        options.applicationArguments.emplace_back(argv[0]);
+    }
+    auto fail = [&](const std::string& message) -> std::optional<HostOptions> {
+        if (error) {
+            *error = message;
+        }
+        return std::nullopt;
+    };
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--phone") == 0) {
+            options.idiom = UIUserInterfaceIdiomPhone;
+        } else if (std::strcmp(arg, "--pad") == 0) {
+            options.idiom = UIUserInterfaceIdiomPad;
+        } else if (std::strcmp(arg, "--scale") == 0) {
+            if (i + 1 >= argc) {
+                return fail("--scale needs a number");
+            }
+            char* end = nullptr;
+            const double scale = std::strtod(argv[++i], &end);
+            if (end == argv[i] || *end != '\0' || !(scale >= 1 && scale <= 4)) {
+                return fail(std::string("--scale must be between 1 and 4, not ") + argv[i]);
+            }
+            options.scale = scale;
+        } else if (std::strcmp(arg, "--screenshot") == 0) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                return fail("--screenshot needs a file name");
+            }
+            options.screenshotPath = argv[++i];
+        } else {
+            options.applicationArguments.emplace_back(arg);
+        }
+    }
+    return options;
+}
+
+void HostApplyOptions(const HostOptions& options) {
+    auto screen = UIScreen::mainScreen();
+    screen->setBoundsSize(options.screenSize());
+    screen->setScale(options.scale);
+    UIDevice::currentDevice()->setUserInterfaceIdiom(options.idiom);
+}

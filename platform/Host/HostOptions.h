@@ -1,0 +1,28 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CoreGraphics/CGGeometry.h"
+#include "UIKit/UIDevice.h"
+
+// How the desktop host shows the application: a phone (320 x 568 points)
+// or a pad (768 x 1024), at a scale, in a window or headless to a PNG.
+struct HostOptions {
+    UIUserInterfaceIdiom idiom = UIUserInterfaceIdiomPhone;
+    CGFloat scale = 2;
+    std::optional<std::string> screenshotPath;
+    // Arguments the host does not know, for the application (program name first).
+    std::vector<std::string> applicationArguments;
+
+    CGSize screenSize() const;
+};
+
+// Takes --phone, --pad, --scale N (1...4) and --screenshot FILE out of the
+// arguments and leaves the rest; nullopt with a message for a bad value.
+std::optional<HostOptions> HostParseArguments(int argc, const char* const* argv,
+                                              std::string* error);
+
+// Sets up the main screen and the device for the options.
+void HostApplyOptions(const HostOptions& options);

@@ -1,0 +1,97 @@
+#include "Host/HostTouchInput.h"
+
+#include <cmath>
+
+#include "QuartzCore/CAFrameClock.h"
+#include "UIKit/UIEvent.h"
+#include "UIKit/UIWindow.h"
+
+namespace {
+
+constexpr double kMultiTapInterval = 0.35;
+constexpr CGFloat kMultiTapDistance = 40;
+constexpr CGFloat kWheelPinchRadius = 60;
+
+}  // namespace
+
+CGPoint HostTouchInput::mirror(CGPoint point) const {
+    const CGRect b = window_->bounds();
+    return {2 * CGRectGetMidX(b) - point.x, 2 * CGRectGetMidY(b) - point.y};
+}
+
+void HostTouchInput::send(UITouchPhase phase, const std::vector<CGPoint>& points) {
+    const double now = CACurrentMediaTime();
+    for (size_t i = 0; i < touches_.size() && i < points.size(); ++i) {
+        touches_[i]->setPhase(phase);
+        touches_[i]->setTimestamp(now);
+        touches_[i]->setWindowLocation(points[i]);
+    }
+    UIEvent event(touches_, now);
+    window_->sendEvent(event);
+}
+
+void HostTouchInput::mouseDown(CGPoint point, bool modifier) {
+    if (!touches_.empty()) {
+        return;
+    }
+    const double now = CACurrentMediaTime();
+    if (lastTapTime_ >= 0 && now - lastTapTime_ <= kMultiTapInterval &&
+        std::hypot(point.x - lastTapPoint_.x, point.y - lastTapPoint_.y) <= kMultiTapDistance) {
+        ++tapCount_;
+    } else {
+        tapCount_ = 1;
+    }
+    lastTapPoint_ = point;
+    std::vector<CGPoint> points{point};
+    if (modifier) {
+        points.push_back(mirror(point));
+    }
+    for (size_t i = 0; i < points.size(); ++i) {
+        auto touch = std::make_shared<UITouch>();
+        touch->setTapCount(tapCount_);
+        touches_.push_back(touch);
+    }
+    send(UITouchPhaseBegan, points);
+}
+
+void HostTouchInput::mouseMoved(CGPoint point) {
+    if (touches_.empty()) {
+        return;
+    }
+    std::vector<CGPoint> points{point};
+    if (touches_.size() > 1) {
+        points.push_back(mirror(point));
+    }
+    send(UITouchPhaseMoved, points);
+}
+
+void HostTouchInput::mouseUp(CGPoint point) {
+    if (touches_.empty()) {
+        return;
+    }
+    std::vector<CGPoint> points{point};
+    if (touches_.size() > 1) {
+        points.push_back(mirror(point));
+    }
+    send(UITouchPhaseEnded, points);
+    touches_.clear();
+    lastTapTime_ = CACurrentMediaTime();
+}
+
+void HostTouchInput::wheel(CGPoint point, CGFloat steps) {
+    if (!touches_.empty() || steps == 0) {
+        return;
+    }
+    const CGFloat factor = std::pow(1.25, steps);
+    auto around = [&](CGFloat r) {
+        return std::vector<CGPoint>{{point.x - r, point.y}, {point.x + r, point.y}};
+    };
+    touches_ = {std::make_shared<UITouch>(), std::make_shared<UITouch>()};
+    send(UITouchPhaseBegan, around(kWheelPinchRadius));
+    // In a few moves, so the pinch's velocity looks like a hand's.
+    for (int i = 1; i <= 4; ++i) {
+        send(UITouchPhaseMoved, around(kWheelPinchRadius * std::pow(factor, i / 4.0)));
+    }
+    send(UITouchPhaseEnded, around(kWheelPinchRadius * factor));
+    touches_.clear();
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "CoreGraphics/CGGeometry.h"
+#include "UIKit/UITouch.h"
+
+class UIWindow;
+
+// Turns mouse and wheel input (in window points) into touches for a window:
+// the mouse is one finger; with the modifier held at press, a second finger
+// mirrors it around the window's centre (pinch, rotate, two-finger tap); a
+// wheel step is a quick pinch around the cursor. Timestamps come from the
+// frame clock.
+class HostTouchInput {
+  public:
+    explicit HostTouchInput(std::shared_ptr<UIWindow> window) : window_(std::move(window)) {}
+
+    void mouseDown(CGPoint point, bool modifier);
+    void mouseMoved(CGPoint point);
+    void mouseUp(CGPoint point);
+    // steps > 0 zooms in, < 0 out; each step scales by 1.25.
+    void wheel(CGPoint point, CGFloat steps);
+    bool isTouching() const { return !touches_.empty(); }
+
+  private:
+    CGPoint mirror(CGPoint point) const;
+    void send(UITouchPhase phase, const std::vector<CGPoint>& points);
+
+    std::shared_ptr<UIWindow> window_;
+    UITouchSet touches_;
+    double lastTapTime_ = -1;
+    CGPoint lastTapPoint_{};
+    long tapCount_ = 0;
+};

@@ -1,0 +1,168 @@
+#include "QuartzCore/CAFrameClock.h"
+
+#include <chrono>
+
+#include "Dispatch/DispatchQueue.h"
+#include "Dispatch/NSThread.h"
+#include "Dispatch/NSTimer.h"
+#include "QuartzCore/CADisplayLink.h"
+#include "QuartzCore/CALayer.h"
+
+namespace {
+
+double monotonicSeconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+}  // namespace
+
+double CACurrentMediaTime() {
+    return CAFrameClock::shared().now();
+}
+
+CAFrameClock::CAFrameClock() = default;
+
+CAFrameClock& CAFrameClock::shared() {
+    static CAFrameClock* clock = new CAFrameClock;  // outlives every layer
+    return *clock;
+}
+
+double CAFrameClock::now() const {
+    std::lock_guard lock(mutex_);
+    return manual_ ? manualTime_ : monotonicSeconds() - manualBase_;
+}
+
+void CAFrameClock::setManual(bool manual) {
+    std::lock_guard lock(mutex_);
+    if (manual == manual_) {
+        return;
+    }
+    if (manual) {
+        manualTime_ = monotonicSeconds() - manualBase_;
+    } else {
+        manualBase_ = monotonicSeconds() - manualTime_;
+    }
+    manual_ = manual;
+}
+
+void CAFrameClock::advance(double seconds) {
+    {
+        std::lock_guard lock(mutex_);
+        manualTime_ += seconds > 0 ? seconds : 0;
+    }
+    tick();
+}
+
+void CAFrameClock::setNeedsFrame() {
+    needsFrame_ = true;
+    if (!manual_) {
+        ensureTimer();
+    }
+}
+
+void CAFrameClock::ensureTimer() {
+    if (timerPending_.exchange(true)) {
+        return;
+    }
+    auto start = [this] {
+        if (timer_ || manual_) {
+            timerPending_ = false;
+            return;
+        }
+        timer_ =
+            NSTimer::scheduledTimerWithTimeInterval(1.0 / 60, true, [this](NSTimer&) { tick(); });
+        timerPending_ = false;
+    };
+    if (NSThread::isMainThread()) {
+        start();
+    } else {
+        DispatchQueue::main()->async(start);
+    }
+}
+
+int CAFrameClock::addFrameHandler(FrameHandler handler) {
+    const int id = nextHandlerId_++;
+    handlers_.emplace_back(id, std::move(handler));
+    setNeedsFrame();
+    return id;
+}
+
+void CAFrameClock::removeFrameHandler(int id) {
+    std::erase_if(handlers_, [id](const auto& h) { return h.first == id; });
+}
+
+void CAFrameClock::performAtNextTick(std::function<void()> block) {
+    nextTick_.push_back(std::move(block));
+    setNeedsFrame();
+}
+
+void CAFrameClock::addAnimatingLayer(const std::shared_ptr<CALayer>& layer) {
+    for (const auto& weak : animating_) {
+        if (weak.lock() == layer) {
+            return;
+        }
+    }
+    animating_.push_back(layer);
+    setNeedsFrame();
+}
+
+void CAFrameClock::addDisplayLink(std::shared_ptr<CADisplayLink> link) {
+    links_.push_back(std::move(link));
+    setNeedsFrame();
+}
+
+void CAFrameClock::removeDisplayLink(const CADisplayLink* link) {
+    std::erase_if(links_, [link](const auto& l) { return l.get() == link; });
+}
+
+void CAFrameClock::tick() {
+    if (ticking_) {
+        return;  // a handler that pumps the run loop must not nest frames
+    }
+    ticking_ = true;
+    auto blocks = std::move(nextTick_);
+    nextTick_.clear();
+    for (auto& block : blocks) {
+        block();
+    }
+    const double time = now();
+    auto links = links_;
+    bool linked = false;
+    for (const auto& link : links) {
+        link->fire(time);
+        linked = linked || (link->isValid() && !link->isPaused());
+    }
+    auto layers = animating_;
+    bool animating = false;
+    for (const auto& weak : layers) {
+        if (auto layer = weak.lock()) {
+            layer->updateAnimations(time);
+            animating = animating || layer->hasAnimations();
+        }
+    }
+    std::erase_if(animating_, [](const std::weak_ptr<CALayer>& weak) {
+        auto layer = weak.lock();
+        return !layer || !layer->hasAnimations();
+    });
+    const bool dirty = needsFrame_.exchange(false);
+    if (dirty || animating || linked) {
+        auto handlers = handlers_;
+        for (auto& [id, handler] : handlers) {
+            handler();
+        }
+    }
+    // Animations and fades keep the clock going.
+    bool linksActive = false;
+    for (const auto& link : links_) {
+        linksActive = linksActive || !link->isPaused();
+    }
+    if (!animating_.empty() || !nextTick_.empty() || linksActive) {
+        needsFrame_ = true;
+    }
+    ticking_ = false;
+    if (!needsFrame_ && timer_) {
+        timer_->invalidate();
+        timer_.reset();
+    }
+}

@@ -1,0 +1,72 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class CADisplayLink;
+class CALayer;
+class NSTimer;
+
+// Seconds on the frame clock: a monotonic clock, or the manual clock while
+// tests drive time by hand.
+double CACurrentMediaTime();
+
+// The main run loop's frame clock. While anything is dirty or animating, a
+// 60 Hz timer ticks; each tick ends finished animations and runs the frame
+// handlers (layout, display, composite, present). With nothing to do the
+// timer stops. In manual mode no timer runs: tests call advance().
+class CAFrameClock {
+  public:
+    using FrameHandler = std::function<void()>;
+
+    static CAFrameClock& shared();
+
+    // Any thread: something changed, a frame is due.
+    void setNeedsFrame();
+    bool needsFrame() const { return needsFrame_.load(); }
+
+    // Main thread: handlers run in the order added; the returned id removes one.
+    int addFrameHandler(FrameHandler handler);
+    void removeFrameHandler(int id);
+
+    // Main thread: a block run at the start of the next tick.
+    void performAtNextTick(std::function<void()> block);
+
+    // Layers with animations register themselves (held weakly).
+    void addAnimatingLayer(const std::shared_ptr<CALayer>& layer);
+
+    // Display links fire at every tick (held until removed).
+    void addDisplayLink(std::shared_ptr<CADisplayLink> link);
+    void removeDisplayLink(const CADisplayLink* link);
+
+    // Manual time for tests: time stands still until advance() moves it and
+    // ticks once. Switching modes keeps the current time.
+    void setManual(bool manual);
+    bool isManual() const { return manual_.load(); }
+    void advance(double seconds);
+    double now() const;
+
+    // One frame now (main thread).
+    void tick();
+
+  private:
+    CAFrameClock();
+    void ensureTimer();
+
+    mutable std::mutex mutex_;
+    std::atomic<bool> needsFrame_ = false;
+    std::atomic<bool> manual_ = false;
+    double manualTime_ = 0;
+    double manualBase_ = 0;
+    std::vector<std::pair<int, FrameHandler>> handlers_;
+    int nextHandlerId_ = 1;
+    std::vector<std::function<void()>> nextTick_;
+    std::vector<std::weak_ptr<CALayer>> animating_;
+    std::vector<std::shared_ptr<CADisplayLink>> links_;
+    std::shared_ptr<NSTimer> timer_;
+    std::atomic<bool> timerPending_ = false;
+    bool ticking_ = false;
+};

@@ -1,0 +1,305 @@
+#include "QuartzCore/CALayer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "CoreGraphics/CGBoxBlur.h"
+#include "CoreGraphics/CGPath+Cairo.h"
+
+namespace {
+
+// Shadows larger than this many pixels are not drawn.
+constexpr long kMaxShadowPixels = 4096L * 4096L;
+
+cairo_matrix_t toCairo(const CGAffineTransform& t) {
+    cairo_matrix_t m;
+    cairo_matrix_init(&m, t.a, t.b, t.c, t.d, t.tx, t.ty);
+    return m;
+}
+
+void appendPath(cairo_t* cr, const CGPath& path) {
+    CGPathAppendToCairo(path, cr);
+}
+
+// Bitmaps drawn one pixel to one pixel land on whole pixels: sharper, and
+// cairo copies them instead of filtering.
+void snapToPixels(cairo_t* cr) {
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (std::fabs(m.xx - 1) < 1e-9 && std::fabs(m.yy - 1) < 1e-9 && m.xy == 0 && m.yx == 0) {
+        m.x0 = std::round(m.x0);
+        m.y0 = std::round(m.y0);
+        cairo_set_matrix(cr, &m);
+    }
+}
+
+void setSource(cairo_t* cr, const CGColor& c, double alphaFactor = 1) {
+    cairo_set_source_rgba(cr, std::clamp(c.red, 0.0, 1.0), std::clamp(c.green, 0.0, 1.0),
+                          std::clamp(c.blue, 0.0, 1.0),
+                          std::clamp(c.alpha * alphaFactor, 0.0, 1.0));
+}
+
+}  // namespace
+
+void CALayer::renderInContext(CGContext& context) {
+    std::shared_ptr<CALayer> p = presentationLayer();
+    if (p->props_.hidden) {
+        return;
+    }
+    context.saveGState();
+    renderTree(context, true);
+    context.restoreGState();
+}
+
+void CALayer::compositeInContext(CGContext& context) {
+    if (props_.hidden) {
+        return;
+    }
+    context.saveGState();
+    renderTree(context, false);
+    context.restoreGState();
+}
+
+void CALayer::renderAsSublayer(CGContext& context, bool snapshot) {
+    std::shared_ptr<CALayer> p = presentationLayer();
+    if (p->props_.hidden || p->props_.opacity <= 0) {
+        return;
+    }
+    // Only the cairo matrix changes here, so cairo's own save is enough.
+    cairo_t* cr = context.cairoContext();
+    cairo_save(cr);
+    const cairo_matrix_t m = toCairo(p->transformToSuperlayer());
+    cairo_transform(cr, &m);
+    renderTree(context, snapshot);
+    cairo_restore(cr);
+}
+
+void CALayer::renderTree(CGContext& context, bool snapshot) {
+    std::shared_ptr<CALayer> presentation = presentationLayer();
+    CALayer& p = *presentation;
+    cairo_t* cr = context.cairoContext();
+    const bool group = p.props_.opacity < 1 || mask_;
+    if (group) {
+        cairo_push_group(cr);
+    }
+    p.drawShadow(context);
+    const bool clips = p.props_.masksToBounds;
+    if (clips) {
+        context.saveGState();
+        context.addPath(p.boundsPath());
+        context.clip();
+    }
+    p.drawOwnContent(context, snapshot);
+    for (const auto& sublayer : sublayers_) {
+        sublayer->renderAsSublayer(context, snapshot);
+    }
+    if (clips) {
+        context.restoreGState();
+    }
+    p.drawBorder(context);
+    if (!group) {
+        return;
+    }
+    cairo_pattern_t* content = cairo_pop_group(cr);
+    if (mask_) {
+        cairo_push_group(cr);
+        mask_->renderAsSublayer(context, snapshot);
+        cairo_pattern_t* maskPattern = cairo_pop_group(cr);
+        cairo_push_group(cr);
+        cairo_set_source(cr, content);
+        cairo_mask(cr, maskPattern);
+        cairo_pattern_destroy(maskPattern);
+        cairo_pattern_destroy(content);
+        content = cairo_pop_group(cr);
+    }
+    cairo_save(cr);
+    cairo_set_source(cr, content);
+    cairo_paint_with_alpha(cr, std::clamp(double(p.props_.opacity), 0.0, 1.0));
+    cairo_restore(cr);
+    cairo_pattern_destroy(content);
+}
+
+void CALayer::drawOwnContent(CGContext& context, bool) {
+    cairo_t* cr = context.cairoContext();
+    if (props_.backgroundColor && props_.backgroundColor->alpha > 0) {
+        const CGColor& color = *props_.backgroundColor;
+        if (color.pattern) {
+            context.saveGState();
+            context.setFillColorWithColor(color);
+            context.addPath(boundsPath());
+            context.fillPath();
+            context.restoreGState();
+        } else {
+            cairo_save(cr);
+            cairo_new_path(cr);
+            if (props_.cornerRadius > 0) {
+                appendPath(cr, boundsPath());
+            } else {
+                const CGRect& b = props_.bounds;
+                cairo_rectangle(cr, b.origin.x, b.origin.y, b.size.width, b.size.height);
+            }
+            setSource(cr, color);
+            cairo_fill(cr);
+            cairo_restore(cr);
+        }
+    }
+    drawContents(context);
+}
+
+void CALayer::drawContents(CGContext& context) {
+    cairo_t* cr = context.cairoContext();
+    const CGRect& b = props_.bounds;
+    if (props_.backing) {
+        cairo_save(cr);
+        cairo_translate(cr, b.origin.x, b.origin.y);
+        cairo_scale(cr, 1 / props_.contentsScale, 1 / props_.contentsScale);
+        snapToPixels(cr);
+        cairo_set_source_surface(cr, props_.backing.get(), 0, 0);
+        // A rectangle, not a paint: painting would visit the whole clip.
+        cairo_rectangle(cr, 0, 0, cairo_image_surface_get_width(props_.backing.get()),
+                        cairo_image_surface_get_height(props_.backing.get()));
+        cairo_fill(cr);
+        cairo_restore(cr);
+        return;
+    }
+    if (!props_.contents) {
+        return;
+    }
+    const CGImage& image = *props_.contents;
+    const CGFloat iw = CGFloat(image.width()) / props_.contentsScale;
+    const CGFloat ih = CGFloat(image.height()) / props_.contentsScale;
+    CGRect dst{b.origin, {iw, ih}};
+    const CGFloat dx = b.size.width - iw, dy = b.size.height - ih;
+    switch (props_.gravity) {
+        case CAContentsGravity::Resize:
+            dst = b;
+            break;
+        case CAContentsGravity::ResizeAspect:
+        case CAContentsGravity::ResizeAspectFill: {
+            const CGFloat sx = b.size.width / iw, sy = b.size.height / ih;
+            const CGFloat s = props_.gravity == CAContentsGravity::ResizeAspect ? std::min(sx, sy)
+                                                                                : std::max(sx, sy);
+            dst.size = {iw * s, ih * s};
+            dst.origin = {b.origin.x + (b.size.width - dst.size.width) / 2,
+                          b.origin.y + (b.size.height - dst.size.height) / 2};
+            break;
+        }
+        case CAContentsGravity::Center:
+            dst.origin = {b.origin.x + dx / 2, b.origin.y + dy / 2};
+            break;
+        case CAContentsGravity::Top:
+            dst.origin.x += dx / 2;
+            break;
+        case CAContentsGravity::Bottom:
+            dst.origin = {b.origin.x + dx / 2, b.origin.y + dy};
+            break;
+        case CAContentsGravity::Left:
+            dst.origin.y += dy / 2;
+            break;
+        case CAContentsGravity::Right:
+            dst.origin = {b.origin.x + dx, b.origin.y + dy / 2};
+            break;
+        case CAContentsGravity::TopLeft:
+            break;
+        case CAContentsGravity::TopRight:
+            dst.origin.x += dx;
+            break;
+        case CAContentsGravity::BottomLeft:
+            dst.origin.y += dy;
+            break;
+        case CAContentsGravity::BottomRight:
+            dst.origin = {b.origin.x + dx, b.origin.y + dy};
+            break;
+    }
+    if (CGRectIsEmpty(dst)) {
+        return;
+    }
+    cairo_surface_t* surface = image.createCairoSurface();
+    cairo_save(cr);
+    cairo_translate(cr, dst.origin.x, dst.origin.y);
+    cairo_scale(cr, dst.size.width / CGFloat(image.width()),
+                dst.size.height / CGFloat(image.height()));
+    cairo_set_source_surface(cr, surface, 0, 0);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_rectangle(cr, 0, 0, double(image.width()), double(image.height()));
+    cairo_fill(cr);
+    cairo_restore(cr);
+    cairo_surface_destroy(surface);
+}
+
+void CALayer::drawBorder(CGContext& context) {
+    if (props_.borderWidth <= 0 || props_.borderColor.alpha <= 0) {
+        return;
+    }
+    // The border lies inside the bounds.
+    cairo_t* cr = context.cairoContext();
+    const CGFloat w = props_.borderWidth;
+    const CGRect inner = CGRectInset(props_.bounds, w / 2, w / 2);
+    if (CGRectIsNull(inner)) {
+        return;
+    }
+    CGPath path;
+    const CGFloat r = std::max(0.0, props_.cornerRadius - w / 2);
+    if (r > 0) {
+        path.addRoundedRect(inner, r, r);
+    } else {
+        path.addRect(inner);
+    }
+    cairo_save(cr);
+    cairo_new_path(cr);
+    appendPath(cr, path);
+    cairo_set_line_width(cr, w);
+    setSource(cr, props_.borderColor);
+    cairo_stroke(cr);
+    cairo_restore(cr);
+}
+
+void CALayer::drawShadow(CGContext& context) {
+    if (props_.shadowOpacity <= 0 || props_.shadowColor.alpha <= 0) {
+        return;
+    }
+    std::optional<CGPath> path = props_.shadowPath;
+    if (!path && props_.backgroundColor && props_.backgroundColor->alpha > 0) {
+        path = boundsPath();
+    }
+    if (!path || path->isEmpty()) {
+        return;
+    }
+    cairo_t* cr = context.cairoContext();
+    cairo_matrix_t ctm;
+    cairo_get_matrix(cr, &ctm);
+    const CGAffineTransform device{ctm.xx, ctm.yx, ctm.xy, ctm.yy, ctm.x0, ctm.y0};
+    const CGFloat scale = std::sqrt(std::fabs(device.a * device.d - device.b * device.c));
+    const size_t radius = CGBoxBlurRadiusForSigma(props_.shadowRadius * scale / 2);
+    const CGRect box = CGRectApplyAffineTransform(path->boundingBox(), device);
+    const long margin = long(3 * radius) + 2;
+    const long left = long(std::floor(box.origin.x)) - margin;
+    const long top = long(std::floor(box.origin.y)) - margin;
+    const long w = long(std::ceil(box.size.width)) + 2 * margin;
+    const long h = long(std::ceil(box.size.height)) + 2 * margin;
+    if (w <= 0 || h <= 0 || w * h > kMaxShadowPixels) {
+        return;
+    }
+    cairo_surface_t* alpha = cairo_image_surface_create(CAIRO_FORMAT_A8, int(w), int(h));
+    cairo_t* acr = cairo_create(alpha);
+    cairo_matrix_t m = toCairo(device);
+    m.x0 -= double(left);
+    m.y0 -= double(top);
+    cairo_set_matrix(acr, &m);
+    appendPath(acr, *path);
+    cairo_fill(acr);
+    cairo_destroy(acr);
+    cairo_surface_flush(alpha);
+    if (radius > 0) {
+        CGBoxBlurAlpha(cairo_image_surface_get_data(alpha), size_t(w), size_t(h),
+                       size_t(cairo_image_surface_get_stride(alpha)), radius, 3);
+    }
+    cairo_surface_mark_dirty(alpha);
+    const CGSize offset = CGSizeApplyAffineTransform(props_.shadowOffset, device);
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    setSource(cr, props_.shadowColor, props_.shadowOpacity);
+    cairo_mask_surface(cr, alpha, double(left) + offset.width, double(top) + offset.height);
+    cairo_restore(cr);
+    cairo_surface_destroy(alpha);
+}

@@ -1,0 +1,55 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "Host/HostApplication.h"
+#include "ImageIO/CGImageSource.h"
+#include "UIKit/UIApplication.h"
+#include "UIKit/UIScreen.h"
+#include "UIKit/UIWindow.h"
+
+namespace {
+
+class ScreenshotDelegate : public UIApplicationDelegate {
+  public:
+    bool applicationDidFinishLaunchingWithOptions(UIApplication&, const Value&) override {
+        window = std::make_shared<UIWindow>();
+        window->setBackgroundColor(UIColor::greenColor());
+        auto bar = std::make_shared<UIView>(CGRectMake(0, 0, 320, 20));
+        bar->setBackgroundColor(UIColor::blackColor());
+        window->addSubview(bar);
+        window->makeKeyAndVisible();
+        return true;
+    }
+};
+
+TEST(HostApplicationTest, ScreenshotRendersTheLaunchedWindowHeadless) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "kelvara-host-main.png").string();
+    std::vector<std::string> seen;
+    const char* argv[] = {"kelvara",      "--phone",    "--scale", "1",
+                          "--screenshot", path.c_str(), "--home",  "/tmp/h"};
+    const int status = HostApplicationMain(8, argv, [&](const std::vector<std::string>& args) {
+        seen = args;
+        return std::make_shared<ScreenshotDelegate>();
+    });
+    UIApplication::sharedApplication()->setDelegate(nullptr);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(seen, (std::vector<std::string>{"kelvara", "--home", "/tmp/h"}));
+    EXPECT_EQ(UIScreen::mainScreen()->bounds().size, CGSizeMake(320, 568));
+    auto source = CGImageSource::createWithURL(path);
+    auto image = source ? source->createImageAtIndex(0) : nullptr;
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width(), 320u);
+    EXPECT_EQ(image->height(), 568u);
+    EXPECT_EQ(image->pixelAt(10, 10), 0xFF000000u);
+    EXPECT_EQ(image->pixelAt(10, 300), 0xFF00FF00u);
+    std::filesystem::remove(path);
+
+    const char* bad[] = {"kelvara", "--scale", "nine"};
+    EXPECT_EQ(HostApplicationMain(3, bad, [](const auto&) { return nullptr; }), 2);
+    const char* none[] = {"kelvara", "--screenshot", path.c_str()};
+    EXPECT_EQ(HostApplicationMain(3, none, [](const auto&) { return nullptr; }), 1);
+}
+
+}  // namespace

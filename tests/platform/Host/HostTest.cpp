@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "Dispatch/NSRunLoop.h"
+#include "Host/HostOptions.h"
+#include "Host/HostRenderer.h"
+#include "Host/HostTouchInput.h"
+#include "Host/HostWindow.h"
+#include "ImageIO/CGImageSource.h"
+#include "QuartzCore/CAFrameClock.h"
+#include "UIKit/UILabel.h"
+#include "UIKit/UIScreen.h"
+#include "UIKit/UIScrollView.h"
+#include "UIKit/UIWindow.h"
+
+namespace {
+
+class Zoomer : public UIScrollViewDelegate {
+  public:
+    std::shared_ptr<UIView> content;
+    std::shared_ptr<UIView> viewForZoomingInScrollView(UIScrollView&) override { return content; }
+};
+
+class HostTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        CAFrameClock::shared().setManual(true);
+        UIScreen::mainScreen()->setScale(1);
+        window = std::make_shared<UIWindow>(CGRectMake(0, 0, 200, 300));
+        window->setBackgroundColor(UIColor::whiteColor());
+        window->makeKeyAndVisible();
+        banner = std::make_shared<UIView>(CGRectMake(0, 0, 200, 100));
+        banner->setBackgroundColor(UIColor::colorWithRedGreenBlueAlpha(0, 0, 1, 1));
+        window->addSubview(banner);
+        auto label = std::make_shared<UILabel>(CGRectMake(10, 120, 180, 30));
+        label->setText("Host");
+        window->addSubview(label);
+    }
+    void TearDown() override {
+        CAFrameClock::shared().advance(10);
+        CAFrameClock::shared().setManual(false);
+    }
+    std::shared_ptr<UIWindow> window;
+    std::shared_ptr<UIView> banner;
+};
+
+TEST(HostOptionsTest, ParsesHostArgumentsAndLeavesTheRest) {
+    const char* argv[] = {"kelvara", "--pad", "--home",       "/tmp/x",
+                          "--scale", "3",     "--screenshot", "out.png"};
+    std::string error;
+    auto options = HostParseArguments(8, argv, &error);
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->idiom, UIUserInterfaceIdiomPad);
+    EXPECT_EQ(options->scale, 3);
+    EXPECT_EQ(options->screenshotPath, "out.png");
+    EXPECT_EQ(options->screenSize(), CGSizeMake(768, 1024));
+    EXPECT_EQ(options->applicationArguments,
+              (std::vector<std::string>{"kelvara", "--home", "/tmp/x"}));
+
+    const char* bad[] = {"kelvara", "--scale", "0"};
+    EXPECT_FALSE(HostParseArguments(3, bad, &error));
+    EXPECT_NE(error.find("--scale"), std::string::npos);
+    const char* missing[] = {"kelvara", "--screenshot"};
+    EXPECT_FALSE(HostParseArguments(2, missing, &error));
+    const char* phone[] = {"kelvara"};
+    EXPECT_EQ(HostParseArguments(1, phone, &error)->screenSize(), CGSizeMake(320, 568));
+}
+
+TEST_F(HostTest, MouseWithModifierAndWheelPinchAScrollView) {
+    auto scroll = std::make_shared<UIScrollView>(CGRectMake(0, 0, 200, 300));
+    auto zoomer = std::make_shared<Zoomer>();
+    zoomer->content = std::make_shared<UIView>(CGRectMake(0, 0, 200, 300));
+    scroll->addSubview(zoomer->content);
+    scroll->setContentSize({200, 300});
+    scroll->setDelegate(zoomer);
+    scroll->setMaximumZoomScale(8);
+    window->addSubview(scroll);
+    HostTouchInput input(window);
+
+    // The second finger mirrors the mouse around the centre (100, 150).
+    input.mouseDown({80, 150}, true);
+    CAFrameClock::shared().advance(0.02);
+    input.mouseMoved({60, 150});
+    CAFrameClock::shared().advance(0.02);
+    input.mouseMoved({40, 150});
+    EXPECT_TRUE(scroll->isZooming());
+    EXPECT_NEAR(scroll->zoomScale(), 3, 1e-9);
+    input.mouseUp({40, 150});
+    EXPECT_FALSE(input.isTouching());
+
+    input.wheel({100, 150}, 1);  // one step in: 1.25 times
+    EXPECT_NEAR(scroll->zoomScale(), 3.75, 1e-9);
+    input.wheel({100, 150}, -2);
+    EXPECT_NEAR(scroll->zoomScale(), 2.4, 1e-9);
+}
+
+TEST_F(HostTest, RendererWritesTheWindowAsPNG) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "kelvara-host-test.png").string();
+    HostRenderer renderer(window, 2);
+    ASSERT_TRUE(renderer.writePNG(path));
+    auto source = CGImageSource::createWithURL(path);
+    auto image = source ? source->createImageAtIndex(0) : nullptr;
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width(), 400u);
+    EXPECT_EQ(image->height(), 600u);
+    EXPECT_EQ(image->pixelAt(100, 100), 0xFF0000FFu);
+    EXPECT_EQ(image->pixelAt(100, 500), 0xFFFFFFFFu);
+    std::filesystem::remove(path);
+    EXPECT_FALSE(renderer.writePNG("/nonexistent-dir/x.png"));
+}
+
+TEST_F(HostTest, WindowOpensOnTheDisplayAndShowsTheViewTree) {
+    if (!std::getenv("DISPLAY")) {
+        GTEST_SKIP() << "no display (ctest runs this under xvfb-run)";
+    }
+    auto host = HostWindow::open(window, 1, "Kelvara test");
+    ASSERT_TRUE(host) << "a display is set but no window opens";
+    EXPECT_TRUE(host->pumpEvents());
+    host->present();
+    auto pixels = host->readPixels();
+    ASSERT_TRUE(pixels);
+    EXPECT_EQ(pixels->width(), 200u);
+    EXPECT_EQ(pixels->height(), 300u);
+    EXPECT_EQ(pixels->pixelAt(50, 50) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(pixels->pixelAt(50, 250) & 0xFFFFFF, 0xFFFFFFu);
+
+    // A change reaches the screen with the next frame.
+    banner->setBackgroundColor(UIColor::redColor());
+    CAFrameClock::shared().advance(1.0 / 60);
+    pixels = host->readPixels();
+    EXPECT_EQ(pixels->pixelAt(50, 50) & 0xFFFFFF, 0xFF0000u);
+}
+
+}  // namespace

@@ -1,0 +1,117 @@
+#include <string>
+#include <vector>
+
+#include "UIKit/UIAlertView.h"
+#include "UIKit/UIButton.h"
+#include "UIKitTestSupport.h"
+
+namespace {
+
+class UIControlTest : public UIKitTest {
+  protected:
+    void SetUp() override {
+        UIKitTest::SetUp();
+        window = makeWindow({300, 300});
+        touches = std::make_unique<TouchDriver>(window);
+    }
+    std::shared_ptr<UIWindow> window;
+    std::unique_ptr<TouchDriver> touches;
+};
+
+TEST_F(UIControlTest, ButtonSendsTouchEventsAndHighlights) {
+    auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+    button->setFrame(CGRectMake(50, 50, 100, 40));
+    window->addSubview(button);
+    std::vector<std::string> events;
+    button->addTargetForControlEvents([&](UIControl&) { events.push_back("down"); },
+                                      UIControlEventTouchDown);
+    const int up = button->addTargetForControlEvents([&](UIControl&) { events.push_back("up"); },
+                                                     UIControlEventTouchUpInside);
+    button->addTargetForControlEvents([&](UIControl&) { events.push_back("outside"); },
+                                      UIControlEventTouchUpOutside);
+    touches->down({{60, 60}});
+    EXPECT_TRUE(button->isHighlighted());
+    touches->up();
+    EXPECT_FALSE(button->isHighlighted());
+    // Dragged far away: released outside.
+    touches->down({{60, 60}});
+    touches->move({{290, 290}});
+    EXPECT_FALSE(button->isHighlighted());
+    touches->up();
+    EXPECT_EQ(events, (std::vector<std::string>{"down", "up", "down", "outside"}));
+
+    button->removeTarget(up);
+    button->setEnabled(false);
+    events.clear();
+    touches->tap({60, 60});
+    EXPECT_TRUE(events.empty());
+}
+
+TEST_F(UIControlTest, ButtonContentFallsBackToTheNormalState) {
+    auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+    window->addSubview(button);
+    button->setTitleForState("Go", UIControlStateNormal);
+    button->setTitleForState("Going", UIControlStateHighlighted);
+    button->setTitleColorForState(UIColor::redColor(), UIControlStateNormal);
+    EXPECT_EQ(button->currentTitle(), "Go");
+    button->setHighlighted(true);
+    EXPECT_EQ(button->currentTitle(), "Going");
+    EXPECT_EQ(button->titleLabel()->text(), "Going");
+    button->setHighlighted(false);
+    button->setSelected(true);
+    EXPECT_EQ(button->currentTitle(), "Go");
+    EXPECT_EQ(button->titleColorForState(UIControlStateSelected), UIColor::redColor());
+    button->setContentEdgeInsets(UIEdgeInsetsMake(5, 10, 5, 10));
+    const CGSize fit = button->sizeThatFits(CGSizeZero);
+    const CGSize title = button->titleLabel()->sizeThatFits(CGSizeZero);
+    EXPECT_EQ(fit, CGSizeMake(title.width + 20, title.height + 10));
+
+    auto system = UIButton::buttonWithType(UIButtonTypeSystem);
+    window->addSubview(system);
+    system->setTitleForState("Tint", UIControlStateNormal);
+    window->setTintColor(UIColor::greenColor());
+    EXPECT_EQ(system->titleLabel()->textColor(), UIColor::greenColor());
+}
+
+TEST_F(UIControlTest, AlertViewReportsTheTappedButtonAndGoesAway) {
+    struct Delegate : UIAlertViewDelegate {
+        std::vector<std::string> log;
+        void willPresentAlertView(UIAlertView&) override { log.push_back("willPresent"); }
+        void didPresentAlertView(UIAlertView&) override { log.push_back("didPresent"); }
+        void alertViewClickedButtonAtIndex(UIAlertView& alert, long index) override {
+            log.push_back("clicked " + std::to_string(index) + " tag " +
+                          std::to_string(alert.tag()));
+        }
+        void alertViewWillDismissWithButtonIndex(UIAlertView&, long) override {
+            log.push_back("willDismiss");
+        }
+        void alertViewDidDismissWithButtonIndex(UIAlertView&, long) override {
+            log.push_back("didDismiss");
+        }
+    };
+    auto delegate = std::make_shared<Delegate>();
+    auto alert =
+        std::make_shared<UIAlertView>("Delete map?", "The map's files are removed.", delegate,
+                                      "Cancel", std::vector<std::string>{"Delete"});
+    alert->setTag(42);
+    EXPECT_EQ(alert->cancelButtonIndex(), 0);
+    EXPECT_EQ(alert->firstOtherButtonIndex(), 1);
+    EXPECT_EQ(alert->buttonTitleAtIndex(1), "Delete");
+    EXPECT_EQ(alert->buttonTitleAtIndex(5), "");
+    alert->show();
+    EXPECT_TRUE(alert->isVisible());
+    EXPECT_EQ(alert->superview(), window);
+    EXPECT_TRUE(matchesReference(window->renderImage(1), "alert"));
+
+    // Tap the "Delete" button where it is drawn.
+    const auto& deleteButton = alert->buttons()[1];
+    const CGRect frame = deleteButton->convertRectToView(deleteButton->bounds(), nullptr);
+    touches->tap({CGRectGetMidX(frame), CGRectGetMidY(frame)});
+    EXPECT_FALSE(alert->isVisible());
+    EXPECT_EQ(alert->superview(), nullptr);
+    EXPECT_EQ(delegate->log,
+              (std::vector<std::string>{"willPresent", "didPresent", "clicked 1 tag 42",
+                                        "willDismiss", "didDismiss"}));
+}
+
+}  // namespace

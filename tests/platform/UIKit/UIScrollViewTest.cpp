@@ -1,0 +1,251 @@
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "QuartzCore/CAFrameClock.h"
+#include "UIKit/UIPinchGestureRecognizer.h"
+#include "UIKit/UIScrollView.h"
+#include "UIKitTestSupport.h"
+
+namespace {
+
+// Logs the delegate calls (runs of didScroll and didZoom collapsed).
+class Recorder : public UIScrollViewDelegate {
+  public:
+    std::vector<std::string> calls;
+    std::shared_ptr<UIView> zoomView;
+    std::optional<CGPoint> retarget;
+
+    void log(const std::string& name) {
+        if (calls.empty() || calls.back() != name || (name != "scroll" && name != "zoom")) {
+            calls.push_back(name);
+        }
+    }
+    void scrollViewDidScroll(UIScrollView&) override { log("scroll"); }
+    void scrollViewDidZoom(UIScrollView&) override { log("zoom"); }
+    void scrollViewWillBeginDragging(UIScrollView&) override { log("willBeginDragging"); }
+    void scrollViewWillEndDraggingWithVelocityTargetContentOffset(UIScrollView&, CGPoint,
+                                                                  CGPoint* target) override {
+        log("willEndDragging");
+        if (retarget) {
+            *target = *retarget;
+        }
+    }
+    void scrollViewDidEndDraggingWillDecelerate(UIScrollView&, bool decelerate) override {
+        log(decelerate ? "didEndDragging(decelerate)" : "didEndDragging");
+    }
+    void scrollViewWillBeginDecelerating(UIScrollView&) override { log("willBeginDecelerating"); }
+    void scrollViewDidEndDecelerating(UIScrollView&) override { log("didEndDecelerating"); }
+    void scrollViewDidEndScrollingAnimation(UIScrollView&) override {
+        log("didEndScrollingAnimation");
+    }
+    std::shared_ptr<UIView> viewForZoomingInScrollView(UIScrollView&) override { return zoomView; }
+    void scrollViewWillBeginZoomingWithView(UIScrollView&,
+                                            const std::shared_ptr<UIView>&) override {
+        log("willBeginZooming");
+    }
+    void scrollViewDidEndZoomingWithViewAtScale(UIScrollView&, const std::shared_ptr<UIView>&,
+                                                CGFloat) override {
+        log("didEndZooming");
+    }
+};
+
+class UIScrollViewTest : public UIKitTest {
+  protected:
+    void SetUp() override {
+        UIKitTest::SetUp();
+        window = makeWindow({200, 200});
+        scroll = std::make_shared<UIScrollView>(CGRectMake(0, 0, 200, 200));
+        recorder = std::make_shared<Recorder>();
+        scroll->setDelegate(recorder);
+        content = std::make_shared<UIView>(CGRectMake(0, 0, 1000, 1000));
+        scroll->addSubview(content);
+        scroll->setContentSize({1000, 1000});
+        window->addSubview(scroll);
+        touches = std::make_unique<TouchDriver>(window);
+    }
+    void runFrames(double seconds) {
+        for (double t = 0; t < seconds; t += 1.0 / 60) {
+            CAFrameClock::shared().advance(1.0 / 60);
+        }
+    }
+    void enableZoom() {
+        recorder->zoomView = content;
+        scroll->setMinimumZoomScale(0.5);
+        scroll->setMaximumZoomScale(4);
+    }
+
+    std::shared_ptr<UIWindow> window;
+    std::shared_ptr<UIScrollView> scroll;
+    std::shared_ptr<Recorder> recorder;
+    std::shared_ptr<UIView> content;
+    std::unique_ptr<TouchDriver> touches;
+};
+
+TEST_F(UIScrollViewTest, SlowDragMovesTheContentWithTheFinger) {
+    touches->drag({150, 150}, {50, 100}, 20, 2);
+    EXPECT_TRUE(scroll->isDragging());
+    EXPECT_TRUE(scroll->isTracking());
+    EXPECT_EQ(scroll->contentOffset(), CGPointMake(100, 50));
+    CAFrameClock::shared().advance(0.5);  // held still before lifting
+    touches->up(0);
+    EXPECT_FALSE(scroll->isDragging());
+    EXPECT_FALSE(scroll->isDecelerating());
+    EXPECT_EQ(recorder->calls, (std::vector<std::string>{"willBeginDragging", "scroll",
+                                                         "willEndDragging", "didEndDragging"}));
+}
+
+TEST_F(UIScrollViewTest, FlickDeceleratesAndStopsWithinTheContent) {
+    touches->drag({150, 150}, {50, 150}, 5, 0.05);
+    touches->up(0);
+    EXPECT_TRUE(scroll->isDecelerating());
+    const CGFloat released = scroll->contentOffset().x;
+    runFrames(0.5);
+    EXPECT_GT(scroll->contentOffset().x, released + 100);
+    runFrames(8);
+    EXPECT_FALSE(scroll->isDecelerating());
+    EXPECT_LE(scroll->contentOffset().x, 800);
+    EXPECT_EQ(scroll->contentOffset().y, 0);
+    EXPECT_EQ(recorder->calls,
+              (std::vector<std::string>{"willBeginDragging", "scroll", "willEndDragging",
+                                        "didEndDragging(decelerate)", "willBeginDecelerating",
+                                        "scroll", "didEndDecelerating"}));
+}
+
+TEST_F(UIScrollViewTest, DelegateMovesTheDecelerationTarget) {
+    recorder->retarget = CGPointMake(400, 0);
+    touches->drag({150, 150}, {50, 150}, 5, 0.05);
+    touches->up(0);
+    runFrames(10);
+    EXPECT_EQ(scroll->contentOffset(), CGPointMake(400, 0));
+}
+
+TEST_F(UIScrollViewTest, DragPastTheEdgeStretchesAndSpringsBack) {
+    touches->drag({50, 50}, {50, 150}, 10, 1);
+    const CGFloat stretched = scroll->contentOffset().y;
+    EXPECT_LT(stretched, 0);
+    EXPECT_GT(stretched, -100);  // rubber band: less than the finger moved
+    CAFrameClock::shared().advance(0.5);
+    touches->up(0);
+    runFrames(5);
+    EXPECT_EQ(scroll->contentOffset(), CGPointMake(0, 0));
+
+    scroll->setBounces(false);
+    touches->drag({50, 50}, {50, 150}, 10, 1);
+    EXPECT_EQ(scroll->contentOffset().y, 0);
+    touches->up();
+}
+
+TEST_F(UIScrollViewTest, ContentSmallerThanTheBoundsDoesNotScroll) {
+    scroll->setContentSize({150, 150});
+    touches->drag({150, 150}, {50, 50}, 10, 1);
+    EXPECT_EQ(scroll->contentOffset(), CGPointMake(0, 0));
+    touches->up();
+    scroll->setAlwaysBounceVertical(true);
+    touches->drag({150, 150}, {150, 100}, 10, 1);
+    EXPECT_GT(scroll->contentOffset().y, 0);
+    EXPECT_EQ(scroll->contentOffset().x, 0);
+    touches->up();
+    runFrames(5);
+}
+
+TEST_F(UIScrollViewTest, PinchZoomsAroundTheFingersAndBouncesBackPastTheMaximum) {
+    enableZoom();
+    // Fingers around (100, 100) move apart to three times their distance.
+    touches->down({{80, 100}, {120, 100}});
+    touches->move({{70, 100}, {130, 100}});
+    touches->move({{40, 100}, {160, 100}});
+    EXPECT_TRUE(scroll->isZooming());
+    EXPECT_NEAR(scroll->zoomScale(), 3, 1e-9);
+    EXPECT_EQ(scroll->contentSize(), CGSizeMake(3000, 3000));
+    // The content point under the fingers stays under them.
+    EXPECT_NEAR(scroll->contentOffset().x, 100 * 3 - 100, 1e-6);
+    EXPECT_EQ(content->frame(), CGRectMake(0, 0, 3000, 3000));
+
+    touches->move({{0, 100}, {200, 100}});  // 5x asked: past the maximum
+    EXPECT_GT(scroll->zoomScale(), 4);
+    EXPECT_LT(scroll->zoomScale(), 5);
+    touches->up();
+    EXPECT_FALSE(scroll->isZooming());
+    EXPECT_TRUE(scroll->isZoomBouncing());
+    runFrames(1);
+    EXPECT_FALSE(scroll->isZoomBouncing());
+    EXPECT_EQ(scroll->zoomScale(), 4);
+    EXPECT_NEAR(scroll->contentOffset().x, 100 * 4 - 100, 1e-6);
+
+    auto& calls = recorder->calls;
+    auto first = [&](const std::string& name) {
+        return std::find(calls.begin(), calls.end(), name) - calls.begin();
+    };
+    EXPECT_EQ(calls.front(), "willBeginZooming");
+    EXPECT_LT(first("zoom"), first("didEndZooming"));
+    EXPECT_EQ(calls.back(), "didEndZooming");
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "didEndZooming"), 1);
+}
+
+TEST_F(UIScrollViewTest, ProgrammaticZoomAndScrolling) {
+    enableZoom();
+    scroll->zoomToRectAnimated(CGRectMake(100, 100, 100, 100), false);
+    EXPECT_EQ(scroll->zoomScale(), 2);
+    EXPECT_EQ(scroll->contentOffset(), CGPointMake(200, 200));
+
+    scroll->setZoomScaleAnimated(1, false);  // keeps the centre (150, 150)
+    EXPECT_EQ(scroll->zoomScale(), 1);
+    EXPECT_EQ(scroll->contentOffset(), CGPointMake(50, 50));
+
+    scroll->setZoomScale(10);
+    EXPECT_EQ(scroll->zoomScale(), 4);
+
+    recorder->calls.clear();
+    scroll->zoomToRectAnimated(CGRectMake(0, 0, 400, 400), true);
+    runFrames(0.5);
+    EXPECT_EQ(scroll->zoomScale(), 0.5);
+    EXPECT_EQ(scroll->contentOffset(), CGPointMake(0, 0));
+    EXPECT_EQ(recorder->calls.back(), "didEndZooming");
+
+    recorder->calls.clear();
+    scroll->scrollRectToVisibleAnimated(CGRectMake(450, 10, 20, 20), true);
+    runFrames(0.5);
+    EXPECT_EQ(scroll->contentOffset(), CGPointMake(270, 0));  // just enough to show it
+    EXPECT_EQ(recorder->calls, (std::vector<std::string>{"scroll", "didEndScrollingAnimation"}));
+}
+
+TEST_F(UIScrollViewTest, TouchStopsDecelerationAndInsetsWidenTheRange) {
+    touches->drag({150, 150}, {50, 150}, 5, 0.05);
+    touches->up(0);
+    runFrames(0.2);
+    EXPECT_TRUE(scroll->isDecelerating());
+    touches->down({{100, 100}});
+    EXPECT_FALSE(scroll->isDecelerating());
+    const CGPoint held = scroll->contentOffset();
+    runFrames(0.5);
+    EXPECT_EQ(scroll->contentOffset(), held);
+    touches->up();
+
+    scroll->setContentInset(UIEdgeInsetsMake(20, 0, 30, 0));
+    EXPECT_EQ(scroll->minimumContentOffset(), CGPointMake(0, -20));
+    EXPECT_EQ(scroll->maximumContentOffset(), CGPointMake(800, 830));
+}
+
+TEST_F(UIScrollViewTest, PagingSettlesOnWholePages) {
+    scroll->setPagingEnabled(true);
+    touches->drag({150, 100}, {90, 100}, 10, 1);  // slowly, less than half a page
+    CAFrameClock::shared().advance(0.5);
+    touches->up(0);
+    runFrames(5);
+    EXPECT_EQ(scroll->contentOffset(), CGPointMake(0, 0));
+    touches->drag({150, 100}, {120, 100}, 3, 0.03);  // a quick flick turns the page
+    touches->up(0);
+    runFrames(5);
+    EXPECT_EQ(scroll->contentOffset(), CGPointMake(200, 0));
+}
+
+TEST_F(UIScrollViewTest, DisabledScrollingLetsTheContentsKeepTheTouches) {
+    scroll->setScrollEnabled(false);
+    touches->drag({150, 150}, {50, 50}, 10, 1);
+    touches->up();
+    EXPECT_EQ(scroll->contentOffset(), CGPointMake(0, 0));
+    EXPECT_TRUE(recorder->calls.empty());
+}
+
+}  // namespace
