@@ -1,0 +1,151 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CoreGraphics/CGGeometry.h"
+#include "UIKit/UIColor.h"
+#include "UIKit/UIImage.h"
+
+// One drawing style of the map: how a kind of element is stroked, filled,
+// labelled and ordered at one zoom level. A value left unset is taken from
+// parentStyle (the same type at the next lower zoom the style sheet defines)
+// on first read and kept, so later changes of the parent are not seen.
+//
+// Styles are shared by every thread's copy of a style sheet; the first reads
+// fill values under a lock of the style, so concurrent readers are safe.
+class CBGeoStyle {
+  public:
+    // lineCap values, as the graphics layer numbers them.
+    static constexpr int kLineCapButt = 0;
+    static constexpr int kLineCapRound = 1;
+    static constexpr int kLineCapSquare = 2;
+
+    CBGeoStyle() = default;
+    CBGeoStyle(const CBGeoStyle&) = delete;
+    CBGeoStyle& operator=(const CBGeoStyle&) = delete;
+
+    std::shared_ptr<CBGeoStyle> parentStyle() const;
+    void setParentStyle(std::shared_ptr<CBGeoStyle> style);
+
+    std::shared_ptr<CBGeoStyle> secondaryStyle();
+    void setSecondaryStyle(std::shared_ptr<CBGeoStyle> style);
+    std::shared_ptr<CBGeoStyle> areaStyle();
+    void setAreaStyle(std::shared_ptr<CBGeoStyle> style);
+    std::shared_ptr<CBGeoStyle> buildingStyle();
+    void setBuildingStyle(std::shared_ptr<CBGeoStyle> style);
+    std::shared_ptr<CBGeoStyle> refLabelStyle();
+    void setRefLabelStyle(std::shared_ptr<CBGeoStyle> style);
+
+    std::optional<UIColor> strokeColor();
+    void setStrokeColor(std::optional<UIColor> color);
+    std::optional<UIColor> casingColor();
+    void setCasingColor(std::optional<UIColor> color);
+    std::optional<UIColor> fillColor();
+    void setFillColor(std::optional<UIColor> color);
+    std::optional<UIColor> textColor();
+    void setTextColor(std::optional<UIColor> color);
+    std::optional<UIColor> textCasingColor();
+    void setTextCasingColor(std::optional<UIColor> color);
+    std::optional<UIColor> onewayColor();
+    void setOnewayColor(std::optional<UIColor> color);
+
+    std::shared_ptr<UIImage> fillPatternImage();
+    void setFillPatternImage(std::shared_ptr<UIImage> image);
+    std::shared_ptr<UIImage> icon();
+    void setIcon(std::shared_ptr<UIImage> image);
+
+    // Not inherited; round (1) unless the plist says otherwise.
+    int lineCap() const;
+    void setLineCap(int cap);
+
+    std::optional<std::vector<CGFloat>> strokeDashes();
+    void setStrokeDashes(std::optional<std::vector<CGFloat>> dashes);
+    std::optional<std::vector<CGFloat>> casingDashes();
+    void setCasingDashes(std::optional<std::vector<CGFloat>> dashes);
+
+    std::optional<CGFloat> strokeWidth();
+    void setStrokeWidth(std::optional<CGFloat> width);
+    std::optional<CGFloat> casingWidth();
+    void setCasingWidth(std::optional<CGFloat> width);
+    // nil when unset along the whole chain or set to -1 ("no opacity").
+    std::optional<CGFloat> strokeOpacity();
+    void setStrokeOpacity(std::optional<CGFloat> opacity);
+    std::optional<CGFloat> fillOpacity();
+    void setFillOpacity(std::optional<CGFloat> opacity);
+    std::optional<bool> textPlacementCentered();
+    void setTextPlacementCentered(std::optional<bool> centered);
+    std::optional<CGFloat> fontSize();
+    void setFontSize(std::optional<CGFloat> size);
+    std::optional<CGFloat> textCasingWidth();
+    void setTextCasingWidth(std::optional<CGFloat> width);
+    std::optional<CGFloat> labelSpacing();
+    void setLabelSpacing(std::optional<CGFloat> spacing);
+    std::optional<std::string> fontFamily();
+    void setFontFamily(std::optional<std::string> family);
+    std::optional<CGFloat> textOffset();
+    void setTextOffset(std::optional<CGFloat> offset);
+
+    // Never missing: 0 / NO when the whole chain leaves them out.
+    int64_t zIndex();
+    void setZIndex(std::optional<int64_t> zIndex);
+    bool hidden();
+    void setHidden(std::optional<bool> hidden);
+    bool textPlacementImportant();
+    void setTextPlacementImportant(std::optional<bool> important);
+
+    bool isHidden() { return hidden(); }
+    bool isTextPlacementImportant() { return textPlacementImportant(); }
+
+    // Does drawing need the element's path: any line or fill colour, a fill
+    // pattern, or a line or fill colour of the area style.
+    bool requiresPathForDisplay();
+
+    // Debug text: z-index, colours as hex, widths, hidden flag, area style.
+    std::string description();
+
+  private:
+    template <class T, class Getter>
+    std::optional<T> inherited(std::optional<T>& field, Getter getter);
+    template <class Pointer, class Getter>
+    Pointer inheritedPointer(Pointer& field, Getter getter);
+    template <class T>
+    void store(std::optional<T>& field, std::optional<T> value);
+
+    mutable std::mutex mutex_;  // guards every field below
+    std::shared_ptr<CBGeoStyle> parentStyle_;
+    std::shared_ptr<CBGeoStyle> secondaryStyle_;
+    std::shared_ptr<CBGeoStyle> areaStyle_;
+    std::shared_ptr<CBGeoStyle> buildingStyle_;
+    std::shared_ptr<CBGeoStyle> refLabelStyle_;
+    std::optional<UIColor> strokeColor_;
+    std::optional<UIColor> casingColor_;
+    std::optional<UIColor> fillColor_;
+    std::shared_ptr<UIImage> fillPatternImage_;
+    std::shared_ptr<UIImage> icon_;
+    std::optional<UIColor> textColor_;
+    std::optional<UIColor> textCasingColor_;
+    std::optional<UIColor> onewayColor_;
+    int lineCap_ = kLineCapRound;
+    std::optional<std::vector<CGFloat>> strokeDashes_;
+    std::optional<std::vector<CGFloat>> casingDashes_;
+    std::optional<CGFloat> strokeWidth_;
+    std::optional<CGFloat> casingWidth_;
+    std::optional<CGFloat> strokeOpacity_;
+    std::optional<CGFloat> fillOpacity_;
+    std::optional<bool> textPlacementCentered_;
+    std::optional<CGFloat> fontSize_;
+    std::optional<CGFloat> textCasingWidth_;
+    std::optional<CGFloat> labelSpacing_;
+    std::optional<std::string> fontFamily_;
+    std::optional<bool> textPlacementImportant_;
+    std::optional<CGFloat> textOffset_;
+    std::optional<int64_t> zIndex_;
+    std::optional<bool> hidden_;
+};
+
+using CBGeoStyleRef = std::shared_ptr<CBGeoStyle>;

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "Foundation/NSLog.h"
+
+// The application bundle of the source tree (resources/).
+inline std::string sourceResourcesPath() {
+    const char* data = getenv("KELVARA_TEST_DATA");
+    return (std::filesystem::path(data ? data : "tests/data") / ".." / ".." / "resources")
+        .lexically_normal()
+        .string();
+}
+
+// A fresh temporary folder, removed with its contents at the end.
+class TemporaryFolder {
+  public:
+    TemporaryFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "kvmapkit.XXXXXX").string();
+        if (mkdtemp(pattern.data()))
+            path_ = pattern;
+    }
+    ~TemporaryFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+  private:
+    std::string path_;
+};
+
+// Collects the lines logged while it lives.
+class LogCapture {
+  public:
+    LogCapture() {
+        previous_ = NSLogSetSink([this](NSLogLevel, const std::string& line) {
+            std::lock_guard lock(mutex_);
+            lines_.push_back(line);
+        });
+    }
+    ~LogCapture() { NSLogSetSink(previous_); }
+    bool contains(const std::string& text) const {
+        std::lock_guard lock(mutex_);
+        for (const auto& line : lines_) {
+            if (line.find(text) != std::string::npos)
+                return true;
+        }
+        return false;
+    }
+
+  private:
+    NSLogSink previous_;
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
