@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "CBGeoData/CBCoordinatePathValueTransformer.h"
+#include "CBGeoData/CBGeoEntityRegistry.h"
 #include "CoreData/CoreDataErrors.h"
 #include "Foundation/NSAssert.h"
 #include "Foundation/NSBundle.h"
@@ -55,6 +56,8 @@ std::shared_ptr<CBGeoDataManager> CBGeoDataManager::create() {
         "CBCoordinatePathValueTransformer::registerTransformer() as the very first thing after "
         "launch, "
         "before any geo store is opened.");
+    // Fetches from a geo store must yield the entity classes, never plain objects.
+    CBGeoEntityRegistry::registerClasses();
     std::shared_ptr<CBGeoDataManager> manager(new CBGeoDataManager());
     std::weak_ptr<CBGeoDataManager> weakManager = manager;
     manager->memoryWarningObserver_ = NSNotificationCenter::defaultCenter()->addObserverForName(

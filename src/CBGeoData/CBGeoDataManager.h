@@ -1,20 +1,55 @@
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "CBGeoData/CBBoundingBox.h"
 #include "CBGeoData/CBCoreDataManager.h"
+#include "CBGeoData/CBGeoSearchCompletion.h"
 #include "CBGeoData/ZELManagedObjectContextWrapper.h"
+#include "CoreLocation/CLLocationCoordinate2D.h"
 #include "Foundation/NSNotificationCenter.h"
 
+class CBGeoMapTile;
+class CBGeoNode;
+class CBGeoObject;
+class CBGeoTag;
+class CBGeoCity;
+class CBGeoSearchResult;
+
 // The geo databases of the map now shown, side by side on one coordinator,
-// and one managed object context per thread for the tile drawing threads.
+// and one managed object context per thread for the tile drawing threads;
+// the queries the map and the screens put to them (tiles by quad key, objects
+// in a box, tags, public-transport families) and the searches for places and
+// addresses.
+//
+// A quad key is the decimal number 1 followed by one digit 0 to 3 per zoom
+// level (x bit + 2 * y bit, coarsest level first), held in a signed 64-bit
+// integer: it fits up to zoom 18, so deeper zooms are refused.
 class CBGeoDataManager : public CBCoreDataManager {
   public:
     using ContextTable = std::map<std::string, std::shared_ptr<ZELManagedObjectContextWrapper>>;
+    using Objects = std::vector<std::shared_ptr<CBGeoObject>>;
+    using SearchResults = std::vector<std::shared_ptr<CBGeoSearchResult>>;
+    using SearchCompletionBlock = std::function<void(const SearchResults&)>;
+    using ObjectCompletionBlock = std::function<void(const std::shared_ptr<CBGeoObject>&)>;
+    using ObjectsCompletionBlock = std::function<void(const Objects&)>;
+
+    static constexpr int kMaximumQuadKeyZoomLevel = 18;
+    // "recentObjects" looks back one week.
+    static constexpr double kRecentObjectsInterval = 604800.0;
+    // Public-transport families of tags and objects.
+    static constexpr int kPubTransNoFilter = -1;
+    static constexpr int kPubTransTramLike = 0;
+    static constexpr int kPubTransTrainLike = 1;
+    static constexpr int kPubTransBusLike = 2;
+    static constexpr int kPubTransFerryLike = 3;
+    static constexpr int kPubTransOther = 99;
 
     // The posted name of the application's memory warning.
     static constexpr const char* UIApplicationDidReceiveMemoryWarningNotification =
@@ -62,6 +97,114 @@ class CBGeoDataManager : public CBCoreDataManager {
     // <Library>/Application Support/quillmereData
     static std::string applicationSupportDirectory();
 
+    // Queries. Each returns nullptr or nullopt while no store is open; fetches
+    // run in the main context on the calling (main) thread.
+    std::shared_ptr<NSFetchRequest> requestForAllObjects();
+    std::shared_ptr<NSFetchRequest> requestForObjectsInBBox(
+        const std::shared_ptr<CBBoundingBox>& box);
+    static std::shared_ptr<NSPredicate> predicateForObjectsInBBox(
+        const std::shared_ptr<CBBoundingBox>& box);
+    // The model's template "recentObjects": objects made in the last week.
+    std::shared_ptr<NSFetchRequest> requestForRecentObjects();
+    std::shared_ptr<NSFetchRequest> requestForTagsWithKey(const std::string& key);
+    // With an attribute the request asks for one row.
+    std::shared_ptr<NSFetchRequest> requestForTagsWithKeyAndAttribute(
+        const std::string& key, const std::optional<std::string>& attribute);
+    std::optional<std::vector<std::shared_ptr<CBGeoTag>>> tagsMatchingKeyAndAttribute(
+        const std::optional<std::string>& key, const std::optional<std::string>& attribute);
+    // nullopt on a failed fetch or when nothing matches.
+    std::optional<std::vector<std::shared_ptr<CBGeoTag>>>
+    tagsMatchingKeyAndAttributeAndRelationshipKeyPathsForPrefetching(
+        const std::optional<std::string>& key, const std::optional<std::string>& attribute,
+        const std::vector<std::string>& keyPaths);
+    std::optional<std::vector<std::shared_ptr<CBGeoNode>>> getNodes();
+    std::optional<Objects> getObjects();
+    std::optional<std::vector<std::shared_ptr<NSManagedObject>>> getElements();
+    std::shared_ptr<CBGeoCity> currentCity();
+
+    // The map tiles stored under the keys, fetched in the calling thread's
+    // own context, which stays locked: the caller unlocks it with
+    // unlockContextForCurrentThread() once done with the tiles. nullopt when
+    // none is stored, on a failed fetch and without a store. A refetch skips
+    // the prefetch of the tiles' elements.
+    std::optional<std::vector<std::shared_ptr<CBGeoMapTile>>> mapTilesForQuadKeys(
+        const std::vector<int64_t>& quadKeys);
+    std::optional<std::vector<std::shared_ptr<CBGeoMapTile>>> mapTilesForQuadKeysIsRefetch(
+        const std::vector<int64_t>& quadKeys, bool refetch);
+    // The tiles of the key, else of its nearest stored ancestor (a package
+    // stores only some zoom levels); *foundKey tells which key answered.
+    // Locks the thread's context as mapTilesForQuadKeys does.
+    std::optional<std::vector<std::shared_ptr<CBGeoMapTile>>> mapTilesForQuadKeyOrParent(
+        int64_t quadKey, int64_t* foundKey = nullptr);
+
+    // Tag key to (tag attribute to readable text), from "OSMTags-HReadable".
+    const Value::Dictionary& tagTranslationDictionary();
+    // The object IDs of the stored tags whose readable text begins with the
+    // text (ignoring case and diacritics); nullopt without a store.
+    std::optional<std::vector<NSManagedObjectID>> findTranslatedTagContaining(
+        const std::string& text);
+
+    // Quad keys. nullopt for a zoom above kMaximumQuadKeyZoomLevel (the key
+    // would not fit) and for tile numbers outside the zoom's grid.
+    static std::optional<int64_t> quadKeyForTileXYZ(int64_t x, int64_t y, int z);
+    // The key one zoom level up; nullopt for zoom 0 and 1 keys and for
+    // anything that is no quad key.
+    static std::optional<int64_t> parentQuadKeyForQuadKey(int64_t quadKey);
+    // Zoom level of a key; nullopt when it is no quad key.
+    static std::optional<int> zoomLevelForQuadKey(int64_t quadKey);
+    // The tile's Web Mercator box; nullptr with the log line "Invalid
+    // QuadKey digit sequence." for anything that is no quad key.
+    static std::shared_ptr<CBBoundingBox> boundingBoxForMapTileWithQuadKey(int64_t quadKey);
+    static std::shared_ptr<CBBoundingBox> boundingBoxForMapTileWithXYZ(int64_t x, int64_t y, int z);
+
+    // Public-transport families. The object forms ask for any tag of the
+    // family; the tag form (type -1: nullptr, no filter) for the tag itself.
+    // Both "other" forms leave out all four families: ferries are a family
+    // of their own, never "other".
+    static const std::vector<std::string>& pubTransAttributesOfType(int type);
+    static std::shared_ptr<NSPredicate> predicateForPubTransTramLikeTags();
+    static std::shared_ptr<NSPredicate> predicateForPubTransTrainLikeTags();
+    static std::shared_ptr<NSPredicate> predicateForPubTransBusLikeTags();
+    static std::shared_ptr<NSPredicate> predicateForPubTransFerryLikeTags();
+    static std::shared_ptr<NSPredicate> predicateForPubTransOtherTags();
+    static std::shared_ptr<NSPredicate> predicateForAttributeOfPubTransType(int type);
+
+    // Searches. Each completion runs on the main thread with objects of the
+    // main context, exactly once per accepted call: with the hits, or empty
+    // (nullptr) on no hit, a failed fetch, a closed store or a released
+    // manager. A text search replaced by newer typing never answers.
+
+    // False (and the completion is never called) when no store is open or
+    // the text is refused (see searchWithGeoSearchInfo).
+    bool searchObjectsMatchingStringIncludeAddressesDelayedWithCompletionBlock(
+        const std::string& text, bool includeAddresses, bool delayed,
+        SearchCompletionBlock completion);
+    void startSearchWithSearchInfo(const std::shared_ptr<CBGeoSearchInfo>& info) override;
+    std::shared_ptr<NSPredicate> predicateForCanonicalSearchTerm(const std::string& term) override;
+    static std::shared_ptr<NSPredicate> predicateForCanonicalName(const std::string& word);
+    static std::shared_ptr<NSPredicate> predicateForCanonicalNameInBBox(
+        const std::string& word, const std::shared_ptr<CBBoundingBox>& box);
+    // Exact hits (folded name equals the text) first, then the address hits
+    // for the house numbers, then the rest in fetch (name) order.
+    std::optional<SearchResults> arrayWithGeoSearchResultsForGeoSearchRequestAndGeoObjects(
+        const std::shared_ptr<CBGeoSearchRequest>& request, const std::optional<Objects>& objects,
+        bool includeAddresses);
+    static void migrateGeoSearchResultsInArrayToContext(
+        const SearchResults& results, const std::shared_ptr<NSManagedObjectContext>& context);
+    // The named object nearest to the coordinate (within 0.0001 degrees).
+    void searchForClosestObjectToWithCompletionBlock(CLLocationCoordinate2D coordinate,
+                                                     ObjectCompletionBlock completion);
+    // At most 50 objects in the box that match the predicate (all when nullptr).
+    void searchForObjectsInBBoxMatchingPredicateWithCompletionBlock(
+        const std::shared_ptr<CBBoundingBox>& box, const std::shared_ptr<NSPredicate>& predicate,
+        ObjectsCompletionBlock completion);
+    // The same place in this manager's stores as a result from another
+    // context (a bookmark carried over); nullptr when there is none.
+    std::shared_ptr<CBGeoSearchResult> findSimilarObjectToObjectFromOtherContext(
+        const std::shared_ptr<CBGeoSearchResult>& result);
+    static std::shared_ptr<NSPredicate> predicateForSimilarObjectTo(
+        const std::shared_ptr<CBGeoSearchResult>& result);
+
   protected:
     CBGeoDataManager();
     std::shared_ptr<DispatchQueue> createSearchQueue() override;
@@ -77,4 +220,10 @@ class CBGeoDataManager : public CBCoreDataManager {
     std::shared_ptr<const ContextTable> contextSnapshot_;
     std::shared_ptr<NSPredicate> quadKeysPredicate_;
     std::shared_ptr<NSNotificationObserver> memoryWarningObserver_;
+    std::once_flag tagTranslationOnce_;
+    Value::Dictionary tagTranslationDictionary_;
+    // The completion of the last accepted text search (main thread only),
+    // owned by that job: when the job is dropped unanswered, it answers empty.
+    std::weak_ptr<CBGeoSearchCompletion<SearchResults>> textSearchCompletion_;
+    NSDate textSearchStartDate_;
 };
