@@ -14,6 +14,7 @@
 #include "Foundation/NSPathUtilities.h"
 #include "Net/NSURLSession.h"
 #include "Security/SecItem.h"
+#include "sdk/BITCategoryContainer.h"
 #include "sdk/BITKeychainUtils.h"
 #include "sdk/BITZizavaFormatting.h"
 
@@ -287,6 +288,7 @@ void BITZizavaManager::startManager() {
     if (const auto metrics = metricsManager(); metrics && !disableMetricsManager_) {
         BITZizavaLogDebug("INFO: Start MetricsManager");
         metrics->startManager();
+        BITCategoryContainer::activateCategory();
     }
 }
 

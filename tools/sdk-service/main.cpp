@@ -4,12 +4,14 @@
 #include <string>
 
 #include "SdkService.h"
+#include "TrackEndpoint.h"
 
 // kelvara-sdk-service [--port N] [--app ID]...
 // Prints the port it listens on as the first line of standard output.
 int main(int argc, char** argv) {
     SdkService service;
     addIntegrationEndpoint(service);
+    addTrackEndpoint(service);
     int port = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {

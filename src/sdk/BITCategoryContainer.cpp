@@ -1,0 +1,3 @@
+#include "sdk/BITCategoryContainer.h"
+
+void BITCategoryContainer::activateCategory() {}

@@ -1,0 +1,6 @@
+#pragma once
+
+class SdkService;
+
+// Registers the telemetry upload "v2/track" and its inspection endpoint.
+void addTrackEndpoint(SdkService& service);
