@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "CoreData/CoreDataErrors.h"
+#include "CoreData/KeyPath.h"
 #include "CoreData/NSManagedObjectModel.h"
 #include "CoreData/NSPersistentStoreCoordinator.h"
 #include "CoreData/PredicateEvaluator.h"
@@ -635,16 +636,7 @@ std::optional<std::vector<std::shared_ptr<NSManagedObject>>> NSManagedObjectCont
     }
     if (!idsOnly && withValues) {
         for (const std::string& keyPath : request.relationshipKeyPathsForPrefetching) {
-            std::vector<std::string> path;
-            size_t start = 0;
-            while (start <= keyPath.size()) {
-                size_t dot = keyPath.find('.', start);
-                if (dot == std::string::npos)
-                    dot = keyPath.size();
-                path.push_back(keyPath.substr(start, dot - start));
-                start = dot + 1;
-            }
-            if (!prefetch(results, path, 0, error))
+            if (!prefetch(results, splitKeyPath(keyPath), 0, error))
                 return std::nullopt;
         }
     }

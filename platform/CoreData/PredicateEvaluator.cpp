@@ -2,6 +2,7 @@
 
 #include <map>
 
+#include "CoreData/KeyPath.h"
 #include "CoreData/NSManagedObject.h"
 #include "CoreData/NSSortDescriptor.h"
 #include "CoreData/NSStringFolding.h"
@@ -355,16 +356,7 @@ bool PredicateEvaluate(const PredicateNode& node, const Value& object) {
 
 Value PredicateValueForKeyPath(const std::shared_ptr<NSManagedObject>& object,
                                const std::string& keyPath) {
-    std::vector<std::string> path;
-    size_t start = 0;
-    while (start <= keyPath.size()) {
-        size_t dot = keyPath.find('.', start);
-        if (dot == std::string::npos)
-            dot = keyPath.size();
-        path.push_back(keyPath.substr(start, dot - start));
-        start = dot + 1;
-    }
-    Operand result = walk(fromObject(object), path);
+    Operand result = walk(fromObject(object), splitKeyPath(keyPath));
     return result.kind == Operand::Kind::Scalar ? result.scalar : Value();
 }
 
