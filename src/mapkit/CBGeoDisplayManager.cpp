@@ -1,0 +1,241 @@
+#include "mapkit/CBGeoDisplayManager.h"
+
+#include <algorithm>
+#include <set>
+#include <string>
+
+#include "CBGeoData/CBGeoDataManager.h"
+#include "CBGeoData/CBGeoElement.h"
+#include "CBGeoData/CBGeoMapTile.h"
+#include "Dispatch/NSTimer.h"
+#include "Foundation/NSAssert.h"
+#include "foundation/NSThread+uniqueIdentifier.h"
+#include "mapkit/CBDiskTileCache.h"
+
+namespace {
+
+constexpr const char* kSource = "mapkit/CBGeoDisplayManager";
+// From this zoom on, elements are drawn in their own layers (bridges over
+// roads, tunnels under them); below it one layer keeps the map quiet.
+constexpr int kFirstLayeredZoomLevel = 15;
+
+std::string describe(const std::shared_ptr<CBGeoDataSource>& source) {
+    return source ? "<data source>" : "(null)";
+}
+
+void assertBoth(const std::shared_ptr<CBGeoDataSource>& source,
+                const std::shared_ptr<CBGeoDataSource>& existing) {
+    NSAssert(source && existing, kSource,
+             "please provide both a datasource (%s) and an existing datasource (%s)",
+             describe(source).c_str(), describe(existing).c_str());
+}
+
+}  // namespace
+
+CBGeoDisplayManager::CBGeoDisplayManager() {
+    diskCache_ = std::make_shared<CBDiskTileCache>();
+    saveTimer_ = CBDiskTileCache::scheduledSaveTimerForCache(diskCache_);
+    if (auto path = CBGeoStyleSheet::defaultStylePlistPath())
+        changeStyleToStylePlist(*path);
+    else
+        setStyleSheet(std::make_shared<CBGeoStyleSheet>());
+}
+
+CBGeoDisplayManager::~CBGeoDisplayManager() {
+    if (saveTimer_)
+        saveTimer_->invalidate();
+}
+
+std::shared_ptr<CBGeoStyleSheet> CBGeoDisplayManager::styleSheet() const {
+    std::lock_guard lock(styleLock_);
+    return styleSheet_;
+}
+
+void CBGeoDisplayManager::setStyleSheet(const std::shared_ptr<CBGeoStyleSheet>& sheet) {
+    std::lock_guard lock(styleLock_);
+    styleSheet_ = sheet;
+    styleSheetForThreadDict_.clear();
+}
+
+std::shared_ptr<CBGeoDataManager> CBGeoDisplayManager::geoDataManager() const {
+    std::lock_guard lock(listLock_);
+    return geoDataManager_;
+}
+
+void CBGeoDisplayManager::setGeoDataManager(const std::shared_ptr<CBGeoDataManager>& manager) {
+    std::lock_guard lock(listLock_);
+    geoDataManager_ = manager;
+}
+
+CBGeoDisplayManager::DataSourceList CBGeoDisplayManager::dataSources() const {
+    std::lock_guard lock(listLock_);
+    return dataSources_;
+}
+
+CBGeoDisplayManager::DataSourceList CBGeoDisplayManager::overlayDataSources() const {
+    std::lock_guard lock(listLock_);
+    return overlayDataSources_;
+}
+
+std::shared_ptr<CBDiskTileCache> CBGeoDisplayManager::diskCache() const {
+    std::lock_guard lock(listLock_);
+    return diskCache_;
+}
+
+std::optional<std::string> CBGeoDisplayManager::currentStylePlistPath() const {
+    std::lock_guard lock(styleLock_);
+    return currentStylePlistPath_;
+}
+
+bool CBGeoDisplayManager::changeStyleToStylePlist(const std::string& path) {
+    std::lock_guard lock(styleLock_);
+    if (currentStylePlistPath_ == path)
+        return false;
+    styleSheet_ = std::make_shared<CBGeoStyleSheet>(path);
+    currentStylePlistPath_ = path;
+    styleSheetForThreadDict_.clear();
+    return true;
+}
+
+std::shared_ptr<CBGeoStyleSheet> CBGeoDisplayManager::styleSheetForCurrentThread() {
+    std::string thread = uniqueIdentifier();
+    std::lock_guard lock(styleLock_);
+    auto& sheet = styleSheetForThreadDict_[thread];
+    if (!sheet)
+        sheet = CBGeoStyleSheet::createWithStyleSheet(styleSheet_);
+    return sheet;
+}
+
+void CBGeoDisplayManager::disableDiskCache() {
+    std::lock_guard lock(listLock_);
+    if (saveTimer_)
+        saveTimer_->invalidate();
+    saveTimer_.reset();
+    diskCache_.reset();
+}
+
+std::optional<std::vector<std::shared_ptr<CBGeoMapTile>>>
+CBGeoDisplayManager::getMapTilesForQuadKeys(const std::vector<int64_t>& quadKeys) {
+    auto manager = geoDataManager();
+    if (!manager)
+        return std::nullopt;
+    return manager->mapTilesForQuadKeysIsRefetch(quadKeys, false);
+}
+
+std::optional<std::vector<std::shared_ptr<CBGeoMapTile>>>
+CBGeoDisplayManager::getRefetchedMapTilesForQuadKeys(const std::vector<int64_t>& quadKeys) {
+    auto manager = geoDataManager();
+    if (!manager)
+        return std::nullopt;
+    return manager->mapTilesForQuadKeysIsRefetch(quadKeys, true);
+}
+
+std::optional<std::vector<CBGeoDisplayManager::ElementsByStyle>>
+CBGeoDisplayManager::sortedElementsForMapTiles(
+    const std::vector<std::shared_ptr<CBGeoMapTile>>& tiles) {
+    if (tiles.empty() || !tiles.back())
+        return std::nullopt;
+    auto lastKey = tiles.back()->quadKey();
+    int zoom = lastKey ? static_cast<int>(std::to_string(*lastKey).size()) - 1 : 0;
+
+    std::set<const CBGeoElement*> seen;
+    std::map<int64_t, ElementsByStyle> layers;
+    for (const auto& tile : tiles) {
+        if (!tile)
+            continue;
+        for (const auto& element : tile->elements()) {
+            if (!element || !seen.insert(element.get()).second)
+                continue;
+            auto styleIds = element->styleIds();
+            if (!styleIds || styleIds->empty())
+                continue;
+            int64_t layer = 0;
+            if (zoom >= kFirstLayeredZoomLevel) {
+                if (auto index = element->layerIndex())
+                    layer = *index;
+            }
+            auto& byStyle = layers[layer];
+            for (int64_t styleId : *styleIds)
+                byStyle[styleId].push_back(element);
+        }
+    }
+    std::vector<ElementsByStyle> sorted;
+    sorted.reserve(layers.size());
+    for (auto& [layer, byStyle] : layers)
+        sorted.push_back(std::move(byStyle));
+    return sorted;
+}
+
+void CBGeoDisplayManager::addDatasource(const std::shared_ptr<CBGeoDataSource>& source) {
+    if (!source)
+        return;
+    std::lock_guard lock(listLock_);
+    dataSources_.push_back(source);
+}
+
+void CBGeoDisplayManager::removeDatasource(const std::shared_ptr<CBGeoDataSource>& source) {
+    std::lock_guard lock(listLock_);
+    std::erase(dataSources_, source);
+}
+
+void CBGeoDisplayManager::addOverlayDatasource(const std::shared_ptr<CBGeoDataSource>& source) {
+    if (!source)
+        return;
+    std::lock_guard lock(listLock_);
+    overlayDataSources_.push_back(source);
+}
+
+void CBGeoDisplayManager::removeOverlayDatasource(const std::shared_ptr<CBGeoDataSource>& source) {
+    std::lock_guard lock(listLock_);
+    std::erase(overlayDataSources_, source);
+}
+
+void CBGeoDisplayManager::insertDatasourceAbove(const std::shared_ptr<CBGeoDataSource>& source,
+                                                const std::shared_ptr<CBGeoDataSource>& existing) {
+    assertBoth(source, existing);
+    std::lock_guard lock(listLock_);
+    auto found = std::find(dataSources_.begin(), dataSources_.end(), existing);
+    if (found == dataSources_.end())
+        dataSources_.push_back(source);
+    else
+        dataSources_.insert(found + 1, source);
+}
+
+void CBGeoDisplayManager::insertDatasourceBelow(const std::shared_ptr<CBGeoDataSource>& source,
+                                                const std::shared_ptr<CBGeoDataSource>& existing) {
+    assertBoth(source, existing);
+    std::lock_guard lock(listLock_);
+    // At the existing source's own index, so the new source lies directly
+    // under it (and not under its lower neighbour as well).
+    auto found = std::find(dataSources_.begin(), dataSources_.end(), existing);
+    if (found == dataSources_.end())
+        dataSources_.insert(dataSources_.begin(), source);
+    else
+        dataSources_.insert(found, source);
+}
+
+void CBGeoDisplayManager::drawDataSourcesInRectForXYZAtScaleInContext(const CGRect& rect, int x,
+                                                                      int y, int z, float scale,
+                                                                      CGContext& context) {
+    drawList(dataSources(), rect, x, y, z, scale, context);
+}
+
+void CBGeoDisplayManager::drawOverlayDataSourcesInRectForXYZAtScaleInContext(const CGRect& rect,
+                                                                             int x, int y, int z,
+                                                                             float scale,
+                                                                             CGContext& context) {
+    drawList(overlayDataSources(), rect, x, y, z, scale, context);
+}
+
+void CBGeoDisplayManager::drawList(const DataSourceList& list, const CGRect& rect, int x, int y,
+                                   int z, float scale, CGContext& context) {
+    auto owner = map();
+    for (const auto& source : list)
+        source->drawDataSourceInMapInRectForXYZAtScaleInContext(owner, rect, x, y, z, scale,
+                                                                context);
+}
+
+void CBGeoDisplayManager::coordinateSystemChanged() {
+    for (const auto& source : dataSources())
+        source->coordinateSystemChanged();
+}

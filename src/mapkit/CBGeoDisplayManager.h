@@ -1,0 +1,117 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CoreGraphics/CGGeometry.h"
+#include "mapkit/CBGeoDataSource.h"
+#include "mapkit/CBGeoStyleSheet.h"
+
+class CBDiskTileCache;
+class CBGeoDataManager;
+class CBGeoElement;
+class CBGeoMapTile;
+class CBMapScrollView;
+class CGContext;
+class NSTimer;
+
+// The drawing coordinator of one map view: owns the master style sheet and
+// hands every drawing thread its own copy, keeps the ordered data sources
+// and overlay data sources that draw each tile, owns the disk tile cache and
+// the timer that flushes its index, and fetches the map tiles of quad keys
+// with their elements grouped for drawing.
+//
+// Threads: tiles are drawn on worker threads; list, style and cache changes
+// come from the main thread. Drawing walks a snapshot of a list, so a source
+// added or removed meanwhile takes effect from the next tile.
+class CBGeoDisplayManager {
+  public:
+    // Per layer (ascending), style id -> the elements drawn with it.
+    using ElementsByStyle = std::map<int64_t, std::vector<std::shared_ptr<CBGeoElement>>>;
+    using DataSourceList = std::vector<std::shared_ptr<CBGeoDataSource>>;
+
+    // Creates the disk cache with its 30 s save timer on the current run loop
+    // and loads the default style ("mapStyle/defaultMapStyle.plist" in
+    // Quillmere.bundle).
+    CBGeoDisplayManager();
+    ~CBGeoDisplayManager();
+    CBGeoDisplayManager(const CBGeoDisplayManager&) = delete;
+    CBGeoDisplayManager& operator=(const CBGeoDisplayManager&) = delete;
+
+    // The master sheet; nullptr once the map view dropped its vector source.
+    std::shared_ptr<CBGeoStyleSheet> styleSheet() const;
+    void setStyleSheet(const std::shared_ptr<CBGeoStyleSheet>& sheet);
+
+    std::shared_ptr<CBMapScrollView> map() const { return map_.lock(); }
+    void setMap(const std::weak_ptr<CBMapScrollView>& map) { map_ = map; }
+
+    // Where map tiles come from: the map view's geo data manager, set by the
+    // map view whenever its store changes (nullptr: no map, no tiles).
+    std::shared_ptr<CBGeoDataManager> geoDataManager() const;
+    void setGeoDataManager(const std::shared_ptr<CBGeoDataManager>& manager);
+
+    DataSourceList dataSources() const;
+    DataSourceList overlayDataSources() const;
+    std::shared_ptr<CBDiskTileCache> diskCache() const;
+    std::optional<std::string> currentStylePlistPath() const;
+
+    // false when the path is the current one; otherwise parses the plist into
+    // a new master sheet and makes every thread take a fresh copy.
+    bool changeStyleToStylePlist(const std::string& path);
+    // The calling thread's copy of the master sheet.
+    std::shared_ptr<CBGeoStyleSheet> styleSheetForCurrentThread();
+
+    // Stops the save timer and drops the cache: tiles are no longer cached.
+    void disableDiskCache();
+
+    std::optional<std::vector<std::shared_ptr<CBGeoMapTile>>> getMapTilesForQuadKeys(
+        const std::vector<int64_t>& quadKeys);
+    std::optional<std::vector<std::shared_ptr<CBGeoMapTile>>> getRefetchedMapTilesForQuadKeys(
+        const std::vector<int64_t>& quadKeys);
+    // The elements of the tiles with style ids, each once, grouped by layer
+    // (their layerIndex from zoom 15 on, else 0) and style id; nullopt for
+    // no tiles.
+    static std::optional<std::vector<ElementsByStyle>> sortedElementsForMapTiles(
+        const std::vector<std::shared_ptr<CBGeoMapTile>>& tiles);
+    void geoDataTileFinishedRendering(const std::shared_ptr<CBGeoMapTile>&) {}
+
+    void addDatasource(const std::shared_ptr<CBGeoDataSource>& source);
+    void removeDatasource(const std::shared_ptr<CBGeoDataSource>& source);
+    void addOverlayDatasource(const std::shared_ptr<CBGeoDataSource>& source);
+    void removeOverlayDatasource(const std::shared_ptr<CBGeoDataSource>& source);
+    // Directly above existing, or last when existing is not in the list.
+    void insertDatasourceAbove(const std::shared_ptr<CBGeoDataSource>& source,
+                               const std::shared_ptr<CBGeoDataSource>& existing);
+    // Directly below existing, or first when existing is not in the list.
+    void insertDatasourceBelow(const std::shared_ptr<CBGeoDataSource>& source,
+                               const std::shared_ptr<CBGeoDataSource>& existing);
+
+    void drawDataSourcesInRectForXYZAtScaleInContext(const CGRect& rect, int x, int y, int z,
+                                                     float scale, CGContext& context);
+    void drawOverlayDataSourcesInRectForXYZAtScaleInContext(const CGRect& rect, int x, int y, int z,
+                                                            float scale, CGContext& context);
+    // Tells each data source (not the overlays).
+    void coordinateSystemChanged();
+
+  private:
+    void drawList(const DataSourceList& list, const CGRect& rect, int x, int y, int z, float scale,
+                  CGContext& context);
+
+    mutable std::mutex styleLock_;  // styleSheet_, path, per-thread table
+    std::shared_ptr<CBGeoStyleSheet> styleSheet_;
+    std::optional<std::string> currentStylePlistPath_;
+    std::map<std::string, std::shared_ptr<CBGeoStyleSheet>> styleSheetForThreadDict_;
+
+    std::weak_ptr<CBMapScrollView> map_;
+    mutable std::mutex listLock_;  // both lists, the cache, the data manager
+    DataSourceList dataSources_;
+    DataSourceList overlayDataSources_;
+    std::shared_ptr<CBDiskTileCache> diskCache_;
+    std::shared_ptr<NSTimer> saveTimer_;
+    std::shared_ptr<CBGeoDataManager> geoDataManager_;
+};
