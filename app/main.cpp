@@ -1,27 +1,36 @@
-// Program entry. Until the map window exists, the program sets up the
-// application's folders and the stored-path transformer, then says plainly
-// what is not there yet.
+// Program entry until the application shell exists: the host's window shows
+// one map view on a map package (the bundled sample city by default).
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "CBGeoData/CBCoordinatePathValueTransformer.h"
+#include "CBGeoData/CBGeoEntityRegistry.h"
 #include "CoreLocation/CLFixedLocationSource.h"
 #include "CoreLocation/CLGPXLocationSource.h"
 #include "CoreLocation/CLGpsdLocationSource.h"
 #include "CoreLocation/CLLocationManager.h"
 #include "CoreLocation/CLNoLocationSource.h"
 #include "Foundation/NSPathUtilities.h"
+#include "Foundation/NSUserDefaults.h"
+#include "Host/HostApplication.h"
+#include "MapWindowDelegate.h"
 
 namespace {
 void printUsage() {
     std::puts(
-        "usage: kelvara [--home DIR] [--location LAT,LON | --gpx FILE [--gpx-speed N]]\n"
+        "usage: kelvara [--home DIR] [--map FILE] [--location LAT,LON | --gpx FILE "
+        "[--gpx-speed N]]\n"
+        "               [--phone | --pad] [--scale N] [--screenshot FILE]\n"
         "  --home DIR       keep Documents, Caches, Library and the user defaults under DIR\n"
+        "  --map FILE       show this map package store (default: the sample city)\n"
+        "  --screenshot FILE  render the start view to a PNG instead of opening a window\n"
         "  --location LAT,LON  the position is this fixed point (degrees)\n"
         "  --gpx FILE       the position replays this GPX track in real time\n"
         "  --gpx-speed N    replay the track N times faster (default 1)\n"
@@ -58,38 +67,61 @@ int usageError(const char* message, const char* argument) {
     printUsage();
     return 2;
 }
-}  // namespace
 
-int main(int argc, char** argv) {
+// The sample city the build makes: <build>/packages beside <build>/app/kelvara.
+std::string sampleCityStore() {
+    std::error_code error;
+    auto binary = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error)
+        return {};
+    return (binary.parent_path().parent_path() / "packages" / "neubrandenburg" /
+            "neubrandenburg.sqlite")
+        .string();
+}
+
+// Reads the application's own arguments (the host has taken its options);
+// nullptr after a usage error, which it reports.
+std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& arguments) {
     std::optional<CLLocationCoordinate2D> fixedPoint;
     const char* gpxPath = nullptr;
     double gpxSpeed = 1.0;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--home") == 0 && i + 1 < argc) {
-            NSSetApplicationHome(argv[++i]);
-        } else if (std::strcmp(argv[i], "--location") == 0 && i + 1 < argc) {
-            fixedPoint = parseCoordinate(argv[++i]);
-            if (!fixedPoint)
-                return usageError("not a coordinate LAT,LON:", argv[i]);
-        } else if (std::strcmp(argv[i], "--gpx") == 0 && i + 1 < argc) {
-            gpxPath = argv[++i];
-        } else if (std::strcmp(argv[i], "--gpx-speed") == 0 && i + 1 < argc) {
-            const auto speed = parseSpeed(argv[++i]);
-            if (!speed)
-                return usageError("not a positive speed:", argv[i]);
+    std::string store = sampleCityStore();
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        const char* argument = arguments[i].c_str();
+        const char* value = i + 1 < arguments.size() ? arguments[i + 1].c_str() : nullptr;
+        if (std::strcmp(argument, "--home") == 0 && value) {
+            NSSetApplicationHome(value);
+            ++i;
+        } else if (std::strcmp(argument, "--map") == 0 && value) {
+            store = value;
+            ++i;
+        } else if (std::strcmp(argument, "--location") == 0 && value) {
+            fixedPoint = parseCoordinate(value);
+            ++i;
+            if (!fixedPoint) {
+                usageError("not a coordinate LAT,LON:", value);
+                return nullptr;
+            }
+        } else if (std::strcmp(argument, "--gpx") == 0 && value) {
+            gpxPath = value;
+            ++i;
+        } else if (std::strcmp(argument, "--gpx-speed") == 0 && value) {
+            const auto speed = parseSpeed(value);
+            ++i;
+            if (!speed) {
+                usageError("not a positive speed:", value);
+                return nullptr;
+            }
             gpxSpeed = *speed;
-        } else if (std::strcmp(argv[i], "--help") == 0) {
-            printUsage();
-            return 0;
         } else {
-            std::fprintf(stderr, "kelvara: unknown argument '%s'\n", argv[i]);
-            printUsage();
-            return 2;
+            usageError("unknown argument", argument);
+            return nullptr;
         }
     }
-
-    if (fixedPoint && gpxPath)
-        return usageError("choose one location source, not both:", "--gpx");
+    if (fixedPoint && gpxPath) {
+        usageError("choose one location source, not both:", "--gpx");
+        return nullptr;
+    }
 
     // The position source every location manager shares, chosen once.
     std::shared_ptr<CLLocationSource> source;
@@ -97,8 +129,10 @@ int main(int argc, char** argv) {
         source = std::make_shared<CLFixedLocationSource>(*fixedPoint);
     } else if (gpxPath) {
         source = CLGPXLocationSource::createWithContentsOfFile(gpxPath, gpxSpeed);
-        if (!source)
-            return usageError("cannot replay the GPX track", gpxPath);
+        if (!source) {
+            usageError("cannot replay the GPX track", gpxPath);
+            return nullptr;
+        }
     } else if (auto gpsd = CLGpsdLocationSource::create()) {
         source = gpsd;
     } else {
@@ -107,13 +141,22 @@ int main(int argc, char** argv) {
     CLLocationManager::setLocationSource(source);
     std::printf("Kelvara: location from %s\n", source->description().c_str());
 
+    // Metric units unless the user chose otherwise.
+    NSUserDefaults::standardUserDefaults()->registerDefaults({{"km", Value(true)}});
     CBCoordinatePathValueTransformer::registerTransformer();
-    const std::string documents = NSSearchPathForDirectory(NSSearchPathDirectory::Documents);
+    CBGeoEntityRegistry::registerClasses();
+    std::printf("Kelvara: map %s\n", store.c_str());
+    return std::make_shared<MapWindowDelegate>(store);
+}
 
-    std::printf("Kelvara: documents folder %s\n", documents.c_str());
-    std::puts(
-        "Kelvara has no map window yet: the foundation layer (geometry, coordinate paths,\n"
-        "property lists, user defaults, dispatch) is built and tested, but map packages,\n"
-        "rendering and the screens are not. Run scripts/test to see what works.");
-    return 0;
+}  // namespace
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0) {
+            printUsage();
+            return 0;
+        }
+    }
+    return HostApplicationMain(argc, argv, launch);
 }

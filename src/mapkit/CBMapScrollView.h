@@ -1,0 +1,263 @@
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CoreLocation/CLLocationCoordinate2D.h"
+#include "Foundation/Value.h"
+#include "UIKit/UIScrollView.h"
+#include "mapkit/CBMapOrnamentationFrameManager.h"
+#include "mapkit/CBMapScrollViewDelegate.h"
+#include "mapkit/CBVectorMapView.h"
+
+class CBBoundingBox;
+class CBGeoDataManager;
+class CBGeoDataSource;
+class CBGeoElement;
+class CBVectorDataSource;
+class CBGeoDisplayManager;
+class CBMapProjection;
+class CBMapScaleView;
+class CBMapView;
+class CALayer;
+class UIGestureRecognizer;
+
+// The map view: a scroll view whose zooming view (the container) holds the
+// tiled content view. A bounding box, a projection and a maximum zoom level
+// become a zoomable grid of tiles: at zoom scale 1 one tile of the maximum
+// level measures tileWidth x tileHeight points; the grid is aligned to whole
+// tiles of the minimum zoom level.
+//
+// Threads: main thread, except the configuration readers the tiled layer's
+// worker threads call while drawing (tileWidth, tileHeight,
+// nativeZoomLevelForScale, scaleForNativeZoomlevel, rectForXYZ,
+// offsetForCoordinate).
+class CBMapScrollView : public UIScrollView,
+                        public UIScrollViewDelegate,
+                        public CBMapOrnamentationFrameManagerDelegate,
+                        public CBVectorMapView {
+  public:
+    // Builds the view and sets it up (it hands itself out, so it cannot do so
+    // in its constructor).
+    static std::shared_ptr<CBMapScrollView> create(const CGRect& frame = CGRectZero);
+    explicit CBMapScrollView(const CGRect& frame);
+    ~CBMapScrollView() override;
+
+    // Configuration.
+    void setMapBoundingBox(const std::shared_ptr<CBBoundingBox>& box);
+    void setMapBoundingBoxForProjectionAndMaximumZoomlevel(
+        const std::shared_ptr<CBBoundingBox>& box,
+        const std::shared_ptr<CBMapProjection>& projection, int maximumZoomLevel);
+    void configureForBoundingBox(const std::shared_ptr<CBBoundingBox>& box);
+    void configureForMapSizeAndContainerSizeAndOffset(CGSize mapSize, CGSize containerSize,
+                                                      CGPoint offset);
+    void configureZoomForMapSize(CGSize size);
+    void reloadMapView();
+    std::shared_ptr<CBMapProjection> mapProjection() const;
+    std::shared_ptr<CBBoundingBox> mapBoundingBox() const { return mapBoundingBox_; }
+    int maximumZoomLevel() const { return maximumZoomlevel_; }
+    int offsetCols() const { return offsetCols_; }
+    int offsetRows() const { return offsetRows_; }
+    CLLocationCoordinate2D mapCornerNorthWest() const;
+
+    // Zoom levels.
+    int nativeZoomLevelForScale(float scale) const;
+    float scaleForNativeZoomlevel(int level) const override;
+    int nativeZoomLevel() const;
+    int minimumZoomLevel() const;
+    // Limits zooming in to native level z; maximumZoomLevel stays.
+    void setMaximumZoomLevel(int level);
+    static double tileWidth();
+    static double tileHeight();
+    CGRect rectForXYZ(int x, int y, int z) const override;
+    int offsetColumnsForBoundingBox(const CBBoundingBox& box) const;
+    int offsetRowsForBoundingBox(const CBBoundingBox& box) const;
+    int lastColumnForBoundingBox(const CBBoundingBox& box) const;
+    int lastRowForBoundingBox(const CBBoundingBox& box) const;
+
+    // Coordinates. offsetForCoordinate and coordinateAtOffset work in the
+    // content view; pointForCoordinate answers in the scroll view's content
+    // coordinates, coordinateAtPoint takes a point of the visible area.
+    CGPoint offsetForCoordinate(CLLocationCoordinate2D coordinate) const override;
+    CLLocationCoordinate2D coordinateAtOffset(CGPoint offset) const;
+    CGPoint pointForCoordinate(CLLocationCoordinate2D coordinate) const;
+    CLLocationCoordinate2D coordinateAtPoint(CGPoint point) const;
+    CGRect rectForBoundingBox(const std::shared_ptr<CBBoundingBox>& box) const;
+    bool zoomToBoundingBoxAnimated(const std::shared_ptr<CBBoundingBox>& box, bool animated);
+    float zoomScaleThatFitsBoundingBox(const std::shared_ptr<CBBoundingBox>& box) const;
+    CGRect zoomRectForScaleWithCenter(float scale, CGPoint center) const;
+    bool moveToCoordinateAnimated(CLLocationCoordinate2D coordinate, bool animated);
+
+    void calculateVisibleBBox();
+    void setWiderBBoxFromVisibleBBox();
+    std::shared_ptr<CBBoundingBox> visibleBBox() const { return visibleBBox_; }
+    std::shared_ptr<CBBoundingBox> widerBBox() const { return widerBBox_; }
+    std::shared_ptr<CBBoundingBox> notifiedWiderBBox() const { return notifiedWiderBBox_; }
+    double widerBBoxFactor() const { return widerBBoxFactor_; }
+    void setWiderBBoxFactor(double factor);
+    CLLocationCoordinate2D visibleCenter() const;
+    double pointsPerKilometer() const { return pointsPerKilometer_; }
+
+    // Delegate and gestures.
+    std::shared_ptr<CBMapScrollViewDelegate> mapDelegate() const { return mapDelegate_.lock(); }
+    void setMapDelegate(std::weak_ptr<CBMapScrollViewDelegate> delegate) {
+        mapDelegate_ = std::move(delegate);
+    }
+    // The view stays its own scroll-view delegate; other delegates are ignored.
+    void setDelegate(std::weak_ptr<UIScrollViewDelegate>) {}
+    void handleSingleTapGesture(UIGestureRecognizer& recognizer);
+    void handleDoubleTapGesture(UIGestureRecognizer& recognizer);
+    void handleTwoFingerSingleTapGesture(UIGestureRecognizer& recognizer);
+    void handleLongPressGesture(UIGestureRecognizer& recognizer);
+    void notifyDelegateMapDidChangeBBoxAnimated(bool animated);
+    bool isAnimatedZooming() const { return animatedZooming_; }
+    bool centersOnUserLocation() const { return centersOnUserLocation_; }
+
+    // Map stores and saved state. The identifier of stores is the last path
+    // component without extension (several: sorted and joined); it keys the
+    // view's saved state in "CBMap_state.plist" in the caches directory.
+    bool setMapWithStorePathAndBoundingBox(const std::string& path,
+                                           const std::shared_ptr<CBBoundingBox>& box);
+    bool setMapWithStorePathesAndBoundingBox(const std::vector<std::string>& paths,
+                                             const std::shared_ptr<CBBoundingBox>& box);
+    static std::optional<std::string> mapStorePathFromPathes(const std::vector<std::string>& paths);
+    // Empty while no map is open.
+    std::string currentMapStorePath() const override;
+    void setCurrentMapStorePath(const std::optional<std::string>& identifier);
+    void resetMap();
+    // nullopt saves and restores under "default", and only while savesState is set.
+    void saveStateWithIdentifier(const std::optional<std::string>& identifier);
+    bool restoreStateWithIdentifier(const std::optional<std::string>& identifier);
+    static std::optional<Value::Dictionary> persistentDictionaryForMapWithIdentifier(
+        const std::optional<std::string>& identifier);
+    static std::optional<int> persistentZoomlevelForMapWithIdentifier(
+        const std::optional<std::string>& identifier);
+    static std::shared_ptr<CBBoundingBox> persistentBoundingBoxForMapWithIdentifier(
+        const std::optional<std::string>& identifier);
+    bool savesState() const { return savesState_; }
+    void setSavesState(bool flag) { savesState_ = flag; }
+    // The geo data store of the shown map; made when the first store opens.
+    std::shared_ptr<CBGeoDataManager> dataManager() const override { return dataManager_; }
+    bool cacheTransparentTileImages() const override { return cacheTransparentTileImages_; }
+    void setCacheTransparentTileImages(bool flag) { cacheTransparentTileImages_ = flag; }
+    // Fills an element's point path (first segment, in content-view points)
+    // and CGPath (all segments) when it has none yet.
+    void calculatePointPathAndCGPathRefForGeoPathObject(bool wantPoints, bool wantPath,
+                                                        CBGeoElement& element) const override;
+    const std::shared_ptr<CBVectorDataSource>& vectorDataSourceLayer() const {
+        return vectorDataSourceLayer_;
+    }
+    void applicationDidMoveToBackground();
+    void didMoveToSuperview() override;
+    void willMoveToSuperview(const std::shared_ptr<UIView>& superview) override;
+
+    // Data sources.
+    void addDatasource(const std::shared_ptr<CBGeoDataSource>& source);
+    void removeDatasource(const std::shared_ptr<CBGeoDataSource>& source);
+    void insertDatasourceAbove(const std::shared_ptr<CBGeoDataSource>& source,
+                               const std::shared_ptr<CBGeoDataSource>& existing);
+    void insertDatasourceBelow(const std::shared_ptr<CBGeoDataSource>& source,
+                               const std::shared_ptr<CBGeoDataSource>& existing);
+    void addOverlayDatasource(const std::shared_ptr<CBGeoDataSource>& source);
+    void removeOverlayDatasource(const std::shared_ptr<CBGeoDataSource>& source);
+    void removeAllOverlayDatasources();
+    // The map then shows only its other data sources (such as a raster layer).
+    void removeVectorDataSource();
+    void overlaysNeedDisplay();
+    void resetOverlayContents();
+    // Follows the style's base colours; reloads the map when the style changed.
+    bool changeStyleToStylePlist(const std::string& path);
+    std::optional<std::string> currentStylePlistPath() const;
+    void setupMapViewForCurrentMapBaseStyle();
+    void removeCheckerPattern();
+    const std::shared_ptr<CALayer>& mapBackgroundLayer() const { return mapBackgroundLayer_; }
+
+    // Scale bar and ornaments.
+    void setMapScaleHiddenAnimated(bool hidden, bool animated);
+    std::shared_ptr<CBMapScaleView> mapScaleView() const { return mapScaleView_; }
+    bool mapScaleAtTop() const { return mapScaleAtTop_; }
+    void setMapScaleAtTop(bool flag) { mapScaleAtTop_ = flag; }
+    void setOrnamentationFramePreloadInset(const UIEdgeInsets& insets);
+    void reloadOrnamentationFrameData();
+    const std::shared_ptr<CBMapOrnamentationFrameManager>& ornamentationFrameManager() const {
+        return ornamentationFrameManager_;
+    }
+
+    // Parts.
+    const std::shared_ptr<CBMapView>& mapView() const { return mapView_; }
+    const std::shared_ptr<UIView>& mapContainerView() const { return mapContainerView_; }
+    const std::shared_ptr<CBGeoDisplayManager>& displayManager() const { return displayManager_; }
+
+    // UIKit.
+    void setBounds(const CGRect& bounds) override;
+    void setBackgroundColor(const std::optional<UIColor>& color) override;
+    void layoutSubviews() override;
+
+    // UIScrollViewDelegate.
+    std::shared_ptr<UIView> viewForZoomingInScrollView(UIScrollView&) override;
+    void scrollViewWillBeginDragging(UIScrollView&) override;
+    void scrollViewDidEndDraggingWillDecelerate(UIScrollView&, bool decelerate) override;
+    void scrollViewDidEndDecelerating(UIScrollView&) override;
+    void scrollViewDidEndScrollingAnimation(UIScrollView&) override;
+    void scrollViewDidScroll(UIScrollView&) override;
+    void scrollViewWillBeginZoomingWithView(UIScrollView&, const std::shared_ptr<UIView>&) override;
+    void scrollViewDidEndZoomingWithViewAtScale(UIScrollView&, const std::shared_ptr<UIView>&,
+                                                CGFloat) override;
+    void scrollViewDidZoom(UIScrollView&) override;
+
+    // CBMapOrnamentationFrameManagerDelegate.
+    std::optional<std::vector<std::shared_ptr<UIView>>>
+    mapOrnamentationFrameManagerViewsForDirection(CBMapOrnamentationFrameManager&,
+                                                  unsigned direction) override;
+
+  private:
+    void setupView();
+    std::optional<std::string> currentIdentifier() const;
+    void addMapView();
+    void createGestureRecognizers();
+    std::shared_ptr<CBMapScrollView> self();
+    std::shared_ptr<const CBMapScrollView> self() const;
+    // The scale a zoom scale draws at: times the screen's scale.
+    static float screenScale();
+    // Zooms by factor around the touch, or keeping the centre while centring.
+    void zoomByFactorAround(float factor, CGPoint containerPoint);
+
+    std::shared_ptr<CBBoundingBox> visibleBBox_;
+    std::shared_ptr<CBBoundingBox> widerBBox_;
+    double widerBBoxFactor_ = 3.0;
+    std::shared_ptr<CBBoundingBox> notifiedWiderBBox_;
+    double pointsPerKilometer_ = 0;
+    std::weak_ptr<CBMapScrollViewDelegate> mapDelegate_;
+    std::shared_ptr<CBGeoDisplayManager> displayManager_;
+    bool centersOnUserLocation_ = false;
+    bool animatedZooming_ = false;
+    bool autoZoomOnLocationUpdates_ = false;
+    std::shared_ptr<CBMapView> mapView_;
+    std::shared_ptr<CBBoundingBox> mapBoundingBox_;
+    std::atomic<int> offsetCols_ = 0;
+    std::atomic<int> offsetRows_ = 0;
+    std::atomic<int> maximumZoomlevel_ = 18;
+    std::shared_ptr<CBMapScaleView> mapScaleView_;
+    std::atomic<bool> mapScaleAtTop_ = false;
+    float originalHeight_ = 0;
+    float originalWidth_ = 0;
+    std::shared_ptr<CBMapOrnamentationFrameManager> ornamentationFrameManager_;
+    std::shared_ptr<UIView> mapContainerView_;
+    std::shared_ptr<CALayer> mapBackgroundLayer_;
+    std::shared_ptr<CBGeoDataManager> dataManager_;
+    std::atomic<bool> savesState_ = true;
+    std::atomic<bool> cacheTransparentTileImages_ = false;
+    std::shared_ptr<CBVectorDataSource> vectorDataSourceLayer_;
+    mutable std::mutex storeMutex_;
+    std::optional<std::string> currentMapStorePath_;
+
+    // What the drawing threads read: guarded so a reconfiguration on the
+    // main thread never hands them a half-replaced projection.
+    mutable std::mutex configMutex_;
+    std::shared_ptr<CBMapProjection> mapProjection_;
+    CLLocationCoordinate2D mapCornerNorthWest_{0, 0};
+};

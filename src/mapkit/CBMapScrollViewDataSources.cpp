@@ -1,0 +1,132 @@
+// The map view's data sources, overlays and base style.
+#include "UIKit/UIImage.h"
+#include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBGeoStyle.h"
+#include "mapkit/CBGeoStyleSheet.h"
+#include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapView.h"
+#include "mapkit/CBVectorDataSource.h"
+
+void CBMapScrollView::addDatasource(const std::shared_ptr<CBGeoDataSource>& source) {
+    if (!source)
+        return;
+    displayManager_->addDatasource(source);
+    mapView_->setNeedsDisplay();
+    if (auto d = mapDelegate())
+        d->mapScrollViewDidAddDataSourceAsOverlay(*this, source, false);
+}
+
+void CBMapScrollView::insertDatasourceAbove(const std::shared_ptr<CBGeoDataSource>& source,
+                                            const std::shared_ptr<CBGeoDataSource>& existing) {
+    if (!source || !existing)
+        return;
+    displayManager_->insertDatasourceAbove(source, existing);
+    mapView_->setNeedsDisplay();
+    if (auto d = mapDelegate())
+        d->mapScrollViewDidAddDataSourceAsOverlay(*this, source, false);
+}
+
+void CBMapScrollView::insertDatasourceBelow(const std::shared_ptr<CBGeoDataSource>& source,
+                                            const std::shared_ptr<CBGeoDataSource>& existing) {
+    if (!source || !existing)
+        return;
+    displayManager_->insertDatasourceBelow(source, existing);
+    mapView_->setNeedsDisplay();
+    if (auto d = mapDelegate())
+        d->mapScrollViewDidAddDataSourceAsOverlay(*this, source, false);
+}
+
+void CBMapScrollView::removeDatasource(const std::shared_ptr<CBGeoDataSource>& source) {
+    if (!source)
+        return;
+    displayManager_->removeDatasource(source);
+    if (source == vectorDataSourceLayer_)
+        vectorDataSourceLayer_ = nullptr;
+    mapView_->setNeedsDisplay();
+    if (auto d = mapDelegate())
+        d->mapScrollViewDidRemoveDataSourceWasOverlay(*this, source, false);
+}
+
+void CBMapScrollView::removeVectorDataSource() {
+    removeDatasource(vectorDataSourceLayer_);
+    mapView_->setFillBackground(false);
+    displayManager_->setStyleSheet(nullptr);
+    displayManager_->disableDiskCache();
+}
+
+void CBMapScrollView::addOverlayDatasource(const std::shared_ptr<CBGeoDataSource>& source) {
+    if (!source)
+        return;
+    mapView_->loadOverlayLayerIfNeeded();
+    displayManager_->addOverlayDatasource(source);
+    resetOverlayContents();
+    if (auto d = mapDelegate())
+        d->mapScrollViewDidAddDataSourceAsOverlay(*this, source, true);
+}
+
+void CBMapScrollView::removeOverlayDatasource(const std::shared_ptr<CBGeoDataSource>& source) {
+    if (!source)
+        return;
+    displayManager_->removeOverlayDatasource(source);
+    if (displayManager_->overlayDataSources().empty())
+        mapView_->unloadOverlayLayer();
+    else
+        resetOverlayContents();
+    if (auto d = mapDelegate())
+        d->mapScrollViewDidRemoveDataSourceWasOverlay(*this, source, true);
+}
+
+void CBMapScrollView::removeAllOverlayDatasources() {
+    for (const auto& source : displayManager_->overlayDataSources()) {
+        displayManager_->removeOverlayDatasource(source);
+        if (auto d = mapDelegate())
+            d->mapScrollViewDidRemoveDataSourceWasOverlay(*this, source, true);
+    }
+    mapView_->unloadOverlayLayer();
+}
+
+void CBMapScrollView::overlaysNeedDisplay() {
+    if (auto overlay = mapView_->overLayLayer())
+        overlay->setNeedsDisplay();
+}
+
+void CBMapScrollView::resetOverlayContents() {
+    if (auto overlay = mapView_->overLayLayer()) {
+        overlay->layer()->setContents(nullptr);
+        overlay->setNeedsDisplay();
+    }
+}
+
+bool CBMapScrollView::changeStyleToStylePlist(const std::string& path) {
+    if (!displayManager_->changeStyleToStylePlist(path))
+        return false;
+    setupMapViewForCurrentMapBaseStyle();
+    reloadMapView();
+    return true;
+}
+
+std::optional<std::string> CBMapScrollView::currentStylePlistPath() const {
+    return displayManager_->currentStylePlistPath();
+}
+
+void CBMapScrollView::setupMapViewForCurrentMapBaseStyle() {
+    auto sheet = displayManager_->styleSheet();
+    auto base = sheet ? sheet->baseMapStyle() : nullptr;
+    if (!base)
+        return;
+    auto fill = base->fillColor();
+    auto pattern = base->fillPatternImage();
+    if (fill && !pattern)
+        setBackgroundColor(*fill);
+    else if (pattern)
+        setBackgroundColor(UIColor::colorWithPatternImage(pattern));
+    if (mapBackgroundLayer_)
+        mapBackgroundLayer_->setBackgroundColor(fill ? std::optional(fill->CGColor())
+                                                     : std::nullopt);
+}
+
+void CBMapScrollView::removeCheckerPattern() {
+    if (mapBackgroundLayer_)
+        mapBackgroundLayer_->removeFromSuperlayer();
+    mapBackgroundLayer_ = nullptr;
+}

@@ -1,0 +1,201 @@
+// The map view's gestures, scroll-view callbacks and what it tells its delegate.
+#include "CBGeoData/CBBoundingBox.h"
+#include "UIKit/UILongPressGestureRecognizer.h"
+#include "UIKit/UITapGestureRecognizer.h"
+#include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapScaleView.h"
+#include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapView.h"
+
+void CBMapScrollView::createGestureRecognizers() {
+    std::weak_ptr<CBMapScrollView> weak = self();
+    auto target = [weak](void (CBMapScrollView::*handler)(UIGestureRecognizer&)) {
+        return [weak, handler](UIGestureRecognizer& recognizer) {
+            if (auto view = weak.lock())
+                ((*view).*handler)(recognizer);
+        };
+    };
+    auto doubleTap =
+        std::make_shared<UITapGestureRecognizer>(target(&CBMapScrollView::handleDoubleTapGesture));
+    doubleTap->setNumberOfTapsRequired(2);
+    mapView_->addGestureRecognizer(doubleTap);
+
+    auto longPress = std::make_shared<UILongPressGestureRecognizer>(
+        target(&CBMapScrollView::handleLongPressGesture));
+    mapView_->addGestureRecognizer(longPress);
+
+    auto singleTap =
+        std::make_shared<UITapGestureRecognizer>(target(&CBMapScrollView::handleSingleTapGesture));
+    singleTap->setNumberOfTapsRequired(1);
+    singleTap->requireGestureRecognizerToFail(doubleTap);
+    singleTap->requireGestureRecognizerToFail(longPress);
+    mapView_->addGestureRecognizer(singleTap);
+
+    auto twoFingerTap = std::make_shared<UITapGestureRecognizer>(
+        target(&CBMapScrollView::handleTwoFingerSingleTapGesture));
+    twoFingerTap->setNumberOfTapsRequired(1);
+    twoFingerTap->setNumberOfTouchesRequired(2);
+    mapView_->addGestureRecognizer(twoFingerTap);
+}
+
+void CBMapScrollView::handleSingleTapGesture(UIGestureRecognizer& recognizer) {
+    CGPoint p = recognizer.locationInView(mapView_);
+    if (auto d = mapDelegate())
+        d->mapScrollViewGotSingleTapAtPointAndCoordinate(*this, p, coordinateAtOffset(p));
+}
+
+void CBMapScrollView::zoomByFactorAround(float factor, CGPoint containerPoint) {
+    float newScale = static_cast<float>(zoomScale()) * factor;
+    animatedZooming_ = true;
+    autoZoomOnLocationUpdates_ = false;
+    if (centersOnUserLocation_)
+        setZoomScaleAnimated(newScale, true);
+    else
+        zoomToRectAnimated(zoomRectForScaleWithCenter(newScale, containerPoint), true);
+}
+
+void CBMapScrollView::handleDoubleTapGesture(UIGestureRecognizer& recognizer) {
+    CGPoint p = recognizer.locationInView(mapView_);
+    auto d = mapDelegate();
+    if (d) {
+        d->mapScrollViewGotDoubleTapAtPointAndCoordinate(*this, p, coordinateAtOffset(p));
+        if (d->mapScrollViewShouldZoomInAfterDoubleTapAt(*this, p) == false)
+            return;
+    }
+    zoomByFactorAround(2.0f, recognizer.locationInView(mapContainerView_));
+}
+
+void CBMapScrollView::handleTwoFingerSingleTapGesture(UIGestureRecognizer& recognizer) {
+    CGPoint p = recognizer.locationInView(mapView_);
+    auto d = mapDelegate();
+    if (!animatedZooming_) {
+        bool zoom = !d || d->mapScrollViewShouldZoomOutAfterTwoFingerTapAt(*this, p) != false;
+        if (zoom)
+            zoomByFactorAround(0.5f, recognizer.locationInView(mapContainerView_));
+    }
+    if (d)
+        d->mapScrollViewGotTwoFingerTapAtPointAndCoordinate(*this, p, coordinateAtOffset(p));
+}
+
+void CBMapScrollView::handleLongPressGesture(UIGestureRecognizer& recognizer) {
+    if (recognizer.state() != UIGestureRecognizerStateBegan)
+        return;
+    CGPoint p = recognizer.locationInView(mapView_);
+    if (auto d = mapDelegate())
+        d->mapScrollViewGotTapAndHoldAtPointAndCoordinate(*this, p, coordinateAtOffset(p));
+}
+
+void CBMapScrollView::notifyDelegateMapDidChangeBBoxAnimated(bool animated) {
+    if (!mapProjection())
+        return;
+    calculateVisibleBBox();
+    auto d = mapDelegate();
+    if (!d)
+        return;
+    d->mapScrollViewDidChangeBoundingBoxToAnimated(*this, visibleBBox_, animated);
+    if (isDragging() || isZooming())
+        return;
+    if (notifiedWiderBBox_ && !visibleBBox_->isSignificantlyDifferentFromBBoxWithFactor(
+                                  notifiedWiderBBox_, static_cast<float>(widerBBoxFactor_)))
+        return;
+    if (!d->mapScrollViewDidChangeWiderBoundingBoxSignificantlyToAnimated(*this, widerBBox_,
+                                                                          animated))
+        return;
+    if (notifiedWiderBBox_)
+        *notifiedWiderBBox_ = *widerBBox_;
+    else
+        notifiedWiderBBox_ = std::make_shared<CBBoundingBox>(*widerBBox_);
+}
+
+std::shared_ptr<UIView> CBMapScrollView::viewForZoomingInScrollView(UIScrollView&) {
+    return mapContainerView_;
+}
+
+void CBMapScrollView::scrollViewWillBeginDragging(UIScrollView&) {
+    centersOnUserLocation_ = false;
+    if (auto d = mapDelegate())
+        d->mapScrollViewWillBeginDragging(*this);
+}
+
+void CBMapScrollView::scrollViewDidEndDraggingWillDecelerate(UIScrollView&, bool decelerate) {
+    if (!decelerate)
+        notifyDelegateMapDidChangeBBoxAnimated(false);
+    if (auto d = mapDelegate())
+        d->mapScrollViewDidEndDragging(*this);
+}
+
+void CBMapScrollView::scrollViewDidEndDecelerating(UIScrollView&) {
+    notifyDelegateMapDidChangeBBoxAnimated(true);
+}
+
+void CBMapScrollView::scrollViewDidEndScrollingAnimation(UIScrollView&) {
+    notifyDelegateMapDidChangeBBoxAnimated(true);
+    animatedZooming_ = false;
+}
+
+void CBMapScrollView::scrollViewDidScroll(UIScrollView&) {
+    if (!animatedZooming_)
+        notifyDelegateMapDidChangeBBoxAnimated(false);
+}
+
+void CBMapScrollView::scrollViewWillBeginZoomingWithView(UIScrollView&,
+                                                         const std::shared_ptr<UIView>&) {
+    if (mapBackgroundLayer_)
+        mapBackgroundLayer_->setHidden(true);
+    autoZoomOnLocationUpdates_ = false;
+}
+
+void CBMapScrollView::scrollViewDidEndZoomingWithViewAtScale(UIScrollView&,
+                                                             const std::shared_ptr<UIView>&,
+                                                             CGFloat) {
+    if (mapBackgroundLayer_) {
+        mapBackgroundLayer_->setNeedsDisplay();
+        mapBackgroundLayer_->setHidden(false);
+    }
+    animatedZooming_ = false;
+    notifyDelegateMapDidChangeBBoxAnimated(true);
+}
+
+void CBMapScrollView::scrollViewDidZoom(UIScrollView&) {
+    notifyDelegateMapDidChangeBBoxAnimated(false);
+}
+
+std::optional<std::vector<std::shared_ptr<UIView>>>
+CBMapScrollView::mapOrnamentationFrameManagerViewsForDirection(CBMapOrnamentationFrameManager&,
+                                                               unsigned direction) {
+    if (auto d = mapDelegate())
+        return d->mapScrollViewOrnamentationViewsForDirection(*this, direction);
+    return std::nullopt;
+}
+
+void CBMapScrollView::setOrnamentationFramePreloadInset(const UIEdgeInsets& insets) {
+    ornamentationFrameManager_->setEdgeInsets(insets);
+}
+
+void CBMapScrollView::reloadOrnamentationFrameData() {
+    ornamentationFrameManager_->reloadData();
+}
+
+void CBMapScrollView::setMapScaleHiddenAnimated(bool hidden, bool) {
+    if (hidden) {
+        if (mapScaleView_)
+            mapScaleView_->removeFromSuperview();
+        mapScaleView_ = nullptr;
+        return;
+    }
+    auto parent = superview();
+    if (!parent)
+        return;
+    if (!mapScaleView_)
+        mapScaleView_ = CBMapScaleView::create();
+    bool top = mapScaleAtTop_;
+    CGFloat y = top ? 5 : parent->bounds().size.height - 25;
+    mapScaleView_->setFrame(CGRectMake(5, y, 100, 20));
+    mapScaleView_->setDisplayAtTop(top);
+    mapScaleView_->setAutoresizingMask(
+        UIViewAutoresizingFlexibleRightMargin |
+        (top ? UIViewAutoresizingFlexibleBottomMargin : UIViewAutoresizingFlexibleTopMargin));
+    parent->addSubview(mapScaleView_);
+    if (pointsPerKilometer_ > 0)
+        mapScaleView_->setPointsPerKilometer(static_cast<float>(pointsPerKilometer_));
+}

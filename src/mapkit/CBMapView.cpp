@@ -1,0 +1,178 @@
+#include "mapkit/CBMapView.h"
+
+#include <cmath>
+
+#include "QuartzCore/CATiledLayer.h"
+#include "UIKit/UIGraphics.h"
+#include "UIKit/UIImage.h"
+#include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBGeoStyle.h"
+#include "mapkit/CBMapScrollView.h"
+
+CBMapView::CBMapView(const CGRect& frame) : UIView(frame, std::make_shared<CATiledLayer>()) {
+    setOpaque(true);
+    layer()->setOpaque(true);
+}
+
+CBMapView::~CBMapView() {
+    setManager(nullptr);
+}
+
+std::shared_ptr<CBGeoDisplayManager> CBMapView::manager() const {
+    std::lock_guard lock(mutex_);
+    return manager_;
+}
+
+void CBMapView::setManager(const std::shared_ptr<CBGeoDisplayManager>& manager) {
+    std::shared_ptr<CBMapView> overlay;
+    {
+        std::lock_guard lock(mutex_);
+        manager_ = manager;
+        overlay = overLayLayer_;
+    }
+    if (overlay)
+        overlay->setManager(manager);
+}
+
+std::shared_ptr<CBMapView> CBMapView::overLayLayer() const {
+    std::lock_guard lock(mutex_);
+    return overLayLayer_;
+}
+
+void CBMapView::loadOverlayLayerIfNeeded() {
+    if (overLayLayer())
+        return;
+    auto overlay = std::make_shared<CBMapOverlayLayer>(bounds());
+    overlay->setUserInteractionEnabled(false);
+    overlay->setOffsetRowAndColumn(offsetRows_, offsetColumns_);
+    auto own = std::static_pointer_cast<CATiledLayer>(layer());
+    overlay->setLevelsOfDetail(static_cast<int>(own->levelsOfDetail()));
+    overlay->setTileSize(own->tileSize());
+    overlay->setManager(manager());
+    {
+        std::lock_guard lock(mutex_);
+        overLayLayer_ = overlay;
+    }
+    addSubview(overlay);
+}
+
+void CBMapView::unloadOverlayLayer() {
+    std::shared_ptr<CBMapView> overlay;
+    {
+        std::lock_guard lock(mutex_);
+        overlay.swap(overLayLayer_);
+    }
+    if (overlay)
+        overlay->removeFromSuperview();
+}
+
+void CBMapView::layoutSubviews() {
+    if (auto overlay = overLayLayer())
+        overlay->setFrame(bounds());
+}
+
+void CBMapView::setOffsetRowAndColumn(int row, int column) {
+    offsetRows_ = row;
+    offsetColumns_ = column;
+    if (auto overlay = overLayLayer())
+        overlay->setOffsetRowAndColumn(row, column);
+}
+
+void CBMapView::setLevelsOfDetail(int levels) {
+    std::static_pointer_cast<CATiledLayer>(layer())->setLevelsOfDetail(
+        static_cast<size_t>(std::max(levels, 1)));
+    if (auto overlay = overLayLayer())
+        overlay->setLevelsOfDetail(levels);
+}
+
+CGSize CBMapView::tileSize() const {
+    return std::static_pointer_cast<CATiledLayer>(layer())->tileSize();
+}
+
+void CBMapView::setTileSize(CGSize size) {
+    std::static_pointer_cast<CATiledLayer>(layer())->setTileSize(size);
+}
+
+void CBMapView::refresh() {
+    layer()->setContents(nullptr);
+    if (auto m = manager())
+        m->coordinateSystemChanged();
+    layer()->setNeedsDisplay();
+}
+
+void CBMapView::setNeedsDisplay() {
+    UIView::setNeedsDisplay();
+    if (auto overlay = overLayLayer())
+        overlay->setNeedsDisplay();
+    // The tiled layer works in tile pixels: the view's own scale stays 1.
+    if (contentScaleFactor() != 1.0)
+        setContentScaleFactor(1.0);
+}
+
+void CBMapView::drawRect(const CGRect& rect) {
+    CGContextRef context = UIGraphicsGetCurrentContext();
+    auto m = manager();
+    if (!context || !m)
+        return;
+    auto map = m->map();
+    if (!map)
+        return;
+    // The context's transform carries the level of detail's scale.
+    float scale = static_cast<float>(context->getCTM().a);
+    if (!(scale > 0))
+        return;
+    context->clipToRect(rect);
+    if (fillBackground_) {
+        auto sheet = m->styleSheetForCurrentThread();
+        auto base = sheet ? sheet->baseMapStyle() : nullptr;
+        if (base) {
+            auto pattern = base->fillPatternImage();
+            if (pattern && pattern->CGImage()) {
+                CGSize size = pattern->size();
+                context->drawTiledImage(CGRectMake(0, 0, std::round(size.width / scale),
+                                                   std::round(size.height / scale)),
+                                        *pattern->CGImage());
+            } else if (auto fill = base->fillColor()) {
+                context->setFillColorWithColor(fill->CGColor());
+                context->fillRect(rect);
+            }
+        }
+    }
+    int z = map->nativeZoomLevelForScale(scale);
+    CGSize tile = tileSize();
+    float tw = static_cast<float>(tile.width) / scale;
+    float th = static_cast<float>(tile.height) / scale;
+    int c0 = static_cast<int>(std::floor(CGRectGetMinX(rect) / tw));
+    int c1 = static_cast<int>(std::floor((CGRectGetMaxX(rect) - 1) / tw));
+    int r0 = static_cast<int>(std::floor(CGRectGetMinY(rect) / th));
+    int r1 = static_cast<int>(std::floor((CGRectGetMaxY(rect) - 1) / th));
+    // The grid's offsets are whole tiles of the widest level, so these are integers.
+    int firstX = static_cast<int>(scale * static_cast<float>(offsetColumns_));
+    int firstY = static_cast<int>(scale * static_cast<float>(offsetRows_));
+    for (int r = r0; r <= r1; ++r)
+        for (int c = c0; c <= c1; ++c)
+            requestDrawingForDatasourcesInRectXYZAtScaleInContext(
+                CGRectMake(c * tw, r * th, tw, th), firstX + c, firstY + r, z, scale, *context);
+}
+
+void CBMapView::requestDrawingForDatasourcesInRectXYZAtScaleInContext(const CGRect& rect, int x,
+                                                                      int y, int z, float scale,
+                                                                      CGContext& context) {
+    if (auto m = manager())
+        m->drawDataSourcesInRectForXYZAtScaleInContext(rect, x, y, z, scale, context);
+}
+
+CBMapOverlayLayer::CBMapOverlayLayer(const CGRect& frame) : CBMapView(frame) {
+    setBackgroundColor(UIColor::clearColor());
+    setFillBackground(false);
+    setOpaque(false);
+    layer()->setOpaque(false);
+}
+
+void CBMapOverlayLayer::requestDrawingForDatasourcesInRectXYZAtScaleInContext(const CGRect& rect,
+                                                                              int x, int y, int z,
+                                                                              float scale,
+                                                                              CGContext& context) {
+    if (auto m = manager())
+        m->drawOverlayDataSourcesInRectForXYZAtScaleInContext(rect, x, y, z, scale, context);
+}

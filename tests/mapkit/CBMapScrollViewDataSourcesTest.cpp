@@ -1,0 +1,155 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "CBGeoData/CBBoundingBox.h"
+#include "MapViewHome.h"
+#include "QuartzCore/CATiledLayer.h"
+#include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapScaleView.h"
+#include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapView.h"
+#include "mapkit/CBVectorDataSource.h"
+
+namespace {
+
+class NullSource : public CBGeoDataSource {
+  public:
+    void drawDataSourceInMapInRectForXYZAtScaleInContext(const std::shared_ptr<CBMapScrollView>&,
+                                                         const CGRect&, int, int, int, float,
+                                                         CGContext&) override {}
+};
+
+class SourceRecorder : public CBMapScrollViewDelegate {
+  public:
+    void mapScrollViewDidAddDataSourceAsOverlay(CBMapScrollView&,
+                                                const std::shared_ptr<CBGeoDataSource>&,
+                                                bool overlay) override {
+        events.push_back(overlay ? "add overlay" : "add");
+    }
+    void mapScrollViewDidRemoveDataSourceWasOverlay(CBMapScrollView&,
+                                                    const std::shared_ptr<CBGeoDataSource>&,
+                                                    bool overlay) override {
+        events.push_back(overlay ? "remove overlay" : "remove");
+    }
+    std::vector<std::string> events;
+};
+
+class CBMapScrollViewDataSourcesTest : public ::testing::Test {
+  protected:
+    MapViewHome home;
+    void SetUp() override {
+        map = CBMapScrollView::create(CGRectMake(0, 0, 320, 480));
+        map->setMapBoundingBox(CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
+            CLLocationCoordinate2DMake(47.40, 8.58), CLLocationCoordinate2DMake(47.35, 8.50)));
+        map->setMapDelegate(recorder);
+    }
+    size_t sourceCount() { return map->displayManager()->dataSources().size(); }
+
+    std::shared_ptr<CBMapScrollView> map;
+    std::shared_ptr<SourceRecorder> recorder = std::make_shared<SourceRecorder>();
+};
+
+TEST_F(CBMapScrollViewDataSourcesTest, SourcesJoinTheListInOrderAndTellTheDelegate) {
+    size_t before = sourceCount();
+    auto a = std::make_shared<NullSource>();
+    auto b = std::make_shared<NullSource>();
+    map->addDatasource(a);
+    map->insertDatasourceBelow(b, a);
+    map->addDatasource(nullptr);
+    map->insertDatasourceAbove(b, nullptr);
+    auto list = map->displayManager()->dataSources();
+    ASSERT_EQ(list.size(), before + 2);
+    EXPECT_EQ(list[before], b);
+    EXPECT_EQ(list[before + 1], a);
+    map->removeDatasource(a);
+    EXPECT_EQ(sourceCount(), before + 1);
+    EXPECT_EQ(recorder->events, (std::vector<std::string>{"add", "add", "remove"}));
+}
+
+TEST_F(CBMapScrollViewDataSourcesTest, OverlayViewLivesOnlyWhileOverlaysExist) {
+    EXPECT_EQ(map->mapView()->overLayLayer(), nullptr);
+    auto route = std::make_shared<NullSource>();
+    auto highlight = std::make_shared<NullSource>();
+    map->addOverlayDatasource(route);
+    auto overlay = map->mapView()->overLayLayer();
+    ASSERT_NE(overlay, nullptr);
+    EXPECT_EQ(overlay->superview(), map->mapView());
+    EXPECT_FALSE(overlay->fillBackground());
+    EXPECT_FALSE(overlay->isOpaque());
+    EXPECT_EQ(overlay->offsetColumns(), map->offsetCols());
+    EXPECT_EQ(overlay->offsetRows(), map->offsetRows());
+    EXPECT_EQ(overlay->tileSize(), map->mapView()->tileSize());
+    EXPECT_EQ(std::static_pointer_cast<CATiledLayer>(overlay->layer())->levelsOfDetail(),
+              std::static_pointer_cast<CATiledLayer>(map->mapView()->layer())->levelsOfDetail());
+
+    map->addOverlayDatasource(highlight);
+    map->removeOverlayDatasource(route);
+    EXPECT_EQ(map->mapView()->overLayLayer(), overlay);
+    map->removeOverlayDatasource(highlight);
+    EXPECT_EQ(map->mapView()->overLayLayer(), nullptr);
+    EXPECT_EQ(overlay->superview(), nullptr);
+
+    map->addOverlayDatasource(route);
+    map->addOverlayDatasource(highlight);
+    recorder->events.clear();
+    map->removeAllOverlayDatasources();
+    EXPECT_EQ(recorder->events, (std::vector<std::string>{"remove overlay", "remove overlay"}));
+    EXPECT_TRUE(map->displayManager()->overlayDataSources().empty());
+    EXPECT_EQ(map->mapView()->overLayLayer(), nullptr);
+}
+
+TEST_F(CBMapScrollViewDataSourcesTest, BackgroundLayerFollowsTheBackgroundColour) {
+    map->setBackgroundColor(UIColor::redColor());
+    ASSERT_NE(map->mapBackgroundLayer(), nullptr);
+    EXPECT_EQ(map->mapBackgroundLayer()->backgroundColor(), UIColor::redColor().CGColor());
+    map->removeCheckerPattern();
+    EXPECT_EQ(map->mapBackgroundLayer(), nullptr);
+    map->setBackgroundColor(UIColor::blueColor());
+}
+
+TEST_F(CBMapScrollViewDataSourcesTest, RemovingTheVectorSourceLeavesTilesUnfilled) {
+    auto vector = map->vectorDataSourceLayer();
+    ASSERT_NE(vector, nullptr);
+    auto list = map->displayManager()->dataSources();
+    EXPECT_NE(std::find(list.begin(), list.end(), vector), list.end());
+    map->removeVectorDataSource();
+    EXPECT_EQ(map->vectorDataSourceLayer(), nullptr);
+    EXPECT_TRUE(map->displayManager()->dataSources().empty());
+    EXPECT_FALSE(map->mapView()->fillBackground());
+    EXPECT_EQ(map->displayManager()->styleSheet(), nullptr);
+    EXPECT_EQ(recorder->events, std::vector<std::string>{"remove"});
+}
+
+TEST_F(CBMapScrollViewDataSourcesTest, ScaleBarSitsInTheSuperviewAndFollowsTheScale) {
+    map->setMapScaleHiddenAnimated(false, false);
+    EXPECT_EQ(map->mapScaleView(), nullptr);  // no superview yet
+    auto parent = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
+    parent->addSubview(map);
+    map->setMapScaleHiddenAnimated(false, false);
+    auto bar = map->mapScaleView();
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->superview(), parent);
+    EXPECT_EQ(bar->frame().origin, CGPointMake(5, 455));
+    map->notifyDelegateMapDidChangeBBoxAnimated(false);
+    EXPECT_GT(bar->distance(), 0);
+    EXPECT_NEAR(bar->frame().size.width, bar->distance() * 0.001 * map->pointsPerKilometer(), 0.5);
+    map->removeFromSuperview();
+    EXPECT_EQ(map->mapScaleView(), nullptr);
+    EXPECT_EQ(bar->superview(), nullptr);
+}
+
+TEST_F(CBMapScrollViewDataSourcesTest, ReloadKeepsZoomAndOffset) {
+    map->setZoomScale(map->maximumZoomScale() / 4);
+    map->setContentOffset(CGPointMake(700, 900));
+    auto oldContent = map->mapView();
+    map->reloadMapView();
+    EXPECT_NE(map->mapView(), oldContent);
+    EXPECT_EQ(oldContent->superview(), nullptr);
+    EXPECT_DOUBLE_EQ(map->zoomScale(), map->maximumZoomScale() / 4);
+    EXPECT_EQ(map->contentOffset(), CGPointMake(700, 900));
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "CBGeoData/CBBoundingBox.h"
+#include "CBGeoData/CBCoordinatePathValueTransformer.h"
+#include "CBGeoData/CBGeoDataManager.h"
+#include "CBGeoData/CBGeoEntityRegistry.h"
+#include "CoreData/NSPersistentStoreCoordinator.h"
+#include "Foundation/NSBundle.h"
+#include "Foundation/NSPathUtilities.h"
+#include "MapkitTestSupport.h"
+#include "mapkit/CBMapScrollView.h"
+
+namespace {
+
+std::shared_ptr<CBBoundingBox> cityBox() {
+    return CBBoundingBox::boundingBoxWithCoordinateNEAndSW(CLLocationCoordinate2DMake(47.40, 8.58),
+                                                           CLLocationCoordinate2DMake(47.35, 8.50));
+}
+
+std::shared_ptr<CBBoundingBox> districtBox() {
+    return CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
+        CLLocationCoordinate2DMake(47.380, 8.545), CLLocationCoordinate2DMake(47.370, 8.535));
+}
+
+// The sample city package the package builder makes, if it was built.
+std::string samplePackageStore() {
+    std::filesystem::path packages;
+    if (const char* configured = getenv("KELVARA_PACKAGES_DIR")) {
+        packages = configured;
+    } else {
+        std::error_code error;
+        auto binary = std::filesystem::read_symlink("/proc/self/exe", error);
+        if (error)
+            return {};
+        packages = binary.parent_path().parent_path().parent_path() / "packages";
+    }
+    auto store = packages / "neubrandenburg" / "neubrandenburg.sqlite";
+    return std::filesystem::is_regular_file(store) ? store.string() : std::string();
+}
+
+class CBMapScrollViewStateTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        NSSetApplicationHome(home.path());
+        map = CBMapScrollView::create(CGRectMake(0, 0, 320, 480));
+        map->setMapBoundingBox(cityBox());
+    }
+    void TearDown() override {
+        map.reset();
+        NSSetApplicationHome("");
+    }
+    bool stateFileHas(const std::string& identifier) {
+        return CBMapScrollView::persistentDictionaryForMapWithIdentifier(identifier).has_value();
+    }
+
+    TemporaryFolder home;
+    std::shared_ptr<CBMapScrollView> map;
+};
+
+TEST_F(CBMapScrollViewStateTest, StoreIdentifiers) {
+    EXPECT_EQ(CBMapScrollView::mapStorePathFromPathes({"maps/b/b.sqlite", "maps/a/a.sqlite"}),
+              "ab");
+    EXPECT_EQ(CBMapScrollView::mapStorePathFromPathes({"maps/city/city.sqlite"}), "city");
+    EXPECT_EQ(CBMapScrollView::mapStorePathFromPathes({}), std::nullopt);
+}
+
+TEST_F(CBMapScrollViewStateTest, MapsKeepSeparateEntriesAndRestoreTheirBox) {
+    ASSERT_TRUE(map->zoomToBoundingBoxAnimated(districtBox(), false));
+    map->calculateVisibleBBox();
+    auto saved = *map->visibleBBox();
+    map->saveStateWithIdentifier("one");
+    map->setZoomScale(map->minimumZoomScale());
+    map->calculateVisibleBBox();
+    map->saveStateWithIdentifier("two");
+
+    auto one = CBMapScrollView::persistentBoundingBoxForMapWithIdentifier("one");
+    ASSERT_NE(one, nullptr);
+    EXPECT_NEAR(one->NE().latitude, saved.NE().latitude, 1e-9);
+    EXPECT_NEAR(one->SW().longitude, saved.SW().longitude, 1e-9);
+    EXPECT_EQ(CBMapScrollView::persistentZoomlevelForMapWithIdentifier("two"),
+              map->minimumZoomLevel());
+    EXPECT_EQ(CBMapScrollView::persistentZoomlevelForMapWithIdentifier("missing"), std::nullopt);
+
+    EXPECT_TRUE(map->restoreStateWithIdentifier("one"));
+    map->calculateVisibleBBox();
+    EXPECT_NEAR(map->visibleCenter().latitude, saved.centerCoordinate().latitude, 1e-4);
+    EXPECT_FALSE(map->restoreStateWithIdentifier("missing"));
+}
+
+TEST_F(CBMapScrollViewStateTest, HelperViewNeverOverwritesTheUsersSavedView) {
+    map->calculateVisibleBBox();
+    map->setSavesState(false);
+    map->setCurrentMapStorePath("city");
+    auto parent = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
+    parent->addSubview(map);
+    map->removeFromSuperview();
+    map->applicationDidMoveToBackground();
+    map->saveStateWithIdentifier(std::nullopt);
+    EXPECT_FALSE(stateFileHas("city"));
+    EXPECT_FALSE(stateFileHas("default"));
+    // An explicit identifier is still saved.
+    map->saveStateWithIdentifier("city");
+    EXPECT_TRUE(stateFileHas("city"));
+}
+
+TEST_F(CBMapScrollViewStateTest, LeavingTheWindowSavesWhenAsked) {
+    map->calculateVisibleBBox();
+    map->setCurrentMapStorePath("city");
+    auto parent = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
+    parent->addSubview(map);
+    map->removeFromSuperview();
+    EXPECT_TRUE(stateFileHas("city"));
+}
+
+TEST_F(CBMapScrollViewStateTest, EmptyFrameNeitherSavesNorRestores) {
+    auto hidden = CBMapScrollView::create(CGRectZero);
+    hidden->setMapBoundingBox(cityBox());
+    hidden->calculateVisibleBBox();
+    hidden->saveStateWithIdentifier("hidden");
+    EXPECT_FALSE(stateFileHas("hidden"));
+    map->calculateVisibleBBox();
+    map->saveStateWithIdentifier("hidden");
+    EXPECT_FALSE(hidden->restoreStateWithIdentifier("hidden"));
+}
+
+TEST_F(CBMapScrollViewStateTest, MissingLaterPathOpensNothing) {
+    std::string present = home.file("present.sqlite");
+    std::ofstream(present) << "not opened";
+    EXPECT_FALSE(
+        map->setMapWithStorePathesAndBoundingBox({present, home.file("absent.sqlite")}, nullptr));
+    EXPECT_EQ(map->dataManager(), nullptr);
+    EXPECT_EQ(map->currentMapStorePath(), "");
+    EXPECT_EQ(map->mapBoundingBox(), nullptr);
+}
+
+TEST_F(CBMapScrollViewStateTest, OpensThePackageAtTheBoxOfItsCities) {
+    std::string store = samplePackageStore();
+    if (store.empty())
+        GTEST_SKIP() << "the sample package is not built (target map_packages)";
+    CBCoordinatePathValueTransformer::registerTransformer();
+    CBGeoEntityRegistry::registerClasses();
+    NSBundle::setMainBundlePath(sourceResourcesPath());
+    ASSERT_TRUE(map->setMapWithStorePathAndBoundingBox(store, nullptr));
+    EXPECT_EQ(map->currentMapStorePath(), "neubrandenburg");
+    ASSERT_NE(map->mapBoundingBox(), nullptr);
+    EXPECT_TRUE(
+        map->mapBoundingBox()->includesCoordinate(CLLocationCoordinate2DMake(53.557, 13.261)));
+    EXPECT_TRUE(map->setMapWithStorePathAndBoundingBox(store, nullptr));
+
+    // A missing second path closes the open map and opens nothing.
+    EXPECT_FALSE(
+        map->setMapWithStorePathesAndBoundingBox({store, home.file("absent.sqlite")}, nullptr));
+    EXPECT_EQ(map->currentMapStorePath(), "");
+    auto coordinator = map->dataManager()->persistentStoreCoordinator();
+    EXPECT_TRUE(!coordinator || coordinator->persistentStores().empty());
+    NSBundle::setMainBundlePath("");
+}
+
+}  // namespace
