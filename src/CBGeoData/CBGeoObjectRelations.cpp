@@ -90,10 +90,12 @@ std::optional<Relations> CBGeoObject::routesOfFamily(int type) {
     for (const auto& relation : *routes) {
         bool matches;
         if (type == kPubTransOther) {
-            // The other routes are those of none of the tram, train and bus families.
+            // The other routes are those of none of the named families; ferries are
+            // a family of their own here as in the queries' predicates.
             matches = !hasAttributeIn(*relation, pubTransAttributesOfType(kPubTransTramLike)) &&
                       !hasAttributeIn(*relation, pubTransAttributesOfType(kPubTransTrainLike)) &&
-                      !hasAttributeIn(*relation, pubTransAttributesOfType(kPubTransBusLike));
+                      !hasAttributeIn(*relation, pubTransAttributesOfType(kPubTransBusLike)) &&
+                      !hasAttributeIn(*relation, pubTransAttributesOfType(kPubTransFerryLike));
         } else {
             matches = hasAttributeIn(*relation, pubTransAttributesOfType(type));
         }

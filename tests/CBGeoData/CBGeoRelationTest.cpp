@@ -96,6 +96,7 @@ TEST_F(CBGeoRelationTest, RelationsOfAnObject) {
     EXPECT_EQ(zoo->allBusLikeRelations()->size(), 2u);
     EXPECT_EQ(zoo->allTrainLikeRelations()->size(), 1u);
     EXPECT_TRUE(zoo->allFerryLikeRelations()->empty());
+    EXPECT_TRUE(zoo->otherPubTransRelations()->empty());
     // The only stop of its stop area is the object itself.
     EXPECT_FALSE(zoo->relatedStops());
     auto gate = stop("Zoo Tor", "bus_stop");
@@ -103,6 +104,12 @@ TEST_F(CBGeoRelationTest, RelationsOfAnObject) {
     ASSERT_TRUE(zoo->relatedStops());
     EXPECT_EQ((*zoo->relatedStops())[0]->name(), "Zoo Tor");
     EXPECT_EQ(*zoo->subtitle(), "12, 3, S1");
+    // A ferry route is a ferry, never "other".
+    auto ferry = relation("F1");
+    tag(ferry, "route_pubtrans", "ferry");
+    member(ferry, zoo, "stop", 0);
+    EXPECT_EQ(zoo->allFerryLikeRelations()->size(), 1u);
+    EXPECT_TRUE(zoo->otherPubTransRelations()->empty());
 }
 
 TEST_F(CBGeoRelationTest, PublicTransportFamilies) {
