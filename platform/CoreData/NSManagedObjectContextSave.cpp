@@ -221,6 +221,17 @@ bool NSManagedObjectContext::save(NSError* error) {
             db->setError(error, what);
         return rc == SQLITE_DONE;
     };
+    // Removes the object's rows from a many-to-many join table.
+    auto deleteJoinRows = [&](SQLiteConnection* db, const NSRelationshipDescription& relationship,
+                              int64_t key, const char* what) {
+        sqlite3_stmt* unjoin = db->prepare("DELETE FROM " + relationship.joinTable + " WHERE " +
+                                               relationship.joinSourceColumn + " = ?",
+                                           error);
+        if (!unjoin)
+            return false;
+        sqlite3_bind_int64(unjoin, 1, key);
+        return stepDone(db, unjoin, what);
+    };
 
     // One prepared insert per entity and store, bound anew for each object.
     struct InsertStatement {
@@ -245,14 +256,7 @@ bool NSManagedObjectContext::save(NSError* error) {
                 for (const auto& relationship : entity->relationships()) {
                     if (!relationship->isManyToMany())
                         continue;
-                    sqlite3_stmt* unjoin =
-                        db->prepare("DELETE FROM " + relationship->joinTable + " WHERE " +
-                                        relationship->joinSourceColumn + " = ?",
-                                    error);
-                    if (!unjoin)
-                        return rollback();
-                    sqlite3_bind_int64(unjoin, 1, key);
-                    if (!stepDone(db, unjoin, "delete join rows"))
+                    if (!deleteJoinRows(db, *relationship, key, "delete join rows"))
                         return rollback();
                 }
                 continue;
@@ -299,14 +303,7 @@ bool NSManagedObjectContext::save(NSError* error) {
                 const NSManagedObject::ToMany& slot = object->toMany_[relationship->slot];
                 if (!relationship->isManyToMany() || !relationship->ownsJoinTable || !slot.dirty)
                     continue;
-                sqlite3_stmt* unjoin =
-                    db->prepare("DELETE FROM " + relationship->joinTable + " WHERE " +
-                                    relationship->joinSourceColumn + " = ?",
-                                error);
-                if (!unjoin)
-                    return rollback();
-                sqlite3_bind_int64(unjoin, 1, key);
-                if (!stepDone(db, unjoin, "rewrite join rows"))
+                if (!deleteJoinRows(db, *relationship, key, "rewrite join rows"))
                     return rollback();
                 sqlite3_stmt* join =
                     db->prepare("INSERT OR IGNORE INTO " + relationship->joinTable + " (" +

@@ -6,9 +6,10 @@
 #include "foundation/UIColor+ZORuzUvuCategory.h"
 
 // The lazy fill never holds the style's own lock while it asks the parent, so
-// a chain of styles is walked without nested locks.
-template <class T, class Getter>
-std::optional<T> CBGeoStyle::inherited(std::optional<T>& field, Getter getter) {
+// a chain of styles is walked without nested locks. Field is an optional value
+// or a pointer: empty until set here or filled from the parent.
+template <class Field, class Getter>
+Field CBGeoStyle::inherited(Field& field, Getter getter) {
     std::shared_ptr<CBGeoStyle> parent;
     {
         std::lock_guard lock(mutex_);
@@ -17,34 +18,28 @@ std::optional<T> CBGeoStyle::inherited(std::optional<T>& field, Getter getter) {
         parent = parentStyle_;
     }
     if (!parent)
-        return std::nullopt;
-    std::optional<T> answer = getter(*parent);
+        return Field{};
+    Field answer = getter(*parent);
     if (!answer)
-        return std::nullopt;
+        return Field{};
     std::lock_guard lock(mutex_);
     if (!field)
         field = answer;
     return field;
 }
 
-template <class Pointer, class Getter>
-Pointer CBGeoStyle::inheritedPointer(Pointer& field, Getter getter) {
-    std::shared_ptr<CBGeoStyle> parent;
-    {
-        std::lock_guard lock(mutex_);
-        if (field)
-            return field;
-        parent = parentStyle_;
-    }
-    if (!parent)
-        return nullptr;
-    Pointer answer = getter(*parent);
-    if (!answer)
-        return nullptr;
+// A value that always answers: the own or inherited one, else the fallback,
+// which is then kept.
+template <class T, class Getter>
+T CBGeoStyle::inheritedOr(std::optional<T>& field, Getter getter, T fallback) {
+    std::optional<T> value =
+        inherited(field, [&](CBGeoStyle& p) { return std::optional<T>(getter(p)); });
+    if (value)
+        return *value;
     std::lock_guard lock(mutex_);
     if (!field)
-        field = answer;
-    return field;
+        field = fallback;
+    return *field;
 }
 
 template <class T>
@@ -63,22 +58,22 @@ void CBGeoStyle::setParentStyle(std::shared_ptr<CBGeoStyle> style) {
     parentStyle_ = std::move(style);
 }
 
-#define KV_STYLE_SUBSTYLE(getter, setter, field)                                            \
-    std::shared_ptr<CBGeoStyle> CBGeoStyle::getter() {                                      \
-        return inheritedPointer(field, [](CBGeoStyle& parent) { return parent.getter(); }); \
-    }                                                                                       \
-    void CBGeoStyle::setter(std::shared_ptr<CBGeoStyle> style) {                            \
-        std::lock_guard lock(mutex_);                                                       \
-        field = std::move(style);                                                           \
+#define KV_STYLE_SUBSTYLE(getter, setter, field)                                     \
+    std::shared_ptr<CBGeoStyle> CBGeoStyle::getter() {                               \
+        return inherited(field, [](CBGeoStyle& parent) { return parent.getter(); }); \
+    }                                                                                \
+    void CBGeoStyle::setter(std::shared_ptr<CBGeoStyle> style) {                     \
+        std::lock_guard lock(mutex_);                                                \
+        field = std::move(style);                                                    \
     }
 
-#define KV_STYLE_IMAGE(getter, setter, field)                                               \
-    std::shared_ptr<UIImage> CBGeoStyle::getter() {                                         \
-        return inheritedPointer(field, [](CBGeoStyle& parent) { return parent.getter(); }); \
-    }                                                                                       \
-    void CBGeoStyle::setter(std::shared_ptr<UIImage> image) {                               \
-        std::lock_guard lock(mutex_);                                                       \
-        field = std::move(image);                                                           \
+#define KV_STYLE_IMAGE(getter, setter, field)                                        \
+    std::shared_ptr<UIImage> CBGeoStyle::getter() {                                  \
+        return inherited(field, [](CBGeoStyle& parent) { return parent.getter(); }); \
+    }                                                                                \
+    void CBGeoStyle::setter(std::shared_ptr<UIImage> image) {                        \
+        std::lock_guard lock(mutex_);                                                \
+        field = std::move(image);                                                    \
     }
 
 #define KV_STYLE_VALUE(type, getter, setter, field)                        \
@@ -157,14 +152,8 @@ void CBGeoStyle::setStrokeOpacity(std::optional<CGFloat> opacity) {
 }
 
 int64_t CBGeoStyle::zIndex() {
-    std::optional<int64_t> value =
-        inherited(zIndex_, [](CBGeoStyle& p) { return std::optional<int64_t>(p.zIndex()); });
-    if (value)
-        return *value;
-    std::lock_guard lock(mutex_);
-    if (!zIndex_)
-        zIndex_ = 0;
-    return *zIndex_;
+    return inheritedOr(
+        zIndex_, [](CBGeoStyle& p) { return p.zIndex(); }, int64_t{0});
 }
 
 void CBGeoStyle::setZIndex(std::optional<int64_t> zIndex) {
@@ -172,14 +161,8 @@ void CBGeoStyle::setZIndex(std::optional<int64_t> zIndex) {
 }
 
 bool CBGeoStyle::hidden() {
-    std::optional<bool> value =
-        inherited(hidden_, [](CBGeoStyle& p) { return std::optional<bool>(p.hidden()); });
-    if (value)
-        return *value;
-    std::lock_guard lock(mutex_);
-    if (!hidden_)
-        hidden_ = false;
-    return *hidden_;
+    return inheritedOr(
+        hidden_, [](CBGeoStyle& p) { return p.hidden(); }, false);
 }
 
 void CBGeoStyle::setHidden(std::optional<bool> hidden) {
@@ -187,15 +170,8 @@ void CBGeoStyle::setHidden(std::optional<bool> hidden) {
 }
 
 bool CBGeoStyle::textPlacementImportant() {
-    std::optional<bool> value = inherited(textPlacementImportant_, [](CBGeoStyle& p) {
-        return std::optional<bool>(p.textPlacementImportant());
-    });
-    if (value)
-        return *value;
-    std::lock_guard lock(mutex_);
-    if (!textPlacementImportant_)
-        textPlacementImportant_ = false;
-    return *textPlacementImportant_;
+    return inheritedOr(
+        textPlacementImportant_, [](CBGeoStyle& p) { return p.textPlacementImportant(); }, false);
 }
 
 void CBGeoStyle::setTextPlacementImportant(std::optional<bool> important) {

@@ -109,10 +109,10 @@ class CBGeoStyle {
     std::string description();
 
   private:
+    template <class Field, class Getter>
+    Field inherited(Field& field, Getter getter);
     template <class T, class Getter>
-    std::optional<T> inherited(std::optional<T>& field, Getter getter);
-    template <class Pointer, class Getter>
-    Pointer inheritedPointer(Pointer& field, Getter getter);
+    T inheritedOr(std::optional<T>& field, Getter getter, T fallback);
     template <class T>
     void store(std::optional<T>& field, std::optional<T> value);
 
