@@ -53,6 +53,9 @@ class UIAlertView : public UIView {
     void show();
     void dismissWithClickedButtonIndexAnimated(long index, bool animated);
 
+    // The box the alert draws while shown; callers add their own content to
+    // it (an activity indicator below a title and blank message lines).
+    const std::shared_ptr<UIView>& contentView() const { return box_; }
     // The button views while shown (for tests and key handling).
     const std::vector<std::shared_ptr<UIButton>>& buttons() const { return buttons_; }
 

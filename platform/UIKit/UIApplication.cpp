@@ -13,9 +13,30 @@
 
 extern char** environ;
 
+namespace {
+
+// Made before the shared application, so it is destroyed after it: windows
+// that the application's delegate still holds at exit go while the
+// application itself is being destroyed, and must find it gone.
+std::weak_ptr<UIApplication>& liveApplication() {
+    static std::weak_ptr<UIApplication> live;
+    return live;
+}
+
+}  // namespace
+
 std::shared_ptr<UIApplication> UIApplication::sharedApplication() {
-    static const auto application = std::make_shared<UIApplication>();
+    static const auto application = [] {
+        std::weak_ptr<UIApplication>& live = liveApplication();
+        auto made = std::make_shared<UIApplication>();
+        live = made;
+        return made;
+    }();
     return application;
+}
+
+std::shared_ptr<UIApplication> UIApplication::existingApplication() {
+    return liveApplication().lock();
 }
 
 std::vector<std::shared_ptr<UIWindow>> UIApplication::windows() const {

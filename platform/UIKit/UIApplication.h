@@ -5,10 +5,10 @@
 #include <vector>
 
 #include "Foundation/Value.h"
+#include "UIKit/UIInterfaceOrientation.h"
 #include "UIKit/UIResponder.h"
 
-// The application's life cycle as notification names, and the interface
-// orientations the status bar can have.
+// The application's life cycle as notification names.
 inline constexpr const char* UIApplicationDidEnterBackgroundNotification =
     "UIApplicationDidEnterBackgroundNotification";
 inline constexpr const char* UIApplicationWillEnterForegroundNotification =
@@ -21,14 +21,6 @@ inline constexpr const char* UIApplicationWillTerminateNotification =
     "UIApplicationWillTerminateNotification";
 inline constexpr const char* UIApplicationDidReceiveMemoryWarningNotification =
     "UIApplicationDidReceiveMemoryWarningNotification";
-
-enum UIInterfaceOrientation : long {
-    UIInterfaceOrientationUnknown = 0,
-    UIInterfaceOrientationPortrait = 1,
-    UIInterfaceOrientationPortraitUpsideDown = 2,
-    UIInterfaceOrientationLandscapeRight = 3,
-    UIInterfaceOrientationLandscapeLeft = 4,
-};
 
 inline constexpr const char* UIApplicationUserDidTakeScreenshotNotification =
     "UIApplicationUserDidTakeScreenshotNotification";
@@ -68,6 +60,8 @@ class UIApplicationDelegate {
 class UIApplication : public UIResponder {
   public:
     static std::shared_ptr<UIApplication> sharedApplication();
+    // The shared application unless it was never made or is being destroyed.
+    static std::shared_ptr<UIApplication> existingApplication();
 
     const std::shared_ptr<UIApplicationDelegate>& delegate() const { return delegate_; }
     void setDelegate(std::shared_ptr<UIApplicationDelegate> delegate) {

@@ -3,8 +3,18 @@
 #include <algorithm>
 
 #include "UIKit/UIApplication.h"
+#include "UIKit/UIDevice.h"
+#include "UIKit/UINavigationController.h"
+#include "UIKit/UINavigationItem.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
+
+namespace {
+
+constexpr CGSize kFormSheetSize{540, 620};
+constexpr CGFloat kPageSheetWidth = 768;
+
+}  // namespace
 
 UIViewController::UIViewController() = default;
 
@@ -37,6 +47,78 @@ void UIViewController::loadView() {
     setView(view);
 }
 
+void UIViewController::setTitle(const std::string& title) {
+    title_ = title;
+    if (navigationItem_) {
+        navigationItem_->setTitle(title);
+    }
+}
+
+const std::shared_ptr<UINavigationItem>& UIViewController::navigationItem() {
+    if (!navigationItem_) {
+        navigationItem_ = std::make_shared<UINavigationItem>(
+            title_.empty() ? std::nullopt : std::optional<std::string>(title_));
+    }
+    return navigationItem_;
+}
+
+std::shared_ptr<UIViewController> UIViewController::parentViewController() const {
+    if (auto parent = parent_.lock()) {
+        return parent;
+    }
+    if (pendingParent_) {
+        return std::static_pointer_cast<UIViewController>(pendingParent_->weak_from_this().lock());
+    }
+    return nullptr;
+}
+
+std::shared_ptr<UINavigationController> UIViewController::navigationController() const {
+    for (auto parent = parentViewController(); parent; parent = parent->parentViewController()) {
+        if (auto navigation = std::dynamic_pointer_cast<UINavigationController>(parent)) {
+            return navigation;
+        }
+    }
+    return nullptr;
+}
+
+bool UIViewController::shouldAutorotateToInterfaceOrientation(
+    UIInterfaceOrientation orientation) const {
+    return orientation == UIInterfaceOrientationPortrait;
+}
+
+unsigned long UIViewController::supportedInterfaceOrientations() const {
+    return UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad
+               ? UIInterfaceOrientationMaskAll
+               : UIInterfaceOrientationMaskAllButUpsideDown;
+}
+
+std::shared_ptr<UIViewController> UIViewController::presentingViewController() const {
+    if (auto presenting = presenting_.lock()) {
+        return presenting;
+    }
+    auto parent = parentViewController();
+    return parent ? parent->presentingViewController() : nullptr;
+}
+
+CGRect UIViewController::presentedFrame(const CGRect& windowBounds) const {
+    if (UI_USER_INTERFACE_IDIOM() != UIUserInterfaceIdiomPad) {
+        return windowBounds;
+    }
+    CGSize size = windowBounds.size;
+    if (presentationStyle_ == UIModalPresentationFormSheet) {
+        size = kFormSheetSize;
+    } else if (presentationStyle_ == UIModalPresentationPageSheet) {
+        size.width = kPageSheetWidth;
+    } else {
+        return windowBounds;
+    }
+    size.width = std::min(size.width, windowBounds.size.width);
+    size.height = std::min(size.height, windowBounds.size.height);
+    return {{windowBounds.origin.x + (windowBounds.size.width - size.width) / 2,
+             windowBounds.origin.y + (windowBounds.size.height - size.height) / 2},
+            size};
+}
+
 void UIViewController::addChildViewController(const std::shared_ptr<UIViewController>& child) {
     if (!child || child.get() == this) {
         return;
@@ -58,6 +140,10 @@ void UIViewController::removeFromParentViewController() {
     }
     auto self = std::static_pointer_cast<UIViewController>(shared_from_this());
     std::erase(parent->children_, self);
+    if (pendingParent_) {
+        std::erase(static_cast<UINavigationController*>(pendingParent_)->pending_, self);
+        pendingParent_ = nullptr;
+    }
     parent_.reset();
     didMoveToParentViewController(nullptr);
 }
@@ -74,7 +160,7 @@ std::shared_ptr<UIResponder> UIViewController::nextResponder() const {
 void UIViewController::presentViewControllerAnimatedCompletion(
     const std::shared_ptr<UIViewController>& controller, bool animated,
     std::function<void()> completion) {
-    if (!controller || presented_ || controller->presentingViewController()) {
+    if (!controller || presented_ || controller->presenting_.lock()) {
         return;
     }
     std::shared_ptr<UIWindow> window = isViewLoaded() ? view_->window() : nullptr;
@@ -89,9 +175,23 @@ void UIViewController::presentViewControllerAnimatedCompletion(
     controller->presenting_ = self;
     controller->beingPresented_ = true;
     const CGRect bounds = window->bounds();
+    const CGRect frame = controller->presentedFrame(bounds);
     std::shared_ptr<UIView> view = controller->view();
-    view->setFrame(bounds);
-    view->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+    view->setFrame(frame);
+    if (CGRectEqualToRect(frame, bounds)) {
+        view->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
+                                  UIViewAutoresizingFlexibleHeight);
+    } else {
+        view->setAutoresizingMask(
+            UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin |
+            UIViewAutoresizingFlexibleTopMargin | UIViewAutoresizingFlexibleBottomMargin);
+        auto dimming = std::make_shared<UIView>(bounds);
+        dimming->setBackgroundColor(UIColor::colorWithWhiteAlpha(0, 0.4));
+        dimming->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
+                                     UIViewAutoresizingFlexibleHeight);
+        window->addSubview(dimming);
+        controller->dimmingView_ = dimming;
+    }
     controller->viewWillAppear(animated);
     viewWillDisappear(animated);
     window->addSubview(view);
@@ -138,6 +238,10 @@ void UIViewController::dismissViewControllerAnimatedCompletion(bool animated,
     std::shared_ptr<UIView> view = controller->view();
     auto finish = [self, controller, view, animated, completion](bool) {
         view->removeFromSuperview();
+        if (controller->dimmingView_) {
+            controller->dimmingView_->removeFromSuperview();
+            controller->dimmingView_.reset();
+        }
         controller->beingDismissed_ = false;
         controller->presenting_.reset();
         self->presented_.reset();

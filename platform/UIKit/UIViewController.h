@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "UIKit/UIInterfaceOrientation.h"
 #include "UIKit/UIResponder.h"
 #include "UIKit/UIView.h"
 
@@ -15,6 +16,9 @@ enum UIModalPresentationStyle : long {
     UIModalPresentationCurrentContext,
     UIModalPresentationOverFullScreen = 5,
 };
+
+class UINavigationController;
+class UINavigationItem;
 
 enum UIModalTransitionStyle : long {
     UIModalTransitionStyleCoverVertical = 0,
@@ -45,10 +49,27 @@ class UIViewController : public UIResponder {
     virtual void didReceiveMemoryWarning() {}
 
     const std::string& title() const { return title_; }
-    virtual void setTitle(const std::string& title) { title_ = title; }
+    // Also the navigation item's title.
+    virtual void setTitle(const std::string& title);
+    // What a navigation bar shows while this controller is on top; made on
+    // first use with the controller's title.
+    const std::shared_ptr<UINavigationItem>& navigationItem();
+    // The nearest navigation controller among the ancestors.
+    std::shared_ptr<UINavigationController> navigationController() const;
+
+    // Editing mode; containers such as table controllers pass it on.
+    bool isEditing() const { return editing_; }
+    void setEditing(bool editing) { setEditingAnimated(editing, false); }
+    virtual void setEditingAnimated(bool editing, bool) { editing_ = editing; }
+
+    // Rotation: the older per-orientation question (portrait only unless
+    // overridden) and the newer pair.
+    virtual bool shouldAutorotateToInterfaceOrientation(UIInterfaceOrientation orientation) const;
+    virtual bool shouldAutorotate() const { return true; }
+    virtual unsigned long supportedInterfaceOrientations() const;
 
     // Containment.
-    std::shared_ptr<UIViewController> parentViewController() const { return parent_.lock(); }
+    std::shared_ptr<UIViewController> parentViewController() const;
     const std::vector<std::shared_ptr<UIViewController>>& childViewControllers() const {
         return children_;
     }
@@ -58,17 +79,17 @@ class UIViewController : public UIResponder {
     virtual void didMoveToParentViewController(const std::shared_ptr<UIViewController>&) {}
 
     // Modal presentation: the presented controller's view covers the window
-    // (sliding up when animated); completion runs when it is in place.
+    // (sliding up when animated); completion runs when it is in place. Pad
+    // form and page sheets are centred over a dimmed window instead.
     void presentViewControllerAnimatedCompletion(
         const std::shared_ptr<UIViewController>& controller, bool animated,
         std::function<void()> completion);
-    // Dismisses the controller this one presents, or this one when it is
-    // presented.
+    // Dismisses the controller this one presents, or the one that presents
+    // this one (or an ancestor).
     void dismissViewControllerAnimatedCompletion(bool animated, std::function<void()> completion);
     std::shared_ptr<UIViewController> presentedViewController() const { return presented_; }
-    std::shared_ptr<UIViewController> presentingViewController() const {
-        return presenting_.lock();
-    }
+    // The controller presenting this one or its nearest presented ancestor.
+    std::shared_ptr<UIViewController> presentingViewController() const;
     UIModalPresentationStyle modalPresentationStyle() const { return presentationStyle_; }
     void setModalPresentationStyle(UIModalPresentationStyle s) { presentationStyle_ = s; }
     UIModalTransitionStyle modalTransitionStyle() const { return transitionStyle_; }
@@ -92,14 +113,26 @@ class UIViewController : public UIResponder {
     std::shared_ptr<UIResponder> nextResponder() const override;
 
   private:
+    friend class UINavigationController;
+
+    CGRect presentedFrame(const CGRect& windowBounds) const;
+
     std::shared_ptr<UIView> view_;
     std::string title_;
+    std::shared_ptr<UINavigationItem> navigationItem_;
+    // The shade behind a sheet while it is presented.
+    std::shared_ptr<UIView> dimmingView_;
     std::weak_ptr<UIViewController> parent_;
+    // A navigation controller made around this one, until it takes this one
+    // as its child (it cannot while it is being constructed); it clears this
+    // when it goes first.
+    UIViewController* pendingParent_ = nullptr;
     std::vector<std::shared_ptr<UIViewController>> children_;
     std::shared_ptr<UIViewController> presented_;
     std::weak_ptr<UIViewController> presenting_;
     UIModalPresentationStyle presentationStyle_ = UIModalPresentationFullScreen;
     UIModalTransitionStyle transitionStyle_ = UIModalTransitionStyleCoverVertical;
+    bool editing_ = false;
     bool beingPresented_ = false;
     bool beingDismissed_ = false;
     CGSize preferredContentSize_{};

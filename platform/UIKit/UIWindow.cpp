@@ -13,7 +13,9 @@ UIWindow::UIWindow(const CGRect& frame) : UIView(frame) {}
 UIWindow::UIWindow() : UIWindow(UIScreen::mainScreen()->bounds()) {}
 
 UIWindow::~UIWindow() {
-    UIApplication::sharedApplication()->removeWindow(this);
+    if (auto application = UIApplication::existingApplication()) {
+        application->removeWindow(this);
+    }
 }
 
 void UIWindow::makeKeyWindow() {

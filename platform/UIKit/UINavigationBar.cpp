@@ -1,0 +1,248 @@
+#include "UIKit/UINavigationBar.h"
+
+#include <algorithm>
+
+#include "UIKit/UIBarButtonItem.h"
+#include "UIKit/UIButton.h"
+#include "UIKit/UIFont.h"
+#include "UIKit/UIGraphics.h"
+#include "UIKit/UILabel.h"
+#include "UIKit/UINavigationItem.h"
+
+namespace {
+
+constexpr CGFloat kMargin = 8;
+constexpr CGFloat kGap = 6;
+
+}  // namespace
+
+UINavigationBar::UINavigationBar(const CGRect& frame) : UIView(frame) {
+    setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+    titleLabel_ = std::make_shared<UILabel>();
+    titleLabel_->setFont(UIFont::boldSystemFontOfSize(17));
+    titleLabel_->setTextAlignment(NSTextAlignmentCenter);
+    titleLabel_->setBackgroundColor(UIColor::clearColor());
+}
+
+void UINavigationBar::setBarStyle(UIBarStyle style) {
+    barStyle_ = style;
+    titleLabel_->setTextColor(titleColor());
+    setNeedsDisplay();
+}
+
+void UINavigationBar::setBarTintColor(const std::optional<UIColor>& color) {
+    barTintColor_ = color;
+    setNeedsDisplay();
+}
+
+void UINavigationBar::setTranslucent(bool flag) {
+    translucent_ = flag;
+    setNeedsDisplay();
+}
+
+void UINavigationBar::setItemsAnimated(std::vector<std::shared_ptr<UINavigationItem>> items, bool) {
+    for (const auto& item : items_) {
+        item->setNavigationBar(nullptr);
+    }
+    items_ = std::move(items);
+    auto self = std::static_pointer_cast<UINavigationBar>(shared_from_this());
+    for (const auto& item : items_) {
+        item->setNavigationBar(self);
+    }
+    itemsDidChange();
+}
+
+void UINavigationBar::pushNavigationItemAnimated(const std::shared_ptr<UINavigationItem>& item,
+                                                 bool) {
+    if (!item || std::find(items_.begin(), items_.end(), item) != items_.end()) {
+        return;
+    }
+    item->setNavigationBar(std::static_pointer_cast<UINavigationBar>(shared_from_this()));
+    items_.push_back(item);
+    itemsDidChange();
+}
+
+std::shared_ptr<UINavigationItem> UINavigationBar::popNavigationItemAnimated(bool) {
+    if (items_.empty()) {
+        return nullptr;
+    }
+    std::shared_ptr<UINavigationItem> item = items_.back();
+    items_.pop_back();
+    item->setNavigationBar(nullptr);
+    itemsDidChange();
+    return item;
+}
+
+std::shared_ptr<UINavigationItem> UINavigationBar::topItem() const {
+    return items_.empty() ? nullptr : items_.back();
+}
+
+std::shared_ptr<UINavigationItem> UINavigationBar::backItem() const {
+    return items_.size() < 2 ? nullptr : items_[items_.size() - 2];
+}
+
+void UINavigationBar::itemsDidChange() {
+    rebuild();
+    setNeedsLayout();
+}
+
+void UINavigationBar::tapBackButton() {
+    std::shared_ptr<UINavigationItem> top = topItem();
+    if (!top || !backItem()) {
+        return;
+    }
+    auto keep = shared_from_this();
+    auto delegate = delegate_.lock();
+    if (!delegate || delegate->navigationBarShouldPopItem(*this, *top)) {
+        popNavigationItemAnimated(true);
+    }
+}
+
+void UINavigationBar::rebuild() {
+    for (auto* view : {&leftView_, &rightView_, &titleView_}) {
+        if (*view) {
+            (*view)->removeFromSuperview();
+            view->reset();
+        }
+    }
+    std::shared_ptr<UINavigationItem> top = topItem();
+    if (!top) {
+        return;
+    }
+    if (top->leftBarButtonItem()) {
+        leftView_ = viewForItem(top->leftBarButtonItem());
+    } else if (backItem() && !top->hidesBackButton()) {
+        leftView_ = backButton();
+    }
+    rightView_ = viewForItem(top->rightBarButtonItem());
+    if (top->titleView()) {
+        titleView_ = top->titleView();
+    } else {
+        titleLabel_->setText(top->title().value_or(""));
+        titleLabel_->setTextColor(titleColor());
+        titleView_ = titleLabel_;
+    }
+    for (const auto& view : {leftView_, rightView_, titleView_}) {
+        if (view) {
+            addSubview(view);
+        }
+    }
+}
+
+std::shared_ptr<UIView> UINavigationBar::viewForItem(const std::shared_ptr<UIBarButtonItem>& item) {
+    if (!item) {
+        return nullptr;
+    }
+    if (item->customView()) {
+        return item->customView();
+    }
+    std::weak_ptr<UIBarButtonItem> weakItem = item;
+    auto button = makeButton(item->image() ? std::nullopt : item->title(),
+                             item->style() == UIBarButtonItemStyleDone, [weakItem] {
+                                 if (auto strong = weakItem.lock()) {
+                                     strong->performAction();
+                                 }
+                             });
+    if (item->image()) {
+        button->setImageForState(item->image(), UIControlStateNormal);
+        button->sizeToFit();
+    }
+    if (item->tintColor()) {
+        button->setTintColor(item->tintColor());
+    }
+    button->setEnabled(item->isEnabled());
+    if (item->width() > 0) {
+        CGRect frame = button->frame();
+        frame.size.width = item->width();
+        button->setFrame(frame);
+    }
+    return button;
+}
+
+std::shared_ptr<UIView> UINavigationBar::backButton() {
+    std::shared_ptr<UINavigationItem> back = backItem();
+    std::string title = "Back";
+    if (back->backBarButtonItem() && back->backBarButtonItem()->title()) {
+        title = *back->backBarButtonItem()->title();
+    } else if (back->title() && !back->title()->empty()) {
+        title = *back->title();
+    }
+    std::weak_ptr<UINavigationBar> weakSelf =
+        std::static_pointer_cast<UINavigationBar>(shared_from_this());
+    return makeButton("\u2039 " + title, false, [weakSelf] {
+        if (auto self = weakSelf.lock()) {
+            self->tapBackButton();
+        }
+    });
+}
+
+std::shared_ptr<UIButton> UINavigationBar::makeButton(const std::optional<std::string>& title,
+                                                      bool bold, std::function<void()> action) {
+    auto button = UIButton::buttonWithType(UIButtonTypeSystem);
+    button->setTitleForState(title, UIControlStateNormal);
+    button->titleLabel()->setFont(bold ? UIFont::boldSystemFontOfSize(17)
+                                       : UIFont::systemFontOfSize(17));
+    button->addTargetForControlEvents([action = std::move(action)](UIControl&) { action(); },
+                                      UIControlEventTouchUpInside);
+    button->sizeToFit();
+    return button;
+}
+
+UIColor UINavigationBar::titleColor() const {
+    return barStyle_ == UIBarStyleBlack ? UIColor::whiteColor() : UIColor::blackColor();
+}
+
+CGSize UINavigationBar::sizeThatFits(CGSize size) const {
+    return {size.width, kHeight};
+}
+
+void UINavigationBar::layoutSubviews() {
+    const CGRect b = bounds();
+    const CGFloat maxSide = b.size.width / 3;
+    CGFloat leftEdge = kMargin;
+    CGFloat rightEdge = b.size.width - kMargin;
+    if (leftView_) {
+        CGSize size = leftView_->frame().size;
+        size.width = std::min(size.width, maxSide);
+        leftView_->setFrame({{kMargin, (b.size.height - size.height) / 2}, size});
+        leftEdge += size.width + kGap;
+    }
+    if (rightView_) {
+        CGSize size = rightView_->frame().size;
+        size.width = std::min(size.width, maxSide);
+        rightView_->setFrame(
+            {{b.size.width - kMargin - size.width, (b.size.height - size.height) / 2}, size});
+        rightEdge -= size.width + kGap;
+    }
+    if (!titleView_) {
+        return;
+    }
+    // Centred on the bar when it fits between the buttons, else moved over.
+    const CGFloat room = std::max<CGFloat>(0, rightEdge - leftEdge);
+    CGSize size = titleView_ == titleLabel_ ? titleLabel_->sizeThatFits({room, b.size.height})
+                                            : titleView_->frame().size;
+    size.width = std::min(size.width, room);
+    size.height = std::min(size.height, b.size.height);
+    CGFloat x = (b.size.width - size.width) / 2;
+    x = std::clamp(x, leftEdge, std::max(leftEdge, rightEdge - size.width));
+    titleView_->setFrame({{x, (b.size.height - size.height) / 2}, size});
+}
+
+void UINavigationBar::drawRect(const CGRect&) {
+    CGContextRef context = UIGraphicsGetCurrentContext();
+    if (!context) {
+        return;
+    }
+    const CGRect b = bounds();
+    UIColor fill = barStyle_ == UIBarStyleBlack ? UIColor::colorWithWhiteAlpha(0.1, 1)
+                                                : UIColor::colorWithWhiteAlpha(0.97, 1);
+    if (barTintColor_) {
+        fill = *barTintColor_;
+    }
+    context->setFillColorWithColor(fill.CGColor());
+    context->fillRect(b);
+    // The hairline under the bar.
+    const CGFloat hairline = 1 / contentScaleFactor();
+    context->setFillColorWithColor(UIColor::colorWithWhiteAlpha(0, 0.3).CGColor());
+    context->fillRect({{0, b.size.height - hairline}, {b.size.width, hairline}});
+}

@@ -1,0 +1,90 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "UIKit/UIView.h"
+
+class UIBarButtonItem;
+class UIButton;
+class UILabel;
+class UINavigationBar;
+class UINavigationItem;
+
+enum UIBarStyle : long {
+    UIBarStyleDefault = 0,
+    UIBarStyleBlack = 1,
+};
+
+// Asked before the back button pops the top item; a navigation controller
+// answers by popping its top controller itself.
+class UINavigationBarDelegate {
+  public:
+    virtual ~UINavigationBarDelegate() = default;
+    virtual bool navigationBarShouldPopItem(UINavigationBar&, UINavigationItem&) { return true; }
+};
+
+// The bar over a navigation stack: shows the top item's title (or title
+// view) between its left and right buttons; without a left button, a back
+// button titled after the item below pops the top item. Buttons take the
+// bar's tint colour, the background its bar tint colour or style.
+class UINavigationBar : public UIView {
+  public:
+    static constexpr CGFloat kHeight = 44;
+
+    explicit UINavigationBar(const CGRect& frame = CGRectZero);
+
+    UIBarStyle barStyle() const { return barStyle_; }
+    void setBarStyle(UIBarStyle style);
+    const std::optional<UIColor>& barTintColor() const { return barTintColor_; }
+    void setBarTintColor(const std::optional<UIColor>& color);
+    bool isTranslucent() const { return translucent_; }
+    void setTranslucent(bool flag);
+
+    void setDelegate(std::weak_ptr<UINavigationBarDelegate> delegate) {
+        delegate_ = std::move(delegate);
+    }
+
+    const std::vector<std::shared_ptr<UINavigationItem>>& items() const { return items_; }
+    void setItemsAnimated(std::vector<std::shared_ptr<UINavigationItem>> items, bool animated);
+    void pushNavigationItemAnimated(const std::shared_ptr<UINavigationItem>& item, bool animated);
+    std::shared_ptr<UINavigationItem> popNavigationItemAnimated(bool animated);
+    std::shared_ptr<UINavigationItem> topItem() const;
+    std::shared_ptr<UINavigationItem> backItem() const;
+
+    // Called by items when what they show changes.
+    void itemsDidChange();
+    // The back button's tap: pops unless the delegate says no.
+    void tapBackButton();
+
+    // The button standing for a bar item (left, right or back); nullptr when
+    // none is shown. For tests and for callers that anchor popovers.
+    std::shared_ptr<UIView> leftView() const { return leftView_; }
+    std::shared_ptr<UIView> rightView() const { return rightView_; }
+    const std::shared_ptr<UILabel>& titleLabel() const { return titleLabel_; }
+
+    CGSize sizeThatFits(CGSize size) const override;
+    void layoutSubviews() override;
+    void drawRect(const CGRect& rect) override;
+
+  private:
+    void rebuild();
+    std::shared_ptr<UIView> viewForItem(const std::shared_ptr<UIBarButtonItem>& item);
+    std::shared_ptr<UIView> backButton();
+    static std::shared_ptr<UIButton> makeButton(const std::optional<std::string>& title, bool bold,
+                                                std::function<void()> action);
+    UIColor titleColor() const;
+
+    UIBarStyle barStyle_ = UIBarStyleDefault;
+    std::optional<UIColor> barTintColor_;
+    bool translucent_ = true;
+    std::weak_ptr<UINavigationBarDelegate> delegate_;
+    std::vector<std::shared_ptr<UINavigationItem>> items_;
+    std::shared_ptr<UIView> leftView_;
+    std::shared_ptr<UIView> rightView_;
+    std::shared_ptr<UIView> titleView_;
+    std::shared_ptr<UILabel> titleLabel_;
+};
