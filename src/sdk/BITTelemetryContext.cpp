@@ -23,9 +23,8 @@ BITTelemetryContext::BITTelemetryContext(std::optional<std::string> appIdentifie
                                          std::shared_ptr<BITPersistence> persistence)
     : appIdentifier_(std::move(appIdentifier)), persistence_(std::move(persistence)) {
     device_->model = nonEmpty(bit_devicePlatform());
-    // A desktop program is neither a phone nor a tablet, and its window size
-    // is not a screen's.
-    device_->type = "Unknown";
+    device_->type = bit_deviceType();
+    device_->screenResolution = bit_screenSize();
     device_->osVersion = bit_osVersionBuild();
     device_->os = nonEmpty(bit_osName());
     device_->deviceId = nonEmpty(bit_appAnonID(false));

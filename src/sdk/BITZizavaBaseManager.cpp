@@ -7,11 +7,19 @@
 #include <iomanip>
 #include <sstream>
 
+#include "Dispatch/DispatchQueue.h"
 #include "Security/SecItem.h"
+#include "UIKit/UIApplication.h"
+#include "UIKit/UIDevice.h"
+#include "UIKit/UINavigationController.h"
+#include "UIKit/UIWindow.h"
 #include "sdk/BITKeychainUtils.h"
+#include "sdk/BITZizavaBaseViewController.h"
 #include "sdk/BITZizavaDevice.h"
 #include "sdk/BITZizavaFormatting.h"
 #include "sdk/BITZizavaLogger.h"
+#include "sdk/BITZizavaManager.h"
+#include "sdk/BITZizavaManagerDelegate.h"
 
 namespace {
 
@@ -47,10 +55,114 @@ int readBuildID(dl_phdr_info* info, size_t, void* context) {
     return 1;
 }
 
+// How a window shows in the log.
+std::string describe(const std::shared_ptr<UIWindow>& window) {
+    if (!window)
+        return "(null)";
+    const CGRect frame = window->frame();
+    std::ostringstream text;
+    text << "<UIWindow: " << static_cast<const void*>(window.get()) << "; frame = ("
+         << frame.origin.x << " " << frame.origin.y << "; " << frame.size.width << " "
+         << frame.size.height << ")" << (window->isHidden() ? "; hidden" : "") << ">";
+    return text.str();
+}
+
 }  // namespace
 
 BITZizavaBaseManager::BITZizavaBaseManager(std::string appIdentifier, BITEnvironment appEnvironment)
-    : appIdentifier_(std::move(appIdentifier)), appEnvironment_(appEnvironment) {}
+    : appIdentifier_(std::move(appIdentifier)),
+      appEnvironment_(appEnvironment),
+      barStyle_(bit_isPreiOS7Environment() ? UIBarStyleBlack : UIBarStyleDefault) {
+    if (bit_isPreiOS7Environment())
+        navigationBarTintColor_ =
+            UIColor::colorWithRedGreenBlueAlpha(25.0 / 255, 25.0 / 255, 25.0 / 255, 1);
+}
+
+std::shared_ptr<UIWindow> BITZizavaBaseManager::findVisibleWindow() const {
+    const auto application = UIApplication::sharedApplication();
+    std::shared_ptr<UIWindow> visible = application->keyWindow();
+    if (visible && !visible->isHidden())
+        return visible;
+    for (const auto& window : application->windows()) {
+        if (window->isHidden())
+            continue;
+        if (!visible)
+            visible = window;
+        if (window->rootViewController()) {
+            BITZizavaLogDebug("INFO: UIWindow with rootViewController found: %s",
+                              describe(window).c_str());
+            return window;
+        }
+    }
+    return visible;
+}
+
+std::shared_ptr<UINavigationController>
+BITZizavaBaseManager::customNavigationControllerWithRootViewControllerPresentationStyle(
+    const std::shared_ptr<UIViewController>& viewController, UIModalPresentationStyle) const {
+    auto navigation = std::make_shared<UINavigationController>(viewController);
+    navigation->navigationBar()->setBarStyle(barStyle_);
+    if (navigationBarTintColor_)
+        navigation->navigationBar()->setTintColor(navigationBarTintColor_);
+    else if (!bit_isPreiOS7Environment())
+        navigation->navigationBar()->setTintColor(
+            UIColor::colorWithRedGreenBlueAlpha(0, 122.0 / 255, 1, 1));
+    navigation->setModalPresentationStyle(modalPresentationStyle_);
+    return navigation;
+}
+
+std::shared_ptr<UIViewController> BITZizavaBaseManager::visibleWindowRootViewController() {
+    std::shared_ptr<UIViewController> parent;
+    if (auto delegate = this->delegate())
+        parent = delegate->viewControllerForZizavaManagerComponentManager(
+            *BITZizavaManager::sharedZizavaManager(), *this);
+    if (!parent) {
+        if (auto window = findVisibleWindow())
+            parent = window->rootViewController();
+    }
+    while (parent && parent->presentedViewController())
+        parent = parent->presentedViewController();
+    return parent;
+}
+
+void BITZizavaBaseManager::showView(const std::shared_ptr<UIViewController>& viewController) {
+    if (!viewController)
+        return;
+    std::shared_ptr<UIViewController> parent = visibleWindowRootViewController();
+    if (parent && parent->isBeingPresented()) {
+        BITZizavaLogDebug(
+            "INFO: There is already a view controller being presented onto the "
+            "parentViewController. Delaying presenting the new view controller by 0.5s.");
+        std::weak_ptr<BITZizavaBaseManager> weakSelf = weak_from_this();
+        DispatchQueue::main()->after(0.5, [weakSelf, viewController] {
+            if (auto self = weakSelf.lock())
+                self->showView(viewController);
+        });
+        return;
+    }
+    navController_.reset();
+    navController_ = customNavigationControllerWithRootViewControllerPresentationStyle(
+        viewController, modalPresentationStyle_);
+    auto screen = std::dynamic_pointer_cast<BITZizavaBaseViewController>(viewController);
+    if (parent) {
+        navController_->setModalTransitionStyle(UIModalTransitionStyleCoverVertical);
+        if (UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad)
+            navController_->setModalPresentationStyle(UIModalPresentationFormSheet);
+        if (screen)
+            screen->setModalAnimated(true);
+        parent->presentViewControllerAnimatedCompletion(navController_, true, nullptr);
+        return;
+    }
+    std::shared_ptr<UIWindow> window = findVisibleWindow();
+    BITZizavaLogDebug("INFO: No rootViewController found, using UIWindow-approach: %s",
+                      describe(window).c_str());
+    if (screen)
+        screen->setModalAnimated(false);
+    if (!window)
+        return;
+    navController_->view()->setFrame(window->bounds());
+    window->addSubview(navController_->view());
+}
 
 void BITZizavaBaseManager::reportError(const NSError& error) const {
     BITZizavaLogError("ERROR: %s", error.localizedDescription().c_str());

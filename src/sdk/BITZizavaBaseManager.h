@@ -6,13 +6,19 @@
 
 #include "Foundation/NSDate.h"
 #include "Foundation/NSError.h"
+#include "UIKit/UIColor.h"
+#include "UIKit/UINavigationBar.h"
+#include "UIKit/UIViewController.h"
 #include "sdk/BITZizavaHelper.h"
 
 class BITZizavaManagerDelegate;
+class UINavigationController;
+class UIWindow;
 
 // The base of the SDK's component managers (crash, beta update, store
 // update, feedback, telemetry): identifier, environment, server URL, keychain
-// access under the SDK's service, and the facts every manager reports.
+// access under the SDK's service, the facts every manager reports, and the
+// presentation of the SDK's own screens over the application.
 class BITZizavaBaseManager : public std::enable_shared_from_this<BITZizavaBaseManager> {
   public:
     // The service's SDK endpoint, shared with the front.
@@ -40,6 +46,37 @@ class BITZizavaBaseManager : public std::enable_shared_from_this<BITZizavaBaseMa
     void setAppIdentifier(std::string identifier) { appIdentifier_ = std::move(identifier); }
     BITEnvironment appEnvironment() const { return appEnvironment_; }
 
+    UIBarStyle barStyle() const { return barStyle_; }
+    void setBarStyle(UIBarStyle style) { barStyle_ = style; }
+    const std::optional<UIColor>& navigationBarTintColor() const { return navigationBarTintColor_; }
+    void setNavigationBarTintColor(const std::optional<UIColor>& color) {
+        navigationBarTintColor_ = color;
+    }
+    UIModalPresentationStyle modalPresentationStyle() const { return modalPresentationStyle_; }
+    void setModalPresentationStyle(UIModalPresentationStyle style) {
+        modalPresentationStyle_ = style;
+    }
+    // The navigation controller of the SDK screen shown last.
+    const std::shared_ptr<UINavigationController>& navController() const { return navController_; }
+
+    // The key window when it is shown; else the first shown window with a
+    // root controller; else the first shown window (or the hidden key window).
+    std::shared_ptr<UIWindow> findVisibleWindow() const;
+    // A navigation controller around the screen in the SDK's bar look. The
+    // style argument is not used: the manager's own style applies.
+    std::shared_ptr<UINavigationController>
+    customNavigationControllerWithRootViewControllerPresentationStyle(
+        const std::shared_ptr<UIViewController>& viewController,
+        UIModalPresentationStyle style) const;
+    // The controller SDK screens are presented on: the delegate's choice, else
+    // the visible window's root, followed down to what it presents.
+    std::shared_ptr<UIViewController> visibleWindowRootViewController();
+    // Shows an SDK screen in a navigation controller: presented on
+    // visibleWindowRootViewController, or laid straight on the visible window
+    // when there is no controller. Waits while that controller is still
+    // being presented itself.
+    void showView(const std::shared_ptr<UIViewController>& viewController);
+
     void reportError(const NSError& error) const;
     std::string encodedAppIdentifier() const;
     std::string getDevicePlatform() const;
@@ -62,4 +99,8 @@ class BITZizavaBaseManager : public std::enable_shared_from_this<BITZizavaBaseMa
     BITEnvironment appEnvironment_;
     std::string serverURL_ = kDefaultServerURL;
     std::weak_ptr<BITZizavaManagerDelegate> delegate_;
+    std::shared_ptr<UINavigationController> navController_;
+    UIBarStyle barStyle_;
+    std::optional<UIColor> navigationBarTintColor_;
+    UIModalPresentationStyle modalPresentationStyle_ = UIModalPresentationFormSheet;
 };

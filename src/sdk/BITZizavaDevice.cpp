@@ -4,10 +4,31 @@
 #include <unicode/locid.h>
 
 #include "Foundation/NSBundle.h"
+#include "UIKit/UIDevice.h"
+#include "UIKit/UIScreen.h"
 
 std::string bit_devicePlatform() {
     utsname names{};
     return uname(&names) == 0 ? names.machine : "";
+}
+
+std::string bit_deviceType() {
+    switch (UI_USER_INTERFACE_IDIOM()) {
+        case UIUserInterfaceIdiomPhone:
+            return "Phone";
+        case UIUserInterfaceIdiomPad:
+            return "Tablet";
+        default:
+            return "Unknown";
+    }
+}
+
+std::string bit_screenSize() {
+    const auto screen = UIScreen::mainScreen();
+    const CGSize size = screen->bounds().size;
+    const CGFloat scale = screen->scale();
+    return std::to_string(static_cast<int>(size.height * scale)) + "x" +
+           std::to_string(static_cast<int>(size.width * scale));
 }
 
 std::optional<std::string> bit_osVersionBuild() {

@@ -6,6 +6,7 @@
 
 class BITZizavaManager;
 class BITZizavaBaseManager;
+class UIViewController;
 
 // What the host may tell the SDK. Every method is optional: nullopt means the
 // delegate does not answer. The application sets no delegate.
@@ -27,5 +28,11 @@ class BITZizavaManagerDelegate {
     virtual std::optional<std::string> userEmailForZizavaManagerComponentManager(
         BITZizavaManager&, BITZizavaBaseManager&) {
         return std::nullopt;
+    }
+    // The controller the SDK presents its screens on; nullptr leaves the
+    // choice to the SDK.
+    virtual std::shared_ptr<UIViewController> viewControllerForZizavaManagerComponentManager(
+        BITZizavaManager&, BITZizavaBaseManager&) {
+        return nullptr;
     }
 };

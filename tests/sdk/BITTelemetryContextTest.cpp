@@ -4,6 +4,7 @@
 
 #include "SdkTestSupport.h"
 #include "TelemetryTestSupport.h"
+#include "UIKit/UIScreen.h"
 #include "sdk/BITPersistence.h"
 #include "sdk/BITZizavaHelper.h"
 
@@ -61,10 +62,13 @@ TEST_F(BITTelemetryContextTest, TagsOfAnEnvelope) {
 }
 
 TEST_F(BITTelemetryContextTest, StaticTagsAreFixedAtConstruction) {
+    UIScreen::mainScreen()->setBoundsSize({320, 568});
+    UIScreen::mainScreen()->setScale(2);
     BITTelemetryContext context(kGuid, persistence);
+    EXPECT_EQ(context.contextDictionary().at("ai.device.type"), Value("Phone"));
     context.setScreenResolution(std::string("1x1"));
     EXPECT_EQ(context.screenResolution(), "1x1");
-    EXPECT_FALSE(context.contextDictionary().count("ai.device.screenResolution"));
+    EXPECT_EQ(context.contextDictionary().at("ai.device.screenResolution"), Value("1136x640"));
     context.setDeviceModel(std::string("other"));
     EXPECT_NE(context.contextDictionary().at("ai.device.model"), Value("other"));
 }
