@@ -257,13 +257,17 @@ bool CBCoreDataManager::searchWithGeoSearchInfo(
     }
     text = prefixCharacters(text, kMaximumSearchCharacters);
     {
+        // The same text asked again with or without addresses is another
+        // question, and gets its own answer.
+        auto sameQuery = [&](const std::shared_ptr<CBGeoSearchInfo>& other) {
+            return other && other->searchString == text &&
+                   other->shouldFindAddresses == callerInfo->shouldFindAddresses;
+        };
         std::lock_guard lock(searchMutex_);
-        if (pendingSearchInfo_ && pendingSearchInfo_->searchString == text)
+        if (sameQuery(pendingSearchInfo_))
             return true;
-        if (!pendingSearchInfo_ && lastExecutedSearchInfo_ &&
-            lastExecutedSearchInfo_->searchString == text) {
+        if (!pendingSearchInfo_ && sameQuery(lastExecutedSearchInfo_))
             return false;
-        }
     }
     cancelPendingSearch();
     auto info = std::make_shared<CBGeoSearchInfo>();
@@ -348,6 +352,9 @@ bool CBCoreDataManager::isRelevantGeoSearchInfo(const std::shared_ptr<CBGeoSearc
 bool CBCoreDataManager::needsFetchForGeoSearchInfo(const std::shared_ptr<CBGeoSearchInfo>& info) {
     std::shared_ptr<CBGeoSearchInfo> last = lastExecutedSearchInfo();
     if (!info || !last || last->searchString.empty())
+        return true;
+    // Results found without addresses cannot answer a search for them.
+    if (info->shouldFindAddresses != last->shouldFindAddresses)
         return true;
     if (info->searchString.find(last->searchString) == std::string::npos)
         return true;

@@ -76,10 +76,11 @@ class CBCoreDataManagerTest : public GeoStoreTest {
     }
 
     // Starts a search; deliveries are appended to results_.
-    bool search(const std::string& text, bool delayed = false) {
+    bool search(const std::string& text, bool delayed = false, bool addresses = false) {
         auto info = std::make_shared<CBGeoSearchInfo>();
         info->searchString = text;
         info->delaySearch = delayed;
+        info->shouldFindAddresses = addresses;
         info->completionBlock = [this, text](const std::vector<std::any>& results) {
             std::vector<std::string> found;
             for (const auto& result : results) {
@@ -159,6 +160,11 @@ TEST_F(CBCoreDataManagerTest, NewerTextSupersedesTheDelayedSearch) {
     EXPECT_EQ(manager_->pendingSearchInfo(), nullptr);
     EXPECT_EQ(manager_->lastExecutedSearchInfo()->searchString, "main s");
     EXPECT_FALSE(search("main s"));  // nothing new to do
+    // With addresses it is another question, which the earlier results
+    // cannot answer.
+    EXPECT_TRUE(search("main st", false, true));
+    waitForDeliveries(2);
+    EXPECT_EQ(manager_->fetches, 2);
 }
 
 TEST_F(CBCoreDataManagerTest, LongerTextRefinesTheLastResultsInMemory) {
