@@ -17,6 +17,8 @@
 #include "mapkit/CBDiskCacheMapTile.h"
 #include "mapkit/CBDiskCacheStyle.h"
 
+class UIAlertView;
+
 // Rendered map tiles on disk: <mainCacheDirectory>/<style id>/<store id>/<quad
 // key>, JPEG (quality 0.9) or PNG for transparent tiles, without extension.
 // An index in SQLite ("Quillmere.bundle/CBDiskTileCache") records every
@@ -102,6 +104,15 @@ class CBDiskTileCache : public CBCoreDataManager {
     // Removes every tile and the index; the block (optional) then runs on the
     // main queue. Returns at once.
     void removeAllTilesWithCompletionBlock(std::function<void()> completion);
+    // Main thread: shows the progress alert (unless it is showing), removes
+    // every tile, then dismisses it and shows the completion alert. Either may
+    // be null.
+    void removeAllTilesWithProgressAlertViewAndCompletionAlertView(
+        const std::shared_ptr<UIAlertView>& progressAlert,
+        const std::shared_ptr<UIAlertView>& completionAlert);
+    // Main thread: the same with the cache's own "clearing" and "cleared"
+    // alerts, or with none.
+    void removeAllTilesWithAlert(bool showAlerts);
 
     // Reads and writes recorded and not yet flushed (diagnostics); not from
     // the index queue.

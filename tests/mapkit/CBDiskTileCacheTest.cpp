@@ -10,6 +10,9 @@
 #include "CoreData/NSManagedObjectContext.h"
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSBundle.h"
+#include "UIKit/UIActivityIndicatorView.h"
+#include "UIKit/UIAlertView.h"
+#include "UIKit/UIWindow.h"
 #include "mapkit/MapkitTestSupport.h"
 
 namespace {
@@ -368,6 +371,45 @@ TEST_F(CBDiskTileCacheTest, RemovingEverythingEmptiesFilesAndIndex) {
                                                              kStore, kStyle);
     flush();
     EXPECT_EQ(rows().size(), 1u);
+}
+
+TEST_F(CBDiskTileCacheTest, ClearingWithAlertsShowsProgressThenTheResult) {
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    window->makeKeyAndVisible();
+    cache_->addTileImageForQuadKeyStringInStoreIdWithStyleId(solidTile(0xFF999999, 8), "1002",
+                                                             kStore, kStyle);
+    flush();
+    cache_->removeAllTilesWithAlert(true);
+    auto alertOnWindow = [&]() -> std::shared_ptr<UIAlertView> {
+        for (const auto& view : window->subviews()) {
+            if (auto alert = std::dynamic_pointer_cast<UIAlertView>(view))
+                return alert;
+        }
+        return nullptr;
+    };
+    auto progress = alertOnWindow();
+    ASSERT_NE(progress, nullptr);
+    EXPECT_EQ(progress->title(), "HD Cache clearing in progress");
+    EXPECT_EQ(progress->numberOfButtons(), 0);
+    ASSERT_EQ(progress->contentView()->subviews().size(), 3u);  // title, message, spinner
+    auto spinner =
+        std::dynamic_pointer_cast<UIActivityIndicatorView>(progress->contentView()->subviews()[2]);
+    ASSERT_NE(spinner, nullptr);
+    EXPECT_TRUE(spinner->isAnimating());
+
+    std::shared_ptr<UIAlertView> done;
+    EXPECT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
+        [&] {
+            done = alertOnWindow();
+            return done && done != progress;
+        },
+        10.0));
+    EXPECT_FALSE(progress->isVisible());
+    EXPECT_EQ(done->title(), "HD Cache cleared");
+    EXPECT_EQ(done->message(), "Did delete HD cache");
+    EXPECT_EQ(done->buttonTitleAtIndex(done->cancelButtonIndex()), "OK");
+    EXPECT_TRUE(std::filesystem::is_empty(folder_.file("tiles")));
+    done->dismissWithClickedButtonIndexAnimated(0, false);
 }
 
 TEST_F(CBDiskTileCacheTest, ADamagedIndexIsMadeAfresh) {
