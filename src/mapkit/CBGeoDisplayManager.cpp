@@ -137,27 +137,34 @@ CBGeoDisplayManager::sortedElementsForMapTiles(
         return std::nullopt;
     auto lastKey = tiles.back()->quadKey();
     int zoom = lastKey ? static_cast<int>(std::to_string(*lastKey).size()) - 1 : 0;
-
-    std::set<const CBGeoElement*> seen;
-    std::map<int64_t, ElementsByStyle> layers;
+    std::vector<std::shared_ptr<CBGeoElement>> elements;
     for (const auto& tile : tiles) {
         if (!tile)
             continue;
-        for (const auto& element : tile->elements()) {
-            if (!element || !seen.insert(element.get()).second)
-                continue;
-            auto styleIds = element->styleIds();
-            if (!styleIds || styleIds->empty())
-                continue;
-            int64_t layer = 0;
-            if (zoom >= kFirstLayeredZoomLevel) {
-                if (auto index = element->layerIndex())
-                    layer = *index;
-            }
-            auto& byStyle = layers[layer];
-            for (int64_t styleId : *styleIds)
-                byStyle[styleId].push_back(element);
+        const auto& own = tile->elements();
+        elements.insert(elements.end(), own.begin(), own.end());
+    }
+    return sortedElementsAtZoomlevel(elements, zoom);
+}
+
+std::vector<CBGeoDisplayManager::ElementsByStyle> CBGeoDisplayManager::sortedElementsAtZoomlevel(
+    const std::vector<std::shared_ptr<CBGeoElement>>& elements, int zoom) {
+    std::set<const CBGeoElement*> seen;
+    std::map<int64_t, ElementsByStyle> layers;
+    for (const auto& element : elements) {
+        if (!element || !seen.insert(element.get()).second)
+            continue;
+        auto styleIds = element->styleIds();
+        if (!styleIds || styleIds->empty())
+            continue;
+        int64_t layer = 0;
+        if (zoom >= kFirstLayeredZoomLevel) {
+            if (auto index = element->layerIndex())
+                layer = *index;
         }
+        auto& byStyle = layers[layer];
+        for (int64_t styleId : *styleIds)
+            byStyle[styleId].push_back(element);
     }
     std::vector<ElementsByStyle> sorted;
     sorted.reserve(layers.size());

@@ -78,6 +78,9 @@ class CBGeoDisplayManager {
     // no tiles.
     static std::optional<std::vector<ElementsByStyle>> sortedElementsForMapTiles(
         const std::vector<std::shared_ptr<CBGeoMapTile>>& tiles);
+    // The same for a list of elements drawn at a zoom level.
+    static std::vector<ElementsByStyle> sortedElementsAtZoomlevel(
+        const std::vector<std::shared_ptr<CBGeoElement>>& elements, int zoom);
     void geoDataTileFinishedRendering(const std::shared_ptr<CBGeoMapTile>&) {}
 
     void addDatasource(const std::shared_ptr<CBGeoDataSource>& source);

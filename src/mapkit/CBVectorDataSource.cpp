@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoElement.h"
@@ -37,11 +38,6 @@ void CBVectorDataSource::CollisionMemory::clear() {
     std::lock_guard guard(lock);
     rects.clear();
     elements.clear();
-}
-
-void CBVectorDataSource::resetCollisionDetectionMemory() {
-    icons_.clear();
-    importantLabels_.clear();
 }
 
 CGFloat CBVectorDataSource::screenRelativeScale(float scale) {
@@ -121,14 +117,15 @@ void CBVectorDataSource::drawDataSourceInMapInRectForXYZAtScaleInContext(
     // left out) borrows its ancestor's elements, clipped to the tile; such
     // tiles are drawn live and never cached, as they are not the tile's own.
     if (!allFilled) {
-        if (auto layers = CBGeoDisplayManager::sortedElementsForMapTiles(fetched)) {
+        BorrowedElements borrowed;
+        if (auto layers = layersForTilesAroundQuadKeyInRect(fetched, quadKeys[0], rect, borrowed)) {
             if (fallback || !cache || cache->lastCachedZoomlevel() < z) {
                 context.saveGState();
                 context.clipToRect(rect);
-                drawObjectsAtZoomlevelAndScaleInContext(*layers, z, scale, context);
+                drawObjectsAtZoomlevelAndScaleInContext(*layers, z, scale, context, borrowed);
                 context.restoreGState();
             } else if (auto image = newMapImageWithElementLayersInRectAtScaleAndZoomlevel(
-                           *layers, rect, scale, z)) {
+                           *layers, rect, scale, z, borrowed)) {
                 context.drawImage(rect, *image);
                 cache->addTileImageForQuadKeyStringInStoreIdWithStyleId(image, ids->quadKeyString,
                                                                         ids->storeId, ids->styleId);
@@ -137,6 +134,107 @@ void CBVectorDataSource::drawDataSourceInMapInRectForXYZAtScaleInContext(
     }
     if (auto data = map->dataManager())
         data->unlockContextForCurrentThread();
+}
+
+std::vector<CBOverlayAnchorCache::Anchor> CBVectorDataSource::overlayAnchorsOfTileAtZoomlevel(
+    CBGeoMapTile& tile, int zoom) {
+    std::vector<CBOverlayAnchorCache::Anchor> anchors;
+    auto owner = manager();
+    auto sheet = owner ? owner->styleSheetForCurrentThread() : nullptr;
+    if (!sheet)
+        return anchors;
+    for (const auto& element : tile.elements()) {
+        // Lines have no anchor: their labels run along them, in their own tiles.
+        const CLLocationCoordinate2D anchor =
+            element ? element->coordinate() : kCLLocationCoordinate2DInvalid;
+        if (!CLLocationCoordinate2DIsValid(anchor))
+            continue;
+        auto name = element->name();
+        bool overlay = name && !name->empty();
+        for (int64_t styleId : element->styleIds().value_or(std::vector<int64_t>{})) {
+            if (overlay)
+                break;
+            auto style = sheet->styleForTypeIDAtNativeZoomLevel(styleId, zoom);
+            overlay = style && style->icon();
+        }
+        if (overlay)
+            anchors.push_back({element->objectID(), anchor});
+    }
+    return anchors;
+}
+
+std::optional<CBVectorDataSource::ElementLayers>
+CBVectorDataSource::layersForTilesAroundQuadKeyInRect(
+    const std::vector<std::shared_ptr<CBGeoMapTile>>& tiles, int64_t quadKey, const CGRect& rect,
+    BorrowedElements& borrowed) {
+    auto zoom = CBGeoDataManager::zoomLevelForQuadKey(quadKey);
+    auto owner = manager();
+    auto map = mapView();
+    auto context =
+        tiles.empty() || !tiles.front() ? nullptr : tiles.front()->managedObjectContext();
+    if (!zoom || !owner || !map || !context)
+        return CBGeoDisplayManager::sortedElementsForMapTiles(tiles);
+    std::vector<std::shared_ptr<CBGeoElement>> elements;
+    std::unordered_set<NSManagedObjectID> own;
+    for (const auto& tile : tiles) {
+        for (const auto& element : tile->elements()) {
+            if (element && own.insert(element->objectID()).second)
+                elements.push_back(element);
+        }
+    }
+    // The key's digits are the tile's x and y bits, top level first.
+    int64_t x = 0, y = 0;
+    for (char digit : std::to_string(quadKey).substr(1)) {
+        x = 2 * x + ((digit - '0') & 1);
+        y = 2 * y + ((digit - '0') >> 1);
+    }
+    std::vector<CBOverlayAnchorCache::Anchor> anchors;
+    std::vector<int64_t> missing;
+    for (int64_t dy = -1; dy <= 1; ++dy) {
+        for (int64_t dx = -1; dx <= 1; ++dx) {
+            auto key = dx || dy ? CBGeoDataManager::quadKeyForTileXYZ(x + dx, y + dy, *zoom)
+                                : std::nullopt;
+            if (!key)
+                continue;
+            if (auto known = overlayAnchors_.anchorsForQuadKey(*key))
+                anchors.insert(anchors.end(), known->begin(), known->end());
+            else
+                missing.push_back(*key);
+        }
+    }
+    if (!missing.empty()) {
+        std::set<int64_t> absent(missing.begin(), missing.end());
+        for (const auto& tile : owner->getMapTilesForQuadKeys(missing).value_or(
+                 std::vector<std::shared_ptr<CBGeoMapTile>>{})) {
+            auto found = overlayAnchorsOfTileAtZoomlevel(*tile, *zoom);
+            anchors.insert(anchors.end(), found.begin(), found.end());
+            if (auto key = tile->quadKey()) {
+                overlayAnchors_.setAnchorsForQuadKey(*key, std::move(found));
+                absent.erase(*key);
+            }
+        }
+        // Beyond the package's edge: nothing to borrow there.
+        for (int64_t key : absent)
+            overlayAnchors_.setAnchorsForQuadKey(key, {});
+    }
+    const CGRect reach = CGRectInset(rect, -rect.size.width / 2, -rect.size.height / 2);
+    for (const auto& anchor : anchors) {
+        if (own.count(anchor.objectID) ||
+            !CGRectContainsPoint(reach, map->offsetForCoordinate(anchor.coordinate)))
+            continue;
+        auto element =
+            std::dynamic_pointer_cast<CBGeoElement>(context->objectWithID(anchor.objectID));
+        if (!element || !borrowed.insert(element.get()).second)
+            continue;
+        elements.push_back(element);
+    }
+    return CBGeoDisplayManager::sortedElementsAtZoomlevel(elements, *zoom);
+}
+
+void CBVectorDataSource::resetCollisionDetectionMemory() {
+    icons_.clear();
+    importantLabels_.clear();
+    overlayAnchors_.removeAll();
 }
 
 void CBVectorDataSource::drawCachedTileInContextAndRectAtScale(const CGImage& image,
@@ -185,7 +283,8 @@ void CBVectorDataSource::drawFillForMapTileAtZoomlevelAndScaleInRectAndContext(
 }
 
 CGImageRef CBVectorDataSource::newMapImageWithElementLayersInRectAtScaleAndZoomlevel(
-    ElementLayers& layers, const CGRect& rect, float scale, int zoom) {
+    ElementLayers& layers, const CGRect& rect, float scale, int zoom,
+    const BorrowedElements& borrowed) {
     auto owner = manager();
     auto map = mapView();
     if (!owner || !map || !(scale > 0))
@@ -210,7 +309,7 @@ CGImageRef CBVectorDataSource::newMapImageWithElementLayersInRectAtScaleAndZooml
             }
         }
     }
-    drawObjectsAtZoomlevelAndScaleInContext(layers, zoom, scale, *bitmap);
+    drawObjectsAtZoomlevelAndScaleInContext(layers, zoom, scale, *bitmap, borrowed);
     return bitmap->createImage();
 }
 
@@ -238,12 +337,14 @@ void CBVectorDataSource::prerenderXYZ(int x, int y, int z) {
     if (std::all_of(tiles->begin(), tiles->end(),
                     [](const auto& tile) { return tile->fillTypeID().has_value(); }))
         return;
-    auto layers = CBGeoDisplayManager::sortedElementsForMapTiles(*tiles);
+    CGRect rect = map->rectForXYZ(x, y, z);
+    BorrowedElements borrowed;
+    auto layers = layersForTilesAroundQuadKeyInRect(*tiles, ids->quadKey, rect, borrowed);
     if (!layers)
         return;
-    CGRect rect = map->rectForXYZ(x, y, z);
     float scale = map->scaleForNativeZoomlevel(z);
-    if (auto image = newMapImageWithElementLayersInRectAtScaleAndZoomlevel(*layers, rect, scale, z))
+    if (auto image = newMapImageWithElementLayersInRectAtScaleAndZoomlevel(*layers, rect, scale, z,
+                                                                           borrowed))
         cache->addTileImageForQuadKeyStringInStoreIdWithStyleId(image, ids->quadKeyString,
                                                                 ids->storeId, ids->styleId);
 }

@@ -7,11 +7,13 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "CoreGraphics/CGImage.h"
 #include "mapkit/CBGeoDataSource.h"
 #include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBOverlayAnchorCache.h"
 
 class CBGeoElement;
 class CBPointPath;
@@ -31,6 +33,9 @@ class CGContext;
 class CBVectorDataSource : public CBGeoDataSource {
   public:
     using ElementLayers = std::vector<CBGeoDisplayManager::ElementsByStyle>;
+    // Elements of the tiles around a tile, drawn into it for their icons and
+    // labels only.
+    using BorrowedElements = std::unordered_set<const CBGeoElement*>;
 
     CBVectorDataSource(std::weak_ptr<CBGeoDisplayManager> manager,
                        std::weak_ptr<CBVectorMapView> mapView);
@@ -54,18 +59,28 @@ class CBVectorDataSource : public CBGeoDataSource {
                                                                float scale, const CGRect& rect,
                                                                CGContext& context);
     // A tile bound for the disk cache; nullptr when no bitmap can be made.
-    CGImageRef newMapImageWithElementLayersInRectAtScaleAndZoomlevel(ElementLayers& layers,
-                                                                     const CGRect& rect,
-                                                                     float scale, int zoom);
+    CGImageRef newMapImageWithElementLayersInRectAtScaleAndZoomlevel(
+        ElementLayers& layers, const CGRect& rect, float scale, int zoom,
+        const BorrowedElements& borrowed = {});
     bool cachedTileAvailableForXYZ(int x, int y, int z);
     // Renders one tile into the disk cache unless it is cached, missing or
     // only a fill.
     void prerenderXYZ(int x, int y, int z);
 
     // Paints the layers: geometry passes per layer, z-index group and phase,
-    // then arrows, icons and labels on top.
+    // then arrows, icons and labels on top. Borrowed elements get icons and
+    // labels only. Overlays of one style go in object order, so that
+    // neighbouring tiles settle overlapping labels alike.
     void drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& layers, int zoom, float scale,
-                                                 CGContext& context);
+                                                 CGContext& context,
+                                                 const BorrowedElements& borrowed = {});
+    // The layers of the tiles, with the elements of the eight tiles around
+    // quadKey whose icon or label is anchored within half a tile of rect
+    // added as borrowed: a label crossing the edge then shows whole on both
+    // sides. nullopt for no tiles.
+    std::optional<ElementLayers> layersForTilesAroundQuadKeyInRect(
+        const std::vector<std::shared_ptr<CBGeoMapTile>>& tiles, int64_t quadKey,
+        const CGRect& rect, BorrowedElements& borrowed);
 
     // Labels (CBVectorDataSourceTextRendering.cpp). s is the
     // screen-relative scale. labelRects holds the boxes of the labels drawn
@@ -109,6 +124,9 @@ class CBVectorDataSource : public CBGeoDataSource {
         std::string storeId;
     };
     std::optional<TileIdentifiers> identifiersForXYZ(int x, int y, int z) const;
+    // The elements of the tile that have an anchor and an icon or a name.
+    std::vector<CBOverlayAnchorCache::Anchor> overlayAnchorsOfTileAtZoomlevel(CBGeoMapTile& tile,
+                                                                              int zoom);
 
     static CBGeoStyle* getSubStyleOfStyleForArchitectureOfElement(CBGeoStyle& style,
                                                                   CBGeoElement& element);
@@ -128,5 +146,6 @@ class CBVectorDataSource : public CBGeoDataSource {
     std::weak_ptr<CBVectorMapView> mapView_;
     CollisionMemory icons_;
     CollisionMemory importantLabels_;
+    CBOverlayAnchorCache overlayAnchors_;
     static constexpr int kDrawingPhases[] = {2, 4, 5};
 };

@@ -185,7 +185,8 @@ void CBVectorDataSource::drawGeometryPhase(int phase, CBGeoElement& element, CBG
 }
 
 void CBVectorDataSource::drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& layers, int zoom,
-                                                                 float scale, CGContext& context) {
+                                                                 float scale, CGContext& context,
+                                                                 const BorrowedElements& borrowed) {
     auto owner = manager();
     if (!owner)
         return;
@@ -224,6 +225,8 @@ void CBVectorDataSource::drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& 
                                        (secondary && secondary->requiresPathForDisplay());
                     }
                     for (const auto& element : layer[typeID]) {
+                        if (borrowed.count(element.get()))
+                            continue;
                         CBGeoStyle* subStyle =
                             style ? getSubStyleOfStyleForArchitectureOfElement(*style, *element)
                                   : nullptr;
@@ -260,7 +263,12 @@ void CBVectorDataSource::drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& 
                 auto opacity = style->fillOpacity();
                 if (opacity)
                     context.setAlpha(*opacity);
-                for (const auto& element : layer[*typeID]) {
+                auto& elements = layer[*typeID];
+                std::stable_sort(elements.begin(), elements.end(),
+                                 [](const auto& a, const auto& b) {
+                                     return a->objectID().primaryKey() < b->objectID().primaryKey();
+                                 });
+                for (const auto& element : elements) {
                     if (onlyBuildings && !element->isBuilding())
                         continue;
                     drawOneWaySymbolForElementWithStyleAndScaleInContext(*element, *style, s,

@@ -120,6 +120,12 @@ CGRect rotatedBox(CGFloat x, CGFloat y, CGFloat width, CGFloat height, CGFloat a
 }
 
 // Claims the box for a label unless an earlier label of the tile has it.
+// A label taken into account (it may still keep others away) but lying
+// wholly outside the tile is not laid out at all.
+bool showsInContext(const CGRect& box, const CGContext& context) {
+    return CGRectIntersectsRect(CGRectInset(box, -2, -2), context.getClipBoundingBox());
+}
+
 bool claim(std::vector<CGRect>& labelRects, const CGRect& box) {
     for (const CGRect& drawn : labelRects) {
         if (CGRectIntersectsRect(drawn, box))
@@ -302,8 +308,9 @@ void CBVectorDataSource::drawLabelForElementWithStyleAtZoomlevelAndScaleInContex
         CGFloat widest = 0;
         for (const auto& line : lines)
             widest = std::max(widest, zelSizeWithFont(line, font).width);
-        if (!claim(labelRects, rotatedBox(anchor.x, anchor.y, widest,
-                                          lines.size() * std::floor(text.height), 0)))
+        const CGRect box =
+            rotatedBox(anchor.x, anchor.y, widest, lines.size() * std::floor(text.height), 0);
+        if (!claim(labelRects, box) || !showsInContext(box, context))
             return;
         CGFloat y = -CGFloat(lines.size() + 1) * std::floor(text.height) / 2;
         for (const auto& line : lines) {
@@ -323,7 +330,8 @@ void CBVectorDataSource::drawLabelForElementWithStyleAtZoomlevelAndScaleInContex
         if (checkForCollisionOfImportantLabelForElementAtZoomlevelWithRect(element, zoom, rect))
             return;
     }
-    if (!claim(labelRects, rotatedBox(anchor.x, anchor.y - o, text.width, text.height, 0)))
+    const CGRect box = rotatedBox(anchor.x, anchor.y - o, text.width, text.height, 0);
+    if (!claim(labelRects, box) || !showsInContext(box, context))
         return;
     if (auto label = makeLines(*name, style, s))
         CBDrawLabelLinesCentered(*label->fill, label->casing.get(), text.width, text.height,

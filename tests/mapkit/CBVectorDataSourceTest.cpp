@@ -103,6 +103,33 @@ TEST_F(CBVectorDataSourceTest, TilesMatchTheReferenceImages) {
     }
 }
 
+TEST_F(CBVectorDataSourceTest, LabelsCrossingATileEdgeShowOnBothSides) {
+    // The centre at zoom 14: "Katharinenviertel" and "Ihlenfelder Vorstadt"
+    // cross into the tile east of it. Rows with dark label ink at one side of
+    // the shared edge have ink at the other side too.
+    const Tile west = tileAt(53.5574, 13.2610, 14);
+    const Tile east{west.x + 1, west.y, west.z};
+    auto left = pixels(*render(west));
+    auto right = pixels(*render(east));
+    // Dark label ink within 12 pixels of the shared edge, per row.
+    auto ink = [](const std::vector<uint32_t>& image, size_t row, size_t from) {
+        for (size_t x = from; x < from + 12; ++x) {
+            const uint32_t p = image[row * kPixels + x];
+            if (((p >> 16) & 0xFF) < 110 && ((p >> 8) & 0xFF) < 110 && (p & 0xFF) < 130)
+                return true;
+        }
+        return false;
+    };
+    int inked = 0, both = 0;
+    for (size_t row = 0; row < kPixels; ++row) {
+        const bool before = ink(left, row, kPixels - 12), after = ink(right, row, 0);
+        inked += before || after;
+        both += before && after;
+    }
+    EXPECT_GT(inked, 10) << "labels at the edge";
+    EXPECT_GE(both, inked * 3 / 4) << "rows where a label stops at the edge";
+}
+
 TEST_F(CBVectorDataSourceTest, CacheableZoomsAreStoredAndDrawnFromTheCache) {
     auto cache = display_->diskCache();
     const int last = cache->lastCachedZoomlevel();
