@@ -142,6 +142,9 @@ void CATiledLayer::paintTile(cairo_t* cr, const Key& key, const Tile& tile, doub
     cairo_translate(cr, r.origin.x, r.origin.y);
     cairo_scale(cr, 1 / s, 1 / s);
     cairo_set_source_surface(cr, tile.surface.get(), 0, 0);
+    // Between levels tiles are drawn scaled: bilinear filtering is what the
+    // frame budget allows (cairo's default filter convolves when shrinking).
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BILINEAR);
     cairo_rectangle(cr, 0, 0, cairo_image_surface_get_width(tile.surface.get()),
                     cairo_image_surface_get_height(tile.surface.get()));
     if (alpha < 1) {
