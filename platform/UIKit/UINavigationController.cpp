@@ -43,17 +43,13 @@ void UINavigationController::adoptPending() {
     bar_->setDelegate(std::static_pointer_cast<UINavigationController>(shared_from_this()));
     for (const auto& controller : pending_) {
         controller->pendingParent_ = nullptr;
-        adopt(controller);
+        addChildViewController(controller);
         stack_.push_back(controller);
         controller->didMoveToParentViewController(
             std::static_pointer_cast<UIViewController>(shared_from_this()));
     }
     pending_.clear();
     syncBarItems(false);
-}
-
-void UINavigationController::adopt(const std::shared_ptr<UIViewController>& controller) {
-    addChildViewController(controller);
 }
 
 void UINavigationController::syncBarItems(bool animated) {
@@ -138,7 +134,7 @@ void UINavigationController::pushViewControllerAnimated(
         return;
     }
     std::shared_ptr<UIViewController> from = topViewController();
-    adopt(controller);
+    addChildViewController(controller);
     stack_.push_back(controller);
     syncBarItems(animated);
     transition(from, controller, Direction::Push, animated, {});
@@ -203,7 +199,7 @@ void UINavigationController::setViewControllersAnimated(
     }
     for (const auto& controller : unique) {
         if (!contains(stack_, controller)) {
-            adopt(controller);
+            addChildViewController(controller);
         }
     }
     stack_ = std::move(unique);

@@ -52,7 +52,6 @@ class UINavigationController : public UIViewController, public UINavigationBarDe
     // Takes the controllers given to the constructor as children (which needs
     // this object's shared pointer, so it cannot run in the constructor).
     void adoptPending();
-    void adopt(const std::shared_ptr<UIViewController>& controller);
     void syncBarItems(bool animated);
     CGRect contentFrame();
     bool isOnScreen();

@@ -152,6 +152,12 @@ class CBGeoDataManager : public CBCoreDataManager {
     static std::optional<int64_t> parentQuadKeyForQuadKey(int64_t quadKey);
     // Zoom level of a key; nullopt when it is no quad key.
     static std::optional<int> zoomLevelForQuadKey(int64_t quadKey);
+    // The tile a key names; nullopt when it is no quad key.
+    struct TileXYZ {
+        int64_t x = 0, y = 0;
+        int z = 0;
+    };
+    static std::optional<TileXYZ> tileXYZForQuadKey(int64_t quadKey);
     // The tile's Web Mercator box; nullptr with the log line "Invalid
     // QuadKey digit sequence." for anything that is no quad key.
     static std::shared_ptr<CBBoundingBox> boundingBoxForMapTileWithQuadKey(int64_t quadKey);

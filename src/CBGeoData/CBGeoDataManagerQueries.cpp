@@ -297,23 +297,27 @@ std::optional<int64_t> CBGeoDataManager::parentQuadKeyForQuadKey(int64_t quadKey
     return quadKey / 10;
 }
 
-std::shared_ptr<CBBoundingBox> CBGeoDataManager::boundingBoxForMapTileWithQuadKey(int64_t quadKey) {
+std::optional<CBGeoDataManager::TileXYZ> CBGeoDataManager::tileXYZForQuadKey(int64_t quadKey) {
     auto zoom = zoomLevelForQuadKey(quadKey);
-    if (!zoom) {
+    if (!zoom)
+        return std::nullopt;
+    // Each digit after the leading 1 holds one bit of x and one of y, top
+    // level first.
+    TileXYZ tile{0, 0, *zoom};
+    for (char digit : std::to_string(quadKey).substr(1)) {
+        tile.x = 2 * tile.x + ((digit - '0') & 1);
+        tile.y = 2 * tile.y + ((digit - '0') >> 1);
+    }
+    return tile;
+}
+
+std::shared_ptr<CBBoundingBox> CBGeoDataManager::boundingBoxForMapTileWithQuadKey(int64_t quadKey) {
+    auto tile = tileXYZForQuadKey(quadKey);
+    if (!tile) {
         NSLog("Invalid QuadKey digit sequence.");
         return nullptr;
     }
-    const std::string digits = std::to_string(quadKey).substr(1);
-    int64_t x = 0, y = 0;
-    for (size_t i = 0; i < digits.size(); ++i) {
-        const int bit = *zoom - 1 - static_cast<int>(i);
-        const int digit = digits[i] - '0';
-        if (digit & 1)
-            x |= int64_t{1} << bit;
-        if (digit & 2)
-            y |= int64_t{1} << bit;
-    }
-    return boundingBoxForMapTileWithXYZ(x, y, *zoom);
+    return boundingBoxForMapTileWithXYZ(tile->x, tile->y, tile->z);
 }
 
 std::shared_ptr<CBBoundingBox> CBGeoDataManager::boundingBoxForMapTileWithXYZ(int64_t x, int64_t y,

@@ -167,13 +167,14 @@ std::optional<CBVectorDataSource::ElementLayers>
 CBVectorDataSource::layersForTilesAroundQuadKeyInRect(
     const std::vector<std::shared_ptr<CBGeoMapTile>>& tiles, int64_t quadKey, const CGRect& rect,
     BorrowedElements& borrowed) {
-    auto zoom = CBGeoDataManager::zoomLevelForQuadKey(quadKey);
+    auto here = CBGeoDataManager::tileXYZForQuadKey(quadKey);
     auto owner = manager();
     auto map = mapView();
     auto context =
         tiles.empty() || !tiles.front() ? nullptr : tiles.front()->managedObjectContext();
-    if (!zoom || !owner || !map || !context)
+    if (!here || !owner || !map || !context)
         return CBGeoDisplayManager::sortedElementsForMapTiles(tiles);
+    const int zoom = here->z;
     std::vector<std::shared_ptr<CBGeoElement>> elements;
     std::unordered_set<NSManagedObjectID> own;
     for (const auto& tile : tiles) {
@@ -182,18 +183,13 @@ CBVectorDataSource::layersForTilesAroundQuadKeyInRect(
                 elements.push_back(element);
         }
     }
-    // The key's digits are the tile's x and y bits, top level first.
-    int64_t x = 0, y = 0;
-    for (char digit : std::to_string(quadKey).substr(1)) {
-        x = 2 * x + ((digit - '0') & 1);
-        y = 2 * y + ((digit - '0') >> 1);
-    }
     std::vector<CBOverlayAnchorCache::Anchor> anchors;
     std::vector<int64_t> missing;
     for (int64_t dy = -1; dy <= 1; ++dy) {
         for (int64_t dx = -1; dx <= 1; ++dx) {
-            auto key = dx || dy ? CBGeoDataManager::quadKeyForTileXYZ(x + dx, y + dy, *zoom)
-                                : std::nullopt;
+            auto key = dx || dy
+                           ? CBGeoDataManager::quadKeyForTileXYZ(here->x + dx, here->y + dy, zoom)
+                           : std::nullopt;
             if (!key)
                 continue;
             if (auto known = overlayAnchors_.anchorsForQuadKey(*key))
@@ -204,11 +200,11 @@ CBVectorDataSource::layersForTilesAroundQuadKeyInRect(
     }
     if (!missing.empty()) {
         std::set<int64_t> absent(missing.begin(), missing.end());
-        for (const auto& tile : owner->getMapTilesForQuadKeys(missing).value_or(
+        for (const auto& neighbour : owner->getMapTilesForQuadKeys(missing).value_or(
                  std::vector<std::shared_ptr<CBGeoMapTile>>{})) {
-            auto found = overlayAnchorsOfTileAtZoomlevel(*tile, *zoom);
+            auto found = overlayAnchorsOfTileAtZoomlevel(*neighbour, zoom);
             anchors.insert(anchors.end(), found.begin(), found.end());
-            if (auto key = tile->quadKey()) {
+            if (auto key = neighbour->quadKey()) {
                 overlayAnchors_.setAnchorsForQuadKey(*key, std::move(found));
                 absent.erase(*key);
             }
@@ -228,7 +224,7 @@ CBVectorDataSource::layersForTilesAroundQuadKeyInRect(
             continue;
         elements.push_back(element);
     }
-    return CBGeoDisplayManager::sortedElementsAtZoomlevel(elements, *zoom);
+    return CBGeoDisplayManager::sortedElementsAtZoomlevel(elements, zoom);
 }
 
 void CBVectorDataSource::resetCollisionDetectionMemory() {
