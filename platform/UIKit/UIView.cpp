@@ -454,6 +454,13 @@ CGRect UIView::convertRectFromView(const CGRect& rect, const std::shared_ptr<UIV
     return layer_->convertRectFromLayer(rect, view ? view->layer_.get() : nullptr);
 }
 
+std::vector<UIVisibleText> UIView::visibleTexts() const {
+    if (!accessibilityLabel_ || accessibilityLabel_->empty()) {
+        return {};
+    }
+    return {{*accessibilityLabel_, bounds()}};
+}
+
 bool UIView::pointInside(CGPoint point, UIEvent*) const {
     return CGRectContainsPoint(bounds(), point);
 }

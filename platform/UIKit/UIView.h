@@ -4,6 +4,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "CoreGraphics/CGAffineTransform.h"
@@ -54,6 +55,13 @@ enum UIViewAnimationOptions : unsigned {
     UIViewAnimationOptionCurveEaseIn = 1 << 16,
     UIViewAnimationOptionCurveEaseOut = 2 << 16,
     UIViewAnimationOptionCurveLinear = 3 << 16,
+};
+
+// A text a person can read on screen, with where it stands in the view's
+// own coordinates. Scenario scripts find, tap and check views by it.
+struct UIVisibleText {
+    std::string text;
+    CGRect rect;
 };
 
 // A rectangle on screen: a node of the view tree, backed by a layer it owns.
@@ -171,6 +179,17 @@ class UIView : public UIResponder, public CALayerDelegate {
     }
     virtual bool gestureRecognizerShouldBegin(UIGestureRecognizer&) { return true; }
 
+    // Accessibility: the label read for this view, and the texts it shows.
+    const std::optional<std::string>& accessibilityLabel() const { return accessibilityLabel_; }
+    void setAccessibilityLabel(std::optional<std::string> label) {
+        accessibilityLabel_ = std::move(label);
+    }
+    // The texts this view itself draws (not its subviews'), each with its rect in
+    // bounds coordinates; by default the accessibility label over the bounds.
+    // Views that draw text (labels, buttons, fields, bars, cells' own drawing)
+    // override it; a view with several tappable texts gives one entry each.
+    virtual std::vector<UIVisibleText> visibleTexts() const;
+
     // Snapshots: the view tree as it is drawn now.
     bool drawViewHierarchyInRectAfterScreenUpdates(const CGRect& rect, bool afterUpdates);
     std::shared_ptr<UIImage> snapshotImage();
@@ -223,6 +242,7 @@ class UIView : public UIResponder, public CALayerDelegate {
     std::weak_ptr<UIViewController> controller_;
     std::optional<UIColor> backgroundColor_;
     std::optional<UIColor> tintColor_;
+    std::optional<std::string> accessibilityLabel_;
     UIViewContentMode contentMode_ = UIViewContentModeScaleToFill;
     long tag_ = 0;
     unsigned autoresizingMask_ = UIViewAutoresizingNone;
