@@ -170,14 +170,23 @@ const NSBundle::Table& NSBundle::stringsTable(const std::string& language,
 
 std::string NSBundle::localizedStringForKey(const std::string& key, const std::string& value,
                                             const std::string& table) const {
+    std::vector<std::string> translations = localizedStringsForKey(key, table);
+    if (!translations.empty())
+        return translations.front();
+    return value.empty() ? key : value;
+}
+
+std::vector<std::string> NSBundle::localizedStringsForKey(const std::string& key,
+                                                          const std::string& table) const {
     const std::string tableName = table.empty() ? "Localizable" : table;
+    std::vector<std::string> translations;
     for (const std::string& language : preferredLocalizations()) {
         const Table& strings = stringsTable(language, tableName);
         auto found = strings.find(key);
         if (found != strings.end())
-            return found->second;
+            translations.push_back(found->second);
     }
-    return value.empty() ? key : value;
+    return translations;
 }
 
 std::string NSLocalizedString(const std::string& key) {
