@@ -1,11 +1,11 @@
 #include "Foundation/NSBundle.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 
 #include "Foundation/NSData+Files.h"
+#include "Foundation/NSLocale.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPropertyListSerialization.h"
 #include "Foundation/StringsFileReader.h"
@@ -37,16 +37,10 @@ bool isFile(const fs::path& path) {
 std::string userLanguage() {
     for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* value = std::getenv(variable);
-        if (!value || !*value)
-            continue;
-        const std::string text(value);
-        if (text == "C" || text == "POSIX" || text.compare(0, 2, "C.") == 0)
-            continue;
-        if (text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) &&
-            std::isalpha(static_cast<unsigned char>(text[1]))) {
-            return {static_cast<char>(std::tolower(static_cast<unsigned char>(text[0]))),
-                    static_cast<char>(std::tolower(static_cast<unsigned char>(text[1])))};
-        }
+        const std::string identifier =
+            value ? NSLocale::localeIdentifierFromPOSIXName(value) : std::string();
+        if (!identifier.empty())
+            return identifier.substr(0, identifier.find('_'));
     }
     return {};
 }
