@@ -171,12 +171,9 @@ void NSFetchedResultsController::rebuild() {
     objects_.clear();
     objects_.reserve(entries_.size());
     paths_.clear();
-    for (size_t s = 0; s < members.size(); ++s) {
-        for (size_t row = 0; row < members[s].size(); ++row) {
-            objects_.push_back(members[s][row]->object);
-            paths_[objects_.back().get()] =
-                NSIndexPath::indexPathForRowInSection(static_cast<long>(row), static_cast<long>(s));
-        }
+    for (const auto& section : members) {
+        for (const Entry* entry : section)
+            objects_.push_back(entry->object);
     }
     sections_.clear();
     indexTitles_.clear();
@@ -209,8 +206,33 @@ std::shared_ptr<NSManagedObject> NSFetchedResultsController::objectAtIndexPath(
     return objects[static_cast<size_t>(indexPath.row)];
 }
 
+std::unordered_map<const NSManagedObject*, NSIndexPath> NSFetchedResultsController::pathsOf(
+    const std::unordered_set<const NSManagedObject*>& objects) const {
+    std::unordered_map<const NSManagedObject*, NSIndexPath> paths;
+    for (size_t s = 0; s < sections_.size() && paths.size() < objects.size(); ++s) {
+        const auto& members = sections_[s].objects;
+        for (size_t row = 0; row < members.size(); ++row) {
+            if (objects.count(members[row].get())) {
+                paths[members[row].get()] = NSIndexPath::indexPathForRowInSection(
+                    static_cast<long>(row), static_cast<long>(s));
+            }
+        }
+    }
+    return paths;
+}
+
 std::optional<NSIndexPath> NSFetchedResultsController::indexPathForObject(
     const NSManagedObject* object) const {
+    if (paths_.empty() && !objects_.empty()) {
+        paths_.reserve(objects_.size());
+        for (size_t s = 0; s < sections_.size(); ++s) {
+            const auto& members = sections_[s].objects;
+            for (size_t row = 0; row < members.size(); ++row) {
+                paths_[members[row].get()] = NSIndexPath::indexPathForRowInSection(
+                    static_cast<long>(row), static_cast<long>(s));
+            }
+        }
+    }
     auto found = paths_.find(object);
     if (found == paths_.end())
         return std::nullopt;
@@ -264,7 +286,7 @@ void NSFetchedResultsController::contextDidChange(const NSNotification& notifica
                 candidates.push_back(object);
         }
     }
-    std::unordered_map<const NSManagedObject*, NSIndexPath> oldPaths = std::move(paths_);
+    std::unordered_map<const NSManagedObject*, NSIndexPath> oldPaths = pathsOf(touched);
     std::vector<NSFetchedResultsSectionInfo> oldSections;
     for (const auto& section : sections_)
         oldSections.push_back({section.name, section.indexTitle, {}});
@@ -281,12 +303,13 @@ void NSFetchedResultsController::contextDidChange(const NSNotification& notifica
     std::stable_sort(entries_.begin() + kept, entries_.end(), less);
     std::inplace_merge(entries_.begin(), entries_.begin() + kept, entries_.end(), less);
     rebuild();
+    std::unordered_map<const NSManagedObject*, NSIndexPath> newPaths = pathsOf(touched);
 
     std::vector<Report> reports;
     for (const auto& object : candidates) {
         auto from = oldPaths.find(object.get());
-        auto to = paths_.find(object.get());
-        bool was = from != oldPaths.end(), is = to != paths_.end();
+        auto to = newPaths.find(object.get());
+        bool was = from != oldPaths.end(), is = to != newPaths.end();
         if (was && !is) {
             reports.push_back({object, from->second, NSFetchedResultsChangeType::Delete, {}});
         } else if (!was && is) {

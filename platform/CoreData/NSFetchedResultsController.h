@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "CoreData/NSFetchRequest.h"
@@ -110,6 +111,9 @@ class NSFetchedResultsController {
     bool belongs(const std::shared_ptr<NSManagedObject>& object) const;
     // Builds objects_, sections_ and the index titles from entries_.
     void rebuild();
+    // The index paths of the given objects among the current results.
+    std::unordered_map<const NSManagedObject*, NSIndexPath> pathsOf(
+        const std::unordered_set<const NSManagedObject*>& objects) const;
     void observeContext();
     void contextDidChange(const NSNotification& notification);
 
@@ -125,5 +129,6 @@ class NSFetchedResultsController {
     std::vector<std::shared_ptr<NSManagedObject>> objects_;  // grouped by section
     std::vector<NSFetchedResultsSectionInfo> sections_;
     std::vector<std::string> indexTitles_;
-    std::unordered_map<const NSManagedObject*, NSIndexPath> paths_;
+    // Every object's index path, built on the first indexPathForObject after a change.
+    mutable std::unordered_map<const NSManagedObject*, NSIndexPath> paths_;
 };
