@@ -211,6 +211,8 @@ void NSManagedObjectContext::noteChanged(const std::shared_ptr<NSManagedObject>&
     if (!object->pendingChange_) {
         object->pendingChange_ = true;
         unprocessed_.push_back(object);
+        if (!processingScheduled_)
+            scheduleProcessPendingChanges();
     }
     if (object->inChangeList_)
         return;

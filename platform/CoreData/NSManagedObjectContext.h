@@ -99,7 +99,9 @@ class NSManagedObjectContext : public std::enable_shared_from_this<NSManagedObje
     bool save(NSError* error = nullptr);
     // Reports the objects inserted, updated and deleted since the last call
     // in one did-change notification (none when nothing changed). An object
-    // inserted and deleted in between is not reported at all.
+    // inserted and deleted in between is not reported at all. A context used
+    // from the main queue or a serial queue has this run by that queue after
+    // the block that made the first change, as at the end of an event.
     void processPendingChanges();
     // Brings the changes another context saved into this one: their inserted
     // objects are registered (as faults), unchanged updated ones refreshed,
@@ -126,6 +128,7 @@ class NSManagedObjectContext : public std::enable_shared_from_this<NSManagedObje
     void registerObject(const std::shared_ptr<NSManagedObject>& object);
     void noteChanged(const std::shared_ptr<NSManagedObject>& object);
     void postChanges(const char* name, std::shared_ptr<NSManagedObjectContextChanges> changes);
+    void scheduleProcessPendingChanges();
     void forgetMergedDeletion(const std::shared_ptr<NSManagedObject>& object);
     std::shared_ptr<NSManagedObject> makeObject(const NSEntityDescription* entity,
                                                 const NSManagedObjectID& objectID);
@@ -157,4 +160,5 @@ class NSManagedObjectContext : public std::enable_shared_from_this<NSManagedObje
     std::vector<std::shared_ptr<NSManagedObject>> unprocessed_;  // since processPendingChanges
     size_t registrationsSinceSweep_ = 0;
     bool retainsRegisteredObjects_ = false;
+    bool processingScheduled_ = false;
 };

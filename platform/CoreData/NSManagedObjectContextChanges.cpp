@@ -5,6 +5,7 @@
 #include "CoreData/NSManagedObjectContext.h"
 #include "CoreData/NSManagedObjectModel.h"
 #include "CoreData/NSPersistentStoreCoordinator.h"
+#include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSNotificationCenter.h"
 
@@ -39,6 +40,20 @@ void NSManagedObjectContext::postChanges(const char* name,
     NSNotification notification{name, this, {}};
     notification.payload = ChangesPointer(std::move(changes));
     NSNotificationCenter::defaultCenter()->postNotification(notification);
+}
+
+void NSManagedObjectContext::scheduleProcessPendingChanges() {
+    // Blocks of the global queue may run anywhere: no queue to come back to.
+    std::shared_ptr<DispatchQueue> queue = DispatchQueue::current();
+    if (!queue || queue == DispatchQueue::global())
+        return;
+    processingScheduled_ = true;
+    queue->async([context = weak_from_this()] {
+        if (auto strong = context.lock()) {
+            strong->processingScheduled_ = false;
+            strong->processPendingChanges();
+        }
+    });
 }
 
 void NSManagedObjectContext::processPendingChanges() {

@@ -1,4 +1,5 @@
 #include "CoreDataFixture.h"
+#include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSNotificationCenter.h"
 
 namespace {
@@ -159,4 +160,28 @@ TEST_F(NSManagedObjectContextChangesTest, MergingSomethingElseIsRefusedAndLogged
     context->mergeChangesFromContextDidSaveNotification(otherChanges.last);
     EXPECT_TRUE(changes.reports.empty());
     EXPECT_FALSE(context->hasChanges());
+}
+
+TEST_F(NSManagedObjectContextChangesTest, AQueueProcessesChangesAfterTheBlockThatMadeThem) {
+    addStore("a.sqlite");
+    auto queue = DispatchQueue::createSerial("kelvara.test.context");
+    std::shared_ptr<NSManagedObjectContext> context;
+    std::unique_ptr<ChangeRecorder> changes;
+    size_t reportsInsideTheBlock = 99;
+    queue->sync([&] {
+        context = newContext();
+        changes = std::make_unique<ChangeRecorder>(
+            context, NSManagedObjectContextObjectsDidChangeNotification);
+        insertObject(context, "One");
+        insertObject(context, "Two");
+        reportsInsideTheBlock = changes->reports.size();
+    });
+    queue->sync([&] {});  // the queued processing has run by now
+    EXPECT_EQ(reportsInsideTheBlock, 0u);
+    ASSERT_EQ(changes->reports.size(), 1u);
+    EXPECT_EQ(names(changes->reports[0].insertedObjects), (Names{"One", "Two"}));
+    queue->sync([&] {
+        changes.reset();
+        context.reset();
+    });
 }
