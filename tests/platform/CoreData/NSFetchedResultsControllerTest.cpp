@@ -160,6 +160,26 @@ TEST_F(NSFetchedResultsControllerTest, IndexTitlesTakeTheFirstCharacterUpperCase
     EXPECT_EQ(byInitialOfName.sectionIndexTitles(), (Lines{"A", "B", "Z"}));
 }
 
+TEST_F(NSFetchedResultsControllerTest, SectionsKeepTheOrderOfTheirFirstObject) {
+    // Sorted by name but grouped by type: each type is one section all the
+    // same, in the order its first name comes.
+    named("Basel")->setValueForKey("typeID", Value(2));
+    named("Zug")->setValueForKey("typeID", Value(2));
+    ASSERT_TRUE(context_->save());
+    class Titles : public RecordingDelegate {
+        std::optional<std::string> controllerSectionIndexTitleForSectionName(
+            NSFetchedResultsController&, const std::string& name) override {
+            return "#" + name;
+        }
+    };
+    auto titles = std::make_shared<Titles>();
+    NSFetchedResultsController controller(byName(), context_, "typeID");
+    controller.setDelegate(titles);
+    ASSERT_TRUE(controller.performFetch());
+    EXPECT_EQ(layout(controller), (Lines{"0|#0: Aarau Arosa Bern", "2|#2: Basel Zug"}));
+    EXPECT_EQ(controller.sectionIndexTitles(), (Lines{"#0", "#2"}));
+}
+
 TEST_F(NSFetchedResultsControllerTest, WithoutASectionKeyEverythingIsOneSection) {
     NSFetchedResultsController controller(
         byName(NSPredicate::predicateWithFormat("name BEGINSWITH %@", {Value("B")})), context_);
