@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <mutex>
 
 #include "CoreData/CoreDataErrors.h"
 #include "CoreData/NSManagedObjectContext.h"
@@ -20,18 +21,25 @@
 namespace {
 
 constexpr double kProgressStep = 0.005;
+// Seconds between saves of a running transfer's byte count.
+constexpr double kSaveInterval = 1.0;
 
 void removeQuietly(const std::string& path) {
     std::error_code ignored;
     std::filesystem::remove_all(path, ignored);
 }
 
+// Read once; a bundle without the model is asked again next time.
 std::shared_ptr<NSManagedObjectModel> queueModel() {
-    static const std::shared_ptr<NSManagedObjectModel> model = [] {
+    static std::mutex mutex;
+    static std::shared_ptr<NSManagedObjectModel> model;
+    std::lock_guard lock(mutex);
+    if (!model) {
         const auto path =
             NSBundle::mainBundle()->pathForResource("ZELDownloadManagerQueue", "model");
-        return path ? NSManagedObjectModel::modelWithContentsOfFile(*path) : nullptr;
-    }();
+        if (path)
+            model = NSManagedObjectModel::modelWithContentsOfFile(*path);
+    }
     return model;
 }
 
@@ -303,9 +311,19 @@ void ZELDownloadManagerEngine::transferProgressed(const Download& download, int6
     download->setBytesLoaded(bytesLoaded);
     if (size)
         download->setDownloadSize(size);
-    if (download->integrityTag() != tags.integrityTag || download->entityTag() != tags.entityTag ||
-        download->lastModified() != tags.lastModified || download->md5Hash() != tags.md5Hash)
+    // A resume after a crash needs the server's tags: saved as soon as they
+    // change; the byte count only now and then (a count behind the file is
+    // safe, the file is cut to it).
+    const bool newTags =
+        download->integrityTag() != tags.integrityTag || download->entityTag() != tags.entityTag ||
+        download->lastModified() != tags.lastModified || download->md5Hash() != tags.md5Hash;
+    if (newTags)
         download->setServerTags(tags.integrityTag, tags.entityTag, tags.lastModified, tags.md5Hash);
+    const NSDate now = NSDate::date();
+    if (newTags || now.timeIntervalSinceDate(lastSave_) > kSaveInterval) {
+        lastSave_ = now;
+        saveChanges();
+    }
     reportProgress(download, false);
 }
 
@@ -314,9 +332,8 @@ void ZELDownloadManagerEngine::reportProgress(const Download& download, bool las
     if (!lastOfPhase && std::fabs(progress - lastReportedProgress_) <= kProgressStep)
         return;
     lastReportedProgress_ = progress;
-    // The record is saved with each reported step, so a resume after a crash
-    // knows the bytes and the server's tags.
-    saveChanges();
+    if (lastOfPhase)
+        saveChanges();
     tellDelegates([&](auto& delegate) {
         delegate.downloadManagerUpdatedProgressToForDownload(*this, progress, download);
     });

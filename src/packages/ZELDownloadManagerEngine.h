@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "CoreData/NSPredicate.h"
+#include "Foundation/NSDate.h"
 #include "Foundation/NSError.h"
 #include "foundation/ZELMulticastDelegate.h"
 #include "packages/ZELDownloadManagerDownload.h"
@@ -121,4 +122,5 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
     uint64_t transferGeneration_ = 0;
     bool resumeDisabled_ = true;
     double lastReportedProgress_ = -1.0;
+    NSDate lastSave_;
 };

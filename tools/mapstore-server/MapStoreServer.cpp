@@ -240,19 +240,22 @@ void MapStoreServer::record(const httplib::Request& request, const httplib::Resp
     std::optional<std::string> replacement;
     {
         std::lock_guard lock(mutex_);
-        log_.push_back({{"method", request.method},
-                        {"path", request.path},
-                        {"range", request.get_header_value("Range")},
-                        {"ifRange", request.get_header_value("If-Range")},
-                        {"status", response.status}});
         if (auto found = pendingReplacements_.find(request.path);
             found != pendingReplacements_.end()) {
             replacement = found->second;
             pendingReplacements_.erase(found);
         }
     }
+    // Replaced before the request shows in the log, so a test that sees it
+    // there sees the new file too.
     if (replacement) {
         if (const auto path = filePathFor(request.path))
             replaceFile(*replacement, *path);
     }
+    std::lock_guard lock(mutex_);
+    log_.push_back({{"method", request.method},
+                    {"path", request.path},
+                    {"range", request.get_header_value("Range")},
+                    {"ifRange", request.get_header_value("If-Range")},
+                    {"status", response.status}});
 }
