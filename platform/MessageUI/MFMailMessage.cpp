@@ -5,6 +5,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "Foundation/NSSafeFileName.h"
 #include "Foundation/NSUUID.h"
 #include "Foundation/PropertyListText.h"
 
@@ -146,19 +147,7 @@ std::string MFMailMessageWriter::encodeHeaderText(const std::string& raw) {
 }
 
 std::string MFMailMessageWriter::safeFileName(const std::string& name) {
-    std::string last = name;
-    const size_t slash = last.find_last_of("/\\");
-    if (slash != std::string::npos)
-        last = last.substr(slash + 1);
-    std::string safe;
-    for (unsigned char c : last)
-        if (c >= 0x20 && c != 0x7F && c != ':')
-            safe += char(c);
-    const size_t firstKept = safe.find_first_not_of(". ");
-    safe = firstKept == std::string::npos ? "" : safe.substr(firstKept);
-    if (safe.size() > 200)
-        safe = safe.substr(safe.size() - 200);
-    return safe.empty() ? "attachment" : safe;
+    return NSSafeFileName(name, "attachment");
 }
 
 std::string MFMailMessageWriter::plainTextOfHTML(const std::string& html) {

@@ -39,9 +39,8 @@ class MFMailMessageWriter {
     // An RFC 2047 header text: as it is when printable ASCII, otherwise
     // encoded words separated by folding white space.
     static std::string encodeHeaderText(const std::string& text);
-    // A name from outside as a plain file name: its last path component, no
-    // control characters or slashes, no leading dots; "attachment" when
-    // nothing is left. It can never leave the folder it is written into.
+    // A name from outside as a plain file name (NSSafeFileName), "attachment"
+    // when nothing is left: it can never leave the folder it is written into.
     static std::string safeFileName(const std::string& name);
     // The readable text of an HTML body, for the plain part.
     static std::string plainTextOfHTML(const std::string& html);

@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 
 #include "Foundation/DesktopLauncher.h"
 #include "MessageUI/MFMailComposeViewController.h"
+#include "platform/Foundation/PythonScript.h"
 #include "platform/Foundation/TemporaryDirectory.h"
 
 namespace fs = std::filesystem;
@@ -43,15 +43,7 @@ for part in message.walk():
 )PY";
 
 std::string readBack(const std::string& eml, const std::string& folder) {
-    const std::string script = folder + "/reader.py";
-    std::ofstream(script) << kReader;
-    FILE* pipe = popen(("/usr/bin/python3 '" + script + "' '" + eml + "'").c_str(), "r");
-    std::string out;
-    char buffer[4096];
-    while (size_t n = fread(buffer, 1, sizeof buffer, pipe))
-        out.append(buffer, n);
-    EXPECT_EQ(pclose(pipe), 0) << out;
-    return out;
+    return runPythonScript(kReader, eml, folder);
 }
 
 std::string hex(const Value::Data& data) {
