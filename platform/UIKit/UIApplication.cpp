@@ -9,6 +9,7 @@
 
 #include "Foundation/NSLog.h"
 #include "Foundation/NSNotificationCenter.h"
+#include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
 
 extern char** environ;
@@ -178,4 +179,11 @@ void UIApplication::receiveMemoryWarning() {
         delegate_->applicationDidReceiveMemoryWarning(*this);
     }
     post(UIApplicationDidReceiveMemoryWarningNotification);
+}
+
+CGRect UIApplication::statusBarFrame() const {
+    if (statusBarHidden_) {
+        return CGRectZero;
+    }
+    return {{0, 0}, {UIScreen::mainScreen()->bounds().size.width, 20}};
 }

@@ -39,9 +39,13 @@ enum UIBarButtonSystemItem : long {
     UIBarButtonSystemItemFastForward,
 };
 
+class UIButton;
+
 // A button description for navigation bars and toolbars: a title, an image,
-// a system item or a custom view, and an action (target/action as a block).
-// The bars that show items draw them.
+// a system item or a custom view, and an action. The action is a block that
+// holds its receiver, so no responder chain search is needed to find it.
+// The bars show an item through the view makeView builds; flexible and
+// fixed spaces have no view and only move their neighbours.
 class UIBarButtonItem : public std::enable_shared_from_this<UIBarButtonItem> {
   public:
     using Action = std::function<void(UIBarButtonItem& sender)>;
@@ -52,7 +56,8 @@ class UIBarButtonItem : public std::enable_shared_from_this<UIBarButtonItem> {
     explicit UIBarButtonItem(std::shared_ptr<UIView> customView);
 
     const std::optional<std::string>& title() const { return title_; }
-    void setTitle(const std::optional<std::string>& title) { title_ = title; }
+    // Also changes the button shown for the item.
+    void setTitle(const std::optional<std::string>& title);
     const UIImageRef& image() const { return image_; }
     void setImage(const UIImageRef& image) { image_ = image; }
     UIBarButtonItemStyle style() const { return style_; }
@@ -61,7 +66,7 @@ class UIBarButtonItem : public std::enable_shared_from_this<UIBarButtonItem> {
     const std::shared_ptr<UIView>& customView() const { return customView_; }
     void setCustomView(std::shared_ptr<UIView> view) { customView_ = std::move(view); }
     bool isEnabled() const { return enabled_; }
-    void setEnabled(bool flag) { enabled_ = flag; }
+    void setEnabled(bool flag);
     long tag() const { return tag_; }
     void setTag(long tag) { tag_ = tag; }
     CGFloat width() const { return width_; }
@@ -74,6 +79,21 @@ class UIBarButtonItem : public std::enable_shared_from_this<UIBarButtonItem> {
     // The bar calls this when the item is tapped; nothing when disabled.
     void performAction();
 
+    // A flexible or fixed space (a gap in a toolbar, never a button).
+    bool isSpace() const;
+    bool isFlexibleSpace() const { return systemItem_ == UIBarButtonSystemItemFlexibleSpace; }
+    // The view a bar shows for the item: the custom view, or a system button
+    // with the item's title or image that performs the action. The item
+    // remembers it (weakly) as its view while a bar shows it.
+    std::shared_ptr<UIView> makeView();
+    // The view a bar shows for the item now; nullptr while on no bar. Popovers
+    // and action sheets shown from an item point at it.
+    std::shared_ptr<UIView> view() const { return view_.lock(); }
+    // A system button of the bars: the title in 17 points (bold for done
+    // items), sized to fit, running action on a tap.
+    static std::shared_ptr<UIButton> makeButton(const std::optional<std::string>& title, bool bold,
+                                                std::function<void()> action);
+
   private:
     std::optional<std::string> title_;
     UIImageRef image_;
@@ -85,4 +105,5 @@ class UIBarButtonItem : public std::enable_shared_from_this<UIBarButtonItem> {
     long tag_ = 0;
     CGFloat width_ = 0;
     std::optional<UIColor> tintColor_;
+    std::weak_ptr<UIView> view_;
 };
