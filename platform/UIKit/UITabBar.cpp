@@ -12,8 +12,8 @@
 namespace {
 
 constexpr CGFloat kMaxSlotWidth = 110;
-constexpr CGFloat kImageSize = 30;
-constexpr CGFloat kImageTop = 4;
+constexpr CGFloat kImageSize = 28;
+constexpr CGFloat kImageTop = 3;
 constexpr CGFloat kTitleHeight = 12;
 constexpr CGFloat kBadgeHeight = 18;
 
@@ -97,7 +97,8 @@ long UITabBar::itemAt(CGPoint point) const {
 
 CGRect UITabBar::titleRect(size_t index) const {
     const CGRect s = slot(index);
-    return {{s.origin.x + 2, s.size.height - kTitleHeight - 3}, {s.size.width - 4, kTitleHeight}};
+    const CGFloat h = std::max(kTitleHeight, sizeWithFont("Ag", titleFont()).height);
+    return {{s.origin.x + 2, s.size.height - h - 1}, {s.size.width - 4, h}};
 }
 
 CGRect UITabBar::badgeRect(size_t index) const {
