@@ -14,8 +14,20 @@ UICollectionViewCell::UICollectionViewCell(const CGRect& frame)
       contentView_(std::make_shared<UIView>(CGRect{CGPointZero, frame.size})) {
     contentView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
                                       UIViewAutoresizingFlexibleHeight);
-    contentView_->setUserInteractionEnabled(true);
-    addSubview(contentView_);
+    setNeedsLayout();
+}
+
+void UICollectionViewCell::attachSubviews() {
+    // Views join the cell once it is owned by a shared_ptr (not in the
+    // constructor), in their order: background, selected background, content.
+    if (contentView_->superview().get() == this || weak_from_this().expired()) {
+        return;
+    }
+    for (const auto& view : {backgroundView_, selectedBackground_, contentView_}) {
+        if (view) {
+            addSubview(view);
+        }
+    }
 }
 
 void UICollectionViewCell::placeSlot(std::shared_ptr<UIView>& slot,
@@ -27,7 +39,9 @@ void UICollectionViewCell::placeSlot(std::shared_ptr<UIView>& slot,
     if (view) {
         view->setFrame(bounds());
         view->setUserInteractionEnabled(false);
-        insertSubviewAtIndex(view, std::min(index, subviews().size()));
+        if (contentView_->superview().get() == this) {
+            insertSubviewAtIndex(view, std::min(index, subviews().size()));
+        }
     }
 }
 
@@ -62,6 +76,7 @@ void UICollectionViewCell::prepareForReuse() {
 }
 
 void UICollectionViewCell::layoutSubviews() {
+    attachSubviews();
     const CGRect b = bounds();
     contentView_->setFrame(b);
     for (const auto& view : {backgroundView_, selectedBackground_}) {

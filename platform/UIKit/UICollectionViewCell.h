@@ -45,6 +45,7 @@ class UICollectionViewCell : public UICollectionReusableView {
     void layoutSubviews() override;
 
   private:
+    void attachSubviews();
     void updateSelectedBackground();
     void placeSlot(std::shared_ptr<UIView>& slot, const std::shared_ptr<UIView>& view,
                    size_t index);
