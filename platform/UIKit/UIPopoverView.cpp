@@ -4,6 +4,7 @@
 
 #include "UIKit/UIGraphics.h"
 #include "UIKit/UIPopoverController.h"
+#include "UIKit/UITouch.h"
 
 namespace {
 
@@ -156,7 +157,13 @@ std::shared_ptr<UIView> UIPopoverView::hitTest(CGPoint point, UIEvent* event) {
     return std::static_pointer_cast<UIView>(shared_from_this());
 }
 
-void UIPopoverView::touchesEnded(const UITouchSet&, UIEvent*) {
+void UIPopoverView::touchesEnded(const UITouchSet& touches, UIEvent*) {
+    // Touches in the box that its content leaves reach here too.
+    if (touches.empty() ||
+        CGRectContainsPoint(box_, touches.front()->locationInView(
+                                      std::static_pointer_cast<UIView>(shared_from_this())))) {
+        return;
+    }
     if (auto controller = controller_.lock()) {
         controller->tapOutside();
     }
