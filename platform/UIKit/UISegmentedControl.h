@@ -45,7 +45,10 @@ class UISegmentedControl : public UIControl {
     long selectedSegmentIndex() const { return selected_; }
     void setSelectedSegmentIndex(long index);
     bool isMomentary() const { return momentary_; }
-    void setMomentary(bool flag) { momentary_ = flag; }
+    void setMomentary(bool flag) {
+        momentary_ = flag;
+        setNeedsDisplay();
+    }
 
     // The segment's rect in bounds coordinates; CGRectZero out of range.
     CGRect rectForSegmentAtIndex(long index) const;
