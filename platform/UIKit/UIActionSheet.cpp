@@ -242,6 +242,14 @@ void UIActionSheet::showInView(const std::shared_ptr<UIView>& view) {
         [self](bool) { self->didPresent(); });
 }
 
+void UIActionSheet::showFromToolbar(const std::shared_ptr<UIView>& bar) {
+    if (bar) {
+        showFromRectInViewAnimated(bar->bounds(), bar, true);
+    } else {
+        showInView(nullptr);
+    }
+}
+
 void UIActionSheet::showFromBarButtonItemAnimated(const std::shared_ptr<UIBarButtonItem>& item,
                                                   bool animated) {
     std::shared_ptr<UIView> view = item ? item->view() : nullptr;

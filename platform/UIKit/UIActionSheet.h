@@ -60,6 +60,9 @@ class UIActionSheet : public UIView, public UIPopoverControllerDelegate {
     bool isVisible() const { return visible_; }
 
     void showInView(const std::shared_ptr<UIView>& view);
+    // From a toolbar or tab bar: on the pad pointing at the bar.
+    void showFromToolbar(const std::shared_ptr<UIView>& bar);
+    void showFromTabBar(const std::shared_ptr<UIView>& bar) { showFromToolbar(bar); }
     void showFromBarButtonItemAnimated(const std::shared_ptr<UIBarButtonItem>& item, bool animated);
     void showFromRectInViewAnimated(const CGRect& rect, const std::shared_ptr<UIView>& view,
                                     bool animated);

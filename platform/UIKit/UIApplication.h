@@ -8,6 +8,7 @@
 #include "Foundation/Value.h"
 #include "UIKit/UIInterfaceOrientation.h"
 #include "UIKit/UIResponder.h"
+#include "UIKit/UIStatusBarStyle.h"
 
 // The application's life cycle as notification names.
 inline constexpr const char* UIApplicationDidEnterBackgroundNotification =
@@ -30,18 +31,6 @@ inline constexpr const char* UIApplicationDidFinishLaunchingNotification =
 
 class UIApplication;
 class UIWindow;
-
-enum UIStatusBarStyle : long {
-    UIStatusBarStyleDefault = 0,       // dark text
-    UIStatusBarStyleLightContent = 1,  // light text
-    UIStatusBarStyleBlackOpaque = 2,
-};
-
-enum UIStatusBarAnimation : long {
-    UIStatusBarAnimationNone,
-    UIStatusBarAnimationFade,
-    UIStatusBarAnimationSlide,
-};
 
 enum UIApplicationState : long {
     UIApplicationStateActive,

@@ -121,6 +121,11 @@ std::shared_ptr<UIView> UIBarButtonItem::makeView() {
         return nullptr;
     }
     if (customView_) {
+        if (width_ > 0) {
+            CGRect frame = customView_->frame();
+            frame.size.width = width_;
+            customView_->setFrame(frame);
+        }
         view_ = customView_;
         return customView_;
     }
@@ -133,6 +138,7 @@ std::shared_ptr<UIView> UIBarButtonItem::makeView() {
         });
     if (image_) {
         button->setImageForState(image_, UIControlStateNormal);
+        button->setImageEdgeInsets(imageInsets_);
         button->sizeToFit();
     }
     if (tintColor_) {

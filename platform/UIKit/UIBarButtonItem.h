@@ -69,8 +69,13 @@ class UIBarButtonItem : public std::enable_shared_from_this<UIBarButtonItem> {
     void setEnabled(bool flag);
     long tag() const { return tag_; }
     void setTag(long tag) { tag_ = tag; }
+    // A button's (or custom view's) width on the bar, or a fixed space's;
+    // 0 sizes the button to fit.
     CGFloat width() const { return width_; }
     void setWidth(CGFloat width) { width_ = width; }
+    // Moves the image within its button.
+    UIEdgeInsets imageInsets() const { return imageInsets_; }
+    void setImageInsets(const UIEdgeInsets& insets) { imageInsets_ = insets; }
     const std::optional<UIColor>& tintColor() const { return tintColor_; }
     void setTintColor(const std::optional<UIColor>& color) { tintColor_ = color; }
     void setAction(Action action) { action_ = std::move(action); }
@@ -104,6 +109,7 @@ class UIBarButtonItem : public std::enable_shared_from_this<UIBarButtonItem> {
     bool enabled_ = true;
     long tag_ = 0;
     CGFloat width_ = 0;
+    UIEdgeInsets imageInsets_;
     std::optional<UIColor> tintColor_;
     std::weak_ptr<UIView> view_;
 };

@@ -41,7 +41,7 @@ CGSize UIPopoverController::popoverContentSize() const {
         return contentSize_;
     }
     if (content_) {
-        const CGSize preferred = content_->preferredContentSize();
+        const CGSize preferred = content_->contentSizeForViewInPopover();
         if (preferred.width > 0 && preferred.height > 0) {
             return preferred;
         }

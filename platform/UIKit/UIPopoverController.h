@@ -42,7 +42,8 @@ class UIPopoverController : public std::enable_shared_from_this<UIPopoverControl
 
     const std::shared_ptr<UIViewController>& contentViewController() const { return content_; }
     void setContentViewController(std::shared_ptr<UIViewController> controller);
-    // The content's preferred size, else 320 x 480 points.
+    // The size set here, else the content's size for a popover, else 320 x
+    // 480 points.
     CGSize popoverContentSize() const;
     void setPopoverContentSize(CGSize size) { setPopoverContentSizeAnimated(size, false); }
     void setPopoverContentSizeAnimated(CGSize size, bool animated);

@@ -93,6 +93,12 @@ void UIViewController::setToolbarItemsAnimated(std::vector<std::shared_ptr<UIBar
     }
 }
 
+void UIViewController::setNeedsStatusBarAppearanceUpdate() {
+    auto application = UIApplication::sharedApplication();
+    application->setStatusBarHidden(prefersStatusBarHidden());
+    application->setStatusBarStyle(preferredStatusBarStyle());
+}
+
 void UIViewController::setEditingAnimated(bool editing, bool) {
     editing_ = editing;
     updateEditButton();

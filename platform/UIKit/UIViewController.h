@@ -7,6 +7,7 @@
 
 #include "UIKit/UIInterfaceOrientation.h"
 #include "UIKit/UIResponder.h"
+#include "UIKit/UIStatusBarStyle.h"
 #include "UIKit/UIView.h"
 
 enum UIModalPresentationStyle : long {
@@ -128,6 +129,15 @@ class UIViewController : public UIResponder {
 
     CGSize preferredContentSize() const { return preferredContentSize_; }
     void setPreferredContentSize(CGSize size) { preferredContentSize_ = size; }
+    // The size a popover gives this controller's view (the older name of
+    // the preferred content size, which it answers unless overridden).
+    virtual CGSize contentSizeForViewInPopover() const { return preferredContentSize_; }
+
+    // What the status bar should look like while this controller shows;
+    // setNeedsStatusBarAppearanceUpdate applies it to the application.
+    virtual bool prefersStatusBarHidden() const { return false; }
+    virtual UIStatusBarStyle preferredStatusBarStyle() const { return UIStatusBarStyleDefault; }
+    void setNeedsStatusBarAppearanceUpdate();
     bool automaticallyAdjustsScrollViewInsets() const { return adjustsInsets_; }
     void setAutomaticallyAdjustsScrollViewInsets(bool flag) { adjustsInsets_ = flag; }
     // Lengths of the bars covering the top and bottom of the view (set by

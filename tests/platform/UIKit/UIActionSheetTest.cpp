@@ -99,6 +99,13 @@ TEST_F(UIActionSheetTest, ShowsInAPopoverOnThePadWhereATapOutsideCancels) {
     EXPECT_FALSE(sheet->isVisible());
     EXPECT_EQ(window->subviews().size(), 1u);
 
+    // From the toolbar: the popover points at the bar from above.
+    sheet->showFromToolbar(toolbar);
+    window->layoutIfNeeded();
+    EXPECT_LT(centreInWindow(sheet->buttons()[1]).y, 980);
+    sheet->dismissWithClickedButtonIndexAnimated(sheet->cancelButtonIndex(), false);
+    EXPECT_EQ(window->subviews().size(), 1u);
+
     // Shown again it still works: a button tap reports its index.
     chooser->log.clear();
     sheet->showFromRectInViewAnimated(CGRectMake(300, 300, 10, 10), window, false);

@@ -10,6 +10,7 @@
 #include "UIKit/UIButton.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UITableView.h"
+#include "UIKit/UIViewController.h"
 #include "UIKitTestSupport.h"
 
 namespace {
@@ -32,6 +33,14 @@ class Deletable : public UITableViewDataSource {
     bool tableViewAllowsSwipeToDelete(UITableView&) override { return swipe; }
     std::vector<std::string> rows{"Zurich", "Geneva", "Basel"};
     bool swipe = true;
+};
+
+class FullScreen : public UIViewController {
+  public:
+    bool prefersStatusBarHidden() const override { return true; }
+    UIStatusBarStyle preferredStatusBarStyle() const override {
+        return UIStatusBarStyleLightContent;
+    }
 };
 
 using UIKitExtrasTest = UIKitTest;
@@ -122,6 +131,13 @@ TEST_F(UIKitExtrasTest, SmallPropertiesScreensRead) {
     EXPECT_EQ(app->statusBarFrame(), CGRectZero);
     app->setStatusBarHidden(false);
     app->setStatusBarStyle(UIStatusBarStyleDefault);
+    auto screen = std::make_shared<FullScreen>();
+    screen->setNeedsStatusBarAppearanceUpdate();
+    EXPECT_TRUE(app->isStatusBarHidden());
+    EXPECT_EQ(app->statusBarStyle(), UIStatusBarStyleLightContent);
+    std::make_shared<UIViewController>()->setNeedsStatusBarAppearanceUpdate();
+    EXPECT_FALSE(app->isStatusBarHidden());
+    EXPECT_EQ(app->statusBarStyle(), UIStatusBarStyleDefault);
 
     // The foundation release matches the system version the device reports.
     const std::string version = UIDevice::currentDevice()->systemVersion();

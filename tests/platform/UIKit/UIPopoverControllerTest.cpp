@@ -26,6 +26,12 @@ class Content : public UIViewController {
     std::vector<std::string> log;
 };
 
+// Sizes itself the older way.
+class Small : public Content {
+  public:
+    CGSize contentSizeForViewInPopover() const override { return {320, 200}; }
+};
+
 class Keeper : public UIPopoverControllerDelegate {
   public:
     bool popoverControllerShouldDismissPopover(UIPopoverController&) override {
@@ -136,6 +142,13 @@ TEST_F(UIPopoverControllerTest, TakesAPermittedSideAndShrinksWhenNothingFits) {
     EXPECT_EQ(popover->popoverArrowDirection(), UIPopoverArrowDirectionLeft);
     EXPECT_EQ(popover->popoverFrame().size.height, 1024 - 20 - 10);
     popover->dismissPopoverAnimated(false);
+
+    auto small = std::make_shared<UIPopoverController>(std::make_shared<Small>());
+    small->presentPopoverFromRectInViewPermittedArrowDirectionsAnimated(
+        anchor->bounds(), anchor, UIPopoverArrowDirectionAny, false);
+    EXPECT_EQ(small->popoverFrame().size, CGSizeMake(320, 200));
+    EXPECT_EQ(small->popoverArrowDirection(), UIPopoverArrowDirectionUp);
+    small->dismissPopoverAnimated(false);
 }
 
 }  // namespace

@@ -69,6 +69,14 @@ TEST_F(UIToolbarTest, FlexibleSpacesShareTheRoomAndFixedSpacesKeepTheirWidth) {
     EXPECT_EQ(left->view(), nullptr);  // the old buttons are gone with their bar
     EXPECT_EQ(toolbar->subviews().size(), 3u);
 
+    // A custom view takes the item's width, centred between flexible spaces.
+    auto custom =
+        std::make_shared<UIBarButtonItem>(std::make_shared<UIView>(CGRectMake(0, 0, 10, 29)));
+    custom->setWidth(100);
+    toolbar->setItems({flexible(), custom, flexible()});
+    toolbar->layoutIfNeeded();
+    EXPECT_EQ(custom->view()->frame(), CGRectMake(110, 8, 100, 29));
+
     // More buttons than room: flexible spaces shrink to nothing, no overlap.
     toolbar->setItems({titled("Wide one"), flexible(), titled("Wide two"), titled("Wide three")});
     toolbar->layoutIfNeeded();
