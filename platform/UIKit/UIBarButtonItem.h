@@ -42,8 +42,9 @@ enum UIBarButtonSystemItem : long {
 class UIButton;
 
 // A button description for navigation bars and toolbars: a title, an image,
-// a system item or a custom view, and an action. The action is a block that
-// holds its receiver, so no responder chain search is needed to find it.
+// a system item or a custom view, and an action: a block that holds its
+// receiver, or (for a nil target) one made by UIBarButtonItemChainAction
+// that finds it on the responder chain at the tap.
 // The bars show an item through the view makeView builds; flexible and
 // fixed spaces have no view and only move their neighbours.
 class UIBarButtonItem : public std::enable_shared_from_this<UIBarButtonItem> {

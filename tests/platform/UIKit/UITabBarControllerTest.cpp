@@ -5,8 +5,12 @@
 #include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
+#include "UIKit/UINavigationItem.h"
+#include "UIKit/UIResponder+Chain.h"
+#include "UIKit/UISegmentedControl.h"
 #include "UIKit/UITabBarController.h"
 #include "UIKit/UITabBarItem.h"
+#include "UIKit/UIToolbar.h"
 #include "UIKitTestSupport.h"
 
 namespace {
@@ -58,6 +62,14 @@ CGPoint tabPoint(const UITabBar& bar, const std::string& title) {
     ADD_FAILURE() << "no tab " << title;
     return {};
 }
+
+// A store-like container that takes "done" from any screen inside it.
+class Store : public UITabBarController {
+  public:
+    void done(UIBarButtonItem& item) { finished.push_back(*item.title()); }
+    void sort(UIControl&) { finished.push_back("sort"); }
+    std::vector<std::string> finished;
+};
 
 using UITabBarControllerTest = UIKitTest;
 
@@ -157,6 +169,39 @@ TEST_F(UITabBarControllerTest, DelegateMayRefuseATabAndItemsFollowTheControllers
     EXPECT_EQ(locked->view()->superview(), nullptr);
     tabs->setSelectedIndex(5);
     EXPECT_EQ(tabs->selectedIndex(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UITabBarControllerTest, NilTargetActionsTravelTheResponderChainToTheContainer) {
+    auto window = makeWindow({320, 568});
+    auto screen = std::make_shared<Screen>("Maps");
+    // Made while the screen is in no container yet.
+    auto back = std::make_shared<UIBarButtonItem>("Back to my maps", UIBarButtonItemStyleDone,
+                                                  UIBarButtonItemChainAction(&Store::done));
+    screen->navigationItem()->setLeftBarButtonItem(back);
+    auto control = std::make_shared<UISegmentedControl>(std::vector<std::string>{"A", "B"});
+    control->addTargetForControlEvents(UIControlChainAction(&Store::sort),
+                                       UIControlEventValueChanged);
+    screen->setToolbarItems({std::make_shared<UIBarButtonItem>(control)});
+    auto navigation = std::make_shared<UINavigationController>(screen);
+    navigation->setToolbarHidden(false);
+    auto store = std::make_shared<Store>();
+    store->setViewControllers({navigation});
+    window->setRootViewController(store);
+    window->layoutIfNeeded();
+    TouchDriver touches(window);
+    touches.tap(back->view()->convertPointToView({5, 5}, nullptr));
+    touches.tap(control->convertPointToView({60, 10}, nullptr));
+    EXPECT_EQ(store->finished, (std::vector<std::string>{"Back to my maps", "sort"}));
+
+    // Off the chain nothing happens.
+    auto lone = std::make_shared<UIBarButtonItem>("Lone", UIBarButtonItemStylePlain,
+                                                  UIBarButtonItemChainAction(&Store::done));
+    lone->performAction();
+    EXPECT_EQ(store->finished.size(), 2u);
 }
 
 }  // namespace
