@@ -1,4 +1,5 @@
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -210,6 +211,8 @@ TEST_F(UICollectionViewTest, ScrollingReusesCellsAndShowsOnlyWhatIsInSight) {
         EXPECT_EQ(view->cellForItemAtIndexPath(path)->frame(), frame);
     }
 
+    EXPECT_TRUE(view->visibleSupplementaryViewsOfKind(UICollectionElementKindSectionHeader)
+                    .empty());  // the header scrolled away
     view->scrollToItemAtIndexPathAtScrollPositionAnimated(
         {0, 199}, UICollectionViewScrollPositionBottom, false);
     window->layoutIfNeeded();
@@ -221,6 +224,33 @@ TEST_F(UICollectionViewTest, ScrollingReusesCellsAndShowsOnlyWhatIsInSight) {
     window->layoutIfNeeded();
     EXPECT_EQ(view->contentOffset().y,
               view->layoutAttributesForItemAtIndexPath({0, 30})->frame.origin.y);
+}
+
+TEST_F(UICollectionViewTest, SectionHeadersAreReusedAsSectionsScrollBy) {
+    auto window = makeWindow({320, 568});
+    auto shelf = std::make_shared<Shelf>(shelfLayout());
+    shelf->counts = std::vector<long>(40, 3);
+    window->setRootViewController(shelf);
+    window->layoutIfNeeded();
+    auto view = shelf->collectionView();
+    std::set<UICollectionReusableView*> headers;
+    for (CGFloat y = 0; y < 4000; y += 100) {
+        view->setContentOffset({0, y});
+        window->layoutIfNeeded();
+        for (const auto& header :
+             view->visibleSupplementaryViewsOfKind(UICollectionElementKindSectionHeader)) {
+            headers.insert(header.get());
+            EXPECT_TRUE(CGRectIntersectsRect(header->frame(), view->bounds()));
+        }
+    }
+    // About five sections fit a screen; forty scrolled by on a handful of headers.
+    EXPECT_LE(headers.size(), 8u);
+
+    // The controller clears the selection when its screen appears again.
+    view->selectItemAtIndexPathAnimatedScrollPosition(NSIndexPath{39, 0}, false,
+                                                      UICollectionViewScrollPositionNone);
+    shelf->viewWillAppear(false);
+    EXPECT_TRUE(view->indexPathsForSelectedItems().empty());
 }
 
 TEST_F(UICollectionViewTest, TapsHighlightAndSelectThroughTheDelegate) {

@@ -125,6 +125,11 @@ TEST_F(UIToolbarTest, NavigationToolbarFollowsTheTopScreenAndHidesForBottomBarle
     TouchDriver(window).tap(root->toolbarItems()[0]->view()->convertPointToView({5, 5}, nullptr));
     EXPECT_EQ(taps, 1);
     EXPECT_TRUE(matchesReference(window->renderImage(1), "toolbar"));
+    // New items of the top screen reach the bar at once.
+    const Items shown = root->toolbarItems();
+    root->setToolbarItemsAnimated({titled("Only")}, true);
+    EXPECT_EQ(toolbar->items(), root->toolbarItems());
+    root->setToolbarItems(shown);
 
     // A screen that hides the bottom bar takes the toolbar's room.
     auto detail = std::make_shared<Screen>("Detail");
