@@ -3,6 +3,14 @@
 #include "UIKit/UIButton.h"
 #include "UIKit/UIFont.h"
 
+namespace {
+
+UIFontRef titleFont(bool bold) {
+    return bold ? UIFont::boldSystemFontOfSize(17) : UIFont::systemFontOfSize(17);
+}
+
+}  // namespace
+
 UIBarButtonItem::UIBarButtonItem(const std::string& title, UIBarButtonItemStyle style,
                                  Action action)
     : title_(title), style_(style), action_(std::move(action)) {}
@@ -96,6 +104,7 @@ void UIBarButtonItem::setTitle(const std::optional<std::string>& title) {
     if (button && button != customView_ && !image_) {
         button->setTitleForState(title, UIControlStateNormal);
         button->setAccessibilityLabel(title);
+        button->titleLabel()->setFont(titleFont(style_ == UIBarButtonItemStyleDone));
         button->sizeToFit();
         if (auto bar = button->superview()) {
             bar->setNeedsLayout();
@@ -159,8 +168,7 @@ std::shared_ptr<UIButton> UIBarButtonItem::makeButton(const std::optional<std::s
                                                       bool bold, std::function<void()> action) {
     auto button = UIButton::buttonWithType(UIButtonTypeSystem);
     button->setTitleForState(title, UIControlStateNormal);
-    button->titleLabel()->setFont(bold ? UIFont::boldSystemFontOfSize(17)
-                                       : UIFont::systemFontOfSize(17));
+    button->titleLabel()->setFont(titleFont(bold));
     button->addTargetForControlEvents([action = std::move(action)](UIControl&) { action(); },
                                       UIControlEventTouchUpInside);
     button->sizeToFit();

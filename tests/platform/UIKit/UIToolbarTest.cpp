@@ -171,6 +171,8 @@ TEST_F(UIToolbarTest, EditButtonTogglesEditingAndItsTitle) {
     TouchDriver(window).tap(button->convertPointToView({5, 5}, nullptr));
     EXPECT_TRUE(root->isEditing());
     EXPECT_EQ(button->currentTitle(), "Done");
+    EXPECT_EQ(button->titleLabel()->font()->fontName(),
+              UIFont::boldSystemFontOfSize(17)->fontName());
     root->setEditing(false);
     EXPECT_EQ(button->currentTitle(), "Edit");
     EXPECT_EQ(root->editButtonItem(), root->navigationItem()->rightBarButtonItem());
