@@ -49,8 +49,10 @@ UITabBarItem::UITabBarItem(UITabBarSystemItem systemItem, long tag)
     : title_(systemTitle(systemItem)), systemItem_(systemItem), tag_(tag) {}
 
 void UITabBarItem::setTitle(const std::optional<std::string>& title) {
-    title_ = title;
-    changed();
+    if (!systemItem_) {
+        title_ = title;
+        changed();
+    }
 }
 
 void UITabBarItem::setImage(const UIImageRef& image) {

@@ -36,6 +36,7 @@ class UITabBarItem {
     UITabBarItem(UITabBarSystemItem systemItem, long tag);
 
     const std::optional<std::string>& title() const { return title_; }
+    // A system item keeps its own title and glyph.
     void setTitle(const std::optional<std::string>& title);
     const UIImageRef& image() const { return image_; }
     void setImage(const UIImageRef& image);

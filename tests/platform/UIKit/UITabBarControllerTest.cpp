@@ -89,6 +89,8 @@ TEST_F(UITabBarControllerTest, SwitchesBetweenTwoNavigationStacksAndShowsABadge)
 
     EXPECT_EQ(tabs->selectedIndex(), 0);
     EXPECT_EQ(mapRoot->tabBarController(), tabs);
+    maps->setTitle("Maps");  // system items keep their titles
+    EXPECT_EQ(maps->tabBarItem()->title(), "Favorites");
     EXPECT_EQ(maps->view()->frame(), CGRectMake(0, 0, 320, 519));
     EXPECT_EQ(tabs->tabBar()->frame(), CGRectMake(0, 519, 320, 49));
     EXPECT_EQ(lists->view()->superview(), nullptr);
