@@ -179,3 +179,33 @@ TEST_F(UIToolbarTest, EditButtonTogglesEditingAndItsTitle) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UIToolbarTest, SystemItemsShowTheirSymbols) {
+    auto window = makeWindow({320, 88});
+    auto top = std::make_shared<UIToolbar>(CGRectMake(0, 0, 320, 44));
+    auto bottom = std::make_shared<UIToolbar>(CGRectMake(0, 44, 320, 44));
+    Items first, second;
+    for (UIBarButtonSystemItem item : {UIBarButtonSystemItemRewind, UIBarButtonSystemItemPlay,
+                                       UIBarButtonSystemItemPause, UIBarButtonSystemItemFastForward,
+                                       UIBarButtonSystemItemStop, UIBarButtonSystemItemRefresh}) {
+        first.push_back(std::make_shared<UIBarButtonItem>(item, nullptr));
+        first.push_back(flexible());
+    }
+    for (UIBarButtonSystemItem item :
+         {UIBarButtonSystemItemReply, UIBarButtonSystemItemAction, UIBarButtonSystemItemCompose,
+          UIBarButtonSystemItemAdd, UIBarButtonSystemItemTrash}) {
+        second.push_back(std::make_shared<UIBarButtonItem>(item, nullptr));
+        second.push_back(flexible());
+    }
+    first.pop_back();
+    second.pop_back();
+    top->setItems(first);
+    bottom->setItems(second);
+    window->addSubview(top);
+    window->addSubview(bottom);
+    EXPECT_TRUE(matchesReference(window->renderImage(2), "toolbar-system-items"));
+}
+
+}  // namespace
