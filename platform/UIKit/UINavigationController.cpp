@@ -302,12 +302,36 @@ void UINavigationController::transition(const std::shared_ptr<UIViewController>&
     if (auto tabs = tabBarController()) {
         tabs->bottomBarVisibilityDidChange();
     }
-    toolbar_->setItemsAnimated(
-        to ? to->toolbarItems() : std::vector<std::shared_ptr<UIBarButtonItem>>{}, animated);
     const CGRect b = view()->bounds();
     toolbar_->setFrame(
         {{0, b.size.height - UIToolbar::kHeight}, {b.size.width, UIToolbar::kHeight}});
-    toolbar_->setHidden(!showsToolbar());
+    const std::vector<std::shared_ptr<UIBarButtonItem>> items =
+        to ? to->toolbarItems() : std::vector<std::shared_ptr<UIBarButtonItem>>{};
+    const bool shows = showsToolbar();
+    if (animated && toolbar_->isHidden() == shows) {
+        // The toolbar fades with the slide (keeping the leaving screen's items
+        // while it fades out) instead of popping in or out.
+        std::shared_ptr<UIToolbar> bar = toolbar_;
+        if (shows) {
+            bar->setItems(items);
+        }
+        bar->setHidden(false);
+        bar->setAlpha(shows ? 0 : 1);
+        UIView::animateWithDurationAnimationsCompletion(
+            kSlideDuration, [bar, shows] { bar->setAlpha(shows ? 1 : 0); },
+            [self, bar](bool) {
+                bar->setAlpha(1);
+                bar->setHidden(!self->showsToolbar());
+                if (bar->isHidden()) {
+                    auto top = self->topViewController();
+                    bar->setItems(top ? top->toolbarItems()
+                                      : std::vector<std::shared_ptr<UIBarButtonItem>>{});
+                }
+            });
+    } else {
+        toolbar_->setItemsAnimated(items, animated);
+        toolbar_->setHidden(!shows);
+    }
     const CGRect frame = contentFrame();
     std::shared_ptr<UIView> fromView = from && from->isViewLoaded() ? from->view() : nullptr;
     std::shared_ptr<UIView> toView = to ? to->view() : nullptr;

@@ -135,8 +135,16 @@ TEST_F(UIToolbarTest, NavigationToolbarFollowsTheTopScreenAndHidesForBottomBarle
     auto detail = std::make_shared<Screen>("Detail");
     detail->setHidesBottomBarWhenPushed(true);
     navigation->pushViewControllerAnimated(detail, true);
+    // The toolbar fades out with the slide, still showing the old items.
+    CAFrameClock::shared().advance(0.15);
+    EXPECT_FALSE(toolbar->isHidden());
+    EXPECT_EQ(toolbar->items(), root->toolbarItems());
+    const CGFloat fading = toolbar->layer()->presentationLayer()->opacity();
+    EXPECT_GT(fading, 0.1);
+    EXPECT_LT(fading, 0.9);
     CAFrameClock::shared().advance(1);
     EXPECT_TRUE(toolbar->isHidden());
+    EXPECT_TRUE(toolbar->items().empty());
     EXPECT_EQ(detail->view()->frame(), CGRectMake(0, 44, 320, 524));
     EXPECT_EQ(detail->bottomLayoutGuideLength(), 0);
     // ... and keeps it hidden for what is pushed above it.
