@@ -100,18 +100,58 @@ bool UINavigationController::showsToolbar() {
     return !toolbarHidden_ && !hidesBottomBar();
 }
 
+CGRect UINavigationController::toolbarFrame() {
+    const CGRect b = view()->bounds();
+    return {{0, b.size.height - UIToolbar::kHeight}, {b.size.width, UIToolbar::kHeight}};
+}
+
+void UINavigationController::setGuidesOf(UIViewController& controller) {
+    controller.setLayoutGuideLengths(barHidden_ ? 0 : UINavigationBar::kHeight,
+                                     showsToolbar() ? UIToolbar::kHeight : 0);
+}
+
 void UINavigationController::layoutBars() {
     if (!isViewLoaded()) {
         return;
     }
-    const CGRect b = view()->bounds();
-    toolbar_->setFrame(
-        {{0, b.size.height - UIToolbar::kHeight}, {b.size.width, UIToolbar::kHeight}});
+    toolbar_->setFrame(toolbarFrame());
     toolbar_->setHidden(!showsToolbar());
     if (shown_) {
         shown_->view()->setFrame(contentFrame());
-        shown_->setLayoutGuideLengths(barHidden_ ? 0 : UINavigationBar::kHeight,
-                                      showsToolbar() ? UIToolbar::kHeight : 0);
+        setGuidesOf(*shown_);
+    }
+}
+
+void UINavigationController::showToolbarFor(const std::shared_ptr<UIViewController>& to,
+                                            bool animated) {
+    auto self = std::static_pointer_cast<UINavigationController>(shared_from_this());
+    toolbar_->setFrame(toolbarFrame());
+    const std::vector<std::shared_ptr<UIBarButtonItem>> items =
+        to ? to->toolbarItems() : std::vector<std::shared_ptr<UIBarButtonItem>>{};
+    const bool shows = showsToolbar();
+    if (animated && toolbar_->isHidden() == shows) {
+        // The toolbar fades with the slide (keeping the leaving screen's items
+        // while it fades out) instead of popping in or out.
+        std::shared_ptr<UIToolbar> bar = toolbar_;
+        if (shows) {
+            bar->setItems(items);
+        }
+        bar->setHidden(false);
+        bar->setAlpha(shows ? 0 : 1);
+        UIView::animateWithDurationAnimationsCompletion(
+            kSlideDuration, [bar, shows] { bar->setAlpha(shows ? 1 : 0); },
+            [self, bar](bool) {
+                bar->setAlpha(1);
+                bar->setHidden(!self->showsToolbar());
+                if (bar->isHidden()) {
+                    auto top = self->topViewController();
+                    bar->setItems(top ? top->toolbarItems()
+                                      : std::vector<std::shared_ptr<UIBarButtonItem>>{});
+                }
+            });
+    } else {
+        toolbar_->setItemsAnimated(items, animated);
+        toolbar_->setHidden(!shows);
     }
 }
 
@@ -129,8 +169,7 @@ void UINavigationController::setToolbarHiddenAnimated(bool hidden, bool animated
         return;
     }
     // Slides in from below the screen or out to it.
-    const CGRect b = view()->bounds();
-    const CGRect in{{0, b.size.height - UIToolbar::kHeight}, {b.size.width, UIToolbar::kHeight}};
+    const CGRect in = toolbarFrame();
     const CGRect out = CGRectOffset(in, 0, UIToolbar::kHeight);
     toolbar_->setHidden(false);
     toolbar_->setFrame(hidden ? in : out);
@@ -302,36 +341,7 @@ void UINavigationController::transition(const std::shared_ptr<UIViewController>&
     if (auto tabs = tabBarController()) {
         tabs->bottomBarVisibilityDidChange();
     }
-    const CGRect b = view()->bounds();
-    toolbar_->setFrame(
-        {{0, b.size.height - UIToolbar::kHeight}, {b.size.width, UIToolbar::kHeight}});
-    const std::vector<std::shared_ptr<UIBarButtonItem>> items =
-        to ? to->toolbarItems() : std::vector<std::shared_ptr<UIBarButtonItem>>{};
-    const bool shows = showsToolbar();
-    if (animated && toolbar_->isHidden() == shows) {
-        // The toolbar fades with the slide (keeping the leaving screen's items
-        // while it fades out) instead of popping in or out.
-        std::shared_ptr<UIToolbar> bar = toolbar_;
-        if (shows) {
-            bar->setItems(items);
-        }
-        bar->setHidden(false);
-        bar->setAlpha(shows ? 0 : 1);
-        UIView::animateWithDurationAnimationsCompletion(
-            kSlideDuration, [bar, shows] { bar->setAlpha(shows ? 1 : 0); },
-            [self, bar](bool) {
-                bar->setAlpha(1);
-                bar->setHidden(!self->showsToolbar());
-                if (bar->isHidden()) {
-                    auto top = self->topViewController();
-                    bar->setItems(top ? top->toolbarItems()
-                                      : std::vector<std::shared_ptr<UIBarButtonItem>>{});
-                }
-            });
-    } else {
-        toolbar_->setItemsAnimated(items, animated);
-        toolbar_->setHidden(!shows);
-    }
+    showToolbarFor(to, animated);
     const CGRect frame = contentFrame();
     std::shared_ptr<UIView> fromView = from && from->isViewLoaded() ? from->view() : nullptr;
     std::shared_ptr<UIView> toView = to ? to->view() : nullptr;
@@ -339,8 +349,7 @@ void UINavigationController::transition(const std::shared_ptr<UIViewController>&
         toView->setFrame(frame);
         toView->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
                                     UIViewAutoresizingFlexibleHeight);
-        to->setLayoutGuideLengths(barHidden_ ? 0 : UINavigationBar::kHeight,
-                                  showsToolbar() ? UIToolbar::kHeight : 0);
+        setGuidesOf(*to);
     }
     if (onScreen) {
         if (from) {
@@ -405,8 +414,7 @@ void UINavigationController::setNavigationBarHiddenAnimated(bool hidden, bool an
     std::shared_ptr<UINavigationBar> bar = bar_;
     std::shared_ptr<UIViewController> shown = shown_;
     if (shown) {
-        shown->setLayoutGuideLengths(hidden ? 0 : UINavigationBar::kHeight,
-                                     showsToolbar() ? UIToolbar::kHeight : 0);
+        setGuidesOf(*shown);
     }
     auto apply = [bar, shown, frame, barWidth, hidden] {
         bar->setFrame(

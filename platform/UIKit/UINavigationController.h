@@ -69,8 +69,12 @@ class UINavigationController : public UIViewController, public UINavigationBarDe
     void syncBarItems(bool animated);
     CGRect contentFrame();
     bool showsToolbar();
+    CGRect toolbarFrame();
+    void setGuidesOf(UIViewController& controller);
     // The toolbar's place and the room and guides of the shown controller.
     void layoutBars();
+    // The toolbar as the controller arriving on top wants it.
+    void showToolbarFor(const std::shared_ptr<UIViewController>& to, bool animated);
     bool isOnScreen();
     void transition(const std::shared_ptr<UIViewController>& from,
                     const std::shared_ptr<UIViewController>& to, Direction direction, bool animated,
