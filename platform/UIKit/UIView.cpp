@@ -342,13 +342,15 @@ void UIView::removeFromSuperview() {
 }
 
 void UIView::bringSubviewToFront(const std::shared_ptr<UIView>& view) {
-    if (view && view->superview().get() == this) {
+    // Moving the front view again would ask for layout again: a cell that
+    // brings its separator forward in layoutSubviews would lay out forever.
+    if (view && view->superview().get() == this && subviews_.back() != view) {
         insertSubviewAtIndex(view, subviews_.size());
     }
 }
 
 void UIView::sendSubviewToBack(const std::shared_ptr<UIView>& view) {
-    if (view && view->superview().get() == this) {
+    if (view && view->superview().get() == this && subviews_.front() != view) {
         insertSubviewAtIndex(view, 0);
     }
 }
