@@ -169,10 +169,14 @@ CGRect UITextField::clearButtonRectForBounds(const CGRect& bounds) const {
                       bounds.size.height);
 }
 
+CGFloat UITextField::leftViewInset() const {
+    return borderStyle_ == UITextBorderStyleNone ? 0 : 6;
+}
+
 CGRect UITextField::textRectForBounds(const CGRect& bounds) const {
     CGRect r = CGRectInset(bounds, borderStyle_ == UITextBorderStyleNone ? 0 : kHorizontalInset, 0);
     if (leftView_) {
-        const CGFloat w = leftView_->frame().size.width + 4;
+        const CGFloat w = leftViewInset() + leftView_->frame().size.width + 6;
         r.origin.x = bounds.origin.x + std::max(w, r.origin.x - bounds.origin.x);
         r.size.width = CGRectGetMaxX(bounds) - kHorizontalInset - r.origin.x;
     }
@@ -195,8 +199,7 @@ void UITextField::layoutSubviews() {
     const CGRect b = bounds();
     if (leftView_) {
         CGRect f = leftView_->frame();
-        f.origin = {borderStyle_ == UITextBorderStyleNone ? 0.0 : 6.0,
-                    std::round((b.size.height - f.size.height) / 2)};
+        f.origin = {leftViewInset(), std::round((b.size.height - f.size.height) / 2)};
         leftView_->setFrame(f);
     }
     clearButton_->setFrame(clearButtonRectForBounds(b));

@@ -126,6 +126,7 @@ class UITextField : public UIControl, public UITextInputTraits, private UITextEd
   private:
     struct DisplayLine;
     bool shouldShow(UITextFieldViewMode mode) const;
+    CGFloat leftViewInset() const;
     void clear();
     void textDidChange();
     void selectionDidChange() override;
