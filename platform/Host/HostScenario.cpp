@@ -152,7 +152,15 @@ void collectTexts(const std::shared_ptr<UIView>& view, CGRect visible,
     if (CGRectIsEmpty(visible)) {
         return;
     }
-    for (const UIVisibleText& text : view->visibleTexts()) {
+    std::vector<UIVisibleText> own = view->visibleTexts();
+    // A view is also found by its accessibility label when it draws other text.
+    const auto& label = view->accessibilityLabel();
+    if (label && !label->empty() &&
+        std::none_of(own.begin(), own.end(),
+                     [&](const UIVisibleText& text) { return text.text == *label; })) {
+        own.push_back({*label, view->bounds()});
+    }
+    for (const UIVisibleText& text : own) {
         const CGRect shown =
             CGRectIntersection(visible, view->convertRectToView(text.rect, nullptr));
         if (!text.text.empty() && !CGRectIsEmpty(shown)) {

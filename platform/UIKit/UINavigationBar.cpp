@@ -169,11 +169,14 @@ std::shared_ptr<UIView> UINavigationBar::backButton() {
     }
     std::weak_ptr<UINavigationBar> weakSelf =
         std::static_pointer_cast<UINavigationBar>(shared_from_this());
-    return makeButton("\u2039 " + title, false, [weakSelf] {
+    auto button = makeButton("\u2039 " + title, false, [weakSelf] {
         if (auto self = weakSelf.lock()) {
             self->tapBackButton();
         }
     });
+    // Read (and found by scenarios) as its title, without the chevron.
+    button->setAccessibilityLabel(title);
+    return button;
 }
 
 std::shared_ptr<UIButton> UINavigationBar::makeButton(const std::optional<std::string>& title,

@@ -1,5 +1,9 @@
 #include "UIKit/UISearchDisplayController.h"
 
+#include <algorithm>
+
+#include "Foundation/NSNotificationCenter.h"
+#include "UIKit/UIKeyboard.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UITapGestureRecognizer.h"
 #include "UIKit/UIViewController.h"
@@ -9,6 +13,16 @@ std::shared_ptr<UISearchDisplayController> UISearchDisplayController::create(
     std::shared_ptr<UISearchDisplayController> controller(
         new UISearchDisplayController(std::move(searchBar), std::move(contents)));
     controller->searchBar_->setController(controller);
+    std::weak_ptr<UISearchDisplayController> weak = controller;
+    auto fit = [weak](const NSNotification&) {
+        if (auto self = weak.lock()) {
+            self->fitTableAboveKeyboard();
+        }
+    };
+    controller->keyboardObserver_ = NSNotificationCenter::defaultCenter()->addObserverForName(
+        UIKeyboardDidShowNotification, nullptr, nullptr, fit);
+    controller->hideObserver_ = NSNotificationCenter::defaultCenter()->addObserverForName(
+        UIKeyboardDidHideNotification, nullptr, nullptr, fit);
     return controller;
 }
 
@@ -17,6 +31,8 @@ UISearchDisplayController::UISearchDisplayController(std::shared_ptr<UISearchBar
     : searchBar_(std::move(searchBar)), contents_(contents) {}
 
 UISearchDisplayController::~UISearchDisplayController() {
+    NSNotificationCenter::defaultCenter()->removeObserver(keyboardObserver_);
+    NSNotificationCenter::defaultCenter()->removeObserver(hideObserver_);
     if (dimmingView_) {
         dimmingView_->removeFromSuperview();
     }
@@ -143,6 +159,7 @@ void UISearchDisplayController::showResults(const std::string& text) {
                 table->setFrame(area);
                 host->addSubview(table);
                 tableShown_ = true;
+                fitTableAboveKeyboard();
             }
         }
     } else if (tableShown_) {
@@ -152,6 +169,21 @@ void UISearchDisplayController::showResults(const std::string& text) {
             delegate->searchDisplayControllerDidHideSearchResultsTableView(*this, *table_);
         }
     }
+}
+
+void UISearchDisplayController::fitTableAboveKeyboard() {
+    if (!tableShown_) {
+        return;
+    }
+    const CGRect keyboard = UIKeyboardFrame();
+    const CGRect table = table_->convertRectToView(table_->bounds(), nullptr);
+    const CGFloat covered = CGRectIsEmpty(keyboard)
+                                ? 0
+                                : std::max<CGFloat>(0, CGRectGetMaxY(table) - keyboard.origin.y);
+    UIEdgeInsets inset = table_->contentInset();
+    inset.bottom = covered;
+    table_->setContentInset(inset);
+    table_->setScrollIndicatorInsets(inset);
 }
 
 void UISearchDisplayController::searchBarTextDidBeginEditing(UISearchBar&) {

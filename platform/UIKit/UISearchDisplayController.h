@@ -5,6 +5,7 @@
 
 #include "UIKit/UISearchBar.h"
 
+class NSNotificationObserver;
 class UISearchDisplayController;
 class UITableView;
 class UITableViewDataSource;
@@ -38,7 +39,7 @@ class UISearchDisplayDelegate {
 // table (its own data source and delegate) covers the dimmed area and
 // reloads when the delegate agrees. Cancel, or a tap on the dimmed area,
 // ends the search: the text is cleared, the keyboard goes and the screen is
-// as before. Main thread.
+// as before. The results scroll clear of the on-screen keyboard. Main thread.
 class UISearchDisplayController : public UISearchBarDelegate,
                                   public std::enable_shared_from_this<UISearchDisplayController> {
   public:
@@ -75,6 +76,8 @@ class UISearchDisplayController : public UISearchBarDelegate,
     // Where the dimming view and the table go, and the area they cover there.
     std::shared_ptr<UIView> container(CGRect* area) const;
     void showResults(const std::string& text);
+    // Keeps the results above the on-screen keyboard.
+    void fitTableAboveKeyboard();
 
     std::shared_ptr<UISearchBar> searchBar_;
     std::weak_ptr<UIViewController> contents_;
@@ -83,6 +86,8 @@ class UISearchDisplayController : public UISearchBarDelegate,
     std::weak_ptr<UITableViewDelegate> tableDelegate_;
     std::shared_ptr<UITableView> table_;
     std::shared_ptr<UIView> dimmingView_;
+    std::shared_ptr<NSNotificationObserver> keyboardObserver_;
+    std::shared_ptr<NSNotificationObserver> hideObserver_;
     bool active_ = false;
     bool tableShown_ = false;
 };

@@ -296,6 +296,10 @@ void UIView::placeLayerOf(const std::shared_ptr<UIView>& view) {
 }
 
 void UIView::moveToWindow(const std::shared_ptr<UIWindow>& window) {
+    // A responder leaving the screen cannot keep the keyboard's focus.
+    if (!window && isFirstResponder()) {
+        resignFirstResponder();
+    }
     for (const auto& view : subviews_) {
         view->willMoveToWindow(window);
         view->moveToWindow(window);

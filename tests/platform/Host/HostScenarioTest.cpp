@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "Host/HostApplication.h"
-#include "Host/HostKeyboard.h"
 #include "Host/HostScenario.h"
 #include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UIApplication.h"
@@ -267,18 +266,6 @@ TEST(ScenarioParseTest, UnknownStepsAndBadArgumentsAreClearErrors) {
     EXPECT_NE(error.find("not closed"), std::string::npos);
     EXPECT_FALSE(HostParseScenario("idle now\n", &error));
     EXPECT_FALSE(HostParseScenario("wait x\n", &error));
-}
-
-TEST(HostKeyboardTest, KeyNamesWithModifiers) {
-    auto press = HostKeyPressNamed("Shift+Left");
-    ASSERT_TRUE(press);
-    EXPECT_EQ(press->key, UIKeyboardKeyLeft);
-    EXPECT_EQ(press->modifiers, unsigned(UIKeyModifierShift));
-    EXPECT_EQ(HostKeyPressNamed("return")->key, UIKeyboardKeyReturn);
-    EXPECT_EQ(HostKeyPressNamed("Ctrl+V")->shortcut, 'v');
-    EXPECT_FALSE(HostKeyPressNamed("Ctrl+Q"));
-    EXPECT_FALSE(HostKeyPressNamed("Meta+Up"));
-    EXPECT_FALSE(HostKeyPressNamed("Shift+"));
 }
 
 class LabelDelegate : public UIApplicationDelegate {

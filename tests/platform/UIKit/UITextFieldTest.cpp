@@ -226,3 +226,18 @@ TEST_F(UITextFieldTest, OnScreenKeyboardCapitalisesAsAsked) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UITextFieldTest, LeavingTheWindowEndsEditingAndHidesTheKeyboard) {
+    ASSERT_TRUE(field->becomeFirstResponder());
+    EXPECT_EQ(window->firstResponder(), field);
+    EXPECT_TRUE(UIKeyboardIsVisible());
+    field->removeFromSuperview();
+    EXPECT_FALSE(field->isFirstResponder());
+    EXPECT_FALSE(field->isEditing());
+    EXPECT_FALSE(UIKeyboardIsVisible());
+    EXPECT_EQ(window->firstResponder(), nullptr);
+}
+
+}  // namespace
