@@ -12,6 +12,11 @@ std::optional<std::string> UIPasteboard::string() const {
     return memory_;
 }
 
+bool UIPasteboard::hasStrings() const {
+    const auto text = string();
+    return text && !text->empty();
+}
+
 void UIPasteboard::setString(const std::string& text) {
     if (backend_.write) {
         backend_.write(text);

@@ -20,7 +20,8 @@ class UIPasteboard {
 
     std::optional<std::string> string() const;
     void setString(const std::string& text);
-    bool hasStrings() const { return string().has_value(); }
+    // Whether there is text to paste (an empty string is none).
+    bool hasStrings() const;
     // The number of times the contents changed.
     long changeCount() const { return changeCount_; }
 

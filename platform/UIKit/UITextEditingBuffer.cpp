@@ -13,23 +13,23 @@ struct BreakIteratorCloser {
     void operator()(UBreakIterator* iterator) const { ubrk_close(iterator); }
 };
 
-// A character (grapheme) break iterator over the text; ICU answers byte
-// offsets because it reads the UTF-8 directly.
-class GraphemeBreaks {
+// A character (grapheme) or word break iterator over the text; ICU answers
+// byte offsets because it reads the UTF-8 directly.
+class Breaks {
   public:
     // text must outlive the iterator: ICU reads it in place.
-    explicit GraphemeBreaks(const std::string& text) {
+    explicit Breaks(const std::string& text, UBreakIteratorType type = UBRK_CHARACTER) {
         UErrorCode status = U_ZERO_ERROR;
         text_ = utext_openUTF8(nullptr, text.data(), int64_t(text.size()), &status);
-        iterator_.reset(ubrk_open(UBRK_CHARACTER, "", nullptr, 0, &status));
+        iterator_.reset(ubrk_open(type, "", nullptr, 0, &status));
         if (U_SUCCESS(status)) {
             ubrk_setUText(iterator_.get(), text_, &status);
         }
         ok_ = U_SUCCESS(status);
     }
-    ~GraphemeBreaks() { utext_close(text_); }
-    GraphemeBreaks(const GraphemeBreaks&) = delete;
-    GraphemeBreaks& operator=(const GraphemeBreaks&) = delete;
+    ~Breaks() { utext_close(text_); }
+    Breaks(const Breaks&) = delete;
+    Breaks& operator=(const Breaks&) = delete;
 
     long following(size_t offset) {
         return ok_ ? ubrk_following(iterator_.get(), int32_t(offset)) : -1;
@@ -100,7 +100,7 @@ size_t UITextEditingBuffer::previousBoundary(size_t offset) const {
     }
     const size_t from = sequenceStart(text_, offset > kWindow ? offset - kWindow : 0);
     const std::string window = text_.substr(from, offset - from);
-    GraphemeBreaks breaks(window);
+    Breaks breaks(window);
     const long previous = breaks.preceding(offset - from);
     return previous <= 0 ? from : from + size_t(previous);
 }
@@ -111,7 +111,7 @@ size_t UITextEditingBuffer::nextBoundary(size_t offset) const {
     }
     const size_t to = std::min(text_.size(), sequenceStart(text_, offset + kWindow));
     const std::string window = text_.substr(offset, to - offset);
-    GraphemeBreaks breaks(window);
+    Breaks breaks(window);
     const long next = breaks.following(0);
     return next < 0 ? to : offset + size_t(next);
 }
@@ -188,4 +188,24 @@ void UITextEditingBuffer::selectAll() {
     anchor_ = 0;
     caret_ = text_.size();
     selection_ = {0, text_.size()};
+}
+
+NSRange UITextEditingBuffer::wordRangeAt(size_t offset) const {
+    offset = std::min(offset, text_.size());
+    const size_t from = sequenceStart(text_, offset > kWindow ? offset - kWindow : 0);
+    const size_t to = std::min(text_.size(), sequenceStart(text_, offset + kWindow));
+    const std::string window = text_.substr(from, to - from);
+    Breaks words(window, UBRK_WORD);
+    const size_t local = offset - from;
+    long start = words.isBoundary(local) ? long(local) : words.preceding(local);
+    long end = words.following(size_t(std::max(0L, start)));
+    // At the end of a word (or of the text) the word before is meant.
+    if ((end < 0 || size_t(start) == window.size()) && start > 0) {
+        end = start;
+        start = words.preceding(size_t(start));
+    }
+    if (start < 0 || end < start) {
+        return {offset, 0};
+    }
+    return {from + size_t(start), size_t(end - start)};
 }

@@ -34,6 +34,9 @@ class UITextEditingBuffer {
     // character before / after the caret.
     NSRange rangeForDeleteBackward() const;
     NSRange rangeForDeleteForward() const;
+    // The word (or run of spaces or punctuation) at an offset, by ICU's
+    // word boundaries; at the text's end, the last word.
+    NSRange wordRangeAt(size_t offset) const;
     // The start and end of the line around an offset (the whole text for a
     // single line).
     size_t lineStart(size_t offset) const;

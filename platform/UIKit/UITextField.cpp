@@ -8,6 +8,7 @@
 #include "Foundation/NSNotificationCenter.h"
 #include "UIKit/NSString+UIKit.h"
 #include "UIKit/UIGraphics.h"
+#include "UIKit/UILongPressGestureRecognizer.h"
 #include "UIKit/UIMenuController.h"
 #include "UIKit/UITextLayout.h"
 #include "UIKit/UITouch.h"
@@ -192,6 +193,8 @@ void UITextField::layoutSubviews() {
     // Subviews join once the field is owned by a shared_ptr.
     if (clearButton_->superview().get() != this) {
         addSubview(clearButton_);
+        addGestureRecognizer(std::make_shared<UILongPressGestureRecognizer>(
+            [this](UIGestureRecognizer& press) { longPressed(press); }));
     }
     if (leftView_ && leftView_->superview().get() != this) {
         addSubview(leftView_);
@@ -544,8 +547,23 @@ void UITextField::touchesEnded(const UITouchSet& touches, UIEvent* event) {
         return;
     }
     // A tap while editing puts the caret at the character nearest the finger.
-    const CGPoint p =
-        touches.front()->locationInView(std::static_pointer_cast<UIView>(shared_from_this()));
+    moveCaretToPoint(
+        touches.front()->locationInView(std::static_pointer_cast<UIView>(shared_from_this())));
+    // A double tap selects the word, a triple tap everything, and the menu
+    // offers what can be done with the selection.
+    const long taps = touches.front()->tapCount();
+    if (taps == 2) {
+        buffer_.setSelectedRange(buffer_.wordRangeAt(buffer_.caret()));
+    } else if (taps >= 3) {
+        buffer_.selectAll();
+    }
+    selectionDidChange();
+    if (taps >= 2) {
+        showMenu();
+    }
+}
+
+void UITextField::moveCaretToPoint(CGPoint p) {
     const DisplayLine& line = displayLine();
     if (!line.line) {
         return;
@@ -557,9 +575,23 @@ void UITextField::touchesEnded(const UITouchSet& touches, UIEvent* event) {
     offset = offset > line.markedAt + line.markedLength ? offset - line.markedLength
                                                         : std::min(offset, line.markedAt);
     buffer_.setSelectedRange({line.start + offset, 0});
-    if (touches.front()->tapCount() >= 2) {
-        performEditAction(UIEditActionSelectAll, this);
+    selectionDidChange();
+}
+
+void UITextField::showMenu() {
+    auto menu = UIMenuController::sharedMenuController();
+    menu->setTargetRectInView(textRectForBounds(bounds()),
+                              std::static_pointer_cast<UIView>(shared_from_this()));
+    menu->setMenuVisibleAnimated(true, true);
+}
+
+void UITextField::longPressed(UIGestureRecognizer& press) {
+    if (press.state() != UIGestureRecognizerStateBegan) {
         return;
     }
-    selectionDidChange();
+    if (!editing_ && !becomeFirstResponder()) {
+        return;
+    }
+    moveCaretToPoint(press.locationInView(std::static_pointer_cast<UIView>(shared_from_this())));
+    showMenu();
 }

@@ -11,6 +11,7 @@
 #include "UIKit/UITextEditing.h"
 #include "UIKit/UITextInputTraits.h"
 
+class UIGestureRecognizer;
 class UITextField;
 
 inline constexpr const char* UITextFieldTextDidBeginEditingNotification =
@@ -55,6 +56,8 @@ class UITextFieldDelegate {
 // characters, horizontal scrolling that keeps the caret in view, a
 // placeholder while empty, an optional clear button and left view. Tapping
 // it begins editing (it becomes the first responder, the keyboard shows);
+// a double tap selects a word, a triple tap all, and a long press or a
+// double tap shows the editing menu;
 // typed text, input method composition, editing keys and the cut, copy,
 // paste and select-all actions edit it. Return asks the delegate
 // (textFieldShouldReturn) and sends EditingDidEndOnExit, which ends editing
@@ -136,6 +139,9 @@ class UITextField : public UIControl, public UITextInputTraits, private UITextEd
     NSStringDrawingAttributes attributes(const UIColor& color) const;
     CGFloat caretLineX(const DisplayLine& line, size_t offset) const;
     void scrollToCaret();
+    void moveCaretToPoint(CGPoint point);
+    void showMenu();
+    void longPressed(UIGestureRecognizer& press);
 
     std::string placeholder_;
     UIFontRef font_;

@@ -193,6 +193,22 @@ expect-not "Copy"
     EXPECT_EQ(UIPasteboard::generalPasteboard()->string(), "Tram stop Friedrichstra\u00DFe");
 }
 
+TEST_F(ScenarioTest, LongPressOnAFieldOffersPaste) {
+    auto field = std::make_shared<UITextField>(CGRectMake(10, 40, 300, 30));
+    field->setPlaceholder("Note");
+    window->addSubview(field);
+    UIPasteboard::generalPasteboard()->setString("Kelvara");
+    const HostScenarioResult result = play(R"(long-press "Note"
+expect "Paste"
+expect-not "Copy"
+tap "Paste"
+expect "Kelvara"
+expect-not "Paste"
+)");
+    ASSERT_TRUE(result.passed) << result.message;
+    EXPECT_TRUE(field->isEditing());
+}
+
 TEST_F(ScenarioTest, KeysTabBetweenFieldsAndShortcutsCopyAndPaste) {
     auto first = std::make_shared<UITextField>(CGRectMake(10, 40, 300, 30));
     first->setPlaceholder("Street");

@@ -5,6 +5,7 @@
 
 #include "Foundation/NSNotificationCenter.h"
 #include "UIKit/UIKeyboard.h"
+#include "UIKit/UIMenuController.h"
 #include "UIKit/UIPasteboard.h"
 #include "UIKit/UITextField.h"
 #include "UIKitTestSupport.h"
@@ -238,6 +239,32 @@ TEST_F(UITextFieldTest, LeavingTheWindowEndsEditingAndHidesTheKeyboard) {
     EXPECT_FALSE(field->isEditing());
     EXPECT_FALSE(UIKeyboardIsVisible());
     EXPECT_EQ(window->firstResponder(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(UITextFieldTest, DoubleTapSelectsAWordAndOffersTheMenu) {
+    field->setText("Lange Stra\u00DFe 12");
+    TouchDriver touch(window);
+    touch.tap({150, 25});
+    ASSERT_TRUE(field->isEditing());
+    touch.tap({70, 25}, 2);
+    EXPECT_EQ(field->selectedRange(), NSMakeRange(6, 7));  // "Straße"
+    auto menu = UIMenuController::sharedMenuController();
+    ASSERT_TRUE(menu->isMenuVisible());
+    std::vector<std::string> titles;
+    for (const auto& view : menu->menuView()->subviews()) {
+        for (const auto& text : view->subviews()) {
+            for (const UIVisibleText& t : text->visibleTexts()) {
+                titles.push_back(t.text);
+            }
+        }
+    }
+    EXPECT_EQ(titles, (std::vector<std::string>{"Cut", "Copy", "Select All", "Delete"}));
+    menu->setMenuVisibleAnimated(false, false);
+    EXPECT_EQ(UITextEditingBuffer(false).wordRangeAt(0), NSMakeRange(0, 0));
 }
 
 }  // namespace
