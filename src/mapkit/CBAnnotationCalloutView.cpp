@@ -39,7 +39,10 @@ CGSize textSize(const UILabel& label) {
 }  // namespace
 
 std::shared_ptr<CBAnnotationCalloutView> CBAnnotationCalloutView::create(const CGRect& frame) {
-    return std::make_shared<CBAnnotationCalloutView>(frame);
+    auto callout = std::make_shared<CBAnnotationCalloutView>(frame);
+    callout->addSubview(callout->title_);
+    callout->addSubview(callout->subTitle_);
+    return callout;
 }
 
 CBAnnotationCalloutView::CBAnnotationCalloutView(const CGRect& frame) {
@@ -54,8 +57,6 @@ CBAnnotationCalloutView::CBAnnotationCalloutView(const CGRect& frame) {
     layer()->addSublayer(bubbleLayer_);
     title_ = makeLabel("HelveticaNeue-Light", 18);
     subTitle_ = makeLabel("HelveticaNeue", 14);
-    addSubview(title_);
-    addSubview(subTitle_);
     setUserInteractionEnabled(true);
 }
 

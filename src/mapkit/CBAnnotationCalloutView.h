@@ -20,6 +20,7 @@ class CBAnnotationCalloutView : public CBAnnotationView, public UIGestureRecogni
 
     static constexpr CGFloat kBodyHeight = 44;
 
+    // The callout with its labels (views get subviews once they are shared).
     static std::shared_ptr<CBAnnotationCalloutView> create(const CGRect& frame = CGRectZero);
     explicit CBAnnotationCalloutView(const CGRect& frame);
 

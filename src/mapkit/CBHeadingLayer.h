@@ -21,6 +21,7 @@ class CBHeadingLayer : public CALayer {
     void setHeading(double heading);
 
     void drawInContext(CGContext& context) override;
+    bool drawsOwnContent() override { return true; }
 
   private:
     std::optional<CGColor> gradientBaseColor_;

@@ -44,15 +44,12 @@ CBMapMagnifier::CBMapMagnifier() {
     magnifiedContent_->setClipsToBounds(true);
     magnifiedContent_->setBackgroundColor(UIColor::whiteColor());
     magnifiedContent_->setUserInteractionEnabled(false);
-    addSubview(magnifiedContent_);
     magnifierImage_ = std::make_shared<UIImageView>(UIImage::imageNamed(kFrameImageName));
     magnifierImage_->setFrame(CGRectMake(kFrameInset, kFrameInset, kFrameSide, kFrameSide));
     magnifierImage_->setUserInteractionEnabled(false);
-    addSubview(magnifierImage_);
     calloutView_ = CBAnnotationCalloutView::create(CGRectMake(0, kCalloutTop, kWidth, 44));
     calloutView_->setFixedWidth(true);
     calloutView_->setHidden(true);
-    addSubview(calloutView_);
 }
 
 std::shared_ptr<CBMapMagnifier> CBMapMagnifier::self() {
@@ -60,6 +57,9 @@ std::shared_ptr<CBMapMagnifier> CBMapMagnifier::self() {
 }
 
 void CBMapMagnifier::setUp() {
+    addSubview(magnifiedContent_);
+    addSubview(magnifierImage_);
+    addSubview(calloutView_);
     std::weak_ptr<CBMapMagnifier> weak = self();
     pan_ = std::make_shared<UIPanGestureRecognizer>([weak](UIGestureRecognizer& r) {
         if (auto magnifier = weak.lock())

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "CoreLocation/CLLocationManager.h"
 #include "QuartzCore/CAAnimation.h"
 #include "QuartzCore/CAMediaTimingFunction.h"
 #include "QuartzCore/CAShapeLayer.h"
@@ -54,15 +53,15 @@ CBUserLocationAnnotationView::CBUserLocationAnnotationView(
     centre(*updateIndicator_, mid);
     outerDot_->setFrame(bounds());
     centre(*innerDot_, mid);
-    if (CLLocationManager::headingAvailable()) {
-        heading_ = std::make_shared<CBHeadingLayer>();
-        heading_->setFrame(CGRectMake(0, 0, 50, 50));
-        heading_->setAnchorPoint(CGPointMake(0.5, 1.0));
-        heading_->setPosition(outerDot_->position());
-        heading_->setHidden(true);
-        heading_->setNeedsDisplay();
-        layer()->insertSublayerBelow(heading_, outerDot_);
-    }
+    // The desktop may choose its location source after the map is made:
+    // the cone always exists and shows only while valid readings come.
+    heading_ = std::make_shared<CBHeadingLayer>();
+    heading_->setFrame(CGRectMake(0, 0, 50, 50));
+    heading_->setAnchorPoint(CGPointMake(0.5, 1.0));
+    heading_->setPosition(outerDot_->position());
+    heading_->setHidden(true);
+    heading_->setNeedsDisplay();
+    layer()->insertSublayerBelow(heading_, outerDot_);
     updateWithColor(tintColor());
     startUserDotAnimation();
 }
@@ -104,8 +103,6 @@ void CBUserLocationAnnotationView::setPointAccuracyDiameterWithPointsPerKilomete
 
 void CBUserLocationAnnotationView::setHeadingWithMapNorthOriented(
     const std::shared_ptr<CLHeading>& heading, bool northOriented) {
-    if (!heading_)
-        return;
     auto direction = heading ? usableHeading(*heading) : std::nullopt;
     if (!direction) {
         heading_->setHidden(true);
@@ -154,8 +151,7 @@ void CBUserLocationAnnotationView::updateWithColor(const UIColor& color) {
     CGColor translucent = CGColorCreateCopyWithAlpha(color.CGColor(), 0.25);
     accuracyCircle_->setFillColor(translucent);
     updateIndicator_->setFillColor(translucent);
-    if (heading_)
-        heading_->setGradientBaseColor(color.CGColor());
+    heading_->setGradientBaseColor(color.CGColor());
     innerDot_->setFillColor(color.CGColor());
 }
 

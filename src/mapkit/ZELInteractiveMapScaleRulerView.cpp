@@ -99,11 +99,8 @@ ZELInteractiveMapScaleRulerView::ZELInteractiveMapScaleRulerView(const CGRect& f
     setBackgroundColor(UIColor::clearColor());
     setUserInteractionEnabled(false);
     auxView_ = std::make_shared<ZELInteractiveMapScaleRulerAuxilaryView>(bounds());
-    addSubview(auxView_);
     startMarker_ = ZELInteractiveMapScaleMarkerView::defaultMarkerView();
     endMarker_ = ZELInteractiveMapScaleMarkerView::defaultMarkerView();
-    addSubview(startMarker_);
-    addSubview(endMarker_);
     distanceLabel_ = std::make_shared<UILabel>();
     distanceLabel_->setFont(UIFont::boldSystemFontOfSize(15));
     distanceLabel_->setTextAlignment(NSTextAlignmentCenter);
@@ -111,7 +108,15 @@ ZELInteractiveMapScaleRulerView::ZELInteractiveMapScaleRulerView(const CGRect& f
     distanceLabel_->layer()->setCornerRadius(4);
     distanceLabel_->setClipsToBounds(true);
     distanceLabel_->setHidden(true);
-    addSubview(distanceLabel_);
+}
+
+std::shared_ptr<ZELInteractiveMapScaleRulerView> ZELInteractiveMapScaleRulerView::create(
+    const CGRect& frame) {
+    auto ruler = std::make_shared<ZELInteractiveMapScaleRulerView>(frame);
+    for (const auto& part : std::initializer_list<std::shared_ptr<UIView>>{
+             ruler->auxView_, ruler->startMarker_, ruler->endMarker_, ruler->distanceLabel_})
+        ruler->addSubview(part);
+    return ruler;
 }
 
 void ZELInteractiveMapScaleRulerView::setFlipped(bool flag) {

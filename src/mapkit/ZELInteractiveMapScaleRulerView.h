@@ -44,6 +44,8 @@ class ZELInteractiveMapScaleRulerView : public UIView {
   public:
     using Completion = std::function<void()>;
 
+    // The ruler with its line, markers and label.
+    static std::shared_ptr<ZELInteractiveMapScaleRulerView> create(const CGRect& frame);
     explicit ZELInteractiveMapScaleRulerView(const CGRect& frame);
 
     bool flipped() const { return flipped_; }

@@ -29,7 +29,7 @@ ZELInteractiveMapScaleView::~ZELInteractiveMapScaleView() {
 
 void ZELInteractiveMapScaleView::setUp(const std::shared_ptr<CBMapScrollView>& mapScrollView) {
     mapScrollView_ = mapScrollView;
-    auto ruler = std::make_shared<ZELInteractiveMapScaleRulerView>(bounds());
+    auto ruler = ZELInteractiveMapScaleRulerView::create(bounds());
     ruler->setHidden(true);
     addSubview(ruler);
     rulerView_ = ruler;
