@@ -16,6 +16,7 @@
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
+#include "Foundation/NSUserDefaults.h"
 #include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UIImage.h"
 #include "UIKit/UIScreen.h"
@@ -65,6 +66,7 @@ class AnnotationMapTest : public ::testing::Test {
         UIScreen::mainScreen()->setBoundsSize({kWidth, kHeight});
         CAFrameClock::shared().setManual(true);
         NSSetApplicationHome(home_.path());
+        NSUserDefaults::standardUserDefaults()->setBoolForKey(true, "km");  // a German user
         useBundleWithRenderedImages();
         CBCoordinatePathValueTransformer::registerTransformer();
         CBGeoEntityRegistry::registerClasses();
@@ -95,6 +97,8 @@ class AnnotationMapTest : public ::testing::Test {
         CAFrameClock::shared().setManual(false);
         NSBundle::setMainBundlePath("");
         UIImage::clearNamedCache();
+        NSUserDefaults::standardUserDefaults()->removeObjectForKey("km");
+        NSUserDefaults::resetStandardUserDefaults();
         NSSetApplicationHome("");
     }
 
