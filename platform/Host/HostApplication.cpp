@@ -7,6 +7,7 @@
 #include "Foundation/NSLog.h"
 #include "Host/HostOptions.h"
 #include "Host/HostRenderer.h"
+#include "Host/HostScreenSaver.h"
 #include "Host/HostWindow.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIWindow.h"
@@ -70,6 +71,7 @@ int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFac
         if (!hostWindow->pumpEvents()) {
             runLoop->stop();
         }
+        HostFollowIdleTimer(*application);
     });
     hostWindow->present();
     runLoop->run();
