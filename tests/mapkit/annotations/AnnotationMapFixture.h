@@ -13,6 +13,7 @@
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoEntityRegistry.h"
 #include "CBGeoData/CBGeoObject.h"
+#include "CoreData/NSPredicate.h"
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
@@ -36,21 +37,6 @@ class AnnotationMapTest : public ::testing::Test {
     static constexpr CGFloat kWidth = 320;
     static constexpr CGFloat kHeight = 568;
 
-    static std::string packageStore() {
-        std::filesystem::path packages;
-        if (const char* configured = getenv("KELVARA_PACKAGES_DIR")) {
-            packages = configured;
-        } else {
-            std::error_code error;
-            auto binary = std::filesystem::read_symlink("/proc/self/exe", error);
-            if (error)
-                return {};
-            packages = binary.parent_path().parent_path().parent_path().parent_path() / "packages";
-        }
-        auto store = packages / "neubrandenburg" / "neubrandenburg.sqlite";
-        return std::filesystem::is_regular_file(store) ? store.string() : std::string();
-    }
-
     // The market place in the middle of the old town.
     static CLLocationCoordinate2D market() { return CLLocationCoordinate2DMake(53.5577, 13.2610); }
     static std::shared_ptr<CBBoundingBox> oldTown() {
@@ -59,7 +45,7 @@ class AnnotationMapTest : public ::testing::Test {
     }
 
     void SetUp() override {
-        store_ = packageStore();
+        store_ = samplePackageStore();
         if (store_.empty())
             GTEST_SKIP() << "the sample package is not built (target map_packages)";
         UIScreen::mainScreen()->setScale(2);
@@ -109,6 +95,14 @@ class AnnotationMapTest : public ::testing::Test {
         map_->layoutIfNeeded();
     }
 
+    // A screen of type D as the map's delegate.
+    template <class D>
+    std::shared_ptr<D> attachScreen() {
+        auto screen = std::make_shared<D>();
+        map_->setMapDelegate(screen);
+        return screen;
+    }
+
     bool runUntil(const std::function<bool()>& predicate, double seconds = 5) {
         return NSRunLoop::mainRunLoop()->runUntil(predicate, seconds);
     }
@@ -118,7 +112,8 @@ class AnnotationMapTest : public ::testing::Test {
         std::vector<CBAnnotationRef> places;
         bool done = false;
         map_->dataManager()->searchForObjectsInBBoxMatchingPredicateWithCompletionBlock(
-            map_->visibleBBox(), nullptr, [&](const CBGeoDataManager::Objects& objects) {
+            map_->visibleBBox(), NSPredicate::predicateWithFormat("name != nil"),
+            [&](const CBGeoDataManager::Objects& objects) {
                 for (const auto& object : objects)
                     if (object->name())
                         places.push_back(std::make_shared<CBGeoObjectAnnotation>(object));

@@ -33,10 +33,18 @@ class Screen : public CBMapScrollViewDelegate {
                                               const std::shared_ptr<CBAnnotationView>& v) override {
         selected.push_back(v);
     }
+    void mapScrollViewAnnotationViewCalloutAccessoryControlTapped(
+        CBMapScrollView&, const std::shared_ptr<CBAnnotationView>& view,
+        const std::shared_ptr<CBAnnotationCalloutView>&,
+        const std::shared_ptr<UIControl>& control) override {
+        accessoryTaps.emplace_back(view, control);
+    }
 
     std::vector<size_t> added;
     std::vector<CLLocationCoordinate2D> emptyTaps;
     std::vector<std::shared_ptr<CBAnnotationView>> selected;
+    std::vector<std::pair<std::shared_ptr<CBAnnotationView>, std::shared_ptr<UIControl>>>
+        accessoryTaps;
 };
 
 class CBAnnotationsManagerTest : public AnnotationMapTest {
@@ -45,8 +53,7 @@ class CBAnnotationsManagerTest : public AnnotationMapTest {
         AnnotationMapTest::SetUp();
         if (IsSkipped())
             return;
-        screen = std::make_shared<Screen>();
-        map_->setMapDelegate(screen);
+        screen = attachScreen<Screen>();
     }
     const std::shared_ptr<CBAnnotationsManager>& layer() { return map_->annotationsManager(); }
     std::shared_ptr<CBAnnotationView> viewOf(const CBAnnotationRef& a) {
@@ -120,6 +127,7 @@ TEST_F(CBAnnotationsManagerTest, PinsForThePlacesInViewAreReusedWhilePanningSout
         EXPECT_NE(std::find(made.begin(), made.end(), v.get()), made.end());
     // Views made while panning are not "added" views.
     EXPECT_EQ(screen->added.size(), 1u);
+    EXPECT_TRUE(matchesReference(snapshot(), "../mapkit/annotations-places"));
 }
 
 TEST_F(CBAnnotationsManagerTest, TapsSelectTheNearestPinMoveTheCalloutAndReachTheDelegateOffPins) {
@@ -145,6 +153,24 @@ TEST_F(CBAnnotationsManagerTest, TapsSelectTheNearestPinMoveTheCalloutAndReachTh
     // The bubble's bottom edge stands 8 points above the pin's top edge.
     EXPECT_NEAR(CGRectGetMinY(westView->frame()) - (CGRectGetMinY(callout->frame()) + 44), 8, 1.0);
     EXPECT_TRUE(matchesReference(snapshot(), "../mapkit/annotations-callout"));
+
+    // The accessory and the bubble itself reach the screen.
+    auto accessory = callout->rightCalloutAccessoryView();
+    touches_->tap(accessory->convertPointToView(
+        CGPointMake(CGRectGetMidX(accessory->bounds()), CGRectGetMidY(accessory->bounds())),
+        nullptr));
+    runUntil([&] { return !screen->accessoryTaps.empty(); }, 1);
+    ASSERT_EQ(screen->accessoryTaps.size(), 1u);
+    EXPECT_EQ(screen->accessoryTaps[0].first, westView);
+    EXPECT_EQ(screen->accessoryTaps[0].second, accessory);
+    // A finger rests a moment on the bubble.
+    touches_->down({callout->titleLabel()->convertPointToView(CGPointMake(10, 10), nullptr)});
+    NSRunLoop::mainRunLoop()->runUntilDate(NSDate::dateWithTimeIntervalSinceNow(0.1));
+    touches_->up();
+    runUntil([&] { return screen->accessoryTaps.size() == 2; }, 1);
+    ASSERT_EQ(screen->accessoryTaps.size(), 2u);
+    EXPECT_EQ(screen->accessoryTaps[1].second, nullptr);
+    EXPECT_EQ(map_->selectedAnnotation(), west);
 
     tapAndWait(windowPointFor(east->coordinate()));
     EXPECT_EQ(map_->selectedAnnotation(), east);

@@ -30,8 +30,7 @@ class CBMapMagnifierTest : public AnnotationMapTest {
         AnnotationMapTest::SetUp();
         if (IsSkipped())
             return;
-        screen = std::make_shared<Screen>();
-        map_->setMapDelegate(screen);
+        screen = attachScreen<Screen>();
     }
     std::shared_ptr<CBGeoObjectAnnotation> shownPlace() {
         auto loupe = map_->magnifier();

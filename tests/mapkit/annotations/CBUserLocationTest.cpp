@@ -40,8 +40,7 @@ class CBUserLocationTest : public AnnotationMapTest {
         AnnotationMapTest::SetUp();
         if (IsSkipped())
             return;
-        screen = std::make_shared<Screen>();
-        map_->setMapDelegate(screen);
+        screen = attachScreen<Screen>();
         track = CLGPXTrack::trackWithContentsOfFile(std::string(getenv("KELVARA_TEST_DATA")) +
                                                     "/stargarder-strasse-neubrandenburg.gpx");
         ASSERT_TRUE(track);
