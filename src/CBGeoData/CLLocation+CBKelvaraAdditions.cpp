@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "Foundation/NSString+PercentEncoding.h"
+#include "foundation/NSString+Base64.h"
 
 namespace {
 
@@ -25,5 +25,5 @@ std::string kelvara2UrlForZoomlevelWithTitle(const CLLocation& location, int zoo
                                              const std::optional<std::string>& title) {
     return "kelvara2://?ll=" + coordinatePair(location) + "&z=" + std::to_string(zoomLevel) +
            "&placemarker=" + (title ? "1" : "0") +
-           "&placename=" + (title ? stringByAddingPercentEncodingForQueryValue(*title) : "");
+           "&placename=" + (title ? urlEncoded(*title) : "");
 }

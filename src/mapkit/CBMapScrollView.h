@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -21,7 +22,10 @@ class CBAnnotationView;
 class CBAnnotationsManager;
 class CBBoundingBox;
 class CBGeoObject;
+class CBGeoSearchResult;
+class CBGeoTag;
 class CBLocationManager;
+class NSPredicate;
 class CBMapMagnifier;
 class CBUserLocation;
 class UIBarButtonItem;
@@ -191,6 +195,25 @@ class CBMapScrollView : public UIScrollView,
     std::shared_ptr<CBAnnotationView> existingViewForAnnotation(
         const CBAnnotationRef& annotation) const;
     std::shared_ptr<CBAnnotationCalloutView> currentCalloutView() const;
+
+    // Searches of the open map's data (its geo data manager does them). Without
+    // an open map a search starts nothing and a completion hears of no hits.
+    bool searchObjectsMatchingStringIncludeAddressesDelayedWithCompletionBlock(
+        const std::string& text, bool includeAddresses, bool delayed,
+        std::function<void(const std::vector<std::shared_ptr<CBGeoSearchResult>>&)> completion);
+    void cancelSearchForObjectsMatchingString();
+    void searchForClosestObjectToWithCompletionBlock(
+        CLLocationCoordinate2D coordinate,
+        std::function<void(const std::shared_ptr<CBGeoObject>&)> completion);
+    void searchForObjectsInBBoxMatchingPredicateWithCompletionBlock(
+        const std::shared_ptr<CBBoundingBox>& box, const std::shared_ptr<NSPredicate>& predicate,
+        std::function<void(const std::vector<std::shared_ptr<CBGeoObject>>&)> completion);
+    std::optional<std::vector<std::shared_ptr<CBGeoTag>>> tagsMatchingKeyAndAttribute(
+        const std::optional<std::string>& key, const std::optional<std::string>& attribute);
+    std::optional<std::vector<std::shared_ptr<CBGeoTag>>>
+    tagsMatchingKeyAndAttributeAndRelationshipKeyPathsForPrefetching(
+        const std::optional<std::string>& key, const std::optional<std::string>& attribute,
+        const std::vector<std::string>& keyPaths);
 
     // The loupe.
     void magnifyCoordinate(CLLocationCoordinate2D coordinate);

@@ -3,7 +3,6 @@
 #include <unordered_set>
 
 #include "CBGeoData/CBBoundingBox.h"
-#include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "mapkit/CBAnnotationCalloutView.h"
 #include "mapkit/CBAnnotationsManager.h"
@@ -176,14 +175,10 @@ void CBMapScrollView::magnifyCoordinate(CLLocationCoordinate2D coordinate) {
     CGFloat s = std::max(loupe->bounds().size.width, loupe->bounds().size.height);
     loupe->magnifyRect(CGRectMake(o.x - s / 2, o.y - s / 2, s, s));
     uint64_t request = loupe->beginClosestObjectRequest();
-    if (!dataManager_) {
-        loupe->setNewAnnotationForCurrentPositionFromDelegate(false);
-        return;
-    }
     std::weak_ptr<CBMapScrollView> weak = self();
     std::weak_ptr<CBMapMagnifier> weakLoupe = loupe;
-    dataManager_->searchForClosestObjectToWithCompletionBlock(
-        coordinate, [weak, weakLoupe, request](std::shared_ptr<CBGeoObject> object) {
+    searchForClosestObjectToWithCompletionBlock(
+        coordinate, [weak, weakLoupe, request](const std::shared_ptr<CBGeoObject>& object) {
             auto map = weak.lock();
             auto magnifier = weakLoupe.lock();
             // An answer to an older opening, or one that comes after the

@@ -4,11 +4,11 @@
 
 #include "CBGeoData/CLLocation+CBKelvaraAdditions.h"
 #include "Foundation/NSBundle.h"
-#include "Foundation/NSString+PercentEncoding.h"
 #include "QuartzCore/CAShapeLayer.h"
 #include "UIKit/UIGraphics.h"
 #include "UIKit/UIImage.h"
 #include "UIKit/UILabel.h"
+#include "foundation/NSString+Base64.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBCircularControlAnnotationView.h"
@@ -38,8 +38,7 @@ TEST(CBBasicAnnotationTest, WithoutTitleItSharesIAmHereAndAtAnInvalidPlaceOnlyTe
     std::string here = NSLocalizedString("I am here");
     std::string text = a.textForSharing();
     EXPECT_EQ(text.substr(0, here.size() + 3), here + ": (");
-    EXPECT_NE(text.find("placename=" + stringByAddingPercentEncodingForQueryValue(here)),
-              std::string::npos);
+    EXPECT_NE(text.find("placename=" + urlEncoded(here)), std::string::npos);
     CBBasicAnnotation nowhere(200, 400);
     EXPECT_FALSE(nowhere.activityItems().mapItem);
     EXPECT_TRUE(nowhere.activityItems().text);

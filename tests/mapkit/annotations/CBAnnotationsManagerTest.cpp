@@ -105,11 +105,14 @@ TEST_F(CBAnnotationsManagerTest, PinsForThePlacesInViewAreReusedWhilePanningSout
     }
     // Southern pins are in front of northern ones.
     auto views = layer()->annotationViews();
-    for (const auto& a : views)
-        for (const auto& b : views)
+    for (const auto& a : views) {
+        for (const auto& b : views) {
             if (float(a->annotation()->coordinate().latitude) <
-                float(b->annotation()->coordinate().latitude))
+                float(b->annotation()->coordinate().latitude)) {
                 EXPECT_GT(stackIndex(a), stackIndex(b));
+            }
+        }
+    }
 
     // Far away the views go to the reuse queue; back home they come out of it.
     std::vector<CBAnnotationView*> made;
