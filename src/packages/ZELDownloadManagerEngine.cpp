@@ -386,14 +386,22 @@ void ZELDownloadManagerEngine::startUnzipping(const Download& download) {
     tellDelegates([&](auto& delegate) {
         delegate.downloadManagerWillStartUnzippingDownload(*this, download);
     });
+    std::optional<std::vector<std::string>> names;
+    tellDelegates([&](auto& delegate) {
+        if (!names)
+            names = delegate.downloadManagerStagedItemNamesForDownload(*this, download);
+    });
     std::weak_ptr<ZELDownloadManagerEngine> weakSelf = weak_from_this();
     const std::string zip = download->zipPath();
     const std::string staging = download->stagingPath();
     const std::string name = download->identifier();
-    DispatchQueue::global()->async([weakSelf, download, zip, staging, name] {
+    DispatchQueue::global()->async([weakSelf, download, zip, staging, name, names] {
         NSError error;
         const bool ok =
-            ZELZipArchive::unzipFileToStagingPath(zip, staging, name, &error).has_value();
+            names ? ZELZipArchive::unzipFileToStagingPathWithTopLevelNames(zip, staging, *names,
+                                                                           &error)
+                        .has_value()
+                  : ZELZipArchive::unzipFileToStagingPath(zip, staging, name, &error).has_value();
         DispatchQueue::main()->async([weakSelf, download, ok, error] {
             if (auto self = weakSelf.lock())
                 self->unzipFinished(download, ok ? std::nullopt : std::optional<NSError>(error));

@@ -6,6 +6,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -149,68 +150,90 @@ bool ZELZipArchive::isSafeEntryName(const std::string& name) {
     return true;
 }
 
-std::optional<std::string> ZELZipArchive::unzipFileToStagingPath(const std::string& zipPath,
-                                                                 const std::string& stagingPath,
-                                                                 const std::string& topLevelName,
-                                                                 NSError* error) {
+namespace {
+
+// Unpacks every entry that `allowed` accepts, refusing the archive at the
+// first one it does not.
+template <class Allowed>
+bool unpackToStaging(const std::string& zipPath, const std::string& stagingPath, Allowed allowed,
+                     NSError* error) {
     std::error_code ignored;
     fs::remove_all(stagingPath, ignored);
     ZipHandle zip(unzOpen64(zipPath.c_str()));
-    if (!zip) {
-        fail(error, CannotOpen, "Not a readable zip archive", zipPath);
-        return std::nullopt;
-    }
+    if (!zip)
+        return fail(error, ZELZipArchive::CannotOpen, "Not a readable zip archive", zipPath);
     // First pass: names, layout and size, before anything is written.
     uint64_t totalSize = 0;
-    const std::string prefix = topLevelName + "/";
     bool checked = forEachEntry(zip.get(), zipPath, error, [&](const Entry& entry) {
-        if (entry.isSymlink || !isSafeEntryName(entry.name))
-            return fail(error, UnsafeEntry, "Unsafe entry " + entry.name, zipPath);
-        if (entry.name.compare(0, prefix.size(), prefix) != 0)
-            return fail(error, WrongLayout,
-                        "Entry " + entry.name + " is outside the folder " + topLevelName, zipPath);
+        if (entry.isSymlink || !ZELZipArchive::isSafeEntryName(entry.name))
+            return fail(error, ZELZipArchive::UnsafeEntry, "Unsafe entry " + entry.name, zipPath);
+        if (!allowed(entry.name))
+            return fail(error, ZELZipArchive::WrongLayout,
+                        "Entry " + entry.name + " is not part of the package", zipPath);
         totalSize += entry.size;
         return true;
     });
     if (!checked)
-        return std::nullopt;
-    if (totalSize == 0) {
-        fail(error, WrongLayout, "The archive holds no files", zipPath);
-        return std::nullopt;
-    }
+        return false;
+    if (totalSize == 0)
+        return fail(error, ZELZipArchive::WrongLayout, "The archive holds no files", zipPath);
     const fs::path parent = fs::path(stagingPath).parent_path();
     fs::create_directories(parent, ignored);
     struct statvfs volume {};
     if (::statvfs(parent.c_str(), &volume) == 0 &&
         static_cast<uint64_t>(volume.f_bavail) * volume.f_frsize < totalSize + kSpareBytes) {
-        fail(error, NotEnoughSpace,
-             "Not enough free space to unpack " + std::to_string(totalSize) + " bytes", zipPath);
-        return std::nullopt;
+        return fail(error, ZELZipArchive::NotEnoughSpace,
+                    "Not enough free space to unpack " + std::to_string(totalSize) + " bytes",
+                    zipPath);
     }
-    if (!fs::create_directory(stagingPath, ignored)) {
-        fail(error, CannotWrite, "Cannot create " + stagingPath, zipPath);
-        return std::nullopt;
-    }
+    if (!fs::create_directory(stagingPath, ignored))
+        return fail(error, ZELZipArchive::CannotWrite, "Cannot create " + stagingPath, zipPath);
     // Second pass: unpack under the staging folder only.
     const bool unpacked = forEachEntry(zip.get(), zipPath, error, [&](const Entry& entry) {
         const fs::path target = fs::path(stagingPath) / entry.name;
         if (entry.name.back() == '/') {
             fs::create_directories(target, ignored);
-            return fs::is_directory(target) ||
-                   fail(error, CannotWrite, "Cannot create " + target.string(), zipPath);
+            return fs::is_directory(target) || fail(error, ZELZipArchive::CannotWrite,
+                                                    "Cannot create " + target.string(), zipPath);
         }
         fs::create_directories(target.parent_path(), ignored);
         return extractCurrent(zip.get(), entry, target.string(), zipPath, error);
     });
-    if (!unpacked) {
+    if (!unpacked)
         fs::remove_all(stagingPath, ignored);
+    return unpacked;
+}
+
+}  // namespace
+
+std::optional<std::string> ZELZipArchive::unzipFileToStagingPath(const std::string& zipPath,
+                                                                 const std::string& stagingPath,
+                                                                 const std::string& topLevelName,
+                                                                 NSError* error) {
+    const std::string prefix = topLevelName + "/";
+    if (!unpackToStaging(
+            zipPath, stagingPath,
+            [&](const std::string& name) { return name.compare(0, prefix.size(), prefix) == 0; },
+            error))
         return std::nullopt;
-    }
     const std::string folder = stagingPath + "/" + topLevelName;
     if (!fs::is_directory(folder)) {
+        std::error_code ignored;
         fs::remove_all(stagingPath, ignored);
         fail(error, WrongLayout, "The archive holds no folder " + topLevelName, zipPath);
         return std::nullopt;
     }
     return folder;
+}
+
+std::optional<std::string> ZELZipArchive::unzipFileToStagingPathWithTopLevelNames(
+    const std::string& zipPath, const std::string& stagingPath,
+    const std::vector<std::string>& topLevelNames, NSError* error) {
+    const auto allowed = [&](const std::string& name) {
+        const std::string top = name.substr(0, name.find('/'));
+        return std::find(topLevelNames.begin(), topLevelNames.end(), top) != topLevelNames.end();
+    };
+    if (!unpackToStaging(zipPath, stagingPath, allowed, error))
+        return std::nullopt;
+    return stagingPath;
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Foundation/NSError.h"
 
@@ -30,6 +31,13 @@ class ZELZipArchive {
                                                              const std::string& stagingPath,
                                                              const std::string& topLevelName,
                                                              NSError* error);
+
+    // The same for a package of several top-level items: every entry must be
+    // one of `topLevelNames` (a file) or lie inside one of them (a folder);
+    // answers the staging folder. Nothing in it is required to exist.
+    static std::optional<std::string> unzipFileToStagingPathWithTopLevelNames(
+        const std::string& zipPath, const std::string& stagingPath,
+        const std::vector<std::string>& topLevelNames, NSError* error);
 
     // Whether an entry name may be unpacked (see above).
     static bool isSafeEntryName(const std::string& name);
