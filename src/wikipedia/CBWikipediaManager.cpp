@@ -24,6 +24,23 @@ std::shared_ptr<NSManagedObjectModel> wikipediaModel() {
     return model;
 }
 
+// The words of a folded search text that are matched against titles (house
+// numbers are not, as in every type-ahead search).
+std::vector<std::string> nameWords(const std::string& text) {
+    std::vector<std::string> words;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(' ', start);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string word = text.substr(start, end - start);
+        if (!word.empty() && !CBCoreDataManager::isHouseNumberWord(word))
+            words.push_back(word);
+        start = end + 1;
+    }
+    return words;
+}
+
 bool isFile(const std::string& path) {
     std::error_code ignored;
     return fs::is_regular_file(path, ignored);
@@ -105,6 +122,19 @@ void CBWikipediaManager::setSqlitePath(const std::optional<std::string>& path) {
     }
     persistentStoreCoordinator_ = std::move(coordinator);
     wikipediaAvailable_ = true;
+    // The title index is read in the background while the map opens, so
+    // that the first keystroke does not wait for it.
+    if (auto queue = searchQueue()) {
+        std::weak_ptr<CBWikipediaManager> weakSelf =
+            std::static_pointer_cast<CBWikipediaManager>(shared_from_this());
+        queue->async([weakSelf] {
+            auto self = weakSelf.lock();
+            auto context = self ? self->searchObjectContext() : nullptr;
+            if (context && context->persistentStoreCoordinator())
+                self->titleIndex_ =
+                    CBWikipediaTitleIndex::indexForContext(*context, self->titleIndex_);
+        });
+    }
 }
 
 void CBWikipediaManager::resetWikipediaForMapIdentifier(
@@ -195,8 +225,22 @@ bool CBWikipediaManager::searchArticleWithTitlesMatchingDelayedWithCompletionBlo
 }
 
 void CBWikipediaManager::startSearchWithSearchInfo(const std::shared_ptr<CBGeoSearchInfo>& info) {
-    auto fetch = [](NSManagedObjectContext& context, const CBGeoSearchRequest& request,
-                    size_t limit) {
+    auto fetch = [this](
+                     NSManagedObjectContext& context, const CBGeoSearchRequest& request,
+                     size_t limit) -> std::optional<std::vector<std::shared_ptr<NSManagedObject>>> {
+        // Runs while the job holds the manager, on the search queue that
+        // alone uses the title index.
+        const auto words = nameWords(request.searchString);
+        titleIndex_ = words.empty() ? titleIndex_
+                                    : CBWikipediaTitleIndex::indexForContext(context, titleIndex_);
+        if (titleIndex_) {
+            std::vector<std::shared_ptr<NSManagedObject>> articles;
+            for (const auto& objectID : titleIndex_->articlesContainingAllWords(words, limit)) {
+                if (auto article = context.objectWithID(objectID))
+                    articles.push_back(std::move(article));
+            }
+            return articles;
+        }
         NSFetchRequest fetchRequest(CBWikipediaArticle::kEntityName);
         fetchRequest.predicate = request.searchPredicate;
         fetchRequest.sortDescriptors = {NSSortDescriptor{"title", true}};

@@ -13,6 +13,7 @@
 #include "packages/ZELDownloadManagerEngine.h"
 #include "packages/ZELDownloadManagerEngineDelegate.h"
 #include "wikiguide/CBWikipediaArticle.h"
+#include "wikipedia/CBWikipediaTitleIndex.h"
 
 class CBMapStoreEngine;
 class CBMapStoreInfoMap;
@@ -130,4 +131,5 @@ class CBWikipediaManager : public CBCoreDataManager,
     std::atomic<bool> wikipediaAvailable_{false};
     Map mapToDownload_;
     std::optional<std::vector<std::string>> allAvailableWikipediaLinks_;
+    std::shared_ptr<CBWikipediaTitleIndex> titleIndex_;  // search queue only
 };
