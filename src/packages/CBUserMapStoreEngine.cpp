@@ -6,10 +6,10 @@
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPropertyListSerialization.h"
+#include "packages/CBMapStoreIdentifier.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/ZELDownloadManagerDownload.h"
 #include "packages/ZELDownloadManagerEngine.h"
-#include "packages/ZELPathComponent.h"
 #include "packages/ZELStagedInstall.h"
 
 namespace fs = std::filesystem;
@@ -156,7 +156,7 @@ void CBUserMapStoreEngine::deleteMapAndCancelRelatedDownloads(const Map& map,
         return;
     tellDelegates([&](auto& delegate) { delegate.userMapStoreWillDeleteMap(*this, map); });
     std::vector<std::string> doomed;
-    if (ZELIsSafePathComponent(*identifier))
+    if (CBMapStoreIsValidIdentifier(*identifier))
         doomed.push_back(basePathForMaps() + "/" + *identifier);
     for (const auto& cover : {defaultCoverPathForMapWithIdentifier(identifier),
                               customCoverPathForMapWithIdentifier(identifier)}) {
@@ -197,7 +197,7 @@ void CBUserMapStoreEngine::migrateDownloadQueue() {
     auto engine = downloadManager();
     for (const auto& map : allMaps({})) {
         const auto identifier = map->identifier();
-        if (!identifier || !ZELIsSafePathComponent(*identifier))
+        if (!identifier || !CBMapStoreIsValidIdentifier(*identifier))
             continue;
         ZELStagedInstall::recoverInterruptedInstallAtPath(basePathForMaps() + "/" + *identifier);
         if (!map->isDownloading())

@@ -13,8 +13,8 @@
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
+#include "packages/CBMapStoreIdentifier.h"
 #include "packages/ZELDownloadTransfer.h"
-#include "packages/ZELPathComponent.h"
 #include "packages/ZELStagedInstall.h"
 #include "packages/ZELZipArchive.h"
 
@@ -163,8 +163,8 @@ ZELDownloadManagerEngine::Download ZELDownloadManagerEngine::
         std::optional<int64_t> downloadSize, const std::string& type, int priority,
         const std::optional<std::string>& payLoad,
         std::optional<double> progressReservedForPostProcessing) {
-    if (!ZELIsSafePathComponent(identifier) || !ZELIsSafePathComponent(type) || url.empty() ||
-        destinationPath.empty()) {
+    if (!CBMapStoreIsValidIdentifier(identifier) || !CBMapStoreIsValidIdentifier(type) ||
+        url.empty() || destinationPath.empty()) {
         NSLogWithLevel(NSLogLevel::Warning,
                        "Download %s of type %s refused: bad identifier or "
                        "path",
