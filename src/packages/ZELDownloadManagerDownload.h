@@ -77,8 +77,8 @@ class ZELDownloadManagerDownload : public NSManagedObject {
     // folder the zip is unpacked into, both in the destination folder.
     std::string zipPath();
     std::string stagingPath();
-    // The unpacked package in the staging folder, and where it is installed:
-    // both named after the identifier.
+    // The unpacked package, the one item of the staging folder (for a map
+    // the folder named after the identifier), and where it is installed.
     std::string stagedItemPath();
     std::string installPath();
 

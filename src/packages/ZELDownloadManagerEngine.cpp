@@ -389,7 +389,11 @@ void ZELDownloadManagerEngine::startUnzipping(const Download& download) {
     std::weak_ptr<ZELDownloadManagerEngine> weakSelf = weak_from_this();
     const std::string zip = download->zipPath();
     const std::string staging = download->stagingPath();
-    const std::string name = download->identifier();
+    // A map package is one folder named after the map; other packages (a
+    // catalogue, a Wikipedia package) are one item of any name.
+    const std::optional<std::string> name = download->type() == "map"
+                                                ? std::optional<std::string>(download->identifier())
+                                                : std::nullopt;
     DispatchQueue::global()->async([weakSelf, download, zip, staging, name] {
         NSError error;
         const bool ok =
