@@ -147,6 +147,10 @@ TEST_F(ZELDownloadManagerEngineTest, ACutAt40PercentResumesWithRangeAndIfRange) 
     engine_->resumeDownloads();
     ASSERT_TRUE(waitForRemoval("neubrandenburg"));
     EXPECT_TRUE(fs::exists(installedFile("neubrandenburg")));
+    // The size is the whole file's (from Content-Range), not the remainder's.
+    for (double value : recorder_->progress)
+        EXPECT_LE(value, 1.0);
+    EXPECT_DOUBLE_EQ(recorder_->progress.back(), 1.0);
     const auto requests = requestsFor(packagePath("neubrandenburg"));
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(field(requests[1], "range"), "bytes=" + std::to_string(loaded) + "-");
