@@ -1,5 +1,9 @@
 #include "packages/CBUserMapStoreEngine.h"
 
+#include "UIKit/UITabBarItem.h"
+#include "UIKit/UITextView.h"
+#include "packages/CBDocumentPreviewController.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -106,6 +110,11 @@ TEST_F(CBUserMapStoreEngineTest, RecordsADownloadingMapAndInstallsItAfterValidat
     ASSERT_EQ(documents->size(), 1u);
     EXPECT_EQ(documents->front().title, "Licence");
     EXPECT_TRUE(fs::exists(*documents->front().path));
+    auto preview = std::make_shared<CBDocumentPreviewController>(documents->front());
+    EXPECT_EQ(preview->title(), "Licence");
+    EXPECT_EQ(preview->tabBarItem()->title(), "Licence");
+    preview->view();
+    EXPECT_NE(preview->textView()->text().find("OpenStreetMap contributors"), std::string::npos);
     EXPECT_TRUE(runUntil(
         [] {
             return fs::exists(
