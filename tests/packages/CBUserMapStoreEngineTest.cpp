@@ -1,9 +1,5 @@
 #include "packages/CBUserMapStoreEngine.h"
 
-#include "UIKit/UITabBarItem.h"
-#include "UIKit/UITextView.h"
-#include "packages/CBDocumentPreviewController.h"
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -12,9 +8,12 @@
 #include "MapStoreTestSupport.h"
 #include "PackagesTestSupport.h"
 #include "TestZip.h"
+#include "UIKit/UITabBarItem.h"
+#include "UIKit/UITextView.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapScrollView.h"
+#include "packages/CBDocumentPreviewController.h"
 #include "packages/CBMapStoreCountry.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBMapStoreURLManager.h"
