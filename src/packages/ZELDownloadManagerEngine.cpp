@@ -348,13 +348,14 @@ void ZELDownloadManagerEngine::transferFinished(const Download& download,
         download->setDownloadSize(result.size);
     download->setServerTags(result.tags.integrityTag, result.tags.entityTag,
                             result.tags.lastModified, result.tags.md5Hash);
+    // The transfer phase ends either way: its last value is always reported.
+    reportProgress(download, true);
     if (result.error) {
         download->setFailedConnectionsCount(download->failedConnectionsCount() + 1);
         fail(download, ZELDownloadStateFailed, *result.error);
         continueWithNextDownload();
         return;
     }
-    reportProgress(download, true);
     tellDelegates(
         [&](auto& delegate) { delegate.downloadManagerFinishedLoadingDownload(*this, download); });
     bool unzip = true;
@@ -490,7 +491,7 @@ void ZELDownloadManagerEngine::pauseDownloads() {
     const Download download = running_;
     stopTransfer();
     download->setDownloadState(ZELDownloadStateWaiting);
-    saveChanges();
+    reportProgress(download, true);
     tellDelegates(
         [&](auto& delegate) { delegate.downloadManagerWillPauseLoading(*this, download); });
 }
