@@ -86,6 +86,11 @@ class ZELDownloadManagerDownload : public NSManagedObject {
     const std::optional<NSError>& lastError() const { return lastError_; }
     void setLastError(std::optional<NSError> error) { lastError_ = std::move(error); }
 
+    // The progress last sent to the engine's delegates (memory only).
+    double reportedProgress() const { return reportedProgress_; }
+    void setReportedProgress(double progress) { reportedProgress_ = progress; }
+
   private:
     std::optional<NSError> lastError_;
+    double reportedProgress_ = -1.0;
 };

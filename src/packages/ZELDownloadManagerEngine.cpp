@@ -266,7 +266,7 @@ void ZELDownloadManagerEngine::startDownload(const Download& download) {
     saveChanges();
     tellDelegates(
         [&](auto& delegate) { delegate.downloadManagerWillStartLoading(*this, download); });
-    lastReportedProgress_ = download->progress();
+    download->setReportedProgress(download->progress());
 
     ZELDownloadTransferStart start;
     start.url = download->url();
@@ -329,9 +329,9 @@ void ZELDownloadManagerEngine::transferProgressed(const Download& download, int6
 
 void ZELDownloadManagerEngine::reportProgress(const Download& download, bool lastOfPhase) {
     const double progress = download->progress();
-    if (!lastOfPhase && std::fabs(progress - lastReportedProgress_) <= kProgressStep)
+    if (!lastOfPhase && std::fabs(progress - download->reportedProgress()) <= kProgressStep)
         return;
-    lastReportedProgress_ = progress;
+    download->setReportedProgress(progress);
     if (lastOfPhase)
         saveChanges();
     tellDelegates([&](auto& delegate) {
