@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "PackagesTestSupport.h"
@@ -117,6 +118,23 @@ TEST_F(ZELDownloadManagerEngineTest, QueueIsOrderedByFailuresThenPriorityThenAge
     for (const auto& download : *queue)
         order.push_back(download->identifier());
     EXPECT_EQ(order, (std::vector<std::string>{"high", "low", "older", "failed"}));
+}
+
+TEST_F(ZELDownloadManagerEngineTest, OneTransferRunsAtATimeAndTheNextStartsWhenItEnds) {
+    publish(samplePackage("liechtenstein"), "liechtenstein");
+    publish(samplePackage("three-rivers"), "three-rivers");
+    add("liechtenstein");
+    add("three-rivers");
+    engine_->resumeDownloads();
+    ASSERT_TRUE(waitForRemoval("liechtenstein"));
+    ASSERT_TRUE(waitForRemoval("three-rivers"));
+    const auto position = [&](const std::string& event) {
+        return std::find(recorder_->events.begin(), recorder_->events.end(), event) -
+               recorder_->events.begin();
+    };
+    EXPECT_LT(position("finished liechtenstein"), position("willStartLoading three-rivers"));
+    EXPECT_TRUE(fs::exists(installedFile("liechtenstein")));
+    EXPECT_TRUE(fs::exists(installedFile("three-rivers")));
 }
 
 TEST_F(ZELDownloadManagerEngineTest, ResumingIsDisabledUntilAllowed) {
