@@ -248,7 +248,9 @@ void ScenarioPlayer::pass(double seconds) {
 }
 
 bool ScenarioPlayer::quiet() {
-    return !CAFrameClock::shared().needsFrame() && !hasPendingTiles(*window_->layer());
+    const auto& clock = CAFrameClock::shared();
+    return (!clock.needsFrame() || clock.onlyEndlessAnimations()) &&
+           !hasPendingTiles(*window_->layer());
 }
 
 std::string ScenarioPlayer::findText(const std::string& text, CGPoint* point) {

@@ -1,6 +1,7 @@
 #include "QuartzCore/CAFrameClock.h"
 
 #include <chrono>
+#include <cmath>
 
 #include "Dispatch/DispatchQueue.h"
 #include "Dispatch/NSThread.h"
@@ -114,6 +115,30 @@ void CAFrameClock::addDisplayLink(std::shared_ptr<CADisplayLink> link) {
 
 void CAFrameClock::removeDisplayLink(const CADisplayLink* link) {
     std::erase_if(links_, [link](const auto& l) { return l.get() == link; });
+}
+
+bool CAFrameClock::onlyEndlessAnimations() const {
+    if (!nextTick_.empty() || animating_.empty()) {
+        return false;
+    }
+    for (const auto& link : links_) {
+        if (!link->isPaused()) {
+            return false;
+        }
+    }
+    for (const auto& weak : animating_) {
+        auto layer = weak.lock();
+        if (!layer) {
+            continue;
+        }
+        for (const auto& key : layer->animationKeys()) {
+            auto animation = layer->animationForKey(key);
+            if (animation && !std::isinf(animation->repeatCount())) {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 void CAFrameClock::tick() {

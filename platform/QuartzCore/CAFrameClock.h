@@ -27,6 +27,10 @@ class CAFrameClock {
     // Any thread: something changed, a frame is due.
     void setNeedsFrame();
     bool needsFrame() const { return needsFrame_.load(); }
+    // Whether the only work left is animations that repeat for ever (a
+    // breathing position dot): the screen is as settled as it will get.
+    // Main thread.
+    bool onlyEndlessAnimations() const;
 
     // Main thread: handlers run in the order added; the returned id removes one.
     int addFrameHandler(FrameHandler handler);

@@ -61,6 +61,26 @@ TEST_F(CAAnimationTest, BasicAnimationShowsInterpolatedValuesAndEndsOnTime) {
     EXPECT_EQ(shownPosition(), CGPointMake(10, 10));
 }
 
+TEST_F(CAAnimationTest, AnEndlessAnimationAloneCountsAsSettled) {
+    auto breathing = CABasicAnimation::animationWithKeyPath("opacity");
+    breathing->setToValue(CGFloat(0.5));
+    breathing->setDuration(1);
+    breathing->setRepeatCount(HUGE_VAL);
+    layer->addAnimation(breathing, "breathing");
+    CAFrameClock::shared().advance(0.1);
+    EXPECT_TRUE(CAFrameClock::shared().needsFrame());
+    EXPECT_TRUE(CAFrameClock::shared().onlyEndlessAnimations());
+
+    auto fade = CABasicAnimation::animationWithKeyPath("position");
+    fade->setToValue(CGPoint{50, 50});
+    fade->setDuration(1);
+    root->addAnimation(fade, "move");
+    EXPECT_FALSE(CAFrameClock::shared().onlyEndlessAnimations());
+    CAFrameClock::shared().advance(1.5);
+    EXPECT_TRUE(CAFrameClock::shared().onlyEndlessAnimations());
+    layer->removeAllAnimations();
+}
+
 TEST_F(CAAnimationTest, ReplacingAnAnimationStopsTheOldOneUnfinished) {
     std::vector<bool> results;
     for (int i = 0; i < 2; ++i) {
