@@ -16,6 +16,7 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
+#include "UIKit/UIWindow.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreURLManager.h"
 
@@ -35,8 +36,11 @@ inline bool runMainLoopUntil(const std::function<bool()>& done, double seconds =
 // stop() makes the port refuse connections, as a server out of reach does.
 class LocalFileServer {
   public:
-    explicit LocalFileServer(const std::string& root) {
+    explicit LocalFileServer(const std::string& root,
+                             const std::function<void(httplib::Server&)>& setup = {}) {
         std::filesystem::create_directories(root);
+        if (setup)
+            setup(server_);
         server_.set_mount_point("/", root);
         // One request per connection: stopping never waits for an idle one.
         server_.set_keep_alive_max_count(1);
@@ -71,8 +75,12 @@ class MapStoreHome : public ::testing::Test {
         NSUserDefaults::resetStandardUserDefaults();
         NSBundle::setMainBundlePath(mapStoreSourceResources());
         CBMapStoreURLManager::setBaseURL("");
+        // Alerts show over the key window.
+        window_ = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 480));
+        window_->makeKeyAndVisible();
     }
     void TearDown() override {
+        window_.reset();
         CBMapStoreURLManager::setBaseURL("");
         NSUserDefaults::resetStandardUserDefaults();
         NSSetApplicationHome("");
@@ -83,6 +91,7 @@ class MapStoreHome : public ::testing::Test {
     std::string file(const std::string& name) const { return home_ + "/" + name; }
 
     std::string home_;
+    std::shared_ptr<UIWindow> window_;
 };
 
 // A small catalogue of our own: groups, countries, regions and maps chosen
