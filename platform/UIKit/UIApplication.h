@@ -93,8 +93,8 @@ class UIApplication : public UIResponder {
     // http, https, mailto, file and geo URLs are handed to the desktop
     // (xdg-open); others cannot be opened.
     bool canOpenURL(const std::string& url) const;
-    // Starts xdg-open with the URL (no shell); false when it cannot be
-    // opened or started.
+    // Starts xdg-open with the URL through DesktopLauncher (no shell); false
+    // when it cannot be opened or started.
     bool openURL(const std::string& url);
 
     // Life cycle, driven by the host.
