@@ -12,6 +12,8 @@
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreFetch.h"
 #include "packages/CBMapStoreURLManager.h"
+#include "packages/ZELDownloadManagerDownload.h"
+#include "packages/ZELDownloadManagerEngine.h"
 
 namespace {
 
@@ -35,6 +37,16 @@ std::optional<NSDate> fileDate(const std::string& path) {
 
 CBMapStoreUpdater::CBMapStoreUpdater(std::shared_ptr<ZELDownloadManagerEngine> downloadManager)
     : downloadManager_(std::move(downloadManager)) {}
+
+CBMapStoreUpdater::~CBMapStoreUpdater() = default;
+
+std::shared_ptr<CBMapStoreUpdater> CBMapStoreUpdater::createWithDownloadManager(
+    std::shared_ptr<ZELDownloadManagerEngine> downloadManager) {
+    auto updater = std::make_shared<CBMapStoreUpdater>(downloadManager);
+    if (downloadManager)
+        downloadManager->addDelegate(updater);
+    return updater;
+}
 
 std::optional<NSDate> CBMapStoreUpdater::installedCatalogueDate() {
     auto defaults = NSUserDefaults::standardUserDefaults();
@@ -119,9 +131,55 @@ void CBMapStoreUpdater::alertViewClickedButtonAtIndex(UIAlertView& alert, long i
     if (&alert != offerAlert_.get())
         return;
     offerAlert_.reset();
-    if (index == alert.cancelButtonIndex())
+    if (index != alert.cancelButtonIndex())
+        startCatalogueDownload(offeredDate_);
+}
+
+void CBMapStoreUpdater::startCatalogueDownload(const std::optional<NSDate>& date) {
+    auto url = CBMapStoreURLManager::stringForCatalogueURL();
+    if (!downloadManager_ || !url)
         return;
-    NSLog("CBMapStoreUpdater: the catalogue update is taken by the download engine");
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    if (date)
+        defaults->setObjectForKey(Value(*date), kPendingCatalogueDateKey);
+    else
+        defaults->removeObjectForKey(kPendingCatalogueDateKey);
+    auto download =
+        downloadManager_
+            ->addDownloadWithURLDestinationPathIdentifierTitleSubTitleDownloadSizeTypePriorityPayLoadProgressReservedForPostProcessing(
+                *url, CBMapStoreEngine::applicationCachesDirectory() + "/mapStoreUpdate",
+                kDownloadIdentifier, NSLocalizedString("MapCatalogue"), std::nullopt, std::nullopt,
+                kDownloadType, 1, std::nullopt, 0.1);
+    if (!download)
+        return;
+    keepAlive_ = shared_from_this();
+    downloadManager_->resumeDownloads();
+}
+
+std::optional<bool> CBMapStoreUpdater::downloadManagerDidStartPostProcessingForDownload(
+    ZELDownloadManagerEngine& engine, const Download& download) {
+    if (!download || download->type() != kDownloadType)
+        return std::nullopt;
+    auto pending = NSUserDefaults::standardUserDefaults()->objectForKey(kPendingCatalogueDateKey);
+    std::optional<NSDate> date;
+    if (pending)
+        date = pending->dateValue();
+    std::optional<NSError> error;
+    if (!installCatalogueFromFolder(download->stagedItemPath(), date)) {
+        NSError refused;
+        NSError::setCocoaError(&refused, 0, "The downloaded catalogue was refused");
+        error = refused;
+    }
+    engine.postProcessingFinishedForDownload(download, error);
+    return true;
+}
+
+void CBMapStoreUpdater::downloadManagerDidRemoveDownloadWithIdentifierAndType(
+    ZELDownloadManagerEngine&, const std::string&, const std::string& type) {
+    if (type != kDownloadType)
+        return;
+    NSUserDefaults::standardUserDefaults()->removeObjectForKey(kPendingCatalogueDateKey);
+    keepAlive_.reset();
 }
 
 bool CBMapStoreUpdater::installCatalogueFromFolder(const std::string& folder,

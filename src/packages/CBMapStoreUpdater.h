@@ -6,25 +6,38 @@
 
 #include "Foundation/NSDate.h"
 #include "UIKit/UIAlertView.h"
+#include "packages/ZELDownloadManagerEngineDelegate.h"
 
 class CBMapStoreEngine;
 class ZELDownloadManagerEngine;
 
 // Keeps the catalogue current: a silent check of the server's catalogue
 // ("mapStore.zip") at most once a week, a manual check with a waiting alert,
-// the offer of a newer catalogue, and the installation of a downloaded one,
-// which is validated before it replaces the catalogue in use.
+// the offer of a newer catalogue, and its download through the download
+// engine (type "mapStore"), whose post-processing validates the new
+// catalogue before it replaces the one in use.
 //
-// Main thread. A check in flight keeps the updater alive until it ends.
+// Main thread. A check in flight, the offer and a queued catalogue download
+// keep the updater alive until they end.
 class CBMapStoreUpdater : public UIAlertViewDelegate,
+                          public ZELDownloadManagerEngineDelegate,
                           public std::enable_shared_from_this<CBMapStoreUpdater> {
   public:
+    static constexpr const char* kDownloadType = "mapStore";
+    static constexpr const char* kDownloadIdentifier = "mapStore";
+    // The server date of the catalogue being downloaded.
+    static constexpr const char* kPendingCatalogueDateKey = "MapStorePendingCatalogueDate";
+
     static constexpr const char* kPeriodicCheckDateKey = "MapStorePeriodicCheckDate";
     // The server's Last-Modified of the catalogue in use, once one was installed.
     static constexpr const char* kCatalogueDateKey = "MapStoreCatalogueDate";
     static constexpr double kPeriodicCheckInterval = 7 * 24 * 3600.0;
 
+    // Joins the download engine's delegates.
+    static std::shared_ptr<CBMapStoreUpdater> createWithDownloadManager(
+        std::shared_ptr<ZELDownloadManagerEngine> downloadManager);
     explicit CBMapStoreUpdater(std::shared_ptr<ZELDownloadManagerEngine> downloadManager);
+    ~CBMapStoreUpdater() override;
 
     void setMapStoreEngine(std::weak_ptr<CBMapStoreEngine> engine) { engine_ = std::move(engine); }
     std::shared_ptr<ZELDownloadManagerEngine> downloadManager() const { return downloadManager_; }
@@ -51,7 +64,15 @@ class CBMapStoreUpdater : public UIAlertViewDelegate,
     std::optional<NSDate> offeredCatalogueDate() const { return offeredDate_; }
     bool isChecking() const { return checking_; }
 
+    // Queues the catalogue download of the offered (or given) server date.
+    void startCatalogueDownload(const std::optional<NSDate>& date);
+
     void alertViewClickedButtonAtIndex(UIAlertView& alert, long index) override;
+    std::optional<bool> downloadManagerDidStartPostProcessingForDownload(
+        ZELDownloadManagerEngine& engine, const Download& download) override;
+    void downloadManagerDidRemoveDownloadWithIdentifierAndType(ZELDownloadManagerEngine& engine,
+                                                               const std::string& identifier,
+                                                               const std::string& type) override;
 
   private:
     void check(bool manual);
@@ -64,4 +85,5 @@ class CBMapStoreUpdater : public UIAlertViewDelegate,
     std::shared_ptr<UIAlertView> offerAlert_;
     std::optional<NSDate> offeredDate_;
     bool checking_ = false;
+    std::shared_ptr<CBMapStoreUpdater> keepAlive_;  // while a catalogue download is queued
 };

@@ -32,7 +32,7 @@ TEST_F(CBServerNotificationControllerTest, ReadsOnlyWellFormedNotices) {
 
 #ifdef KELVARA_MAPSTORE_ROOT
 TEST_F(CBServerNotificationControllerTest, ShowsEachNoticeVersionOnce) {
-    LocalFileServer server(KELVARA_MAPSTORE_ROOT);
+    StoreServer server(KELVARA_MAPSTORE_ROOT);
     CBMapStoreURLManager::setBaseURL(server.url());
     const std::string path = server.url() + "/serverNotification/serverNotification.en.bin";
     auto first = std::make_shared<CBServerNotificationController>(path);
