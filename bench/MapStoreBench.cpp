@@ -107,16 +107,23 @@ size_t keystroke(CBMapStoreEngine& engine, const std::string& text) {
     return found;
 }
 
-// Typing "Neubrandenburg 12" letter by letter from the third: the first
-// keystrokes fetch, later ones narrow the earlier answer in memory.
-void BM_CatalogueSearchPerKeystroke(benchmark::State& state) {
+// The large catalogue in a fresh home; nullptr (the benchmark skipped)
+// without the bundled catalogue.
+std::shared_ptr<CBMapStoreEngine> openLargeCatalogue(benchmark::State& state) {
     useApplicationBundle();
     NSSetApplicationHome(freshHome("search-home").string());
     auto engine = largeCatalogue();
-    if (!engine) {
+    if (!engine)
         state.SkipWithError("the bundled catalogue is not built (target kelvara_bundle)");
+    return engine;
+}
+
+// Typing "Neubrandenburg 12" letter by letter from the third: the first
+// keystrokes fetch, later ones narrow the earlier answer in memory.
+void BM_CatalogueSearchPerKeystroke(benchmark::State& state) {
+    auto engine = openLargeCatalogue(state);
+    if (!engine)
         return;
-    }
     const std::string typed = "Neubrandenburg 12";
     size_t keystrokes = 0;
     for (auto _ : state) {
@@ -134,13 +141,9 @@ BENCHMARK(BM_CatalogueSearchPerKeystroke)->Unit(benchmark::kMillisecond)->UseRea
 
 // Every keystroke a fresh fetch in SQL (no narrowing).
 void BM_CatalogueSearchFetch(benchmark::State& state) {
-    useApplicationBundle();
-    NSSetApplicationHome(freshHome("search-home").string());
-    auto engine = largeCatalogue();
-    if (!engine) {
-        state.SkipWithError("the bundled catalogue is not built (target kelvara_bundle)");
+    auto engine = openLargeCatalogue(state);
+    if (!engine)
         return;
-    }
     for (auto _ : state) {
         engine->cancelSearch();
         benchmark::DoNotOptimize(keystroke(*engine, "brandenburg"));
