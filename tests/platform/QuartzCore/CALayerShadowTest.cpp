@@ -1,21 +1,14 @@
 #include <gtest/gtest.h>
 
 #include "CoreGraphics/CGContext.h"
+#include "LayerTestSupport.h"
 #include "QuartzCore/CAFrameClock.h"
 #include "QuartzCore/CAShapeLayer.h"
 
 namespace {
 
-// A y-down context over a w x h bitmap at scale 1; pixels as 0xAARRGGBB.
-CGContextRef screenContext(size_t w, size_t h) {
-    auto context = CGContext::createBitmapContext(w, h);
-    context->translateCTM(0, CGFloat(h));
-    context->scaleCTM(1, -1);
-    return context;
-}
-
 uint32_t alphaAt(const CGContextRef& context, size_t x, size_t y) {
-    return context->createImage()->pixelAt(x, y) >> 24;
+    return pixel(context, x, y) >> 24;
 }
 
 // A sharp black shadow 20 points right and down.
@@ -44,9 +37,9 @@ TEST_F(CALayerShadowTest, ShapeLayersCastTheShadowOfTheirPath) {
     castShadow(*shape);
     auto context = screenContext(80, 80);
     shape->renderInContext(*context);
-    EXPECT_EQ(context->createImage()->pixelAt(15, 15), 0xFFFF0000u);  // the shape
-    EXPECT_EQ(alphaAt(context, 35, 35), 255u);  // the triangle's corner, moved
-    EXPECT_EQ(alphaAt(context, 65, 65), 0u);    // beyond the diagonal: no shadow
+    EXPECT_EQ(pixel(context, 15, 15), 0xFFFF0000u);  // the shape
+    EXPECT_EQ(alphaAt(context, 35, 35), 255u);       // the triangle's corner, moved
+    EXPECT_EQ(alphaAt(context, 65, 65), 0u);         // beyond the diagonal: no shadow
 }
 
 TEST_F(CALayerShadowTest, StrokedOutlinesCastARing) {
