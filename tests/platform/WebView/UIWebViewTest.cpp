@@ -1,12 +1,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "Foundation/DesktopLauncher.h"
 #include "LocalHTTPServer.h"
 #include "Net/NSURLError.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIScrollView.h"
 #include "WebViewTestSupport.h"
+#include "platform/Foundation/RecordedLaunches.h"
 
 namespace {
 
@@ -21,20 +21,13 @@ class UIWebViewTest : public UIKitTest {
   protected:
     void SetUp() override {
         UIKitTest::SetUp();
-        DesktopLauncher::setLauncher([this](const std::vector<std::string>& argv) {
-            launched.push_back(argv);
-            return true;
-        });
         window = makeWindow({320, 480});
         webView = std::make_shared<UIWebView>(CGRect{0, 0, 320, 480});
         window->addSubview(webView);
         delegate = std::make_shared<RecordingWebViewDelegate>();
         webView->setDelegate(delegate);
     }
-    void TearDown() override {
-        DesktopLauncher::setLauncher(nullptr);
-        UIKitTest::TearDown();
-    }
+    void TearDown() override { UIKitTest::TearDown(); }
     // Loads markup with the package folder as its base and waits for the end.
     void loadInPackage(const std::string& html) {
         const int before = delegate->finished + delegate->failed;
@@ -42,7 +35,7 @@ class UIWebViewTest : public UIKitTest {
         ASSERT_TRUE(delegate->waitForLoads(before + 1));
     }
 
-    std::vector<std::vector<std::string>> launched;
+    RecordedLaunches launched;
     std::shared_ptr<UIWindow> window;
     std::shared_ptr<UIWebView> webView;
     std::shared_ptr<RecordingWebViewDelegate> delegate;
