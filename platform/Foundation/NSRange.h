@@ -2,10 +2,12 @@
 
 #include <cstddef>
 
-// A range of a string in UTF-16 code units, as the platform counts.
+// A range of a string: a start and a length (bytes of UTF-8 text here).
 struct NSRange {
     size_t location = 0;
     size_t length = 0;
+
+    size_t end() const { return location + length; }
     bool operator==(const NSRange&) const = default;
 };
 
