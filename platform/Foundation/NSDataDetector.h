@@ -19,7 +19,7 @@ enum NSTextCheckingType : uint64_t {
 // One thing found in a text.
 struct NSTextCheckingResult {
     NSTextCheckingType resultType = NSTextCheckingTypeLink;
-    NSRange range;            // UTF-16 units of the searched string
+    NSRange range;            // in UTF-16 units of the searched string, as attributed strings count
     std::string URL;          // links: the URL ("http://" added to "www.",
                               // "mailto:" to e-mail addresses)
     std::string phoneNumber;  // phone numbers: as written

@@ -7,9 +7,9 @@
 #include <sstream>
 
 #include "Foundation/NSLog.h"
-#include "ImageIO/CGImageSource.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIImage.h"
+#include "UIKit/UIImagePickerController.h"
 #include "UIKit/UIImageView.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UIScrollView.h"
@@ -26,17 +26,9 @@ std::string extensionOf(const std::string& path) {
     return extension;
 }
 
-bool isImageFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::vector<uint8_t> head(16);
-    in.read(reinterpret_cast<char*>(head.data()), std::streamsize(head.size()));
-    head.resize(size_t(in.gcount()));
-    return !CGImageSource::createWithData(head)->type().empty();
-}
-
 QLPreviewController::Kind kindOf(const std::string& path) {
     const std::string extension = extensionOf(path);
-    if (isImageFile(path))
+    if (UIImagePickerController::isPictureFile(path))
         return QLPreviewController::Kind::Image;
     if (extension == ".html" || extension == ".htm" || extension == ".xhtml")
         return QLPreviewController::Kind::HTML;
