@@ -67,6 +67,9 @@ TEST_F(UIImagePickerControllerTest, ListsThePicturesFolderNewestFirstAndReturnsT
     ASSERT_EQ(picker->pictures(), (std::vector<std::string>{folder.path() + "/newer photo.png",
                                                             folder.path() + "/older.png"}));
 
+    CAFrameClock::shared().advance(1);
+    EXPECT_TRUE(matchesReference(window->renderImage(2), "image-picker"));
+
     // Tap the second thumbnail.
     auto grid = std::dynamic_pointer_cast<UICollectionView>(picker->topViewController()->view());
     ASSERT_TRUE(grid);

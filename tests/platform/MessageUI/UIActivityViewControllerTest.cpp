@@ -89,6 +89,14 @@ TEST_F(UIActivityViewControllerTest, TextIsCopiedToThePasteboard) {
     EXPECT_EQ(root->presentedViewController(), nullptr);
 }
 
+TEST_F(UIActivityViewControllerTest, SheetMatchesReference) {
+    mailProgram = true;
+    present({std::string("Fish market"), *NSURL::URLWithString("https://example.org/p")},
+            {std::make_shared<PinActivity>()});
+    CAFrameClock::shared().advance(1);
+    EXPECT_TRUE(matchesReference(window->renderImage(2), "share-sheet"));
+}
+
 TEST_F(UIActivityViewControllerTest, OwnActivitiesComeFirstAndURLsOpenOnTheDesktop) {
     mailProgram = true;
     const NSURL url = *NSURL::URLWithString("geo:53.5,9.9");

@@ -149,12 +149,15 @@ TEST_F(UIWebViewTest, HostilePagesLoadWithoutHarm) {
         "<table><tr><td>a<td>b</tr><p><b><i>x</b></i></table></div></span><<>>&bogus;"
         "<script>while(true){}</script><style>p{color:red</style><!-- open");
     EXPECT_EQ(delegate->finished, 2);
+    // A negative row span made the layout library free memory it never owned.
+    loadInPackage("<table><td rowspan=-1>l<tr><td rowspan=99999>x</table>");
+    window->renderImage(1);
 
     // A header that claims 200000 x 200000 pixels, a missing image, a style
     // sheet outside the folder: left out, the page still shows.
     loadInPackage(R"(<link rel="stylesheet" href="../outside.css"><img src="huge.png">)"
                   R"(<img src="missing.png"><img src="file:///etc/passwd"><p>text</p>)");
-    EXPECT_EQ(delegate->finished, 3);
+    EXPECT_EQ(delegate->finished, 4);
     EXPECT_GT(webView->contentHeight(), 0);
     window->renderImage(1);
 }
