@@ -141,11 +141,14 @@ std::shared_ptr<UIView> UINavigationBar::backButton() {
     }
     std::weak_ptr<UINavigationBar> weakSelf =
         std::static_pointer_cast<UINavigationBar>(shared_from_this());
-    return UIBarButtonItem::makeButton("\u2039 " + title, false, [weakSelf] {
+    auto button = UIBarButtonItem::makeButton("\u2039 " + title, false, [weakSelf] {
         if (auto self = weakSelf.lock()) {
             self->tapBackButton();
         }
     });
+    // Read (and found by scenarios) as its title, without the chevron.
+    button->setAccessibilityLabel(title);
+    return button;
 }
 
 UIColor UINavigationBar::titleColor() const {
