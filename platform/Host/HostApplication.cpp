@@ -10,6 +10,7 @@
 #include "Host/HostOptions.h"
 #include "Host/HostRenderer.h"
 #include "Host/HostScenario.h"
+#include "Host/HostScreenSaver.h"
 #include "Host/HostWindow.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIWindow.h"
@@ -114,6 +115,7 @@ int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFac
         if (!hostWindow->pumpEvents()) {
             runLoop->stop();
         }
+        HostFollowIdleTimer(*application);
     });
     hostWindow->present();
     runLoop->run();
