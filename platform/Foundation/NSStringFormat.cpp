@@ -187,7 +187,9 @@ std::optional<std::string> NSStringWithFormat(std::string_view format,
                 break;
             }
             case NSFormatConversion::Kind::Integer:
-                if (!argument.integer())
+                // A character beyond ASCII would be half of a UTF-8 sequence.
+                if (!argument.integer() ||
+                    (segment.type == 'c' && (*argument.integer() < 1 || *argument.integer() > 127)))
                     return std::nullopt;
                 text += printed(segment.spec, *argument.integer(), segment.type);
                 break;

@@ -35,7 +35,8 @@ class NSFormatArgument {
 
 // printf-style formatting over typed arguments. Conversions:
 //   %@ and %s   any argument (text as it is, numbers written out)
-//   %d %i %u %x %X %o %c  an integer (length modifiers h hh l ll q z t j are accepted)
+//   %d %i %u %x %X %o  an integer (length modifiers h hh l ll q z t j are accepted)
+//   %c  an integer that is an ASCII character
 //   %f %F %e %E %g %G %a %A  a floating-point number
 //   %%  a percent sign
 // with flags (-+ #0), a width and a precision written as digits, and

@@ -5,8 +5,9 @@
 #include <cmath>
 
 #include "Foundation/NSLog.h"
+#include "Host/HostClipboard.h"
+#include "Host/HostSDLKeyboard.h"
 #include "QuartzCore/CAFrameClock.h"
-#include "UIKit/UIResponder.h"
 #include "UIKit/UIWindow.h"
 
 std::unique_ptr<HostWindow> HostWindow::open(std::shared_ptr<UIWindow> window, double scale,
@@ -38,6 +39,7 @@ std::unique_ptr<HostWindow> HostWindow::open(std::shared_ptr<UIWindow> window, d
         return nullptr;
     }
     SDL_StartTextInput();
+    HostConnectClipboard();
     return std::make_unique<HostWindow>(std::move(window), scale, sdlWindow, renderer, texture);
 }
 
@@ -55,6 +57,7 @@ HostWindow::HostWindow(std::shared_ptr<UIWindow> window, double scale, SDL_Windo
 
 HostWindow::~HostWindow() {
     CAFrameClock::shared().removeFrameHandler(frameHandler_);
+    HostDisconnectClipboard();
     SDL_DestroyTexture(texture_);
     SDL_DestroyRenderer(renderer_);
     SDL_DestroyWindow(sdlWindow_);
@@ -116,18 +119,9 @@ bool HostWindow::pumpEvents() {
                 break;
             }
             case SDL_TEXTINPUT:
-                if (auto responder = UIResponder::currentFirstResponder()) {
-                    responder->insertText(event.text.text);
-                }
-                break;
+            case SDL_TEXTEDITING:
             case SDL_KEYDOWN:
-                if (auto responder = UIResponder::currentFirstResponder()) {
-                    if (event.key.keysym.sym == SDLK_BACKSPACE) {
-                        responder->deleteBackward();
-                    } else if (event.key.keysym.sym == SDLK_RETURN) {
-                        responder->insertText("\n");
-                    }
-                }
+                HostHandleSDLKeyboardEvent(event, window_);
                 break;
             case SDL_WINDOWEVENT:
                 if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {

@@ -5,6 +5,7 @@
 #include "Foundation/DesktopLauncher.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSNotificationCenter.h"
+#include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
 
 namespace {
@@ -160,4 +161,11 @@ void UIApplication::receiveMemoryWarning() {
         delegate_->applicationDidReceiveMemoryWarning(*this);
     }
     post(UIApplicationDidReceiveMemoryWarningNotification);
+}
+
+CGRect UIApplication::statusBarFrame() const {
+    if (statusBarHidden_) {
+        return CGRectZero;
+    }
+    return {{0, 0}, {UIScreen::mainScreen()->bounds().size.width, 20}};
 }

@@ -51,6 +51,7 @@ TEST(NSStringFormatTest, FormatsThatDoNotFitTheArgumentsAreRefused) {
     EXPECT_EQ(NSStringWithFormat("%d", {}), std::nullopt);
     EXPECT_EQ(NSStringWithFormat(std::string_view("%\0d", 3), {1}), std::nullopt);
     EXPECT_EQ(NSStringWithFormat("%.1f", {1}), std::nullopt);  // an integer is not a double
+    EXPECT_EQ(NSStringWithFormat("%c", {200}), std::nullopt);  // not a whole character
 
     auto conversions = NSFormatConversions("%2$.1f of %1$@");
     ASSERT_TRUE(conversions);
