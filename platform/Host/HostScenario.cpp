@@ -82,7 +82,7 @@ void ScenarioPlayer::pass(double seconds) {
 }
 
 bool ScenarioPlayer::quiet() {
-    return !CAFrameClock::shared().needsFrame() && !hasPendingTiles(*window_->layer());
+    return !CAFrameClock::shared().isSettling() && !hasPendingTiles(*window_->layer());
 }
 
 std::string ScenarioPlayer::findText(const std::string& text, CGPoint* point) {
