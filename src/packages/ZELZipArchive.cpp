@@ -149,10 +149,9 @@ bool ZELZipArchive::isSafeEntryName(const std::string& name) {
     return true;
 }
 
-std::optional<std::string> ZELZipArchive::unzipFileToStagingPath(const std::string& zipPath,
-                                                                 const std::string& stagingPath,
-                                                                 const std::string& topLevelName,
-                                                                 NSError* error) {
+std::optional<std::string> ZELZipArchive::unzipFileToStagingPath(
+    const std::string& zipPath, const std::string& stagingPath,
+    const std::optional<std::string>& folderName, NSError* error) {
     std::error_code ignored;
     fs::remove_all(stagingPath, ignored);
     ZipHandle zip(unzOpen64(zipPath.c_str()));
@@ -162,13 +161,22 @@ std::optional<std::string> ZELZipArchive::unzipFileToStagingPath(const std::stri
     }
     // First pass: names, layout and size, before anything is written.
     uint64_t totalSize = 0;
-    const std::string prefix = topLevelName + "/";
+    // Every entry lies under one top-level item: the named folder, or
+    // whatever the first entry's first component is.
+    std::optional<std::string> top = folderName;
+    bool topIsFolder = folderName.has_value();
     bool checked = forEachEntry(zip.get(), zipPath, error, [&](const Entry& entry) {
         if (entry.isSymlink || !isSafeEntryName(entry.name))
             return fail(error, UnsafeEntry, "Unsafe entry " + entry.name, zipPath);
-        if (entry.name.compare(0, prefix.size(), prefix) != 0)
+        const size_t slash = entry.name.find('/');
+        const std::string first = entry.name.substr(0, slash);
+        if (!top)
+            top = first;
+        if (first != *top || (topIsFolder && slash == std::string::npos))
             return fail(error, WrongLayout,
-                        "Entry " + entry.name + " is outside the folder " + topLevelName, zipPath);
+                        "Entry " + entry.name + " is outside the one top-level item " + *top,
+                        zipPath);
+        topIsFolder = topIsFolder || slash != std::string::npos;
         totalSize += entry.size;
         return true;
     });
@@ -206,11 +214,11 @@ std::optional<std::string> ZELZipArchive::unzipFileToStagingPath(const std::stri
         fs::remove_all(stagingPath, ignored);
         return std::nullopt;
     }
-    const std::string folder = stagingPath + "/" + topLevelName;
-    if (!fs::is_directory(folder)) {
+    const std::string item = stagingPath + "/" + *top;
+    if (!fs::exists(item) || (folderName && !fs::is_directory(item))) {
         fs::remove_all(stagingPath, ignored);
-        fail(error, WrongLayout, "The archive holds no folder " + topLevelName, zipPath);
+        fail(error, WrongLayout, "The archive holds no " + *top, zipPath);
         return std::nullopt;
     }
-    return folder;
+    return item;
 }

@@ -222,7 +222,8 @@ bool StoreContent::build(const StoreContentRequest& request, std::string* error)
         return fail(reason);
     if (!CBMapStoreCatalogue::validateCatalogueAtPath(catalogueFile.string(), model, &reason))
         return fail("the catalogue does not validate: " + reason);
-    if (!PackageArchive::zipFiles({{catalogueFile.string(), "mapStore.sqlite"}},
+    // One folder named like the download, as the download engine unpacks it.
+    if (!PackageArchive::zipFiles({{catalogueFile.string(), "mapStore/mapStore.sqlite"}},
                                   (building / "mapStore.zip").string(), &reason))
         return fail(reason);
 
