@@ -2,10 +2,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 
 #include "AddressBook/ABVCard.h"
 #include "Foundation/DesktopLauncher.h"
+#include "Foundation/NSFolderSetting.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSSafeFileName.h"
@@ -14,28 +14,20 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::mutex& folderMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::string& folderOverride() {
-    static std::string directory;
-    return directory;
+NSFolderSetting& cardsFolder() {
+    static NSFolderSetting setting;
+    return setting;
 }
 
 }  // namespace
 
 std::string ABAddressBook::cardsDirectory() {
-    std::lock_guard lock(folderMutex());
-    if (!folderOverride().empty())
-        return folderOverride();
-    return NSSearchPathForDirectory(NSSearchPathDirectory::Documents) + "/Contacts";
+    return cardsFolder().value(
+        [] { return NSSearchPathForDirectory(NSSearchPathDirectory::Documents) + "/Contacts"; });
 }
 
 void ABAddressBook::setCardsDirectory(const std::string& directory) {
-    std::lock_guard lock(folderMutex());
-    folderOverride() = directory;
+    cardsFolder().set(directory);
 }
 
 std::string ABAddressBook::addPerson(const ABPerson& person, NSError* error) {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "UIKit/UIImagePickerController.h"
 #include "UIKit/UIKeyboard.h"
 #include "UIKit/UIScreen.h"
 
@@ -53,6 +54,11 @@ std::optional<HostOptions> HostParseArguments(int argc, const char* const* argv,
                 return fail("--scenario-output needs a folder");
             }
             options.scenarioOutput = argv[++i];
+        } else if (std::strcmp(arg, "--pictures") == 0) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                return fail("--pictures needs a folder");
+            }
+            options.picturesDirectory = argv[++i];
         } else if (std::strcmp(arg, "--keyboard-height") == 0) {
             if (i + 1 >= argc) {
                 return fail("--keyboard-height needs a number");
@@ -77,4 +83,5 @@ void HostApplyOptions(const HostOptions& options) {
     screen->setScale(options.scale);
     UIDevice::currentDevice()->setUserInterfaceIdiom(options.idiom);
     UIKeyboardSetVirtualHeight(options.keyboardHeight);
+    UIImagePickerController::setPicturesDirectory(options.picturesDirectory);
 }

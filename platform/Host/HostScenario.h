@@ -2,39 +2,14 @@
 
 #include <iosfwd>
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
-#include "CoreGraphics/CGGeometry.h"
+#include "Host/HostScenarioScript.h"
+#include "Host/HostScreenTexts.h"
 
-class UIView;
 class UIWindow;
 
-// One step of a scenario script: its line, its words (quotes removed) and
-// the line as written.
-struct HostScenarioStep {
-    int line = 0;
-    std::vector<std::string> words;
-    std::string source;
-};
-
-// Parses a scenario script (the format is in docs/SCENARIOS.md). nullopt
-// with "line N: ..." in error for an unknown step or bad arguments.
-std::optional<std::vector<HostScenarioStep>> HostParseScenario(const std::string& script,
-                                                               std::string* error);
-
-// A text a person sees on the window: the view showing it and where it is
-// (window points, cut to what its clipping ancestors and the window show).
-struct HostScreenText {
-    std::string text;
-    CGRect frame;
-    std::shared_ptr<UIView> view;
-};
-
-// The visible texts of the window, back to front.
-std::vector<HostScreenText> HostVisibleTexts(const std::shared_ptr<UIWindow>& window);
-
+// How a scenario is played.
 struct HostScenarioSettings {
     // Where relative screenshot paths go (empty: the working directory).
     std::string outputDirectory;
@@ -44,7 +19,7 @@ struct HostScenarioSettings {
     double scale = 0;
     // How long `idle` waits for quiet before failing.
     double idleTimeout = 30;
-    // Where dump and failures are printed (nullptr: standard output and error).
+    // Where dump prints (nullptr: standard output).
     std::ostream* output = nullptr;
 };
 

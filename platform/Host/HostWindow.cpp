@@ -7,7 +7,9 @@
 #include "Foundation/NSLog.h"
 #include "Host/HostClipboard.h"
 #include "Host/HostSDLKeyboard.h"
+#include "Host/HostScreenshot.h"
 #include "QuartzCore/CAFrameClock.h"
+#include "UIKit/UIImagePickerController.h"
 #include "UIKit/UIWindow.h"
 
 std::unique_ptr<HostWindow> HostWindow::open(std::shared_ptr<UIWindow> window, double scale,
@@ -99,7 +101,8 @@ bool HostWindow::pumpEvents() {
                 if (event.button.button == SDL_BUTTON_LEFT) {
                     const SDL_Keymod mods = SDL_GetModState();
                     input_.mouseDown(point(event.button.x, event.button.y),
-                                     (mods & (KMOD_CTRL | KMOD_ALT)) != 0);
+                                     (mods & (KMOD_CTRL | KMOD_ALT)) != 0,
+                                     (mods & KMOD_SHIFT) != 0);
                 }
                 break;
             case SDL_MOUSEMOTION:
@@ -118,9 +121,17 @@ bool HostWindow::pumpEvents() {
                 input_.wheel(point(x, y), CGFloat(event.wheel.y));
                 break;
             }
+            case SDL_KEYDOWN:
+                if (event.key.keysym.sym == SDLK_F12 || event.key.keysym.sym == SDLK_PRINTSCREEN) {
+                    present();
+                    HostSaveScreenshot(readPixels(), UIImagePickerController::picturesDirectory(),
+                                       NSDate());
+                    break;
+                }
+                HostHandleSDLKeyboardEvent(event, window_);
+                break;
             case SDL_TEXTINPUT:
             case SDL_TEXTEDITING:
-            case SDL_KEYDOWN:
                 HostHandleSDLKeyboardEvent(event, window_);
                 break;
             case SDL_WINDOWEVENT:

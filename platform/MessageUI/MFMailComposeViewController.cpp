@@ -2,26 +2,22 @@
 
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 
 #include "Foundation/DesktopLauncher.h"
 #include "Foundation/NSDate.h"
+#include "Foundation/NSFolderSetting.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUUID.h"
+#include "MessageUI/MFMailComposeFormController.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::mutex& outboxMutex() {
-    static std::mutex mutex;
-    return mutex;
-}
-
-std::string& outboxOverride() {
-    static std::string directory;
-    return directory;
+NSFolderSetting& outboxFolder() {
+    static NSFolderSetting setting;
+    return setting;
 }
 
 bool writeFile(const fs::path& path, const void* bytes, size_t length) {
@@ -35,20 +31,27 @@ bool writeFile(const fs::path& path, const void* bytes, size_t length) {
 
 MFMailComposeViewController::MFMailComposeViewController() = default;
 
+void MFMailComposeViewController::loadView() {
+    if (viewControllers().empty()) {
+        setViewControllersAnimated(
+            {std::make_shared<MFMailComposeFormController>(
+                std::static_pointer_cast<MFMailComposeViewController>(shared_from_this()))},
+            false);
+    }
+    UINavigationController::loadView();
+}
+
 bool MFMailComposeViewController::canSendMail() {
     return DesktopLauncher::isProgramAvailable("xdg-email");
 }
 
 std::string MFMailComposeViewController::outboxDirectory() {
-    std::lock_guard lock(outboxMutex());
-    if (!outboxOverride().empty())
-        return outboxOverride();
-    return NSSearchPathForDirectory(NSSearchPathDirectory::Library) + "/Outbox";
+    return outboxFolder().value(
+        [] { return NSSearchPathForDirectory(NSSearchPathDirectory::Library) + "/Outbox"; });
 }
 
 void MFMailComposeViewController::setOutboxDirectory(const std::string& directory) {
-    std::lock_guard lock(outboxMutex());
-    outboxOverride() = directory;
+    outboxFolder().set(directory);
 }
 
 void MFMailComposeViewController::setMessageBodyIsHTML(std::string body, bool isHTML) {

@@ -35,6 +35,9 @@ class MFMailComposeViewControllerDelegate {
 
 // Writes a mail and hands it to the desktop's mail program.
 //
+// Presented, it shows a form (recipients, subject, body) with Cancel and
+// Send; callers may also drive send, saveDraft and cancel directly.
+//
 // Sending writes the message as an .eml file (MFMailMessageWriter) into the
 // application's outbox folder, the attachments beside it in a folder of
 // their own, and starts xdg-email with the recipients, subject, plain body
@@ -80,6 +83,9 @@ class MFMailComposeViewController : public UINavigationController {
     void cancel();
     // The .eml file written by the last send or save.
     const std::string& writtenMessagePath() const { return writtenPath_; }
+
+    // The form (MFMailComposeFormController) becomes the root screen.
+    void loadView() override;
 
   private:
     // Writes the message and its attachments; the attachments' paths, or

@@ -247,6 +247,9 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     virtual void drawOwnContent(CGContext& context, bool snapshot);
     // The outline of the bounds with the corner radius.
     CGPath boundsPath() const;
+    // Where drawOwnContent may leave pixels that cast a shadow; nullopt when
+    // it draws nothing.
+    virtual std::optional<CGRect> shadowCasterExtent() const;
 
     Properties props_;
 

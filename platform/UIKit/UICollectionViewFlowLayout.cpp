@@ -140,7 +140,8 @@ void UICollectionViewFlowLayout::prepareLayout() {
             } else if (lastLine && first > 0) {
                 spacing = fullLineSpacing;
             } else if (n == 1) {
-                x = start + (room - sizes[first].width) / 2;
+                // Centred; one wider than the room starts at the inset.
+                x = start + std::max<CGFloat>(0, (room - sizes[first].width) / 2);
             }
             for (size_t i = first; i <= last; ++i) {
                 const CGFloat offset = (lineLength - sizes[i].height) / 2;

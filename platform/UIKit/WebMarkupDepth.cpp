@@ -5,6 +5,8 @@
 #include <cctype>
 #include <vector>
 
+#include "UIKit/WebTableSpans.h"
+
 namespace {
 
 bool isOneOf(const std::string& name, std::initializer_list<std::string_view> names) {
@@ -120,9 +122,11 @@ std::string WebLimitMarkupDepth(std::string_view html, size_t maxDepth) {
             }
             continue;
         }
+        const std::string emitted =
+            name == "td" || name == "th" ? WebClampTableSpans(tag) : std::string(tag);
         const bool selfClosing = tag.size() >= 2 && tag[tag.size() - 2] == '/';
         if (isVoid(name) || selfClosing) {
-            out.append(tag);
+            out.append(emitted);
             continue;
         }
         if (closesNamesake(name)) {
@@ -140,7 +144,7 @@ std::string WebLimitMarkupDepth(std::string_view html, size_t maxDepth) {
             dropped.push_back(name);
         } else {
             open.push_back(name);
-            out.append(tag);
+            out.append(emitted);
         }
         if (isRawText(name)) {
             // Raw text runs to its end tag, which then closes the element; a

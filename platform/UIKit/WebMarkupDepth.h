@@ -10,7 +10,7 @@
 // stays. Comments, doctype, raw-text elements (script, style, textarea,
 // title) and void elements are recognised so the depth is counted as the
 // parser will see it; elements that close implicitly (p, li, td, ...) close
-// their open namesake.
+// their open namesake. Table cells' spans are clamped (WebTableSpans.h).
 std::string WebLimitMarkupDepth(std::string_view html, size_t maxDepth);
 
 inline constexpr size_t kWebMaximumMarkupDepth = 256;

@@ -303,12 +303,12 @@ void CBAnnotationsManager::updateMarkersForHeading(float angle) {
         map->bringSubviewToFront(userLocationView_);
     if (hidden_ && angle != 0)
         return;
-    // Turned past a quarter either way, the map's south is up: the northern
-    // markers are the nearer ones on screen and go on top.
+    // The marker lower on screen goes on top: the southern one on a north-up
+    // map, the northern one once the map is turned past a quarter either way.
     bool southUp = angle > M_PI_2 && angle < 3 * M_PI_2;
     auto sorted = annotationViews_;
     std::stable_sort(sorted.begin(), sorted.end(), [southUp](const auto& a, const auto& b) {
-        return (southUp ? a->reverseCompareLatitude(*b) : a->compareLatitude(*b)) < 0;
+        return (southUp ? a->compareLatitude(*b) : a->reverseCompareLatitude(*b)) < 0;
     });
     for (const auto& view : sorted) {
         view->setTransform(t);

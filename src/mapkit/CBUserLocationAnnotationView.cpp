@@ -63,7 +63,6 @@ CBUserLocationAnnotationView::CBUserLocationAnnotationView(
     heading_->setNeedsDisplay();
     layer()->insertSublayerBelow(heading_, outerDot_);
     updateWithColor(tintColor());
-    startUserDotAnimation();
 }
 
 void CBUserLocationAnnotationView::setAccuracy(double accuracy) {
@@ -137,6 +136,8 @@ void CBUserLocationAnnotationView::animateUpdate() {
 
 void CBUserLocationAnnotationView::startUserDotAnimation() {
     innerDot_->removeAnimationForKey("breathing");
+    if (isHidden())
+        return;
     auto breathing = CABasicAnimation::animationWithKeyPath("transform.scale");
     breathing->setToValue(CGFloat(0.75));
     breathing->setDuration(1.5);
@@ -163,6 +164,12 @@ void CBUserLocationAnnotationView::tintColorDidChange() {
 void CBUserLocationAnnotationView::setHidden(bool hidden) {
     animateNextAccuracyChange_ = false;
     UIView::setHidden(hidden);
+    // The dot breathes only while it shows: an endless animation on a hidden
+    // dot would keep the frame clock (and the processor) busy for nothing.
+    if (hidden)
+        innerDot_->removeAnimationForKey("breathing");
+    else
+        startUserDotAnimation();
 }
 
 void CBUserLocationAnnotationView::layoutSubviews() {

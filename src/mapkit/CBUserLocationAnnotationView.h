@@ -30,6 +30,7 @@ class CBUserLocationAnnotationView : public CBAnnotationView {
                                         bool northOriented);
     // One pulse at a time.
     void animateUpdate();
+    // (Re)starts the breathing of a shown dot.
     void startUserDotAnimation();
     void updateWithColor(const UIColor& color);
     void tintColorDidChange() override;

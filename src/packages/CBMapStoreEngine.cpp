@@ -49,8 +49,6 @@ CBMapStoreEngine::CBMapStoreEngine(std::string storePath, bool readOnly)
           std::make_shared<CBMapStoreInfoStore>(applicationCachesDirectory() + "/mapStoreInfo")) {
     CBMapStoreEntities::registerClasses();
     CBCoordinatePathValueTransformer::registerTransformer();
-    searchDelayShort = 0.3;
-    searchDelayLong = 0.5;
 }
 
 CBMapStoreEngine::~CBMapStoreEngine() = default;

@@ -1,5 +1,6 @@
 #include "packages/CBMapStoreURLManager.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "Foundation/NSBundle.h"
@@ -101,18 +102,17 @@ std::optional<std::string> CBMapStoreURLManager::resolvedURLForSource(const std:
     auto base = baseURL();
     if (!base || source.empty() || source.front() == '/')
         return std::nullopt;
-    // Each component a plain name (with one dot for the extension allowed).
+    // Each component a plain file name: no leading dot, no "..".
     size_t start = 0;
     while (start <= source.size()) {
         size_t end = source.find('/', start);
         if (end == std::string::npos)
             end = source.size();
         std::string component = source.substr(start, end - start);
-        const size_t dot = component.rfind('.');
-        if (dot == 0)
+        if (component.empty() || component.front() == '.' ||
+            component.find("..") != std::string::npos)
             return std::nullopt;
-        if (dot != std::string::npos)
-            component = component.substr(0, dot) + "_" + component.substr(dot + 1);
+        std::replace(component.begin(), component.end(), '.', '_');
         if (!valid(component))
             return std::nullopt;
         start = end + 1;

@@ -1,6 +1,7 @@
 #include "packages/ZELDownloadManagerDownload.h"
 
 #include <algorithm>
+#include <filesystem>
 
 void ZELDownloadManagerDownload::registerClass() {
     NSManagedObject::registerClass("ZELDownloadManagerDownload",
@@ -143,6 +144,10 @@ std::string ZELDownloadManagerDownload::stagingPath() {
 }
 
 std::string ZELDownloadManagerDownload::stagedItemPath() {
+    std::error_code ignored;
+    std::filesystem::directory_iterator entries(stagingPath(), ignored);
+    if (!ignored && entries != std::filesystem::directory_iterator())
+        return entries->path().string();
     return stagingPath() + "/" + identifier();
 }
 

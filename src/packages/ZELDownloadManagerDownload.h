@@ -77,8 +77,8 @@ class ZELDownloadManagerDownload : public NSManagedObject {
     // folder the zip is unpacked into, both in the destination folder.
     std::string zipPath();
     std::string stagingPath();
-    // The unpacked package in the staging folder, and where it is installed:
-    // both named after the identifier.
+    // The unpacked package, the one item of the staging folder (for a map
+    // the folder named after the identifier), and where it is installed.
     std::string stagedItemPath();
     std::string installPath();
 
@@ -86,6 +86,11 @@ class ZELDownloadManagerDownload : public NSManagedObject {
     const std::optional<NSError>& lastError() const { return lastError_; }
     void setLastError(std::optional<NSError> error) { lastError_ = std::move(error); }
 
+    // The progress last sent to the engine's delegates (memory only).
+    double reportedProgress() const { return reportedProgress_; }
+    void setReportedProgress(double progress) { reportedProgress_ = progress; }
+
   private:
     std::optional<NSError> lastError_;
+    double reportedProgress_ = -1.0;
 };

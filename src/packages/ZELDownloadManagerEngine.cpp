@@ -13,8 +13,8 @@
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
+#include "packages/CBMapStoreIdentifier.h"
 #include "packages/ZELDownloadTransfer.h"
-#include "packages/ZELPathComponent.h"
 #include "packages/ZELStagedInstall.h"
 #include "packages/ZELZipArchive.h"
 
@@ -163,8 +163,8 @@ ZELDownloadManagerEngine::Download ZELDownloadManagerEngine::
         std::optional<int64_t> downloadSize, const std::string& type, int priority,
         const std::optional<std::string>& payLoad,
         std::optional<double> progressReservedForPostProcessing) {
-    if (!ZELIsSafePathComponent(identifier) || !ZELIsSafePathComponent(type) || url.empty() ||
-        destinationPath.empty()) {
+    if (!CBMapStoreIsValidIdentifier(identifier) || !CBMapStoreIsValidIdentifier(type) ||
+        url.empty() || destinationPath.empty()) {
         NSLogWithLevel(NSLogLevel::Warning,
                        "Download %s of type %s refused: bad identifier or "
                        "path",
@@ -266,7 +266,7 @@ void ZELDownloadManagerEngine::startDownload(const Download& download) {
     saveChanges();
     tellDelegates(
         [&](auto& delegate) { delegate.downloadManagerWillStartLoading(*this, download); });
-    lastReportedProgress_ = download->progress();
+    download->setReportedProgress(download->progress());
 
     ZELDownloadTransferStart start;
     start.url = download->url();
@@ -329,9 +329,9 @@ void ZELDownloadManagerEngine::transferProgressed(const Download& download, int6
 
 void ZELDownloadManagerEngine::reportProgress(const Download& download, bool lastOfPhase) {
     const double progress = download->progress();
-    if (!lastOfPhase && std::fabs(progress - lastReportedProgress_) <= kProgressStep)
+    if (!lastOfPhase && std::fabs(progress - download->reportedProgress()) <= kProgressStep)
         return;
-    lastReportedProgress_ = progress;
+    download->setReportedProgress(progress);
     if (lastOfPhase)
         saveChanges();
     tellDelegates([&](auto& delegate) {
@@ -348,13 +348,14 @@ void ZELDownloadManagerEngine::transferFinished(const Download& download,
         download->setDownloadSize(result.size);
     download->setServerTags(result.tags.integrityTag, result.tags.entityTag,
                             result.tags.lastModified, result.tags.md5Hash);
+    // The transfer phase ends either way: its last value is always reported.
+    reportProgress(download, true);
     if (result.error) {
         download->setFailedConnectionsCount(download->failedConnectionsCount() + 1);
         fail(download, ZELDownloadStateFailed, *result.error);
         continueWithNextDownload();
         return;
     }
-    reportProgress(download, true);
     tellDelegates(
         [&](auto& delegate) { delegate.downloadManagerFinishedLoadingDownload(*this, download); });
     bool unzip = true;
@@ -386,15 +387,20 @@ void ZELDownloadManagerEngine::startUnzipping(const Download& download) {
     tellDelegates([&](auto& delegate) {
         delegate.downloadManagerWillStartUnzippingDownload(*this, download);
     });
+    std::weak_ptr<ZELDownloadManagerEngine> weakSelf = weak_from_this();
+    const std::string zip = download->zipPath();
+    const std::string staging = download->stagingPath();
+    // A map package is one folder named after the map; a package of several
+    // items (a Wikipedia package) has its names from the delegate that
+    // installs it; other packages (a catalogue) are one item of any name.
+    const std::optional<std::string> name = download->type() == "map"
+                                                ? std::optional<std::string>(download->identifier())
+                                                : std::nullopt;
     std::optional<std::vector<std::string>> names;
     tellDelegates([&](auto& delegate) {
         if (!names)
             names = delegate.downloadManagerStagedItemNamesForDownload(*this, download);
     });
-    std::weak_ptr<ZELDownloadManagerEngine> weakSelf = weak_from_this();
-    const std::string zip = download->zipPath();
-    const std::string staging = download->stagingPath();
-    const std::string name = download->identifier();
     DispatchQueue::global()->async([weakSelf, download, zip, staging, name, names] {
         NSError error;
         const bool ok =
@@ -494,7 +500,7 @@ void ZELDownloadManagerEngine::pauseDownloads() {
     const Download download = running_;
     stopTransfer();
     download->setDownloadState(ZELDownloadStateWaiting);
-    saveChanges();
+    reportProgress(download, true);
     tellDelegates(
         [&](auto& delegate) { delegate.downloadManagerWillPauseLoading(*this, download); });
 }

@@ -121,6 +121,5 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
     // an older generation and are dropped.
     uint64_t transferGeneration_ = 0;
     bool resumeDisabled_ = true;
-    double lastReportedProgress_ = -1.0;
     NSDate lastSave_;
 };

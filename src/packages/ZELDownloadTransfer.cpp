@@ -59,6 +59,37 @@ std::optional<ContentRange> parseContentRange(const std::optional<std::string>& 
     return range;
 }
 
+std::string hex(const unsigned char* bytes, size_t length) {
+    static const char* digits = "0123456789abcdef";
+    std::string text;
+    for (size_t i = 0; i < length; ++i) {
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 0xF];
+    }
+    return text;
+}
+
+// Feeds the first `length` bytes of the file (all of it for -1) to the digest.
+bool digestFile(int descriptor, int64_t length, CC_MD5_CTX* digest) {
+    std::vector<char> buffer(1 << 16);
+    int64_t done = 0;
+    while (length < 0 || done < length) {
+        size_t wanted = buffer.size();
+        if (length >= 0)
+            wanted = static_cast<size_t>(std::min<int64_t>(length - done, wanted));
+        const ssize_t n = ::pread(descriptor, buffer.data(), wanted, done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            return length < 0;
+        CC_MD5_Update(digest, buffer.data(), static_cast<CC_LONG>(n));
+        done += n;
+    }
+    return true;
+}
+
 }  // namespace
 
 ZELDownloadServerTags ZELDownloadServerTags::fromResponse(const NSHTTPURLResponse& response) {
@@ -93,6 +124,18 @@ ZELDownloadTransfer::ZELDownloadTransfer(ZELDownloadTransferStart start,
 ZELDownloadTransfer::~ZELDownloadTransfer() {
     if (descriptor_ >= 0)
         ::close(descriptor_);
+    unsigned char ignored[CC_MD5_DIGEST_LENGTH];
+    if (digest_.context)
+        CC_MD5_Final(ignored, &digest_);
+}
+
+// The MD5 is taken as the bytes are written, so the finished file needs no
+// second read; a resumed file's kept part is read once here.
+bool ZELDownloadTransfer::restartDigest() {
+    unsigned char ignored[CC_MD5_DIGEST_LENGTH];
+    if (digest_.context)
+        CC_MD5_Final(ignored, &digest_);
+    return CC_MD5_Init(&digest_) && digestFile(descriptor_, offset_, &digest_);
 }
 
 void ZELDownloadTransfer::cancel() {
@@ -135,7 +178,7 @@ void ZELDownloadTransfer::begin() {
                            (start_.tags.entityTag || start_.tags.lastModified);
     if (!canResume)
         offset_ = 0;
-    if (::ftruncate(descriptor_, offset_) != 0) {
+    if (::ftruncate(descriptor_, offset_) != 0 || !restartDigest()) {
         finish(fileError("Cannot truncate"));
         return;
     }
@@ -173,13 +216,13 @@ void ZELDownloadTransfer::startOver() {
     restarted_ = true;
     if (connection_)
         connection_->cancel();
-    if (::ftruncate(descriptor_, 0) != 0) {
-        finish(fileError("Cannot truncate"));
-        return;
-    }
     offset_ = 0;
     written_ = 0;
     size_.reset();
+    if (::ftruncate(descriptor_, 0) != 0 || !restartDigest()) {
+        finish(fileError("Cannot truncate"));
+        return;
+    }
     request(false);
 }
 
@@ -204,12 +247,12 @@ void ZELDownloadTransfer::connectionDidReceiveResponse(const std::shared_ptr<NSU
     if (status == 200) {
         // The whole file, from the start: a changed file or a server that
         // ignores ranges.
-        if (offset_ > 0 && ::ftruncate(descriptor_, 0) != 0) {
+        offset_ = 0;
+        written_ = 0;
+        if (::ftruncate(descriptor_, 0) != 0 || !restartDigest()) {
             finish(fileError("Cannot truncate"));
             return;
         }
-        offset_ = 0;
-        written_ = 0;
         size_ = response.expectedContentLength() >= 0
                     ? std::optional<int64_t>(response.expectedContentLength())
                     : std::nullopt;
@@ -249,6 +292,7 @@ void ZELDownloadTransfer::connectionDidReceiveData(const std::shared_ptr<NSURLCo
         }
         done += static_cast<size_t>(n);
     }
+    CC_MD5_Update(&digest_, data.data(), static_cast<CC_LONG>(data.size()));
     written_ += static_cast<int64_t>(data.size());
     if (size_ && written_ > *size_) {
         connection_->cancel();
@@ -281,8 +325,9 @@ void ZELDownloadTransfer::connectionDidFinishLoading(const std::shared_ptr<NSURL
 std::optional<NSError> ZELDownloadTransfer::verify() {
     if (!tags_.md5Hash)
         return std::nullopt;
-    const auto md5 = md5OfFile(start_.path);
-    if (md5 && *md5 == normalizedTag(*tags_.md5Hash))
+    unsigned char md[CC_MD5_DIGEST_LENGTH];
+    const bool digested = CC_MD5_Final(md, &digest_);
+    if (digested && hex(md, sizeof md) == normalizedTag(*tags_.md5Hash))
         return std::nullopt;
     // A corrupt file is never resumed: the next attempt loads it anew.
     if (::ftruncate(descriptor_, 0) == 0)
@@ -297,8 +342,8 @@ void ZELDownloadTransfer::finish(std::optional<NSError> error) {
         return;
     finished_ = true;
     connection_.reset();
-    if (!error && descriptor_ >= 0 && ::fsync(descriptor_) != 0)
-        error = fileError("Cannot sync");
+    // No sync here: a file that lost bytes in a crash is cut to what is on
+    // disk when resumed, and its MD5 is checked again before it is unpacked.
     if (!error)
         error = verify();
     if (descriptor_ >= 0)
@@ -315,30 +360,11 @@ std::optional<std::string> ZELDownloadTransfer::md5OfFile(const std::string& pat
     const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (descriptor < 0)
         return std::nullopt;
-    CC_MD5_CTX context;
-    CC_MD5_Init(&context);
-    std::vector<char> buffer(1 << 16);
-    bool ok = true;
-    for (;;) {
-        const ssize_t n = ::read(descriptor, buffer.data(), buffer.size());
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            ok = false;
-        if (n <= 0)
-            break;
-        CC_MD5_Update(&context, buffer.data(), static_cast<CC_LONG>(n));
-    }
+    CC_MD5_CTX digest;
+    const bool read = CC_MD5_Init(&digest) && digestFile(descriptor, -1, &digest);
     ::close(descriptor);
     unsigned char md[CC_MD5_DIGEST_LENGTH];
-    ok = CC_MD5_Final(md, &context) && ok;
-    if (!ok)
+    if (!CC_MD5_Final(md, &digest) || !read)
         return std::nullopt;
-    static const char* digits = "0123456789abcdef";
-    std::string hex;
-    for (unsigned char byte : md) {
-        hex += digits[byte >> 4];
-        hex += digits[byte & 0xF];
-    }
-    return hex;
+    return hex(md, sizeof md);
 }

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "CommonCrypto/CommonDigest.h"
 #include "Foundation/NSError.h"
 #include "Net/NSURLConnection.h"
 
@@ -82,6 +83,7 @@ class ZELDownloadTransfer : public NSURLConnectionDataDelegate,
     void startOver();
     void finish(std::optional<NSError> error);
     std::optional<NSError> verify();
+    bool restartDigest();
     NSError fileError(const std::string& what) const;
 
     ZELDownloadTransferStart start_;
@@ -94,6 +96,7 @@ class ZELDownloadTransfer : public NSURLConnectionDataDelegate,
     int64_t written_ = 0;  // bytes on disk
     std::optional<int64_t> size_;
     ZELDownloadServerTags tags_;
+    CC_MD5_CTX digest_;       // of the bytes in the file so far
     bool accepting_ = false;  // the current answer's body goes into the file
     bool restarted_ = false;
     bool finished_ = false;

@@ -152,10 +152,10 @@ bool ZELZipArchive::isSafeEntryName(const std::string& name) {
 
 namespace {
 
-// Unpacks every entry that `allowed` accepts, refusing the archive at the
-// first one it does not.
-template <class Allowed>
-bool unpackToStaging(const std::string& zipPath, const std::string& stagingPath, Allowed allowed,
+// Unpacks the archive into a fresh staging folder when `accept` takes every
+// entry name (it fails with *error itself); false with *error otherwise.
+template <class Accept>
+bool unpackToStaging(const std::string& zipPath, const std::string& stagingPath, Accept accept,
                      NSError* error) {
     std::error_code ignored;
     fs::remove_all(stagingPath, ignored);
@@ -167,9 +167,8 @@ bool unpackToStaging(const std::string& zipPath, const std::string& stagingPath,
     bool checked = forEachEntry(zip.get(), zipPath, error, [&](const Entry& entry) {
         if (entry.isSymlink || !ZELZipArchive::isSafeEntryName(entry.name))
             return fail(error, ZELZipArchive::UnsafeEntry, "Unsafe entry " + entry.name, zipPath);
-        if (!allowed(entry.name))
-            return fail(error, ZELZipArchive::WrongLayout,
-                        "Entry " + entry.name + " is not part of the package", zipPath);
+        if (!accept(entry.name))
+            return false;
         totalSize += entry.size;
         return true;
     });
@@ -206,34 +205,45 @@ bool unpackToStaging(const std::string& zipPath, const std::string& stagingPath,
 
 }  // namespace
 
-std::optional<std::string> ZELZipArchive::unzipFileToStagingPath(const std::string& zipPath,
-                                                                 const std::string& stagingPath,
-                                                                 const std::string& topLevelName,
-                                                                 NSError* error) {
-    const std::string prefix = topLevelName + "/";
-    if (!unpackToStaging(
-            zipPath, stagingPath,
-            [&](const std::string& name) { return name.compare(0, prefix.size(), prefix) == 0; },
-            error))
+std::optional<std::string> ZELZipArchive::unzipFileToStagingPath(
+    const std::string& zipPath, const std::string& stagingPath,
+    const std::optional<std::string>& folderName, NSError* error) {
+    // Every entry lies under one top-level item: the named folder, or
+    // whatever the first entry's first component is.
+    std::optional<std::string> top = folderName;
+    bool topIsFolder = folderName.has_value();
+    const auto oneItem = [&](const std::string& name) {
+        const size_t slash = name.find('/');
+        const std::string first = name.substr(0, slash);
+        if (!top)
+            top = first;
+        if (first != *top || (topIsFolder && slash == std::string::npos))
+            return fail(error, WrongLayout,
+                        "Entry " + name + " is outside the one top-level item " + *top, zipPath);
+        topIsFolder = topIsFolder || slash != std::string::npos;
+        return true;
+    };
+    if (!unpackToStaging(zipPath, stagingPath, oneItem, error))
         return std::nullopt;
-    const std::string folder = stagingPath + "/" + topLevelName;
-    if (!fs::is_directory(folder)) {
+    const std::string item = stagingPath + "/" + *top;
+    if (!fs::exists(item) || (folderName && !fs::is_directory(item))) {
         std::error_code ignored;
         fs::remove_all(stagingPath, ignored);
-        fail(error, WrongLayout, "The archive holds no folder " + topLevelName, zipPath);
+        fail(error, WrongLayout, "The archive holds no " + *top, zipPath);
         return std::nullopt;
     }
-    return folder;
+    return item;
 }
 
 std::optional<std::string> ZELZipArchive::unzipFileToStagingPathWithTopLevelNames(
     const std::string& zipPath, const std::string& stagingPath,
     const std::vector<std::string>& topLevelNames, NSError* error) {
-    const auto allowed = [&](const std::string& name) {
+    const auto named = [&](const std::string& name) {
         const std::string top = name.substr(0, name.find('/'));
-        return std::find(topLevelNames.begin(), topLevelNames.end(), top) != topLevelNames.end();
+        return std::find(topLevelNames.begin(), topLevelNames.end(), top) != topLevelNames.end() ||
+               fail(error, WrongLayout, "Entry " + name + " is not part of the package", zipPath);
     };
-    if (!unpackToStaging(zipPath, stagingPath, allowed, error))
+    if (!unpackToStaging(zipPath, stagingPath, named, error))
         return std::nullopt;
     return stagingPath;
 }

@@ -11,8 +11,10 @@
 // letters or symbolic-link attributes are refused, every minizip error (a bad
 // CRC, a truncated archive, an entry longer than it claims) fails, and the
 // sum of the entries' sizes is checked against the free space first. The
-// archive must hold exactly one folder, named `topLevelName`. Whatever fails,
-// the staging folder is removed and the zip left as it was.
+// archive must hold exactly one top-level item (a file or a folder), and
+// when `folderName` is given, a folder of that name (a package of several
+// items names the ones it may hold). Whatever fails, the
+// staging folder is removed and the zip left as it was.
 class ZELZipArchive {
   public:
     static constexpr const char* kErrorDomain = "ZELZipArchiveErrorDomain";
@@ -25,12 +27,11 @@ class ZELZipArchive {
         CannotWrite = 6,
     };
 
-    // Answers the path of the unpacked folder (<stagingPath>/<topLevelName>),
-    // or nullopt with *error.
-    static std::optional<std::string> unzipFileToStagingPath(const std::string& zipPath,
-                                                             const std::string& stagingPath,
-                                                             const std::string& topLevelName,
-                                                             NSError* error);
+    // Answers the path of the unpacked item (<stagingPath>/<name>), or
+    // nullopt with *error.
+    static std::optional<std::string> unzipFileToStagingPath(
+        const std::string& zipPath, const std::string& stagingPath,
+        const std::optional<std::string>& folderName, NSError* error);
 
     // The same for a package of several top-level items: every entry must be
     // one of `topLevelNames` (a file) or lie inside one of them (a folder);

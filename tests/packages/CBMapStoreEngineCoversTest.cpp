@@ -17,7 +17,7 @@ class CBMapStoreEngineCoversTest : public MapStoreHome {
         map_ = engine_->mapForIdentifier("liechtenstein");
         ASSERT_TRUE(map_);
         other_ = engine_->mapForIdentifier("neustrelitz");
-        server_ = std::make_unique<LocalFileServer>(root_);
+        server_ = std::make_unique<StoreServer>(root_);
         CBMapStoreURLManager::setBaseURL(server_->url());
     }
     // A JPEG cover of `width` pixels (told apart by their widths).
@@ -56,7 +56,7 @@ class CBMapStoreEngineCoversTest : public MapStoreHome {
     std::string root_;
     std::shared_ptr<CBMapStoreEngine> engine_;
     std::shared_ptr<CBMapStoreMap> map_, other_;
-    std::unique_ptr<LocalFileServer> server_;
+    std::unique_ptr<StoreServer> server_;
 };
 
 TEST_F(CBMapStoreEngineCoversTest, OwnCoverThenInstalledCoverThenCachedCover) {

@@ -26,7 +26,7 @@ class CBMapStoreInfoTest : public MapStoreHome {
         writeStatistics("DE-MV", 1800);
         engine_ = std::make_shared<CBMapStoreEngine>(writeSampleCatalogue(file("catalogue.sqlite")),
                                                      true);
-        server_ = std::make_unique<LocalFileServer>(root_);
+        server_ = std::make_unique<StoreServer>(root_);
         CBMapStoreURLManager::setBaseURL(server_->url());
     }
     void writeStatistics(const std::string& code, int64_t pois) {
@@ -51,7 +51,7 @@ class CBMapStoreInfoTest : public MapStoreHome {
     }
     std::string root_;
     std::shared_ptr<CBMapStoreEngine> engine_;
-    std::unique_ptr<LocalFileServer> server_;
+    std::unique_ptr<StoreServer> server_;
 };
 
 TEST_F(CBMapStoreInfoTest, RecordsReadTheirFields) {

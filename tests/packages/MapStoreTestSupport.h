@@ -1,21 +1,21 @@
 #pragma once
 
 #include <gtest/gtest.h>
-#include <httplib.h>
 #include <stdlib.h>
 
-#include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "CatalogueWriter.h"
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
+#include "MapStoreServerProcess.h"
+#include "UIKit/UIWindow.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreURLManager.h"
 
@@ -31,32 +31,23 @@ inline bool runMainLoopUntil(const std::function<bool()>& done, double seconds =
     return NSRunLoop::mainRunLoop()->runUntil(done, seconds);
 }
 
-// A folder served over HTTP on 127.0.0.1 (a port of its own) while it lives;
-// stop() makes the port refuse connections, as a server out of reach does.
-class LocalFileServer {
+// The map store server (tools/mapstore-server) over a folder, on a port of
+// its own, while it lives; stop() ends it, as a server out of reach.
+class StoreServer {
   public:
-    explicit LocalFileServer(const std::string& root) {
+    explicit StoreServer(const std::string& root) {
         std::filesystem::create_directories(root);
-        server_.set_mount_point("/", root);
-        // One request per connection: stopping never waits for an idle one.
-        server_.set_keep_alive_max_count(1);
-        port_ = server_.bind_to_any_port("127.0.0.1");
-        thread_ = std::thread([this] { server_.listen_after_bind(); });
-        while (!server_.is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        process_ = std::make_unique<MapStoreServerProcess>(root);
+        EXPECT_TRUE(process_->running());
+        url_ = process_->baseURL();
     }
-    ~LocalFileServer() { stop(); }
-    void stop() {
-        server_.stop();
-        if (thread_.joinable())
-            thread_.join();
-    }
-    std::string url() const { return "http://127.0.0.1:" + std::to_string(port_); }
+    void stop() { process_.reset(); }
+    const std::string& url() const { return url_; }
+    Value::Array log() const { return process_ ? process_->log() : Value::Array{}; }
 
   private:
-    httplib::Server server_;
-    int port_ = 0;
-    std::thread thread_;
+    std::unique_ptr<MapStoreServerProcess> process_;
+    std::string url_;
 };
 
 // A home of its own, the source bundle as the main bundle, no store URL.
@@ -71,8 +62,12 @@ class MapStoreHome : public ::testing::Test {
         NSUserDefaults::resetStandardUserDefaults();
         NSBundle::setMainBundlePath(mapStoreSourceResources());
         CBMapStoreURLManager::setBaseURL("");
+        // Alerts show over the key window.
+        window_ = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 480));
+        window_->makeKeyAndVisible();
     }
     void TearDown() override {
+        window_.reset();
         CBMapStoreURLManager::setBaseURL("");
         NSUserDefaults::resetStandardUserDefaults();
         NSSetApplicationHome("");
@@ -83,6 +78,7 @@ class MapStoreHome : public ::testing::Test {
     std::string file(const std::string& name) const { return home_ + "/" + name; }
 
     std::string home_;
+    std::shared_ptr<UIWindow> window_;
 };
 
 // A small catalogue of our own: groups, countries, regions and maps chosen

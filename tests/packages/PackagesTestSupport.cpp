@@ -11,17 +11,23 @@ bool DownloadRecorder::saw(const std::string& event) const {
     return count(event) > 0;
 }
 
+void DownloadRecorder::note(const std::string& event) {
+    events.push_back(event);
+    if (onEvent)
+        onEvent(event);
+}
+
 size_t DownloadRecorder::count(const std::string& event) const {
     return static_cast<size_t>(std::count(events.begin(), events.end(), event));
 }
 
 void DownloadRecorder::downloadManagerDidAdd(ZELDownloadManagerEngine&, const Download& d) {
-    events.push_back("didAdd " + d->identifier());
+    note("didAdd " + d->identifier());
 }
 
 void DownloadRecorder::downloadManagerWillStartLoading(ZELDownloadManagerEngine&,
                                                        const Download& d) {
-    events.push_back("willStartLoading " + d->identifier());
+    note("willStartLoading " + d->identifier());
 }
 
 void DownloadRecorder::downloadManagerUpdatedProgressToForDownload(ZELDownloadManagerEngine&,
@@ -31,27 +37,27 @@ void DownloadRecorder::downloadManagerUpdatedProgressToForDownload(ZELDownloadMa
 
 void DownloadRecorder::downloadManagerWillPauseLoading(ZELDownloadManagerEngine&,
                                                        const Download& d) {
-    events.push_back("willPause " + d->identifier());
+    note("willPause " + d->identifier());
 }
 
 void DownloadRecorder::downloadManagerFinishedLoadingDownload(ZELDownloadManagerEngine&,
                                                               const Download& d) {
-    events.push_back("finished " + d->identifier());
+    note("finished " + d->identifier());
 }
 
 void DownloadRecorder::downloadManagerFailedToLoadDownload(ZELDownloadManagerEngine&,
                                                            const Download& d) {
-    events.push_back("failed " + d->identifier());
+    note("failed " + d->identifier());
 }
 
 void DownloadRecorder::downloadManagerWillStartUnzippingDownload(ZELDownloadManagerEngine&,
                                                                  const Download& d) {
-    events.push_back("willUnzip " + d->identifier());
+    note("willUnzip " + d->identifier());
 }
 
 std::optional<bool> DownloadRecorder::downloadManagerDidStartPostProcessingForDownload(
     ZELDownloadManagerEngine& engine, const Download& d) {
-    events.push_back("postProcessing " + d->identifier());
+    note("postProcessing " + d->identifier());
     if (taker)
         return taker(engine, d);
     return std::nullopt;
@@ -59,21 +65,21 @@ std::optional<bool> DownloadRecorder::downloadManagerDidStartPostProcessingForDo
 
 void DownloadRecorder::downloadManagerDidCancelDownloadWithIdentifierAndType(
     ZELDownloadManagerEngine&, const std::string& identifier, const std::string&) {
-    events.push_back("didCancel " + identifier);
+    note("didCancel " + identifier);
 }
 
 void DownloadRecorder::downloadManagerWillRemove(ZELDownloadManagerEngine&, const Download& d) {
-    events.push_back("willRemove " + d->identifier());
+    note("willRemove " + d->identifier());
 }
 
 void DownloadRecorder::downloadManagerDidRemoveDownloadWithIdentifierAndType(
     ZELDownloadManagerEngine&, const std::string& identifier, const std::string&) {
-    events.push_back("didRemove " + identifier);
+    note("didRemove " + identifier);
 }
 
 void DownloadRecorder::downloadManagerDidChangeResumeDisabledStateTo(ZELDownloadManagerEngine&,
                                                                      bool disabled) {
-    events.push_back(disabled ? "resumeDisabled" : "resumeEnabled");
+    note(disabled ? "resumeDisabled" : "resumeEnabled");
 }
 
 void DownloadTestBase::SetUp() {

@@ -33,8 +33,11 @@ class DownloadRecorder : public ZELDownloadManagerEngineDelegate {
     std::vector<std::string> events;
     std::vector<double> progress;
     Taker taker;
+    // Called with each event as it is noted.
+    std::function<void(const std::string&)> onEvent;
 
     bool saw(const std::string& event) const;
+    void note(const std::string& event);
     size_t count(const std::string& event) const;
 
     void downloadManagerDidAdd(ZELDownloadManagerEngine&, const Download& d) override;

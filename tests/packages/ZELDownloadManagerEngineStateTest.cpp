@@ -72,6 +72,22 @@ TEST_F(ZELDownloadManagerEngineStateTest, PauseLeavesPostProcessingAndOtherState
     EXPECT_TRUE(recorder_->saw("didRemove three-rivers"));
 }
 
+TEST_F(ZELDownloadManagerEngineStateTest, PauseAndCancelDuringTheUnzipLeaveItRunning) {
+    ZELDownloadManagerEngine::Download download;
+    recorder_->onEvent = [&](const std::string& event) {
+        if (event == "willUnzip three-rivers") {
+            engine_->pauseDownloads();
+            engine_->cancelDownloads({download});
+        }
+    };
+    download = add("three-rivers");
+    engine_->resumeDownloads();
+    ASSERT_TRUE(waitForRemoval("three-rivers"));
+    EXPECT_FALSE(recorder_->saw("willPause three-rivers"));
+    EXPECT_FALSE(recorder_->saw("didCancel three-rivers"));
+    EXPECT_TRUE(fs::exists(mapsFolder() + "/three-rivers/three-rivers.sqlite"));
+}
+
 TEST_F(ZELDownloadManagerEngineStateTest, CancelRemovesALoadingDownloadAndStartsTheNext) {
     auto slow = startSlowDownload();
     auto next = add("three-rivers");

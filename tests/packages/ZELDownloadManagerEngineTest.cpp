@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "PackagesTestSupport.h"
@@ -119,6 +120,23 @@ TEST_F(ZELDownloadManagerEngineTest, QueueIsOrderedByFailuresThenPriorityThenAge
     EXPECT_EQ(order, (std::vector<std::string>{"high", "low", "older", "failed"}));
 }
 
+TEST_F(ZELDownloadManagerEngineTest, OneTransferRunsAtATimeAndTheNextStartsWhenItEnds) {
+    publish(samplePackage("liechtenstein"), "liechtenstein");
+    publish(samplePackage("three-rivers"), "three-rivers");
+    add("liechtenstein");
+    add("three-rivers");
+    engine_->resumeDownloads();
+    ASSERT_TRUE(waitForRemoval("liechtenstein"));
+    ASSERT_TRUE(waitForRemoval("three-rivers"));
+    const auto position = [&](const std::string& event) {
+        return std::find(recorder_->events.begin(), recorder_->events.end(), event) -
+               recorder_->events.begin();
+    };
+    EXPECT_LT(position("finished liechtenstein"), position("willStartLoading three-rivers"));
+    EXPECT_TRUE(fs::exists(installedFile("liechtenstein")));
+    EXPECT_TRUE(fs::exists(installedFile("three-rivers")));
+}
+
 TEST_F(ZELDownloadManagerEngineTest, ResumingIsDisabledUntilAllowed) {
     publish(samplePackage("liechtenstein"), "liechtenstein", "LI");
     engine_.reset();
@@ -147,6 +165,10 @@ TEST_F(ZELDownloadManagerEngineTest, ACutAt40PercentResumesWithRangeAndIfRange) 
     engine_->resumeDownloads();
     ASSERT_TRUE(waitForRemoval("neubrandenburg"));
     EXPECT_TRUE(fs::exists(installedFile("neubrandenburg")));
+    // The size is the whole file's (from Content-Range), not the remainder's.
+    for (double value : recorder_->progress)
+        EXPECT_LE(value, 1.0);
+    EXPECT_DOUBLE_EQ(recorder_->progress.back(), 1.0);
     const auto requests = requestsFor(packagePath("neubrandenburg"));
     ASSERT_EQ(requests.size(), 2u);
     EXPECT_EQ(field(requests[1], "range"), "bytes=" + std::to_string(loaded) + "-");

@@ -114,4 +114,25 @@ TEST(ZELZipArchiveUnzip, UnpacksAWellFormedPackageIntoStaging) {
     EXPECT_FALSE(fs::exists(folder.file("s2")));
 }
 
+TEST(ZELZipArchiveUnzip, WithoutAFolderNameOneItemOfAnyNameIsTaken) {
+    TemporaryFolder folder;
+    const std::string single = folder.file("single.zip");
+    ASSERT_TRUE(writeTestZip(single, {{"mapStore.sqlite", "catalogue"}}));
+    NSError error;
+    const auto unpacked =
+        ZELZipArchive::unzipFileToStagingPath(single, folder.file("s"), std::nullopt, &error);
+    ASSERT_TRUE(unpacked) << error.description();
+    EXPECT_EQ(readFile(*unpacked), "catalogue");
+    // Two items, or a file where the folder is required, are refused.
+    const std::string two = folder.file("two.zip");
+    ASSERT_TRUE(writeTestZip(two, {{"a.sqlite", "a"}, {"b.sqlite", "b"}}));
+    EXPECT_FALSE(
+        ZELZipArchive::unzipFileToStagingPath(two, folder.file("s2"), std::nullopt, &error));
+    EXPECT_EQ(error.code, ZELZipArchive::WrongLayout);
+    const std::string file = folder.file("file.zip");
+    ASSERT_TRUE(writeTestZip(file, {{"p", "not a folder"}}));
+    EXPECT_FALSE(ZELZipArchive::unzipFileToStagingPath(file, folder.file("s3"), "p", &error));
+    EXPECT_FALSE(fs::exists(folder.file("s3")));
+}
+
 }  // namespace

@@ -53,6 +53,7 @@ bool CatalogueWriter::writeCatalogue(const Catalogue& catalogue, const std::stri
     CBCoordinatePathValueTransformer::registerTransformer();
     std::error_code ignored;
     std::filesystem::remove(path, ignored);
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
     auto coordinator = std::make_shared<NSPersistentStoreCoordinator>(model);
     NSError openError;
     Value::Dictionary options{

@@ -245,3 +245,33 @@ TEST_F(CBAnnotationsManagerTest, ResettingTheMapRemovesAllAnnotations) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CBAnnotationsManagerTest, HidingAndShowingAgainBeforeTheFadeEndsKeepsTheViews) {
+    map_->addAnnotationsCentered({pin(market(), "Markt")}, false);
+    map_->layoutIfNeeded();
+    ASSERT_EQ(layer()->annotationViews().size(), 1u);
+    map_->setAnnotationsHiddenAnimated(true, true);
+    CAFrameClock::shared().advance(0.2);
+    map_->setAnnotationsHiddenAnimated(false, true);
+    CAFrameClock::shared().advance(1);
+    CAFrameClock::shared().advance(1);
+    EXPECT_EQ(layer()->annotationViews().size(), 1u);
+    map_->setAnnotationsHiddenAnimated(true, false);
+    EXPECT_TRUE(layer()->annotationViews().empty());
+}
+
+TEST_F(CBAnnotationsManagerTest, SouthUpPutsTheNorthernPinsOnTop) {
+    auto north = pin(CLLocationCoordinate2DMake(53.5580, 13.2610), "north");
+    auto south = pin(CLLocationCoordinate2DMake(53.5575, 13.2611), "south");
+    map_->addAnnotationsCentered({north, south}, false);
+    map_->layoutIfNeeded();
+    EXPECT_GT(stackIndex(viewOf(south)), stackIndex(viewOf(north)));
+    layer()->updateMarkersForHeading(float(M_PI));
+    EXPECT_GT(stackIndex(viewOf(north)), stackIndex(viewOf(south)));
+    layer()->updateMarkersForHeading(0);
+    EXPECT_GT(stackIndex(viewOf(south)), stackIndex(viewOf(north)));
+}
+
+}  // namespace

@@ -1,6 +1,7 @@
 #include <cmath>
 
 #include "AnnotationMapFixture.h"
+#include "UIKit/UIControl.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UIPanGestureRecognizer.h"
 #include "mapkit/CBAnnotationCalloutView.h"
@@ -137,6 +138,40 @@ TEST_F(CBMapMagnifierTest, WithoutAPlaceItOffersANewOneUnlessCreationIsOff) {
     loupe->setNewAnnotationForCurrentPositionFromDelegate(false);
     EXPECT_EQ(loupe->annotation(), nullptr);
     EXPECT_TRUE(loupe->calloutView()->isHidden());
+}
+
+}  // namespace
+
+namespace {
+
+// A screen that offers one "add bookmark" control for whatever the loupe shows.
+class BookmarkScreen : public CBMapScrollViewDelegate {
+  public:
+    std::shared_ptr<UIControl> mapScrollViewControlForMagnifierWithAnnotation(
+        CBMapScrollView&, const CBAnnotationRef&) override {
+        return control;
+    }
+    void mapScrollViewTappedControlOfMagnifierWithAnnotation(
+        CBMapScrollView&, const std::shared_ptr<UIControl>& c,
+        const CBAnnotationRef& annotation) override {
+        taps.emplace_back(c, annotation);
+    }
+    std::shared_ptr<UIControl> control = std::make_shared<UIControl>(CGRectMake(0, 0, 30, 30));
+    std::vector<std::pair<std::shared_ptr<UIControl>, CBAnnotationRef>> taps;
+};
+
+TEST_F(CBMapMagnifierTest, TheScreensControlGetsOneTargetAndReportsItsTap) {
+    auto bookmarks = attachScreen<BookmarkScreen>();
+    map_->magnifyCoordinate(market());
+    auto loupe = map_->magnifier();
+    auto first = std::make_shared<CBBasicAnnotation>(market());
+    auto second = std::make_shared<CBBasicAnnotation>(market());
+    loupe->setAnnotation(first);
+    loupe->setAnnotation(second);
+    EXPECT_EQ(loupe->calloutView()->rightCalloutAccessoryView(), bookmarks->control);
+    bookmarks->control->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    ASSERT_EQ(bookmarks->taps.size(), 1u);
+    EXPECT_EQ(bookmarks->taps[0].second, second);
 }
 
 }  // namespace

@@ -213,3 +213,17 @@ TEST_F(CBUserLocationTest, AccuracyChoosesTheZoomBox) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CBUserLocationTest, TheDotBreathesOnlyWhileItShows) {
+    // An endless animation on the hidden dot kept the program from ever idling.
+    ASSERT_TRUE(dot()->isHidden());
+    EXPECT_EQ(dot()->userInnerDot()->animationForKey("breathing"), nullptr);
+    map_->setShowsUserLocation(true);
+    EXPECT_NE(dot()->userInnerDot()->animationForKey("breathing"), nullptr);
+    map_->setShowsUserLocation(false);
+    EXPECT_EQ(dot()->userInnerDot()->animationForKey("breathing"), nullptr);
+}
+
+}  // namespace

@@ -7,6 +7,7 @@
 #include "AddressBook/ABVCard.h"
 #include "Foundation/DesktopLauncher.h"
 #include "platform/Foundation/PythonScript.h"
+#include "platform/Foundation/RecordedLaunches.h"
 #include "platform/Foundation/TemporaryDirectory.h"
 
 namespace {
@@ -109,11 +110,7 @@ TEST(ABVCardTest, LinesFoldAt75OctetsWithoutSplittingCharacters) {
 
 TEST(ABAddressBookTest, AddingAPersonWritesTheCardAndOpensIt) {
     TemporaryDirectory folder;
-    std::vector<std::vector<std::string>> launched;
-    DesktopLauncher::setLauncher([&](const std::vector<std::string>& argv) {
-        launched.push_back(argv);
-        return true;
-    });
+    RecordedLaunches launched;
     ABAddressBook::setCardsDirectory(folder.path() + "/Contacts");
     ABPerson person;
     person.kind = ABPersonKind::Organization;
@@ -134,7 +131,6 @@ TEST(ABAddressBookTest, AddingAPersonWritesTheCardAndOpensIt) {
     EXPECT_EQ(error.code, NSError::NSFileWriteUnknownError);
     EXPECT_EQ(launched.size(), 2u);
     ABAddressBook::setCardsDirectory("");
-    DesktopLauncher::setLauncher(nullptr);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include "Host/HostApplication.h"
 #include "Host/HostScenario.h"
 #include "QuartzCore/CAFrameClock.h"
+#include "UIKit/UIAlertView.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UILongPressGestureRecognizer.h"
@@ -239,6 +240,29 @@ dump
     EXPECT_EQ(returns, 1);
     EXPECT_FALSE(second->isFirstResponder());
     EXPECT_NE(dump.str().find("\"auptstraße 2\" at (10, 80"), std::string::npos) << dump.str();
+}
+
+class Choice : public UIAlertViewDelegate {
+  public:
+    long clicked = -1;
+    void alertViewClickedButtonAtIndex(UIAlertView&, long index) override { clicked = index; }
+};
+
+TEST_F(ScenarioTest, AlertsShowTheirTextsAndTakeTaps) {
+    auto choice = std::make_shared<Choice>();
+    auto alert = std::make_shared<UIAlertView>("Delete the map?", "Neubrandenburg, 12 MB", choice,
+                                               "Keep", std::vector<std::string>{"Delete"});
+    alert->show();
+    const HostScenarioResult result = play(R"(idle
+expect "Delete the map?"
+expect "Neubrandenburg, 12 MB"
+expect "Keep"
+tap "Delete"
+idle
+expect-not "Delete the map?"
+)");
+    ASSERT_TRUE(result.passed) << result.message;
+    EXPECT_EQ(choice->clicked, 1);
 }
 
 TEST_F(ScenarioTest, AFailingStepNamesItsLineAndTheTextsOnScreen) {

@@ -6,6 +6,7 @@
 #include "Foundation/DesktopLauncher.h"
 #include "MessageUI/MFMailComposeViewController.h"
 #include "platform/Foundation/PythonScript.h"
+#include "platform/Foundation/RecordedLaunches.h"
 #include "platform/Foundation/TemporaryDirectory.h"
 
 namespace fs = std::filesystem;
@@ -62,22 +63,17 @@ class MFMailComposeViewControllerTest : public ::testing::Test {
         MFMailComposeViewController::setOutboxDirectory(home.path() + "/Outbox");
         DesktopLauncher::setLookup(
             [this](const std::string& program) { return program == "xdg-email" && mailProgram; });
-        DesktopLauncher::setLauncher([this](const std::vector<std::string>& argv) {
-            launched.push_back(argv);
-            return true;
-        });
         composer = std::make_shared<MFMailComposeViewController>();
         composer->setMailComposeDelegate(delegate);
     }
     void TearDown() override {
         MFMailComposeViewController::setOutboxDirectory("");
         DesktopLauncher::setLookup(nullptr);
-        DesktopLauncher::setLauncher(nullptr);
     }
 
     TemporaryDirectory home;
     bool mailProgram = true;
-    std::vector<std::vector<std::string>> launched;
+    RecordedLaunches launched;
     std::shared_ptr<RecordingDelegate> delegate = std::make_shared<RecordingDelegate>();
     std::shared_ptr<MFMailComposeViewController> composer;
 };

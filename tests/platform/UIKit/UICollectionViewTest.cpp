@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "Foundation/NSLog.h"
 #include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UICollectionViewController.h"
 #include "UIKit/UICollectionViewFlowLayout.h"
@@ -329,6 +330,62 @@ TEST_F(UICollectionViewTest, BatchUpdatesKeepTheSelectionOnItsItem) {
     EXPECT_EQ(view->cellForItemAtIndexPath({0, 8}) != nullptr,
               CGRectIntersectsRect(view->layoutAttributesForItemAtIndexPath({0, 8})->frame,
                                    view->bounds()));
+}
+
+// A data source with every fault a screen could have.
+class Broken : public UICollectionViewDataSource, public UICollectionViewDelegateFlowLayout {
+  public:
+    long numberOfSectionsInCollectionView(UICollectionView&) override { return sections; }
+    long collectionViewNumberOfItemsInSection(UICollectionView&, long section) override {
+        return section == 0 ? -4 : 3;
+    }
+    std::shared_ptr<UICollectionViewCell> collectionViewCellForItemAtIndexPath(
+        UICollectionView& view, const NSIndexPath& path) override {
+        if (path.row == 0) {
+            return nullptr;
+        }
+        return view.dequeueReusableCellWithReuseIdentifierForIndexPath("never registered", path);
+    }
+    std::optional<CGSize> collectionViewLayoutSizeForItemAtIndexPath(
+        UICollectionView&, UICollectionViewLayout&, const NSIndexPath& path) override {
+        return path.row == 0 ? CGSize{50, 50}
+                             : (path.row == 1 ? CGSize{5000, 40} : CGSize{-30, -20});
+    }
+    long sections = 2;
+};
+
+TEST_F(UICollectionViewTest, BrokenDataSourcesAreLoggedAndSurvived) {
+    auto window = makeWindow({320, 568});
+    auto view = std::make_shared<UICollectionView>(window->bounds(),
+                                                   std::make_shared<UICollectionViewFlowLayout>());
+    auto broken = std::make_shared<Broken>();
+    std::string logged;
+    NSLogSink previous =
+        NSLogSetSink([&](NSLogLevel, const std::string& line) { logged += line + "\n"; });
+    view->setDataSource(broken);
+    view->setDelegate(broken);
+    window->addSubview(view);
+    window->layoutIfNeeded();
+    broken->sections = 1'000'000'000;
+    view->reloadData();
+    window->layoutIfNeeded();
+    NSLogSetSink(previous);
+    EXPECT_NE(logged.find("-4 items is out of range"), std::string::npos);
+    EXPECT_NE(logged.find("no cell for item 0 in section 1"), std::string::npos);
+    EXPECT_NE(logged.find("no cell class registered for \"never registered\""), std::string::npos);
+    EXPECT_NE(logged.find("1000000000 sections is out of range"), std::string::npos);
+    EXPECT_EQ(view->numberOfSections(), 0);
+    EXPECT_TRUE(view->visibleCells().empty());
+
+    // Negative sizes are taken as empty (never shown); a too wide item takes a
+    // line of its own.
+    broken->sections = 2;
+    view->reloadData();
+    window->layoutIfNeeded();
+    EXPECT_EQ(view->numberOfItemsInSection(0), 0);
+    EXPECT_EQ(view->layoutAttributesForItemAtIndexPath({1, 1})->frame, CGRectMake(0, 60, 5000, 40));
+    EXPECT_EQ(view->layoutAttributesForItemAtIndexPath({1, 2})->frame.size, CGSizeMake(0, 0));
+    EXPECT_EQ(view->visibleCells().size(), 2u);
 }
 
 TEST_F(UICollectionViewTest, DrawsCellsHeadersAndTheBackgroundView) {

@@ -1,12 +1,13 @@
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
-#include "Foundation/DesktopLauncher.h"
 #include "LocalHTTPServer.h"
 #include "Net/NSURLError.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIScrollView.h"
 #include "WebViewTestSupport.h"
+#include "platform/Foundation/RecordedLaunches.h"
 
 namespace {
 
@@ -21,20 +22,13 @@ class UIWebViewTest : public UIKitTest {
   protected:
     void SetUp() override {
         UIKitTest::SetUp();
-        DesktopLauncher::setLauncher([this](const std::vector<std::string>& argv) {
-            launched.push_back(argv);
-            return true;
-        });
         window = makeWindow({320, 480});
         webView = std::make_shared<UIWebView>(CGRect{0, 0, 320, 480});
         window->addSubview(webView);
         delegate = std::make_shared<RecordingWebViewDelegate>();
         webView->setDelegate(delegate);
     }
-    void TearDown() override {
-        DesktopLauncher::setLauncher(nullptr);
-        UIKitTest::TearDown();
-    }
+    void TearDown() override { UIKitTest::TearDown(); }
     // Loads markup with the package folder as its base and waits for the end.
     void loadInPackage(const std::string& html) {
         const int before = delegate->finished + delegate->failed;
@@ -42,7 +36,7 @@ class UIWebViewTest : public UIKitTest {
         ASSERT_TRUE(delegate->waitForLoads(before + 1));
     }
 
-    std::vector<std::vector<std::string>> launched;
+    RecordedLaunches launched;
     std::shared_ptr<UIWindow> window;
     std::shared_ptr<UIWebView> webView;
     std::shared_ptr<RecordingWebViewDelegate> delegate;
@@ -75,6 +69,27 @@ TEST_F(UIWebViewTest, TappedLinkAsksTheDelegateWithTheResolvedURL) {
     EXPECT_EQ(delegate->asked[0].first, webFileURL("package/next.html").absoluteString());
     EXPECT_EQ(delegate->asked[0].second, UIWebViewNavigationTypeLinkClicked);
     EXPECT_FALSE(webView->isLoading());
+}
+
+TEST_F(UIWebViewTest, PageTextsAreFoundAndTheirLinksTapped) {
+    loadInPackage(readText(webTestData("package/index.html")));
+    auto page = std::dynamic_pointer_cast<UIView>(webView->scrollView()->subviews().front());
+    std::vector<UIVisibleText> texts = page->visibleTexts();
+    auto find = [&](const std::string& text) {
+        return std::find_if(texts.begin(), texts.end(),
+                            [&](const UIVisibleText& t) { return t.text == text; });
+    };
+    EXPECT_NE(find("Harbour walk"), texts.end());
+    EXPECT_NE(find("Fish market"), texts.end());
+    EXPECT_NE(find("Two hours along the old docks."), texts.end());
+    const auto link = find("Next stop");
+    ASSERT_NE(link, texts.end());
+    delegate->asked.clear();
+    delegate->allow = false;
+    const CGRect onScreen = page->convertRectToView(link->rect, nullptr);
+    TouchDriver(window).tap({CGRectGetMidX(onScreen), CGRectGetMidY(onScreen)});
+    ASSERT_EQ(delegate->asked.size(), 1u);
+    EXPECT_EQ(delegate->asked[0].first, webFileURL("package/next.html").absoluteString());
 }
 
 TEST_F(UIWebViewTest, AllowedFileLinkInsideTheFolderLoadsThePage) {
@@ -156,12 +171,15 @@ TEST_F(UIWebViewTest, HostilePagesLoadWithoutHarm) {
         "<table><tr><td>a<td>b</tr><p><b><i>x</b></i></table></div></span><<>>&bogus;"
         "<script>while(true){}</script><style>p{color:red</style><!-- open");
     EXPECT_EQ(delegate->finished, 2);
+    // A negative row span made the layout library free memory it never owned.
+    loadInPackage("<table><td rowspan=-1>l<tr><td rowspan=99999>x</table>");
+    window->renderImage(1);
 
     // A header that claims 200000 x 200000 pixels, a missing image, a style
     // sheet outside the folder: left out, the page still shows.
     loadInPackage(R"(<link rel="stylesheet" href="../outside.css"><img src="huge.png">)"
                   R"(<img src="missing.png"><img src="file:///etc/passwd"><p>text</p>)");
-    EXPECT_EQ(delegate->finished, 3);
+    EXPECT_EQ(delegate->finished, 4);
     EXPECT_GT(webView->contentHeight(), 0);
     window->renderImage(1);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "UIKit/WebMarkupDepth.h"
+#include "UIKit/WebTableSpans.h"
 
 TEST(WebMarkupDepthTest, DropsTagsBeyondTheLimitAndKeepsTheirText) {
     EXPECT_EQ(WebLimitMarkupDepth("<div><div><div>x</div></div></div>", 2),
@@ -24,4 +25,12 @@ TEST(WebMarkupDepthTest, CountsAsTheParserWill) {
     EXPECT_EQ(WebLimitMarkupDepth("<i><script>alert(1)</script>x</i>", 1), "<i>x</i>");
     // Stray end tags and broken tags pass through for the parser to judge.
     EXPECT_EQ(WebLimitMarkupDepth("</p>a < b <!doctype html><", 4), "</p>a < b <!doctype html><");
+}
+
+TEST(WebMarkupDepthTest, TableSpansAreClamped) {
+    EXPECT_EQ(WebLimitMarkupDepth("<table><td rowspan=-1>l<tr><td ROWSPAN = '99999' x>", 8),
+              "<table><td rowspan=1>l<tr><td ROWSPAN = '1000' x>");
+    EXPECT_EQ(WebClampTableSpans("<th colspan=\"x\" title=\"rowspan=-1\"/rowspan=0>"),
+              "<th colspan=\"1\" title=\"rowspan=-1\"/rowspan=1>");
+    EXPECT_EQ(WebClampTableSpans("<td nowrap rowspan=3 colspan>"), "<td nowrap rowspan=3 colspan>");
 }
