@@ -10,6 +10,7 @@
 
 #include "CBGeoData/CBCoreDataManager.h"
 #include "UIKit/UIActionSheet.h"
+#include "packages/CBUserMapStoreEngineDelegate.h"
 #include "packages/ZELDownloadManagerEngine.h"
 #include "packages/ZELDownloadManagerEngineDelegate.h"
 #include "wikiguide/CBWikipediaArticle.h"
@@ -32,12 +33,12 @@ class UIView;
 // queue "CBWikiManagerSearch".
 class CBWikipediaManager : public CBCoreDataManager,
                            public ZELDownloadManagerEngineDelegate,
+                           public CBUserMapStoreEngineDelegate,
                            public UIActionSheetDelegate {
   public:
     using Articles = std::vector<std::shared_ptr<CBWikipediaArticle>>;
     // nullopt when nothing matched.
     using SearchCompletion = std::function<void(const std::optional<Articles>&)>;
-    using Map = std::shared_ptr<CBMapStoreMap>;
 
     // `catalogue` answers the catalogue look-ups (the installed-maps
     // registry in the application).
@@ -110,9 +111,18 @@ class CBWikipediaManager : public CBCoreDataManager,
                                                                const std::string& identifier,
                                                                const std::string& type) override;
 
-    // What the installed-maps registry tells it.
-    void userMapStoreChangeCurrentMapTo(const Map& map);
-    void userMapStoreDidDeleteMapWithIdentifier(const std::string& identifier);
+    // The current map's store opens, the previous one closes.
+    void changeCurrentMapTo(const Map& map);
+    // The map's package goes; the current map's store stays open unless it
+    // is that map's.
+    void didDeleteMapWithIdentifier(const std::string& identifier);
+    void userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const Map& map) override {
+        changeCurrentMapTo(map);
+    }
+    void userMapStoreDidDeleteMapWithIdentifier(CBUserMapStoreEngine&,
+                                                const std::string& identifier) override {
+        didDeleteMapWithIdentifier(identifier);
+    }
 
   protected:
     std::shared_ptr<DispatchQueue> createSearchQueue() override;

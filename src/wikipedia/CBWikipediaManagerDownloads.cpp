@@ -257,11 +257,11 @@ void CBWikipediaManager::downloadManagerDidCancelDownloadWithIdentifierAndType(
         engine.cancelDownloads({download});
 }
 
-void CBWikipediaManager::userMapStoreChangeCurrentMapTo(const Map& map) {
+void CBWikipediaManager::changeCurrentMapTo(const Map& map) {
     currentMapIdentifier_ = map ? map->identifier() : std::nullopt;
     resetWikipediaForMapIdentifier(currentMapIdentifier_);
 }
 
-void CBWikipediaManager::userMapStoreDidDeleteMapWithIdentifier(const std::string& identifier) {
+void CBWikipediaManager::didDeleteMapWithIdentifier(const std::string& identifier) {
     deleteWikipediaContentForMapIdentifier(identifier);
 }

@@ -54,7 +54,7 @@ TEST_F(CBWikipediaManagerSheetTest, TheLanguageSheetQueuesThePackageOfTheChosenL
     manager_->startDownloadForMapInView(neubrandenburg, nullptr);
     EXPECT_FALSE(findView<UIActionSheet>(window_));
 
-    manager_->userMapStoreChangeCurrentMapTo(neubrandenburg);
+    manager_->changeCurrentMapTo(neubrandenburg);
     manager_->startDownloadForMapInView(neubrandenburg, window_);
     auto sheet = findView<UIActionSheet>(window_);
     ASSERT_TRUE(sheet);

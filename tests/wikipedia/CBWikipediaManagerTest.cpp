@@ -24,7 +24,7 @@ std::string htmlOf(const std::shared_ptr<CBWikipediaArticle>& article) {
 }  // namespace
 
 TEST_F(CBWikipediaManagerTest, DownloadInstallsAndTheCurrentMapsStoreOpensAndCloses) {
-    manager_->userMapStoreChangeCurrentMapTo(map("neubrandenburg"));
+    manager_->changeCurrentMapTo(map("neubrandenburg"));
     EXPECT_FALSE(manager_->wikipediaAvailable());
     EXPECT_FALSE(manager_->articleForUrl(kBase + "Tollensesee"));
     EXPECT_FALSE(manager_->allAvailableWikipediaLinks());
@@ -52,17 +52,17 @@ TEST_F(CBWikipediaManagerTest, DownloadInstallsAndTheCurrentMapsStoreOpensAndClo
     EXPECT_EQ(lake->firstLetter(), "T");
     EXPECT_NE(htmlOf(lake).find("© OpenStreetMap contributors, ODbL"), std::string::npos);
 
-    manager_->userMapStoreChangeCurrentMapTo(map("liechtenstein"));
+    manager_->changeCurrentMapTo(map("liechtenstein"));
     EXPECT_FALSE(manager_->wikipediaAvailable());
     EXPECT_FALSE(manager_->articleForUrl(kBase + "Tollensesee"));
     EXPECT_EQ(manager_->currentImgPath(), base + "/liechtenstein_wiki");
-    manager_->userMapStoreChangeCurrentMapTo(map("neubrandenburg"));
+    manager_->changeCurrentMapTo(map("neubrandenburg"));
     EXPECT_TRUE(manager_->articleForUrl(kBase + "Tollensesee"));
 }
 
 TEST_F(CBWikipediaManagerTest, SearchAndsItsWordsAndFindsArticlesByTheirAddress) {
     installSample();
-    manager_->userMapStoreChangeCurrentMapTo(map("neubrandenburg"));
+    manager_->changeCurrentMapTo(map("neubrandenburg"));
     const auto gates = search("tor");
     ASSERT_TRUE(gates);
     EXPECT_GE(gates->size(), 3u);
@@ -80,7 +80,7 @@ TEST_F(CBWikipediaManagerTest, SearchAndsItsWordsAndFindsArticlesByTheirAddress)
 
 TEST_F(CBWikipediaManagerTest, TheGuideOfThePackageMatchesItsArticlesAndWalk) {
     installSample();
-    manager_->userMapStoreChangeCurrentMapTo(map("neubrandenburg"));
+    manager_->changeCurrentMapTo(map("neubrandenburg"));
     const auto guide = ZELWikiGuideLoader::loadWikiGuideWithIdentifierFromPath(
         "neubrandenburg",
         CBWikipediaManager::filePathForWikipediaGuideForMapIdentifier("neubrandenburg"));
@@ -132,7 +132,7 @@ TEST_F(CBWikipediaManagerTest, TheGuideOfThePackageMatchesItsArticlesAndWalk) {
 
 TEST_F(CBWikipediaManagerTest, OfflineLinksPointToSampleArticlesWithinOneKilometre) {
     installSample();
-    manager_->userMapStoreChangeCurrentMapTo(map("neubrandenburg"));
+    manager_->changeCurrentMapTo(map("neubrandenburg"));
     const auto gate = manager_->articleForUrl(kBase + "Stargarder_Tor");
     ASSERT_TRUE(gate);
     const std::string html = htmlOf(gate);
@@ -153,15 +153,15 @@ TEST_F(CBWikipediaManagerTest, OfflineLinksPointToSampleArticlesWithinOneKilomet
 // store, so its articles vanished until the map changed.
 TEST_F(CBWikipediaManagerTest, DeletingAnotherMapsPackageKeepsTheCurrentMapsArticles) {
     installSample();
-    manager_->userMapStoreChangeCurrentMapTo(map("neubrandenburg"));
+    manager_->changeCurrentMapTo(map("neubrandenburg"));
     manager_->deleteWikipediaContentForMapIdentifier("liechtenstein");
     EXPECT_TRUE(manager_->wikipediaAvailable());
     EXPECT_TRUE(manager_->articleForUrl(kBase + "Tollensesee"));
-    manager_->userMapStoreDidDeleteMapWithIdentifier("liechtenstein");
+    manager_->didDeleteMapWithIdentifier("liechtenstein");
     EXPECT_TRUE(manager_->articleForUrl(kBase + "Tollensesee"));
     EXPECT_TRUE(search("tollense"));
 
-    manager_->userMapStoreDidDeleteMapWithIdentifier("neubrandenburg");
+    manager_->didDeleteMapWithIdentifier("neubrandenburg");
     EXPECT_FALSE(manager_->wikipediaAvailable());
     EXPECT_FALSE(manager_->articleForUrl(kBase + "Tollensesee"));
     EXPECT_TRUE(runUntil(
@@ -178,7 +178,7 @@ TEST_F(CBWikipediaManagerTest, DeletingAnotherMapsPackageKeepsTheCurrentMapsArti
 // against the released stack.
 TEST_F(CBWikipediaManagerTest, ReleasingTheStoreMarksWikipediaUnavailable) {
     installSample();
-    manager_->userMapStoreChangeCurrentMapTo(map("neubrandenburg"));
+    manager_->changeCurrentMapTo(map("neubrandenburg"));
     ASSERT_TRUE(manager_->wikipediaAvailable());
     manager_->releaseCoreDataStack();
     EXPECT_FALSE(manager_->wikipediaAvailable());
@@ -189,7 +189,7 @@ TEST_F(CBWikipediaManagerTest, ReleasingTheStoreMarksWikipediaUnavailable) {
 
 TEST_F(CBWikipediaManagerTest, HostilePackagesInstallNothing) {
     installSample();
-    manager_->userMapStoreChangeCurrentMapTo(map("neubrandenburg"));
+    manager_->changeCurrentMapTo(map("neubrandenburg"));
     const std::string base = CBWikipediaManager::basePathForWikipedia();
     const auto before = fs::file_size(base + "/neubrandenburg_wiki.sqlite");
     const std::vector<std::vector<TestZipEntry>> hostile{
