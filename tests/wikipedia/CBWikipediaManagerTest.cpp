@@ -269,3 +269,34 @@ TEST_F(CBWikipediaManagerTest, StatisticsOfferTheSamplePackageForDownload) {
     EXPECT_EQ(CBWikipediaManager::urlForWikipediaOfMapWithLanguageCode(map("neubrandenburg"), "de"),
               server_->baseURL() + "/wikipedia/DE-MV/neubrandenburg_wiki-de.zip");
 }
+
+TEST_F(CBWikipediaManagerTest, ANewPackageReplacesEveryItemOfTheOldOne) {
+    installSample();
+    manager_->changeCurrentMapTo(map("neubrandenburg"));
+    ASSERT_TRUE(manager_->userHasWikipediaGuideForMapIdentifier("neubrandenburg"));
+    // A package of the store alone: the old pictures and guide must not stay
+    // beside it.
+    const std::string store = readFile(std::string(KELVARA_WIKIPEDIA_DIR) +
+                                       "/neubrandenburg_wiki-de/neubrandenburg_wiki.sqlite");
+    ASSERT_FALSE(store.empty());
+    const std::string path = "/wikipedia/DE-MV/store-only.zip";
+    ASSERT_TRUE(writeTestZip(root_.path() + path, {{"neubrandenburg_wiki.sqlite", store}}));
+    loadPackage(server_->urlFor(path), "neubrandenburg");
+    EXPECT_EQ(engine_->currentQueueLength(), 0u);
+    EXPECT_FALSE(manager_->userHasWikipediaGuideForMapIdentifier("neubrandenburg"));
+    EXPECT_FALSE(fs::exists(
+        CBWikipediaManager::filePathForWikipediaImagesForMapIdentifier("neubrandenburg")));
+    EXPECT_TRUE(manager_->wikipediaAvailable());
+    EXPECT_TRUE(manager_->articleForUrl(kBase + "Tollensesee"));
+    const auto base = CBWikipediaManager::basePathForWikipedia();
+    for (const auto& entry : fs::directory_iterator(base))
+        EXPECT_EQ(entry.path().filename().string().find(".previous"), std::string::npos);
+}
+
+TEST_F(CBWikipediaManagerTest, NumbersInTheSearchTextAreNoTitleWords) {
+    installSample();
+    manager_->changeCurrentMapTo(map("neubrandenburg"));
+    // As in every type-ahead search, a number is matched against no title.
+    EXPECT_EQ(search("stargarder 12"), (std::vector<std::string>{"Stargarder Tor"}));
+    EXPECT_EQ(search("stargarder 12 tor"), (std::vector<std::string>{"Stargarder Tor"}));
+}
