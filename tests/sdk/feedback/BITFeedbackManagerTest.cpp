@@ -9,6 +9,7 @@
 #include "sdk/BITZizavaHelper.h"
 #include "sdk/SdkServiceProcess.h"
 #include "sdk/SdkTestSupport.h"
+#include "sdk/feedback/BITFeedbackAttachmentDownload.h"
 #include "sdk/feedback/BITFeedbackManager.h"
 
 namespace fs = std::filesystem;
@@ -236,4 +237,44 @@ TEST_F(BITFeedbackManagerTest, FirstStartWithNoStoreSendsNothing) {
     EXPECT_EQ(manager->lastCheck()->timeIntervalSinceReferenceDate(),
               NSDate::distantPast().timeIntervalSinceReferenceDate());
     NSNotificationCenter::defaultCenter()->removeObserver(observer);
+}
+
+TEST_F(BITFeedbackManagerTest, AttachmentDownloadKeepsNoErrorPageAndTriesAgain) {
+    send("question");
+    auto client = control();
+    client.Post(("/_feedback/reply?thread=" + *manager->token() +
+                 "&text=pic&file_name=a.png&content_type=image%2Fpng")
+                    .c_str(),
+                "PNGBYTES", "application/octet-stream");
+    manager->fetchMessageUpdates();
+    settle();
+    const auto incoming = manager->messagesWithStatus(BITFeedbackMessageStatusNew);
+    ASSERT_EQ(incoming.size(), 1u);
+    const auto attachment = incoming[0]->attachments.at(0);
+    const std::string good = *attachment->sourceURL();
+
+    attachment->setSourceURL(good.substr(0, good.rfind('/')) + "/999999");
+    std::optional<bool> stored;
+    bit_downloadFeedbackAttachment(attachment, [&stored](bool result) { stored = result; });
+    EXPECT_TRUE(attachment->isLoading());
+    bit_downloadFeedbackAttachment(attachment, [](bool) { FAIL() << "downloaded twice"; });
+    ASSERT_TRUE(runUntil([&stored] { return stored.has_value(); }));
+    EXPECT_FALSE(*stored);
+    EXPECT_FALSE(attachment->isLoading());
+    EXPECT_TRUE(attachment->needsLoadingFromURL());
+
+    attachment->setSourceURL(good);
+    int posted = 0;
+    const auto observer = NSNotificationCenter::defaultCenter()->addObserverForName(
+        kBITFeedbackUpdateAttachmentThumbnail, attachment.get(), nullptr,
+        [&posted](const auto&) { ++posted; });
+    stored.reset();
+    bit_downloadFeedbackAttachment(attachment, [&stored](bool result) { stored = result; });
+    ASSERT_TRUE(runUntil([&stored] { return stored.has_value(); }));
+    NSNotificationCenter::defaultCenter()->removeObserver(observer);
+    EXPECT_TRUE(*stored);
+    EXPECT_EQ(posted, 1);
+    EXPECT_FALSE(attachment->needsLoadingFromURL());
+    EXPECT_EQ(attachment->data(), bytes("PNGBYTES"));
+    EXPECT_EQ(fs::path(*attachment->filename()).extension(), ".png");
 }
