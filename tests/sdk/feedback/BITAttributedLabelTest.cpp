@@ -131,24 +131,14 @@ TEST(BITAttributedLabel, BackgroundBoxesFollowTheInsets) {
                              CFRangeMake(0, 6));
     text.appendAttributedString(paddingOnly);
     label.setAttributedText(text);
-    const auto frame =
-        CTFramesetter::createWithAttributedString(text)->createFrame(CFRangeMake(0, 0), [] {
-            CGPath path;
-            path.addRect(CGRectMake(0, 0, 300, 60));
-            return path;
-        }());
+    const auto frame = frameOf(text);
     const auto boxes = label.backgroundBoxes(*frame);
     ASSERT_EQ(boxes.size(), 1u);  // padding alone draws nothing
     const CGFloat width = boxes[0].size.width;
 
     NSAttributedString thick = text;
     thick.addAttribute(kBITBackgroundLineWidthAttributeName, CGFloat{2}, CFRangeMake(0, 3));
-    const auto thickFrame =
-        CTFramesetter::createWithAttributedString(thick)->createFrame(CFRangeMake(0, 0), [] {
-            CGPath path;
-            path.addRect(CGRectMake(0, 0, 300, 60));
-            return path;
-        }());
+    const auto thickFrame = frameOf(thick);
     const auto thickBoxes = label.backgroundBoxes(*thickFrame);
     ASSERT_EQ(thickBoxes.size(), 1u);
     EXPECT_DOUBLE_EQ(thickBoxes[0].size.width, width - 4);
