@@ -105,6 +105,19 @@ void BITAttributedLabel::setAttributedText(const NSAttributedString& text) {
 
 void BITAttributedLabel::setNeedsFramesetter() {
     needsFramesetter_ = true;
+    frame_.reset();
+    suggestedSize_.reset();
+}
+
+CGSize BITAttributedLabel::suggestedTextSize(CGSize constraints) const {
+    const CTFramesetterRef& setter = framesetter();
+    if (!suggestedSize_ || suggestedSize_->first.width != constraints.width ||
+        suggestedSize_->first.height != constraints.height)
+        suggestedSize_ = std::pair(
+            constraints,
+            setter->suggestFrameSizeWithConstraints(
+                CFRangeMake(0, static_cast<long>(attributedText_->length())), constraints));
+    return suggestedSize_->second;
 }
 
 const CTFramesetterRef& BITAttributedLabel::framesetter() const {
@@ -117,9 +130,14 @@ const CTFramesetterRef& BITAttributedLabel::framesetter() const {
 }
 
 CTFrameRef BITAttributedLabel::layoutFrame(const CGRect& textRect) const {
+    const CTFramesetterRef& setter = framesetter();
+    if (frame_ && CGRectEqualToRect(frameRect_, textRect))
+        return frame_;
     CGPath path;
     path.addRect(textRect);
-    return framesetter()->createFrame(CFRangeMake(0, 0), path);
+    frame_ = setter->createFrame(CFRangeMake(0, 0), path);
+    frameRect_ = textRect;
+    return frame_;
 }
 
 CGFloat BITAttributedLabel::flushFactor() const {
@@ -142,9 +160,7 @@ CGRect BITAttributedLabel::textRectForBoundsLimitedToNumberOfLines(const CGRect&
         return UILabel::textRectForBoundsLimitedToNumberOfLines(inset, lines);
     const CGFloat height =
         std::max(font()->lineHeight() * std::max<CGFloat>(2, lines), inset.size.height);
-    const CGSize suggested = framesetter()->suggestFrameSizeWithConstraints(
-        CFRangeMake(0, static_cast<long>(attributedText_->length())),
-        CGSizeMake(inset.size.width, height));
+    const CGSize suggested = suggestedTextSize(CGSizeMake(inset.size.width, height));
     const CGFloat textHeight = std::ceil(suggested.height);
     if (textHeight < inset.size.height) {
         const CGFloat spare = inset.size.height - textHeight;

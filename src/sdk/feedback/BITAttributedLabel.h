@@ -115,6 +115,7 @@ class BITAttributedLabel : public UILabel {
   private:
     const CTFramesetterRef& framesetter() const;
     CTFrameRef layoutFrame(const CGRect& textRect) const;
+    CGSize suggestedTextSize(CGSize constraints) const;
     void setNeedsFramesetter();
     void detectLinks();
     void addLinkModel(std::shared_ptr<BITAttributedLabelLink> link);
@@ -127,6 +128,11 @@ class BITAttributedLabel : public UILabel {
     std::optional<NSAttributedString> inactiveAttributedText_;
     mutable CTFramesetterRef framesetter_;
     mutable bool needsFramesetter_ = true;
+    // The last frame laid out, for hit tests and drawing in the same rectangle.
+    mutable CTFrameRef frame_;
+    mutable CGRect frameRect_ = CGRectZero;
+    // The last suggested size of the whole text and its constraints.
+    mutable std::optional<std::pair<CGSize, CGSize>> suggestedSize_;
     std::weak_ptr<BITAttributedLabelDelegate> delegate_;
     uint64_t enabledTextCheckingTypes_ = 0;
     std::optional<CTStringAttributes> linkAttributes_;
