@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "sdk/feedback/BITAttributedLabel.h"
+#include "sdk/feedback/BITFeedbackListViewCell.h"
 
 // The feedback list's message labels: the row heights of a thread of 200
 // messages with links, and finding the link under a touch.
@@ -28,25 +29,44 @@ std::shared_ptr<BITAttributedLabel> messageLabel(int i) {
     return label;
 }
 
+std::vector<std::shared_ptr<BITFeedbackMessage>> thread() {
+    std::vector<std::shared_ptr<BITFeedbackMessage>> messages;
+    for (int i = 0; i < 200; ++i) {
+        auto message = std::make_shared<BITFeedbackMessage>();
+        message->text = messageText(i);
+        message->userMessage = i % 2 == 0;
+        message->status = BITFeedbackMessageStatusDelivered;
+        messages.push_back(std::move(message));
+    }
+    return messages;
+}
+
 void BM_FeedbackListRowHeights(benchmark::State& state) {
+    const auto messages = thread();
     for (auto _ : state) {
         CGFloat total = 0;
-        for (int i = 0; i < 200; ++i)
-            total += messageLabel(i)->sizeThatFits(CGSizeMake(288, 10000)).height;
+        for (const auto& message : messages)
+            total += BITFeedbackListViewCell::heightForRowWithMessage(*message, 320);
         benchmark::DoNotOptimize(total);
     }
     state.SetItemsProcessed(state.iterations() * 200);
 }
 BENCHMARK(BM_FeedbackListRowHeights)->Unit(benchmark::kMillisecond);
 
+// The cells of the first screen (568 points), configured and laid out.
 void BM_FeedbackListFirstScreen(benchmark::State& state) {
-    std::vector<std::shared_ptr<BITAttributedLabel>> labels;
-    for (int i = 0; i < 8; ++i)
-        labels.push_back(messageLabel(i));
+    const auto messages = thread();
     for (auto _ : state) {
-        for (const auto& label : labels) {
-            label->setText(label->attributedText()->string() + " ");
-            benchmark::DoNotOptimize(label->sizeThatFits(CGSizeMake(288, 10000)));
+        CGFloat y = 0;
+        for (size_t i = 0; y < 568 && i < messages.size(); ++i) {
+            auto cell = std::make_shared<BITFeedbackListViewCell>("cell");
+            cell->setCellStyle(1);
+            cell->setMessage(messages[i]);
+            const CGFloat height =
+                BITFeedbackListViewCell::heightForRowWithMessage(*messages[i], 320);
+            cell->setFrame(CGRectMake(0, y, 320, height));
+            cell->layoutSubviews();
+            y += height;
         }
     }
 }
