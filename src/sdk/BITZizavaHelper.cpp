@@ -193,3 +193,32 @@ std::string bit_localizedString(const std::optional<std::string>& key) {
         return bundle->localizedStringForKey(*key, "", "ZizavaSDK");
     return *key;
 }
+
+std::string bit_localizedStringWithFormat(const std::string& key, const std::string& argument) {
+    const std::string format = bit_localizedString(key);
+    std::string text;
+    bool filled = false;
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size()) {
+            if (format[i + 1] == '%') {
+                text += '%';
+                ++i;
+                continue;
+            }
+            if (format[i + 1] == '@' && !filled) {
+                text += argument;
+                filled = true;
+                ++i;
+                continue;
+            }
+        }
+        text += format[i];
+    }
+    return text;
+}
+
+std::optional<std::string> bit_mainBundleInfoString(const std::string& key) {
+    const auto value = NSBundle::mainBundle()->objectForInfoDictionaryKey(key);
+    const std::string* text = value ? value->stringValue() : nullptr;
+    return text ? std::optional<std::string>(*text) : std::nullopt;
+}
