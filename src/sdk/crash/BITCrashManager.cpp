@@ -296,6 +296,7 @@ void BITCrashManager::registerObservers() {
     const auto mainQueue = DispatchQueue::main()->scheduler();
     if (!observers_.empty())
         return;
+    observerCenter_ = center;
     std::weak_ptr<BITCrashManager> weakSelf =
         std::static_pointer_cast<BITCrashManager>(shared_from_this());
     const auto observe = [&](const char* name, void (BITCrashManager::*action)()) {
@@ -323,7 +324,10 @@ void BITCrashManager::registerObservers() {
 }
 
 void BITCrashManager::unregisterObservers() {
-    const auto center = NSNotificationCenter::defaultCenter();
+    // At exit the centre may be gone before the front's managers.
+    const auto center = observerCenter_.lock();
+    if (!center)
+        return;
     for (const auto& observer : observers_)
         center->removeObserver(observer);
     observers_.clear();
