@@ -21,19 +21,25 @@
 #include "Foundation/NSUserDefaults.h"
 #include "Host/HostApplication.h"
 #include "MapWindowDelegate.h"
+#include "packages/CBMapStoreURLManager.h"
 
 namespace {
 void printUsage() {
     std::puts(
         "usage: kelvara [--home DIR] [--map FILE] [--location LAT,LON | --gpx FILE "
         "[--gpx-speed N]]\n"
-        "               [--phone | --pad] [--scale N] [--screenshot FILE]\n"
+        "               [--store-url URL] [--phone | --pad] [--scale N] [--screenshot FILE]\n"
+        "               [--scenario FILE [--scenario-output DIR]] [--keyboard-height N]\n"
         "  --home DIR       keep Documents, Caches, Library and the user defaults under DIR\n"
         "  --map FILE       show this map package store (default: the sample city)\n"
         "  --screenshot FILE  render the start view to a PNG instead of opening a window\n"
+        "  --scenario FILE  play a scenario script headless (docs/SCENARIOS.md); screenshots\n"
+        "                   with relative paths go to --scenario-output DIR\n"
+        "  --keyboard-height N  the on-screen keyboard's height in points (default 0)\n"
         "  --location LAT,LON  the position is this fixed point (degrees)\n"
         "  --gpx FILE       the position replays this GPX track in real time\n"
         "  --gpx-speed N    replay the track N times faster (default 1)\n"
+        "  --store-url URL  the map store server (default: the user default MapStoreBaseURL)\n"
         "Without --location or --gpx the position comes from gpsd when one is running.");
 }
 
@@ -95,6 +101,14 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
         } else if (std::strcmp(argument, "--map") == 0 && value) {
             store = value;
             ++i;
+        } else if (std::strcmp(argument, "--store-url") == 0 && value) {
+            const std::string url = value;
+            ++i;
+            if (url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0) {
+                usageError("not an http URL:", value);
+                return nullptr;
+            }
+            CBMapStoreURLManager::setBaseURL(url);
         } else if (std::strcmp(argument, "--location") == 0 && value) {
             fixedPoint = parseCoordinate(value);
             ++i;

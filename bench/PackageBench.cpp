@@ -1,13 +1,20 @@
 // Map packages: building the Neubrandenburg package from its .pbf with the
-// package builder (time and peak memory of the child process), and opening
-// the built package and faulting every object, element and tag.
+// package builder (time and peak memory of the child process), opening the
+// built package and faulting every object, element and tag, loading it from
+// the local map store server (the download engine's transfer against plain
+// curl on the same file) and unpacking and installing it.
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <spawn.h>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <string>
 
 #include "CBGeoData/CBCoordinatePathValueTransformer.h"
@@ -18,6 +25,16 @@
 #include "CoreData/NSManagedObjectContext.h"
 #include "CoreData/NSManagedObjectModel.h"
 #include "CoreData/NSPersistentStoreCoordinator.h"
+#include "Dispatch/DispatchQueue.h"
+#include "Foundation/NSBundle.h"
+#include "Foundation/NSPathUtilities.h"
+#include "packages/CBMapStoreMap.h"
+#include "packages/CBUserMapStoreEngine.h"
+#include "packages/ZELDownloadTransfer.h"
+#include "packages/ZELStagedInstall.h"
+#include "packages/ZELZipArchive.h"
+
+extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -117,5 +134,165 @@ void BM_OpenPackageAndFaultEveryObject(benchmark::State& state) {
     state.counters["objects"] = static_cast<double>(objects);
 }
 BENCHMARK(BM_OpenPackageAndFaultEveryObject)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The local map store server over a root holding the Neubrandenburg
+// package, as a child process for one benchmark.
+class LocalMapStore {
+  public:
+    LocalMapStore() {
+        root_ = fs::temp_directory_path() / ("kvbench-store-" + std::to_string(getpid()));
+        fs::create_directories(root_ / "map/DE");
+        const fs::path package = buildDirectory() / "packages/neubrandenburg.zip";
+        std::error_code error;
+        fs::copy_file(package, root_ / "map/DE/neubrandenburg.zip",
+                      fs::copy_options::overwrite_existing, error);
+        if (error)
+            return;
+        size_ = fs::file_size(package);
+        const std::string server =
+            (buildDirectory() / "tools/mapstore-server/kelvara-mapstore-server").string();
+        std::vector<std::string> arguments{server, "--root", root_.string(), "--port", "0"};
+        std::vector<char*> argv;
+        for (auto& argument : arguments)
+            argv.push_back(argument.data());
+        argv.push_back(nullptr);
+        int output[2];
+        if (pipe(output) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+        const bool spawned =
+            posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        close(output[1]);
+        FILE* stream = fdopen(output[0], "r");
+        char line[32] = {};
+        if (spawned && stream && std::fgets(line, sizeof line, stream))
+            url_ = "http://127.0.0.1:" + std::string(line, strcspn(line, "\n")) +
+                   "/map/DE/neubrandenburg.zip";
+        if (stream)
+            std::fclose(stream);
+    }
+    ~LocalMapStore() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+        std::error_code ignored;
+        fs::remove_all(root_, ignored);
+    }
+    const std::string& url() const { return url_; }
+    uintmax_t size() const { return size_; }
+    fs::path scratch(const std::string& name) const { return root_ / name; }
+
+  private:
+    fs::path root_;
+    pid_t pid_ = -1;
+    std::string url_;
+    uintmax_t size_ = 0;
+};
+
+void BM_DownloadEngineTransferFromLocalServer(benchmark::State& state) {
+    LocalMapStore store;
+    if (store.url().empty()) {
+        state.SkipWithError("no package or no map store server");
+        return;
+    }
+    auto queue = DispatchQueue::createSerial("kelvara.downloader");
+    const std::string target = store.scratch("engine.zip").string();
+    for (auto _ : state) {
+        fs::remove(target);
+        std::promise<bool> done;
+        ZELDownloadTransferStart start;
+        start.url = store.url();
+        start.path = target;
+        ZELDownloadTransfer::start(start, queue, nullptr, [&](ZELDownloadTransferResult result) {
+            done.set_value(!result.error);
+        });
+        if (!done.get_future().get()) {
+            state.SkipWithError("the transfer failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * store.size()));
+}
+BENCHMARK(BM_DownloadEngineTransferFromLocalServer)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_CurlTransferFromLocalServer(benchmark::State& state) {
+    LocalMapStore store;
+    if (store.url().empty()) {
+        state.SkipWithError("no package or no map store server");
+        return;
+    }
+    const std::string target = store.scratch("curl.zip").string();
+    for (auto _ : state) {
+        pid_t child = fork();
+        if (child == 0) {
+            execlp("curl", "curl", "-s", "-o", target.c_str(), store.url().c_str(),
+                   static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("curl failed");
+            break;
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * store.size()));
+}
+BENCHMARK(BM_CurlTransferFromLocalServer)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Unpacking into staging, validating the geo store, swapping it in and
+// saving the registry's record.
+void BM_UnzipAndInstallNeubrandenburg(benchmark::State& state) {
+    const fs::path zip = buildDirectory() / "packages/neubrandenburg.zip";
+    const fs::path home = fs::temp_directory_path() / ("kvbench-home-" + std::to_string(getpid()));
+    if (!fs::exists(zip)) {
+        state.SkipWithError("the Neubrandenburg package is not built");
+        return;
+    }
+    NSSetApplicationHome(home.string());
+    NSBundle::setMainBundlePath((sourceDirectory() / "resources").string());
+    auto registry = CBUserMapStoreEngine::createWithDownloadManager(nullptr);
+    const std::string maps = registry->basePathForMaps();
+    for (auto _ : state) {
+        NSError error;
+        const auto staged = ZELZipArchive::unzipFileToStagingPath(
+            zip.string(), maps + "/neubrandenburg.map.staging", "neubrandenburg", &error);
+        const bool installed =
+            staged &&
+            ZELStagedInstall::installStagedItemAtPathToPath(
+                *staged, maps + "/neubrandenburg",
+                [](const std::string& path, NSError* stepError) {
+                    return CBUserMapStoreEngine::validateMapStoreAtPath(
+                        path + "/neubrandenburg.sqlite", stepError);
+                },
+                [&](const std::string&, NSError*) {
+                    auto map = registry->mapForIdentifier("neubrandenburg");
+                    if (!map) {
+                        map = std::dynamic_pointer_cast<CBMapStoreMap>(
+                            registry->managedObjectContext()->insertNewObjectForEntityForName(
+                                CBMapStoreMap::kEntityName));
+                        map->setValueForKey("identifier", "neubrandenburg");
+                    }
+                    map->setDateAdded(NSDate::date());
+                    return registry->saveChanges();
+                },
+                &error);
+        fs::remove_all(maps + "/neubrandenburg.map.staging");
+        if (!installed) {
+            state.SkipWithError(error.description().c_str());
+            break;
+        }
+    }
+    registry.reset();
+    NSBundle::setMainBundlePath("");
+    NSSetApplicationHome("");
+    std::error_code ignored;
+    fs::remove_all(home, ignored);
+}
+BENCHMARK(BM_UnzipAndInstallNeubrandenburg)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace

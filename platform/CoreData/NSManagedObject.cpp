@@ -109,11 +109,13 @@ Value NSManagedObject::valueForKey(const std::string& key) {
 
 void NSManagedObject::willChange() {
     fireFault();
-    if (!inserted_ && !updated_) {
+    if (!inserted_)
         updated_ = true;
-        if (auto context = context_.lock())
-            context->noteChanged(shared_from_this());
-    }
+    // Every change counts for the next change report, not only the first.
+    if (pendingChange_ && inChangeList_)
+        return;
+    if (auto context = context_.lock())
+        context->noteChanged(shared_from_this());
 }
 
 void NSManagedObject::setValueForKey(const std::string& key, Value value) {

@@ -129,5 +129,7 @@ class NSManagedObject : public std::enable_shared_from_this<NSManagedObject> {
     bool deleted_ = false;
     bool updated_ = false;
     bool inChangeList_ = false;
-    int64_t savedKey_ = 0;  // the key a save is giving this new object
+    bool pendingChange_ = false;    // changed since the last processPendingChanges
+    bool announcedInsert_ = false;  // reported as inserted since the last save
+    int64_t savedKey_ = 0;          // the key a save is giving this new object
 };

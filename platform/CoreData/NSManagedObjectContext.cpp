@@ -208,6 +208,12 @@ void NSManagedObjectContext::registerObject(const std::shared_ptr<NSManagedObjec
 }
 
 void NSManagedObjectContext::noteChanged(const std::shared_ptr<NSManagedObject>& object) {
+    if (!object->pendingChange_) {
+        object->pendingChange_ = true;
+        unprocessed_.push_back(object);
+        if (!processingScheduled_)
+            scheduleProcessPendingChanges();
+    }
     if (object->inChangeList_)
         return;
     object->inChangeList_ = true;
@@ -940,6 +946,8 @@ void NSManagedObjectContext::detach(NSManagedObject& object) {
     object.context_.reset();
     object.batch_.reset();
     object.inChangeList_ = false;
+    object.pendingChange_ = false;
+    object.announcedInsert_ = false;
 }
 
 void NSManagedObjectContext::reset() {
@@ -949,9 +957,12 @@ void NSManagedObjectContext::reset() {
     }
     for (auto& object : changed_)
         detach(*object);
+    for (auto& object : unprocessed_)
+        detach(*object);
     registered_.clear();
     retained_.clear();
     changed_.clear();
+    unprocessed_.clear();
     connections_.clear();
 }
 

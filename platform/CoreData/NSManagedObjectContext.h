@@ -14,6 +14,31 @@
 
 class NSPersistentStore;
 class NSPersistentStoreCoordinator;
+struct NSNotification;
+
+// Posted by a context (the notification's object) on its own thread: after
+// processPendingChanges found changes, and after a save. The payload is a
+// std::shared_ptr<const NSManagedObjectContextChanges>; read it with
+// NSManagedObjectContext::changesInNotification.
+inline constexpr const char* NSManagedObjectContextObjectsDidChangeNotification =
+    "NSManagedObjectContextObjectsDidChangeNotification";
+inline constexpr const char* NSManagedObjectContextDidSaveNotification =
+    "NSManagedObjectContextDidSaveNotification";
+
+// What one report carries: the posting context's objects (touch them on its
+// thread only) and their IDs (what another context merges, on its own thread).
+struct NSManagedObjectContextChanges {
+    std::vector<std::shared_ptr<NSManagedObject>> insertedObjects;
+    std::vector<std::shared_ptr<NSManagedObject>> updatedObjects;
+    std::vector<std::shared_ptr<NSManagedObject>> deletedObjects;
+    std::vector<NSManagedObjectID> insertedObjectIDs;
+    std::vector<NSManagedObjectID> updatedObjectIDs;
+    std::vector<NSManagedObjectID> deletedObjectIDs;
+
+    bool empty() const {
+        return insertedObjects.empty() && updatedObjects.empty() && deletedObjects.empty();
+    }
+};
 class SQLiteConnection;
 struct sqlite3_stmt;
 
@@ -69,7 +94,24 @@ class NSManagedObjectContext : public std::enable_shared_from_this<NSManagedObje
 
     // Writes every change, one transaction per store, all or nothing; new
     // objects get permanent IDs. On failure the changes stay pending.
+    // Processes pending changes first and posts the did-save notification
+    // with everything written.
     bool save(NSError* error = nullptr);
+    // Reports the objects inserted, updated and deleted since the last call
+    // in one did-change notification (none when nothing changed). An object
+    // inserted and deleted in between is not reported at all. A context used
+    // from the main queue or a serial queue has this run by that queue after
+    // the block that made the first change, as at the end of an event.
+    void processPendingChanges();
+    // Brings the changes another context saved into this one: their inserted
+    // objects are registered (as faults), unchanged updated ones refreshed,
+    // deleted ones forgotten; then posts this context's did-change
+    // notification with them. Call it on this context's thread.
+    void mergeChangesFromContextDidSaveNotification(const NSNotification& notification);
+    // The changes a did-change or did-save notification carries; nullptr for
+    // any other notification.
+    static const NSManagedObjectContextChanges* changesInNotification(
+        const NSNotification& notification);
     // Forgets every object and change; objects handed out before are detached.
     void reset();
     // Turns an unchanged object back into a fault (mergeChanges false drops its changes).
@@ -85,6 +127,9 @@ class NSManagedObjectContext : public std::enable_shared_from_this<NSManagedObje
     std::shared_ptr<NSManagedObject> registeredObject(const NSManagedObjectID& objectID) const;
     void registerObject(const std::shared_ptr<NSManagedObject>& object);
     void noteChanged(const std::shared_ptr<NSManagedObject>& object);
+    void postChanges(const char* name, std::shared_ptr<NSManagedObjectContextChanges> changes);
+    void scheduleProcessPendingChanges();
+    void forgetMergedDeletion(const std::shared_ptr<NSManagedObject>& object);
     std::shared_ptr<NSManagedObject> makeObject(const NSEntityDescription* entity,
                                                 const NSManagedObjectID& objectID);
     // The object for a row at the statement's cursor: Z_PK, Z_ENT, then the table's columns.
@@ -111,7 +156,9 @@ class NSManagedObjectContext : public std::enable_shared_from_this<NSManagedObje
         connections_;
     std::unordered_map<NSManagedObjectID, std::weak_ptr<NSManagedObject>> registered_;
     std::unordered_map<NSManagedObjectID, std::shared_ptr<NSManagedObject>> retained_;
-    std::vector<std::shared_ptr<NSManagedObject>> changed_;  // in order of first change
+    std::vector<std::shared_ptr<NSManagedObject>> changed_;      // in order of first change
+    std::vector<std::shared_ptr<NSManagedObject>> unprocessed_;  // since processPendingChanges
     size_t registrationsSinceSweep_ = 0;
     bool retainsRegisteredObjects_ = false;
+    bool processingScheduled_ = false;
 };

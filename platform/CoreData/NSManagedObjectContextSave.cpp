@@ -124,6 +124,7 @@ bool NSManagedObjectContext::save(NSError* error) {
                  "No persistent store coordinator");
         return false;
     }
+    processPendingChanges();
     if (!hasChanges())
         return true;
     if (!validateForSave(error))
@@ -338,8 +339,21 @@ bool NSManagedObjectContext::save(NSError* error) {
     // The changes are stored: settle the objects.
     std::vector<std::shared_ptr<NSManagedObject>> changed = std::move(changed_);
     changed_.clear();
+    auto saved = std::make_shared<NSManagedObjectContextChanges>();
+    for (const auto& object : changed) {
+        if (object->inserted_ && object->deleted_)
+            continue;
+        if (object->deleted_) {
+            saved->deletedObjects.push_back(object);
+        } else if (object->inserted_) {
+            saved->insertedObjects.push_back(object);
+        } else if (object->updated_) {
+            saved->updatedObjects.push_back(object);
+        }
+    }
     for (const auto& object : changed) {
         object->inChangeList_ = false;
+        object->announcedInsert_ = false;
         if (object->deleted_) {
             registered_.erase(object->objectID_);
             retained_.erase(object->objectID_);
@@ -367,5 +381,6 @@ bool NSManagedObjectContext::save(NSError* error) {
                 slot.key = slot.object ? keyOf(slot.object.get()) : 0;
         }
     }
+    postChanges(NSManagedObjectContextDidSaveNotification, std::move(saved));
     return true;
 }

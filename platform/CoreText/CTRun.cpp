@@ -92,19 +92,31 @@ void CTRun::drawInto(cairo_t* cr, const CTGlyphPaint& paint, size_t from, size_t
     const std::vector<CGGlyph> glyphs(glyphs_.begin() + long(from), glyphs_.begin() + long(to));
     const std::vector<CGPoint> positions(positions_.begin() + long(from),
                                          positions_.begin() + long(to));
-    CTDrawGlyphs(cr, pangoFont_, glyphs, positions, paint);
-    if (attributes_.underlineStyle.value_or(0) != 0 && paint.fill) {
-        // A single line under the glyphs, in the text colour.
-        const CGFloat start = positions_[from].x;
-        const CGFloat end = positions_[to - 1].x + advances_[to - 1].width;
-        const CGFloat thickness = std::max(font_->underlineThickness(), CGFloat(0.5));
+    const CGFloat start = positions_[from].x;
+    const CGFloat end = positions_[to - 1].x + advances_[to - 1].width;
+    // Text space has y up from the baseline.
+    auto band = [&](CGFloat bottom, CGFloat height, const CGColor& color) {
         cairo_save(cr);
-        cairo_rectangle(cr, start, font_->underlinePosition() - thickness / 2, end - start,
-                        thickness);
-        cairo_set_source_rgba(cr, paint.fill->red, paint.fill->green, paint.fill->blue,
-                              paint.fill->alpha);
+        cairo_rectangle(cr, start, bottom, end - start, height);
+        cairo_set_source_rgba(cr, color.red, color.green, color.blue, color.alpha);
         cairo_fill(cr);
         cairo_restore(cr);
+    };
+    if (attributes_.backgroundColor) {
+        band(-font_->descent(), font_->ascent() + font_->descent(), *attributes_.backgroundColor);
+    }
+    CTDrawGlyphs(cr, pangoFont_, glyphs, positions, paint);
+    if (!paint.fill) {
+        return;
+    }
+    // Single lines in the text colour: under the glyphs, and through them at
+    // half the x-height.
+    const CGFloat thickness = std::max(font_->underlineThickness(), CGFloat(0.5));
+    if (attributes_.underlineStyle.value_or(0) != 0) {
+        band(font_->underlinePosition() - thickness / 2, thickness, *paint.fill);
+    }
+    if (attributes_.strikethroughStyle.value_or(0) != 0) {
+        band(font_->xHeight() / 2 - thickness / 2, thickness, *paint.fill);
     }
 }
 

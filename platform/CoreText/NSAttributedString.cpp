@@ -26,6 +26,15 @@ void CTStringAttributes::addAttributes(const CTStringAttributes& other) {
     if (other.paragraphStyle) {
         paragraphStyle = other.paragraphStyle;
     }
+    if (other.strikethroughStyle) {
+        strikethroughStyle = other.strikethroughStyle;
+    }
+    if (other.backgroundColor) {
+        backgroundColor = other.backgroundColor;
+    }
+    for (const auto& [name, value] : other.extra) {
+        extra.insert_or_assign(name, value);
+    }
     if (other.underlineStyle) {
         underlineStyle = other.underlineStyle;
     }
@@ -44,7 +53,8 @@ bool CTStringAttributes::operator==(const CTStringAttributes& other) const {
            strokeWidth == other.strokeWidth && strokeColor == other.strokeColor &&
            kern == other.kern && paragraphStyle == other.paragraphStyle &&
            underlineStyle == other.underlineStyle && superscript == other.superscript &&
-           link == other.link;
+           link == other.link && strikethroughStyle == other.strikethroughStyle &&
+           backgroundColor == other.backgroundColor && extra == other.extra;
 }
 
 NSAttributedString::NSAttributedString(const std::string& string,
@@ -141,6 +151,31 @@ void NSAttributedString::addAttributes(const CTStringAttributes& attributes, CFR
         }
     }
     merge();
+}
+
+void NSAttributedString::addAttribute(const std::string& name, const NSAttributeValue& value,
+                                      CFRange range) {
+    CTStringAttributes attributes;
+    attributes.extra.insert_or_assign(name, value);
+    addAttributes(attributes, range);
+}
+
+void NSAttributedString::removeAttribute(const std::string& name, CFRange range) {
+    const CFRange r = split(range);
+    for (Run& run : runs_) {
+        if (run.range.location >= r.location &&
+            run.range.location + run.range.length <= r.location + r.length) {
+            run.attributes.extra.erase(name);
+        }
+    }
+    merge();
+}
+
+const NSAttributeValue* NSAttributedString::attributeAtIndex(const std::string& name, size_t index,
+                                                             CFRange* effectiveRange) const {
+    const CTStringAttributes& attributes = attributesAtIndex(index, effectiveRange);
+    auto it = attributes.extra.find(name);
+    return it == attributes.extra.end() ? nullptr : &it->second;
 }
 
 void NSAttributedString::setAttributes(const CTStringAttributes& attributes, CFRange range) {

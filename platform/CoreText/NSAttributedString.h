@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -10,6 +11,7 @@
 #include "CoreText/CFRange.h"
 #include "CoreText/CTFont.h"
 #include "CoreText/CTParagraphStyle.h"
+#include "CoreText/NSAttributeValue.h"
 
 // The text attributes the system sets, one field per attribute key
 // (kCTFontAttributeName is font, and so on). Unset fields are absent keys.
@@ -22,9 +24,13 @@ struct CTStringAttributes {
     std::optional<CGColor> strokeColor;  // absent: the foreground colour
     std::optional<CGFloat> kern;         // extra advance after each character
     std::optional<CTParagraphStyle> paragraphStyle;
-    std::optional<int> underlineStyle;  // 0 none, else a single line
-    std::optional<int> superscript;     // 1 up, -1 down (kept, not laid out)
+    std::optional<int> underlineStyle;       // 0 none, else a single line
+    std::optional<int> strikethroughStyle;   // 0 none, else a single line
+    std::optional<CGColor> backgroundColor;  // behind the glyphs' line box
+    std::optional<int> superscript;          // 1 up, -1 down (kept, not laid out)
     std::optional<std::string> link;
+    // Any other attribute, by name: values of any type, drawn by nobody.
+    std::map<std::string, NSAttributeValue> extra;
 
     // The fields set in other replace these.
     void addAttributes(const CTStringAttributes& other);
@@ -61,6 +67,13 @@ class NSAttributedString {
 
     // Mutation. Ranges are clipped to the string.
     void addAttributes(const CTStringAttributes& attributes, CFRange range);
+    // One attribute of the extra map.
+    void addAttribute(const std::string& name, const NSAttributeValue& value, CFRange range);
+    void removeAttribute(const std::string& name, CFRange range);
+    // The extra attribute at a unit index, nullptr where absent; the range
+    // is that of the run (runs may split where other attributes change).
+    const NSAttributeValue* attributeAtIndex(const std::string& name, size_t index,
+                                             CFRange* effectiveRange = nullptr) const;
     void setAttributes(const CTStringAttributes& attributes, CFRange range);
     void appendAttributedString(const NSAttributedString& other);
 

@@ -1,11 +1,11 @@
 #include "Foundation/NSBundle.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 
 #include "Foundation/NSData+Files.h"
+#include "Foundation/NSLocale.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPropertyListSerialization.h"
 #include "Foundation/StringsFileReader.h"
@@ -37,16 +37,10 @@ bool isFile(const fs::path& path) {
 std::string userLanguage() {
     for (const char* variable : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* value = std::getenv(variable);
-        if (!value || !*value)
-            continue;
-        const std::string text(value);
-        if (text == "C" || text == "POSIX" || text.compare(0, 2, "C.") == 0)
-            continue;
-        if (text.size() >= 2 && std::isalpha(static_cast<unsigned char>(text[0])) &&
-            std::isalpha(static_cast<unsigned char>(text[1]))) {
-            return {static_cast<char>(std::tolower(static_cast<unsigned char>(text[0]))),
-                    static_cast<char>(std::tolower(static_cast<unsigned char>(text[1])))};
-        }
+        const std::string identifier =
+            value ? NSLocale::localeIdentifierFromPOSIXName(value) : std::string();
+        if (!identifier.empty())
+            return identifier.substr(0, identifier.find('_'));
     }
     return {};
 }
@@ -170,14 +164,23 @@ const NSBundle::Table& NSBundle::stringsTable(const std::string& language,
 
 std::string NSBundle::localizedStringForKey(const std::string& key, const std::string& value,
                                             const std::string& table) const {
+    std::vector<std::string> translations = localizedStringsForKey(key, table);
+    if (!translations.empty())
+        return translations.front();
+    return value.empty() ? key : value;
+}
+
+std::vector<std::string> NSBundle::localizedStringsForKey(const std::string& key,
+                                                          const std::string& table) const {
     const std::string tableName = table.empty() ? "Localizable" : table;
+    std::vector<std::string> translations;
     for (const std::string& language : preferredLocalizations()) {
         const Table& strings = stringsTable(language, tableName);
         auto found = strings.find(key);
         if (found != strings.end())
-            return found->second;
+            translations.push_back(found->second);
     }
-    return value.empty() ? key : value;
+    return translations;
 }
 
 std::string NSLocalizedString(const std::string& key) {

@@ -43,6 +43,10 @@ class NSBundle {
     std::string localizedStringForKey(const std::string& key, const std::string& value = {},
                                       const std::string& table = {}) const;
 
+    // Every translation of key in table, in the order of the languages looked up.
+    std::vector<std::string> localizedStringsForKey(const std::string& key,
+                                                    const std::string& table = {}) const;
+
     // The languages looked up, in order: the user's, "en", "Base".
     static std::vector<std::string> preferredLocalizations();
 

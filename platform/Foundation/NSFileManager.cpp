@@ -1,6 +1,7 @@
 #include "Foundation/NSFileManager.h"
 
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -140,5 +141,21 @@ std::optional<NSFileAttributes> NSFileManager::attributesOfItemAtPath(const std:
         static_cast<double>(info.st_mtim.tv_sec) + static_cast<double>(info.st_mtim.tv_nsec) / 1e9);
     attributes.isDirectory = S_ISDIR(info.st_mode);
     attributes.posixPermissions = info.st_mode & 07777;
+    return attributes;
+}
+
+std::optional<NSFileSystemAttributes> NSFileManager::attributesOfFileSystemForPath(
+    const std::string& path, NSError* error) const {
+    struct statvfs info {};
+    if (::statvfs(path.c_str(), &info) != 0) {
+        fail(error, std::error_code(errno, std::generic_category()), path, false);
+        return std::nullopt;
+    }
+    const uint64_t blockSize = info.f_frsize ? info.f_frsize : info.f_bsize;
+    NSFileSystemAttributes attributes;
+    attributes.fileSystemSize = static_cast<uint64_t>(info.f_blocks) * blockSize;
+    attributes.fileSystemFreeSize = static_cast<uint64_t>(info.f_bavail) * blockSize;
+    attributes.fileSystemNodes = info.f_files;
+    attributes.fileSystemFreeNodes = info.f_favail;
     return attributes;
 }

@@ -17,6 +17,16 @@ struct NSFileAttributes {
     uint32_t posixPermissions = 0;
 };
 
+// What attributesOfFileSystemForPath reports about the volume holding a path,
+// in bytes and file nodes. The free figures are what an ordinary user may
+// still use (blocks reserved for root are left out).
+struct NSFileSystemAttributes {
+    uint64_t fileSystemSize = 0;
+    uint64_t fileSystemFreeSize = 0;
+    uint64_t fileSystemNodes = 0;
+    uint64_t fileSystemFreeNodes = 0;
+};
+
 // File operations. Failures return false or nullopt and fill *error (domain
 // "NSCocoaErrorDomain", the path in userInfo) when error is not null.
 class NSFileManager {
@@ -42,4 +52,6 @@ class NSFileManager {
         const std::string& path, NSError* error = nullptr) const;
     std::optional<NSFileAttributes> attributesOfItemAtPath(const std::string& path,
                                                            NSError* error = nullptr) const;
+    std::optional<NSFileSystemAttributes> attributesOfFileSystemForPath(
+        const std::string& path, NSError* error = nullptr) const;
 };

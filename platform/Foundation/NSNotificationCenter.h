@@ -1,5 +1,6 @@
 #pragma once
 
+#include <any>
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -10,11 +11,13 @@
 #include "Foundation/Value.h"
 
 // A notification: its name, the object that posted it (compared by identity;
-// may be null) and a userInfo dictionary.
+// may be null), a userInfo dictionary and, for what a Value cannot hold (the
+// managed objects a context changed), a typed payload the poster documents.
 struct NSNotification {
     std::string name;
     const void* object = nullptr;
     Value::Dictionary userInfo;
+    std::any payload{};
 };
 
 // Runs a block on some queue. Foundation lies below Dispatch, so observers

@@ -33,6 +33,10 @@ void XMLPropertyListWriter::writeEscaped(const std::string& text) {
             case '>':
                 out_ += "&gt;";
                 break;
+            case '\r':
+                // XML readers turn a raw carriage return into a line feed.
+                out_ += "&#13;";
+                break;
             default:
                 out_ += c;
         }

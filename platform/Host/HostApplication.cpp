@@ -1,12 +1,16 @@
 #include "Host/HostApplication.h"
 
 #include <cstdio>
+#include <fstream>
+#include <sstream>
 
 #include "Dispatch/NSRunLoop.h"
 #include "Dispatch/NSTimer.h"
 #include "Foundation/NSLog.h"
 #include "Host/HostOptions.h"
 #include "Host/HostRenderer.h"
+#include "Host/HostScenario.h"
+#include "Host/HostScreenSaver.h"
 #include "Host/HostWindow.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIWindow.h"
@@ -26,6 +30,38 @@ int screenshot(const std::shared_ptr<UIWindow>& window, const HostOptions& optio
     return 0;
 }
 
+// Reads the scenario before launch, so a bad script fails at once.
+std::optional<std::string> readScenario(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        std::fprintf(stderr, "Host: cannot read the scenario %s\n", path.c_str());
+        return std::nullopt;
+    }
+    std::ostringstream text;
+    text << file.rdbuf();
+    std::string error;
+    if (!HostParseScenario(text.str(), &error)) {
+        std::fprintf(stderr, "%s: %s\n", path.c_str(), error.c_str());
+        return std::nullopt;
+    }
+    return text.str();
+}
+
+int playScenario(const std::shared_ptr<UIWindow>& window, const HostOptions& options,
+                 const std::string& script) {
+    HostScenarioSettings settings;
+    settings.name = *options.scenarioPath;
+    settings.outputDirectory = options.scenarioOutput;
+    settings.scale = options.scale;
+    const HostScenarioResult result = HostRunScenario(window, script, settings);
+    if (!result.passed) {
+        std::fprintf(stderr, "%s\n", result.message.c_str());
+        return 1;
+    }
+    std::printf("%s: passed\n", options.scenarioPath->c_str());
+    return 0;
+}
+
 }  // namespace
 
 int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFactory& factory) {
@@ -36,6 +72,10 @@ int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFac
         return 2;
     }
     HostApplyOptions(*options);
+    std::optional<std::string> scenario;
+    if (options->scenarioPath && !(scenario = readScenario(*options->scenarioPath))) {
+        return 2;
+    }
     std::shared_ptr<UIApplicationDelegate> delegate =
         factory ? factory(options->applicationArguments) : nullptr;
     if (!delegate) {
@@ -55,6 +95,11 @@ int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFac
         NSLogWithLevel(NSLogLevel::Error, "Host: the application shows no window");
         return 1;
     }
+    if (scenario) {
+        const int status = playScenario(window, *options, *scenario);
+        application->terminate();
+        return status;
+    }
     if (options->screenshotPath) {
         const int status = screenshot(window, *options);
         application->terminate();
@@ -70,6 +115,7 @@ int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFac
         if (!hostWindow->pumpEvents()) {
             runLoop->stop();
         }
+        HostFollowIdleTimer(*application);
     });
     hostWindow->present();
     runLoop->run();

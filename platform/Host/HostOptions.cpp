@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "UIKit/UIImagePickerController.h"
+#include "UIKit/UIKeyboard.h"
 #include "UIKit/UIScreen.h"
 
 CGSize HostOptions::screenSize() const {
@@ -42,6 +44,32 @@ std::optional<HostOptions> HostParseArguments(int argc, const char* const* argv,
                 return fail("--screenshot needs a file name");
             }
             options.screenshotPath = argv[++i];
+        } else if (std::strcmp(arg, "--scenario") == 0) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                return fail("--scenario needs a file name");
+            }
+            options.scenarioPath = argv[++i];
+        } else if (std::strcmp(arg, "--scenario-output") == 0) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                return fail("--scenario-output needs a folder");
+            }
+            options.scenarioOutput = argv[++i];
+        } else if (std::strcmp(arg, "--pictures") == 0) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                return fail("--pictures needs a folder");
+            }
+            options.picturesDirectory = argv[++i];
+        } else if (std::strcmp(arg, "--keyboard-height") == 0) {
+            if (i + 1 >= argc) {
+                return fail("--keyboard-height needs a number");
+            }
+            char* end = nullptr;
+            const double height = std::strtod(argv[++i], &end);
+            if (end == argv[i] || *end != '\0' || !(height >= 0 && height <= 600)) {
+                return fail(std::string("--keyboard-height must be between 0 and 600, not ") +
+                            argv[i]);
+            }
+            options.keyboardHeight = height;
         } else {
             options.applicationArguments.emplace_back(arg);
         }
@@ -54,4 +82,6 @@ void HostApplyOptions(const HostOptions& options) {
     screen->setBoundsSize(options.screenSize());
     screen->setScale(options.scale);
     UIDevice::currentDevice()->setUserInterfaceIdiom(options.idiom);
+    UIKeyboardSetVirtualHeight(options.keyboardHeight);
+    UIImagePickerController::setPicturesDirectory(options.picturesDirectory);
 }

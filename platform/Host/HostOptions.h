@@ -13,14 +13,23 @@ struct HostOptions {
     UIUserInterfaceIdiom idiom = UIUserInterfaceIdiomPhone;
     CGFloat scale = 2;
     std::optional<std::string> screenshotPath;
+    // A scenario script to play headless, and where its relative screenshot
+    // paths go (empty: the working directory).
+    std::optional<std::string> scenarioPath;
+    std::string scenarioOutput;
+    // The on-screen keyboard's height in points (0: a hardware keyboard).
+    CGFloat keyboardHeight = 0;
+    // The folder the image picker shows (empty: the desktop's Pictures).
+    std::string picturesDirectory;
     // Arguments the host does not know, for the application (program name first).
     std::vector<std::string> applicationArguments;
 
     CGSize screenSize() const;
 };
 
-// Takes --phone, --pad, --scale N (1...4) and --screenshot FILE out of the
-// arguments and leaves the rest; nullopt with a message for a bad value.
+// Takes --phone, --pad, --scale N (1...4), --screenshot FILE, --scenario
+// FILE, --scenario-output DIR, --keyboard-height N (0...600) and --pictures
+// DIR out of the arguments and leaves the rest; nullopt with a message for a bad value.
 std::optional<HostOptions> HostParseArguments(int argc, const char* const* argv,
                                               std::string* error);
 

@@ -11,12 +11,22 @@ namespace {
 constexpr double kMultiTapInterval = 0.35;
 constexpr CGFloat kMultiTapDistance = 40;
 constexpr CGFloat kWheelPinchRadius = 60;
+constexpr CGFloat kFingerSpacing = 30;
 
 }  // namespace
 
 CGPoint HostTouchInput::mirror(CGPoint point) const {
     const CGRect b = window_->bounds();
     return {2 * CGRectGetMidX(b) - point.x, 2 * CGRectGetMidY(b) - point.y};
+}
+
+std::vector<CGPoint> HostTouchInput::fingers(CGPoint point) const {
+    if (threeFingers_)
+        return {
+            point, {point.x + kFingerSpacing, point.y}, {point.x + 2 * kFingerSpacing, point.y}};
+    if (touches_.size() > 1)
+        return {point, mirror(point)};
+    return {point};
 }
 
 void HostTouchInput::send(UITouchPhase phase, const std::vector<CGPoint>& points) {
@@ -30,7 +40,7 @@ void HostTouchInput::send(UITouchPhase phase, const std::vector<CGPoint>& points
     window_->sendEvent(event);
 }
 
-void HostTouchInput::mouseDown(CGPoint point, bool modifier) {
+void HostTouchInput::mouseDown(CGPoint point, bool modifier, bool threeFingers) {
     if (!touches_.empty()) {
         return;
     }
@@ -42,8 +52,11 @@ void HostTouchInput::mouseDown(CGPoint point, bool modifier) {
         tapCount_ = 1;
     }
     lastTapPoint_ = point;
+    threeFingers_ = threeFingers;
     std::vector<CGPoint> points{point};
-    if (modifier) {
+    if (threeFingers) {
+        points = fingers(point);
+    } else if (modifier) {
         points.push_back(mirror(point));
     }
     for (size_t i = 0; i < points.size(); ++i) {
@@ -58,22 +71,14 @@ void HostTouchInput::mouseMoved(CGPoint point) {
     if (touches_.empty()) {
         return;
     }
-    std::vector<CGPoint> points{point};
-    if (touches_.size() > 1) {
-        points.push_back(mirror(point));
-    }
-    send(UITouchPhaseMoved, points);
+    send(UITouchPhaseMoved, fingers(point));
 }
 
 void HostTouchInput::mouseUp(CGPoint point) {
     if (touches_.empty()) {
         return;
     }
-    std::vector<CGPoint> points{point};
-    if (touches_.size() > 1) {
-        points.push_back(mirror(point));
-    }
-    send(UITouchPhaseEnded, points);
+    send(UITouchPhaseEnded, fingers(point));
     touches_.clear();
     lastTapTime_ = CACurrentMediaTime();
 }

@@ -10,14 +10,15 @@ class UIWindow;
 
 // Turns mouse and wheel input (in window points) into touches for a window:
 // the mouse is one finger; with the modifier held at press, a second finger
-// mirrors it around the window's centre (pinch, rotate, two-finger tap); a
-// wheel step is a quick pinch around the cursor. Timestamps come from the
-// frame clock.
+// mirrors it around the window's centre (pinch, rotate, two-finger tap); with
+// the second modifier (Shift) held, three fingers side by side, 30 points
+// apart, move together (three-finger taps and swipes); a wheel step is a
+// quick pinch around the cursor. Timestamps come from the frame clock.
 class HostTouchInput {
   public:
     explicit HostTouchInput(std::shared_ptr<UIWindow> window) : window_(std::move(window)) {}
 
-    void mouseDown(CGPoint point, bool modifier);
+    void mouseDown(CGPoint point, bool modifier, bool threeFingers = false);
     void mouseMoved(CGPoint point);
     void mouseUp(CGPoint point);
     // steps > 0 zooms in, < 0 out; each step scales by 1.25.
@@ -26,6 +27,8 @@ class HostTouchInput {
 
   private:
     CGPoint mirror(CGPoint point) const;
+    // Where every finger is while the mouse is at point.
+    std::vector<CGPoint> fingers(CGPoint point) const;
     void send(UITouchPhase phase, const std::vector<CGPoint>& points);
 
     std::shared_ptr<UIWindow> window_;
@@ -33,4 +36,5 @@ class HostTouchInput {
     double lastTapTime_ = -1;
     CGPoint lastTapPoint_{};
     long tapCount_ = 0;
+    bool threeFingers_ = false;
 };

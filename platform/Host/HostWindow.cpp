@@ -5,8 +5,11 @@
 #include <cmath>
 
 #include "Foundation/NSLog.h"
+#include "Host/HostClipboard.h"
+#include "Host/HostSDLKeyboard.h"
+#include "Host/HostScreenshot.h"
 #include "QuartzCore/CAFrameClock.h"
-#include "UIKit/UIResponder.h"
+#include "UIKit/UIImagePickerController.h"
 #include "UIKit/UIWindow.h"
 
 std::unique_ptr<HostWindow> HostWindow::open(std::shared_ptr<UIWindow> window, double scale,
@@ -38,6 +41,7 @@ std::unique_ptr<HostWindow> HostWindow::open(std::shared_ptr<UIWindow> window, d
         return nullptr;
     }
     SDL_StartTextInput();
+    HostConnectClipboard();
     return std::make_unique<HostWindow>(std::move(window), scale, sdlWindow, renderer, texture);
 }
 
@@ -55,6 +59,7 @@ HostWindow::HostWindow(std::shared_ptr<UIWindow> window, double scale, SDL_Windo
 
 HostWindow::~HostWindow() {
     CAFrameClock::shared().removeFrameHandler(frameHandler_);
+    HostDisconnectClipboard();
     SDL_DestroyTexture(texture_);
     SDL_DestroyRenderer(renderer_);
     SDL_DestroyWindow(sdlWindow_);
@@ -96,7 +101,8 @@ bool HostWindow::pumpEvents() {
                 if (event.button.button == SDL_BUTTON_LEFT) {
                     const SDL_Keymod mods = SDL_GetModState();
                     input_.mouseDown(point(event.button.x, event.button.y),
-                                     (mods & (KMOD_CTRL | KMOD_ALT)) != 0);
+                                     (mods & (KMOD_CTRL | KMOD_ALT)) != 0,
+                                     (mods & KMOD_SHIFT) != 0);
                 }
                 break;
             case SDL_MOUSEMOTION:
@@ -115,19 +121,18 @@ bool HostWindow::pumpEvents() {
                 input_.wheel(point(x, y), CGFloat(event.wheel.y));
                 break;
             }
-            case SDL_TEXTINPUT:
-                if (auto responder = UIResponder::currentFirstResponder()) {
-                    responder->insertText(event.text.text);
-                }
-                break;
             case SDL_KEYDOWN:
-                if (auto responder = UIResponder::currentFirstResponder()) {
-                    if (event.key.keysym.sym == SDLK_BACKSPACE) {
-                        responder->deleteBackward();
-                    } else if (event.key.keysym.sym == SDLK_RETURN) {
-                        responder->insertText("\n");
-                    }
+                if (event.key.keysym.sym == SDLK_F12 || event.key.keysym.sym == SDLK_PRINTSCREEN) {
+                    present();
+                    HostSaveScreenshot(readPixels(), UIImagePickerController::picturesDirectory(),
+                                       NSDate());
+                    break;
                 }
+                HostHandleSDLKeyboardEvent(event, window_);
+                break;
+            case SDL_TEXTINPUT:
+            case SDL_TEXTEDITING:
+                HostHandleSDLKeyboardEvent(event, window_);
                 break;
             case SDL_WINDOWEVENT:
                 if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {

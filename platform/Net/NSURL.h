@@ -11,6 +11,12 @@
 class NSURL {
   public:
     static std::optional<NSURL> URLWithString(std::string_view string);
+    // A reference (absolute, "//host/...", "/path", "name", "?q", "#f", with
+    // "." and ".." segments) resolved against base as RFC 3986 says. Spaces,
+    // stray "%" and bytes a URL cannot hold are percent-encoded first, as
+    // browsers do with the links of a page.
+    static std::optional<NSURL> URLWithStringRelativeToURL(std::string_view reference,
+                                                           const NSURL& base);
 
     const std::string& absoluteString() const { return absoluteString_; }
     const std::string& scheme() const { return scheme_; }  // lower-case

@@ -19,6 +19,8 @@ enum NSURLErrorCode : long {
     NSURLErrorNetworkConnectionLost = -1005,
     NSURLErrorHTTPTooManyRedirects = -1007,
     NSURLErrorBadServerResponse = -1011,
+    NSURLErrorFileDoesNotExist = -1100,
+    NSURLErrorNoPermissionsToReadFile = -1102,
     NSURLErrorDataLengthExceedsMaximum = -1103,
     NSURLErrorSecureConnectionFailed = -1200,
     NSURLErrorServerCertificateUntrusted = -1202,

@@ -1,6 +1,7 @@
 #include "QuartzCore/CAFrameClock.h"
 
 #include <chrono>
+#include <cmath>
 
 #include "Dispatch/DispatchQueue.h"
 #include "Dispatch/NSThread.h"
@@ -55,6 +56,7 @@ void CAFrameClock::advance(double seconds) {
 }
 
 void CAFrameClock::setNeedsFrame() {
+    changed_ = true;
     needsFrame_ = true;
     if (!manual_) {
         ensureTimer();
@@ -116,6 +118,32 @@ void CAFrameClock::removeDisplayLink(const CADisplayLink* link) {
     std::erase_if(links_, [link](const auto& l) { return l.get() == link; });
 }
 
+bool CAFrameClock::isSettling() const {
+    if (changed_) {
+        return true;
+    }
+    for (const auto& link : links_) {
+        if (link->isValid() && !link->isPaused()) {
+            return true;
+        }
+    }
+    const double time = now();
+    for (const auto& weak : animating_) {
+        auto layer = weak.lock();
+        if (!layer) {
+            continue;
+        }
+        for (const std::string& key : layer->animationKeys()) {
+            auto animation = layer->animationForKey(key);
+            if (animation && std::isfinite(animation->activeDuration()) &&
+                !animation->hasEndedAt(time)) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 void CAFrameClock::tick() {
     if (ticking_) {
         return;  // a handler that pumps the run loop must not nest frames
@@ -145,6 +173,7 @@ void CAFrameClock::tick() {
         auto layer = weak.lock();
         return !layer || !layer->hasAnimations();
     });
+    changed_ = false;
     const bool dirty = needsFrame_.exchange(false);
     if (dirty || animating || linked) {
         auto handlers = handlers_;

@@ -88,6 +88,13 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     void setBorderColor(const CGColor& color);
     bool masksToBounds() const { return props_.masksToBounds; }
     void setMasksToBounds(bool flag);
+    // Kept for callers that ask for a cached bitmap of the layer tree; the
+    // compositor draws every frame from the layers' own surfaces, which
+    // gives the same picture.
+    bool shouldRasterize() const { return shouldRasterize_; }
+    void setShouldRasterize(bool flag) { shouldRasterize_ = flag; }
+    CGFloat rasterizationScale() const { return rasterizationScale_; }
+    void setRasterizationScale(CGFloat scale) { rasterizationScale_ = scale; }
     bool isOpaque() const { return props_.opaque; }
     void setOpaque(bool flag) { props_.opaque = flag; }
 
@@ -240,6 +247,9 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     virtual void drawOwnContent(CGContext& context, bool snapshot);
     // The outline of the bounds with the corner radius.
     CGPath boundsPath() const;
+    // Where drawOwnContent may leave pixels that cast a shadow; nullopt when
+    // it draws nothing.
+    virtual std::optional<CGRect> shadowCasterExtent() const;
 
     Properties props_;
 
@@ -259,6 +269,8 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     bool needsDisplay_ = false;
     bool needsLayout_ = false;
     bool needsDisplayOnBoundsChange_ = false;
+    bool shouldRasterize_ = false;
+    CGFloat rasterizationScale_ = 1;
     std::vector<std::pair<std::string, std::shared_ptr<CAAnimation>>> animations_;
 };
 

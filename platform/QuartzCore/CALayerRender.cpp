@@ -254,15 +254,25 @@ void CALayer::drawBorder(CGContext& context) {
     cairo_restore(cr);
 }
 
+std::optional<CGRect> CALayer::shadowCasterExtent() const {
+    const bool background = props_.backgroundColor && props_.backgroundColor->alpha > 0;
+    if (background || props_.contents || props_.backing) {
+        return props_.bounds;
+    }
+    return std::nullopt;
+}
+
 void CALayer::drawShadow(CGContext& context) {
     if (props_.shadowOpacity <= 0 || props_.shadowColor.alpha <= 0) {
         return;
     }
-    std::optional<CGPath> path = props_.shadowPath;
-    if (!path && props_.backgroundColor && props_.backgroundColor->alpha > 0) {
-        path = boundsPath();
-    }
-    if (!path || path->isEmpty()) {
+    // Without a shadow path the shadow is that of what the layer itself
+    // draws: its background, contents image or backing store, or a shape
+    // layer's path, by their alpha.
+    const std::optional<CGPath>& path = props_.shadowPath;
+    const std::optional<CGRect> extent =
+        path ? std::optional<CGRect>(path->boundingBox()) : shadowCasterExtent();
+    if (!extent || CGRectIsEmpty(*extent) || (path && path->isEmpty())) {
         return;
     }
     cairo_t* cr = context.cairoContext();
@@ -271,7 +281,7 @@ void CALayer::drawShadow(CGContext& context) {
     const CGAffineTransform device{ctm.xx, ctm.yx, ctm.xy, ctm.yy, ctm.x0, ctm.y0};
     const CGFloat scale = std::sqrt(std::fabs(device.a * device.d - device.b * device.c));
     const size_t radius = CGBoxBlurRadiusForSigma(props_.shadowRadius * scale / 2);
-    const CGRect box = CGRectApplyAffineTransform(path->boundingBox(), device);
+    const CGRect box = CGRectApplyAffineTransform(*extent, device);
     const long margin = long(3 * radius) + 2;
     const long left = long(std::floor(box.origin.x)) - margin;
     const long top = long(std::floor(box.origin.y)) - margin;
@@ -281,14 +291,19 @@ void CALayer::drawShadow(CGContext& context) {
         return;
     }
     cairo_surface_t* alpha = cairo_image_surface_create(CAIRO_FORMAT_A8, int(w), int(h));
-    cairo_t* acr = cairo_create(alpha);
     cairo_matrix_t m = toCairo(device);
     m.x0 -= double(left);
     m.y0 -= double(top);
-    cairo_set_matrix(acr, &m);
-    appendPath(acr, *path);
-    cairo_fill(acr);
-    cairo_destroy(acr);
+    if (path) {
+        cairo_t* acr = cairo_create(alpha);
+        cairo_set_matrix(acr, &m);
+        appendPath(acr, *path);
+        cairo_fill(acr);
+        cairo_destroy(acr);
+    } else if (auto caster = CGContext::createWithCairoSurface(
+                   alpha, CGAffineTransform{m.xx, m.yx, m.xy, m.yy, m.x0, m.y0})) {
+        drawOwnContent(*caster, true);
+    }
     cairo_surface_flush(alpha);
     if (radius > 0) {
         CGBoxBlurAlpha(cairo_image_surface_get_data(alpha), size_t(w), size_t(h),

@@ -160,6 +160,19 @@ bool CAShapeLayer::setValueForKeyPath(const std::string& key, const CAValue& val
     return true;
 }
 
+std::optional<CGRect> CAShapeLayer::shadowCasterExtent() const {
+    std::optional<CGRect> extent = CALayer::shadowCasterExtent();
+    const bool fills = fillColor_ && fillColor_->alpha > 0;
+    const bool strokes = strokeColor_ && strokeColor_->alpha > 0 && lineWidth_ > 0;
+    if (!path_ || path_->isEmpty() || (!fills && !strokes)) {
+        return extent;
+    }
+    // Miter joins may reach miterLimit half-widths beyond the path.
+    const CGFloat reach = strokes ? lineWidth_ / 2 * std::max<CGFloat>(1, miterLimit_) : 0;
+    const CGRect shape = CGRectInset(path_->boundingBox(), -reach, -reach);
+    return extent ? CGRectUnion(*extent, shape) : shape;
+}
+
 void CAShapeLayer::drawOwnContent(CGContext& context, bool snapshot) {
     CALayer::drawOwnContent(context, snapshot);
     if (!path_ || path_->isEmpty()) {

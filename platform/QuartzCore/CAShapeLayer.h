@@ -45,6 +45,7 @@ class CAShapeLayer : public CALayer {
   protected:
     std::shared_ptr<CALayer> clone() const override;
     void drawOwnContent(CGContext& context, bool snapshot) override;
+    std::optional<CGRect> shadowCasterExtent() const override;
 
   private:
     std::optional<CGPath> path_;

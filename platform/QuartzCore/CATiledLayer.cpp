@@ -23,6 +23,12 @@ std::shared_ptr<CALayer> CATiledLayer::clone() const {
     copy->bias_ = bias_;
     copy->tileSize_ = tileSize_;
     copy->state_ = state_;  // the presentation shows the same tiles
+    // A presentation copy lives for one frame: its tiles are drawn by the
+    // model layer, which outlives the request.
+    copy->model_ = model_.expired()
+                       ? std::const_pointer_cast<CATiledLayer>(
+                             std::static_pointer_cast<const CATiledLayer>(shared_from_this()))
+                       : model_;
     return copy;
 }
 
@@ -113,15 +119,18 @@ void CATiledLayer::requestTile(const Key& key) {
     const CGRect rect = CGRectIntersection(tileRect(key), props_.bounds);
     const CGFloat scale = scaleOfLevel(std::get<0>(key)) * props_.contentsScale;
     const uint64_t generation = state_->generation;
-    std::weak_ptr<CATiledLayer> weak = std::static_pointer_cast<CATiledLayer>(shared_from_this());
+    std::weak_ptr<CATiledLayer> weak = model_;
+    if (weak.expired()) {
+        weak = std::static_pointer_cast<CATiledLayer>(shared_from_this());
+    }
     std::shared_ptr<State> state = state_;
     DispatchQueue::global()->async([weak, state, key, rect, scale, generation] {
-        std::shared_ptr<CATiledLayer> self = weak.lock();
-        if (!self) {
-            return;
+        std::shared_ptr<cairo_surface_t> surface;
+        if (std::shared_ptr<CATiledLayer> self = weak.lock()) {
+            surface = self->drawTile(rect, scale);
         }
-        std::shared_ptr<cairo_surface_t> surface = self->drawTile(rect, scale);
-        self.reset();
+        // A tile whose layer went is no longer pending either, so it can be
+        // asked for again.
         DispatchQueue::main()->async([state, key, surface, generation] {
             if (state->generation != generation) {
                 return;  // dropped while drawing

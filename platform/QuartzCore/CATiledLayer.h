@@ -79,4 +79,6 @@ class CATiledLayer : public CALayer {
     size_t bias_ = 0;
     CGSize tileSize_{256, 256};
     std::shared_ptr<State> state_;
+    // The layer a presentation copy was made from (draws its tiles).
+    std::weak_ptr<CATiledLayer> model_;
 };

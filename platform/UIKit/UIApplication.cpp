@@ -1,17 +1,12 @@
 #include "UIKit/UIApplication.h"
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <thread>
 
+#include "Foundation/DesktopLauncher.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSNotificationCenter.h"
+#include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
-
-extern char** environ;
 
 namespace {
 
@@ -91,19 +86,7 @@ bool UIApplication::openURL(const std::string& url) {
         return true;
     }
     // The URL is one argument of xdg-open: no shell sees it.
-    std::string program = "xdg-open";
-    char* argv[] = {program.data(), const_cast<char*>(url.c_str()), nullptr};
-    pid_t pid = 0;
-    if (posix_spawnp(&pid, "xdg-open", nullptr, nullptr, argv, environ) != 0) {
-        NSLogWithLevel(NSLogLevel::Error, "UIApplication: could not start xdg-open");
-        return false;
-    }
-    // Reap the child without blocking the main thread.
-    std::thread([pid] {
-        int status = 0;
-        waitpid(pid, &status, 0);
-    }).detach();
-    return true;
+    return DesktopLauncher::launch({"xdg-open", url});
 }
 
 void UIApplication::post(const char* name) {
@@ -178,4 +161,11 @@ void UIApplication::receiveMemoryWarning() {
         delegate_->applicationDidReceiveMemoryWarning(*this);
     }
     post(UIApplicationDidReceiveMemoryWarningNotification);
+}
+
+CGRect UIApplication::statusBarFrame() const {
+    if (statusBarHidden_) {
+        return CGRectZero;
+    }
+    return {{0, 0}, {UIScreen::mainScreen()->bounds().size.width, 20}};
 }

@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "CoreGraphics/CGGeometry.h"
 #include "Foundation/Value.h"
 #include "UIKit/UIInterfaceOrientation.h"
 #include "UIKit/UIResponder.h"
+#include "UIKit/UIStatusBarStyle.h"
 
 // The application's life cycle as notification names.
 inline constexpr const char* UIApplicationDidEnterBackgroundNotification =
@@ -86,6 +88,15 @@ class UIApplication : public UIResponder {
     void setStatusBarOrientation(UIInterfaceOrientation o) { orientation_ = o; }
     bool isStatusBarHidden() const { return statusBarHidden_; }
     void setStatusBarHidden(bool flag) { statusBarHidden_ = flag; }
+    void setStatusBarHiddenWithAnimation(bool flag, UIStatusBarAnimation) {
+        statusBarHidden_ = flag;
+    }
+    UIStatusBarStyle statusBarStyle() const { return statusBarStyle_; }
+    void setStatusBarStyle(UIStatusBarStyle style) { statusBarStyle_ = style; }
+    void setStatusBarStyleAnimated(UIStatusBarStyle style, bool) { statusBarStyle_ = style; }
+    // The strip along the top of the screen the phone's status bar takes (20
+    // points high); empty while hidden. The desktop window draws none.
+    CGRect statusBarFrame() const;
     void beginIgnoringInteractionEvents() { ++ignoring_; }
     void endIgnoringInteractionEvents() { ignoring_ = ignoring_ > 0 ? ignoring_ - 1 : 0; }
     bool isIgnoringInteractionEvents() const { return ignoring_ > 0; }
@@ -93,8 +104,8 @@ class UIApplication : public UIResponder {
     // http, https, mailto, file and geo URLs are handed to the desktop
     // (xdg-open); others cannot be opened.
     bool canOpenURL(const std::string& url) const;
-    // Starts xdg-open with the URL (no shell); false when it cannot be
-    // opened or started.
+    // Starts xdg-open with the URL through DesktopLauncher (no shell); false
+    // when it cannot be opened or started.
     bool openURL(const std::string& url);
 
     // Life cycle, driven by the host.
@@ -116,6 +127,7 @@ class UIApplication : public UIResponder {
     bool idleTimerDisabled_ = false;
     bool networkActivity_ = false;
     bool statusBarHidden_ = false;
+    UIStatusBarStyle statusBarStyle_ = UIStatusBarStyleDefault;
     long badge_ = 0;
     UIInterfaceOrientation orientation_ = UIInterfaceOrientationPortrait;
     int ignoring_ = 0;

@@ -1,5 +1,16 @@
 #include "UIKit/UIBarButtonItem.h"
 
+#include "UIKit/UIButton.h"
+#include "UIKit/UIFont.h"
+
+namespace {
+
+UIFontRef titleFont(bool bold) {
+    return bold ? UIFont::boldSystemFontOfSize(17) : UIFont::systemFontOfSize(17);
+}
+
+}  // namespace
+
 UIBarButtonItem::UIBarButtonItem(const std::string& title, UIBarButtonItemStyle style,
                                  Action action)
     : title_(title), style_(style), action_(std::move(action)) {}
@@ -28,6 +39,49 @@ UIBarButtonItem::UIBarButtonItem(UIBarButtonSystemItem item, Action action)
         case UIBarButtonSystemItemAdd:
             title_ = "+";
             break;
+        // The symbol items show a glyph the system fonts have.
+        case UIBarButtonSystemItemRefresh:
+            title_ = "\u21BB";
+            break;
+        case UIBarButtonSystemItemStop:
+            title_ = "\u2715";
+            break;
+        case UIBarButtonSystemItemPlay:
+            title_ = "\u25B6";
+            break;
+        case UIBarButtonSystemItemPause:
+            title_ = "\u275A\u275A";
+            break;
+        case UIBarButtonSystemItemRewind:
+            title_ = "\u25C0\u25C0";
+            break;
+        case UIBarButtonSystemItemFastForward:
+            title_ = "\u25B6\u25B6";
+            break;
+        case UIBarButtonSystemItemReply:
+            title_ = "\u21A9";
+            break;
+        case UIBarButtonSystemItemAction:
+            title_ = "\u21EA";
+            break;
+        case UIBarButtonSystemItemCompose:
+            title_ = "\u270E";
+            break;
+        case UIBarButtonSystemItemSearch:
+            title_ = "Search";
+            break;
+        case UIBarButtonSystemItemTrash:
+            title_ = "Delete";
+            break;
+        case UIBarButtonSystemItemOrganize:
+            title_ = "Organize";
+            break;
+        case UIBarButtonSystemItemBookmarks:
+            title_ = "Bookmarks";
+            break;
+        case UIBarButtonSystemItemCamera:
+            title_ = "Camera";
+            break;
         default:
             break;
     }
@@ -42,4 +96,81 @@ void UIBarButtonItem::performAction() {
         auto action = action_;
         action(*this);
     }
+}
+
+void UIBarButtonItem::setTitle(const std::optional<std::string>& title) {
+    title_ = title;
+    auto button = std::dynamic_pointer_cast<UIButton>(view());
+    if (button && button != customView_ && !image_) {
+        button->setTitleForState(title, UIControlStateNormal);
+        button->setAccessibilityLabel(title);
+        button->titleLabel()->setFont(titleFont(style_ == UIBarButtonItemStyleDone));
+        button->sizeToFit();
+        if (auto bar = button->superview()) {
+            bar->setNeedsLayout();
+        }
+    }
+}
+
+void UIBarButtonItem::setEnabled(bool flag) {
+    enabled_ = flag;
+    auto control = std::dynamic_pointer_cast<UIControl>(view());
+    if (control && control != customView_) {
+        control->setEnabled(flag);
+    }
+}
+
+bool UIBarButtonItem::isSpace() const {
+    return systemItem_ == UIBarButtonSystemItemFlexibleSpace ||
+           systemItem_ == UIBarButtonSystemItemFixedSpace;
+}
+
+std::shared_ptr<UIView> UIBarButtonItem::makeView() {
+    if (isSpace()) {
+        return nullptr;
+    }
+    if (customView_) {
+        if (width_ > 0) {
+            CGRect frame = customView_->frame();
+            frame.size.width = width_;
+            customView_->setFrame(frame);
+        }
+        view_ = customView_;
+        return customView_;
+    }
+    std::weak_ptr<UIBarButtonItem> weakItem = weak_from_this();
+    auto button =
+        makeButton(image_ ? std::nullopt : title_, style_ == UIBarButtonItemStyleDone, [weakItem] {
+            if (auto strong = weakItem.lock()) {
+                strong->performAction();
+            }
+        });
+    if (image_) {
+        button->setImageForState(image_, UIControlStateNormal);
+        button->setImageEdgeInsets(imageInsets_);
+        button->sizeToFit();
+    }
+    if (tintColor_) {
+        button->setTintColor(tintColor_);
+    }
+    button->setEnabled(enabled_);
+    if (width_ > 0) {
+        CGRect frame = button->frame();
+        frame.size.width = width_;
+        button->setFrame(frame);
+    }
+    button->setAccessibilityLabel(title_);
+    view_ = button;
+    return button;
+}
+
+std::shared_ptr<UIButton> UIBarButtonItem::makeButton(const std::optional<std::string>& title,
+                                                      bool bold, std::function<void()> action) {
+    auto button = UIButton::buttonWithType(UIButtonTypeSystem);
+    button->setTitleForState(title, UIControlStateNormal);
+    button->titleLabel()->setFont(titleFont(bold));
+    button->addTargetForControlEvents([action = std::move(action)](UIControl&) { action(); },
+                                      UIControlEventTouchUpInside);
+    button->sizeToFit();
+    return button;
 }

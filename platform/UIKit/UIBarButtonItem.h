@@ -39,9 +39,14 @@ enum UIBarButtonSystemItem : long {
     UIBarButtonSystemItemFastForward,
 };
 
+class UIButton;
+
 // A button description for navigation bars and toolbars: a title, an image,
-// a system item or a custom view, and an action (target/action as a block).
-// The bars that show items draw them.
+// a system item or a custom view, and an action: a block that holds its
+// receiver, or (for a nil target) one made by UIBarButtonItemChainAction
+// that finds it on the responder chain at the tap.
+// The bars show an item through the view makeView builds; flexible and
+// fixed spaces have no view and only move their neighbours.
 class UIBarButtonItem : public std::enable_shared_from_this<UIBarButtonItem> {
   public:
     using Action = std::function<void(UIBarButtonItem& sender)>;
@@ -52,7 +57,8 @@ class UIBarButtonItem : public std::enable_shared_from_this<UIBarButtonItem> {
     explicit UIBarButtonItem(std::shared_ptr<UIView> customView);
 
     const std::optional<std::string>& title() const { return title_; }
-    void setTitle(const std::optional<std::string>& title) { title_ = title; }
+    // Also changes the button shown for the item.
+    void setTitle(const std::optional<std::string>& title);
     const UIImageRef& image() const { return image_; }
     void setImage(const UIImageRef& image) { image_ = image; }
     UIBarButtonItemStyle style() const { return style_; }
@@ -61,11 +67,16 @@ class UIBarButtonItem : public std::enable_shared_from_this<UIBarButtonItem> {
     const std::shared_ptr<UIView>& customView() const { return customView_; }
     void setCustomView(std::shared_ptr<UIView> view) { customView_ = std::move(view); }
     bool isEnabled() const { return enabled_; }
-    void setEnabled(bool flag) { enabled_ = flag; }
+    void setEnabled(bool flag);
     long tag() const { return tag_; }
     void setTag(long tag) { tag_ = tag; }
+    // A button's (or custom view's) width on the bar, or a fixed space's;
+    // 0 sizes the button to fit.
     CGFloat width() const { return width_; }
     void setWidth(CGFloat width) { width_ = width; }
+    // Moves the image within its button.
+    UIEdgeInsets imageInsets() const { return imageInsets_; }
+    void setImageInsets(const UIEdgeInsets& insets) { imageInsets_ = insets; }
     const std::optional<UIColor>& tintColor() const { return tintColor_; }
     void setTintColor(const std::optional<UIColor>& color) { tintColor_ = color; }
     void setAction(Action action) { action_ = std::move(action); }
@@ -73,6 +84,21 @@ class UIBarButtonItem : public std::enable_shared_from_this<UIBarButtonItem> {
 
     // The bar calls this when the item is tapped; nothing when disabled.
     void performAction();
+
+    // A flexible or fixed space (a gap in a toolbar, never a button).
+    bool isSpace() const;
+    bool isFlexibleSpace() const { return systemItem_ == UIBarButtonSystemItemFlexibleSpace; }
+    // The view a bar shows for the item: the custom view, or a system button
+    // with the item's title or image that performs the action. The item
+    // remembers it (weakly) as its view while a bar shows it.
+    std::shared_ptr<UIView> makeView();
+    // The view a bar shows for the item now; nullptr while on no bar. Popovers
+    // and action sheets shown from an item point at it.
+    std::shared_ptr<UIView> view() const { return view_.lock(); }
+    // A system button of the bars: the title in 17 points (bold for done
+    // items), sized to fit, running action on a tap.
+    static std::shared_ptr<UIButton> makeButton(const std::optional<std::string>& title, bool bold,
+                                                std::function<void()> action);
 
   private:
     std::optional<std::string> title_;
@@ -84,5 +110,7 @@ class UIBarButtonItem : public std::enable_shared_from_this<UIBarButtonItem> {
     bool enabled_ = true;
     long tag_ = 0;
     CGFloat width_ = 0;
+    UIEdgeInsets imageInsets_;
     std::optional<UIColor> tintColor_;
+    std::weak_ptr<UIView> view_;
 };

@@ -116,6 +116,11 @@ void UIButton::stateDidChange() {
     updateContent();
 }
 
+void UIButton::setShowsTouchWhenHighlighted(bool flag) {
+    showsTouch_ = flag;
+    updateContent();
+}
+
 void UIButton::tintColorDidChange() {
     updateContent();
 }
@@ -148,6 +153,19 @@ void UIButton::updateContent() {
     UIImageRef background = backgroundImageForState(s);
     backgroundView_->setImage(background);
     backgroundView_->setHidden(!background);
+    if (showsTouch_ && isHighlighted() && !glow_) {
+        constexpr CGFloat kGlow = 40;
+        glow_ = std::make_shared<UIView>(CGRectMake(0, 0, kGlow, kGlow));
+        glow_->setBackgroundColor(UIColor::colorWithWhiteAlpha(1, 0.6));
+        glow_->layer()->setCornerRadius(kGlow / 2);
+        glow_->setUserInteractionEnabled(false);
+        addSubview(glow_);
+    }
+    if (glow_) {
+        glow_->setHidden(!(showsTouch_ && isHighlighted()));
+        const CGRect b = bounds();
+        glow_->setCenter({CGRectGetMidX(b), CGRectGetMidY(b)});
+    }
     setNeedsLayout();
 }
 

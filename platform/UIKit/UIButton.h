@@ -52,6 +52,9 @@ class UIButton : public UIControl {
     void setImageEdgeInsets(const UIEdgeInsets& insets);
     bool adjustsImageWhenHighlighted() const { return adjustsImageWhenHighlighted_; }
     void setAdjustsImageWhenHighlighted(bool flag) { adjustsImageWhenHighlighted_ = flag; }
+    // A soft white glow at the centre while the button is highlighted.
+    bool showsTouchWhenHighlighted() const { return showsTouch_; }
+    void setShowsTouchWhenHighlighted(bool flag);
 
     CGSize sizeThatFits(CGSize size) const override;
     void layoutSubviews() override;
@@ -79,5 +82,7 @@ class UIButton : public UIControl {
     UIEdgeInsets titleInsets_;
     UIEdgeInsets imageInsets_;
     bool adjustsImageWhenHighlighted_ = true;
+    bool showsTouch_ = false;
+    std::shared_ptr<UIView> glow_;
     bool built_ = false;
 };

@@ -161,3 +161,10 @@ void UILabel::drawTextInRect(const CGRect& rect) {
     }
     layout.drawInRect(*context, textRect);
 }
+
+std::vector<UIVisibleText> UILabel::visibleTexts() const {
+    if (text_.empty()) {
+        return UIView::visibleTexts();
+    }
+    return {{text_, textRectForBoundsLimitedToNumberOfLines(bounds(), numberOfLines_)}};
+}

@@ -49,6 +49,7 @@ class UILabel : public UIView {
 
     CGSize sizeThatFits(CGSize size) const override;
     void drawRect(const CGRect& rect) override;
+    std::vector<UIVisibleText> visibleTexts() const override;
     // The rectangle the text occupies within bounds for the given line limit.
     virtual CGRect textRectForBoundsLimitedToNumberOfLines(const CGRect& bounds,
                                                            size_t lines) const;

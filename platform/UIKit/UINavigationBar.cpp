@@ -110,11 +110,13 @@ void UINavigationBar::rebuild() {
         return;
     }
     if (top->leftBarButtonItem()) {
-        leftView_ = viewForItem(top->leftBarButtonItem());
+        leftView_ = top->leftBarButtonItem()->makeView();
     } else if (backItem() && !top->hidesBackButton()) {
         leftView_ = backButton();
     }
-    rightView_ = viewForItem(top->rightBarButtonItem());
+    if (top->rightBarButtonItem()) {
+        rightView_ = top->rightBarButtonItem()->makeView();
+    }
     if (top->titleView()) {
         titleView_ = top->titleView();
     } else {
@@ -129,36 +131,6 @@ void UINavigationBar::rebuild() {
     }
 }
 
-std::shared_ptr<UIView> UINavigationBar::viewForItem(const std::shared_ptr<UIBarButtonItem>& item) {
-    if (!item) {
-        return nullptr;
-    }
-    if (item->customView()) {
-        return item->customView();
-    }
-    std::weak_ptr<UIBarButtonItem> weakItem = item;
-    auto button = makeButton(item->image() ? std::nullopt : item->title(),
-                             item->style() == UIBarButtonItemStyleDone, [weakItem] {
-                                 if (auto strong = weakItem.lock()) {
-                                     strong->performAction();
-                                 }
-                             });
-    if (item->image()) {
-        button->setImageForState(item->image(), UIControlStateNormal);
-        button->sizeToFit();
-    }
-    if (item->tintColor()) {
-        button->setTintColor(item->tintColor());
-    }
-    button->setEnabled(item->isEnabled());
-    if (item->width() > 0) {
-        CGRect frame = button->frame();
-        frame.size.width = item->width();
-        button->setFrame(frame);
-    }
-    return button;
-}
-
 std::shared_ptr<UIView> UINavigationBar::backButton() {
     std::shared_ptr<UINavigationItem> back = backItem();
     std::string title = "Back";
@@ -169,22 +141,13 @@ std::shared_ptr<UIView> UINavigationBar::backButton() {
     }
     std::weak_ptr<UINavigationBar> weakSelf =
         std::static_pointer_cast<UINavigationBar>(shared_from_this());
-    return makeButton("\u2039 " + title, false, [weakSelf] {
+    auto button = UIBarButtonItem::makeButton("\u2039 " + title, false, [weakSelf] {
         if (auto self = weakSelf.lock()) {
             self->tapBackButton();
         }
     });
-}
-
-std::shared_ptr<UIButton> UINavigationBar::makeButton(const std::optional<std::string>& title,
-                                                      bool bold, std::function<void()> action) {
-    auto button = UIButton::buttonWithType(UIButtonTypeSystem);
-    button->setTitleForState(title, UIControlStateNormal);
-    button->titleLabel()->setFont(bold ? UIFont::boldSystemFontOfSize(17)
-                                       : UIFont::systemFontOfSize(17));
-    button->addTargetForControlEvents([action = std::move(action)](UIControl&) { action(); },
-                                      UIControlEventTouchUpInside);
-    button->sizeToFit();
+    // Read (and found by scenarios) as its title, without the chevron.
+    button->setAccessibilityLabel(title);
     return button;
 }
 
@@ -233,16 +196,5 @@ void UINavigationBar::drawRect(const CGRect&) {
     if (!context) {
         return;
     }
-    const CGRect b = bounds();
-    UIColor fill = barStyle_ == UIBarStyleBlack ? UIColor::colorWithWhiteAlpha(0.1, 1)
-                                                : UIColor::colorWithWhiteAlpha(0.97, 1);
-    if (barTintColor_) {
-        fill = *barTintColor_;
-    }
-    context->setFillColorWithColor(fill.CGColor());
-    context->fillRect(b);
-    // The hairline under the bar.
-    const CGFloat hairline = 1 / contentScaleFactor();
-    context->setFillColorWithColor(UIColor::colorWithWhiteAlpha(0, 0.3).CGColor());
-    context->fillRect({{0, b.size.height - hairline}, {b.size.width, hairline}});
+    UIBarDrawBackground(*context, bounds(), barStyle_, barTintColor_, false, contentScaleFactor());
 }

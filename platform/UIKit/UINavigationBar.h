@@ -6,18 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "UIKit/UIBarStyle.h"
 #include "UIKit/UIView.h"
 
 class UIBarButtonItem;
-class UIButton;
 class UILabel;
 class UINavigationBar;
 class UINavigationItem;
-
-enum UIBarStyle : long {
-    UIBarStyleDefault = 0,
-    UIBarStyleBlack = 1,
-};
 
 // Asked before the back button pops the top item; a navigation controller
 // answers by popping its top controller itself.
@@ -72,10 +67,7 @@ class UINavigationBar : public UIView {
 
   private:
     void rebuild();
-    std::shared_ptr<UIView> viewForItem(const std::shared_ptr<UIBarButtonItem>& item);
     std::shared_ptr<UIView> backButton();
-    static std::shared_ptr<UIButton> makeButton(const std::optional<std::string>& title, bool bold,
-                                                std::function<void()> action);
     UIColor titleColor() const;
 
     UIBarStyle barStyle_ = UIBarStyleDefault;

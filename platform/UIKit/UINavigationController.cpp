@@ -4,6 +4,7 @@
 
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UIScreen.h"
+#include "UIKit/UITabBarController.h"
 #include "UIKit/UIWindow.h"
 
 namespace {
@@ -18,8 +19,12 @@ bool contains(const std::vector<std::shared_ptr<UIViewController>>& list,
 }  // namespace
 
 UINavigationController::UINavigationController()
-    : bar_(std::make_shared<UINavigationBar>(CGRect{
-          {0, 0}, {UIScreen::mainScreen()->bounds().size.width, UINavigationBar::kHeight}})) {}
+    : bar_(std::make_shared<UINavigationBar>(
+          CGRect{{0, 0}, {UIScreen::mainScreen()->bounds().size.width, UINavigationBar::kHeight}})),
+      toolbar_(std::make_shared<UIToolbar>(
+          CGRect{{0, 0}, {UIScreen::mainScreen()->bounds().size.width, UIToolbar::kHeight}})) {
+    toolbar_->setHidden(true);
+}
 
 UINavigationController::UINavigationController(std::shared_ptr<UIViewController> rootViewController)
     : UINavigationController() {
@@ -81,7 +86,103 @@ std::shared_ptr<UIViewController> UINavigationController::visibleViewController(
 CGRect UINavigationController::contentFrame() {
     const CGRect b = isViewLoaded() ? view()->bounds() : UIScreen::mainScreen()->bounds();
     const CGFloat top = barHidden_ ? 0 : UINavigationBar::kHeight;
-    return {{0, top}, {b.size.width, std::max<CGFloat>(0, b.size.height - top)}};
+    const CGFloat bottom = showsToolbar() ? UIToolbar::kHeight : 0;
+    return {{0, top}, {b.size.width, std::max<CGFloat>(0, b.size.height - top - bottom)}};
+}
+
+bool UINavigationController::hidesBottomBar() {
+    adoptPending();
+    return std::any_of(stack_.begin(), stack_.end(),
+                       [](const auto& c) { return c->hidesBottomBarWhenPushed(); });
+}
+
+bool UINavigationController::showsToolbar() {
+    return !toolbarHidden_ && !hidesBottomBar();
+}
+
+CGRect UINavigationController::toolbarFrame() {
+    const CGRect b = view()->bounds();
+    return {{0, b.size.height - UIToolbar::kHeight}, {b.size.width, UIToolbar::kHeight}};
+}
+
+void UINavigationController::setGuidesOf(UIViewController& controller) {
+    controller.setLayoutGuideLengths(barHidden_ ? 0 : UINavigationBar::kHeight,
+                                     showsToolbar() ? UIToolbar::kHeight : 0);
+}
+
+void UINavigationController::layoutBars() {
+    if (!isViewLoaded()) {
+        return;
+    }
+    toolbar_->setFrame(toolbarFrame());
+    toolbar_->setHidden(!showsToolbar());
+    if (shown_) {
+        shown_->view()->setFrame(contentFrame());
+        setGuidesOf(*shown_);
+    }
+}
+
+void UINavigationController::showToolbarFor(const std::shared_ptr<UIViewController>& to,
+                                            bool animated) {
+    auto self = std::static_pointer_cast<UINavigationController>(shared_from_this());
+    toolbar_->setFrame(toolbarFrame());
+    const std::vector<std::shared_ptr<UIBarButtonItem>> items =
+        to ? to->toolbarItems() : std::vector<std::shared_ptr<UIBarButtonItem>>{};
+    const bool shows = showsToolbar();
+    if (animated && toolbar_->isHidden() == shows) {
+        // The toolbar fades with the slide (keeping the leaving screen's items
+        // while it fades out) instead of popping in or out.
+        std::shared_ptr<UIToolbar> bar = toolbar_;
+        if (shows) {
+            bar->setItems(items);
+        }
+        bar->setHidden(false);
+        bar->setAlpha(shows ? 0 : 1);
+        UIView::animateWithDurationAnimationsCompletion(
+            kSlideDuration, [bar, shows] { bar->setAlpha(shows ? 1 : 0); },
+            [self, bar](bool) {
+                bar->setAlpha(1);
+                bar->setHidden(!self->showsToolbar());
+                if (bar->isHidden()) {
+                    auto top = self->topViewController();
+                    bar->setItems(top ? top->toolbarItems()
+                                      : std::vector<std::shared_ptr<UIBarButtonItem>>{});
+                }
+            });
+    } else {
+        toolbar_->setItemsAnimated(items, animated);
+        toolbar_->setHidden(!shows);
+    }
+}
+
+void UINavigationController::setToolbarHiddenAnimated(bool hidden, bool animated) {
+    if (toolbarHidden_ == hidden) {
+        return;
+    }
+    toolbarHidden_ = hidden;
+    if (!isViewLoaded()) {
+        return;
+    }
+    auto self = std::static_pointer_cast<UINavigationController>(shared_from_this());
+    if (!animated || !isOnScreen() || hidesBottomBar()) {
+        layoutBars();
+        return;
+    }
+    // Slides in from below the screen or out to it.
+    const CGRect in = toolbarFrame();
+    const CGRect out = CGRectOffset(in, 0, UIToolbar::kHeight);
+    toolbar_->setHidden(false);
+    toolbar_->setFrame(hidden ? in : out);
+    std::shared_ptr<UIToolbar> bar = toolbar_;
+    UIView::animateWithDurationAnimationsCompletion(
+        kSlideDuration,
+        [self, bar, hidden, in, out] {
+            bar->setFrame(hidden ? out : in);
+            if (self->shown_) {
+                self->shown_->view()->setFrame(self->contentFrame());
+            }
+        },
+        [self](bool) { self->layoutBars(); });
 }
 
 bool UINavigationController::isOnScreen() {
@@ -98,6 +199,7 @@ void UINavigationController::loadView() {
     bar_->setFrame({{0, 0}, {b.size.width, UINavigationBar::kHeight}});
     bar_->setHidden(barHidden_);
     view->addSubview(bar_);
+    view->addSubview(toolbar_);
     if (auto top = topViewController()) {
         transition(nullptr, top, Direction::Push, false, {});
     }
@@ -236,6 +338,10 @@ void UINavigationController::transition(const std::shared_ptr<UIViewController>&
     }
     const bool onScreen = isOnScreen();
     animated = animated && onScreen && from && to;
+    if (auto tabs = tabBarController()) {
+        tabs->bottomBarVisibilityDidChange();
+    }
+    showToolbarFor(to, animated);
     const CGRect frame = contentFrame();
     std::shared_ptr<UIView> fromView = from && from->isViewLoaded() ? from->view() : nullptr;
     std::shared_ptr<UIView> toView = to ? to->view() : nullptr;
@@ -243,7 +349,7 @@ void UINavigationController::transition(const std::shared_ptr<UIViewController>&
         toView->setFrame(frame);
         toView->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
                                     UIViewAutoresizingFlexibleHeight);
-        to->setLayoutGuideLengths(barHidden_ ? 0 : UINavigationBar::kHeight, 0);
+        setGuidesOf(*to);
     }
     if (onScreen) {
         if (from) {
@@ -308,7 +414,7 @@ void UINavigationController::setNavigationBarHiddenAnimated(bool hidden, bool an
     std::shared_ptr<UINavigationBar> bar = bar_;
     std::shared_ptr<UIViewController> shown = shown_;
     if (shown) {
-        shown->setLayoutGuideLengths(hidden ? 0 : UINavigationBar::kHeight, 0);
+        setGuidesOf(*shown);
     }
     auto apply = [bar, shown, frame, barWidth, hidden] {
         bar->setFrame(

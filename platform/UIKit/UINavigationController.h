@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "UIKit/UINavigationBar.h"
+#include "UIKit/UIToolbar.h"
 #include "UIKit/UIViewController.h"
 
 // A stack of controllers under a navigation bar: the top controller's view
@@ -11,6 +12,12 @@
 // right, popping slides it back out. The controllers are its children and
 // receive the appearance calls the stack's changes cause while the stack is
 // on screen.
+//
+// A toolbar (hidden until asked for) runs along the bottom with the top
+// controller's toolbar items; it stays hidden while a controller that
+// hides the bottom bar when pushed is on the stack. The top controller's
+// view fills the room between the bars, and its layout guides say how
+// long the bars are.
 class UINavigationController : public UIViewController, public UINavigationBarDelegate {
   public:
     UINavigationController();
@@ -38,6 +45,13 @@ class UINavigationController : public UIViewController, public UINavigationBarDe
     void setNavigationBarHidden(bool hidden) { setNavigationBarHiddenAnimated(hidden, false); }
     void setNavigationBarHiddenAnimated(bool hidden, bool animated);
 
+    const std::shared_ptr<UIToolbar>& toolbar() const { return toolbar_; }
+    bool isToolbarHidden() const { return toolbarHidden_; }
+    void setToolbarHidden(bool hidden) { setToolbarHiddenAnimated(hidden, false); }
+    void setToolbarHiddenAnimated(bool hidden, bool animated);
+    // Whether a controller on the stack asks the bottom bars away.
+    bool hidesBottomBar();
+
     void loadView() override;
     void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
@@ -54,6 +68,13 @@ class UINavigationController : public UIViewController, public UINavigationBarDe
     void adoptPending();
     void syncBarItems(bool animated);
     CGRect contentFrame();
+    bool showsToolbar();
+    CGRect toolbarFrame();
+    void setGuidesOf(UIViewController& controller);
+    // The toolbar's place and the room and guides of the shown controller.
+    void layoutBars();
+    // The toolbar as the controller arriving on top wants it.
+    void showToolbarFor(const std::shared_ptr<UIViewController>& to, bool animated);
     bool isOnScreen();
     void transition(const std::shared_ptr<UIViewController>& from,
                     const std::shared_ptr<UIViewController>& to, Direction direction, bool animated,
@@ -66,4 +87,6 @@ class UINavigationController : public UIViewController, public UINavigationBarDe
     // The view shown below the bar; during a transition the one arriving.
     std::shared_ptr<UIViewController> shown_;
     bool barHidden_ = false;
+    std::shared_ptr<UIToolbar> toolbar_;
+    bool toolbarHidden_ = true;
 };

@@ -1,5 +1,7 @@
 #include "UIKit/UIResponder.h"
 
+#include "UIKit/UIKeyboard.h"
+
 namespace {
 
 std::weak_ptr<UIResponder>& firstResponder() {
@@ -40,12 +42,16 @@ bool UIResponder::becomeFirstResponder() {
     if (!canBecomeFirstResponder()) {
         return false;
     }
-    if (auto current = firstResponder().lock()) {
-        if (!current->resignFirstResponder()) {
+    auto previous = firstResponder().lock();
+    if (previous) {
+        // Moving focus between text inputs keeps the keyboard up.
+        UIKeyboardHold hold;
+        if (!previous->resignFirstResponder()) {
             return false;
         }
     }
     firstResponder() = weak_from_this();
+    UIKeyboardFirstResponderDidChange();
     return true;
 }
 
@@ -57,6 +63,7 @@ bool UIResponder::resignFirstResponder() {
         return false;
     }
     firstResponder().reset();
+    UIKeyboardFirstResponderDidChange();
     return true;
 }
 
@@ -66,4 +73,20 @@ bool UIResponder::isFirstResponder() const {
 
 std::shared_ptr<UIResponder> UIResponder::currentFirstResponder() {
     return firstResponder().lock();
+}
+
+bool UIResponder::keyPressed(UIKeyboardKey key, unsigned modifiers) {
+    auto next = nextResponder();
+    return next && next->keyPressed(key, modifiers);
+}
+
+bool UIResponder::canPerformAction(UIEditAction action, UIResponder* sender) const {
+    auto next = nextResponder();
+    return next && next->canPerformAction(action, sender);
+}
+
+void UIResponder::performEditAction(UIEditAction action, UIResponder* sender) {
+    if (auto next = nextResponder()) {
+        next->performEditAction(action, sender);
+    }
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "UIKit/UIEvent.h"
+#include "UIKit/UIKeyInput.h"
 
 // A link of the responder chain: touches a responder does not handle go to
 // its next responder (view, its controller, superview, ..., window,
@@ -29,4 +30,18 @@ class UIResponder : public std::enable_shared_from_this<UIResponder> {
     // Key input (text fields); the host sends typed text to the first responder.
     virtual void insertText(const std::string&) {}
     virtual void deleteBackward() {}
+    // Whether this responder takes typed text (the keyboard shows while it
+    // is the first responder).
+    virtual bool isTextInput() const { return false; }
+    // Text being composed by an input method, shown marked until it is
+    // committed (insertText) or cancelled (empty text).
+    virtual void setMarkedText(const std::string&) {}
+    // A key other than text; unhandled keys go up the responder chain.
+    // Answers whether someone handled it.
+    virtual bool keyPressed(UIKeyboardKey key, unsigned modifiers);
+
+    // Editing actions: whether this responder (or one up its chain) can
+    // perform one now, and performing it; both go up the chain by default.
+    virtual bool canPerformAction(UIEditAction action, UIResponder* sender) const;
+    virtual void performEditAction(UIEditAction action, UIResponder* sender);
 };

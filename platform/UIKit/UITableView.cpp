@@ -615,7 +615,32 @@ bool UITableView::gestureRecognizerShouldBegin(UIGestureRecognizer& recognizer) 
             return false;
         }
     }
+    if (&recognizer == panGestureRecognizer().get() && beginSwipeToDelete()) {
+        return false;
+    }
     return UIScrollView::gestureRecognizerShouldBegin(recognizer);
+}
+
+bool UITableView::beginSwipeToDelete() {
+    std::shared_ptr<UIView> self = std::static_pointer_cast<UIView>(shared_from_this());
+    const CGPoint move = panGestureRecognizer()->translationInView(self);
+    auto source = dataSource();
+    if (editing_ || confirmingDelete_ || move.x >= 0 || std::abs(move.x) < 2 * std::abs(move.y) ||
+        !source || !source->tableViewAllowsSwipeToDelete(*this)) {
+        return false;
+    }
+    // Where the finger went down: the recogniser's location less its travel.
+    const CGPoint now = panGestureRecognizer()->locationInView(self);
+    std::optional<NSIndexPath> path = indexPathForRowAtPoint({now.x - move.x, now.y - move.y});
+    if (!path || editingStyleForRow(*path) != UITableViewCellEditingStyleDelete) {
+        return false;
+    }
+    endHighlight();
+    confirmingDelete_ = path;
+    if (auto cell = cellForRowAtIndexPath(*path)) {
+        cell->setShowsDeleteConfirmation(true);
+    }
+    return true;
 }
 
 std::shared_ptr<UIView> UITableView::makeSupplementaryView(long section, bool header) {

@@ -159,7 +159,8 @@ class UITableView : public UIScrollView {
 
     // Editing: editable rows show their delete or insert control; a tap on a
     // delete control asks for confirmation, a tap on the confirmation (or an
-    // insert control) commits through the data source.
+    // insert control) commits through the data source. Outside editing a
+    // leftward swipe asks for the confirmation when the data source allows.
     bool isEditing() const { return editing_; }
     void setEditing(bool editing) { setEditingAnimated(editing, false); }
     void setEditingAnimated(bool editing, bool animated);
@@ -216,6 +217,8 @@ class UITableView : public UIScrollView {
         const std::function<std::optional<NSIndexPath>(const NSIndexPath&)>& shift);
     void tapRow(const NSIndexPath& path);
     bool handleEditingTap(const NSIndexPath& path, CGPoint point);
+    // A leftward swipe on a deletable row shows its Delete button.
+    bool beginSwipeToDelete();
     UITableViewCellEditingStyle editingStyleForRow(const NSIndexPath& path);
     void endHighlight();
     void layoutSectionIndex(const CGRect& visible);

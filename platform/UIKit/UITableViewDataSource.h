@@ -45,4 +45,9 @@ class UITableViewDataSource {
     virtual void tableViewCommitEditingStyleForRowAtIndexPath(UITableView&,
                                                               UITableViewCellEditingStyle,
                                                               const NSIndexPath&) {}
+    // Whether a leftward swipe on a row that edits with the delete style
+    // offers its Delete button outside editing mode. On the phone any data
+    // source that commits edits gets this; here a data source that does
+    // says so.
+    virtual bool tableViewAllowsSwipeToDelete(UITableView&) { return false; }
 };

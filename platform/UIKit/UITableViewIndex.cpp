@@ -92,3 +92,15 @@ void UITableViewIndex::touchesBegan(const UITouchSet& touches, UIEvent*) {
 void UITableViewIndex::touchesMoved(const UITouchSet& touches, UIEvent*) {
     touched(touches);
 }
+
+std::vector<UIVisibleText> UITableViewIndex::visibleTexts() const {
+    std::vector<UIVisibleText> texts;
+    const CGFloat h = entryHeight();
+    CGFloat y = firstEntryTop();
+    for (const std::string& title : titles_) {
+        texts.push_back({title == UITableViewIndexSearch ? "Search" : title,
+                         CGRectMake(0, y, bounds().size.width, h)});
+        y += h;
+    }
+    return texts;
+}

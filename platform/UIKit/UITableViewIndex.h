@@ -21,6 +21,7 @@ class UITableViewIndex : public UIView {
     long entryAtY(CGFloat y) const;
 
     void drawRect(const CGRect& rect) override;
+    std::vector<UIVisibleText> visibleTexts() const override;
     void tintColorDidChange() override { setNeedsDisplay(); }
     void touchesBegan(const UITouchSet& touches, UIEvent* event) override;
     void touchesMoved(const UITouchSet& touches, UIEvent* event) override;

@@ -212,6 +212,13 @@ void UITableView::touchesBegan(const UITouchSet& touches, UIEvent* event) {
     const CGPoint point = touches.front()->locationInView(self);
     std::optional<NSIndexPath> path = indexPathForRowAtPoint(point);
     if (!path) {
+        // A touch below the rows puts a Delete button away too.
+        if (confirmingDelete_) {
+            if (auto shown = cellForRowAtIndexPath(*confirmingDelete_)) {
+                shown->setShowsDeleteConfirmation(false);
+            }
+            confirmingDelete_.reset();
+        }
         UIScrollView::touchesBegan(touches, event);
         return;
     }

@@ -296,6 +296,10 @@ void UIView::placeLayerOf(const std::shared_ptr<UIView>& view) {
 }
 
 void UIView::moveToWindow(const std::shared_ptr<UIWindow>& window) {
+    // A responder leaving the screen cannot keep the keyboard's focus.
+    if (!window && isFirstResponder()) {
+        resignFirstResponder();
+    }
     for (const auto& view : subviews_) {
         view->willMoveToWindow(window);
         view->moveToWindow(window);
@@ -342,13 +346,15 @@ void UIView::removeFromSuperview() {
 }
 
 void UIView::bringSubviewToFront(const std::shared_ptr<UIView>& view) {
-    if (view && view->superview().get() == this) {
+    // Moving the front view again would ask for layout again: a cell that
+    // brings its separator forward in layoutSubviews would lay out forever.
+    if (view && view->superview().get() == this && subviews_.back() != view) {
         insertSubviewAtIndex(view, subviews_.size());
     }
 }
 
 void UIView::sendSubviewToBack(const std::shared_ptr<UIView>& view) {
-    if (view && view->superview().get() == this) {
+    if (view && view->superview().get() == this && subviews_.front() != view) {
         insertSubviewAtIndex(view, 0);
     }
 }

@@ -55,6 +55,15 @@ enum UIViewAnimationOptions : unsigned {
     UIViewAnimationOptionCurveEaseIn = 1 << 16,
     UIViewAnimationOptionCurveEaseOut = 2 << 16,
     UIViewAnimationOptionCurveLinear = 3 << 16,
+    UIViewAnimationOptionShowHideTransitionViews = 1 << 8,
+    UIViewAnimationOptionTransitionNone = 0 << 20,
+    UIViewAnimationOptionTransitionFlipFromLeft = 1 << 20,
+    UIViewAnimationOptionTransitionFlipFromRight = 2 << 20,
+    UIViewAnimationOptionTransitionCurlUp = 3 << 20,
+    UIViewAnimationOptionTransitionCurlDown = 4 << 20,
+    UIViewAnimationOptionTransitionCrossDissolve = 5 << 20,
+    UIViewAnimationOptionTransitionFlipFromTop = 6 << 20,
+    UIViewAnimationOptionTransitionFlipFromBottom = 7 << 20,
 };
 
 // A text a person can read on screen, with where it stands in the view's
@@ -211,6 +220,18 @@ class UIView : public UIResponder, public CALayerDelegate {
     animateWithDurationDelayUsingSpringWithDampingInitialSpringVelocityOptionsAnimationsCompletion(
         double duration, double delay, CGFloat dampingRatio, CGFloat velocity, unsigned options,
         std::function<void()> animations, std::function<void(bool)> completion);
+    // The changes animations make to view, shown through the transition of
+    // the options: a cross-dissolve from the old picture, or a flip (the
+    // view narrows to an edge and widens again with the new content). Curls
+    // dissolve.
+    static void transitionWithViewDurationOptionsAnimationsCompletion(
+        const std::shared_ptr<UIView>& view, double duration, unsigned options,
+        std::function<void()> animations, std::function<void(bool)> completion);
+    // toView takes fromView's place in its superview (with
+    // ShowHideTransitionViews, fromView hides and toView shows instead).
+    static void transitionFromViewToViewDurationOptionsCompletion(
+        const std::shared_ptr<UIView>& fromView, const std::shared_ptr<UIView>& toView,
+        double duration, unsigned options, std::function<void(bool)> completion);
     static void setAnimationsEnabled(bool enabled);
     static bool areAnimationsEnabled();
     static void performWithoutAnimation(const std::function<void()>& actions);

@@ -3,10 +3,13 @@
 #include <algorithm>
 
 #include "UIKit/UIApplication.h"
+#include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UIScreen.h"
+#include "UIKit/UITabBarController.h"
+#include "UIKit/UITabBarItem.h"
 #include "UIKit/UIWindow.h"
 
 namespace {
@@ -52,6 +55,75 @@ void UIViewController::setTitle(const std::string& title) {
     if (navigationItem_) {
         navigationItem_->setTitle(title);
     }
+    if (tabBarItem_) {
+        tabBarItem_->setTitle(title);
+    }
+}
+
+const std::shared_ptr<UITabBarItem>& UIViewController::tabBarItem() {
+    if (!tabBarItem_) {
+        tabBarItem_ = std::make_shared<UITabBarItem>(
+            title_.empty() ? std::nullopt : std::optional<std::string>(title_), nullptr, 0);
+    }
+    return tabBarItem_;
+}
+
+void UIViewController::setTabBarItem(std::shared_ptr<UITabBarItem> item) {
+    tabBarItem_ = std::move(item);
+    if (auto tabs = tabBarController()) {
+        tabs->tabBarItemsDidChange();
+    }
+}
+
+std::shared_ptr<UITabBarController> UIViewController::tabBarController() const {
+    for (auto parent = parentViewController(); parent; parent = parent->parentViewController()) {
+        if (auto tabs = std::dynamic_pointer_cast<UITabBarController>(parent)) {
+            return tabs;
+        }
+    }
+    return nullptr;
+}
+
+void UIViewController::setToolbarItemsAnimated(std::vector<std::shared_ptr<UIBarButtonItem>> items,
+                                               bool animated) {
+    toolbarItems_ = std::move(items);
+    auto navigation = navigationController();
+    if (navigation && navigation->topViewController().get() == this) {
+        navigation->toolbar()->setItemsAnimated(toolbarItems_, animated);
+    }
+}
+
+void UIViewController::setNeedsStatusBarAppearanceUpdate() {
+    auto application = UIApplication::sharedApplication();
+    application->setStatusBarHidden(prefersStatusBarHidden());
+    application->setStatusBarStyle(preferredStatusBarStyle());
+}
+
+void UIViewController::setEditingAnimated(bool editing, bool) {
+    editing_ = editing;
+    updateEditButton();
+}
+
+void UIViewController::updateEditButton() {
+    if (editButtonItem_) {
+        editButtonItem_->setStyle(editing_ ? UIBarButtonItemStyleDone : UIBarButtonItemStylePlain);
+        editButtonItem_->setTitle(editing_ ? "Done" : "Edit");
+    }
+}
+
+std::shared_ptr<UIBarButtonItem> UIViewController::editButtonItem() {
+    if (!editButtonItem_) {
+        std::weak_ptr<UIViewController> weak =
+            std::static_pointer_cast<UIViewController>(shared_from_this());
+        editButtonItem_ =
+            std::make_shared<UIBarButtonItem>(UIBarButtonSystemItemEdit, [weak](UIBarButtonItem&) {
+                if (auto self = weak.lock()) {
+                    self->setEditingAnimated(!self->isEditing(), true);
+                }
+            });
+        updateEditButton();
+    }
+    return editButtonItem_;
 }
 
 const std::shared_ptr<UINavigationItem>& UIViewController::navigationItem() {

@@ -7,6 +7,7 @@
 
 #include "UIKit/UIInterfaceOrientation.h"
 #include "UIKit/UIResponder.h"
+#include "UIKit/UIStatusBarStyle.h"
 #include "UIKit/UIView.h"
 
 enum UIModalPresentationStyle : long {
@@ -17,8 +18,11 @@ enum UIModalPresentationStyle : long {
     UIModalPresentationOverFullScreen = 5,
 };
 
+class UIBarButtonItem;
 class UINavigationController;
 class UINavigationItem;
+class UITabBarController;
+class UITabBarItem;
 
 enum UIModalTransitionStyle : long {
     UIModalTransitionStyleCoverVertical = 0,
@@ -57,10 +61,36 @@ class UIViewController : public UIResponder {
     // The nearest navigation controller among the ancestors.
     std::shared_ptr<UINavigationController> navigationController() const;
 
+    // The nearest tab bar controller among the ancestors.
+    std::shared_ptr<UITabBarController> tabBarController() const;
+    // What a tab bar shows for this controller; made on first use with the
+    // controller's title and no image.
+    const std::shared_ptr<UITabBarItem>& tabBarItem();
+    void setTabBarItem(std::shared_ptr<UITabBarItem> item);
+
+    // The buttons a navigation controller's toolbar shows while this
+    // controller is on top.
+    const std::vector<std::shared_ptr<UIBarButtonItem>>& toolbarItems() const {
+        return toolbarItems_;
+    }
+    void setToolbarItems(std::vector<std::shared_ptr<UIBarButtonItem>> items) {
+        setToolbarItemsAnimated(std::move(items), false);
+    }
+    void setToolbarItemsAnimated(std::vector<std::shared_ptr<UIBarButtonItem>> items,
+                                 bool animated);
+    // While on top of a navigation stack, the toolbar and the tab bar of the
+    // containers hide and the screen takes their room.
+    bool hidesBottomBarWhenPushed() const { return hidesBottomBar_; }
+    void setHidesBottomBarWhenPushed(bool flag) { hidesBottomBar_ = flag; }
+
     // Editing mode; containers such as table controllers pass it on.
+    // Overrides call this one, which keeps the edit button's title.
     bool isEditing() const { return editing_; }
     void setEditing(bool editing) { setEditingAnimated(editing, false); }
-    virtual void setEditingAnimated(bool editing, bool) { editing_ = editing; }
+    virtual void setEditingAnimated(bool editing, bool animated);
+    // A bar item titled Edit, or Done while editing, that toggles editing
+    // (animated).
+    std::shared_ptr<UIBarButtonItem> editButtonItem();
 
     // Rotation: the older per-orientation question (portrait only unless
     // overridden) and the newer pair.
@@ -99,6 +129,15 @@ class UIViewController : public UIResponder {
 
     CGSize preferredContentSize() const { return preferredContentSize_; }
     void setPreferredContentSize(CGSize size) { preferredContentSize_ = size; }
+    // The size a popover gives this controller's view (the older name of
+    // the preferred content size, which it answers unless overridden).
+    virtual CGSize contentSizeForViewInPopover() const { return preferredContentSize_; }
+
+    // What the status bar should look like while this controller shows;
+    // setNeedsStatusBarAppearanceUpdate applies it to the application.
+    virtual bool prefersStatusBarHidden() const { return false; }
+    virtual UIStatusBarStyle preferredStatusBarStyle() const { return UIStatusBarStyleDefault; }
+    void setNeedsStatusBarAppearanceUpdate();
     bool automaticallyAdjustsScrollViewInsets() const { return adjustsInsets_; }
     void setAutomaticallyAdjustsScrollViewInsets(bool flag) { adjustsInsets_ = flag; }
     // Lengths of the bars covering the top and bottom of the view (set by
@@ -116,10 +155,15 @@ class UIViewController : public UIResponder {
     friend class UINavigationController;
 
     CGRect presentedFrame(const CGRect& windowBounds) const;
+    void updateEditButton();
 
     std::shared_ptr<UIView> view_;
     std::string title_;
     std::shared_ptr<UINavigationItem> navigationItem_;
+    std::shared_ptr<UITabBarItem> tabBarItem_;
+    std::shared_ptr<UIBarButtonItem> editButtonItem_;
+    std::vector<std::shared_ptr<UIBarButtonItem>> toolbarItems_;
+    bool hidesBottomBar_ = false;
     // The shade behind a sheet while it is presented.
     std::shared_ptr<UIView> dimmingView_;
     std::weak_ptr<UIViewController> parent_;

@@ -244,3 +244,9 @@ void UIWindow::deliverToViews(UIEvent& event, UITouchPhase phase, const UITouchS
         }
     }
 }
+
+std::shared_ptr<UIResponder> UIWindow::firstResponder() const {
+    auto responder = UIResponder::currentFirstResponder();
+    auto* view = dynamic_cast<UIView*>(responder.get());
+    return view && (view == this || view->isDescendantOfView(this)) ? responder : nullptr;
+}

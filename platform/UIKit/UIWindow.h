@@ -30,6 +30,8 @@ class UIWindow : public UIView {
     virtual void sendEvent(UIEvent& event);
 
     std::shared_ptr<UIResponder> nextResponder() const override;
+    // The first responder when it is this window or one of its views.
+    std::shared_ptr<UIResponder> firstResponder() const;
 
     // One frame's layout and display passes.
     void layoutAndDisplayIfNeeded();

@@ -1,3 +1,4 @@
+#include "Foundation/NSString+PercentEncoding.h"
 #include "foundation/NSString+Base64.h"
 
 #include <algorithm>
@@ -85,22 +86,7 @@ std::optional<std::string> stringFromBase64String(const std::string& string) {
 }
 
 std::string urlEncoded(const std::string& string) {
-    static constexpr char kDigits[] = "0123456789ABCDEF";
-    std::string text;
-    text.reserve(string.size());
-    for (const char c : string) {
-        const auto byte = static_cast<uint8_t>(c);
-        const bool kept = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
-                          (c >= '0' && c <= '9') || c == '-' || c == '.' || c == '_' || c == '~';
-        if (kept) {
-            text.push_back(c);
-        } else {
-            text.push_back('%');
-            text.push_back(kDigits[byte >> 4]);
-            text.push_back(kDigits[byte & 0xf]);
-        }
-    }
-    return text;
+    return stringByAddingPercentEncodingForQueryValue(string);
 }
 
 std::optional<std::string> urlDecoded(const std::string& string) {

@@ -2,21 +2,33 @@
 
 #include <cmath>
 
-CLLocationDirection adjustedHeadingForInterfaceOrientation(const CLHeading& heading,
-                                                           UIInterfaceOrientation orientation) {
-    double offset = 0;
+std::optional<CLLocationDirection> usableHeading(const CLHeading& heading) {
+    if (heading.headingAccuracy() < 0)
+        return std::nullopt;
+    if (heading.trueHeading() >= 0)
+        return heading.trueHeading();
+    if (heading.magneticHeading() >= 0)
+        return heading.magneticHeading();
+    return std::nullopt;
+}
+
+double headingOffsetForInterfaceOrientation(UIInterfaceOrientation orientation) {
     switch (orientation) {
         case UIInterfaceOrientationPortraitUpsideDown:
-            offset = 180;
-            break;
+            return 180;
         case UIInterfaceOrientationLandscapeRight:
-            offset = 90;
-            break;
+            return 90;
         case UIInterfaceOrientationLandscapeLeft:
-            offset = 270;
-            break;
+            return 270;
         default:
-            break;
+            return 0;
     }
-    return std::fmod(heading.trueHeading() + offset, 360.0);
+}
+
+CLLocationDirection adjustedHeadingForInterfaceOrientation(const CLHeading& heading,
+                                                           UIInterfaceOrientation orientation) {
+    auto direction = usableHeading(heading);
+    if (!direction)
+        return -1;
+    return std::fmod(*direction + headingOffsetForInterfaceOrientation(orientation), 360.0);
 }

@@ -13,6 +13,8 @@
 #include "UIKit/UILongPressGestureRecognizer.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UITapGestureRecognizer.h"
+#include "location/CBLocationManager.h"
+#include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapBackgroundLayer.h"
 #include "mapkit/CBMapScaleView.h"
@@ -45,6 +47,8 @@ std::shared_ptr<CBMapScrollView> CBMapScrollView::create(const CGRect& frame) {
 CBMapScrollView::CBMapScrollView(const CGRect& frame) : UIScrollView(frame) {}
 
 CBMapScrollView::~CBMapScrollView() {
+    if (locationManager_)
+        locationManager_->cleanUpEmptyDelegateWrappers();
     if (savesState_)
         saveStateWithIdentifier(currentIdentifier());
     if (mapView_)
@@ -95,6 +99,7 @@ void CBMapScrollView::setupView() {
     ornamentationFrameManager_ = std::make_shared<CBMapOrnamentationFrameManager>(self(), self());
     setBackgroundColor(UIColor::lightGrayColor());
     addMapView();
+    setUpUserLocation();
 }
 
 void CBMapScrollView::addMapView() {
@@ -168,6 +173,7 @@ void CBMapScrollView::setMapBoundingBoxForProjectionAndMaximumZoomlevel(
         mapProjection_ = projection;
     }
     maximumZoomlevel_ = maximumZoomLevel;
+    notifiedDelegateForOutOfBoundsLocation_ = false;
     configureForBoundingBox(box);
     setZoomScale(2 * minimumZoomScale());
     moveToCoordinateAnimated(box->centerCoordinate(), false);
@@ -472,6 +478,10 @@ void CBMapScrollView::layoutSubviews() {
     } else {
         originalWidth_ = w;
         originalHeight_ = h;
+    }
+    if (annotationsManager_) {
+        annotationsManager_->layoutAnnotationViews();
+        annotationsManager_->updatePositionOfCalloutView();
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -10,11 +11,24 @@
 #include "CoreLocation/CLLocationCoordinate2D.h"
 #include "Foundation/Value.h"
 #include "UIKit/UIScrollView.h"
+#include "location/CBLocationManagerDelegate.h"
+#include "mapkit/CBAnnotation.h"
 #include "mapkit/CBMapOrnamentationFrameManager.h"
 #include "mapkit/CBMapScrollViewDelegate.h"
 #include "mapkit/CBVectorMapView.h"
 
+class CBAnnotationCalloutView;
+class CBAnnotationView;
+class CBAnnotationsManager;
 class CBBoundingBox;
+class CBGeoObject;
+class CBGeoSearchResult;
+class CBGeoTag;
+class CBLocationManager;
+class NSPredicate;
+class CBMapMagnifier;
+class CBUserLocation;
+class UIBarButtonItem;
 class CBGeoDataManager;
 class CBGeoDataSource;
 class CBGeoElement;
@@ -39,7 +53,8 @@ class UIGestureRecognizer;
 class CBMapScrollView : public UIScrollView,
                         public UIScrollViewDelegate,
                         public CBMapOrnamentationFrameManagerDelegate,
-                        public CBVectorMapView {
+                        public CBVectorMapView,
+                        public CBLocationManagerDelegate {
   public:
     // Builds the view and sets it up (it hands itself out, so it cannot do so
     // in its constructor).
@@ -115,7 +130,101 @@ class CBMapScrollView : public UIScrollView,
     void handleLongPressGesture(UIGestureRecognizer& recognizer);
     void notifyDelegateMapDidChangeBBoxAnimated(bool animated);
     bool isAnimatedZooming() const { return animatedZooming_; }
+
+    // The user's position, centring and rotation with the heading. The map
+    // follows the shared location service unless another is set before the
+    // first use (tests).
+    std::shared_ptr<CBLocationManager> locationManager() const;
+    void setLocationManager(std::shared_ptr<CBLocationManager> manager);
+    bool showsUserLocation() const { return showsUserLocation_; }
+    void setShowsUserLocation(bool show);
+    bool alwaysShowsUserHeading() const { return alwaysShowsUserHeading_; }
+    void setAlwaysShowsUserHeading(bool show);
     bool centersOnUserLocation() const { return centersOnUserLocation_; }
+    // Refused (and reported as a location error) while location access is denied.
+    void setCentersOnUserLocation(bool center);
+    bool allowsRotation() const { return allowsRotation_; }
+    // Stores true only where a compass exists.
+    void setAllowsRotation(bool allow);
+    bool rotateToHeading() const { return rotateToHeading_; }
+    void setRotateToHeading(bool rotate) { setRotateToHeadingAndNotifyDelegate(rotate, true); }
+    void setRotateToHeadingAndNotifyDelegate(bool rotate, bool notify);
+    // off -> centre -> centre and rotate -> off (rotation skipped where not allowed).
+    void toggleCentersOnUserLocationAndRotation();
+    void stopLocationUsage();
+    std::shared_ptr<UIBarButtonItem> barButtonItemForCurrentCenteringRotationStatus();
+    std::shared_ptr<CBUserLocation> userLocation() const;
+    void updateUserLocationToLocation(const std::shared_ptr<CLLocation>& location);
+    // The box a fix's accuracy asks to show, or nullptr when the current
+    // zoom already fits it.
+    std::shared_ptr<CBBoundingBox> zoomBoundingBoxForLocationUpdate(const CLLocation& location);
+    float currentRotationAngle() const { return rotationAngle_; }
+
+    // CBLocationManagerDelegate.
+    void locationManagerDidUpdateToLocationFromLocation(
+        CBLocationManager& manager, std::shared_ptr<CLLocation> newLocation,
+        std::shared_ptr<CLLocation> oldLocation) override;
+    void locationManagerDidUpdateHeading(CBLocationManager&,
+                                         std::shared_ptr<CLHeading> heading) override;
+    void locationManagerDidFailWithError(CBLocationManager&, const NSError& error) override;
+
+    // Annotations (the annotation layer does the work).
+    const std::shared_ptr<CBAnnotationsManager>& annotationsManager() const {
+        return annotationsManager_;
+    }
+    std::vector<CBAnnotationRef> annotations() const;
+    void addAnnotationCentered(const CBAnnotationRef& annotation, bool centered);
+    void addAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations, bool centered);
+    void addAnnotationsCenteredIncludingLocations(
+        const std::vector<CBAnnotationRef>& annotations, bool centered,
+        const std::vector<CLLocationCoordinate2D>& locations);
+    void removeAnnotation(const CBAnnotationRef& annotation);
+    void removeAnnotations(const std::vector<CBAnnotationRef>& annotations);
+    // Keeps the views of annotations in both sets, and the selection.
+    void exchangeCurrentAnnotationsWithNewAnnotationsArray(
+        const std::vector<CBAnnotationRef>& annotations);
+    static std::shared_ptr<CBBoundingBox> boundingBoxForAnnotationsInArray(
+        const std::vector<CBAnnotationRef>& annotations);
+    void selectAnnotationAnimated(const CBAnnotationRef& annotation, bool animated);
+    void deselectAnnotationAnimated(const CBAnnotationRef& annotation, bool animated);
+    CBAnnotationRef selectedAnnotation() const;
+    void updateSelectedAnnotation();
+    std::shared_ptr<CBAnnotationView> dequeueReusableAnnotationViewWithIdentifier(
+        const std::string& reuseIdentifier);
+    void setAnnotationsHiddenAnimated(bool hidden, bool animated);
+    std::shared_ptr<CBAnnotationView> existingViewForAnnotation(
+        const CBAnnotationRef& annotation) const;
+    std::shared_ptr<CBAnnotationCalloutView> currentCalloutView() const;
+
+    // Searches of the open map's data (its geo data manager does them). Without
+    // an open map a search starts nothing and a completion hears of no hits.
+    bool searchObjectsMatchingStringIncludeAddressesDelayedWithCompletionBlock(
+        const std::string& text, bool includeAddresses, bool delayed,
+        std::function<void(const std::vector<std::shared_ptr<CBGeoSearchResult>>&)> completion);
+    void cancelSearchForObjectsMatchingString();
+    void searchForClosestObjectToWithCompletionBlock(
+        CLLocationCoordinate2D coordinate,
+        std::function<void(const std::shared_ptr<CBGeoObject>&)> completion);
+    void searchForObjectsInBBoxMatchingPredicateWithCompletionBlock(
+        const std::shared_ptr<CBBoundingBox>& box, const std::shared_ptr<NSPredicate>& predicate,
+        std::function<void(const std::vector<std::shared_ptr<CBGeoObject>>&)> completion);
+    std::optional<std::vector<std::shared_ptr<CBGeoTag>>> tagsMatchingKeyAndAttribute(
+        const std::optional<std::string>& key, const std::optional<std::string>& attribute);
+    std::optional<std::vector<std::shared_ptr<CBGeoTag>>>
+    tagsMatchingKeyAndAttributeAndRelationshipKeyPathsForPrefetching(
+        const std::optional<std::string>& key, const std::optional<std::string>& attribute,
+        const std::vector<std::string>& keyPaths);
+
+    // The loupe.
+    void magnifyCoordinate(CLLocationCoordinate2D coordinate);
+    // point from the top-left of the visible area.
+    void magnifyPoint(CGPoint point);
+    void hideMagnifier(bool animated);
+    std::shared_ptr<CBMapMagnifier> magnifier() const;
+    bool magnifierAllowsAnnotationCreation() const { return magnifierAllowsAnnotationCreation_; }
+    void setMagnifierAllowsAnnotationCreation(bool flag) {
+        magnifierAllowsAnnotationCreation_ = flag;
+    }
 
     // Map stores and saved state. The identifier of stores is the last path
     // component without extension (several: sorted and joined); it keys the
@@ -223,6 +332,12 @@ class CBMapScrollView : public UIScrollView,
     std::shared_ptr<const CBMapScrollView> self() const;
     // The scale a zoom scale draws at: times the screen's scale.
     static float screenScale();
+    void setUpUserLocation();
+    void notifyDelegateOfBoxes(CBMapScrollViewDelegate& delegate, bool animated);
+    // Turns the map to the heading in radians and the markers against it.
+    void applyRotation(float angle);
+    void showClosestObjectInMagnifier(const std::shared_ptr<CBGeoObject>& object,
+                                      const std::shared_ptr<CBMapMagnifier>& magnifier);
     // Zooms by factor around the touch, or keeping the centre while centring.
     void zoomByFactorAround(float factor, CGPoint containerPoint);
 
@@ -233,7 +348,22 @@ class CBMapScrollView : public UIScrollView,
     double pointsPerKilometer_ = 0;
     std::weak_ptr<CBMapScrollViewDelegate> mapDelegate_;
     std::shared_ptr<CBGeoDisplayManager> displayManager_;
+    bool showsUserLocation_ = false;
     bool centersOnUserLocation_ = false;
+    bool rotateToHeading_ = false;
+    bool alwaysShowsUserHeading_ = false;
+    bool allowsRotation_ = false;
+    bool firstRotation_ = false;
+    bool notifiedDelegateForOutOfBoundsLocation_ = false;
+    bool magnifierAllowsAnnotationCreation_ = true;
+    // The last request of the scale bar: a fade that ends after a newer
+    // "show" must not take the bar away.
+    bool mapScaleMeantHidden_ = true;
+    float rotationAngle_ = 0;
+    CGRect originalFrame_{};
+    std::shared_ptr<CLHeading> lastHeading_;
+    std::shared_ptr<CBLocationManager> locationManager_;
+    std::shared_ptr<CBAnnotationsManager> annotationsManager_;
     bool animatedZooming_ = false;
     bool autoZoomOnLocationUpdates_ = false;
     std::shared_ptr<CBMapView> mapView_;

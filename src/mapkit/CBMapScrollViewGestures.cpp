@@ -2,8 +2,9 @@
 #include "CBGeoData/CBBoundingBox.h"
 #include "UIKit/UILongPressGestureRecognizer.h"
 #include "UIKit/UITapGestureRecognizer.h"
+#include "location/CBLocationManager.h"
+#include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBGeoDisplayManager.h"
-#include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapView.h"
 
@@ -39,9 +40,14 @@ void CBMapScrollView::createGestureRecognizers() {
 }
 
 void CBMapScrollView::handleSingleTapGesture(UIGestureRecognizer& recognizer) {
+    hideMagnifier(true);
     CGPoint p = recognizer.locationInView(mapView_);
+    CLLocationCoordinate2D c = coordinateAtOffset(p);
+    // An annotation or the callout that takes the tap keeps it from the delegate.
+    if (annotationsManager_->singleTapAtWithCoordinate(recognizer.locationInView(self()), c))
+        return;
     if (auto d = mapDelegate())
-        d->mapScrollViewGotSingleTapAtPointAndCoordinate(*this, p, coordinateAtOffset(p));
+        d->mapScrollViewGotSingleTapAtPointAndCoordinate(*this, p, c);
 }
 
 void CBMapScrollView::zoomByFactorAround(float factor, CGPoint containerPoint) {
@@ -89,17 +95,20 @@ void CBMapScrollView::notifyDelegateMapDidChangeBBoxAnimated(bool animated) {
     if (!mapProjection())
         return;
     calculateVisibleBBox();
-    auto d = mapDelegate();
-    if (!d)
-        return;
-    d->mapScrollViewDidChangeBoundingBoxToAnimated(*this, visibleBBox_, animated);
+    if (auto d = mapDelegate())
+        notifyDelegateOfBoxes(*d, animated);
+    annotationsManager_->layoutAnnotationViews();
+}
+
+void CBMapScrollView::notifyDelegateOfBoxes(CBMapScrollViewDelegate& d, bool animated) {
+    d.mapScrollViewDidChangeBoundingBoxToAnimated(*this, visibleBBox_, animated);
     if (isDragging() || isZooming())
         return;
     if (notifiedWiderBBox_ && !visibleBBox_->isSignificantlyDifferentFromBBoxWithFactor(
                                   notifiedWiderBBox_, static_cast<float>(widerBBoxFactor_)))
         return;
-    if (!d->mapScrollViewDidChangeWiderBoundingBoxSignificantlyToAnimated(*this, widerBBox_,
-                                                                          animated))
+    if (!d.mapScrollViewDidChangeWiderBoundingBoxSignificantlyToAnimated(*this, widerBBox_,
+                                                                         animated))
         return;
     if (notifiedWiderBBox_)
         *notifiedWiderBBox_ = *widerBBox_;
@@ -112,7 +121,7 @@ std::shared_ptr<UIView> CBMapScrollView::viewForZoomingInScrollView(UIScrollView
 }
 
 void CBMapScrollView::scrollViewWillBeginDragging(UIScrollView&) {
-    centersOnUserLocation_ = false;
+    setCentersOnUserLocation(false);
     if (auto d = mapDelegate())
         d->mapScrollViewWillBeginDragging(*this);
 }
@@ -120,6 +129,8 @@ void CBMapScrollView::scrollViewWillBeginDragging(UIScrollView&) {
 void CBMapScrollView::scrollViewDidEndDraggingWillDecelerate(UIScrollView&, bool decelerate) {
     if (!decelerate)
         notifyDelegateMapDidChangeBBoxAnimated(false);
+    if (locationManager_)
+        updateUserLocationToLocation(locationManager_->location());
     if (auto d = mapDelegate())
         d->mapScrollViewDidEndDragging(*this);
 }
@@ -153,11 +164,14 @@ void CBMapScrollView::scrollViewDidEndZoomingWithViewAtScale(UIScrollView&,
         mapBackgroundLayer_->setHidden(false);
     }
     animatedZooming_ = false;
+    if (locationManager_)
+        updateUserLocationToLocation(locationManager_->location());
     notifyDelegateMapDidChangeBBoxAnimated(true);
 }
 
 void CBMapScrollView::scrollViewDidZoom(UIScrollView&) {
     notifyDelegateMapDidChangeBBoxAnimated(false);
+    hideMagnifier(true);
 }
 
 std::optional<std::vector<std::shared_ptr<UIView>>>
@@ -174,28 +188,4 @@ void CBMapScrollView::setOrnamentationFramePreloadInset(const UIEdgeInsets& inse
 
 void CBMapScrollView::reloadOrnamentationFrameData() {
     ornamentationFrameManager_->reloadData();
-}
-
-void CBMapScrollView::setMapScaleHiddenAnimated(bool hidden, bool) {
-    if (hidden) {
-        if (mapScaleView_)
-            mapScaleView_->removeFromSuperview();
-        mapScaleView_ = nullptr;
-        return;
-    }
-    auto parent = superview();
-    if (!parent)
-        return;
-    if (!mapScaleView_)
-        mapScaleView_ = CBMapScaleView::create();
-    bool top = mapScaleAtTop_;
-    CGFloat y = top ? 5 : parent->bounds().size.height - 25;
-    mapScaleView_->setFrame(CGRectMake(5, y, 100, 20));
-    mapScaleView_->setDisplayAtTop(top);
-    mapScaleView_->setAutoresizingMask(
-        UIViewAutoresizingFlexibleRightMargin |
-        (top ? UIViewAutoresizingFlexibleBottomMargin : UIViewAutoresizingFlexibleTopMargin));
-    parent->addSubview(mapScaleView_);
-    if (pointsPerKilometer_ > 0)
-        mapScaleView_->setPointsPerKilometer(static_cast<float>(pointsPerKilometer_));
 }

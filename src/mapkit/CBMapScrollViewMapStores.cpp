@@ -12,6 +12,7 @@
 #include "Foundation/NSFileManager.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPropertyListSerialization.h"
+#include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBVectorDataSource.h"
@@ -145,6 +146,8 @@ bool CBMapScrollView::setMapWithStorePathesAndBoundingBox(
 }
 
 void CBMapScrollView::resetMap() {
+    if (annotationsManager_)
+        annotationsManager_->removeAllAnnotations();
     setMapBoundingBox(nullptr);
     if (dataManager_)
         dataManager_->releaseCoreDataStack();

@@ -72,3 +72,16 @@ TEST(CLHeadingCBAdditionsTest, HeadingFollowsTheInterface) {
         170);
     EXPECT_EQ(adjustedHeadingForInterfaceOrientation(heading, UIInterfaceOrientationUnknown), 350);
 }
+
+TEST(CLHeadingCBAdditionsTest, UnknownTrueHeadingFallsBackToMagnetic) {
+    // No true north known (negative): the magnetic heading is used, never -1 degrees.
+    const CLHeading magneticOnly(42, -1, 10, NSDate::date());
+    EXPECT_EQ(usableHeading(magneticOnly), 42);
+    EXPECT_EQ(adjustedHeadingForInterfaceOrientation(magneticOnly,
+                                                     UIInterfaceOrientationLandscapeRight),
+              132);
+    // A reading with negative accuracy is invalid.
+    const CLHeading invalid(42, 40, -1, NSDate::date());
+    EXPECT_FALSE(usableHeading(invalid));
+    EXPECT_EQ(adjustedHeadingForInterfaceOrientation(invalid, UIInterfaceOrientationPortrait), -1);
+}

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <fstream>
@@ -24,22 +23,6 @@ std::shared_ptr<CBBoundingBox> cityBox() {
 std::shared_ptr<CBBoundingBox> districtBox() {
     return CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
         CLLocationCoordinate2DMake(47.380, 8.545), CLLocationCoordinate2DMake(47.370, 8.535));
-}
-
-// The sample city package the package builder makes, if it was built.
-std::string samplePackageStore() {
-    std::filesystem::path packages;
-    if (const char* configured = getenv("KELVARA_PACKAGES_DIR")) {
-        packages = configured;
-    } else {
-        std::error_code error;
-        auto binary = std::filesystem::read_symlink("/proc/self/exe", error);
-        if (error)
-            return {};
-        packages = binary.parent_path().parent_path().parent_path() / "packages";
-    }
-    auto store = packages / "neubrandenburg" / "neubrandenburg.sqlite";
-    return std::filesystem::is_regular_file(store) ? store.string() : std::string();
 }
 
 class CBMapScrollViewStateTest : public ::testing::Test {

@@ -18,6 +18,29 @@ inline std::string sourceResourcesPath() {
         .string();
 }
 
+// The sample city package (Neubrandenburg) the build makes: from
+// KELVARA_PACKAGES_DIR, else the "packages" folder of the build tree that
+// holds the test binary. Empty when it was not built.
+inline std::string samplePackageStore() {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> folders;
+    if (const char* configured = getenv("KELVARA_PACKAGES_DIR")) {
+        folders.push_back(configured);
+    } else {
+        std::error_code error;
+        auto binary = fs::read_symlink("/proc/self/exe", error);
+        for (fs::path dir = binary.parent_path(); !error && dir.has_relative_path();
+             dir = dir.parent_path())
+            folders.push_back(dir / "packages");
+    }
+    for (const auto& folder : folders) {
+        auto store = folder / "neubrandenburg" / "neubrandenburg.sqlite";
+        if (fs::is_regular_file(store))
+            return store.string();
+    }
+    return {};
+}
+
 // A fresh temporary folder, removed with its contents at the end.
 class TemporaryFolder {
   public:

@@ -76,6 +76,14 @@ bool zipFolder(const std::string& folder, const std::string& zipPath, std::strin
             files.push_back(entry.path());
     }
     std::sort(files.begin(), files.end());
+    std::vector<Entry> entries;
+    for (const fs::path& file : files)
+        entries.push_back(
+            {file.string(), (root.filename() / fs::relative(file, root)).generic_string()});
+    return zipFiles(entries, zipPath, error);
+}
+
+bool zipFiles(const std::vector<Entry>& entries, const std::string& zipPath, std::string* error) {
     zipFile archive = zipOpen64(zipPath.c_str(), APPEND_STATUS_CREATE);
     if (!archive) {
         *error = "cannot create " + zipPath;
@@ -83,15 +91,15 @@ bool zipFolder(const std::string& folder, const std::string& zipPath, std::strin
     }
     bool ok = true;
     std::vector<char> buffer(1 << 16);
-    for (const fs::path& file : files) {
-        std::string name = (root.filename() / fs::relative(file, root)).generic_string();
+    for (const Entry& entry : entries) {
         zip_fileinfo info{};
-        if (zipOpenNewFileInZip64(archive, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                  Z_DEFLATED, Z_DEFAULT_COMPRESSION, 1) != ZIP_OK) {
+        if (zipOpenNewFileInZip64(archive, entry.name.c_str(), &info, nullptr, 0, nullptr, 0,
+                                  nullptr, Z_DEFLATED, Z_DEFAULT_COMPRESSION, 1) != ZIP_OK) {
             ok = false;
             break;
         }
-        std::ifstream in(file, std::ios::binary);
+        std::ifstream in(entry.path, std::ios::binary);
+        ok = bool(in);
         while (in) {
             in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
             auto read = static_cast<unsigned>(in.gcount());

@@ -66,3 +66,20 @@ TEST(CommonDigestTest, EmptyInputMayBeNull) {
     EXPECT_EQ(hex(md, CC_SHA256_DIGEST_LENGTH),
               "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
 }
+
+namespace {
+
+TEST(CommonDigestTest, MD5InPiecesEqualsTheOneShotDigest) {
+    CC_MD5_CTX context;
+    ASSERT_EQ(CC_MD5_Init(&context), 1);
+    for (size_t i = 0; i < k448Bits.size(); i += 7) {
+        const std::string piece = k448Bits.substr(i, 7);
+        ASSERT_EQ(CC_MD5_Update(&context, piece.data(), static_cast<CC_LONG>(piece.size())), 1);
+    }
+    unsigned char md[CC_MD5_DIGEST_LENGTH];
+    ASSERT_EQ(CC_MD5_Final(md, &context), 1);
+    EXPECT_EQ(hex(md, CC_MD5_DIGEST_LENGTH), md5(k448Bits));
+    EXPECT_EQ(context.context, nullptr);
+}
+
+}  // namespace

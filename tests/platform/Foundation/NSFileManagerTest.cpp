@@ -1,6 +1,7 @@
 #include "Foundation/NSFileManager.h"
 
 #include <gtest/gtest.h>
+#include <sys/statvfs.h>
 
 #include <filesystem>
 #include <fstream>
@@ -66,6 +67,27 @@ TEST(NSFileManagerTest, CreatesListsMovesCopiesAndRemoves) {
     EXPECT_FALSE(manager->removeItemAtPath(folder.file("moved"), &error));
     EXPECT_EQ(error.code, NSError::NSFileNoSuchFileError);
     EXPECT_FALSE(manager->contentsOfDirectoryAtPath(folder.file("moved"), &error));
+}
+
+TEST(NSFileManagerTest, FreeSpaceOfTheVolume) {
+    TemporaryDirectory folder;
+    auto manager = NSFileManager::defaultManager();
+    auto attributes = manager->attributesOfFileSystemForPath(folder.path());
+    ASSERT_TRUE(attributes);
+    struct statvfs info {};
+    ASSERT_EQ(statvfs(folder.path().c_str(), &info), 0);
+    EXPECT_EQ(attributes->fileSystemSize, uint64_t{info.f_blocks} * info.f_frsize);
+    EXPECT_GT(attributes->fileSystemSize, 0u);
+    EXPECT_LE(attributes->fileSystemFreeSize, attributes->fileSystemSize);
+    // Free space moves as others write; it stays within a few megabytes here.
+    EXPECT_NEAR(static_cast<double>(attributes->fileSystemFreeSize),
+                static_cast<double>(uint64_t{info.f_bavail} * info.f_frsize), 64.0 * 1024 * 1024);
+    EXPECT_LE(attributes->fileSystemFreeNodes, attributes->fileSystemNodes);
+
+    NSError error;
+    EXPECT_FALSE(manager->attributesOfFileSystemForPath(folder.file("missing/x"), &error));
+    EXPECT_EQ(error.code, NSError::NSFileNoSuchFileError);
+    EXPECT_EQ(error.userInfo.at(NSError::NSFilePathErrorKey), Value(folder.file("missing/x")));
 }
 
 TEST(NSDataFilesTest, AtomicWriteReplacesWholeFileAndLeavesNoTemporaries) {

@@ -174,6 +174,28 @@ TEST_F(NSPropertyListSerializationTest, BinaryAgreesWithLibplist) {
     EXPECT_EQ(*read->at(1)->get("count")->integerValue(), 300);
 }
 
+TEST_F(NSPropertyListSerializationTest, CarriageReturnsSurviveXMLReaders) {
+    // An XML reader turns raw line ends into line feeds; libplist must read
+    // back exactly the string we wrote, as must our own reader.
+    const std::string text = "one\r\ntwo\rthree\n";
+    auto data = NSPropertyListSerialization::dataWithPropertyList(
+        Value(Value::Dictionary{{"text", text}}), Format::XML);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(std::string(data->begin(), data->end()).find('\r'), std::string::npos);
+    plist_t node = nullptr;
+    plist_from_xml(reinterpret_cast<const char*>(data->data()), static_cast<uint32_t>(data->size()),
+                   &node);
+    ASSERT_NE(node, nullptr);
+    char* read = nullptr;
+    plist_get_string_val(plist_dict_get_item(node, "text"), &read);
+    EXPECT_EQ(std::string(read ? read : ""), text);
+    free(read);
+    plist_free(node);
+    auto ours = NSPropertyListSerialization::propertyListWithData(*data);
+    ASSERT_TRUE(ours);
+    EXPECT_EQ(*ours->get("text")->stringValue(), text);
+}
+
 TEST_F(NSPropertyListSerializationTest, WideIntegersAboveInt64BecomeReals) {
     Value::Data unsignedMax{0x14};
     unsignedMax.insert(unsignedMax.end(), 8, 0x00);

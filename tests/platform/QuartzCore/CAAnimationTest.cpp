@@ -235,3 +235,31 @@ TEST_F(CAAnimationTest, ShapeLayerStrokeEndAnimatesAndDrawsPartOfThePath) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CAAnimationTest, TheScreenSettlesOnceOnlyEndlessAnimationsAreLeft) {
+    auto& clock = CAFrameClock::shared();
+    clock.advance(1);
+    EXPECT_FALSE(clock.isSettling());
+    auto breathing = CABasicAnimation::animationWithKeyPath("opacity");
+    breathing->setToValue(CGFloat(0.5));
+    breathing->setDuration(1);
+    breathing->setAutoreverses(true);
+    breathing->setRepeatCount(HUGE_VAL);
+    layer->addAnimation(breathing, "breathing");
+    EXPECT_TRUE(clock.isSettling());  // the change waits for a frame
+    clock.advance(0.1);
+    EXPECT_FALSE(clock.isSettling());
+    auto fade = CABasicAnimation::animationWithKeyPath("position");
+    fade->setToValue(CGPointMake(50, 50));
+    fade->setDuration(0.5);
+    layer->addAnimation(fade, "move");
+    clock.advance(0.1);
+    EXPECT_TRUE(clock.isSettling());
+    clock.advance(1);
+    EXPECT_FALSE(clock.isSettling());
+    layer->removeAllAnimations();
+}
+
+}  // namespace

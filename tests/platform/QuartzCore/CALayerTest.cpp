@@ -3,25 +3,12 @@
 #include <cmath>
 
 #include "CoreGraphics/CGContext.h"
+#include "LayerTestSupport.h"
 #include "QuartzCore/CAFrameClock.h"
 #include "QuartzCore/CALayer.h"
 #include "QuartzCore/CATransaction.h"
 
 namespace {
-
-// A y-down context over a w x h bitmap at scale 1.
-CGContextRef screenContext(size_t w, size_t h) {
-    auto context = CGContext::createBitmapContext(w, h);
-    context->translateCTM(0, CGFloat(h));
-    context->scaleCTM(1, -1);
-    return context;
-}
-
-// 0xAARRGGBB at pixel (x, y), row 0 at the top.
-uint32_t pixel(const CGContextRef& context, size_t x, size_t y) {
-    auto image = context->createImage();
-    return image->pixelAt(x, y);
-}
 
 class CALayerTest : public ::testing::Test {
   protected:

@@ -9,6 +9,7 @@
 
 #include "Dispatch/NSRunLoop.h"
 #include "Dispatch/NSThread.h"
+#include "QuartzCore/CAAnimation.h"
 #include "QuartzCore/CAFrameClock.h"
 #include "QuartzCore/CATiledLayer.h"
 #include "QuartzCore/CATransaction.h"
@@ -85,6 +86,27 @@ TEST_F(CATiledLayerTest, DrawsEachVisibleTileOnWorkerThreads) {
     for (const CGRect& clip : painter->clips) {
         EXPECT_EQ(clip.size, CGSizeMake(64, 64));
     }
+}
+
+TEST_F(CATiledLayerTest, TilesAskedForByAPassingPresentationCopyStillArrive) {
+    // An animating layer is drawn through a copy that lives for one frame;
+    // its requests must not be lost with it (the tiles would never show).
+    auto fade = CABasicAnimation::animationWithKeyPath("opacity");
+    fade->setToValue(CGFloat(0.5));
+    fade->setDuration(10);
+    layer->addAnimation(fade, "fade");
+    {
+        auto copy = layer->presentationLayer();
+        ASSERT_NE(copy, layer);
+        auto context = CGContext::createBitmapContext(256, 256);
+        context->translateCTM(0, 256);
+        context->scaleCTM(1, -1);
+        copy->compositeInContext(*context);
+    }
+    EXPECT_EQ(layer->pendingTileCount(), 16u);
+    ASSERT_TRUE(
+        NSRunLoop::mainRunLoop()->runUntil([&] { return layer->pendingTileCount() == 0; }, 10));
+    EXPECT_EQ(layer->cachedTileCount(), 16u);
 }
 
 TEST_F(CATiledLayerTest, LevelOfDetailFollowsTheScreenScale) {

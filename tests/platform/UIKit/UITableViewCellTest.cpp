@@ -195,3 +195,20 @@ TEST_F(UITableViewCellTest, ControllerTableAndCellsFreeEachOther) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(UITableViewCellTest, ALaidOutCellStaysLaidOut) {
+    // Layout that asks for layout again keeps the frame clock busy forever.
+    auto window = makeWindow({320, 44});
+    auto cell = std::make_shared<UITableViewCell>(UITableViewCellStyleDefault, "cell");
+    cell->setFrame(CGRectMake(0, 0, 320, 44));
+    cell->textLabel()->setText("Settled");
+    window->addSubview(cell);
+    for (int pass = 0; pass < 3; ++pass) {
+        window->layoutIfNeeded();
+    }
+    EXPECT_FALSE(cell->layer()->needsLayout());
+}
+
+}  // namespace

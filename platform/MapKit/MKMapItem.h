@@ -1,0 +1,37 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "Foundation/Value.h"
+#include "MapKit/MKPlacemark.h"
+
+// A place that can be handed to the desktop's map program. A value.
+//
+// Opening builds a "geo:" URI (RFC 5870) with the name as its query and
+// passes it to the launcher: by default the application's openURL, which
+// starts xdg-open; tests put their own launcher in.
+class MKMapItem {
+  public:
+    using Launcher = std::function<bool(const std::string& uri)>;
+
+    explicit MKMapItem(MKPlacemark placemark) : placemark_(std::move(placemark)) {}
+
+    const MKPlacemark& placemark() const { return placemark_; }
+    const std::optional<std::string>& name() const { return name_; }
+    void setName(std::optional<std::string> name) { name_ = std::move(name); }
+
+    // "geo:<lat>,<lon>?q=<lat>,<lon>(<name>)", the name percent-encoded.
+    std::string geoURI() const;
+    // The options are accepted for the phone's callers; the desktop's map
+    // program takes none. False when the launcher could not open it.
+    bool openInMapsWithLaunchOptions(const Value::Dictionary& options = {}) const;
+
+    // nullptr restores the default launcher.
+    static void setLauncher(Launcher launcher);
+
+  private:
+    MKPlacemark placemark_;
+    std::optional<std::string> name_;
+};

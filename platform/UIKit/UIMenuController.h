@@ -1,0 +1,42 @@
+#pragma once
+
+#include <memory>
+
+#include "CoreGraphics/CGGeometry.h"
+#include "UIKit/UIKeyInput.h"
+
+class UIView;
+
+inline constexpr const char* UIMenuControllerWillShowMenuNotification =
+    "UIMenuControllerWillShowMenuNotification";
+inline constexpr const char* UIMenuControllerDidHideMenuNotification =
+    "UIMenuControllerDidHideMenuNotification";
+
+// The editing menu: a dark bubble above (or below) a target rectangle with
+// one button per standard editing action the first responder can perform
+// now (canPerformAction). A button performs its action on the first
+// responder and hides the bubble. Main thread.
+class UIMenuController {
+  public:
+    static std::shared_ptr<UIMenuController> sharedMenuController();
+
+    // The rectangle the bubble points at, in view's coordinates.
+    void setTargetRectInView(const CGRect& rect, const std::shared_ptr<UIView>& view);
+    bool isMenuVisible() const { return bubble_ != nullptr; }
+    // Showing with no action to offer shows nothing.
+    void setMenuVisibleAnimated(bool visible, bool animated);
+    // Rebuilds the buttons after the responder's abilities changed.
+    void update();
+
+    // The bubble while visible (tests).
+    const std::shared_ptr<UIView>& menuView() const { return bubble_; }
+
+  private:
+    void show();
+    void hide();
+    void perform(UIEditAction action);
+
+    CGRect targetRect_{};
+    std::weak_ptr<UIView> targetView_;
+    std::shared_ptr<UIView> bubble_;
+};

@@ -1,0 +1,201 @@
+#include "UIKit/UISearchDisplayController.h"
+
+#include <algorithm>
+
+#include "Foundation/NSNotificationCenter.h"
+#include "UIKit/UIKeyboard.h"
+#include "UIKit/UITableView.h"
+#include "UIKit/UITapGestureRecognizer.h"
+#include "UIKit/UIViewController.h"
+
+std::shared_ptr<UISearchDisplayController> UISearchDisplayController::create(
+    std::shared_ptr<UISearchBar> searchBar, std::shared_ptr<UIViewController> contents) {
+    std::shared_ptr<UISearchDisplayController> controller(
+        new UISearchDisplayController(std::move(searchBar), std::move(contents)));
+    controller->searchBar_->setController(controller);
+    std::weak_ptr<UISearchDisplayController> weak = controller;
+    auto fit = [weak](const NSNotification&) {
+        if (auto self = weak.lock()) {
+            self->fitTableAboveKeyboard();
+        }
+    };
+    controller->keyboardObserver_ = NSNotificationCenter::defaultCenter()->addObserverForName(
+        UIKeyboardDidShowNotification, nullptr, nullptr, fit);
+    controller->hideObserver_ = NSNotificationCenter::defaultCenter()->addObserverForName(
+        UIKeyboardDidHideNotification, nullptr, nullptr, fit);
+    return controller;
+}
+
+UISearchDisplayController::UISearchDisplayController(std::shared_ptr<UISearchBar> searchBar,
+                                                     std::shared_ptr<UIViewController> contents)
+    : searchBar_(std::move(searchBar)), contents_(contents) {}
+
+UISearchDisplayController::~UISearchDisplayController() {
+    NSNotificationCenter::defaultCenter()->removeObserver(keyboardObserver_);
+    NSNotificationCenter::defaultCenter()->removeObserver(hideObserver_);
+    if (dimmingView_) {
+        dimmingView_->removeFromSuperview();
+    }
+    if (table_) {
+        table_->removeFromSuperview();
+    }
+}
+
+const std::shared_ptr<UITableView>& UISearchDisplayController::searchResultsTableView() {
+    if (!table_) {
+        table_ = std::make_shared<UITableView>(CGRectZero, UITableViewStylePlain);
+        table_->setDataSource(dataSource_);
+        table_->setDelegate(tableDelegate_);
+        if (auto delegate = delegate_.lock()) {
+            delegate->searchDisplayControllerDidLoadSearchResultsTableView(*this, *table_);
+        }
+    }
+    return table_;
+}
+
+void UISearchDisplayController::setSearchResultsDataSource(
+    std::weak_ptr<UITableViewDataSource> dataSource) {
+    dataSource_ = std::move(dataSource);
+    if (table_) {
+        table_->setDataSource(dataSource_);
+    }
+}
+
+void UISearchDisplayController::setSearchResultsDelegate(
+    std::weak_ptr<UITableViewDelegate> delegate) {
+    tableDelegate_ = std::move(delegate);
+    if (table_) {
+        table_->setDelegate(tableDelegate_);
+    }
+}
+
+std::shared_ptr<UIView> UISearchDisplayController::container(CGRect* area) const {
+    auto contents = contents_.lock();
+    if (!contents) {
+        return nullptr;
+    }
+    auto view = contents->view();
+    // Over a scrolling contents view the overlay must not scroll with it.
+    auto host = view->superview() ? view->superview() : view;
+    const CGRect bar = searchBar_->convertRectToView(searchBar_->bounds(), host);
+    const CGRect covered = view->convertRectToView(view->bounds(), host);
+    const CGFloat top = CGRectGetMaxY(bar);
+    *area = CGRectMake(covered.origin.x, top, covered.size.width,
+                       std::max<CGFloat>(0, CGRectGetMaxY(covered) - top));
+    return host;
+}
+
+void UISearchDisplayController::setActiveAnimated(bool active, bool animated) {
+    if (active_ == active) {
+        return;
+    }
+    auto keep = shared_from_this();
+    auto delegate = delegate_.lock();
+    if (active) {
+        if (delegate) {
+            delegate->searchDisplayControllerWillBeginSearch(*this);
+        }
+        active_ = true;
+        CGRect area;
+        if (auto host = container(&area)) {
+            dimmingView_ = std::make_shared<UIView>(area);
+            dimmingView_->setBackgroundColor(UIColor::colorWithWhiteAlpha(0, 0.4));
+            auto tap = std::make_shared<UITapGestureRecognizer>(
+                [weak = weak_from_this()](UIGestureRecognizer&) {
+                    if (auto self = weak.lock()) {
+                        self->setActiveAnimated(false, true);
+                    }
+                });
+            dimmingView_->addGestureRecognizer(tap);
+            host->addSubview(dimmingView_);
+            if (animated) {
+                dimmingView_->setAlpha(0);
+                UIView::animateWithDurationAnimations(0.25,
+                                                      [view = dimmingView_] { view->setAlpha(1); });
+            }
+        }
+        searchBar_->setShowsCancelButtonAnimated(true, animated);
+        if (!searchBar_->isFirstResponder()) {
+            searchBar_->becomeFirstResponder();
+        }
+        showResults(searchBar_->text());
+        if (delegate) {
+            delegate->searchDisplayControllerDidBeginSearch(*this);
+        }
+        return;
+    }
+    if (delegate) {
+        delegate->searchDisplayControllerWillEndSearch(*this);
+    }
+    active_ = false;
+    searchBar_->setText("");
+    searchBar_->resignFirstResponder();
+    searchBar_->setShowsCancelButtonAnimated(false, animated);
+    showResults("");
+    if (dimmingView_) {
+        dimmingView_->removeFromSuperview();
+        dimmingView_.reset();
+    }
+    if (delegate) {
+        delegate->searchDisplayControllerDidEndSearch(*this);
+    }
+}
+
+void UISearchDisplayController::showResults(const std::string& text) {
+    auto delegate = delegate_.lock();
+    const bool show = active_ && !text.empty();
+    if (show) {
+        auto& table = searchResultsTableView();
+        if (!delegate ||
+            delegate->searchDisplayControllerShouldReloadTableForSearchString(*this, text)) {
+            table->reloadData();
+        }
+        if (!tableShown_) {
+            CGRect area;
+            if (auto host = container(&area)) {
+                if (delegate) {
+                    delegate->searchDisplayControllerWillShowSearchResultsTableView(*this, *table);
+                }
+                table->setFrame(area);
+                host->addSubview(table);
+                tableShown_ = true;
+                fitTableAboveKeyboard();
+            }
+        }
+    } else if (tableShown_) {
+        table_->removeFromSuperview();
+        tableShown_ = false;
+        if (delegate) {
+            delegate->searchDisplayControllerDidHideSearchResultsTableView(*this, *table_);
+        }
+    }
+}
+
+void UISearchDisplayController::fitTableAboveKeyboard() {
+    if (!tableShown_) {
+        return;
+    }
+    const CGRect keyboard = UIKeyboardFrame();
+    const CGRect table = table_->convertRectToView(table_->bounds(), nullptr);
+    const CGFloat covered = CGRectIsEmpty(keyboard)
+                                ? 0
+                                : std::max<CGFloat>(0, CGRectGetMaxY(table) - keyboard.origin.y);
+    UIEdgeInsets inset = table_->contentInset();
+    inset.bottom = covered;
+    table_->setContentInset(inset);
+    table_->setScrollIndicatorInsets(inset);
+}
+
+void UISearchDisplayController::searchBarTextDidBeginEditing(UISearchBar&) {
+    setActiveAnimated(true, true);
+}
+
+void UISearchDisplayController::searchBarTextDidChange(UISearchBar&, const std::string& text) {
+    if (active_) {
+        showResults(text);
+    }
+}
+
+void UISearchDisplayController::searchBarCancelButtonClicked(UISearchBar&) {
+    setActiveAnimated(false, true);
+}

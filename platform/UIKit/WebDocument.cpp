@@ -1,0 +1,147 @@
+#include "UIKit/WebDocument.h"
+
+#include <litehtml/litehtml.h>
+
+#include <cmath>
+
+#include "UIKit/WebDocumentContainer.h"
+#include "UIKit/WebMarkupDepth.h"
+#include "UIKit/WebMasterStyleSheet.h"
+
+struct WebDocument::Parsed {
+    litehtml::document::ptr document;
+};
+
+namespace {
+
+litehtml::context& sharedContext() {
+    static litehtml::context* context = [] {
+        auto* made = new litehtml::context;
+        made->load_master_stylesheet(kWebMasterStyleSheet);
+        return made;
+    }();
+    return *context;
+}
+
+}  // namespace
+
+WebDocument::WebDocument(const WebResourceLoader& loader, std::string html, const Layout& layout)
+    : html_(WebLimitMarkupDepth(html, kWebMaximumMarkupDepth)),
+      layout_(layout),
+      container_(std::make_unique<WebDocumentContainer>(loader)),
+      parsed_(std::make_unique<Parsed>()) {}
+
+WebDocument::~WebDocument() {
+    // The document refers to the container: it goes first.
+    parsed_.reset();
+}
+
+std::shared_ptr<WebDocument> WebDocument::create(std::string html, const WebResourceLoader& loader,
+                                                 const Layout& layout) {
+    auto document = std::make_shared<WebDocument>(loader, std::move(html), layout);
+    std::lock_guard lock(document->mutex_);
+    document->parse();
+    return document;
+}
+
+void WebDocument::parse() {
+    container_->setTextZoom(layout_.textZoom);
+    container_->setViewport(layout_.viewport, layout_.scale);
+    parsed_->document.reset();
+    parsed_->document =
+        litehtml::document::createFromUTF8(html_.c_str(), container_.get(), &sharedContext());
+    if (parsed_->document)
+        parsed_->document->render(std::max(1, int(layout_.width)));
+}
+
+void WebDocument::layout(CGFloat width, CGSize viewport) {
+    std::lock_guard lock(mutex_);
+    layout_.width = width;
+    layout_.viewport = viewport;
+    container_->setViewport(viewport, layout_.scale);
+    if (parsed_->document) {
+        parsed_->document->media_changed();
+        parsed_->document->render(std::max(1, int(width)));
+    }
+}
+
+void WebDocument::setTextZoom(double zoom) {
+    std::lock_guard lock(mutex_);
+    if (zoom == layout_.textZoom)
+        return;
+    layout_.textZoom = zoom;
+    parse();
+}
+
+double WebDocument::textZoom() const {
+    std::lock_guard lock(mutex_);
+    return layout_.textZoom;
+}
+
+CGFloat WebDocument::contentWidth() const {
+    std::lock_guard lock(mutex_);
+    return parsed_->document ? parsed_->document->width() : 0;
+}
+
+CGFloat WebDocument::contentHeight() const {
+    std::lock_guard lock(mutex_);
+    return parsed_->document ? parsed_->document->height() : 0;
+}
+
+std::string WebDocument::title() const {
+    std::lock_guard lock(mutex_);
+    return container_->title();
+}
+
+std::optional<NSURL> WebDocument::linkBase() const {
+    std::lock_guard lock(mutex_);
+    return container_->linkBase();
+}
+
+void WebDocument::draw(CGContext& context, const CGRect& rect) const {
+    std::lock_guard lock(mutex_);
+    if (!parsed_->document)
+        return;
+    const litehtml::position clip(int(std::floor(rect.origin.x)), int(std::floor(rect.origin.y)),
+                                  int(std::ceil(rect.size.width)) + 1,
+                                  int(std::ceil(rect.size.height)) + 1);
+    cairo_t* cr = context.cairoContext();
+    cairo_save(cr);
+    parsed_->document->draw(reinterpret_cast<litehtml::uint_ptr>(cr), 0, 0, &clip);
+    cairo_restore(cr);
+}
+
+std::optional<std::string> WebDocument::linkAt(CGPoint point) const {
+    std::lock_guard lock(mutex_);
+    if (!parsed_->document || !parsed_->document->root())
+        return std::nullopt;
+    const int x = int(point.x), y = int(point.y);
+    for (auto element = parsed_->document->root()->get_element_by_point(x, y, x, y); element;
+         element = element->parent()) {
+        const char* tag = element->get_tagName();
+        const char* href = element->get_attr("href");
+        if (tag && std::string_view(tag) == "a" && href)
+            return std::string(href);
+    }
+    return std::nullopt;
+}
+
+std::optional<CGFloat> WebDocument::offsetOfAnchor(const std::string& name) const {
+    std::lock_guard lock(mutex_);
+    if (!parsed_->document || !parsed_->document->root() || name.empty())
+        return std::nullopt;
+    // Names come from links of the page: matched against attributes, never
+    // parsed as a selector.
+    std::vector<litehtml::element::ptr> pending{parsed_->document->root()};
+    while (!pending.empty()) {
+        auto element = pending.back();
+        pending.pop_back();
+        const char* id = element->get_attr("id");
+        const char* anchor = element->get_attr("name");
+        if ((id && name == id) || (anchor && name == anchor))
+            return CGFloat(element->get_placement().y);
+        for (size_t i = element->get_children_count(); i-- > 0;)
+            pending.push_back(element->get_child(int(i)));
+    }
+    return std::nullopt;
+}

@@ -1,0 +1,82 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CBBoundingBox;
+class CBMapProjection;
+class CBMapScrollView;
+class DispatchQueue;
+class UIAlertView;
+
+// Renders the low and middle zoom levels of a box into the disk tile cache
+// in the background, so that the first look at a newly installed map is
+// fast, and the map view's cache-clearing operations.
+//
+// A run walks the levels of the box, skips what is cached, renders the rest
+// through the map view's vector data source and keeps within a tile budget:
+// levels are taken while the running total stays at or below 1000 tiles, and
+// from the first level at which the total exceeds 500 (the cut level, 15 at
+// most) only tiles whose x and y have equal parity are rendered.
+class CBMapTileCachePrefill {
+  public:
+    // (progress 0...1, finished) -> true to stop.
+    using ProgressBlock = std::function<bool(float progress, bool finished)>;
+    using CompletionBlock = std::function<void()>;
+
+    static constexpr int kInitialCutLevel = 15;
+    static constexpr long kCutThreshold = 500;
+    static constexpr long kBudget = 1000;
+    // The thread's context is reset at every 16th tile position.
+    static constexpr int kContextResetCounterLimit = 15;
+
+    struct Level {
+        int z = 0;
+        int top = 0, left = 0, bottom = 0, right = 0;
+        long tileCount() const { return long(bottom - top + 1) * long(right - left + 1); }
+    };
+    struct Plan {
+        std::vector<Level> levels;  // the levels taken, zStart upwards
+        int cut = kInitialCutLevel;
+        long total = 0;  // tiles to render (cut levels halved)
+    };
+
+    // The tiles of each level from firstLevel, count levels.
+    static std::vector<Level> levelsForBoundingBox(const CBMapProjection& projection,
+                                                   const CBBoundingBox& box, int firstLevel,
+                                                   int count);
+    // The budget pass.
+    static Plan planForLevels(const std::vector<Level>& levels);
+
+    // Returns at once; the run takes a serial queue of its own. The blocks
+    // run synchronously on callerQueue (the queue current at the call when
+    // none is given), never on the run's queue. The run holds the map view.
+    static void populateCacheForBoundingBoxAndZoomlevelRangeWithProgressBlockAndCompletionBlock(
+        const std::shared_ptr<CBMapScrollView>& map, const CBBoundingBox& box, int firstLevel,
+        int count, ProgressBlock progress, CompletionBlock completion,
+        std::shared_ptr<DispatchQueue> callerQueue = nullptr);
+
+    // The installed-maps registry's pre-fill of a newly installed map: from
+    // max(10, minimum zoom + 1) up to 13.
+    static void populateCacheForInstalledMap(const std::shared_ptr<CBMapScrollView>& map,
+                                             ProgressBlock progress, CompletionBlock completion,
+                                             std::shared_ptr<DispatchQueue> callerQueue = nullptr);
+
+    // Clearing; each then resets the vector data source's collision memory.
+    static void clearDiskCache(CBMapScrollView& map);
+    static void clearDiskCacheForStoreIdentifier(CBMapScrollView& map, const std::string& storeId);
+    static void clearDiskCacheForStoreIdentifierSync(CBMapScrollView& map,
+                                                     const std::string& storeId);
+    static void clearDiskCacheWithActivityAlertViewAndCompletionAlertView(
+        CBMapScrollView& map, const std::shared_ptr<UIAlertView>& activity,
+        const std::shared_ptr<UIAlertView>& completion);
+    // PNG instead of JPEG tiles, for the map view and its disk cache.
+    static void setCacheTransparentTileImages(CBMapScrollView& map, bool transparent);
+
+    // The reset counter the runs on a map view share; a memory warning sets
+    // it to the limit so the next tile position resets the context.
+    static std::shared_ptr<std::atomic<int>> nextPrerenderResetCounter(const CBMapScrollView& map);
+};

@@ -1,0 +1,6 @@
+#pragma once
+
+// Registers the catalogue's classes with the Core Data stand-in, once.
+namespace CBMapStoreEntities {
+void registerClasses();
+}

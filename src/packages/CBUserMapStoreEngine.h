@@ -1,0 +1,106 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "foundation/ZELMulticastDelegate.h"
+#include "packages/CBMapDocumentInfo.h"
+#include "packages/CBMapStoreEngine.h"
+#include "packages/CBUserMapStoreEngineDelegate.h"
+#include "packages/ZELDownloadManagerEngineDelegate.h"
+
+// The registry of installed maps: the store "CBUserMapStore.bin" (entity
+// "map" of the catalogue model, with the dates and the downloading flag),
+// the current map (kept in <Caches>/"CBUserMapStore_state.plist"), and the
+// installer of downloads of type "map": it records the map while its package
+// loads, validates the staged package's geo store, swaps it in, and tells
+// its delegates.
+//
+// Main thread only.
+class CBUserMapStoreEngine : public CBMapStoreEngine, public ZELDownloadManagerEngineDelegate {
+  public:
+    using Map = std::shared_ptr<CBMapStoreMap>;
+    // Work after an install, the tile-cache pre-fill unless another step is
+    // set: reports progress 0...1 and calls `done` on the main thread.
+    using PostInstallStep =
+        std::function<void(const Map& map, bool isUpdate, std::function<void(double)> progress,
+                           std::function<void()> done)>;
+
+    static constexpr const char* kStoreFileName = "CBUserMapStore.bin";
+    static constexpr const char* kStateFileName = "CBUserMapStore_state.plist";
+    static constexpr const char* kDownloadType = "map";
+
+    // The registry over <Documents>/CBUserMapStore.bin, joined to the engine's
+    // delegates; `catalogue` is where the maps being installed are described
+    // (nullptr: the catalogue in use).
+    static std::shared_ptr<CBUserMapStoreEngine> createWithDownloadManager(
+        std::shared_ptr<ZELDownloadManagerEngine> downloadManager,
+        std::shared_ptr<CBMapStoreEngine> catalogue = nullptr);
+    explicit CBUserMapStoreEngine(std::string storePath);
+
+    void addDelegate(const std::shared_ptr<CBUserMapStoreEngineDelegate>& delegate);
+    void removeDelegate(const std::shared_ptr<CBUserMapStoreEngineDelegate>& delegate);
+    void setPostInstallStep(PostInstallStep step) { postInstallStep_ = std::move(step); }
+
+    std::optional<std::string> currentMapIdentifier() const { return currentMapIdentifier_; }
+    Map currentMap();
+    std::optional<std::string> currentMapTitle();
+    void setCurrentMap(const Map& map);
+    void storeState();
+    void resetState();
+
+    std::set<std::string> allIdentifiers();
+    std::vector<Map> mapsSortedByName();
+    std::vector<Map> mapsSortedByDate();
+
+    void deleteMap(const Map& map);
+    void deleteMapAndCancelRelatedDownloads(const Map& map, bool cancelDownloads);
+
+    void checkIntegrityOfMapCovers();
+    void copyCoverToDocumentsForMap(const Map& map);
+    std::optional<std::vector<CBMapDocumentInfo>> documentInfosArrayForMap(const Map& map);
+
+    // At start: brings the records in line with the download queue (the
+    // engine has repaired interrupted downloads) and finishes installs a
+    // crash interrupted.
+    void migrateDownloadQueue();
+
+    // The download engine's delegate, for downloads of type "map".
+    void downloadManagerDidAdd(ZELDownloadManagerEngine&, const Download& download) override;
+    std::optional<bool> downloadManagerDidStartPostProcessingForDownload(
+        ZELDownloadManagerEngine& engine, const Download& download) override;
+    void downloadManagerDidRemoveDownloadWithIdentifierAndType(ZELDownloadManagerEngine&,
+                                                               const std::string& identifier,
+                                                               const std::string& type) override;
+
+    // Whether the file is a geo store of a map package: it opens with the geo
+    // model and holds objects.
+    static bool validateMapStoreAtPath(const std::string& path, NSError* error);
+
+  private:
+    std::shared_ptr<CBUserMapStoreEngine> userSelf();
+    void install(const Download& download);
+    // Copies the catalogue's description of the map into the record.
+    bool fillRecordFromCatalogue(const Map& record, const std::string& identifier);
+    Map recordForDownload(const Download& download, bool create);
+    void downloadOfMapEnded(const Map& map);
+    void finishInstall(const Download& download, const Map& map, bool isUpdate);
+    void prefillTileCacheForMap(const Map& map, bool isUpdate, std::function<void(double)> progress,
+                                std::function<void()> done);
+    std::vector<Map> allMaps(const std::vector<NSSortDescriptor>& order);
+    std::string stateFilePath() const;
+    template <class Call>
+    void tellDelegates(Call call) {
+        for (const auto& delegate : delegates_.currentDelegates())
+            call(*delegate);
+    }
+
+    std::shared_ptr<CBMapStoreEngine> catalogue_;
+    ZELMulticastDelegate<CBUserMapStoreEngineDelegate> delegates_;
+    std::optional<std::string> currentMapIdentifier_;
+    PostInstallStep postInstallStep_;
+};

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "CoreData/NSManagedObject.h"
+#include "Foundation/NSDate.h"
+#include "Foundation/NSError.h"
+
+// The states of a queued download. The road of a good download is
+// Waiting -> Loading -> Unzipping -> Unzipped -> AwaitingPostProcessing ->
+// PostProcessing -> LoadedAndMoved; a network or integrity failure ends in
+// Failed, a refused archive in UnzipFailed (the zip is kept for a retry).
+enum ZELDownloadState : int {
+    ZELDownloadStateDeleted = -1,
+    ZELDownloadStateWaiting = 0,  // waiting or paused
+    ZELDownloadStateLoading = 1,
+    ZELDownloadStateAwaitingPostProcessing = 2,
+    ZELDownloadStatePostProcessing = 3,
+    ZELDownloadStatePostProcessingInterrupted = 4,
+    ZELDownloadStateLoadedAndMoved = 5,
+    ZELDownloadStateFailed = 6,
+    ZELDownloadStateUnzipping = 7,
+    ZELDownloadStateUnzipped = 8,
+    ZELDownloadStateUnzipFailed = 9,
+};
+
+// One queued download, a row of the engine's queue store. Used on the main
+// thread only, like the engine's context.
+class ZELDownloadManagerDownload : public NSManagedObject {
+  public:
+    static constexpr const char* kEntityName = "download";
+    static void registerClass();
+
+    std::string identifier();
+    std::string type();
+    std::optional<std::string> title();
+    std::optional<std::string> subTitle();
+    std::string url();
+    std::string destinationPath();
+    void setDestinationPath(const std::string& path);
+    // -1 once the record is deleted.
+    int downloadState();
+    void setDownloadState(int state);
+    std::optional<int64_t> bytesLoaded();
+    void setBytesLoaded(std::optional<int64_t> bytes);
+    std::optional<int64_t> downloadSize();
+    void setDownloadSize(std::optional<int64_t> bytes);
+    std::optional<double> postProcessingProgress();
+    void setPostProcessingProgress(double progress);
+    double progressReservedForPostProcessing();
+    int priority();
+    std::optional<NSDate> dateAdded();
+    int failedConnectionsCount();
+    void setFailedConnectionsCount(int count);
+    // The catalogue's identifier of what is downloaded (for a map: the map's).
+    std::optional<std::string> payLoad();
+
+    // What the server said of the file on the first answer: the integrity tag
+    // (X-Amz-Meta-Md5-Hash, else the entity tag, else Content-MD5), the
+    // entity tag and Last-Modified for If-Range, and the MD5 to check at the end.
+    std::optional<std::string> integrityTag();
+    std::optional<std::string> entityTag();
+    std::optional<std::string> lastModified();
+    std::optional<std::string> md5Hash();
+    void setServerTags(std::optional<std::string> integrityTag,
+                       std::optional<std::string> entityTag,
+                       std::optional<std::string> lastModified, std::optional<std::string> md5Hash);
+
+    // Bytes loaded / size scaled into the share not reserved for
+    // post-processing, plus the reserved share times the post-processing
+    // progress; 0 until bytes and a size are known; always within 0...1.
+    double progress();
+
+    // Files of the download: the zip (also while partial) and the staging
+    // folder the zip is unpacked into, both in the destination folder.
+    std::string zipPath();
+    std::string stagingPath();
+    // The unpacked package, the one item of the staging folder (for a map
+    // the folder named after the identifier), and where it is installed.
+    std::string stagedItemPath();
+    std::string installPath();
+
+    // Why the last attempt failed (kept in memory only).
+    const std::optional<NSError>& lastError() const { return lastError_; }
+    void setLastError(std::optional<NSError> error) { lastError_ = std::move(error); }
+
+    // The progress last sent to the engine's delegates (memory only).
+    double reportedProgress() const { return reportedProgress_; }
+    void setReportedProgress(double progress) { reportedProgress_ = progress; }
+
+  private:
+    std::optional<NSError> lastError_;
+    double reportedProgress_ = -1.0;
+};

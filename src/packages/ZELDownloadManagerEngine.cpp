@@ -1,0 +1,522 @@
+#include "packages/ZELDownloadManagerEngine.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <mutex>
+
+#include "CoreData/CoreDataErrors.h"
+#include "CoreData/NSManagedObjectContext.h"
+#include "CoreData/NSManagedObjectModel.h"
+#include "CoreData/NSPersistentStoreCoordinator.h"
+#include "CoreData/NSPredicate.h"
+#include "Dispatch/DispatchQueue.h"
+#include "Foundation/NSBundle.h"
+#include "Foundation/NSLog.h"
+#include "packages/CBMapStoreIdentifier.h"
+#include "packages/ZELDownloadTransfer.h"
+#include "packages/ZELStagedInstall.h"
+#include "packages/ZELZipArchive.h"
+
+namespace {
+
+constexpr double kProgressStep = 0.005;
+// Seconds between saves of a running transfer's byte count.
+constexpr double kSaveInterval = 1.0;
+
+void removeQuietly(const std::string& path) {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
+// Read once; a bundle without the model is asked again next time.
+std::shared_ptr<NSManagedObjectModel> queueModel() {
+    static std::mutex mutex;
+    static std::shared_ptr<NSManagedObjectModel> model;
+    std::lock_guard lock(mutex);
+    if (!model) {
+        const auto path =
+            NSBundle::mainBundle()->pathForResource("ZELDownloadManagerQueue", "model");
+        if (path)
+            model = NSManagedObjectModel::modelWithContentsOfFile(*path);
+    }
+    return model;
+}
+
+}  // namespace
+
+std::shared_ptr<ZELDownloadManagerEngine> ZELDownloadManagerEngine::createWithStorePath(
+    const std::string& path) {
+    ZELDownloadManagerDownload::registerClass();
+    auto engine = std::make_shared<ZELDownloadManagerEngine>();
+    if (!engine->openStore(path))
+        return nullptr;
+    engine->queue_ = DispatchQueue::createSerial("kelvara.downloader");
+    engine->repairInterruptedDownloads();
+    return engine;
+}
+
+ZELDownloadManagerEngine::~ZELDownloadManagerEngine() {
+    if (transfer_)
+        transfer_->cancel();
+}
+
+bool ZELDownloadManagerEngine::openStore(const std::string& path) {
+    const auto model = queueModel();
+    if (!model) {
+        NSLogWithLevel(NSLogLevel::Error,
+                       "ZELDownloadManagerEngine: no model ZELDownloadManagerQueue.model");
+        return false;
+    }
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    coordinator_ = std::make_shared<NSPersistentStoreCoordinator>(model);
+    NSError error;
+    if (!coordinator_->addPersistentStoreWithType(NSSQLiteStoreType, "", path, {}, &error)) {
+        NSLogWithLevel(NSLogLevel::Error, "Unresolved error %s, %s", error.description().c_str(),
+                       path.c_str());
+        return false;
+    }
+    context_ = std::make_shared<NSManagedObjectContext>();
+    context_->setPersistentStoreCoordinator(coordinator_);
+    context_->setRetainsRegisteredObjects(true);
+    return true;
+}
+
+// A run that ended mid-way left downloads in states nothing drives any more:
+// a transfer goes back to waiting (its partial file is resumed), an unpacked
+// or half-installed package is unpacked again from its kept zip.
+void ZELDownloadManagerEngine::repairInterruptedDownloads() {
+    const auto downloads = fetch("", 0);
+    if (!downloads)
+        return;
+    for (const auto& download : *downloads) {
+        const int state = download->downloadState();
+        if (state == ZELDownloadStateLoading) {
+            download->setDownloadState(ZELDownloadStateWaiting);
+        } else if (state == ZELDownloadStateUnzipping || state == ZELDownloadStateUnzipped ||
+                   state == ZELDownloadStateAwaitingPostProcessing) {
+            removeQuietly(download->stagingPath());
+            download->setDownloadState(ZELDownloadStateWaiting);
+        } else if (state == ZELDownloadStatePostProcessing) {
+            removeQuietly(download->stagingPath());
+            ZELStagedInstall::recoverInterruptedInstallAtPath(download->installPath());
+            download->setDownloadState(ZELDownloadStatePostProcessingInterrupted);
+        }
+    }
+    saveChanges();
+}
+
+void ZELDownloadManagerEngine::addDelegate(
+    const std::shared_ptr<ZELDownloadManagerEngineDelegate>& delegate) {
+    delegates_.add(delegate);
+}
+
+void ZELDownloadManagerEngine::removeDelegate(
+    const std::shared_ptr<ZELDownloadManagerEngineDelegate>& delegate) {
+    delegates_.remove(delegate);
+}
+
+template <class Call>
+void ZELDownloadManagerEngine::tellDelegates(Call call) {
+    for (const auto& delegate : delegates_.currentDelegates())
+        call(*delegate);
+}
+
+bool ZELDownloadManagerEngine::saveChanges() {
+    NSError error;
+    if (context_->hasChanges() && !context_->save(&error)) {
+        NSLogWithLevel(NSLogLevel::Error, "Unresolved error %s", error.description().c_str());
+        return false;
+    }
+    return true;
+}
+
+std::optional<std::vector<ZELDownloadManagerEngine::Download>> ZELDownloadManagerEngine::fetch(
+    const std::string& predicate, size_t limit, const std::vector<NSPredicateArgument>& arguments) {
+    NSFetchRequest request(ZELDownloadManagerDownload::kEntityName);
+    if (!predicate.empty())
+        request.predicate = NSPredicate::predicateWithFormat(predicate, arguments);
+    request.fetchLimit = limit;
+    request.sortDescriptors = {
+        NSSortDescriptor::sortDescriptorWithKey("failedConnectionsCount", true),
+        NSSortDescriptor::sortDescriptorWithKey("priority", false),
+        NSSortDescriptor::sortDescriptorWithKey("dateAdded", true)};
+    NSError error;
+    const auto objects = context_->executeFetchRequest(request, &error);
+    if (!objects) {
+        NSLogWithLevel(NSLogLevel::Error, "Unresolved error %s", error.description().c_str());
+        return std::nullopt;
+    }
+    std::vector<Download> downloads;
+    for (const auto& object : *objects) {
+        if (auto download = std::dynamic_pointer_cast<ZELDownloadManagerDownload>(object))
+            downloads.push_back(std::move(download));
+    }
+    return downloads;
+}
+
+ZELDownloadManagerEngine::Download ZELDownloadManagerEngine::
+    addDownloadWithURLDestinationPathIdentifierTitleSubTitleDownloadSizeTypePriorityPayLoadProgressReservedForPostProcessing(
+        const std::string& url, const std::string& destinationPath, const std::string& identifier,
+        const std::optional<std::string>& title, const std::optional<std::string>& subTitle,
+        std::optional<int64_t> downloadSize, const std::string& type, int priority,
+        const std::optional<std::string>& payLoad,
+        std::optional<double> progressReservedForPostProcessing) {
+    if (!CBMapStoreIsValidIdentifier(identifier) || !CBMapStoreIsValidIdentifier(type) ||
+        url.empty() || destinationPath.empty()) {
+        NSLogWithLevel(NSLogLevel::Warning,
+                       "Download %s of type %s refused: bad identifier or "
+                       "path",
+                       identifier.c_str(), type.c_str());
+        return nullptr;
+    }
+    if (auto existing = downloadForIdentifierOfType(identifier, type))
+        return existing;
+    auto download = std::dynamic_pointer_cast<ZELDownloadManagerDownload>(
+        context_->insertNewObjectForEntityForName(ZELDownloadManagerDownload::kEntityName));
+    if (!download)
+        return nullptr;
+    download->setValueForKey("url", url);
+    download->setValueForKey("destinationPath", destinationPath);
+    download->setValueForKey("identifier", identifier);
+    download->setValueForKey("type", type);
+    if (title)
+        download->setValueForKey("title", *title);
+    if (subTitle)
+        download->setValueForKey("subTitle", *subTitle);
+    download->setDownloadSize(downloadSize);
+    download->setValueForKey("priority", priority);
+    if (payLoad)
+        download->setValueForKey("payLoad", *payLoad);
+    download->setValueForKey("progressReservedForPostProcessing",
+                             std::clamp(progressReservedForPostProcessing.value_or(0.0), 0.0, 1.0));
+    download->setValueForKey("dateAdded", NSDate::date());
+    download->setDownloadState(ZELDownloadStateWaiting);
+    if (!saveChanges()) {
+        context_->deleteObject(download);
+        return nullptr;
+    }
+    tellDelegates([&](auto& delegate) { delegate.downloadManagerDidAdd(*this, download); });
+    return download;
+}
+
+ZELDownloadManagerEngine::Download ZELDownloadManagerEngine::downloadForIdentifierOfType(
+    const std::optional<std::string>& identifier, const std::string& type) {
+    if (!identifier)
+        return nullptr;
+    const auto found =
+        fetch("identifier == %@ && type == %@", 1, {Value(*identifier), Value(type)});
+    return found && !found->empty() ? found->front() : nullptr;
+}
+
+std::optional<std::vector<ZELDownloadManagerEngine::Download>>
+ZELDownloadManagerEngine::currentQueue() {
+    return fetch("", 0);
+}
+
+size_t ZELDownloadManagerEngine::currentQueueLength() {
+    const auto queue = currentQueue();
+    return queue ? queue->size() : 0;
+}
+
+bool ZELDownloadManagerEngine::isDownloading() const {
+    return running_ != nullptr;
+}
+
+void ZELDownloadManagerEngine::setResumeDisabled(bool disabled) {
+    if (resumeDisabled_ == disabled)
+        return;
+    resumeDisabled_ = disabled;
+    tellDelegates([&](auto& delegate) {
+        delegate.downloadManagerDidChangeResumeDisabledStateTo(*this, disabled);
+    });
+}
+
+void ZELDownloadManagerEngine::resumeDownloads() {
+    startFirstDownloadInStates({ZELDownloadStateWaiting, ZELDownloadStatePostProcessingInterrupted,
+                                ZELDownloadStateFailed, ZELDownloadStateUnzipFailed});
+}
+
+// After a download ends the engine goes on with those that wait; failed ones
+// wait for the next explicit resume, so a dead server is not asked in a loop.
+void ZELDownloadManagerEngine::continueWithNextDownload() {
+    startFirstDownloadInStates(
+        {ZELDownloadStateWaiting, ZELDownloadStatePostProcessingInterrupted});
+}
+
+void ZELDownloadManagerEngine::startFirstDownloadInStates(std::initializer_list<int> states) {
+    if (resumeDisabled_ || running_)
+        return;
+    const auto queue = currentQueue();
+    if (!queue)
+        return;
+    for (const auto& download : *queue) {
+        if (std::find(states.begin(), states.end(), download->downloadState()) != states.end()) {
+            startDownload(download);
+            return;
+        }
+    }
+}
+
+void ZELDownloadManagerEngine::startDownload(const Download& download) {
+    running_ = download;
+    download->setDownloadState(ZELDownloadStateLoading);
+    download->setLastError(std::nullopt);
+    saveChanges();
+    tellDelegates(
+        [&](auto& delegate) { delegate.downloadManagerWillStartLoading(*this, download); });
+    download->setReportedProgress(download->progress());
+
+    ZELDownloadTransferStart start;
+    start.url = download->url();
+    start.path = download->zipPath();
+    start.bytesLoaded = download->bytesLoaded().value_or(0);
+    start.size = download->downloadSize();
+    start.tags = {download->integrityTag(), download->entityTag(), download->lastModified(),
+                  download->md5Hash()};
+    const uint64_t generation = ++transferGeneration_;
+    std::weak_ptr<ZELDownloadManagerEngine> weakSelf = weak_from_this();
+    auto main = DispatchQueue::main();
+    transfer_ = ZELDownloadTransfer::start(
+        std::move(start), queue_,
+        [weakSelf, main, download, generation](int64_t bytes, std::optional<int64_t> size,
+                                               const ZELDownloadServerTags& tags) {
+            main->async([weakSelf, download, generation, bytes, size, tags] {
+                auto self = weakSelf.lock();
+                if (self && self->transferGeneration_ == generation && self->running_ == download)
+                    self->transferProgressed(download, bytes, size, tags);
+            });
+        },
+        [weakSelf, main, download, generation](ZELDownloadTransferResult result) {
+            main->async([weakSelf, download, generation, result = std::move(result)] {
+                auto self = weakSelf.lock();
+                if (self && self->transferGeneration_ == generation && self->running_ == download)
+                    self->transferFinished(download, result);
+            });
+        });
+}
+
+void ZELDownloadManagerEngine::stopTransfer() {
+    ++transferGeneration_;
+    if (transfer_)
+        transfer_->cancel();
+    transfer_.reset();
+    running_.reset();
+}
+
+void ZELDownloadManagerEngine::transferProgressed(const Download& download, int64_t bytesLoaded,
+                                                  std::optional<int64_t> size,
+                                                  const ZELDownloadServerTags& tags) {
+    download->setBytesLoaded(bytesLoaded);
+    if (size)
+        download->setDownloadSize(size);
+    // A resume after a crash needs the server's tags: saved as soon as they
+    // change; the byte count only now and then (a count behind the file is
+    // safe, the file is cut to it).
+    const bool newTags =
+        download->integrityTag() != tags.integrityTag || download->entityTag() != tags.entityTag ||
+        download->lastModified() != tags.lastModified || download->md5Hash() != tags.md5Hash;
+    if (newTags)
+        download->setServerTags(tags.integrityTag, tags.entityTag, tags.lastModified, tags.md5Hash);
+    const NSDate now = NSDate::date();
+    if (newTags || now.timeIntervalSinceDate(lastSave_) > kSaveInterval) {
+        lastSave_ = now;
+        saveChanges();
+    }
+    reportProgress(download, false);
+}
+
+void ZELDownloadManagerEngine::reportProgress(const Download& download, bool lastOfPhase) {
+    const double progress = download->progress();
+    if (!lastOfPhase && std::fabs(progress - download->reportedProgress()) <= kProgressStep)
+        return;
+    download->setReportedProgress(progress);
+    if (lastOfPhase)
+        saveChanges();
+    tellDelegates([&](auto& delegate) {
+        delegate.downloadManagerUpdatedProgressToForDownload(*this, progress, download);
+    });
+}
+
+void ZELDownloadManagerEngine::transferFinished(const Download& download,
+                                                const ZELDownloadTransferResult& result) {
+    transfer_.reset();
+    running_.reset();
+    download->setBytesLoaded(result.bytesLoaded);
+    if (result.size)
+        download->setDownloadSize(result.size);
+    download->setServerTags(result.tags.integrityTag, result.tags.entityTag,
+                            result.tags.lastModified, result.tags.md5Hash);
+    // The transfer phase ends either way: its last value is always reported.
+    reportProgress(download, true);
+    if (result.error) {
+        download->setFailedConnectionsCount(download->failedConnectionsCount() + 1);
+        fail(download, ZELDownloadStateFailed, *result.error);
+        continueWithNextDownload();
+        return;
+    }
+    tellDelegates(
+        [&](auto& delegate) { delegate.downloadManagerFinishedLoadingDownload(*this, download); });
+    bool unzip = true;
+    tellDelegates([&](auto& delegate) {
+        if (auto answer = delegate.downloadManagerShouldUnzipDownload(*this, download))
+            unzip = unzip && *answer;
+    });
+    if (unzip)
+        startUnzipping(download);
+    else
+        startPostProcessing(download);
+    continueWithNextDownload();
+}
+
+void ZELDownloadManagerEngine::fail(const Download& download, int state, const NSError& error) {
+    NSLogWithLevel(NSLogLevel::Warning, "Download %s (%s) failed: %s",
+                   download->identifier().c_str(), download->type().c_str(),
+                   error.description().c_str());
+    download->setDownloadState(state);
+    download->setLastError(error);
+    saveChanges();
+    tellDelegates(
+        [&](auto& delegate) { delegate.downloadManagerFailedToLoadDownload(*this, download); });
+}
+
+void ZELDownloadManagerEngine::startUnzipping(const Download& download) {
+    download->setDownloadState(ZELDownloadStateUnzipping);
+    saveChanges();
+    tellDelegates([&](auto& delegate) {
+        delegate.downloadManagerWillStartUnzippingDownload(*this, download);
+    });
+    std::weak_ptr<ZELDownloadManagerEngine> weakSelf = weak_from_this();
+    const std::string zip = download->zipPath();
+    const std::string staging = download->stagingPath();
+    // A map package is one folder named after the map; other packages (a
+    // catalogue, a Wikipedia package) are one item of any name.
+    const std::optional<std::string> name = download->type() == "map"
+                                                ? std::optional<std::string>(download->identifier())
+                                                : std::nullopt;
+    DispatchQueue::global()->async([weakSelf, download, zip, staging, name] {
+        NSError error;
+        const bool ok =
+            ZELZipArchive::unzipFileToStagingPath(zip, staging, name, &error).has_value();
+        DispatchQueue::main()->async([weakSelf, download, ok, error] {
+            if (auto self = weakSelf.lock())
+                self->unzipFinished(download, ok ? std::nullopt : std::optional<NSError>(error));
+        });
+    });
+}
+
+void ZELDownloadManagerEngine::unzipFinished(const Download& download,
+                                             std::optional<NSError> error) {
+    if (download->downloadState() != ZELDownloadStateUnzipping)
+        return;
+    if (error) {
+        removeQuietly(download->stagingPath());
+        fail(download, ZELDownloadStateUnzipFailed, *error);
+        return;
+    }
+    download->setDownloadState(ZELDownloadStateUnzipped);
+    saveChanges();
+    startPostProcessing(download);
+}
+
+void ZELDownloadManagerEngine::startPostProcessing(const Download& download) {
+    download->setDownloadState(ZELDownloadStateAwaitingPostProcessing);
+    download->setPostProcessingProgress(0.0);
+    saveChanges();
+    download->setDownloadState(ZELDownloadStatePostProcessing);
+    saveChanges();
+    bool taken = false;
+    tellDelegates([&](auto& delegate) {
+        if (!taken)
+            taken = delegate.downloadManagerDidStartPostProcessingForDownload(*this, download)
+                        .value_or(false);
+    });
+    if (taken)
+        return;
+    // Nobody installs this type: the package is moved into place as it is.
+    NSError error;
+    const bool installed = ZELStagedInstall::installStagedItemAtPathToPath(
+        download->stagedItemPath(), download->installPath(), nullptr, nullptr, &error);
+    postProcessingFinishedForDownload(download,
+                                      installed ? std::nullopt : std::optional<NSError>(error));
+}
+
+void ZELDownloadManagerEngine::setPostProcessingProgressForDownload(double progress,
+                                                                    const Download& download) {
+    if (!download || download->downloadState() != ZELDownloadStatePostProcessing)
+        return;
+    download->setPostProcessingProgress(progress);
+    reportProgress(download, false);
+}
+
+void ZELDownloadManagerEngine::postProcessingFinishedForDownload(
+    const Download& download, const std::optional<NSError>& error) {
+    if (!download || download->downloadState() != ZELDownloadStatePostProcessing)
+        return;
+    removeQuietly(download->stagingPath());
+    if (error) {
+        // The zip stays: a retry asks the server whether the file is still
+        // the same, and loads it anew when it changed.
+        fail(download, ZELDownloadStateFailed, *error);
+        return;
+    }
+    download->setPostProcessingProgress(1.0);
+    reportProgress(download, true);
+    download->setDownloadState(ZELDownloadStateLoadedAndMoved);
+    saveChanges();
+    removeQuietly(download->zipPath());
+    removeDownload(download, false);
+}
+
+void ZELDownloadManagerEngine::removeDownload(const Download& download, bool cancelled) {
+    const std::string identifier = download->identifier();
+    const std::string type = download->type();
+    tellDelegates([&](auto& delegate) { delegate.downloadManagerWillRemove(*this, download); });
+    context_->deleteObject(download);
+    saveChanges();
+    if (cancelled) {
+        tellDelegates([&](auto& delegate) {
+            delegate.downloadManagerDidCancelDownloadWithIdentifierAndType(*this, identifier, type);
+        });
+    }
+    tellDelegates([&](auto& delegate) {
+        delegate.downloadManagerDidRemoveDownloadWithIdentifierAndType(*this, identifier, type);
+    });
+}
+
+void ZELDownloadManagerEngine::pauseDownloads() {
+    if (!running_ || running_->downloadState() != ZELDownloadStateLoading)
+        return;
+    const Download download = running_;
+    stopTransfer();
+    download->setDownloadState(ZELDownloadStateWaiting);
+    reportProgress(download, true);
+    tellDelegates(
+        [&](auto& delegate) { delegate.downloadManagerWillPauseLoading(*this, download); });
+}
+
+void ZELDownloadManagerEngine::cancelDownloads(const std::vector<Download>& downloads) {
+    bool stoppedRunning = false;
+    for (const auto& download : downloads) {
+        const int state = download ? download->downloadState() : ZELDownloadStateDeleted;
+        // Unpacking and installing work on the files; they finish first.
+        if (state == ZELDownloadStateDeleted || state == ZELDownloadStateAwaitingPostProcessing ||
+            state == ZELDownloadStatePostProcessing ||
+            state == ZELDownloadStatePostProcessingInterrupted ||
+            state == ZELDownloadStateUnzipping || state == ZELDownloadStateUnzipped)
+            continue;
+        if (download == running_) {
+            stopTransfer();
+            stoppedRunning = true;
+        }
+        // On the downloader queue, after the stopped transfer has closed the file.
+        queue_->async([zip = download->zipPath(), staging = download->stagingPath()] {
+            removeQuietly(zip);
+            removeQuietly(staging);
+        });
+        removeDownload(download, true);
+    }
+    if (stoppedRunning)
+        continueWithNextDownload();
+}

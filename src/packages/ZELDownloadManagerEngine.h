@@ -1,0 +1,125 @@
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CoreData/NSPredicate.h"
+#include "Foundation/NSDate.h"
+#include "Foundation/NSError.h"
+#include "foundation/ZELMulticastDelegate.h"
+#include "packages/ZELDownloadManagerDownload.h"
+#include "packages/ZELDownloadManagerEngineDelegate.h"
+
+class DispatchQueue;
+class NSManagedObjectContext;
+class NSPersistentStoreCoordinator;
+class ZELDownloadTransfer;
+struct ZELDownloadServerTags;
+struct ZELDownloadTransferResult;
+
+// The download engine: a persistent queue of downloads, loaded one at a time
+// over resumable HTTP requests, verified, unpacked into a staging folder and
+// handed to the delegate that installs their type.
+//
+// Everything public runs on the main thread, where the delegates hear of it.
+// File writes run on the serial queue "kelvara.downloader", unpacking on the
+// global queue. Resuming is disabled when the engine is made, until the
+// application allows it with setResumeDisabled(false).
+class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownloadManagerEngine> {
+  public:
+    using Download = std::shared_ptr<ZELDownloadManagerDownload>;
+
+    // Opens (or creates) the queue store and repairs what an earlier run left
+    // half done; nullptr when the store cannot be opened.
+    static std::shared_ptr<ZELDownloadManagerEngine> createWithStorePath(const std::string& path);
+    ~ZELDownloadManagerEngine();
+
+    void addDelegate(const std::shared_ptr<ZELDownloadManagerEngineDelegate>& delegate);
+    void removeDelegate(const std::shared_ptr<ZELDownloadManagerEngineDelegate>& delegate);
+
+    // The queued download with this identifier and type, unchanged, when
+    // there is one; else a new one in state 0, announced with didAdd and
+    // saved; nullptr when the record does not validate. `destinationPath` is
+    // the folder the package is installed into.
+    Download
+    addDownloadWithURLDestinationPathIdentifierTitleSubTitleDownloadSizeTypePriorityPayLoadProgressReservedForPostProcessing(
+        const std::string& url, const std::string& destinationPath, const std::string& identifier,
+        const std::optional<std::string>& title, const std::optional<std::string>& subTitle,
+        std::optional<int64_t> downloadSize, const std::string& type, int priority,
+        const std::optional<std::string>& payLoad,
+        std::optional<double> progressReservedForPostProcessing);
+
+    Download downloadForIdentifierOfType(const std::optional<std::string>& identifier,
+                                         const std::string& type);
+    // Ordered by failed connections ascending, priority descending, date
+    // added ascending; nullopt on a store error.
+    std::optional<std::vector<Download>> currentQueue();
+    size_t currentQueueLength();
+
+    bool isDownloading() const;
+    bool isResumeDisabled() const { return resumeDisabled_; }
+    void setResumeDisabled(bool disabled);
+
+    // Starts the first download that waits, failed or could not be unpacked,
+    // unless resuming is disabled or a download is running.
+    void resumeDownloads();
+    // Stops a running transfer (state 1 only: unpacking and post-processing
+    // go on) and puts it back to waiting.
+    void pauseDownloads();
+    // Cancels and removes the downloads, their files and staging folders;
+    // downloads being unpacked or post-processed are skipped.
+    void cancelDownloads(const std::vector<Download>& downloads);
+
+    // Called by the delegate that took a download's post-processing.
+    void setPostProcessingProgressForDownload(double progress, const Download& download);
+    // With an error the download fails (its zip kept for a retry); without,
+    // it ends in state 5 and leaves the queue.
+    void postProcessingFinishedForDownload(const Download& download,
+                                           const std::optional<NSError>& error);
+
+    bool saveChanges();
+
+    // The serial queue file writes run on.
+    const std::shared_ptr<DispatchQueue>& downloaderQueue() const { return queue_; }
+
+    ZELDownloadManagerEngine() = default;
+
+  private:
+    bool openStore(const std::string& path);
+    void repairInterruptedDownloads();
+    std::optional<std::vector<Download>> fetch(
+        const std::string& predicate, size_t limit,
+        const std::vector<NSPredicateArgument>& arguments = {});
+    template <class Call>
+    void tellDelegates(Call call);
+
+    void startDownload(const Download& download);
+    void continueWithNextDownload();
+    void startFirstDownloadInStates(std::initializer_list<int> states);
+    void transferProgressed(const Download& download, int64_t bytesLoaded,
+                            std::optional<int64_t> size, const ZELDownloadServerTags& tags);
+    void transferFinished(const Download& download, const ZELDownloadTransferResult& result);
+    void stopTransfer();
+    void startUnzipping(const Download& download);
+    void unzipFinished(const Download& download, std::optional<NSError> error);
+    void startPostProcessing(const Download& download);
+    void fail(const Download& download, int state, const NSError& error);
+    void removeDownload(const Download& download, bool cancelled);
+    void reportProgress(const Download& download, bool lastOfPhase);
+
+    std::shared_ptr<NSPersistentStoreCoordinator> coordinator_;
+    std::shared_ptr<NSManagedObjectContext> context_;
+    std::shared_ptr<DispatchQueue> queue_;
+    ZELMulticastDelegate<ZELDownloadManagerEngineDelegate> delegates_;
+    std::shared_ptr<ZELDownloadTransfer> transfer_;
+    Download running_;  // the download being transferred
+    // Callbacks of a stopped transfer that were already on their way carry
+    // an older generation and are dropped.
+    uint64_t transferGeneration_ = 0;
+    bool resumeDisabled_ = true;
+    NSDate lastSave_;
+};

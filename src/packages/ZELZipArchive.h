@@ -1,0 +1,36 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "Foundation/NSError.h"
+
+// Unpacks a downloaded zip into a fresh staging folder, trusting nothing in
+// it: entries with absolute names, ".." or "." components, backslashes, drive
+// letters or symbolic-link attributes are refused, every minizip error (a bad
+// CRC, a truncated archive, an entry longer than it claims) fails, and the
+// sum of the entries' sizes is checked against the free space first. The
+// archive must hold exactly one top-level item (a file or a folder), and
+// when `folderName` is given, a folder of that name. Whatever fails, the
+// staging folder is removed and the zip left as it was.
+class ZELZipArchive {
+  public:
+    static constexpr const char* kErrorDomain = "ZELZipArchiveErrorDomain";
+    enum Code : long {
+        CannotOpen = 1,
+        UnsafeEntry = 2,
+        CorruptEntry = 3,
+        NotEnoughSpace = 4,
+        WrongLayout = 5,
+        CannotWrite = 6,
+    };
+
+    // Answers the path of the unpacked item (<stagingPath>/<name>), or
+    // nullopt with *error.
+    static std::optional<std::string> unzipFileToStagingPath(
+        const std::string& zipPath, const std::string& stagingPath,
+        const std::optional<std::string>& folderName, NSError* error);
+
+    // Whether an entry name may be unpacked (see above).
+    static bool isSafeEntryName(const std::string& name);
+};

@@ -1,0 +1,164 @@
+#include "mapkit/CBMapTileCachePrefill.h"
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "CBGeoData/CBBoundingBox.h"
+#include "CBGeoData/GeoPackageFixture.h"
+#include "Foundation/NSNotificationCenter.h"
+#include "MapViewHome.h"
+#include "UIKit/UIApplication.h"
+#include "mapkit/CBDiskTileCache.h"
+#include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapProjection.h"
+#include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBVectorDataSource.h"
+
+namespace {
+
+using Level = CBMapTileCachePrefill::Level;
+
+// A square level of side tiles.
+Level square(int z, int side) {
+    return Level{z, 0, 0, side - 1, side - 1};
+}
+
+TEST(CBMapTileCachePrefillPlanTest, HalvesFromTheCutLevelAndStopsAtTheBudget) {
+    auto plan = CBMapTileCachePrefill::planForLevels(
+        {square(10, 4), square(11, 8), square(12, 16), square(13, 32)});
+    EXPECT_EQ(plan.levels.size(), 4u);
+    EXPECT_EQ(plan.cut, 13);
+    EXPECT_EQ(plan.total, 16 + 64 + 256 + 512);
+
+    // Level 12 with 600 tiles, below 500 before it: it becomes the cut level.
+    Level wide{12, 0, 0, 19, 29};
+    plan = CBMapTileCachePrefill::planForLevels({square(10, 4), square(11, 8), wide});
+    EXPECT_EQ(plan.cut, 12);
+    EXPECT_EQ(plan.total, 16 + 64 + 300);
+
+    // A level that would pass the budget is dropped with all above it.
+    plan = CBMapTileCachePrefill::planForLevels(
+        {square(10, 4), square(11, 8), square(12, 16), square(13, 32), square(14, 64)});
+    EXPECT_EQ(plan.levels.size(), 4u);
+    EXPECT_EQ(plan.levels.back().z, 13);
+
+    // The first level alone too large: nothing.
+    plan = CBMapTileCachePrefill::planForLevels({square(10, 64), square(11, 2)});
+    EXPECT_TRUE(plan.levels.empty());
+    EXPECT_EQ(plan.total, 0);
+}
+
+class CBMapTileCachePrefillTest : public GeoPackageTest {
+  protected:
+    void SetUp() override {
+        GeoPackageTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        CBDiskTileCache::setMainCacheDirectory(home_.folder().file("mapTiles"));
+        CBDiskTileCache::setSqliteFilePath(home_.folder().file("CBDiskCache.sqlite"));
+        map_ = CBMapScrollView::create({{0, 0}, {320, 480}});
+        map_->setSavesState(false);
+        ASSERT_TRUE(map_->setMapWithStorePathAndBoundingBox(storePath(), nullptr));
+    }
+    void TearDown() override {
+        if (map_) {
+            if (auto cache = map_->displayManager()->diskCache())
+                cache->waitUntilIdle();
+        }
+        map_.reset();
+        GeoPackageTest::TearDown();
+    }
+
+    struct Run {
+        std::vector<std::pair<float, bool>> reports;
+        bool completed = false;
+        bool offMainThread = false;
+    };
+    // Runs the pre-fill of a small box around the market place and waits.
+    Run prefill(int firstLevel, int count, int stopAfter = -1) {
+        Run run;
+        const auto box = CBBoundingBox({53.5590, 13.2650}, {53.5550, 13.2560});
+        CBMapTileCachePrefill::
+            populateCacheForBoundingBoxAndZoomlevelRangeWithProgressBlockAndCompletionBlock(
+                map_, box, firstLevel, count,
+                [&](float progress, bool finished) {
+                    run.offMainThread |= !DispatchQueue::main()->isCurrent();
+                    run.reports.emplace_back(progress, finished);
+                    return stopAfter >= 0 && int(run.reports.size()) >= stopAfter;
+                },
+                [&] {
+                    run.offMainThread |= !DispatchQueue::main()->isCurrent();
+                    run.completed = true;
+                });
+        EXPECT_TRUE(runMainLoopUntil([&] { return run.completed; }, 60));
+        map_->displayManager()->diskCache()->waitUntilIdle();
+        return run;
+    }
+    MapViewHome home_;
+    std::shared_ptr<CBMapScrollView> map_;
+};
+
+TEST_F(CBMapTileCachePrefillTest, RendersEveryTileOnceIntoTheCache) {
+    const Run run = prefill(13, 3);
+    ASSERT_GE(run.reports.size(), 2u);
+    EXPECT_FALSE(run.offMainThread);
+    for (size_t i = 1; i + 1 < run.reports.size(); ++i) {
+        EXPECT_GE(run.reports[i].first, run.reports[i - 1].first);
+        EXPECT_LE(run.reports[i].first, 1.0f);
+        EXPECT_FALSE(run.reports[i].second);
+    }
+    EXPECT_EQ(run.reports.back(), std::make_pair(1.0f, true));
+    auto source = map_->vectorDataSourceLayer();
+    auto projection = map_->mapProjection();
+    const CLLocationCoordinate2D market{53.5574, 13.2610};
+    EXPECT_TRUE(source->cachedTileAvailableForXYZ(projection->tilexForCoordinateAndZoom(market, 14),
+                                                  projection->tileyForCoordinateAndZoom(market, 14),
+                                                  14));
+
+    // Everything cached: no tile is rendered again, only the final report.
+    const Run again = prefill(13, 3);
+    EXPECT_EQ(again.reports.size(), 1u);
+    EXPECT_EQ(again.reports.back(), std::make_pair(1.0f, true));
+
+    CBMapTileCachePrefill::clearDiskCacheForStoreIdentifierSync(*map_, "neubrandenburg");
+    EXPECT_FALSE(
+        source->cachedTileAvailableForXYZ(projection->tilexForCoordinateAndZoom(market, 14),
+                                          projection->tileyForCoordinateAndZoom(market, 14), 14));
+}
+
+TEST_F(CBMapTileCachePrefillTest, AStopAfterTheFirstTileStillCompletes) {
+    const Run run = prefill(13, 3, 1);
+    ASSERT_EQ(run.reports.size(), 2u);
+    EXPECT_FALSE(run.reports[0].second);
+    EXPECT_TRUE(run.reports[1].second);
+    EXPECT_EQ(run.reports[1].first, run.reports[0].first);
+    EXPECT_LT(run.reports[1].first, 1.0f);
+    EXPECT_TRUE(run.completed);
+}
+
+TEST_F(CBMapTileCachePrefillTest, AMemoryWarningBringsTheContextResetForward) {
+    auto counter = CBMapTileCachePrefill::nextPrerenderResetCounter(*map_);
+    EXPECT_EQ(counter, CBMapTileCachePrefill::nextPrerenderResetCounter(*map_));
+    bool warned = false;
+    Run run;
+    CBMapTileCachePrefill::
+        populateCacheForBoundingBoxAndZoomlevelRangeWithProgressBlockAndCompletionBlock(
+            map_, CBBoundingBox({53.5590, 13.2650}, {53.5550, 13.2560}), 14, 1,
+            [&](float, bool finished) {
+                if (!warned) {
+                    NSNotificationCenter::defaultCenter()->postNotificationName(
+                        UIApplicationDidReceiveMemoryWarningNotification);
+                    warned = true;
+                    // The next position resets the context and starts counting anew.
+                    EXPECT_EQ(counter->load(), CBMapTileCachePrefill::kContextResetCounterLimit);
+                }
+                run.reports.emplace_back(0, finished);
+                return false;
+            },
+            [&] { run.completed = true; });
+    ASSERT_TRUE(runMainLoopUntil([&] { return run.completed; }, 60));
+    EXPECT_LT(counter->load(), CBMapTileCachePrefill::kContextResetCounterLimit);
+}
+
+}  // namespace

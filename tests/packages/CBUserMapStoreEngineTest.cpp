@@ -1,0 +1,279 @@
+#include "packages/CBUserMapStoreEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "MapStoreTestSupport.h"
+#include "PackagesTestSupport.h"
+#include "TestZip.h"
+#include "UIKit/UITabBarItem.h"
+#include "UIKit/UITextView.h"
+#include "mapkit/CBDiskTileCache.h"
+#include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapScrollView.h"
+#include "packages/CBDocumentPreviewController.h"
+#include "packages/CBMapStoreCountry.h"
+#include "packages/CBMapStoreMap.h"
+#include "packages/CBMapStoreURLManager.h"
+#include "packages/ZELDownloadManagerDownload.h"
+#include "packages/ZELDownloadTransfer.h"
+#include "packages/ZELStagedInstall.h"
+
+#ifdef KELVARA_MAPSTORE_ROOT
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class RegistryRecorder : public CBUserMapStoreEngineDelegate {
+  public:
+    std::vector<std::string> events;
+    void userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const Map& map) override {
+        events.push_back("current " + (map ? map->identifier().value_or("") : "none"));
+    }
+    void userMapStoreAddedMap(CBUserMapStoreEngine&, const Map& map) override {
+        events.push_back("added " + map->identifier().value_or(""));
+    }
+    void userMapStoreUpdatedMap(CBUserMapStoreEngine&, const Map& map) override {
+        events.push_back("updated " + map->identifier().value_or(""));
+    }
+    void userMapStoreWillDeleteMap(CBUserMapStoreEngine&, const Map& map) override {
+        events.push_back("willDelete " + map->identifier().value_or(""));
+    }
+    void userMapStoreDidDeleteMapWithIdentifier(CBUserMapStoreEngine&,
+                                                const std::string& identifier) override {
+        events.push_back("didDelete " + identifier);
+    }
+};
+
+class CBUserMapStoreEngineTest : public DownloadTestBase {
+  protected:
+    void SetUp() override {
+        DownloadTestBase::SetUp();
+        catalogue_ = std::make_shared<CBMapStoreEngine>(
+            writeSampleCatalogue(home_.file("cat.sqlite")), true);
+        openRegistry();
+    }
+    void TearDown() override {
+        registry_.reset();
+        catalogue_.reset();
+        DownloadTestBase::TearDown();
+    }
+    void openRegistry() {
+        registry_ = CBUserMapStoreEngine::createWithDownloadManager(engine_, catalogue_);
+        // The tile-cache pre-fill has a test of its own.
+        registry_->setPostInstallStep(
+            [](const auto&, bool, auto, std::function<void()> done) { done(); });
+        registry_->addDelegate(recorder_registry_);
+    }
+    // Loads and installs map/<code>/<identifier>.zip as it is on the server.
+    ZELDownloadManagerEngine::Download download(const std::string& identifier,
+                                                const std::string& code = "DE") {
+        auto added = add(identifier, code);
+        engine_->resumeDownloads();
+        return added;
+    }
+    std::string installedStore(const std::string& identifier) const {
+        return mapsFolder() + "/" + identifier + "/" + identifier + ".sqlite";
+    }
+    std::shared_ptr<CBMapStoreEngine> catalogue_;
+    std::shared_ptr<CBUserMapStoreEngine> registry_;
+    std::shared_ptr<RegistryRecorder> recorder_registry_ = std::make_shared<RegistryRecorder>();
+};
+
+TEST_F(CBUserMapStoreEngineTest, RecordsADownloadingMapAndInstallsItAfterValidation) {
+    publish(samplePackage("neubrandenburg"), "neubrandenburg");
+    auto queued = download("neubrandenburg");
+    auto record = registry_->mapForIdentifier("neubrandenburg");
+    ASSERT_NE(record, nullptr);
+    EXPECT_TRUE(record->isDownloading());
+    EXPECT_FALSE(record->dateAdded());
+    ASSERT_TRUE(waitForRemoval("neubrandenburg"));
+
+    record = registry_->mapForIdentifier("neubrandenburg");
+    ASSERT_NE(record, nullptr);
+    EXPECT_FALSE(record->isDownloading());
+    EXPECT_TRUE(record->dateAdded());
+    EXPECT_EQ(record->title(), "Neubrandenburg, Mecklenburg-Vorpommern");
+    EXPECT_EQ(record->country()->countryCode(), "DE");
+    EXPECT_EQ(record->filePath(), installedStore("neubrandenburg"));
+    EXPECT_TRUE(
+        CBUserMapStoreEngine::validateMapStoreAtPath(installedStore("neubrandenburg"), nullptr));
+    EXPECT_EQ(registry_->allIdentifiers(), std::set<std::string>{"neubrandenburg"});
+    EXPECT_EQ(recorder_registry_->events, std::vector<std::string>{"added neubrandenburg"});
+    // The package's documents and a cover in the documents folder.
+    const auto documents = registry_->documentInfosArrayForMap(record);
+    ASSERT_TRUE(documents);
+    ASSERT_EQ(documents->size(), 1u);
+    EXPECT_EQ(documents->front().title, "Licence");
+    EXPECT_TRUE(fs::exists(*documents->front().path));
+    auto preview = std::make_shared<CBDocumentPreviewController>(documents->front());
+    EXPECT_EQ(preview->title(), "Licence");
+    EXPECT_EQ(preview->tabBarItem()->title(), "Licence");
+    preview->view();
+    EXPECT_NE(preview->textView()->text().find("OpenStreetMap contributors"), std::string::npos);
+    EXPECT_TRUE(runUntil(
+        [] {
+            return fs::exists(
+                *CBMapStoreEngine::defaultCoverPathForMapWithIdentifier("neubrandenburg"));
+        },
+        10));
+}
+
+TEST_F(CBUserMapStoreEngineTest, AnUpdateWhoseStoreIsBrokenKeepsTheOldMap) {
+    publish(samplePackage("liechtenstein"), "liechtenstein", "LI");
+    download("liechtenstein", "LI");
+    ASSERT_TRUE(waitForRemoval("liechtenstein"));
+    const auto before = ZELDownloadTransfer::md5OfFile(installedStore("liechtenstein"));
+    const auto added = registry_->mapForIdentifier("liechtenstein")->dateAdded();
+
+    const std::string broken = root_.file("broken.zip");
+    ASSERT_TRUE(writeTestZip(broken, {{"liechtenstein/liechtenstein.sqlite", "not a database"}}));
+    publish(broken, "liechtenstein", "LI");
+    recorder_->events.clear();
+    auto update = download("liechtenstein", "LI");
+    ASSERT_TRUE(waitForState(update, ZELDownloadStateFailed));
+    EXPECT_EQ(update->lastError()->domain, "CBUserMapStoreEngineErrorDomain");
+    EXPECT_EQ(ZELDownloadTransfer::md5OfFile(installedStore("liechtenstein")), before);
+    EXPECT_FALSE(
+        fs::exists(ZELStagedInstall::previousPathForInstallPath(mapsFolder() + "/liechtenstein")));
+    auto record = registry_->mapForIdentifier("liechtenstein");
+    EXPECT_EQ(record->dateAdded(), added);
+    EXPECT_EQ(recorder_registry_->events, std::vector<std::string>{"added liechtenstein"});
+    // Giving up the update leaves the installed map as it was.
+    engine_->cancelDownloads({update});
+    EXPECT_FALSE(registry_->mapForIdentifier("liechtenstein")->isDownloading());
+}
+
+TEST_F(CBUserMapStoreEngineTest, AGoodUpdateReplacesTheMapAndSaysSo) {
+    publish(samplePackage("three-rivers"), "three-rivers", "US-MI");
+    download("three-rivers", "US-MI");
+    ASSERT_TRUE(waitForRemoval("three-rivers"));
+    recorder_->events.clear();
+    download("three-rivers", "US-MI");
+    ASSERT_TRUE(waitForRemoval("three-rivers"));
+    EXPECT_EQ(recorder_registry_->events,
+              (std::vector<std::string>{"added three-rivers", "updated three-rivers"}));
+    EXPECT_TRUE(fs::exists(installedStore("three-rivers")));
+}
+
+TEST_F(CBUserMapStoreEngineTest, TheCurrentMapIsKeptInTheStateFileAndClearedWithItsMap) {
+    publish(samplePackage("three-rivers"), "three-rivers", "US-MI");
+    download("three-rivers", "US-MI");
+    ASSERT_TRUE(waitForRemoval("three-rivers"));
+    auto map = registry_->mapForIdentifier("three-rivers");
+    registry_->setCurrentMap(map);
+    registry_->setCurrentMap(map);  // the same map: no message
+    EXPECT_EQ(registry_->currentMapTitle(), "Three Rivers");
+    EXPECT_TRUE(map->lastUsed());
+    openRegistry();
+    EXPECT_EQ(registry_->currentMapIdentifier(), "three-rivers");
+    EXPECT_EQ(registry_->mapsSortedByDate().front()->identifier(), "three-rivers");
+
+    registry_->deleteMap(registry_->currentMap());
+    EXPECT_EQ(registry_->currentMapIdentifier(), std::nullopt);
+    EXPECT_TRUE(registry_->allIdentifiers().empty());
+    EXPECT_TRUE(runUntil([&] { return !fs::exists(mapsFolder() + "/three-rivers"); }, 5));
+    EXPECT_EQ(recorder_registry_->events,
+              (std::vector<std::string>{"added three-rivers", "current three-rivers",
+                                        "willDelete three-rivers", "didDelete three-rivers"}));
+    registry_->resetState();
+    EXPECT_FALSE(fs::exists(home_.path() + "/Caches/CBUserMapStore_state.plist"));
+}
+
+TEST_F(CBUserMapStoreEngineTest, MigrationDropsRecordsWhoseDownloadIsGoneAndRestoresHalfSwaps) {
+    publish(samplePackage("three-rivers"), "three-rivers", "US-MI");
+    auto queued = add("three-rivers", "US-MI");
+    ASSERT_TRUE(registry_->mapForIdentifier("three-rivers")->isDownloading());
+    // An earlier run lost the download and crashed mid-swap of another map.
+    engine_->cancelDownloads({queued});
+    auto record = registry_->mapForIdentifier("three-rivers");
+    EXPECT_EQ(record, nullptr);  // a first download cancelled leaves no record
+    const std::string aside =
+        ZELStagedInstall::previousPathForInstallPath(mapsFolder() + "/liechtenstein");
+    fs::create_directories(aside);
+    std::ofstream(aside + "/liechtenstein.sqlite") << "old";
+    auto liechtenstein = add("liechtenstein", "LI");
+    engine_->saveChanges();
+    openEngine();
+    openRegistry();
+    registry_->migrateDownloadQueue();
+    EXPECT_TRUE(fs::exists(mapsFolder() + "/liechtenstein/liechtenstein.sqlite"));
+    EXPECT_TRUE(registry_->mapForIdentifier("liechtenstein")->isDownloading());  // still queued
+}
+
+TEST_F(CBUserMapStoreEngineTest, ThePrefillOfAnInstalledMapIsReportedAsPostProcessing) {
+    registry_->setPostInstallStep(nullptr);
+    publish(samplePackage("three-rivers"), "three-rivers", "US-MI");
+    auto queued = download("three-rivers", "US-MI");
+    ASSERT_TRUE(waitForRemoval("three-rivers", 120));
+    // Progress past the transfer's share (0.6) came from the pre-fill.
+    size_t postProcessing = 0;
+    for (double value : recorder_->progress) {
+        if (value > 0.6 && value < 1.0)
+            ++postProcessing;
+    }
+    EXPECT_GT(postProcessing, 0u);
+    EXPECT_DOUBLE_EQ(recorder_->progress.back(), 1.0);
+}
+
+// From an empty home to an opened map: the catalogue as the build makes it,
+// the server with the build's store content, the download, the install and
+// the map view on the installed store.
+TEST(StoreEndToEnd, FromAnEmptyHomeToAnOpenedMap) {
+    TemporaryFolder home;
+    NSSetApplicationHome(home.path());
+    const std::string bundle = home.file("bundle");
+    fs::copy(sourceResourcesPath(), bundle, fs::copy_options::recursive);
+    fs::copy(KELVARA_GENERATED_RESOURCES, bundle,
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    NSBundle::setMainBundlePath(bundle);
+    {
+        MapStoreServerProcess server(KELVARA_MAPSTORE_ROOT);
+        ASSERT_TRUE(server.running());
+        CBMapStoreURLManager::setBaseURL(server.baseURL());
+        auto engine = ZELDownloadManagerEngine::createWithStorePath(
+            home.path() + "/Documents/DownloadManagerQueue.sqlite");
+        ASSERT_NE(engine, nullptr);
+        auto catalogue = std::make_shared<CBMapStoreEngine>();
+        auto registry = CBUserMapStoreEngine::createWithDownloadManager(engine, catalogue);
+        registry->migrateDownloadQueue();
+        engine->setResumeDisabled(false);
+        EXPECT_EQ(registry->currentMap(), nullptr);
+
+        auto map = catalogue->mapIncludingCoordinate({53.5574, 13.2610});
+        ASSERT_NE(map, nullptr);
+        const auto url = catalogue->urlForMap(map);
+        ASSERT_TRUE(url);
+        auto download =
+            engine
+                ->addDownloadWithURLDestinationPathIdentifierTitleSubTitleDownloadSizeTypePriorityPayLoadProgressReservedForPostProcessing(
+                    *url, registry->basePathForMaps(), *map->identifier(), map->title(),
+                    map->places(), std::nullopt, "map", static_cast<int>(map->priority()),
+                    map->identifier(), 0.4);
+        ASSERT_NE(download, nullptr);
+        engine->resumeDownloads();
+        ASSERT_TRUE(runUntil([&] { return engine->currentQueueLength() == 0; }, 180));
+
+        auto installed = registry->mapForIdentifier("neubrandenburg");
+        ASSERT_NE(installed, nullptr);
+        registry->setCurrentMap(installed);
+        auto view = CBMapScrollView::create({{0, 0}, {320, 480}});
+        view->setSavesState(false);
+        ASSERT_TRUE(
+            view->setMapWithStorePathAndBoundingBox(*registry->currentMap()->filePath(), nullptr));
+        EXPECT_NE(view->mapBoundingBox(), nullptr);
+        if (auto cache = view->displayManager()->diskCache())
+            cache->waitUntilIdle();
+        CBMapStoreURLManager::setBaseURL("");
+    }
+    runUntil([] { return false; }, 0.05);
+    NSBundle::setMainBundlePath("");
+    NSSetApplicationHome("");
+}
+
+}  // namespace
+
+#endif

@@ -1,0 +1,91 @@
+#include <gtest/gtest.h>
+
+#include "QuartzCore/CAFrameClock.h"
+#include "UIKit/UIKeyboard.h"
+#include "UIKit/UISearchDisplayController.h"
+#include "UIKit/UITableView.h"
+#include "UIKit/UIViewController.h"
+#include "UIKitTestSupport.h"
+
+namespace {
+
+class Results : public UITableViewDataSource, public UISearchDisplayDelegate {
+  public:
+    long rows = 3;
+    bool reload = true;
+    int reloads = 0;
+    long tableViewNumberOfRowsInSection(UITableView&, long) override {
+        ++reloads;
+        return rows;
+    }
+    std::shared_ptr<UITableViewCell> tableViewCellForRowAtIndexPath(UITableView&,
+                                                                    const NSIndexPath&) override {
+        return std::make_shared<UITableViewCell>();
+    }
+    bool searchDisplayControllerShouldReloadTableForSearchString(UISearchDisplayController&,
+                                                                 const std::string&) override {
+        return reload;
+    }
+};
+
+class UISearchDisplayControllerTest : public UIKitTest {
+  protected:
+    void SetUp() override {
+        UIKitTest::SetUp();
+        window = makeWindow({320, 568});
+        controller = std::make_shared<UIViewController>();
+        controller->setView(std::make_shared<UIView>(window->bounds()));
+        bar = std::make_shared<UISearchBar>(CGRectMake(0, 0, 320, 44));
+        controller->view()->addSubview(bar);
+        window->setRootViewController(controller);
+        display = UISearchDisplayController::create(bar, controller);
+        display->setDelegate(results);
+        display->setSearchResultsDataSource(results);
+        window->layoutIfNeeded();
+    }
+    void TearDown() override {
+        display->setActive(false);
+        UIKeyboardSetVirtualHeight(0);
+        UIKitTest::TearDown();
+    }
+    std::shared_ptr<UIWindow> window;
+    std::shared_ptr<UIViewController> controller;
+    std::shared_ptr<UISearchBar> bar;
+    std::shared_ptr<Results> results = std::make_shared<Results>();
+    std::shared_ptr<UISearchDisplayController> display;
+};
+
+TEST_F(UISearchDisplayControllerTest, ResultsStayClearOfTheKeyboardAndReloadWhenAllowed) {
+    UIKeyboardSetVirtualHeight(216);
+    ASSERT_TRUE(bar->becomeFirstResponder());
+    EXPECT_TRUE(display->isActive());
+    EXPECT_TRUE(bar->showsCancelButton());
+    ASSERT_TRUE(display->dimmingView());
+    EXPECT_EQ(display->dimmingView()->frame(), CGRectMake(0, 44, 320, 524));
+    bar->searchField()->insertText("a");
+    auto table = display->searchResultsTableView();
+    ASSERT_TRUE(table->superview());
+    EXPECT_EQ(table->contentInset().bottom, 216);
+    const int reloads = results->reloads;
+    results->reload = false;
+    bar->searchField()->insertText("b");
+    EXPECT_EQ(results->reloads, reloads);
+    // Clearing the text shows the dimmed screen again.
+    bar->setText("");
+    EXPECT_FALSE(table->superview());
+    EXPECT_TRUE(display->isActive());
+}
+
+TEST_F(UISearchDisplayControllerTest, TappingTheDimmedScreenEndsTheSearch) {
+    ASSERT_TRUE(bar->becomeFirstResponder());
+    ASSERT_TRUE(display->isActive());
+    CAFrameClock::shared().advance(1);
+    TouchDriver(window).tap({160, 300});
+    CAFrameClock::shared().advance(1);
+    EXPECT_FALSE(display->isActive());
+    EXPECT_FALSE(bar->isFirstResponder());
+    EXPECT_FALSE(bar->showsCancelButton());
+    EXPECT_EQ(controller->view()->subviews().size(), 1u);
+}
+
+}  // namespace

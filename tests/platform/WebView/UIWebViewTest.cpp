@@ -1,0 +1,203 @@
+#include <fstream>
+#include <sstream>
+
+#include "LocalHTTPServer.h"
+#include "Net/NSURLError.h"
+#include "UIKit/UIApplication.h"
+#include "UIKit/UIScrollView.h"
+#include "WebViewTestSupport.h"
+#include "platform/Foundation/RecordedLaunches.h"
+
+namespace {
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+class UIWebViewTest : public UIKitTest {
+  protected:
+    void SetUp() override {
+        UIKitTest::SetUp();
+        window = makeWindow({320, 480});
+        webView = std::make_shared<UIWebView>(CGRect{0, 0, 320, 480});
+        window->addSubview(webView);
+        delegate = std::make_shared<RecordingWebViewDelegate>();
+        webView->setDelegate(delegate);
+    }
+    void TearDown() override { UIKitTest::TearDown(); }
+    // Loads markup with the package folder as its base and waits for the end.
+    void loadInPackage(const std::string& html) {
+        const int before = delegate->finished + delegate->failed;
+        webView->loadHTMLStringBaseURL(html, webFileURL("package/index.html"));
+        ASSERT_TRUE(delegate->waitForLoads(before + 1));
+    }
+
+    RecordedLaunches launched;
+    std::shared_ptr<UIWindow> window;
+    std::shared_ptr<UIWebView> webView;
+    std::shared_ptr<RecordingWebViewDelegate> delegate;
+};
+
+// Four links stacked 40 points high from the top of the page.
+const char* kLinkPage = R"HTML(<body style="margin:0">
+<a href="next.html" style="display:block;height:40px">Next</a>
+<a href=" JavaScript:alert(1)" style="display:block;height:40px">Script</a>
+<a href="../outside.html" style="display:block;height:40px">Outside</a>
+<a href="mailto:guide@example.org?subject=Walk" style="display:block;height:40px">Mail</a>
+<div style="height:2000px"></div><p id="end">End</p></body>)HTML";
+
+TEST_F(UIWebViewTest, SamplePageWithImageTableAndLinksMatchesReference) {
+    loadInPackage(readText(webTestData("package/index.html")));
+    EXPECT_EQ(delegate->started, 1);
+    EXPECT_EQ(delegate->finished, 1);
+    EXPECT_EQ(webView->pageTitle(), "Harbour walk");
+    EXPECT_GT(webView->contentHeight(), 200);
+    EXPECT_EQ(webView->scrollView()->contentSize().height, webView->contentHeight());
+    EXPECT_TRUE(matchesReference(window->renderImage(2), "webview-sample"));
+}
+
+TEST_F(UIWebViewTest, TappedLinkAsksTheDelegateWithTheResolvedURL) {
+    loadInPackage(kLinkPage);
+    delegate->asked.clear();
+    delegate->allow = false;
+    TouchDriver(window).tap({30, 20});
+    ASSERT_EQ(delegate->asked.size(), 1u);
+    EXPECT_EQ(delegate->asked[0].first, webFileURL("package/next.html").absoluteString());
+    EXPECT_EQ(delegate->asked[0].second, UIWebViewNavigationTypeLinkClicked);
+    EXPECT_FALSE(webView->isLoading());
+}
+
+TEST_F(UIWebViewTest, AllowedFileLinkInsideTheFolderLoadsThePage) {
+    loadInPackage(kLinkPage);
+    ASSERT_TRUE(webView->activateLinkAtPoint({30, 20}));
+    ASSERT_TRUE(delegate->waitForLoads(2));
+    EXPECT_EQ(delegate->finished, 2);
+    EXPECT_EQ(webView->pageTitle(), "Next stop");
+    EXPECT_EQ(webView->request()->URL().absoluteString(),
+              webFileURL("package/next.html").absoluteString());
+}
+
+TEST_F(UIWebViewTest, ScriptLinksAreIgnoredAndFileLinksOutsideTheFolderRefused) {
+    loadInPackage(kLinkPage);
+    delegate->asked.clear();
+    EXPECT_TRUE(webView->activateLinkAtPoint({30, 60}));
+    EXPECT_TRUE(webView->activateLinkAtPoint({30, 100}));
+    EXPECT_TRUE(delegate->asked.empty());
+    EXPECT_FALSE(webView->isLoading());
+    EXPECT_TRUE(launched.empty());
+    EXPECT_FALSE(webView->activateLinkAtPoint({30, 300}));
+}
+
+TEST_F(UIWebViewTest, OtherSchemesGoToTheDesktopAfterTheDelegateAgrees) {
+    loadInPackage(kLinkPage);
+    delegate->asked.clear();
+    webView->activateLinkAtPoint({30, 140});
+    ASSERT_EQ(delegate->asked.size(), 1u);
+    EXPECT_EQ(delegate->asked[0].first, "mailto:guide@example.org?subject=Walk");
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_EQ(launched[0],
+              (std::vector<std::string>{"xdg-open", "mailto:guide@example.org?subject=Walk"}));
+    delegate->allow = false;
+    webView->activateLinkAtPoint({30, 140});
+    EXPECT_EQ(launched.size(), 1u);
+}
+
+TEST_F(UIWebViewTest, FragmentLinksScrollToTheirAnchor) {
+    loadInPackage(std::string(kLinkPage) + R"(<a href="#end">To the end</a>)");
+    EXPECT_EQ(webView->scrollView()->contentOffset().y, 0);
+    webView->loadHTMLStringBaseURL(
+        R"(<body style="margin:0"><a href="#end" style="display:block;height:40px">End</a>)"
+        R"(<div style="height:3000px"></div><p id="end">End</p></body>)",
+        webFileURL("package/index.html"));
+    ASSERT_TRUE(delegate->waitForLoads(2));
+    webView->activateLinkAtPoint({30, 20});
+    EXPECT_GT(webView->scrollView()->contentOffset().y, 2000);
+}
+
+TEST_F(UIWebViewTest, TextSizeStepsAreNativeAndChangeTheHeight) {
+    std::string text;
+    for (int i = 0; i < 40; ++i)
+        text += "<p>The lighthouse keeper walked the pier every evening at six.</p>";
+    loadInPackage(text);
+    const CGFloat height = webView->contentHeight();
+    webView->increaseFontSize();
+    EXPECT_NEAR(webView->textZoom(), UIWebView::kTextZoomStep, 1e-9);
+    EXPECT_GT(webView->contentHeight(), height * 1.05);
+    EXPECT_EQ(webView->scrollView()->contentSize().height, webView->contentHeight());
+    webView->decreaseFontSize();
+    webView->decreaseFontSize();
+    EXPECT_LT(webView->contentHeight(), height);
+    for (int i = 0; i < 20; ++i)
+        webView->decreaseFontSize();
+    EXPECT_EQ(webView->textZoom(), UIWebView::kMinimumTextZoom);
+}
+
+TEST_F(UIWebViewTest, HostilePagesLoadWithoutHarm) {
+    std::string deep;
+    for (int i = 0; i < 100000; ++i)
+        deep += "<div><span>";
+    deep += "bottom";
+    loadInPackage(deep);
+    EXPECT_EQ(delegate->finished, 1);
+    EXPECT_GT(webView->contentHeight(), 0);
+    window->renderImage(1);
+
+    loadInPackage(
+        "<table><tr><td>a<td>b</tr><p><b><i>x</b></i></table></div></span><<>>&bogus;"
+        "<script>while(true){}</script><style>p{color:red</style><!-- open");
+    EXPECT_EQ(delegate->finished, 2);
+    // A negative row span made the layout library free memory it never owned.
+    loadInPackage("<table><td rowspan=-1>l<tr><td rowspan=99999>x</table>");
+    window->renderImage(1);
+
+    // A header that claims 200000 x 200000 pixels, a missing image, a style
+    // sheet outside the folder: left out, the page still shows.
+    loadInPackage(R"(<link rel="stylesheet" href="../outside.css"><img src="huge.png">)"
+                  R"(<img src="missing.png"><img src="file:///etc/passwd"><p>text</p>)");
+    EXPECT_EQ(delegate->finished, 4);
+    EXPECT_GT(webView->contentHeight(), 0);
+    window->renderImage(1);
+}
+
+TEST_F(UIWebViewTest, MissingFileFailsTheLoad) {
+    webView->loadRequest(NSURLRequest(webFileURL("package/absent.html")));
+    ASSERT_TRUE(delegate->waitForLoads(1));
+    EXPECT_EQ(delegate->failed, 1);
+    EXPECT_EQ(delegate->error->code, NSURLErrorFileDoesNotExist);
+}
+
+TEST_F(UIWebViewTest, HTTPPagesLoadWithTheirImagesThroughTheNetwork) {
+    LocalHTTPServer server;
+    const std::string image = readText(webTestData("package/landscape.png"));
+    server.server().Get("/page", [](const httplib::Request&, httplib::Response& response) {
+        response.set_content("<title>Online</title><p>Hello</p><img src=\"/img.png\">",
+                             "text/html");
+    });
+    server.server().Get("/img.png", [&](const httplib::Request&, httplib::Response& response) {
+        response.set_content(image, "image/png");
+    });
+    server.start();
+    webView->loadRequest(NSURLRequest(*NSURL::URLWithString(server.url("/page"))));
+    ASSERT_TRUE(delegate->waitForLoads(1));
+    EXPECT_EQ(delegate->finished, 1);
+    EXPECT_EQ(webView->pageTitle(), "Online");
+    EXPECT_GT(webView->contentHeight(), 70);
+
+    webView->loadRequest(NSURLRequest(*NSURL::URLWithString(server.url("/absent"))));
+    ASSERT_TRUE(delegate->waitForLoads(2));
+    EXPECT_EQ(delegate->failed, 1);
+    EXPECT_EQ(delegate->error->code, NSURLErrorBadServerResponse);
+}
+
+TEST_F(UIWebViewTest, RefusedLoadStartsNothing) {
+    delegate->allow = false;
+    webView->loadRequest(NSURLRequest(webFileURL("package/index.html")));
+    EXPECT_FALSE(webView->isLoading());
+    NSRunLoop::mainRunLoop()->runUntil([] { return false; }, 0.1);
+    EXPECT_EQ(delegate->started, 0);
+}
+
+}  // namespace

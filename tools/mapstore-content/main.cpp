@@ -1,0 +1,41 @@
+// kelvara-mapstore-content: the local map store server's content made from
+// the sample map packages, the world atlas and ICU's country names.
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "Foundation/NSBundle.h"
+#include "StoreContent.h"
+
+namespace {
+
+int usage() {
+    std::fprintf(stderr,
+                 "usage: kelvara-mapstore-content --packages DIR --world FILE --model FILE "
+                 "--geo-model FILE --types FILE --bundle DIR --root DIR --resources DIR\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::map<std::string, std::string> options;
+    for (int i = 1; i + 1 < argc; i += 2)
+        options[argv[i]] = argv[i + 1];
+    for (const char* required : {"--packages", "--world", "--model", "--geo-model", "--types",
+                                 "--bundle", "--root", "--resources"}) {
+        if (!options.count(required))
+            return usage();
+    }
+    NSBundle::setMainBundlePath(options["--bundle"]);
+    StoreContentRequest request{options["--packages"],  options["--world"], options["--model"],
+                                options["--geo-model"], options["--types"], options["--root"],
+                                options["--resources"]};
+    std::string error;
+    if (!StoreContent::build(request, &error)) {
+        std::fprintf(stderr, "kelvara-mapstore-content: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}

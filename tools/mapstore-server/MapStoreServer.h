@@ -1,0 +1,64 @@
+#pragma once
+
+#include <httplib.h>
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+
+// The map store's file server on 127.0.0.1: serves the files under a root
+// folder with Content-Length, Accept-Ranges, Last-Modified, ETag (the quoted
+// MD5) and X-Amz-Meta-Md5-Hash, answers HEAD, and handles Range and If-Range
+// itself (206 with Content-Range, 416 past the end, 200 when If-Range names
+// another version of the file).
+//
+// Faults for tests, per path and switchable while it runs:
+//   POST /_control/fault?path=P[&cut=K][&throttle=B][&status=N][&ignoreRange=1]
+//        [&lieRange=1][&badMd5=1][&replaceWith=FILE][&count=N]
+//     cut: close the connection after K bytes of the body; throttle: send at
+//     most B bytes a second; status: answer N; ignoreRange: answer 200;
+//     lieRange: a 206 whose Content-Range claims the range starts at 0;
+//     badMd5: a wrong X-Amz-Meta-Md5-Hash; replaceWith: once the request has
+//     ended, the file is replaced by FILE's content; count: the fault serves
+//     the next N requests of the path only (default: until cleared).
+//   POST /_control/clear[?path=P]   ends the faults of P (or all)
+//   GET  /_log                      every request so far as JSON (method, path,
+//                                   range, ifRange, status)
+//   POST /_control/resetLog         forgets the log
+class MapStoreServer {
+  public:
+    explicit MapStoreServer(std::string root);
+
+    // Binds to 127.0.0.1 (port 0: a free one); answers the port or -1.
+    int bind(int port);
+    void listen();
+    void stop();
+
+  private:
+    struct Fault {
+        std::optional<uint64_t> cutAfter;
+        std::optional<uint64_t> throttle;
+        std::optional<int> status;
+        bool ignoreRange = false;
+        bool lieRange = false;
+        bool badMd5 = false;
+        std::optional<std::string> replaceWith;
+        int remaining = -1;  // requests left; -1: until cleared
+    };
+
+    void addControlEndpoints();
+    void serve(const httplib::Request& request, httplib::Response& response);
+    std::optional<Fault> takeFault(const std::string& path);
+    std::optional<std::string> filePathFor(const std::string& requestPath) const;
+    void record(const httplib::Request& request, const httplib::Response& response);
+
+    const std::string root_;
+    httplib::Server server_;
+    std::mutex mutex_;
+    std::map<std::string, Fault> faults_;
+    std::map<std::string, std::string> pendingReplacements_;  // by request path
+    nlohmann::json log_ = nlohmann::json::array();
+};
