@@ -10,6 +10,7 @@
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
+#include "Foundation/NSStringFormat.h"
 #include "Foundation/NSUserDefaults.h"
 #include "Security/SecItem.h"
 #include "sdk/BITKeychainUtils.h"
@@ -196,25 +197,8 @@ std::string bit_localizedString(const std::optional<std::string>& key) {
 
 std::string bit_localizedStringWithFormat(const std::string& key, const std::string& argument) {
     const std::string format = bit_localizedString(key);
-    std::string text;
-    bool filled = false;
-    for (size_t i = 0; i < format.size(); ++i) {
-        if (format[i] == '%' && i + 1 < format.size()) {
-            if (format[i + 1] == '%') {
-                text += '%';
-                ++i;
-                continue;
-            }
-            if (format[i + 1] == '@' && !filled) {
-                text += argument;
-                filled = true;
-                ++i;
-                continue;
-            }
-        }
-        text += format[i];
-    }
-    return text;
+    // A translation that does not take the one text argument shows as it stands.
+    return NSStringWithFormat(format, {argument}).value_or(format);
 }
 
 std::optional<std::string> bit_mainBundleInfoString(const std::string& key) {

@@ -54,6 +54,5 @@ std::string bit_appAnonID(bool forceNew);
 std::shared_ptr<NSBundle> bit_resourceBundle();
 // The main bundle's translation when it has one, else the SDK table "ZizavaSDK".
 std::string bit_localizedString(const std::optional<std::string>& key);
-// The localised format of `key` with its "%@" filled with `argument` ("%%"
-// is a percent sign).
+// The localised format of `key` filled with its one text argument.
 std::string bit_localizedStringWithFormat(const std::string& key, const std::string& argument);
