@@ -292,11 +292,10 @@ void BITCrashManager::configDefaultCrashCallback() {
 }
 
 void BITCrashManager::registerObservers() {
-    const auto center = NSNotificationCenter::defaultCenter();
-    const auto mainQueue = DispatchQueue::main()->scheduler();
     if (!observers_.empty())
         return;
-    observerCenter_ = center;
+    const auto center = NSNotificationCenter::defaultCenter();
+    const auto mainQueue = DispatchQueue::main()->scheduler();
     std::weak_ptr<BITCrashManager> weakSelf =
         std::static_pointer_cast<BITCrashManager>(shared_from_this());
     const auto observe = [&](const char* name, void (BITCrashManager::*action)()) {
@@ -324,10 +323,7 @@ void BITCrashManager::registerObservers() {
 }
 
 void BITCrashManager::unregisterObservers() {
-    // At exit the centre may be gone before the front's managers.
-    const auto center = observerCenter_.lock();
-    if (!center)
-        return;
+    const auto center = NSNotificationCenter::defaultCenter();
     for (const auto& observer : observers_)
         center->removeObserver(observer);
     observers_.clear();

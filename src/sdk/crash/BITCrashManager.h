@@ -197,7 +197,6 @@ class BITCrashManager : public BITZizavaBaseManager, public UIAlertViewDelegate 
     bool isSetup_ = false;
     bool didLogLowMemoryWarning_ = false;
     std::vector<std::shared_ptr<NSNotificationObserver>> observers_;
-    std::weak_ptr<NSNotificationCenter> observerCenter_;
     bool enableMachExceptionHandler_ = false;
     bool enableOnDeviceSymbolication_ = false;
     bool enableAppNotTerminatingCleanlyDetection_ = false;
