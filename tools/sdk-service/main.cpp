@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "CrashEndpoint.h"
 #include "FeedbackEndpoint.h"
 #include "SdkService.h"
 #include "TrackEndpoint.h"
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
     SdkService service;
     addIntegrationEndpoint(service);
     addTrackEndpoint(service);
+    addCrashEndpoint(service);
     addFeedbackEndpoint(service);
     int port = 0;
     for (int i = 1; i < argc; ++i) {
