@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "CrashEndpoint.h"
+#include "FeedbackEndpoint.h"
 #include "SdkService.h"
 #include "TrackEndpoint.h"
 
@@ -12,6 +14,8 @@ int main(int argc, char** argv) {
     SdkService service;
     addIntegrationEndpoint(service);
     addTrackEndpoint(service);
+    addCrashEndpoint(service);
+    addFeedbackEndpoint(service);
     int port = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
