@@ -1,0 +1,28 @@
+#pragma once
+
+#include <memory>
+
+#include "UIKit/UITableViewController.h"
+
+class UINavigationController;
+
+// The settings: the distance unit (kilometres or miles), which the map's
+// scale bar follows, the compass calibration warning and the map data
+// attribution.
+class CBSettingsVC : public UITableViewController {
+  public:
+    // The settings screen in a navigation controller with a Done button.
+    static std::shared_ptr<UINavigationController> settingsController();
+    CBSettingsVC();
+
+    void viewDidLoad() override;
+    long numberOfSectionsInTableView(UITableView&) override;
+    long tableViewNumberOfRowsInSection(UITableView&, long section) override;
+    std::optional<std::string> tableViewTitleForHeaderInSection(UITableView&,
+                                                                long section) override;
+    std::shared_ptr<UITableViewCell> tableViewCellForRowAtIndexPath(
+        UITableView& table, const NSIndexPath& path) override;
+};
+
+// Posted when the distance unit changed ("km" in the user defaults).
+inline constexpr const char* CBUnitsDidChangeNotification = "CBUnitsDidChangeNotification";
