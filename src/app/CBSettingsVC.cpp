@@ -12,7 +12,7 @@
 
 namespace {
 enum Section : long { kUnits, kCompass, kAttribution, kSectionCount };
-constexpr const char* kAttributionText = "Map data \u00A9 OpenStreetMap contributors, ODbL";
+constexpr const char* kAttributionText = "Map \u00A9 OpenStreetMap, ODbL";
 }  // namespace
 
 std::shared_ptr<UINavigationController> CBSettingsVC::settingsController() {
@@ -43,25 +43,13 @@ long CBSettingsVC::tableViewNumberOfRowsInSection(UITableView&, long) {
     return 1;
 }
 
-std::optional<std::string> CBSettingsVC::tableViewTitleForHeaderInSection(UITableView&,
-                                                                          long section) {
-    switch (section) {
-        case kUnits:
-            return std::string("Distances");
-        case kCompass:
-            return std::string("Compass");
-        default:
-            return std::string("Map data");
-    }
-}
-
 std::shared_ptr<UITableViewCell> CBSettingsVC::tableViewCellForRowAtIndexPath(
     UITableView&, const NSIndexPath& path) {
     auto cell = std::make_shared<UITableViewCell>(UITableViewCellStyleDefault, "setting");
     auto defaults = NSUserDefaults::standardUserDefaults();
     switch (path.section) {
         case kUnits: {
-            cell->textLabel()->setText("Unit");
+            cell->textLabel()->setText("Distances in");
             auto units = std::make_shared<UISegmentedControl>(std::vector<std::string>{"km", "mi"});
             units->setFrame(CGRectMake(0, 0, 110, 29));
             units->setSelectedSegmentIndex(defaults->boolForKey("km") ? 0 : 1);
@@ -79,7 +67,7 @@ std::shared_ptr<UITableViewCell> CBSettingsVC::tableViewCellForRowAtIndexPath(
             break;
         }
         case kCompass: {
-            cell->textLabel()->setText("Calibration warning");
+            cell->textLabel()->setText("Compass warning");
             auto warning = std::make_shared<UISwitch>(CGRectMake(0, 0, 51, 31));
             warning->setOn(!defaults->boolForKey("CompassCalibrationWarningDisabled"));
             warning->addTargetForControlEvents(

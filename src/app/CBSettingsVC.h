@@ -18,8 +18,6 @@ class CBSettingsVC : public UITableViewController {
     void viewDidLoad() override;
     long numberOfSectionsInTableView(UITableView&) override;
     long tableViewNumberOfRowsInSection(UITableView&, long section) override;
-    std::optional<std::string> tableViewTitleForHeaderInSection(UITableView&,
-                                                                long section) override;
     std::shared_ptr<UITableViewCell> tableViewCellForRowAtIndexPath(
         UITableView& table, const NSIndexPath& path) override;
 };

@@ -117,7 +117,7 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
                 usageError("not an http URL:", value);
                 return nullptr;
             }
-            if (argument[2] == 's' && argument[3] == 'd')
+            if (std::strcmp(argument, "--sdk-url") == 0)
                 options.sdkURL = url;
             else
                 CBMapStoreURLManager::setBaseURL(url);
