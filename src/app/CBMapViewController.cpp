@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <filesystem>
 
 #include "CBGeoData/CBBoundingBox.h"
 #include "CBGeoData/CBGeoAddress.h"
@@ -44,6 +45,17 @@ std::optional<std::string> localityOf(CBGeoSearchResult& result) {
             if (auto city = address->city(); city && !city->empty())
                 return city;
     return std::nullopt;
+}
+
+// The geo store of an installed map; nullopt while its package still loads.
+std::optional<std::string> installedStorePath(const std::shared_ptr<CBMapStoreMap>& map) {
+    if (!map || map->isDownloading())
+        return std::nullopt;
+    auto path = map->filePath();
+    std::error_code error;
+    if (!path || !std::filesystem::is_regular_file(*path, error))
+        return std::nullopt;
+    return path;
 }
 
 std::optional<std::string> kindOf(CBGeoSearchResult& result, CBGeoDataManager* manager) {
@@ -113,21 +125,19 @@ void CBMapViewController::viewWillLayoutSubviews() {
 }
 
 void CBMapViewController::openCurrentMap() {
-    auto map = registry_ ? registry_->currentMap() : nullptr;
-    if (!map && registry_) {
-        // Until the shelf exists the first installed map stands in for it.
-        auto maps = registry_->mapsSortedByName();
-        for (const auto& candidate : maps) {
-            if (candidate->filePath()) {
-                map = candidate;
-                registry_->setCurrentMap(map);
-                break;
+    if (registry_) {
+        if (auto path = installedStorePath(registry_->currentMap());
+            path && openMapWithStorePath(*path, true))
+            return;
+        // A current map whose folder went, or none: until the shelf exists
+        // the first installed map stands in for it.
+        for (const auto& candidate : registry_->mapsSortedByName()) {
+            auto path = installedStorePath(candidate);
+            if (path && openMapWithStorePath(*path, true)) {
+                registry_->setCurrentMap(candidate);
+                return;
             }
         }
-    }
-    if (map && map->filePath()) {
-        openMapWithStorePath(*map->filePath(), true);
-        return;
     }
     if (!fallbackStorePath_.empty())
         openMapWithStorePath(fallbackStorePath_, true);
@@ -152,8 +162,19 @@ bool CBMapViewController::openMapWithStorePath(const std::string& path, bool fir
 void CBMapViewController::userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const Map& map) {
     if (!isViewLoaded())
         return;
-    if (map && map->filePath() && *map->filePath() != mapView_->currentMapStorePath())
-        openMapWithStorePath(*map->filePath(), true);
+    auto path = installedStorePath(map);
+    if (path && *path != mapView_->currentMapStorePath())
+        openMapWithStorePath(*path, true);
+}
+
+// The first map installed (the sample on an empty home) becomes current.
+void CBMapViewController::userMapStoreAddedMap(CBUserMapStoreEngine& registry, const Map& map) {
+    if (installedStorePath(map) && !installedStorePath(registry.currentMap()))
+        registry.setCurrentMap(map);
+}
+
+void CBMapViewController::userMapStoreUpdatedMap(CBUserMapStoreEngine& registry, const Map& map) {
+    userMapStoreAddedMap(registry, map);
 }
 
 std::string CBMapViewController::detailTextForResult(CBGeoSearchResult& result) const {
@@ -265,11 +286,11 @@ void CBMapViewController::dismissPopoverAnimated(bool animated) {
 
 bool CBMapViewController::openLink(const CBKelvaraLink& link) {
     auto map = registry_ ? registry_->mapIncludingCoordinate(link.coordinate) : nullptr;
-    if (map && map->filePath()) {
+    if (auto path = installedStorePath(map)) {
         if (registry_->currentMapIdentifier() != map->identifier())
             registry_->setCurrentMap(map);
-        if (mapView_->currentMapStorePath() != *map->filePath())
-            openMapWithStorePath(*map->filePath(), false);
+        if (mapView_->currentMapStorePath() != *path)
+            openMapWithStorePath(*path, false);
     } else {
         auto box = mapView_->mapBoundingBox();
         if (!hasMap() || !box || !box->includesCoordinate(link.coordinate)) {

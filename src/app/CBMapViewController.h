@@ -59,6 +59,8 @@ class CBMapViewController : public UIViewController,
     void viewWillLayoutSubviews() override;
 
     void userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const Map& map) override;
+    void userMapStoreAddedMap(CBUserMapStoreEngine& registry, const Map& map) override;
+    void userMapStoreUpdatedMap(CBUserMapStoreEngine& registry, const Map& map) override;
     bool searchDisplayControllerShouldReloadTableForSearchString(UISearchDisplayController&,
                                                                  const std::string&) override;
     long tableViewNumberOfRowsInSection(UITableView&, long) override;
