@@ -18,6 +18,7 @@
 #include "app/CBMapViewController.h"
 #include "app/CBRootViewController.h"
 #include "app/CBSettingsVC.h"
+#include "app/NSUserDefaults+CrashInformation.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
 #include "packages/CBMapStoreEngine.h"
@@ -117,10 +118,7 @@ void CBKelvaraSharedAppDelegate::startServiceSDK() {
 
 void CBKelvaraSharedAppDelegate::setUpDefaults() {
     auto defaults = NSUserDefaults::standardUserDefaults();
-    // Crash breadcrumbs of the previous run make room for this one's.
-    if (auto previous = defaults->dictionaryForKey("kCrashInformationDict"))
-        defaults->setObjectForKey(Value(*previous), "kCrashInformationDictPrevious");
-    defaults->removeObjectForKey("kCrashInformationDict");
+    CrashInformation::rotate();
     if (!defaults->objectForKey("km"))
         defaults->setBoolForKey(!localeUsesMiles(), "km");
     defaults->setIntegerForKey(defaults->integerForKey(kLaunchCountKey) + 1, kLaunchCountKey);

@@ -23,6 +23,7 @@
 #include "app/CBClearSearchBar.h"
 #include "app/CBKelvaraLink.h"
 #include "app/CBSettingsVC.h"
+#include "app/NSUserDefaults+CrashInformation.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapScrollView.h"
@@ -100,6 +101,7 @@ void CBMapViewController::loadView() {
 
 void CBMapViewController::viewDidLoad() {
     auto self = std::static_pointer_cast<CBMapViewController>(shared_from_this());
+    CrashInformation::setCurrentViewController("CBMapViewController");
     searchDisplay_ = UISearchDisplayController::create(searchBar_, self);
     searchDisplay_->setDelegate(self);
     searchDisplay_->setSearchResultsDataSource(self);
@@ -154,6 +156,8 @@ bool CBMapViewController::openMapWithStorePath(const std::string& path, bool fir
         if (auto city = manager->currentCity())
             mainCity_ = city->localizedName().value_or("");
     setTitle(mainCity_);
+    if (auto map = registry_ ? registry_->currentMap() : nullptr; map && map->filePath() == path)
+        CrashInformation::didEnterMapWithIdentifier(map->identifier(), map->dateAdded());
     mapView_->setMapScaleHiddenAnimated(false, false);
     mapView_->notifyDelegateMapDidChangeBBoxAnimated(false);
     return true;
