@@ -1,19 +1,29 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cmath>
 #include <filesystem>
 
 #include "Foundation/NSError.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
+#include "QuartzCore/CAAnimation.h"
+#include "QuartzCore/CALayer.h"
 #include "UIKit/UIButton.h"
 #include "UIKit/UIGraphics.h"
 #include "UIKit/UIImage.h"
 #include "UIKit/UILabel.h"
+#include "UIKit/UIPasteboard.h"
+#include "UIKit/UITableViewCell.h"
 #include "widgets/CBButtonGridView.h"
+#include "widgets/CBCellWithCopyableLabel.h"
+#include "widgets/CBCopyableLabel.h"
+#include "widgets/CBRatingTableCell.h"
 #include "widgets/NSIndexPath+ZELGridScrollView.h"
 #include "widgets/UIImage+ZELResize.h"
 #include "widgets/ZELCalloutBubbleView.h"
+#include "widgets/ZELRotatingNavigationController.h"
+#include "widgets/ZELShadowAnimatingView.h"
 #include "widgets/ZELToolTip.h"
 
 namespace {
@@ -158,6 +168,71 @@ TEST(UIImageMaskedIcons, FlagsAndNoMaskImagesAreNotMasked) {
     EXPECT_FALSE(supportsMaskedIconsForImageWithName("logo_nomask"));
     EXPECT_TRUE(supportsMaskedIconsForImageWithName("nomask/icon"));
     EXPECT_TRUE(supportsMaskedIconsForImageWithName(""));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(CBCopyableLabel, CopiesItsTextAndTheCellItsTwoLines) {
+    auto label = CBCopyableLabel::create(CGRectMake(0, 0, 100, 20));
+    EXPECT_FALSE(label->canPerformAction(UIEditActionCopy, nullptr));
+    label->setText("53.55750, 13.26100");
+    EXPECT_TRUE(label->canPerformAction(UIEditActionCopy, nullptr));
+    EXPECT_FALSE(label->canPerformAction(UIEditActionPaste, nullptr));
+    label->performEditAction(UIEditActionCopy, nullptr);
+    EXPECT_EQ(UIPasteboard::generalPasteboard()->string(), "53.55750, 13.26100");
+
+    auto cell = CBCellWithCopyableLabel::create(UITableViewCellStyleSubtitle, "copy");
+    cell->textLabel()->setText("Markt 1");
+    cell->detailTextLabel()->setText("17033 Neubrandenburg");
+    cell->performEditAction(UIEditActionCopy, nullptr);
+    EXPECT_EQ(UIPasteboard::generalPasteboard()->string(), "Markt 1\n17033 Neubrandenburg");
+}
+
+class PortraitOnly : public UIViewController {
+  public:
+    bool shouldAutorotate() const override { return false; }
+    unsigned long supportedInterfaceOrientations() const override {
+        return UIInterfaceOrientationMaskPortrait;
+    }
+};
+
+TEST(ZELRotatingNavigationController, RotatesAsItsTopScreenAllows) {
+    auto navigation =
+        std::make_shared<ZELRotatingNavigationController>(std::make_shared<UIViewController>());
+    EXPECT_TRUE(navigation->shouldAutorotate());
+    navigation->pushViewControllerAnimated(std::make_shared<PortraitOnly>(), false);
+    EXPECT_FALSE(navigation->shouldAutorotate());
+    EXPECT_EQ(navigation->supportedInterfaceOrientations(),
+              (unsigned long)UIInterfaceOrientationMaskPortrait);
+}
+
+TEST(ZELShadowAnimatingView, AnimatesShadowChangesForItsDuration) {
+    auto plain = std::make_shared<ZELShadowAnimatingView>();
+    EXPECT_DOUBLE_EQ(plain->shadowAnimationDuration(), 0.5);
+    auto action = plain->actionForLayerForKey(*plain->layer(), "shadowOpacity");
+    ASSERT_TRUE(action && *action);
+    EXPECT_DOUBLE_EQ((*action)->duration(), 0.5);
+    // Other keys change at once, as for any view.
+    auto other = plain->actionForLayerForKey(*plain->layer(), "opacity");
+    EXPECT_TRUE(other && !*other);
+    // Made with a frame, the duration is 0: no animation.
+    auto framed = std::make_shared<ZELShadowAnimatingView>(CGRectMake(0, 0, 10, 10));
+    auto none = framed->actionForLayerForKey(*framed->layer(), "shadowRadius");
+    EXPECT_TRUE(none && !*none);
+}
+
+TEST(CBRatingTableCell, ClampsTheRating) {
+    auto cell = std::make_shared<CBRatingTableCell>(UITableViewCellStyleDefault, "rating");
+    cell->setRating(3.5f);
+    EXPECT_FLOAT_EQ(cell->rating(), 3.5f);
+    cell->setRating(9);
+    EXPECT_FLOAT_EQ(cell->rating(), 5);
+    cell->setRating(-1);
+    EXPECT_FLOAT_EQ(cell->rating(), 0);
+    cell->setRating(std::nanf(""));
+    EXPECT_FLOAT_EQ(cell->rating(), 0);
 }
 
 }  // namespace

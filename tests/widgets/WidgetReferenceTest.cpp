@@ -2,9 +2,15 @@
 #include <gtest/gtest.h>
 
 #include "QuartzCore/CALayer.h"
+#include "UIKit/UIGraphics.h"
+#include "UIKit/UIImage.h"
 #include "UIKit/UILabel.h"
+#include "UIKit/UITableViewCell.h"
 #include "UIKitTestSupport.h"
+#include "widgets/CBFramedImageView.h"
 #include "widgets/CBLabelWithInset.h"
+#include "widgets/CBRatingTableCell.h"
+#include "widgets/CBStatsBar.h"
 #include "widgets/ZELCalloutBubbleView.h"
 #include "widgets/ZELCircularProgressView.h"
 #include "widgets/ZELRoundedGradientButton.h"
@@ -53,6 +59,48 @@ TEST_F(WidgetReferenceTest, ProgressRingsButtonsBubbleAndInsetLabel) {
     window->addSubview(inset);
     window->layoutIfNeeded();
     EXPECT_TRUE(matchesReference(window->renderImage(2), "../widgets/widgets"));
+}
+
+}  // namespace
+
+namespace {
+
+std::shared_ptr<UIImage> swatch(CGSize size, const UIColor& color) {
+    UIGraphicsBeginImageContextWithOptions(size, false, 2);
+    UIGraphicsGetCurrentContext()->setFillColorWithColor(color.CGColor());
+    UIGraphicsGetCurrentContext()->fillEllipseInRect(CGRectMake(0, 0, size.width, size.height));
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return image;
+}
+
+TEST_F(WidgetReferenceTest, StatsBarRatingCellsAndFramedPhoto) {
+    auto window = makeWindow({320, 260});
+    auto stats = std::make_shared<CBStatsBar>(CGRectMake(10, 10, 300, 24));
+    stats->setTexts({"1 240 places", "86 km\u00B2", "12 MB"});
+    stats->setImages({swatch({14, 14}, UIColor::redColor()),
+                      swatch({14, 14}, UIColor::greenColor()),
+                      swatch({14, 14}, UIColor::blueColor())});
+    window->addSubview(stats);
+    const float ratings[] = {0, 2.5f, 5};
+    for (int i = 0; i < 3; ++i) {
+        auto cell = std::make_shared<CBRatingTableCell>(UITableViewCellStyleDefault, "rating");
+        cell->setFrame(CGRectMake(0, 44 + 44 * i, 320, 44));
+        cell->textLabel()->setText("Rating " + std::to_string(ratings[i]).substr(0, 3));
+        cell->setRating(ratings[i]);
+        window->addSubview(cell);
+    }
+    auto photo = CBFramedImageView::create(CGRectMake(110, 184, 100, 70));
+    photo->setImage(swatch({92, 62}, UIColor::colorWithRedGreenBlueAlpha(0.9, 0.6, 0.2, 1)));
+    window->addSubview(photo);
+    window->layoutIfNeeded();
+    EXPECT_TRUE(matchesReference(window->renderImage(2), "../widgets/stats-rating-photo"));
+
+    // A tap on the photo opens it over the top view; a tap there closes it.
+    photo->setTopView(window);
+    photo->openFullScreen();
+    ASSERT_NE(photo->openedView(), nullptr);
+    EXPECT_EQ(photo->openedView()->superview(), window);
 }
 
 }  // namespace
