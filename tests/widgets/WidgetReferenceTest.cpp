@@ -2,17 +2,23 @@
 #include <gtest/gtest.h>
 
 #include "QuartzCore/CALayer.h"
+#include "UIKit/UICollectionViewFlowLayout.h"
 #include "UIKit/UIGraphics.h"
 #include "UIKit/UIImage.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UITableViewCell.h"
 #include "UIKitTestSupport.h"
+#include "mapkit/VADMaskedIconView.h"
+#include "mapkit/VADStyleTrait.h"
 #include "widgets/CBFramedImageView.h"
+#include "widgets/CBGuideCategoryCell.h"
 #include "widgets/CBLabelWithInset.h"
 #include "widgets/CBRatingTableCell.h"
 #include "widgets/CBStatsBar.h"
 #include "widgets/ZELCalloutBubbleView.h"
 #include "widgets/ZELCircularProgressView.h"
+#include "widgets/ZELPatternedCollectionView.h"
+#include "widgets/ZELPatternedCollectionViewBackground.h"
 #include "widgets/ZELRoundedGradientButton.h"
 
 namespace {
@@ -101,6 +107,45 @@ TEST_F(WidgetReferenceTest, StatsBarRatingCellsAndFramedPhoto) {
     photo->openFullScreen();
     ASSERT_NE(photo->openedView(), nullptr);
     EXPECT_EQ(photo->openedView()->superview(), window);
+}
+
+}  // namespace
+
+namespace {
+
+// A cup-like glyph drawn in opaque black: the icon's mask.
+std::shared_ptr<UIImage> glyph() {
+    UIGraphicsBeginImageContextWithOptions({24, 24}, false, 2);
+    auto context = UIGraphicsGetCurrentContext();
+    context->setFillColorWithColor(UIColor::blackColor().CGColor());
+    context->fillRect(CGRectMake(4, 6, 12, 14));
+    context->fillEllipseInRect(CGRectMake(13, 9, 8, 8));
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return image;
+}
+
+TEST_F(WidgetReferenceTest, StripedCollectionBackgroundAndGuideCategoryCells) {
+    auto window = makeWindow({320, 200});
+    auto layout = std::make_shared<UICollectionViewFlowLayout>();
+    auto collection = ZELPatternedCollectionView::create(CGRectMake(0, 0, 320, 200), layout);
+    collection->pattern()->setRowHeight(40);
+    collection->setTopPatternOffset(20);
+    collection->setBackgroundColor(UIColor::whiteColor());
+    window->addSubview(collection);
+    const char* names[] = {"Cafés", "Museums", "Parks"};
+    for (int i = 0; i < 3; ++i) {
+        auto cell = std::make_shared<CBGuideCategoryCell>(CGRectMake(30 + 95 * i, 40, 70, 90));
+        cell->label()->setText(names[i]);
+        cell->setIconImage(glyph());
+        cell->iconView()->setTrait(*VADStyleTrait::iconTraitWithColor(UIColor::darkGrayColor()));
+        window->addSubview(cell);
+    }
+    window->layoutIfNeeded();
+    // The stripes start at the offset and reach at least to the bottom.
+    EXPECT_EQ(collection->pattern()->frame().origin.y, 20);
+    EXPECT_GE(CGRectGetMaxY(collection->pattern()->frame()), 200);
+    EXPECT_TRUE(matchesReference(window->renderImage(2), "../widgets/pattern-guide-cells"));
 }
 
 }  // namespace
