@@ -19,6 +19,7 @@
 #include "app/CBRootViewController.h"
 #include "app/CBSettingsVC.h"
 #include "app/NSUserDefaults+CrashInformation.h"
+#include "app/ServiceSDK.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
 #include "packages/CBMapStoreEngine.h"
@@ -26,14 +27,11 @@
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerEngine.h"
-#include "sdk/BITZizavaManager.h"
 
 namespace {
 constexpr const char* kLaunchCountKey = "numShelfViews-v202";
 constexpr const char* kAskedForAutoreviewKey = "askedForAutoreview-v202";
 constexpr const char* kSampleMapIdentifier = "neubrandenburg";
-constexpr const char* kBetaIdentifier = "4f1b2c3d4e5f60718293a4b5c6d7e8f9";
-constexpr const char* kLiveIdentifier = "0a1b2c3d4e5f60718293a4b5c6d7e8f0";
 constexpr double kResumeDelay = 10;
 
 // Miles where the user's own locale names a country that uses them; a
@@ -110,10 +108,7 @@ void CBKelvaraSharedAppDelegate::startServiceSDK() {
         NSLogWithLevel(NSLogLevel::Info, "Kelvara: no SDK service given; the SDK stays off");
         return;
     }
-    auto sdk = BITZizavaManager::sharedZizavaManager();
-    sdk->setServerURL(options_.sdkURL);
-    sdk->configureWithBetaIdentifierLiveIdentifierDelegate(kBetaIdentifier, kLiveIdentifier, {});
-    sdk->startManager();
+    ::startServiceSDK(*options_.sdkURL);
 }
 
 void CBKelvaraSharedAppDelegate::setUpDefaults() {

@@ -39,7 +39,7 @@ void printUsage() {
         "  --gpx-speed N    replay the track N times faster (default 1)\n"
         "  --store-url URL  the map store server (default: the user default MapStoreBaseURL);\n"
         "                   on an empty home the sample city is installed from it\n"
-        "  --sdk-url URL    the SDK service for crash reports and telemetry (none: SDK off)\n"
+        "  --sdk-url URL    send crash reports and usage data to the SDK service at URL\n"
         "  kelvara2://...   open this link to a place once started\n"
         "Without --location or --gpx the position comes from gpsd when one is running.");
 }
