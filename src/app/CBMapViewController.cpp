@@ -151,6 +151,7 @@ bool CBMapViewController::openMapWithStorePath(const std::string& path, bool fir
         NSLogWithLevel(NSLogLevel::Error, "Kelvara: cannot open the map package %s", path.c_str());
         return false;
     }
+    openedStorePath_ = path;
     mainCity_.clear();
     if (auto manager = mapView_->dataManager())
         if (auto city = manager->currentCity())
@@ -167,7 +168,7 @@ void CBMapViewController::userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, 
     if (!isViewLoaded())
         return;
     auto path = installedStorePath(map);
-    if (path && *path != mapView_->currentMapStorePath())
+    if (path && *path != openedStorePath_)
         openMapWithStorePath(*path, true);
 }
 
@@ -293,7 +294,7 @@ bool CBMapViewController::openLink(const CBKelvaraLink& link) {
     if (auto path = installedStorePath(map)) {
         if (registry_->currentMapIdentifier() != map->identifier())
             registry_->setCurrentMap(map);
-        if (mapView_->currentMapStorePath() != *path)
+        if (openedStorePath_ != *path)
             openMapWithStorePath(*path, false);
     } else {
         auto box = mapView_->mapBoundingBox();
@@ -341,7 +342,12 @@ void CBMapViewController::selectWhenShown(const CBAnnotationRef& annotation) {
 }
 
 void CBMapViewController::showSettings() {
-    presentViewControllerAnimatedCompletion(CBSettingsVC::settingsController(), true, nullptr);
+    // The licence ships in the map package's folder beside its geo store.
+    std::optional<std::string> licence;
+    if (!openedStorePath_.empty())
+        licence = (std::filesystem::path(openedStorePath_).parent_path() / "LICENSE.txt").string();
+    presentViewControllerAnimatedCompletion(CBSettingsVC::settingsController(licence), true,
+                                            nullptr);
 }
 
 void CBMapViewController::showMessage(const std::string& title, const std::string& message) {

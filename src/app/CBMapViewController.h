@@ -86,4 +86,6 @@ class CBMapViewController : public UIViewController,
     std::vector<std::shared_ptr<CBGeoSearchResult>> results_;
     std::shared_ptr<UIAlertView> alert_;
     std::string mainCity_;
+    // The geo store on show.
+    std::string openedStorePath_;
 };

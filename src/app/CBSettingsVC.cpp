@@ -1,5 +1,8 @@
 #include "app/CBSettingsVC.h"
 
+#include <fstream>
+#include <sstream>
+
 #include "Foundation/NSNotificationCenter.h"
 #include "Foundation/NSUserDefaults.h"
 #include "UIKit/UIBarButtonItem.h"
@@ -9,14 +12,22 @@
 #include "UIKit/UISwitch.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UITableViewCell.h"
+#include "app/CBTextViewController.h"
 
 namespace {
 enum Section : long { kUnits, kCompass, kAttribution, kSectionCount };
 constexpr const char* kAttributionText = "Map \u00A9 OpenStreetMap, ODbL";
 }  // namespace
 
-std::shared_ptr<UINavigationController> CBSettingsVC::settingsController() {
+std::shared_ptr<UINavigationController> CBSettingsVC::settingsController(
+    const std::optional<std::string>& licencePath) {
     auto settings = std::make_shared<CBSettingsVC>();
+    if (licencePath) {
+        std::ifstream file(*licencePath, std::ios::binary);
+        std::ostringstream text;
+        if (file && (text << file.rdbuf()))
+            settings->licenceText_ = text.str();
+    }
     auto navigation = std::make_shared<UINavigationController>(settings);
     std::weak_ptr<UINavigationController> weak = navigation;
     settings->navigationItem()->setRightBarButtonItem(
@@ -41,6 +52,16 @@ long CBSettingsVC::numberOfSectionsInTableView(UITableView&) {
 
 long CBSettingsVC::tableViewNumberOfRowsInSection(UITableView&, long) {
     return 1;
+}
+
+void CBSettingsVC::tableViewDidSelectRowAtIndexPath(UITableView& table, const NSIndexPath& path) {
+    table.deselectRowAtIndexPathAnimated(path, true);
+    if (path.section != kAttribution || !licenceText_)
+        return;
+    auto licence = std::make_shared<CBTextViewController>();
+    licence->setTitle("Licence");
+    licence->setText(*licenceText_);
+    navigationController()->pushViewControllerAnimated(licence, true);
 }
 
 std::shared_ptr<UITableViewCell> CBSettingsVC::tableViewCellForRowAtIndexPath(
@@ -82,6 +103,8 @@ std::shared_ptr<UITableViewCell> CBSettingsVC::tableViewCellForRowAtIndexPath(
         }
         default:
             cell->textLabel()->setText(kAttributionText);
+            if (licenceText_)
+                cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
             break;
     }
     return cell;

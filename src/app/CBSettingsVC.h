@@ -1,6 +1,8 @@
 #pragma once
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "UIKit/UITableViewController.h"
 
@@ -11,8 +13,10 @@ class UINavigationController;
 // attribution.
 class CBSettingsVC : public UITableViewController {
   public:
-    // The settings screen in a navigation controller with a Done button.
-    static std::shared_ptr<UINavigationController> settingsController();
+    // The settings screen in a navigation controller with a Done button;
+    // the attribution row opens the map's licence file when there is one.
+    static std::shared_ptr<UINavigationController> settingsController(
+        const std::optional<std::string>& licencePath = std::nullopt);
     CBSettingsVC();
 
     void viewDidLoad() override;
@@ -20,6 +24,10 @@ class CBSettingsVC : public UITableViewController {
     long tableViewNumberOfRowsInSection(UITableView&, long section) override;
     std::shared_ptr<UITableViewCell> tableViewCellForRowAtIndexPath(
         UITableView& table, const NSIndexPath& path) override;
+    void tableViewDidSelectRowAtIndexPath(UITableView& table, const NSIndexPath& path) override;
+
+  private:
+    std::optional<std::string> licenceText_;
 };
 
 // Posted when the distance unit changed ("km" in the user defaults).
