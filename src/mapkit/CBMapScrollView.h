@@ -289,6 +289,9 @@ class CBMapScrollView : public UIScrollView,
     // The map then shows only its other data sources (such as a raster layer).
     void removeVectorDataSource();
     void overlaysNeedDisplay();
+    // The colour the overlay layer lays over the map (the transit mode dims
+    // the map with it); nullopt: clear.
+    void setBackgroundColorForOverlay(const std::optional<UIColor>& color);
     // Outlines an object or a relation over the map (blue unless a style is
     // given); one highlight at a time.
     void highlightObjectWithStyle(const std::shared_ptr<CBGeoObject>& object,
