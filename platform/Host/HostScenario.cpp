@@ -82,9 +82,7 @@ void ScenarioPlayer::pass(double seconds) {
 }
 
 bool ScenarioPlayer::quiet() {
-    const auto& clock = CAFrameClock::shared();
-    return (!clock.needsFrame() || clock.onlyEndlessAnimations()) &&
-           !hasPendingTiles(*window_->layer());
+    return !CAFrameClock::shared().isSettling() && !hasPendingTiles(*window_->layer());
 }
 
 std::string ScenarioPlayer::findText(const std::string& text, CGPoint* point) {

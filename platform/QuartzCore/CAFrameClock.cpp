@@ -56,6 +56,7 @@ void CAFrameClock::advance(double seconds) {
 }
 
 void CAFrameClock::setNeedsFrame() {
+    changed_ = true;
     needsFrame_ = true;
     if (!manual_) {
         ensureTimer();
@@ -117,28 +118,30 @@ void CAFrameClock::removeDisplayLink(const CADisplayLink* link) {
     std::erase_if(links_, [link](const auto& l) { return l.get() == link; });
 }
 
-bool CAFrameClock::onlyEndlessAnimations() const {
-    if (!nextTick_.empty() || animating_.empty()) {
-        return false;
+bool CAFrameClock::isSettling() const {
+    if (changed_) {
+        return true;
     }
     for (const auto& link : links_) {
-        if (!link->isPaused()) {
-            return false;
+        if (link->isValid() && !link->isPaused()) {
+            return true;
         }
     }
+    const double time = now();
     for (const auto& weak : animating_) {
         auto layer = weak.lock();
         if (!layer) {
             continue;
         }
-        for (const auto& key : layer->animationKeys()) {
+        for (const std::string& key : layer->animationKeys()) {
             auto animation = layer->animationForKey(key);
-            if (animation && !std::isinf(animation->repeatCount())) {
-                return false;
+            if (animation && std::isfinite(animation->activeDuration()) &&
+                !animation->hasEndedAt(time)) {
+                return true;
             }
         }
     }
-    return true;
+    return false;
 }
 
 void CAFrameClock::tick() {
@@ -170,6 +173,7 @@ void CAFrameClock::tick() {
         auto layer = weak.lock();
         return !layer || !layer->hasAnimations();
     });
+    changed_ = false;
     const bool dirty = needsFrame_.exchange(false);
     if (dirty || animating || linked) {
         auto handlers = handlers_;

@@ -27,10 +27,11 @@ class CAFrameClock {
     // Any thread: something changed, a frame is due.
     void setNeedsFrame();
     bool needsFrame() const { return needsFrame_.load(); }
-    // Whether the only work left is animations that repeat for ever (a
-    // breathing position dot): the screen is as settled as it will get.
-    // Main thread.
-    bool onlyEndlessAnimations() const;
+    // Main thread: whether the screen will still change by itself: something
+    // changed since the last frame, a display link runs (a decelerating
+    // scroll), or an animation that ends is under way. Animations that repeat
+    // forever (a breathing dot) do not count: the screen has settled.
+    bool isSettling() const;
 
     // Main thread: handlers run in the order added; the returned id removes one.
     int addFrameHandler(FrameHandler handler);
@@ -62,6 +63,9 @@ class CAFrameClock {
 
     mutable std::mutex mutex_;
     std::atomic<bool> needsFrame_ = false;
+    // Set by setNeedsFrame, cleared by each frame (needsFrame_ also stays
+    // set while anything animates).
+    std::atomic<bool> changed_ = false;
     std::atomic<bool> manual_ = false;
     double manualTime_ = 0;
     double manualBase_ = 0;

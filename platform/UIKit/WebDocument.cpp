@@ -145,3 +145,70 @@ std::optional<CGFloat> WebDocument::offsetOfAnchor(const std::string& name) cons
     }
     return std::nullopt;
 }
+
+std::vector<UIVisibleText> WebDocument::visibleTexts() const {
+    std::lock_guard lock(mutex_);
+    std::vector<UIVisibleText> texts;
+    if (!parsed_->document || !parsed_->document->root())
+        return texts;
+    struct Entry {
+        const litehtml::element* owner = nullptr;
+        int line = 0;
+        UIVisibleText text;
+    };
+    std::optional<Entry> open;
+    auto close = [&] {
+        if (!open)
+            return;
+        std::string& text = open->text.text;
+        while (!text.empty() && text.back() == ' ')
+            text.pop_back();
+        if (!text.empty())
+            texts.push_back(std::move(open->text));
+        open.reset();
+    };
+    std::vector<litehtml::element::ptr> pending{parsed_->document->root()};
+    while (!pending.empty()) {
+        auto element = pending.back();
+        pending.pop_back();
+        const size_t children = element->get_children_count();
+        if (children > 0) {
+            for (size_t i = children; i-- > 0;)
+                pending.push_back(element->get_child(int(i)));
+            continue;
+        }
+        if (element->is_comment() || !element->is_visible())
+            continue;
+        litehtml::tstring word;
+        element->get_text(word);
+        if (word.empty())
+            continue;
+        // Words of one link belong together; other words to their line of
+        // the nearest box that is not inline (a paragraph, a table cell).
+        const litehtml::element* owner = nullptr;
+        for (auto up = element->parent(); up; up = up->parent()) {
+            const char* tag = up->get_tagName();
+            const auto display = up->get_display();
+            if ((tag && std::string_view(tag) == "a" && up->get_attr("href")) ||
+                (display != litehtml::display_inline && display != litehtml::display_inline_text)) {
+                owner = up.get();
+                break;
+            }
+        }
+        const litehtml::position place = element->get_placement();
+        const CGRect rect = CGRectMake(place.x, place.y, place.width, place.height);
+        if (element->is_white_space() || element->is_space()) {
+            if (open)
+                open->text.text += ' ';
+            continue;
+        }
+        if (!open || open->owner != owner || std::abs(open->line - place.y) > 2) {
+            close();
+            open = Entry{owner, place.y, {"", rect}};
+        }
+        open->text.text += word;
+        open->text.rect = CGRectUnion(open->text.rect, rect);
+    }
+    close();
+    return texts;
+}

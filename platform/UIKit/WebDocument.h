@@ -4,10 +4,12 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "CoreGraphics/CGContext.h"
 #include "CoreGraphics/CGGeometry.h"
 #include "Net/NSURL.h"
+#include "UIKit/UIView.h"
 
 class WebDocumentContainer;
 class WebResourceLoader;
@@ -50,6 +52,9 @@ class WebDocument {
     std::optional<std::string> linkAt(CGPoint point) const;
     // The top of the element with that id (or an anchor of that name).
     std::optional<CGFloat> offsetOfAnchor(const std::string& name) const;
+    // The page's text as a reader sees it: one entry per line of a block,
+    // and each link's words an entry of their own, with page rects.
+    std::vector<UIVisibleText> visibleTexts() const;
 
     WebDocument(const WebResourceLoader& loader, std::string html, const Layout& layout);
 

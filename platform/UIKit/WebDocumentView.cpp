@@ -42,3 +42,8 @@ void WebDocumentView::drawRect(const CGRect& rect) {
     if (page)
         page->draw(*context, rect);
 }
+
+std::vector<UIVisibleText> WebDocumentView::visibleTexts() const {
+    auto page = document();
+    return page ? page->visibleTexts() : std::vector<UIVisibleText>{};
+}

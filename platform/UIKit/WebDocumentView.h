@@ -19,6 +19,8 @@ class WebDocumentView : public UIView {
     void setDocument(std::shared_ptr<WebDocument> document);
 
     void drawRect(const CGRect& rect) override;
+    // The page's lines and links, for scenario scripts and accessibility.
+    std::vector<UIVisibleText> visibleTexts() const override;
 
   private:
     mutable std::mutex mutex_;

@@ -61,26 +61,6 @@ TEST_F(CAAnimationTest, BasicAnimationShowsInterpolatedValuesAndEndsOnTime) {
     EXPECT_EQ(shownPosition(), CGPointMake(10, 10));
 }
 
-TEST_F(CAAnimationTest, AnEndlessAnimationAloneCountsAsSettled) {
-    auto breathing = CABasicAnimation::animationWithKeyPath("opacity");
-    breathing->setToValue(CGFloat(0.5));
-    breathing->setDuration(1);
-    breathing->setRepeatCount(HUGE_VAL);
-    layer->addAnimation(breathing, "breathing");
-    CAFrameClock::shared().advance(0.1);
-    EXPECT_TRUE(CAFrameClock::shared().needsFrame());
-    EXPECT_TRUE(CAFrameClock::shared().onlyEndlessAnimations());
-
-    auto fade = CABasicAnimation::animationWithKeyPath("position");
-    fade->setToValue(CGPoint{50, 50});
-    fade->setDuration(1);
-    root->addAnimation(fade, "move");
-    EXPECT_FALSE(CAFrameClock::shared().onlyEndlessAnimations());
-    CAFrameClock::shared().advance(1.5);
-    EXPECT_TRUE(CAFrameClock::shared().onlyEndlessAnimations());
-    layer->removeAllAnimations();
-}
-
 TEST_F(CAAnimationTest, ReplacingAnAnimationStopsTheOldOneUnfinished) {
     std::vector<bool> results;
     for (int i = 0; i < 2; ++i) {
@@ -252,6 +232,34 @@ TEST_F(CAAnimationTest, ShapeLayerStrokeEndAnimatesAndDrawsPartOfThePath) {
     auto shown = std::static_pointer_cast<CAShapeLayer>(shape->presentationLayer());
     EXPECT_NEAR(shown->strokeEnd(), 0.25, 1e-9);
     EXPECT_EQ(shape->strokeEnd(), 0.5);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CAAnimationTest, TheScreenSettlesOnceOnlyEndlessAnimationsAreLeft) {
+    auto& clock = CAFrameClock::shared();
+    clock.advance(1);
+    EXPECT_FALSE(clock.isSettling());
+    auto breathing = CABasicAnimation::animationWithKeyPath("opacity");
+    breathing->setToValue(CGFloat(0.5));
+    breathing->setDuration(1);
+    breathing->setAutoreverses(true);
+    breathing->setRepeatCount(HUGE_VAL);
+    layer->addAnimation(breathing, "breathing");
+    EXPECT_TRUE(clock.isSettling());  // the change waits for a frame
+    clock.advance(0.1);
+    EXPECT_FALSE(clock.isSettling());
+    auto fade = CABasicAnimation::animationWithKeyPath("position");
+    fade->setToValue(CGPointMake(50, 50));
+    fade->setDuration(0.5);
+    layer->addAnimation(fade, "move");
+    clock.advance(0.1);
+    EXPECT_TRUE(clock.isSettling());
+    clock.advance(1);
+    EXPECT_FALSE(clock.isSettling());
+    layer->removeAllAnimations();
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -68,6 +69,27 @@ TEST_F(UIWebViewTest, TappedLinkAsksTheDelegateWithTheResolvedURL) {
     EXPECT_EQ(delegate->asked[0].first, webFileURL("package/next.html").absoluteString());
     EXPECT_EQ(delegate->asked[0].second, UIWebViewNavigationTypeLinkClicked);
     EXPECT_FALSE(webView->isLoading());
+}
+
+TEST_F(UIWebViewTest, PageTextsAreFoundAndTheirLinksTapped) {
+    loadInPackage(readText(webTestData("package/index.html")));
+    auto page = std::dynamic_pointer_cast<UIView>(webView->scrollView()->subviews().front());
+    std::vector<UIVisibleText> texts = page->visibleTexts();
+    auto find = [&](const std::string& text) {
+        return std::find_if(texts.begin(), texts.end(),
+                            [&](const UIVisibleText& t) { return t.text == text; });
+    };
+    EXPECT_NE(find("Harbour walk"), texts.end());
+    EXPECT_NE(find("Fish market"), texts.end());
+    EXPECT_NE(find("Two hours along the old docks."), texts.end());
+    const auto link = find("Next stop");
+    ASSERT_NE(link, texts.end());
+    delegate->asked.clear();
+    delegate->allow = false;
+    const CGRect onScreen = page->convertRectToView(link->rect, nullptr);
+    TouchDriver(window).tap({CGRectGetMidX(onScreen), CGRectGetMidY(onScreen)});
+    ASSERT_EQ(delegate->asked.size(), 1u);
+    EXPECT_EQ(delegate->asked[0].first, webFileURL("package/next.html").absoluteString());
 }
 
 TEST_F(UIWebViewTest, AllowedFileLinkInsideTheFolderLoadsThePage) {
