@@ -95,7 +95,8 @@ void drawTile(TransitMap& m, int n, int z, bool withTransit) {
     benchmark::DoNotOptimize(context->data());
 }
 
-void BM_PlainTile(benchmark::State& state) {
+// range(0): the zoom; range(1): 1 with the transit overlay, 0 plain.
+void BM_Tile(benchmark::State& state) {
     auto* m = transitMap();
     if (!m) {
         state.SkipWithError("the sample package is not built");
@@ -103,21 +104,15 @@ void BM_PlainTile(benchmark::State& state) {
     }
     int n = 0;
     for (auto _ : state)
-        drawTile(*m, n++, int(state.range(0)), false);
+        drawTile(*m, n++, int(state.range(0)), state.range(1) != 0);
 }
-BENCHMARK(BM_PlainTile)->Arg(14)->Arg(16)->Unit(benchmark::kMillisecond);
-
-void BM_TransitTile(benchmark::State& state) {
-    auto* m = transitMap();
-    if (!m) {
-        state.SkipWithError("the sample package is not built");
-        return;
-    }
-    int n = 0;
-    for (auto _ : state)
-        drawTile(*m, n++, int(state.range(0)), true);
-}
-BENCHMARK(BM_TransitTile)->Arg(14)->Arg(16)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Tile)
+    ->ArgNames({"zoom", "transit"})
+    ->Args({14, 0})
+    ->Args({14, 1})
+    ->Args({16, 0})
+    ->Args({16, 1})
+    ->Unit(benchmark::kMillisecond);
 
 // A cache delegate over one folder.
 struct FolderCache : CBImageDataSourceCacheDelegate {
