@@ -124,7 +124,9 @@ struct FolderCache : CBImageDataSourceCacheDelegate {
 };
 
 std::string referenceTile() {
-    return (resourcesPath().parent_path() / "tests/data/tiles/centre-14.png").string();
+    return (std::filesystem::path(bench::resourcesPath()).parent_path() /
+            "tests/data/tiles/centre-14.png")
+        .string();
 }
 
 void BM_RasterTileFromFileCache(benchmark::State& state) {
