@@ -19,8 +19,11 @@ void NSNotificationObserver::deliver(const NSNotification& notification) {
 }
 
 std::shared_ptr<NSNotificationCenter> NSNotificationCenter::defaultCenter() {
-    static const auto center = std::make_shared<NSNotificationCenter>();
-    return center;
+    // Never destroyed: worker threads still finishing at exit (a tile cache
+    // pre-fill, a download) may post or unregister after static destruction.
+    static const auto* center =
+        new std::shared_ptr<NSNotificationCenter>(std::make_shared<NSNotificationCenter>());
+    return *center;
 }
 
 std::shared_ptr<NSNotificationObserver> NSNotificationCenter::addObserverForName(

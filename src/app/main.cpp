@@ -16,6 +16,7 @@
 #include "CoreLocation/CLLocationManager.h"
 #include "CoreLocation/CLNoLocationSource.h"
 #include "Foundation/NSPathUtilities.h"
+#include "Foundation/NSUserDefaults.h"
 #include "Host/HostApplication.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "packages/CBMapStoreURLManager.h"
@@ -25,7 +26,8 @@ void printUsage() {
     std::puts(
         "usage: kelvara [--home DIR] [--map FILE] [--location LAT,LON | --gpx FILE "
         "[--gpx-speed N]]\n"
-        "               [--store-url URL] [--sdk-url URL] [--phone | --pad] [--scale N]\n"
+        "               [--store-url URL] [--sdk-url URL] [--tile-service HOST:PORT]\n"
+        "               [--phone | --pad] [--scale N]\n"
         "               [--screenshot FILE] [kelvara2://LINK]\n"
         "               [--scenario FILE [--scenario-output DIR]] [--keyboard-height N]\n"
         "  --home DIR       keep Documents, Caches, Library and the user defaults under DIR\n"
@@ -40,6 +42,8 @@ void printUsage() {
         "  --store-url URL  the map store server (default: the user default MapStoreBaseURL);\n"
         "                   on an empty home the sample city is installed from it\n"
         "  --sdk-url URL    send crash reports and usage data to the SDK service at URL\n"
+        "  --tile-service HOST:PORT  the online map tile service (kept as the user default\n"
+        "                   CBOnlineTileServiceHost; default 127.0.0.1:8091)\n"
         "  kelvara2://...   open this link to a place once started\n"
         "Without --location or --gpx the position comes from gpsd when one is running.");
 }
@@ -94,6 +98,7 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
     double gpxSpeed = 1.0;
     CBLaunchOptions options;
     options.sampleStorePath = sampleCityStore();
+    std::optional<std::string> tileService;
     for (size_t i = 1; i < arguments.size(); ++i) {
         const char* argument = arguments[i].c_str();
         const char* value = i + 1 < arguments.size() ? arguments[i + 1].c_str() : nullptr;
@@ -121,6 +126,14 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
                 options.sdkURL = url;
             else
                 CBMapStoreURLManager::setBaseURL(url);
+        } else if (std::strcmp(argument, "--tile-service") == 0 && value) {
+            tileService = value;
+            ++i;
+            if (tileService->find_first_of("/ ") != std::string::npos ||
+                tileService->find(':') == std::string::npos) {
+                usageError("not a HOST:PORT:", value);
+                return nullptr;
+            }
         } else if (std::strncmp(argument, "kelvara2:", 9) == 0) {
             options.link = argument;
         } else if (std::strcmp(argument, "--location") == 0 && value) {
@@ -150,6 +163,11 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
         usageError("choose one location source, not both:", "--gpx");
         return nullptr;
     }
+
+    // Stored once the home is known, so it lands in this home's defaults.
+    if (tileService)
+        NSUserDefaults::standardUserDefaults()->setObjectForKey(Value(*tileService),
+                                                                "CBOnlineTileServiceHost");
 
     // The position source every location manager shares, chosen once.
     std::shared_ptr<CLLocationSource> source;
