@@ -161,8 +161,8 @@ std::optional<long> CBMapStoreDownloadViewController::rowOfDownload(const Downlo
     return long(found - queue_->begin());
 }
 
-std::optional<NSIndexPath>
-CBMapStoreDownloadViewController::visibleRowOfDownload(const Download& download) const {
+std::optional<NSIndexPath> CBMapStoreDownloadViewController::visibleRowOfDownload(
+    const Download& download) const {
     auto row = rowOfDownload(download);
     if (!row || !isViewLoaded())
         return std::nullopt;
