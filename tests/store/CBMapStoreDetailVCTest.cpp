@@ -93,10 +93,12 @@ TEST_F(CBMapStoreDetailVCTest, TheCoverInfoOffersTheSourceOnlyWhenThereIsOne) {
     ASSERT_NE(screen->coverInfoAlert(), nullptr);
     auto& alert = *screen->coverInfoAlert();
     EXPECT_EQ(alert.buttonTitleAtIndex(alert.cancelButtonIndex()), "Cancel");
-    if (source)
+    if (source) {
         EXPECT_EQ(alert.buttonTitleAtIndex(0), "View source");
-    if (attribution)
+    }
+    if (attribution) {
         EXPECT_EQ(alert.message(), "Picture by:\n" + *attribution);
+    }
 }
 
 }  // namespace
