@@ -108,7 +108,7 @@ void UIActivityViewController::finish(const std::string& type, bool completed) {
 }
 
 void UIActivityViewController::loadView() {
-    auto root = std::make_shared<UIView>(CGRect{0, 0, 320, 480});
+    auto root = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
     root->setBackgroundColor(UIColor::colorWithWhiteAlpha(0.9, 1));
     for (size_t i = 0; i < activities_.size(); ++i) {
         auto row = makeRow(activities_[i]->activityTitle(), false);
@@ -144,11 +144,11 @@ void UIActivityViewController::viewDidLayoutSubviews() {
     if (rows.empty())
         return;
     CGFloat y = bounds.size.height - kRowHeight - 8;
-    rows.back()->setFrame({8, y, bounds.size.width - 16, kRowHeight});
+    rows.back()->setFrame(CGRectMake(8, y, bounds.size.width - 16, kRowHeight));
     y -= 8;
     for (size_t i = rows.size() - 1; i-- > 0;) {
         y -= kRowHeight;
-        rows[i]->setFrame({8, y, bounds.size.width - 16, kRowHeight});
+        rows[i]->setFrame(CGRectMake(8, y, bounds.size.width - 16, kRowHeight));
         y -= 1;
     }
 }

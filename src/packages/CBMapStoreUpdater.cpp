@@ -165,7 +165,7 @@ std::optional<bool> CBMapStoreUpdater::downloadManagerDidStartPostProcessingForD
     if (pending)
         date = pending->dateValue();
     std::optional<NSError> error;
-    if (!installCatalogueFromFolder(download->stagedItemPath(), date)) {
+    if (!installCatalogueFromStagedItem(download->stagedItemPath(), date)) {
         NSError refused;
         NSError::setCocoaError(&refused, 0, "The downloaded catalogue was refused");
         error = refused;
@@ -182,12 +182,16 @@ void CBMapStoreUpdater::downloadManagerDidRemoveDownloadWithIdentifierAndType(
     keepAlive_.reset();
 }
 
-bool CBMapStoreUpdater::installCatalogueFromFolder(const std::string& folder,
-                                                   const std::optional<NSDate>& date) {
+bool CBMapStoreUpdater::installCatalogueFromStagedItem(const std::string& path,
+                                                       const std::optional<NSDate>& date) {
     auto engine = engine_.lock();
     if (!engine)
         return false;
-    if (!engine->installCatalogueFromPath(folder + "/" + CBMapStoreEngine::kCatalogueFileName))
+    std::error_code ignored;
+    const std::string file = std::filesystem::is_directory(path, ignored)
+                                 ? path + "/" + CBMapStoreEngine::kCatalogueFileName
+                                 : path;
+    if (!engine->installCatalogueFromPath(file))
         return false;
     if (date)
         NSUserDefaults::standardUserDefaults()->setObjectForKey(Value(*date), kCatalogueDateKey);

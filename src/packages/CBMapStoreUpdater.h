@@ -52,10 +52,11 @@ class CBMapStoreUpdater : public UIAlertViewDelegate,
     // The date of the catalogue in use: the server date of the installed
     // update, else the bundled catalogue's file date.
     static std::optional<NSDate> installedCatalogueDate();
-    // Installs <folder>/mapStore.sqlite of an unpacked update (the download's
-    // post-processing) and records the server's date; false, with the
-    // catalogue in use untouched, when it does not validate.
-    bool installCatalogueFromFolder(const std::string& folder, const std::optional<NSDate>& date);
+    // Installs the unpacked update (the download's post-processing): the
+    // catalogue file itself, or a folder holding "mapStore.sqlite"; records
+    // the server's date. false, with the catalogue in use untouched, when it
+    // does not validate.
+    bool installCatalogueFromStagedItem(const std::string& path, const std::optional<NSDate>& date);
 
     // The alert offering a newer catalogue, while it is shown.
     const std::shared_ptr<UIAlertView>& offerAlert() const { return offerAlert_; }

@@ -77,7 +77,7 @@ TEST_F(CBMapStoreUpdaterTest, TheCatalogueInUseIsNotOfferedAgain) {
     serve(1796593145.0);
     std::filesystem::create_directories(CBCoreDataManager::applicationDocumentsDirectory());
     writeSampleCatalogue(file("staged/mapStore.sqlite"));
-    ASSERT_TRUE(updater_->installCatalogueFromFolder(
+    ASSERT_TRUE(updater_->installCatalogueFromStagedItem(
         file("staged"), NSDate::dateWithTimeIntervalSince1970(1796593145.0)));
     updater_->startPeriodicUpdateIfNeeded();
     awaitCheck();
@@ -106,11 +106,13 @@ TEST_F(CBMapStoreUpdaterTest, ABrokenUpdateLeavesTheCatalogueInUse) {
     auto broken = sampleCatalogue();
     broken.maps[2].identifier = "bad id";
     writeSampleCatalogue(file("staged/mapStore.sqlite"), broken);
-    EXPECT_FALSE(updater_->installCatalogueFromFolder(file("staged"), NSDate::date()));
+    EXPECT_FALSE(updater_->installCatalogueFromStagedItem(file("staged"), NSDate::date()));
+    EXPECT_FALSE(
+        updater_->installCatalogueFromStagedItem(file("staged/mapStore.sqlite"), NSDate::date()));
     EXPECT_FALSE(
         NSUserDefaults::standardUserDefaults()->objectForKey(CBMapStoreUpdater::kCatalogueDateKey));
     EXPECT_TRUE(engine_->mapForIdentifier("liechtenstein"));
-    EXPECT_FALSE(updater_->installCatalogueFromFolder(file("empty"), NSDate::date()));
+    EXPECT_FALSE(updater_->installCatalogueFromStagedItem(file("empty"), NSDate::date()));
 }
 
 // The whole road of an update: the offer, the download through the download

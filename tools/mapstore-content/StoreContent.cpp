@@ -222,8 +222,7 @@ bool StoreContent::build(const StoreContentRequest& request, std::string* error)
         return fail(reason);
     if (!CBMapStoreCatalogue::validateCatalogueAtPath(catalogueFile.string(), model, &reason))
         return fail("the catalogue does not validate: " + reason);
-    // One folder named like the download, as the download engine unpacks it.
-    if (!PackageArchive::zipFiles({{catalogueFile.string(), "mapStore/mapStore.sqlite"}},
+    if (!PackageArchive::zipFiles({{catalogueFile.string(), "mapStore.sqlite"}},
                                   (building / "mapStore.zip").string(), &reason))
         return fail(reason);
 

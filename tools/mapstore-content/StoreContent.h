@@ -4,7 +4,7 @@
 #include <vector>
 
 // The map store server's folder made from the sample packages:
-//   mapStore.zip (mapStore/mapStore.sqlite), map/<code>/<id>.zip,
+//   mapStore.zip (mapStore.sqlite), map/<code>/<id>.zip,
 //   map/<CODE>_master_Stats.plist, mapCovers/<CODE>/<id>.jpg,
 //   serverNotification/serverNotification.<lang>.bin and notice.<lang>.html,
 // and for the application bundle mapStore.sqlite and
