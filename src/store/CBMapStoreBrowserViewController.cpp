@@ -23,6 +23,7 @@
 #include "packages/CBMapStoreInfoMap.h"
 #include "packages/CBMapStoreMap.h"
 #include "store/CBMapMissingRequest.h"
+#include "store/CBMapStarsImage.h"
 #include "store/CBMapStoreDetailVC.h"
 
 namespace {
@@ -301,8 +302,7 @@ void CBMapStoreBrowserViewController::configureMapCell(UITableViewCell& cell, UI
     auto record = countryInfo_->mapStoreInfoMapForIdentifier(map->identifier().value_or(""));
     int stars = record ? record->numberOfStars() : 0;
     if (stars >= 1) {
-        cell.setAccessoryView(std::make_shared<UIImageView>(
-            UIImage::imageNamed("map_stars_" + std::to_string(stars))));
+        cell.setAccessoryView(std::make_shared<UIImageView>(CBMapStarsImage(stars)));
         cell.accessoryView()->setAccessibilityLabel(std::to_string(stars) + " stars");
     } else if (search || !showsLetterIndexOnRight_) {
         cell.setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
