@@ -21,16 +21,18 @@
 #include "Foundation/NSUserDefaults.h"
 #include "Host/HostApplication.h"
 #include "MapWindowDelegate.h"
+#include "ServiceSDK.h"
 #include "packages/CBMapStoreURLManager.h"
 
 namespace {
 void printUsage() {
     std::puts(
-        "usage: kelvara [--home DIR] [--map FILE] [--location LAT,LON | --gpx FILE "
+        "usage: kelvara [--home DIR] [--sdk-url URL] [--map FILE] [--location LAT,LON | --gpx FILE "
         "[--gpx-speed N]]\n"
         "               [--store-url URL] [--phone | --pad] [--scale N] [--screenshot FILE]\n"
         "               [--scenario FILE [--scenario-output DIR]] [--keyboard-height N]\n"
         "  --home DIR       keep Documents, Caches, Library and the user defaults under DIR\n"
+        "  --sdk-url URL    send crash reports and usage data to the SDK service at URL\n"
         "  --map FILE       show this map package store (default: the sample city)\n"
         "  --screenshot FILE  render the start view to a PNG instead of opening a window\n"
         "  --scenario FILE  play a scenario script headless (docs/SCENARIOS.md); screenshots\n"
@@ -92,11 +94,15 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
     const char* gpxPath = nullptr;
     double gpxSpeed = 1.0;
     std::string store = sampleCityStore();
+    const char* sdkURL = nullptr;
     for (size_t i = 1; i < arguments.size(); ++i) {
         const char* argument = arguments[i].c_str();
         const char* value = i + 1 < arguments.size() ? arguments[i + 1].c_str() : nullptr;
         if (std::strcmp(argument, "--home") == 0 && value) {
             NSSetApplicationHome(value);
+            ++i;
+        } else if (std::strcmp(argument, "--sdk-url") == 0 && value) {
+            sdkURL = value;
             ++i;
         } else if (std::strcmp(argument, "--map") == 0 && value) {
             store = value;
@@ -136,6 +142,10 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
         usageError("choose one location source, not both:", "--gpx");
         return nullptr;
     }
+
+    // First, so that crash capture is armed before anything else runs.
+    if (sdkURL)
+        startServiceSDK(sdkURL);
 
     // The position source every location manager shares, chosen once.
     std::shared_ptr<CLLocationSource> source;

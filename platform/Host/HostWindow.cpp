@@ -6,6 +6,7 @@
 
 #include "Foundation/NSLog.h"
 #include "Host/HostClipboard.h"
+#include "Host/HostLifecycle.h"
 #include "Host/HostSDLKeyboard.h"
 #include "Host/HostScreenshot.h"
 #include "QuartzCore/CAFrameClock.h"
@@ -138,6 +139,7 @@ bool HostWindow::pumpEvents() {
                 if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
                     CAFrameClock::shared().setNeedsFrame();
                 }
+                HostHandleWindowLifecycleEvent(event.window.event);
                 break;
             default:
                 break;

@@ -54,7 +54,7 @@ UIWebView::UIWebView(const CGRect& frame) : UIView(frame) {
     scrollView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
                                      UIViewAutoresizingFlexibleHeight);
     scrollView_->setAlwaysBounceVertical(true);
-    documentView_ = std::make_shared<WebDocumentView>(CGRect{0, 0, frame.size.width, 0});
+    documentView_ = std::make_shared<WebDocumentView>(CGRectMake(0, 0, frame.size.width, 0));
     scrollView_->addSubview(documentView_);
     auto tap = std::make_shared<UITapGestureRecognizer>();
     tap->addTarget([this](UIGestureRecognizer& recognizer) {
@@ -238,7 +238,7 @@ void UIWebView::updateContentSize() {
     const CGFloat width = bounds().size.width;
     const CGFloat height = page ? page->contentHeight() : 0;
     const CGFloat pageWidth = page ? std::max(width, page->contentWidth()) : width;
-    documentView_->setFrame({0, 0, pageWidth, height});
+    documentView_->setFrame(CGRectMake(0, 0, pageWidth, height));
     scrollView_->setContentSize({pageWidth, height});
 }
 

@@ -196,8 +196,7 @@ std::vector<UIVisibleText> WebDocument::visibleTexts() const {
             }
         }
         const litehtml::position place = element->get_placement();
-        const CGRect rect{CGFloat(place.x), CGFloat(place.y), CGFloat(place.width),
-                          CGFloat(place.height)};
+        const CGRect rect = CGRectMake(place.x, place.y, place.width, place.height);
         if (element->is_white_space() || element->is_space()) {
             if (open)
                 open->text.text += ' ';

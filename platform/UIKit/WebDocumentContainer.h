@@ -25,7 +25,7 @@ typedef struct _PangoFontDescription PangoFontDescription;
 // Resources are fetched while the document is built (off the main thread);
 // drawing only reads what was loaded, so tiles may draw on worker threads
 // while the owner serialises access to the document.
-class WebDocumentContainer : public litehtml::document_container {
+class WebDocumentContainer final : public litehtml::document_container {
   public:
     // Decoded pixels a page may hold in all; images beyond are left out.
     static constexpr size_t kMaximumImagePixels = size_t{48} << 20;

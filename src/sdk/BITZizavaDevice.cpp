@@ -31,6 +31,11 @@ std::string bit_screenSize() {
            std::to_string(static_cast<int>(size.width * scale));
 }
 
+std::string bit_osVersion() {
+    utsname names{};
+    return uname(&names) == 0 ? names.release : "";
+}
+
 std::optional<std::string> bit_osVersionBuild() {
     utsname names{};
     if (uname(&names) != 0)

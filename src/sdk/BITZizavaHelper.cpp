@@ -10,6 +10,7 @@
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
+#include "Foundation/NSStringFormat.h"
 #include "Foundation/NSUserDefaults.h"
 #include "Security/SecItem.h"
 #include "sdk/BITKeychainUtils.h"
@@ -192,4 +193,16 @@ std::string bit_localizedString(const std::optional<std::string>& key) {
     if (const auto bundle = bit_resourceBundle())
         return bundle->localizedStringForKey(*key, "", "ZizavaSDK");
     return *key;
+}
+
+std::string bit_localizedStringWithFormat(const std::string& key, const std::string& argument) {
+    const std::string format = bit_localizedString(key);
+    // A translation that does not take the one text argument shows as it stands.
+    return NSStringWithFormat(format, {argument}).value_or(format);
+}
+
+std::optional<std::string> bit_mainBundleInfoString(const std::string& key) {
+    const auto value = NSBundle::mainBundle()->objectForInfoDictionaryKey(key);
+    const std::string* text = value ? value->stringValue() : nullptr;
+    return text ? std::optional<std::string>(*text) : std::nullopt;
 }

@@ -14,6 +14,10 @@ enum BITEnvironment : int {
     BITEnvironmentOther = 99,
 };
 
+// Posted by the host when the network comes back; managers retry then.
+inline constexpr const char* BITZizavaNetworkDidBecomeReachableNotification =
+    "BITZizavaNetworkDidBecomeReachable";
+
 class BITZizavaHelper {
   public:
     static bool isURLSessionSupported();
@@ -36,6 +40,8 @@ bool bit_isDebuggerAttached();
 // <Caches>/<the SDK's folder>, created (0755) when missing.
 std::string bit_settingsDir();
 std::string bit_mainBundleIdentifier();
+// A string value of the main bundle's Info.plist; nullopt when absent or not a string.
+std::optional<std::string> bit_mainBundleInfoString(const std::string& key);
 // "<bundle identifier>.ZizavaSDK": the service of every SDK keychain item.
 std::string bit_keychainServiceName();
 // The platform can keep a folder out of backups; Linux has no such mark, so
@@ -48,3 +54,5 @@ std::string bit_appAnonID(bool forceNew);
 std::shared_ptr<NSBundle> bit_resourceBundle();
 // The main bundle's translation when it has one, else the SDK table "ZizavaSDK".
 std::string bit_localizedString(const std::optional<std::string>& key);
+// The localised format of `key` filled with its one text argument.
+std::string bit_localizedStringWithFormat(const std::string& key, const std::string& argument);

@@ -108,8 +108,11 @@ void BITZizavaManager::registerComponentFactory(BITZizavaComponent component,
 }
 
 std::shared_ptr<BITZizavaManager> BITZizavaManager::sharedZizavaManager() {
-    static const std::shared_ptr<BITZizavaManager> shared = create(bit_currentAppEnvironment());
-    return shared;
+    // Lives as long as the process: its managers must not be torn down at
+    // exit after the notification centre and queues they use are gone.
+    static const auto* shared =
+        new std::shared_ptr<BITZizavaManager>(create(bit_currentAppEnvironment()));
+    return *shared;
 }
 
 std::shared_ptr<BITZizavaManager> BITZizavaManager::create(BITEnvironment appEnvironment) {

@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     context->saveGState();
     context->translateCTM(0, 240);
     context->scaleCTM(1, -1);
-    document->draw(*context, {0, 0, 160, 240});
+    document->draw(*context, CGRectMake(0, 0, 160, 240));
     context->restoreGState();
     return 0;
 }

@@ -10,6 +10,7 @@
 
 #include "Foundation/NSJSONSerialization.h"
 #include "Net/NSURLConnection.h"
+#include "sdk/BITZizavaFormatting.h"
 
 extern char** environ;
 
@@ -60,7 +61,15 @@ std::string SdkServiceProcess::baseURL() const {
 }
 
 Value SdkServiceProcess::received() const {
-    const NSURLRequest request(*NSURL::URLWithString(baseURL() + "_received"));
+    return getJSON("_received");
+}
+
+Value SdkServiceProcess::crashes() const {
+    return getJSON("_crashes");
+}
+
+Value SdkServiceProcess::getJSON(const std::string& path) const {
+    const NSURLRequest request(*NSURL::URLWithString(baseURL() + path));
     const auto data = NSURLConnection::sendSynchronousRequest(request);
     if (!data)
         return Value(Value::Array{});
@@ -79,4 +88,13 @@ void SdkServiceProcess::answerNextWith(int status) const {
 
 void SdkServiceProcess::dropNext() const {
     control("_control/next?drop=1");
+}
+
+void SdkServiceProcess::answerNextWith(int status, const std::string& body,
+                                       const std::string& location) const {
+    std::string query =
+        "_control/next?status=" + std::to_string(status) + "&body=" + bit_URLEncodedString(body);
+    if (!location.empty())
+        query += "&location=" + bit_URLEncodedString(location);
+    control(query);
 }

@@ -21,9 +21,15 @@ class SdkServiceProcess {
     Value received() const;
     // The next request is answered with `status`, or its connection dropped.
     void answerNextWith(int status) const;
+    // ... with this body (empty: none) and, when given, a Location header.
+    void answerNextWith(int status, const std::string& body,
+                        const std::string& location = {}) const;
+    // The crash reports the service accepted, with their decoded XML values.
+    Value crashes() const;
     void dropNext() const;
 
   private:
+    Value getJSON(const std::string& path) const;
     void control(const std::string& pathAndQuery) const;
 
     pid_t pid_ = -1;

@@ -106,3 +106,8 @@ std::vector<std::pair<BITLogLevel, std::string>> LogCapture::messages() const {
 void runMainLoopFor(double seconds) {
     NSRunLoop::mainRunLoop()->runUntil([] { return false; }, seconds);
 }
+
+bool runMainLoopUntil(const std::function<bool()>& done, double seconds) {
+    NSRunLoop::mainRunLoop()->runUntil(done, seconds);
+    return done();
+}

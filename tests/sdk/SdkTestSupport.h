@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -42,3 +43,5 @@ class LogCapture {
 
 // Runs the main run loop for a while (lets delayed blocks run).
 void runMainLoopFor(double seconds);
+// Runs the main run loop until `done` answers true; false after `seconds`.
+bool runMainLoopUntil(const std::function<bool()>& done, double seconds = 10.0);

@@ -6,10 +6,7 @@
 void addIntegrationEndpoint(SdkService& service) {
     service.addEndpoint(
         "POST", R"(/api/3/apps/([^/]+)/integration)", [](SdkService& self, SdkExchange& exchange) {
-            const std::string app = exchange.match[1];
-            if (app.size() != 32 || app.find_first_not_of("0123456789abcdef") != std::string::npos)
-                exchange.violation("app identifier \"" + app +
-                                   "\" is not 32 lower-case hex digits");
+            const std::string app = exchange.appIdentifier();
             if (!exchange.request.params.empty())
                 exchange.violation("unexpected query string");
             if (exchange.expectMultipart()) {

@@ -2,6 +2,13 @@
 
 #include <set>
 
+std::string SdkExchange::appIdentifier() {
+    const std::string app = match[1];
+    if (app.size() != 32 || app.find_first_not_of("0123456789abcdef") != std::string::npos)
+        violation("app identifier \"" + app + "\" is not 32 lower-case hex digits");
+    return app;
+}
+
 void SdkExchange::expectMethod(const std::string& method) {
     if (request.method != method)
         violation("method " + request.method + ", expected " + method);

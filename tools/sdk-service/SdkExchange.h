@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,10 +17,14 @@ struct SdkExchange {
     int status = 200;
     std::string body;
     std::string contentType = "text/plain";
+    // The status a test ordered for this request; it replaces the endpoint's.
+    std::optional<int> forcedStatus;
 
     void violation(std::string text) { violations.push_back(std::move(text)); }
 
     // Checks shared by the endpoints.
+    // The path's first group, checked to be 32 lower-case hex digits.
+    std::string appIdentifier();
     void expectMethod(const std::string& method);
     void expectHeader(const std::string& name, const std::string& value);
     // A multipart/form-data body with a boundary (the server has parsed the

@@ -48,7 +48,7 @@ SdkService::SdkService() {
         if (std::exchange(servedByEndpoint, false) || request.path.rfind("/_", 0) == 0)
             return;
         const httplib::Match none;
-        SdkExchange exchange{request, none, {}, response.status, {}, {}};
+        SdkExchange exchange{request, none, {}, response.status, {}, {}, {}};
         exchange.violation("not served by an endpoint: status " + std::to_string(response.status));
         std::lock_guard lock(mutex_);
         received_.push_back(exchange.record());
@@ -70,6 +70,13 @@ void SdkService::addEndpoint(const std::string& method, const std::string& pathP
         server_.Delete(pathPattern, serve);
 }
 
+void SdkService::addInspection(const std::string& path, std::function<nlohmann::json()> read) {
+    server_.Get(path, [read](const httplib::Request&, httplib::Response& response) {
+        response.set_content(read().dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+                             "application/json");
+    });
+}
+
 void SdkService::addApp(const std::string& identifier) {
     std::lock_guard lock(mutex_);
     apps_.insert(identifier);
@@ -88,19 +95,26 @@ bool SdkService::firstPingOf(const std::string& identifier) {
 void SdkService::serve(const Handler& handler, const httplib::Request& request,
                        httplib::Response& response) {
     servedByEndpoint = true;
-    SdkExchange exchange{request, request.matches, {}, 200, {}, "text/plain"};
+    SdkExchange exchange{request, request.matches, {}, 200, {}, "text/plain", {}};
     std::optional<int> forcedStatus;
+    std::optional<std::string> forcedBody;
+    std::optional<std::string> forcedLocation;
     bool drop = false;
     {
         std::lock_guard lock(mutex_);
         forcedStatus = std::exchange(nextStatus_, std::nullopt);
+        forcedBody = std::exchange(nextBody_, std::nullopt);
+        forcedLocation = std::exchange(nextLocation_, std::nullopt);
         drop = std::exchange(nextDrop_, false);
     }
+    exchange.forcedStatus = forcedStatus;
     handler(*this, exchange);
     if (!exchange.violations.empty() && exchange.status < 400)
         exchange.status = 422;
     if (forcedStatus)
         exchange.status = *forcedStatus;
+    if (forcedBody)
+        exchange.body = *forcedBody;
     nlohmann::json record = exchange.record();
     record["dropped"] = drop;
     {
@@ -112,6 +126,8 @@ void SdkService::serve(const Handler& handler, const httplib::Request& request,
         return;
     }
     response.status = exchange.status;
+    if (forcedLocation)
+        response.set_header("Location", *forcedLocation);
     response.set_content(exchange.body, exchange.contentType.c_str());
 }
 
@@ -126,6 +142,8 @@ void SdkService::addControlEndpoints() {
         std::lock_guard lock(mutex_);
         received_ = nlohmann::json::array();
         nextStatus_.reset();
+        nextBody_.reset();
+        nextLocation_.reset();
         nextDrop_ = false;
         pingedApps_.clear();
     });
@@ -140,6 +158,10 @@ void SdkService::addControlEndpoints() {
                          }
                          nextStatus_ = status;
                      }
+                     if (request.has_param("body"))
+                         nextBody_ = request.get_param_value("body");
+                     if (request.has_param("location"))
+                         nextLocation_ = request.get_param_value("location");
                      nextDrop_ = request.get_param_value("drop") == "1";
                  });
     server_.Post("/_control/app", [this](const httplib::Request& request, httplib::Response&) {

@@ -21,6 +21,8 @@
 //   POST /_control/reset                 forgets exchanges and pending orders
 //   POST /_control/next?status=N         the next request is answered with N
 //   POST /_control/next?drop=1           the next request's connection is closed unanswered
+//   POST /_control/next?...&body=TEXT    ... and answered with this body (empty: none)
+//   POST /_control/next?...&location=URL ... with this Location header
 //   POST /_control/app?id=ID             the service knows the app ID
 class SdkService {
   public:
@@ -30,6 +32,9 @@ class SdkService {
 
     // The endpoints, one call per endpoint file.
     void addEndpoint(const std::string& method, const std::string& pathPattern, Handler handler);
+
+    // A GET endpoint for tests that answers `read()` as JSON; never recorded.
+    void addInspection(const std::string& path, std::function<nlohmann::json()> read);
 
     void addApp(const std::string& identifier);
     bool knowsApp(const std::string& identifier) const;
@@ -49,6 +54,8 @@ class SdkService {
     mutable std::mutex mutex_;
     nlohmann::json received_ = nlohmann::json::array();
     std::optional<int> nextStatus_;
+    std::optional<std::string> nextBody_;
+    std::optional<std::string> nextLocation_;
     bool nextDrop_ = false;
     std::set<std::string> apps_;
     std::set<std::string> pingedApps_;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "CrashEndpoint.h"
 #include "SdkService.h"
 #include "TrackEndpoint.h"
 
@@ -12,6 +13,7 @@ int main(int argc, char** argv) {
     SdkService service;
     addIntegrationEndpoint(service);
     addTrackEndpoint(service);
+    addCrashEndpoint(service);
     int port = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {

@@ -1,0 +1,29 @@
+#include "ServiceSDK.h"
+
+#include "sdk/BITMetricsManager.h"
+#include "sdk/BITZizavaManager.h"
+#include "sdk/crash/BITCrashManager.h"
+
+namespace {
+
+// Kelvara's identifiers on the SDK service: test builds and store builds.
+constexpr const char* kBetaIdentifier = "6b656c76617261626574610000000001";
+constexpr const char* kLiveIdentifier = "6b656c76617261000000000000000001";
+
+}  // namespace
+
+void startServiceSDK(const std::string& serverURL) {
+    BITCrashManager::registerComponent();
+    BITMetricsManager::registerComponent();
+    const auto sdk = BITZizavaManager::sharedZizavaManager();
+    sdk->setServerURL(serverURL);
+    sdk->configureWithBetaIdentifierLiveIdentifierDelegate(std::string(kBetaIdentifier),
+                                                           std::string(kLiveIdentifier), {});
+    if (const auto crash = std::dynamic_pointer_cast<BITCrashManager>(sdk->crashManager())) {
+        // The service does not symbolicate: frames are named where the crash happened.
+        crash->setEnableOnDeviceSymbolication(true);
+    }
+    if (const auto metrics = std::dynamic_pointer_cast<BITMetricsManager>(sdk->metricsManager()))
+        metrics->setMetricsServerURL(sdk->serverURL() + "v2/track");
+    sdk->startManager();
+}
