@@ -303,7 +303,8 @@ void CBMapStoreBrowserViewController::configureMapCell(UITableViewCell& cell, UI
     int stars = record ? record->numberOfStars() : 0;
     if (stars >= 1) {
         cell.setAccessoryView(std::make_shared<UIImageView>(CBMapStarsImage(stars)));
-        cell.accessoryView()->setAccessibilityLabel(std::to_string(stars) + " stars");
+        cell.accessoryView()->setAccessibilityLabel(std::to_string(stars) +
+                                                    (stars == 1 ? " star" : " stars"));
     } else if (search || !showsLetterIndexOnRight_) {
         cell.setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
     }

@@ -92,7 +92,6 @@ void CBMapStoreDownloadViewController::viewDidLoad() {
                                 UIViewAutoresizingFlexibleRightMargin |
                                 UIViewAutoresizingFlexibleTopMargin);
     button->setTitleForState(NSLocalizedString("UpdateMapStore"), UIControlStateNormal);
-    button->setAccessibilityLabel("UpdateMapStore");
     button->addTargetForControlEvents(
         [weak = weak_from_this()](UIControl&) {
             if (auto self = std::static_pointer_cast<CBMapStoreDownloadViewController>(weak.lock()))

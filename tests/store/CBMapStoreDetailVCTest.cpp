@@ -104,7 +104,8 @@ TEST_F(CBMapStoreDetailVCTest, TheCoverInfoOffersTheSourceOnlyWhenThereIsOne) {
 TEST_F(CBMapStoreDetailVCTest, AServerCutShowsTheFailureOnceAndARetryResumes) {
     auto screen = open("liechtenstein");
     ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
-    auto size = std::filesystem::file_size(std::string(KELVARA_PACKAGES_DIR) + "/liechtenstein.zip");
+    auto size =
+        std::filesystem::file_size(std::string(KELVARA_PACKAGES_DIR) + "/liechtenstein.zip");
     store_.faultPackage("liechtenstein", "cut=" + std::to_string(size * 4 / 10) + "&count=1");
     screen->downloadMap();
     auto alerts = [&] {
