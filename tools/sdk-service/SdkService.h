@@ -41,6 +41,9 @@ class SdkService {
     // True the first time an app is pinged.
     bool firstPingOf(const std::string& identifier);
 
+    // The underlying server, for an endpoint file's own control routes ("/_...").
+    httplib::Server& server() { return server_; }
+
     // Binds to 127.0.0.1 (port 0: a free one); answers the port or -1.
     int bind(int port);
     void listen();

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "CrashEndpoint.h"
+#include "FeedbackEndpoint.h"
 #include "SdkService.h"
 #include "TrackEndpoint.h"
 
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     addIntegrationEndpoint(service);
     addTrackEndpoint(service);
     addCrashEndpoint(service);
+    addFeedbackEndpoint(service);
     int port = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
