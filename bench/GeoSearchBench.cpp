@@ -7,6 +7,8 @@
 // (KELVARA_RESOURCES overrides).
 #include <benchmark/benchmark.h>
 
+#include "BenchSupport.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -26,29 +28,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::filesystem::path buildDirectory() {
-    std::error_code error;
-    auto binary = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path() : binary.parent_path().parent_path();
-}
-
 std::string packagePath() {
     const char* configured = getenv("KELVARA_PACKAGES_DIR");
     std::filesystem::path directory =
-        configured ? std::filesystem::path(configured) : buildDirectory() / "packages";
+        configured ? std::filesystem::path(configured) : bench::buildDirectory() / "packages";
     return (directory / "neubrandenburg" / "neubrandenburg.sqlite").string();
-}
-
-std::string resourcesPath() {
-    if (const char* configured = getenv("KELVARA_RESOURCES"))
-        return configured;
-    std::ifstream cache(buildDirectory() / "CMakeCache.txt");
-    const std::string key = "CMAKE_HOME_DIRECTORY:INTERNAL=";
-    for (std::string line; std::getline(cache, line);) {
-        if (line.rfind(key, 0) == 0)
-            return line.substr(key.size()) + "/resources";
-    }
-    return "resources";
 }
 
 // One manager over the package for the whole run.
@@ -57,7 +41,7 @@ std::shared_ptr<CBGeoDataManager> openPackage(benchmark::State& state) {
     if (!manager) {
         CBCoordinatePathValueTransformer::registerTransformer();
         CBGeoEntityRegistry::registerClasses();
-        NSBundle::setMainBundlePath(resourcesPath());
+        NSBundle::setMainBundlePath(bench::resourcesPath());
         auto opened = CBGeoDataManager::create();
         if (std::filesystem::is_regular_file(packagePath()) &&
             opened->addPersistentStoreCoordinatorWithPath(packagePath())) {
@@ -91,16 +75,6 @@ const std::vector<std::string> kTypedNames = {"Adlerstraße",
                                               "Hochschule Neubrandenburg",
                                               "Datzeberg"};
 
-std::vector<std::string> prefixes(const std::string& name) {
-    std::vector<std::string> list;
-    for (size_t i = 1; i <= name.size(); ++i) {
-        if (i < name.size() && (static_cast<unsigned char>(name[i]) & 0xC0) == 0x80)
-            continue;  // inside a UTF-8 sequence
-        list.push_back(name.substr(0, i));
-    }
-    return list;
-}
-
 void BM_TypeAheadKeystroke(benchmark::State& state) {
     auto manager = openPackage(state);
     if (!manager)
@@ -110,7 +84,7 @@ void BM_TypeAheadKeystroke(benchmark::State& state) {
     for (auto _ : state) {
         for (const std::string& name : kTypedNames) {
             manager->cancelSearch();
-            for (const std::string& typed : prefixes(name)) {
+            for (const std::string& typed : bench::prefixes(name)) {
                 bool answered = false;
                 auto start = Clock::now();
                 bool accepted =
@@ -127,15 +101,7 @@ void BM_TypeAheadKeystroke(benchmark::State& state) {
             }
         }
     }
-    std::sort(milliseconds.begin(), milliseconds.end());
-    if (milliseconds.empty())
-        return;
-    state.counters["keystrokes"] = static_cast<double>(milliseconds.size());
-    state.counters["median_ms"] = milliseconds[milliseconds.size() / 2];
-    state.counters["p90_ms"] = milliseconds[milliseconds.size() * 9 / 10];
-    state.counters["worst_ms"] = milliseconds.back();
-    state.counters["hits_per_keystroke"] =
-        static_cast<double>(hits) / static_cast<double>(milliseconds.size());
+    bench::reportKeystrokes(state, std::move(milliseconds), hits);
 }
 BENCHMARK(BM_TypeAheadKeystroke)->Iterations(3)->Unit(benchmark::kMillisecond);
 

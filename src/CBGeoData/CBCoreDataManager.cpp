@@ -190,6 +190,10 @@ std::string CBCoreDataManager::canonicalStringFromString(const std::string& text
     return NSStringFold(text, kPredicateCaseInsensitive | kPredicateDiacriticInsensitive);
 }
 
+bool CBCoreDataManager::isHouseNumberWord(const std::string& word) {
+    return leadingInteger(word) != 0 && !isOrdinal(word);
+}
+
 std::shared_ptr<CBGeoSearchRequest> CBCoreDataManager::geoSearchRequestFromSearchText(
     const std::optional<std::string>& text) {
     if (!text)
@@ -208,7 +212,7 @@ std::shared_ptr<CBGeoSearchRequest> CBCoreDataManager::geoSearchRequestFromSearc
         if (i == start)
             continue;
         std::string word = text->substr(start, i - start);
-        if (leadingInteger(word) != 0 && !isOrdinal(word)) {
+        if (isHouseNumberWord(word)) {
             houseNumbers.push_back(word);
         } else if (auto predicate = predicateForCanonicalSearchTerm(word)) {
             namePredicates.push_back(predicate);

@@ -70,6 +70,9 @@ class CBCoreDataManager : public std::enable_shared_from_this<CBCoreDataManager>
     std::string canonicalStringFromString(const std::string& text) const;
     std::shared_ptr<CBGeoSearchRequest> geoSearchRequestFromSearchText(
         const std::optional<std::string>& text);
+    // Whether a word of the search text names a house number (it is matched
+    // against addresses, not names).
+    static bool isHouseNumberWord(const std::string& word);
 
     // Accepts or refuses a job; true while a search for the same text is pending.
     bool searchWithGeoSearchInfo(const std::shared_ptr<CBGeoSearchInfo>& info);

@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "CBGeoData/CBFirstLetter.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoTag.h"
 #include "CoreData/NSStringFolding.h"
@@ -69,19 +70,12 @@ std::optional<std::string> CBGeoObject::displayName() {
     return result;
 }
 
-void CBGeoObject::calculateFirstLetterOfName() {
-    auto shown = displayName();
-    if (!shown) {
-        setValueForKey("firstLetterOfName", Value());
-        return;
-    }
-    icu::UnicodeString text = icu::UnicodeString::fromUTF8(*shown);
+std::optional<std::string> CBFirstLetterOfText(const std::string& shown) {
+    icu::UnicodeString text = icu::UnicodeString::fromUTF8(shown);
     text.toUpper(icu::Locale::getRoot());
     text = trimmedToAlphanumerics(text);
-    if (text.isEmpty()) {
-        setValueForKey("firstLetterOfName", Value());
-        return;
-    }
+    if (text.isEmpty())
+        return std::nullopt;
     UErrorCode status = U_ZERO_ERROR;
     std::unique_ptr<icu::BreakIterator> characters(
         icu::BreakIterator::createCharacterInstance(icu::Locale::getRoot(), status));
@@ -93,7 +87,13 @@ void CBGeoObject::calculateFirstLetterOfName() {
         if (next != icu::BreakIterator::DONE)
             end = next;
     }
-    setValueForKey("firstLetterOfName", Value(utf8(icu::UnicodeString(text, 0, end))));
+    return utf8(icu::UnicodeString(text, 0, end));
+}
+
+void CBGeoObject::calculateFirstLetterOfName() {
+    const auto shown = displayName();
+    const auto letter = shown ? CBFirstLetterOfText(*shown) : std::nullopt;
+    setValueForKey("firstLetterOfName", letter ? Value(*letter) : Value());
 }
 
 void CBGeoObject::calculateFirstTwoLettersOfName() {

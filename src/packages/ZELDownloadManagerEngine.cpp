@@ -390,15 +390,24 @@ void ZELDownloadManagerEngine::startUnzipping(const Download& download) {
     std::weak_ptr<ZELDownloadManagerEngine> weakSelf = weak_from_this();
     const std::string zip = download->zipPath();
     const std::string staging = download->stagingPath();
-    // A map package is one folder named after the map; other packages (a
-    // catalogue, a Wikipedia package) are one item of any name.
+    // A map package is one folder named after the map; a package of several
+    // items (a Wikipedia package) has its names from the delegate that
+    // installs it; other packages (a catalogue) are one item of any name.
     const std::optional<std::string> name = download->type() == "map"
                                                 ? std::optional<std::string>(download->identifier())
                                                 : std::nullopt;
-    DispatchQueue::global()->async([weakSelf, download, zip, staging, name] {
+    std::optional<std::vector<std::string>> names;
+    tellDelegates([&](auto& delegate) {
+        if (!names)
+            names = delegate.downloadManagerStagedItemNamesForDownload(*this, download);
+    });
+    DispatchQueue::global()->async([weakSelf, download, zip, staging, name, names] {
         NSError error;
         const bool ok =
-            ZELZipArchive::unzipFileToStagingPath(zip, staging, name, &error).has_value();
+            names ? ZELZipArchive::unzipFileToStagingPathWithTopLevelNames(zip, staging, *names,
+                                                                           &error)
+                        .has_value()
+                  : ZELZipArchive::unzipFileToStagingPath(zip, staging, name, &error).has_value();
         DispatchQueue::main()->async([weakSelf, download, ok, error] {
             if (auto self = weakSelf.lock())
                 self->unzipFinished(download, ok ? std::nullopt : std::optional<NSError>(error));

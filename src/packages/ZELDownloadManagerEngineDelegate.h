@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class ZELDownloadManagerEngine;
 class ZELDownloadManagerDownload;
@@ -33,6 +34,13 @@ class ZELDownloadManagerEngineDelegate {
     // it is unpacked.
     virtual std::optional<bool> downloadManagerShouldUnzipDownload(ZELDownloadManagerEngine&,
                                                                    const Download&) {
+        return std::nullopt;
+    }
+    // The top-level items a package of this download may hold, when it is not
+    // the one folder named after the identifier; the delegate that answers
+    // also takes the download's post-processing.
+    virtual std::optional<std::vector<std::string>> downloadManagerStagedItemNamesForDownload(
+        ZELDownloadManagerEngine&, const Download&) {
         return std::nullopt;
     }
     virtual void downloadManagerWillStartUnzippingDownload(ZELDownloadManagerEngine&,

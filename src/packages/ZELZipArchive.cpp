@@ -6,6 +6,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -149,76 +150,100 @@ bool ZELZipArchive::isSafeEntryName(const std::string& name) {
     return true;
 }
 
-std::optional<std::string> ZELZipArchive::unzipFileToStagingPath(
-    const std::string& zipPath, const std::string& stagingPath,
-    const std::optional<std::string>& folderName, NSError* error) {
+namespace {
+
+// Unpacks the archive into a fresh staging folder when `accept` takes every
+// entry name (it fails with *error itself); false with *error otherwise.
+template <class Accept>
+bool unpackToStaging(const std::string& zipPath, const std::string& stagingPath, Accept accept,
+                     NSError* error) {
     std::error_code ignored;
     fs::remove_all(stagingPath, ignored);
     ZipHandle zip(unzOpen64(zipPath.c_str()));
-    if (!zip) {
-        fail(error, CannotOpen, "Not a readable zip archive", zipPath);
-        return std::nullopt;
-    }
+    if (!zip)
+        return fail(error, ZELZipArchive::CannotOpen, "Not a readable zip archive", zipPath);
     // First pass: names, layout and size, before anything is written.
     uint64_t totalSize = 0;
-    // Every entry lies under one top-level item: the named folder, or
-    // whatever the first entry's first component is.
-    std::optional<std::string> top = folderName;
-    bool topIsFolder = folderName.has_value();
     bool checked = forEachEntry(zip.get(), zipPath, error, [&](const Entry& entry) {
-        if (entry.isSymlink || !isSafeEntryName(entry.name))
-            return fail(error, UnsafeEntry, "Unsafe entry " + entry.name, zipPath);
-        const size_t slash = entry.name.find('/');
-        const std::string first = entry.name.substr(0, slash);
-        if (!top)
-            top = first;
-        if (first != *top || (topIsFolder && slash == std::string::npos))
-            return fail(error, WrongLayout,
-                        "Entry " + entry.name + " is outside the one top-level item " + *top,
-                        zipPath);
-        topIsFolder = topIsFolder || slash != std::string::npos;
+        if (entry.isSymlink || !ZELZipArchive::isSafeEntryName(entry.name))
+            return fail(error, ZELZipArchive::UnsafeEntry, "Unsafe entry " + entry.name, zipPath);
+        if (!accept(entry.name))
+            return false;
         totalSize += entry.size;
         return true;
     });
     if (!checked)
-        return std::nullopt;
-    if (totalSize == 0) {
-        fail(error, WrongLayout, "The archive holds no files", zipPath);
-        return std::nullopt;
-    }
+        return false;
+    if (totalSize == 0)
+        return fail(error, ZELZipArchive::WrongLayout, "The archive holds no files", zipPath);
     const fs::path parent = fs::path(stagingPath).parent_path();
     fs::create_directories(parent, ignored);
     struct statvfs volume {};
     if (::statvfs(parent.c_str(), &volume) == 0 &&
         static_cast<uint64_t>(volume.f_bavail) * volume.f_frsize < totalSize + kSpareBytes) {
-        fail(error, NotEnoughSpace,
-             "Not enough free space to unpack " + std::to_string(totalSize) + " bytes", zipPath);
-        return std::nullopt;
+        return fail(error, ZELZipArchive::NotEnoughSpace,
+                    "Not enough free space to unpack " + std::to_string(totalSize) + " bytes",
+                    zipPath);
     }
-    if (!fs::create_directory(stagingPath, ignored)) {
-        fail(error, CannotWrite, "Cannot create " + stagingPath, zipPath);
-        return std::nullopt;
-    }
+    if (!fs::create_directory(stagingPath, ignored))
+        return fail(error, ZELZipArchive::CannotWrite, "Cannot create " + stagingPath, zipPath);
     // Second pass: unpack under the staging folder only.
     const bool unpacked = forEachEntry(zip.get(), zipPath, error, [&](const Entry& entry) {
         const fs::path target = fs::path(stagingPath) / entry.name;
         if (entry.name.back() == '/') {
             fs::create_directories(target, ignored);
-            return fs::is_directory(target) ||
-                   fail(error, CannotWrite, "Cannot create " + target.string(), zipPath);
+            return fs::is_directory(target) || fail(error, ZELZipArchive::CannotWrite,
+                                                    "Cannot create " + target.string(), zipPath);
         }
         fs::create_directories(target.parent_path(), ignored);
         return extractCurrent(zip.get(), entry, target.string(), zipPath, error);
     });
-    if (!unpacked) {
+    if (!unpacked)
         fs::remove_all(stagingPath, ignored);
+    return unpacked;
+}
+
+}  // namespace
+
+std::optional<std::string> ZELZipArchive::unzipFileToStagingPath(
+    const std::string& zipPath, const std::string& stagingPath,
+    const std::optional<std::string>& folderName, NSError* error) {
+    // Every entry lies under one top-level item: the named folder, or
+    // whatever the first entry's first component is.
+    std::optional<std::string> top = folderName;
+    bool topIsFolder = folderName.has_value();
+    const auto oneItem = [&](const std::string& name) {
+        const size_t slash = name.find('/');
+        const std::string first = name.substr(0, slash);
+        if (!top)
+            top = first;
+        if (first != *top || (topIsFolder && slash == std::string::npos))
+            return fail(error, WrongLayout,
+                        "Entry " + name + " is outside the one top-level item " + *top, zipPath);
+        topIsFolder = topIsFolder || slash != std::string::npos;
+        return true;
+    };
+    if (!unpackToStaging(zipPath, stagingPath, oneItem, error))
         return std::nullopt;
-    }
     const std::string item = stagingPath + "/" + *top;
     if (!fs::exists(item) || (folderName && !fs::is_directory(item))) {
+        std::error_code ignored;
         fs::remove_all(stagingPath, ignored);
         fail(error, WrongLayout, "The archive holds no " + *top, zipPath);
         return std::nullopt;
     }
     return item;
+}
+
+std::optional<std::string> ZELZipArchive::unzipFileToStagingPathWithTopLevelNames(
+    const std::string& zipPath, const std::string& stagingPath,
+    const std::vector<std::string>& topLevelNames, NSError* error) {
+    const auto named = [&](const std::string& name) {
+        const std::string top = name.substr(0, name.find('/'));
+        return std::find(topLevelNames.begin(), topLevelNames.end(), top) != topLevelNames.end() ||
+               fail(error, WrongLayout, "Entry " + name + " is not part of the package", zipPath);
+    };
+    if (!unpackToStaging(zipPath, stagingPath, named, error))
+        return std::nullopt;
+    return stagingPath;
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Foundation/NSError.h"
 
@@ -11,7 +12,8 @@
 // CRC, a truncated archive, an entry longer than it claims) fails, and the
 // sum of the entries' sizes is checked against the free space first. The
 // archive must hold exactly one top-level item (a file or a folder), and
-// when `folderName` is given, a folder of that name. Whatever fails, the
+// when `folderName` is given, a folder of that name (a package of several
+// items names the ones it may hold). Whatever fails, the
 // staging folder is removed and the zip left as it was.
 class ZELZipArchive {
   public:
@@ -30,6 +32,13 @@ class ZELZipArchive {
     static std::optional<std::string> unzipFileToStagingPath(
         const std::string& zipPath, const std::string& stagingPath,
         const std::optional<std::string>& folderName, NSError* error);
+
+    // The same for a package of several top-level items: every entry must be
+    // one of `topLevelNames` (a file) or lie inside one of them (a folder);
+    // answers the staging folder. Nothing in it is required to exist.
+    static std::optional<std::string> unzipFileToStagingPathWithTopLevelNames(
+        const std::string& zipPath, const std::string& stagingPath,
+        const std::vector<std::string>& topLevelNames, NSError* error);
 
     // Whether an entry name may be unpacked (see above).
     static bool isSafeEntryName(const std::string& name);

@@ -1,0 +1,145 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "CBGeoData/CBCoreDataManager.h"
+#include "UIKit/UIActionSheet.h"
+#include "packages/CBUserMapStoreEngineDelegate.h"
+#include "packages/ZELDownloadManagerEngine.h"
+#include "packages/ZELDownloadManagerEngineDelegate.h"
+#include "wikiguide/CBWikipediaArticle.h"
+#include "wikipedia/CBWikipediaTitleIndex.h"
+
+class CBMapStoreEngine;
+class CBMapStoreInfoMap;
+class CBMapStoreMap;
+class UIView;
+
+// The offline Wikipedia of the installed maps. Each map may have one package
+// (one language): the article store <id>_wiki.sqlite, the images folder
+// <id>_wiki and the guide file <id>_wikipedia, all in <Documents>/wikipedia.
+// The manager opens the current map's store and closes it when the map
+// changes, answers title searches and look-ups by link, queues a package
+// after asking for its language, installs a loaded package over the old one,
+// and deletes a map's package.
+//
+// Everything public runs on the main thread; searches run on the serial
+// queue "CBWikiManagerSearch".
+class CBWikipediaManager : public CBCoreDataManager,
+                           public ZELDownloadManagerEngineDelegate,
+                           public CBUserMapStoreEngineDelegate,
+                           public UIActionSheetDelegate {
+  public:
+    using Articles = std::vector<std::shared_ptr<CBWikipediaArticle>>;
+    // nullopt when nothing matched.
+    using SearchCompletion = std::function<void(const std::optional<Articles>&)>;
+
+    // `catalogue` answers the catalogue look-ups (the installed-maps
+    // registry in the application).
+    static std::shared_ptr<CBWikipediaManager> create(
+        std::shared_ptr<ZELDownloadManagerEngine> downloadManager,
+        std::shared_ptr<CBMapStoreEngine> catalogue);
+    CBWikipediaManager(std::shared_ptr<ZELDownloadManagerEngine> downloadManager,
+                       std::shared_ptr<CBMapStoreEngine> catalogue);
+    ~CBWikipediaManager() override;
+
+    static std::string basePathForWikipedia();
+    static std::string filePathForWikipediaForMapIdentifier(const std::string& identifier);
+    static std::string filePathForWikipediaImagesForMapIdentifier(const std::string& identifier);
+    static std::string filePathForWikipediaGuideForMapIdentifier(const std::string& identifier);
+    // The names of a package's items in the base folder, in that order.
+    static std::vector<std::string> packageItemNamesForMapIdentifier(const std::string& identifier);
+
+    bool userHasWikipediaForMapIdentifier(const std::string& identifier) const;
+    bool userHasWikipediaGuideForMapIdentifier(const std::string& identifier) const;
+    bool wikipediaAvailableForDownloadForMapIdentifier(const std::string& identifier);
+    static std::optional<std::string> urlForWikipediaOfMapWithLanguageCode(
+        const Map& map, const std::string& languageCode);
+
+    // Opens the store at the path (closing the open one first); nullopt or a
+    // missing file leaves the manager closed.
+    void setSqlitePath(const std::optional<std::string>& path);
+    void resetWikipediaForMapIdentifier(const std::optional<std::string>& identifier);
+    bool wikipediaAvailable() const { return wikipediaAvailable_; }
+    std::string currentImgPath() const;
+    const std::optional<std::string>& currentMapIdentifier() const { return currentMapIdentifier_; }
+
+    // Closes the store: no search or look-up runs on it afterwards.
+    void releaseCoreDataStack() override;
+    std::shared_ptr<NSManagedObjectModel> managedObjectModel() override;
+    std::shared_ptr<NSPersistentStoreCoordinator> persistentStoreCoordinator() override;
+    std::shared_ptr<NSManagedObjectContext> searchObjectContext() override;
+
+    std::shared_ptr<CBWikipediaArticle> articleForUrl(const std::string& url);
+    // The url of every article of the open store; nullopt without a store.
+    std::optional<std::vector<std::string>> allAvailableWikipediaLinks();
+    // false (and the completion never runs) without a store or when the
+    // base class refuses the text.
+    bool searchArticleWithTitlesMatchingDelayedWithCompletionBlock(const std::string& text,
+                                                                   bool delayed,
+                                                                   SearchCompletion completion);
+    void startSearchWithSearchInfo(const std::shared_ptr<CBGeoSearchInfo>& info) override;
+    std::shared_ptr<NSPredicate> predicateForCanonicalSearchTerm(const std::string& term) override;
+
+    // The language sheet; nothing without a view, an identifier or "wiki"
+    // statistics.
+    void startDownloadForMapInView(const Map& map, const std::shared_ptr<UIView>& view);
+    const Map& mapToDownload() const { return mapToDownload_; }
+    void actionSheetDidDismissWithButtonIndex(UIActionSheet& sheet, long index) override;
+
+    // Removes the map's package; the open store is closed only when it is
+    // that map's.
+    void deleteWikipediaContentForMapIdentifier(const std::string& identifier);
+    // Repairs queued package downloads after an update; waits for the main
+    // queue, so it is called from a background thread.
+    void migrateDownloadQueue();
+    static void displayWalkWarningIfNeeded();
+
+    std::optional<bool> downloadManagerShouldUnzipDownload(ZELDownloadManagerEngine&,
+                                                           const Download& download) override;
+    std::optional<std::vector<std::string>> downloadManagerStagedItemNamesForDownload(
+        ZELDownloadManagerEngine&, const Download& download) override;
+    std::optional<bool> downloadManagerDidStartPostProcessingForDownload(
+        ZELDownloadManagerEngine& engine, const Download& download) override;
+    void downloadManagerDidCancelDownloadWithIdentifierAndType(ZELDownloadManagerEngine& engine,
+                                                               const std::string& identifier,
+                                                               const std::string& type) override;
+
+    // The current map's store opens, the previous one closes.
+    void changeCurrentMapTo(const Map& map);
+    // The map's package goes; the current map's store stays open unless it
+    // is that map's.
+    void didDeleteMapWithIdentifier(const std::string& identifier);
+    void userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const Map& map) override {
+        changeCurrentMapTo(map);
+    }
+    void userMapStoreDidDeleteMapWithIdentifier(CBUserMapStoreEngine&,
+                                                const std::string& identifier) override {
+        didDeleteMapWithIdentifier(identifier);
+    }
+
+  protected:
+    std::shared_ptr<DispatchQueue> createSearchQueue() override;
+
+  private:
+    std::shared_ptr<CBMapStoreInfoMap> infoForMap(const Map& map);
+    // Validates the staged package and puts each item over its namesake;
+    // false with *error when nothing was changed or an item could not move.
+    bool installStagedPackage(const Download& download, NSError* error);
+
+    std::shared_ptr<ZELDownloadManagerEngine> downloadManager_;
+    std::shared_ptr<CBMapStoreEngine> catalogue_;
+    std::optional<std::string> currentMapIdentifier_;
+    mutable std::mutex imgPathMutex_;
+    std::string currentImgPath_;
+    std::atomic<bool> wikipediaAvailable_{false};
+    Map mapToDownload_;
+    std::optional<std::vector<std::string>> allAvailableWikipediaLinks_;
+    std::shared_ptr<CBWikipediaTitleIndex> titleIndex_;  // search queue only
+};

@@ -1,0 +1,267 @@
+#include <filesystem>
+
+#include "Dispatch/DispatchQueue.h"
+#include "Foundation/NSBundle.h"
+#include "Foundation/NSLocale.h"
+#include "Foundation/NSLog.h"
+#include "Foundation/NSUserDefaults.h"
+#include "UIKit/UIAlertView.h"
+#include "packages/CBMapStoreCountry.h"
+#include "packages/CBMapStoreEngine.h"
+#include "packages/CBMapStoreFederalRegion.h"
+#include "packages/CBMapStoreInfoMap.h"
+#include "packages/CBMapStoreMap.h"
+#include "packages/CBMapStoreURLManager.h"
+#include "packages/ZELDownloadManagerDownload.h"
+#include "packages/ZELStagedInstall.h"
+#include "wikipedia/CBWikipediaManager.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kWikipediaType = "wikipedia";
+constexpr const char* kWalkWarningKey = "CBWikipediaManagerDidDisplazWalkWarning";
+constexpr const char* kErrorDomain = "CBWikipediaManagerErrorDomain";
+
+bool refuse(NSError* error, const std::string& description) {
+    NSLogWithLevel(NSLogLevel::Warning, "Wikipedia package refused: %s", description.c_str());
+    if (error) {
+        *error = NSError::errorWithDomain(
+            kErrorDomain, 1, {{NSError::NSLocalizedDescriptionKey, Value(description)}});
+    }
+    return false;
+}
+
+std::string languageTitle(const std::string& code) {
+    const auto locale = NSLocale::currentLocale();
+    if (auto name =
+            locale ? locale->displayNameForKeyValue(NSLocaleLanguageCode, code) : std::nullopt)
+        return *name;
+    return NSLocalizedString(code);
+}
+
+}  // namespace
+
+std::shared_ptr<CBMapStoreInfoMap> CBWikipediaManager::infoForMap(const Map& map) {
+    if (!map || !catalogue_)
+        return nullptr;
+    const auto identifier = map->identifier();
+    const auto country = map->country();
+    const auto countryCode = country ? country->countryCode() : std::nullopt;
+    if (!identifier || !countryCode)
+        return nullptr;
+    const auto region = map->region();
+    return catalogue_->infoForMapIdentifierInCountryCodeAndFederalRegionCodeWithUpdateBlock(
+        *identifier, *countryCode, region ? region->regionCode() : std::nullopt, nullptr);
+}
+
+bool CBWikipediaManager::wikipediaAvailableForDownloadForMapIdentifier(
+    const std::string& identifier) {
+    const auto info = infoForMap(catalogue_ ? catalogue_->mapForIdentifier(identifier) : nullptr);
+    return info && !info->wikiInfos().empty();
+}
+
+std::optional<std::string> CBWikipediaManager::urlForWikipediaOfMapWithLanguageCode(
+    const Map& map, const std::string& languageCode) {
+    if (!map)
+        return std::nullopt;
+    std::optional<std::string> code;
+    if (const auto region = map->region())
+        code = region->regionCode();
+    else if (const auto country = map->country())
+        code = country->countryCode();
+    const auto identifier = map->identifier();
+    if (!identifier || !code)
+        return std::nullopt;
+    return CBMapStoreURLManager::stringForURLForWikipediaForMapWithIdentifierCodeLanguageCode(
+        *identifier, *code, languageCode);
+}
+
+void CBWikipediaManager::startDownloadForMapInView(const Map& map,
+                                                   const std::shared_ptr<UIView>& view) {
+    if (!view || !map || !map->identifier())
+        return;
+    mapToDownload_ = map;
+    const auto info = infoForMap(map);
+    if (!info || info->wikiInfos().empty())
+        return;
+    auto self = std::static_pointer_cast<CBWikipediaManager>(shared_from_this());
+    auto sheet = std::make_shared<UIActionSheet>(NSLocalizedString("SelectLanguageForWikipedia"),
+                                                 self, std::nullopt, std::nullopt);
+    for (const auto& language : info->wikiLanguages())
+        sheet->addButtonWithTitle(languageTitle(language));
+    sheet->setCancelButtonIndex(sheet->addButtonWithTitle(NSLocalizedString("Cancel")));
+    sheet->showInView(view);
+}
+
+void CBWikipediaManager::actionSheetDidDismissWithButtonIndex(UIActionSheet& sheet, long index) {
+    const Map map = std::move(mapToDownload_);
+    mapToDownload_.reset();
+    if (index == sheet.cancelButtonIndex() || index < 0 || !map || !downloadManager_)
+        return;
+    const auto info = infoForMap(map);
+    if (!info)
+        return;
+    const auto languages = info->wikiLanguages();
+    if (static_cast<size_t>(index) >= languages.size())
+        return;
+    const auto url = urlForWikipediaOfMapWithLanguageCode(map, languages[index]);
+    if (!url)
+        return;
+    downloadManager_
+        ->addDownloadWithURLDestinationPathIdentifierTitleSubTitleDownloadSizeTypePriorityPayLoadProgressReservedForPostProcessing(
+            *url, basePathForWikipedia(), *map->identifier(), map->localName(),
+            std::string("Wikipedia"), 0, kWikipediaType, 0, std::nullopt, 0.05);
+    downloadManager_->resumeDownloads();
+}
+
+void CBWikipediaManager::deleteWikipediaContentForMapIdentifier(const std::string& identifier) {
+    if (identifier == currentMapIdentifier_)
+        releaseCoreDataStack();
+    else if (!wikipediaAvailable_ && currentMapIdentifier_)
+        resetWikipediaForMapIdentifier(currentMapIdentifier_);
+    const auto store = filePathForWikipediaForMapIdentifier(identifier);
+    const auto images = filePathForWikipediaImagesForMapIdentifier(identifier);
+    const auto guide = filePathForWikipediaGuideForMapIdentifier(identifier);
+    DispatchQueue::global()->async([store, images, guide] {
+        std::error_code ignored;
+        fs::remove(store, ignored);
+        fs::remove_all(images, ignored);
+        fs::remove(guide, ignored);
+    });
+}
+
+void CBWikipediaManager::migrateDownloadQueue() {
+    std::weak_ptr<CBWikipediaManager> weakSelf =
+        std::static_pointer_cast<CBWikipediaManager>(shared_from_this());
+    DispatchQueue::main()->sync([weakSelf] {
+        auto self = weakSelf.lock();
+        if (!self || !self->downloadManager_)
+            return;
+        const auto queue = self->downloadManager_->currentQueue();
+        if (!queue)
+            return;
+        for (const auto& download : *queue) {
+            if (download->type() != kWikipediaType)
+                continue;
+            const int state = download->downloadState();
+            if (state == ZELDownloadStateWaiting || state == ZELDownloadStateLoading) {
+                download->setDestinationPath(basePathForWikipedia());
+            } else if (state != ZELDownloadStateDeleted &&
+                       state != ZELDownloadStateLoadedAndMoved) {
+                download->setDownloadState(ZELDownloadStateFailed);
+                download->setBytesLoaded(0);
+                download->setDestinationPath(basePathForWikipedia());
+            }
+        }
+        self->downloadManager_->saveChanges();
+    });
+}
+
+void CBWikipediaManager::displayWalkWarningIfNeeded() {
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    if (defaults->boolForKey(kWalkWarningKey))
+        return;
+    auto alert = std::make_shared<UIAlertView>(
+        NSLocalizedString("WikiWalkWarningTitle"), NSLocalizedString("WikiWalkWarningMessage"),
+        std::weak_ptr<UIAlertViewDelegate>(), std::nullopt, std::vector<std::string>{"OK"});
+    alert->show();
+    defaults->setBoolForKey(true, kWalkWarningKey);
+}
+
+std::optional<bool> CBWikipediaManager::downloadManagerShouldUnzipDownload(
+    ZELDownloadManagerEngine&, const Download& download) {
+    if (download->type() == kWikipediaType)
+        return true;
+    return std::nullopt;
+}
+
+std::optional<std::vector<std::string>>
+CBWikipediaManager::downloadManagerStagedItemNamesForDownload(ZELDownloadManagerEngine&,
+                                                              const Download& download) {
+    if (download->type() != kWikipediaType)
+        return std::nullopt;
+    return packageItemNamesForMapIdentifier(download->identifier());
+}
+
+std::optional<bool> CBWikipediaManager::downloadManagerDidStartPostProcessingForDownload(
+    ZELDownloadManagerEngine& engine, const Download& download) {
+    if (download->type() != kWikipediaType)
+        return std::nullopt;
+    std::weak_ptr<CBWikipediaManager> weakSelf =
+        std::static_pointer_cast<CBWikipediaManager>(shared_from_this());
+    std::weak_ptr<ZELDownloadManagerEngine> weakEngine = engine.shared_from_this();
+    // After the engine's round of messages, not inside it.
+    DispatchQueue::main()->async([weakSelf, weakEngine, download] {
+        auto self = weakSelf.lock();
+        auto engine = weakEngine.lock();
+        if (!engine)
+            return;
+        NSError error;
+        const bool installed = self && self->installStagedPackage(download, &error);
+        engine->postProcessingFinishedForDownload(
+            download, installed ? std::nullopt : std::optional<NSError>(error));
+    });
+    return true;
+}
+
+bool CBWikipediaManager::installStagedPackage(const Download& download, NSError* error) {
+    const std::string identifier = download->identifier();
+    const std::string staging = download->stagingPath();
+    const std::string target = download->destinationPath();
+    const auto names = packageItemNamesForMapIdentifier(identifier);
+    const std::string store = staging + "/" + names[0];
+    const std::string images = staging + "/" + names[1];
+    const std::string guide = staging + "/" + names[2];
+    std::error_code ignored;
+    if (!fs::is_regular_file(fs::symlink_status(store, ignored)))
+        return refuse(error, "The package has no article store " + names[0]);
+    if (fs::exists(fs::symlink_status(images, ignored)) &&
+        !fs::is_directory(fs::symlink_status(images, ignored)))
+        return refuse(error, names[1] + " is no folder");
+    if (fs::exists(fs::symlink_status(guide, ignored)) &&
+        !fs::is_regular_file(fs::symlink_status(guide, ignored)))
+        return refuse(error, names[2] + " is no file");
+    if (!validatePeristentStoreAtPath(store))
+        return refuse(error, names[0] + " is no article store");
+
+    const bool current = currentMapIdentifier_ == identifier;
+    if (current)
+        releaseCoreDataStack();
+    bool ok = true;
+    for (const auto& name : names) {
+        const std::string staged = staging + "/" + name;
+        const std::string installed = target + "/" + name;
+        if (!fs::exists(fs::symlink_status(staged, ignored))) {
+            // Nothing of an older package may stay beside the new one.
+            fs::remove_all(installed, ignored);
+            continue;
+        }
+        if (!ZELStagedInstall::installStagedItemAtPathToPath(staged, installed, nullptr, nullptr,
+                                                             error)) {
+            ok = false;
+            break;
+        }
+    }
+    if (current)
+        resetWikipediaForMapIdentifier(identifier);
+    return ok;
+}
+
+void CBWikipediaManager::downloadManagerDidCancelDownloadWithIdentifierAndType(
+    ZELDownloadManagerEngine& engine, const std::string& identifier, const std::string& type) {
+    if (type != "map")
+        return;
+    if (auto download = engine.downloadForIdentifierOfType(identifier, kWikipediaType))
+        engine.cancelDownloads({download});
+}
+
+void CBWikipediaManager::changeCurrentMapTo(const Map& map) {
+    currentMapIdentifier_ = map ? map->identifier() : std::nullopt;
+    resetWikipediaForMapIdentifier(currentMapIdentifier_);
+}
+
+void CBWikipediaManager::didDeleteMapWithIdentifier(const std::string& identifier) {
+    deleteWikipediaContentForMapIdentifier(identifier);
+}

@@ -1,0 +1,120 @@
+#include "ArticleText.h"
+
+#include <cmath>
+
+namespace {
+
+std::string tag(const SampleArticle& article, const std::string& key) {
+    auto found = article.tags.find(key);
+    return found == article.tags.end() ? std::string() : found->second;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+std::string escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string metresText(double metres) {
+    return std::to_string(static_cast<long>(std::lround(metres / 10.0) * 10)) + " m";
+}
+
+void fact(std::string& html, const std::string& label, const std::string& value) {
+    if (!value.empty())
+        html += "<li><b>" + label + ":</b> " + escaped(value) + "</li>\n";
+}
+
+}  // namespace
+
+ArticleText::Kind ArticleText::kindOf(const SampleArticle& article) {
+    const std::string historic = tag(article, "historic");
+    const std::string place = tag(article, "place");
+    if (historic == "city_gate" || contains(article.title, " Tor"))
+        return {"ein Stadttor der mittelalterlichen Stadtbefestigung", Group::GatesAndTowers};
+    if (contains(article.title, "turm") || tag(article, "man_made") == "tower" ||
+        tag(article, "defensive") == "tower")
+        return {"ein Turm der mittelalterlichen Stadtbefestigung", Group::GatesAndTowers};
+    if (tag(article, "natural") == "water" || contains(article.title, "See") ||
+        contains(article.title, "Lieps"))
+        return {"ein See", Group::Lakes};
+    if (place == "village" || place == "hamlet" || place == "suburb")
+        return {"ein Dorf", Group::Villages};
+    if (place == "town" || place == "city")
+        return {"eine Stadt", Group::Places};
+    if (!tag(article, "aeroway").empty())
+        return {"ein Flugplatz", Group::Transport};
+    if (!tag(article, "route").empty() || !tag(article, "railway").empty())
+        return {"ein Radfernweg", Group::Transport};
+    if (historic == "castle" || !tag(article, "castle_type").empty())
+        return {"eine Burg", Group::Culture};
+    if (!tag(article, "building").empty() && tag(article, "building") == "church")
+        return {"eine Kirche", Group::Culture};
+    if (!place.empty())
+        return {"ein Ort", Group::Places};
+    if (!tag(article, "amenity").empty() || !tag(article, "tourism").empty() ||
+        !tag(article, "building").empty() || !historic.empty() || !tag(article, "leisure").empty())
+        return {"ein Bauwerk und Ort der Kultur", Group::Culture};
+    return {"ein Ort", Group::Places};
+}
+
+std::string ArticleText::html(const SampleArticle& article, const std::string& imageFileName,
+                              const std::vector<Neighbour>& neighbours) {
+    const Kind kind = kindOf(article);
+    std::string html = "<p class=\"notice\"><b>Hinweis:</b> " + std::string(kNotice) + "</p>\n";
+    html += "<p><b>" + escaped(article.title) + "</b> ist " + kind.noun +
+            " in und um Neubrandenburg im Landkreis Mecklenburgische Seenplatte.</p>\n";
+    html += "<p class=\"image\"><img src=\"" + imageFileName + "\" alt=\"Kartenausschnitt von " +
+            escaped(article.title) +
+            "\"><br>Kartenausschnitt, gezeichnet aus "
+            "OpenStreetMap-Daten (© OpenStreetMap contributors, "
+            "ODbL).</p>\n";
+    std::string facts;
+    fact(facts, "Adresse", article.address);
+    fact(facts, "Öffnungszeiten", tag(article, "opening_hours"));
+    const std::string height = tag(article, "height");
+    fact(facts, "Höhe", height.empty() ? std::string() : height + " m");
+    const std::string elevation = tag(article, "ele");
+    fact(facts, "Höhe über dem Meer", elevation.empty() ? std::string() : elevation + " m");
+    fact(facts, "Einwohner", tag(article, "population"));
+    const std::string heritage = tag(article, "heritage");
+    fact(facts, "Denkmalschutz",
+         heritage.empty() ? std::string() : "eingetragenes Baudenkmal (Stufe " + heritage + ")");
+    const std::string website =
+        tag(article, "website").empty() ? tag(article, "contact:website") : tag(article, "website");
+    fact(facts, "Website", website);
+    char position[64];
+    std::snprintf(position, sizeof position, "%.5f° N, %.5f° O", article.coordinate.latitude,
+                  article.coordinate.longitude);
+    fact(facts, "Lage", position);
+    html += "<h2>Daten</h2>\n<ul>\n" + facts + "</ul>\n";
+    if (!neighbours.empty()) {
+        html += "<h2>In der Nähe</h2>\n<ul>\n";
+        for (const auto& near : neighbours) {
+            html += "<li><a href=\"" + near.article->url + "\">" + escaped(near.article->title) +
+                    "</a> (" + metresText(near.metres) + ")</li>\n";
+        }
+        html += "</ul>\n";
+    }
+    return html;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "SampleArticles.h"
+
+// The German sample text of an article, made from its object's tags. Every
+// page opens with the notice that it is generated from OpenStreetMap data.
+namespace ArticleText {
+
+// The guide group an article belongs to.
+enum class Group { GatesAndTowers, Lakes, Places, Villages, Culture, Transport };
+
+struct Kind {
+    std::string noun;  // "ein Stadttor", "ein See", ...
+    Group group;
+};
+
+Kind kindOf(const SampleArticle& article);
+
+constexpr const char* kNotice =
+    "Dies ist ein automatisch erzeugter Beispieltext aus OpenStreetMap-Daten, kein Artikel der "
+    "Wikipedia. Kartendaten © OpenStreetMap contributors, ODbL.";
+
+struct Neighbour {
+    const SampleArticle* article;
+    double metres;
+};
+
+// The body: notice, introduction, facts from the tags, the picture (a file
+// of the images folder) and the links to the neighbours.
+std::string html(const SampleArticle& article, const std::string& imageFileName,
+                 const std::vector<Neighbour>& neighbours);
+
+}  // namespace ArticleText
