@@ -21,6 +21,7 @@
 #include "CBGeoData/CBGeoEntityRegistry.h"
 #include "CoreGraphics/CGContext.h"
 #include "Foundation/NSBundle.h"
+#include "MapBenchSupport.h"
 #include "UIKit/UIScreen.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
@@ -33,49 +34,6 @@ namespace fs = std::filesystem;
 
 constexpr size_t kPixels = 512;
 constexpr double kLatitude = 53.5574, kLongitude = 13.2610;  // the market place
-
-fs::path buildDirectory() {
-    std::error_code error;
-    auto binary = fs::read_symlink("/proc/self/exe", error);
-    return error ? fs::path() : binary.parent_path().parent_path();
-}
-
-std::string packagePath() {
-    const char* configured = getenv("KELVARA_PACKAGES_DIR");
-    fs::path directory = configured ? fs::path(configured) : buildDirectory() / "packages";
-    return (directory / "neubrandenburg" / "neubrandenburg.sqlite").string();
-}
-
-fs::path resourcesPath() {
-    if (const char* configured = getenv("KELVARA_RESOURCES"))
-        return configured;
-    std::ifstream cache(buildDirectory() / "CMakeCache.txt");
-    const std::string key = "CMAKE_HOME_DIRECTORY:INTERNAL=";
-    for (std::string line; std::getline(cache, line);) {
-        if (line.rfind(key, 0) == 0)
-            return line.substr(key.size()) + "/resources";
-    }
-    return "resources";
-}
-
-// resources/ with the rendered icons, as the build assembles the bundle.
-fs::path assembleBundle(const fs::path& folder) {
-    const fs::path source = resourcesPath();
-    const fs::path bundle = folder / "Quillmere.bundle";
-    fs::create_directories(bundle);
-    for (const auto& entry : fs::directory_iterator(source)) {
-        if (entry.path().filename() != "Quillmere.bundle")
-            fs::create_symlink(entry.path(), folder / entry.path().filename());
-    }
-    for (const auto& entry : fs::directory_iterator(source / "Quillmere.bundle")) {
-        if (entry.path().filename() != "icons")
-            fs::create_symlink(entry.path(), bundle / entry.path().filename());
-    }
-    const fs::path icons = buildDirectory() / "generated-resources/Quillmere.bundle/icons";
-    fs::create_directory_symlink(fs::exists(icons) ? icons : source / "Quillmere.bundle/icons",
-                                 bundle / "icons");
-    return folder;
-}
 
 struct Renderer {
     ~Renderer() {

@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "foundation/NSData+Base64.h"
+#include "foundation/NSString+HashValue.h"
 
 namespace {
 
@@ -109,4 +110,16 @@ std::optional<std::string> urlDecoded(const std::string& string) {
         return std::nullopt;
     }
     return text;
+}
+
+std::string urlSafeCacheFileName(const std::string& url) {
+    constexpr size_t kMaximumFileNameLength = 255;
+    std::string name = base64EncodedString(Value::Data(url.begin(), url.end()), false);
+    while (!name.empty() && name.back() == '=')
+        name.pop_back();
+    std::replace(name.begin(), name.end(), '+', '-');
+    std::replace(name.begin(), name.end(), '/', '_');
+    if (name.size() > kMaximumFileNameLength)
+        return "sha256." + sha256String(url);
+    return name;
 }

@@ -17,3 +17,9 @@ std::string urlEncoded(const std::string& string);
 // Percent escapes replaced; nullopt for a broken escape or a result that is
 // not UTF-8.
 std::optional<std::string> urlDecoded(const std::string& string);
+
+// The file name under which a file cache keeps what it fetched from a URL:
+// the URL's Base64 text in the URL-safe alphabet of RFC 4648 ("-" and "_", no
+// "=" and no line breaks), so it is always one path component; names longer
+// than 255 bytes become "sha256." and the SHA-256 of the URL in hexadecimal.
+std::string urlSafeCacheFileName(const std::string& url);

@@ -2,7 +2,8 @@
 
 #include "CoreGraphics/CGContext.h"
 
-void CBDrawPathWithStyle(const CGPath& path, CGContext& context, CBGeoStyle& style, CGFloat scale) {
+void CBDrawPathWithStyle(const CGPath& path, CGContext& context, CBGeoStyle& style, CGFloat scale,
+                         bool evenOdd) {
     if (!(scale > 0))
         scale = 1;
     auto strokeOpacity = style.strokeOpacity();
@@ -25,7 +26,10 @@ void CBDrawPathWithStyle(const CGPath& path, CGContext& context, CBGeoStyle& sty
         context.setAlpha(fillAlpha);
         context.setFillColorWithColor(fillColor->CGColor());
         context.addPath(path);
-        context.fillPath();
+        if (evenOdd)
+            context.eoFillPath();
+        else
+            context.fillPath();
     }
     if (auto pattern = style.fillPatternImage(); pattern && pattern->CGImage()) {
         context.setAlpha(fillAlpha);

@@ -33,6 +33,10 @@ class CBGeoDataManager;
 class CBGeoDataSource;
 class CBGeoElement;
 class CBVectorDataSource;
+class CBImageDataSource;
+class CBGeoRelation;
+class CBGeoStyle;
+class CBPathDataSource;
 class CBGeoDisplayManager;
 class CBMapProjection;
 class CBMapScaleView;
@@ -247,6 +251,14 @@ class CBMapScrollView : public UIScrollView,
         const std::optional<std::string>& identifier);
     static std::shared_ptr<CBBoundingBox> persistentBoundingBoxForMapWithIdentifier(
         const std::optional<std::string>& identifier);
+    // The online raster layer instead of map stores: the world (or the box)
+    // from the neighbourhood tile service, zooming in no further than level 11.
+    // The service's address is the user default "CBOnlineTileServiceHost"
+    // ("host:port", 127.0.0.1:8091 when unset).
+    std::shared_ptr<CBImageDataSource> setupForThunderforestLayerWithBoundingBox(
+        const std::shared_ptr<CBBoundingBox>& box);
+    static std::string onlineTileServiceURLPattern();
+    static constexpr const char* kOnlineTileServiceKey = "5f3c9a0e7b2d4c18a6e9f01b3d7c5a42";
     bool savesState() const { return savesState_; }
     void setSavesState(bool flag) { savesState_ = flag; }
     // The geo data store of the shown map; made when the first store opens.
@@ -277,6 +289,19 @@ class CBMapScrollView : public UIScrollView,
     // The map then shows only its other data sources (such as a raster layer).
     void removeVectorDataSource();
     void overlaysNeedDisplay();
+    // The colour the overlay layer lays over the map (the transit mode dims
+    // the map with it); nullopt: clear.
+    void setBackgroundColorForOverlay(const std::optional<UIColor>& color);
+    // Outlines an object or a relation over the map (blue unless a style is
+    // given); one highlight at a time.
+    void highlightObjectWithStyle(const std::shared_ptr<CBGeoObject>& object,
+                                  const std::shared_ptr<CBGeoStyle>& style);
+    void highlightRelationWithStyle(const std::shared_ptr<CBGeoRelation>& relation,
+                                    const std::shared_ptr<CBGeoStyle>& style);
+    void removeHighlight();
+    const std::shared_ptr<CBPathDataSource>& hightLightDatasource() const {
+        return hightLightDatasource_;
+    }
     void resetOverlayContents();
     // Follows the style's base colours; reloads the map when the style changed.
     bool changeStyleToStylePlist(const std::string& path);
@@ -382,6 +407,7 @@ class CBMapScrollView : public UIScrollView,
     std::atomic<bool> savesState_ = true;
     std::atomic<bool> cacheTransparentTileImages_ = false;
     std::shared_ptr<CBVectorDataSource> vectorDataSourceLayer_;
+    std::shared_ptr<CBPathDataSource> hightLightDatasource_;
     mutable std::mutex storeMutex_;
     std::optional<std::string> currentMapStorePath_;
 

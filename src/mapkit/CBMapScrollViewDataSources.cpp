@@ -90,6 +90,11 @@ void CBMapScrollView::overlaysNeedDisplay() {
         overlay->setNeedsDisplay();
 }
 
+void CBMapScrollView::setBackgroundColorForOverlay(const std::optional<UIColor>& color) {
+    if (auto overlay = mapView_->overLayLayer())
+        overlay->setBackgroundColor(color);
+}
+
 void CBMapScrollView::resetOverlayContents() {
     if (auto overlay = mapView_->overLayLayer()) {
         overlay->layer()->setContents(nullptr);

@@ -241,6 +241,14 @@ std::shared_ptr<CBGeoObject> GeoStoreWriter::newObject(const Feature& feature) {
     object->setValueForKey("longitude", Value(feature.point.longitude));
     object->setObjectForKey("city", city_);
     addTags(*object, "tags", tags);
+    // Contact cards read a place's web site from "url".
+    if (!tags.count("url")) {
+        auto site = tagValue(tags, "website");
+        if (!site)
+            site = tagValue(tags, "contact:website");
+        if (site)
+            object->addTag(tagFor("url", *site));
+    }
     if (auto stop = stopKindOf(tags))
         object->addTag(tagFor("pubtrans", *stop));
     objects_.push_back(object);

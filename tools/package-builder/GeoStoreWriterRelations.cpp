@@ -52,7 +52,10 @@ void GeoStoreWriter::writeRoute(const OsmRelation& relation, const std::string& 
     row->setValueForKey("name", Value(name));
     row->setValueForKey("displayName", Value(name));
     row->setValueForKey("canonicalName", Value(CBGeoObject::canonicalNameForString(name)));
-    row->setValueForKey("color", Value(routeColour(relation.tags, route)));
+    // Only a colour OpenStreetMap gives: the transit overlay picks palette
+    // colours for the others.
+    if (auto colour = routeColour(relation.tags))
+        row->setValueForKey("color", Value(*colour));
     OsmTags tags = relation.tags;
     tags.erase("type");
     addTags(*row, "tags", tags);

@@ -51,27 +51,22 @@ bool isPublicTransportRoute(const std::string& route) {
     return routes.count(route) > 0;
 }
 
-std::string routeColour(const OsmTags& tags, const std::string& route) {
+std::optional<std::string> routeColour(const OsmTags& tags) {
     static const std::map<std::string, std::string> names = {
         {"red", "#E3000F"},    {"blue", "#005AA9"},   {"green", "#009A44"}, {"yellow", "#FFD500"},
         {"orange", "#F18700"}, {"purple", "#7B2C83"}, {"black", "#000000"}, {"brown", "#8B5A2B"},
         {"grey", "#808080"},   {"gray", "#808080"},   {"white", "#FFFFFF"}, {"pink", "#E5007D"}};
     auto colour = tags.find("colour");
-    if (colour != tags.end()) {
-        const std::string& text = colour->second;
-        bool hex = text.size() == 7 && text[0] == '#';
-        for (size_t i = 1; hex && i < text.size(); ++i)
-            hex = std::isxdigit(static_cast<unsigned char>(text[i])) != 0;
-        if (hex)
-            return text;
-        auto named = names.find(text);
-        if (named != names.end())
-            return named->second;
-    }
-    static const std::map<std::string, std::string> kinds = {
-        {"bus", "#9A1E8E"},   {"trolleybus", "#9A1E8E"}, {"tram", "#D52B1E"},
-        {"train", "#1E5AA8"}, {"light_rail", "#1E5AA8"}, {"subway", "#0A3D91"},
-        {"ferry", "#0099CC"}, {"bicycle", "#2E8B57"}};
-    auto kind = kinds.find(route);
-    return kind != kinds.end() ? kind->second : "#555555";
+    if (colour == tags.end())
+        return std::nullopt;
+    const std::string& text = colour->second;
+    bool hex = text.size() == 7 && text[0] == '#';
+    for (size_t i = 1; hex && i < text.size(); ++i)
+        hex = std::isxdigit(static_cast<unsigned char>(text[i])) != 0;
+    if (hex)
+        return text;
+    auto named = names.find(text);
+    if (named != names.end())
+        return named->second;
+    return std::nullopt;
 }

@@ -15,4 +15,4 @@ bool isPublicTransportRoute(const std::string& route);
 
 // The colour of a route as "#RRGGBB": its "colour" tag (hex or a common
 // colour name), else a colour of its kind.
-std::string routeColour(const OsmTags& tags, const std::string& route);
+std::optional<std::string> routeColour(const OsmTags& tags);

@@ -122,9 +122,10 @@ TEST(PackageBuilderPieces, OpeningHoursAndStops) {
     EXPECT_EQ(stopKindOf({{"highway", "bus_stop"}}), "bus_stop");
     EXPECT_EQ(stopKindOf({{"public_transport", "platform"}, {"tram", "yes"}}), "tram_stop");
     EXPECT_FALSE(stopKindOf({{"highway", "residential"}}));
-    EXPECT_EQ(routeColour({{"colour", "#12AB3f"}}, "bus"), "#12AB3f");
-    EXPECT_EQ(routeColour({{"colour", "red"}}, "bus"), "#E3000F");
-    EXPECT_EQ(routeColour({{"colour", "#12"}}, "tram"), routeColour({}, "tram"));
+    EXPECT_EQ(routeColour({{"colour", "#12AB3f"}}), "#12AB3f");
+    EXPECT_EQ(routeColour({{"colour", "red"}}), "#E3000F");
+    EXPECT_FALSE(routeColour({{"colour", "#12"}}));
+    EXPECT_FALSE(routeColour({}));
 }
 
 TEST_F(PackageBuilderTest, BuildsASmallTown) {

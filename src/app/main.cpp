@@ -1,5 +1,5 @@
-// Program entry until the application shell exists: the host's window shows
-// one map view on a map package (the bundled sample city by default).
+// Program entry: reads the application's options, chooses the position
+// source and hands the application delegate to the host.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -10,29 +10,25 @@
 #include <string>
 #include <vector>
 
-#include "CBGeoData/CBCoordinatePathValueTransformer.h"
-#include "CBGeoData/CBGeoEntityRegistry.h"
 #include "CoreLocation/CLFixedLocationSource.h"
 #include "CoreLocation/CLGPXLocationSource.h"
 #include "CoreLocation/CLGpsdLocationSource.h"
 #include "CoreLocation/CLLocationManager.h"
 #include "CoreLocation/CLNoLocationSource.h"
 #include "Foundation/NSPathUtilities.h"
-#include "Foundation/NSUserDefaults.h"
 #include "Host/HostApplication.h"
-#include "MapWindowDelegate.h"
-#include "ServiceSDK.h"
+#include "app/CBKelvaraSharedAppDelegate.h"
 #include "packages/CBMapStoreURLManager.h"
 
 namespace {
 void printUsage() {
     std::puts(
-        "usage: kelvara [--home DIR] [--sdk-url URL] [--map FILE] [--location LAT,LON | --gpx FILE "
+        "usage: kelvara [--home DIR] [--map FILE] [--location LAT,LON | --gpx FILE "
         "[--gpx-speed N]]\n"
-        "               [--store-url URL] [--phone | --pad] [--scale N] [--screenshot FILE]\n"
+        "               [--store-url URL] [--sdk-url URL] [--phone | --pad] [--scale N]\n"
+        "               [--screenshot FILE] [kelvara2://LINK]\n"
         "               [--scenario FILE [--scenario-output DIR]] [--keyboard-height N]\n"
         "  --home DIR       keep Documents, Caches, Library and the user defaults under DIR\n"
-        "  --sdk-url URL    send crash reports and usage data to the SDK service at URL\n"
         "  --map FILE       show this map package store (default: the sample city)\n"
         "  --screenshot FILE  render the start view to a PNG instead of opening a window\n"
         "  --scenario FILE  play a scenario script headless (docs/SCENARIOS.md); screenshots\n"
@@ -41,7 +37,10 @@ void printUsage() {
         "  --location LAT,LON  the position is this fixed point (degrees)\n"
         "  --gpx FILE       the position replays this GPX track in real time\n"
         "  --gpx-speed N    replay the track N times faster (default 1)\n"
-        "  --store-url URL  the map store server (default: the user default MapStoreBaseURL)\n"
+        "  --store-url URL  the map store server (default: the user default MapStoreBaseURL);\n"
+        "                   on an empty home the sample city is installed from it\n"
+        "  --sdk-url URL    send crash reports and usage data to the SDK service at URL\n"
+        "  kelvara2://...   open this link to a place once started\n"
         "Without --location or --gpx the position comes from gpsd when one is running.");
 }
 
@@ -93,28 +92,37 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
     std::optional<CLLocationCoordinate2D> fixedPoint;
     const char* gpxPath = nullptr;
     double gpxSpeed = 1.0;
-    std::string store = sampleCityStore();
-    const char* sdkURL = nullptr;
+    CBLaunchOptions options;
+    options.sampleStorePath = sampleCityStore();
     for (size_t i = 1; i < arguments.size(); ++i) {
         const char* argument = arguments[i].c_str();
         const char* value = i + 1 < arguments.size() ? arguments[i + 1].c_str() : nullptr;
         if (std::strcmp(argument, "--home") == 0 && value) {
             NSSetApplicationHome(value);
             ++i;
-        } else if (std::strcmp(argument, "--sdk-url") == 0 && value) {
-            sdkURL = value;
-            ++i;
         } else if (std::strcmp(argument, "--map") == 0 && value) {
-            store = value;
+            std::error_code error;
+            if (!std::filesystem::is_regular_file(value, error)) {
+                usageError("no map package store at", value);
+                return nullptr;
+            }
+            options.mapPath = value;
             ++i;
-        } else if (std::strcmp(argument, "--store-url") == 0 && value) {
+        } else if ((std::strcmp(argument, "--sdk-url") == 0 ||
+                    std::strcmp(argument, "--store-url") == 0) &&
+                   value) {
             const std::string url = value;
             ++i;
             if (url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0) {
                 usageError("not an http URL:", value);
                 return nullptr;
             }
-            CBMapStoreURLManager::setBaseURL(url);
+            if (std::strcmp(argument, "--sdk-url") == 0)
+                options.sdkURL = url;
+            else
+                CBMapStoreURLManager::setBaseURL(url);
+        } else if (std::strncmp(argument, "kelvara2:", 9) == 0) {
+            options.link = argument;
         } else if (std::strcmp(argument, "--location") == 0 && value) {
             fixedPoint = parseCoordinate(value);
             ++i;
@@ -143,10 +151,6 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
         return nullptr;
     }
 
-    // First, so that crash capture is armed before anything else runs.
-    if (sdkURL)
-        startServiceSDK(sdkURL);
-
     // The position source every location manager shares, chosen once.
     std::shared_ptr<CLLocationSource> source;
     if (fixedPoint) {
@@ -165,12 +169,7 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
     CLLocationManager::setLocationSource(source);
     std::printf("Kelvara: location from %s\n", source->description().c_str());
 
-    // Metric units unless the user chose otherwise.
-    NSUserDefaults::standardUserDefaults()->registerDefaults({{"km", Value(true)}});
-    CBCoordinatePathValueTransformer::registerTransformer();
-    CBGeoEntityRegistry::registerClasses();
-    std::printf("Kelvara: map %s\n", store.c_str());
-    return std::make_shared<MapWindowDelegate>(store);
+    return std::make_shared<CBKelvaraSharedAppDelegate>(std::move(options));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "ServiceSDK.h"
+#include "app/ServiceSDK.h"
 
 #include "sdk/BITMetricsManager.h"
 #include "sdk/BITZizavaManager.h"

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <memory>
+
+#include "UIKit/UISearchBar.h"
+
+class UIActivityIndicatorView;
+
+// The map screen's search bar: clear behind its field, with a spinner at
+// the field's right while a search runs.
+class CBClearSearchBar : public UISearchBar {
+  public:
+    static std::shared_ptr<CBClearSearchBar> initWithBackground();
+    explicit CBClearSearchBar(const CGRect& frame = CGRectMake(0, 0, 320, 44));
+
+    bool isLoading() const { return loading_; }
+    void setLoading(bool loading);
+    void layoutSubviews() override;
+
+  private:
+    std::shared_ptr<UIActivityIndicatorView> spinner_;
+    bool loading_ = false;
+};

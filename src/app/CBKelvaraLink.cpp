@@ -1,0 +1,116 @@
+#include "app/CBKelvaraLink.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+
+#include "Net/NSURL.h"
+
+namespace {
+
+constexpr const char* kScheme = "kelvara2:";
+constexpr int kHighestZoomLevel = 22;
+
+bool fail(std::string* error, const std::string& message) {
+    if (error)
+        *error = message;
+    return false;
+}
+
+std::optional<double> parseNumber(const std::string& text) {
+    if (text.empty())
+        return std::nullopt;
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end != text.c_str() + text.size() || !std::isfinite(value))
+        return std::nullopt;
+    return value;
+}
+
+std::map<std::string, std::string> queryItems(const std::string& query) {
+    std::map<std::string, std::string> items;
+    size_t start = 0;
+    while (start <= query.size()) {
+        size_t end = query.find('&', start);
+        if (end == std::string::npos)
+            end = query.size();
+        const std::string pair = query.substr(start, end - start);
+        const size_t equals = pair.find('=');
+        if (!pair.empty())
+            items[pair.substr(0, equals)] =
+                equals == std::string::npos ? std::string() : pair.substr(equals + 1);
+        start = end + 1;
+    }
+    return items;
+}
+
+std::optional<std::string> decoded(const std::string& value) {
+    std::string plus = value;
+    for (char& c : plus)
+        if (c == '+')
+            c = ' ';
+    return NSURL::percentDecode(plus);
+}
+
+bool parseInto(CBKelvaraLink& link, const std::string& url, std::string* error) {
+    if (url.compare(0, std::char_traits<char>::length(kScheme), kScheme) != 0)
+        return fail(error, "This is not a kelvara2 link.");
+    const size_t question = url.find('?');
+    if (question == std::string::npos)
+        return fail(error, "The link names no place (it has no \"ll\").");
+    auto items = queryItems(url.substr(question + 1));
+    auto find = [&](const char* key, const char* shortKey) -> const std::string* {
+        if (auto it = items.find(key); it != items.end())
+            return &it->second;
+        if (shortKey)
+            if (auto it = items.find(shortKey); it != items.end())
+                return &it->second;
+        return nullptr;
+    };
+    const std::string* ll = find("ll", "m");
+    if (!ll)
+        return fail(error, "The link names no place (it has no \"ll\").");
+    const size_t comma = ll->find(',');
+    const auto latitude = parseNumber(ll->substr(0, comma));
+    const auto longitude =
+        comma == std::string::npos ? std::nullopt : parseNumber(ll->substr(comma + 1));
+    if (!latitude || !longitude)
+        return fail(error, "The link's position \"" + *ll + "\" is not LATITUDE,LONGITUDE.");
+    if (std::fabs(*latitude) > 90 || std::fabs(*longitude) > 180)
+        return fail(error, "The link's position \"" + *ll + "\" is not on the globe.");
+    link.coordinate = {*latitude, *longitude};
+    if (const std::string* z = find("z", nullptr)) {
+        const auto zoom = parseNumber(*z);
+        if (!zoom || *zoom != std::floor(*zoom))
+            return fail(error, "The link's zoom level \"" + *z + "\" is not a whole number.");
+        if (*zoom < 0 || *zoom > kHighestZoomLevel)
+            return fail(error, "The link's zoom level " + *z + " is out of range.");
+        link.zoomLevel = int(*zoom);
+    }
+    if (const std::string* marker = find("placemarker", nullptr)) {
+        if (*marker != "0" && *marker != "1")
+            return fail(error, "The link's placemarker \"" + *marker + "\" is not 0 or 1.");
+        link.placemarker = *marker == "1";
+    }
+    if (const std::string* name = find("placename", "n"); name && !name->empty()) {
+        auto text = decoded(*name);
+        if (!text)
+            return fail(error, "The link's place name is not valid text.");
+        for (unsigned char c : *text)
+            if (c < 0x20 || c == 0x7f)
+                return fail(error, "The link's place name holds control characters.");
+        link.placeName = *text;
+        if (!find("placemarker", nullptr))
+            link.placemarker = true;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<CBKelvaraLink> CBKelvaraLink::parse(const std::string& url, std::string* error) {
+    CBKelvaraLink link;
+    if (!parseInto(link, url, error))
+        return std::nullopt;
+    return link;
+}

@@ -1,0 +1,214 @@
+#include "app/CBKelvaraSharedAppDelegate.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "CBGeoData/CBCoordinatePathValueTransformer.h"
+#include "CBGeoData/CBGeoEntityRegistry.h"
+#include "Dispatch/DispatchQueue.h"
+#include "Foundation/NSLocale.h"
+#include "Foundation/NSLog.h"
+#include "Foundation/NSNotificationCenter.h"
+#include "Foundation/NSPathUtilities.h"
+#include "Foundation/NSUserDefaults.h"
+#include "UIKit/UIAlertView.h"
+#include "UIKit/UIScreen.h"
+#include "UIKit/UIWindow.h"
+#include "app/CBKelvaraLink.h"
+#include "app/CBMapViewController.h"
+#include "app/CBRootViewController.h"
+#include "app/CBSettingsVC.h"
+#include "app/NSUserDefaults+CrashInformation.h"
+#include "app/ServiceSDK.h"
+#include "mapkit/CBMapScaleView.h"
+#include "mapkit/CBMapScrollView.h"
+#include "packages/CBMapStoreEngine.h"
+#include "packages/CBMapStoreMap.h"
+#include "packages/CBMapStoreURLManager.h"
+#include "packages/CBUserMapStoreEngine.h"
+#include "packages/ZELDownloadManagerEngine.h"
+
+namespace {
+constexpr const char* kLaunchCountKey = "numShelfViews-v202";
+constexpr const char* kAskedForAutoreviewKey = "askedForAutoreview-v202";
+constexpr const char* kSampleMapIdentifier = "neubrandenburg";
+constexpr double kResumeDelay = 10;
+
+// Miles where the user's own locale names a country that uses them; a
+// process without a locale (C, POSIX) gets kilometres.
+bool localeUsesMiles() {
+    std::string name;
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"})
+        if (const char* value = std::getenv(variable); value && *value) {
+            name = value;
+            break;
+        }
+    const std::string identifier = NSLocale::localeIdentifierFromPOSIXName(name);
+    if (identifier.empty())
+        return false;
+    const std::string region = NSLocale(identifier).countryCode().value_or("");
+    return region == "US" || region == "GB" || region == "LR" || region == "MM";
+}
+}  // namespace
+
+CBKelvaraSharedAppDelegate::CBKelvaraSharedAppDelegate(CBLaunchOptions options)
+    : options_(std::move(options)) {}
+
+CBKelvaraSharedAppDelegate::~CBKelvaraSharedAppDelegate() = default;
+
+std::shared_ptr<CBKelvaraSharedAppDelegate> CBKelvaraSharedAppDelegate::shared() {
+    auto application = UIApplication::sharedApplication();
+    return application
+               ? std::dynamic_pointer_cast<CBKelvaraSharedAppDelegate>(application->delegate())
+               : nullptr;
+}
+
+bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIApplication&,
+                                                                          const Value&) {
+    startServiceSDK();
+    setUpDefaults();
+    // Before any geo store opens.
+    CBCoordinatePathValueTransformer::registerTransformer();
+    CBGeoEntityRegistry::registerClasses();
+    createServices();
+
+    const std::string fallback = options_.mapPath.value_or(options_.sampleStorePath);
+    mapViewController_ = std::make_shared<CBMapViewController>(
+        options_.mapPath ? nullptr : userMapStoreEngine_, fallback);
+    rootViewController_ = std::make_shared<CBRootViewController>(mapViewController_);
+    window = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
+    window->setRootViewController(rootViewController_);
+    window->makeKeyAndVisible();
+    if (!mapViewController_->hasMap()) {
+        NSLogWithLevel(NSLogLevel::Error, "Kelvara: cannot open the map package %s",
+                       fallback.c_str());
+        return false;
+    }
+    std::weak_ptr<CBMapViewController> map = mapViewController_;
+    unitsObserver_ = NSNotificationCenter::defaultCenter()->addObserverForName(
+        CBUnitsDidChangeNotification, nullptr, {}, [map](const NSNotification&) {
+            if (auto screen = map.lock())
+                if (auto scale = screen->mapView()->mapScaleView())
+                    scale->setPointsPerKilometer(float(screen->mapView()->pointsPerKilometer()));
+        });
+    if (downloadManager_) {
+        std::weak_ptr<ZELDownloadManagerEngine> engine = downloadManager_;
+        DispatchQueue::main()->after(kResumeDelay, [engine] {
+            if (auto downloads = engine.lock())
+                downloads->resumeDownloads();
+        });
+    }
+    if (options_.link)
+        openLink(*options_.link);
+    return true;
+}
+
+void CBKelvaraSharedAppDelegate::startServiceSDK() {
+    if (!options_.sdkURL) {
+        NSLogWithLevel(NSLogLevel::Info, "Kelvara: no SDK service given; the SDK stays off");
+        return;
+    }
+    ::startServiceSDK(*options_.sdkURL);
+}
+
+void CBKelvaraSharedAppDelegate::setUpDefaults() {
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    CrashInformation::rotate();
+    if (!defaults->objectForKey("km"))
+        defaults->setBoolForKey(!localeUsesMiles(), "km");
+    defaults->setIntegerForKey(defaults->integerForKey(kLaunchCountKey) + 1, kLaunchCountKey);
+    defaults->synchronize();
+}
+
+void CBKelvaraSharedAppDelegate::createServices() {
+    const std::string documents = NSSearchPathForDirectory(NSSearchPathDirectory::Documents);
+    std::error_code ignored;
+    std::filesystem::create_directories(documents, ignored);
+    downloadManager_ =
+        ZELDownloadManagerEngine::createWithStorePath(documents + "/DownloadManagerQueue.sqlite");
+    if (!downloadManager_) {
+        NSLogWithLevel(NSLogLevel::Error, "Kelvara: the download queue cannot be opened");
+        return;
+    }
+    catalogue_ = std::make_shared<CBMapStoreEngine>();
+    userMapStoreEngine_ =
+        CBUserMapStoreEngine::createWithDownloadManager(downloadManager_, catalogue_);
+    userMapStoreEngine_->migrateDownloadQueue();
+    downloadManager_->setResumeDisabled(false);
+    installSampleOnEmptyHome();
+}
+
+// A new user sees a city at once: the sample is loaded from the map store
+// and installed like any download (validation, record, cover, pre-fill).
+void CBKelvaraSharedAppDelegate::installSampleOnEmptyHome() {
+    if (options_.mapPath || !CBMapStoreURLManager::baseURL() ||
+        !userMapStoreEngine_->allIdentifiers().empty() ||
+        downloadManager_->currentQueueLength() > 0)
+        return;
+    auto map = catalogue_->mapForIdentifier(std::string(kSampleMapIdentifier));
+    auto url = map ? catalogue_->urlForMap(map) : std::nullopt;
+    if (!url) {
+        NSLogWithLevel(NSLogLevel::Error, "Kelvara: the catalogue has no sample map");
+        return;
+    }
+    downloadManager_
+        ->addDownloadWithURLDestinationPathIdentifierTitleSubTitleDownloadSizeTypePriorityPayLoadProgressReservedForPostProcessing(
+            *url, userMapStoreEngine_->basePathForMaps(), *map->identifier(), map->title(),
+            map->places(), std::nullopt, CBUserMapStoreEngine::kDownloadType,
+            static_cast<int>(map->priority()), map->identifier(), 0.4);
+    downloadManager_->resumeDownloads();
+}
+
+bool CBKelvaraSharedAppDelegate::openLink(const std::string& url) {
+    std::string error;
+    auto link = CBKelvaraLink::parse(url, &error);
+    if (!link) {
+        NSLogWithLevel(NSLogLevel::Error, "Kelvara: broken link %s: %s", url.c_str(),
+                       error.c_str());
+        auto alert = std::make_shared<UIAlertView>(
+            "Cannot open the link", error, std::weak_ptr<UIAlertViewDelegate>(), std::string("OK"));
+        alert->show();
+        return false;
+    }
+    return mapViewController_ && mapViewController_->openLink(*link);
+}
+
+bool CBKelvaraSharedAppDelegate::applicationOpenURL(UIApplication&, const std::string& url) {
+    return openLink(url);
+}
+
+bool CBKelvaraSharedAppDelegate::canAskForAutoreview() const {
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    if (defaults->boolForKey(kAskedForAutoreviewKey))
+        return false;
+    return defaults->integerForKey(kLaunchCountKey) > 20;
+}
+
+void CBKelvaraSharedAppDelegate::setAskedForAutoreview(bool asked) {
+    NSUserDefaults::standardUserDefaults()->setBoolForKey(asked, kAskedForAutoreviewKey);
+}
+
+void CBKelvaraSharedAppDelegate::storeState() {
+    if (userMapStoreEngine_)
+        userMapStoreEngine_->storeState();
+    if (downloadManager_)
+        downloadManager_->saveChanges();
+    if (mapViewController_)
+        mapViewController_->applicationDidMoveToBackground();
+    NSUserDefaults::standardUserDefaults()->synchronize();
+}
+
+void CBKelvaraSharedAppDelegate::applicationDidBecomeActive(UIApplication&) {}
+
+void CBKelvaraSharedAppDelegate::applicationDidEnterBackground(UIApplication&) {
+    storeState();
+}
+
+void CBKelvaraSharedAppDelegate::applicationWillTerminate(UIApplication&) {
+    storeState();
+    unitsObserver_.reset();
+    // Views go while the application still exists.
+    rootViewController_.reset();
+    mapViewController_.reset();
+    window.reset();
+}

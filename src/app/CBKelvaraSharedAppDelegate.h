@@ -1,0 +1,75 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "UIKit/UIApplication.h"
+
+class CBMapStoreEngine;
+class CBMapViewController;
+class CBRootViewController;
+class CBUserMapStoreEngine;
+class NSNotificationObserver;
+class ZELDownloadManagerEngine;
+
+// What the command line asks of the application.
+struct CBLaunchOptions {
+    std::optional<std::string> mapPath;  // a geo store shown instead of the current map
+    std::optional<std::string> sdkURL;   // the SDK service; no SDK without one
+    std::optional<std::string> link;     // a kelvara2 link to open after start-up
+    std::string sampleStorePath;  // the build's sample city, shown while nothing is installed
+};
+
+// The application delegate: builds and owns the services in their order,
+// the window with the root container, and stores state on the way out.
+class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
+  public:
+    explicit CBKelvaraSharedAppDelegate(CBLaunchOptions options);
+    ~CBKelvaraSharedAppDelegate() override;
+
+    static std::shared_ptr<CBKelvaraSharedAppDelegate> shared();
+
+    const std::shared_ptr<ZELDownloadManagerEngine>& downloadManager() const {
+        return downloadManager_;
+    }
+    const std::shared_ptr<CBUserMapStoreEngine>& userMapStoreEngine() const {
+        return userMapStoreEngine_;
+    }
+    const std::shared_ptr<CBMapViewController>& mapViewController() const {
+        return mapViewController_;
+    }
+    const std::shared_ptr<CBRootViewController>& rootViewController() const {
+        return rootViewController_;
+    }
+
+    // Whether the review prompt may be shown: not once asked, else after 20 launches.
+    bool canAskForAutoreview() const;
+    void setAskedForAutoreview(bool asked);
+
+    // Opens a kelvara2 link; false (and a message on screen) when it is broken
+    // or points outside every installed map.
+    bool openLink(const std::string& url);
+
+    bool applicationDidFinishLaunchingWithOptions(UIApplication& application,
+                                                  const Value& options) override;
+    void applicationDidBecomeActive(UIApplication& application) override;
+    void applicationDidEnterBackground(UIApplication& application) override;
+    void applicationWillTerminate(UIApplication& application) override;
+    bool applicationOpenURL(UIApplication& application, const std::string& url) override;
+
+  private:
+    void startServiceSDK();
+    void setUpDefaults();
+    void createServices();
+    void installSampleOnEmptyHome();
+    void storeState();
+
+    CBLaunchOptions options_;
+    std::shared_ptr<ZELDownloadManagerEngine> downloadManager_;
+    std::shared_ptr<CBMapStoreEngine> catalogue_;
+    std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine_;
+    std::shared_ptr<CBMapViewController> mapViewController_;
+    std::shared_ptr<CBRootViewController> rootViewController_;
+    std::shared_ptr<NSNotificationObserver> unitsObserver_;
+};

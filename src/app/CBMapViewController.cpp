@@ -1,0 +1,362 @@
+#include "app/CBMapViewController.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "CBGeoData/CBBoundingBox.h"
+#include "CBGeoData/CBGeoAddress.h"
+#include "CBGeoData/CBGeoCity.h"
+#include "CBGeoData/CBGeoDataManager.h"
+#include "CBGeoData/CBGeoObject.h"
+#include "CBGeoData/CBGeoSearchResult.h"
+#include "CBGeoData/CBGeoTag.h"
+#include "Dispatch/DispatchQueue.h"
+#include "Foundation/NSLog.h"
+#include "Foundation/NSPathUtilities.h"
+#include "UIKit/UIAlertView.h"
+#include "UIKit/UIBarButtonItem.h"
+#include "UIKit/UINavigationController.h"
+#include "UIKit/UINavigationItem.h"
+#include "UIKit/UITableView.h"
+#include "UIKit/UITableViewCell.h"
+#include "app/CBClearSearchBar.h"
+#include "app/CBKelvaraLink.h"
+#include "app/CBSettingsVC.h"
+#include "app/NSUserDefaults+CrashInformation.h"
+#include "foundation/NSString+CBNSStringAdditions.h"
+#include "mapkit/CBBasicAnnotation.h"
+#include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBUserLocation.h"
+#include "packages/CBMapStoreMap.h"
+#include "packages/CBUserMapStoreEngine.h"
+
+namespace {
+constexpr CGFloat kSearchBarHeight = 44;
+constexpr const char* kResultCell = "CBSearchResult";
+// A chosen hit is shown with its streets around it.
+constexpr int kChosenHitZoomLevel = 16;
+
+std::optional<std::string> localityOf(CBGeoSearchResult& result) {
+    if (const auto& address = result.address())
+        if (auto city = address->city(); city && !city->empty())
+            return city;
+    if (const auto& object = result.object())
+        for (const auto& address : object->addresses())
+            if (auto city = address->city(); city && !city->empty())
+                return city;
+    return std::nullopt;
+}
+
+// The geo store of an installed map; nullopt while its package still loads.
+std::optional<std::string> installedStorePath(const std::shared_ptr<CBMapStoreMap>& map) {
+    if (!map || map->isDownloading())
+        return std::nullopt;
+    auto path = map->filePath();
+    std::error_code error;
+    if (!path || !std::filesystem::is_regular_file(*path, error))
+        return std::nullopt;
+    return path;
+}
+
+std::optional<std::string> kindOf(CBGeoSearchResult& result, CBGeoDataManager* manager) {
+    const auto& object = result.object();
+    if (!object)
+        return std::nullopt;
+    if (object->isHighway())
+        return std::string("Street");
+    const Value tags = manager ? Value(manager->tagTranslationDictionary()) : Value();
+    for (const auto& tag : object->tags()) {
+        const std::string key = tag->key();
+        if (key.rfind("name", 0) == 0 || key.rfind("addr", 0) == 0)
+            continue;
+        if (auto text = tag->translatedAttributeFromDictionary(&tags))
+            return text;
+        return tag->attribute();
+    }
+    return result.address() ? std::optional<std::string>("Address") : std::nullopt;
+}
+}  // namespace
+
+CBMapViewController::CBMapViewController(std::shared_ptr<CBUserMapStoreEngine> registry,
+                                         std::string fallbackStorePath)
+    : registry_(std::move(registry)), fallbackStorePath_(std::move(fallbackStorePath)) {}
+
+CBMapViewController::~CBMapViewController() = default;
+
+bool CBMapViewController::hasMap() const {
+    return mapView_ && !mapView_->currentMapStorePath().empty();
+}
+
+void CBMapViewController::loadView() {
+    auto view = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
+    view->setBackgroundColor(UIColor::whiteColor());
+    mapView_ = CBMapScrollView::create(view->bounds());
+    view->addSubview(mapView_);
+    searchBar_ = CBClearSearchBar::initWithBackground();
+    searchBar_->setPlaceholder("Search places and addresses");
+    view->addSubview(searchBar_);
+    setView(view);
+}
+
+void CBMapViewController::viewDidLoad() {
+    auto self = std::static_pointer_cast<CBMapViewController>(shared_from_this());
+    CrashInformation::setCurrentViewController("CBMapViewController");
+    searchDisplay_ = UISearchDisplayController::create(searchBar_, self);
+    searchDisplay_->setDelegate(self);
+    searchDisplay_->setSearchResultsDataSource(self);
+    searchDisplay_->setSearchResultsDelegate(self);
+    std::weak_ptr<CBMapViewController> weak = self;
+    navigationItem()->setRightBarButtonItem(std::make_shared<UIBarButtonItem>(
+        "Settings", UIBarButtonItemStylePlain, [weak](UIBarButtonItem&) {
+            if (auto me = weak.lock())
+                me->showSettings();
+        }));
+    navigationItem()->setLeftBarButtonItem(
+        mapView_->barButtonItemForCurrentCenteringRotationStatus());
+    if (registry_)
+        registry_->addDelegate(self);
+    openCurrentMap();
+}
+
+void CBMapViewController::viewWillLayoutSubviews() {
+    const CGRect bounds = view()->bounds();
+    searchBar_->setFrame(CGRectMake(0, 0, bounds.size.width, kSearchBarHeight));
+    mapView_->setFrame(
+        CGRectMake(0, kSearchBarHeight, bounds.size.width, bounds.size.height - kSearchBarHeight));
+}
+
+void CBMapViewController::openCurrentMap() {
+    if (registry_) {
+        if (auto path = installedStorePath(registry_->currentMap());
+            path && openMapWithStorePath(*path, true))
+            return;
+        // A current map whose folder went, or none: until the shelf exists
+        // the first installed map stands in for it.
+        for (const auto& candidate : registry_->mapsSortedByName()) {
+            auto path = installedStorePath(candidate);
+            if (path && openMapWithStorePath(*path, true)) {
+                registry_->setCurrentMap(candidate);
+                return;
+            }
+        }
+    }
+    if (!fallbackStorePath_.empty())
+        openMapWithStorePath(fallbackStorePath_, true);
+}
+
+bool CBMapViewController::openMapWithStorePath(const std::string& path, bool firstOpening) {
+    (void)firstOpening;
+    if (!mapView_->setMapWithStorePathAndBoundingBox(path, nullptr)) {
+        NSLogWithLevel(NSLogLevel::Error, "Kelvara: cannot open the map package %s", path.c_str());
+        return false;
+    }
+    openedStorePath_ = path;
+    mainCity_.clear();
+    if (auto manager = mapView_->dataManager())
+        if (auto city = manager->currentCity())
+            mainCity_ = city->localizedName().value_or("");
+    setTitle(mainCity_);
+    if (auto map = registry_ ? registry_->currentMap() : nullptr; map && map->filePath() == path)
+        CrashInformation::didEnterMapWithIdentifier(map->identifier(), map->dateAdded());
+    mapView_->setMapScaleHiddenAnimated(false, false);
+    mapView_->notifyDelegateMapDidChangeBBoxAnimated(false);
+    return true;
+}
+
+void CBMapViewController::userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const Map& map) {
+    if (!isViewLoaded())
+        return;
+    auto path = installedStorePath(map);
+    if (path && *path != openedStorePath_)
+        openMapWithStorePath(*path, true);
+}
+
+// The first map installed (the sample on an empty home) becomes current.
+void CBMapViewController::userMapStoreAddedMap(CBUserMapStoreEngine& registry, const Map& map) {
+    if (installedStorePath(map) && !installedStorePath(registry.currentMap()))
+        registry.setCurrentMap(map);
+}
+
+void CBMapViewController::userMapStoreUpdatedMap(CBUserMapStoreEngine& registry, const Map& map) {
+    userMapStoreAddedMap(registry, map);
+}
+
+std::string CBMapViewController::detailTextForResult(CBGeoSearchResult& result) const {
+    std::vector<std::string> parts;
+    if (auto kind = kindOf(result, mapView_->dataManager().get()); kind && !kind->empty())
+        parts.push_back(*kind);
+    if (auto locality = localityOf(result))
+        parts.push_back(*locality);
+    if (auto user = mapView_->userLocation())
+        if (auto here = user->coreLocation()) {
+            const CLLocationCoordinate2D c = result.coordinate();
+            const CLLocation there(c.latitude, c.longitude);
+            parts.push_back(stringWithDistanceFromFloat(float(here->distanceFromLocation(there))));
+        }
+    std::string text;
+    for (const auto& part : parts)
+        text += (text.empty() ? "" : " \u00B7 ") + part;
+    return text;
+}
+
+bool CBMapViewController::searchDisplayControllerShouldReloadTableForSearchString(
+    UISearchDisplayController&, const std::string& text) {
+    std::weak_ptr<CBMapViewController> weak =
+        std::static_pointer_cast<CBMapViewController>(shared_from_this());
+    searchBar_->setLoading(true);
+    const bool started =
+        mapView_->searchObjectsMatchingStringIncludeAddressesDelayedWithCompletionBlock(
+            text, true, true, [weak](const std::vector<std::shared_ptr<CBGeoSearchResult>>& hits) {
+                auto me = weak.lock();
+                if (!me)
+                    return;
+                me->results_ = hits;
+                me->searchBar_->setLoading(false);
+                me->searchDisplay_->searchResultsTableView()->reloadData();
+            });
+    if (!started) {
+        searchBar_->setLoading(false);
+        results_.clear();
+        return true;
+    }
+    return false;
+}
+
+long CBMapViewController::tableViewNumberOfRowsInSection(UITableView&, long) {
+    return long(results_.size());
+}
+
+std::shared_ptr<UITableViewCell> CBMapViewController::tableViewCellForRowAtIndexPath(
+    UITableView& table, const NSIndexPath& path) {
+    auto cell = table.dequeueReusableCellWithIdentifier(kResultCell);
+    if (!cell)
+        cell = std::make_shared<UITableViewCell>(UITableViewCellStyleSubtitle, kResultCell);
+    auto& result = *results_[size_t(path.row)];
+    cell->textLabel()->setText(result.title().value_or(""));
+    cell->detailTextLabel()->setText(detailTextForResult(result));
+    return cell;
+}
+
+void CBMapViewController::tableViewDidSelectRowAtIndexPath(UITableView&, const NSIndexPath& path) {
+    if (size_t(path.row) >= results_.size())
+        return;
+    auto& chosen = *results_[size_t(path.row)];
+    // A hit found at one of its addresses is pinned there.
+    std::shared_ptr<CBBasicAnnotation> pin =
+        chosen.object() && !chosen.address()
+            ? std::make_shared<CBGeoObjectAnnotation>(chosen.object())
+            : std::make_shared<CBBasicAnnotation>(chosen.coordinate());
+    pin->setTitle(chosen.title());
+    pin->setSubtitle(detailTextForResult(chosen));
+    searchDisplay_->setActive(false);
+    presentAnnotationsCentered({pin}, false);
+    showCoordinateAtZoomLevel(pin->coordinate(), kChosenHitZoomLevel);
+    selectWhenShown(pin);
+}
+
+void CBMapViewController::presentAnnotationsCentered(
+    const std::vector<CBAnnotationRef>& annotations, bool centered) {
+    mapView_->setCentersOnUserLocation(false);
+    mapView_->removeAnnotations(mapView_->annotations());
+    if (presentedViewController())
+        dismissViewControllerAnimatedCompletion(false, nullptr);
+    if (auto navigation = navigationController();
+        navigation && navigation->viewControllers().size() > 1)
+        navigation->popToRootViewControllerAnimated(false);
+    if (annotations.empty())
+        return;
+    mapView_->addAnnotationsCentered(annotations, centered);
+}
+
+std::vector<std::string> CBMapViewController::objectAnnotationIdentifiers() const {
+    std::vector<std::string> identifiers;
+    for (const auto& annotation : mapView_->annotations())
+        if (std::dynamic_pointer_cast<CBGeoObjectAnnotation>(annotation))
+            identifiers.push_back(annotation->uniqueIdentifier().value_or(""));
+    return identifiers;
+}
+
+std::string CBMapViewController::basePathForTTImages() const {
+    auto map = registry_ ? registry_->currentMap() : nullptr;
+    const std::string identifier = map ? map->identifier().value_or("") : "";
+    return NSSearchPathForDirectory(NSSearchPathDirectory::Documents) + "/maps/" + identifier +
+           "/toptable/images";
+}
+
+void CBMapViewController::dismissPopoverAnimated(bool animated) {
+    if (presentedViewController())
+        dismissViewControllerAnimatedCompletion(animated, nullptr);
+}
+
+bool CBMapViewController::openLink(const CBKelvaraLink& link) {
+    auto map = registry_ ? registry_->mapIncludingCoordinate(link.coordinate) : nullptr;
+    if (auto path = installedStorePath(map)) {
+        if (registry_->currentMapIdentifier() != map->identifier())
+            registry_->setCurrentMap(map);
+        if (openedStorePath_ != *path)
+            openMapWithStorePath(*path, false);
+    } else {
+        auto box = mapView_->mapBoundingBox();
+        if (!hasMap() || !box || !box->includesCoordinate(link.coordinate)) {
+            showMessage("Not on your maps",
+                        "No installed map shows the linked place. Download its map in the store.");
+            return false;
+        }
+    }
+    if (link.zoomLevel && (*link.zoomLevel < mapView_->minimumZoomLevel() ||
+                           *link.zoomLevel > mapView_->maximumZoomLevel())) {
+        showMessage("Cannot open the link",
+                    "The link's zoom level " + std::to_string(*link.zoomLevel) +
+                        " is outside this map's levels " +
+                        std::to_string(mapView_->minimumZoomLevel()) + " to " +
+                        std::to_string(mapView_->maximumZoomLevel()) + ".");
+        return false;
+    }
+    if (link.placemarker) {
+        auto pin = std::make_shared<CBBasicAnnotation>(link.coordinate);
+        if (link.placeName)
+            pin->setTitle(*link.placeName);
+        presentAnnotationsCentered({pin}, false);
+        if (link.placeName)
+            selectWhenShown(pin);
+    }
+    showCoordinateAtZoomLevel(link.coordinate,
+                              link.zoomLevel.value_or(mapView_->nativeZoomLevel()));
+    return true;
+}
+
+void CBMapViewController::showCoordinateAtZoomLevel(CLLocationCoordinate2D coordinate, int level) {
+    level = std::clamp(level, mapView_->minimumZoomLevel(), mapView_->maximumZoomLevel());
+    mapView_->setZoomScale(mapView_->scaleForNativeZoomlevel(level));
+    mapView_->moveToCoordinateAnimated(coordinate, false);
+}
+
+// The annotation's view exists once the map has laid its annotations out.
+void CBMapViewController::selectWhenShown(const CBAnnotationRef& annotation) {
+    std::weak_ptr<CBMapScrollView> map = mapView_;
+    DispatchQueue::main()->async([map, annotation] {
+        if (auto view = map.lock())
+            view->selectAnnotationAnimated(annotation, false);
+    });
+}
+
+void CBMapViewController::showSettings() {
+    // The licence ships in the map package's folder beside its geo store.
+    std::optional<std::string> licence;
+    if (!openedStorePath_.empty())
+        licence = (std::filesystem::path(openedStorePath_).parent_path() / "LICENSE.txt").string();
+    presentViewControllerAnimatedCompletion(CBSettingsVC::settingsController(licence), true,
+                                            nullptr);
+}
+
+void CBMapViewController::showMessage(const std::string& title, const std::string& message) {
+    alert_ = std::make_shared<UIAlertView>(title, message, std::weak_ptr<UIAlertViewDelegate>(),
+                                           std::string("OK"));
+    alert_->show();
+}
+
+void CBMapViewController::applicationDidMoveToBackground() {
+    if (mapView_)
+        mapView_->applicationDidMoveToBackground();
+}

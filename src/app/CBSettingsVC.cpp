@@ -1,0 +1,111 @@
+#include "app/CBSettingsVC.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "Foundation/NSNotificationCenter.h"
+#include "Foundation/NSUserDefaults.h"
+#include "UIKit/UIBarButtonItem.h"
+#include "UIKit/UINavigationController.h"
+#include "UIKit/UINavigationItem.h"
+#include "UIKit/UISegmentedControl.h"
+#include "UIKit/UISwitch.h"
+#include "UIKit/UITableView.h"
+#include "UIKit/UITableViewCell.h"
+#include "app/CBTextViewController.h"
+
+namespace {
+enum Section : long { kUnits, kCompass, kAttribution, kSectionCount };
+constexpr const char* kAttributionText = "Map \u00A9 OpenStreetMap, ODbL";
+}  // namespace
+
+std::shared_ptr<UINavigationController> CBSettingsVC::settingsController(
+    const std::optional<std::string>& licencePath) {
+    auto settings = std::make_shared<CBSettingsVC>();
+    if (licencePath) {
+        std::ifstream file(*licencePath, std::ios::binary);
+        std::ostringstream text;
+        if (file && (text << file.rdbuf()))
+            settings->licenceText_ = text.str();
+    }
+    auto navigation = std::make_shared<UINavigationController>(settings);
+    std::weak_ptr<UINavigationController> weak = navigation;
+    settings->navigationItem()->setRightBarButtonItem(
+        std::make_shared<UIBarButtonItem>(UIBarButtonSystemItemDone, [weak](UIBarButtonItem&) {
+            if (auto controller = weak.lock())
+                controller->dismissViewControllerAnimatedCompletion(true, nullptr);
+        }));
+    return navigation;
+}
+
+CBSettingsVC::CBSettingsVC() : UITableViewController(UITableViewStyleGrouped) {
+    setTitle("Settings");
+}
+
+void CBSettingsVC::viewDidLoad() {
+    UITableViewController::viewDidLoad();
+}
+
+long CBSettingsVC::numberOfSectionsInTableView(UITableView&) {
+    return kSectionCount;
+}
+
+long CBSettingsVC::tableViewNumberOfRowsInSection(UITableView&, long) {
+    return 1;
+}
+
+void CBSettingsVC::tableViewDidSelectRowAtIndexPath(UITableView& table, const NSIndexPath& path) {
+    table.deselectRowAtIndexPathAnimated(path, true);
+    if (path.section != kAttribution || !licenceText_)
+        return;
+    auto licence = std::make_shared<CBTextViewController>();
+    licence->setTitle("Licence");
+    licence->setText(*licenceText_);
+    navigationController()->pushViewControllerAnimated(licence, true);
+}
+
+std::shared_ptr<UITableViewCell> CBSettingsVC::tableViewCellForRowAtIndexPath(
+    UITableView&, const NSIndexPath& path) {
+    auto cell = std::make_shared<UITableViewCell>(UITableViewCellStyleDefault, "setting");
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    switch (path.section) {
+        case kUnits: {
+            cell->textLabel()->setText("Distances in");
+            auto units = std::make_shared<UISegmentedControl>(std::vector<std::string>{"km", "mi"});
+            units->setFrame(CGRectMake(0, 0, 110, 29));
+            units->setSelectedSegmentIndex(defaults->boolForKey("km") ? 0 : 1);
+            units->addTargetForControlEvents(
+                [](UIControl& sender) {
+                    auto& control = static_cast<UISegmentedControl&>(sender);
+                    auto defaults = NSUserDefaults::standardUserDefaults();
+                    defaults->setBoolForKey(control.selectedSegmentIndex() == 0, "km");
+                    defaults->synchronize();
+                    NSNotificationCenter::defaultCenter()->postNotificationName(
+                        CBUnitsDidChangeNotification);
+                },
+                UIControlEventValueChanged);
+            cell->setAccessoryView(units);
+            break;
+        }
+        case kCompass: {
+            cell->textLabel()->setText("Compass warning");
+            auto warning = std::make_shared<UISwitch>(CGRectMake(0, 0, 51, 31));
+            warning->setOn(!defaults->boolForKey("CompassCalibrationWarningDisabled"));
+            warning->addTargetForControlEvents(
+                [](UIControl& sender) {
+                    NSUserDefaults::standardUserDefaults()->setBoolForKey(
+                        !static_cast<UISwitch&>(sender).isOn(),
+                        "CompassCalibrationWarningDisabled");
+                },
+                UIControlEventValueChanged);
+            cell->setAccessoryView(warning);
+            break;
+        }
+        default:
+            cell->textLabel()->setText(kAttributionText);
+            if (licenceText_)
+                cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
+            break;
+    }
+    return cell;
+}

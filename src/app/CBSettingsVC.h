@@ -1,0 +1,34 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "UIKit/UITableViewController.h"
+
+class UINavigationController;
+
+// The settings: the distance unit (kilometres or miles), which the map's
+// scale bar follows, the compass calibration warning and the map data
+// attribution.
+class CBSettingsVC : public UITableViewController {
+  public:
+    // The settings screen in a navigation controller with a Done button;
+    // the attribution row opens the map's licence file when there is one.
+    static std::shared_ptr<UINavigationController> settingsController(
+        const std::optional<std::string>& licencePath = std::nullopt);
+    CBSettingsVC();
+
+    void viewDidLoad() override;
+    long numberOfSectionsInTableView(UITableView&) override;
+    long tableViewNumberOfRowsInSection(UITableView&, long section) override;
+    std::shared_ptr<UITableViewCell> tableViewCellForRowAtIndexPath(
+        UITableView& table, const NSIndexPath& path) override;
+    void tableViewDidSelectRowAtIndexPath(UITableView& table, const NSIndexPath& path) override;
+
+  private:
+    std::optional<std::string> licenceText_;
+};
+
+// Posted when the distance unit changed ("km" in the user defaults).
+inline constexpr const char* CBUnitsDidChangeNotification = "CBUnitsDidChangeNotification";

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "UIKit/UIViewController.h"
+
+class UITextView;
+
+// A screen that shows a text (a licence, an attribution) read-only; the
+// caller sets its title.
+class CBTextViewController : public UIViewController {
+  public:
+    CBTextViewController() = default;
+    const std::string& text() const { return text_; }
+    void setText(const std::string& text);
+    void loadView() override;
+
+  private:
+    std::string text_;
+    std::shared_ptr<UITextView> textView_;
+};

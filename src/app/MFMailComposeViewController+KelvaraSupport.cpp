@@ -1,0 +1,44 @@
+#include "app/MFMailComposeViewController+KelvaraSupport.h"
+
+#include "Foundation/NSBundle.h"
+#include "Foundation/NSLocale.h"
+#include "MessageUI/MFMailComposeViewController.h"
+#include "UIKit/UIAlertView.h"
+#include "UIKit/UIDevice.h"
+#include "UIKit/UIScreen.h"
+#include "sdk/BITZizavaManager.h"
+
+namespace KelvaraSupport {
+
+std::string deviceSummary() {
+    auto device = UIDevice::currentDevice();
+    const CGSize screen = UIScreen::mainScreen()->bounds().size;
+    return "\n\n--\nKelvara " + BITZizavaManager::version() + " (" + BITZizavaManager::build() +
+           ")\nDevice: " + device->model() + ", system " + device->systemVersion() +
+           "\nScreen: " + std::to_string(int(screen.width)) + " x " +
+           std::to_string(int(screen.height)) + " points at " +
+           std::to_string(int(UIScreen::mainScreen()->scale())) +
+           "x\nLocale: " + NSLocale::currentLocale()->localeIdentifier() + "\n";
+}
+
+std::shared_ptr<MFMailComposeViewController> defaultSupportMailViewController() {
+    auto mail = std::make_shared<MFMailComposeViewController>();
+    mail->setToRecipients({kSupportAddress});
+    mail->setSubject(NSLocalizedString("SupportSubject"));
+    mail->setMessageBodyIsHTML(deviceSummary(), false);
+    return mail;
+}
+
+std::shared_ptr<UIAlertView> cannotSendEmailAlert() {
+    return std::make_shared<UIAlertView>(NSLocalizedString("NoEmailAccountTitle"),
+                                         NSLocalizedString("NoEmailAccountMessage"),
+                                         std::weak_ptr<UIAlertViewDelegate>(), std::string("OK"));
+}
+
+std::optional<std::string> appStoreReviewURLForAppID(const std::string& appID) {
+    if (appID.empty())
+        return std::nullopt;
+    return "itms-apps:///app/id" + appID + "?action=write-review";
+}
+
+}  // namespace KelvaraSupport

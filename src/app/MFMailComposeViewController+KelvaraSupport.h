@@ -1,0 +1,22 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+class MFMailComposeViewController;
+class UIAlertView;
+
+// The support mail: a composer addressed to the support mailbox with the
+// subject "SupportSubject" and a summary of the program and device as body.
+namespace KelvaraSupport {
+inline constexpr const char* kSupportAddress = "support@kelvara.invalid";
+
+std::shared_ptr<MFMailComposeViewController> defaultSupportMailViewController();
+// The summary the support mail starts with.
+std::string deviceSummary();
+// "NoEmailAccountTitle" / "NoEmailAccountMessage" with an OK button, not yet shown.
+std::shared_ptr<UIAlertView> cannotSendEmailAlert();
+// The store's review page of the application; nullopt for an empty identifier.
+std::optional<std::string> appStoreReviewURLForAppID(const std::string& appID);
+}  // namespace KelvaraSupport

@@ -1,0 +1,156 @@
+#include "mapkit/CBPathDataSource.h"
+
+#include <algorithm>
+
+#include "CBGeoData/CBBoundingBox.h"
+#include "CBGeoData/CBCoordinatePath.h"
+#include "CBGeoData/CBGeoElement.h"
+#include "CBGeoData/CBGeoElementInfo.h"
+#include "CBGeoData/CBGeoObject.h"
+#include "CBGeoData/CBGeoRelation.h"
+#include "UIKit/UIScreen.h"
+#include "mapkit/CBDrawPathWithStyle.h"
+#include "mapkit/CBGeoStyle.h"
+#include "mapkit/CBMapScrollView.h"
+
+namespace {
+
+// Adds every segment of path as a subpath; closes each when closed (the
+// rings of an area: outline and holes).
+bool addSegments(CGPath& drawing, const CBCoordinatePath& path, const CBMapScrollView* map,
+                 bool closed, CBBoundingBox* box) {
+    bool any = false;
+    for (size_t k = 0; k < path.segmentCount(); ++k) {
+        const size_t n = path.numberOfCoordinatesAtSegment(k);
+        for (size_t i = 0; i < n; ++i) {
+            const auto coordinate = path.coordinateAtIndexOfSegment(i, k);
+            const CGPoint point = map ? map->offsetForCoordinate(coordinate) : CGPointZero;
+            if (i == 0)
+                drawing.moveToPoint(point);
+            else
+                drawing.addLineToPoint(point);
+            if (box)
+                box->growToIncludeCoordinate(coordinate);
+            any = true;
+        }
+        if (closed && n > 0)
+            drawing.closeSubpath();
+    }
+    return any;
+}
+
+}  // namespace
+
+void CBPathDataSource::setCoordinatePath(std::shared_ptr<CBCoordinatePath> path) {
+    std::lock_guard lock(mutex_);
+    coordinatePath_ = std::move(path);
+    coordinatePathBoundingBox_ = coordinatePath_ ? coordinatePath_->bbox() : nullptr;
+    pathRef_.reset();
+}
+
+std::shared_ptr<CBCoordinatePath> CBPathDataSource::coordinatePath() const {
+    std::lock_guard lock(mutex_);
+    return coordinatePath_;
+}
+
+std::shared_ptr<CBGeoStyle> CBPathDataSource::style() const {
+    std::lock_guard lock(mutex_);
+    return style_;
+}
+
+void CBPathDataSource::setStyle(std::shared_ptr<CBGeoStyle> style) {
+    std::lock_guard lock(mutex_);
+    style_ = std::move(style);
+}
+
+std::shared_ptr<CBBoundingBox> CBPathDataSource::coordinatePathBoundingBox() const {
+    std::lock_guard lock(mutex_);
+    return coordinatePathBoundingBox_;
+}
+
+std::optional<CGPath> CBPathDataSource::buildPathLocked(const CBMapScrollView& map) {
+    if (pathRef_ || !coordinatePath_)
+        return pathRef_;
+    CGPath drawing;
+    addSegments(drawing, *coordinatePath_, &map, closedPath_, nullptr);
+    pathRef_ = std::move(drawing);
+    return pathRef_;
+}
+
+std::optional<CGPath> CBPathDataSource::pathRefInMap(const std::shared_ptr<CBMapScrollView>& map) {
+    std::lock_guard lock(mutex_);
+    if (!map)
+        return pathRef_;
+    return buildPathLocked(*map);
+}
+
+bool CBPathDataSource::setPathFromElements(
+    const std::vector<std::shared_ptr<CBGeoElement>>& elements,
+    const std::shared_ptr<CBMapScrollView>& map) {
+    CGPath drawing;
+    auto box = std::make_shared<CBBoundingBox>();
+    bool any = false;
+    for (const auto& element : elements) {
+        const auto path = element ? element->path() : nullptr;
+        if (path)
+            any = addSegments(drawing, *path, map.get(), closedPath_, box.get()) || any;
+    }
+    std::lock_guard lock(mutex_);
+    pathRef_ = std::move(drawing);
+    coordinatePathBoundingBox_ = box;
+    return any;
+}
+
+bool CBPathDataSource::setPathFromObjectInMap(const std::shared_ptr<CBGeoObject>& object,
+                                              const std::shared_ptr<CBMapScrollView>& map) {
+    return setPathFromElements(
+        object ? object->elements() : std::vector<std::shared_ptr<CBGeoElement>>{}, map);
+}
+
+void CBPathDataSource::setPathFromRelationInMap(const std::shared_ptr<CBGeoRelation>& relation,
+                                                const std::shared_ptr<CBMapScrollView>& map) {
+    std::vector<std::shared_ptr<CBGeoElement>> elements;
+    if (relation)
+        for (const auto& info : relation->elementInfos())
+            elements.push_back(info ? info->element() : nullptr);
+    setPathFromElements(elements, map);
+}
+
+void CBPathDataSource::drawDataSourceInMapInRectForXYZAtScaleInContext(
+    const std::shared_ptr<CBMapScrollView>& map, const CGRect& rect, int, int, int, float scale,
+    CGContext& context) {
+    if (!map)
+        return;
+    const CGFloat lineScale = scale / UIScreen::mainScreen()->scale();
+    std::optional<CGPath> copy;
+    std::shared_ptr<CBGeoStyle> style;
+    {
+        // The path is read, built and copied under the lock: the main thread
+        // may replace it at any time.
+        std::lock_guard lock(mutex_);
+        style = style_;
+        if (!coordinatePathBoundingBox_ || !style)
+            return;
+        const CGPoint ne = map->offsetForCoordinate(coordinatePathBoundingBox_->NE());
+        const CGPoint sw = map->offsetForCoordinate(coordinatePathBoundingBox_->SW());
+        const CGRect box = CGRectStandardize(CGRectMake(sw.x, ne.y, ne.x - sw.x, sw.y - ne.y));
+        // A stroke reaches half its width beyond the path: tiles next to the
+        // box draw their part of it too.
+        const CGFloat widest =
+            std::max(style->strokeWidth().value_or(1), style->casingWidth().value_or(0)) /
+            (lineScale > 0 ? lineScale : 1);
+        if (!CGRectIntersectsRect(CGRectInset(box, -widest, -widest), rect))
+            return;
+        copy = buildPathLocked(*map);
+    }
+    if (!copy)
+        return;
+    context.saveGState();
+    CBDrawPathWithStyle(*copy, context, *style, lineScale, true);
+    context.restoreGState();
+}
+
+void CBPathDataSource::coordinateSystemChanged() {
+    std::lock_guard lock(mutex_);
+    pathRef_.reset();
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "UIKit/UIView.h"
+
+class UIImage;
+class UILabel;
+
+// A hint bubble over a view, shown a limited number of times per key: the
+// stored count of earlier showings (user defaults, "ZELToolTip-<key>") must
+// not exceed the maximum, so a tip shows at most maximum + 1 times; a tip
+// shows once per run of the program, one tip at a time; a nil key is never
+// counted. A tap dismisses it.
+class ZELToolTip : public UIView {
+  public:
+    static bool showInViewWithTextTopImageBottomImageForKeyMaxShows(
+        const std::shared_ptr<UIView>& view, const std::string& text,
+        const std::shared_ptr<UIImage>& topImage, const std::shared_ptr<UIImage>& bottomImage,
+        const std::optional<std::string>& key, long maxShows);
+    // The tip on screen, if any.
+    static std::shared_ptr<ZELToolTip> currentToolTip();
+    static void hideCurrentToolTip();
+    // Forgets which tips this run has shown (tests).
+    static void resetShownThisRun();
+
+    ZELToolTip(const CGRect& frame, const std::string& text);
+    const std::shared_ptr<UILabel>& label() const { return label_; }
+    void layoutSubviews() override;
+    void drawRect(const CGRect& rect) override;
+    void touchesEnded(const UITouchSet& touches, UIEvent* event) override;
+
+  private:
+    std::shared_ptr<UILabel> label_;
+};

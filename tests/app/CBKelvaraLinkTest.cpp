@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "app/CBKelvaraLink.h"
+
+namespace {
+
+std::string errorOf(const std::string& url) {
+    std::string error;
+    EXPECT_FALSE(CBKelvaraLink::parse(url, &error)) << url;
+    return error;
+}
+
+TEST(CBKelvaraLink, ReadsTheLongAndTheShortKeys) {
+    auto link = CBKelvaraLink::parse(
+        "kelvara2://?ll=53.5575,13.2610&z=15&placemarker=1&placename=Markt", nullptr);
+    ASSERT_TRUE(link);
+    EXPECT_DOUBLE_EQ(link->coordinate.latitude, 53.5575);
+    EXPECT_DOUBLE_EQ(link->coordinate.longitude, 13.2610);
+    EXPECT_EQ(link->zoomLevel, 15);
+    EXPECT_TRUE(link->placemarker);
+    EXPECT_EQ(link->placeName, "Markt");
+
+    auto shortLink = CBKelvaraLink::parse("kelvara2://?m=53.5,13.2&n=Gro%C3%9Fer+Markt", nullptr);
+    ASSERT_TRUE(shortLink);
+    EXPECT_DOUBLE_EQ(shortLink->coordinate.latitude, 53.5);
+    EXPECT_FALSE(shortLink->zoomLevel);
+    EXPECT_EQ(shortLink->placeName, "Gro\u00DFer Markt");
+    // A name asks for a pin unless the link says otherwise.
+    EXPECT_TRUE(shortLink->placemarker);
+
+    auto noPin = CBKelvaraLink::parse("kelvara2://?ll=1,2&z=3&placemarker=0&placename=", nullptr);
+    ASSERT_TRUE(noPin);
+    EXPECT_FALSE(noPin->placemarker);
+    EXPECT_FALSE(noPin->placeName);
+}
+
+TEST(CBKelvaraLink, RefusesBrokenLinksWithAReadableReason) {
+    EXPECT_EQ(errorOf("http://?ll=1,2"), "This is not a kelvara2 link.");
+    EXPECT_EQ(errorOf("kelvara2://"), "The link names no place (it has no \"ll\").");
+    EXPECT_EQ(errorOf("kelvara2://?z=3"), "The link names no place (it has no \"ll\").");
+    EXPECT_EQ(errorOf("kelvara2://?ll=abc,13"),
+              "The link's position \"abc,13\" is not LATITUDE,LONGITUDE.");
+    EXPECT_EQ(errorOf("kelvara2://?ll=53.5"),
+              "The link's position \"53.5\" is not LATITUDE,LONGITUDE.");
+    EXPECT_EQ(errorOf("kelvara2://?ll=91,13"),
+              "The link's position \"91,13\" is not on the globe.");
+    EXPECT_EQ(errorOf("kelvara2://?ll=53,181"),
+              "The link's position \"53,181\" is not on the globe.");
+    EXPECT_EQ(errorOf("kelvara2://?ll=nan,13"),
+              "The link's position \"nan,13\" is not LATITUDE,LONGITUDE.");
+    EXPECT_EQ(errorOf("kelvara2://?ll=53,13&z=x"),
+              "The link's zoom level \"x\" is not a whole number.");
+    EXPECT_EQ(errorOf("kelvara2://?ll=53,13&z=15.5"),
+              "The link's zoom level \"15.5\" is not a whole number.");
+    EXPECT_EQ(errorOf("kelvara2://?ll=53,13&z=99"), "The link's zoom level 99 is out of range.");
+    EXPECT_EQ(errorOf("kelvara2://?ll=53,13&placemarker=yes"),
+              "The link's placemarker \"yes\" is not 0 or 1.");
+    EXPECT_EQ(errorOf("kelvara2://?ll=53,13&placename=a%0Ab"),
+              "The link's place name holds control characters.");
+    EXPECT_EQ(errorOf("kelvara2://?ll=53,13&placename=%ZZ"),
+              "The link's place name is not valid text.");
+}
+
+}  // namespace

@@ -1,0 +1,54 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include "CBGeoData/CBBoundingBox.h"
+#include "Dispatch/NSRunLoop.h"
+#include "Foundation/NSUserDefaults.h"
+#include "TileServerProcess.h"
+#include "UIKit/UIImage.h"
+#include "UIKit/UIScreen.h"
+#include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBImageDataSource.h"
+#include "mapkit/CBImageLoaderView.h"
+#include "mapkit/CBMapScrollView.h"
+#include "platform/UIKit/UIKitTestSupport.h"
+
+class CBOnlineLayerTest : public UIKitTest {};
+
+TEST_F(CBOnlineLayerTest, TheOnlineLayerReplacesTheVectorMapAndStopsAtLevelEleven) {
+    NSUserDefaults::standardUserDefaults()->setObjectForKey(Value("127.0.0.1:9999"),
+                                                            "CBOnlineTileServiceHost");
+    auto map = CBMapScrollView::create(CGRectMake(0, 0, 320, 480));
+    auto source = map->setupForThunderforestLayerWithBoundingBox(nullptr);
+    NSUserDefaults::standardUserDefaults()->removeObjectForKey("CBOnlineTileServiceHost");
+    ASSERT_TRUE(source);
+    EXPECT_FALSE(map->vectorDataSourceLayer());
+    EXPECT_EQ(map->mapBoundingBox()->NE().latitude, 75.0);
+    EXPECT_EQ(map->mapBoundingBox()->SW().latitude, -70.0);
+    EXPECT_EQ(map->maximumZoomLevel(), 18);
+    EXPECT_FLOAT_EQ(map->maximumZoomScale(),
+                    std::pow(0.5, 18 - 11) / UIScreen::mainScreen()->scale());
+    EXPECT_EQ(source->urlForXYZ(3, 5, 4)->absoluteString(),
+              std::string("http://127.0.0.1:9999/neighbourhood/4/3/5.png?apikey=") +
+                  CBMapScrollView::kOnlineTileServiceKey);
+    const auto sources = map->displayManager()->dataSources();
+    EXPECT_EQ(sources.size(), 1u);
+}
+
+TEST_F(CBOnlineLayerTest, TheImageLoaderViewForgetsALoadWhenItIsGivenNoUrl) {
+    TileServerProcess server({"--delay", "300"});
+    ASSERT_TRUE(server.running());
+    const std::string url = "http://" + server.host() + "/neighbourhood/1/1/0.png?apikey=" +
+                            CBMapScrollView::kOnlineTileServiceKey;
+    CBImageLoaderView view;
+    view.loadURL(url);
+    view.loadURL(std::nullopt);
+    NSRunLoop::mainRunLoop()->runUntilDate(NSDate::dateWithTimeIntervalSinceNow(0.8));
+    EXPECT_FALSE(view.image());
+
+    view.loadURL(url);
+    EXPECT_TRUE(NSRunLoop::mainRunLoop()->runUntil([&] { return view.image() != nullptr; }, 5.0));
+    // The same URL again changes nothing.
+    view.loadURL(url);
+    EXPECT_TRUE(view.image());
+}

@@ -1,0 +1,59 @@
+#include "TileServer.h"
+
+#include <chrono>
+#include <thread>
+
+namespace {
+constexpr int kMaximumLevel = 11;
+}
+
+TileServer::TileServer(const TileRenderer& renderer, Options options)
+    : renderer_(renderer), options_(std::move(options)) {
+    server_.Get(R"(/neighbourhood/(\d+)/(\d+)/(\d+)\.png)",
+                [this](const httplib::Request& request, httplib::Response& response) {
+                    serveTile(request, response);
+                });
+    server_.Get("/_count", [this](const httplib::Request&, httplib::Response& response) {
+        response.set_content(std::to_string(requests_.load()), "text/plain");
+    });
+}
+
+int TileServer::bind(int port) {
+    if (port == 0)
+        return server_.bind_to_any_port("127.0.0.1");
+    return server_.bind_to_port("127.0.0.1", port) ? port : -1;
+}
+
+bool TileServer::shouldFail() {
+    if (options_.failureRate <= 0)
+        return false;
+    std::lock_guard lock(randomMutex_);
+    return std::uniform_real_distribution<double>(0, 1)(random_) < options_.failureRate;
+}
+
+void TileServer::serveTile(const httplib::Request& request, httplib::Response& response) {
+    ++requests_;
+    if (options_.delayMilliseconds > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(options_.delayMilliseconds));
+    if (request.get_param_value("apikey") != options_.apiKey) {
+        response.status = 403;
+        response.set_content(TileRenderer::errorTile("Invalid API key"), "image/png");
+        return;
+    }
+    const int z = std::stoi(request.matches[1].str());
+    const long x = std::stol(request.matches[2].str());
+    const long y = std::stol(request.matches[3].str());
+    const long count = z <= kMaximumLevel ? 1L << z : 0;
+    if (z > kMaximumLevel || x >= count || y >= count) {
+        response.status = 404;
+        response.set_content("no such tile", "text/plain");
+        return;
+    }
+    if (shouldFail()) {
+        response.status = 500;
+        response.set_content(TileRenderer::errorTile("Server error"), "image/png");
+        return;
+    }
+    response.set_header("Cache-Control", "max-age=86400");
+    response.set_content(renderer_.tile(z, static_cast<int>(x), static_cast<int>(y)), "image/png");
+}
