@@ -2,10 +2,12 @@
 
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
+#include "Foundation/NSPathUtilities.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UITabBarItem.h"
+#include "foundation/NSString+Base64.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreUpdater.h"
 #include "packages/ZELDownloadManagerEngine.h"
@@ -54,6 +56,13 @@ void CBMapStoreController::setUp(std::shared_ptr<CBUserMapStoreEngine> userMapSt
     view()->setFrame(CGRectMake(0, 20, 320, 460));
     if (downloadManager_->currentQueueLength() != 0)
         setSelectedIndex(long(viewControllers().size()) - 1);
+}
+
+std::string CBMapStoreController::pathForCachedTileWithUrl(const std::string& url) {
+    // Worked out once: the home does not move while the process runs.
+    static const std::string folder =
+        NSSearchPathForDirectory(NSSearchPathDirectory::Caches) + "/thunderforest";
+    return folder + "/" + urlSafeCacheFileName(url);
 }
 
 std::shared_ptr<UINavigationController> CBMapStoreController::createNavigationControllerWithRoot(

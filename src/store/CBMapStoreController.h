@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "UIKit/UITabBarController.h"
 #include "packages/CBMapStoreEngineDelegate.h"
@@ -44,6 +45,11 @@ class CBMapStoreController : public UITabBarController, public CBMapStoreEngineD
     }
     // The updater of the first appearance's check, once it was made.
     const std::shared_ptr<CBMapStoreUpdater>& updater() const { return updater_; }
+
+    // The file of the online tile of that URL in the store's tile cache,
+    // <Caches>/thunderforest/<URL-safe name>: always one path component, so
+    // every tile can be cached.
+    static std::string pathForCachedTileWithUrl(const std::string& url);
 
     void openDetailForMap(const std::shared_ptr<CBMapStoreMap>& map);
     void done();

@@ -89,4 +89,19 @@ TEST_F(CBMapStoreControllerTest, OpeningAMapFromOutsideShowsItsDetailOnBrowse) {
     EXPECT_EQ(detail->map()->identifier(), "neubrandenburg");
 }
 
+// Standard Base64 put "/" and line breaks into the names, so most tiles were
+// never cached; every name is now one path component.
+TEST_F(CBMapStoreControllerTest, ATileURLNamesOneFileInTheTileCache) {
+    const std::string prefix = "https://tile.example/cycle/12/2200/1343.png?apikey=";
+    const std::string a = CBMapStoreController::pathForCachedTileWithUrl(prefix + "a~~~~~~~~~~");
+    const std::string b = CBMapStoreController::pathForCachedTileWithUrl(prefix + "b~~~~~~~~~~");
+    EXPECT_EQ(a, CBMapStoreController::pathForCachedTileWithUrl(prefix + "a~~~~~~~~~~"));
+    EXPECT_NE(a, b);
+    const auto slash = a.rfind('/');
+    EXPECT_EQ(a.substr(0, slash).substr(a.substr(0, slash).rfind('/') + 1), "thunderforest");
+    const std::string name = a.substr(slash + 1);
+    EXPECT_GT(name.size(), 64u);
+    EXPECT_EQ(name.find_first_of("/+=\r\n"), std::string::npos) << name;
+}
+
 }  // namespace
