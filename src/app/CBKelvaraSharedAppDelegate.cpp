@@ -27,6 +27,7 @@
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerEngine.h"
+#include "wikipedia/CBWikipediaManager.h"
 
 namespace {
 constexpr const char* kLaunchCountKey = "numShelfViews-v202";
@@ -133,7 +134,14 @@ void CBKelvaraSharedAppDelegate::createServices() {
     catalogue_ = std::make_shared<CBMapStoreEngine>();
     userMapStoreEngine_ =
         CBUserMapStoreEngine::createWithDownloadManager(downloadManager_, catalogue_);
+    // The Wikipedia manager follows the current map and installs its own
+    // packages; it repairs its queue entries before the registry does.
+    wikipediaManager_ = CBWikipediaManager::create(downloadManager_, catalogue_);
+    downloadManager_->addDelegate(wikipediaManager_);
+    userMapStoreEngine_->addDelegate(wikipediaManager_);
+    wikipediaManager_->migrateDownloadQueue();
     userMapStoreEngine_->migrateDownloadQueue();
+    wikipediaManager_->resetWikipediaForMapIdentifier(userMapStoreEngine_->currentMapIdentifier());
     downloadManager_->setResumeDisabled(false);
     installSampleOnEmptyHome();
 }

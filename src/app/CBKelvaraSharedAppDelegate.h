@@ -10,6 +10,7 @@ class CBMapStoreEngine;
 class CBMapViewController;
 class CBRootViewController;
 class CBUserMapStoreEngine;
+class CBWikipediaManager;
 class NSNotificationObserver;
 class ZELDownloadManagerEngine;
 
@@ -35,6 +36,9 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
     }
     const std::shared_ptr<CBUserMapStoreEngine>& userMapStoreEngine() const {
         return userMapStoreEngine_;
+    }
+    const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const {
+        return wikipediaManager_;
     }
     const std::shared_ptr<CBMapViewController>& mapViewController() const {
         return mapViewController_;
@@ -69,6 +73,7 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
     std::shared_ptr<ZELDownloadManagerEngine> downloadManager_;
     std::shared_ptr<CBMapStoreEngine> catalogue_;
     std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine_;
+    std::shared_ptr<CBWikipediaManager> wikipediaManager_;
     std::shared_ptr<CBMapViewController> mapViewController_;
     std::shared_ptr<CBRootViewController> rootViewController_;
     std::shared_ptr<NSNotificationObserver> unitsObserver_;

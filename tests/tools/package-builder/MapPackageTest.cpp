@@ -160,8 +160,9 @@ TEST_P(MapPackageTest, RoutesListTheirStopsInOrder) {
             continue;
         families.insert(*family);
         // A colour only where OpenStreetMap gives one, always as "#RRGGBB".
-        if (const auto colour = route->color())
+        if (const auto colour = route->color()) {
             EXPECT_TRUE(colour->size() == 7 && (*colour)[0] == '#') << *colour;
+        }
         auto infos = route->elementInfosWithRole("stop");
         for (size_t i = 1; i < infos.size(); ++i)
             EXPECT_LT(infos[i - 1]->order(), infos[i]->order());
