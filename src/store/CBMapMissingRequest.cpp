@@ -1,0 +1,107 @@
+#include "store/CBMapMissingRequest.h"
+
+#include "Foundation/NSBundle.h"
+#include "Foundation/NSStringFormat.h"
+#include "MessageUI/MFMailComposeViewController.h"
+#include "UIKit/UIAlertView.h"
+#include "UIKit/UIViewController.h"
+
+const char* const CBMapMissingRequest::kRecipient = "map-requests@kelvara.example";
+
+std::string CBHTMLEscaped(const std::string& text) {
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+            case '&':
+                escaped += "&amp;";
+                break;
+            case '<':
+                escaped += "&lt;";
+                break;
+            case '>':
+                escaped += "&gt;";
+                break;
+            case '"':
+                escaped += "&quot;";
+                break;
+            case '\'':
+                escaped += "&#39;";
+                break;
+            default:
+                escaped += c;
+        }
+    }
+    return escaped;
+}
+
+namespace {
+
+std::string format(const char* fmt, std::initializer_list<NSFormatArgument> arguments) {
+    return NSStringWithFormat(fmt, {arguments.begin(), arguments.size()}).value_or("");
+}
+
+std::string escaped(const std::optional<std::string>& value) {
+    return value ? CBHTMLEscaped(*value) : std::string("(null)");
+}
+
+std::string corner(CLLocationCoordinate2D c) {
+    return format("[[coordinate %.4f, %.4f]]", {c.latitude, c.longitude});
+}
+
+void showAlert(const char* title, const char* message) {
+    auto alert = std::make_shared<UIAlertView>(NSLocalizedString(title), NSLocalizedString(message),
+                                               std::weak_ptr<UIAlertViewDelegate>(),
+                                               NSLocalizedString("OK"));
+    alert->show();
+}
+
+}  // namespace
+
+std::string CBMapMissingRequest::htmlDescription() const {
+    std::string html = "<p>&nbsp;</p>";
+    html += format(
+        "<div style='background-color: #eee; border: 1px solid #006; padding: 5px; "
+        "margin: 5px;border-radius: 10px;-moz-border-radius: 10px; "
+        "-webkit-border-radius: 10px;'><strong>%@</strong><br />",
+        {CBHTMLEscaped(NSLocalizedString("DoNotEditBelow"))});
+    html += CBHTMLEscaped(NSLocalizedString("MissingMapRequestSubject")) + "<br />";
+    if (searchTerm)
+        html += format("<strong>Search</strong>: '%@' <br />", {CBHTMLEscaped(*searchTerm)});
+    if (group)
+        html += format("<strong>Group</strong>: %@ <br />", {CBHTMLEscaped(*group)});
+    if (countryCode || countryName)
+        html += format("<strong>Country</strong>: %@, %@ <br />",
+                       {escaped(countryCode), escaped(countryName)});
+    if (regionCode || regionName)
+        html += format("<strong>Region</strong>: %@, %@ <br />",
+                       {escaped(regionCode), escaped(regionName)});
+    if (bbox) {
+        html += format("<strong>Bounding box</strong>: NE %@ - SW %@<br />",
+                       {corner(bbox->NE()), corner(bbox->SW())});
+        auto center = bbox->centerCoordinate();
+        auto link =
+            format("%@&mlat=%f&mlon=%f", {bbox->osmLink(), center.latitude, center.longitude});
+        html += format("<a href='%@'>View in OSM</a>", {CBHTMLEscaped(link)});
+    }
+    html += "</div>";
+    return html;
+}
+
+void CBMapMissingRequest::startRequestInViewController(
+    UIViewController& controller,
+    const std::shared_ptr<MFMailComposeViewControllerDelegate>& mailDelegate) const {
+    if (!MFMailComposeViewController::canSendMail()) {
+        showAlert("NoEmailAccountTitle", "NoEmailAccountMessage");
+        return;
+    }
+    auto composer = std::make_shared<MFMailComposeViewController>();
+    composer->setMailComposeDelegate(mailDelegate);
+    composer->setModalPresentationStyle(UIModalPresentationFormSheet);
+    composer->setSubject(NSLocalizedString("MissingMapRequestSubject"));
+    composer->setToRecipients({kRecipient});
+    composer->setMessageBodyIsHTML(htmlDescription(), true);
+    controller.presentViewControllerAnimatedCompletion(composer, true, nullptr);
+    if (bbox)
+        showAlert("MissingMapAddSubjectTitle", "MissingMapAddSubjectMessage");
+}

@@ -1,0 +1,388 @@
+#include "store/CBMapStoreDownloadViewController.h"
+
+#include <algorithm>
+
+#include "Foundation/NSBundle.h"
+#include "Foundation/NSStringFormat.h"
+#include "UIKit/UIAlertView.h"
+#include "UIKit/UIBarButtonItem.h"
+#include "UIKit/UIButton.h"
+#include "UIKit/UIFont.h"
+#include "UIKit/UIImage.h"
+#include "UIKit/UIImageView.h"
+#include "UIKit/UILabel.h"
+#include "UIKit/UINavigationItem.h"
+#include "UIKit/UIProgressView.h"
+#include "UIKit/UITabBarItem.h"
+#include "UIKit/UITableView.h"
+#include "packages/CBMapStoreMap.h"
+#include "packages/CBMapStoreUpdater.h"
+#include "packages/CBUserMapStoreEngine.h"
+#include "packages/ZELDownloadManagerDownload.h"
+#include "packages/ZELDownloadManagerEngine.h"
+#include "store/CBMapStoreDownloadCell.h"
+
+namespace {
+
+constexpr const char* kCellIdentifier = "Cell";
+
+double megabytes(std::optional<int64_t> bytes) {
+    return double(bytes.value_or(0)) / 1024.0 / 1024.0;
+}
+
+std::string extractingText(ZELDownloadManagerDownload& download) {
+    return NSStringWithFormat("%@ (%.1f %@)",
+                              {{NSLocalizedString("downloadExtracting"),
+                                download.postProcessingProgress().value_or(0) * 100.0, "%"}})
+        .value_or("");
+}
+
+std::string loadingText(ZELDownloadManagerDownload& download) {
+    return NSLocalizedFormat("downloadProgressFormat", {megabytes(download.bytesLoaded()),
+                                                        megabytes(download.downloadSize())});
+}
+
+bool cancellable(int state) {
+    return state == 1 || state == 6 || state == 9 || !(state >= 2 && state <= 9);
+}
+
+}  // namespace
+
+std::shared_ptr<CBMapStoreDownloadViewController>
+CBMapStoreDownloadViewController::createWithDownloadManager(
+    std::shared_ptr<ZELDownloadManagerEngine> downloadManager,
+    std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine) {
+    auto screen = std::make_shared<CBMapStoreDownloadViewController>(std::move(downloadManager),
+                                                                     std::move(userMapStoreEngine));
+    screen->downloadManager_->addDelegate(screen);
+    return screen;
+}
+
+CBMapStoreDownloadViewController::CBMapStoreDownloadViewController(
+    std::shared_ptr<ZELDownloadManagerEngine> downloadManager,
+    std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine)
+    : UITableViewController(UITableViewStyleGrouped),
+      downloadManager_(std::move(downloadManager)),
+      userMapStoreEngine_(std::move(userMapStoreEngine)) {
+    setTitle(NSLocalizedString("DownloadsVCTitle"));
+    auto item = std::make_shared<UITabBarItem>(UITabBarSystemItemDownloads, 3);
+    setTabBarItem(item);
+    updateBadgeValue();
+}
+
+CBMapStoreDownloadViewController::~CBMapStoreDownloadViewController() = default;
+
+void CBMapStoreDownloadViewController::viewDidLoad() {
+    tableView()->setRowHeight(66);
+    navigationItem()->setLeftBarButtonItem(std::make_shared<UIBarButtonItem>(
+        NSLocalizedString("Resume"), UIBarButtonItemStyleBordered,
+        [weak = weak_from_this()](UIBarButtonItem&) {
+            if (auto self = std::static_pointer_cast<CBMapStoreDownloadViewController>(weak.lock()))
+                self->toggleDownload();
+        }));
+    setDownloadButtonTitle();
+
+    auto footer = std::make_shared<UIView>(CGRectMake(0, 0, 320, 100));
+    footer->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+    footer->setBackgroundColor(UIColor::clearColor());
+    auto button = UIButton::buttonWithType(UIButtonTypeSystem);
+    button->setFrame(CGRectMake(20, 40, 280, 40));
+    button->titleLabel()->setFont(UIFont::boldSystemFontOfSize(16));
+    button->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin |
+                                UIViewAutoresizingFlexibleRightMargin |
+                                UIViewAutoresizingFlexibleTopMargin);
+    button->setTitleForState(NSLocalizedString("UpdateMapStore"), UIControlStateNormal);
+    button->addTargetForControlEvents(
+        [weak = weak_from_this()](UIControl&) {
+            if (auto self = std::static_pointer_cast<CBMapStoreDownloadViewController>(weak.lock()))
+                self->updateMapStore();
+        },
+        UIControlEventTouchUpInside);
+    footer->addSubview(button);
+    tableView()->setTableFooterView(footer);
+}
+
+void CBMapStoreDownloadViewController::viewWillAppear(bool animated) {
+    UITableViewController::viewWillAppear(animated);
+    reloadDataAndTable(true);
+}
+
+void CBMapStoreDownloadViewController::viewWillDisappear(bool animated) {
+    UITableViewController::viewWillDisappear(animated);
+    queue_.reset();
+}
+
+void CBMapStoreDownloadViewController::reloadDataAndTable(bool reloadTable) {
+    queue_ = downloadManager_->currentQueue().value_or(std::vector<Download>{});
+    if (reloadTable && isViewLoaded())
+        tableView()->reloadData();
+}
+
+CBMapStoreDownloadViewController::Download CBMapStoreDownloadViewController::downloadAtIndexPath(
+    const NSIndexPath& indexPath) const {
+    if (!queue_ || indexPath.row < 0 || indexPath.row >= long(queue_->size()))
+        return nullptr;
+    return (*queue_)[size_t(indexPath.row)];
+}
+
+void CBMapStoreDownloadViewController::setDownloadButtonTitle() {
+    if (isViewLoaded()) {
+        if (auto item = navigationItem()->leftBarButtonItem()) {
+            size_t length = downloadManager_->currentQueueLength();
+            item->setTitle(NSLocalizedString(
+                length != 0 && downloadManager_->isDownloading() ? "Pause" : "Resume"));
+            item->setEnabled(length != 0 && !downloadManager_->isResumeDisabled());
+        }
+    }
+    reloadDataAndTable(true);
+}
+
+void CBMapStoreDownloadViewController::toggleDownload() {
+    if (downloadManager_->isDownloading())
+        downloadManager_->pauseDownloads();
+    else
+        downloadManager_->resumeDownloads();
+    setDownloadButtonTitle();
+}
+
+void CBMapStoreDownloadViewController::updateBadgeValue() {
+    size_t length = downloadManager_->currentQueueLength();
+    tabBarItem()->setBadgeValue(length ? std::optional(std::to_string(length)) : std::nullopt);
+    setDownloadButtonTitle();
+}
+
+std::optional<long> CBMapStoreDownloadViewController::rowOfDownload(const Download& d) const {
+    if (!queue_ || !d)
+        return std::nullopt;
+    auto found = std::find(queue_->begin(), queue_->end(), d);
+    if (found == queue_->end())
+        return std::nullopt;
+    return long(found - queue_->begin());
+}
+
+std::optional<NSIndexPath> CBMapStoreDownloadViewController::visibleRowOfDownload(
+    const Download& download) const {
+    auto row = rowOfDownload(download);
+    if (!row || !isViewLoaded())
+        return std::nullopt;
+    return NSIndexPath::indexPathForRowInSection(*row, 0);
+}
+
+void CBMapStoreDownloadViewController::updateCellForDownload(const Download& download) {
+    if (auto path = visibleRowOfDownload(download))
+        if (auto cell = tableView()->cellForRowAtIndexPath(*path))
+            configureCell(cell, *path);
+}
+
+void CBMapStoreDownloadViewController::updateCellForProgressOfDownload(const Download& download) {
+    if (auto path = visibleRowOfDownload(download))
+        if (auto cell = tableView()->cellForRowAtIndexPath(*path))
+            updateProgressForCell(cell, *path);
+}
+
+std::string CBMapStoreDownloadViewController::stateTextForDownload(
+    ZELDownloadManagerDownload& download) {
+    switch (download.downloadState()) {
+        case 1:
+            return loadingText(download);
+        case 2:
+        case 3:
+            return extractingText(download);
+        case 4:
+            return NSLocalizedString("downloadExtractingPaused");
+        case 5:
+            return NSLocalizedString("downloadFinished");
+        case 6:
+        case 9:
+            return NSLocalizedString("downloadFailed");
+        case 7:
+        case 8:
+            return NSLocalizedString("downloadExtracting");
+        default:
+            return NSLocalizedString("downloadWaiting");
+    }
+}
+
+void CBMapStoreDownloadViewController::configureCell(std::shared_ptr<UITableViewCell> cell,
+                                                     const NSIndexPath& indexPath) {
+    if (!cell && isViewLoaded())
+        cell = tableView()->cellForRowAtIndexPath(indexPath);
+    auto downloadCell = std::dynamic_pointer_cast<CBMapStoreDownloadCell>(cell);
+    auto download = downloadAtIndexPath(indexPath);
+    if (!downloadCell || !download)
+        return;
+    downloadCell->textLabel()->setText(download->title().value_or(""));
+    int state = download->downloadState();
+    downloadCell->detailTextLabel()->setText(stateTextForDownload(*download));
+    downloadCell->detailTextLabel()->setTextColor(
+        state == 6 || state == 9 ? UIColor::colorWithRedGreenBlueAlpha(1.0, 0.25, 0.25, 1.0)
+                                 : UIColor::darkGrayColor());
+
+    downloadCell->setShowsCancelButton(cancellable(state));
+    if (auto button = downloadCell->cancelButton()) {
+        // The button names its download, not its row: rows move when others go.
+        button->setTag(indexPath.row);
+        button->setAccessibilityLabel("cancel " + download->identifier());
+        button->addTargetForControlEvents(
+            [weak = weak_from_this(), identifier = download->identifier(),
+             type = download->type()](UIControl&) {
+                if (auto self =
+                        std::static_pointer_cast<CBMapStoreDownloadViewController>(weak.lock()))
+                    self->cancelDownload(identifier, type);
+            },
+            UIControlEventTouchUpInside);
+    }
+
+    std::shared_ptr<UIImage> cover;
+    if (userMapStoreEngine_) {
+        if (auto map = userMapStoreEngine_->mapForIdentifier(download->identifier())) {
+            cover = map->coverImage;
+            if (!cover) {
+                auto weak = weak_from_this();
+                cover = userMapStoreEngine_->coverImageForMapCompletion(
+                    map, [weak, indexPath](const std::shared_ptr<UIImage>&) {
+                        if (auto self = std::static_pointer_cast<CBMapStoreDownloadViewController>(
+                                weak.lock()))
+                            self->configureCell(nullptr, indexPath);
+                    });
+            }
+        }
+    }
+    downloadCell->imageView()->setImage(cover);
+    downloadCell->secondaryImageView()->setImage(
+        download->type() == "wikipedia" ? UIImage::imageNamed("download-wiki") : nullptr);
+    downloadCell->progressView()->setProgress(float(download->progress()));
+    downloadCell->setNeedsLayout();
+}
+
+void CBMapStoreDownloadViewController::updateProgressForCell(
+    const std::shared_ptr<UITableViewCell>& cell, const NSIndexPath& indexPath) {
+    auto downloadCell = std::dynamic_pointer_cast<CBMapStoreDownloadCell>(cell);
+    auto download = downloadAtIndexPath(indexPath);
+    if (!downloadCell || !download)
+        return;
+    int state = download->downloadState();
+    if (state == 1 || state == 2 || state == 3)
+        downloadCell->detailTextLabel()->setText(stateTextForDownload(*download));
+    downloadCell->progressView()->setProgress(float(download->progress()));
+}
+
+void CBMapStoreDownloadViewController::cancelDownload(const std::string& identifier,
+                                                      const std::string& type) {
+    if (auto download = downloadManager_->downloadForIdentifierOfType(identifier, type))
+        downloadManager_->cancelDownloads({download});
+}
+
+void CBMapStoreDownloadViewController::updateMapStore() {
+    updater_ = CBMapStoreUpdater::createWithDownloadManager(downloadManager_);
+    updater_->setMapStoreEngine(mapStoreEngine_);
+    updater_->startManualUpdate();
+}
+
+void CBMapStoreDownloadViewController::showFailedMessageForIndividualDownload() {
+    auto alert = std::make_shared<UIAlertView>(
+        NSLocalizedString("ConnectionErrorTitle"),
+        NSLocalizedString("MapStoreDetailConnectionErrorMessage"),
+        std::weak_ptr<UIAlertViewDelegate>(), NSLocalizedString("OK"));
+    alert->show();
+}
+
+long CBMapStoreDownloadViewController::tableViewNumberOfRowsInSection(UITableView&, long) {
+    return queue_ ? long(queue_->size()) : 0;
+}
+
+std::shared_ptr<UITableViewCell> CBMapStoreDownloadViewController::tableViewCellForRowAtIndexPath(
+    UITableView& table, const NSIndexPath& indexPath) {
+    auto cell = table.dequeueReusableCellWithIdentifier(kCellIdentifier);
+    if (!cell) {
+        cell = std::make_shared<CBMapStoreDownloadCell>(kCellIdentifier);
+        cell->detailTextLabel()->setText(" ");
+    }
+    auto download = downloadAtIndexPath(indexPath);
+    if (download && !download->isDeleted())
+        configureCell(cell, indexPath);
+    return cell;
+}
+
+std::optional<std::string> CBMapStoreDownloadViewController::tableViewTitleForFooterInSection(
+    UITableView&, long) {
+    if (queue_ && !queue_->empty())
+        return std::nullopt;
+    return "\n\n\n" + NSLocalizedString("NoCurrentDownloads") + "\n\n\n";
+}
+
+void CBMapStoreDownloadViewController::downloadManagerDidAdd(ZELDownloadManagerEngine&,
+                                                             const Download&) {
+    if (queue_)
+        reloadDataAndTable(true);
+    updateBadgeValue();
+}
+
+void CBMapStoreDownloadViewController::downloadManagerWillRemove(ZELDownloadManagerEngine&,
+                                                                 const Download& download) {
+    if (!download || !queue_)
+        return;
+    auto row = rowOfDownload(download);
+    if (!row) {
+        reloadDataAndTable(true);
+        return;
+    }
+    auto rows = *queue_;
+    rows.erase(rows.begin() + *row);
+    queue_ = std::move(rows);
+    if (isViewLoaded())
+        tableView()->deleteRowsAtIndexPathsWithRowAnimation(
+            {NSIndexPath::indexPathForRowInSection(*row, 0)}, UITableViewRowAnimationFade);
+}
+
+void CBMapStoreDownloadViewController::downloadManagerDidRemoveDownloadWithIdentifierAndType(
+    ZELDownloadManagerEngine&, const std::string&, const std::string&) {
+    updateBadgeValue();
+}
+
+void CBMapStoreDownloadViewController::downloadManagerDidCancelDownloadWithIdentifierAndType(
+    ZELDownloadManagerEngine&, const std::string&, const std::string&) {
+    if (isViewLoaded())
+        tableView()->reloadData();
+}
+
+void CBMapStoreDownloadViewController::downloadManagerUpdatedProgressToForDownload(
+    ZELDownloadManagerEngine&, double, const Download& download) {
+    updateCellForProgressOfDownload(download);
+}
+
+void CBMapStoreDownloadViewController::downloadManagerWillStartLoading(ZELDownloadManagerEngine&,
+                                                                       const Download& download) {
+    setDownloadButtonTitle();
+    updateCellForDownload(download);
+}
+
+void CBMapStoreDownloadViewController::downloadManagerWillPauseLoading(ZELDownloadManagerEngine&,
+                                                                       const Download& download) {
+    updateCellForDownload(download);
+    setDownloadButtonTitle();
+}
+
+void CBMapStoreDownloadViewController::downloadManagerFailedToLoadDownload(
+    ZELDownloadManagerEngine&, const Download& download) {
+    updateCellForDownload(download);
+}
+
+void CBMapStoreDownloadViewController::downloadManagerWillStartUnzippingDownload(
+    ZELDownloadManagerEngine&, const Download& download) {
+    updateCellForDownload(download);
+}
+
+std::optional<bool>
+CBMapStoreDownloadViewController::downloadManagerDidStartPostProcessingForDownload(
+    ZELDownloadManagerEngine&, const Download& download) {
+    updateCellForDownload(download);
+    return std::nullopt;
+}
+
+void CBMapStoreDownloadViewController::downloadManagerDidChangeResumeDisabledStateTo(
+    ZELDownloadManagerEngine&, bool disabled) {
+    if (isViewLoaded())
+        if (auto item = navigationItem()->leftBarButtonItem())
+            item->setEnabled(!disabled);
+}

@@ -1,0 +1,107 @@
+#include <gtest/gtest.h>
+
+#include "PackagesTestSupport.h"
+#include "StoreTestSupport.h"
+#include "UIKit/UIBarButtonItem.h"
+#include "UIKit/UINavigationController.h"
+#include "UIKit/UINavigationItem.h"
+#include "UIKit/UITabBarItem.h"
+#include "UIKit/UIWindow.h"
+#include "packages/CBMapStoreEngine.h"
+#include "packages/CBMapStoreMap.h"
+#include "packages/CBMapStoreUpdater.h"
+#include "packages/ZELDownloadManagerEngine.h"
+#include "store/CBMapStoreBrowserViewController.h"
+#include "store/CBMapStoreController.h"
+#include "store/CBMapStoreDetailVC.h"
+#include "store/CBMapStoreDownloadViewController.h"
+
+namespace {
+
+class Presenter : public CBMapStoreControllerProtocol {
+  public:
+    int hides = 0;
+    void hideMapStoreController(CBMapStoreController&) override { ++hides; }
+};
+
+class CBMapStoreControllerTest : public ::testing::Test {
+  protected:
+    std::shared_ptr<CBMapStoreController> open() {
+        auto store = CBMapStoreController::create(store_.downloads, store_.registry);
+        store->setMapStoreDelegate(presenter_);
+        store_.window->setRootViewController(store);
+        store_.layout();
+        return store;
+    }
+    StoreFixture store_;
+    std::shared_ptr<Presenter> presenter_ = std::make_shared<Presenter>();
+};
+
+TEST_F(CBMapStoreControllerTest, AnEmptyQueueOpensOnBrowseAndEveryTabCanCloseTheStore) {
+    auto store = open();
+    EXPECT_EQ(store->selectedIndex(), 0);
+    ASSERT_EQ(store->viewControllers().size(), 2u);
+    EXPECT_EQ(store->viewControllers()[0]->tabBarItem()->title(), "Browse");
+    EXPECT_EQ(store->viewControllers()[1]->tabBarItem()->tag(), 3);
+    store->browser()->navigationItem()->rightBarButtonItem()->performAction();
+    store->downloads()->navigationItem()->rightBarButtonItem()->performAction();
+    EXPECT_EQ(presenter_->hides, 2);
+}
+
+TEST_F(CBMapStoreControllerTest, AQueuedMapOpensTheDownloadsWithTheirBadge) {
+    auto map = store_.catalogue->mapForIdentifier("liechtenstein");
+    store_.faultPackage("liechtenstein", "throttle=100000");
+    auto detail =
+        CBMapStoreDetailVC::create(map, store_.downloads, store_.catalogue, store_.registry);
+    detail->downloadMap();
+    auto store = open();
+    EXPECT_EQ(store->selectedIndex(), 1);
+    EXPECT_EQ(store->viewControllers()[1]->tabBarItem()->badgeValue(), "1");
+}
+
+TEST_F(CBMapStoreControllerTest, TheFirstAppearanceChecksTheCatalogueAfterTwoSeconds) {
+    auto store = open();
+    ASSERT_NE(store->updater(), nullptr);
+    auto first = store->updater();
+    store->viewDidAppear(false);
+    EXPECT_EQ(store->updater(), first);
+    auto asked = [&] {
+        for (const Value& entry : store_.server->log())
+            if (const Value* path = entry.get("path");
+                path && path->stringValue() && *path->stringValue() == "/mapStore.zip")
+                return true;
+        return false;
+    };
+    runUntil([] { return false; }, 1.0);
+    EXPECT_FALSE(asked());
+    EXPECT_TRUE(runUntil(asked, 5));
+}
+
+TEST_F(CBMapStoreControllerTest, OpeningAMapFromOutsideShowsItsDetailOnBrowse) {
+    auto store = open();
+    store->setSelectedIndex(1);
+    store->openDetailForMap(store_.catalogue->mapForIdentifier("neubrandenburg"));
+    EXPECT_EQ(store->selectedIndex(), 0);
+    auto navigation =
+        std::dynamic_pointer_cast<UINavigationController>(store->viewControllers()[0]);
+    auto detail = std::dynamic_pointer_cast<CBMapStoreDetailVC>(navigation->topViewController());
+    ASSERT_NE(detail, nullptr);
+    EXPECT_EQ(detail->map()->identifier(), "neubrandenburg");
+}
+
+// Standard Base64 put "/" and line breaks into the names, so most tiles were
+// never cached; every name is now one path component.
+TEST_F(CBMapStoreControllerTest, ATileURLNamesOneFileInTheTileCache) {
+    const std::string prefix = "https://tile.example/cycle/12/2200/1343.png?apikey=";
+    const std::string a = CBMapStoreController::pathForCachedTileWithUrl(prefix + "a~~~~~~~~~~");
+    const std::string b = CBMapStoreController::pathForCachedTileWithUrl(prefix + "b~~~~~~~~~~");
+    EXPECT_EQ(a, CBMapStoreController::pathForCachedTileWithUrl(prefix + "a~~~~~~~~~~"));
+    EXPECT_NE(a, b);
+    const auto slash = a.rfind('/');
+    EXPECT_EQ(a.substr(0, slash).substr(a.substr(0, slash).rfind('/') + 1), "thunderforest");
+    const std::string name = a.substr(slash + 1);
+    EXPECT_GT(name.size(), 64u);
+    EXPECT_EQ(name.find_first_of("/+=\r\n"), std::string::npos) << name;
+}
+
+}  // namespace

@@ -1,0 +1,132 @@
+#include <gtest/gtest.h>
+
+#include "PackagesTestSupport.h"
+#include "StoreTestSupport.h"
+#include "UIKit/UIAlertView.h"
+#include "UIKit/UIButton.h"
+#include "UIKit/UIImageView.h"
+#include "UIKit/UILabel.h"
+#include "UIKit/UIProgressView.h"
+#include "UIKit/UIWindow.h"
+#include "packages/CBMapStoreEngine.h"
+#include "packages/CBMapStoreInfoMap.h"
+#include "packages/CBMapStoreMap.h"
+#include "packages/CBUserMapStoreEngine.h"
+#include "packages/ZELDownloadManagerDownload.h"
+#include "packages/ZELDownloadManagerEngine.h"
+#include "store/CBMapStoreDetailVC.h"
+
+namespace {
+
+class CBMapStoreDetailVCTest : public ::testing::Test {
+  protected:
+    std::shared_ptr<CBMapStoreDetailVC> open(const std::string& identifier) {
+        auto map = store_.catalogue->mapForIdentifier(identifier);
+        EXPECT_NE(map, nullptr);
+        auto screen =
+            CBMapStoreDetailVC::create(map, store_.downloads, store_.catalogue, store_.registry);
+        store_.show(screen);
+        return screen;
+    }
+    std::string buttonTitle(const CBMapStoreDetailVC& screen) {
+        return screen.downloadMapButton()->titleForState(UIControlStateNormal).value_or("");
+    }
+    StoreFixture store_;
+};
+
+TEST_F(CBMapStoreDetailVCTest, ACatalogueMapShowsItsStatisticsCoverAndDownloadsToInstalled) {
+    auto screen = open("liechtenstein");
+    ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
+    EXPECT_TRUE(screen->updatingView()->isHidden() || screen->updatingView()->alpha() < 1.0);
+    EXPECT_EQ(screen->title(), "Liechtenstein");
+    EXPECT_EQ(buttonTitle(*screen), "Download map");
+    EXPECT_TRUE(screen->downloadMapButton()->isEnabled());
+    EXPECT_NE(screen->generalMapStats()->text().find(" MB"), std::string::npos);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(screen->statsLabels()[i]->text(),
+                  std::to_string(*(i == 0   ? screen->mapInfo()->numberOfShops()
+                                   : i == 1 ? screen->mapInfo()->numberOfRestaurants()
+                                            : screen->mapInfo()->numberOfPubs())));
+    EXPECT_NE(screen->statsLabels()[0]->text(), "0");
+    ASSERT_TRUE(runUntil([&] { return screen->mapCoverView()->image() != nullptr; }));
+
+    store_.faultPackage("liechtenstein", "throttle=400000");
+    screen->downloadMapButton()->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    ASSERT_NE(screen->mapDownload(), nullptr);
+    EXPECT_FALSE(screen->downloadMapButton()->isEnabled());
+    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Downloading map"; }));
+    EXPECT_FALSE(screen->mapProgress()->isHidden());
+    ASSERT_TRUE(runUntil([&] { return screen->mapProgress()->progress() > 0.05f; }));
+    float seen = screen->mapProgress()->progress();
+    ASSERT_TRUE(runUntil([&] { return screen->mapProgress()->progress() > seen; }));
+
+    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Map downloaded"; }, 120));
+    EXPECT_FALSE(screen->downloadMapButton()->isEnabled());
+    EXPECT_NE(store_.registry->mapForIdentifier("liechtenstein"), nullptr);
+}
+
+TEST_F(CBMapStoreDetailVCTest, AFailedDownloadIsReportedOnceAndTheButtonSaysSo) {
+    auto screen = open("liechtenstein");
+    ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
+    store_.faultPackage("liechtenstein", "status=500");
+    screen->downloadMap();
+    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Download failed"; }));
+    // The engine may report the same download failing again; one alert only.
+    screen->downloadManagerFailedToLoadDownload(*store_.downloads, screen->mapDownload());
+    size_t alerts = 0;
+    for (const auto& view : store_.window->subviews())
+        if (auto alert = std::dynamic_pointer_cast<UIAlertView>(view))
+            alerts += alert->title() == "Connection error";
+    EXPECT_EQ(alerts, 1u);
+}
+
+TEST_F(CBMapStoreDetailVCTest, TheCoverInfoOffersTheSourceOnlyWhenThereIsOne) {
+    auto screen = open("liechtenstein");
+    ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
+    screen->showMapCoverInfo();
+    auto source = screen->mapInfo()->coverSource();
+    auto attribution = screen->mapInfo()->coverAttribution();
+    if (!source && !attribution) {
+        EXPECT_EQ(screen->coverInfoAlert(), nullptr);
+        return;
+    }
+    ASSERT_NE(screen->coverInfoAlert(), nullptr);
+    auto& alert = *screen->coverInfoAlert();
+    EXPECT_EQ(alert.buttonTitleAtIndex(alert.cancelButtonIndex()), "Cancel");
+    if (source) {
+        EXPECT_EQ(alert.buttonTitleAtIndex(0), "View source");
+    }
+    if (attribution) {
+        EXPECT_EQ(alert.message(), "Picture by:\n" + *attribution);
+    }
+}
+
+TEST_F(CBMapStoreDetailVCTest, AServerCutShowsTheFailureOnceAndARetryResumes) {
+    auto screen = open("liechtenstein");
+    ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
+    auto size =
+        std::filesystem::file_size(std::string(KELVARA_PACKAGES_DIR) + "/liechtenstein.zip");
+    store_.faultPackage("liechtenstein", "cut=" + std::to_string(size * 4 / 10) + "&count=1");
+    screen->downloadMap();
+    auto alerts = [&] {
+        size_t count = 0;
+        for (const auto& view : store_.window->subviews())
+            if (auto alert = std::dynamic_pointer_cast<UIAlertView>(view))
+                count += alert->title() == "Connection error";
+        return count;
+    };
+    ASSERT_TRUE(runUntil([&] { return alerts() == 1; }, 60));
+    EXPECT_EQ(buttonTitle(*screen), "Download failed");
+
+    store_.downloads->resumeDownloads();
+    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Map downloaded"; }, 120));
+    EXPECT_EQ(alerts(), 1u);
+    bool resumed = false;
+    for (const Value& entry : store_.server->log())
+        if (const Value* range = entry.get("range"); range && range->stringValue())
+            resumed |= range->stringValue()->rfind("bytes=", 0) == 0 &&
+                       range->stringValue()->find("bytes=0-") == std::string::npos;
+    EXPECT_TRUE(resumed);
+}
+
+}  // namespace

@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include "PackagesTestSupport.h"
+#include "UIKit/UIBarButtonItem.h"
+#include "UIKit/UIButton.h"
+#include "UIKit/UILabel.h"
+#include "UIKit/UINavigationController.h"
+#include "UIKit/UINavigationItem.h"
+#include "UIKit/UIProgressView.h"
+#include "UIKit/UITabBarItem.h"
+#include "UIKit/UITableView.h"
+#include "UIKit/UIWindow.h"
+#include "packages/ZELDownloadManagerDownload.h"
+#include "store/CBMapStoreDownloadCell.h"
+#include "store/CBMapStoreDownloadViewController.h"
+
+namespace {
+
+// The download list on screen over the engine of a home with its own server.
+class CBMapStoreDownloadViewControllerTest : public DownloadTestBase {
+  protected:
+    void SetUp() override {
+        DownloadTestBase::SetUp();
+        for (auto identifier : {"neubrandenburg", "liechtenstein", "three-rivers"})
+            publish(samplePackage(identifier), identifier);
+        screen_ = CBMapStoreDownloadViewController::createWithDownloadManager(engine_, nullptr);
+        window_ = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 480));
+        window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
+        window_->makeKeyAndVisible();
+        layout();
+    }
+    void TearDown() override {
+        window_.reset();
+        screen_.reset();
+        DownloadTestBase::TearDown();
+    }
+    void layout() { window_->layoutIfNeeded(); }
+    std::shared_ptr<CBMapStoreDownloadCell> cell(long row) {
+        layout();
+        return std::dynamic_pointer_cast<CBMapStoreDownloadCell>(
+            screen_->tableView()->cellForRowAtIndexPath(
+                NSIndexPath::indexPathForRowInSection(row, 0)));
+    }
+    std::string detail(long row) {
+        auto c = cell(row);
+        return c ? c->detailTextLabel()->text() : "";
+    }
+    std::shared_ptr<UIBarButtonItem> toggle() {
+        return screen_->navigationItem()->leftBarButtonItem();
+    }
+
+    std::shared_ptr<CBMapStoreDownloadViewController> screen_;
+    std::shared_ptr<UIWindow> window_;
+};
+
+TEST_F(CBMapStoreDownloadViewControllerTest, AnEmptyQueueSaysSoAndCannotBeResumed) {
+    EXPECT_EQ(screen_->tableView()->numberOfRowsInSection(0), 0);
+    EXPECT_EQ(screen_->tableViewTitleForFooterInSection(*screen_->tableView(), 0),
+              "\n\n\nNo current downloads\n\n\n");
+    EXPECT_EQ(toggle()->title(), "Resume");
+    EXPECT_FALSE(toggle()->isEnabled());
+    EXPECT_FALSE(screen_->tabBarItem()->badgeValue());
+    EXPECT_EQ(screen_->tabBarItem()->tag(), 3);
+}
+
+TEST_F(CBMapStoreDownloadViewControllerTest, AThrottledDownloadShowsMegabytesPausesAndResumes) {
+    server_->fault(packagePath("neubrandenburg"), "throttle=200000");
+    auto first = add("neubrandenburg");
+    add("liechtenstein");
+    EXPECT_EQ(screen_->tabBarItem()->badgeValue(), "2");
+    EXPECT_EQ(detail(0), "Waiting");
+    EXPECT_NE(cell(0)->cancelButton(), nullptr);
+
+    engine_->resumeDownloads();
+    ASSERT_TRUE(runUntil([&] { return first->bytesLoaded().value_or(0) > 100000; }));
+    ASSERT_TRUE(runUntil([&] { return detail(0).find(" MB") != std::string::npos; }));
+    EXPECT_NE(detail(0).find(" of "), std::string::npos) << detail(0);
+    EXPECT_GT(cell(0)->progressView()->progress(), 0.0f);
+    EXPECT_EQ(toggle()->title(), "Pause");
+
+    toggle()->performAction();
+    ASSERT_TRUE(runUntil([&] { return !engine_->isDownloading(); }));
+    EXPECT_EQ(toggle()->title(), "Resume");
+    EXPECT_TRUE(toggle()->isEnabled());
+
+    server_->clearFaults();
+    toggle()->performAction();
+    ASSERT_TRUE(waitForRemoval("neubrandenburg", 120));
+    bool resumedWithRange = false;
+    for (const Value& entry : server_->log()) {
+        const Value* path = entry.get("path");
+        const Value* range = entry.get("range");
+        if (path && path->stringValue() && *path->stringValue() == packagePath("neubrandenburg") &&
+            range && range->stringValue() && !range->stringValue()->empty())
+            resumedWithRange = true;
+    }
+    EXPECT_TRUE(resumedWithRange);
+    ASSERT_TRUE(waitForRemoval("liechtenstein", 120));
+    EXPECT_FALSE(screen_->tabBarItem()->badgeValue());
+    EXPECT_EQ(screen_->tableView()->numberOfRowsInSection(0), 0);
+}
+
+// A row's cancel button cancels the download it shows even after a row
+// above it went away and the rows moved up.
+TEST_F(CBMapStoreDownloadViewControllerTest, CancelNamesItsDownloadAfterARowAboveIsRemoved) {
+    auto first = add("neubrandenburg");
+    add("liechtenstein");
+    add("three-rivers");
+    EXPECT_EQ(screen_->tabBarItem()->badgeValue(), "3");
+    auto lastButton = cell(2)->cancelButton();
+    ASSERT_NE(lastButton, nullptr);
+    ASSERT_EQ(cell(2)->textLabel()->text(), "three-rivers");
+
+    // The engine removes the first row without a table reload.
+    screen_->downloadManagerWillRemove(*engine_, first);
+    engine_->cancelDownloads({first});
+    ASSERT_TRUE(waitForRemoval("neubrandenburg"));
+    EXPECT_EQ(screen_->tabBarItem()->badgeValue(), "2");
+
+    lastButton->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    ASSERT_TRUE(waitForRemoval("three-rivers"));
+    EXPECT_NE(engine_->downloadForIdentifierOfType("liechtenstein", "map"), nullptr);
+    EXPECT_EQ(engine_->downloadForIdentifierOfType("three-rivers", "map"), nullptr);
+}
+
+TEST_F(CBMapStoreDownloadViewControllerTest, AFailedDownloadIsRedAndKeepsItsCancelButton) {
+    server_->fault(packagePath("neubrandenburg"), "status=500");
+    auto download = add("neubrandenburg");
+    engine_->resumeDownloads();
+    ASSERT_TRUE(waitForState(download, 6));
+    ASSERT_TRUE(runUntil([&] { return detail(0) == "Download failed"; }));
+    EXPECT_EQ(cell(0)->detailTextLabel()->textColor(),
+              UIColor::colorWithRedGreenBlueAlpha(1.0, 0.25, 0.25, 1.0));
+    EXPECT_NE(cell(0)->cancelButton(), nullptr);
+}
+
+TEST(CBMapStoreDownloadCellTest, WithoutCoverTheBadgeAndTextsMoveIn) {
+    CBMapStoreDownloadCell cell("Cell");
+    cell.setFrame(CGRectMake(0, 0, 320, 66));
+    cell.textLabel()->setText("Liechtenstein");
+    cell.detailTextLabel()->setText("Waiting");
+    cell.layoutSubviews();
+    EXPECT_EQ(cell.secondaryImageView()->frame(), CGRectMake(5, 18, 30, 30));
+    EXPECT_GE(cell.textLabel()->frame().origin.x, 40);
+    EXPECT_EQ(cell.detailTextLabel()->frame().origin.x, cell.textLabel()->frame().origin.x);
+    EXPECT_EQ(cell.progressView()->frame().origin.y, 50);
+
+    cell.setShowsCancelButton(true);
+    auto first = cell.cancelButton();
+    cell.setShowsCancelButton(true);
+    EXPECT_NE(cell.cancelButton(), first);
+    cell.setShowsCancelButton(false);
+    EXPECT_EQ(cell.cancelButton(), nullptr);
+}
+
+}  // namespace

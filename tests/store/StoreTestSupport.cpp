@@ -1,0 +1,67 @@
+#include "StoreTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include "Foundation/NSBundle.h"
+#include "Foundation/NSPathUtilities.h"
+#include "Foundation/NSUserDefaults.h"
+#include "PackagesTestSupport.h"
+#include "UIKit/UINavigationController.h"
+#include "UIKit/UIWindow.h"
+#include "packages/CBMapStoreEngine.h"
+#include "packages/CBMapStoreMap.h"
+#include "packages/CBMapStoreURLManager.h"
+#include "packages/CBUserMapStoreEngine.h"
+#include "packages/ZELDownloadManagerEngine.h"
+
+namespace fs = std::filesystem;
+
+StoreFixture::StoreFixture() {
+    NSSetApplicationHome(home.path());
+    NSUserDefaults::resetStandardUserDefaults();
+    const std::string bundle = home.file("bundle");
+    fs::copy(sourceResourcesPath(), bundle, fs::copy_options::recursive);
+    fs::copy(KELVARA_GENERATED_RESOURCES, bundle,
+             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    NSBundle::setMainBundlePath(bundle);
+    server = std::make_unique<MapStoreServerProcess>(KELVARA_MAPSTORE_ROOT);
+    EXPECT_TRUE(server->running());
+    CBMapStoreURLManager::setBaseURL(server->baseURL());
+    downloads = ZELDownloadManagerEngine::createWithStorePath(
+        home.path() + "/Documents/DownloadManagerQueue.sqlite");
+    catalogue = std::make_shared<CBMapStoreEngine>();
+    catalogue->setDownloadManager(downloads);
+    registry = CBUserMapStoreEngine::createWithDownloadManager(downloads, catalogue);
+    registry->migrateDownloadQueue();
+    downloads->setResumeDisabled(false);
+    window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 480));
+    window->makeKeyAndVisible();
+}
+
+StoreFixture::~StoreFixture() {
+    window.reset();
+    registry.reset();
+    catalogue.reset();
+    downloads.reset();
+    server.reset();
+    runUntil([] { return false; }, 0.05);
+    CBMapStoreURLManager::setBaseURL("");
+    NSBundle::setMainBundlePath("");
+    NSUserDefaults::resetStandardUserDefaults();
+    NSSetApplicationHome("");
+}
+
+void StoreFixture::faultPackage(const std::string& identifier, const std::string& query) {
+    auto url = catalogue->urlForMap(catalogue->mapForIdentifier(identifier));
+    ASSERT_TRUE(url);
+    server->fault(url->substr(server->baseURL().size()), query);
+}
+
+void StoreFixture::show(const std::shared_ptr<UIViewController>& controller) {
+    window->setRootViewController(std::make_shared<UINavigationController>(controller));
+    layout();
+}
+
+void StoreFixture::layout() {
+    window->layoutIfNeeded();
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "MapStoreServerProcess.h"
+#include "mapkit/MapkitTestSupport.h"
+
+class CBMapStoreEngine;
+class CBUserMapStoreEngine;
+class UIWindow;
+class UIViewController;
+class ZELDownloadManagerEngine;
+
+// The store as the application has it: a home of its own, the bundle with
+// the built catalogue, the map store server over the built store content,
+// and the download engine, catalogue and installed-maps registry over them.
+class StoreFixture {
+  public:
+    StoreFixture();
+    ~StoreFixture();
+    // Switches on a fault for the package of a map ("throttle=200000").
+    void faultPackage(const std::string& identifier, const std::string& query);
+    void show(const std::shared_ptr<UIViewController>& controller);
+    void layout();
+
+    TemporaryFolder home;
+    std::unique_ptr<MapStoreServerProcess> server;
+    std::shared_ptr<ZELDownloadManagerEngine> downloads;
+    std::shared_ptr<CBMapStoreEngine> catalogue;
+    std::shared_ptr<CBUserMapStoreEngine> registry;
+    std::shared_ptr<UIWindow> window;
+};
