@@ -98,3 +98,13 @@ void SdkServiceProcess::answerNextWith(int status, const std::string& body,
         query += "&location=" + bit_URLEncodedString(location);
     control(query);
 }
+
+long SdkServiceProcess::setBuilds(const std::string& app, const std::string& json) const {
+    NSMutableURLRequest request(
+        *NSURL::URLWithString(baseURL() + "_control/builds?app=" + bit_URLEncodedString(app)));
+    request.setHTTPMethod("POST");
+    request.setHTTPBody(Value::Data(json.begin(), json.end()));
+    std::optional<NSHTTPURLResponse> response;
+    NSURLConnection::sendSynchronousRequest(request, &response);
+    return response ? response->statusCode() : 0;
+}

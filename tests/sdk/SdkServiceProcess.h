@@ -27,6 +27,9 @@ class SdkServiceProcess {
     // The crash reports the service accepted, with their decoded XML values.
     Value crashes() const;
     void dropNext() const;
+    // Replaces the builds the beta check lists for app: {"company", "versions"}
+    // as JSON; answers the control's status.
+    long setBuilds(const std::string& app, const std::string& json) const;
 
   private:
     Value getJSON(const std::string& path) const;

@@ -36,6 +36,10 @@ class SdkService {
     // A GET endpoint for tests that answers `read()` as JSON; never recorded.
     void addInspection(const std::string& path, std::function<nlohmann::json()> read);
 
+    // A POST control endpoint of a test's own (never recorded).
+    void addControl(const std::string& path,
+                    std::function<void(const httplib::Request&, httplib::Response&)> control);
+
     void addApp(const std::string& identifier);
     bool knowsApp(const std::string& identifier) const;
     // True the first time an app is pinged.
