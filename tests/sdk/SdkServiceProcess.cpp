@@ -108,3 +108,9 @@ long SdkServiceProcess::setBuilds(const std::string& app, const std::string& jso
     NSURLConnection::sendSynchronousRequest(request, &response);
     return response ? response->statusCode() : 0;
 }
+
+void SdkServiceProcess::setStoreVersion(const std::string& bundleId, const std::string& country,
+                                        const std::string& version) const {
+    control("_control/store?bundleId=" + bit_URLEncodedString(bundleId) + "&country=" +
+            bit_URLEncodedString(country) + "&version=" + bit_URLEncodedString(version));
+}

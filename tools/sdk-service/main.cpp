@@ -6,6 +6,7 @@
 #include "BetaEndpoint.h"
 #include "CrashEndpoint.h"
 #include "SdkService.h"
+#include "StoreEndpoint.h"
 #include "TrackEndpoint.h"
 
 // kelvara-sdk-service [--port N] [--app ID]... [--builds FILE]
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     addTrackEndpoint(service);
     addCrashEndpoint(service);
     addBetaEndpoint(service);
+    addStoreEndpoint(service);
     int port = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {

@@ -70,3 +70,25 @@ TEST(SdkServiceBeta, ManifestNamesTheBuildsPackage) {
         get(service, std::string("api/2/apps/") + kApp + "/app_versions/10?format=plist").status,
         404);
 }
+
+TEST(SdkServiceStore, LookupAnswersTheVersionListedForTheBundleAndCountry) {
+    SdkServiceProcess service;
+    ASSERT_TRUE(service.running());
+    const std::string path = "lookup?bundleId=org.kelvara.app&country=DE";
+    EXPECT_EQ(get(service, path).body, R"({"resultCount":0,"results":[]})");
+    service.setStoreVersion("org.kelvara.app", "de", "2.1");
+    service.setStoreVersion("org.kelvara.app", "us", "2.0");
+    const Reply reply = get(service, path);
+    ASSERT_EQ(reply.status, 200);
+    const auto json = NSJSONSerialization::JSONObjectWithData(
+        Value::Data(reply.body.begin(), reply.body.end()));
+    ASSERT_TRUE(json);
+    const Value* first = json->get("results")->at(0);
+    EXPECT_EQ(*first->get("version")->stringValue(), "2.1");
+    const std::string page = *first->get("trackViewUrl")->stringValue();
+    ASSERT_EQ(page.rfind(service.baseURL(), 0), 0u);
+    const Reply store = get(service, page.substr(service.baseURL().size()));
+    EXPECT_EQ(store.status, 200);
+    EXPECT_NE(store.body.find("Version 2.1"), std::string::npos);
+    EXPECT_EQ(get(service, "lookup?country=de").status, 422);
+}
