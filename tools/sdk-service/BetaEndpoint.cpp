@@ -173,8 +173,8 @@ void serveManifest(SdkService&, SdkExchange& exchange) {
 void addBetaEndpoint(SdkService& service) {
     service.addEndpoint("GET", R"(/api/2/apps/([^/]+))", serveCheck);
     service.addEndpoint("GET", R"(/api/2/apps/([^/]+)/app_versions/([0-9]+))", serveManifest);
-    service.addControl("/_control/builds", [&service](const httplib::Request& request,
-                                                      httplib::Response& response) {
+    service.server().Post("/_control/builds", [&service](const httplib::Request& request,
+                                                         httplib::Response& response) {
         const auto builds = nlohmann::json::parse(request.body, nullptr, false);
         const std::string error = errorFor(builds);
         if (!request.has_param("app") || !error.empty()) {

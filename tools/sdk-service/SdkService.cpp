@@ -77,12 +77,6 @@ void SdkService::addInspection(const std::string& path, std::function<nlohmann::
     });
 }
 
-void SdkService::addControl(
-    const std::string& path,
-    std::function<void(const httplib::Request&, httplib::Response&)> control) {
-    server_.Post(path, std::move(control));
-}
-
 void SdkService::addApp(const std::string& identifier) {
     std::lock_guard lock(mutex_);
     apps_.insert(identifier);

@@ -36,14 +36,13 @@ class SdkService {
     // A GET endpoint for tests that answers `read()` as JSON; never recorded.
     void addInspection(const std::string& path, std::function<nlohmann::json()> read);
 
-    // A POST control endpoint of a test's own (never recorded).
-    void addControl(const std::string& path,
-                    std::function<void(const httplib::Request&, httplib::Response&)> control);
-
     void addApp(const std::string& identifier);
     bool knowsApp(const std::string& identifier) const;
     // True the first time an app is pinged.
     bool firstPingOf(const std::string& identifier);
+
+    // The underlying server, for an endpoint file's own control routes ("/_...").
+    httplib::Server& server() { return server_; }
 
     // Binds to 127.0.0.1 (port 0: a free one); answers the port or -1.
     int bind(int port);

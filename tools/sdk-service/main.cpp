@@ -5,6 +5,7 @@
 
 #include "BetaEndpoint.h"
 #include "CrashEndpoint.h"
+#include "FeedbackEndpoint.h"
 #include "SdkService.h"
 #include "StoreEndpoint.h"
 #include "TrackEndpoint.h"
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
     addIntegrationEndpoint(service);
     addTrackEndpoint(service);
     addCrashEndpoint(service);
+    addFeedbackEndpoint(service);
     addBetaEndpoint(service);
     addStoreEndpoint(service);
     int port = 0;

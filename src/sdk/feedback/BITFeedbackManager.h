@@ -1,0 +1,175 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "Foundation/NSDate.h"
+#include "Foundation/NSError.h"
+#include "Foundation/Value.h"
+#include "Net/NSURLResponse.h"
+#include "sdk/BITZizavaBaseManager.h"
+#include "sdk/feedback/BITFeedbackManagerDelegate.h"
+#include "sdk/feedback/BITFeedbackMessage.h"
+
+class NSNotificationObserver;
+
+enum BITFeedbackUserDataElement {
+    BITFeedbackUserDataNotAsked = 0,
+    BITFeedbackUserDataOptional = 1,
+    BITFeedbackUserDataRequired = 2,
+};
+
+enum BITFeedbackObservationMode {
+    BITFeedbackObservationNone = 0,
+    BITFeedbackObservationModeOnScreenshot = 1,
+    BITFeedbackObservationModeThreeFingerTap = 2,
+    BITFeedbackObservationModeAll = 3,
+};
+
+inline constexpr const char* kBITFeedbackMessagesLoadingStarted =
+    "BITZizavaFeedbackMessagesLoadingStarted";
+inline constexpr const char* kBITFeedbackMessagesLoadingFinished =
+    "BITZizavaFeedbackMessagesLoadingFinished";
+inline constexpr const char* kBITFeedbackErrorDomain = "BITFeedbackErrorDomain";
+
+// Keeps the feedback thread between the user and the developer: a local store,
+// the exchange with the service, and the new-message announcement. Everything
+// runs on the main thread; answers of the service are brought back to it.
+class BITFeedbackManager : public BITZizavaBaseManager {
+  public:
+    using Completion = std::function<void(const std::optional<NSError>&)>;
+    using Messages = std::vector<std::shared_ptr<BITFeedbackMessage>>;
+
+    BITFeedbackManager(std::string appIdentifier, BITEnvironment appEnvironment);
+    ~BITFeedbackManager() override;
+
+    // Makes the front create this manager on configuration.
+    static void registerComponent();
+
+    void startManager() override;
+    void setDisableFeedbackManager(bool disable) override { disableFeedbackManager_ = disable; }
+    bool isFeedbackManagerDisabled() const { return disableFeedbackManager_; }
+
+    void registerObservers();
+    void unregisterObservers();
+    void didEnterBackgroundActions();
+    void didBecomeActiveActions();
+
+    // The thread.
+    size_t numberOfMessages() const { return feedbackList_.size(); }
+    std::shared_ptr<BITFeedbackMessage> messageAtIndex(size_t index) const;
+    std::shared_ptr<BITFeedbackMessage> messageWithID(int64_t identifier) const;
+    Messages messagesWithStatus(BITFeedbackMessageStatus status) const;
+    std::shared_ptr<BITFeedbackMessage> lastMessageHavingID() const;
+    void updateLastMessageID();
+    void markSendInProgressMessagesAsPending();
+    void markSendInProgressMessagesAsInConflict();
+    // Removes the message and its attachment files.
+    bool deleteMessageAtIndex(size_t index);
+    // Empties the thread and removes every attachment file.
+    void deleteAllMessages();
+    void submitMessageWithTextAndAttachments(const std::string& text,
+                                             const BITFeedbackMessage::Attachments& attachments);
+    void sortFeedbackList();
+    static std::string uuidAsLowerCaseAndShortened();
+    const Messages& feedbackList() const { return feedbackList_; }
+
+    // User data from the keychain and the front's delegate.
+    bool updateUserIDUsingKeychainAndDelegate();
+    bool updateUserNameUsingKeychainAndDelegate();
+    bool updateUserEmailUsingKeychainAndDelegate();
+    void updateAppDefinedUserData();
+    bool askManualUserDataAvailable();
+    bool requireManualUserDataMissing();
+    bool isManualUserDataAvailable();
+    void updateDidAskUserData();
+    bool shouldForceNewThread();
+
+    // The store.
+    void loadMessages();
+    void saveMessages();
+    const std::string& settingsFile() const { return settingsFile_; }
+
+    // The exchange with the service.
+    bool allowFetchingNewMessages();
+    void updateMessagesList();
+    void updateMessagesListIfRequired();
+    void fetchMessageUpdates();
+    void submitPendingMessages();
+    void sendNetworkRequestWithHTTPMethodWithMessage(const std::string& method,
+                                                     std::shared_ptr<BITFeedbackMessage> message,
+                                                     Completion completion);
+    void handleFeedbackMessageResponse(const std::optional<NSHTTPURLResponse>& response,
+                                       const std::optional<Value::Data>& data,
+                                       const std::optional<NSError>& error, Completion completion);
+    // nullptr: the thread is gone on the service.
+    void updateMessageListFromResponse(const Value* response);
+
+    void setFeedbackDelegate(std::weak_ptr<BITFeedbackManagerDelegate> delegate) {
+        feedbackDelegate_ = std::move(delegate);
+    }
+    BITFeedbackUserDataElement requireUserName() const { return requireUserName_; }
+    void setRequireUserName(BITFeedbackUserDataElement value) { requireUserName_ = value; }
+    BITFeedbackUserDataElement requireUserEmail() const { return requireUserEmail_; }
+    void setRequireUserEmail(BITFeedbackUserDataElement value) { requireUserEmail_ = value; }
+    bool showAlertOnIncomingMessages() const { return showAlertOnIncomingMessages_; }
+    void setShowAlertOnIncomingMessages(bool show) { showAlertOnIncomingMessages_ = show; }
+    bool didAskUserData() const { return didAskUserData_; }
+    bool networkRequestInProgress() const { return networkRequestInProgress_; }
+    const std::optional<std::string>& token() const { return token_; }
+    const std::optional<NSDate>& lastCheck() const { return lastCheck_; }
+    void setLastCheck(std::optional<NSDate> date) { lastCheck_ = date; }
+    const std::optional<int64_t>& lastMessageID() const { return lastMessageID_; }
+    const std::optional<std::string>& userID() const { return userID_; }
+    void setUserID(std::optional<std::string> value) { userID_ = std::move(value); }
+    const std::optional<std::string>& userName() const { return userName_; }
+    void setUserName(std::optional<std::string> value) { userName_ = std::move(value); }
+    const std::optional<std::string>& userEmail() const { return userEmail_; }
+    void setUserEmail(std::optional<std::string> value) { userEmail_ = std::move(value); }
+    // Set by the thread screens while they are shown; an announcement of new
+    // messages waits while one is.
+    void setThreadScreenShown(bool shown) { threadScreenShown_ = shown; }
+    // Called when new messages should be announced to the user (the alert).
+    void setNewMessageAnnouncer(std::function<void()> announcer) {
+        newMessageAnnouncer_ = std::move(announcer);
+    }
+
+  private:
+    std::shared_ptr<BITFeedbackManagerDelegate> feedbackDelegate() const {
+        return feedbackDelegate_.lock();
+    }
+    std::optional<std::string> frontUserValue(int which);
+    void scheduleSubmitPendingMessages(double seconds);
+    void scheduleOnMain(double seconds, std::function<void(BITFeedbackManager&)> block);
+    size_t pendingAndInFlightCount() const;
+    void scheduleSubmitWhenPendingLeft(size_t countBefore);
+    std::shared_ptr<BITFeedbackMessage> mergeServerMessage(const Value::Dictionary& element,
+                                                           bool& added);
+
+    std::string settingsFile_;
+    std::shared_ptr<NSNotificationObserver> appDidBecomeActiveObserver_;
+    std::shared_ptr<NSNotificationObserver> appDidEnterBackgroundObserver_;
+    std::shared_ptr<NSNotificationObserver> networkDidBecomeReachableObserver_;
+    bool didEnterBackgroundState_ = true;
+    bool networkRequestInProgress_ = false;
+    bool showAlertOnIncomingMessages_ = true;
+    bool disableFeedbackManager_ = false;
+    bool didAskUserData_ = false;
+    bool threadScreenShown_ = false;
+    BITFeedbackUserDataElement requireUserName_ = BITFeedbackUserDataOptional;
+    BITFeedbackUserDataElement requireUserEmail_ = BITFeedbackUserDataOptional;
+    std::weak_ptr<BITFeedbackManagerDelegate> feedbackDelegate_;
+    Messages feedbackList_;
+    std::optional<std::string> token_;
+    std::optional<NSDate> lastCheck_;
+    std::optional<int64_t> lastMessageID_;
+    std::optional<std::string> userID_, userName_, userEmail_;
+    std::function<void()> newMessageAnnouncer_;
+    // Scheduling a send again cancels the one scheduled before: only the
+    // newest generation runs.
+    uint64_t submitGeneration_ = 0;
+};

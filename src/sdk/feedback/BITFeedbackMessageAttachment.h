@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "Foundation/Value.h"
+
+// A file attached to a feedback message. Its bytes live in one file of the
+// attachments folder in the SDK settings folder; one that came from the
+// service has no file until its source URL was downloaded (replaceData).
+class BITFeedbackMessageAttachment {
+  public:
+    BITFeedbackMessageAttachment();  // creates the attachments folder when missing
+
+    // A local attachment, stored at once, named after the current date.
+    static BITFeedbackMessageAttachment attachmentWithData(const Value::Data& data,
+                                                           const std::string& contentType);
+
+    // The coding keys "contentType", "filename", "originalFilename", "url".
+    Value encode() const;
+    static BITFeedbackMessageAttachment decode(const Value& coded);
+
+    // Keeps the bytes and writes them atomically to possibleFilename().
+    void setData(const Value::Data& data);
+    // The bytes, read from the file when not in memory; empty when none.
+    const Value::Data& data();
+    // A download replaces the stored file.
+    void replaceData(const Value::Data& data) { setData(data); }
+    bool needsLoadingFromURL() const;
+    bool isImage() const;
+    // file:// URL of the stored file; "" when there is none.
+    std::string localURL() const;
+    // The path this attachment's bytes go to, chosen once: a new UUID with the
+    // extension of the content type when one is known.
+    const std::string& possibleFilename();
+    // Removes the stored file, only when it lies in the attachments folder.
+    void deleteContents();
+
+    static std::string attachmentsFolder();
+
+    const std::optional<int64_t>& identifier() const { return identifier_; }
+    void setIdentifier(std::optional<int64_t> identifier) { identifier_ = identifier; }
+    const std::optional<std::string>& originalFilename() const { return originalFilename_; }
+    void setOriginalFilename(std::optional<std::string> name) {
+        originalFilename_ = std::move(name);
+    }
+    const std::optional<std::string>& contentType() const { return contentType_; }
+    void setContentType(std::optional<std::string> type) { contentType_ = std::move(type); }
+    const std::optional<std::string>& sourceURL() const { return sourceURL_; }
+    void setSourceURL(std::optional<std::string> url) { sourceURL_ = std::move(url); }
+    const std::optional<std::string>& filename() const { return filename_; }
+    bool isLoading() const { return isLoading_; }
+    void setLoading(bool loading) { isLoading_ = loading; }
+
+  private:
+    std::string tempFilename_;
+    bool isLoading_ = false;
+    std::optional<int64_t> identifier_;
+    std::optional<std::string> originalFilename_;
+    std::optional<std::string> contentType_;
+    std::optional<std::string> sourceURL_;
+    Value::Data internalData_;
+    std::optional<std::string> filename_;
+};

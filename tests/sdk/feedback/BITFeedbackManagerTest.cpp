@@ -1,0 +1,280 @@
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+
+#include "Dispatch/NSRunLoop.h"
+#include "Foundation/NSNotificationCenter.h"
+#include "sdk/BITZizavaHelper.h"
+#include "sdk/SdkServiceProcess.h"
+#include "sdk/SdkTestSupport.h"
+#include "sdk/feedback/BITFeedbackAttachmentDownload.h"
+#include "sdk/feedback/BITFeedbackManager.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kAppID = "0123456789abcdef0123456789abcdef";
+
+bool runUntil(const std::function<bool()>& condition, double seconds = 10.0) {
+    return NSRunLoop::mainRunLoop()->runUntil(condition, seconds);
+}
+
+Value::Data bytes(const std::string& text) {
+    return Value::Data(text.begin(), text.end());
+}
+
+class BITFeedbackManagerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(service.running());
+        std::error_code error;
+        fs::remove_all(BITFeedbackMessageAttachment::attachmentsFolder(), error);
+        fs::remove(bit_settingsDir() + "/BITFeedbackManager.plist", error);
+        manager = makeManager();
+        manager->removeKeyFromKeychain("ZizavaFeedbackToken");
+    }
+
+    std::shared_ptr<BITFeedbackManager> makeManager() const {
+        auto made = std::make_shared<BITFeedbackManager>(kAppID, BITEnvironmentOther);
+        made->setServerURL(service.baseURL());
+        return made;
+    }
+
+    httplib::Client control() const {
+        const std::string base = service.baseURL();
+        const auto port = std::stoi(base.substr(base.rfind(':') + 1));
+        return httplib::Client("127.0.0.1", port);
+    }
+
+    nlohmann::json threads() const {
+        auto client = control();
+        const auto result = client.Get("/_feedback/threads");
+        return nlohmann::json::parse(result ? result->body : "{}");
+    }
+
+    // Sends and waits until nothing is in flight.
+    void send(const std::string& text, const BITFeedbackMessage::Attachments& attachments = {}) {
+        manager->submitMessageWithTextAndAttachments(text, attachments);
+        settle();
+    }
+
+    void settle() {
+        ASSERT_TRUE(runUntil([this] { return !manager->networkRequestInProgress(); }));
+        runMainLoopFor(0.05);
+        ASSERT_TRUE(runUntil([this] { return !manager->networkRequestInProgress(); }));
+    }
+
+    SdkServiceProcess service{{kAppID}};
+    std::shared_ptr<BITFeedbackManager> manager;
+};
+
+}  // namespace
+
+TEST_F(BITFeedbackManagerTest, FirstMessageOpensAThreadWhoseBoundaryTheTextCannotBreak) {
+    const std::string text =
+        "before\r\n------FOO\r\nContent-Disposition: form-data; name=\"x\"\r\n";
+    auto attachment = std::make_shared<BITFeedbackMessageAttachment>(
+        BITFeedbackMessageAttachment::attachmentWithData(bytes("JPEG----FOO"), "image/jpeg"));
+    send(text, {attachment});
+    ASSERT_TRUE(manager->token());
+    ASSERT_EQ(manager->numberOfMessages(), 1u);
+    const auto sent = manager->messageAtIndex(0);
+    EXPECT_EQ(sent->status, BITFeedbackMessageStatusDelivered);
+    EXPECT_NE(sent->identifier, 0);
+    EXPECT_TRUE(sent->attachments[0]->identifier());
+
+    const auto thread = threads()[*manager->token()]["feedback"]["messages"];
+    ASSERT_EQ(thread.size(), 1u);
+    EXPECT_EQ(thread[0]["text"], text);
+    EXPECT_EQ(thread[0]["fields"]["oem"], "Apple");
+    EXPECT_EQ(thread[0]["attachments"][0]["content_type"], "image/jpeg");
+    auto client = control();
+    const std::string url = thread[0]["attachments"][0]["url"];
+    EXPECT_EQ(client.Get(url.substr(url.find("/_feedback")))->body, "JPEG----FOO");
+}
+
+TEST_F(BITFeedbackManagerTest, LaterMessagesGoToTheThreadWithAnEncodedToken) {
+    auto client = control();
+    client.Post("/_feedback/token?value=a%20b%3Fc", "", "text/plain");
+    send("one");
+    ASSERT_EQ(manager->token(), "a b?c");
+    send("two");
+    const auto thread = threads()["a b?c"]["feedback"]["messages"];
+    ASSERT_EQ(thread.size(), 2u);
+    EXPECT_EQ(manager->messagesWithStatus(BITFeedbackMessageStatusDelivered).size(), 2u);
+}
+
+TEST_F(BITFeedbackManagerTest, DeveloperReplyWithNullNamesBecomesANewMessageAndIsAnnounced) {
+    send("question");
+    int announced = 0;
+    manager->setNewMessageAnnouncer([&announced] { ++announced; });
+    auto client = control();
+    client.Post(("/_feedback/reply?thread=" + *manager->token() +
+                 "&text=see%20https%3A%2F%2Fexample.org&file_name=a.png&content_type=image%2Fpng")
+                    .c_str(),
+                "PNG", "application/octet-stream");
+    manager->fetchMessageUpdates();
+    settle();
+    ASSERT_TRUE(runUntil([&announced] { return announced == 1; }, 2.0));
+    const auto incoming = manager->messagesWithStatus(BITFeedbackMessageStatusNew);
+    ASSERT_EQ(incoming.size(), 1u);
+    EXPECT_EQ(incoming[0]->text, "see https://example.org");
+    EXPECT_EQ(incoming[0]->name, "");
+    EXPECT_EQ(incoming[0]->email, "");
+    ASSERT_EQ(incoming[0]->attachments.size(), 1u);
+    EXPECT_TRUE(incoming[0]->attachments[0]->needsLoadingFromURL());
+    EXPECT_EQ(incoming[0]->attachments[0]->originalFilename(), "a.png");
+}
+
+TEST_F(BITFeedbackManagerTest, ReplyFieldsOfTheWrongKindCountAsMissing) {
+    send("question");
+    const nlohmann::json body = {
+        {"status", "success"},
+        {"token", *manager->token()},
+        {"feedback",
+         {{"messages",
+           nlohmann::json::array(
+               {{{"id", "12"}, {"text", "id is text"}},
+                {{"text", "no id"}},
+                {{"id", 13}, {"text", 7}, {"name", 5}, {"email", nullptr}},
+                {{"id", 14}, {"clean_text", nullptr}, {"text", "plain"}, {"created_at", 3}},
+                {{"id", 15}, {"attachments", {{{"id", "x"}, {"url", 9}}, "junk"}}}})}}}};
+    auto client = control();
+    client.Post("/_feedback/next-body", body.dump(), "application/json");
+    manager->fetchMessageUpdates();
+    settle();
+    EXPECT_FALSE(manager->messageWithID(12));
+    EXPECT_FALSE(manager->messageWithID(13));
+    ASSERT_TRUE(manager->messageWithID(14));
+    EXPECT_EQ(manager->messageWithID(14)->text, "plain");
+    const auto onlyAttachments = manager->messageWithID(15);
+    ASSERT_TRUE(onlyAttachments);
+    EXPECT_EQ(onlyAttachments->text, "");
+    ASSERT_EQ(onlyAttachments->attachments.size(), 1u);
+    EXPECT_FALSE(onlyAttachments->attachments[0]->identifier());
+    EXPECT_FALSE(onlyAttachments->attachments[0]->sourceURL());
+}
+
+TEST_F(BITFeedbackManagerTest, ConflictAndVanishedThread) {
+    service.answerNextWith(409);
+    send("clash");
+    EXPECT_EQ(manager->messageAtIndex(0)->status, BITFeedbackMessageStatusInConflict);
+    EXPECT_TRUE(manager->token());  // the message's token stands in for the thread's
+
+    auto fresh = makeManager();
+    manager = fresh;
+    send("kept");
+    const std::string token = *manager->token();
+    auto client = control();
+    client.Post(("/_feedback/delete?thread=" + token).c_str(), "", "text/plain");
+    manager->fetchMessageUpdates();
+    settle();
+    EXPECT_FALSE(manager->token());
+    EXPECT_EQ(manager->messagesWithStatus(BITFeedbackMessageStatusArchived).size(), 1u);
+    // The dropped token stays dropped after a restart.
+    auto restarted = makeManager();
+    restarted->loadMessages();
+    EXPECT_FALSE(restarted->token());
+}
+
+TEST_F(BITFeedbackManagerTest, MessageWrittenWhileTheServiceIsDownGoesOutLaterAsPut) {
+    send("first");
+    const std::string token = *manager->token();
+    manager->setServerURL("http://127.0.0.1:1/");
+    send("offline");
+    ASSERT_EQ(manager->messagesWithStatus(BITFeedbackMessageStatusSendPending).size(), 1u);
+
+    auto restarted = makeManager();
+    restarted->loadMessages();
+    EXPECT_EQ(restarted->token(), token);
+    ASSERT_EQ(restarted->numberOfMessages(), 2u);
+    manager = restarted;
+    manager->updateMessagesList();
+    settle();
+    EXPECT_TRUE(manager->messagesWithStatus(BITFeedbackMessageStatusSendPending).empty());
+    EXPECT_EQ(threads()[token]["feedback"]["messages"].size(), 2u);
+}
+
+TEST_F(BITFeedbackManagerTest, DeleteAllLeavesTheAttachmentsFolderEmpty) {
+    auto attachment = std::make_shared<BITFeedbackMessageAttachment>(
+        BITFeedbackMessageAttachment::attachmentWithData(bytes("shot"), "image/png"));
+    send("with screenshot", {attachment});
+    ASSERT_FALSE(fs::is_empty(BITFeedbackMessageAttachment::attachmentsFolder()));
+    manager->deleteAllMessages();
+    EXPECT_TRUE(fs::is_empty(BITFeedbackMessageAttachment::attachmentsFolder()));
+    EXPECT_EQ(manager->numberOfMessages(), 0u);
+}
+
+TEST_F(BITFeedbackManagerTest, BadAnswersLeaveTheListAndReturnMessagesToPending) {
+    send("first");
+    auto client = control();
+    for (const char* body : {"not json", "{}", R"({"status": "failure"})", "[1]"}) {
+        client.Post("/_feedback/next-body", body, "application/json");
+        LogCapture log;
+        manager->fetchMessageUpdates();
+        settle();
+        EXPECT_TRUE(log.contains("ERROR:")) << body;
+        EXPECT_EQ(manager->numberOfMessages(), 1u) << body;
+    }
+    client.Post("/_feedback/next-body", "{}", "application/json");
+    manager->submitMessageWithTextAndAttachments("second", {});
+    settle();
+    EXPECT_EQ(manager->messagesWithStatus(BITFeedbackMessageStatusSendPending).size(), 1u);
+}
+
+TEST_F(BITFeedbackManagerTest, FirstStartWithNoStoreSendsNothing) {
+    int finished = 0;
+    const auto observer = NSNotificationCenter::defaultCenter()->addObserverForName(
+        kBITFeedbackMessagesLoadingFinished, nullptr, nullptr,
+        [&finished](const auto&) { ++finished; });
+    manager->loadMessages();
+    manager->updateMessagesList();
+    EXPECT_FALSE(manager->networkRequestInProgress());
+    EXPECT_EQ(finished, 1);
+    EXPECT_EQ(manager->lastCheck()->timeIntervalSinceReferenceDate(),
+              NSDate::distantPast().timeIntervalSinceReferenceDate());
+    NSNotificationCenter::defaultCenter()->removeObserver(observer);
+}
+
+TEST_F(BITFeedbackManagerTest, AttachmentDownloadKeepsNoErrorPageAndTriesAgain) {
+    send("question");
+    auto client = control();
+    client.Post(("/_feedback/reply?thread=" + *manager->token() +
+                 "&text=pic&file_name=a.png&content_type=image%2Fpng")
+                    .c_str(),
+                "PNGBYTES", "application/octet-stream");
+    manager->fetchMessageUpdates();
+    settle();
+    const auto incoming = manager->messagesWithStatus(BITFeedbackMessageStatusNew);
+    ASSERT_EQ(incoming.size(), 1u);
+    const auto attachment = incoming[0]->attachments.at(0);
+    const std::string good = *attachment->sourceURL();
+
+    attachment->setSourceURL(good.substr(0, good.rfind('/')) + "/999999");
+    std::optional<bool> stored;
+    bit_downloadFeedbackAttachment(attachment, [&stored](bool result) { stored = result; });
+    EXPECT_TRUE(attachment->isLoading());
+    bit_downloadFeedbackAttachment(attachment, [](bool) { FAIL() << "downloaded twice"; });
+    ASSERT_TRUE(runUntil([&stored] { return stored.has_value(); }));
+    EXPECT_FALSE(*stored);
+    EXPECT_FALSE(attachment->isLoading());
+    EXPECT_TRUE(attachment->needsLoadingFromURL());
+
+    attachment->setSourceURL(good);
+    int posted = 0;
+    const auto observer = NSNotificationCenter::defaultCenter()->addObserverForName(
+        kBITFeedbackUpdateAttachmentThumbnail, attachment.get(), nullptr,
+        [&posted](const auto&) { ++posted; });
+    stored.reset();
+    bit_downloadFeedbackAttachment(attachment, [&stored](bool result) { stored = result; });
+    ASSERT_TRUE(runUntil([&stored] { return stored.has_value(); }));
+    NSNotificationCenter::defaultCenter()->removeObserver(observer);
+    EXPECT_TRUE(*stored);
+    EXPECT_EQ(posted, 1);
+    EXPECT_FALSE(attachment->needsLoadingFromURL());
+    EXPECT_EQ(attachment->data(), bytes("PNGBYTES"));
+    EXPECT_EQ(fs::path(*attachment->filename()).extension(), ".png");
+}
