@@ -90,7 +90,7 @@ void serveStorePage(SdkService&, SdkExchange& exchange) {
 void addStoreEndpoint(SdkService& service) {
     service.addEndpoint("GET", "/lookup", serveLookup);
     service.addEndpoint("GET", R"(/store/([^/]+))", serveStorePage);
-    service.addControl(
+    service.server().Post(
         "/_control/store", [](const httplib::Request& request, httplib::Response& response) {
             const std::string bundle = request.get_param_value("bundleId");
             const std::string country = lowered(request.get_param_value("country"));
