@@ -333,6 +333,9 @@ void NetTransferEngine::addTransfer(std::unique_ptr<Transfer> transfer) {
         raw->headerList = curl_slist_append(raw->headerList, line.c_str());
     }
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, raw->headerList);
+    // As on the phone, a body the caller accepted compressed arrives decoded.
+    if (const auto encoding = request.valueForHTTPHeaderField("Accept-Encoding"))
+        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, encoding->c_str());
 
     raw->lastActivity = Clock::now();
     const TransferID id = raw->id;

@@ -98,3 +98,19 @@ void SdkServiceProcess::answerNextWith(int status, const std::string& body,
         query += "&location=" + bit_URLEncodedString(location);
     control(query);
 }
+
+long SdkServiceProcess::setBuilds(const std::string& app, const std::string& json) const {
+    NSMutableURLRequest request(
+        *NSURL::URLWithString(baseURL() + "_control/builds?app=" + bit_URLEncodedString(app)));
+    request.setHTTPMethod("POST");
+    request.setHTTPBody(Value::Data(json.begin(), json.end()));
+    std::optional<NSHTTPURLResponse> response;
+    NSURLConnection::sendSynchronousRequest(request, &response);
+    return response ? response->statusCode() : 0;
+}
+
+void SdkServiceProcess::setStoreVersion(const std::string& bundleId, const std::string& country,
+                                        const std::string& version) const {
+    control("_control/store?bundleId=" + bit_URLEncodedString(bundleId) + "&country=" +
+            bit_URLEncodedString(country) + "&version=" + bit_URLEncodedString(version));
+}

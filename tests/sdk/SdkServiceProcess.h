@@ -27,6 +27,12 @@ class SdkServiceProcess {
     // The crash reports the service accepted, with their decoded XML values.
     Value crashes() const;
     void dropNext() const;
+    // Replaces the builds the beta check lists for app: {"company", "versions"}
+    // as JSON; answers the control's status.
+    long setBuilds(const std::string& app, const std::string& json) const;
+    // The store lists this version of the bundle in the country.
+    void setStoreVersion(const std::string& bundleId, const std::string& country,
+                         const std::string& version) const;
 
   private:
     Value getJSON(const std::string& path) const;

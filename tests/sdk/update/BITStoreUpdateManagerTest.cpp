@@ -1,0 +1,150 @@
+#include "sdk/update/BITStoreUpdateManager.h"
+
+#include <gtest/gtest.h>
+
+#include "../../platform/Foundation/RecordedLaunches.h"
+#include "../SdkServiceProcess.h"
+#include "../SdkTestSupport.h"
+#include "Foundation/NSUserDefaults.h"
+#include "UIKit/UIWindow.h"
+
+namespace {
+
+constexpr const char* kApp = "0123456789abcdef0123456789abcdef";
+
+class BITStoreUpdateManagerTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        useTestBundleWithInfo({});
+        for (const char* key : {"BITStoreUpdateDateOfLastCheck", "BITStoreUpdateLastStoreVersion",
+                                "BITStoreUpdateLastUUID", "BITStoreUpdateIgnoredVersion"})
+            NSUserDefaults::standardUserDefaults()->removeObjectForKey(key);
+        ASSERT_TRUE(service_.running());
+        // The alert shows over the key window.
+        window_->makeKeyAndVisible();
+        manager_ = makeManager(BITEnvironmentAppStore);
+    }
+
+    std::shared_ptr<BITStoreUpdateManager> makeManager(BITEnvironment environment) {
+        auto manager = std::make_shared<BITStoreUpdateManager>(kApp, environment);
+        manager->setServerURL(service_.baseURL());
+        manager->setEnableStoreUpdateManager(true);
+        manager->setCountryCode("de");
+        return manager;
+    }
+
+    // Runs one check the user asked for to its end.
+    void check() {
+        manager_->checkForUpdate();
+        ASSERT_TRUE(runMainLoopUntil([&] { return !manager_->checkInProgress(); }));
+        runMainLoopFor(0.05);  // the alert is shown from the main queue
+    }
+
+    size_t lookups() const {
+        size_t count = 0;
+        const Value received = service_.received();
+        for (size_t i = 0; i < received.count(); ++i)
+            if (received.at(i)->get("path")->stringValue()->rfind("/lookup", 0) == 0)
+                ++count;
+        return count;
+    }
+
+    SdkServiceProcess service_;
+    std::shared_ptr<UIWindow> window_ = std::make_shared<UIWindow>(CGRect{{0, 0}, {320, 568}});
+    std::shared_ptr<BITStoreUpdateManager> manager_;
+};
+
+}  // namespace
+
+TEST_F(BITStoreUpdateManagerTest, FirstLookupSetsTheBaselineAndANewerStoreVersionAlerts) {
+    service_.setStoreVersion(kTestBundleIdentifier, "de", "1.0");
+    check();
+    EXPECT_FALSE(manager_->updateAvailable());
+    EXPECT_FALSE(manager_->updateAlert());
+
+    service_.setStoreVersion(kTestBundleIdentifier, "de", "1.1");
+    check();
+    EXPECT_TRUE(manager_->updateAvailable());
+    const auto alert = manager_->updateAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->numberOfButtons(), 3);  // Ignore, Remind me, Show
+
+    // Remind me: the next check alerts again; Ignore: never for this version.
+    alert->dismissWithClickedButtonIndexAnimated(alert->firstOtherButtonIndex(), false);
+    EXPECT_FALSE(manager_->updateAlertShowing());
+    check();
+    ASSERT_TRUE(manager_->updateAlert());
+    manager_->updateAlert()->dismissWithClickedButtonIndexAnimated(
+        manager_->updateAlert()->cancelButtonIndex(), false);
+    check();
+    EXPECT_FALSE(manager_->updateAvailable());
+    EXPECT_FALSE(manager_->updateAlertShowing());
+}
+
+TEST_F(BITStoreUpdateManagerTest, ShowOpensTheStorePageThroughTheLauncher) {
+    RecordedLaunches launches;
+    service_.setStoreVersion(kTestBundleIdentifier, "de", "1.0");
+    check();
+    service_.setStoreVersion(kTestBundleIdentifier, "de", "2.0");
+    check();
+    const auto alert = manager_->updateAlert();
+    ASSERT_TRUE(alert);
+    alert->dismissWithClickedButtonIndexAnimated(alert->firstOtherButtonIndex() + 1, false);
+    ASSERT_EQ(launches.size(), 1u);
+    EXPECT_EQ(launches[0].back(), *manager_->appStoreURLString());
+    EXPECT_EQ(manager_->appStoreURLString()->rfind(service_.baseURL(), 0), 0u);
+}
+
+TEST_F(BITStoreUpdateManagerTest, ANonSuccessStatusIsATransportErrorThatKeepsTheUpdateState) {
+    service_.setStoreVersion(kTestBundleIdentifier, "de", "1.0");
+    check();
+    service_.setStoreVersion(kTestBundleIdentifier, "de", "1.1");
+    check();
+    ASSERT_TRUE(manager_->updateAvailable());
+    manager_->updateAlert()->dismissWithClickedButtonIndexAnimated(
+        manager_->updateAlert()->firstOtherButtonIndex(), false);
+    const NSDate before = *manager_->lastCheck();
+    // An error page whose body looks like a reply without results.
+    service_.answerNextWith(500, R"({"resultCount":0,"results":[]})");
+    check();
+    EXPECT_TRUE(manager_->lastCheckFailed());
+    EXPECT_TRUE(manager_->updateAvailable());
+    EXPECT_EQ(*manager_->lastCheck(), before);
+}
+
+TEST_F(BITStoreUpdateManagerTest, TestBuildsAndDisabledManagersAskNothing) {
+    service_.setStoreVersion(kTestBundleIdentifier, "de", "1.0");
+    for (const BITEnvironment environment : {BITEnvironmentTestFlight, BITEnvironmentOther}) {
+        manager_ = makeManager(environment);
+        manager_->checkForUpdate();
+        EXPECT_FALSE(manager_->checkInProgress());
+    }
+    manager_ = makeManager(BITEnvironmentAppStore);
+    manager_->setEnableStoreUpdateManager(false);
+    manager_->checkForUpdate();
+    EXPECT_FALSE(manager_->checkInProgress());
+    runMainLoopFor(0.1);
+    EXPECT_EQ(lookups(), 0u);
+}
+
+TEST_F(BITStoreUpdateManagerTest, AutomaticChecksKeepTheirInterval) {
+    manager_->setLastCheck(NSDate::dateWithTimeIntervalSinceNow(-6 * 86400));
+    EXPECT_FALSE(manager_->shouldAutoCheckForUpdates());
+    manager_->setLastCheck(NSDate::dateWithTimeIntervalSinceNow(-8 * 86400));
+    EXPECT_TRUE(manager_->shouldAutoCheckForUpdates());
+    manager_->setUpdateSetting(0);
+    manager_->setLastCheck(NSDate::dateWithTimeIntervalSinceNow(2 * 86400));
+    EXPECT_TRUE(manager_->shouldAutoCheckForUpdates());
+    manager_->setUpdateSetting(2);
+    EXPECT_FALSE(manager_->shouldAutoCheckForUpdates());
+}
+
+TEST_F(BITStoreUpdateManagerTest, ANewBuildDropsTheBaseline) {
+    auto& defaults = *NSUserDefaults::standardUserDefaults();
+    defaults.setObjectForKey(Value("0.9"), "BITStoreUpdateLastStoreVersion");
+    defaults.setObjectForKey(Value("another build"), "BITStoreUpdateLastUUID");
+    service_.setStoreVersion(kTestBundleIdentifier, "de", "1.0");
+    check();
+    EXPECT_FALSE(manager_->updateAvailable());
+    EXPECT_EQ(defaults.stringForKey("BITStoreUpdateLastStoreVersion"), "1.0");
+}
