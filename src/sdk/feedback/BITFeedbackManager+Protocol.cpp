@@ -9,7 +9,6 @@
 #include "sdk/BITZizavaFormatting.h"
 #include "sdk/BITZizavaHelper.h"
 #include "sdk/BITZizavaLogger.h"
-#include "sdk/NSData+BITGZIP.h"
 #include "sdk/feedback/BITFeedbackManager.h"
 
 namespace {
@@ -237,11 +236,8 @@ void BITFeedbackManager::handleFeedbackMessageResponse(
     const std::optional<NSHTTPURLResponse>& response, const std::optional<Value::Data>& received,
     const std::optional<NSError>& error, Completion completion) {
     networkRequestInProgress_ = false;
-    // The request accepts gzip; the transport hands the body over as it came.
-    std::optional<Value::Data> data = received;
-    if (response && data && !data->empty() &&
-        response->valueForHTTPHeaderField("Content-Encoding").value_or("") == "gzip")
-        data = bit_gunzippedData(*data);
+    // The transport decodes a gzip body: the request accepts gzip.
+    const std::optional<Value::Data>& data = received;
     if (error || !response) {
         const NSError failure =
             error ? *error : feedbackError(1, "Server returned invalid status.");
