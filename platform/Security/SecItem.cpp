@@ -151,7 +151,9 @@ OSStatus SecItemUpdate(const Value::Dictionary& query,
                 if (!matches(item, query))
                     continue;
                 any = true;
-                for (const auto& [key, value] : update) {
+                for (const auto& entry : update) {
+                    const auto& key = entry.first;
+                    const auto& value = entry.second;
                     if (key == kSecValueData ||
                         std::find_if(std::begin(kMatchedAttributes), std::end(kMatchedAttributes),
                                      [&](const char* name) { return key == name; }) !=
