@@ -561,6 +561,7 @@ void UITableView::layoutSubviews() {
     }
     layoutSupplementaryViews(visible);
     layoutSectionIndex(visible);
+    keepOverlaysOnTop();
 }
 
 void UITableView::layoutSectionIndex(const CGRect& visible) {
@@ -585,8 +586,27 @@ void UITableView::layoutSectionIndex(const CGRect& visible) {
                                 std::max(0.0, visible.size.height - insets.top - insets.bottom)));
     if (index_->superview().get() != this) {
         addSubview(index_);
-    } else {
-        bringSubviewToFront(index_);
+    }
+}
+
+void UITableView::keepOverlaysOnTop() {
+    std::vector<std::shared_ptr<UIView>> tops;
+    for (const auto& entry : supplementary_) {
+        if (entry.view && entry.view->superview().get() == this) {
+            tops.push_back(entry.view);
+        }
+    }
+    if (index_ && index_->superview().get() == this) {
+        tops.push_back(index_);
+    }
+    // Every move asks for layout again: reorder only when the order is wrong,
+    // or several headers would swap places on every frame for ever.
+    const auto& views = subviews();
+    if (std::equal(tops.begin(), tops.end(), views.end() - long(tops.size()))) {
+        return;
+    }
+    for (const auto& view : tops) {
+        insertSubviewAtIndex(view, subviews().size());
     }
 }
 
@@ -702,8 +722,6 @@ void UITableView::layoutSupplementaryViews(const CGRect& visible) {
             view->setFrame(frame);
             if (view->superview().get() != this) {
                 addSubview(view);
-            } else {
-                bringSubviewToFront(view);
             }
             kept.push_back({view, header, section});
         }

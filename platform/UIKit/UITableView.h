@@ -222,6 +222,8 @@ class UITableView : public UIScrollView {
     UITableViewCellEditingStyle editingStyleForRow(const NSIndexPath& path);
     void endHighlight();
     void layoutSectionIndex(const CGRect& visible);
+    // Headers above the cells, the index above all, in that order.
+    void keepOverlaysOnTop();
     void sectionIndexEntryChosen(long entry);
 
     UITableViewStyle style_;

@@ -219,6 +219,21 @@ TEST_F(UITableViewTest, PlainSectionHeadersStayAtTheTopOfTheirSection) {
     EXPECT_TRUE(headerAt(462));
 }
 
+TEST_F(UITableViewTest, SeveralHeadersInSightSettleAfterOneLayout) {
+    rows->counts = {1, 1, 1, 1};
+    rows->headers = {{0, "A"}, {1, "B"}, {2, "C"}, {3, "D"}};
+    rows->indexTitles = {"A", "B", "C", "D"};
+    auto table = makeTable();
+    table->layoutIfNeeded();
+    const auto order = table->subviews();
+    // Moving subviews asks for layout again: a settled table must not.
+    EXPECT_FALSE(table->layer()->needsLayout());
+    table->setNeedsLayout();
+    table->layoutIfNeeded();
+    EXPECT_FALSE(table->layer()->needsLayout());
+    EXPECT_EQ(table->subviews(), order);
+}
+
 TEST_F(UITableViewTest, TapSelectsTheRowAndTellsTheDelegate) {
     auto table = makeTable();
     touches->down({{100, 44 * 2 + 10}});
