@@ -25,17 +25,17 @@
 #include "app/CBMapViewController.h"
 #include "mapkit/CBMapScrollView.h"
 
+#include "BenchSupport.h"
+#include "FirstScreenSupport.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 constexpr double kScale = 2.0;
 
-fs::path buildDirectory() {
-    std::error_code error;
-    auto binary = fs::read_symlink("/proc/self/exe", error);
-    return error ? fs::path() : binary.parent_path().parent_path();
-}
+using bench::buildDirectory;
+using bench::freshHome;
 
 void setUpOnce() {
     static const bool done = [] {
@@ -45,13 +45,6 @@ void setUpOnce() {
         return true;
     }();
     (void)done;
-}
-
-fs::path freshHome(const char* name) {
-    fs::path home = fs::temp_directory_path() / ("kelvara-bench-shell-" + std::string(name));
-    fs::remove_all(home);
-    fs::create_directories(home);
-    return home;
 }
 
 std::shared_ptr<CBKelvaraSharedAppDelegate> launch() {
@@ -73,30 +66,19 @@ void firstCompleteScreen() {
 
 void BM_ShellFirstScreenColdCache(benchmark::State& state) {
     setUpOnce();
-    for (auto _ : state) {
-        state.PauseTiming();
-        NSSetApplicationHome(freshHome("cold").string());
-        state.ResumeTiming();
-        firstCompleteScreen();
-    }
-    NSSetApplicationHome("");
+    bench::measureWithColdCache(state, "shell", firstCompleteScreen);
 }
 BENCHMARK(BM_ShellFirstScreenColdCache)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_ShellFirstScreenWarmCache(benchmark::State& state) {
     setUpOnce();
-    NSSetApplicationHome(freshHome("warm").string());
-    firstCompleteScreen();  // fills the disk tile cache
-    NSRunLoop::mainRunLoop()->runUntilDate(NSDate::dateWithTimeIntervalSinceNow(0.5));
-    for (auto _ : state)
-        firstCompleteScreen();
-    NSSetApplicationHome("");
+    bench::measureWithWarmCache(state, "shell", firstCompleteScreen);
 }
 BENCHMARK(BM_ShellFirstScreenWarmCache)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_SearchKeystrokeToDrawnResults(benchmark::State& state) {
     setUpOnce();
-    NSSetApplicationHome(freshHome("search").string());
+    NSSetApplicationHome(freshHome("shell-search").string());
     auto delegate = launch();
     auto screen = delegate->mapViewController();
     auto manager = screen->mapView()->dataManager();

@@ -24,22 +24,15 @@
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
 
+#include "BenchSupport.h"
+#include "FirstScreenSupport.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
-fs::path buildDirectory() {
-    std::error_code error;
-    auto binary = fs::read_symlink("/proc/self/exe", error);
-    return error ? fs::path() : binary.parent_path().parent_path();
-}
-
-fs::path freshHome(const char* name) {
-    fs::path home = fs::temp_directory_path() / ("kelvara-bench-" + std::string(name));
-    fs::remove_all(home);
-    fs::create_directories(home);
-    return home;
-}
+using bench::buildDirectory;
+using bench::freshHome;
 
 void useApplicationBundle() {
     static const bool done = [] {

@@ -23,17 +23,17 @@
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapView.h"
 
+#include "BenchSupport.h"
+#include "FirstScreenSupport.h"
+
 namespace {
 
 namespace fs = std::filesystem;
 
 constexpr double kScale = 2.0;
 
-fs::path buildDirectory() {
-    std::error_code error;
-    auto binary = fs::read_symlink("/proc/self/exe", error);
-    return error ? fs::path() : binary.parent_path().parent_path();
-}
+using bench::buildDirectory;
+using bench::freshHome;
 
 std::string storePath() {
     return (buildDirectory() / "packages" / "neubrandenburg" / "neubrandenburg.sqlite").string();
@@ -72,39 +72,21 @@ void firstCompleteScreen() {
     benchmark::DoNotOptimize(renderer.snapshot());
 }
 
-fs::path freshHome(const char* name) {
-    fs::path home = fs::temp_directory_path() / ("kelvara-bench-" + std::string(name));
-    fs::remove_all(home);
-    fs::create_directories(home);
-    return home;
-}
-
 void BM_FirstScreenColdCache(benchmark::State& state) {
     setUpOnce();
-    for (auto _ : state) {
-        state.PauseTiming();
-        NSSetApplicationHome(freshHome("cold").string());
-        state.ResumeTiming();
-        firstCompleteScreen();
-    }
-    NSSetApplicationHome("");
+    bench::measureWithColdCache(state, "map", firstCompleteScreen);
 }
 BENCHMARK(BM_FirstScreenColdCache)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_FirstScreenWarmCache(benchmark::State& state) {
     setUpOnce();
-    NSSetApplicationHome(freshHome("warm").string());
-    firstCompleteScreen();  // fills the disk tile cache
-    NSRunLoop::mainRunLoop()->runUntilDate(NSDate::dateWithTimeIntervalSinceNow(0.5));
-    for (auto _ : state)
-        firstCompleteScreen();
-    NSSetApplicationHome("");
+    bench::measureWithWarmCache(state, "map", firstCompleteScreen);
 }
 BENCHMARK(BM_FirstScreenWarmCache)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_PanFrameWithTilesHeld(benchmark::State& state) {
     setUpOnce();
-    NSSetApplicationHome(freshHome("pan").string());
+    NSSetApplicationHome(freshHome("map-pan").string());
     OpenMap open = openMap();
     HostRenderer renderer(open.window, kScale);
     auto tiled = std::dynamic_pointer_cast<CATiledLayer>(open.map->mapView()->layer());

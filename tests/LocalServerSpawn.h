@@ -1,6 +1,8 @@
 #pragma once
 
+#include <signal.h>
 #include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -42,4 +44,14 @@ inline int spawnLocalServer(std::vector<std::string> arguments, pid_t& pid) {
     if (stream)
         std::fclose(stream);
     return port;
+}
+
+// Stops a server started by spawnLocalServer and waits for it; pid becomes -1.
+inline void stopLocalServer(pid_t& pid) {
+    if (pid <= 0)
+        return;
+    kill(pid, SIGTERM);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    pid = -1;
 }

@@ -1,7 +1,5 @@
 #include "MapStoreServerProcess.h"
 
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,11 +15,7 @@ MapStoreServerProcess::MapStoreServerProcess(const std::string& root) {
 }
 
 MapStoreServerProcess::~MapStoreServerProcess() {
-    if (pid_ <= 0)
-        return;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
+    stopLocalServer(pid_);
 }
 
 std::string MapStoreServerProcess::baseURL() const {

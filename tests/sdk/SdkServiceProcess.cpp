@@ -1,59 +1,21 @@
 #include "SdkServiceProcess.h"
 
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-
 #include "Foundation/NSJSONSerialization.h"
+#include "LocalServerSpawn.h"
 #include "Net/NSURLConnection.h"
 #include "sdk/BITZizavaFormatting.h"
 
-extern char** environ;
-
 SdkServiceProcess::SdkServiceProcess(const std::vector<std::string>& apps) {
-    int output[2];
-    if (pipe(output) != 0)
-        return;
     std::vector<std::string> arguments{KELVARA_SDK_SERVICE, "--port", "0"};
     for (const std::string& app : apps) {
         arguments.push_back("--app");
         arguments.push_back(app);
     }
-    std::vector<char*> argv;
-    for (std::string& argument : arguments)
-        argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, output[0]);
-    const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(output[1]);
-    if (spawned != 0) {
-        pid_ = -1;
-        close(output[0]);
-        return;
-    }
-    // The first line is the port.
-    FILE* stream = fdopen(output[0], "r");
-    char line[32] = {};
-    if (stream && std::fgets(line, sizeof line, stream))
-        port_ = std::atoi(line);
-    if (stream)
-        std::fclose(stream);
+    port_ = spawnLocalServer(std::move(arguments), pid_);
 }
 
 SdkServiceProcess::~SdkServiceProcess() {
-    if (pid_ <= 0)
-        return;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
+    stopLocalServer(pid_);
 }
 
 std::string SdkServiceProcess::baseURL() const {

@@ -1,8 +1,5 @@
 #include "TileServerProcess.h"
 
-#include <signal.h>
-#include <sys/wait.h>
-
 #include <cstdio>
 #include <cstdlib>
 
@@ -16,12 +13,7 @@ TileServerProcess::TileServerProcess(std::vector<std::string> options) {
 }
 
 void TileServerProcess::stop() {
-    if (pid_ <= 0)
-        return;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
-    pid_ = -1;
+    stopLocalServer(pid_);
 }
 
 long TileServerProcess::tileRequests() const {
