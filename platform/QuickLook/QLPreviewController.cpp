@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "Foundation/NSLog.h"
+#include "Foundation/NSString+MarkupEscaping.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIImage.h"
 #include "UIKit/UIImagePickerController.h"
@@ -36,26 +37,6 @@ QLPreviewController::Kind kindOf(const std::string& path) {
         extension == ".log")
         return QLPreviewController::Kind::Text;
     return QLPreviewController::Kind::External;
-}
-
-std::string escapedHTML(const std::string& text) {
-    std::string out;
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
 }
 
 }  // namespace
@@ -167,8 +148,8 @@ void QLPreviewController::show() {
             webView_ = std::make_shared<UIWebView>(bounds);
             view()->addSubview(webView_);
             webView_->loadHTMLStringBaseURL(
-                "<pre style=\"white-space:pre-wrap;font-family:monospace\">" + escapedHTML(text) +
-                    "</pre>",
+                "<pre style=\"white-space:pre-wrap;font-family:monospace\">" +
+                    NSStringByEscapingMarkup(text) + "</pre>",
                 std::nullopt);
             return;
         }

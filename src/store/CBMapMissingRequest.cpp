@@ -1,39 +1,13 @@
 #include "store/CBMapMissingRequest.h"
 
 #include "Foundation/NSBundle.h"
+#include "Foundation/NSString+MarkupEscaping.h"
 #include "Foundation/NSStringFormat.h"
 #include "MessageUI/MFMailComposeViewController.h"
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIViewController.h"
 
 const char* const CBMapMissingRequest::kRecipient = "map-requests@kelvara.example";
-
-std::string CBHTMLEscaped(const std::string& text) {
-    std::string escaped;
-    escaped.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                escaped += "&amp;";
-                break;
-            case '<':
-                escaped += "&lt;";
-                break;
-            case '>':
-                escaped += "&gt;";
-                break;
-            case '"':
-                escaped += "&quot;";
-                break;
-            case '\'':
-                escaped += "&#39;";
-                break;
-            default:
-                escaped += c;
-        }
-    }
-    return escaped;
-}
 
 namespace {
 
@@ -42,7 +16,7 @@ std::string format(const char* fmt, std::initializer_list<NSFormatArgument> argu
 }
 
 std::string escaped(const std::optional<std::string>& value) {
-    return value ? CBHTMLEscaped(*value) : std::string("(null)");
+    return value ? NSStringByEscapingMarkup(*value) : std::string("(null)");
 }
 
 std::string corner(CLLocationCoordinate2D c) {
@@ -64,12 +38,13 @@ std::string CBMapMissingRequest::htmlDescription() const {
         "<div style='background-color: #eee; border: 1px solid #006; padding: 5px; "
         "margin: 5px;border-radius: 10px;-moz-border-radius: 10px; "
         "-webkit-border-radius: 10px;'><strong>%@</strong><br />",
-        {CBHTMLEscaped(NSLocalizedString("DoNotEditBelow"))});
-    html += CBHTMLEscaped(NSLocalizedString("MissingMapRequestSubject")) + "<br />";
+        {NSStringByEscapingMarkup(NSLocalizedString("DoNotEditBelow"))});
+    html += NSStringByEscapingMarkup(NSLocalizedString("MissingMapRequestSubject")) + "<br />";
     if (searchTerm)
-        html += format("<strong>Search</strong>: '%@' <br />", {CBHTMLEscaped(*searchTerm)});
+        html +=
+            format("<strong>Search</strong>: '%@' <br />", {NSStringByEscapingMarkup(*searchTerm)});
     if (group)
-        html += format("<strong>Group</strong>: %@ <br />", {CBHTMLEscaped(*group)});
+        html += format("<strong>Group</strong>: %@ <br />", {NSStringByEscapingMarkup(*group)});
     if (countryCode || countryName)
         html += format("<strong>Country</strong>: %@, %@ <br />",
                        {escaped(countryCode), escaped(countryName)});
@@ -82,7 +57,7 @@ std::string CBMapMissingRequest::htmlDescription() const {
         auto center = bbox->centerCoordinate();
         auto link =
             format("%@&mlat=%f&mlon=%f", {bbox->osmLink(), center.latitude, center.longitude});
-        html += format("<a href='%@'>View in OSM</a>", {CBHTMLEscaped(link)});
+        html += format("<a href='%@'>View in OSM</a>", {NSStringByEscapingMarkup(link)});
     }
     html += "</div>";
     return html;

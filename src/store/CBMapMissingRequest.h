@@ -35,6 +35,3 @@ class CBMapMissingRequest {
 
     std::string htmlDescription() const;
 };
-
-// The text with &, <, >, " and ' written as character references.
-std::string CBHTMLEscaped(const std::string& text);

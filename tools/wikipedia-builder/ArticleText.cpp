@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "Foundation/NSString+MarkupEscaping.h"
+
 namespace {
 
 std::string tag(const SampleArticle& article, const std::string& key) {
@@ -13,36 +15,13 @@ bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
-std::string escaped(const std::string& text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out.push_back(c);
-        }
-    }
-    return out;
-}
-
 std::string metresText(double metres) {
     return std::to_string(static_cast<long>(std::lround(metres / 10.0) * 10)) + " m";
 }
 
 void fact(std::string& html, const std::string& label, const std::string& value) {
     if (!value.empty())
-        html += "<li><b>" + label + ":</b> " + escaped(value) + "</li>\n";
+        html += "<li><b>" + label + ":</b> " + NSStringByEscapingMarkup(value) + "</li>\n";
 }
 
 }  // namespace
@@ -82,10 +61,10 @@ std::string ArticleText::html(const SampleArticle& article, const std::string& i
                               const std::vector<Neighbour>& neighbours) {
     const Kind kind = kindOf(article);
     std::string html = "<p class=\"notice\"><b>Hinweis:</b> " + std::string(kNotice) + "</p>\n";
-    html += "<p><b>" + escaped(article.title) + "</b> ist " + kind.noun +
+    html += "<p><b>" + NSStringByEscapingMarkup(article.title) + "</b> ist " + kind.noun +
             " in und um Neubrandenburg im Landkreis Mecklenburgische Seenplatte.</p>\n";
     html += "<p class=\"image\"><img src=\"" + imageFileName + "\" alt=\"Kartenausschnitt von " +
-            escaped(article.title) +
+            NSStringByEscapingMarkup(article.title) +
             "\"><br>Kartenausschnitt, gezeichnet aus "
             "OpenStreetMap-Daten (© OpenStreetMap contributors, "
             "ODbL).</p>\n";
@@ -111,8 +90,9 @@ std::string ArticleText::html(const SampleArticle& article, const std::string& i
     if (!neighbours.empty()) {
         html += "<h2>In der Nähe</h2>\n<ul>\n";
         for (const auto& near : neighbours) {
-            html += "<li><a href=\"" + near.article->url + "\">" + escaped(near.article->title) +
-                    "</a> (" + metresText(near.metres) + ")</li>\n";
+            html += "<li><a href=\"" + near.article->url + "\">" +
+                    NSStringByEscapingMarkup(near.article->title) + "</a> (" +
+                    metresText(near.metres) + ")</li>\n";
         }
         html += "</ul>\n";
     }
