@@ -76,11 +76,12 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
     const std::string fallback = options_.mapPath.value_or(options_.sampleStorePath);
     mapViewController_ = std::make_shared<CBMapViewController>(
         options_.mapPath ? nullptr : userMapStoreEngine_, fallback);
-    rootViewController_ = std::make_shared<CBRootViewController>(mapViewController_);
+    rootViewController_ = std::make_shared<CBRootViewController>(
+        mapViewController_, options_.mapPath ? nullptr : userMapStoreEngine_);
     window = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
     window->setRootViewController(rootViewController_);
     window->makeKeyAndVisible();
-    if (!mapViewController_->hasMap()) {
+    if (!rootViewController_->isShowingShelf() && !mapViewController_->hasMap()) {
         NSLogWithLevel(NSLogLevel::Error, "Kelvara: cannot open the map package %s",
                        fallback.c_str());
         return false;
@@ -88,7 +89,7 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
     std::weak_ptr<CBMapViewController> map = mapViewController_;
     unitsObserver_ = NSNotificationCenter::defaultCenter()->addObserverForName(
         CBUnitsDidChangeNotification, nullptr, {}, [map](const NSNotification&) {
-            if (auto screen = map.lock())
+            if (auto screen = map.lock(); screen && screen->mapView())
                 if (auto scale = screen->mapView()->mapScaleView())
                     scale->setPointsPerKilometer(float(screen->mapView()->pointsPerKilometer()));
         });

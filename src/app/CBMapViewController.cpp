@@ -22,6 +22,7 @@
 #include "UIKit/UITableViewCell.h"
 #include "app/CBClearSearchBar.h"
 #include "app/CBKelvaraLink.h"
+#include "app/CBRootViewController.h"
 #include "app/CBSettingsVC.h"
 #include "app/NSUserDefaults+CrashInformation.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
@@ -112,8 +113,10 @@ void CBMapViewController::viewDidLoad() {
             if (auto me = weak.lock())
                 me->showSettings();
         }));
+    auto centering = mapView_->barButtonItemForCurrentCenteringRotationStatus();
     navigationItem()->setLeftBarButtonItem(
-        mapView_->barButtonItemForCurrentCenteringRotationStatus());
+        shelfAction_ ? CBRootViewController::shelfButtonItemBeside(centering, shelfAction_)
+                     : centering);
     if (registry_)
         registry_->addDelegate(self);
     openCurrentMap();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -69,6 +70,8 @@ class CBMapViewController : public UIViewController,
     void tableViewDidSelectRowAtIndexPath(UITableView& table, const NSIndexPath& path) override;
 
     void applicationDidMoveToBackground();
+    // Offers a button back to the shelf that runs `action`; set before the view loads.
+    void setShelfAction(std::function<void()> action) { shelfAction_ = std::move(action); }
 
   private:
     bool openMapWithStorePath(const std::string& path, bool firstOpening);
@@ -88,4 +91,5 @@ class CBMapViewController : public UIViewController,
     std::string mainCity_;
     // The geo store on show.
     std::string openedStorePath_;
+    std::function<void()> shelfAction_;
 };
