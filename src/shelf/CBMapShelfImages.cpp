@@ -25,6 +25,14 @@ void strokeLine(CGContext& context, CGPoint from, CGPoint to) {
     context.addLineToPoint(to.x, to.y);
     context.strokePath();
 }
+// A white disc of 26 points ringed in the colour, which stays the stroke colour.
+void drawRoundButton(CGContext& context, CGFloat red, CGFloat green, CGFloat blue) {
+    context.setRGBFillColor(1, 1, 1, 1);
+    context.fillEllipseInRect(CGRectMake(1, 1, 24, 24));
+    context.setRGBStrokeColor(red, green, blue, 1);
+    context.setLineWidth(2);
+    context.strokeEllipseInRect(CGRectMake(2, 2, 22, 22));
+}
 }  // namespace
 
 namespace CBMapShelfImages {
@@ -46,28 +54,24 @@ std::shared_ptr<UIImage> addMapImage() {
     return image;
 }
 
+// The cross is drawn in the button's tint.
 std::shared_ptr<UIImage> deleteImage() {
-    static const auto image = draw(CGSizeMake(26, 26), [](CGContext& context) {
-                                  context.setRGBFillColor(1, 1, 1, 1);
-                                  context.fillEllipseInRect(CGRectMake(1, 1, 24, 24));
-                                  context.setRGBStrokeColor(0, 0, 0, 1);
-                                  context.setLineWidth(2);
-                                  context.strokeEllipseInRect(CGRectMake(2, 2, 22, 22));
-                                  context.setLineWidth(3);
-                                  context.setLineCap(kCGLineCapRound);
-                                  strokeLine(context, {8.5, 8.5}, {17.5, 17.5});
-                                  strokeLine(context, {17.5, 8.5}, {8.5, 17.5});
-                              })->imageWithRenderingMode(UIImageRenderingMode::AlwaysTemplate);
+    static const auto image = [] {
+        auto drawn = draw(CGSizeMake(26, 26), [](CGContext& context) {
+            drawRoundButton(context, 0, 0, 0);
+            context.setLineWidth(3);
+            context.setLineCap(kCGLineCapRound);
+            strokeLine(context, {8.5, 8.5}, {17.5, 17.5});
+            strokeLine(context, {17.5, 8.5}, {8.5, 17.5});
+        });
+        return drawn->imageWithRenderingMode(UIImageRenderingMode::AlwaysTemplate);
+    }();
     return image;
 }
 
 std::shared_ptr<UIImage> infoImage() {
     static const auto image = draw(CGSizeMake(26, 26), [](CGContext& context) {
-        context.setRGBFillColor(1, 1, 1, 1);
-        context.fillEllipseInRect(CGRectMake(1, 1, 24, 24));
-        context.setRGBStrokeColor(0.1, 0.4, 0.85, 1);
-        context.setLineWidth(2);
-        context.strokeEllipseInRect(CGRectMake(2, 2, 22, 22));
+        drawRoundButton(context, 0.1, 0.4, 0.85);
         context.setRGBFillColor(0.1, 0.4, 0.85, 1);
         context.fillEllipseInRect(CGRectMake(11.2, 6, 3.6, 3.6));
         context.fillRect(CGRectMake(11.4, 11, 3.2, 9));
