@@ -128,4 +128,141 @@ TEST_F(CBMapShelfViewControllerTest, SortsByNameAndRecentUseAndFiltersBySearch) 
     EXPECT_EQ(shelf.rectForMapWithIdentifierScrollToViewIfNeeded(std::nullopt, false), CGRectZero);
 }
 
+TEST_F(CBMapShelfViewControllerTest, DeletionIsRefusedWhileTheEngineHoldsThePackage) {
+    ASSERT_TRUE(fixture_.install("liechtenstein"));
+    fixture_.showShelf();
+    auto& shelf = *fixture_.shelf;
+    auto map = shelf.mapForIdentifier("liechtenstein");
+    ASSERT_NE(map, nullptr);
+    // An update of the package is queued and held in the engine.
+    fixture_.downloads->setResumeDisabled(true);
+    fixture_.queue("liechtenstein");
+    auto download = fixture_.downloads->downloadForIdentifierOfType("liechtenstein", "map");
+    ASSERT_NE(download, nullptr);
+    for (int state : {2, 3, 4, 7, 8}) {
+        download->setDownloadState(state);
+        shelf.deleteMap(map);
+        ASSERT_NE(shelf.currentAlert(), nullptr);
+        EXPECT_EQ(shelf.currentAlert()->title(), "The map is being installed") << state;
+        EXPECT_EQ(shelf.currentAlert()->numberOfButtons(), 1);
+        EXPECT_EQ(shelf.mapToDelete(), nullptr);
+        shelf.currentAlert()->dismissWithClickedButtonIndexAnimated(0, false);
+    }
+    EXPECT_NE(fixture_.registry->mapForIdentifier("liechtenstein"), nullptr);
+
+    // Waiting or failed downloads do not hold the files: deletion is asked.
+    download->setDownloadState(0);
+    shelf.deleteMap(map);
+    auto alert = shelf.currentAlert();
+    EXPECT_EQ(alert->title(), "Delete map");
+    EXPECT_EQ(alert->message(),
+              "Delete the map of Liechtenstein and everything downloaded with it?");
+    EXPECT_EQ(alert->tag(), CBMapShelfViewController::kDeleteAlertTag);
+    EXPECT_EQ(shelf.mapToDelete(), map);
+    // Cancel keeps the map.
+    alert->dismissWithClickedButtonIndexAnimated(alert->cancelButtonIndex(), false);
+    EXPECT_EQ(shelf.mapToDelete(), nullptr);
+    EXPECT_NE(fixture_.registry->mapForIdentifier("liechtenstein"), nullptr);
+
+    shelf.deleteMap(map);
+    shelf.currentAlert()->dismissWithClickedButtonIndexAnimated(
+        shelf.currentAlert()->firstOtherButtonIndex(), false);
+    ASSERT_TRUE(runUntil([&] { return shelf.maps()->empty(); }, 10));
+    EXPECT_EQ(fixture_.registry->mapForIdentifier("liechtenstein"), nullptr);
+}
+
+TEST_F(CBMapShelfViewControllerTest, EditModeButtonsCarryTheirItemInTheirTag) {
+    ASSERT_TRUE(fixture_.install("liechtenstein"));
+    ASSERT_TRUE(fixture_.install("neubrandenburg"));
+    fixture_.showShelf();
+    auto& shelf = *fixture_.shelf;
+    EXPECT_FALSE(CBMapShelfViewController::mapIndexPathForViewWithTag(9));
+    EXPECT_EQ(CBMapShelfViewController::mapIndexPathForViewWithTag(11)->row, 1);
+    shelf.setEditingAnimated(true, false);
+    EXPECT_FALSE(cellAt(1)->accessoryButtonsHidden());
+    EXPECT_TRUE(cellAt(2)->accessoryButtonsHidden()) << "the add-map cell";
+    EXPECT_EQ(cellAt(1)->buttonDelete()->tag(), 11);
+    // The delete button of the second cover asks about Neubrandenburg.
+    cellAt(1)->buttonDelete()->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    ASSERT_NE(shelf.mapToDelete(), nullptr);
+    EXPECT_EQ(shelf.mapToDelete()->identifier(), "neubrandenburg");
+    shelf.currentAlert()->dismissWithClickedButtonIndexAnimated(0, false);
+    // A cover does not open while editing.
+    tapItem(0);
+    EXPECT_EQ(fixture_.host->transitions, 0);
+    shelf.reset();
+    fixture_.layout();
+    EXPECT_FALSE(shelf.isEditing());
+    ASSERT_NE(cellAt(1), nullptr);
+    EXPECT_TRUE(cellAt(1)->accessoryButtonsHidden());
+}
+
+TEST_F(CBMapShelfViewControllerTest, ADownloadingMapShowsItsRingAndDoesNotOpen) {
+    fixture_.faultPackage("three-rivers", "throttle=20000");
+    fixture_.queue("three-rivers");
+    ASSERT_TRUE(
+        runUntil([&] { return fixture_.registry->mapForIdentifier("three-rivers") != nullptr; }));
+    fixture_.showShelf();
+    auto& shelf = *fixture_.shelf;
+    ASSERT_EQ(shelf.maps()->size(), 1u);
+    ASSERT_TRUE(runUntil([&] {
+        auto ring = cellAt(0)->existingProgressView();
+        return ring && ring->progress() > 0;
+    }));
+    tapItem(0);
+    ASSERT_NE(shelf.currentAlert(), nullptr);
+    EXPECT_EQ(shelf.currentAlert()->title(), "Not ready yet");
+    EXPECT_EQ(shelf.currentAlert()->buttonTitleAtIndex(0), "OK");
+    EXPECT_EQ(fixture_.host->transitions, 0);
+    EXPECT_FALSE(fixture_.registry->currentMapIdentifier());
+    fixture_.downloads->pauseDownloads();
+}
+
+TEST_F(CBMapShelfViewControllerTest, TappingACoverMakesItCurrentAndZoomsItOverTheWindow) {
+    installThree();
+    fixture_.showShelf();
+    auto& shelf = *fixture_.shelf;
+    tapItem(1);
+    EXPECT_EQ(fixture_.registry->currentMapIdentifier(), "neubrandenburg");
+    EXPECT_TRUE(shelf.isAnimating());
+    EXPECT_FALSE(shelf.shouldAutorotate());
+    ASSERT_TRUE(runUntil([&] { return fixture_.host->transitions == 1; }, 5));
+    // The 88 × 133 inside of the border covers the 320 × 568 window.
+    const auto transform = shelf.navigationController()->view()->transform();
+    EXPECT_NEAR(transform.a, 568.0 / 133.0, 1e-3);
+    EXPECT_NEAR(transform.d, 568.0 / 133.0, 1e-3);
+    // The band slid out of the cover.
+    EXPECT_EQ(cellAt(1)->label()->frame().origin.y, 135);
+    EXPECT_FALSE(shelf.isAnimating());
+}
+
+TEST_F(CBMapShelfViewControllerTest, DistanceOrderWaitsForAFreshLocation) {
+    installThree();
+    CLLocationManager::setLocationSource(
+        std::make_shared<CLFixedLocationSource>(CLLocationCoordinate2D{41.94, -85.63}));
+    CLLocationManager::setAuthorizationStatus(kCLAuthorizationStatusAuthorizedWhenInUse);
+    NSUserDefaults::standardUserDefaults()->setIntegerForKey(
+        0, CBMapShelfViewController::kSortingDefaultsKey);
+    fixture_.showShelf();
+    auto& shelf = *fixture_.shelf;
+    auto sort = shelf.sortSegmentedControl();
+    ASSERT_EQ(sort->numberOfSegments(), 3);
+    sort->setSelectedSegmentIndex(2);
+    sort->sendActionsForControlEvents(UIControlEventValueChanged);
+    EXPECT_EQ(shelf.shelfSortType(), CBMapShelfViewController::SortByDistance);
+    ASSERT_TRUE(runUntil([&] { return names(shelf).front() == "Three Rivers"; }, 5));
+    EXPECT_FALSE(shelf.locationActivityIndicatorView()->isAnimating());
+    EXPECT_FALSE(shelf.locationManager()->isUpdatingLocation());
+    EXPECT_LT(*shelf.maps()->front()->currentDistance, 20000);
+
+    // Without authorisation the stored distance order falls back to recent use.
+    CLLocationManager::setAuthorizationStatus(kCLAuthorizationStatusDenied);
+    shelf.locationManagerDidChangeAuthorizationStatus(*shelf.locationManager(),
+                                                      kCLAuthorizationStatusDenied);
+    EXPECT_EQ(shelf.sortSegmentedControl()->numberOfSegments(), 2);
+    EXPECT_EQ(shelf.shelfSortType(), CBMapShelfViewController::SortByRecent);
+    EXPECT_EQ(shelf.sortSegmentedControl()->selectedSegmentIndex(), 0);
+    CLLocationManager::setLocationSource(nullptr);
+}
+
 }  // namespace
