@@ -25,14 +25,6 @@ void strokeLine(CGContext& context, CGPoint from, CGPoint to) {
     context.addLineToPoint(to.x, to.y);
     context.strokePath();
 }
-// A white disc of 26 points ringed in the colour, which stays the stroke colour.
-void drawRoundButton(CGContext& context, CGFloat red, CGFloat green, CGFloat blue) {
-    context.setRGBFillColor(1, 1, 1, 1);
-    context.fillEllipseInRect(CGRectMake(1, 1, 24, 24));
-    context.setRGBStrokeColor(red, green, blue, 1);
-    context.setLineWidth(2);
-    context.strokeEllipseInRect(CGRectMake(2, 2, 22, 22));
-}
 }  // namespace
 
 namespace CBMapShelfImages {
@@ -54,11 +46,14 @@ std::shared_ptr<UIImage> addMapImage() {
     return image;
 }
 
-// The cross is drawn in the button's tint.
+// A disc with the cross cut out: drawn in the button's tint, the cover shows
+// through the cross.
 std::shared_ptr<UIImage> deleteImage() {
     static const auto image = [] {
         auto drawn = draw(CGSizeMake(26, 26), [](CGContext& context) {
-            drawRoundButton(context, 0, 0, 0);
+            context.setRGBFillColor(0, 0, 0, 1);
+            context.fillEllipseInRect(CGRectMake(1, 1, 24, 24));
+            context.setBlendMode(kCGBlendModeClear);
             context.setLineWidth(3);
             context.setLineCap(kCGLineCapRound);
             strokeLine(context, {8.5, 8.5}, {17.5, 17.5});
@@ -71,7 +66,11 @@ std::shared_ptr<UIImage> deleteImage() {
 
 std::shared_ptr<UIImage> infoImage() {
     static const auto image = draw(CGSizeMake(26, 26), [](CGContext& context) {
-        drawRoundButton(context, 0.1, 0.4, 0.85);
+        context.setRGBFillColor(1, 1, 1, 1);
+        context.fillEllipseInRect(CGRectMake(1, 1, 24, 24));
+        context.setRGBStrokeColor(0.1, 0.4, 0.85, 1);
+        context.setLineWidth(2);
+        context.strokeEllipseInRect(CGRectMake(2, 2, 22, 22));
         context.setRGBFillColor(0.1, 0.4, 0.85, 1);
         context.fillEllipseInRect(CGRectMake(11.2, 6, 3.6, 3.6));
         context.fillRect(CGRectMake(11.4, 11, 3.2, 9));

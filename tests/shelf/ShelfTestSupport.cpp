@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "PackagesTestSupport.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIWindow.h"
@@ -34,7 +36,10 @@ bool ShelfFixture::install(const std::string& identifier) {
     return runUntil(
         [&] {
             auto map = registry->mapForIdentifier(identifier);
-            return map && !map->isDownloading() && downloads->currentQueueLength() == 0;
+            std::error_code ignored;
+            return map && !map->isDownloading() && downloads->currentQueueLength() == 0 &&
+                   std::filesystem::exists(
+                       *registry->defaultCoverPathForMapWithIdentifier(identifier), ignored);
         },
         60);
 }

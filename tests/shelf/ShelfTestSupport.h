@@ -29,7 +29,8 @@ class RecordingShelfHost : public CBMapShelfHost {
 class ShelfFixture : public StoreFixture {
   public:
     ShelfFixture();
-    // Downloads and installs the catalogue map; false when it did not finish.
+    // Downloads and installs the catalogue map with its cover; false when it
+    // did not finish.
     bool install(const std::string& identifier);
     // Queues the catalogue map's download (throttled by the server when asked).
     void queue(const std::string& identifier);
