@@ -46,7 +46,7 @@ CBMapShelfCell::CBMapShelfCell(const CGRect& frame) : UICollectionViewCell(frame
 // top right; the clipping view covers the whole cell.
 void CBMapShelfCell::buildSubviews() {
     const CGRect bounds = contentView()->bounds();
-    const CGFloat width = bounds.size.width, height = bounds.size.height;
+    const CGFloat width = bounds.size.width;
     auto clipping = std::make_shared<UIView>(bounds);
     clipping->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
                                   UIViewAutoresizingFlexibleHeight);
@@ -65,8 +65,7 @@ void CBMapShelfCell::buildSubviews() {
     imageView_->layer()->setBorderWidth(1.0);
     clipping->addSubview(imageView_);
 
-    const CGRect band = CGRectMake(0, height - kBandHeight, width, kBandHeight);
-    labelBackground_ = std::make_shared<UIImageView>(band);
+    labelBackground_ = std::make_shared<UIImageView>();
     labelBackground_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
                                           UIViewAutoresizingFlexibleTopMargin);
     labelBackground_->setContentMode(UIViewContentModeBottom);
@@ -76,7 +75,7 @@ void CBMapShelfCell::buildSubviews() {
     labelBackground_->layer()->setBorderColor(UIColor::colorWithWhiteAlpha(1, 0.25).CGColor());
     clipping->addSubview(labelBackground_);
 
-    label_ = std::make_shared<UILabel>(CGRectMake(3, height - kBandHeight + 9, width - 6, 20));
+    label_ = std::make_shared<UILabel>();
     label_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
                                 UIViewAutoresizingFlexibleTopMargin);
     label_->setFont(UIFont::boldSystemFontOfSize(12));
@@ -84,6 +83,7 @@ void CBMapShelfCell::buildSubviews() {
     label_->setAdjustsFontSizeToFitWidth(true);
     label_->setBackgroundColor(UIColor::clearColor());
     clipping->addSubview(label_);
+    placeBandAndLabel();
 
     buttonDelete_ = UIButton::buttonWithType(UIButtonTypeCustom);
     buttonDelete_->setFrame(CGRectMake(0, -kButtonSize, kButtonSize, kButtonSize));
@@ -109,6 +109,18 @@ void CBMapShelfCell::buildSubviews() {
     layer()->setShadowOpacity(0.45f);
     layer()->setShadowOffset(CGSizeMake(0, 2));
     layer()->setShadowRadius(3);
+}
+
+void CBMapShelfCell::placeBandAndLabel() {
+    const CGSize size = contentView()->bounds().size;
+    labelBackground_->setFrame(CGRectMake(0, size.height - kBandHeight, size.width, kBandHeight));
+    label_->setFrame(CGRectMake(3, size.height - kBandHeight + 9, size.width - 6, 20));
+}
+
+void CBMapShelfCell::prepareForReuse() {
+    UICollectionViewCell::prepareForReuse();
+    setClipsToBounds(false);
+    placeBandAndLabel();
 }
 
 std::shared_ptr<ZELCircularProgressView> CBMapShelfCell::progressView() {

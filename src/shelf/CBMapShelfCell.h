@@ -52,10 +52,13 @@ class CBMapShelfCell : public UICollectionViewCell {
     bool hasButtonActions() const { return hasButtonActions_; }
     void setHasButtonActions(bool flag) { hasButtonActions_ = flag; }
 
+    // Puts back what the zoom into a map moved: the band and the name.
+    void prepareForReuse() override;
     void layoutSubviews() override;
 
   private:
     void buildSubviews();
+    void placeBandAndLabel();
     void applyAccessoryButtonState();
 
     std::shared_ptr<UIImageView> imageView_;

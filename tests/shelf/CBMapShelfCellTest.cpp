@@ -103,4 +103,17 @@ TEST_F(CBMapShelfCellTest, TheBandIsNotchedAndTheShadowFollowsTheBounds) {
     EXPECT_EQ(cell_->clippingView()->frame(), cell_->bounds());
 }
 
+TEST_F(CBMapShelfCellTest, ReuseBringsBackTheNameTheZoomSlidAway) {
+    const CGRect label = cell_->label()->frame();
+    const CGRect band = cell_->labelBackgroundView()->frame();
+    cell_->setClipsToBounds(true);
+    cell_->label()->setFrame(CGRectOffset(label, 0, 40));
+    cell_->labelBackgroundView()->setFrame(CGRectOffset(band, 0, 40));
+    cell_->prepareForReuse();
+    EXPECT_EQ(cell_->label()->frame(), label);
+    EXPECT_EQ(cell_->labelBackgroundView()->frame(), band);
+    EXPECT_EQ(band.origin.y + band.size.height, 135);
+    EXPECT_FALSE(cell_->clipsToBounds());
+}
+
 }  // namespace
