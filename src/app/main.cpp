@@ -185,6 +185,10 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
         source = std::make_shared<CLNoLocationSource>();
     }
     CLLocationManager::setLocationSource(source);
+    // Location use counts as allowed exactly when a source is configured.
+    CLLocationManager::setAuthorizationStatus(std::dynamic_pointer_cast<CLNoLocationSource>(source)
+                                                  ? kCLAuthorizationStatusDenied
+                                                  : kCLAuthorizationStatusAuthorizedWhenInUse);
     std::printf("Kelvara: location from %s\n", source->description().c_str());
 
     return std::make_shared<CBKelvaraSharedAppDelegate>(std::move(options));
