@@ -6,6 +6,7 @@
 #include "QuartzCore/CAShapeLayer.h"
 #include "UIKit/UIButton.h"
 #include "UIKit/UIFont.h"
+#include "UIKit/UIImage.h"
 #include "UIKit/UIImageView.h"
 #include "UIKit/UILabel.h"
 #include "shelf/CBMapShelfImages.h"
@@ -105,10 +106,12 @@ void CBMapShelfCell::buildSubviews() {
     infoContainer_->addSubview(buttonInfo_);
     contentView()->addSubview(infoContainer_);
 
-    layer()->setShadowColor(UIColor::blackColor().CGColor());
-    layer()->setShadowOpacity(0.45f);
-    layer()->setShadowOffset(CGSizeMake(0, 2));
-    layer()->setShadowRadius(3);
+    // The cover's shadow is a picture drawn once per cover size: a layer
+    // shadow would be blurred again in every frame of a scroll or a zoom.
+    shadowView_ = std::make_shared<UIImageView>(CBMapShelfImages::coverShadowImage(bounds.size));
+    shadowView_->setFrame(
+        CGRectInset(bounds, -CBMapShelfImages::kShadowMargin, -CBMapShelfImages::kShadowMargin));
+    contentView()->insertSubviewAtIndex(shadowView_, 0);
 }
 
 void CBMapShelfCell::placeBandAndLabel() {
@@ -237,4 +240,9 @@ void CBMapShelfCell::layoutSubviews() {
     CGPath shadow;
     shadow.addRect(bounds);
     layer()->setShadowPath(shadow);
+    const CGFloat margin = CBMapShelfImages::kShadowMargin;
+    shadowView_->setFrame(CGRectInset(bounds, -margin, -margin));
+    if (auto picture = shadowView_->image();
+        !picture || picture->size() != shadowView_->frame().size)
+        shadowView_->setImage(CBMapShelfImages::coverShadowImage(bounds.size));
 }

@@ -61,6 +61,7 @@ class CBMapShelfCell : public UICollectionViewCell {
     void placeBandAndLabel();
     void applyAccessoryButtonState();
 
+    std::shared_ptr<UIImageView> shadowView_;
     std::shared_ptr<UIImageView> imageView_;
     std::shared_ptr<UIImageView> labelBackground_;
     std::shared_ptr<UILabel> label_;

@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <functional>
+#include <map>
 #include <numbers>
+#include <utility>
 
 #include "CoreGraphics/CGContext.h"
 #include "UIKit/UIGraphics.h"
@@ -110,6 +112,21 @@ std::shared_ptr<UIImage> toolTipArrowImage() {
         strokeLine(context, {20, 4}, {10, 4});
         strokeLine(context, {20, 4}, {20, 14});
     });
+    return image;
+}
+
+std::shared_ptr<UIImage> coverShadowImage(CGSize cover) {
+    static std::map<std::pair<CGFloat, CGFloat>, std::shared_ptr<UIImage>> drawn;
+    auto& image = drawn[{cover.width, cover.height}];
+    if (!image)
+        image = draw(
+            CGSizeMake(cover.width + 2 * kShadowMargin, cover.height + 2 * kShadowMargin),
+            [cover](CGContext& context) {
+                context.setShadowWithColor(CGSizeMake(0, 2), 3, CGColor{0, 0, 0, 0.45, nullptr});
+                context.setRGBFillColor(0, 0, 0, 1);
+                context.fillRect(
+                    CGRectMake(kShadowMargin, kShadowMargin, cover.width, cover.height));
+            });
     return image;
 }
 

@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "CoreGraphics/CGGeometry.h"
+
 class UIImage;
 
 // The shelf's own pictures, drawn once at the screen's scale: the add-map
@@ -15,4 +17,8 @@ std::shared_ptr<UIImage> deleteImage();
 std::shared_ptr<UIImage> infoImage();
 std::shared_ptr<UIImage> settingsImage();
 std::shared_ptr<UIImage> toolTipArrowImage();
+// The soft shadow under a cover of that size, kShadowMargin larger on every
+// side; drawn once per size.
+inline constexpr CGFloat kShadowMargin = 6;
+std::shared_ptr<UIImage> coverShadowImage(CGSize cover);
 }  // namespace CBMapShelfImages
