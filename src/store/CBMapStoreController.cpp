@@ -58,6 +58,10 @@ void CBMapStoreController::setUp(std::shared_ptr<CBUserMapStoreEngine> userMapSt
         setSelectedIndex(long(viewControllers().size()) - 1);
 }
 
+void CBMapStoreController::setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager) {
+    browser_->setWikipediaManager(std::move(manager));
+}
+
 std::string CBMapStoreController::pathForCachedTileWithUrl(const std::string& url) {
     // Worked out once: the home does not move while the process runs.
     static const std::string folder =

@@ -15,6 +15,8 @@
 #include "packages/ZELDownloadManagerDownload.h"
 #include "packages/ZELDownloadManagerEngine.h"
 #include "store/CBMapStoreDetailVC.h"
+#include "widgets/CBStatsBar.h"
+#include "widgets/ZELRoundedGradientButton.h"
 
 namespace {
 
@@ -43,11 +45,11 @@ TEST_F(CBMapStoreDetailVCTest, ACatalogueMapShowsItsStatisticsCoverAndDownloadsT
     EXPECT_TRUE(screen->downloadMapButton()->isEnabled());
     EXPECT_NE(screen->generalMapStats()->text().find(" MB"), std::string::npos);
     for (size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(screen->statsLabels()[i]->text(),
+        EXPECT_EQ(screen->statsBar()->labels()[i]->text(),
                   std::to_string(*(i == 0   ? screen->mapInfo()->numberOfShops()
                                    : i == 1 ? screen->mapInfo()->numberOfRestaurants()
                                             : screen->mapInfo()->numberOfPubs())));
-    EXPECT_NE(screen->statsLabels()[0]->text(), "0");
+    EXPECT_NE(screen->statsBar()->labels()[0]->text(), "0");
     ASSERT_TRUE(runUntil([&] { return screen->mapCoverView()->image() != nullptr; }));
 
     store_.faultPackage("liechtenstein", "throttle=400000");
