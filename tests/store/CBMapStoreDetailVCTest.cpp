@@ -8,12 +8,15 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UIProgressView.h"
 #include "UIKit/UIWindow.h"
+#include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapScrollView.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreInfoMap.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerDownload.h"
 #include "packages/ZELDownloadManagerEngine.h"
+#include "store/CBMapStoreController.h"
 #include "store/CBMapStoreDetailVC.h"
 #include "widgets/CBStatsBar.h"
 #include "widgets/ZELRoundedGradientButton.h"
@@ -129,6 +132,29 @@ TEST_F(CBMapStoreDetailVCTest, AServerCutShowsTheFailureOnceAndARetryResumes) {
             resumed |= range->stringValue()->rfind("bytes=", 0) == 0 &&
                        range->stringValue()->find("bytes=0-") == std::string::npos;
     EXPECT_TRUE(resumed);
+}
+
+TEST_F(CBMapStoreDetailVCTest, ThePreviewShowsTheOutlineOverTheOnlineTilesItCaches) {
+    auto screen = open("liechtenstein");
+    auto preview = screen->mapView();
+    ASSERT_NE(preview, nullptr);
+    EXPECT_FALSE(preview->isUserInteractionEnabled());
+    EXPECT_EQ(preview->vectorDataSourceLayer(), nullptr);
+    EXPECT_EQ(preview->displayManager()->overlayDataSources().size(), 1u);
+    // The whole outline fits: the layer reaches far enough for the view.
+    auto outline = store_.catalogue->mapForIdentifier("liechtenstein")->shape()->bbox();
+    preview->calculateVisibleBBox();
+    auto visible = preview->visibleBBox();
+    EXPECT_TRUE(visible->includesCoordinate(outline->NE()));
+    EXPECT_TRUE(visible->includesCoordinate(outline->SW()));
+    // Drawing the screen fetches the tiles from the local tile service.
+    store_.window->renderImage(1);
+    EXPECT_GT(store_.tiles->tileRequests(), 0);
+
+    const std::string url = "http://" + store_.tiles->host() + "/neighbourhood/9/268/179.png";
+    auto source = std::make_shared<CBImageDataSource>();
+    EXPECT_EQ(screen->imageDataSourcePathForCachedImageWithUrl(*source, *NSURL::URLWithString(url)),
+              CBMapStoreController::pathForCachedTileWithUrl(url));
 }
 
 }  // namespace
