@@ -121,8 +121,11 @@ CBMapStoreDetailVC::~CBMapStoreDetailVC() {
 }
 
 std::shared_ptr<CBMapStoreMap> CBMapStoreDetailVC::installedMap() const {
-    return userMapStoreEngine_ ? userMapStoreEngine_->mapForIdentifier(map_->identifier())
-                               : nullptr;
+    auto record =
+        userMapStoreEngine_ ? userMapStoreEngine_->mapForIdentifier(map_->identifier()) : nullptr;
+    // The registry keeps a record from the first download on; the map is
+    // there only once it was added.
+    return record && record->dateAdded() ? record : nullptr;
 }
 
 void CBMapStoreDetailVC::buildViews() {
@@ -267,6 +270,11 @@ void CBMapStoreDetailVC::viewDidLayoutSubviews() {
     auto header = headerContainerView_->bounds();
     mapViewContainer_->setFrame(
         CGRectMake(cover.size.width, 0, header.size.width - cover.size.width, header.size.height));
+    // Only a new header size needs a new shadow and zoom: both mark the
+    // screen for another layout pass.
+    if (header.size == laidOutHeaderSize_)
+        return;
+    laidOutHeaderSize_ = header.size;
     setShadowPathToBoundsWithEdgeCurlEffect(headerContainerView_, kHeaderCurl);
     zoomPreviewMap();
 }

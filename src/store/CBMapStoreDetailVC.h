@@ -138,6 +138,8 @@ class CBMapStoreDetailVC : public UIViewController,
 
   private:
     bool concernsThisMap(const std::string& identifier, const std::string& type) const;
+    // The registry's record of the map once it was installed (a map loading
+    // for the first time has a record but is not installed).
     std::shared_ptr<CBMapStoreMap> installedMap() const;
     bool userHasWikipedia() const;
     void deleteWikipedia();
@@ -166,6 +168,7 @@ class CBMapStoreDetailVC : public UIViewController,
     std::shared_ptr<UIImagePickerController> imagePicker_;
     std::shared_ptr<UIPopoverController> activePopover_;
     std::shared_ptr<CBMapScrollView> mapView_;
+    CGSize laidOutHeaderSize_{};
     std::shared_ptr<CBImageDataSource> mapTileDataSource_;
 
     std::shared_ptr<UIView> contentView_;

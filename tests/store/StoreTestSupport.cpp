@@ -72,7 +72,12 @@ void StoreFixture::install(const std::string& identifier) {
             *url, catalogue->basePathForMaps(), identifier, map->localName(), map->places(),
             std::nullopt, "map", 0, identifier, 0.4);
     downloads->resumeDownloads();
-    ASSERT_TRUE(runUntil([&] { return registry->mapForIdentifier(identifier) != nullptr; }, 120));
+    ASSERT_TRUE(runUntil(
+        [&] {
+            auto installed = registry->mapForIdentifier(identifier);
+            return installed && installed->dateAdded() && downloads->currentQueueLength() == 0;
+        },
+        120));
 }
 
 void StoreFixture::show(const std::shared_ptr<UIViewController>& controller) {
