@@ -106,34 +106,6 @@ TEST_F(CBMapStoreDetailVCTest, TheCoverInfoOffersTheSourceOnlyWhenThereIsOne) {
     }
 }
 
-TEST_F(CBMapStoreDetailVCTest, AServerCutShowsTheFailureOnceAndARetryResumes) {
-    auto screen = open("liechtenstein");
-    ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
-    auto size =
-        std::filesystem::file_size(std::string(KELVARA_PACKAGES_DIR) + "/liechtenstein.zip");
-    store_.faultPackage("liechtenstein", "cut=" + std::to_string(size * 4 / 10) + "&count=1");
-    screen->downloadMap();
-    auto alerts = [&] {
-        size_t count = 0;
-        for (const auto& view : store_.window->subviews())
-            if (auto alert = std::dynamic_pointer_cast<UIAlertView>(view))
-                count += alert->title() == "Connection error";
-        return count;
-    };
-    ASSERT_TRUE(runUntil([&] { return alerts() == 1; }, 60));
-    EXPECT_EQ(buttonTitle(*screen), "Download failed");
-
-    store_.downloads->resumeDownloads();
-    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Map downloaded"; }, 120));
-    EXPECT_EQ(alerts(), 1u);
-    bool resumed = false;
-    for (const Value& entry : store_.server->log())
-        if (const Value* range = entry.get("range"); range && range->stringValue())
-            resumed |= range->stringValue()->rfind("bytes=", 0) == 0 &&
-                       range->stringValue()->find("bytes=0-") == std::string::npos;
-    EXPECT_TRUE(resumed);
-}
-
 TEST_F(CBMapStoreDetailVCTest, ThePreviewShowsTheOutlineOverTheOnlineTilesItCaches) {
     auto screen = open("liechtenstein");
     auto preview = screen->mapView();

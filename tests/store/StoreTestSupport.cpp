@@ -80,6 +80,15 @@ void StoreFixture::install(const std::string& identifier) {
         120));
 }
 
+bool StoreFixture::resumedWithRange() const {
+    for (const Value& entry : server->log())
+        if (const Value* range = entry.get("range"); range && range->stringValue())
+            if (range->stringValue()->rfind("bytes=", 0) == 0 &&
+                range->stringValue()->find("bytes=0-") == std::string::npos)
+                return true;
+    return false;
+}
+
 void StoreFixture::show(const std::shared_ptr<UIViewController>& controller) {
     window->setRootViewController(std::make_shared<UINavigationController>(controller));
     layout();

@@ -28,6 +28,8 @@ class StoreFixture {
     void layout();
     // Downloads and installs a map of the catalogue as the store does.
     void install(const std::string& identifier);
+    // Whether the server was asked for a package's rest (a Range not from 0).
+    bool resumedWithRange() const;
 
     TemporaryFolder home;
     std::unique_ptr<MapStoreServerProcess> server;
