@@ -110,8 +110,11 @@ void CBMapStoreController::viewDidAppear(bool animated) {
     if (firstAppearance_) {
         updater_ = CBMapStoreUpdater::createWithDownloadManager(downloadManager_);
         updater_->setMapStoreEngine(engine_);
-        DispatchQueue::main()->after(
-            kUpdateCheckDelay, [updater = updater_] { updater->startPeriodicUpdateIfNeeded(); });
+        // A store closed before the delay checks nothing.
+        DispatchQueue::main()->after(kUpdateCheckDelay, [weak = weak_from_this()] {
+            if (auto self = std::static_pointer_cast<CBMapStoreController>(weak.lock()))
+                self->updater_->startPeriodicUpdateIfNeeded();
+        });
     }
     firstAppearance_ = false;
 }
