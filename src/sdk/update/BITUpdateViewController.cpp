@@ -245,9 +245,10 @@ void BITUpdateViewController::appendCellForAppVersion(
     const auto manager = updateManager_.lock();
     auto cell = std::make_shared<BITWebTableViewCell>();
     const bool newest = manager && manager->newestAppVersion() == version;
+    // Sized before it has content, so the page is laid out once.
+    cell->setFrame({{0, 0}, {tableView()->bounds().size.width, kRowPlaceholderHeight}});
     cell->setWebViewContent(webContentForAppVersion(*version, newest));
     cell->setCellBackgroundColor(UIColor::whiteColor());
-    cell->setFrame({{0, 0}, {tableView()->bounds().size.width, kRowPlaceholderHeight}});
     cell->addWebView();
     cell->textLabel()->setText("");
     std::weak_ptr<BITUpdateViewController> weakSelf = self();

@@ -145,8 +145,22 @@ TEST_F(KelvaraUpdateChecksTest, ATestBuildAnnouncesTheNewerBuildAndShowsTheUpdat
          "appsize": 1572864, "id": 9,
          "notes": "<ul><li>Faster map tiles</li><li>Guided walks, see <a href=\"https://kelvara.example/walks\">the walks</a></li></ul>"})")),
               200);
-    const Played run = play("beta-update.scenario", {{"KELVARA_APP_ENVIRONMENT", "other"}});
+    // The desktop's opener is a stand-in that notes what it was given.
+    const fs::path bin = home_ / "bin";
+    fs::create_directories(bin);
+    const fs::path opened = home_ / "opened.txt";
+    std::ofstream(bin / "xdg-open") << "#!/bin/sh\necho \"$@\" >> '" << opened.string() << "'\n";
+    fs::permissions(bin / "xdg-open", fs::perms::owner_all);
+    const char* path = std::getenv("PATH");
+    const Played run =
+        play("beta-update.scenario", {{"KELVARA_APP_ENVIRONMENT", "other"},
+                                      {"PATH", bin.string() + ":" + (path ? path : "/usr/bin")}});
     EXPECT_EQ(run.status, 0) << run.output;
+    std::ifstream in(opened);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line,
+              service_.baseURL() + "api/2/apps/" + kBetaIdentifier + "/app_versions/9/package");
 }
 
 TEST_F(KelvaraUpdateChecksTest, AMandatoryBuildLeavesNoWayToCloseTheScreen) {
