@@ -18,6 +18,7 @@
 #include "app/CBMapViewController.h"
 #include "app/CBRootViewController.h"
 #include "app/CBSettingsVC.h"
+#include "app/CBTileCacheLocation.h"
 #include "app/NSUserDefaults+CrashInformation.h"
 #include "app/ServiceSDK.h"
 #include "mapkit/CBMapScaleView.h"
@@ -34,6 +35,7 @@ constexpr const char* kLaunchCountKey = "numShelfViews-v202";
 constexpr const char* kAskedForAutoreviewKey = "askedForAutoreview-v202";
 constexpr const char* kSampleMapIdentifier = "neubrandenburg";
 constexpr double kResumeDelay = 10;
+constexpr double kOldTileCacheRemovalDelay = 5;
 
 // Miles where the user's own locale names a country that uses them; a
 // process without a locale (C, POSIX) gets kilometres.
@@ -71,6 +73,7 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
     // Before any geo store opens.
     CBCoordinatePathValueTransformer::registerTransformer();
     CBGeoEntityRegistry::registerClasses();
+    setUpTileCache();
     createServices();
 
     const std::string fallback = options_.mapPath.value_or(options_.sampleStorePath);
@@ -99,6 +102,7 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
                 downloads->resumeDownloads();
         });
     }
+                                  });
     if (options_.link)
         openLink(*options_.link);
     return true;
@@ -119,6 +123,17 @@ void CBKelvaraSharedAppDelegate::setUpDefaults() {
         defaults->setBoolForKey(!localeUsesMiles(), "km");
     defaults->setIntegerForKey(defaults->integerForKey(kLaunchCountKey) + 1, kLaunchCountKey);
     defaults->synchronize();
+}
+
+// Old tiles are removed off the main thread once start-up is done, so
+// the first screen does not wait for a large folder to go.
+void CBKelvaraSharedAppDelegate::setUpTileCache() {
+    const std::string caches = NSSearchPathForDirectory(NSSearchPathDirectory::Caches);
+    const std::string version = CBTileCacheLocation::currentVersion();
+    CBTileCacheLocation::setUpInCachesDirectory(caches, version);
+    DispatchQueue::global()->after(kOldTileCacheRemovalDelay, [caches, version] {
+        CBTileCacheLocation::removeOldItemsInCachesDirectory(caches, version);
+    });
 }
 
 void CBKelvaraSharedAppDelegate::createServices() {

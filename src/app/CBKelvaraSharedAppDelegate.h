@@ -65,6 +65,7 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
   private:
     void startServiceSDK();
     void setUpDefaults();
+    void setUpTileCache();
     void createServices();
     void installSampleOnEmptyHome();
     void storeState();
