@@ -17,6 +17,7 @@
 #include "app/CBKelvaraLink.h"
 #include "app/CBMapViewController.h"
 #include "app/CBRootViewController.h"
+#include "app/CBRunningInstance.h"
 #include "app/CBSettingsVC.h"
 #include "app/CBTileCacheLocation.h"
 #include "app/NSUserDefaults+CrashInformation.h"
@@ -102,6 +103,12 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
                 downloads->resumeDownloads();
         });
     }
+    runningInstance_ =
+        CBRunningInstance::listen(CBRunningInstance::socketPathForHome(
+                                      NSSearchPathForDirectory(NSSearchPathDirectory::Documents)),
+                                  [](const std::string& link) {
+                                      if (auto delegate = shared())
+                                          delegate->openLink(link);
                                   });
     if (options_.link)
         openLink(*options_.link);
@@ -229,6 +236,7 @@ void CBKelvaraSharedAppDelegate::applicationDidEnterBackground(UIApplication&) {
 
 void CBKelvaraSharedAppDelegate::applicationWillTerminate(UIApplication&) {
     storeState();
+    runningInstance_.reset();
     unitsObserver_.reset();
     // Views go while the application still exists.
     rootViewController_.reset();
