@@ -77,6 +77,7 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
     setUpTileCache();
     createServices();
 
+    reportLostCurrentMap();
     const std::string fallback = options_.mapPath.value_or(options_.sampleStorePath);
     mapViewController_ = std::make_shared<CBMapViewController>(
         options_.mapPath ? nullptr : userMapStoreEngine_, fallback);
@@ -166,6 +167,21 @@ void CBKelvaraSharedAppDelegate::createServices() {
     wikipediaManager_->resetWikipediaForMapIdentifier(userMapStoreEngine_->currentMapIdentifier());
     downloadManager_->setResumeDisabled(false);
     installSampleOnEmptyHome();
+}
+
+// The map screen shows another map then; the log says why.
+void CBKelvaraSharedAppDelegate::reportLostCurrentMap() {
+    auto map = userMapStoreEngine_ ? userMapStoreEngine_->currentMap() : nullptr;
+    if (!map || map->isDownloading())
+        return;
+    const auto path = map->filePath();
+    std::error_code ignored;
+    if (path && std::filesystem::is_regular_file(*path, ignored))
+        return;
+    NSLogWithLevel(NSLogLevel::Error,
+                   "Kelvara: the current map %s has no geo store at %s any more; another map "
+                   "is shown",
+                   map->identifier().value_or("?").c_str(), path.value_or("?").c_str());
 }
 
 // A new user sees a city at once: the sample is loaded from the map store

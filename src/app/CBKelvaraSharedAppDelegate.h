@@ -69,6 +69,7 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
     void setUpTileCache();
     void createServices();
     void installSampleOnEmptyHome();
+    void reportLostCurrentMap();
     void storeState();
 
     CBLaunchOptions options_;
