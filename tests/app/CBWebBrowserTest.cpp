@@ -85,6 +85,8 @@ TEST_F(CBWebBrowserTest, LocalPagesFollowTheirLinksAndGoBackAndForward) {
     browser_->loadURL(fileURL("first.html"));
     // The first page is covered while it loads.
     EXPECT_TRUE(browser_->isLoadingScreenShown());
+    settle();
+    EXPECT_TRUE(matchesReference(window_->renderImage(1), "../app/web-browser-loading"));
     ASSERT_TRUE(waitForPage());
     EXPECT_FALSE(browser_->isLoadingScreenShown());
     EXPECT_EQ(browser_->title(), "First page");
