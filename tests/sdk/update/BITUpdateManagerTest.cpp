@@ -1,6 +1,12 @@
 #include "sdk/update/BITUpdateManager.h"
 
 #include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 
 #include "../../platform/Foundation/RecordedLaunches.h"
 #include "../SdkServiceProcess.h"
@@ -8,6 +14,8 @@
 #include "Dispatch/NSThread.h"
 #include "Foundation/NSUserDefaults.h"
 #include "UIKit/UIWindow.h"
+
+extern char** environ;
 
 namespace {
 
@@ -313,4 +321,52 @@ TEST_F(BITUpdateManagerTest, UsageTimeIsReportedInWholeMinutes) {
     // The file keeps it for the next start of the same build.
     EXPECT_EQ(makeManager()->currentAppVersionUsageTime(), 61);
     EXPECT_EQ(manager_->installationDateString().size(), 10u);  // MM/dd/yyyy
+}
+
+namespace {
+
+// Notes, in a file, that the application was told it will end.
+struct ExitRecorder : BITUpdateManagerDelegate {
+    void updateManagerWillExitApp(BITUpdateManager&) override {
+        std::ofstream(std::getenv("KELVARA_EXIT_MARKER")) << "exit";
+    }
+};
+
+}  // namespace
+
+// Run by ReturningAfterTheInstallStartedEndsTheProcess in a process of its own.
+TEST(BITUpdateManagerChild, ReturnAfterInstall) {
+    RecordedLaunches launches;
+    auto manager = std::make_shared<BITUpdateManager>(kApp, BITEnvironmentOther);
+    manager->setServerURL(std::getenv("KELVARA_SDK_URL"));
+    const auto delegate = std::make_shared<ExitRecorder>();
+    manager->setUpdateDelegate(delegate);
+    manager->checkForUpdateShowFeedback(false);
+    ASSERT_TRUE(runMainLoopUntil([&] { return !manager->checkInProgress(); }));
+    bool opened = false;
+    ASSERT_TRUE(manager->initiateAppDownload([&](bool result) { opened = result; }));
+    ASSERT_TRUE(runMainLoopUntil([&] { return opened; }));
+    manager->didBecomeActiveActions();
+    FAIL() << "the process went on";
+}
+
+TEST_F(BITUpdateManagerTest, ReturningAfterTheInstallStartedEndsTheProcess) {
+    ASSERT_EQ(service_.setBuilds(kApp, builds({build("43", 9), build("42", 8)})), 200);
+    const std::string marker =
+        (std::filesystem::temp_directory_path() / ("kelvara-exit-" + std::to_string(getpid())))
+            .string();
+    std::filesystem::remove(marker);
+    setenv("KELVARA_SDK_URL", service_.baseURL().c_str(), 1);
+    setenv("KELVARA_EXIT_MARKER", marker.c_str(), 1);
+    std::string self = "/proc/self/exe";
+    std::string filter = "--gtest_filter=BITUpdateManagerChild.ReturnAfterInstall";
+    char* argv[] = {self.data(), filter.data(), nullptr};
+    pid_t pid = -1;
+    ASSERT_EQ(posix_spawn(&pid, argv[0], nullptr, nullptr, argv, environ), 0);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(std::filesystem::exists(marker));
+    std::filesystem::remove(marker);
 }
