@@ -27,12 +27,12 @@ constexpr const char* kApp = "0123456789abcdef0123456789abcdef";
 
 // The running build is "42".
 constexpr const char* kThreeBuilds = R"({"company": "Kelvara Ltd", "versions": [
-  {"title": "Kelvara", "version": "43", "shortversion": "1.1", "timestamp": 1767225600,
+  {"title": "Kelvara", "version": "43", "shortversion": "1.1", "timestamp": 1767268800,
    "appsize": 1572864, "id": 9,
    "notes": "<ul><li>Faster map tiles</li><li>Guided walks, see <a href=\"https://kelvara.example/walks\">the walks</a></li></ul>"},
-  {"title": "Kelvara", "version": "42", "shortversion": "1.0", "timestamp": 1764547200,
+  {"title": "Kelvara", "version": "42", "shortversion": "1.0", "timestamp": 1764590400,
    "appsize": 1048576, "id": 8, "notes": "<p>First test build.</p>"},
-  {"title": "Kelvara", "version": "41", "shortversion": "0.9", "timestamp": 1761955200,
+  {"title": "Kelvara", "version": "41", "shortversion": "0.9", "timestamp": 1761998400,
    "id": 7, "notes": "<p>Older.</p>"}]})";
 
 // The application's own SDK texts and icon, so the screen reads as it does
@@ -134,7 +134,7 @@ TEST_F(BITUpdateViewControllerTest, NewestBuildFirstOlderOnesBehindTheButtonMatc
 }
 
 TEST_F(BITUpdateViewControllerTest, OnlyTheRunningBuildIsOneInstalledCellAndTheButtonChecks) {
-    listBuilds(R"({"versions": [{"title": "Kelvara", "version": "42", "timestamp": 1764547200,
+    listBuilds(R"({"versions": [{"title": "Kelvara", "version": "42", "timestamp": 1764590400,
                                  "id": 8, "notes": "<p>Notes</p>"}]})");
     const auto screen = show();
     ASSERT_TRUE(screen);
@@ -155,8 +155,8 @@ TEST_F(BITUpdateViewControllerTest, OnlyTheRunningBuildIsOneInstalledCellAndTheB
 
 TEST_F(BITUpdateViewControllerTest, AMandatoryBuildLeavesNoDoneButton) {
     listBuilds(R"({"versions": [
-        {"title": "Kelvara", "version": "43", "timestamp": 1767225600, "id": 9, "mandatory": true},
-        {"title": "Kelvara", "version": "42", "timestamp": 1764547200, "id": 8}]})");
+        {"title": "Kelvara", "version": "43", "timestamp": 1767268800, "id": 9, "mandatory": true},
+        {"title": "Kelvara", "version": "42", "timestamp": 1764590400, "id": 8}]})");
     const auto screen = show();
     ASSERT_TRUE(screen);
     EXPECT_TRUE(screen->mandatoryUpdate());
@@ -173,7 +173,7 @@ TEST_F(BITUpdateViewControllerTest, PlainTextsAreEscapedAndNotesKeptAsHTML) {
     version.version = "43";
     version.shortVersion = "1.1 <script>&";
     version.notes = "<b>bold</b>";
-    version.setDateWithTimestamp(1767225600);
+    version.setDateWithTimestamp(1767268800);
     const auto screen = std::make_shared<BITUpdateViewController>(manager_, true);
     const std::string content = screen->webContentForAppVersion(version, false);
     EXPECT_NE(content.find("1.1 &lt;script&gt;&amp;"), std::string::npos) << content;
