@@ -84,6 +84,8 @@ class CBMapStoreDetailVC : public UIViewController,
         return deleteWikipediaAlert_;
     }
     const std::shared_ptr<UIImagePickerController>& imagePicker() const { return imagePicker_; }
+    // The picker's popover on the pad.
+    const std::shared_ptr<UIPopoverController>& activePopover() const { return activePopover_; }
 
     // Outlets, for the scenarios and tests that look at the screen.
     const std::shared_ptr<UIButton>& downloadMapButton() const { return downloadMapButton_; }

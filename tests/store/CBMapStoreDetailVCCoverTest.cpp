@@ -10,6 +10,7 @@
 #include "StoreTestSupport.h"
 #include "UIKit/UIActivityIndicatorView.h"
 #include "UIKit/UIAlertView.h"
+#include "UIKit/UIDevice.h"
 #include "UIKit/UIImage.h"
 #include "UIKit/UIImageView.h"
 #include "UIKit/UILabel.h"
@@ -110,6 +111,28 @@ TEST_F(CBMapStoreDetailVCCoverTest, ACancelledPickerStoresNothing) {
     runUntil([] { return false; }, 0.5);
     EXPECT_EQ(screen->presentedViewController(), nullptr);
     EXPECT_FALSE(
+        fs::exists(*CBMapStoreEngine::customCoverPathForMapWithIdentifier("liechtenstein")));
+}
+
+TEST_F(CBMapStoreDetailVCCoverTest, OnThePadThePickerPointsAtTheCoverFromItsRight) {
+    putPhoto();
+    store_.install("liechtenstein");
+    UIDevice::currentDevice()->setUserInterfaceIdiom(UIUserInterfaceIdiomPad);
+    auto screen = CBMapStoreDetailVC::create(store_.catalogue->mapForIdentifier("liechtenstein"),
+                                             store_.downloads, store_.catalogue, store_.registry);
+    store_.show(screen);
+    screen->openImagePicker();
+    auto popover = screen->activePopover();
+    UIDevice::currentDevice()->setUserInterfaceIdiom(UIUserInterfaceIdiomPhone);
+    ASSERT_NE(popover, nullptr);
+    EXPECT_TRUE(popover->isPopoverVisible());
+    EXPECT_EQ(popover->popoverArrowDirection(), UIPopoverArrowDirectionLeft);
+    EXPECT_EQ(screen->presentedViewController(), nullptr);
+    ASSERT_TRUE(screen->imagePicker()->pickPictureAtIndex(0));
+    EXPECT_FALSE(popover->isPopoverVisible());
+    EXPECT_EQ(screen->activePopover(), nullptr);
+    ASSERT_TRUE(runUntil([&] { return !screen->mapCoverLoadingIndicator()->isAnimating(); }));
+    EXPECT_TRUE(
         fs::exists(*CBMapStoreEngine::customCoverPathForMapWithIdentifier("liechtenstein")));
 }
 
