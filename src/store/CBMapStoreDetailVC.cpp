@@ -184,7 +184,6 @@ void CBMapStoreDetailVC::buildViews() {
     updatingActivity_ =
         std::make_shared<UIActivityIndicatorView>(UIActivityIndicatorViewStyleWhite);
     updatingActivity_->setCenter(CGPointMake(120, 30));
-    updatingActivity_->startAnimating();
     updatingView_->addSubview(updatingActivity_);
     updatingLabel_ = makeLabel(14);
     updatingLabel_->setFrame(CGRectMake(0, 50, 240, 30));
@@ -314,6 +313,8 @@ void CBMapStoreDetailVC::updateDownloadButtons() {
     if (!mapInfoIsValid()) {
         if (updatingView_->isHidden()) {
             updatingView_->setHidden(false);
+            if (!errorUpdatingInfo_)
+                updatingActivity_->startAnimating();
             UIView::animateWithDurationAnimations(0.4,
                                                   [view = updatingView_] { view->setAlpha(1.0); });
         }
@@ -328,9 +329,14 @@ void CBMapStoreDetailVC::updateDownloadButtons() {
         return;
     }
     if (!updatingView_->isHidden()) {
+        // A spinner left turning in the hidden view would keep the screen
+        // drawing frames.
         UIView::animateWithDurationAnimationsCompletion(
             0.4, [view = updatingView_] { view->setAlpha(0.0); },
-            [view = updatingView_](bool) { view->setHidden(true); });
+            [view = updatingView_, spinner = updatingActivity_](bool) {
+                view->setHidden(true);
+                spinner->stopAnimating();
+            });
     }
     for (const auto& shown : std::initializer_list<std::shared_ptr<UIView>>{
              downloadMapButton_, downloadWikipediaButton_, generalMapStats_, wikipediaStats_})

@@ -31,7 +31,7 @@ tap "Liechtenstein"
 idle
 expect "1 star"
 tap 60 125
-wait 1
+idle
 )";
 
 // The store played as a person uses it, against the local map store server.
@@ -143,7 +143,7 @@ tap "Germany"
 idle
 expect "1 star"
 tap "Neubrandenburg"
-wait 1
+idle
 expect "Map downloaded"
 )");
 }
