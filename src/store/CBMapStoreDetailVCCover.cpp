@@ -1,10 +1,10 @@
 // The detail screen's cover: the catalogue's or the user's own picture, its
 // information alert, and picking a photo as the map's own cover.
 #include <filesystem>
-#include <fstream>
 
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
+#include "Foundation/NSData+Files.h"
 #include "Foundation/NSLog.h"
 #include "QuartzCore/CALayer.h"
 #include "UIKit/UIActivityIndicatorView.h"
@@ -26,26 +26,11 @@ namespace {
 
 constexpr double kCoverJPEGQuality = 0.65;
 
-// Written beside the target and renamed over it, so a cover is never half
-// written.
-bool writeAtomically(const std::vector<uint8_t>& bytes, const std::string& path) {
-    namespace fs = std::filesystem;
+// The covers folder is made with the first cover of one's own.
+bool writeCover(const std::vector<uint8_t>& jpeg, const std::string& path) {
     std::error_code ignored;
-    fs::create_directories(fs::path(path).parent_path(), ignored);
-    const std::string temporary = path + ".partial";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-        if (!out.flush()) {
-            fs::remove(temporary, ignored);
-            return false;
-        }
-    }
-    std::error_code error;
-    fs::rename(temporary, path, error);
-    if (error)
-        fs::remove(temporary, ignored);
-    return !error;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    return writeDataToFile(jpeg, path, true);
 }
 
 }  // namespace
@@ -165,7 +150,7 @@ void CBMapStoreDetailVC::imagePickerControllerDidFinishPickingMediaWithInfo(
             if (jpeg.empty() || !path)
                 NSLog("The picked cover of %s could not be encoded",
                       map->identifier().value_or("").c_str());
-            else if (!writeAtomically(jpeg, *path))
+            else if (!writeCover(jpeg, *path))
                 NSLog("The picked cover could not be written to %s", path->c_str());
             DispatchQueue::main()->async([weak, scaled, map] {
                 // The map object's covers are what the other screens draw.
