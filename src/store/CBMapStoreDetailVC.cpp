@@ -1,6 +1,5 @@
 #include "store/CBMapStoreDetailVC.h"
 
-#include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSStringFormat.h"
 #include "QuartzCore/CALayer.h"
