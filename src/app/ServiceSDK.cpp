@@ -3,6 +3,7 @@
 #include "sdk/BITMetricsManager.h"
 #include "sdk/BITZizavaManager.h"
 #include "sdk/crash/BITCrashManager.h"
+#include "sdk/feedback/BITFeedbackManager.h"
 
 namespace {
 
@@ -15,6 +16,7 @@ constexpr const char* kLiveIdentifier = "6b656c76617261000000000000000001";
 void startServiceSDK(const std::string& serverURL) {
     BITCrashManager::registerComponent();
     BITMetricsManager::registerComponent();
+    BITFeedbackManager::registerComponent();
     const auto sdk = BITZizavaManager::sharedZizavaManager();
     sdk->setServerURL(serverURL);
     sdk->configureWithBetaIdentifierLiveIdentifierDelegate(std::string(kBetaIdentifier),
