@@ -481,7 +481,28 @@ void BITFeedbackComposeViewController::deleteAction() {
     takeKeyboardBack();
 }
 
-void BITFeedbackComposeViewController::editAction() {}
+void BITFeedbackComposeViewController::editAction() {
+    if (!selectedAttachmentIndex_ || *selectedAttachmentIndex_ >= imageAttachments_.size())
+        return;
+    auto editor = std::make_shared<BITImageAnnotationViewController>();
+    editor->setDelegate(std::weak_ptr<BITImageAnnotationDelegate>(self()));
+    editor->setImage(imageAttachments_[*selectedAttachmentIndex_]->imageRepresentation());
+    presentViewControllerAnimatedCompletion(std::make_shared<UINavigationController>(editor), true,
+                                            nullptr);
+}
+
+void BITFeedbackComposeViewController::annotationControllerDidFinishWithImage(
+    BITImageAnnotationViewController&, const std::shared_ptr<UIImage>& image) {
+    if (selectedAttachmentIndex_ && *selectedAttachmentIndex_ < imageAttachments_.size() && image)
+        imageAttachments_[*selectedAttachmentIndex_]->replaceData(
+            UIImageJPEGRepresentation(image, kJPEGQuality));
+    selectedAttachmentIndex_.reset();
+}
+
+void BITFeedbackComposeViewController::annotationControllerDidCancel(
+    BITImageAnnotationViewController&) {
+    selectedAttachmentIndex_.reset();
+}
 
 void BITFeedbackComposeViewController::cancelAction() {
     takeKeyboardBack();

@@ -12,6 +12,7 @@
 #include "UIKit/UIViewController.h"
 #include "sdk/feedback/BITFeedbackMessage.h"
 #include "sdk/feedback/BITFeedbackUserDataViewController.h"
+#include "sdk/feedback/BITImageAnnotationViewController.h"
 
 class BITFeedbackComposeViewController;
 class BITFeedbackManager;
@@ -44,6 +45,7 @@ class BITFeedbackComposeViewController : public UIViewController,
                                          public BITFeedbackUserDataDelegate,
                                          public UIImagePickerControllerDelegate,
                                          public UIActionSheetDelegate,
+                                         public BITImageAnnotationDelegate,
                                          public UITextViewDelegate {
   public:
     static constexpr CGFloat kStripWidth = 100;
@@ -92,6 +94,9 @@ class BITFeedbackComposeViewController : public UIViewController,
     void textViewDidBeginEditing(UITextView&) override;
     void textViewDidEndEditing(UITextView&) override;
     void actionSheetDidDismissWithButtonIndex(UIActionSheet& sheet, long index) override;
+    void annotationControllerDidCancel(BITImageAnnotationViewController&) override;
+    void annotationControllerDidFinishWithImage(BITImageAnnotationViewController&,
+                                                const std::shared_ptr<UIImage>& image) override;
 
     bool hideImageAttachmentButton() const { return hideImageAttachmentButton_; }
     void setHideImageAttachmentButton(bool hide) { hideImageAttachmentButton_ = hide; }
