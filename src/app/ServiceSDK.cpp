@@ -25,6 +25,11 @@ void startServiceSDK(const std::string& serverURL) {
         // The service does not symbolicate: frames are named where the crash happened.
         crash->setEnableOnDeviceSymbolication(true);
     }
+    if (const auto feedback =
+            std::dynamic_pointer_cast<BITFeedbackManager>(sdk->feedbackManager())) {
+        // The screenshot key and a three-finger tap open the feedback composer.
+        feedback->setFeedbackObservationMode(BITFeedbackObservationModeAll);
+    }
     if (const auto metrics = std::dynamic_pointer_cast<BITMetricsManager>(sdk->metricsManager()))
         metrics->setMetricsServerURL(sdk->serverURL() + "v2/track");
     sdk->startManager();

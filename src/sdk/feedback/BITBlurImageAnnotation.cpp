@@ -72,7 +72,11 @@ void BITBlurImageAnnotation::setSourceImage(const std::shared_ptr<UIImage>& imag
 
 void BITBlurImageAnnotation::setSelected(bool selected) {
     BITImageAnnotation::setSelected(selected);
+    // At once: a picture saved right after drawing must not catch the veil fading.
+    CATransaction::begin();
+    CATransaction::setDisableActions(true);
     selectedLayer_->setOpacity(selected ? kVeilOpacity : 0);
+    CATransaction::commit();
 }
 
 void BITBlurImageAnnotation::layoutSubviews() {

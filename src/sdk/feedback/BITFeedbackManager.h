@@ -13,13 +13,16 @@
 #include "Net/NSURLResponse.h"
 #include "UIKit/UIActivity.h"
 #include "UIKit/UIAlertView.h"
+#include "UIKit/UIGestureRecognizer.h"
 #include "sdk/BITZizavaBaseManager.h"
 #include "sdk/feedback/BITFeedbackManagerDelegate.h"
 #include "sdk/feedback/BITFeedbackMessage.h"
 
 class BITFeedbackComposeViewController;
 class BITFeedbackListViewController;
+class NSNotification;
 class NSNotificationObserver;
+class UIImage;
 class UITapGestureRecognizer;
 
 enum BITFeedbackUserDataElement {
@@ -44,7 +47,9 @@ inline constexpr const char* kBITFeedbackErrorDomain = "BITFeedbackErrorDomain";
 // Keeps the feedback thread between the user and the developer: a local store,
 // the exchange with the service, and the new-message announcement. Everything
 // runs on the main thread; answers of the service are brought back to it.
-class BITFeedbackManager : public BITZizavaBaseManager, public UIAlertViewDelegate {
+class BITFeedbackManager : public BITZizavaBaseManager,
+                           public UIAlertViewDelegate,
+                           public UIGestureRecognizerDelegate {
   public:
     using Completion = std::function<void(const std::optional<NSError>&)>;
     using Messages = std::vector<std::shared_ptr<BITFeedbackMessage>>;
@@ -76,6 +81,30 @@ class BITFeedbackManager : public BITZizavaBaseManager, public UIAlertViewDelega
     void showNewMessageAlert();
     void alertViewDidDismissWithButtonIndex(UIAlertView& alert, long index) override;
     bool incomingMessagesAlertShowing() const { return incomingMessagesAlertShowing_; }
+
+    // What opens the composer by itself: the screenshot key (with that
+    // screenshot) and a three-finger tap (with a picture of the window).
+    BITFeedbackObservationMode feedbackObservationMode() const { return feedbackObservationMode_; }
+    void setFeedbackObservationMode(BITFeedbackObservationMode mode);
+    bool observationModeOnScreenshotEnabled() const { return observationModeOnScreenshotEnabled_; }
+    void setObservationModeOnScreenshotEnabled(bool enabled);
+    bool observationModeThreeFingerTapEnabled() const {
+        return observationModeThreeFingerTapEnabled_;
+    }
+    void setObservationModeThreeFingerTapEnabled(bool enabled);
+    const std::shared_ptr<UITapGestureRecognizer>& tapRecognizer() const { return tapRecognizer_; }
+    void screenshotNotificationReceived(const NSNotification& notification);
+    // Opens the composer with the picture the screenshot key saved.
+    void extractLastPictureFromLibraryAndLaunchFeedback(const std::string& screenshotPath);
+    void requestLatestImageWithCompletionHandler(
+        const std::string& screenshotPath,
+        const std::function<void(const std::shared_ptr<UIImage>&)>& completion);
+    void screenshotTripleTap(UIGestureRecognizer& recognizer);
+    bool gestureRecognizerShouldRecognizeSimultaneouslyWithGestureRecognizer(
+        UIGestureRecognizer&, UIGestureRecognizer&) override {
+        return true;
+    }
+    bool isiOS10PhotoPolicySet() const;
 
     // The thread.
     size_t numberOfMessages() const { return feedbackList_.size(); }
@@ -196,6 +225,11 @@ class BITFeedbackManager : public BITZizavaBaseManager, public UIAlertViewDelega
     bool disableFeedbackManager_ = false;
     bool didAskUserData_ = false;
     bool incomingMessagesAlertShowing_ = false;
+    bool observationModeOnScreenshotEnabled_ = false;
+    bool observationModeThreeFingerTapEnabled_ = false;
+    BITFeedbackObservationMode feedbackObservationMode_ = BITFeedbackObservationNone;
+    std::shared_ptr<NSNotificationObserver> screenshotObserver_;
+    std::shared_ptr<UITapGestureRecognizer> tapRecognizer_;
     bool feedbackComposeHideImageAttachmentButton_ = false;
     bool showFirstRequiredPresentationModal_ = true;
     std::weak_ptr<BITFeedbackListViewController> currentFeedbackListViewController_;

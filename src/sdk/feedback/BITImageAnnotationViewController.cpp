@@ -13,7 +13,6 @@
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UIPanGestureRecognizer.h"
 #include "UIKit/UIPinchGestureRecognizer.h"
-#include "UIKit/UIScreen.h"
 #include "UIKit/UISegmentedControl.h"
 #include "UIKit/UITapGestureRecognizer.h"
 #include "sdk/BITImageHelpers.h"
@@ -266,7 +265,9 @@ std::shared_ptr<UIImage> BITImageAnnotationViewController::extractImage() const 
     if (!image_)
         return nullptr;
     const CGSize size = image_->size();
-    UIGraphicsBeginImageContextWithOptions(size, true, UIScreen::mainScreen()->scale());
+    // At the picture's own scale: a screenshot keeps its pixels, a small
+    // picture is not blown up to the screen's.
+    UIGraphicsBeginImageContextWithOptions(size, true, image_->scale());
     CGContext& context = *UIGraphicsGetCurrentContext();
     image_->drawInRect(CGRectMake(0, 0, size.width, size.height));
     // Marks were drawn on the fitted picture: back to the picture's points.

@@ -101,8 +101,10 @@ expect "Thanks! Fixed in https://example.org/maps/42")");
     EXPECT_TRUE(cell->attachmentViews()[0]->currentImage());
     // Fixed times for the picture: the service stamps its own.
     manager->setLastCheck(NSDate::dateWithTimeIntervalSince1970(1700003600));
-    manager->messageAtIndex(0)->date = NSDate::dateWithTimeIntervalSince1970(1700000000);
-    manager->messageAtIndex(1)->date = NSDate::dateWithTimeIntervalSince1970(1700000060);
+    for (const auto& message : manager->feedbackList())
+        message->date =
+            NSDate::dateWithTimeIntervalSince1970(message == reply ? 1700000060 : 1700000000);
+    manager->sortFeedbackList();
     list->tableView()->reloadData();
     play("idle");
     EXPECT_TRUE(matchesReference(window->renderImage(2), "../sdk/feedback/list"));

@@ -78,6 +78,12 @@ void FeedbackScreenTest::reply(const std::string& text, const std::string& fileN
     ASSERT_TRUE(client.Post(path.c_str(), bytes, "application/octet-stream"));
 }
 
+std::string FeedbackScreenTest::fetch(const std::string& url) const {
+    auto client = controlOf(*service);
+    const auto result = client.Get(url.substr(url.find("/_feedback")).c_str());
+    return result ? result->body : std::string();
+}
+
 std::string FeedbackScreenTest::threadsJSON() const {
     auto client = controlOf(*service);
     const auto result = client.Get("/_feedback/threads");
@@ -97,6 +103,21 @@ std::shared_ptr<UIImage> FeedbackScreenTest::picture(CGSize size, double red, do
     context.fillRect(CGRectMake(0, 0, size.width, size.height));
     context.setFillColorWithColor(CGColorCreateGenericRGB(red / 3, green / 3, blue / 3, 1));
     context.fillRect(CGRectMake(size.width / 4, size.height / 4, size.width / 2, size.height / 2));
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return image;
+}
+
+std::shared_ptr<UIImage> FeedbackScreenTest::checkerboard(CGSize size, CGFloat scale) {
+    UIGraphicsBeginImageContextWithOptions(size, true, scale);
+    CGContext& context = *UIGraphicsGetCurrentContext();
+    context.setFillColorWithColor(CGColorCreateGenericRGB(1, 1, 1, 1));
+    context.fillRect(CGRectMake(0, 0, size.width, size.height));
+    context.setFillColorWithColor(CGColorCreateGenericRGB(0, 0, 0, 1));
+    for (int y = 0; y < size.height; y += 10) {
+        for (int x = (y / 10) % 2 * 10; x < size.width; x += 20)
+            context.fillRect(CGRectMake(x, y, 10, 10));
+    }
     auto image = UIGraphicsGetImageFromCurrentImageContext();
     UIGraphicsEndImageContext();
     return image;

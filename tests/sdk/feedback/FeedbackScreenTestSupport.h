@@ -27,6 +27,8 @@ class FeedbackScreenTest : public UIKitTest {
     // A developer reply on the service, with a file when bytes are given.
     void reply(const std::string& text, const std::string& fileName = {},
                const std::string& contentType = {}, const std::string& bytes = {});
+    // The body the service answers for one of its URLs.
+    std::string fetch(const std::string& url) const;
     // The service's threads as it keeps them (a JSON text).
     std::string threadsJSON() const;
 
@@ -34,6 +36,8 @@ class FeedbackScreenTest : public UIKitTest {
     void play(const std::string& script);
     // A picture of the size in one colour with a darker square in the middle.
     static std::shared_ptr<UIImage> picture(CGSize size, double red, double green, double blue);
+    // Black and white squares of 10 points: every 30-point block mixes both.
+    static std::shared_ptr<UIImage> checkerboard(CGSize size, CGFloat scale);
     // The files in the attachments folder.
     static size_t storedAttachmentFiles();
 
