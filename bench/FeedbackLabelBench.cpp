@@ -4,8 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "FirstScreenSupport.h"
+#include "Foundation/NSPathUtilities.h"
+#include "UIKit/UINavigationController.h"
+#include "UIKit/UIScreen.h"
+#include "UIKit/UITableView.h"
+#include "UIKit/UIWindow.h"
 #include "sdk/feedback/BITAttributedLabel.h"
 #include "sdk/feedback/BITFeedbackListViewCell.h"
+#include "sdk/feedback/BITFeedbackListViewController.h"
+#include "sdk/feedback/BITFeedbackManager.h"
 
 // The feedback list's message labels: the row heights of a thread of 200
 // messages with links, and finding the link under a touch.
@@ -71,6 +79,39 @@ void BM_FeedbackListFirstScreen(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FeedbackListFirstScreen)->Unit(benchmark::kMillisecond);
+
+// The whole thread screen on a phone window: a manager holding 200 replies
+// (merged as the service sends them), the list made and laid out.
+void BM_FeedbackListScreenFirstLayout(benchmark::State& state) {
+    // One home for every run: the SDK makes its settings folder once.
+    static const auto home = bench::freshHome("feedback-list");
+    NSSetApplicationHome(home.string());
+    UIScreen::mainScreen()->setBoundsSize({320, 568});
+    // Loopback only, and nothing is sent: the thread comes from a merge.
+    auto manager = std::make_shared<BITFeedbackManager>("0123456789abcdef0123456789abcdef",
+                                                        BITEnvironmentOther);
+    manager->setServerURL("http://127.0.0.1:1/");
+    Value::Array messages;
+    for (int i = 0; i < 200; ++i)
+        messages.push_back(Value::Dictionary{{"id", i + 1}, {"text", messageText(i)}});
+    const Value response(
+        Value::Dictionary{{"status", "success"},
+                          {"token", "bench"},
+                          {"feedback", Value::Dictionary{{"messages", std::move(messages)}}}});
+    manager->updateMessageListFromResponse(&response);
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    window->makeKeyAndVisible();
+    for (auto _ : state) {
+        auto list = manager->feedbackListViewController(true);
+        window->setRootViewController(std::make_shared<UINavigationController>(list));
+        window->layoutIfNeeded();
+        list->tableView()->layoutIfNeeded();
+        benchmark::DoNotOptimize(list->tableView()->contentSize().height);
+    }
+    window->setHidden(true);
+    NSSetApplicationHome("");
+}
+BENCHMARK(BM_FeedbackListScreenFirstLayout)->Unit(benchmark::kMillisecond);
 
 void BM_AttributedLabelLinkHitTest(benchmark::State& state) {
     const auto label = messageLabel(3);

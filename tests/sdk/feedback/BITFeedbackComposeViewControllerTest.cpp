@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
 
 #include "FeedbackScreenTestSupport.h"
 #include "Net/NSURL.h"
@@ -166,4 +170,30 @@ TEST_F(BITFeedbackComposeViewControllerTest, LooksLikeTheReference) {
     play("idle");
     EXPECT_TRUE(composer->textAccessoryView()->superview());  // docked while editing
     EXPECT_TRUE(matchesReference(window->renderImage(2), "../sdk/feedback/compose"));
+}
+
+TEST_F(BITFeedbackComposeViewControllerTest, AddImagePicksAPictureNamedAfterItsFile) {
+    const std::string folder = (std::filesystem::temp_directory_path() /
+                                ("kelvara-feedback-pictures-" + std::to_string(getpid())))
+                                   .string();
+    std::filesystem::create_directories(folder);
+    const auto png = UIImagePNGRepresentation(image());
+    std::ofstream(folder + "/Tram stop.png")
+        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    UIImagePickerController::setPicturesDirectory(folder);
+    const auto composer = present();
+    play(R"(tap "+ Add Image"
+idle)");
+    const auto picker =
+        std::dynamic_pointer_cast<UIImagePickerController>(composer->presentedViewController());
+    ASSERT_TRUE(picker);
+    ASSERT_EQ(picker->pictures().size(), 1u);
+    EXPECT_TRUE(picker->pickPictureAtIndex(0));
+    play("idle");
+    UIImagePickerController::setPicturesDirectory("");
+    std::filesystem::remove_all(folder);
+    EXPECT_FALSE(composer->presentedViewController());
+    ASSERT_EQ(composer->imageAttachments().size(), 1u);
+    EXPECT_EQ(composer->imageAttachments()[0]->originalFilename(), "Tram stop.png");
+    EXPECT_EQ(composer->imageAttachments()[0]->contentType(), "image/jpeg");
 }
