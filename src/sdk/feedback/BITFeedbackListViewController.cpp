@@ -228,6 +228,8 @@ std::shared_ptr<UIView> BITFeedbackListViewController::viewForShowingActionSheet
 }
 
 void BITFeedbackListViewController::refreshPreviewItems() {
+    // Heights of messages no longer in the thread go with the old items.
+    std::erase_if(rowHeights_, [](const auto& entry) { return entry.second.message.expired(); });
     BITFeedbackMessage::Attachments items;
     if (const auto manager = manager_.lock()) {
         for (const auto& message : manager->feedbackList()) {
@@ -415,7 +417,15 @@ std::optional<CGFloat> BITFeedbackListViewController::tableViewHeightForRowAtInd
     const auto message = manager ? manager->messageAtIndex(static_cast<size_t>(path.row)) : nullptr;
     if (!message)
         return kButtonRowHeight;
-    return BITFeedbackListViewCell::heightForRowWithMessage(*message, view()->frame().size.width);
+    // Every reload asks for every row; laying out a text is what costs.
+    const CGFloat width = view()->frame().size.width;
+    const size_t previewable = message->previewableAttachments().size();
+    RowHeight& cached = rowHeights_[message.get()];
+    if (cached.message.lock() != message || cached.width != width || cached.text != message->text ||
+        cached.previewable != previewable)
+        cached = {message, width, message->text, previewable,
+                  BITFeedbackListViewCell::heightForRowWithMessage(*message, width)};
+    return cached.height;
 }
 
 void BITFeedbackListViewController::tableViewDidSelectRowAtIndexPath(UITableView& table,

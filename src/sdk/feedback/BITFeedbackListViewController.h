@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_map>
 
 #include "QuickLook/QLPreviewController.h"
 #include "UIKit/UIActionSheet.h"
@@ -92,6 +93,14 @@ class BITFeedbackListViewController : public BITZizavaBaseViewController,
     const std::shared_ptr<UIBarButtonItem>& refreshItem() const { return refreshItem_; }
 
   private:
+    struct RowHeight {
+        std::weak_ptr<BITFeedbackMessage> message;
+        CGFloat width = 0;
+        std::optional<std::string> text;
+        size_t previewable = 0;
+        CGFloat height = 0;
+    };
+
     std::shared_ptr<BITFeedbackListViewController> self();
     std::shared_ptr<UITableViewCell> buttonCell(UITableView& table, long section);
     std::string userButtonText();
@@ -111,4 +120,5 @@ class BITFeedbackListViewController : public BITZizavaBaseViewController,
     std::shared_ptr<NSNotificationObserver> loadingStartedObserver_;
     std::shared_ptr<NSNotificationObserver> loadingFinishedObserver_;
     std::weak_ptr<QLPreviewController> preview_;
+    std::unordered_map<const BITFeedbackMessage*, RowHeight> rowHeights_;
 };

@@ -199,3 +199,20 @@ idle
 expect "New Feedback")");
     EXPECT_EQ(manager->userName(), "Ada");
 }
+
+TEST_F(BITFeedbackListViewControllerTest, RowHeightsFollowTheTextAndTheWidth) {
+    useService();
+    send("Short");
+    present();
+    auto& table = *list->tableView();
+    const auto message = manager->messageAtIndex(0);
+    const CGFloat width = list->view()->frame().size.width;
+    EXPECT_EQ(list->tableViewHeightForRowAtIndexPath(table, {1, 0}),
+              BITFeedbackListViewCell::heightForRowWithMessage(*message, width));
+    message->text = std::string(400, 'x');
+    EXPECT_EQ(list->tableViewHeightForRowAtIndexPath(table, {1, 0}),
+              BITFeedbackListViewCell::heightForRowWithMessage(*message, width));
+    list->view()->setFrame(CGRectMake(0, 0, 200, 400));
+    EXPECT_EQ(list->tableViewHeightForRowAtIndexPath(table, {1, 0}),
+              BITFeedbackListViewCell::heightForRowWithMessage(*message, 200));
+}
