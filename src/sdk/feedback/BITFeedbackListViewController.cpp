@@ -501,7 +501,6 @@ void BITFeedbackListViewController::listCellDidSelectAttachment(
                                     [&](const auto& item) { return item.get() == &attachment; });
     if (found != items.end())
         preview->setCurrentPreviewItemIndex(static_cast<long>(found - items.begin()));
-    preview_ = preview;
     presentViewControllerAnimatedCompletion(preview, true, nullptr);
 }
 

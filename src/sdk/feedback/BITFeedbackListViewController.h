@@ -119,6 +119,5 @@ class BITFeedbackListViewController : public BITZizavaBaseViewController,
     std::shared_ptr<UIBarButtonItem> refreshItem_;
     std::shared_ptr<NSNotificationObserver> loadingStartedObserver_;
     std::shared_ptr<NSNotificationObserver> loadingFinishedObserver_;
-    std::weak_ptr<QLPreviewController> preview_;
     std::unordered_map<const BITFeedbackMessage*, RowHeight> rowHeights_;
 };

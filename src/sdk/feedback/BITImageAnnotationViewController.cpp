@@ -74,6 +74,8 @@ void BITImageAnnotationViewController::viewDidLoad() {
         if (const auto screen = weak.lock())
             screen->tapped(static_cast<UITapGestureRecognizer&>(r));
     });
+    // One finger draws and moves, two resize: a two-finger drag is a pinch.
+    panRecognizer_->setMaximumNumberOfTouches(1);
     imageView_->addGestureRecognizer(panRecognizer_);
     imageView_->addGestureRecognizer(pinchRecognizer_);
     view()->addGestureRecognizer(tapRecognizer_);
@@ -231,7 +233,6 @@ void BITImageAnnotationViewController::pinched(UIPinchGestureRecognizer& recogni
         }
         if (found && found->resizable()) {
             currentAnnotation_ = found;
-            pinchStartingFrame_ = found->frame();
             found->setSelected(true);
         }
     } else if (state == UIGestureRecognizerStateChanged && currentAnnotation_ &&

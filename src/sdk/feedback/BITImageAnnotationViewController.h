@@ -81,5 +81,4 @@ class BITImageAnnotationViewController : public UIViewController {
     std::shared_ptr<BITImageAnnotation> currentAnnotation_;
     Interaction currentInteraction_ = InteractionNone;
     CGPoint panStart_ = CGPointZero;
-    CGRect pinchStartingFrame_ = CGRectZero;
 };

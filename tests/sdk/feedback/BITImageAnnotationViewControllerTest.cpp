@@ -190,3 +190,21 @@ TEST_F(BITImageAnnotationViewControllerTest, EditInTheComposerReplacesTheAttachm
     // JPEG keeps a block's colour within a few levels; the squares spread 255.
     EXPECT_LT(spread(*stored->CGImage(), 63, 63, 24), 40);
 }
+
+TEST_F(BITImageAnnotationViewControllerTest, PinchResizesRectanglesButNotArrows) {
+    open(checkerboard(CGSizeMake(320, 568), 2));
+    tool(1);
+    play("drag 20 100 300 300");
+    tool(0);
+    play("drag 200 400 280 480");
+    ASSERT_EQ(editor->objects().size(), 2u);
+    const CGRect arrow = editor->objects()[1]->frame();
+    // The fingers lie side by side, 120 points apart, and end 180 apart: the
+    // rectangle becomes the span of the two.
+    play("pinch 160 200 1.5\nidle");
+    EXPECT_NEAR(editor->objects()[0]->frame().size.width, 180, 2);
+    EXPECT_NEAR(editor->objects()[0]->frame().size.height, 0, 2);
+    play("pinch 240 440 1.5\nidle");
+    EXPECT_EQ(editor->objects()[1]->frame(), arrow);
+    EXPECT_EQ(editor->objects().size(), 2u);
+}
