@@ -18,13 +18,18 @@
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
+#include "UIKit/UIPopoverController.h"
+#include "UIKit/UIScreen.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UITableViewCell.h"
 #include "app/CBClearSearchBar.h"
 #include "app/CBKelvaraLink.h"
+#include "app/CBMapDisplayModeManager.h"
+#include "app/CBMapEdgeOrnamentView.h"
 #include "app/CBSettingsVC.h"
 #include "app/NSUserDefaults+CrashInformation.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
+#include "location/CBLocationManager.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBUserLocation.h"
@@ -36,6 +41,10 @@ constexpr CGFloat kSearchBarHeight = 44;
 constexpr const char* kResultCell = "CBSearchResult";
 // A chosen hit is shown with its streets around it.
 constexpr int kChosenHitZoomLevel = 16;
+// A city centre is first shown with its main streets.
+constexpr int kCityCentreZoomLevel = 13;
+// Ornaments appear before their edge scrolls into sight.
+constexpr CGFloat kOrnamentPreloadInset = 150;
 
 std::optional<std::string> localityOf(CBGeoSearchResult& result) {
     if (const auto& address = result.address())
@@ -45,6 +54,21 @@ std::optional<std::string> localityOf(CBGeoSearchResult& result) {
         for (const auto& address : object->addresses())
             if (auto city = address->city(); city && !city->empty())
                 return city;
+    return std::nullopt;
+}
+
+// The named place of the map's city (its town hall square, as OpenStreetMap
+// puts it) rather than the middle of the package's box.
+std::optional<CLLocationCoordinate2D> cityCentreOf(CBGeoCity& city) {
+    const auto name = city.localizedName();
+    for (const auto& location : city.objectsForKey("locations")) {
+        if (location->stringForKey("name") != name)
+            continue;
+        const auto latitude = location->doubleForKey("latitude");
+        const auto longitude = location->doubleForKey("longitude");
+        if (latitude && longitude)
+            return CLLocationCoordinate2D{*latitude, *longitude};
+    }
     return std::nullopt;
 }
 
@@ -92,11 +116,15 @@ void CBMapViewController::loadView() {
     auto view = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
     view->setBackgroundColor(UIColor::whiteColor());
     mapView_ = CBMapScrollView::create(view->bounds());
+    // Only the screen's layout resizes the map, keeping its middle in place.
+    mapView_->setAutoresizingMask(UIViewAutoresizingNone);
     view->addSubview(mapView_);
     searchBar_ = CBClearSearchBar::initWithBackground();
     searchBar_->setPlaceholder("Search places and addresses");
     view->addSubview(searchBar_);
     setView(view);
+    displayModes_ = std::make_unique<CBMapDisplayModeManager>(mapView_);
+    addMapControls();
 }
 
 void CBMapViewController::viewDidLoad() {
@@ -114,6 +142,14 @@ void CBMapViewController::viewDidLoad() {
         }));
     navigationItem()->setLeftBarButtonItem(
         mapView_->barButtonItemForCurrentCenteringRotationStatus());
+    mapView_->setMapDelegate(self);
+    // Room beyond the edges for the frame and the switchers to other maps.
+    const CGFloat reach = CBMapEdgeOrnamentView::kThickness;
+    mapView_->setContentInset(UIEdgeInsetsMake(reach, reach, reach, reach));
+    mapView_->setOrnamentationFramePreloadInset(
+        UIEdgeInsetsMake(kOrnamentPreloadInset, kOrnamentPreloadInset, kOrnamentPreloadInset,
+                         kOrnamentPreloadInset));
+    mapView_->locationManager()->addDelegate(self);
     if (registry_)
         registry_->addDelegate(self);
     openCurrentMap();
@@ -122,31 +158,52 @@ void CBMapViewController::viewDidLoad() {
 void CBMapViewController::viewWillLayoutSubviews() {
     const CGRect bounds = view()->bounds();
     searchBar_->setFrame(CGRectMake(0, 0, bounds.size.width, kSearchBarHeight));
-    mapView_->setFrame(
-        CGRectMake(0, kSearchBarHeight, bounds.size.width, bounds.size.height - kSearchBarHeight));
+    // While turned with the heading the map is a larger square of its own.
+    if (!mapView_->rotateToHeading())
+        setMapFrameKeepingCentre(CGRectMake(0, kSearchBarHeight, bounds.size.width,
+                                            bounds.size.height - kSearchBarHeight));
+    layoutMapControls();
+}
+
+// A resized map keeps showing the same place in its middle.
+void CBMapViewController::setMapFrameKeepingCentre(const CGRect& frame) {
+    if (CGRectEqualToRect(mapView_->UIView::frame(), frame))
+        return;
+    const bool open = hasMap();
+    CLLocationCoordinate2D centre{};
+    if (open) {
+        mapView_->calculateVisibleBBox();
+        centre = mapView_->visibleCenter();
+    }
+    mapView_->setFrame(frame);
+    if (open)
+        mapView_->moveToCoordinateAnimated(centre, false);
 }
 
 void CBMapViewController::openCurrentMap() {
     if (registry_) {
         if (auto path = installedStorePath(registry_->currentMap());
-            path && openMapWithStorePath(*path, true))
+            path && openMapWithStorePath(*path))
             return;
         // A current map whose folder went, or none: until the shelf exists
         // the first installed map stands in for it.
         for (const auto& candidate : registry_->mapsSortedByName()) {
             auto path = installedStorePath(candidate);
-            if (path && openMapWithStorePath(*path, true)) {
+            if (path && openMapWithStorePath(*path)) {
                 registry_->setCurrentMap(candidate);
                 return;
             }
         }
     }
     if (!fallbackStorePath_.empty())
-        openMapWithStorePath(fallbackStorePath_, true);
+        openMapWithStorePath(fallbackStorePath_);
 }
 
-bool CBMapViewController::openMapWithStorePath(const std::string& path, bool firstOpening) {
-    (void)firstOpening;
+bool CBMapViewController::openMapWithStorePath(const std::string& path) {
+    // A map without saved view state has never been shown.
+    const bool firstTime = !CBMapScrollView::persistentDictionaryForMapWithIdentifier(
+        CBMapScrollView::mapStorePathFromPathes({path}));
+    displayModes_->mapDidChange();
     if (!mapView_->setMapWithStorePathAndBoundingBox(path, nullptr)) {
         NSLogWithLevel(NSLogLevel::Error, "Kelvara: cannot open the map package %s", path.c_str());
         return false;
@@ -159,9 +216,28 @@ bool CBMapViewController::openMapWithStorePath(const std::string& path, bool fir
     setTitle(mainCity_);
     if (auto map = registry_ ? registry_->currentMap() : nullptr; map && map->filePath() == path)
         CrashInformation::didEnterMapWithIdentifier(map->identifier(), map->dateAdded());
+    if (firstTime)
+        showCityCentre();
     mapView_->setMapScaleHiddenAnimated(false, false);
     mapView_->notifyDelegateMapDidChangeBBoxAnimated(false);
+    reloadNearbyMaps();
+    updateZoomButtons();
     return true;
+}
+
+void CBMapViewController::showCityCentre() {
+    auto manager = mapView_->dataManager();
+    auto city = manager ? manager->currentCity() : nullptr;
+    if (!city)
+        return;
+    auto centre = cityCentreOf(*city);
+    if (!centre)
+        return;
+    // The whole map fits the screen at first, which leaves no room to put
+    // its centre in the middle: come closer, to the streets of the centre.
+    mapView_->setZoomScale(
+        std::max(float(mapView_->zoomScale()), zoomScaleForNativeZoomLevel(kCityCentreZoomLevel)));
+    mapView_->moveToCoordinateAnimated(*centre, false);
 }
 
 void CBMapViewController::userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const Map& map) {
@@ -169,17 +245,25 @@ void CBMapViewController::userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, 
         return;
     auto path = installedStorePath(map);
     if (path && *path != openedStorePath_)
-        openMapWithStorePath(*path, true);
+        openMapWithStorePath(*path);
 }
 
 // The first map installed (the sample on an empty home) becomes current.
 void CBMapViewController::userMapStoreAddedMap(CBUserMapStoreEngine& registry, const Map& map) {
     if (installedStorePath(map) && !installedStorePath(registry.currentMap()))
         registry.setCurrentMap(map);
+    else
+        reloadNearbyMaps();
 }
 
 void CBMapViewController::userMapStoreUpdatedMap(CBUserMapStoreEngine& registry, const Map& map) {
     userMapStoreAddedMap(registry, map);
+    reloadNearbyMaps();
+}
+
+void CBMapViewController::userMapStoreDidDeleteMapWithIdentifier(CBUserMapStoreEngine&,
+                                                                 const std::string&) {
+    reloadNearbyMaps();
 }
 
 std::string CBMapViewController::detailTextForResult(CBGeoSearchResult& result) const {
@@ -242,23 +326,61 @@ void CBMapViewController::tableViewDidSelectRowAtIndexPath(UITableView&, const N
     if (size_t(path.row) >= results_.size())
         return;
     auto& chosen = *results_[size_t(path.row)];
+    searchDisplay_->setActive(false);
+    if (!chosen.object())
+        return;
+    showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
+        chosen.object()->objectID(),
+        chosen.address() ? std::optional(chosen.address()->objectID()) : std::nullopt, false);
+    const auto annotations = mapView_->annotations();
+    if (annotations.empty())
+        return;
+    showCoordinateAtZoomLevel(annotations.front()->coordinate(), kChosenHitZoomLevel);
+    selectWhenShown(annotations.front());
+}
+
+void CBMapViewController::showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
+    const std::optional<NSManagedObjectID>& objectID,
+    const std::optional<NSManagedObjectID>& addressID, bool isBookmark) {
+    if (!objectID)
+        return;
+    mapView_->removeAnnotations(mapView_->annotations());
+    if (isBookmark) {
+        // Bookmarks keep their objects in a store of their own, which the
+        // map screen does not open.
+        NSLogWithLevel(NSLogLevel::Error, "Kelvara: no bookmark store to show %s from",
+                       objectID->URIRepresentation().c_str());
+        return;
+    }
+    auto manager = mapView_->dataManager();
+    auto context = manager ? manager->managedObjectContext() : nullptr;
+    if (!context)
+        return;
+    auto object = std::dynamic_pointer_cast<CBGeoObject>(context->existingObjectWithID(*objectID));
+    if (!object) {
+        NSLogWithLevel(NSLogLevel::Error, "Kelvara: no geo object %s on the open map",
+                       objectID->URIRepresentation().c_str());
+        return;
+    }
+    auto address =
+        addressID
+            ? std::dynamic_pointer_cast<CBGeoAddress>(context->existingObjectWithID(*addressID))
+            : nullptr;
+    auto result = CBGeoSearchResult::geoSearchResultWithObjectAndAddress(object, address);
     // A hit found at one of its addresses is pinned there.
     std::shared_ptr<CBBasicAnnotation> pin =
-        chosen.object() && !chosen.address()
-            ? std::make_shared<CBGeoObjectAnnotation>(chosen.object())
-            : std::make_shared<CBBasicAnnotation>(chosen.coordinate());
-    pin->setTitle(chosen.title());
-    pin->setSubtitle(detailTextForResult(chosen));
-    searchDisplay_->setActive(false);
-    presentAnnotationsCentered({pin}, false);
-    showCoordinateAtZoomLevel(pin->coordinate(), kChosenHitZoomLevel);
-    selectWhenShown(pin);
+        address ? std::make_shared<CBBasicAnnotation>(result->coordinate())
+                : std::make_shared<CBGeoObjectAnnotation>(object);
+    pin->setTitle(result->title());
+    pin->setSubtitle(detailTextForResult(*result));
+    mapView_->addAnnotationCentered(pin, false);
 }
 
 void CBMapViewController::presentAnnotationsCentered(
     const std::vector<CBAnnotationRef>& annotations, bool centered) {
     mapView_->setCentersOnUserLocation(false);
     mapView_->removeAnnotations(mapView_->annotations());
+    dismissPopoverAnimated(true);
     if (presentedViewController())
         dismissViewControllerAnimatedCompletion(false, nullptr);
     if (auto navigation = navigationController();
@@ -285,8 +407,10 @@ std::string CBMapViewController::basePathForTTImages() const {
 }
 
 void CBMapViewController::dismissPopoverAnimated(bool animated) {
-    if (presentedViewController())
-        dismissViewControllerAnimatedCompletion(animated, nullptr);
+    if (!popover_)
+        return;
+    popover_->dismissPopoverAnimated(animated);
+    popover_.reset();
 }
 
 bool CBMapViewController::openLink(const CBKelvaraLink& link) {
@@ -295,7 +419,7 @@ bool CBMapViewController::openLink(const CBKelvaraLink& link) {
         if (registry_->currentMapIdentifier() != map->identifier())
             registry_->setCurrentMap(map);
         if (openedStorePath_ != *path)
-            openMapWithStorePath(*path, false);
+            openMapWithStorePath(*path);
     } else {
         auto box = mapView_->mapBoundingBox();
         if (!hasMap() || !box || !box->includesCoordinate(link.coordinate)) {
@@ -326,9 +450,16 @@ bool CBMapViewController::openLink(const CBKelvaraLink& link) {
     return true;
 }
 
+// The map's native levels count screen pixels: on a 2x screen a zoom scale
+// shows one level more than on a 1x screen.
+float CBMapViewController::zoomScaleForNativeZoomLevel(int level) const {
+    const CGFloat screenScale = UIScreen::mainScreen()->scale();
+    return mapView_->scaleForNativeZoomlevel(level) / float(screenScale > 0 ? screenScale : 1);
+}
+
 void CBMapViewController::showCoordinateAtZoomLevel(CLLocationCoordinate2D coordinate, int level) {
     level = std::clamp(level, mapView_->minimumZoomLevel(), mapView_->maximumZoomLevel());
-    mapView_->setZoomScale(mapView_->scaleForNativeZoomlevel(level));
+    mapView_->setZoomScale(zoomScaleForNativeZoomLevel(level));
     mapView_->moveToCoordinateAnimated(coordinate, false);
 }
 
