@@ -37,8 +37,9 @@ class CBMapDisplayModeManager {
     bool isStopAnnotation(const CBAnnotationRef& annotation) const;
     // Highlights the routes through the stop; nullptr takes the highlight away.
     void highlightRoutesOfStop(const std::shared_ptr<CBGeoObject>& stop);
-    // The routes on show (tests).
+    // The routes on show and their layer (tests).
     size_t routeCount() const { return relations_.size(); }
+    const std::shared_ptr<CBPublicTransportDataSource>& dataSource() const { return dataSource_; }
     const std::vector<CBAnnotationRef>& stopAnnotations() const { return stopAnnotations_; }
 
   private:

@@ -16,6 +16,7 @@
 #include "Foundation/NSPathUtilities.h"
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIBarButtonItem.h"
+#include "UIKit/UIDevice.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UIPopoverController.h"
@@ -477,8 +478,11 @@ void CBMapViewController::showSettings() {
     std::optional<std::string> licence;
     if (!openedStorePath_.empty())
         licence = (std::filesystem::path(openedStorePath_).parent_path() / "LICENSE.txt").string();
-    presentViewControllerAnimatedCompletion(CBSettingsVC::settingsController(licence), true,
-                                            nullptr);
+    auto settings = CBSettingsVC::settingsController(licence);
+    // On the pad the settings float over the map instead of covering it.
+    if (UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad)
+        settings->setModalPresentationStyle(UIModalPresentationFormSheet);
+    presentViewControllerAnimatedCompletion(settings, true, nullptr);
 }
 
 void CBMapViewController::showMessage(const std::string& title, const std::string& message) {

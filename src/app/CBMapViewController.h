@@ -143,7 +143,7 @@ class CBMapViewController : public UIViewController,
     void updateZoomButtons();
     void updateCompass();
     void presentInPopoverFromViewOrPush(const std::shared_ptr<UIViewController>& controller,
-                                        const std::shared_ptr<UIView>& anchor);
+                                        const std::shared_ptr<UIView>& anchor, CGSize popoverSize);
     // The frame and switchers beyond the map's edges (CBMapViewControllerOrnaments.cpp).
     void reloadNearbyMaps();
 

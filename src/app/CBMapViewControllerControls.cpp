@@ -22,7 +22,8 @@ constexpr CGFloat kControlGap = 8;
 constexpr CGFloat kMapTop = 44;
 // The scale bar runs along the bottom of the map.
 constexpr CGFloat kScaleBarRoom = 44;
-constexpr CGSize kPopoverSize{320, 300};
+constexpr CGFloat kPopoverWidth = 280;
+constexpr CGFloat kListRowHeight = 44;
 constexpr const char* kStopViewIdentifier = "CBTransitStop";
 constexpr CGFloat kStopTapSize = 24;
 
@@ -148,15 +149,18 @@ void CBMapViewController::showDisplayModes() {
             if (auto navigation = me->navigationController())
                 navigation->popToRootViewControllerAnimated(true);
         });
-    presentInPopoverFromViewOrPush(list, displayModeButton_);
+    presentInPopoverFromViewOrPush(
+        list, displayModeButton_,
+        {kPopoverWidth, kListRowHeight * CGFloat(displayModes_->availableModes().size())});
 }
 
 void CBMapViewController::presentInPopoverFromViewOrPush(
-    const std::shared_ptr<UIViewController>& controller, const std::shared_ptr<UIView>& anchor) {
+    const std::shared_ptr<UIViewController>& controller, const std::shared_ptr<UIView>& anchor,
+    CGSize popoverSize) {
     if (isPad()) {
         dismissPopoverAnimated(false);
         popover_ = std::make_shared<UIPopoverController>(controller);
-        popover_->setPopoverContentSize(kPopoverSize);
+        popover_->setPopoverContentSize(popoverSize);
         popover_->presentPopoverFromRectInViewPermittedArrowDirectionsAnimated(
             anchor->bounds(), anchor, UIPopoverArrowDirectionAny, true);
     } else if (auto navigation = navigationController()) {

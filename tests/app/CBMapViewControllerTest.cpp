@@ -21,6 +21,7 @@
 #include "app/CBMapEdgeOrnamentView.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBPublicTransportDataSource.h"
 
 namespace {
 
@@ -149,6 +150,16 @@ TEST_F(CBMapViewControllerTest, TheTransitModeShowsTheBusNetworkWithItsStops) {
     play("idle");
     EXPECT_TRUE(matchesReference(window_->renderImage(1), "../app/map-mode-buses", 40));
 
+    // A chosen stop shows its routes and highlights them; letting it go
+    // brings every route back.
+    auto stop = modes.stopAnnotations().front();
+    screen_->mapView()->selectAnnotationAnimated(stop, false);
+    ASSERT_TRUE(modes.dataSource()->highlightedObjectIDs());
+    EXPECT_FALSE(modes.dataSource()->highlightedObjectIDs()->empty());
+    EXPECT_FALSE(stop->subtitle().value_or("").empty());
+    screen_->mapView()->deselectAnnotationAnimated(stop, false);
+    EXPECT_FALSE(modes.dataSource()->highlightedObjectIDs());
+
     // Back to the plain map: the stops go, other pins stay.
     auto pin = std::make_shared<CBBasicAnnotation>(kNeubrandenburgCentre);
     screen_->mapView()->addAnnotationCentered(pin, false);
@@ -191,6 +202,14 @@ idle
     screen_->showDisplayModes();
     screen_->presentAnnotationsCentered({}, false);
     EXPECT_FALSE(screen_->activePopover());
+
+    // The settings float over the map as a form sheet on the pad.
+    UIDevice::currentDevice()->setUserInterfaceIdiom(UIUserInterfaceIdiomPad);
+    play(R"(tap "Settings")");
+    UIDevice::currentDevice()->setUserInterfaceIdiom(UIUserInterfaceIdiomPhone);
+    ASSERT_TRUE(screen_->presentedViewController());
+    EXPECT_EQ(screen_->presentedViewController()->modalPresentationStyle(),
+              UIModalPresentationFormSheet);
 }
 
 TEST_F(CBMapViewControllerTest, ZoomButtonsStepOneLevelAndStopAtTheEnds) {
