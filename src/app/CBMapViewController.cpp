@@ -73,17 +73,6 @@ std::optional<CLLocationCoordinate2D> cityCentreOf(CBGeoCity& city) {
     return std::nullopt;
 }
 
-// The geo store of an installed map; nullopt while its package still loads.
-std::optional<std::string> installedStorePath(const std::shared_ptr<CBMapStoreMap>& map) {
-    if (!map || map->isDownloading())
-        return std::nullopt;
-    auto path = map->filePath();
-    std::error_code error;
-    if (!path || !std::filesystem::is_regular_file(*path, error))
-        return std::nullopt;
-    return path;
-}
-
 std::optional<std::string> kindOf(CBGeoSearchResult& result, CBGeoDataManager* manager) {
     const auto& object = result.object();
     if (!object)
@@ -102,6 +91,16 @@ std::optional<std::string> kindOf(CBGeoSearchResult& result, CBGeoDataManager* m
     return result.address() ? std::optional<std::string>("Address") : std::nullopt;
 }
 }  // namespace
+
+std::optional<std::string> CBMapViewController::installedStorePath(const Map& map) {
+    if (!map || map->isDownloading())
+        return std::nullopt;
+    auto path = map->filePath();
+    std::error_code error;
+    if (!path || !std::filesystem::is_regular_file(*path, error))
+        return std::nullopt;
+    return path;
+}
 
 CBMapViewController::CBMapViewController(std::shared_ptr<CBUserMapStoreEngine> registry,
                                          std::string fallbackStorePath)

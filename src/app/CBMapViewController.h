@@ -127,6 +127,9 @@ class CBMapViewController : public UIViewController,
     void applicationDidMoveToBackground();
 
   private:
+    // The geo store of an installed map; nullopt while its package still
+    // loads or when its file is gone.
+    static std::optional<std::string> installedStorePath(const Map& map);
     bool openMapWithStorePath(const std::string& path);
     void openCurrentMap();
     void showCoordinateAtZoomLevel(CLLocationCoordinate2D coordinate, int level);

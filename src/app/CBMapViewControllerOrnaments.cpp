@@ -14,9 +14,13 @@ void CBMapViewController::reloadNearbyMaps() {
     if (registry_ && box) {
         auto shown = registry_->currentMap();
         const bool currentIsShown = shown && shown->filePath() == openedStorePath_;
-        nearbyMaps_ =
-            CBNearbyMapInfo::nearbyMapInfos(box->centerCoordinate(), registry_->mapsSortedByName(),
-                                            currentIsShown ? shown->identifier() : std::nullopt);
+        // Only maps that can open at once are offered.
+        std::vector<Map> openable;
+        for (const auto& map : registry_->mapsSortedByName())
+            if (installedStorePath(map))
+                openable.push_back(map);
+        nearbyMaps_ = CBNearbyMapInfo::nearbyMapInfos(
+            box->centerCoordinate(), openable, currentIsShown ? shown->identifier() : std::nullopt);
     }
     mapView_->reloadOrnamentationFrameData();
 }

@@ -121,6 +121,8 @@ expect "Three Rivers"
 
 TEST_F(CBMapViewControllerTest, ASingleMapHasItsFrameButNoSwitchers) {
     registry_->setCurrentMap(installNeubrandenburg());
+    // A record whose package is gone could not open: it is not offered.
+    record("three-rivers", "Three Rivers", {41.9984, -85.5812}, {41.9254, -85.6516});
     show();
     EXPECT_TRUE(screen_->nearbyMapInfos().empty());
     // A map installed later appears beyond the edge at once.
