@@ -329,6 +329,7 @@ void CBMapViewController::tableViewDidSelectRowAtIndexPath(UITableView&, const N
     searchDisplay_->setActive(false);
     if (!chosen.object())
         return;
+    mapView_->setCentersOnUserLocation(false);
     showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
         chosen.object()->objectID(),
         chosen.address() ? std::optional(chosen.address()->objectID()) : std::nullopt, false);
@@ -344,7 +345,7 @@ void CBMapViewController::showAnnotationForGeoObjectWithObjectIDAndAddressWithOb
     const std::optional<NSManagedObjectID>& addressID, bool isBookmark) {
     if (!objectID)
         return;
-    mapView_->removeAnnotations(mapView_->annotations());
+    removePlaceAnnotations();
     if (isBookmark) {
         // Bookmarks keep their objects in a store of their own, which the
         // map screen does not open.
@@ -379,7 +380,7 @@ void CBMapViewController::showAnnotationForGeoObjectWithObjectIDAndAddressWithOb
 void CBMapViewController::presentAnnotationsCentered(
     const std::vector<CBAnnotationRef>& annotations, bool centered) {
     mapView_->setCentersOnUserLocation(false);
-    mapView_->removeAnnotations(mapView_->annotations());
+    removePlaceAnnotations();
     dismissPopoverAnimated(true);
     if (presentedViewController())
         dismissViewControllerAnimatedCompletion(false, nullptr);
@@ -391,10 +392,20 @@ void CBMapViewController::presentAnnotationsCentered(
     mapView_->addAnnotationsCentered(annotations, centered);
 }
 
+// The stops of a transport mode are part of the mode, not places shown.
+void CBMapViewController::removePlaceAnnotations() {
+    std::vector<CBAnnotationRef> places;
+    for (const auto& annotation : mapView_->annotations())
+        if (!displayModes_->isStopAnnotation(annotation))
+            places.push_back(annotation);
+    mapView_->removeAnnotations(places);
+}
+
 std::vector<std::string> CBMapViewController::objectAnnotationIdentifiers() const {
     std::vector<std::string> identifiers;
     for (const auto& annotation : mapView_->annotations())
-        if (std::dynamic_pointer_cast<CBGeoObjectAnnotation>(annotation))
+        if (std::dynamic_pointer_cast<CBGeoObjectAnnotation>(annotation) &&
+            !displayModes_->isStopAnnotation(annotation))
             identifiers.push_back(annotation->uniqueIdentifier().value_or(""));
     return identifiers;
 }

@@ -135,6 +135,7 @@ class CBMapViewController : public UIViewController,
     void showCoordinateAtZoomLevel(CLLocationCoordinate2D coordinate, int level);
     float zoomScaleForNativeZoomLevel(int level) const;
     void selectWhenShown(const CBAnnotationRef& annotation);
+    void removePlaceAnnotations();
     void showSettings();
     void showMessage(const std::string& title, const std::string& message);
     void setMapFrameKeepingCentre(const CGRect& frame);

@@ -162,6 +162,17 @@ TEST_F(CBMapViewControllerTest, TheTransitModeShowsTheBusNetworkWithItsStops) {
     screen_->mapView()->deselectAnnotationAnimated(stop, false);
     EXPECT_FALSE(modes.dataSource()->highlightedObjectIDs());
 
+    // A place shown over the transport mode leaves the stops in place.
+    const size_t stops = modes.stopAnnotations().size();
+    auto street = objectNamed("Friedrich-Engels-Ring");
+    ASSERT_TRUE(street);
+    screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
+        street->objectID(), std::nullopt, false);
+    EXPECT_EQ(screen_->mapView()->annotations().size(), stops + 1);
+    EXPECT_EQ(screen_->objectAnnotationIdentifiers().size(), 1u);
+    screen_->presentAnnotationsCentered({}, false);
+    EXPECT_EQ(screen_->mapView()->annotations().size(), stops);
+
     // Back to the plain map: the stops go, other pins stay.
     auto pin = std::make_shared<CBBasicAnnotation>(kNeubrandenburgCentre);
     screen_->mapView()->addAnnotationCentered(pin, false);
