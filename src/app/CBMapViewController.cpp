@@ -453,12 +453,39 @@ bool CBMapViewController::openLink(const CBKelvaraLink& link) {
         if (link.placeName)
             pin->setTitle(*link.placeName);
         presentAnnotationsCentered({pin}, false);
-        if (link.placeName)
+        if (link.placeName) {
             selectWhenShown(pin);
+            showLinkedPlaceInsteadOfPin(pin, *link.placeName);
+        }
     }
     showCoordinateAtZoomLevel(link.coordinate,
                               link.zoomLevel.value_or(mapView_->nativeZoomLevel()));
     return true;
+}
+
+// A link that names the place at its point shows that place when the map
+// has it there, as a search hit would: its pin tells its kind and locality.
+void CBMapViewController::showLinkedPlaceInsteadOfPin(const std::shared_ptr<CBBasicAnnotation>& pin,
+                                                      const std::string& name) {
+    std::weak_ptr<CBMapViewController> weak =
+        std::static_pointer_cast<CBMapViewController>(shared_from_this());
+    std::weak_ptr<CBBasicAnnotation> weakPin = pin;
+    mapView_->searchForClosestObjectToWithCompletionBlock(
+        pin->coordinate(), [weak, weakPin, name](const std::shared_ptr<CBGeoObject>& object) {
+            auto me = weak.lock();
+            auto shown = weakPin.lock();
+            if (!me || !shown || !object || object->name() != name)
+                return;
+            // Something else was shown in the meantime.
+            const auto annotations = me->mapView_->annotations();
+            if (std::find(annotations.begin(), annotations.end(), shown) == annotations.end())
+                return;
+            me->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
+                object->objectID(), std::nullopt, false);
+            for (const auto& annotation : me->mapView_->annotations())
+                if (!me->displayModes_->isStopAnnotation(annotation))
+                    me->selectWhenShown(annotation);
+        });
 }
 
 // The map's native levels count screen pixels: on a 2x screen a zoom scale

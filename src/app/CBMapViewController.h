@@ -18,6 +18,7 @@
 
 class CBClearSearchBar;
 class CBCompassButton;
+class CBBasicAnnotation;
 class CBGeoSearchResult;
 class CBMapDisplayModeManager;
 class UIButton;
@@ -136,6 +137,8 @@ class CBMapViewController : public UIViewController,
     float zoomScaleForNativeZoomLevel(int level) const;
     void selectWhenShown(const CBAnnotationRef& annotation);
     void removePlaceAnnotations();
+    void showLinkedPlaceInsteadOfPin(const std::shared_ptr<CBBasicAnnotation>& pin,
+                                     const std::string& name);
     void showSettings();
     void showMessage(const std::string& title, const std::string& message);
     void setMapFrameKeepingCentre(const CGRect& frame);

@@ -292,6 +292,28 @@ TEST_F(CBMapViewControllerTest, AnObjectShownByItsIdentifierBecomesTheOnePinWith
     EXPECT_TRUE(log.contains("no bookmark store"));
 }
 
+TEST_F(CBMapViewControllerTest, ALinkNamingThePlaceAtItsPointShowsThatPlace) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    show();
+    CBKelvaraLink link;
+    link.coordinate = {53.5574329, 13.2613626};
+    link.placemarker = true;
+    link.placeName = "Hugendubel";
+    ASSERT_TRUE(screen_->openLink(link));
+    play("wait 0.5");
+    ASSERT_EQ(screen_->objectAnnotationIdentifiers().size(), 1u);
+    ASSERT_EQ(screen_->mapView()->annotations().size(), 1u);
+    EXPECT_EQ(screen_->mapView()->annotations().front()->title(), "Hugendubel");
+
+    // Another name at the same point keeps the link's own pin.
+    link.placeName = "Buchladen";
+    ASSERT_TRUE(screen_->openLink(link));
+    play("wait 0.5");
+    EXPECT_TRUE(screen_->objectAnnotationIdentifiers().empty());
+    ASSERT_EQ(screen_->mapView()->annotations().size(), 1u);
+    EXPECT_EQ(screen_->mapView()->annotations().front()->title(), "Buchladen");
+}
+
 // A position source whose heading the test sets.
 class TurningSource : public CLLocationSource {
   public:
