@@ -140,8 +140,7 @@ void CBMapViewController::viewDidLoad() {
             if (auto me = weak.lock())
                 me->showSettings();
         }));
-    navigationItem()->setLeftBarButtonItem(
-        mapView_->barButtonItemForCurrentCenteringRotationStatus());
+    updatePositionButton();
     mapView_->setMapDelegate(self);
     // Room beyond the edges for the frame and the switchers to other maps.
     const CGFloat reach = CBMapEdgeOrnamentView::kThickness;
@@ -381,15 +380,41 @@ void CBMapViewController::presentAnnotationsCentered(
     const std::vector<CBAnnotationRef>& annotations, bool centered) {
     mapView_->setCentersOnUserLocation(false);
     removePlaceAnnotations();
-    dismissPopoverAnimated(true);
-    if (presentedViewController())
-        dismissViewControllerAnimatedCompletion(false, nullptr);
-    if (auto navigation = navigationController();
-        navigation && navigation->viewControllers().size() > 1)
-        navigation->popToRootViewControllerAnimated(false);
-    if (annotations.empty())
+    std::weak_ptr<CBMapViewController> weak =
+        std::static_pointer_cast<CBMapViewController>(shared_from_this());
+    auto add = [weak, annotations](bool centre) {
+        if (auto me = weak.lock(); me && !annotations.empty())
+            me->mapView_->addAnnotationsCentered(annotations, centre);
+    };
+    // A screen over the map goes first; the places appear once it has gone.
+    if (presentedViewController() && !popover_) {
+        dismissViewControllerAnimatedCompletion(true, [add, centered] { add(centered); });
         return;
-    mapView_->addAnnotationsCentered(annotations, centered);
+    }
+    if (popover_) {
+        dismissPopoverAnimated(true);
+        add(centered);
+        return;
+    }
+    // Screens pushed over the map: the map shows the places' area once it is
+    // back in sight.
+    if (auto navigation = navigationController();
+        navigation && navigation->viewControllers().size() > 1) {
+        if (centered)
+            boxToShowOnAppearance_ = CBMapScrollView::boundingBoxForAnnotationsInArray(annotations);
+        navigation->popToRootViewControllerAnimated(true);
+        add(false);
+        return;
+    }
+    add(centered);
+}
+
+void CBMapViewController::viewDidAppear(bool animated) {
+    UIViewController::viewDidAppear(animated);
+    if (boxToShowOnAppearance_) {
+        mapView_->zoomToBoundingBoxAnimated(boxToShowOnAppearance_, animated);
+        boxToShowOnAppearance_.reset();
+    }
 }
 
 // The stops of a transport mode are part of the mode, not places shown.

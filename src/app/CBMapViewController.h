@@ -19,6 +19,7 @@
 class CBClearSearchBar;
 class CBCompassButton;
 class CBBasicAnnotation;
+class CBBoundingBox;
 class CBGeoSearchResult;
 class CBMapDisplayModeManager;
 class UIButton;
@@ -93,6 +94,7 @@ class CBMapViewController : public UIViewController,
     void loadView() override;
     void viewDidLoad() override;
     void viewWillLayoutSubviews() override;
+    void viewDidAppear(bool animated) override;
 
     void userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const Map& map) override;
     void userMapStoreAddedMap(CBUserMapStoreEngine& registry, const Map& map) override;
@@ -149,6 +151,7 @@ class CBMapViewController : public UIViewController,
     void layoutMapControls();
     void updateZoomButtons();
     void updateCompass();
+    void updatePositionButton();
     void presentInPopoverFromViewOrPush(const std::shared_ptr<UIViewController>& controller,
                                         const std::shared_ptr<UIView>& anchor, CGSize popoverSize);
     // The frame and switchers beyond the map's edges (CBMapViewControllerOrnaments.cpp).
@@ -168,6 +171,8 @@ class CBMapViewController : public UIViewController,
     std::shared_ptr<UIButton> displayModeButton_;
     std::shared_ptr<UIPopoverController> popover_;
     std::vector<CBNearbyMapInfo> nearbyMaps_;
+    // The area of places handed over while other screens covered the map.
+    std::shared_ptr<CBBoundingBox> boxToShowOnAppearance_;
     std::string mainCity_;
     // The geo store on show.
     std::string openedStorePath_;

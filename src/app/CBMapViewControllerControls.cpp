@@ -5,6 +5,7 @@
 #include "UIKit/UIDevice.h"
 #include "UIKit/UIFont.h"
 #include "UIKit/UINavigationController.h"
+#include "UIKit/UINavigationItem.h"
 #include "UIKit/UIPopoverController.h"
 #include "app/CBCompassButton.h"
 #include "app/CBDisplayModeVC.h"
@@ -118,6 +119,13 @@ void CBMapViewController::updateCompass() {
 
 void CBMapViewController::mapScrollViewDidChangeCenteringRotationStatus(CBMapScrollView&) {
     updateCompass();
+    updatePositionButton();
+}
+
+// The button shows whether the map follows the user, and turns with them.
+void CBMapViewController::updatePositionButton() {
+    navigationItem()->setLeftBarButtonItem(
+        mapView_->barButtonItemForCurrentCenteringRotationStatus());
 }
 
 // The map turns in its own heading message; read it once every delegate has heard.

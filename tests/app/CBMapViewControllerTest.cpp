@@ -292,6 +292,39 @@ TEST_F(CBMapViewControllerTest, AnObjectShownByItsIdentifierBecomesTheOnePinWith
     EXPECT_TRUE(log.contains("no bookmark store"));
 }
 
+TEST_F(CBMapViewControllerTest, PlacesHandedOverCloseTheScreensOverTheMapFirst) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    show();
+    auto map = screen_->mapView();
+    // A list pushed over the map: it goes back, and the map shows the
+    // places' area once it is in sight.
+    screen_->navigationController()->pushViewControllerAnimated(
+        std::make_shared<UIViewController>(), false);
+    auto south = std::make_shared<CBBasicAnnotation>(CLLocationCoordinate2D{53.46, 13.30});
+    screen_->presentAnnotationsCentered({south}, true);
+    play("idle");
+    EXPECT_EQ(screen_->navigationController()->viewControllers().size(), 1u);
+    ASSERT_EQ(map->annotations().size(), 1u);
+    map->calculateVisibleBBox();
+    EXPECT_TRUE(map->visibleBBox()->includesCoordinate(south->coordinate()));
+
+    // A screen presented over the map: the places come once it has gone.
+    play(R"(
+tap "Settings"
+idle
+)");
+    ASSERT_TRUE(screen_->presentedViewController());
+    auto north = std::make_shared<CBBasicAnnotation>(CLLocationCoordinate2D{53.60, 13.25});
+    screen_->presentAnnotationsCentered({north}, true);
+    EXPECT_TRUE(map->annotations().empty());
+    play("idle");
+    EXPECT_FALSE(screen_->presentedViewController());
+    ASSERT_EQ(map->annotations().size(), 1u);
+    EXPECT_EQ(map->annotations().front(), north);
+    map->calculateVisibleBBox();
+    EXPECT_TRUE(map->visibleBBox()->includesCoordinate(north->coordinate()));
+}
+
 TEST_F(CBMapViewControllerTest, ALinkNamingThePlaceAtItsPointShowsThatPlace) {
     registry_->setCurrentMap(installNeubrandenburg());
     show();
