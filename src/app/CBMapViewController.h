@@ -57,8 +57,8 @@ class CBMapViewController : public UIViewController,
     std::vector<std::string> objectAnnotationIdentifiers() const;
     std::string basePathForTTImages() const;
     void dismissPopoverAnimated(bool animated);
-    // Shows the geo object (at the address when given) as the map's one
-    // annotation; a bookmark's object lives in the bookmark store.
+    // Shows the geo object (at the address when given) as the one place on
+    // the map; a bookmark's object lives in the bookmark store.
     void showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
         const std::optional<NSManagedObjectID>& objectID,
         const std::optional<NSManagedObjectID>& addressID, bool isBookmark);
