@@ -21,6 +21,7 @@ class UIImage;
 class CBGeoMapTile;
 class CBGeoStyle;
 class CBGeoStyleSheet;
+class CBTilePathBatch;
 class CBVectorMapView;
 class CGContext;
 
@@ -137,9 +138,12 @@ class CBVectorDataSource : public CBGeoDataSource {
     void drawOneWaySymbolForElementWithStyleAndScaleInContext(CBGeoElement& element,
                                                               CBGeoStyle& style, CGFloat s,
                                                               CGContext& context) const;
+    // Strokes and plain fills go through batch, which takes the paint the
+    // context holds at the time.
     void drawGeometryPhase(int phase, CBGeoElement& element, CBGeoStyle* subStyle,
                            CBGeoStyle* buildingStyle, bool requiresPath, int zoom, CGFloat s,
-                           CBGeoStyleSheet& sheet, CGContext& context) const;
+                           CBGeoStyleSheet& sheet, CBTilePathBatch& batch,
+                           CGContext& context) const;
     static void tileImage(const UIImage& image, CGFloat divisor, CGContext& context);
 
     std::weak_ptr<CBGeoDisplayManager> manager_;
