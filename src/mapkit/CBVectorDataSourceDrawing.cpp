@@ -194,6 +194,10 @@ void CBVectorDataSource::drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& 
     auto sheet = owner->styleSheetForCurrentThread();
     context.setLineJoin(kCGLineJoinRound);
     context.setLineCap(kCGLineCapRound);
+    // Shapes (label outlines among them; glyphs keep their font's smoothing)
+    // are flat colour with long edges: coarse antialiasing keeps their look
+    // at a fraction of the cost.
+    context.setCoarseAntialiasing(true);
     std::vector<CGRect> labelRects;
 
     for (auto& layer : layers) {
