@@ -1,8 +1,12 @@
 #include "app/ServiceSDK.h"
 
+#include <cstdlib>
+
 #include "sdk/BITMetricsManager.h"
 #include "sdk/BITZizavaManager.h"
 #include "sdk/crash/BITCrashManager.h"
+#include "sdk/update/BITStoreUpdateManager.h"
+#include "sdk/update/BITUpdateManager.h"
 
 namespace {
 
@@ -15,6 +19,8 @@ constexpr const char* kLiveIdentifier = "6b656c76617261000000000000000001";
 void startServiceSDK(const std::string& serverURL) {
     BITCrashManager::registerComponent();
     BITMetricsManager::registerComponent();
+    BITUpdateManager::registerComponent();
+    BITStoreUpdateManager::registerComponent();
     const auto sdk = BITZizavaManager::sharedZizavaManager();
     sdk->setServerURL(serverURL);
     sdk->configureWithBetaIdentifierLiveIdentifierDelegate(std::string(kBetaIdentifier),
@@ -25,5 +31,12 @@ void startServiceSDK(const std::string& serverURL) {
     }
     if (const auto metrics = std::dynamic_pointer_cast<BITMetricsManager>(sdk->metricsManager()))
         metrics->setMetricsServerURL(sdk->serverURL() + "v2/track");
+    // The store check is off unless asked for; its lookup goes to the SDK
+    // service unless another base is named.
+    sdk->setEnableStoreUpdateManager(std::getenv("KELVARA_STORE_UPDATE_CHECK") != nullptr);
+    if (const auto store =
+            std::dynamic_pointer_cast<BITStoreUpdateManager>(sdk->storeUpdateManager()))
+        if (const char* base = std::getenv("KELVARA_STORE_LOOKUP_URL"))
+            store->setStoreLookupBaseURL(base);
     sdk->startManager();
 }
