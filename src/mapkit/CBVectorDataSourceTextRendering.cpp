@@ -37,7 +37,7 @@ std::string fontFamily(CBGeoStyle& style) {
 
 // Fonts and laid-out labels are kept per thread (each tile worker has its
 // own): the same names in the same styles come back tile after tile.
-constexpr size_t kCachedLabels = 1024;
+constexpr size_t kCachedLabels = 128;
 
 std::shared_ptr<UIFont> labelFont(const std::string& family, CGFloat size) {
     thread_local std::map<std::pair<std::string, CGFloat>, std::shared_ptr<UIFont>> fonts;
