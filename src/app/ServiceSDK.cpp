@@ -5,6 +5,7 @@
 #include "sdk/BITMetricsManager.h"
 #include "sdk/BITZizavaManager.h"
 #include "sdk/crash/BITCrashManager.h"
+#include "sdk/feedback/BITFeedbackManager.h"
 #include "sdk/update/BITStoreUpdateManager.h"
 #include "sdk/update/BITUpdateManager.h"
 
@@ -21,6 +22,7 @@ void startServiceSDK(const std::string& serverURL) {
     BITMetricsManager::registerComponent();
     BITUpdateManager::registerComponent();
     BITStoreUpdateManager::registerComponent();
+    BITFeedbackManager::registerComponent();
     const auto sdk = BITZizavaManager::sharedZizavaManager();
     sdk->setServerURL(serverURL);
     sdk->configureWithBetaIdentifierLiveIdentifierDelegate(std::string(kBetaIdentifier),
@@ -28,6 +30,11 @@ void startServiceSDK(const std::string& serverURL) {
     if (const auto crash = std::dynamic_pointer_cast<BITCrashManager>(sdk->crashManager())) {
         // The service does not symbolicate: frames are named where the crash happened.
         crash->setEnableOnDeviceSymbolication(true);
+    }
+    if (const auto feedback =
+            std::dynamic_pointer_cast<BITFeedbackManager>(sdk->feedbackManager())) {
+        // The screenshot key and a three-finger tap open the feedback composer.
+        feedback->setFeedbackObservationMode(BITFeedbackObservationModeAll);
     }
     if (const auto metrics = std::dynamic_pointer_cast<BITMetricsManager>(sdk->metricsManager()))
         metrics->setMetricsServerURL(sdk->serverURL() + "v2/track");
