@@ -13,6 +13,7 @@ class CBMapStoreEngine;
 class CBMapStoreMap;
 class CBMapStoreUpdater;
 class CBUserMapStoreEngine;
+class CBWikipediaManager;
 class UIBarButtonItem;
 class UINavigationController;
 class ZELDownloadManagerEngine;
@@ -51,6 +52,8 @@ class CBMapStoreController : public UITabBarController, public CBMapStoreEngineD
     // every tile can be cached.
     static std::string pathForCachedTileWithUrl(const std::string& url);
 
+    // The detail screens load and delete Wikipedia articles through it.
+    void setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager);
     void openDetailForMap(const std::shared_ptr<CBMapStoreMap>& map);
     void done();
     std::shared_ptr<UIBarButtonItem> backToMapsButtonItem();

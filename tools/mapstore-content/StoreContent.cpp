@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "CatalogueWriter.h"
+#include "ContinentPictures.h"
 #include "CoreData/NSManagedObjectModel.h"
 #include "CoverRenderer.h"
 #include "Foundation/NSPropertyListSerialization.h"
@@ -256,6 +257,9 @@ bool StoreContent::build(const StoreContentRequest& request, std::string* error)
                        table, error))
             return fail(*error);
     }
+    for (const auto& group : catalogue.groups)
+        if (!ContinentPictures::writePictures(*world, group.code, resources.string(), error))
+            return fail(*error);
     fs::remove(catalogueFile, ignored);
 
     fs::remove_all(root, ignored);
