@@ -7,8 +7,8 @@
 //   mapStore.zip (mapStore.sqlite), map/<code>/<id>.zip,
 //   map/<CODE>_master_Stats.plist, mapCovers/<CODE>/<id>.jpg,
 //   serverNotification/serverNotification.<lang>.bin and notice.<lang>.html,
-// and for the application bundle mapStore.sqlite and
-// <lang>.lproj/countrycodes.strings.
+// and for the application bundle mapStore.sqlite,
+// <lang>.lproj/countrycodes.strings and the offline place list gazetteer.tsv.
 struct StoreContentRequest {
     std::string packagesDirectory;   // <id>/<id>.sqlite and <id>.zip of each sample
     std::string worldAtlas;          // TopoJSON country outlines

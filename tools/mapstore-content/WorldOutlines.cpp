@@ -65,61 +65,84 @@ std::optional<WorldOutlines> WorldOutlines::read(const std::string& path, std::s
     return outlines;
 }
 
+namespace {
+
+// The country of one geometry of the atlas: its name and the box of its
+// largest polygon; nullopt without an outline.
+std::optional<WorldOutlines::Country> countryOfGeometry(const Value& geometry, const Value& arcs,
+                                                        const Value& transform) {
+    const Value* type = geometry.get("type");
+    const Value* rings = geometry.get("arcs");
+    if (!type || !type->stringValue() || !rings || !rings->arrayValue())
+        return std::nullopt;
+    // A polygon is an array of rings (the first is the outer one).
+    std::vector<const Value*> polygons;
+    if (*type->stringValue() == "Polygon") {
+        polygons.push_back(rings);
+    } else {
+        for (const Value& polygon : *rings->arrayValue())
+            polygons.push_back(&polygon);
+    }
+    double largest = -1;
+    WorldOutlines::Country country;
+    const Value* name =
+        geometry.get("properties") ? geometry.get("properties")->get("name") : nullptr;
+    const Value* id = geometry.get("id");
+    country.name = name && name->stringValue()
+                       ? *name->stringValue()
+                       : (id && id->stringValue() ? *id->stringValue() : std::string());
+    for (const Value* polygon : polygons) {
+        const Value* outer = polygon->at(0);
+        if (!outer || !outer->arrayValue())
+            continue;
+        std::vector<Point> ring;
+        for (const Value& arc : *outer->arrayValue()) {
+            auto points = arcPoints(arcs, transform, arc.integerValue().value_or(0));
+            ring.insert(ring.end(), points.begin(), points.end());
+        }
+        if (ring.size() < 3)
+            continue;
+        const double area = ringArea(ring);
+        if (area <= largest)
+            continue;
+        largest = area;
+        CatalogueWriter::Box box{-90, -180, 90, 180};
+        for (const Point& point : ring) {
+            box.north = std::max(box.north, point.latitude);
+            box.south = std::min(box.south, point.latitude);
+            box.east = std::max(box.east, point.longitude);
+            box.west = std::min(box.west, point.longitude);
+        }
+        country.box = box;
+    }
+    if (largest < 0)
+        return std::nullopt;
+    return country;
+}
+
+}  // namespace
+
 std::optional<WorldOutlines::Country> WorldOutlines::countryWithNumericCode(
     const std::string& numericCode) const {
     const Value* geometries = atlas_.get("objects")->get("countries")->get("geometries");
     if (!geometries || !geometries->arrayValue())
         return std::nullopt;
-    const Value& arcs = *atlas_.get("arcs");
-    const Value& transform = *atlas_.get("transform");
     for (const Value& geometry : *geometries->arrayValue()) {
         const Value* id = geometry.get("id");
-        if (!id || !id->stringValue() || *id->stringValue() != numericCode)
-            continue;
-        const Value* type = geometry.get("type");
-        const Value* rings = geometry.get("arcs");
-        if (!type || !type->stringValue() || !rings || !rings->arrayValue())
-            return std::nullopt;
-        // A polygon is an array of rings (the first is the outer one).
-        std::vector<const Value*> polygons;
-        if (*type->stringValue() == "Polygon") {
-            polygons.push_back(rings);
-        } else {
-            for (const Value& polygon : *rings->arrayValue())
-                polygons.push_back(&polygon);
-        }
-        double largest = -1;
-        Country country;
-        const Value* name =
-            geometry.get("properties") ? geometry.get("properties")->get("name") : nullptr;
-        country.name = name && name->stringValue() ? *name->stringValue() : numericCode;
-        for (const Value* polygon : polygons) {
-            const Value* outer = polygon->at(0);
-            if (!outer || !outer->arrayValue())
-                continue;
-            std::vector<Point> ring;
-            for (const Value& arc : *outer->arrayValue()) {
-                auto points = arcPoints(arcs, transform, arc.integerValue().value_or(0));
-                ring.insert(ring.end(), points.begin(), points.end());
-            }
-            if (ring.size() < 3)
-                continue;
-            const double area = ringArea(ring);
-            if (area <= largest)
-                continue;
-            largest = area;
-            CatalogueWriter::Box box{-90, -180, 90, 180};
-            for (const Point& point : ring) {
-                box.north = std::max(box.north, point.latitude);
-                box.south = std::min(box.south, point.latitude);
-                box.east = std::max(box.east, point.longitude);
-                box.west = std::min(box.west, point.longitude);
-            }
-            country.box = box;
-        }
-        if (largest < 0)
-            return std::nullopt;
-        return country;
+        if (id && id->stringValue() && *id->stringValue() == numericCode)
+            return countryOfGeometry(geometry, *atlas_.get("arcs"), *atlas_.get("transform"));
     }
     return std::nullopt;
+}
+
+std::vector<WorldOutlines::Country> WorldOutlines::countries() const {
+    std::vector<Country> countries;
+    const Value* geometries = atlas_.get("objects")->get("countries")->get("geometries");
+    if (!geometries || !geometries->arrayValue())
+        return countries;
+    for (const Value& geometry : *geometries->arrayValue())
+        if (auto country =
+                countryOfGeometry(geometry, *atlas_.get("arcs"), *atlas_.get("transform")))
+            countries.push_back(*country);
+    return countries;
 }

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "CatalogueWriter.h"
 #include "Foundation/Value.h"
@@ -18,6 +19,8 @@ class WorldOutlines {
     // nullopt with *error when the file is not such an atlas.
     static std::optional<WorldOutlines> read(const std::string& path, std::string* error);
     std::optional<Country> countryWithNumericCode(const std::string& numericCode) const;
+    // Every country of the atlas that has an outline.
+    std::vector<Country> countries() const;
 
   private:
     Value atlas_;
