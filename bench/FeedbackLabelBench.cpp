@@ -4,8 +4,16 @@
 #include <string>
 #include <vector>
 
+#include "FirstScreenSupport.h"
+#include "Foundation/NSPathUtilities.h"
+#include "UIKit/UINavigationController.h"
+#include "UIKit/UIScreen.h"
+#include "UIKit/UITableView.h"
+#include "UIKit/UIWindow.h"
 #include "sdk/feedback/BITAttributedLabel.h"
 #include "sdk/feedback/BITFeedbackListViewCell.h"
+#include "sdk/feedback/BITFeedbackListViewController.h"
+#include "sdk/feedback/BITFeedbackManager.h"
 
 // The feedback list's message labels: the row heights of a thread of 200
 // messages with links, and finding the link under a touch.
@@ -71,6 +79,61 @@ void BM_FeedbackListFirstScreen(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_FeedbackListFirstScreen)->Unit(benchmark::kMillisecond);
+
+// A manager holding 200 replies, merged as the service sends them (nothing
+// is sent: loopback only), in a home of its own made once, since the SDK
+// makes its settings folder once.
+std::shared_ptr<BITFeedbackManager> threadManager() {
+    static const auto manager = [] {
+        NSSetApplicationHome(bench::freshHome("feedback-list").string());
+        UIScreen::mainScreen()->setBoundsSize({320, 568});
+        auto made = std::make_shared<BITFeedbackManager>("0123456789abcdef0123456789abcdef",
+                                                         BITEnvironmentOther);
+        made->setServerURL("http://127.0.0.1:1/");
+        Value::Array messages;
+        for (int i = 0; i < 200; ++i)
+            messages.push_back(Value::Dictionary{{"id", i + 1}, {"text", messageText(i)}});
+        const Value response(
+            Value::Dictionary{{"status", "success"},
+                              {"token", "bench"},
+                              {"feedback", Value::Dictionary{{"messages", std::move(messages)}}}});
+        made->updateMessageListFromResponse(&response);
+        return made;
+    }();
+    return manager;
+}
+
+// The thread screen made and laid out on a phone window.
+std::shared_ptr<BITFeedbackListViewController> showList(const std::shared_ptr<UIWindow>& window) {
+    auto list = threadManager()->feedbackListViewController(true);
+    window->setRootViewController(std::make_shared<UINavigationController>(list));
+    window->layoutIfNeeded();
+    list->tableView()->layoutIfNeeded();
+    return list;
+}
+
+void BM_FeedbackListScreenFirstLayout(benchmark::State& state) {
+    const auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    window->makeKeyAndVisible();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(showList(window)->tableView()->contentSize().height);
+    window->setHidden(true);
+}
+BENCHMARK(BM_FeedbackListScreenFirstLayout)->Unit(benchmark::kMillisecond);
+
+// A refresh of the same screen: the table reloaded over the known thread.
+void BM_FeedbackListScreenReload(benchmark::State& state) {
+    const auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
+    window->makeKeyAndVisible();
+    const auto list = showList(window);
+    for (auto _ : state) {
+        list->tableView()->reloadData();
+        list->tableView()->layoutIfNeeded();
+        benchmark::DoNotOptimize(list->tableView()->contentSize().height);
+    }
+    window->setHidden(true);
+}
+BENCHMARK(BM_FeedbackListScreenReload)->Unit(benchmark::kMillisecond);
 
 void BM_AttributedLabelLinkHitTest(benchmark::State& state) {
     const auto label = messageLabel(3);

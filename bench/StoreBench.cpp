@@ -6,6 +6,8 @@
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
+#include "Foundation/NSUserDefaults.h"
+#include "LocalServerSpawn.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UISearchBar.h"
 #include "UIKit/UITableView.h"
@@ -17,6 +19,7 @@
 #include "packages/ZELDownloadManagerEngine.h"
 #include "store/CBMapStoreBrowserViewController.h"
 #include "store/CBMapStoreController.h"
+#include "store/CBMapStoreDetailVC.h"
 #include "store/CBMapStoreDownloadViewController.h"
 
 namespace fs = std::filesystem;
@@ -122,5 +125,31 @@ void BM_CatalogueSearchKeystroke(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_CatalogueSearchKeystroke)->Unit(benchmark::kMillisecond);
+
+// The detail screen of Liechtenstein opened and drawn with its preview map:
+// the online tiles come from the local tile service, then from the store's
+// tile cache once the first opening wrote them.
+void BM_OpenDetailScreen(benchmark::State& state) {
+    StoreHome home;
+    pid_t server = -1;
+    const int port = spawnLocalServer({KELVARA_TILE_SERVER, "--port", "0"}, server);
+    if (port <= 0) {
+        state.SkipWithError("the tile service did not start");
+        return;
+    }
+    NSUserDefaults::standardUserDefaults()->setObjectForKey(
+        Value("127.0.0.1:" + std::to_string(port)), "CBOnlineTileServiceHost");
+    auto map = home.catalogue->mapForIdentifier("liechtenstein");
+    for (auto _ : state) {
+        auto detail =
+            CBMapStoreDetailVC::create(map, home.downloads, home.catalogue, home.registry);
+        home.window->setRootViewController(std::make_shared<UINavigationController>(detail));
+        home.window->layoutIfNeeded();
+        benchmark::DoNotOptimize(home.window->renderImage(1));
+    }
+    NSUserDefaults::resetStandardUserDefaults();
+    stopLocalServer(server);
+}
+BENCHMARK(BM_OpenDetailScreen)->Unit(benchmark::kMillisecond);
 
 }  // namespace

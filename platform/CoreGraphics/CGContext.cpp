@@ -641,19 +641,7 @@ void CGContext::paint(const std::function<void(cairo_t* cr)>& draw, bool consume
     const GState& g = state();
     const bool shadow = g.shadowColor && g.shadowColor->alpha > 0;
     if (!shadow && g.alpha >= 1 && !g.mask) {
-        cairo_path_t* kept = consumesPath ? nullptr : cairo_copy_path(cr_);
-        if (kept) {
-            cairo_new_path(cr_);
-        }
-        cairo_save(cr_);
-        cairo_set_operator(cr_, cairoOperator(g.blend));
-        draw(cr_);
-        cairo_restore(cr_);
-        cairo_new_path(cr_);
-        if (kept) {
-            cairo_append_path(cr_, kept);
-            cairo_path_destroy(kept);
-        }
+        paintDirectly(draw, consumesPath);
         return;
     }
     cairo_path_t* path = cairo_copy_path(cr_);
@@ -680,14 +668,49 @@ void CGContext::paint(const std::function<void(cairo_t* cr)>& draw, bool consume
     cairo_path_destroy(path);
 }
 
+void CGContext::paintDirectly(const std::function<void(cairo_t* cr)>& draw, bool consumesPath) {
+    cairo_path_t* kept = consumesPath ? nullptr : cairo_copy_path(cr_);
+    if (kept) {
+        cairo_new_path(cr_);
+    }
+    cairo_save(cr_);
+    cairo_set_operator(cr_, cairoOperator(state().blend));
+    draw(cr_);
+    cairo_restore(cr_);
+    cairo_new_path(cr_);
+    if (kept) {
+        cairo_append_path(cr_, kept);
+        cairo_path_destroy(kept);
+    }
+}
+
+std::optional<CGColor> CGContext::colorWithAlphaFolded(const CGColor& color) const {
+    // One fill or stroke covers each pixel once, so painting it in a colour
+    // of alpha times its own equals compositing it as a group at alpha,
+    // without a group as large as the clip.
+    const GState& g = state();
+    const bool shadow = g.shadowColor && g.shadowColor->alpha > 0;
+    if (shadow || g.mask || g.blend != kCGBlendModeNormal || color.pattern) {
+        return std::nullopt;
+    }
+    CGColor folded = color;
+    folded.alpha = clamp01(color.alpha) * g.alpha;
+    return folded;
+}
+
 void CGContext::fillWithRule(bool evenOdd) {
     const CGColor color = state().fill;
-    paint(
-        [&](cairo_t* cr) {
+    auto draw = [&](const CGColor& paintColor) {
+        return [&, paintColor](cairo_t* cr) {
             cairo_set_fill_rule(cr, evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING);
-            paintColorOverPath(cr, color, false);
-        },
-        true);
+            paintColorOverPath(cr, paintColor, false);
+        };
+    };
+    if (auto folded = colorWithAlphaFolded(color)) {
+        paintDirectly(draw(*folded), true);
+    } else {
+        paint(draw(color), true);
+    }
 }
 
 void CGContext::fillPath() {
@@ -699,12 +722,17 @@ void CGContext::eoFillPath() {
 
 void CGContext::strokePath() {
     const CGColor color = state().stroke;
-    paint(
-        [&](cairo_t* cr) {
+    auto draw = [&](const CGColor& paintColor) {
+        return [&, paintColor](cairo_t* cr) {
             applyStroke(cr);
-            paintColorOverPath(cr, color, true);
-        },
-        true);
+            paintColorOverPath(cr, paintColor, true);
+        };
+    };
+    if (auto folded = colorWithAlphaFolded(color)) {
+        paintDirectly(draw(*folded), true);
+    } else {
+        paint(draw(color), true);
+    }
 }
 
 void CGContext::drawPath(CGPathDrawingMode mode) {
@@ -844,6 +872,24 @@ void CGContext::setMiterLimit(CGFloat limit) {
 CGFloat CGContext::lineWidth() const {
     return state().lineWidth;
 }
+CGLineCap CGContext::lineCap() const {
+    return state().cap;
+}
+CGLineJoin CGContext::lineJoin() const {
+    return state().join;
+}
+const std::vector<CGFloat>& CGContext::lineDashLengths() const {
+    return state().dashes;
+}
+CGFloat CGContext::lineDashPhase() const {
+    return state().dashPhase;
+}
+
+void CGContext::setFlatness(CGFloat flatness) {
+    if (flatness > 0 && std::isfinite(flatness)) {
+        cairo_set_tolerance(cr_, flatness);
+    }
+}
 
 void CGContext::setLineDash(CGFloat phase, const std::vector<CGFloat>& lengths) {
     const bool valid = std::all_of(lengths.begin(), lengths.end(),
@@ -878,6 +924,12 @@ void CGContext::setShadowWithColor(CGSize offset, CGFloat blur,
 
 void CGContext::setShouldAntialias(bool antialias) {
     cairo_set_antialias(cr_, antialias ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
+}
+
+void CGContext::setCoarseAntialiasing(bool coarse) {
+    if (cairo_get_antialias(cr_) != CAIRO_ANTIALIAS_NONE) {
+        cairo_set_antialias(cr_, coarse ? CAIRO_ANTIALIAS_FAST : CAIRO_ANTIALIAS_DEFAULT);
+    }
 }
 
 void CGContext::setInterpolationQuality(CGInterpolationQuality quality) {

@@ -192,6 +192,14 @@ class CGContext {
     // No lengths, all zero or a negative one: solid lines.
     void setLineDash(CGFloat phase, const std::vector<CGFloat>& lengths);
     CGFloat lineWidth() const;
+    CGLineCap lineCap() const;
+    CGLineJoin lineJoin() const;
+    const std::vector<CGFloat>& lineDashLengths() const;
+    CGFloat lineDashPhase() const;
+    // CGContextSetFlatness: how far, in device pixels, flattened curves and
+    // round joins and caps may stray from the exact shape (cairo's tolerance,
+    // 0.1 by default). Part of the graphics state.
+    void setFlatness(CGFloat flatness);
 
     // Compositing.
     void setAlpha(CGFloat alpha);
@@ -202,6 +210,10 @@ class CGContext {
     // No colour turns shadows off.
     void setShadowWithColor(CGSize offset, CGFloat blur, const std::optional<CGColor>& color);
     void setShouldAntialias(bool antialias);
+    // Antialiasing from 4 x 4 samples a pixel instead of the finer default
+    // grid: a fraction of the work for large strokes and fills, with edge
+    // pixels' coverage off by at most a sixteenth. Part of the graphics state.
+    void setCoarseAntialiasing(bool coarse);
     void setInterpolationQuality(CGInterpolationQuality quality);
     CGInterpolationQuality interpolationQuality() const;
 
@@ -252,6 +264,11 @@ class CGContext {
 
     GState& state();
     const GState& state() const;
+    // paint() without alpha, mask or shadow.
+    void paintDirectly(const std::function<void(cairo_t* cr)>& draw, bool consumesPath);
+    // The colour a lone fill or stroke is painted in when the context's alpha
+    // can go into it; nullopt when it has to be composited as a group.
+    std::optional<CGColor> colorWithAlphaFolded(const CGColor& color) const;
     void appendPath(const CGPath& path);  // continues the open subpath
     void fillWithRule(bool evenOdd);
     void applyStroke(cairo_t* cr) const;

@@ -9,6 +9,7 @@
 #include "Dispatch/NSRunLoop.h"
 #include "Host/HostKeyboard.h"
 #include "Host/HostRenderer.h"
+#include "Host/HostScreenshot.h"
 #include "Host/HostTouchInput.h"
 #include "QuartzCore/CAFrameClock.h"
 #include "QuartzCore/CATiledLayer.h"
@@ -128,6 +129,19 @@ std::string ScenarioPlayer::play(const HostScenarioStep& step) {
         input_.mouseDown(p, false);
         pass(verb == "tap" ? 1.0 / 60 : kLongPress);
         input_.mouseUp(p);
+        pass(kSettle);
+    } else if (verb == "three-finger-tap") {
+        // The Shift chord: three fingers side by side.
+        const CGPoint p{number(0), number(1)};
+        input_.mouseDown(p, false, true);
+        pass(1.0 / 60);
+        input_.mouseUp(p);
+        pass(kSettle);
+    } else if (verb == "screenshot-key") {
+        // What F12 does in the window.
+        if (!HostSaveScreenshot(renderer_.snapshot(), HostScreenshotsDirectory(), NSDate())) {
+            return "cannot save a screenshot in " + HostScreenshotsDirectory();
+        }
         pass(kSettle);
     } else if (verb == "drag") {
         const CGPoint from{number(0), number(1)}, to{number(2), number(3)};

@@ -12,9 +12,20 @@ namespace {
 // lower case ones are optional.
 const std::map<std::string, std::string>& grammar() {
     static const std::map<std::string, std::string> steps = {
-        {"tap", "NN|T"},     {"long-press", "NN|T"}, {"drag", "NNNNn"},   {"pinch", "NNN"},
-        {"type", "T"},       {"key", "W"},           {"wait", "N"},       {"idle", ""},
-        {"screenshot", "W"}, {"expect", "T"},        {"expect-not", "T"}, {"dump", ""},
+        {"tap", "NN|T"},
+        {"long-press", "NN|T"},
+        {"drag", "NNNNn"},
+        {"pinch", "NNN"},
+        {"type", "T"},
+        {"key", "W"},
+        {"wait", "N"},
+        {"idle", ""},
+        {"screenshot", "W"},
+        {"expect", "T"},
+        {"expect-not", "T"},
+        {"dump", ""},
+        {"three-finger-tap", "NN"},
+        {"screenshot-key", ""},
     };
     return steps;
 }
@@ -98,6 +109,8 @@ std::string usage(const std::string& verb) {
         {"expect", "expect \"Text\""},
         {"expect-not", "expect-not \"Text\""},
         {"dump", "dump"},
+        {"three-finger-tap", "three-finger-tap X Y"},
+        {"screenshot-key", "screenshot-key"},
     };
     return usages.at(verb);
 }

@@ -5,11 +5,16 @@
 
 #include "Foundation/NSLog.h"
 #include "Foundation/NSNotificationCenter.h"
+#include "Foundation/NSPathUtilities.h"
 #include "ImageIO/CGImageDestination.h"
 #include "ImageIO/CGImageSource.h"
 #include "UIKit/UIApplication.h"
 
 namespace fs = std::filesystem;
+
+std::string HostScreenshotsDirectory() {
+    return NSSearchPathForDirectory(NSSearchPathDirectory::Library) + "/Screenshots";
+}
 
 std::optional<std::string> HostSaveScreenshot(const CGImageRef& image, const std::string& folder,
                                               const NSDate& date) {
@@ -37,6 +42,7 @@ std::optional<std::string> HostSaveScreenshot(const CGImageRef& image, const std
         return std::nullopt;
     }
     NSNotificationCenter::defaultCenter()->postNotificationName(
-        UIApplicationUserDidTakeScreenshotNotification, UIApplication::existingApplication().get());
+        UIApplicationUserDidTakeScreenshotNotification, UIApplication::existingApplication().get(),
+        {{UIApplicationScreenshotPathKey, path.string()}});
     return path.string();
 }

@@ -10,7 +10,6 @@
 #include "Host/HostSDLKeyboard.h"
 #include "Host/HostScreenshot.h"
 #include "QuartzCore/CAFrameClock.h"
-#include "UIKit/UIImagePickerController.h"
 #include "UIKit/UIWindow.h"
 
 std::unique_ptr<HostWindow> HostWindow::open(std::shared_ptr<UIWindow> window, double scale,
@@ -125,8 +124,7 @@ bool HostWindow::pumpEvents() {
             case SDL_KEYDOWN:
                 if (event.key.keysym.sym == SDLK_F12 || event.key.keysym.sym == SDLK_PRINTSCREEN) {
                     present();
-                    HostSaveScreenshot(readPixels(), UIImagePickerController::picturesDirectory(),
-                                       NSDate());
+                    HostSaveScreenshot(readPixels(), HostScreenshotsDirectory(), NSDate());
                     break;
                 }
                 HostHandleSDLKeyboardEvent(event, window_);

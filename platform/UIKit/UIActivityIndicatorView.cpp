@@ -57,7 +57,7 @@ void UIActivityIndicatorView::startAnimating() {
     spin->setValues(values);
     spin->setCalculationMode(CACalculationMode::Discrete);
     spin->setDuration(1);
-    spin->setRepeatCount(1e30);
+    spin->setRepeatCount(HUGE_VAL);
     layer()->addAnimation(spin, "spin");
 }
 

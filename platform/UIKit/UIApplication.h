@@ -26,6 +26,9 @@ inline constexpr const char* UIApplicationDidReceiveMemoryWarningNotification =
 
 inline constexpr const char* UIApplicationUserDidTakeScreenshotNotification =
     "UIApplicationUserDidTakeScreenshotNotification";
+// Linux: the screenshot notification's user info names the PNG the host
+// saved under this key (the phone keeps it in the photo library).
+inline constexpr const char* UIApplicationScreenshotPathKey = "UIApplicationScreenshotPathKey";
 inline constexpr const char* UIApplicationDidFinishLaunchingNotification =
     "UIApplicationDidFinishLaunchingNotification";
 

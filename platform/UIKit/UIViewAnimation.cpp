@@ -1,3 +1,4 @@
+#include <cmath>
 #include <vector>
 
 #include "QuartzCore/CAFrameClock.h"
@@ -138,7 +139,7 @@ std::optional<std::shared_ptr<CAAnimation>> UIView::actionForLayerForKey(CALayer
         animation->setFillMode(CAFillMode::Backwards);
     }
     if (context.options & UIViewAnimationOptionRepeat) {
-        animation->setRepeatCount(1e30);
+        animation->setRepeatCount(HUGE_VAL);
     }
     animation->setAutoreverses(context.options & UIViewAnimationOptionAutoreverse);
     std::shared_ptr<BlockGroup> group = context.group;

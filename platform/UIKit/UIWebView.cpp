@@ -189,6 +189,11 @@ std::string UIWebView::pageTitle() const {
     return page ? page->title() : std::string();
 }
 
+std::string UIWebView::pageSource() const {
+    auto page = document();
+    return page ? page->html() : std::string();
+}
+
 void UIWebView::setTextZoom(double zoom) {
     zoom = std::clamp(zoom, kMinimumTextZoom, kMaximumTextZoom);
     if (zoom == textZoom_)

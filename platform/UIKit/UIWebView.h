@@ -50,6 +50,8 @@ class UIWebView : public UIView {
     const std::optional<NSURLRequest>& request() const { return request_; }
     // The page's <title>.
     std::string pageTitle() const;
+    // The markup of the page shown (empty before one is shown).
+    std::string pageSource() const;
 
     // Text size: 1 is the page's own; each step scales by kTextZoomStep,
     // within kMinimumTextZoom ... kMaximumTextZoom.

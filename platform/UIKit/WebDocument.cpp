@@ -93,6 +93,11 @@ std::string WebDocument::title() const {
     return container_->title();
 }
 
+std::string WebDocument::html() const {
+    std::lock_guard lock(mutex_);
+    return html_;
+}
+
 std::optional<NSURL> WebDocument::linkBase() const {
     std::lock_guard lock(mutex_);
     return container_->linkBase();

@@ -42,6 +42,8 @@ class WebDocument {
     CGFloat contentWidth() const;
     CGFloat contentHeight() const;
     std::string title() const;
+    // The markup the page was made from, as given.
+    std::string html() const;
     // The base URL links resolve against (the page's <base href> or its URL).
     std::optional<NSURL> linkBase() const;
 

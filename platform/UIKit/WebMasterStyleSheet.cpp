@@ -38,6 +38,7 @@ center { text-align: center; }
 a[href] { color: #0645ad; text-decoration: underline; cursor: pointer; }
 hr { border: 1px inset #999; margin-top: 0.5em; margin-bottom: 0.5em; height: 0; }
 img { display: inline-block; }
+br { display: block; }
 table { display: table; border-collapse: separate; border-spacing: 2px; }
 thead { display: table-header-group; vertical-align: middle; }
 tbody { display: table-row-group; vertical-align: middle; }

@@ -27,3 +27,13 @@ std::string kelvara2UrlForZoomlevelWithTitle(const CLLocation& location, int zoo
            "&placemarker=" + (title ? "1" : "0") +
            "&placename=" + (title ? urlEncoded(*title) : "");
 }
+
+std::string kelvara2HTTPUrlForZoomlevelWithTitle(const CLLocation& location, int zoomLevel,
+                                                 const std::optional<std::string>&) {
+    char text[160];
+    const double latitude = location.coordinate().latitude;
+    const double longitude = location.coordinate().longitude;
+    std::snprintf(text, sizeof text, "https://%s/?mlat=%f&mlon=%f#map=%i/%f/%f", kCBShareMapHost,
+                  latitude, longitude, zoomLevel, latitude, longitude);
+    return text;
+}

@@ -17,7 +17,9 @@
 #include "app/CBKelvaraLink.h"
 #include "app/CBMapViewController.h"
 #include "app/CBRootViewController.h"
+#include "app/CBRunningInstance.h"
 #include "app/CBSettingsVC.h"
+#include "app/CBTileCacheLocation.h"
 #include "app/NSUserDefaults+CrashInformation.h"
 #include "app/ServiceSDK.h"
 #include "mapkit/CBMapScaleView.h"
@@ -34,6 +36,7 @@ constexpr const char* kLaunchCountKey = "numShelfViews-v202";
 constexpr const char* kAskedForAutoreviewKey = "askedForAutoreview-v202";
 constexpr const char* kSampleMapIdentifier = "neubrandenburg";
 constexpr double kResumeDelay = 10;
+constexpr double kOldTileCacheRemovalDelay = 5;
 
 // Miles where the user's own locale names a country that uses them; a
 // process without a locale (C, POSIX) gets kilometres.
@@ -71,16 +74,19 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
     // Before any geo store opens.
     CBCoordinatePathValueTransformer::registerTransformer();
     CBGeoEntityRegistry::registerClasses();
+    setUpTileCache();
     createServices();
 
+    reportLostCurrentMap();
     const std::string fallback = options_.mapPath.value_or(options_.sampleStorePath);
     mapViewController_ = std::make_shared<CBMapViewController>(
         options_.mapPath ? nullptr : userMapStoreEngine_, fallback);
-    rootViewController_ = std::make_shared<CBRootViewController>(mapViewController_);
+    rootViewController_ = std::make_shared<CBRootViewController>(
+        mapViewController_, options_.mapPath ? nullptr : userMapStoreEngine_);
     window = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
     window->setRootViewController(rootViewController_);
     window->makeKeyAndVisible();
-    if (!mapViewController_->hasMap()) {
+    if (!rootViewController_->isShowingShelf() && !mapViewController_->hasMap()) {
         NSLogWithLevel(NSLogLevel::Error, "Kelvara: cannot open the map package %s",
                        fallback.c_str());
         return false;
@@ -88,7 +94,7 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
     std::weak_ptr<CBMapViewController> map = mapViewController_;
     unitsObserver_ = NSNotificationCenter::defaultCenter()->addObserverForName(
         CBUnitsDidChangeNotification, nullptr, {}, [map](const NSNotification&) {
-            if (auto screen = map.lock())
+            if (auto screen = map.lock(); screen && screen->mapView())
                 if (auto scale = screen->mapView()->mapScaleView())
                     scale->setPointsPerKilometer(float(screen->mapView()->pointsPerKilometer()));
         });
@@ -99,6 +105,13 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
                 downloads->resumeDownloads();
         });
     }
+    runningInstance_ =
+        CBRunningInstance::listen(CBRunningInstance::socketPathForHome(
+                                      NSSearchPathForDirectory(NSSearchPathDirectory::Documents)),
+                                  [](const std::string& link) {
+                                      if (auto delegate = shared())
+                                          delegate->openLink(link);
+                                  });
     if (options_.link)
         openLink(*options_.link);
     return true;
@@ -119,6 +132,17 @@ void CBKelvaraSharedAppDelegate::setUpDefaults() {
         defaults->setBoolForKey(!localeUsesMiles(), "km");
     defaults->setIntegerForKey(defaults->integerForKey(kLaunchCountKey) + 1, kLaunchCountKey);
     defaults->synchronize();
+}
+
+// Old tiles are removed off the main thread once start-up is done, so
+// the first screen does not wait for a large folder to go.
+void CBKelvaraSharedAppDelegate::setUpTileCache() {
+    const std::string caches = NSSearchPathForDirectory(NSSearchPathDirectory::Caches);
+    const std::string version = CBTileCacheLocation::currentVersion();
+    CBTileCacheLocation::setUpInCachesDirectory(caches, version);
+    DispatchQueue::global()->after(kOldTileCacheRemovalDelay, [caches, version] {
+        CBTileCacheLocation::removeOldItemsInCachesDirectory(caches, version);
+    });
 }
 
 void CBKelvaraSharedAppDelegate::createServices() {
@@ -144,6 +168,21 @@ void CBKelvaraSharedAppDelegate::createServices() {
     wikipediaManager_->resetWikipediaForMapIdentifier(userMapStoreEngine_->currentMapIdentifier());
     downloadManager_->setResumeDisabled(false);
     installSampleOnEmptyHome();
+}
+
+// The map screen shows another map then; the log says why.
+void CBKelvaraSharedAppDelegate::reportLostCurrentMap() {
+    auto map = userMapStoreEngine_ ? userMapStoreEngine_->currentMap() : nullptr;
+    if (!map || map->isDownloading())
+        return;
+    const auto path = map->filePath();
+    std::error_code ignored;
+    if (path && std::filesystem::is_regular_file(*path, ignored))
+        return;
+    NSLogWithLevel(NSLogLevel::Error,
+                   "Kelvara: the current map %s has no geo store at %s any more; another map "
+                   "is shown",
+                   map->identifier().value_or("?").c_str(), path.value_or("?").c_str());
 }
 
 // A new user sees a city at once: the sample is loaded from the map store
@@ -214,6 +253,7 @@ void CBKelvaraSharedAppDelegate::applicationDidEnterBackground(UIApplication&) {
 
 void CBKelvaraSharedAppDelegate::applicationWillTerminate(UIApplication&) {
     storeState();
+    runningInstance_.reset();
     unitsObserver_.reset();
     // Views go while the application still exists.
     rootViewController_.reset();

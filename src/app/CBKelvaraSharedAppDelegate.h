@@ -9,6 +9,7 @@
 class CBMapStoreEngine;
 class CBMapViewController;
 class CBRootViewController;
+class CBRunningInstance;
 class CBUserMapStoreEngine;
 class CBWikipediaManager;
 class NSNotificationObserver;
@@ -65,8 +66,10 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
   private:
     void startServiceSDK();
     void setUpDefaults();
+    void setUpTileCache();
     void createServices();
     void installSampleOnEmptyHome();
+    void reportLostCurrentMap();
     void storeState();
 
     CBLaunchOptions options_;
@@ -77,4 +80,6 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
     std::shared_ptr<CBMapViewController> mapViewController_;
     std::shared_ptr<CBRootViewController> rootViewController_;
     std::shared_ptr<NSNotificationObserver> unitsObserver_;
+    // Takes the links later starts on this home hand over.
+    std::shared_ptr<CBRunningInstance> runningInstance_;
 };

@@ -11,21 +11,23 @@
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoSearchResult.h"
 #include "CBGeoData/CBGeoTag.h"
-#include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPathUtilities.h"
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIBarButtonItem.h"
+#include "UIKit/UIDevice.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
+#include "UIKit/UIPopoverController.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UITableViewCell.h"
 #include "app/CBClearSearchBar.h"
-#include "app/CBKelvaraLink.h"
+#include "app/CBMapDisplayModeManager.h"
+#include "app/CBMapEdgeOrnamentView.h"
 #include "app/CBSettingsVC.h"
 #include "app/NSUserDefaults+CrashInformation.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
-#include "mapkit/CBBasicAnnotation.h"
+#include "location/CBLocationManager.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBUserLocation.h"
 #include "packages/CBMapStoreMap.h"
@@ -36,6 +38,10 @@ constexpr CGFloat kSearchBarHeight = 44;
 constexpr const char* kResultCell = "CBSearchResult";
 // A chosen hit is shown with its streets around it.
 constexpr int kChosenHitZoomLevel = 16;
+// A city centre is first shown with its main streets.
+constexpr int kCityCentreZoomLevel = 13;
+// Ornaments appear before their edge scrolls into sight.
+constexpr CGFloat kOrnamentPreloadInset = 150;
 
 std::optional<std::string> localityOf(CBGeoSearchResult& result) {
     if (const auto& address = result.address())
@@ -48,15 +54,19 @@ std::optional<std::string> localityOf(CBGeoSearchResult& result) {
     return std::nullopt;
 }
 
-// The geo store of an installed map; nullopt while its package still loads.
-std::optional<std::string> installedStorePath(const std::shared_ptr<CBMapStoreMap>& map) {
-    if (!map || map->isDownloading())
-        return std::nullopt;
-    auto path = map->filePath();
-    std::error_code error;
-    if (!path || !std::filesystem::is_regular_file(*path, error))
-        return std::nullopt;
-    return path;
+// The named place of the map's city (its town hall square, as OpenStreetMap
+// puts it) rather than the middle of the package's box.
+std::optional<CLLocationCoordinate2D> cityCentreOf(CBGeoCity& city) {
+    const auto name = city.localizedName();
+    for (const auto& location : city.objectsForKey("locations")) {
+        if (location->stringForKey("name") != name)
+            continue;
+        const auto latitude = location->doubleForKey("latitude");
+        const auto longitude = location->doubleForKey("longitude");
+        if (latitude && longitude)
+            return CLLocationCoordinate2D{*latitude, *longitude};
+    }
+    return std::nullopt;
 }
 
 std::optional<std::string> kindOf(CBGeoSearchResult& result, CBGeoDataManager* manager) {
@@ -78,6 +88,16 @@ std::optional<std::string> kindOf(CBGeoSearchResult& result, CBGeoDataManager* m
 }
 }  // namespace
 
+std::optional<std::string> CBMapViewController::installedStorePath(const Map& map) {
+    if (!map || map->isDownloading())
+        return std::nullopt;
+    auto path = map->filePath();
+    std::error_code error;
+    if (!path || !std::filesystem::is_regular_file(*path, error))
+        return std::nullopt;
+    return path;
+}
+
 CBMapViewController::CBMapViewController(std::shared_ptr<CBUserMapStoreEngine> registry,
                                          std::string fallbackStorePath)
     : registry_(std::move(registry)), fallbackStorePath_(std::move(fallbackStorePath)) {}
@@ -92,11 +112,15 @@ void CBMapViewController::loadView() {
     auto view = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
     view->setBackgroundColor(UIColor::whiteColor());
     mapView_ = CBMapScrollView::create(view->bounds());
+    // Only the screen's layout resizes the map, keeping its middle in place.
+    mapView_->setAutoresizingMask(UIViewAutoresizingNone);
     view->addSubview(mapView_);
     searchBar_ = CBClearSearchBar::initWithBackground();
     searchBar_->setPlaceholder("Search places and addresses");
     view->addSubview(searchBar_);
     setView(view);
+    displayModes_ = std::make_unique<CBMapDisplayModeManager>(mapView_);
+    addMapControls();
 }
 
 void CBMapViewController::viewDidLoad() {
@@ -112,8 +136,15 @@ void CBMapViewController::viewDidLoad() {
             if (auto me = weak.lock())
                 me->showSettings();
         }));
-    navigationItem()->setLeftBarButtonItem(
-        mapView_->barButtonItemForCurrentCenteringRotationStatus());
+    updatePositionButton();
+    mapView_->setMapDelegate(self);
+    // Room beyond the edges for the frame and the switchers to other maps.
+    const CGFloat reach = CBMapEdgeOrnamentView::kThickness;
+    mapView_->setContentInset(UIEdgeInsetsMake(reach, reach, reach, reach));
+    mapView_->setOrnamentationFramePreloadInset(
+        UIEdgeInsetsMake(kOrnamentPreloadInset, kOrnamentPreloadInset, kOrnamentPreloadInset,
+                         kOrnamentPreloadInset));
+    mapView_->locationManager()->addDelegate(self);
     if (registry_)
         registry_->addDelegate(self);
     openCurrentMap();
@@ -122,31 +153,52 @@ void CBMapViewController::viewDidLoad() {
 void CBMapViewController::viewWillLayoutSubviews() {
     const CGRect bounds = view()->bounds();
     searchBar_->setFrame(CGRectMake(0, 0, bounds.size.width, kSearchBarHeight));
-    mapView_->setFrame(
-        CGRectMake(0, kSearchBarHeight, bounds.size.width, bounds.size.height - kSearchBarHeight));
+    // While turned with the heading the map is a larger square of its own.
+    if (!mapView_->rotateToHeading())
+        setMapFrameKeepingCentre(CGRectMake(0, kSearchBarHeight, bounds.size.width,
+                                            bounds.size.height - kSearchBarHeight));
+    layoutMapControls();
+}
+
+// A resized map keeps showing the same place in its middle.
+void CBMapViewController::setMapFrameKeepingCentre(const CGRect& frame) {
+    if (CGRectEqualToRect(mapView_->UIView::frame(), frame))
+        return;
+    const bool open = hasMap();
+    CLLocationCoordinate2D centre{};
+    if (open) {
+        mapView_->calculateVisibleBBox();
+        centre = mapView_->visibleCenter();
+    }
+    mapView_->setFrame(frame);
+    if (open)
+        mapView_->moveToCoordinateAnimated(centre, false);
 }
 
 void CBMapViewController::openCurrentMap() {
     if (registry_) {
         if (auto path = installedStorePath(registry_->currentMap());
-            path && openMapWithStorePath(*path, true))
+            path && openMapWithStorePath(*path))
             return;
         // A current map whose folder went, or none: until the shelf exists
         // the first installed map stands in for it.
         for (const auto& candidate : registry_->mapsSortedByName()) {
             auto path = installedStorePath(candidate);
-            if (path && openMapWithStorePath(*path, true)) {
+            if (path && openMapWithStorePath(*path)) {
                 registry_->setCurrentMap(candidate);
                 return;
             }
         }
     }
     if (!fallbackStorePath_.empty())
-        openMapWithStorePath(fallbackStorePath_, true);
+        openMapWithStorePath(fallbackStorePath_);
 }
 
-bool CBMapViewController::openMapWithStorePath(const std::string& path, bool firstOpening) {
-    (void)firstOpening;
+bool CBMapViewController::openMapWithStorePath(const std::string& path) {
+    // A map without saved view state has never been shown.
+    const bool firstTime = !CBMapScrollView::persistentDictionaryForMapWithIdentifier(
+        CBMapScrollView::mapStorePathFromPathes({path}));
+    displayModes_->mapDidChange();
     if (!mapView_->setMapWithStorePathAndBoundingBox(path, nullptr)) {
         NSLogWithLevel(NSLogLevel::Error, "Kelvara: cannot open the map package %s", path.c_str());
         return false;
@@ -159,9 +211,28 @@ bool CBMapViewController::openMapWithStorePath(const std::string& path, bool fir
     setTitle(mainCity_);
     if (auto map = registry_ ? registry_->currentMap() : nullptr; map && map->filePath() == path)
         CrashInformation::didEnterMapWithIdentifier(map->identifier(), map->dateAdded());
+    if (firstTime)
+        showCityCentre();
     mapView_->setMapScaleHiddenAnimated(false, false);
     mapView_->notifyDelegateMapDidChangeBBoxAnimated(false);
+    reloadNearbyMaps();
+    updateZoomButtons();
     return true;
+}
+
+void CBMapViewController::showCityCentre() {
+    auto manager = mapView_->dataManager();
+    auto city = manager ? manager->currentCity() : nullptr;
+    if (!city)
+        return;
+    auto centre = cityCentreOf(*city);
+    if (!centre)
+        return;
+    // The whole map fits the screen at first, which leaves no room to put
+    // its centre in the middle: come closer, to the streets of the centre.
+    mapView_->setZoomScale(
+        std::max(float(mapView_->zoomScale()), zoomScaleForNativeZoomLevel(kCityCentreZoomLevel)));
+    mapView_->moveToCoordinateAnimated(*centre, false);
 }
 
 void CBMapViewController::userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const Map& map) {
@@ -169,17 +240,25 @@ void CBMapViewController::userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, 
         return;
     auto path = installedStorePath(map);
     if (path && *path != openedStorePath_)
-        openMapWithStorePath(*path, true);
+        openMapWithStorePath(*path);
 }
 
 // The first map installed (the sample on an empty home) becomes current.
 void CBMapViewController::userMapStoreAddedMap(CBUserMapStoreEngine& registry, const Map& map) {
     if (installedStorePath(map) && !installedStorePath(registry.currentMap()))
         registry.setCurrentMap(map);
+    else
+        reloadNearbyMaps();
 }
 
 void CBMapViewController::userMapStoreUpdatedMap(CBUserMapStoreEngine& registry, const Map& map) {
     userMapStoreAddedMap(registry, map);
+    reloadNearbyMaps();
+}
+
+void CBMapViewController::userMapStoreDidDeleteMapWithIdentifier(CBUserMapStoreEngine&,
+                                                                 const std::string&) {
+    reloadNearbyMaps();
 }
 
 std::string CBMapViewController::detailTextForResult(CBGeoSearchResult& result) const {
@@ -242,39 +321,18 @@ void CBMapViewController::tableViewDidSelectRowAtIndexPath(UITableView&, const N
     if (size_t(path.row) >= results_.size())
         return;
     auto& chosen = *results_[size_t(path.row)];
-    // A hit found at one of its addresses is pinned there.
-    std::shared_ptr<CBBasicAnnotation> pin =
-        chosen.object() && !chosen.address()
-            ? std::make_shared<CBGeoObjectAnnotation>(chosen.object())
-            : std::make_shared<CBBasicAnnotation>(chosen.coordinate());
-    pin->setTitle(chosen.title());
-    pin->setSubtitle(detailTextForResult(chosen));
     searchDisplay_->setActive(false);
-    presentAnnotationsCentered({pin}, false);
-    showCoordinateAtZoomLevel(pin->coordinate(), kChosenHitZoomLevel);
-    selectWhenShown(pin);
-}
-
-void CBMapViewController::presentAnnotationsCentered(
-    const std::vector<CBAnnotationRef>& annotations, bool centered) {
+    if (!chosen.object())
+        return;
     mapView_->setCentersOnUserLocation(false);
-    mapView_->removeAnnotations(mapView_->annotations());
-    if (presentedViewController())
-        dismissViewControllerAnimatedCompletion(false, nullptr);
-    if (auto navigation = navigationController();
-        navigation && navigation->viewControllers().size() > 1)
-        navigation->popToRootViewControllerAnimated(false);
+    showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
+        chosen.object()->objectID(),
+        chosen.address() ? std::optional(chosen.address()->objectID()) : std::nullopt, false);
+    const auto annotations = mapView_->annotations();
     if (annotations.empty())
         return;
-    mapView_->addAnnotationsCentered(annotations, centered);
-}
-
-std::vector<std::string> CBMapViewController::objectAnnotationIdentifiers() const {
-    std::vector<std::string> identifiers;
-    for (const auto& annotation : mapView_->annotations())
-        if (std::dynamic_pointer_cast<CBGeoObjectAnnotation>(annotation))
-            identifiers.push_back(annotation->uniqueIdentifier().value_or(""));
-    return identifiers;
+    showCoordinateAtZoomLevel(annotations.front()->coordinate(), kChosenHitZoomLevel);
+    selectWhenShown(annotations.front());
 }
 
 std::string CBMapViewController::basePathForTTImages() const {
@@ -285,60 +343,10 @@ std::string CBMapViewController::basePathForTTImages() const {
 }
 
 void CBMapViewController::dismissPopoverAnimated(bool animated) {
-    if (presentedViewController())
-        dismissViewControllerAnimatedCompletion(animated, nullptr);
-}
-
-bool CBMapViewController::openLink(const CBKelvaraLink& link) {
-    auto map = registry_ ? registry_->mapIncludingCoordinate(link.coordinate) : nullptr;
-    if (auto path = installedStorePath(map)) {
-        if (registry_->currentMapIdentifier() != map->identifier())
-            registry_->setCurrentMap(map);
-        if (openedStorePath_ != *path)
-            openMapWithStorePath(*path, false);
-    } else {
-        auto box = mapView_->mapBoundingBox();
-        if (!hasMap() || !box || !box->includesCoordinate(link.coordinate)) {
-            showMessage("Not on your maps",
-                        "No installed map shows the linked place. Download its map in the store.");
-            return false;
-        }
-    }
-    if (link.zoomLevel && (*link.zoomLevel < mapView_->minimumZoomLevel() ||
-                           *link.zoomLevel > mapView_->maximumZoomLevel())) {
-        showMessage("Cannot open the link",
-                    "The link's zoom level " + std::to_string(*link.zoomLevel) +
-                        " is outside this map's levels " +
-                        std::to_string(mapView_->minimumZoomLevel()) + " to " +
-                        std::to_string(mapView_->maximumZoomLevel()) + ".");
-        return false;
-    }
-    if (link.placemarker) {
-        auto pin = std::make_shared<CBBasicAnnotation>(link.coordinate);
-        if (link.placeName)
-            pin->setTitle(*link.placeName);
-        presentAnnotationsCentered({pin}, false);
-        if (link.placeName)
-            selectWhenShown(pin);
-    }
-    showCoordinateAtZoomLevel(link.coordinate,
-                              link.zoomLevel.value_or(mapView_->nativeZoomLevel()));
-    return true;
-}
-
-void CBMapViewController::showCoordinateAtZoomLevel(CLLocationCoordinate2D coordinate, int level) {
-    level = std::clamp(level, mapView_->minimumZoomLevel(), mapView_->maximumZoomLevel());
-    mapView_->setZoomScale(mapView_->scaleForNativeZoomlevel(level));
-    mapView_->moveToCoordinateAnimated(coordinate, false);
-}
-
-// The annotation's view exists once the map has laid its annotations out.
-void CBMapViewController::selectWhenShown(const CBAnnotationRef& annotation) {
-    std::weak_ptr<CBMapScrollView> map = mapView_;
-    DispatchQueue::main()->async([map, annotation] {
-        if (auto view = map.lock())
-            view->selectAnnotationAnimated(annotation, false);
-    });
+    if (!popover_)
+        return;
+    popover_->dismissPopoverAnimated(animated);
+    popover_.reset();
 }
 
 void CBMapViewController::showSettings() {
@@ -346,8 +354,11 @@ void CBMapViewController::showSettings() {
     std::optional<std::string> licence;
     if (!openedStorePath_.empty())
         licence = (std::filesystem::path(openedStorePath_).parent_path() / "LICENSE.txt").string();
-    presentViewControllerAnimatedCompletion(CBSettingsVC::settingsController(licence), true,
-                                            nullptr);
+    auto settings = CBSettingsVC::settingsController(licence);
+    // On the pad the settings float over the map instead of covering it.
+    if (UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad)
+        settings->setModalPresentationStyle(UIModalPresentationFormSheet);
+    presentViewControllerAnimatedCompletion(settings, true, nullptr);
 }
 
 void CBMapViewController::showMessage(const std::string& title, const std::string& message) {

@@ -1,29 +1,45 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "CoreData/NSManagedObjectID.h"
 #include "UIKit/UISearchDisplayController.h"
 #include "UIKit/UITableViewDataSource.h"
 #include "UIKit/UITableViewDelegate.h"
 #include "UIKit/UIViewController.h"
+#include "app/CBNearbyMapInfo.h"
+#include "location/CBLocationManagerDelegate.h"
 #include "mapkit/CBAnnotation.h"
+#include "mapkit/CBMapScrollViewDelegate.h"
 #include "packages/CBUserMapStoreEngineDelegate.h"
 
 class CBClearSearchBar;
+class CBCompassButton;
+class CBBasicAnnotation;
+class CBBoundingBox;
 class CBGeoSearchResult;
+class CBMapDisplayModeManager;
+class UIButton;
+class UIPopoverController;
 class CBMapScrollView;
 class CBUserMapStoreEngine;
 class UIAlertView;
 struct CBKelvaraLink;
 
 // The map screen: the current map, a search bar with type-ahead search over
-// places and addresses, and the buttons to follow the user and open the
-// settings. It follows the registry's current map.
+// places and addresses, the buttons to follow the user and open the
+// settings, the compass, zoom and display-mode controls over the map, and
+// beyond the map's edges a frame with switchers to the neighbouring installed
+// maps. It follows the registry's current map. On the pad, lists that the
+// phone pushes open in popovers.
 class CBMapViewController : public UIViewController,
                             public CBUserMapStoreEngineDelegate,
+                            public CBMapScrollViewDelegate,
+                            public CBLocationManagerDelegate,
                             public UISearchDisplayDelegate,
                             public UITableViewDataSource,
                             public UITableViewDelegate {
@@ -42,6 +58,28 @@ class CBMapViewController : public UIViewController,
     std::vector<std::string> objectAnnotationIdentifiers() const;
     std::string basePathForTTImages() const;
     void dismissPopoverAnimated(bool animated);
+    // Shows the geo object (at the address when given) as the one place on
+    // the map; a bookmark's object lives in the bookmark store.
+    void showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
+        const std::optional<NSManagedObjectID>& objectID,
+        const std::optional<NSManagedObjectID>& addressID, bool isBookmark);
+    const std::shared_ptr<UIPopoverController>& activePopover() const { return popover_; }
+
+    // Display modes: the plain map or a public-transport family.
+    CBMapDisplayModeManager& displayModes() const { return *displayModes_; }
+    // The list of modes: pushed on the phone, in a popover on the pad.
+    void showDisplayModes();
+    // One zoom level in or out around the middle of the map.
+    void zoomIn();
+    void zoomOut();
+    // Turns the map north up again; it keeps following the user.
+    void turnNorthUp();
+    const std::shared_ptr<CBCompassButton>& compassButton() const { return compassButton_; }
+
+    // The installed maps around the shown one, nearest first.
+    const std::vector<CBNearbyMapInfo>& nearbyMapInfos() const { return nearbyMaps_; }
+    // Opens a neighbouring map from the switcher at the map's edge.
+    void switchToNearbyMap(const CBNearbyMapInfo& info);
 
     // Opens the installed map holding the link's point at its zoom with a pin;
     // false with a message shown when no installed map holds it.
@@ -57,10 +95,32 @@ class CBMapViewController : public UIViewController,
     void loadView() override;
     void viewDidLoad() override;
     void viewWillLayoutSubviews() override;
+    void viewDidAppear(bool animated) override;
 
     void userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const Map& map) override;
     void userMapStoreAddedMap(CBUserMapStoreEngine& registry, const Map& map) override;
     void userMapStoreUpdatedMap(CBUserMapStoreEngine& registry, const Map& map) override;
+    void userMapStoreDidDeleteMapWithIdentifier(CBUserMapStoreEngine&,
+                                                const std::string& identifier) override;
+
+    // CBMapScrollViewDelegate.
+    std::optional<std::vector<std::shared_ptr<UIView>>> mapScrollViewOrnamentationViewsForDirection(
+        CBMapScrollView&, unsigned direction) override;
+    void mapScrollViewDidChangeCenteringRotationStatus(CBMapScrollView&) override;
+    void mapScrollViewDidChangeBoundingBoxToAnimated(CBMapScrollView&,
+                                                     const std::shared_ptr<CBBoundingBox>&,
+                                                     bool) override;
+    std::shared_ptr<CBAnnotationView> mapScrollViewViewForAnnotation(
+        CBMapScrollView&, const CBAnnotationRef& annotation) override;
+    void mapScrollViewDidSelectAnnotationView(CBMapScrollView&,
+                                              const std::shared_ptr<CBAnnotationView>&) override;
+    void mapScrollViewDidDeselectAnnotationView(CBMapScrollView&,
+                                                const std::shared_ptr<CBAnnotationView>&) override;
+    // CBLocationManagerDelegate: the compass follows the turning map.
+    void locationManagerDidUpdateToLocationFromLocation(CBLocationManager&,
+                                                        std::shared_ptr<CLLocation>,
+                                                        std::shared_ptr<CLLocation>) override {}
+    void locationManagerDidUpdateHeading(CBLocationManager&, std::shared_ptr<CLHeading>) override;
     bool searchDisplayControllerShouldReloadTableForSearchString(UISearchDisplayController&,
                                                                  const std::string&) override;
     long tableViewNumberOfRowsInSection(UITableView&, long) override;
@@ -69,14 +129,36 @@ class CBMapViewController : public UIViewController,
     void tableViewDidSelectRowAtIndexPath(UITableView& table, const NSIndexPath& path) override;
 
     void applicationDidMoveToBackground();
+    // Offers a button back to the shelf that runs `action`; set before the view loads.
+    void setShelfAction(std::function<void()> action) { shelfAction_ = std::move(action); }
 
   private:
-    bool openMapWithStorePath(const std::string& path, bool firstOpening);
+    // The geo store of an installed map; nullopt while its package still
+    // loads or when its file is gone.
+    static std::optional<std::string> installedStorePath(const Map& map);
+    bool openMapWithStorePath(const std::string& path);
     void openCurrentMap();
     void showCoordinateAtZoomLevel(CLLocationCoordinate2D coordinate, int level);
+    float zoomScaleForNativeZoomLevel(int level) const;
     void selectWhenShown(const CBAnnotationRef& annotation);
+    void removePlaceAnnotations();
+    void showLinkedPlaceInsteadOfPin(const std::shared_ptr<CBBasicAnnotation>& pin,
+                                     const std::string& name);
     void showSettings();
     void showMessage(const std::string& title, const std::string& message);
+    void setMapFrameKeepingCentre(const CGRect& frame);
+    // A map opened the first time shows its city centre.
+    void showCityCentre();
+    // Controls over the map (CBMapViewControllerControls.cpp).
+    void addMapControls();
+    void layoutMapControls();
+    void updateZoomButtons();
+    void updateCompass();
+    void updatePositionButton();
+    void presentInPopoverFromViewOrPush(const std::shared_ptr<UIViewController>& controller,
+                                        const std::shared_ptr<UIView>& anchor, CGSize popoverSize);
+    // The frame and switchers beyond the map's edges (CBMapViewControllerOrnaments.cpp).
+    void reloadNearbyMaps();
 
     std::shared_ptr<CBUserMapStoreEngine> registry_;
     std::string fallbackStorePath_;
@@ -85,7 +167,17 @@ class CBMapViewController : public UIViewController,
     std::shared_ptr<UISearchDisplayController> searchDisplay_;
     std::vector<std::shared_ptr<CBGeoSearchResult>> results_;
     std::shared_ptr<UIAlertView> alert_;
+    std::unique_ptr<CBMapDisplayModeManager> displayModes_;
+    std::shared_ptr<CBCompassButton> compassButton_;
+    std::shared_ptr<UIButton> zoomInButton_;
+    std::shared_ptr<UIButton> zoomOutButton_;
+    std::shared_ptr<UIButton> displayModeButton_;
+    std::shared_ptr<UIPopoverController> popover_;
+    std::vector<CBNearbyMapInfo> nearbyMaps_;
+    // The area of places handed over while other screens covered the map.
+    std::shared_ptr<CBBoundingBox> boxToShowOnAppearance_;
     std::string mainCity_;
     // The geo store on show.
     std::string openedStorePath_;
+    std::function<void()> shelfAction_;
 };

@@ -1,24 +1,107 @@
 #include "app/CBRootViewController.h"
 
+#include "Foundation/NSBundle.h"
+#include "UIKit/UIBarButtonItem.h"
+#include "UIKit/UIImageView.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIView.h"
 #include "app/CBMapViewController.h"
+#include "app/CBSettingsVC.h"
+#include "app/NSUserDefaults+CrashInformation.h"
+#include "packages/CBMapStoreMap.h"
+#include "packages/CBUserMapStoreEngine.h"
+#include "shelf/CBMapShelfShadowOverlay.h"
+#include "shelf/CBMapShelfViewController.h"
+#include "widgets/ZELPatternedCollectionView.h"
+#include "widgets/ZELRotatingNavigationController.h"
 
-CBRootViewController::CBRootViewController(std::shared_ptr<CBMapViewController> mapViewController)
-    : mapViewController_(std::move(mapViewController)) {}
+namespace {
+constexpr CGFloat kBarButtonGap = 6;
+constexpr double kCrossDissolveDuration = 0.5;
+}  // namespace
+
+CBRootViewController::CBRootViewController(std::shared_ptr<CBMapViewController> mapViewController,
+                                           std::shared_ptr<CBUserMapStoreEngine> registry)
+    : mapViewController_(std::move(mapViewController)), registry_(std::move(registry)) {}
+
+bool CBRootViewController::startsOnShelf() const {
+    if (!registry_ || registry_->currentMapIdentifier())
+        return false;
+    for (const auto& map : registry_->mapsSortedByName())
+        if (!map->isDownloading())
+            return true;
+    return false;
+}
+
+bool CBRootViewController::isShowingShelf() const {
+    return navigation_ && shelf_ && !navigation_->viewControllers().empty() &&
+           navigation_->viewControllers().front() == shelf_;
+}
+
+std::shared_ptr<UINavigationController> CBRootViewController::makeShelfNavigation() {
+    if (!shelf_) {
+        std::weak_ptr<CBMapShelfHost> host =
+            std::static_pointer_cast<CBRootViewController>(shared_from_this());
+        shelf_ = CBMapShelfViewController::create(registry_, host);
+    }
+    CrashInformation::setCurrentViewController("CBMapShelfViewController");
+    return std::make_shared<ZELRotatingNavigationController>(shelf_);
+}
 
 void CBRootViewController::loadView() {
     setView(std::make_shared<UIView>(CGRectMake(0, 0, 320, 480)));
-    navigation_ = std::make_shared<UINavigationController>(mapViewController_);
+    if (registry_) {
+        std::weak_ptr<CBRootViewController> weak =
+            std::static_pointer_cast<CBRootViewController>(shared_from_this());
+        mapViewController_->setShelfAction([weak] {
+            if (auto root = weak.lock())
+                root->transitionToShelfWithCompletion(nullptr);
+        });
+    }
+    install(startsOnShelf() ? makeShelfNavigation()
+                            : std::make_shared<ZELRotatingNavigationController>(mapViewController_),
+            false);
+}
+
+void CBRootViewController::install(std::shared_ptr<UINavigationController> navigation, bool below) {
+    navigation_ = std::move(navigation);
     addChildViewController(navigation_);
-    view()->addSubview(navigation_->view());
+    navigation_->view()->setFrame(view()->bounds());
+    if (below)
+        view()->insertSubviewAtIndex(navigation_->view(), 0);
+    else
+        view()->addSubview(navigation_->view());
     navigation_->didMoveToParentViewController(
         std::static_pointer_cast<UIViewController>(shared_from_this()));
+}
+
+void CBRootViewController::removeNavigation(const std::shared_ptr<UINavigationController>& old) {
+    if (!old)
+        return;
+    old->viewWillDisappear(false);
+    old->setViewControllersAnimated({}, false);
+    old->willMoveToParentViewController(nullptr);
+    old->view()->removeFromSuperview();
+    old->removeFromParentViewController();
 }
 
 void CBRootViewController::viewWillLayoutSubviews() {
     for (const auto& child : childViewControllers())
         child->view()->setFrame(view()->bounds());
+}
+
+void CBRootViewController::viewWillAppear(bool animated) {
+    if (navigation_)
+        navigation_->viewWillAppear(animated);
+}
+
+void CBRootViewController::viewDidAppear(bool animated) {
+    if (navigation_)
+        navigation_->viewDidAppear(animated);
+}
+
+std::shared_ptr<UIViewController> CBRootViewController::settingsController() {
+    return CBSettingsVC::settingsController();
 }
 
 void CBRootViewController::transitionToMapViewControllerWithCompletion(
@@ -30,22 +113,87 @@ void CBRootViewController::transitionToMapViewControllerWithCompletion(
             completion();
         return;
     }
-    if (old) {
-        old->setViewControllersAnimated({}, false);
-        old->willMoveToParentViewController(nullptr);
-        old->view()->removeFromSuperview();
-        old->removeFromParentViewController();
-    }
-    navigation_ = std::make_shared<UINavigationController>(mapViewController_);
+    removeNavigation(old);
+    navigation_ = std::make_shared<ZELRotatingNavigationController>(mapViewController_);
     addChildViewController(navigation_);
     navigation_->view()->setFrame(view()->bounds());
+    navigation_->viewWillAppear(true);
+    auto navigation = navigation_;
     UIView::transitionWithViewDurationOptionsAnimationsCompletion(
-        view(), 0.5, UIViewAnimationOptionTransitionCrossDissolve,
+        view(), kCrossDissolveDuration, UIViewAnimationOptionTransitionCrossDissolve,
         [this] { view()->addSubview(navigation_->view()); },
-        [completion](bool) {
+        [navigation, completion](bool) {
+            navigation->viewDidAppear(true);
             if (completion)
                 completion();
         });
     navigation_->didMoveToParentViewController(
         std::static_pointer_cast<UIViewController>(shared_from_this()));
+    CrashInformation::setCurrentViewController("CBMapViewController");
+}
+
+void CBRootViewController::transitionToShelfWithCompletion(std::function<void()> completion) {
+    if (!registry_ || isShowingShelf()) {
+        if (completion)
+            completion();
+        return;
+    }
+    auto old = navigation_;
+    auto picture = old ? old->view()->snapshotImage() : nullptr;
+    const auto current = registry_->currentMapIdentifier();
+    removeNavigation(old);
+    install(makeShelfNavigation(), true);
+    navigation_->viewWillAppear(true);
+    view()->layoutIfNeeded();
+    shelf_->reset();
+    auto shelfView = shelf_->collectionView();
+    CGRect cover = shelf_->rectForMapWithIdentifierScrollToViewIfNeeded(current, true);
+    view()->layoutIfNeeded();
+    auto navigation = navigation_;
+    auto finish = [navigation, completion](bool) {
+        navigation->viewDidAppear(true);
+        if (completion)
+            completion();
+    };
+    if (!picture || CGRectIsEmpty(cover)) {
+        UIView::transitionWithViewDurationOptionsAnimationsCompletion(
+            view(), kCrossDissolveDuration, UIViewAnimationOptionTransitionCrossDissolve, [] {},
+            finish);
+        return;
+    }
+    cover = shelfView->convertRectToView(cover, view());
+    auto shrinking = std::make_shared<UIImageView>(picture);
+    shrinking->setFrame(view()->bounds());
+    shrinking->setClipsToBounds(true);
+    auto shadow = std::make_shared<CBMapShelfShadowOverlay>(shrinking->bounds());
+    shadow->setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
+    shrinking->addSubview(shadow);
+    view()->addSubview(shrinking);
+    UIView::animateWithDurationDelayOptionsAnimationsCompletion(
+        kShrinkDuration, 0,
+        UIViewAnimationOptionCurveEaseInOut | UIViewAnimationOptionLayoutSubviews,
+        [shrinking, cover] { shrinking->setFrame(cover); },
+        [shrinking, finish](bool finished) {
+            shrinking->removeFromSuperview();
+            finish(finished);
+        });
+}
+
+std::shared_ptr<UIBarButtonItem> CBRootViewController::shelfButtonItemBeside(
+    const std::shared_ptr<UIBarButtonItem>& item, std::function<void()> action) {
+    auto maps =
+        UIBarButtonItem::makeButton(NSLocalizedString("MapsButtonTitle"), false, std::move(action));
+    auto other = item->makeView();
+    other->sizeToFit();
+    const CGFloat height = std::max(maps->bounds().size.height, other->bounds().size.height);
+    auto pair = std::make_shared<UIView>(CGRectMake(
+        0, 0, maps->bounds().size.width + kBarButtonGap + other->bounds().size.width, height));
+    maps->setFrame(CGRectMake(0, (height - maps->bounds().size.height) / 2,
+                              maps->bounds().size.width, maps->bounds().size.height));
+    other->setFrame(CGRectMake(maps->bounds().size.width + kBarButtonGap,
+                               (height - other->bounds().size.height) / 2,
+                               other->bounds().size.width, other->bounds().size.height));
+    pair->addSubview(maps);
+    pair->addSubview(other);
+    return std::make_shared<UIBarButtonItem>(pair);
 }

@@ -12,10 +12,15 @@
 #include "UIKit/UISwitch.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UITableViewCell.h"
+#include "app/CBKelvaraSharedAppDelegate.h"
+#include "app/CBMapViewController.h"
 #include "app/CBTextViewController.h"
+#include "mapkit/CBDiskTileCache.h"
+#include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapScrollView.h"
 
 namespace {
-enum Section : long { kUnits, kCompass, kAttribution, kSectionCount };
+enum Section : long { kUnits, kCompass, kTileCache, kAttribution, kSectionCount };
 constexpr const char* kAttributionText = "Map \u00A9 OpenStreetMap, ODbL";
 }  // namespace
 
@@ -42,6 +47,18 @@ CBSettingsVC::CBSettingsVC() : UITableViewController(UITableViewStyleGrouped) {
     setTitle("Settings");
 }
 
+std::shared_ptr<CBDiskTileCache> CBSettingsVC::tileCache() const {
+    if (tileCache_)
+        return tileCache_;
+    if (auto delegate = CBKelvaraSharedAppDelegate::shared())
+        if (const auto& screen = delegate->mapViewController(); screen && screen->mapView())
+            if (const auto& display = screen->mapView()->displayManager())
+                tileCache_ = display->diskCache();
+    if (!tileCache_)
+        tileCache_ = std::make_shared<CBDiskTileCache>();
+    return tileCache_;
+}
+
 void CBSettingsVC::viewDidLoad() {
     UITableViewController::viewDidLoad();
 }
@@ -56,6 +73,10 @@ long CBSettingsVC::tableViewNumberOfRowsInSection(UITableView&, long) {
 
 void CBSettingsVC::tableViewDidSelectRowAtIndexPath(UITableView& table, const NSIndexPath& path) {
     table.deselectRowAtIndexPathAnimated(path, true);
+    if (path.section == kTileCache) {
+        tileCache()->removeAllTilesWithAlert(true);
+        return;
+    }
     if (path.section != kAttribution || !licenceText_)
         return;
     auto licence = std::make_shared<CBTextViewController>();
@@ -101,6 +122,9 @@ std::shared_ptr<UITableViewCell> CBSettingsVC::tableViewCellForRowAtIndexPath(
             cell->setAccessoryView(warning);
             break;
         }
+        case kTileCache:
+            cell->textLabel()->setText("Clear tile cache");
+            break;
         default:
             cell->textLabel()->setText(kAttributionText);
             if (licenceText_)

@@ -6,11 +6,12 @@
 
 #include "UIKit/UITableViewController.h"
 
+class CBDiskTileCache;
 class UINavigationController;
 
 // The settings: the distance unit (kilometres or miles), which the map's
-// scale bar follows, the compass calibration warning and the map data
-// attribution.
+// scale bar follows, the compass calibration warning, clearing the tile
+// cache and the map data attribution.
 class CBSettingsVC : public UITableViewController {
   public:
     // The settings screen in a navigation controller with a Done button;
@@ -18,6 +19,11 @@ class CBSettingsVC : public UITableViewController {
     static std::shared_ptr<UINavigationController> settingsController(
         const std::optional<std::string>& licencePath = std::nullopt);
     CBSettingsVC();
+
+    // The cache the clearing row empties: the one set, else the map screen's,
+    // else one of its own over the same folder.
+    std::shared_ptr<CBDiskTileCache> tileCache() const;
+    void setTileCache(std::shared_ptr<CBDiskTileCache> cache) { tileCache_ = std::move(cache); }
 
     void viewDidLoad() override;
     long numberOfSectionsInTableView(UITableView&) override;
@@ -28,6 +34,7 @@ class CBSettingsVC : public UITableViewController {
 
   private:
     std::optional<std::string> licenceText_;
+    mutable std::shared_ptr<CBDiskTileCache> tileCache_;
 };
 
 // Posted when the distance unit changed ("km" in the user defaults).

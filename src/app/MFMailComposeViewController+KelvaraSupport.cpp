@@ -3,7 +3,6 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLocale.h"
 #include "MessageUI/MFMailComposeViewController.h"
-#include "UIKit/UIAlertView.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UIScreen.h"
 #include "sdk/BITZizavaManager.h"
@@ -27,12 +26,6 @@ std::shared_ptr<MFMailComposeViewController> defaultSupportMailViewController() 
     mail->setSubject(NSLocalizedString("SupportSubject"));
     mail->setMessageBodyIsHTML(deviceSummary(), false);
     return mail;
-}
-
-std::shared_ptr<UIAlertView> cannotSendEmailAlert() {
-    return std::make_shared<UIAlertView>(NSLocalizedString("NoEmailAccountTitle"),
-                                         NSLocalizedString("NoEmailAccountMessage"),
-                                         std::weak_ptr<UIAlertViewDelegate>(), std::string("OK"));
 }
 
 std::optional<std::string> appStoreReviewURLForAppID(const std::string& appID) {

@@ -4,8 +4,9 @@
 #include <optional>
 #include <string>
 
+#include "widgets/UIAlertView+NoEmailAccount.h"
+
 class MFMailComposeViewController;
-class UIAlertView;
 
 // The support mail: a composer addressed to the support mailbox with the
 // subject "SupportSubject" and a summary of the program and device as body.
@@ -15,8 +16,6 @@ inline constexpr const char* kSupportAddress = "support@kelvara.invalid";
 std::shared_ptr<MFMailComposeViewController> defaultSupportMailViewController();
 // The summary the support mail starts with.
 std::string deviceSummary();
-// "NoEmailAccountTitle" / "NoEmailAccountMessage" with an OK button, not yet shown.
-std::shared_ptr<UIAlertView> cannotSendEmailAlert();
 // The store's review page of the application; nullopt for an empty identifier.
 std::optional<std::string> appStoreReviewURLForAppID(const std::string& appID);
 }  // namespace KelvaraSupport

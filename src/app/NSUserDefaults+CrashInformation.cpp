@@ -4,11 +4,16 @@
 
 namespace CrashInformation {
 namespace {
-void setValue(const std::string& key, Value value) {
+// nullopt removes the key: a property list cannot hold a null, and one null
+// would keep every user default from being saved.
+void setValue(const std::string& key, std::optional<Value> value) {
     auto defaults = NSUserDefaults::standardUserDefaults();
     Value::Dictionary dictionary =
         defaults->dictionaryForKey(kDictionaryKey).value_or(Value::Dictionary{});
-    dictionary[key] = std::move(value);
+    if (value)
+        dictionary[key] = std::move(*value);
+    else
+        dictionary.erase(key);
     defaults->setObjectForKey(Value(std::move(dictionary)), kDictionaryKey);
 }
 }  // namespace
@@ -22,7 +27,7 @@ void didEnterMapWithIdentifier(const std::optional<std::string>& identifier,
     if (!identifier)
         return;
     setValue("map", Value(*identifier));
-    setValue("mapDateAdded", dateAdded ? Value(*dateAdded) : Value());
+    setValue("mapDateAdded", dateAdded ? std::optional(Value(*dateAdded)) : std::nullopt);
 }
 
 void rotate() {

@@ -19,6 +19,7 @@
 #include "Foundation/NSUserDefaults.h"
 #include "Host/HostApplication.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
+#include "app/CBRunningInstance.h"
 #include "packages/CBMapStoreURLManager.h"
 
 namespace {
@@ -44,7 +45,8 @@ void printUsage() {
         "  --sdk-url URL    send crash reports and usage data to the SDK service at URL\n"
         "  --tile-service HOST:PORT  the online map tile service (kept as the user default\n"
         "                   CBOnlineTileServiceHost; default 127.0.0.1:8091)\n"
-        "  kelvara2://...   open this link to a place once started\n"
+        "  kelvara2://...   open this link to a place once started; when Kelvara already\n"
+        "                   runs on this home, the running one opens it and this ends\n"
         "Without --location or --gpx the position comes from gpsd when one is running.");
 }
 
@@ -90,9 +92,35 @@ std::string sampleCityStore() {
         .string();
 }
 
+// Set when the link went to the Kelvara already running: this start ends well.
+bool linkForwarded = false;
+
+// Hands the link to a Kelvara running on this home; false when none runs.
+// A running one that refuses the link ends this start too, with its reason.
+bool forwardToRunningInstance(const std::string& link, bool* refused) {
+    const std::string path = CBRunningInstance::socketPathForHome(
+        NSSearchPathForDirectory(NSSearchPathDirectory::Documents));
+    std::string error;
+    switch (CBRunningInstance::forwardLink(path, link, &error)) {
+        case CBRunningInstance::Forwarding::Forwarded:
+            std::printf("Kelvara: the running Kelvara opens the link\n");
+            return true;
+        case CBRunningInstance::Forwarding::Refused:
+            std::fprintf(stderr, "kelvara: the running Kelvara did not take the link: %s\n",
+                         error.c_str());
+            *refused = true;
+            return true;
+        case CBRunningInstance::Forwarding::NoInstance:
+            break;
+    }
+    return false;
+}
+
 // Reads the application's own arguments (the host has taken its options);
-// nullptr after a usage error, which it reports.
-std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& arguments) {
+// nullptr after a usage error, which it reports, or once a running Kelvara
+// took the link. A headless start (screenshot, scenario) draws the link itself.
+std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& arguments,
+                                              bool headless) {
     std::optional<CLLocationCoordinate2D> fixedPoint;
     const char* gpxPath = nullptr;
     double gpxSpeed = 1.0;
@@ -163,6 +191,13 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
         usageError("choose one location source, not both:", "--gpx");
         return nullptr;
     }
+    if (options.link && !headless) {
+        bool refused = false;
+        if (forwardToRunningInstance(*options.link, &refused)) {
+            linkForwarded = !refused;
+            return nullptr;
+        }
+    }
 
     // Stored once the home is known, so it lands in this home's defaults.
     if (tileService)
@@ -185,6 +220,10 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
         source = std::make_shared<CLNoLocationSource>();
     }
     CLLocationManager::setLocationSource(source);
+    // Location use counts as allowed exactly when a source is configured.
+    CLLocationManager::setAuthorizationStatus(std::dynamic_pointer_cast<CLNoLocationSource>(source)
+                                                  ? kCLAuthorizationStatusDenied
+                                                  : kCLAuthorizationStatusAuthorizedWhenInUse);
     std::printf("Kelvara: location from %s\n", source->description().c_str());
 
     return std::make_shared<CBKelvaraSharedAppDelegate>(std::move(options));
@@ -193,11 +232,16 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
 }  // namespace
 
 int main(int argc, char** argv) {
+    bool headless = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0) {
             printUsage();
             return 0;
         }
+        if (std::strcmp(argv[i], "--screenshot") == 0 || std::strcmp(argv[i], "--scenario") == 0)
+            headless = true;
     }
-    return HostApplicationMain(argc, argv, launch);
+    const int status = HostApplicationMain(
+        argc, argv, [headless](const auto& arguments) { return launch(arguments, headless); });
+    return linkForwarded ? 0 : status;
 }

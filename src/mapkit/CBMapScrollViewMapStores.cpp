@@ -27,10 +27,17 @@ std::string stateFilePath() {
         .string();
 }
 
-// A missing or unreadable file counts as empty.
+// A missing or unreadable file counts as empty; the next save replaces an
+// unreadable one.
 Value::Dictionary readStateFile() {
-    auto plist = NSPropertyListSerialization::propertyListWithContentsOfFile(stateFilePath());
+    const std::string path = stateFilePath();
+    NSError error;
+    auto plist = NSPropertyListSerialization::propertyListWithContentsOfFile(path, &error);
     const Value::Dictionary* state = plist ? plist->dictionaryValue() : nullptr;
+    if (std::error_code ignored; !state && std::filesystem::exists(path, ignored))
+        NSLogWithLevel(NSLogLevel::Error, "Map view state %s unreadable, starting without it: %s",
+                       path.c_str(),
+                       plist ? "not a dictionary" : error.localizedDescription().c_str());
     return state ? *state : Value::Dictionary{};
 }
 

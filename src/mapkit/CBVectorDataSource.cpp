@@ -25,7 +25,7 @@ bool CBVectorDataSource::CollisionMemory::collides(int zoom, const std::string& 
     auto& drawnElements = elements[zoom];
     if (!drawnElements.contains(key)) {
         for (const CGRect& drawn : drawnRects) {
-            if (CGRectIntersectsRect(drawn, rect))
+            if (boxesOverlap(drawn, rect))
                 return true;
         }
     }

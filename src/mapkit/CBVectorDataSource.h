@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -21,6 +22,7 @@ class UIImage;
 class CBGeoMapTile;
 class CBGeoStyle;
 class CBGeoStyleSheet;
+class CBTilePathBatch;
 class CBVectorMapView;
 class CGContext;
 
@@ -107,6 +109,15 @@ class CBVectorDataSource : public CBGeoDataSource {
 
     // The screen-relative scale: scale / the main screen's scale.
     static CGFloat screenRelativeScale(float scale);
+    // Whether two label or icon boxes (of positive size) share some area:
+    // CGRectIntersectsRect without its normalising, as the boxes of a tile
+    // and of a zoom level are compared pair by pair.
+    static bool boxesOverlap(const CGRect& a, const CGRect& b) {
+        return std::max(a.origin.x, b.origin.x) <
+                   std::min(a.origin.x + a.size.width, b.origin.x + b.size.width) &&
+               std::max(a.origin.y, b.origin.y) <
+                   std::min(a.origin.y + a.size.height, b.origin.y + b.size.height);
+    }
 
   private:
     struct CollisionMemory {
@@ -137,9 +148,12 @@ class CBVectorDataSource : public CBGeoDataSource {
     void drawOneWaySymbolForElementWithStyleAndScaleInContext(CBGeoElement& element,
                                                               CBGeoStyle& style, CGFloat s,
                                                               CGContext& context) const;
+    // Strokes and plain fills go through batch, which takes the paint the
+    // context holds at the time.
     void drawGeometryPhase(int phase, CBGeoElement& element, CBGeoStyle* subStyle,
                            CBGeoStyle* buildingStyle, bool requiresPath, int zoom, CGFloat s,
-                           CBGeoStyleSheet& sheet, CGContext& context) const;
+                           CBGeoStyleSheet& sheet, CBTilePathBatch& batch,
+                           CGContext& context) const;
     static void tileImage(const UIImage& image, CGFloat divisor, CGContext& context);
 
     std::weak_ptr<CBGeoDisplayManager> manager_;

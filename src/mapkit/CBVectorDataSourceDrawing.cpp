@@ -8,6 +8,7 @@
 #include "CoreGraphics/CGContext.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBGeoStyleSheet.h"
+#include "mapkit/CBTilePathBatch.h"
 #include "mapkit/CBVectorDataSource.h"
 #include "mapkit/CBVectorMapView.h"
 
@@ -33,11 +34,11 @@ CGFloat bridgeWidth(CBGeoStyle& style) {
     return std::max(style.casingWidth().value_or(0), style.strokeWidth().value_or(0));
 }
 
-void strokeElement(CGContext& context, const CGPath& path, const UIColor& color, CGFloat width) {
+void strokeElement(CGContext& context, CBTilePathBatch& batch, const CGPath& path,
+                   const UIColor& color, CGFloat width) {
     context.setStrokeColorWithColor(color.CGColor());
     context.setLineWidth(width);
-    context.addPath(path);
-    context.strokePath();
+    batch.stroke(path);
 }
 
 }  // namespace
@@ -78,7 +79,7 @@ void CBVectorDataSource::prepareContextWithStyleAndScaleForArchitectureOfElement
 void CBVectorDataSource::drawGeometryPhase(int phase, CBGeoElement& element, CBGeoStyle* subStyle,
                                            CBGeoStyle* buildingStyle, bool requiresPath, int zoom,
                                            CGFloat s, CBGeoStyleSheet& sheet,
-                                           CGContext& context) const {
+                                           CBTilePathBatch& batch, CGContext& context) const {
     const bool building = element.isBuilding();
     if (!building && !requiresPath)
         return;
@@ -90,7 +91,7 @@ void CBVectorDataSource::drawGeometryPhase(int phase, CBGeoElement& element, CBG
             pointPathIsLongerThan(points, std::round(5 / s)) && element.cgPathRef()) {
             auto base = sheet.bridgeBaseStyle();
             if (auto casing = base ? base->casingColor() : std::nullopt)
-                strokeElement(context, *element.cgPathRef(), *casing,
+                strokeElement(context, batch, *element.cgPathRef(), *casing,
                               std::round((bridgeWidth(*subStyle) + 6) / s));
         }
         return;
@@ -107,6 +108,7 @@ void CBVectorDataSource::drawGeometryPhase(int phase, CBGeoElement& element, CBG
             if (opacity)
                 context.setAlpha(*opacity);
             if (auto pattern = style.fillPatternImage()) {
+                batch.flush();
                 context.saveGState();
                 context.addPath(*path);
                 if (element.needsEOFill())
@@ -121,11 +123,7 @@ void CBVectorDataSource::drawGeometryPhase(int phase, CBGeoElement& element, CBG
                     fill = buildingStyle->fillColor();
                 if (fill) {
                     context.setFillColorWithColor(fill->CGColor());
-                    context.addPath(*path);
-                    if (element.needsEOFill())
-                        context.eoFillPath();
-                    else
-                        context.fillPath();
+                    batch.fill(*path, element.needsEOFill());
                 }
             }
             if (opacity)
@@ -135,7 +133,8 @@ void CBVectorDataSource::drawGeometryPhase(int phase, CBGeoElement& element, CBG
             pointPathIsLongerThan(pointPathForElement(element), std::round(5 / s))) {
             auto base = sheet.bridgeBaseStyle();
             if (auto deck = base ? base->strokeColor() : std::nullopt)
-                strokeElement(context, *path, *deck, std::round((bridgeWidth(style) + 4) / s));
+                strokeElement(context, batch, *path, *deck,
+                              std::round((bridgeWidth(style) + 4) / s));
         }
         auto casingColor = style.casingColor();
         auto casingWidth = style.casingWidth();
@@ -146,7 +145,7 @@ void CBVectorDataSource::drawGeometryPhase(int phase, CBGeoElement& element, CBG
                 if (opacity)
                     context.setAlpha(*opacity);
             }
-            strokeElement(context, *path, *casingColor, std::round(*casingWidth / s));
+            strokeElement(context, batch, *path, *casingColor, std::round(*casingWidth / s));
             if (opacity)
                 context.setAlpha(1.0);
         }
@@ -178,7 +177,7 @@ void CBVectorDataSource::drawGeometryPhase(int phase, CBGeoElement& element, CBG
         auto opacity = stroke->strokeOpacity();
         if (opacity)
             context.setAlpha(*opacity);
-        strokeElement(context, *path, *color, std::round(width.value_or(0) / s));
+        strokeElement(context, batch, *path, *color, std::round(width.value_or(0) / s));
         if (opacity)
             context.setAlpha(1.0);
     }
@@ -195,9 +194,14 @@ void CBVectorDataSource::drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& 
     auto sheet = owner->styleSheetForCurrentThread();
     context.setLineJoin(kCGLineJoinRound);
     context.setLineCap(kCGLineCapRound);
+    // Shapes (label outlines among them; glyphs keep their font's smoothing)
+    // are flat colour with long edges: coarse antialiasing keeps their look
+    // at a fraction of the cost.
+    context.setCoarseAntialiasing(true);
     std::vector<CGRect> labelRects;
 
     for (auto& layer : layers) {
+        CBTilePathBatch batch(context);
         auto buildingStyle = sheet->styleForBuildingsAtNativeZoomLevel(zoom);
         std::map<int64_t, std::vector<int64_t>> groups;  // z-index -> ascending type ids
         for (auto& [typeID, elements] : layer) {
@@ -236,11 +240,12 @@ void CBVectorDataSource::drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& 
                             prepareContextWithStyleAndScaleForArchitectureOfElement(
                                 context, *subStyle, s, *element);
                         drawGeometryPhase(phase, *element, subStyle, buildingStyle.get(),
-                                          requiresPath, zoom, s, *sheet, context);
+                                          requiresPath, zoom, s, *sheet, batch, context);
                     }
                 }
             }
         }
+        batch.flush();
 
         // Overlay pass, from the top z-index down.
         for (auto group = groups.rbegin(); group != groups.rend(); ++group) {

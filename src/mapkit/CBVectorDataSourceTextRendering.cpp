@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
+#include <unordered_map>
 
 #include "CBGeoData/CBGeoElement.h"
 #include "CBGeoData/CBGeoObject.h"
@@ -33,14 +35,34 @@ std::string fontFamily(CBGeoStyle& style) {
     return family && !family->empty() ? *family : kDefaultFontFamily;
 }
 
+// Fonts and laid-out labels are kept per thread (each tile worker has its
+// own): the same names in the same styles come back tile after tile.
+constexpr size_t kCachedLabels = 128;
+
+std::shared_ptr<UIFont> labelFont(const std::string& family, CGFloat size) {
+    thread_local std::map<std::pair<std::string, CGFloat>, std::shared_ptr<UIFont>> fonts;
+    auto& font = fonts[{family, size}];
+    if (!font)
+        font = family.empty() ? UIFont::systemFontOfSize(size)
+                              : UIFont::fontWithNameSize(family, size);
+    return font;
+}
+
+std::shared_ptr<const CTFont> labelCTFont(const std::string& family, CGFloat size) {
+    thread_local std::map<std::pair<std::string, CGFloat>, std::shared_ptr<const CTFont>> fonts;
+    auto& font = fonts[{family, size}];
+    if (!font)
+        font = CTFont::createWithName(family, size);
+    return font;
+}
+
 std::optional<NSAttributedString> CBCreateLabelAttributedString(const std::string& text,
                                                                 CBGeoStyle& style, CGFloat s) {
     auto color = style.textColor();
     if (text.empty() || !color)
         return std::nullopt;
     CTStringAttributes attributes;
-    attributes.font =
-        CTFont::createWithName(fontFamily(style), std::round(style.fontSize().value_or(0) / s));
+    attributes.font = labelCTFont(fontFamily(style), std::round(style.fontSize().value_or(0) / s));
     attributes.foregroundColor = color->CGColor();
     return NSAttributedString(text, attributes);
 }
@@ -100,15 +122,45 @@ struct LabelLines {
     CTLineRef casing;
 };
 
+void appendColor(std::string& key, const std::optional<UIColor>& color) {
+    if (!color) {
+        key += "-|";
+        return;
+    }
+    const CGColor c = color->CGColor();
+    for (CGFloat component : {c.red, c.green, c.blue, c.alpha})
+        key += std::to_string(component) + ",";
+    key += "|";
+}
+
+// What a label's lines depend on.
+std::string labelKey(const std::string& text, CBGeoStyle& style, CGFloat s) {
+    std::string key = text + "|" + fontFamily(style) + "|" +
+                      std::to_string(std::round(style.fontSize().value_or(0) / s)) + "|" +
+                      std::to_string(style.textCasingWidth().value_or(-1)) + "|";
+    appendColor(key, style.textColor());
+    appendColor(key, style.textCasingColor());
+    appendColor(key, style.strokeColor());
+    return key;
+}
+
 std::optional<LabelLines> makeLines(const std::string& text, CBGeoStyle& style, CGFloat s) {
+    thread_local std::unordered_map<std::string, std::optional<LabelLines>> made;
+    const std::string key = labelKey(text, style, s);
+    if (auto known = made.find(key); known != made.end())
+        return known->second;
+    if (made.size() >= kCachedLabels)
+        made.clear();
+    auto& lines = made[key];
     auto string = CBCreateLabelAttributedString(text, style, s);
     if (!string)
-        return std::nullopt;
-    LabelLines lines;
-    lines.fill = CTLine::createWithAttributedString(*string);
-    if (!lines.fill || lines.fill->glyphCount() == 0)
-        return std::nullopt;
-    lines.casing = CBCreateLabelCasingLine(&*string, string->length(), style);
+        return lines;
+    LabelLines laid;
+    laid.fill = CTLine::createWithAttributedString(*string);
+    if (!laid.fill || laid.fill->glyphCount() == 0)
+        return lines;
+    laid.casing = CBCreateLabelCasingLine(&*string, string->length(), style);
+    lines = laid;
     return lines;
 }
 
@@ -128,7 +180,7 @@ bool showsInContext(const CGRect& box, const CGContext& context) {
 
 bool claim(std::vector<CGRect>& labelRects, const CGRect& box) {
     for (const CGRect& drawn : labelRects) {
-        if (CGRectIntersectsRect(drawn, box))
+        if (CBVectorDataSource::boxesOverlap(drawn, box))
             return false;
     }
     labelRects.push_back(box);
@@ -253,8 +305,7 @@ void CBVectorDataSource::drawLabelForElementWithStyleAtZoomlevelAndScaleInContex
         drawNameForElementWithStyleAndScaleInContext(*name, element, style, s, labelRects, context);
         return;
     }
-    auto font =
-        UIFont::fontWithNameSize(fontFamily(style), std::round(style.fontSize().value_or(0) / s));
+    auto font = labelFont(fontFamily(style), std::round(style.fontSize().value_or(0) / s));
     if (!font)
         return;
     const CGSize text = zelSizeWithFont(*name, font);
@@ -345,7 +396,7 @@ bool CBVectorDataSource::drawNameForElementWithStyleAndScaleInContext(
     auto points = pointPathForElement(element);
     if (name.empty() || !fontSize || !points || points->count() == 0)
         return false;
-    auto font = UIFont::systemFontOfSize(std::round(*fontSize / s));
+    auto font = labelFont("", std::round(*fontSize / s));
     const CGSize text = zelSizeWithFont(name, font);
     if (!(text.width > 0) || !(text.height > 0))
         return false;

@@ -31,13 +31,22 @@ std::shared_ptr<CBUserMapStoreEngine> CBUserMapStoreEngine::createWithDownloadMa
     auto registry = std::make_shared<CBUserMapStoreEngine>(applicationDocumentsDirectory() + "/" +
                                                            kStoreFileName);
     registry->catalogue_ = std::move(catalogue);
+    const std::string statePath = registry->stateFilePath();
+    NSError error;
     const auto state =
-        NSPropertyListSerialization::propertyListWithContentsOfFile(registry->stateFilePath());
+        NSPropertyListSerialization::propertyListWithContentsOfFile(statePath, &error);
     if (state && state->dictionaryValue()) {
         const auto& fields = *state->dictionaryValue();
         if (auto found = fields.find(kCurrentMapKey);
             found != fields.end() && found->second.stringValue())
             registry->currentMapIdentifier_ = *found->second.stringValue();
+    } else if (std::error_code ignored; fs::exists(statePath, ignored)) {
+        // The next stored state replaces it.
+        NSLogWithLevel(NSLogLevel::Error,
+                       "Installed maps state %s unreadable, starting without a "
+                       "current map: %s",
+                       statePath.c_str(),
+                       state ? "not a dictionary" : error.localizedDescription().c_str());
     }
     if (downloadManager)
         downloadManager->addDelegate(registry);

@@ -6,6 +6,7 @@
 #include "MessageUI/MFMailComposeViewController.h"
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIViewController.h"
+#include "widgets/UIAlertView+NoEmailAccount.h"
 
 const char* const CBMapMissingRequest::kRecipient = "map-requests@kelvara.example";
 
@@ -67,7 +68,7 @@ void CBMapMissingRequest::startRequestInViewController(
     UIViewController& controller,
     const std::shared_ptr<MFMailComposeViewControllerDelegate>& mailDelegate) const {
     if (!MFMailComposeViewController::canSendMail()) {
-        showAlert("NoEmailAccountTitle", "NoEmailAccountMessage");
+        KelvaraSupport::cannotSendEmailAlert()->show();
         return;
     }
     auto composer = std::make_shared<MFMailComposeViewController>();

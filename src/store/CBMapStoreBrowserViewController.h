@@ -16,6 +16,7 @@ class CBMapStoreGroup;
 class CBMapStoreInfoCountry;
 class CBMapStoreMap;
 class CBUserMapStoreEngine;
+class CBWikipediaManager;
 class UIImage;
 class ZELDownloadManagerEngine;
 
@@ -37,6 +38,10 @@ class CBMapStoreBrowserViewController : public UITableViewController,
     void setGroup(std::shared_ptr<CBMapStoreGroup> group) { group_ = std::move(group); }
     void setCountry(std::shared_ptr<CBMapStoreCountry> country) { country_ = std::move(country); }
     void setRegion(std::shared_ptr<CBMapStoreFederalRegion> region) { region_ = std::move(region); }
+    // Handed on to deeper levels and to the detail screens.
+    void setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager) {
+        wikipediaManager_ = std::move(manager);
+    }
 
     const std::vector<std::vector<Map>>& maps() const { return maps_; }
     const std::vector<std::string>& letterIndex() const { return letterIndex_; }
@@ -88,6 +93,7 @@ class CBMapStoreBrowserViewController : public UITableViewController,
     std::shared_ptr<CBMapStoreEngine> engine_;
     std::shared_ptr<ZELDownloadManagerEngine> downloadManager_;
     std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine_;
+    std::shared_ptr<CBWikipediaManager> wikipediaManager_;
     std::shared_ptr<CBMapStoreGroup> group_;
     std::shared_ptr<CBMapStoreCountry> country_;
     std::shared_ptr<CBMapStoreFederalRegion> region_;

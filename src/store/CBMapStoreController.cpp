@@ -65,6 +65,10 @@ void CBMapStoreController::setUp(std::shared_ptr<CBUserMapStoreEngine> userMapSt
         setSelectedIndex(long(viewControllers().size()) - 1);
 }
 
+void CBMapStoreController::setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager) {
+    browser_->setWikipediaManager(std::move(manager));
+}
+
 std::string CBMapStoreController::pathForCachedTileWithUrl(const std::string& url) {
     // Worked out once: the home does not move while the process runs.
     static const std::string folder =
@@ -115,8 +119,11 @@ void CBMapStoreController::viewDidAppear(bool animated) {
     if (firstAppearance_) {
         updater_ = CBMapStoreUpdater::createWithDownloadManager(downloadManager_);
         updater_->setMapStoreEngine(engine_);
-        DispatchQueue::main()->after(
-            kUpdateCheckDelay, [updater = updater_] { updater->startPeriodicUpdateIfNeeded(); });
+        // A store closed before the delay checks nothing.
+        DispatchQueue::main()->after(kUpdateCheckDelay, [weak = weak_from_this()] {
+            if (auto self = std::static_pointer_cast<CBMapStoreController>(weak.lock()))
+                self->updater_->startPeriodicUpdateIfNeeded();
+        });
     }
     firstAppearance_ = false;
 }

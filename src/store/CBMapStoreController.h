@@ -14,6 +14,7 @@ class CBMapStoreMap;
 class CBMapStoreUpdater;
 class CBMapStoreWorldMapViewcontroller;
 class CBUserMapStoreEngine;
+class CBWikipediaManager;
 class UIBarButtonItem;
 class UINavigationController;
 class ZELDownloadManagerEngine;
@@ -53,6 +54,8 @@ class CBMapStoreController : public UITabBarController, public CBMapStoreEngineD
     // every tile can be cached.
     static std::string pathForCachedTileWithUrl(const std::string& url);
 
+    // The detail screens load and delete Wikipedia articles through it.
+    void setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager);
     void openDetailForMap(const std::shared_ptr<CBMapStoreMap>& map);
     void done();
     std::shared_ptr<UIBarButtonItem> backToMapsButtonItem();

@@ -6,12 +6,14 @@
 #include "UIKit/UIActivityIndicatorView.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIButton.h"
+#include "UIKit/UIDevice.h"
 #include "UIKit/UIFont.h"
 #include "UIKit/UIImage.h"
 #include "UIKit/UIImageView.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UIProgressView.h"
+#include "foundation/UIView+ZELGeometry.h"
 #include "packages/CBMapStoreCountry.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreFederalRegion.h"
@@ -22,10 +24,15 @@
 #include "packages/ZELDownloadManagerEngine.h"
 #include "store/CBMapDetailStatistics.h"
 #include "store/CBMapStoreDownloadViewController.h"
+#include "widgets/CBStatsBar.h"
+#include "widgets/ZELRoundedGradientButton.h"
+#include "wikipedia/CBWikipediaManager.h"
 
 namespace {
 
 constexpr double kReservedForPostProcessing = 0.4;
+// The header's shadow curls at the sides and the bottom, like a lifted card.
+constexpr UIEdgeInsets kHeaderCurl{0, 1.0, 2.0, 1.0};
 
 std::shared_ptr<UILabel> makeLabel(CGFloat size) {
     auto label = std::make_shared<UILabel>();
@@ -35,14 +42,62 @@ std::shared_ptr<UILabel> makeLabel(CGFloat size) {
     return label;
 }
 
+// A full-width action button of the screen; the action reaches the screen
+// only while it lives.
+std::shared_ptr<ZELRoundedGradientButton> makeButton(
+    CGFloat top, const std::weak_ptr<CBMapStoreDetailVC>& weakScreen,
+    void (CBMapStoreDetailVC::*action)()) {
+    auto button = std::make_shared<ZELRoundedGradientButton>(CGRectMake(20, top, 280, 40), 2);
+    button->titleLabel()->setFont(UIFont::boldSystemFontOfSize(16));
+    button->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+    button->addTargetForControlEvents(
+        [weakScreen, action](UIControl&) {
+            if (auto screen = weakScreen.lock())
+                ((*screen).*action)();
+        },
+        UIControlEventTouchUpInside);
+    return button;
+}
+
+std::shared_ptr<UIProgressView> makeProgress(CGFloat top) {
+    auto progress = std::make_shared<UIProgressView>(CGRectMake(20, top, 280, 4));
+    progress->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+    progress->setHidden(true);
+    return progress;
+}
+
+// The title a running download gives its button, and whether the progress
+// bar shows.
+struct DownloadTitle {
+    const char* map;
+    const char* wikipedia;
+    bool showsProgress;
+};
+
+DownloadTitle titleForDownloadState(int state) {
+    switch (state) {
+        case 2:
+        case 3:
+            return {"downloadExtracting", "downloadExtracting", true};
+        case 0:
+            return {"DownloadPendingMap", "DownloadPendingWikipedia", false};
+        case 6:
+            return {"DownloadErrorMap", "DownloadErrorWikipedia", false};
+        default:
+            return {"Downloading map", "Downloading Wikipedia articles", true};
+    }
+}
+
 }  // namespace
 
 std::shared_ptr<CBMapStoreDetailVC> CBMapStoreDetailVC::create(
     std::shared_ptr<CBMapStoreMap> map, std::shared_ptr<ZELDownloadManagerEngine> manager,
     std::shared_ptr<CBMapStoreEngine> engine,
-    std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine) {
+    std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine,
+    std::shared_ptr<CBWikipediaManager> wikipediaManager) {
     auto screen = std::make_shared<CBMapStoreDetailVC>(
-        std::move(map), std::move(manager), std::move(engine), std::move(userMapStoreEngine));
+        std::move(map), std::move(manager), std::move(engine), std::move(userMapStoreEngine),
+        std::move(wikipediaManager));
     screen->downloadManager_->addDelegate(screen);
     return screen;
 }
@@ -50,17 +105,26 @@ std::shared_ptr<CBMapStoreDetailVC> CBMapStoreDetailVC::create(
 CBMapStoreDetailVC::CBMapStoreDetailVC(std::shared_ptr<CBMapStoreMap> map,
                                        std::shared_ptr<ZELDownloadManagerEngine> manager,
                                        std::shared_ptr<CBMapStoreEngine> engine,
-                                       std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine)
+                                       std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine,
+                                       std::shared_ptr<CBWikipediaManager> wikipediaManager)
     : map_(std::move(map)),
       downloadManager_(std::move(manager)),
       engine_(std::move(engine)),
-      userMapStoreEngine_(std::move(userMapStoreEngine)) {}
+      userMapStoreEngine_(std::move(userMapStoreEngine)),
+      wikipediaManager_(std::move(wikipediaManager)) {}
 
-CBMapStoreDetailVC::~CBMapStoreDetailVC() = default;
+CBMapStoreDetailVC::~CBMapStoreDetailVC() {
+    // The tile threads may still ask the source for cache paths.
+    if (mapTileDataSource_)
+        mapTileDataSource_->setCacheDelegate({});
+}
 
 std::shared_ptr<CBMapStoreMap> CBMapStoreDetailVC::installedMap() const {
-    return userMapStoreEngine_ ? userMapStoreEngine_->mapForIdentifier(map_->identifier())
-                               : nullptr;
+    auto record =
+        userMapStoreEngine_ ? userMapStoreEngine_->mapForIdentifier(map_->identifier()) : nullptr;
+    // The registry keeps a record from the first download on; the map is
+    // there only once it was added.
+    return record && record->dateAdded() ? record : nullptr;
 }
 
 void CBMapStoreDetailVC::buildViews() {
@@ -87,45 +151,38 @@ void CBMapStoreDetailVC::buildViews() {
     editCoverLabel_->setTextAlignment(NSTextAlignmentCenter);
     headerContainerView_->addSubview(editCoverLabel_);
 
+    mapViewContainer_ = std::make_shared<UIView>(CGRectMake(106, 0, 214, 160));
+    mapViewContainer_->setClipsToBounds(true);
+    headerContainerView_->insertSubviewAtIndex(mapViewContainer_, 0);
+
     generalMapStats_ = makeLabel(14);
-    generalMapStats_->setFrame(CGRectMake(10, 170, 300, 40));
+    generalMapStats_->setFrame(CGRectMake(10, 168, 300, 40));
     contentView_->addSubview(generalMapStats_);
-    for (int i = 0; i < 3; ++i) {
-        auto icon = std::make_shared<UIImageView>(CGRectMake(10 + 100 * i, 215, 24, 24));
-        auto label = makeLabel(14);
-        label->setAutoresizingMask(0);
-        label->setFrame(CGRectMake(38 + 100 * i, 215, 66, 24));
-        contentView_->addSubview(icon);
-        contentView_->addSubview(label);
-        statsIcons_.push_back(icon);
-        statsLabels_.push_back(label);
-    }
-    downloadMapButton_ = UIButton::buttonWithType(UIButtonTypeSystem);
-    downloadMapButton_->setFrame(CGRectMake(20, 250, 280, 44));
-    downloadMapButton_->titleLabel()->setFont(UIFont::boldSystemFontOfSize(16));
-    downloadMapButton_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
-    downloadMapButton_->addTargetForControlEvents(
-        [weak = weak_from_this()](UIControl&) {
-            if (auto self = std::static_pointer_cast<CBMapStoreDetailVC>(weak.lock()))
-                self->downloadMap();
-        },
-        UIControlEventTouchUpInside);
+    statsBar_ = std::make_shared<CBStatsBar>(CGRectMake(10, 210, 300, 28));
+    statsBar_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+    contentView_->addSubview(statsBar_);
+
+    const std::weak_ptr<CBMapStoreDetailVC> weak =
+        std::static_pointer_cast<CBMapStoreDetailVC>(shared_from_this());
+    downloadMapButton_ = makeButton(248, weak, &CBMapStoreDetailVC::downloadMap);
     contentView_->addSubview(downloadMapButton_);
-    mapProgress_ = std::make_shared<UIProgressView>(CGRectMake(20, 300, 280, 4));
-    mapProgress_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+    mapProgress_ = makeProgress(294);
     contentView_->addSubview(mapProgress_);
+    downloadWikipediaButton_ = makeButton(308, weak, &CBMapStoreDetailVC::downloadWikipedia);
+    contentView_->addSubview(downloadWikipediaButton_);
+    wikiProgress_ = makeProgress(354);
+    contentView_->addSubview(wikiProgress_);
     wikipediaStats_ = makeLabel(13);
-    wikipediaStats_->setFrame(CGRectMake(10, 315, 300, 60));
+    wikipediaStats_->setFrame(CGRectMake(10, 352, 300, 60));
     contentView_->addSubview(wikipediaStats_);
 
-    updatingView_ = std::make_shared<UIView>(CGRectMake(40, 230, 240, 90));
+    updatingView_ = std::make_shared<UIView>(CGRectMake(40, 250, 240, 90));
     updatingView_->setBackgroundColor(UIColor::colorWithWhiteAlpha(0, 0.6));
     updatingView_->layer()->setCornerRadius(12.0);
     updatingView_->setHidden(true);
     updatingActivity_ =
         std::make_shared<UIActivityIndicatorView>(UIActivityIndicatorViewStyleWhite);
     updatingActivity_->setCenter(CGPointMake(120, 30));
-    updatingActivity_->startAnimating();
     updatingView_->addSubview(updatingActivity_);
     updatingLabel_ = makeLabel(14);
     updatingLabel_->setFrame(CGRectMake(0, 50, 240, 30));
@@ -160,13 +217,41 @@ void CBMapStoreDetailVC::viewDidLoad() {
         });
     if (mapInfo_ && !mapInfoIsValid())
         errorUpdatingInfo_ = true;
+    auto wikiTitle = downloadWikipediaButton_->titleLabel();
+    wikiTitle->setAdjustsFontSizeToFitWidth(true);
+    wikiTitle->setMinimumScaleFactor(0.75);
+    downloadWikipediaButton_->setTitleEdgeInsets(UIEdgeInsetsMake(0, 7.0, 0, 7.0));
     updateDownloadButtons();
     loadCover();
+    headerContainerView_->layer()->setShadowColor(UIColor::blackColor().CGColor());
+    headerContainerView_->layer()->setShadowOffset(CGSizeMake(0, 1.0));
+    headerContainerView_->layer()->setShadowOpacity(0.75);
+    headerContainerView_->layer()->setShadowRadius(2.0);
+    setShadowPathToBoundsWithEdgeCurlEffect(headerContainerView_, kHeaderCurl);
+    if (auto installed = installedMap())
+        userMapStoreEngine_->copyCoverToDocumentsForMap(installed);
+    buildPreviewMap();
 }
 
 void CBMapStoreDetailVC::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
     updateDownloadButtons();
+}
+
+unsigned long CBMapStoreDetailVC::supportedInterfaceOrientations() const {
+    return UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad
+               ? UIInterfaceOrientationMaskAll
+               : UIInterfaceOrientationMaskPortrait;
+}
+
+bool CBMapStoreDetailVC::shouldAutorotateToInterfaceOrientation(
+    UIInterfaceOrientation orientation) const {
+    return orientation == UIInterfaceOrientationPortrait ||
+           UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad;
+}
+
+void CBMapStoreDetailVC::done() {
+    dismissViewControllerAnimatedCompletion(true, nullptr);
 }
 
 void CBMapStoreDetailVC::viewDidLayoutSubviews() {
@@ -180,11 +265,24 @@ void CBMapStoreDetailVC::viewDidLayoutSubviews() {
     auto edit = editCoverLabel_->frame();
     edit.size.width = cover.size.width;
     editCoverLabel_->setFrame(edit);
+    auto header = headerContainerView_->bounds();
+    mapViewContainer_->setFrame(
+        CGRectMake(cover.size.width, 0, header.size.width - cover.size.width, header.size.height));
+    // Only a new header size needs a new shadow and zoom: both mark the
+    // screen for another layout pass.
+    if (header.size == laidOutHeaderSize_)
+        return;
+    laidOutHeaderSize_ = header.size;
+    setShadowPathToBoundsWithEdgeCurlEffect(headerContainerView_, kHeaderCurl);
+    zoomPreviewMap();
 }
 
 void CBMapStoreDetailVC::checkDownloadState() {
     mapDownload_ = downloadManager_->downloadForIdentifierOfType(map_->identifier(), "map");
+    wikipediaDownload_ =
+        downloadManager_->downloadForIdentifierOfType(map_->identifier(), "wikipedia");
     mapProgress_->setProgress(mapDownload_ ? float(mapDownload_->progress()) : 0.0f);
+    wikiProgress_->setProgress(wikipediaDownload_ ? float(wikipediaDownload_->progress()) : 0.0f);
 }
 
 bool CBMapStoreDetailVC::mapInfoIsValid() const {
@@ -195,19 +293,14 @@ void CBMapStoreDetailVC::updateMapStats() {
     if (!mapInfo_)
         return;
     generalMapStats_->setText(CBMapDetailStatistics::generalLine(*mapInfo_));
-    const std::optional<int64_t> counts[] = {
-        mapInfo_->numberOfShops(), mapInfo_->numberOfRestaurants(), mapInfo_->numberOfPubs()};
-    const char* icons[] = {"mapstore-stats-shops", "mapstore-stats-restaurant",
-                           "mapstore-stats-pubs"};
-    for (size_t i = 0; i < 3; ++i) {
-        statsLabels_[i]->setText(std::to_string(counts[i].value_or(0)));
-        statsIcons_[i]->setImage(UIImage::imageNamed(icons[i]));
-    }
-    // The Wikipedia package itself is offered by the Wikipedia screens; this
-    // line tells what the catalogue has of it.
-    auto languages = mapInfo_->wikiInfos();
-    wikipediaStats_->setText(CBMapDetailStatistics::wikipediaLine(*mapInfo_, false));
-    if (languages.empty())
+    statsBar_->setTexts({std::to_string(mapInfo_->numberOfShops().value_or(0)),
+                         std::to_string(mapInfo_->numberOfRestaurants().value_or(0)),
+                         std::to_string(mapInfo_->numberOfPubs().value_or(0))});
+    statsBar_->setImages({UIImage::imageNamed("mapstore-stats-shops"),
+                          UIImage::imageNamed("mapstore-stats-restaurant"),
+                          UIImage::imageNamed("mapstore-stats-pubs")});
+    wikipediaStats_->setText(CBMapDetailStatistics::wikipediaLine(*mapInfo_, userHasWikipedia()));
+    if (mapInfo_->wikiInfos().empty())
         wikipediaStats_->setAlpha(0.66);
 }
 
@@ -219,6 +312,8 @@ void CBMapStoreDetailVC::updateDownloadButtons() {
     if (!mapInfoIsValid()) {
         if (updatingView_->isHidden()) {
             updatingView_->setHidden(false);
+            if (!errorUpdatingInfo_)
+                updatingActivity_->startAnimating();
             UIView::animateWithDurationAnimations(0.4,
                                                   [view = updatingView_] { view->setAlpha(1.0); });
         }
@@ -228,44 +323,40 @@ void CBMapStoreDetailVC::updateDownloadButtons() {
             updatingLabel_->setFrame(updatingView_->bounds());
         }
         for (const auto& hidden : std::initializer_list<std::shared_ptr<UIView>>{
-                 downloadMapButton_, generalMapStats_, wikipediaStats_})
+                 downloadMapButton_, downloadWikipediaButton_, generalMapStats_, wikipediaStats_})
             hidden->setHidden(true);
         return;
     }
     if (!updatingView_->isHidden()) {
+        // A spinner left turning in the hidden view would keep the screen
+        // drawing frames.
         UIView::animateWithDurationAnimationsCompletion(
             0.4, [view = updatingView_] { view->setAlpha(0.0); },
-            [view = updatingView_](bool) { view->setHidden(true); });
+            [view = updatingView_, spinner = updatingActivity_](bool) {
+                view->setHidden(true);
+                spinner->stopAnimating();
+            });
     }
     for (const auto& shown : std::initializer_list<std::shared_ptr<UIView>>{
-             downloadMapButton_, generalMapStats_, wikipediaStats_})
+             downloadMapButton_, downloadWikipediaButton_, generalMapStats_, wikipediaStats_})
         shown->setHidden(false);
+    const bool installed = installedMap() != nullptr;
     mapProgress_->setHidden(true);
+    downloadWikipediaButton_->setGradientButtonStyle(2);
     updateMapButton();
-    editCoverLabel_->setHidden(installedMap() == nullptr);
+    editCoverLabel_->setHidden(!installed);
     generalMapStats_->setHidden(!mapProgress_->isHidden());
+    updateWikipediaButton(installed);
+    wikipediaStats_->setHidden(!wikiProgress_->isHidden());
 }
 
 void CBMapStoreDetailVC::updateMapButton() {
     const char* title = nullptr;
     bool enabled = false;
     if (mapDownload_) {
-        switch (mapDownload_->downloadState()) {
-            case 2:
-            case 3:
-                title = "downloadExtracting";
-                mapProgress_->setHidden(false);
-                break;
-            case 0:
-                title = "DownloadPendingMap";
-                break;
-            case 6:
-                title = "DownloadErrorMap";
-                break;
-            default:
-                title = "Downloading map";
-                mapProgress_->setHidden(false);
-        }
+        const auto state = titleForDownloadState(mapDownload_->downloadState());
+        title = state.map;
+        mapProgress_->setHidden(!state.showsProgress);
         if (rightButtonAfterDownload_ && originalBarButtonItem_) {
             navigationItem()->setRightBarButtonItem(originalBarButtonItem_);
             originalBarButtonItem_.reset();
@@ -284,6 +375,42 @@ void CBMapStoreDetailVC::updateMapButton() {
     }
     downloadMapButton_->setTitleForState(NSLocalizedString(title), UIControlStateNormal);
     downloadMapButton_->setEnabled(enabled);
+}
+
+void CBMapStoreDetailVC::updateWikipediaButton(bool installed) {
+    auto& button = *downloadWikipediaButton_;
+    button.setAlpha(1.0);
+    wikiProgress_->setHidden(true);
+    auto dimmed = [&button] {
+        button.setEnabled(false);
+        button.setAlpha(0.25);
+    };
+    const char* title = nullptr;
+    if (!wikipediaManager_) {
+        // Nothing here can load articles: no button that does nothing.
+        button.setHidden(true);
+        return;
+    }
+    if (!installed) {
+        dimmed();
+        title = "Download Wikipedia articles";
+    } else if (wikipediaDownload_) {
+        const auto state = titleForDownloadState(wikipediaDownload_->downloadState());
+        button.setEnabled(false);
+        title = state.wikipedia;
+        wikiProgress_->setHidden(!state.showsProgress);
+    } else if (userHasWikipedia()) {
+        title = "DeleteWikipedia";
+        button.setEnabled(true);
+        button.setGradientButtonStyle(3);
+    } else if (mapInfo_->wikiInfos().empty()) {
+        dimmed();
+    } else {
+        button.setEnabled(true);
+        title = "Download Wikipedia articles";
+    }
+    if (title)
+        button.setTitleForState(NSLocalizedString(title), UIControlStateNormal);
 }
 
 void CBMapStoreDetailVC::downloadMap() {
@@ -329,8 +456,12 @@ void CBMapStoreDetailVC::downloadManagerDidRemoveDownloadWithIdentifierAndType(
 void CBMapStoreDetailVC::downloadManagerUpdatedProgressToForDownload(ZELDownloadManagerEngine&,
                                                                      double progress,
                                                                      const Download& d) {
-    if (!isViewLoaded() || d->type() != "map" || !concernsThisMap(d->identifier(), d->type()))
+    if (!isViewLoaded() || !concernsThisMap(d->identifier(), d->type()))
         return;
+    if (d->type() == "wikipedia") {
+        wikiProgress_->setProgress(float(progress));
+        return;
+    }
     if (d->downloadState() == 3)
         downloadMapButton_->setTitleForState(
             NSStringWithFormat("%@ (%.1f %@)",

@@ -1,7 +1,16 @@
+// The detail screen's cover: the catalogue's or the user's own picture, its
+// information alert, and picking a photo as the map's own cover.
+#include <filesystem>
+
+#include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
+#include "Foundation/NSData+Files.h"
+#include "Foundation/NSLog.h"
 #include "QuartzCore/CALayer.h"
 #include "UIKit/UIActivityIndicatorView.h"
 #include "UIKit/UIApplication.h"
+#include "UIKit/UIDevice.h"
+#include "UIKit/UIImage.h"
 #include "UIKit/UIImageView.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UITapGestureRecognizer.h"
@@ -10,6 +19,21 @@
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "store/CBMapStoreDetailVC.h"
+#include "widgets/UIImage+ZELResize.h"
+#include "widgets/ZELToolTip.h"
+
+namespace {
+
+constexpr double kCoverJPEGQuality = 0.65;
+
+// The covers folder is made with the first cover of one's own.
+bool writeCover(const std::vector<uint8_t>& jpeg, const std::string& path) {
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    return writeDataToFile(jpeg, path, true);
+}
+
+}  // namespace
 
 void CBMapStoreDetailVC::loadCover() {
     auto image = engine_->coverImageForMapCompletion(
@@ -25,8 +49,6 @@ void CBMapStoreDetailVC::loadCover() {
         mapCoverLoadingIndicator_->stopAnimating();
     mapCoverView_->layer()->setBorderWidth(1.0);
     mapCoverView_->layer()->setBorderColor(UIColor::colorWithWhiteAlpha(1, 0.5).CGColor());
-    if (auto installed = installedMap())
-        userMapStoreEngine_->copyCoverToDocumentsForMap(installed);
     if (mapCoverView_->gestureRecognizers().empty()) {
         mapCoverView_->setUserInteractionEnabled(true);
         mapCoverView_->addGestureRecognizer(std::make_shared<UITapGestureRecognizer>(
@@ -43,7 +65,9 @@ void CBMapStoreDetailVC::showMapCoverInfo() {
     auto attribution = mapInfo_ ? mapInfo_->coverAttribution() : std::nullopt;
     auto source = mapInfo_ ? mapInfo_->coverSource() : std::nullopt;
     std::vector<std::string> buttons;
-    if (installedMap() && engine_->customCoverExistsForMap(map_))
+    if (installedMap())
+        buttons.push_back(NSLocalizedString("MapCoverPickOwnButtonTitle"));
+    if (engine_->customCoverExistsForMap(map_))
         buttons.push_back(NSLocalizedString("MapCoverDeleteOwnButtonTitle"));
     if (source && !source->empty())
         buttons.push_back(NSLocalizedString(buttons.empty() ? "ViewSourceButtonTitleShort"
@@ -62,10 +86,18 @@ void CBMapStoreDetailVC::showMapCoverInfo() {
 }
 
 void CBMapStoreDetailVC::alertViewDidDismissWithButtonIndex(UIAlertView& alert, long index) {
-    if (alert.tag() != kCoverInfoAlertTag || index == alert.cancelButtonIndex())
+    if (index == alert.cancelButtonIndex())
+        return;
+    if (alert.tag() == kDeleteWikipediaAlertTag) {
+        deleteWikipedia();
+        return;
+    }
+    if (alert.tag() != kCoverInfoAlertTag)
         return;
     auto title = alert.buttonTitleAtIndex(index);
-    if (title == NSLocalizedString("MapCoverDeleteOwnButtonTitle")) {
+    if (title == NSLocalizedString("MapCoverPickOwnButtonTitle")) {
+        openImagePicker();
+    } else if (title == NSLocalizedString("MapCoverDeleteOwnButtonTitle")) {
         engine_->resetCustomCoverForMap(map_);
         mapCoverView_->setImage(nullptr);
         mapCoverLoadingIndicator_->startAnimating();
@@ -77,4 +109,79 @@ void CBMapStoreDetailVC::alertViewDidDismissWithButtonIndex(UIAlertView& alert, 
         if (source && (source->rfind("http://", 0) == 0 || source->rfind("https://", 0) == 0))
             UIApplication::sharedApplication()->openURL(*source);
     }
+}
+
+void CBMapStoreDetailVC::viewDidAppear(bool animated) {
+    UIViewController::viewDidAppear(animated);
+    if (installedMap())
+        ZELToolTip::showInViewWithTextTopImageBottomImageForKeyMaxShows(
+            view(), NSLocalizedString("TooltipMapCover"), UIImage::imageNamed("tooltip_info"),
+            nullptr, std::string("PickOwnMapCover"), 3);
+}
+
+void CBMapStoreDetailVC::openImagePicker() {
+    imagePicker_ = std::make_shared<UIImagePickerController>();
+    imagePicker_->setDelegate(std::static_pointer_cast<CBMapStoreDetailVC>(shared_from_this()));
+    if (UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad) {
+        activePopover_ = std::make_shared<UIPopoverController>(imagePicker_);
+        activePopover_->setDelegate(
+            std::static_pointer_cast<CBMapStoreDetailVC>(shared_from_this()));
+        auto anchor = mapCoverView_->superview()->convertRectToView(mapCoverView_->frame(), view());
+        activePopover_->presentPopoverFromRectInViewPermittedArrowDirectionsAnimated(
+            anchor, view(), UIPopoverArrowDirectionLeft, true);
+    } else {
+        presentViewControllerAnimatedCompletion(imagePicker_, true, nullptr);
+    }
+}
+
+void CBMapStoreDetailVC::imagePickerControllerDidFinishPickingMediaWithInfo(
+    UIImagePickerController&, const UIImagePickerMediaInfo& info) {
+    auto original = info.originalImage;
+    if (original) {
+        mapCoverLoadingIndicator_->startAnimating();
+        auto path = CBMapStoreEngine::customCoverPathForMapWithIdentifier(map_->identifier());
+        DispatchQueue::global()->async([weak = weak_from_this(), original, path, map = map_] {
+            auto scaled = resizedImageWithContentModeBoundsInterpolationQuality(
+                *original, UIViewContentModeScaleAspectFill,
+                CGSizeMake(kCustomCoverWidth, kCustomCoverHeight), kCGInterpolationDefault);
+            if (!scaled)
+                scaled = original;
+            auto jpeg = UIImageJPEGRepresentation(scaled, kCoverJPEGQuality);
+            if (jpeg.empty() || !path)
+                NSLog("The picked cover of %s could not be encoded",
+                      map->identifier().value_or("").c_str());
+            else if (!writeCover(jpeg, *path))
+                NSLog("The picked cover could not be written to %s", path->c_str());
+            DispatchQueue::main()->async([weak, scaled, map] {
+                // The map object's covers are what the other screens draw.
+                map->coverImage = scaled;
+                map->blurredCoverImage = nullptr;
+                auto self = std::static_pointer_cast<CBMapStoreDetailVC>(weak.lock());
+                if (!self || !self->isViewLoaded())
+                    return;
+                self->mapCoverView_->setImage(scaled);
+                self->mapCoverLoadingIndicator_->stopAnimating();
+            });
+        });
+    }
+    closeImagePicker();
+}
+
+void CBMapStoreDetailVC::imagePickerControllerDidCancel(UIImagePickerController&) {
+    closeImagePicker();
+}
+
+void CBMapStoreDetailVC::closeImagePicker() {
+    if (activePopover_) {
+        activePopover_->dismissPopoverAnimated(true);
+        activePopover_.reset();
+    } else {
+        dismissViewControllerAnimatedCompletion(true, nullptr);
+    }
+    imagePicker_.reset();
+}
+
+void CBMapStoreDetailVC::popoverControllerDidDismissPopover(UIPopoverController&) {
+    activePopover_.reset();
+    imagePicker_.reset();
 }

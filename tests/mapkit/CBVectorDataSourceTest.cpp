@@ -201,3 +201,15 @@ TEST_F(CBVectorDataSourceTest, ThreadsDrawTheSamePixelsAsOneThread) {
 }
 
 }  // namespace
+
+TEST(CBVectorDataSourceBoxesTest, BoxesOverlapOnlyWhereTheyShareArea) {
+    const CGRect box = CGRectMake(10, 10, 20, 10);
+    EXPECT_TRUE(CBVectorDataSource::boxesOverlap(box, CGRectMake(29, 19, 5, 5)));
+    EXPECT_TRUE(CBVectorDataSource::boxesOverlap(box, CGRectMake(15, 12, 2, 2)));   // inside
+    EXPECT_FALSE(CBVectorDataSource::boxesOverlap(box, CGRectMake(30, 10, 5, 5)));  // edge
+    EXPECT_FALSE(CBVectorDataSource::boxesOverlap(box, CGRectMake(10, 20, 5, 5)));
+    EXPECT_FALSE(CBVectorDataSource::boxesOverlap(box, CGRectMake(15, 15, 0, 3)));  // no width
+    for (const CGRect& other : {CGRectMake(29, 19, 5, 5), CGRectMake(30, 10, 5, 5),
+                                CGRectMake(-5, 12, 40, 1), CGRectMake(0, 0, 3, 3)})
+        EXPECT_EQ(CBVectorDataSource::boxesOverlap(box, other), CGRectIntersectsRect(box, other));
+}

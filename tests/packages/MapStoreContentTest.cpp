@@ -1,3 +1,5 @@
+#include <cmath>
+
 #include "Foundation/NSPropertyListSerialization.h"
 #include "MapStoreTestSupport.h"
 #include "UIKit/UIImage.h"
@@ -72,6 +74,37 @@ TEST_F(MapStoreContentTest, TheBundledCatalogueListsTheSamplesWithTheirPlaces) {
         }));
     ASSERT_TRUE(runMainLoopUntil([&] { return done; }));
     EXPECT_EQ(found, std::vector<std::string>{"liechtenstein"});
+}
+
+// A picture pixel's alpha at a place, the picture's frame given in degrees.
+uint32_t alphaAt(const UIImage& picture, double west, double north, double east, double south,
+                 double longitude, double latitude) {
+    const auto& image = *picture.CGImage();
+    const double aspect = std::cos((north + south) / 2 * M_PI / 180);
+    const double width = (east - west) * aspect, height = north - south;
+    const double room = double(image.width()) - 2 * 1.5 * picture.scale();
+    const double unit = room / std::max(width, height);
+    const double left = (double(image.width()) - width * unit) / 2;
+    const double top = (double(image.height()) - height * unit) / 2;
+    const auto x = size_t(left + (longitude - west) * aspect * unit);
+    const auto y = size_t(top + (north - latitude) * unit);
+    return image.pixelAt(x, y) >> 24;
+}
+
+TEST_F(MapStoreContentTest, EveryGroupHasItsPictureDrawnNorthUp) {
+    auto groups = std::make_shared<CBMapStoreEngine>()->sortedGroups();
+    ASSERT_TRUE(groups);
+    for (const auto& group : *groups) {
+        auto picture = UIImage::imageNamed("continents/cont_" + group->groupCode().value_or(""));
+        ASSERT_NE(picture, nullptr) << group->groupCode().value_or("");
+        EXPECT_EQ(picture->size().width, 32);
+        EXPECT_EQ(picture->size().height, 32);
+    }
+    auto europe = UIImage::imageNamed("continents/cont_europe");
+    ASSERT_NE(europe, nullptr);
+    // Prague is land, the Bay of Biscay water.
+    EXPECT_EQ(alphaAt(*europe, -11, 71.5, 42, 34, 14.4, 50.1), 255u);
+    EXPECT_EQ(alphaAt(*europe, -11, 71.5, 42, 34, -6, 45.5), 0u);
 }
 
 TEST_F(MapStoreContentTest, TheServerFolderHoldsPackagesStatisticsCoversAndNotices) {

@@ -85,6 +85,16 @@ TEST_F(CBMapStoreControllerTest, TheFirstAppearanceChecksTheCatalogueAfterTwoSec
     EXPECT_TRUE(runUntil(asked, 5));
 }
 
+TEST_F(CBMapStoreControllerTest, AStoreClosedBeforeItsCheckChecksNothing) {
+    {
+        auto store = open();
+        store_.window->setRootViewController(nullptr);
+    }
+    runUntil([] { return false; }, 2.5);
+    for (const Value& entry : store_.server->log())
+        EXPECT_NE(*entry.get("path")->stringValue(), "/mapStore.zip");
+}
+
 TEST_F(CBMapStoreControllerTest, OpeningAMapFromOutsideShowsItsDetailOnBrowse) {
     auto store = open();
     store->setSelectedIndex(1);

@@ -8,13 +8,18 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UIProgressView.h"
 #include "UIKit/UIWindow.h"
+#include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapScrollView.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreInfoMap.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerDownload.h"
 #include "packages/ZELDownloadManagerEngine.h"
+#include "store/CBMapStoreController.h"
 #include "store/CBMapStoreDetailVC.h"
+#include "widgets/CBStatsBar.h"
+#include "widgets/ZELRoundedGradientButton.h"
 
 namespace {
 
@@ -43,11 +48,11 @@ TEST_F(CBMapStoreDetailVCTest, ACatalogueMapShowsItsStatisticsCoverAndDownloadsT
     EXPECT_TRUE(screen->downloadMapButton()->isEnabled());
     EXPECT_NE(screen->generalMapStats()->text().find(" MB"), std::string::npos);
     for (size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(screen->statsLabels()[i]->text(),
+        EXPECT_EQ(screen->statsBar()->labels()[i]->text(),
                   std::to_string(*(i == 0   ? screen->mapInfo()->numberOfShops()
                                    : i == 1 ? screen->mapInfo()->numberOfRestaurants()
                                             : screen->mapInfo()->numberOfPubs())));
-    EXPECT_NE(screen->statsLabels()[0]->text(), "0");
+    EXPECT_NE(screen->statsBar()->labels()[0]->text(), "0");
     ASSERT_TRUE(runUntil([&] { return screen->mapCoverView()->image() != nullptr; }));
 
     store_.faultPackage("liechtenstein", "throttle=400000");
@@ -101,32 +106,27 @@ TEST_F(CBMapStoreDetailVCTest, TheCoverInfoOffersTheSourceOnlyWhenThereIsOne) {
     }
 }
 
-TEST_F(CBMapStoreDetailVCTest, AServerCutShowsTheFailureOnceAndARetryResumes) {
+TEST_F(CBMapStoreDetailVCTest, ThePreviewShowsTheOutlineOverTheOnlineTilesItCaches) {
     auto screen = open("liechtenstein");
-    ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
-    auto size =
-        std::filesystem::file_size(std::string(KELVARA_PACKAGES_DIR) + "/liechtenstein.zip");
-    store_.faultPackage("liechtenstein", "cut=" + std::to_string(size * 4 / 10) + "&count=1");
-    screen->downloadMap();
-    auto alerts = [&] {
-        size_t count = 0;
-        for (const auto& view : store_.window->subviews())
-            if (auto alert = std::dynamic_pointer_cast<UIAlertView>(view))
-                count += alert->title() == "Connection error";
-        return count;
-    };
-    ASSERT_TRUE(runUntil([&] { return alerts() == 1; }, 60));
-    EXPECT_EQ(buttonTitle(*screen), "Download failed");
+    auto preview = screen->mapView();
+    ASSERT_NE(preview, nullptr);
+    EXPECT_FALSE(preview->isUserInteractionEnabled());
+    EXPECT_EQ(preview->vectorDataSourceLayer(), nullptr);
+    EXPECT_EQ(preview->displayManager()->overlayDataSources().size(), 1u);
+    // The whole outline fits: the layer reaches far enough for the view.
+    auto outline = store_.catalogue->mapForIdentifier("liechtenstein")->shape()->bbox();
+    preview->calculateVisibleBBox();
+    auto visible = preview->visibleBBox();
+    EXPECT_TRUE(visible->includesCoordinate(outline->NE()));
+    EXPECT_TRUE(visible->includesCoordinate(outline->SW()));
+    // Drawing the screen fetches the tiles from the local tile service.
+    store_.window->renderImage(1);
+    EXPECT_GT(store_.tiles->tileRequests(), 0);
 
-    store_.downloads->resumeDownloads();
-    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Map downloaded"; }, 120));
-    EXPECT_EQ(alerts(), 1u);
-    bool resumed = false;
-    for (const Value& entry : store_.server->log())
-        if (const Value* range = entry.get("range"); range && range->stringValue())
-            resumed |= range->stringValue()->rfind("bytes=", 0) == 0 &&
-                       range->stringValue()->find("bytes=0-") == std::string::npos;
-    EXPECT_TRUE(resumed);
+    const std::string url = "http://" + store_.tiles->host() + "/neighbourhood/9/268/179.png";
+    auto source = std::make_shared<CBImageDataSource>();
+    EXPECT_EQ(screen->imageDataSourcePathForCachedImageWithUrl(*source, *NSURL::URLWithString(url)),
+              CBMapStoreController::pathForCachedTileWithUrl(url));
 }
 
 }  // namespace

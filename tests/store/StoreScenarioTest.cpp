@@ -1,9 +1,19 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "Host/HostScenario.h"
 #include "PackagesTestSupport.h"
 #include "StoreTestSupport.h"
+#include "UIKit/UIAlertView.h"
+#include "UIKit/UIButton.h"
+#include "UIKit/UIImageView.h"
+#include "UIKit/UILabel.h"
+#include "UIKit/UINavigationController.h"
+#include "UIKit/UIProgressView.h"
 #include "UIKit/UIWindow.h"
+#include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapScrollView.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerEngine.h"
@@ -12,6 +22,18 @@
 
 namespace {
 
+// From the store's root to Liechtenstein's detail screen (the first row,
+// rated with a star).
+constexpr const char* kOpenLiechtenstein = R"(
+tap "Europe"
+idle
+tap "Liechtenstein"
+idle
+expect "1 star"
+tap 60 125
+idle
+)";
+
 // The store played as a person uses it, against the local map store server.
 class StoreScenarioTest : public ::testing::Test {
   protected:
@@ -19,6 +41,13 @@ class StoreScenarioTest : public ::testing::Test {
         store_ = CBMapStoreController::create(fixture_.downloads, fixture_.registry);
         fixture_.window->setRootViewController(store_);
         fixture_.layout();
+    }
+    std::shared_ptr<CBMapStoreDetailVC> topDetail() {
+        auto navigation =
+            std::dynamic_pointer_cast<UINavigationController>(store_->selectedViewController());
+        return navigation
+                   ? std::dynamic_pointer_cast<CBMapStoreDetailVC>(navigation->topViewController())
+                   : nullptr;
     }
     void play(const std::string& script) {
         auto result = HostRunScenario(fixture_.window, script);
@@ -31,33 +60,68 @@ class StoreScenarioTest : public ::testing::Test {
 TEST_F(StoreScenarioTest, BrowseToLiechtensteinDownloadItAndSeeItInstalled) {
     fixture_.faultPackage("liechtenstein", "throttle=200000");
     open();
+    play(kOpenLiechtenstein);
     play(R"(
-tap "Europe"
-idle
-tap "Liechtenstein"
-idle
-expect "1 star"
-tap 60 125
-wait 1
 expect "Download map"
 expect "40"
+expect "32"
+expect "3"
+)");
+    auto detail = topDetail();
+    ASSERT_NE(detail, nullptr);
+    // The rendered cover, and the outline on the online map beside it.
+    ASSERT_TRUE(runUntil([&] { return detail->mapCoverView()->image() != nullptr; }));
+    ASSERT_NE(detail->mapView(), nullptr);
+    EXPECT_EQ(detail->mapView()->displayManager()->overlayDataSources().size(), 1u);
+
+    // Queued while the engine may not start: pending, and the tab's badge.
+    fixture_.downloads->setResumeDisabled(true);
+    play(R"(
 tap "Download map"
-wait 0.5
-expect "Downloading map"
+wait 0.3
+expect "Download pending"
+expect "1"
+)");
+    // A map loading for the first time is not installed yet: no cover of
+    // one's own to edit.
+    EXPECT_TRUE(detail->editCoverLabel()->isHidden());
+    fixture_.downloads->setResumeDisabled(false);
+    play(R"(
 tap "Downloads"
-wait 0.5
+wait 0.3
 expect "Liechtenstein"
-expect "Pause"
+tap "Resume"
+wait 1
+expect "* of * MB"
+tap "Browse"
+wait 0.3
+expect "Downloading map"
+)");
+    const float seen = detail->mapProgress()->progress();
+    ASSERT_TRUE(runUntil([&] { return detail->mapProgress()->progress() > seen; }));
+    EXPECT_FALSE(detail->mapProgress()->isHidden());
+    play(R"(
+tap "Downloads"
+wait 0.3
 tap "Pause"
 expect "Resume"
 )");
     // The rest of the package comes at full speed, from where it stopped.
     fixture_.server->clearFaults();
+    std::string extracting;
     play(R"(
 tap "Resume"
 expect "Pause"
 )");
-    ASSERT_TRUE(runUntil([&] { return fixture_.downloads->currentQueueLength() == 0; }, 60));
+    ASSERT_TRUE(runUntil(
+        [&] {
+            auto title = detail->downloadMapButton()->titleForState(UIControlStateNormal);
+            if (title && title->rfind("Extracting (", 0) == 0)
+                extracting = *title;
+            return fixture_.downloads->currentQueueLength() == 0;
+        },
+        60));
+    EXPECT_NE(extracting.find(" %)"), std::string::npos) << extracting;
     play(R"(
 wait 0.5
 expect-not "Liechtenstein"
@@ -66,6 +130,79 @@ wait 0.5
 expect "Map downloaded"
 )");
     EXPECT_NE(fixture_.registry->mapForIdentifier("liechtenstein"), nullptr);
+    EXPECT_TRUE(fixture_.resumedWithRange());
+}
+
+TEST_F(StoreScenarioTest, TheInstalledSampleSaysSoUnderItsStar) {
+    fixture_.install("neubrandenburg");
+    open();
+    play(R"(
+tap "Europe"
+idle
+tap "Germany"
+idle
+expect "1 star"
+tap "Neubrandenburg"
+idle
+expect "Map downloaded"
+)");
+}
+
+TEST_F(StoreScenarioTest, UpdateMapStoreAsksTheServer) {
+    open();
+    auto asked = [&] {
+        size_t count = 0;
+        for (const Value& entry : fixture_.server->log())
+            if (const Value* path = entry.get("path");
+                path && path->stringValue() && *path->stringValue() == "/mapStore.zip")
+                ++count;
+        return count;
+    };
+    // The first appearance's own check must not be taken for the button's.
+    runUntil([] { return false; }, 3.0);
+    const size_t before = asked();
+    play(R"(
+tap "Downloads"
+wait 0.3
+tap "Update map store"
+)");
+    EXPECT_TRUE(runUntil([&] { return asked() > before; }, 10));
+}
+
+TEST_F(StoreScenarioTest, AServerCutShowsTheFailureOnceAndResumeCarriesOn) {
+    const auto size =
+        std::filesystem::file_size(std::string(KELVARA_PACKAGES_DIR) + "/liechtenstein.zip");
+    fixture_.faultPackage("liechtenstein", "cut=" + std::to_string(size * 4 / 10) + "&count=1");
+    open();
+    play(kOpenLiechtenstein);
+    play(R"(tap "Download map")");
+    auto alerts = [&] {
+        size_t count = 0;
+        for (const auto& view : fixture_.window->subviews())
+            if (auto alert = std::dynamic_pointer_cast<UIAlertView>(view))
+                count += alert->isVisible() && alert->title() == "Connection error";
+        return count;
+    };
+    ASSERT_TRUE(runUntil([&] { return alerts() > 0; }, 60));
+    EXPECT_EQ(alerts(), 1u);
+    play(R"(
+tap "OK"
+wait 0.3
+expect-not "Connection error"
+expect "Download failed"
+tap "Downloads"
+wait 0.3
+tap "Resume"
+)");
+    ASSERT_TRUE(runUntil([&] { return fixture_.downloads->currentQueueLength() == 0; }, 60));
+    play(R"(
+wait 0.5
+expect-not "Connection error"
+tap "Browse"
+wait 0.5
+expect "Map downloaded"
+)");
+    EXPECT_TRUE(fixture_.resumedWithRange());
 }
 
 TEST_F(StoreScenarioTest, ASearchWithoutMapOffersTheRequest) {

@@ -16,6 +16,8 @@
 #include "store/CBMapStoreBrowserViewController.h"
 #include "store/CBMapStoreController.h"
 #include "store/CBMapStoreDetailVC.h"
+#include "widgets/ZELToolTip.h"
+#include "wikipedia/CBWikipediaManager.h"
 
 namespace {
 
@@ -81,6 +83,23 @@ TEST_F(StoreScreensReferenceTest, TheDetailOfLiechtensteinAndItsQueuedDownload) 
     auto store = CBMapStoreController::create(store_.downloads, store_.registry);
     store_.window->setRootViewController(store);
     EXPECT_TRUE(looksLike("downloads-waiting"));
+}
+
+TEST_F(StoreScreensReferenceTest, TheInstalledSampleOffersItsWikipediaArticles) {
+    auto wikipedia = CBWikipediaManager::create(store_.downloads, store_.catalogue);
+    store_.install("neubrandenburg");
+    // The cover's hint shows once per run: here always.
+    ZELToolTip::resetShownThisRun();
+    auto detail =
+        CBMapStoreDetailVC::create(store_.catalogue->mapForIdentifier("neubrandenburg"),
+                                   store_.downloads, store_.catalogue, store_.registry, wikipedia);
+    store_.show(detail);
+    ASSERT_TRUE(runUntil(
+        [&] { return detail->mapInfoIsValid() && detail->mapCoverView()->image() != nullptr; }));
+    auto fixVersion = [&] {
+        detail->generalMapStats()->setText("Version of <build day>, 10.1 MB");
+    };
+    EXPECT_TRUE(looksLike("detail-neubrandenburg-installed", fixVersion));
 }
 
 }  // namespace

@@ -27,6 +27,10 @@ StoreFixture::StoreFixture() {
     server = std::make_unique<MapStoreServerProcess>(KELVARA_MAPSTORE_ROOT);
     EXPECT_TRUE(server->running());
     CBMapStoreURLManager::setBaseURL(server->baseURL());
+    tiles = std::make_unique<TileServerProcess>();
+    EXPECT_TRUE(tiles->running());
+    NSUserDefaults::standardUserDefaults()->setObjectForKey(Value(tiles->host()),
+                                                            "CBOnlineTileServiceHost");
     downloads = ZELDownloadManagerEngine::createWithStorePath(
         home.path() + "/Documents/DownloadManagerQueue.sqlite");
     catalogue = std::make_shared<CBMapStoreEngine>();
@@ -44,6 +48,7 @@ StoreFixture::~StoreFixture() {
     catalogue.reset();
     downloads.reset();
     server.reset();
+    tiles.reset();
     runUntil([] { return false; }, 0.05);
     CBMapStoreURLManager::setBaseURL("");
     NSBundle::setMainBundlePath("");
@@ -55,6 +60,33 @@ void StoreFixture::faultPackage(const std::string& identifier, const std::string
     auto url = catalogue->urlForMap(catalogue->mapForIdentifier(identifier));
     ASSERT_TRUE(url);
     server->fault(url->substr(server->baseURL().size()), query);
+}
+
+void StoreFixture::install(const std::string& identifier) {
+    auto map = catalogue->mapForIdentifier(identifier);
+    ASSERT_NE(map, nullptr);
+    auto url = catalogue->urlForMap(map);
+    ASSERT_TRUE(url);
+    downloads
+        ->addDownloadWithURLDestinationPathIdentifierTitleSubTitleDownloadSizeTypePriorityPayLoadProgressReservedForPostProcessing(
+            *url, catalogue->basePathForMaps(), identifier, map->localName(), map->places(),
+            std::nullopt, "map", 0, identifier, 0.4);
+    downloads->resumeDownloads();
+    ASSERT_TRUE(runUntil(
+        [&] {
+            auto installed = registry->mapForIdentifier(identifier);
+            return installed && installed->dateAdded() && downloads->currentQueueLength() == 0;
+        },
+        120));
+}
+
+bool StoreFixture::resumedWithRange() const {
+    for (const Value& entry : server->log())
+        if (const Value* range = entry.get("range"); range && range->stringValue())
+            if (range->stringValue()->rfind("bytes=", 0) == 0 &&
+                range->stringValue()->find("bytes=0-") == std::string::npos)
+                return true;
+    return false;
 }
 
 void StoreFixture::show(const std::shared_ptr<UIViewController>& controller) {

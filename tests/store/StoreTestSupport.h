@@ -5,6 +5,7 @@
 #include <string>
 
 #include "MapStoreServerProcess.h"
+#include "TileServerProcess.h"
 #include "mapkit/MapkitTestSupport.h"
 
 class CBMapStoreEngine;
@@ -15,7 +16,8 @@ class ZELDownloadManagerEngine;
 
 // The store as the application has it: a home of its own, the bundle with
 // the built catalogue, the map store server over the built store content,
-// and the download engine, catalogue and installed-maps registry over them.
+// the online tile service of the preview maps, and the download engine,
+// catalogue and installed-maps registry over them.
 class StoreFixture {
   public:
     StoreFixture();
@@ -24,9 +26,14 @@ class StoreFixture {
     void faultPackage(const std::string& identifier, const std::string& query);
     void show(const std::shared_ptr<UIViewController>& controller);
     void layout();
+    // Downloads and installs a map of the catalogue as the store does.
+    void install(const std::string& identifier);
+    // Whether the server was asked for a package's rest (a Range not from 0).
+    bool resumedWithRange() const;
 
     TemporaryFolder home;
     std::unique_ptr<MapStoreServerProcess> server;
+    std::unique_ptr<TileServerProcess> tiles;
     std::shared_ptr<ZELDownloadManagerEngine> downloads;
     std::shared_ptr<CBMapStoreEngine> catalogue;
     std::shared_ptr<CBUserMapStoreEngine> registry;

@@ -5,11 +5,9 @@
 #include <sstream>
 
 #include "CBGeoData/CBBoundingBox.h"
-#include "Foundation/NSUserDefaults.h"
 #include "Host/HostScenario.h"
 #include "PackagesTestSupport.h"
 #include "StoreTestSupport.h"
-#include "TileServerProcess.h"
 #include "UIKit/UIButton.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UISearchBar.h"
@@ -37,16 +35,13 @@ namespace {
 constexpr CLLocationCoordinate2D kMalbun{47.1027934, 9.6083946};
 
 // The store's world map tab played as a person uses it, with the tiles from
-// the local tile service. The user is in Germany, so the map opens there.
+// the fixture's local tile service. The user is in Germany, so the map opens there.
 class StoreWorldMapScenarioTest : public ::testing::Test {
   protected:
     void SetUp() override {
         const char* locale = std::getenv("LC_ALL");
         previousLocale_ = locale ? std::optional<std::string>(locale) : std::nullopt;
         setenv("LC_ALL", "en_DE.UTF-8", 1);
-        ASSERT_TRUE(tiles_.running());
-        NSUserDefaults::standardUserDefaults()->setObjectForKey(Value(tiles_.host()),
-                                                                "CBOnlineTileServiceHost");
     }
     void TearDown() override {
         if (previousLocale_)
@@ -105,7 +100,6 @@ idle
         return matchesReference(fixture_.window->renderImage(1), "../store/" + name);
     }
 
-    TileServerProcess tiles_;
     std::optional<std::string> previousLocale_;
     StoreFixture fixture_;
     std::shared_ptr<CBMapStoreController> store_;

@@ -11,6 +11,7 @@
 #include <optional>
 
 #include "CatalogueWriter.h"
+#include "ContinentPictures.h"
 #include "CoreData/NSManagedObjectModel.h"
 #include "CoreLocation/CLLocation.h"
 #include "CoverRenderer.h"
@@ -273,6 +274,9 @@ bool StoreContent::build(const StoreContentRequest& request, std::string* error)
     }
     if (!writeText(resources / "gazetteer.tsv", GazetteerWriter::text(gazetteer), error))
         return fail(*error);
+    for (const auto& group : catalogue.groups)
+        if (!ContinentPictures::writePictures(*world, group.code, resources.string(), error))
+            return fail(*error);
     fs::remove(catalogueFile, ignored);
 
     fs::remove_all(root, ignored);

@@ -10,9 +10,8 @@
 
 namespace {
 
-struct Point {
-    double longitude, latitude;
-};
+using Point = WorldOutlines::Point;
+using Ring = WorldOutlines::Ring;
 
 // The points of arc `index` (~index: reversed) after the atlas's transform.
 std::vector<Point> arcPoints(const Value& arcs, const Value& transform, int64_t index) {
@@ -65,16 +64,12 @@ std::optional<WorldOutlines> WorldOutlines::read(const std::string& path, std::s
     return outlines;
 }
 
-namespace {
-
-// The country of one geometry of the atlas: its name and the box of its
-// largest polygon; nullopt without an outline.
-std::optional<WorldOutlines::Country> countryOfGeometry(const Value& geometry, const Value& arcs,
-                                                        const Value& transform) {
+std::vector<std::vector<Ring>> WorldOutlines::polygonsOfGeometry(const Value& geometry) const {
+    std::vector<std::vector<Ring>> result;
     const Value* type = geometry.get("type");
     const Value* rings = geometry.get("arcs");
     if (!type || !type->stringValue() || !rings || !rings->arrayValue())
-        return std::nullopt;
+        return result;
     // A polygon is an array of rings (the first is the outer one).
     std::vector<const Value*> polygons;
     if (*type->stringValue() == "Polygon") {
@@ -83,25 +78,52 @@ std::optional<WorldOutlines::Country> countryOfGeometry(const Value& geometry, c
         for (const Value& polygon : *rings->arrayValue())
             polygons.push_back(&polygon);
     }
-    double largest = -1;
-    WorldOutlines::Country country;
-    const Value* name =
-        geometry.get("properties") ? geometry.get("properties")->get("name") : nullptr;
-    const Value* id = geometry.get("id");
-    country.name = name && name->stringValue()
-                       ? *name->stringValue()
-                       : (id && id->stringValue() ? *id->stringValue() : std::string());
+    const Value& arcs = *atlas_.get("arcs");
+    const Value& transform = *atlas_.get("transform");
     for (const Value* polygon : polygons) {
-        const Value* outer = polygon->at(0);
-        if (!outer || !outer->arrayValue())
+        if (!polygon->arrayValue())
             continue;
-        std::vector<Point> ring;
-        for (const Value& arc : *outer->arrayValue()) {
-            auto points = arcPoints(arcs, transform, arc.integerValue().value_or(0));
-            ring.insert(ring.end(), points.begin(), points.end());
+        std::vector<Ring> decoded;
+        for (const Value& ringArcs : *polygon->arrayValue()) {
+            Ring ring;
+            if (ringArcs.arrayValue())
+                for (const Value& arc : *ringArcs.arrayValue()) {
+                    auto points = arcPoints(arcs, transform, arc.integerValue().value_or(0));
+                    ring.insert(ring.end(), points.begin(), points.end());
+                }
+            if (ring.size() >= 3)
+                decoded.push_back(std::move(ring));
         }
-        if (ring.size() < 3)
-            continue;
+        if (!decoded.empty())
+            result.push_back(std::move(decoded));
+    }
+    return result;
+}
+
+const Value* WorldOutlines::countryGeometry(const std::string& numericCode) const {
+    const Value* geometries = atlas_.get("objects")->get("countries")->get("geometries");
+    if (!geometries || !geometries->arrayValue())
+        return nullptr;
+    for (const Value& geometry : *geometries->arrayValue()) {
+        const Value* id = geometry.get("id");
+        if (id && id->stringValue() && *id->stringValue() == numericCode)
+            return &geometry;
+    }
+    return nullptr;
+}
+
+std::optional<WorldOutlines::Country> WorldOutlines::countryWithNumericCode(
+    const std::string& numericCode) const {
+    const Value* geometry = countryGeometry(numericCode);
+    if (!geometry)
+        return std::nullopt;
+    double largest = -1;
+    Country country;
+    const Value* name =
+        geometry->get("properties") ? geometry->get("properties")->get("name") : nullptr;
+    country.name = name && name->stringValue() ? *name->stringValue() : numericCode;
+    for (const auto& polygon : polygonsOfGeometry(*geometry)) {
+        const Ring& ring = polygon.front();
         const double area = ringArea(ring);
         if (area <= largest)
             continue;
@@ -120,19 +142,26 @@ std::optional<WorldOutlines::Country> countryOfGeometry(const Value& geometry, c
     return country;
 }
 
-}  // namespace
+std::vector<Ring> WorldOutlines::countryRings(const std::string& numericCode) const {
+    std::vector<Ring> rings;
+    if (const Value* geometry = countryGeometry(numericCode))
+        for (auto& polygon : polygonsOfGeometry(*geometry))
+            for (auto& ring : polygon)
+                rings.push_back(std::move(ring));
+    return rings;
+}
 
-std::optional<WorldOutlines::Country> WorldOutlines::countryWithNumericCode(
-    const std::string& numericCode) const {
-    const Value* geometries = atlas_.get("objects")->get("countries")->get("geometries");
+std::vector<Ring> WorldOutlines::landRings() const {
+    std::vector<Ring> rings;
+    const Value* land = atlas_.get("objects")->get("land");
+    const Value* geometries = land ? land->get("geometries") : nullptr;
     if (!geometries || !geometries->arrayValue())
-        return std::nullopt;
-    for (const Value& geometry : *geometries->arrayValue()) {
-        const Value* id = geometry.get("id");
-        if (id && id->stringValue() && *id->stringValue() == numericCode)
-            return countryOfGeometry(geometry, *atlas_.get("arcs"), *atlas_.get("transform"));
-    }
-    return std::nullopt;
+        return rings;
+    for (const Value& geometry : *geometries->arrayValue())
+        for (auto& polygon : polygonsOfGeometry(geometry))
+            for (auto& ring : polygon)
+                rings.push_back(std::move(ring));
+    return rings;
 }
 
 std::vector<WorldOutlines::Country> WorldOutlines::countries() const {
@@ -141,8 +170,8 @@ std::vector<WorldOutlines::Country> WorldOutlines::countries() const {
     if (!geometries || !geometries->arrayValue())
         return countries;
     for (const Value& geometry : *geometries->arrayValue())
-        if (auto country =
-                countryOfGeometry(geometry, *atlas_.get("arcs"), *atlas_.get("transform")))
-            countries.push_back(*country);
+        if (const Value* id = geometry.get("id"); id && id->stringValue())
+            if (auto country = countryWithNumericCode(*id->stringValue()))
+                countries.push_back(*country);
     return countries;
 }

@@ -129,8 +129,9 @@ void BITFeedbackListViewCell::setAttachments(const BITFeedbackMessage::Attachmen
         auto button = std::make_shared<BITActivityIndicatorButton>(
             CGRectMake(0, 0, kAttachmentSize, kAttachmentSize), UIButtonTypeCustom);
         if (stored && attachment->isImage())
-            button->setImageForState(UIImage::imageWithData(attachment->data()),
-                                     UIControlStateNormal);
+            button->setImageForState(
+                attachment->thumbnailWithSize(CGSizeMake(kAttachmentSize, kAttachmentSize)),
+                UIControlStateNormal);
         button->setShowsActivityIndicator(!stored);
         button->setContentMode(UIViewContentModeScaleAspectFit);
         const BITActivityIndicatorButton* raw = button.get();

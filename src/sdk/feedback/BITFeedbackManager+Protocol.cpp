@@ -386,8 +386,9 @@ void BITFeedbackManager::updateMessageListFromResponse(const Value* response) {
         if (!ownMessage) {
             if (const auto delegate = feedbackDelegate())
                 delegate->feedbackManagerDidReceiveNewFeedback(*this);
-            if (showAlertOnIncomingMessages_ && !threadScreenShown_ && newMessageAnnouncer_)
-                DispatchQueue::main()->async(newMessageAnnouncer_);
+            if (showAlertOnIncomingMessages_ && !currentFeedbackListViewController() &&
+                !currentFeedbackComposeViewController())
+                scheduleOnMain(0, [](BITFeedbackManager& self) { self.showNewMessageAlert(); });
         }
     }
     scheduleSubmitWhenPendingLeft(countBefore);

@@ -38,6 +38,8 @@ BITFeedbackManager::BITFeedbackManager(std::string appIdentifier, BITEnvironment
 
 BITFeedbackManager::~BITFeedbackManager() {
     unregisterObservers();
+    setObservationModeOnScreenshotEnabled(false);
+    setObservationModeThreeFingerTapEnabled(false);
 }
 
 void BITFeedbackManager::registerComponent() {
@@ -52,6 +54,7 @@ void BITFeedbackManager::startManager() {
     if (disableFeedbackManager_)
         return;
     registerObservers();
+    isiOS10PhotoPolicySet();
     if (UIApplication::sharedApplication()->applicationState() == UIApplicationStateActive) {
         didEnterBackgroundState_ = true;
         didBecomeActiveActions();

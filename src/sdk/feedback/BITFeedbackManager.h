@@ -11,11 +11,19 @@
 #include "Foundation/NSError.h"
 #include "Foundation/Value.h"
 #include "Net/NSURLResponse.h"
+#include "UIKit/UIActivity.h"
+#include "UIKit/UIAlertView.h"
+#include "UIKit/UIGestureRecognizer.h"
 #include "sdk/BITZizavaBaseManager.h"
 #include "sdk/feedback/BITFeedbackManagerDelegate.h"
 #include "sdk/feedback/BITFeedbackMessage.h"
 
+class BITFeedbackComposeViewController;
+class BITFeedbackListViewController;
+class NSNotification;
 class NSNotificationObserver;
+class UIImage;
+class UITapGestureRecognizer;
 
 enum BITFeedbackUserDataElement {
     BITFeedbackUserDataNotAsked = 0,
@@ -39,7 +47,9 @@ inline constexpr const char* kBITFeedbackErrorDomain = "BITFeedbackErrorDomain";
 // Keeps the feedback thread between the user and the developer: a local store,
 // the exchange with the service, and the new-message announcement. Everything
 // runs on the main thread; answers of the service are brought back to it.
-class BITFeedbackManager : public BITZizavaBaseManager {
+class BITFeedbackManager : public BITZizavaBaseManager,
+                           public UIAlertViewDelegate,
+                           public UIGestureRecognizerDelegate {
   public:
     using Completion = std::function<void(const std::optional<NSError>&)>;
     using Messages = std::vector<std::shared_ptr<BITFeedbackMessage>>;
@@ -58,6 +68,43 @@ class BITFeedbackManager : public BITZizavaBaseManager {
     void unregisterObservers();
     void didEnterBackgroundActions();
     void didBecomeActiveActions();
+
+    // The screens.
+    std::shared_ptr<BITFeedbackListViewController> feedbackListViewController(bool modal);
+    void showFeedbackListView();
+    // A composer with the delegate's prepared items and this manager's settings.
+    std::shared_ptr<BITFeedbackComposeViewController> feedbackComposeViewController();
+    void showFeedbackComposeViewWithPreparedItems(const UIActivityItems& items);
+    void showFeedbackComposeView() { showFeedbackComposeViewWithPreparedItems({}); }
+    void showFeedbackComposeViewWithGeneratedScreenshot();
+    // The "new message" alert; Show opens the thread list.
+    void showNewMessageAlert();
+    void alertViewDidDismissWithButtonIndex(UIAlertView& alert, long index) override;
+    bool incomingMessagesAlertShowing() const { return incomingMessagesAlertShowing_; }
+
+    // What opens the composer by itself: the screenshot key (with that
+    // screenshot) and a three-finger tap (with a picture of the window).
+    BITFeedbackObservationMode feedbackObservationMode() const { return feedbackObservationMode_; }
+    void setFeedbackObservationMode(BITFeedbackObservationMode mode);
+    bool observationModeOnScreenshotEnabled() const { return observationModeOnScreenshotEnabled_; }
+    void setObservationModeOnScreenshotEnabled(bool enabled);
+    bool observationModeThreeFingerTapEnabled() const {
+        return observationModeThreeFingerTapEnabled_;
+    }
+    void setObservationModeThreeFingerTapEnabled(bool enabled);
+    const std::shared_ptr<UITapGestureRecognizer>& tapRecognizer() const { return tapRecognizer_; }
+    void screenshotNotificationReceived(const NSNotification& notification);
+    // Opens the composer with the picture the screenshot key saved.
+    void extractLastPictureFromLibraryAndLaunchFeedback(const std::string& screenshotPath);
+    void requestLatestImageWithCompletionHandler(
+        const std::string& screenshotPath,
+        const std::function<void(const std::shared_ptr<UIImage>&)>& completion);
+    void screenshotTripleTap(UIGestureRecognizer& recognizer);
+    bool gestureRecognizerShouldRecognizeSimultaneouslyWithGestureRecognizer(
+        UIGestureRecognizer&, UIGestureRecognizer&) override {
+        return true;
+    }
+    bool isiOS10PhotoPolicySet() const;
 
     // The thread.
     size_t numberOfMessages() const { return feedbackList_.size(); }
@@ -112,6 +159,19 @@ class BITFeedbackManager : public BITZizavaBaseManager {
     void setFeedbackDelegate(std::weak_ptr<BITFeedbackManagerDelegate> delegate) {
         feedbackDelegate_ = std::move(delegate);
     }
+    std::shared_ptr<BITFeedbackManagerDelegate> feedbackDelegate() const {
+        return feedbackDelegate_.lock();
+    }
+    bool feedbackComposeHideImageAttachmentButton() const {
+        return feedbackComposeHideImageAttachmentButton_;
+    }
+    void setFeedbackComposeHideImageAttachmentButton(bool hide) {
+        feedbackComposeHideImageAttachmentButton_ = hide;
+    }
+    bool showFirstRequiredPresentationModal() const { return showFirstRequiredPresentationModal_; }
+    void setShowFirstRequiredPresentationModal(bool modal) {
+        showFirstRequiredPresentationModal_ = modal;
+    }
     BITFeedbackUserDataElement requireUserName() const { return requireUserName_; }
     void setRequireUserName(BITFeedbackUserDataElement value) { requireUserName_ = value; }
     BITFeedbackUserDataElement requireUserEmail() const { return requireUserEmail_; }
@@ -130,18 +190,23 @@ class BITFeedbackManager : public BITZizavaBaseManager {
     void setUserName(std::optional<std::string> value) { userName_ = std::move(value); }
     const std::optional<std::string>& userEmail() const { return userEmail_; }
     void setUserEmail(std::optional<std::string> value) { userEmail_ = std::move(value); }
-    // Set by the thread screens while they are shown; an announcement of new
-    // messages waits while one is.
-    void setThreadScreenShown(bool shown) { threadScreenShown_ = shown; }
-    // Called when new messages should be announced to the user (the alert).
-    void setNewMessageAnnouncer(std::function<void()> announcer) {
-        newMessageAnnouncer_ = std::move(announcer);
+    // Set by the thread screens while they are shown; no alert announces new
+    // messages while one is.
+    std::shared_ptr<BITFeedbackListViewController> currentFeedbackListViewController() const {
+        return currentFeedbackListViewController_.lock();
+    }
+    void setCurrentFeedbackListViewController(std::weak_ptr<BITFeedbackListViewController> list) {
+        currentFeedbackListViewController_ = std::move(list);
+    }
+    std::shared_ptr<BITFeedbackComposeViewController> currentFeedbackComposeViewController() const {
+        return currentFeedbackComposeViewController_.lock();
+    }
+    void setCurrentFeedbackComposeViewController(
+        std::weak_ptr<BITFeedbackComposeViewController> composer) {
+        currentFeedbackComposeViewController_ = std::move(composer);
     }
 
   private:
-    std::shared_ptr<BITFeedbackManagerDelegate> feedbackDelegate() const {
-        return feedbackDelegate_.lock();
-    }
     std::optional<std::string> frontUserValue(int which);
     void scheduleSubmitPendingMessages(double seconds);
     void scheduleOnMain(double seconds, std::function<void(BITFeedbackManager&)> block);
@@ -159,7 +224,16 @@ class BITFeedbackManager : public BITZizavaBaseManager {
     bool showAlertOnIncomingMessages_ = true;
     bool disableFeedbackManager_ = false;
     bool didAskUserData_ = false;
-    bool threadScreenShown_ = false;
+    bool incomingMessagesAlertShowing_ = false;
+    bool observationModeOnScreenshotEnabled_ = false;
+    bool observationModeThreeFingerTapEnabled_ = false;
+    BITFeedbackObservationMode feedbackObservationMode_ = BITFeedbackObservationNone;
+    std::shared_ptr<NSNotificationObserver> screenshotObserver_;
+    std::shared_ptr<UITapGestureRecognizer> tapRecognizer_;
+    bool feedbackComposeHideImageAttachmentButton_ = false;
+    bool showFirstRequiredPresentationModal_ = true;
+    std::weak_ptr<BITFeedbackListViewController> currentFeedbackListViewController_;
+    std::weak_ptr<BITFeedbackComposeViewController> currentFeedbackComposeViewController_;
     BITFeedbackUserDataElement requireUserName_ = BITFeedbackUserDataOptional;
     BITFeedbackUserDataElement requireUserEmail_ = BITFeedbackUserDataOptional;
     std::weak_ptr<BITFeedbackManagerDelegate> feedbackDelegate_;
@@ -168,7 +242,6 @@ class BITFeedbackManager : public BITZizavaBaseManager {
     std::optional<NSDate> lastCheck_;
     std::optional<int64_t> lastMessageID_;
     std::optional<std::string> userID_, userName_, userEmail_;
-    std::function<void()> newMessageAnnouncer_;
     // Scheduling a send again cancels the one scheduled before: only the
     // newest generation runs.
     uint64_t submitGeneration_ = 0;

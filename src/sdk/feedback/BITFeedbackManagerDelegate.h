@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "Foundation/Value.h"
+#include "UIKit/UIActivity.h"
 
 class BITFeedbackManager;
 
@@ -14,8 +14,8 @@ class BITFeedbackManagerDelegate {
   public:
     virtual ~BITFeedbackManagerDelegate() = default;
 
-    // Items (text, data) added to every new composer.
-    virtual std::optional<std::vector<Value>> preparedItemsForFeedbackManager(BITFeedbackManager&) {
+    // Items (texts, URLs, images, data, attachments) added to every new composer.
+    virtual std::optional<UIActivityItems> preparedItemsForFeedbackManager(BITFeedbackManager&) {
         return std::nullopt;
     }
     // YES: the next message opens a new thread.

@@ -3,9 +3,14 @@
 #include <filesystem>
 #include <map>
 
+#include "Foundation/NSBundle.h"
 #include "Foundation/NSData+Files.h"
 #include "Foundation/NSDateFormatter.h"
 #include "Foundation/NSFileManager.h"
+#include "Net/NSURL.h"
+#include "UIKit/UIImage.h"
+#include "UIKit/UIScreen.h"
+#include "sdk/BITImageHelpers.h"
 #include "sdk/BITZizavaFormatting.h"
 #include "sdk/BITZizavaHelper.h"
 
@@ -34,6 +39,10 @@ bool insideAttachmentsFolder(const std::string& path) {
     const auto file = std::filesystem::weakly_canonical(path, error);
     return !error && file.parent_path() == folder && file.filename() != "." &&
            file.filename() != "..";
+}
+
+std::optional<NSURL> fileURL(const std::string& path) {
+    return NSURL::URLWithString("file://" + NSURL::percentEncode(path, "/"));
 }
 
 }  // namespace
@@ -116,7 +125,50 @@ std::string BITFeedbackMessageAttachment::localURL() const {
     return {};
 }
 
-const std::string& BITFeedbackMessageAttachment::possibleFilename() {
+void BITFeedbackMessageAttachment::replaceData(const Value::Data& data) {
+    setData(data);
+    thumbnailRepresentations_.clear();
+}
+
+std::shared_ptr<UIImage> BITFeedbackMessageAttachment::imageRepresentation() {
+    if (isImage() && filename_) {
+        if (auto image = UIImage::imageWithData(data()))
+            return image;
+    }
+    return bit_bundleImage("FeedbackDocument.png", "ZizavaSDKResources.bundle");
+}
+
+std::shared_ptr<UIImage> BITFeedbackMessageAttachment::thumbnailWithSize(CGSize size) {
+    const auto key = std::pair(size.width, size.height);
+    if (const auto cached = thumbnailRepresentations_.find(key);
+        cached != thumbnailRepresentations_.end())
+        return cached->second;
+    const auto image = imageRepresentation();
+    if (!image)
+        return nullptr;
+    const CGFloat screenScale = UIScreen::mainScreen()->scale();
+    std::shared_ptr<UIImage> thumbnail;
+    if (image->scale() == screenScale) {
+        thumbnail = bit_scaledImage(image, size, true);
+    } else {
+        const auto scaled = bit_scaledImage(
+            image, CGSizeMake(size.width * screenScale, size.height * screenScale), false);
+        if (scaled)
+            thumbnail = UIImage::imageWithCGImage(scaled->CGImage(), screenScale);
+    }
+    thumbnailRepresentations_[key] = thumbnail;
+    return thumbnail;
+}
+
+std::optional<NSURL> BITFeedbackMessageAttachment::previewItemURL() const {
+    if (!localURL().empty())
+        return fileURL(*filename_);
+    if (sourceURL_)
+        return fileURL(possibleFilename());
+    return fileURL(bit_resourceBundle()->resourcePath() + "/FeedbackPlaceholder.png");
+}
+
+const std::string& BITFeedbackMessageAttachment::possibleFilename() const {
     if (tempFilename_.empty()) {
         tempFilename_ = attachmentsFolder() + "/" + bit_UUID();
         if (const std::string extension = extensionForContentType(contentType_); !extension.empty())

@@ -1,15 +1,22 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
+#include "CoreGraphics/CGGeometry.h"
 #include "Foundation/Value.h"
+#include "QuickLook/QLPreviewItem.h"
+
+class UIImage;
 
 // A file attached to a feedback message. Its bytes live in one file of the
 // attachments folder in the SDK settings folder; one that came from the
 // service has no file until its source URL was downloaded (replaceData).
-class BITFeedbackMessageAttachment {
+class BITFeedbackMessageAttachment : public QLPreviewItem {
   public:
     BITFeedbackMessageAttachment();  // creates the attachments folder when missing
 
@@ -25,15 +32,26 @@ class BITFeedbackMessageAttachment {
     void setData(const Value::Data& data);
     // The bytes, read from the file when not in memory; empty when none.
     const Value::Data& data();
-    // A download replaces the stored file.
-    void replaceData(const Value::Data& data) { setData(data); }
+    // A download replaces the stored file; thumbnails of the old one go.
+    void replaceData(const Value::Data& data);
     bool needsLoadingFromURL() const;
     bool isImage() const;
     // file:// URL of the stored file; "" when there is none.
     std::string localURL() const;
     // The path this attachment's bytes go to, chosen once: a new UUID with the
     // extension of the content type when one is known.
-    const std::string& possibleFilename();
+    const std::string& possibleFilename() const;
+    // The stored image, or for other files (and images that do not decode)
+    // the SDK's document icon.
+    std::shared_ptr<UIImage> imageRepresentation();
+    // imageRepresentation fitted into size at the screen's scale, kept per
+    // size until the data changes; nullptr without an image.
+    std::shared_ptr<UIImage> thumbnailWithSize(CGSize size);
+
+    // The stored file; for one still on the service where its download goes;
+    // else the SDK's placeholder picture.
+    std::optional<NSURL> previewItemURL() const override;
+    std::string previewItemTitle() const override { return originalFilename_.value_or(""); }
     // Removes the stored file, only when it lies in the attachments folder.
     void deleteContents();
 
@@ -54,7 +72,7 @@ class BITFeedbackMessageAttachment {
     void setLoading(bool loading) { isLoading_ = loading; }
 
   private:
-    std::string tempFilename_;
+    mutable std::string tempFilename_;
     bool isLoading_ = false;
     std::optional<int64_t> identifier_;
     std::optional<std::string> originalFilename_;
@@ -62,4 +80,5 @@ class BITFeedbackMessageAttachment {
     std::optional<std::string> sourceURL_;
     Value::Data internalData_;
     std::optional<std::string> filename_;
+    std::map<std::pair<CGFloat, CGFloat>, std::shared_ptr<UIImage>> thumbnailRepresentations_;
 };

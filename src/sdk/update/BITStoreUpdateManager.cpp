@@ -14,6 +14,7 @@
 #include "sdk/BITZizavaFormatting.h"
 #include "sdk/BITZizavaHelper.h"
 #include "sdk/BITZizavaLogger.h"
+#include "sdk/BITZizavaManager.h"
 
 namespace {
 
@@ -35,6 +36,14 @@ BITStoreUpdateManager::BITStoreUpdateManager(std::string appIdentifier,
     if (!bit_resourceBundle())
         BITZizavaLogWarning("[ZizavaSDK] WARNING: %s is missing, built in UI is deactivated!",
                             "ZizavaSDKResources.bundle");
+}
+
+void BITStoreUpdateManager::registerComponent() {
+    BITZizavaManager::registerComponentFactory(
+        BITZizavaComponent::StoreUpdateManager,
+        [](const std::string& appIdentifier, BITEnvironment appEnvironment, BITZizavaManager&) {
+            return std::make_shared<BITStoreUpdateManager>(appIdentifier, appEnvironment);
+        });
 }
 
 BITStoreUpdateManager::~BITStoreUpdateManager() {

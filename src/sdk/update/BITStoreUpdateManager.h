@@ -35,6 +35,9 @@ class BITStoreUpdateManager : public BITZizavaBaseManager, public UIAlertViewDel
     BITStoreUpdateManager(std::string appIdentifier, BITEnvironment appEnvironment);
     ~BITStoreUpdateManager() override;
 
+    // Lets the front create this manager.
+    static void registerComponent();
+
     void startManager() override;
     // A check the user asked for: ignores the interval.
     void checkForUpdate() { checkForUpdateManual(true); }

@@ -192,6 +192,54 @@ TEST_F(CGContextTest, AlphaAndBlendModes) {
     EXPECT_PIXEL(m, 2, 5, 0, 0, 0, 0);
 }
 
+TEST_F(CGContextTest, TranslucentShapesPaintEachPixelOnce) {
+    // A stroke crossing itself at half alpha: the crossing is no darker.
+    auto c = makeContext(20, 20);
+    c->setAlpha(0.5);
+    c->setRGBStrokeColor(0, 0, 1, 1);
+    c->setLineWidth(4);
+    c->moveToPoint(0, 10);
+    c->addLineToPoint(20, 10);
+    c->moveToPoint(10, 0);
+    c->addLineToPoint(10, 20);
+    c->strokePath();
+    EXPECT_PIXEL(c, 10, 9, 128, 0, 0, 128);
+    EXPECT_PIXEL(c, 3, 9, 128, 0, 0, 128);
+
+    // The colour's own alpha and the context's multiply.
+    auto f = makeContext(10, 10);
+    f->setAlpha(0.5);
+    f->setRGBFillColor(1, 0, 0, 0.5);
+    f->fillRect(CGRectMake(0, 0, 10, 10));
+    EXPECT_PIXEL(f, 5, 5, 64, 64, 0, 0);
+}
+
+TEST_F(CGContextTest, StrokeSettingsReadBackAndRestoreWithTheState) {
+    auto c = makeContext(10, 10);
+    c->saveGState();
+    c->setLineCap(kCGLineCapRound);
+    c->setLineJoin(kCGLineJoinBevel);
+    c->setLineDash(1, {2, 3});
+    c->setCoarseAntialiasing(true);
+    c->setFlatness(0.5);
+    EXPECT_EQ(c->lineCap(), kCGLineCapRound);
+    EXPECT_EQ(c->lineJoin(), kCGLineJoinBevel);
+    EXPECT_EQ(c->lineDashLengths(), (std::vector<CGFloat>{2, 3}));
+    EXPECT_EQ(c->lineDashPhase(), 1);
+    EXPECT_EQ(cairo_get_antialias(c->cairoContext()), CAIRO_ANTIALIAS_FAST);
+    EXPECT_EQ(cairo_get_tolerance(c->cairoContext()), 0.5);
+    c->restoreGState();
+    EXPECT_EQ(c->lineCap(), kCGLineCapButt);
+    EXPECT_TRUE(c->lineDashLengths().empty());
+    EXPECT_EQ(cairo_get_antialias(c->cairoContext()), CAIRO_ANTIALIAS_DEFAULT);
+    EXPECT_EQ(cairo_get_tolerance(c->cairoContext()), 0.1);
+
+    // Without antialiasing, coarse antialiasing does not turn it back on.
+    c->setShouldAntialias(false);
+    c->setCoarseAntialiasing(true);
+    EXPECT_EQ(cairo_get_antialias(c->cairoContext()), CAIRO_ANTIALIAS_NONE);
+}
+
 TEST_F(CGContextTest, ShadowFallsAtItsOffsetInDefaultUserSpace) {
     auto c = makeContext(40, 40);
     c->setShadowWithColor(CGSizeMake(10, -10), 0, CGColorCreateGenericRGB(0, 0, 1, 1));

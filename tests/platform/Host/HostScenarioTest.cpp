@@ -5,6 +5,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "Foundation/NSNotificationCenter.h"
+#include "Foundation/NSPathUtilities.h"
 #include "Host/HostApplication.h"
 #include "Host/HostScenario.h"
 #include "QuartzCore/CAFrameClock.h"
@@ -17,9 +19,11 @@
 #include "UIKit/UIScreen.h"
 #include "UIKit/UISearchDisplayController.h"
 #include "UIKit/UITableView.h"
+#include "UIKit/UITapGestureRecognizer.h"
 #include "UIKit/UITextField.h"
 #include "UIKit/UIViewController.h"
 #include "UIKit/UIWindow.h"
+#include "platform/Foundation/TemporaryDirectory.h"
 #include "platform/UIKit/UIKitTestSupport.h"
 
 namespace {
@@ -192,6 +196,31 @@ expect-not "Copy"
 )");
     ASSERT_TRUE(result.passed) << result.message;
     EXPECT_EQ(UIPasteboard::generalPasteboard()->string(), "Tram stop Friedrichstra\u00DFe");
+}
+
+TEST_F(ScenarioTest, ThreeFingerTapAndTheScreenshotKey) {
+    TemporaryDirectory home;
+    NSSetApplicationHome(home.path());
+    int threeFingerTaps = 0;
+    auto tap = std::make_shared<UITapGestureRecognizer>([&](UIGestureRecognizer& recognizer) {
+        threeFingerTaps += recognizer.state() == UIGestureRecognizerStateEnded;
+    });
+    tap->setNumberOfTouchesRequired(3);
+    window->addGestureRecognizer(tap);
+    std::string saved;
+    auto observer = NSNotificationCenter::defaultCenter()->addObserverForName(
+        UIApplicationUserDidTakeScreenshotNotification, nullptr, {},
+        [&](const NSNotification& notification) {
+            saved = *notification.userInfo.at(UIApplicationScreenshotPathKey).stringValue();
+        });
+    const HostScenarioResult result = play("tap 100 100\nthree-finger-tap 100 100\nscreenshot-key");
+    NSNotificationCenter::defaultCenter()->removeObserver(observer);
+    NSSetApplicationHome("");
+    ASSERT_TRUE(result.passed) << result.message;
+    EXPECT_EQ(threeFingerTaps, 1);
+    EXPECT_EQ(std::filesystem::path(saved).parent_path(),
+              std::filesystem::path(home.path()) / "Library" / "Screenshots");
+    EXPECT_TRUE(std::filesystem::is_regular_file(saved));
 }
 
 TEST_F(ScenarioTest, LongPressOnAFieldOffersPaste) {

@@ -14,13 +14,17 @@ namespace {
 
 class HostPicturesTest : public UIKitTest {};
 
-TEST_F(HostPicturesTest, TheScreenshotKeySavesIntoThePicturesFolderAndTellsTheApplication) {
+TEST_F(HostPicturesTest, TheScreenshotKeySavesIntoTheFolderAndTellsTheApplicationWhere) {
     TemporaryDirectory folder;
     auto window = makeWindow({40, 30});
     int told = 0;
+    std::string toldPath;
     auto observer = NSNotificationCenter::defaultCenter()->addObserverForName(
         UIApplicationUserDidTakeScreenshotNotification, nullptr, {},
-        [&](const NSNotification&) { ++told; });
+        [&](const NSNotification& notification) {
+            ++told;
+            toldPath = *notification.userInfo.at(UIApplicationScreenshotPathKey).stringValue();
+        });
     const NSDate date = NSDate::dateWithTimeIntervalSince1970(1.7e9);
     const auto first =
         HostSaveScreenshot(window->renderImage(2), folder.path() + "/Pictures", date);
@@ -34,6 +38,9 @@ TEST_F(HostPicturesTest, TheScreenshotKeySavesIntoThePicturesFolderAndTellsTheAp
     ASSERT_TRUE(image);
     EXPECT_EQ(image->width(), 80u);
     EXPECT_EQ(told, 2);
+    EXPECT_EQ(toldPath, *second);
+    // The key saves in the application's own folder, not the user's pictures.
+    EXPECT_EQ(std::filesystem::path(HostScreenshotsDirectory()).filename(), "Screenshots");
 
     // A folder that cannot be made: nothing written, nothing told.
     std::ofstream(folder.path() + "/file") << "x";

@@ -6,6 +6,7 @@
 
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSNotificationCenter.h"
+#include "UIKit/UIWindow.h"
 #include "sdk/BITZizavaHelper.h"
 #include "sdk/SdkServiceProcess.h"
 #include "sdk/SdkTestSupport.h"
@@ -109,8 +110,8 @@ TEST_F(BITFeedbackManagerTest, LaterMessagesGoToTheThreadWithAnEncodedToken) {
 
 TEST_F(BITFeedbackManagerTest, DeveloperReplyWithNullNamesBecomesANewMessageAndIsAnnounced) {
     send("question");
-    int announced = 0;
-    manager->setNewMessageAnnouncer([&announced] { ++announced; });
+    const auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 480));
+    window->makeKeyAndVisible();
     auto client = control();
     client.Post(("/_feedback/reply?thread=" + *manager->token() +
                  "&text=see%20https%3A%2F%2Fexample.org&file_name=a.png&content_type=image%2Fpng")
@@ -118,7 +119,7 @@ TEST_F(BITFeedbackManagerTest, DeveloperReplyWithNullNamesBecomesANewMessageAndI
                 "PNG", "application/octet-stream");
     manager->fetchMessageUpdates();
     settle();
-    ASSERT_TRUE(runUntil([&announced] { return announced == 1; }, 2.0));
+    ASSERT_TRUE(runUntil([this] { return manager->incomingMessagesAlertShowing(); }, 2.0));
     const auto incoming = manager->messagesWithStatus(BITFeedbackMessageStatusNew);
     ASSERT_EQ(incoming.size(), 1u);
     EXPECT_EQ(incoming[0]->text, "see https://example.org");

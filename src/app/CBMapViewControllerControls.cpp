@@ -1,0 +1,208 @@
+// The map screen's controls over the map: compass, zoom and display modes.
+#include "Dispatch/DispatchQueue.h"
+#include "QuartzCore/CALayer.h"
+#include "UIKit/UIButton.h"
+#include "UIKit/UIDevice.h"
+#include "UIKit/UIFont.h"
+#include "UIKit/UINavigationController.h"
+#include "UIKit/UINavigationItem.h"
+#include "UIKit/UIPopoverController.h"
+#include "app/CBCompassButton.h"
+#include "app/CBDisplayModeVC.h"
+#include "app/CBMapDisplayModeManager.h"
+#include "app/CBMapViewController.h"
+#include "app/CBRootViewController.h"
+#include "mapkit/CBAnnotationView.h"
+#include "mapkit/CBBasicAnnotation.h"
+#include "mapkit/CBMapScrollView.h"
+
+namespace {
+constexpr CGFloat kControlSize = 40;
+constexpr CGFloat kControlMargin = 10;
+constexpr CGFloat kControlGap = 8;
+// The top of the map: below the search bar.
+constexpr CGFloat kMapTop = 44;
+// The scale bar runs along the bottom of the map.
+constexpr CGFloat kScaleBarRoom = 44;
+constexpr CGFloat kPopoverWidth = 280;
+constexpr CGFloat kListRowHeight = 44;
+constexpr const char* kStopViewIdentifier = "CBTransitStop";
+constexpr CGFloat kStopTapSize = 24;
+
+std::shared_ptr<UIButton> controlButton(const std::string& title, const std::string& label) {
+    auto button = std::make_shared<UIButton>(CGRectMake(0, 0, kControlSize, kControlSize),
+                                             UIButtonTypeCustom);
+    button->setTitleForState(title, UIControlStateNormal);
+    button->setTitleColorForState(UIColor::colorWithWhiteAlpha(0.2, 1), UIControlStateNormal);
+    button->setTitleColorForState(UIColor::colorWithWhiteAlpha(0.75, 1), UIControlStateDisabled);
+    button->titleLabel()->setFont(UIFont::boldSystemFontOfSize(22));
+    button->setBackgroundColor(UIColor::colorWithWhiteAlpha(1, 0.95));
+    button->layer()->setCornerRadius(6);
+    button->layer()->setBorderWidth(1);
+    button->layer()->setBorderColor(UIColor::colorWithWhiteAlpha(0.6, 1).CGColor());
+    button->setAccessibilityLabel(label);
+    return button;
+}
+
+bool isPad() {
+    return UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad;
+}
+}  // namespace
+
+void CBMapViewController::addMapControls() {
+    std::weak_ptr<CBMapViewController> weak =
+        std::static_pointer_cast<CBMapViewController>(shared_from_this());
+    auto on = [weak](void (CBMapViewController::*action)()) {
+        return [weak, action](UIControl&) {
+            if (auto me = weak.lock())
+                ((*me).*action)();
+        };
+    };
+    compassButton_ = std::make_shared<CBCompassButton>();
+    compassButton_->setHidden(true);
+    compassButton_->addTargetForControlEvents(on(&CBMapViewController::turnNorthUp),
+                                              UIControlEventTouchUpInside);
+    zoomInButton_ = controlButton("+", "Zoom in");
+    zoomInButton_->addTargetForControlEvents(on(&CBMapViewController::zoomIn),
+                                             UIControlEventTouchUpInside);
+    zoomOutButton_ = controlButton("\u2212", "Zoom out");
+    zoomOutButton_->addTargetForControlEvents(on(&CBMapViewController::zoomOut),
+                                              UIControlEventTouchUpInside);
+    displayModeButton_ = controlButton("\u2261", "Display");
+    displayModeButton_->addTargetForControlEvents(on(&CBMapViewController::showDisplayModes),
+                                                  UIControlEventTouchUpInside);
+    for (const auto& control : std::initializer_list<std::shared_ptr<UIView>>{
+             compassButton_, displayModeButton_, zoomInButton_, zoomOutButton_})
+        view()->addSubview(control);
+}
+
+void CBMapViewController::layoutMapControls() {
+    const CGRect bounds = view()->bounds();
+    const CGFloat x = bounds.size.width - kControlMargin - kControlSize;
+    compassButton_->setFrame(CGRectMake(x, kMapTop + kControlMargin, kControlSize, kControlSize));
+    CGFloat y = bounds.size.height - kScaleBarRoom - kControlSize;
+    for (const auto& button : {zoomOutButton_, zoomInButton_, displayModeButton_}) {
+        button->setFrame(CGRectMake(x, y, kControlSize, kControlSize));
+        y -= kControlSize + kControlGap;
+    }
+}
+
+// The scroll view keeps the middle of the map and stays within its zoom range.
+void CBMapViewController::zoomIn() {
+    mapView_->setZoomScaleAnimated(zoomScaleForNativeZoomLevel(mapView_->nativeZoomLevel() + 1),
+                                   true);
+}
+
+void CBMapViewController::zoomOut() {
+    mapView_->setZoomScaleAnimated(zoomScaleForNativeZoomLevel(mapView_->nativeZoomLevel() - 1),
+                                   true);
+}
+
+void CBMapViewController::updateZoomButtons() {
+    if (!zoomInButton_)
+        return;
+    const bool open = hasMap();
+    zoomInButton_->setEnabled(open && mapView_->zoomScale() < mapView_->maximumZoomScale());
+    zoomOutButton_->setEnabled(open && mapView_->zoomScale() > mapView_->minimumZoomScale());
+}
+
+void CBMapViewController::turnNorthUp() {
+    mapView_->setRotateToHeading(false);
+    updateCompass();
+}
+
+void CBMapViewController::updateCompass() {
+    if (!compassButton_)
+        return;
+    compassButton_->setMapRotation(mapView_->currentRotationAngle());
+    compassButton_->setHidden(!mapView_->rotateToHeading());
+}
+
+void CBMapViewController::mapScrollViewDidChangeCenteringRotationStatus(CBMapScrollView&) {
+    updateCompass();
+    updatePositionButton();
+}
+
+// The button shows whether the map follows the user, and turns with them.
+void CBMapViewController::updatePositionButton() {
+    auto position = mapView_->barButtonItemForCurrentCenteringRotationStatus();
+    navigationItem()->setLeftBarButtonItem(
+        shelfAction_ ? CBRootViewController::shelfButtonItemBeside(position, shelfAction_)
+                     : position);
+}
+
+// The map turns in its own heading message; read it once every delegate has heard.
+void CBMapViewController::locationManagerDidUpdateHeading(CBLocationManager&,
+                                                          std::shared_ptr<CLHeading>) {
+    std::weak_ptr<CBMapViewController> weak =
+        std::static_pointer_cast<CBMapViewController>(shared_from_this());
+    DispatchQueue::main()->async([weak] {
+        if (auto me = weak.lock())
+            me->updateCompass();
+    });
+}
+
+void CBMapViewController::mapScrollViewDidChangeBoundingBoxToAnimated(
+    CBMapScrollView&, const std::shared_ptr<CBBoundingBox>&, bool) {
+    updateZoomButtons();
+}
+
+void CBMapViewController::showDisplayModes() {
+    std::weak_ptr<CBMapViewController> weak =
+        std::static_pointer_cast<CBMapViewController>(shared_from_this());
+    auto list = std::make_shared<CBDisplayModeVC>(
+        displayModes_->availableModes(), displayModes_->mode(), [weak](int mode) {
+            auto me = weak.lock();
+            if (!me)
+                return;
+            me->displayModes_->setMode(mode);
+            me->dismissPopoverAnimated(true);
+            if (auto navigation = me->navigationController())
+                navigation->popToRootViewControllerAnimated(true);
+        });
+    presentInPopoverFromViewOrPush(
+        list, displayModeButton_,
+        {kPopoverWidth, kListRowHeight * CGFloat(displayModes_->availableModes().size())});
+}
+
+void CBMapViewController::presentInPopoverFromViewOrPush(
+    const std::shared_ptr<UIViewController>& controller, const std::shared_ptr<UIView>& anchor,
+    CGSize popoverSize) {
+    if (isPad()) {
+        dismissPopoverAnimated(false);
+        popover_ = std::make_shared<UIPopoverController>(controller);
+        popover_->setPopoverContentSize(popoverSize);
+        popover_->presentPopoverFromRectInViewPermittedArrowDirectionsAnimated(
+            anchor->bounds(), anchor, UIPopoverArrowDirectionAny, true);
+    } else if (auto navigation = navigationController()) {
+        navigation->pushViewControllerAnimated(controller, true);
+    }
+}
+
+// A stop is drawn by the transport layer; its annotation view only takes
+// the tap that opens its callout.
+std::shared_ptr<CBAnnotationView> CBMapViewController::mapScrollViewViewForAnnotation(
+    CBMapScrollView& map, const CBAnnotationRef& annotation) {
+    if (!displayModes_->isStopAnnotation(annotation))
+        return nullptr;
+    auto view = map.dequeueReusableAnnotationViewWithIdentifier(kStopViewIdentifier);
+    if (!view)
+        view = std::make_shared<CBAnnotationView>(annotation, std::string(kStopViewIdentifier));
+    view->setAnnotation(annotation);
+    view->setFrame(CGRectMake(0, 0, kStopTapSize, kStopTapSize));
+    view->setBackgroundColor(UIColor::clearColor());
+    view->setCanShowCallout(true);
+    return view;
+}
+
+void CBMapViewController::mapScrollViewDidSelectAnnotationView(
+    CBMapScrollView& map, const std::shared_ptr<CBAnnotationView>&) {
+    auto stop = std::dynamic_pointer_cast<CBGeoObjectAnnotation>(map.selectedAnnotation());
+    if (stop && displayModes_->isStopAnnotation(stop))
+        displayModes_->highlightRoutesOfStop(stop->object());
+}
+
+void CBMapViewController::mapScrollViewDidDeselectAnnotationView(
+    CBMapScrollView&, const std::shared_ptr<CBAnnotationView>&) {
+    displayModes_->highlightRoutesOfStop(nullptr);
+}

@@ -1,0 +1,201 @@
+// The places the map screen shows: objects by their IDs, annotations handed
+// over by other screens, and the points of kelvara2 links.
+#include <algorithm>
+
+#include "CBGeoData/CBGeoAddress.h"
+#include "CBGeoData/CBGeoDataManager.h"
+#include "CBGeoData/CBGeoObject.h"
+#include "CBGeoData/CBGeoSearchResult.h"
+#include "Dispatch/DispatchQueue.h"
+#include "Foundation/NSLog.h"
+#include "UIKit/UINavigationController.h"
+#include "UIKit/UIScreen.h"
+#include "app/CBKelvaraLink.h"
+#include "app/CBMapDisplayModeManager.h"
+#include "app/CBMapViewController.h"
+#include "mapkit/CBBasicAnnotation.h"
+#include "mapkit/CBMapScrollView.h"
+#include "packages/CBMapStoreMap.h"
+#include "packages/CBUserMapStoreEngine.h"
+
+void CBMapViewController::showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
+    const std::optional<NSManagedObjectID>& objectID,
+    const std::optional<NSManagedObjectID>& addressID, bool isBookmark) {
+    if (!objectID)
+        return;
+    removePlaceAnnotations();
+    if (isBookmark) {
+        // Bookmarks keep their objects in a store of their own, which the
+        // map screen does not open.
+        NSLogWithLevel(NSLogLevel::Error, "Kelvara: no bookmark store to show %s from",
+                       objectID->URIRepresentation().c_str());
+        return;
+    }
+    auto manager = mapView_->dataManager();
+    auto context = manager ? manager->managedObjectContext() : nullptr;
+    if (!context)
+        return;
+    auto object = std::dynamic_pointer_cast<CBGeoObject>(context->existingObjectWithID(*objectID));
+    if (!object) {
+        NSLogWithLevel(NSLogLevel::Error, "Kelvara: no geo object %s on the open map",
+                       objectID->URIRepresentation().c_str());
+        return;
+    }
+    auto address =
+        addressID
+            ? std::dynamic_pointer_cast<CBGeoAddress>(context->existingObjectWithID(*addressID))
+            : nullptr;
+    auto result = CBGeoSearchResult::geoSearchResultWithObjectAndAddress(object, address);
+    // A hit found at one of its addresses is pinned there.
+    std::shared_ptr<CBBasicAnnotation> pin =
+        address ? std::make_shared<CBBasicAnnotation>(result->coordinate())
+                : std::make_shared<CBGeoObjectAnnotation>(object);
+    pin->setTitle(result->title());
+    pin->setSubtitle(detailTextForResult(*result));
+    mapView_->addAnnotationCentered(pin, false);
+}
+
+void CBMapViewController::presentAnnotationsCentered(
+    const std::vector<CBAnnotationRef>& annotations, bool centered) {
+    mapView_->setCentersOnUserLocation(false);
+    removePlaceAnnotations();
+    std::weak_ptr<CBMapViewController> weak =
+        std::static_pointer_cast<CBMapViewController>(shared_from_this());
+    auto add = [weak, annotations](bool centre) {
+        if (auto me = weak.lock(); me && !annotations.empty())
+            me->mapView_->addAnnotationsCentered(annotations, centre);
+    };
+    // A screen over the map goes first; the places appear once it has gone.
+    if (presentedViewController() && !popover_) {
+        dismissViewControllerAnimatedCompletion(true, [add, centered] { add(centered); });
+        return;
+    }
+    if (popover_) {
+        dismissPopoverAnimated(true);
+        add(centered);
+        return;
+    }
+    // Screens pushed over the map: the map shows the places' area once it is
+    // back in sight.
+    if (auto navigation = navigationController();
+        navigation && navigation->viewControllers().size() > 1) {
+        if (centered)
+            boxToShowOnAppearance_ = CBMapScrollView::boundingBoxForAnnotationsInArray(annotations);
+        navigation->popToRootViewControllerAnimated(true);
+        add(false);
+        return;
+    }
+    add(centered);
+}
+
+void CBMapViewController::viewDidAppear(bool animated) {
+    UIViewController::viewDidAppear(animated);
+    if (boxToShowOnAppearance_) {
+        mapView_->zoomToBoundingBoxAnimated(boxToShowOnAppearance_, animated);
+        boxToShowOnAppearance_.reset();
+    }
+}
+
+// The stops of a transport mode are part of the mode, not places shown.
+void CBMapViewController::removePlaceAnnotations() {
+    std::vector<CBAnnotationRef> places;
+    for (const auto& annotation : mapView_->annotations())
+        if (!displayModes_->isStopAnnotation(annotation))
+            places.push_back(annotation);
+    mapView_->removeAnnotations(places);
+}
+
+std::vector<std::string> CBMapViewController::objectAnnotationIdentifiers() const {
+    std::vector<std::string> identifiers;
+    for (const auto& annotation : mapView_->annotations())
+        if (std::dynamic_pointer_cast<CBGeoObjectAnnotation>(annotation) &&
+            !displayModes_->isStopAnnotation(annotation))
+            identifiers.push_back(annotation->uniqueIdentifier().value_or(""));
+    return identifiers;
+}
+
+bool CBMapViewController::openLink(const CBKelvaraLink& link) {
+    auto map = registry_ ? registry_->mapIncludingCoordinate(link.coordinate) : nullptr;
+    if (auto path = installedStorePath(map)) {
+        if (registry_->currentMapIdentifier() != map->identifier())
+            registry_->setCurrentMap(map);
+        if (openedStorePath_ != *path)
+            openMapWithStorePath(*path);
+    } else {
+        auto box = mapView_->mapBoundingBox();
+        if (!hasMap() || !box || !box->includesCoordinate(link.coordinate)) {
+            showMessage("Not on your maps",
+                        "No installed map shows the linked place. Download its map in the store.");
+            return false;
+        }
+    }
+    if (link.zoomLevel && (*link.zoomLevel < mapView_->minimumZoomLevel() ||
+                           *link.zoomLevel > mapView_->maximumZoomLevel())) {
+        showMessage("Cannot open the link",
+                    "The link's zoom level " + std::to_string(*link.zoomLevel) +
+                        " is outside this map's levels " +
+                        std::to_string(mapView_->minimumZoomLevel()) + " to " +
+                        std::to_string(mapView_->maximumZoomLevel()) + ".");
+        return false;
+    }
+    if (link.placemarker) {
+        auto pin = std::make_shared<CBBasicAnnotation>(link.coordinate);
+        if (link.placeName)
+            pin->setTitle(*link.placeName);
+        presentAnnotationsCentered({pin}, false);
+        if (link.placeName) {
+            selectWhenShown(pin);
+            showLinkedPlaceInsteadOfPin(pin, *link.placeName);
+        }
+    }
+    showCoordinateAtZoomLevel(link.coordinate,
+                              link.zoomLevel.value_or(mapView_->nativeZoomLevel()));
+    return true;
+}
+
+// A link that names the place at its point shows that place when the map
+// has it there, as a search hit would: its pin tells its kind and locality.
+void CBMapViewController::showLinkedPlaceInsteadOfPin(const std::shared_ptr<CBBasicAnnotation>& pin,
+                                                      const std::string& name) {
+    std::weak_ptr<CBMapViewController> weak =
+        std::static_pointer_cast<CBMapViewController>(shared_from_this());
+    std::weak_ptr<CBBasicAnnotation> weakPin = pin;
+    mapView_->searchForClosestObjectToWithCompletionBlock(
+        pin->coordinate(), [weak, weakPin, name](const std::shared_ptr<CBGeoObject>& object) {
+            auto me = weak.lock();
+            auto shown = weakPin.lock();
+            if (!me || !shown || !object || object->name() != name)
+                return;
+            // Something else was shown in the meantime.
+            const auto annotations = me->mapView_->annotations();
+            if (std::find(annotations.begin(), annotations.end(), shown) == annotations.end())
+                return;
+            me->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
+                object->objectID(), std::nullopt, false);
+            for (const auto& annotation : me->mapView_->annotations())
+                if (!me->displayModes_->isStopAnnotation(annotation))
+                    me->selectWhenShown(annotation);
+        });
+}
+
+// The map's native levels count screen pixels: on a 2x screen a zoom scale
+// shows one level more than on a 1x screen.
+float CBMapViewController::zoomScaleForNativeZoomLevel(int level) const {
+    const CGFloat screenScale = UIScreen::mainScreen()->scale();
+    return mapView_->scaleForNativeZoomlevel(level) / float(screenScale > 0 ? screenScale : 1);
+}
+
+void CBMapViewController::showCoordinateAtZoomLevel(CLLocationCoordinate2D coordinate, int level) {
+    level = std::clamp(level, mapView_->minimumZoomLevel(), mapView_->maximumZoomLevel());
+    mapView_->setZoomScale(zoomScaleForNativeZoomLevel(level));
+    mapView_->moveToCoordinateAnimated(coordinate, false);
+}
+
+// The annotation's view exists once the map has laid its annotations out.
+void CBMapViewController::selectWhenShown(const CBAnnotationRef& annotation) {
+    std::weak_ptr<CBMapScrollView> map = mapView_;
+    DispatchQueue::main()->async([map, annotation] {
+        if (auto view = map.lock())
+            view->selectAnnotationAnimated(annotation, false);
+    });
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+
+// One Kelvara per home takes the links: the first to start listens on a Unix
+// socket named after its home, in the user's runtime folder; a later start
+// with a kelvara2 link hands the link over and ends. Only the same user's
+// processes are heard, and only texts that start with "kelvara2:" and have
+// at most kMaximumLinkLength bytes are taken; the receiver judges the rest.
+class CBRunningInstance {
+  public:
+    static constexpr size_t kMaximumLinkLength = 8192;
+
+    // $XDG_RUNTIME_DIR/kelvara-<digest of the home>.sock, or under a private
+    // folder /tmp/kelvara-<uid> without a runtime folder; empty when no safe
+    // place exists (the folder belongs to someone else, the path is too long).
+    static std::string socketPathForHome(const std::string& home);
+
+    enum class Forwarding { Forwarded, NoInstance, Refused };
+    // Hands the link to the instance listening at the path: Forwarded once it
+    // took it, else the reason in *error.
+    static Forwarding forwardLink(const std::string& socketPath, const std::string& link,
+                                  std::string* error = nullptr);
+
+    // Starts listening; every link taken is given to `receiver` on the main
+    // queue. nullptr when another instance listens there or the socket cannot
+    // be made; a socket file left by an instance that died is replaced.
+    static std::shared_ptr<CBRunningInstance> listen(
+        const std::string& socketPath, std::function<void(const std::string& link)> receiver);
+
+    // Stops listening and removes the socket file.
+    ~CBRunningInstance();
+    CBRunningInstance(const CBRunningInstance&) = delete;
+    CBRunningInstance& operator=(const CBRunningInstance&) = delete;
+
+    const std::string& socketPath() const { return path_; }
+
+  private:
+    CBRunningInstance(std::string path, int socket, int wake,
+                      std::function<void(const std::string&)> receiver);
+    void serve();
+    void answer(int connection) const;
+
+    std::string path_;
+    int socket_;
+    int wake_;  // an eventfd that ends the accept loop
+    std::function<void(const std::string&)> receiver_;
+    std::thread thread_;
+};

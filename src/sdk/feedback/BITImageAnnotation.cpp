@@ -1,0 +1,5 @@
+#include "sdk/feedback/BITImageAnnotation.h"
+
+BITImageAnnotation::BITImageAnnotation(const CGRect& frame) : UIView(frame) {
+    setBackgroundColor(UIColor::clearColor());
+}

@@ -1,0 +1,141 @@
+// The shelf's actions: delete and info from edit mode, the store, the
+// settings, opening a map, and the server's notice.
+#include <algorithm>
+
+#include "Foundation/NSBundle.h"
+#include "Foundation/NSStringFormat.h"
+#include "UIKit/UIBarButtonItem.h"
+#include "UIKit/UINavigationItem.h"
+#include "packages/CBMapStoreEngine.h"
+#include "packages/CBMapStoreMap.h"
+#include "packages/CBMapStoreURLManager.h"
+#include "packages/CBServerNotificationController.h"
+#include "packages/CBUserMapStoreEngine.h"
+#include "packages/ZELDownloadManagerDownload.h"
+#include "packages/ZELDownloadManagerEngine.h"
+#include "shelf/CBMapShelfHost.h"
+#include "shelf/CBMapShelfViewController.h"
+#include "store/CBMapStoreDetailVC.h"
+#include "widgets/ZELRotatingNavigationController.h"
+
+namespace {
+// While the engine still holds the package (awaiting or running its
+// post-processing, interrupted in it, unzipping or unzipped) its files are
+// in use: deleting the map then would let the install bring it back or work
+// on removed files.
+bool packageIsInEngine(int state) {
+    return state == 2 || state == 3 || state == 4 || state == 7 || state == 8;
+}
+
+std::string formatWithName(const std::string& key, const std::string& name) {
+    const NSFormatArgument argument(name);
+    return NSStringWithFormat(NSLocalizedString(key), {&argument, 1}).value_or(name);
+}
+}  // namespace
+
+void CBMapShelfViewController::showAlert(std::shared_ptr<UIAlertView> alert) {
+    alert_ = std::move(alert);
+    alert_->show();
+}
+
+void CBMapShelfViewController::deleteMapForButton(const UIView& button) {
+    if (auto path = mapIndexPathForViewWithTag(button.tag()))
+        deleteMap(mapAtIndexPath(*path));
+}
+
+void CBMapShelfViewController::deleteMap(const Map& map) {
+    if (!map)
+        return;
+    auto download = downloadManager_ ? downloadManager_->downloadForIdentifierOfType(
+                                           map->identifier(), CBUserMapStoreEngine::kDownloadType)
+                                     : nullptr;
+    if (download && packageIsInEngine(download->downloadState())) {
+        showAlert(std::make_shared<UIAlertView>(
+            NSLocalizedString("CannotDeleteExtractingMapTitle"),
+            formatWithName("CannotDeleteExtractingMapMessage", map->localName()),
+            std::weak_ptr<UIAlertViewDelegate>(), NSLocalizedString("Cancel")));
+        return;
+    }
+    auto alert = std::make_shared<UIAlertView>(
+        NSLocalizedString("Delete map"), formatWithName("DeleteMapMessageFormat", map->localName()),
+        std::weak_ptr<UIAlertViewDelegate>(self()), NSLocalizedString("Cancel"),
+        std::vector<std::string>{NSLocalizedString("Delete")});
+    alert->setTag(kDeleteAlertTag);
+    mapToDelete_ = map;
+    showAlert(alert);
+}
+
+void CBMapShelfViewController::alertViewDidDismissWithButtonIndex(UIAlertView& alert, long index) {
+    if (alert.tag() != kDeleteAlertTag)
+        return;
+    auto map = std::move(mapToDelete_);
+    mapToDelete_.reset();
+    if (index != alert.cancelButtonIndex() && map)
+        registry_->deleteMap(map);
+}
+
+void CBMapShelfViewController::showInfoForButton(const UIView& button) {
+    if (auto path = mapIndexPathForViewWithTag(button.tag()))
+        showInfoForMap(mapAtIndexPath(*path));
+}
+
+void CBMapShelfViewController::showInfoForMap(const Map& map) {
+    if (!map)
+        return;
+    auto engine = std::make_shared<CBMapStoreEngine>();
+    engine->setDownloadManager(downloadManager_);
+    auto detail = CBMapStoreDetailVC::create(map, downloadManager_, engine, registry_);
+    std::weak_ptr<CBMapStoreDetailVC> weakDetail = detail;
+    detail->navigationItem()->setRightBarButtonItem(std::make_shared<UIBarButtonItem>(
+        UIBarButtonSystemItemDone, [weakDetail](UIBarButtonItem&) {
+            if (auto screen = weakDetail.lock())
+                screen->dismissViewControllerAnimatedCompletion(true, nullptr);
+        }));
+    presentViewControllerAnimatedCompletion(
+        std::make_shared<ZELRotatingNavigationController>(detail), true, nullptr);
+}
+
+void CBMapShelfViewController::done() {
+    dismissViewControllerAnimatedCompletion(true, nullptr);
+}
+
+void CBMapShelfViewController::openStore() {
+    setEditingAnimated(false, false);
+    auto store = CBMapStoreController::create(downloadManager_, registry_);
+    store->setMapStoreDelegate(self());
+    presentViewControllerAnimatedCompletion(store, true, nullptr);
+}
+
+void CBMapShelfViewController::hideMapStoreController(CBMapStoreController&) {
+    dismissViewControllerAnimatedCompletion(true, nullptr);
+}
+
+void CBMapShelfViewController::openSettings() {
+    auto host = host_.lock();
+    if (auto settings = host ? host->settingsController() : nullptr)
+        presentViewControllerAnimatedCompletion(settings, true, nullptr);
+}
+
+void CBMapShelfViewController::openMapWithFancyAnimation(const Map& map, bool) {
+    if (!map || isEditing())
+        return;
+    if (map->isDownloading()) {
+        showAlert(std::make_shared<UIAlertView>(NSLocalizedString("MapLoadingCantOpenTitle"),
+                                                NSLocalizedString("MapLoadingCantOpenMessage"),
+                                                std::weak_ptr<UIAlertViewDelegate>(),
+                                                std::string("OK")));
+        return;
+    }
+    registry_->setCurrentMap(map);
+    if (auto path = indexPathForMap(map))
+        presentMapViewControllerFromIndexPath(*path);
+}
+
+void CBMapShelfViewController::requestServerNotification() {
+    auto url = CBMapStoreURLManager::stringForServerNotificationURL();
+    if (!url)
+        return;
+    auto notice = std::make_shared<CBServerNotificationController>(*url);
+    notice->setMainViewController(self());
+    notice->start();
+}

@@ -1,0 +1,55 @@
+// The detail screen's Wikipedia button: loading a map's articles through the
+// Wikipedia manager's language sheet, and deleting them again.
+#include "Dispatch/DispatchQueue.h"
+#include "Foundation/NSBundle.h"
+#include "UIKit/UIDevice.h"
+#include "UIKit/UINavigationController.h"
+#include "packages/CBMapStoreMap.h"
+#include "store/CBMapStoreDetailVC.h"
+#include "wikipedia/CBWikipediaManager.h"
+
+namespace {
+// The package's files go on a background queue; the buttons follow after.
+constexpr double kDeletionSettleSeconds = 1.0;
+}  // namespace
+
+bool CBMapStoreDetailVC::userHasWikipedia() const {
+    return wikipediaManager_ && map_->identifier() &&
+           wikipediaManager_->userHasWikipediaForMapIdentifier(*map_->identifier());
+}
+
+void CBMapStoreDetailVC::downloadWikipedia() {
+    if (!wikipediaManager_)
+        return;
+    if (installedMap() && userHasWikipedia()) {
+        askToDeleteWikipedia();
+        return;
+    }
+    // The language sheet covers the whole navigation stack on the phone.
+    std::shared_ptr<UIView> host = view();
+    if (auto navigation = navigationController()) {
+        host = navigation->view();
+        if (UI_USER_INTERFACE_IDIOM() != UIUserInterfaceIdiomPad && host->superview())
+            host = host->superview();
+    }
+    wikipediaManager_->startDownloadForMapInView(map_, host);
+}
+
+void CBMapStoreDetailVC::askToDeleteWikipedia() {
+    deleteWikipediaAlert_ = std::make_shared<UIAlertView>(
+        NSLocalizedString("DeleteWikipediaTitle"), NSLocalizedString("DeleteWikipediaMessage"),
+        std::static_pointer_cast<CBMapStoreDetailVC>(shared_from_this()),
+        NSLocalizedString("Cancel"), std::vector<std::string>{NSLocalizedString("Delete")});
+    deleteWikipediaAlert_->setTag(kDeleteWikipediaAlertTag);
+    deleteWikipediaAlert_->show();
+}
+
+void CBMapStoreDetailVC::deleteWikipedia() {
+    if (!wikipediaManager_ || !map_->identifier())
+        return;
+    wikipediaManager_->deleteWikipediaContentForMapIdentifier(*map_->identifier());
+    DispatchQueue::main()->after(kDeletionSettleSeconds, [weak = weak_from_this()] {
+        if (auto self = std::static_pointer_cast<CBMapStoreDetailVC>(weak.lock()))
+            self->updateDownloadButtons();
+    });
+}

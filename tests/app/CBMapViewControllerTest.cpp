@@ -1,0 +1,392 @@
+#include "app/CBMapViewController.h"
+
+#include <gtest/gtest.h>
+
+#include "CBGeoData/CBBoundingBox.h"
+#include "CBGeoData/CBGeoAddress.h"
+#include "CBGeoData/CBGeoDataManager.h"
+#include "CBGeoData/CBGeoObject.h"
+#include "CoreData/NSPredicate.h"
+#include "CoreLocation/CLLocation.h"
+#include "CoreLocation/CLLocationManager.h"
+#include "CoreLocation/CLLocationSource.h"
+#include "CoreLocation/CLNoLocationSource.h"
+#include "MapScreenFixture.h"
+#include "UIKit/UIButton.h"
+#include "UIKit/UIDevice.h"
+#include "UIKit/UIPopoverController.h"
+#include "app/CBCompassButton.h"
+#include "app/CBKelvaraLink.h"
+#include "app/CBMapDisplayModeManager.h"
+#include "app/CBMapEdgeOrnamentView.h"
+#include "mapkit/CBBasicAnnotation.h"
+#include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBPublicTransportDataSource.h"
+
+namespace {
+
+double metresBetween(CLLocationCoordinate2D a, CLLocationCoordinate2D b) {
+    return CLLocation(a.latitude, a.longitude)
+        .distanceFromLocation(CLLocation(b.latitude, b.longitude));
+}
+
+// The Neubrandenburg place node of the sample package.
+constexpr CLLocationCoordinate2D kNeubrandenburgCentre{53.5574458, 13.2602781};
+
+class CBMapViewControllerTest : public MapScreenTest {
+  protected:
+    CLLocationCoordinate2D visibleCentre() {
+        screen_->mapView()->calculateVisibleBBox();
+        return screen_->mapView()->visibleCenter();
+    }
+    std::shared_ptr<CBGeoObject> objectNamed(const std::string& name) {
+        NSFetchRequest request("object");
+        request.predicate = NSPredicate::predicateWithFormat("name == %@", {name});
+        request.fetchLimit = 1;
+        auto found =
+            screen_->mapView()->dataManager()->managedObjectContext()->executeFetchRequest(request);
+        return found && !found->empty() ? std::dynamic_pointer_cast<CBGeoObject>(found->front())
+                                        : nullptr;
+    }
+};
+
+TEST_F(CBMapViewControllerTest, AMapOpensFirstOnItsCityCentreThenWhereTheUserLeftIt) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    show();
+    const auto box = screen_->mapView()->mapBoundingBox();
+    ASSERT_TRUE(box);
+    EXPECT_LT(metresBetween(visibleCentre(), kNeubrandenburgCentre), 50);
+    EXPECT_GT(metresBetween(visibleCentre(), box->centerCoordinate()), 3000);
+
+    // Moved away and stored on the way to the background, the map comes
+    // back where it was, not on the centre.
+    const CLLocationCoordinate2D elsewhere{53.54, 13.23};
+    ASSERT_TRUE(screen_->mapView()->moveToCoordinateAnimated(elsewhere, false));
+    screen_->applicationDidMoveToBackground();
+    window_.reset();
+    screen_.reset();
+    show();
+    EXPECT_LT(metresBetween(visibleCentre(), elsewhere), 300);
+}
+
+TEST_F(CBMapViewControllerTest, AMapWithoutAPlaceOfItsNameOpensOnItsMiddle) {
+    registry_->setCurrentMap(installThreeRivers());
+    show();
+    ASSERT_TRUE(screen_->hasMap());
+    EXPECT_LT(
+        metresBetween(visibleCentre(), screen_->mapView()->mapBoundingBox()->centerCoordinate()),
+        300);
+}
+
+TEST_F(CBMapViewControllerTest, SwitchersBeyondTheEdgesOpenTheNeighbouringMaps) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    installLiechtenstein();
+    installThreeRivers();
+    show();
+    ASSERT_EQ(screen_->nearbyMapInfos().size(), 2u);
+    auto map = screen_->mapView();
+    map->setZoomScale(map->minimumZoomScale());
+    // Scrolled past the bottom-left corner: Liechtenstein lies south.
+    const CGFloat reach = CBMapEdgeOrnamentView::kThickness;
+    map->setContentOffset({-reach, map->contentSize().height + reach - map->bounds().size.height});
+    play(R"(
+idle
+expect "Liechtenstein"
+expect "755* km"
+expect-not "Three Rivers"
+)");
+    EXPECT_TRUE(matchesReference(window_->renderImage(1), "../app/map-edge-switchers", 40));
+    // Past the top-left corner: Michigan lies north-west.
+    map->setContentOffset({-reach, -reach});
+    play(R"(
+idle
+expect-not "Liechtenstein"
+expect "Three Rivers"
+)");
+    EXPECT_TRUE(matchesReference(window_->renderImage(1), "../app/map-edge-corner", 40));
+    play(R"(
+tap "Three Rivers"
+idle
+expect "Three Rivers"
+)");
+    EXPECT_EQ(registry_->currentMapIdentifier(), "three-rivers");
+    EXPECT_EQ(screen_->title(), "Three Rivers");
+    // From Michigan both European maps lie to the north-east.
+    ASSERT_EQ(screen_->nearbyMapInfos().size(), 2u);
+    EXPECT_EQ(screen_->nearbyMapInfos()[0].map()->identifier(), "neubrandenburg");
+    for (const auto& info : screen_->nearbyMapInfos())
+        EXPECT_EQ(info.direction(),
+                  CBMapOrnamentationDirectionTop | CBMapOrnamentationDirectionRight);
+}
+
+TEST_F(CBMapViewControllerTest, ASingleMapHasItsFrameButNoSwitchers) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    // A record whose package is gone could not open: it is not offered.
+    record("three-rivers", "Three Rivers", {41.9984, -85.5812}, {41.9254, -85.6516});
+    show();
+    EXPECT_TRUE(screen_->nearbyMapInfos().empty());
+    // A map installed later appears beyond the edge at once.
+    installLiechtenstein();
+    screen_->userMapStoreAddedMap(*registry_, registry_->mapForIdentifier("liechtenstein"));
+    EXPECT_EQ(screen_->nearbyMapInfos().size(), 1u);
+}
+
+TEST_F(CBMapViewControllerTest, TheTransitModeShowsTheBusNetworkWithItsStops) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    show();
+    auto& modes = screen_->displayModes();
+    const auto available = modes.availableModes();
+    EXPECT_EQ(available.front(), CBMapDisplayModeManager::kStandardMode);
+    EXPECT_NE(std::find(available.begin(), available.end(), 2), available.end());
+    // The sample city has no ferries: that mode is refused and nothing changes.
+    EXPECT_EQ(std::find(available.begin(), available.end(), 3), available.end());
+    EXPECT_FALSE(modes.setMode(3));
+    EXPECT_EQ(modes.mode(), CBMapDisplayModeManager::kStandardMode);
+
+    ASSERT_TRUE(modes.setMode(2));
+    EXPECT_GT(modes.routeCount(), 5u);
+    ASSERT_FALSE(modes.stopAnnotations().empty());
+    EXPECT_TRUE(modes.isStopAnnotation(modes.stopAnnotations().front()));
+    EXPECT_EQ(screen_->mapView()->annotations().size(), modes.stopAnnotations().size());
+    ASSERT_TRUE(screen_->mapView()->moveToCoordinateAnimated(kNeubrandenburgCentre, false));
+    play("idle");
+    EXPECT_TRUE(matchesReference(window_->renderImage(1), "../app/map-mode-buses", 40));
+
+    // A chosen stop shows its routes and highlights them; letting it go
+    // brings every route back.
+    auto stop = modes.stopAnnotations().front();
+    screen_->mapView()->selectAnnotationAnimated(stop, false);
+    ASSERT_TRUE(modes.dataSource()->highlightedObjectIDs());
+    EXPECT_FALSE(modes.dataSource()->highlightedObjectIDs()->empty());
+    EXPECT_FALSE(stop->subtitle().value_or("").empty());
+    screen_->mapView()->deselectAnnotationAnimated(stop, false);
+    EXPECT_FALSE(modes.dataSource()->highlightedObjectIDs());
+
+    // A place shown over the transport mode leaves the stops in place.
+    const size_t stops = modes.stopAnnotations().size();
+    auto street = objectNamed("Friedrich-Engels-Ring");
+    ASSERT_TRUE(street);
+    screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
+        street->objectID(), std::nullopt, false);
+    EXPECT_EQ(screen_->mapView()->annotations().size(), stops + 1);
+    EXPECT_EQ(screen_->objectAnnotationIdentifiers().size(), 1u);
+    screen_->presentAnnotationsCentered({}, false);
+    EXPECT_EQ(screen_->mapView()->annotations().size(), stops);
+
+    // Back to the plain map: the stops go, other pins stay.
+    auto pin = std::make_shared<CBBasicAnnotation>(kNeubrandenburgCentre);
+    screen_->mapView()->addAnnotationCentered(pin, false);
+    ASSERT_TRUE(modes.setMode(CBMapDisplayModeManager::kStandardMode));
+    EXPECT_TRUE(modes.stopAnnotations().empty());
+    ASSERT_EQ(screen_->mapView()->annotations().size(), 1u);
+    EXPECT_EQ(screen_->mapView()->annotations().front(), pin);
+}
+
+TEST_F(CBMapViewControllerTest, TheDisplayListIsPushedOnThePhoneAndAPopoverOnThePad) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    show();
+    play(R"(
+tap "Display"
+idle
+expect "Buses"
+expect "Trains"
+expect-not "Ferries"
+tap "Buses"
+idle
+expect-not "Trains"
+)");
+    EXPECT_EQ(screen_->displayModes().mode(), 2);
+    EXPECT_EQ(screen_->navigationController()->viewControllers().size(), 1u);
+
+    UIDevice::currentDevice()->setUserInterfaceIdiom(UIUserInterfaceIdiomPad);
+    screen_->showDisplayModes();
+    UIDevice::currentDevice()->setUserInterfaceIdiom(UIUserInterfaceIdiomPhone);
+    ASSERT_TRUE(screen_->activePopover());
+    EXPECT_TRUE(screen_->activePopover()->isPopoverVisible());
+    EXPECT_EQ(screen_->navigationController()->viewControllers().size(), 1u);
+    play(R"(
+idle
+tap "Map"
+idle
+)");
+    EXPECT_EQ(screen_->displayModes().mode(), CBMapDisplayModeManager::kStandardMode);
+    EXPECT_FALSE(screen_->activePopover());
+    // Showing places on the map closes a popover that is open.
+    screen_->showDisplayModes();
+    screen_->presentAnnotationsCentered({}, false);
+    EXPECT_FALSE(screen_->activePopover());
+
+    // The settings float over the map as a form sheet on the pad.
+    UIDevice::currentDevice()->setUserInterfaceIdiom(UIUserInterfaceIdiomPad);
+    play(R"(tap "Settings")");
+    UIDevice::currentDevice()->setUserInterfaceIdiom(UIUserInterfaceIdiomPhone);
+    ASSERT_TRUE(screen_->presentedViewController());
+    EXPECT_EQ(screen_->presentedViewController()->modalPresentationStyle(),
+              UIModalPresentationFormSheet);
+}
+
+TEST_F(CBMapViewControllerTest, ZoomButtonsStepOneLevelAndStopAtTheEnds) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    show();
+    auto map = screen_->mapView();
+    const int level = map->nativeZoomLevel();
+    play(R"(
+tap "Zoom in"
+idle
+)");
+    EXPECT_EQ(map->nativeZoomLevel(), level + 1);
+    play(R"(
+tap "Zoom out"
+tap "Zoom out"
+idle
+)");
+    EXPECT_EQ(map->nativeZoomLevel(), level - 1);
+    map->setZoomScale(map->minimumZoomScale());
+    map->notifyDelegateMapDidChangeBBoxAnimated(false);
+    play(R"(
+tap "Zoom out"
+idle
+)");
+    EXPECT_EQ(map->zoomScale(), map->minimumZoomScale());
+
+    // A link's zoom level is the level shown, on a 2x screen too.
+    CBKelvaraLink link;
+    link.coordinate = kNeubrandenburgCentre;
+    link.zoomLevel = 16;
+    ASSERT_TRUE(screen_->openLink(link));
+    EXPECT_EQ(map->nativeZoomLevel(), 16);
+}
+
+TEST_F(CBMapViewControllerTest, AnObjectShownByItsIdentifierBecomesTheOnePinWithItsAddress) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    show();
+    auto map = screen_->mapView();
+    auto street = objectNamed("Friedrich-Engels-Ring");
+    ASSERT_TRUE(street);
+    map->addAnnotationCentered(std::make_shared<CBBasicAnnotation>(kNeubrandenburgCentre), false);
+
+    screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
+        std::nullopt, std::nullopt, false);
+    EXPECT_EQ(map->annotations().size(), 1u);
+
+    screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
+        street->objectID(), std::nullopt, false);
+    ASSERT_EQ(map->annotations().size(), 1u);
+    EXPECT_EQ(map->annotations().front()->title(), "Friedrich-Engels-Ring");
+    EXPECT_EQ(screen_->objectAnnotationIdentifiers().size(), 1u);
+
+    // At one of its addresses the pin stands on that house.
+    auto addresses = street->addresses();
+    ASSERT_FALSE(addresses.empty());
+    auto address = addresses.back();
+    screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
+        street->objectID(), address->objectID(), false);
+    ASSERT_EQ(map->annotations().size(), 1u);
+    EXPECT_LT(metresBetween(map->annotations().front()->coordinate(), address->coordinate()), 1);
+
+    // A bookmark's object is not in the map's store: nothing is pinned.
+    LogCapture log;
+    screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
+        street->objectID(), std::nullopt, true);
+    EXPECT_TRUE(map->annotations().empty());
+    EXPECT_TRUE(log.contains("no bookmark store"));
+}
+
+TEST_F(CBMapViewControllerTest, PlacesHandedOverCloseTheScreensOverTheMapFirst) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    show();
+    auto map = screen_->mapView();
+    // A list pushed over the map: it goes back, and the map shows the
+    // places' area once it is in sight.
+    screen_->navigationController()->pushViewControllerAnimated(
+        std::make_shared<UIViewController>(), false);
+    auto south = std::make_shared<CBBasicAnnotation>(CLLocationCoordinate2D{53.46, 13.30});
+    screen_->presentAnnotationsCentered({south}, true);
+    play("idle");
+    EXPECT_EQ(screen_->navigationController()->viewControllers().size(), 1u);
+    ASSERT_EQ(map->annotations().size(), 1u);
+    map->calculateVisibleBBox();
+    EXPECT_TRUE(map->visibleBBox()->includesCoordinate(south->coordinate()));
+
+    // A screen presented over the map: the places come once it has gone.
+    play(R"(
+tap "Settings"
+idle
+)");
+    ASSERT_TRUE(screen_->presentedViewController());
+    auto north = std::make_shared<CBBasicAnnotation>(CLLocationCoordinate2D{53.60, 13.25});
+    screen_->presentAnnotationsCentered({north}, true);
+    EXPECT_TRUE(map->annotations().empty());
+    play("idle");
+    EXPECT_FALSE(screen_->presentedViewController());
+    ASSERT_EQ(map->annotations().size(), 1u);
+    EXPECT_EQ(map->annotations().front(), north);
+    map->calculateVisibleBBox();
+    EXPECT_TRUE(map->visibleBBox()->includesCoordinate(north->coordinate()));
+}
+
+TEST_F(CBMapViewControllerTest, ALinkNamingThePlaceAtItsPointShowsThatPlace) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    show();
+    CBKelvaraLink link;
+    link.coordinate = {53.5574329, 13.2613626};
+    link.placemarker = true;
+    link.placeName = "Hugendubel";
+    ASSERT_TRUE(screen_->openLink(link));
+    play("wait 0.5");
+    ASSERT_EQ(screen_->objectAnnotationIdentifiers().size(), 1u);
+    ASSERT_EQ(screen_->mapView()->annotations().size(), 1u);
+    EXPECT_EQ(screen_->mapView()->annotations().front()->title(), "Hugendubel");
+
+    // Another name at the same point keeps the link's own pin.
+    link.placeName = "Buchladen";
+    ASSERT_TRUE(screen_->openLink(link));
+    play("wait 0.5");
+    EXPECT_TRUE(screen_->objectAnnotationIdentifiers().empty());
+    ASSERT_EQ(screen_->mapView()->annotations().size(), 1u);
+    EXPECT_EQ(screen_->mapView()->annotations().front()->title(), "Buchladen");
+}
+
+// A position source whose heading the test sets.
+class TurningSource : public CLLocationSource {
+  public:
+    void startUpdating() override {}
+    void stopUpdating() override {}
+    bool headingAvailable() const override { return true; }
+    std::string description() const override { return "test"; }
+    void moveTo(CLLocationCoordinate2D coordinate) {
+        deliverLocation(std::make_shared<CLLocation>(coordinate.latitude, coordinate.longitude));
+    }
+    void turnTo(double degrees) {
+        deliverHeading(std::make_shared<CLHeading>(degrees, degrees, 5, NSDate::date()));
+    }
+};
+
+TEST_F(CBMapViewControllerTest, TheCompassShowsWhileTheMapTurnsAndTurnsItNorthUp) {
+    auto source = std::make_shared<TurningSource>();
+    CLLocationManager::setLocationSource(source);
+    registry_->setCurrentMap(installNeubrandenburg());
+    show();
+    auto map = screen_->mapView();
+    EXPECT_TRUE(screen_->compassButton()->isHidden());
+    map->setShowsUserLocation(true);
+    source->moveTo(kNeubrandenburgCentre);
+    map->setRotateToHeading(true);
+    ASSERT_TRUE(map->rotateToHeading());
+    source->turnTo(90);
+    // The map turns in 0.5 s; the position dot breathes all the while.
+    play("wait 0.7");
+    EXPECT_FALSE(screen_->compassButton()->isHidden());
+    EXPECT_NEAR(screen_->compassButton()->mapRotation(), M_PI / 2, 0.01);
+    play(R"(
+tap "North up"
+wait 0.7
+)");
+    EXPECT_FALSE(map->rotateToHeading());
+    EXPECT_TRUE(screen_->compassButton()->isHidden());
+    EXPECT_NEAR(map->currentRotationAngle(), 0, 0.001);
+    map->stopLocationUsage();
+    CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+#include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "Dispatch/NSRunLoop.h"
+#include "app/CBRunningInstance.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// A private runtime folder of the test's own.
+class CBRunningInstanceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        runtime_ = fs::temp_directory_path() / ("kelvara-run-" + std::to_string(::getpid()));
+        fs::remove_all(runtime_);
+        fs::create_directories(runtime_);
+        fs::permissions(runtime_, fs::perms::owner_all);
+        const char* old = std::getenv("XDG_RUNTIME_DIR");
+        oldRuntime_ = old ? std::optional<std::string>(old) : std::nullopt;
+        ::setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+        path_ = CBRunningInstance::socketPathForHome((runtime_ / "home").string());
+    }
+    void TearDown() override {
+        if (oldRuntime_)
+            ::setenv("XDG_RUNTIME_DIR", oldRuntime_->c_str(), 1);
+        else
+            ::unsetenv("XDG_RUNTIME_DIR");
+        fs::remove_all(runtime_);
+    }
+    std::shared_ptr<CBRunningInstance> listen() {
+        return CBRunningInstance::listen(
+            path_, [this](const std::string& link) { taken_.push_back(link); });
+    }
+    bool waitForLinks(size_t count) {
+        return NSRunLoop::mainRunLoop()->runUntil([&] { return taken_.size() >= count; }, 5);
+    }
+
+    fs::path runtime_;
+    std::optional<std::string> oldRuntime_;
+    std::string path_;
+    std::vector<std::string> taken_;
+};
+
+TEST_F(CBRunningInstanceTest, EachHomeHasItsOwnSocketInTheRuntimeFolder) {
+    EXPECT_EQ(fs::path(path_).parent_path(), runtime_);
+    EXPECT_EQ(path_, CBRunningInstance::socketPathForHome((runtime_ / "home/.").string()));
+    EXPECT_NE(path_, CBRunningInstance::socketPathForHome((runtime_ / "other").string()));
+}
+
+TEST_F(CBRunningInstanceTest, ALinkReachesTheRunningInstanceOnTheMainQueue) {
+    const std::string link = "kelvara2://?ll=53.5575,13.2610&z=16&placemarker=1&placename=Markt";
+    std::string error;
+    EXPECT_EQ(CBRunningInstance::forwardLink(path_, link, &error),
+              CBRunningInstance::Forwarding::NoInstance);
+    EXPECT_FALSE(error.empty());
+
+    auto instance = listen();
+    ASSERT_NE(instance, nullptr);
+    EXPECT_EQ(CBRunningInstance::forwardLink(path_, link),
+              CBRunningInstance::Forwarding::Forwarded);
+    ASSERT_TRUE(waitForLinks(1));
+    EXPECT_EQ(taken_, std::vector<std::string>{link});
+
+    // Only one instance takes the links of a home.
+    EXPECT_EQ(listen(), nullptr);
+
+    instance.reset();
+    EXPECT_FALSE(fs::exists(path_));
+    EXPECT_EQ(CBRunningInstance::forwardLink(path_, link),
+              CBRunningInstance::Forwarding::NoInstance);
+}
+
+TEST_F(CBRunningInstanceTest, OtherTextsAndOverlongLinksAreRefused) {
+    auto instance = listen();
+    ASSERT_NE(instance, nullptr);
+    std::string error;
+    EXPECT_EQ(CBRunningInstance::forwardLink(path_, "file:///etc/passwd", &error),
+              CBRunningInstance::Forwarding::Refused);
+    EXPECT_EQ(error, "not a kelvara2 link");
+    const std::string overlong =
+        "kelvara2://?placename=" + std::string(CBRunningInstance::kMaximumLinkLength, 'a');
+    EXPECT_EQ(CBRunningInstance::forwardLink(path_, overlong, &error),
+              CBRunningInstance::Forwarding::Refused);
+    EXPECT_EQ(error, "link too long or not sent");
+    // A broken link is the receiver's to report, as at start.
+    EXPECT_EQ(CBRunningInstance::forwardLink(path_, "kelvara2://?ll=95,13"),
+              CBRunningInstance::Forwarding::Forwarded);
+    ASSERT_TRUE(waitForLinks(1));
+    EXPECT_EQ(taken_, std::vector<std::string>{"kelvara2://?ll=95,13"});
+}
+
+TEST_F(CBRunningInstanceTest, ASocketLeftByAnInstanceThatDiedIsReplaced) {
+    // A bound socket whose process is gone: nobody accepts on the file.
+    const int dead = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path_.c_str());
+    ASSERT_EQ(::bind(dead, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(dead);
+    ASSERT_TRUE(fs::exists(path_));
+    EXPECT_EQ(CBRunningInstance::forwardLink(path_, "kelvara2://?ll=1,2&z=3"),
+              CBRunningInstance::Forwarding::NoInstance);
+
+    auto instance = listen();
+    ASSERT_NE(instance, nullptr);
+    EXPECT_EQ(CBRunningInstance::forwardLink(path_, "kelvara2://?ll=1,2&z=3"),
+              CBRunningInstance::Forwarding::Forwarded);
+    ASSERT_TRUE(waitForLinks(1));
+}
+
+TEST_F(CBRunningInstanceTest, ARuntimeFolderOpenToOthersIsNotUsed) {
+    fs::permissions(runtime_, fs::perms::owner_all | fs::perms::others_all);
+    EXPECT_EQ(CBRunningInstance::socketPathForHome((runtime_ / "home").string()), "");
+    EXPECT_EQ(CBRunningInstance::listen("", [](const std::string&) {}), nullptr);
+    EXPECT_EQ(CBRunningInstance::forwardLink("", "kelvara2://?ll=1,2"),
+              CBRunningInstance::Forwarding::NoInstance);
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "CBGeoData/CBCoordinatePathValueTransformer.h"
+#include "Foundation/NSBundle.h"
+#include "Foundation/NSPathUtilities.h"
+#include "Foundation/NSUserDefaults.h"
+#include "Host/HostScenario.h"
+#include "UIKit/UINavigationController.h"
+#include "UIKit/UIWindow.h"
+#include "app/CBMapViewController.h"
+#include "mapkit/MapkitTestSupport.h"
+#include "packages/CBMapStoreMap.h"
+#include "packages/CBUserMapStoreEngine.h"
+#include "platform/UIKit/UIKitTestSupport.h"
+
+// The map screen as the application has it: a home of its own, the bundle
+// with the rendered icons, and an installed-maps registry whose maps are the
+// packages the build made, recorded with their boxes.
+class MapScreenTest : public UIKitTest {
+  protected:
+    void SetUp() override {
+        UIKitTest::SetUp();
+        NSSetApplicationHome(home_.path());
+        NSUserDefaults::resetStandardUserDefaults();
+        NSUserDefaults::standardUserDefaults()->setBoolForKey(true, "km");
+        const std::string bundle = home_.file("bundle");
+        namespace fs = std::filesystem;
+        fs::copy(sourceResourcesPath(), bundle, fs::copy_options::recursive);
+        fs::copy(KELVARA_GENERATED_RESOURCES, bundle,
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        NSBundle::setMainBundlePath(bundle);
+        CBCoordinatePathValueTransformer::registerTransformer();
+        const std::string documents = NSSearchPathForDirectory(NSSearchPathDirectory::Documents);
+        fs::create_directories(documents);
+        registry_ = std::make_shared<CBUserMapStoreEngine>(documents + "/" +
+                                                           CBUserMapStoreEngine::kStoreFileName);
+    }
+    void TearDown() override {
+        window_.reset();
+        screen_.reset();
+        registry_.reset();
+        NSBundle::setMainBundlePath("");
+        NSUserDefaults::resetStandardUserDefaults();
+        NSSetApplicationHome("");
+        UIKitTest::TearDown();
+    }
+
+    // The registry's record of a map, with its box.
+    std::shared_ptr<CBMapStoreMap> record(const std::string& identifier, const std::string& name,
+                                          CLLocationCoordinate2D ne, CLLocationCoordinate2D sw) {
+        auto map = std::dynamic_pointer_cast<CBMapStoreMap>(
+            registry_->managedObjectContext()->insertNewObjectForEntityForName("map"));
+        map->setValueForKey("identifier", Value(identifier));
+        map->setValueForKey("name", Value(name));
+        map->setDateAdded(NSDate::date());
+        map->setValueForKey("NELatitude", Value(ne.latitude));
+        map->setValueForKey("NELongitude", Value(ne.longitude));
+        map->setValueForKey("SWLatitude", Value(sw.latitude));
+        map->setValueForKey("SWLongitude", Value(sw.longitude));
+        EXPECT_TRUE(registry_->saveChanges());
+        return map;
+    }
+    // Copies the built package into the maps folder and records it.
+    std::shared_ptr<CBMapStoreMap> install(const std::string& identifier, const std::string& name,
+                                           CLLocationCoordinate2D ne, CLLocationCoordinate2D sw) {
+        namespace fs = std::filesystem;
+        const fs::path built = fs::path(samplePackageStore()).parent_path().parent_path() /
+                               identifier / (identifier + ".sqlite");
+        auto map = record(identifier, name, ne, sw);
+        const fs::path installed = *map->filePath();
+        fs::create_directories(installed.parent_path());
+        fs::copy_file(built, installed);
+        return map;
+    }
+    std::shared_ptr<CBMapStoreMap> installNeubrandenburg() {
+        return install("neubrandenburg", "Neubrandenburg", {53.6153, 13.4074}, {53.4382, 13.1094});
+    }
+    std::shared_ptr<CBMapStoreMap> installLiechtenstein() {
+        return install("liechtenstein", "Liechtenstein", {47.271, 9.636}, {47.048, 9.471});
+    }
+    std::shared_ptr<CBMapStoreMap> installThreeRivers() {
+        return install("three-rivers", "Three Rivers", {41.9984, -85.5812}, {41.9254, -85.6516});
+    }
+
+    // The map screen in a navigation controller in a phone-sized window.
+    void show() {
+        screen_ = std::make_shared<CBMapViewController>(registry_, "");
+        window_ = makeWindow({320, 480});
+        window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
+        window_->layoutIfNeeded();
+    }
+    void play(const std::string& script) {
+        auto result = HostRunScenario(window_, script);
+        EXPECT_TRUE(result.passed) << result.message;
+    }
+
+    TemporaryFolder home_;
+    std::shared_ptr<CBUserMapStoreEngine> registry_;
+    std::shared_ptr<CBMapViewController> screen_;
+    std::shared_ptr<UIWindow> window_;
+};

@@ -1,0 +1,56 @@
+#include "ShelfTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "PackagesTestSupport.h"
+#include "UIKit/UINavigationController.h"
+#include "UIKit/UIWindow.h"
+#include "packages/CBMapStoreEngine.h"
+#include "packages/CBMapStoreMap.h"
+#include "packages/CBUserMapStoreEngine.h"
+#include "packages/ZELDownloadManagerEngine.h"
+#include "shelf/CBMapShelfViewController.h"
+
+ShelfFixture::ShelfFixture() {
+    window->setFrame(CGRectMake(0, 0, 320, 568));
+    registry->setPostInstallStep(
+        [](const auto&, bool, std::function<void(double)>, std::function<void()> done) { done(); });
+}
+
+void ShelfFixture::queue(const std::string& identifier) {
+    auto map = catalogue->mapForIdentifier(identifier);
+    ASSERT_NE(map, nullptr) << identifier;
+    auto url = catalogue->urlForMap(map);
+    ASSERT_TRUE(url);
+    downloads
+        ->addDownloadWithURLDestinationPathIdentifierTitleSubTitleDownloadSizeTypePriorityPayLoadProgressReservedForPostProcessing(
+            *url, registry->basePathForMaps(), identifier, map->title(), map->places(),
+            std::nullopt, CBUserMapStoreEngine::kDownloadType, 0, identifier, 0.4);
+    downloads->resumeDownloads();
+}
+
+bool ShelfFixture::install(const std::string& identifier) {
+    queue(identifier);
+    return runUntil(
+        [&] {
+            auto map = registry->mapForIdentifier(identifier);
+            std::error_code ignored;
+            return map && !map->isDownloading() && downloads->currentQueueLength() == 0 &&
+                   std::filesystem::exists(
+                       *registry->defaultCoverPathForMapWithIdentifier(identifier), ignored);
+        },
+        60);
+}
+
+void ShelfFixture::showShelf() {
+    shelf = CBMapShelfViewController::create(registry, host);
+    show(shelf);
+    settle();
+}
+
+void ShelfFixture::settle(double seconds) {
+    runUntil([] { return false; }, seconds);
+    layout();
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "StoreTestSupport.h"
+#include "shelf/CBMapShelfHost.h"
+
+class CBMapShelfViewController;
+class CBMapStoreMap;
+
+// Stands in for the application's root container: counts the shelf's
+// requests to open the map.
+class RecordingShelfHost : public CBMapShelfHost {
+  public:
+    void transitionToMapViewControllerWithCompletion(std::function<void()> completion) override {
+        ++transitions;
+        if (completion)
+            completion();
+    }
+    std::shared_ptr<UIViewController> settingsController() override { return nullptr; }
+    int transitions = 0;
+};
+
+// The store's fixture with maps installed from the local map store server
+// (without the tile-cache pre-fill) and the shelf in a navigation controller
+// on a phone-sized window.
+class ShelfFixture : public StoreFixture {
+  public:
+    ShelfFixture();
+    // Downloads and installs the catalogue map with its cover; false when it
+    // did not finish.
+    bool install(const std::string& identifier);
+    // Queues the catalogue map's download (throttled by the server when asked).
+    void queue(const std::string& identifier);
+    void showShelf();
+    // Lets animations end and lays the window out.
+    void settle(double seconds = 0.6);
+
+    std::shared_ptr<RecordingShelfHost> host = std::make_shared<RecordingShelfHost>();
+    std::shared_ptr<CBMapShelfViewController> shelf;
+};
