@@ -195,9 +195,7 @@ TEST_F(StoreWorldMapScenarioTest, SearchingATownThatIsNoMapsNameMovesTheMapThere
 expect "Tap Cancel to see all maps again"
 expect "Cancel"
 )");
-    worldMap_->searchBar()->setText("Malbun");
-    worldMap_->searchBarSearchButtonClicked(*worldMap_->searchBar());
-    play("wait 2\nidle\n");
+    play("type \"Malbun\"\nkey Return\nwait 2\nidle\n");
     EXPECT_FALSE(worldMap_->showingSearchResults());
     const auto centre = worldMap_->mapView()->visibleCenter();
     EXPECT_NEAR(centre.latitude, kMalbun.latitude, 0.02);
