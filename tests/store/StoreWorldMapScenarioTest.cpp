@@ -13,6 +13,7 @@
 #include "UIKit/UISearchBar.h"
 #include "UIKit/UITextField.h"
 #include "UIKit/UIWindow.h"
+#include "mapkit/CBAnnotationCalloutView.h"
 #include "mapkit/CBAnnotationView.h"
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBMapScrollView.h"
@@ -145,12 +146,13 @@ expect "Liechtenstein, Liechtenstein"
     EXPECT_EQ(selected->uniqueIdentifier(), "liechtenstein");
     EXPECT_TRUE(looksLike("worldmap-liechtenstein"));
 
-    // The callout's accessory, as the map reports a tap on it.
-    ASSERT_TRUE(worldMap_->mapView()->currentCalloutView());
-    auto view = std::make_shared<CBAnnotationView>(selected, std::nullopt);
-    worldMap_->mapScrollViewAnnotationViewCalloutAccessoryControlTapped(
-        *worldMap_->mapView(), view, worldMap_->mapView()->currentCalloutView(), nullptr);
-    play(R"(
+    // The callout's disclosure button opens the detail screen.
+    auto callout = worldMap_->mapView()->currentCalloutView();
+    ASSERT_TRUE(callout);
+    auto accessory = callout->rightCalloutAccessoryView();
+    ASSERT_TRUE(accessory);
+    const CGRect button = accessory->convertRectToView(accessory->bounds(), fixture_.window);
+    play(tapAt(CGPointMake(CGRectGetMidX(button), CGRectGetMidY(button))) + R"(
 wait 1.5
 expect "Download map"
 )");
