@@ -154,8 +154,27 @@ void CATiledLayer::paintTile(cairo_t* cr, const Key& key, const Tile& tile, doub
     // Between levels tiles are drawn scaled: bilinear filtering is what the
     // frame budget allows (cairo's default filter convolves when shrinking).
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BILINEAR);
-    cairo_rectangle(cr, 0, 0, cairo_image_surface_get_width(tile.surface.get()),
-                    cairo_image_surface_get_height(tile.surface.get()));
+    // Edge pixels repeat outwards, so filtering never blends in transparency.
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    double x0 = 0, y0 = 0;
+    double x1 = cairo_image_surface_get_width(tile.surface.get());
+    double y1 = cairo_image_surface_get_height(tile.surface.get());
+    cairo_matrix_t m;
+    cairo_get_matrix(cr, &m);
+    if (m.xy == 0 && m.yx == 0) {
+        // Unrotated, the tile's edges go on whole device pixels: two tiles
+        // meeting inside a pixel would each cover it half, and the
+        // background would show through as a seam.
+        cairo_user_to_device(cr, &x0, &y0);
+        cairo_user_to_device(cr, &x1, &y1);
+        cairo_identity_matrix(cr);
+        x0 = std::round(x0);
+        y0 = std::round(y0);
+        x1 = std::round(x1);
+        y1 = std::round(y1);
+    }
+    cairo_rectangle(cr, std::min(x0, x1), std::min(y0, y1), std::fabs(x1 - x0),
+                    std::fabs(y1 - y0));
     if (alpha < 1) {
         cairo_clip(cr);
         cairo_paint_with_alpha(cr, alpha);

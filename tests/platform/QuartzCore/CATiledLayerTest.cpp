@@ -156,4 +156,20 @@ TEST_F(CATiledLayerTest, RenderInContextDrawsMissingTilesAtOnce) {
     EXPECT_EQ(painter->onMain, 16);
 }
 
+TEST_F(CATiledLayerTest, TilesMeetWithoutASeamAtAFractionalScale) {
+    // 64-point tiles at 1.37 pixels a point end inside pixels.
+    constexpr CGFloat kScale = 1.37;
+    const int size = int(256 * kScale);
+    auto context = CGContext::createBitmapContext(size_t(size), size_t(size));
+    context->translateCTM(0, size);
+    context->scaleCTM(kScale, -kScale);
+    layer->renderInContext(*context);
+    auto image = context->createImage();
+    int seams = 0;
+    for (int y = 0; y < size - 1; ++y)
+        for (int x = 0; x < size - 1; ++x)
+            seams += (image->pixelAt(x, y) >> 24) != 0xFF;
+    EXPECT_EQ(seams, 0);
+}
+
 }  // namespace
