@@ -18,7 +18,8 @@ namespace {
 constexpr const char* kStyleAttributes[] = {"typeID", "highwayID", "bikeID", "railwayID"};
 
 // The query, from the model's own table and column names; empty when the
-// model lacks a piece of it.
+// model lacks a piece of it. Ordered as the join table's index runs, so
+// SQLite walks it without sorting.
 std::string anchorQuery(const NSEntityDescription& tile, const NSEntityDescription& element) {
     const NSRelationshipDescription* elements = tile.relationshipNamed("elements");
     const NSAttributeDescription* quadKey = tile.attributeNamed("quadKey");
@@ -42,7 +43,8 @@ std::string anchorQuery(const NSEntityDescription& tile, const NSEntityDescripti
            quadKey->columnName + " = ?1 AND e." + latitude->columnName + " IS NOT NULL AND e." +
            longitude->columnName + " IS NOT NULL" +
            PredicateSQLCompiler::entityRestriction(&tile, "t") +
-           PredicateSQLCompiler::entityRestriction(&element, "e") + " ORDER BY e.Z_PK";
+           PredicateSQLCompiler::entityRestriction(&element, "e") + " ORDER BY t.Z_PK, j." +
+           elements->joinDestinationColumn;
 }
 
 }  // namespace
