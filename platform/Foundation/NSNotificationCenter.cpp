@@ -49,6 +49,13 @@ void NSNotificationCenter::removeObserver(const std::shared_ptr<NSNotificationOb
     std::lock_guard wait(observer->callMutex_);
 }
 
+void NSNotificationCenter::removeObservers(
+    std::vector<std::shared_ptr<NSNotificationObserver>>& observers) {
+    for (const auto& observer : observers)
+        removeObserver(observer);
+    observers.clear();
+}
+
 void NSNotificationCenter::postNotification(const NSNotification& notification) {
     std::vector<std::shared_ptr<NSNotificationObserver>> observers;
     {

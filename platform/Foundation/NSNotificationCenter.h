@@ -62,6 +62,8 @@ class NSNotificationCenter {
     // After this returns the observer's block is not running on another thread
     // and will not run again, not even for deliveries already scheduled.
     void removeObserver(const std::shared_ptr<NSNotificationObserver>& observer);
+    // Removes each observer of the list and empties it.
+    void removeObservers(std::vector<std::shared_ptr<NSNotificationObserver>>& observers);
 
     void postNotification(const NSNotification& notification);
     void postNotificationName(const std::string& name, const void* object = nullptr,

@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "CoreLocation/CLCircularRegion.h"
 #include "CoreLocation/CLLocationCoordinate2D.h"
 #include "Foundation/Value.h"
 
@@ -14,8 +15,12 @@ class MKPlacemark {
 
     CLLocationCoordinate2D coordinate() const { return coordinate_; }
     const std::optional<Value::Dictionary>& addressDictionary() const { return addressDictionary_; }
+    // The area the place covers, when the source knows it.
+    const std::optional<CLCircularRegion>& region() const { return region_; }
+    void setRegion(std::optional<CLCircularRegion> region) { region_ = std::move(region); }
 
   private:
     CLLocationCoordinate2D coordinate_;
     std::optional<Value::Dictionary> addressDictionary_;
+    std::optional<CLCircularRegion> region_;
 };

@@ -99,33 +99,37 @@ void UINavigationBar::tapBackButton() {
 }
 
 void UINavigationBar::rebuild() {
-    for (auto* view : {&leftView_, &rightView_, &titleView_}) {
-        if (*view) {
-            (*view)->removeFromSuperview();
-            view->reset();
+    // A view that stays (a search bar as the title while the buttons change)
+    // is not taken out of the bar: leaving the window would end its editing.
+    const std::shared_ptr<UIView> old[] = {leftView_, rightView_, titleView_};
+    leftView_.reset();
+    rightView_.reset();
+    titleView_.reset();
+    if (std::shared_ptr<UINavigationItem> top = topItem()) {
+        if (top->leftBarButtonItem()) {
+            leftView_ = top->leftBarButtonItem()->makeView();
+        } else if (backItem() && !top->hidesBackButton()) {
+            leftView_ = backButton();
+        }
+        if (top->rightBarButtonItem()) {
+            rightView_ = top->rightBarButtonItem()->makeView();
+        }
+        if (top->titleView()) {
+            titleView_ = top->titleView();
+        } else {
+            titleLabel_->setText(top->title().value_or(""));
+            titleLabel_->setTextColor(titleColor());
+            titleView_ = titleLabel_;
         }
     }
-    std::shared_ptr<UINavigationItem> top = topItem();
-    if (!top) {
-        return;
+    const std::shared_ptr<UIView> current[] = {leftView_, rightView_, titleView_};
+    for (const auto& view : old) {
+        if (view && std::find(std::begin(current), std::end(current), view) == std::end(current)) {
+            view->removeFromSuperview();
+        }
     }
-    if (top->leftBarButtonItem()) {
-        leftView_ = top->leftBarButtonItem()->makeView();
-    } else if (backItem() && !top->hidesBackButton()) {
-        leftView_ = backButton();
-    }
-    if (top->rightBarButtonItem()) {
-        rightView_ = top->rightBarButtonItem()->makeView();
-    }
-    if (top->titleView()) {
-        titleView_ = top->titleView();
-    } else {
-        titleLabel_->setText(top->title().value_or(""));
-        titleLabel_->setTextColor(titleColor());
-        titleView_ = titleLabel_;
-    }
-    for (const auto& view : {leftView_, rightView_, titleView_}) {
-        if (view) {
+    for (const auto& view : current) {
+        if (view && view->superview().get() != this) {
             addSubview(view);
         }
     }

@@ -1,6 +1,8 @@
 #include "mapkit/CBPathDataSource.h"
 
 #include <algorithm>
+#include <bit>
+#include <unordered_set>
 
 #include "CBGeoData/CBBoundingBox.h"
 #include "CBGeoData/CBCoordinatePath.h"
@@ -37,6 +39,60 @@ bool addSegments(CGPath& drawing, const CBCoordinatePath& path, const CBMapScrol
             drawing.closeSubpath();
     }
     return any;
+}
+
+struct CoordinateHash {
+    size_t operator()(const std::pair<double, double>& c) const {
+        return std::hash<uint64_t>()(std::bit_cast<uint64_t>(c.first) * 31 ^
+                                     std::bit_cast<uint64_t>(c.second));
+    }
+};
+using CoordinateSet = std::unordered_set<std::pair<double, double>, CoordinateHash>;
+
+CoordinateSet coordinatesOf(const CBCoordinatePath& path) {
+    CoordinateSet set;
+    for (size_t k = 0; k < path.segmentCount(); ++k)
+        for (size_t i = 0; i < path.numberOfCoordinatesAtSegment(k); ++i) {
+            const auto c = path.coordinateAtIndexOfSegment(i, k);
+            set.emplace(c.latitude, c.longitude);
+        }
+    return set;
+}
+
+// A package keeps one element per generalisation level of a way or an area,
+// and the coarser levels only drop points of the finest. Drawing them all
+// doubles every outline and, filled even-odd, cancels the area between the
+// levels' rings. So only elements whose points are not all points of a
+// finer element are drawn (a member listed twice is drawn once, too).
+std::vector<std::shared_ptr<CBCoordinatePath>> finestPaths(
+    const std::vector<std::shared_ptr<CBGeoElement>>& elements) {
+    std::vector<std::shared_ptr<CBCoordinatePath>> paths;
+    for (const auto& element : elements)
+        if (auto path = element ? element->path() : nullptr)
+            paths.push_back(std::move(path));
+    const auto points = [](const CBCoordinatePath& path) {
+        size_t n = 0;
+        for (size_t k = 0; k < path.segmentCount(); ++k)
+            n += path.numberOfCoordinatesAtSegment(k);
+        return n;
+    };
+    std::stable_sort(paths.begin(), paths.end(),
+                     [&](const auto& a, const auto& b) { return points(*a) > points(*b); });
+    std::vector<std::shared_ptr<CBCoordinatePath>> finest;
+    std::vector<CoordinateSet> kept;
+    for (auto& path : paths) {
+        const auto own = coordinatesOf(*path);
+        const bool coarser =
+            !own.empty() && std::any_of(kept.begin(), kept.end(), [&](const auto& set) {
+                return std::all_of(own.begin(), own.end(),
+                                   [&](const auto& c) { return set.count(c); });
+            });
+        if (coarser)
+            continue;
+        kept.push_back(own);
+        finest.push_back(std::move(path));
+    }
+    return finest;
 }
 
 }  // namespace
@@ -90,11 +146,8 @@ bool CBPathDataSource::setPathFromElements(
     CGPath drawing;
     auto box = std::make_shared<CBBoundingBox>();
     bool any = false;
-    for (const auto& element : elements) {
-        const auto path = element ? element->path() : nullptr;
-        if (path)
-            any = addSegments(drawing, *path, map.get(), closedPath_, box.get()) || any;
-    }
+    for (const auto& path : finestPaths(elements))
+        any = addSegments(drawing, *path, map.get(), closedPath_, box.get()) || any;
     std::lock_guard lock(mutex_);
     pathRef_ = std::move(drawing);
     coordinatePathBoundingBox_ = box;

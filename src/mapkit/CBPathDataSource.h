@@ -28,8 +28,9 @@ class CBPathDataSource : public CBGeoDataSource {
     std::shared_ptr<CBCoordinatePath> coordinatePath() const;
     // The drawing path, built from the coordinate path when there is none.
     std::optional<CGPath> pathRefInMap(const std::shared_ptr<CBMapScrollView>& map);
-    // Every segment of every element (rings of areas with holes included);
-    // true when some element had a coordinate.
+    // Every segment (rings of areas with holes included) of every element
+    // that is not a coarser level of another; true when some element had a
+    // coordinate.
     bool setPathFromObjectInMap(const std::shared_ptr<CBGeoObject>& object,
                                 const std::shared_ptr<CBMapScrollView>& map);
     void setPathFromRelationInMap(const std::shared_ptr<CBGeoRelation>& relation,

@@ -363,7 +363,14 @@ std::optional<CGRect> CBVectorDataSource::drawIconOfWidthAndHeightForElementAtZo
     auto map = mapView();
     if (!map || !icon.CGImage())
         return std::nullopt;
-    const CGPoint centre = map->offsetForCoordinate(element.coordinate());
+    // A line carries no point. Its offset would not be a number, and a
+    // translation by it leaves the context unusable for the rest of the tile.
+    const auto coordinate = element.coordinate();
+    if (!CLLocationCoordinate2DIsValid(coordinate))
+        return std::nullopt;
+    const CGPoint centre = map->offsetForCoordinate(coordinate);
+    if (!std::isfinite(centre.x) || !std::isfinite(centre.y))
+        return std::nullopt;
     const CGRect rect = CGRectMake(std::round(centre.x - width / 2),
                                    std::round(centre.y - height / 2), width, height);
     if (icons_.collides(zoom, element.objectID().URIRepresentation(), rect))

@@ -13,6 +13,7 @@
 #include "packages/ZELDownloadManagerEngine.h"
 #include "store/CBMapStoreBrowserViewController.h"
 #include "store/CBMapStoreDownloadViewController.h"
+#include "store/CBMapStoreWorldMapViewcontroller.h"
 
 namespace {
 
@@ -46,12 +47,18 @@ void CBMapStoreController::setUp(std::shared_ptr<CBUserMapStoreEngine> userMapSt
     browser_ = std::make_shared<CBMapStoreBrowserViewController>(engine_, downloadManager_,
                                                                  userMapStoreEngine);
     browser_->navigationItem()->setRightBarButtonItem(backToMapsButtonItem());
+    worldMap_ = std::make_shared<CBMapStoreWorldMapViewcontroller>(userMapStoreEngine);
+    worldMap_->setEngine(engine_);
+    worldMap_->setDownloadManager(downloadManager_);
+    worldMap_->navigationItem()->setRightBarButtonItem(backToMapsButtonItem());
+    worldMap_->setDefaultRightButton(backToMapsButtonItem());
     downloads_ = CBMapStoreDownloadViewController::createWithDownloadManager(
         downloadManager_, std::move(userMapStoreEngine));
     downloads_->navigationItem()->setRightBarButtonItem(backToMapsButtonItem());
     downloads_->setMapStoreEngine(engine_);
 
     setViewControllers({createNavigationControllerWithRoot(browser_),
+                        createNavigationControllerWithRoot(worldMap_),
                         createNavigationControllerWithRoot(downloads_)});
     view()->setFrame(CGRectMake(0, 20, 320, 460));
     if (downloadManager_->currentQueueLength() != 0)
@@ -99,10 +106,12 @@ void CBMapStoreController::openDetailForMap(const std::shared_ptr<CBMapStoreMap>
 
 void CBMapStoreController::mapStoreWillUpdate() {
     browser_->mapStoreWillUpdate();
+    worldMap_->mapStoreWillUpdate();
 }
 
 void CBMapStoreController::mapStoreUpdated() {
     browser_->mapStoreUpdated();
+    worldMap_->mapStoreUpdated();
 }
 
 void CBMapStoreController::viewDidAppear(bool animated) {

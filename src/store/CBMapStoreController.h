@@ -12,6 +12,7 @@ class CBMapStoreDownloadViewController;
 class CBMapStoreEngine;
 class CBMapStoreMap;
 class CBMapStoreUpdater;
+class CBMapStoreWorldMapViewcontroller;
 class CBUserMapStoreEngine;
 class CBWikipediaManager;
 class UIBarButtonItem;
@@ -25,7 +26,7 @@ class CBMapStoreControllerProtocol {
     virtual void hideMapStoreController(CBMapStoreController& controller) = 0;
 };
 
-// The map store: its tabs (catalogue browser, downloads), each in its own
+// The map store: its tabs (catalogue browser, world map, downloads), each in its own
 // navigation controller, sharing one catalogue engine. It opens on the
 // downloads when something is queued, and checks for a newer catalogue
 // (at most weekly) soon after it is first shown.
@@ -38,6 +39,7 @@ class CBMapStoreController : public UITabBarController, public CBMapStoreEngineD
 
     const std::shared_ptr<CBMapStoreEngine>& engine() const { return engine_; }
     const std::shared_ptr<CBMapStoreBrowserViewController>& browser() const { return browser_; }
+    const std::shared_ptr<CBMapStoreWorldMapViewcontroller>& worldMap() const { return worldMap_; }
     const std::shared_ptr<CBMapStoreDownloadViewController>& downloads() const {
         return downloads_;
     }
@@ -72,6 +74,7 @@ class CBMapStoreController : public UITabBarController, public CBMapStoreEngineD
     std::shared_ptr<CBMapStoreEngine> engine_;
     std::weak_ptr<CBMapStoreControllerProtocol> mapStoreDelegate_;
     std::shared_ptr<CBMapStoreBrowserViewController> browser_;
+    std::shared_ptr<CBMapStoreWorldMapViewcontroller> worldMap_;
     std::shared_ptr<CBMapStoreDownloadViewController> downloads_;
     std::shared_ptr<CBMapStoreUpdater> updater_;
     bool firstAppearance_ = true;

@@ -284,4 +284,25 @@ TEST_F(CBVectorDataSourceDrawingTest, IconsAvoidEachOtherButRepeatAcrossTiles) {
                     .has_value());
 }
 
+TEST_F(CBVectorDataSourceDrawingTest, AnIconOfALineWithoutAPointLeavesTheTileDrawable) {
+    std::vector<uint32_t> pixels(14 * 14, 0xFF000000);
+    auto icon = UIImage::imageWithCGImage(CGImage::createWithARGB32(
+        14, 14, 14 * 4, reinterpret_cast<const uint8_t*>(pixels.data()), true));
+    auto line = street({{10, 50}, {200, 50}});
+    auto context = CGContext::createBitmapContext(220, 100);
+    EXPECT_FALSE(source_
+                     ->drawIconOfWidthAndHeightForElementAtZoomlevelInContext(*icon, 14, 14, *line,
+                                                                              16, *context)
+                     .has_value());
+    // What the tile draws afterwards still lands: arrows, icons, labels.
+    context->setGrayFillColor(0, 1);
+    context->beginPath();
+    context->moveToPoint(0, 0);
+    context->addLineToPoint(220, 0);
+    context->addLineToPoint(220, 100);
+    context->closePath();
+    context->fillPath();
+    EXPECT_GT(alphaAt(*context, 200, 50), 0u);
+}
+
 }  // namespace

@@ -15,6 +15,7 @@
 #include "store/CBMapStoreController.h"
 #include "store/CBMapStoreDetailVC.h"
 #include "store/CBMapStoreDownloadViewController.h"
+#include "store/CBMapStoreWorldMapViewcontroller.h"
 
 namespace {
 
@@ -40,12 +41,19 @@ class CBMapStoreControllerTest : public ::testing::Test {
 TEST_F(CBMapStoreControllerTest, AnEmptyQueueOpensOnBrowseAndEveryTabCanCloseTheStore) {
     auto store = open();
     EXPECT_EQ(store->selectedIndex(), 0);
-    ASSERT_EQ(store->viewControllers().size(), 2u);
+    ASSERT_EQ(store->viewControllers().size(), 3u);
     EXPECT_EQ(store->viewControllers()[0]->tabBarItem()->title(), "Browse");
-    EXPECT_EQ(store->viewControllers()[1]->tabBarItem()->tag(), 3);
+    EXPECT_EQ(store->viewControllers()[1]->tabBarItem()->title(), "World map");
+    EXPECT_EQ(store->viewControllers()[1]->tabBarItem()->tag(), 2);
+    EXPECT_EQ(store->viewControllers()[2]->tabBarItem()->tag(), 3);
     store->browser()->navigationItem()->rightBarButtonItem()->performAction();
+    store->worldMap()->navigationItem()->rightBarButtonItem()->performAction();
+    // The world map's own item, put back after a search, is another alike.
+    EXPECT_NE(store->worldMap()->defaultRightButton(),
+              store->worldMap()->navigationItem()->rightBarButtonItem());
+    store->worldMap()->defaultRightButton()->performAction();
     store->downloads()->navigationItem()->rightBarButtonItem()->performAction();
-    EXPECT_EQ(presenter_->hides, 2);
+    EXPECT_EQ(presenter_->hides, 4);
 }
 
 TEST_F(CBMapStoreControllerTest, AQueuedMapOpensTheDownloadsWithTheirBadge) {
@@ -55,8 +63,8 @@ TEST_F(CBMapStoreControllerTest, AQueuedMapOpensTheDownloadsWithTheirBadge) {
         CBMapStoreDetailVC::create(map, store_.downloads, store_.catalogue, store_.registry);
     detail->downloadMap();
     auto store = open();
-    EXPECT_EQ(store->selectedIndex(), 1);
-    EXPECT_EQ(store->viewControllers()[1]->tabBarItem()->badgeValue(), "1");
+    EXPECT_EQ(store->selectedIndex(), 2);
+    EXPECT_EQ(store->viewControllers()[2]->tabBarItem()->badgeValue(), "1");
 }
 
 TEST_F(CBMapStoreControllerTest, TheFirstAppearanceChecksTheCatalogueAfterTwoSeconds) {

@@ -126,6 +126,21 @@ bool PackageFacts::read(const std::string& storePath, const std::string& modelPa
             facts->places.push_back(name);
     }
 
+    NSFetchRequest placeTags("tag");
+    placeTags.predicate = NSPredicate::predicateWithFormat("key == %@", {std::string("place")});
+    for (const auto& tag : context.executeFetchRequest(placeTags).value_or(
+             std::vector<std::shared_ptr<NSManagedObject>>{})) {
+        const double radius =
+            GazetteerWriter::radiusForPlaceKind(tag->stringForKey("attribute").value_or(""));
+        for (const auto& object : tag->objectsForKey("objects")) {
+            auto name = object->stringForKey("name");
+            auto latitude = object->doubleForKey("latitude");
+            auto longitude = object->doubleForKey("longitude");
+            if (name && !name->empty() && latitude && longitude)
+                facts->namedPlaces.push_back({*name, {*latitude, *longitude}, radius});
+        }
+    }
+
     NSFetchRequest nodes("node");
     nodes.propertiesToFetch = {"latitude", "longitude"};
     std::vector<CLLocationCoordinate2D> points;

@@ -13,8 +13,10 @@
 #include "CatalogueWriter.h"
 #include "ContinentPictures.h"
 #include "CoreData/NSManagedObjectModel.h"
+#include "CoreLocation/CLLocation.h"
 #include "CoverRenderer.h"
 #include "Foundation/NSPropertyListSerialization.h"
+#include "GazetteerWriter.h"
 #include "PackageArchive.h"
 #include "PackageFacts.h"
 #include "WorldOutlines.h"
@@ -145,6 +147,17 @@ bool StoreContent::build(const StoreContentRequest& request, std::string* error)
     catalogue.groups = {{"europe", "Europe"}, {"US", "USA"}};
     catalogue.regions.assign(std::begin(kRegions), std::end(kRegions));
     std::map<std::string, Value::Dictionary> statistics;  // code -> map id -> info
+    std::vector<GazetteerPlace> gazetteer;
+    for (const auto& country : world->countries()) {
+        const CLLocationCoordinate2D centre{(country.box.north + country.box.south) / 2,
+                                            (country.box.east + country.box.west) / 2};
+        // Half the box's diagonal: the whole mainland lies within.
+        const double radius =
+            CLLocation(country.box.north, country.box.west)
+                .distanceFromLocation(CLLocation(country.box.south, country.box.east)) /
+            2;
+        gazetteer.push_back({country.name, centre, radius});
+    }
     for (const Sample& sample : kSamples) {
         const fs::path packages(request.packagesDirectory);
         const fs::path store =
@@ -169,6 +182,8 @@ bool StoreContent::build(const StoreContentRequest& request, std::string* error)
                 group = "europe";
             catalogue.countries.push_back({sample.countryCode, outline->name, outline->box, group});
         }
+
+        gazetteer.insert(gazetteer.end(), facts.namedPlaces.begin(), facts.namedPlaces.end());
 
         CatalogueWriter::Map map;
         map.identifier = sample.identifier;
@@ -257,6 +272,8 @@ bool StoreContent::build(const StoreContentRequest& request, std::string* error)
                        table, error))
             return fail(*error);
     }
+    if (!writeText(resources / "gazetteer.tsv", GazetteerWriter::text(gazetteer), error))
+        return fail(*error);
     for (const auto& group : catalogue.groups)
         if (!ContinentPictures::writePictures(*world, group.code, resources.string(), error))
             return fail(*error);

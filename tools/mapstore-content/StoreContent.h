@@ -8,8 +8,8 @@
 //   map/<CODE>_master_Stats.plist, mapCovers/<CODE>/<id>.jpg,
 //   serverNotification/serverNotification.<lang>.bin and notice.<lang>.html,
 // and for the application bundle mapStore.sqlite,
-// <lang>.lproj/countrycodes.strings and the groups' pictures
-// continents/cont_<code>.png.
+// <lang>.lproj/countrycodes.strings, the offline place list gazetteer.tsv
+// and the groups' pictures continents/cont_<code>.png.
 struct StoreContentRequest {
     std::string packagesDirectory;   // <id>/<id>.sqlite and <id>.zip of each sample
     std::string worldAtlas;          // TopoJSON country outlines

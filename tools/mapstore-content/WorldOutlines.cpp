@@ -163,3 +163,15 @@ std::vector<Ring> WorldOutlines::landRings() const {
                 rings.push_back(std::move(ring));
     return rings;
 }
+
+std::vector<WorldOutlines::Country> WorldOutlines::countries() const {
+    std::vector<Country> countries;
+    const Value* geometries = atlas_.get("objects")->get("countries")->get("geometries");
+    if (!geometries || !geometries->arrayValue())
+        return countries;
+    for (const Value& geometry : *geometries->arrayValue())
+        if (const Value* id = geometry.get("id"); id && id->stringValue())
+            if (auto country = countryWithNumericCode(*id->stringValue()))
+                countries.push_back(*country);
+    return countries;
+}

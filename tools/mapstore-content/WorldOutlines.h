@@ -23,6 +23,8 @@ class WorldOutlines {
     // nullopt with *error when the file is not such an atlas.
     static std::optional<WorldOutlines> read(const std::string& path, std::string* error);
     std::optional<Country> countryWithNumericCode(const std::string& numericCode) const;
+    // Every country of the atlas that has an outline.
+    std::vector<Country> countries() const;
     // Every ring (outer rings and holes) of the land, or of one country;
     // filled with the even-odd rule they give the shapes.
     std::vector<Ring> landRings() const;

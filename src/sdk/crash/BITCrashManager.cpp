@@ -323,10 +323,7 @@ void BITCrashManager::registerObservers() {
 }
 
 void BITCrashManager::unregisterObservers() {
-    const auto center = NSNotificationCenter::defaultCenter();
-    for (const auto& observer : observers_)
-        center->removeObserver(observer);
-    observers_.clear();
+    NSNotificationCenter::defaultCenter()->removeObservers(observers_);
 }
 
 void BITCrashManager::leavingAppSafely() {

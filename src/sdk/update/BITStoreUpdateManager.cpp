@@ -324,10 +324,7 @@ void BITStoreUpdateManager::registerObservers() {
 }
 
 void BITStoreUpdateManager::unregisterObservers() {
-    const auto center = NSNotificationCenter::defaultCenter();
-    for (const auto& observer : observers_)
-        center->removeObserver(observer);
-    observers_.clear();
+    NSNotificationCenter::defaultCenter()->removeObservers(observers_);
 }
 
 void BITStoreUpdateManager::didBecomeActiveActions() {

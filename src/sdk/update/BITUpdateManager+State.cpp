@@ -167,10 +167,7 @@ void BITUpdateManager::registerObservers() {
 }
 
 void BITUpdateManager::unregisterObservers() {
-    const auto center = NSNotificationCenter::defaultCenter();
-    for (const auto& observer : observers_)
-        center->removeObserver(observer);
-    observers_.clear();
+    NSNotificationCenter::defaultCenter()->removeObservers(observers_);
 }
 
 void BITUpdateManager::didEnterBackgroundActions() {

@@ -93,9 +93,7 @@ BITUpdateManager::BITUpdateManager(std::string appIdentifier, BITEnvironment app
 
 BITUpdateManager::~BITUpdateManager() {
     unregisterObservers();
-    const auto center = NSNotificationCenter::defaultCenter();
-    for (const auto& observer : usageObservers_)
-        center->removeObserver(observer);
+    NSNotificationCenter::defaultCenter()->removeObservers(usageObservers_);
 }
 
 void BITUpdateManager::registerComponent() {

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
+#include "CBGeoData/CBBoundingBox.h"
 #include "CBGeoData/CBCoordinatePath.h"
 #include "CBGeoData/CBGeoElement.h"
 #include "CBGeoData/CBGeoObject.h"
@@ -27,9 +29,61 @@ class CBMapScrollViewHighlightTest : public AnnotationMapTest {
                             return object;
         return nullptr;
     }
+    // Of the lakes with islands, the one whose largest island is the largest
+    // part of it, with the box of that island.
+    std::pair<std::shared_ptr<CBGeoObject>, CBBoundingBox> lakeWithIsland() {
+        std::pair<std::shared_ptr<CBGeoObject>, CBBoundingBox> best;
+        double bestShare = 0;
+        const auto tags = map_->tagsMatchingKeyAndAttribute("natural", std::string("water"));
+        for (const auto& tag : tags.value_or(std::vector<std::shared_ptr<CBGeoTag>>{}))
+            for (const auto& candidate : tag->objectsForKey("objects"))
+                if (auto object = std::dynamic_pointer_cast<CBGeoObject>(candidate))
+                    for (const auto& element : object->elements()) {
+                        const auto path = element->path();
+                        if (!path || path->segmentCount() < 2)
+                            continue;
+                        std::vector<std::pair<double, CBBoundingBox>> rings;
+                        for (size_t k = 0; k < path->segmentCount(); ++k) {
+                            CBBoundingBox ring;
+                            for (size_t i = 0; i < path->numberOfCoordinatesAtSegment(k); ++i)
+                                ring.growToIncludeCoordinate(
+                                    path->coordinateAtIndexOfSegment(i, k));
+                            rings.emplace_back(ring.latitudeSpan() + ring.longitudeSpan(), ring);
+                        }
+                        std::sort(rings.begin(), rings.end(),
+                                  [](const auto& a, const auto& b) { return a.first > b.first; });
+                        if (rings[1].first / rings[0].first > bestShare) {
+                            bestShare = rings[1].first / rings[0].first;
+                            best = {object, rings[1].second};
+                        }
+                    }
+        return best;
+    }
+    // The subpaths of the highlight's drawing path.
+    size_t highlightedRings() {
+        const auto path = map_->hightLightDatasource()->pathRefInMap(map_);
+        size_t rings = 0;
+        for (const auto& element : path ? path->elements() : std::vector<CGPath::Element>{})
+            rings += element.type == CGPath::ElementType::MoveToPoint;
+        return rings;
+    }
+    // The rings of the object's most detailed element.
+    static size_t finestRings(CBGeoObject& object) {
+        size_t most = 0, rings = 0;
+        for (const auto& element : object.elements()) {
+            const auto path = element->path();
+            size_t points = 0;
+            for (size_t k = 0; path && k < path->segmentCount(); ++k)
+                points += path->numberOfCoordinatesAtSegment(k);
+            if (points > most) {
+                most = points;
+                rings = path->segmentCount();
+            }
+        }
+        return rings;
+    }
     // The highlight over the 3 x 3 tiles of level z around the object.
-    CGImageRef drawHighlight(CBGeoObject& object, int z) {
-        const auto c = object.bbox()->centerCoordinate();
+    CGImageRef drawHighlight(CLLocationCoordinate2D c, int z) {
         const double n = std::pow(2.0, z);
         const int x0 = int((c.longitude + 180) / 360 * n) - 1;
         const int y0 = int((1 - std::asinh(std::tan(c.latitude * M_PI / 180)) / M_PI) / 2 * n) - 1;
@@ -50,10 +104,27 @@ class CBMapScrollViewHighlightTest : public AnnotationMapTest {
 TEST_F(CBMapScrollViewHighlightTest, ACourtyardBuildingIsFilledAroundItsCourtyard) {
     auto building = areaWithHoles("building", std::nullopt);
     ASSERT_TRUE(building);
+    ASSERT_GT(building->elements().size(), 1u);
     map_->highlightObjectWithStyle(building, nullptr);
     ASSERT_TRUE(map_->hightLightDatasource());
-    EXPECT_TRUE(
-        matchesReference(drawHighlight(*building, 18), "../mapkit/highlight-building-courtyard"));
+    // Each ring once: the coarser levels of the same outline are left out.
+    EXPECT_EQ(highlightedRings(), finestRings(*building));
+    EXPECT_TRUE(matchesReference(drawHighlight(building->bbox()->centerCoordinate(), 18),
+                                 "../mapkit/highlight-building-courtyard"));
     map_->removeHighlight();
     EXPECT_FALSE(map_->hightLightDatasource());
+}
+
+TEST_F(CBMapScrollViewHighlightTest, ALakeWithAnIslandDrawsEachRingOnceWithTheIslandLeftOpen) {
+    auto [lake, island] = lakeWithIsland();
+    ASSERT_TRUE(lake);
+    ASSERT_GT(lake->elements().size(), 1u);
+    map_->highlightObjectWithStyle(lake, nullptr);
+    ASSERT_TRUE(map_->hightLightDatasource());
+    EXPECT_EQ(highlightedRings(), finestRings(*lake));
+    // Zoomed to the island: a third of the picture, open water around it.
+    const double span = std::max(island.latitudeSpan(), island.longitudeSpan() / 1.6);
+    const int z = std::clamp(int(std::log2(360.0 / span)) - 1, 8, 18);
+    EXPECT_TRUE(matchesReference(drawHighlight(island.centerCoordinate(), z),
+                                 "../mapkit/highlight-lake-island"));
 }

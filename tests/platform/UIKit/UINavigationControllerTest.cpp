@@ -7,6 +7,7 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
+#include "UIKit/UITextField.h"
 #include "UIKitTestSupport.h"
 
 namespace {
@@ -133,6 +134,26 @@ TEST_F(UINavigationControllerTest, ItemChangesReachTheBarAndTapsReachTheItem) {
     EXPECT_LE(CGRectGetMaxX(bar->rightView()->frame()), 320 - 8);
     TouchDriver(window).tap(bar->rightView()->convertPointToView({5, 5}, nullptr));
     EXPECT_EQ(taps, 1);
+}
+
+TEST_F(UINavigationControllerTest, ATitleFieldKeepsEditingWhileTheButtonsChange) {
+    auto window = makeWindow({320, 568});
+    auto root = std::make_shared<Screen>("Root", nullptr);
+    auto navigation = std::make_shared<UINavigationController>(root);
+    window->setRootViewController(navigation);
+    auto field = std::make_shared<UITextField>(CGRectMake(0, 0, 200, 30));
+    root->navigationItem()->setTitleView(field);
+    window->layoutIfNeeded();
+    ASSERT_TRUE(field->becomeFirstResponder());
+    root->navigationItem()->setRightBarButtonItem(
+        std::make_shared<UIBarButtonItem>(UIBarButtonSystemItemCancel, [](UIBarButtonItem&) {}));
+    window->layoutIfNeeded();
+    EXPECT_TRUE(field->isFirstResponder());
+    EXPECT_EQ(field->superview(), navigation->navigationBar());
+    root->navigationItem()->setTitleView(nullptr);
+    window->layoutIfNeeded();
+    EXPECT_FALSE(field->isFirstResponder());
+    EXPECT_EQ(field->superview(), nullptr);
 }
 
 TEST_F(UINavigationControllerTest, BarDrawsItsTintAndTitle) {

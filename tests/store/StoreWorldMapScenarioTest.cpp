@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+
+#include "CBGeoData/CBBoundingBox.h"
+#include "Host/HostScenario.h"
+#include "PackagesTestSupport.h"
+#include "StoreTestSupport.h"
+#include "UIKit/UIButton.h"
+#include "UIKit/UINavigationController.h"
+#include "UIKit/UISearchBar.h"
+#include "UIKit/UITextField.h"
+#include "UIKit/UIWindow.h"
+#include "mapkit/CBAnnotationView.h"
+#include "mapkit/CBAnnotationsManager.h"
+#include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBPinAnnotationView.h"
+#include "packages/CBMapStoreEngine.h"
+#include "packages/CBMapStoreMap.h"
+#include "packages/CBUserMapStoreEngine.h"
+#include "packages/ZELDownloadManagerEngine.h"
+#include "platform/UIKit/UIKitTestSupport.h"
+#include "store/CBMapStoreController.h"
+#include "store/CBMapStoreDetailVC.h"
+#include "store/CBMapStoreMapAnnotation.h"
+#include "store/CBMapStoreWorldMapViewcontroller.h"
+#include "widgets/CBLabelWithInset.h"
+#include "widgets/ZELRoundedGradientButton.h"
+#include "widgets/ZELToolTip.h"
+
+namespace {
+
+constexpr CLLocationCoordinate2D kMalbun{47.1027934, 9.6083946};
+
+// The store's world map tab played as a person uses it, with the tiles from
+// the fixture's local tile service. The user is in Germany, so the map opens there.
+class StoreWorldMapScenarioTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* locale = std::getenv("LC_ALL");
+        previousLocale_ = locale ? std::optional<std::string>(locale) : std::nullopt;
+        setenv("LC_ALL", "en_DE.UTF-8", 1);
+    }
+    void TearDown() override {
+        if (previousLocale_)
+            setenv("LC_ALL", previousLocale_->c_str(), 1);
+        else
+            unsetenv("LC_ALL");
+    }
+    // Liechtenstein installed through its detail screen, as the store does.
+    void installLiechtenstein() {
+        auto map = fixture_.catalogue->mapForIdentifier("liechtenstein");
+        auto detail = CBMapStoreDetailVC::create(map, fixture_.downloads, fixture_.catalogue,
+                                                 fixture_.registry);
+        fixture_.show(detail);
+        detail->downloadMap();
+        ASSERT_TRUE(runUntil([&] { return fixture_.downloads->currentQueueLength() == 0; }, 60));
+        ASSERT_TRUE(fixture_.registry->allIdentifiers().count("liechtenstein"));
+    }
+    void openWorldMap() {
+        store_ = CBMapStoreController::create(fixture_.downloads, fixture_.registry);
+        fixture_.window->setRootViewController(store_);
+        fixture_.layout();
+        worldMap_ = store_->worldMap();
+        play(R"(
+tap "World map"
+wait 1
+idle
+)");
+        // The first-use tip shows once per run and takes the next tap: keep
+        // the tests independent of their order.
+        ZELToolTip::hideCurrentToolTip();
+    }
+    void play(const std::string& script) {
+        auto result = HostRunScenario(fixture_.window, script);
+        EXPECT_TRUE(result.passed) << result.message;
+    }
+    // A window point of a coordinate of the world map.
+    CGPoint pointOf(CLLocationCoordinate2D coordinate) {
+        auto map = worldMap_->mapView();
+        return map->convertPointToView(map->pointForCoordinate(coordinate), fixture_.window);
+    }
+    static std::string tapAt(CGPoint point) {
+        std::ostringstream step;
+        step << "tap " << std::lround(point.x) << " " << std::lround(point.y) << "\n";
+        return step.str();
+    }
+    std::shared_ptr<CBPinAnnotationView> pinOf(const std::string& identifier) {
+        auto pin = worldMap_->annotationForMap(identifier);
+        return pin ? std::dynamic_pointer_cast<CBPinAnnotationView>(
+                         worldMap_->mapView()->annotationsManager()->viewForAnnotation(pin))
+                   : nullptr;
+    }
+    ::testing::AssertionResult looksLike(const std::string& name) {
+        // The attribution fades on a timer: keep it out of the pictures.
+        worldMap_->attributionLabel()->setHidden(true);
+        fixture_.layout();
+        return matchesReference(fixture_.window->renderImage(1), "../store/" + name);
+    }
+
+    std::optional<std::string> previousLocale_;
+    StoreFixture fixture_;
+    std::shared_ptr<CBMapStoreController> store_;
+    std::shared_ptr<CBMapStoreWorldMapViewcontroller> worldMap_;
+};
+
+}  // namespace
+
+TEST_F(StoreWorldMapScenarioTest, PinsOverEuropeAreGreenForInstalledMaps) {
+    installLiechtenstein();
+    openWorldMap();
+    play(R"(
+expect "Zoom in to see the maps of an area"
+expect "My maps"
+)");
+    auto installed = pinOf("liechtenstein");
+    auto offered = pinOf("neubrandenburg");
+    ASSERT_TRUE(installed);
+    ASSERT_TRUE(offered);
+    EXPECT_EQ(installed->reuseIdentifier(), "userMaps");
+    EXPECT_EQ(offered->reuseIdentifier(), "defaultPin");
+    EXPECT_NE(installed->headColor().CGColor(), offered->headColor().CGColor());
+    EXPECT_TRUE(looksLike("worldmap-europe"));
+}
+
+TEST_F(StoreWorldMapScenarioTest, TappingLiechtensteinOutlinesItAndItsCalloutOpensTheDetail) {
+    openWorldMap();
+    worldMap_->mapView()->zoomToBoundingBoxAnimated(
+        CBBoundingBox::boundingBoxWithCenterLatitudeSpanLongitudeSpan({47.3, 9.5}, 3, 3), false);
+    play("wait 1\nidle\n");
+    ASSERT_TRUE(
+        runUntil([&] { return worldMap_->annotationForMap("liechtenstein") != nullptr; }, 5));
+    play("idle\n");
+    // Beside the pin, which stands on the middle of the country.
+    play(tapAt(pointOf({47.10, 9.53})) + R"(
+wait 2.5
+idle
+expect "Liechtenstein, Liechtenstein"
+)");
+    ASSERT_TRUE(worldMap_->highlightedMap());
+    auto selected = worldMap_->mapView()->selectedAnnotation();
+    ASSERT_TRUE(selected);
+    EXPECT_EQ(selected->uniqueIdentifier(), "liechtenstein");
+    EXPECT_TRUE(looksLike("worldmap-liechtenstein"));
+
+    // The callout's accessory, as the map reports a tap on it.
+    ASSERT_TRUE(worldMap_->mapView()->currentCalloutView());
+    auto view = std::make_shared<CBAnnotationView>(selected, std::nullopt);
+    worldMap_->mapScrollViewAnnotationViewCalloutAccessoryControlTapped(
+        *worldMap_->mapView(), view, worldMap_->mapView()->currentCalloutView(), nullptr);
+    play(R"(
+wait 1.5
+expect "Download map"
+)");
+    auto detail = std::dynamic_pointer_cast<CBMapStoreDetailVC>(
+        worldMap_->navigationController()->topViewController());
+    ASSERT_TRUE(detail);
+    EXPECT_EQ(detail->map()->identifier(), "liechtenstein");
+}
+
+TEST_F(StoreWorldMapScenarioTest, TappingTheOpenSeaOffersTheMissingMapRequest) {
+    openWorldMap();
+    // Out over the Atlantic, too wide for the button to show by itself.
+    worldMap_->mapView()->zoomToBoundingBoxAnimated(
+        CBBoundingBox::boundingBoxWithCenterLatitudeSpanLongitudeSpan({45, -30}, 12, 12), false);
+    play(R"(
+wait 1
+idle
+expect-not "Request this map"
+expect "Zoom in to see the maps of an area"
+)");
+    play(tapAt(pointOf({45, -30})) + R"(
+wait 1
+idle
+expect "Request this map"
+expect-not "Zoom in to see the maps of an area"
+)");
+    EXPECT_TRUE(looksLike("worldmap-sea-request"));
+    play(R"(
+tap "Request this map"
+wait 1
+)");
+    EXPECT_TRUE(store_->presentedViewController() ||
+                worldMap_->navigationController()->presentedViewController() ||
+                worldMap_->presentedViewController());
+}
+
+TEST_F(StoreWorldMapScenarioTest, SearchingATownThatIsNoMapsNameMovesTheMapThere) {
+    openWorldMap();
+    const CGRect bar = worldMap_->searchBar()->convertRectToView(worldMap_->searchBar()->bounds(),
+                                                                 fixture_.window);
+    play(tapAt(CGPointMake(CGRectGetMidX(bar), CGRectGetMidY(bar))) + R"(
+expect "Tap Cancel to see all maps again"
+expect "Cancel"
+)");
+    play("type \"Malbun\"\nkey Return\nwait 2\nidle\n");
+    EXPECT_FALSE(worldMap_->showingSearchResults());
+    const auto centre = worldMap_->mapView()->visibleCenter();
+    EXPECT_NEAR(centre.latitude, kMalbun.latitude, 0.02);
+    EXPECT_NEAR(centre.longitude, kMalbun.longitude, 0.02);
+    // Not in search mode: the pins of the new area load.
+    ASSERT_TRUE(
+        runUntil([&] { return worldMap_->annotationForMap("liechtenstein") != nullptr; }, 5));
+    EXPECT_TRUE(looksLike("worldmap-search-malbun"));
+
+    play(R"(
+tap "Cancel"
+wait 1
+idle
+expect "My maps"
+)");
+    EXPECT_EQ(worldMap_->searchBar()->text(), "Malbun") << "the text stays in the bar";
+}
+
+TEST_F(StoreWorldMapScenarioTest, CatalogueSearchesFreezeThePinsShortTextsDoNothing) {
+    openWorldMap();
+    // One or two characters start no search at all.
+    worldMap_->performSearchWithTextAndCheckOnline("Va", true);
+    EXPECT_FALSE(worldMap_->searchRunning());
+    EXPECT_FALSE(worldMap_->showingSearchResults());
+
+    // A place of a map finds the map: its pin alone, selected, the box frozen.
+    worldMap_->performSearchWithTextAndCheckOnline("Vaduz", true);
+    EXPECT_TRUE(worldMap_->searchRunning());
+    ASSERT_TRUE(runUntil([&] { return !worldMap_->searchRunning(); }, 5));
+    EXPECT_TRUE(worldMap_->showingSearchResults());
+    ASSERT_TRUE(
+        runUntil([&] { return worldMap_->annotationForMap("liechtenstein") != nullptr; }, 5));
+    EXPECT_FALSE(worldMap_->annotationForMap("neubrandenburg"));
+    worldMap_->cancelSearch();
+    EXPECT_FALSE(worldMap_->showingSearchResults());
+}
+
+TEST_F(StoreWorldMapScenarioTest, ABoxOfExactlyFiveDegreesInvitesATap) {
+    openWorldMap();
+    worldMap_->showMapsInBBox(
+        CBBoundingBox::boundingBoxWithCenterLatitudeSpanLongitudeSpan({50, 10}, 5.0, 5.0));
+    EXPECT_EQ(worldMap_->infoLabel()->text(), "Tap a place to find its map");
+    worldMap_->showMapsInBBox(
+        CBBoundingBox::boundingBoxWithCenterLatitudeSpanLongitudeSpan({50, 10}, 5.01, 5.0));
+    EXPECT_EQ(worldMap_->infoLabel()->text(), "Zoom in to see the maps of an area");
+}
