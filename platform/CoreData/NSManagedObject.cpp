@@ -95,13 +95,18 @@ bool NSManagedObject::fireFault() {
     return context && context->fireFault(*this);
 }
 
-Value NSManagedObject::valueForKey(const std::string& key) {
+const Value* NSManagedObject::attributeValueForKey(const std::string& key) {
     const NSAttributeDescription* attribute = entity_ ? entity_->attributeNamed(key) : nullptr;
-    if (attribute) {
-        if (!attribute->transient)
-            fireFault();
-        return values_[attribute->slot];
-    }
+    if (!attribute)
+        return nullptr;
+    if (!attribute->transient)
+        fireFault();
+    return &values_[attribute->slot];
+}
+
+Value NSManagedObject::valueForKey(const std::string& key) {
+    if (const Value* stored = attributeValueForKey(key))
+        return *stored;
     if (const DerivedProperty* property = derivedPropertyForEntity(entity_, key))
         return (*property)(*this);
     return Value();
@@ -132,17 +137,25 @@ void NSManagedObject::setValueForKey(const std::string& key, Value value) {
     values_[attribute->slot] = std::move(value);
 }
 
+// The typed getters read a stored attribute in place: the renderer asks an
+// element for its codes many times per tile, and a copy of the value each
+// time (a string's a heap allocation) was a good part of that.
 std::optional<std::string> NSManagedObject::stringForKey(const std::string& key) {
-    Value value = valueForKey(key);
-    const std::string* text = value.stringValue();
+    const Value* stored = attributeValueForKey(key);
+    const Value derived = stored ? Value() : valueForKey(key);
+    const std::string* text = (stored ? stored : &derived)->stringValue();
     return text ? std::optional<std::string>(*text) : std::nullopt;
 }
 
 std::optional<int64_t> NSManagedObject::integerForKey(const std::string& key) {
+    if (const Value* stored = attributeValueForKey(key))
+        return stored->integerValue();
     return valueForKey(key).integerValue();
 }
 
 std::optional<double> NSManagedObject::doubleForKey(const std::string& key) {
+    if (const Value* stored = attributeValueForKey(key))
+        return stored->doubleValue();
     return valueForKey(key).doubleValue();
 }
 

@@ -89,6 +89,10 @@ class NSManagedObject : public std::enable_shared_from_this<NSManagedObject> {
   private:
     friend class NSManagedObjectContext;
 
+    // The slot of a stored or transient attribute (a fault fired first for a
+    // stored one); nullptr for a key that names none.
+    const Value* attributeValueForKey(const std::string& key);
+
     struct ToOne {
         bool loaded = false;  // object (or nil) resolved from key
         int64_t key = 0;      // destination Z_PK, 0 for none

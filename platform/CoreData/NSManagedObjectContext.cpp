@@ -163,6 +163,11 @@ SQLiteConnection* NSManagedObjectContext::connection(
     return raw;
 }
 
+SQLiteConnection* NSManagedObjectContext::connectionForStore(
+    const std::shared_ptr<NSPersistentStore>& store, NSError* error) {
+    return store ? connection(store, error) : nullptr;
+}
+
 std::vector<std::shared_ptr<NSPersistentStore>> NSManagedObjectContext::storesForRequest(
     const NSFetchRequest& request, const NSEntityDescription* entity) const {
     std::vector<std::shared_ptr<NSPersistentStore>> stores =

@@ -79,6 +79,11 @@ class NSManagedObjectContext : public std::enable_shared_from_this<NSManagedObje
     std::optional<size_t> countForFetchRequest(const NSFetchRequest& request,
                                                NSError* error = nullptr);
 
+    // This context's own connection to the store, for read-only queries that
+    // no fetch request expresses cheaply. Only for this context's thread;
+    // nullptr and *error when the store was removed or does not open.
+    SQLiteConnection* connectionForStore(const std::shared_ptr<NSPersistentStore>& store,
+                                         NSError* error = nullptr);
     // The object of an ID: the registered one, else a fault (not checked
     // against the store). nullptr for a null ID or one of another coordinator.
     std::shared_ptr<NSManagedObject> objectWithID(const NSManagedObjectID& objectID);

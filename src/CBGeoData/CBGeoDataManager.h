@@ -10,6 +10,7 @@
 
 #include "CBGeoData/CBBoundingBox.h"
 #include "CBGeoData/CBCoreDataManager.h"
+#include "CBGeoData/CBGeoElementAnchor.h"
 #include "CBGeoData/CBGeoSearchCompletion.h"
 #include "CBGeoData/ZELManagedObjectContextWrapper.h"
 #include "CoreLocation/CLLocationCoordinate2D.h"
@@ -131,6 +132,12 @@ class CBGeoDataManager : public CBCoreDataManager {
         const std::vector<int64_t>& quadKeys);
     std::optional<std::vector<std::shared_ptr<CBGeoMapTile>>> mapTilesForQuadKeysIsRefetch(
         const std::vector<int64_t>& quadKeys, bool refetch);
+    // The anchored elements of the tiles under the keys, key by key in the
+    // order given and by element within a tile, read by one prepared query
+    // without loading the elements. Locks the thread's context as
+    // mapTilesForQuadKeys does. nullopt without a store or on a failed query.
+    std::optional<std::vector<CBGeoElementAnchor>> elementAnchorsForQuadKeys(
+        const std::vector<int64_t>& quadKeys);
     // The tiles of the key, else of its nearest stored ancestor (a package
     // stores only some zoom levels); *foundKey tells which key answered.
     // Locks the thread's context as mapTilesForQuadKeys does.

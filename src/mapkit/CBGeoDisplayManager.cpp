@@ -130,6 +130,14 @@ CBGeoDisplayManager::getRefetchedMapTilesForQuadKeys(const std::vector<int64_t>&
     return manager->mapTilesForQuadKeysIsRefetch(quadKeys, true);
 }
 
+std::optional<std::vector<CBGeoElementAnchor>> CBGeoDisplayManager::getElementAnchorsForQuadKeys(
+    const std::vector<int64_t>& quadKeys) {
+    auto manager = geoDataManager();
+    if (!manager)
+        return std::nullopt;
+    return manager->elementAnchorsForQuadKeys(quadKeys);
+}
+
 std::optional<std::vector<CBGeoDisplayManager::ElementsByStyle>>
 CBGeoDisplayManager::sortedElementsForMapTiles(
     const std::vector<std::shared_ptr<CBGeoMapTile>>& tiles) {

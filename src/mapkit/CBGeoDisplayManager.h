@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "CBGeoData/CBGeoElementAnchor.h"
 #include "CoreGraphics/CGGeometry.h"
 #include "mapkit/CBGeoDataSource.h"
 #include "mapkit/CBGeoStyleSheet.h"
@@ -72,6 +73,10 @@ class CBGeoDisplayManager {
     std::optional<std::vector<std::shared_ptr<CBGeoMapTile>>> getMapTilesForQuadKeys(
         const std::vector<int64_t>& quadKeys);
     std::optional<std::vector<std::shared_ptr<CBGeoMapTile>>> getRefetchedMapTilesForQuadKeys(
+        const std::vector<int64_t>& quadKeys);
+    // The anchored elements of the tiles, without loading them (see
+    // CBGeoDataManager::elementAnchorsForQuadKeys).
+    std::optional<std::vector<CBGeoElementAnchor>> getElementAnchorsForQuadKeys(
         const std::vector<int64_t>& quadKeys);
     // The elements of the tiles with style ids, each once, grouped by layer
     // (their layerIndex from zoom 15 on, else 0) and style id; nullopt for

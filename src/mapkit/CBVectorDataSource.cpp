@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <set>
 
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoElement.h"
@@ -136,31 +135,38 @@ void CBVectorDataSource::drawDataSourceInMapInRectForXYZAtScaleInContext(
         data->unlockContextForCurrentThread();
 }
 
-std::vector<CBOverlayAnchorCache::Anchor> CBVectorDataSource::overlayAnchorsOfTileAtZoomlevel(
-    CBGeoMapTile& tile, int zoom) {
-    std::vector<CBOverlayAnchorCache::Anchor> anchors;
+bool CBVectorDataSource::isOverlayAnchor(const CBGeoElementAnchor& anchor, int zoom,
+                                         CBGeoStyleSheet& sheet) {
+    if (anchor.named)
+        return true;
+    for (uint8_t i = 0; i < anchor.styleIdCount; ++i) {
+        auto style = sheet.styleForTypeIDAtNativeZoomLevel(anchor.styleIds[i], zoom);
+        if (style && style->icon())
+            return true;
+    }
+    return false;
+}
+
+void CBVectorDataSource::learnOverlayAnchorsOfQuadKeys(
+    const std::vector<int64_t>& quadKeys, int zoom,
+    std::vector<CBOverlayAnchorCache::Anchor>& anchors) {
     auto owner = manager();
     auto sheet = owner ? owner->styleSheetForCurrentThread() : nullptr;
-    if (!sheet)
-        return anchors;
-    for (const auto& element : tile.elements()) {
-        // Lines have no anchor: their labels run along them, in their own tiles.
-        const CLLocationCoordinate2D anchor =
-            element ? element->coordinate() : kCLLocationCoordinate2DInvalid;
-        if (!CLLocationCoordinate2DIsValid(anchor))
-            continue;
-        auto name = element->name();
-        bool overlay = name && !name->empty();
-        for (int64_t styleId : element->styleIds().value_or(std::vector<int64_t>{})) {
-            if (overlay)
-                break;
-            auto style = sheet->styleForTypeIDAtNativeZoomLevel(styleId, zoom);
-            overlay = style && style->icon();
+    auto rows = sheet ? owner->getElementAnchorsForQuadKeys(quadKeys) : std::nullopt;
+    if (!rows)
+        return;
+    // Rows come key by key in the order asked; a key without rows (a tile
+    // beyond the package's edge, or with nothing anchored) is known empty.
+    auto row = rows->begin();
+    for (int64_t key : quadKeys) {
+        std::vector<CBOverlayAnchorCache::Anchor> found;
+        for (; row != rows->end() && row->quadKey == key; ++row) {
+            if (isOverlayAnchor(*row, zoom, *sheet))
+                found.push_back({row->objectID, row->coordinate});
         }
-        if (overlay)
-            anchors.push_back({element->objectID(), anchor});
+        anchors.insert(anchors.end(), found.begin(), found.end());
+        overlayAnchors_.setAnchorsForQuadKey(key, std::move(found));
     }
-    return anchors;
 }
 
 std::optional<CBVectorDataSource::ElementLayers>
@@ -198,21 +204,8 @@ CBVectorDataSource::layersForTilesAroundQuadKeyInRect(
                 missing.push_back(*key);
         }
     }
-    if (!missing.empty()) {
-        std::set<int64_t> absent(missing.begin(), missing.end());
-        for (const auto& neighbour : owner->getMapTilesForQuadKeys(missing).value_or(
-                 std::vector<std::shared_ptr<CBGeoMapTile>>{})) {
-            auto found = overlayAnchorsOfTileAtZoomlevel(*neighbour, zoom);
-            anchors.insert(anchors.end(), found.begin(), found.end());
-            if (auto key = neighbour->quadKey()) {
-                overlayAnchors_.setAnchorsForQuadKey(*key, std::move(found));
-                absent.erase(*key);
-            }
-        }
-        // Beyond the package's edge: nothing to borrow there.
-        for (int64_t key : absent)
-            overlayAnchors_.setAnchorsForQuadKey(key, {});
-    }
+    if (!missing.empty())
+        learnOverlayAnchorsOfQuadKeys(missing, zoom, anchors);
     const CGRect reach = CGRectInset(rect, -rect.size.width / 2, -rect.size.height / 2);
     for (const auto& anchor : anchors) {
         if (own.count(anchor.objectID) ||

@@ -135,9 +135,13 @@ class CBVectorDataSource : public CBGeoDataSource {
         std::string storeId;
     };
     std::optional<TileIdentifiers> identifiersForXYZ(int x, int y, int z) const;
-    // The elements of the tile that have an anchor and an icon or a name.
-    std::vector<CBOverlayAnchorCache::Anchor> overlayAnchorsOfTileAtZoomlevel(CBGeoMapTile& tile,
-                                                                              int zoom);
+    // Whether the element lends its icon or label to the tiles around it: it
+    // has a name, or one of its styles an icon at the zoom.
+    static bool isOverlayAnchor(const CBGeoElementAnchor& anchor, int zoom, CBGeoStyleSheet& sheet);
+    // Reads the anchors of the tiles from the store into the cache (an empty
+    // list for a tile without any) and appends them to anchors.
+    void learnOverlayAnchorsOfQuadKeys(const std::vector<int64_t>& quadKeys, int zoom,
+                                       std::vector<CBOverlayAnchorCache::Anchor>& anchors);
 
     static CBGeoStyle* getSubStyleOfStyleForArchitectureOfElement(CBGeoStyle& style,
                                                                   CBGeoElement& element);

@@ -80,11 +80,14 @@ void CBVectorDataSource::drawGeometryPhase(int phase, CBGeoElement& element, CBG
                                            CBGeoStyle* buildingStyle, bool requiresPath, int zoom,
                                            CGFloat s, CBGeoStyleSheet& sheet,
                                            CBTilePathBatch& batch, CGContext& context) const {
-    const bool building = element.isBuilding();
+    // Read once: this runs for every element in every phase.
+    const int64_t architecture = element.architecture().value_or(0);
+    auto is = [architecture](int64_t mask) { return (architecture & mask) == mask; };
+    const bool building = is(CBGeoElement::kBuilding);
     if (!building && !requiresPath)
         return;
     const bool detailed = zoom >= kDetailZoomLevel;
-    const bool bridge = element.isArchitectureType(CBGeoElement::kBridge);
+    const bool bridge = is(CBGeoElement::kBridge);
     if (phase == 2) {
         auto points = pointPathForElement(element);
         if (detailed && bridge && subStyle && !subStyle->fillColor() &&
@@ -101,7 +104,7 @@ void CBVectorDataSource::drawGeometryPhase(int phase, CBGeoElement& element, CBG
         return;
     CBGeoStyle& style = subStyle ? *subStyle : *buildingStyle;
     if (phase == 4) {
-        if (element.isArchitectureType(CBGeoElement::kClosed)) {
+        if (is(CBGeoElement::kClosed)) {
             auto opacity = style.fillOpacity();
             if (!opacity && building && buildingStyle)
                 opacity = buildingStyle->fillOpacity();
@@ -140,7 +143,7 @@ void CBVectorDataSource::drawGeometryPhase(int phase, CBGeoElement& element, CBG
         auto casingWidth = style.casingWidth();
         if (casingColor && casingWidth) {
             auto opacity = style.strokeOpacity();
-            if (!element.isArchitectureType(CBGeoElement::kTunnel)) {
+            if (!is(CBGeoElement::kTunnel)) {
                 context.setLineDash(0, style.casingDashes().value_or(std::vector<CGFloat>{}));
                 if (opacity)
                     context.setAlpha(*opacity);
@@ -152,7 +155,7 @@ void CBVectorDataSource::drawGeometryPhase(int phase, CBGeoElement& element, CBG
         return;
     }
     // Phase 5: strokes, then the secondary stroke.
-    const bool tunnel = element.isArchitectureType(CBGeoElement::kTunnel);
+    const bool tunnel = is(CBGeoElement::kTunnel);
     context.setAlpha(tunnel && detailed ? 0.75 : 1.0);
     CBGeoStyle* strokes[] = {&style, style.secondaryStyle().get()};
     for (CBGeoStyle* stroke : strokes) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "CBGeoData/CBGeoElement.h"
 #include "CBGeoData/CBGeoMapTile.h"
 #include "GeoPackageFixture.h"
 
@@ -31,6 +32,48 @@ TEST_F(GeoPackageQueriesTest, MapTilesOfStoredKeys) {
     // Keys of which none is stored give nothing, not an empty list.
     EXPECT_EQ(manager_->mapTilesForQuadKeys({stationKey(9), 1}), std::nullopt);
     manager_->unlockContextForCurrentThread();
+}
+
+TEST_F(GeoPackageQueriesTest, AnchorsAreTheAnchoredElementsOfEachTileInTheOrderAsked) {
+    const std::vector<int64_t> keys{stationKey(16), 1, stationKey(15)};
+    auto anchors = manager_->elementAnchorsForQuadKeys(keys);
+    ASSERT_TRUE(anchors);
+    manager_->unlockContextForCurrentThread();
+    size_t at = 0;
+    for (int64_t key : keys) {
+        auto tiles = manager_->mapTilesForQuadKeys({key});
+        std::vector<std::shared_ptr<CBGeoElement>> anchored;
+        for (const auto& tile : tiles.value_or(std::vector<std::shared_ptr<CBGeoMapTile>>{})) {
+            for (const auto& element : tile->elements()) {
+                if (CLLocationCoordinate2DIsValid(element->coordinate()))
+                    anchored.push_back(element);
+            }
+        }
+        manager_->unlockContextForCurrentThread();
+        std::sort(anchored.begin(), anchored.end(), [](const auto& a, const auto& b) {
+            return a->objectID().primaryKey() < b->objectID().primaryKey();
+        });
+        // The key nothing is stored under has no rows; the others as many
+        // as their elements with a point, each alike in every field read.
+        EXPECT_EQ(anchored.empty(), key == 1);
+        for (const auto& element : anchored) {
+            ASSERT_LT(at, anchors->size());
+            const CBGeoElementAnchor& anchor = (*anchors)[at++];
+            EXPECT_EQ(anchor.quadKey, key);
+            EXPECT_EQ(anchor.objectID, element->objectID());
+            EXPECT_EQ(anchor.coordinate.latitude, element->coordinate().latitude);
+            EXPECT_EQ(anchor.coordinate.longitude, element->coordinate().longitude);
+            EXPECT_EQ(anchor.named, !element->name().value_or("").empty());
+            std::vector<int64_t> styles(anchor.styleIds.begin(),
+                                        anchor.styleIds.begin() + anchor.styleIdCount);
+            EXPECT_EQ(styles, element->styleIds().value_or(std::vector<int64_t>{}));
+        }
+    }
+    EXPECT_EQ(at, anchors->size());
+    auto named = std::count_if(anchors->begin(), anchors->end(),
+                               [](const CBGeoElementAnchor& anchor) { return anchor.named; });
+    EXPECT_GT(named, 0);
+    EXPECT_LT(named, static_cast<long>(anchors->size()));
 }
 
 TEST_F(GeoPackageQueriesTest, MissingTilesClimbToTheirParents) {

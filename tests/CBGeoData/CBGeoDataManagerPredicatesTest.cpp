@@ -91,6 +91,7 @@ TEST_F(GeoQueriesTest, QueriesWithoutAStoreAnswerNothing) {
     EXPECT_EQ(manager_->getObjects(), std::nullopt);
     EXPECT_EQ(manager_->currentCity(), nullptr);
     EXPECT_EQ(manager_->mapTilesForQuadKeys({113}), std::nullopt);
+    EXPECT_FALSE(manager_->elementAnchorsForQuadKeys({113}));
     EXPECT_EQ(manager_->findTranslatedTagContaining("rest"), std::nullopt);
 }
 
