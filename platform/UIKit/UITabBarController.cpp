@@ -112,6 +112,14 @@ void UITabBarController::show(long index) {
     }
     std::shared_ptr<UIViewController> from = shown_;
     const bool onScreen = isOnScreen();
+    // The view has its place before it hears that it will appear, so what
+    // it does then (such as zooming a map to fit) uses its final size.
+    std::shared_ptr<UIView> toView = to ? to->view() : nullptr;
+    if (toView) {
+        toView->setFrame(contentFrame());
+        toView->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
+                                    UIViewAutoresizingFlexibleHeight);
+    }
     if (onScreen) {
         if (from) {
             from->viewWillDisappear(false);
@@ -125,11 +133,7 @@ void UITabBarController::show(long index) {
     }
     shown_ = to;
     tabBar_->setHidden(hidesTabBar());
-    if (to) {
-        std::shared_ptr<UIView> toView = to->view();
-        toView->setFrame(contentFrame());
-        toView->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
-                                    UIViewAutoresizingFlexibleHeight);
+    if (toView) {
         view()->insertSubviewBelowSubview(toView, tabBar_);
     }
     if (onScreen) {

@@ -171,19 +171,16 @@ void CBMapStoreWorldMapViewcontroller::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
     // A container may announce the appearance before anything asked for the view.
     view();
-    if (firstAppear_) {
-        if (mapView_->restoreStateWithIdentifier(kStateIdentifier)) {
-            firstBox_ = mapView_->visibleBBox();
-        } else if (auto code = NSLocale::currentLocale()->countryCode(); code && engine_) {
+    // Without a kept area the map opens on the user's country.
+    if (firstAppear_ && !mapView_->restoreStateWithIdentifier(kStateIdentifier)) {
+        if (auto code = NSLocale::currentLocale()->countryCode(); code && engine_) {
             std::string upper = *code;
             std::transform(upper.begin(), upper.end(), upper.begin(),
                            [](unsigned char c) { return char(std::toupper(c)); });
-            if (auto country = engine_->countryForCountryCode(upper); country && country->bbox()) {
-                firstBox_ = country->bbox()->boundingBoxMultipliedByFactor(1.25);
-                mapView_->zoomToBoundingBoxAnimated(firstBox_, true);
-            }
+            if (auto country = engine_->countryForCountryCode(upper); country && country->bbox())
+                mapView_->zoomToBoundingBoxAnimated(
+                    country->bbox()->boundingBoxMultipliedByFactor(1.25), true);
         }
-        firstBoxSize_ = mapView_->bounds().size;
     }
     // The attribution shows for a while each time, then makes room.
     attributionLabel_->setAlpha(1);
@@ -369,7 +366,6 @@ void CBMapStoreWorldMapViewcontroller::mapScrollViewAnnotationViewCalloutAccesso
 
 void CBMapStoreWorldMapViewcontroller::mapScrollViewGotSingleTapAtPointAndCoordinate(
     CBMapScrollView&, CGPoint, CLLocationCoordinate2D coordinate) {
-    firstBox_ = nullptr;
     auto map = engine_ ? engine_->mapIncludingCoordinate(coordinate) : nullptr;
     if (!map) {
         if (mapPins().empty())

@@ -116,7 +116,6 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
         const std::shared_ptr<UIControl>& control) override;
     void mapScrollViewGotSingleTapAtPointAndCoordinate(CBMapScrollView&, CGPoint,
                                                        CLLocationCoordinate2D coordinate) override;
-    void mapScrollViewWillBeginDragging(CBMapScrollView&) override { firstBox_ = nullptr; }
 
     std::optional<std::string> imageDataSourcePathForCachedImageWithUrl(CBImageDataSource&,
                                                                         const NSURL& url) override;
@@ -158,8 +157,4 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
     std::shared_ptr<ZELRoundedGradientButton> missingMapButton_;
     std::shared_ptr<CBPathDataSource> highlightedMap_;
     bool firstAppear_ = true;
-    // The area of the first appearance, shown again while the containers
-    // settle the view's size, until the user moves the map.
-    std::shared_ptr<CBBoundingBox> firstBox_;
-    CGSize firstBoxSize_{};
 };

@@ -18,6 +18,7 @@
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPinAnnotationView.h"
+#include "packages/CBMapStoreCountry.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
@@ -124,6 +125,26 @@ expect "My maps"
     EXPECT_EQ(offered->reuseIdentifier(), "defaultPin");
     EXPECT_NE(installed->headColor().CGColor(), offered->headColor().CGColor());
     EXPECT_TRUE(looksLike("worldmap-europe"));
+}
+
+TEST_F(StoreWorldMapScenarioTest, TheFirstViewShowsTheUsersWholeCountryInItsMiddle) {
+    openWorldMap();
+    auto germany = fixture_.catalogue->countryForCountryCode("DE");
+    ASSERT_TRUE(germany && germany->bbox());
+    const auto box = germany->bbox()->boundingBoxMultipliedByFactor(1.25);
+    auto map = worldMap_->mapView();
+    const CGRect shown = map->bounds();
+    const CGPoint ne = map->pointForCoordinate(box->NE());
+    const CGPoint sw = map->pointForCoordinate(box->SW());
+    EXPECT_NEAR((ne.x + sw.x) / 2, CGRectGetMidX(shown), 1);
+    EXPECT_NEAR((ne.y + sw.y) / 2, CGRectGetMidY(shown), 1);
+    EXPECT_TRUE(CGRectContainsRect(CGRectInset(shown, -1, -1),
+                                   CGRectMake(sw.x, ne.y, ne.x - sw.x, sw.y - ne.y)));
+    // Liechtenstein lies at the southern edge of the area: its pin is in sight.
+    EXPECT_TRUE(CGRectContainsPoint(shown, map->pointForCoordinate(kMalbun)));
+    ASSERT_TRUE(runUntil([&] { return pinOf("liechtenstein") != nullptr; }, 5));
+    auto pin = pinOf("liechtenstein");
+    EXPECT_TRUE(CGRectContainsRect(shown, pin->convertRectToView(pin->bounds(), map)));
 }
 
 TEST_F(StoreWorldMapScenarioTest, TappingLiechtensteinOutlinesItAndItsCalloutOpensTheDetail) {

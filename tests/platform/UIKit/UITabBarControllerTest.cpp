@@ -26,8 +26,12 @@ class Screen : public UIViewController {
         label->setTextAlignment(NSTextAlignmentCenter);
         setView(label);
     }
-    void viewWillAppear(bool) override { note("willAppear"); }
+    void viewWillAppear(bool) override {
+        note("willAppear");
+        sizeWhenAppearing = view()->bounds().size;
+    }
     void viewDidDisappear(bool) override { note("didDisappear"); }
+    CGSize sizeWhenAppearing{};
 
   private:
     void note(const char* what) {
@@ -102,6 +106,8 @@ TEST_F(UITabBarControllerTest, SwitchesBetweenTwoNavigationStacksAndShowsABadge)
     EXPECT_EQ(maps->view()->superview(), nullptr);
     EXPECT_EQ(lists->view()->superview(), tabs->view());
     EXPECT_EQ(log, (std::vector<std::string>{"List willAppear", "Map didDisappear"}));
+    // A screen fits itself to its room while it is about to appear.
+    EXPECT_EQ(listRoot->sizeWhenAppearing, CGSizeMake(320, 475));
 
     // Each stack keeps its own depth.
     lists->pushViewControllerAnimated(std::make_shared<Screen>("Entry"), false);
