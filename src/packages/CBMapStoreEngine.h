@@ -128,6 +128,10 @@ class CBMapStoreEngine : public CBCoreDataManager {
   protected:
     std::shared_ptr<DispatchQueue> createSearchQueue() override;
     std::shared_ptr<CBMapStoreEngine> self();
+    // Makes the image the map object's cover (its blurred copy is made anew
+    // from it) and hands it to the completion.
+    void deliverCover(const std::shared_ptr<CBMapStoreMap>& map,
+                      const std::shared_ptr<UIImage>& image, const CoverBlock& completion);
 
   private:
     struct SearchScope {
@@ -135,8 +139,6 @@ class CBMapStoreEngine : public CBCoreDataManager {
         std::vector<NSManagedObjectID> regions;
         bool operator==(const SearchScope&) const = default;
     };
-    void deliverCover(const std::shared_ptr<CBMapStoreMap>& map,
-                      const std::shared_ptr<UIImage>& image, const CoverBlock& completion);
     void downloadCover(const std::shared_ptr<CBMapStoreMap>& map, const std::string& source,
                        CoverBlock completion);
 

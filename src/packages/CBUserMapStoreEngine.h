@@ -89,6 +89,7 @@ class CBUserMapStoreEngine : public CBMapStoreEngine, public ZELDownloadManagerE
     Map recordForDownload(const Download& download, bool create);
     void downloadOfMapEnded(const Map& map);
     void finishInstall(const Download& download, const Map& map, bool isUpdate);
+    void adoptStoredCover(const Map& map, const std::shared_ptr<UIImage>& cover);
     void prefillTileCacheForMap(const Map& map, bool isUpdate, std::function<void(double)> progress,
                                 std::function<void()> done);
     std::vector<Map> allMaps(const std::vector<NSSortDescriptor>& order);

@@ -20,6 +20,9 @@ class CBUserMapStoreEngineDelegate {
     // older package.
     virtual void userMapStoreAddedMap(CBUserMapStoreEngine&, const Map&) {}
     virtual void userMapStoreUpdatedMap(CBUserMapStoreEngine&, const Map&) {}
+    // The installed map's cover was stored and is now the map object's
+    // cover; what showed a stand-in for it shows it again.
+    virtual void userMapStoreStoredCoverForMap(CBUserMapStoreEngine&, const Map&) {}
     virtual void userMapStoreWillDeleteMap(CBUserMapStoreEngine&, const Map&) {}
     virtual void userMapStoreDidDeleteMapWithIdentifier(CBUserMapStoreEngine&, const std::string&) {
     }

@@ -271,16 +271,34 @@ void CBUserMapStoreEngine::copyCoverToDocumentsForMap(const Map& map) {
         fs::copy_file(*cached, temporary, fs::copy_options::overwrite_existing, ignored);
         if (!ignored)
             fs::rename(temporary, *target, ignored);
+        if (!ignored)
+            adoptStoredCover(map, UIImage::imageWithContentsOfFile(*target));
         return;
     }
     // A cover that cannot be fetched becomes the generated one, so the
     // installed map always has a cover of its own.
     const std::string path = *target;
-    auto now = coverImageForMapCompletion(map, [map, path](const std::shared_ptr<UIImage>& image) {
-        writeCover(image ? image : generatedCoverForMap(*map), path);
-    });
-    if (now)
+    std::weak_ptr<CBUserMapStoreEngine> weakSelf = userSelf();
+    auto now = coverImageForMapCompletion(
+        map, [weakSelf, map, path](const std::shared_ptr<UIImage>& image) {
+            auto cover = image ? image : generatedCoverForMap(*map);
+            writeCover(cover, path);
+            if (auto self = weakSelf.lock())
+                self->adoptStoredCover(map, cover);
+        });
+    if (now) {
         writeCover(now, path);
+        adoptStoredCover(map, now);
+    }
+}
+
+// Until now the map object may hold a generated stand-in, made when the map
+// was shown before its cover was there.
+void CBUserMapStoreEngine::adoptStoredCover(const Map& map, const std::shared_ptr<UIImage>& cover) {
+    if (!cover)
+        return;
+    deliverCover(map, cover, nullptr);
+    tellDelegates([&](auto& delegate) { delegate.userMapStoreStoredCoverForMap(*this, map); });
 }
 
 void CBUserMapStoreEngine::checkIntegrityOfMapCovers() {

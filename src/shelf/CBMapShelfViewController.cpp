@@ -491,13 +491,7 @@ void CBMapShelfViewController::configureMapCell(CBMapShelfCell& cell, const Map&
     cell.setMapIdentifier(map->identifier());
     cell.label()->setText(map->localName());
     cell.setCanShowAccessoryButtons(true);
-    auto cover = map->coverImage ? map->coverImage
-                                 : registry_->coverImageForMapDownloadCoverIfNeededCompletion(
-                                       map, false, nullptr);
-    cell.imageView()->setImage(cover);
-    if (cover && !map->blurredCoverImage)
-        map->blurredCoverImage = blurredBandImage(cover);
-    cell.labelBackgroundView()->setImage(map->blurredCoverImage);
+    configureCoverOfCell(cell, map);
     auto download = map->isDownloading() && downloadManager_
                         ? downloadManager_->downloadForIdentifierOfType(
                               map->identifier(), CBUserMapStoreEngine::kDownloadType)
@@ -508,6 +502,16 @@ void CBMapShelfViewController::configureMapCell(CBMapShelfCell& cell, const Map&
         cell.setProgressViewHiddenAnimated(true, false);
     cell.setAccessoryButtonsHiddenAnimated(!isEditing(), false);
     connectButtons(cell);
+}
+
+void CBMapShelfViewController::configureCoverOfCell(CBMapShelfCell& cell, const Map& map) {
+    auto cover = map->coverImage ? map->coverImage
+                                 : registry_->coverImageForMapDownloadCoverIfNeededCompletion(
+                                       map, false, nullptr);
+    cell.imageView()->setImage(cover);
+    if (cover && !map->blurredCoverImage)
+        map->blurredCoverImage = blurredBandImage(cover);
+    cell.labelBackgroundView()->setImage(map->blurredCoverImage);
 }
 
 void CBMapShelfViewController::configureAddMapCell(CBMapShelfCell& cell) {
@@ -612,6 +616,17 @@ void CBMapShelfViewController::userMapStoreAddedMap(CBUserMapStoreEngine&, const
 
 void CBMapShelfViewController::userMapStoreUpdatedMap(CBUserMapStoreEngine&, const Map&) {
     loadLocalMapShelf();
+}
+
+// Only the cover changes: the cell keeps its ring and buttons as they are.
+void CBMapShelfViewController::userMapStoreStoredCoverForMap(CBUserMapStoreEngine&,
+                                                             const Map& map) {
+    if (!isViewLoaded() || !maps_ || !map || !map->identifier())
+        return;
+    auto shown = mapForIdentifier(map->identifier());
+    auto cell = mapShelfCellForIdentifier(*map->identifier());
+    if (shown && cell)
+        configureCoverOfCell(*cell, shown);
 }
 
 void CBMapShelfViewController::userMapStoreDidDeleteMapWithIdentifier(CBUserMapStoreEngine&,

@@ -151,6 +151,7 @@ class CBMapShelfViewController : public UIViewController,
 
     void userMapStoreAddedMap(CBUserMapStoreEngine&, const Map&) override;
     void userMapStoreUpdatedMap(CBUserMapStoreEngine&, const Map&) override;
+    void userMapStoreStoredCoverForMap(CBUserMapStoreEngine&, const Map& map) override;
     void userMapStoreDidDeleteMapWithIdentifier(CBUserMapStoreEngine&, const std::string&) override;
 
     void downloadManagerUpdatedProgressToForDownload(ZELDownloadManagerEngine&, double progress,
@@ -177,6 +178,8 @@ class CBMapShelfViewController : public UIViewController,
     void startLocationUpdates();
     void stopLocationSpinner();
     void configureMapCell(CBMapShelfCell& cell, const Map& map);
+    // The cover and the blurred band under the name.
+    void configureCoverOfCell(CBMapShelfCell& cell, const Map& map);
     void configureAddMapCell(CBMapShelfCell& cell);
     void connectButtons(CBMapShelfCell& cell);
     void deleteMapForButton(const UIView& button);

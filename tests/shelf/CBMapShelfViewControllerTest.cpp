@@ -6,10 +6,12 @@
 #include "ShelfTestSupport.h"
 #include "UIKit/UIActivityIndicatorView.h"
 #include "UIKit/UIButton.h"
+#include "UIKit/UIImageView.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UISegmentedControl.h"
 #include "UIKit/UIWindow.h"
+#include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerDownload.h"
@@ -51,6 +53,14 @@ class CBMapShelfViewControllerTest : public ::testing::Test {
         auto view = fixture_.shelf->collectionView();
         view->delegate()->collectionViewDidSelectItemAtIndexPath(
             *view, NSIndexPath::indexPathForItemInSection(item, 0));
+    }
+    // The shelf shows Three Rivers while its package comes at the rate.
+    void showShelfWhileThreeRiversLoadsAt(const std::string& throttle) {
+        fixture_.faultPackage("three-rivers", throttle);
+        fixture_.queue("three-rivers");
+        ASSERT_TRUE(runUntil(
+            [&] { return fixture_.registry->mapForIdentifier("three-rivers") != nullptr; }));
+        fixture_.showShelf();
     }
     ShelfFixture fixture_;
 };
@@ -198,11 +208,7 @@ TEST_F(CBMapShelfViewControllerTest, EditModeButtonsCarryTheirItemInTheirTag) {
 }
 
 TEST_F(CBMapShelfViewControllerTest, ADownloadingMapShowsItsRingAndDoesNotOpen) {
-    fixture_.faultPackage("three-rivers", "throttle=20000");
-    fixture_.queue("three-rivers");
-    ASSERT_TRUE(
-        runUntil([&] { return fixture_.registry->mapForIdentifier("three-rivers") != nullptr; }));
-    fixture_.showShelf();
+    ASSERT_NO_FATAL_FAILURE(showShelfWhileThreeRiversLoadsAt("throttle=20000"));
     auto& shelf = *fixture_.shelf;
     ASSERT_EQ(shelf.maps()->size(), 1u);
     ASSERT_TRUE(runUntil([&] {
@@ -216,6 +222,28 @@ TEST_F(CBMapShelfViewControllerTest, ADownloadingMapShowsItsRingAndDoesNotOpen) 
     EXPECT_EQ(fixture_.host->transitions, 0);
     EXPECT_FALSE(fixture_.registry->currentMapIdentifier());
     fixture_.downloads->pauseDownloads();
+}
+
+TEST_F(CBMapShelfViewControllerTest, ACoverCachedDuringTheDownloadReplacesTheStandInAtTheInstall) {
+    ASSERT_NO_FATAL_FAILURE(showShelfWhileThreeRiversLoadsAt("throttle=60000"));
+    ASSERT_NE(cellAt(0), nullptr);
+    // Nothing has fetched the cover yet: the shelf draws a stand-in.
+    ASSERT_FALSE(showsServedCover(*cellAt(0), "US-MI/three-rivers"));
+    // The store's detail screen fetches the catalogue's cover meanwhile.
+    bool cached = false;
+    ASSERT_EQ(fixture_.catalogue->coverImageForMapCompletion(
+                  fixture_.catalogue->mapForIdentifier("three-rivers"),
+                  [&](const std::shared_ptr<UIImage>&) { cached = true; }),
+              nullptr);
+    ASSERT_TRUE(runUntil([&] { return cached; }));
+    ASSERT_TRUE(fixture_.waitForInstall("three-rivers"));
+    fixture_.settle();
+    auto cell = cellAt(0);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_TRUE(showsServedCover(*cell, "US-MI/three-rivers"));
+    auto map = fixture_.shelf->mapForIdentifier("three-rivers");
+    ASSERT_NE(map->blurredCoverImage, nullptr);
+    EXPECT_EQ(cell->labelBackgroundView()->image(), map->blurredCoverImage);
 }
 
 TEST_F(CBMapShelfViewControllerTest, TappingACoverMakesItCurrentAndZoomsItOverTheWindow) {

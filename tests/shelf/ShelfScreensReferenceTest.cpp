@@ -6,6 +6,7 @@
 #include "UIKit/UIDevice.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
+#include "packages/CBMapStoreMap.h"
 #include "packages/CBServerNotificationController.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerEngine.h"
@@ -59,6 +60,28 @@ TEST_F(ShelfScreensReferenceTest, ThreeCoversOnThePhoneInEditModeAndWhileOneLoad
     EXPECT_TRUE(looksLike("shelf-phone"));
     fixture_.shelf->setEditingAnimated(true, false);
     EXPECT_TRUE(looksLike("shelf-phone-editing"));
+}
+
+TEST_F(ShelfScreensReferenceTest, ACoverFetchedAfterTheInstallShowsOnTheOpenShelf) {
+    fixture_.showShelf();
+    ZELToolTip::hideCurrentToolTip();
+    // Nothing cached the cover: the install fetches it, slowly, after the
+    // shelf has shown the new map with a stand-in.
+    fixture_.server->fault("/mapCovers/US-MI/three-rivers.jpg", "throttle=10000");
+    fixture_.queue("three-rivers");
+    ASSERT_TRUE(runUntil(
+        [&] {
+            auto map = fixture_.registry->mapForIdentifier("three-rivers");
+            return map && !map->isDownloading();
+        },
+        30));
+    fixture_.settle(0.2);
+    ASSERT_NE(cellAt(0), nullptr);
+    ASSERT_FALSE(showsServedCover(*cellAt(0), "US-MI/three-rivers"));
+    ASSERT_TRUE(fixture_.waitForInstall("three-rivers"));
+    fixture_.settle();
+    EXPECT_TRUE(showsServedCover(*cellAt(0), "US-MI/three-rivers"));
+    EXPECT_TRUE(looksLike("shelf-fresh-cover"));
 }
 
 TEST_F(ShelfScreensReferenceTest, LargerCoversOnThePad) {

@@ -5,13 +5,23 @@
 #include <filesystem>
 
 #include "PackagesTestSupport.h"
+#include "UIKit/UIImage.h"
+#include "UIKit/UIImageView.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIWindow.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerEngine.h"
+#include "shelf/CBMapShelfCell.h"
 #include "shelf/CBMapShelfViewController.h"
+
+bool showsServedCover(const CBMapShelfCell& cell, const std::string& map) {
+    auto served = UIImage::imageWithContentsOfFile(std::string(KELVARA_MAPSTORE_ROOT) +
+                                                   "/mapCovers/" + map + ".jpg");
+    auto shown = cell.imageView()->image();
+    return served && shown && UIImagePNGRepresentation(shown) == UIImagePNGRepresentation(served);
+}
 
 ShelfFixture::ShelfFixture() {
     window->setFrame(CGRectMake(0, 0, 320, 568));
@@ -33,6 +43,10 @@ void ShelfFixture::queue(const std::string& identifier) {
 
 bool ShelfFixture::install(const std::string& identifier) {
     queue(identifier);
+    return waitForInstall(identifier);
+}
+
+bool ShelfFixture::waitForInstall(const std::string& identifier) {
     return runUntil(
         [&] {
             auto map = registry->mapForIdentifier(identifier);

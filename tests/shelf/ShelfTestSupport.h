@@ -7,8 +7,13 @@
 #include "StoreTestSupport.h"
 #include "shelf/CBMapShelfHost.h"
 
+class CBMapShelfCell;
 class CBMapShelfViewController;
 class CBMapStoreMap;
+
+// Whether the cell shows, pixel for pixel, the cover the map store server
+// serves for the map ("US-MI/three-rivers").
+bool showsServedCover(const CBMapShelfCell& cell, const std::string& map);
 
 // Stands in for the application's root container: counts the shelf's
 // requests to open the map.
@@ -32,6 +37,8 @@ class ShelfFixture : public StoreFixture {
     // Downloads and installs the catalogue map with its cover; false when it
     // did not finish.
     bool install(const std::string& identifier);
+    // Waits until the queued map is installed with its cover.
+    bool waitForInstall(const std::string& identifier);
     // Queues the catalogue map's download (throttled by the server when asked).
     void queue(const std::string& identifier);
     void showShelf();
