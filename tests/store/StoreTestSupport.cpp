@@ -97,3 +97,12 @@ void StoreFixture::show(const std::shared_ptr<UIViewController>& controller) {
 void StoreFixture::layout() {
     window->layoutIfNeeded();
 }
+
+size_t StoreFixture::catalogueRequests() const {
+    size_t count = 0;
+    for (const Value& entry : server->log())
+        if (const Value* path = entry.get("path");
+            path && path->stringValue() && *path->stringValue() == "/mapStore.zip")
+            ++count;
+    return count;
+}

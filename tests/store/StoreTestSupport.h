@@ -30,6 +30,8 @@ class StoreFixture {
     void install(const std::string& identifier);
     // Whether the server was asked for a package's rest (a Range not from 0).
     bool resumedWithRange() const;
+    // How often the server was asked for the catalogue.
+    size_t catalogueRequests() const;
 
     TemporaryFolder home;
     std::unique_ptr<MapStoreServerProcess> server;
