@@ -337,8 +337,9 @@ TEST_F(CBMapViewControllerTest, ALinkNamingThePlaceAtItsPointShowsThatPlace) {
     link.placemarker = true;
     link.placeName = "Hugendubel";
     ASSERT_TRUE(screen_->openLink(link));
-    play("wait 0.5");
-    ASSERT_EQ(screen_->objectAnnotationIdentifiers().size(), 1u);
+    // The place is looked up in the background.
+    ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
+        [&] { return screen_->objectAnnotationIdentifiers().size() == 1; }, 30));
     ASSERT_EQ(screen_->mapView()->annotations().size(), 1u);
     EXPECT_EQ(screen_->mapView()->annotations().front()->title(), "Hugendubel");
 

@@ -77,12 +77,9 @@ expect "3"
 
     // Queued while the engine may not start: pending, and the tab's badge.
     fixture_.downloads->setResumeDisabled(true);
-    play(R"(
-tap "Download map"
-wait 0.3
-expect "Download pending"
-expect "1"
-)");
+    play(R"(tap "Download map")");
+    EXPECT_TRUE(fixture_.waitUntilShown("Download pending"));
+    play(R"(expect "1")");
     // A map loading for the first time is not installed yet: no cover of
     // one's own to edit.
     EXPECT_TRUE(detail->editCoverLabel()->isHidden());
@@ -92,12 +89,10 @@ tap "Downloads"
 wait 0.3
 expect "Liechtenstein"
 tap "Resume"
-wait 1
-expect "* of * MB"
-tap "Browse"
-wait 0.3
-expect "Downloading map"
 )");
+    EXPECT_TRUE(fixture_.waitUntilShown("* of * MB"));
+    play(R"(tap "Browse")");
+    EXPECT_TRUE(fixture_.waitUntilShown("Downloading map"));
     const float seen = detail->mapProgress()->progress();
     ASSERT_TRUE(runUntil([&] { return detail->mapProgress()->progress() > seen; }));
     EXPECT_FALSE(detail->mapProgress()->isHidden());
@@ -123,13 +118,9 @@ expect "Pause"
         },
         60));
     EXPECT_NE(extracting.find(" %)"), std::string::npos) << extracting;
-    play(R"(
-wait 0.5
-expect-not "Liechtenstein"
-tap "Browse"
-wait 0.5
-expect "Map downloaded"
-)");
+    EXPECT_TRUE(fixture_.waitUntilGone("Liechtenstein"));
+    play(R"(tap "Browse")");
+    EXPECT_TRUE(fixture_.waitUntilShown("Map downloaded"));
     EXPECT_NE(fixture_.registry->mapForIdentifier("liechtenstein"), nullptr);
     EXPECT_TRUE(fixture_.resumedWithRange());
 }
@@ -190,12 +181,10 @@ tap "Resume"
 )");
     ASSERT_TRUE(runUntil([&] { return fixture_.downloads->currentQueueLength() == 0; }, 60));
     play(R"(
-wait 0.5
 expect-not "Connection error"
 tap "Browse"
-wait 0.5
-expect "Map downloaded"
 )");
+    EXPECT_TRUE(fixture_.waitUntilShown("Map downloaded"));
     EXPECT_TRUE(fixture_.resumedWithRange());
 }
 
@@ -204,9 +193,8 @@ TEST_F(StoreScenarioTest, ASearchWithoutMapOffersTheRequest) {
     play(R"(
 tap "Search maps world-wide"
 type "Atlantis"
-wait 1.5
-expect "Request this map"
 )");
+    EXPECT_TRUE(fixture_.waitUntilShown("Request this map"));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
+#include "Host/HostScreenTexts.h"
 #include "PackagesTestSupport.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIWindow.h"
@@ -105,4 +106,24 @@ size_t StoreFixture::catalogueRequests() const {
             path && path->stringValue() && *path->stringValue() == "/mapStore.zip")
             ++count;
     return count;
+}
+
+namespace {
+
+bool showsText(StoreFixture& fixture, const std::string& pattern) {
+    fixture.layout();
+    for (const HostScreenText& text : HostVisibleTexts(fixture.window))
+        if (HostTextMatches(pattern, text.text))
+            return true;
+    return false;
+}
+
+}  // namespace
+
+bool StoreFixture::waitUntilShown(const std::string& pattern) {
+    return runUntil([&] { return showsText(*this, pattern); });
+}
+
+bool StoreFixture::waitUntilGone(const std::string& pattern) {
+    return runUntil([&] { return !showsText(*this, pattern); });
 }

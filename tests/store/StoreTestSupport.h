@@ -32,6 +32,11 @@ class StoreFixture {
     bool resumedWithRange() const;
     // How often the server was asked for the catalogue.
     size_t catalogueRequests() const;
+    // Run the loop until a text matching the pattern (as a scenario's
+    // expect has it) is on screen, or until none is; within a bound generous
+    // enough for a loaded machine. Answer whether it came to be.
+    bool waitUntilShown(const std::string& pattern);
+    bool waitUntilGone(const std::string& pattern);
 
     TemporaryFolder home;
     std::unique_ptr<MapStoreServerProcess> server;
