@@ -18,6 +18,7 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSData+Files.h"
 #include "MapBenchSupport.h"
+#include "TileBlockSupport.h"
 #include "UIKit/UIImage.h"
 #include "UIKit/UIScreen.h"
 #include "foundation/NSString+Base64.h"
@@ -71,17 +72,11 @@ TransitMap* transitMap() {
 }
 
 void drawTile(TransitMap& m, int n, int z, bool withTransit) {
-    const double scale = std::pow(2.0, z);
-    const int x = int((kLongitude + 180) / 360 * scale) - 2 + n % 4;
-    const int y = int((1 - std::asinh(std::tan(kLatitude * M_PI / 180)) / M_PI) / 2 * scale) - 2 +
-                  (n / 4) % 4;
-    auto context = CGContext::createBitmapContext(kPixels, kPixels);
+    int x = 0, y = 0;
+    bench::tileInBlock(n, 4, z, kLatitude, kLongitude, x, y);
     const CGRect rect = m.map->rectForXYZ(x, y, z);
-    const CGFloat s = kPixels / rect.size.width;
-    context->translateCTM(0, kPixels);
-    context->scaleCTM(1, -1);
-    context->scaleCTM(s, s);
-    context->translateCTM(-rect.origin.x, -rect.origin.y);
+    CGFloat s = 0;
+    auto context = bench::tileContext(rect, kPixels, s);
     m.map->displayManager()->drawDataSourcesInRectForXYZAtScaleInContext(rect, x, y, z, float(s),
                                                                          *context);
     if (withTransit) {

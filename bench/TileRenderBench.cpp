@@ -22,6 +22,7 @@
 #include "CoreGraphics/CGContext.h"
 #include "Foundation/NSBundle.h"
 #include "MapBenchSupport.h"
+#include "TileBlockSupport.h"
 #include "UIKit/UIScreen.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
@@ -84,22 +85,14 @@ Renderer* renderer(bool cached) {
     return slot.get();
 }
 
-// The n-th tile of a 8 x 8 block around the centre at the zoom.
 void tileNumber(int n, int zoom, int& x, int& y) {
-    const double scale = std::pow(2.0, zoom);
-    const double rad = kLatitude * M_PI / 180;
-    x = int((kLongitude + 180) / 360 * scale) - 4 + n % 8;
-    y = int((1 - std::asinh(std::tan(rad)) / M_PI) / 2 * scale) - 4 + (n / 8) % 8;
+    bench::tileInBlock(n, 8, zoom, kLatitude, kLongitude, x, y);
 }
 
 void renderTile(Renderer& r, int x, int y, int z) {
-    auto context = CGContext::createBitmapContext(kPixels, kPixels);
     const CGRect rect = r.map->rectForXYZ(x, y, z);
-    const CGFloat scale = kPixels / rect.size.width;
-    context->translateCTM(0, kPixels);
-    context->scaleCTM(1, -1);
-    context->scaleCTM(scale, scale);
-    context->translateCTM(-rect.origin.x, -rect.origin.y);
+    CGFloat scale = 0;
+    auto context = bench::tileContext(rect, kPixels, scale);
     r.display->drawDataSourcesInRectForXYZAtScaleInContext(rect, x, y, z, float(scale), *context);
     benchmark::DoNotOptimize(context->data());
 }
