@@ -8,10 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <spawn.h>
-#include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -28,13 +25,12 @@
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
+#include "LocalServerSpawn.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadTransfer.h"
 #include "packages/ZELStagedInstall.h"
 #include "packages/ZELZipArchive.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -151,34 +147,12 @@ class LocalMapStore {
         size_ = fs::file_size(package);
         const std::string server =
             (buildDirectory() / "tools/mapstore-server/kelvara-mapstore-server").string();
-        std::vector<std::string> arguments{server, "--root", root_.string(), "--port", "0"};
-        std::vector<char*> argv;
-        for (auto& argument : arguments)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        int output[2];
-        if (pipe(output) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-        const bool spawned =
-            posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) == 0;
-        posix_spawn_file_actions_destroy(&actions);
-        close(output[1]);
-        FILE* stream = fdopen(output[0], "r");
-        char line[32] = {};
-        if (spawned && stream && std::fgets(line, sizeof line, stream))
-            url_ = "http://127.0.0.1:" + std::string(line, strcspn(line, "\n")) +
-                   "/map/DE/neubrandenburg.zip";
-        if (stream)
-            std::fclose(stream);
+        const int port = spawnLocalServer({server, "--root", root_.string(), "--port", "0"}, pid_);
+        if (port > 0)
+            url_ = "http://127.0.0.1:" + std::to_string(port) + "/map/DE/neubrandenburg.zip";
     }
     ~LocalMapStore() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
+        stopLocalServer(pid_);
         std::error_code ignored;
         fs::remove_all(root_, ignored);
     }

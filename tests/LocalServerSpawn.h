@@ -1,7 +1,8 @@
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,24 +16,32 @@ extern char** environ;
 // Starts a local server of tools/ whose first line of standard output is the
 // port it listens on. Answers the port (0 when it did not start) and sets
 // pid (-1 when it did not start).
+//
+// The server is sent SIGTERM when the spawning thread ends, so a test that
+// crashes or is killed leaves no server behind holding ctest's output pipe.
+// Spawn from the main thread (or one that outlives the server).
 inline int spawnLocalServer(std::vector<std::string> arguments, pid_t& pid) {
     pid = -1;
     int output[2];
-    if (pipe(output) != 0)
+    if (pipe2(output, O_CLOEXEC) != 0)
         return 0;
     std::vector<char*> argv;
     for (std::string& argument : arguments)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, output[0]);
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    const pid_t parent = getpid();
+    const pid_t child = fork();
+    if (child == 0) {
+        // Only async-signal-safe calls until exec: the parent may have threads.
+        // A parent that died before prctl took effect shows as a new parent.
+        if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent ||
+            dup2(output[1], STDOUT_FILENO) < 0)
+            _exit(127);
+        execve(argv[0], argv.data(), environ);
+        _exit(127);
+    }
     close(output[1]);
-    if (spawned != 0) {
-        pid = -1;
+    if (child < 0) {
         close(output[0]);
         return 0;
     }
@@ -43,6 +52,15 @@ inline int spawnLocalServer(std::vector<std::string> arguments, pid_t& pid) {
         port = std::atoi(line);
     if (stream)
         std::fclose(stream);
+    else
+        close(output[0]);
+    if (port <= 0) {
+        // It could not be run, or ended before it listened.
+        kill(child, SIGTERM);
+        waitpid(child, nullptr, 0);
+        return 0;
+    }
+    pid = child;
     return port;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <sstream>
 
 #include "Dispatch/NSRunLoop.h"
 #include "Host/HostKeyboard.h"
@@ -58,6 +59,8 @@ class ScenarioPlayer {
     std::string findText(const std::string& text, CGPoint* point);
     std::string touchPoint(const std::vector<std::string>& args, CGPoint* point);
     bool quiet();
+    // Whether a visible text matches.
+    bool shows(const std::string& text);
 
     std::shared_ptr<UIWindow> window_;
     HostScenarioSettings settings_;
@@ -80,6 +83,12 @@ void ScenarioPlayer::pass(double seconds) {
         left -= step;
     } while (left > 1e-9);
     frame();
+}
+
+bool ScenarioPlayer::shows(const std::string& text) {
+    const auto texts = HostVisibleTexts(window_);
+    return std::any_of(texts.begin(), texts.end(),
+                       [&](const HostScreenText& t) { return HostTextMatches(text, t.text); });
 }
 
 bool ScenarioPlayer::quiet() {
@@ -217,12 +226,25 @@ std::string ScenarioPlayer::play(const HostScenarioStep& step) {
             return "cannot write the screenshot " + path.string();
         }
     } else if (verb == "expect" || verb == "expect-not") {
-        const auto texts = HostVisibleTexts(window_);
-        const bool found = std::any_of(texts.begin(), texts.end(), [&](const HostScreenText& t) {
-            return HostTextMatches(args[0], t.text);
-        });
+        const bool found = shows(args[0]);
         if (found != (verb == "expect")) {
             return found ? "\"" + args[0] + "\" is on screen" : "no \"" + args[0] + "\" on screen";
+        }
+    } else if (verb == "wait-for" || verb == "wait-for-not") {
+        // For what comes when it comes (a download, a server's answer), so a
+        // slow machine waits longer instead of failing.
+        const bool wanted = verb == "wait-for";
+        const double deadline = args.size() > 1 ? std::max(0.0, number(1)) : settings_.idleTimeout;
+        double waited = 0;
+        while (shows(args[0]) != wanted) {
+            if (waited >= deadline) {
+                std::ostringstream seconds;
+                seconds << deadline;
+                return (wanted ? "no \"" : "still \"") + args[0] + "\" on screen after " +
+                       seconds.str() + " s";
+            }
+            pass(1.0 / 60);
+            waited += 1.0 / 60;
         }
     } else if (verb == "dump") {
         std::ostream& out = settings_.output ? *settings_.output : std::cout;

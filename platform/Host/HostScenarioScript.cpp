@@ -11,6 +11,8 @@ namespace {
 // Each step's arguments: "N" a number, "T" a quoted text, "W" a word;
 // lower case ones are optional.
 const std::map<std::string, std::string>& grammar() {
+    // One step a line reads as a table.
+    // clang-format off
     static const std::map<std::string, std::string> steps = {
         {"tap", "NN|T"},
         {"long-press", "NN|T"},
@@ -23,10 +25,13 @@ const std::map<std::string, std::string>& grammar() {
         {"screenshot", "W"},
         {"expect", "T"},
         {"expect-not", "T"},
+        {"wait-for", "Tn"},
+        {"wait-for-not", "Tn"},
         {"dump", ""},
         {"three-finger-tap", "NN"},
         {"screenshot-key", ""},
     };
+    // clang-format on
     return steps;
 }
 
@@ -108,6 +113,8 @@ std::string usage(const std::string& verb) {
         {"screenshot", "screenshot FILE"},
         {"expect", "expect \"Text\""},
         {"expect-not", "expect-not \"Text\""},
+        {"wait-for", "wait-for \"Text\" [SECONDS]"},
+        {"wait-for-not", "wait-for-not \"Text\" [SECONDS]"},
         {"dump", "dump"},
         {"three-finger-tap", "three-finger-tap X Y"},
         {"screenshot-key", "screenshot-key"},

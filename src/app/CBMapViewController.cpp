@@ -287,8 +287,8 @@ bool CBMapViewController::searchDisplayControllerShouldReloadTableForSearchStrin
     std::weak_ptr<CBMapViewController> weak =
         std::static_pointer_cast<CBMapViewController>(shared_from_this());
     searchBar_->setLoading(true);
-    const bool started =
-        mapView_->searchObjectsMatchingStringIncludeAddressesDelayedWithCompletionBlock(
+    auto search = [&] {
+        return mapView_->searchObjectsMatchingStringIncludeAddressesDelayedWithCompletionBlock(
             text, true, true, [weak](const std::vector<std::shared_ptr<CBGeoSearchResult>>& hits) {
                 auto me = weak.lock();
                 if (!me)
@@ -297,6 +297,16 @@ bool CBMapViewController::searchDisplayControllerShouldReloadTableForSearchStrin
                 me->searchBar_->setLoading(false);
                 me->searchDisplay_->searchResultsTableView()->reloadData();
             });
+    };
+    bool started = search();
+    if (!started) {
+        // The manager refuses the text of its last search too, having
+        // nothing new to fetch; but the list may show a longer text's
+        // narrower results by now ("engels ring", then back to "engels
+        // rin"), so that text is searched afresh.
+        mapView_->cancelSearchForObjectsMatchingString();
+        started = search();
+    }
     if (!started) {
         searchBar_->setLoading(false);
         results_.clear();

@@ -1,6 +1,6 @@
 #include "store/CBMapStoreController.h"
 
-#include "Dispatch/DispatchQueue.h"
+#include "Dispatch/NSTimer.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
 #include "UIKit/UIBarButtonItem.h"
@@ -35,6 +35,9 @@ CBMapStoreController::CBMapStoreController(
     : downloadManager_(std::move(downloadManager)) {}
 
 CBMapStoreController::~CBMapStoreController() {
+    // A store closed before the delay checks nothing.
+    if (updateCheck_)
+        updateCheck_->invalidate();
     if (engine_)
         engine_->setDelegate({});
 }
@@ -119,11 +122,11 @@ void CBMapStoreController::viewDidAppear(bool animated) {
     if (firstAppearance_) {
         updater_ = CBMapStoreUpdater::createWithDownloadManager(downloadManager_);
         updater_->setMapStoreEngine(engine_);
-        // A store closed before the delay checks nothing.
-        DispatchQueue::main()->after(kUpdateCheckDelay, [weak = weak_from_this()] {
-            if (auto self = std::static_pointer_cast<CBMapStoreController>(weak.lock()))
-                self->updater_->startPeriodicUpdateIfNeeded();
-        });
+        updateCheck_ = NSTimer::scheduledTimerWithTimeInterval(
+            kUpdateCheckDelay, false, [weak = weak_from_this()](NSTimer&) {
+                if (auto self = std::static_pointer_cast<CBMapStoreController>(weak.lock()))
+                    self->updater_->startPeriodicUpdateIfNeeded();
+            });
     }
     firstAppearance_ = false;
 }

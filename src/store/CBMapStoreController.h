@@ -15,6 +15,7 @@ class CBMapStoreUpdater;
 class CBMapStoreWorldMapViewcontroller;
 class CBUserMapStoreEngine;
 class CBWikipediaManager;
+class NSTimer;
 class UIBarButtonItem;
 class UINavigationController;
 class ZELDownloadManagerEngine;
@@ -48,6 +49,8 @@ class CBMapStoreController : public UITabBarController, public CBMapStoreEngineD
     }
     // The updater of the first appearance's check, once it was made.
     const std::shared_ptr<CBMapStoreUpdater>& updater() const { return updater_; }
+    // The timer of that check; it stops when the store is closed.
+    const std::shared_ptr<NSTimer>& updateCheckTimer() const { return updateCheck_; }
 
     // The file of the online tile of that URL in the store's tile cache,
     // <Caches>/thunderforest/<URL-safe name>: always one path component, so
@@ -77,5 +80,6 @@ class CBMapStoreController : public UITabBarController, public CBMapStoreEngineD
     std::shared_ptr<CBMapStoreWorldMapViewcontroller> worldMap_;
     std::shared_ptr<CBMapStoreDownloadViewController> downloads_;
     std::shared_ptr<CBMapStoreUpdater> updater_;
+    std::shared_ptr<NSTimer> updateCheck_;
     bool firstAppearance_ = true;
 };

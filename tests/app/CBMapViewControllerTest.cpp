@@ -6,17 +6,21 @@
 #include "CBGeoData/CBGeoAddress.h"
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoObject.h"
+#include "CBGeoData/CBGeoSearchResult.h"
 #include "CoreData/NSPredicate.h"
 #include "CoreLocation/CLLocation.h"
 #include "CoreLocation/CLLocationManager.h"
 #include "CoreLocation/CLLocationSource.h"
 #include "CoreLocation/CLNoLocationSource.h"
+#include "Dispatch/NSRunLoop.h"
 #include "MapScreenFixture.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIButton.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UIPopoverController.h"
+#include "UIKit/UITextField.h"
+#include "app/CBClearSearchBar.h"
 #include "app/CBCompassButton.h"
 #include "app/CBKelvaraLink.h"
 #include "app/CBMapDisplayModeManager.h"
@@ -335,8 +339,9 @@ TEST_F(CBMapViewControllerTest, ALinkNamingThePlaceAtItsPointShowsThatPlace) {
     link.placemarker = true;
     link.placeName = "Hugendubel";
     ASSERT_TRUE(screen_->openLink(link));
-    play("wait 0.5");
-    ASSERT_EQ(screen_->objectAnnotationIdentifiers().size(), 1u);
+    // The place is looked up in the background.
+    ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
+        [&] { return screen_->objectAnnotationIdentifiers().size() == 1; }, 30));
     ASSERT_EQ(screen_->mapView()->annotations().size(), 1u);
     EXPECT_EQ(screen_->mapView()->annotations().front()->title(), "Hugendubel");
 
@@ -347,6 +352,35 @@ TEST_F(CBMapViewControllerTest, ALinkNamingThePlaceAtItsPointShowsThatPlace) {
     EXPECT_TRUE(screen_->objectAnnotationIdentifiers().empty());
     ASSERT_EQ(screen_->mapView()->annotations().size(), 1u);
     EXPECT_EQ(screen_->mapView()->annotations().front()->title(), "Buchladen");
+}
+
+// Back to the text of the last full search, after a longer text narrowed
+// its results, the list shows that text's places again instead of nothing.
+TEST_F(CBMapViewControllerTest, TypingBackToAnEarlierSearchListsItsPlacesAgain) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    show();
+    auto manager = screen_->mapView()->dataManager();
+    manager->searchDelayShort = 0;
+    manager->searchDelayLong = 0;
+    auto field = screen_->searchBar()->searchField();
+    ASSERT_TRUE(screen_->searchBar()->becomeFirstResponder());
+    auto listed = [&] {
+        EXPECT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
+            [&] { return !screen_->searchBar()->isLoading(); }, 30));
+        std::vector<std::string> titles;
+        for (const auto& result : screen_->searchResults())
+            titles.push_back(result->title().value_or(""));
+        return titles;
+    };
+    const std::vector<std::string> street{"Friedrich-Engels-Ring"};
+    field->insertText("engels rin");
+    EXPECT_EQ(listed(), street);
+    field->insertText("g");
+    EXPECT_EQ(listed(), street);
+    field->deleteBackward();
+    EXPECT_EQ(listed(), street);
+    field->insertText("x");
+    EXPECT_TRUE(listed().empty());
 }
 
 // A position source whose heading the test sets.

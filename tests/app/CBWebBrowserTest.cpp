@@ -149,7 +149,7 @@ TEST_F(CBWebBrowserWebTest, WebLinksGoToTheDesktopUnlessOpenedInternally) {
     ASSERT_TRUE(load(*NSURL::URLWithString(server_.url("/venue"))));
     EXPECT_EQ(browser_->title(), "Venue");
     ASSERT_TRUE(tapTopLink());
-    NSRunLoop::mainRunLoop()->runUntil([] { return false; }, 0.1);
+    ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil([&] { return !launched_.empty(); }, 20));
     ASSERT_EQ(launched_.size(), 1u);
     EXPECT_EQ(launched_[0], (std::vector<std::string>{"xdg-open", server_.url("/booking")}));
     EXPECT_EQ(browser_->currentURL()->absoluteString(), server_.url("/venue"));

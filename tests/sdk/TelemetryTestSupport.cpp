@@ -1,24 +1,18 @@
 #include "TelemetryTestSupport.h"
 
 #include <netinet/in.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 
 #include "Foundation/NSData+Files.h"
 #include "Foundation/NSJSONSerialization.h"
 #include "Foundation/NSUserDefaults.h"
+#include "LocalServerSpawn.h"
 #include "Net/NSURLConnection.h"
 #include "sdk/BITMetricsManager.h"
 #include "sdk/BITPersistence.h"
-
-extern char** environ;
 
 void resetTelemetryStorage() {
     BITPersistence persistence;
@@ -64,38 +58,12 @@ int unusedLocalPort() {
 }
 
 SdkServiceOnPort::SdkServiceOnPort(int port) {
-    int output[2];
-    if (pipe(output) != 0)
-        return;
-    std::string program = KELVARA_SDK_SERVICE;
-    std::string portFlag = "--port";
-    std::string portText = std::to_string(port);
-    char* argv[] = {program.data(), portFlag.data(), portText.data(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, output[0]);
-    const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(output[1]);
-    if (spawned != 0) {
-        pid_ = -1;
-        close(output[0]);
-        return;
-    }
-    FILE* stream = fdopen(output[0], "r");
-    char line[32] = {};
-    running_ = stream && std::fgets(line, sizeof line, stream) && std::atoi(line) == port;
-    if (stream)
-        std::fclose(stream);
+    running_ =
+        spawnLocalServer({KELVARA_SDK_SERVICE, "--port", std::to_string(port)}, pid_) == port;
 }
 
 SdkServiceOnPort::~SdkServiceOnPort() {
-    if (pid_ <= 0)
-        return;
-    kill(pid_, SIGTERM);
-    int status = 0;
-    waitpid(pid_, &status, 0);
+    stopLocalServer(pid_);
 }
 
 Value receivedTelemetry(const std::string& baseURL) {

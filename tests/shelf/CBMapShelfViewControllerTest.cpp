@@ -75,9 +75,10 @@ TEST_F(CBMapShelfViewControllerTest, AnEmptyShelfOffersOnlyTheStore) {
     EXPECT_FALSE(fixture_.registry->currentMapIdentifier());
 
     tapItem(0);
-    fixture_.settle();
-    EXPECT_NE(std::dynamic_pointer_cast<CBMapStoreController>(shelf.presentedViewController()),
-              nullptr);
+    EXPECT_TRUE(runUntil([&] {
+        return std::dynamic_pointer_cast<CBMapStoreController>(shelf.presentedViewController()) !=
+               nullptr;
+    }));
 }
 
 TEST_F(CBMapShelfViewControllerTest, SortsByNameAndRecentUseAndFiltersBySearch) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Dispatch/NSTimer.h"
 #include "PackagesTestSupport.h"
 #include "StoreTestSupport.h"
 #include "UIKit/UIBarButtonItem.h"
@@ -68,31 +69,40 @@ TEST_F(CBMapStoreControllerTest, AQueuedMapOpensTheDownloadsWithTheirBadge) {
 }
 
 TEST_F(CBMapStoreControllerTest, TheFirstAppearanceChecksTheCatalogueAfterTwoSeconds) {
+    const NSDate shown = NSDate::date();
     auto store = open();
     ASSERT_NE(store->updater(), nullptr);
     auto first = store->updater();
+    auto check = store->updateCheckTimer();
+    ASSERT_NE(check, nullptr);
+    EXPECT_TRUE(check->isValid());
+    EXPECT_DOUBLE_EQ(check->timeInterval(), 2.0);
+    // Read off the schedule rather than the clock, so a slow machine cannot
+    // make the check look early.
+    EXPECT_GE(check->fireDate().timeIntervalSinceDate(shown), 2.0 - 1e-3);
+    // A later appearance neither makes another updater nor another check.
     store->viewDidAppear(false);
     EXPECT_EQ(store->updater(), first);
-    auto asked = [&] {
-        for (const Value& entry : store_.server->log())
-            if (const Value* path = entry.get("path");
-                path && path->stringValue() && *path->stringValue() == "/mapStore.zip")
-                return true;
-        return false;
-    };
-    runUntil([] { return false; }, 1.0);
-    EXPECT_FALSE(asked());
-    EXPECT_TRUE(runUntil(asked, 5));
+    EXPECT_EQ(store->updateCheckTimer(), check);
+    EXPECT_TRUE(runUntil([&] { return store_.catalogueRequests() == 1; }));
+    EXPECT_FALSE(check->isValid());
 }
 
 TEST_F(CBMapStoreControllerTest, AStoreClosedBeforeItsCheckChecksNothing) {
+    std::shared_ptr<NSTimer> check;
+    std::weak_ptr<CBMapStoreUpdater> updater;
     {
         auto store = open();
+        check = store->updateCheckTimer();
+        updater = store->updater();
         store_.window->setRootViewController(nullptr);
     }
-    runUntil([] { return false; }, 2.5);
-    for (const Value& entry : store_.server->log())
-        EXPECT_NE(*entry.get("path")->stringValue(), "/mapStore.zip");
+    ASSERT_NE(check, nullptr);
+    EXPECT_FALSE(check->isValid());
+    EXPECT_TRUE(updater.expired());
+    const NSDate due = check->fireDate().dateByAddingTimeInterval(0.5);
+    runUntil([&] { return NSDate::date().timeIntervalSinceDate(due) > 0; });
+    EXPECT_EQ(store_.catalogueRequests(), 0u);
 }
 
 TEST_F(CBMapStoreControllerTest, OpeningAMapFromOutsideShowsItsDetailOnBrowse) {

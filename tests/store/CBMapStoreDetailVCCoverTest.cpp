@@ -108,8 +108,7 @@ TEST_F(CBMapStoreDetailVCCoverTest, ACancelledPickerStoresNothing) {
     screen->openImagePicker();
     ASSERT_NE(screen->presentedViewController(), nullptr);
     screen->imagePicker()->cancel();
-    runUntil([] { return false; }, 0.5);
-    EXPECT_EQ(screen->presentedViewController(), nullptr);
+    ASSERT_TRUE(runUntil([&] { return screen->presentedViewController() == nullptr; }));
     EXPECT_FALSE(
         fs::exists(*CBMapStoreEngine::customCoverPathForMapWithIdentifier("liechtenstein")));
 }

@@ -15,6 +15,7 @@
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapScrollView.h"
 #include "packages/CBMapStoreEngine.h"
+#include "packages/CBMapStoreUpdater.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerEngine.h"
 #include "store/CBMapStoreController.h"
@@ -76,12 +77,9 @@ expect "3"
 
     // Queued while the engine may not start: pending, and the tab's badge.
     fixture_.downloads->setResumeDisabled(true);
-    play(R"(
-tap "Download map"
-wait 0.3
-expect "Download pending"
-expect "1"
-)");
+    play(R"(tap "Download map")");
+    EXPECT_TRUE(fixture_.waitUntilShown("Download pending"));
+    play(R"(expect "1")");
     // A map loading for the first time is not installed yet: no cover of
     // one's own to edit.
     EXPECT_TRUE(detail->editCoverLabel()->isHidden());
@@ -91,12 +89,10 @@ tap "Downloads"
 wait 0.3
 expect "Liechtenstein"
 tap "Resume"
-wait 1
-expect "* of * MB"
-tap "Browse"
-wait 0.3
-expect "Downloading map"
 )");
+    EXPECT_TRUE(fixture_.waitUntilShown("* of * MB"));
+    play(R"(tap "Browse")");
+    EXPECT_TRUE(fixture_.waitUntilShown("Downloading map"));
     const float seen = detail->mapProgress()->progress();
     ASSERT_TRUE(runUntil([&] { return detail->mapProgress()->progress() > seen; }));
     EXPECT_FALSE(detail->mapProgress()->isHidden());
@@ -122,13 +118,9 @@ expect "Pause"
         },
         60));
     EXPECT_NE(extracting.find(" %)"), std::string::npos) << extracting;
-    play(R"(
-wait 0.5
-expect-not "Liechtenstein"
-tap "Browse"
-wait 0.5
-expect "Map downloaded"
-)");
+    EXPECT_TRUE(fixture_.waitUntilGone("Liechtenstein"));
+    play(R"(tap "Browse")");
+    EXPECT_TRUE(fixture_.waitUntilShown("Map downloaded"));
     EXPECT_NE(fixture_.registry->mapForIdentifier("liechtenstein"), nullptr);
     EXPECT_TRUE(fixture_.resumedWithRange());
 }
@@ -150,23 +142,16 @@ expect "Map downloaded"
 
 TEST_F(StoreScenarioTest, UpdateMapStoreAsksTheServer) {
     open();
-    auto asked = [&] {
-        size_t count = 0;
-        for (const Value& entry : fixture_.server->log())
-            if (const Value* path = entry.get("path");
-                path && path->stringValue() && *path->stringValue() == "/mapStore.zip")
-                ++count;
-        return count;
-    };
-    // The first appearance's own check must not be taken for the button's.
-    runUntil([] { return false; }, 3.0);
-    const size_t before = asked();
+    // The first appearance's own check must not be taken for the button's:
+    // it has been answered before the button is tapped.
+    ASSERT_TRUE(runUntil(
+        [&] { return fixture_.catalogueRequests() == 1 && !store_->updater()->isChecking(); }));
     play(R"(
 tap "Downloads"
 wait 0.3
 tap "Update map store"
 )");
-    EXPECT_TRUE(runUntil([&] { return asked() > before; }, 10));
+    EXPECT_TRUE(runUntil([&] { return fixture_.catalogueRequests() > 1; }, 10));
 }
 
 TEST_F(StoreScenarioTest, AServerCutShowsTheFailureOnceAndResumeCarriesOn) {
@@ -196,12 +181,10 @@ tap "Resume"
 )");
     ASSERT_TRUE(runUntil([&] { return fixture_.downloads->currentQueueLength() == 0; }, 60));
     play(R"(
-wait 0.5
 expect-not "Connection error"
 tap "Browse"
-wait 0.5
-expect "Map downloaded"
 )");
+    EXPECT_TRUE(fixture_.waitUntilShown("Map downloaded"));
     EXPECT_TRUE(fixture_.resumedWithRange());
 }
 
@@ -210,9 +193,8 @@ TEST_F(StoreScenarioTest, ASearchWithoutMapOffersTheRequest) {
     play(R"(
 tap "Search maps world-wide"
 type "Atlantis"
-wait 1.5
-expect "Request this map"
 )");
+    EXPECT_TRUE(fixture_.waitUntilShown("Request this map"));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
+#include "Host/HostScreenTexts.h"
 #include "PackagesTestSupport.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIWindow.h"
@@ -96,4 +97,33 @@ void StoreFixture::show(const std::shared_ptr<UIViewController>& controller) {
 
 void StoreFixture::layout() {
     window->layoutIfNeeded();
+}
+
+size_t StoreFixture::catalogueRequests() const {
+    size_t count = 0;
+    for (const Value& entry : server->log())
+        if (const Value* path = entry.get("path");
+            path && path->stringValue() && *path->stringValue() == "/mapStore.zip")
+            ++count;
+    return count;
+}
+
+namespace {
+
+bool showsText(StoreFixture& fixture, const std::string& pattern) {
+    fixture.layout();
+    for (const HostScreenText& text : HostVisibleTexts(fixture.window))
+        if (HostTextMatches(pattern, text.text))
+            return true;
+    return false;
+}
+
+}  // namespace
+
+bool StoreFixture::waitUntilShown(const std::string& pattern) {
+    return runUntil([&] { return showsText(*this, pattern); });
+}
+
+bool StoreFixture::waitUntilGone(const std::string& pattern) {
+    return runUntil([&] { return !showsText(*this, pattern); });
 }

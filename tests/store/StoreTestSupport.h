@@ -30,6 +30,13 @@ class StoreFixture {
     void install(const std::string& identifier);
     // Whether the server was asked for a package's rest (a Range not from 0).
     bool resumedWithRange() const;
+    // How often the server was asked for the catalogue.
+    size_t catalogueRequests() const;
+    // Run the loop until a text matching the pattern (as a scenario's
+    // expect has it) is on screen, or until none is; within a bound generous
+    // enough for a loaded machine. Answer whether it came to be.
+    bool waitUntilShown(const std::string& pattern);
+    bool waitUntilGone(const std::string& pattern);
 
     TemporaryFolder home;
     std::unique_ptr<MapStoreServerProcess> server;

@@ -2,11 +2,11 @@
 // the sample map packages, the world atlas and ICU's country names.
 #include <cstdio>
 #include <filesystem>
-#include <map>
 #include <string>
 
 #include "Foundation/NSBundle.h"
 #include "StoreContent.h"
+#include "ToolOptions.h"
 
 namespace {
 
@@ -20,14 +20,12 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::map<std::string, std::string> options;
-    for (int i = 1; i + 1 < argc; i += 2)
-        options[argv[i]] = argv[i + 1];
-    for (const char* required : {"--packages", "--world", "--model", "--geo-model", "--types",
-                                 "--bundle", "--root", "--resources"}) {
-        if (!options.count(required))
-            return usage();
-    }
+    auto parsed = parseToolOptions(argc, argv,
+                                   {"--packages", "--world", "--model", "--geo-model", "--types",
+                                    "--bundle", "--root", "--resources"});
+    if (!parsed)
+        return usage();
+    auto& options = *parsed;
     NSBundle::setMainBundlePath(options["--bundle"]);
     StoreContentRequest request{options["--packages"],  options["--world"], options["--model"],
                                 options["--geo-model"], options["--types"], options["--root"],

@@ -1,11 +1,11 @@
 // kelvara-wikipedia-builder: the sample Wikipedia package of a map, made from
 // the objects of its geo store that carry a "wikipedia" tag.
 #include <cstdio>
-#include <map>
 #include <string>
 
 #include "CBGeoData/CBCoordinatePathValueTransformer.h"
 #include "Foundation/NSBundle.h"
+#include "ToolOptions.h"
 #include "WikipediaPackage.h"
 
 namespace {
@@ -21,14 +21,13 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::map<std::string, std::string> options;
-    for (int i = 1; i + 1 < argc; i += 2)
-        options[argv[i]] = argv[i + 1];
-    for (const char* required : {"--store", "--id", "--language", "--output", "--gpx", "--bundle",
-                                 "--region", "--country"}) {
-        if (!options.count(required))
-            return usage();
-    }
+    auto parsed = parseToolOptions(
+        argc, argv,
+        {"--store", "--id", "--language", "--output", "--gpx", "--bundle", "--region", "--country"},
+        {"--root"});
+    if (!parsed)
+        return usage();
+    auto& options = *parsed;
     CBCoordinatePathValueTransformer::registerTransformer();
     NSBundle::setMainBundlePath(options["--bundle"]);
     WikipediaPackageRequest request{options["--store"],  options["--id"],     options["--language"],

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSNotificationCenter.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Host/HostApplication.h"
@@ -315,6 +316,25 @@ TEST_F(ScenarioTest, AFailingStepNamesItsLineAndTheTextsOnScreen) {
     EXPECT_NE(result.message.find(":2: step \"key Hyper\" failed: unknown key"), std::string::npos);
 }
 
+TEST_F(ScenarioTest, WaitForWaitsAsLongAsATextTakesToComeOrGo) {
+    auto label = std::make_shared<UILabel>(CGRectMake(10, 10, 200, 30));
+    window->addSubview(label);
+    DispatchQueue::main()->after(0.5, [label] { label->setText("Map downloaded"); });
+    DispatchQueue::main()->after(1.0, [label] { label->setHidden(true); });
+    HostScenarioResult result = play(R"(expect-not "Map downloaded"
+wait-for "Map *" 5
+wait-for-not "Map downloaded"
+)");
+    ASSERT_TRUE(result.passed) << result.message;
+    result = play("wait-for \"Never\" 0.2\n");
+    EXPECT_NE(result.message.find("no \"Never\" on screen after 0.2 s"), std::string::npos)
+        << result.message;
+    label->setHidden(false);
+    result = play("wait-for-not \"Map downloaded\" 0.2\n");
+    EXPECT_NE(result.message.find("still \"Map downloaded\" on screen"), std::string::npos)
+        << result.message;
+}
+
 TEST(ScenarioParseTest, UnknownStepsAndBadArgumentsAreClearErrors) {
     std::string error;
     EXPECT_TRUE(
@@ -335,6 +355,8 @@ TEST(ScenarioParseTest, UnknownStepsAndBadArgumentsAreClearErrors) {
     EXPECT_NE(error.find("not closed"), std::string::npos);
     EXPECT_FALSE(HostParseScenario("idle now\n", &error));
     EXPECT_FALSE(HostParseScenario("wait x\n", &error));
+    EXPECT_TRUE(HostParseScenario("wait-for \"Done\"\nwait-for \"Done\" 5\n", &error));
+    EXPECT_FALSE(HostParseScenario("wait-for Done\n", &error));
 }
 
 class LabelDelegate : public UIApplicationDelegate {
