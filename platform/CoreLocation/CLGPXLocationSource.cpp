@@ -71,13 +71,16 @@ std::string CLGPXLocationSource::description() const {
 void CLGPXLocationSource::deliverNextPoint() {
     const auto& points = track_.points();
     size_t index = points.size() - 1;
-    double wait = 1.0;
-    CLLocationSpeed speed = 0;  // standing at the end: the same place, stopped
+    // Standing at the end: the same place, stopped, once a second of real
+    // time whatever the replay's speed.
+    double delay = 1.0;
+    CLLocationSpeed speed = 0;
     if (next_ < points.size()) {
         index = next_++;
-        wait = track_.intervalAfterPoint(index);
         speed = -1;
         if (index + 1 < points.size()) {
+            const double wait = track_.intervalAfterPoint(index);
+            delay = wait / speed_;
             const auto& a = points[index].coordinate;
             const auto& b = points[index + 1].coordinate;
             speed = CLLocation(a.latitude, a.longitude)
@@ -89,7 +92,7 @@ void CLGPXLocationSource::deliverNextPoint() {
     }
     // Scheduled before delivering, so a receiver that stops the source while
     // being told cancels it.
-    timer_ = NSTimer::scheduledTimerWithTimeInterval(wait / speed_, false,
+    timer_ = NSTimer::scheduledTimerWithTimeInterval(delay, false,
                                                      [this](NSTimer&) { deliverNextPoint(); });
     deliverPoint(index, speed);
 }

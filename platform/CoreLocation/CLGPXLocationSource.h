@@ -12,8 +12,8 @@
 // (1 = real time). The course towards the next point is the fix's course
 // and the heading's true and magnetic direction; the speed is the recorded
 // one. After the last point the receiver stands still there: the last fix
-// again every second with speed 0. Stopping pauses the replay; starting
-// again goes on from the next point.
+// again every second of real time with speed 0. Stopping pauses the
+// replay; starting again goes on from the next point.
 class CLGPXLocationSource : public CLLocationSource {
   public:
     static constexpr CLLocationAccuracy kHorizontalAccuracy = 5.0;

@@ -31,7 +31,9 @@ void CALayer::copyPropertiesTo(CALayer& other) const {
 }
 
 void CALayer::markChanged() {
-    CAFrameClock::shared().setNeedsFrame();
+    if (!presentationCopy_) {
+        CAFrameClock::shared().setNeedsFrame();
+    }
 }
 
 // Setters: the old presentation value is kept so an implicit animation can

@@ -271,6 +271,9 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     bool needsDisplayOnBoundsChange_ = false;
     bool shouldRasterize_ = false;
     CGFloat rasterizationScale_ = 1;
+    // A copy made to draw a frame with the animated values: what it is set
+    // to is not a change of the screen.
+    bool presentationCopy_ = false;
     std::vector<std::pair<std::string, std::shared_ptr<CAAnimation>>> animations_;
 };
 

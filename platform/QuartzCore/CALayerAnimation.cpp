@@ -167,6 +167,7 @@ std::shared_ptr<CALayer> CALayer::presentationLayer() {
         return shared_from_this();
     }
     std::shared_ptr<CALayer> copy = clone();
+    copy->presentationCopy_ = true;
     const double now = CACurrentMediaTime();
     for (const auto& [name, animation] : animations_) {
         auto* property = dynamic_cast<CAPropertyAnimation*>(animation.get());

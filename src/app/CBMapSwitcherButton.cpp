@@ -33,6 +33,8 @@ CBMapSwitcherButton::CBMapSwitcherButton(CBNearbyMapInfo info)
     arrowLabel_ =
         centredLabel(arrowForDirection(info_.direction()), UIFont::boldSystemFontOfSize(15));
     nameLabel_ = centredLabel(info_.map()->shortTitle(), UIFont::boldSystemFontOfSize(12));
+    // A city's name is read whole: long ones ("Neubrandenburg") shrink further.
+    nameLabel_->setMinimumScaleFactor(0.6);
     distanceLabel_ = centredLabel(stringWithDistanceFromFloat(float(info_.distance())),
                                   UIFont::systemFontOfSize(11));
 }
@@ -71,7 +73,8 @@ void CBMapSwitcherButton::layoutSubviews() {
     const CGRect b = bounds();
     const CGFloat inner = b.size.width - 8;
     arrowLabel_->setFrame(CGRectMake(4, 3, inner, 18));
-    nameLabel_->setFrame(CGRectMake(4, 22, inner, 18));
+    // The name may run up to the border.
+    nameLabel_->setFrame(CGRectMake(2, 22, b.size.width - 4, 18));
     distanceLabel_->setFrame(CGRectMake(4, 40, inner, 16));
 }
 

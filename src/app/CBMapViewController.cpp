@@ -145,6 +145,9 @@ void CBMapViewController::viewDidLoad() {
         UIEdgeInsetsMake(kOrnamentPreloadInset, kOrnamentPreloadInset, kOrnamentPreloadInset,
                          kOrnamentPreloadInset));
     mapView_->locationManager()->addDelegate(self);
+    // The position button's second tap turns the map with the heading,
+    // where the receiver gives one.
+    mapView_->setAllowsRotation(true);
     if (registry_)
         registry_->addDelegate(self);
     openCurrentMap();

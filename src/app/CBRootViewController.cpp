@@ -18,6 +18,18 @@
 namespace {
 constexpr CGFloat kBarButtonGap = 6;
 constexpr double kCrossDissolveDuration = 0.5;
+
+// The "Maps" button and another item's button side by side. A bar item's
+// button runs the item's action only while the item lives, and the bar
+// holds just this view: the pair keeps the item.
+class BarButtonPair : public UIView {
+  public:
+    BarButtonPair(const CGRect& frame, std::shared_ptr<UIBarButtonItem> item)
+        : UIView(frame), item_(std::move(item)) {}
+
+  private:
+    std::shared_ptr<UIBarButtonItem> item_;
+};
 }  // namespace
 
 CBRootViewController::CBRootViewController(std::shared_ptr<CBMapViewController> mapViewController,
@@ -186,8 +198,10 @@ std::shared_ptr<UIBarButtonItem> CBRootViewController::shelfButtonItemBeside(
     auto other = item->makeView();
     other->sizeToFit();
     const CGFloat height = std::max(maps->bounds().size.height, other->bounds().size.height);
-    auto pair = std::make_shared<UIView>(CGRectMake(
-        0, 0, maps->bounds().size.width + kBarButtonGap + other->bounds().size.width, height));
+    auto pair = std::make_shared<BarButtonPair>(
+        CGRectMake(0, 0, maps->bounds().size.width + kBarButtonGap + other->bounds().size.width,
+                   height),
+        item);
     maps->setFrame(CGRectMake(0, (height - maps->bounds().size.height) / 2,
                               maps->bounds().size.width, maps->bounds().size.height));
     other->setFrame(CGRectMake(maps->bounds().size.width + kBarButtonGap,

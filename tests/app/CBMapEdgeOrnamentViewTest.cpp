@@ -4,6 +4,7 @@
 
 #include "MapScreenFixture.h"
 #include "QuartzCore/CALayer.h"
+#include "UIKit/UILabel.h"
 #include "app/CBMapSwitcherButton.h"
 #include "mapkit/CBMapOrnamentationFrameManager.h"
 
@@ -65,6 +66,25 @@ TEST_F(CBMapEdgeOrnamentViewTest, ATappedSwitcherHandsOverItsMap) {
     EXPECT_EQ(chosen, "Bergen");
     EXPECT_EQ(std::string(CBMapSwitcherButton::arrowForDirection(CBMapOrnamentationDirectionRight)),
               "\u2192");
+}
+
+// The longest name of the sample maps is read whole, shrunk if need be,
+// not cut short.
+TEST_F(CBMapEdgeOrnamentViewTest, ASwitcherShowsALongNameWhole) {
+    auto button = CBMapSwitcherButton::create(
+        CBNearbyMapInfo(record("neubrandenburg", "Neubrandenburg", {54, 14}, {53, 13}), 755000, 0));
+    button->layoutSubviews();
+    std::shared_ptr<UILabel> name;
+    for (const auto& view : button->subviews())
+        if (auto label = std::dynamic_pointer_cast<UILabel>(view);
+            label && label->text() == "Neubrandenburg")
+            name = label;
+    ASSERT_TRUE(name);
+    auto drawn = std::make_shared<UILabel>();
+    drawn->setText("Neubrandenburg");
+    drawn->setFont(name->fontForDrawing());
+    EXPECT_LE(drawn->sizeThatFits({0, 0}).width, name->bounds().size.width);
+    EXPECT_LE(CGRectGetMaxX(name->frame()), button->bounds().size.width);
 }
 
 }  // namespace

@@ -14,8 +14,10 @@
 #include "CoreLocation/CLNoLocationSource.h"
 #include "Dispatch/NSRunLoop.h"
 #include "MapScreenFixture.h"
+#include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIButton.h"
 #include "UIKit/UIDevice.h"
+#include "UIKit/UINavigationItem.h"
 #include "UIKit/UIPopoverController.h"
 #include "UIKit/UITextField.h"
 #include "app/CBClearSearchBar.h"
@@ -419,6 +421,42 @@ wait 0.7
     EXPECT_FALSE(map->rotateToHeading());
     EXPECT_TRUE(screen_->compassButton()->isHidden());
     EXPECT_NEAR(map->currentRotationAngle(), 0, 0.001);
+    map->stopLocationUsage();
+    CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
+}
+
+// The application puts the position button beside "Maps"; tapped as a
+// person taps it, it first follows the user, then turns the map with the
+// heading, which brings the compass.
+TEST_F(CBMapViewControllerTest, ThePositionButtonBesideMapsFollowsThenTurnsTheMap) {
+    auto source = std::make_shared<TurningSource>();
+    CLLocationManager::setLocationSource(source);
+    registry_->setCurrentMap(installNeubrandenburg());
+    screen_ = std::make_shared<CBMapViewController>(registry_, "");
+    screen_->setShelfAction([] {});
+    window_ = makeWindow({320, 480});
+    window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
+    window_->layoutIfNeeded();
+    auto map = screen_->mapView();
+    // The bar item is made anew for each state: find its button each time.
+    auto tapPositionButton = [&] {
+        auto pair = screen_->navigationItem()->leftBarButtonItem()->customView();
+        ASSERT_TRUE(pair);
+        ASSERT_EQ(pair->subviews().size(), 2u);
+        const auto& button = pair->subviews()[1];
+        const CGPoint middle = button->convertPointToView(
+            {button->bounds().size.width / 2, button->bounds().size.height / 2}, window_);
+        play("tap " + std::to_string(middle.x) + " " + std::to_string(middle.y));
+    };
+    source->moveTo(kNeubrandenburgCentre);
+    tapPositionButton();
+    EXPECT_TRUE(map->centersOnUserLocation());
+    EXPECT_FALSE(map->rotateToHeading());
+    tapPositionButton();
+    EXPECT_TRUE(map->rotateToHeading());
+    source->turnTo(90);
+    play("wait 0.7");
+    EXPECT_FALSE(screen_->compassButton()->isHidden());
     map->stopLocationUsage();
     CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
 }

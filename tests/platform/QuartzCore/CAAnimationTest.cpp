@@ -251,6 +251,9 @@ TEST_F(CAAnimationTest, TheScreenSettlesOnceOnlyEndlessAnimationsAreLeft) {
     EXPECT_TRUE(clock.isSettling());  // the change waits for a frame
     clock.advance(0.1);
     EXPECT_FALSE(clock.isSettling());
+    // Drawing a frame reads the animated values; that changes nothing.
+    EXPECT_LT(layer->presentationLayer()->opacity(), 1.0f);
+    EXPECT_FALSE(clock.isSettling());
     auto fade = CABasicAnimation::animationWithKeyPath("position");
     fade->setToValue(CGPointMake(50, 50));
     fade->setDuration(0.5);
