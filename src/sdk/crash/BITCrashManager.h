@@ -185,6 +185,8 @@ class BITCrashManager : public BITZizavaBaseManager, public UIAlertViewDelegate 
                           std::optional<std::string> (BITZizavaManagerDelegate::*question)(
                               BITZizavaManager&, BITZizavaBaseManager&));
     void askUser();
+    // Builds and posts the report; false when it cannot be read.
+    bool sendCrashReportWithFilename(const std::string& path);
 
     std::map<std::string, bool> approvedCrashReports_;
     std::vector<std::string> crashFiles_;

@@ -121,6 +121,8 @@ bool BITCrashManager::handleUserInputWithUserProvidedMetaData(
             delegate->crashManagerWillCancelSendingCrashReport(*this);
         cleanCrashReportWithFilename(crashesDir_ + "/" + asked);
         consentReportFilename_.reset();
+        // Nothing is being sent: a later run may offer the other reports.
+        sendingInProgress_ = false;
         return true;
     }
     if (input == BITCrashManagerUserInputAlwaysSend) {
@@ -143,15 +145,24 @@ void BITCrashManager::alertViewDidDismissWithButtonIndex(UIAlertView&, long butt
                                                 std::nullopt);
 }
 
+// A report that cannot be read is dropped and the next one tried: one
+// vanished or damaged file must not hold back the rest, nor leave the
+// manager believing a send is under way.
 void BITCrashManager::sendNextCrashReport() {
-    if (crashFiles_.empty())
-        return;
-    const std::string path = crashFiles_.front();
+    while (!crashFiles_.empty()) {
+        const std::string path = crashFiles_.front();
+        if (sendCrashReportWithFilename(path))
+            return;
+        cleanCrashReportWithFilename(path);
+    }
+    sendingInProgress_ = false;
+}
+
+bool BITCrashManager::sendCrashReportWithFilename(const std::string& path) {
     const std::string filename = lastPathComponent(path);
     const auto data = dataWithContentsOfFile(path);
     if (!data || data->empty()) {
-        cleanCrashReportWithFilename(path);
-        return;
+        return false;
     }
     const std::string base = reportBaseName(filename);
     const bool appKill = base != filename;
@@ -163,8 +174,7 @@ void BITCrashManager::sendNextCrashReport() {
         const Value::Dictionary* fake = plist ? plist->dictionaryValue() : nullptr;
         if (!fake) {
             BITZizavaLogWarning("WARNING: Could not parse crash report");
-            cleanCrashReportWithFilename(path);
-            return;
+            return false;
         }
         values.uuids = dictionaryString(*fake, "BITFakeCrashAppBinaryUUID");
         values.bundleIdentifier = dictionaryString(*fake, "BITFakeCrashAppBundleIdentifier");
@@ -179,8 +189,7 @@ void BITCrashManager::sendNextCrashReport() {
         const auto report = BITCrashCoreReport::createWithData(*data, &error);
         if (!report) {
             BITZizavaLogWarning("WARNING: Could not parse crash report");
-            cleanCrashReportWithFilename(path);
-            return;
+            return false;
         }
         values.uuids = extractAppUUIDs(*report);
         values.bundleIdentifier = report->applicationInfo().applicationIdentifier();
@@ -223,6 +232,7 @@ void BITCrashManager::sendNextCrashReport() {
     const std::string xml = bit_crashReportXML(values);
     BITZizavaLogDebug("INFO: Sending crash reports:\n%s", xml.c_str());
     sendCrashReportWithFilenameXMLAttachment(path, xml, attachment);
+    return true;
 }
 
 Value::Data BITCrashManager::postBodyWithXMLAttachmentBoundary(

@@ -136,6 +136,29 @@ TEST_F(BITCrashManagerTest, DeclinedReportWithDescriptionLeavesNothing) {
     EXPECT_TRUE(reportFolderEntries().empty());
     EXPECT_TRUE(crashKeychainItems().empty());
     EXPECT_EQ(crashRequests(), 0u);
+    EXPECT_FALSE(manager->sendingInProgress());
+}
+
+TEST_F(BITCrashManagerTest, AVanishedReportIsDroppedAndTheNextOneStillSent) {
+    const std::string vanished = addAppKillReport();
+    const fs::path other = fs::path(vanished).parent_path() / "1.fake";
+    fs::copy_file(vanished, other);
+    fs::remove(vanished);
+    sendAndWait();
+    EXPECT_EQ(delegate->finished, 1);
+    EXPECT_EQ(crashRequests(), 1u);
+    EXPECT_FALSE(fs::exists(other));
+    EXPECT_FALSE(manager->sendingInProgress());
+
+    // With only a vanished report left, nothing is sent and the next run may send again.
+    fs::remove(addAppKillReport());
+    manager->invokeDelayedProcessing();
+    EXPECT_FALSE(manager->sendingInProgress());
+    EXPECT_TRUE(manager->crashFiles().empty());
+    addAppKillReport();
+    sendAndWait();
+    EXPECT_EQ(delegate->finished, 1);
+    EXPECT_EQ(crashRequests(), 2u);
 }
 
 TEST_F(BITCrashManagerTest, ConsentAnswerAppliesToTheReportAskedAboutAndOnlyOnce) {
