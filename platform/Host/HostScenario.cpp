@@ -14,6 +14,7 @@
 #include "Host/HostTouchInput.h"
 #include "QuartzCore/CAFrameClock.h"
 #include "QuartzCore/CATiledLayer.h"
+#include "UIKit/UIGestureRecognizer.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
 
@@ -27,6 +28,22 @@ bool hasPendingTiles(const CALayer& layer) {
     }
     for (const auto& sublayer : layer.sublayers()) {
         if (!sublayer->isHidden() && hasPendingTiles(*sublayer)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A tap recogniser still waiting to learn whether a second tap follows:
+// the single tap it may yet report is work to come.
+bool hasUndecidedGesture(const UIView& view) {
+    for (const auto& recognizer : view.gestureRecognizers()) {
+        if (recognizer->isEnabled() && recognizer->isTracking()) {
+            return true;
+        }
+    }
+    for (const auto& subview : view.subviews()) {
+        if (!subview->isHidden() && hasUndecidedGesture(*subview)) {
             return true;
         }
     }
@@ -92,7 +109,8 @@ bool ScenarioPlayer::shows(const std::string& text) {
 }
 
 bool ScenarioPlayer::quiet() {
-    return !CAFrameClock::shared().isSettling() && !hasPendingTiles(*window_->layer());
+    return !CAFrameClock::shared().isSettling() && !hasPendingTiles(*window_->layer()) &&
+           !hasUndecidedGesture(*window_);
 }
 
 std::string ScenarioPlayer::findText(const std::string& text, CGPoint* point) {
@@ -129,6 +147,7 @@ std::string ScenarioPlayer::play(const HostScenarioStep& step) {
     const std::string& verb = step.words[0];
     const std::vector<std::string> args(step.words.begin() + 1, step.words.end());
     auto number = [&](size_t i) { return std::strtod(args[i].c_str(), nullptr); };
+    const CAFrameClock& clock = CAFrameClock::shared();
     frame();
     if (verb == "tap" || verb == "long-press") {
         CGPoint p;
@@ -200,18 +219,23 @@ std::string ScenarioPlayer::play(const HostScenarioStep& step) {
     } else if (verb == "wait") {
         pass(std::max(0.0, number(0)));
     } else if (verb == "idle") {
-        const double deadline = settings_.idleTimeout;
-        double waited = 0, quietFor = 0;
-        // Quiet must hold for a while: posted work often posts more.
+        // Quiet must hold for a while: posted work often posts more. Both
+        // spans are the clock's time, not a count of frames: a slow frame
+        // (a turned map, a busy machine) must not stretch them.
         constexpr double kQuietSpan = 0.2;
-        while (quietFor < kQuietSpan) {
-            if (waited >= deadline) {
-                return "not idle after " + std::to_string(int(deadline)) +
+        const double start = clock.now();
+        double quietSince = -1;  // below zero while not quiet
+        while (quietSince < 0 || clock.now() - quietSince < kQuietSpan) {
+            if (clock.now() - start >= settings_.idleTimeout) {
+                return "not idle after " + std::to_string(int(settings_.idleTimeout)) +
                        " s (animations, tiles or posted work go on)";
             }
             pass(1.0 / 60);
-            waited += 1.0 / 60;
-            quietFor = quiet() ? quietFor + 1.0 / 60 : 0;
+            if (!quiet()) {
+                quietSince = -1;
+            } else if (quietSince < 0) {
+                quietSince = clock.now();
+            }
         }
     } else if (verb == "screenshot") {
         std::filesystem::path path(args[0]);
@@ -235,16 +259,15 @@ std::string ScenarioPlayer::play(const HostScenarioStep& step) {
         // slow machine waits longer instead of failing.
         const bool wanted = verb == "wait-for";
         const double deadline = args.size() > 1 ? std::max(0.0, number(1)) : settings_.idleTimeout;
-        double waited = 0;
+        const double start = clock.now();
         while (shows(args[0]) != wanted) {
-            if (waited >= deadline) {
+            if (clock.now() - start >= deadline) {
                 std::ostringstream seconds;
                 seconds << deadline;
                 return (wanted ? "no \"" : "still \"") + args[0] + "\" on screen after " +
                        seconds.str() + " s";
             }
             pass(1.0 / 60);
-            waited += 1.0 / 60;
         }
     } else if (verb == "dump") {
         std::ostream& out = settings_.output ? *settings_.output : std::cout;

@@ -316,6 +316,23 @@ TEST_F(ScenarioTest, AFailingStepNamesItsLineAndTheTextsOnScreen) {
     EXPECT_NE(result.message.find(":2: step \"key Hyper\" failed: unknown key"), std::string::npos);
 }
 
+TEST_F(ScenarioTest, IdleWaitsForASingleTapThatMayStillBecomeADoubleTap) {
+    auto view = std::make_shared<UIView>(CGRectMake(0, 0, 320, 300));
+    window->addSubview(view);
+    int singles = 0;
+    auto single = std::make_shared<UITapGestureRecognizer>([&](UIGestureRecognizer& r) {
+        singles += r.state() == UIGestureRecognizerStateRecognized;
+    });
+    auto twice = std::make_shared<UITapGestureRecognizer>([](UIGestureRecognizer&) {});
+    twice->setNumberOfTapsRequired(2);
+    single->requireGestureRecognizerToFail(twice);
+    view->addGestureRecognizer(single);
+    view->addGestureRecognizer(twice);
+    const HostScenarioResult result = play("tap 100 100\nidle\n");
+    ASSERT_TRUE(result.passed) << result.message;
+    EXPECT_EQ(singles, 1);
+}
+
 TEST_F(ScenarioTest, WaitForWaitsAsLongAsATextTakesToComeOrGo) {
     auto label = std::make_shared<UILabel>(CGRectMake(10, 10, 200, 30));
     window->addSubview(label);
