@@ -44,7 +44,10 @@ SdkService::SdkService() {
     addControlEndpoints();
     // Requests no endpoint served (unknown paths, bodies the server could not
     // parse) are kept too, so a test sees every departure from the protocol.
-    server_.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
+    // Kept before the answer goes out (a logger runs after it), so a client
+    // that asks for the record right after its answer finds its request.
+    server_.set_post_routing_handler([this](const httplib::Request& request,
+                                            httplib::Response& response) {
         if (std::exchange(servedByEndpoint, false) || request.path.rfind("/_", 0) == 0)
             return;
         const httplib::Match none;
