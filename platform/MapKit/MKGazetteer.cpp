@@ -77,16 +77,24 @@ std::shared_ptr<const MKGazetteer> MKGazetteer::read(const std::string& path, st
         std::stringstream split(line);
         for (std::string field; std::getline(split, field, '\t');)
             fields.push_back(field);
-        if (fields.size() != 4)
+        if (fields.size() < 4 || fields.size() > 9)
             continue;
+        fields.resize(9);
         const auto latitude = number(fields[1]), longitude = number(fields[2]),
                    radius = number(fields[3]);
         const std::string name = trimmed(fields[0]);
         if (name.empty() || !latitude || !longitude || !radius || *radius < 0 ||
             !CLLocationCoordinate2DIsValid({*latitude, *longitude}))
             continue;
-        gazetteer->places_.push_back(
-            {name, NSStringFold(name, kFolding), {*latitude, *longitude}, *radius});
+        gazetteer->places_.push_back({name,
+                                      NSStringFold(name, kFolding),
+                                      {*latitude, *longitude},
+                                      *radius,
+                                      trimmed(fields[4]),
+                                      trimmed(fields[5]),
+                                      trimmed(fields[6]),
+                                      trimmed(fields[7]),
+                                      trimmed(fields[8])});
     }
     return gazetteer;
 }

@@ -9,9 +9,11 @@
 #include "CoreLocation/CLLocationCoordinate2D.h"
 
 // The offline place list that answers local searches: one place a line,
-// "name<TAB>latitude<TAB>longitude<TAB>radius in metres", lines starting with
-// "#" are comments. The build writes it from the map packages' named places
-// and the world outlines' countries.
+// "name<TAB>latitude<TAB>longitude<TAB>radius in metres", then, where known,
+// "<TAB>locality<TAB>street<TAB>postal code<TAB>phone<TAB>web address"
+// (trailing empty fields may be left out); lines starting with "#" are
+// comments. The build writes it from the map packages' named places and the
+// world outlines' countries.
 class MKGazetteer {
   public:
     struct Place {
@@ -19,6 +21,12 @@ class MKGazetteer {
         std::string folded;  // case and accents folded, as queries are
         CLLocationCoordinate2D coordinate;
         CLLocationDistance radius;
+        // Empty where the list does not know them.
+        std::string locality;
+        std::string thoroughfare;
+        std::string postalCode;
+        std::string phoneNumber;
+        std::string url;
     };
 
     // nullptr with *error when the file cannot be read; bad lines are skipped.

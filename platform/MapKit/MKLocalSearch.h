@@ -30,7 +30,8 @@ enum MKErrorCode : long {
 // A place search that needs no network: it looks the query up in the
 // offline place list (MKGazetteer) on a worker thread and answers on the
 // main queue. Each found place comes as a map item whose placemark has a
-// circular region. A cancelled search never answers.
+// circular region, with the locality, street, postal code, phone number and
+// web address the list knows. A cancelled search never answers.
 class MKLocalSearch : public std::enable_shared_from_this<MKLocalSearch> {
   public:
     using CompletionHandler = std::function<void(const std::optional<MKLocalSearchResponse>&,

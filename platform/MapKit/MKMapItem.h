@@ -6,6 +6,7 @@
 
 #include "Foundation/Value.h"
 #include "MapKit/MKPlacemark.h"
+#include "Net/NSURL.h"
 
 // A place that can be handed to the desktop's map program. A value.
 //
@@ -21,6 +22,11 @@ class MKMapItem {
     const MKPlacemark& placemark() const { return placemark_; }
     const std::optional<std::string>& name() const { return name_; }
     void setName(std::optional<std::string> name) { name_ = std::move(name); }
+    // How to reach the place, where the source knows it.
+    const std::optional<std::string>& phoneNumber() const { return phoneNumber_; }
+    void setPhoneNumber(std::optional<std::string> number) { phoneNumber_ = std::move(number); }
+    const std::optional<NSURL>& url() const { return url_; }
+    void setUrl(std::optional<NSURL> url) { url_ = std::move(url); }
 
     // "geo:<lat>,<lon>?q=<lat>,<lon>(<name>)", the name percent-encoded.
     std::string geoURI() const;
@@ -34,4 +40,6 @@ class MKMapItem {
   private:
     MKPlacemark placemark_;
     std::optional<std::string> name_;
+    std::optional<std::string> phoneNumber_;
+    std::optional<NSURL> url_;
 };

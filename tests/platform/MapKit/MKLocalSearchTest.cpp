@@ -21,6 +21,11 @@ class MKLocalSearchTest : public ::testing::Test {
                                 "Groß Nemerow\t53.47\t13.22\t1500\n"
                                 "Neubrandenburg\t53.557\t13.261\t5000\n"
                                 "Alt-Meiershof\t53.499\t13.182\t500\n"
+                                "Datzeberg\t53.55\t13.28\t1000\tNeubrandenburg\t\t17034\n"
+                                "Rathaus Vaduz\t47.139\t9.522\t200\tVaduz\tStädtle\t9490\t"
+                                "+423 236 60 80\thttps://www.vaduz.li/\n"
+                                "Bad web address\t47.1\t9.5\t100\t\t\t\t\tnot a url\n"
+                                "Too many fields\t47.1\t9.5\t100\ta\tb\tc\td\te\tf\n"
                                 "Broken line without enough fields\n"
                                 "Nowhere\tninety\t9.5\t100\n"
                                 "Off the earth\t95\t9.5\t100\n";
@@ -70,7 +75,7 @@ TEST_F(MKLocalSearchTest, FindsAPlaceByAnyCaseAndAccentsWithItsCircularRegion) {
 TEST_F(MKLocalSearchTest, WholeNamesComeBeforePrefixesWordsAndInnerMatches) {
     const auto gazetteer = MKGazetteer::shared(nullptr);
     ASSERT_TRUE(gazetteer);
-    EXPECT_EQ(gazetteer->places().size(), 5u) << "the bad lines are skipped";
+    EXPECT_EQ(gazetteer->places().size(), 8u) << "the bad lines are skipped";
     std::vector<std::string> names;
     for (const auto& place : gazetteer->placesMatching("me", 10))
         names.push_back(place.name);
@@ -83,6 +88,37 @@ TEST_F(MKLocalSearchTest, WholeNamesComeBeforePrefixesWordsAndInnerMatches) {
     EXPECT_EQ(names, (std::vector<std::string>{"Neubrandenburg", "Groß Nemerow", "Liechtenstein",
                                                "Malbun"}));
     EXPECT_EQ(gazetteer->placesMatching("n", 1).size(), 1u);
+}
+
+TEST_F(MKLocalSearchTest, MapItemsCarryTheAddressPhoneAndWebAddressTheListKnows) {
+    auto [response, error] = search("Rathaus Vaduz");
+    ASSERT_TRUE(response);
+    const auto& town = response->mapItems.at(0);
+    EXPECT_EQ(town.placemark().locality(), "Vaduz");
+    EXPECT_EQ(town.placemark().thoroughfare(), "Städtle");
+    EXPECT_EQ(town.placemark().postalCode(), "9490");
+    EXPECT_EQ(town.phoneNumber(), "+423 236 60 80");
+    ASSERT_TRUE(town.url());
+    EXPECT_EQ(town.url()->absoluteString(), "https://www.vaduz.li/");
+
+    // Empty fields are unknown; a place known by name and point only has no
+    // address at all.
+    std::tie(response, error) = search("Datzeberg");
+    ASSERT_TRUE(response);
+    const auto& suburb = response->mapItems.at(0);
+    EXPECT_EQ(suburb.placemark().locality(), "Neubrandenburg");
+    EXPECT_EQ(suburb.placemark().postalCode(), "17034");
+    EXPECT_FALSE(suburb.placemark().thoroughfare());
+    EXPECT_FALSE(suburb.phoneNumber());
+    EXPECT_FALSE(suburb.url());
+    std::tie(response, error) = search("Malbun");
+    ASSERT_TRUE(response);
+    EXPECT_FALSE(response->mapItems.at(0).placemark().addressDictionary());
+
+    // A web address that is not a URL is dropped, the place kept.
+    std::tie(response, error) = search("Bad web address");
+    ASSERT_TRUE(response);
+    EXPECT_FALSE(response->mapItems.at(0).url());
 }
 
 TEST_F(MKLocalSearchTest, NoMatchNoQueryAndNoPlaceListAreErrors) {

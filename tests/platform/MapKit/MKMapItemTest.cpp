@@ -38,4 +38,29 @@ TEST_F(MKMapItemTest, AFailedLaunchIsReported) {
     EXPECT_FALSE(item.placemark().addressDictionary());
 }
 
+TEST(MKPlacemarkTest, ReadsLocalityStreetAndPostalCodeFromTheAddressDictionary) {
+    const CLLocationCoordinate2D markt{53.5577, 13.261};
+    MKPlacemark full(markt, Value::Dictionary{{"City", Value("Neubrandenburg")},
+                                              {"Street", Value("Marktplatz 1")},
+                                              {"Thoroughfare", Value("Marktplatz")},
+                                              {"ZIP", Value("17033")}});
+    EXPECT_EQ(full.locality(), "Neubrandenburg");
+    EXPECT_EQ(full.thoroughfare(), "Marktplatz") << "the street's name before the street line";
+    EXPECT_EQ(full.postalCode(), "17033");
+
+    // An address record with only a street line; empty and non-text values
+    // are unknown.
+    MKPlacemark line(
+        markt, Value::Dictionary{
+                   {"Street", Value("Marktplatz 1")}, {"City", Value("")}, {"ZIP", Value(17033)}});
+    EXPECT_EQ(line.thoroughfare(), "Marktplatz 1");
+    EXPECT_FALSE(line.locality());
+    EXPECT_FALSE(line.postalCode());
+
+    MKPlacemark bare(markt);
+    EXPECT_FALSE(bare.locality());
+    EXPECT_FALSE(bare.thoroughfare());
+    EXPECT_FALSE(bare.postalCode());
+}
+
 }  // namespace
