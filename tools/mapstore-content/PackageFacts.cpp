@@ -64,6 +64,29 @@ size_t countObjects(NSManagedObjectContext& context, const std::string& format,
     return context.countForFetchRequest(request).value_or(0);
 }
 
+std::map<std::string, std::string> tagsOf(NSManagedObject& object) {
+    std::map<std::string, std::string> tags;
+    for (const auto& tag : object.objectsForKey("tags")) {
+        auto key = tag->stringForKey("key");
+        auto attribute = tag->stringForKey("attribute");
+        if (key && attribute)
+            tags.emplace(*key, *attribute);
+    }
+    return tags;
+}
+
+// The object's first address; places seldom have one.
+GazetteerAddress addressOf(NSManagedObject& object) {
+    GazetteerAddress address;
+    const auto addresses = object.objectsForKey("addresses");
+    if (!addresses.empty()) {
+        address.street = addresses.front()->stringForKey("street").value_or("");
+        address.postalCode = addresses.front()->stringForKey("zipCode").value_or("");
+        address.city = addresses.front()->stringForKey("city").value_or("");
+    }
+    return address;
+}
+
 }  // namespace
 
 bool PackageFacts::read(const std::string& storePath, const std::string& modelPath,
@@ -130,14 +153,14 @@ bool PackageFacts::read(const std::string& storePath, const std::string& modelPa
     placeTags.predicate = NSPredicate::predicateWithFormat("key == %@", {std::string("place")});
     for (const auto& tag : context.executeFetchRequest(placeTags).value_or(
              std::vector<std::shared_ptr<NSManagedObject>>{})) {
-        const double radius =
-            GazetteerWriter::radiusForPlaceKind(tag->stringForKey("attribute").value_or(""));
+        const std::string kind = tag->stringForKey("attribute").value_or("");
         for (const auto& object : tag->objectsForKey("objects")) {
             auto name = object->stringForKey("name");
             auto latitude = object->doubleForKey("latitude");
             auto longitude = object->doubleForKey("longitude");
             if (name && !name->empty() && latitude && longitude)
-                facts->namedPlaces.push_back({*name, {*latitude, *longitude}, radius});
+                facts->namedPlaces.push_back(GazetteerWriter::placeOfKind(
+                    *name, {*latitude, *longitude}, kind, tagsOf(*object), addressOf(*object)));
         }
     }
 
