@@ -25,19 +25,21 @@ std::shared_ptr<UIImage> namedImage(const std::string& name) {
     return image;
 }
 
-// Opaque everywhere but where the mask paints, over the icon's rectangle
+// The colour everywhere but where the mask paints, over the icon's rectangle
 // grown by pad on each side: what casts the inner glow.
-std::shared_ptr<UIImage> inverseMask(const CGImage& mask, CGSize size, CGFloat pad, CGFloat scale) {
+std::shared_ptr<UIImage> inverseMask(const CGImage& mask, CGSize size, CGFloat pad,
+                                     const UIColor& color, CGFloat scale) {
     const CGRect whole{{0, 0}, {size.width + 2 * pad, size.height + 2 * pad}};
     const CGRect icon{{pad, pad}, size};
     UIGraphicsBeginImageContextWithOptions(whole.size, false, scale);
     std::shared_ptr<UIImage> image;
     if (auto context = UIGraphicsGetCurrentContext()) {
-        context->setGrayFillColor(0, 1);
+        context->setFillColorWithColor(color.CGColor());
         context->fillRect(whole);
         flipAbout(*context, icon);
         context->clipToMask(icon, mask);
         context->setBlendMode(kCGBlendModeDestinationOut);
+        context->setGrayFillColor(0, 1);  // cuts out all the mask covers
         context->fillRect(icon);
         image = UIGraphicsGetImageFromCurrentImageContext();
     }
@@ -196,15 +198,17 @@ std::shared_ptr<UIImage> VADMaskedIconView::filledIcon(bool highlighted, CGFloat
         const CGFloat radius =
             std::min(style_.innerGlowRadius, std::max(size_.width, size_.height));
         if (style_.innerGlowColor && radius > 0) {
-            // The shape's outside casts its shadow in over the edges; drawn
-            // beside the icon so that only the shadow falls inside the clip.
+            // The shape's outside, in the glow's colour, casts its shadow in
+            // over the edges; the clip keeps only what falls inside. The
+            // shadow is opaque as the outside's own alpha carries the glow's.
             const CGFloat pad = 2 * radius + 1;
-            const CGFloat away = icon.size.width + pad + 1;
-            if (auto outside = inverseMask(mask, size_, pad, scale)) {
-                context->setShadowWithColor({-away, 0}, radius, style_.innerGlowColor->CGColor());
-                context->drawImage(CGRectMake(away - pad, -pad, icon.size.width + 2 * pad,
-                                              icon.size.height + 2 * pad),
-                                   *outside->CGImage());
+            const UIColor& glow = *style_.innerGlowColor;
+            if (auto outside = inverseMask(mask, size_, pad, glow, scale)) {
+                context->setShadowWithColor(CGSizeZero, radius,
+                                            glow.colorWithAlphaComponent(1).CGColor());
+                context->drawImage(
+                    CGRectMake(-pad, -pad, icon.size.width + 2 * pad, icon.size.height + 2 * pad),
+                    *outside->CGImage());
             }
         }
         image = UIGraphicsGetImageFromCurrentImageContext();

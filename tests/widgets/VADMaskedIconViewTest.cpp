@@ -164,7 +164,15 @@ TEST_F(VADMaskedIconViewTest, InnerGlowLinesTheEdgesAndOuterGlowSurroundsTheShap
     EXPECT_GT(ringMiddle.b, ringMiddle.r);
     EXPECT_EQ(pixel(image, 16, 29.5).a, 0);
     EXPECT_EQ(pixel(image, 16, 14).a, 0);
+    // A translucent glow stays at the edges too.
+    icon->setInnerGlowColor(UIColor::colorWithWhiteAlpha(1, 0.5));
+    icon->setInnerGlowRadius(1);
+    const Pixel calm = pixel(icon->renderImage(), 9, 14);
+    EXPECT_GT(calm.b, 230);
+    EXPECT_LT(calm.r, 40);
+    EXPECT_GT(pixel(icon->renderImage(), 10, 27.75).r, 40);
     // A radius far wider than the icon turns the whole shape to the glow.
+    icon->setInnerGlowColor(rgb(1, 0, 0));
     icon->setInnerGlowRadius(1e9);
     const Pixel flooded = pixel(icon->renderImage(), 9, 14);
     EXPECT_GT(flooded.r, flooded.b);
