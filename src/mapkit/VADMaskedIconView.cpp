@@ -103,46 +103,40 @@ void VADMaskedIconView::setStyle(VADMaskedIconStyle style) {
     setNeedsDisplay();
 }
 
-void VADMaskedIconView::setColor(std::optional<UIColor> color) {
+template <class T>
+void VADMaskedIconView::setStyleValue(T VADMaskedIconStyle::*value, T to) {
     auto style = style_;
-    style.color = std::move(color);
+    style.*value = std::move(to);
     setStyle(std::move(style));
+}
+
+void VADMaskedIconView::setColor(std::optional<UIColor> color) {
+    setStyleValue(&VADMaskedIconStyle::color, std::move(color));
 }
 
 void VADMaskedIconView::setHighlightedColor(std::optional<UIColor> color) {
-    auto style = style_;
-    style.highlightedColor = std::move(color);
-    setStyle(std::move(style));
+    setStyleValue(&VADMaskedIconStyle::highlightedColor, std::move(color));
 }
 
 void VADMaskedIconView::setGradientColors(std::vector<UIColor> colors) {
-    auto style = style_;
-    style.gradientColors = std::move(colors);
-    setStyle(std::move(style));
+    setStyleValue(&VADMaskedIconStyle::gradientColors, std::move(colors));
 }
 
 void VADMaskedIconView::setOuterGlowColor(std::optional<UIColor> color) {
-    auto style = style_;
-    style.outerGlowColor = std::move(color);
-    setStyle(std::move(style));
+    setStyleValue(&VADMaskedIconStyle::outerGlowColor, std::move(color));
 }
 
+// Negative and undefined radii are no glow.
 void VADMaskedIconView::setOuterGlowRadius(CGFloat radius) {
-    auto style = style_;
-    style.outerGlowRadius = std::max<CGFloat>(0, radius);
-    setStyle(std::move(style));
+    setStyleValue(&VADMaskedIconStyle::outerGlowRadius, std::max<CGFloat>(0, radius));
 }
 
 void VADMaskedIconView::setInnerGlowColor(std::optional<UIColor> color) {
-    auto style = style_;
-    style.innerGlowColor = std::move(color);
-    setStyle(std::move(style));
+    setStyleValue(&VADMaskedIconStyle::innerGlowColor, std::move(color));
 }
 
 void VADMaskedIconView::setInnerGlowRadius(CGFloat radius) {
-    auto style = style_;
-    style.innerGlowRadius = std::max<CGFloat>(0, radius);
-    setStyle(std::move(style));
+    setStyleValue(&VADMaskedIconStyle::innerGlowRadius, std::max<CGFloat>(0, radius));
 }
 
 void VADMaskedIconView::applyOuterGlow() {

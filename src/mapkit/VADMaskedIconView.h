@@ -67,6 +67,8 @@ class VADMaskedIconView : public UIView {
 
   private:
     void setStyle(VADMaskedIconStyle style);
+    template <class T>
+    void setStyleValue(T VADMaskedIconStyle::*value, T to);
     // Mirrors the outer glow into the layer's shadow.
     void applyOuterGlow();
     std::shared_ptr<UIImage> renderImageHighlighted(bool highlighted) const;

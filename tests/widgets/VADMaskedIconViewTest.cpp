@@ -236,7 +236,7 @@ TEST_F(VADMaskedIconViewTest, MadeFromAnImageOrANameSizedToTheImage) {
 
     for (const auto& icon : {VADMaskedIconView::iconWithImageNamed("glyph"),
                              VADMaskedIconView::iconWithImageNamed("glyph.png"),
-                             std::make_shared<VADMaskedIconView>(std::string("glyph")),
+                             std::make_shared<VADMaskedIconView>("glyph"),
                              std::make_shared<VADMaskedIconView>(glyph())}) {
         ASSERT_TRUE(icon->image());
         EXPECT_EQ(icon->bounds().size, CGSizeMake(kSide, kSide));
