@@ -21,7 +21,8 @@ enum CTLineBreakMode {
 
 // The paragraph settings text layout honours. A line is its font's line
 // height times lineHeightMultiple high, kept between the minimum and
-// maximum line heights; zero means no multiple or no limit.
+// maximum line heights (the maximum winning over a larger minimum); zero
+// means no multiple or no limit.
 struct CTParagraphStyle {
     CTTextAlignment alignment = kCTTextAlignmentNatural;
     CTLineBreakMode lineBreakMode = kCTLineBreakByWordWrapping;

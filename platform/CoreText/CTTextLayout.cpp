@@ -10,20 +10,18 @@ CGFloat fromPango(int units) {
     return CGFloat(units) / PANGO_SCALE;
 }
 // The height of the lines a run stands on when its paragraph limits them:
-// its font's line height times the multiple, kept between the minimum and
-// the maximum (each 0 when not set). A line is as high as its highest run,
-// which is what the limits make of the line's own height.
+// its font's line height times the multiple, raised to the minimum, then
+// lowered to the maximum (each 0 when not set): the maximum wins. A line is as high as its highest
+// run, which is what the limits make of the line's own height.
 std::optional<CGFloat> limitedLineHeight(const std::optional<CTParagraphStyle>& style,
                                          const CTFont& font) {
     if (!style || (style->minimumLineHeight <= 0 && style->maximumLineHeight <= 0)) {
         return std::nullopt;
     }
-    CGFloat height =
-        font.lineHeight() * (style->lineHeightMultiple > 0 ? style->lineHeightMultiple : 1);
-    if (style->maximumLineHeight > 0) {
-        height = std::min(height, style->maximumLineHeight);
-    }
-    return std::max(height, style->minimumLineHeight);
+    const CGFloat height = std::max(
+        font.lineHeight() * (style->lineHeightMultiple > 0 ? style->lineHeightMultiple : 1),
+        style->minimumLineHeight);
+    return style->maximumLineHeight > 0 ? std::min(height, style->maximumLineHeight) : height;
 }
 }  // namespace
 

@@ -148,4 +148,5 @@ TEST_F(CTFramesetterTest, ParagraphLineHeightsKeepWithinTheirLimits) {
     // The multiple applies first, then the limits.
     EXPECT_NEAR(spacing(0, 25, 1.5), std::min(25.0, font->lineHeight() * 1.5), 0.01);
     EXPECT_NEAR(spacing(font->lineHeight(), font->lineHeight(), 1), font->lineHeight(), 0.01);
+    EXPECT_NEAR(spacing(30, 12, 0), 12, 0.01);
 }
