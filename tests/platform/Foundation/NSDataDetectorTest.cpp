@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <map>
 
 #include "Foundation/NSDataDetector.h"
@@ -54,40 +53,30 @@ TEST(NSDataDetectorTest, KindsItDoesNotFindAloneAreRefused) {
                  NSTextCheckingTypeAddress | NSTextCheckingTypeTransitInformation));
 }
 
-// Dates are read in the local zone, which the tests fix.
-class NSDataDetectorDatesTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        const char* zone = std::getenv("TZ");
-        savedZone_ = zone ? std::optional<std::string>(zone) : std::nullopt;
-        setenv("TZ", "Europe/Berlin", 1);
-    }
-    void TearDown() override {
-        if (savedZone_)
-            setenv("TZ", savedZone_->c_str(), 1);
-        else
-            unsetenv("TZ");
-    }
-    static std::vector<NSTextCheckingResult> dates(const std::string& text,
-                                                   uint64_t types = NSTextCheckingTypeDate) {
-        return NSDataDetector::dataDetectorWithTypes(types)->matchesInString(text);
-    }
-    static std::string written(const std::string& text, const NSTextCheckingResult& result) {
-        return text.substr(result.range.location, result.range.length);
-    }
+std::vector<NSTextCheckingResult> dates(const std::string& text,
+                                        uint64_t types = NSTextCheckingTypeDate) {
+    return NSDataDetector::dataDetectorWithTypes(types)->matchesInString(text);
+}
 
-  private:
-    std::optional<std::string> savedZone_;
-};
+std::string written(const std::string& text, const NSTextCheckingResult& result) {
+    return text.substr(result.range.location, result.range.length);
+}
 
-TEST_F(NSDataDetectorDatesTest, ReadsDatesTimesSpansAndZones) {
+// The moment the local clock shows what a UTC clock shows at seconds since 1970.
+NSDate localTime(double seconds) {
+    const NSDate utc = NSDate::dateWithTimeIntervalSince1970(seconds);
+    return utc.dateByAddingTimeInterval(
+        -double(NSTimeZone::localTimeZone()->secondsFromGMTForDate(utc)));
+}
+
+TEST(NSDataDetectorTest, ReadsDatesTimesSpansAndZones) {
     const std::string text =
         "Meet on 2024-03-15 at 14:30, the tour is on 15 March 2024, 10:00-12:30 UTC+2 and the "
         "boat on March 5, 2024 at 3pm. Closed 15.03.2024.";
     const auto found = dates(text);
     ASSERT_EQ(found.size(), 4u);
     EXPECT_EQ(written(text, found[0]), "2024-03-15 at 14:30");
-    EXPECT_EQ(found[0].date, NSDate::dateWithTimeIntervalSince1970(1710509400));
+    EXPECT_EQ(found[0].date, localTime(1710513000));  // 14:30
     EXPECT_EQ(found[0].timeZone, nullptr);
     EXPECT_EQ(found[0].duration, 0);
 
@@ -98,15 +87,15 @@ TEST_F(NSDataDetectorDatesTest, ReadsDatesTimesSpansAndZones) {
     EXPECT_EQ(found[1].duration, 2.5 * 3600);
 
     EXPECT_EQ(written(text, found[2]), "March 5, 2024 at 3pm");
-    EXPECT_EQ(found[2].date, NSDate::dateWithTimeIntervalSince1970(1709647200));
+    EXPECT_EQ(found[2].date, localTime(1709650800));  // 15:00
     // A date alone stands at noon.
     EXPECT_EQ(written(text, found[3]), "15.03.2024");
-    EXPECT_EQ(found[3].date, NSDate::dateWithTimeIntervalSince1970(1710500400));
+    EXPECT_EQ(found[3].date, localTime(1710504000));
     for (const auto& result : found)
         EXPECT_EQ(result.resultType, NSTextCheckingTypeDate);
 }
 
-TEST_F(NSDataDetectorDatesTest, LeavesOutWhatIsNoDate) {
+TEST(NSDataDetectorTest, LeavesOutWhatIsNoDate) {
     // Impossible days and times, versions, addresses of machines, a verb.
     EXPECT_TRUE(dates("Due 31.02.2024, build 1.2.10, host 192.168.1.10, we may 5 times.").empty());
     const auto late = dates("On 2024-03-15 at 25:99 sharp");
