@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Dispatch/NSRunLoop.h"
 #include "FirstScreenSupport.h"
 #include "Foundation/NSPathUtilities.h"
 #include "UIKit/UINavigationController.h"
@@ -34,6 +35,8 @@ std::shared_ptr<BITAttributedLabel> messageLabel(int i) {
     label->setNumberOfLines(0);
     label->setEnabledTextCheckingTypes(NSTextCheckingTypeLink);
     label->setText(messageText(i));
+    // Links are found in the background.
+    NSRunLoop::mainRunLoop()->runUntil([&] { return !label->linkModels().empty(); }, 5);
     return label;
 }
 

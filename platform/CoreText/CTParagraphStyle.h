@@ -19,7 +19,10 @@ enum CTLineBreakMode {
     kCTLineBreakByTruncatingMiddle = 5,
 };
 
-// The paragraph settings text layout honours. Zero heights mean "from the font".
+// The paragraph settings text layout honours. A line is its font's line
+// height times lineHeightMultiple high, kept between the minimum and
+// maximum line heights (the maximum winning over a larger minimum); zero
+// means no multiple or no limit.
 struct CTParagraphStyle {
     CTTextAlignment alignment = kCTTextAlignmentNatural;
     CTLineBreakMode lineBreakMode = kCTLineBreakByWordWrapping;

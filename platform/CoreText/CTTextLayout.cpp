@@ -1,12 +1,27 @@
 #include "CoreText/CTTextLayout.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "CoreText/CTTextSystem.h"
 
 namespace {
 CGFloat fromPango(int units) {
     return CGFloat(units) / PANGO_SCALE;
+}
+// The height of the lines a run stands on when its paragraph limits them:
+// its font's line height times the multiple, raised to the minimum, then
+// lowered to the maximum (each 0 when not set): the maximum wins. A line is as high as its highest
+// run, which is what the limits make of the line's own height.
+std::optional<CGFloat> limitedLineHeight(const std::optional<CTParagraphStyle>& style,
+                                         const CTFont& font) {
+    if (!style || (style->minimumLineHeight <= 0 && style->maximumLineHeight <= 0)) {
+        return std::nullopt;
+    }
+    const CGFloat height = std::max(
+        font.lineHeight() * (style->lineHeightMultiple > 0 ? style->lineHeightMultiple : 1),
+        style->minimumLineHeight);
+    return style->maximumLineHeight > 0 ? std::min(height, style->maximumLineHeight) : height;
 }
 }  // namespace
 
@@ -47,9 +62,13 @@ std::shared_ptr<const CTTextLayout> CTTextLayout::create(const NSAttributedStrin
             attribute->end_index = end;
             pango_attr_list_insert(attributes, attribute);
         };
-        PangoFontDescription* desc = (a.font ? a.font : CTDefaultFont())->createPangoDescription();
+        const CTFontRef& font = a.font ? a.font : CTDefaultFont();
+        PangoFontDescription* desc = font->createPangoDescription();
         add(pango_attr_font_desc_new(desc));
         pango_font_description_free(desc);
+        if (const auto height = limitedLineHeight(a.paragraphStyle, *font)) {
+            add(pango_attr_line_height_new_absolute(int(*height * PANGO_SCALE)));
+        }
         if (a.kern) {
             add(pango_attr_letter_spacing_new(int(*a.kern * PANGO_SCALE)));
         }
@@ -60,7 +79,8 @@ std::shared_ptr<const CTTextLayout> CTTextLayout::create(const NSAttributedStrin
     const CTParagraphStyle style =
         runs.empty() ? CTParagraphStyle{}
                      : runs[0].attributes.paragraphStyle.value_or(CTParagraphStyle{});
-    if (style.lineHeightMultiple > 0) {
+    if (style.lineHeightMultiple > 0 && style.minimumLineHeight <= 0 &&
+        style.maximumLineHeight <= 0) {
         PangoAttribute* lineHeight = pango_attr_line_height_new(style.lineHeightMultiple);
         pango_attr_list_insert(attributes, lineHeight);
     }

@@ -46,6 +46,48 @@ void CTStringAttributes::addAttributes(const CTStringAttributes& other) {
     }
 }
 
+void CTStringAttributes::removeAttributes(const CTStringAttributes& keys) {
+    if (keys.font) {
+        font = nullptr;
+    }
+    if (keys.foregroundColor) {
+        foregroundColor.reset();
+    }
+    if (keys.foregroundColorFromContext) {
+        foregroundColorFromContext = false;
+    }
+    if (keys.strokeWidth) {
+        strokeWidth.reset();
+    }
+    if (keys.strokeColor) {
+        strokeColor.reset();
+    }
+    if (keys.kern) {
+        kern.reset();
+    }
+    if (keys.paragraphStyle) {
+        paragraphStyle.reset();
+    }
+    if (keys.strikethroughStyle) {
+        strikethroughStyle.reset();
+    }
+    if (keys.backgroundColor) {
+        backgroundColor.reset();
+    }
+    for (const auto& entry : keys.extra) {
+        extra.erase(entry.first);
+    }
+    if (keys.underlineStyle) {
+        underlineStyle.reset();
+    }
+    if (keys.superscript) {
+        superscript.reset();
+    }
+    if (keys.link) {
+        link.reset();
+    }
+}
+
 bool CTStringAttributes::operator==(const CTStringAttributes& other) const {
     const bool sameFont = font == other.font || (font && other.font && *font == *other.font);
     return sameFont && foregroundColor == other.foregroundColor &&
@@ -161,11 +203,17 @@ void NSAttributedString::addAttribute(const std::string& name, const NSAttribute
 }
 
 void NSAttributedString::removeAttribute(const std::string& name, CFRange range) {
+    CTStringAttributes keys;
+    keys.extra.insert_or_assign(name, true);
+    removeAttributes(keys, range);
+}
+
+void NSAttributedString::removeAttributes(const CTStringAttributes& keys, CFRange range) {
     const CFRange r = split(range);
     for (Run& run : runs_) {
         if (run.range.location >= r.location &&
             run.range.location + run.range.length <= r.location + r.length) {
-            run.attributes.extra.erase(name);
+            run.attributes.removeAttributes(keys);
         }
     }
     merge();

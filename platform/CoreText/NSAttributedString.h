@@ -34,6 +34,8 @@ struct CTStringAttributes {
 
     // The fields set in other replace these.
     void addAttributes(const CTStringAttributes& other);
+    // The fields set in keys (their values do not matter) become unset here.
+    void removeAttributes(const CTStringAttributes& keys);
     bool operator==(const CTStringAttributes& other) const;
 };
 
@@ -70,6 +72,8 @@ class NSAttributedString {
     // One attribute of the extra map.
     void addAttribute(const std::string& name, const NSAttributeValue& value, CFRange range);
     void removeAttribute(const std::string& name, CFRange range);
+    // Unsets over range every attribute that keys sets (whatever its value there).
+    void removeAttributes(const CTStringAttributes& keys, CFRange range);
     // The extra attribute at a unit index, nullptr where absent; the range
     // is that of the run (runs may split where other attributes change).
     const NSAttributeValue* attributeAtIndex(const std::string& name, size_t index,

@@ -5,55 +5,24 @@
 
 #include <algorithm>
 
-#include "Foundation/NSLog.h"
+#include "Foundation/NSDataDetectorMatching.h"
 
 namespace {
 
-constexpr uint64_t kSupported = NSTextCheckingTypeLink | NSTextCheckingTypePhoneNumber;
+constexpr uint64_t kSupported = NSTextCheckingTypeLink | NSTextCheckingTypePhoneNumber |
+                                NSTextCheckingTypeDate | NSTextCheckingTypeAddress |
+                                NSTextCheckingTypeTransitInformation;
 
 const char16_t* const kURLPattern = u"\\b(?:(?:https?|ftp)://|www\\.)[^\\s<>\"\\u201c\\u201d]+";
+// The name part starts only where a run of its characters starts, and is
+// never given back: otherwise every character of a long run of them would
+// start a search to the run's end.
 const char16_t* const kEmailPattern =
-    u"\\b[A-Za-z0-9._%+\\-]+@[A-Za-z0-9\\-]+(?:\\.[A-Za-z0-9\\-]+)*\\.[A-Za-z]{2,}\\b";
+    u"(?<![A-Za-z0-9._%+\\-])[A-Za-z0-9._%+\\-]++@[A-Za-z0-9\\-]+(?:\\.[A-Za-z0-9\\-]+)*\\.[A-Za-z]"
+    u"{"
+    u"2,}\\b";
 const char16_t* const kPhonePattern =
     u"(?<![\\w+])(?:\\+|00)?\\(?\\d[\\d \\u00a0().\\-/]{4,}\\d(?![\\w])";
-
-struct Found {
-    size_t start, end;  // UTF-16 units
-};
-
-// Every match of a pattern; empty (logged) if ICU refuses.
-std::vector<Found> findAll(const char16_t* pattern, const std::u16string& text) {
-    UErrorCode status = U_ZERO_ERROR;
-    UParseError parse;
-    URegularExpression* regex = uregex_open(reinterpret_cast<const UChar*>(pattern), -1,
-                                            UREGEX_CASE_INSENSITIVE, &parse, &status);
-    std::vector<Found> found;
-    if (U_FAILURE(status)) {
-        NSLogWithLevel(NSLogLevel::Error, "NSDataDetector: %s", u_errorName(status));
-        return found;
-    }
-    uregex_setText(regex, reinterpret_cast<const UChar*>(text.data()), int32_t(text.size()),
-                   &status);
-    while (U_SUCCESS(status) && uregex_findNext(regex, &status)) {
-        const int32_t start = uregex_start(regex, 0, &status);
-        const int32_t end = uregex_end(regex, 0, &status);
-        if (U_SUCCESS(status))
-            found.push_back({size_t(start), size_t(end)});
-    }
-    uregex_close(regex);
-    return found;
-}
-
-std::string toUTF8(const std::u16string& text, size_t start, size_t end) {
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t length = 0;
-    const auto* source = reinterpret_cast<const UChar*>(text.data() + start);
-    u_strToUTF8(nullptr, 0, &length, source, int32_t(end - start), &status);
-    std::string out(size_t(length), '\0');
-    status = U_ZERO_ERROR;
-    u_strToUTF8(out.data(), length, nullptr, source, int32_t(end - start), &status);
-    return out;
-}
 
 // A URL does not end with sentence punctuation, nor with a closing bracket
 // it did not open.
@@ -80,8 +49,42 @@ size_t trimURLEnd(const std::u16string& text, size_t start, size_t end) {
 
 bool overlaps(const std::vector<NSTextCheckingResult>& results, size_t start, size_t end) {
     return std::any_of(results.begin(), results.end(), [&](const NSTextCheckingResult& r) {
-        return start < r.range.location + r.range.length && r.range.location < end;
+        return start < r.range.end() && r.range.location < end;
     });
+}
+
+std::vector<NSTextCheckingResult> findLinks(const std::u16string& text) {
+    std::vector<NSTextCheckingResult> links;
+    for (const auto& m : NSDataDetectorFindAll(kURLPattern, text, UREGEX_CASE_INSENSITIVE)) {
+        const size_t end = trimURLEnd(text, m.start(), m.end());
+        if (end <= m.start())
+            continue;
+        std::string url =
+            NSDataDetectorUTF8(std::u16string_view(text).substr(m.start(), end - m.start()));
+        if (url.size() > 4 && (url[0] == 'w' || url[0] == 'W') && url[3] == '.')
+            url = "http://" + url;
+        links.push_back(NSTextCheckingResult::linkCheckingResultWithRangeURL(
+            {m.start(), end - m.start()}, std::move(url)));
+    }
+    for (const auto& m : NSDataDetectorFindAll(kEmailPattern, text, UREGEX_CASE_INSENSITIVE)) {
+        if (!overlaps(links, m.start(), m.end()))
+            links.push_back(NSTextCheckingResult::linkCheckingResultWithRangeURL(
+                {m.start(), m.end() - m.start()}, "mailto:" + NSDataDetectorUTF8(m.text(text, 0))));
+    }
+    return links;
+}
+
+std::vector<NSTextCheckingResult> findPhoneNumbers(const std::u16string& text) {
+    std::vector<NSTextCheckingResult> numbers;
+    for (const auto& m : NSDataDetectorFindAll(kPhonePattern, text, UREGEX_CASE_INSENSITIVE)) {
+        const auto written = m.text(text, 0);
+        const auto digits = std::count_if(written.begin(), written.end(),
+                                          [](char16_t c) { return c >= u'0' && c <= u'9'; });
+        if (digits >= 7 && digits <= 15)
+            numbers.push_back(NSTextCheckingResult::phoneNumberCheckingResultWithRangePhoneNumber(
+                {m.start(), m.end() - m.start()}, NSDataDetectorUTF8(written)));
+    }
+    return numbers;
 }
 
 }  // namespace
@@ -93,7 +96,8 @@ std::optional<NSDataDetector> NSDataDetector::dataDetectorWithTypes(uint64_t typ
             *error = NSError::errorWithDomain(
                 NSError::NSCocoaErrorDomain, 2048,
                 {{NSError::NSLocalizedDescriptionKey,
-                  Value(std::string("Only links and phone numbers are detected."))}});
+                  Value(std::string("A data detector finds links, phone numbers, dates, "
+                                    "addresses and flights only."))}});
         return std::nullopt;
     }
     return NSDataDetector(types & kSupported);
@@ -110,35 +114,28 @@ std::vector<NSTextCheckingResult> NSDataDetector::matchesInString(const std::str
                          int32_t(text.size()), 0xFFFD, nullptr, &status);
 
     std::vector<NSTextCheckingResult> results;
-    if (types_ & NSTextCheckingTypeLink) {
-        for (const Found& f : findAll(kURLPattern, utf16)) {
-            const size_t end = trimURLEnd(utf16, f.start, f.end);
-            if (end <= f.start)
-                continue;
-            std::string url = toUTF8(utf16, f.start, end);
-            if (url.size() > 4 && (url[0] == 'w' || url[0] == 'W') && url[3] == '.')
-                url = "http://" + url;
-            results.push_back({NSTextCheckingTypeLink, {f.start, end - f.start}, url, {}});
+    auto take = [&](std::vector<NSTextCheckingResult> found) {
+        for (auto& result : found) {
+            if (!overlaps(results, result.range.location, result.range.end()))
+                results.push_back(std::move(result));
         }
-        for (const Found& f : findAll(kEmailPattern, utf16)) {
-            if (!overlaps(results, f.start, f.end))
-                results.push_back({NSTextCheckingTypeLink,
-                                   {f.start, f.end - f.start},
-                                   "mailto:" + toUTF8(utf16, f.start, f.end),
-                                   {}});
-        }
-    }
+    };
+    if (types_ & NSTextCheckingTypeLink)
+        take(findLinks(utf16));
+    std::vector<NSTextCheckingResult> dates;
+    if (types_ & (NSTextCheckingTypeDate | NSTextCheckingTypePhoneNumber))
+        dates = NSDataDetectorFindDates(utf16);
+    if (types_ & NSTextCheckingTypeDate)
+        take(dates);
+    if (types_ & NSTextCheckingTypeAddress)
+        take(NSDataDetectorFindAddresses(utf16));
+    if (types_ & NSTextCheckingTypeTransitInformation)
+        take(NSDataDetectorFindTransitInformation(utf16));
     if (types_ & NSTextCheckingTypePhoneNumber) {
-        for (const Found& f : findAll(kPhonePattern, utf16)) {
-            const auto digits =
-                std::count_if(utf16.begin() + long(f.start), utf16.begin() + long(f.end),
-                              [](char16_t c) { return c >= u'0' && c <= u'9'; });
-            if (digits < 7 || digits > 15 || overlaps(results, f.start, f.end))
-                continue;
-            results.push_back({NSTextCheckingTypePhoneNumber,
-                               {f.start, f.end - f.start},
-                               {},
-                               toUTF8(utf16, f.start, f.end)});
+        for (auto& number : findPhoneNumbers(utf16)) {
+            if (!overlaps(dates, number.range.location, number.range.end()) &&
+                !overlaps(results, number.range.location, number.range.end()))
+                results.push_back(std::move(number));
         }
     }
     std::sort(results.begin(), results.end(),

@@ -7,28 +7,14 @@
 #include <vector>
 
 #include "Foundation/NSError.h"
-#include "Foundation/NSRange.h"
+#include "Foundation/NSTextCheckingResult.h"
 
-enum NSTextCheckingType : uint64_t {
-    NSTextCheckingTypeDate = 1ull << 3,
-    NSTextCheckingTypeAddress = 1ull << 4,
-    NSTextCheckingTypeLink = 1ull << 5,
-    NSTextCheckingTypePhoneNumber = 1ull << 11,
-};
-
-// One thing found in a text.
-struct NSTextCheckingResult {
-    NSTextCheckingType resultType = NSTextCheckingTypeLink;
-    NSRange range;            // in UTF-16 units of the searched string, as attributed strings count
-    std::string URL;          // links: the URL ("http://" added to "www.",
-                              // "mailto:" to e-mail addresses)
-    std::string phoneNumber;  // phone numbers: as written
-};
-
-// Finds links (http, https and ftp URLs, "www." addresses, e-mail addresses
-// as mailto links) and phone numbers (7 to 15 digits, with an optional "+"
-// or "00" and the usual separators) with ICU regular expressions. Dates and
-// street addresses are not detected: asking for them alone is an error.
+// Finds, with ICU regular expressions: links (http, https and ftp URLs,
+// "www." addresses, e-mail addresses as mailto links), phone numbers (7 to
+// 15 digits, with an optional "+" or "00" and the usual separators), dates
+// with times, spans and zones, street addresses and flight numbers
+// (NSDataDetectorDates.cpp and NSDataDetectorAddresses.cpp tell the forms).
+// Other kinds of result are ignored; asking for none of these is an error.
 class NSDataDetector {
   public:
     // nullopt (and an error) when types asks for nothing this detector finds.
@@ -36,7 +22,9 @@ class NSDataDetector {
                                                                NSError* error = nullptr);
 
     uint64_t checkingTypes() const { return types_; }
-    // Matches in order of position; links win over phone numbers they overlap.
+    // Matches in order of position. Where two overlap, the link wins, then
+    // the date, the address, the flight and last the phone number; a written
+    // date is never a phone number, whether dates are asked for or not.
     std::vector<NSTextCheckingResult> matchesInString(const std::string& text) const;
     size_t numberOfMatchesInString(const std::string& text) const {
         return matchesInString(text).size();

@@ -3,11 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "CoreGraphics/CGContext.h"
 #include "CoreGraphics/CGPath.h"
 #include "CoreText/CTLine.h"
 #include "UIKit/UIFont.h"
-#include "UIKit/UIGraphics.h"
+#include "UIKit/UILongPressGestureRecognizer.h"
 
 namespace {
 
@@ -21,12 +20,14 @@ CTTextAlignment coreTextAlignment(NSTextAlignment alignment) {
             return kCTTextAlignmentCenter;
         case NSTextAlignmentRight:
             return kCTTextAlignmentRight;
+        case NSTextAlignmentJustified:
+            return kCTTextAlignmentJustified;
         default:
             return kCTTextAlignmentNatural;
     }
 }
 
-// The size of `range` of the text, the lines limited to `numberOfLines` (0: all).
+// The size of the text, its lines limited to numberOfLines (0: all).
 CGSize suggestedFrameSize(const CTFramesetter& framesetter, CGSize size, size_t numberOfLines) {
     const long length = static_cast<long>(framesetter.attributedString().length());
     CFRange range = CFRangeMake(0, length);
@@ -46,21 +47,49 @@ CGSize suggestedFrameSize(const CTFramesetter& framesetter, CGSize size, size_t 
     return CGSizeMake(std::ceil(suggested.width), std::ceil(suggested.height));
 }
 
-}  // namespace
-
-BITAttributedLabel::BITAttributedLabel(const CGRect& frame) : UILabel(frame) {
-    setUserInteractionEnabled(true);
-    CTStringAttributes normal;
-    normal.underlineStyle = 1;
-    normal.foregroundColor = CGColorCreateGenericRGB(0, 0, 1, 1);
-    linkAttributes_ = normal;
-    CTStringAttributes active;
-    active.underlineStyle = 0;
-    active.foregroundColor = CGColorCreateGenericRGB(1, 0, 0, 1);
-    activeLinkAttributes_ = active;
+CTStringAttributes linkLook(bool underline, const CGColor& color) {
+    CTStringAttributes attributes;
+    attributes.underlineStyle = underline ? 1 : 0;
+    attributes.foregroundColor = color;
+    return attributes;
 }
 
-CGSize BITAttributedLabel::sizeThatFitsAttributedStringWithConstraints(
+}  // namespace
+
+BITAttributedLabel::BITAttributedLabel(const CGRect& frame)
+    : UILabel(frame),
+      linkAttributes_(linkLook(true, CGColorCreateGenericRGB(0, 0, 1, 1))),
+      activeLinkAttributes_(linkLook(false, CGColorCreateGenericRGB(1, 0, 0, 1))),
+      inactiveLinkAttributes_(linkLook(false, CGColorCreateGenericGray(0.5, 1))),
+      longPressGestureRecognizer_(std::make_shared<UILongPressGestureRecognizer>()) {
+    setUserInteractionEnabled(true);
+    setMultipleTouchEnabled(false);
+    // Attached once the label is in a view tree (it needs the label's
+    // shared pointer); the destructor takes this action away.
+    longPressAction_ = longPressGestureRecognizer_->addTarget(
+        [this](UIGestureRecognizer& recognizer) { longPressGestureDidFire(recognizer); });
+}
+
+BITAttributedLabel::~BITAttributedLabel() {
+    // The recogniser goes with the label's own list of recognisers; a window
+    // still tracking its touches must not reach the label through it.
+    longPressGestureRecognizer_->removeTarget(longPressAction_);
+}
+
+void BITAttributedLabel::ensureLongPressRecognizer() {
+    if (longPressGestureRecognizer_->view() || weak_from_this().expired())
+        return;
+    const auto self = std::static_pointer_cast<BITAttributedLabel>(shared_from_this());
+    longPressGestureRecognizer_->setDelegate(std::weak_ptr<UIGestureRecognizerDelegate>(self));
+    addGestureRecognizer(longPressGestureRecognizer_);
+}
+
+void BITAttributedLabel::didMoveToSuperview() {
+    UILabel::didMoveToSuperview();
+    ensureLongPressRecognizer();
+}
+
+CGSize BITAttributedLabel::sizeThatFitsAttributedStringWithConstraintsLimitedToNumberOfLines(
     const NSAttributedString& string, CGSize size, size_t numberOfLines) {
     if (string.length() == 0)
         return CGSizeZero;
@@ -72,61 +101,132 @@ CTStringAttributes BITAttributedLabel::labelTextAttributes() const {
     CTStringAttributes attributes;
     attributes.font = font()->CTFont();
     attributes.foregroundColor = textColor().CGColor();
+    attributes.kern = kern_;
+    const CGFloat fontLineHeight = font()->lineHeight() * lineHeightMultiple_;
     CTParagraphStyle paragraph;
     paragraph.alignment = coreTextAlignment(textAlignment());
+    paragraph.lineSpacing = lineSpacing_;
+    // A limit not set is the font's line height, but never one that would
+    // undo the limit that is set.
+    paragraph.minimumLineHeight = minimumLineHeight_ > 0 ? minimumLineHeight_
+                                  : maximumLineHeight_ > 0
+                                      ? std::min(fontLineHeight, maximumLineHeight_)
+                                      : fontLineHeight;
+    paragraph.maximumLineHeight = maximumLineHeight_ > 0 ? maximumLineHeight_
+                                  : minimumLineHeight_ > 0
+                                      ? std::max(fontLineHeight, minimumLineHeight_)
+                                      : fontLineHeight;
+    paragraph.lineHeightMultiple = lineHeightMultiple_;
+    paragraph.firstLineHeadIndent = firstLineIndent_;
     paragraph.lineBreakMode = numberOfLines() == 1 ? static_cast<CTLineBreakMode>(lineBreakMode())
                                                    : kCTLineBreakByWordWrapping;
-    paragraph.lineHeightMultiple = 1.0;
     attributes.paragraphStyle = paragraph;
     return attributes;
 }
 
 void BITAttributedLabel::setText(const std::string& text) {
-    setAttributedText(NSAttributedString(text, labelTextAttributes()));
+    setTextAfterInheritingLabelAttributesAndConfiguringWithBlock(text, nullptr);
 }
 
-void BITAttributedLabel::setAttributedText(const NSAttributedString& text) {
-    if (attributedText_ && *attributedText_ == text)
-        return;
-    attributedText_ = text;
+void BITAttributedLabel::setText(const std::optional<NSAttributedString>& text) {
+    // A pressed link's look goes with the text it was shown on: restoring
+    // the text from before the press would bring the old text back.
     activeLink_.reset();
     inactiveAttributedText_.reset();
-    linkModels_.clear();
+    setAttributedText(text);
+    ++textGeneration_;
+    setLinkModels({});
+    if (!attributedText_)
+        return;
+    if (enabledTextCheckingTypes_ != 0)
+        detectLinks(*attributedText_);
+    std::vector<std::pair<std::string, CFRange>> linked;
+    attributedText_->enumerateAttributesInRange(
+        CFRangeMake(0, static_cast<long>(attributedText_->length())),
+        [&](const CTStringAttributes& attributes, CFRange range) {
+            if (attributes.link)
+                linked.emplace_back(*attributes.link, range);
+        });
+    for (const auto& [url, range] : linked)
+        addLinkToURLWithRange(url, range);
+}
+
+void BITAttributedLabel::setTextAfterInheritingLabelAttributesAndConfiguringWithBlock(
+    const std::string& text, const ConfiguringBlock& block) {
+    NSMutableAttributedString string(text, labelTextAttributes());
+    setText(block ? block(std::move(string)) : std::move(string));
+}
+
+void BITAttributedLabel::setTextAfterInheritingLabelAttributesAndConfiguringWithBlock(
+    const NSAttributedString& text, const ConfiguringBlock& block) {
+    NSMutableAttributedString string = text;
+    string.addAttributes(labelTextAttributes(), CFRangeMake(0, static_cast<long>(text.length())));
+    setText(block ? block(std::move(string)) : std::move(string));
+}
+
+void BITAttributedLabel::setAttributedText(const std::optional<NSAttributedString>& text) {
+    if (attributedText_ == text)
+        return;
+    attributedText_ = text;
     setNeedsFramesetter();
-    UILabel::setText(text.string());
-    detectLinks();
-    text.enumerateAttributesInRange(CFRangeMake(0, static_cast<long>(text.length())),
-                                    [this](const CTStringAttributes& attributes, CFRange range) {
-                                        if (attributes.link)
-                                            addLinkToURL(*attributes.link, range);
-                                    });
     setNeedsDisplay();
+    UILabel::setText(text ? text->string() : std::string());
 }
 
 void BITAttributedLabel::setNeedsFramesetter() {
+    renderedAttributedText_.reset();
     needsFramesetter_ = true;
+    shrunkForWidth_.reset();
     frame_.reset();
     suggestedSize_.reset();
 }
 
-CGSize BITAttributedLabel::suggestedTextSize(CGSize constraints) const {
-    const CTFramesetterRef& setter = framesetter();
-    if (!suggestedSize_ || suggestedSize_->first.width != constraints.width ||
-        suggestedSize_->first.height != constraints.height)
-        suggestedSize_ = std::pair(
-            constraints,
-            setter->suggestFrameSizeWithConstraints(
-                CFRangeMake(0, static_cast<long>(attributedText_->length())), constraints));
-    return suggestedSize_->second;
+const NSAttributedString& BITAttributedLabel::renderedAttributedText() const {
+    if (!renderedAttributedText_) {
+        NSMutableAttributedString rendered = attributedText_.value_or(NSAttributedString());
+        // Such runs keep their other attributes: only their colour comes
+        // from the label.
+        CTStringAttributes fromContext;
+        fromContext.foregroundColorFromContext = true;
+        CTStringAttributes colour;
+        colour.foregroundColor = textColor().CGColor();
+        std::vector<CFRange> ranges;
+        rendered.enumerateAttributesInRange(
+            CFRangeMake(0, static_cast<long>(rendered.length())),
+            [&](const CTStringAttributes& attributes, CFRange range) {
+                if (attributes.foregroundColorFromContext)
+                    ranges.push_back(range);
+            });
+        for (const CFRange& range : ranges) {
+            rendered.removeAttributes(fromContext, range);
+            rendered.addAttributes(colour, range);
+        }
+        renderedAttributedText_ = std::move(rendered);
+    }
+    return *renderedAttributedText_;
 }
 
 const CTFramesetterRef& BITAttributedLabel::framesetter() const {
     if (needsFramesetter_) {
-        framesetter_ = CTFramesetter::createWithAttributedString(
-            attributedText_.value_or(NSAttributedString()));
+        framesetter_ = CTFramesetter::createWithAttributedString(renderedAttributedText());
+        highlightFramesetter_.reset();
         needsFramesetter_ = false;
     }
     return framesetter_;
+}
+
+void BITAttributedLabel::setTextColor(const UIColor& color) {
+    const bool changed = !(color == textColor());
+    UILabel::setTextColor(color);
+    if (changed) {
+        setNeedsFramesetter();
+        setNeedsDisplay();
+    }
+}
+
+void BITAttributedLabel::setHighlighted(bool highlighted) {
+    UILabel::setHighlighted(highlighted);
+    setNeedsDisplay();
 }
 
 CTFrameRef BITAttributedLabel::layoutFrame(const CGRect& textRect) const {
@@ -151,17 +251,26 @@ CGFloat BITAttributedLabel::flushFactor() const {
     }
 }
 
+CGFloat BITAttributedLabel::penOffset(const CTLine& line, CGPoint origin, CGFloat width) const {
+    return std::max(line.penOffsetForFlush(flushFactor(), width), origin.x);
+}
+
 CGRect BITAttributedLabel::textRectForBoundsLimitedToNumberOfLines(const CGRect& bounds,
                                                                    size_t lines) const {
-    CGRect inset = CGRectMake(bounds.origin.x + textInsets_.left, bounds.origin.y + textInsets_.top,
-                              bounds.size.width - textInsets_.left - textInsets_.right,
-                              bounds.size.height - textInsets_.top - textInsets_.bottom);
+    CGRect inset = UIEdgeInsetsInsetRect(bounds, textInsets_);
     if (!attributedText_)
         return UILabel::textRectForBoundsLimitedToNumberOfLines(inset, lines);
     const CGFloat height =
         std::max(font()->lineHeight() * std::max<CGFloat>(2, lines), inset.size.height);
-    const CGSize suggested = suggestedTextSize(CGSizeMake(inset.size.width, height));
-    const CGFloat textHeight = std::ceil(suggested.height);
+    const CGSize constraints = CGSizeMake(inset.size.width, height);
+    const CTFramesetterRef& setter = framesetter();
+    if (!suggestedSize_ || suggestedSize_->first.width != constraints.width ||
+        suggestedSize_->first.height != constraints.height)
+        suggestedSize_ = std::pair(
+            constraints,
+            setter->suggestFrameSizeWithConstraints(
+                CFRangeMake(0, static_cast<long>(attributedText_->length())), constraints));
+    const CGFloat textHeight = std::ceil(suggestedSize_->second.height);
     if (textHeight < inset.size.height) {
         const CGFloat spare = inset.size.height - textHeight;
         if (verticalAlignment_ == BITAttributedLabelVerticalAlignmentCenter)
@@ -173,65 +282,23 @@ CGRect BITAttributedLabel::textRectForBoundsLimitedToNumberOfLines(const CGRect&
     return inset;
 }
 
-void BITAttributedLabel::drawTextInRect(const CGRect& rect) {
-    const CGRect inset =
-        CGRectMake(rect.origin.x + textInsets_.left, rect.origin.y + textInsets_.top,
-                   rect.size.width - textInsets_.left - textInsets_.right,
-                   rect.size.height - textInsets_.top - textInsets_.bottom);
-    if (!attributedText_) {
-        UILabel::drawTextInRect(inset);
-        return;
-    }
-    const CGContextRef context = UIGraphicsGetCurrentContext();
-    if (!context)
-        return;
-    context->saveGState();
-    context->setTextMatrix(CGAffineTransformIdentity);
-    context->translateCTM(0, inset.size.height);
-    context->scaleCTM(1, -1);
-    const CGRect textRect = textRectForBoundsLimitedToNumberOfLines(rect, numberOfLines());
-    context->translateCTM(inset.origin.x,
-                          inset.size.height - textRect.origin.y - textRect.size.height);
-    const CGRect frameRect = CGRectMake(0, 0, textRect.size.width, textRect.size.height);
-    const auto frame = layoutFrame(frameRect);
-    if (frame) {
-        drawBackground(*frame, *context);
-        const auto& lines = frame->lines();
-        const size_t visible =
-            numberOfLines() > 0 ? std::min(numberOfLines(), lines.size()) : lines.size();
-        const auto origins = frame->lineOrigins();
-        const long textEnd = static_cast<long>(attributedText_->length());
-        const bool truncates = lineBreakMode() >= NSLineBreakByTruncatingHead;
-        for (size_t i = 0; i < visible; ++i) {
-            CTLineRef line = lines[i];
-            const CFRange range = line->stringRange();
-            if (i + 1 == visible && truncates && range.length > 0 &&
-                range.location + range.length < textEnd) {
-                const CTStringAttributes tokenAttributes = attributedText_->attributesAtIndex(
-                    static_cast<size_t>(range.location + range.length - 1));
-                NSAttributedString shown = attributedText_->attributedSubstringFromRange(range);
-                const NSAttributedString token("\u2026", tokenAttributes);
-                shown.appendAttributedString(token);
-                if (auto truncated = CTLine::createWithAttributedString(shown)->createTruncatedLine(
-                        frameRect.size.width, kCTLineTruncationEnd,
-                        CTLine::createWithAttributedString(token)))
-                    line = truncated;
-            }
-            CGFloat descent = 0;
-            line->typographicBounds(nullptr, &descent, nullptr);
-            const CGFloat pen = line->penOffsetForFlush(flushFactor(), frameRect.size.width);
-            context->setTextPosition(pen, origins[i].y);
-            line->draw(*context);
-        }
-        drawStrike(*frame, *context);
-    }
-    context->restoreGState();
-}
-
 CGSize BITAttributedLabel::sizeThatFits(CGSize size) const {
     if (!attributedText_)
         return UILabel::sizeThatFits(size);
-    const CGSize fitted = suggestedFrameSize(*framesetter(), size, numberOfLines());
+    CGSize fitted;
+    if (attributedTruncationToken_) {
+        // Room for the token after the text.
+        NSAttributedString withToken = renderedAttributedText();
+        withToken.appendAttributedString(*attributedTruncationToken_);
+        fitted = suggestedFrameSize(*CTFramesetter::createWithAttributedString(withToken), size,
+                                    numberOfLines());
+    } else {
+        fitted = suggestedFrameSize(*framesetter(), size, numberOfLines());
+    }
     return CGSizeMake(fitted.width + textInsets_.left + textInsets_.right,
                       fitted.height + textInsets_.top + textInsets_.bottom);
+}
+
+CGSize BITAttributedLabel::intrinsicContentSize() const {
+    return sizeThatFits(UILabel::sizeThatFits(CGSizeZero));
 }

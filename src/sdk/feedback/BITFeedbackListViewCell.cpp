@@ -50,7 +50,7 @@ BITFeedbackListViewCell::BITFeedbackListViewCell(const std::string& reuseIdentif
     labelText_->setFont(UIFont::systemFontOfSize(15));
     labelText_->setNumberOfLines(0);
     labelText_->setTextAlignment(NSTextAlignmentLeft);
-    labelText_->setEnabledTextCheckingTypes(NSTextCheckingTypeLink | NSTextCheckingTypePhoneNumber);
+    labelText_->setEnabledTextCheckingTypes(NSTextCheckingAllSystemTypes);
     registerObservers();
 }
 

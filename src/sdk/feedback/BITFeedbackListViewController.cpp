@@ -439,8 +439,8 @@ void BITFeedbackListViewController::tableViewDidSelectRowAtIndexPath(UITableView
         deleteAllMessagesAction();
 }
 
-bool BITFeedbackListViewController::didSelectLinkWithURL(BITAttributedLabel&,
-                                                         const std::string& url) {
+bool BITFeedbackListViewController::attributedLabelDidSelectLinkWithURL(BITAttributedLabel&,
+                                                                        const std::string& url) {
     showLinkChoices(url);
     return true;
 }

@@ -69,7 +69,7 @@ class BITFeedbackListViewController : public BITZizavaBaseViewController,
                                                             const NSIndexPath& path) override;
     void tableViewDidSelectRowAtIndexPath(UITableView&, const NSIndexPath& path) override;
 
-    bool didSelectLinkWithURL(BITAttributedLabel&, const std::string& url) override;
+    bool attributedLabelDidSelectLinkWithURL(BITAttributedLabel&, const std::string& url) override;
     void alertViewDidDismissWithButtonIndex(UIAlertView& alert, long index) override;
     void actionSheetDidDismissWithButtonIndex(UIActionSheet& sheet, long index) override;
     void listCellDidSelectAttachment(BITFeedbackListViewCell&,

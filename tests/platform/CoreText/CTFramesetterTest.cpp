@@ -123,3 +123,30 @@ TEST_F(CTFramesetterTest, ConcurrentMeasurementMatchesAcrossThreads) {
         }
     }
 }
+
+TEST_F(CTFramesetterTest, ParagraphLineHeightsKeepWithinTheirLimits) {
+    const CTFontRef font = CTFont::createWithName("Helvetica", 14);
+    auto spacing = [&](CGFloat minimum, CGFloat maximum, CGFloat multiple) {
+        NSAttributedString s = text(kParagraph);
+        CTStringAttributes a;
+        CTParagraphStyle style;
+        style.minimumLineHeight = minimum;
+        style.maximumLineHeight = maximum;
+        style.lineHeightMultiple = multiple;
+        a.paragraphStyle = style;
+        s.addAttributes(a, CFRangeMake(0, long(s.length())));
+        CGPath path;
+        path.addRect(CGRectMake(0, 0, 150, 400));
+        const auto origins =
+            CTFramesetter::createWithAttributedString(s)->createFrame({}, path)->lineOrigins();
+        return origins[0].y - origins[1].y;
+    };
+    EXPECT_NEAR(spacing(0, 0, 0), font->lineHeight(), 0.01);
+    EXPECT_NEAR(spacing(30, 0, 0), 30, 0.01);
+    EXPECT_NEAR(spacing(0, 12, 0), 12, 0.01);
+    EXPECT_NEAR(spacing(0, 0, 1.5), font->lineHeight() * 1.5, 0.5);
+    // The multiple applies first, then the limits.
+    EXPECT_NEAR(spacing(0, 25, 1.5), std::min(25.0, font->lineHeight() * 1.5), 0.01);
+    EXPECT_NEAR(spacing(font->lineHeight(), font->lineHeight(), 1), font->lineHeight(), 0.01);
+    EXPECT_NEAR(spacing(30, 12, 0), 12, 0.01);
+}

@@ -68,3 +68,23 @@ TEST(NSAttributedStringTest, AppendEnumerateAndEquality) {
     sameFont.font = CTFont::createWithName("Helvetica", 10);
     EXPECT_TRUE(withFont == sameFont);
 }
+
+TEST(NSAttributedStringTest, RemovingAttributesUnsetsOnlyTheKeysGiven) {
+    CTStringAttributes link = colored(0);
+    link.underlineStyle = 1;
+    link.kern = 1;
+    link.extra.insert_or_assign("mark", 7);
+    NSMutableAttributedString s("see here", link);
+    CTStringAttributes keys;
+    keys.underlineStyle = 0;  // the value does not matter
+    keys.foregroundColor = CGColorCreateGenericGray(1, 1);
+    keys.extra.insert_or_assign("mark", 0);
+    s.removeAttributes(keys, CFRangeMake(4, 4));
+    ASSERT_EQ(s.runs().size(), 2u);
+    const CTStringAttributes& removed = s.attributesAtIndex(5);
+    EXPECT_FALSE(removed.underlineStyle);
+    EXPECT_FALSE(removed.foregroundColor);
+    EXPECT_TRUE(removed.extra.empty());
+    EXPECT_EQ(removed.kern, 1);
+    EXPECT_EQ(s.attributesAtIndex(1), link);
+}

@@ -83,6 +83,9 @@ TEST(BITFeedbackListViewCell, PendingMessagesSayPendingAndServerOnlyAttachmentsS
 TEST(BITFeedbackListViewCell, DrawsAMessageWithALinkAndThumbnails) {
     const auto message = messageWith(2, false);
     const auto cell = laidOut(message);
+    // The cell sets its text when laid out, and links are then found in the background.
+    cell->layoutIfNeeded();
+    EXPECT_TRUE(runMainLoopUntil([&] { return !cell->labelText()->links().empty(); }, 5));
     EXPECT_EQ(cell->labelText()->links().size(), 1u);
     ASSERT_EQ(cell->attachmentViews().size(), 2u);
     for (const auto& button : cell->attachmentViews()) {

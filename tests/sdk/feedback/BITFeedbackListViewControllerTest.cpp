@@ -106,7 +106,9 @@ expect "Thanks! Fixed in https://example.org/maps/42")");
             NSDate::dateWithTimeIntervalSince1970(message == reply ? 1700000060 : 1700000000);
     manager->sortFeedbackList();
     list->tableView()->reloadData();
-    play("idle");
+    // The reloaded rows find their links again in the background.
+    play(R"(wait-for "https://example.org/maps/42" 10
+idle)");
     EXPECT_TRUE(matchesReference(window->renderImage(2), "../sdk/feedback/list"));
 
     // A kept thread still has the file after a restart: the download was saved.
@@ -142,8 +144,40 @@ TEST_F(BITFeedbackListViewControllerTest, LinkOffersOpenAndCopy) {
     const auto cell = std::dynamic_pointer_cast<BITFeedbackListViewCell>(
         list->tableView()->cellForRowAtIndexPath(NSIndexPath{1, 0}));
     ASSERT_TRUE(cell);
-    list->didSelectLinkWithURL(*cell->labelText(), "https://example.org/museum");
+    list->attributedLabelDidSelectLinkWithURL(*cell->labelText(), "https://example.org/museum");
     play(R"(expect "https://example.org/museum"
+expect "Open"
+tap "Copy"
+idle)");
+    EXPECT_EQ(UIPasteboard::generalPasteboard()->string(), "https://example.org/museum");
+}
+
+TEST_F(BITFeedbackListViewControllerTest, EveryKindOfLinkInAReplyIsFoundAndAWebLinkTapped) {
+    useService();
+    send("Where is the museum?");
+    reply(
+        "Open on 15 March 2024 at 10:00 at Stargarder Straße 12, 17033 Neubrandenburg. "
+        "Call 0395 5551234, land with flight LH 1234, or see https://example.org/museum");
+    // Fetched while the list is up, the reply is not announced by an alert.
+    present();
+    manager->updateMessagesList();
+    settle();
+    manager->setLastCheck(NSDate::dateWithTimeIntervalSince1970(1700003600));
+    for (const auto& message : manager->feedbackList())
+        message->date =
+            NSDate::dateWithTimeIntervalSince1970(message->userMessage ? 1700000000 : 1700000060);
+    manager->sortFeedbackList();
+    list->tableView()->reloadData();
+    // Each link is a text of its own once found.
+    play(R"(wait-for "https://example.org/museum" 10
+expect "15 March 2024 at 10:00"
+expect "Stargarder Straße 12, 17033 Neubrandenburg"
+expect "0395 5551234"
+expect "LH 1234"
+idle)");
+    EXPECT_TRUE(matchesReference(window->renderImage(2), "../sdk/feedback/list-links"));
+    play(R"(tap "https://example.org/museum"
+idle
 expect "Open"
 tap "Copy"
 idle)");
