@@ -7,8 +7,6 @@
 #include "CBGeoData/CBGeoNodeInfo.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CoreData/NSManagedObjectContext.h"
-#include "CoreLocation/CLLocationManager.h"
-#include "location/CBLocationManager.h"
 
 std::shared_ptr<CBGeoNode> CBGeoNode::nodeWithLatitudeAndLongitudeInContext(
     double latitude, double longitude, const std::shared_ptr<NSManagedObjectContext>& context) {
@@ -35,13 +33,10 @@ std::shared_ptr<CLLocation> CBGeoNode::coreLocation() {
     return coreLocation_;
 }
 
-std::optional<double> CBGeoNode::distanceFromLastLocation() {
-    auto service = CBLocationManager::sharedInstance();
-    auto manager = service ? service->manager() : nullptr;
-    auto last = manager ? manager->location() : nullptr;
-    if (!last)
+std::optional<double> CBGeoNode::distanceFromLastLocation(const CLLocation* lastLocation) {
+    if (!lastLocation)
         return std::nullopt;
-    return last->distanceFromLocation(*coreLocation());
+    return lastLocation->distanceFromLocation(*coreLocation());
 }
 
 double CBGeoNode::deltaFromLatAndLon(double latitude, double longitude) {

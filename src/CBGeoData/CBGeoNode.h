@@ -22,8 +22,10 @@ class CBGeoNode : public NSManagedObject {
     // Without a validity check: a node without a point is (0, 0).
     CLLocationCoordinate2D coordinate();
     std::shared_ptr<CLLocation> coreLocation();
-    // Metres from the platform location manager's last fix; nullopt without one.
-    std::optional<double> distanceFromLastLocation();
+    // Metres from the platform location manager's last fix (not the location
+    // service's, so a demo path does not move it), which the caller passes
+    // in; nullopt without one.
+    std::optional<double> distanceFromLastLocation(const CLLocation* lastLocation);
     // Manhattan distance in degrees.
     double deltaFromLatAndLon(double latitude, double longitude);
     std::string title();

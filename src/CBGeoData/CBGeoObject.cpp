@@ -16,7 +16,6 @@
 #include "CoreData/NSManagedObjectContext.h"
 #include "CoreData/NSStringFolding.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
-#include "location/CBLocationManager.h"
 
 namespace {
 
@@ -110,10 +109,10 @@ std::vector<std::shared_ptr<CBGeoRelation>> CBGeoObject::importantRelations() {
     return membersOf<CBGeoRelation>(*this, "importantRelations");
 }
 
-std::optional<std::string> CBGeoObject::subtitle() {
+std::optional<std::string> CBGeoObject::subtitle(const CLLocation* lastLocation) {
     if (isTransportRelated())
         return pubTransRouteNamesSeparatedBy(", ");
-    if (auto distance = distanceFromLastLocation())
+    if (auto distance = distanceFromLastLocation(lastLocation))
         return stringWithDistanceFromFloat(static_cast<float>(*distance));
     return std::nullopt;
 }
@@ -224,12 +223,10 @@ std::shared_ptr<CLLocation> CBGeoObject::coreLocation() {
     return cachedCoreLocation_;
 }
 
-std::optional<double> CBGeoObject::distanceFromLastLocation() {
-    auto service = CBLocationManager::sharedInstance();
-    auto last = service ? service->location() : nullptr;
-    if (!last)
+std::optional<double> CBGeoObject::distanceFromLastLocation(const CLLocation* lastLocation) {
+    if (!lastLocation)
         return std::nullopt;
-    return last->distanceFromLocation(*coreLocation());
+    return lastLocation->distanceFromLocation(*coreLocation());
 }
 
 std::shared_ptr<CBBoundingBox> CBGeoObject::bbox() {

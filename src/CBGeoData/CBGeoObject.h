@@ -82,7 +82,9 @@ class CBGeoObject : public NSManagedObject {
     void calculateFirstTwoLettersOfName();
     std::optional<std::string> title();
     void setTitle(std::optional<std::string> title) { title_ = std::move(title); }
-    std::optional<std::string> subtitle();
+    // The annotation's subtitle: the routes of a stop, else the distance
+    // from the location service's last fix (nullptr: none) as text.
+    std::optional<std::string> subtitle(const CLLocation* lastLocation);
     // Tags whose key begins with "name:", by key; nullopt when none.
     std::optional<std::vector<std::shared_ptr<CBGeoTag>>> internationalNames();
     NSManagedObjectID uniqueIdentifier() const { return objectID(); }
@@ -124,7 +126,9 @@ class CBGeoObject : public NSManagedObject {
     // Geometry and position.
     CLLocationCoordinate2D coordinate();
     std::shared_ptr<CLLocation> coreLocation();
-    std::optional<double> distanceFromLastLocation();
+    // Metres from the location service's last fix, which the caller passes
+    // in; nullopt without one.
+    std::optional<double> distanceFromLastLocation(const CLLocation* lastLocation);
     std::shared_ptr<CBBoundingBox> bbox();
     int64_t primaryKey();
 

@@ -22,6 +22,7 @@
 #include "app/CBTileCacheLocation.h"
 #include "app/NSUserDefaults+CrashInformation.h"
 #include "app/ServiceSDK.h"
+#include "location/CBLocationManager.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
 #include "packages/CBMapStoreEngine.h"
@@ -245,10 +246,21 @@ void CBKelvaraSharedAppDelegate::storeState() {
     NSUserDefaults::standardUserDefaults()->synchronize();
 }
 
-void CBKelvaraSharedAppDelegate::applicationDidBecomeActive(UIApplication&) {}
+void CBKelvaraSharedAppDelegate::applicationDidBecomeActive(UIApplication&) {
+    CBLocationManager::sharedInstance()->applicationDidBecomeActive();
+}
+
+void CBKelvaraSharedAppDelegate::applicationWillResignActive(UIApplication&) {
+    CBLocationManager::sharedInstance()->applicationWillResignActive();
+}
 
 void CBKelvaraSharedAppDelegate::applicationDidEnterBackground(UIApplication&) {
     storeState();
+    CBLocationManager::sharedInstance()->applicationDidEnterBackground();
+}
+
+void CBKelvaraSharedAppDelegate::applicationWillEnterForeground(UIApplication&) {
+    CBLocationManager::sharedInstance()->applicationWillEnterForeground();
 }
 
 void CBKelvaraSharedAppDelegate::applicationWillTerminate(UIApplication&) {

@@ -58,8 +58,12 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
 
     bool applicationDidFinishLaunchingWithOptions(UIApplication& application,
                                                   const Value& options) override;
+    // The life cycle steps also reach the location service, which pauses
+    // while the program is inactive or in the background.
     void applicationDidBecomeActive(UIApplication& application) override;
+    void applicationWillResignActive(UIApplication& application) override;
     void applicationDidEnterBackground(UIApplication& application) override;
+    void applicationWillEnterForeground(UIApplication& application) override;
     void applicationWillTerminate(UIApplication& application) override;
     bool applicationOpenURL(UIApplication& application, const std::string& url) override;
 

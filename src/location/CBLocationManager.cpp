@@ -2,7 +2,6 @@
 
 #include "CoreLocation/CLError.h"
 #include "Foundation/NSBundle.h"
-#include "UIKit/UIApplication.h"
 #include "location/CLLocation+Additions.h"
 
 namespace {
@@ -28,9 +27,7 @@ void CBLocationManager::setSharedInstanceShouldShowCompassCalibrationWarning(boo
 }
 
 std::shared_ptr<CBLocationManager> CBLocationManager::create() {
-    auto manager = std::make_shared<CBLocationManager>();
-    manager->observeApplication();
-    return manager;
+    return std::make_shared<CBLocationManager>();
 }
 
 CBLocationManager::CBLocationManager() {
@@ -47,27 +44,6 @@ CBLocationManager::~CBLocationManager() {
         manager_->stopUpdatingLocation();
         manager_->stopUpdatingHeading();
     }
-    for (const auto& observer : observers_)
-        NSNotificationCenter::defaultCenter()->removeObserver(observer);
-}
-
-void CBLocationManager::observeApplication() {
-    const std::weak_ptr<CBLocationManager> weakSelf = weak_from_this();
-    auto observe = [&](const char* name, void (CBLocationManager::*handler)()) {
-        observers_.push_back(NSNotificationCenter::defaultCenter()->addObserverForName(
-            name, nullptr, {}, [weakSelf, handler](const NSNotification&) {
-                if (auto self = weakSelf.lock())
-                    ((*self).*handler)();
-            }));
-    };
-    observe(UIApplicationDidEnterBackgroundNotification,
-            &CBLocationManager::applicationDidEnterBackground);
-    observe(UIApplicationWillEnterForegroundNotification,
-            &CBLocationManager::applicationWillEnterForeground);
-    observe(UIApplicationDidBecomeActiveNotification,
-            &CBLocationManager::applicationDidBecomeActive);
-    observe(UIApplicationWillResignActiveNotification,
-            &CBLocationManager::applicationWillResignActive);
 }
 
 std::shared_ptr<CLLocationManager> CBLocationManager::manager() {

@@ -7,7 +7,6 @@
 
 #include "CoreLocation/CLLocationManager.h"
 #include "Dispatch/NSTimer.h"
-#include "Foundation/NSNotificationCenter.h"
 #include "foundation/ZELMulticastDelegate.h"
 #include "location/CBLocationManagerDelegate.h"
 
@@ -18,8 +17,9 @@ inline constexpr long kCBLocationErrorNoNewLocation = 1;
 // location manager. It starts and stops updates, drops stale and invalid
 // fixes, tells every registered delegate of each fix, heading and error,
 // reports its own error when no fix comes within 30 s of a start, pauses
-// while the application is in the background or inactive, and feeds the
-// path analyzer of a guided walk. A demo path replays simulated fixes.
+// while the application is in the background or inactive (the application
+// shell tells it, so it needs no window), and feeds the path analyzer of a
+// guided walk. A demo path replays simulated fixes.
 //
 // Main thread only. A fix is checked before it is stored or handed to
 // anyone, and stopping cancels every call the service has scheduled.
@@ -38,8 +38,7 @@ class CBLocationManager : public CLLocationManagerDelegate,
     static bool sharedInstanceShouldShowCompassCalibrationWarning();
     static void setSharedInstanceShouldShowCompassCalibrationWarning(bool show);
 
-    // A service of its own, observing the application's life cycle; the
-    // application uses sharedInstance().
+    // A service of its own; the application uses sharedInstance().
     static std::shared_ptr<CBLocationManager> create();
     ~CBLocationManager() override;
 
@@ -111,7 +110,7 @@ class CBLocationManager : public CLLocationManagerDelegate,
     // The no-fix timer's action.
     void triggerErrorNoLocation();
 
-    // The application's life cycle (observed through the notification centre).
+    // The application's life cycle, told by the application shell.
     void applicationWillResignActive();
     void applicationDidEnterBackground();
     void applicationWillEnterForeground();
@@ -131,7 +130,6 @@ class CBLocationManager : public CLLocationManagerDelegate,
     CBLocationManager();
 
   private:
-    void observeApplication();
     void cancelTimer(std::shared_ptr<NSTimer>& timer);
     bool shouldReportErrors() const;
     void sendLocation(const std::shared_ptr<CLLocation>& location,
@@ -163,6 +161,5 @@ class CBLocationManager : public CLLocationManagerDelegate,
     CLAuthorizationStatus authorizationStatus_ = kCLAuthorizationStatusNotDetermined;
     std::shared_ptr<CLLocation> location_;
     std::weak_ptr<CBLocationManagerPathAnalyzer> currentPathAnalyzer_;
-    std::vector<std::shared_ptr<NSNotificationObserver>> observers_;
     std::minstd_rand random_{std::random_device{}()};
 };

@@ -12,13 +12,13 @@ std::optional<CLLocationDirection> usableHeading(const CLHeading& heading) {
     return std::nullopt;
 }
 
-double headingOffsetForInterfaceOrientation(UIInterfaceOrientation orientation) {
+double headingOffsetForInterfaceOrientation(CBInterfaceOrientation orientation) {
     switch (orientation) {
-        case UIInterfaceOrientationPortraitUpsideDown:
+        case CBInterfaceOrientation::PortraitUpsideDown:
             return 180;
-        case UIInterfaceOrientationLandscapeRight:
+        case CBInterfaceOrientation::LandscapeRight:
             return 90;
-        case UIInterfaceOrientationLandscapeLeft:
+        case CBInterfaceOrientation::LandscapeLeft:
             return 270;
         default:
             return 0;
@@ -26,7 +26,7 @@ double headingOffsetForInterfaceOrientation(UIInterfaceOrientation orientation) 
 }
 
 CLLocationDirection adjustedHeadingForInterfaceOrientation(const CLHeading& heading,
-                                                           UIInterfaceOrientation orientation) {
+                                                           CBInterfaceOrientation orientation) {
     auto direction = usableHeading(heading);
     if (!direction)
         return -1;

@@ -6,6 +6,7 @@
 #include "CBGeoData/CLLocation+CBKelvaraAdditions.h"
 #include "Foundation/NSBundle.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
+#include "location/CBLocationManager.h"
 
 namespace {
 
@@ -68,6 +69,6 @@ CBGeoObjectAnnotation::CBGeoObjectAnnotation(const std::shared_ptr<CBGeoObject>&
       objectIdentifier_(object ? object->objectID().URIRepresentation() : "") {
     if (object) {
         setTitle(object->title());
-        setSubtitle(object->subtitle());
+        setSubtitle(object->subtitle(CBLocationManager::sharedInstance()->location().get()));
     }
 }

@@ -70,8 +70,9 @@ class CBMapItemAnnotation : public CBBasicAnnotation {
 };
 
 // A named place of the map's data as an annotation; its identifier is the
-// object's, so the same place found twice is one annotation. Made on the
-// main thread from an object of the main context.
+// object's, so the same place found twice is one annotation. Its subtitle
+// gives the distance from the location service's fix when it is made. Made
+// on the main thread from an object of the main context.
 class CBGeoObjectAnnotation : public CBBasicAnnotation {
   public:
     explicit CBGeoObjectAnnotation(const std::shared_ptr<CBGeoObject>& object);

@@ -1,6 +1,6 @@
 #include "UIKit/UIAlertView.h"
-#include "foundation/UIAlertView+ZELActivity.h"
 #include "mapkit/CBDiskTileCache.h"
+#include "uiadditions/UIAlertView+ZELActivity.h"
 
 void CBDiskTileCache::removeAllTilesWithProgressAlertViewAndCompletionAlertView(
     const std::shared_ptr<UIAlertView>& progressAlert,

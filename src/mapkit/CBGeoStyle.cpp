@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "foundation/UIColor+ZORuzUvuCategory.h"
+#include "uiadditions/UIColor+ZORuzUvuCategory.h"
 
 // The lazy fill never holds the style's own lock while it asks the parent, so
 // a chain of styles is walked without nested locks. Field is an optional value

@@ -9,7 +9,7 @@
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPropertyListSerialization.h"
 #include "UIKit/UIScreen.h"
-#include "foundation/UIColor+ZORuzUvuCategory.h"
+#include "uiadditions/UIColor+ZORuzUvuCategory.h"
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBUserLocation.h"
+#include "mapkit/UIApplication+CBInterfaceOrientation.h"
 
 namespace {
 
@@ -285,9 +286,7 @@ void CBMapScrollView::locationManagerDidUpdateHeading(CBLocationManager&,
     auto direction = usableHeading(*heading);
     if (!direction)
         return;
-    auto app = UIApplication::existingApplication();
-    double offset = headingOffsetForInterfaceOrientation(app ? app->statusBarOrientation()
-                                                             : UIInterfaceOrientationPortrait);
+    double offset = headingOffsetForInterfaceOrientation(cbStatusBarInterfaceOrientation());
     float angle = static_cast<float>(std::fmod(offset + *direction, 360.0) / 180.0 * M_PI);
     if (firstRotation_) {
         firstRotation_ = false;

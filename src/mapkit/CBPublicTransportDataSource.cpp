@@ -15,11 +15,11 @@
 #include "Foundation/NSLog.h"
 #include "UIKit/UIScreen.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
-#include "foundation/UIColor+ZORuzUvuCategory.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBGeoStyleSheet.h"
 #include "mapkit/CBMapScrollView.h"
+#include "uiadditions/UIColor+ZORuzUvuCategory.h"
 
 namespace {
 

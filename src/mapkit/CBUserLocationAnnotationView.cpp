@@ -6,9 +6,9 @@
 #include "QuartzCore/CAMediaTimingFunction.h"
 #include "QuartzCore/CAShapeLayer.h"
 #include "QuartzCore/CATransaction.h"
-#include "UIKit/UIApplication.h"
 #include "location/CLHeading+CBAdditions.h"
 #include "mapkit/CBHeadingLayer.h"
+#include "mapkit/UIApplication+CBInterfaceOrientation.h"
 
 namespace {
 
@@ -110,9 +110,7 @@ void CBUserLocationAnnotationView::setHeadingWithMapNorthOriented(
     heading_->setHidden(false);
     heading_->setHeadingAccuracy(heading->headingAccuracy());
     if (northOriented) {
-        auto app = UIApplication::existingApplication();
-        double offset = headingOffsetForInterfaceOrientation(app ? app->statusBarOrientation()
-                                                                 : UIInterfaceOrientationPortrait);
+        double offset = headingOffsetForInterfaceOrientation(cbStatusBarInterfaceOrientation());
         heading_->setHeading(*direction + offset);
     } else {
         heading_->setHeading(0);

@@ -16,10 +16,10 @@
 #include "CoreText/CTRun.h"
 #include "CoreText/NSAttributedString.h"
 #include "UIKit/UIFont.h"
-#include "foundation/NSString+ZELDrawingSizeCache.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBVectorDataSource.h"
 #include "mapkit/CBVectorMapView.h"
+#include "uiadditions/NSString+ZELDrawingSizeCache.h"
 
 namespace {
 

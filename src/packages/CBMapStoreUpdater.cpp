@@ -8,12 +8,12 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSUserDefaults.h"
-#include "foundation/UIAlertView+ZELActivity.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreFetch.h"
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/ZELDownloadManagerDownload.h"
 #include "packages/ZELDownloadManagerEngine.h"
+#include "uiadditions/UIAlertView+ZELActivity.h"
 
 namespace {
 

@@ -5,11 +5,11 @@
 #include "UIKit/UIImageView.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
-#include "foundation/CALayer+ZELGeometry.h"
-#include "foundation/UIView+ZORuzUvuCategory.h"
 #include "shelf/CBMapShelfCell.h"
 #include "shelf/CBMapShelfHost.h"
 #include "shelf/CBMapShelfViewController.h"
+#include "uiadditions/CALayer+ZELGeometry.h"
+#include "uiadditions/UIView+ZORuzUvuCategory.h"
 #include "widgets/ZELPatternedCollectionView.h"
 
 namespace {

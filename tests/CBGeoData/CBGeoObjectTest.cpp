@@ -9,6 +9,7 @@
 #include "CBGeoData/CBGeoTag.h"
 #include "CBGeoData/CBStreetNameAbbreviation.h"
 #include "GeoEntityFixture.h"
+#include "foundation/NSString+CBNSStringAdditions.h"
 
 namespace {
 
@@ -133,6 +134,22 @@ TEST_F(CBGeoObjectTest, CoordinateAndBoxWithoutAPoint) {
     EXPECT_DOUBLE_EQ(box->SW().longitude, 13.1);
 }
 
+TEST_F(CBGeoObjectTest, DistanceAndSubtitleFromTheFixPassedIn) {
+    auto place = CBGeoObject::objectInContextAtCoordinate(context_, {53.55, 13.25});
+    EXPECT_FALSE(place->distanceFromLastLocation(nullptr));
+    EXPECT_FALSE(place->subtitle(nullptr));
+    const CLLocation here(53.55, 13.26);
+    const double metres = here.distanceFromLocation(CLLocation(53.55, 13.25));
+    ASSERT_TRUE(place->distanceFromLastLocation(&here));
+    EXPECT_NEAR(*place->distanceFromLastLocation(&here), metres, 0.01);
+    EXPECT_EQ(place->subtitle(&here), stringWithDistanceFromFloat(static_cast<float>(metres)));
+
+    auto node = CBGeoNode::nodeWithLatitudeAndLongitudeInContext(53.55, 13.25, context_);
+    EXPECT_FALSE(node->distanceFromLastLocation(nullptr));
+    ASSERT_TRUE(node->distanceFromLastLocation(&here));
+    EXPECT_NEAR(*node->distanceFromLastLocation(&here), metres, 0.01);
+}
+
 TEST_F(CBGeoObjectTest, PlaceLinkUsesTheApplicationScheme) {
     auto place = CBGeoObject::objectInContextAtCoordinate(context_, {53.55, 13.25});
     place->updateNameAndCanonicalNameForString("Café & Bar");
@@ -220,7 +237,7 @@ TEST_F(GeoEntityTest, RowsWithoutOptionalValuesAnswerQuietly) {
     auto object = std::dynamic_pointer_cast<CBGeoObject>(all("object").at(0));
     EXPECT_FALSE(object->displayName());
     EXPECT_FALSE(object->title());
-    EXPECT_FALSE(object->subtitle());
+    EXPECT_FALSE(object->subtitle(nullptr));
     EXPECT_FALSE(object->displayTypeTag());
     EXPECT_FALSE(object->iconImageName());
     EXPECT_FALSE(object->allRelations());

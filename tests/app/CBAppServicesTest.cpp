@@ -3,6 +3,7 @@
 
 #include <filesystem>
 
+#include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
 #include "MessageUI/MFMailComposeViewController.h"
@@ -11,6 +12,7 @@
 #include "app/MFMailComposeViewController+KelvaraSupport.h"
 #include "app/NSUserDefaults+CrashInformation.h"
 #include "app/UIColor+KelvaraColors.h"
+#include "location/CBLocationManager.h"
 
 namespace {
 
@@ -60,6 +62,32 @@ TEST_F(CBAppServicesTest, TheReviewPromptWaitsForTwentyLaunchesAndAsksOnce) {
     EXPECT_TRUE(delegate.canAskForAutoreview());
     delegate.setAskedForAutoreview(true);
     EXPECT_FALSE(delegate.canAskForAutoreview());
+}
+
+TEST_F(CBAppServicesTest, TheShellPausesTheLocationServiceWhileInactiveOrInTheBackground) {
+    auto application = UIApplication::sharedApplication();
+    auto previous = application->delegate();
+    application->setDelegate(std::make_shared<CBKelvaraSharedAppDelegate>(CBLaunchOptions{}));
+    application->becomeActive();
+    auto service = CBLocationManager::sharedInstance();
+    service->startUpdatingLocation();
+
+    application->resignActive();
+    EXPECT_FALSE(service->isUpdating());
+    application->becomeActive();  // resumes, silently at first
+    EXPECT_TRUE(service->isUpdating());
+    EXPECT_FALSE(service->notifyDelegatesOfErrors());
+
+    application->enterBackground();
+    EXPECT_FALSE(service->isUpdating());
+    application->enterForeground();
+    EXPECT_TRUE(service->isUpdating());
+    // Errors are reported again a second after the program is active.
+    EXPECT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
+        [&] { return service->notifyDelegatesOfErrors(); }, 5.0));
+
+    service->stopUpdatingLocation();
+    application->setDelegate(previous);
 }
 
 TEST_F(CBAppServicesTest, SupportMailAndStoreReviewLink) {

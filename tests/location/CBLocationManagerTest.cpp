@@ -8,8 +8,6 @@
 #include "CoreLocation/CLGPXLocationSource.h"
 #include "CoreLocation/CLNoLocationSource.h"
 #include "Dispatch/NSRunLoop.h"
-#include "Foundation/NSNotificationCenter.h"
-#include "UIKit/UIApplication.h"
 #include "location/CBLocationManager.h"
 
 namespace {
@@ -215,17 +213,17 @@ TEST_F(CBLocationManagerTest, StopCancelsEveryScheduledCall) {
     EXPECT_EQ(recorder->locations.size(), 1u);
 }
 
-TEST_F(CBLocationManagerTest, LifeCycleThroughNotifications) {
+TEST_F(CBLocationManagerTest, LifeCycleInTheApplicationsOrder) {
+    // Going to the background and back, in the order the application steps.
     service->startUpdatingLocation();
-    auto center = NSNotificationCenter::defaultCenter();
-    center->postNotificationName(UIApplicationWillResignActiveNotification);
-    center->postNotificationName(UIApplicationDidEnterBackgroundNotification);
+    service->applicationWillResignActive();
+    service->applicationDidEnterBackground();
     EXPECT_FALSE(service->isUpdating());
     // Resigning first stopped the service, so the background had nothing to
     // pause: it is becoming active that resumes, silently at first.
-    center->postNotificationName(UIApplicationWillEnterForegroundNotification);
+    service->applicationWillEnterForeground();
     EXPECT_FALSE(service->isUpdating());
-    center->postNotificationName(UIApplicationDidBecomeActiveNotification);
+    service->applicationDidBecomeActive();
     EXPECT_TRUE(service->isUpdating());
     EXPECT_FALSE(service->notifyDelegatesOfErrors());
     ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(

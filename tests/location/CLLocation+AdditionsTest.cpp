@@ -62,15 +62,19 @@ TEST(CLLocationAdditionsTest, ConstructionAndText) {
 
 TEST(CLHeadingCBAdditionsTest, HeadingFollowsTheInterface) {
     const CLHeading heading(10, 350, 5, NSDate::date());
-    EXPECT_EQ(adjustedHeadingForInterfaceOrientation(heading, UIInterfaceOrientationPortrait), 350);
-    EXPECT_EQ(adjustedHeadingForInterfaceOrientation(heading, UIInterfaceOrientationLandscapeRight),
-              80);  // status-bar orientation 3
-    EXPECT_EQ(adjustedHeadingForInterfaceOrientation(heading, UIInterfaceOrientationLandscapeLeft),
-              260);
+    EXPECT_EQ(adjustedHeadingForInterfaceOrientation(heading, CBInterfaceOrientation::Portrait),
+              350);
     EXPECT_EQ(
-        adjustedHeadingForInterfaceOrientation(heading, UIInterfaceOrientationPortraitUpsideDown),
+        adjustedHeadingForInterfaceOrientation(heading, CBInterfaceOrientation::LandscapeRight),
+        80);  // status-bar orientation 3
+    EXPECT_EQ(
+        adjustedHeadingForInterfaceOrientation(heading, CBInterfaceOrientation::LandscapeLeft),
+        260);
+    EXPECT_EQ(
+        adjustedHeadingForInterfaceOrientation(heading, CBInterfaceOrientation::PortraitUpsideDown),
         170);
-    EXPECT_EQ(adjustedHeadingForInterfaceOrientation(heading, UIInterfaceOrientationUnknown), 350);
+    EXPECT_EQ(adjustedHeadingForInterfaceOrientation(heading, CBInterfaceOrientation::Unknown),
+              350);
 }
 
 TEST(CLHeadingCBAdditionsTest, UnknownTrueHeadingFallsBackToMagnetic) {
@@ -78,10 +82,11 @@ TEST(CLHeadingCBAdditionsTest, UnknownTrueHeadingFallsBackToMagnetic) {
     const CLHeading magneticOnly(42, -1, 10, NSDate::date());
     EXPECT_EQ(usableHeading(magneticOnly), 42);
     EXPECT_EQ(adjustedHeadingForInterfaceOrientation(magneticOnly,
-                                                     UIInterfaceOrientationLandscapeRight),
+                                                     CBInterfaceOrientation::LandscapeRight),
               132);
     // A reading with negative accuracy is invalid.
     const CLHeading invalid(42, 40, -1, NSDate::date());
     EXPECT_FALSE(usableHeading(invalid));
-    EXPECT_EQ(adjustedHeadingForInterfaceOrientation(invalid, UIInterfaceOrientationPortrait), -1);
+    EXPECT_EQ(adjustedHeadingForInterfaceOrientation(invalid, CBInterfaceOrientation::Portrait),
+              -1);
 }

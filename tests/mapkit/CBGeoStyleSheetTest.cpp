@@ -15,8 +15,8 @@
 #include "ImageIO/CGImageDestination.h"
 #include "ImageIO/CGImageSource.h"
 #include "UIKit/UIScreen.h"
-#include "foundation/UIColor+ZORuzUvuCategory.h"
 #include "mapkit/MapkitTestSupport.h"
+#include "uiadditions/UIColor+ZORuzUvuCategory.h"
 
 namespace {
 

@@ -13,12 +13,12 @@
 #include "Foundation/NSPropertyListSerialization.h"
 #include "UIKit/UIFont.h"
 #include "UIKit/UIScreen.h"
-#include "foundation/NSString+ZELDrawingSizeCache.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBStaticVectorMapView.h"
 #include "mapkit/CBVectorDataSource.h"
 #include "mapkit/MapkitTestSupport.h"
+#include "uiadditions/NSString+ZELDrawingSizeCache.h"
 
 namespace {
 

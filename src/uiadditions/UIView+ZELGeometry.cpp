@@ -1,4 +1,4 @@
-#include "foundation/UIView+ZELGeometry.h"
+#include "uiadditions/UIView+ZELGeometry.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "foundation/UIView+ZORuzUvuCategory.h"
+#include "uiadditions/UIView+ZORuzUvuCategory.h"
 
 #include "UIKit/UIScrollView.h"
 #include "UIKit/UIViewController.h"

@@ -2,9 +2,9 @@
 
 #include <cmath>
 
-#include "foundation/UIColor+ZELMixing.h"
-#include "foundation/UIColor+ZORuzUvuCategory.h"
 #include "foundation/ZELColorConversion.h"
+#include "uiadditions/UIColor+ZELMixing.h"
+#include "uiadditions/UIColor+ZORuzUvuCategory.h"
 
 TEST(UIColorZORuzUvuCategoryTest, HexStringsInTheirAcceptedForms) {
     const UIColor orange = UIColor::colorWithRedGreenBlueAlpha(1.0, 128 / 255.0, 0, 1);

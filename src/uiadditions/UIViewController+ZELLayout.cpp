@@ -1,4 +1,4 @@
-#include "foundation/UIViewController+ZELLayout.h"
+#include "uiadditions/UIViewController+ZELLayout.h"
 
 CGFloat topLayoutInset_ZEL(const std::shared_ptr<UIViewController>& controller) {
     return controller ? controller->topLayoutGuideLength() : 0;

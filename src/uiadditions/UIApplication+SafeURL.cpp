@@ -1,4 +1,4 @@
-#include "foundation/UIApplication+SafeURL.h"
+#include "uiadditions/UIApplication+SafeURL.h"
 
 bool openURLSafe_zel(const std::shared_ptr<UIApplication>& application,
                      const std::optional<std::string>& url) {

@@ -1,4 +1,4 @@
-#include "foundation/CALayer+ZELGeometry.h"
+#include "uiadditions/CALayer+ZELGeometry.h"
 
 CGPoint absoluteAnchorPoint_zel(const std::shared_ptr<CALayer>& layer) {
     if (!layer) {

@@ -4,9 +4,9 @@
 
 #include "UIKit/UIScrollView.h"
 #include "UIKit/UIViewController.h"
-#include "foundation/CALayer+ZELGeometry.h"
-#include "foundation/UIView+ZELGeometry.h"
-#include "foundation/UIView+ZORuzUvuCategory.h"
+#include "uiadditions/CALayer+ZELGeometry.h"
+#include "uiadditions/UIView+ZELGeometry.h"
+#include "uiadditions/UIView+ZORuzUvuCategory.h"
 
 namespace {
 

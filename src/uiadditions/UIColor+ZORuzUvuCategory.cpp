@@ -1,4 +1,4 @@
-#include "foundation/UIColor+ZORuzUvuCategory.h"
+#include "uiadditions/UIColor+ZORuzUvuCategory.h"
 
 #include <cctype>
 #include <cstdio>
@@ -7,7 +7,7 @@
 #include "foundation/ZELColorConversion.h"
 
 namespace {
-constexpr const char* kFile = "foundation/UIColor+ZORuzUvuCategory";
+constexpr const char* kFile = "uiadditions/UIColor+ZORuzUvuCategory";
 
 int hexDigit(char c) {
     if (c >= '0' && c <= '9')

@@ -4,33 +4,11 @@
 #include <vector>
 
 #include "UIKit/NSString+UIKit.h"
-#include "foundation/CLLocationManager+AuthorizationStatus.h"
-#include "foundation/NSArray+SafeIndex.h"
-#include "foundation/NSString+ZELDrawingSizeCache.h"
-#include "foundation/UIApplication+SafeURL.h"
-#include "foundation/UIViewController+ZELLayout.h"
+#include "uiadditions/NSString+ZELDrawingSizeCache.h"
+#include "uiadditions/UIApplication+SafeURL.h"
+#include "uiadditions/UIViewController+ZELLayout.h"
 
 namespace {
-
-TEST(SafeIndexTest, ToleratesBadIndicesAndAbsentObjects) {
-    const std::vector<int> numbers{1, 2, 3};
-    EXPECT_EQ(objectAtIndexSafe(numbers, 2), 3);
-    EXPECT_EQ(objectAtIndexSafe(numbers, 3), std::nullopt);
-    EXPECT_EQ(subarrayWithRangeSafe(numbers, 1, 10), (std::vector<int>{2, 3}));
-    EXPECT_TRUE(subarrayWithRangeSafe(numbers, 5, 1).empty());
-
-    std::vector<std::shared_ptr<int>> objects;
-    addObjectSafe(objects, std::shared_ptr<int>());
-    addObjectSafe(objects, std::make_shared<int>(4));
-    EXPECT_EQ(objects.size(), 1u);
-    EXPECT_EQ(objectAtIndexSafe(objects, 1), nullptr);
-
-    std::vector<std::string> strings;
-    addNonEmptyStringSafe(strings, std::nullopt);
-    addNonEmptyStringSafe(strings, "");
-    addNonEmptyStringSafe(strings, "a");
-    EXPECT_EQ(strings, std::vector<std::string>{"a"});
-}
 
 TEST(DrawingSizeCacheTest, KeysOnOneDecimalAndWorksFromAnyThread) {
     const size_t before = zelDrawingSizeCacheCount();
@@ -56,14 +34,7 @@ TEST(DrawingSizeCacheTest, KeysOnOneDecimalAndWorksFromAnyThread) {
     EXPECT_GT(sizes[1].width, 0);
 }
 
-TEST(SmallCategoriesTest, AuthorisationURLsAndLayoutGuides) {
-    EXPECT_FALSE(ZEL_isWhenInUseOrAlwaysAuthorizationStatus(kCLAuthorizationStatusNotDetermined));
-    EXPECT_FALSE(ZEL_isWhenInUseOrAlwaysAuthorizationStatus(kCLAuthorizationStatusRestricted));
-    EXPECT_FALSE(ZEL_isWhenInUseOrAlwaysAuthorizationStatus(kCLAuthorizationStatusDenied));
-    EXPECT_TRUE(ZEL_isWhenInUseOrAlwaysAuthorizationStatus(kCLAuthorizationStatusAuthorizedAlways));
-    EXPECT_TRUE(
-        ZEL_isWhenInUseOrAlwaysAuthorizationStatus(kCLAuthorizationStatusAuthorizedWhenInUse));
-
+TEST(SmallCategoriesTest, URLsAndLayoutGuides) {
     auto app = UIApplication::sharedApplication();
     EXPECT_FALSE(openURLSafe_zel(app, std::nullopt));
     EXPECT_FALSE(openURLSafe_zel(app, "unknown-scheme://x"));

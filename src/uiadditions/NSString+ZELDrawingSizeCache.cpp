@@ -1,4 +1,4 @@
-#include "foundation/NSString+ZELDrawingSizeCache.h"
+#include "uiadditions/NSString+ZELDrawingSizeCache.h"
 
 #include <cstdio>
 #include <mutex>

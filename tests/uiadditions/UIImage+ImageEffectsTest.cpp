@@ -1,10 +1,10 @@
-#include "foundation/UIImage+ImageEffects.h"
+#include "uiadditions/UIImage+ImageEffects.h"
 
 #include <gtest/gtest.h>
 
+#include "CBGeoData/LogCapture.h"
 #include "UIKit/UIGraphics.h"
 #include "UIKit/UIScreen.h"
-#include "mapkit/MapkitTestSupport.h"
 
 namespace {
 

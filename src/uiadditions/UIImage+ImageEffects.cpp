@@ -1,4 +1,4 @@
-#include "foundation/UIImage+ImageEffects.h"
+#include "uiadditions/UIImage+ImageEffects.h"
 
 #include <cfloat>
 #include <cmath>

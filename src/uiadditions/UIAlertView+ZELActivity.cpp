@@ -1,4 +1,4 @@
-#include "foundation/UIAlertView+ZELActivity.h"
+#include "uiadditions/UIAlertView+ZELActivity.h"
 
 #include <cmath>
 

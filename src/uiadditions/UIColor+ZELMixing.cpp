@@ -1,4 +1,4 @@
-#include "foundation/UIColor+ZELMixing.h"
+#include "uiadditions/UIColor+ZELMixing.h"
 
 UIColor mixedByWithColor(const UIColor& color, CGFloat factor, const UIColor& other) {
     CGFloat r1 = 0, g1 = 0, b1 = 0, a1 = 0;
