@@ -440,11 +440,10 @@ void CBMapStoreDetailVC::downloadManagerWillStartLoading(ZELDownloadManagerEngin
         updateDownloadButtons();
 }
 
-std::optional<bool> CBMapStoreDetailVC::downloadManagerDidStartPostProcessingForDownload(
-    ZELDownloadManagerEngine&, const Download& d) {
+void CBMapStoreDetailVC::downloadManagerDidStartPostProcessingForDownload(ZELDownloadManagerEngine&,
+                                                                          const Download& d) {
     if (concernsThisMap(d->identifier(), d->type()))
         updateDownloadButtons();
-    return std::nullopt;
 }
 
 void CBMapStoreDetailVC::downloadManagerDidRemoveDownloadWithIdentifierAndType(

@@ -116,8 +116,8 @@ class CBMapStoreDetailVC : public UIViewController,
 
     void downloadManagerDidAdd(ZELDownloadManagerEngine&, const Download&) override;
     void downloadManagerWillStartLoading(ZELDownloadManagerEngine&, const Download&) override;
-    std::optional<bool> downloadManagerDidStartPostProcessingForDownload(ZELDownloadManagerEngine&,
-                                                                         const Download&) override;
+    void downloadManagerDidStartPostProcessingForDownload(ZELDownloadManagerEngine&,
+                                                          const Download&) override;
     void downloadManagerDidRemoveDownloadWithIdentifierAndType(ZELDownloadManagerEngine&,
                                                                const std::string& identifier,
                                                                const std::string& type) override;

@@ -373,11 +373,9 @@ void CBMapStoreDownloadViewController::downloadManagerWillStartUnzippingDownload
     updateCellForDownload(download);
 }
 
-std::optional<bool>
-CBMapStoreDownloadViewController::downloadManagerDidStartPostProcessingForDownload(
+void CBMapStoreDownloadViewController::downloadManagerDidStartPostProcessingForDownload(
     ZELDownloadManagerEngine&, const Download& download) {
     updateCellForDownload(download);
-    return std::nullopt;
 }
 
 void CBMapStoreDownloadViewController::downloadManagerDidChangeResumeDisabledStateTo(

@@ -87,8 +87,8 @@ class CBMapStoreDownloadViewController : public UITableViewController,
     void downloadManagerFailedToLoadDownload(ZELDownloadManagerEngine&, const Download&) override;
     void downloadManagerWillStartUnzippingDownload(ZELDownloadManagerEngine&,
                                                    const Download&) override;
-    std::optional<bool> downloadManagerDidStartPostProcessingForDownload(ZELDownloadManagerEngine&,
-                                                                         const Download&) override;
+    void downloadManagerDidStartPostProcessingForDownload(ZELDownloadManagerEngine&,
+                                                          const Download&) override;
     void downloadManagerDidChangeResumeDisabledStateTo(ZELDownloadManagerEngine&, bool) override;
 
   private:
