@@ -82,7 +82,6 @@ struct ZELDownloadStatus {
     bool sameStateAs(const ZELDownloadStatus& other) const {
         return phase == other.phase && step == other.step && failure == other.failure;
     }
-    bool operator==(const ZELDownloadStatus&) const = default;
 };
 
 // Errors whose code is the failure itself, for failures no other domain
