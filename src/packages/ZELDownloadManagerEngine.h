@@ -59,7 +59,7 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
     // when there is one; else a new one, queued, announced with didAdd and
     // saved; nullptr when the request does not validate.
     Download addDownload(const ZELDownloadRequest& request);
-    // addDownload with the request's fields in this order.
+    // addDownload, with the request's fields given one by one.
     Download
     addDownloadWithURLDestinationPathIdentifierTitleSubTitleDownloadSizeTypePriorityPayLoadProgressReservedForPostProcessing(
         const std::string& url, const std::string& destinationPath, const std::string& identifier,
