@@ -74,11 +74,15 @@ const fs::path& installedHome() {
             services.downloads->setResumeDisabled(false);
             for (const char* identifier : {"liechtenstein", "neubrandenburg", "three-rivers"}) {
                 auto map = services.catalogue->mapForIdentifier(std::string(identifier));
-                services.downloads
-                    ->addDownloadWithURLDestinationPathIdentifierTitleSubTitleDownloadSizeTypePriorityPayLoadProgressReservedForPostProcessing(
-                        *services.catalogue->urlForMap(map), services.registry->basePathForMaps(),
-                        identifier, map->title(), map->places(), std::nullopt,
-                        CBUserMapStoreEngine::kDownloadType, 0, std::string(identifier), 0.4);
+                services.downloads->addDownload(
+                    {.url = *services.catalogue->urlForMap(map),
+                     .destinationPath = services.registry->basePathForMaps(),
+                     .identifier = identifier,
+                     .type = CBUserMapStoreEngine::kDownloadType,
+                     .title = map->title(),
+                     .subTitle = map->places(),
+                     .payLoad = identifier,
+                     .progressReservedForPostProcessing = 0.4});
             }
             services.downloads->resumeDownloads();
             NSRunLoop::mainRunLoop()->runUntil(

@@ -79,11 +79,13 @@ BENCHMARK(BM_OpenStoreOnBrowse)->Unit(benchmark::kMillisecond);
 void BM_DownloadListProgressEvent(benchmark::State& state) {
     StoreHome home;
     for (int i = 0; i < 5; ++i)
-        home.downloads
-            ->addDownloadWithURLDestinationPathIdentifierTitleSubTitleDownloadSizeTypePriorityPayLoadProgressReservedForPostProcessing(
-                "http://127.0.0.1:9/map/" + std::to_string(i) + ".zip",
-                (home.home / "Documents/maps").string(), "map" + std::to_string(i),
-                "Map " + std::to_string(i), std::nullopt, 1000000, "map", 0, std::nullopt, 0.4);
+        home.downloads->addDownload({.url = "http://127.0.0.1:9/map/" + std::to_string(i) + ".zip",
+                                     .destinationPath = (home.home / "Documents/maps").string(),
+                                     .identifier = "map" + std::to_string(i),
+                                     .type = "map",
+                                     .title = "Map " + std::to_string(i),
+                                     .downloadSize = 1000000,
+                                     .progressReservedForPostProcessing = 0.4});
     auto list =
         CBMapStoreDownloadViewController::createWithDownloadManager(home.downloads, home.registry);
     home.window->setRootViewController(std::make_shared<UINavigationController>(list));

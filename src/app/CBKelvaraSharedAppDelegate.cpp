@@ -199,11 +199,15 @@ void CBKelvaraSharedAppDelegate::installSampleOnEmptyHome() {
         NSLogWithLevel(NSLogLevel::Error, "Kelvara: the catalogue has no sample map");
         return;
     }
-    downloadManager_
-        ->addDownloadWithURLDestinationPathIdentifierTitleSubTitleDownloadSizeTypePriorityPayLoadProgressReservedForPostProcessing(
-            *url, userMapStoreEngine_->basePathForMaps(), *map->identifier(), map->title(),
-            map->places(), std::nullopt, CBUserMapStoreEngine::kDownloadType,
-            static_cast<int>(map->priority()), map->identifier(), 0.4);
+    downloadManager_->addDownload({.url = *url,
+                                   .destinationPath = userMapStoreEngine_->basePathForMaps(),
+                                   .identifier = *map->identifier(),
+                                   .type = CBUserMapStoreEngine::kDownloadType,
+                                   .title = map->title(),
+                                   .subTitle = map->places(),
+                                   .priority = static_cast<int>(map->priority()),
+                                   .payLoad = map->identifier(),
+                                   .progressReservedForPostProcessing = 0.4});
     downloadManager_->resumeDownloads();
 }
 

@@ -43,8 +43,13 @@ CBMapStoreUpdater::~CBMapStoreUpdater() = default;
 std::shared_ptr<CBMapStoreUpdater> CBMapStoreUpdater::createWithDownloadManager(
     std::shared_ptr<ZELDownloadManagerEngine> downloadManager) {
     auto updater = std::make_shared<CBMapStoreUpdater>(downloadManager);
-    if (downloadManager)
+    if (downloadManager) {
         downloadManager->addDelegate(updater);
+        // A catalogue queued in an earlier run is installed by the first
+        // updater that lives; one that queues a catalogue installs it.
+        if (!downloadManager->installerForType(kDownloadType))
+            downloadManager->setInstallerForType(updater, kDownloadType);
+    }
     return updater;
 }
 
@@ -144,22 +149,23 @@ void CBMapStoreUpdater::startCatalogueDownload(const std::optional<NSDate>& date
         defaults->setObjectForKey(Value(*date), kPendingCatalogueDateKey);
     else
         defaults->removeObjectForKey(kPendingCatalogueDateKey);
-    auto download =
-        downloadManager_
-            ->addDownloadWithURLDestinationPathIdentifierTitleSubTitleDownloadSizeTypePriorityPayLoadProgressReservedForPostProcessing(
-                *url, CBMapStoreEngine::applicationCachesDirectory() + "/mapStoreUpdate",
-                kDownloadIdentifier, NSLocalizedString("MapCatalogue"), std::nullopt, std::nullopt,
-                kDownloadType, 1, std::nullopt, 0.1);
+    auto download = downloadManager_->addDownload(
+        {.url = *url,
+         .destinationPath = CBMapStoreEngine::applicationCachesDirectory() + "/mapStoreUpdate",
+         .identifier = kDownloadIdentifier,
+         .type = kDownloadType,
+         .title = NSLocalizedString("MapCatalogue"),
+         .priority = 1,
+         .progressReservedForPostProcessing = 0.1});
     if (!download)
         return;
     keepAlive_ = shared_from_this();
+    downloadManager_->setInstallerForType(keepAlive_, kDownloadType);
     downloadManager_->resumeDownloads();
 }
 
-std::optional<bool> CBMapStoreUpdater::downloadManagerDidStartPostProcessingForDownload(
-    ZELDownloadManagerEngine& engine, const Download& download) {
-    if (!download || download->type() != kDownloadType)
-        return std::nullopt;
+void CBMapStoreUpdater::downloadManagerInstallDownload(ZELDownloadManagerEngine& engine,
+                                                       const Download& download) {
     auto pending = NSUserDefaults::standardUserDefaults()->objectForKey(kPendingCatalogueDateKey);
     std::optional<NSDate> date;
     if (pending)
@@ -171,7 +177,6 @@ std::optional<bool> CBMapStoreUpdater::downloadManagerDidStartPostProcessingForD
         error = refused;
     }
     engine.postProcessingFinishedForDownload(download, error);
-    return true;
 }
 
 void CBMapStoreUpdater::downloadManagerDidRemoveDownloadWithIdentifierAndType(

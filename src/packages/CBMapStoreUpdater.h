@@ -6,6 +6,7 @@
 
 #include "Foundation/NSDate.h"
 #include "UIKit/UIAlertView.h"
+#include "packages/ZELDownloadInstaller.h"
 #include "packages/ZELDownloadManagerEngineDelegate.h"
 
 class CBMapStoreEngine;
@@ -14,16 +15,18 @@ class ZELDownloadManagerEngine;
 // Keeps the catalogue current: a silent check of the server's catalogue
 // ("mapStore.zip") at most once a week, a manual check with a waiting alert,
 // the offer of a newer catalogue, and its download through the download
-// engine (type "mapStore"), whose post-processing validates the new
-// catalogue before it replaces the one in use.
+// engine (type "mapStore"), whose installer it is for that download: it
+// validates the new catalogue before it replaces the one in use.
 //
 // Main thread. A check in flight, the offer and a queued catalogue download
 // keep the updater alive until they end.
 class CBMapStoreUpdater : public UIAlertViewDelegate,
                           public ZELDownloadManagerEngineDelegate,
+                          public ZELDownloadInstaller,
                           public std::enable_shared_from_this<CBMapStoreUpdater> {
   public:
     static constexpr const char* kDownloadType = "mapStore";
+    using Download = ZELDownloadManagerEngineDelegate::Download;
     static constexpr const char* kDownloadIdentifier = "mapStore";
     // The server date of the catalogue being downloaded.
     static constexpr const char* kPendingCatalogueDateKey = "MapStorePendingCatalogueDate";
@@ -65,12 +68,13 @@ class CBMapStoreUpdater : public UIAlertViewDelegate,
     std::optional<NSDate> offeredCatalogueDate() const { return offeredDate_; }
     bool isChecking() const { return checking_; }
 
-    // Queues the catalogue download of the offered (or given) server date.
+    // Queues the catalogue download of the offered (or given) server date;
+    // this updater installs it.
     void startCatalogueDownload(const std::optional<NSDate>& date);
 
     void alertViewClickedButtonAtIndex(UIAlertView& alert, long index) override;
-    std::optional<bool> downloadManagerDidStartPostProcessingForDownload(
-        ZELDownloadManagerEngine& engine, const Download& download) override;
+    void downloadManagerInstallDownload(ZELDownloadManagerEngine& engine,
+                                        const Download& download) override;
     void downloadManagerDidRemoveDownloadWithIdentifierAndType(ZELDownloadManagerEngine& engine,
                                                                const std::string& identifier,
                                                                const std::string& type) override;

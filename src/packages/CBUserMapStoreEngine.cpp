@@ -48,8 +48,10 @@ std::shared_ptr<CBUserMapStoreEngine> CBUserMapStoreEngine::createWithDownloadMa
                        statePath.c_str(),
                        state ? "not a dictionary" : error.localizedDescription().c_str());
     }
-    if (downloadManager)
+    if (downloadManager) {
         downloadManager->addDelegate(registry);
+        downloadManager->setInstallerForType(registry, kDownloadType);
+    }
     registry->setDownloadManager(std::move(downloadManager));
     return registry;
 }

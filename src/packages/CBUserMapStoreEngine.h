@@ -11,19 +11,25 @@
 #include "packages/CBMapDocumentInfo.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBUserMapStoreEngineDelegate.h"
+#include "packages/ZELDownloadInstaller.h"
 #include "packages/ZELDownloadManagerEngineDelegate.h"
+#include "packages/ZELDownloadStatus.h"
 
 // The registry of installed maps: the store "CBUserMapStore.bin" (entity
 // "map" of the catalogue model, with the dates and the downloading flag),
 // the current map (kept in <Caches>/"CBUserMapStore_state.plist"), and the
 // installer of downloads of type "map": it records the map while its package
 // loads, validates the staged package's geo store, swaps it in, and tells
-// its delegates.
+// its delegates. It answers what each map's download is at and tells its
+// delegates as that changes, so screens need not read the download queue.
 //
 // Main thread only.
-class CBUserMapStoreEngine : public CBMapStoreEngine, public ZELDownloadManagerEngineDelegate {
+class CBUserMapStoreEngine : public CBMapStoreEngine,
+                             public ZELDownloadManagerEngineDelegate,
+                             public ZELDownloadInstaller {
   public:
     using Map = std::shared_ptr<CBMapStoreMap>;
+    using Download = ZELDownloadManagerEngineDelegate::Download;
     // Work after an install, the tile-cache pre-fill unless another step is
     // set: reports progress 0...1 and calls `done` on the main thread.
     using PostInstallStep =
@@ -35,8 +41,8 @@ class CBUserMapStoreEngine : public CBMapStoreEngine, public ZELDownloadManagerE
     static constexpr const char* kDownloadType = "map";
 
     // The registry over <Documents>/CBUserMapStore.bin, joined to the engine's
-    // delegates; `catalogue` is where the maps being installed are described
-    // (nullptr: the catalogue in use).
+    // delegates and its installer of "map" packages; `catalogue` is where the
+    // maps being installed are described (nullptr: the catalogue in use).
     static std::shared_ptr<CBUserMapStoreEngine> createWithDownloadManager(
         std::shared_ptr<ZELDownloadManagerEngine> downloadManager,
         std::shared_ptr<CBMapStoreEngine> catalogue = nullptr);
@@ -60,6 +66,10 @@ class CBUserMapStoreEngine : public CBMapStoreEngine, public ZELDownloadManagerE
     void deleteMap(const Map& map);
     void deleteMapAndCancelRelatedDownloads(const Map& map, bool cancelDownloads);
 
+    // The map's download as it stands: its status while one is queued, else
+    // installed or nothing.
+    ZELDownloadStatus downloadStatusForMapIdentifier(const std::optional<std::string>& identifier);
+
     void checkIntegrityOfMapCovers();
     void copyCoverToDocumentsForMap(const Map& map);
     std::optional<std::vector<CBMapDocumentInfo>> documentInfosArrayForMap(const Map& map);
@@ -71,11 +81,17 @@ class CBUserMapStoreEngine : public CBMapStoreEngine, public ZELDownloadManagerE
 
     // The download engine's delegate, for downloads of type "map".
     void downloadManagerDidAdd(ZELDownloadManagerEngine&, const Download& download) override;
-    std::optional<bool> downloadManagerDidStartPostProcessingForDownload(
-        ZELDownloadManagerEngine& engine, const Download& download) override;
+    void downloadManagerChangedStatusToForDownload(ZELDownloadManagerEngine&,
+                                                   const ZELDownloadStatus& status,
+                                                   const Download& download) override;
+    void downloadManagerUpdatedProgressToForDownload(ZELDownloadManagerEngine& engine, double,
+                                                     const Download& download) override;
     void downloadManagerDidRemoveDownloadWithIdentifierAndType(ZELDownloadManagerEngine&,
                                                                const std::string& identifier,
                                                                const std::string& type) override;
+    // The installer of "map" packages.
+    void downloadManagerInstallDownload(ZELDownloadManagerEngine& engine,
+                                        const Download& download) override;
 
     // Whether the file is a geo store of a map package: it opens with the geo
     // model and holds objects.

@@ -5,6 +5,7 @@
 
 class CBUserMapStoreEngine;
 class CBMapStoreMap;
+struct ZELDownloadStatus;
 
 // What the installed-maps registry tells the objects that follow the
 // installed maps and the current map; every message is optional and
@@ -23,6 +24,16 @@ class CBUserMapStoreEngineDelegate {
     // The installed map's cover was stored and is now the map object's
     // cover; what showed a stand-in for it shows it again.
     virtual void userMapStoreStoredCoverForMap(CBUserMapStoreEngine&, const Map&) {}
+    // The download of a map changed its phase, step or failure (the status
+    // of downloadStatusForMapIdentifier: installed or nothing once it has
+    // left the queue).
+    virtual void userMapStoreDownloadStatusChangedToForMapWithIdentifier(CBUserMapStoreEngine&,
+                                                                         const ZELDownloadStatus&,
+                                                                         const std::string&) {}
+    // Its progress moved.
+    virtual void userMapStoreDownloadProgressChangedToForMapWithIdentifier(CBUserMapStoreEngine&,
+                                                                           const ZELDownloadStatus&,
+                                                                           const std::string&) {}
     virtual void userMapStoreWillDeleteMap(CBUserMapStoreEngine&, const Map&) {}
     virtual void userMapStoreDidDeleteMapWithIdentifier(CBUserMapStoreEngine&, const std::string&) {
     }

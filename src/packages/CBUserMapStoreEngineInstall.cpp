@@ -175,29 +175,28 @@ void CBUserMapStoreEngine::downloadManagerDidAdd(ZELDownloadManagerEngine&,
     }
 }
 
-std::optional<bool> CBUserMapStoreEngine::downloadManagerDidStartPostProcessingForDownload(
-    ZELDownloadManagerEngine&, const Download& download) {
-    if (download->type() != kDownloadType)
-        return std::nullopt;
-    // Installed in a later turn of the main loop, once the engine has
-    // finished announcing the post-processing.
+void CBUserMapStoreEngine::downloadManagerInstallDownload(ZELDownloadManagerEngine&,
+                                                          const Download& download) {
+    // Installed in a later turn of the main loop, out of the engine's call.
     std::weak_ptr<CBUserMapStoreEngine> weakSelf = userSelf();
     DispatchQueue::main()->async([weakSelf, download] {
         if (auto self = weakSelf.lock())
             self->install(download);
     });
-    return true;
 }
 
 void CBUserMapStoreEngine::downloadManagerDidRemoveDownloadWithIdentifierAndType(
     ZELDownloadManagerEngine&, const std::string& identifier, const std::string& type) {
     if (type != kDownloadType)
         return;
-    auto map = mapForIdentifier(identifier);
-    if (!map || !map->isDownloading())
-        return;
-    downloadOfMapEnded(map);
-    saveChanges();
+    if (auto map = mapForIdentifier(identifier); map && map->isDownloading()) {
+        downloadOfMapEnded(map);
+        saveChanges();
+    }
+    const ZELDownloadStatus status = downloadStatusForMapIdentifier(identifier);
+    tellDelegates([&](auto& delegate) {
+        delegate.userMapStoreDownloadStatusChangedToForMapWithIdentifier(*this, status, identifier);
+    });
 }
 
 void CBUserMapStoreEngine::install(const Download& download) {
@@ -207,9 +206,9 @@ void CBUserMapStoreEngine::install(const Download& download) {
     const std::string identifier = download->identifier();
     const Map map = recordForDownload(download, true);
     if (!map) {
-        NSError error;
-        fail(&error, "No record for the map " + identifier);
-        engine->postProcessingFinishedForDownload(download, error);
+        engine->postProcessingFinishedForDownload(
+            download, ZELDownloadErrorMake(ZELDownloadFailure::CannotWrite,
+                                           "No record for the map " + identifier));
         return;
     }
     const bool isUpdate = map->dateAdded().has_value();
@@ -223,7 +222,12 @@ void CBUserMapStoreEngine::install(const Download& download) {
             fillRecordFromCatalogue(map, download->payLoad().value_or(identifier));
             map->setDateAdded(NSDate::date());
             map->setIsDownloading(false);
-            return saveChanges() || fail(stepError, "The installed map cannot be recorded");
+            if (saveChanges())
+                return true;
+            if (stepError)
+                *stepError = ZELDownloadErrorMake(ZELDownloadFailure::CannotWrite,
+                                                  "The installed map cannot be recorded");
+            return false;
         },
         &error);
     if (!installed) {

@@ -7,6 +7,7 @@
 #include "CoreData/NSManagedObject.h"
 #include "Foundation/NSDate.h"
 #include "Foundation/NSError.h"
+#include "packages/ZELDownloadStatus.h"
 
 // The states of a queued download. The road of a good download is
 // Waiting -> Loading -> Unzipping -> Unzipped -> AwaitingPostProcessing ->
@@ -82,15 +83,27 @@ class ZELDownloadManagerDownload : public NSManagedObject {
     std::string stagedItemPath();
     std::string installPath();
 
-    // Why the last attempt failed (kept in memory only).
+    // Why the last attempt failed (kept in memory only: a download that
+    // failed in an earlier run of the program fails for an unknown reason).
     const std::optional<NSError>& lastError() const { return lastError_; }
-    void setLastError(std::optional<NSError> error) { lastError_ = std::move(error); }
+    ZELDownloadFailure failure() const {
+        return lastError_ ? failure_ : ZELDownloadFailure::Unknown;
+    }
+    void setLastError(std::optional<NSError> error, ZELDownloadFailure failure) {
+        lastError_ = std::move(error);
+        failure_ = lastError_ ? failure : ZELDownloadFailure::None;
+    }
 
-    // The progress last sent to the engine's delegates (memory only).
+    // The progress and the status last sent to the engine's delegates
+    // (memory only).
     double reportedProgress() const { return reportedProgress_; }
     void setReportedProgress(double progress) { reportedProgress_ = progress; }
+    const std::optional<ZELDownloadStatus>& reportedStatus() const { return reportedStatus_; }
+    void setReportedStatus(const ZELDownloadStatus& status) { reportedStatus_ = status; }
 
   private:
     std::optional<NSError> lastError_;
+    ZELDownloadFailure failure_ = ZELDownloadFailure::None;
     double reportedProgress_ = -1.0;
+    std::optional<ZELDownloadStatus> reportedStatus_;
 };

@@ -14,6 +14,7 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
 #include "packages/CBMapStoreIdentifier.h"
+#include "packages/ZELDownloadInstaller.h"
 #include "packages/ZELDownloadTransfer.h"
 #include "packages/ZELStagedInstall.h"
 #include "packages/ZELZipArchive.h"
@@ -41,6 +42,13 @@ std::shared_ptr<NSManagedObjectModel> queueModel() {
             model = NSManagedObjectModel::modelWithContentsOfFile(*path);
     }
     return model;
+}
+
+// The failure an error stands for, or `otherwise` for an error of a domain
+// that says nothing more.
+ZELDownloadFailure failureOf(const NSError& error, ZELDownloadFailure otherwise) {
+    const ZELDownloadFailure failure = ZELDownloadFailureForError(error);
+    return failure == ZELDownloadFailure::Unknown ? otherwise : failure;
 }
 
 }  // namespace
@@ -117,10 +125,53 @@ void ZELDownloadManagerEngine::removeDelegate(
     delegates_.remove(delegate);
 }
 
+void ZELDownloadManagerEngine::setInstallerForType(
+    const std::shared_ptr<ZELDownloadInstaller>& installer, const std::string& type) {
+    installers_[type] = installer;
+}
+
+std::shared_ptr<ZELDownloadInstaller> ZELDownloadManagerEngine::installerForType(
+    const std::string& type) const {
+    const auto found = installers_.find(type);
+    return found != installers_.end() ? found->second.lock() : nullptr;
+}
+
 template <class Call>
 void ZELDownloadManagerEngine::tellDelegates(Call call) {
     for (const auto& delegate : delegates_.currentDelegates())
         call(*delegate);
+}
+
+ZELDownloadStatus ZELDownloadManagerEngine::statusForDownload(const Download& download) const {
+    return download ? ZELDownloadStatus::forDownload(*download, paused_) : ZELDownloadStatus{};
+}
+
+void ZELDownloadManagerEngine::tellStatus(const Download& download) {
+    const ZELDownloadStatus status = statusForDownload(download);
+    const auto& told = download->reportedStatus();
+    if (told && told->sameStateAs(status))
+        return;
+    download->setReportedStatus(status);
+    tellDelegates([&](auto& delegate) {
+        delegate.downloadManagerChangedStatusToForDownload(*this, status, download);
+    });
+}
+
+// Pausing and resuming the queue changes what every waiting download shows.
+void ZELDownloadManagerEngine::tellStatusOfWaitingDownloads() {
+    const auto queue = currentQueue();
+    if (!queue)
+        return;
+    for (const auto& download : *queue) {
+        if (download->downloadState() == ZELDownloadStateWaiting)
+            tellStatus(download);
+    }
+}
+
+void ZELDownloadManagerEngine::setStateAndTellStatus(const Download& download, int state) {
+    download->setDownloadState(state);
+    saveChanges();
+    tellStatus(download);
 }
 
 bool ZELDownloadManagerEngine::saveChanges() {
@@ -156,41 +207,37 @@ std::optional<std::vector<ZELDownloadManagerEngine::Download>> ZELDownloadManage
     return downloads;
 }
 
-ZELDownloadManagerEngine::Download ZELDownloadManagerEngine::
-    addDownloadWithURLDestinationPathIdentifierTitleSubTitleDownloadSizeTypePriorityPayLoadProgressReservedForPostProcessing(
-        const std::string& url, const std::string& destinationPath, const std::string& identifier,
-        const std::optional<std::string>& title, const std::optional<std::string>& subTitle,
-        std::optional<int64_t> downloadSize, const std::string& type, int priority,
-        const std::optional<std::string>& payLoad,
-        std::optional<double> progressReservedForPostProcessing) {
-    if (!CBMapStoreIsValidIdentifier(identifier) || !CBMapStoreIsValidIdentifier(type) ||
-        url.empty() || destinationPath.empty()) {
+ZELDownloadManagerEngine::Download ZELDownloadManagerEngine::addDownload(
+    const ZELDownloadRequest& request) {
+    if (!CBMapStoreIsValidIdentifier(request.identifier) ||
+        !CBMapStoreIsValidIdentifier(request.type) || request.url.empty() ||
+        request.destinationPath.empty()) {
         NSLogWithLevel(NSLogLevel::Warning,
                        "Download %s of type %s refused: bad identifier or "
                        "path",
-                       identifier.c_str(), type.c_str());
+                       request.identifier.c_str(), request.type.c_str());
         return nullptr;
     }
-    if (auto existing = downloadForIdentifierOfType(identifier, type))
+    if (auto existing = downloadForIdentifierOfType(request.identifier, request.type))
         return existing;
     auto download = std::dynamic_pointer_cast<ZELDownloadManagerDownload>(
         context_->insertNewObjectForEntityForName(ZELDownloadManagerDownload::kEntityName));
     if (!download)
         return nullptr;
-    download->setValueForKey("url", url);
-    download->setValueForKey("destinationPath", destinationPath);
-    download->setValueForKey("identifier", identifier);
-    download->setValueForKey("type", type);
-    if (title)
-        download->setValueForKey("title", *title);
-    if (subTitle)
-        download->setValueForKey("subTitle", *subTitle);
-    download->setDownloadSize(downloadSize);
-    download->setValueForKey("priority", priority);
-    if (payLoad)
-        download->setValueForKey("payLoad", *payLoad);
+    download->setValueForKey("url", request.url);
+    download->setValueForKey("destinationPath", request.destinationPath);
+    download->setValueForKey("identifier", request.identifier);
+    download->setValueForKey("type", request.type);
+    if (request.title)
+        download->setValueForKey("title", *request.title);
+    if (request.subTitle)
+        download->setValueForKey("subTitle", *request.subTitle);
+    download->setDownloadSize(request.downloadSize);
+    download->setValueForKey("priority", request.priority);
+    if (request.payLoad)
+        download->setValueForKey("payLoad", *request.payLoad);
     download->setValueForKey("progressReservedForPostProcessing",
-                             std::clamp(progressReservedForPostProcessing.value_or(0.0), 0.0, 1.0));
+                             std::clamp(request.progressReservedForPostProcessing, 0.0, 1.0));
     download->setValueForKey("dateAdded", NSDate::date());
     download->setDownloadState(ZELDownloadStateWaiting);
     if (!saveChanges()) {
@@ -198,7 +245,28 @@ ZELDownloadManagerEngine::Download ZELDownloadManagerEngine::
         return nullptr;
     }
     tellDelegates([&](auto& delegate) { delegate.downloadManagerDidAdd(*this, download); });
+    tellStatus(download);
     return download;
+}
+
+ZELDownloadManagerEngine::Download ZELDownloadManagerEngine::
+    addDownloadWithURLDestinationPathIdentifierTitleSubTitleDownloadSizeTypePriorityPayLoadProgressReservedForPostProcessing(
+        const std::string& url, const std::string& destinationPath, const std::string& identifier,
+        const std::optional<std::string>& title, const std::optional<std::string>& subTitle,
+        std::optional<int64_t> downloadSize, const std::string& type, int priority,
+        const std::optional<std::string>& payLoad,
+        std::optional<double> progressReservedForPostProcessing) {
+    return addDownload(
+        {.url = url,
+         .destinationPath = destinationPath,
+         .identifier = identifier,
+         .type = type,
+         .title = title,
+         .subTitle = subTitle,
+         .downloadSize = downloadSize,
+         .priority = priority,
+         .payLoad = payLoad,
+         .progressReservedForPostProcessing = progressReservedForPostProcessing.value_or(0.0)});
 }
 
 ZELDownloadManagerEngine::Download ZELDownloadManagerEngine::downloadForIdentifierOfType(
@@ -234,6 +302,10 @@ void ZELDownloadManagerEngine::setResumeDisabled(bool disabled) {
 }
 
 void ZELDownloadManagerEngine::resumeDownloads() {
+    if (paused_) {
+        paused_ = false;
+        tellStatusOfWaitingDownloads();
+    }
     startFirstDownloadInStates({ZELDownloadStateWaiting, ZELDownloadStatePostProcessingInterrupted,
                                 ZELDownloadStateFailed, ZELDownloadStateUnzipFailed});
 }
@@ -246,7 +318,7 @@ void ZELDownloadManagerEngine::continueWithNextDownload() {
 }
 
 void ZELDownloadManagerEngine::startFirstDownloadInStates(std::initializer_list<int> states) {
-    if (resumeDisabled_ || running_)
+    if (resumeDisabled_ || paused_ || running_)
         return;
     const auto queue = currentQueue();
     if (!queue)
@@ -262,10 +334,11 @@ void ZELDownloadManagerEngine::startFirstDownloadInStates(std::initializer_list<
 void ZELDownloadManagerEngine::startDownload(const Download& download) {
     running_ = download;
     download->setDownloadState(ZELDownloadStateLoading);
-    download->setLastError(std::nullopt);
+    download->setLastError(std::nullopt, ZELDownloadFailure::None);
     saveChanges();
     tellDelegates(
         [&](auto& delegate) { delegate.downloadManagerWillStartLoading(*this, download); });
+    tellStatus(download);
     download->setReportedProgress(download->progress());
 
     ZELDownloadTransferStart start;
@@ -352,7 +425,8 @@ void ZELDownloadManagerEngine::transferFinished(const Download& download,
     reportProgress(download, true);
     if (result.error) {
         download->setFailedConnectionsCount(download->failedConnectionsCount() + 1);
-        fail(download, ZELDownloadStateFailed, *result.error);
+        fail(download, ZELDownloadStateFailed, *result.error,
+             failureOf(*result.error, ZELDownloadFailure::ConnectionLost));
         continueWithNextDownload();
         return;
     }
@@ -370,15 +444,17 @@ void ZELDownloadManagerEngine::transferFinished(const Download& download,
     continueWithNextDownload();
 }
 
-void ZELDownloadManagerEngine::fail(const Download& download, int state, const NSError& error) {
+void ZELDownloadManagerEngine::fail(const Download& download, int state, const NSError& error,
+                                    ZELDownloadFailure failure) {
     NSLogWithLevel(NSLogLevel::Warning, "Download %s (%s) failed: %s",
                    download->identifier().c_str(), download->type().c_str(),
                    error.description().c_str());
     download->setDownloadState(state);
-    download->setLastError(error);
+    download->setLastError(error, failure);
     saveChanges();
     tellDelegates(
         [&](auto& delegate) { delegate.downloadManagerFailedToLoadDownload(*this, download); });
+    tellStatus(download);
 }
 
 void ZELDownloadManagerEngine::startUnzipping(const Download& download) {
@@ -387,20 +463,19 @@ void ZELDownloadManagerEngine::startUnzipping(const Download& download) {
     tellDelegates([&](auto& delegate) {
         delegate.downloadManagerWillStartUnzippingDownload(*this, download);
     });
+    tellStatus(download);
     std::weak_ptr<ZELDownloadManagerEngine> weakSelf = weak_from_this();
     const std::string zip = download->zipPath();
     const std::string staging = download->stagingPath();
     // A map package is one folder named after the map; a package of several
-    // items (a Wikipedia package) has its names from the delegate that
-    // installs it; other packages (a catalogue) are one item of any name.
+    // items (a Wikipedia package) has its names from the installer of its
+    // type; other packages (a catalogue) are one item of any name.
     const std::optional<std::string> name = download->type() == "map"
                                                 ? std::optional<std::string>(download->identifier())
                                                 : std::nullopt;
     std::optional<std::vector<std::string>> names;
-    tellDelegates([&](auto& delegate) {
-        if (!names)
-            names = delegate.downloadManagerStagedItemNamesForDownload(*this, download);
-    });
+    if (auto installer = installerForType(download->type()))
+        names = installer->downloadManagerStagedItemNamesForDownload(*this, download);
     DispatchQueue::global()->async([weakSelf, download, zip, staging, name, names] {
         NSError error;
         const bool ok =
@@ -421,7 +496,8 @@ void ZELDownloadManagerEngine::unzipFinished(const Download& download,
         return;
     if (error) {
         removeQuietly(download->stagingPath());
-        fail(download, ZELDownloadStateUnzipFailed, *error);
+        fail(download, ZELDownloadStateUnzipFailed, *error,
+             failureOf(*error, ZELDownloadFailure::DamagedPackage));
         return;
     }
     download->setDownloadState(ZELDownloadStateUnzipped);
@@ -433,22 +509,14 @@ void ZELDownloadManagerEngine::startPostProcessing(const Download& download) {
     download->setDownloadState(ZELDownloadStateAwaitingPostProcessing);
     download->setPostProcessingProgress(0.0);
     saveChanges();
-    download->setDownloadState(ZELDownloadStatePostProcessing);
-    saveChanges();
-    bool taken = false;
+    setStateAndTellStatus(download, ZELDownloadStatePostProcessing);
     tellDelegates([&](auto& delegate) {
-        if (!taken)
-            taken = delegate.downloadManagerDidStartPostProcessingForDownload(*this, download)
-                        .value_or(false);
+        delegate.downloadManagerDidStartPostProcessingForDownload(*this, download);
     });
-    if (taken)
-        return;
-    // Nobody installs this type: the package is moved into place as it is.
-    NSError error;
-    const bool installed = ZELStagedInstall::installStagedItemAtPathToPath(
-        download->stagedItemPath(), download->installPath(), nullptr, nullptr, &error);
-    postProcessingFinishedForDownload(download,
-                                      installed ? std::nullopt : std::optional<NSError>(error));
+    if (auto installer = installerForType(download->type()))
+        installer->downloadManagerInstallDownload(*this, download);
+    else
+        ZELDownloadInstaller().downloadManagerInstallDownload(*this, download);
 }
 
 void ZELDownloadManagerEngine::setPostProcessingProgressForDownload(double progress,
@@ -467,13 +535,13 @@ void ZELDownloadManagerEngine::postProcessingFinishedForDownload(
     if (error) {
         // The zip stays: a retry asks the server whether the file is still
         // the same, and loads it anew when it changed.
-        fail(download, ZELDownloadStateFailed, *error);
+        fail(download, ZELDownloadStateFailed, *error,
+             failureOf(*error, ZELDownloadFailure::DamagedPackage));
         return;
     }
     download->setPostProcessingProgress(1.0);
     reportProgress(download, true);
-    download->setDownloadState(ZELDownloadStateLoadedAndMoved);
-    saveChanges();
+    setStateAndTellStatus(download, ZELDownloadStateLoadedAndMoved);
     removeQuietly(download->zipPath());
     removeDownload(download, false);
 }
@@ -500,20 +568,19 @@ void ZELDownloadManagerEngine::pauseDownloads() {
     const Download download = running_;
     stopTransfer();
     download->setDownloadState(ZELDownloadStateWaiting);
+    paused_ = true;
     reportProgress(download, true);
     tellDelegates(
         [&](auto& delegate) { delegate.downloadManagerWillPauseLoading(*this, download); });
+    tellStatusOfWaitingDownloads();
 }
 
 void ZELDownloadManagerEngine::cancelDownloads(const std::vector<Download>& downloads) {
     bool stoppedRunning = false;
     for (const auto& download : downloads) {
-        const int state = download ? download->downloadState() : ZELDownloadStateDeleted;
         // Unpacking and installing work on the files; they finish first.
-        if (state == ZELDownloadStateDeleted || state == ZELDownloadStateAwaitingPostProcessing ||
-            state == ZELDownloadStatePostProcessing ||
-            state == ZELDownloadStatePostProcessingInterrupted ||
-            state == ZELDownloadStateUnzipping || state == ZELDownloadStateUnzipped)
+        const ZELDownloadStatus status = statusForDownload(download);
+        if (!status.isQueued() || status.holdsPackage())
             continue;
         if (download == running_) {
             stopTransfer();
@@ -528,4 +595,33 @@ void ZELDownloadManagerEngine::cancelDownloads(const std::vector<Download>& down
     }
     if (stoppedRunning)
         continueWithNextDownload();
+}
+
+void ZELDownloadManagerEngine::moveDownloadsOfTypeToDestinationPath(const std::string& type,
+                                                                    const std::string& path) {
+    const auto queue = currentQueue();
+    if (!queue)
+        return;
+    std::vector<Download> moved;
+    for (const auto& download : *queue) {
+        const int state = download->downloadState();
+        if (download->type() != type || state == ZELDownloadStateLoadedAndMoved)
+            continue;
+        download->setDestinationPath(path);
+        if (state == ZELDownloadStateWaiting || state == ZELDownloadStateLoading)
+            continue;
+        // Its zip and staging folder were in the old folder.
+        if (state != ZELDownloadStateFailed && state != ZELDownloadStateUnzipFailed) {
+            download->setLastError(
+                ZELDownloadErrorMake(ZELDownloadFailure::Interrupted,
+                                     "The package was being installed when the folders moved"),
+                ZELDownloadFailure::Interrupted);
+        }
+        download->setDownloadState(ZELDownloadStateFailed);
+        download->setBytesLoaded(0);
+        moved.push_back(download);
+    }
+    saveChanges();
+    for (const auto& download : moved)
+        tellStatus(download);
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -13,9 +14,12 @@
 #include "foundation/ZELMulticastDelegate.h"
 #include "packages/ZELDownloadManagerDownload.h"
 #include "packages/ZELDownloadManagerEngineDelegate.h"
+#include "packages/ZELDownloadRequest.h"
+#include "packages/ZELDownloadStatus.h"
 
 class DispatchQueue;
 class NSManagedObjectContext;
+class ZELDownloadInstaller;
 class NSPersistentStoreCoordinator;
 class ZELDownloadTransfer;
 struct ZELDownloadServerTags;
@@ -23,7 +27,9 @@ struct ZELDownloadTransferResult;
 
 // The download engine: a persistent queue of downloads, loaded one at a time
 // over resumable HTTP requests, verified, unpacked into a staging folder and
-// handed to the delegate that installs their type.
+// handed to the installer registered for their type. Its delegates observe:
+// each hears every step, the typed status of a download as it changes, and
+// its progress.
 //
 // Everything public runs on the main thread, where the delegates hear of it.
 // File writes run on the serial queue "kelvara.downloader", unpacking on the
@@ -41,10 +47,19 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
     void addDelegate(const std::shared_ptr<ZELDownloadManagerEngineDelegate>& delegate);
     void removeDelegate(const std::shared_ptr<ZELDownloadManagerEngineDelegate>& delegate);
 
-    // The queued download with this identifier and type, unchanged, when
-    // there is one; else a new one in state 0, announced with didAdd and
-    // saved; nullptr when the record does not validate. `destinationPath` is
-    // the folder the package is installed into.
+    // The installer of a type's packages, held weakly; it replaces the one
+    // set before.
+    void setInstallerForType(const std::shared_ptr<ZELDownloadInstaller>& installer,
+                             const std::string& type);
+    // The type's installer while it lives, else nullptr (its packages are
+    // then moved into place as they are).
+    std::shared_ptr<ZELDownloadInstaller> installerForType(const std::string& type) const;
+
+    // The queued download with the request's identifier and type, unchanged,
+    // when there is one; else a new one, queued, announced with didAdd and
+    // saved; nullptr when the request does not validate.
+    Download addDownload(const ZELDownloadRequest& request);
+    // addDownload, with the request's fields given one by one.
     Download
     addDownloadWithURLDestinationPathIdentifierTitleSubTitleDownloadSizeTypePriorityPayLoadProgressReservedForPostProcessing(
         const std::string& url, const std::string& destinationPath, const std::string& identifier,
@@ -60,21 +75,33 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
     std::optional<std::vector<Download>> currentQueue();
     size_t currentQueueLength();
 
+    // What the download is at, read from its record: the one place the
+    // queue's states are read for showing.
+    ZELDownloadStatus statusForDownload(const Download& download) const;
+
     bool isDownloading() const;
     bool isResumeDisabled() const { return resumeDisabled_; }
     void setResumeDisabled(bool disabled);
+    // The user paused the queue: nothing loads until resumeDownloads().
+    bool isPaused() const { return paused_; }
 
-    // Starts the first download that waits, failed or could not be unpacked,
-    // unless resuming is disabled or a download is running.
+    // Ends a pause and starts the first download that waits, failed or could
+    // not be unpacked, unless resuming is disabled or a download is running.
     void resumeDownloads();
     // Stops a running transfer (state 1 only: unpacking and post-processing
-    // go on) and puts it back to waiting.
+    // go on), puts it back to waiting and holds the queue.
     void pauseDownloads();
     // Cancels and removes the downloads, their files and staging folders;
     // downloads being unpacked or post-processed are skipped.
     void cancelDownloads(const std::vector<Download>& downloads);
 
-    // Called by the delegate that took a download's post-processing.
+    // Points the queued downloads of a type at a new destination folder (the
+    // application's folders moved with an update). Waiting and loading ones
+    // go on; one that was unpacked or installed in the old folder fails and
+    // loads anew from the start.
+    void moveDownloadsOfTypeToDestinationPath(const std::string& type, const std::string& path);
+
+    // Called by the installer of a download's type.
     void setPostProcessingProgressForDownload(double progress, const Download& download);
     // With an error the download fails (its zip kept for a retry); without,
     // it ends in state 5 and leaves the queue.
@@ -96,6 +123,11 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
         const std::vector<NSPredicateArgument>& arguments = {});
     template <class Call>
     void tellDelegates(Call call);
+    // Tells the delegates the download's status when it is not what they
+    // heard last.
+    void tellStatus(const Download& download);
+    void tellStatusOfWaitingDownloads();
+    void setStateAndTellStatus(const Download& download, int state);
 
     void startDownload(const Download& download);
     void continueWithNextDownload();
@@ -107,7 +139,8 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
     void startUnzipping(const Download& download);
     void unzipFinished(const Download& download, std::optional<NSError> error);
     void startPostProcessing(const Download& download);
-    void fail(const Download& download, int state, const NSError& error);
+    void fail(const Download& download, int state, const NSError& error,
+              ZELDownloadFailure failure);
     void removeDownload(const Download& download, bool cancelled);
     void reportProgress(const Download& download, bool lastOfPhase);
 
@@ -115,11 +148,13 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
     std::shared_ptr<NSManagedObjectContext> context_;
     std::shared_ptr<DispatchQueue> queue_;
     ZELMulticastDelegate<ZELDownloadManagerEngineDelegate> delegates_;
+    std::map<std::string, std::weak_ptr<ZELDownloadInstaller>> installers_;
     std::shared_ptr<ZELDownloadTransfer> transfer_;
     Download running_;  // the download being transferred
     // Callbacks of a stopped transfer that were already on their way carry
     // an older generation and are dropped.
     uint64_t transferGeneration_ = 0;
     bool resumeDisabled_ = true;
+    bool paused_ = false;
     NSDate lastSave_;
 };

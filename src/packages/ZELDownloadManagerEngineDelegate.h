@@ -3,14 +3,16 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 class ZELDownloadManagerEngine;
 class ZELDownloadManagerDownload;
+struct ZELDownloadStatus;
 
 // What the download engine tells the objects that follow it. Every message is
-// optional and arrives on the main thread. The two questions answer nullopt
-// when a delegate has no say.
+// optional and arrives on the main thread. Delegates observe; the one
+// question, whether to unzip, answers nullopt when a delegate has no say. The
+// installing of a package is the installer's of its type
+// (ZELDownloadInstaller), not a delegate's.
 class ZELDownloadManagerEngineDelegate {
   public:
     using Download = std::shared_ptr<ZELDownloadManagerDownload>;
@@ -19,6 +21,11 @@ class ZELDownloadManagerEngineDelegate {
 
     virtual void downloadManagerDidAdd(ZELDownloadManagerEngine&, const Download&) {}
     virtual void downloadManagerWillStartLoading(ZELDownloadManagerEngine&, const Download&) {}
+    // The download's status (ZELDownloadManagerEngine::statusForDownload)
+    // changed its phase, step or failure; progress alone comes below.
+    virtual void downloadManagerChangedStatusToForDownload(ZELDownloadManagerEngine&,
+                                                           const ZELDownloadStatus&,
+                                                           const Download&) {}
     // Sent when the progress moved by more than 0.005, and always with the
     // last value of a phase (transfer, post-processing).
     virtual void downloadManagerUpdatedProgressToForDownload(ZELDownloadManagerEngine&, double,
@@ -36,23 +43,11 @@ class ZELDownloadManagerEngineDelegate {
                                                                    const Download&) {
         return std::nullopt;
     }
-    // The top-level items a package of this download may hold, when it is not
-    // the one folder named after the identifier; the delegate that answers
-    // also takes the download's post-processing.
-    virtual std::optional<std::vector<std::string>> downloadManagerStagedItemNamesForDownload(
-        ZELDownloadManagerEngine&, const Download&) {
-        return std::nullopt;
-    }
     virtual void downloadManagerWillStartUnzippingDownload(ZELDownloadManagerEngine&,
                                                            const Download&) {}
-    // The staged package awaits its taker. The delegate that installs packages
-    // of this type answers true and later calls the engine's
-    // postProcessingFinishedForDownload(); when nobody takes it the download
-    // ends at once.
-    virtual std::optional<bool> downloadManagerDidStartPostProcessingForDownload(
-        ZELDownloadManagerEngine&, const Download&) {
-        return std::nullopt;
-    }
+    // The staged package goes to the installer of its type.
+    virtual void downloadManagerDidStartPostProcessingForDownload(ZELDownloadManagerEngine&,
+                                                                  const Download&) {}
     virtual void downloadManagerDidCancelDownloadWithIdentifierAndType(ZELDownloadManagerEngine&,
                                                                        const std::string&,
                                                                        const std::string&) {}

@@ -14,6 +14,7 @@
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSLog.h"
 #include "Net/NSURLError.h"
+#include "packages/ZELDownloadStatus.h"
 
 namespace {
 
@@ -154,8 +155,10 @@ void ZELDownloadTransfer::cancel() {
 }
 
 NSError ZELDownloadTransfer::fileError(const std::string& what) const {
-    return NSURLErrorMake(NSURLErrorCannotWriteToFile,
-                          what + " " + start_.path + ": " + std::strerror(errno), start_.url);
+    const std::string description = what + " " + start_.path + ": " + std::strerror(errno);
+    if (errno == ENOSPC || errno == EDQUOT)
+        return ZELDownloadErrorMake(ZELDownloadFailure::NotEnoughSpace, description);
+    return NSURLErrorMake(NSURLErrorCannotWriteToFile, description, start_.url);
 }
 
 void ZELDownloadTransfer::begin() {
@@ -332,9 +335,8 @@ std::optional<NSError> ZELDownloadTransfer::verify() {
     // A corrupt file is never resumed: the next attempt loads it anew.
     if (::ftruncate(descriptor_, 0) == 0)
         written_ = 0;
-    return NSURLErrorMake(NSURLErrorBadServerResponse,
-                          "The file's MD5 does not match the server's X-Amz-Meta-Md5-Hash",
-                          start_.url);
+    return ZELDownloadErrorMake(ZELDownloadFailure::WrongChecksum,
+                                "The file's MD5 does not match the server's X-Amz-Meta-Md5-Hash");
 }
 
 void ZELDownloadTransfer::finish(std::optional<NSError> error) {

@@ -10,11 +10,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool fail(NSError* error, const std::string& description, const std::string& path) {
+bool fail(NSError* error, ZELStagedInstall::Code code, const std::string& description,
+          const std::string& path) {
     NSLogWithLevel(NSLogLevel::Warning, "Install of %s failed: %s", path.c_str(),
                    description.c_str());
     if (error && error->domain.empty()) {
-        *error = NSError::errorWithDomain(ZELStagedInstall::kErrorDomain, 1,
+        *error = NSError::errorWithDomain(ZELStagedInstall::kErrorDomain, code,
                                           {{NSError::NSLocalizedDescriptionKey, Value(description)},
                                            {NSError::NSFilePathErrorKey, Value(path)}});
     }
@@ -35,14 +36,16 @@ bool ZELStagedInstall::installStagedItemAtPathToPath(const std::string& stagedPa
     if (error)
         *error = NSError{};
     if (!exists(stagedPath))
-        return fail(error, "Nothing staged at " + stagedPath, installPath);
+        return fail(error, ZELStagedInstall::NotValid, "Nothing staged at " + stagedPath,
+                    installPath);
     if (validate && !validate(stagedPath, error))
-        return fail(error, "The staged package is not valid", installPath);
+        return fail(error, ZELStagedInstall::NotValid, "The staged package is not valid",
+                    installPath);
     recoverInterruptedInstallAtPath(installPath);
     const std::string previous = previousPathForInstallPath(installPath);
     const bool hadPrevious = exists(installPath);
     if (hadPrevious && std::rename(installPath.c_str(), previous.c_str()) != 0)
-        return fail(error,
+        return fail(error, ZELStagedInstall::CannotMove,
                     std::string("Cannot set the installed item aside: ") + std::strerror(errno),
                     installPath);
     std::error_code ignored;
@@ -60,7 +63,7 @@ bool ZELStagedInstall::installStagedItemAtPathToPath(const std::string& stagedPa
         NSLogWithLevel(NSLogLevel::Error, "Cannot restore %s from %s: %s", installPath.c_str(),
                        previous.c_str(), std::strerror(errno));
     }
-    return fail(error,
+    return fail(error, ZELStagedInstall::CannotMove,
                 movedIn ? "The install could not be recorded"
                         : "Cannot move the staged package in: " + moveProblem,
                 installPath);

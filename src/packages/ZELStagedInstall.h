@@ -17,6 +17,10 @@
 class ZELStagedInstall {
   public:
     static constexpr const char* kErrorDomain = "ZELStagedInstallErrorDomain";
+    enum Code : long {
+        NotValid = 1,    // nothing staged, or the taker refused it
+        CannotMove = 2,  // a rename or the record failed; the installed item is back
+    };
     using Step = std::function<bool(const std::string& path, NSError* error)>;
 
     // `validate` gets the staged path, `record` the installed path.

@@ -34,6 +34,12 @@ bool fail(NSError* error, long code, const std::string& description, const std::
     return false;
 }
 
+// The code of a failed write, from errno.
+long writeErrorCode() {
+    return errno == ENOSPC || errno == EDQUOT ? ZELZipArchive::NotEnoughSpace
+                                              : ZELZipArchive::CannotWrite;
+}
+
 struct ZipCloser {
     void operator()(unzFile file) const { unzClose(file); }
 };
@@ -94,6 +100,8 @@ bool extractCurrent(unzFile zip, const Entry& entry, const std::string& target,
     uint64_t total = 0;
     bool ok = true;
     std::string problem;
+    // A write that fails is the disk's fault, not the archive's.
+    long code = ZELZipArchive::CorruptEntry;
     for (;;) {
         const int n = unzReadCurrentFile(zip, buffer.data(), static_cast<unsigned>(buffer.size()));
         if (n < 0) {
@@ -111,6 +119,7 @@ bool extractCurrent(unzFile zip, const Entry& entry, const std::string& target,
         }
         if (::write(descriptor, buffer.data(), static_cast<size_t>(n)) != n) {
             ok = false;
+            code = writeErrorCode();
             problem = "Cannot write " + target + ": " + std::strerror(errno);
             break;
         }
@@ -125,9 +134,10 @@ bool extractCurrent(unzFile zip, const Entry& entry, const std::string& target,
     }
     if (::close(descriptor) != 0 && ok) {
         ok = false;
-        problem = "Cannot write " + target;
+        code = writeErrorCode();
+        problem = "Cannot write " + target + ": " + std::strerror(errno);
     }
-    return ok || fail(error, ZELZipArchive::CorruptEntry, problem, zipPath);
+    return ok || fail(error, code, problem, zipPath);
 }
 
 }  // namespace

@@ -17,8 +17,6 @@
 #include "foundation/CLLocationManager+AuthorizationStatus.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
-#include "packages/ZELDownloadManagerDownload.h"
-#include "packages/ZELDownloadManagerEngine.h"
 #include "shelf/CBMapShelfCell.h"
 #include "shelf/CBMapShelfImages.h"
 #include "uiadditions/UIImage+ImageEffects.h"
@@ -136,8 +134,6 @@ void CBMapShelfViewController::viewDidLoad() {
         defaults->synchronize();
         registry_->checkIntegrityOfMapCovers();
     }
-    if (downloadManager_)
-        downloadManager_->addDelegate(self());
     registry_->addDelegate(self());
     isAnimating_ = false;
     setupBarButtons();
@@ -492,14 +488,12 @@ void CBMapShelfViewController::configureMapCell(CBMapShelfCell& cell, const Map&
     cell.label()->setText(map->localName());
     cell.setCanShowAccessoryButtons(true);
     configureCoverOfCell(cell, map);
-    auto download = map->isDownloading() && downloadManager_
-                        ? downloadManager_->downloadForIdentifierOfType(
-                              map->identifier(), CBUserMapStoreEngine::kDownloadType)
-                        : nullptr;
-    if (map->isDownloading())
-        cell.progressView()->setProgress(download ? float(download->progress()) : 0.0f);
-    else
+    if (map->isDownloading()) {
+        const auto status = registry_->downloadStatusForMapIdentifier(map->identifier());
+        cell.progressView()->setProgress(status.isQueued() ? float(status.progress) : 0.0f);
+    } else {
         cell.setProgressViewHiddenAnimated(true, false);
+    }
     cell.setAccessoryButtonsHiddenAnimated(!isEditing(), false);
     connectButtons(cell);
 }
@@ -646,23 +640,25 @@ std::shared_ptr<CBMapShelfCell> CBMapShelfViewController::mapShelfCellForIdentif
     return nullptr;
 }
 
-void CBMapShelfViewController::downloadManagerUpdatedProgressToForDownload(
-    ZELDownloadManagerEngine&, double progress, const Download& download) {
-    if (!download || download->type() != CBUserMapStoreEngine::kDownloadType || !isViewLoaded() ||
-        !isVisible_ || !maps_)
+void CBMapShelfViewController::userMapStoreDownloadProgressChangedToForMapWithIdentifier(
+    CBUserMapStoreEngine&, const ZELDownloadStatus& status, const std::string& identifier) {
+    if (!isViewLoaded() || !isVisible_ || !maps_)
         return;
-    auto cell = mapShelfCellForIdentifier(download->identifier());
+    auto cell = mapShelfCellForIdentifier(identifier);
     if (!cell)
         return;
-    if (progress != 1.0)
+    if (status.progress != 1.0)
         cell->setProgressViewHiddenAnimated(false, true);
-    cell->progressView()->setProgress(float(progress));
+    cell->progressView()->setProgress(float(status.progress));
 }
 
-void CBMapShelfViewController::downloadManagerFinishedLoadingDownload(ZELDownloadManagerEngine&,
-                                                                      const Download& download) {
-    if (!download || download->type() != CBUserMapStoreEngine::kDownloadType || !isViewLoaded())
+// The ring goes when the package has arrived whole; the install's progress
+// brings it back.
+void CBMapShelfViewController::userMapStoreDownloadStatusChangedToForMapWithIdentifier(
+    CBUserMapStoreEngine&, const ZELDownloadStatus& status, const std::string& identifier) {
+    if (!isViewLoaded() || status.phase != ZELDownloadPhase::Installing ||
+        status.step != ZELDownloadStep::Unpacking)
         return;
-    if (auto cell = mapShelfCellForIdentifier(download->identifier()))
+    if (auto cell = mapShelfCellForIdentifier(identifier))
         cell->setProgressViewHiddenAnimated(true, true);
 }

@@ -11,7 +11,6 @@
 #include "UIKit/UISearchBar.h"
 #include "UIKit/UIViewController.h"
 #include "packages/CBUserMapStoreEngineDelegate.h"
-#include "packages/ZELDownloadManagerEngineDelegate.h"
 #include "shelf/CBMapShelfFlowLayout.h"
 #include "store/CBMapStoreController.h"
 
@@ -38,7 +37,6 @@ class CBMapShelfViewController : public UIViewController,
                                  public CBMapStoreControllerProtocol,
                                  public CBUserMapStoreEngineDelegate,
                                  public CLLocationManagerDelegate,
-                                 public ZELDownloadManagerEngineDelegate,
                                  public UIAlertViewDelegate {
   public:
     using Map = std::shared_ptr<CBMapStoreMap>;
@@ -53,8 +51,8 @@ class CBMapShelfViewController : public UIViewController,
     static constexpr long kDeleteAlertTag = 654654;
     static constexpr long kButtonTagOffset = 10;
 
-    // Joins the registry's and the download engine's (weak) delegates once
-    // its view loads.
+    // Joins the registry's (weak) delegates once its view loads; the
+    // registry tells it of the downloads of maps too.
     static std::shared_ptr<CBMapShelfViewController> create(
         std::shared_ptr<CBUserMapStoreEngine> registry, std::weak_ptr<CBMapShelfHost> host);
     CBMapShelfViewController(std::shared_ptr<CBUserMapStoreEngine> registry,
@@ -154,10 +152,12 @@ class CBMapShelfViewController : public UIViewController,
     void userMapStoreStoredCoverForMap(CBUserMapStoreEngine&, const Map& map) override;
     void userMapStoreDidDeleteMapWithIdentifier(CBUserMapStoreEngine&, const std::string&) override;
 
-    void downloadManagerUpdatedProgressToForDownload(ZELDownloadManagerEngine&, double progress,
-                                                     const Download& download) override;
-    void downloadManagerFinishedLoadingDownload(ZELDownloadManagerEngine&,
-                                                const Download& download) override;
+    void userMapStoreDownloadStatusChangedToForMapWithIdentifier(
+        CBUserMapStoreEngine&, const ZELDownloadStatus& status,
+        const std::string& identifier) override;
+    void userMapStoreDownloadProgressChangedToForMapWithIdentifier(
+        CBUserMapStoreEngine&, const ZELDownloadStatus& status,
+        const std::string& identifier) override;
 
     void locationManagerDidUpdateToLocationFromLocation(CLLocationManager& manager,
                                                         std::shared_ptr<CLLocation> location,

@@ -11,22 +11,12 @@
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/CBServerNotificationController.h"
 #include "packages/CBUserMapStoreEngine.h"
-#include "packages/ZELDownloadManagerDownload.h"
-#include "packages/ZELDownloadManagerEngine.h"
 #include "shelf/CBMapShelfHost.h"
 #include "shelf/CBMapShelfViewController.h"
 #include "store/CBMapStoreDetailVC.h"
 #include "widgets/ZELRotatingNavigationController.h"
 
 namespace {
-// While the engine still holds the package (awaiting or running its
-// post-processing, interrupted in it, unzipping or unzipped) its files are
-// in use: deleting the map then would let the install bring it back or work
-// on removed files.
-bool packageIsInEngine(int state) {
-    return state == 2 || state == 3 || state == 4 || state == 7 || state == 8;
-}
-
 std::string formatWithName(const std::string& key, const std::string& name) {
     const NSFormatArgument argument(name);
     return NSStringWithFormat(NSLocalizedString(key), {&argument, 1}).value_or(name);
@@ -46,10 +36,10 @@ void CBMapShelfViewController::deleteMapForButton(const UIView& button) {
 void CBMapShelfViewController::deleteMap(const Map& map) {
     if (!map)
         return;
-    auto download = downloadManager_ ? downloadManager_->downloadForIdentifierOfType(
-                                           map->identifier(), CBUserMapStoreEngine::kDownloadType)
-                                     : nullptr;
-    if (download && packageIsInEngine(download->downloadState())) {
+    // While the engine unpacks or installs the package (or must still finish
+    // installing it) its files are in use: deleting the map then would let
+    // the install bring it back or work on removed files.
+    if (registry_->downloadStatusForMapIdentifier(map->identifier()).holdsPackage()) {
         showAlert(std::make_shared<UIAlertView>(
             NSLocalizedString("CannotDeleteExtractingMapTitle"),
             formatWithName("CannotDeleteExtractingMapMessage", map->localName()),

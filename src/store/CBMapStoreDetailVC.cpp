@@ -1,7 +1,6 @@
 #include "store/CBMapStoreDetailVC.h"
 
 #include "Foundation/NSBundle.h"
-#include "Foundation/NSStringFormat.h"
 #include "QuartzCore/CALayer.h"
 #include "UIKit/UIActivityIndicatorView.h"
 #include "UIKit/UIBarButtonItem.h"
@@ -66,26 +65,23 @@ std::shared_ptr<UIProgressView> makeProgress(CGFloat top) {
     return progress;
 }
 
-// The title a running download gives its button, and whether the progress
-// bar shows.
+// The title a queued download gives its button, and whether the progress
+// bar shows. Unpacking counts as loading; an install cut off waits as
+// loading does.
 struct DownloadTitle {
     const char* map;
     const char* wikipedia;
     bool showsProgress;
 };
 
-DownloadTitle titleForDownloadState(int state) {
-    switch (state) {
-        case 2:
-        case 3:
-            return {"downloadExtracting", "downloadExtracting", true};
-        case 0:
-            return {"DownloadPendingMap", "DownloadPendingWikipedia", false};
-        case 6:
-            return {"DownloadErrorMap", "DownloadErrorWikipedia", false};
-        default:
-            return {"Downloading map", "Downloading Wikipedia articles", true};
-    }
+DownloadTitle titleForDownloadStatus(const ZELDownloadStatus& status) {
+    if (status.isInstalling())
+        return {"downloadExtracting", "downloadExtracting", true};
+    if (status.isWaiting())
+        return {"DownloadPendingMap", "DownloadPendingWikipedia", false};
+    if (status.phase == ZELDownloadPhase::Failed)
+        return {"DownloadErrorMap", "DownloadErrorWikipedia", false};
+    return {"Downloading map", "Downloading Wikipedia articles", true};
 }
 
 }  // namespace
@@ -98,7 +94,10 @@ std::shared_ptr<CBMapStoreDetailVC> CBMapStoreDetailVC::create(
     auto screen = std::make_shared<CBMapStoreDetailVC>(
         std::move(map), std::move(manager), std::move(engine), std::move(userMapStoreEngine),
         std::move(wikipediaManager));
-    screen->downloadManager_->addDelegate(screen);
+    if (screen->userMapStoreEngine_)
+        screen->userMapStoreEngine_->addDelegate(screen);
+    if (screen->wikipediaManager_)
+        screen->wikipediaManager_->addDelegate(screen);
     return screen;
 }
 
@@ -281,8 +280,15 @@ void CBMapStoreDetailVC::checkDownloadState() {
     mapDownload_ = downloadManager_->downloadForIdentifierOfType(map_->identifier(), "map");
     wikipediaDownload_ =
         downloadManager_->downloadForIdentifierOfType(map_->identifier(), "wikipedia");
-    mapProgress_->setProgress(mapDownload_ ? float(mapDownload_->progress()) : 0.0f);
-    wikiProgress_->setProgress(wikipediaDownload_ ? float(wikipediaDownload_->progress()) : 0.0f);
+    mapStatus_ = userMapStoreEngine_
+                     ? userMapStoreEngine_->downloadStatusForMapIdentifier(map_->identifier())
+                     : ZELDownloadStatus{};
+    wikipediaStatus_ = wikipediaManager_ && map_->identifier()
+                           ? wikipediaManager_->downloadStatusForMapIdentifier(*map_->identifier())
+                           : ZELDownloadStatus{};
+    mapProgress_->setProgress(mapStatus_.isQueued() ? float(mapStatus_.progress) : 0.0f);
+    wikiProgress_->setProgress(wikipediaStatus_.isQueued() ? float(wikipediaStatus_.progress)
+                                                           : 0.0f);
 }
 
 bool CBMapStoreDetailVC::mapInfoIsValid() const {
@@ -353,8 +359,8 @@ void CBMapStoreDetailVC::updateDownloadButtons() {
 void CBMapStoreDetailVC::updateMapButton() {
     const char* title = nullptr;
     bool enabled = false;
-    if (mapDownload_) {
-        const auto state = titleForDownloadState(mapDownload_->downloadState());
+    if (mapStatus_.isQueued()) {
+        const auto state = titleForDownloadStatus(mapStatus_);
         title = state.map;
         mapProgress_->setHidden(!state.showsProgress);
         if (rightButtonAfterDownload_ && originalBarButtonItem_) {
@@ -394,8 +400,8 @@ void CBMapStoreDetailVC::updateWikipediaButton(bool installed) {
     if (!installed) {
         dimmed();
         title = "Download Wikipedia articles";
-    } else if (wikipediaDownload_) {
-        const auto state = titleForDownloadState(wikipediaDownload_->downloadState());
+    } else if (wikipediaStatus_.isQueued()) {
+        const auto state = titleForDownloadStatus(wikipediaStatus_);
         button.setEnabled(false);
         title = state.wikipedia;
         wikiProgress_->setHidden(!state.showsProgress);
@@ -417,66 +423,73 @@ void CBMapStoreDetailVC::downloadMap() {
     auto url = engine_->urlForMap(map_);
     if (!url || !map_->identifier())
         return;
-    downloadManager_
-        ->addDownloadWithURLDestinationPathIdentifierTitleSubTitleDownloadSizeTypePriorityPayLoadProgressReservedForPostProcessing(
-            *url, engine_->basePathForMaps(), *map_->identifier(), map_->localName(),
-            map_->places(), std::nullopt, "map", 0, map_->identifier(), kReservedForPostProcessing);
+    downloadManager_->addDownload(
+        {.url = *url,
+         .destinationPath = engine_->basePathForMaps(),
+         .identifier = *map_->identifier(),
+         .type = "map",
+         .title = map_->localName(),
+         .subTitle = map_->places(),
+         .payLoad = map_->identifier(),
+         .progressReservedForPostProcessing = kReservedForPostProcessing});
     downloadManager_->resumeDownloads();
 }
 
 bool CBMapStoreDetailVC::concernsThisMap(const std::string& identifier,
                                          const std::string& type) const {
-    return (type == "map" || type == "wikipedia") && identifier == map_->identifier();
+    return (type == "map" || type == "wikipedia") && isThisMap(identifier);
 }
 
-void CBMapStoreDetailVC::downloadManagerDidAdd(ZELDownloadManagerEngine&, const Download& d) {
-    if (concernsThisMap(d->identifier(), d->type()))
+bool CBMapStoreDetailVC::isThisMap(const std::string& identifier) const {
+    return identifier == map_->identifier();
+}
+
+void CBMapStoreDetailVC::downloadStatusChanged(const ZELDownloadStatus& status) {
+    if (status.phase == ZELDownloadPhase::Failed)
+        showDownloadFailure();
+    else
         updateDownloadButtons();
 }
 
-void CBMapStoreDetailVC::downloadManagerWillStartLoading(ZELDownloadManagerEngine&,
-                                                         const Download& d) {
-    if (concernsThisMap(d->identifier(), d->type()))
-        updateDownloadButtons();
-}
-
-std::optional<bool> CBMapStoreDetailVC::downloadManagerDidStartPostProcessingForDownload(
-    ZELDownloadManagerEngine&, const Download& d) {
-    if (concernsThisMap(d->identifier(), d->type()))
-        updateDownloadButtons();
-    return std::nullopt;
-}
-
-void CBMapStoreDetailVC::downloadManagerDidRemoveDownloadWithIdentifierAndType(
-    ZELDownloadManagerEngine&, const std::string& identifier, const std::string& type) {
-    if (concernsThisMap(identifier, type))
-        updateDownloadButtons();
-}
-
-void CBMapStoreDetailVC::downloadManagerUpdatedProgressToForDownload(ZELDownloadManagerEngine&,
-                                                                     double progress,
-                                                                     const Download& d) {
-    if (!isViewLoaded() || !concernsThisMap(d->identifier(), d->type()))
-        return;
-    if (d->type() == "wikipedia") {
-        wikiProgress_->setProgress(float(progress));
-        return;
+void CBMapStoreDetailVC::showDownloadFailure() {
+    if (!displayedDownloadError_) {
+        CBMapStoreDownloadViewController::showFailedMessageForIndividualDownload();
+        displayedDownloadError_ = true;
     }
-    if (d->downloadState() == 3)
+    updateDownloadButtons();
+}
+
+void CBMapStoreDetailVC::userMapStoreDownloadStatusChangedToForMapWithIdentifier(
+    CBUserMapStoreEngine&, const ZELDownloadStatus& status, const std::string& identifier) {
+    if (isThisMap(identifier))
+        downloadStatusChanged(status);
+}
+
+void CBMapStoreDetailVC::wikipediaManagerDownloadStatusChangedToForMapWithIdentifier(
+    CBWikipediaManager&, const ZELDownloadStatus& status, const std::string& identifier) {
+    if (isThisMap(identifier))
+        downloadStatusChanged(status);
+}
+
+void CBMapStoreDetailVC::userMapStoreDownloadProgressChangedToForMapWithIdentifier(
+    CBUserMapStoreEngine&, const ZELDownloadStatus& status, const std::string& identifier) {
+    if (!isViewLoaded() || !isThisMap(identifier))
+        return;
+    if (status.isInstalling())
         downloadMapButton_->setTitleForState(
-            NSStringWithFormat("%@ (%.1f %@)",
-                               {{NSLocalizedString("downloadExtracting"),
-                                 d->postProcessingProgress().value_or(0) * 100.0, "%"}})
-                .value_or(""),
+            CBMapStoreDownloadViewController::extractingTextForStatus(status),
             UIControlStateNormal);
-    mapProgress_->setProgress(float(progress));
+    mapProgress_->setProgress(float(status.progress));
+}
+
+void CBMapStoreDetailVC::wikipediaManagerDownloadProgressChangedToForMapWithIdentifier(
+    CBWikipediaManager&, const ZELDownloadStatus& status, const std::string& identifier) {
+    if (isViewLoaded() && isThisMap(identifier))
+        wikiProgress_->setProgress(float(status.progress));
 }
 
 void CBMapStoreDetailVC::downloadManagerFailedToLoadDownload(ZELDownloadManagerEngine&,
                                                              const Download& d) {
-    if (!concernsThisMap(d->identifier(), d->type()) || displayedDownloadError_)
-        return;
-    CBMapStoreDownloadViewController::showFailedMessageForIndividualDownload();
-    displayedDownloadError_ = true;
-    updateDownloadButtons();
+    if (d && concernsThisMap(d->identifier(), d->type()))
+        showDownloadFailure();
 }

@@ -10,7 +10,9 @@
 #include "UIKit/UIPopoverController.h"
 #include "UIKit/UIViewController.h"
 #include "mapkit/CBImageDataSource.h"
-#include "packages/ZELDownloadManagerEngineDelegate.h"
+#include "packages/CBUserMapStoreEngineDelegate.h"
+#include "packages/ZELDownloadStatus.h"
+#include "wikipedia/CBWikipediaManagerDelegate.h"
 
 class CBMapScrollView;
 class CBMapStoreEngine;
@@ -25,28 +27,32 @@ class UIButton;
 class UIImageView;
 class UILabel;
 class UIProgressView;
+class ZELDownloadManagerDownload;
 class ZELDownloadManagerEngine;
 class ZELRoundedGradientButton;
 
 // The store's detail screen of one catalogue map: its cover, a small online
 // map with the map's outline, its statistics, the button that downloads,
 // updates or reports the map package and the one that loads or deletes its
-// Wikipedia articles. While a package loads it follows the download engine.
+// Wikipedia articles. While a package loads it follows its status through
+// the installed-maps registry (the map) and the Wikipedia manager (the
+// articles).
 class CBMapStoreDetailVC : public UIViewController,
-                           public ZELDownloadManagerEngineDelegate,
+                           public CBUserMapStoreEngineDelegate,
+                           public CBWikipediaManagerDelegate,
                            public UIAlertViewDelegate,
                            public CBImageDataSourceCacheDelegate,
                            public UIImagePickerControllerDelegate,
                            public UIPopoverControllerDelegate {
   public:
-    using Download = ZELDownloadManagerEngineDelegate::Download;
+    using Download = std::shared_ptr<ZELDownloadManagerDownload>;
     static constexpr long kCoverInfoAlertTag = 433;
     static constexpr long kDeleteWikipediaAlertTag = 533;
     // The user's own cover fills this size in points.
     static constexpr double kCustomCoverWidth = 160;
     static constexpr double kCustomCoverHeight = 240;
 
-    // Registers the screen with the download engine; it leaves when destroyed.
+    // Registers the screen with the registry and the Wikipedia manager.
     // Without a Wikipedia manager the screen offers no Wikipedia articles.
     static std::shared_ptr<CBMapStoreDetailVC> create(
         std::shared_ptr<CBMapStoreMap> map, std::shared_ptr<ZELDownloadManagerEngine> manager,
@@ -67,6 +73,8 @@ class CBMapStoreDetailVC : public UIViewController,
     const std::shared_ptr<CBMapStoreInfoMap>& mapInfo() const { return mapInfo_; }
     const Download& mapDownload() const { return mapDownload_; }
     const Download& wikipediaDownload() const { return wikipediaDownload_; }
+    const ZELDownloadStatus& mapStatus() const { return mapStatus_; }
+    const ZELDownloadStatus& wikipediaStatus() const { return wikipediaStatus_; }
     bool mapInfoIsValid() const;
     void updateDownloadButtons();
     void checkDownloadState();
@@ -114,16 +122,21 @@ class CBMapStoreDetailVC : public UIViewController,
     unsigned long supportedInterfaceOrientations() const override;
     bool shouldAutorotateToInterfaceOrientation(UIInterfaceOrientation orientation) const override;
 
-    void downloadManagerDidAdd(ZELDownloadManagerEngine&, const Download&) override;
-    void downloadManagerWillStartLoading(ZELDownloadManagerEngine&, const Download&) override;
-    std::optional<bool> downloadManagerDidStartPostProcessingForDownload(ZELDownloadManagerEngine&,
-                                                                         const Download&) override;
-    void downloadManagerDidRemoveDownloadWithIdentifierAndType(ZELDownloadManagerEngine&,
-                                                               const std::string& identifier,
-                                                               const std::string& type) override;
-    void downloadManagerUpdatedProgressToForDownload(ZELDownloadManagerEngine&, double progress,
-                                                     const Download&) override;
-    void downloadManagerFailedToLoadDownload(ZELDownloadManagerEngine&, const Download&) override;
+    void userMapStoreDownloadStatusChangedToForMapWithIdentifier(
+        CBUserMapStoreEngine&, const ZELDownloadStatus& status,
+        const std::string& identifier) override;
+    void userMapStoreDownloadProgressChangedToForMapWithIdentifier(
+        CBUserMapStoreEngine&, const ZELDownloadStatus& status,
+        const std::string& identifier) override;
+    void wikipediaManagerDownloadStatusChangedToForMapWithIdentifier(
+        CBWikipediaManager&, const ZELDownloadStatus& status,
+        const std::string& identifier) override;
+    void wikipediaManagerDownloadProgressChangedToForMapWithIdentifier(
+        CBWikipediaManager&, const ZELDownloadStatus& status,
+        const std::string& identifier) override;
+    // A download of this map or of its articles failed: the store's failure
+    // alert, once per screen.
+    void downloadManagerFailedToLoadDownload(ZELDownloadManagerEngine&, const Download& download);
 
     void alertViewDidDismissWithButtonIndex(UIAlertView& alert, long index) override;
 
@@ -140,6 +153,9 @@ class CBMapStoreDetailVC : public UIViewController,
 
   private:
     bool concernsThisMap(const std::string& identifier, const std::string& type) const;
+    bool isThisMap(const std::string& identifier) const;
+    void downloadStatusChanged(const ZELDownloadStatus& status);
+    void showDownloadFailure();
     // The registry's record of the map once it was installed (a map loading
     // for the first time has a record but is not installed).
     std::shared_ptr<CBMapStoreMap> installedMap() const;
@@ -163,6 +179,8 @@ class CBMapStoreDetailVC : public UIViewController,
     std::shared_ptr<CBMapStoreInfoMap> mapInfo_;
     Download mapDownload_;
     Download wikipediaDownload_;
+    ZELDownloadStatus mapStatus_;
+    ZELDownloadStatus wikipediaStatus_;
     bool errorUpdatingInfo_ = false;
     bool displayedDownloadError_ = false;
     std::shared_ptr<UIAlertView> coverInfoAlert_;

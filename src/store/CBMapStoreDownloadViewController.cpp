@@ -18,7 +18,6 @@
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBMapStoreUpdater.h"
 #include "packages/CBUserMapStoreEngine.h"
-#include "packages/ZELDownloadManagerDownload.h"
 #include "packages/ZELDownloadManagerEngine.h"
 #include "store/CBMapStoreDownloadCell.h"
 
@@ -30,20 +29,9 @@ double megabytes(std::optional<int64_t> bytes) {
     return double(bytes.value_or(0)) / 1024.0 / 1024.0;
 }
 
-std::string extractingText(ZELDownloadManagerDownload& download) {
-    return NSStringWithFormat("%@ (%.1f %@)",
-                              {{NSLocalizedString("downloadExtracting"),
-                                download.postProcessingProgress().value_or(0) * 100.0, "%"}})
-        .value_or("");
-}
-
-std::string loadingText(ZELDownloadManagerDownload& download) {
-    return NSLocalizedFormat("downloadProgressFormat", {megabytes(download.bytesLoaded()),
-                                                        megabytes(download.downloadSize())});
-}
-
-bool cancellable(int state) {
-    return state == 1 || state == 6 || state == 9 || !(state >= 2 && state <= 9);
+std::string loadingText(const ZELDownloadStatus& status) {
+    return NSLocalizedFormat("downloadProgressFormat",
+                             {megabytes(status.bytesLoaded), megabytes(status.downloadSize)});
 }
 
 }  // namespace
@@ -180,24 +168,27 @@ void CBMapStoreDownloadViewController::updateCellForProgressOfDownload(const Dow
             updateProgressForCell(cell, *path);
 }
 
-std::string CBMapStoreDownloadViewController::stateTextForDownload(
-    ZELDownloadManagerDownload& download) {
-    switch (download.downloadState()) {
-        case 1:
-            return loadingText(download);
-        case 2:
-        case 3:
-            return extractingText(download);
-        case 4:
-            return NSLocalizedString("downloadExtractingPaused");
-        case 5:
+std::string CBMapStoreDownloadViewController::extractingTextForStatus(
+    const ZELDownloadStatus& status) {
+    return NSStringWithFormat("%@ (%.1f %@)", {{NSLocalizedString("downloadExtracting"),
+                                                status.installProgress * 100.0, "%"}})
+        .value_or("");
+}
+
+std::string CBMapStoreDownloadViewController::stateTextForStatus(const ZELDownloadStatus& status) {
+    switch (status.phase) {
+        case ZELDownloadPhase::Loading:
+            return loadingText(status);
+        case ZELDownloadPhase::Installing:
+            return status.isInstalling() ? extractingTextForStatus(status)
+                                         : NSLocalizedString("downloadExtracting");
+        case ZELDownloadPhase::Paused:
+            return NSLocalizedString(status.isWaiting() ? "downloadWaiting"
+                                                        : "downloadExtractingPaused");
+        case ZELDownloadPhase::Installed:
             return NSLocalizedString("downloadFinished");
-        case 6:
-        case 9:
+        case ZELDownloadPhase::Failed:
             return NSLocalizedString("downloadFailed");
-        case 7:
-        case 8:
-            return NSLocalizedString("downloadExtracting");
         default:
             return NSLocalizedString("downloadWaiting");
     }
@@ -212,13 +203,16 @@ void CBMapStoreDownloadViewController::configureCell(std::shared_ptr<UITableView
     if (!downloadCell || !download)
         return;
     downloadCell->textLabel()->setText(download->title().value_or(""));
-    int state = download->downloadState();
-    downloadCell->detailTextLabel()->setText(stateTextForDownload(*download));
+    const ZELDownloadStatus status = downloadManager_->statusForDownload(download);
+    downloadCell->detailTextLabel()->setText(stateTextForStatus(status));
     downloadCell->detailTextLabel()->setTextColor(
-        state == 6 || state == 9 ? UIColor::colorWithRedGreenBlueAlpha(1.0, 0.25, 0.25, 1.0)
-                                 : UIColor::darkGrayColor());
+        status.phase == ZELDownloadPhase::Failed
+            ? UIColor::colorWithRedGreenBlueAlpha(1.0, 0.25, 0.25, 1.0)
+            : UIColor::darkGrayColor());
 
-    downloadCell->setShowsCancelButton(cancellable(state));
+    // What the engine is unpacking or installing cannot be cancelled.
+    downloadCell->setShowsCancelButton(status.phase != ZELDownloadPhase::Installed &&
+                                       !status.holdsPackage());
     if (auto button = downloadCell->cancelButton()) {
         // The button names its download, not its row: rows move when others go.
         button->setTag(indexPath.row);
@@ -251,7 +245,7 @@ void CBMapStoreDownloadViewController::configureCell(std::shared_ptr<UITableView
     downloadCell->imageView()->setImage(cover);
     downloadCell->secondaryImageView()->setImage(
         download->type() == "wikipedia" ? UIImage::imageNamed("download-wiki") : nullptr);
-    downloadCell->progressView()->setProgress(float(download->progress()));
+    downloadCell->progressView()->setProgress(float(status.progress));
     downloadCell->setNeedsLayout();
 }
 
@@ -261,10 +255,11 @@ void CBMapStoreDownloadViewController::updateProgressForCell(
     auto download = downloadAtIndexPath(indexPath);
     if (!downloadCell || !download)
         return;
-    int state = download->downloadState();
-    if (state == 1 || state == 2 || state == 3)
-        downloadCell->detailTextLabel()->setText(stateTextForDownload(*download));
-    downloadCell->progressView()->setProgress(float(download->progress()));
+    const ZELDownloadStatus status = downloadManager_->statusForDownload(download);
+    // Loading and installing rows tell how far they are on every step.
+    if (status.phase == ZELDownloadPhase::Loading || status.isInstalling())
+        downloadCell->detailTextLabel()->setText(stateTextForStatus(status));
+    downloadCell->progressView()->setProgress(float(status.progress));
 }
 
 void CBMapStoreDownloadViewController::cancelDownload(const std::string& identifier,
@@ -373,11 +368,9 @@ void CBMapStoreDownloadViewController::downloadManagerWillStartUnzippingDownload
     updateCellForDownload(download);
 }
 
-std::optional<bool>
-CBMapStoreDownloadViewController::downloadManagerDidStartPostProcessingForDownload(
+void CBMapStoreDownloadViewController::downloadManagerDidStartPostProcessingForDownload(
     ZELDownloadManagerEngine&, const Download& download) {
     updateCellForDownload(download);
-    return std::nullopt;
 }
 
 void CBMapStoreDownloadViewController::downloadManagerDidChangeResumeDisabledStateTo(

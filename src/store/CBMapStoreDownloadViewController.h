@@ -13,13 +13,15 @@ class CBMapStoreEngine;
 class CBMapStoreUpdater;
 class CBUserMapStoreEngine;
 class UITableViewCell;
-class ZELDownloadManagerDownload;
 class ZELDownloadManagerEngine;
+struct ZELDownloadStatus;
 
-// The store's downloads tab: the engine's queue in its order, each row with
-// title, cover, state, progress and a cancel button; a bar button pauses or
-// resumes the queue, the tab badge counts the queue, and the footer button
-// checks the server for a newer catalogue.
+// The store's downloads tab: the engine's queue in its order (maps,
+// Wikipedia packages and catalogue updates), each row with title, cover,
+// state, progress and a cancel button; a bar button pauses or resumes the
+// queue, the tab badge counts the queue, and the footer button checks the
+// server for a newer catalogue. It follows the engine's queue and shows each
+// row by the engine's typed status of its download.
 class CBMapStoreDownloadViewController : public UITableViewController,
                                          public ZELDownloadManagerEngineDelegate {
   public:
@@ -60,8 +62,9 @@ class CBMapStoreDownloadViewController : public UITableViewController,
 
     // The alert of a failed download, shown by the screens that start them.
     static void showFailedMessageForIndividualDownload();
-    // The state line of a download.
-    static std::string stateTextForDownload(ZELDownloadManagerDownload& download);
+    // The state line of a download, and the line of one being installed.
+    static std::string stateTextForStatus(const ZELDownloadStatus& status);
+    static std::string extractingTextForStatus(const ZELDownloadStatus& status);
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
@@ -87,8 +90,8 @@ class CBMapStoreDownloadViewController : public UITableViewController,
     void downloadManagerFailedToLoadDownload(ZELDownloadManagerEngine&, const Download&) override;
     void downloadManagerWillStartUnzippingDownload(ZELDownloadManagerEngine&,
                                                    const Download&) override;
-    std::optional<bool> downloadManagerDidStartPostProcessingForDownload(ZELDownloadManagerEngine&,
-                                                                         const Download&) override;
+    void downloadManagerDidStartPostProcessingForDownload(ZELDownloadManagerEngine&,
+                                                          const Download&) override;
     void downloadManagerDidChangeResumeDisabledStateTo(ZELDownloadManagerEngine&, bool) override;
 
   private:

@@ -51,7 +51,11 @@ bool isFile(const std::string& path) {
 std::shared_ptr<CBWikipediaManager> CBWikipediaManager::create(
     std::shared_ptr<ZELDownloadManagerEngine> downloadManager,
     std::shared_ptr<CBMapStoreEngine> catalogue) {
-    return std::make_shared<CBWikipediaManager>(std::move(downloadManager), std::move(catalogue));
+    auto manager =
+        std::make_shared<CBWikipediaManager>(std::move(downloadManager), std::move(catalogue));
+    if (manager->downloadManager_)
+        manager->downloadManager_->setInstallerForType(manager, kDownloadType);
+    return manager;
 }
 
 CBWikipediaManager::CBWikipediaManager(std::shared_ptr<ZELDownloadManagerEngine> downloadManager,

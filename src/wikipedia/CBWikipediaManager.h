@@ -10,10 +10,14 @@
 
 #include "CBGeoData/CBCoreDataManager.h"
 #include "UIKit/UIActionSheet.h"
+#include "foundation/ZELMulticastDelegate.h"
 #include "packages/CBUserMapStoreEngineDelegate.h"
+#include "packages/ZELDownloadInstaller.h"
 #include "packages/ZELDownloadManagerEngine.h"
 #include "packages/ZELDownloadManagerEngineDelegate.h"
+#include "packages/ZELDownloadStatus.h"
 #include "wikiguide/CBWikipediaArticle.h"
+#include "wikipedia/CBWikipediaManagerDelegate.h"
 #include "wikipedia/CBWikipediaTitleIndex.h"
 
 class CBMapStoreEngine;
@@ -26,22 +30,29 @@ class UIView;
 // <id>_wiki and the guide file <id>_wikipedia, all in <Documents>/wikipedia.
 // The manager opens the current map's store and closes it when the map
 // changes, answers title searches and look-ups by link, queues a package
-// after asking for its language, installs a loaded package over the old one,
-// and deletes a map's package.
+// after asking for its language, installs a loaded package over the old one
+// (the download engine's installer of "wikipedia" packages), answers what
+// each map's package download is at and tells its delegates as that
+// changes, and deletes a map's package.
 //
 // Everything public runs on the main thread; searches run on the serial
 // queue "CBWikiManagerSearch".
 class CBWikipediaManager : public CBCoreDataManager,
                            public ZELDownloadManagerEngineDelegate,
+                           public ZELDownloadInstaller,
                            public CBUserMapStoreEngineDelegate,
                            public UIActionSheetDelegate {
   public:
+    static constexpr const char* kDownloadType = "wikipedia";
+    using Download = ZELDownloadManagerEngineDelegate::Download;
     using Articles = std::vector<std::shared_ptr<CBWikipediaArticle>>;
     // nullopt when nothing matched.
     using SearchCompletion = std::function<void(const std::optional<Articles>&)>;
 
     // `catalogue` answers the catalogue look-ups (the installed-maps
-    // registry in the application).
+    // registry in the application). The manager installs the engine's
+    // "wikipedia" packages; the application makes it one of the engine's
+    // delegates.
     static std::shared_ptr<CBWikipediaManager> create(
         std::shared_ptr<ZELDownloadManagerEngine> downloadManager,
         std::shared_ptr<CBMapStoreEngine> catalogue);
@@ -56,7 +67,13 @@ class CBWikipediaManager : public CBCoreDataManager,
     // The names of a package's items in the base folder, in that order.
     static std::vector<std::string> packageItemNamesForMapIdentifier(const std::string& identifier);
 
+    void addDelegate(const std::shared_ptr<CBWikipediaManagerDelegate>& delegate);
+    void removeDelegate(const std::shared_ptr<CBWikipediaManagerDelegate>& delegate);
+
     bool userHasWikipediaForMapIdentifier(const std::string& identifier) const;
+    // The download of the map's package as it stands: its status while one
+    // is queued, else installed or nothing.
+    ZELDownloadStatus downloadStatusForMapIdentifier(const std::string& identifier);
     bool userHasWikipediaGuideForMapIdentifier(const std::string& identifier) const;
     bool wikipediaAvailableForDownloadForMapIdentifier(const std::string& identifier);
     static std::optional<std::string> urlForWikipediaOfMapWithLanguageCode(
@@ -103,13 +120,24 @@ class CBWikipediaManager : public CBCoreDataManager,
 
     std::optional<bool> downloadManagerShouldUnzipDownload(ZELDownloadManagerEngine&,
                                                            const Download& download) override;
-    std::optional<std::vector<std::string>> downloadManagerStagedItemNamesForDownload(
-        ZELDownloadManagerEngine&, const Download& download) override;
-    std::optional<bool> downloadManagerDidStartPostProcessingForDownload(
-        ZELDownloadManagerEngine& engine, const Download& download) override;
+    void downloadManagerChangedStatusToForDownload(ZELDownloadManagerEngine&,
+                                                   const ZELDownloadStatus&,
+                                                   const Download& download) override;
+    void downloadManagerUpdatedProgressToForDownload(ZELDownloadManagerEngine& engine, double,
+                                                     const Download& download) override;
     void downloadManagerDidCancelDownloadWithIdentifierAndType(ZELDownloadManagerEngine& engine,
                                                                const std::string& identifier,
                                                                const std::string& type) override;
+    void downloadManagerDidRemoveDownloadWithIdentifierAndType(ZELDownloadManagerEngine&,
+                                                               const std::string& identifier,
+                                                               const std::string& type) override;
+
+    // The installer of "wikipedia" packages: three items, validated and put
+    // over their namesakes.
+    std::optional<std::vector<std::string>> downloadManagerStagedItemNamesForDownload(
+        ZELDownloadManagerEngine&, const Download& download) override;
+    void downloadManagerInstallDownload(ZELDownloadManagerEngine& engine,
+                                        const Download& download) override;
 
     // The current map's store opens, the previous one closes.
     void changeCurrentMapTo(const Map& map);
@@ -129,12 +157,14 @@ class CBWikipediaManager : public CBCoreDataManager,
 
   private:
     std::shared_ptr<CBMapStoreInfoMap> infoForMap(const Map& map);
+    void tellStatusOfMapIdentifier(const ZELDownloadStatus& status, const std::string& identifier);
     // Validates the staged package and puts each item over its namesake;
     // false with *error when nothing was changed or an item could not move.
     bool installStagedPackage(const Download& download, NSError* error);
 
     std::shared_ptr<ZELDownloadManagerEngine> downloadManager_;
     std::shared_ptr<CBMapStoreEngine> catalogue_;
+    ZELMulticastDelegate<CBWikipediaManagerDelegate> delegates_;
     std::optional<std::string> currentMapIdentifier_;
     mutable std::mutex imgPathMutex_;
     std::string currentImgPath_;

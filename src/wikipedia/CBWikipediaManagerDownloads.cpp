@@ -20,7 +20,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kWikipediaType = "wikipedia";
 constexpr const char* kWalkWarningKey = "CBWikipediaManagerDidDisplazWalkWarning";
 constexpr const char* kErrorDomain = "CBWikipediaManagerErrorDomain";
 
@@ -109,10 +108,14 @@ void CBWikipediaManager::actionSheetDidDismissWithButtonIndex(UIActionSheet& she
     const auto url = urlForWikipediaOfMapWithLanguageCode(map, languages[index]);
     if (!url)
         return;
-    downloadManager_
-        ->addDownloadWithURLDestinationPathIdentifierTitleSubTitleDownloadSizeTypePriorityPayLoadProgressReservedForPostProcessing(
-            *url, basePathForWikipedia(), *map->identifier(), map->localName(),
-            std::string("Wikipedia"), 0, kWikipediaType, 0, std::nullopt, 0.05);
+    downloadManager_->addDownload({.url = *url,
+                                   .destinationPath = basePathForWikipedia(),
+                                   .identifier = *map->identifier(),
+                                   .type = kDownloadType,
+                                   .title = map->localName(),
+                                   .subTitle = "Wikipedia",
+                                   .downloadSize = 0,
+                                   .progressReservedForPostProcessing = 0.05});
     downloadManager_->resumeDownloads();
 }
 
@@ -136,26 +139,9 @@ void CBWikipediaManager::migrateDownloadQueue() {
     std::weak_ptr<CBWikipediaManager> weakSelf =
         std::static_pointer_cast<CBWikipediaManager>(shared_from_this());
     DispatchQueue::main()->sync([weakSelf] {
-        auto self = weakSelf.lock();
-        if (!self || !self->downloadManager_)
-            return;
-        const auto queue = self->downloadManager_->currentQueue();
-        if (!queue)
-            return;
-        for (const auto& download : *queue) {
-            if (download->type() != kWikipediaType)
-                continue;
-            const int state = download->downloadState();
-            if (state == ZELDownloadStateWaiting || state == ZELDownloadStateLoading) {
-                download->setDestinationPath(basePathForWikipedia());
-            } else if (state != ZELDownloadStateDeleted &&
-                       state != ZELDownloadStateLoadedAndMoved) {
-                download->setDownloadState(ZELDownloadStateFailed);
-                download->setBytesLoaded(0);
-                download->setDestinationPath(basePathForWikipedia());
-            }
-        }
-        self->downloadManager_->saveChanges();
+        if (auto self = weakSelf.lock(); self && self->downloadManager_)
+            self->downloadManager_->moveDownloadsOfTypeToDestinationPath(kDownloadType,
+                                                                         basePathForWikipedia());
     });
 }
 
@@ -172,7 +158,7 @@ void CBWikipediaManager::displayWalkWarningIfNeeded() {
 
 std::optional<bool> CBWikipediaManager::downloadManagerShouldUnzipDownload(
     ZELDownloadManagerEngine&, const Download& download) {
-    if (download->type() == kWikipediaType)
+    if (download->type() == kDownloadType)
         return true;
     return std::nullopt;
 }
@@ -180,19 +166,15 @@ std::optional<bool> CBWikipediaManager::downloadManagerShouldUnzipDownload(
 std::optional<std::vector<std::string>>
 CBWikipediaManager::downloadManagerStagedItemNamesForDownload(ZELDownloadManagerEngine&,
                                                               const Download& download) {
-    if (download->type() != kWikipediaType)
-        return std::nullopt;
     return packageItemNamesForMapIdentifier(download->identifier());
 }
 
-std::optional<bool> CBWikipediaManager::downloadManagerDidStartPostProcessingForDownload(
-    ZELDownloadManagerEngine& engine, const Download& download) {
-    if (download->type() != kWikipediaType)
-        return std::nullopt;
+void CBWikipediaManager::downloadManagerInstallDownload(ZELDownloadManagerEngine& engine,
+                                                        const Download& download) {
     std::weak_ptr<CBWikipediaManager> weakSelf =
         std::static_pointer_cast<CBWikipediaManager>(shared_from_this());
     std::weak_ptr<ZELDownloadManagerEngine> weakEngine = engine.shared_from_this();
-    // After the engine's round of messages, not inside it.
+    // In a later turn of the main loop, out of the engine's call.
     DispatchQueue::main()->async([weakSelf, weakEngine, download] {
         auto self = weakSelf.lock();
         auto engine = weakEngine.lock();
@@ -203,7 +185,6 @@ std::optional<bool> CBWikipediaManager::downloadManagerDidStartPostProcessingFor
         engine->postProcessingFinishedForDownload(
             download, installed ? std::nullopt : std::optional<NSError>(error));
     });
-    return true;
 }
 
 bool CBWikipediaManager::installStagedPackage(const Download& download, NSError* error) {
@@ -253,7 +234,7 @@ void CBWikipediaManager::downloadManagerDidCancelDownloadWithIdentifierAndType(
     ZELDownloadManagerEngine& engine, const std::string& identifier, const std::string& type) {
     if (type != "map")
         return;
-    if (auto download = engine.downloadForIdentifierOfType(identifier, kWikipediaType))
+    if (auto download = engine.downloadForIdentifierOfType(identifier, kDownloadType))
         engine.cancelDownloads({download});
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -217,6 +218,72 @@ TEST_F(CBUserMapStoreEngineTest, ThePrefillOfAnInstalledMapIsReportedAsPostProce
     }
     EXPECT_GT(postProcessing, 0u);
     EXPECT_DOUBLE_EQ(recorder_->progress.back(), 1.0);
+}
+
+// Notes the statuses the registry tells of map downloads, as "<id> <phase>",
+// and the progress it tells.
+class MapStatusRecorder : public CBUserMapStoreEngineDelegate {
+  public:
+    std::vector<std::string> told;
+    std::vector<double> progress;
+    void userMapStoreDownloadStatusChangedToForMapWithIdentifier(
+        CBUserMapStoreEngine&, const ZELDownloadStatus& status,
+        const std::string& identifier) override {
+        told.push_back(identifier + " " + describeStatus(status, false));
+    }
+    void userMapStoreDownloadProgressChangedToForMapWithIdentifier(CBUserMapStoreEngine&,
+                                                                   const ZELDownloadStatus& status,
+                                                                   const std::string&) override {
+        progress.push_back(status.progress);
+    }
+};
+
+TEST_F(CBUserMapStoreEngineTest, EachMapAnswersAndTellsWhatItsDownloadIsAt) {
+    auto statuses = std::make_shared<MapStatusRecorder>();
+    registry_->addDelegate(statuses);
+    publish(samplePackage("three-rivers"), "three-rivers", "US-MI");
+    EXPECT_EQ(registry_->downloadStatusForMapIdentifier("three-rivers").phase,
+              ZELDownloadPhase::None);
+    EXPECT_EQ(registry_->downloadStatusForMapIdentifier(std::nullopt).phase,
+              ZELDownloadPhase::None);
+    add("three-rivers", "US-MI");
+    // A first download has a record, but its map is not installed yet.
+    EXPECT_EQ(registry_->downloadStatusForMapIdentifier("three-rivers").phase,
+              ZELDownloadPhase::Queued);
+    engine_->resumeDownloads();
+    ASSERT_TRUE(waitForRemoval("three-rivers"));
+    EXPECT_EQ(registry_->downloadStatusForMapIdentifier("three-rivers").phase,
+              ZELDownloadPhase::Installed);
+    EXPECT_EQ(statuses->told,
+              (std::vector<std::string>{"three-rivers queued", "three-rivers loading",
+                                        "three-rivers installing", "three-rivers installing",
+                                        "three-rivers installed"}));
+    ASSERT_FALSE(statuses->progress.empty());
+    EXPECT_TRUE(std::is_sorted(statuses->progress.begin(), statuses->progress.end()));
+    EXPECT_DOUBLE_EQ(statuses->progress.back(), 1.0);
+
+    // A broken update fails with its reason; given up, the map is still
+    // installed.
+    const std::string broken = root_.file("broken.zip");
+    ASSERT_TRUE(writeTestZip(broken, {{"three-rivers/three-rivers.sqlite", "not a database"}}));
+    publish(broken, "three-rivers", "US-MI");
+    statuses->told.clear();
+    auto update = download("three-rivers", "US-MI");
+    ASSERT_TRUE(runUntil([&] {
+        return registry_->downloadStatusForMapIdentifier("three-rivers").phase ==
+               ZELDownloadPhase::Failed;
+    }));
+    EXPECT_EQ(registry_->downloadStatusForMapIdentifier("three-rivers").failure,
+              ZELDownloadFailure::DamagedPackage);
+    EXPECT_EQ(statuses->told.back(), "three-rivers failed");
+    engine_->cancelDownloads({update});
+    EXPECT_EQ(statuses->told.back(), "three-rivers installed");
+
+    // A first download given up leaves nothing.
+    publish(samplePackage("liechtenstein"), "liechtenstein", "LI");
+    auto first = add("liechtenstein", "LI");
+    engine_->cancelDownloads({first});
+    EXPECT_EQ(statuses->told.back(), "liechtenstein none");
 }
 
 // From an empty home to an opened map: the catalogue as the build makes it,

@@ -55,12 +55,15 @@ void DownloadRecorder::downloadManagerWillStartUnzippingDownload(ZELDownloadMana
     note("willUnzip " + d->identifier());
 }
 
-std::optional<bool> DownloadRecorder::downloadManagerDidStartPostProcessingForDownload(
-    ZELDownloadManagerEngine& engine, const Download& d) {
+void DownloadRecorder::downloadManagerDidStartPostProcessingForDownload(ZELDownloadManagerEngine&,
+                                                                        const Download& d) {
     note("postProcessing " + d->identifier());
-    if (taker)
-        return taker(engine, d);
-    return std::nullopt;
+}
+
+void DownloadRecorder::downloadManagerInstallDownload(ZELDownloadManagerEngine& engine,
+                                                      const Download& d) {
+    if (!taker || !taker(engine, d))
+        ZELDownloadInstaller::downloadManagerInstallDownload(engine, d);
 }
 
 void DownloadRecorder::downloadManagerDidCancelDownloadWithIdentifierAndType(
@@ -108,6 +111,7 @@ void DownloadTestBase::openEngine() {
     if (!recorder_)
         recorder_ = std::make_shared<DownloadRecorder>();
     engine_->addDelegate(recorder_);
+    engine_->setInstallerForType(recorder_, "map");
     engine_->setResumeDisabled(false);
     recorder_->events.clear();
 }

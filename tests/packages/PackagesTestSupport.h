@@ -12,7 +12,9 @@
 #include "Dispatch/NSRunLoop.h"
 #include "MapStoreServerProcess.h"
 #include "mapkit/MapkitTestSupport.h"
+#include "packages/ZELDownloadInstaller.h"
 #include "packages/ZELDownloadManagerEngine.h"
+#include "packages/ZELDownloadStatus.h"
 
 // A sample package built from the project's data (build/packages/<id>.zip).
 inline std::string samplePackage(const std::string& identifier) {
@@ -24,10 +26,26 @@ inline bool runUntil(const std::function<bool()>& done, double seconds = 30.0) {
     return NSRunLoop::mainRunLoop()->runUntil(done, seconds);
 }
 
+// "queued", "loading", "installing unpacking", "failed", ...: a status as a
+// test writes what it expects.
+inline std::string describeStatus(const ZELDownloadStatus& status, bool withStep = true) {
+    static const char* phases[] = {"none",   "queued",    "loading", "installing",
+                                   "paused", "installed", "failed"};
+    static const char* steps[] = {"loading", "unpacking", "installing"};
+    std::string text = phases[static_cast<int>(status.phase)];
+    if (withStep &&
+        (status.phase == ZELDownloadPhase::Installing || status.phase == ZELDownloadPhase::Paused))
+        text += std::string(" ") + steps[static_cast<int>(status.step)];
+    return text;
+}
+
 // Notes every message of the engine as a line ("didAdd id", "progress id",
-// ...) and the progress values; it can take the post-processing of downloads.
-class DownloadRecorder : public ZELDownloadManagerEngineDelegate {
+// ...) and the progress values; as the installer of "map" packages it can
+// hold their post-processing (the taker answers true), else it moves them
+// into place as an engine without installer does.
+class DownloadRecorder : public ZELDownloadManagerEngineDelegate, public ZELDownloadInstaller {
   public:
+    using Download = ZELDownloadManagerEngineDelegate::Download;
     using Taker = std::function<bool(ZELDownloadManagerEngine&, const Download&)>;
 
     std::vector<std::string> events;
@@ -50,8 +68,10 @@ class DownloadRecorder : public ZELDownloadManagerEngineDelegate {
     void downloadManagerFailedToLoadDownload(ZELDownloadManagerEngine&, const Download& d) override;
     void downloadManagerWillStartUnzippingDownload(ZELDownloadManagerEngine&,
                                                    const Download& d) override;
-    std::optional<bool> downloadManagerDidStartPostProcessingForDownload(
-        ZELDownloadManagerEngine& engine, const Download& d) override;
+    void downloadManagerDidStartPostProcessingForDownload(ZELDownloadManagerEngine& engine,
+                                                          const Download& d) override;
+    void downloadManagerInstallDownload(ZELDownloadManagerEngine& engine,
+                                        const Download& d) override;
     void downloadManagerDidCancelDownloadWithIdentifierAndType(ZELDownloadManagerEngine&,
                                                                const std::string& identifier,
                                                                const std::string&) override;

@@ -1,7 +1,10 @@
 #include "packages/ZELZipArchive.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <filesystem>
 #include <fstream>
@@ -133,6 +136,28 @@ TEST(ZELZipArchiveUnzip, WithoutAFolderNameOneItemOfAnyNameIsTaken) {
     ASSERT_TRUE(writeTestZip(file, {{"p", "not a folder"}}));
     EXPECT_FALSE(ZELZipArchive::unzipFileToStagingPath(file, folder.file("s3"), "p", &error));
     EXPECT_FALSE(fs::exists(folder.file("s3")));
+}
+
+// A write the file system refuses (here: past the process's file size
+// limit) is the disk's fault: it is not reported as a broken archive.
+TEST(ZELZipArchiveUnzip, AWriteTheDiskRefusesIsNoBrokenArchive) {
+    TemporaryFolder folder;
+    const std::string zip = folder.file("big.zip");
+    ASSERT_TRUE(writeTestZip(zip, {{"big/big.sqlite", std::string(256 * 1024, 'x')}}));
+    struct rlimit before {};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = before;
+    small.rlim_cur = 64 * 1024;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    NSError error;
+    const auto unpacked =
+        ZELZipArchive::unzipFileToStagingPath(zip, folder.file("staging"), "big", &error);
+    setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_FALSE(unpacked);
+    EXPECT_EQ(error.code, ZELZipArchive::CannotWrite) << error.description();
+    EXPECT_FALSE(fs::exists(folder.file("staging")));
 }
 
 }  // namespace

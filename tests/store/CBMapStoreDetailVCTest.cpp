@@ -85,6 +85,22 @@ TEST_F(CBMapStoreDetailVCTest, AFailedDownloadIsReportedOnceAndTheButtonSaysSo) 
     EXPECT_EQ(alerts, 1u);
 }
 
+// An archive that could not be unpacked is a failed download, not one still
+// loading.
+TEST_F(CBMapStoreDetailVCTest, AnArchiveThatCannotBeUnpackedSaysTheDownloadFailed) {
+    store_.downloads->setResumeDisabled(true);
+    auto screen = open("liechtenstein");
+    ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
+    screen->downloadMap();
+    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Download pending"; }));
+    screen->mapDownload()->setDownloadState(ZELDownloadStateUnzipFailed);
+    screen->updateDownloadButtons();
+    EXPECT_EQ(buttonTitle(*screen), "Download failed");
+    EXPECT_EQ(screen->mapStatus().phase, ZELDownloadPhase::Failed);
+    EXPECT_TRUE(screen->mapProgress()->isHidden());
+    EXPECT_FALSE(screen->downloadMapButton()->isEnabled());
+}
+
 TEST_F(CBMapStoreDetailVCTest, TheCoverInfoOffersTheSourceOnlyWhenThereIsOne) {
     auto screen = open("liechtenstein");
     ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));

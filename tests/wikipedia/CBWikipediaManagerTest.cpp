@@ -300,3 +300,75 @@ TEST_F(CBWikipediaManagerTest, NumbersInTheSearchTextAreNoTitleWords) {
     EXPECT_EQ(search("stargarder 12"), (std::vector<std::string>{"Stargarder Tor"}));
     EXPECT_EQ(search("stargarder 12 tor"), (std::vector<std::string>{"Stargarder Tor"}));
 }
+
+namespace {
+
+// Notes the statuses the manager tells of package downloads, as
+// "<id> <phase>", and how often it told progress.
+class PackageStatusRecorder : public CBWikipediaManagerDelegate {
+  public:
+    std::vector<std::string> told;
+    size_t progressTold = 0;
+    void wikipediaManagerDownloadStatusChangedToForMapWithIdentifier(
+        CBWikipediaManager&, const ZELDownloadStatus& status,
+        const std::string& identifier) override {
+        told.push_back(identifier + " " + describeStatus(status, false));
+    }
+    void wikipediaManagerDownloadProgressChangedToForMapWithIdentifier(
+        CBWikipediaManager&, const ZELDownloadStatus&, const std::string&) override {
+        ++progressTold;
+    }
+};
+
+}  // namespace
+
+TEST_F(CBWikipediaManagerTest, APackageDownloadIsAnsweredAndToldByTheManager) {
+    auto statuses = std::make_shared<PackageStatusRecorder>();
+    manager_->addDelegate(statuses);
+    EXPECT_EQ(manager_->downloadStatusForMapIdentifier("neubrandenburg").phase,
+              ZELDownloadPhase::None);
+    installSample();
+    EXPECT_EQ(manager_->downloadStatusForMapIdentifier("neubrandenburg").phase,
+              ZELDownloadPhase::Installed);
+    EXPECT_EQ(statuses->told,
+              (std::vector<std::string>{"neubrandenburg queued", "neubrandenburg loading",
+                                        "neubrandenburg installing", "neubrandenburg installing",
+                                        "neubrandenburg installed"}));
+    EXPECT_GT(statuses->progressTold, 0u);
+
+    // A hostile package fails with its reason and installs nothing.
+    const std::string path = "/wikipedia/DE-MV/hostile.zip";
+    ASSERT_TRUE(writeTestZip(root_.path() + path, {{"neubrandenburg_wiki/../../evil", "x"}}));
+    statuses->told.clear();
+    auto download = loadPackage(server_->urlFor(path), "neubrandenburg");
+    const ZELDownloadStatus failed = manager_->downloadStatusForMapIdentifier("neubrandenburg");
+    EXPECT_EQ(failed.phase, ZELDownloadPhase::Failed);
+    EXPECT_EQ(failed.failure, ZELDownloadFailure::UnsafePackage);
+    EXPECT_EQ(statuses->told.back(), "neubrandenburg failed");
+
+    // Moved to the base folder after an update, a package loads anew from
+    // the start; one cut off while unpacking says so.
+    ASSERT_NE(download, nullptr);
+    auto unpacking = engine_->addDownload({.url = server_->urlFor(path),
+                                           .destinationPath = "/old/place",
+                                           .identifier = "liechtenstein",
+                                           .type = CBWikipediaManager::kDownloadType});
+    ASSERT_NE(unpacking, nullptr);
+    unpacking->setDownloadState(ZELDownloadStateUnzipping);
+    bool moved = false;
+    std::thread worker([&] {
+        manager_->migrateDownloadQueue();
+        moved = true;
+    });
+    EXPECT_TRUE(runUntil([&] { return moved; }, 10.0));
+    worker.join();
+    EXPECT_EQ(download->bytesLoaded().value_or(-1), 0);
+    EXPECT_EQ(manager_->downloadStatusForMapIdentifier("neubrandenburg").failure,
+              ZELDownloadFailure::UnsafePackage)
+        << "a package that had failed keeps its reason";
+    EXPECT_EQ(manager_->downloadStatusForMapIdentifier("liechtenstein").failure,
+              ZELDownloadFailure::Interrupted);
+    EXPECT_EQ(statuses->told.back(), "liechtenstein failed");
+    engine_->cancelDownloads({download});
+    EXPECT_EQ(statuses->told.back(), "neubrandenburg installed");
+}
