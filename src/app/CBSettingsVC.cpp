@@ -14,7 +14,7 @@
 #include "UIKit/UITableViewCell.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/CBMapViewController.h"
-#include "app/CBTextViewController.h"
+#include "widgets/CBTextViewController.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapScrollView.h"
