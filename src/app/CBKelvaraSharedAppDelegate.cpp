@@ -20,7 +20,7 @@
 #include "app/CBRunningInstance.h"
 #include "app/CBSettingsVC.h"
 #include "app/CBTileCacheLocation.h"
-#include "app/NSUserDefaults+CrashInformation.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "app/ServiceSDK.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"

@@ -25,7 +25,7 @@
 #include "app/CBMapDisplayModeManager.h"
 #include "app/CBMapEdgeOrnamentView.h"
 #include "app/CBSettingsVC.h"
-#include "app/NSUserDefaults+CrashInformation.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
 #include "location/CBLocationManager.h"
 #include "mapkit/CBMapScrollView.h"

@@ -9,8 +9,8 @@
 #include "UIKit/UIAlertView.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/MFMailComposeViewController+KelvaraSupport.h"
-#include "app/NSUserDefaults+CrashInformation.h"
-#include "app/UIColor+KelvaraColors.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
+#include "widgets/UIColor+KelvaraColors.h"
 
 namespace {
 
