@@ -20,8 +20,8 @@
 #include "app/CBRunningInstance.h"
 #include "app/CBSettingsVC.h"
 #include "app/CBTileCacheLocation.h"
-#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "app/ServiceSDK.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
 #include "packages/CBMapStoreEngine.h"
@@ -29,6 +29,7 @@
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerEngine.h"
+#include "places/CBBookmarksManager.h"
 #include "wikipedia/CBWikipediaManager.h"
 
 namespace {
@@ -81,6 +82,8 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
     const std::string fallback = options_.mapPath.value_or(options_.sampleStorePath);
     mapViewController_ = std::make_shared<CBMapViewController>(
         options_.mapPath ? nullptr : userMapStoreEngine_, fallback);
+    bookmarksManager_ = CBBookmarksManager::create();
+    mapViewController_->setBookmarksManager(bookmarksManager_);
     rootViewController_ = std::make_shared<CBRootViewController>(
         mapViewController_, options_.mapPath ? nullptr : userMapStoreEngine_);
     window = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
