@@ -223,7 +223,10 @@ bool CBKelvaraSharedAppDelegate::openLink(const std::string& url) {
     return mapViewController_ && mapViewController_->openLink(*link);
 }
 
+// Only the application's own links are ours; the desktop opens the rest.
 bool CBKelvaraSharedAppDelegate::applicationOpenURL(UIApplication&, const std::string& url) {
+    if (!CBKelvaraLink::isKelvaraLink(url))
+        return false;
     return openLink(url);
 }
 

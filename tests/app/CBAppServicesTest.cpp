@@ -3,10 +3,13 @@
 
 #include <filesystem>
 
+#include "CBGeoData/LogCapture.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
 #include "MessageUI/MFMailComposeViewController.h"
 #include "UIKit/UIAlertView.h"
+#include "UIKit/UIApplication.h"
+#include "app/CBKelvaraLink.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/MFMailComposeViewController+KelvaraSupport.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
@@ -60,6 +63,23 @@ TEST_F(CBAppServicesTest, TheReviewPromptWaitsForTwentyLaunchesAndAsksOnce) {
     EXPECT_TRUE(delegate.canAskForAutoreview());
     delegate.setAskedForAutoreview(true);
     EXPECT_FALSE(delegate.canAskForAutoreview());
+}
+
+TEST_F(CBAppServicesTest, OnlyTheApplicationsOwnLinksAreItsToOpen) {
+    EXPECT_TRUE(CBKelvaraLink::isKelvaraLink("kelvara2://?ll=53.55,13.26"));
+    EXPECT_TRUE(CBKelvaraLink::isKelvaraLink("KELVARA2://?ll=53.55,13.26"));
+    EXPECT_FALSE(CBKelvaraLink::isKelvaraLink("https://berlin-nb.de/"));
+    EXPECT_FALSE(CBKelvaraLink::isKelvaraLink("kelvara"));
+    // A web page a screen opens goes to the desktop: the delegate does not
+    // take it for a broken link of its own and says nothing.
+    CBKelvaraSharedAppDelegate delegate({});
+    auto application = UIApplication::sharedApplication();
+    ASSERT_NE(application, nullptr);
+    LogCapture log;
+    EXPECT_FALSE(delegate.applicationOpenURL(*application, "https://berlin-nb.de/"));
+    EXPECT_FALSE(log.contains("broken link"));
+    EXPECT_FALSE(delegate.applicationOpenURL(*application, "kelvara2://?ll=north"));
+    EXPECT_TRUE(log.contains("broken link"));
 }
 
 TEST_F(CBAppServicesTest, SupportMailAndStoreReviewLink) {
