@@ -3,7 +3,6 @@
 
 #include <filesystem>
 
-#include "CBGeoData/LogCapture.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
 #include "MessageUI/MFMailComposeViewController.h"
@@ -13,6 +12,7 @@
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/MFMailComposeViewController+KelvaraSupport.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
+#include "mapkit/MapkitTestSupport.h"
 #include "widgets/UIColor+KelvaraColors.h"
 
 namespace {
