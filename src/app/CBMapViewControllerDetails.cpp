@@ -130,8 +130,10 @@ std::shared_ptr<UIControl> CBMapViewController::mapScrollViewControlForMagnifier
 
 void CBMapViewController::mapScrollViewTappedControlOfMagnifierWithAnnotation(
     CBMapScrollView& map, const std::shared_ptr<UIControl>&, const CBAnnotationRef& annotation) {
+    // The loupe forgets its place as it closes.
+    const CBAnnotationRef place = annotation;
     map.hideMagnifier(true);
-    openDetailsForAnnotation(annotation);
+    openDetailsForAnnotation(place);
 }
 
 bool CBMapViewController::openDetailsForAnnotation(const CBAnnotationRef& annotation) {
