@@ -52,6 +52,7 @@ void CBMapViewController::showAnnotationForGeoObjectWithObjectIDAndAddressWithOb
     // tapped there cannot be tapped twice).
     presentAnnotationsCentered({pin}, false);
     mapView_->moveToCoordinateAnimated(pin->coordinate(), false);
+    selectWhenShown(pin);
 }
 
 void CBMapViewController::presentAnnotationsCentered(
@@ -197,7 +198,9 @@ void CBMapViewController::showCoordinateAtZoomLevel(CLLocationCoordinate2D coord
 void CBMapViewController::selectWhenShown(const CBAnnotationRef& annotation) {
     std::weak_ptr<CBMapScrollView> map = mapView_;
     DispatchQueue::main()->async([map, annotation] {
-        if (auto view = map.lock())
+        if (auto view = map.lock()) {
+            view->layoutIfNeeded();
             view->selectAnnotationAnimated(annotation, false);
+        }
     });
 }

@@ -49,6 +49,7 @@ std::shared_ptr<CBGeoObjectDetailVC> CBGeoObjectDetailVC::initWithDefaultNib(
     auto screen = std::make_shared<CBGeoObjectDetailVC>(std::move(host));
     auto location = CBLocationManager::sharedInstance();
     screen->locationManagerWasUpdatingHeading_ = location->isUpdatingHeading();
+    screen->locationManagerWasUpdating_ = location->isUpdating();
     location->addDelegate(screen);
     return screen;
 }
@@ -64,6 +65,8 @@ CBGeoObjectDetailVC::~CBGeoObjectDetailVC() {
     location->cleanUpEmptyDelegateWrappers();
     if (startedHeadingUpdates_ && !locationManagerWasUpdatingHeading_)
         location->stopUpdatingHeading();
+    if (startedLocationUpdates_ && !locationManagerWasUpdating_ && !location->isUpdatingHeading())
+        location->stopUpdatingLocation();
     if (headerMapScrollView_)
         headerMapScrollView_->setMapDelegate(std::weak_ptr<CBMapScrollViewDelegate>());
 }
@@ -97,6 +100,13 @@ void CBGeoObjectDetailVC::viewDidLoad() {
     configureSectionsForObject();
     setupHeaderView();
     distanceLabel_->setTransform(CGAffineTransformMakeRotation(M_PI / 4));
+    // The distance needs a position: the screen asks for one while it lives
+    // when nothing else does (the map follows the user only when asked).
+    if (auto location = CBLocationManager::sharedInstance();
+        displayObject_ && !location->isUpdating()) {
+        location->startUpdatingLocationAndNotifyDelegatesOfErrors(false);
+        startedLocationUpdates_ = true;
+    }
     updateDistanceViewDisplayedObject();
     setTitle(NSLocalizedString("LocationDetailTitle"));
     // Screens pushed above go back to the place by its name.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "MessageUI/MFMailComposeViewController.h"
+#include "UIKit/UIActivity.h"
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UITableViewDataSource.h"
 #include "UIKit/UITableViewDelegate.h"
@@ -135,6 +136,9 @@ class CBGeoObjectDetailVC : public UIViewController,
     void cancel();
     // YES edits the note, NO the title.
     void openEditorForBookmarkDescription(bool description);
+    // What the share sheet is given: the text with the place's title and
+    // web link, a map item at the place, and the place itself.
+    UIActivityItems itemsForSharing();
     void sharePoi();
 
     void loadView() override;
@@ -181,6 +185,8 @@ class CBGeoObjectDetailVC : public UIViewController,
     void setupHeaderView();
     void addHeaderAnnotation();
     CLLocationCoordinate2D shownCoordinate() const;
+    // The compass turns the arrow once the place's distance is known.
+    void startHeadingUpdatesIfUseful();
     // Toolbar and bookmark rows (CBGeoObjectDetailVCBookmark.cpp).
     void setupToolbar();
     void configureNameCell(UITableViewCell& cell, NameRow role, long row);
@@ -218,8 +224,12 @@ class CBGeoObjectDetailVC : public UIViewController,
     std::shared_ptr<CBPinAnnotationView> annotationPinView_;
     std::shared_ptr<UITapGestureRecognizer> headerTap_;
     CBAnnotationRef headerAnnotation_;
+    // The header map's size when it was last put on the place.
+    CGSize centredMapSize_{};
     bool locationManagerWasUpdatingHeading_ = false;
     bool startedHeadingUpdates_ = false;
+    bool locationManagerWasUpdating_ = false;
+    bool startedLocationUpdates_ = false;
 
     bool isiPad_ = false;
     bool firstAppearance_ = true;

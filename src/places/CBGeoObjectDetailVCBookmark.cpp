@@ -266,9 +266,9 @@ void CBGeoObjectDetailVC::openEditorForBookmarkDescription(bool description) {
         navigation->pushViewControllerAnimated(editor, true);
 }
 
-void CBGeoObjectDetailVC::sharePoi() {
+UIActivityItems CBGeoObjectDetailVC::itemsForSharing() {
     if (!displayObject_)
-        return;
+        return {};
     std::string title = displayObject_->displayName().value_or("");
     if (title.empty()) {
         const Value translations(dataManager_ ? Value(dataManager_->tagTranslationDictionary())
@@ -290,11 +290,17 @@ void CBGeoObjectDetailVC::sharePoi() {
         items.push_back(item);
     }
     items.push_back(displayObject_);
+    return items;
+}
+
+void CBGeoObjectDetailVC::sharePoi() {
+    if (!displayObject_)
+        return;
     auto card = std::make_shared<CBCreateAddressBookEntryActivity>();
     if (auto shown = host())
         card->setCityAndCountry(shown->currentMapTitle(), shown->currentMapCountry());
     shareSheet_ = std::make_shared<UIActivityViewController>(
-        items,
+        itemsForSharing(),
         std::vector<std::shared_ptr<UIActivity>>{std::make_shared<ZELActivityOpenInMaps>(), card});
     presentViewControllerAnimatedCompletion(shareSheet_, true, nullptr);
 }

@@ -124,14 +124,18 @@ void CBGeoObjectDetailVC::setupHeaderView() {
             me->addHeaderAnnotation();
     });
 
-    const bool headingAvailable = CLLocationManager::headingAvailable();
-    directionArrowView_->setHidden(!headingAvailable);
-    if (headingAvailable && displayObject_ && displayObject_->distanceFromLastLocation() &&
-        !locationManagerWasUpdatingHeading_) {
-        CBLocationManager::sharedInstance()->startUpdatingHeading();
-        startedHeadingUpdates_ = true;
-    }
+    directionArrowView_->setHidden(!CLLocationManager::headingAvailable());
+    startHeadingUpdatesIfUseful();
     tableView_->setTableHeaderView(headerView_);
+}
+
+void CBGeoObjectDetailVC::startHeadingUpdatesIfUseful() {
+    if (startedHeadingUpdates_ || locationManagerWasUpdatingHeading_ ||
+        !CLLocationManager::headingAvailable() || !displayObject_ ||
+        !displayObject_->distanceFromLastLocation())
+        return;
+    CBLocationManager::sharedInstance()->startUpdatingHeading();
+    startedHeadingUpdates_ = true;
 }
 
 // The pin stands where the place was found: at the address of a hit found
@@ -158,10 +162,19 @@ void CBGeoObjectDetailVC::recenterMap() {
     if (!headerMapScrollView_ || (!displayObject_ && !annotationForNewBookmark_))
         return;
     headerMapScrollView_->moveToCoordinateAnimated(shownCoordinate(), false);
+    centredMapSize_ = headerMapScrollView_->bounds().size;
 }
 
 void CBGeoObjectDetailVC::viewDidLayoutSubviews() {
     UIViewController::viewDidLayoutSubviews();
+    // A popover or a turn gives the header another size: the place stays
+    // in its middle.
+    if (headerMapScrollView_) {
+        headerView_->layoutIfNeeded();
+        const CGSize size = headerMapScrollView_->bounds().size;
+        if (size.width != centredMapSize_.width || size.height != centredMapSize_.height)
+            recenterMap();
+    }
     CGRect frame = distanceViewContainer_->frame();
     frame.origin.x = view()->bounds().size.width - frame.size.width;
     frame.origin.y = topLayoutInset_ZEL(self());
@@ -177,6 +190,7 @@ void CBGeoObjectDetailVC::updateDistanceViewDisplayedObject() {
     if (!distance)
         return;
     distanceLabel_->setText(stringWithDistanceFromFloat(float(*distance)));
+    startHeadingUpdatesIfUseful();
     auto location = CBLocationManager::sharedInstance();
     auto heading = location->manager() ? location->manager()->heading() : nullptr;
     auto here = location->location();
