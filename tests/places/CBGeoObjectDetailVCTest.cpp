@@ -188,14 +188,29 @@ TEST_F(CBGeoObjectDetailVCTest, WebAddressesOpenAsWebPagesAndTheTelephoneOnlyCop
     EXPECT_EQ(launched[1][1].rfind("https://www.sparda-filialfinder.de/", 0), 0u);
 
     // A web tag that is no web page is shown, never opened.
-    auto odd = scratchObject(std::string("Odd"),
-                             {{"url", "file:///etc/passwd?http://x"}, {"phone", "0395\n123"}});
+    auto odd = scratchObject(std::string("Odd"), {{"url", "file:///etc/passwd?http://x"},
+                                                  {"phone", "0395\n123"},
+                                                  {"description", std::string(10000, 'x')}});
     auto screen = showResult(CBGeoSearchResult::geoSearchResultWithObject(odd));
     const long oddWeb = sectionOf(*screen, Section::kSectionWeb);
     EXPECT_EQ(cell(*screen, oddWeb, 0)->selectionStyle(), UITableViewCellSelectionStyleNone);
     tapRow(*screen, oddWeb, 0);
     EXPECT_EQ(launched.size(), 2u);
     EXPECT_EQ(text(*screen, sectionOf(*screen, Section::kSectionPhone), 0), "0395 123");
+    // A tag value of 10,000 characters is shown cut, in a row of bounded height.
+    const long tags = sectionOf(*screen, Section::kSectionTags);
+    ASSERT_GE(tags, 0);
+    bool cut = false;
+    for (long row = 0; row < table(*screen).numberOfRowsInSection(tags); ++row) {
+        const std::string value = text(*screen, tags, row);
+        if (value.rfind("xxx", 0) == 0) {
+            cut = value.size() < 1000;
+            EXPECT_LE(*screen->tableViewHeightForRowAtIndexPath(
+                          table(*screen), NSIndexPath::indexPathForRowInSection(row, tags)),
+                      650);
+        }
+    }
+    EXPECT_TRUE(cut);
 }
 
 TEST_F(CBGeoObjectDetailVCTest, BookmarkingShowsTheNoteRowInTheRowsOwnShape) {
