@@ -200,6 +200,24 @@ void CBGeoObjectDetailVC::configureCellAtIndex(UITableViewCell& cell,
         if (auto icon = iconForTag(displayObject_ ? displayObject_->getTagForKey(key) : nullptr))
             setIcon(icon);
     };
+    // A contact of the place: its value over what it is, tappable where the
+    // desktop can act on it.
+    auto contactRow = [&](const std::string& kind, const char* key, bool actionable) {
+        cell.detailTextLabel()->setText(kind);
+        text.setText(attributeText(*displayObject_, key));
+        shrinkToFit(text);
+        setTagIcon(key);
+        if (actionable)
+            cell.setSelectionStyle(UITableViewCellSelectionStyleBlue);
+    };
+    // Another place, which a tap opens.
+    auto placeRow = [&](CBGeoObject& place) {
+        text.setText(place.title().value_or(""));
+        if (auto icon = iconForObject(place))
+            setIcon(icon);
+        cell.setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
+        cell.setSelectionStyle(UITableViewCellSelectionStyleBlue);
+    };
     const long row = indexPath.row;
     switch (typeForSection(indexPath.section)) {
         case kSectionAddress: {
@@ -215,32 +233,18 @@ void CBGeoObjectDetailVC::configureCellAtIndex(UITableViewCell& cell,
             break;
         }
         case kSectionPhone: {
-            cell.detailTextLabel()->setText(NSLocalizedString("Telephone"));
-            text.setText(attributeText(*displayObject_, "phone"));
-            shrinkToFit(text);
-            setTagIcon("phone");
             // Only a device that calls reacts to the number; a long press
             // still copies it.
             auto application = UIApplication::sharedApplication();
-            if (application && application->canOpenURL("tel:111111"))
-                cell.setSelectionStyle(UITableViewCellSelectionStyleBlue);
+            contactRow(NSLocalizedString("Telephone"), "phone",
+                       application && application->canOpenURL("tel:111111"));
             break;
         }
         case kSectionEmail:
-            cell.detailTextLabel()->setText("Email");
-            text.setText(attributeText(*displayObject_, "email"));
-            shrinkToFit(text);
-            setTagIcon("email");
-            if (MFMailComposeViewController::canSendMail())
-                cell.setSelectionStyle(UITableViewCellSelectionStyleBlue);
+            contactRow("Email", "email", MFMailComposeViewController::canSendMail());
             break;
         case kSectionWeb:
-            cell.detailTextLabel()->setText("Web");
-            text.setText(attributeText(*displayObject_, "url"));
-            shrinkToFit(text);
-            setTagIcon("url");
-            if (webAddressToOpen())
-                cell.setSelectionStyle(UITableViewCellSelectionStyleBlue);
+            contactRow("Web", "url", webAddressToOpen().has_value());
             break;
         case kSectionName: {
             const auto rows = nameRows();
@@ -251,24 +255,14 @@ void CBGeoObjectDetailVC::configureCellAtIndex(UITableViewCell& cell,
         case kSectionNearbyStops:
             if (size_t(row) < nearbyStops_.size()) {
                 auto& stop = *nearbyStops_[size_t(row)];
-                text.setText(stop.title().value_or(""));
+                placeRow(stop);
                 cell.detailTextLabel()->setText(
                     stop.pubTransRouteNamesSeparatedBy(", ").value_or(""));
-                if (auto icon = iconForObject(stop))
-                    setIcon(icon);
-                cell.setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
-                cell.setSelectionStyle(UITableViewCellSelectionStyleBlue);
             }
             break;
         case kSectionPlacesAtAddress:
-            if (size_t(row) < POIsAtAddress_.size()) {
-                auto& place = *POIsAtAddress_[size_t(row)];
-                text.setText(place.title().value_or(""));
-                if (auto icon = iconForObject(place))
-                    setIcon(icon);
-                cell.setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
-                cell.setSelectionStyle(UITableViewCellSelectionStyleBlue);
-            }
+            if (size_t(row) < POIsAtAddress_.size())
+                placeRow(*POIsAtAddress_[size_t(row)]);
             break;
         case kSectionTags:
             if (auto tag = tagForRow(row)) {

@@ -91,6 +91,17 @@ class PackageBuilderTest : public ::testing::Test {
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
     }
     bool outputIsEmpty() { return fs::is_empty(directory_ + "/out"); }
+    // A context on the store of the package built as "town".
+    std::shared_ptr<NSManagedObjectContext> openBuiltStore() {
+        auto model = NSManagedObjectModel::modelWithContentsOfFile(request("").modelPath);
+        auto coordinator = std::make_shared<NSPersistentStoreCoordinator>(model);
+        if (!coordinator->addPersistentStoreWithType(
+                NSSQLiteStoreType, "", directory_ + "/out/town/town.sqlite", {}, nullptr))
+            return nullptr;
+        auto context = std::make_shared<NSManagedObjectContext>();
+        context->setPersistentStoreCoordinator(coordinator);
+        return context;
+    }
 
     std::string directory_;
 };
@@ -137,12 +148,8 @@ TEST_F(PackageBuilderTest, BuildsASmallTown) {
     EXPECT_EQ(std::distance(fs::directory_iterator(directory_ + "/out"), fs::directory_iterator()),
               2);
 
-    auto model = NSManagedObjectModel::modelWithContentsOfFile(request("").modelPath);
-    auto coordinator = std::make_shared<NSPersistentStoreCoordinator>(model);
-    ASSERT_TRUE(coordinator->addPersistentStoreWithType(
-        NSSQLiteStoreType, "", directory_ + "/out/town/town.sqlite", {}, nullptr));
-    auto context = std::make_shared<NSManagedObjectContext>();
-    context->setPersistentStoreCoordinator(coordinator);
+    auto context = openBuiltStore();
+    ASSERT_TRUE(context);
 
     NSFetchRequest streets("object");
     streets.predicate = NSPredicate::predicateWithFormat("canonicalName = 'grosse strasse'");
@@ -218,12 +225,8 @@ TEST_F(PackageBuilderTest, PlacesAtOneAddressShareItsRowAndTagsShowNoValueTwice)
     std::string error;
     ASSERT_TRUE(PackageBuilder::buildPackage(request(write("square.osm", kMarketSquare)), &error))
         << error;
-    auto model = NSManagedObjectModel::modelWithContentsOfFile(request("").modelPath);
-    auto coordinator = std::make_shared<NSPersistentStoreCoordinator>(model);
-    ASSERT_TRUE(coordinator->addPersistentStoreWithType(
-        NSSQLiteStoreType, "", directory_ + "/out/town/town.sqlite", {}, nullptr));
-    auto context = std::make_shared<NSManagedObjectContext>();
-    context->setPersistentStoreCoordinator(coordinator);
+    auto context = openBuiltStore();
+    ASSERT_TRUE(context);
     auto named = [&](const std::string& name) {
         NSFetchRequest request("object");
         request.predicate = NSPredicate::predicateWithFormat("name = %@", {Value(name)});
