@@ -214,10 +214,12 @@ TEST_F(CBBookmarksManagerTest, IdentifiersThatNameNoFileInTheFolderOpenNothing) 
             bookmarks_->addBookmarkFromAnnotation(std::make_shared<CBBasicAnnotation>(53.5, 13.2)));
     }
     // Nothing was written beside the folder of the bookmarks.
-    for (const auto& entry : fs::recursive_directory_iterator(documents))
-        if (entry.is_regular_file())
+    for (const auto& entry : fs::recursive_directory_iterator(documents)) {
+        if (entry.is_regular_file()) {
             EXPECT_EQ(entry.path().parent_path(), fs::path(bookmarks_->bookmarksBasePath()))
                 << entry.path();
+        }
+    }
 }
 
 TEST_F(CBBookmarksManagerTest, AStoreThatCannotBeReadIsLeftAsItIsAndOtherMapsWork) {
