@@ -103,13 +103,28 @@ void UIBarButtonItem::setTitle(const std::optional<std::string>& title) {
     auto button = std::dynamic_pointer_cast<UIButton>(view());
     if (button && button != customView_ && !image_) {
         button->setTitleForState(title, UIControlStateNormal);
-        button->setAccessibilityLabel(title);
+        button->setAccessibilityLabel(accessibilityLabel_ ? accessibilityLabel_ : title);
         button->titleLabel()->setFont(titleFont(style_ == UIBarButtonItemStyleDone));
         button->sizeToFit();
         if (auto bar = button->superview()) {
             bar->setNeedsLayout();
         }
     }
+}
+
+void UIBarButtonItem::setImage(const UIImageRef& image) {
+    image_ = image;
+    auto button = std::dynamic_pointer_cast<UIButton>(view());
+    if (button && button != customView_ && image) {
+        button->setImageForState(image, UIControlStateNormal);
+        button->setNeedsLayout();
+    }
+}
+
+void UIBarButtonItem::setAccessibilityLabel(const std::optional<std::string>& label) {
+    accessibilityLabel_ = label;
+    if (auto shown = view(); shown && shown != customView_)
+        shown->setAccessibilityLabel(label ? label : title_);
 }
 
 void UIBarButtonItem::setEnabled(bool flag) {
@@ -159,7 +174,7 @@ std::shared_ptr<UIView> UIBarButtonItem::makeView() {
         frame.size.width = width_;
         button->setFrame(frame);
     }
-    button->setAccessibilityLabel(title_);
+    button->setAccessibilityLabel(accessibilityLabel_ ? accessibilityLabel_ : title_);
     view_ = button;
     return button;
 }

@@ -60,7 +60,12 @@ class UIBarButtonItem : public std::enable_shared_from_this<UIBarButtonItem> {
     // Also changes the button shown for the item.
     void setTitle(const std::optional<std::string>& title);
     const UIImageRef& image() const { return image_; }
-    void setImage(const UIImageRef& image) { image_ = image; }
+    // Also changes the image of the button shown for the item.
+    void setImage(const UIImageRef& image);
+    // What the item's button says to assistive technology (and to scenarios
+    // looking for it); nullopt: its title.
+    const std::optional<std::string>& accessibilityLabel() const { return accessibilityLabel_; }
+    void setAccessibilityLabel(const std::optional<std::string>& label);
     UIBarButtonItemStyle style() const { return style_; }
     void setStyle(UIBarButtonItemStyle style) { style_ = style; }
     std::optional<UIBarButtonSystemItem> systemItem() const { return systemItem_; }
@@ -102,6 +107,7 @@ class UIBarButtonItem : public std::enable_shared_from_this<UIBarButtonItem> {
 
   private:
     std::optional<std::string> title_;
+    std::optional<std::string> accessibilityLabel_;
     UIImageRef image_;
     UIBarButtonItemStyle style_ = UIBarButtonItemStylePlain;
     std::optional<UIBarButtonSystemItem> systemItem_;

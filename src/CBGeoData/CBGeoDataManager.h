@@ -198,8 +198,9 @@ class CBGeoDataManager : public CBCoreDataManager {
     static std::shared_ptr<NSPredicate> predicateForCanonicalNameInBBox(
         const std::string& word, const std::shared_ptr<CBBoundingBox>& box);
     // Exact hits (folded name equals the text) first, then the address hits
-    // for the house numbers, then the rest in fetch (name) order.
-    std::optional<SearchResults> arrayWithGeoSearchResultsForGeoSearchRequestAndGeoObjects(
+    // for the house numbers, then the rest in fetch (name) order. Subclasses
+    // may rework the list.
+    virtual std::optional<SearchResults> arrayWithGeoSearchResultsForGeoSearchRequestAndGeoObjects(
         const std::shared_ptr<CBGeoSearchRequest>& request, const std::optional<Objects>& objects,
         bool includeAddresses);
     static void migrateGeoSearchResultsInArrayToContext(
@@ -215,7 +216,9 @@ class CBGeoDataManager : public CBCoreDataManager {
     // context (a bookmark carried over); nullptr when there is none.
     std::shared_ptr<CBGeoSearchResult> findSimilarObjectToObjectFromOtherContext(
         const std::shared_ptr<CBGeoSearchResult>& result);
-    static std::shared_ptr<NSPredicate> predicateForSimilarObjectTo(
+    // The objects of this manager's stores that may be the result's place;
+    // a subclass with other rules (the bookmarks' streets) overrides it.
+    virtual std::shared_ptr<NSPredicate> predicateForSimilarObjectTo(
         const std::shared_ptr<CBGeoSearchResult>& result);
 
   protected:

@@ -40,7 +40,9 @@ std::string utf8(const icu::UnicodeString& text) {
 }  // namespace
 
 void CBGeoObject::updateNameAndCanonicalNameForString(const std::optional<std::string>& newName) {
+    // The cached names go with the old name.
     setPrimitiveValueForKey(kDisplayNameKey, Value());
+    title_.reset();
     updateNameAndCanonicalNameForStringWithLocale(newName, std::nullopt);
     calculateFirstLetterOfName();
 }

@@ -1,5 +1,6 @@
 #include "app/CBKelvaraLink.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <map>
@@ -113,4 +114,14 @@ std::optional<CBKelvaraLink> CBKelvaraLink::parse(const std::string& url, std::s
     if (!parseInto(link, url, error))
         return std::nullopt;
     return link;
+}
+
+bool CBKelvaraLink::isKelvaraLink(const std::string& url) {
+    const size_t length = std::char_traits<char>::length(kScheme);
+    if (url.size() < length)
+        return false;
+    for (size_t i = 0; i < length; ++i)
+        if (std::tolower(static_cast<unsigned char>(url[i])) != kScheme[i])
+            return false;
+    return true;
 }

@@ -17,4 +17,6 @@ struct CBKelvaraLink {
     // (missing or non-numeric values, a coordinate off the globe, a zoom
     // level below 0 or above 22, control characters in the place name).
     static std::optional<CBKelvaraLink> parse(const std::string& url, std::string* error);
+    // Whether the URL is of the application's own scheme (any letter case).
+    static bool isKelvaraLink(const std::string& url);
 };

@@ -20,8 +20,8 @@
 #include "app/CBRunningInstance.h"
 #include "app/CBSettingsVC.h"
 #include "app/CBTileCacheLocation.h"
-#include "app/NSUserDefaults+CrashInformation.h"
 #include "app/ServiceSDK.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "location/CBLocationManager.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
@@ -30,6 +30,7 @@
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerEngine.h"
+#include "places/CBBookmarksManager.h"
 #include "wikipedia/CBWikipediaManager.h"
 
 namespace {
@@ -82,6 +83,8 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
     const std::string fallback = options_.mapPath.value_or(options_.sampleStorePath);
     mapViewController_ = std::make_shared<CBMapViewController>(
         options_.mapPath ? nullptr : userMapStoreEngine_, fallback);
+    bookmarksManager_ = CBBookmarksManager::create();
+    mapViewController_->setBookmarksManager(bookmarksManager_);
     rootViewController_ = std::make_shared<CBRootViewController>(
         mapViewController_, options_.mapPath ? nullptr : userMapStoreEngine_);
     window = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
@@ -225,7 +228,10 @@ bool CBKelvaraSharedAppDelegate::openLink(const std::string& url) {
     return mapViewController_ && mapViewController_->openLink(*link);
 }
 
+// Only the application's own links are ours; the desktop opens the rest.
 bool CBKelvaraSharedAppDelegate::applicationOpenURL(UIApplication&, const std::string& url) {
+    if (!CBKelvaraLink::isKelvaraLink(url))
+        return false;
     return openLink(url);
 }
 

@@ -6,6 +6,7 @@
 
 #include "UIKit/UIApplication.h"
 
+class CBBookmarksManager;
 class CBMapStoreEngine;
 class CBMapViewController;
 class CBRootViewController;
@@ -40,6 +41,10 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
     }
     const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const {
         return wikipediaManager_;
+    }
+    // The bookmarks of the map shown, one store per map.
+    const std::shared_ptr<CBBookmarksManager>& bookmarksManager() const {
+        return bookmarksManager_;
     }
     const std::shared_ptr<CBMapViewController>& mapViewController() const {
         return mapViewController_;
@@ -81,6 +86,7 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
     std::shared_ptr<CBMapStoreEngine> catalogue_;
     std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine_;
     std::shared_ptr<CBWikipediaManager> wikipediaManager_;
+    std::shared_ptr<CBBookmarksManager> bookmarksManager_;
     std::shared_ptr<CBMapViewController> mapViewController_;
     std::shared_ptr<CBRootViewController> rootViewController_;
     std::shared_ptr<NSNotificationObserver> unitsObserver_;

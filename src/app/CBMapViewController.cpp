@@ -25,8 +25,8 @@
 #include "app/CBMapDisplayModeManager.h"
 #include "app/CBMapEdgeOrnamentView.h"
 #include "app/CBSettingsVC.h"
-#include "app/NSUserDefaults+CrashInformation.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "location/CBLocationManager.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBUserLocation.h"
@@ -150,6 +150,8 @@ void CBMapViewController::viewDidLoad() {
     mapView_->setAllowsRotation(true);
     if (registry_)
         registry_->addDelegate(self);
+    if (bookmarksManager_)
+        bookmarksManager_->setBookmarkDelegate(self);
     openCurrentMap();
 }
 
@@ -207,6 +209,7 @@ bool CBMapViewController::openMapWithStorePath(const std::string& path) {
         return false;
     }
     openedStorePath_ = path;
+    openBookmarksForStorePath(path);
     mainCity_.clear();
     if (auto manager = mapView_->dataManager())
         if (auto city = manager->currentCity())
@@ -383,4 +386,7 @@ void CBMapViewController::showMessage(const std::string& title, const std::strin
 void CBMapViewController::applicationDidMoveToBackground() {
     if (mapView_)
         mapView_->applicationDidMoveToBackground();
+    // A deletion waits a moment before it is saved; quitting must not lose it.
+    if (bookmarksManager_)
+        bookmarksManager_->saveChanges();
 }

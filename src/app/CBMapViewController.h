@@ -16,14 +16,19 @@
 #include "mapkit/CBAnnotation.h"
 #include "mapkit/CBMapScrollViewDelegate.h"
 #include "packages/CBUserMapStoreEngineDelegate.h"
+#include "places/CBBookmarksManager.h"
+#include "places/CBPlacesHost.h"
 
 class CBClearSearchBar;
 class CBCompassButton;
+class CBGeoObjectDetailVC;
 class CBBasicAnnotation;
 class CBBoundingBox;
+class CBAnnotationCalloutView;
 class CBGeoSearchResult;
 class CBMapDisplayModeManager;
 class UIButton;
+class UIControl;
 class UIPopoverController;
 class CBMapScrollView;
 class CBUserMapStoreEngine;
@@ -34,9 +39,13 @@ struct CBKelvaraLink;
 // places and addresses, the buttons to follow the user and open the
 // settings, the compass, zoom and display-mode controls over the map, and
 // beyond the map's edges a frame with switchers to the neighbouring installed
-// maps. It follows the registry's current map. On the pad, lists that the
-// phone pushes open in popovers.
+// maps. It follows the registry's current map and opens the detail screen
+// of every place it pins (a tap and hold drops a pin of the user's own), and
+// keeps the bookmarks of the map shown. On the pad, lists and place screens
+// that the phone pushes open in popovers.
 class CBMapViewController : public UIViewController,
+                            public CBPlacesHost,
+                            public CBBookmarksManagerDelegate,
                             public CBUserMapStoreEngineDelegate,
                             public CBMapScrollViewDelegate,
                             public CBLocationManagerDelegate,
@@ -62,8 +71,32 @@ class CBMapViewController : public UIViewController,
     // the map; a bookmark's object lives in the bookmark store.
     void showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
         const std::optional<NSManagedObjectID>& objectID,
-        const std::optional<NSManagedObjectID>& addressID, bool isBookmark);
+        const std::optional<NSManagedObjectID>& addressID, bool isBookmark) override;
     const std::shared_ptr<UIPopoverController>& activePopover() const { return popover_; }
+
+    // The bookmarks of the map shown: the map screen opens the store of each
+    // map it shows. Given before the view loads.
+    void setBookmarksManager(std::shared_ptr<CBBookmarksManager> manager) {
+        bookmarksManager_ = std::move(manager);
+    }
+    std::shared_ptr<CBBookmarksManager> bookmarksManager() override { return bookmarksManager_; }
+    // The identifier the bookmarks of the map shown are kept under; nullopt
+    // while no map is open.
+    const std::optional<std::string>& bookmarksMapIdentifier() const {
+        return bookmarksMapIdentifier_;
+    }
+    std::optional<std::string> currentMapStorePath() override;
+    std::optional<std::string> currentStylePlistPath() override;
+    std::optional<std::string> currentMapTitle() override;
+    std::optional<std::string> currentMapCountry() override;
+    // Opens the detail screen of a pinned place, of a dropped pin to keep.
+    // False for an annotation that is neither (a stop of a transport mode
+    // opens as its place).
+    bool openDetailsForAnnotation(const CBAnnotationRef& annotation);
+    // The place screen on show (pushed on the phone, in a popover on the pad).
+    std::shared_ptr<CBGeoObjectDetailVC> placeScreen() const;
+    void bookmarkManagerWillDeleteBookmark(CBBookmarksManager& manager,
+                                           const std::shared_ptr<CBGeoSearchResult>&) override;
 
     // Display modes: the plain map or a public-transport family.
     CBMapDisplayModeManager& displayModes() const { return *displayModes_; }
@@ -116,6 +149,17 @@ class CBMapViewController : public UIViewController,
                                               const std::shared_ptr<CBAnnotationView>&) override;
     void mapScrollViewDidDeselectAnnotationView(CBMapScrollView&,
                                                 const std::shared_ptr<CBAnnotationView>&) override;
+    void mapScrollViewAnnotationViewCalloutAccessoryControlTapped(
+        CBMapScrollView&, const std::shared_ptr<CBAnnotationView>&,
+        const std::shared_ptr<CBAnnotationCalloutView>&,
+        const std::shared_ptr<UIControl>&) override;
+    void mapScrollViewGotTapAndHoldAtPointAndCoordinate(CBMapScrollView&, CGPoint,
+                                                        CLLocationCoordinate2D) override;
+    std::shared_ptr<UIControl> mapScrollViewControlForMagnifierWithAnnotation(
+        CBMapScrollView&, const CBAnnotationRef&) override;
+    void mapScrollViewTappedControlOfMagnifierWithAnnotation(CBMapScrollView&,
+                                                             const std::shared_ptr<UIControl>&,
+                                                             const CBAnnotationRef&) override;
     // CBLocationManagerDelegate: the compass follows the turning map.
     void locationManagerDidUpdateToLocationFromLocation(CBLocationManager&,
                                                         std::shared_ptr<CLLocation>,
@@ -128,6 +172,7 @@ class CBMapViewController : public UIViewController,
         UITableView& table, const NSIndexPath& path) override;
     void tableViewDidSelectRowAtIndexPath(UITableView& table, const NSIndexPath& path) override;
 
+    // Stores the map's state and the bookmarks.
     void applicationDidMoveToBackground();
     // Offers a button back to the shelf that runs `action`; set before the view loads.
     void setShelfAction(std::function<void()> action) { shelfAction_ = std::move(action); }
@@ -159,6 +204,14 @@ class CBMapViewController : public UIViewController,
                                         const std::shared_ptr<UIView>& anchor, CGSize popoverSize);
     // The frame and switchers beyond the map's edges (CBMapViewControllerOrnaments.cpp).
     void reloadNearbyMaps();
+    // Place screens and bookmarks (CBMapViewControllerDetails.cpp).
+    void openBookmarksForStorePath(const std::string& path);
+    void presentPlaceScreen(const std::shared_ptr<CBGeoObjectDetailVC>& screen,
+                            const std::shared_ptr<UIView>& anchor);
+    // Closes what covers the map: popover, presented screen, pushed screens.
+    void closeScreensOverMap();
+    std::shared_ptr<UIButton> detailsButton() const;
+    static bool isPlaceAnnotation(const CBAnnotationRef& annotation);
 
     std::shared_ptr<CBUserMapStoreEngine> registry_;
     std::string fallbackStorePath_;
@@ -180,4 +233,6 @@ class CBMapViewController : public UIViewController,
     // The geo store on show.
     std::string openedStorePath_;
     std::function<void()> shelfAction_;
+    std::shared_ptr<CBBookmarksManager> bookmarksManager_;
+    std::optional<std::string> bookmarksMapIdentifier_;
 };

@@ -195,13 +195,6 @@ std::shared_ptr<CBAnnotationView> CBMapViewController::mapScrollViewViewForAnnot
     return view;
 }
 
-void CBMapViewController::mapScrollViewDidSelectAnnotationView(
-    CBMapScrollView& map, const std::shared_ptr<CBAnnotationView>&) {
-    auto stop = std::dynamic_pointer_cast<CBGeoObjectAnnotation>(map.selectedAnnotation());
-    if (stop && displayModes_->isStopAnnotation(stop))
-        displayModes_->highlightRoutesOfStop(stop->object());
-}
-
 void CBMapViewController::mapScrollViewDidDeselectAnnotationView(
     CBMapScrollView&, const std::shared_ptr<CBAnnotationView>&) {
     displayModes_->highlightRoutesOfStop(nullptr);

@@ -13,6 +13,7 @@
 #include "app/CBKelvaraLink.h"
 #include "app/CBMapDisplayModeManager.h"
 #include "app/CBMapViewController.h"
+#include "app/CBPlaceAnnotation.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapScrollView.h"
 #include "packages/CBMapStoreMap.h"
@@ -24,21 +25,18 @@ void CBMapViewController::showAnnotationForGeoObjectWithObjectIDAndAddressWithOb
     if (!objectID)
         return;
     removePlaceAnnotations();
-    if (isBookmark) {
-        // Bookmarks keep their objects in a store of their own, which the
-        // map screen does not open.
-        NSLogWithLevel(NSLogLevel::Error, "Kelvara: no bookmark store to show %s from",
-                       objectID->URIRepresentation().c_str());
-        return;
-    }
-    auto manager = mapView_->dataManager();
+    // A bookmark's object lives in the bookmark store of the map shown.
+    std::shared_ptr<CBGeoDataManager> manager =
+        isBookmark ? std::static_pointer_cast<CBGeoDataManager>(bookmarksManager_)
+                   : mapView_->dataManager();
     auto context = manager ? manager->managedObjectContext() : nullptr;
-    if (!context)
-        return;
-    auto object = std::dynamic_pointer_cast<CBGeoObject>(context->existingObjectWithID(*objectID));
+    auto object =
+        context ? std::dynamic_pointer_cast<CBGeoObject>(context->existingObjectWithID(*objectID))
+                : nullptr;
     if (!object) {
-        NSLogWithLevel(NSLogLevel::Error, "Kelvara: no geo object %s on the open map",
-                       objectID->URIRepresentation().c_str());
+        NSLogWithLevel(NSLogLevel::Error, "Kelvara: no geo object %s in the %s",
+                       objectID->URIRepresentation().c_str(),
+                       isBookmark ? "bookmarks of the open map" : "open map");
         return;
     }
     auto address =
@@ -47,12 +45,14 @@ void CBMapViewController::showAnnotationForGeoObjectWithObjectIDAndAddressWithOb
             : nullptr;
     auto result = CBGeoSearchResult::geoSearchResultWithObjectAndAddress(object, address);
     // A hit found at one of its addresses is pinned there.
-    std::shared_ptr<CBBasicAnnotation> pin =
-        address ? std::make_shared<CBBasicAnnotation>(result->coordinate())
-                : std::make_shared<CBGeoObjectAnnotation>(object);
+    auto pin = std::make_shared<CBPlaceAnnotation>(result, isBookmark);
     pin->setTitle(result->title());
     pin->setSubtitle(detailTextForResult(*result));
-    mapView_->addAnnotationCentered(pin, false);
+    // The screens over the map make way, so the place is seen (and what was
+    // tapped there cannot be tapped twice).
+    presentAnnotationsCentered({pin}, false);
+    mapView_->moveToCoordinateAnimated(pin->coordinate(), false);
+    selectWhenShown(pin);
 }
 
 void CBMapViewController::presentAnnotationsCentered(
@@ -117,6 +117,8 @@ std::vector<std::string> CBMapViewController::objectAnnotationIdentifiers() cons
 bool CBMapViewController::openLink(const CBKelvaraLink& link) {
     auto map = registry_ ? registry_->mapIncludingCoordinate(link.coordinate) : nullptr;
     if (auto path = installedStorePath(map)) {
+        // The link opens on the map: the screens over it close before it switches.
+        closeScreensOverMap();
         if (registry_->currentMapIdentifier() != map->identifier())
             registry_->setCurrentMap(map);
         if (openedStorePath_ != *path)
@@ -128,6 +130,7 @@ bool CBMapViewController::openLink(const CBKelvaraLink& link) {
                         "No installed map shows the linked place. Download its map in the store.");
             return false;
         }
+        closeScreensOverMap();
     }
     if (link.zoomLevel && (*link.zoomLevel < mapView_->minimumZoomLevel() ||
                            *link.zoomLevel > mapView_->maximumZoomLevel())) {
@@ -195,7 +198,9 @@ void CBMapViewController::showCoordinateAtZoomLevel(CLLocationCoordinate2D coord
 void CBMapViewController::selectWhenShown(const CBAnnotationRef& annotation) {
     std::weak_ptr<CBMapScrollView> map = mapView_;
     DispatchQueue::main()->async([map, annotation] {
-        if (auto view = map.lock())
+        if (auto view = map.lock()) {
+            view->layoutIfNeeded();
             view->selectAnnotationAnimated(annotation, false);
+        }
     });
 }

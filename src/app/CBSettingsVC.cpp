@@ -14,10 +14,10 @@
 #include "UIKit/UITableViewCell.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/CBMapViewController.h"
-#include "app/CBTextViewController.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapScrollView.h"
+#include "widgets/CBTextViewController.h"
 
 namespace {
 enum Section : long { kUnits, kCompass, kTileCache, kAttribution, kSectionCount };

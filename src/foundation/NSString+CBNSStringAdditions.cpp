@@ -27,11 +27,17 @@ std::string localizedCount(const char* key, const char* fallback, double count) 
     return *ZELFormatWithDouble(fallback, count);
 }
 
+// A process without a locale (C, POSIX) gets ICU's "en_US_POSIX": no
+// country the user chose, so none is used.
 std::string currentCountryCode() {
     char country[ULOC_COUNTRY_CAPACITY] = {};
+    char variant[ULOC_FULLNAME_CAPACITY] = {};
     UErrorCode status = U_ZERO_ERROR;
     uloc_getCountry(uloc_getDefault(), country, sizeof country, &status);
-    return U_SUCCESS(status) ? country : "";
+    uloc_getVariant(uloc_getDefault(), variant, sizeof variant, &status);
+    if (U_FAILURE(status) || std::string(variant) == "POSIX")
+        return "";
+    return country;
 }
 
 bool isDigit(char c) {

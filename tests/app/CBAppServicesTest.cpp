@@ -8,11 +8,14 @@
 #include "Foundation/NSUserDefaults.h"
 #include "MessageUI/MFMailComposeViewController.h"
 #include "UIKit/UIAlertView.h"
+#include "UIKit/UIApplication.h"
+#include "app/CBKelvaraLink.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/MFMailComposeViewController+KelvaraSupport.h"
-#include "app/NSUserDefaults+CrashInformation.h"
-#include "app/UIColor+KelvaraColors.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "location/CBLocationManager.h"
+#include "mapkit/MapkitTestSupport.h"
+#include "widgets/UIColor+KelvaraColors.h"
 
 namespace {
 
@@ -88,6 +91,23 @@ TEST_F(CBAppServicesTest, TheShellPausesTheLocationServiceWhileInactiveOrInTheBa
 
     service->stopUpdatingLocation();
     application->setDelegate(previous);
+}
+
+TEST_F(CBAppServicesTest, OnlyTheApplicationsOwnLinksAreItsToOpen) {
+    EXPECT_TRUE(CBKelvaraLink::isKelvaraLink("kelvara2://?ll=53.55,13.26"));
+    EXPECT_TRUE(CBKelvaraLink::isKelvaraLink("KELVARA2://?ll=53.55,13.26"));
+    EXPECT_FALSE(CBKelvaraLink::isKelvaraLink("https://berlin-nb.de/"));
+    EXPECT_FALSE(CBKelvaraLink::isKelvaraLink("kelvara"));
+    // A web page a screen opens goes to the desktop: the delegate does not
+    // take it for a broken link of its own and says nothing.
+    CBKelvaraSharedAppDelegate delegate({});
+    auto application = UIApplication::sharedApplication();
+    ASSERT_NE(application, nullptr);
+    LogCapture log;
+    EXPECT_FALSE(delegate.applicationOpenURL(*application, "https://berlin-nb.de/"));
+    EXPECT_FALSE(log.contains("broken link"));
+    EXPECT_FALSE(delegate.applicationOpenURL(*application, "kelvara2://?ll=north"));
+    EXPECT_TRUE(log.contains("broken link"));
 }
 
 TEST_F(CBAppServicesTest, SupportMailAndStoreReviewLink) {

@@ -290,12 +290,13 @@ TEST_F(CBMapViewControllerTest, AnObjectShownByItsIdentifierBecomesTheOnePinWith
     ASSERT_EQ(map->annotations().size(), 1u);
     EXPECT_LT(metresBetween(map->annotations().front()->coordinate(), address->coordinate()), 1);
 
-    // A bookmark's object is not in the map's store: nothing is pinned.
+    // A bookmark's object is looked for in the bookmark store, where no
+    // object of the map's store is: nothing is pinned.
     LogCapture log;
     screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
         street->objectID(), std::nullopt, true);
     EXPECT_TRUE(map->annotations().empty());
-    EXPECT_TRUE(log.contains("no bookmark store"));
+    EXPECT_TRUE(log.contains("in the bookmarks of the open map"));
 }
 
 TEST_F(CBMapViewControllerTest, PlacesHandedOverCloseTheScreensOverTheMapFirst) {

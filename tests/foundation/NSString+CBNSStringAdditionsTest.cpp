@@ -117,6 +117,10 @@ TEST(NSStringCBNSStringAdditionsCountryTest, StreetAndHouseNumberPerCountry) {
     EXPECT_EQ(stringWithObjectsNameAndHouseNumber("Main Street", "12"), "12 Main Street");
     EXPECT_EQ(stringWithObjectsNameAndHouseNumber("Main Street", std::nullopt), "Main Street");
     EXPECT_EQ(stringWithObjectsNameAndHouseNumber(std::nullopt, "12"), std::nullopt);
+    // A process started without a locale chose no country.
+    uloc_setDefault("en_US_POSIX", &status);
+    EXPECT_EQ(stringWithObjectsNameAndHouseNumber("Fritz-Reuter-Stra\u00dfe", "1"),
+              "Fritz-Reuter-Stra\u00dfe 1");
     uloc_setDefault(saved.c_str(), &status);
 }
 

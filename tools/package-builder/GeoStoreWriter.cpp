@@ -23,6 +23,8 @@ namespace {
 constexpr double kSmallestDrawnPixels = 2.0;
 // Streets of one name closer than this (degrees) are one street object.
 constexpr double kStreetMergeDistance = 0.005;
+// Objects with one address this close (metres) share the address's row.
+constexpr double kSharedAddressDistance = 50;
 
 std::optional<std::string> tagValue(const OsmTags& tags, const char* key) {
     auto found = tags.find(key);
@@ -77,6 +79,21 @@ int onewayOf(const OsmTags& tags) {
         tagValue(tags, "junction") == "roundabout")
         return 1;
     return 0;
+}
+
+// The name is the object's own attribute and the web site its "url" tag: as
+// tags they would show twice in a place's list.
+bool isStoredElsewhere(const std::string& key) {
+    return key == "name" || key == "website" || key == "contact:website";
+}
+
+// Metres between two nearby points (the earth as flat there).
+double metresBetween(CLLocationCoordinate2D a, CLLocationCoordinate2D b) {
+    constexpr double kMetresPerDegree = 111320.0;
+    const double north = (a.latitude - b.latitude) * kMetresPerDegree;
+    const double east = (a.longitude - b.longitude) * kMetresPerDegree *
+                        std::cos((a.latitude + b.latitude) / 2 * M_PI / 180);
+    return std::hypot(north, east);
 }
 
 }  // namespace
@@ -278,7 +295,7 @@ std::shared_ptr<CBGeoObject> GeoStoreWriter::streetObjectFor(const Feature& feat
 void GeoStoreWriter::addTags(NSManagedObject& owner, const char* relationship,
                              const OsmTags& tags) {
     for (const auto& [key, value] : tags) {
-        if (key.rfind("addr:", 0) == 0)
+        if (key.rfind("addr:", 0) == 0 || isStoredElsewhere(key))
             continue;
         std::string stored =
             CBGeoTag::translatesOpeningHourAttributeForKey(key) ? storedOpeningHours(value) : value;
@@ -461,10 +478,43 @@ std::shared_ptr<CBGeoMapTile> GeoStoreWriter::tileForQuadKey(uint64_t quadKey) {
     return tile;
 }
 
+// Every object at one address shares its row: the same street and house
+// number, the same post code (a missing one matches), within
+// kSharedAddressDistance of where the row was first seen. A street at that
+// address then lists them all, and the search finds the address once.
 void GeoStoreWriter::writeAddresses() {
+    struct Row {
+        std::shared_ptr<NSManagedObject> address;
+        std::optional<std::string> zipCode;
+        CLLocationCoordinate2D point;
+    };
+    std::map<std::pair<std::string, std::string>, std::vector<Row>> rows;
     for (const PendingAddress& pending : addresses_) {
-        auto address = context_->insertNewObjectForEntityForName("address");
         const OsmTags& tags = *pending.tags;
+        const auto street = tagValue(tags, "addr:street");
+        const auto number = tagValue(tags, "addr:housenumber");
+        const auto zipCode = tagValue(tags, "addr:postcode");
+        std::vector<Row>* sameNumber = nullptr;
+        if (street && number) {
+            sameNumber = &rows[{*street, *number}];
+            auto shared = std::find_if(sameNumber->begin(), sameNumber->end(), [&](const Row& row) {
+                return (!row.zipCode || !zipCode || row.zipCode == zipCode) &&
+                       metresBetween(row.point, pending.point) <= kSharedAddressDistance;
+            });
+            if (shared != sameNumber->end()) {
+                // What one object's tags leave out, another's may give.
+                if (!shared->zipCode && zipCode) {
+                    shared->address->setValueForKey("zipCode", Value(*zipCode));
+                    shared->zipCode = zipCode;
+                }
+                if (auto city = tagValue(tags, "addr:city");
+                    city && !shared->address->stringForKey("city"))
+                    shared->address->setValueForKey("city", Value(*city));
+                pending.object->addAddress(shared->address);
+                continue;
+            }
+        }
+        auto address = context_->insertNewObjectForEntityForName("address");
         auto set = [&](const char* key, const char* osmKey) {
             if (auto value = tagValue(tags, osmKey))
                 address->setValueForKey(key, Value(*value));
@@ -477,7 +527,8 @@ void GeoStoreWriter::writeAddresses() {
         address->setValueForKey("longitude", Value(pending.point.longitude));
         pending.object->addAddress(address);
         ++statistics_.addresses;
-        auto street = tagValue(tags, "addr:street");
+        if (sameNumber)
+            sameNumber->push_back({address, zipCode, pending.point});
         auto groups = street ? streets_.find(*street) : streets_.end();
         if (groups == streets_.end())
             continue;

@@ -5,6 +5,7 @@
 #include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIButton.h"
+#include "UIKit/UIGraphics.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
@@ -105,6 +106,39 @@ TEST_F(UIToolbarTest, ItemsStayLiveOnTheBar) {
     ASSERT_NE(button, nullptr);
     EXPECT_EQ(button->currentTitle(), "A longer title");
     EXPECT_NEAR(CGRectGetMaxX(button->frame()), 312, 1);
+}
+
+TEST_F(UIToolbarTest, ImageAndSymbolItemsNameThemselvesAndChangeTheirPictureInPlace) {
+    auto toolbar = std::make_shared<UIToolbar>(CGRectMake(0, 0, 320, 44));
+    auto share = std::make_shared<UIBarButtonItem>(UIBarButtonSystemItemAction, nullptr);
+    share->setAccessibilityLabel(std::string("Share"));
+    auto square = [](CGFloat side) {
+        UIGraphicsBeginImageContextWithOptions({side, side}, false, 1);
+        UIGraphicsGetCurrentContext()->fillRect(CGRectMake(0, 0, side, side));
+        auto image = UIGraphicsGetImageFromCurrentImageContext();
+        UIGraphicsEndImageContext();
+        return image;
+    };
+    auto first = square(20), second = square(24);
+    auto pin = std::make_shared<UIBarButtonItem>(first, UIBarButtonItemStylePlain, nullptr);
+    pin->setAccessibilityLabel(std::string("Show on map"));
+    toolbar->setItems({share, flexible(), pin});
+    toolbar->layoutIfNeeded();
+    EXPECT_EQ(share->view()->accessibilityLabel(), "Share");
+    auto shareButton = std::dynamic_pointer_cast<UIButton>(share->view());
+    ASSERT_NE(shareButton, nullptr);
+    EXPECT_EQ(shareButton->currentTitle(), "\u21EA");
+    EXPECT_EQ(pin->view()->accessibilityLabel(), "Show on map");
+    auto pinButton = std::dynamic_pointer_cast<UIButton>(pin->view());
+    ASSERT_NE(pinButton, nullptr);
+    EXPECT_EQ(pinButton->currentImage(), first);
+    pin->setImage(second);
+    EXPECT_EQ(pinButton->currentImage(), second);
+    // A label changed while the item is on the bar reaches its button.
+    pin->setAccessibilityLabel(std::string("Map"));
+    EXPECT_EQ(pin->view()->accessibilityLabel(), "Map");
+    pin->setAccessibilityLabel(std::nullopt);
+    EXPECT_EQ(pin->view()->accessibilityLabel(), std::nullopt);
 }
 
 TEST_F(UIToolbarTest, NavigationToolbarFollowsTheTopScreenAndHidesForBottomBarlessScreens) {

@@ -12,6 +12,7 @@
 #include "CBGeoData/CBGeoMapTile.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoRelation.h"
+#include "CBGeoData/CBGeoTag.h"
 #include "Generalizer.h"
 #include "OpeningHours.h"
 #include "PackageBuilder.h"
@@ -90,6 +91,17 @@ class PackageBuilderTest : public ::testing::Test {
         return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
     }
     bool outputIsEmpty() { return fs::is_empty(directory_ + "/out"); }
+    // A context on the store of the package built as "town".
+    std::shared_ptr<NSManagedObjectContext> openBuiltStore() {
+        auto model = NSManagedObjectModel::modelWithContentsOfFile(request("").modelPath);
+        auto coordinator = std::make_shared<NSPersistentStoreCoordinator>(model);
+        if (!coordinator->addPersistentStoreWithType(
+                NSSQLiteStoreType, "", directory_ + "/out/town/town.sqlite", {}, nullptr))
+            return nullptr;
+        auto context = std::make_shared<NSManagedObjectContext>();
+        context->setPersistentStoreCoordinator(coordinator);
+        return context;
+    }
 
     std::string directory_;
 };
@@ -136,12 +148,8 @@ TEST_F(PackageBuilderTest, BuildsASmallTown) {
     EXPECT_EQ(std::distance(fs::directory_iterator(directory_ + "/out"), fs::directory_iterator()),
               2);
 
-    auto model = NSManagedObjectModel::modelWithContentsOfFile(request("").modelPath);
-    auto coordinator = std::make_shared<NSPersistentStoreCoordinator>(model);
-    ASSERT_TRUE(coordinator->addPersistentStoreWithType(
-        NSSQLiteStoreType, "", directory_ + "/out/town/town.sqlite", {}, nullptr));
-    auto context = std::make_shared<NSManagedObjectContext>();
-    context->setPersistentStoreCoordinator(coordinator);
+    auto context = openBuiltStore();
+    ASSERT_TRUE(context);
 
     NSFetchRequest streets("object");
     streets.predicate = NSPredicate::predicateWithFormat("canonicalName = 'grosse strasse'");
@@ -190,6 +198,65 @@ TEST_F(PackageBuilderTest, BuildsASmallTown) {
     EXPECT_EQ(route->elementsWithRole("").size(), 2u);
     ASSERT_NE(route->path(), nullptr);
     EXPECT_EQ(route->path()->segmentCount(), 2u);
+}
+
+// Four places giving "Markt 1" (one without its post code, one with another
+// post code, one across the square) and the street they stand on.
+constexpr const char* kMarketSquare = R"(<?xml version="1.0" encoding="UTF-8"?>
+<osm version="0.6">
+ <bounds minlat="53.50" minlon="13.20" maxlat="53.52" maxlon="13.24"/>
+ <node id="1" lat="53.5100" lon="13.2100"/>
+ <node id="2" lat="53.5100" lon="13.2200"/>
+ <node id="3" lat="53.5101" lon="13.2150"><tag k="amenity" v="library"/><tag k="name" v="Library"/>
+  <tag k="addr:street" v="Markt"/><tag k="addr:housenumber" v="1"/><tag k="addr:postcode" v="17033"/>
+  <tag k="website" v="https://library.example/"/></node>
+ <node id="4" lat="53.5102" lon="13.2154"><tag k="amenity" v="cafe"/><tag k="name" v="Tower Café"/>
+  <tag k="addr:street" v="Markt"/><tag k="addr:housenumber" v="1"/>
+  <tag k="url" v="cafe.example"/><tag k="contact:website" v="https://other.example/"/></node>
+ <node id="5" lat="53.5101" lon="13.2151"><tag k="shop" v="books"/><tag k="name" v="Books"/>
+  <tag k="addr:street" v="Markt"/><tag k="addr:housenumber" v="1"/><tag k="addr:postcode" v="17034"/></node>
+ <node id="6" lat="53.5110" lon="13.2150"><tag k="shop" v="bakery"/><tag k="name" v="Bakery"/>
+  <tag k="addr:street" v="Markt"/><tag k="addr:housenumber" v="1"/><tag k="addr:postcode" v="17033"/></node>
+ <way id="100"><nd ref="1"/><nd ref="2"/><tag k="highway" v="pedestrian"/><tag k="name" v="Markt"/></way>
+</osm>
+)";
+
+TEST_F(PackageBuilderTest, PlacesAtOneAddressShareItsRowAndTagsShowNoValueTwice) {
+    std::string error;
+    ASSERT_TRUE(PackageBuilder::buildPackage(request(write("square.osm", kMarketSquare)), &error))
+        << error;
+    auto context = openBuiltStore();
+    ASSERT_TRUE(context);
+    auto named = [&](const std::string& name) {
+        NSFetchRequest request("object");
+        request.predicate = NSPredicate::predicateWithFormat("name = %@", {Value(name)});
+        auto rows = context->executeFetchRequest(request);
+        return rows && rows->size() == 1 ? std::dynamic_pointer_cast<CBGeoObject>(rows->front())
+                                         : nullptr;
+    };
+    auto library = named("Library"), cafe = named("Tower Café"), books = named("Books"),
+         bakery = named("Bakery"), street = named("Markt");
+    ASSERT_TRUE(library && cafe && books && bakery && street);
+    ASSERT_EQ(library->addresses().size(), 1u);
+    auto shared = library->addresses().front();
+    // The café gave no post code: it is at the library's address. Another
+    // post code, or 100 m away, is another address.
+    ASSERT_EQ(cafe->addresses().size(), 1u);
+    EXPECT_EQ(cafe->addresses().front(), shared);
+    EXPECT_NE(books->addresses().front(), shared);
+    EXPECT_NE(bakery->addresses().front(), shared);
+    EXPECT_EQ(shared->objects().size(), 3u);  // library, café and the street
+    EXPECT_EQ(shared->streetObject(), street);
+    NSFetchRequest atNumberOne("address");
+    atNumberOne.predicate = NSPredicate::predicateWithFormat("houseNumber = '1'");
+    EXPECT_EQ(context->executeFetchRequest(atNumberOne)->size(), 3u);
+
+    // The name and the web site are stored once: as the name and as "url".
+    EXPECT_FALSE(library->getTagForKey("name"));
+    EXPECT_FALSE(library->getTagForKey("website"));
+    EXPECT_EQ(library->getAttributeOfTagForKey("url"), "https://library.example/");
+    EXPECT_EQ(cafe->getAttributeOfTagForKey("url"), "cafe.example");
+    EXPECT_FALSE(cafe->getTagForKey("contact:website"));
 }
 
 TEST_F(PackageBuilderTest, RejectsBrokenInputAndWritesNothing) {

@@ -1,4 +1,4 @@
-#include "app/ZELActivityOpenInMaps.h"
+#include "widgets/ZELActivityOpenInMaps.h"
 
 #include <any>
 

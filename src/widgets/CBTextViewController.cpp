@@ -1,4 +1,4 @@
-#include "app/CBTextViewController.h"
+#include "widgets/CBTextViewController.h"
 
 #include "UIKit/UIFont.h"
 #include "UIKit/UITextView.h"

@@ -1,4 +1,4 @@
-#include "app/CBWebBrowser.h"
+#include "widgets/CBWebBrowser.h"
 
 #include <algorithm>
 
@@ -13,7 +13,7 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIWebView.h"
-#include "app/CBTextViewController.h"
+#include "widgets/CBTextViewController.h"
 
 namespace {
 constexpr const char* kOpenInBrowser = "Open in Browser";

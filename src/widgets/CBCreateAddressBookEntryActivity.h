@@ -14,8 +14,8 @@ inline constexpr const char* CBActivityTypeCreateAddressBookEntry =
 
 // Share-sheet entry that makes a contact card of a shared place (a
 // shared_ptr<CBGeoObject> among the items; streets have no card) and hands
-// it to the desktop's address book. An address without a city gets the
-// current map's, and the card the map's country.
+// it to the desktop's address book. An address without a city gets the city
+// the sharing screen gives (the current map's), and the card its country.
 class CBCreateAddressBookEntryActivity : public UIActivity {
   public:
     std::string activityType() const override { return CBActivityTypeCreateAddressBookEntry; }
@@ -26,7 +26,7 @@ class CBCreateAddressBookEntryActivity : public UIActivity {
     // then finishes with false.
     void performActivity() override;
 
-    // The city and country the card falls back on; unset, the current map's.
+    // The city and country the card falls back on; none unless given.
     void setCityAndCountry(std::optional<std::string> city, std::optional<std::string> country);
     // The card file written last (empty before or after a failure).
     const std::string& cardPath() const { return cardPath_; }
@@ -36,7 +36,6 @@ class CBCreateAddressBookEntryActivity : public UIActivity {
     std::shared_ptr<CBGeoObject> object_;
     std::optional<std::string> city_;
     std::optional<std::string> country_;
-    bool placeGiven_ = false;
     std::string cardPath_;
     std::shared_ptr<UIAlertView> failureAlert_;
 };

@@ -1,4 +1,4 @@
-#include "app/UIColor+KelvaraColors.h"
+#include "widgets/UIColor+KelvaraColors.h"
 
 namespace KelvaraColors {
 

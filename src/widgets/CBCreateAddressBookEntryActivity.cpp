@@ -1,4 +1,4 @@
-#include "app/CBCreateAddressBookEntryActivity.h"
+#include "widgets/CBCreateAddressBookEntryActivity.h"
 
 #include <any>
 
@@ -7,10 +7,6 @@
 #include "CBGeoData/CBGeoObject.h"
 #include "Foundation/NSLog.h"
 #include "UIKit/UIAlertView.h"
-#include "app/CBKelvaraSharedAppDelegate.h"
-#include "packages/CBMapStoreCountry.h"
-#include "packages/CBMapStoreMap.h"
-#include "packages/CBUserMapStoreEngine.h"
 
 namespace {
 std::shared_ptr<CBGeoObject> firstPlaceWithCard(const UIActivityItems& items) {
@@ -35,7 +31,6 @@ void CBCreateAddressBookEntryActivity::setCityAndCountry(std::optional<std::stri
                                                          std::optional<std::string> country) {
     city_ = std::move(city);
     country_ = std::move(country);
-    placeGiven_ = true;
 }
 
 void CBCreateAddressBookEntryActivity::performActivity() {
@@ -44,14 +39,6 @@ void CBCreateAddressBookEntryActivity::performActivity() {
         activityDidFinish(false);
         return;
     }
-    if (!placeGiven_)
-        if (auto delegate = CBKelvaraSharedAppDelegate::shared())
-            if (const auto& registry = delegate->userMapStoreEngine())
-                if (auto map = registry->currentMap()) {
-                    city_ = map->shortTitle();
-                    if (auto country = map->country())
-                        country_ = country->localName();
-                }
     auto card = newAddressBookEntryWithCityAndCountry(*object_, city_, country_);
     NSError error;
     if (card)

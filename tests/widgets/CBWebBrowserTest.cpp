@@ -10,8 +10,8 @@
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIWebView.h"
 #include "UIKitTestSupport.h"
-#include "app/CBTextViewController.h"
-#include "app/CBWebBrowser.h"
+#include "widgets/CBTextViewController.h"
+#include "widgets/CBWebBrowser.h"
 #include "platform/Foundation/RecordedLaunches.h"
 
 namespace fs = std::filesystem;
@@ -86,7 +86,7 @@ TEST_F(CBWebBrowserTest, LocalPagesFollowTheirLinksAndGoBackAndForward) {
     // The first page is covered while it loads.
     EXPECT_TRUE(browser_->isLoadingScreenShown());
     settle();
-    EXPECT_TRUE(matchesReference(window_->renderImage(1), "../app/web-browser-loading"));
+    EXPECT_TRUE(matchesReference(window_->renderImage(1), "../widgets/web-browser-loading"));
     ASSERT_TRUE(waitForPage());
     EXPECT_FALSE(browser_->isLoadingScreenShown());
     EXPECT_EQ(browser_->title(), "First page");
@@ -95,7 +95,7 @@ TEST_F(CBWebBrowserTest, LocalPagesFollowTheirLinksAndGoBackAndForward) {
     EXPECT_TRUE(browser_->pageActions().empty());
     EXPECT_FALSE(browser_->performPageAction("View Source"));
     settle();
-    EXPECT_TRUE(matchesReference(window_->renderImage(1), "../app/web-browser-local"));
+    EXPECT_TRUE(matchesReference(window_->renderImage(1), "../widgets/web-browser-local"));
 
     ASSERT_TRUE(tapTopLink());
     // Later pages are not covered unless asked for.
@@ -187,7 +187,7 @@ TEST_F(CBWebBrowserWebTest, APageThatCannotLoadLeavesAMessage) {
     // The desktop's browser may still reach it; there is no source to show.
     EXPECT_EQ(browser_->pageActions(), std::vector<std::string>{"Open in Browser"});
     settle();
-    EXPECT_TRUE(matchesReference(window_->renderImage(1), "../app/web-browser-failed"));
+    EXPECT_TRUE(matchesReference(window_->renderImage(1), "../widgets/web-browser-failed"));
 
     // The next page that loads replaces the message.
     ASSERT_TRUE(load(*NSURL::URLWithString(server_.url("/booking"))));

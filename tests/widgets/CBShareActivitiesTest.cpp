@@ -13,8 +13,8 @@
 #include "MapKit/MKMapItem.h"
 #include "UIKit/UIActivityViewController.h"
 #include "UIKit/UIAlertView.h"
-#include "app/CBCreateAddressBookEntryActivity.h"
-#include "app/ZELActivityOpenInMaps.h"
+#include "widgets/CBCreateAddressBookEntryActivity.h"
+#include "widgets/ZELActivityOpenInMaps.h"
 #include "platform/Foundation/RecordedLaunches.h"
 
 namespace {

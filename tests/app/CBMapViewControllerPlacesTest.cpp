@@ -1,0 +1,210 @@
+// The map screen with the place screens and the bookmarks of its maps.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "CBGeoData/CBGeoDataManager.h"
+#include "CBGeoData/CBGeoObject+BookmarkAdditions.h"
+#include "CBGeoData/CBGeoObject.h"
+#include "CBGeoData/CBGeoSearchResult.h"
+#include "CoreData/NSPredicate.h"
+#include "Dispatch/NSRunLoop.h"
+#include "MapScreenFixture.h"
+#include "UIKit/UIAlertView.h"
+#include "UIKit/UIDevice.h"
+#include "UIKit/UINavigationItem.h"
+#include "UIKit/UIPopoverController.h"
+#include "app/CBKelvaraLink.h"
+#include "app/CBPlaceAnnotation.h"
+#include "mapkit/CBBasicAnnotation.h"
+#include "mapkit/CBMapMagnifier.h"
+#include "mapkit/CBMapScrollView.h"
+#include "places/CBBookmarksManager.h"
+#include "places/CBGeoObjectDetailVC.h"
+
+namespace {
+
+class CBMapViewControllerPlacesTest : public MapScreenTest {
+  protected:
+    void SetUp() override {
+        MapScreenTest::SetUp();
+        bookmarks_ = CBBookmarksManager::create();
+    }
+    void TearDown() override {
+        window_.reset();
+        screen_.reset();
+        bookmarks_.reset();
+        MapScreenTest::TearDown();
+    }
+    void showWithBookmarks(CGSize size = {320, 568}) {
+        screen_ = std::make_shared<CBMapViewController>(registry_, "");
+        screen_->setBookmarksManager(bookmarks_);
+        window_ = makeWindow(size);
+        window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
+        window_->layoutIfNeeded();
+    }
+    std::shared_ptr<CBGeoObject> objectNamed(const std::string& name) {
+        NSFetchRequest request("object");
+        request.predicate = NSPredicate::predicateWithFormat("name == %@", {Value(name)});
+        request.fetchLimit = 1;
+        auto found =
+            screen_->mapView()->dataManager()->managedObjectContext()->executeFetchRequest(request);
+        return found && !found->empty() ? std::dynamic_pointer_cast<CBGeoObject>(found->front())
+                                        : nullptr;
+    }
+    std::shared_ptr<CBPlaceAnnotation> pinned() {
+        const auto annotations = screen_->mapView()->annotations();
+        return annotations.size() == 1
+                   ? std::dynamic_pointer_cast<CBPlaceAnnotation>(annotations.front())
+                   : nullptr;
+    }
+    size_t screens() { return screen_->navigationController()->viewControllers().size(); }
+
+    std::shared_ptr<CBBookmarksManager> bookmarks_;
+};
+
+TEST_F(CBMapViewControllerPlacesTest, APinnedPlaceOpensItsScreenFromItsCallout) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    showWithBookmarks();
+    EXPECT_EQ(screen_->bookmarksMapIdentifier(), "neubrandenburg");
+    auto berlin = objectNamed("Berlin");
+    ASSERT_TRUE(berlin);
+    screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
+        berlin->objectID(), std::nullopt, false);
+    ASSERT_TRUE(pinned());
+    screen_->mapView()->selectAnnotationAnimated(pinned(), false);
+    play(R"(
+idle
+expect "Berlin"
+tap "Details"
+idle
+expect "Place"
+expect "0395-570 89 70"
+)");
+    auto place = screen_->placeScreen();
+    ASSERT_TRUE(place);
+    EXPECT_EQ(place->displayObject(), berlin);
+    EXPECT_EQ(screens(), 2u);
+    // Its map button shows the place on the map: the screen makes way.
+    place->showOnMap();
+    play("idle");
+    EXPECT_EQ(screens(), 1u);
+    ASSERT_TRUE(pinned());
+    EXPECT_EQ(pinned()->object(), berlin);
+
+    // On the pad the screen opens in a popover over the map.
+    UIDevice::currentDevice()->setUserInterfaceIdiom(UIUserInterfaceIdiomPad);
+    EXPECT_TRUE(screen_->openDetailsForAnnotation(pinned()));
+    UIDevice::currentDevice()->setUserInterfaceIdiom(UIUserInterfaceIdiomPhone);
+    ASSERT_TRUE(screen_->activePopover());
+    EXPECT_TRUE(screen_->activePopover()->isPopoverVisible());
+    EXPECT_EQ(screens(), 1u);
+    ASSERT_TRUE(screen_->placeScreen());
+    EXPECT_EQ(screen_->placeScreen()->displayObject(), berlin);
+}
+
+TEST_F(CBMapViewControllerPlacesTest, APinDroppedWithTheLoupeIsKeptAsABookmark) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    showWithBookmarks();
+    // Out on the lake, where the loupe finds no place.
+    ASSERT_TRUE(screen_->mapView()->moveToCoordinateAnimated({53.52, 13.235}, false));
+    play(R"(
+idle
+long-press 160 300
+idle
+expect "CBTitleForNewAnnotations"
+tap "Details"
+idle
+expect "Save"
+expect "Tap to add title"
+)");
+    auto place = screen_->placeScreen();
+    ASSERT_TRUE(place && place->annotationForNewBookmark());
+    place->annotationForNewBookmark()->setTitle(std::string("Swimming spot"));
+    place->saveNewBookmark();
+    play("idle");
+    // Saved once: the screen went, and the map shows the bookmark.
+    EXPECT_EQ(screens(), 1u);
+    auto pin = pinned();
+    ASSERT_TRUE(pin);
+    EXPECT_TRUE(pin->isBookmark());
+    EXPECT_EQ(pin->object()->name(), "Swimming spot");
+    EXPECT_TRUE(isUserGeneratedBookmark(*pin->object()));
+}
+
+TEST_F(CBMapViewControllerPlacesTest, ADeletedBookmarksPinMakesWayForTheMapsPlace) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    showWithBookmarks();
+    auto berlin = objectNamed("Berlin");
+    auto bookmark = bookmarks_->addBookmarkForSearchResult(
+        CBGeoSearchResult::geoSearchResultWithObject(berlin));
+    ASSERT_TRUE(bookmark);
+    screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
+        bookmark->objectID(), std::nullopt, true);
+    ASSERT_TRUE(pinned());
+    EXPECT_TRUE(pinned()->isBookmark());
+    EXPECT_EQ(pinned()->object(), bookmark);
+    bookmarks_->deleteBookmark(bookmark);
+    ASSERT_TRUE(pinned());
+    EXPECT_FALSE(pinned()->isBookmark());
+    EXPECT_EQ(pinned()->object(), berlin);
+}
+
+TEST_F(CBMapViewControllerPlacesTest, EachMapKeepsItsOwnBookmarks) {
+    auto neubrandenburg = installNeubrandenburg();
+    auto liechtenstein = installLiechtenstein();
+    registry_->setCurrentMap(neubrandenburg);
+    showWithBookmarks();
+    auto berlin = CBGeoSearchResult::geoSearchResultWithObject(objectNamed("Berlin"));
+    ASSERT_TRUE(bookmarks_->addBookmarkForSearchResult(berlin));
+
+    registry_->setCurrentMap(liechtenstein);
+    EXPECT_EQ(screen_->bookmarksMapIdentifier(), "liechtenstein");
+    EXPECT_EQ(bookmarks_->mapIdentifier(), "liechtenstein");
+    auto vaduz = objectNamed("Vaduz");
+    ASSERT_TRUE(vaduz);
+    EXPECT_FALSE(bookmarks_->hasBookmarkForObject(vaduz));
+    ASSERT_TRUE(bookmarks_->addBookmarkForObject(vaduz));
+
+    registry_->setCurrentMap(neubrandenburg);
+    EXPECT_EQ(bookmarks_->mapIdentifier(), "neubrandenburg");
+    EXPECT_TRUE(bookmarks_->hasBookmarkForSearchResult(berlin));
+    NSFetchRequest all("object");
+    EXPECT_EQ(bookmarks_->managedObjectContext()->executeFetchRequest(all)->size(), 1u);
+}
+
+TEST_F(CBMapViewControllerPlacesTest, UnreadableBookmarksAreSaidAndTheMapStillOpens) {
+    auto map = installNeubrandenburg();
+    registry_->setCurrentMap(map);
+    std::ofstream(bookmarks_->bookmarksBasePath() + "/neubrandenburg.sqlite") << "scribbled over";
+    showWithBookmarks();
+    EXPECT_TRUE(screen_->hasMap());
+    EXPECT_EQ(bookmarks_->storeState(), CBBookmarksManager::StoreState::Unreadable);
+    play(R"(expect "Bookmarks cannot be read")");
+}
+
+TEST_F(CBMapViewControllerPlacesTest, ALinkClosesThePlaceScreensBeforeTheMapMoves) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    showWithBookmarks();
+    auto berlin = objectNamed("Berlin");
+    screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
+        berlin->objectID(), std::nullopt, false);
+    ASSERT_TRUE(screen_->openDetailsForAnnotation(pinned()));
+    play("idle");
+    ASSERT_EQ(screens(), 2u);
+    CBKelvaraLink link;
+    link.coordinate = {53.5575, 13.2610};
+    link.zoomLevel = 16;
+    ASSERT_TRUE(screen_->openLink(link));
+    EXPECT_EQ(screens(), 1u);
+    EXPECT_FALSE(screen_->placeScreen());
+
+    // A link that no map holds leaves the screens as they are.
+    ASSERT_TRUE(screen_->openDetailsForAnnotation(pinned()));
+    play("idle");
+    link.coordinate = {10, 10};
+    EXPECT_FALSE(screen_->openLink(link));
+    EXPECT_EQ(screens(), 2u);
+}
+
+}  // namespace

@@ -1,0 +1,423 @@
+#include "places/CBGeoObjectDetailVC.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "CBGeoData/CBGeoAddress.h"
+#include "CBGeoData/CBGeoObject+BookmarkAdditions.h"
+#include "CBGeoData/CBGeoTag.h"
+#include "CoreLocation/CLLocationManager.h"
+#include "CoreLocation/CLNoLocationSource.h"
+#include "Host/HostScenario.h"
+#include "MapKit/MKMapItem.h"
+#include "PlacesFixture.h"
+#include "UIKit/UIActivityViewController.h"
+#include "UIKit/UIAlertView.h"
+#include "UIKit/UIBarButtonItem.h"
+#include "UIKit/UIFont.h"
+#include "UIKit/UIImageView.h"
+#include "UIKit/UILabel.h"
+#include "UIKit/UINavigationItem.h"
+#include "UIKit/UITableView.h"
+#include "location/CBLocationManager.h"
+#include "mapkit/CBBasicAnnotation.h"
+#include "places/CBBookmarkEditorVC.h"
+#include "platform/Foundation/RecordedLaunches.h"
+
+namespace {
+
+using Section = CBGeoObjectDetailVC::SectionType;
+
+// A position source the test moves and turns.
+class TestSource : public CLLocationSource {
+  public:
+    void startUpdating() override {}
+    void stopUpdating() override {}
+    bool headingAvailable() const override { return true; }
+    std::string description() const override { return "test"; }
+    void moveTo(double latitude, double longitude) {
+        deliverLocation(std::make_shared<CLLocation>(latitude, longitude));
+    }
+    void turnTo(double degrees, double accuracy) {
+        deliverHeading(std::make_shared<CLHeading>(degrees, degrees, accuracy, NSDate::date()));
+    }
+};
+
+class CBGeoObjectDetailVCTest : public PlacesTest {
+  protected:
+    void SetUp() override {
+        PlacesTest::SetUp();
+        scratch_ = CBGeoDataManager::create();
+        ASSERT_TRUE(scratch_->addPersistentStoreCoordinatorWithPath(home_.file("scratch.sqlite")));
+    }
+    void TearDown() override {
+        scratch_.reset();
+        PlacesTest::TearDown();
+    }
+    UITableView& table(CBGeoObjectDetailVC& screen) { return *screen.tableView(); }
+    std::shared_ptr<UITableViewCell> cell(CBGeoObjectDetailVC& screen, long section, long row) {
+        return screen.tableViewCellForRowAtIndexPath(
+            table(screen), NSIndexPath::indexPathForRowInSection(row, section));
+    }
+    std::string text(CBGeoObjectDetailVC& screen, long section, long row) {
+        return cell(screen, section, row)->textLabel()->text();
+    }
+    void tapRow(CBGeoObjectDetailVC& screen, long section, long row) {
+        screen.tableViewDidSelectRowAtIndexPath(
+            table(screen), NSIndexPath::indexPathForRowInSection(row, section));
+    }
+    long sectionOf(CBGeoObjectDetailVC& screen, int type) {
+        return screen.indexForSectionType(type).value_or(-1);
+    }
+    std::shared_ptr<UIViewController> top() { return navigation_->topViewController(); }
+    // An object of a map of the test's own, saved.
+    std::shared_ptr<CBGeoObject> scratchObject(
+        std::optional<std::string> name, std::vector<std::pair<std::string, std::string>> tags) {
+        auto context = scratch_->managedObjectContext();
+        auto object = CBGeoObject::objectInContextAtCoordinate(context, {53.556, 13.262});
+        object->setValueForKey("typeID", Value(int64_t(419)));
+        if (name)
+            object->updateNameAndCanonicalNameForString(*name);
+        for (const auto& [key, value] : tags)
+            object->addTag(CBGeoTag::tagWithKeyAndAttributeInContext(key, value, context));
+        EXPECT_TRUE(scratch_->saveChanges());
+        return object;
+    }
+    void settle() {
+        auto result = HostRunScenario(window_, "idle");
+        EXPECT_TRUE(result.passed) << result.message;
+    }
+
+    std::shared_ptr<CBGeoDataManager> scratch_;
+};
+
+TEST_F(CBGeoObjectDetailVCTest, APlaceShowsItsContactsAndTagsEachOnce) {
+    auto screen = showResult(resultNamed("Berlin"));
+    EXPECT_EQ(
+        screen->sectionTypes(),
+        (std::vector<int>{Section::kSectionName, Section::kSectionPhone, Section::kSectionAddress,
+                          Section::kSectionEmail, Section::kSectionWeb, Section::kSectionTags}));
+    EXPECT_EQ(text(*screen, 0, 0), "Berlin");
+    EXPECT_EQ(text(*screen, 1, 0), "0395-570 89 70");
+    EXPECT_EQ(text(*screen, 2, 0), "Fritz-Reuter-Stra\u00dfe 1\n17033 Neubrandenburg");
+    EXPECT_EQ(text(*screen, 3, 0), "info@berlin-nb.de");
+    EXPECT_EQ(text(*screen, 4, 0), "http://berlin-nb.de/");
+    std::vector<std::string> tags;
+    for (long row = 0; row < table(*screen).numberOfRowsInSection(5); ++row)
+        tags.push_back(cell(*screen, 5, row)->detailTextLabel()->text());
+    EXPECT_EQ(std::count(tags.begin(), tags.end(), "Amenity"), 1);
+    EXPECT_EQ(std::count(tags.begin(), tags.end(), "Name"), 0);
+    EXPECT_EQ(std::count(tags.begin(), tags.end(), "Website"), 0);
+    // Opened from the map as the first screen over it: no button back to it.
+    EXPECT_FALSE(screen->navigationItem()->rightBarButtonItem());
+    EXPECT_EQ(screen->title(), "Place");
+
+    // The toolbar names its buttons; a tap on the header shows the place.
+    std::vector<std::string> labels;
+    for (const auto& item : screen->toolbarItems())
+        if (item->accessibilityLabel())
+            labels.push_back(*item->accessibilityLabel());
+    EXPECT_EQ(labels, (std::vector<std::string>{"Share", "Add bookmark", "Show on map"}));
+    EXPECT_TRUE(screen->bookmarkButton()->isEnabled());
+    screen->showOnMap();
+    ASSERT_EQ(host_->shown.size(), 1u);
+    EXPECT_EQ(host_->shown[0].object, objectNamed("Berlin")->objectID());
+    EXPECT_FALSE(host_->shown[0].isBookmark);
+
+    settle();
+    EXPECT_TRUE(matchesReference(window_->renderImage(1), "../places/place-berlin", 40));
+}
+
+TEST_F(CBGeoObjectDetailVCTest, AStreetAtAnAddressListsTheNamedPlacesThere) {
+    auto one = addressAt("Marktplatz", "1");
+    ASSERT_TRUE(one);
+    auto street = one->streetObject();
+    ASSERT_TRUE(street);
+    auto screen = showResult(CBGeoSearchResult::geoSearchResultWithObjectAndAddress(street, one));
+    EXPECT_EQ(screen->sectionTypes(),
+              (std::vector<int>{Section::kSectionName, Section::kSectionAddress,
+                                Section::kSectionPlacesAtAddress}));
+    EXPECT_EQ(text(*screen, 0, 0), "Marktplatz 1");
+    EXPECT_EQ(screen->tableViewTitleForHeaderInSection(table(*screen), 2), "Points of interest");
+    // The unnamed building at the address is no blank row.
+    std::vector<std::string> places;
+    for (long row = 0; row < table(*screen).numberOfRowsInSection(2); ++row)
+        places.push_back(text(*screen, 2, row));
+    EXPECT_EQ(places, (std::vector<std::string>{"Haus der Kultur und Bildung",
+                                                "Regionalbibliothek Neubrandenburg", "Turmcafe"}));
+    // A street has no share button and no coordinate under its table.
+    for (const auto& item : screen->toolbarItems())
+        EXPECT_NE(item->accessibilityLabel(), "Share");
+    EXPECT_FALSE(screen->tableViewViewForFooterInSection(table(*screen), 2));
+
+    tapRow(*screen, 2, 2);
+    auto next = std::dynamic_pointer_cast<CBGeoObjectDetailVC>(top());
+    ASSERT_TRUE(next);
+    EXPECT_EQ(next->displayObject(), objectNamed("Turmcafe"));
+    EXPECT_TRUE(next->isOnMap());
+    // Deeper than the first screen over the map: a button leads back to it.
+    ASSERT_TRUE(next->navigationItem()->rightBarButtonItem());
+    EXPECT_EQ(next->navigationItem()->rightBarButtonItem()->title(), "Map");
+
+    // The whole street, found without an address, shows just its name.
+    auto whole = showResult(CBGeoSearchResult::geoSearchResultWithObject(street));
+    EXPECT_EQ(whole->sectionTypes(), std::vector<int>{Section::kSectionName});
+}
+
+TEST_F(CBGeoObjectDetailVCTest, WebAddressesOpenAsWebPagesAndTheTelephoneOnlyCopies) {
+    RecordedLaunches launched;
+    auto iris = showResult(resultNamed("Iris-Apotheke"));
+    const long web = sectionOf(*iris, Section::kSectionWeb);
+    ASSERT_GE(web, 0);
+    EXPECT_EQ(text(*iris, web, 0), "www.irisapotheke-nb.de");
+    tapRow(*iris, web, 0);
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_EQ(launched[0], (std::vector<std::string>{"xdg-open", "http://www.irisapotheke-nb.de"}));
+
+    // This desktop makes no calls: the number does not react to a tap.
+    const long phone = sectionOf(*iris, Section::kSectionPhone);
+    ASSERT_GE(phone, 0);
+    EXPECT_EQ(cell(*iris, phone, 0)->selectionStyle(), UITableViewCellSelectionStyleNone);
+    tapRow(*iris, phone, 0);
+    EXPECT_EQ(launched.size(), 1u);
+
+    auto sparda = showResult(resultNamed("Sparda-Bank"));
+    tapRow(*sparda, sectionOf(*sparda, Section::kSectionWeb), 0);
+    ASSERT_EQ(launched.size(), 2u);
+    EXPECT_EQ(launched[1][1].rfind("https://www.sparda-filialfinder.de/", 0), 0u);
+
+    // A web tag that is no web page is shown, never opened.
+    auto odd = scratchObject(std::string("Odd"), {{"url", "file:///etc/passwd?http://x"},
+                                                  {"phone", "0395\n123"},
+                                                  {"description", std::string(10000, 'x')}});
+    auto screen = showResult(CBGeoSearchResult::geoSearchResultWithObject(odd));
+    const long oddWeb = sectionOf(*screen, Section::kSectionWeb);
+    EXPECT_EQ(cell(*screen, oddWeb, 0)->selectionStyle(), UITableViewCellSelectionStyleNone);
+    tapRow(*screen, oddWeb, 0);
+    EXPECT_EQ(launched.size(), 2u);
+    EXPECT_EQ(text(*screen, sectionOf(*screen, Section::kSectionPhone), 0), "0395 123");
+    // A tag value of 10,000 characters is shown cut, in a row of bounded height.
+    const long tags = sectionOf(*screen, Section::kSectionTags);
+    ASSERT_GE(tags, 0);
+    bool cut = false;
+    for (long row = 0; row < table(*screen).numberOfRowsInSection(tags); ++row) {
+        const std::string value = text(*screen, tags, row);
+        if (value.rfind("xxx", 0) == 0) {
+            cut = value.size() < 1000;
+            EXPECT_LE(*screen->tableViewHeightForRowAtIndexPath(
+                          table(*screen), NSIndexPath::indexPathForRowInSection(row, tags)),
+                      650);
+        }
+    }
+    EXPECT_TRUE(cut);
+}
+
+TEST_F(CBGeoObjectDetailVCTest, BookmarkingShowsTheNoteRowInTheRowsOwnShape) {
+    // The town has four names in other languages, each a row of section 0.
+    auto town = resultNamed("Neubrandenburg");
+    auto screen = showResult(town);
+    ASSERT_EQ(table(*screen).numberOfRowsInSection(0), 5);
+    EXPECT_EQ(text(*screen, 0, 1), "Novbrandenburgo");
+    // The cell made for the first name in another language...
+    auto reused = cell(*screen, 0, 1);
+    EXPECT_EQ(reused->textLabel()->numberOfLines(), 1u);
+
+    screen->toggleBookmark();
+    ASSERT_TRUE(screen->bookmark());
+    EXPECT_EQ(screen->bookmarkButton()->accessibilityLabel(), "Delete bookmark");
+    ASSERT_EQ(table(*screen).numberOfRowsInSection(0), 6);
+    // ...shows the note once the place is bookmarked, in the note's shape.
+    screen->configureCellAtIndex(*reused, NSIndexPath::indexPathForRowInSection(1, 0));
+    EXPECT_EQ(reused->textLabel()->text(), "Tap to add description");
+    EXPECT_EQ(reused->textLabel()->numberOfLines(), 0u);
+    EXPECT_EQ(reused->textLabel()->font()->pointSize(), 16);
+    EXPECT_EQ(reused->accessoryType(), UITableViewCellAccessoryDisclosureIndicator);
+    EXPECT_EQ(text(*screen, 0, 2), "Novbrandenburgo");
+    EXPECT_EQ(text(*screen, 0, 5),
+              "\u041d\u043e\u0439\u0431\u0440\u0430\u043d\u0434\u0435\u043d"
+              "\u0431\u0443\u0440\u0433");
+    EXPECT_TRUE(cell(*screen, 0, 5)->imageView()->image());   // the Russian flag
+    EXPECT_FALSE(cell(*screen, 0, 4)->imageView()->image());  // Low German has none
+}
+
+TEST_F(CBGeoObjectDetailVCTest, AnUnnamedBookmarkedPlaceShowsItsNoteOnceAndKeepsItsNames) {
+    auto bench = scratchObject(std::nullopt, {{"amenity", "bench"}, {"name:de", "Bank am See"}});
+    ASSERT_TRUE(bookmarks_->addBookmarkForObject(bench));
+    auto screen = show([&](CBGeoObjectDetailVC& detail) {
+        detail.setDataManager(scratch_);
+        detail.setObject(CBGeoSearchResult::geoSearchResultWithObject(bench));
+    });
+    ASSERT_TRUE(screen->bookmark());
+    EXPECT_EQ(screen->displayObject(), bench);
+    EXPECT_EQ(screen->nameRows(), (std::vector<CBGeoObjectDetailVC::NameRow>{
+                                      CBGeoObjectDetailVC::NameRow::Description,
+                                      CBGeoObjectDetailVC::NameRow::InternationalName}));
+    EXPECT_EQ(text(*screen, 0, 0), "Tap to add description");
+    EXPECT_EQ(text(*screen, 0, 1), "Bank am See");
+    // The name in another language opens nothing; the note its editor.
+    tapRow(*screen, 0, 1);
+    EXPECT_EQ(top(), screen);
+    tapRow(*screen, 0, 0);
+    auto editor = std::dynamic_pointer_cast<CBBookmarkEditorVC>(top());
+    ASSERT_TRUE(editor);
+    EXPECT_TRUE(editor->editingDescription());
+}
+
+TEST_F(CBGeoObjectDetailVCTest, DeletingAsksAndClosesOnlyWhenNothingElseIsLeftToShow) {
+    auto berlin = resultNamed("Berlin");
+    auto screen = showResult(berlin);
+    screen->toggleBookmark();
+    ASSERT_TRUE(screen->bookmark());
+    screen->toggleBookmark();
+    ASSERT_TRUE(screen->alert());
+    EXPECT_EQ(screen->alert()->tag(), CBGeoObjectDetailVC::kDeleteBookmarkAlertTag);
+    screen->alertViewDidDismissWithButtonIndex(*screen->alert(),
+                                               screen->alert()->cancelButtonIndex());
+    EXPECT_TRUE(screen->bookmark());
+    screen->alertViewDidDismissWithButtonIndex(*screen->alert(), 1);
+    // A place of the map stays on show, bookmarkable again.
+    EXPECT_FALSE(screen->bookmark());
+    EXPECT_EQ(top(), screen);
+    EXPECT_EQ(screen->bookmarkButton()->accessibilityLabel(), "Add bookmark");
+
+    // A bookmark whose place this map does not have shows the bookmark
+    // itself; once deleted there is nothing left to show.
+    auto kept = bookmarks_->addBookmarkForSearchResult(berlin);
+    ASSERT_TRUE(kept);
+    auto orphan = show([&](CBGeoObjectDetailVC& detail) {
+        detail.setDataManager(scratch_);
+        detail.setObject(bookmarks_->searchResultObjectForGeoObject(kept));
+    });
+    EXPECT_EQ(orphan->displayObject(), kept);
+    ASSERT_TRUE(orphan->bookmark());
+    orphan->deleteBookmark();
+    EXPECT_NE(top(), orphan);
+    EXPECT_FALSE(bookmarks_->hasBookmarkForSearchResult(berlin));
+
+    // A place of the user's own goes with its bookmark.
+    auto pin = std::make_shared<CBBasicAnnotation>(53.52, 13.235);
+    pin->setTitle(std::string("Swimming spot"));
+    auto swim = bookmarks_->addBookmarkFromAnnotation(pin);
+    auto own = show([&](CBGeoObjectDetailVC& detail) {
+        detail.setBookmark(bookmarks_->searchResultObjectForGeoObject(swim));
+        detail.setOpenedFromBookmarksTable(true);
+    });
+    EXPECT_EQ(own->displayObject(), swim);
+    own->deleteBookmark();
+    EXPECT_NE(top(), own);
+}
+
+TEST_F(CBGeoObjectDetailVCTest, ADroppedPinIsSavedFromItsOwnScreen) {
+    auto pin = std::make_shared<CBBasicAnnotation>(53.52, 13.235);
+    pin->setTitle(NSLocalizedString("CBTitleForNewAnnotations"));
+    auto screen =
+        show([&](CBGeoObjectDetailVC& detail) { detail.setAnnotationForNewBookmark(pin); });
+    EXPECT_EQ(screen->sectionTypes(), std::vector<int>{Section::kSectionName});
+    EXPECT_TRUE(navigation_->isToolbarHidden());
+    EXPECT_EQ(screen->navigationItem()->rightBarButtonItem()->title(), "Save");
+    EXPECT_EQ(screen->navigationItem()->leftBarButtonItem()->title(), "Cancel");
+    EXPECT_EQ(text(*screen, 0, 0), "Tap to add title");
+    EXPECT_EQ(text(*screen, 0, 1), "Tap to add description");
+    // Its coordinate is under the table.
+    auto footer = std::dynamic_pointer_cast<UILabel>(
+        screen->tableViewViewForFooterInSection(table(*screen), 0));
+    ASSERT_TRUE(footer);
+    EXPECT_EQ(footer->text(), "53.520000 N, 13.235000 E");
+
+    tapRow(*screen, 0, 0);
+    auto editor = std::dynamic_pointer_cast<CBBookmarkEditorVC>(top());
+    ASSERT_TRUE(editor);
+    EXPECT_FALSE(editor->editingDescription());
+    EXPECT_EQ(editor->textField()->text(), "");  // the placeholder is no title
+    editor->textField()->setText("Swimming spot");
+    editor->textFieldShouldReturn(*editor->textField());
+    EXPECT_EQ(top(), screen);
+    EXPECT_EQ(pin->title(), "Swimming spot");
+
+    screen->saveNewBookmark();
+    ASSERT_EQ(host_->shown.size(), 1u);
+    EXPECT_TRUE(host_->shown[0].isBookmark);
+    auto saved = screen->displayObject();
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(saved->name(), "Swimming spot");
+    EXPECT_TRUE(isUserGeneratedBookmark(*saved));
+    EXPECT_EQ(host_->shown[0].object, saved->objectID());
+
+    // Cancel leaves without keeping anything.
+    auto other = std::make_shared<CBBasicAnnotation>(53.53, 13.24);
+    auto cancelled =
+        show([&](CBGeoObjectDetailVC& detail) { detail.setAnnotationForNewBookmark(other); });
+    cancelled->cancel();
+    EXPECT_NE(top(), cancelled);
+}
+
+TEST_F(CBGeoObjectDetailVCTest, WithoutReadableBookmarksNothingCanBeKept) {
+    std::ofstream(bookmarks_->bookmarksBasePath() + "/broken.sqlite") << "not a store";
+    ASSERT_EQ(bookmarks_->setupForMapWithIdentifier(std::string("broken")),
+              CBBookmarksManager::StoreState::Unreadable);
+    auto screen = showResult(resultNamed("Berlin"));
+    EXPECT_FALSE(screen->bookmarkButton()->isEnabled());
+    EXPECT_FALSE(screen->bookmark());
+}
+
+TEST_F(CBGeoObjectDetailVCTest, TheCornerTellsHowFarAndWhichWay) {
+    auto source = std::make_shared<TestSource>();
+    CLLocationManager::setLocationSource(source);
+    auto location = CBLocationManager::sharedInstance();
+    location->startUpdatingLocation();
+    source->moveTo(53.5569, 13.2610);
+    auto screen = showResult(resultNamed("Berlin"));
+    EXPECT_FALSE(screen->distanceViewContainer()->isHidden());
+    EXPECT_EQ(screen->distanceLabel()->text().substr(screen->distanceLabel()->text().size() - 2),
+              " m");
+    // Without a heading the arrow is a dim hint; with one, as sure as the
+    // heading is.
+    EXPECT_FALSE(screen->directionArrowView()->isHighlighted());
+    EXPECT_DOUBLE_EQ(screen->directionArrowView()->alpha(), 0.75);
+    for (auto [accuracy, alpha] :
+         std::vector<std::pair<double, double>>{{10, 1.0}, {100, 0.2}, {200, 0.15}, {0, 0.15}}) {
+        source->turnTo(90, accuracy);
+        EXPECT_TRUE(screen->directionArrowView()->isHighlighted());
+        EXPECT_NEAR(screen->directionArrowView()->alpha(), alpha, 1e-6) << accuracy;
+    }
+    location->stopUpdatingHeading();
+    location->stopUpdatingLocation();
+    location->setLocation(nullptr);
+    CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
+}
+
+TEST_F(CBGeoObjectDetailVCTest, ALongNameIsSharedCutAtAWholeCharacter) {
+    const std::string name = std::string(99, 'a') + "\U0001F37A" + "b";
+    auto place = scratchObject(name, {{"amenity", "pub"}});
+    auto screen = show([&](CBGeoObjectDetailVC& detail) {
+        detail.setDataManager(scratch_);
+        detail.setObject(CBGeoSearchResult::geoSearchResultWithObject(place));
+    });
+    const auto items = screen->itemsForSharing();
+    ASSERT_EQ(items.size(), 3u);
+    const std::string text = std::any_cast<std::string>(items[0]);
+    const std::string title = std::string(99, 'a') + "...";
+    EXPECT_EQ(text.substr(0, title.size() + 3), title + ":\n\n") << text;
+    EXPECT_NE(text.find("https://www.openstreetmap.org/?mlat=53.556"), std::string::npos) << text;
+    EXPECT_EQ(std::any_cast<MKMapItem>(items[1]).name(), title);
+    EXPECT_EQ(std::any_cast<std::shared_ptr<CBGeoObject>>(items[2]), place);
+
+    // A name of exactly a hundred characters is shared as it is.
+    auto hundred = scratchObject(std::string(100, 'c'), {{"amenity", "pub"}});
+    screen->setObject(CBGeoSearchResult::geoSearchResultWithObject(hundred));
+    screen->configureSectionsForObject();
+    EXPECT_EQ(std::any_cast<std::string>(screen->itemsForSharing()[0]).substr(0, 101),
+              std::string(100, 'c') + ":");
+
+    // The sheet offers opening the place in a map program and a contact card.
+    screen->sharePoi();
+    ASSERT_TRUE(screen->shareSheet());
+    const auto& activities = screen->shareSheet()->activities();
+    ASSERT_GE(activities.size(), 2u);
+    EXPECT_EQ(activities[0]->activityType(), "ZELActivityTypeOpenInMaps");
+    EXPECT_EQ(activities[1]->activityType(), "CBActivityTypeCreateAddressBookEntry");
+    screen->shareSheet()->cancel();
+}
+
+}  // namespace
