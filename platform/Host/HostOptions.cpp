@@ -39,6 +39,7 @@ std::optional<HostOptions> HostParseArguments(int argc, const char* const* argv,
                 return fail(std::string("--scale must be between 1 and 4, not ") + argv[i]);
             }
             options.scale = scale;
+            options.scaleGiven = true;
         } else if (std::strcmp(arg, "--screenshot") == 0) {
             if (i + 1 >= argc || argv[i + 1][0] == '\0') {
                 return fail("--screenshot needs a file name");

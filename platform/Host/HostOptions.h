@@ -12,6 +12,9 @@
 struct HostOptions {
     UIUserInterfaceIdiom idiom = UIUserInterfaceIdiomPhone;
     CGFloat scale = 2;
+    // Whether --scale chose the scale. Otherwise a desktop window may open at
+    // a smaller whole scale, so that it fits the display.
+    bool scaleGiven = false;
     std::optional<std::string> screenshotPath;
     // A scenario script to play headless, and where its relative screenshot
     // paths go (empty: the working directory).
@@ -24,12 +27,14 @@ struct HostOptions {
     // Arguments the host does not know, for the application (program name first).
     std::vector<std::string> applicationArguments;
 
+    // The device's screen in points: 320 x 568 or 768 x 1024.
     CGSize screenSize() const;
 };
 
-// Takes --phone, --pad, --scale N (1...4), --screenshot FILE, --scenario
-// FILE, --scenario-output DIR, --keyboard-height N (0...600) and --pictures
-// DIR out of the arguments and leaves the rest; nullopt with a message for a bad value.
+// Takes --phone, --pad, --scale N (1...4), --screenshot FILE,
+// --scenario FILE, --scenario-output DIR, --keyboard-height N (0...600) and
+// --pictures DIR out of the arguments and leaves the rest; nullopt with a
+// message for a bad value.
 std::optional<HostOptions> HostParseArguments(int argc, const char* const* argv,
                                               std::string* error);
 

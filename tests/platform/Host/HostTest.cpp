@@ -66,6 +66,8 @@ TEST(HostOptionsTest, ParsesHostArgumentsAndLeavesTheRest) {
     EXPECT_FALSE(HostParseArguments(2, missing, &error));
     const char* phone[] = {"kelvara"};
     EXPECT_EQ(HostParseArguments(1, phone, &error)->screenSize(), CGSizeMake(320, 568));
+    EXPECT_FALSE(HostParseArguments(1, phone, &error)->scaleGiven);
+    EXPECT_TRUE(options->scaleGiven);
 }
 
 TEST_F(HostTest, MouseWithModifierAndWheelPinchAScrollView) {
