@@ -13,7 +13,7 @@ using HostDelegateFactory = std::function<std::shared_ptr<UIApplicationDelegate>
     const std::vector<std::string>& arguments)>;
 
 // The program's UIApplicationMain: parses the host options (--phone, --pad,
-// --scale N, --screenshot FILE, --scenario FILE, ...), sets up
+// --landscape, --scale N, --screenshot FILE, --scenario FILE, ...), sets up
 // the screen and device, launches the delegate (didFinishLaunching, then
 // becoming active) and shows the key window in a desktop window until it is
 // closed. The desktop window fits the display: without --scale it takes the

@@ -15,7 +15,9 @@ class ScreenshotDelegate : public UIApplicationDelegate {
     bool applicationDidFinishLaunchingWithOptions(UIApplication&, const Value&) override {
         window = std::make_shared<UIWindow>();
         window->setBackgroundColor(UIColor::greenColor());
-        auto bar = std::make_shared<UIView>(CGRectMake(0, 0, 320, 20));
+        // The bar spans the screen's width, whichever way the screen stands.
+        auto bar = std::make_shared<UIView>(
+            CGRectMake(0, 0, UIScreen::mainScreen()->bounds().size.width, 20));
         bar->setBackgroundColor(UIColor::blackColor());
         window->addSubview(bar);
         window->makeKeyAndVisible();
@@ -44,6 +46,22 @@ TEST(HostApplicationTest, ScreenshotRendersTheLaunchedWindowHeadless) {
     EXPECT_EQ(image->height(), 568u);
     EXPECT_EQ(image->pixelAt(10, 10), 0xFF000000u);
     EXPECT_EQ(image->pixelAt(10, 300), 0xFF00FF00u);
+    std::filesystem::remove(path);
+
+    const char* landscape[] = {"kelvara", "--phone",      "--landscape", "--scale",
+                               "1",       "--screenshot", path.c_str()};
+    EXPECT_EQ(HostApplicationMain(
+                  7, landscape, [](const auto&) { return std::make_shared<ScreenshotDelegate>(); }),
+              0);
+    UIApplication::sharedApplication()->setDelegate(nullptr);
+    EXPECT_EQ(UIScreen::mainScreen()->bounds().size, CGSizeMake(568, 320));
+    source = CGImageSource::createWithURL(path);
+    image = source ? source->createImageAtIndex(0) : nullptr;
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width(), 568u);
+    EXPECT_EQ(image->height(), 320u);
+    EXPECT_EQ(image->pixelAt(560, 10), 0xFF000000u);
+    EXPECT_EQ(image->pixelAt(560, 300), 0xFF00FF00u);
     std::filesystem::remove(path);
 
     const char* bad[] = {"kelvara", "--scale", "nine"};

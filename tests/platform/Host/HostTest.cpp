@@ -70,6 +70,17 @@ TEST(HostOptionsTest, ParsesHostArgumentsAndLeavesTheRest) {
     EXPECT_TRUE(options->scaleGiven);
 }
 
+TEST(HostOptionsTest, LandscapeSwapsTheDevicesSides) {
+    std::string error;
+    const char* phone[] = {"kelvara", "--landscape", "--phone"};
+    auto options = HostParseArguments(3, phone, &error);
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->screenSize(), CGSizeMake(568, 320));
+    EXPECT_EQ(options->applicationArguments, std::vector<std::string>{"kelvara"});
+    const char* pad[] = {"kelvara", "--pad", "--landscape"};
+    EXPECT_EQ(HostParseArguments(3, pad, &error)->screenSize(), CGSizeMake(1024, 768));
+}
+
 TEST_F(HostTest, MouseWithModifierAndWheelPinchAScrollView) {
     auto scroll = std::make_shared<UIScrollView>(CGRectMake(0, 0, 200, 300));
     auto zoomer = std::make_shared<Zoomer>();
