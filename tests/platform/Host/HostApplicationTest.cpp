@@ -25,6 +25,14 @@ class ScreenshotDelegate : public UIApplicationDelegate {
     }
 };
 
+// The PNG a run wrote, read back; the file is removed.
+CGImageRef readScreenshot(const std::string& path) {
+    auto source = CGImageSource::createWithURL(path);
+    CGImageRef image = source ? source->createImageAtIndex(0) : nullptr;
+    std::filesystem::remove(path);
+    return image;
+}
+
 TEST(HostApplicationTest, ScreenshotRendersTheLaunchedWindowHeadless) {
     const std::string path =
         (std::filesystem::temp_directory_path() / "kelvara-host-main.png").string();
@@ -39,15 +47,23 @@ TEST(HostApplicationTest, ScreenshotRendersTheLaunchedWindowHeadless) {
     EXPECT_EQ(status, 0);
     EXPECT_EQ(seen, (std::vector<std::string>{"kelvara", "--home", "/tmp/h"}));
     EXPECT_EQ(UIScreen::mainScreen()->bounds().size, CGSizeMake(320, 568));
-    auto source = CGImageSource::createWithURL(path);
-    auto image = source ? source->createImageAtIndex(0) : nullptr;
+    auto image = readScreenshot(path);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->width(), 320u);
     EXPECT_EQ(image->height(), 568u);
     EXPECT_EQ(image->pixelAt(10, 10), 0xFF000000u);
     EXPECT_EQ(image->pixelAt(10, 300), 0xFF00FF00u);
-    std::filesystem::remove(path);
 
+    const char* bad[] = {"kelvara", "--scale", "nine"};
+    EXPECT_EQ(HostApplicationMain(3, bad, [](const auto&) { return nullptr; }), 2);
+    const char* none[] = {"kelvara", "--screenshot", path.c_str()};
+    EXPECT_EQ(HostApplicationMain(3, none, [](const auto&) { return nullptr; }), 1);
+}
+
+// A phone on its side is a 568 x 320 screen; the launched window spans it.
+TEST(HostApplicationTest, LandscapeLaunchesOnAWideScreen) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "kelvara-host-landscape.png").string();
     const char* landscape[] = {"kelvara", "--phone",      "--landscape", "--scale",
                                "1",       "--screenshot", path.c_str()};
     EXPECT_EQ(HostApplicationMain(
@@ -55,19 +71,12 @@ TEST(HostApplicationTest, ScreenshotRendersTheLaunchedWindowHeadless) {
               0);
     UIApplication::sharedApplication()->setDelegate(nullptr);
     EXPECT_EQ(UIScreen::mainScreen()->bounds().size, CGSizeMake(568, 320));
-    source = CGImageSource::createWithURL(path);
-    image = source ? source->createImageAtIndex(0) : nullptr;
+    auto image = readScreenshot(path);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->width(), 568u);
     EXPECT_EQ(image->height(), 320u);
     EXPECT_EQ(image->pixelAt(560, 10), 0xFF000000u);
     EXPECT_EQ(image->pixelAt(560, 300), 0xFF00FF00u);
-    std::filesystem::remove(path);
-
-    const char* bad[] = {"kelvara", "--scale", "nine"};
-    EXPECT_EQ(HostApplicationMain(3, bad, [](const auto&) { return nullptr; }), 2);
-    const char* none[] = {"kelvara", "--screenshot", path.c_str()};
-    EXPECT_EQ(HostApplicationMain(3, none, [](const auto&) { return nullptr; }), 1);
 }
 
 }  // namespace
