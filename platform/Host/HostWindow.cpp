@@ -17,8 +17,8 @@
 
 namespace {
 
-// The smallest window the user can make, in points: a phone's short side
-// either way, so a phone screen in either orientation keeps its width.
+// The smallest window the user can make, in points a side: a phone's width,
+// the narrowest the screens are laid out for in either orientation.
 constexpr CGFloat kMinimumSide = 320;
 
 CGRect displayArea() {
