@@ -12,7 +12,9 @@
 #include "Host/HostScenario.h"
 #include "Host/HostScreenSaver.h"
 #include "Host/HostWindow.h"
+#include "Host/HostWindowPlacement.h"
 #include "UIKit/UIApplication.h"
+#include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
 
 namespace {
@@ -62,6 +64,22 @@ int playScenario(const std::shared_ptr<UIWindow>& window, const HostOptions& opt
     return 0;
 }
 
+// A desktop window must fit the display it opens on: the screen takes the
+// scale and size chosen for it there. False when there is no display.
+bool fitScreenToDisplay(HostOptions& options) {
+    const std::optional<CGRect> area = HostWindow::usableDisplayArea();
+    if (!area) {
+        return false;
+    }
+    const HostWindowPlacement placement =
+        HostPlaceWindow(options.screenSize(), options.scale, options.scaleGiven, *area, {});
+    options.scale = placement.scale;
+    auto screen = UIScreen::mainScreen();
+    screen->setScale(placement.scale);
+    screen->setBoundsSize(placement.size);
+    return true;
+}
+
 }  // namespace
 
 int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFactory& factory) {
@@ -72,6 +90,9 @@ int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFac
         return 2;
     }
     HostApplyOptions(*options);
+    if (!options->scenarioPath && !options->screenshotPath && !fitScreenToDisplay(*options)) {
+        return 1;
+    }
     std::optional<std::string> scenario;
     if (options->scenarioPath && !(scenario = readScenario(*options->scenarioPath))) {
         return 2;

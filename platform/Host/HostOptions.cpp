@@ -8,7 +8,8 @@
 #include "UIKit/UIScreen.h"
 
 CGSize HostOptions::screenSize() const {
-    return idiom == UIUserInterfaceIdiomPad ? CGSize{768, 1024} : CGSize{320, 568};
+    const CGSize portrait = idiom == UIUserInterfaceIdiomPad ? CGSize{768, 1024} : CGSize{320, 568};
+    return landscape ? CGSize{portrait.height, portrait.width} : portrait;
 }
 
 std::optional<HostOptions> HostParseArguments(int argc, const char* const* argv,
@@ -29,6 +30,8 @@ std::optional<HostOptions> HostParseArguments(int argc, const char* const* argv,
             options.idiom = UIUserInterfaceIdiomPhone;
         } else if (std::strcmp(arg, "--pad") == 0) {
             options.idiom = UIUserInterfaceIdiomPad;
+        } else if (std::strcmp(arg, "--landscape") == 0) {
+            options.landscape = true;
         } else if (std::strcmp(arg, "--scale") == 0) {
             if (i + 1 >= argc) {
                 return fail("--scale needs a number");
@@ -39,6 +42,7 @@ std::optional<HostOptions> HostParseArguments(int argc, const char* const* argv,
                 return fail(std::string("--scale must be between 1 and 4, not ") + argv[i]);
             }
             options.scale = scale;
+            options.scaleGiven = true;
         } else if (std::strcmp(arg, "--screenshot") == 0) {
             if (i + 1 >= argc || argv[i + 1][0] == '\0') {
                 return fail("--screenshot needs a file name");

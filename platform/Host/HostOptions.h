@@ -8,10 +8,16 @@
 #include "UIKit/UIDevice.h"
 
 // How the desktop host shows the application: a phone (320 x 568 points)
-// or a pad (768 x 1024), at a scale, in a window or headless to a PNG.
+// or a pad (768 x 1024), upright or on its side, at a scale, in a window or
+// headless to a PNG.
 struct HostOptions {
     UIUserInterfaceIdiom idiom = UIUserInterfaceIdiomPhone;
+    // Wider than tall: the device's sides swapped.
+    bool landscape = false;
     CGFloat scale = 2;
+    // Whether --scale chose the scale. Otherwise a desktop window may open at
+    // a smaller whole scale, so that it fits the display.
+    bool scaleGiven = false;
     std::optional<std::string> screenshotPath;
     // A scenario script to play headless, and where its relative screenshot
     // paths go (empty: the working directory).
@@ -24,12 +30,15 @@ struct HostOptions {
     // Arguments the host does not know, for the application (program name first).
     std::vector<std::string> applicationArguments;
 
+    // The device's screen in points: 320 x 568 or 768 x 1024, swapped in
+    // landscape.
     CGSize screenSize() const;
 };
 
-// Takes --phone, --pad, --scale N (1...4), --screenshot FILE, --scenario
-// FILE, --scenario-output DIR, --keyboard-height N (0...600) and --pictures
-// DIR out of the arguments and leaves the rest; nullopt with a message for a bad value.
+// Takes --phone, --pad, --landscape, --scale N (1...4), --screenshot FILE,
+// --scenario FILE, --scenario-output DIR, --keyboard-height N (0...600) and
+// --pictures DIR out of the arguments and leaves the rest; nullopt with a
+// message for a bad value.
 std::optional<HostOptions> HostParseArguments(int argc, const char* const* argv,
                                               std::string* error);
 

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <algorithm>
 #include <cmath>
 
 #include "Foundation/NSLog.h"
@@ -9,8 +10,53 @@
 #include "Host/HostLifecycle.h"
 #include "Host/HostSDLKeyboard.h"
 #include "Host/HostScreenshot.h"
+#include "Host/HostWindowPlacement.h"
 #include "QuartzCore/CAFrameClock.h"
+#include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
+
+namespace {
+
+// The smallest window the user can make, in points a side: a phone's width,
+// the narrowest the screens are laid out for in either orientation.
+constexpr CGFloat kMinimumSide = 320;
+
+CGRect displayArea() {
+    SDL_Rect area{};
+    if (SDL_GetDisplayUsableBounds(0, &area) != 0 || area.w <= 0 || area.h <= 0) {
+        SDL_GetDisplayBounds(0, &area);
+    }
+    return CGRectMake(area.x, area.y, area.w, area.h);
+}
+
+// The texture the frames go to, a whole number of points in pixels.
+SDL_Texture* makeTexture(SDL_Renderer* renderer, CGSize points, double scale) {
+    return SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
+                             int(std::ceil(points.width * scale)),
+                             int(std::ceil(points.height * scale)));
+}
+
+// The screen is the desktop window: both take a new size together.
+void resizeWindowAndScreen(UIWindow& window, CGSize points) {
+    UIScreen::mainScreen()->setBoundsSize(points);
+    window.setFrame(CGRect{window.frame().origin, points});
+}
+
+}  // namespace
+
+std::optional<CGRect> HostWindow::usableDisplayArea() {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        NSLogWithLevel(NSLogLevel::Error, "Host: no display (%s)", SDL_GetError());
+        return std::nullopt;
+    }
+    const CGRect area = displayArea();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (CGRectIsEmpty(area)) {
+        NSLogWithLevel(NSLogLevel::Error, "Host: the display has no size");
+        return std::nullopt;
+    }
+    return area;
+}
 
 std::unique_ptr<HostWindow> HostWindow::open(std::shared_ptr<UIWindow> window, double scale,
                                              const std::string& title) {
@@ -18,19 +64,25 @@ std::unique_ptr<HostWindow> HostWindow::open(std::shared_ptr<UIWindow> window, d
         NSLogWithLevel(NSLogLevel::Error, "Host: no display (%s)", SDL_GetError());
         return nullptr;
     }
-    const CGSize size = window->bounds().size;
-    const int w = int(std::ceil(size.width * scale)), h = int(std::ceil(size.height * scale));
-    SDL_Window* sdlWindow = SDL_CreateWindow(title.c_str(), SDL_WINDOWPOS_CENTERED,
-                                             SDL_WINDOWPOS_CENTERED, w, h, SDL_WINDOW_SHOWN);
+    const HostWindowPlacement placement =
+        HostPlaceWindow(window->bounds().size, scale, true, displayArea(), {});
+    if (placement.size != window->bounds().size) {
+        resizeWindowAndScreen(*window, placement.size);
+    }
+    const int w = int(std::ceil(placement.size.width * scale));
+    const int h = int(std::ceil(placement.size.height * scale));
+    SDL_Window* sdlWindow = SDL_CreateWindow(title.c_str(), placement.x, placement.y, w, h,
+                                             SDL_WINDOW_SHOWN | SDL_WINDOW_RESIZABLE);
     if (!sdlWindow) {
         NSLogWithLevel(NSLogLevel::Error, "Host: cannot open a window (%s)", SDL_GetError());
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return nullptr;
     }
+    SDL_SetWindowMinimumSize(sdlWindow,
+                             int(std::ceil(std::min(kMinimumSide, placement.size.width) * scale)),
+                             int(std::ceil(std::min(kMinimumSide, placement.size.height) * scale)));
     SDL_Renderer* renderer = SDL_CreateRenderer(sdlWindow, -1, SDL_RENDERER_SOFTWARE);
-    SDL_Texture* texture = renderer ? SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888,
-                                                        SDL_TEXTUREACCESS_STREAMING, w, h)
-                                    : nullptr;
+    SDL_Texture* texture = renderer ? makeTexture(renderer, placement.size, scale) : nullptr;
     if (!texture) {
         NSLogWithLevel(NSLogLevel::Error, "Host: cannot draw into the window (%s)", SDL_GetError());
         if (renderer) {
@@ -42,7 +94,10 @@ std::unique_ptr<HostWindow> HostWindow::open(std::shared_ptr<UIWindow> window, d
     }
     SDL_StartTextInput();
     HostConnectClipboard();
-    return std::make_unique<HostWindow>(std::move(window), scale, sdlWindow, renderer, texture);
+    auto host =
+        std::make_unique<HostWindow>(std::move(window), scale, sdlWindow, renderer, texture);
+    host->fitWithBorders();
+    return host;
 }
 
 HostWindow::HostWindow(std::shared_ptr<UIWindow> window, double scale, SDL_Window* sdlWindow,
@@ -66,12 +121,63 @@ HostWindow::~HostWindow() {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
+void HostWindow::fitWithBorders() {
+    HostWindowBorders borders;
+    if (SDL_GetWindowBordersSize(sdlWindow_, &borders.top, &borders.left, &borders.bottom,
+                                 &borders.right) != 0 ||
+        (borders.top | borders.left | borders.bottom | borders.right) == 0) {
+        return;
+    }
+    const CGSize size = window_->bounds().size;
+    const HostWindowPlacement placement =
+        HostPlaceWindow(size, scale_, true, displayArea(), borders);
+    if (placement.size != size) {
+        SDL_SetWindowSize(sdlWindow_, int(std::ceil(placement.size.width * scale_)),
+                          int(std::ceil(placement.size.height * scale_)));
+        followWindowSize();
+    }
+    SDL_SetWindowPosition(sdlWindow_, placement.x, placement.y);
+}
+
+void HostWindow::followWindowSize() {
+    int w = 0, h = 0;
+    SDL_GetWindowSize(sdlWindow_, &w, &h);
+    // Whole points keep views on whole pixels; the few pixels left over at
+    // the right and bottom edges stay black.
+    const CGSize points{std::max(1.0, std::floor(w / scale_)),
+                        std::max(1.0, std::floor(h / scale_))};
+    if (points == window_->bounds().size) {
+        return;
+    }
+    resizeWindowAndScreen(*window_, points);
+    if (SDL_Texture* texture = makeTexture(renderer_, points, scale_)) {
+        SDL_DestroyTexture(texture_);
+        texture_ = texture;
+    } else {
+        NSLogWithLevel(NSLogLevel::Error, "Host: cannot draw into the resized window (%s)",
+                       SDL_GetError());
+    }
+    CAFrameClock::shared().setNeedsFrame();
+}
+
+CGRect HostWindow::frameOnDesktop() const {
+    int x = 0, y = 0, w = 0, h = 0;
+    SDL_GetWindowPosition(sdlWindow_, &x, &y);
+    SDL_GetWindowSize(sdlWindow_, &w, &h);
+    return CGRectMake(x, y, w, h);
+}
+
 void HostWindow::present() {
     cairo_surface_t* surface = hostRenderer_.renderFrame(false);
-    SDL_UpdateTexture(texture_, nullptr, cairo_image_surface_get_data(surface),
+    int w = 0, h = 0;
+    SDL_QueryTexture(texture_, nullptr, nullptr, &w, &h);
+    // Drawn pixel for pixel at the top left: never stretched to the window.
+    const SDL_Rect area{0, 0, std::min(w, cairo_image_surface_get_width(surface)),
+                        std::min(h, cairo_image_surface_get_height(surface))};
+    SDL_UpdateTexture(texture_, &area, cairo_image_surface_get_data(surface),
                       cairo_image_surface_get_stride(surface));
     SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, nullptr, nullptr);
+    SDL_RenderCopy(renderer_, texture_, &area, &area);
     SDL_RenderPresent(renderer_);
 }
 
@@ -136,6 +242,8 @@ bool HostWindow::pumpEvents() {
             case SDL_WINDOWEVENT:
                 if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
                     CAFrameClock::shared().setNeedsFrame();
+                } else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
+                    followWindowSize();
                 }
                 HostHandleWindowLifecycleEvent(event.window.event);
                 break;

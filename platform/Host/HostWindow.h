@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Host/HostRenderer.h"
@@ -13,9 +14,16 @@ struct SDL_Texture;
 
 // A desktop window (SDL2) showing a UIWindow at its scale: redrawn by the
 // frame clock when layers change; mouse, wheel and keys become touches,
-// pinches and text. Main thread only.
+// pinches and text. The user may resize it: the UIWindow and the screen
+// follow its size in whole points, so the screens lay themselves out anew.
+// Main thread only.
 class HostWindow {
   public:
+    // The first display's usable area in pixels (the desktop less its
+    // panels); nullopt (logged) when there is no display.
+    static std::optional<CGRect> usableDisplayArea();
+    // Opens on the first display, centred, with the window manager's borders
+    // inside the usable area; a UIWindow larger than the area is cut to it.
     // nullptr (logged) when no window can be opened (no display).
     static std::unique_ptr<HostWindow> open(std::shared_ptr<UIWindow> window, double scale,
                                             const std::string& title);
@@ -29,11 +37,19 @@ class HostWindow {
     void present();
     // The pixels last shown, as an image (for tests).
     CGImageRef readPixels();
+    // The content's place on the desktop in pixels, borders not included.
+    CGRect frameOnDesktop() const;
 
     HostWindow(std::shared_ptr<UIWindow> window, double scale, SDL_Window* sdlWindow,
                SDL_Renderer* renderer, SDL_Texture* texture);
 
   private:
+    // Moves and sizes the window so that it lies within the display once its
+    // borders are known.
+    void fitWithBorders();
+    // The UIWindow, the screen and the texture take the desktop window's size.
+    void followWindowSize();
+
     std::shared_ptr<UIWindow> window_;
     double scale_;
     SDL_Window* sdlWindow_;

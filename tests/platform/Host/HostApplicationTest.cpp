@@ -15,13 +15,23 @@ class ScreenshotDelegate : public UIApplicationDelegate {
     bool applicationDidFinishLaunchingWithOptions(UIApplication&, const Value&) override {
         window = std::make_shared<UIWindow>();
         window->setBackgroundColor(UIColor::greenColor());
-        auto bar = std::make_shared<UIView>(CGRectMake(0, 0, 320, 20));
+        // The bar spans the screen's width, whichever way the screen stands.
+        auto bar = std::make_shared<UIView>(
+            CGRectMake(0, 0, UIScreen::mainScreen()->bounds().size.width, 20));
         bar->setBackgroundColor(UIColor::blackColor());
         window->addSubview(bar);
         window->makeKeyAndVisible();
         return true;
     }
 };
+
+// The PNG a run wrote, read back; the file is removed.
+CGImageRef readScreenshot(const std::string& path) {
+    auto source = CGImageSource::createWithURL(path);
+    CGImageRef image = source ? source->createImageAtIndex(0) : nullptr;
+    std::filesystem::remove(path);
+    return image;
+}
 
 TEST(HostApplicationTest, ScreenshotRendersTheLaunchedWindowHeadless) {
     const std::string path =
@@ -37,19 +47,36 @@ TEST(HostApplicationTest, ScreenshotRendersTheLaunchedWindowHeadless) {
     EXPECT_EQ(status, 0);
     EXPECT_EQ(seen, (std::vector<std::string>{"kelvara", "--home", "/tmp/h"}));
     EXPECT_EQ(UIScreen::mainScreen()->bounds().size, CGSizeMake(320, 568));
-    auto source = CGImageSource::createWithURL(path);
-    auto image = source ? source->createImageAtIndex(0) : nullptr;
+    auto image = readScreenshot(path);
     ASSERT_TRUE(image);
     EXPECT_EQ(image->width(), 320u);
     EXPECT_EQ(image->height(), 568u);
     EXPECT_EQ(image->pixelAt(10, 10), 0xFF000000u);
     EXPECT_EQ(image->pixelAt(10, 300), 0xFF00FF00u);
-    std::filesystem::remove(path);
 
     const char* bad[] = {"kelvara", "--scale", "nine"};
     EXPECT_EQ(HostApplicationMain(3, bad, [](const auto&) { return nullptr; }), 2);
     const char* none[] = {"kelvara", "--screenshot", path.c_str()};
     EXPECT_EQ(HostApplicationMain(3, none, [](const auto&) { return nullptr; }), 1);
+}
+
+// A phone on its side is a 568 x 320 screen; the launched window spans it.
+TEST(HostApplicationTest, LandscapeLaunchesOnAWideScreen) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "kelvara-host-landscape.png").string();
+    const char* landscape[] = {"kelvara", "--phone",      "--landscape", "--scale",
+                               "1",       "--screenshot", path.c_str()};
+    EXPECT_EQ(HostApplicationMain(
+                  7, landscape, [](const auto&) { return std::make_shared<ScreenshotDelegate>(); }),
+              0);
+    UIApplication::sharedApplication()->setDelegate(nullptr);
+    EXPECT_EQ(UIScreen::mainScreen()->bounds().size, CGSizeMake(568, 320));
+    auto image = readScreenshot(path);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width(), 568u);
+    EXPECT_EQ(image->height(), 320u);
+    EXPECT_EQ(image->pixelAt(560, 10), 0xFF000000u);
+    EXPECT_EQ(image->pixelAt(560, 300), 0xFF00FF00u);
 }
 
 }  // namespace

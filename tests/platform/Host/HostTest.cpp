@@ -66,6 +66,19 @@ TEST(HostOptionsTest, ParsesHostArgumentsAndLeavesTheRest) {
     EXPECT_FALSE(HostParseArguments(2, missing, &error));
     const char* phone[] = {"kelvara"};
     EXPECT_EQ(HostParseArguments(1, phone, &error)->screenSize(), CGSizeMake(320, 568));
+    EXPECT_FALSE(HostParseArguments(1, phone, &error)->scaleGiven);
+    EXPECT_TRUE(options->scaleGiven);
+}
+
+TEST(HostOptionsTest, LandscapeSwapsTheDevicesSides) {
+    std::string error;
+    const char* phone[] = {"kelvara", "--landscape", "--phone"};
+    auto options = HostParseArguments(3, phone, &error);
+    ASSERT_TRUE(options);
+    EXPECT_EQ(options->screenSize(), CGSizeMake(568, 320));
+    EXPECT_EQ(options->applicationArguments, std::vector<std::string>{"kelvara"});
+    const char* pad[] = {"kelvara", "--pad", "--landscape"};
+    EXPECT_EQ(HostParseArguments(3, pad, &error)->screenSize(), CGSizeMake(1024, 768));
 }
 
 TEST_F(HostTest, MouseWithModifierAndWheelPinchAScrollView) {

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "CoreGraphics/CGGeometry.h"
+
+// The frame a window manager draws around a window, in pixels; zero while
+// it is not known (before the window is shown, or with no window manager).
+struct HostWindowBorders {
+    int top = 0;
+    int left = 0;
+    int bottom = 0;
+    int right = 0;
+};
+
+// Where the desktop window goes and at which scale.
+struct HostWindowPlacement {
+    CGFloat scale = 1;
+    // The window's content in points: the screen the application sees.
+    CGSize size{};
+    // The content's top left on the desktop, in pixels.
+    int x = 0;
+    int y = 0;
+};
+
+// Fits a device's screen (points) into a display's usable area (pixels: the
+// desktop less its panels). Without a forced scale it takes the largest
+// whole scale from preferredScale down to 1 at which the whole screen and the
+// window's borders fit: fractional scales would blur images and hairlines.
+// With a forced scale (the user's --scale, or a window already open) it keeps
+// that one. Whatever still does not fit is cut from the screen's sides in
+// whole points, never below one point. The window is centred in the area,
+// borders included, and never starts above or left of it.
+HostWindowPlacement HostPlaceWindow(CGSize screenSize, CGFloat preferredScale, bool forceScale,
+                                    const CGRect& usableArea, const HostWindowBorders& borders);

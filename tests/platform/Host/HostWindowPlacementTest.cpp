@@ -1,0 +1,136 @@
+// Where the desktop window opens and at which scale, for the displays people
+// have: the window with its borders always lies on the usable area.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "Host/HostWindowPlacement.h"
+
+namespace {
+
+constexpr CGSize kPhone{320, 568};
+constexpr CGSize kPhoneLandscape{568, 320};
+constexpr CGSize kPad{768, 1024};
+constexpr CGSize kPadLandscape{1024, 768};
+
+// The window with its borders, in desktop pixels.
+CGRect outerFrame(const HostWindowPlacement& placement, const HostWindowBorders& borders) {
+    return CGRectMake(
+        placement.x - borders.left, placement.y - borders.top,
+        std::ceil(placement.size.width * placement.scale) + borders.left + borders.right,
+        std::ceil(placement.size.height * placement.scale) + borders.top + borders.bottom);
+}
+
+TEST(HostWindowPlacementTest, TheDefaultScaleIsTheLargestWholeOneAtWhichTheDeviceFits) {
+    struct Case {
+        CGSize device;
+        CGRect area;
+        CGFloat scale;
+    };
+    const std::vector<Case> cases = {
+        // 640 x 1136 pixels opened above a 1024-pixel-high screen.
+        {kPhone, CGRectMake(0, 0, 1280, 1024), 1},
+        {kPhone, CGRectMake(0, 0, 1920, 1080), 1},
+        {kPhone, CGRectMake(0, 0, 2560, 1440), 2},
+        {kPhone, CGRectMake(0, 27, 2560, 1413), 2},
+        {kPhoneLandscape, CGRectMake(0, 0, 1280, 1024), 2},
+        {kPhoneLandscape, CGRectMake(0, 0, 1024, 768), 1},
+        {kPad, CGRectMake(0, 0, 3840, 2160), 2},
+        {kPad, CGRectMake(0, 0, 2560, 1440), 1},
+        {kPadLandscape, CGRectMake(0, 0, 2560, 1600), 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.device.width << " x " << c.device.height << " on "
+                                        << c.area.size.width << " x " << c.area.size.height);
+        const HostWindowPlacement placement = HostPlaceWindow(c.device, 2, false, c.area, {});
+        EXPECT_EQ(placement.scale, c.scale);
+        EXPECT_EQ(placement.size, c.device);
+        EXPECT_TRUE(CGRectContainsRect(c.area, outerFrame(placement, {})));
+    }
+    // Larger displays take larger whole scales when more are allowed.
+    EXPECT_EQ(HostPlaceWindow(kPhone, 4, false, CGRectMake(0, 0, 3840, 2160), {}).scale, 3);
+    EXPECT_EQ(HostPlaceWindow(kPhone, 2.5, false, CGRectMake(0, 0, 3840, 2160), {}).scale, 2);
+}
+
+TEST(HostWindowPlacementTest, OnTheTestDisplayThePhoneWindowIsCentredAndWhole) {
+    const HostWindowPlacement placement =
+        HostPlaceWindow(kPhone, 2, false, CGRectMake(0, 0, 1280, 1024), {});
+    EXPECT_EQ(placement.x, 480);
+    EXPECT_EQ(placement.y, 228);
+    // A panel at the top and a title bar: the bar's top is still on the desktop.
+    const HostWindowBorders titleBar{37, 0, 0, 0};
+    const HostWindowPlacement framed =
+        HostPlaceWindow(kPhone, 1, true, CGRectMake(0, 32, 1280, 992), titleBar);
+    EXPECT_EQ(framed.y - titleBar.top, 32 + (992 - 568 - 37) / 2);
+}
+
+TEST(HostWindowPlacementTest, WhatDoesNotFitIsCutInWholePointsAndTheScaleIsKept) {
+    // --scale 2 on a 1280 x 1024 display: as tall as it can be.
+    HostWindowPlacement placement =
+        HostPlaceWindow(kPhone, 2, true, CGRectMake(0, 0, 1280, 1024), {});
+    EXPECT_EQ(placement.scale, 2);
+    EXPECT_EQ(placement.size, CGSizeMake(320, 512));
+    EXPECT_EQ(placement.y, 0);
+
+    // The pad at scale 1 under a title bar on a 1080p desktop with a panel.
+    const HostWindowBorders borders{37, 1, 1, 1};
+    const CGRect area = CGRectMake(0, 27, 1920, 1053);
+    placement = HostPlaceWindow(kPad, 2, false, area, borders);
+    EXPECT_EQ(placement.scale, 1);
+    EXPECT_EQ(placement.size, CGSizeMake(768, 1053 - 38));
+    EXPECT_TRUE(CGRectContainsRect(area, outerFrame(placement, borders)));
+
+    // A fractional scale that fits is kept as it is; one that does not is cut
+    // to whole points, the pixels rounded up as the renderer does.
+    placement = HostPlaceWindow(kPhone, 1.5, true, CGRectMake(0, 0, 1280, 1024), {});
+    EXPECT_EQ(placement.size, kPhone);
+    placement = HostPlaceWindow(kPhone, 1.5, true, CGRectMake(0, 0, 1280, 800), {});
+    EXPECT_EQ(placement.size, CGSizeMake(320, 533));
+    EXPECT_LE(std::ceil(533 * 1.5), 800);
+
+    // A display smaller than the device, and one with no room at all.
+    placement = HostPlaceWindow(kPhone, 2, false, CGRectMake(0, 0, 300, 200), {});
+    EXPECT_EQ(placement.scale, 1);
+    EXPECT_EQ(placement.size, CGSizeMake(300, 200));
+    placement =
+        HostPlaceWindow(kPhone, 2, false, CGRectMake(0, 0, 0, 0), HostWindowBorders{20, 0, 0, 0});
+    EXPECT_EQ(placement.size, CGSizeMake(1, 1));
+    EXPECT_EQ(placement.y, 20);
+}
+
+TEST(HostWindowPlacementTest, EveryWindowLiesOnItsDisplay) {
+    const std::vector<CGRect> areas = {
+        CGRectMake(0, 0, 1024, 768),     CGRectMake(0, 0, 1280, 1024),
+        CGRectMake(0, 0, 1366, 768),     CGRectMake(0, 27, 1920, 1053),
+        CGRectMake(1920, 0, 1080, 1920), CGRectMake(0, 0, 3840, 2160),
+    };
+    const std::vector<HostWindowBorders> bordersList = {{}, {30, 0, 0, 0}, {37, 4, 4, 4}};
+    for (const CGRect& area : areas) {
+        for (CGSize device : {kPhone, kPhoneLandscape, kPad, kPadLandscape}) {
+            for (const HostWindowBorders& borders : bordersList) {
+                for (const auto& [scale, forced] :
+                     {std::pair{2.0, false}, std::pair{2.0, true}, std::pair{3.0, true}}) {
+                    const HostWindowPlacement placement =
+                        HostPlaceWindow(device, scale, forced, area, borders);
+                    SCOPED_TRACE(testing::Message()
+                                 << device.width << " x " << device.height << " on "
+                                 << area.size.width << " x " << area.size.height << " at " << scale
+                                 << (forced ? " forced" : ""));
+                    EXPECT_TRUE(CGRectContainsRect(area, outerFrame(placement, borders)));
+                    EXPECT_LE(placement.size.width, device.width);
+                    EXPECT_LE(placement.size.height, device.height);
+                    EXPECT_EQ(placement.size.width, std::floor(placement.size.width));
+                    EXPECT_EQ(placement.size.height, std::floor(placement.size.height));
+                    if (forced) {
+                        EXPECT_EQ(placement.scale, scale);
+                    } else {
+                        EXPECT_EQ(placement.scale, std::floor(placement.scale));
+                    }
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
