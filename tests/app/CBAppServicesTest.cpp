@@ -7,6 +7,7 @@
 #include "Foundation/NSUserDefaults.h"
 #include "MessageUI/MFMailComposeViewController.h"
 #include "UIKit/UIAlertView.h"
+#include "app/CBInstalledMapPrefill.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/MFMailComposeViewController+KelvaraSupport.h"
 #include "app/NSUserDefaults+CrashInformation.h"
@@ -70,6 +71,13 @@ TEST_F(CBAppServicesTest, SupportMailAndStoreReviewLink) {
     EXPECT_EQ(KelvaraSupport::appStoreReviewURLForAppID("12345"),
               "itms-apps:///app/id12345?action=write-review");
     EXPECT_FALSE(KelvaraSupport::appStoreReviewURLForAppID(""));
+}
+
+TEST_F(CBAppServicesTest, AMapWhoseStoreCannotBeOpenedIsDoneAtOnceAfterItsInstall) {
+    bool done = false;
+    CBInstalledMapPrefillStep()(
+        nullptr, false, [](double) {}, [&] { done = true; });
+    EXPECT_TRUE(done);
 }
 
 TEST(KelvaraColors, WalkAndPinColours) {

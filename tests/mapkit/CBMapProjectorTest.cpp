@@ -114,10 +114,10 @@ TEST_F(CBMapProjectorTest, ALayoutWithoutAViewIsTheMapViewsLayout) {
     EXPECT_EQ(laidOut.projector->mapCornerNorthWest().longitude,
               viewProjector.mapCornerNorthWest().longitude);
     EXPECT_EQ(laidOut.minimumZoomLevel, map->minimumZoomLevel());
-    EXPECT_EQ(laidOut.boxSize, map->mapContainerView()->frame().size);
+    EXPECT_EQ(laidOut.boxSize, map->mapContainerView()->bounds().size);
     for (int z : {laidOut.minimumZoomLevel, 15, 18}) {
-        const CGRect rect = laidOut.projector->rectForXYZ(viewProjector.offsetColumns() >> (18 - z),
-                                                          viewProjector.offsetRows() >> (18 - z), z);
+        const CGRect rect = laidOut.projector->rectForXYZ(
+            viewProjector.offsetColumns() >> (18 - z), viewProjector.offsetRows() >> (18 - z), z);
         EXPECT_EQ(rect, map->rectForXYZ(viewProjector.offsetColumns() >> (18 - z),
                                         viewProjector.offsetRows() >> (18 - z), z));
         EXPECT_EQ(rect.origin, CGPointZero) << z;
