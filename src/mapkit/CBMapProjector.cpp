@@ -15,7 +15,14 @@ CBMapProjector::CBMapProjector(std::shared_ptr<CBMapProjection> projection, int 
       mapCornerNorthWest_(mapCornerNorthWest),
       offsetColumns_(offsetColumns),
       offsetRows_(offsetRows),
-      tileSize_(tileSize) {}
+      tileSize_(tileSize) {
+    if (auto mercator = dynamic_cast<const CBMapWebMercatorProjection*>(projection_.get())) {
+        webMercator_ = true;
+        tilesPerAxis_ = CBMapWebMercatorProjection::tilesPerAxis(maximumZoomLevel_);
+        cornerRow_ =
+            mercator->tileyFracForCoordinateAndZoom(mapCornerNorthWest_, maximumZoomLevel_);
+    }
+}
 
 std::shared_ptr<const CBMapProjector> CBMapProjector::worldWebMercator(int maximumZoomLevel,
                                                                        CGFloat tileSize) {
@@ -46,6 +53,15 @@ CGRect CBMapProjector::rectForXYZ(int x, int y, int z) const {
 }
 
 CGPoint CBMapProjector::offsetForCoordinate(CLLocationCoordinate2D coordinate) const {
+    if (webMercator_) {
+        // The projection's normalized offset, the corner's row worked out once.
+        const double u = CBMapWebMercatorProjection::columnsForLongitudeDifference(
+            coordinate.longitude - mapCornerNorthWest_.longitude, tilesPerAxis_);
+        const double v =
+            CBMapWebMercatorProjection::rowFractionForLatitude(coordinate.latitude, tilesPerAxis_) -
+            cornerRow_;
+        return CGPointMake(u * tileSize_, v * tileSize_);
+    }
     if (!projection_)
         return CGPointZero;
     const CGPoint uv = projection_->normalizedOffsetForCoordinateMapCornerZoom(

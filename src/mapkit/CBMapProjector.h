@@ -66,6 +66,11 @@ class CBMapProjector {
 
   private:
     std::shared_ptr<CBMapProjection> projection_;
+    // Web Mercator offsets, most of a tile's projecting, need only the
+    // coordinate's row: the grid's tiles per axis and the corner's row are fixed.
+    bool webMercator_ = false;
+    double tilesPerAxis_ = 0;
+    double cornerRow_ = 0;
     int maximumZoomLevel_;
     CLLocationCoordinate2D mapCornerNorthWest_;
     int offsetColumns_;
