@@ -100,6 +100,24 @@ TEST_F(CBMapProjectorTest, AnElementWithoutAPathIsItsPoint) {
     EXPECT_EQ(paths.madePathForElement(*element)->elements().size(), 1u);
 }
 
+// Offsets are worked out without asking the projection for the corner each
+// time; they must be the projection's to the last bit, or cached tiles and
+// live tiles would not meet.
+TEST_F(CBMapProjectorTest, OffsetsAreTheProjectionsAndComeBackToTheirCoordinates) {
+    const auto& projector = *map->projector();
+    for (CLLocationCoordinate2D c :
+         {CLLocationCoordinate2D{47.37, 8.53}, {47.3999, 8.5001}, {-33.9, 151.2}, {85.0, -179.9}}) {
+        const CGPoint uv = projector.projection()->normalizedOffsetForCoordinateMapCornerZoom(
+            c, projector.mapCornerNorthWest(), projector.maximumZoomLevel());
+        const CGPoint p = projector.offsetForCoordinate(c);
+        EXPECT_EQ(p.x, uv.x * projector.tileSize());
+        EXPECT_EQ(p.y, uv.y * projector.tileSize());
+        const CLLocationCoordinate2D back = projector.coordinateAtOffset(p);
+        EXPECT_NEAR(back.latitude, c.latitude, 1e-9);
+        EXPECT_NEAR(back.longitude, c.longitude, 1e-9);
+    }
+}
+
 // The tile-cache pre-fill lays a map out with no view: it must land where a
 // map view of the same size puts it, or its tiles would not be the view's.
 TEST_F(CBMapProjectorTest, ALayoutWithoutAViewIsTheMapViewsLayout) {
