@@ -26,7 +26,7 @@
 #include "UIKit/UIScreen.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
-#include "mapkit/CBStaticVectorMapView.h"
+#include "mapkit/CBMapProjector.h"
 #include "mapkit/CBVectorDataSource.h"
 
 namespace {
@@ -44,7 +44,7 @@ struct Renderer {
     fs::path folder;
     std::shared_ptr<CBGeoDataManager> data;
     std::shared_ptr<CBGeoDisplayManager> display;
-    std::shared_ptr<CBStaticVectorMapView> map;
+    std::shared_ptr<const CBMapProjector> projector;
     std::shared_ptr<CBVectorDataSource> source;
 };
 
@@ -71,15 +71,16 @@ Renderer* renderer(bool cached) {
     made->data = CBGeoDataManager::create();
     if (!made->data->addPersistentStoreCoordinatorWithPath(packagePath()))
         return nullptr;
+    made->projector = CBMapProjector::worldWebMercator();
     made->display = std::make_shared<CBGeoDisplayManager>();
     made->display->setGeoDataManager(made->data);
+    made->display->setStoreIdentifier("neubrandenburg");
+    made->display->setProjector(made->projector);
     if (!cached)
         made->display->disableDiskCache();
     else
-        made->display->diskCache()->setLastCachedZoomlevel(
-            CBStaticVectorMapView::kMaximumZoomLevel);
-    made->map = std::make_shared<CBStaticVectorMapView>(packagePath(), made->data);
-    made->source = std::make_shared<CBVectorDataSource>(made->display, made->map);
+        made->display->diskCache()->setLastCachedZoomlevel(made->projector->maximumZoomLevel());
+    made->source = std::make_shared<CBVectorDataSource>(made->display);
     made->display->addDatasource(made->source);
     slot = std::move(made);
     return slot.get();
@@ -90,7 +91,7 @@ void tileNumber(int n, int zoom, int& x, int& y) {
 }
 
 void renderTile(Renderer& r, int x, int y, int z) {
-    const CGRect rect = r.map->rectForXYZ(x, y, z);
+    const CGRect rect = r.projector->rectForXYZ(x, y, z);
     CGFloat scale = 0;
     auto context = bench::tileContext(rect, kPixels, scale);
     r.display->drawDataSourcesInRectForXYZAtScaleInContext(rect, x, y, z, float(scale), *context);
@@ -119,7 +120,6 @@ void BM_RenderTile(benchmark::State& state) {
         tileNumber(n++, zoom, x, y);
         renderTile(*r, x, y, zoom);
     }
-    r->data->unlockContextForCurrentThread();
     state.SetItemsProcessed(state.iterations());
 }
 

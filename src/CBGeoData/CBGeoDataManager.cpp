@@ -247,6 +247,10 @@ void CBGeoDataManager::unlockContextForCurrentThread() {
     }
 }
 
+CBGeoContextLease CBGeoDataManager::leaseContextForCurrentThread() {
+    return CBGeoContextLease(std::static_pointer_cast<CBGeoDataManager>(shared_from_this()));
+}
+
 void CBGeoDataManager::handleThreadWillExitNotification(const std::string& threadIdentifier) {
     if (threadIdentifier.empty())
         return;

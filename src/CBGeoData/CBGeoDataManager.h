@@ -10,6 +10,7 @@
 
 #include "CBGeoData/CBBoundingBox.h"
 #include "CBGeoData/CBCoreDataManager.h"
+#include "CBGeoData/CBGeoContextLease.h"
 #include "CBGeoData/CBGeoElementAnchor.h"
 #include "CBGeoData/CBGeoSearchCompletion.h"
 #include "CBGeoData/ZELManagedObjectContextWrapper.h"
@@ -87,6 +88,9 @@ class CBGeoDataManager : public CBCoreDataManager {
     std::shared_ptr<NSManagedObjectContext> lockedContextForCurrentThread();
     void lockContextForCurrentThread();
     void unlockContextForCurrentThread();
+    // The calling thread's context in use until the lease ends (drawing
+    // fetches through it); an empty lease while no store is open.
+    CBGeoContextLease leaseContextForCurrentThread();
     void handleThreadWillExitNotification(const std::string& threadIdentifier);
     void handleDidReceiveMemoryWarningNotification();
     // The current table of per-thread contexts: an immutable snapshot,

@@ -154,8 +154,3 @@ std::string CBGeoElement::debugDescription() {
     text += "path: " + pathText + "\n";
     return text;
 }
-
-void CBGeoElement::didTurnIntoFault() {
-    cgPathRef_.reset();
-    pointPath_.reset();
-}

@@ -6,17 +6,15 @@
 #include <vector>
 
 #include "CBGeoData/CBCoordinatePath.h"
-#include "CBGeoData/CBPointPath.h"
 #include "CoreData/NSManagedObject.h"
-#include "CoreGraphics/CGPath.h"
 #include "CoreLocation/CLLocationCoordinate2D.h"
 
 class NSManagedObjectContext;
 class CBGeoObject;
 
 // One drawable way, area or point of a geo object: style codes, architecture
-// bits, drawing layer and coordinate path. The map view keeps the element's
-// view-space paths on it while it is in memory.
+// bits, drawing layer and coordinate path. Its view-space paths belong to
+// whoever draws it (the renderer's path cache), not to the element.
 class CBGeoElement : public NSManagedObject {
   public:
     static constexpr const char* kEntityName = "element";
@@ -50,11 +48,6 @@ class CBGeoElement : public NSManagedObject {
     std::optional<std::string> name() { return stringForKey("name"); }
     std::shared_ptr<CBGeoObject> object();
 
-    const std::shared_ptr<CGPath>& cgPathRef() const { return cgPathRef_; }
-    void setCgPathRef(std::shared_ptr<CGPath> path) { cgPathRef_ = std::move(path); }
-    const std::shared_ptr<CBPointPath>& pointPath() const { return pointPath_; }
-    void setPointPath(std::shared_ptr<CBPointPath> path) { pointPath_ = std::move(path); }
-
     bool needsEOFill();
     bool isHighway() { return highwayID().has_value(); }
     bool isRailway() { return railwayID().has_value(); }
@@ -72,11 +65,4 @@ class CBGeoElement : public NSManagedObject {
     std::optional<std::string> title() { return name(); }
     NSManagedObjectID uniqueIdentifier() const { return objectID(); }
     std::string debugDescription();
-
-  protected:
-    void didTurnIntoFault() override;
-
-  private:
-    std::shared_ptr<CGPath> cgPathRef_;
-    std::shared_ptr<CBPointPath> pointPath_;
 };

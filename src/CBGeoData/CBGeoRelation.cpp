@@ -169,8 +169,3 @@ std::string CBGeoRelation::description() {
     }
     return text;
 }
-
-void CBGeoRelation::didTurnIntoFault() {
-    cgPathRef_.reset();
-    pointPath_.reset();
-}

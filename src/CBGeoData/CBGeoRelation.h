@@ -7,9 +7,7 @@
 
 #include "CBGeoData/CBBoundingBox.h"
 #include "CBGeoData/CBCoordinatePath.h"
-#include "CBGeoData/CBPointPath.h"
 #include "CoreData/NSManagedObject.h"
-#include "CoreGraphics/CGPath.h"
 #include "CoreLocation/CLLocationCoordinate2D.h"
 
 class CBGeoElement;
@@ -30,11 +28,6 @@ class CBGeoRelation : public NSManagedObject {
     std::shared_ptr<CBCoordinatePath> path();
     std::vector<std::shared_ptr<CBGeoTag>> tags();
     std::vector<std::shared_ptr<CBGeoElementInfo>> elementInfos();
-
-    const std::shared_ptr<CGPath>& cgPathRef() const { return cgPathRef_; }
-    void setCgPathRef(std::shared_ptr<CGPath> path) { cgPathRef_ = std::move(path); }
-    const std::shared_ptr<CBPointPath>& pointPath() const { return pointPath_; }
-    void setPointPath(std::shared_ptr<CBPointPath> path) { pointPath_ = std::move(path); }
 
     // The empty sentinel grown by every member element's path (or its point).
     std::shared_ptr<CBBoundingBox> bbox();
@@ -58,11 +51,4 @@ class CBGeoRelation : public NSManagedObject {
     std::optional<std::string> title() { return name(); }
     NSManagedObjectID uniqueIdentifier() const { return objectID(); }
     std::string description();
-
-  protected:
-    void didTurnIntoFault() override;
-
-  private:
-    std::shared_ptr<CGPath> cgPathRef_;
-    std::shared_ptr<CBPointPath> pointPath_;
 };

@@ -14,6 +14,7 @@
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
+#include "app/CBInstalledMapPrefill.h"
 #include "app/CBKelvaraLink.h"
 #include "app/CBMapViewController.h"
 #include "app/CBRootViewController.h"
@@ -162,6 +163,7 @@ void CBKelvaraSharedAppDelegate::createServices() {
     catalogue_ = std::make_shared<CBMapStoreEngine>();
     userMapStoreEngine_ =
         CBUserMapStoreEngine::createWithDownloadManager(downloadManager_, catalogue_);
+    userMapStoreEngine_->setPostInstallStep(CBInstalledMapPrefillStep());
     // The Wikipedia manager follows the current map and installs its own
     // packages; it repairs its queue entries before the registry does.
     wikipediaManager_ = CBWikipediaManager::create(downloadManager_, catalogue_);

@@ -15,7 +15,7 @@ void CBDrawPathWithStyle(const CGPath& path, CGContext& context, CBGeoStyle& sty
     auto casingColor = style.casingColor();
     auto casingWidth = style.casingWidth();
     if (casingColor && casingWidth) {
-        context.setStrokeColorWithColor(casingColor->CGColor());
+        context.setStrokeColorWithColor(*casingColor);
         context.setLineWidth(*casingWidth / scale);
         context.addPath(path);
         context.strokePath();
@@ -24,7 +24,7 @@ void CBDrawPathWithStyle(const CGPath& path, CGContext& context, CBGeoStyle& sty
     CGFloat fillAlpha = style.fillOpacity().value_or(1.0);
     if (auto fillColor = style.fillColor()) {
         context.setAlpha(fillAlpha);
-        context.setFillColorWithColor(fillColor->CGColor());
+        context.setFillColorWithColor(*fillColor);
         context.addPath(path);
         if (evenOdd)
             context.eoFillPath();
@@ -61,7 +61,7 @@ void CBDrawPathWithStyle(const CGPath& path, CGContext& context, CBGeoStyle& sty
     auto strokeColor = style.strokeColor();
     auto strokeWidth = style.strokeWidth();
     if (strokeColor && strokeWidth) {
-        context.setStrokeColorWithColor(strokeColor->CGColor());
+        context.setStrokeColorWithColor(*strokeColor);
         context.setLineWidth(*strokeWidth / scale);
         context.addPath(path);
         context.strokePath();

@@ -1,6 +1,7 @@
 #include "mapkit/CBGeoDisplayManager.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 #include <string>
 
@@ -9,8 +10,11 @@
 #include "CBGeoData/CBGeoMapTile.h"
 #include "Dispatch/NSTimer.h"
 #include "Foundation/NSAssert.h"
+#include "UIKit/UIScreen.h"
 #include "foundation/NSThread+uniqueIdentifier.h"
 #include "mapkit/CBDiskTileCache.h"
+#include "mapkit/CBMapProjector.h"
+#include "mapkit/CBTileRequest.h"
 
 namespace {
 
@@ -32,7 +36,8 @@ void assertBoth(const std::shared_ptr<CBGeoDataSource>& source,
 
 }  // namespace
 
-CBGeoDisplayManager::CBGeoDisplayManager() {
+CBGeoDisplayManager::CBGeoDisplayManager(std::optional<CGFloat> screenScale)
+    : screenScale_(screenScale ? *screenScale : UIScreen::mainScreen()->scale()) {
     diskCache_ = std::make_shared<CBDiskTileCache>();
     saveTimer_ = CBDiskTileCache::scheduledSaveTimerForCache(diskCache_);
     if (auto path = CBGeoStyleSheet::defaultStylePlistPath())
@@ -91,19 +96,84 @@ bool CBGeoDisplayManager::changeStyleToStylePlist(const std::string& path) {
     std::lock_guard lock(styleLock_);
     if (currentStylePlistPath_ == path)
         return false;
-    styleSheet_ = std::make_shared<CBGeoStyleSheet>(path);
+    styleSheet_ = std::make_shared<CBGeoStyleSheet>(path, screenScale_);
     currentStylePlistPath_ = path;
+    styleIdentifier_ = std::filesystem::path(path).stem().string();
     styleSheetForThreadDict_.clear();
     return true;
+}
+
+std::shared_ptr<CBGeoStyleSheet> CBGeoDisplayManager::styleSheetForThreadLocked(
+    const std::string& thread) {
+    auto& sheet = styleSheetForThreadDict_[thread];
+    if (!sheet)
+        sheet = CBGeoStyleSheet::createWithStyleSheet(styleSheet_);
+    return sheet;
 }
 
 std::shared_ptr<CBGeoStyleSheet> CBGeoDisplayManager::styleSheetForCurrentThread() {
     std::string thread = uniqueIdentifier();
     std::lock_guard lock(styleLock_);
-    auto& sheet = styleSheetForThreadDict_[thread];
-    if (!sheet)
-        sheet = CBGeoStyleSheet::createWithStyleSheet(styleSheet_);
-    return sheet;
+    return styleSheetForThreadLocked(thread);
+}
+
+std::shared_ptr<const CBMapProjector> CBGeoDisplayManager::projector() const {
+    std::lock_guard lock(listLock_);
+    return projector_;
+}
+
+void CBGeoDisplayManager::setProjector(std::shared_ptr<const CBMapProjector> projector) {
+    std::lock_guard lock(listLock_);
+    projector_ = std::move(projector);
+}
+
+std::string CBGeoDisplayManager::storeIdentifier() const {
+    std::lock_guard lock(listLock_);
+    return storeIdentifier_;
+}
+
+void CBGeoDisplayManager::setStoreIdentifier(std::string identifier) {
+    std::lock_guard lock(listLock_);
+    storeIdentifier_ = std::move(identifier);
+}
+
+bool CBGeoDisplayManager::cacheTransparentTileImages() const {
+    std::lock_guard lock(listLock_);
+    return cacheTransparentTileImages_;
+}
+
+void CBGeoDisplayManager::setCacheTransparentTileImages(bool transparent) {
+    std::lock_guard lock(listLock_);
+    cacheTransparentTileImages_ = transparent;
+}
+
+CBTileRequest CBGeoDisplayManager::tileRequestForRectXYZAtScale(const CGRect& rect, int x, int y,
+                                                                int z, float scale) {
+    CBTileRequest request;
+    request.x = x;
+    request.y = y;
+    request.zoom = z;
+    request.rect = rect;
+    request.scale = scale;
+    request.screenScale = screenScale_;
+    const std::string thread = uniqueIdentifier();
+    {
+        std::lock_guard lock(styleLock_);
+        request.styleSheet = styleSheetForThreadLocked(thread);
+        request.styleIdentifier = styleIdentifier_;
+    }
+    std::lock_guard lock(listLock_);
+    request.projector = projector_;
+    request.storeIdentifier = storeIdentifier_;
+    request.dataManager = geoDataManager_;
+    request.transparentBackground = cacheTransparentTileImages_;
+    return request;
+}
+
+CBTileRequest CBGeoDisplayManager::tileRequestForXYZ(int x, int y, int z) {
+    auto laidOut = projector();
+    return tileRequestForRectXYZAtScale(laidOut ? laidOut->rectForXYZ(x, y, z) : CGRectZero, x, y,
+                                        z, laidOut ? laidOut->scaleForNativeZoomlevel(z) : 1.0f);
 }
 
 void CBGeoDisplayManager::disableDiskCache() {
@@ -229,25 +299,37 @@ void CBGeoDisplayManager::insertDatasourceBelow(const std::shared_ptr<CBGeoDataS
         dataSources_.insert(found, source);
 }
 
+void CBGeoDisplayManager::drawDataSourcesForTileRequestInContext(const CBTileRequest& request,
+                                                                 CGContext& context) {
+    drawList(dataSources(), request, context);
+}
+
+void CBGeoDisplayManager::drawOverlayDataSourcesForTileRequestInContext(
+    const CBTileRequest& request, CGContext& context) {
+    drawList(overlayDataSources(), request, context);
+}
+
 void CBGeoDisplayManager::drawDataSourcesInRectForXYZAtScaleInContext(const CGRect& rect, int x,
                                                                       int y, int z, float scale,
                                                                       CGContext& context) {
-    drawList(dataSources(), rect, x, y, z, scale, context);
+    drawDataSourcesForTileRequestInContext(tileRequestForRectXYZAtScale(rect, x, y, z, scale),
+                                           context);
 }
 
 void CBGeoDisplayManager::drawOverlayDataSourcesInRectForXYZAtScaleInContext(const CGRect& rect,
                                                                              int x, int y, int z,
                                                                              float scale,
                                                                              CGContext& context) {
-    drawList(overlayDataSources(), rect, x, y, z, scale, context);
+    auto list = overlayDataSources();
+    if (list.empty())
+        return;
+    drawList(list, tileRequestForRectXYZAtScale(rect, x, y, z, scale), context);
 }
 
-void CBGeoDisplayManager::drawList(const DataSourceList& list, const CGRect& rect, int x, int y,
-                                   int z, float scale, CGContext& context) {
-    auto owner = map();
+void CBGeoDisplayManager::drawList(const DataSourceList& list, const CBTileRequest& request,
+                                   CGContext& context) {
     for (const auto& source : list)
-        source->drawDataSourceInMapInRectForXYZAtScaleInContext(owner, rect, x, y, z, scale,
-                                                                context);
+        source->drawTileRequestInContext(request, context);
 }
 
 void CBGeoDisplayManager::coordinateSystemChanged() {

@@ -12,24 +12,29 @@
 #include "CoreGraphics/CGGeometry.h"
 #include "mapkit/CBGeoDataSource.h"
 #include "mapkit/CBGeoStyleSheet.h"
+#include "mapkit/CBTileRequest.h"
 
 class CBDiskTileCache;
 class CBGeoDataManager;
 class CBGeoElement;
 class CBGeoMapTile;
+class CBMapProjector;
 class CBMapScrollView;
 class CGContext;
 class NSTimer;
 
-// The drawing coordinator of one map view: owns the master style sheet and
-// hands every drawing thread its own copy, keeps the ordered data sources
-// and overlay data sources that draw each tile, owns the disk tile cache and
-// the timer that flushes its index, and fetches the map tiles of quad keys
-// with their elements grouped for drawing.
+// The renderer of one map: owns the master style sheet and hands every
+// drawing thread its own copy, keeps the ordered data sources and overlay
+// data sources that draw each tile, owns the disk tile cache and the timer
+// that flushes its index, and knows what it draws: the projector of the
+// laid-out map, the store (identifier and geo data) and the screen's scale.
+// From these it gathers one request per tile, which its data sources draw
+// from; it needs no view, so a map view, the tile-cache pre-fill and tools
+// drawing covers each set one up.
 //
-// Threads: tiles are drawn on worker threads; list, style and cache changes
-// come from the main thread. Drawing walks a snapshot of a list, so a source
-// added or removed meanwhile takes effect from the next tile.
+// Threads: tiles are drawn on worker threads; list, style, store and cache
+// changes come from the main thread. Drawing walks a snapshot of a list, so
+// a source added or removed meanwhile takes effect from the next tile.
 class CBGeoDisplayManager {
   public:
     // Per layer (ascending), style id -> the elements drawn with it.
@@ -38,8 +43,9 @@ class CBGeoDisplayManager {
 
     // Creates the disk cache with its 30 s save timer on the current run loop
     // and loads the default style ("mapStyle/defaultMapStyle.plist" in
-    // Quillmere.bundle).
-    CBGeoDisplayManager();
+    // Quillmere.bundle). Tiles are for a screen of screenScale pixels per
+    // point (nullopt: the main screen's, read here, on the main thread).
+    explicit CBGeoDisplayManager(std::optional<CGFloat> screenScale = std::nullopt);
     ~CBGeoDisplayManager();
     CBGeoDisplayManager(const CBGeoDisplayManager&) = delete;
     CBGeoDisplayManager& operator=(const CBGeoDisplayManager&) = delete;
@@ -55,6 +61,24 @@ class CBGeoDisplayManager {
     // map view whenever its store changes (nullptr: no map, no tiles).
     std::shared_ptr<CBGeoDataManager> geoDataManager() const;
     void setGeoDataManager(const std::shared_ptr<CBGeoDataManager>& manager);
+
+    // What the tiles are of: the laid-out map (nullptr: not configured, no
+    // tile is drawn by the sources that project) and the store's identifier.
+    std::shared_ptr<const CBMapProjector> projector() const;
+    void setProjector(std::shared_ptr<const CBMapProjector> projector);
+    std::string storeIdentifier() const;
+    void setStoreIdentifier(std::string identifier);
+    CGFloat screenScale() const { return screenScale_; }
+    // Tiles rendered for the cache without the base map's background.
+    bool cacheTransparentTileImages() const;
+    void setCacheTransparentTileImages(bool transparent);
+
+    // One tile's request, made on the thread that draws it (it carries that
+    // thread's style sheet); the second lays the tile out by the projector
+    // at its zoom's scale.
+    CBTileRequest tileRequestForRectXYZAtScale(const CGRect& rect, int x, int y, int z,
+                                               float scale);
+    CBTileRequest tileRequestForXYZ(int x, int y, int z);
 
     DataSourceList dataSources() const;
     DataSourceList overlayDataSources() const;
@@ -99,6 +123,10 @@ class CBGeoDisplayManager {
     void insertDatasourceBelow(const std::shared_ptr<CBGeoDataSource>& source,
                                const std::shared_ptr<CBGeoDataSource>& existing);
 
+    void drawDataSourcesForTileRequestInContext(const CBTileRequest& request, CGContext& context);
+    void drawOverlayDataSourcesForTileRequestInContext(const CBTileRequest& request,
+                                                       CGContext& context);
+    // The same for a tile given by its rectangle: its request is made here.
     void drawDataSourcesInRectForXYZAtScaleInContext(const CGRect& rect, int x, int y, int z,
                                                      float scale, CGContext& context);
     void drawOverlayDataSourcesInRectForXYZAtScaleInContext(const CGRect& rect, int x, int y, int z,
@@ -107,19 +135,27 @@ class CBGeoDisplayManager {
     void coordinateSystemChanged();
 
   private:
-    void drawList(const DataSourceList& list, const CGRect& rect, int x, int y, int z, float scale,
-                  CGContext& context);
+    static void drawList(const DataSourceList& list, const CBTileRequest& request,
+                         CGContext& context);
+    // Under styleLock_.
+    std::shared_ptr<CBGeoStyleSheet> styleSheetForThreadLocked(const std::string& thread);
 
-    mutable std::mutex styleLock_;  // styleSheet_, path, per-thread table
+    const CGFloat screenScale_;
+
+    mutable std::mutex styleLock_;  // styleSheet_, path, identifier, per-thread table
     std::shared_ptr<CBGeoStyleSheet> styleSheet_;
     std::optional<std::string> currentStylePlistPath_;
+    std::string styleIdentifier_;  // the plist's name without extension
     std::map<std::string, std::shared_ptr<CBGeoStyleSheet>> styleSheetForThreadDict_;
 
     std::weak_ptr<CBMapScrollView> map_;
-    mutable std::mutex listLock_;  // both lists, the cache, the data manager
+    mutable std::mutex listLock_;  // both lists, the cache, what the tiles are of
     DataSourceList dataSources_;
     DataSourceList overlayDataSources_;
     std::shared_ptr<CBDiskTileCache> diskCache_;
     std::shared_ptr<NSTimer> saveTimer_;
     std::shared_ptr<CBGeoDataManager> geoDataManager_;
+    std::shared_ptr<const CBMapProjector> projector_;
+    std::string storeIdentifier_;
+    bool cacheTransparentTileImages_ = false;
 };

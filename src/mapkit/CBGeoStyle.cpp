@@ -68,10 +68,10 @@ void CBGeoStyle::setParentStyle(std::shared_ptr<CBGeoStyle> style) {
     }
 
 #define KV_STYLE_IMAGE(getter, setter, field)                                        \
-    std::shared_ptr<UIImage> CBGeoStyle::getter() {                                  \
+    std::shared_ptr<const CBGeoStyleImage> CBGeoStyle::getter() {                    \
         return inherited(field, [](CBGeoStyle& parent) { return parent.getter(); }); \
     }                                                                                \
-    void CBGeoStyle::setter(std::shared_ptr<UIImage> image) {                        \
+    void CBGeoStyle::setter(std::shared_ptr<const CBGeoStyleImage> image) {          \
         std::lock_guard lock(mutex_);                                                \
         field = std::move(image);                                                    \
     }
@@ -90,12 +90,12 @@ KV_STYLE_SUBSTYLE(buildingStyle, setBuildingStyle, buildingStyle_)
 KV_STYLE_SUBSTYLE(refLabelStyle, setRefLabelStyle, refLabelStyle_)
 KV_STYLE_IMAGE(fillPatternImage, setFillPatternImage, fillPatternImage_)
 KV_STYLE_IMAGE(icon, setIcon, icon_)
-KV_STYLE_VALUE(UIColor, strokeColor, setStrokeColor, strokeColor_)
-KV_STYLE_VALUE(UIColor, casingColor, setCasingColor, casingColor_)
-KV_STYLE_VALUE(UIColor, fillColor, setFillColor, fillColor_)
-KV_STYLE_VALUE(UIColor, textColor, setTextColor, textColor_)
-KV_STYLE_VALUE(UIColor, textCasingColor, setTextCasingColor, textCasingColor_)
-KV_STYLE_VALUE(UIColor, onewayColor, setOnewayColor, onewayColor_)
+KV_STYLE_VALUE(CGColor, strokeColor, setStrokeColor, strokeColor_)
+KV_STYLE_VALUE(CGColor, casingColor, setCasingColor, casingColor_)
+KV_STYLE_VALUE(CGColor, fillColor, setFillColor, fillColor_)
+KV_STYLE_VALUE(CGColor, textColor, setTextColor, textColor_)
+KV_STYLE_VALUE(CGColor, textCasingColor, setTextCasingColor, textCasingColor_)
+KV_STYLE_VALUE(CGColor, onewayColor, setOnewayColor, onewayColor_)
 KV_STYLE_VALUE(std::vector<CGFloat>, strokeDashes, setStrokeDashes, strokeDashes_)
 KV_STYLE_VALUE(std::vector<CGFloat>, casingDashes, setCasingDashes, casingDashes_)
 KV_STYLE_VALUE(CGFloat, strokeWidth, setStrokeWidth, strokeWidth_)
@@ -187,8 +187,10 @@ bool CBGeoStyle::requiresPathForDisplay() {
 
 namespace {
 
-std::string hexOrNil(const std::optional<UIColor>& color) {
-    return color ? cbHexStringFromColor(*color) : "(null)";
+std::string hexOrNil(const std::optional<CGColor>& color) {
+    return color ? cbHexStringFromColor(UIColor::colorWithRedGreenBlueAlpha(
+                       color->red, color->green, color->blue, color->alpha))
+                 : "(null)";
 }
 
 std::string widthOrNil(const std::optional<CGFloat>& width) {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "CoreGraphics/CGColor.h"
 #include "CoreGraphics/CGGeometry.h"
-#include "UIKit/UIColor.h"
-#include "UIKit/UIImage.h"
+#include "mapkit/CBGeoStyleImage.h"
 
 // One drawing style of the map: how a kind of element is stroked, filled,
 // labelled and ordered at one zoom level. A value left unset is taken from
@@ -18,6 +18,8 @@
 //
 // Styles are shared by every thread's copy of a style sheet; the first reads
 // fill values under a lock of the style, so concurrent readers are safe.
+// Colours and images are Core Graphics values: the tile threads draw with
+// them and touch nothing of the window toolkit.
 class CBGeoStyle {
   public:
     // lineCap values, as the graphics layer numbers them.
@@ -41,23 +43,23 @@ class CBGeoStyle {
     std::shared_ptr<CBGeoStyle> refLabelStyle();
     void setRefLabelStyle(std::shared_ptr<CBGeoStyle> style);
 
-    std::optional<UIColor> strokeColor();
-    void setStrokeColor(std::optional<UIColor> color);
-    std::optional<UIColor> casingColor();
-    void setCasingColor(std::optional<UIColor> color);
-    std::optional<UIColor> fillColor();
-    void setFillColor(std::optional<UIColor> color);
-    std::optional<UIColor> textColor();
-    void setTextColor(std::optional<UIColor> color);
-    std::optional<UIColor> textCasingColor();
-    void setTextCasingColor(std::optional<UIColor> color);
-    std::optional<UIColor> onewayColor();
-    void setOnewayColor(std::optional<UIColor> color);
+    std::optional<CGColor> strokeColor();
+    void setStrokeColor(std::optional<CGColor> color);
+    std::optional<CGColor> casingColor();
+    void setCasingColor(std::optional<CGColor> color);
+    std::optional<CGColor> fillColor();
+    void setFillColor(std::optional<CGColor> color);
+    std::optional<CGColor> textColor();
+    void setTextColor(std::optional<CGColor> color);
+    std::optional<CGColor> textCasingColor();
+    void setTextCasingColor(std::optional<CGColor> color);
+    std::optional<CGColor> onewayColor();
+    void setOnewayColor(std::optional<CGColor> color);
 
-    std::shared_ptr<UIImage> fillPatternImage();
-    void setFillPatternImage(std::shared_ptr<UIImage> image);
-    std::shared_ptr<UIImage> icon();
-    void setIcon(std::shared_ptr<UIImage> image);
+    std::shared_ptr<const CBGeoStyleImage> fillPatternImage();
+    void setFillPatternImage(std::shared_ptr<const CBGeoStyleImage> image);
+    std::shared_ptr<const CBGeoStyleImage> icon();
+    void setIcon(std::shared_ptr<const CBGeoStyleImage> image);
 
     // Not inherited; round (1) unless the plist says otherwise.
     int lineCap() const;
@@ -122,14 +124,14 @@ class CBGeoStyle {
     std::shared_ptr<CBGeoStyle> areaStyle_;
     std::shared_ptr<CBGeoStyle> buildingStyle_;
     std::shared_ptr<CBGeoStyle> refLabelStyle_;
-    std::optional<UIColor> strokeColor_;
-    std::optional<UIColor> casingColor_;
-    std::optional<UIColor> fillColor_;
-    std::shared_ptr<UIImage> fillPatternImage_;
-    std::shared_ptr<UIImage> icon_;
-    std::optional<UIColor> textColor_;
-    std::optional<UIColor> textCasingColor_;
-    std::optional<UIColor> onewayColor_;
+    std::optional<CGColor> strokeColor_;
+    std::optional<CGColor> casingColor_;
+    std::optional<CGColor> fillColor_;
+    std::shared_ptr<const CBGeoStyleImage> fillPatternImage_;
+    std::shared_ptr<const CBGeoStyleImage> icon_;
+    std::optional<CGColor> textColor_;
+    std::optional<CGColor> textCasingColor_;
+    std::optional<CGColor> onewayColor_;
     int lineCap_ = kLineCapRound;
     std::optional<std::vector<CGFloat>> strokeDashes_;
     std::optional<std::vector<CGFloat>> casingDashes_;

@@ -8,6 +8,7 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPropertyListSerialization.h"
+#include "ImageIO/CGImageSource.h"
 #include "UIKit/UIScreen.h"
 #include "uiadditions/UIColor+ZORuzUvuCategory.h"
 
@@ -22,17 +23,18 @@ long long integerOfKey(const std::string& key) {
 
 std::shared_ptr<CBGeoStyle> defaultBridgeBaseStyle() {
     auto style = std::make_shared<CBGeoStyle>();
-    style->setStrokeColor(UIColor::whiteColor());
-    style->setCasingColor(UIColor::blackColor());
+    style->setStrokeColor(CGColorCreateGenericGray(1, 1));
+    style->setCasingColor(CGColorCreateGenericGray(0, 1));
     return style;
 }
 
-std::optional<UIColor> colorOf(const Value::Dictionary& dictionary, const char* key) {
+std::optional<CGColor> colorOf(const Value::Dictionary& dictionary, const char* key) {
     auto found = dictionary.find(key);
     if (found == dictionary.end())
         return std::nullopt;
     const std::string* text = found->second.stringValue();
-    return text ? cbColorWithHexString(*text) : std::nullopt;
+    const std::optional<UIColor> color = text ? cbColorWithHexString(*text) : std::nullopt;
+    return color ? std::optional(color->CGColor()) : std::nullopt;
 }
 
 std::optional<CGFloat> numberOf(const Value::Dictionary& dictionary, const char* key) {
@@ -81,7 +83,9 @@ std::string withScaleSuffix(const std::string& name, const char* suffix) {
 
 }  // namespace
 
-CBGeoStyleSheet::CBGeoStyleSheet(const std::optional<std::string>& plistPath) {
+CBGeoStyleSheet::CBGeoStyleSheet(const std::optional<std::string>& plistPath,
+                                 std::optional<CGFloat> screenScale)
+    : screenScale_(screenScale ? *screenScale : UIScreen::mainScreen()->scale()) {
     const std::optional<std::string> defaultPath = defaultStylePlistPath();
     const std::optional<std::string> path = plistPath ? plistPath : defaultPath;
     if (path && parseStyleFromPlist(*path))
@@ -104,6 +108,7 @@ CBGeoStyleSheet::CBGeoStyleSheet(const CBGeoStyleSheet* sheet) {
     baseMapStyle_ = sheet->baseMapStyle_;
     bridgeBaseStyle_ = sheet->bridgeBaseStyle_;
     currentPlistPath_ = sheet->currentPlistPath_;
+    screenScale_ = sheet->screenScale_;
 }
 
 std::shared_ptr<CBGeoStyleSheet> CBGeoStyleSheet::createWithStyleSheet(
@@ -239,27 +244,33 @@ std::shared_ptr<CBGeoStyle> CBGeoStyleSheet::geoStyleFromDictionary(const Value*
     return style;
 }
 
-std::shared_ptr<UIImage> CBGeoStyleSheet::imageForFileName(const std::string& fileName) const {
+std::shared_ptr<const CBGeoStyleImage> CBGeoStyleSheet::imageForFileName(
+    const std::string& fileName) const {
     if (fileName.empty() || !currentPlistPath_)
         return nullptr;
     if (auto cached = images_.find(fileName); cached != images_.end())
         return cached->second;
     const std::string folder = std::filesystem::path(*currentPlistPath_).parent_path().string();
     const std::string base = (std::filesystem::path(folder) / fileName).lexically_normal().string();
-    const CGFloat scale = UIScreen::mainScreen()->scale();
-    std::vector<std::string> candidates;
+    const CGFloat scale = screenScale_;
+    // Each candidate with the pixels per point its name promises.
+    std::vector<std::pair<std::string, CGFloat>> candidates;
     if (scale > 1) {
         if (scale >= 3)
-            candidates.push_back(withScaleSuffix(base, "@3x"));
-        candidates.push_back(withScaleSuffix(base, "@2x"));
+            candidates.emplace_back(withScaleSuffix(base, "@3x"), 3);
+        candidates.emplace_back(withScaleSuffix(base, "@2x"), 2);
     }
-    candidates.push_back(base);
-    std::shared_ptr<UIImage> image;
-    for (const std::string& candidate : candidates) {
+    candidates.emplace_back(base, 1);
+    std::shared_ptr<const CBGeoStyleImage> image;
+    for (const auto& [candidate, pixelsPerPoint] : candidates) {
         std::error_code ignored;
-        if (std::filesystem::is_regular_file(candidate, ignored) &&
-            (image = UIImage::imageWithContentsOfFile(candidate)))
+        if (!std::filesystem::is_regular_file(candidate, ignored))
+            continue;
+        auto source = CGImageSource::createWithURL(candidate);
+        if (CGImageRef bitmap = source ? source->createImageAtIndex(0) : nullptr) {
+            image = std::make_shared<CBGeoStyleImage>(bitmap, pixelsPerPoint);
             break;
+        }
     }
     if (!image)
         NSLogWithLevel(NSLogLevel::Warning, "CBGeoStyleSheet: no image %s", base.c_str());

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "Foundation/Value.h"
-#include "UIKit/UIImage.h"
 #include "mapkit/CBGeoStyle.h"
 
 class CBGeoElement;
@@ -34,7 +33,10 @@ class CBGeoStyleSheet {
     // cannot be read or is not a style (missing file, malformed, wrong root)
     // is logged and the default style is read instead; when the default
     // itself is unreadable the sheet is empty but for the default bridge style.
-    explicit CBGeoStyleSheet(const std::optional<std::string>& plistPath = std::nullopt);
+    // Images are picked for screenScale ("@2x" files for 2); nullopt takes the
+    // main screen's (on the main thread).
+    explicit CBGeoStyleSheet(const std::optional<std::string>& plistPath = std::nullopt,
+                             std::optional<CGFloat> screenScale = std::nullopt);
     // initWithStyleSheet: a copy for another thread; nullptr gives a sheet
     // without any style.
     static std::shared_ptr<CBGeoStyleSheet> createWithStyleSheet(
@@ -50,7 +52,7 @@ class CBGeoStyleSheet {
     // non-dictionary value.
     std::shared_ptr<CBGeoStyle> geoStyleFromDictionary(const Value* dictionary);
     // An image beside the plist, preferring the screen scale's "@3x"/"@2x" file.
-    std::shared_ptr<UIImage> imageForFileName(const std::string& fileName) const;
+    std::shared_ptr<const CBGeoStyleImage> imageForFileName(const std::string& fileName) const;
 
     std::shared_ptr<CBGeoStyle> styleForTypeIDAtNativeZoomLevel(std::optional<int64_t> typeID,
                                                                 long zoom);
@@ -89,7 +91,8 @@ class CBGeoStyleSheet {
     std::shared_ptr<CBGeoStyle> bridgeBaseStyle_;
     ZoomTable baseBuildingStyles_;
     std::optional<std::string> currentPlistPath_;
-    mutable std::map<std::string, std::shared_ptr<UIImage>> images_;  // by file name
+    CGFloat screenScale_ = 1;
+    mutable std::map<std::string, std::shared_ptr<const CBGeoStyleImage>> images_;  // by file name
 };
 
 using CBGeoStyleSheetRef = std::shared_ptr<CBGeoStyleSheet>;

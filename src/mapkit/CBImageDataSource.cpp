@@ -10,6 +10,7 @@
 #include "Foundation/NSPathUtilities.h"
 #include "Net/NSURLConnection.h"
 #include "UIKit/UIImage.h"
+#include "mapkit/CBTileRequest.h"
 
 namespace {
 
@@ -93,9 +94,9 @@ void CBImageDataSource::drawImage(const UIImage& image, const CGRect& rect,
     context.restoreGState();
 }
 
-void CBImageDataSource::drawDataSourceInMapInRectForXYZAtScaleInContext(
-    const std::shared_ptr<CBMapScrollView>& map, const CGRect& rect, int x, int y, int z, float,
-    CGContext& context) {
+void CBImageDataSource::drawTileRequestInContext(const CBTileRequest& request, CGContext& context) {
+    const int x = request.x, y = request.y, z = request.zoom;
+    const CGRect& rect = request.rect;
     std::shared_ptr<UIImage> image;
     if (auto path = pathForXYZ(x, y, z))
         image = UIImage::imageWithContentsOfFile(*path);
@@ -116,7 +117,7 @@ void CBImageDataSource::drawDataSourceInMapInRectForXYZAtScaleInContext(
         return;
     }
     std::optional<NSURL> url =
-        wms ? wms->imageDataSourceWmsUrlForMapAtXYZ(*this, map, x, y, z) : std::nullopt;
+        wms ? wms->imageDataSourceWmsUrlForTileRequest(*this, request) : std::nullopt;
     if (!url)
         url = urlForXYZ(x, y, z);
     if (!url)
@@ -129,8 +130,100 @@ void CBImageDataSource::drawDataSourceInMapInRectForXYZAtScaleInContext(
             return;
         }
     }
-    if (auto downloaded = downloadImage(*url, cachePath))
+    if (auto arrived = takeArrivedImage(url->absoluteString())) {
+        drawImage(*arrived, rect, context);
+        return;
+    }
+    auto fetch = fetchImage(*url, cachePath, request.redraw);
+    if (request.redraw)
+        return;
+    std::unique_lock lock(fetchMutex_);
+    fetchDone_.wait(lock, [&] { return fetch->done; });
+    if (auto downloaded = fetch->image) {
+        lock.unlock();
         drawImage(*downloaded, rect, context);
+    }
+}
+
+std::shared_ptr<UIImage> CBImageDataSource::takeArrivedImage(const std::string& key) {
+    std::lock_guard lock(fetchMutex_);
+    for (auto entry = arrived_.begin(); entry != arrived_.end(); ++entry) {
+        if (entry->first == key) {
+            auto image = std::move(entry->second);
+            arrived_.erase(entry);
+            return image;
+        }
+    }
+    return nullptr;
+}
+
+std::shared_ptr<CBImageDataSource::Fetch> CBImageDataSource::fetchImage(
+    const NSURL& url, const std::optional<std::string>& cachePath,
+    const std::function<void()>& redraw) {
+    const std::string key = url.absoluteString();
+    std::shared_ptr<Fetch> fetch;
+    {
+        std::lock_guard lock(fetchMutex_);
+        auto& running = fetches_[key];
+        const bool started = running != nullptr;
+        if (!running)
+            running = std::make_shared<Fetch>();
+        if (redraw)
+            running->redraws.push_back(redraw);
+        if (!fetchQueue_)
+            fetchQueue_ = DispatchQueue::createSerial("kelvara.raster-tiles");
+        fetch = running;
+        if (started)
+            return fetch;
+    }
+    NSMutableURLRequest request(url, NSURLRequestCachePolicy::ReturnCacheDataElseLoad,
+                                kDownloadTimeout);
+    if (auto headers = httpHeaderFields())
+        for (const auto& [field, value] : *headers)
+            request.setValueForHTTPHeaderField(value, field);
+    notifyConnectionDelegate(true);
+    // The source lives until its downloads end.
+    auto self = shared_from_this();
+    NSURLConnection::sendAsynchronousRequest(
+        request, fetchQueue_,
+        [self, key, fetch, cachePath](std::optional<NSHTTPURLResponse> response,
+                                      std::optional<Value::Data> data, std::optional<NSError>) {
+            self->finishFetch(key, fetch, cachePath, response, data);
+        });
+    return fetch;
+}
+
+void CBImageDataSource::finishFetch(const std::string& key, const std::shared_ptr<Fetch>& fetch,
+                                    const std::optional<std::string>& cachePath,
+                                    const std::optional<NSHTTPURLResponse>& response,
+                                    const std::optional<Value::Data>& data) {
+    notifyConnectionDelegate(false);
+    auto image = data ? UIImage::imageWithData(*data) : nullptr;
+    // Error answers may carry a picture (a refused key, a server fault): they
+    // are shown once but never kept, or the tile would stay wrong for ever.
+    if (image && response && response->statusCode() == 200)
+        cacheImageDataAtPath(data, cachePath);
+    std::vector<std::function<void()>> redraws;
+    {
+        std::lock_guard lock(fetchMutex_);
+        fetch->done = true;
+        fetch->image = image;
+        if (auto running = fetches_.find(key);
+            running != fetches_.end() && running->second == fetch)
+            fetches_.erase(running);
+        redraws = std::move(fetch->redraws);
+        if (image && !redraws.empty()) {
+            arrived_.emplace_back(key, image);
+            if (arrived_.size() > kArrivedImages)
+                arrived_.pop_front();
+        }
+    }
+    fetchDone_.notify_all();
+    // Nothing came: the tile stays as drawn and asks again when next drawn.
+    if (image) {
+        for (const auto& redraw : redraws)
+            redraw();
+    }
 }
 
 void CBImageDataSource::notifyConnectionDelegate(bool started) {
@@ -148,25 +241,6 @@ void CBImageDataSource::notifyConnectionDelegate(bool started) {
         else
             delegate->imageDataSourceDidFinishLoadingImage(*self);
     });
-}
-
-std::shared_ptr<UIImage> CBImageDataSource::downloadImage(
-    const NSURL& url, const std::optional<std::string>& cachePath) {
-    NSMutableURLRequest request(url, NSURLRequestCachePolicy::ReturnCacheDataElseLoad,
-                                kDownloadTimeout);
-    if (auto headers = httpHeaderFields())
-        for (const auto& [field, value] : *headers)
-            request.setValueForHTTPHeaderField(value, field);
-    notifyConnectionDelegate(true);
-    std::optional<NSHTTPURLResponse> response;
-    const auto data = NSURLConnection::sendSynchronousRequest(request, &response);
-    notifyConnectionDelegate(false);
-    auto image = data ? UIImage::imageWithData(*data) : nullptr;
-    // Error answers may carry a picture (a refused key, a server fault): they
-    // are shown once but never kept, or the tile would stay wrong for ever.
-    if (image && response && response->statusCode() == 200)
-        cacheImageDataAtPath(data, cachePath);
-    return image;
 }
 
 void CBImageDataSource::calculateAvailableDiskSpace() {

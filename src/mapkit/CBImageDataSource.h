@@ -1,17 +1,24 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "Foundation/Value.h"
 #include "Net/NSURLRequest.h"
+#include "Net/NSURLResponse.h"
 #include "mapkit/CBGeoDataSource.h"
 
 class CBImageDataSource;
+class DispatchQueue;
 class UIImage;
 
 // Where tiles fetched from a URL are kept on disk.
@@ -28,13 +35,14 @@ class CBImageDataSourceCacheDelegate {
     }
 };
 
-// A tile URL that takes precedence over the URL pattern.
+// A tile URL that takes precedence over the URL pattern. The tile's request
+// carries what a map view would have told of it (its rectangle, projector
+// and store).
 class CBImageDataSourceWMSDelegate {
   public:
     virtual ~CBImageDataSourceWMSDelegate() = default;
-    virtual std::optional<NSURL> imageDataSourceWmsUrlForMapAtXYZ(
-        CBImageDataSource& source, const std::shared_ptr<CBMapScrollView>& map, int x, int y,
-        int z) = 0;
+    virtual std::optional<NSURL> imageDataSourceWmsUrlForTileRequest(
+        CBImageDataSource& source, const CBTileRequest& request) = 0;
 };
 
 // Told on the main queue around each download.
@@ -47,9 +55,13 @@ class CBImageDataSourceConnectionDelegate {
 
 // Draws map tiles from raster images: a local file named by a path pattern,
 // bytes the cache delegate holds, or an HTTP server named by a URL pattern,
-// with a file cache the cache delegate places. Downloads are synchronous on
-// the drawing thread. Patterns hold three integer placeholders ("%i" or
-// "%d"), which are replaced as text: any other "%" in a URL stays as it is.
+// with a file cache the cache delegate places. Downloads never run on a
+// drawing thread: the URL loading engine fetches them (one at a time per
+// URL) and a tile whose request can be redrawn is drawn without its image
+// and asked for again when the image has arrived; a request that cannot
+// (a snapshot, a one-off drawing) waits for the fetch. Patterns hold three
+// integer placeholders ("%i" or "%d"), which are replaced as text: any other
+// "%" in a URL stays as it is.
 class CBImageDataSource : public CBGeoDataSource,
                           public std::enable_shared_from_this<CBImageDataSource> {
   public:
@@ -62,9 +74,7 @@ class CBImageDataSource : public CBGeoDataSource,
     std::optional<std::string> pathForXYZ(int x, int y, int z) const;
     std::optional<NSURL> urlForXYZ(int x, int y, int z) const;
 
-    void drawDataSourceInMapInRectForXYZAtScaleInContext(
-        const std::shared_ptr<CBMapScrollView>& map, const CGRect& rect, int x, int y, int z,
-        float scale, CGContext& context) override;
+    void drawTileRequestInContext(const CBTileRequest& request, CGContext& context) override;
 
     // The free space of the caches volume, asked of the file system on the
     // first call and every 11th after; in between only what the cache wrote
@@ -102,8 +112,24 @@ class CBImageDataSource : public CBGeoDataSource,
     }
 
   private:
-    std::shared_ptr<UIImage> downloadImage(const NSURL& url,
-                                           const std::optional<std::string>& cachePath);
+    // One download of a tile's URL and who waits for it.
+    struct Fetch {
+        bool done = false;
+        std::shared_ptr<UIImage> image;
+        std::vector<std::function<void()>> redraws;
+    };
+    // Images fetched for tiles that are drawn again, kept until drawn once.
+    static constexpr size_t kArrivedImages = 64;
+
+    // The running fetch of the URL, or a new one; redraw (when set) is called
+    // once the image has arrived.
+    std::shared_ptr<Fetch> fetchImage(const NSURL& url, const std::optional<std::string>& cachePath,
+                                      const std::function<void()>& redraw);
+    void finishFetch(const std::string& key, const std::shared_ptr<Fetch>& fetch,
+                     const std::optional<std::string>& cachePath,
+                     const std::optional<NSHTTPURLResponse>& response,
+                     const std::optional<Value::Data>& data);
+    std::shared_ptr<UIImage> takeArrivedImage(const std::string& key);
     void notifyConnectionDelegate(bool started);
     void drawImage(const UIImage& image, const CGRect& rect, CGContext& context) const;
 
@@ -120,4 +146,12 @@ class CBImageDataSource : public CBGeoDataSource,
     std::weak_ptr<CBImageDataSourceConnectionDelegate> connectionDelegate_;
     std::weak_ptr<CBImageDataSourceCacheDelegate> cacheDelegate_;
     std::atomic<uint64_t> reservedDiskSpace_ = kDefaultReservedDiskSpace;
+
+    std::mutex fetchMutex_;  // fetches_, arrived_, every Fetch
+    std::condition_variable fetchDone_;
+    std::map<std::string, std::shared_ptr<Fetch>> fetches_;  // by URL
+    std::deque<std::pair<std::string, std::shared_ptr<UIImage>>> arrived_;
+    // Where downloads end: never a drawing thread, never the main thread
+    // (which may wait for a fetch while it draws a snapshot).
+    std::shared_ptr<DispatchQueue> fetchQueue_;
 };

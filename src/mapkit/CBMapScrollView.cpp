@@ -4,9 +4,6 @@
 #include <cmath>
 
 #include "CBGeoData/CBBoundingBox.h"
-#include "CBGeoData/CBCoordinatePath.h"
-#include "CBGeoData/CBGeoElement.h"
-#include "CoreGraphics/CGPath.h"
 #include "CoreLocation/CLLocation.h"
 #include "Foundation/NSAssert.h"
 #include "QuartzCore/CATransaction.h"
@@ -17,6 +14,8 @@
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapBackgroundLayer.h"
+#include "mapkit/CBMapGridLayout.h"
+#include "mapkit/CBMapProjector.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapView.h"
 #include "mapkit/CBMapWebMercatorProjection.h"
@@ -94,7 +93,7 @@ void CBMapScrollView::setupView() {
     widerBBoxFactor_ = 3.0;
     displayManager_ = std::make_shared<CBGeoDisplayManager>();
     displayManager_->setMap(self());
-    vectorDataSourceLayer_ = std::make_shared<CBVectorDataSource>(displayManager_, self());
+    vectorDataSourceLayer_ = std::make_shared<CBVectorDataSource>(displayManager_);
     displayManager_->addDatasource(vectorDataSourceLayer_);
     ornamentationFrameManager_ = std::make_shared<CBMapOrnamentationFrameManager>(self(), self());
     setBackgroundColor(UIColor::lightGrayColor());
@@ -147,8 +146,22 @@ std::shared_ptr<CBMapProjection> CBMapScrollView::mapProjection() const {
 }
 
 CLLocationCoordinate2D CBMapScrollView::mapCornerNorthWest() const {
+    auto laidOut = projector();
+    return laidOut ? laidOut->mapCornerNorthWest() : CLLocationCoordinate2D{0, 0};
+}
+
+std::shared_ptr<const CBMapProjector> CBMapScrollView::projector() const {
     std::lock_guard lock(configMutex_);
-    return mapCornerNorthWest_;
+    return projector_;
+}
+
+bool CBMapScrollView::cacheTransparentTileImages() const {
+    return displayManager_ && displayManager_->cacheTransparentTileImages();
+}
+
+void CBMapScrollView::setCacheTransparentTileImages(bool flag) {
+    if (displayManager_)
+        displayManager_->setCacheTransparentTileImages(flag);
 }
 
 void CBMapScrollView::setMapBoundingBox(const std::shared_ptr<CBBoundingBox>& box) {
@@ -164,7 +177,9 @@ void CBMapScrollView::setMapBoundingBoxForProjectionAndMaximumZoomlevel(
     {
         std::lock_guard lock(configMutex_);
         mapProjection_ = nullptr;
+        projector_ = nullptr;
     }
+    displayManager_->setProjector(nullptr);
     if (!box || !projection)
         return;
     mapBoundingBox_ = box;
@@ -183,42 +198,20 @@ void CBMapScrollView::configureForBoundingBox(const std::shared_ptr<CBBoundingBo
     auto projection = mapProjection();
     if (!box || !projection)
         return;
-    const int zmax = maximumZoomLevel();
-    const float t = static_cast<float>(tileWidth());
     setMinimumZoomScale(0.5);
     setMaximumZoomScale(1.0);
     setZoomScale(1.0);
-    int firstRow = offsetRowsForBoundingBox(*box);
-    int firstCol = offsetColumnsForBoundingBox(*box);
-    int lastRow = lastRowForBoundingBox(*box);
-    int lastCol = lastColumnForBoundingBox(*box);
-    float x0 = static_cast<float>(projection->tilexFracForCoordinateAndZoom(box->SW(), zmax));
-    float y0 = static_cast<float>(projection->tileyFracForCoordinateAndZoom(box->NE(), zmax));
-    float x1 = static_cast<float>(projection->tilexFracForCoordinateAndZoom(box->NE(), zmax));
-    float y1 = static_cast<float>(projection->tileyFracForCoordinateAndZoom(box->SW(), zmax));
-    float boxWidth = std::ceil((x1 - x0) * t);
-    float boxHeight = std::ceil((y1 - y0) * t);
-    configureZoomForMapSize(CGSizeMake(boxWidth, boxHeight));
-
-    // Align the grid to whole tiles of the widest level, so that every level
-    // of detail starts on a tile boundary.
-    float f = std::pow(2.0f, static_cast<float>(zmax - minimumZoomLevel()));
-    offsetRows_ = static_cast<int>(std::floor(firstRow / f) * f);
-    offsetCols_ = static_cast<int>(std::floor(firstCol / f) * f);
-    int lastGridCol = static_cast<int>((std::floor(lastCol / f) + 1) * f - 1);
-    int lastGridRow = static_cast<int>((std::floor(lastRow / f) + 1) * f - 1);
-    float gridWidth = std::ceil(t * static_cast<float>(lastGridCol + 1 - offsetCols_));
-    float gridHeight = std::ceil(t * static_cast<float>(lastGridRow + 1 - offsetRows_));
+    const CBMapGridLayout layout = CBMapGridLayout::layoutForBoundingBox(
+        *box, projection, maximumZoomLevel(), tileWidth(), bounds().size, screenScale());
+    offsetRows_ = layout.projector->offsetRows();
+    offsetCols_ = layout.projector->offsetColumns();
     {
         std::lock_guard lock(configMutex_);
-        mapCornerNorthWest_ =
-            projection->coordinateForTileXAndYZoom(offsetCols_, offsetRows_, zmax);
+        projector_ = layout.projector;
     }
-    float offsetX = std::floor(t * (static_cast<float>(offsetCols_) - x0));
-    float offsetY = std::floor(t * (static_cast<float>(offsetRows_) - y0));
-    configureForMapSizeAndContainerSizeAndOffset(CGSizeMake(gridWidth, gridHeight),
-                                                 CGSizeMake(boxWidth, boxHeight),
-                                                 CGPointMake(offsetX, offsetY));
+    displayManager_->setProjector(layout.projector);
+    configureForMapSizeAndContainerSizeAndOffset(layout.gridSize, layout.boxSize,
+                                                 layout.gridOffset);
 }
 
 void CBMapScrollView::configureForMapSizeAndContainerSizeAndOffset(CGSize mapSize,
@@ -242,21 +235,18 @@ void CBMapScrollView::configureForMapSizeAndContainerSizeAndOffset(CGSize mapSiz
 }
 
 void CBMapScrollView::configureZoomForMapSize(CGSize size) {
-    CGFloat maxScale = 1.0 / screenScale();
-    setMaximumZoomScale(maxScale);
-    CGRect b = bounds();
-    CGFloat fits = 0;
-    if (size.width > 0 && size.height > 0)
-        fits = std::max(b.size.width / size.width, b.size.height / size.height);
-    setMinimumZoomScale(std::min(maxScale, fits > 0 ? fits : maxScale));
+    CGFloat minimum = 0, maximum = 0;
+    CBMapGridLayout::zoomScalesForMapSize(size, bounds().size, screenScale(), minimum, maximum);
+    setMaximumZoomScale(maximum);
+    setMinimumZoomScale(minimum);
 }
 
 int CBMapScrollView::nativeZoomLevelForScale(float scale) const {
-    return static_cast<int>(std::round(std::log2(scale))) + maximumZoomLevel();
+    return CBMapProjector::nativeZoomLevelForScaleAtMaximumZoomLevel(scale, maximumZoomLevel());
 }
 
 float CBMapScrollView::scaleForNativeZoomlevel(int level) const {
-    return std::pow(2.0f, static_cast<float>(level - maximumZoomLevel()));
+    return CBMapProjector::scaleForNativeZoomlevelAtMaximumZoomLevel(level, maximumZoomLevel());
 }
 
 int CBMapScrollView::nativeZoomLevel() const {
@@ -272,13 +262,9 @@ void CBMapScrollView::setMaximumZoomLevel(int level) {
 }
 
 CGRect CBMapScrollView::rectForXYZ(int x, int y, int z) const {
-    float s = scaleForNativeZoomlevel(z);
-    CGSize tile = mapView_ ? mapView_->tileSize() : CGSizeMake(tileWidth(), tileHeight());
-    double tw = tile.width / s;
-    double th = tile.height / s;
-    int cols = mapView_ ? mapView_->offsetColumns() : 0;
-    int rows = mapView_ ? mapView_->offsetRows() : 0;
-    return CGRectMake((x - s * cols) * tw, (y - s * rows) * th, tw, th);
+    if (auto laidOut = projector())
+        return laidOut->rectForXYZ(x, y, z);
+    return CBMapProjector::rectForXYZOnGrid(x, y, z, maximumZoomLevel(), 0, 0, tileWidth());
 }
 
 int CBMapScrollView::offsetColumnsForBoundingBox(const CBBoundingBox& box) const {
@@ -302,32 +288,13 @@ int CBMapScrollView::lastRowForBoundingBox(const CBBoundingBox& box) const {
 }
 
 CGPoint CBMapScrollView::offsetForCoordinate(CLLocationCoordinate2D coordinate) const {
-    std::shared_ptr<CBMapProjection> projection;
-    CLLocationCoordinate2D corner;
-    {
-        std::lock_guard lock(configMutex_);
-        projection = mapProjection_;
-        corner = mapCornerNorthWest_;
-    }
-    if (!projection)
-        return CGPointZero;
-    CGPoint uv = projection->normalizedOffsetForCoordinateMapCornerZoom(coordinate, corner,
-                                                                        maximumZoomLevel());
-    return CGPointMake(uv.x * tileWidth(), uv.y * tileHeight());
+    auto laidOut = projector();
+    return laidOut ? laidOut->offsetForCoordinate(coordinate) : CGPointZero;
 }
 
 CLLocationCoordinate2D CBMapScrollView::coordinateAtOffset(CGPoint offset) const {
-    std::shared_ptr<CBMapProjection> projection;
-    CLLocationCoordinate2D corner;
-    {
-        std::lock_guard lock(configMutex_);
-        projection = mapProjection_;
-        corner = mapCornerNorthWest_;
-    }
-    if (!projection)
-        return {};
-    return projection->coordinateAtNormalizedOffsetMapCornerZoom(
-        CGPointMake(offset.x / tileWidth(), offset.y / tileHeight()), corner, maximumZoomLevel());
+    auto laidOut = projector();
+    return laidOut ? laidOut->coordinateAtOffset(offset) : CLLocationCoordinate2D{};
 }
 
 CGPoint CBMapScrollView::pointForCoordinate(CLLocationCoordinate2D coordinate) const {
@@ -483,44 +450,4 @@ void CBMapScrollView::layoutSubviews() {
         annotationsManager_->layoutAnnotationViews();
         annotationsManager_->updatePositionOfCalloutView();
     }
-}
-
-void CBMapScrollView::calculatePointPathAndCGPathRefForGeoPathObject(bool wantPoints, bool wantPath,
-                                                                     CBGeoElement& element) const {
-    wantPoints = wantPoints && !element.pointPath();
-    wantPath = wantPath && !element.cgPathRef();
-    if (!wantPoints && !wantPath)
-        return;
-    std::shared_ptr<CBPointPath> points;
-    auto path = std::make_shared<CGPath>();
-    if (auto coordinates = element.path()) {
-        for (size_t segment = 0; segment < coordinates->segmentCount(); ++segment) {
-            size_t n = coordinates->numberOfCoordinatesAtSegment(segment);
-            if (segment == 0 && wantPoints)
-                points = std::make_shared<CBPointPath>(n);
-            else if (segment > 0 && !wantPath)
-                break;
-            for (size_t i = 0; i < n; ++i) {
-                CGPoint p =
-                    offsetForCoordinate(coordinates->coordinateAtIndexOfSegment(i, segment));
-                if (segment == 0 && points)
-                    points->setPointAtIndex(p, i);
-                if (i == 0)
-                    path->moveToPoint(p);
-                else
-                    path->addLineToPoint(p);
-            }
-        }
-    } else {
-        CGPoint p = offsetForCoordinate(element.coordinate());
-        if (wantPoints) {
-            points = std::make_shared<CBPointPath>(1);
-            points->setPointAtIndex(p, 0);
-        }
-        path->moveToPoint(p);
-    }
-    if (wantPath)
-        element.setCgPathRef(path);
-    if (wantPoints && points)
-        element.setPointPath(points);
 }

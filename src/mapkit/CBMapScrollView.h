@@ -15,7 +15,6 @@
 #include "mapkit/CBAnnotation.h"
 #include "mapkit/CBMapOrnamentationFrameManager.h"
 #include "mapkit/CBMapScrollViewDelegate.h"
-#include "mapkit/CBVectorMapView.h"
 
 class CBAnnotationCalloutView;
 class CBAnnotationView;
@@ -39,6 +38,7 @@ class CBGeoStyle;
 class CBPathDataSource;
 class CBGeoDisplayManager;
 class CBMapProjection;
+class CBMapProjector;
 class CBMapScaleView;
 class CBMapView;
 class CALayer;
@@ -46,18 +46,17 @@ class UIGestureRecognizer;
 
 // The map view: a scroll view whose zooming view (the container) holds the
 // tiled content view. A bounding box, a projection and a maximum zoom level
-// become a zoomable grid of tiles: at zoom scale 1 one tile of the maximum
-// level measures tileWidth x tileHeight points; the grid is aligned to whole
-// tiles of the minimum zoom level.
+// become a zoomable grid of tiles (CBMapGridLayout): at zoom scale 1 one tile
+// of the maximum level measures tileWidth x tileHeight points; the grid is
+// aligned to whole tiles of the minimum zoom level. Where coordinates land is
+// the laid-out map's projector, which the view hands to its renderer (the
+// display manager); the view's coordinate conversions ask the same projector.
 //
-// Threads: main thread, except the configuration readers the tiled layer's
-// worker threads call while drawing (tileWidth, tileHeight,
-// nativeZoomLevelForScale, scaleForNativeZoomlevel, rectForXYZ,
-// offsetForCoordinate).
+// Threads: main thread. The tiles are drawn from the renderer's requests and
+// read nothing of the view.
 class CBMapScrollView : public UIScrollView,
                         public UIScrollViewDelegate,
                         public CBMapOrnamentationFrameManagerDelegate,
-                        public CBVectorMapView,
                         public CBLocationManagerDelegate {
   public:
     // Builds the view and sets it up (it hands itself out, so it cannot do so
@@ -82,17 +81,19 @@ class CBMapScrollView : public UIScrollView,
     int offsetCols() const { return offsetCols_; }
     int offsetRows() const { return offsetRows_; }
     CLLocationCoordinate2D mapCornerNorthWest() const;
+    // The laid-out map's projector; nullptr while the map is not configured.
+    std::shared_ptr<const CBMapProjector> projector() const;
 
     // Zoom levels.
     int nativeZoomLevelForScale(float scale) const;
-    float scaleForNativeZoomlevel(int level) const override;
+    float scaleForNativeZoomlevel(int level) const;
     int nativeZoomLevel() const;
     int minimumZoomLevel() const;
     // Limits zooming in to native level z; maximumZoomLevel stays.
     void setMaximumZoomLevel(int level);
     static double tileWidth();
     static double tileHeight();
-    CGRect rectForXYZ(int x, int y, int z) const override;
+    CGRect rectForXYZ(int x, int y, int z) const;
     int offsetColumnsForBoundingBox(const CBBoundingBox& box) const;
     int offsetRowsForBoundingBox(const CBBoundingBox& box) const;
     int lastColumnForBoundingBox(const CBBoundingBox& box) const;
@@ -101,7 +102,7 @@ class CBMapScrollView : public UIScrollView,
     // Coordinates. offsetForCoordinate and coordinateAtOffset work in the
     // content view; pointForCoordinate answers in the scroll view's content
     // coordinates, coordinateAtPoint takes a point of the visible area.
-    CGPoint offsetForCoordinate(CLLocationCoordinate2D coordinate) const override;
+    CGPoint offsetForCoordinate(CLLocationCoordinate2D coordinate) const;
     CLLocationCoordinate2D coordinateAtOffset(CGPoint offset) const;
     CGPoint pointForCoordinate(CLLocationCoordinate2D coordinate) const;
     CLLocationCoordinate2D coordinateAtPoint(CGPoint point) const;
@@ -239,7 +240,7 @@ class CBMapScrollView : public UIScrollView,
                                              const std::shared_ptr<CBBoundingBox>& box);
     static std::optional<std::string> mapStorePathFromPathes(const std::vector<std::string>& paths);
     // Empty while no map is open.
-    std::string currentMapStorePath() const override;
+    std::string currentMapStorePath() const;
     void setCurrentMapStorePath(const std::optional<std::string>& identifier);
     void resetMap();
     // nullopt saves and restores under "default", and only while savesState is set.
@@ -262,13 +263,10 @@ class CBMapScrollView : public UIScrollView,
     bool savesState() const { return savesState_; }
     void setSavesState(bool flag) { savesState_ = flag; }
     // The geo data store of the shown map; made when the first store opens.
-    std::shared_ptr<CBGeoDataManager> dataManager() const override { return dataManager_; }
-    bool cacheTransparentTileImages() const override { return cacheTransparentTileImages_; }
-    void setCacheTransparentTileImages(bool flag) { cacheTransparentTileImages_ = flag; }
-    // Fills an element's point path (first segment, in content-view points)
-    // and CGPath (all segments) when it has none yet.
-    void calculatePointPathAndCGPathRefForGeoPathObject(bool wantPoints, bool wantPath,
-                                                        CBGeoElement& element) const override;
+    std::shared_ptr<CBGeoDataManager> dataManager() const { return dataManager_; }
+    // Kept by the renderer: tiles rendered for the cache without background.
+    bool cacheTransparentTileImages() const;
+    void setCacheTransparentTileImages(bool flag);
     const std::shared_ptr<CBVectorDataSource>& vectorDataSourceLayer() const {
         return vectorDataSourceLayer_;
     }
@@ -405,15 +403,12 @@ class CBMapScrollView : public UIScrollView,
     std::shared_ptr<CALayer> mapBackgroundLayer_;
     std::shared_ptr<CBGeoDataManager> dataManager_;
     std::atomic<bool> savesState_ = true;
-    std::atomic<bool> cacheTransparentTileImages_ = false;
     std::shared_ptr<CBVectorDataSource> vectorDataSourceLayer_;
     std::shared_ptr<CBPathDataSource> hightLightDatasource_;
     mutable std::mutex storeMutex_;
     std::optional<std::string> currentMapStorePath_;
 
-    // What the drawing threads read: guarded so a reconfiguration on the
-    // main thread never hands them a half-replaced projection.
-    mutable std::mutex configMutex_;
+    mutable std::mutex configMutex_;  // the projection and the projector
     std::shared_ptr<CBMapProjection> mapProjection_;
-    CLLocationCoordinate2D mapCornerNorthWest_{0, 0};
+    std::shared_ptr<const CBMapProjector> projector_;
 };

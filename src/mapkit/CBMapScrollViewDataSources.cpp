@@ -122,12 +122,13 @@ void CBMapScrollView::setupMapViewForCurrentMapBaseStyle() {
     auto fill = base->fillColor();
     auto pattern = base->fillPatternImage();
     if (fill && !pattern)
-        setBackgroundColor(*fill);
+        setBackgroundColor(
+            UIColor::colorWithRedGreenBlueAlpha(fill->red, fill->green, fill->blue, fill->alpha));
     else if (pattern)
-        setBackgroundColor(UIColor::colorWithPatternImage(pattern));
+        setBackgroundColor(UIColor::colorWithPatternImage(
+            UIImage::imageWithCGImage(pattern->CGImage(), pattern->scale())));
     if (mapBackgroundLayer_)
-        mapBackgroundLayer_->setBackgroundColor(fill ? std::optional(fill->CGColor())
-                                                     : std::nullopt);
+        mapBackgroundLayer_->setBackgroundColor(fill);
 }
 
 void CBMapScrollView::removeCheckerPattern() {

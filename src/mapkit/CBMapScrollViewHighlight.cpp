@@ -19,9 +19,9 @@ void CBMapScrollView::highlightObjectWithStyle(const std::shared_ptr<CBGeoObject
     if (!used) {
         used = std::make_shared<CBGeoStyle>();
         used->setStrokeOpacity(0.7);
-        used->setStrokeColor(UIColor::blueColor());
+        used->setStrokeColor(UIColor::blueColor().CGColor());
         if (closed) {
-            used->setFillColor(UIColor::colorWithRedGreenBlueAlpha(0, 0, 1.0, 0.33));
+            used->setFillColor(UIColor::colorWithRedGreenBlueAlpha(0, 0, 1.0, 0.33).CGColor());
             used->setStrokeWidth(4.0);
         } else {
             used->setStrokeWidth(8.0);
@@ -42,7 +42,7 @@ void CBMapScrollView::highlightRelationWithStyle(const std::shared_ptr<CBGeoRela
     auto used = style;
     if (!used) {
         used = std::make_shared<CBGeoStyle>();
-        used->setStrokeColor(UIColor::blueColor());
+        used->setStrokeColor(UIColor::blueColor().CGColor());
         used->setStrokeOpacity(0.7);
         used->setStrokeWidth(8.0);
     }

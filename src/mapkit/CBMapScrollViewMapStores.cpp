@@ -3,11 +3,8 @@
 #include <filesystem>
 
 #include "CBGeoData/CBBoundingBox.h"
-#include "CBGeoData/CBGeoCity.h"
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoObject.h"
-#include "CoreData/NSFetchRequest.h"
-#include "CoreData/NSManagedObjectContext.h"
 #include "CoreData/NSPersistentStoreCoordinator.h"
 #include "Foundation/NSFileManager.h"
 #include "Foundation/NSLog.h"
@@ -15,6 +12,7 @@
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapStoreCities.h"
 #include "mapkit/CBVectorDataSource.h"
 
 namespace {
@@ -67,8 +65,13 @@ std::string CBMapScrollView::currentMapStorePath() const {
 }
 
 void CBMapScrollView::setCurrentMapStorePath(const std::optional<std::string>& identifier) {
-    std::lock_guard lock(storeMutex_);
-    currentMapStorePath_ = identifier;
+    {
+        std::lock_guard lock(storeMutex_);
+        currentMapStorePath_ = identifier;
+    }
+    // The renderer's tiles are cached under the store's identifier.
+    if (displayManager_)
+        displayManager_->setStoreIdentifier(identifier.value_or(""));
 }
 
 bool CBMapScrollView::setMapWithStorePathAndBoundingBox(const std::string& path,
@@ -116,33 +119,11 @@ bool CBMapScrollView::setMapWithStorePathesAndBoundingBox(
     setCurrentMapStorePath(identifier);
     displayManager_->setGeoDataManager(dataManager_);
 
-    std::vector<std::shared_ptr<CBGeoCity>> cities;
-    if (auto context = dataManager_->managedObjectContext()) {
-        auto request = NSFetchRequest::fetchRequestWithEntityName(CBGeoCity::kEntityName);
-        if (auto rows = context->executeFetchRequest(*request))
-            for (auto& row : *rows)
-                if (auto city = std::dynamic_pointer_cast<CBGeoCity>(row))
-                    cities.push_back(std::move(city));
-    }
-    auto mapBox = box;
-    if (!mapBox) {
-        for (const auto& city : cities) {
-            auto cityBox = city->boundingBox();
-            if (!cityBox)
-                continue;
-            if (!mapBox) {
-                mapBox =
-                    CBBoundingBox::boundingBoxWithCoordinateNEAndSW(cityBox->NE(), cityBox->SW());
-            } else {
-                mapBox->growToIncludeCoordinate(cityBox->NE());
-                mapBox->growToIncludeCoordinate(cityBox->SW());
-            }
-        }
-    }
+    const CBMapStoreCities cities = CBMapStoreCities::citiesOfDataManager(*dataManager_);
+    auto mapBox = box ? box : cities.boundingBox;
     if (vectorDataSourceLayer_)
         vectorDataSourceLayer_->resetCollisionDetectionMemory();
-    CBGeoObject::setCurrentCountryForShortenedNamesWithCountryCode(
-        cities.empty() ? std::nullopt : cities.back()->countryCode());
+    CBGeoObject::setCurrentCountryForShortenedNamesWithCountryCode(cities.countryCode);
     if (!mapBox) {
         resetMap();
         return false;

@@ -6,19 +6,29 @@
 
 #include "CBGeoData/CBBoundingBox.h"
 #include "CBGeoData/CBGeoDataManager.h"
+#include "CBGeoData/CBGeoObject.h"
+#include "CoreData/NSManagedObjectContext.h"
 #include "Dispatch/DispatchQueue.h"
+#include "Foundation/NSLog.h"
 #include "Foundation/NSNotificationCenter.h"
 #include "UIKit/UIApplication.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapGridLayout.h"
 #include "mapkit/CBMapProjection.h"
+#include "mapkit/CBMapProjector.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapStoreCities.h"
+#include "mapkit/CBMapWebMercatorProjection.h"
 #include "mapkit/CBVectorDataSource.h"
 
 namespace {
 
 constexpr int kInstalledMapFirstLevel = 10;
 constexpr int kInstalledMapLastLevel = 13;
+// A map view's deepest level and a tile's side in points at one pixel per point.
+constexpr int kMaximumZoomLevel = 18;
+constexpr CGFloat kTilePoints = 256;
 
 std::shared_ptr<CBDiskTileCache> diskCacheOf(CBMapScrollView& map) {
     auto display = map.displayManager();
@@ -32,21 +42,20 @@ void resetCollisionMemory(CBMapScrollView& map) {
 
 // The pre-fill thread's own context is the one its rendering fills, so that
 // is the one reset (the main context belongs to the main thread).
-void resetThreadContext(CBMapScrollView& map) {
-    auto data = map.dataManager();
+void resetThreadContext(CBGeoDisplayManager& renderer) {
+    auto data = renderer.geoDataManager();
     if (!data)
         return;
-    if (auto context = data->lockedContextForCurrentThread())
-        context->reset();
-    data->unlockContextForCurrentThread();
+    if (auto lease = data->leaseContextForCurrentThread())
+        lease.context()->reset();
 }
 
 }  // namespace
 
 std::shared_ptr<std::atomic<int>> CBMapTileCachePrefill::nextPrerenderResetCounter(
-    const CBMapScrollView& map) {
+    const CBGeoDisplayManager& renderer) {
     static std::mutex mutex;
-    static std::map<const CBMapScrollView*, std::weak_ptr<std::atomic<int>>> counters;
+    static std::map<const CBGeoDisplayManager*, std::weak_ptr<std::atomic<int>>> counters;
     std::lock_guard lock(mutex);
     for (auto entry = counters.begin(); entry != counters.end();) {
         if (entry->second.expired())
@@ -54,11 +63,16 @@ std::shared_ptr<std::atomic<int>> CBMapTileCachePrefill::nextPrerenderResetCount
         else
             ++entry;
     }
-    if (auto counter = counters[&map].lock())
+    if (auto counter = counters[&renderer].lock())
         return counter;
     auto counter = std::make_shared<std::atomic<int>>(0);
-    counters[&map] = counter;
+    counters[&renderer] = counter;
     return counter;
+}
+
+std::shared_ptr<std::atomic<int>> CBMapTileCachePrefill::nextPrerenderResetCounter(
+    const CBMapScrollView& map) {
+    return nextPrerenderResetCounter(*map.displayManager());
 }
 
 std::vector<CBMapTileCachePrefill::Level> CBMapTileCachePrefill::levelsForBoundingBox(
@@ -97,16 +111,18 @@ namespace {
 // One run on its own queue.
 class PrefillRun : public std::enable_shared_from_this<PrefillRun> {
   public:
-    PrefillRun(std::shared_ptr<CBMapScrollView> map, CBMapTileCachePrefill::Plan plan,
+    PrefillRun(std::shared_ptr<CBGeoDisplayManager> renderer,
+               std::shared_ptr<CBVectorDataSource> source, CBMapTileCachePrefill::Plan plan,
                CBMapTileCachePrefill::ProgressBlock progress,
                CBMapTileCachePrefill::CompletionBlock completion,
                std::shared_ptr<DispatchQueue> callerQueue)
-        : map_(std::move(map)),
+        : renderer_(std::move(renderer)),
+          source_(std::move(source)),
           plan_(std::move(plan)),
           progress_(std::move(progress)),
           completion_(std::move(completion)),
           callerQueue_(std::move(callerQueue)),
-          counter_(CBMapTileCachePrefill::nextPrerenderResetCounter(*map_)) {}
+          counter_(CBMapTileCachePrefill::nextPrerenderResetCounter(*renderer_)) {}
 
     void start() {
         auto counter = counter_;
@@ -133,29 +149,28 @@ class PrefillRun : public std::enable_shared_from_this<PrefillRun> {
         if (*counter_ < CBMapTileCachePrefill::kContextResetCounterLimit) {
             ++*counter_;
         } else {
-            resetThreadContext(*map_);
+            resetThreadContext(*renderer_);
             *counter_ = 0;
         }
     }
 
     void run() {
-        auto source = map_->vectorDataSourceLayer();
-        auto data = map_->dataManager();
         *counter_ = 0;
         bool stop = false;
         bool started = false;
         long count = 0;
         const float total = float(plan_.total);
         for (const auto& level : plan_.levels) {
-            if (!source)
+            if (!source_)
                 break;
             const long levelTiles = level.tileCount();
-            if (!started && source->cachedTileAvailableForXYZ(level.right, level.bottom, level.z)) {
+            if (!started &&
+                source_->cachedTileAvailableForXYZ(level.right, level.bottom, level.z)) {
                 count += levelTiles;
                 continue;
             }
             for (int y = level.top; y <= level.bottom && !stop; ++y) {
-                if (!started && source->cachedTileAvailableForXYZ(level.right, y, level.z)) {
+                if (!started && source_->cachedTileAvailableForXYZ(level.right, y, level.z)) {
                     count += level.right - level.left + 1;
                     continue;
                 }
@@ -163,9 +178,7 @@ class PrefillRun : public std::enable_shared_from_this<PrefillRun> {
                 for (int x = level.left; x <= level.right; ++x) {
                     started = true;
                     if (level.z < plan_.cut || std::fmod(float(x), 2.0f) == parity) {
-                        source->prerenderXYZ(x, y, level.z);
-                        if (data)
-                            data->unlockContextForCurrentThread();
+                        source_->prerenderXYZ(x, y, level.z);
                         ++count;
                         stop = report(total > 0 ? float(count) / total : 1.0f, false);
                     }
@@ -174,7 +187,7 @@ class PrefillRun : public std::enable_shared_from_this<PrefillRun> {
                         break;
                 }
             }
-            source->resetCollisionDetectionMemory();
+            source_->resetCollisionDetectionMemory();
             if (stop)
                 break;
         }
@@ -187,7 +200,8 @@ class PrefillRun : public std::enable_shared_from_this<PrefillRun> {
             callerQueue_->sync([this] { completion_(); });
     }
 
-    std::shared_ptr<CBMapScrollView> map_;
+    std::shared_ptr<CBGeoDisplayManager> renderer_;
+    std::shared_ptr<CBVectorDataSource> source_;
     CBMapTileCachePrefill::Plan plan_;
     CBMapTileCachePrefill::ProgressBlock progress_;
     CBMapTileCachePrefill::CompletionBlock completion_;
@@ -198,36 +212,83 @@ class PrefillRun : public std::enable_shared_from_this<PrefillRun> {
 
 }  // namespace
 
+void CBMapTileCachePrefill::populateCacheOfRendererForBoundingBoxAndZoomlevelRange(
+    const std::shared_ptr<CBGeoDisplayManager>& renderer,
+    const std::shared_ptr<CBVectorDataSource>& source, const CBBoundingBox& box, int firstLevel,
+    int count, ProgressBlock progress, CompletionBlock completion,
+    std::shared_ptr<DispatchQueue> callerQueue) {
+    if (!callerQueue)
+        callerQueue = DispatchQueue::current();
+    if (!renderer || !callerQueue)
+        return;
+    auto laidOut = renderer->projector();
+    Plan plan;
+    if (laidOut && laidOut->projection())
+        plan = planForLevels(levelsForBoundingBox(*laidOut->projection(), box, firstLevel, count));
+    std::make_shared<PrefillRun>(renderer, source, std::move(plan), std::move(progress),
+                                 std::move(completion), std::move(callerQueue))
+        ->start();
+}
+
 void CBMapTileCachePrefill::
     populateCacheForBoundingBoxAndZoomlevelRangeWithProgressBlockAndCompletionBlock(
         const std::shared_ptr<CBMapScrollView>& map, const CBBoundingBox& box, int firstLevel,
         int count, ProgressBlock progress, CompletionBlock completion,
         std::shared_ptr<DispatchQueue> callerQueue) {
-    if (!callerQueue)
-        callerQueue = DispatchQueue::current();
-    if (!map || !callerQueue)
+    if (!map)
         return;
-    auto projection = map->mapProjection();
-    Plan plan;
-    if (projection)
-        plan = planForLevels(levelsForBoundingBox(*projection, box, firstLevel, count));
-    std::make_shared<PrefillRun>(map, std::move(plan), std::move(progress), std::move(completion),
-                                 std::move(callerQueue))
-        ->start();
+    // The run holds the view until its completion has run.
+    CompletionBlock holdingView = [map, completion = std::move(completion)] {
+        if (completion)
+            completion();
+    };
+    populateCacheOfRendererForBoundingBoxAndZoomlevelRange(
+        map->displayManager(), map->vectorDataSourceLayer(), box, firstLevel, count,
+        std::move(progress), std::move(holdingView), std::move(callerQueue));
 }
 
-void CBMapTileCachePrefill::populateCacheForInstalledMap(
-    const std::shared_ptr<CBMapScrollView>& map, ProgressBlock progress, CompletionBlock completion,
+bool CBMapTileCachePrefill::populateCacheForInstalledStore(
+    const std::string& storePath, bool isUpdate, CGSize viewSize, CGFloat screenScale,
+    ProgressBlock progress, CompletionBlock completion,
     std::shared_ptr<DispatchQueue> callerQueue) {
-    auto box = map ? map->mapBoundingBox() : nullptr;
-    if (!box)
-        return;
-    const int minimum = map->minimumZoomLevel();
+    const auto identifier = CBMapScrollView::mapStorePathFromPathes({storePath});
+    auto data = CBGeoDataManager::create();
+    if (!identifier || !data || !data->addPersistentStoreCoordinatorWithPath(storePath)) {
+        NSLogWithLevel(NSLogLevel::Error, "CBMapTileCachePrefill: cannot open the map store %s",
+                       storePath.c_str());
+        return false;
+    }
+    const CBMapStoreCities cities = CBMapStoreCities::citiesOfDataManager(*data);
+    if (!cities.boundingBox) {
+        NSLogWithLevel(NSLogLevel::Error, "CBMapTileCachePrefill: no city gives %s its box",
+                       storePath.c_str());
+        return false;
+    }
+    // The labels of the new map's tiles abbreviate street names as its
+    // country does, as they would when the map is opened.
+    CBGeoObject::setCurrentCountryForShortenedNamesWithCountryCode(cities.countryCode);
+
+    auto renderer = std::make_shared<CBGeoDisplayManager>(screenScale);
+    renderer->setGeoDataManager(data);
+    renderer->setStoreIdentifier(*identifier);
+    const CGFloat pixelsPerPoint = screenScale > 0 ? screenScale : 1;
+    const CBMapGridLayout layout = CBMapGridLayout::layoutForBoundingBox(
+        *cities.boundingBox, std::make_shared<CBMapWebMercatorProjection>(), kMaximumZoomLevel,
+        kTilePoints * pixelsPerPoint, viewSize, screenScale);
+    renderer->setProjector(layout.projector);
+    auto source = std::make_shared<CBVectorDataSource>(renderer);
+    renderer->addDatasource(source);
+    // An update's tiles are cached under the same identifier as the old map's.
+    if (auto cache = renderer->diskCache(); cache && isUpdate)
+        cache->clearCacheForStoreIdentifierSync(*identifier);
+
+    const int minimum = layout.minimumZoomLevel;
     const int first = minimum >= kInstalledMapFirstLevel ? minimum + 1 : kInstalledMapFirstLevel;
     const int count = std::max(0, kInstalledMapLastLevel - first) + 1;
-    populateCacheForBoundingBoxAndZoomlevelRangeWithProgressBlockAndCompletionBlock(
-        map, *box, first, count, std::move(progress), std::move(completion),
-        std::move(callerQueue));
+    populateCacheOfRendererForBoundingBoxAndZoomlevelRange(
+        renderer, source, *cities.boundingBox, first, count, std::move(progress),
+        std::move(completion), std::move(callerQueue));
+    return true;
 }
 
 void CBMapTileCachePrefill::clearDiskCache(CBMapScrollView& map) {

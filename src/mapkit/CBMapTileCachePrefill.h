@@ -6,9 +6,13 @@
 #include <string>
 #include <vector>
 
+#include "CoreGraphics/CGGeometry.h"
+
 class CBBoundingBox;
+class CBGeoDisplayManager;
 class CBMapProjection;
 class CBMapScrollView;
+class CBVectorDataSource;
 class DispatchQueue;
 class UIAlertView;
 
@@ -17,10 +21,12 @@ class UIAlertView;
 // fast, and the map view's cache-clearing operations.
 //
 // A run walks the levels of the box, skips what is cached, renders the rest
-// through the map view's vector data source and keeps within a tile budget:
+// through a renderer's vector data source and keeps within a tile budget:
 // levels are taken while the running total stays at or below 1000 tiles, and
 // from the first level at which the total exceeds 500 (the cut level, 15 at
-// most) only tiles whose x and y have equal parity are rendered.
+// most) only tiles whose x and y have equal parity are rendered. The renderer
+// is a display manager with its projector, store and disk cache: a map
+// view's, or one made for an installed store with no view at all.
 class CBMapTileCachePrefill {
   public:
     // (progress 0...1, finished) -> true to stop.
@@ -58,12 +64,23 @@ class CBMapTileCachePrefill {
         const std::shared_ptr<CBMapScrollView>& map, const CBBoundingBox& box, int firstLevel,
         int count, ProgressBlock progress, CompletionBlock completion,
         std::shared_ptr<DispatchQueue> callerQueue = nullptr);
+    // The same on a renderer and its vector data source, which the run holds.
+    static void populateCacheOfRendererForBoundingBoxAndZoomlevelRange(
+        const std::shared_ptr<CBGeoDisplayManager>& renderer,
+        const std::shared_ptr<CBVectorDataSource>& source, const CBBoundingBox& box, int firstLevel,
+        int count, ProgressBlock progress, CompletionBlock completion,
+        std::shared_ptr<DispatchQueue> callerQueue = nullptr);
 
-    // The installed-maps registry's pre-fill of a newly installed map: from
-    // max(10, minimum zoom + 1) up to 13.
-    static void populateCacheForInstalledMap(const std::shared_ptr<CBMapScrollView>& map,
-                                             ProgressBlock progress, CompletionBlock completion,
-                                             std::shared_ptr<DispatchQueue> callerQueue = nullptr);
+    // The pre-fill of a newly installed map store, drawn by a renderer of its
+    // own: the store laid out as a map view of viewSize points on a screen of
+    // screenScale would lay it out (the box its cities span), rendered from
+    // max(10, minimum zoom + 1) up to 13; an update's old tiles are cleared
+    // first. Returns at once; false (nothing is called) when the store cannot
+    // be opened or has no city to give its box.
+    static bool populateCacheForInstalledStore(
+        const std::string& storePath, bool isUpdate, CGSize viewSize, CGFloat screenScale,
+        ProgressBlock progress, CompletionBlock completion,
+        std::shared_ptr<DispatchQueue> callerQueue = nullptr);
 
     // Clearing; each then resets the vector data source's collision memory.
     static void clearDiskCache(CBMapScrollView& map);
@@ -76,7 +93,9 @@ class CBMapTileCachePrefill {
     // PNG instead of JPEG tiles, for the map view and its disk cache.
     static void setCacheTransparentTileImages(CBMapScrollView& map, bool transparent);
 
-    // The reset counter the runs on a map view share; a memory warning sets
+    // The reset counter the runs on a renderer share; a memory warning sets
     // it to the limit so the next tile position resets the context.
+    static std::shared_ptr<std::atomic<int>> nextPrerenderResetCounter(
+        const CBGeoDisplayManager& renderer);
     static std::shared_ptr<std::atomic<int>> nextPrerenderResetCounter(const CBMapScrollView& map);
 };

@@ -2,12 +2,20 @@
 
 #include <cmath>
 
+#include "Dispatch/DispatchQueue.h"
 #include "QuartzCore/CATiledLayer.h"
 #include "UIKit/UIGraphics.h"
-#include "UIKit/UIImage.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBGeoStyle.h"
-#include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapProjector.h"
+#include "mapkit/CBTileRequest.h"
+
+namespace {
+
+// The deepest level of a map view that is not laid out yet.
+constexpr int kDefaultMaximumZoomLevel = 18;
+
+}  // namespace
 
 CBMapView::CBMapView(const CGRect& frame) : UIView(frame, std::make_shared<CATiledLayer>()) {
     setOpaque(true);
@@ -114,9 +122,6 @@ void CBMapView::drawRect(const CGRect& rect) {
     auto m = manager();
     if (!context || !m)
         return;
-    auto map = m->map();
-    if (!map)
-        return;
     // The context's transform carries the level of detail's scale.
     float scale = static_cast<float>(context->getCTM().a);
     if (!(scale > 0))
@@ -133,12 +138,15 @@ void CBMapView::drawRect(const CGRect& rect) {
                                                    std::round(size.height / scale)),
                                         *pattern->CGImage());
             } else if (auto fill = base->fillColor()) {
-                context->setFillColorWithColor(fill->CGColor());
+                context->setFillColorWithColor(*fill);
                 context->fillRect(rect);
             }
         }
     }
-    int z = map->nativeZoomLevelForScale(scale);
+    auto projector = m->projector();
+    const int z = projector
+                      ? projector->nativeZoomLevelForScale(scale)
+                      : static_cast<int>(std::round(std::log2(scale))) + kDefaultMaximumZoomLevel;
     CGSize tile = tileSize();
     float tw = static_cast<float>(tile.width) / scale;
     float th = static_cast<float>(tile.height) / scale;
@@ -155,11 +163,26 @@ void CBMapView::drawRect(const CGRect& rect) {
                 CGRectMake(c * tw, r * th, tw, th), firstX + c, firstY + r, z, scale, *context);
 }
 
+CBTileRequest CBMapView::tileRequest(CBGeoDisplayManager& manager, const CGRect& rect, int x, int y,
+                                     int z, float scale) {
+    CBTileRequest request = manager.tileRequestForRectXYZAtScale(rect, x, y, z, scale);
+    if (!DispatchQueue::main()->isCurrent()) {
+        std::weak_ptr<UIResponder> weak = weak_from_this();
+        request.redraw = [weak, rect] {
+            DispatchQueue::main()->async([weak, rect] {
+                if (auto view = std::static_pointer_cast<CBMapView>(weak.lock()))
+                    view->setNeedsDisplayInRect(rect);
+            });
+        };
+    }
+    return request;
+}
+
 void CBMapView::requestDrawingForDatasourcesInRectXYZAtScaleInContext(const CGRect& rect, int x,
                                                                       int y, int z, float scale,
                                                                       CGContext& context) {
     if (auto m = manager())
-        m->drawDataSourcesInRectForXYZAtScaleInContext(rect, x, y, z, scale, context);
+        m->drawDataSourcesForTileRequestInContext(tileRequest(*m, rect, x, y, z, scale), context);
 }
 
 CBMapOverlayLayer::CBMapOverlayLayer(const CGRect& frame) : CBMapView(frame) {
@@ -173,6 +196,8 @@ void CBMapOverlayLayer::requestDrawingForDatasourcesInRectXYZAtScaleInContext(co
                                                                               int x, int y, int z,
                                                                               float scale,
                                                                               CGContext& context) {
-    if (auto m = manager())
-        m->drawOverlayDataSourcesInRectForXYZAtScaleInContext(rect, x, y, z, scale, context);
+    auto m = manager();
+    if (m && !m->overlayDataSources().empty())
+        m->drawOverlayDataSourcesForTileRequestInContext(tileRequest(*m, rect, x, y, z, scale),
+                                                         context);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -10,10 +11,14 @@ class CBGeoDisplayManager;
 class CBMapOverlayLayer;
 class CBMapScrollView;
 class CGContext;
+struct CBTileRequest;
 
 // The tiled content view of a map: its layer is a CATiledLayer whose worker
-// threads call drawRect, which turns the dirty rectangle into tiles X/Y/Z and
-// asks the display manager to draw its data sources into each one.
+// threads call drawRect, which turns the dirty rectangle into tiles X/Y/Z,
+// has the display manager gather each tile's request and draw its data
+// sources from it. A tile whose content arrives later (a raster tile being
+// loaded) is drawn again when it comes; the main thread draws tiles only for
+// a snapshot, which shows them complete.
 class CBMapView : public UIView {
   public:
     explicit CBMapView(const CGRect& frame = CGRectZero);
@@ -52,6 +57,12 @@ class CBMapView : public UIView {
     virtual void requestDrawingForDatasourcesInRectXYZAtScaleInContext(const CGRect& rect, int x,
                                                                        int y, int z, float scale,
                                                                        CGContext& context);
+
+  protected:
+    // The tile's request, with a way to draw the tile again when late
+    // content arrives (none on the main thread: a snapshot waits for it).
+    CBTileRequest tileRequest(CBGeoDisplayManager& manager, const CGRect& rect, int x, int y, int z,
+                              float scale);
 
   private:
     mutable std::mutex mutex_;

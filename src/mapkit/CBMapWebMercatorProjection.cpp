@@ -16,10 +16,14 @@ double CBMapWebMercatorProjection::tilexFracForCoordinateAndZoom(CLLocationCoord
     return (coordinate.longitude + 180.0) / 360.0 * tilesPerAxis(zoom);
 }
 
+double CBMapWebMercatorProjection::rowFractionForLatitude(double latitude, double tiles) {
+    double phi = latitude * kPi / 180.0;
+    return tiles * (1.0 - std::log(std::tan(phi) + 1.0 / std::cos(phi)) / kPi) / 2.0;
+}
+
 double CBMapWebMercatorProjection::tileyFracForCoordinateAndZoom(CLLocationCoordinate2D coordinate,
                                                                  int zoom) const {
-    double phi = coordinate.latitude * kPi / 180.0;
-    return tilesPerAxis(zoom) * (1.0 - std::log(std::tan(phi) + 1.0 / std::cos(phi)) / kPi) / 2.0;
+    return rowFractionForLatitude(coordinate.latitude, tilesPerAxis(zoom));
 }
 
 int CBMapWebMercatorProjection::tilexForCoordinateAndZoom(CLLocationCoordinate2D coordinate,
@@ -47,7 +51,7 @@ double CBMapWebMercatorProjection::longitudeDifferenceForTileXAndZoom(double dx,
 
 double CBMapWebMercatorProjection::tilexForLongitudeDifferenceAndZoom(double longitudeDifference,
                                                                       int zoom) const {
-    return longitudeDifference / 360.0 * tilesPerAxis(zoom);
+    return columnsForLongitudeDifference(longitudeDifference, tilesPerAxis(zoom));
 }
 
 CLLocationCoordinate2D CBMapWebMercatorProjection::coordinateForTileXAndYZoom(double x, double y,

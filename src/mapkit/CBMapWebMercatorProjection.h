@@ -8,6 +8,12 @@ class CBMapWebMercatorProjection : public CBMapProjection {
   public:
     // Tiles per axis at the zoom.
     static double tilesPerAxis(int zoom);
+    // Tile fractions on a grid of `tiles` per axis: the columns of a
+    // longitude difference, the row of a latitude.
+    static double columnsForLongitudeDifference(double longitudeDifference, double tiles) {
+        return longitudeDifference / 360.0 * tiles;
+    }
+    static double rowFractionForLatitude(double latitude, double tiles);
 
     int tilexForCoordinateAndZoom(CLLocationCoordinate2D coordinate, int zoom) const override;
     int tileyForCoordinateAndZoom(CLLocationCoordinate2D coordinate, int zoom) const override;

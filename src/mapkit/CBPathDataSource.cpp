@@ -10,23 +10,25 @@
 #include "CBGeoData/CBGeoElementInfo.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoRelation.h"
-#include "UIKit/UIScreen.h"
 #include "mapkit/CBDrawPathWithStyle.h"
 #include "mapkit/CBGeoStyle.h"
+#include "mapkit/CBMapProjector.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBTileRequest.h"
 
 namespace {
 
 // Adds every segment of path as a subpath; closes each when closed (the
 // rings of an area: outline and holes).
-bool addSegments(CGPath& drawing, const CBCoordinatePath& path, const CBMapScrollView* map,
+bool addSegments(CGPath& drawing, const CBCoordinatePath& path, const CBMapProjector* projector,
                  bool closed, CBBoundingBox* box) {
     bool any = false;
     for (size_t k = 0; k < path.segmentCount(); ++k) {
         const size_t n = path.numberOfCoordinatesAtSegment(k);
         for (size_t i = 0; i < n; ++i) {
             const auto coordinate = path.coordinateAtIndexOfSegment(i, k);
-            const CGPoint point = map ? map->offsetForCoordinate(coordinate) : CGPointZero;
+            const CGPoint point =
+                projector ? projector->offsetForCoordinate(coordinate) : CGPointZero;
             if (i == 0)
                 drawing.moveToPoint(point);
             else
@@ -124,30 +126,30 @@ std::shared_ptr<CBBoundingBox> CBPathDataSource::coordinatePathBoundingBox() con
     return coordinatePathBoundingBox_;
 }
 
-std::optional<CGPath> CBPathDataSource::buildPathLocked(const CBMapScrollView& map) {
+std::optional<CGPath> CBPathDataSource::buildPathLocked(const CBMapProjector& projector) {
     if (pathRef_ || !coordinatePath_)
         return pathRef_;
     CGPath drawing;
-    addSegments(drawing, *coordinatePath_, &map, closedPath_, nullptr);
+    addSegments(drawing, *coordinatePath_, &projector, closedPath_, nullptr);
     pathRef_ = std::move(drawing);
     return pathRef_;
 }
 
 std::optional<CGPath> CBPathDataSource::pathRefInMap(const std::shared_ptr<CBMapScrollView>& map) {
+    auto projector = map ? map->projector() : nullptr;
     std::lock_guard lock(mutex_);
-    if (!map)
+    if (!projector)
         return pathRef_;
-    return buildPathLocked(*map);
+    return buildPathLocked(*projector);
 }
 
 bool CBPathDataSource::setPathFromElements(
-    const std::vector<std::shared_ptr<CBGeoElement>>& elements,
-    const std::shared_ptr<CBMapScrollView>& map) {
+    const std::vector<std::shared_ptr<CBGeoElement>>& elements, const CBMapProjector* projector) {
     CGPath drawing;
     auto box = std::make_shared<CBBoundingBox>();
     bool any = false;
     for (const auto& path : finestPaths(elements))
-        any = addSegments(drawing, *path, map.get(), closedPath_, box.get()) || any;
+        any = addSegments(drawing, *path, projector, closedPath_, box.get()) || any;
     std::lock_guard lock(mutex_);
     pathRef_ = std::move(drawing);
     coordinatePathBoundingBox_ = box;
@@ -156,8 +158,10 @@ bool CBPathDataSource::setPathFromElements(
 
 bool CBPathDataSource::setPathFromObjectInMap(const std::shared_ptr<CBGeoObject>& object,
                                               const std::shared_ptr<CBMapScrollView>& map) {
+    auto projector = map ? map->projector() : nullptr;
     return setPathFromElements(
-        object ? object->elements() : std::vector<std::shared_ptr<CBGeoElement>>{}, map);
+        object ? object->elements() : std::vector<std::shared_ptr<CBGeoElement>>{},
+        projector.get());
 }
 
 void CBPathDataSource::setPathFromRelationInMap(const std::shared_ptr<CBGeoRelation>& relation,
@@ -166,15 +170,16 @@ void CBPathDataSource::setPathFromRelationInMap(const std::shared_ptr<CBGeoRelat
     if (relation)
         for (const auto& info : relation->elementInfos())
             elements.push_back(info ? info->element() : nullptr);
-    setPathFromElements(elements, map);
+    auto projector = map ? map->projector() : nullptr;
+    setPathFromElements(elements, projector.get());
 }
 
-void CBPathDataSource::drawDataSourceInMapInRectForXYZAtScaleInContext(
-    const std::shared_ptr<CBMapScrollView>& map, const CGRect& rect, int, int, int, float scale,
-    CGContext& context) {
-    if (!map)
+void CBPathDataSource::drawTileRequestInContext(const CBTileRequest& request, CGContext& context) {
+    if (!request.projector)
         return;
-    const CGFloat lineScale = scale / UIScreen::mainScreen()->scale();
+    const CBMapProjector& projector = *request.projector;
+    const CGRect& rect = request.rect;
+    const CGFloat lineScale = request.screenRelativeScale();
     std::optional<CGPath> copy;
     std::shared_ptr<CBGeoStyle> style;
     {
@@ -184,8 +189,8 @@ void CBPathDataSource::drawDataSourceInMapInRectForXYZAtScaleInContext(
         style = style_;
         if (!coordinatePathBoundingBox_ || !style)
             return;
-        const CGPoint ne = map->offsetForCoordinate(coordinatePathBoundingBox_->NE());
-        const CGPoint sw = map->offsetForCoordinate(coordinatePathBoundingBox_->SW());
+        const CGPoint ne = projector.offsetForCoordinate(coordinatePathBoundingBox_->NE());
+        const CGPoint sw = projector.offsetForCoordinate(coordinatePathBoundingBox_->SW());
         const CGRect box = CGRectStandardize(CGRectMake(sw.x, ne.y, ne.x - sw.x, sw.y - ne.y));
         // A stroke reaches half its width beyond the path: tiles next to the
         // box draw their part of it too.
@@ -194,7 +199,7 @@ void CBPathDataSource::drawDataSourceInMapInRectForXYZAtScaleInContext(
             (lineScale > 0 ? lineScale : 1);
         if (!CGRectIntersectsRect(CGRectInset(box, -widest, -widest), rect))
             return;
-        copy = buildPathLocked(*map);
+        copy = buildPathLocked(projector);
     }
     if (!copy)
         return;

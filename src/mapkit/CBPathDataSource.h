@@ -11,6 +11,7 @@
 
 class CBBoundingBox;
 class CBCoordinatePath;
+class CBMapProjector;
 class CBGeoObject;
 class CBGeoRelation;
 class CBGeoStyle;
@@ -18,7 +19,8 @@ class CBGeoElement;
 
 // Draws one path, open or closed, with a style over the map: the highlight of
 // a place or a route, a map's outline, a walk's track. The drawing path is in
-// map offsets, built once and shared by the drawing threads under a lock.
+// map offsets, built once (by the map view's projector, or by the first
+// tile's) and shared by the drawing threads under a lock.
 class CBPathDataSource : public CBGeoDataSource {
   public:
     CBPathDataSource() = default;
@@ -36,9 +38,7 @@ class CBPathDataSource : public CBGeoDataSource {
     void setPathFromRelationInMap(const std::shared_ptr<CBGeoRelation>& relation,
                                   const std::shared_ptr<CBMapScrollView>& map);
 
-    void drawDataSourceInMapInRectForXYZAtScaleInContext(
-        const std::shared_ptr<CBMapScrollView>& map, const CGRect& rect, int x, int y, int z,
-        float scale, CGContext& context) override;
+    void drawTileRequestInContext(const CBTileRequest& request, CGContext& context) override;
     void coordinateSystemChanged() override;
 
     std::shared_ptr<CBGeoStyle> style() const;
@@ -49,9 +49,9 @@ class CBPathDataSource : public CBGeoDataSource {
 
   private:
     // Under mutex_.
-    std::optional<CGPath> buildPathLocked(const CBMapScrollView& map);
+    std::optional<CGPath> buildPathLocked(const CBMapProjector& projector);
     bool setPathFromElements(const std::vector<std::shared_ptr<CBGeoElement>>& elements,
-                             const std::shared_ptr<CBMapScrollView>& map);
+                             const CBMapProjector* projector);
 
     mutable std::mutex mutex_;
     std::optional<CGPath> pathRef_;

@@ -13,12 +13,13 @@
 #include "CoreData/NSPredicate.h"
 #include "CoreGraphics/CGContext.h"
 #include "Foundation/NSLog.h"
-#include "UIKit/UIScreen.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBGeoStyleSheet.h"
+#include "mapkit/CBMapProjector.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBTileRequest.h"
 #include "uiadditions/UIColor+ZORuzUvuCategory.h"
 
 namespace {
@@ -91,23 +92,11 @@ CBPublicTransportDataSource::setPublicTransportType(int type) {
 }
 
 std::optional<CGPath> CBPublicTransportDataSource::newPathRefForRelation(CBGeoRelation& relation) {
-    if (!relation.cgPathRef()) {
-        const auto path = relation.path();
-        if (!path)
-            return std::nullopt;
-        auto drawing = std::make_shared<CGPath>();
-        for (size_t k = 0; k < path->segmentCount(); ++k)
-            for (size_t i = 0; i < path->numberOfCoordinatesAtSegment(k); ++i) {
-                const CGPoint p =
-                    assignedMap_->offsetForCoordinate(path->coordinateAtIndexOfSegment(i, k));
-                if (i == 0)
-                    drawing->moveToPoint(p);
-                else
-                    drawing->addLineToPoint(p);
-            }
-        relation.setCgPathRef(drawing);
-    }
-    return *relation.cgPathRef();
+    const auto path = relation.path();
+    auto projector = assignedMap_->projector();
+    if (!path || !projector)
+        return std::nullopt;
+    return *projector->projectPath(path.get(), {}, false, true).path;
 }
 
 void CBPublicTransportDataSource::setRelations(
@@ -135,7 +124,8 @@ void CBPublicTransportDataSource::setRelations(
         auto base = sheet ? sheet->baseMapStyle() : nullptr;
         const auto fill = base ? base->fillColor() : std::nullopt;
         if (fill)
-            assignedMap_->setBackgroundColorForOverlay(fill->colorWithAlphaComponent(0.66));
+            assignedMap_->setBackgroundColorForOverlay(
+                UIColor::colorWithRedGreenBlueAlpha(fill->red, fill->green, fill->blue, 0.66));
     }
     auto routes = std::make_shared<Routes>();
     routes->reserve(sorted.size());
@@ -250,9 +240,9 @@ void CBPublicTransportDataSource::drawRoutes(
     }
 }
 
-void CBPublicTransportDataSource::drawDataSourceInMapInRectForXYZAtScaleInContext(
-    const std::shared_ptr<CBMapScrollView>&, const CGRect& rect, int, int, int, float scale,
-    CGContext& context) {
+void CBPublicTransportDataSource::drawTileRequestInContext(const CBTileRequest& request,
+                                                           CGContext& context) {
+    const CGRect& rect = request.rect;
     std::shared_ptr<const Routes> routes;
     std::shared_ptr<const Stops> stops;
     std::optional<std::vector<NSManagedObjectID>> highlighted;
@@ -264,8 +254,8 @@ void CBPublicTransportDataSource::drawDataSourceInMapInRectForXYZAtScaleInContex
     }
     if (!routes)
         return;
-    const CGFloat screenScale = UIScreen::mainScreen()->scale();
-    const CGFloat s = scale / screenScale;
+    const CGFloat screenScale = request.screenScale;
+    const CGFloat s = request.scale / screenScale;
     const CGFloat lineWidth = std::max(3.0 / s, 10.0 / std::max<CGFloat>(s, 0.25 / screenScale));
     context.saveGState();
     context.setLineWidth(lineWidth);

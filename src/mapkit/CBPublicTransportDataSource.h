@@ -51,9 +51,7 @@ class CBPublicTransportDataSource : public CBGeoDataSource {
     std::shared_ptr<CBGeoObject> nearestStopToCoordinateInContext(
         CLLocationCoordinate2D coordinate, const std::shared_ptr<NSManagedObjectContext>& context);
 
-    void drawDataSourceInMapInRectForXYZAtScaleInContext(
-        const std::shared_ptr<CBMapScrollView>& map, const CGRect& rect, int x, int y, int z,
-        float scale, CGContext& context) override;
+    void drawTileRequestInContext(const CBTileRequest& request, CGContext& context) override;
 
     static std::vector<UIColor> arrayOfColors();
     std::optional<std::vector<NSManagedObjectID>> highlightedObjectIDs() const;
@@ -67,6 +65,7 @@ class CBPublicTransportDataSource : public CBGeoDataSource {
         std::vector<std::pair<NSManagedObjectID, std::shared_ptr<CBMutablePathContainer>>>;
     using Stops = std::vector<std::pair<NSManagedObjectID, Stop>>;
 
+    // The route's path in the assigned map's offsets.
     std::optional<CGPath> newPathRefForRelation(CBGeoRelation& relation);
     void drawRoutes(const Routes& routes,
                     const std::optional<std::vector<NSManagedObjectID>>& highlighted,

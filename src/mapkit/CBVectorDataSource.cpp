@@ -1,21 +1,21 @@
 #include "mapkit/CBVectorDataSource.h"
 
 #include <algorithm>
-#include <filesystem>
 
+#include "CBGeoData/CBGeoContextLease.h"
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoElement.h"
 #include "CBGeoData/CBGeoMapTile.h"
+#include "CoreData/NSManagedObjectContext.h"
 #include "CoreGraphics/CGContext.h"
-#include "UIKit/UIScreen.h"
 #include "mapkit/CBDiskTileCache.h"
+#include "mapkit/CBElementPathCache.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBGeoStyleSheet.h"
-#include "mapkit/CBVectorMapView.h"
+#include "mapkit/CBMapProjector.h"
 
-CBVectorDataSource::CBVectorDataSource(std::weak_ptr<CBGeoDisplayManager> manager,
-                                       std::weak_ptr<CBVectorMapView> mapView)
-    : manager_(std::move(manager)), mapView_(std::move(mapView)) {}
+CBVectorDataSource::CBVectorDataSource(std::weak_ptr<CBGeoDisplayManager> manager)
+    : manager_(std::move(manager)) {}
 
 bool CBVectorDataSource::CollisionMemory::collides(int zoom, const std::string& key,
                                                    const CGRect& rect) {
@@ -39,63 +39,38 @@ void CBVectorDataSource::CollisionMemory::clear() {
     elements.clear();
 }
 
-CGFloat CBVectorDataSource::screenRelativeScale(float scale) {
-    CGFloat screen = UIScreen::mainScreen()->scale();
-    return screen > 0 ? scale / screen : scale;
-}
-
-std::shared_ptr<CBPointPath> CBVectorDataSource::pointPathForElement(CBGeoElement& element) const {
-    if (!element.pointPath()) {
-        if (auto map = mapView())
-            map->calculatePointPathAndCGPathRefForGeoPathObject(true, true, element);
-    }
-    return element.pointPath();
-}
-
-std::optional<CBVectorDataSource::TileIdentifiers> CBVectorDataSource::identifiersForXYZ(
-    int x, int y, int z) const {
-    auto quadKey = CBGeoDataManager::quadKeyForTileXYZ(x, y, z);
+std::shared_ptr<CBDiskTileCache> CBVectorDataSource::diskCache() const {
     auto owner = manager();
-    auto map = mapView();
-    if (!quadKey || !owner || !map)
-        return std::nullopt;
-    TileIdentifiers ids;
-    ids.quadKey = *quadKey;
-    ids.quadKeyString = std::to_string(*quadKey);
-    if (auto path = owner->currentStylePlistPath())
-        ids.styleId = std::filesystem::path(*path).stem().string();
-    // The cache keeps one folder per store: the store file's name.
-    ids.storeId = std::filesystem::path(map->currentMapStorePath()).filename().string();
-    return ids;
+    return owner ? owner->diskCache() : nullptr;
 }
 
-void CBVectorDataSource::drawDataSourceInMapInRectForXYZAtScaleInContext(
-    const std::shared_ptr<CBMapScrollView>&, const CGRect& rect, int x, int y, int z, float scale,
-    CGContext& context) {
-    auto ids = identifiersForXYZ(x, y, z);
-    if (!ids)
+void CBVectorDataSource::drawTileRequestInContext(const CBTileRequest& request,
+                                                  CGContext& context) {
+    auto quadKey = CBGeoDataManager::quadKeyForTileXYZ(request.x, request.y, request.zoom);
+    if (!quadKey || !request.projector || !request.styleSheet)
         return;
-    auto owner = manager();
-    auto map = mapView();
-    if (!owner || !map)
-        return;
-    auto cache = owner->diskCache();
+    const std::string quadKeyString = std::to_string(*quadKey);
+    auto cache = diskCache();
     if (cache) {
         if (auto image = cache->newTileImageForQuadKeyStringInStoreIdWithStyleId(
-                ids->quadKeyString, ids->storeId, ids->styleId)) {
-            drawCachedTileInContextAndRectAtScale(*image, context, rect, scale);
+                quadKeyString, request.storeIdentifier, request.styleIdentifier)) {
+            drawCachedTileInContextAndRectAtScale(*image, context, request.rect, request.scale);
             return;
         }
     }
 
-    std::vector<int64_t> quadKeys{ids->quadKey};
-    auto tiles = owner->getMapTilesForQuadKeys(quadKeys);
+    // The thread's context stays in use until the tile is drawn.
+    CBGeoContextLease lease = request.dataManager
+                                  ? request.dataManager->leaseContextForCurrentThread()
+                                  : CBGeoContextLease();
+    std::vector<int64_t> quadKeys{*quadKey};
+    auto tiles = lease.mapTilesForQuadKeys(quadKeys);
     bool fallback = false;
     if (!tiles || tiles->empty()) {
         fallback = true;
         while (auto parent = CBGeoDataManager::parentQuadKeyForQuadKey(quadKeys[0])) {
             quadKeys[0] = *parent;
-            tiles = owner->getRefetchedMapTilesForQuadKeys(quadKeys);
+            tiles = lease.mapTilesForQuadKeys(quadKeys, true);
             if (tiles && !tiles->empty())
                 break;
         }
@@ -107,32 +82,32 @@ void CBVectorDataSource::drawDataSourceInMapInRectForXYZAtScaleInContext(
     bool allFilled = true;
     for (const auto& tile : fetched) {
         if (tile->fillTypeID())
-            drawFillForMapTileAtZoomlevelAndScaleInRectAndContext(*tile, z, scale, rect, context);
+            drawFillForMapTileAtZoomlevelAndScaleInRectAndContext(*tile, request, context);
         else
             allFilled = false;
     }
+    if (allFilled)
+        return;
 
     // A tile missing from the package (deeper than its deepest level, or
     // left out) borrows its ancestor's elements, clipped to the tile; such
     // tiles are drawn live and never cached, as they are not the tile's own.
-    if (!allFilled) {
-        BorrowedElements borrowed;
-        if (auto layers = layersForTilesAroundQuadKeyInRect(fetched, quadKeys[0], rect, borrowed)) {
-            if (fallback || !cache || cache->lastCachedZoomlevel() < z) {
-                context.saveGState();
-                context.clipToRect(rect);
-                drawObjectsAtZoomlevelAndScaleInContext(*layers, z, scale, context, borrowed);
-                context.restoreGState();
-            } else if (auto image = newMapImageWithElementLayersInRectAtScaleAndZoomlevel(
-                           *layers, rect, scale, z, borrowed)) {
-                context.drawImage(rect, *image);
-                cache->addTileImageForQuadKeyStringInStoreIdWithStyleId(image, ids->quadKeyString,
-                                                                        ids->storeId, ids->styleId);
-            }
-        }
+    BorrowedElements borrowed;
+    auto layers = layersForTilesAroundQuadKeyInRect(fetched, quadKeys[0], request, lease, borrowed);
+    if (!layers)
+        return;
+    CBElementPathCache paths(*request.projector);
+    if (fallback || !cache || cache->lastCachedZoomlevel() < request.zoom) {
+        context.saveGState();
+        context.clipToRect(request.rect);
+        drawObjectsAtZoomlevelAndScaleInContext(*layers, request, paths, context, borrowed);
+        context.restoreGState();
+    } else if (auto image = newMapImageWithElementLayersInRectAtScaleAndZoomlevel(
+                   *layers, request, paths, borrowed)) {
+        context.drawImage(request.rect, *image);
+        cache->addTileImageForQuadKeyStringInStoreIdWithStyleId(
+            image, quadKeyString, request.storeIdentifier, request.styleIdentifier);
     }
-    if (auto data = map->dataManager())
-        data->unlockContextForCurrentThread();
 }
 
 bool CBVectorDataSource::isOverlayAnchor(const CBGeoElementAnchor& anchor, int zoom,
@@ -148,11 +123,9 @@ bool CBVectorDataSource::isOverlayAnchor(const CBGeoElementAnchor& anchor, int z
 }
 
 void CBVectorDataSource::learnOverlayAnchorsOfQuadKeys(
-    const std::vector<int64_t>& quadKeys, int zoom,
-    std::vector<CBOverlayAnchorCache::Anchor>& anchors) {
-    auto owner = manager();
-    auto sheet = owner ? owner->styleSheetForCurrentThread() : nullptr;
-    auto rows = sheet ? owner->getElementAnchorsForQuadKeys(quadKeys) : std::nullopt;
+    const std::vector<int64_t>& quadKeys, int zoom, CBGeoStyleSheet& sheet,
+    const CBGeoContextLease& lease, std::vector<CBOverlayAnchorCache::Anchor>& anchors) {
+    auto rows = lease.elementAnchorsForQuadKeys(quadKeys);
     if (!rows)
         return;
     // Rows come key by key in the order asked; a key without rows (a tile
@@ -161,7 +134,7 @@ void CBVectorDataSource::learnOverlayAnchorsOfQuadKeys(
     for (int64_t key : quadKeys) {
         std::vector<CBOverlayAnchorCache::Anchor> found;
         for (; row != rows->end() && row->quadKey == key; ++row) {
-            if (isOverlayAnchor(*row, zoom, *sheet))
+            if (isOverlayAnchor(*row, zoom, sheet))
                 found.push_back({row->objectID, row->coordinate});
         }
         anchors.insert(anchors.end(), found.begin(), found.end());
@@ -171,14 +144,12 @@ void CBVectorDataSource::learnOverlayAnchorsOfQuadKeys(
 
 std::optional<CBVectorDataSource::ElementLayers>
 CBVectorDataSource::layersForTilesAroundQuadKeyInRect(
-    const std::vector<std::shared_ptr<CBGeoMapTile>>& tiles, int64_t quadKey, const CGRect& rect,
-    BorrowedElements& borrowed) {
+    const std::vector<std::shared_ptr<CBGeoMapTile>>& tiles, int64_t quadKey,
+    const CBTileRequest& request, const CBGeoContextLease& lease, BorrowedElements& borrowed) {
     auto here = CBGeoDataManager::tileXYZForQuadKey(quadKey);
-    auto owner = manager();
-    auto map = mapView();
     auto context =
         tiles.empty() || !tiles.front() ? nullptr : tiles.front()->managedObjectContext();
-    if (!here || !owner || !map || !context)
+    if (!here || !request.projector || !request.styleSheet || !context)
         return CBGeoDisplayManager::sortedElementsForMapTiles(tiles);
     const int zoom = here->z;
     std::vector<std::shared_ptr<CBGeoElement>> elements;
@@ -205,11 +176,12 @@ CBVectorDataSource::layersForTilesAroundQuadKeyInRect(
         }
     }
     if (!missing.empty())
-        learnOverlayAnchorsOfQuadKeys(missing, zoom, anchors);
+        learnOverlayAnchorsOfQuadKeys(missing, zoom, *request.styleSheet, lease, anchors);
+    const CGRect& rect = request.rect;
     const CGRect reach = CGRectInset(rect, -rect.size.width / 2, -rect.size.height / 2);
     for (const auto& anchor : anchors) {
         if (own.count(anchor.objectID) ||
-            !CGRectContainsPoint(reach, map->offsetForCoordinate(anchor.coordinate)))
+            !CGRectContainsPoint(reach, request.projector->offsetForCoordinate(anchor.coordinate)))
             continue;
         auto element =
             std::dynamic_pointer_cast<CBGeoElement>(context->objectWithID(anchor.objectID));
@@ -233,7 +205,8 @@ void CBVectorDataSource::drawCachedTileInContextAndRectAtScale(const CGImage& im
     context.drawImage(rect, image);
 }
 
-void CBVectorDataSource::tileImage(const UIImage& image, CGFloat divisor, CGContext& context) {
+void CBVectorDataSource::tileImage(const CBGeoStyleImage& image, CGFloat divisor,
+                                   CGContext& context) {
     if (!image.CGImage() || !(divisor > 0))
         return;
     CGSize size = image.size();
@@ -245,13 +218,11 @@ void CBVectorDataSource::tileImage(const UIImage& image, CGFloat divisor, CGCont
 }
 
 void CBVectorDataSource::drawFillForMapTileAtZoomlevelAndScaleInRectAndContext(
-    CBGeoMapTile& tile, int zoom, float scale, const CGRect& rect, CGContext& context) {
-    auto owner = manager();
-    if (!owner)
+    CBGeoMapTile& tile, const CBTileRequest& request, CGContext& context) {
+    if (!request.styleSheet)
         return;
-    CGFloat s = screenRelativeScale(scale);
-    auto style = owner->styleSheetForCurrentThread()->styleForTypeIDAtNativeZoomLevel(
-        tile.fillTypeID(), zoom);
+    auto style =
+        request.styleSheet->styleForTypeIDAtNativeZoomLevel(tile.fillTypeID(), request.zoom);
     if (!style)
         return;
     auto fill = style->fillColor();
@@ -262,21 +233,21 @@ void CBVectorDataSource::drawFillForMapTileAtZoomlevelAndScaleInRectAndContext(
     if (auto opacity = style->fillOpacity())
         context.setAlpha(*opacity);
     if (!pattern) {
-        context.setFillColorWithColor(fill->CGColor());
-        context.fillRect(rect);
+        context.setFillColorWithColor(*fill);
+        context.fillRect(request.rect);
     } else {
-        context.clipToRect(rect);
-        tileImage(*pattern, s, context);
+        context.clipToRect(request.rect);
+        tileImage(*pattern, request.screenRelativeScale(), context);
     }
     context.restoreGState();
 }
 
 CGImageRef CBVectorDataSource::newMapImageWithElementLayersInRectAtScaleAndZoomlevel(
-    ElementLayers& layers, const CGRect& rect, float scale, int zoom,
+    ElementLayers& layers, const CBTileRequest& request, CBElementPathCache& paths,
     const BorrowedElements& borrowed) {
-    auto owner = manager();
-    auto map = mapView();
-    if (!owner || !map || !(scale > 0))
+    const CGRect& rect = request.rect;
+    const float scale = request.scale;
+    if (!request.styleSheet || !(scale > 0))
         return nullptr;
     auto bitmap = CGContext::createBitmapContext(size_t(rect.size.width * scale),
                                                  size_t(rect.size.height * scale));
@@ -285,55 +256,60 @@ CGImageRef CBVectorDataSource::newMapImageWithElementLayersInRectAtScaleAndZooml
     bitmap->scaleCTM(scale, scale);
     bitmap->setShouldAntialias(true);
     bitmap->translateCTM(-rect.origin.x, -rect.origin.y);
-    if (!map->cacheTransparentTileImages()) {
-        if (auto base = owner->styleSheetForCurrentThread()->baseMapStyle()) {
+    if (!request.transparentBackground) {
+        if (auto base = request.styleSheet->baseMapStyle()) {
             if (auto pattern = base->fillPatternImage()) {
                 bitmap->saveGState();
                 bitmap->clipToRect(rect);
                 tileImage(*pattern, scale, *bitmap);
                 bitmap->restoreGState();
             } else if (auto fill = base->fillColor()) {
-                bitmap->setFillColorWithColor(fill->CGColor());
+                bitmap->setFillColorWithColor(*fill);
                 bitmap->fillRect(rect);
             }
         }
     }
-    drawObjectsAtZoomlevelAndScaleInContext(layers, zoom, scale, *bitmap, borrowed);
+    drawObjectsAtZoomlevelAndScaleInContext(layers, request, paths, *bitmap, borrowed);
     return bitmap->createImage();
 }
 
 bool CBVectorDataSource::cachedTileAvailableForXYZ(int x, int y, int z) {
-    auto ids = identifiersForXYZ(x, y, z);
     auto owner = manager();
-    auto cache = ids && owner ? owner->diskCache() : nullptr;
-    return cache && cache->cachedTileAvailableForQuadkeyInStoreIdWithStyleId(
-                        ids->quadKeyString, ids->storeId, ids->styleId);
+    return owner && cachedTileAvailableForTileRequest(owner->tileRequestForXYZ(x, y, z));
 }
 
 void CBVectorDataSource::prerenderXYZ(int x, int y, int z) {
-    auto ids = identifiersForXYZ(x, y, z);
-    if (!ids)
+    if (auto owner = manager())
+        prerenderTileRequest(owner->tileRequestForXYZ(x, y, z));
+}
+
+bool CBVectorDataSource::cachedTileAvailableForTileRequest(const CBTileRequest& request) {
+    auto quadKey = CBGeoDataManager::quadKeyForTileXYZ(request.x, request.y, request.zoom);
+    auto cache = quadKey ? diskCache() : nullptr;
+    return cache && cache->cachedTileAvailableForQuadkeyInStoreIdWithStyleId(
+                        std::to_string(*quadKey), request.storeIdentifier, request.styleIdentifier);
+}
+
+void CBVectorDataSource::prerenderTileRequest(const CBTileRequest& request) {
+    auto quadKey = CBGeoDataManager::quadKeyForTileXYZ(request.x, request.y, request.zoom);
+    auto cache = diskCache();
+    if (!quadKey || !cache || !request.projector || !request.dataManager ||
+        cachedTileAvailableForTileRequest(request))
         return;
-    auto owner = manager();
-    auto map = mapView();
-    auto cache = owner && map ? owner->diskCache() : nullptr;
-    if (!cache || cache->cachedTileAvailableForQuadkeyInStoreIdWithStyleId(
-                      ids->quadKeyString, ids->storeId, ids->styleId))
-        return;
-    auto tiles = owner->getMapTilesForQuadKeys({ids->quadKey});
+    CBGeoContextLease lease = request.dataManager->leaseContextForCurrentThread();
+    auto tiles = lease.mapTilesForQuadKeys({*quadKey});
     if (!tiles || tiles->empty())
         return;
     if (std::all_of(tiles->begin(), tiles->end(),
                     [](const auto& tile) { return tile->fillTypeID().has_value(); }))
         return;
-    CGRect rect = map->rectForXYZ(x, y, z);
     BorrowedElements borrowed;
-    auto layers = layersForTilesAroundQuadKeyInRect(*tiles, ids->quadKey, rect, borrowed);
+    auto layers = layersForTilesAroundQuadKeyInRect(*tiles, *quadKey, request, lease, borrowed);
     if (!layers)
         return;
-    float scale = map->scaleForNativeZoomlevel(z);
-    if (auto image = newMapImageWithElementLayersInRectAtScaleAndZoomlevel(*layers, rect, scale, z,
+    CBElementPathCache paths(*request.projector);
+    if (auto image = newMapImageWithElementLayersInRectAtScaleAndZoomlevel(*layers, request, paths,
                                                                            borrowed))
-        cache->addTileImageForQuadKeyStringInStoreIdWithStyleId(image, ids->quadKeyString,
-                                                                ids->storeId, ids->styleId);
+        cache->addTileImageForQuadKeyStringInStoreIdWithStyleId(
+            image, std::to_string(*quadKey), request.storeIdentifier, request.styleIdentifier);
 }

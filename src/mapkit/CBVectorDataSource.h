@@ -16,22 +16,26 @@
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBOverlayAnchorCache.h"
 
+class CBElementPathCache;
+class CBGeoContextLease;
 class CBGeoElement;
-class CBPointPath;
-class UIImage;
 class CBGeoMapTile;
 class CBGeoStyle;
+class CBGeoStyleImage;
 class CBGeoStyleSheet;
+class CBMapProjector;
+class CBPointPath;
 class CBTilePathBatch;
-class CBVectorMapView;
 class CGContext;
 
 // Draws the vector map of the open package into a tile: from the disk tile
 // cache when it holds the tile, else from the geo database (climbing to the
 // parent quad key when a tile is missing), rendering cacheable zooms into the
-// cache on the way. Icons and important labels avoid each other across all
-// tiles of a zoom level through the collision memory, the only state shared
-// between the worker threads that draw tiles at once.
+// cache on the way. Everything a tile needs comes with its request; the
+// display manager that owns the source keeps the disk cache. Icons and
+// important labels avoid each other across all tiles of a zoom level through
+// the collision memory, the only state shared between the worker threads
+// that draw tiles at once.
 class CBVectorDataSource : public CBGeoDataSource {
   public:
     using ElementLayers = std::vector<CBGeoDisplayManager::ElementsByStyle>;
@@ -39,63 +43,62 @@ class CBVectorDataSource : public CBGeoDataSource {
     // labels only.
     using BorrowedElements = std::unordered_set<const CBGeoElement*>;
 
-    CBVectorDataSource(std::weak_ptr<CBGeoDisplayManager> manager,
-                       std::weak_ptr<CBVectorMapView> mapView);
+    explicit CBVectorDataSource(std::weak_ptr<CBGeoDisplayManager> manager);
 
     std::shared_ptr<CBGeoDisplayManager> manager() const { return manager_.lock(); }
-    std::shared_ptr<CBVectorMapView> mapView() const { return mapView_.lock(); }
 
     void resetCollisionDetectionMemory();
     void coordinateSystemChanged() override { resetCollisionDetectionMemory(); }
 
-    void drawDataSourceInMapInRectForXYZAtScaleInContext(
-        const std::shared_ptr<CBMapScrollView>& map, const CGRect& rect, int x, int y, int z,
-        float scale, CGContext& context) override;
-
-    // The element's point path, made (with its CGPath) on first request.
-    std::shared_ptr<CBPointPath> pointPathForElement(CBGeoElement& element) const;
+    void drawTileRequestInContext(const CBTileRequest& request, CGContext& context) override;
 
     static void drawCachedTileInContextAndRectAtScale(const CGImage& image, CGContext& context,
                                                       const CGRect& rect, float scale);
-    void drawFillForMapTileAtZoomlevelAndScaleInRectAndContext(CBGeoMapTile& tile, int zoom,
-                                                               float scale, const CGRect& rect,
-                                                               CGContext& context);
-    // A tile bound for the disk cache; nullptr when no bitmap can be made.
+    // Fills the request's tile with the style of the map tile's fill type.
+    static void drawFillForMapTileAtZoomlevelAndScaleInRectAndContext(CBGeoMapTile& tile,
+                                                                      const CBTileRequest& request,
+                                                                      CGContext& context);
+    // The request's tile bound for the disk cache; nullptr when no bitmap
+    // can be made.
     CGImageRef newMapImageWithElementLayersInRectAtScaleAndZoomlevel(
-        ElementLayers& layers, const CGRect& rect, float scale, int zoom,
+        ElementLayers& layers, const CBTileRequest& request, CBElementPathCache& paths,
         const BorrowedElements& borrowed = {});
+    // The tile of the owner's map at its zoom's scale (its request made by
+    // the display manager).
     bool cachedTileAvailableForXYZ(int x, int y, int z);
     // Renders one tile into the disk cache unless it is cached, missing or
     // only a fill.
     void prerenderXYZ(int x, int y, int z);
+    bool cachedTileAvailableForTileRequest(const CBTileRequest& request);
+    void prerenderTileRequest(const CBTileRequest& request);
 
     // Paints the layers: geometry passes per layer, z-index group and phase,
     // then arrows, icons and labels on top. Borrowed elements get icons and
     // labels only. Overlays of one style go in object order, so that
     // neighbouring tiles settle overlapping labels alike.
-    void drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& layers, int zoom, float scale,
-                                                 CGContext& context,
+    void drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& layers,
+                                                 const CBTileRequest& request,
+                                                 CBElementPathCache& paths, CGContext& context,
                                                  const BorrowedElements& borrowed = {});
     // The layers of the tiles, with the elements of the eight tiles around
-    // quadKey whose icon or label is anchored within half a tile of rect
-    // added as borrowed: a label crossing the edge then shows whole on both
-    // sides. nullopt for no tiles.
+    // quadKey whose icon or label is anchored within half a tile of the
+    // request's rectangle added as borrowed: a label crossing the edge then
+    // shows whole on both sides. nullopt for no tiles.
     std::optional<ElementLayers> layersForTilesAroundQuadKeyInRect(
         const std::vector<std::shared_ptr<CBGeoMapTile>>& tiles, int64_t quadKey,
-        const CGRect& rect, BorrowedElements& borrowed);
+        const CBTileRequest& request, const CBGeoContextLease& lease, BorrowedElements& borrowed);
 
     // Labels (CBVectorDataSourceTextRendering.cpp). s is the
     // screen-relative scale. labelRects holds the boxes of the labels drawn
     // so far in the tile: a label meeting one of them is left out, so labels
     // never overlap within a tile.
-    void drawLabelForElementWithStyleAtZoomlevelAndScaleInContext(CBGeoElement& element,
-                                                                  CBGeoStyle& style, int zoom,
-                                                                  CGFloat s,
-                                                                  std::vector<CGRect>& labelRects,
-                                                                  CGContext& context);
+    void drawLabelForElementWithStyleAtZoomlevelAndScaleInContext(
+        CBGeoElement& element, CBGeoStyle& style, int zoom, CGFloat s,
+        std::vector<CGRect>& labelRects, CBElementPathCache& paths, CGContext& context);
     bool drawNameForElementWithStyleAndScaleInContext(const std::string& name,
                                                       CBGeoElement& element, CBGeoStyle& style,
                                                       CGFloat s, std::vector<CGRect>& labelRects,
+                                                      CBElementPathCache& paths,
                                                       CGContext& context);
     // true when the rectangle meets an important label of another element
     // at the zoom; otherwise remembers it.
@@ -104,11 +107,9 @@ class CBVectorDataSource : public CBGeoDataSource {
                                                                         const CGRect& rect);
     // The icon's rectangle when it was drawn; nullopt when it collided.
     std::optional<CGRect> drawIconOfWidthAndHeightForElementAtZoomlevelInContext(
-        const UIImage& icon, CGFloat width, CGFloat height, CBGeoElement& element, int zoom,
-        CGContext& context);
+        const CBGeoStyleImage& icon, CGFloat width, CGFloat height, CBGeoElement& element, int zoom,
+        const CBMapProjector& projector, CGContext& context);
 
-    // The screen-relative scale: scale / the main screen's scale.
-    static CGFloat screenRelativeScale(float scale);
     // Whether two label or icon boxes (of positive size) share some area:
     // CGRectIntersectsRect without its normalising, as the boxes of a tile
     // and of a zoom level are compared pair by pair.
@@ -128,19 +129,14 @@ class CBVectorDataSource : public CBGeoDataSource {
         void clear();
     };
 
-    struct TileIdentifiers {
-        int64_t quadKey = 0;
-        std::string quadKeyString;
-        std::string styleId;
-        std::string storeId;
-    };
-    std::optional<TileIdentifiers> identifiersForXYZ(int x, int y, int z) const;
+    std::shared_ptr<CBDiskTileCache> diskCache() const;
     // Whether the element lends its icon or label to the tiles around it: it
     // has a name, or one of its styles an icon at the zoom.
     static bool isOverlayAnchor(const CBGeoElementAnchor& anchor, int zoom, CBGeoStyleSheet& sheet);
     // Reads the anchors of the tiles from the store into the cache (an empty
     // list for a tile without any) and appends them to anchors.
     void learnOverlayAnchorsOfQuadKeys(const std::vector<int64_t>& quadKeys, int zoom,
+                                       CBGeoStyleSheet& sheet, const CBGeoContextLease& lease,
                                        std::vector<CBOverlayAnchorCache::Anchor>& anchors);
 
     static CBGeoStyle* getSubStyleOfStyleForArchitectureOfElement(CBGeoStyle& style,
@@ -149,19 +145,19 @@ class CBVectorDataSource : public CBGeoDataSource {
                                                                         CBGeoStyle& style,
                                                                         CGFloat s,
                                                                         CBGeoElement& element);
-    void drawOneWaySymbolForElementWithStyleAndScaleInContext(CBGeoElement& element,
-                                                              CBGeoStyle& style, CGFloat s,
-                                                              CGContext& context) const;
+    static void drawOneWaySymbolForElementWithStyleAndScaleInContext(CBGeoElement& element,
+                                                                     CBGeoStyle& style, CGFloat s,
+                                                                     CBElementPathCache& paths,
+                                                                     CGContext& context);
     // Strokes and plain fills go through batch, which takes the paint the
     // context holds at the time.
-    void drawGeometryPhase(int phase, CBGeoElement& element, CBGeoStyle* subStyle,
-                           CBGeoStyle* buildingStyle, bool requiresPath, int zoom, CGFloat s,
-                           CBGeoStyleSheet& sheet, CBTilePathBatch& batch,
-                           CGContext& context) const;
-    static void tileImage(const UIImage& image, CGFloat divisor, CGContext& context);
+    static void drawGeometryPhase(int phase, CBGeoElement& element, CBGeoStyle* subStyle,
+                                  CBGeoStyle* buildingStyle, bool requiresPath, int zoom, CGFloat s,
+                                  CBGeoStyleSheet& sheet, CBElementPathCache& paths,
+                                  CBTilePathBatch& batch, CGContext& context);
+    static void tileImage(const CBGeoStyleImage& image, CGFloat divisor, CGContext& context);
 
     std::weak_ptr<CBGeoDisplayManager> manager_;
-    std::weak_ptr<CBVectorMapView> mapView_;
     CollisionMemory icons_;
     CollisionMemory importantLabels_;
     CBOverlayAnchorCache overlayAnchors_;

@@ -6,11 +6,12 @@
 #include "CBGeoData/CBGeoElement.h"
 #include "CBGeoData/CBPointPath.h"
 #include "CoreGraphics/CGContext.h"
+#include "mapkit/CBElementPathCache.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBGeoStyleSheet.h"
+#include "mapkit/CBMapProjector.h"
 #include "mapkit/CBTilePathBatch.h"
 #include "mapkit/CBVectorDataSource.h"
-#include "mapkit/CBVectorMapView.h"
 
 namespace {
 
@@ -35,8 +36,8 @@ CGFloat bridgeWidth(CBGeoStyle& style) {
 }
 
 void strokeElement(CGContext& context, CBTilePathBatch& batch, const CGPath& path,
-                   const UIColor& color, CGFloat width) {
-    context.setStrokeColorWithColor(color.CGColor());
+                   const CGColor& color, CGFloat width) {
+    context.setStrokeColorWithColor(color);
     context.setLineWidth(width);
     batch.stroke(path);
 }
@@ -79,7 +80,8 @@ void CBVectorDataSource::prepareContextWithStyleAndScaleForArchitectureOfElement
 void CBVectorDataSource::drawGeometryPhase(int phase, CBGeoElement& element, CBGeoStyle* subStyle,
                                            CBGeoStyle* buildingStyle, bool requiresPath, int zoom,
                                            CGFloat s, CBGeoStyleSheet& sheet,
-                                           CBTilePathBatch& batch, CGContext& context) const {
+                                           CBElementPathCache& paths, CBTilePathBatch& batch,
+                                           CGContext& context) {
     // Read once: this runs for every element in every phase.
     const int64_t architecture = element.architecture().value_or(0);
     auto is = [architecture](int64_t mask) { return (architecture & mask) == mask; };
@@ -89,17 +91,19 @@ void CBVectorDataSource::drawGeometryPhase(int phase, CBGeoElement& element, CBG
     const bool detailed = zoom >= kDetailZoomLevel;
     const bool bridge = is(CBGeoElement::kBridge);
     if (phase == 2) {
-        auto points = pointPathForElement(element);
+        auto points = paths.pointPathForElement(element);
+        auto path = paths.madePathForElement(element);
         if (detailed && bridge && subStyle && !subStyle->fillColor() &&
-            pointPathIsLongerThan(points, std::round(5 / s)) && element.cgPathRef()) {
+            pointPathIsLongerThan(points, std::round(5 / s)) && path) {
             auto base = sheet.bridgeBaseStyle();
             if (auto casing = base ? base->casingColor() : std::nullopt)
-                strokeElement(context, batch, *element.cgPathRef(), *casing,
+                strokeElement(context, batch, *path, *casing,
                               std::round((bridgeWidth(*subStyle) + 6) / s));
         }
         return;
     }
-    auto path = element.cgPathRef();
+    // Drawn only when an earlier pass of the tile made the element's path.
+    auto path = paths.madePathForElement(element);
     if (!path)
         return;
     CBGeoStyle& style = subStyle ? *subStyle : *buildingStyle;
@@ -125,7 +129,7 @@ void CBVectorDataSource::drawGeometryPhase(int phase, CBGeoElement& element, CBG
                 if (!fill && building && buildingStyle)
                     fill = buildingStyle->fillColor();
                 if (fill) {
-                    context.setFillColorWithColor(fill->CGColor());
+                    context.setFillColorWithColor(*fill);
                     batch.fill(*path, element.needsEOFill());
                 }
             }
@@ -133,7 +137,7 @@ void CBVectorDataSource::drawGeometryPhase(int phase, CBGeoElement& element, CBG
                 context.setAlpha(1.0);
         }
         if (detailed && bridge && !style.fillColor() &&
-            pointPathIsLongerThan(pointPathForElement(element), std::round(5 / s))) {
+            pointPathIsLongerThan(paths.pointPathForElement(element), std::round(5 / s))) {
             auto base = sheet.bridgeBaseStyle();
             if (auto deck = base ? base->strokeColor() : std::nullopt)
                 strokeElement(context, batch, *path, *deck,
@@ -186,15 +190,17 @@ void CBVectorDataSource::drawGeometryPhase(int phase, CBGeoElement& element, CBG
     }
 }
 
-void CBVectorDataSource::drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& layers, int zoom,
-                                                                 float scale, CGContext& context,
+void CBVectorDataSource::drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& layers,
+                                                                 const CBTileRequest& request,
+                                                                 CBElementPathCache& paths,
+                                                                 CGContext& context,
                                                                  const BorrowedElements& borrowed) {
-    auto owner = manager();
-    if (!owner)
+    if (!request.styleSheet)
         return;
+    const int zoom = request.zoom;
     context.saveGState();
-    const CGFloat s = screenRelativeScale(scale);
-    auto sheet = owner->styleSheetForCurrentThread();
+    const CGFloat s = request.screenRelativeScale();
+    CBGeoStyleSheet* sheet = request.styleSheet.get();
     context.setLineJoin(kCGLineJoinRound);
     context.setLineCap(kCGLineCapRound);
     // Shapes (label outlines among them; glyphs keep their font's smoothing)
@@ -243,7 +249,7 @@ void CBVectorDataSource::drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& 
                             prepareContextWithStyleAndScaleForArchitectureOfElement(
                                 context, *subStyle, s, *element);
                         drawGeometryPhase(phase, *element, subStyle, buildingStyle.get(),
-                                          requiresPath, zoom, s, *sheet, batch, context);
+                                          requiresPath, zoom, s, *sheet, paths, batch, context);
                     }
                 }
             }
@@ -279,19 +285,20 @@ void CBVectorDataSource::drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& 
                 for (const auto& element : elements) {
                     if (onlyBuildings && !element->isBuilding())
                         continue;
-                    drawOneWaySymbolForElementWithStyleAndScaleInContext(*element, *style, s,
+                    drawOneWaySymbolForElementWithStyleAndScaleInContext(*element, *style, s, paths,
                                                                          context);
                     std::optional<CGRect> iconRect;
                     if (icon && (element->name() || !style->isTextPlacementImportant()))
                         iconRect = drawIconOfWidthAndHeightForElementAtZoomlevelInContext(
-                            *icon, iconWidth, iconHeight, *element, zoom, context);
+                            *icon, iconWidth, iconHeight, *element, zoom, paths.projector(),
+                            context);
                     CBGeoStyle* subStyle =
                         getSubStyleOfStyleForArchitectureOfElement(*style, *element);
                     context.setAlpha(1.0);
                     context.setLineDash(0, {});
                     if (int(style->fontSize().value_or(0)) > 0 && style->textColor())
                         drawLabelForElementWithStyleAtZoomlevelAndScaleInContext(
-                            *element, *subStyle, zoom, s, labelRects, context);
+                            *element, *subStyle, zoom, s, labelRects, paths, context);
                     // Later labels keep clear of the icon; the element's own
                     // label sits beside it.
                     if (iconRect)
@@ -308,19 +315,20 @@ void CBVectorDataSource::drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& 
 }
 
 void CBVectorDataSource::drawOneWaySymbolForElementWithStyleAndScaleInContext(
-    CBGeoElement& element, CBGeoStyle& style, CGFloat s, CGContext& context) const {
+    CBGeoElement& element, CBGeoStyle& style, CGFloat s, CBElementPathCache& paths,
+    CGContext& context) {
     auto oneway = element.oneway();
     auto color = style.onewayColor();
     if (!oneway || *oneway == 0 || !color || !element.isHighway())
         return;
-    auto path = pointPathForElement(element);
+    auto path = paths.pointPathForElement(element);
     if (!path || path->count() == 0)
         return;
     context.saveGState();
     context.setLineJoin(kCGLineJoinMiter);
     context.setLineDash(0, {});
-    context.setStrokeColorWithColor(color->CGColor());
-    context.setFillColorWithColor(color->CGColor());
+    context.setStrokeColorWithColor(*color);
+    context.setFillColorWithColor(*color);
     const CGFloat w = style.strokeWidth().value_or(0);
     const CGFloat a = std::round(2 * w / s);
     const CGFloat h = std::max(std::round(5 / s), 0.33 * a);
@@ -358,17 +366,16 @@ void CBVectorDataSource::drawOneWaySymbolForElementWithStyleAndScaleInContext(
 }
 
 std::optional<CGRect> CBVectorDataSource::drawIconOfWidthAndHeightForElementAtZoomlevelInContext(
-    const UIImage& icon, CGFloat width, CGFloat height, CBGeoElement& element, int zoom,
-    CGContext& context) {
-    auto map = mapView();
-    if (!map || !icon.CGImage())
+    const CBGeoStyleImage& icon, CGFloat width, CGFloat height, CBGeoElement& element, int zoom,
+    const CBMapProjector& projector, CGContext& context) {
+    if (!icon.CGImage())
         return std::nullopt;
     // A line carries no point. Its offset would not be a number, and a
     // translation by it leaves the context unusable for the rest of the tile.
     const auto coordinate = element.coordinate();
     if (!CLLocationCoordinate2DIsValid(coordinate))
         return std::nullopt;
-    const CGPoint centre = map->offsetForCoordinate(coordinate);
+    const CGPoint centre = projector.offsetForCoordinate(coordinate);
     if (!std::isfinite(centre.x) || !std::isfinite(centre.y))
         return std::nullopt;
     const CGRect rect = CGRectMake(std::round(centre.x - width / 2),

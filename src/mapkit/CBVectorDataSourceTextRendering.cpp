@@ -16,9 +16,10 @@
 #include "CoreText/CTRun.h"
 #include "CoreText/NSAttributedString.h"
 #include "UIKit/UIFont.h"
+#include "mapkit/CBElementPathCache.h"
 #include "mapkit/CBGeoStyle.h"
+#include "mapkit/CBMapProjector.h"
 #include "mapkit/CBVectorDataSource.h"
-#include "mapkit/CBVectorMapView.h"
 #include "uiadditions/NSString+ZELDrawingSizeCache.h"
 
 namespace {
@@ -63,7 +64,7 @@ std::optional<NSAttributedString> CBCreateLabelAttributedString(const std::strin
         return std::nullopt;
     CTStringAttributes attributes;
     attributes.font = labelCTFont(fontFamily(style), std::round(style.fontSize().value_or(0) / s));
-    attributes.foregroundColor = color->CGColor();
+    attributes.foregroundColor = *color;
     return NSAttributedString(text, attributes);
 }
 
@@ -80,7 +81,7 @@ CTLineRef CBCreateLabelCasingLine(NSAttributedString* string, size_t length, CBG
     }
     CTStringAttributes outline;
     outline.strokeWidth = casingWidth ? *casingWidth * 100 : 25;
-    outline.strokeColor = casingColor->CGColor();
+    outline.strokeColor = *casingColor;
     string->addAttributes(outline, CFRange{0, long(string->length())});
     return CTLine::createWithAttributedString(*string);
 }
@@ -122,12 +123,12 @@ struct LabelLines {
     CTLineRef casing;
 };
 
-void appendColor(std::string& key, const std::optional<UIColor>& color) {
+void appendColor(std::string& key, const std::optional<CGColor>& color) {
     if (!color) {
         key += "-|";
         return;
     }
-    const CGColor c = color->CGColor();
+    const CGColor& c = *color;
     for (CGFloat component : {c.red, c.green, c.blue, c.alpha})
         key += std::to_string(component) + ",";
     key += "|";
@@ -291,18 +292,18 @@ bool CBVectorDataSource::checkForCollisionOfImportantLabelForElementAtZoomlevelW
 
 void CBVectorDataSource::drawLabelForElementWithStyleAtZoomlevelAndScaleInContext(
     CBGeoElement& element, CBGeoStyle& style, int zoom, CGFloat s, std::vector<CGRect>& labelRects,
-    CGContext& context) {
+    CBElementPathCache& paths, CGContext& context) {
     auto name = element.name();
-    auto map = mapView();
-    if (!name || name->empty() || !map)
+    if (!name || name->empty())
         return;
-    auto points = pointPathForElement(element);
+    auto points = paths.pointPathForElement(element);
     const bool important = style.isTextPlacementImportant();
     const bool pointLabel = style.textPlacementCentered().value_or(false) || important ||
                             (points && points->count() == 1) ||
                             element.isArchitectureType(CBGeoElement::kBuilding);
     if (!pointLabel) {
-        drawNameForElementWithStyleAndScaleInContext(*name, element, style, s, labelRects, context);
+        drawNameForElementWithStyleAndScaleInContext(*name, element, style, s, labelRects, paths,
+                                                     context);
         return;
     }
     auto font = labelFont(fontFamily(style), std::round(style.fontSize().value_or(0) / s));
@@ -319,7 +320,7 @@ void CBVectorDataSource::drawLabelForElementWithStyleAtZoomlevelAndScaleInContex
     if (!important && text.width * text.height > extent * extent)
         return;
     const CGFloat lineLimit = std::min(std::round(400 / s), 0.75 * extent);
-    const CGPoint anchor = map->offsetForCoordinate(element.coordinate());
+    const CGPoint anchor = paths.projector().offsetForCoordinate(element.coordinate());
 
     if (text.width > lineLimit && !important) {
         std::vector<std::string> parts;
@@ -391,9 +392,9 @@ void CBVectorDataSource::drawLabelForElementWithStyleAtZoomlevelAndScaleInContex
 
 bool CBVectorDataSource::drawNameForElementWithStyleAndScaleInContext(
     const std::string& name, CBGeoElement& element, CBGeoStyle& style, CGFloat s,
-    std::vector<CGRect>& labelRects, CGContext& context) {
+    std::vector<CGRect>& labelRects, CBElementPathCache& paths, CGContext& context) {
     auto fontSize = style.fontSize();
-    auto points = pointPathForElement(element);
+    auto points = paths.pointPathForElement(element);
     if (name.empty() || !fontSize || !points || points->count() == 0)
         return false;
     auto font = labelFont("", std::round(*fontSize / s));
@@ -429,7 +430,7 @@ bool CBVectorDataSource::drawNameForElementWithStyleAndScaleInContext(
     if (fit < 1.8 || straight.empty()) {
         if (full && !same &&
             drawNameForElementWithStyleAndScaleInContext(shortName, element, style, s, labelRects,
-                                                         context))
+                                                         paths, context))
             return true;
         if (!same) {
             const CGFloat margin2 = 2 * strokeWidth / s > 20 / s ? 2 * strokeWidth / s : 20 / s;

@@ -30,8 +30,9 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
   public:
     using Map = std::shared_ptr<CBMapStoreMap>;
     using Download = ZELDownloadManagerEngineDelegate::Download;
-    // Work after an install, the tile-cache pre-fill unless another step is
-    // set: reports progress 0...1 and calls `done` on the main thread.
+    // Work after an install (the application sets the tile-cache pre-fill):
+    // reports progress 0...1 and calls `done` on the main thread. Without a
+    // step an install is done once the map is recorded.
     using PostInstallStep =
         std::function<void(const Map& map, bool isUpdate, std::function<void(double)> progress,
                            std::function<void()> done)>;
@@ -106,8 +107,6 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
     void downloadOfMapEnded(const Map& map);
     void finishInstall(const Download& download, const Map& map, bool isUpdate);
     void adoptStoredCover(const Map& map, const std::shared_ptr<UIImage>& cover);
-    void prefillTileCacheForMap(const Map& map, bool isUpdate, std::function<void(double)> progress,
-                                std::function<void()> done);
     std::vector<Map> allMaps(const std::vector<NSSortDescriptor>& order);
     std::string stateFilePath() const;
     template <class Call>

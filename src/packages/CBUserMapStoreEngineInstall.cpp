@@ -260,7 +260,7 @@ void CBUserMapStoreEngine::finishInstall(const Download& download, const Map& ma
     if (postInstallStep_)
         postInstallStep_(map, isUpdate, progress, done);
     else
-        prefillTileCacheForMap(map, isUpdate, progress, done);
+        done();
 }
 
 void CBUserMapStoreEngine::copyCoverToDocumentsForMap(const Map& map) {

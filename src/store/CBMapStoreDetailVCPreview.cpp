@@ -23,9 +23,9 @@ constexpr double kVisibleFactor = 1.5;
 
 std::shared_ptr<CBGeoStyle> outlineStyle() {
     auto style = std::make_shared<CBGeoStyle>();
-    style->setFillColor(UIColor::blueColor());
+    style->setFillColor(UIColor::blueColor().CGColor());
     style->setFillOpacity(0.15);
-    style->setStrokeColor(UIColor::blueColor());
+    style->setStrokeColor(UIColor::blueColor().CGColor());
     style->setStrokeWidth(4.0);
     style->setStrokeOpacity(0.5);
     return style;

@@ -333,9 +333,9 @@ void CBMapStoreWorldMapViewcontroller::mapScrollViewDidSelectAnnotationView(
     outline->setClosedPath(true);
     outline->setCoordinatePath(pin->map()->shape());
     auto style = std::make_shared<CBGeoStyle>();
-    style->setFillColor(UIColor::blueColor());
+    style->setFillColor(UIColor::blueColor().CGColor());
     style->setFillOpacity(0.15);
-    style->setStrokeColor(UIColor::blueColor());
+    style->setStrokeColor(UIColor::blueColor().CGColor());
     style->setStrokeWidth(4);
     style->setStrokeOpacity(0.5);
     outline->setStyle(style);

@@ -9,6 +9,7 @@
 #include "MessageUI/MFMailComposeViewController.h"
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIApplication.h"
+#include "app/CBInstalledMapPrefill.h"
 #include "app/CBKelvaraLink.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/MFMailComposeViewController+KelvaraSupport.h"
@@ -118,6 +119,13 @@ TEST_F(CBAppServicesTest, SupportMailAndStoreReviewLink) {
     EXPECT_EQ(KelvaraSupport::appStoreReviewURLForAppID("12345"),
               "itms-apps:///app/id12345?action=write-review");
     EXPECT_FALSE(KelvaraSupport::appStoreReviewURLForAppID(""));
+}
+
+TEST_F(CBAppServicesTest, AMapWhoseStoreCannotBeOpenedIsDoneAtOnceAfterItsInstall) {
+    bool done = false;
+    CBInstalledMapPrefillStep()(
+        nullptr, false, [](double) {}, [&] { done = true; });
+    EXPECT_TRUE(done);
 }
 
 TEST(KelvaraColors, WalkAndPinColours) {

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "CoreGraphics/CGContext.h"
+#include "UIKit/UIColor.h"
 #include "UIKit/UIGraphics.h"
 #include "mapkit/CBGeoStyleIllustrationView.h"
 
@@ -36,7 +37,7 @@ CGPath horizontalLine(CGFloat y, CGFloat fromX, CGFloat toX) {
 
 std::shared_ptr<CBGeoStyle> redLine(CGFloat width, int cap) {
     auto style = std::make_shared<CBGeoStyle>();
-    style->setStrokeColor(UIColor::redColor());
+    style->setStrokeColor(UIColor::redColor().CGColor());
     style->setStrokeWidth(width);
     style->setLineCap(cap);
     return style;
@@ -45,7 +46,7 @@ std::shared_ptr<CBGeoStyle> redLine(CGFloat width, int cap) {
 TEST(CBDrawPathWithStyleTest, ALineNeedsColourAndWidth) {
     auto context = flippedContext(40, 40);
     auto style = std::make_shared<CBGeoStyle>();
-    style->setStrokeColor(UIColor::redColor());
+    style->setStrokeColor(UIColor::redColor().CGColor());
     CBDrawPathWithStyle(horizontalLine(20, 5, 35), *context, *style, 1);
     for (size_t x = 0; x < 40; ++x)
         EXPECT_EQ(pixel(*context, x, 20), 0u) << x;
@@ -95,9 +96,9 @@ TEST(CBDrawPathWithStyleTest, WidthsAndDashesAreDividedByTheScale) {
 TEST(CBDrawPathWithStyleTest, CasingLiesUnderTheFillAndTheStrokeOnTop) {
     auto context = flippedContext(40, 40);
     auto style = std::make_shared<CBGeoStyle>();
-    style->setCasingColor(UIColor::blueColor());
+    style->setCasingColor(UIColor::blueColor().CGColor());
     style->setCasingWidth(6);
-    style->setFillColor(UIColor::greenColor());
+    style->setFillColor(UIColor::greenColor().CGColor());
     CGPath square;
     square.addRect(CGRectMake(10, 10, 20, 20));
     CBDrawPathWithStyle(square, *context, *style, 1);
@@ -111,8 +112,9 @@ TEST(CBDrawPathWithStyleTest, CasingLiesUnderTheFillAndTheStrokeOnTop) {
 TEST(CBDrawPathWithStyleTest, APatternFillsOverTheColourAtTheFillOpacity) {
     const uint32_t white = 0xFFFFFFFF;
     std::vector<uint32_t> pixels{white, 0, white, 0};  // a white column, a clear one
-    auto pattern = UIImage::imageWithCGImage(
-        CGImage::createWithARGB32(2, 2, 8, reinterpret_cast<const uint8_t*>(pixels.data()), false));
+    auto pattern = std::make_shared<CBGeoStyleImage>(
+        CGImage::createWithARGB32(2, 2, 8, reinterpret_cast<const uint8_t*>(pixels.data()), false),
+        1);
     CGPath square;
     square.addRect(CGRectMake(0, 0, 10, 10));
 
@@ -128,7 +130,7 @@ TEST(CBDrawPathWithStyleTest, APatternFillsOverTheColourAtTheFillOpacity) {
 
     auto both = std::make_shared<CBGeoStyle>();
     both->setFillPatternImage(pattern);
-    both->setFillColor(UIColor::blueColor());
+    both->setFillColor(UIColor::blueColor().CGColor());
     context = flippedContext(20, 20);
     CBDrawPathWithStyle(square, *context, *both, 1);
     EXPECT_EQ((std::set<uint32_t>{pixel(*context, 0, 0), pixel(*context, 1, 0)}),
@@ -151,7 +153,7 @@ TEST(CBGeoStyleIllustrationViewTest, LineStylesDrawAMiddleLineAreaStylesTheRecta
     EXPECT_EQ(pixel(*context, 20, 9), 0u);
 
     auto area = std::make_shared<CBGeoStyle>();
-    area->setFillColor(UIColor::blueColor());
+    area->setFillColor(UIColor::blueColor().CGColor());
     view->setStyle(area);
     context = flippedContext(40, 15);
     UIGraphicsPushContext(context);

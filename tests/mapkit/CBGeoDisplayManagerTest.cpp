@@ -20,12 +20,11 @@ class RecordingSource : public CBGeoDataSource {
   public:
     RecordingSource(std::string name, std::vector<std::string>& journal)
         : name_(std::move(name)), journal_(journal) {}
-    void drawDataSourceInMapInRectForXYZAtScaleInContext(const std::shared_ptr<CBMapScrollView>&,
-                                                         const CGRect& rect, int x, int y, int z,
-                                                         float scale, CGContext&) override {
-        journal_.push_back(name_ + " " + std::to_string(x) + "/" + std::to_string(y) + "/" +
-                           std::to_string(z) + " " + std::to_string(int(rect.size.width)) + " x" +
-                           std::to_string(int(scale)));
+    void drawTileRequestInContext(const CBTileRequest& request, CGContext&) override {
+        journal_.push_back(name_ + " " + std::to_string(request.x) + "/" +
+                           std::to_string(request.y) + "/" + std::to_string(request.zoom) + " " +
+                           std::to_string(int(request.rect.size.width)) + " x" +
+                           std::to_string(int(request.scale)));
         if (onDraw)
             onDraw();
     }

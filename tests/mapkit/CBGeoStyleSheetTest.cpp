@@ -20,8 +20,10 @@
 
 namespace {
 
-std::string hex(const std::optional<UIColor>& color) {
-    return color ? cbHexStringFromColor(*color) : "nil";
+std::string hex(const std::optional<CGColor>& color) {
+    return color ? cbHexStringFromColor(UIColor::colorWithRedGreenBlueAlpha(
+                       color->red, color->green, color->blue, color->alpha))
+                 : "nil";
 }
 
 class CBGeoStyleSheetTest : public ::testing::Test {
@@ -86,7 +88,8 @@ TEST_F(CBGeoStyleSheetTest, StyleKeysFollowTheirRules) {
     auto z12 = sheet.styleForTypeIDAtNativeZoomLevel(5, 12);
     auto z14 = sheet.styleForTypeIDAtNativeZoomLevel(5, 14);
     ASSERT_TRUE(z10 && z12 && z14);
-    EXPECT_EQ(z10->strokeColor(), UIColor::colorWithRedGreenBlueAlpha(1, 128 / 255.0, 0, 1));
+    EXPECT_EQ(z10->strokeColor(),
+              UIColor::colorWithRedGreenBlueAlpha(1, 128 / 255.0, 0, 1).CGColor());
     EXPECT_EQ(z10->lineCap(), CBGeoStyle::kLineCapSquare);
     EXPECT_EQ(z10->strokeDashes(), (std::vector<CGFloat>{4, 2.5}));
     EXPECT_TRUE(z10->isTextPlacementImportant());
@@ -181,8 +184,9 @@ TEST_F(CBGeoStyleSheetTest, BaseAndBridgeStyles) {
         writeType(1, {{"10", style({})}}, {{"baseMap", style({{"fillColor", "F2EFE9"}})}});
     CBGeoStyleSheet sheet(plain);
     ASSERT_NE(sheet.baseMapStyle(), nullptr);
-    EXPECT_EQ(sheet.baseMapStyle()->fillColor(),
-              UIColor::colorWithRedGreenBlueAlpha(0xF2 / 255.0, 0xEF / 255.0, 0xE9 / 255.0, 1));
+    EXPECT_EQ(
+        sheet.baseMapStyle()->fillColor(),
+        UIColor::colorWithRedGreenBlueAlpha(0xF2 / 255.0, 0xEF / 255.0, 0xE9 / 255.0, 1).CGColor());
     ASSERT_NE(sheet.bridgeBaseStyle(), nullptr);
     EXPECT_EQ(hex(sheet.bridgeBaseStyle()->strokeColor()), "FFFFFF");
     EXPECT_EQ(hex(sheet.bridgeBaseStyle()->casingColor()), "000000");

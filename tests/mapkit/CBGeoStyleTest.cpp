@@ -8,8 +8,8 @@
 
 namespace {
 
-const UIColor kRed = UIColor::colorWithRedGreenBlueAlpha(1, 0, 0, 1);
-const UIColor kBlue = UIColor::colorWithRedGreenBlueAlpha(0, 0, 1, 1);
+const CGColor kRed = CGColorCreateGenericRGB(1, 0, 0, 1);
+const CGColor kBlue = CGColorCreateGenericRGB(0, 0, 1, 1);
 
 std::shared_ptr<CBGeoStyle> childOf(const std::shared_ptr<CBGeoStyle>& parent) {
     auto child = std::make_shared<CBGeoStyle>();
@@ -101,8 +101,8 @@ TEST(CBGeoStyleTest, PathIsNeededForLinesFillsAndAreaColours) {
     CBGeoStyle withArea;
     auto area = std::make_shared<CBGeoStyle>();
     withArea.setAreaStyle(area);
-    area->setFillPatternImage(UIImage::imageWithCGImage(
-        CGImage::createWithARGB32(1, 1, 4, std::vector<uint8_t>(4, 0xFF).data(), true)));
+    area->setFillPatternImage(std::make_shared<CBGeoStyleImage>(
+        CGImage::createWithARGB32(1, 1, 4, std::vector<uint8_t>(4, 0xFF).data(), true), 1));
     EXPECT_FALSE(withArea.requiresPathForDisplay());  // an area pattern alone does not count
     area->setFillColor(kBlue);
     EXPECT_TRUE(withArea.requiresPathForDisplay());
@@ -110,7 +110,7 @@ TEST(CBGeoStyleTest, PathIsNeededForLinesFillsAndAreaColours) {
 
 TEST(CBGeoStyleTest, DescriptionNamesColoursAndWidths) {
     CBGeoStyle style;
-    style.setStrokeColor(UIColor::colorWithRedGreenBlueAlpha(1, 128 / 255.0, 0, 1));
+    style.setStrokeColor(CGColorCreateGenericRGB(1, 128 / 255.0, 0, 1));
     style.setStrokeWidth(2.25);
     const std::string text = style.description();
     EXPECT_NE(text.find("FF8000"), std::string::npos);

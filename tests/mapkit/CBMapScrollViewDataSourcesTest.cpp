@@ -17,9 +17,7 @@ namespace {
 
 class NullSource : public CBGeoDataSource {
   public:
-    void drawDataSourceInMapInRectForXYZAtScaleInContext(const std::shared_ptr<CBMapScrollView>&,
-                                                         const CGRect&, int, int, int, float,
-                                                         CGContext&) override {}
+    void drawTileRequestInContext(const CBTileRequest&, CGContext&) override {}
 };
 
 class SourceRecorder : public CBMapScrollViewDelegate {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <thread>
 
 #include "CBGeoData/CBBoundingBox.h"
@@ -135,6 +137,49 @@ TEST_F(CBMapTileCachePrefillTest, AStopAfterTheFirstTileStillCompletes) {
     EXPECT_EQ(run.reports[1].first, run.reports[0].first);
     EXPECT_LT(run.reports[1].first, 1.0f);
     EXPECT_TRUE(run.completed);
+}
+
+// An installed map is pre-filled with no map view: its tiles land where a
+// map view of the store looks for them, and an update first clears the old
+// version's tiles, which are kept under the store's identifier too.
+TEST_F(CBMapTileCachePrefillTest, AnInstalledStoreIsPrefilledWithoutAViewAndAnUpdateStartsAfresh) {
+    namespace fs = std::filesystem;
+    auto cache = map_->displayManager()->diskCache();
+    const fs::path folder =
+        cache->filePathForStyleIdAndStoreId("defaultMapStyle", "neubrandenburg");
+    // A tile of the old version, deeper than any the pre-fill renders.
+    const fs::path old = cache->filePathForQuadKeyStringForStyleIdInStoreId(
+        "1012301230123012301", "defaultMapStyle", "neubrandenburg");
+    fs::create_directories(old.parent_path());
+    std::ofstream(old) << "old";
+
+    std::vector<std::pair<float, bool>> reports;
+    bool completed = false;
+    ASSERT_TRUE(CBMapTileCachePrefill::populateCacheForInstalledStore(
+        storePath(), true, CGSizeMake(320, 480), 2,
+        [&](float progress, bool finished) {
+            reports.emplace_back(progress, finished);
+            return false;
+        },
+        [&] { completed = true; }));
+    ASSERT_TRUE(runMainLoopUntil([&] { return completed; }, 60));
+    cache->waitUntilIdle();
+    EXPECT_FALSE(fs::exists(old));
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.back(), std::make_pair(1.0f, true));
+    size_t rendered = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        // Keys of level 10 and deeper: 11 digits or more.
+        EXPECT_GE(entry.path().filename().string().size(), 11u);
+        ++rendered;
+    }
+    EXPECT_GT(rendered, 0u);
+
+    // A store that cannot be opened starts nothing.
+    EXPECT_FALSE(CBMapTileCachePrefill::populateCacheForInstalledStore(
+        home_.folder().file("missing/missing.sqlite"), false, CGSizeMake(320, 480), 2,
+        [&](float, bool) { return false; }, [&] { completed = false; }));
+    EXPECT_TRUE(completed);
 }
 
 TEST_F(CBMapTileCachePrefillTest, AMemoryWarningBringsTheContextResetForward) {

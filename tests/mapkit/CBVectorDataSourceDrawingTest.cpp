@@ -14,8 +14,9 @@
 #include "UIKit/UIFont.h"
 #include "UIKit/UIScreen.h"
 #include "mapkit/CBDiskTileCache.h"
+#include "mapkit/CBElementPathCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
-#include "mapkit/CBStaticVectorMapView.h"
+#include "mapkit/CBMapProjector.h"
 #include "mapkit/CBVectorDataSource.h"
 #include "mapkit/MapkitTestSupport.h"
 #include "uiadditions/NSString+ZELDrawingSizeCache.h"
@@ -67,8 +68,8 @@ class CBVectorDataSourceDrawingTest : public ::testing::Test {
         display_ = std::make_shared<CBGeoDisplayManager>();
         display_->disableDiskCache();
         ASSERT_TRUE(display_->changeStyleToStylePlist(plist));
-        map_ = std::make_shared<CBStaticVectorMapView>("", nullptr);
-        source_ = std::make_shared<CBVectorDataSource>(display_, map_);
+        display_->setProjector(projector_);
+        source_ = std::make_shared<CBVectorDataSource>(display_);
     }
     void TearDown() override {
         source_.reset();
@@ -90,8 +91,7 @@ class CBVectorDataSourceDrawingTest : public ::testing::Test {
             else
                 path->addLineToPoint(points[i]);
         }
-        element->setPointPath(pointPath);
-        element->setCgPathRef(path);
+        paths_.setPathsForElement(*element, pointPath, path);
         return element;
     }
 
@@ -100,7 +100,10 @@ class CBVectorDataSourceDrawingTest : public ::testing::Test {
         context->translateCTM(0, 100);
         context->scaleCTM(1, -1);
         CBVectorDataSource::ElementLayers layers{{{kRoad, {element}}}};
-        source_->drawObjectsAtZoomlevelAndScaleInContext(layers, zoom, 1, *context);
+        source_->drawObjectsAtZoomlevelAndScaleInContext(
+            layers,
+            display_->tileRequestForRectXYZAtScale(CGRectMake(0, 0, 220, 100), 0, 0, zoom, 1),
+            paths_, *context);
         return context;
     }
 
@@ -112,7 +115,9 @@ class CBVectorDataSourceDrawingTest : public ::testing::Test {
     TemporaryFolder folder_;
     std::shared_ptr<NSManagedObjectContext> context_;
     std::shared_ptr<CBGeoDisplayManager> display_;
-    std::shared_ptr<CBStaticVectorMapView> map_;
+    std::shared_ptr<const CBMapProjector> projector_ = CBMapProjector::worldWebMercator();
+    // The paths drawn: made-up streets in content coordinates.
+    CBElementPathCache paths_{*projector_};
     std::shared_ptr<CBVectorDataSource> source_;
     CGFloat previousScale_ = 1;
 };
@@ -169,15 +174,15 @@ TEST_F(CBVectorDataSourceDrawingTest, LongSegmentsRepeatTheNameStraight) {
         auto element = street({{0, 50}, {ratio * width, 50}});
         element->setValueForKey("name", Value(name));
         std::vector<CGRect> labels;
-        EXPECT_TRUE(source_->drawNameForElementWithStyleAndScaleInContext(name, *element, *style, 1,
-                                                                          labels, *context));
+        EXPECT_TRUE(source_->drawNameForElementWithStyleAndScaleInContext(
+            name, *element, *style, 1, labels, paths_, *context));
         EXPECT_EQ(labels.size(), positions) << ratio;
     }
     // Too short for the name: nothing.
     auto element = street({{0, 50}, {0.7 * width, 50}});
     std::vector<CGRect> labels;
     EXPECT_FALSE(source_->drawNameForElementWithStyleAndScaleInContext(name, *element, *style, 1,
-                                                                       labels, *context));
+                                                                       labels, paths_, *context));
     EXPECT_TRUE(labels.empty());
 }
 
@@ -188,7 +193,7 @@ TEST_F(CBVectorDataSourceDrawingTest, LabelsNeverOverlapWithinATile) {
     auto place = [&](const std::string& name, CLLocationCoordinate2D coordinate) {
         auto element = CBGeoElement::simpleElementInContextWithCoordinate(context_, coordinate);
         element->setValueForKey("name", Value(name));
-        element->setPointPath(std::make_shared<CBPointPath>(1));
+        paths_.setPathsForElement(*element, std::make_shared<CBPointPath>(1), nullptr);
         return element;
     };
     std::vector<CGRect> labels;
@@ -197,7 +202,7 @@ TEST_F(CBVectorDataSourceDrawingTest, LabelsNeverOverlapWithinATile) {
     auto far = place("Bahnhof", {53.5627, 13.2580});
     for (const auto& element : {first, second, far})
         source_->drawLabelForElementWithStyleAtZoomlevelAndScaleInContext(*element, *style, 16, 1,
-                                                                          labels, *context);
+                                                                          labels, paths_, *context);
     ASSERT_EQ(labels.size(), 2u);
     EXPECT_FALSE(CGRectIntersectsRect(labels[0], labels[1]));
 
@@ -205,7 +210,7 @@ TEST_F(CBVectorDataSourceDrawingTest, LabelsNeverOverlapWithinATile) {
     std::vector<CGRect> none;
     auto nameless = CBGeoElement::simpleElementInContextWithCoordinate(context_, {53.5, 13.2});
     source_->drawLabelForElementWithStyleAtZoomlevelAndScaleInContext(*nameless, *style, 16, 1,
-                                                                      none, *context);
+                                                                      none, paths_, *context);
     EXPECT_TRUE(none.empty());
 }
 
@@ -218,10 +223,10 @@ TEST_F(CBVectorDataSourceDrawingTest, LongPointLabelsBreakAtWordsOrAreLeftOut) {
     auto label = [&](const std::string& name) {
         auto element = CBGeoElement::simpleElementInContextWithCoordinate(context_, {53.5, 13.2});
         element->setValueForKey("name", Value(name));
-        element->setPointPath(std::make_shared<CBPointPath>(1));
+        paths_.setPathsForElement(*element, std::make_shared<CBPointPath>(1), nullptr);
         std::vector<CGRect> labels;
         source_->drawLabelForElementWithStyleAtZoomlevelAndScaleInContext(*element, *style, 16, 1,
-                                                                          labels, *context);
+                                                                          labels, paths_, *context);
         return labels;
     };
     const std::string words = "Evangelische Sankt-Marien Kirchengemeinde am Markt";
@@ -261,38 +266,42 @@ TEST_F(CBVectorDataSourceDrawingTest, ImportantLabelsAvoidEachOtherAcrossTiles) 
 
 TEST_F(CBVectorDataSourceDrawingTest, IconsAvoidEachOtherButRepeatAcrossTiles) {
     std::vector<uint32_t> pixels(14 * 14, 0xFF000000);
-    auto icon = UIImage::imageWithCGImage(CGImage::createWithARGB32(
-        14, 14, 14 * 4, reinterpret_cast<const uint8_t*>(pixels.data()), true));
+    auto icon = std::make_shared<CBGeoStyleImage>(
+        CGImage::createWithARGB32(14, 14, 14 * 4, reinterpret_cast<const uint8_t*>(pixels.data()),
+                                  true),
+        1);
     auto a = CBGeoElement::simpleElementInContextWithCoordinate(context_, {53.5574, 13.2610});
     auto b = CBGeoElement::simpleElementInContextWithCoordinate(context_, {53.5574, 13.2610});
     auto context = CGContext::createBitmapContext(8, 8);
     EXPECT_TRUE(source_
                     ->drawIconOfWidthAndHeightForElementAtZoomlevelInContext(*icon, 14, 14, *a, 16,
-                                                                             *context)
+                                                                             *projector_, *context)
                     .has_value());
     EXPECT_FALSE(source_
                      ->drawIconOfWidthAndHeightForElementAtZoomlevelInContext(*icon, 14, 14, *b, 16,
-                                                                              *context)
+                                                                              *projector_, *context)
                      .has_value());
     EXPECT_TRUE(source_
                     ->drawIconOfWidthAndHeightForElementAtZoomlevelInContext(*icon, 14, 14, *a, 16,
-                                                                             *context)
+                                                                             *projector_, *context)
                     .has_value());
     EXPECT_TRUE(source_
                     ->drawIconOfWidthAndHeightForElementAtZoomlevelInContext(*icon, 14, 14, *b, 15,
-                                                                             *context)
+                                                                             *projector_, *context)
                     .has_value());
 }
 
 TEST_F(CBVectorDataSourceDrawingTest, AnIconOfALineWithoutAPointLeavesTheTileDrawable) {
     std::vector<uint32_t> pixels(14 * 14, 0xFF000000);
-    auto icon = UIImage::imageWithCGImage(CGImage::createWithARGB32(
-        14, 14, 14 * 4, reinterpret_cast<const uint8_t*>(pixels.data()), true));
+    auto icon = std::make_shared<CBGeoStyleImage>(
+        CGImage::createWithARGB32(14, 14, 14 * 4, reinterpret_cast<const uint8_t*>(pixels.data()),
+                                  true),
+        1);
     auto line = street({{10, 50}, {200, 50}});
     auto context = CGContext::createBitmapContext(220, 100);
     EXPECT_FALSE(source_
-                     ->drawIconOfWidthAndHeightForElementAtZoomlevelInContext(*icon, 14, 14, *line,
-                                                                              16, *context)
+                     ->drawIconOfWidthAndHeightForElementAtZoomlevelInContext(
+                         *icon, 14, 14, *line, 16, *projector_, *context)
                      .has_value());
     // What the tile draws afterwards still lands: arrows, icons, labels.
     context->setGrayFillColor(0, 1);

@@ -171,7 +171,7 @@ TEST_F(CBVectorDataSourceTest, MissingTilesDrawNoElements) {
 }
 
 TEST_F(CBVectorDataSourceTest, TransparentCacheTilesHaveNoBackground) {
-    mapView_->setCacheTransparentTileImages(true);
+    display_->setCacheTransparentTileImages(true);
     display_->diskCache()->setTransparentTileImages(true);
     auto image = pixels(*render(tileAt(53.5490, 13.2560, 14), false));
     size_t clear = std::count(image.begin(), image.end(), 0u);

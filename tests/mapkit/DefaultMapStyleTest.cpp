@@ -5,6 +5,7 @@
 
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPropertyListSerialization.h"
+#include "UIKit/UIImage.h"
 #include "mapkit/CBGeoStyleSheet.h"
 #include "mapkit/MapkitTestSupport.h"
 

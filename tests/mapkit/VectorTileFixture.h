@@ -13,7 +13,7 @@
 #include "UIKit/UIScreen.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
-#include "mapkit/CBStaticVectorMapView.h"
+#include "mapkit/CBMapProjector.h"
 #include "mapkit/CBVectorDataSource.h"
 #include "mapkit/MapkitTestSupport.h"
 
@@ -36,8 +36,9 @@ class VectorTileTest : public GeoPackageTest {
         CBDiskTileCache::setSqliteFilePath(cacheFolder_.file("CBDiskCache.sqlite"));
         display_ = std::make_shared<CBGeoDisplayManager>();
         display_->setGeoDataManager(manager_);
-        mapView_ = std::make_shared<CBStaticVectorMapView>(storePath(), manager_);
-        source_ = std::make_shared<CBVectorDataSource>(display_, mapView_);
+        display_->setStoreIdentifier("neubrandenburg");
+        display_->setProjector(projector_);
+        source_ = std::make_shared<CBVectorDataSource>(display_);
         display_->addDatasource(source_);
     }
     void TearDown() override {
@@ -49,7 +50,6 @@ class VectorTileTest : public GeoPackageTest {
         CBStreetNameAbbreviation::setCurrentCountryForShortenedNamesWithCountryCode(std::nullopt);
         source_.reset();
         display_.reset();
-        mapView_.reset();
         GeoPackageTest::TearDown();
     }
 
@@ -90,7 +90,7 @@ class VectorTileTest : public GeoPackageTest {
     // map's background (the base map colour) or transparent.
     std::shared_ptr<CGContext> render(const Tile& tile, bool background = true) {
         auto context = CGContext::createBitmapContext(kPixels, kPixels);
-        const CGRect rect = mapView_->rectForXYZ(tile.x, tile.y, tile.z);
+        const CGRect rect = projector_->rectForXYZ(tile.x, tile.y, tile.z);
         const CGFloat scale = kPixels / rect.size.width;
         context->translateCTM(0, kPixels);
         context->scaleCTM(1, -1);
@@ -98,7 +98,7 @@ class VectorTileTest : public GeoPackageTest {
         context->translateCTM(-rect.origin.x, -rect.origin.y);
         if (auto base = background ? display_->styleSheet()->baseMapStyle() : nullptr) {
             if (auto fill = base->fillColor()) {
-                context->setFillColorWithColor(fill->CGColor());
+                context->setFillColorWithColor(*fill);
                 context->fillRect(rect);
             }
         }
@@ -110,7 +110,9 @@ class VectorTileTest : public GeoPackageTest {
     TemporaryFolder bundleFolder_;
     TemporaryFolder cacheFolder_;
     std::shared_ptr<CBGeoDisplayManager> display_;
-    std::shared_ptr<CBStaticVectorMapView> mapView_;
+    // Web Mercator tiles of 256 points, zoom 18 the deepest, as a map view
+    // lays them out.
+    std::shared_ptr<const CBMapProjector> projector_ = CBMapProjector::worldWebMercator();
     std::shared_ptr<CBVectorDataSource> source_;
     CGFloat previousScale_ = 1;
 };

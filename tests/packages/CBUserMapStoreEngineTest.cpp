@@ -9,6 +9,7 @@
 #include "MapStoreTestSupport.h"
 #include "PackagesTestSupport.h"
 #include "TestZip.h"
+#include "TileCachePrefillStep.h"
 #include "UIKit/UITabBarItem.h"
 #include "UIKit/UITextView.h"
 #include "mapkit/CBDiskTileCache.h"
@@ -206,7 +207,7 @@ TEST_F(CBUserMapStoreEngineTest, MigrationDropsRecordsWhoseDownloadIsGoneAndRest
 }
 
 TEST_F(CBUserMapStoreEngineTest, ThePrefillOfAnInstalledMapIsReportedAsPostProcessing) {
-    registry_->setPostInstallStep(nullptr);
+    registry_->setPostInstallStep(tileCachePrefillStep());
     publish(samplePackage("three-rivers"), "three-rivers", "US-MI");
     auto queued = download("three-rivers", "US-MI");
     ASSERT_TRUE(waitForRemoval("three-rivers", 120));
@@ -306,6 +307,7 @@ TEST(StoreEndToEnd, FromAnEmptyHomeToAnOpenedMap) {
         ASSERT_NE(engine, nullptr);
         auto catalogue = std::make_shared<CBMapStoreEngine>();
         auto registry = CBUserMapStoreEngine::createWithDownloadManager(engine, catalogue);
+        registry->setPostInstallStep(tileCachePrefillStep());
         registry->migrateDownloadQueue();
         engine->setResumeDisabled(false);
         EXPECT_EQ(registry->currentMap(), nullptr);

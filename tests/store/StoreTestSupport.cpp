@@ -7,6 +7,7 @@
 #include "Foundation/NSUserDefaults.h"
 #include "Host/HostScreenTexts.h"
 #include "PackagesTestSupport.h"
+#include "TileCachePrefillStep.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIWindow.h"
 #include "packages/CBMapStoreEngine.h"
@@ -37,6 +38,7 @@ StoreFixture::StoreFixture() {
     catalogue = std::make_shared<CBMapStoreEngine>();
     catalogue->setDownloadManager(downloads);
     registry = CBUserMapStoreEngine::createWithDownloadManager(downloads, catalogue);
+    registry->setPostInstallStep(tileCachePrefillStep());
     registry->migrateDownloadQueue();
     downloads->setResumeDisabled(false);
     window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 480));

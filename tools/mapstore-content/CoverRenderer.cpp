@@ -13,7 +13,7 @@
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBGeoStyleSheet.h"
-#include "mapkit/CBStaticVectorMapView.h"
+#include "mapkit/CBMapProjector.h"
 #include "mapkit/CBVectorDataSource.h"
 
 namespace {
@@ -56,9 +56,9 @@ bool CoverRenderer::renderCover(const std::string& storePath, CLLocationCoordina
     auto display = std::make_shared<CBGeoDisplayManager>();
     display->setGeoDataManager(data);
     display->disableDiskCache();
-    auto map = std::make_shared<CBStaticVectorMapView>(storePath, data);
-    auto source = std::make_shared<CBVectorDataSource>(display, map);
-    display->addDatasource(source);
+    auto projector = CBMapProjector::worldWebMercator();
+    display->setProjector(projector);
+    display->addDatasource(std::make_shared<CBVectorDataSource>(display));
 
     auto context = CGContext::createBitmapContext(kWidth, kHeight);
     if (!context)
@@ -69,21 +69,21 @@ bool CoverRenderer::renderCover(const std::string& storePath, CLLocationCoordina
     auto sheet = display->styleSheet();
     auto base = sheet ? sheet->baseMapStyle() : nullptr;
     auto land = base ? base->fillColor() : std::nullopt;
-    context->setFillColorWithColor(land.value_or(UIColor::whiteColor()).CGColor());
+    context->setFillColorWithColor(land.value_or(CGColorCreateGenericGray(1, 1)));
     context->fillRect({{0, 0}, {CGFloat(kWidth), CGFloat(kHeight)}});
     const CGPoint middle = pixelForCoordinate(centre, zoom);
     const double left = middle.x - kWidth / 2.0, top = middle.y - kHeight / 2.0;
     for (int y = int(std::floor(top / kTilePixels)); y * kTilePixels < top + kHeight; ++y) {
         for (int x = int(std::floor(left / kTilePixels)); x * kTilePixels < left + kWidth; ++x) {
-            const CGRect rect = map->rectForXYZ(x, y, zoom);
+            const CGRect rect = projector->rectForXYZ(x, y, zoom);
             const CGFloat scale = kTilePixels / rect.size.width;
             context->saveGState();
             context->translateCTM(x * kTilePixels - left, y * kTilePixels - top);
             context->scaleCTM(scale, scale);
             context->translateCTM(-rect.origin.x, -rect.origin.y);
             context->clipToRect(rect);
-            display->drawDataSourcesInRectForXYZAtScaleInContext(rect, x, y, zoom, float(scale),
-                                                                 *context);
+            display->drawDataSourcesForTileRequestInContext(
+                display->tileRequestForRectXYZAtScale(rect, x, y, zoom, float(scale)), *context);
             context->restoreGState();
         }
     }

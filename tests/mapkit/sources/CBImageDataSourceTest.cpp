@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -12,6 +13,7 @@
 #include "TileServerProcess.h"
 #include "foundation/NSString+Base64.h"
 #include "mapkit/CBImageDataSource.h"
+#include "mapkit/CBTileRequest.h"
 #include "mapkit/MapkitTestSupport.h"
 #include "platform/UIKit/UIKitTestSupport.h"
 
@@ -149,6 +151,34 @@ TEST_F(CBImageDataSourceTest, ErrorPicturesAreShownButNeverCached) {
     drawTileInto(*context, *source_, nullptr, CGRectMake(0, 0, 256, 256), 1, 1, 2,
                  CGPointMake(0, 0), 256);
     EXPECT_EQ(server.tileRequests(), 2);
+}
+
+TEST_F(CBImageDataSourceTest, ATileThatCanBeRedrawnIsAskedForAgainWhenItsImageArrives) {
+    TileServerProcess server({"--delay", "1000"});
+    ASSERT_TRUE(server.running());
+    useServer(server, CBMapScrollView::kOnlineTileServiceKey);
+    std::atomic<int> redraws = 0;
+    CBTileRequest request;
+    request.x = 1;
+    request.y = 1;
+    request.zoom = 2;
+    request.rect = CGRectMake(0, 0, 256, 256);
+    request.redraw = [&] { ++redraws; };
+    auto context = flippedBitmap(256, 256);
+    // The drawing thread does not wait for the service: the tile is drawn
+    // without its picture, twice, while one download runs.
+    source_->drawTileRequestInContext(request, *context);
+    source_->drawTileRequestInContext(request, *context);
+    EXPECT_EQ(context->data()[3], 0);
+    ASSERT_TRUE(waitFor([&] { return redraws == 2; }));
+    EXPECT_EQ(server.tileRequests(), 1);
+
+    // Drawn again, it shows what arrived without asking the service.
+    cache_ = nullptr;
+    source_->setCacheDelegate({});
+    source_->drawTileRequestInContext(request, *context);
+    EXPECT_EQ(context->data()[3], 0xFF);
+    EXPECT_EQ(server.tileRequests(), 1);
 }
 
 TEST_F(CBImageDataSourceTest, NoPatternDrawsNothingAndAFailedDownloadCachesNothing) {

@@ -31,10 +31,10 @@ class CBPathDataSourceTest : public UIKitTest {
             CLLocationCoordinate2DMake(53.4382, 13.1094)));
         source_ = std::make_shared<CBPathDataSource>();
         auto style = std::make_shared<CBGeoStyle>();
-        style->setStrokeColor(UIColor::blueColor());
+        style->setStrokeColor(UIColor::blueColor().CGColor());
         style->setStrokeOpacity(0.7);
         style->setStrokeWidth(8.0);
-        style->setFillColor(UIColor::colorWithRedGreenBlueAlpha(0, 0, 1.0, 0.33));
+        style->setFillColor(UIColor::colorWithRedGreenBlueAlpha(0, 0, 1.0, 0.33).CGColor());
         source_->setStyle(style);
         source_->setClosedPath(true);
     }

@@ -35,7 +35,7 @@ class CBPublicTransportDataSourceTest : public AnnotationMapTest {
         const int y0 = int((1 - std::asinh(std::tan(c.latitude * M_PI / 180)) / M_PI) / 2 * n) - 1;
         auto context = flippedBitmap(3 * 256, 3 * 256);
         const auto base = map_->displayManager()->styleSheet()->baseMapStyle()->fillColor();
-        context->setFillColorWithColor(base->CGColor());
+        context->setFillColorWithColor(*base);
         context->fillRect(CGRectMake(0, 0, 3 * 256, 3 * 256));
         const auto dim = map_->mapView()->overLayLayer()->backgroundColor();
         EXPECT_TRUE(dim);
