@@ -220,6 +220,17 @@ bool CBKelvaraSharedAppDelegate::openLink(const std::string& url) {
     return mapViewController_ && mapViewController_->openLink(*link);
 }
 
+void CBKelvaraSharedAppDelegate::presentAnnotationsCentered(
+    const std::vector<CBAnnotationRef>& annotations, bool centered) {
+    if (mapViewController_)
+        mapViewController_->presentAnnotationsCentered(annotations, centered);
+}
+
+void CBKelvaraSharedAppDelegate::crashInformationSetCurrentViewController(
+    const std::string& className) {
+    CrashInformation::setCurrentViewController(className);
+}
+
 bool CBKelvaraSharedAppDelegate::applicationOpenURL(UIApplication&, const std::string& url) {
     return openLink(url);
 }

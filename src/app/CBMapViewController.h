@@ -95,6 +95,7 @@ class CBMapViewController : public UIViewController,
     void loadView() override;
     void viewDidLoad() override;
     void viewWillLayoutSubviews() override;
+    void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
 
     void userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const Map& map) override;
@@ -116,6 +117,10 @@ class CBMapViewController : public UIViewController,
                                               const std::shared_ptr<CBAnnotationView>&) override;
     void mapScrollViewDidDeselectAnnotationView(CBMapScrollView&,
                                                 const std::shared_ptr<CBAnnotationView>&) override;
+    void mapScrollViewAnnotationViewCalloutAccessoryControlTapped(
+        CBMapScrollView& map, const std::shared_ptr<CBAnnotationView>&,
+        const std::shared_ptr<CBAnnotationCalloutView>&,
+        const std::shared_ptr<UIControl>& control) override;
     // CBLocationManagerDelegate: the compass follows the turning map.
     void locationManagerDidUpdateToLocationFromLocation(CBLocationManager&,
                                                         std::shared_ptr<CLLocation>,
@@ -159,6 +164,11 @@ class CBMapViewController : public UIViewController,
                                         const std::shared_ptr<UIView>& anchor, CGSize popoverSize);
     // The frame and switchers beyond the map's edges (CBMapViewControllerOrnaments.cpp).
     void reloadNearbyMaps();
+    // Articles on the map open their page from their callout
+    // (CBMapViewControllerWikipedia.cpp).
+    static void addArticleButtonToCallout(const CBAnnotationRef& annotation,
+                                          const std::shared_ptr<CBAnnotationView>& view);
+    void openArticleOfAnnotation(const CBAnnotationRef& annotation);
 
     std::shared_ptr<CBUserMapStoreEngine> registry_;
     std::string fallbackStorePath_;

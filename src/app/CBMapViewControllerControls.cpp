@@ -196,10 +196,18 @@ std::shared_ptr<CBAnnotationView> CBMapViewController::mapScrollViewViewForAnnot
 }
 
 void CBMapViewController::mapScrollViewDidSelectAnnotationView(
-    CBMapScrollView& map, const std::shared_ptr<CBAnnotationView>&) {
+    CBMapScrollView& map, const std::shared_ptr<CBAnnotationView>& view) {
     auto stop = std::dynamic_pointer_cast<CBGeoObjectAnnotation>(map.selectedAnnotation());
     if (stop && displayModes_->isStopAnnotation(stop))
         displayModes_->highlightRoutesOfStop(stop->object());
+    addArticleButtonToCallout(map.selectedAnnotation(), view);
+}
+
+void CBMapViewController::mapScrollViewAnnotationViewCalloutAccessoryControlTapped(
+    CBMapScrollView& map, const std::shared_ptr<CBAnnotationView>&,
+    const std::shared_ptr<CBAnnotationCalloutView>&, const std::shared_ptr<UIControl>& control) {
+    if (control)
+        openArticleOfAnnotation(map.selectedAnnotation());
 }
 
 void CBMapViewController::mapScrollViewDidDeselectAnnotationView(
