@@ -44,3 +44,20 @@ function(kv_fuzzer name source)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
     target_link_libraries(${name} PRIVATE ${ARG_LIBS})
 endfunction()
+
+# Renders the SVGs under the calling folder's images/ into the generated
+# resources (<name>.png, @2x and @3x) as the target `target`, before
+# `library` builds; `what` names them in the build's log.
+function(kv_render_images library target what)
+    file(GLOB svgs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/images/*.svg)
+    set(stamp ${CMAKE_CURRENT_BINARY_DIR}/${target}.stamp)
+    set(script ${CMAKE_SOURCE_DIR}/src/mapkit/RenderMapImages.cmake)
+    add_custom_command(OUTPUT ${stamp}
+        COMMAND ${CMAKE_COMMAND} -DSOURCE=${CMAKE_CURRENT_SOURCE_DIR}/images
+                -DOUTPUT=${KV_GENERATED_RESOURCES} -DRSVG_CONVERT=${RSVG_CONVERT} -P ${script}
+        COMMAND ${CMAKE_COMMAND} -E touch ${stamp}
+        DEPENDS ${svgs} ${script}
+        COMMENT "Rendering ${what}")
+    add_custom_target(${target} ALL DEPENDS ${stamp})
+    add_dependencies(${library} ${target})
+endfunction()

@@ -25,3 +25,19 @@ std::optional<std::string> ICUStringToUTF8(const UChar* text, int32_t length) {
     result.resize(static_cast<size_t>(written));
     return result;
 }
+
+std::u16string ICUStringFromUTF8Repairing(std::string_view text) {
+    // At most one UTF-16 unit per byte, U+FFFD included.
+    std::u16string result(text.size(), u'\0');
+    int32_t length = 0;
+    UErrorCode status = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(result.data(), static_cast<int32_t>(result.size()), &length, text.data(),
+                         static_cast<int32_t>(text.size()), 0xFFFD, nullptr, &status);
+    result.resize(U_FAILURE(status) ? 0 : static_cast<size_t>(length));
+    return result;
+}
+
+std::string UTF8StringByRepairing(std::string_view text) {
+    const std::u16string units = ICUStringFromUTF8Repairing(text);
+    return ICUStringToUTF8(units.data(), static_cast<int32_t>(units.size())).value_or("");
+}

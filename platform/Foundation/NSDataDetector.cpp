@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "Foundation/ICUString.h"
 #include "Foundation/NSDataDetectorMatching.h"
 
 namespace {
@@ -104,14 +105,7 @@ std::optional<NSDataDetector> NSDataDetector::dataDetectorWithTypes(uint64_t typ
 }
 
 std::vector<NSTextCheckingResult> NSDataDetector::matchesInString(const std::string& text) const {
-    UErrorCode status = U_ZERO_ERROR;
-    int32_t length = 0;
-    u_strFromUTF8WithSub(nullptr, 0, &length, text.data(), int32_t(text.size()), 0xFFFD, nullptr,
-                         &status);
-    std::u16string utf16(size_t(length), u'\0');
-    status = U_ZERO_ERROR;
-    u_strFromUTF8WithSub(reinterpret_cast<UChar*>(utf16.data()), length, nullptr, text.data(),
-                         int32_t(text.size()), 0xFFFD, nullptr, &status);
+    const std::u16string utf16 = ICUStringFromUTF8Repairing(text);
 
     std::vector<NSTextCheckingResult> results;
     auto take = [&](std::vector<NSTextCheckingResult> found) {

@@ -342,7 +342,7 @@ void UINavigationController::transition(const std::shared_ptr<UIViewController>&
         tabs->bottomBarVisibilityDidChange();
     }
     showToolbarFor(to, animated);
-    const CGRect frame = contentFrame();
+    CGRect frame = contentFrame();
     std::shared_ptr<UIView> fromView = from && from->isViewLoaded() ? from->view() : nullptr;
     std::shared_ptr<UIView> toView = to ? to->view() : nullptr;
     if (toView) {
@@ -358,6 +358,12 @@ void UINavigationController::transition(const std::shared_ptr<UIViewController>&
         if (to) {
             to->viewWillAppear(animated);
         }
+    }
+    // A screen may show or hide the toolbar as it is about to appear.
+    if (toView && !CGRectEqualToRect(contentFrame(), frame)) {
+        frame = contentFrame();
+        toView->setFrame(frame);
+        setGuidesOf(*to);
     }
     if (toView) {
         if (direction == Direction::Pop && fromView && fromView->superview() == view()) {

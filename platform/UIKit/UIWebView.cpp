@@ -19,6 +19,7 @@ struct UIWebView::Load {
     std::optional<NSURL> url;         // else the page to fetch
     std::optional<NSURL> base;
     std::string root;  // the folder file resources stay in; empty: the base's
+    bool localContentOnly = false;
 };
 
 namespace {
@@ -92,6 +93,7 @@ void UIWebView::loadHTMLStringBaseURL(const std::string& html,
     auto load = std::make_shared<Load>();
     load->html = html;
     load->base = baseURL;
+    load->localContentOnly = localContentOnly_;
     std::optional<NSURLRequest> request;
     if (baseURL)
         request.emplace(*baseURL);
@@ -102,6 +104,7 @@ void UIWebView::loadRequest(const NSURLRequest& request) {
     auto load = std::make_shared<Load>();
     load->url = request.URL();
     load->base = request.URL();
+    load->localContentOnly = localContentOnly_;
     start(request, UIWebViewNavigationTypeOther, std::move(load));
 }
 
@@ -142,9 +145,9 @@ void UIWebView::start(const std::optional<NSURLRequest>& request, UIWebViewNavig
                 delegate->webViewDidStartLoad(*view);
     });
     DispatchQueue::global()->async([weak, generation, load, layout] {
-        const WebResourceLoader loader = load->root.empty()
-                                             ? WebResourceLoader(load->base)
-                                             : WebResourceLoader(load->base, load->root);
+        WebResourceLoader loader = load->root.empty() ? WebResourceLoader(load->base)
+                                                      : WebResourceLoader(load->base, load->root);
+        loader.setLocalContentOnly(load->localContentOnly);
         NSError error;
         std::optional<std::string> html = load->html;
         if (!html && load->url)
@@ -294,6 +297,7 @@ void UIWebView::followLink(const std::string& href) {
         load->url = *url;
         load->base = *url;
         load->root = url->scheme() == "file" ? loader.root() : std::string();
+        load->localContentOnly = localContentOnly_;
         start(request, UIWebViewNavigationTypeLinkClicked, std::move(load), false);
         return;
     }

@@ -28,6 +28,10 @@ class WebResourceLoader;
 // and other schemes (mailto, tel, geo, ...) go to UIApplication openURL.
 // "javascript:" links are ignored and file links outside the folder refused.
 //
+// A view for local content only (setLocalContentOnly) shows pages from
+// their own folder and nothing else: no resource comes from the network and
+// a page's <base> element is ignored, so its links resolve against the page.
+//
 // There is no JavaScript. What pages' scripts did for their callers are
 // native operations: the text size steps (increaseFontSize,
 // decreaseFontSize, textZoom) and the page height (contentHeight).
@@ -40,6 +44,10 @@ class UIWebView : public UIView {
     void setDelegate(std::weak_ptr<UIWebViewDelegate> delegate) { delegate_ = std::move(delegate); }
 
     const std::shared_ptr<UIScrollView>& scrollView() const;
+
+    // Applies to the loads that start afterwards.
+    bool localContentOnly() const { return localContentOnly_; }
+    void setLocalContentOnly(bool flag) { localContentOnly_ = flag; }
 
     void loadHTMLStringBaseURL(const std::string& html, const std::optional<NSURL>& baseURL);
     void loadRequest(const NSURLRequest& request);
@@ -94,6 +102,7 @@ class UIWebView : public UIView {
     uint64_t generation_ = 0;
     bool loading_ = false;
     double textZoom_ = 1;
+    bool localContentOnly_ = false;
     CGFloat laidOutWidth_ = 0;
     mutable bool attached_ = false;
 };

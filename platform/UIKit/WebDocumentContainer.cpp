@@ -411,7 +411,10 @@ void WebDocumentContainer::set_caption(const litehtml::tchar_t* caption) {
     title_ = caption ? caption : "";
 }
 
+// Local content keeps its links in its own folder.
 void WebDocumentContainer::set_base_url(const litehtml::tchar_t* base_url) {
+    if (loader_.localContentOnly())
+        return;
     if (auto url = loader_.resolve(base_url ? base_url : ""))
         linkBase_ = url;
 }

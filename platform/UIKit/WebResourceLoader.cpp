@@ -111,7 +111,7 @@ std::optional<std::string> WebResourceLoader::load(const NSURL& url, NSError* er
                           "refused, outside the page's folder", url);
         return readFile(url, error);
     }
-    if (url.scheme() == "http" || url.scheme() == "https")
+    if ((url.scheme() == "http" || url.scheme() == "https") && !localContentOnly_)
         return fetch(url, error);
     return failed(error, NSURLErrorUnsupportedURL, "refused scheme", url);
 }

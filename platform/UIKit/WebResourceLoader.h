@@ -13,7 +13,8 @@
 // folder of its base URL, symbolic links resolved): anything else, "../"
 // tricks included, is refused. http and https resources are fetched through
 // NSURLSession; the call blocks, so it runs off the main thread. Other
-// schemes are refused. Resources above kMaximumLength are refused.
+// schemes are refused. Resources above kMaximumLength are refused. A loader
+// for local content only refuses http and https as well.
 class WebResourceLoader {
   public:
     static constexpr size_t kMaximumLength = size_t{32} << 20;
@@ -27,6 +28,9 @@ class WebResourceLoader {
     const std::optional<NSURL>& base() const { return base_; }
     // The folder file resources must stay in; empty for other bases.
     const std::string& root() const { return root_; }
+    // Nothing comes from the network: only files inside the folder load.
+    bool localContentOnly() const { return localContentOnly_; }
+    void setLocalContentOnly(bool flag) { localContentOnly_ = flag; }
 
     // reference resolved against the base; nullopt when it is no URL.
     std::optional<NSURL> resolve(const std::string& reference) const;
@@ -39,4 +43,5 @@ class WebResourceLoader {
   private:
     std::optional<NSURL> base_;
     std::string root_;
+    bool localContentOnly_ = false;
 };

@@ -230,6 +230,17 @@ bool CBKelvaraSharedAppDelegate::openLink(const std::string& url) {
     return mapViewController_ && mapViewController_->openLink(*link);
 }
 
+void CBKelvaraSharedAppDelegate::presentAnnotationsCentered(
+    const std::vector<CBAnnotationRef>& annotations, bool centered) {
+    if (mapViewController_)
+        mapViewController_->presentAnnotationsCentered(annotations, centered);
+}
+
+void CBKelvaraSharedAppDelegate::crashInformationSetCurrentViewController(
+    const std::string& className) {
+    CrashInformation::setCurrentViewController(className);
+}
+
 // Only the application's own links are ours; the desktop opens the rest.
 bool CBKelvaraSharedAppDelegate::applicationOpenURL(UIApplication&, const std::string& url) {
     if (!CBKelvaraLink::isKelvaraLink(url))

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "UIKit/UIApplication.h"
+#include "wikipedia/CBWikipediaHost.h"
 
 class CBBookmarksManager;
 class CBMapStoreEngine;
@@ -25,8 +26,9 @@ struct CBLaunchOptions {
 };
 
 // The application delegate: builds and owns the services in their order,
-// the window with the root container, and stores state on the way out.
-class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
+// the window with the root container, and stores state on the way out. The
+// Wikipedia screens reach the services and the map screen through it.
+class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipediaHost {
   public:
     explicit CBKelvaraSharedAppDelegate(CBLaunchOptions options);
     ~CBKelvaraSharedAppDelegate() override;
@@ -39,7 +41,7 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
     const std::shared_ptr<CBUserMapStoreEngine>& userMapStoreEngine() const {
         return userMapStoreEngine_;
     }
-    const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const {
+    std::shared_ptr<CBWikipediaManager> wikipediaManager() const override {
         return wikipediaManager_;
     }
     // The bookmarks of the map shown, one store per map.
@@ -60,6 +62,10 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
     // Opens a kelvara2 link; false (and a message on screen) when it is broken
     // or points outside every installed map.
     bool openLink(const std::string& url);
+
+    void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations,
+                                    bool centered) override;
+    void crashInformationSetCurrentViewController(const std::string& className) override;
 
     bool applicationDidFinishLaunchingWithOptions(UIApplication& application,
                                                   const Value& options) override;

@@ -128,6 +128,7 @@ class CBMapViewController : public UIViewController,
     void loadView() override;
     void viewDidLoad() override;
     void viewWillLayoutSubviews() override;
+    void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
 
     void userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const Map& map) override;
@@ -212,6 +213,11 @@ class CBMapViewController : public UIViewController,
     void closeScreensOverMap();
     std::shared_ptr<UIButton> detailsButton() const;
     static bool isPlaceAnnotation(const CBAnnotationRef& annotation);
+    // Articles on the map open their page from their callout
+    // (CBMapViewControllerWikipedia.cpp).
+    static void addArticleButtonToCallout(const CBAnnotationRef& annotation,
+                                          const std::shared_ptr<CBAnnotationView>& view);
+    void openArticleOfAnnotation(const CBAnnotationRef& annotation);
 
     std::shared_ptr<CBUserMapStoreEngine> registry_;
     std::string fallbackStorePath_;

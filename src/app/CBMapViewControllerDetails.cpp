@@ -26,6 +26,7 @@
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "places/CBGeoObjectDetailVC.h"
+#include "wikipedia/CBWikipediaArticleAnnotation.h"
 
 namespace {
 
@@ -108,13 +109,19 @@ void CBMapViewController::mapScrollViewDidSelectAnnotationView(
         displayModes_->highlightRoutesOfStop(stop->object());
     if (view && isPlaceAnnotation(annotation))
         view->setRightCalloutAccessoryView(detailsButton());
+    addArticleButtonToCallout(annotation, view);
 }
 
 void CBMapViewController::mapScrollViewAnnotationViewCalloutAccessoryControlTapped(
     CBMapScrollView& map, const std::shared_ptr<CBAnnotationView>&,
     const std::shared_ptr<CBAnnotationCalloutView>&, const std::shared_ptr<UIControl>& control) {
-    if (control)
-        openDetailsForAnnotation(map.selectedAnnotation());
+    if (!control)
+        return;
+    auto annotation = map.selectedAnnotation();
+    if (std::dynamic_pointer_cast<CBWikipediaArticleAnnotation>(annotation))
+        openArticleOfAnnotation(annotation);
+    else
+        openDetailsForAnnotation(annotation);
 }
 
 void CBMapViewController::mapScrollViewGotTapAndHoldAtPointAndCoordinate(

@@ -88,6 +88,13 @@ void CBMapViewController::presentAnnotationsCentered(
     add(centered);
 }
 
+// Screens over the map bring their own toolbar; the map has none.
+void CBMapViewController::viewWillAppear(bool animated) {
+    UIViewController::viewWillAppear(animated);
+    if (auto navigation = navigationController())
+        navigation->setToolbarHiddenAnimated(true, animated);
+}
+
 void CBMapViewController::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
     if (boxToShowOnAppearance_) {

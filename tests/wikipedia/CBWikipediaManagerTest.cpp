@@ -136,8 +136,12 @@ TEST_F(CBWikipediaManagerTest, OfflineLinksPointToSampleArticlesWithinOneKilomet
     const auto gate = manager_->articleForUrl(kBase + "Stargarder_Tor");
     ASSERT_TRUE(gate);
     const std::string html = htmlOf(gate);
+    // The county is linked in the first sentence, but the package lacks it.
+    EXPECT_NE(html.find("href=\"" + kBase + "Landkreis_Mecklenburgische_Seenplatte\""),
+              std::string::npos);
+    EXPECT_FALSE(manager_->articleForUrl(kBase + "Landkreis_Mecklenburgische_Seenplatte"));
     size_t links = 0;
-    for (size_t at = html.find("href=\""); at != std::string::npos;
+    for (size_t at = html.find("href=\"", html.find("In der N")); at != std::string::npos;
          at = html.find("href=\"", at + 1)) {
         const size_t start = at + 6;
         const auto target =

@@ -15,6 +15,16 @@ bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
 }
 
+// A web site as the tags give it, made an address ("www.x.de" has no scheme).
+std::string siteAddress(const std::string& site) {
+    return site.find("://") == std::string::npos ? "http://" + site : site;
+}
+
+std::string anchor(const std::string& address, const std::string& text) {
+    return "<a href=\"" + NSStringByEscapingMarkup(address) + "\">" +
+           NSStringByEscapingMarkup(text) + "</a>";
+}
+
 std::string metresText(double metres) {
     return std::to_string(static_cast<long>(std::lround(metres / 10.0) * 10)) + " m";
 }
@@ -58,11 +68,12 @@ ArticleText::Kind ArticleText::kindOf(const SampleArticle& article) {
 }
 
 std::string ArticleText::html(const SampleArticle& article, const std::string& imageFileName,
-                              const std::vector<Neighbour>& neighbours) {
+                              const std::vector<Neighbour>& neighbours, LinkSpelling spelling) {
     const Kind kind = kindOf(article);
     std::string html = "<p class=\"notice\"><b>Hinweis:</b> " + std::string(kNotice) + "</p>\n";
     html += "<p><b>" + NSStringByEscapingMarkup(article.title) + "</b> ist " + kind.noun +
-            " in und um Neubrandenburg im Landkreis Mecklenburgische Seenplatte.</p>\n";
+            " in und um Neubrandenburg im " +
+            anchor(kCountyUrl, "Landkreis Mecklenburgische Seenplatte") + ".</p>\n";
     html += "<p class=\"image\"><img src=\"" + imageFileName + "\" alt=\"Kartenausschnitt von " +
             NSStringByEscapingMarkup(article.title) +
             "\"><br>Kartenausschnitt, gezeichnet aus "
@@ -79,9 +90,10 @@ std::string ArticleText::html(const SampleArticle& article, const std::string& i
     const std::string heritage = tag(article, "heritage");
     fact(facts, "Denkmalschutz",
          heritage.empty() ? std::string() : "eingetragenes Baudenkmal (Stufe " + heritage + ")");
-    const std::string website =
-        tag(article, "website").empty() ? tag(article, "contact:website") : tag(article, "website");
-    fact(facts, "Website", website);
+    // The package keeps a place's web site as its "url" tag.
+    const std::string website = tag(article, "url");
+    if (!website.empty())
+        facts += "<li><b>Website:</b> " + anchor(siteAddress(website), website) + "</li>\n";
     char position[64];
     std::snprintf(position, sizeof position, "%.5f° N, %.5f° O", article.coordinate.latitude,
                   article.coordinate.longitude);
@@ -90,9 +102,10 @@ std::string ArticleText::html(const SampleArticle& article, const std::string& i
     if (!neighbours.empty()) {
         html += "<h2>In der Nähe</h2>\n<ul>\n";
         for (const auto& near : neighbours) {
-            html += "<li><a href=\"" + near.article->url + "\">" +
-                    NSStringByEscapingMarkup(near.article->title) + "</a> (" +
-                    metresText(near.metres) + ")</li>\n";
+            const std::string& address =
+                spelling == LinkSpelling::Typed ? near.article->sourceUrl : near.article->url;
+            html += "<li>" + anchor(address, near.article->title) + " (" + metresText(near.metres) +
+                    ")</li>\n";
         }
         html += "</ul>\n";
     }

@@ -28,9 +28,20 @@ struct Neighbour {
     double metres;
 };
 
-// The body: notice, introduction, facts from the tags, the picture (a file
-// of the images folder) and the links to the neighbours.
+// The article of the county every sample lies in: a page of the online
+// encyclopedia that the package does not hold.
+constexpr const char* kCountyUrl =
+    "https://de.wikipedia.org/wiki/Landkreis_Mecklenburgische_Seenplatte";
+
+// How a body writes the addresses of its neighbours: as the store keeps
+// them (percent-escaped) or as a person types them (plain UTF-8). Packages
+// hold both, and the viewer finds the article either way.
+enum class LinkSpelling { Stored, Typed };
+
+// The body: notice, introduction with the county's link, facts from the
+// tags (the web site a link), the picture (a file of the images folder) and
+// the links to the neighbours.
 std::string html(const SampleArticle& article, const std::string& imageFileName,
-                 const std::vector<Neighbour>& neighbours);
+                 const std::vector<Neighbour>& neighbours, LinkSpelling spelling);
 
 }  // namespace ArticleText

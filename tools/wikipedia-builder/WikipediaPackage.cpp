@@ -65,7 +65,10 @@ bool writeArticleStore(const std::vector<SampleArticle>& articles,
             Value(NSStringFold(sample.title,
                                kPredicateCaseInsensitive | kPredicateDiacriticInsensitive)));
         article->setFirstLetterFromTitle();
-        const std::string body = ArticleText::html(sample, imageFiles[i], neighbours);
+        // Every second article links its neighbours as typed.
+        const auto spelling =
+            i % 2 ? ArticleText::LinkSpelling::Typed : ArticleText::LinkSpelling::Stored;
+        const std::string body = ArticleText::html(sample, imageFiles[i], neighbours, spelling);
         article->setHtml(Value::Data(body.begin(), body.end()));
     }
     NSError saveError;

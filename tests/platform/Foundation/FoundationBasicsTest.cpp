@@ -3,6 +3,7 @@
 #include <set>
 #include <thread>
 
+#include "Foundation/ICUString.h"
 #include "Foundation/NSAssert.h"
 #include "Foundation/NSDate.h"
 #include "Foundation/NSError.h"
@@ -104,4 +105,19 @@ TEST(NSValueTransformerTest, RegistryByNameAcrossThreads) {
     NSValueTransformer::setValueTransformerForName(nullptr, "Upper");
     NSValueTransformer::setValueTransformerForName(nullptr, "Other");
     EXPECT_EQ(NSValueTransformer::valueTransformerForName("Upper"), nullptr);
+}
+
+TEST(ICUStringTest, RepairingKeepsGoodTextAndReplacesEachBrokenSequence) {
+    EXPECT_EQ(UTF8StringByRepairing("Friedl\xC3\xA4nder Tor"), "Friedl\xC3\xA4nder Tor");
+    // Latin-1 bytes, a truncated sequence at the end, an overlong slash, a
+    // stray continuation byte and a NUL inside.
+    EXPECT_EQ(UTF8StringByRepairing("Friedl\xE4nder"), "Friedl\xEF\xBF\xBDnder");
+    EXPECT_EQ(UTF8StringByRepairing("Tor \xE2\x82"), "Tor \xEF\xBF\xBD");
+    EXPECT_EQ(UTF8StringByRepairing("a\xC0\xAF"
+                                    "b"),
+              "a\xEF\xBF\xBD\xEF\xBF\xBD"
+              "b");
+    EXPECT_EQ(UTF8StringByRepairing(std::string("\x80x\0y", 4)),
+              std::string("\xEF\xBF\xBDx\0y", 6));
+    EXPECT_EQ(UTF8StringByRepairing(""), "");
 }

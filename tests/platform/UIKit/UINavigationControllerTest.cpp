@@ -89,6 +89,29 @@ TEST_F(UINavigationControllerTest, AnimatedPushCallsAppearanceAroundTheSlide) {
     EXPECT_EQ(navigation->viewControllers()[0]->view()->superview(), nullptr);
 }
 
+// Shows the navigation controller's toolbar as it appears.
+class ScreenWithToolbar : public UIViewController {
+  public:
+    void viewWillAppear(bool animated) override {
+        navigationController()->setToolbarHiddenAnimated(false, animated);
+    }
+};
+
+TEST_F(UINavigationControllerTest, AScreenShowingTheToolbarAsItAppearsEndsAboveIt) {
+    auto window = makeWindow({320, 568});
+    auto navigation = std::make_shared<UINavigationController>(std::make_shared<Screen>("A", &log));
+    window->setRootViewController(navigation);
+    for (bool animated : {false, true}) {
+        navigation->setToolbarHidden(true);
+        auto screen = std::make_shared<ScreenWithToolbar>();
+        navigation->pushViewControllerAnimated(screen, animated);
+        CAFrameClock::shared().advance(1);
+        EXPECT_EQ(screen->view()->frame(), CGRectMake(0, 44, 320, 480)) << animated;
+        EXPECT_EQ(screen->bottomLayoutGuideLength(), 44) << animated;
+        EXPECT_EQ(navigation->toolbar()->frame(), CGRectMake(0, 524, 320, 44)) << animated;
+    }
+}
+
 TEST_F(UINavigationControllerTest, PopToRootAndReplacingTheStackReleaseChildren) {
     auto window = makeWindow({320, 568});
     auto root = std::make_shared<Screen>("Root", nullptr);

@@ -214,6 +214,47 @@ TEST_F(UIWebViewTest, HTTPPagesLoadWithTheirImagesThroughTheNetwork) {
     EXPECT_EQ(delegate->error->code, NSURLErrorBadServerResponse);
 }
 
+TEST_F(UIWebViewTest, LocalContentOnlyFetchesNothingAndKeepsLinksInThePageFolder) {
+    LocalHTTPServer server;
+    int requests = 0;
+    const std::string image = readText(webTestData("package/landscape.png"));
+    server.server().Get(R"(/.*)", [&](const httplib::Request&, httplib::Response& response) {
+        ++requests;
+        response.set_content(image, "image/png");
+    });
+    server.start();
+    // A hostile body: a base pointing at the server, remote images and
+    // style sheets, a relative link that the base would send away.
+    const std::string page = "<base href=\"" + server.url("/") + "\">" +
+                             "<link rel=\"stylesheet\" href=\"" + server.url("/style.css") +
+                             "\"><style>@import url(\"" + server.url("/more.css") +
+                             "\");</style><body style=\"margin:0\"><a href=\"next.html\" "
+                             "style=\"display:block;height:40px\">Next</a><img src=\"" +
+                             server.url("/img.png") + "\"><div style=\"background-image:url(" +
+                             server.url("/bg.png") + ")\">x</div><img src=\"landscape.png\">";
+    webView->setLocalContentOnly(true);
+    loadInPackage(page);
+    EXPECT_EQ(requests, 0);
+    // The folder's own picture is there.
+    EXPECT_GT(webView->contentHeight(), 100);
+    delegate->asked.clear();
+    delegate->allow = false;
+    ASSERT_TRUE(webView->activateLinkAtPoint({30, 20}));
+    ASSERT_EQ(delegate->asked.size(), 1u);
+    EXPECT_EQ(delegate->asked[0].first, webFileURL("package/next.html").absoluteString());
+
+    // The same page in an ordinary view goes to the network and follows its base.
+    webView->setLocalContentOnly(false);
+    delegate->allow = true;
+    loadInPackage(page);
+    EXPECT_GT(requests, 0);
+    delegate->asked.clear();
+    delegate->allow = false;
+    ASSERT_TRUE(webView->activateLinkAtPoint({30, 20}));
+    ASSERT_EQ(delegate->asked.size(), 1u);
+    EXPECT_EQ(delegate->asked[0].first, server.url("/next.html"));
+}
+
 TEST_F(UIWebViewTest, RefusedLoadStartsNothing) {
     delegate->allow = false;
     webView->loadRequest(NSURLRequest(webFileURL("package/index.html")));

@@ -1,0 +1,23 @@
+#include "wikipedia/CBWikipediaArticleAnnotation.h"
+
+#include "wikiguide/CBWikipediaArticle.h"
+#include "wikipedia/CBWikipediaManager.h"
+
+CBWikipediaArticleAnnotation::CBWikipediaArticleAnnotation(CBWikipediaArticle& article)
+    : coordinate_(article.coordinate()),
+      identifier_(article.objectID().URIRepresentation()),
+      title_(article.title()) {}
+
+std::shared_ptr<CBWikipediaArticle> CBWikipediaArticleAnnotation::articleInManager(
+    CBWikipediaManager& manager) const {
+    if (!manager.wikipediaAvailable())
+        return nullptr;
+    auto context = manager.managedObjectContext();
+    auto coordinator = context ? context->persistentStoreCoordinator() : nullptr;
+    if (!coordinator)
+        return nullptr;
+    const auto objectID = coordinator->managedObjectIDForURIRepresentation(identifier_);
+    if (objectID.isNull())
+        return nullptr;
+    return std::dynamic_pointer_cast<CBWikipediaArticle>(context->existingObjectWithID(objectID));
+}

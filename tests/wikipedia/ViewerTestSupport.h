@@ -1,0 +1,181 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CoreData/NSFetchRequest.h"
+#include "Dispatch/NSRunLoop.h"
+#include "Foundation/NSBundle.h"
+#include "Foundation/NSPathUtilities.h"
+#include "Foundation/NSUserDefaults.h"
+#include "Host/HostScenario.h"
+#include "UIKit/UIApplication.h"
+#include "UIKit/UINavigationController.h"
+#include "UIKit/UIScrollView.h"
+#include "UIKit/UIWebView.h"
+#include "UIKit/UIWindow.h"
+#include "mapkit/MapkitTestSupport.h"
+#include "platform/Foundation/RecordedLaunches.h"
+#include "platform/UIKit/UIKitTestSupport.h"
+#include "wikiguide/CBWikipediaArticle.h"
+#include "wikipedia/CBWikipediaHost.h"
+#include "wikipedia/CBWikipediaManager.h"
+#include "wikipedia/CBWikipediaViewer.h"
+
+// Stands in for the application delegate: hands out the manager and notes
+// what the screens ask of the map and the crash breadcrumbs.
+class TestWikipediaHost : public UIApplicationDelegate, public CBWikipediaHost {
+  public:
+    std::shared_ptr<CBWikipediaManager> manager;
+    std::vector<std::vector<CBAnnotationRef>> presented;
+    std::vector<bool> centered;
+    std::vector<std::string> screens;
+
+    std::shared_ptr<CBWikipediaManager> wikipediaManager() const override { return manager; }
+    void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations,
+                                    bool centre) override {
+        presented.push_back(annotations);
+        centered.push_back(centre);
+    }
+    void crashInformationSetCurrentViewController(const std::string& className) override {
+        screens.push_back(className);
+    }
+};
+
+// An article of a store a test writes itself.
+struct StoredArticle {
+    std::string title;
+    std::string url;
+    std::optional<std::string> html;
+};
+
+// A home with the bundle (resources and the rendered images) and the sample
+// Wikipedia package of Neubrandenburg installed and open in the manager; the
+// test host as the application's delegate; a phone window at scale 2 with a
+// navigation controller the viewers are pushed on.
+class WikipediaViewerTest : public UIKitTest {
+  protected:
+    void SetUp() override {
+        namespace fs = std::filesystem;
+        UIKitTest::SetUp();
+        NSSetApplicationHome(home_.path());
+        NSUserDefaults::resetStandardUserDefaults();
+        const std::string bundle = home_.file("bundle");
+        fs::copy(sourceResourcesPath(), bundle, fs::copy_options::recursive);
+        fs::copy(KELVARA_GENERATED_RESOURCES, bundle,
+                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+        NSBundle::setMainBundlePath(bundle);
+        const std::string base = CBWikipediaManager::basePathForWikipedia();
+        fs::create_directories(base);
+        fs::copy(std::string(KELVARA_WIKIPEDIA_DIR) + "/neubrandenburg_wiki-de", base,
+                 fs::copy_options::recursive);
+        manager_ = CBWikipediaManager::create(nullptr, nullptr);
+        manager_->resetWikipediaForMapIdentifier("neubrandenburg");
+        ASSERT_TRUE(manager_->wikipediaAvailable());
+        host_ = std::make_shared<TestWikipediaHost>();
+        host_->manager = manager_;
+        UIApplication::sharedApplication()->setDelegate(host_);
+        window_ = makeWindow({320, 568});
+        navigation_ =
+            std::make_shared<UINavigationController>(std::make_shared<UIViewController>());
+        window_->setRootViewController(navigation_);
+        window_->layoutIfNeeded();
+    }
+    void TearDown() override {
+        window_.reset();
+        navigation_.reset();
+        UIApplication::sharedApplication()->setDelegate(nullptr);
+        host_.reset();
+        manager_.reset();
+        NSRunLoop::mainRunLoop()->runUntil([] { return false; }, 0.05);
+        NSBundle::setMainBundlePath("");
+        NSUserDefaults::resetStandardUserDefaults();
+        NSSetApplicationHome("");
+        UIKitTest::TearDown();
+    }
+
+    std::shared_ptr<CBWikipediaArticle> article(const std::string& title) {
+        NSFetchRequest request(CBWikipediaArticle::kEntityName);
+        request.predicate = NSPredicate::predicateWithFormat("title = %@", {title});
+        const auto found = manager_->managedObjectContext()->executeFetchRequest(request);
+        EXPECT_TRUE(found && found->size() == 1) << title;
+        return found && !found->empty()
+                   ? std::dynamic_pointer_cast<CBWikipediaArticle>(found->front())
+                   : nullptr;
+    }
+
+    // A viewer of the article as the list opens it, shown with its page.
+    std::shared_ptr<CBWikipediaViewer> makeViewer(const std::shared_ptr<CBWikipediaArticle>& shown,
+                                                  bool onMap = false) {
+        auto viewer = std::make_shared<CBWikipediaViewer>();
+        viewer->setArticle(shown);
+        viewer->setBasePath(manager_->currentImgPath());
+        viewer->setWikipediaManager(manager_);
+        viewer->setIsOnMap(onMap);
+        return viewer;
+    }
+    std::shared_ptr<CBWikipediaViewer> open(const std::string& title, bool onMap = false) {
+        auto viewer = makeViewer(article(title), onMap);
+        navigation_->pushViewControllerAnimated(viewer, false);
+        EXPECT_TRUE(waitForPage(*viewer, title));
+        window_->layoutIfNeeded();
+        return viewer;
+    }
+    // Runs the loop until the viewer's web view shows the article's page.
+    static bool waitForPage(CBWikipediaViewer& viewer, const std::string& title) {
+        return NSRunLoop::mainRunLoop()->runUntil(
+            [&] {
+                auto web = viewer.webView();
+                return web && !web->isLoading() && web->pageTitle() == title;
+            },
+            20);
+    }
+    // Shows the end of the page, where the neighbours are linked.
+    static void scrollToEnd(CBWikipediaViewer& viewer) {
+        const auto scroll = viewer.webView()->scrollView();
+        scroll->setContentOffset(scroll->maximumContentOffset());
+    }
+    std::shared_ptr<CBWikipediaViewer> topViewer() {
+        return std::dynamic_pointer_cast<CBWikipediaViewer>(navigation_->topViewController());
+    }
+    void play(const std::string& script) {
+        const auto result = HostRunScenario(window_, script);
+        EXPECT_TRUE(result.passed) << result.message;
+    }
+    // A store of the test's own articles, opened in the manager.
+    void openStore(const std::vector<StoredArticle>& articles) {
+        const auto model = manager_->managedObjectModel();
+        const std::string path = home_.file("own_wiki.sqlite");
+        {
+            auto coordinator = std::make_shared<NSPersistentStoreCoordinator>(model);
+            NSError error;
+            ASSERT_TRUE(
+                coordinator->addPersistentStoreWithType(NSSQLiteStoreType, "", path, {}, &error));
+            auto context = std::make_shared<NSManagedObjectContext>();
+            context->setPersistentStoreCoordinator(coordinator);
+            for (const auto& stored : articles) {
+                auto made = CBWikipediaArticle::articleInContext(*context);
+                made->setValueForKey("title", Value(stored.title));
+                made->setValueForKey("url", Value(stored.url));
+                made->setValueForKey("latitude", Value(53.5575));
+                made->setValueForKey("longitude", Value(13.2610));
+                if (stored.html)
+                    made->setHtml(Value::Data(stored.html->begin(), stored.html->end()));
+            }
+            ASSERT_TRUE(context->save(&error));
+        }
+        manager_->setSqlitePath(path);
+        ASSERT_TRUE(manager_->wikipediaAvailable());
+    }
+
+    TemporaryFolder home_;
+    RecordedLaunches launched_;
+    std::shared_ptr<CBWikipediaManager> manager_;
+    std::shared_ptr<TestWikipediaHost> host_;
+    std::shared_ptr<UIWindow> window_;
+    std::shared_ptr<UINavigationController> navigation_;
+};
