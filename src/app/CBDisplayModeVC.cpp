@@ -4,7 +4,7 @@
 #include "UIKit/UITableView.h"
 #include "UIKit/UITableViewCell.h"
 #include "app/CBMapDisplayModeManager.h"
-#include "app/NSUserDefaults+CrashInformation.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 
 namespace {
 constexpr const char* kModeCell = "CBDisplayMode";

@@ -21,17 +21,17 @@
 #include "UIKit/UIPopoverController.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UITableViewCell.h"
-#include "app/CBClearSearchBar.h"
 #include "app/CBMapDisplayModeManager.h"
 #include "app/CBMapEdgeOrnamentView.h"
 #include "app/CBSettingsVC.h"
-#include "app/NSUserDefaults+CrashInformation.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "location/CBLocationManager.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBUserLocation.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
+#include "widgets/CBClearSearchBar.h"
 
 namespace {
 constexpr CGFloat kSearchBarHeight = 44;

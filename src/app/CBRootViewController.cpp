@@ -7,7 +7,7 @@
 #include "UIKit/UIView.h"
 #include "app/CBMapViewController.h"
 #include "app/CBSettingsVC.h"
-#include "app/NSUserDefaults+CrashInformation.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "shelf/CBMapShelfShadowOverlay.h"

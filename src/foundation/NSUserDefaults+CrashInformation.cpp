@@ -1,4 +1,4 @@
-#include "app/NSUserDefaults+CrashInformation.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 
 #include "Foundation/NSUserDefaults.h"
 
