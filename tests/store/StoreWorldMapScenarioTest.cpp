@@ -28,6 +28,7 @@
 #include "store/CBMapStoreDetailVC.h"
 #include "store/CBMapStoreMapAnnotation.h"
 #include "store/CBMapStoreWorldMapViewcontroller.h"
+#include "widgets/CBClearSearchBar.h"
 #include "widgets/CBLabelWithInset.h"
 #include "widgets/ZELRoundedGradientButton.h"
 #include "widgets/ZELToolTip.h"
@@ -181,6 +182,39 @@ expect "Download map"
         worldMap_->navigationController()->topViewController());
     ASSERT_TRUE(detail);
     EXPECT_EQ(detail->map()->identifier(), "liechtenstein");
+}
+
+TEST_F(StoreWorldMapScenarioTest, TheTipStaysWithTheWorldMapAndDoesNotComeBack) {
+    ZELToolTip::resetShownThisRun();
+    store_ = CBMapStoreController::create(fixture_.downloads, fixture_.registry);
+    fixture_.window->setRootViewController(store_);
+    fixture_.layout();
+    worldMap_ = store_->worldMap();
+    play(R"(
+tap "World map"
+wait 1
+idle
+expect "Tap a country to find its maps, or search for a town."
+)");
+    // The detail screen the map leads to shows without it.
+    auto detail =
+        CBMapStoreDetailVC::create(fixture_.catalogue->mapForIdentifier("liechtenstein"),
+                                   fixture_.downloads, fixture_.catalogue, fixture_.registry);
+    worldMap_->navigationController()->pushViewControllerAnimated(detail, false);
+    play(R"(
+wait-for "Download map"
+expect-not "Tap a country to find its maps, or search for a town."
+)");
+    // Nor does the map itself on return.
+    worldMap_->navigationController()->popViewControllerAnimated(false);
+    play(R"(
+tap "Browse"
+idle
+tap "World map"
+idle
+expect "My maps"
+expect-not "Tap a country to find its maps, or search for a town."
+)");
 }
 
 TEST_F(StoreWorldMapScenarioTest, TappingTheOpenSeaOffersTheMissingMapRequest) {
