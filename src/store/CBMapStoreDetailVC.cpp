@@ -32,6 +32,10 @@ namespace {
 constexpr double kReservedForPostProcessing = 0.4;
 // The header's shadow curls at the sides and the bottom, like a lifted card.
 constexpr UIEdgeInsets kHeaderCurl{0, 1.0, 2.0, 1.0};
+// A cover is two thirds as wide as it is high.
+constexpr CGFloat kCoverAspect = 0.66;
+// The line under an installed map's cover that says it can be changed.
+constexpr CGFloat kEditCoverHeight = 20;
 
 std::shared_ptr<UILabel> makeLabel(CGFloat size) {
     auto label = std::make_shared<UILabel>();
@@ -146,8 +150,9 @@ void CBMapStoreDetailVC::buildViews() {
     mapCoverLoadingIndicator_->startAnimating();
     headerContainerView_->addSubview(mapCoverLoadingIndicator_);
     editCoverLabel_ = makeLabel(12);
-    editCoverLabel_->setFrame(CGRectMake(0, 140, 106, 20));
+    editCoverLabel_->setAutoresizingMask(UIViewAutoresizingNone);
     editCoverLabel_->setTextAlignment(NSTextAlignmentCenter);
+    editCoverLabel_->setHidden(true);
     headerContainerView_->addSubview(editCoverLabel_);
 
     mapViewContainer_ = std::make_shared<UIView>(CGRectMake(106, 0, 214, 160));
@@ -254,17 +259,17 @@ void CBMapStoreDetailVC::done() {
 }
 
 void CBMapStoreDetailVC::viewDidLayoutSubviews() {
-    auto bounds = view()->bounds();
-    bounds.origin.y += topLayoutGuideLength();
-    bounds.size.height -= topLayoutGuideLength() + bottomLayoutGuideLength();
-    contentView_->setFrame(bounds);
-    auto cover = mapCoverView_->frame();
-    cover.size.width = std::round(cover.size.height * 0.66);
-    mapCoverView_->setFrame(cover);
-    auto edit = editCoverLabel_->frame();
-    edit.size.width = cover.size.width;
-    editCoverLabel_->setFrame(edit);
+    // The containers lay the view out between their bars already.
+    contentView_->setFrame(view()->bounds());
     auto header = headerContainerView_->bounds();
+    // The cover's own picture carries the photo's or the map's credit at its
+    // foot: "Edit" goes under it, not over it.
+    const CGFloat editHeight = editCoverLabel_->isHidden() ? 0 : kEditCoverHeight;
+    const CGFloat coverHeight = header.size.height - editHeight;
+    const CGRect cover = CGRectMake(0, 0, std::round(coverHeight * kCoverAspect), coverHeight);
+    mapCoverView_->setFrame(cover);
+    mapCoverLoadingIndicator_->setCenter(CGPointMake(CGRectGetMidX(cover), CGRectGetMidY(cover)));
+    editCoverLabel_->setFrame(CGRectMake(0, coverHeight, cover.size.width, kEditCoverHeight));
     mapViewContainer_->setFrame(
         CGRectMake(cover.size.width, 0, header.size.width - cover.size.width, header.size.height));
     // Only a new header size needs a new shadow and zoom: both mark the
@@ -350,8 +355,12 @@ void CBMapStoreDetailVC::updateDownloadButtons() {
     mapProgress_->setHidden(true);
     downloadWikipediaButton_->setGradientButtonStyle(2);
     updateMapButton();
-    editCoverLabel_->setHidden(!installed);
-    generalMapStats_->setHidden(!mapProgress_->isHidden());
+    // The cover makes room for the line under it. The version line stays
+    // while the map loads: the progress bar has a place of its own.
+    if (editCoverLabel_->isHidden() == installed) {
+        editCoverLabel_->setHidden(!installed);
+        view()->setNeedsLayout();
+    }
     updateWikipediaButton(installed);
     wikipediaStats_->setHidden(!wikiProgress_->isHidden());
 }

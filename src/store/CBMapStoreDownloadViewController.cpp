@@ -15,11 +15,14 @@
 #include "UIKit/UIProgressView.h"
 #include "UIKit/UITabBarItem.h"
 #include "UIKit/UITableView.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBMapStoreUpdater.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerEngine.h"
 #include "store/CBMapStoreDownloadCell.h"
+#include "widgets/CBButtonGridView.h"
+#include "widgets/ZELRoundedGradientButton.h"
 
 namespace {
 
@@ -70,11 +73,10 @@ void CBMapStoreDownloadViewController::viewDidLoad() {
         }));
     setDownloadButtonTitle();
 
-    auto footer = std::make_shared<UIView>(CGRectMake(0, 0, 320, 100));
+    auto footer = std::make_shared<CBButtonGridView>(CGRectMake(0, 0, 320, 100));
     footer->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
     footer->setBackgroundColor(UIColor::clearColor());
-    auto button = UIButton::buttonWithType(UIButtonTypeSystem);
-    button->setFrame(CGRectMake(20, 40, 280, 40));
+    auto button = std::make_shared<ZELRoundedGradientButton>(CGRectMake(20, 60, 280, 40), 2);
     button->titleLabel()->setFont(UIFont::boldSystemFontOfSize(16));
     button->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin |
                                 UIViewAutoresizingFlexibleRightMargin |
@@ -86,13 +88,18 @@ void CBMapStoreDownloadViewController::viewDidLoad() {
                 self->updateMapStore();
         },
         UIControlEventTouchUpInside);
-    footer->addSubview(button);
+    footer->addButton(button);
     tableView()->setTableFooterView(footer);
 }
 
 void CBMapStoreDownloadViewController::viewWillAppear(bool animated) {
     UITableViewController::viewWillAppear(animated);
     reloadDataAndTable(true);
+}
+
+void CBMapStoreDownloadViewController::viewDidAppear(bool animated) {
+    UITableViewController::viewDidAppear(animated);
+    CrashInformation::setCurrentViewController("CBMapStoreDownloadViewController");
 }
 
 void CBMapStoreDownloadViewController::viewWillDisappear(bool animated) {

@@ -68,6 +68,7 @@ class CBMapStoreDownloadViewController : public UITableViewController,
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
+    void viewDidAppear(bool animated) override;
     void viewWillDisappear(bool animated) override;
 
     long tableViewNumberOfRowsInSection(UITableView&, long) override;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Foundation/NSUserDefaults.h"
 #include "PackagesTestSupport.h"
 #include "StoreTestSupport.h"
 #include "UIKit/UIAlertView.h"
@@ -8,6 +9,7 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UIProgressView.h"
 #include "UIKit/UIWindow.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapScrollView.h"
 #include "packages/CBMapStoreEngine.h"
@@ -20,6 +22,7 @@
 #include "store/CBMapStoreDetailVC.h"
 #include "widgets/CBStatsBar.h"
 #include "widgets/ZELRoundedGradientButton.h"
+#include "widgets/ZELToolTip.h"
 
 namespace {
 
@@ -61,6 +64,8 @@ TEST_F(CBMapStoreDetailVCTest, ACatalogueMapShowsItsStatisticsCoverAndDownloadsT
     EXPECT_FALSE(screen->downloadMapButton()->isEnabled());
     ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Downloading map"; }));
     EXPECT_FALSE(screen->mapProgress()->isHidden());
+    // The progress bar has its own place: the version line stays.
+    EXPECT_FALSE(screen->generalMapStats()->isHidden());
     ASSERT_TRUE(runUntil([&] { return screen->mapProgress()->progress() > 0.05f; }));
     float seen = screen->mapProgress()->progress();
     ASSERT_TRUE(runUntil([&] { return screen->mapProgress()->progress() > seen; }));
@@ -68,6 +73,56 @@ TEST_F(CBMapStoreDetailVCTest, ACatalogueMapShowsItsStatisticsCoverAndDownloadsT
     ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Map downloaded"; }, 120));
     EXPECT_FALSE(screen->downloadMapButton()->isEnabled());
     EXPECT_NE(store_.registry->mapForIdentifier("liechtenstein"), nullptr);
+    // Installed, the cover can be changed: "Edit" under it, clear of the
+    // credit at its foot.
+    store_.layout();
+    const CGRect cover = screen->mapCoverView()->frame();
+    const CGRect edit = screen->editCoverLabel()->frame();
+    EXPECT_FALSE(screen->editCoverLabel()->isHidden());
+    EXPECT_GE(edit.origin.y, CGRectGetMaxY(cover));
+    EXPECT_EQ(edit.size.width, cover.size.width);
+    EXPECT_LE(CGRectGetMaxY(edit), CGRectGetMaxY(screen->mapCoverView()->superview()->bounds()));
+}
+
+TEST_F(CBMapStoreDetailVCTest, TheScreenLeavesItsBreadcrumbsAndTheCoverTipLeavesTheStatsInSight) {
+    store_.install("neubrandenburg");
+    ZELToolTip::resetShownThisRun();
+    auto screen = open("neubrandenburg");
+    auto crumbs =
+        NSUserDefaults::standardUserDefaults()->dictionaryForKey(CrashInformation::kDictionaryKey);
+    ASSERT_TRUE(crumbs);
+    EXPECT_EQ(crumbs->at("vc"), Value(std::string("CBMapStoreDetailVC")));
+    EXPECT_EQ(crumbs->at("map"), Value(std::string("neubrandenburg")));
+    EXPECT_TRUE(crumbs->count("mapDateAdded"));
+
+    ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
+    store_.layout();
+    auto tip = ZELToolTip::currentToolTip();
+    ASSERT_NE(tip, nullptr);
+    const CGRect shown = tip->convertRectToView(tip->bounds(), nullptr);
+    for (const auto& view : std::initializer_list<std::shared_ptr<UIView>>{
+             screen->generalMapStats(), screen->statsBar(), screen->downloadMapButton()})
+        EXPECT_FALSE(CGRectIntersectsRect(shown, view->convertRectToView(view->bounds(), nullptr)));
+}
+
+TEST_F(CBMapStoreDetailVCTest, WithoutOnlineTilesThePreviewShowsPlainLandAroundTheOutline) {
+    // Offline, or closer than the online layer has tiles for: no tile comes.
+    store_.tiles.reset();
+    auto screen = open("three-rivers");
+    ASSERT_NE(screen->mapView(), nullptr);
+    store_.layout();
+    auto image = store_.window->renderImage(1);
+    const CGRect preview =
+        screen->mapView()->convertRectToView(screen->mapView()->bounds(), nullptr);
+    // Two cells of a checker apart, beside the outline in the middle.
+    for (CGFloat dx : {0.0, 16.0})
+        for (CGFloat dy : {0.0, 16.0}) {
+            const uint32_t pixel = image->pixelAt(size_t(CGRectGetMaxX(preview) - 30 + dx),
+                                                  size_t(preview.origin.y + 20 + dy));
+            EXPECT_NEAR((pixel >> 16) & 0xFF, 242, 2) << std::hex << pixel;
+            EXPECT_NEAR((pixel >> 8) & 0xFF, 239, 2) << std::hex << pixel;
+            EXPECT_NEAR(pixel & 0xFF, 233, 2) << std::hex << pixel;
+        }
 }
 
 TEST_F(CBMapStoreDetailVCTest, AFailedDownloadIsReportedOnceAndTheButtonSaysSo) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Foundation/NSUserDefaults.h"
 #include "PackagesTestSupport.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIButton.h"
@@ -10,9 +11,13 @@
 #include "UIKit/UITabBarItem.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UIWindow.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "packages/ZELDownloadManagerDownload.h"
+#include "platform/UIKit/UIKitTestSupport.h"
 #include "store/CBMapStoreDownloadCell.h"
 #include "store/CBMapStoreDownloadViewController.h"
+#include "widgets/CBButtonGridView.h"
+#include "widgets/ZELRoundedGradientButton.h"
 
 namespace {
 
@@ -61,6 +66,31 @@ TEST_F(CBMapStoreDownloadViewControllerTest, AnEmptyQueueSaysSoAndCannotBeResume
     EXPECT_FALSE(toggle()->isEnabled());
     EXPECT_FALSE(screen_->tabBarItem()->badgeValue());
     EXPECT_EQ(screen_->tabBarItem()->tag(), 3);
+}
+
+TEST_F(CBMapStoreDownloadViewControllerTest, TheFooterButtonChecksTheServerForANewCatalogue) {
+    auto crumbs =
+        NSUserDefaults::standardUserDefaults()->dictionaryForKey(CrashInformation::kDictionaryKey);
+    ASSERT_TRUE(crumbs);
+    EXPECT_EQ(crumbs->at("vc"), Value(std::string("CBMapStoreDownloadViewController")));
+
+    auto footer =
+        std::dynamic_pointer_cast<CBButtonGridView>(screen_->tableView()->tableFooterView());
+    ASSERT_NE(footer, nullptr);
+    ASSERT_EQ(footer->subviews().size(), 1u);
+    auto button = std::dynamic_pointer_cast<ZELRoundedGradientButton>(footer->subviews()[0]);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->gradientButtonStyle(), 2);
+    EXPECT_EQ(button->titleForState(UIControlStateNormal), "Update map store");
+    // The grid gives it the width with its margins.
+    EXPECT_EQ(button->frame().origin.x, CBButtonGridView::kMargin);
+    EXPECT_EQ(button->frame().size.width,
+              footer->bounds().size.width - 2 * CBButtonGridView::kMargin);
+
+    EXPECT_EQ(screen_->lastUpdater(), nullptr);
+    const CGRect frame = button->convertRectToView(button->bounds(), nullptr);
+    TouchDriver(window_).tap(CGPointMake(CGRectGetMidX(frame), CGRectGetMidY(frame)));
+    EXPECT_NE(screen_->lastUpdater(), nullptr);
 }
 
 TEST_F(CBMapStoreDownloadViewControllerTest, AThrottledDownloadShowsMegabytesPausesAndResumes) {
