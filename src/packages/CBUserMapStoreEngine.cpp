@@ -6,6 +6,7 @@
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPropertyListSerialization.h"
+#include "mapkit/CBDiskTileCache.h"
 #include "packages/CBMapStoreIdentifier.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/ZELDownloadManagerDownload.h"
@@ -178,6 +179,13 @@ void CBUserMapStoreEngine::deleteMapAndCancelRelatedDownloads(const Map& map,
         for (const auto& path : doomed)
             removeQuietly(path);
     });
+    // Its rendered tiles go under every style, with their rows in the tile
+    // cache's index (the cache keeps itself until both are done).
+    if (CBMapStoreIsValidIdentifier(*identifier)) {
+        auto tiles = std::make_shared<CBDiskTileCache>();
+        tiles->clearCacheForStoreIdentifier(*identifier);
+        tiles->saveChangesIfNeeded();
+    }
     if (auto context = managedObjectContext())
         context->deleteObject(map);
     saveChanges();

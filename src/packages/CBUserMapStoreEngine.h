@@ -63,6 +63,8 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
     std::vector<Map> mapsSortedByName();
     std::vector<Map> mapsSortedByDate();
 
+    // Removes the map's record, folder, covers and rendered tiles (files and
+    // index rows); with cancelDownloads its download too, with what it loaded.
     void deleteMap(const Map& map);
     void deleteMapAndCancelRelatedDownloads(const Map& map, bool cancelDownloads);
 
