@@ -82,3 +82,9 @@ std::optional<std::string> CBDownloadStatusText::coverText(const ZELDownloadStat
         return NSLocalizedString("downloadFailed");
     return std::nullopt;
 }
+
+UIColor CBDownloadStatusText::stateColor(const ZELDownloadStatus& status) {
+    return status.phase == ZELDownloadPhase::Failed
+               ? UIColor::colorWithRedGreenBlueAlpha(1.0, 0.25, 0.25, 1.0)
+               : UIColor::darkGrayColor();
+}

@@ -107,9 +107,7 @@ void showStatusLine(UILabel& label, const ZELDownloadStatus& status, bool shown)
     if (!shown)
         return;
     label.setText(CBDownloadStatusText::stateText(status));
-    label.setTextColor(status.phase == ZELDownloadPhase::Failed
-                           ? UIColor::colorWithRedGreenBlueAlpha(0.8, 0.1, 0.1, 1.0)
-                           : UIColor::darkGrayColor());
+    label.setTextColor(CBDownloadStatusText::stateColor(status));
 }
 
 }  // namespace

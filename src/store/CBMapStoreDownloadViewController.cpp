@@ -209,10 +209,7 @@ void CBMapStoreDownloadViewController::configureCell(std::shared_ptr<UITableView
     downloadCell->textLabel()->setText(download->title().value_or(""));
     const ZELDownloadStatus status = downloadManager_->statusForDownload(download);
     downloadCell->detailTextLabel()->setText(CBDownloadStatusText::stateText(status));
-    downloadCell->detailTextLabel()->setTextColor(
-        status.phase == ZELDownloadPhase::Failed
-            ? UIColor::colorWithRedGreenBlueAlpha(1.0, 0.25, 0.25, 1.0)
-            : UIColor::darkGrayColor());
+    downloadCell->detailTextLabel()->setTextColor(CBDownloadStatusText::stateColor(status));
 
     // What the engine is unpacking or installing cannot be cancelled.
     downloadCell->setShowsCancelButton(status.phase != ZELDownloadPhase::Installed &&

@@ -260,7 +260,7 @@ TEST_F(CBMapShelfViewControllerTest, APausedOrFailedDownloadSaysSoOnItsCoverAndG
     ASSERT_NE(shelf.currentAlert(), nullptr);
     EXPECT_EQ(shelf.currentAlert()->title(), "Download failed");
     EXPECT_EQ(shelf.currentAlert()->message(),
-              "The download of Three Rivers failed: the map store did not send the file. Retry "
+              "The download of Three Rivers failed: the map store refused the file. Retry "
               "goes on from where it stopped.");
     EXPECT_EQ(fixture_.host->transitions, 0);
     fixture_.server->clearFaults();

@@ -78,17 +78,15 @@ TEST_F(CBMapStoreDetailVCTest, AFailedDownloadIsReportedOnceWithItsReasonAndRetr
     ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Retry download"; }));
     EXPECT_TRUE(screen->downloadMapButton()->isEnabled());
     EXPECT_FALSE(screen->mapStatusLabel()->isHidden());
-    EXPECT_EQ(screen->mapStatusLabel()->text(),
-              "Download failed: the map store did not send the file");
+    EXPECT_EQ(screen->mapStatusLabel()->text(), "Failed: the map store refused the file");
     // The engine may report the same download failing again; one alert only,
     // saying the reason rather than blaming the connection.
     screen->downloadManagerFailedToLoadDownload(*store_.downloads, screen->mapDownload());
     size_t alerts = 0;
     for (const auto& view : store_.window->subviews())
         if (auto alert = std::dynamic_pointer_cast<UIAlertView>(view))
-            alerts +=
-                alert->title() == "Download failed" &&
-                alert->message().find("the map store did not send the file") != std::string::npos;
+            alerts += alert->title() == "Download failed" &&
+                      alert->message().find("the map store refused the file") != std::string::npos;
     EXPECT_EQ(alerts, 1u);
 
     store_.server->clearFaults();

@@ -133,8 +133,7 @@ TEST_F(CBMapStoreDownloadViewControllerTest, AFailedDownloadSaysWhyAndIsRetriedF
     auto download = add("neubrandenburg");
     engine_->resumeDownloads();
     ASSERT_TRUE(waitForState(download, 6));
-    ASSERT_TRUE(runUntil(
-        [&] { return detail(0) == "Download failed: the map store did not send the file"; }));
+    ASSERT_TRUE(runUntil([&] { return detail(0) == "Failed: the map store refused the file"; }));
     EXPECT_EQ(cell(0)->detailTextLabel()->textColor(),
               UIColor::colorWithRedGreenBlueAlpha(1.0, 0.25, 0.25, 1.0));
     EXPECT_NE(cell(0)->cancelButton(), nullptr);
@@ -155,8 +154,8 @@ TEST_F(CBMapStoreDownloadViewControllerTest, ARecordNamingAnotherHostIsRefusedOn
                                           .type = "map",
                                           .title = "Elsewhere"});
     engine_->resumeDownloads();
-    ASSERT_TRUE(runUntil(
-        [&] { return detail(0) == "Download failed: its address is not on the map store"; }));
+    ASSERT_TRUE(
+        runUntil([&] { return detail(0) == "Failed: its address is not on the map store"; }));
     EXPECT_EQ(cell(0)->textLabel()->text(), "Elsewhere");
     EXPECT_TRUE(server_->log().empty());
 }

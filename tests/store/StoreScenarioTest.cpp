@@ -174,11 +174,11 @@ TEST_F(StoreScenarioTest, AServerCutShowsTheFailureOnceAndResumeCarriesOn) {
 tap "OK"
 wait 0.3
 expect-not "Connection error"
-expect "Download failed: no connection to the map store"
+expect "Failed: no connection to the map store"
 expect "Retry download"
 tap "Downloads"
 wait 0.3
-expect "Download failed: no connection to the map store"
+expect "Failed: no connection to the map store"
 tap "Retry"
 )");
     ASSERT_TRUE(runUntil([&] { return fixture_.downloads->currentQueueLength() == 0; }, 60));
