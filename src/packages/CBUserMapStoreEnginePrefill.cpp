@@ -1,5 +1,3 @@
-#include <filesystem>
-
 #include "CBGeoData/CBGeoDataManager.h"
 #include "UIKit/UIScreen.h"
 #include "mapkit/CBMapScrollView.h"
@@ -23,10 +21,10 @@ void CBUserMapStoreEngine::prefillTileCacheForMap(const Map& map, bool isUpdate,
         done();
         return;
     }
-    if (isUpdate) {
-        CBMapTileCachePrefill::clearDiskCacheForStoreIdentifierSync(
-            *view, std::filesystem::path(*path).filename().string());
-    }
+    // The old tiles lie under the store id the map view draws with.
+    if (isUpdate)
+        CBMapTileCachePrefill::clearDiskCacheForStoreIdentifierSync(*view,
+                                                                    view->currentMapStorePath());
     CBMapTileCachePrefill::populateCacheForInstalledMap(
         view,
         [progress](float value, bool) {

@@ -271,6 +271,25 @@ TEST_F(CBUserMapStoreEngineTest, ThePrefillOfAnInstalledMapIsReportedAsPostProce
     EXPECT_DOUBLE_EQ(recorder_->progress.back(), 1.0);
 }
 
+// An update cleared the old tiles under the store file's name, where no
+// tile lies, so the updated map kept drawing the old package's tiles.
+TEST_F(CBUserMapStoreEngineTest, AnUpdateDrawsItsTilesAfreshFromTheNewPackage) {
+    registry_->setPostInstallStep(nullptr);
+    publish(samplePackage("three-rivers"), "three-rivers", "US-MI");
+    download("three-rivers", "US-MI");
+    ASSERT_TRUE(waitForRemoval("three-rivers", 120));
+    const std::string tiles =
+        CBDiskTileCache().filePathForStyleIdAndStoreId("defaultMapStyle", "three-rivers");
+    ASSERT_TRUE(fs::is_directory(tiles));
+    std::ofstream(tiles + "/1") << "a tile of the old package";
+
+    recorder_->events.clear();
+    download("three-rivers", "US-MI");
+    ASSERT_TRUE(waitForRemoval("three-rivers", 120));
+    EXPECT_FALSE(fs::exists(tiles + "/1"));
+    EXPECT_TRUE(fs::is_directory(tiles));  // drawn again by the pre-fill
+}
+
 // Notes the statuses the registry tells of map downloads, as "<id> <phase>",
 // and the progress it tells.
 class MapStatusRecorder : public CBUserMapStoreEngineDelegate {
