@@ -164,6 +164,7 @@ void CBKelvaraSharedAppDelegate::createServices() {
     userMapStoreEngine_ =
         CBUserMapStoreEngine::createWithDownloadManager(downloadManager_, catalogue_);
     userMapStoreEngine_->setPostInstallStep(CBInstalledMapPrefillStep());
+    userMapStoreEngine_->setDeletedMapStep(CBDeletedMapTilesStep());
     // The Wikipedia manager follows the current map and installs its own
     // packages; it repairs its queue entries before the registry does.
     wikipediaManager_ = CBWikipediaManager::create(downloadManager_, catalogue_);

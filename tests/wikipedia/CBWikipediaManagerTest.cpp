@@ -178,6 +178,23 @@ TEST_F(CBWikipediaManagerTest, DeletingAnotherMapsPackageKeepsTheCurrentMapsArti
         10.0));
 }
 
+// Deleting a map left a failed download of its articles in the queue, with
+// the part of the package it had loaded.
+TEST_F(CBWikipediaManagerTest, DeletingAMapTakesAFailedDownloadOfItsArticlesAndItsFile) {
+    const auto url =
+        CBWikipediaManager::urlForWikipediaOfMapWithLanguageCode(map("neubrandenburg"), "de");
+    ASSERT_TRUE(url);
+    const std::string path = url->substr(server_->baseURL().size());
+    server_->fault(path, "cut=20000&count=1");
+    auto failed = loadPackage(*url, "neubrandenburg");
+    ASSERT_EQ(engine_->statusForDownload(failed).phase, ZELDownloadPhase::Failed);
+    const std::string zip = failed->zipPath();
+    ASSERT_TRUE(fs::exists(zip));
+    manager_->didDeleteMapWithIdentifier("neubrandenburg");
+    EXPECT_EQ(engine_->downloadForIdentifierOfType("neubrandenburg", "wikipedia"), nullptr);
+    EXPECT_TRUE(runUntil([&] { return !fs::exists(zip); }, 10.0));
+}
+
 // A released store left Wikipedia marked available, so a search could start
 // against the released stack.
 TEST_F(CBWikipediaManagerTest, ReleasingTheStoreMarksWikipediaUnavailable) {
