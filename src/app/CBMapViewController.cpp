@@ -21,7 +21,6 @@
 #include "UIKit/UIPopoverController.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UITableViewCell.h"
-#include "app/CBClearSearchBar.h"
 #include "app/CBMapDisplayModeManager.h"
 #include "app/CBMapEdgeOrnamentView.h"
 #include "app/CBSettingsVC.h"
@@ -32,6 +31,7 @@
 #include "mapkit/CBUserLocation.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
+#include "widgets/CBClearSearchBar.h"
 
 namespace {
 constexpr CGFloat kSearchBarHeight = 44;

@@ -12,7 +12,6 @@
 #include "MapKit/MKLocalSearch.h"
 #include "Net/NSURL.h"
 #include "QuartzCore/CALayer.h"
-#include "UIKit/UIActivityIndicatorView.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIButton.h"
 #include "UIKit/UIFont.h"
@@ -36,6 +35,7 @@
 #include "store/CBMapStoreDetailVC.h"
 #include "store/CBMapStoreMapAnnotation.h"
 #include "uiadditions/UIViewController+ZELLayout.h"
+#include "widgets/CBClearSearchBar.h"
 #include "widgets/CBLabelWithInset.h"
 #include "widgets/ZELRoundedGradientButton.h"
 #include "widgets/ZELToolTip.h"
@@ -110,12 +110,11 @@ void CBMapStoreWorldMapViewcontroller::viewDidLoad() {
     const CGFloat barWidth = navigationController()
                                  ? navigationController()->navigationBar()->bounds().size.width
                                  : width;
-    searchBar_ = std::make_shared<UISearchBar>(CGRectMake(0, 0, barWidth - 80, 44));
-    searchBar_->setBarTintColor(UIColor::darkGrayColor());
+    // Clear behind its field, so the navigation bar shows through it.
+    searchBar_ = CBClearSearchBar::initWithBackground();
+    searchBar_->setFrame(CGRectMake(0, 0, barWidth - 80, 44));
+    searchBar_->setTintColor(UIColor::darkGrayColor());
     searchBar_->setDelegate(self());
-    searchSpinner_ = std::make_shared<UIActivityIndicatorView>(UIActivityIndicatorViewStyleGray);
-    searchSpinner_->setHidden(true);
-    searchBar_->addSubview(searchSpinner_);
     navigationItem()->setTitleView(searchBar_);
 
     missingMapButton_ = std::make_shared<ZELRoundedGradientButton>(CGRectZero, 3);
@@ -160,11 +159,6 @@ void CBMapStoreWorldMapViewcontroller::viewDidLayoutSubviews() {
         return;
     const CGFloat width = view()->bounds().size.width;
     missingMapButton_->setFrame(CGRectMake(50, topLayoutInset_ZEL(self()) + 15, width - 100, 44));
-    if (searchSpinner_ && searchBar_) {
-        const CGRect bar = searchBar_->bounds();
-        searchSpinner_->setFrame(
-            CGRectMake(bar.size.width - 58, (bar.size.height - 20) / 2, 20, 20));
-    }
 }
 
 void CBMapStoreWorldMapViewcontroller::viewWillAppear(bool animated) {
@@ -478,11 +472,7 @@ void CBMapStoreWorldMapViewcontroller::mailComposeControllerDidFinishWithResultE
 // The place search.
 
 void CBMapStoreWorldMapViewcontroller::setSearchLoading(bool loading) {
-    searchSpinner_->setHidden(!loading);
-    if (loading)
-        searchSpinner_->startAnimating();
-    else
-        searchSpinner_->stopAnimating();
+    searchBar_->setLoading(loading);
 }
 
 void CBMapStoreWorldMapViewcontroller::searchBarTextDidBeginEditing(UISearchBar&) {

@@ -12,6 +12,7 @@
 #include "mapkit/CBImageDataSource.h"
 #include "mapkit/CBMapScrollViewDelegate.h"
 #include "packages/CBMapStoreEngineDelegate.h"
+#include "widgets/CBClearSearchBar.h"
 
 class CBBoundingBox;
 class CBLabelWithInset;
@@ -22,7 +23,6 @@ class CBMapStoreMapAnnotation;
 class CBPathDataSource;
 class CBUserMapStoreEngine;
 class MKLocalSearch;
-class UIActivityIndicatorView;
 class UIBarButtonItem;
 class UILabel;
 class ZELDownloadManagerEngine;
@@ -89,7 +89,7 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
     }
     const std::shared_ptr<UILabel>& attributionLabel() const { return attributionLabel_; }
     const std::shared_ptr<CBLabelWithInset>& infoLabel() const { return infoLabel_; }
-    const std::shared_ptr<UISearchBar>& searchBar() const { return searchBar_; }
+    const std::shared_ptr<CBClearSearchBar>& searchBar() const { return searchBar_; }
     const std::shared_ptr<ZELRoundedGradientButton>& missingMapButton() const {
         return missingMapButton_;
     }
@@ -152,8 +152,7 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
     std::shared_ptr<CBImageDataSource> mapTileDataSource_;
     std::shared_ptr<UILabel> attributionLabel_;
     std::shared_ptr<CBLabelWithInset> infoLabel_;
-    std::shared_ptr<UISearchBar> searchBar_;
-    std::shared_ptr<UIActivityIndicatorView> searchSpinner_;
+    std::shared_ptr<CBClearSearchBar> searchBar_;
     std::shared_ptr<ZELRoundedGradientButton> missingMapButton_;
     std::shared_ptr<CBPathDataSource> highlightedMap_;
     bool firstAppear_ = true;

@@ -20,7 +20,6 @@
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UIPopoverController.h"
 #include "UIKit/UITextField.h"
-#include "app/CBClearSearchBar.h"
 #include "app/CBCompassButton.h"
 #include "app/CBKelvaraLink.h"
 #include "app/CBMapDisplayModeManager.h"
@@ -28,6 +27,7 @@
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPublicTransportDataSource.h"
+#include "widgets/CBClearSearchBar.h"
 
 namespace {
 
