@@ -30,14 +30,6 @@ TEST(CBMapSettlementsTest, PopulationsAreReadAsWrittenInTheData) {
     EXPECT_EQ(CBMapSettlements::populationFromText("unknown"), std::nullopt);
 }
 
-TEST(CBMapSettlementsTest, OnlyCitiesTownsAndVillagesAreSettlements) {
-    EXPECT_EQ(CBMapSettlements::rankOfPlace("city"), Rank::City);
-    EXPECT_EQ(CBMapSettlements::rankOfPlace("town"), Rank::Town);
-    EXPECT_EQ(CBMapSettlements::rankOfPlace("village"), Rank::Village);
-    for (const char* other : {"suburb", "hamlet", "locality", "isolated_dwelling", "Town", ""})
-        EXPECT_EQ(CBMapSettlements::rankOfPlace(other), std::nullopt) << other;
-}
-
 TEST(CBMapSettlementsTest, TheMainTownIsTheHighestRankThenTheLargest) {
     EXPECT_EQ(CBMapSettlements().mainTown("Anywhere"), nullptr);
     // A town outranks any village, however populous.
