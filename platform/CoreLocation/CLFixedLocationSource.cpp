@@ -1,10 +1,41 @@
 #include "CoreLocation/CLFixedLocationSource.h"
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <vector>
 
 CLFixedLocationSource::CLFixedLocationSource(CLLocationCoordinate2D coordinate,
                                              CLLocationAccuracy horizontalAccuracy)
     : coordinate_(coordinate), horizontalAccuracy_(horizontalAccuracy) {}
+
+std::shared_ptr<CLFixedLocationSource> CLFixedLocationSource::createWithText(
+    const std::string& text) {
+    std::vector<double> values;
+    size_t start = 0;
+    while (true) {
+        const size_t comma = text.find(',', start);
+        const std::string field = text.substr(start, comma - start);
+        // Plain decimal numbers: strtod alone would also take blanks, "inf"
+        // and hexadecimal.
+        if (field.empty() || field.find_first_not_of("+-.0123456789eE") != std::string::npos)
+            return nullptr;
+        char* end = nullptr;
+        values.push_back(std::strtod(field.c_str(), &end));
+        if (*end != '\0' || !std::isfinite(values.back()) || values.size() > 3)
+            return nullptr;
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    if (values.size() < 2)
+        return nullptr;
+    const CLLocationCoordinate2D coordinate{values[0], values[1]};
+    const CLLocationAccuracy accuracy = values.size() == 3 ? values[2] : kDefaultTextAccuracy;
+    if (!CLLocationCoordinate2DIsValid(coordinate) || !(accuracy > 0))
+        return nullptr;
+    return std::make_shared<CLFixedLocationSource>(coordinate, accuracy);
+}
 
 CLFixedLocationSource::~CLFixedLocationSource() {
     stopUpdating();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "CoreLocation/CLLocationCoordinate2D.h"
 #include "CoreLocation/CLLocationSource.h"
@@ -13,12 +14,19 @@ class CLFixedLocationSource : public CLLocationSource {
     explicit CLFixedLocationSource(CLLocationCoordinate2D coordinate,
                                    CLLocationAccuracy horizontalAccuracy = 5.0);
     ~CLFixedLocationSource() override;
+    // From "LAT,LON" or "LAT,LON,ACCURACY" (degrees, metres): a receiver
+    // outdoors reports some tens of metres, so the accuracy is 30 m unless
+    // given. nullptr for anything else, an invalid coordinate or an accuracy
+    // that is not a positive number.
+    static std::shared_ptr<CLFixedLocationSource> createWithText(const std::string& text);
+    static constexpr CLLocationAccuracy kDefaultTextAccuracy = 30.0;
 
     void startUpdating() override;
     void stopUpdating() override;
     std::string description() const override;
 
     CLLocationCoordinate2D coordinate() const { return coordinate_; }
+    CLLocationAccuracy horizontalAccuracy() const { return horizontalAccuracy_; }
 
   private:
     void deliverFix();

@@ -11,6 +11,7 @@
 #include "UIKit/UITableViewDataSource.h"
 #include "UIKit/UITableViewDelegate.h"
 #include "UIKit/UIViewController.h"
+#include "app/CBMapSettlements.h"
 #include "app/CBNearbyMapInfo.h"
 #include "location/CBLocationManagerDelegate.h"
 #include "mapkit/CBAnnotation.h"
@@ -28,6 +29,7 @@ class CBAnnotationCalloutView;
 class CBGeoSearchResult;
 class CBMapDisplayModeManager;
 class UIButton;
+class UILabel;
 class UIControl;
 class UIPopoverController;
 class CBMapScrollView;
@@ -122,7 +124,8 @@ class CBMapViewController : public UIViewController,
     const std::vector<std::shared_ptr<CBGeoSearchResult>>& searchResults() const {
         return results_;
     }
-    // The second line of a hit's row: kind, locality and distance.
+    // The second line of a hit's row and a pin's callout: kind, locality
+    // and, with a position, distance.
     std::string detailTextForResult(CBGeoSearchResult& result) const;
 
     void loadView() override;
@@ -193,8 +196,12 @@ class CBMapViewController : public UIViewController,
     void showSettings();
     void showMessage(const std::string& title, const std::string& message);
     void setMapFrameKeepingCentre(const CGRect& frame);
-    // A map opened the first time shows its city centre.
-    void showCityCentre();
+    // A map opened the first time shows its main town.
+    void showMainTown();
+    // Lists the hits of a finished search, or says that there are none.
+    void showResults(std::vector<std::shared_ptr<CBGeoSearchResult>> hits);
+    // The results list's background, which says when nothing was found.
+    std::shared_ptr<UIView> nothingFoundView();
     // Controls over the map (CBMapViewControllerControls.cpp).
     void addMapControls();
     void layoutMapControls();
@@ -225,6 +232,7 @@ class CBMapViewController : public UIViewController,
     std::shared_ptr<CBClearSearchBar> searchBar_;
     std::shared_ptr<UISearchDisplayController> searchDisplay_;
     std::vector<std::shared_ptr<CBGeoSearchResult>> results_;
+    std::shared_ptr<UILabel> nothingFoundLabel_;
     std::shared_ptr<UIAlertView> alert_;
     std::unique_ptr<CBMapDisplayModeManager> displayModes_;
     std::shared_ptr<CBCompassButton> compassButton_;
@@ -236,6 +244,8 @@ class CBMapViewController : public UIViewController,
     // The area of places handed over while other screens covered the map.
     std::shared_ptr<CBBoundingBox> boxToShowOnAppearance_;
     std::string mainCity_;
+    // The cities, towns and villages of the map on show.
+    CBMapSettlements settlements_;
     // The geo store on show.
     std::string openedStorePath_;
     std::function<void()> shelfAction_;

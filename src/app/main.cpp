@@ -25,7 +25,7 @@
 namespace {
 void printUsage() {
     std::puts(
-        "usage: kelvara [--home DIR] [--map FILE] [--location LAT,LON | --gpx FILE "
+        "usage: kelvara [--home DIR] [--map FILE] [--location LAT,LON[,ACCURACY] | --gpx FILE "
         "[--gpx-speed N]]\n"
         "               [--store-url URL] [--sdk-url URL] [--tile-service HOST:PORT]\n"
         "               [--phone | --pad] [--landscape] [--scale N]\n"
@@ -41,7 +41,8 @@ void printUsage() {
         "  --scenario FILE  play a scenario script headless (docs/SCENARIOS.md); screenshots\n"
         "                   with relative paths go to --scenario-output DIR\n"
         "  --keyboard-height N  the on-screen keyboard's height in points (default 0)\n"
-        "  --location LAT,LON  the position is this fixed point (degrees)\n"
+        "  --location LAT,LON[,ACCURACY]  the position is this fixed point (degrees), reported\n"
+        "                   ACCURACY metres accurate (default 30)\n"
         "  --gpx FILE       the position replays this GPX track in real time\n"
         "  --gpx-speed N    replay the track N times faster (default 1)\n"
         "  --store-url URL  the map store server (default: the user default MapStoreBaseURL);\n"
@@ -52,23 +53,6 @@ void printUsage() {
         "  kelvara2://...   open this link to a place once started; when Kelvara already\n"
         "                   runs on this home, the running one opens it and this ends\n"
         "Without --location or --gpx the position comes from gpsd when one is running.");
-}
-
-// "53.5569,13.261": a latitude within ±90 and a longitude within ±180.
-std::optional<CLLocationCoordinate2D> parseCoordinate(const char* text) {
-    char* end = nullptr;
-    const double latitude = std::strtod(text, &end);
-    if (end == text || *end != ',')
-        return std::nullopt;
-    const char* rest = end + 1;
-    const double longitude = std::strtod(rest, &end);
-    if (end == rest || *end != '\0')
-        return std::nullopt;
-    const CLLocationCoordinate2D coordinate{latitude, longitude};
-    if (!std::isfinite(latitude) || !std::isfinite(longitude) ||
-        !CLLocationCoordinate2DIsValid(coordinate))
-        return std::nullopt;
-    return coordinate;
 }
 
 std::optional<double> parseSpeed(const char* text) {
@@ -125,7 +109,7 @@ bool forwardToRunningInstance(const std::string& link, bool* refused) {
 // took the link. A headless start (screenshot, scenario) draws the link itself.
 std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& arguments,
                                               bool headless) {
-    std::optional<CLLocationCoordinate2D> fixedPoint;
+    std::shared_ptr<CLFixedLocationSource> fixedPoint;
     const char* gpxPath = nullptr;
     double gpxSpeed = 1.0;
     CBLaunchOptions options;
@@ -169,10 +153,10 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
         } else if (std::strncmp(argument, "kelvara2:", 9) == 0) {
             options.link = argument;
         } else if (std::strcmp(argument, "--location") == 0 && value) {
-            fixedPoint = parseCoordinate(value);
+            fixedPoint = CLFixedLocationSource::createWithText(value);
             ++i;
             if (!fixedPoint) {
-                usageError("not a coordinate LAT,LON:", value);
+                usageError("not a position LAT,LON[,ACCURACY]:", value);
                 return nullptr;
             }
         } else if (std::strcmp(argument, "--gpx") == 0 && value) {
@@ -211,7 +195,7 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
     // The position source every location manager shares, chosen once.
     std::shared_ptr<CLLocationSource> source;
     if (fixedPoint) {
-        source = std::make_shared<CLFixedLocationSource>(*fixedPoint);
+        source = fixedPoint;
     } else if (gpxPath) {
         source = CLGPXLocationSource::createWithContentsOfFile(gpxPath, gpxSpeed);
         if (!source) {

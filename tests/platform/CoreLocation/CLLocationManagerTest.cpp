@@ -208,6 +208,24 @@ TEST_F(CLLocationManagerTest, FixedPointRepeatsFreshFixesUntilStopped) {
     EXPECT_EQ(recorder->locations.size(), count);
 }
 
+// The command line's position: a receiver outdoors, 30 m accurate unless told.
+TEST(CLFixedLocationSourceTest, APositionIsWrittenLatitudeLongitudeAndAccuracy) {
+    auto plain = CLFixedLocationSource::createWithText("53.5575,13.2610");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->coordinate(), CLLocationCoordinate2DMake(53.5575, 13.2610));
+    EXPECT_EQ(plain->horizontalAccuracy(), 30.0);
+    auto accurate = CLFixedLocationSource::createWithText("-33.5,151.25,8.5");
+    ASSERT_TRUE(accurate);
+    EXPECT_EQ(accurate->coordinate(), CLLocationCoordinate2DMake(-33.5, 151.25));
+    EXPECT_EQ(accurate->horizontalAccuracy(), 8.5);
+    // Off the globe, an accuracy that no fix has, and what is no position.
+    for (const char* bad :
+         {"91,0", "0,181", "53.5,13.2,0", "53.5,13.2,-5", "53.5,13.2,nan", "53.5,13.2,inf", "53.5",
+          "53.5,", ",13.2", "53.5,13.2,", "53.5,13.2,30,1", "53.5;13.2", " 53.5,13.2", "53.5,13.2 ",
+          "0x10,0", "53.5,13.2,30m", ""})
+        EXPECT_EQ(CLFixedLocationSource::createWithText(bad), nullptr) << bad;
+}
+
 TEST_F(CLLocationManagerTest, NoSourceReportsAnUnknownLocationOnce) {
     CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
     CLLocationManager manager;
