@@ -43,10 +43,11 @@ class MapScreenTest : public UIKitTest {
         window_.reset();
         screen_.reset();
         registry_.reset();
+        // What the screen left running ends while the home is still the test's.
+        UIKitTest::TearDown();
         NSBundle::setMainBundlePath("");
         NSUserDefaults::resetStandardUserDefaults();
         NSSetApplicationHome("");
-        UIKitTest::TearDown();
     }
 
     // The registry's record of a map, with its box.

@@ -5,12 +5,15 @@
 #include <cmath>
 
 #include "Foundation/NSUserDefaults.h"
+#include "MapViewHome.h"
 #include "UIKit/UILabel.h"
 
 namespace {
 
 class CBMapScaleViewTest : public ::testing::Test {
   protected:
+    // The unit default lives in the test's own home; made before the view.
+    MapViewHome home_;
     void useMetric(bool metric) {
         NSUserDefaults::standardUserDefaults()->setBoolForKey(metric, "km");
     }

@@ -12,6 +12,7 @@
 #include "TileServerProcess.h"
 #include "foundation/NSString+Base64.h"
 #include "mapkit/CBImageDataSource.h"
+#include "mapkit/MapViewHome.h"
 #include "mapkit/MapkitTestSupport.h"
 #include "platform/UIKit/UIKitTestSupport.h"
 
@@ -52,6 +53,8 @@ bool waitFor(const std::function<bool()>& condition, double seconds = 5) {
 
 class CBImageDataSourceTest : public ::testing::Test {
   protected:
+    MapViewHome home_;
+
     void SetUp() override {
         cache_ = std::make_shared<FolderCache>(folder_.file("thunderforest"));
         source_ = std::make_shared<CBImageDataSource>();
