@@ -1,16 +1,15 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "LocalServerSpawn.h"
 #include "RawHttp.h"
+#include "platform/Foundation/TemporaryDirectory.h"
 
 namespace {
 
@@ -33,14 +32,6 @@ class Running {
 
 class LocalServersTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "kvservers.XXXXXX").string();
-        ASSERT_TRUE(mkdtemp(pattern.data()));
-        root_ = pattern;
-    }
-    void TearDown() override { std::filesystem::remove_all(root_); }
-
     struct Server {
         std::string name;
         std::vector<std::string> arguments;
@@ -51,12 +42,12 @@ class LocalServersTest : public ::testing::Test {
             {"tile server", {KELVARA_TILE_SERVER, "--port", "0"}, "/_count"},
             {"SDK service", {KELVARA_SDK_SERVICE, "--port", "0"}, "/_received"},
             {"map store server",
-             {KELVARA_MAPSTORE_SERVER, "--root", root_.string(), "--port", "0"},
+             {KELVARA_MAPSTORE_SERVER, "--root", root_.path(), "--port", "0"},
              "/nothing.zip"},
         };
     }
 
-    std::filesystem::path root_;
+    TemporaryDirectory root_;
 };
 
 }  // namespace
@@ -106,8 +97,9 @@ TEST_F(LocalServersTest, NumbersTooLargeForTheirPlaceNameNothing) {
     ASSERT_GT(sdk.port(), 0);
     EXPECT_EQ(rawStatus(sdk.port(), rawGet("/_feedback/attachments/99999999999999999999")), 404);
     EXPECT_EQ(rawStatus(sdk.port(), rawGet("/_feedback/attachments/9223372036854775808")), 404);
-    EXPECT_EQ(rawStatus(sdk.port(), "POST /_control/next?status=4294967496 HTTP/1.1\r\nHost: "
-                                    "127.0.0.1\r\nConnection: close\r\nContent-Length: 0\r\n\r\n"),
+    EXPECT_EQ(rawStatus(sdk.port(),
+                        "POST /_control/next?status=4294967496 HTTP/1.1\r\nHost: "
+                        "127.0.0.1\r\nConnection: close\r\nContent-Length: 0\r\n\r\n"),
               400);
     // The service still knows what it was asked.
     EXPECT_EQ(rawStatus(sdk.port(), rawGet("/_received")), 200);
