@@ -167,7 +167,7 @@ std::optional<MapStoreServer::Fault> MapStoreServer::faultFromRequest(
     std::optional<uint64_t> status;
     std::optional<uint64_t> count;
     if (!number("cut", 0, UINT64_MAX, fault.cutAfter) ||
-        !number("throttle", 1, UINT64_MAX, fault.throttle) || !number("status", 200, 599, status) ||
+        !number("throttle", 1, INT64_MAX, fault.throttle) || !number("status", 200, 599, status) ||
         !number("count", 1, kMaximumFaultCount, count) || !flag("ignoreRange", fault.ignoreRange) ||
         !flag("lieRange", fault.lieRange) || !flag("badMd5", fault.badMd5))
         return std::nullopt;
