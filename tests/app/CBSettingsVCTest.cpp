@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "Dispatch/NSRunLoop.h"
+#include "Foundation/NSPathUtilities.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UITableViewCell.h"
@@ -21,6 +22,7 @@ TEST(CBSettingsVCTest, TheClearingRowEmptiesTheTileCacheItIsGiven) {
     const fs::path tile = folder / "mapTiles-test" / "defaultMapStyle" / "neubrandenburg" / "1023";
     fs::create_directories(tile.parent_path());
     std::ofstream(tile) << "tile";
+    NSSetApplicationHome(folder.string());
     CBDiskTileCache::setMainCacheDirectory((folder / "mapTiles-test").string());
     CBDiskTileCache::setSqliteFilePath((folder / "CBDiskCache-test.sqlite").string());
 
@@ -43,6 +45,7 @@ TEST(CBSettingsVCTest, TheClearingRowEmptiesTheTileCacheItIsGiven) {
     cache->waitUntilIdle();
     cache.reset();
     settings.reset();
+    NSSetApplicationHome("");
     fs::remove_all(folder);
 }
 

@@ -7,6 +7,7 @@
 #include "CoreGraphics/CGContext.h"
 #include "CoreGraphics/CGImage.h"
 #include "Foundation/NSUserDefaults.h"
+#include "MapViewHome.h"
 #include "QuartzCore/CALayer.h"
 #include "UIKit/UILabel.h"
 
@@ -14,6 +15,8 @@ namespace {
 
 class CBMapScaleViewTest : public ::testing::Test {
   protected:
+    // The unit default lives in the test's own home; made before the view.
+    MapViewHome home_;
     void useMetric(bool metric) {
         NSUserDefaults::standardUserDefaults()->setBoolForKey(metric, "km");
     }

@@ -24,7 +24,7 @@ fail() {
 # Starts a map store server on a free port; sets $store and $port.
 start_store() {
     : >"$work/store.port"
-    setpriv --pdeathsig TERM "$server" --root "$content" --port 0 >"$work/store.port" 2>&1 &
+    setpriv --pdeathsig TERM "$server" --root "$content" --port 0 --test-control "$content" >"$work/store.port" 2>&1 &
     store=$!
     port=
     for _ in $(seq 100); do

@@ -208,6 +208,18 @@ TEST_F(CBWikipediaManagerTest, ReleasingTheStoreMarksWikipediaUnavailable) {
     EXPECT_FALSE(manager_->searchObjectContext());
 }
 
+TEST_F(CBWikipediaManagerTest, SwitchingMapsWhileTheTitleIndexIsReadIsSafe) {
+    installSample();
+    // Each opening reads the title index on the search queue while the next
+    // switch releases the store on the main thread.
+    for (int i = 0; i < 150; ++i) {
+        manager_->changeCurrentMapTo(map("neubrandenburg"));
+        manager_->changeCurrentMapTo(map("liechtenstein"));
+    }
+    manager_->changeCurrentMapTo(map("neubrandenburg"));
+    EXPECT_EQ(search("Stargarder TOR"), (std::vector<std::string>{"Stargarder Tor"}));
+}
+
 TEST_F(CBWikipediaManagerTest, HostilePackagesInstallNothing) {
     installSample();
     manager_->changeCurrentMapTo(map("neubrandenburg"));
