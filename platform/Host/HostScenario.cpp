@@ -165,6 +165,20 @@ std::string ScenarioPlayer::play(const HostScenarioStep& step) {
         pass(1.0 / 60);
         input_.mouseUp(p);
         pass(kSettle);
+    } else if (verb == "two-finger-press") {
+        // The Ctrl chord: the mouse's finger and one mirrored around the
+        // window's centre go down and rest there until "release".
+        if (input_.isTouching()) {
+            return "fingers are already down (release them first)";
+        }
+        input_.mouseDown({number(0), number(1)}, true);
+        pass(kSettle);
+    } else if (verb == "release") {
+        if (!input_.isTouching()) {
+            return "no fingers are down";
+        }
+        input_.mouseUp(input_.lastPoint());
+        pass(kSettle);
     } else if (verb == "screenshot-key") {
         // What F12 does in the window.
         if (!HostSaveScreenshot(renderer_.snapshot(), HostScreenshotsDirectory(), NSDate())) {

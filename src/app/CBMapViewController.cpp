@@ -120,6 +120,7 @@ void CBMapViewController::loadView() {
     view->addSubview(searchBar_);
     setView(view);
     displayModes_ = std::make_unique<CBMapDisplayModeManager>(mapView_);
+    addMeasuringRuler();
     addMapControls();
 }
 
@@ -158,10 +159,12 @@ void CBMapViewController::viewDidLoad() {
 void CBMapViewController::viewWillLayoutSubviews() {
     const CGRect bounds = view()->bounds();
     searchBar_->setFrame(CGRectMake(0, 0, bounds.size.width, kSearchBarHeight));
+    const CGRect visibleMap =
+        CGRectMake(0, kSearchBarHeight, bounds.size.width, bounds.size.height - kSearchBarHeight);
     // While turned with the heading the map is a larger square of its own.
     if (!mapView_->rotateToHeading())
-        setMapFrameKeepingCentre(CGRectMake(0, kSearchBarHeight, bounds.size.width,
-                                            bounds.size.height - kSearchBarHeight));
+        setMapFrameKeepingCentre(visibleMap);
+    layoutMeasuringRuler(visibleMap);
     layoutMapControls();
 }
 

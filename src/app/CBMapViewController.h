@@ -33,6 +33,7 @@ class UIPopoverController;
 class CBMapScrollView;
 class CBUserMapStoreEngine;
 class UIAlertView;
+class ZELInteractiveMapScaleView;
 struct CBKelvaraLink;
 
 // The map screen: the current map, a search bar with type-ahead search over
@@ -108,6 +109,10 @@ class CBMapViewController : public UIViewController,
     // Turns the map north up again; it keeps following the user.
     void turnNorthUp();
     const std::shared_ptr<CBCompassButton>& compassButton() const { return compassButton_; }
+    // The ruler two resting fingers bring up over the map.
+    const std::shared_ptr<ZELInteractiveMapScaleView>& measuringRuler() const {
+        return measuringRuler_;
+    }
 
     // The installed maps around the shown one, nearest first.
     const std::vector<CBNearbyMapInfo>& nearbyMapInfos() const { return nearbyMaps_; }
@@ -202,6 +207,9 @@ class CBMapViewController : public UIViewController,
     void updatePositionButton();
     void presentInPopoverFromViewOrPush(const std::shared_ptr<UIViewController>& controller,
                                         const std::shared_ptr<UIView>& anchor, CGSize popoverSize);
+    // The measuring ruler over the map (CBMapViewControllerRuler.cpp).
+    void addMeasuringRuler();
+    void layoutMeasuringRuler(const CGRect& visibleMap);
     // The frame and switchers beyond the map's edges (CBMapViewControllerOrnaments.cpp).
     void reloadNearbyMaps();
     // Place screens and bookmarks (CBMapViewControllerDetails.cpp).
@@ -225,6 +233,7 @@ class CBMapViewController : public UIViewController,
     std::shared_ptr<UIButton> zoomInButton_;
     std::shared_ptr<UIButton> zoomOutButton_;
     std::shared_ptr<UIButton> displayModeButton_;
+    std::shared_ptr<ZELInteractiveMapScaleView> measuringRuler_;
     std::shared_ptr<UIPopoverController> popover_;
     std::vector<CBNearbyMapInfo> nearbyMaps_;
     // The area of places handed over while other screens covered the map.
