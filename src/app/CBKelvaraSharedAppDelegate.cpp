@@ -6,6 +6,7 @@
 #include "CBGeoData/CBCoordinatePathValueTransformer.h"
 #include "CBGeoData/CBGeoEntityRegistry.h"
 #include "Dispatch/DispatchQueue.h"
+#include "Foundation/NSBundle.h"
 #include "Foundation/NSLocale.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSNotificationCenter.h"
@@ -222,8 +223,9 @@ bool CBKelvaraSharedAppDelegate::openLink(const std::string& url) {
     if (!link) {
         NSLogWithLevel(NSLogLevel::Error, "Kelvara: broken link %s: %s", url.c_str(),
                        error.c_str());
-        auto alert = std::make_shared<UIAlertView>(
-            "Cannot open the link", error, std::weak_ptr<UIAlertViewDelegate>(), std::string("OK"));
+        auto alert = std::make_shared<UIAlertView>(NSLocalizedString("LinkCannotOpenTitle"), error,
+                                                   std::weak_ptr<UIAlertViewDelegate>(),
+                                                   NSLocalizedString("OK"));
         alert->show();
         return false;
     }

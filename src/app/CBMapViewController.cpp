@@ -11,6 +11,7 @@
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoSearchResult.h"
 #include "CBGeoData/CBGeoTag.h"
+#include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPathUtilities.h"
 #include "UIKit/UIAlertView.h"
@@ -116,7 +117,7 @@ void CBMapViewController::loadView() {
     mapView_->setAutoresizingMask(UIViewAutoresizingNone);
     view->addSubview(mapView_);
     searchBar_ = CBClearSearchBar::initWithBackground();
-    searchBar_->setPlaceholder("Search places and addresses");
+    searchBar_->setPlaceholder(NSLocalizedString("SearchPlacesPlaceholder"));
     view->addSubview(searchBar_);
     setView(view);
     displayModes_ = std::make_unique<CBMapDisplayModeManager>(mapView_);
@@ -132,11 +133,12 @@ void CBMapViewController::viewDidLoad() {
     searchDisplay_->setSearchResultsDataSource(self);
     searchDisplay_->setSearchResultsDelegate(self);
     std::weak_ptr<CBMapViewController> weak = self;
-    navigationItem()->setRightBarButtonItem(std::make_shared<UIBarButtonItem>(
-        "Settings", UIBarButtonItemStylePlain, [weak](UIBarButtonItem&) {
-            if (auto me = weak.lock())
-                me->showSettings();
-        }));
+    navigationItem()->setRightBarButtonItem(
+        std::make_shared<UIBarButtonItem>(NSLocalizedString("SettingsButtonTitle"),
+                                          UIBarButtonItemStylePlain, [weak](UIBarButtonItem&) {
+                                              if (auto me = weak.lock())
+                                                  me->showSettings();
+                                          }));
     updatePositionButton();
     mapView_->setMapDelegate(self);
     // Room beyond the edges for the frame and the switchers to other maps.
@@ -382,7 +384,7 @@ void CBMapViewController::showSettings() {
 
 void CBMapViewController::showMessage(const std::string& title, const std::string& message) {
     alert_ = std::make_shared<UIAlertView>(title, message, std::weak_ptr<UIAlertViewDelegate>(),
-                                           std::string("OK"));
+                                           NSLocalizedString("OK"));
     alert_->show();
 }
 

@@ -1,5 +1,6 @@
 // The map screen's controls over the map: compass, zoom and display modes.
 #include "Dispatch/DispatchQueue.h"
+#include "Foundation/NSBundle.h"
 #include "QuartzCore/CALayer.h"
 #include "UIKit/UIButton.h"
 #include "UIKit/UIDevice.h"
@@ -62,13 +63,13 @@ void CBMapViewController::addMapControls() {
     compassButton_->setHidden(true);
     compassButton_->addTargetForControlEvents(on(&CBMapViewController::turnNorthUp),
                                               UIControlEventTouchUpInside);
-    zoomInButton_ = controlButton("+", "Zoom in");
+    zoomInButton_ = controlButton("+", NSLocalizedString("ZoomIn"));
     zoomInButton_->addTargetForControlEvents(on(&CBMapViewController::zoomIn),
                                              UIControlEventTouchUpInside);
-    zoomOutButton_ = controlButton("\u2212", "Zoom out");
+    zoomOutButton_ = controlButton("\u2212", NSLocalizedString("ZoomOut"));
     zoomOutButton_->addTargetForControlEvents(on(&CBMapViewController::zoomOut),
                                               UIControlEventTouchUpInside);
-    displayModeButton_ = controlButton("\u2261", "Display");
+    displayModeButton_ = controlButton("\u2261", NSLocalizedString("DisplayModes"));
     displayModeButton_->addTargetForControlEvents(on(&CBMapViewController::showDisplayModes),
                                                   UIControlEventTouchUpInside);
     for (const auto& control : std::initializer_list<std::shared_ptr<UIView>>{

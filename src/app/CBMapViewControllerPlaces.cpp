@@ -7,7 +7,9 @@
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoSearchResult.h"
 #include "Dispatch/DispatchQueue.h"
+#include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
+#include "Foundation/NSStringFormat.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIScreen.h"
 #include "app/CBKelvaraLink.h"
@@ -126,19 +128,18 @@ bool CBMapViewController::openLink(const CBKelvaraLink& link) {
     } else {
         auto box = mapView_->mapBoundingBox();
         if (!hasMap() || !box || !box->includesCoordinate(link.coordinate)) {
-            showMessage("Not on your maps",
-                        "No installed map shows the linked place. Download its map in the store.");
+            showMessage(NSLocalizedString("LinkNotOnYourMapsTitle"),
+                        NSLocalizedString("LinkNotOnYourMapsMessage"));
             return false;
         }
         closeScreensOverMap();
     }
     if (link.zoomLevel && (*link.zoomLevel < mapView_->minimumZoomLevel() ||
                            *link.zoomLevel > mapView_->maximumZoomLevel())) {
-        showMessage("Cannot open the link",
-                    "The link's zoom level " + std::to_string(*link.zoomLevel) +
-                        " is outside this map's levels " +
-                        std::to_string(mapView_->minimumZoomLevel()) + " to " +
-                        std::to_string(mapView_->maximumZoomLevel()) + ".");
+        showMessage(NSLocalizedString("LinkCannotOpenTitle"),
+                    NSLocalizedFormat("LinkZoomOutsideMapFormat",
+                                      {*link.zoomLevel, mapView_->minimumZoomLevel(),
+                                       mapView_->maximumZoomLevel()}));
         return false;
     }
     if (link.placemarker) {

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "Foundation/NSBundle.h"
 #include "Foundation/NSNotificationCenter.h"
 #include "Foundation/NSUserDefaults.h"
 #include "UIKit/UIBarButtonItem.h"
@@ -21,7 +22,6 @@
 
 namespace {
 enum Section : long { kUnits, kCompass, kTileCache, kAttribution, kSectionCount };
-constexpr const char* kAttributionText = "Map \u00A9 OpenStreetMap, ODbL";
 }  // namespace
 
 std::shared_ptr<UINavigationController> CBSettingsVC::settingsController(
@@ -44,7 +44,7 @@ std::shared_ptr<UINavigationController> CBSettingsVC::settingsController(
 }
 
 CBSettingsVC::CBSettingsVC() : UITableViewController(UITableViewStyleGrouped) {
-    setTitle("Settings");
+    setTitle(NSLocalizedString("SettingsTitle"));
 }
 
 std::shared_ptr<CBDiskTileCache> CBSettingsVC::tileCache() const {
@@ -80,7 +80,7 @@ void CBSettingsVC::tableViewDidSelectRowAtIndexPath(UITableView& table, const NS
     if (path.section != kAttribution || !licenceText_)
         return;
     auto licence = std::make_shared<CBTextViewController>();
-    licence->setTitle("Licence");
+    licence->setTitle(NSLocalizedString("SettingsLicenceTitle"));
     licence->setText(*licenceText_);
     navigationController()->pushViewControllerAnimated(licence, true);
 }
@@ -91,8 +91,9 @@ std::shared_ptr<UITableViewCell> CBSettingsVC::tableViewCellForRowAtIndexPath(
     auto defaults = NSUserDefaults::standardUserDefaults();
     switch (path.section) {
         case kUnits: {
-            cell->textLabel()->setText("Distances in");
-            auto units = std::make_shared<UISegmentedControl>(std::vector<std::string>{"km", "mi"});
+            cell->textLabel()->setText(NSLocalizedString("SettingsDistancesIn"));
+            auto units = std::make_shared<UISegmentedControl>(std::vector<std::string>{
+                NSLocalizedString("SettingsKilometres"), NSLocalizedString("SettingsMiles")});
             units->setFrame(CGRectMake(0, 0, 110, 29));
             units->setSelectedSegmentIndex(defaults->boolForKey("km") ? 0 : 1);
             units->addTargetForControlEvents(
@@ -109,7 +110,7 @@ std::shared_ptr<UITableViewCell> CBSettingsVC::tableViewCellForRowAtIndexPath(
             break;
         }
         case kCompass: {
-            cell->textLabel()->setText("Compass warning");
+            cell->textLabel()->setText(NSLocalizedString("SettingsCompassWarning"));
             auto warning = std::make_shared<UISwitch>(CGRectMake(0, 0, 51, 31));
             warning->setOn(!defaults->boolForKey("CompassCalibrationWarningDisabled"));
             warning->addTargetForControlEvents(
@@ -123,10 +124,10 @@ std::shared_ptr<UITableViewCell> CBSettingsVC::tableViewCellForRowAtIndexPath(
             break;
         }
         case kTileCache:
-            cell->textLabel()->setText("Clear tile cache");
+            cell->textLabel()->setText(NSLocalizedString("SettingsClearTileCache"));
             break;
         default:
-            cell->textLabel()->setText(kAttributionText);
+            cell->textLabel()->setText(NSLocalizedString("SettingsMapAttribution"));
             if (licenceText_)
                 cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
             break;

@@ -5,17 +5,26 @@
 #include <fstream>
 
 #include "Dispatch/NSRunLoop.h"
+#include "Foundation/NSBundle.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UITableViewCell.h"
 #include "app/CBSettingsVC.h"
 #include "mapkit/CBDiskTileCache.h"
+#include "mapkit/MapkitTestSupport.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-TEST(CBSettingsVCTest, TheClearingRowEmptiesTheTileCacheItIsGiven) {
+// The settings with the application's texts.
+class CBSettingsVCTest : public ::testing::Test {
+  protected:
+    void SetUp() override { NSBundle::setMainBundlePath(sourceResourcesPath()); }
+    void TearDown() override { NSBundle::setMainBundlePath(""); }
+};
+
+TEST_F(CBSettingsVCTest, TheClearingRowEmptiesTheTileCacheItIsGiven) {
     const fs::path folder =
         fs::temp_directory_path() / ("kelvara-settings-" + std::to_string(::getpid()));
     const fs::path tile = folder / "mapTiles-test" / "defaultMapStyle" / "neubrandenburg" / "1023";
