@@ -61,7 +61,13 @@ class ScenarioPlayer {
         frameHandler_ =
             CAFrameClock::shared().addFrameHandler([this] { renderer_.renderFrame(false); });
     }
-    ~ScenarioPlayer() { CAFrameClock::shared().removeFrameHandler(frameHandler_); }
+    ~ScenarioPlayer() {
+        // Fingers a script left resting are lifted with it.
+        if (input_.isTouching()) {
+            input_.mouseUp(input_.lastPoint());
+        }
+        CAFrameClock::shared().removeFrameHandler(frameHandler_);
+    }
     ScenarioPlayer(const ScenarioPlayer&) = delete;
     ScenarioPlayer& operator=(const ScenarioPlayer&) = delete;
 

@@ -148,6 +148,7 @@ void CBMapViewController::viewDidLoad() {
         UIEdgeInsetsMake(kOrnamentPreloadInset, kOrnamentPreloadInset, kOrnamentPreloadInset,
                          kOrnamentPreloadInset));
     mapView_->locationManager()->addDelegate(self);
+    applyCompassDefaults();
     // The position button's second tap turns the map with the heading,
     // where the receiver gives one.
     mapView_->setAllowsRotation(true);

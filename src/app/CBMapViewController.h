@@ -203,6 +203,7 @@ class CBMapViewController : public UIViewController,
     void addMapControls();
     void layoutMapControls();
     void updateZoomButtons();
+    void applyCompassDefaults();
     void updateCompass();
     void updatePositionButton();
     void presentInPopoverFromViewOrPush(const std::shared_ptr<UIViewController>& controller,

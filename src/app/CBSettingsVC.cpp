@@ -15,6 +15,7 @@
 #include "UIKit/UITableViewCell.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/CBMapViewController.h"
+#include "location/CBLocationManager.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapScrollView.h"
@@ -115,9 +116,10 @@ std::shared_ptr<UITableViewCell> CBSettingsVC::tableViewCellForRowAtIndexPath(
             warning->setOn(!defaults->boolForKey("CompassCalibrationWarningDisabled"));
             warning->addTargetForControlEvents(
                 [](UIControl& sender) {
+                    const bool show = static_cast<UISwitch&>(sender).isOn();
                     NSUserDefaults::standardUserDefaults()->setBoolForKey(
-                        !static_cast<UISwitch&>(sender).isOn(),
-                        "CompassCalibrationWarningDisabled");
+                        !show, "CompassCalibrationWarningDisabled");
+                    CBLocationManager::setSharedInstanceShouldShowCompassCalibrationWarning(show);
                 },
                 UIControlEventValueChanged);
             cell->setAccessoryView(warning);

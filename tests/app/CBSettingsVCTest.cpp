@@ -6,10 +6,14 @@
 
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSBundle.h"
+#include "Foundation/NSPathUtilities.h"
+#include "Foundation/NSUserDefaults.h"
 #include "UIKit/UILabel.h"
+#include "UIKit/UISwitch.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UITableViewCell.h"
 #include "app/CBSettingsVC.h"
+#include "location/CBLocationManager.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/MapkitTestSupport.h"
 
@@ -20,9 +24,50 @@ namespace {
 // The settings with the application's texts.
 class CBSettingsVCTest : public ::testing::Test {
   protected:
-    void SetUp() override { NSBundle::setMainBundlePath(sourceResourcesPath()); }
-    void TearDown() override { NSBundle::setMainBundlePath(""); }
+    void SetUp() override {
+        NSBundle::setMainBundlePath(sourceResourcesPath());
+        NSSetApplicationHome(home_.string());
+        NSUserDefaults::resetStandardUserDefaults();
+    }
+    void TearDown() override {
+        NSUserDefaults::resetStandardUserDefaults();
+        NSSetApplicationHome("");
+        NSBundle::setMainBundlePath("");
+        fs::remove_all(home_);
+    }
+    std::shared_ptr<UITableViewCell> cellInSection(CBSettingsVC& settings, long section) {
+        return settings.tableViewCellForRowAtIndexPath(
+            *settings.tableView(), NSIndexPath::indexPathForRowInSection(0, section));
+    }
+
+    const fs::path home_ =
+        fs::temp_directory_path() / ("kelvara-settings-home-" + std::to_string(::getpid()));
 };
+
+// The switch is the user's choice for good (the defaults) and reaches the
+// location service at once.
+TEST_F(CBSettingsVCTest, TheCompassWarningSwitchTellsTheLocationService) {
+    auto settings = std::make_shared<CBSettingsVC>();
+    auto cell = cellInSection(*settings, 1);
+    EXPECT_EQ(cell->textLabel()->text(), "Compass warning");
+    auto warning = std::dynamic_pointer_cast<UISwitch>(cell->accessoryView());
+    ASSERT_TRUE(warning);
+    EXPECT_TRUE(warning->isOn());
+    warning->setOn(false);
+    warning->sendActionsForControlEvents(UIControlEventValueChanged);
+    EXPECT_TRUE(
+        NSUserDefaults::standardUserDefaults()->boolForKey("CompassCalibrationWarningDisabled"));
+    EXPECT_FALSE(CBLocationManager::sharedInstanceShouldShowCompassCalibrationWarning());
+    EXPECT_FALSE(CBLocationManager::sharedInstance()->shouldShowCompassCalibrationWarning());
+    // A new settings screen shows the choice.
+    EXPECT_FALSE(
+        std::dynamic_pointer_cast<UISwitch>(cellInSection(*settings, 1)->accessoryView())->isOn());
+    warning->setOn(true);
+    warning->sendActionsForControlEvents(UIControlEventValueChanged);
+    EXPECT_FALSE(
+        NSUserDefaults::standardUserDefaults()->boolForKey("CompassCalibrationWarningDisabled"));
+    EXPECT_TRUE(CBLocationManager::sharedInstance()->shouldShowCompassCalibrationWarning());
+}
 
 TEST_F(CBSettingsVCTest, TheClearingRowEmptiesTheTileCacheItIsGiven) {
     const fs::path folder =
