@@ -5,6 +5,7 @@
 
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSNotificationCenter.h"
+#include "Foundation/NSStringFormat.h"
 #include "Foundation/NSUserDefaults.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UINavigationController.h"
@@ -88,7 +89,9 @@ void CBSettingsVC::tableViewDidSelectRowAtIndexPath(UITableView& table, const NS
 
 std::shared_ptr<UITableViewCell> CBSettingsVC::tableViewCellForRowAtIndexPath(
     UITableView&, const NSIndexPath& path) {
-    auto cell = std::make_shared<UITableViewCell>(UITableViewCellStyleDefault, "setting");
+    auto cell = std::make_shared<UITableViewCell>(
+        path.section == kAttribution ? UITableViewCellStyleSubtitle : UITableViewCellStyleDefault,
+        "setting");
     auto defaults = NSUserDefaults::standardUserDefaults();
     switch (path.section) {
         case kUnits: {
@@ -130,6 +133,8 @@ std::shared_ptr<UITableViewCell> CBSettingsVC::tableViewCellForRowAtIndexPath(
             break;
         default:
             cell->textLabel()->setText(NSLocalizedString("SettingsMapAttribution"));
+            cell->detailTextLabel()->setText(NSLocalizedFormat(
+                "SettingsMapEngineVersionFormat", {CBMapScrollView::corvaneVersion()}));
             if (licenceText_)
                 cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
             break;

@@ -15,6 +15,7 @@
 #include "app/CBSettingsVC.h"
 #include "location/CBLocationManager.h"
 #include "mapkit/CBDiskTileCache.h"
+#include "mapkit/CBMapScrollView.h"
 #include "mapkit/MapkitTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -43,6 +44,25 @@ class CBSettingsVCTest : public ::testing::Test {
     const fs::path home_ =
         fs::temp_directory_path() / ("kelvara-settings-home-" + std::to_string(::getpid()));
 };
+
+// The attribution names the map engine's version, which the build writes
+// into the engine's bundle.
+TEST_F(CBSettingsVCTest, TheAttributionGivesTheMapEnginesVersion) {
+    const fs::path bundle = home_ / "bundle";
+    fs::create_directories(bundle / "Quillmere.bundle");
+    fs::copy(sourceResourcesPath() + "/en.lproj", bundle / "en.lproj", fs::copy_options::recursive);
+    NSBundle::setMainBundlePath(bundle.string());
+    EXPECT_EQ(CBMapScrollView::corvaneVersion(), "error retriving version");
+    std::ofstream(bundle / "Quillmere.bundle" / "VERSION") << "";
+    EXPECT_EQ(CBMapScrollView::corvaneVersion(), "error retriving version");
+    std::ofstream(bundle / "Quillmere.bundle" / "VERSION") << "2.5\n";
+    EXPECT_EQ(CBMapScrollView::corvaneVersion(), "2.5");
+
+    auto settings = std::make_shared<CBSettingsVC>();
+    auto cell = cellInSection(*settings, 3);
+    EXPECT_EQ(cell->textLabel()->text(), "Map \u00A9 OpenStreetMap, ODbL");
+    EXPECT_EQ(cell->detailTextLabel()->text(), "Map engine 2.5");
+}
 
 // The switch is the user's choice for good (the defaults) and reaches the
 // location service at once.
