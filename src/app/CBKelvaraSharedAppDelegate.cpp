@@ -6,17 +6,14 @@
 #include "CBGeoData/CBCoordinatePathValueTransformer.h"
 #include "CBGeoData/CBGeoEntityRegistry.h"
 #include "Dispatch/DispatchQueue.h"
-#include "Foundation/NSBundle.h"
 #include "Foundation/NSLocale.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSNotificationCenter.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
-#include "UIKit/UIAlertView.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
 #include "app/CBInstalledMapPrefill.h"
-#include "app/CBKelvaraLink.h"
 #include "app/CBMapViewController.h"
 #include "app/CBRootViewController.h"
 #include "app/CBRunningInstance.h"
@@ -215,28 +212,6 @@ void CBKelvaraSharedAppDelegate::installSampleOnEmptyHome() {
                                    .payLoad = map->identifier(),
                                    .progressReservedForPostProcessing = 0.4});
     downloadManager_->resumeDownloads();
-}
-
-bool CBKelvaraSharedAppDelegate::openLink(const std::string& url) {
-    std::string error;
-    auto link = CBKelvaraLink::parse(url, &error);
-    if (!link) {
-        NSLogWithLevel(NSLogLevel::Error, "Kelvara: broken link %s: %s", url.c_str(),
-                       error.c_str());
-        auto alert = std::make_shared<UIAlertView>(NSLocalizedString("LinkCannotOpenTitle"), error,
-                                                   std::weak_ptr<UIAlertViewDelegate>(),
-                                                   NSLocalizedString("OK"));
-        alert->show();
-        return false;
-    }
-    return mapViewController_ && mapViewController_->openLink(*link);
-}
-
-// Only the application's own links are ours; the desktop opens the rest.
-bool CBKelvaraSharedAppDelegate::applicationOpenURL(UIApplication&, const std::string& url) {
-    if (!CBKelvaraLink::isKelvaraLink(url))
-        return false;
-    return openLink(url);
 }
 
 bool CBKelvaraSharedAppDelegate::canAskForAutoreview() const {

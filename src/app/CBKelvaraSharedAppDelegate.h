@@ -7,6 +7,7 @@
 #include "UIKit/UIApplication.h"
 
 class CBBookmarksManager;
+class CBLinkedStoreMapOffer;
 class CBMapStoreEngine;
 class CBMapViewController;
 class CBRootViewController;
@@ -58,8 +59,11 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
     void setAskedForAutoreview(bool asked);
 
     // Opens a kelvara2 link; false (and a message on screen) when it is broken
-    // or points outside every installed map.
+    // or points outside every installed map. A place that a map of the store
+    // holds brings the offer to show that map's page in the store.
     bool openLink(const std::string& url);
+    // The offer of the last link to a place on a map of the store only.
+    const std::shared_ptr<CBLinkedStoreMapOffer>& storeMapOffer() const { return storeMapOffer_; }
 
     bool applicationDidFinishLaunchingWithOptions(UIApplication& application,
                                                   const Value& options) override;
@@ -90,6 +94,7 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
     std::shared_ptr<CBMapViewController> mapViewController_;
     std::shared_ptr<CBRootViewController> rootViewController_;
     std::shared_ptr<NSNotificationObserver> unitsObserver_;
+    std::shared_ptr<CBLinkedStoreMapOffer> storeMapOffer_;
     // Takes the links later starts on this home hand over.
     std::shared_ptr<CBRunningInstance> runningInstance_;
 };

@@ -119,6 +119,8 @@ class CBMapViewController : public UIViewController,
     // Opens a neighbouring map from the switcher at the map's edge.
     void switchToNearbyMap(const CBNearbyMapInfo& info);
 
+    // Whether an installed map, or the map shown, holds the point.
+    bool holdsCoordinate(CLLocationCoordinate2D coordinate) const;
     // Opens the installed map holding the link's point at its zoom with a pin;
     // false with a message shown when no installed map holds it.
     bool openLink(const CBKelvaraLink& link);

@@ -2,6 +2,7 @@
 // over by other screens, and the points of kelvara2 links.
 #include <algorithm>
 
+#include "CBGeoData/CBBoundingBox.h"
 #include "CBGeoData/CBGeoAddress.h"
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoObject.h"
@@ -116,23 +117,28 @@ std::vector<std::string> CBMapViewController::objectAnnotationIdentifiers() cons
     return identifiers;
 }
 
+bool CBMapViewController::holdsCoordinate(CLLocationCoordinate2D coordinate) const {
+    auto map = registry_ ? registry_->mapIncludingCoordinate(coordinate) : nullptr;
+    if (installedStorePath(map))
+        return true;
+    auto box = mapView_->mapBoundingBox();
+    return hasMap() && box && box->includesCoordinate(coordinate);
+}
+
 bool CBMapViewController::openLink(const CBKelvaraLink& link) {
+    if (!holdsCoordinate(link.coordinate)) {
+        showMessage(NSLocalizedString("LinkNotOnYourMapsTitle"),
+                    NSLocalizedString("LinkNotOnYourMapsMessage"));
+        return false;
+    }
+    // The link opens on the map: the screens over it close before it switches.
+    closeScreensOverMap();
     auto map = registry_ ? registry_->mapIncludingCoordinate(link.coordinate) : nullptr;
     if (auto path = installedStorePath(map)) {
-        // The link opens on the map: the screens over it close before it switches.
-        closeScreensOverMap();
         if (registry_->currentMapIdentifier() != map->identifier())
             registry_->setCurrentMap(map);
         if (openedStorePath_ != *path)
             openMapWithStorePath(*path);
-    } else {
-        auto box = mapView_->mapBoundingBox();
-        if (!hasMap() || !box || !box->includesCoordinate(link.coordinate)) {
-            showMessage(NSLocalizedString("LinkNotOnYourMapsTitle"),
-                        NSLocalizedString("LinkNotOnYourMapsMessage"));
-            return false;
-        }
-        closeScreensOverMap();
     }
     if (link.zoomLevel && (*link.zoomLevel < mapView_->minimumZoomLevel() ||
                            *link.zoomLevel > mapView_->maximumZoomLevel())) {
