@@ -133,6 +133,11 @@ void CBKelvaraSharedAppDelegate::setUpDefaults() {
     CrashInformation::rotate();
     if (!defaults->objectForKey("km"))
         defaults->setBoolForKey(!localeUsesMiles(), "km");
+    countLaunch();
+}
+
+void CBKelvaraSharedAppDelegate::countLaunch() {
+    auto defaults = NSUserDefaults::standardUserDefaults();
     defaults->setIntegerForKey(defaults->integerForKey(kLaunchCountKey) + 1, kLaunchCountKey);
     defaults->synchronize();
 }
@@ -235,8 +240,18 @@ void CBKelvaraSharedAppDelegate::storeState() {
     NSUserDefaults::standardUserDefaults()->synchronize();
 }
 
+// At start and back from the background (not at every change of the
+// desktop's keyboard focus): the launch counts and the attribution shows.
 void CBKelvaraSharedAppDelegate::applicationDidBecomeActive(UIApplication&) {
     CBLocationManager::sharedInstance()->applicationDidBecomeActive();
+    if (activeBefore_ && !returningFromBackground_)
+        return;
+    if (returningFromBackground_)
+        countLaunch();
+    activeBefore_ = true;
+    returningFromBackground_ = false;
+    if (mapViewController_)
+        mapViewController_->showMapDataAttribution();
 }
 
 void CBKelvaraSharedAppDelegate::applicationWillResignActive(UIApplication&) {
@@ -249,6 +264,7 @@ void CBKelvaraSharedAppDelegate::applicationDidEnterBackground(UIApplication&) {
 }
 
 void CBKelvaraSharedAppDelegate::applicationWillEnterForeground(UIApplication&) {
+    returningFromBackground_ = true;
     CBLocationManager::sharedInstance()->applicationWillEnterForeground();
 }
 

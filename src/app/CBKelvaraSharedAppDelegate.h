@@ -68,7 +68,9 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
     bool applicationDidFinishLaunchingWithOptions(UIApplication& application,
                                                   const Value& options) override;
     // The life cycle steps also reach the location service, which pauses
-    // while the program is inactive or in the background.
+    // while the program is inactive or in the background. Becoming active at
+    // start and back from the background shows the map data's attribution;
+    // coming back also counts as a launch.
     void applicationDidBecomeActive(UIApplication& application) override;
     void applicationWillResignActive(UIApplication& application) override;
     void applicationDidEnterBackground(UIApplication& application) override;
@@ -79,6 +81,7 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
   private:
     void startServiceSDK();
     void setUpDefaults();
+    void countLaunch();
     void setUpTileCache();
     void createServices();
     void installSampleOnEmptyHome();
@@ -95,6 +98,8 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
     std::shared_ptr<CBRootViewController> rootViewController_;
     std::shared_ptr<NSNotificationObserver> unitsObserver_;
     std::shared_ptr<CBLinkedStoreMapOffer> storeMapOffer_;
+    bool activeBefore_ = false;
+    bool returningFromBackground_ = false;
     // Takes the links later starts on this home hand over.
     std::shared_ptr<CBRunningInstance> runningInstance_;
 };

@@ -157,6 +157,7 @@ void CBMapViewController::viewDidLoad() {
     if (bookmarksManager_)
         bookmarksManager_->setBookmarkDelegate(self);
     openCurrentMap();
+    restoreAnnotations();
 }
 
 void CBMapViewController::viewWillLayoutSubviews() {
@@ -392,6 +393,8 @@ void CBMapViewController::showMessage(const std::string& title, const std::strin
 void CBMapViewController::applicationDidMoveToBackground() {
     if (mapView_)
         mapView_->applicationDidMoveToBackground();
+    if (isViewLoaded())
+        saveAnnotations();
     // A deletion waits a moment before it is saved; quitting must not lose it.
     if (bookmarksManager_)
         bookmarksManager_->saveChanges();

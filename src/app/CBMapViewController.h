@@ -11,6 +11,7 @@
 #include "UIKit/UITableViewDataSource.h"
 #include "UIKit/UITableViewDelegate.h"
 #include "UIKit/UIViewController.h"
+#include "app/CBMapAnnotationsStore.h"
 #include "app/CBNearbyMapInfo.h"
 #include "location/CBLocationManagerDelegate.h"
 #include "mapkit/CBAnnotation.h"
@@ -29,6 +30,7 @@ class CBGeoSearchResult;
 class CBMapDisplayModeManager;
 class UIButton;
 class UIControl;
+class UILabel;
 class UIPopoverController;
 class CBMapScrollView;
 class CBUserMapStoreEngine;
@@ -179,8 +181,14 @@ class CBMapViewController : public UIViewController,
         UITableView& table, const NSIndexPath& path) override;
     void tableViewDidSelectRowAtIndexPath(UITableView& table, const NSIndexPath& path) override;
 
-    // Stores the map's state and the bookmarks.
+    // Stores the map's state, its pins and the bookmarks.
     void applicationDidMoveToBackground();
+    // Where the pins are kept; set before the view loads (tests).
+    void setAnnotationsStore(CBMapAnnotationsStore store) { annotationsStore_ = std::move(store); }
+    // Shows the map data's attribution for a while over the bottom of the
+    // map (when the application becomes active).
+    void showMapDataAttribution();
+    const std::shared_ptr<UILabel>& attributionLabel() const { return attributionLabel_; }
     // Offers a button back to the shelf that runs `action`; set before the view loads.
     void setShelfAction(std::function<void()> action) { shelfAction_ = std::move(action); }
 
@@ -210,6 +218,9 @@ class CBMapViewController : public UIViewController,
     void updatePositionButton();
     void presentInPopoverFromViewOrPush(const std::shared_ptr<UIViewController>& controller,
                                         const std::shared_ptr<UIView>& anchor, CGSize popoverSize);
+    // The pins kept across starts (CBMapViewControllerAnnotations.cpp).
+    void saveAnnotations();
+    void restoreAnnotations();
     // The measuring ruler over the map (CBMapViewControllerRuler.cpp).
     void addMeasuringRuler();
     void layoutMeasuringRuler(const CGRect& visibleMap);
@@ -237,6 +248,9 @@ class CBMapViewController : public UIViewController,
     std::shared_ptr<UIButton> zoomOutButton_;
     std::shared_ptr<UIButton> displayModeButton_;
     std::shared_ptr<ZELInteractiveMapScaleView> measuringRuler_;
+    std::shared_ptr<UILabel> attributionLabel_;
+    unsigned attributionShowing_ = 0;
+    CBMapAnnotationsStore annotationsStore_;
     std::shared_ptr<UIPopoverController> popover_;
     std::vector<CBNearbyMapInfo> nearbyMaps_;
     // The area of places handed over while other screens covered the map.

@@ -1,12 +1,16 @@
 // The map screen's part of the shell: the user's compass choices, the
-// measuring ruler over the map.
+// measuring ruler over the map, its pins across starts, the attribution.
 #include <gtest/gtest.h>
 
+#include "CBGeoData/CBGeoObject.h"
+#include "CoreData/NSPredicate.h"
 #include "MapScreenFixture.h"
 #include "UIKit/UILabel.h"
 #include "app/CBMapViewController.h"
+#include "app/CBPlaceAnnotation.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
 #include "location/CBLocationManager.h"
+#include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/ZELInteractiveMapScaleRulerView.h"
 #include "mapkit/ZELInteractiveMapScaleView.h"
@@ -24,7 +28,72 @@ class CBMapViewControllerShellTest : public MapScreenTest {
         }
         MapScreenTest::TearDown();
     }
+    // A map screen whose pins are kept in the test's own file.
+    void showKeepingPins() {
+        screen_ = std::make_shared<CBMapViewController>(registry_, "");
+        screen_->setAnnotationsStore(CBMapAnnotationsStore(home_.file("pins.plist")));
+        window_ = makeWindow({320, 480});
+        window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
+        window_->layoutIfNeeded();
+    }
+    std::shared_ptr<CBGeoObject> objectNamed(const std::string& name) {
+        NSFetchRequest request("object");
+        request.predicate = NSPredicate::predicateWithFormat("name == %@", {name});
+        request.fetchLimit = 1;
+        auto found =
+            screen_->mapView()->dataManager()->managedObjectContext()->executeFetchRequest(request);
+        return found && !found->empty() ? std::dynamic_pointer_cast<CBGeoObject>(found->front())
+                                        : nullptr;
+    }
 };
+
+// A place of the map data comes back as that place, a dropped pin as a pin
+// with its texts.
+TEST_F(CBMapViewControllerShellTest, ThePinsOfTheMapComeBackAtTheNextStart) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    showKeepingPins();
+    auto place = objectNamed("Marktplatz");
+    ASSERT_TRUE(place);
+    screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
+        place->objectID(), std::nullopt, false);
+    auto dropped = std::make_shared<CBBasicAnnotation>(53.556, 13.265);
+    dropped->setTitle("Meeting point");
+    screen_->mapView()->addAnnotationCentered(dropped, false);
+    screen_->applicationDidMoveToBackground();
+
+    showKeepingPins();
+    std::shared_ptr<CBPlaceAnnotation> placePin;
+    std::shared_ptr<CBBasicAnnotation> droppedPin;
+    for (const auto& annotation : screen_->mapView()->annotations()) {
+        if (auto found = std::dynamic_pointer_cast<CBPlaceAnnotation>(annotation))
+            placePin = found;
+        else if (auto pin = std::dynamic_pointer_cast<CBBasicAnnotation>(annotation))
+            droppedPin = pin;
+    }
+    ASSERT_TRUE(placePin);
+    // The same row of the same store, read anew.
+    EXPECT_EQ(placePin->object()->objectID().primaryKey(), place->objectID().primaryKey());
+    EXPECT_EQ(placePin->object()->name(), "Marktplatz");
+    EXPECT_EQ(placePin->title(), "Marktplatz");
+    ASSERT_TRUE(droppedPin);
+    EXPECT_EQ(droppedPin->title(), "Meeting point");
+    EXPECT_DOUBLE_EQ(droppedPin->coordinate().latitude, 53.556);
+}
+
+TEST_F(CBMapViewControllerShellTest, TheAttributionShowsForAWhile) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    show();
+    screen_->showMapDataAttribution();
+    // Seven seconds, then it fades out.
+    play(R"(
+expect "Map data © OpenStreetMap contributors"
+wait 6
+expect "Map data © OpenStreetMap contributors"
+wait 2
+expect-not "Map data © OpenStreetMap contributors"
+)");
+    EXPECT_TRUE(screen_->attributionLabel()->isHidden());
+}
 
 TEST_F(CBMapViewControllerShellTest, AtStartTheLocationServiceTakesTheCompassSettings) {
     auto defaults = NSUserDefaults::standardUserDefaults();
