@@ -139,6 +139,10 @@ int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFac
             runLoop->stop();
         }
         HostFollowIdleTimer(*application);
+        // A notification the user chose brings the window back.
+        if (application->takeActivationRequest()) {
+            hostWindow->raise();
+        }
     });
     hostWindow->present();
     runLoop->run();

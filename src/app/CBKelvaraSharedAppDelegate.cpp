@@ -13,7 +13,9 @@
 #include "Foundation/NSUserDefaults.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
+#include "app/CBFirstDownloadNotice.h"
 #include "app/CBInstalledMapPrefill.h"
+#include "app/CBMapInstalledNotification.h"
 #include "app/CBMapViewController.h"
 #include "app/CBRootViewController.h"
 #include "app/CBRunningInstance.h"
@@ -177,6 +179,10 @@ void CBKelvaraSharedAppDelegate::createServices() {
     wikipediaManager_->resetWikipediaForMapIdentifier(userMapStoreEngine_->currentMapIdentifier());
     downloadManager_->setResumeDisabled(false);
     installSampleOnEmptyHome();
+    // The user's own downloads: the sample above is none of them.
+    firstDownloadNotice_ = CBFirstDownloadNotice::create(*downloadManager_);
+    mapInstalledNotification_ = std::make_shared<CBMapInstalledNotification>();
+    userMapStoreEngine_->addDelegate(mapInstalledNotification_);
 }
 
 // The map screen shows another map then; the log says why.

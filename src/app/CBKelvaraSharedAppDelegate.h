@@ -7,6 +7,8 @@
 #include "UIKit/UIApplication.h"
 
 class CBBookmarksManager;
+class CBFirstDownloadNotice;
+class CBMapInstalledNotification;
 class CBLinkedStoreMapOffer;
 class CBMapStoreEngine;
 class CBMapViewController;
@@ -77,6 +79,15 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
     void applicationWillEnterForeground(UIApplication& application) override;
     void applicationWillTerminate(UIApplication& application) override;
     bool applicationOpenURL(UIApplication& application, const std::string& url) override;
+    // The notification of an installed map: the map opens.
+    void applicationDidReceiveLocalNotification(UIApplication& application,
+                                                const UILocalNotification& notification) override;
+    // Opens the installed map on the map screen; false when it is not
+    // installed (any more) or still installing.
+    bool openInstalledMapWithIdentifier(const std::string& identifier);
+    const std::shared_ptr<CBFirstDownloadNotice>& firstDownloadNotice() const {
+        return firstDownloadNotice_;
+    }
 
   private:
     void startServiceSDK();
@@ -98,6 +109,8 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate {
     std::shared_ptr<CBRootViewController> rootViewController_;
     std::shared_ptr<NSNotificationObserver> unitsObserver_;
     std::shared_ptr<CBLinkedStoreMapOffer> storeMapOffer_;
+    std::shared_ptr<CBFirstDownloadNotice> firstDownloadNotice_;
+    std::shared_ptr<CBMapInstalledNotification> mapInstalledNotification_;
     bool activeBefore_ = false;
     bool returningFromBackground_ = false;
     // Takes the links later starts on this home hand over.

@@ -1,5 +1,6 @@
-// kelvara2 links as the application takes them: on an installed map, on a
-// map only the store has, and on no map at all.
+// The application as a whole: kelvara2 links (on an installed map, on a map
+// only the store has, on no map at all), the first-download notice and the
+// notification of an installed map.
 #include <gtest/gtest.h>
 
 #include "CBGeoData/CBBoundingBox.h"
@@ -7,12 +8,19 @@
 #include "MapScreenFixture.h"
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIApplication.h"
+#include "UIKit/UILocalNotification.h"
 #include "UIKit/UINavigationController.h"
+#include "app/CBFirstDownloadNotice.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/CBLinkedStoreMapOffer.h"
+#include "app/CBMapInstalledNotification.h"
 #include "app/CBRootViewController.h"
 #include "mapkit/CBMapScrollView.h"
 #include "packages/CBMapStoreURLManager.h"
+#include "packages/CBUserMapStoreEngine.h"
+#include "packages/ZELDownloadManagerEngine.h"
+#include "packages/ZELDownloadStatus.h"
+#include "platform/Foundation/RecordedLaunches.h"
 #include "shelf/CBMapShelfViewController.h"
 #include "store/CBMapStoreController.h"
 #include "store/CBMapStoreDetailVC.h"
@@ -20,7 +28,7 @@
 namespace {
 
 // The whole application on a home of its own, the sample city shown.
-class CBAppLinksTest : public MapScreenTest {
+class CBKelvaraSharedAppDelegateTest : public MapScreenTest {
   protected:
     void SetUp() override {
         MapScreenTest::SetUp();
@@ -56,7 +64,7 @@ class CBAppLinksTest : public MapScreenTest {
     std::shared_ptr<CBKelvaraSharedAppDelegate> app_;
 };
 
-TEST_F(CBAppLinksTest, APlaceOnAStoreMapOffersItsPageInTheStore) {
+TEST_F(CBKelvaraSharedAppDelegateTest, APlaceOnAStoreMapOffersItsPageInTheStore) {
     auto map = app_->mapViewController()->mapView();
     const auto shownBefore = map->currentMapStorePath();
     EXPECT_FALSE(app_->openLink("kelvara2://?ll=47.14,9.52&z=14"));
@@ -91,7 +99,7 @@ wait-for "‹ Map store" 10
 
 // Neither an installed map nor the store holds the point (the Atlantic), or
 // the link is broken: a message, and the map stays where it was.
-TEST_F(CBAppLinksTest, APlaceOnNoMapOrABrokenLinkLeavesTheMapAsItWas) {
+TEST_F(CBKelvaraSharedAppDelegateTest, APlaceOnNoMapOrABrokenLinkLeavesTheMapAsItWas) {
     auto map = app_->mapViewController()->mapView();
     map->calculateVisibleBBox();
     const auto centre = map->visibleCenter();
@@ -112,6 +120,71 @@ tap "OK"
     EXPECT_NEAR(map->visibleCenter().latitude, centre.latitude, 1e-6);
     EXPECT_NEAR(map->visibleCenter().longitude, centre.longitude, 1e-6);
     EXPECT_FALSE(app_->rootViewController()->isShowingShelf());
+}
+
+// The notice comes with the first download the user adds, once for good.
+TEST_F(CBKelvaraSharedAppDelegateTest, TheFirstDownloadBringsTheNoticeOnce) {
+    auto downloads = app_->downloadManager();
+    ASSERT_TRUE(downloads);
+    auto notice = app_->firstDownloadNotice();
+    ASSERT_TRUE(notice);
+    EXPECT_FALSE(notice->alert());
+    auto add = [&](const std::string& identifier) {
+        return downloads->addDownload({.url = "http://127.0.0.1:9/map/DE/" + identifier + ".zip",
+                                       .destinationPath = "/tmp/kelvara-never-loaded",
+                                       .identifier = identifier,
+                                       .type = CBUserMapStoreEngine::kDownloadType});
+    };
+    ASSERT_TRUE(add("three-rivers"));
+    ASSERT_TRUE(notice->alert());
+    play(R"(
+expect "Your first download"
+tap "OK"
+)");
+    ASSERT_TRUE(add("berlin"));
+    EXPECT_FALSE(notice->alert()->isVisible());
+    play(R"(expect-not "Your first download")");
+    EXPECT_TRUE(NSUserDefaults::standardUserDefaults()->boolForKey(
+        CBFirstDownloadNotice::kShownDefaultsKey));
+    downloads->cancelDownloads(*downloads->currentQueue());
+}
+
+// A map that finishes installing while the window is not in front is told
+// to the desktop; chosen, the notification opens that map.
+TEST_F(CBKelvaraSharedAppDelegateTest, TheNotificationOfAnInstalledMapOpensIt) {
+    auto registry = app_->userMapStoreEngine();
+    registry_ = registry;
+    installLiechtenstein();
+    CBMapInstalledNotification notification;
+    RecordedLaunches launches;
+    application_->becomeActive();
+    notification.userMapStoreDownloadStatusChangedToForMapWithIdentifier(
+        *registry, ZELDownloadStatus::installed(), "liechtenstein");
+    EXPECT_TRUE(launches.empty());  // the window is in front
+    application_->resignActive();
+    notification.userMapStoreDownloadStatusChangedToForMapWithIdentifier(
+        *registry, ZELDownloadStatus{}, "liechtenstein");
+    EXPECT_TRUE(launches.empty());  // not installed
+    notification.userMapStoreDownloadStatusChangedToForMapWithIdentifier(
+        *registry, ZELDownloadStatus::installed(), "liechtenstein");
+    if (DesktopLauncher::isProgramAvailable("notify-send")) {
+        ASSERT_EQ(launches.size(), 1u);
+        EXPECT_EQ(launches[0].front(), "notify-send");
+        EXPECT_EQ(launches[0].back(), "The map of Liechtenstein is installed.");
+    }
+
+    auto chosen = CBMapInstalledNotification::notificationForMap(
+        *registry->mapForIdentifier(std::string("liechtenstein")));
+    EXPECT_EQ(chosen->userInfo().at("mapIdentifier"), Value(std::string("liechtenstein")));
+    application_->receiveLocalNotification(*chosen);
+    play("idle");
+    EXPECT_EQ(registry->currentMapIdentifier(), "liechtenstein");
+    EXPECT_NE(app_->mapViewController()->mapView()->currentMapStorePath().find("liechtenstein"),
+              std::string::npos);
+    EXPECT_TRUE(application_->takeActivationRequest());
+    // A map that is gone opens nothing.
+    EXPECT_FALSE(app_->openInstalledMapWithIdentifier("atlantis"));
+    application_->becomeActive();
 }
 
 }  // namespace
