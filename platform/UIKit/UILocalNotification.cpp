@@ -8,6 +8,7 @@
 #include "Foundation/DesktopLauncher.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
+#include "Foundation/NSString+MarkupEscaping.h"
 #include "UIKit/UIApplication.h"
 
 namespace {
@@ -23,27 +24,6 @@ std::string applicationName() {
         if (auto name = bundle->objectForInfoDictionaryKey(key); name && name->stringValue())
             return *name->stringValue();
     return "Kelvara";
-}
-
-// The body is read as the notification service's small markup.
-std::string escapedMarkup(const std::string& text) {
-    std::string escaped;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                escaped += "&amp;";
-                break;
-            case '<':
-                escaped += "&lt;";
-                break;
-            case '>':
-                escaped += "&gt;";
-                break;
-            default:
-                escaped += c;
-        }
-    }
-    return escaped;
 }
 
 }  // namespace
@@ -65,8 +45,10 @@ bool UIApplication::presentLocalNotificationNow(
     if (action)
         argv.push_back(std::string("--action=") + kActionName + "=" +
                        notification->alertAction().value_or(name));
-    // Texts that start with a dash are texts, not options.
-    argv.insert(argv.end(), {"--", name, escapedMarkup(notification->alertBody().value_or(""))});
+    // Texts that start with a dash are texts, not options; the body is read
+    // as the notification service's small markup.
+    argv.insert(argv.end(),
+                {"--", name, NSStringByEscapingMarkup(notification->alertBody().value_or(""))});
     return DesktopLauncher::launchReadingOutput(
         argv, [notification, action](int status, const std::string& output) {
             if (status != 0) {

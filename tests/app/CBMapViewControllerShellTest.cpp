@@ -2,8 +2,6 @@
 // measuring ruler over the map, its pins across starts, the attribution.
 #include <gtest/gtest.h>
 
-#include "CBGeoData/CBGeoObject.h"
-#include "CoreData/NSPredicate.h"
 #include "MapScreenFixture.h"
 #include "UIKit/UILabel.h"
 #include "app/CBMapViewController.h"
@@ -35,15 +33,6 @@ class CBMapViewControllerShellTest : public MapScreenTest {
         window_ = makeWindow({320, 480});
         window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
         window_->layoutIfNeeded();
-    }
-    std::shared_ptr<CBGeoObject> objectNamed(const std::string& name) {
-        NSFetchRequest request("object");
-        request.predicate = NSPredicate::predicateWithFormat("name == %@", {name});
-        request.fetchLimit = 1;
-        auto found =
-            screen_->mapView()->dataManager()->managedObjectContext()->executeFetchRequest(request);
-        return found && !found->empty() ? std::dynamic_pointer_cast<CBGeoObject>(found->front())
-                                        : nullptr;
     }
 };
 
