@@ -7,7 +7,6 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
-#include "location/CBLocation.h"
 #include "mapkit/MapkitTestSupport.h"
 
 namespace {
@@ -106,18 +105,6 @@ TEST_F(CBCLControllerTest, LetsTheCalibrationShowUnlessTheWarningIsOff) {
         controller->locationManagerShouldDisplayHeadingCalibration(*controller->locationManager()));
     NSUserDefaults::resetStandardUserDefaults();
     NSSetApplicationHome("");
-}
-
-TEST(CBLocationTest, APlaceWithANameADescriptionAndAPayload) {
-    CBLocation place(53.5575, 13.2610);
-    place.setStrName("Marktplatz");
-    place.setStrDesc("The old town's square");
-    place.setPayLoad(42);
-    place.saveToGeoData();
-    EXPECT_EQ(place.strName(), "Marktplatz");
-    EXPECT_EQ(place.strDesc(), "The old town's square");
-    EXPECT_EQ(std::any_cast<int>(place.payLoad()), 42);
-    EXPECT_DOUBLE_EQ(place.coordinate().latitude, 53.5575);
 }
 
 }  // namespace
