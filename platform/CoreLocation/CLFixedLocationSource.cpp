@@ -61,14 +61,27 @@ void CLFixedLocationSource::stopUpdating() {
     }
 }
 
+void CLFixedLocationSource::setCompass(CLLocationDirection direction,
+                                       CLLocationDirection accuracy) {
+    compass_ = Compass{direction, accuracy};
+}
+
 std::string CLFixedLocationSource::description() const {
-    char text[64];
-    std::snprintf(text, sizeof text, "fixed point %.6f,%.6f", coordinate_.latitude,
-                  coordinate_.longitude);
+    char text[128];
+    int length = std::snprintf(text, sizeof text, "fixed point %.6f,%.6f", coordinate_.latitude,
+                               coordinate_.longitude);
+    if (compass_)
+        std::snprintf(text + length, sizeof text - size_t(length),
+                      " facing %g degrees (accuracy %g)", compass_->direction, compass_->accuracy);
     return text;
 }
 
 void CLFixedLocationSource::deliverFix() {
-    deliverLocation(std::make_shared<CLLocation>(coordinate_, 0.0, horizontalAccuracy_, -1.0, -1.0,
-                                                 -1.0, NSDate::date()));
+    const NSDate now = NSDate::date();
+    deliverLocation(
+        std::make_shared<CLLocation>(coordinate_, 0.0, horizontalAccuracy_, -1.0, -1.0, -1.0, now));
+    // A receiver told of the fix may have stopped the source.
+    if (compass_ && repeatTimer_)
+        deliverHeading(std::make_shared<CLHeading>(compass_->direction, compass_->direction,
+                                                   compass_->accuracy, now));
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "CoreLocation/CLLocationCoordinate2D.h"
@@ -8,7 +9,8 @@
 #include "Dispatch/NSTimer.h"
 
 // A receiver that never moves: a fresh fix at one point right after starting
-// and then every second, with the given horizontal accuracy. No heading.
+// and then every second, with the given horizontal accuracy. With a compass
+// set, each fix comes with a reading of it.
 class CLFixedLocationSource : public CLLocationSource {
   public:
     explicit CLFixedLocationSource(CLLocationCoordinate2D coordinate,
@@ -24,15 +26,24 @@ class CLFixedLocationSource : public CLLocationSource {
     void startUpdating() override;
     void stopUpdating() override;
     std::string description() const override;
+    bool headingAvailable() const override { return compass_.has_value(); }
 
     CLLocationCoordinate2D coordinate() const { return coordinate_; }
     CLLocationAccuracy horizontalAccuracy() const { return horizontalAccuracy_; }
+    // A compass facing `direction` (true and magnetic, degrees) with that
+    // accuracy; a negative accuracy is a compass that needs calibrating.
+    void setCompass(CLLocationDirection direction, CLLocationDirection accuracy);
 
   private:
     void deliverFix();
 
     CLLocationCoordinate2D coordinate_;
     CLLocationAccuracy horizontalAccuracy_;
+    struct Compass {
+        CLLocationDirection direction;
+        CLLocationDirection accuracy;
+    };
+    std::optional<Compass> compass_;
     std::shared_ptr<NSTimer> firstTimer_;
     std::shared_ptr<NSTimer> repeatTimer_;
 };

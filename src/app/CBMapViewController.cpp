@@ -10,6 +10,7 @@
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoSearchResult.h"
 #include "CoreLocation/CLLocationManager.h"
+#include "CBGeoData/CBGeoTag.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPathUtilities.h"
@@ -85,6 +86,7 @@ void CBMapViewController::loadView() {
     view->addSubview(searchBar_);
     setView(view);
     displayModes_ = std::make_unique<CBMapDisplayModeManager>(mapView_);
+    addMeasuringRuler();
     addMapControls();
 }
 
@@ -97,11 +99,12 @@ void CBMapViewController::viewDidLoad() {
     searchDisplay_->setSearchResultsDelegate(self);
     searchDisplay_->searchResultsTableView()->setBackgroundView(nothingFoundView());
     std::weak_ptr<CBMapViewController> weak = self;
-    navigationItem()->setRightBarButtonItem(std::make_shared<UIBarButtonItem>(
-        "Settings", UIBarButtonItemStylePlain, [weak](UIBarButtonItem&) {
-            if (auto me = weak.lock())
-                me->showSettings();
-        }));
+    navigationItem()->setRightBarButtonItem(
+        std::make_shared<UIBarButtonItem>(NSLocalizedString("SettingsButtonTitle"),
+                                          UIBarButtonItemStylePlain, [weak](UIBarButtonItem&) {
+                                              if (auto me = weak.lock())
+                                                  me->showSettings();
+                                          }));
     updatePositionButton();
     mapView_->setMapDelegate(self);
     // Room beyond the edges for the frame and the switchers to other maps.
@@ -111,6 +114,7 @@ void CBMapViewController::viewDidLoad() {
         UIEdgeInsetsMake(kOrnamentPreloadInset, kOrnamentPreloadInset, kOrnamentPreloadInset,
                          kOrnamentPreloadInset));
     mapView_->locationManager()->addDelegate(self);
+    applyCompassDefaults();
     // The position button's second tap turns the map with the heading,
     // where the receiver gives one.
     mapView_->setAllowsRotation(true);
@@ -119,6 +123,7 @@ void CBMapViewController::viewDidLoad() {
     if (bookmarksManager_)
         bookmarksManager_->setBookmarkDelegate(self);
     openCurrentMap();
+    restoreAnnotations();
     // The position shows as soon as a fix arrives; the position button then
     // follows it. Without access to the position there is nothing to show.
     if (CLLocationManager::authorizationStatus() != kCLAuthorizationStatusDenied)
@@ -144,10 +149,12 @@ std::shared_ptr<UIView> CBMapViewController::nothingFoundView() {
 void CBMapViewController::viewWillLayoutSubviews() {
     const CGRect bounds = view()->bounds();
     searchBar_->setFrame(CGRectMake(0, 0, bounds.size.width, kSearchBarHeight));
+    const CGRect visibleMap =
+        CGRectMake(0, kSearchBarHeight, bounds.size.width, bounds.size.height - kSearchBarHeight);
     // While turned with the heading the map is a larger square of its own.
     if (!mapView_->rotateToHeading())
-        setMapFrameKeepingCentre(CGRectMake(0, kSearchBarHeight, bounds.size.width,
-                                            bounds.size.height - kSearchBarHeight));
+        setMapFrameKeepingCentre(visibleMap);
+    layoutMeasuringRuler(visibleMap);
     layoutMapControls();
 }
 
@@ -360,13 +367,15 @@ void CBMapViewController::showSettings() {
 
 void CBMapViewController::showMessage(const std::string& title, const std::string& message) {
     alert_ = std::make_shared<UIAlertView>(title, message, std::weak_ptr<UIAlertViewDelegate>(),
-                                           std::string("OK"));
+                                           NSLocalizedString("OK"));
     alert_->show();
 }
 
 void CBMapViewController::applicationDidMoveToBackground() {
     if (mapView_)
         mapView_->applicationDidMoveToBackground();
+    if (isViewLoaded())
+        saveAnnotations();
     // A deletion waits a moment before it is saved; quitting must not lose it.
     if (bookmarksManager_)
         bookmarksManager_->saveChanges();

@@ -45,15 +45,6 @@ class CBMapViewControllerTest : public MapScreenTest {
         screen_->mapView()->calculateVisibleBBox();
         return screen_->mapView()->visibleCenter();
     }
-    std::shared_ptr<CBGeoObject> objectNamed(const std::string& name) {
-        NSFetchRequest request("object");
-        request.predicate = NSPredicate::predicateWithFormat("name == %@", {name});
-        request.fetchLimit = 1;
-        auto found =
-            screen_->mapView()->dataManager()->managedObjectContext()->executeFetchRequest(request);
-        return found && !found->empty() ? std::dynamic_pointer_cast<CBGeoObject>(found->front())
-                                        : nullptr;
-    }
 };
 
 TEST_F(CBMapViewControllerTest, AMapOpensFirstOnItsCityCentreThenWhereTheUserLeftIt) {

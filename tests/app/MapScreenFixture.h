@@ -5,6 +5,11 @@
 #include <string>
 
 #include "CBGeoData/CBCoordinatePathValueTransformer.h"
+#include "CBGeoData/CBGeoDataManager.h"
+#include "CBGeoData/CBGeoObject.h"
+#include "CoreData/NSFetchRequest.h"
+#include "CoreData/NSManagedObjectContext.h"
+#include "CoreData/NSPredicate.h"
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
@@ -117,6 +122,16 @@ class MapScreenTest : public UIKitTest {
         window_ = makeWindow({320, 480});
         window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
         window_->layoutIfNeeded();
+    }
+    // The first object of the shown map's data with that name.
+    std::shared_ptr<CBGeoObject> objectNamed(const std::string& name) {
+        NSFetchRequest request("object");
+        request.predicate = NSPredicate::predicateWithFormat("name == %@", {name});
+        request.fetchLimit = 1;
+        auto found =
+            screen_->mapView()->dataManager()->managedObjectContext()->executeFetchRequest(request);
+        return found && !found->empty() ? std::dynamic_pointer_cast<CBGeoObject>(found->front())
+                                        : nullptr;
     }
     void play(const std::string& script) {
         auto result = HostRunScenario(window_, script);
