@@ -32,6 +32,7 @@
 #include "mapkit/CBUserLocation.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
+#include "places/CBGuideDialVC.h"
 
 namespace {
 constexpr CGFloat kSearchBarHeight = 44;
@@ -242,6 +243,8 @@ void CBMapViewController::showCityCentre() {
 }
 
 void CBMapViewController::userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const Map& map) {
+    // The guide never reopens where it was on another map.
+    CBGuideDialVC::resetPersistency();
     if (!isViewLoaded())
         return;
     auto path = installedStorePath(map);

@@ -18,6 +18,7 @@
 #include "packages/CBUserMapStoreEngineDelegate.h"
 #include "places/CBBookmarksManager.h"
 #include "places/CBPlacesHost.h"
+#include "widgets/CBAnnotationsPresenter.h"
 
 class CBClearSearchBar;
 class CBCompassButton;
@@ -45,6 +46,7 @@ struct CBKelvaraLink;
 // that the phone pushes open in popovers.
 class CBMapViewController : public UIViewController,
                             public CBPlacesHost,
+                            public CBAnnotationsPresenter,
                             public CBBookmarksManagerDelegate,
                             public CBUserMapStoreEngineDelegate,
                             public CBMapScrollViewDelegate,
@@ -63,8 +65,9 @@ class CBMapViewController : public UIViewController,
     // Whether a map is open.
     bool hasMap() const;
 
-    void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations, bool centered);
-    std::vector<std::string> objectAnnotationIdentifiers() const;
+    void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations,
+                                    bool centered) override;
+    std::vector<std::string> objectAnnotationIdentifiers() const override;
     std::string basePathForTTImages() const;
     void dismissPopoverAnimated(bool animated);
     // Shows the geo object (at the address when given) as the one place on
@@ -97,6 +100,11 @@ class CBMapViewController : public UIViewController,
     std::shared_ptr<CBGeoObjectDetailVC> placeScreen() const;
     void bookmarkManagerWillDeleteBookmark(CBBookmarksManager& manager,
                                            const std::shared_ptr<CBGeoSearchResult>&) override;
+
+    // The city guide of the map shown, over the map screen
+    // (CBMapViewController+Guide.cpp).
+    void presentGuide();
+    const std::shared_ptr<UIButton>& guideButton() const { return guideButton_; }
 
     // Display modes: the plain map or a public-transport family.
     CBMapDisplayModeManager& displayModes() const { return *displayModes_; }
@@ -225,6 +233,7 @@ class CBMapViewController : public UIViewController,
     std::shared_ptr<UIButton> zoomInButton_;
     std::shared_ptr<UIButton> zoomOutButton_;
     std::shared_ptr<UIButton> displayModeButton_;
+    std::shared_ptr<UIButton> guideButton_;
     std::shared_ptr<UIPopoverController> popover_;
     std::vector<CBNearbyMapInfo> nearbyMaps_;
     // The area of places handed over while other screens covered the map.
