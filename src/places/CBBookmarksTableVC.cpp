@@ -182,6 +182,9 @@ void CBBookmarksTableVC::updateDisplayOfInstructions() {
     } else if (!empty && showsInstructions()) {
         noBookmarksInstructionsView_->removeFromSuperview();
     }
+    // Nothing is left to edit: the list leaves editing, and its right button returns.
+    if (empty && isEditing())
+        setEditingAnimated(false, true);
     navigationItem()->setLeftBarButtonItem(empty ? nullptr : editButtonItem());
     setupTitleView();
 }
