@@ -10,6 +10,7 @@
 #include "UIKit/UINavigationController.h"
 #include "places/CBCityCategoryGuide.h"
 #include "places/CBCityGuideState.h"
+#include "places/CBScreenRotation.h"
 
 namespace {
 constexpr const char* kCellIdentifier = "Cell";
@@ -91,6 +92,5 @@ void CBAlphabetTable::viewDidAppear(bool animated) {
 
 bool CBAlphabetTable::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return orientation != UIInterfaceOrientationPortraitUpsideDown ||
-           UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad;
+    return CBPlaceScreenRotatesToOrientation(orientation);
 }

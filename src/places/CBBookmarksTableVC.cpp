@@ -25,6 +25,7 @@
 #include "places/CBBookmarksManager.h"
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBPlaceName.h"
+#include "places/CBScreenRotation.h"
 #include "widgets/CBAnnotationsPresenter.h"
 #include "widgets/CBFetchedResultsController.h"
 
@@ -161,8 +162,7 @@ void CBBookmarksTableVC::viewWillDisappear(bool animated) {
 
 bool CBBookmarksTableVC::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return orientation != UIInterfaceOrientationPortraitUpsideDown ||
-           UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad;
+    return CBPlaceScreenRotatesToOrientation(orientation);
 }
 
 bool CBBookmarksTableVC::showsInstructions() const {

@@ -14,6 +14,7 @@
 #include "places/CBCellLabelWithBubble.h"
 #include "places/CBCityCategoryGuide.h"
 #include "places/CBCityGuideState.h"
+#include "places/CBScreenRotation.h"
 #include "widgets/UIImage+ZELResize.h"
 
 namespace {
@@ -149,6 +150,5 @@ void CBCityCategoriesVC::viewDidAppear(bool animated) {
 
 bool CBCityCategoriesVC::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return orientation != UIInterfaceOrientationPortraitUpsideDown ||
-           UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad;
+    return CBPlaceScreenRotatesToOrientation(orientation);
 }

@@ -22,6 +22,7 @@
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBPlaceName.h"
 #include "places/CBPlacesHost.h"
+#include "places/CBScreenRotation.h"
 #include "widgets/CBFetchedResultsController.h"
 
 namespace {
@@ -229,6 +230,5 @@ void CBCityCategoryGuide::dismiss() {
 
 bool CBCityCategoryGuide::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return orientation != UIInterfaceOrientationPortraitUpsideDown ||
-           UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad;
+    return CBPlaceScreenRotatesToOrientation(orientation);
 }

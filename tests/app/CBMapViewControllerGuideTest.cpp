@@ -15,30 +15,11 @@
 
 namespace {
 
-class CBMapViewControllerGuideTest : public MapScreenTest {
+class CBMapViewControllerGuideTest : public MapScreenWithBookmarksTest {
   protected:
-    void SetUp() override {
-        MapScreenTest::SetUp();
-        bookmarks_ = CBBookmarksManager::create();
-    }
-    void TearDown() override {
-        window_.reset();
-        screen_.reset();
-        bookmarks_.reset();
-        MapScreenTest::TearDown();
-    }
-    void showWithBookmarks() {
-        screen_ = std::make_shared<CBMapViewController>(registry_, "");
-        screen_->setBookmarksManager(bookmarks_);
-        window_ = makeWindow({320, 568});
-        window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
-        window_->layoutIfNeeded();
-    }
     std::shared_ptr<CBGuideTabController> guide() {
         return std::dynamic_pointer_cast<CBGuideTabController>(screen_->presentedViewController());
     }
-
-    std::shared_ptr<CBBookmarksManager> bookmarks_;
 };
 
 TEST_F(CBMapViewControllerGuideTest, TheGuideFadesInOverAPictureOfTheMapWithTheMapsData) {

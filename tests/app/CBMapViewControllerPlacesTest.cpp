@@ -24,25 +24,8 @@
 
 namespace {
 
-class CBMapViewControllerPlacesTest : public MapScreenTest {
+class CBMapViewControllerPlacesTest : public MapScreenWithBookmarksTest {
   protected:
-    void SetUp() override {
-        MapScreenTest::SetUp();
-        bookmarks_ = CBBookmarksManager::create();
-    }
-    void TearDown() override {
-        window_.reset();
-        screen_.reset();
-        bookmarks_.reset();
-        MapScreenTest::TearDown();
-    }
-    void showWithBookmarks(CGSize size = {320, 568}) {
-        screen_ = std::make_shared<CBMapViewController>(registry_, "");
-        screen_->setBookmarksManager(bookmarks_);
-        window_ = makeWindow(size);
-        window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
-        window_->layoutIfNeeded();
-    }
     std::shared_ptr<CBGeoObject> objectNamed(const std::string& name) {
         NSFetchRequest request("object");
         request.predicate = NSPredicate::predicateWithFormat("name == %@", {Value(name)});
@@ -59,8 +42,6 @@ class CBMapViewControllerPlacesTest : public MapScreenTest {
                    : nullptr;
     }
     size_t screens() { return screen_->navigationController()->viewControllers().size(); }
-
-    std::shared_ptr<CBBookmarksManager> bookmarks_;
 };
 
 TEST_F(CBMapViewControllerPlacesTest, APinnedPlaceOpensItsScreenFromItsCallout) {
