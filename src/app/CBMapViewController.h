@@ -136,6 +136,7 @@ class CBMapViewController : public UIViewController,
     void loadView() override;
     void viewDidLoad() override;
     void viewWillLayoutSubviews() override;
+    void viewWillAppear(bool animated) override;
     void viewDidAppear(bool animated) override;
 
     void userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const Map& map) override;

@@ -88,6 +88,13 @@ void CBMapViewController::presentAnnotationsCentered(
     add(centered);
 }
 
+// The place screens show the navigation controller's toolbar; the map has none.
+void CBMapViewController::viewWillAppear(bool animated) {
+    UIViewController::viewWillAppear(animated);
+    if (auto navigation = navigationController())
+        navigation->setToolbarHiddenAnimated(true, animated);
+}
+
 void CBMapViewController::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
     if (boxToShowOnAppearance_) {

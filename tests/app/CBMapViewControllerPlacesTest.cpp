@@ -66,10 +66,13 @@ expect "0395-570 89 70"
     ASSERT_TRUE(place);
     EXPECT_EQ(place->displayObject(), berlin);
     EXPECT_EQ(screens(), 2u);
-    // Its map button shows the place on the map: the screen makes way.
+    EXPECT_FALSE(screen_->navigationController()->isToolbarHidden());
+    // Its map button shows the place on the map: the screen makes way, and
+    // its toolbar with it.
     place->showOnMap();
     play("idle");
     EXPECT_EQ(screens(), 1u);
+    EXPECT_TRUE(screen_->navigationController()->isToolbarHidden());
     ASSERT_TRUE(pinned());
     EXPECT_EQ(pinned()->object(), berlin);
 
