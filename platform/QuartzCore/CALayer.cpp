@@ -114,6 +114,11 @@ void CALayer::setMasksToBounds(bool flag) {
     markChanged();
 }
 
+void CALayer::setBackdropBlurRadius(CGFloat radius) {
+    props_.backdropBlurRadius = radius;
+    markChanged();
+}
+
 void CALayer::setShadowPath(const std::optional<CGPath>& path) {
     props_.shadowPath = path;
     markChanged();
