@@ -32,6 +32,7 @@
 #include "mapkit/CBUserLocation.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
+#include "places/CBTopTableFiles.h"
 
 namespace {
 constexpr CGFloat kSearchBarHeight = 44;
@@ -210,6 +211,9 @@ bool CBMapViewController::openMapWithStorePath(const std::string& path) {
     }
     openedStorePath_ = path;
     openBookmarksForStorePath(path);
+    // The package's restaurant guide, when it has one, beside the map.
+    if (auto manager = mapView_->dataManager())
+        CBTopTableOpenGuideForMapStorePath(*manager, path);
     mainCity_.clear();
     if (auto manager = mapView_->dataManager())
         if (auto city = manager->currentCity())
@@ -351,11 +355,10 @@ void CBMapViewController::tableViewDidSelectRowAtIndexPath(UITableView&, const N
     selectWhenShown(annotations.front());
 }
 
+// Beside the geo store on show: <Documents>/maps/<id>/toptable/images for an
+// installed map.
 std::string CBMapViewController::basePathForTTImages() const {
-    auto map = registry_ ? registry_->currentMap() : nullptr;
-    const std::string identifier = map ? map->identifier().value_or("") : "";
-    return NSSearchPathForDirectory(NSSearchPathDirectory::Documents) + "/maps/" + identifier +
-           "/toptable/images";
+    return CBTopTableImagesPathForMapStorePath(openedStorePath_);
 }
 
 void CBMapViewController::dismissPopoverAnimated(bool animated) {
