@@ -3,6 +3,8 @@
 #include <filesystem>
 
 #include "CBGeoData/CBGeoDataManager.h"
+#include "CoreData/NSManagedObjectModel.h"
+#include "CoreData/NSPersistentStoreCoordinator.h"
 #include "Foundation/NSError.h"
 #include "Foundation/NSLog.h"
 
@@ -37,25 +39,28 @@ std::optional<std::string> CBTopTableImagePathInFolder(const std::string& images
 bool CBTopTableOpenGuideForMapStorePath(CBGeoDataManager& manager,
                                         const std::string& mapStorePath) {
     const std::string path = CBTopTableStorePathForMapStorePath(mapStorePath);
-    std::error_code failure;
-    if (!std::filesystem::exists(path, failure))
+    std::error_code missing;
+    if (!std::filesystem::exists(path, missing))
         return false;
-    // An empty file would otherwise become an empty store of the model.
-    if (!std::filesystem::is_regular_file(path, failure) ||
-        std::filesystem::file_size(path, failure) == 0) {
-        NSLogWithLevel(NSLogLevel::Error,
-                       "Kelvara: the restaurant guide %s is no store; the map shows without it",
-                       path.c_str());
-        return false;
-    }
+    // Looked at first, quietly, so that a guide of the wrong kind is one
+    // line in the log and is never written to.
     NSError error;
-    if (!manager.addPersistentStoreCoordinatorWithPathForKey(
-            path, std::string(CBGeoDataManager::kTopTableStoreKey), &error)) {
-        NSLogWithLevel(NSLogLevel::Error,
-                       "Kelvara: the restaurant guide %s cannot be opened (%s); the map shows "
-                       "without it",
-                       path.c_str(), error.localizedDescription().c_str());
-        return false;
-    }
-    return true;
+    const auto metadata = NSPersistentStoreCoordinator::metadataForPersistentStoreOfTypeURL(
+        NSSQLiteStoreType, path, &error);
+    auto model = manager.managedObjectModel();
+    std::string reason;
+    if (!metadata)
+        reason = error.localizedDescription();
+    else if (!model || !model->isConfigurationCompatibleWithStoreMetadata("", *metadata))
+        reason = "a store of another model";
+    else if (!manager.addPersistentStoreCoordinatorWithPathForKey(
+                 path, std::string(CBGeoDataManager::kTopTableStoreKey), &error))
+        reason = error.localizedDescription();
+    if (reason.empty())
+        return true;
+    NSLogWithLevel(NSLogLevel::Error,
+                   "Kelvara: the restaurant guide %s cannot be opened (%s); the map shows "
+                   "without it",
+                   path.c_str(), reason.c_str());
+    return false;
 }

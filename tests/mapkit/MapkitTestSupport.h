@@ -78,6 +78,10 @@ class LogCapture {
         }
         return false;
     }
+    std::vector<std::string> lines() const {
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
 
   private:
     NSLogSink previous_;

@@ -1,6 +1,7 @@
 #include <sqlite3.h>
 
 #include "CoreDataFixture.h"
+#include "Foundation/NSLog.h"
 
 namespace {
 
@@ -211,6 +212,58 @@ TEST_F(NSPersistentStoreCoordinatorTest, CorruptAndForeignFilesAreRejectedUntouc
     }
     EXPECT_EQ(coordinator_->persistentStores(),
               std::vector<std::shared_ptr<NSPersistentStore>>{good});
+}
+
+TEST_F(NSPersistentStoreCoordinatorTest, MetadataTellsWhetherAStoreFitsBeforeItIsAdded) {
+    ASSERT_NE(addStore("good.sqlite"), nullptr);
+    auto otherModel = NSManagedObjectModel::modelWithContentsOfFile(dataPath("Other.model"));
+    ASSERT_NE(otherModel, nullptr);
+    NSPersistentStoreCoordinator other(otherModel);
+    ASSERT_NE(
+        other.addPersistentStoreWithType(NSSQLiteStoreType, "", file("other.sqlite"), {}, nullptr),
+        nullptr);
+    std::ofstream(file("text.sqlite")) << "not a database, just text long enough for a header";
+    std::ofstream(file("empty.sqlite")).flush();
+    {
+        sqlite3* db = nullptr;
+        sqlite3_open(file("plain.sqlite").c_str(), &db);
+        sqlite3_exec(db, "CREATE TABLE t (x);", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+    }
+    // Looking is quiet: the caller decides what to report.
+    std::vector<std::string> logged;
+    auto previous =
+        NSLogSetSink([&](NSLogLevel, const std::string& line) { logged.push_back(line); });
+    NSError error;
+    auto good = NSPersistentStoreCoordinator::metadataForPersistentStoreOfTypeURL(
+        NSSQLiteStoreType, file("good.sqlite"), &error);
+    ASSERT_TRUE(good);
+    EXPECT_TRUE(model_->isConfigurationCompatibleWithStoreMetadata("", *good));
+    EXPECT_FALSE(otherModel->isConfigurationCompatibleWithStoreMetadata("", *good));
+    auto foreign = NSPersistentStoreCoordinator::metadataForPersistentStoreOfTypeURL(
+        NSSQLiteStoreType, file("other.sqlite"), &error);
+    ASSERT_TRUE(foreign);
+    EXPECT_FALSE(model_->isConfigurationCompatibleWithStoreMetadata("", *foreign));
+    const struct {
+        const char* name;
+        long code;
+    } refused[] = {
+        {"text.sqlite", NSError::NSFileReadCorruptFileError},
+        {"empty.sqlite", CoreDataErrors::NSPersistentStoreIncompatibleSchemaError},
+        {"plain.sqlite", CoreDataErrors::NSPersistentStoreIncompatibleSchemaError},
+        {"missing.sqlite", NSError::NSFileNoSuchFileError},
+    };
+    for (const auto& test : refused) {
+        const auto before = bytesOfFile(file(test.name));
+        EXPECT_FALSE(NSPersistentStoreCoordinator::metadataForPersistentStoreOfTypeURL(
+            NSSQLiteStoreType, file(test.name), &error))
+            << test.name;
+        EXPECT_EQ(error.code, test.code) << test.name;
+        EXPECT_EQ(bytesOfFile(file(test.name)), before) << test.name;
+    }
+    NSLogSetSink(previous);
+    EXPECT_TRUE(logged.empty());
+    EXPECT_FALSE(std::filesystem::exists(file("missing.sqlite")));
 }
 
 TEST_F(NSPersistentStoreCoordinatorTest, ReopenedStoreKeepsIdentityAndRows) {
