@@ -160,9 +160,12 @@ TEST_F(CBGeoObjectDetailVCTest, AStreetAtAnAddressListsTheNamedPlacesThere) {
     ASSERT_TRUE(next->navigationItem()->rightBarButtonItem());
     EXPECT_EQ(next->navigationItem()->rightBarButtonItem()->title(), "Map");
 
-    // The whole street, found without an address, shows just its name.
+    // The whole street, found without an address, leads to its house numbers
+    // and to the places along it.
     auto whole = showResult(CBGeoSearchResult::geoSearchResultWithObject(street));
-    EXPECT_EQ(whole->sectionTypes(), std::vector<int>{Section::kSectionName});
+    EXPECT_EQ(whole->sectionTypes(),
+              (std::vector<int>{Section::kSectionName, Section::kSectionStreetAddresses,
+                                Section::kSectionPlacesAlongStreet}));
 }
 
 TEST_F(CBGeoObjectDetailVCTest, WebAddressesOpenAsWebPagesAndTheTelephoneOnlyCopies) {
