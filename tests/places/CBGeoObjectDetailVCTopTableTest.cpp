@@ -326,3 +326,15 @@ TEST(CBTopTableEndpoints, TheSitesHostIsASettingOfPlainHostNames) {
     defaults->removeObjectForKey(kCBTopTableSiteHostKey);
     EXPECT_EQ(CBTopTableHotlineURL(), "tel:+442079460321");
 }
+
+TEST_F(CBGeoObjectDetailVCTopTableTest, ATapOnThePhotoOpensItAndStaysOnThePlace) {
+    auto screen = showBerlin();
+    auto photo = screen->headerPhotoView();
+    const CGRect frame = photo->convertRectToView(photo->bounds(), nullptr);
+    auto result =
+        HostRunScenario(window_, "idle\ntap " + std::to_string(int(CGRectGetMidX(frame))) + " " +
+                                     std::to_string(int(CGRectGetMidY(frame))) + "\nidle");
+    EXPECT_TRUE(result.passed) << result.message;
+    EXPECT_TRUE(photo->openedView());
+    EXPECT_TRUE(host_->shown.empty());
+}
