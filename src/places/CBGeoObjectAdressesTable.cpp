@@ -3,7 +3,7 @@
 #include "CBGeoData/CBGeoAddress.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "UIKit/UINavigationController.h"
-#include "places/CBPlaceScreenOrientation.h"
+#include "places/CBPlaceScreens.h"
 #include "places/CBPlaceTexts.h"
 #include "places/CBPlacesHost.h"
 
@@ -27,8 +27,7 @@ void CBGeoObjectAdressesTable::viewDidLoad() {
 
 void CBGeoObjectAdressesTable::viewWillAppear(bool animated) {
     UITableViewController::viewWillAppear(animated);
-    if (auto navigation = navigationController())
-        navigation->setToolbarHiddenAnimated(true, animated);
+    CBPlaceScreenHideToolbar(*this, animated);
 }
 
 bool CBGeoObjectAdressesTable::shouldAutorotateToInterfaceOrientation(

@@ -8,7 +8,7 @@
 #include "UIKit/UINavigationController.h"
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBPlaceIcons.h"
-#include "places/CBPlaceScreenOrientation.h"
+#include "places/CBPlaceScreens.h"
 #include "places/CBPlaceTexts.h"
 #include "places/CBPlacesHost.h"
 
@@ -44,8 +44,7 @@ void CBGeoObjectNearbyPOITable::viewDidLoad() {
 
 void CBGeoObjectNearbyPOITable::viewWillAppear(bool animated) {
     UITableViewController::viewWillAppear(animated);
-    if (auto navigation = navigationController())
-        navigation->setToolbarHiddenAnimated(true, animated);
+    CBPlaceScreenHideToolbar(*this, animated);
 }
 
 bool CBGeoObjectNearbyPOITable::shouldAutorotateToInterfaceOrientation(

@@ -16,7 +16,7 @@
 #include "mapkit/CBMapScrollView.h"
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBPlaceIcons.h"
-#include "places/CBPlaceScreenOrientation.h"
+#include "places/CBPlaceScreens.h"
 #include "places/CBPlaceTexts.h"
 #include "places/CBPlacesHost.h"
 
@@ -126,8 +126,7 @@ void CBGeoRelationDetailVC::viewDidLayoutSubviews() {
 
 void CBGeoRelationDetailVC::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
-    if (auto navigation = navigationController())
-        navigation->setToolbarHiddenAnimated(true, animated);
+    CBPlaceScreenHideToolbar(*this, animated);
 }
 
 void CBGeoRelationDetailVC::viewDidAppear(bool animated) {

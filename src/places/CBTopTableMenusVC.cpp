@@ -7,7 +7,7 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
-#include "places/CBPlaceScreenOrientation.h"
+#include "places/CBPlaceScreens.h"
 #include "places/CBPlaceTexts.h"
 
 namespace {
@@ -81,8 +81,7 @@ void CBTopTableMenusVC::viewDidLoad() {
 
 void CBTopTableMenusVC::viewWillAppear(bool animated) {
     UITableViewController::viewWillAppear(animated);
-    if (auto navigation = navigationController())
-        navigation->setToolbarHiddenAnimated(true, animated);
+    CBPlaceScreenHideToolbar(*this, animated);
 }
 
 void CBTopTableMenusVC::viewDidAppear(bool animated) {

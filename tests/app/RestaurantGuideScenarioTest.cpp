@@ -16,6 +16,7 @@
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
 #include "LocalHTTPServer.h"
+#include "ScenarioScriptArguments.h"
 #include "TopTableFixture.h"
 #include "mapkit/MapkitTestSupport.h"
 #include "places/CBTopTableEndpoints.h"
@@ -23,16 +24,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-// The options of a script's "# args:" line.
-std::string argumentsOf(const std::string& script) {
-    std::ifstream in(script);
-    const std::string marker = "# args:";
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind(marker, 0) == 0)
-            return line.substr(marker.size());
-    return {};
-}
 
 class RestaurantGuideScenarioTest : public ::testing::Test {
   protected:
@@ -63,10 +54,10 @@ class RestaurantGuideScenarioTest : public ::testing::Test {
     }
     int play(const std::string& name) {
         const std::string script = std::string(KELVARA_APP_SCENARIOS) + "/" + name;
-        const std::string command = std::string(KELVARA_BINARY) + " " + argumentsOf(script) +
-                                    " --home " + home_.path() + " --map " + mapStore_ +
-                                    " --scenario " + script + " --scenario-output " +
-                                    KELVARA_SCENARIO_OUTPUT;
+        const std::string command = std::string(KELVARA_BINARY) + " " +
+                                    scenarioScriptArguments(script) + " --home " + home_.path() +
+                                    " --map " + mapStore_ + " --scenario " + script +
+                                    " --scenario-output " + KELVARA_SCENARIO_OUTPUT;
         const int status = std::system(command.c_str());
         return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     }

@@ -16,15 +16,6 @@ using Section = CBGeoObjectDetailVC::SectionType;
 
 class CBGeoObjectStreetListsTest : public PlacesTest {
   protected:
-    void SetUp() override {
-        PlacesTest::SetUp();
-        scratch_ = CBGeoDataManager::create();
-        ASSERT_TRUE(scratch_->addPersistentStoreCoordinatorWithPath(home_.file("scratch.sqlite")));
-    }
-    void TearDown() override {
-        scratch_.reset();
-        PlacesTest::TearDown();
-    }
     std::shared_ptr<CBGeoObject> street(const std::string& name) {
         auto found = objectNamed(name);
         EXPECT_TRUE(found && found->isHighway()) << name;
@@ -44,7 +35,7 @@ class CBGeoObjectStreetListsTest : public PlacesTest {
     // A street of a map of the test's own with addresses along it, numbered
     // from 1 or not at all.
     std::shared_ptr<CBGeoObject> scratchStreet(int addresses, bool numbered) {
-        auto context = scratch_->managedObjectContext();
+        auto context = scratch()->managedObjectContext();
         auto street = CBGeoObject::objectInContextAtCoordinate(context, {53.55, 13.26});
         street->updateNameAndCanonicalNameForString("Probestra\u00dfe");
         street->elements().front()->setValueForKey("highwayID", Value(int64_t(3)));
@@ -54,20 +45,20 @@ class CBGeoObjectStreetListsTest : public PlacesTest {
             if (numbered)
                 address->setValueForKey("houseNumber", Value(std::to_string(i + 1)));
         }
-        EXPECT_TRUE(scratch_->saveChanges());
+        EXPECT_TRUE(scratch()->saveChanges());
         return street;
     }
     std::shared_ptr<CBGeoObject> scratchPlace(
         const std::optional<std::string>& name,
         const std::vector<std::shared_ptr<CBGeoAddress>>& at) {
-        auto context = scratch_->managedObjectContext();
+        auto context = scratch()->managedObjectContext();
         auto place = CBGeoObject::objectInContextAtCoordinate(context, {53.55, 13.26});
         if (name)
             place->updateNameAndCanonicalNameForString(*name);
         place->addTag(CBGeoTag::tagWithKeyAndAttributeInContext("shop", "bakery", context));
         for (const auto& address : at)
             place->addAddress(address);
-        EXPECT_TRUE(scratch_->saveChanges());
+        EXPECT_TRUE(scratch()->saveChanges());
         return place;
     }
     template <typename List>
@@ -81,8 +72,6 @@ class CBGeoObjectStreetListsTest : public PlacesTest {
         window_->layoutIfNeeded();
         return std::dynamic_pointer_cast<List>(navigation_->topViewController());
     }
-
-    std::shared_ptr<CBGeoDataManager> scratch_;
 };
 
 }  // namespace
@@ -188,7 +177,7 @@ TEST_F(CBGeoObjectStreetListsTest, OnlyNamedPlacesAtSharedAddressesAreAlongTheSt
     crossing->addAddress(addresses[0]);
     scratchPlace(std::string("Zur Ecke"), {addresses[1], addresses[2]});
     scratchPlace(std::string("Am Anfang"), {addresses[2]});
-    ASSERT_TRUE(scratch_->saveChanges());
+    ASSERT_TRUE(scratch()->saveChanges());
     auto screen = show([&](CBGeoObjectDetailVC& screen) {
         screen.setObject(CBGeoSearchResult::geoSearchResultWithObject(road));
     });

@@ -17,15 +17,6 @@ using Section = CBGeoObjectDetailVC::SectionType;
 
 class CBGeoRelationDetailVCTest : public PlacesTest {
   protected:
-    void SetUp() override {
-        PlacesTest::SetUp();
-        scratch_ = CBGeoDataManager::create();
-        ASSERT_TRUE(scratch_->addPersistentStoreCoordinatorWithPath(home_.file("scratch.sqlite")));
-    }
-    void TearDown() override {
-        scratch_.reset();
-        PlacesTest::TearDown();
-    }
     // The line's screen pushed as the place screen pushes it.
     std::shared_ptr<CBGeoRelationDetailVC> showRelation(std::shared_ptr<CBGeoRelation> relation) {
         auto screen = CBGeoRelationDetailVC::initWithDefaultNib(host_);
@@ -51,7 +42,7 @@ class CBGeoRelationDetailVCTest : public PlacesTest {
     // A relation of a map of the test's own, with tags and no members.
     std::shared_ptr<CBGeoRelation> scratchRelation(
         std::optional<std::string> name, std::vector<std::pair<std::string, std::string>> tags) {
-        auto context = scratch_->managedObjectContext();
+        auto context = scratch()->managedObjectContext();
         auto relation = std::dynamic_pointer_cast<CBGeoRelation>(
             context->insertNewObjectForEntityForName("relation"));
         if (name)
@@ -59,7 +50,7 @@ class CBGeoRelationDetailVCTest : public PlacesTest {
         for (const auto& [key, value] : tags)
             relation->addObjectForKey(
                 "tags", CBGeoTag::tagWithKeyAndAttributeInContext(key, value, context));
-        EXPECT_TRUE(scratch_->saveChanges());
+        EXPECT_TRUE(scratch()->saveChanges());
         return relation;
     }
     static std::vector<std::string> texts(UITableView& table, UITableViewDataSource& source,
@@ -72,8 +63,6 @@ class CBGeoRelationDetailVCTest : public PlacesTest {
         }
         return found;
     }
-
-    std::shared_ptr<CBGeoDataManager> scratch_;
 };
 
 }  // namespace

@@ -15,21 +15,12 @@ using Course = CBTopTableMenusVC::Course;
 
 class CBTopTableMenusVCTest : public PlacesTest {
   protected:
-    void SetUp() override {
-        PlacesTest::SetUp();
-        scratch_ = CBGeoDataManager::create();
-        ASSERT_TRUE(scratch_->addPersistentStoreCoordinatorWithPath(home_.file("scratch.sqlite")));
-    }
-    void TearDown() override {
-        scratch_.reset();
-        PlacesTest::TearDown();
-    }
     std::vector<std::shared_ptr<CBGeoTag>> tags(const std::vector<std::string>& attributes) {
         std::vector<std::shared_ptr<CBGeoTag>> made;
         for (size_t i = 0; i < attributes.size(); ++i)
             made.push_back(CBGeoTag::tagWithKeyAndAttributeInContext(
                 "TTMenuCourse" + std::to_string(i + 1), attributes[i],
-                scratch_->managedObjectContext()));
+                scratch()->managedObjectContext()));
         return made;
     }
     static std::vector<std::string> dishNames(const Course& course) {
@@ -38,8 +29,6 @@ class CBTopTableMenusVCTest : public PlacesTest {
             names.push_back(dish.name);
         return names;
     }
-
-    std::shared_ptr<CBGeoDataManager> scratch_;
 };
 
 }  // namespace
@@ -88,7 +77,7 @@ TEST_F(CBTopTableMenusVCTest, CourseTitlesAreTranslatedAndKeepTheirNumbers) {
 }
 
 TEST_F(CBTopTableMenusVCTest, TheScreenShowsCoursesInKeyOrderWithPricesAtTheRight) {
-    auto context = scratch_->managedObjectContext();
+    auto context = scratch()->managedObjectContext();
     auto venue = CBGeoObject::objectInContextAtCoordinate(context, {53.55, 13.26});
     // Added out of order: the keys decide.
     venue->addTag(CBGeoTag::tagWithKeyAndAttributeInContext(

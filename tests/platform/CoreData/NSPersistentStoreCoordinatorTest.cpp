@@ -23,6 +23,24 @@ std::vector<std::string> rawQuery(const std::string& path, const std::string& sq
     return rows;
 }
 
+// A store of the tests' other model at path; its model, or nullptr.
+std::shared_ptr<NSManagedObjectModel> writeStoreOfOtherModel(const std::string& modelPath,
+                                                             const std::string& path) {
+    auto model = NSManagedObjectModel::modelWithContentsOfFile(modelPath);
+    NSPersistentStoreCoordinator other(model);
+    if (!model || !other.addPersistentStoreWithType(NSSQLiteStoreType, "", path, {}, nullptr))
+        return nullptr;
+    return model;
+}
+
+// A plain SQLite file that no model made.
+void writePlainSQLite(const std::string& path) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db, "CREATE TABLE t (x); INSERT INTO t VALUES (1);", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
 }  // namespace
 
 using NSPersistentStoreCoordinatorTest = CoreDataTest;
@@ -172,20 +190,8 @@ TEST_F(NSPersistentStoreCoordinatorTest, CorruptAndForeignFilesAreRejectedUntouc
         for (int i = 0; i < 100; ++i)
             out << "garbage ";
     }
-    auto otherModel = NSManagedObjectModel::modelWithContentsOfFile(dataPath("Other.model"));
-    ASSERT_NE(otherModel, nullptr);
-    NSPersistentStoreCoordinator other(otherModel);
-    ASSERT_NE(
-        other.addPersistentStoreWithType(NSSQLiteStoreType, "", file("other.sqlite"), {}, nullptr),
-        nullptr);
-    {
-        // A plain SQLite file that no model made.
-        sqlite3* db = nullptr;
-        sqlite3_open(file("plain.sqlite").c_str(), &db);
-        sqlite3_exec(db, "CREATE TABLE t (x); INSERT INTO t VALUES (1);", nullptr, nullptr,
-                     nullptr);
-        sqlite3_close(db);
-    }
+    ASSERT_TRUE(writeStoreOfOtherModel(dataPath("Other.model"), file("other.sqlite")));
+    writePlainSQLite(file("plain.sqlite"));
     const struct {
         const char* name;
         long code;
@@ -216,20 +222,11 @@ TEST_F(NSPersistentStoreCoordinatorTest, CorruptAndForeignFilesAreRejectedUntouc
 
 TEST_F(NSPersistentStoreCoordinatorTest, MetadataTellsWhetherAStoreFitsBeforeItIsAdded) {
     ASSERT_NE(addStore("good.sqlite"), nullptr);
-    auto otherModel = NSManagedObjectModel::modelWithContentsOfFile(dataPath("Other.model"));
-    ASSERT_NE(otherModel, nullptr);
-    NSPersistentStoreCoordinator other(otherModel);
-    ASSERT_NE(
-        other.addPersistentStoreWithType(NSSQLiteStoreType, "", file("other.sqlite"), {}, nullptr),
-        nullptr);
+    auto otherModel = writeStoreOfOtherModel(dataPath("Other.model"), file("other.sqlite"));
+    ASSERT_TRUE(otherModel);
     std::ofstream(file("text.sqlite")) << "not a database, just text long enough for a header";
     std::ofstream(file("empty.sqlite")).flush();
-    {
-        sqlite3* db = nullptr;
-        sqlite3_open(file("plain.sqlite").c_str(), &db);
-        sqlite3_exec(db, "CREATE TABLE t (x);", nullptr, nullptr, nullptr);
-        sqlite3_close(db);
-    }
+    writePlainSQLite(file("plain.sqlite"));
     // Looking is quiet: the caller decides what to report.
     std::vector<std::string> logged;
     auto previous =
