@@ -42,6 +42,11 @@ bool CBTopTableOpenGuideForMapStorePath(CBGeoDataManager& manager,
     std::error_code missing;
     if (!std::filesystem::exists(path, missing))
         return false;
+    // The same map opened again keeps its guide, and the places shown from it.
+    const auto open = manager.persistentStoresDictionary();
+    if (auto guide = open.find(CBGeoDataManager::kTopTableStoreKey);
+        guide != open.end() && guide->second && guide->second->path() == path)
+        return true;
     // Looked at first, quietly, so that a guide of the wrong kind is one
     // line in the log and is never written to.
     NSError error;

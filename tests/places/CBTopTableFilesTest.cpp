@@ -89,6 +89,13 @@ TEST_F(CBTopTableFilesTest, AGuideOfTheModelOpensBesideTheMap) {
     EXPECT_TRUE(CBTopTableOpenGuideForMapStorePath(*manager_, mapStore_));
     EXPECT_TRUE(manager_->hasPersistentStoreForKey(CBGeoDataManager::kTopTableStoreKey));
     EXPECT_EQ(manager_->persistentStoreCoordinator()->persistentStores().size(), 2u);
+    // Opened again, the guide stays the store it was.
+    const auto guide =
+        manager_->persistentStoresDictionary().at(CBGeoDataManager::kTopTableStoreKey);
+    EXPECT_TRUE(CBTopTableOpenGuideForMapStorePath(*manager_, mapStore_));
+    EXPECT_EQ(manager_->persistentStoresDictionary().at(CBGeoDataManager::kTopTableStoreKey),
+              guide);
+    EXPECT_EQ(manager_->persistentStoreCoordinator()->persistentStores().size(), 2u);
 }
 
 TEST_F(CBTopTableFilesTest, AGuideThatIsNotSQLiteIsLeftOut) {
