@@ -1,7 +1,11 @@
-// The place screen of the sample city's restaurant "Berlin" in a phone-sized
-// window at screen scale 2: time from making the screen to its first
-// complete frame (the header map's tiles drawn, from a warm disk tile cache);
-// and adding and deleting a bookmark, each with its save.
+// The place screens of the sample city in a phone-sized window at screen
+// scale 2, each timed from its making to its first complete frame (a header
+// map's tiles drawn, from a warm disk tile cache): the restaurant "Berlin",
+// the same restaurant with the tests' sample restaurant guide, the stop "Am
+// Treptower Tor" with its bus lines, the line "Diakonie - Busbahnhof" with its
+// highlighted route and 58 stops, the 128 house numbers of "Verdiring" (the
+// sample's longest list) and the places along "Friedrich-Engels-Ring"; and
+// adding and deleting a bookmark, each with its save.
 //
 // The package comes from <build>/packages, the bundle from <build>/app/resources.
 #include <benchmark/benchmark.h>
@@ -12,9 +16,11 @@
 
 #include "BenchSupport.h"
 #include "CBGeoData/CBCoordinatePathValueTransformer.h"
+#include "CBGeoData/CBGeoAddress.h"
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoEntityRegistry.h"
 #include "CBGeoData/CBGeoObject.h"
+#include "CBGeoData/CBGeoRelation.h"
 #include "CBGeoData/CBGeoSearchResult.h"
 #include "CoreData/NSFetchRequest.h"
 #include "CoreData/NSPredicate.h"
@@ -23,13 +29,18 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Host/HostRenderer.h"
+#include "TopTableFixture.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
 #include "mapkit/CBMapScrollView.h"
 #include "places/CBBookmarksManager.h"
+#include "places/CBGeoObjectAdressesTable.h"
 #include "places/CBGeoObjectDetailVC.h"
+#include "places/CBGeoObjectNearbyPOITable.h"
+#include "places/CBGeoRelationDetailVC.h"
 #include "places/CBPlacesHost.h"
+#include "places/CBTopTableFiles.h"
 
 namespace {
 
@@ -91,15 +102,61 @@ struct PlacesHome {
         NSBundle::setMainBundlePath("");
     }
 
+    // The map's object of that name (the first, or the one with the most
+    // addresses: a street may be several objects).
+    std::shared_ptr<CBGeoObject> object(const std::string& name) {
+        NSFetchRequest request("object");
+        request.predicate = NSPredicate::predicateWithFormat("name == %@", {Value(name)});
+        map->restrictFetchRequestToMapStores(request);
+        auto found = map->managedObjectContext()->executeFetchRequest(request);
+        std::shared_ptr<CBGeoObject> chosen;
+        for (const auto& row : found.value_or(std::vector<std::shared_ptr<NSManagedObject>>{}))
+            if (auto candidate = std::dynamic_pointer_cast<CBGeoObject>(row);
+                !chosen || candidate->addresses().size() > chosen->addresses().size())
+                chosen = candidate;
+        return chosen;
+    }
+    std::shared_ptr<CBGeoRelation> relation(const std::string& name) {
+        NSFetchRequest request("relation");
+        request.predicate = NSPredicate::predicateWithFormat("name == %@", {Value(name)});
+        request.fetchLimit = 1;
+        auto found = map->managedObjectContext()->executeFetchRequest(request);
+        return found && !found->empty() ? std::dynamic_pointer_cast<CBGeoRelation>(found->front())
+                                        : nullptr;
+    }
+    // Opens the sample's copy with the tests' sample restaurant guide instead.
+    bool openWithGuide() {
+        const fs::path folder =
+            fs::path(NSSearchPathForDirectory(NSSearchPathDirectory::Documents)) / "maps" /
+            "neubrandenburg";
+        fs::create_directories(folder);
+        const std::string copy = (folder / "neubrandenburg.sqlite").string();
+        std::error_code ignored;
+        fs::copy_file(host->storePath, copy, fs::copy_options::overwrite_existing, ignored);
+        if (!TopTableFixture::writeGuideForMapStore(copy, nullptr))
+            return false;
+        host->storePath = copy;
+        map = CBGeoDataManager::create();
+        map->addPersistentStoreCoordinatorWithPath(copy);
+        berlin = CBGeoSearchResult::geoSearchResultWithObject(object("Berlin"));
+        return CBTopTableOpenGuideForMapStorePath(*map, copy);
+    }
+
     // The screen made, pushed and drawn whole, the header pin included.
-    void showBerlin(HostRenderer& renderer) {
+    void showPlace(HostRenderer& renderer, const std::shared_ptr<CBGeoSearchResult>& place) {
         auto screen = CBGeoObjectDetailVC::initWithDefaultNib(host);
         screen->setDataManager(map);
         screen->setIsOnMap(true);
-        screen->setObject(berlin);
+        screen->setObject(place);
         navigation->pushViewControllerAnimated(screen, false);
         NSRunLoop::mainRunLoop()->runUntil(
             [&] { return !screen->headerMapScrollView()->annotations().empty(); }, 1);
+        benchmark::DoNotOptimize(renderer.snapshot());
+    }
+    void showBerlin(HostRenderer& renderer) { showPlace(renderer, berlin); }
+    // Any other screen made, pushed and drawn whole.
+    void show(HostRenderer& renderer, const std::shared_ptr<UIViewController>& screen) {
+        navigation->pushViewControllerAnimated(screen, false);
         benchmark::DoNotOptimize(renderer.snapshot());
     }
 
@@ -110,6 +167,21 @@ struct PlacesHome {
     std::shared_ptr<UINavigationController> navigation;
 };
 
+// Times `open` from the second opening on: the first fills the disk tile
+// cache with the header map's tiles.
+void timeOpenings(benchmark::State& state, PlacesHome& home, HostRenderer& renderer,
+                  const std::function<void()>& open) {
+    open();
+    NSRunLoop::mainRunLoop()->runUntilDate(NSDate::dateWithTimeIntervalSinceNow(0.5));
+    for (auto _ : state) {
+        state.PauseTiming();
+        home.navigation->popToRootViewControllerAnimated(false);
+        renderer.renderFrame(true);
+        state.ResumeTiming();
+        open();
+    }
+}
+
 void BM_OpenPlaceScreenWarmCache(benchmark::State& state) {
     PlacesHome home;
     if (!home.berlin) {
@@ -117,18 +189,88 @@ void BM_OpenPlaceScreenWarmCache(benchmark::State& state) {
         return;
     }
     HostRenderer renderer(home.window, kScale);
-    // A first opening fills the disk tile cache with the header's tiles.
-    home.showBerlin(renderer);
-    NSRunLoop::mainRunLoop()->runUntilDate(NSDate::dateWithTimeIntervalSinceNow(0.5));
-    for (auto _ : state) {
-        state.PauseTiming();
-        home.navigation->popToRootViewControllerAnimated(false);
-        renderer.renderFrame(true);
-        state.ResumeTiming();
-        home.showBerlin(renderer);
-    }
+    timeOpenings(state, home, renderer, [&] { home.showBerlin(renderer); });
 }
 BENCHMARK(BM_OpenPlaceScreenWarmCache)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_OpenRestaurantGuideScreenWarmCache(benchmark::State& state) {
+    PlacesHome home;
+    if (!home.openWithGuide()) {
+        state.SkipWithError("the sample guide could not be written");
+        return;
+    }
+    HostRenderer renderer(home.window, kScale);
+    timeOpenings(state, home, renderer, [&] { home.showBerlin(renderer); });
+}
+BENCHMARK(BM_OpenRestaurantGuideScreenWarmCache)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_OpenStopScreenWarmCache(benchmark::State& state) {
+    PlacesHome home;
+    auto stop = home.object("Am Treptower Tor");
+    if (!stop) {
+        state.SkipWithError("the sample package has no Am Treptower Tor");
+        return;
+    }
+    HostRenderer renderer(home.window, kScale);
+    auto place = CBGeoSearchResult::geoSearchResultWithObject(stop);
+    timeOpenings(state, home, renderer, [&] { home.showPlace(renderer, place); });
+}
+BENCHMARK(BM_OpenStopScreenWarmCache)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_OpenLineScreenWarmCache(benchmark::State& state) {
+    PlacesHome home;
+    auto line = home.relation("Diakonie - Busbahnhof");
+    if (!line) {
+        state.SkipWithError("the sample package has no line Diakonie - Busbahnhof");
+        return;
+    }
+    HostRenderer renderer(home.window, kScale);
+    timeOpenings(state, home, renderer, [&] {
+        auto screen = CBGeoRelationDetailVC::initWithDefaultNib(home.host);
+        screen->setRelation(line);
+        screen->setIsOnMap(true);
+        screen->setDataManager(home.map);
+        home.show(renderer, screen);
+    });
+    state.counters["stops"] =
+        double(line->stops().value_or(std::vector<std::shared_ptr<CBGeoObject>>{}).size());
+}
+BENCHMARK(BM_OpenLineScreenWarmCache)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void BM_OpenStreetAddressList(benchmark::State& state) {
+    PlacesHome home;
+    auto street = home.object("Verdiring");
+    if (!street) {
+        state.SkipWithError("the sample package has no Verdiring");
+        return;
+    }
+    HostRenderer renderer(home.window, kScale);
+    timeOpenings(state, home, renderer, [&] {
+        auto list = std::make_shared<CBGeoObjectAdressesTable>(home.host);
+        list->setObject(street);
+        home.show(renderer, list);
+    });
+    state.counters["addresses"] = double(
+        street->sortedAddresses().value_or(std::vector<std::shared_ptr<CBGeoAddress>>{}).size());
+}
+BENCHMARK(BM_OpenStreetAddressList)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+void BM_OpenPlacesAlongStreet(benchmark::State& state) {
+    PlacesHome home;
+    auto street = home.object("Friedrich-Engels-Ring");
+    if (!street) {
+        state.SkipWithError("the sample package has no Friedrich-Engels-Ring");
+        return;
+    }
+    HostRenderer renderer(home.window, kScale);
+    timeOpenings(state, home, renderer, [&] {
+        auto list = std::make_shared<CBGeoObjectNearbyPOITable>(home.host);
+        list->setObject(street);
+        list->setDataManager(home.map);
+        home.show(renderer, list);
+    });
+}
+BENCHMARK(BM_OpenPlacesAlongStreet)->Unit(benchmark::kMillisecond)->Iterations(50);
 
 void BM_AddBookmarkAndSave(benchmark::State& state) {
     PlacesHome home;

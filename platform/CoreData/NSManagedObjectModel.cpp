@@ -1,5 +1,7 @@
 #include "CoreData/NSManagedObjectModel.h"
 
+#include <functional>
+
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -274,6 +276,34 @@ std::vector<std::string> NSManagedObjectModel::entityNamesForConfiguration(
 
 bool NSManagedObjectModel::hasConfiguration(const std::string& configuration) const {
     return configurations_.count(configuration) != 0;
+}
+
+bool NSManagedObjectModel::isConfigurationCompatibleWithStoreMetadata(
+    const std::string& configuration, const Value::Dictionary& metadata) const {
+    auto stored = metadata.find(NSStoreModelVersionHashesKey);
+    const Value::Dictionary* hashes =
+        stored == metadata.end() ? nullptr : stored->second.dictionaryValue();
+    if (!hashes)
+        return false;
+    std::map<std::string, std::string> expected;
+    std::function<void(const NSEntityDescription*)> add = [&](const NSEntityDescription* entity) {
+        expected[entity->name()] = entity->versionHash();
+        for (const NSEntityDescription* sub : entity->subentities())
+            add(sub);
+    };
+    if (configuration.empty()) {
+        for (const auto& entity : entities_)
+            expected[entity->name()] = entity->versionHash();
+    } else {
+        for (const std::string& name : entityNamesForConfiguration(configuration))
+            if (const NSEntityDescription* entity = entityNamed(name))
+                add(entity);
+    }
+    std::map<std::string, std::string> found;
+    for (const auto& [name, hash] : *hashes)
+        if (const std::string* text = hash.stringValue())
+            found[name] = *text;
+    return expected == found;
 }
 
 std::shared_ptr<NSFetchRequest> NSManagedObjectModel::fetchRequestTemplateForName(

@@ -9,6 +9,7 @@
 #include "CoreData/NSEntityDescription.h"
 #include "CoreData/NSPredicate.h"
 #include "Foundation/NSError.h"
+#include "Foundation/Value.h"
 
 class NSFetchRequest;
 
@@ -30,6 +31,13 @@ class NSManagedObjectModel {
     // Entity names of a configuration; empty for an unknown one.
     std::vector<std::string> entityNamesForConfiguration(const std::string& configuration) const;
     bool hasConfiguration(const std::string& configuration) const;
+    // The store metadata key of the version hash of each entity a store holds.
+    static constexpr const char* NSStoreModelVersionHashesKey = "NSStoreModelVersionHashes";
+    // Whether a store with that metadata holds the entities of the
+    // configuration ("" for the whole model) in this model's versions: the
+    // test a store passes before it is added.
+    bool isConfigurationCompatibleWithStoreMetadata(const std::string& configuration,
+                                                    const Value::Dictionary& metadata) const;
 
     // A copy of the named fetch template with its $VARIABLES replaced;
     // nullptr when there is no such template.

@@ -1,5 +1,6 @@
 #include "CoreData/NSPersistentStoreCoordinator.h"
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -16,7 +17,7 @@ namespace {
 
 constexpr const char* kStoreUUIDKey = "NSStoreUUID";
 constexpr const char* kStoreTypeKey = "NSStoreType";
-constexpr const char* kVersionHashesKey = "NSStoreModelVersionHashes";
+constexpr const char* kVersionHashesKey = NSManagedObjectModel::NSStoreModelVersionHashesKey;
 
 void setError(NSError* error, long code, const std::string& description, const std::string& path) {
     NSLogWithLevel(NSLogLevel::Error, "Persistent store %s: %s", path.c_str(), description.c_str());
@@ -153,6 +154,58 @@ std::shared_ptr<NSPersistentStore> NSPersistentStoreCoordinator::addPersistentSt
     return store;
 }
 
+std::optional<Value::Dictionary> NSPersistentStoreCoordinator::metadataForPersistentStoreOfTypeURL(
+    const std::string& type, const std::string& path, NSError* error) {
+    auto fail = [&](long code, const std::string& description) {
+        if (error)
+            *error =
+                NSError::errorWithDomain(NSError::NSCocoaErrorDomain, code,
+                                         {{NSError::NSLocalizedDescriptionKey, Value(description)},
+                                          {NSError::NSFilePathErrorKey, Value(path)}});
+        return std::nullopt;
+    };
+    if (type != NSSQLiteStoreType)
+        return fail(CoreDataErrors::NSPersistentStoreInvalidTypeError,
+                    "Unknown store type " + type);
+    bool exists = false;
+    if (!fileIsNonEmpty(path, &exists))
+        return fail(exists ? CoreDataErrors::NSPersistentStoreIncompatibleSchemaError
+                           : NSError::NSFileNoSuchFileError,
+                    exists ? "The file is empty" : "No store file");
+    sqlite3* db = nullptr;
+    std::optional<Value::Dictionary> metadata;
+    long code = NSError::NSFileReadCorruptFileError;
+    std::string reason = "Not an SQLite store";
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* statement = nullptr;
+        if (sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_master", -1, &statement, nullptr) ==
+                SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW) {
+            code = CoreDataErrors::NSPersistentStoreIncompatibleSchemaError;
+            reason = "The file has no store metadata";
+        }
+        sqlite3_finalize(statement);
+        statement = nullptr;
+        if (code != NSError::NSFileReadCorruptFileError &&
+            sqlite3_prepare_v2(db, "SELECT Z_PLIST FROM Z_METADATA WHERE Z_VERSION = 1", -1,
+                               &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW) {
+            const auto* bytes = static_cast<const uint8_t*>(sqlite3_column_blob(statement, 0));
+            const Value::Data data(bytes, bytes + sqlite3_column_bytes(statement, 0));
+            auto parsed = NSPropertyListSerialization::propertyListWithData(data);
+            if (parsed && parsed->dictionaryValue())
+                metadata = *parsed->dictionaryValue();
+            else
+                reason = "The store metadata is unreadable";
+        }
+        sqlite3_finalize(statement);
+    }
+    sqlite3_close(db);
+    if (!metadata)
+        return fail(code, reason);
+    return metadata;
+}
+
 bool NSPersistentStoreCoordinator::checkExistingStore(SQLiteConnection& connection,
                                                       NSPersistentStore& store, bool* isEmpty,
                                                       NSError* error) const {
@@ -186,16 +239,8 @@ bool NSPersistentStoreCoordinator::checkExistingStore(SQLiteConnection& connecti
                  "The store metadata is unreadable", store.path());
         return false;
     }
-    std::map<std::string, std::string> expected;
-    for (const NSEntityDescription* entity : heldEntities(store, *model_)) {
-        expected[entity->name()] = entity->versionHash();
-    }
-    std::map<std::string, std::string> found;
-    for (const auto& [name, hash] : *hashes->dictionaryValue()) {
-        if (const std::string* text = hash.stringValue())
-            found[name] = *text;
-    }
-    if (expected != found) {
+    if (!model_->isConfigurationCompatibleWithStoreMetadata(store.configurationName(),
+                                                            *dictionary)) {
         setError(error, CoreDataErrors::NSPersistentStoreIncompatibleVersionHashError,
                  "The store was made by another model", store.path());
         return false;

@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,12 @@ class NSPersistentStoreCoordinator {
                                                                   const Value::Dictionary& options,
                                                                   NSError* error);
     bool removePersistentStore(const std::shared_ptr<NSPersistentStore>& store, NSError* error);
+    // The metadata of the store file at path (its identifier and version
+    // hashes), read through a read-only connection without a log line:
+    // nullopt, with *error, for a missing file, a file that is not SQLite and
+    // an SQLite file without store metadata.
+    static std::optional<Value::Dictionary> metadataForPersistentStoreOfTypeURL(
+        const std::string& type, const std::string& path, NSError* error);
     std::vector<std::shared_ptr<NSPersistentStore>> persistentStores() const;
 
     // The ID that a URI from NSManagedObjectID::URIRepresentation() names, if

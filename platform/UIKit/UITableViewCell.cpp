@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "UIKit/UIControl.h"
 #include "UIKit/UIGraphics.h"
+#include "UIKit/UITableView.h"
 
 namespace {
 
@@ -46,6 +48,52 @@ class AccessoryIndicator : public UIView {
 
   private:
     UITableViewCellAccessoryType type_;
+};
+
+// The detail disclosure accessory: a round "i" in the tint colour followed
+// by the grey chevron, one button over both.
+class AccessoryDetailButton : public UIControl {
+  public:
+    static constexpr CGFloat kCircle = 22;
+    static constexpr CGFloat kChevronGap = 11;
+    static constexpr CGFloat kChevronWidth = 8;
+
+    AccessoryDetailButton()
+        : UIControl(CGRectMake(0, 0, kCircle + kChevronGap + kChevronWidth, kCircle)) {
+        setAccessibilityLabel(std::string("More Info"));
+        setBackgroundColor(UIColor::clearColor());
+    }
+    void tintColorDidChange() override { setNeedsDisplay(); }
+    void setHighlighted(bool highlighted) override {
+        UIControl::setHighlighted(highlighted);
+        setNeedsDisplay();
+    }
+    void drawRect(const CGRect&) override {
+        CGContextRef context = UIGraphicsGetCurrentContext();
+        const CGRect circle = CGRectMake(0.5, 0.5, kCircle - 1, kCircle - 1);
+        const UIColor tint = tintColor();
+        if (isHighlighted()) {
+            context->setFillColorWithColor(tint.colorWithAlphaComponent(0.2).CGColor());
+            context->fillEllipseInRect(circle);
+        }
+        context->setStrokeColorWithColor(tint.CGColor());
+        context->setLineWidth(1);
+        context->strokeEllipseInRect(circle);
+        context->setFillColorWithColor(tint.CGColor());
+        context->fillEllipseInRect(CGRectMake(kCircle / 2 - 1.25, 5.5, 2.5, 2.5));
+        context->fillRect(CGRectMake(kCircle / 2 - 1, 9.5, 2, 7));
+        const CGFloat x = kCircle + kChevronGap;
+        const CGFloat top = (kCircle - 13) / 2;
+        context->setGrayStrokeColor(0.78, 1);
+        context->setLineWidth(2);
+        context->setLineCap(kCGLineCapRound);
+        context->setLineJoin(kCGLineJoinRound);
+        context->beginPath();
+        context->moveToPoint(x + 1, top + 1);
+        context->addLineToPoint(x + kChevronWidth - 1.5, top + 6.5);
+        context->addLineToPoint(x + 1, top + 12);
+        context->strokePath();
+    }
 };
 
 // The round control in front of an editable row: red with a bar to delete,
@@ -323,23 +371,42 @@ std::shared_ptr<UIView> UITableViewCell::currentAccessory() const {
     return accessoryView_ ? accessoryView_ : indicator_;
 }
 
+void UITableViewCell::accessoryButtonTapped() {
+    std::shared_ptr<UIView> ancestor = superview();
+    while (ancestor && !dynamic_cast<UITableView*>(ancestor.get()))
+        ancestor = ancestor->superview();
+    auto table = std::static_pointer_cast<UITableView>(ancestor);
+    if (!table)
+        return;
+    const auto path = table->indexPathForCell(*this);
+    if (auto delegate = table->delegate(); delegate && path)
+        delegate->tableViewAccessoryButtonTappedForRowWithIndexPath(*table, *path);
+}
+
 void UITableViewCell::layoutSubviews() {
     attachSubviews();
     const CGRect b = bounds();
     const CGFloat w = b.size.width, h = b.size.height;
 
     // Accessory: the drawn indicator follows the type.
-    auto* indicator = static_cast<AccessoryIndicator*>(indicator_.get());
-    if (accessoryType_ == UITableViewCellAccessoryNone ||
-        (indicator && indicator->type() != accessoryType_)) {
-        if (indicator_) {
-            indicator_->removeFromSuperview();
-            indicator_.reset();
-        }
+    if (indicator_ && indicatorType_ != accessoryType_) {
+        indicator_->removeFromSuperview();
+        indicator_.reset();
     }
-    if (!indicator_ && accessoryType_ != UITableViewCellAccessoryNone) {
+    if (!indicator_ && accessoryType_ == UITableViewCellAccessoryDetailDisclosureButton) {
+        auto button = std::make_shared<AccessoryDetailButton>();
+        std::weak_ptr<UIResponder> weak = weak_from_this();
+        button->addTargetForControlEvents(
+            [weak](UIControl&) {
+                if (auto cell = std::static_pointer_cast<UITableViewCell>(weak.lock()))
+                    cell->accessoryButtonTapped();
+            },
+            UIControlEventTouchUpInside);
+        indicator_ = button;
+    } else if (!indicator_ && accessoryType_ != UITableViewCellAccessoryNone) {
         indicator_ = std::make_shared<AccessoryIndicator>(accessoryType_);
     }
+    indicatorType_ = accessoryType_;
     std::shared_ptr<UIView> accessory = currentAccessory();
     for (const auto& v : {accessoryView_, indicator_}) {
         if (v && v != accessory && v->superview().get() == this) {

@@ -27,6 +27,10 @@ enum UITableViewCellSelectionStyle : long {
 enum UITableViewCellAccessoryType : long {
     UITableViewCellAccessoryNone = 0,
     UITableViewCellAccessoryDisclosureIndicator = 1,
+    // A round "i" button with a chevron: a tap on it tells the table's
+    // delegate (tableViewAccessoryButtonTappedForRowWithIndexPath) instead
+    // of selecting the row.
+    UITableViewCellAccessoryDetailDisclosureButton = 2,
     UITableViewCellAccessoryCheckmark = 3,
 };
 
@@ -37,7 +41,8 @@ enum UITableViewCellEditingStyle : long {
 };
 
 // One row of a table: a content view holding the labels and the image,
-// an accessory at the right (drawn chevron or checkmark, or any view), a
+// an accessory at the right (drawn chevron, detail button or checkmark, or
+// any view), a
 // background and, while highlighted or selected, a selected background.
 // Cells with a reuse identifier go back to their table's reuse pool when
 // they scroll out of sight; prepareForReuse runs when one is handed out again.
@@ -107,6 +112,8 @@ class UITableViewCell : public UIView {
     void attachSubviews();
     void updateSelectionDisplay();
     std::shared_ptr<UIView> currentAccessory() const;
+    // The detail button was tapped: the table the cell is in tells its delegate.
+    void accessoryButtonTapped();
     // Set by the table: the separator line at the bottom (nullopt: none),
     // the editing control on the left (none: no control) and the delete
     // confirmation button on the right.
@@ -121,7 +128,9 @@ class UITableViewCell : public UIView {
     std::shared_ptr<UILabel> detailTextLabel_;
     std::shared_ptr<UIImageView> imageView_;
     std::shared_ptr<UIView> accessoryView_;
+    // The view the accessory type draws, and the type it was made for.
     std::shared_ptr<UIView> indicator_;
+    UITableViewCellAccessoryType indicatorType_ = UITableViewCellAccessoryNone;
     std::shared_ptr<UIView> backgroundView_;
     std::shared_ptr<UIView> selectedBackground_;
     std::shared_ptr<UIView> defaultSelectedBackground_;

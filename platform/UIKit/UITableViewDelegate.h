@@ -54,6 +54,10 @@ class UITableViewDelegate : public UIScrollViewDelegate {
     }
     virtual void tableViewDidDeselectRowAtIndexPath(UITableView&, const NSIndexPath&) {}
 
+    // The row's detail disclosure button was tapped; the row is not selected.
+    virtual void tableViewAccessoryButtonTappedForRowWithIndexPath(UITableView&,
+                                                                   const NSIndexPath&) {}
+
     virtual UITableViewCellEditingStyle tableViewEditingStyleForRowAtIndexPath(UITableView&,
                                                                                const NSIndexPath&) {
         return UITableViewCellEditingStyleDelete;

@@ -6,6 +6,8 @@
 #include "CBGeoData/CBCoordinatePathValueTransformer.h"
 #include "CBGeoData/CBGeoEntityRegistry.h"
 #include "CoreData/CoreDataErrors.h"
+#include "CoreData/NSFetchRequest.h"
+#include "CoreData/NSPersistentStoreCoordinator.h"
 #include "Foundation/NSAssert.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
@@ -116,14 +118,15 @@ CBGeoDataManager::addPersistentStoreCoordinatorWithPath(const std::string& path)
 }
 
 std::shared_ptr<NSPersistentStoreCoordinator>
-CBGeoDataManager::addPersistentStoreCoordinatorWithPathForKey(
-    const std::string& path, const std::optional<std::string>& key) {
-    return addPersistentStoreCoordinatorWithPathForKeyAndCenter(path, key, false);
+CBGeoDataManager::addPersistentStoreCoordinatorWithPathForKey(const std::string& path,
+                                                              const std::optional<std::string>& key,
+                                                              NSError* error) {
+    return addPersistentStoreCoordinatorWithPathForKeyAndCenter(path, key, false, error);
 }
 
 std::shared_ptr<NSPersistentStoreCoordinator>
 CBGeoDataManager::addPersistentStoreCoordinatorWithPathForKeyAndCenter(
-    const std::string& path, const std::optional<std::string>& key, bool) {
+    const std::string& path, const std::optional<std::string>& key, bool, NSError* failure) {
     std::shared_ptr<NSManagedObjectModel> model = managedObjectModel();
     NSAssert(model, "CBGeoData/CBGeoDataManager", "Managed object model is nil");
     // Drawing threads read the coordinator while the main thread sets it.
@@ -159,8 +162,11 @@ CBGeoDataManager::addPersistentStoreCoordinatorWithPathForKeyAndCenter(
             if (persistentStoreCoordinator_ == coordinator)
                 persistentStoreCoordinator_.reset();
         }
-        NSLog("Unresolved error %s, %s", error.description().c_str(),
-              error.localizedDescription().c_str());
+        if (failure)
+            *failure = error;
+        else
+            NSLog("Unresolved error %s, %s", error.description().c_str(),
+                  error.localizedDescription().c_str());
         return nullptr;
     }
     if (key) {
@@ -186,6 +192,17 @@ CBGeoDataManager::persistentStoresDictionary() {
 bool CBGeoDataManager::hasPersistentStoreForKey(const std::string& key) {
     std::lock_guard lock(storesMutex_);
     return persistentStoresDictionary_.count(key) != 0;
+}
+
+void CBGeoDataManager::restrictFetchRequestToMapStores(NSFetchRequest& request) {
+    std::lock_guard lock(storesMutex_);
+    auto guide = persistentStoresDictionary_.find(kTopTableStoreKey);
+    if (guide == persistentStoresDictionary_.end() || !persistentStoreCoordinator_)
+        return;
+    request.affectedStores.clear();
+    for (const auto& store : persistentStoreCoordinator_->persistentStores())
+        if (store != guide->second)
+            request.affectedStores.push_back(store);
 }
 
 void CBGeoDataManager::publishTable() {

@@ -18,11 +18,13 @@
 #include "Foundation/NSNotificationCenter.h"
 
 class CBGeoMapTile;
+class NSFetchRequest;
 class CBGeoNode;
 class CBGeoObject;
 class CBGeoTag;
 class CBGeoCity;
 class CBGeoSearchResult;
+struct NSError;
 
 // The geo databases of the map now shown, side by side on one coordinator,
 // and one managed object context per thread for the tile drawing threads;
@@ -70,18 +72,25 @@ class CBGeoDataManager : public CBCoreDataManager {
 
     // Adds the SQLite store at path (under key, replacing what was there);
     // answers the coordinator, or nullptr when the store cannot be opened.
-    // A path inside the application bundle opens read-only.
+    // A path inside the application bundle opens read-only. A failure is
+    // logged, or handed to the caller in `error` when one is given.
     std::shared_ptr<NSPersistentStoreCoordinator> addPersistentStoreCoordinatorWithPath(
         const std::string& path);
     std::shared_ptr<NSPersistentStoreCoordinator> addPersistentStoreCoordinatorWithPathForKey(
-        const std::string& path, const std::optional<std::string>& key);
+        const std::string& path, const std::optional<std::string>& key, NSError* error = nullptr);
     std::shared_ptr<NSPersistentStoreCoordinator>
     addPersistentStoreCoordinatorWithPathForKeyAndCenter(const std::string& path,
                                                          const std::optional<std::string>& key,
-                                                         bool center);
+                                                         bool center, NSError* error = nullptr);
 
     std::map<std::string, std::shared_ptr<NSPersistentStore>> persistentStoresDictionary();
     bool hasPersistentStoreForKey(const std::string& key);
+    // The key the map's restaurant guide is opened under beside the map.
+    static constexpr const char* kTopTableStoreKey = "toptable";
+    // Limits a fetch to the map's own stores. The restaurant guide's entries
+    // stand at the places of the map under their names: they are reached
+    // through those places, never found by the searches on their own.
+    void restrictFetchRequestToMapStores(NSFetchRequest& request);
 
     // The calling thread's context, made if needed and marked in use; nullptr
     // while no store was ever added. The caller holds it until it unlocks.

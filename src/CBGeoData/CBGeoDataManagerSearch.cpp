@@ -132,12 +132,14 @@ void CBGeoDataManager::startSearchWithSearchInfo(const std::shared_ptr<CBGeoSear
         guard = textSearchCompletion_.lock();
     std::weak_ptr<CBGeoDataManager> weakSelf =
         std::static_pointer_cast<CBGeoDataManager>(shared_from_this());
-    auto fetch = [](NSManagedObjectContext& context, const CBGeoSearchRequest& request,
-                    size_t limit) {
+    auto fetch = [weakSelf](NSManagedObjectContext& context, const CBGeoSearchRequest& request,
+                            size_t limit) {
         NSFetchRequest fetchRequest(CBGeoObject::kEntityName);
         fetchRequest.predicate = request.searchPredicate;
         fetchRequest.sortDescriptors = {NSSortDescriptor{"name", true}};
         fetchRequest.fetchLimit = limit;
+        if (auto self = weakSelf.lock())
+            self->restrictFetchRequestToMapStores(fetchRequest);
         return context.executeFetchRequest(fetchRequest);
     };
     auto build = [weakSelf](const CBGeoSearchInfo& job,
@@ -254,6 +256,7 @@ void CBGeoDataManager::searchForClosestObjectToWithCompletionBlock(
                                                                                     variables);
         if (!request)
             return;
+        self->restrictFetchRequestToMapStores(*request);
         auto rows = context->executeFetchRequest(*request);
         if (!rows)
             return;
@@ -309,6 +312,7 @@ void CBGeoDataManager::searchForObjectsInBBoxMatchingPredicateWithCompletionBloc
         request.predicate =
             predicate ? NSPredicate::andPredicateWithSubpredicates({inBox, predicate}) : inBox;
         request.fetchLimit = kBoxSearchFetchLimit;
+        self->restrictFetchRequestToMapStores(request);
         NSError error;
         auto objectIDs = context->executeFetchRequestForObjectIDs(request, &error);
         if (!objectIDs) {
@@ -360,6 +364,7 @@ std::shared_ptr<CBGeoSearchResult> CBGeoDataManager::findSimilarObjectToObjectFr
     }
     NSFetchRequest request(CBGeoObject::kEntityName);
     request.predicate = predicateForSimilarObjectTo(result);
+    restrictFetchRequestToMapStores(request);
     auto rows = context->executeFetchRequest(request);
     if (!rows)
         return nullptr;

@@ -76,7 +76,8 @@ std::shared_ptr<CBGeoObject> relatedTopTableObjectFromDataManager(
     if (!request)
         return nullptr;
     const auto stores = manager->persistentStoresDictionary();
-    if (auto guide = stores.find("toptable"); guide != stores.end() && guide->second)
+    if (auto guide = stores.find(CBGeoDataManager::kTopTableStoreKey);
+        guide != stores.end() && guide->second)
         request->affectedStores = {guide->second};
     request->fetchLimit = 1;
     auto context = manager->managedObjectContext();

@@ -9,8 +9,8 @@
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoSearchResult.h"
-#include "CoreLocation/CLLocationManager.h"
 #include "CBGeoData/CBGeoTag.h"
+#include "CoreLocation/CLLocationManager.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPathUtilities.h"
@@ -33,8 +33,9 @@
 #include "mapkit/CBMapScrollView.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
-#include "widgets/CBClearSearchBar.h"
 #include "places/CBGuideDialVC.h"
+#include "places/CBTopTableFiles.h"
+#include "widgets/CBClearSearchBar.h"
 
 namespace {
 constexpr CGFloat kSearchBarHeight = 44;
@@ -204,6 +205,9 @@ bool CBMapViewController::openMapWithStorePath(const std::string& path) {
     }
     openedStorePath_ = path;
     openBookmarksForStorePath(path);
+    // The package's restaurant guide, when it has one, beside the map.
+    if (auto manager = mapView_->dataManager())
+        CBTopTableOpenGuideForMapStorePath(*manager, path);
     mainCity_.clear();
     if (auto manager = mapView_->dataManager())
         if (auto city = manager->currentCity())
@@ -342,11 +346,10 @@ void CBMapViewController::tableViewDidSelectRowAtIndexPath(UITableView&, const N
     selectWhenShown(annotations.front());
 }
 
+// Beside the geo store on show: <Documents>/maps/<id>/toptable/images for an
+// installed map.
 std::string CBMapViewController::basePathForTTImages() const {
-    auto map = registry_ ? registry_->currentMap() : nullptr;
-    const std::string identifier = map ? map->identifier().value_or("") : "";
-    return NSSearchPathForDirectory(NSSearchPathDirectory::Documents) + "/maps/" + identifier +
-           "/toptable/images";
+    return CBTopTableImagesPathForMapStorePath(openedStorePath_);
 }
 
 void CBMapViewController::dismissPopoverAnimated(bool animated) {

@@ -16,6 +16,7 @@
 #include "UIKit/UITextView.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "places/CBPlaceScreens.h"
 #include "places/CBPlaceTexts.h"
 
 namespace {
@@ -45,8 +46,7 @@ std::string CBBookmarkEditorVC::storedTitleForText(const std::string& text) {
 
 bool CBBookmarkEditorVC::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return orientation != UIInterfaceOrientationPortraitUpsideDown ||
-           UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad;
+    return CBPlaceScreenShouldAutorotateToInterfaceOrientation(orientation);
 }
 
 void CBBookmarkEditorVC::loadView() {
@@ -110,8 +110,7 @@ void CBBookmarkEditorVC::viewWillAppear(bool animated) {
         textView_->becomeFirstResponder();
     else
         textField_->becomeFirstResponder();
-    if (auto navigation = navigationController())
-        navigation->setToolbarHiddenAnimated(true, animated);
+    CBPlaceScreenHideToolbar(*this, animated);
 }
 
 void CBBookmarkEditorVC::viewDidAppear(bool animated) {

@@ -7,7 +7,9 @@
 #include "CBGeoData/CBGeoAddress.h"
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoObject+GuideAdditions.h"
+#include "CBGeoData/CBGeoObject+TTAdditions.h"
 #include "CBGeoData/CBGeoObject.h"
+#include "CBGeoData/CBGeoRelation.h"
 #include "CBGeoData/CBGeoSearchResult.h"
 #include "CBGeoData/CBGeoTag.h"
 #include "Foundation/NSBundle.h"
@@ -32,6 +34,16 @@ constexpr size_t kManyAddresses = 11;
 
 bool hasText(const std::optional<std::string>& text) {
     return text && !text->empty();
+}
+
+using Relations = std::vector<std::shared_ptr<CBGeoRelation>>;
+
+Relations sortedByName(const std::optional<Relations>& relations) {
+    Relations sorted = relations.value_or(Relations{});
+    std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+        return a->name().value_or("") < b->name().value_or("");
+    });
+    return sorted;
 }
 
 std::vector<std::shared_ptr<CBGeoObject>> sortedByDisplayName(
@@ -121,6 +133,17 @@ void CBGeoObjectDetailVC::configureSectionsForObject() {
     sortedTags_.clear();
     nearbyStops_.clear();
     POIsAtAddress_.clear();
+    for (auto* routes : {&busRoutes_, &tramRoutes_, &trainRoutes_, &ferryRoutes_})
+        routes->clear();
+    sortedTopTableTags_.clear();
+    sortedTopTableChecklist_.clear();
+    sortedTopTableRating_.clear();
+    // A restaurant of the map's guide shows the guide's entry. The result
+    // the opener handed over stays as it was (the map's pin holds it).
+    if (object_ && object_->object())
+        if (auto venue = relatedTopTableObjectFromDataManager(*object_->object(), dataManager_))
+            object_ =
+                CBGeoSearchResult::geoSearchResultWithObjectAndAddress(venue, object_->address());
     updateBookmarkStatus();
     if (bookmark_ && dataManager_) {
         // The map's own object shows the map's data; a bookmark of a place
@@ -131,6 +154,8 @@ void CBGeoObjectDetailVC::configureSectionsForObject() {
     displayObject_ = object_ ? object_->object() : nullptr;
     if (displayObject_) {
         sectionTypes_.push_back(kSectionName);
+        if (isTopTableObject(*displayObject_))
+            configureSectionsForTopTableVenue(*displayObject_);
         if (displayObject_->isHighway())
             configureSectionsForStreet(*displayObject_);
         else
@@ -159,12 +184,42 @@ void CBGeoObjectDetailVC::configureSectionsForObject() {
         tableView_->reloadData();
 }
 
-// A street shows the places at the address it was found at; the lists of
-// its addresses and of its places come with the screens that show them.
+void CBGeoObjectDetailVC::configureSectionsForTopTableVenue(CBGeoObject& venue) {
+    if (hasTopTableRatings(venue)) {
+        sortedTopTableRating_ = topTableDetailedRatings(venue);
+        sectionTypes_.push_back(kSectionTopTableRatings);
+    }
+    sortedTopTableTags_ = topTableTags(venue);
+    sectionTypes_.push_back(kSectionTopTableTags);
+    if (hasTopTableMenus(venue))
+        sectionTypes_.push_back(kSectionTopTableMenus);
+    if (venue.getTagForKey("TTChecklist")) {
+        sortedTopTableChecklist_ = topTableChecklist(venue);
+        showsChecklist_ = false;
+        sectionTypes_.push_back(kSectionTopTableChecklist);
+    }
+}
+
+// A street found at an address shows the places there; otherwise it leads
+// to the list of its house numbers and to the named places along it.
 void CBGeoObjectDetailVC::configureSectionsForStreet(CBGeoObject& street) {
     const auto& address = object_->address();
-    if (!address)
+    if (!address) {
+        const auto addresses = street.addresses();
+        const auto numbered = street.sortedAddresses();
+        if (addresses.size() >= kManyAddresses || (numbered && !numbered->empty()))
+            sectionTypes_.push_back(kSectionStreetAddresses);
+        const bool hasPlaces =
+            std::any_of(addresses.begin(), addresses.end(), [](const auto& candidate) {
+                const auto objects = candidate->objects();
+                return std::any_of(objects.begin(), objects.end(), [](const auto& place) {
+                    return !place->isHighway() && place->name();
+                });
+            });
+        if (hasPlaces)
+            sectionTypes_.push_back(kSectionPlacesAlongStreet);
         return;
+    }
     sectionTypes_.push_back(kSectionAddress);
     std::vector<std::shared_ptr<CBGeoObject>> places;
     for (const auto& candidate : address->objects())
@@ -189,11 +244,36 @@ void CBGeoObjectDetailVC::configureSectionsForPlace(CBGeoObject& place) {
         sectionTypes_.push_back(kSectionWeb);
     if (!place.tags().empty())
         sectionTypes_.push_back(kSectionTags);
-    if (place.isTransportRelated())
-        if (auto stops = place.relatedStops(); stops && !stops->empty()) {
-            nearbyStops_ = *stops;
-            sectionTypes_.push_back(kSectionNearbyStops);
-        }
+    if (!place.isTransportRelated())
+        return;
+    busRoutes_ = sortedByName(place.allBusLikeRelations());
+    tramRoutes_ = sortedByName(place.allTramLikeRelations());
+    trainRoutes_ = sortedByName(place.allTrainLikeRelations());
+    ferryRoutes_ = sortedByName(place.allFerryLikeRelations());
+    for (int type :
+         {kSectionBusRoutes, kSectionTramRoutes, kSectionTrainRoutes, kSectionFerryRoutes})
+        if (!routesForSection(type)->empty())
+            sectionTypes_.push_back(type);
+    if (auto stops = place.relatedStops(); stops && !stops->empty()) {
+        nearbyStops_ = *stops;
+        sectionTypes_.push_back(kSectionNearbyStops);
+    }
+}
+
+const std::vector<std::shared_ptr<CBGeoRelation>>* CBGeoObjectDetailVC::routesForSection(
+    int type) const {
+    switch (type) {
+        case kSectionBusRoutes:
+            return &busRoutes_;
+        case kSectionTramRoutes:
+            return &tramRoutes_;
+        case kSectionTrainRoutes:
+            return &trainRoutes_;
+        case kSectionFerryRoutes:
+            return &ferryRoutes_;
+        default:
+            return nullptr;
+    }
 }
 
 void CBGeoObjectDetailVC::setupNavigationButtons() {
@@ -293,9 +373,18 @@ long CBGeoObjectDetailVC::numberOfSectionsInTableView(UITableView&) {
 }
 
 long CBGeoObjectDetailVC::tableViewNumberOfRowsInSection(UITableView&, long section) {
-    switch (typeForSection(section)) {
+    const int type = typeForSection(section);
+    if (const auto* routes = routesForSection(type))
+        return long(routes->size());
+    switch (type) {
         case kSectionTags:
             return long(sortedTags_.size());
+        case kSectionTopTableTags:
+            return long(sortedTopTableTags_.size());
+        case kSectionTopTableChecklist:
+            return 1 + (showsChecklist_ ? long(sortedTopTableChecklist_.size()) : 0);
+        case kSectionTopTableRatings:
+            return 1 + (showsRatings_ ? long(sortedTopTableRating_.size()) : 0);
         case kSectionName:
             return long(nameRows().size());
         case kSectionNearbyStops:
@@ -312,6 +401,14 @@ long CBGeoObjectDetailVC::tableViewNumberOfRowsInSection(UITableView&, long sect
 std::optional<std::string> CBGeoObjectDetailVC::tableViewTitleForHeaderInSection(UITableView&,
                                                                                  long section) {
     switch (typeForSection(section)) {
+        case kSectionTramRoutes:
+            return NSLocalizedString("Tram connections");
+        case kSectionTrainRoutes:
+            return NSLocalizedString("Train connections");
+        case kSectionBusRoutes:
+            return NSLocalizedString("Bus connections");
+        case kSectionFerryRoutes:
+            return NSLocalizedString("Ferry connections");
         case kSectionNearbyStops:
             return NSLocalizedString("Nearby stops and connections");
         case kSectionPlacesAtAddress:
@@ -321,4 +418,12 @@ std::optional<std::string> CBGeoObjectDetailVC::tableViewTitleForHeaderInSection
         default:
             return std::nullopt;
     }
+}
+
+std::optional<std::string> CBGeoObjectDetailVC::tableViewTitleForFooterInSection(UITableView&,
+                                                                                 long section) {
+    if (typeForSection(section) == kSectionName && displayObject_ &&
+        isTopTableObject(*displayObject_))
+        return NSLocalizedString("PoweredByToptable");
+    return std::nullopt;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "Foundation/Value.h"
 #include "MessageUI/MFMailComposeViewController.h"
 #include "UIKit/UIActivity.h"
 #include "UIKit/UIAlertView.h"
@@ -16,15 +17,19 @@
 
 class CBBasicAnnotation;
 class CBBookmarksManager;
+class CBFramedImageView;
 class CBGeoDataManager;
 class CBGeoObject;
+class CBGeoRelation;
 class CBGeoSearchResult;
 class CBGeoTag;
 class CBMapScrollView;
 class CBPinAnnotationView;
 class CBPlacesHost;
+class CBWebBrowser;
 class UIActivityViewController;
 class UIBarButtonItem;
+class ZELRoundedGradientButton;
 class UIImage;
 class UIImageView;
 class UILabel;
@@ -34,10 +39,14 @@ class UITapGestureRecognizer;
 // The detail screen of one place of the map shown: a small map with the
 // place's pin and the distance and direction to it over a grouped table of
 // what the map knows (name and bookmark note, phone, address, e-mail, web
-// address, tags, nearby stops, the places at a street's address), and a
-// toolbar to share the place, bookmark it and show it on the map. Opened for
-// a search result (`object`), for a bookmark (`bookmark`, from the bookmark
-// list) or for a pin the user dropped and may keep (`annotationForNewBookmark`).
+// address, tags, the bus, tram, train and ferry lines of a stop and the
+// stops nearby, a street's house numbers and the places along it or at its
+// address), and a toolbar to share the place, bookmark it and show it on the
+// map. A restaurant of the map's restaurant guide adds the guide's photo,
+// ratings, description and tags, menus, checklist and a way to book a table.
+// Opened for a search result (`object`), for a bookmark (`bookmark`, from the
+// bookmark list) or for a pin the user dropped and may keep
+// (`annotationForNewBookmark`).
 class CBGeoObjectDetailVC : public UIViewController,
                             public UITableViewDataSource,
                             public UITableViewDelegate,
@@ -53,13 +62,26 @@ class CBGeoObjectDetailVC : public UIViewController,
         kSectionPhone = 2,
         kSectionEmail = 3,
         kSectionWeb = 4,
+        kSectionPlacesAlongStreet = 7,
+        kSectionStreetAddresses = 8,
         kSectionName = 10,
+        kSectionTramRoutes = 11,
+        kSectionTrainRoutes = 12,
+        kSectionBusRoutes = 13,
+        kSectionFerryRoutes = 14,
         kSectionNearbyStops = 16,
         kSectionPlacesAtAddress = 17,
+        kSectionTopTableTags = 40,
+        kSectionTopTableMenus = 41,
+        kSectionTopTableChecklist = 42,
+        kSectionTopTableRatings = 43,
     };
     // The rows of the name section, in their order.
     enum class NameRow { Title, Description, InternationalName };
     static constexpr long kDeleteBookmarkAlertTag = 89723;
+    // The guide tag of a venue's description, shown in three lines that open
+    // the whole text.
+    static constexpr const char* kTopTableDescriptionKey = "TTDescription";
     static constexpr const char* kNibName = "CBGeoObjectDetailVC";
 
     // Follows the location service from now on (until the screen goes).
@@ -106,6 +128,12 @@ class CBGeoObjectDetailVC : public UIViewController,
     const std::shared_ptr<UIBarButtonItem>& bookmarkButton() const { return bookmarkButton_; }
     const std::shared_ptr<UIAlertView>& alert() const { return alert_; }
     const std::shared_ptr<UIActivityViewController>& shareSheet() const { return shareSheet_; }
+    // The guide's photo of a restaurant; hidden for other places.
+    const std::shared_ptr<CBFramedImageView>& headerPhotoView() const { return headerPhotoView_; }
+    // The title row's booking button of a venue that takes bookings.
+    const std::shared_ptr<ZELRoundedGradientButton>& bookButton() const { return bookButton_; }
+    bool showsRatings() const { return showsRatings_; }
+    bool showsChecklist() const { return showsChecklist_; }
 
     // The section model.
     void configureSectionsForObject();
@@ -125,7 +153,20 @@ class CBGeoObjectDetailVC : public UIViewController,
     // Rows.
     void configureCellAtIndex(UITableViewCell& cell, const NSIndexPath& indexPath);
     void openDetailForObject(const std::shared_ptr<CBGeoObject>& object);
+    void openDetailForRelation(const std::shared_ptr<CBGeoRelation>& relation);
     void sendEmailTo(const std::string& address);
+
+    // The restaurant guide (CBGeoObjectDetailVCTopTable.cpp): the ratings and
+    // the checklist open and close below their first row.
+    void toggleRatings();
+    void toggleChecklist();
+    void openTTDescription(const std::shared_ptr<CBGeoTag>& tag);
+    void openTTMenus();
+    // Asks how to book: on the guide's web page, by the hotline or both.
+    void bookTopTable();
+    void topTableBookOnline();
+    void topTableBookHotline();
+    void dismissModalViewController();
 
     // Bookmarks and sharing.
     void updateBookmarkStatus();
@@ -154,6 +195,8 @@ class CBGeoObjectDetailVC : public UIViewController,
                                                                     const NSIndexPath&) override;
     std::optional<std::string> tableViewTitleForHeaderInSection(UITableView&,
                                                                 long section) override;
+    std::optional<std::string> tableViewTitleForFooterInSection(UITableView&,
+                                                                long section) override;
     bool tableViewCanEditRowAtIndexPath(UITableView&, const NSIndexPath&) override { return false; }
     std::optional<CGFloat> tableViewHeightForRowAtIndexPath(UITableView&,
                                                             const NSIndexPath&) override;
@@ -180,9 +223,13 @@ class CBGeoObjectDetailVC : public UIViewController,
     // The rows of each section model code (CBGeoObjectDetailVC.cpp).
     void configureSectionsForStreet(CBGeoObject& street);
     void configureSectionsForPlace(CBGeoObject& place);
+    void configureSectionsForTopTableVenue(CBGeoObject& venue);
+    // The lines of a section of bus, tram, train or ferry connections.
+    const std::vector<std::shared_ptr<CBGeoRelation>>* routesForSection(int type) const;
     void setupNavigationButtons();
     // Header and distance (CBGeoObjectDetailVCHeader.cpp).
     void setupHeaderView();
+    void setupHeaderPhoto();
     void addHeaderAnnotation();
     CLLocationCoordinate2D shownCoordinate() const;
     // The compass turns the arrow once the place's distance is known.
@@ -199,12 +246,26 @@ class CBGeoObjectDetailVC : public UIViewController,
     std::shared_ptr<CBGeoTag> tagForRow(long row) const;
     // The icon in the view's tint colour, white while the row is highlighted.
     void setMaskedIcon(UITableViewCell& cell, const std::shared_ptr<UIImage>& image);
-    // The icons of the map engine's bundle: a tag's, and that of an
-    // object's type; nullptr without one.
-    static std::shared_ptr<UIImage> iconForTag(const std::shared_ptr<CBGeoTag>& tag);
-    static std::shared_ptr<UIImage> iconForObject(CBGeoObject& object);
     std::string addressText();
     std::optional<std::string> webAddressToOpen();
+    // The readable texts of tags, from the data manager (read once).
+    const Value& tagTranslations();
+    std::string tagValueText(CBGeoTag& tag);
+    std::string tagKeyText(CBGeoTag& tag);
+    // A tag row: the readable value over the readable key, with the tag's icon.
+    void configureTagCell(UITableViewCell& cell, const std::shared_ptr<CBGeoTag>& tag);
+    // Restaurant-guide rows (CBGeoObjectDetailVCTopTable.cpp).
+    std::shared_ptr<UITableViewCell> makeTopTableCell(int type, const NSIndexPath& indexPath,
+                                                      const std::string& identifier);
+    void configureTopTableCell(UITableViewCell& cell, int type, long row);
+    std::optional<CGFloat> heightForTopTableRow(int type, long row);
+    void selectTopTableRow(int type, long row);
+    std::shared_ptr<CBGeoTag> topTableTagForRow(long row) const;
+    // The booking button for the title row of a venue that takes bookings.
+    std::shared_ptr<UIView> bookingButtonForVenue();
+    // Opens or closes the rows under the first of a section.
+    void toggleRowsOfSection(int type, bool& shown, size_t count);
+    void topTableAlertDismissedWithButton(long button);
 
     std::weak_ptr<CBPlacesHost> host_;
     std::shared_ptr<CBGeoSearchResult> object_;
@@ -218,6 +279,7 @@ class CBGeoObjectDetailVC : public UIViewController,
     std::shared_ptr<UITableView> tableView_;
     std::shared_ptr<UIView> headerView_;
     std::shared_ptr<CBMapScrollView> headerMapScrollView_;
+    std::shared_ptr<CBFramedImageView> headerPhotoView_;
     std::shared_ptr<UIView> distanceViewContainer_;
     std::shared_ptr<UILabel> distanceLabel_;
     std::shared_ptr<UIImageView> directionArrowView_;
@@ -237,6 +299,17 @@ class CBGeoObjectDetailVC : public UIViewController,
     std::vector<std::shared_ptr<CBGeoTag>> sortedTags_;
     std::vector<std::shared_ptr<CBGeoObject>> nearbyStops_;
     std::vector<std::shared_ptr<CBGeoObject>> POIsAtAddress_;
+    std::vector<std::shared_ptr<CBGeoRelation>> busRoutes_;
+    std::vector<std::shared_ptr<CBGeoRelation>> tramRoutes_;
+    std::vector<std::shared_ptr<CBGeoRelation>> trainRoutes_;
+    std::vector<std::shared_ptr<CBGeoRelation>> ferryRoutes_;
+    std::vector<std::shared_ptr<CBGeoTag>> sortedTopTableTags_;
+    std::vector<std::shared_ptr<CBGeoTag>> sortedTopTableChecklist_;
+    std::vector<std::shared_ptr<CBGeoTag>> sortedTopTableRating_;
+    bool showsChecklist_ = false;
+    bool showsRatings_ = false;
+    std::shared_ptr<ZELRoundedGradientButton> bookButton_;
+    std::optional<Value> tagTranslations_;
 
     std::shared_ptr<CBBookmarksManager> bookmarkManager_;
     std::shared_ptr<UIBarButtonItem> bookmarkButton_;

@@ -23,6 +23,7 @@
 #include "places/CBBookmarkEditorVC.h"
 #include "places/CBBookmarksManager.h"
 #include "places/CBGeoObjectDetailVC.h"
+#include "places/CBPlaceIcons.h"
 #include "places/CBPlaceTexts.h"
 #include "places/CBPlacesHost.h"
 #include "widgets/CBCreateAddressBookEntryActivity.h"
@@ -121,8 +122,12 @@ void CBGeoObjectDetailVC::toggleBookmark() {
 }
 
 void CBGeoObjectDetailVC::alertViewDidDismissWithButtonIndex(UIAlertView& alert, long index) {
-    if (alert.tag() == kDeleteBookmarkAlertTag && index != alert.cancelButtonIndex())
+    if (index == alert.cancelButtonIndex())
+        return;
+    if (alert.tag() == kDeleteBookmarkAlertTag)
         deleteBookmark();
+    else
+        topTableAlertDismissedWithButton(index - alert.firstOtherButtonIndex() + 1);
 }
 
 void CBGeoObjectDetailVC::deleteBookmark() {
@@ -187,12 +192,13 @@ void CBGeoObjectDetailVC::configureNameCell(UITableViewCell& cell, NameRow role,
                                          : CBTextForDisplay(*title));
                 text.setTextColor(placeholder ? UIColor::lightGrayColor() : dark);
             } else {
-                if (auto icon = iconForObject(*displayObject_))
+                if (auto icon = CBIconForObject(*displayObject_))
                     setMaskedIcon(cell, icon);
                 const auto& address = object_ ? object_->address() : nullptr;
                 text.setText(CBTextForDisplay(address && object_->object() == displayObject_
                                                   ? address->shortFormattedString()
                                                   : displayObject_->displayName().value_or("")));
+                cell.setAccessoryView(bookingButtonForVenue());
             }
             if (isEditableBookmark()) {
                 cell.setSelectionStyle(UITableViewCellSelectionStyleBlue);
@@ -271,10 +277,8 @@ UIActivityItems CBGeoObjectDetailVC::itemsForSharing() {
         return {};
     std::string title = displayObject_->displayName().value_or("");
     if (title.empty()) {
-        const Value translations(dataManager_ ? Value(dataManager_->tagTranslationDictionary())
-                                              : Value());
         if (auto type = displayObject_->displayTypeTag())
-            title = type->translatedAttributeFromDictionary(&translations).value_or("");
+            title = type->translatedAttributeFromDictionary(&tagTranslations()).value_or("");
     }
     // A long name is cut at a whole character within the limit.
     if (CBUTF16LengthOfText(title) > kShareTitleLimit)

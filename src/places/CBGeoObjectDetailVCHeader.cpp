@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "CBGeoData/CBGeoAddress.h"
+#include "CBGeoData/CBGeoObject+TTAdditions.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoSearchResult.h"
 #include "CoreLocation/CLHeading.h"
@@ -14,6 +15,7 @@
 #include "UIKit/UIImage.h"
 #include "UIKit/UIImageView.h"
 #include "UIKit/UILabel.h"
+#include "UIKit/UINavigationController.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UITapGestureRecognizer.h"
@@ -27,7 +29,9 @@
 #include "mapkit/UIApplication+CBInterfaceOrientation.h"
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBPlacesHost.h"
+#include "places/CBTopTableFiles.h"
 #include "uiadditions/UIViewController+ZELLayout.h"
+#include "widgets/CBFramedImageView.h"
 #include "widgets/UIColor+KelvaraColors.h"
 
 namespace {
@@ -48,6 +52,10 @@ constexpr int kHeaderZoomLevel = 16;
 constexpr double kArrowAccuracyScale = 20;
 constexpr double kLeastArrowAlpha = 0.15;
 constexpr double kUnknownHeadingArrowAlpha = 0.75;
+// A restaurant's photo lies slightly tilted at the header's bottom left.
+constexpr CGSize kPhotoSize{112, 84};
+constexpr CGFloat kPhotoMargin = 12;
+constexpr double kPhotoTilt = -M_PI / 50;
 
 }  // namespace
 
@@ -77,6 +85,11 @@ void CBGeoObjectDetailVC::loadView() {
     directionArrowView_->setHighlightedImage(UIImage::imageNamed("direction-arrow-highlighted"));
     distanceViewContainer_->addSubview(directionArrowView_);
     root->addSubview(distanceViewContainer_);
+    headerPhotoView_ = CBFramedImageView::create(
+        CGRect{{kPhotoMargin, headerHeight - kPhotoMargin - kPhotoSize.height}, kPhotoSize});
+    headerPhotoView_->setAutoresizingMask(UIViewAutoresizingFlexibleTopMargin);
+    headerPhotoView_->setHidden(true);
+    headerView_->addSubview(headerPhotoView_);
     setView(root);
 }
 
@@ -103,7 +116,7 @@ void CBGeoObjectDetailVC::setupHeaderView() {
     // The small map is no map the user left: nothing of it is remembered.
     headerMapScrollView_->setSavesState(false);
     headerMapScrollView_->setMapDelegate(self());
-    headerView_->addSubview(headerMapScrollView_);
+    headerView_->insertSubviewAtIndex(headerMapScrollView_, 0);
     if (auto shown = host()) {
         if (auto style = shown->currentStylePlistPath())
             headerMapScrollView_->changeStyleToStylePlist(*style);
@@ -125,9 +138,29 @@ void CBGeoObjectDetailVC::setupHeaderView() {
             me->addHeaderAnnotation();
     });
 
+    setupHeaderPhoto();
     directionArrowView_->setHidden(!CLLocationManager::headingAvailable());
     startHeadingUpdatesIfUseful();
     tableView_->setTableHeaderView(headerView_);
+}
+
+// Only the guide's venues have a photo; one that cannot be read leaves the
+// frame empty.
+void CBGeoObjectDetailVC::setupHeaderPhoto() {
+    const bool venue = displayObject_ && isTopTableObject(*displayObject_);
+    headerPhotoView_->setHidden(!venue);
+    if (!venue)
+        return;
+    auto shown = host();
+    const auto store = shown ? shown->currentMapStorePath() : std::nullopt;
+    const auto name = toptableImageFileName(*displayObject_);
+    const auto path = store && name ? CBTopTableImagePathInFolder(
+                                          CBTopTableImagesPathForMapStorePath(*store), *name)
+                                    : std::nullopt;
+    headerPhotoView_->setImage(path ? UIImage::imageWithContentsOfFile(*path) : nullptr);
+    if (auto navigation = navigationController())
+        headerPhotoView_->setTopView(navigation->view());
+    headerPhotoView_->setTransform(CGAffineTransformMakeRotation(kPhotoTilt));
 }
 
 void CBGeoObjectDetailVC::startHeadingUpdatesIfUseful() {

@@ -5,6 +5,7 @@
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoObject+BookmarkAdditions.h"
 #include "CBGeoData/CBGeoObject.h"
+#include "CBGeoData/CBGeoRelation.h"
 #include "CBGeoData/CBGeoSearchResult.h"
 #include "CBGeoData/CBGeoTag.h"
 #include "Foundation/NSBundle.h"
@@ -21,10 +22,12 @@
 #include "UIKit/UITableView.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
 #include "mapkit/CBBasicAnnotation.h"
-#include "mapkit/VADMaskedIconView.h"
-#include "mapkit/VADStyleTrait.h"
 #include "places/CBCellWithMultilineLabel.h"
+#include "places/CBGeoObjectAdressesTable.h"
 #include "places/CBGeoObjectDetailVC.h"
+#include "places/CBGeoObjectNearbyPOITable.h"
+#include "places/CBGeoRelationDetailVC.h"
+#include "places/CBPlaceIcons.h"
 #include "places/CBPlaceTexts.h"
 #include "places/CBPlacesHost.h"
 #include "uiadditions/UIApplication+SafeURL.h"
@@ -44,51 +47,9 @@ constexpr CGFloat kDescriptionWidth = 250;
 constexpr CGFloat kDescriptionHeightLimit = 300;
 constexpr CGFloat kDescriptionPadding = 10;
 
-// The icon drawn in one colour from the image's shape, as the cell's image,
-// and white for the highlighted cell.
-struct MaskedIcon {
-    UIImageRef normal;
-    UIImageRef highlighted;
-};
-
-// Icons of other sizes are centred in this square, so row texts line up.
-constexpr CGFloat kIconSide = 20;
-
-UIImageRef renderIcon(VADMaskedIconView& icon) {
-    const CGSize size = icon.bounds().size;
-    if (size.width <= 0 || size.height <= 0)
-        return nullptr;
-    const CGSize canvas{std::max(size.width, kIconSide), std::max(size.height, kIconSide)};
-    UIGraphicsBeginImageContextWithOptions(canvas, false, UIScreen::mainScreen()->scale());
-    if (CGContextRef context = UIGraphicsGetCurrentContext())
-        context->translateCTM((canvas.width - size.width) / 2, (canvas.height - size.height) / 2);
-    icon.drawRect(icon.bounds());
-    auto image = UIGraphicsGetImageFromCurrentImageContext();
-    UIGraphicsEndImageContext();
-    return image;
-}
-
-MaskedIcon maskedIcon(const UIImageRef& image, const UIColor& color) {
-    if (!image)
-        return {};
-    VADMaskedIconView icon;
-    icon.configureWithImage(image);
-    icon.setTrait(*VADStyleTrait::iconTraitWithColor(color));
-    icon.sizeToFit();
-    MaskedIcon result;
-    result.normal = renderIcon(icon);
-    icon.setHighlighted(true);
-    result.highlighted = renderIcon(icon);
-    return result;
-}
-
 void shrinkToFit(UILabel& label) {
     label.setAdjustsFontSizeToFitWidth(true);
     label.setMinimumScaleFactor(kShrinkScale);
-}
-
-std::string tagValueText(CBGeoTag& tag, const Value& translations) {
-    return CBTextForDisplay(tag.translatedAttributeFromDictionary(&translations).value_or(""));
 }
 
 std::string attributeText(CBGeoObject& object, const char* key) {
@@ -101,19 +62,22 @@ std::shared_ptr<CBGeoTag> CBGeoObjectDetailVC::tagForRow(long row) const {
     return row >= 0 && size_t(row) < sortedTags_.size() ? sortedTags_[size_t(row)] : nullptr;
 }
 
-UIImageRef CBGeoObjectDetailVC::iconForTag(const std::shared_ptr<CBGeoTag>& tag) {
-    auto name = tag ? tag->iconImageName() : std::nullopt;
-    return name ? UIImage::imageNamed("Quillmere.bundle/" + *name) : nullptr;
-}
-
-UIImageRef CBGeoObjectDetailVC::iconForObject(CBGeoObject& object) {
-    return iconForTag(object.displayTypeTag());
-}
-
 void CBGeoObjectDetailVC::setMaskedIcon(UITableViewCell& cell, const UIImageRef& image) {
-    const auto icon = maskedIcon(image, view()->tintColor());
-    cell.imageView()->setImage(icon.normal);
-    cell.imageView()->setHighlightedImage(icon.highlighted);
+    CBSetMaskedIconOfCell(cell, image, view()->tintColor());
+}
+
+const Value& CBGeoObjectDetailVC::tagTranslations() {
+    if (!tagTranslations_)
+        tagTranslations_ = dataManager_ ? Value(dataManager_->tagTranslationDictionary()) : Value();
+    return *tagTranslations_;
+}
+
+std::string CBGeoObjectDetailVC::tagValueText(CBGeoTag& tag) {
+    return CBTextForDisplay(tag.translatedAttributeFromDictionary(&tagTranslations()).value_or(""));
+}
+
+std::string CBGeoObjectDetailVC::tagKeyText(CBGeoTag& tag) {
+    return CBTextForDisplay(tag.translatedKeyFromDictionary(&tagTranslations()).value_or(""));
 }
 
 std::string CBGeoObjectDetailVC::addressText() {
@@ -144,13 +108,14 @@ std::shared_ptr<UITableViewCell> CBGeoObjectDetailVC::makeCellForSection(
     switch (type) {
         case kSectionTags: {
             auto tag = tagForRow(indexPath.row);
-            const Value translations(dataManager_ ? Value(dataManager_->tagTranslationDictionary())
-                                                  : Value());
-            const auto key = tag ? tag->translatedKeyFromDictionary(&translations) : std::nullopt;
-            return CBCellWithMultilineLabel::create(
-                key && !key->empty() ? UITableViewCellStyleSubtitle : UITableViewCellStyleDefault,
-                identifier);
+            return CBCellWithMultilineLabel::create(tag && !tagKeyText(*tag).empty()
+                                                        ? UITableViewCellStyleSubtitle
+                                                        : UITableViewCellStyleDefault,
+                                                    identifier);
         }
+        case kSectionTopTableTags:
+        case kSectionTopTableRatings:
+            return makeTopTableCell(type, indexPath, identifier);
         case kSectionAddress:
             return CBCellWithMultilineLabel::create(UITableViewCellStyleSubtitle, identifier);
         case kSectionPhone:
@@ -197,7 +162,7 @@ void CBGeoObjectDetailVC::configureCellAtIndex(UITableViewCell& cell,
     auto* multiline = dynamic_cast<CBCellWithMultilineLabel*>(&cell);
     auto setIcon = [this, &cell](const UIImageRef& image) { setMaskedIcon(cell, image); };
     auto setTagIcon = [&](const char* key) {
-        if (auto icon = iconForTag(displayObject_ ? displayObject_->getTagForKey(key) : nullptr))
+        if (auto icon = CBIconForTag(displayObject_ ? displayObject_->getTagForKey(key) : nullptr))
             setIcon(icon);
     };
     // A contact of the place: its value over what it is, tappable where the
@@ -213,13 +178,38 @@ void CBGeoObjectDetailVC::configureCellAtIndex(UITableViewCell& cell,
     // Another place, which a tap opens.
     auto placeRow = [&](CBGeoObject& place) {
         text.setText(place.title().value_or(""));
-        if (auto icon = iconForObject(place))
+        if (auto icon = CBIconForObject(place))
             setIcon(icon);
         cell.setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
         cell.setSelectionStyle(UITableViewCellSelectionStyleBlue);
     };
     const long row = indexPath.row;
-    switch (typeForSection(indexPath.section)) {
+    const int type = typeForSection(indexPath.section);
+    if (const auto* routes = routesForSection(type); routes && size_t(row) < routes->size()) {
+        text.setText(CBTextForDisplay((*routes)[size_t(row)]->name().value_or("")));
+        cell.setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
+        cell.setSelectionStyle(UITableViewCellSelectionStyleBlue);
+        setIcon(UIImage::imageNamed(type == kSectionBusRoutes     ? "cat_transport"
+                                    : type == kSectionFerryRoutes ? "subcat_ferry"
+                                                                  : "cat_train"));
+        cell.setNeedsLayout();
+        return;
+    }
+    switch (type) {
+        case kSectionPlacesAlongStreet:
+        case kSectionStreetAddresses:
+            text.setText(NSLocalizedString(type == kSectionStreetAddresses ? "Addresses"
+                                                                           : "Points of interest"));
+            cell.setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
+            cell.setSelectionStyle(UITableViewCellSelectionStyleBlue);
+            setIcon(UIImage::imageNamed(type == kSectionStreetAddresses ? "address" : "poi"));
+            break;
+        case kSectionTopTableTags:
+        case kSectionTopTableMenus:
+        case kSectionTopTableChecklist:
+        case kSectionTopTableRatings:
+            configureTopTableCell(cell, type, row);
+            break;
         case kSectionAddress: {
             const std::string address = addressText();
             cell.detailTextLabel()->setText(NSLocalizedString("Address"));
@@ -265,25 +255,8 @@ void CBGeoObjectDetailVC::configureCellAtIndex(UITableViewCell& cell,
                 placeRow(*POIsAtAddress_[size_t(row)]);
             break;
         case kSectionTags:
-            if (auto tag = tagForRow(row)) {
-                const Value translations(
-                    dataManager_ ? Value(dataManager_->tagTranslationDictionary()) : Value());
-                const std::string value = tagValueText(*tag, translations);
-                text.setText(value);
-                text.setNumberOfLines(0);
-                text.setLineBreakMode(NSLineBreakByWordWrapping);
-                if (auto detail = cell.detailTextLabel())
-                    detail->setText(tag->translatedKeyFromDictionary(&translations).value_or(""));
-                const auto iconName = tag->iconImageName();
-                if (supportsMaskedIconsForImageWithName(iconName.value_or(""))) {
-                    auto image = iconForTag(tag);
-                    setIcon(image ? image : UIImage::imageNamed("tag_other"));
-                } else {
-                    cell.imageView()->setImage(iconForTag(tag));
-                }
-                if (multiline)
-                    multiline->setFontToFitText(value);
-            }
+            if (auto tag = tagForRow(row))
+                configureTagCell(cell, tag);
             break;
         default:
             break;
@@ -291,17 +264,36 @@ void CBGeoObjectDetailVC::configureCellAtIndex(UITableViewCell& cell,
     cell.setNeedsLayout();
 }
 
+void CBGeoObjectDetailVC::configureTagCell(UITableViewCell& cell,
+                                           const std::shared_ptr<CBGeoTag>& tag) {
+    const std::string value = tagValueText(*tag);
+    UILabel& text = *cell.textLabel();
+    text.setText(value);
+    text.setNumberOfLines(0);
+    text.setLineBreakMode(NSLineBreakByWordWrapping);
+    if (auto detail = cell.detailTextLabel())
+        detail->setText(tagKeyText(*tag));
+    // Icons that are pictures rather than shapes (flags) are shown as they are.
+    if (supportsMaskedIconsForImageWithName(tag->iconImageName().value_or(""))) {
+        auto image = CBIconForTag(tag);
+        setMaskedIcon(cell, image ? image : UIImage::imageNamed("tag_other"));
+    } else {
+        cell.imageView()->setImage(CBIconForTag(tag));
+    }
+    if (auto* multiline = dynamic_cast<CBCellWithMultilineLabel*>(&cell))
+        multiline->setFontToFitText(value);
+}
+
 std::optional<CGFloat> CBGeoObjectDetailVC::tableViewHeightForRowAtIndexPath(
     UITableView&, const NSIndexPath& indexPath) {
-    switch (typeForSection(indexPath.section)) {
+    const int type = typeForSection(indexPath.section);
+    switch (type) {
         case kSectionTags:
-            if (auto tag = tagForRow(indexPath.row)) {
-                const Value translations(
-                    dataManager_ ? Value(dataManager_->tagTranslationDictionary()) : Value());
-                return CBCellWithMultilineLabel::requireHeightForText(
-                    tagValueText(*tag, translations));
-            }
+            if (auto tag = tagForRow(indexPath.row))
+                return CBCellWithMultilineLabel::requireHeightForText(tagValueText(*tag));
             return kRowHeight;
+        case kSectionTopTableTags:
+            return heightForTopTableRow(type, indexPath.row);
         case kSectionAddress:
             return CBCellWithMultilineLabel::requireHeightForTextWithBoldText(addressText(), true);
         case kSectionName: {
@@ -375,7 +367,36 @@ void CBGeoObjectDetailVC::tableViewDidSelectRowAtIndexPath(UITableView& table,
     table.deselectRowAtIndexPathAnimated(indexPath, true);
     std::optional<std::string> url;
     const size_t row = size_t(indexPath.row);
-    switch (typeForSection(indexPath.section)) {
+    const int type = typeForSection(indexPath.section);
+    if (const auto* routes = routesForSection(type)) {
+        if (row < routes->size())
+            openDetailForRelation((*routes)[row]);
+        return;
+    }
+    switch (type) {
+        case kSectionPlacesAlongStreet: {
+            auto places = std::make_shared<CBGeoObjectNearbyPOITable>(host_);
+            places->setObject(displayObject_);
+            places->setIsOnMap(isOnMap_);
+            places->setDataManager(dataManager_);
+            if (auto navigation = navigationController())
+                navigation->pushViewControllerAnimated(places, true);
+            break;
+        }
+        case kSectionStreetAddresses: {
+            auto addresses = std::make_shared<CBGeoObjectAdressesTable>(host_);
+            addresses->setObject(displayObject_);
+            addresses->setIsOnMap(isOnMap_);
+            if (auto navigation = navigationController())
+                navigation->pushViewControllerAnimated(addresses, true);
+            break;
+        }
+        case kSectionTopTableTags:
+        case kSectionTopTableMenus:
+        case kSectionTopTableChecklist:
+        case kSectionTopTableRatings:
+            selectTopTableRow(type, long(row));
+            break;
         case kSectionPhone:
             if (auto phone = displayObject_->getAttributeOfTagForKey("phone")) {
                 std::string number = *phone;
@@ -415,6 +436,15 @@ void CBGeoObjectDetailVC::tableViewDidSelectRowAtIndexPath(UITableView& table,
 void CBGeoObjectDetailVC::openDetailForObject(const std::shared_ptr<CBGeoObject>& object) {
     auto next = initWithDefaultNib(host_);
     next->setObject(CBGeoSearchResult::geoSearchResultWithObject(object));
+    next->setIsOnMap(isOnMap_);
+    next->setDataManager(dataManager_);
+    if (auto navigation = navigationController())
+        navigation->pushViewControllerAnimated(next, true);
+}
+
+void CBGeoObjectDetailVC::openDetailForRelation(const std::shared_ptr<CBGeoRelation>& relation) {
+    auto next = CBGeoRelationDetailVC::initWithDefaultNib(host_);
+    next->setRelation(relation);
     next->setIsOnMap(isOnMap_);
     next->setDataManager(dataManager_);
     if (auto navigation = navigationController())

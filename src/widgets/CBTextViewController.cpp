@@ -1,6 +1,7 @@
 #include "widgets/CBTextViewController.h"
 
 #include "UIKit/UIFont.h"
+#include "UIKit/UINavigationController.h"
 #include "UIKit/UITextView.h"
 
 void CBTextViewController::setText(const std::string& text) {
@@ -15,4 +16,10 @@ void CBTextViewController::loadView() {
     textView_->setFont(UIFont::systemFontOfSize(14));
     textView_->setText(text_);
     setView(textView_);
+}
+
+void CBTextViewController::viewWillAppear(bool animated) {
+    UIViewController::viewWillAppear(animated);
+    if (auto navigation = navigationController())
+        navigation->setToolbarHiddenAnimated(true, animated);
 }

@@ -5,10 +5,12 @@
 #include "CBGeoData/CBGeoObject+GuideAdditions.h"
 #include "CBGeoData/CBGeoObject+TTAdditions.h"
 #include "CBGeoData/CBGeoObject.h"
+#include "CBGeoData/CBGeoSearchResult.h"
 #include "CBGeoData/CBGeoTag.h"
 #include "CoreData/NSFetchRequest.h"
 #include "CoreData/NSPersistentStoreCoordinator.h"
 #include "CoreData/NSPredicate.h"
+#include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSBundle.h"
 #include "GeoEntityFixture.h"
 
@@ -103,6 +105,52 @@ TEST_F(CBGeoObjectTopTableTest, TheGuideEntryOfARestaurantIsFoundThroughToptable
     EXPECT_EQ(topTableSortedMenus(*entry).front()->attribute(), "Soup");
     EXPECT_EQ(topTableChecklist(*entry).front()->attribute(), "Cards");
     EXPECT_EQ(overallRating(*entry), "4.5");
+    NSBundle::setMainBundlePath("");
+}
+
+TEST_F(CBGeoObjectTopTableTest, TheGuidesEntriesAreNoSearchHitsOfTheirOwn) {
+    // The guide's entry stands where the map's place stands, under its name.
+    const auto map = writeStore("map", "Zur Alten Post", {{"linkedTT_ID", "4711"}});
+    const auto guide = writeStore("guide", "Zur Alten Post", {{"TT_ID", "4711"}});
+    NSBundle::setMainBundlePath(resourcesPath());
+    auto manager = CBGeoDataManager::create();
+    ASSERT_TRUE(manager->addPersistentStoreCoordinatorWithPath(map));
+    ASSERT_TRUE(manager->addPersistentStoreCoordinatorWithPathForKey(guide, "toptable"));
+    NSFetchRequest request("object");
+    manager->restrictFetchRequestToMapStores(request);
+    const auto inMap = manager->managedObjectContext()->executeFetchRequest(request);
+    ASSERT_TRUE(inMap && inMap->size() == 1u) << "the map's stores hold one object";
+    auto place = std::dynamic_pointer_cast<CBGeoObject>(inMap->front());
+    EXPECT_FALSE(isTopTableObject(*place));
+
+    std::vector<std::shared_ptr<CBGeoSearchResult>> hits;
+    bool answered = false;
+    ASSERT_TRUE(manager->searchObjectsMatchingStringIncludeAddressesDelayedWithCompletionBlock(
+        "alten post", false, false, [&](const CBGeoDataManager::SearchResults& results) {
+            hits = results;
+            answered = true;
+        }));
+    NSRunLoop::mainRunLoop()->runUntil([&] { return answered; }, 10.0);
+    ASSERT_EQ(hits.size(), 1u);
+    EXPECT_EQ(hits.front()->object(), place);
+
+    std::shared_ptr<CBGeoObject> closest;
+    answered = false;
+    manager->searchForClosestObjectToWithCompletionBlock(
+        place->coordinate(), [&](const std::shared_ptr<CBGeoObject>& object) {
+            closest = object;
+            answered = true;
+        });
+    NSRunLoop::mainRunLoop()->runUntil([&] { return answered; }, 10.0);
+    EXPECT_EQ(closest, place);
+
+    // The same place carried over from elsewhere (a bookmark) is the map's.
+    auto elsewhere = CBGeoObject::objectInContextAtCoordinate(context_, place->coordinate());
+    elsewhere->updateNameAndCanonicalNameForString("Zur Alten Post");
+    auto similar = manager->findSimilarObjectToObjectFromOtherContext(
+        CBGeoSearchResult::geoSearchResultWithObject(elsewhere));
+    ASSERT_TRUE(similar);
+    EXPECT_EQ(similar->object(), place);
     NSBundle::setMainBundlePath("");
 }
 

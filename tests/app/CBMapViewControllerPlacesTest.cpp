@@ -5,11 +5,13 @@
 
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoObject+BookmarkAdditions.h"
+#include "CBGeoData/CBGeoObject+TTAdditions.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoSearchResult.h"
 #include "CoreData/NSPredicate.h"
 #include "Dispatch/NSRunLoop.h"
 #include "MapScreenFixture.h"
+#include "TopTableFixture.h"
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UINavigationItem.h"
@@ -21,6 +23,7 @@
 #include "mapkit/CBMapScrollView.h"
 #include "places/CBBookmarksManager.h"
 #include "places/CBGeoObjectDetailVC.h"
+#include "places/CBTopTableFiles.h"
 
 namespace {
 
@@ -85,6 +88,48 @@ expect "0395-570 89 70"
     EXPECT_EQ(screens(), 1u);
     ASSERT_TRUE(screen_->placeScreen());
     EXPECT_EQ(screen_->placeScreen()->displayObject(), berlin);
+}
+
+TEST_F(CBMapViewControllerPlacesTest, AMapsRestaurantGuideOpensBesideItAndGoesWithIt) {
+    auto map = installNeubrandenburg();
+    std::string why;
+    ASSERT_TRUE(TopTableFixture::writeGuideForMapStore(*map->filePath(), &why)) << why;
+    registry_->setCurrentMap(map);
+    showWithBookmarks();
+    auto manager = screen_->mapView()->dataManager();
+    EXPECT_TRUE(manager->hasPersistentStoreForKey(CBGeoDataManager::kTopTableStoreKey));
+    EXPECT_EQ(screen_->basePathForTTImages(),
+              NSSearchPathForDirectory(NSSearchPathDirectory::Documents) +
+                  "/maps/neubrandenburg/toptable/images");
+    // The map's restaurant leads to the guide's entry, found once by search.
+    auto berlin = objectNamed("Berlin");
+    ASSERT_TRUE(berlin);
+    EXPECT_FALSE(isTopTableObject(*berlin));
+    auto entry = relatedTopTableObjectFromDataManager(*berlin, manager);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(ttID(*entry), TopTableFixture::kBerlinVenueID);
+
+    // The next map has no guide: none is left behind.
+    registry_->setCurrentMap(installLiechtenstein());
+    EXPECT_FALSE(manager->hasPersistentStoreForKey(CBGeoDataManager::kTopTableStoreKey));
+}
+
+TEST_F(CBMapViewControllerPlacesTest, ABrokenRestaurantGuideIsOneLineAndTheMapStillOpens) {
+    auto map = installNeubrandenburg();
+    const std::string guide = CBTopTableStorePathForMapStorePath(*map->filePath());
+    std::filesystem::create_directories(std::filesystem::path(guide).parent_path());
+    std::ofstream(guide) << "an interrupted download, not a store";
+    registry_->setCurrentMap(map);
+    LogCapture log;
+    showWithBookmarks();
+    EXPECT_TRUE(screen_->hasMap());
+    const auto lines = log.lines();
+    EXPECT_EQ(std::count_if(
+                  lines.begin(), lines.end(),
+                  [&](const std::string& line) { return line.find(guide) != std::string::npos; }),
+              1);
+    EXPECT_FALSE(screen_->mapView()->dataManager()->hasPersistentStoreForKey(
+        CBGeoDataManager::kTopTableStoreKey));
 }
 
 TEST_F(CBMapViewControllerPlacesTest, APinDroppedWithTheLoupeIsKeptAsABookmark) {

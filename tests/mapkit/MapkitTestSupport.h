@@ -81,6 +81,10 @@ class LogCapture {
         }
         return found;
     }
+    std::vector<std::string> lines() const {
+        std::lock_guard lock(mutex_);
+        return lines_;
+    }
 
   private:
     NSLogSink previous_;

@@ -46,15 +46,6 @@ class TestSource : public CLLocationSource {
 
 class CBGeoObjectDetailVCTest : public PlacesTest {
   protected:
-    void SetUp() override {
-        PlacesTest::SetUp();
-        scratch_ = CBGeoDataManager::create();
-        ASSERT_TRUE(scratch_->addPersistentStoreCoordinatorWithPath(home_.file("scratch.sqlite")));
-    }
-    void TearDown() override {
-        scratch_.reset();
-        PlacesTest::TearDown();
-    }
     UITableView& table(CBGeoObjectDetailVC& screen) { return *screen.tableView(); }
     std::shared_ptr<UITableViewCell> cell(CBGeoObjectDetailVC& screen, long section, long row) {
         return screen.tableViewCellForRowAtIndexPath(
@@ -74,22 +65,20 @@ class CBGeoObjectDetailVCTest : public PlacesTest {
     // An object of a map of the test's own, saved.
     std::shared_ptr<CBGeoObject> scratchObject(
         std::optional<std::string> name, std::vector<std::pair<std::string, std::string>> tags) {
-        auto context = scratch_->managedObjectContext();
+        auto context = scratch()->managedObjectContext();
         auto object = CBGeoObject::objectInContextAtCoordinate(context, {53.556, 13.262});
         object->setValueForKey("typeID", Value(int64_t(419)));
         if (name)
             object->updateNameAndCanonicalNameForString(*name);
         for (const auto& [key, value] : tags)
             object->addTag(CBGeoTag::tagWithKeyAndAttributeInContext(key, value, context));
-        EXPECT_TRUE(scratch_->saveChanges());
+        EXPECT_TRUE(scratch()->saveChanges());
         return object;
     }
     void settle() {
         auto result = HostRunScenario(window_, "idle");
         EXPECT_TRUE(result.passed) << result.message;
     }
-
-    std::shared_ptr<CBGeoDataManager> scratch_;
 };
 
 TEST_F(CBGeoObjectDetailVCTest, APlaceShowsItsContactsAndTagsEachOnce) {
@@ -160,9 +149,12 @@ TEST_F(CBGeoObjectDetailVCTest, AStreetAtAnAddressListsTheNamedPlacesThere) {
     ASSERT_TRUE(next->navigationItem()->rightBarButtonItem());
     EXPECT_EQ(next->navigationItem()->rightBarButtonItem()->title(), "Map");
 
-    // The whole street, found without an address, shows just its name.
+    // The whole street, found without an address, leads to its house numbers
+    // and to the places along it.
     auto whole = showResult(CBGeoSearchResult::geoSearchResultWithObject(street));
-    EXPECT_EQ(whole->sectionTypes(), std::vector<int>{Section::kSectionName});
+    EXPECT_EQ(whole->sectionTypes(),
+              (std::vector<int>{Section::kSectionName, Section::kSectionStreetAddresses,
+                                Section::kSectionPlacesAlongStreet}));
 }
 
 TEST_F(CBGeoObjectDetailVCTest, WebAddressesOpenAsWebPagesAndTheTelephoneOnlyCopies) {
@@ -245,7 +237,7 @@ TEST_F(CBGeoObjectDetailVCTest, AnUnnamedBookmarkedPlaceShowsItsNoteOnceAndKeeps
     auto bench = scratchObject(std::nullopt, {{"amenity", "bench"}, {"name:de", "Bank am See"}});
     ASSERT_TRUE(bookmarks_->addBookmarkForObject(bench));
     auto screen = show([&](CBGeoObjectDetailVC& detail) {
-        detail.setDataManager(scratch_);
+        detail.setDataManager(scratch());
         detail.setObject(CBGeoSearchResult::geoSearchResultWithObject(bench));
     });
     ASSERT_TRUE(screen->bookmark());
@@ -286,7 +278,7 @@ TEST_F(CBGeoObjectDetailVCTest, DeletingAsksAndClosesOnlyWhenNothingElseIsLeftTo
     auto kept = bookmarks_->addBookmarkForSearchResult(berlin);
     ASSERT_TRUE(kept);
     auto orphan = show([&](CBGeoObjectDetailVC& detail) {
-        detail.setDataManager(scratch_);
+        detail.setDataManager(scratch());
         detail.setObject(bookmarks_->searchResultObjectForGeoObject(kept));
     });
     EXPECT_EQ(orphan->displayObject(), kept);
@@ -391,7 +383,7 @@ TEST_F(CBGeoObjectDetailVCTest, ALongNameIsSharedCutAtAWholeCharacter) {
     const std::string name = std::string(99, 'a') + "\U0001F37A" + "b";
     auto place = scratchObject(name, {{"amenity", "pub"}});
     auto screen = show([&](CBGeoObjectDetailVC& detail) {
-        detail.setDataManager(scratch_);
+        detail.setDataManager(scratch());
         detail.setObject(CBGeoSearchResult::geoSearchResultWithObject(place));
     });
     const auto items = screen->itemsForSharing();

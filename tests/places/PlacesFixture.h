@@ -83,6 +83,7 @@ class PlacesTest : public UIKitTest {
     void TearDown() override {
         window_.reset();
         navigation_.reset();
+        scratch_.reset();
         host_.reset();
         bookmarks_.reset();
         map_.reset();
@@ -91,6 +92,17 @@ class PlacesTest : public UIKitTest {
         NSBundle::setMainBundlePath("");
         NSUserDefaults::resetStandardUserDefaults();
         NSSetApplicationHome("");
+    }
+
+    // A map store of the test's own, for places the sample lacks; made on
+    // first use.
+    const std::shared_ptr<CBGeoDataManager>& scratch() {
+        if (!scratch_) {
+            scratch_ = CBGeoDataManager::create();
+            EXPECT_TRUE(
+                scratch_->addPersistentStoreCoordinatorWithPath(home_.file("scratch.sqlite")));
+        }
+        return scratch_;
     }
 
     std::shared_ptr<CBGeoObject> objectNamed(const std::string& name) {
@@ -139,6 +151,7 @@ class PlacesTest : public UIKitTest {
     TemporaryFolder home_;
     std::string storePath_;
     std::shared_ptr<CBGeoDataManager> map_;
+    std::shared_ptr<CBGeoDataManager> scratch_;
     std::shared_ptr<CBBookmarksManager> bookmarks_;
     std::shared_ptr<RecordingPlacesHost> host_;
     std::shared_ptr<UINavigationController> navigation_;

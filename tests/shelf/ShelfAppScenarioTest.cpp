@@ -10,19 +10,10 @@
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
 #include "MapStoreServerProcess.h"
+#include "ScenarioScriptArguments.h"
 #include "mapkit/MapkitTestSupport.h"
 
 namespace {
-
-// The options of a script's "# args:" line.
-std::string argumentsOf(const std::string& script) {
-    std::ifstream in(script);
-    const std::string marker = "# args:";
-    for (std::string line; std::getline(in, line);)
-        if (line.rfind(marker, 0) == 0)
-            return line.substr(marker.size());
-    return {};
-}
 
 // Plays a script of tests/shelf/scenarios on the real program, headless, in
 // a fresh home, against a local map store server whose Three Rivers package
@@ -42,10 +33,10 @@ int play(const std::string& name) {
     NSSetApplicationHome("");
 
     const std::string script = std::string(KELVARA_SHELF_SCENARIOS) + "/" + name;
-    const std::string command = std::string(KELVARA_BINARY) + " " + argumentsOf(script) +
-                                " --home " + home.path() + " --store-url " + server.baseURL() +
-                                " --scenario " + script + " --scenario-output " +
-                                KELVARA_SCENARIO_OUTPUT;
+    const std::string command = std::string(KELVARA_BINARY) + " " +
+                                scenarioScriptArguments(script) + " --home " + home.path() +
+                                " --store-url " + server.baseURL() + " --scenario " + script +
+                                " --scenario-output " + KELVARA_SCENARIO_OUTPUT;
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }

@@ -1,6 +1,7 @@
 #include <sqlite3.h>
 
 #include "CoreDataFixture.h"
+#include "Foundation/NSLog.h"
 
 namespace {
 
@@ -20,6 +21,24 @@ std::vector<std::string> rawQuery(const std::string& path, const std::string& sq
     }
     sqlite3_close(db);
     return rows;
+}
+
+// A store of the tests' other model at path; its model, or nullptr.
+std::shared_ptr<NSManagedObjectModel> writeStoreOfOtherModel(const std::string& modelPath,
+                                                             const std::string& path) {
+    auto model = NSManagedObjectModel::modelWithContentsOfFile(modelPath);
+    NSPersistentStoreCoordinator other(model);
+    if (!model || !other.addPersistentStoreWithType(NSSQLiteStoreType, "", path, {}, nullptr))
+        return nullptr;
+    return model;
+}
+
+// A plain SQLite file that no model made.
+void writePlainSQLite(const std::string& path) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db, "CREATE TABLE t (x); INSERT INTO t VALUES (1);", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
 }
 
 }  // namespace
@@ -171,20 +190,8 @@ TEST_F(NSPersistentStoreCoordinatorTest, CorruptAndForeignFilesAreRejectedUntouc
         for (int i = 0; i < 100; ++i)
             out << "garbage ";
     }
-    auto otherModel = NSManagedObjectModel::modelWithContentsOfFile(dataPath("Other.model"));
-    ASSERT_NE(otherModel, nullptr);
-    NSPersistentStoreCoordinator other(otherModel);
-    ASSERT_NE(
-        other.addPersistentStoreWithType(NSSQLiteStoreType, "", file("other.sqlite"), {}, nullptr),
-        nullptr);
-    {
-        // A plain SQLite file that no model made.
-        sqlite3* db = nullptr;
-        sqlite3_open(file("plain.sqlite").c_str(), &db);
-        sqlite3_exec(db, "CREATE TABLE t (x); INSERT INTO t VALUES (1);", nullptr, nullptr,
-                     nullptr);
-        sqlite3_close(db);
-    }
+    ASSERT_TRUE(writeStoreOfOtherModel(dataPath("Other.model"), file("other.sqlite")));
+    writePlainSQLite(file("plain.sqlite"));
     const struct {
         const char* name;
         long code;
@@ -211,6 +218,49 @@ TEST_F(NSPersistentStoreCoordinatorTest, CorruptAndForeignFilesAreRejectedUntouc
     }
     EXPECT_EQ(coordinator_->persistentStores(),
               std::vector<std::shared_ptr<NSPersistentStore>>{good});
+}
+
+TEST_F(NSPersistentStoreCoordinatorTest, MetadataTellsWhetherAStoreFitsBeforeItIsAdded) {
+    ASSERT_NE(addStore("good.sqlite"), nullptr);
+    auto otherModel = writeStoreOfOtherModel(dataPath("Other.model"), file("other.sqlite"));
+    ASSERT_TRUE(otherModel);
+    std::ofstream(file("text.sqlite")) << "not a database, just text long enough for a header";
+    std::ofstream(file("empty.sqlite")).flush();
+    writePlainSQLite(file("plain.sqlite"));
+    // Looking is quiet: the caller decides what to report.
+    std::vector<std::string> logged;
+    auto previous =
+        NSLogSetSink([&](NSLogLevel, const std::string& line) { logged.push_back(line); });
+    NSError error;
+    auto good = NSPersistentStoreCoordinator::metadataForPersistentStoreOfTypeURL(
+        NSSQLiteStoreType, file("good.sqlite"), &error);
+    ASSERT_TRUE(good);
+    EXPECT_TRUE(model_->isConfigurationCompatibleWithStoreMetadata("", *good));
+    EXPECT_FALSE(otherModel->isConfigurationCompatibleWithStoreMetadata("", *good));
+    auto foreign = NSPersistentStoreCoordinator::metadataForPersistentStoreOfTypeURL(
+        NSSQLiteStoreType, file("other.sqlite"), &error);
+    ASSERT_TRUE(foreign);
+    EXPECT_FALSE(model_->isConfigurationCompatibleWithStoreMetadata("", *foreign));
+    const struct {
+        const char* name;
+        long code;
+    } refused[] = {
+        {"text.sqlite", NSError::NSFileReadCorruptFileError},
+        {"empty.sqlite", CoreDataErrors::NSPersistentStoreIncompatibleSchemaError},
+        {"plain.sqlite", CoreDataErrors::NSPersistentStoreIncompatibleSchemaError},
+        {"missing.sqlite", NSError::NSFileNoSuchFileError},
+    };
+    for (const auto& test : refused) {
+        const auto before = bytesOfFile(file(test.name));
+        EXPECT_FALSE(NSPersistentStoreCoordinator::metadataForPersistentStoreOfTypeURL(
+            NSSQLiteStoreType, file(test.name), &error))
+            << test.name;
+        EXPECT_EQ(error.code, test.code) << test.name;
+        EXPECT_EQ(bytesOfFile(file(test.name)), before) << test.name;
+    }
+    NSLogSetSink(previous);
+    EXPECT_TRUE(logged.empty());
+    EXPECT_FALSE(std::filesystem::exists(file("missing.sqlite")));
 }
 
 TEST_F(NSPersistentStoreCoordinatorTest, ReopenedStoreKeepsIdentityAndRows) {

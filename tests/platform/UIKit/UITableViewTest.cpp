@@ -33,6 +33,7 @@ class Rows : public UITableViewDataSource, public UITableViewDelegate {
     bool returnNoCell = false;
     std::vector<std::pair<UITableViewCellEditingStyle, NSIndexPath>> commits;
     std::vector<std::string> indexTitles;
+    UITableViewCellAccessoryType accessory = UITableViewCellAccessoryNone;
 
     long numberOfSectionsInTableView(UITableView&) override { return long(counts.size()); }
     long tableViewNumberOfRowsInSection(UITableView&, long section) override {
@@ -49,6 +50,7 @@ class Rows : public UITableViewDataSource, public UITableViewDelegate {
             made.push_back(cell.get());
         }
         cell->textLabel()->setText("Row " + name(path));
+        cell->setAccessoryType(accessory);
         auto color = colors.find(path);
         cell->textLabel()->setTextColor(color == colors.end() ? UIColor::blackColor()
                                                               : color->second);
@@ -103,6 +105,10 @@ class Rows : public UITableViewDataSource, public UITableViewDelegate {
     }
     void tableViewDidDeselectRowAtIndexPath(UITableView&, const NSIndexPath& path) override {
         calls.push_back("didDeselect " + name(path));
+    }
+    void tableViewAccessoryButtonTappedForRowWithIndexPath(UITableView&,
+                                                           const NSIndexPath& path) override {
+        calls.push_back("accessory " + name(path));
     }
 };
 
@@ -267,6 +273,41 @@ TEST_F(UITableViewTest, TapSelectsTheRowAndTellsTheDelegate) {
     rows->calls.clear();
     touches->tap({100, 400});
     EXPECT_TRUE(rows->calls.empty());
+}
+
+TEST_F(UITableViewTest, ADetailButtonTellsTheDelegateOfItsRowWithoutSelectingIt) {
+    rows->counts = {40};
+    rows->accessory = UITableViewCellAccessoryDetailDisclosureButton;
+    auto table = makeTable();
+    // The button covers the round "i" and the chevron at the right.
+    touches->tap({275, 44 * 2 + 22});
+    touches->tap({300, 44 * 3 + 22});
+    EXPECT_EQ(rows->calls, (std::vector<std::string>{"accessory 0-2", "accessory 0-3"}));
+    EXPECT_FALSE(table->indexPathForSelectedRow());
+    // The rest of the row selects it as before.
+    rows->calls.clear();
+    touches->tap({100, 44 * 2 + 22});
+    EXPECT_EQ(rows->calls, (std::vector<std::string>{"willSelect 0-2", "didSelect 0-2"}));
+
+    // A cell reused further down answers for the row it shows now.
+    table->setContentOffset({0, 44 * 20});
+    table->layoutIfNeeded();
+    rows->calls.clear();
+    touches->tap({275, 22});
+    EXPECT_EQ(rows->calls, (std::vector<std::string>{"accessory 0-20"}));
+    auto cell = table->cellForRowAtIndexPath({0, 20});
+    ASSERT_TRUE(cell);
+    const auto texts = cell->subviews();
+    EXPECT_TRUE(std::any_of(texts.begin(), texts.end(), [](const auto& view) {
+        return view->accessibilityLabel() == std::optional<std::string>("More Info");
+    }));
+
+    // Without the button the whole row selects.
+    cell->setAccessoryType(UITableViewCellAccessoryNone);
+    cell->layoutIfNeeded();
+    rows->calls.clear();
+    touches->tap({275, 22});
+    EXPECT_EQ(table->indexPathForSelectedRow(), (NSIndexPath{0, 20}));
 }
 
 TEST_F(UITableViewTest, DraggingCancelsTheHighlightWithoutSelecting) {
