@@ -10,21 +10,10 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 binary=${KELVARA_BINARY:?}
-server=${KELVARA_MAPSTORE_SERVER:?}
-content=${KELVARA_MAPSTORE_ROOT:?}
 output=${KELVARA_SCENARIO_OUTPUT:-$PWD}
-work=$(mktemp -d "${TMPDIR:-/tmp}/kelvara-damaged-home.XXXXXX")
+# shellcheck source=scenario-home.sh
+. "$root/tests/scenarios/scenario-home.sh"
 documents=$work/home/Documents
-store=
-cleanup() {
-    [ -n "$store" ] && kill "$store" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAILED: $*"
-    exit 1
-}
 play() {
     local scenario=$1 log=$work/$1.log
     (cd "$root" && "$binary" --phone --scale 2 --home "$work/home" --store-url "$url" \
@@ -38,15 +27,7 @@ damage() {
     printf 'garbage, no store of any kind\n' >"$1" || fail "cannot damage $1"
 }
 
-setpriv --pdeathsig TERM "$server" --root "$content" --port 0 >"$work/store.port" 2>&1 &
-store=$!
-port=
-for _ in $(seq 100); do
-    port=$(head -n 1 "$work/store.port" | tr -dc 0-9)
-    [ -n "$port" ] && break
-    sleep 0.05
-done
-[ -n "$port" ] || fail "the map store server did not start"
+start_store
 url=http://127.0.0.1:$port
 
 play first
