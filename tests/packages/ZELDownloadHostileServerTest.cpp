@@ -68,18 +68,6 @@ TEST_F(ZELDownloadHostileServerTest, AnAnswerWithoutLengthWithinTheSizeInstalls)
     EXPECT_TRUE(fs::exists(mapsFolder() + "/liechtenstein/liechtenstein.sqlite"));
 }
 
-TEST_F(ZELDownloadHostileServerTest, TheBoundIsTheExpectedSizeAndALittleElseAGenerousCap) {
-    const int64_t size = 3600000;
-    const int64_t bound = ZELDownloadManagerEngine::maximumSizeForExpectedSize(size);
-    EXPECT_GT(bound, size);
-    EXPECT_LT(bound, size + size / 5);
-    for (const std::optional<int64_t> unknown :
-         {std::optional<int64_t>(), std::optional<int64_t>(0), std::optional<int64_t>(-1),
-          std::optional<int64_t>(INT64_MAX)})
-        EXPECT_EQ(ZELDownloadManagerEngine::maximumSizeForExpectedSize(unknown),
-                  ZELDownloadManagerEngine::kMaximumSizeWithoutExpectedSize);
-}
-
 // Without a known size the transfer still stops at its bound: an endless
 // answer writes no byte past it.
 TEST_F(ZELDownloadHostileServerTest, AnEndlessAnswerStopsAtTheTransfersBound) {
