@@ -131,6 +131,22 @@ void BM_OpenPackageAndFaultEveryObject(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenPackageAndFaultEveryObject)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// What a start adds to check that the current map can be read: its geo
+// store opens with the geo model and holds objects.
+void BM_CheckCurrentMapAtStart(benchmark::State& state) {
+    const std::string path =
+        (buildDirectory() / "packages/neubrandenburg/neubrandenburg.sqlite").string();
+    if (!fs::exists(path)) {
+        state.SkipWithError("the Neubrandenburg package is not built");
+        return;
+    }
+    NSBundle::setMainBundlePath((sourceDirectory() / "resources").string());
+    for (auto _ : state)
+        benchmark::DoNotOptimize(CBUserMapStoreEngine::validateMapStoreAtPath(path, nullptr));
+    NSBundle::setMainBundlePath("");
+}
+BENCHMARK(BM_CheckCurrentMapAtStart)->Unit(benchmark::kMillisecond)->UseRealTime();
+
 // The local map store server over a root holding the Neubrandenburg
 // package, as a child process for one benchmark.
 class LocalMapStore {

@@ -80,7 +80,7 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
     setUpTileCache();
     createServices();
 
-    reportLostCurrentMap();
+    setAsideDamagedCurrentMap();
     const std::string fallback = options_.mapPath.value_or(options_.sampleStorePath);
     mapViewController_ = std::make_shared<CBMapViewController>(
         options_.mapPath ? nullptr : userMapStoreEngine_, fallback);
@@ -186,19 +186,13 @@ void CBKelvaraSharedAppDelegate::createServices() {
     userMapStoreEngine_->addDelegate(mapInstalledNotification_);
 }
 
-// The map screen shows another map then; the log says why.
-void CBKelvaraSharedAppDelegate::reportLostCurrentMap() {
+// A current map that cannot be read is not replaced by another one unsaid:
+// it is marked damaged (the registry's log line says why) and the program
+// starts on the shelf, which offers to load it again.
+void CBKelvaraSharedAppDelegate::setAsideDamagedCurrentMap() {
     auto map = userMapStoreEngine_ ? userMapStoreEngine_->currentMap() : nullptr;
-    if (!map || map->isDownloading())
-        return;
-    const auto path = map->filePath();
-    std::error_code ignored;
-    if (path && std::filesystem::is_regular_file(*path, ignored))
-        return;
-    NSLogWithLevel(NSLogLevel::Error,
-                   "Kelvara: the current map %s has no geo store at %s any more; another map "
-                   "is shown",
-                   map->identifier().value_or("?").c_str(), path.value_or("?").c_str());
+    if (map && userMapStoreEngine_->checkMapIsDamaged(map))
+        userMapStoreEngine_->setCurrentMap(nullptr);
 }
 
 // A new user sees a city at once: the sample is loaded from the map store
@@ -209,20 +203,12 @@ void CBKelvaraSharedAppDelegate::installSampleOnEmptyHome() {
         downloadManager_->currentQueueLength() > 0)
         return;
     auto map = catalogue_->mapForIdentifier(std::string(kSampleMapIdentifier));
-    auto url = map ? catalogue_->urlForMap(map) : std::nullopt;
-    if (!url) {
+    auto request = map ? catalogue_->downloadRequestForMap(map) : std::nullopt;
+    if (!request) {
         NSLogWithLevel(NSLogLevel::Error, "Kelvara: the catalogue has no sample map");
         return;
     }
-    downloadManager_->addDownload({.url = *url,
-                                   .destinationPath = userMapStoreEngine_->basePathForMaps(),
-                                   .identifier = *map->identifier(),
-                                   .type = CBUserMapStoreEngine::kDownloadType,
-                                   .title = map->title(),
-                                   .subTitle = map->places(),
-                                   .priority = static_cast<int>(map->priority()),
-                                   .payLoad = map->identifier(),
-                                   .progressReservedForPostProcessing = 0.4});
+    downloadManager_->addDownload(*request);
     downloadManager_->resumeDownloads();
 }
 

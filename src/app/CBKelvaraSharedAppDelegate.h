@@ -102,7 +102,7 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
     void setUpTileCache();
     void createServices();
     void installSampleOnEmptyHome();
-    void reportLostCurrentMap();
+    void setAsideDamagedCurrentMap();
     void storeState();
 
     CBLaunchOptions options_;

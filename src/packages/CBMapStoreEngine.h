@@ -12,6 +12,7 @@
 #include "CBGeoData/CBCoreDataManager.h"
 #include "CoreLocation/CLLocationCoordinate2D.h"
 #include "packages/CBMapStoreEngineDelegate.h"
+#include "packages/ZELDownloadRequest.h"
 
 class CBMapStoreCountry;
 class CBMapStoreFederalRegion;
@@ -91,6 +92,13 @@ class CBMapStoreEngine : public CBCoreDataManager {
     // next use, and stays in use until the fresh one has arrived.
     void expireStoredInfos();
     const std::shared_ptr<CBMapStoreInfoStore>& infoStore() const { return infoStore_; }
+    // The package size the stored statistics give (none are fetched here).
+    std::optional<int64_t> storedPackageSizeForMap(const std::shared_ptr<CBMapStoreMap>& map);
+    // The download of the map's package from the map store into the maps
+    // folder, with the stored package size as its expected size, which bounds
+    // what the download may load; nullopt for a map without an address.
+    std::optional<ZELDownloadRequest> downloadRequestForMap(
+        const std::shared_ptr<CBMapStoreMap>& map);
 
     // Covers (CBMapStoreEngineCovers.cpp).
     std::shared_ptr<UIImage> coverImageForMapDownloadCoverIfNeededCompletion(

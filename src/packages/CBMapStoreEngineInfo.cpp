@@ -6,6 +6,7 @@
 #include "packages/CBMapStoreInfoCountry.h"
 #include "packages/CBMapStoreInfoMap.h"
 #include "packages/CBMapStoreInfoStore.h"
+#include "packages/CBMapStoreMap.h"
 #include "packages/CBMapStoreURLManager.h"
 
 std::shared_ptr<CBMapStoreInfoCountry>
@@ -30,6 +31,34 @@ CBMapStoreEngine::infoForMapIdentifierInCountryCodeAndFederalRegionCodeWithUpdat
                 block(info ? info->mapStoreInfoMapForIdentifier(identifier) : nullptr);
         });
     return stored ? stored->mapStoreInfoMapForIdentifier(identifier) : nullptr;
+}
+
+std::optional<int64_t> CBMapStoreEngine::storedPackageSizeForMap(
+    const std::shared_ptr<CBMapStoreMap>& map) {
+    const auto code = map ? map->code() : std::nullopt;
+    const auto identifier = map ? map->identifier() : std::nullopt;
+    if (!code || !identifier)
+        return std::nullopt;
+    const auto stored = infoStore_->storedInfoForCode(*code);
+    const auto info = stored ? stored->mapStoreInfoMapForIdentifier(*identifier) : nullptr;
+    const auto size = info ? info->fileSize() : std::nullopt;
+    return size && *size > 0 ? size : std::nullopt;
+}
+
+std::optional<ZELDownloadRequest> CBMapStoreEngine::downloadRequestForMap(
+    const std::shared_ptr<CBMapStoreMap>& map) {
+    const auto url = urlForMap(map);
+    if (!url)
+        return std::nullopt;
+    return ZELDownloadRequest{.url = *url,
+                              .destinationPath = basePathForMaps(),
+                              .identifier = *map->identifier(),
+                              .type = "map",
+                              .title = map->localName(),
+                              .subTitle = map->places(),
+                              .downloadSize = storedPackageSizeForMap(map),
+                              .payLoad = map->identifier(),
+                              .progressReservedForPostProcessing = 0.4};
 }
 
 void CBMapStoreEngine::expireStoredInfos() {

@@ -48,6 +48,7 @@ std::shared_ptr<CBUserMapStoreEngine> CBUserMapStoreEngine::createWithDownloadMa
                        statePath.c_str(),
                        state ? "not a dictionary" : error.localizedDescription().c_str());
     }
+    registry->openStoreOrRebuildFromMapsOnDisk();
     if (downloadManager) {
         downloadManager->addDelegate(registry);
         downloadManager->setInstallerForType(registry, kDownloadType);
@@ -189,6 +190,7 @@ void CBUserMapStoreEngine::deleteMapAndCancelRelatedDownloads(const Map& map,
                 engine->cancelDownloads({download});
         }
     }
+    checkedMaps_.erase(*identifier);
     if (currentMapIdentifier_ == identifier) {
         currentMapIdentifier_.reset();
         storeState();

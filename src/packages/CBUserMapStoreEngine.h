@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -104,8 +105,22 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
     // model and holds objects.
     static bool validateMapStoreAtPath(const std::string& path, NSError* error);
 
+    // Whether the installed map's geo store cannot be read (checked once a
+    // run, when first asked; a new install of the map checks it anew). A map
+    // being loaded is never damaged.
+    bool checkMapIsDamaged(const Map& map);
+    // Whether checkMapIsDamaged found it so.
+    bool isMapDamaged(const std::optional<std::string>& identifier) const;
+    // Loads the map's package anew from the map store (a queued download of
+    // it is retried); false when the map has no address there.
+    bool downloadMapAgain(const Map& map);
+
   private:
     std::shared_ptr<CBUserMapStoreEngine> userSelf();
+    // Opens the store; one that does not open is set aside and the records
+    // are made anew from the maps on disk whose geo stores validate.
+    void openStoreOrRebuildFromMapsOnDisk();
+    void recordMapsOnDisk();
     void install(const Download& download);
     // Copies the catalogue's description of the map into the record.
     bool fillRecordFromCatalogue(const Map& record, const std::string& identifier);
@@ -124,6 +139,8 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
     std::shared_ptr<CBMapStoreEngine> catalogue_;
     ZELMulticastDelegate<CBUserMapStoreEngineDelegate> delegates_;
     std::optional<std::string> currentMapIdentifier_;
+    // Maps checked this run: true for a damaged one.
+    std::map<std::string, bool> checkedMaps_;
     PostInstallStep postInstallStep_;
     DeletedMapStep deletedMapStep_;
 };

@@ -12,7 +12,7 @@
 // The states of a queued download. The road of a good download is
 // Waiting -> Loading -> Unzipping -> Unzipped -> AwaitingPostProcessing ->
 // PostProcessing -> LoadedAndMoved; a network or integrity failure ends in
-// Failed, a refused archive in UnzipFailed (the zip is kept for a retry).
+// Failed, a refused archive in UnzipFailed (its zip removed, as it is worthless).
 enum ZELDownloadState : int {
     ZELDownloadStateDeleted = -1,
     ZELDownloadStateWaiting = 0,  // waiting or paused

@@ -14,6 +14,7 @@
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
+#include "packages/CBDamagedStore.h"
 #include "packages/CBMapStoreIdentifier.h"
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/ZELDownloadAddress.h"
@@ -28,6 +29,10 @@ namespace {
 constexpr double kProgressStep = 0.005;
 // Seconds between saves of a running transfer's byte count.
 constexpr double kSaveInterval = 1.0;
+// What a package may have beyond the expected size: a twentieth and a
+// little, for a package rebuilt since the catalogue was made.
+constexpr int64_t kSizeMarginDivisor = 20;
+constexpr int64_t kSizeMarginBytes = int64_t{256} << 10;
 
 void removeQuietly(const std::string& path) {
     std::error_code ignored;
@@ -55,13 +60,30 @@ ZELDownloadFailure failureOf(const NSError& error, ZELDownloadFailure otherwise)
     return failure == ZELDownloadFailure::Unknown ? otherwise : failure;
 }
 
+// The server's size fills in an expected size that was not known; a known
+// one stays, so that the bound of the next attempt is still the catalogue's
+// and not what the server claimed.
+void keepServerSize(ZELDownloadManagerDownload& download, std::optional<int64_t> size) {
+    if (size && download.downloadSize().value_or(0) <= 0)
+        download.setDownloadSize(size);
+}
+
 }  // namespace
 
 std::shared_ptr<ZELDownloadManagerEngine> ZELDownloadManagerEngine::createWithStorePath(
     const std::string& path) {
     ZELDownloadManagerDownload::registerClass();
     auto engine = std::make_shared<ZELDownloadManagerEngine>();
-    if (!engine->openStore(path))
+    // A damaged queue would keep the store away for good: it is set aside
+    // and the queue starts empty. Without a model no file is to blame.
+    if (!queueModel()) {
+        NSLogWithLevel(NSLogLevel::Error,
+                       "ZELDownloadManagerEngine: no model ZELDownloadManagerQueue.model");
+        return nullptr;
+    }
+    // A store may open and still fail on its first read.
+    const auto opens = [&] { return engine->openStore(path) && engine->fetch("", 0); };
+    if (!opens() && !(CBDamagedStore::setAsideStoreAtPath(path, "the download queue") && opens()))
         return nullptr;
     engine->queue_ = DispatchQueue::createSerial("kelvara.downloader");
     engine->failures_ =
@@ -79,11 +101,6 @@ ZELDownloadManagerEngine::~ZELDownloadManagerEngine() {
 
 bool ZELDownloadManagerEngine::openStore(const std::string& path) {
     const auto model = queueModel();
-    if (!model) {
-        NSLogWithLevel(NSLogLevel::Error,
-                       "ZELDownloadManagerEngine: no model ZELDownloadManagerQueue.model");
-        return false;
-    }
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
     coordinator_ = std::make_shared<NSPersistentStoreCoordinator>(model);
@@ -121,6 +138,9 @@ void ZELDownloadManagerEngine::repairInterruptedDownloads() {
         if (state == ZELDownloadStateFailed || state == ZELDownloadStateUnzipFailed) {
             if (auto entry = failures_->entryForDownload(download->type(), download->identifier()))
                 download->setLastError(entry->error, entry->failure);
+            // An earlier run may have kept it.
+            if (ZELDownloadFailureDiscardsFile(download->failure()))
+                discardFileOfFailedDownload(download);
         }
         if (state == ZELDownloadStateLoading) {
             download->setDownloadState(ZELDownloadStateWaiting);
@@ -348,10 +368,21 @@ void ZELDownloadManagerEngine::startFirstDownloadInStates(std::initializer_list<
     if (!queue)
         return;
     for (const auto& download : *queue) {
-        if (std::find(states.begin(), states.end(), download->downloadState()) != states.end() &&
+        const int state = download->downloadState();
+        const bool failed = state == ZELDownloadStateFailed || state == ZELDownloadStateUnzipFailed;
+        if (failed && !ZELDownloadFailureIsCurableByRetry(download->failure()))
+            continue;
+        if (std::find(states.begin(), states.end(), state) != states.end() &&
             startDownload(download))
             return;
     }
+}
+
+int64_t ZELDownloadManagerEngine::maximumSizeForExpectedSize(std::optional<int64_t> expectedSize) {
+    if (!expectedSize || *expectedSize <= 0 ||
+        *expectedSize >= kMaximumSizeWithoutExpectedSize - kSizeMarginBytes)
+        return kMaximumSizeWithoutExpectedSize;
+    return *expectedSize + *expectedSize / kSizeMarginDivisor + kSizeMarginBytes;
 }
 
 bool ZELDownloadManagerEngine::startDownload(const Download& download) {
@@ -380,6 +411,7 @@ bool ZELDownloadManagerEngine::startDownload(const Download& download) {
     start.size = download->downloadSize();
     start.tags = {download->integrityTag(), download->entityTag(), download->lastModified(),
                   download->md5Hash()};
+    start.maximumSize = maximumSizeForExpectedSize(download->downloadSize());
     const uint64_t generation = ++transferGeneration_;
     std::weak_ptr<ZELDownloadManagerEngine> weakSelf = weak_from_this();
     auto main = DispatchQueue::main();
@@ -424,8 +456,7 @@ void ZELDownloadManagerEngine::transferProgressed(const Download& download, int6
                                                   std::optional<int64_t> size,
                                                   const ZELDownloadServerTags& tags) {
     download->setBytesLoaded(bytesLoaded);
-    if (size)
-        download->setDownloadSize(size);
+    keepServerSize(*download, size);
     // A resume after a crash needs the server's tags: saved as soon as they
     // change; the byte count only now and then (a count behind the file is
     // safe, the file is cut to it).
@@ -459,8 +490,7 @@ void ZELDownloadManagerEngine::transferFinished(const Download& download,
     transfer_.reset();
     running_.reset();
     download->setBytesLoaded(result.bytesLoaded);
-    if (result.size)
-        download->setDownloadSize(result.size);
+    keepServerSize(*download, result.size);
     download->setServerTags(result.tags.integrityTag, result.tags.entityTag,
                             result.tags.lastModified, result.tags.md5Hash);
     // The transfer phase ends either way: its last value is always reported.
@@ -493,10 +523,21 @@ void ZELDownloadManagerEngine::fail(const Download& download, int state, const N
                    error.description().c_str());
     download->setDownloadState(state);
     setFailure(download, error, failure);
+    if (ZELDownloadFailureDiscardsFile(failure))
+        discardFileOfFailedDownload(download);
     saveChanges();
     tellDelegates(
         [&](auto& delegate) { delegate.downloadManagerFailedToLoadDownload(*this, download); });
     tellStatus(download);
+}
+
+// Runs only once the transfer, unpacking or install of the download has
+// ended, so no one writes the file any more.
+void ZELDownloadManagerEngine::discardFileOfFailedDownload(const Download& download) {
+    removeQuietly(download->zipPath());
+    removeQuietly(download->stagingPath());
+    download->setBytesLoaded(0);
+    download->setServerTags(std::nullopt, std::nullopt, std::nullopt, std::nullopt);
 }
 
 void ZELDownloadManagerEngine::startUnzipping(const Download& download) {
@@ -575,8 +616,9 @@ void ZELDownloadManagerEngine::postProcessingFinishedForDownload(
         return;
     removeQuietly(download->stagingPath());
     if (error) {
-        // The zip stays: a retry asks the server whether the file is still
-        // the same, and loads it anew when it changed.
+        // Unless the package itself was refused, the zip stays: a retry asks
+        // the server whether the file is still the same, and loads it anew
+        // when it changed.
         fail(download, ZELDownloadStateFailed, *error,
              failureOf(*error, ZELDownloadFailure::DamagedPackage));
         return;

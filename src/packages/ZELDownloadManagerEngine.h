@@ -48,7 +48,8 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
 
     // Opens (or creates) the queue store and repairs what an earlier run left
     // half done (full addresses on the store's host become relative to the
-    // store); nullptr when the store cannot be opened.
+    // store). A store that does not open is set aside as "*.corrupt" and an
+    // empty one made; nullptr when even that cannot be opened.
     static std::shared_ptr<ZELDownloadManagerEngine> createWithStorePath(const std::string& path);
     ~ZELDownloadManagerEngine();
 
@@ -93,8 +94,10 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
     // The user paused the queue: nothing loads until resumeDownloads().
     bool isPaused() const { return paused_; }
 
-    // Ends a pause and starts the first download that waits, failed or could
-    // not be unpacked, unless resuming is disabled or a download is running.
+    // Ends a pause and starts the first download that waits, or failed for a
+    // reason a retry may cure (ZELDownloadFailureIsCurableByRetry), unless
+    // resuming is disabled or a download is running. A download refused as
+    // damaged, unsafe or too large waits for retryDownload.
     void resumeDownloads();
     // Stops a running transfer (state 1 only: unpacking and post-processing
     // go on), puts it back to waiting and holds the queue.
@@ -124,6 +127,12 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
 
     // The serial queue file writes run on.
     const std::shared_ptr<DispatchQueue>& downloaderQueue() const { return queue_; }
+
+    // The most a download may load: its expected size (known from the
+    // catalogue before the server says anything) and a small margin, else a
+    // generous cap, so that no answer can fill the disk.
+    static int64_t maximumSizeForExpectedSize(std::optional<int64_t> expectedSize);
+    static constexpr int64_t kMaximumSizeWithoutExpectedSize = int64_t{4} << 30;
 
     ZELDownloadManagerEngine();
 
@@ -156,6 +165,9 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
     void startPostProcessing(const Download& download);
     void fail(const Download& download, int state, const NSError& error,
               ZELDownloadFailure failure);
+    // Removes the loaded file of a download whose failure makes it worthless,
+    // so that a retry loads the package anew.
+    void discardFileOfFailedDownload(const Download& download);
     void removeDownload(const Download& download, bool cancelled);
     void reportProgress(const Download& download, bool lastOfPhase);
 

@@ -28,6 +28,8 @@ ZELDownloadFailure failureForZipError(long code) {
     switch (code) {
         case ZELZipArchive::UnsafeEntry:
             return ZELDownloadFailure::UnsafePackage;
+        case ZELZipArchive::TooLarge:
+            return ZELDownloadFailure::TooLarge;
         case ZELZipArchive::NotEnoughSpace:
             return ZELDownloadFailure::NotEnoughSpace;
         case ZELZipArchive::CannotWrite:
@@ -52,6 +54,7 @@ constexpr struct {
     {ZELDownloadFailure::Cancelled, "cancelled"},
     {ZELDownloadFailure::Interrupted, "interrupted"},
     {ZELDownloadFailure::RefusedAddress, "refusedAddress"},
+    {ZELDownloadFailure::TooLarge, "tooLarge"},
 };
 
 }  // namespace
@@ -114,7 +117,7 @@ NSError ZELDownloadErrorMake(ZELDownloadFailure failure, const std::string& desc
 
 ZELDownloadFailure ZELDownloadFailureForError(const NSError& error) {
     if (error.domain == ZELDownloadErrorDomain && error.code > 0 &&
-        error.code <= static_cast<long>(ZELDownloadFailure::Unknown))
+        error.code <= static_cast<long>(ZELDownloadFailure::TooLarge))
         return static_cast<ZELDownloadFailure>(error.code);
     if (error.domain == NSURLErrorDomain)
         return failureForURLError(error.code);
@@ -131,6 +134,26 @@ ZELDownloadFailure ZELDownloadFailureForError(const NSError& error) {
             return ZELDownloadFailure::CannotWrite;
     }
     return ZELDownloadFailure::Unknown;
+}
+
+bool ZELDownloadFailureIsCurableByRetry(ZELDownloadFailure failure) {
+    switch (failure) {
+        case ZELDownloadFailure::ConnectionLost:
+        case ZELDownloadFailure::ServerError:
+        case ZELDownloadFailure::Cancelled:
+        case ZELDownloadFailure::Interrupted:
+        case ZELDownloadFailure::None:
+        case ZELDownloadFailure::Unknown:
+            return true;
+        default:
+            return false;
+    }
+}
+
+bool ZELDownloadFailureDiscardsFile(ZELDownloadFailure failure) {
+    return failure == ZELDownloadFailure::WrongChecksum ||
+           failure == ZELDownloadFailure::DamagedPackage ||
+           failure == ZELDownloadFailure::UnsafePackage || failure == ZELDownloadFailure::TooLarge;
 }
 
 std::string ZELDownloadFailureName(ZELDownloadFailure failure) {

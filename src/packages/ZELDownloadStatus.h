@@ -22,6 +22,8 @@ enum class ZELDownloadFailure {
     Interrupted,     // an unpacking or install was cut off; the package loads anew
     RefusedAddress,  // its address is not the map store's (another host, no host, not http)
     Unknown,         // the reason is not known (an error of no domain known here)
+    // Added after the others, so that the codes errors keep stay as they were.
+    TooLarge,  // the server sent, or the package unpacks to, far more than it should
 };
 
 // Where a download stands.
@@ -93,6 +95,15 @@ NSError ZELDownloadErrorMake(ZELDownloadFailure failure, const std::string& desc
 // The failure an error stands for: network, server, file, archive and
 // install errors; Unknown for an error of no domain known here.
 ZELDownloadFailure ZELDownloadFailureForError(const NSError& error);
+
+// Whether loading it again may go otherwise by itself (a connection lost, a
+// server error, an install cut off): only such downloads are retried without
+// the user asking. An unknown reason counts as one, as it did before reasons
+// were kept.
+bool ZELDownloadFailureIsCurableByRetry(ZELDownloadFailure failure);
+// Whether the loaded file is worthless (damaged, unsafe, too large, of the
+// wrong checksum): it is removed, and a retry loads the package anew.
+bool ZELDownloadFailureDiscardsFile(ZELDownloadFailure failure);
 
 // A failure's name as files keep it ("connectionLost"), and back; a name
 // not known here reads as Unknown.

@@ -242,6 +242,10 @@ void ZELDownloadTransfer::connectionDidReceiveResponse(const std::shared_ptr<NSU
             startOver();
             return;
         }
+        if (*range->total > start_.maximumSize) {
+            refuseOversizedAnswer(*range->total);
+            return;
+        }
         size_ = range->total;
         tags_ = tags;
         accepting_ = true;
@@ -259,6 +263,10 @@ void ZELDownloadTransfer::connectionDidReceiveResponse(const std::shared_ptr<NSU
         size_ = response.expectedContentLength() >= 0
                     ? std::optional<int64_t>(response.expectedContentLength())
                     : std::nullopt;
+        if (size_ && *size_ > start_.maximumSize) {
+            refuseOversizedAnswer(*size_);
+            return;
+        }
         tags_ = tags;
         accepting_ = true;
         return;
@@ -282,6 +290,10 @@ void ZELDownloadTransfer::connectionDidReceiveData(const std::shared_ptr<NSURLCo
                                                    const Value::Data& data) {
     if (finished_ || !accepting_)
         return;
+    if (static_cast<int64_t>(data.size()) > start_.maximumSize - written_) {
+        refuseOversizedAnswer(written_ + static_cast<int64_t>(data.size()));
+        return;
+    }
     size_t done = 0;
     while (done < data.size()) {
         const ssize_t n =
@@ -323,6 +335,14 @@ void ZELDownloadTransfer::connectionDidFinishLoading(const std::shared_ptr<NSURL
         return;
     }
     finish(std::nullopt);
+}
+
+void ZELDownloadTransfer::refuseOversizedAnswer(int64_t size) {
+    connection_->cancel();
+    finish(ZELDownloadErrorMake(ZELDownloadFailure::TooLarge,
+                                "The server sends " + std::to_string(size) +
+                                    " bytes or more for a file of at most " +
+                                    std::to_string(start_.maximumSize)));
 }
 
 std::optional<NSError> ZELDownloadTransfer::verify() {

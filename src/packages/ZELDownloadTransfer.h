@@ -30,6 +30,10 @@ struct ZELDownloadTransferStart {
     int64_t bytesLoaded = 0;      // what the queue recorded as written
     std::optional<int64_t> size;  // the whole file's size, when known
     ZELDownloadServerTags tags;   // of the earlier answer
+    // The most the file may have: an answer that announces more is refused
+    // before a byte is written, one that sends more is stopped as soon as it
+    // passes the bound (the file then keeps what came before).
+    int64_t maximumSize = INT64_MAX;
 };
 
 // How a transfer ended. On success the file is whole and, when the server
@@ -47,6 +51,8 @@ struct ZELDownloadTransferResult {
 // Last-Modified); only a 206 whose Content-Range starts at the offset and
 // whose integrity tag equals the stored one is appended, anything else
 // starts the file over. A 416 is success only for a file already whole.
+// Whatever the server says of the length, no more than the start's
+// maximumSize is ever written.
 class ZELDownloadTransfer : public NSURLConnectionDataDelegate,
                             public std::enable_shared_from_this<ZELDownloadTransfer> {
   public:
@@ -82,6 +88,8 @@ class ZELDownloadTransfer : public NSURLConnectionDataDelegate,
     void request(bool resuming);
     void startOver();
     void finish(std::optional<NSError> error);
+    // Stops the answer: more than maximumSize announced or sent.
+    void refuseOversizedAnswer(int64_t size);
     std::optional<NSError> verify();
     bool restartDigest();
     NSError fileError(const std::string& what) const;

@@ -142,6 +142,15 @@ bool extractCurrent(unzFile zip, const Entry& entry, const std::string& target,
 
 }  // namespace
 
+uint64_t ZELZipArchive::unpackedBoundForArchiveAtPath(const std::string& zipPath) {
+    std::error_code error;
+    const uint64_t size = fs::file_size(zipPath, error);
+    if (error)
+        return kMinimumUnpackedBound;
+    return std::max(kMinimumUnpackedBound,
+                    size > UINT64_MAX / kMaximumExpansion ? UINT64_MAX : size * kMaximumExpansion);
+}
+
 bool ZELZipArchive::isSafeEntryName(const std::string& name) {
     if (name.empty() || name.front() == '/' || name.find('\\') != std::string::npos ||
         name.find('\0') != std::string::npos || name.find(':') != std::string::npos)
@@ -173,12 +182,18 @@ bool unpackToStaging(const std::string& zipPath, const std::string& stagingPath,
     if (!zip)
         return fail(error, ZELZipArchive::CannotOpen, "Not a readable zip archive", zipPath);
     // First pass: names, layout and size, before anything is written.
+    const uint64_t bound = ZELZipArchive::unpackedBoundForArchiveAtPath(zipPath);
     uint64_t totalSize = 0;
     bool checked = forEachEntry(zip.get(), zipPath, error, [&](const Entry& entry) {
         if (entry.isSymlink || !ZELZipArchive::isSafeEntryName(entry.name))
             return fail(error, ZELZipArchive::UnsafeEntry, "Unsafe entry " + entry.name, zipPath);
         if (!accept(entry.name))
             return false;
+        // Compared before adding, so that sizes near 2^64 cannot wrap the sum.
+        if (entry.size > bound - totalSize)
+            return fail(error, ZELZipArchive::TooLarge,
+                        "The archive unpacks to more than " + std::to_string(bound) + " bytes",
+                        zipPath);
         totalSize += entry.size;
         return true;
     });

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,7 +11,11 @@
 // it: entries with absolute names, ".." or "." components, backslashes, drive
 // letters or symbolic-link attributes are refused, every minizip error (a bad
 // CRC, a truncated archive, an entry longer than it claims) fails, and the
-// sum of the entries' sizes is checked against the free space first. The
+// sum of the entries' declared sizes is checked against a bound and the free
+// space before anything is written. As no entry may write more than it
+// declares, the unpacked total never passes the bound: a package unpacks to
+// at most kMaximumExpansion times its own size (at least
+// kMinimumUnpackedBound), far above what map data compresses by. The
 // archive must hold exactly one top-level item (a file or a folder), and
 // when `folderName` is given, a folder of that name (a package of several
 // items names the ones it may hold). Whatever fails, the
@@ -25,7 +30,13 @@ class ZELZipArchive {
         NotEnoughSpace = 4,
         WrongLayout = 5,
         CannotWrite = 6,
+        TooLarge = 7,
     };
+    static constexpr uint64_t kMaximumExpansion = 20;
+    static constexpr uint64_t kMinimumUnpackedBound = uint64_t{16} << 20;
+
+    // The most the archive at the path may unpack to.
+    static uint64_t unpackedBoundForArchiveAtPath(const std::string& zipPath);
 
     // Answers the path of the unpacked item (<stagingPath>/<name>), or
     // nullopt with *error.

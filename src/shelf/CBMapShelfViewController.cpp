@@ -495,7 +495,9 @@ void CBMapShelfViewController::configureMapCell(CBMapShelfCell& cell, const Map&
         cell.setStatusText(CBDownloadStatusText::coverText(status));
     } else {
         cell.setProgressViewHiddenAnimated(true, false);
-        cell.setStatusText(std::nullopt);
+        cell.setStatusText(registry_->isMapDamaged(map->identifier())
+                               ? std::optional<std::string>(NSLocalizedString("MapDamaged"))
+                               : std::nullopt);
     }
     cell.setAccessoryButtonsHiddenAnimated(!isEditing(), false);
     connectButtons(cell);

@@ -51,6 +51,7 @@ class CBMapShelfViewController : public UIViewController,
     static constexpr long kDeleteAlertTag = 654654;
     // Offers to resume or retry the download of a map whose cover was tapped.
     static constexpr long kGoOnWithDownloadAlertTag = 654655;
+    static constexpr long kDownloadAgainAlertTag = 654656;
     static constexpr long kButtonTagOffset = 10;
 
     // Joins the registry's (weak) delegates once its view loads; the
@@ -194,6 +195,9 @@ class CBMapShelfViewController : public UIViewController,
     void zoomFinished();
     void showAlert(std::shared_ptr<UIAlertView> alert);
     void askToGoOnWithDownloadOfMap(const Map& map, const ZELDownloadStatus& status);
+    // A damaged map is never opened (nor another in its place): its package
+    // is offered anew.
+    void askToDownloadDamagedMapAgain(const Map& map);
     // The blurred band behind a cover's name, scaled to the cell first.
     std::shared_ptr<UIImage> blurredBandImage(const std::shared_ptr<UIImage>& cover) const;
 
@@ -207,6 +211,7 @@ class CBMapShelfViewController : public UIViewController,
     std::shared_ptr<UIActivityIndicatorView> spinner_;
     Map mapToDelete_;
     Map mapToGoOnWith_;
+    Map mapToDownloadAgain_;
     bool isAnimating_ = false;
     bool isVisible_ = false;
     CBMapShelfLayoutMetrics metrics_{};

@@ -69,6 +69,16 @@ void CBMapShelfViewController::alertViewDidDismissWithButtonIndex(UIAlertView& a
             downloadManager_->retryDownload(download);
         return;
     }
+    if (alert.tag() == kDownloadAgainAlertTag) {
+        auto map = std::move(mapToDownloadAgain_);
+        mapToDownloadAgain_.reset();
+        if (map && index != alert.cancelButtonIndex() && !registry_->downloadMapAgain(map))
+            showAlert(std::make_shared<UIAlertView>(
+                NSLocalizedString("downloadFailed"),
+                formatWithName("MapNotInStoreMessageFormat", map->localName()),
+                std::weak_ptr<UIAlertViewDelegate>(), NSLocalizedString("OK")));
+        return;
+    }
     if (alert.tag() != kDeleteAlertTag)
         return;
     auto map = std::move(mapToDelete_);
@@ -133,9 +143,26 @@ void CBMapShelfViewController::openMapWithFancyAnimation(const Map& map, bool) {
                                                     std::string("OK")));
         return;
     }
+    if (registry_->checkMapIsDamaged(map)) {
+        if (auto cell = mapShelfCellForIdentifier(*map->identifier()))
+            configureMapCell(*cell, map);
+        askToDownloadDamagedMapAgain(map);
+        return;
+    }
     registry_->setCurrentMap(map);
     if (auto path = indexPathForMap(map))
         presentMapViewControllerFromIndexPath(*path);
+}
+
+void CBMapShelfViewController::askToDownloadDamagedMapAgain(const Map& map) {
+    auto alert = std::make_shared<UIAlertView>(
+        NSLocalizedString("MapDamagedTitle"),
+        formatWithName("MapDamagedMessageFormat", map->localName()),
+        std::weak_ptr<UIAlertViewDelegate>(self()), NSLocalizedString("Cancel"),
+        std::vector<std::string>{NSLocalizedString("DownloadAgain")});
+    alert->setTag(kDownloadAgainAlertTag);
+    mapToDownloadAgain_ = map;
+    showAlert(alert);
 }
 
 // The cover of a stopped download says why and offers to go on: a paused one
@@ -151,8 +178,10 @@ void CBMapShelfViewController::askToGoOnWithDownloadOfMap(const Map& map,
     } else {
         title = NSLocalizedString("downloadFailed");
         const auto reason = CBDownloadStatusText::failureReason(status.failure);
-        message = reason ? NSLocalizedFormat("MapDownloadFailedMessageFormat", {name, *reason})
-                         : formatWithName("MapDownloadFailedUnknownMessageFormat", name);
+        const std::string advice = CBDownloadStatusText::failureAdvice(status.failure);
+        message = reason
+                      ? NSLocalizedFormat("MapDownloadFailedMessageFormat", {name, *reason, advice})
+                      : NSLocalizedFormat("MapDownloadFailedUnknownMessageFormat", {name, advice});
         action = NSLocalizedString("Retry");
     }
     auto alert = std::make_shared<UIAlertView>(

@@ -31,6 +31,8 @@ const char* failureKey(ZELDownloadFailure failure) {
             return "downloadFailureInterrupted";
         case ZELDownloadFailure::RefusedAddress:
             return "downloadFailureRefusedAddress";
+        case ZELDownloadFailure::TooLarge:
+            return "downloadFailureTooLarge";
         case ZELDownloadFailure::None:
         case ZELDownloadFailure::Unknown:
             break;
@@ -49,6 +51,14 @@ std::string CBDownloadStatusText::extractingText(const ZELDownloadStatus& status
 std::optional<std::string> CBDownloadStatusText::failureReason(ZELDownloadFailure failure) {
     const char* key = failureKey(failure);
     return key ? std::optional<std::string>(NSLocalizedString(key)) : std::nullopt;
+}
+
+std::string CBDownloadStatusText::failureAdvice(ZELDownloadFailure failure) {
+    if (ZELDownloadFailureDiscardsFile(failure))
+        return NSLocalizedString("DownloadFailedAdviceLoadAnew");
+    if (failure == ZELDownloadFailure::NotEnoughSpace)
+        return NSLocalizedString("DownloadFailedAdviceFreeSpace");
+    return NSLocalizedString("DownloadFailedAdviceGoOn");
 }
 
 std::string CBDownloadStatusText::stateText(const ZELDownloadStatus& status) {

@@ -18,6 +18,9 @@ class CBDownloadStatusText {
     // Why it failed, to end a sentence ("no connection to the map store");
     // nullopt when the reason is not known.
     static std::optional<std::string> failureReason(ZELDownloadFailure failure);
+    // What the user can do about it, a sentence: a damaged package is loaded
+    // anew later, a full disk needs room, a lost connection goes on.
+    static std::string failureAdvice(ZELDownloadFailure failure);
     // The word over a map's cover: "Paused" or "Download failed"; nullopt
     // while it waits, loads or installs (its ring tells how far).
     static std::optional<std::string> coverText(const ZELDownloadStatus& status);

@@ -30,7 +30,6 @@
 
 namespace {
 
-constexpr double kReservedForPostProcessing = 0.4;
 // The header's shadow curls at the sides and the bottom, like a lifted card.
 constexpr UIEdgeInsets kHeaderCurl{0, 1.0, 2.0, 1.0};
 // A cover is two thirds as wide as it is high.
@@ -82,7 +81,8 @@ struct DownloadButton {
 };
 
 DownloadButton buttonForDownloadStatus(const ZELDownloadStatus& status) {
-    if (status.isInstalling())
+    // Unpacking too: the loading is over, whatever the bar shows.
+    if (status.phase == ZELDownloadPhase::Installing)
         return {"downloadExtracting", "downloadExtracting", false, true, false};
     if (status.phase == ZELDownloadPhase::Paused)
         return {"ResumeDownloadMap", "ResumeDownloadWikipedia", true, false, true};
@@ -468,18 +468,13 @@ void CBMapStoreDetailVC::downloadMap() {
         downloadManager_->retryDownload(queued);
         return;
     }
-    auto url = engine_->urlForMap(map_);
-    if (!url || !map_->identifier())
+    auto request = engine_->downloadRequestForMap(map_);
+    if (!request)
         return;
-    downloadManager_->addDownload(
-        {.url = *url,
-         .destinationPath = engine_->basePathForMaps(),
-         .identifier = *map_->identifier(),
-         .type = "map",
-         .title = map_->localName(),
-         .subTitle = map_->places(),
-         .payLoad = map_->identifier(),
-         .progressReservedForPostProcessing = kReservedForPostProcessing});
+    // The statistics on show may be fresher than the stored ones.
+    if (mapInfo_ && mapInfo_->fileSize().value_or(0) > 0)
+        request->downloadSize = mapInfo_->fileSize();
+    downloadManager_->addDownload(*request);
     downloadManager_->resumeDownloads();
 }
 

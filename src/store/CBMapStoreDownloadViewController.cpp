@@ -286,15 +286,17 @@ void CBMapStoreDownloadViewController::showFailedMessageForIndividualDownload(
     const ZELDownloadStatus& status) {
     const auto reason = CBDownloadStatusText::failureReason(status.failure);
     std::shared_ptr<UIAlertView> alert;
-    if (!reason || status.failure == ZELDownloadFailure::ConnectionLost) {
+    if (status.failure == ZELDownloadFailure::ConnectionLost) {
         alert = std::make_shared<UIAlertView>(
             NSLocalizedString("ConnectionErrorTitle"),
             NSLocalizedString("MapStoreDetailConnectionErrorMessage"),
             std::weak_ptr<UIAlertViewDelegate>(), NSLocalizedString("OK"));
     } else {
+        const std::string advice = CBDownloadStatusText::failureAdvice(status.failure);
         alert = std::make_shared<UIAlertView>(
             NSLocalizedString("downloadFailed"),
-            NSLocalizedFormat("DownloadFailedMessageFormat", {*reason}),
+            reason ? NSLocalizedFormat("DownloadFailedMessageFormat", {*reason, advice})
+                   : NSLocalizedFormat("DownloadFailedUnknownMessageFormat", {advice}),
             std::weak_ptr<UIAlertViewDelegate>(), NSLocalizedString("OK"));
     }
     alert->show();

@@ -161,6 +161,64 @@ TEST_F(CBUserMapStoreEngineTest, AGoodUpdateReplacesTheMapAndSaysSo) {
     EXPECT_TRUE(fs::exists(installedStore("three-rivers")));
 }
 
+// A damaged queue or registry is set aside, not left to lock the maps away:
+// the registry is made anew from the map folders whose geo stores validate.
+TEST_F(CBUserMapStoreEngineTest, DamagedStoresAreSetAsideAndTheMapsOnDiskRecordedAnew) {
+    publish(samplePackage("liechtenstein"), "liechtenstein", "LI");
+    publish(samplePackage("three-rivers"), "three-rivers", "US-MI");
+    download("liechtenstein", "LI");
+    ASSERT_TRUE(waitForRemoval("liechtenstein"));
+    download("three-rivers", "US-MI");
+    ASSERT_TRUE(waitForRemoval("three-rivers"));
+    fs::create_directories(mapsFolder() + "/broken");
+    std::ofstream(mapsFolder() + "/broken/broken.sqlite") << "not a database";
+    registry_.reset();
+    engine_.reset();
+    const std::string registryStore = home_.path() + "/Documents/CBUserMapStore.bin";
+    for (const std::string& store : {registryStore, queueStorePath()})
+        std::ofstream(store, std::ios::trunc) << "garbage, not a store";
+
+    openEngine();
+    EXPECT_EQ(readFile(queueStorePath() + ".corrupt"), "garbage, not a store");
+    EXPECT_EQ(engine_->currentQueueLength(), 0u);
+    openRegistry();
+    EXPECT_EQ(readFile(registryStore + ".corrupt"), "garbage, not a store");
+    EXPECT_EQ(registry_->allIdentifiers(),
+              (std::set<std::string>{"liechtenstein", "three-rivers"}));
+    auto record = registry_->mapForIdentifier("liechtenstein");
+    EXPECT_EQ(record->country()->countryCode(), "LI");
+    EXPECT_TRUE(record->dateAdded());
+    EXPECT_FALSE(record->isDownloading());
+    EXPECT_FALSE(registry_->checkMapIsDamaged(record));
+    // The rebuilt registry is kept: the next start reads it as it is.
+    registry_.reset();
+    openRegistry();
+    EXPECT_EQ(registry_->allIdentifiers().size(), 2u);
+}
+
+// An installed map whose geo store went bad is known as damaged, and loaded
+// anew from the store on request.
+TEST_F(CBUserMapStoreEngineTest, ADamagedInstalledMapIsMarkedAndLoadedAgain) {
+    publish(samplePackage("liechtenstein"), "liechtenstein", "LI");
+    download("liechtenstein", "LI");
+    ASSERT_TRUE(waitForRemoval("liechtenstein"));
+    std::ofstream(installedStore("liechtenstein"), std::ios::trunc) << "damaged";
+    registry_.reset();
+    openRegistry();
+    auto map = registry_->mapForIdentifier("liechtenstein");
+    EXPECT_FALSE(registry_->isMapDamaged("liechtenstein"));
+    EXPECT_TRUE(registry_->checkMapIsDamaged(map));
+    EXPECT_TRUE(registry_->isMapDamaged("liechtenstein"));
+
+    recorder_->events.clear();
+    ASSERT_TRUE(registry_->downloadMapAgain(map));
+    ASSERT_TRUE(waitForRemoval("liechtenstein"));
+    EXPECT_FALSE(registry_->isMapDamaged("liechtenstein"));
+    EXPECT_FALSE(registry_->checkMapIsDamaged(map));
+    EXPECT_TRUE(
+        CBUserMapStoreEngine::validateMapStoreAtPath(installedStore("liechtenstein"), nullptr));
+}
+
 TEST_F(CBUserMapStoreEngineTest, TheCurrentMapIsKeptInTheStateFileAndClearedWithItsMap) {
     publish(samplePackage("three-rivers"), "three-rivers", "US-MI");
     download("three-rivers", "US-MI");

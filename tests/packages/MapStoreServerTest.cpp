@@ -107,11 +107,27 @@ TEST_F(MapStoreServerTest, FaultValuesAreCheckedBeforeAnyIsTaken) {
         return response ? response->statusCode() : 0;
     };
     const std::string path = "path=/map/DE/x.zip&";
-    for (const std::string& refused : std::vector<std::string>{
-             "throttle=0", "status=0", "status=99", "status=600", "status=99999999999999999999",
-             "count=0", "count=-1", "cut=ten", "cut=1e3", "ignoreRange=yes", "unknown=1",
-             "count=1&count=2", "replaceWith=/etc/passwd", "replaceWith=" + root_.file("missing"),
-             "replaceWith=" + root_.file("map/DE/../../../etc/passwd")}) {
+    for (const std::string& refused :
+         std::vector<std::string>{"throttle=0",
+                                  "status=0",
+                                  "status=99",
+                                  "status=600",
+                                  "status=99999999999999999999",
+                                  "count=0",
+                                  "count=-1",
+                                  "cut=ten",
+                                  "cut=1e3",
+                                  "ignoreRange=yes",
+                                  "unknown=1",
+                                  "count=1&count=2",
+                                  "replaceWith=/etc/passwd",
+                                  "replaceWith=" + root_.file("missing"),
+                                  "replaceWith=" + root_.file("map/DE/../../../etc/passwd"),
+                                  "noLength=2",
+                                  "endless=yes",
+                                  "padTo=0",
+                                  "padTo=1099511627777",
+                                  "padTo=-5"}) {
         EXPECT_EQ(control(path + refused), 400) << refused;
         // Nothing of it was taken: the file is served as it is.
         EXPECT_EQ(get("/map/DE/x.zip").body, "0123456789") << refused;
@@ -132,6 +148,39 @@ TEST_F(MapStoreServerTest, FaultValuesAreCheckedBeforeAnyIsTaken) {
     while (!logged() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(get("/map/DE/x.zip").body, "abcdefghij");
+}
+
+// The hostile answers a download must survive: no length, a length above the
+// file's, a body that never ends.
+TEST_F(MapStoreServerTest, HostileAnswersLackALengthPadTheFileOrNeverEnd) {
+    server_->fault("/map/DE/x.zip", "noLength=1&count=1");
+    Answer answer = get("/map/DE/x.zip");
+    EXPECT_EQ(answer.status, 200);
+    EXPECT_EQ(answer.body, "0123456789");
+    EXPECT_EQ(answer.headers.count("Content-Length"), 0u);
+
+    server_->fault("/map/DE/x.zip", "padTo=100&count=1");
+    answer = get("/map/DE/x.zip");
+    EXPECT_EQ(answer.headers["Content-Length"], "100");
+    EXPECT_EQ(answer.body, "0123456789" + std::string(90, '\0'));
+
+    // An endless body: read past the file until the reader has had enough.
+    server_->fault("/map/DE/x.zip", "endless=1&count=1");
+    const int socket = rawConnect(server_->port());
+    ASSERT_GE(socket, 0);
+    ASSERT_TRUE(rawSend(socket, rawGet("/map/DE/x.zip")));
+    std::string raw;
+    char buffer[65536];
+    while (raw.size() < 200000) {
+        const ssize_t n = ::recv(socket, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            break;
+        raw.append(buffer, size_t(n));
+    }
+    ::close(socket);
+    EXPECT_NE(raw.find("Transfer-Encoding: chunked"), std::string::npos);
+    EXPECT_NE(raw.find("0123456789"), std::string::npos);
+    EXPECT_GE(raw.size(), 200000u);
 }
 
 TEST_F(MapStoreServerTest, WithoutTheTestFlagNothingSteersTheServer) {

@@ -18,8 +18,9 @@ bool writeTestZip(const std::string& path, const std::vector<TestZipEntry>& entr
                                          : (static_cast<uLong>(S_IFREG | 0644) << 16);
         ok = ok &&
              zipOpenNewFileInZip4(zip, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
-                                  0, 0, 0, -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr,
-                                  0, 3 << 8, 0) == ZIP_OK &&
+                                  entry.compressed ? Z_DEFLATED : 0, entry.compressed ? 9 : 0, 0,
+                                  -MAX_WBITS, DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY, nullptr, 0, 3 << 8,
+                                  0) == ZIP_OK &&
              zipWriteInFileInZip(zip, entry.content.data(),
                                  static_cast<unsigned>(entry.content.size())) == ZIP_OK &&
              zipCloseFileInZip(zip) == ZIP_OK;
@@ -41,6 +42,29 @@ bool corruptFileAt(const std::string& path, const std::string& text) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << bytes;
     return static_cast<bool>(out);
+}
+
+bool lieAboutUnpackedSizes(const std::string& path, uint32_t size) {
+    std::string bytes = readFile(path);
+    const auto put = [&](size_t at) {
+        for (int i = 0; i < 4; ++i)
+            bytes[at + i] = static_cast<char>((size >> (8 * i)) & 0xFF);
+    };
+    bool found = false;
+    // Local headers keep the unpacked size at 22, central ones at 24.
+    for (const auto& [signature, offset] :
+         {std::pair<std::string, size_t>{"PK\x03\x04", 22}, {"PK\x01\x02", 24}}) {
+        for (size_t at = bytes.find(signature); at != std::string::npos;
+             at = bytes.find(signature, at + 4)) {
+            if (at + offset + 4 > bytes.size())
+                return false;
+            put(at + offset);
+            found = true;
+        }
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+    return found && static_cast<bool>(out);
 }
 
 bool truncateFile(const std::string& path, size_t length) {

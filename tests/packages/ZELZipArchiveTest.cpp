@@ -45,6 +45,13 @@ std::vector<HostileCase> hostileCases() {
          {store, {"neubrandenburg/more.txt", std::string(4000, 'm')}},
          [](const std::string& zip) { ASSERT_TRUE(truncateFile(zip, fs::file_size(zip) / 2)); }},
         {"empty", {}, nullptr},
+        // One honest entry of 64 MiB in a package of some kilobytes.
+        {"zip bomb",
+         {{.name = store.name, .content = std::string(64 << 20, '\0'), .compressed = true}},
+         nullptr},
+        {"headers lie about sizes",
+         {{.name = store.name, .content = std::string(64 << 20, '\0'), .compressed = true}},
+         [](const std::string& zip) { ASSERT_TRUE(lieAboutUnpackedSizes(zip, 1000)); }},
     };
 }
 
@@ -78,9 +85,10 @@ TEST_F(ZELZipArchiveTest, EveryHostileArchiveFailsAndLeavesTheInstalledMapAndAll
         EXPECT_TRUE(recorder_->saw("failed neubrandenburg"));
         ASSERT_TRUE(download->lastError().has_value());
         EXPECT_EQ(download->lastError()->domain, ZELZipArchive::kErrorDomain);
-        // The installed map, the kept zip, and nothing anywhere else.
+        // The installed map, and nothing anywhere else: the refused zip is
+        // removed, a retry loads the package anew.
         EXPECT_EQ(readFile(installed), "OLD-STORE");
-        EXPECT_TRUE(fs::exists(download->zipPath()));
+        EXPECT_FALSE(fs::exists(download->zipPath()));
         EXPECT_FALSE(fs::exists(download->stagingPath()));
         EXPECT_FALSE(anyFileNamed(home_.path(), "evil"));
         EXPECT_FALSE(fs::exists(outsideTarget()));
@@ -135,6 +143,35 @@ TEST(ZELZipArchiveUnzip, WithoutAFolderNameOneItemOfAnyNameIsTaken) {
     const std::string file = folder.file("file.zip");
     ASSERT_TRUE(writeTestZip(file, {{"p", "not a folder"}}));
     EXPECT_FALSE(ZELZipArchive::unzipFileToStagingPath(file, folder.file("s3"), "p", &error));
+    EXPECT_FALSE(fs::exists(folder.file("s3")));
+}
+
+// An archive may unpack to many times its size, up to its bound: an honest
+// bomb is refused before anything is written, and one whose headers claim
+// less than its data inflates to stops at what it claimed.
+TEST(ZELZipArchiveUnzip, NoArchiveUnpacksPastItsBound) {
+    TemporaryFolder folder;
+    const std::string fine = folder.file("fine.zip");
+    ASSERT_TRUE(writeTestZip(
+        fine, {{.name = "p/p.sqlite", .content = std::string(8 << 20, 'a'), .compressed = true}}));
+    NSError error;
+    EXPECT_TRUE(ZELZipArchive::unzipFileToStagingPath(fine, folder.file("s1"), "p", &error))
+        << error.description();
+
+    const std::string bomb = folder.file("bomb.zip");
+    const TestZipEntry huge{
+        .name = "p/p.sqlite", .content = std::string(64 << 20, '\0'), .compressed = true};
+    ASSERT_TRUE(writeTestZip(bomb, {huge}));
+    EXPECT_LT(ZELZipArchive::unpackedBoundForArchiveAtPath(bomb), uint64_t{64} << 20);
+    EXPECT_FALSE(ZELZipArchive::unzipFileToStagingPath(bomb, folder.file("s2"), "p", &error));
+    EXPECT_EQ(error.code, ZELZipArchive::TooLarge) << error.description();
+    EXPECT_FALSE(fs::exists(folder.file("s2")));
+
+    const std::string liar = folder.file("liar.zip");
+    ASSERT_TRUE(writeTestZip(liar, {huge}));
+    ASSERT_TRUE(lieAboutUnpackedSizes(liar, 1000));
+    EXPECT_FALSE(ZELZipArchive::unzipFileToStagingPath(liar, folder.file("s3"), "p", &error));
+    EXPECT_EQ(error.code, ZELZipArchive::CorruptEntry) << error.description();
     EXPECT_FALSE(fs::exists(folder.file("s3")));
 }
 

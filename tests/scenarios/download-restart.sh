@@ -6,39 +6,10 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 binary=${KELVARA_BINARY:?}
-server=${KELVARA_MAPSTORE_SERVER:?}
-content=${KELVARA_MAPSTORE_ROOT:?}
 output=${KELVARA_SCENARIO_OUTPUT:-$PWD}
 package=/map/US-MI/three-rivers.zip
-work=$(mktemp -d "${TMPDIR:-/tmp}/kelvara-download-restart.XXXXXX")
-store=
-cleanup() {
-    [ -n "$store" ] && kill "$store" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAILED: $*"
-    exit 1
-}
-# Starts a map store server on a free port; sets $store and $port.
-start_store() {
-    : >"$work/store.port"
-    setpriv --pdeathsig TERM "$server" --root "$content" --port 0 --test-control "$content" >"$work/store.port" 2>&1 &
-    store=$!
-    port=
-    for _ in $(seq 100); do
-        port=$(head -n 1 "$work/store.port" | tr -dc 0-9)
-        [ -n "$port" ] && return
-        sleep 0.05
-    done
-    fail "the map store server did not start"
-}
-stop_store() {
-    kill "$store" 2>/dev/null
-    wait "$store" 2>/dev/null
-    store=
-}
+# shellcheck source=scenario-home.sh
+. "$root/tests/scenarios/scenario-home.sh"
 play() {
     local scenario=$1 url=$2 log=$work/$1.log
     (cd "$root" && "$binary" --phone --scale 2 --home "$work/home" --store-url "$url" \

@@ -167,6 +167,35 @@ TEST_F(CBMapStoreDetailVCTest, AnArchiveThatCannotBeUnpackedSaysTheDownloadFaile
     EXPECT_EQ(screen->mapStatusLabel()->text(), "Download failed");
 }
 
+// The download carries the catalogue's size, which bounds it; while the
+// package unpacks the button says so, and a package the store sent damaged
+// says that, with what to do about it.
+TEST_F(CBMapStoreDetailVCTest, ADamagedPackageSaysWhatHappenedAndWhatToDo) {
+    store_.downloads->setResumeDisabled(true);
+    auto screen = open("liechtenstein");
+    ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
+    screen->downloadMap();
+    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Download pending"; }));
+    EXPECT_EQ(screen->mapDownload()->downloadSize(), screen->mapInfo()->fileSize());
+    screen->mapDownload()->setDownloadState(ZELDownloadStateUnzipping);
+    screen->updateDownloadButtons();
+    EXPECT_EQ(buttonTitle(*screen), "Extracting");
+    screen->mapDownload()->setDownloadState(ZELDownloadStateWaiting);
+
+    store_.faultPackage("liechtenstein", "badMd5=1");
+    store_.downloads->setResumeDisabled(false);
+    store_.downloads->resumeDownloads();
+    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Retry download"; }));
+    EXPECT_EQ(screen->mapStatusLabel()->text(), "Failed: the map store sent a damaged package");
+    size_t alerts = 0;
+    for (const auto& view : store_.window->subviews())
+        if (auto alert = std::dynamic_pointer_cast<UIAlertView>(view))
+            alerts += alert->message() ==
+                      "The download failed: the map store sent a damaged package. Try again "
+                      "later: the package is then loaded anew.";
+    EXPECT_EQ(alerts, 1u);
+}
+
 // A paused download reads "Paused" and its button resumes it.
 TEST_F(CBMapStoreDetailVCTest, APausedDownloadSaysSoAndResumes) {
     auto screen = open("three-rivers");

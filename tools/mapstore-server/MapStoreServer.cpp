@@ -22,6 +22,7 @@ constexpr size_t kChunk = 64 * 1024;
 // The latest requests a test may ask for; a test reads the log long before.
 constexpr size_t kLogLength = 10000;
 constexpr uint64_t kMaximumFaultCount = 1000000;
+constexpr uint64_t kMaximumPadding = uint64_t{1} << 40;
 
 // "bytes=A-", "bytes=A-B" or "bytes=-N" (the last N bytes); other forms
 // (several ranges, malformed ones) are answered with the whole file, as a
@@ -118,9 +119,9 @@ void MapStoreServer::stop() {
 
 std::optional<MapStoreServer::Fault> MapStoreServer::faultFromRequest(
     const httplib::Request& request, std::string& refusal) const {
-    static const std::set<std::string> known = {"path",   "cut",         "throttle",
-                                                "status", "ignoreRange", "lieRange",
-                                                "badMd5", "replaceWith", "count"};
+    static const std::set<std::string> known = {
+        "path",   "cut",         "throttle", "status",   "ignoreRange", "lieRange",
+        "badMd5", "replaceWith", "count",    "noLength", "endless",     "padTo"};
     for (const auto& [name, value] : request.params) {
         if (!known.count(name)) {
             refusal = "unknown parameter " + name;
@@ -169,7 +170,9 @@ std::optional<MapStoreServer::Fault> MapStoreServer::faultFromRequest(
     if (!number("cut", 0, UINT64_MAX, fault.cutAfter) ||
         !number("throttle", 1, INT64_MAX, fault.throttle) || !number("status", 200, 599, status) ||
         !number("count", 1, kMaximumFaultCount, count) || !flag("ignoreRange", fault.ignoreRange) ||
-        !flag("lieRange", fault.lieRange) || !flag("badMd5", fault.badMd5))
+        !flag("lieRange", fault.lieRange) || !flag("badMd5", fault.badMd5) ||
+        !flag("noLength", fault.noLength) || !flag("endless", fault.endless) ||
+        !number("padTo", 1, kMaximumPadding, fault.padTo))
         return std::nullopt;
     if (status)
         fault.status = static_cast<int>(*status);
@@ -315,29 +318,49 @@ void MapStoreServer::serve(const httplib::Request& request, httplib::Response& r
     auto in = std::make_shared<std::ifstream>(file->path, std::ios::binary);
     const std::optional<uint64_t> cut = fault.cutAfter;
     const std::optional<uint64_t> throttle = fault.throttle;
-    response.set_content_provider(
-        static_cast<size_t>(length), contentType(file->path),
-        [in, first, cut, throttle](size_t offset, size_t wanted, httplib::DataSink& sink) {
-            size_t chunk = std::min(wanted, kChunk);
-            if (throttle)
-                chunk = std::min<size_t>(chunk, std::max<uint64_t>(1, *throttle / 10));
-            if (cut) {
-                if (offset >= *cut)
-                    return false;  // closes the connection mid-body
-                chunk = std::min<size_t>(chunk, *cut - offset);
-            }
-            std::vector<char> buffer(chunk);
+    // Bytes past the range (padding, an endless answer) are zeros.
+    auto provide = [in, first, length, cut, throttle](size_t offset, size_t wanted,
+                                                      httplib::DataSink& sink) {
+        size_t chunk = std::min(wanted, kChunk);
+        if (throttle)
+            chunk = std::min<size_t>(chunk, std::max<uint64_t>(1, *throttle / 10));
+        if (cut) {
+            if (offset >= *cut)
+                return false;  // closes the connection mid-body
+            chunk = std::min<size_t>(chunk, *cut - offset);
+        }
+        std::vector<char> buffer(chunk, 0);
+        size_t filled = chunk;
+        if (offset < length) {
             in->seekg(static_cast<std::streamoff>(first + offset));
-            in->read(buffer.data(), static_cast<std::streamsize>(chunk));
+            in->read(buffer.data(),
+                     static_cast<std::streamsize>(std::min<uint64_t>(chunk, length - offset)));
             if (in->gcount() <= 0)
                 return false;
-            if (throttle) {
-                std::this_thread::sleep_for(
-                    std::chrono::microseconds(static_cast<int64_t>(in->gcount()) * 1000000 /
-                                              static_cast<int64_t>(*throttle)));
-            }
-            return sink.write(buffer.data(), static_cast<size_t>(in->gcount()));
-        });
+            filled = static_cast<size_t>(in->gcount());
+        }
+        if (throttle) {
+            std::this_thread::sleep_for(std::chrono::microseconds(
+                static_cast<int64_t>(filled) * 1000000 / static_cast<int64_t>(*throttle)));
+        }
+        return sink.write(buffer.data(), filled);
+    };
+    if (fault.noLength || fault.endless) {
+        const bool endless = fault.endless;
+        response.set_chunked_content_provider(
+            contentType(file->path),
+            [provide, length, endless](size_t offset, httplib::DataSink& sink) {
+                if (!endless && offset >= length) {
+                    sink.done();
+                    return true;
+                }
+                return provide(
+                    offset, endless ? kChunk : std::min<uint64_t>(kChunk, length - offset), sink);
+            });
+        return;
+    }
+    const uint64_t total = fault.padTo ? std::max(*fault.padTo, length) : length;
+    response.set_content_provider(static_cast<size_t>(total), contentType(file->path), provide);
 }
 
 void MapStoreServer::record(const httplib::Request& request, const httplib::Response& response) {

@@ -21,14 +21,18 @@
 // tests, per path and switchable while it runs; without one these paths do
 // not exist, so the server that scripts/run starts cannot be steered:
 //   POST /_control/fault?path=P[&cut=K][&throttle=B][&status=N][&ignoreRange=1]
-//        [&lieRange=1][&badMd5=1][&replaceWith=FILE][&count=N]
+//        [&lieRange=1][&badMd5=1][&replaceWith=FILE][&count=N][&noLength=1]
+//        [&endless=1][&padTo=N]
 //     cut: close the connection after K bytes of the body; throttle: send at
 //     most B (at least 1) bytes a second; status: answer N (200 to 599);
 //     ignoreRange: answer 200; lieRange: a 206 whose Content-Range claims the
 //     range starts at 0; badMd5: a wrong X-Amz-Meta-Md5-Hash; replaceWith:
 //     once the request has ended, the file is replaced by the content of
 //     FILE, a file under the test-data folder; count: the fault serves the
-//     next N (at least 1) requests of the path only (default: until cleared).
+//     next N (at least 1) requests of the path only (default: until cleared);
+//     noLength: the body is sent chunked, without Content-Length; endless:
+//     chunked too, and zero bytes follow the file until the client leaves;
+//     padTo: Content-Length N (1 to 2^40), zero bytes after the file up to it.
 //     Any other parameter or value is refused with 400 and changes nothing.
 //   POST /_control/clear[?path=P]   ends the faults of P (or all)
 //   GET  /_log                      the latest requests as JSON (method, path,
@@ -53,6 +57,9 @@ class MapStoreServer {
         bool ignoreRange = false;
         bool lieRange = false;
         bool badMd5 = false;
+        bool noLength = false;
+        bool endless = false;
+        std::optional<uint64_t> padTo;
         std::optional<std::string> replaceWith;
         int remaining = -1;  // requests left; -1: until cleared
     };

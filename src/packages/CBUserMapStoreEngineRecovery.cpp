@@ -1,0 +1,94 @@
+#include <filesystem>
+
+#include "CoreData/NSManagedObjectContext.h"
+#include "Foundation/NSLog.h"
+#include "packages/CBDamagedStore.h"
+#include "packages/CBMapStoreIdentifier.h"
+#include "packages/CBMapStoreMap.h"
+#include "packages/CBUserMapStoreEngine.h"
+#include "packages/ZELDownloadManagerEngine.h"
+
+namespace fs = std::filesystem;
+
+void CBUserMapStoreEngine::openStoreOrRebuildFromMapsOnDisk() {
+    if (!managedObjectModel())
+        return;
+    // A store may open and still fail on its first read.
+    const auto opens = [this] {
+        auto context = managedObjectContext();
+        return persistentStoreCoordinator() && context &&
+               context->countForFetchRequest(NSFetchRequest(CBMapStoreMap::kEntityName), nullptr)
+                   .has_value();
+    };
+    if (opens() || !CBDamagedStore::setAsideStoreAtPath(storePath(), "the installed maps"))
+        return;
+    releaseCoreDataStack();
+    if (opens())
+        recordMapsOnDisk();
+}
+
+// The folders of the maps folder named after a map, whose geo store
+// validates, are the installed maps; the catalogue describes them.
+void CBUserMapStoreEngine::recordMapsOnDisk() {
+    auto context = managedObjectContext();
+    std::error_code error;
+    size_t found = 0;
+    for (const auto& entry : fs::directory_iterator(basePathForMaps(), error)) {
+        const std::string identifier = entry.path().filename().string();
+        if (!CBMapStoreIsValidIdentifier(identifier) || !entry.is_directory(error))
+            continue;
+        NSError invalid;
+        if (!validateMapStoreAtPath((entry.path() / (identifier + ".sqlite")).string(), &invalid)) {
+            NSLogWithLevel(NSLogLevel::Warning, "Kelvara: the map folder %s is not recorded: %s",
+                           entry.path().c_str(), invalid.localizedDescription().c_str());
+            continue;
+        }
+        auto map = std::dynamic_pointer_cast<CBMapStoreMap>(
+            context->insertNewObjectForEntityForName(CBMapStoreMap::kEntityName));
+        if (!map)
+            continue;
+        fillRecordFromCatalogue(map, identifier);
+        map->setDateAdded(NSDate::date());
+        checkedMaps_[identifier] = false;
+        ++found;
+    }
+    if (saveChanges())
+        NSLogWithLevel(NSLogLevel::Error,
+                       "Kelvara: the installed maps are recorded anew: %zu found", found);
+}
+
+bool CBUserMapStoreEngine::checkMapIsDamaged(const Map& map) {
+    const auto identifier = map ? map->identifier() : std::nullopt;
+    if (!identifier || map->isDownloading())
+        return false;
+    if (auto checked = checkedMaps_.find(*identifier); checked != checkedMaps_.end())
+        return checked->second;
+    NSError error;
+    const auto path = map->filePath();
+    const bool damaged = !path || !validateMapStoreAtPath(*path, &error);
+    if (damaged)
+        NSLogWithLevel(NSLogLevel::Error, "Kelvara: the installed map %s is damaged: %s",
+                       identifier->c_str(), error.localizedDescription().c_str());
+    checkedMaps_[*identifier] = damaged;
+    return damaged;
+}
+
+bool CBUserMapStoreEngine::isMapDamaged(const std::optional<std::string>& identifier) const {
+    const auto checked = identifier ? checkedMaps_.find(*identifier) : checkedMaps_.end();
+    return checked != checkedMaps_.end() && checked->second;
+}
+
+bool CBUserMapStoreEngine::downloadMapAgain(const Map& map) {
+    auto engine = downloadManager();
+    if (!engine || !map)
+        return false;
+    if (auto queued = engine->downloadForIdentifierOfType(map->identifier(), kDownloadType)) {
+        engine->retryDownload(queued);
+        return true;
+    }
+    const auto request = downloadRequestForMap(map);
+    if (!request || !engine->addDownload(*request))
+        return false;
+    engine->resumeDownloads();
+    return true;
+}
