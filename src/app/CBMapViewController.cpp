@@ -111,10 +111,13 @@ bool CBMapViewController::hasMap() const {
 void CBMapViewController::loadView() {
     auto view = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
     view->setBackgroundColor(UIColor::whiteColor());
-    mapView_ = CBMapScrollView::create(view->bounds());
+    mapArea_ = std::make_shared<UIView>(view->bounds());
+    mapArea_->setClipsToBounds(true);
+    view->addSubview(mapArea_);
+    mapView_ = CBMapScrollView::create(mapArea_->bounds());
     // Only the screen's layout resizes the map, keeping its middle in place.
     mapView_->setAutoresizingMask(UIViewAutoresizingNone);
-    view->addSubview(mapView_);
+    mapArea_->addSubview(mapView_);
     searchBar_ = CBClearSearchBar::initWithBackground();
     searchBar_->setPlaceholder("Search places and addresses");
     view->addSubview(searchBar_);
@@ -158,10 +161,11 @@ void CBMapViewController::viewDidLoad() {
 void CBMapViewController::viewWillLayoutSubviews() {
     const CGRect bounds = view()->bounds();
     searchBar_->setFrame(CGRectMake(0, 0, bounds.size.width, kSearchBarHeight));
+    mapArea_->setFrame(
+        CGRectMake(0, kSearchBarHeight, bounds.size.width, bounds.size.height - kSearchBarHeight));
     // While turned with the heading the map is a larger square of its own.
     if (!mapView_->rotateToHeading())
-        setMapFrameKeepingCentre(CGRectMake(0, kSearchBarHeight, bounds.size.width,
-                                            bounds.size.height - kSearchBarHeight));
+        setMapFrameKeepingCentre(mapArea_->bounds());
     layoutMapControls();
 }
 
