@@ -111,8 +111,10 @@ void CBMapStoreWorldMapViewcontroller::viewDidLoad() {
     const CGFloat barWidth = navigationController()
                                  ? navigationController()->navigationBar()->bounds().size.width
                                  : width;
-    searchBar_ = std::make_shared<CBClearSearchBar>(CGRectMake(0, 0, barWidth - 80, 44));
-    searchBar_->setBarTintColor(UIColor::darkGrayColor());
+    // Clear behind its field, so the navigation bar shows through it.
+    searchBar_ = CBClearSearchBar::initWithBackground();
+    searchBar_->setFrame(CGRectMake(0, 0, barWidth - 80, 44));
+    searchBar_->setTintColor(UIColor::darkGrayColor());
     searchBar_->setDelegate(self());
     navigationItem()->setTitleView(searchBar_);
 

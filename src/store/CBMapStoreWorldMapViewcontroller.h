@@ -12,6 +12,7 @@
 #include "mapkit/CBImageDataSource.h"
 #include "mapkit/CBMapScrollViewDelegate.h"
 #include "packages/CBMapStoreEngineDelegate.h"
+#include "widgets/CBClearSearchBar.h"
 
 class CBBoundingBox;
 class CBClearSearchBar;

@@ -125,19 +125,29 @@ TEST_F(CBMapStoreDetailVCTest, WithoutOnlineTilesThePreviewShowsPlainLandAroundT
         }
 }
 
-TEST_F(CBMapStoreDetailVCTest, AFailedDownloadIsReportedOnceAndTheButtonSaysSo) {
+TEST_F(CBMapStoreDetailVCTest, AFailedDownloadIsReportedOnceWithItsReasonAndRetried) {
     auto screen = open("liechtenstein");
     ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
     store_.faultPackage("liechtenstein", "status=500");
     screen->downloadMap();
-    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Download failed"; }));
-    // The engine may report the same download failing again; one alert only.
+    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Retry download"; }));
+    EXPECT_TRUE(screen->downloadMapButton()->isEnabled());
+    EXPECT_FALSE(screen->mapStatusLabel()->isHidden());
+    EXPECT_EQ(screen->mapStatusLabel()->text(), "Failed: the map store refused the file");
+    // The engine may report the same download failing again; one alert only,
+    // saying the reason rather than blaming the connection.
     screen->downloadManagerFailedToLoadDownload(*store_.downloads, screen->mapDownload());
     size_t alerts = 0;
     for (const auto& view : store_.window->subviews())
         if (auto alert = std::dynamic_pointer_cast<UIAlertView>(view))
-            alerts += alert->title() == "Connection error";
+            alerts += alert->title() == "Download failed" &&
+                      alert->message().find("the map store refused the file") != std::string::npos;
     EXPECT_EQ(alerts, 1u);
+
+    store_.server->clearFaults();
+    screen->downloadMapButton()->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    EXPECT_TRUE(screen->mapStatusLabel()->isHidden());
+    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Map downloaded"; }, 120));
 }
 
 // An archive that could not be unpacked is a failed download, not one still
@@ -148,12 +158,37 @@ TEST_F(CBMapStoreDetailVCTest, AnArchiveThatCannotBeUnpackedSaysTheDownloadFaile
     ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
     screen->downloadMap();
     ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Download pending"; }));
+    EXPECT_FALSE(screen->downloadMapButton()->isEnabled());
     screen->mapDownload()->setDownloadState(ZELDownloadStateUnzipFailed);
     screen->updateDownloadButtons();
-    EXPECT_EQ(buttonTitle(*screen), "Download failed");
+    EXPECT_EQ(buttonTitle(*screen), "Retry download");
     EXPECT_EQ(screen->mapStatus().phase, ZELDownloadPhase::Failed);
     EXPECT_TRUE(screen->mapProgress()->isHidden());
-    EXPECT_FALSE(screen->downloadMapButton()->isEnabled());
+    EXPECT_EQ(screen->mapStatusLabel()->text(), "Download failed");
+}
+
+// A paused download reads "Paused" and its button resumes it.
+TEST_F(CBMapStoreDetailVCTest, APausedDownloadSaysSoAndResumes) {
+    auto screen = open("three-rivers");
+    ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
+    store_.faultPackage("three-rivers", "throttle=20000");
+    screen->downloadMap();
+    ASSERT_TRUE(runUntil([&] { return store_.downloads->isDownloading(); }));
+    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Downloading map"; }));
+    ASSERT_TRUE(runUntil([&] { return screen->mapDownload()->bytesLoaded().value_or(0) > 10000; }));
+    store_.downloads->pauseDownloads();
+    EXPECT_EQ(buttonTitle(*screen), "Resume download");
+    EXPECT_TRUE(screen->downloadMapButton()->isEnabled());
+    EXPECT_EQ(screen->mapStatusLabel()->text(), "Paused");
+    EXPECT_TRUE(screen->mapProgress()->isHidden());
+
+    store_.server->clearFaults();
+    screen->downloadMapButton()->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    EXPECT_FALSE(store_.downloads->isPaused());
+    EXPECT_EQ(buttonTitle(*screen), "Downloading map");
+    EXPECT_TRUE(screen->mapStatusLabel()->isHidden());
+    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Map downloaded"; }, 120));
+    EXPECT_TRUE(store_.resumedWithRange());
 }
 
 TEST_F(CBMapStoreDetailVCTest, TheCoverInfoOffersTheSourceOnlyWhenThereIsOne) {

@@ -112,6 +112,11 @@ TEST_F(CBMapStoreDownloadViewControllerTest, AThrottledDownloadShowsMegabytesPau
     ASSERT_TRUE(runUntil([&] { return !engine_->isDownloading(); }));
     EXPECT_EQ(toggle()->title(), "Resume");
     EXPECT_TRUE(toggle()->isEnabled());
+    // Both rows of the held queue read as paused, the stopped one with the
+    // bytes it has.
+    EXPECT_EQ(detail(0), "Paused");
+    EXPECT_EQ(detail(1), "Paused");
+    EXPECT_GT(cell(0)->progressView()->progress(), 0.0f);
 
     server_->clearFaults();
     toggle()->performAction();
@@ -153,15 +158,36 @@ TEST_F(CBMapStoreDownloadViewControllerTest, CancelNamesItsDownloadAfterARowAbov
     EXPECT_EQ(engine_->downloadForIdentifierOfType("three-rivers", "map"), nullptr);
 }
 
-TEST_F(CBMapStoreDownloadViewControllerTest, AFailedDownloadIsRedAndKeepsItsCancelButton) {
+TEST_F(CBMapStoreDownloadViewControllerTest, AFailedDownloadSaysWhyAndIsRetriedFromTheBar) {
     server_->fault(packagePath("neubrandenburg"), "status=500");
     auto download = add("neubrandenburg");
     engine_->resumeDownloads();
     ASSERT_TRUE(waitForState(download, 6));
-    ASSERT_TRUE(runUntil([&] { return detail(0) == "Download failed"; }));
+    ASSERT_TRUE(runUntil([&] { return detail(0) == "Failed: the map store refused the file"; }));
     EXPECT_EQ(cell(0)->detailTextLabel()->textColor(),
               UIColor::colorWithRedGreenBlueAlpha(1.0, 0.25, 0.25, 1.0));
     EXPECT_NE(cell(0)->cancelButton(), nullptr);
+    // Nothing else is left to go on with: the bar retries.
+    EXPECT_EQ(toggle()->title(), "Retry");
+    server_->clearFaults();
+    toggle()->performAction();
+    EXPECT_EQ(toggle()->title(), "Pause");
+    ASSERT_TRUE(waitForRemoval("neubrandenburg", 120));
+}
+
+// A record whose address is not on the map store is refused with a reason
+// on its row, and nothing is asked of any server.
+TEST_F(CBMapStoreDownloadViewControllerTest, ARecordNamingAnotherHostIsRefusedOnItsRow) {
+    auto download = engine_->addDownload({.url = "http://elsewhere.example/map/DE/x.zip",
+                                          .destinationPath = mapsFolder(),
+                                          .identifier = "elsewhere",
+                                          .type = "map",
+                                          .title = "Elsewhere"});
+    engine_->resumeDownloads();
+    ASSERT_TRUE(
+        runUntil([&] { return detail(0) == "Failed: its address is not on the map store"; }));
+    EXPECT_EQ(cell(0)->textLabel()->text(), "Elsewhere");
+    EXPECT_TRUE(server_->log().empty());
 }
 
 TEST(CBMapStoreDownloadCellTest, WithoutCoverTheBadgeAndTextsMoveIn) {
