@@ -442,8 +442,9 @@ TEST_F(CBMapViewControllerTest, TheTurnedMapStaysInItsOwnAreaUnderTheSearchBar) 
     ASSERT_NEAR(map->currentRotationAngle(), M_PI / 6, 0.01);
     const auto bar = screen_->searchBar();
     const CGRect strip = bar->convertRectToView(bar->bounds(), window_);
-    const CGRect area = map->superview()->convertRectToView(map->superview()->bounds(), window_);
-    ASSERT_NEAR(CGRectGetMinY(area), CGRectGetMaxY(strip), 0.5);
+    const CGRect screen = screen_->view()->convertRectToView(screen_->view()->bounds(), window_);
+    const CGRect area = CGRectMake(CGRectGetMinX(screen), CGRectGetMaxY(strip), screen.size.width,
+                                   CGRectGetMaxY(screen) - CGRectGetMaxY(strip));
     ASSERT_GT(map->UIView::frame().size.height, area.size.height);
     auto image = window_->renderImage(1);
     const auto at = [&](CGFloat x, CGFloat y) { return image->pixelAt(size_t(x), size_t(y)); };
