@@ -33,16 +33,23 @@ void boxLine(uint8_t* line, size_t count, size_t step, size_t radius,
 
 void CGBoxBlurAlpha(uint8_t* pixels, size_t width, size_t height, size_t stride, size_t radius,
                     int passes) {
-    if (radius == 0 || width == 0 || height == 0) {
+    CGBoxBlurChannels(pixels, width, height, stride, 1, radius, passes);
+}
+
+void CGBoxBlurChannels(uint8_t* pixels, size_t width, size_t height, size_t stride,
+                       size_t bytesPerPixel, size_t radius, int passes) {
+    if (radius == 0 || width == 0 || height == 0 || bytesPerPixel == 0) {
         return;
     }
     std::vector<uint8_t> scratch;
     for (int pass = 0; pass < passes; ++pass) {
-        for (size_t y = 0; y < height; ++y) {
-            boxLine(pixels + y * stride, width, 1, radius, scratch);
-        }
-        for (size_t x = 0; x < width; ++x) {
-            boxLine(pixels + x, height, stride, radius, scratch);
+        for (size_t channel = 0; channel < bytesPerPixel; ++channel) {
+            for (size_t y = 0; y < height; ++y) {
+                boxLine(pixels + y * stride + channel, width, bytesPerPixel, radius, scratch);
+            }
+            for (size_t x = 0; x < width; ++x) {
+                boxLine(pixels + x * bytesPerPixel + channel, height, stride, radius, scratch);
+            }
         }
     }
 }

@@ -122,6 +122,11 @@ void CALayer::setMasksToBounds(bool flag) {
     markChanged();
 }
 
+void CALayer::setBackdropBlurRadius(CGFloat radius) {
+    props_.backdropBlurRadius = radius;
+    markChanged();
+}
+
 void CALayer::setShadowPath(const std::optional<CGPath>& path) {
     props_.shadowPath = path;
     markChanged();

@@ -126,6 +126,12 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     CGFloat contentsScale() const { return props_.contentsScale; }
     void setContentsScale(CGFloat scale);
 
+    // Above 0: what lies behind the layer shows blurred through it (a
+    // Gaussian of this deviation, in points), under the layer's own content;
+    // translucent bars use it.
+    CGFloat backdropBlurRadius() const { return props_.backdropBlurRadius; }
+    void setBackdropBlurRadius(CGFloat radius);
+
     // A layer whose alpha masks this one (in this layer's coordinates).
     const std::shared_ptr<CALayer>& mask() const { return mask_; }
     void setMask(std::shared_ptr<CALayer> mask);
@@ -234,6 +240,7 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
         CGSize shadowOffset{0, -3};
         CGFloat shadowRadius = 3;
         std::optional<CGPath> shadowPath;
+        CGFloat backdropBlurRadius = 0;
         CGImageRef contents;
         CAContentsGravity gravity = CAContentsGravity::Resize;
         CGFloat contentsScale = 1;
@@ -265,6 +272,7 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // when the bitmap of the part the frame shows would be too large.
     bool rasterizeTree(CGContext& context, bool snapshot);
     void drawShadow(CGContext& context);
+    void drawBlurredBackdrop(CGContext& context);
     void drawBorder(CGContext& context);
     void drawContents(CGContext& context);
 

@@ -150,6 +150,9 @@ void CALayer::renderTree(CGContext& context, bool snapshot) {
         cairo_push_group(cr);
     }
     p.drawShadow(context);
+    if (p.props_.backdropBlurRadius > 0) {
+        p.drawBlurredBackdrop(context);
+    }
     const bool clips = p.props_.masksToBounds;
     if (clips) {
         context.saveGState();
@@ -184,6 +187,61 @@ void CALayer::renderTree(CGContext& context, bool snapshot) {
     cairo_paint_with_alpha(cr, std::clamp(double(p.props_.opacity), 0.0, 1.0));
     cairo_restore(cr);
     cairo_pattern_destroy(content);
+}
+
+// What lies behind the layer, read from the surface drawn so far, blurred
+// and drawn into the bounds. The blur works at a quarter of the resolution
+// (a blur this wide loses nothing by it) over a margin of replicated edge
+// pixels, so the picture does not fade towards the surface's edges.
+void CALayer::drawBlurredBackdrop(CGContext& context) {
+    constexpr int kReduction = 4;
+    cairo_t* cr = context.cairoContext();
+    const CGRect& b = props_.bounds;
+    double xs[4] = {b.origin.x, b.origin.x + b.size.width, b.origin.x, b.origin.x + b.size.width};
+    double ys[4] = {b.origin.y, b.origin.y, b.origin.y + b.size.height, b.origin.y + b.size.height};
+    for (int i = 0; i < 4; ++i) {
+        cairo_user_to_device(cr, &xs[i], &ys[i]);
+    }
+    double ux = 1;
+    double uy = 0;
+    cairo_user_to_device_distance(cr, &ux, &uy);
+    const double sigma = props_.backdropBlurRadius * std::hypot(ux, uy);
+    const double margin = 3 * sigma;
+    const double x0 = std::floor(*std::min_element(xs, xs + 4) - margin);
+    const double y0 = std::floor(*std::min_element(ys, ys + 4) - margin);
+    const double x1 = std::ceil(*std::max_element(xs, xs + 4) + margin);
+    const double y1 = std::ceil(*std::max_element(ys, ys + 4) + margin);
+    const int w = int(std::ceil((x1 - x0) / kReduction));
+    const int h = int(std::ceil((y1 - y0) / kReduction));
+    if (w <= 0 || h <= 0 || long(w) * long(h) > kMaxShadowPixels) {
+        return;
+    }
+    cairo_surface_t* small = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_t* reduce = cairo_create(small);
+    cairo_scale(reduce, 1.0 / kReduction, 1.0 / kReduction);
+    cairo_set_source_surface(reduce, cairo_get_group_target(cr), -x0, -y0);
+    cairo_pattern_set_extend(cairo_get_source(reduce), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(cairo_get_source(reduce), CAIRO_FILTER_GOOD);
+    cairo_paint(reduce);
+    cairo_destroy(reduce);
+    cairo_surface_flush(small);
+    CGBoxBlurChannels(cairo_image_surface_get_data(small), size_t(w), size_t(h),
+                      size_t(cairo_image_surface_get_stride(small)), 4,
+                      CGBoxBlurRadiusForSigma(sigma / kReduction), 3);
+    cairo_surface_mark_dirty(small);
+    cairo_save(cr);
+    cairo_new_path(cr);
+    appendPath(cr, boundsPath());
+    cairo_clip(cr);
+    cairo_identity_matrix(cr);
+    cairo_translate(cr, x0, y0);
+    cairo_scale(cr, kReduction, kReduction);
+    cairo_set_source_surface(cr, small, 0, 0);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BILINEAR);
+    cairo_paint(cr);
+    cairo_restore(cr);
+    cairo_surface_destroy(small);
 }
 
 void CALayer::drawOwnContent(CGContext& context, bool) {

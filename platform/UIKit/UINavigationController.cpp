@@ -345,6 +345,12 @@ void UINavigationController::transition(const std::shared_ptr<UIViewController>&
     CGRect frame = contentFrame();
     std::shared_ptr<UIView> fromView = from && from->isViewLoaded() ? from->view() : nullptr;
     std::shared_ptr<UIView> toView = to ? to->view() : nullptr;
+    // A controller may push another as its view loads (a screen restoring
+    // the one the user left over it); that push has shown the new top.
+    if (to && to != topViewController()) {
+        settle();
+        return;
+    }
     if (toView) {
         toView->setFrame(frame);
         toView->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |

@@ -202,7 +202,7 @@ void UITabBarController::tabBarDidSelectItem(UITabBar&, UITabBarItem& item) {
             navigation->popToRootViewControllerAnimated(true);
         }
     } else {
-        show(long(found - controllers_.begin()));
+        setSelectedViewController(controller);
     }
     if (d) {
         d->tabBarControllerDidSelectViewController(*this, *controller);

@@ -43,7 +43,9 @@ class UITabBarController : public UIViewController, public UITabBarDelegate {
     void setViewControllersAnimated(std::vector<std::shared_ptr<UIViewController>> controllers,
                                     bool animated);
     std::shared_ptr<UIViewController> selectedViewController() const;
-    void setSelectedViewController(const std::shared_ptr<UIViewController>& controller);
+    // A tap on a tab selects through here too, so a subclass hears of every
+    // choice the user makes.
+    virtual void setSelectedViewController(const std::shared_ptr<UIViewController>& controller);
     long selectedIndex() const { return selected_; }
     // An index out of range is ignored.
     void setSelectedIndex(long index);

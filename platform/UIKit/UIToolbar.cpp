@@ -10,11 +10,22 @@ namespace {
 
 constexpr CGFloat kMargin = 8;
 constexpr CGFloat kGap = 10;
+// A translucent bar: how far what lies behind it is blurred (points), and
+// how much of the bar's colour covers it.
+constexpr CGFloat kTranslucentBlur = 8;
+constexpr CGFloat kTranslucentAlpha = 0.55;
 
 }  // namespace
 
 UIToolbar::UIToolbar(const CGRect& frame) : UIView(frame) {
     setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleTopMargin);
+    layer()->setBackdropBlurRadius(kTranslucentBlur);
+}
+
+void UIToolbar::setTranslucent(bool flag) {
+    translucent_ = flag;
+    layer()->setBackdropBlurRadius(flag ? kTranslucentBlur : 0);
+    setNeedsDisplay();
 }
 
 void UIToolbar::setBarStyle(UIBarStyle style) {
@@ -102,7 +113,14 @@ void UIToolbar::layoutSubviews() {
 
 void UIToolbar::drawRect(const CGRect&) {
     if (CGContextRef context = UIGraphicsGetCurrentContext()) {
-        UIBarDrawBackground(*context, bounds(), barStyle_, barTintColor_, true,
-                            contentScaleFactor());
+        std::optional<UIColor> tint = barTintColor_;
+        if (translucent_) {
+            const UIColor bar =
+                tint ? *tint
+                     : (barStyle_ == UIBarStyleBlack ? UIColor::colorWithWhiteAlpha(0.1, 1)
+                                                     : UIColor::colorWithWhiteAlpha(0.97, 1));
+            tint = bar.colorWithAlphaComponent(bar.alpha() * kTranslucentAlpha);
+        }
+        UIBarDrawBackground(*context, bounds(), barStyle_, tint, true, contentScaleFactor());
     }
 }

@@ -24,8 +24,9 @@ class UIToolbar : public UIView {
     void setBarStyle(UIBarStyle style);
     const std::optional<UIColor>& barTintColor() const { return barTintColor_; }
     void setBarTintColor(const std::optional<UIColor>& color);
+    // A translucent bar (the default) shows what lies behind it blurred.
     bool isTranslucent() const { return translucent_; }
-    void setTranslucent(bool flag) { translucent_ = flag; }
+    void setTranslucent(bool flag);
 
     const std::vector<std::shared_ptr<UIBarButtonItem>>& items() const { return items_; }
     void setItems(std::vector<std::shared_ptr<UIBarButtonItem>> items) {

@@ -34,6 +34,7 @@
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "widgets/CBClearSearchBar.h"
+#include "places/CBGuideDialVC.h"
 
 namespace {
 constexpr CGFloat kSearchBarHeight = 44;
@@ -236,6 +237,8 @@ void CBMapViewController::showMainTown() {
 }
 
 void CBMapViewController::userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const Map& map) {
+    // The guide never reopens where it was on another map.
+    CBGuideDialVC::resetPersistency();
     if (!isViewLoaded())
         return;
     auto path = installedStorePath(map);

@@ -20,6 +20,7 @@
 #include "packages/CBUserMapStoreEngineDelegate.h"
 #include "places/CBBookmarksManager.h"
 #include "places/CBPlacesHost.h"
+#include "widgets/CBAnnotationsPresenter.h"
 
 class CBClearSearchBar;
 class CBCompassButton;
@@ -49,6 +50,7 @@ struct CBKelvaraLink;
 // that the phone pushes open in popovers.
 class CBMapViewController : public UIViewController,
                             public CBPlacesHost,
+                            public CBAnnotationsPresenter,
                             public CBBookmarksManagerDelegate,
                             public CBUserMapStoreEngineDelegate,
                             public CBMapScrollViewDelegate,
@@ -67,8 +69,9 @@ class CBMapViewController : public UIViewController,
     // Whether a map is open.
     bool hasMap() const;
 
-    void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations, bool centered);
-    std::vector<std::string> objectAnnotationIdentifiers() const;
+    void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations,
+                                    bool centered) override;
+    std::vector<std::string> objectAnnotationIdentifiers() const override;
     std::string basePathForTTImages() const;
     void dismissPopoverAnimated(bool animated);
     // Shows the geo object (at the address when given) as the one place on
@@ -101,6 +104,11 @@ class CBMapViewController : public UIViewController,
     std::shared_ptr<CBGeoObjectDetailVC> placeScreen() const;
     void bookmarkManagerWillDeleteBookmark(CBBookmarksManager& manager,
                                            const std::shared_ptr<CBGeoSearchResult>&) override;
+
+    // The city guide of the map shown, over the map screen
+    // (CBMapViewController+Guide.cpp).
+    void presentGuide();
+    const std::shared_ptr<UIButton>& guideButton() const { return guideButton_; }
 
     // Display modes: the plain map or a public-transport family.
     CBMapDisplayModeManager& displayModes() const { return *displayModes_; }
@@ -267,6 +275,7 @@ class CBMapViewController : public UIViewController,
     std::shared_ptr<UILabel> attributionLabel_;
     unsigned attributionShowing_ = 0;
     CBMapAnnotationsStore annotationsStore_;
+    std::shared_ptr<UIButton> guideButton_;
     std::shared_ptr<UIPopoverController> popover_;
     std::vector<CBNearbyMapInfo> nearbyMaps_;
     // The area of places handed over while other screens covered the map.

@@ -1,4 +1,6 @@
 // The map screen's controls over the map: compass, zoom and display modes.
+#include <algorithm>
+
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSUserDefaults.h"
@@ -31,6 +33,7 @@ constexpr CGFloat kPopoverWidth = 280;
 constexpr CGFloat kListRowHeight = 44;
 constexpr const char* kStopViewIdentifier = "CBTransitStop";
 constexpr CGFloat kStopTapSize = 24;
+constexpr CGFloat kGuideFontSize = 17;
 
 std::shared_ptr<UIButton> controlButton(const std::string& title, const std::string& label) {
     auto button = std::make_shared<UIButton>(CGRectMake(0, 0, kControlSize, kControlSize),
@@ -77,6 +80,11 @@ void CBMapViewController::addMapControls() {
     for (const auto& control : std::initializer_list<std::shared_ptr<UIView>>{
              compassButton_, displayModeButton_, zoomInButton_, zoomOutButton_})
         view()->addSubview(control);
+    guideButton_ = controlButton(NSLocalizedString("Guide"), NSLocalizedString("Guide"));
+    guideButton_->titleLabel()->setFont(UIFont::systemFontOfSize(kGuideFontSize));
+    guideButton_->addTargetForControlEvents(on(&CBMapViewController::presentGuide),
+                                            UIControlEventTouchUpInside);
+    view()->addSubview(guideButton_);
 }
 
 void CBMapViewController::layoutMapControls() {
@@ -88,6 +96,10 @@ void CBMapViewController::layoutMapControls() {
         button->setFrame(CGRectMake(x, y, kControlSize, kControlSize));
         y -= kControlSize + kControlGap;
     }
+    // The guide's button tops the stack, as wide as its name needs.
+    const CGFloat guideWidth =
+        std::max(kControlSize, guideButton_->sizeThatFits(bounds.size).width + 2 * kControlMargin);
+    guideButton_->setFrame(CGRectMake(x + kControlSize - guideWidth, y, guideWidth, kControlSize));
 }
 
 // The scroll view keeps the middle of the map and stays within its zoom range.

@@ -1,6 +1,7 @@
 #include "widgets/CBGuideCategoryCell.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "CoreGraphics/CGPath.h"
 #include "QuartzCore/CAShapeLayer.h"
@@ -52,6 +53,11 @@ void CBGuideCategoryCell::layoutSubviews() {
     const CGSize icon = iconView_->bounds().size;
     iconView_->setFrame(CGRectMake(CGRectGetMidX(ring) - icon.width / 2,
                                    CGRectGetMidY(ring) - icon.height / 2, icon.width, icon.height));
+    // A name of two lines reaches below the cell, into the space between the rows.
+    const CGFloat labelHeight = std::max(
+        kLabelHeight,
+        label_->sizeThatFits(CGSizeMake(bounds.size.width, std::numeric_limits<CGFloat>::max()))
+            .height);
     label_->setFrame(
-        CGRectMake(0, CGRectGetMaxY(ring) + kRingWidth / 2, bounds.size.width, kLabelHeight));
+        CGRectMake(0, CGRectGetMaxY(ring) + kRingWidth / 2, bounds.size.width, labelHeight));
 }

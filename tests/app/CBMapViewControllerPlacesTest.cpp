@@ -24,23 +24,8 @@
 
 namespace {
 
-class CBMapViewControllerPlacesTest : public MapScreenTest {
+class CBMapViewControllerPlacesTest : public MapScreenWithBookmarksTest {
   protected:
-    void SetUp() override {
-        MapScreenTest::SetUp();
-        bookmarks_ = CBBookmarksManager::create();
-    }
-    void TearDown() override {
-        bookmarks_.reset();
-        MapScreenTest::TearDown();
-    }
-    void showWithBookmarks(CGSize size = {320, 568}) {
-        screen_ = std::make_shared<CBMapViewController>(registry_, "");
-        screen_->setBookmarksManager(bookmarks_);
-        window_ = makeWindow(size);
-        window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
-        window_->layoutIfNeeded();
-    }
     std::shared_ptr<CBGeoObject> objectNamed(const std::string& name) {
         NSFetchRequest request("object");
         request.predicate = NSPredicate::predicateWithFormat("name == %@", {Value(name)});
@@ -57,8 +42,6 @@ class CBMapViewControllerPlacesTest : public MapScreenTest {
                    : nullptr;
     }
     size_t screens() { return screen_->navigationController()->viewControllers().size(); }
-
-    std::shared_ptr<CBBookmarksManager> bookmarks_;
 };
 
 TEST_F(CBMapViewControllerPlacesTest, APinnedPlaceOpensItsScreenFromItsCallout) {
@@ -83,10 +66,13 @@ expect "0395-570 89 70"
     ASSERT_TRUE(place);
     EXPECT_EQ(place->displayObject(), berlin);
     EXPECT_EQ(screens(), 2u);
-    // Its map button shows the place on the map: the screen makes way.
+    EXPECT_FALSE(screen_->navigationController()->isToolbarHidden());
+    // Its map button shows the place on the map: the screen makes way, and
+    // its toolbar with it.
     place->showOnMap();
     play("idle");
     EXPECT_EQ(screens(), 1u);
+    EXPECT_TRUE(screen_->navigationController()->isToolbarHidden());
     ASSERT_TRUE(pinned());
     EXPECT_EQ(pinned()->object(), berlin);
 

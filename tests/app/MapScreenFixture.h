@@ -26,6 +26,7 @@
 #include "mapkit/MapkitTestSupport.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
+#include "places/CBBookmarksManager.h"
 #include "platform/UIKit/UIKitTestSupport.h"
 
 // The map screen as the application has it: a home of its own, the bundle
@@ -142,4 +143,26 @@ class MapScreenTest : public UIKitTest {
     std::shared_ptr<CBUserMapStoreEngine> registry_;
     std::shared_ptr<CBMapViewController> screen_;
     std::shared_ptr<UIWindow> window_;
+};
+
+// The map screen with the application's one bookmarks manager.
+class MapScreenWithBookmarksTest : public MapScreenTest {
+  protected:
+    void SetUp() override {
+        MapScreenTest::SetUp();
+        bookmarks_ = CBBookmarksManager::create();
+    }
+    void TearDown() override {
+        bookmarks_.reset();
+        MapScreenTest::TearDown();
+    }
+    void showWithBookmarks(CGSize size = {320, 568}) {
+        screen_ = std::make_shared<CBMapViewController>(registry_, "");
+        screen_->setBookmarksManager(bookmarks_);
+        window_ = makeWindow(size);
+        window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
+        window_->layoutIfNeeded();
+    }
+
+    std::shared_ptr<CBBookmarksManager> bookmarks_;
 };

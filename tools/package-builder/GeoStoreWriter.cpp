@@ -25,6 +25,8 @@ constexpr double kSmallestDrawnPixels = 2.0;
 constexpr double kStreetMergeDistance = 0.005;
 // Objects with one address this close (metres) share the address's row.
 constexpr double kSharedAddressDistance = 50;
+// The key of the tags of first letters the city guide lists.
+constexpr const char* kFirstLetterTagKey = "firstLetter";
 
 std::optional<std::string> tagValue(const OsmTags& tags, const char* key) {
     auto found = tags.find(key);
@@ -121,6 +123,7 @@ bool GeoStoreWriter::write(const OsmData& data, std::string* error) {
         writeArea(area);
     writeAddresses();
     writeRelations(data);
+    writeFirstLetterTags();
     countTags();
     statistics_.objects = objects_.size();
     statistics_.mapTiles = tiles_.size();
@@ -546,6 +549,17 @@ void GeoStoreWriter::writeAddresses() {
         }
         if (nearest && nearest->object != pending.object)
             nearest->object->addAddress(address);
+    }
+}
+
+// The city guide's index of first letters: one tag per first letter of the
+// named objects, on those objects, counted like every other tag.
+void GeoStoreWriter::writeFirstLetterTags() {
+    for (const auto& object : objects_) {
+        if (!object->name())
+            continue;
+        if (auto letter = object->firstLetterOfName(); letter && !letter->empty())
+            object->addTag(tagFor(kFirstLetterTagKey, *letter));
     }
 }
 

@@ -93,6 +93,7 @@ class GeoStoreWriter {
     // that list no stops of their own.
     void addStopsAlongRoute(NSManagedObject& route, const std::string& kind,
                             const std::vector<std::shared_ptr<CBCoordinatePath>>& path);
+    void writeFirstLetterTags();
     void countTags();
 
     // The elements of a feature, one per distinct generalisation, each in

@@ -229,3 +229,36 @@ TEST_F(UINavigationControllerTest, DefaultRotationAnswersFollowTheIdiom) {
 }
 
 }  // namespace
+
+namespace {
+
+// Reopens on the screen the user left: pushes it as its own view loads.
+class Restoring : public UIViewController {
+  public:
+    explicit Restoring(std::shared_ptr<UIViewController> left) : left_(std::move(left)) {}
+    void viewDidLoad() override {
+        navigationController()->pushViewControllerAnimated(left_, false);
+    }
+
+  private:
+    std::shared_ptr<UIViewController> left_;
+};
+
+TEST_F(UINavigationControllerTest, AScreenPushedWhileTheRootViewLoadsIsTheOneShown) {
+    auto window = makeWindow({320, 480});
+    auto left = std::make_shared<Screen>("Left", &log);
+    auto root = std::make_shared<Restoring>(left);
+    auto navigation = std::make_shared<UINavigationController>(root);
+    window->setRootViewController(navigation);
+    window->layoutIfNeeded();
+    EXPECT_EQ(navigation->topViewController(), left);
+    EXPECT_EQ(navigation->viewControllers().size(), 2u);
+    EXPECT_EQ(left->view()->superview(), navigation->view());
+    EXPECT_EQ(root->view()->superview(), nullptr);
+    EXPECT_EQ(navigation->navigationBar()->titleLabel()->text(), "Left");
+    // Back goes to the root, which then shows.
+    navigation->popViewControllerAnimated(false);
+    EXPECT_EQ(root->view()->superview(), navigation->view());
+}
+
+}  // namespace

@@ -212,4 +212,29 @@ TEST_F(UITabBarControllerTest, NilTargetActionsTravelTheResponderChainToTheConta
     EXPECT_EQ(store->finished.size(), 2u);
 }
 
+// A container that keeps the tab chosen last.
+class Remembering : public UITabBarController {
+  public:
+    void setSelectedViewController(const std::shared_ptr<UIViewController>& controller) override {
+        UITabBarController::setSelectedViewController(controller);
+        chosen.push_back(selectedIndex());
+    }
+    std::vector<long> chosen;
+};
+
+TEST_F(UITabBarControllerTest, ATapOnATabSelectsThroughTheOverridableSelection) {
+    auto window = makeWindow({320, 480});
+    auto tabs = std::make_shared<Remembering>();
+    tabs->setViewControllers(
+        {std::make_shared<Screen>("First"), std::make_shared<Screen>("Second")});
+    window->setRootViewController(tabs);
+    window->layoutIfNeeded();
+    TouchDriver(window).tap(tabPoint(*tabs->tabBar(), "Second"));
+    EXPECT_EQ(tabs->selectedIndex(), 1);
+    EXPECT_EQ(tabs->chosen, std::vector<long>{1});
+    // The tab already chosen takes nothing new.
+    TouchDriver(window).tap(tabPoint(*tabs->tabBar(), "Second"));
+    EXPECT_EQ(tabs->chosen, std::vector<long>{1});
+}
+
 }  // namespace

@@ -251,3 +251,38 @@ TEST_F(UIToolbarTest, SystemItemsShowTheirSymbols) {
 }
 
 }  // namespace
+
+namespace {
+
+uint8_t greyAt(const CGImageRef& image, size_t x, size_t y) {
+    return uint8_t(image->pixelAt(x, y) & 0xFF);
+}
+
+TEST_F(UIToolbarTest, ATranslucentBarBlursWhatLiesBehindItAndAnOpaqueOneCoversIt) {
+    // Black above white, and a bar across the edge.
+    auto window = makeWindow({100, 100});
+    auto black = std::make_shared<UIView>(CGRectMake(0, 0, 100, 50));
+    black->setBackgroundColor(UIColor::blackColor());
+    window->addSubview(black);
+    auto bar = std::make_shared<UIToolbar>(CGRectMake(0, 30, 100, 40));
+    window->addSubview(bar);
+    window->layoutIfNeeded();
+    auto blurred = window->renderImage(2);
+    // Behind the bar the edge at y = 50 is soft: grey across it, darker above.
+    const uint8_t above = greyAt(blurred, 100, 90);
+    const uint8_t at = greyAt(blurred, 100, 100);
+    const uint8_t below = greyAt(blurred, 100, 110);
+    EXPECT_LT(above, at);
+    EXPECT_LT(at, below);
+    EXPECT_GT(at, 60);
+    EXPECT_LT(at, 200);
+    // Outside the bar the edge stays sharp.
+    EXPECT_EQ(greyAt(blurred, 100, 40), 0);
+    EXPECT_EQ(greyAt(blurred, 100, 150), 255);
+
+    bar->setTranslucent(false);
+    auto opaque = window->renderImage(2);
+    EXPECT_EQ(greyAt(opaque, 100, 90), greyAt(opaque, 100, 110));
+}
+
+}  // namespace

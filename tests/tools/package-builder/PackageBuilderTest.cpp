@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <vector>
 
 #include "CBGeoData/CBGeoAddress.h"
 #include "CBGeoData/CBGeoElement.h"
@@ -257,6 +259,41 @@ TEST_F(PackageBuilderTest, PlacesAtOneAddressShareItsRowAndTagsShowNoValueTwice)
     EXPECT_EQ(library->getAttributeOfTagForKey("url"), "https://library.example/");
     EXPECT_EQ(cafe->getAttributeOfTagForKey("url"), "cafe.example");
     EXPECT_FALSE(cafe->getTagForKey("contact:website"));
+}
+
+// The index of first letters: a tag per letter of the named objects,
+// counted like the other tags; the unnamed objects have none.
+TEST_F(PackageBuilderTest, NamedPlacesCarryTheTagOfTheirFirstLetter) {
+    std::string error;
+    ASSERT_TRUE(PackageBuilder::buildPackage(request(write("square.osm", kMarketSquare)), &error))
+        << error;
+    auto context = openBuiltStore();
+    ASSERT_TRUE(context);
+    NSFetchRequest letters("tag");
+    letters.predicate = NSPredicate::predicateWithFormat("key = 'firstLetter'");
+    letters.sortDescriptors = {NSSortDescriptor::sortDescriptorWithKey("attribute", true)};
+    auto found = context->executeFetchRequest(letters);
+    ASSERT_TRUE(found);
+    std::vector<std::string> attributes;
+    std::map<std::string, std::pair<int64_t, int64_t>> totals;
+    std::shared_ptr<CBGeoTag> letterB;
+    for (const auto& row : *found) {
+        auto tag = std::dynamic_pointer_cast<CBGeoTag>(row);
+        attributes.push_back(tag->attribute());
+        totals[tag->attribute()] = {tag->total().value_or(-1), tag->totalNamed().value_or(-1)};
+        if (tag->attribute() == "B")
+            letterB = tag;
+    }
+    // Books and Bakery under B, the library under L, the street under M and
+    // the café under T.
+    EXPECT_EQ(attributes, (std::vector<std::string>{"B", "L", "M", "T"}));
+    EXPECT_EQ(totals["B"], (std::pair<int64_t, int64_t>{2, 2}));
+    EXPECT_EQ(totals["M"], (std::pair<int64_t, int64_t>{1, 1}));
+    ASSERT_TRUE(letterB);
+    NSFetchRequest underB("object");
+    underB.predicate = NSPredicate::predicateWithFormat(
+        "ANY tags = %@", {std::static_pointer_cast<NSManagedObject>(letterB)});
+    EXPECT_EQ(context->executeFetchRequest(underB)->size(), 2u);
 }
 
 TEST_F(PackageBuilderTest, RejectsBrokenInputAndWritesNothing) {

@@ -1,0 +1,114 @@
+#include "places/CBGuideTabController.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "Foundation/NSBundle.h"
+#include "UIKit/UIApplication.h"
+#include "UIKit/UIBarButtonItem.h"
+#include "UIKit/UIDevice.h"
+#include "UIKit/UIImage.h"
+#include "UIKit/UINavigationController.h"
+#include "UIKit/UINavigationItem.h"
+#include "UIKit/UITabBarItem.h"
+#include "packages/CBDocumentPreviewController.h"
+#include "packages/CBMapDocumentInfo.h"
+#include "places/CBBookmarksTableVC.h"
+#include "places/CBCityGuideState.h"
+#include "places/CBGuideDialVC.h"
+#include "places/CBPlacesHost.h"
+
+namespace {
+bool isPad() {
+    return UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad;
+}
+}  // namespace
+
+std::shared_ptr<CBGuideTabController> CBGuideTabController::create(
+    std::weak_ptr<CBPlacesHost> host, std::weak_ptr<CBAnnotationsPresenter> presenter) {
+    std::shared_ptr<CBGuideTabController> controller(new CBGuideTabController());
+    controller->buildTabs(std::move(host), std::move(presenter));
+    return controller;
+}
+
+// The tabs in their order: the dial, the bookmarks, the documents.
+void CBGuideTabController::buildTabs(std::weak_ptr<CBPlacesHost> host,
+                                     std::weak_ptr<CBAnnotationsPresenter> presenter) {
+    std::vector<std::shared_ptr<UIViewController>> tabs;
+    guideDialVC_ = std::make_shared<CBGuideDialVC>(host, presenter);
+    guideDialVC_->navigationItem()->setRightBarButtonItem(dismissButton());
+    auto dial = std::make_shared<UINavigationController>(guideDialVC_);
+    dial->setTabBarItem(std::make_shared<UITabBarItem>(NSLocalizedString("Guide"),
+                                                       UIImage::imageNamed("guide-tab"),
+                                                       UIImage::imageNamed("guide-tab-selected")));
+    tabs.push_back(dial);
+
+    auto shown = host.lock();
+    bookmarksVC_ = std::make_shared<CBBookmarksTableVC>(shown ? shown->bookmarksManager() : nullptr,
+                                                        host, presenter);
+    auto bookmarks = std::make_shared<UINavigationController>(bookmarksVC_);
+    bookmarks->setTabBarItem(bookmarksVC_->tabBarItem());
+    tabs.push_back(bookmarks);
+
+    // The documents of the package of the map shown, beside its geo store.
+    const auto store = shown ? shown->currentMapStorePath() : std::nullopt;
+    const auto documents = store ? CBMapDocumentInfo::documentInfosInPackageFolder(
+                                       std::filesystem::path(*store).parent_path().string())
+                                 : std::nullopt;
+    for (const auto& info : documents.value_or(std::vector<CBMapDocumentInfo>{})) {
+        auto preview = std::make_shared<CBDocumentPreviewController>(info);
+        preview->navigationItem()->setRightBarButtonItem(dismissButton());
+        auto navigation = std::make_shared<UINavigationController>(preview);
+        navigation->setTabBarItem(preview->tabBarItem());
+        tabs.push_back(navigation);
+    }
+    const size_t count = tabs.size();
+    setViewControllers(std::move(tabs));
+    setSelectedIndex(long(CBCityGuideState::tabToSelect(count)));
+}
+
+void CBGuideTabController::setDataManager(std::shared_ptr<CBGeoDataManager> manager) {
+    dataManager_ = std::move(manager);
+    guideDialVC_->setDataManager(dataManager_);
+    bookmarksVC_->setMapDataManager(dataManager_);
+    if (dataManager_)
+        if (auto navigation = guideDialVC_->navigationController())
+            navigation->popToRootViewControllerAnimated(false);
+}
+
+std::shared_ptr<UIBarButtonItem> CBGuideTabController::dismissButton() {
+    std::weak_ptr<CBGuideTabController> weak = std::static_pointer_cast<CBGuideTabController>(
+        std::static_pointer_cast<UIViewController>(shared_from_this()));
+    return std::make_shared<UIBarButtonItem>(UIBarButtonSystemItemDone, [weak](UIBarButtonItem&) {
+        if (auto me = weak.lock())
+            me->dismiss();
+    });
+}
+
+void CBGuideTabController::dismiss() {
+    dismissViewControllerAnimatedCompletion(true, nullptr);
+}
+
+void CBGuideTabController::setSelectedViewController(
+    const std::shared_ptr<UIViewController>& controller) {
+    UITabBarController::setSelectedViewController(controller);
+    const auto& tabs = viewControllers();
+    auto found = std::find(tabs.begin(), tabs.end(), selectedViewController());
+    if (found != tabs.end())
+        CBCityGuideState::setSelectedTab(size_t(found - tabs.begin()));
+}
+
+void CBGuideTabController::viewWillAppear(bool animated) {
+    UITabBarController::viewWillAppear(animated);
+    UIApplication::sharedApplication()->setStatusBarStyleAnimated(UIStatusBarStyleDefault,
+                                                                  animated);
+}
+
+bool CBGuideTabController::shouldAutorotateToInterfaceOrientation(
+    UIInterfaceOrientation orientation) const {
+    return orientation == UIInterfaceOrientationPortrait || isPad();
+}
+
+unsigned long CBGuideTabController::supportedInterfaceOrientations() const {
+    return isPad() ? UIInterfaceOrientationMaskAll : UIInterfaceOrientationMaskPortrait;
+}

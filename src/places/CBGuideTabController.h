@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+
+#include "UIKit/UITabBarController.h"
+
+class CBAnnotationsPresenter;
+class CBBookmarksTableVC;
+class CBGeoDataManager;
+class CBGuideDialVC;
+class CBPlacesHost;
+class UIBarButtonItem;
+
+// The city guide, presented over the map screen: the dial of categories,
+// the bookmarks of the map, and one tab per document of the map's package
+// (its licence), each in a navigation stack of its own. It opens on the tab
+// chosen last.
+class CBGuideTabController : public UITabBarController {
+  public:
+    // The map screen answers as host and presenter; the bookmarks and the
+    // package's documents are those of the map it shows.
+    static std::shared_ptr<CBGuideTabController> create(
+        std::weak_ptr<CBPlacesHost> host, std::weak_ptr<CBAnnotationsPresenter> presenter);
+
+    const std::shared_ptr<CBGuideDialVC>& guideDialVC() const { return guideDialVC_; }
+    const std::shared_ptr<CBBookmarksTableVC>& bookmarksTableVC() const { return bookmarksVC_; }
+    const std::shared_ptr<CBGeoDataManager>& dataManager() const { return dataManager_; }
+    // The map's geo store, for the dial and the bookmarks; a new one takes
+    // the dial back to its first screen.
+    void setDataManager(std::shared_ptr<CBGeoDataManager> manager);
+
+    // A Done button that closes the guide.
+    std::shared_ptr<UIBarButtonItem> dismissButton();
+    void dismiss();
+
+    void setSelectedViewController(const std::shared_ptr<UIViewController>& controller) override;
+    void viewWillAppear(bool animated) override;
+    bool shouldAutorotateToInterfaceOrientation(UIInterfaceOrientation orientation) const override;
+    unsigned long supportedInterfaceOrientations() const override;
+
+  private:
+    CBGuideTabController() = default;
+    void buildTabs(std::weak_ptr<CBPlacesHost> host,
+                   std::weak_ptr<CBAnnotationsPresenter> presenter);
+
+    std::shared_ptr<CBGuideDialVC> guideDialVC_;
+    std::shared_ptr<CBBookmarksTableVC> bookmarksVC_;
+    std::shared_ptr<CBGeoDataManager> dataManager_;
+};
