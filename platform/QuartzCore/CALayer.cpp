@@ -109,6 +109,14 @@ void CALayer::setHidden(bool hidden) {
     }
 }
 
+void CALayer::setShouldRasterize(bool flag) {
+    shouldRasterize_ = flag;
+    if (!flag) {
+        raster_.reset();
+    }
+    markChanged();
+}
+
 void CALayer::setMasksToBounds(bool flag) {
     props_.masksToBounds = flag;
     markChanged();

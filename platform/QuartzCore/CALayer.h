@@ -88,11 +88,16 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     void setBorderColor(const CGColor& color);
     bool masksToBounds() const { return props_.masksToBounds; }
     void setMasksToBounds(bool flag);
-    // Kept for callers that ask for a cached bitmap of the layer tree; the
-    // compositor draws every frame from the layers' own surfaces, which
-    // gives the same picture.
+    // A rasterised layer and its sublayers are composed into one bitmap in
+    // the layer's own axes, which is then drawn through the layer's transform
+    // as one picture: a turned layer is filtered once instead of each of its
+    // parts. The bitmap is composed anew each frame, of only the part the
+    // frame shows, so it is made at the pixels per point the frame shows the
+    // layer at rather than at rasterizationScale. Where the layer lies on the
+    // pixel axes the bitmap would be copied pixel for pixel, so the tree is
+    // drawn directly.
     bool shouldRasterize() const { return shouldRasterize_; }
-    void setShouldRasterize(bool flag) { shouldRasterize_ = flag; }
+    void setShouldRasterize(bool flag);
     CGFloat rasterizationScale() const { return rasterizationScale_; }
     void setRasterizationScale(CGFloat scale) { rasterizationScale_ = scale; }
     bool isOpaque() const { return props_.opaque; }
@@ -263,6 +268,9 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
   private:
     void renderTree(CGContext& context, bool snapshot);
     void renderAsSublayer(CGContext& context, bool snapshot);
+    // renderTree through a bitmap in the layer's axes; false (nothing drawn)
+    // when the bitmap of the part the frame shows would be too large.
+    bool rasterizeTree(CGContext& context, bool snapshot);
     void drawShadow(CGContext& context);
     void drawBlurredBackdrop(CGContext& context);
     void drawBorder(CGContext& context);
@@ -279,6 +287,8 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     bool needsDisplayOnBoundsChange_ = false;
     bool shouldRasterize_ = false;
     CGFloat rasterizationScale_ = 1;
+    // The bitmap of the last rasterised frame, reused while its size holds.
+    std::shared_ptr<cairo_surface_t> raster_;
     // A copy made to draw a frame with the animated values: what it is set
     // to is not a change of the screen.
     bool presentationCopy_ = false;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
+#include "CoreGraphics/CGBilinearPaint.h"
 #include "CoreGraphics/CGBoxBlur.h"
 #include "CoreGraphics/CGPath+Cairo.h"
 
@@ -10,6 +12,8 @@ namespace {
 
 // Shadows larger than this many pixels are not drawn.
 constexpr long kMaxShadowPixels = 4096L * 4096L;
+// Larger rasterised layers are drawn part by part instead.
+constexpr long kMaxRasterPixels = 4096L * 4096L;
 
 cairo_matrix_t toCairo(const CGAffineTransform& t) {
     cairo_matrix_t m;
@@ -19,6 +23,12 @@ cairo_matrix_t toCairo(const CGAffineTransform& t) {
 
 void appendPath(cairo_t* cr, const CGPath& path) {
     CGPathAppendToCairo(path, cr);
+}
+
+// Whether the matrix keeps the x and y axes on the device's (scaled,
+// flipped or moved, not turned).
+bool keepsAxes(const cairo_matrix_t& m) {
+    return m.xy == 0 && m.yx == 0;
 }
 
 // Bitmaps drawn one pixel to one pixel land on whole pixels: sharper, and
@@ -70,8 +80,65 @@ void CALayer::renderAsSublayer(CGContext& context, bool snapshot) {
     cairo_save(cr);
     const cairo_matrix_t m = toCairo(p->transformToSuperlayer());
     cairo_transform(cr, &m);
-    renderTree(context, snapshot);
+    cairo_matrix_t device;
+    cairo_get_matrix(cr, &device);
+    if (!shouldRasterize_ || keepsAxes(device) || !rasterizeTree(context, snapshot)) {
+        renderTree(context, snapshot);
+    }
     cairo_restore(cr);
+}
+
+bool CALayer::rasterizeTree(CGContext& context, bool snapshot) {
+    cairo_t* cr = context.cairoContext();
+    cairo_matrix_t device;
+    cairo_get_matrix(cr, &device);
+    const double scale = std::sqrt(std::fabs(device.xx * device.yy - device.xy * device.yx));
+    if (!(scale > 0)) {
+        return true;  // nothing of the layer shows
+    }
+    // The part of the layer the frame shows: the clip seen from the layer,
+    // and a pixel more each way, which the filter reads at the clip's edge.
+    double x1, y1, x2, y2;
+    cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
+    CGRect shown = CGRectMake(x1, y1, x2 - x1, y2 - y1);
+    const std::shared_ptr<CALayer> p = presentationLayer();
+    if (p->props_.masksToBounds) {
+        shown = CGRectIntersection(shown, p->props_.bounds);
+    }
+    if (CGRectIsEmpty(shown)) {
+        return true;
+    }
+    const double left = std::floor(CGRectGetMinX(shown) * scale) - 1;
+    const double top = std::floor(CGRectGetMinY(shown) * scale) - 1;
+    const long w = long(std::ceil(CGRectGetMaxX(shown) * scale) + 1 - left);
+    const long h = long(std::ceil(CGRectGetMaxY(shown) * scale) + 1 - top);
+    if (w * h > kMaxRasterPixels) {
+        return false;
+    }
+    if (!raster_ || cairo_image_surface_get_width(raster_.get()) != w ||
+        cairo_image_surface_get_height(raster_.get()) != h) {
+        raster_.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, int(w), int(h)),
+                      cairo_surface_destroy);
+    } else {
+        cairo_surface_flush(raster_.get());
+        std::memset(cairo_image_surface_get_data(raster_.get()), 0,
+                    size_t(cairo_image_surface_get_stride(raster_.get())) * size_t(h));
+        cairo_surface_mark_dirty(raster_.get());
+    }
+    if (auto raster = CGContext::createWithCairoSurface(
+            raster_.get(), CGAffineTransformMake(scale, 0, 0, scale, -left, -top))) {
+        renderTree(*raster, snapshot);
+    }
+    cairo_surface_flush(raster_.get());
+    cairo_save(cr);
+    cairo_scale(cr, 1 / scale, 1 / scale);
+    if (!CGPaintImageSurfaceBilinear(cr, raster_.get(), left, top)) {
+        cairo_set_source_surface(cr, raster_.get(), left, top);
+        cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_BILINEAR);
+        cairo_paint(cr);
+    }
+    cairo_restore(cr);
+    return true;
 }
 
 void CALayer::renderTree(CGContext& context, bool snapshot) {

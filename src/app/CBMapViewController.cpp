@@ -79,10 +79,13 @@ bool CBMapViewController::hasMap() const {
 void CBMapViewController::loadView() {
     auto view = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
     view->setBackgroundColor(UIColor::whiteColor());
-    mapView_ = CBMapScrollView::create(view->bounds());
+    mapArea_ = std::make_shared<UIView>(view->bounds());
+    mapArea_->setClipsToBounds(true);
+    view->addSubview(mapArea_);
+    mapView_ = CBMapScrollView::create(mapArea_->bounds());
     // Only the screen's layout resizes the map, keeping its middle in place.
     mapView_->setAutoresizingMask(UIViewAutoresizingNone);
-    view->addSubview(mapView_);
+    mapArea_->addSubview(mapView_);
     searchBar_ = CBClearSearchBar::initWithBackground();
     searchBar_->setPlaceholder(NSLocalizedString("MapSearchPlaceholder"));
     view->addSubview(searchBar_);
@@ -151,12 +154,12 @@ std::shared_ptr<UIView> CBMapViewController::nothingFoundView() {
 void CBMapViewController::viewWillLayoutSubviews() {
     const CGRect bounds = view()->bounds();
     searchBar_->setFrame(CGRectMake(0, 0, bounds.size.width, kSearchBarHeight));
-    const CGRect visibleMap =
-        CGRectMake(0, kSearchBarHeight, bounds.size.width, bounds.size.height - kSearchBarHeight);
+    mapArea_->setFrame(
+        CGRectMake(0, kSearchBarHeight, bounds.size.width, bounds.size.height - kSearchBarHeight));
     // While turned with the heading the map is a larger square of its own.
     if (!mapView_->rotateToHeading())
-        setMapFrameKeepingCentre(visibleMap);
-    layoutMeasuringRuler(visibleMap);
+        setMapFrameKeepingCentre(mapArea_->bounds());
+    layoutMeasuringRuler(mapArea_->frame());
     layoutMapControls();
 }
 

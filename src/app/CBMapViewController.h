@@ -257,6 +257,9 @@ class CBMapViewController : public UIViewController,
 
     std::shared_ptr<CBUserMapStoreEngine> registry_;
     std::string fallbackStorePath_;
+    // The map's own area under the search bar: it clips the larger square
+    // the map becomes while it turns with the heading.
+    std::shared_ptr<UIView> mapArea_;
     std::shared_ptr<CBMapScrollView> mapView_;
     std::shared_ptr<CBClearSearchBar> searchBar_;
     std::shared_ptr<UISearchDisplayController> searchDisplay_;

@@ -5,9 +5,9 @@
 #include "mapkit/ZELInteractiveMapScaleView.h"
 
 void CBMapViewController::addMeasuringRuler() {
-    measuringRuler_ = ZELInteractiveMapScaleView::create(mapView_->UIView::frame(), mapView_);
+    measuringRuler_ = ZELInteractiveMapScaleView::create(mapArea_->frame(), mapView_);
     // Above the map, below the search bar and the controls.
-    view()->insertSubviewAboveSubview(measuringRuler_, mapView_);
+    view()->insertSubviewAboveSubview(measuringRuler_, mapArea_);
 }
 
 // Over the part of the map on screen: while the map turns with the heading

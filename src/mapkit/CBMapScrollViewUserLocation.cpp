@@ -142,6 +142,9 @@ void CBMapScrollView::setRotateToHeadingAndNotifyDelegate(bool rotate, bool noti
         // shows its corners.
         setFrame(CGRectMake(originalFrame_.origin.x + std::ceil((w - d) * 0.5),
                             originalFrame_.origin.y + std::ceil((h - d) * 0.5), d, d));
+        // Turned, the map is composed in its own axes and turned as one
+        // picture, rather than each tile and marker turned on its own.
+        layer()->setShouldRasterize(true);
         if (auto location = service->location())
             moveToCoordinateAnimated(location->coordinate(), false);
     } else {
@@ -162,6 +165,7 @@ void CBMapScrollView::setRotateToHeadingAndNotifyDelegate(bool rotate, bool noti
                     return;
                 map->originalWidth_ = 0;
                 map->originalHeight_ = 0;
+                map->layer()->setShouldRasterize(false);
                 map->setFrame(map->originalFrame_);
                 if (auto location = map->locationManager()->location())
                     map->moveToCoordinateAnimated(location->coordinate(), false);

@@ -115,8 +115,9 @@ TEST_F(CBMapViewControllerShellTest, TwoRestingFingersMeasureTheMapOnScreen) {
     const auto at = [&](const std::shared_ptr<UIView>& view) {
         return std::find(views.begin(), views.end(), view) - views.begin();
     };
-    EXPECT_EQ(at(ruler), at(screen_->mapView()) + 1);
-    EXPECT_TRUE(CGRectEqualToRect(ruler->frame(), screen_->mapView()->UIView::frame()));
+    const auto mapArea = screen_->mapView()->superview();
+    EXPECT_EQ(at(ruler), at(mapArea) + 1);
+    EXPECT_TRUE(CGRectEqualToRect(ruler->frame(), mapArea->frame()));
     // The window is 320 x 480: the second finger rests at (260, 240).
     const double metres =
         ruler->distanceBetweenPoints(ruler->convertPointFromView({60, 240}, nullptr),

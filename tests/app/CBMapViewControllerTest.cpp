@@ -425,6 +425,43 @@ wait 0.7
     CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
 }
 
+// Turned with the heading the map becomes a square of its diagonal; the
+// screen keeps it to the map's own area, so the strip around the search
+// field stays the screen's white while the whole area still shows map.
+TEST_F(CBMapViewControllerTest, TheTurnedMapStaysInItsOwnAreaUnderTheSearchBar) {
+    auto source = std::make_shared<TurningSource>();
+    CLLocationManager::setLocationSource(source);
+    registry_->setCurrentMap(installNeubrandenburg());
+    show();
+    auto map = screen_->mapView();
+    map->setShowsUserLocation(true);
+    source->moveTo(kNeubrandenburgCentre);
+    map->setRotateToHeading(true);
+    source->turnTo(30);
+    play("wait 0.7");
+    ASSERT_NEAR(map->currentRotationAngle(), M_PI / 6, 0.01);
+    const auto bar = screen_->searchBar();
+    const CGRect strip = bar->convertRectToView(bar->bounds(), window_);
+    const CGRect screen = screen_->view()->convertRectToView(screen_->view()->bounds(), window_);
+    const CGRect area = CGRectMake(CGRectGetMinX(screen), CGRectGetMaxY(strip), screen.size.width,
+                                   CGRectGetMaxY(screen) - CGRectGetMaxY(strip));
+    ASSERT_GT(map->UIView::frame().size.height, area.size.height);
+    auto image = window_->renderImage(1);
+    const auto at = [&](CGFloat x, CGFloat y) { return image->pixelAt(size_t(x), size_t(y)); };
+    for (CGFloat x = 2; x < strip.size.width - 2; x += 6)
+        EXPECT_EQ(at(x, CGRectGetMinY(strip) + 2), 0xFFFFFFFFu) << "strip at x " << x;
+    for (const CGPoint corner : {CGPointMake(CGRectGetMinX(area) + 1, CGRectGetMinY(area) + 1),
+                                 CGPointMake(CGRectGetMaxX(area) - 2, CGRectGetMinY(area) + 1),
+                                 CGPointMake(CGRectGetMinX(area) + 1, CGRectGetMaxY(area) - 2),
+                                 CGPointMake(CGRectGetMaxX(area) - 2, CGRectGetMaxY(area) - 2)}) {
+        const uint32_t pixel = at(corner.x, corner.y);
+        EXPECT_EQ(pixel >> 24, 0xFFu);
+        EXPECT_NE(pixel, 0xFFFFFFFFu) << "no map at " << corner.x << ", " << corner.y;
+    }
+    map->stopLocationUsage();
+    CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
+}
+
 // The application puts the position button beside "Maps"; tapped as a
 // person taps it, it first follows the user, then turns the map with the
 // heading, which brings the compass.

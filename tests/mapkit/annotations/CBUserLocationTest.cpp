@@ -112,8 +112,10 @@ TEST_F(CBUserLocationTest, PositionButtonCyclesCentreRotateOffAndPinsStayUpright
 
     map_->toggleCentersOnUserLocationAndRotation();
     EXPECT_TRUE(map_->rotateToHeading());
-    // A square of the diagonal so that the turned map covers the screen.
+    // A square of the diagonal so that the turned map covers the screen,
+    // composed in its own axes and turned as one picture.
     EXPECT_EQ(map_->bounds().size.width, std::ceil(std::hypot(kWidth, kHeight)));
+    EXPECT_TRUE(map_->layer()->shouldRasterize());
     map_->locationManagerDidUpdateHeading(*service_, heading(80, 90, 10));
     CAFrameClock::shared().advance(1);
     EXPECT_NEAR(map_->currentRotationAngle(), M_PI / 2, 1e-5);
@@ -128,6 +130,7 @@ TEST_F(CBUserLocationTest, PositionButtonCyclesCentreRotateOffAndPinsStayUpright
     CAFrameClock::shared().advance(1);
     EXPECT_FALSE(map_->centersOnUserLocation());
     EXPECT_FALSE(map_->rotateToHeading());
+    EXPECT_FALSE(map_->layer()->shouldRasterize());
     EXPECT_NEAR(map_->UIView::frame().size.width, frame.size.width, 1e-3);
     EXPECT_NEAR(map_->UIView::frame().size.height, frame.size.height, 1e-3);
     EXPECT_NEAR(map_->currentRotationAngle(), 0, 1e-6);
