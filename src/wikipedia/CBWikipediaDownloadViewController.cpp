@@ -57,7 +57,7 @@ ZELDownloadManagerEngineDelegate::Download CBWikipediaDownloadViewController::cu
 void CBWikipediaDownloadViewController::loadView() {
     auto view = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
     view->setBackgroundColor(UIColor::whiteColor());
-    label_ = std::make_shared<UILabel>(CGRectMake(kMargin, 100, kWidth, 88));
+    label_ = std::make_shared<UILabel>(CGRectMake(kMargin, 60, kWidth, 132));
     label_->setNumberOfLines(0);
     label_->setTextAlignment(NSTextAlignmentCenter);
     label_->setFont(UIFont::systemFontOfSize(17));
