@@ -236,3 +236,12 @@ TEST_F(CBWikipediaTabTest, ADamagedArticleStoreIsToldAndKept) {
     EXPECT_TRUE(screen->downloadWikipediaButton()->isHidden());
     EXPECT_TRUE(std::filesystem::exists(store));
 }
+
+// The guide has the tab while the current map's package can be loaded or is
+// installed; without a current map it has none.
+TEST_F(CBWikipediaTabTest, TheTabIsOfferedWhileTheCurrentMapHasAPackageToLoadOrLoaded) {
+    EXPECT_TRUE(
+        runUntil([] { return CBWikipediaNavigationController::isOfferedForCurrentMap(); }, 10.0));
+    registry_->setCurrentMap(nullptr);
+    EXPECT_FALSE(CBWikipediaNavigationController::isOfferedForCurrentMap());
+}
