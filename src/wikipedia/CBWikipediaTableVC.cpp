@@ -3,13 +3,11 @@
 #include "CBGeoData/CBGeoSearchRequest.h"
 #include "CoreData/NSManagedObjectContext.h"
 #include "CoreData/NSPersistentStoreCoordinator.h"
-#include "Foundation/NSLog.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UIFont.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
-#include "UIKit/UIScreen.h"
 #include "UIKit/UITableView.h"
 #include "foundation/CLLocationManager+AuthorizationStatus.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
@@ -81,15 +79,8 @@ CBAnnotationRef CBWikipediaTableVC::annotationForObject(
 
 std::shared_ptr<CBWikipediaArticle> CBWikipediaTableVC::articleForTableIndexPath(
     UITableView& table, const NSIndexPath& indexPath) {
-    std::shared_ptr<NSManagedObject> object;
-    if (showsDistanceOrder(table)) {
-        const auto& sorted = objectsSortedByDistance();
-        if (sorted && indexPath.row >= 0 && size_t(indexPath.row) < sorted->size())
-            object = (*sorted)[size_t(indexPath.row)];
-    } else if (auto* controller = resultsControllerForTableView(table)) {
-        object = controller->objectAtIndexPath(indexPath);
-    }
-    return std::dynamic_pointer_cast<CBWikipediaArticle>(object);
+    return std::dynamic_pointer_cast<CBWikipediaArticle>(
+        objectAtIndexPathOfTable(table, indexPath));
 }
 
 // The search text is an argument of the per-word predicates, never part of
@@ -104,23 +95,11 @@ void CBWikipediaTableVC::updateFetchPredicate() {
                 manager_->canonicalStringFromString(searchBar()->text())))
             predicate = request->searchPredicate;
     controller->fetchRequest()->predicate = predicate;
-    NSError error;
-    if (!controller->performFetch(&error))
-        NSLog("Unresolved error %s, %s", error.description().c_str(),
-              error.localizedDescription().c_str());
-    if (auto display = searchDisplayController())
-        display->searchResultsTableView()->reloadData();
+    performSearchFetchAndReload();
 }
 
 void CBWikipediaTableVC::loadView() {
-    auto table =
-        std::make_shared<UITableView>(UIScreen::mainScreen()->bounds(), UITableViewStylePlain);
-    auto self = std::static_pointer_cast<CBWikipediaTableVC>(
-        std::static_pointer_cast<UIViewController>(shared_from_this()));
-    table->setDelegate(self);
-    table->setDataSource(self);
-    setTableView(table);
-    setView(table);
+    loadTableViewAsView(UITableViewStylePlain);
 }
 
 void CBWikipediaTableVC::viewDidLoad() {
