@@ -22,16 +22,6 @@
 
 namespace {
 
-template <class T>
-std::shared_ptr<T> findView(const std::shared_ptr<UIView>& view) {
-    if (auto found = std::dynamic_pointer_cast<T>(view))
-        return found;
-    for (const auto& child : view->subviews())
-        if (auto found = findView<T>(child))
-            return found;
-    return nullptr;
-}
-
 // The Wikipedia tab in a phone window, the application's services standing
 // on the local map store server: the sample map installed from it and
 // current, its package loaded from it.
