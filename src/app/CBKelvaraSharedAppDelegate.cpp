@@ -32,6 +32,7 @@
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerEngine.h"
 #include "places/CBBookmarksManager.h"
+#include "store/CBMapStoreDownloadViewController.h"
 #include "wikipedia/CBWikipediaManager.h"
 
 namespace {
@@ -218,9 +219,19 @@ void CBKelvaraSharedAppDelegate::presentAnnotationsCentered(
         mapViewController_->presentAnnotationsCentered(annotations, centered);
 }
 
+std::vector<std::string> CBKelvaraSharedAppDelegate::objectAnnotationIdentifiers() const {
+    return mapViewController_ ? mapViewController_->objectAnnotationIdentifiers()
+                              : std::vector<std::string>{};
+}
+
 void CBKelvaraSharedAppDelegate::crashInformationSetCurrentViewController(
     const std::string& className) {
     CrashInformation::setCurrentViewController(className);
+}
+
+void CBKelvaraSharedAppDelegate::showFailedMessageForIndividualDownload(
+    const ZELDownloadStatus& status) {
+    CBMapStoreDownloadViewController::showFailedMessageForIndividualDownload(status);
 }
 
 bool CBKelvaraSharedAppDelegate::canAskForAutoreview() const {

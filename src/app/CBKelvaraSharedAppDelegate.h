@@ -38,10 +38,10 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
 
     static std::shared_ptr<CBKelvaraSharedAppDelegate> shared();
 
-    const std::shared_ptr<ZELDownloadManagerEngine>& downloadManager() const {
+    std::shared_ptr<ZELDownloadManagerEngine> downloadManager() const override {
         return downloadManager_;
     }
-    const std::shared_ptr<CBUserMapStoreEngine>& userMapStoreEngine() const {
+    std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine() const override {
         return userMapStoreEngine_;
     }
     std::shared_ptr<CBWikipediaManager> wikipediaManager() const override {
@@ -71,7 +71,9 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
 
     void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations,
                                     bool centered) override;
+    std::vector<std::string> objectAnnotationIdentifiers() const override;
     void crashInformationSetCurrentViewController(const std::string& className) override;
+    void showFailedMessageForIndividualDownload(const ZELDownloadStatus& status) override;
 
     bool applicationDidFinishLaunchingWithOptions(UIApplication& application,
                                                   const Value& options) override;

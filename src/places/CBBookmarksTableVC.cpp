@@ -235,16 +235,7 @@ std::optional<std::string> CBBookmarksTableVC::tableViewTitleForHeaderInSection(
 
 std::shared_ptr<CBGeoObject> CBBookmarksTableVC::objectForTableAtIndexPath(
     UITableView& table, const NSIndexPath& indexPath) {
-    if (showsDistanceOrder(table)) {
-        const auto& sorted = objectsSortedByDistance();
-        if (!sorted || indexPath.row < 0 || size_t(indexPath.row) >= sorted->size())
-            return nullptr;
-        return std::dynamic_pointer_cast<CBGeoObject>((*sorted)[size_t(indexPath.row)]);
-    }
-    auto controller = fetchedResultsController();
-    return controller
-               ? std::dynamic_pointer_cast<CBGeoObject>(controller->objectAtIndexPath(indexPath))
-               : nullptr;
+    return std::dynamic_pointer_cast<CBGeoObject>(objectAtIndexPathOfTable(table, indexPath));
 }
 
 std::shared_ptr<UITableViewCell> CBBookmarksTableVC::tableViewCellForRowAtIndexPath(

@@ -8,14 +8,12 @@
 #include "CBGeoData/CBGeoTag.h"
 #include "CoreData/NSManagedObjectContext.h"
 #include "CoreData/NSPersistentStoreCoordinator.h"
-#include "Foundation/NSLog.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UIFont.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationBar.h"
 #include "UIKit/UINavigationController.h"
-#include "UIKit/UIScreen.h"
 #include "foundation/CLLocationManager+AuthorizationStatus.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
 #include "places/CBCityGuideState.h"
@@ -76,13 +74,7 @@ std::shared_ptr<NSFetchedResultsController> CBCityCategoryGuide::newFetchedResul
 }
 
 void CBCityCategoryGuide::loadView() {
-    auto table = std::make_shared<UITableView>(UIScreen::mainScreen()->bounds(), tableViewStyle_);
-    auto self = std::static_pointer_cast<CBCityCategoryGuide>(
-        std::static_pointer_cast<UIViewController>(shared_from_this()));
-    table->setDelegate(self);
-    table->setDataSource(self);
-    setTableView(table);
-    setView(table);
+    loadTableViewAsView(tableViewStyle_);
 }
 
 void CBCityCategoryGuide::viewDidLoad() {
@@ -95,15 +87,7 @@ void CBCityCategoryGuide::viewDidLoad() {
 
 std::shared_ptr<CBGeoObject> CBCityCategoryGuide::objectForTableViewAtIndexPath(
     UITableView& table, const NSIndexPath& indexPath) {
-    std::shared_ptr<NSManagedObject> object;
-    if (&table == tableView().get() && sortByDistance()) {
-        const auto& sorted = objectsSortedByDistance();
-        if (sorted && indexPath.row >= 0 && size_t(indexPath.row) < sorted->size())
-            object = (*sorted)[size_t(indexPath.row)];
-    } else if (auto* controller = resultsControllerForTableView(table)) {
-        object = controller->objectAtIndexPath(indexPath);
-    }
-    return std::dynamic_pointer_cast<CBGeoObject>(object);
+    return std::dynamic_pointer_cast<CBGeoObject>(objectAtIndexPathOfTable(table, indexPath));
 }
 
 std::shared_ptr<UITableViewCell> CBCityCategoryGuide::tableViewCellForRowAtIndexPath(
@@ -154,12 +138,7 @@ void CBCityCategoryGuide::updateFetchPredicate() {
                                                        tagsForFilter_.end());
     controller->fetchRequest()->predicate = NSPredicate::predicateWithFormat(
         "canonicalName CONTAINS %@ AND ANY tags IN %@", {text, tags});
-    NSError error;
-    if (!controller->performFetch(&error))
-        NSLog("Unresolved error %s, %s", error.description().c_str(),
-              error.localizedDescription().c_str());
-    if (auto display = searchDisplayController())
-        display->searchResultsTableView()->reloadData();
+    performSearchFetchAndReload();
 }
 
 bool CBCityCategoryGuide::searchDisplayControllerShouldReloadTableForSearchString(

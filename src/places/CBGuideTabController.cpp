@@ -17,6 +17,7 @@
 #include "places/CBCityGuideState.h"
 #include "places/CBGuideDialVC.h"
 #include "places/CBPlacesHost.h"
+#include "wikipedia/CBWikipediaNavigationController.h"
 
 namespace {
 bool isPad() {
@@ -31,7 +32,8 @@ std::shared_ptr<CBGuideTabController> CBGuideTabController::create(
     return controller;
 }
 
-// The tabs in their order: the dial, the bookmarks, the documents.
+// The tabs in their order: the dial, the bookmarks, the map's Wikipedia,
+// the documents.
 void CBGuideTabController::buildTabs(std::weak_ptr<CBPlacesHost> host,
                                      std::weak_ptr<CBAnnotationsPresenter> presenter) {
     std::vector<std::shared_ptr<UIViewController>> tabs;
@@ -49,6 +51,9 @@ void CBGuideTabController::buildTabs(std::weak_ptr<CBPlacesHost> host,
     auto bookmarks = std::make_shared<UINavigationController>(bookmarksVC_);
     bookmarks->setTabBarItem(bookmarksVC_->tabBarItem());
     tabs.push_back(bookmarks);
+
+    if (CBWikipediaNavigationController::isOfferedForCurrentMap())
+        tabs.push_back(CBWikipediaNavigationController::initWithWikipediaRootViewcontroller());
 
     // The documents of the package of the map shown, beside its geo store.
     const auto store = shown ? shown->currentMapStorePath() : std::nullopt;

@@ -12,7 +12,8 @@ class CBPlacesHost;
 class UIBarButtonItem;
 
 // The city guide, presented over the map screen: the dial of categories,
-// the bookmarks of the map, and one tab per document of the map's package
+// the bookmarks of the map, its offline Wikipedia when it has or can get
+// one, and one tab per document of the map's package
 // (its licence), each in a navigation stack of its own. It opens on the tab
 // chosen last.
 class CBGuideTabController : public UITabBarController {

@@ -17,11 +17,18 @@
 #include "store/CBDownloadStatusText.h"
 #include "store/CBMapStoreDetailVC.h"
 #include "widgets/ZELRotatingNavigationController.h"
+#include "wikipedia/CBWikipediaHost.h"
 
 namespace {
 std::string formatWithName(const std::string& key, const std::string& name) {
     const NSFormatArgument argument(name);
     return NSStringWithFormat(NSLocalizedString(key), {&argument, 1}).value_or(name);
+}
+
+// The store's detail screens load and delete a map's articles through it.
+std::shared_ptr<CBWikipediaManager> applicationWikipediaManager() {
+    auto host = CBWikipediaHost::shared();
+    return host ? host->wikipediaManager() : nullptr;
 }
 }  // namespace
 
@@ -97,7 +104,8 @@ void CBMapShelfViewController::showInfoForMap(const Map& map) {
         return;
     auto engine = std::make_shared<CBMapStoreEngine>();
     engine->setDownloadManager(downloadManager_);
-    auto detail = CBMapStoreDetailVC::create(map, downloadManager_, engine, registry_);
+    auto detail = CBMapStoreDetailVC::create(map, downloadManager_, engine, registry_,
+                                             applicationWikipediaManager());
     std::weak_ptr<CBMapStoreDetailVC> weakDetail = detail;
     detail->navigationItem()->setRightBarButtonItem(std::make_shared<UIBarButtonItem>(
         UIBarButtonSystemItemDone, [weakDetail](UIBarButtonItem&) {
@@ -115,6 +123,7 @@ void CBMapShelfViewController::done() {
 void CBMapShelfViewController::openStore() {
     setEditingAnimated(false, false);
     auto store = CBMapStoreController::create(downloadManager_, registry_);
+    store->setWikipediaManager(applicationWikipediaManager());
     store->setMapStoreDelegate(self());
     presentViewControllerAnimatedCompletion(store, true, nullptr);
 }

@@ -69,6 +69,7 @@ void CBMapStoreController::setUp(std::shared_ptr<CBUserMapStoreEngine> userMapSt
 }
 
 void CBMapStoreController::setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager) {
+    worldMap_->setWikipediaManager(manager);
     browser_->setWikipediaManager(std::move(manager));
 }
 

@@ -67,6 +67,9 @@ class CBMapStoreDetailVC : public UIViewController,
     ~CBMapStoreDetailVC() override;
 
     const std::shared_ptr<CBMapStoreMap>& map() const { return map_; }
+    const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const {
+        return wikipediaManager_;
+    }
     // The right bar button comes back only once a download of the map exists.
     void setShowRightBarButtonItemAfterDownloadOnly(bool flag) { rightButtonAfterDownload_ = flag; }
 

@@ -23,6 +23,7 @@ class CBMapStoreMap;
 class CBMapStoreMapAnnotation;
 class CBPathDataSource;
 class CBUserMapStoreEngine;
+class CBWikipediaManager;
 class MKLocalSearch;
 class UIBarButtonItem;
 class UILabel;
@@ -55,6 +56,10 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
     void setEngine(std::shared_ptr<CBMapStoreEngine> engine) { engine_ = std::move(engine); }
     const std::shared_ptr<ZELDownloadManagerEngine>& downloadManager() const {
         return downloadManager_;
+    }
+    // The detail screens load and delete Wikipedia articles through it.
+    void setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager) {
+        wikipediaManager_ = std::move(manager);
     }
     void setDownloadManager(std::shared_ptr<ZELDownloadManagerEngine> manager) {
         downloadManager_ = std::move(manager);
@@ -141,6 +146,7 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
     std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine_;
     std::shared_ptr<CBMapStoreEngine> engine_;
     std::shared_ptr<ZELDownloadManagerEngine> downloadManager_;
+    std::shared_ptr<CBWikipediaManager> wikipediaManager_;
     std::shared_ptr<UIBarButtonItem> defaultRightButton_;
     std::set<std::string> userMapIdentifiers_;
     bool showingSearchResults_ = false;

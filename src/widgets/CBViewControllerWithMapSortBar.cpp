@@ -17,6 +17,7 @@
 #include "UIKit/UINavigationBar.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
+#include "UIKit/UIScreen.h"
 #include "UIKit/UITableView.h"
 #include "foundation/CLLocationManager+AuthorizationStatus.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
@@ -107,6 +108,38 @@ NSFetchedResultsController* CBViewControllerWithMapSortBar::resultsControllerFor
 
 bool CBViewControllerWithMapSortBar::showsDistanceOrder(const UITableView& table) const {
     return sortByDistance_ && &table == tableView_.get();
+}
+
+void CBViewControllerWithMapSortBar::loadTableViewAsView(UITableViewStyle style) {
+    auto table = std::make_shared<UITableView>(UIScreen::mainScreen()->bounds(), style);
+    auto self = std::static_pointer_cast<CBViewControllerWithMapSortBar>(
+        std::static_pointer_cast<UIViewController>(shared_from_this()));
+    table->setDelegate(self);
+    table->setDataSource(self);
+    setTableView(table);
+    setView(table);
+}
+
+void CBViewControllerWithMapSortBar::performSearchFetchAndReload() {
+    auto controller = searchResultsController();
+    NSError error;
+    if (controller && !controller->performFetch(&error))
+        NSLog("Unresolved error %s, %s", error.description().c_str(),
+              error.localizedDescription().c_str());
+    if (searchDisplayController_)
+        searchDisplayController_->searchResultsTableView()->reloadData();
+}
+
+std::shared_ptr<NSManagedObject> CBViewControllerWithMapSortBar::objectAtIndexPathOfTable(
+    UITableView& table, const NSIndexPath& indexPath) {
+    if (showsDistanceOrder(table)) {
+        if (!objectsSortedByDistance_ || indexPath.row < 0 ||
+            size_t(indexPath.row) >= objectsSortedByDistance_->size())
+            return nullptr;
+        return (*objectsSortedByDistance_)[size_t(indexPath.row)];
+    }
+    auto* controller = resultsControllerForTableView(table);
+    return controller ? controller->objectAtIndexPath(indexPath) : nullptr;
 }
 
 std::optional<double> CBViewControllerWithMapSortBar::distanceOfObject(NSManagedObject& object,

@@ -19,6 +19,7 @@ class NSManagedObject;
 class UIButton;
 class UILabel;
 class UITableView;
+enum UITableViewStyle : long;
 
 // The base of the lists of places (or articles) of the map shown, fetched
 // from its store: the table's sections and index, a search bar with its
@@ -93,6 +94,11 @@ class CBViewControllerWithMapSortBar : public UIViewController,
     // Hands the listed places (all, or the nearest) to the map screen.
     void showOnMap();
 
+    // The object of a row: the row-th nearest of the list in distance
+    // order, else the table's results controller's.
+    std::shared_ptr<NSManagedObject> objectAtIndexPathOfTable(UITableView& table,
+                                                              const NSIndexPath& indexPath);
+
     // How far an object is from the location, and the pin it makes on the
     // map; geo objects answer by default.
     virtual std::optional<double> distanceOfObject(NSManagedObject& object,
@@ -128,6 +134,12 @@ class CBViewControllerWithMapSortBar : public UIViewController,
                                                      CLAuthorizationStatus status) override;
 
   protected:
+    // Makes the list's table, of the screen's size and answered by the list,
+    // the screen's view.
+    void loadTableViewAsView(UITableViewStyle style);
+    // Fetches the search's results with the predicate set, logging a
+    // failure, and shows them.
+    void performSearchFetchAndReload();
     // Whether the table is the list (not the search results) in distance order.
     bool showsDistanceOrder(const UITableView& table) const;
     std::shared_ptr<CBAnnotationsPresenter> presenter() const { return presenter_.lock(); }

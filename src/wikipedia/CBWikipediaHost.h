@@ -4,24 +4,30 @@
 #include <string>
 #include <vector>
 
-#include "mapkit/CBAnnotation.h"
+#include "widgets/CBAnnotationsPresenter.h"
 
+class CBUserMapStoreEngine;
 class CBWikipediaManager;
+class ZELDownloadManagerEngine;
+struct ZELDownloadStatus;
 
-// What the Wikipedia screens ask of the application above them: the one
-// Wikipedia manager, the main map and the crash breadcrumbs. The
-// application's delegate answers.
-class CBWikipediaHost {
+// What the Wikipedia screens ask of the application above them: the shared
+// services (the Wikipedia manager, the download engine, the installed-maps
+// registry), the main map as the presenter of the lists' pins, the crash
+// breadcrumbs and the store's failure alert. The application's delegate
+// answers.
+class CBWikipediaHost : public CBAnnotationsPresenter {
   public:
-    virtual ~CBWikipediaHost() = default;
+    ~CBWikipediaHost() override = default;
     // The application delegate when it is a host; nullptr otherwise (a
     // screen then works without what only the host gives).
     static std::shared_ptr<CBWikipediaHost> shared();
 
     virtual std::shared_ptr<CBWikipediaManager> wikipediaManager() const = 0;
-    // Shows the annotations on the main map, closing the screens over it.
-    virtual void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations,
-                                            bool centered) = 0;
+    virtual std::shared_ptr<ZELDownloadManagerEngine> downloadManager() const = 0;
+    virtual std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine() const = 0;
     // Records the screen on show for a crash report.
     virtual void crashInformationSetCurrentViewController(const std::string& className) = 0;
+    // The map store's one alert for a failed download.
+    virtual void showFailedMessageForIndividualDownload(const ZELDownloadStatus& status) = 0;
 };

@@ -139,7 +139,8 @@ class CBWikipediaManager : public CBCoreDataManager,
     void downloadManagerInstallDownload(ZELDownloadManagerEngine& engine,
                                         const Download& download) override;
 
-    // The current map's store opens, the previous one closes.
+    // The current map's store opens, the previous one closes; what the
+    // store offers for the map is asked for.
     void changeCurrentMapTo(const Map& map);
     // The map's package goes; the current map's store stays open unless it
     // is that map's.

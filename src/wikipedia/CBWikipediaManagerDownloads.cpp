@@ -241,6 +241,10 @@ void CBWikipediaManager::downloadManagerDidCancelDownloadWithIdentifierAndType(
 void CBWikipediaManager::changeCurrentMapTo(const Map& map) {
     currentMapIdentifier_ = map ? map->identifier() : std::nullopt;
     resetWikipediaForMapIdentifier(currentMapIdentifier_);
+    // Asks the store early which packages the map has, so that the guide
+    // can offer them when it opens.
+    if (currentMapIdentifier_)
+        wikipediaAvailableForDownloadForMapIdentifier(*currentMapIdentifier_);
 }
 
 // The map's articles go with it, and so does a download of them with what it

@@ -8,6 +8,7 @@
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UITabBarItem.h"
 #include "UIKit/UIWindow.h"
+#include "mapkit/CBAnnotationView.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBMapStoreUpdater.h"
@@ -16,7 +17,9 @@
 #include "store/CBMapStoreController.h"
 #include "store/CBMapStoreDetailVC.h"
 #include "store/CBMapStoreDownloadViewController.h"
+#include "store/CBMapStoreMapAnnotation.h"
 #include "store/CBMapStoreWorldMapViewcontroller.h"
+#include "wikipedia/CBWikipediaManager.h"
 
 namespace {
 
@@ -115,6 +118,34 @@ TEST_F(CBMapStoreControllerTest, OpeningAMapFromOutsideShowsItsDetailOnBrowse) {
     auto detail = std::dynamic_pointer_cast<CBMapStoreDetailVC>(navigation->topViewController());
     ASSERT_NE(detail, nullptr);
     EXPECT_EQ(detail->map()->identifier(), "neubrandenburg");
+}
+
+// The browser's and the world map's detail screens both load and delete the
+// map's articles through the manager the store was given.
+TEST_F(CBMapStoreControllerTest, EveryDetailScreenHasTheStoresWikipediaManager) {
+    auto manager = CBWikipediaManager::create(store_.downloads, store_.catalogue);
+    auto store = open();
+    store->setWikipediaManager(manager);
+    const auto map = store_.catalogue->mapForIdentifier("neubrandenburg");
+    store->openDetailForMap(map);
+    auto browse = std::dynamic_pointer_cast<UINavigationController>(store->viewControllers()[0]);
+    auto detail = std::dynamic_pointer_cast<CBMapStoreDetailVC>(browse->topViewController());
+    ASSERT_NE(detail, nullptr);
+    EXPECT_EQ(detail->wikipediaManager(), manager);
+
+    store->setSelectedIndex(1);
+    store_.layout();
+    auto worldMap = store->worldMap();
+    ASSERT_NE(worldMap->mapView(), nullptr);
+    worldMap->mapScrollViewAnnotationViewCalloutAccessoryControlTapped(
+        *worldMap->mapView(),
+        std::make_shared<CBAnnotationView>(std::make_shared<CBMapStoreMapAnnotation>(map),
+                                           std::nullopt),
+        nullptr, nullptr);
+    auto pinned = std::dynamic_pointer_cast<CBMapStoreDetailVC>(
+        worldMap->navigationController()->topViewController());
+    ASSERT_NE(pinned, nullptr);
+    EXPECT_EQ(pinned->wikipediaManager(), manager);
 }
 
 // Standard Base64 put "/" and line breaks into the names, so most tiles were

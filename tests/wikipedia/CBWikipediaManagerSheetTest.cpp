@@ -10,17 +10,6 @@
 
 namespace {
 
-template <class T>
-std::shared_ptr<T> findView(const std::shared_ptr<UIView>& view) {
-    if (auto found = std::dynamic_pointer_cast<T>(view))
-        return found;
-    for (const auto& child : view->subviews()) {
-        if (auto found = findView<T>(child))
-            return found;
-    }
-    return nullptr;
-}
-
 class CBWikipediaManagerSheetTest : public WikipediaTestBase {
   protected:
     void SetUp() override {

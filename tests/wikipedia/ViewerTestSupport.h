@@ -19,6 +19,7 @@
 #include "UIKit/UIWebView.h"
 #include "UIKit/UIWindow.h"
 #include "mapkit/MapkitTestSupport.h"
+#include "packages/ZELDownloadStatus.h"
 #include "platform/Foundation/RecordedLaunches.h"
 #include "platform/UIKit/UIKitTestSupport.h"
 #include "wikiguide/CBWikipediaArticle.h"
@@ -31,11 +32,20 @@
 class TestWikipediaHost : public UIApplicationDelegate, public CBWikipediaHost {
   public:
     std::shared_ptr<CBWikipediaManager> manager;
+    std::shared_ptr<ZELDownloadManagerEngine> engine;
+    std::shared_ptr<CBUserMapStoreEngine> registry;
     std::vector<std::vector<CBAnnotationRef>> presented;
     std::vector<bool> centered;
     std::vector<std::string> screens;
+    std::vector<ZELDownloadStatus> failureAlerts;
 
     std::shared_ptr<CBWikipediaManager> wikipediaManager() const override { return manager; }
+    std::shared_ptr<ZELDownloadManagerEngine> downloadManager() const override { return engine; }
+    std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine() const override { return registry; }
+    std::vector<std::string> objectAnnotationIdentifiers() const override { return {}; }
+    void showFailedMessageForIndividualDownload(const ZELDownloadStatus& status) override {
+        failureAlerts.push_back(status);
+    }
     void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations,
                                     bool centre) override {
         presented.push_back(annotations);
@@ -51,6 +61,8 @@ struct StoredArticle {
     std::string title;
     std::string url;
     std::optional<std::string> html;
+    bool hasTitle = true;
+    bool placed = true;
 };
 
 // A home with the bundle (resources and the rendered images) and the sample
@@ -159,10 +171,14 @@ class WikipediaViewerTest : public UIKitTest {
             context->setPersistentStoreCoordinator(coordinator);
             for (const auto& stored : articles) {
                 auto made = CBWikipediaArticle::articleInContext(*context);
-                made->setValueForKey("title", Value(stored.title));
+                if (stored.hasTitle)
+                    made->setValueForKey("title", Value(stored.title));
+                made->setFirstLetterFromTitle();
                 made->setValueForKey("url", Value(stored.url));
-                made->setValueForKey("latitude", Value(53.5575));
-                made->setValueForKey("longitude", Value(13.2610));
+                if (stored.placed) {
+                    made->setValueForKey("latitude", Value(53.5575));
+                    made->setValueForKey("longitude", Value(13.2610));
+                }
                 if (stored.html)
                     made->setHtml(Value::Data(stored.html->begin(), stored.html->end()));
             }

@@ -6,10 +6,22 @@
 #include <string>
 
 #include "PackagesTestSupport.h"
+#include "UIKit/UIView.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBMapStoreURLManager.h"
 #include "wikipedia/CBWikipediaManager.h"
+
+// The first view of the type in the tree, depth first.
+template <class T>
+std::shared_ptr<T> findView(const std::shared_ptr<UIView>& view) {
+    if (auto found = std::dynamic_pointer_cast<T>(view))
+        return found;
+    for (const auto& child : view->subviews())
+        if (auto found = findView<T>(child))
+            return found;
+    return nullptr;
+}
 
 // A home, the map store server over a copy of the built server folder (with
 // the sample Wikipedia package and its statistics), the bundled catalogue,

@@ -1,0 +1,228 @@
+#include "wikipedia/CBWikipediaDownloadViewController.h"
+
+#include "Foundation/NSBundle.h"
+#include "UIKit/UIColor.h"
+#include "UIKit/UIDevice.h"
+#include "UIKit/UIFont.h"
+#include "UIKit/UILabel.h"
+#include "UIKit/UINavigationController.h"
+#include "UIKit/UIProgressView.h"
+#include "packages/CBUserMapStoreEngine.h"
+#include "packages/ZELDownloadManagerDownload.h"
+#include "packages/ZELDownloadManagerEngine.h"
+#include "packages/ZELDownloadStatus.h"
+#include "widgets/ZELRoundedGradientButton.h"
+#include "wikipedia/CBWikipediaDownloadViewControllerDelegate.h"
+#include "wikipedia/CBWikipediaHost.h"
+#include "wikipedia/CBWikipediaManager.h"
+
+namespace {
+constexpr CGFloat kMargin = 20;
+constexpr CGFloat kWidth = 320 - 2 * kMargin;
+constexpr CGFloat kTitleInset = 7;
+constexpr double kAddedTransitionDuration = 0.5;
+}  // namespace
+
+CBWikipediaDownloadViewController::CBWikipediaDownloadViewController() {
+    if (auto host = CBWikipediaHost::shared()) {
+        downloadManager_ = host->downloadManager();
+        userMapStoreEngine_ = host->userMapStoreEngine();
+        wikipediaManager_ = host->wikipediaManager();
+    }
+    setTitle("Wikipedia");
+}
+
+CBWikipediaDownloadViewController::~CBWikipediaDownloadViewController() = default;
+
+std::optional<std::string> CBWikipediaDownloadViewController::currentMapIdentifier() const {
+    return userMapStoreEngine_ ? userMapStoreEngine_->currentMapIdentifier() : std::nullopt;
+}
+
+bool CBWikipediaDownloadViewController::concernsThisScreen(const std::string& identifier,
+                                                           const std::string& type) const {
+    return type == CBWikipediaManager::kDownloadType && identifier == currentMapIdentifier();
+}
+
+bool CBWikipediaDownloadViewController::concernsThisScreen(const Download& download) const {
+    return download && concernsThisScreen(download->identifier(), download->type());
+}
+
+ZELDownloadManagerEngineDelegate::Download CBWikipediaDownloadViewController::currentDownload()
+    const {
+    return downloadManager_ ? downloadManager_->downloadForIdentifierOfType(
+                                  currentMapIdentifier(), CBWikipediaManager::kDownloadType)
+                            : nullptr;
+}
+
+void CBWikipediaDownloadViewController::loadView() {
+    auto view = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
+    view->setBackgroundColor(UIColor::whiteColor());
+    label_ = std::make_shared<UILabel>(CGRectMake(kMargin, 60, kWidth, 132));
+    label_->setNumberOfLines(0);
+    label_->setTextAlignment(NSTextAlignmentCenter);
+    label_->setFont(UIFont::systemFontOfSize(17));
+    label_->setTextColor(UIColor::darkGrayColor());
+    label_->setBackgroundColor(UIColor::clearColor());
+    label_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+    view->addSubview(label_);
+
+    auto button =
+        std::make_shared<ZELRoundedGradientButton>(CGRectMake(kMargin, 204, kWidth, 44), 2);
+    button->titleLabel()->setFont(UIFont::boldSystemFontOfSize(16));
+    button->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+    std::weak_ptr<CBWikipediaDownloadViewController> weak =
+        std::static_pointer_cast<CBWikipediaDownloadViewController>(shared_from_this());
+    button->addTargetForControlEvents(
+        [weak](UIControl&) {
+            if (auto screen = weak.lock())
+                screen->startDownload();
+        },
+        UIControlEventTouchUpInside);
+    button_ = button;
+    view->addSubview(button_);
+
+    progress_ = std::make_shared<UIProgressView>(CGRectMake(kMargin, 224, kWidth, 4));
+    progress_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+    progress_->setHidden(true);
+    view->addSubview(progress_);
+    setView(view);
+}
+
+void CBWikipediaDownloadViewController::viewDidLoad() {
+    UIViewController::viewDidLoad();
+    if (downloadManager_)
+        downloadManager_->addDelegate(
+            std::static_pointer_cast<CBWikipediaDownloadViewController>(shared_from_this()));
+    auto title = button_->titleLabel();
+    title->setAdjustsFontSizeToFitWidth(true);
+    title->setMinimumScaleFactor(0.75);
+    button_->setTitleEdgeInsets(UIEdgeInsetsMake(0, kTitleInset, 0, kTitleInset));
+    updateDownloadButton();
+}
+
+void CBWikipediaDownloadViewController::viewDidAppear(bool animated) {
+    UIViewController::viewDidAppear(animated);
+    if (auto host = CBWikipediaHost::shared())
+        host->crashInformationSetCurrentViewController("CBWikipediaDownloadViewController");
+}
+
+bool CBWikipediaDownloadViewController::shouldAutorotateToInterfaceOrientation(
+    UIInterfaceOrientation orientation) const {
+    return orientation != UIInterfaceOrientationPortraitUpsideDown ||
+           UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad;
+}
+
+void CBWikipediaDownloadViewController::updateDownloadButton() {
+    if (!isViewLoaded())
+        return;
+    auto download = currentDownload();
+    const auto identifier = currentMapIdentifier();
+    if (!download) {
+        // Articles that are there but cannot be read are not offered again
+        // here: they are deleted on purpose, on the map's page in the store.
+        const bool damaged = identifier && wikipediaManager_ &&
+                             wikipediaManager_->userHasWikipediaForMapIdentifier(*identifier) &&
+                             !wikipediaManager_->wikipediaAvailable();
+        label_->setText(NSLocalizedString(damaged ? "WikipediaDamaged" : "WikipediaNotLoadedYet"));
+        button_->setTitleForState(NSLocalizedString("Download Wikipedia articles"),
+                                  UIControlStateNormal);
+        button_->setHidden(damaged);
+        progress_->setHidden(true);
+        return;
+    }
+    const ZELDownloadStatus status = downloadManager_->statusForDownload(download);
+    // A failed download keeps its button: a tap asks for the language again
+    // and goes on with the bytes it has.
+    button_->setHidden(status.phase != ZELDownloadPhase::Failed);
+    if (status.phase == ZELDownloadPhase::Failed) {
+        label_->setText(NSLocalizedString("DownloadErrorWikipedia"));
+        progress_->setHidden(true);
+    } else if (status.isWaiting()) {
+        label_->setText(NSLocalizedString("DownloadPendingWikipedia"));
+    } else {
+        label_->setText(NSLocalizedString(status.step == ZELDownloadStep::Loading
+                                              ? "Downloading Wikipedia articles"
+                                              : "downloadExtracting"));
+        progress_->setHidden(false);
+        progress_->setProgress(float(status.progress));
+    }
+}
+
+void CBWikipediaDownloadViewController::startDownload() {
+    displayedDownloadError_ = false;
+    if (!wikipediaManager_ || !userMapStoreEngine_)
+        return;
+    auto navigation = navigationController();
+    auto shownIn =
+        navigation && navigation->view()->superview() ? navigation->view()->superview() : view();
+    wikipediaManager_->startDownloadForMapInView(userMapStoreEngine_->currentMap(), shownIn);
+}
+
+void CBWikipediaDownloadViewController::downloadManagerDidAdd(ZELDownloadManagerEngine&,
+                                                              const Download& download) {
+    if (!concernsThisScreen(download) || !isViewLoaded())
+        return;
+    UIView::transitionWithViewDurationOptionsAnimationsCompletion(
+        view(), kAddedTransitionDuration, UIViewAnimationOptionTransitionCrossDissolve, nullptr,
+        nullptr);
+    updateDownloadButton();
+}
+
+void CBWikipediaDownloadViewController::downloadManagerWillStartLoading(ZELDownloadManagerEngine&,
+                                                                        const Download& download) {
+    if (concernsThisScreen(download))
+        updateDownloadButton();
+}
+
+void CBWikipediaDownloadViewController::downloadManagerWillStartUnzippingDownload(
+    ZELDownloadManagerEngine&, const Download& download) {
+    if (concernsThisScreen(download))
+        updateDownloadButton();
+}
+
+// The Wikipedia manager installs the package; the screen only shows it.
+void CBWikipediaDownloadViewController::downloadManagerDidStartPostProcessingForDownload(
+    ZELDownloadManagerEngine&, const Download& download) {
+    if (concernsThisScreen(download))
+        updateDownloadButton();
+}
+
+void CBWikipediaDownloadViewController::downloadManagerUpdatedProgressToForDownload(
+    ZELDownloadManagerEngine&, double progress, const Download& download) {
+    if (concernsThisScreen(download) && progress_)
+        progress_->setProgress(float(progress));
+}
+
+// The transfer has ended; unpacking and installing follow.
+void CBWikipediaDownloadViewController::downloadManagerFinishedLoadingDownload(
+    ZELDownloadManagerEngine&, const Download& download) {
+    if (concernsThisScreen(download))
+        updateDownloadButton();
+}
+
+void CBWikipediaDownloadViewController::downloadManagerFailedToLoadDownload(
+    ZELDownloadManagerEngine&, const Download& download) {
+    if (!displayedDownloadError_ && concernsThisScreen(download) && downloadManager_) {
+        if (auto host = CBWikipediaHost::shared())
+            host->showFailedMessageForIndividualDownload(
+                downloadManager_->statusForDownload(download));
+        displayedDownloadError_ = true;
+    }
+    updateDownloadButton();
+}
+
+// A download leaves the queue once installed, or cancelled.
+void CBWikipediaDownloadViewController::downloadManagerDidRemoveDownloadWithIdentifierAndType(
+    ZELDownloadManagerEngine&, const std::string& identifier, const std::string& type) {
+    if (!concernsThisScreen(identifier, type))
+        return;
+    if (wikipediaManager_ && wikipediaManager_->userHasWikipediaForMapIdentifier(identifier)) {
+        if (!wikipediaManager_->wikipediaAvailable())
+            wikipediaManager_->resetWikipediaForMapIdentifier(identifier);
+        if (auto listener = delegate()) {
+            listener->wikipediaDownloadViewControllerCompletedDownload(*this);
+            return;
+        }
+    }
+    updateDownloadButton();
+}

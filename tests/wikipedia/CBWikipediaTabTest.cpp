@@ -1,0 +1,237 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "Foundation/NSBundle.h"
+#include "UIKit/UIActionSheet.h"
+#include "UIKit/UIApplication.h"
+#include "UIKit/UIBarButtonItem.h"
+#include "UIKit/UIButton.h"
+#include "UIKit/UILabel.h"
+#include "UIKit/UINavigationItem.h"
+#include "UIKit/UIScreen.h"
+#include "UIKit/UITableView.h"
+#include "UIKit/UIWindow.h"
+#include "ViewerTestSupport.h"
+#include "WikipediaTestSupport.h"
+#include "packages/CBUserMapStoreEngine.h"
+#include "wikipedia/CBWikipediaDownloadViewController.h"
+#include "wikipedia/CBWikipediaNavigationController.h"
+#include "wikipedia/CBWikipediaTableVC.h"
+
+namespace {
+
+// The Wikipedia tab in a phone window, the application's services standing
+// on the local map store server: the sample map installed from it and
+// current, its package loaded from it.
+class CBWikipediaTabTest : public WikipediaTestBase {
+  protected:
+    void SetUp() override {
+        WikipediaTestBase::SetUp();
+        UIScreen::mainScreen()->setScale(2);
+        UIScreen::mainScreen()->setBoundsSize({320, 568});
+        registry_ = CBUserMapStoreEngine::createWithDownloadManager(engine_, catalogue_);
+        registry_->addDelegate(manager_);
+        host_ = std::make_shared<TestWikipediaHost>();
+        host_->manager = manager_;
+        host_->engine = engine_;
+        host_->registry = registry_;
+        UIApplication::sharedApplication()->setDelegate(host_);
+        window_ = std::make_shared<UIWindow>(CGRect{CGPointZero, {320, 568}});
+        window_->makeKeyAndVisible();
+        installMap();
+    }
+    void TearDown() override {
+        tab_.reset();
+        window_.reset();
+        UIApplication::sharedApplication()->setDelegate(nullptr);
+        host_.reset();
+        registry_.reset();
+        WikipediaTestBase::TearDown();
+    }
+    void installMap() {
+        auto map = catalogue_->mapForIdentifier("neubrandenburg");
+        const auto url = catalogue_->urlForMap(map);
+        ASSERT_TRUE(url);
+        engine_->addDownload({.url = *url,
+                              .destinationPath = registry_->basePathForMaps(),
+                              .identifier = "neubrandenburg",
+                              .type = CBUserMapStoreEngine::kDownloadType,
+                              .payLoad = "neubrandenburg",
+                              .progressReservedForPostProcessing = 0.4});
+        engine_->resumeDownloads();
+        ASSERT_TRUE(waitForRemoval("neubrandenburg"));
+        registry_->setCurrentMap(registry_->mapForIdentifier("neubrandenburg"));
+        ASSERT_EQ(manager_->currentMapIdentifier(), "neubrandenburg");
+        recorder_->events.clear();
+    }
+    void openTab() {
+        tab_ = CBWikipediaNavigationController::initWithWikipediaRootViewcontroller();
+        window_->setRootViewController(tab_);
+        window_->layoutIfNeeded();
+    }
+    std::shared_ptr<CBWikipediaDownloadViewController> downloadScreen() {
+        return std::dynamic_pointer_cast<CBWikipediaDownloadViewController>(
+            tab_->topViewController());
+    }
+    std::string packagePath() {
+        const auto url =
+            CBWikipediaManager::urlForWikipediaOfMapWithLanguageCode(map("neubrandenburg"), "de");
+        return url ? url->substr(server_->baseURL().size()) : "";
+    }
+    // A tap on the download button, and German from the language sheet.
+    void tapDownloadAndChooseGerman() {
+        ASSERT_TRUE(runUntil(
+            [&] {
+                return manager_->wikipediaAvailableForDownloadForMapIdentifier("neubrandenburg");
+            },
+            10.0));
+        const auto result = HostRunScenario(window_, "tap \"Download Wikipedia articles\"");
+        ASSERT_TRUE(result.passed) << result.message;
+        auto sheet = findView<UIActionSheet>(window_);
+        ASSERT_TRUE(sheet);
+        ASSERT_EQ(sheet->numberOfButtons(), 2);
+        sheet->dismissWithClickedButtonIndexAnimated(0, false);
+    }
+    // Waits for the tab to hold the article list alone.
+    bool waitForList() {
+        return runUntil(
+            [&] {
+                return tab_->viewControllers().size() == 1 &&
+                       std::dynamic_pointer_cast<CBWikipediaTableVC>(tab_->topViewController());
+            },
+            60.0);
+    }
+    long articlesListed() {
+        auto list = std::dynamic_pointer_cast<CBWikipediaTableVC>(tab_->topViewController());
+        (void)list->view();
+        auto& table = *list->tableView();
+        long rows = 0;
+        for (long section = 0; section < list->numberOfSectionsInTableView(table); ++section)
+            rows += list->tableViewNumberOfRowsInSection(table, section);
+        return rows;
+    }
+
+    std::shared_ptr<CBUserMapStoreEngine> registry_;
+    std::shared_ptr<TestWikipediaHost> host_;
+    std::shared_ptr<UIWindow> window_;
+    std::shared_ptr<CBWikipediaNavigationController> tab_;
+};
+
+}  // namespace
+
+// The download screen tells the package's way from the queue to its
+// install, and the tab becomes the list of the 19 articles only once the
+// package is installed: not when its transfer ends. Another map's download
+// changes nothing, and its failure raises no alert here.
+TEST_F(CBWikipediaTabTest, TheDownloadScreenFollowsThePackageUntilTheListReplacesIt) {
+    openTab();
+    auto screen = downloadScreen();
+    ASSERT_TRUE(screen);
+    EXPECT_FALSE(screen->downloadWikipediaButton()->isHidden());
+    EXPECT_EQ(screen->wikipediaNotLoadedLabel()->text(),
+              NSLocalizedString("WikipediaNotLoadedYet"));
+    EXPECT_EQ(screen->navigationItem()->rightBarButtonItem()->systemItem(),
+              UIBarButtonSystemItemDone);
+
+    // A package of another map that cannot be loaded.
+    engine_->addDownload({.url = server_->urlFor("/wikipedia/nowhere.zip"),
+                          .destinationPath = CBWikipediaManager::basePathForWikipedia(),
+                          .identifier = "liechtenstein",
+                          .type = CBWikipediaManager::kDownloadType});
+    engine_->resumeDownloads();
+    ASSERT_TRUE(runUntil([&] { return recorder_->saw("failed liechtenstein"); }));
+    EXPECT_TRUE(host_->failureAlerts.empty());
+    EXPECT_EQ(screen->wikipediaNotLoadedLabel()->text(),
+              NSLocalizedString("WikipediaNotLoadedYet"));
+    engine_->cancelDownloads({engine_->downloadForIdentifierOfType("liechtenstein", "wikipedia")});
+
+    std::vector<std::string> labels;
+    bool listedBeforeInstall = false;
+    auto note = [&] {
+        if (auto shown = downloadScreen()) {
+            const std::string text = shown->wikipediaNotLoadedLabel()->text();
+            if (labels.empty() || labels.back() != text)
+                labels.push_back(text);
+        } else if (!manager_->userHasWikipediaForMapIdentifier("neubrandenburg")) {
+            listedBeforeInstall = true;
+        }
+    };
+    tapDownloadAndChooseGerman();
+    ASSERT_TRUE(runUntil(
+        [&] {
+            note();
+            return recorder_->saw("finished neubrandenburg");
+        },
+        60.0));
+    EXPECT_EQ(downloadScreen(), screen) << "the transfer ended, the package is not installed yet";
+    ASSERT_TRUE(waitForList());
+    EXPECT_FALSE(listedBeforeInstall);
+    ASSERT_GE(labels.size(), 1u);
+    EXPECT_TRUE(labels.front() == NSLocalizedString("DownloadPendingWikipedia") ||
+                labels.front() == NSLocalizedString("Downloading Wikipedia articles"))
+        << labels.front();
+    EXPECT_TRUE(std::find(labels.begin(), labels.end(), NSLocalizedString("downloadExtracting")) !=
+                labels.end());
+    EXPECT_EQ(articlesListed(), 19);
+    EXPECT_EQ(tab_->topViewController()->navigationItem()->rightBarButtonItem()->systemItem(),
+              UIBarButtonSystemItemDone);
+    EXPECT_TRUE(host_->failureAlerts.empty());
+}
+
+// The server refuses the package: the alert shows once (not again while the
+// user has not tapped), the screen says so and keeps its button. A tap asks
+// for the language again and the download goes on to the list.
+TEST_F(CBWikipediaTabTest, AFailedDownloadShowsItsAlertOnceAndTheButtonThatTriesAgain) {
+    server_->fault(packagePath(), "status=500&count=100");
+    openTab();
+    auto screen = downloadScreen();
+    tapDownloadAndChooseGerman();
+    ASSERT_TRUE(runUntil([&] { return recorder_->saw("failed neubrandenburg"); }));
+    EXPECT_EQ(host_->failureAlerts.size(), 1u);
+    EXPECT_TRUE(screen->displayedDownloadError());
+    EXPECT_EQ(screen->wikipediaNotLoadedLabel()->text(),
+              NSLocalizedString("DownloadErrorWikipedia"));
+    EXPECT_EQ(NSLocalizedString("DownloadErrorWikipedia"), "Wikipedia download failed");
+    EXPECT_FALSE(screen->downloadWikipediaButton()->isHidden());
+
+    recorder_->events.clear();
+    engine_->retryDownload(engine_->downloadForIdentifierOfType("neubrandenburg", "wikipedia"));
+    ASSERT_TRUE(runUntil([&] { return recorder_->saw("failed neubrandenburg"); }));
+    EXPECT_EQ(host_->failureAlerts.size(), 1u);
+
+    server_->clearFaults();
+    tapDownloadAndChooseGerman();
+    EXPECT_FALSE(screen->displayedDownloadError());
+    ASSERT_TRUE(waitForList());
+    EXPECT_EQ(articlesListed(), 19);
+    EXPECT_EQ(host_->failureAlerts.size(), 1u);
+}
+
+// An article store that is there but cannot be opened is told in one line,
+// offers no download over it, and stays where it is.
+TEST_F(CBWikipediaTabTest, ADamagedArticleStoreIsToldAndKept) {
+    const std::string store =
+        CBWikipediaManager::filePathForWikipediaForMapIdentifier("neubrandenburg");
+    std::filesystem::create_directories(std::filesystem::path(store).parent_path());
+    std::ofstream(store) << "not an article store";
+    manager_->resetWikipediaForMapIdentifier("neubrandenburg");
+    ASSERT_FALSE(manager_->wikipediaAvailable());
+    EXPECT_TRUE(CBWikipediaNavigationController::isOfferedForCurrentMap());
+    openTab();
+    auto screen = downloadScreen();
+    ASSERT_TRUE(screen);
+    EXPECT_EQ(screen->wikipediaNotLoadedLabel()->text(), NSLocalizedString("WikipediaDamaged"));
+    EXPECT_TRUE(screen->downloadWikipediaButton()->isHidden());
+    EXPECT_TRUE(std::filesystem::exists(store));
+}
+
+// The guide has the tab while the current map's package can be loaded or is
+// installed; without a current map it has none.
+TEST_F(CBWikipediaTabTest, TheTabIsOfferedWhileTheCurrentMapHasAPackageToLoadOrLoaded) {
+    EXPECT_TRUE(
+        runUntil([] { return CBWikipediaNavigationController::isOfferedForCurrentMap(); }, 10.0));
+    registry_->setCurrentMap(nullptr);
+    EXPECT_FALSE(CBWikipediaNavigationController::isOfferedForCurrentMap());
+}
