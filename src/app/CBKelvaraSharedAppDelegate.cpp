@@ -226,6 +226,23 @@ void CBKelvaraSharedAppDelegate::installSampleOnEmptyHome() {
     downloadManager_->resumeDownloads();
 }
 
+std::optional<std::string> CBKelvaraSharedAppDelegate::currentMapIdentifier() const {
+    return userMapStoreEngine_ ? userMapStoreEngine_->currentMapIdentifier() : std::nullopt;
+}
+
+std::optional<std::string> CBKelvaraSharedAppDelegate::currentMapTitle() const {
+    return userMapStoreEngine_ ? userMapStoreEngine_->currentMapTitle() : std::nullopt;
+}
+
+std::optional<std::string> CBKelvaraSharedAppDelegate::currentMapStorePath() const {
+    auto map = userMapStoreEngine_ ? userMapStoreEngine_->currentMap() : nullptr;
+    return map ? map->filePath() : std::nullopt;
+}
+
+std::optional<std::string> CBKelvaraSharedAppDelegate::currentStylePlistPath() const {
+    return mapViewController_ ? mapViewController_->currentStylePlistPath() : std::nullopt;
+}
+
 void CBKelvaraSharedAppDelegate::presentAnnotationsCentered(
     const std::vector<CBAnnotationRef>& annotations, bool centered) {
     if (mapViewController_)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,8 +10,8 @@
 class CBWikipediaManager;
 
 // What the Wikipedia screens ask of the application above them: the one
-// Wikipedia manager, the main map and the crash breadcrumbs. The
-// application's delegate answers.
+// Wikipedia manager, the current map, the main map and the crash
+// breadcrumbs. The application's delegate answers.
 class CBWikipediaHost {
   public:
     virtual ~CBWikipediaHost() = default;
@@ -19,6 +20,13 @@ class CBWikipediaHost {
     static std::shared_ptr<CBWikipediaHost> shared();
 
     virtual std::shared_ptr<CBWikipediaManager> wikipediaManager() const = 0;
+    // The current map of the installed maps: its identifier, short title and
+    // geo store; nullopt while there is none.
+    virtual std::optional<std::string> currentMapIdentifier() const = 0;
+    virtual std::optional<std::string> currentMapTitle() const = 0;
+    virtual std::optional<std::string> currentMapStorePath() const = 0;
+    // The style the main map draws with; nullopt before it shows a map.
+    virtual std::optional<std::string> currentStylePlistPath() const = 0;
     // Shows the annotations on the main map, closing the screens over it.
     virtual void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations,
                                             bool centered) = 0;
