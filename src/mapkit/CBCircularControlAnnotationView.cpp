@@ -206,8 +206,22 @@ std::shared_ptr<CBLabelledShapeAnnotationView> CBLabelledShapeAnnotationView::cr
     return view;
 }
 
+std::shared_ptr<CBLabelledShapeAnnotationView> CBLabelledShapeAnnotationView::create(
+    CBAnnotationRef annotation, std::optional<std::string> reuseIdentifier) {
+    auto view = std::make_shared<CBLabelledShapeAnnotationView>(std::move(annotation),
+                                                                std::move(reuseIdentifier));
+    view->addSubview(view->label_);
+    return view;
+}
+
 CBLabelledShapeAnnotationView::CBLabelledShapeAnnotationView()
-    : label_(std::make_shared<UILabel>()), shapeLayer_(std::make_shared<CAShapeLayer>()) {
+    : CBLabelledShapeAnnotationView(nullptr, std::nullopt) {}
+
+CBLabelledShapeAnnotationView::CBLabelledShapeAnnotationView(
+    CBAnnotationRef annotation, std::optional<std::string> reuseIdentifier)
+    : CBAnnotationView(std::move(annotation), std::move(reuseIdentifier)),
+      label_(std::make_shared<UILabel>()),
+      shapeLayer_(std::make_shared<CAShapeLayer>()) {
     label_->setBackgroundColor(UIColor::clearColor());
     layer()->addSublayer(shapeLayer_);
 }

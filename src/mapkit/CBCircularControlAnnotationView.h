@@ -85,7 +85,12 @@ class CBCircularControlAnnotationView : public CBAnnotationView {
 class CBLabelledShapeAnnotationView : public CBAnnotationView {
   public:
     static std::shared_ptr<CBLabelledShapeAnnotationView> create();
+    // One the map may reuse for annotations of that identifier.
+    static std::shared_ptr<CBLabelledShapeAnnotationView> create(
+        CBAnnotationRef annotation, std::optional<std::string> reuseIdentifier);
     CBLabelledShapeAnnotationView();
+    CBLabelledShapeAnnotationView(CBAnnotationRef annotation,
+                                  std::optional<std::string> reuseIdentifier);
 
     const std::shared_ptr<UILabel>& label() const { return label_; }
     const std::shared_ptr<CAShapeLayer>& shapeLayer() const { return shapeLayer_; }
