@@ -88,6 +88,8 @@ std::shared_ptr<UIImageView> CBWikipediaGuideCellView::secondaryImageView() {
     secondaryImageViewWrapper_ = std::make_shared<ZELShadowAnimatingView>(CGRectZero);
     auto& wrapper = *secondaryImageViewWrapper_;
     wrapper.setAutoresizingMask(UIViewAutoresizingNone);
+    // A picture only: touches go to the cell.
+    wrapper.setUserInteractionEnabled(false);
     wrapper.setBackgroundColor(UIColor::clearColor());
     wrapper.layer()->setShadowColor(white(0, 1));
     wrapper.layer()->setShadowOpacity(0.7f);

@@ -143,8 +143,16 @@ void CBWikipediaGuideViewController::viewDidLoad() {
 
 void CBWikipediaGuideViewController::viewDidLayoutSubviews() {
     UIViewController::viewDidLayoutSubviews();
-    const CGFloat width = buttonAllArticles_->bounds().size.width;
-    buttonAllArticles_->setImageEdgeInsets({0, width - 20, 0, 0});
+    // The chevron at the button's right end, 20 points from its edge; the
+    // title keeps the middle of what is left.
+    auto& button = *buttonAllArticles_;
+    button.setImageEdgeInsets({});
+    button.setTitleEdgeInsets({});
+    button.layoutIfNeeded();
+    const CGRect image = button.imageView()->frame();
+    const CGFloat shift = button.bounds().size.width - 20 - image.origin.x;
+    button.setImageEdgeInsets({0, shift, 0, -shift});
+    button.setTitleEdgeInsets({0, -image.size.width, 0, image.size.width});
 }
 
 void CBWikipediaGuideViewController::viewWillAppear(bool animated) {

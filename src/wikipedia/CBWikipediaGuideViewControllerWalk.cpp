@@ -24,6 +24,7 @@ namespace {
 
 constexpr CGFloat kWalkHeaderHeight = 220;
 constexpr CGFloat kStopDotSize = 7;
+constexpr const char* kStopReuseIdentifier = "shapes";
 
 // A field of the statistics: the text with its unit, or nothing.
 std::string withUnit(const std::string& count, const char* unit) {
@@ -89,12 +90,16 @@ void CBWikipediaGuideViewController::setupWalkMapHeaderViewForGridScrollview(
 }
 
 std::shared_ptr<CBAnnotationView> CBWikipediaGuideViewController::mapScrollViewViewForAnnotation(
-    CBMapScrollView&, const CBAnnotationRef& annotation) {
+    CBMapScrollView& map, const CBAnnotationRef& annotation) {
     const auto stop = std::dynamic_pointer_cast<ZELWikiGuideArticleAnnotation>(annotation);
     if (!stop || !guideGroup_)
         return nullptr;
-    auto view = CBLabelledShapeAnnotationView::create();
-    view->setAnnotation(annotation);
+    auto view = std::dynamic_pointer_cast<CBLabelledShapeAnnotationView>(
+        map.dequeueReusableAnnotationViewWithIdentifier(kStopReuseIdentifier));
+    if (view)
+        view->setAnnotation(annotation);
+    else
+        view = CBLabelledShapeAnnotationView::create(annotation, kStopReuseIdentifier);
     view->setBounds(CGRectMake(0, 0, kStopDotSize, kStopDotSize));
     CGPath oval;
     oval.addEllipseInRect(view->bounds());

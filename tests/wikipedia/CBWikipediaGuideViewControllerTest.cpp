@@ -119,6 +119,33 @@ TEST_F(GuideScreenTest, TheRootGridShowsTheGroupsWithTheirPicturesRibbonsAndCoun
     EXPECT_EQ(guide_->gridScrollView()->gridHeaderView(), guide_->headerView());
 }
 
+TEST_F(GuideScreenTest, APersonTapsThroughTheGridToAWalk) {
+    CBWikipediaGuideScreens::makeHeaderTrack() = [](const std::vector<double>&) {
+        auto track = std::make_shared<UIView>();
+        track->setBackgroundColor(UIColor::colorWithWhiteAlpha(0.66, 1));
+        return track;
+    };
+    openTab();
+    EXPECT_TRUE(matchesReference(window_->renderImage(2), "../wikipedia/guide-root"));
+    play(R"(tap "Orte"
+idle
+expect "Dörfer"
+tap "Dörfer"
+idle
+expect "Bargensdorf"
+expect "Mallin"
+expect "Passentin")");
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Neubrandenburg", "Orte", "Dörfer"}));
+    navigation_->popToRootViewControllerAnimated(false);
+    play(R"(idle
+tap "Rundgang zu den Toren der Altstadt"
+idle
+expect "Walk"
+expect "* | 4 stops | 1h 45m"
+expect "Friedländer Tor")");
+    EXPECT_TRUE(matchesReference(window_->renderImage(2), "../wikipedia/guide-walk"));
+}
+
 TEST_F(GuideScreenTest, AReusedCellShowsItsOwnPictureAndAGroupOfOneNoStack) {
     openTab();
     auto shown = cell(*guide_, 3);  // "Seen", a stack of prints
