@@ -69,13 +69,9 @@ std::shared_ptr<CBWikipediaManager> sampleManager() {
     return manager;
 }
 
-void BM_ViewerSetArticleToFirstScreen(benchmark::State& state) {
-    auto manager = sampleManager();
-    auto article = manager->articleForUrl(kFangelturm);
-    if (!article) {
-        state.SkipWithError("the sample package is not built");
-        return;
-    }
+// A phone's key window at scale 2 with a navigation controller, on a
+// clock that moves only when drawn.
+std::pair<std::shared_ptr<UIWindow>, std::shared_ptr<UINavigationController>> phoneWindow() {
     CAFrameClock::shared().setManual(true);
     UIScreen::mainScreen()->setBoundsSize({kWidth, kHeight});
     UIScreen::mainScreen()->setScale(kScale);
@@ -84,6 +80,17 @@ void BM_ViewerSetArticleToFirstScreen(benchmark::State& state) {
         std::make_shared<UINavigationController>(std::make_shared<UIViewController>());
     window->setRootViewController(navigation);
     window->makeKeyAndVisible();
+    return {window, navigation};
+}
+
+void BM_ViewerSetArticleToFirstScreen(benchmark::State& state) {
+    auto manager = sampleManager();
+    auto article = manager->articleForUrl(kFangelturm);
+    if (!article) {
+        state.SkipWithError("the sample package is not built");
+        return;
+    }
+    auto [window, navigation] = phoneWindow();
     auto viewer = std::make_shared<CBWikipediaViewer>();
     viewer->setWikipediaManager(manager);
     viewer->setBasePath(manager->currentImgPath());
@@ -116,8 +123,6 @@ class BenchHost : public UIApplicationDelegate, public CBWikipediaHost {
     }
     std::optional<std::string> currentMapIdentifier() const override { return "neubrandenburg"; }
     std::optional<std::string> currentMapTitle() const override { return "Neubrandenburg"; }
-    std::optional<std::string> currentMapStorePath() const override { return std::nullopt; }
-    std::optional<std::string> currentStylePlistPath() const override { return std::nullopt; }
     void presentAnnotationsCentered(const std::vector<CBAnnotationRef>&, bool) override {}
     void crashInformationSetCurrentViewController(const std::string&) override {}
 };
@@ -128,14 +133,7 @@ void BM_RootGuideScreenColdCacheToFirstFrame(benchmark::State& state) {
     sampleManager();
     auto host = std::make_shared<BenchHost>();
     UIApplication::sharedApplication()->setDelegate(host);
-    CAFrameClock::shared().setManual(true);
-    UIScreen::mainScreen()->setBoundsSize({kWidth, kHeight});
-    UIScreen::mainScreen()->setScale(kScale);
-    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, kWidth, kHeight));
-    auto navigation =
-        std::make_shared<UINavigationController>(std::make_shared<UIViewController>());
-    window->setRootViewController(navigation);
-    window->makeKeyAndVisible();
+    auto [window, navigation] = phoneWindow();
     HostRenderer renderer(window, kScale);
     renderer.renderFrame(true);
     size_t cells = 0;

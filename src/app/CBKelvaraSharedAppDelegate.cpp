@@ -234,15 +234,6 @@ std::optional<std::string> CBKelvaraSharedAppDelegate::currentMapTitle() const {
     return userMapStoreEngine_ ? userMapStoreEngine_->currentMapTitle() : std::nullopt;
 }
 
-std::optional<std::string> CBKelvaraSharedAppDelegate::currentMapStorePath() const {
-    auto map = userMapStoreEngine_ ? userMapStoreEngine_->currentMap() : nullptr;
-    return map ? map->filePath() : std::nullopt;
-}
-
-std::optional<std::string> CBKelvaraSharedAppDelegate::currentStylePlistPath() const {
-    return mapViewController_ ? mapViewController_->currentStylePlistPath() : std::nullopt;
-}
-
 void CBKelvaraSharedAppDelegate::presentAnnotationsCentered(
     const std::vector<CBAnnotationRef>& annotations, bool centered) {
     if (mapViewController_)
@@ -252,6 +243,14 @@ void CBKelvaraSharedAppDelegate::presentAnnotationsCentered(
 void CBKelvaraSharedAppDelegate::crashInformationSetCurrentViewController(
     const std::string& className) {
     CrashInformation::setCurrentViewController(className);
+}
+
+std::optional<std::string> CBKelvaraSharedAppDelegate::currentMapStorePath() const {
+    return mapViewController_ ? mapViewController_->currentMapStorePath() : std::nullopt;
+}
+
+std::optional<std::string> CBKelvaraSharedAppDelegate::currentStylePlistPath() const {
+    return mapViewController_ ? mapViewController_->currentStylePlistPath() : std::nullopt;
 }
 
 bool CBKelvaraSharedAppDelegate::canAskForAutoreview() const {

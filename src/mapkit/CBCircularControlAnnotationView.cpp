@@ -200,12 +200,6 @@ void CBCircularControlAnnotationView::animateCenterOpacityFromTo(float from, flo
     centerShapeLayer_->addAnimation(fade, "opacity");
 }
 
-std::shared_ptr<CBLabelledShapeAnnotationView> CBLabelledShapeAnnotationView::create() {
-    auto view = std::make_shared<CBLabelledShapeAnnotationView>();
-    view->addSubview(view->label_);
-    return view;
-}
-
 std::shared_ptr<CBLabelledShapeAnnotationView> CBLabelledShapeAnnotationView::create(
     CBAnnotationRef annotation, std::optional<std::string> reuseIdentifier) {
     auto view = std::make_shared<CBLabelledShapeAnnotationView>(std::move(annotation),
@@ -213,9 +207,6 @@ std::shared_ptr<CBLabelledShapeAnnotationView> CBLabelledShapeAnnotationView::cr
     view->addSubview(view->label_);
     return view;
 }
-
-CBLabelledShapeAnnotationView::CBLabelledShapeAnnotationView()
-    : CBLabelledShapeAnnotationView(nullptr, std::nullopt) {}
 
 CBLabelledShapeAnnotationView::CBLabelledShapeAnnotationView(
     CBAnnotationRef annotation, std::optional<std::string> reuseIdentifier)

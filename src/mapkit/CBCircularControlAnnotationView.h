@@ -84,11 +84,9 @@ class CBCircularControlAnnotationView : public CBAnnotationView {
 // set the shape layer's path and colours.
 class CBLabelledShapeAnnotationView : public CBAnnotationView {
   public:
-    static std::shared_ptr<CBLabelledShapeAnnotationView> create();
-    // One the map may reuse for annotations of that identifier.
     static std::shared_ptr<CBLabelledShapeAnnotationView> create(
-        CBAnnotationRef annotation, std::optional<std::string> reuseIdentifier);
-    CBLabelledShapeAnnotationView();
+        CBAnnotationRef annotation = nullptr,
+        std::optional<std::string> reuseIdentifier = std::nullopt);
     CBLabelledShapeAnnotationView(CBAnnotationRef annotation,
                                   std::optional<std::string> reuseIdentifier);
 

@@ -215,34 +215,34 @@ void CBWikipediaGuideCellView::setLabelDistanceText(const std::optional<std::str
     setNeedsLayout();
 }
 
-void CBWikipediaGuideCellView::setLabelDistanceHidden(bool hidden) {
-    if (hidden && !labelDistance_)
+template <class Part>
+void CBWikipediaGuideCellView::setPartHidden(
+    const std::shared_ptr<Part>& made, std::shared_ptr<Part> (CBWikipediaGuideCellView::*make)(),
+    bool hidden) {
+    if (hidden && !made)
         return;
-    labelDistance()->setHidden(hidden);
+    (this->*make)()->setHidden(hidden);
+}
+
+void CBWikipediaGuideCellView::setLabelDistanceHidden(bool hidden) {
+    setPartHidden(labelDistance_, &CBWikipediaGuideCellView::labelDistance, hidden);
 }
 
 void CBWikipediaGuideCellView::setRibbonHidden(bool hidden) {
-    if (hidden && !ribbonView_)
-        return;
-    ribbonView()->setHidden(hidden);
+    setPartHidden(ribbonView_, &CBWikipediaGuideCellView::ribbonView, hidden);
 }
 
 void CBWikipediaGuideCellView::setRibbonIconHidden(bool hidden) {
-    if (hidden && !ribbonIconView_)
-        return;
-    ribbonIconView()->setHidden(hidden);
+    setPartHidden(ribbonIconView_, &CBWikipediaGuideCellView::ribbonIconView, hidden);
 }
 
 void CBWikipediaGuideCellView::setRibbonLabelHidden(bool hidden) {
-    if (hidden && !labelRibbon_)
-        return;
-    labelRibbon()->setHidden(hidden);
+    setPartHidden(labelRibbon_, &CBWikipediaGuideCellView::labelRibbon, hidden);
 }
 
 void CBWikipediaGuideCellView::setDisclosureIndicatorHidden(bool hidden) {
-    if (hidden && !disclosureIndicatorView_)
-        return;
-    disclosureIndicatorView()->setHidden(hidden);
+    setPartHidden(disclosureIndicatorView_, &CBWikipediaGuideCellView::disclosureIndicatorView,
+                  hidden);
 }
 
 void CBWikipediaGuideCellView::setSecondaryImageHidden(bool hidden) {

@@ -75,6 +75,10 @@ class CBWikipediaGuideCellView : public ZELGridCellView {
 
   private:
     void setupView();
+    // Hiding a part that was never made makes nothing; showing it makes it.
+    template <class Part>
+    void setPartHidden(const std::shared_ptr<Part>& made,
+                       std::shared_ptr<Part> (CBWikipediaGuideCellView::*make)(), bool hidden);
     void updateShadowPath();
 
     std::shared_ptr<UIImageView> imageView_;

@@ -11,7 +11,8 @@ class CBWikipediaManager;
 
 // What the Wikipedia screens ask of the application above them: the one
 // Wikipedia manager, the current map, the main map and the crash
-// breadcrumbs. The application's delegate answers.
+// breadcrumbs. The
+// application's delegate answers.
 class CBWikipediaHost {
   public:
     virtual ~CBWikipediaHost() = default;
@@ -20,16 +21,17 @@ class CBWikipediaHost {
     static std::shared_ptr<CBWikipediaHost> shared();
 
     virtual std::shared_ptr<CBWikipediaManager> wikipediaManager() const = 0;
-    // The current map of the installed maps: its identifier, short title and
-    // geo store; nullopt while there is none.
-    virtual std::optional<std::string> currentMapIdentifier() const = 0;
-    virtual std::optional<std::string> currentMapTitle() const = 0;
-    virtual std::optional<std::string> currentMapStorePath() const = 0;
-    // The style the main map draws with; nullopt before it shows a map.
-    virtual std::optional<std::string> currentStylePlistPath() const = 0;
+    // The current map of the installed maps: its identifier and short title;
+    // nullopt while there is none.
+    virtual std::optional<std::string> currentMapIdentifier() const { return std::nullopt; }
+    virtual std::optional<std::string> currentMapTitle() const { return std::nullopt; }
     // Shows the annotations on the main map, closing the screens over it.
     virtual void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations,
                                             bool centered) = 0;
     // Records the screen on show for a crash report.
     virtual void crashInformationSetCurrentViewController(const std::string& className) = 0;
+    // The geo store the main map shows and the style it draws with, for the
+    // screens' own maps; nullopt while no map is open.
+    virtual std::optional<std::string> currentMapStorePath() const { return std::nullopt; }
+    virtual std::optional<std::string> currentStylePlistPath() const { return std::nullopt; }
 };

@@ -26,25 +26,19 @@
 #include "wikipedia/CBWikipediaManager.h"
 #include "wikipedia/CBWikipediaViewer.h"
 
-// Stands in for the application delegate: hands out the manager and the
-// current map, and notes what the screens ask of the map and the crash
-// breadcrumbs.
+// Stands in for the application delegate: hands out the manager and notes
+// what the screens ask of the map and the crash breadcrumbs.
 class TestWikipediaHost : public UIApplicationDelegate, public CBWikipediaHost {
   public:
     std::shared_ptr<CBWikipediaManager> manager;
-    std::optional<std::string> mapIdentifier = "neubrandenburg";
-    std::optional<std::string> mapTitle = "Neubrandenburg";
-    std::optional<std::string> mapStorePath;
-    std::optional<std::string> stylePlistPath;
     std::vector<std::vector<CBAnnotationRef>> presented;
     std::vector<bool> centered;
     std::vector<std::string> screens;
+    // The geo store the screens' own maps open.
+    std::optional<std::string> mapStorePath;
 
     std::shared_ptr<CBWikipediaManager> wikipediaManager() const override { return manager; }
-    std::optional<std::string> currentMapIdentifier() const override { return mapIdentifier; }
-    std::optional<std::string> currentMapTitle() const override { return mapTitle; }
     std::optional<std::string> currentMapStorePath() const override { return mapStorePath; }
-    std::optional<std::string> currentStylePlistPath() const override { return stylePlistPath; }
     void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations,
                                     bool centre) override {
         presented.push_back(annotations);
@@ -53,6 +47,12 @@ class TestWikipediaHost : public UIApplicationDelegate, public CBWikipediaHost {
     void crashInformationSetCurrentViewController(const std::string& className) override {
         screens.push_back(className);
     }
+
+    // The current map the guide screens work on.
+    std::optional<std::string> mapIdentifier = "neubrandenburg";
+    std::optional<std::string> mapTitle = "Neubrandenburg";
+    std::optional<std::string> currentMapIdentifier() const override { return mapIdentifier; }
+    std::optional<std::string> currentMapTitle() const override { return mapTitle; }
 };
 
 // An article of a store a test writes itself.
