@@ -29,8 +29,9 @@ class UINavigationController : public UIViewController, public UINavigationBarDe
                                     bool animated);
     void pushViewControllerAnimated(const std::shared_ptr<UIViewController>& controller,
                                     bool animated);
-    // The controller popped; nullptr when only the root is left.
-    std::shared_ptr<UIViewController> popViewControllerAnimated(bool animated);
+    // The controller popped; nullptr when only the root is left. The back
+    // button pops through it.
+    virtual std::shared_ptr<UIViewController> popViewControllerAnimated(bool animated);
     // The controllers popped, top first.
     std::vector<std::shared_ptr<UIViewController>> popToRootViewControllerAnimated(bool animated);
     std::vector<std::shared_ptr<UIViewController>> popToViewControllerAnimated(

@@ -213,6 +213,14 @@ void CBKelvaraSharedAppDelegate::installSampleOnEmptyHome() {
     downloadManager_->resumeDownloads();
 }
 
+std::optional<std::string> CBKelvaraSharedAppDelegate::currentMapIdentifier() const {
+    return userMapStoreEngine_ ? userMapStoreEngine_->currentMapIdentifier() : std::nullopt;
+}
+
+std::optional<std::string> CBKelvaraSharedAppDelegate::currentMapTitle() const {
+    return userMapStoreEngine_ ? userMapStoreEngine_->currentMapTitle() : std::nullopt;
+}
+
 void CBKelvaraSharedAppDelegate::presentAnnotationsCentered(
     const std::vector<CBAnnotationRef>& annotations, bool centered) {
     if (mapViewController_)
@@ -232,6 +240,14 @@ void CBKelvaraSharedAppDelegate::crashInformationSetCurrentViewController(
 void CBKelvaraSharedAppDelegate::showFailedMessageForIndividualDownload(
     const ZELDownloadStatus& status) {
     CBMapStoreDownloadViewController::showFailedMessageForIndividualDownload(status);
+}
+
+std::optional<std::string> CBKelvaraSharedAppDelegate::currentMapStorePath() const {
+    return mapViewController_ ? mapViewController_->currentMapStorePath() : std::nullopt;
+}
+
+std::optional<std::string> CBKelvaraSharedAppDelegate::currentStylePlistPath() const {
+    return mapViewController_ ? mapViewController_->currentStylePlistPath() : std::nullopt;
 }
 
 bool CBKelvaraSharedAppDelegate::canAskForAutoreview() const {

@@ -69,11 +69,15 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
     // The offer of the last link to a place on a map of the store only.
     const std::shared_ptr<CBLinkedStoreMapOffer>& storeMapOffer() const { return storeMapOffer_; }
 
+    std::optional<std::string> currentMapIdentifier() const override;
+    std::optional<std::string> currentMapTitle() const override;
     void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations,
                                     bool centered) override;
     std::vector<std::string> objectAnnotationIdentifiers() const override;
     void crashInformationSetCurrentViewController(const std::string& className) override;
     void showFailedMessageForIndividualDownload(const ZELDownloadStatus& status) override;
+    std::optional<std::string> currentMapStorePath() const override;
+    std::optional<std::string> currentStylePlistPath() const override;
 
     bool applicationDidFinishLaunchingWithOptions(UIApplication& application,
                                                   const Value& options) override;

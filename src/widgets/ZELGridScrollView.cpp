@@ -3,7 +3,28 @@
 #include <algorithm>
 #include <cmath>
 
+#include "UIKit/UITapGestureRecognizer.h"
+
 ZELGridScrollView::ZELGridScrollView(const CGRect& frame) : UIScrollView(frame) {}
+
+void ZELGridScrollView::didMoveToSuperview() {
+    UIScrollView::didMoveToSuperview();
+    if (tapAdded_)
+        return;
+    tapAdded_ = true;
+    // The recognizer is the grid's own, so it never outlives it.
+    addGestureRecognizer(std::make_shared<UITapGestureRecognizer>(
+        [this](UIGestureRecognizer& tap) { selectCellAtPoint(tap.locationInView(nullptr)); }));
+}
+
+void ZELGridScrollView::selectCellAtPoint(CGPoint windowPoint) {
+    const CGPoint point = convertPointFromView(windowPoint, nullptr);
+    for (const auto& [path, cell] : visible_)
+        if (CGRectContainsPoint(cell->frame(), point)) {
+            selectCellAtIndexPath(path);
+            return;
+        }
+}
 
 void ZELGridScrollView::setCellSize(CGSize size) {
     cellSize_ = size;

@@ -50,7 +50,8 @@ class ZELGridScrollViewDelegate {
 
 // A scroll view that lays cells of one size out in rows (as many per row as
 // fit between the padding insets), section after section, below an optional
-// header. Only the cells in view exist; the others wait for reuse.
+// header. Only the cells in view exist; the others wait for reuse. A tap on
+// a cell tells the delegate.
 class ZELGridScrollView : public UIScrollView {
   public:
     explicit ZELGridScrollView(const CGRect& frame = CGRectZero);
@@ -82,10 +83,14 @@ class ZELGridScrollView : public UIScrollView {
     std::vector<std::shared_ptr<ZELGridCellView>> visibleCells() const;
     // Tells the delegate a cell was chosen (a tap on it).
     void selectCellAtIndexPath(const NSIndexPath& path);
+    // A tap at the point (in the window) chooses the cell shown there, if any.
+    void selectCellAtPoint(CGPoint windowPoint);
 
     // Scrolling brings other cells into view.
     void setBounds(const CGRect& bounds) override;
     void layoutSubviews() override;
+    // Shown in a view, the grid takes taps.
+    void didMoveToSuperview() override;
 
   private:
     long cellsPerRow() const;
@@ -96,6 +101,7 @@ class ZELGridScrollView : public UIScrollView {
     std::weak_ptr<ZELGridScrollViewDataSource> dataSource_;
     std::weak_ptr<ZELGridScrollViewDelegate> delegate_;
     bool allowsScrollingTouchesOnHeader_ = true;
+    bool tapAdded_ = false;
     std::shared_ptr<UIView> header_;
     // The top of each section in the content and its cell count.
     std::vector<std::pair<CGFloat, long>> sections_;

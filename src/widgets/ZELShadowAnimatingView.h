@@ -16,6 +16,11 @@ class ZELShadowAnimatingView : public UIView {
 
     std::optional<std::shared_ptr<CAAnimation>> actionForLayerForKey(
         CALayer& layer, const std::string& key) override;
+    // The answer of such a view, for any view to give: UIKit's own action
+    // when there is one, else for a shadow key a basic animation of that key
+    // over `duration` seconds (none for 0).
+    static std::optional<std::shared_ptr<CAAnimation>> shadowActionForKey(
+        std::optional<std::shared_ptr<CAAnimation>> own, const std::string& key, double duration);
 
   private:
     double shadowAnimationDuration_ = 0;

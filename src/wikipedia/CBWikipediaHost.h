@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,4 +31,12 @@ class CBWikipediaHost : public CBAnnotationsPresenter {
     virtual void crashInformationSetCurrentViewController(const std::string& className) = 0;
     // The map store's one alert for a failed download.
     virtual void showFailedMessageForIndividualDownload(const ZELDownloadStatus& status) = 0;
+    // The current map of the installed maps: its identifier and short title;
+    // nullopt while there is none.
+    virtual std::optional<std::string> currentMapIdentifier() const { return std::nullopt; }
+    virtual std::optional<std::string> currentMapTitle() const { return std::nullopt; }
+    // The geo store the main map shows and the style it draws with, for the
+    // screens' own maps; nullopt while no map is open.
+    virtual std::optional<std::string> currentMapStorePath() const { return std::nullopt; }
+    virtual std::optional<std::string> currentStylePlistPath() const { return std::nullopt; }
 };

@@ -46,6 +46,9 @@ class TestWikipediaHost : public UIApplicationDelegate, public CBWikipediaHost {
     void showFailedMessageForIndividualDownload(const ZELDownloadStatus& status) override {
         failureAlerts.push_back(status);
     }
+    // The geo store the screens' own maps open.
+    std::optional<std::string> mapStorePath;
+    std::optional<std::string> currentMapStorePath() const override { return mapStorePath; }
     void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations,
                                     bool centre) override {
         presented.push_back(annotations);
@@ -54,6 +57,12 @@ class TestWikipediaHost : public UIApplicationDelegate, public CBWikipediaHost {
     void crashInformationSetCurrentViewController(const std::string& className) override {
         screens.push_back(className);
     }
+
+    // The current map the guide screens work on.
+    std::optional<std::string> mapIdentifier = "neubrandenburg";
+    std::optional<std::string> mapTitle = "Neubrandenburg";
+    std::optional<std::string> currentMapIdentifier() const override { return mapIdentifier; }
+    std::optional<std::string> currentMapTitle() const override { return mapTitle; }
 };
 
 // An article of a store a test writes itself.

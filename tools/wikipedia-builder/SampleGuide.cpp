@@ -28,9 +28,15 @@ Value articleEntry(const SampleArticle& article, const std::string& imageUrl,
     return Value(entry);
 }
 
+// A group's picture is its first article's, else its first sub-group's.
 Value group(const std::string& title, const std::string& key, Value::Array articles,
             Value::Array groups = {}, const std::string& type = "") {
     Value::Dictionary entry{{"title", Value(title)}, {"groupKey", Value(key)}};
+    const Value* first = !articles.empty() ? &articles.front()
+                         : !groups.empty() ? &groups.front()
+                                           : nullptr;
+    if (const Value* image = first ? first->get("image") : nullptr)
+        entry["image"] = *image;
     if (!articles.empty())
         entry["articles"] = Value(std::move(articles));
     if (!groups.empty())
