@@ -237,6 +237,14 @@ void CBKelvaraSharedAppDelegate::crashInformationSetCurrentViewController(
     CrashInformation::setCurrentViewController(className);
 }
 
+std::optional<std::string> CBKelvaraSharedAppDelegate::currentMapStorePath() const {
+    return mapViewController_ ? mapViewController_->currentMapStorePath() : std::nullopt;
+}
+
+std::optional<std::string> CBKelvaraSharedAppDelegate::currentStylePlistPath() const {
+    return mapViewController_ ? mapViewController_->currentStylePlistPath() : std::nullopt;
+}
+
 bool CBKelvaraSharedAppDelegate::canAskForAutoreview() const {
     auto defaults = NSUserDefaults::standardUserDefaults();
     if (defaults->boolForKey(kAskedForAutoreviewKey))

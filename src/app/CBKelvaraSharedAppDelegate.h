@@ -72,6 +72,8 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
     void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations,
                                     bool centered) override;
     void crashInformationSetCurrentViewController(const std::string& className) override;
+    std::optional<std::string> currentMapStorePath() const override;
+    std::optional<std::string> currentStylePlistPath() const override;
 
     bool applicationDidFinishLaunchingWithOptions(UIApplication& application,
                                                   const Value& options) override;

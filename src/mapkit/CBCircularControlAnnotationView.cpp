@@ -200,14 +200,19 @@ void CBCircularControlAnnotationView::animateCenterOpacityFromTo(float from, flo
     centerShapeLayer_->addAnimation(fade, "opacity");
 }
 
-std::shared_ptr<CBLabelledShapeAnnotationView> CBLabelledShapeAnnotationView::create() {
-    auto view = std::make_shared<CBLabelledShapeAnnotationView>();
+std::shared_ptr<CBLabelledShapeAnnotationView> CBLabelledShapeAnnotationView::create(
+    CBAnnotationRef annotation, std::optional<std::string> reuseIdentifier) {
+    auto view = std::make_shared<CBLabelledShapeAnnotationView>(std::move(annotation),
+                                                                std::move(reuseIdentifier));
     view->addSubview(view->label_);
     return view;
 }
 
-CBLabelledShapeAnnotationView::CBLabelledShapeAnnotationView()
-    : label_(std::make_shared<UILabel>()), shapeLayer_(std::make_shared<CAShapeLayer>()) {
+CBLabelledShapeAnnotationView::CBLabelledShapeAnnotationView(
+    CBAnnotationRef annotation, std::optional<std::string> reuseIdentifier)
+    : CBAnnotationView(std::move(annotation), std::move(reuseIdentifier)),
+      label_(std::make_shared<UILabel>()),
+      shapeLayer_(std::make_shared<CAShapeLayer>()) {
     label_->setBackgroundColor(UIColor::clearColor());
     layer()->addSublayer(shapeLayer_);
 }

@@ -84,8 +84,11 @@ class CBCircularControlAnnotationView : public CBAnnotationView {
 // set the shape layer's path and colours.
 class CBLabelledShapeAnnotationView : public CBAnnotationView {
   public:
-    static std::shared_ptr<CBLabelledShapeAnnotationView> create();
-    CBLabelledShapeAnnotationView();
+    static std::shared_ptr<CBLabelledShapeAnnotationView> create(
+        CBAnnotationRef annotation = nullptr,
+        std::optional<std::string> reuseIdentifier = std::nullopt);
+    CBLabelledShapeAnnotationView(CBAnnotationRef annotation,
+                                  std::optional<std::string> reuseIdentifier);
 
     const std::shared_ptr<UILabel>& label() const { return label_; }
     const std::shared_ptr<CAShapeLayer>& shapeLayer() const { return shapeLayer_; }

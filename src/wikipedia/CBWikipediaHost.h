@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,4 +25,8 @@ class CBWikipediaHost {
                                             bool centered) = 0;
     // Records the screen on show for a crash report.
     virtual void crashInformationSetCurrentViewController(const std::string& className) = 0;
+    // The geo store the main map shows and the style it draws with, for the
+    // screens' own maps; nullopt while no map is open.
+    virtual std::optional<std::string> currentMapStorePath() const { return std::nullopt; }
+    virtual std::optional<std::string> currentStylePlistPath() const { return std::nullopt; }
 };

@@ -34,8 +34,11 @@ class TestWikipediaHost : public UIApplicationDelegate, public CBWikipediaHost {
     std::vector<std::vector<CBAnnotationRef>> presented;
     std::vector<bool> centered;
     std::vector<std::string> screens;
+    // The geo store the screens' own maps open.
+    std::optional<std::string> mapStorePath;
 
     std::shared_ptr<CBWikipediaManager> wikipediaManager() const override { return manager; }
+    std::optional<std::string> currentMapStorePath() const override { return mapStorePath; }
     void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations,
                                     bool centre) override {
         presented.push_back(annotations);
