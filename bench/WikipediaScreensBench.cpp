@@ -1,8 +1,10 @@
 // Speed of the offline Wikipedia's screens: an article of the sample package
 // of Neubrandenburg from setArticle to its first screen drawn in a phone
 // window at scale 2 (the page assembled, parsed with its picture, laid out
-// and drawn); and marking the links of a 30 KB body against the addresses
-// of a store of 5,000 articles.
+// and drawn); marking the links of a 30 KB body against the addresses of a
+// store of 5,000 articles; and one frame of a finger dragging along the walk
+// screen's track over the sample map (highlight, bubble, track redrawn; the
+// map's tiles already drawn).
 //
 // The sample package comes from <build>/wikipedia (KELVARA_WIKIPEDIA_DIR
 // overrides), the bundle from <build>/app/resources.
@@ -19,14 +21,20 @@
 #include "Foundation/NSPathUtilities.h"
 #include "Host/HostRenderer.h"
 #include "QuartzCore/CAFrameClock.h"
+#include "UIKit/UIApplication.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIWebView.h"
 #include "UIKit/UIWindow.h"
+#include "wikiguide/ZELWikiGuide.h"
+#include "wikiguide/ZELWikiGuideLoader.h"
+#include "wikipedia/CBWikipediaHost.h"
 #include "wikipedia/CBWikipediaManager.h"
 #include "wikipedia/CBWikipediaOfflineLinks.h"
 #include "wikipedia/CBWikipediaViewer.h"
+#include "wikipedia/CBWikipediaWalkProgressView.h"
+#include "wikipedia/CBWikipediaWalkViewController.h"
 
 namespace {
 
@@ -103,6 +111,63 @@ void BM_ViewerSetArticleToFirstScreen(benchmark::State& state) {
                    " pt high, 640x1136 px");
 }
 BENCHMARK(BM_ViewerSetArticleToFirstScreen)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Gives the walk screen the sample map to draw.
+class SampleMapHost : public UIApplicationDelegate, public CBWikipediaHost {
+  public:
+    std::shared_ptr<CBWikipediaManager> wikipediaManager() const override {
+        return sampleManager();
+    }
+    void presentAnnotationsCentered(const std::vector<CBAnnotationRef>&, bool) override {}
+    void crashInformationSetCurrentViewController(const std::string&) override {}
+    std::optional<std::string> currentMapStorePath() const override {
+        return (bench::buildDirectory() / "packages/neubrandenburg/neubrandenburg.sqlite").string();
+    }
+};
+
+void BM_WalkTrackDragFrame(benchmark::State& state) {
+    auto manager = sampleManager();
+    const auto guide = ZELWikiGuideLoader::loadWikiGuideWithIdentifierFromPath(
+        "neubrandenburg",
+        CBWikipediaManager::filePathForWikipediaGuideForMapIdentifier("neubrandenburg"));
+    std::shared_ptr<ZELWikiGuideGroup> walk;
+    for (const auto& group :
+         guide ? guide->rootGroup()->recursiveSubGroups() : ZELWikiGuideGroup::Groups{})
+        if (group->type() == 100)
+            walk = group;
+    if (!walk) {
+        state.SkipWithError("the sample package has no walk");
+        return;
+    }
+    auto host = std::make_shared<SampleMapHost>();
+    UIApplication::sharedApplication()->setDelegate(host);
+    CAFrameClock::shared().setManual(true);
+    UIScreen::mainScreen()->setBoundsSize({kWidth, kHeight});
+    UIScreen::mainScreen()->setScale(kScale);
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, kWidth, kHeight));
+    auto screen = std::make_shared<CBWikipediaWalkViewController>();
+    screen->setWalkGroup(walk);
+    screen->setWikipediaManager(manager);
+    auto navigation = std::make_shared<UINavigationController>(screen);
+    window->setRootViewController(navigation);
+    window->makeKeyAndVisible();
+    HostRenderer renderer(window, kScale);
+    NSRunLoop::mainRunLoop()->runUntil([] { return false; }, 0.5);
+    renderer.snapshot();
+    auto track = screen->progressView();
+    long stop = 0;
+    for (auto _ : state) {
+        // The finger moves on to the next stop: the bubble glides there.
+        stop = (stop + 1) % long(walk->articles().size());
+        track->setIndexOfHighlightedStop(stop);
+        CAFrameClock::shared().advance(1.0 / 60);
+        benchmark::DoNotOptimize(renderer.renderFrame(true));
+    }
+    track->setIndexOfHighlightedStop(kWalkStopNotFound);
+    UIApplication::sharedApplication()->setDelegate(nullptr);
+    state.SetLabel(std::to_string(walk->articles().size()) + " stops, 640x1136 px");
+}
+BENCHMARK(BM_WalkTrackDragFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // 5,000 addresses of a large package, half of them with a letter outside
 // ASCII, and a body of about 30 KB linking 300 of them (in both spellings)
