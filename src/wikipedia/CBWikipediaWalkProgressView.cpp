@@ -188,13 +188,18 @@ void CBWikipediaWalkProgressView::drawRect(const CGRect&) {
         context->setFillColorWithColor(current       ? stopColorSelected_.CGColor()
                                        : highlighted ? stopColorHighlighted_.CGColor()
                                                      : stopColorNormal_.CGColor());
-        if (shadowRadiusPoint_ > 0)
-            context->setShadowWithColor(
-                CGSizeZero, current ? 1.5 * shadowRadiusPoint_ : shadowRadiusPoint_,
-                UIColor::colorWithWhiteAlpha(0, current ? 0.9 : 0.75).CGColor());
         const CGPoint centre = pointForIndex(index);
-        context->fillEllipseInRect(CGRectMake(centre.x - pointRadius_, centre.y - pointRadius_,
-                                              2 * pointRadius_, 2 * pointRadius_));
+        const CGRect mark = CGRectMake(centre.x - pointRadius_, centre.y - pointRadius_,
+                                       2 * pointRadius_, 2 * pointRadius_);
+        if (shadowRadiusPoint_ > 0) {
+            const CGFloat blur = current ? 1.5 * shadowRadiusPoint_ : shadowRadiusPoint_;
+            // A shadow is blurred over the whole clip: keep it to the mark
+            // and as far as its shadow reaches.
+            context->clipToRect(CGRectInset(mark, -3 * blur - 2, -3 * blur - 2));
+            context->setShadowWithColor(
+                CGSizeZero, blur, UIColor::colorWithWhiteAlpha(0, current ? 0.9 : 0.75).CGColor());
+        }
+        context->fillEllipseInRect(mark);
         context->restoreGState();
     }
 }
