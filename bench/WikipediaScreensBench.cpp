@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "CBGeoData/CBCoordinatePathValueTransformer.h"
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
@@ -139,6 +140,7 @@ void BM_WalkTrackDragFrame(benchmark::State& state) {
         state.SkipWithError("the sample package has no walk");
         return;
     }
+    CBCoordinatePathValueTransformer::registerTransformer();
     auto host = std::make_shared<SampleMapHost>();
     UIApplication::sharedApplication()->setDelegate(host);
     CAFrameClock::shared().setManual(true);
