@@ -307,6 +307,30 @@ TEST_F(CBWikipediaWalkViewControllerTest, OpenedOnAStopItSelectsThatPinAndWarnsO
     EXPECT_FALSE(onScreen("Mind the traffic"));
 }
 
+// What the walker sees a third of the way along: the route walked in the
+// accent colour, the numbered pins, the track with the walked part, and the
+// bubble of the stop under the finger.
+TEST_F(CBWikipediaWalkViewControllerTest, TheWalkAsTheWalkerSeesIt) {
+    auto screen = show();
+    dismissWarning();
+    CBLocationManager::sharedInstance()->startUpdatingLocation();
+    source_->moveTo(routePoint(0.35));
+    settle();
+    screen->progressView()->setIndexOfHighlightedStop(1);
+    settle(0.5);
+    EXPECT_TRUE(matchesReference(window_->renderImage(1), "../wikipedia/walk-portrait"));
+
+    auto wide = makeWindow({568, 320});
+    auto turned = makeScreen();
+    wide->setRootViewController(std::make_shared<UINavigationController>(turned));
+    wide->layoutIfNeeded();
+    settle();
+    dismissWarning();
+    turned->progressView()->setIndexOfHighlightedStop(3);
+    settle(0.5);
+    EXPECT_TRUE(matchesReference(wide->renderImage(1), "../wikipedia/walk-landscape"));
+}
+
 // A guide may carry a walk that lacks a route, has empty or unreadable
 // segments, or stops without usable distances: the screen shows what it can,
 // never "nan", and does not zoom to a box of nothing.
