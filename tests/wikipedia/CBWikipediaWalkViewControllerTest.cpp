@@ -11,8 +11,11 @@
 #include "QuartzCore/CAFrameClock.h"
 #include "QuartzCore/CAShapeLayer.h"
 #include "UIKit/UIAlertView.h"
+#include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIButton.h"
+#include "UIKit/UIDevice.h"
 #include "UIKit/UILabel.h"
+#include "UIKit/UINavigationItem.h"
 #include "ViewerTestSupport.h"
 #include "location/CBLocationManager.h"
 #include "mapkit/CBAnnotationCalloutView.h"
@@ -293,6 +296,37 @@ TEST_F(CBWikipediaWalkViewControllerTest, LiftingOnAStopMovesThereAndItsButtonOp
     ASSERT_TRUE(viewer);
     EXPECT_TRUE(viewer->isOnMap());
     EXPECT_TRUE(waitForPage(*viewer, "Stargarder Tor"));
+}
+
+TEST_F(CBWikipediaWalkViewControllerTest, OnThePadAPageOpensAsASheetWithDone) {
+    UIDevice::currentDevice()->setUserInterfaceIdiom(UIUserInterfaceIdiomPad);
+    auto screen = show();
+    dismissWarning();
+    screen->openDetailsForWikipediaArticle(walk_->articles()[3]);
+    auto sheet =
+        std::dynamic_pointer_cast<UINavigationController>(screen->presentedViewController());
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->modalPresentationStyle(), UIModalPresentationFormSheet);
+    auto viewer = std::dynamic_pointer_cast<CBWikipediaViewer>(sheet->topViewController());
+    ASSERT_TRUE(viewer);
+    EXPECT_EQ(viewer->article()->title(), "Fangelturm (Neubrandenburg)");
+    auto done = viewer->navigationItem()->rightBarButtonItem();
+    ASSERT_TRUE(done);
+    EXPECT_EQ(done->systemItem(), UIBarButtonSystemItemDone);
+    done->performAction();
+    settle(1.0);
+    EXPECT_FALSE(screen->presentedViewController());
+    EXPECT_EQ(navigation_->topViewController(), screen);
+
+    // A stop whose article the store lacks opens nothing.
+    Value::Dictionary lost{{"title", Value("Verloren")},
+                           {"url", Value("https://de.wikipedia.org/wiki/Verloren")},
+                           {"image", Value("")}};
+    const Value dictionary(lost);
+    screen->openDetailsForWikipediaArticle(
+        ZELJSONObject::createWithJson<ZELWikiGuideArticle>(&dictionary));
+    EXPECT_FALSE(screen->presentedViewController());
+    UIDevice::currentDevice()->setUserInterfaceIdiom(UIUserInterfaceIdiomPhone);
 }
 
 TEST_F(CBWikipediaWalkViewControllerTest, OpenedOnAStopItSelectsThatPinAndWarnsOnlyOnce) {
