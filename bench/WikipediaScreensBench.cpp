@@ -2,8 +2,10 @@
 // of Neubrandenburg from setArticle to its first screen drawn in a phone
 // window at scale 2 (the page assembled, parsed with its picture, laid out
 // and drawn); the sample's root guide screen, with a cold image cache, from
-// its making to its first frame; and marking the links of a 30 KB body
-// against the addresses of a store of 5,000 articles.
+// its making to its first frame; marking the links of a 30 KB body against
+// the addresses of a store of 5,000 articles; and one frame of a finger
+// dragging along the walk screen's track over the sample map (highlight,
+// bubble, track redrawn; the map's tiles already drawn).
 //
 // The sample package comes from <build>/wikipedia (KELVARA_WIKIPEDIA_DIR
 // overrides), the bundle from <build>/app/resources.
@@ -15,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "CBGeoData/CBCoordinatePathValueTransformer.h"
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
@@ -27,10 +30,14 @@
 #include "UIKit/UIWebView.h"
 #include "UIKit/UIWindow.h"
 #include "wikipedia/CBWikipediaGuideViewController.h"
+#include "wikiguide/ZELWikiGuide.h"
+#include "wikiguide/ZELWikiGuideLoader.h"
 #include "wikipedia/CBWikipediaHost.h"
 #include "wikipedia/CBWikipediaManager.h"
 #include "wikipedia/CBWikipediaOfflineLinks.h"
 #include "wikipedia/CBWikipediaViewer.h"
+#include "wikipedia/CBWikipediaWalkProgressView.h"
+#include "wikipedia/CBWikipediaWalkViewController.h"
 
 namespace {
 
@@ -115,7 +122,8 @@ void BM_ViewerSetArticleToFirstScreen(benchmark::State& state) {
 }
 BENCHMARK(BM_ViewerSetArticleToFirstScreen)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The application as the guide screen sees it: the sample map is current.
+// The application as the guide and walk screens see it: the sample map is
+// current.
 class BenchHost : public UIApplicationDelegate, public CBWikipediaHost {
   public:
     std::shared_ptr<CBWikipediaManager> wikipediaManager() const override {
@@ -125,6 +133,13 @@ class BenchHost : public UIApplicationDelegate, public CBWikipediaHost {
     std::optional<std::string> currentMapTitle() const override { return "Neubrandenburg"; }
     void presentAnnotationsCentered(const std::vector<CBAnnotationRef>&, bool) override {}
     void crashInformationSetCurrentViewController(const std::string&) override {}
+    std::optional<std::string> currentMapStorePath() const override {
+        return (bench::buildDirectory() / "packages/neubrandenburg/neubrandenburg.sqlite").string();
+    }
+    std::shared_ptr<ZELDownloadManagerEngine> downloadManager() const override { return nullptr; }
+    std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine() const override { return nullptr; }
+    std::vector<std::string> objectAnnotationIdentifiers() const override { return {}; }
+    void showFailedMessageForIndividualDownload(const ZELDownloadStatus&) override {}
 };
 
 // The guide file read, the grid laid out and its seven pictures decoded
@@ -153,6 +168,51 @@ void BM_RootGuideScreenColdCacheToFirstFrame(benchmark::State& state) {
     UIApplication::sharedApplication()->setDelegate(nullptr);
 }
 BENCHMARK(BM_RootGuideScreenColdCacheToFirstFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_WalkTrackDragFrame(benchmark::State& state) {
+    auto manager = sampleManager();
+    const auto guide = ZELWikiGuideLoader::loadWikiGuideWithIdentifierFromPath(
+        "neubrandenburg",
+        CBWikipediaManager::filePathForWikipediaGuideForMapIdentifier("neubrandenburg"));
+    std::shared_ptr<ZELWikiGuideGroup> walk;
+    for (const auto& group :
+         guide ? guide->rootGroup()->recursiveSubGroups() : ZELWikiGuideGroup::Groups{})
+        if (group->type() == 100)
+            walk = group;
+    if (!walk) {
+        state.SkipWithError("the sample package has no walk");
+        return;
+    }
+    CBCoordinatePathValueTransformer::registerTransformer();
+    auto host = std::make_shared<BenchHost>();
+    UIApplication::sharedApplication()->setDelegate(host);
+    CAFrameClock::shared().setManual(true);
+    UIScreen::mainScreen()->setBoundsSize({kWidth, kHeight});
+    UIScreen::mainScreen()->setScale(kScale);
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, kWidth, kHeight));
+    auto screen = std::make_shared<CBWikipediaWalkViewController>();
+    screen->setWalkGroup(walk);
+    screen->setWikipediaManager(manager);
+    auto navigation = std::make_shared<UINavigationController>(screen);
+    window->setRootViewController(navigation);
+    window->makeKeyAndVisible();
+    HostRenderer renderer(window, kScale);
+    NSRunLoop::mainRunLoop()->runUntil([] { return false; }, 0.5);
+    renderer.snapshot();
+    auto track = screen->progressView();
+    long stop = 0;
+    for (auto _ : state) {
+        // The finger moves on to the next stop: the bubble glides there.
+        stop = (stop + 1) % long(walk->articles().size());
+        track->setIndexOfHighlightedStop(stop);
+        CAFrameClock::shared().advance(1.0 / 60);
+        benchmark::DoNotOptimize(renderer.renderFrame(true));
+    }
+    track->setIndexOfHighlightedStop(kWalkStopNotFound);
+    UIApplication::sharedApplication()->setDelegate(nullptr);
+    state.SetLabel(std::to_string(walk->articles().size()) + " stops, 640x1136 px");
+}
+BENCHMARK(BM_WalkTrackDragFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // 5,000 addresses of a large package, half of them with a letter outside
 // ASCII, and a body of about 30 KB linking 300 of them (in both spellings)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "CoreLocation/CLHeading.h"
 #include "CoreLocation/CLLocation.h"
@@ -25,9 +26,13 @@ class CBLocationManagerDelegate {
 };
 
 // What the location service feeds with every accepted fix: the analyzer of
-// a guided walk, which lives in the map kit above.
+// a guided walk, which lives in the map kit above. The guide's stops read
+// how far along the walk the user is through it.
 class CBLocationManagerPathAnalyzer {
   public:
     virtual ~CBLocationManagerPathAnalyzer() = default;
     virtual void updateUserLocation(std::shared_ptr<CLLocation> location) = 0;
+    // Metres walked along the path up to its point nearest the last fix;
+    // nullopt before the first fix or on a path without a length.
+    virtual std::optional<double> distanceBehind() const { return std::nullopt; }
 };

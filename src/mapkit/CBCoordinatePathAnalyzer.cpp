@@ -18,8 +18,13 @@ void CBCoordinatePathAnalyzer::setCoordinatePath(std::shared_ptr<CBCoordinatePat
         calculateCumulatedDistances();
 }
 
+// The coordinates of the first segment; none for a path without segments.
+static size_t coordinatesToFollow(const CBCoordinatePath& path) {
+    return path.segmentCount() > 0 ? path.numberOfCoordinatesAtSegment(0) : 0;
+}
+
 void CBCoordinatePathAnalyzer::calculateCumulatedDistances() {
-    const size_t n = path_->numberOfCoordinatesAtSegment(0);
+    const size_t n = coordinatesToFollow(*path_);
     if (n <= 1)
         return;
     std::vector<double> distances{0.0};
@@ -48,9 +53,15 @@ void CBCoordinatePathAnalyzer::updateUserLocation(std::shared_ptr<CLLocation> lo
     calculateProgress();
 }
 
+std::optional<double> CBCoordinatePathAnalyzer::distanceBehind() const {
+    if (progressInfo_.progress < 0 || !std::isfinite(progressInfo_.distanceBehind))
+        return std::nullopt;
+    return progressInfo_.distanceBehind;
+}
+
 CBCoordinatePathProgressInfo CBCoordinatePathAnalyzer::calculatedProgressInfo() const {
     CBCoordinatePathProgressInfo info;
-    const size_t n = path_->numberOfCoordinatesAtSegment(0);
+    const size_t n = coordinatesToFollow(*path_);
     if (n == 0)
         return info;
     const auto here = lastLocationNotified_->coordinate();

@@ -47,6 +47,7 @@ class CBCoordinatePathAnalyzer : public CBLocationManagerPathAnalyzer {
         delegate_ = std::move(delegate);
     }
     void updateUserLocation(std::shared_ptr<CLLocation> location) override;
+    std::optional<double> distanceBehind() const override;
 
     const CBCoordinatePathProgressInfo& progressInfo() const { return progressInfo_; }
     // Empty (no value) for paths of fewer than two vertices.

@@ -84,7 +84,7 @@ void ZELCalloutBubbleView::drawRect(const CGRect&) {
         body.closeSubpath();
     }
     context->addPath(body);
-    context->setFillColorWithColor(UIColor::whiteColor().CGColor());
+    context->setFillColorWithColor(bodyColor_.CGColor());
     context->setStrokeColorWithColor(UIColor::colorWithWhiteAlpha(0, 0.25).CGColor());
     context->setLineWidth(1);
     context->drawPath(kCGPathFillStroke);

@@ -2,6 +2,7 @@
 
 #include <memory>
 
+#include "UIKit/UIColor.h"
 #include "UIKit/UIView.h"
 
 class UILabel;
@@ -17,6 +18,13 @@ class ZELCalloutBubbleView : public UIView {
     const std::shared_ptr<UILabel>& labelTitle();
     const std::shared_ptr<UILabel>& labelSubtitle();
 
+    // The body's fill, white unless set (a dark body for light text).
+    const UIColor& bodyColor() const { return bodyColor_; }
+    void setBodyColor(const UIColor& color) {
+        bodyColor_ = color;
+        setNeedsDisplay();
+    }
+
     // The width min(given width, wider label + 20), the height both labels + 10.
     CGSize sizeThatFits(CGSize size) const override;
     void layoutSubviews() override;
@@ -26,4 +34,5 @@ class ZELCalloutBubbleView : public UIView {
     static constexpr CGFloat kArrowHeight = 8;
     std::shared_ptr<UILabel> title_;
     std::shared_ptr<UILabel> subtitle_;
+    UIColor bodyColor_ = UIColor::whiteColor();
 };

@@ -1,8 +1,13 @@
 #include "wikiguide/ZELWikiGuideArticle.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "CoreLocation/CLLocation.h"
+#include "Foundation/NSStringFormat.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
 #include "location/CBLocationManager.h"
+#include "wikiguide/ZELWikiGuideGroup.h"
 
 using D = ZELJSONObjectDescriptor;
 
@@ -32,7 +37,29 @@ std::optional<double> ZELWikiGuideArticle::distanceFromLastLocation() const {
     return CLLocation(here.latitude, here.longitude).distanceFromLocation(*last);
 }
 
+std::optional<std::string> ZELWikiGuideArticle::walkSubtitle() const {
+    const auto manager = CBLocationManager::sharedInstance();
+    const auto analyzer = manager ? manager->currentPathAnalyzer() : nullptr;
+    const auto along = distanceAlongWalk();
+    const auto walk = group();
+    if (!analyzer || !along || !std::isfinite(*along) || *along < 0 || !walk)
+        return std::nullopt;
+    const auto stops = walk->articles();
+    const auto found = std::find_if(stops.begin(), stops.end(),
+                                    [this](const auto& stop) { return stop.get() == this; });
+    if (found == stops.end())
+        return std::nullopt;
+    // Before the first fix the walker stands at the start.
+    const double behind = analyzer->distanceBehind().value_or(0.0);
+    const long number = static_cast<long>(found - stops.begin()) + 1;
+    return NSLocalizedFormat(
+        "WikiGuideArticleWalkSubtitleFormat",
+        {number, stringWithDistanceFromFloat(static_cast<float>(std::fabs(behind - *along)))});
+}
+
 std::optional<std::string> ZELWikiGuideArticle::subtitle() const {
+    if (auto walk = walkSubtitle())
+        return walk;
     const auto metres = distanceFromLastLocation();
     if (!metres)
         return std::nullopt;

@@ -40,9 +40,14 @@ class ZELWikiGuideArticle : public ZELWikiGuideItem {
     std::optional<NSURL> sourceUrl() const { return encodedUrlFromString(sourceUrlString()); }
     // Metres to the location service's last position; nullopt without one.
     std::optional<double> distanceFromLastLocation() const;
-    // The distance text of distanceFromLastLocation, or nullopt.
+    // While a walk is followed (the location service has a path analyzer)
+    // and this is one of its group's stops with a distance along the walk:
+    // the stop number and how far along the walk it lies from the walker.
+    // Otherwise the distance text of distanceFromLastLocation, or nullopt.
     std::optional<std::string> subtitle() const;
 
   private:
+    std::optional<std::string> walkSubtitle() const;
+
     std::weak_ptr<ZELWikiGuideGroup> group_;
 };

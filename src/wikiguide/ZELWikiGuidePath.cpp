@@ -1,5 +1,7 @@
 #include "wikiguide/ZELWikiGuidePath.h"
 
+#include <cmath>
+
 using D = ZELJSONObjectDescriptor;
 using AD = ZELJSONObjectArrayDescriptor;
 
@@ -39,8 +41,13 @@ const std::vector<ZELWikiGuidePath::Locations>& ZELWikiGuidePath::pathSegmentLoc
                 continue;
             Locations locations;
             locations.reserve(numbers.size() / 2);
-            for (size_t i = 0; i + 1 < numbers.size(); i += 2)
-                locations.push_back(std::make_shared<CLLocation>(numbers[i], numbers[i + 1]));
+            for (size_t i = 0; i + 1 < numbers.size(); i += 2) {
+                const auto here = CLLocationCoordinate2DMake(numbers[i], numbers[i + 1]);
+                if (std::isfinite(here.latitude) && std::isfinite(here.longitude) &&
+                    CLLocationCoordinate2DIsValid(here))
+                    locations.push_back(
+                        std::make_shared<CLLocation>(here.latitude, here.longitude));
+            }
             all.push_back(std::move(locations));
         }
         pathSegmentLocations_ = std::move(all);
@@ -72,8 +79,13 @@ void ZELWikiGuidePath::setCumulatedDistances(std::vector<std::vector<double>> di
 }
 
 std::shared_ptr<CBCoordinatePath> ZELWikiGuidePath::coordinatePath() {
-    if (!coordinatePath_)
-        coordinatePath_ = std::make_shared<CBCoordinatePath>(pathSegmentLocations());
+    if (!coordinatePath_) {
+        std::vector<Locations> drawn;
+        for (const auto& locations : pathSegmentLocations())
+            if (!locations.empty())
+                drawn.push_back(locations);
+        coordinatePath_ = std::make_shared<CBCoordinatePath>(drawn);
+    }
     return coordinatePath_;
 }
 

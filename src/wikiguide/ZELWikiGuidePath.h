@@ -28,15 +28,17 @@ class ZELWikiGuidePath : public ZELJSONObject {
     void setTotalDistance(std::optional<double> metres);
 
     // One entry per segment made of whole latitude, longitude pairs; a
-    // segment with an odd count of numbers is left out.
+    // segment with an odd count of numbers is left out, and so is a pair
+    // that is no place on earth (not finite, or out of range).
     const std::vector<Locations>& pathSegmentLocations();
     void setPathSegmentLocations(std::vector<Locations> locations);
     // Per entry of pathSegmentLocations: 0, then the running length in metres
     // at each following location (starting again at 0 for each segment).
     const std::vector<std::vector<double>>& cumulatedDistances();
     void setCumulatedDistances(std::vector<std::vector<double>> distances);
-    // The segments of pathSegmentLocations, and nothing else, so that no
-    // coordinate of the drawn route is left unset.
+    // The segments of pathSegmentLocations that hold a location, and nothing
+    // else, so that no coordinate of the drawn route is left unset and the
+    // first segment (the one a walk is followed along) is never empty.
     std::shared_ptr<CBCoordinatePath> coordinatePath();
     void setCoordinatePath(std::shared_ptr<CBCoordinatePath> path);
 

@@ -1,8 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 
+#include "Foundation/NSBundle.h"
 #include "Foundation/NSData+Files.h"
+#include "Foundation/NSPathUtilities.h"
+#include "Foundation/NSUserDefaults.h"
+#include "location/CBLocationManager.h"
+#include "mapkit/MapkitTestSupport.h"
 #include "wikiguide/ZELWikiGuide.h"
 #include "wikiguide/ZELWikiGuideLoader.h"
 
@@ -168,6 +174,80 @@ TEST(ZELWikiGuideModelTest, ImageNamesAndEncodedUrls) {
               "https://de.wikipedia.org/wiki/Gro%C3%9Fer_See");
     EXPECT_FALSE(ZELWikiGuideItem::encodedUrlFromString("https://x.org/a b"));
     EXPECT_FALSE(ZELWikiGuideItem::encodedUrlFromString(std::nullopt));
+}
+
+// Pairs that are no place on earth used to reach the drawn route and its
+// box; an empty first segment left the walk with nothing to follow.
+TEST(ZELWikiGuideModelTest, RoutePointsOffTheEarthAndEmptySegmentsAreLeftOut) {
+    const auto group = groupFrom(walk({segment({}), segment({53.55, 13.26, NAN, 13.26, 95.0, 13.0,
+                                                             53.56, INFINITY, 53.56, 13.27})},
+                                      std::nullopt, 2));
+    const auto path = group->path();
+    ASSERT_EQ(path->pathSegmentLocations().size(), 2u);
+    EXPECT_TRUE(path->pathSegmentLocations()[0].empty());
+    EXPECT_EQ(path->pathSegmentLocations()[1].size(), 2u);
+    const auto route = path->coordinatePath();
+    ASSERT_EQ(route->segmentCount(), 1u);
+    EXPECT_EQ(route->numberOfCoordinatesAtSegment(0), 2u);
+    EXPECT_TRUE(std::isfinite(*path->totalDistance()));
+    EXPECT_GT(*path->totalDistance(), 500.0);
+}
+
+// Stands in for the walk screen's analyzer: how far along the walk the
+// walker is.
+struct Walker : CBLocationManagerPathAnalyzer {
+    std::optional<double> behind;
+    void updateUserLocation(std::shared_ptr<CLLocation>) override {}
+    std::optional<double> distanceBehind() const override { return behind; }
+};
+
+class ZELWikiGuideSubtitleTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        NSSetApplicationHome(home_.path());
+        NSUserDefaults::resetStandardUserDefaults();
+        NSBundle::setMainBundlePath(sourceResourcesPath());
+        NSUserDefaults::standardUserDefaults()->setBoolForKey(true, "km");
+    }
+    void TearDown() override {
+        service_->setCurrentPathAnalyzer({});
+        service_->setLocation(nullptr);
+        NSBundle::setMainBundlePath("");
+        NSUserDefaults::resetStandardUserDefaults();
+        NSSetApplicationHome("");
+    }
+    TemporaryFolder home_;
+    std::shared_ptr<CBLocationManager> service_ = CBLocationManager::sharedInstance();
+};
+
+TEST_F(ZELWikiGuideSubtitleTest, AStopOfAFollowedWalkTellsItsNumberAndHowFarAlongItLies) {
+    Value dictionary = walk({segment({53.55, 13.26, 53.56, 13.26})}, 1112.0, 0);
+    dictionary.mutableDictionary()["articles"] = Value(
+        Value::Array{article("A", 0.0), article("B", 400.0), article("C"), article("D", NAN)});
+    const auto group = groupFrom(dictionary);
+    const auto stops = group->articles();
+    // Not followed: the distance from here, or nothing without a position.
+    EXPECT_FALSE(stops[1]->subtitle());
+    service_->setLocation(std::make_shared<CLLocation>(53.56, 13.26));
+    const auto fromHere = stops[1]->subtitle();
+    ASSERT_TRUE(fromHere);
+    EXPECT_EQ(fromHere->find("Stop"), std::string::npos);
+
+    auto walker = std::make_shared<Walker>();
+    service_->setCurrentPathAnalyzer(walker);
+    // Before the first fix on the route the walker is at its start.
+    EXPECT_EQ(stops[1]->subtitle(), "Stop 2 · 400 m along the walk");
+    walker->behind = 550.0;
+    EXPECT_EQ(stops[1]->subtitle(), "Stop 2 · 150 m along the walk");
+    EXPECT_EQ(stops[0]->subtitle(), "Stop 1 · 550 m along the walk");
+    // Stops without a usable distance, and an article of no walk, keep the
+    // distance from here.
+    const auto stray = groupFrom(walk({}, 1.0, 1))->articles()[0];  // its group is gone
+    for (const auto& other : {stops[2], stops[3], stray})
+        EXPECT_EQ(other->subtitle()->find("Stop"), std::string::npos) << *other->title();
+    // The service keeps the analyzer weakly.
+    walker.reset();
+    EXPECT_EQ(stops[1]->subtitle()->find("Stop"), std::string::npos);
 }
 
 TEST_F(ZELWikiGuideFileTest, RoundTripsAndNeedsTheRightIdentifier) {

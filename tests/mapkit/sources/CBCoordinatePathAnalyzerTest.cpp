@@ -64,7 +64,9 @@ TEST(CBCoordinatePathAnalyzerTest, TiesKeepTheEarlierVertexAndBadFixesChangeNoth
     // About 1000 m along a meridian.
     CBCoordinatePathAnalyzer analyzer(pathOf({{50.0, 8.0}, {50.0 + 1000 / 111195.0, 8.0}}));
     EXPECT_NEAR(analyzer.totalDistance(), 1000, 5);
+    EXPECT_FALSE(analyzer.distanceBehind());  // no fix yet
     analyzer.updateUserLocation(fix(50.0 + 500 / 111195.0, 8.0));
+    EXPECT_EQ(analyzer.distanceBehind(), 0.0);
     EXPECT_EQ(analyzer.progressInfo().index, 0u);
     EXPECT_EQ(analyzer.progressInfo().progress, 0);
 
@@ -76,6 +78,7 @@ TEST(CBCoordinatePathAnalyzerTest, TiesKeepTheEarlierVertexAndBadFixesChangeNoth
     analyzer.updateUserLocation(fix(50.0 + 990 / 111195.0, 8.0));
     EXPECT_EQ(analyzer.progressInfo().index, 1u);
     EXPECT_EQ(analyzer.progressInfo().progress, 1);
+    EXPECT_NEAR(*analyzer.distanceBehind(), 1000, 5);
 
     CBCoordinatePathAnalyzer single(pathOf({{50.0, 8.0}}));
     EXPECT_FALSE(single.cumulatedDistances());
@@ -83,4 +86,13 @@ TEST(CBCoordinatePathAnalyzerTest, TiesKeepTheEarlierVertexAndBadFixesChangeNoth
     EXPECT_EQ(single.progressInfo().distanceBehind, 0);
     EXPECT_EQ(single.progressInfo().distanceAhead, -1);
     EXPECT_EQ(single.progressInfo().progress, -1);
+    // A route without a length tells no distance walked.
+    EXPECT_FALSE(single.distanceBehind());
+
+    // A route of no segment at all (a walk whose segments were all empty)
+    // stopped the program at the first fix.
+    CBCoordinatePathAnalyzer none(std::make_shared<CBCoordinatePath>(size_t{0}));
+    none.updateUserLocation(fix(50.0, 8.0));
+    EXPECT_EQ(none.progressInfo().progress, -1);
+    EXPECT_FALSE(none.distanceBehind());
 }
