@@ -1,10 +1,14 @@
-# What a clean build costs: more than half of its CPU went to compiling the
-# tests. Once every folder is read, kv_tune_targets() goes over all targets of
-# the project and builds the test programs' own code (of those that link
-# GoogleTest) at -Og: the code under test keeps its libraries' optimisation,
-# while the tests' code, whose speed matters to no one, compiles in half the
-# time and reads in a debugger as written.
+# Keeps a clean build cheap enough for a two-core machine.
 include_guard(GLOBAL)
+
+# lld links the large test and benchmark programs, debug information and all,
+# in a third of GNU ld's time. It is asked for the 20-byte build ID GNU ld
+# writes, which crash reports give for each loaded image.
+include(CheckLinkerFlag)
+check_linker_flag(CXX -fuse-ld=lld KELVARA_HAVE_LLD)
+if(KELVARA_HAVE_LLD)
+    add_link_options(-fuse-ld=lld -Wl,--build-id=sha1)
+endif()
 
 function(_kv_all_targets dir out)
     get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
@@ -25,6 +29,11 @@ function(_kv_is_test target out)
     endif()
 endfunction()
 
+# Once every folder is read, goes over all targets of the project. Test
+# programs (those that link GoogleTest) build their own code at -Og: the code
+# under test keeps its libraries' optimisation, while the tests' code, more
+# than half of all compiling and of no speed that matters, compiles in about
+# half the time and reads in a debugger as written.
 function(kv_tune_targets)
     _kv_all_targets(${CMAKE_SOURCE_DIR} targets)
     foreach(target IN LISTS targets)
