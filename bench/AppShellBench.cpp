@@ -20,10 +20,10 @@
 #include "UIKit/UISearchDisplayController.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UIWindow.h"
-#include "app/CBClearSearchBar.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/CBMapViewController.h"
 #include "mapkit/CBMapScrollView.h"
+#include "widgets/CBClearSearchBar.h"
 
 #include "BenchSupport.h"
 #include "FirstScreenSupport.h"

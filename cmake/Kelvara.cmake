@@ -29,11 +29,21 @@ function(kv_test name)
     endif()
     add_executable(${name} ${sources})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
-    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    kv_test_environment(${name})
     # Suites named *Child are run only by a test that re-runs its own binary
     # as a second process; they are not tests of their own.
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 TEST_FILTER "-*Child.*"
         PROPERTIES ENVIRONMENT "KELVARA_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data")
+endfunction()
+
+# Every test program runs in the test run's environment (fonts, XDG folders
+# of its own); a failing image test keeps its picture under test-output/ of
+# the build folder.
+function(kv_test_environment name)
+    target_link_libraries(${name} PRIVATE kelvara_test_run_environment)
+    target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
+    target_compile_definitions(${name} PRIVATE
+        KELVARA_TEST_OUTPUT_DIR="${CMAKE_BINARY_DIR}/test-output")
 endfunction()
 
 # A libFuzzer target built from one source under tests/fuzz.

@@ -11,6 +11,15 @@ namespace {
 constexpr int kWaitMicroseconds = 250000;
 // Below this speed (m/s) the course over ground is noise, not a heading.
 constexpr double kMinimumSpeedForHeading = 0.5;
+// Degrees a compass in good order is trusted to.
+constexpr double kCompassAccuracy = 5.0;
+
+// The magnetometer statuses of an attitude report (TrueNorth-style
+// compasses) under which its heading cannot be trusted: calibrating, and the
+// low, high and voltage alarms.
+bool compassNeedsCalibration(char status) {
+    return status == 'C' || status == 'L' || status == 'P' || status == 'V';
+}
 }  // namespace
 
 std::shared_ptr<CLGpsdLocationSource> CLGpsdLocationSource::create(const std::string& host,
@@ -60,6 +69,20 @@ void CLGpsdLocationSource::stopUpdating() {
 
 void CLGpsdLocationSource::readLoop(unsigned generation) {
     const std::weak_ptr<CLGpsdLocationSource> weakSelf = weak_from_this();
+    // Once a compass reports, its readings are the heading rather than the
+    // course over ground.
+    bool hasCompass = false;
+    auto post = [&](std::shared_ptr<CLLocation> location, std::shared_ptr<CLHeading> heading) {
+        DispatchQueue::main()->async([weakSelf, generation, location, heading] {
+            const auto self = weakSelf.lock();
+            if (!self || *self->generation_ != generation)
+                return;
+            if (location)
+                self->deliverLocation(location);
+            if (heading && *self->generation_ == generation)
+                self->deliverHeading(heading);
+        });
+    };
     while (reading_) {
         if (!gps_waiting(gps_.get(), kWaitMicroseconds))
             continue;
@@ -67,8 +90,20 @@ void CLGpsdLocationSource::readLoop(unsigned generation) {
             NSLogWithLevel(NSLogLevel::Error, "Lost the connection to gpsd");
             return;
         }
+        const attitude_t& attitude = gps_->attitude;
+        if ((gps_->set & ATTITUDE_SET) && std::isfinite(attitude.heading)) {
+            hasCompass = true;
+            const double when =
+                static_cast<double>(attitude.mtime.tv_sec) + attitude.mtime.tv_nsec * 1e-9;
+            post(nullptr,
+                 std::make_shared<CLHeading>(
+                     attitude.heading, attitude.heading,
+                     compassNeedsCalibration(attitude.mag_st) ? -1.0 : kCompassAccuracy,
+                     when > 0 ? NSDate::dateWithTimeIntervalSince1970(when) : NSDate::date()));
+        }
         const gps_fix_t& fix = gps_->fix;
-        if (fix.mode < MODE_2D || !std::isfinite(fix.latitude) || !std::isfinite(fix.longitude))
+        if (!(gps_->set & LATLON_SET) || fix.mode < MODE_2D || !std::isfinite(fix.latitude) ||
+            !std::isfinite(fix.longitude))
             continue;
         const bool moving = std::isfinite(fix.speed) && fix.speed >= kMinimumSpeedForHeading &&
                             std::isfinite(fix.track);
@@ -82,15 +117,8 @@ void CLGpsdLocationSource::readLoop(unsigned generation) {
             fix.mode >= MODE_3D && std::isfinite(fix.epv) ? fix.epv : -1.0,
             moving ? fix.track : -1.0, std::isfinite(fix.speed) ? fix.speed : -1.0, timestamp);
         std::shared_ptr<CLHeading> heading;
-        if (moving)
+        if (moving && !hasCompass)
             heading = std::make_shared<CLHeading>(fix.track, fix.track, 10.0, timestamp);
-        DispatchQueue::main()->async([weakSelf, generation, location, heading] {
-            const auto self = weakSelf.lock();
-            if (!self || *self->generation_ != generation)
-                return;
-            self->deliverLocation(location);
-            if (heading && *self->generation_ == generation)
-                self->deliverHeading(heading);
-        });
+        post(location, heading);
     }
 }

@@ -11,7 +11,10 @@ struct gps_data_t;
 
 // Fixes from a running gpsd, read with libgps on a thread of its own and
 // handed to the main run loop. A fix needs gpsd's mode 2 (2D) or better; the
-// course over ground becomes the heading while moving.
+// course over ground becomes the heading while moving, unless a compass
+// sends attitude reports: then their heading is, with a negative accuracy
+// (a compass that needs calibrating) while the magnetometer status is
+// calibrating or an alarm.
 class CLGpsdLocationSource : public CLLocationSource,
                              public std::enable_shared_from_this<CLGpsdLocationSource> {
   public:

@@ -32,6 +32,10 @@ void CLLocationHub::updateRunning() {
     const bool wanted = std::any_of(managers_.begin(), managers_.end(), [](auto* m) {
         return m->isUpdatingLocation() || m->isUpdatingHeading();
     });
+    const bool headingWanted = std::any_of(managers_.begin(), managers_.end(),
+                                           [](auto* m) { return m->isUpdatingHeading(); });
+    if (!headingWanted)
+        setCalibrationShown(false);
     if (!source_ || wanted == running_)
         return;
     running_ = wanted;
@@ -106,6 +110,37 @@ void CLLocationHub::locationSourceDidUpdateHeading(CLLocationSource&,
             delegate->locationManagerDidUpdateHeading(*manager, heading);
         }
     }
+    updateCalibrationForHeading(*heading);
+}
+
+void CLLocationHub::updateCalibrationForHeading(const CLHeading& heading) {
+    if (heading.headingAccuracy() >= 0) {
+        setCalibrationShown(false);
+        return;
+    }
+    const auto managers = managers_;
+    for (CLLocationManager* manager : managers) {
+        if (!isRegistered(manager) || !manager->isUpdatingHeading())
+            continue;
+        auto delegate = manager->delegate().lock();
+        if (delegate && delegate->locationManagerShouldDisplayHeadingCalibration(*manager)) {
+            setCalibrationShown(true);
+            return;
+        }
+    }
+}
+
+void CLLocationHub::setCalibrationDisplay(std::function<void(bool)> display) {
+    calibrationDisplay_ = std::move(display);
+}
+
+void CLLocationHub::setCalibrationShown(bool shown) {
+    if (shown == calibrationShown_)
+        return;
+    calibrationShown_ = shown;
+    // A copy: the display may replace itself while being told.
+    if (auto display = calibrationDisplay_)
+        display(shown);
 }
 
 void CLLocationHub::locationSourceDidFailWithError(CLLocationSource&, const NSError& error) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -24,6 +25,11 @@ class CLLocationHub : public CLLocationSourceDelegate {
     CLAuthorizationStatus status() const { return status_; }
     void setStatus(CLAuthorizationStatus status);
 
+    void setCalibrationDisplay(std::function<void(bool)> display);
+    bool isCalibrationShown() const { return calibrationShown_; }
+    // Tells the display when the state changes.
+    void setCalibrationShown(bool shown);
+
     std::shared_ptr<CLLocation> lastLocation() const { return lastLocation_; }
     std::shared_ptr<CLHeading> lastHeading() const { return lastHeading_; }
 
@@ -36,6 +42,8 @@ class CLLocationHub : public CLLocationSourceDelegate {
   private:
     CLLocationHub();
     bool isRegistered(CLLocationManager* manager) const;
+    // After a reading: whether a manager's delegate wants the panel for it.
+    void updateCalibrationForHeading(const CLHeading& heading);
 
     std::vector<CLLocationManager*> managers_;
     std::shared_ptr<CLLocationSource> source_;
@@ -43,4 +51,6 @@ class CLLocationHub : public CLLocationSourceDelegate {
     CLAuthorizationStatus status_ = kCLAuthorizationStatusNotDetermined;
     std::shared_ptr<CLLocation> lastLocation_;
     std::shared_ptr<CLHeading> lastHeading_;
+    std::function<void(bool)> calibrationDisplay_;
+    bool calibrationShown_ = false;
 };

@@ -31,6 +31,18 @@ bool CLLocationManager::locationServicesEnabled() {
     return CLLocationHub::shared().source() != nullptr;
 }
 
+void CLLocationManager::setHeadingCalibrationDisplay(std::function<void(bool)> display) {
+    CLLocationHub::shared().setCalibrationDisplay(std::move(display));
+}
+
+bool CLLocationManager::isHeadingCalibrationDisplayed() {
+    return CLLocationHub::shared().isCalibrationShown();
+}
+
+void CLLocationManager::dismissHeadingCalibrationDisplay() {
+    CLLocationHub::shared().setCalibrationShown(false);
+}
+
 bool CLLocationManager::headingAvailable() {
     const auto& source = CLLocationHub::shared().source();
     return source && source->headingAvailable();

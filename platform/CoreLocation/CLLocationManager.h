@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 #include "CoreLocation/CLHeading.h"
@@ -61,6 +62,15 @@ class CLLocationManager {
     static bool locationServicesEnabled();
     static bool headingAvailable();
 
+    // The heading calibration panel: a reading that needs calibration (a
+    // negative heading accuracy: the compass cannot tell north) shows it
+    // while a manager updating heading has a delegate that wants it; a sound
+    // reading, dismissHeadingCalibrationDisplay, or the end of every heading
+    // update takes it away. `display` is told each change (true: show); the
+    // host sets one that draws the panel over the window.
+    static void setHeadingCalibrationDisplay(std::function<void(bool shown)> display);
+    static bool isHeadingCalibrationDisplayed();
+
     std::weak_ptr<CLLocationManagerDelegate> delegate() const { return delegate_; }
     void setDelegate(std::weak_ptr<CLLocationManagerDelegate> delegate) {
         delegate_ = std::move(delegate);
@@ -75,8 +85,8 @@ class CLLocationManager {
     void stopUpdatingLocation();
     void startUpdatingHeading();
     void stopUpdatingHeading();
-    // The desktop shows no calibration panel.
-    void dismissHeadingCalibrationDisplay() {}
+    // Takes the calibration panel away (it is the one panel of every manager).
+    static void dismissHeadingCalibrationDisplay();
 
     bool isUpdatingLocation() const { return updatingLocation_; }
     bool isUpdatingHeading() const { return updatingHeading_; }

@@ -18,6 +18,15 @@ class DesktopLauncher {
     static bool launch(const std::vector<std::string>& argv);
     static bool isProgramAvailable(const std::string& program);
 
+    // The exit status (-1 when the program did not exit normally) and what
+    // it wrote on its standard output (at most 64 KiB of it).
+    using Finished = std::function<void(int status, const std::string& output)>;
+    // Starts the program like launch() and, once it has ended, hands its
+    // status and output to `finished` on a thread of its own. False when it
+    // cannot start, and `finished` is never called; a replaced launcher is
+    // given the program instead, and `finished` is never called either.
+    static bool launchReadingOutput(const std::vector<std::string>& argv, Finished finished);
+
     // nullptr restores the real behaviour.
     static void setLauncher(Launcher launcher);
     static void setLookup(Lookup lookup);

@@ -7,6 +7,7 @@
 #include "Dispatch/NSRunLoop.h"
 #include "Dispatch/NSTimer.h"
 #include "Foundation/NSLog.h"
+#include "Host/HostHeadingCalibrationPanel.h"
 #include "Host/HostOptions.h"
 #include "Host/HostRenderer.h"
 #include "Host/HostScenario.h"
@@ -90,6 +91,7 @@ int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFac
         return 2;
     }
     HostApplyOptions(*options);
+    HostInstallHeadingCalibrationPanel();
     if (!options->scenarioPath && !options->screenshotPath && !fitScreenToDisplay(*options)) {
         return 1;
     }
@@ -137,6 +139,10 @@ int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFac
             runLoop->stop();
         }
         HostFollowIdleTimer(*application);
+        // A notification the user chose brings the window back.
+        if (application->takeActivationRequest()) {
+            hostWindow->raise();
+        }
     });
     hostWindow->present();
     runLoop->run();

@@ -61,7 +61,13 @@ class ScenarioPlayer {
         frameHandler_ =
             CAFrameClock::shared().addFrameHandler([this] { renderer_.renderFrame(false); });
     }
-    ~ScenarioPlayer() { CAFrameClock::shared().removeFrameHandler(frameHandler_); }
+    ~ScenarioPlayer() {
+        // Fingers a script left resting are lifted with it.
+        if (input_.isTouching()) {
+            input_.mouseUp(input_.lastPoint());
+        }
+        CAFrameClock::shared().removeFrameHandler(frameHandler_);
+    }
     ScenarioPlayer(const ScenarioPlayer&) = delete;
     ScenarioPlayer& operator=(const ScenarioPlayer&) = delete;
 
@@ -164,6 +170,20 @@ std::string ScenarioPlayer::play(const HostScenarioStep& step) {
         input_.mouseDown(p, false, true);
         pass(1.0 / 60);
         input_.mouseUp(p);
+        pass(kSettle);
+    } else if (verb == "two-finger-press") {
+        // The Ctrl chord: the mouse's finger and one mirrored around the
+        // window's centre go down and rest there until "release".
+        if (input_.isTouching()) {
+            return "fingers are already down (release them first)";
+        }
+        input_.mouseDown({number(0), number(1)}, true);
+        pass(kSettle);
+    } else if (verb == "release") {
+        if (!input_.isTouching()) {
+            return "no fingers are down";
+        }
+        input_.mouseUp(input_.lastPoint());
         pass(kSettle);
     } else if (verb == "screenshot-key") {
         // What F12 does in the window.

@@ -29,6 +29,8 @@ const std::map<std::string, std::string>& grammar() {
         {"wait-for-not", "Tn"},
         {"dump", ""},
         {"three-finger-tap", "NN"},
+        {"two-finger-press", "NN"},
+        {"release", ""},
         {"screenshot-key", ""},
     };
     // clang-format on
@@ -117,6 +119,8 @@ std::string usage(const std::string& verb) {
         {"wait-for-not", "wait-for-not \"Text\" [SECONDS]"},
         {"dump", "dump"},
         {"three-finger-tap", "three-finger-tap X Y"},
+        {"two-finger-press", "two-finger-press X Y"},
+        {"release", "release"},
         {"screenshot-key", "screenshot-key"},
     };
     return usages.at(verb);
@@ -158,8 +162,8 @@ std::optional<std::vector<HostScenarioStep>> HostParseScenario(const std::string
         auto rule = grammar().find(verb);
         if (quoted[0] || rule == grammar().end()) {
             return fail("unknown step \"" + verb +
-                        "\" (steps: tap, long-press, drag, pinch, type, key, wait, idle, "
-                        "screenshot, expect, expect-not, dump)");
+                        "\" (steps: tap, long-press, drag, pinch, two-finger-press, release, "
+                        "type, key, wait, idle, screenshot, expect, expect-not, dump)");
         }
         const std::vector<std::string> args(step.words.begin() + 1, step.words.end());
         const std::vector<bool> argQuoted(quoted.begin() + 1, quoted.end());

@@ -52,6 +52,7 @@ void HostTouchInput::mouseDown(CGPoint point, bool modifier, bool threeFingers) 
         tapCount_ = 1;
     }
     lastTapPoint_ = point;
+    lastPoint_ = point;
     threeFingers_ = threeFingers;
     std::vector<CGPoint> points{point};
     if (threeFingers) {
@@ -71,6 +72,7 @@ void HostTouchInput::mouseMoved(CGPoint point) {
     if (touches_.empty()) {
         return;
     }
+    lastPoint_ = point;
     send(UITouchPhaseMoved, fingers(point));
 }
 

@@ -24,6 +24,8 @@ class HostTouchInput {
     // steps > 0 zooms in, < 0 out; each step scales by 1.25.
     void wheel(CGPoint point, CGFloat steps);
     bool isTouching() const { return !touches_.empty(); }
+    // Where the mouse's finger was put or moved last.
+    CGPoint lastPoint() const { return lastPoint_; }
 
   private:
     CGPoint mirror(CGPoint point) const;
@@ -35,6 +37,7 @@ class HostTouchInput {
     UITouchSet touches_;
     double lastTapTime_ = -1;
     CGPoint lastTapPoint_{};
+    CGPoint lastPoint_{};
     long tapCount_ = 0;
     bool threeFingers_ = false;
 };

@@ -167,6 +167,11 @@ CGRect HostWindow::frameOnDesktop() const {
     return CGRectMake(x, y, w, h);
 }
 
+void HostWindow::raise() {
+    SDL_RestoreWindow(sdlWindow_);
+    SDL_RaiseWindow(sdlWindow_);
+}
+
 void HostWindow::present() {
     cairo_surface_t* surface = hostRenderer_.renderFrame(false);
     int w = 0, h = 0;

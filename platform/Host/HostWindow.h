@@ -35,6 +35,8 @@ class HostWindow {
     bool pumpEvents();
     // Renders and shows a frame now.
     void present();
+    // Brings the window to the front, restored when it was minimised.
+    void raise();
     // The pixels last shown, as an image (for tests).
     CGImageRef readPixels();
     // The content's place on the desktop in pixels, borders not included.

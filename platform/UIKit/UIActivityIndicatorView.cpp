@@ -95,3 +95,10 @@ void UIActivityIndicatorView::drawRect(const CGRect&) {
         context->strokePath();
     }
 }
+
+std::vector<UIVisibleText> UIActivityIndicatorView::visibleTexts() const {
+    if (!animating_ || (accessibilityLabel() && !accessibilityLabel()->empty())) {
+        return UIView::visibleTexts();
+    }
+    return {{"In progress", bounds()}};
+}

@@ -30,6 +30,9 @@ class UIActivityIndicatorView : public UIView {
 
     CGSize sizeThatFits(CGSize size) const override;
     void drawRect(const CGRect& rect) override;
+    // While it turns it reads "In progress", as screen readers say it,
+    // unless it was given a label of its own.
+    std::vector<UIVisibleText> visibleTexts() const override;
 
   private:
     UIActivityIndicatorViewStyle style_;

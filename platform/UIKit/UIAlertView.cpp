@@ -11,6 +11,8 @@ namespace {
 constexpr CGFloat kBoxWidth = 270;
 constexpr CGFloat kButtonHeight = 44;
 constexpr CGFloat kMargin = 16;
+// The least room beside a title in a row of two buttons.
+constexpr CGFloat kButtonPadding = 8;
 
 }  // namespace
 
@@ -102,14 +104,19 @@ void UIAlertView::layoutSubviews() {
     y += t.height + (message_.empty() ? 0 : 4);
     messageLabel_->setFrame(CGRectMake(kMargin, y, inner, m.height));
     y += m.height + kMargin;
-    // Two buttons share a row; more are stacked with the cancel button last.
+    // Two buttons share a row when both titles fit in half the box; others
+    // are stacked with the cancel button last.
     std::vector<size_t> order;
     for (size_t i = 0; i < buttons_.size(); ++i) {
         if (long(i) != cancelIndex_) {
             order.push_back(i);
         }
     }
-    const bool row = buttons_.size() == 2;
+    const bool row =
+        buttons_.size() == 2 &&
+        std::all_of(buttons_.begin(), buttons_.end(), [](const auto& button) {
+            return button->sizeThatFits(CGSizeZero).width <= kBoxWidth / 2 - 2 * kButtonPadding;
+        });
     if (cancelIndex_ >= 0) {
         if (row) {
             order.insert(order.begin(), size_t(cancelIndex_));

@@ -33,6 +33,7 @@ inline constexpr const char* UIApplicationDidFinishLaunchingNotification =
     "UIApplicationDidFinishLaunchingNotification";
 
 class UIApplication;
+class UILocalNotification;
 class UIWindow;
 
 enum UIApplicationState : long {
@@ -56,6 +57,9 @@ class UIApplicationDelegate {
     virtual void applicationDidReceiveMemoryWarning(UIApplication&) {}
     // A URL handed to the application; false when it does not take it.
     virtual bool applicationOpenURL(UIApplication&, const std::string&) { return false; }
+    // The user chose a local notification of the application.
+    virtual void applicationDidReceiveLocalNotification(UIApplication&,
+                                                        const UILocalNotification&) {}
     // The window the delegate shows (the phone's window property).
     std::shared_ptr<UIWindow> window;
 };
@@ -111,6 +115,19 @@ class UIApplication : public UIResponder {
     // when it cannot be opened or started.
     bool openURL(const std::string& url);
 
+    // Shows the notification on the desktop through notify-send (libnotify),
+    // titled with the application's name. When it has an action and the user
+    // chooses it, the delegate hears applicationDidReceiveLocalNotification on
+    // the main queue and the host brings the window to the front. Where there
+    // is no notify-send or no notification service, nothing shows and nothing
+    // fails (one log line). False when notify-send cannot be started.
+    bool presentLocalNotificationNow(const std::shared_ptr<UILocalNotification>& notification);
+    // The user chose the notification (what the desktop's action does).
+    void receiveLocalNotification(const UILocalNotification& notification);
+    // Whether the window was asked to come to the front since the host last
+    // looked; looking clears it.
+    bool takeActivationRequest();
+
     // Life cycle, driven by the host.
     bool finishLaunchingWithOptions(const Value& options);
     void becomeActive();
@@ -134,4 +151,5 @@ class UIApplication : public UIResponder {
     long badge_ = 0;
     UIInterfaceOrientation orientation_ = UIInterfaceOrientationPortrait;
     int ignoring_ = 0;
+    bool activationRequested_ = false;
 };

@@ -198,8 +198,11 @@ void UIButton::layoutSubviews() {
     const CGRect content = UIEdgeInsetsInsetRect(b, contentInsets_);
     const CGSize i = imageSize();
     CGSize t = titleSize();
-    t.width = std::min(t.width, std::max(0.0, content.size.width - i.width));
-    const CGFloat total = i.width + t.width;
+    // The title's insets narrow the room it may take, not the title itself:
+    // a title that fits in what is left is drawn whole.
+    const CGFloat titleMargins = titleInsets_.left + titleInsets_.right;
+    t.width = std::min(t.width, std::max(0.0, content.size.width - i.width - titleMargins));
+    const CGFloat total = i.width + titleMargins + t.width;
     CGFloat x = content.origin.x;
     switch (contentHorizontalAlignment()) {
         case UIControlContentHorizontalAlignmentLeft:
@@ -223,6 +226,7 @@ void UIButton::layoutSubviews() {
     };
     imageView_->setFrame(
         UIEdgeInsetsInsetRect(CGRectMake(x, vertical(i.height), i.width, i.height), imageInsets_));
-    titleLabel_->setFrame(UIEdgeInsetsInsetRect(
-        CGRectMake(x + i.width, vertical(t.height), t.width, t.height), titleInsets_));
+    titleLabel_->setFrame(CGRectMake(
+        x + i.width + titleInsets_.left,
+        vertical(t.height) + (titleInsets_.top - titleInsets_.bottom) / 2, t.width, t.height));
 }

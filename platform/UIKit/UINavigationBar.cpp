@@ -105,11 +105,13 @@ void UINavigationBar::rebuild() {
     leftView_.reset();
     rightView_.reset();
     titleView_.reset();
+    leftIsBackButton_ = false;
     if (std::shared_ptr<UINavigationItem> top = topItem()) {
         if (top->leftBarButtonItem()) {
             leftView_ = top->leftBarButtonItem()->makeView();
         } else if (backItem() && !top->hidesBackButton()) {
             leftView_ = backButton();
+            leftIsBackButton_ = true;
         }
         if (top->rightBarButtonItem()) {
             rightView_ = top->rightBarButtonItem()->makeView();
@@ -122,6 +124,9 @@ void UINavigationBar::rebuild() {
             titleView_ = titleLabel_;
         }
     }
+    left_.take(leftView_, left_);
+    right_.take(rightView_, right_);
+    title_.take(titleView_, title_);
     const std::shared_ptr<UIView> current[] = {leftView_, rightView_, titleView_};
     for (const auto& view : old) {
         if (view && std::find(std::begin(current), std::end(current), view) == std::end(current)) {
@@ -163,36 +168,79 @@ CGSize UINavigationBar::sizeThatFits(CGSize size) const {
     return {size.width, kHeight};
 }
 
+void UINavigationBar::Part::take(const std::shared_ptr<UIView>& newView, const Part& old) {
+    if (newView && newView == old.view) {
+        return;
+    }
+    *this = Part{newView};
+}
+
+CGFloat UINavigationBar::Part::width() {
+    const CGFloat current = view->frame().size.width;
+    // A width the bar did not give is the owner's new wish.
+    if (current != assigned) {
+        natural = current;
+    }
+    return natural;
+}
+
 void UINavigationBar::layoutSubviews() {
     const CGRect b = bounds();
-    const CGFloat maxSide = b.size.width / 3;
+    CGFloat left = leftView_ ? left_.width() : 0;
+    CGFloat right = rightView_ ? right_.width() : 0;
+    CGFloat title = 0;
+    if (titleView_ == titleLabel_) {
+        title = titleLabel_->sizeThatFits(CGSizeZero).width;
+    } else if (titleView_) {
+        title = title_.width();
+    }
+    const int gaps =
+        titleView_ ? int(bool(leftView_)) + int(bool(rightView_)) : int(leftView_ && rightView_);
+    CGFloat over = left + right + title + gaps * kGap - (b.size.width - 2 * kMargin);
+    // Without room the parts give some up, each down to a floor, in this
+    // order: the back button repeats the title of the screen below, the
+    // title matters more, the buttons are what the user acts on.
+    auto shorten = [&over](CGFloat& width, CGFloat floor) {
+        const CGFloat by = std::clamp<CGFloat>(over, 0, std::max<CGFloat>(0, width - floor));
+        width -= by;
+        over -= by;
+    };
+    if (leftIsBackButton_) {
+        shorten(left, b.size.width / 4);
+    }
+    shorten(title, b.size.width / 3);
+    shorten(left, b.size.width / 4);
+    shorten(right, b.size.width / 4);
+    shorten(title, 0);
+    shorten(left, 0);
+    shorten(right, 0);
+
     CGFloat leftEdge = kMargin;
     CGFloat rightEdge = b.size.width - kMargin;
     if (leftView_) {
-        CGSize size = leftView_->frame().size;
-        size.width = std::min(size.width, maxSide);
-        leftView_->setFrame({{kMargin, (b.size.height - size.height) / 2}, size});
-        leftEdge += size.width + kGap;
+        const CGFloat height = leftView_->frame().size.height;
+        leftView_->setFrame(CGRectMake(kMargin, (b.size.height - height) / 2, left, height));
+        left_.assigned = left;
+        leftEdge += left + kGap;
     }
     if (rightView_) {
-        CGSize size = rightView_->frame().size;
-        size.width = std::min(size.width, maxSide);
-        rightView_->setFrame(
-            {{b.size.width - kMargin - size.width, (b.size.height - size.height) / 2}, size});
-        rightEdge -= size.width + kGap;
+        const CGFloat height = rightView_->frame().size.height;
+        rightView_->setFrame(CGRectMake(b.size.width - kMargin - right,
+                                        (b.size.height - height) / 2, right, height));
+        right_.assigned = right;
+        rightEdge -= right + kGap;
     }
     if (!titleView_) {
         return;
     }
+    CGFloat height = titleView_ == titleLabel_ ? titleLabel_->sizeThatFits(CGSizeZero).height
+                                               : titleView_->frame().size.height;
+    height = std::min(height, b.size.height);
     // Centred on the bar when it fits between the buttons, else moved over.
-    const CGFloat room = std::max<CGFloat>(0, rightEdge - leftEdge);
-    CGSize size = titleView_ == titleLabel_ ? titleLabel_->sizeThatFits({room, b.size.height})
-                                            : titleView_->frame().size;
-    size.width = std::min(size.width, room);
-    size.height = std::min(size.height, b.size.height);
-    CGFloat x = (b.size.width - size.width) / 2;
-    x = std::clamp(x, leftEdge, std::max(leftEdge, rightEdge - size.width));
-    titleView_->setFrame({{x, (b.size.height - size.height) / 2}, size});
+    CGFloat x = (b.size.width - title) / 2;
+    x = std::clamp(x, leftEdge, std::max(leftEdge, rightEdge - title));
+    titleView_->setFrame(CGRectMake(x, (b.size.height - height) / 2, title, height));
+    title_.assigned = title;
 }
 
 void UINavigationBar::drawRect(const CGRect&) {

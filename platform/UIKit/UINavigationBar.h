@@ -25,7 +25,9 @@ class UINavigationBarDelegate {
 // The bar over a navigation stack: shows the top item's title (or title
 // view) between its left and right buttons; without a left button, a back
 // button titled after the item below pops the top item. Buttons take the
-// bar's tint colour, the background its bar tint colour or style.
+// bar's tint colour, the background its bar tint colour or style. Each part
+// keeps its own width while the bar has room; when it has not, the back
+// button shortens first, then the title, then the buttons.
 class UINavigationBar : public UIView {
   public:
     static constexpr CGFloat kHeight = 44;
@@ -66,6 +68,16 @@ class UINavigationBar : public UIView {
     void drawRect(const CGRect& rect) override;
 
   private:
+    // A part of the bar with the width it asks for: what it had when it was
+    // put in the bar, or what its owner gave it since.
+    struct Part {
+        std::shared_ptr<UIView> view;
+        CGFloat natural = 0;
+        CGFloat assigned = -1;
+        void take(const std::shared_ptr<UIView>& newView, const Part& old);
+        CGFloat width();
+    };
+
     void rebuild();
     std::shared_ptr<UIView> backButton();
     UIColor titleColor() const;
@@ -79,4 +91,8 @@ class UINavigationBar : public UIView {
     std::shared_ptr<UIView> rightView_;
     std::shared_ptr<UIView> titleView_;
     std::shared_ptr<UILabel> titleLabel_;
+    bool leftIsBackButton_ = false;
+    Part left_;
+    Part right_;
+    Part title_;
 };

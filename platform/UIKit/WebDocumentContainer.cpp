@@ -9,6 +9,7 @@
 #include "CoreText/CTTextSystem.h"
 #include "Foundation/NSLog.h"
 #include "ImageIO/CGImageSource.h"
+#include "UIKit/WebFontFamilies.h"
 
 struct WebDocumentContainer::Font {
     PangoFontDescription* description = nullptr;
@@ -69,15 +70,6 @@ bool hasRadius(const litehtml::border_radiuses& r) {
     return r.top_left_x > 0 || r.top_right_x > 0 || r.bottom_left_x > 0 || r.bottom_right_x > 0;
 }
 
-// CSS generic families as fontconfig knows them.
-std::string fontFamilies(const char* faceName) {
-    std::string families = faceName ? faceName : "";
-    families.erase(std::remove_if(families.begin(), families.end(),
-                                  [](char c) { return c == '"' || c == '\''; }),
-                   families.end());
-    return families.empty() ? "sans-serif" : families;
-}
-
 PangoLayout* createLayout(const PangoFontDescription* description, const char* text) {
     PangoLayout* layout = pango_layout_new(CTTextSystem::context());
     pango_layout_set_font_description(layout, description);
@@ -107,7 +99,8 @@ litehtml::uint_ptr WebDocumentContainer::create_font(const litehtml::tchar_t* fa
                                                      litehtml::font_metrics* fm) {
     auto font = std::make_unique<Font>();
     font->description = pango_font_description_new();
-    pango_font_description_set_family(font->description, fontFamilies(faceName).c_str());
+    pango_font_description_set_family(font->description,
+                                      WebFontFamilies(faceName ? faceName : "").c_str());
     const double points = std::clamp(size * textZoom_, 1.0, 1000.0);
     pango_font_description_set_absolute_size(font->description, points * PANGO_SCALE);
     pango_font_description_set_weight(font->description,

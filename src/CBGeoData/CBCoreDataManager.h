@@ -10,6 +10,7 @@
 
 #include "CBGeoData/CBGeoSearchInfo.h"
 #include "CBGeoData/CBGeoSearchRequest.h"
+#include "CBGeoData/CBLockedPointer.h"
 #include "CoreData/NSManagedObjectContext.h"
 #include "CoreData/NSManagedObjectModel.h"
 #include "CoreData/NSPersistentStoreCoordinator.h"
@@ -105,8 +106,10 @@ class CBCoreDataManager : public std::enable_shared_from_this<CBCoreDataManager>
     void runSearchJob(const std::shared_ptr<CBGeoSearchInfo>& info, SearchFetch fetch,
                       ResultBuilder build);
 
-    std::shared_ptr<NSManagedObjectModel> managedObjectModel_;
-    std::shared_ptr<NSPersistentStoreCoordinator> persistentStoreCoordinator_;
+    // The search queue reads these while the main thread replaces or
+    // releases them (a map switch while a search or index read is queued).
+    CBLockedPointer<NSManagedObjectModel> managedObjectModel_;
+    CBLockedPointer<NSPersistentStoreCoordinator> persistentStoreCoordinator_;
     std::shared_ptr<NSManagedObjectContext> managedObjectContext_;
     std::shared_ptr<NSManagedObjectContext> searchObjectContext_;  // search queue only
 

@@ -238,8 +238,11 @@ void CBGeoDataManager::searchForClosestObjectToWithCompletionBlock(
         if (!self)
             return;  // the guard answers nil
         auto context = self->searchObjectContext();
-        auto model = self->managedObjectModel();
-        if (!context || !context->persistentStoreCoordinator() || !model)
+        // The model of the stack the context was made on: the main thread
+        // may release the manager's own meanwhile.
+        auto coordinator = context ? context->persistentStoreCoordinator() : nullptr;
+        auto model = coordinator ? coordinator->managedObjectModel() : nullptr;
+        if (!model)
             return;
         auto box = CBBoundingBox::boundingBoxWithCenterLatitudeSpanLongitudeSpan(
             coordinate, kClosestObjectSpan, kClosestObjectSpan);

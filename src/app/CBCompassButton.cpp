@@ -3,11 +3,12 @@
 #include <cmath>
 
 #include "CoreGraphics/CGContext.h"
+#include "Foundation/NSBundle.h"
 #include "UIKit/UIGraphics.h"
 
 CBCompassButton::CBCompassButton() : UIControl(CGRectMake(0, 0, kSize, kSize)) {
     setBackgroundColor(UIColor::clearColor());
-    setAccessibilityLabel(std::string("North up"));
+    setAccessibilityLabel(NSLocalizedString("NorthUp"));
 }
 
 void CBCompassButton::setMapRotation(float angle) {

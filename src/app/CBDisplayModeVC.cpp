@@ -1,5 +1,6 @@
 #include "app/CBDisplayModeVC.h"
 
+#include "Foundation/NSBundle.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UITableViewCell.h"
@@ -12,7 +13,7 @@ constexpr const char* kModeCell = "CBDisplayMode";
 
 CBDisplayModeVC::CBDisplayModeVC(std::vector<int> modes, int currentMode, ChooseBlock choose)
     : modes_(std::move(modes)), currentMode_(currentMode), choose_(std::move(choose)) {
-    setTitle(std::string("Display"));
+    setTitle(NSLocalizedString("DisplayModes"));
 }
 
 void CBDisplayModeVC::viewWillAppear(bool animated) {

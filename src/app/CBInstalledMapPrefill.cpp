@@ -4,6 +4,12 @@
 #include "mapkit/CBMapTileCachePrefill.h"
 #include "packages/CBMapStoreMap.h"
 
+CBUserMapStoreEngine::DeletedMapStep CBDeletedMapTilesStep() {
+    return [](const std::string& identifier) {
+        CBMapTileCachePrefill::removeTilesOfDeletedStore(identifier);
+    };
+}
+
 CBUserMapStoreEngine::PostInstallStep CBInstalledMapPrefillStep() {
     return [](const CBUserMapStoreEngine::Map& map, bool isUpdate,
               std::function<void(double)> progress, std::function<void()> done) {

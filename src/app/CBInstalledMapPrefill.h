@@ -9,3 +9,7 @@
 // are reported on the main thread. A map whose store cannot be opened is
 // done at once.
 CBUserMapStoreEngine::PostInstallStep CBInstalledMapPrefillStep();
+
+// The registry's step after a map is deleted: its rendered tiles leave the
+// tile cache, files and index alike.
+CBUserMapStoreEngine::DeletedMapStep CBDeletedMapTilesStep();

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <map>
 
+#include "Foundation/NSBundle.h"
+#include "Foundation/NSStringFormat.h"
 #include "Net/NSURL.h"
 
 namespace {
@@ -55,10 +57,10 @@ std::optional<std::string> decoded(const std::string& value) {
 
 bool parseInto(CBKelvaraLink& link, const std::string& url, std::string* error) {
     if (url.compare(0, std::char_traits<char>::length(kScheme), kScheme) != 0)
-        return fail(error, "This is not a kelvara2 link.");
+        return fail(error, NSLocalizedString("LinkNotKelvara"));
     const size_t question = url.find('?');
     if (question == std::string::npos)
-        return fail(error, "The link names no place (it has no \"ll\").");
+        return fail(error, NSLocalizedString("LinkNamesNoPlace"));
     auto items = queryItems(url.substr(question + 1));
     auto find = [&](const char* key, const char* shortKey) -> const std::string* {
         if (auto it = items.find(key); it != items.end())
@@ -70,36 +72,37 @@ bool parseInto(CBKelvaraLink& link, const std::string& url, std::string* error) 
     };
     const std::string* ll = find("ll", "m");
     if (!ll)
-        return fail(error, "The link names no place (it has no \"ll\").");
+        return fail(error, NSLocalizedString("LinkNamesNoPlace"));
     const size_t comma = ll->find(',');
     const auto latitude = parseNumber(ll->substr(0, comma));
+    // No comma leaves no longitude to read.
     const auto longitude =
-        comma == std::string::npos ? std::nullopt : parseNumber(ll->substr(comma + 1));
+        parseNumber(comma == std::string::npos ? std::string() : ll->substr(comma + 1));
     if (!latitude || !longitude)
-        return fail(error, "The link's position \"" + *ll + "\" is not LATITUDE,LONGITUDE.");
+        return fail(error, NSLocalizedFormat("LinkPositionNotNumbersFormat", {*ll}));
     if (std::fabs(*latitude) > 90 || std::fabs(*longitude) > 180)
-        return fail(error, "The link's position \"" + *ll + "\" is not on the globe.");
+        return fail(error, NSLocalizedFormat("LinkPositionOffTheGlobeFormat", {*ll}));
     link.coordinate = {*latitude, *longitude};
     if (const std::string* z = find("z", nullptr)) {
         const auto zoom = parseNumber(*z);
         if (!zoom || *zoom != std::floor(*zoom))
-            return fail(error, "The link's zoom level \"" + *z + "\" is not a whole number.");
+            return fail(error, NSLocalizedFormat("LinkZoomNotWholeFormat", {*z}));
         if (*zoom < 0 || *zoom > kHighestZoomLevel)
-            return fail(error, "The link's zoom level " + *z + " is out of range.");
+            return fail(error, NSLocalizedFormat("LinkZoomOutOfRangeFormat", {*z}));
         link.zoomLevel = int(*zoom);
     }
     if (const std::string* marker = find("placemarker", nullptr)) {
         if (*marker != "0" && *marker != "1")
-            return fail(error, "The link's placemarker \"" + *marker + "\" is not 0 or 1.");
+            return fail(error, NSLocalizedFormat("LinkPlacemarkerFormat", {*marker}));
         link.placemarker = *marker == "1";
     }
     if (const std::string* name = find("placename", "n"); name && !name->empty()) {
         auto text = decoded(*name);
         if (!text)
-            return fail(error, "The link's place name is not valid text.");
+            return fail(error, NSLocalizedString("LinkPlaceNameNotText"));
         for (unsigned char c : *text)
             if (c < 0x20 || c == 0x7f)
-                return fail(error, "The link's place name holds control characters.");
+                return fail(error, NSLocalizedString("LinkPlaceNameControlCharacters"));
         link.placeName = *text;
         if (!find("placemarker", nullptr))
             link.placemarker = true;

@@ -11,11 +11,11 @@
 #include "Foundation/NSNotificationCenter.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
-#include "UIKit/UIAlertView.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
+#include "app/CBFirstDownloadNotice.h"
 #include "app/CBInstalledMapPrefill.h"
-#include "app/CBKelvaraLink.h"
+#include "app/CBMapInstalledNotification.h"
 #include "app/CBMapViewController.h"
 #include "app/CBRootViewController.h"
 #include "app/CBRunningInstance.h"
@@ -135,6 +135,11 @@ void CBKelvaraSharedAppDelegate::setUpDefaults() {
     CrashInformation::rotate();
     if (!defaults->objectForKey("km"))
         defaults->setBoolForKey(!localeUsesMiles(), "km");
+    countLaunch();
+}
+
+void CBKelvaraSharedAppDelegate::countLaunch() {
+    auto defaults = NSUserDefaults::standardUserDefaults();
     defaults->setIntegerForKey(defaults->integerForKey(kLaunchCountKey) + 1, kLaunchCountKey);
     defaults->synchronize();
 }
@@ -164,6 +169,7 @@ void CBKelvaraSharedAppDelegate::createServices() {
     userMapStoreEngine_ =
         CBUserMapStoreEngine::createWithDownloadManager(downloadManager_, catalogue_);
     userMapStoreEngine_->setPostInstallStep(CBInstalledMapPrefillStep());
+    userMapStoreEngine_->setDeletedMapStep(CBDeletedMapTilesStep());
     // The Wikipedia manager follows the current map and installs its own
     // packages; it repairs its queue entries before the registry does.
     wikipediaManager_ = CBWikipediaManager::create(downloadManager_, catalogue_);
@@ -174,6 +180,10 @@ void CBKelvaraSharedAppDelegate::createServices() {
     wikipediaManager_->resetWikipediaForMapIdentifier(userMapStoreEngine_->currentMapIdentifier());
     downloadManager_->setResumeDisabled(false);
     installSampleOnEmptyHome();
+    // The user's own downloads: the sample above is none of them.
+    firstDownloadNotice_ = CBFirstDownloadNotice::create(*downloadManager_);
+    mapInstalledNotification_ = std::make_shared<CBMapInstalledNotification>();
+    userMapStoreEngine_->addDelegate(mapInstalledNotification_);
 }
 
 // The map screen shows another map then; the log says why.
@@ -216,20 +226,6 @@ void CBKelvaraSharedAppDelegate::installSampleOnEmptyHome() {
     downloadManager_->resumeDownloads();
 }
 
-bool CBKelvaraSharedAppDelegate::openLink(const std::string& url) {
-    std::string error;
-    auto link = CBKelvaraLink::parse(url, &error);
-    if (!link) {
-        NSLogWithLevel(NSLogLevel::Error, "Kelvara: broken link %s: %s", url.c_str(),
-                       error.c_str());
-        auto alert = std::make_shared<UIAlertView>(
-            "Cannot open the link", error, std::weak_ptr<UIAlertViewDelegate>(), std::string("OK"));
-        alert->show();
-        return false;
-    }
-    return mapViewController_ && mapViewController_->openLink(*link);
-}
-
 void CBKelvaraSharedAppDelegate::presentAnnotationsCentered(
     const std::vector<CBAnnotationRef>& annotations, bool centered) {
     if (mapViewController_)
@@ -239,13 +235,6 @@ void CBKelvaraSharedAppDelegate::presentAnnotationsCentered(
 void CBKelvaraSharedAppDelegate::crashInformationSetCurrentViewController(
     const std::string& className) {
     CrashInformation::setCurrentViewController(className);
-}
-
-// Only the application's own links are ours; the desktop opens the rest.
-bool CBKelvaraSharedAppDelegate::applicationOpenURL(UIApplication&, const std::string& url) {
-    if (!CBKelvaraLink::isKelvaraLink(url))
-        return false;
-    return openLink(url);
 }
 
 bool CBKelvaraSharedAppDelegate::canAskForAutoreview() const {
@@ -269,8 +258,18 @@ void CBKelvaraSharedAppDelegate::storeState() {
     NSUserDefaults::standardUserDefaults()->synchronize();
 }
 
+// At start and back from the background (not at every change of the
+// desktop's keyboard focus): the launch counts and the attribution shows.
 void CBKelvaraSharedAppDelegate::applicationDidBecomeActive(UIApplication&) {
     CBLocationManager::sharedInstance()->applicationDidBecomeActive();
+    if (activeBefore_ && !returningFromBackground_)
+        return;
+    if (returningFromBackground_)
+        countLaunch();
+    activeBefore_ = true;
+    returningFromBackground_ = false;
+    if (mapViewController_)
+        mapViewController_->showMapDataAttribution();
 }
 
 void CBKelvaraSharedAppDelegate::applicationWillResignActive(UIApplication&) {
@@ -283,6 +282,7 @@ void CBKelvaraSharedAppDelegate::applicationDidEnterBackground(UIApplication&) {
 }
 
 void CBKelvaraSharedAppDelegate::applicationWillEnterForeground(UIApplication&) {
+    returningFromBackground_ = true;
     CBLocationManager::sharedInstance()->applicationWillEnterForeground();
 }
 

@@ -8,6 +8,9 @@
 #include "wikipedia/CBWikipediaHost.h"
 
 class CBBookmarksManager;
+class CBFirstDownloadNotice;
+class CBMapInstalledNotification;
+class CBLinkedStoreMapOffer;
 class CBMapStoreEngine;
 class CBMapViewController;
 class CBRootViewController;
@@ -60,8 +63,11 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
     void setAskedForAutoreview(bool asked);
 
     // Opens a kelvara2 link; false (and a message on screen) when it is broken
-    // or points outside every installed map.
+    // or points outside every installed map. A place that a map of the store
+    // holds brings the offer to show that map's page in the store.
     bool openLink(const std::string& url);
+    // The offer of the last link to a place on a map of the store only.
+    const std::shared_ptr<CBLinkedStoreMapOffer>& storeMapOffer() const { return storeMapOffer_; }
 
     void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations,
                                     bool centered) override;
@@ -70,17 +76,29 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
     bool applicationDidFinishLaunchingWithOptions(UIApplication& application,
                                                   const Value& options) override;
     // The life cycle steps also reach the location service, which pauses
-    // while the program is inactive or in the background.
+    // while the program is inactive or in the background. Becoming active at
+    // start and back from the background shows the map data's attribution;
+    // coming back also counts as a launch.
     void applicationDidBecomeActive(UIApplication& application) override;
     void applicationWillResignActive(UIApplication& application) override;
     void applicationDidEnterBackground(UIApplication& application) override;
     void applicationWillEnterForeground(UIApplication& application) override;
     void applicationWillTerminate(UIApplication& application) override;
     bool applicationOpenURL(UIApplication& application, const std::string& url) override;
+    // The notification of an installed map: the map opens.
+    void applicationDidReceiveLocalNotification(UIApplication& application,
+                                                const UILocalNotification& notification) override;
+    // Opens the installed map on the map screen; false when it is not
+    // installed (any more) or still installing.
+    bool openInstalledMapWithIdentifier(const std::string& identifier);
+    const std::shared_ptr<CBFirstDownloadNotice>& firstDownloadNotice() const {
+        return firstDownloadNotice_;
+    }
 
   private:
     void startServiceSDK();
     void setUpDefaults();
+    void countLaunch();
     void setUpTileCache();
     void createServices();
     void installSampleOnEmptyHome();
@@ -96,6 +114,11 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
     std::shared_ptr<CBMapViewController> mapViewController_;
     std::shared_ptr<CBRootViewController> rootViewController_;
     std::shared_ptr<NSNotificationObserver> unitsObserver_;
+    std::shared_ptr<CBLinkedStoreMapOffer> storeMapOffer_;
+    std::shared_ptr<CBFirstDownloadNotice> firstDownloadNotice_;
+    std::shared_ptr<CBMapInstalledNotification> mapInstalledNotification_;
+    bool activeBefore_ = false;
+    bool returningFromBackground_ = false;
     // Takes the links later starts on this home hand over.
     std::shared_ptr<CBRunningInstance> runningInstance_;
 };

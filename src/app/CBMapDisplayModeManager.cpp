@@ -7,6 +7,7 @@
 #include "CBGeoData/CBGeoRelation.h"
 #include "CBGeoData/CBGeoTag.h"
 #include "CoreData/NSPredicate.h"
+#include "Foundation/NSBundle.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPublicTransportDataSource.h"
@@ -28,17 +29,17 @@ CBMapDisplayModeManager::~CBMapDisplayModeManager() {
 std::string CBMapDisplayModeManager::titleForMode(int mode) {
     switch (mode) {
         case 0:
-            return "Trams";
+            return NSLocalizedString("DisplayModeTrams");
         case 1:
-            return "Trains";
+            return NSLocalizedString("DisplayModeTrains");
         case 2:
-            return "Buses";
+            return NSLocalizedString("DisplayModeBuses");
         case 3:
-            return "Ferries";
+            return NSLocalizedString("DisplayModeFerries");
         case 99:
-            return "Other transit";
+            return NSLocalizedString("DisplayModeOtherTransit");
         default:
-            return "Map";
+            return NSLocalizedString("DisplayModeMap");
     }
 }
 

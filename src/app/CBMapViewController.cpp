@@ -1,7 +1,6 @@
 #include "app/CBMapViewController.h"
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 
 #include "CBGeoData/CBBoundingBox.h"
@@ -10,82 +9,45 @@
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoSearchResult.h"
+#include "CoreLocation/CLLocationManager.h"
 #include "CBGeoData/CBGeoTag.h"
+#include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPathUtilities.h"
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIDevice.h"
+#include "UIKit/UIFont.h"
+#include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UIPopoverController.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UITableViewCell.h"
-#include "app/CBClearSearchBar.h"
 #include "app/CBMapDisplayModeManager.h"
 #include "app/CBMapEdgeOrnamentView.h"
+#include "app/CBPlaceDescription.h"
 #include "app/CBSettingsVC.h"
-#include "foundation/NSString+CBNSStringAdditions.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
 #include "location/CBLocationManager.h"
 #include "mapkit/CBMapScrollView.h"
-#include "mapkit/CBUserLocation.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
+#include "widgets/CBClearSearchBar.h"
 
 namespace {
 constexpr CGFloat kSearchBarHeight = 44;
 constexpr const char* kResultCell = "CBSearchResult";
+// Where the results list says that nothing was found.
+constexpr CGFloat kNothingFoundTop = 40;
+constexpr CGFloat kNothingFoundHeight = 30;
 // A chosen hit is shown with its streets around it.
 constexpr int kChosenHitZoomLevel = 16;
-// A city centre is first shown with its main streets.
-constexpr int kCityCentreZoomLevel = 13;
+// A map's main town is first shown with its main streets.
+constexpr int kMainTownZoomLevel = 13;
 // Ornaments appear before their edge scrolls into sight.
 constexpr CGFloat kOrnamentPreloadInset = 150;
 
-std::optional<std::string> localityOf(CBGeoSearchResult& result) {
-    if (const auto& address = result.address())
-        if (auto city = address->city(); city && !city->empty())
-            return city;
-    if (const auto& object = result.object())
-        for (const auto& address : object->addresses())
-            if (auto city = address->city(); city && !city->empty())
-                return city;
-    return std::nullopt;
-}
-
-// The named place of the map's city (its town hall square, as OpenStreetMap
-// puts it) rather than the middle of the package's box.
-std::optional<CLLocationCoordinate2D> cityCentreOf(CBGeoCity& city) {
-    const auto name = city.localizedName();
-    for (const auto& location : city.objectsForKey("locations")) {
-        if (location->stringForKey("name") != name)
-            continue;
-        const auto latitude = location->doubleForKey("latitude");
-        const auto longitude = location->doubleForKey("longitude");
-        if (latitude && longitude)
-            return CLLocationCoordinate2D{*latitude, *longitude};
-    }
-    return std::nullopt;
-}
-
-std::optional<std::string> kindOf(CBGeoSearchResult& result, CBGeoDataManager* manager) {
-    const auto& object = result.object();
-    if (!object)
-        return std::nullopt;
-    if (object->isHighway())
-        return std::string("Street");
-    const Value tags = manager ? Value(manager->tagTranslationDictionary()) : Value();
-    for (const auto& tag : object->tags()) {
-        const std::string key = tag->key();
-        if (key.rfind("name", 0) == 0 || key.rfind("addr", 0) == 0)
-            continue;
-        if (auto text = tag->translatedAttributeFromDictionary(&tags))
-            return text;
-        return tag->attribute();
-    }
-    return result.address() ? std::optional<std::string>("Address") : std::nullopt;
-}
 }  // namespace
 
 std::optional<std::string> CBMapViewController::installedStorePath(const Map& map) {
@@ -102,7 +64,11 @@ CBMapViewController::CBMapViewController(std::shared_ptr<CBUserMapStoreEngine> r
                                          std::string fallbackStorePath)
     : registry_(std::move(registry)), fallbackStorePath_(std::move(fallbackStorePath)) {}
 
-CBMapViewController::~CBMapViewController() = default;
+// The shared location service does not run on for a screen that has gone.
+CBMapViewController::~CBMapViewController() {
+    if (mapView_ && mapView_->showsUserLocation())
+        mapView_->stopLocationUsage();
+}
 
 bool CBMapViewController::hasMap() const {
     return mapView_ && !mapView_->currentMapStorePath().empty();
@@ -116,10 +82,11 @@ void CBMapViewController::loadView() {
     mapView_->setAutoresizingMask(UIViewAutoresizingNone);
     view->addSubview(mapView_);
     searchBar_ = CBClearSearchBar::initWithBackground();
-    searchBar_->setPlaceholder("Search places and addresses");
+    searchBar_->setPlaceholder(NSLocalizedString("MapSearchPlaceholder"));
     view->addSubview(searchBar_);
     setView(view);
     displayModes_ = std::make_unique<CBMapDisplayModeManager>(mapView_);
+    addMeasuringRuler();
     addMapControls();
 }
 
@@ -130,12 +97,14 @@ void CBMapViewController::viewDidLoad() {
     searchDisplay_->setDelegate(self);
     searchDisplay_->setSearchResultsDataSource(self);
     searchDisplay_->setSearchResultsDelegate(self);
+    searchDisplay_->searchResultsTableView()->setBackgroundView(nothingFoundView());
     std::weak_ptr<CBMapViewController> weak = self;
-    navigationItem()->setRightBarButtonItem(std::make_shared<UIBarButtonItem>(
-        "Settings", UIBarButtonItemStylePlain, [weak](UIBarButtonItem&) {
-            if (auto me = weak.lock())
-                me->showSettings();
-        }));
+    navigationItem()->setRightBarButtonItem(
+        std::make_shared<UIBarButtonItem>(NSLocalizedString("SettingsButtonTitle"),
+                                          UIBarButtonItemStylePlain, [weak](UIBarButtonItem&) {
+                                              if (auto me = weak.lock())
+                                                  me->showSettings();
+                                          }));
     updatePositionButton();
     mapView_->setMapDelegate(self);
     // Room beyond the edges for the frame and the switchers to other maps.
@@ -145,6 +114,7 @@ void CBMapViewController::viewDidLoad() {
         UIEdgeInsetsMake(kOrnamentPreloadInset, kOrnamentPreloadInset, kOrnamentPreloadInset,
                          kOrnamentPreloadInset));
     mapView_->locationManager()->addDelegate(self);
+    applyCompassDefaults();
     // The position button's second tap turns the map with the heading,
     // where the receiver gives one.
     mapView_->setAllowsRotation(true);
@@ -153,15 +123,38 @@ void CBMapViewController::viewDidLoad() {
     if (bookmarksManager_)
         bookmarksManager_->setBookmarkDelegate(self);
     openCurrentMap();
+    restoreAnnotations();
+    // The position shows as soon as a fix arrives; the position button then
+    // follows it. Without access to the position there is nothing to show.
+    if (CLLocationManager::authorizationStatus() != kCLAuthorizationStatusDenied)
+        mapView_->setShowsUserLocation(true);
+}
+
+// Under the search field, where the first hit would be.
+std::shared_ptr<UIView> CBMapViewController::nothingFoundView() {
+    auto background = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
+    background->setBackgroundColor(UIColor::whiteColor());
+    nothingFoundLabel_ = std::make_shared<UILabel>(
+        CGRectMake(0, kNothingFoundTop, background->bounds().size.width, kNothingFoundHeight));
+    nothingFoundLabel_->setText(NSLocalizedString("SearchNothingFound"));
+    nothingFoundLabel_->setTextAlignment(NSTextAlignmentCenter);
+    nothingFoundLabel_->setTextColor(UIColor::grayColor());
+    nothingFoundLabel_->setFont(UIFont::boldSystemFontOfSize(18));
+    nothingFoundLabel_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+    nothingFoundLabel_->setHidden(true);
+    background->addSubview(nothingFoundLabel_);
+    return background;
 }
 
 void CBMapViewController::viewWillLayoutSubviews() {
     const CGRect bounds = view()->bounds();
     searchBar_->setFrame(CGRectMake(0, 0, bounds.size.width, kSearchBarHeight));
+    const CGRect visibleMap =
+        CGRectMake(0, kSearchBarHeight, bounds.size.width, bounds.size.height - kSearchBarHeight);
     // While turned with the heading the map is a larger square of its own.
     if (!mapView_->rotateToHeading())
-        setMapFrameKeepingCentre(CGRectMake(0, kSearchBarHeight, bounds.size.width,
-                                            bounds.size.height - kSearchBarHeight));
+        setMapFrameKeepingCentre(visibleMap);
+    layoutMeasuringRuler(visibleMap);
     layoutMapControls();
 }
 
@@ -217,8 +210,10 @@ bool CBMapViewController::openMapWithStorePath(const std::string& path) {
     setTitle(mainCity_);
     if (auto map = registry_ ? registry_->currentMap() : nullptr; map && map->filePath() == path)
         CrashInformation::didEnterMapWithIdentifier(map->identifier(), map->dateAdded());
+    settlements_ = mapView_->dataManager() ? CBMapSettlements::ofMap(*mapView_->dataManager())
+                                           : CBMapSettlements();
     if (firstTime)
-        showCityCentre();
+        showMainTown();
     mapView_->setMapScaleHiddenAnimated(false, false);
     mapView_->notifyDelegateMapDidChangeBBoxAnimated(false);
     reloadNearbyMaps();
@@ -226,19 +221,15 @@ bool CBMapViewController::openMapWithStorePath(const std::string& path) {
     return true;
 }
 
-void CBMapViewController::showCityCentre() {
-    auto manager = mapView_->dataManager();
-    auto city = manager ? manager->currentCity() : nullptr;
-    if (!city)
-        return;
-    auto centre = cityCentreOf(*city);
-    if (!centre)
+void CBMapViewController::showMainTown() {
+    const auto* town = settlements_.mainTown(mainCity_);
+    if (!town)
         return;
     // The whole map fits the screen at first, which leaves no room to put
-    // its centre in the middle: come closer, to the streets of the centre.
+    // the town in the middle: come closer, to the streets of its centre.
     mapView_->setZoomScale(
-        std::max(float(mapView_->zoomScale()), zoomScaleForNativeZoomLevel(kCityCentreZoomLevel)));
-    mapView_->moveToCoordinateAnimated(*centre, false);
+        std::max(float(mapView_->zoomScale()), zoomScaleForNativeZoomLevel(kMainTownZoomLevel)));
+    mapView_->moveToCoordinateAnimated(town->coordinate, false);
 }
 
 void CBMapViewController::userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const Map& map) {
@@ -268,21 +259,13 @@ void CBMapViewController::userMapStoreDidDeleteMapWithIdentifier(CBUserMapStoreE
 }
 
 std::string CBMapViewController::detailTextForResult(CBGeoSearchResult& result) const {
-    std::vector<std::string> parts;
-    if (auto kind = kindOf(result, mapView_->dataManager().get()); kind && !kind->empty())
-        parts.push_back(*kind);
-    if (auto locality = localityOf(result))
-        parts.push_back(*locality);
-    if (auto user = mapView_->userLocation())
-        if (auto here = user->coreLocation()) {
-            const CLLocationCoordinate2D c = result.coordinate();
-            const CLLocation there(c.latitude, c.longitude);
-            parts.push_back(stringWithDistanceFromFloat(float(here->distanceFromLocation(there))));
-        }
-    std::string text;
-    for (const auto& part : parts)
-        text += (text.empty() ? "" : " \u00B7 ") + part;
-    return text;
+    static const Value::Dictionary kNoTranslations;
+    auto manager = mapView_->dataManager();
+    const CBPlaceDescription description(
+        manager ? manager->tagTranslationDictionary() : kNoTranslations, settlements_);
+    // The last fix, however old: how far a place was from where the user was seen last.
+    auto here = mapView_->locationManager()->location();
+    return description.detailTextForResult(result, here.get());
 }
 
 bool CBMapViewController::searchDisplayControllerShouldReloadTableForSearchString(
@@ -290,15 +273,14 @@ bool CBMapViewController::searchDisplayControllerShouldReloadTableForSearchStrin
     std::weak_ptr<CBMapViewController> weak =
         std::static_pointer_cast<CBMapViewController>(shared_from_this());
     searchBar_->setLoading(true);
+    nothingFoundLabel_->setHidden(true);
     auto search = [&] {
         return mapView_->searchObjectsMatchingStringIncludeAddressesDelayedWithCompletionBlock(
             text, true, true, [weak](const std::vector<std::shared_ptr<CBGeoSearchResult>>& hits) {
                 auto me = weak.lock();
                 if (!me)
                     return;
-                me->results_ = hits;
-                me->searchBar_->setLoading(false);
-                me->searchDisplay_->searchResultsTableView()->reloadData();
+                me->showResults(hits);
             });
     };
     bool started = search();
@@ -310,12 +292,18 @@ bool CBMapViewController::searchDisplayControllerShouldReloadTableForSearchStrin
         mapView_->cancelSearchForObjectsMatchingString();
         started = search();
     }
-    if (!started) {
-        searchBar_->setLoading(false);
-        results_.clear();
-        return true;
-    }
+    // Without a map to search there is nothing to find.
+    if (!started)
+        showResults({});
     return false;
+}
+
+void CBMapViewController::showResults(std::vector<std::shared_ptr<CBGeoSearchResult>> hits) {
+    CBPlaceDescription::orderSettlementsFirst(hits);
+    results_ = std::move(hits);
+    searchBar_->setLoading(false);
+    nothingFoundLabel_->setHidden(!results_.empty());
+    searchDisplay_->searchResultsTableView()->reloadData();
 }
 
 long CBMapViewController::tableViewNumberOfRowsInSection(UITableView&, long) {
@@ -379,13 +367,15 @@ void CBMapViewController::showSettings() {
 
 void CBMapViewController::showMessage(const std::string& title, const std::string& message) {
     alert_ = std::make_shared<UIAlertView>(title, message, std::weak_ptr<UIAlertViewDelegate>(),
-                                           std::string("OK"));
+                                           NSLocalizedString("OK"));
     alert_->show();
 }
 
 void CBMapViewController::applicationDidMoveToBackground() {
     if (mapView_)
         mapView_->applicationDidMoveToBackground();
+    if (isViewLoaded())
+        saveAnnotations();
     // A deletion waits a moment before it is saved; quitting must not lose it.
     if (bookmarksManager_)
         bookmarksManager_->saveChanges();

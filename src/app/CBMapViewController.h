@@ -11,6 +11,8 @@
 #include "UIKit/UITableViewDataSource.h"
 #include "UIKit/UITableViewDelegate.h"
 #include "UIKit/UIViewController.h"
+#include "app/CBMapAnnotationsStore.h"
+#include "app/CBMapSettlements.h"
 #include "app/CBNearbyMapInfo.h"
 #include "location/CBLocationManagerDelegate.h"
 #include "mapkit/CBAnnotation.h"
@@ -29,10 +31,12 @@ class CBGeoSearchResult;
 class CBMapDisplayModeManager;
 class UIButton;
 class UIControl;
+class UILabel;
 class UIPopoverController;
 class CBMapScrollView;
 class CBUserMapStoreEngine;
 class UIAlertView;
+class ZELInteractiveMapScaleView;
 struct CBKelvaraLink;
 
 // The map screen: the current map, a search bar with type-ahead search over
@@ -108,12 +112,18 @@ class CBMapViewController : public UIViewController,
     // Turns the map north up again; it keeps following the user.
     void turnNorthUp();
     const std::shared_ptr<CBCompassButton>& compassButton() const { return compassButton_; }
+    // The ruler two resting fingers bring up over the map.
+    const std::shared_ptr<ZELInteractiveMapScaleView>& measuringRuler() const {
+        return measuringRuler_;
+    }
 
     // The installed maps around the shown one, nearest first.
     const std::vector<CBNearbyMapInfo>& nearbyMapInfos() const { return nearbyMaps_; }
     // Opens a neighbouring map from the switcher at the map's edge.
     void switchToNearbyMap(const CBNearbyMapInfo& info);
 
+    // Whether an installed map, or the map shown, holds the point.
+    bool holdsCoordinate(CLLocationCoordinate2D coordinate) const;
     // Opens the installed map holding the link's point at its zoom with a pin;
     // false with a message shown when no installed map holds it.
     bool openLink(const CBKelvaraLink& link);
@@ -122,7 +132,8 @@ class CBMapViewController : public UIViewController,
     const std::vector<std::shared_ptr<CBGeoSearchResult>>& searchResults() const {
         return results_;
     }
-    // The second line of a hit's row: kind, locality and distance.
+    // The second line of a hit's row and a pin's callout: kind, locality
+    // and, with a position, distance.
     std::string detailTextForResult(CBGeoSearchResult& result) const;
 
     void loadView() override;
@@ -173,8 +184,14 @@ class CBMapViewController : public UIViewController,
         UITableView& table, const NSIndexPath& path) override;
     void tableViewDidSelectRowAtIndexPath(UITableView& table, const NSIndexPath& path) override;
 
-    // Stores the map's state and the bookmarks.
+    // Stores the map's state, its pins and the bookmarks.
     void applicationDidMoveToBackground();
+    // Where the pins are kept; set before the view loads (tests).
+    void setAnnotationsStore(CBMapAnnotationsStore store) { annotationsStore_ = std::move(store); }
+    // Shows the map data's attribution for a while over the bottom of the
+    // map (when the application becomes active).
+    void showMapDataAttribution();
+    const std::shared_ptr<UILabel>& attributionLabel() const { return attributionLabel_; }
     // Offers a button back to the shelf that runs `action`; set before the view loads.
     void setShelfAction(std::function<void()> action) { shelfAction_ = std::move(action); }
 
@@ -193,16 +210,27 @@ class CBMapViewController : public UIViewController,
     void showSettings();
     void showMessage(const std::string& title, const std::string& message);
     void setMapFrameKeepingCentre(const CGRect& frame);
-    // A map opened the first time shows its city centre.
-    void showCityCentre();
+    // A map opened the first time shows its main town.
+    void showMainTown();
+    // Lists the hits of a finished search, or says that there are none.
+    void showResults(std::vector<std::shared_ptr<CBGeoSearchResult>> hits);
+    // The results list's background, which says when nothing was found.
+    std::shared_ptr<UIView> nothingFoundView();
     // Controls over the map (CBMapViewControllerControls.cpp).
     void addMapControls();
     void layoutMapControls();
     void updateZoomButtons();
+    void applyCompassDefaults();
     void updateCompass();
     void updatePositionButton();
     void presentInPopoverFromViewOrPush(const std::shared_ptr<UIViewController>& controller,
                                         const std::shared_ptr<UIView>& anchor, CGSize popoverSize);
+    // The pins kept across starts (CBMapViewControllerAnnotations.cpp).
+    void saveAnnotations();
+    void restoreAnnotations();
+    // The measuring ruler over the map (CBMapViewControllerRuler.cpp).
+    void addMeasuringRuler();
+    void layoutMeasuringRuler(const CGRect& visibleMap);
     // The frame and switchers beyond the map's edges (CBMapViewControllerOrnaments.cpp).
     void reloadNearbyMaps();
     // Place screens and bookmarks (CBMapViewControllerDetails.cpp).
@@ -225,17 +253,24 @@ class CBMapViewController : public UIViewController,
     std::shared_ptr<CBClearSearchBar> searchBar_;
     std::shared_ptr<UISearchDisplayController> searchDisplay_;
     std::vector<std::shared_ptr<CBGeoSearchResult>> results_;
+    std::shared_ptr<UILabel> nothingFoundLabel_;
     std::shared_ptr<UIAlertView> alert_;
     std::unique_ptr<CBMapDisplayModeManager> displayModes_;
     std::shared_ptr<CBCompassButton> compassButton_;
     std::shared_ptr<UIButton> zoomInButton_;
     std::shared_ptr<UIButton> zoomOutButton_;
     std::shared_ptr<UIButton> displayModeButton_;
+    std::shared_ptr<ZELInteractiveMapScaleView> measuringRuler_;
+    std::shared_ptr<UILabel> attributionLabel_;
+    unsigned attributionShowing_ = 0;
+    CBMapAnnotationsStore annotationsStore_;
     std::shared_ptr<UIPopoverController> popover_;
     std::vector<CBNearbyMapInfo> nearbyMaps_;
     // The area of places handed over while other screens covered the map.
     std::shared_ptr<CBBoundingBox> boxToShowOnAppearance_;
     std::string mainCity_;
+    // The cities, towns and villages of the map on show.
+    CBMapSettlements settlements_;
     // The geo store on show.
     std::string openedStorePath_;
     std::function<void()> shelfAction_;

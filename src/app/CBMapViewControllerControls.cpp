@@ -1,5 +1,7 @@
 // The map screen's controls over the map: compass, zoom and display modes.
 #include "Dispatch/DispatchQueue.h"
+#include "Foundation/NSBundle.h"
+#include "Foundation/NSUserDefaults.h"
 #include "QuartzCore/CALayer.h"
 #include "UIKit/UIButton.h"
 #include "UIKit/UIDevice.h"
@@ -12,6 +14,7 @@
 #include "app/CBMapDisplayModeManager.h"
 #include "app/CBMapViewController.h"
 #include "app/CBRootViewController.h"
+#include "location/CBLocationManager.h"
 #include "mapkit/CBAnnotationView.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapScrollView.h"
@@ -62,13 +65,13 @@ void CBMapViewController::addMapControls() {
     compassButton_->setHidden(true);
     compassButton_->addTargetForControlEvents(on(&CBMapViewController::turnNorthUp),
                                               UIControlEventTouchUpInside);
-    zoomInButton_ = controlButton("+", "Zoom in");
+    zoomInButton_ = controlButton("+", NSLocalizedString("ZoomIn"));
     zoomInButton_->addTargetForControlEvents(on(&CBMapViewController::zoomIn),
                                              UIControlEventTouchUpInside);
-    zoomOutButton_ = controlButton("\u2212", "Zoom out");
+    zoomOutButton_ = controlButton("\u2212", NSLocalizedString("ZoomOut"));
     zoomOutButton_->addTargetForControlEvents(on(&CBMapViewController::zoomOut),
                                               UIControlEventTouchUpInside);
-    displayModeButton_ = controlButton("\u2261", "Display");
+    displayModeButton_ = controlButton("\u2261", NSLocalizedString("DisplayModes"));
     displayModeButton_->addTargetForControlEvents(on(&CBMapViewController::showDisplayModes),
                                                   UIControlEventTouchUpInside);
     for (const auto& control : std::initializer_list<std::shared_ptr<UIView>>{
@@ -104,6 +107,16 @@ void CBMapViewController::updateZoomButtons() {
     const bool open = hasMap();
     zoomInButton_->setEnabled(open && mapView_->zoomScale() < mapView_->maximumZoomScale());
     zoomOutButton_->setEnabled(open && mapView_->zoomScale() > mapView_->minimumZoomScale());
+}
+
+// The user's choices of the settings: the compass on or off, and whether a
+// compass that needs calibrating may say so.
+void CBMapViewController::applyCompassDefaults() {
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    auto service = mapView_->locationManager();
+    service->setShouldShowCompassCalibrationWarning(
+        !defaults->boolForKey("CompassCalibrationWarningDisabled"));
+    service->setCompassEnabled(!defaults->boolForKey("CompassDisabled"));
 }
 
 void CBMapViewController::turnNorthUp() {

@@ -2,12 +2,15 @@
 // over by other screens, and the points of kelvara2 links.
 #include <algorithm>
 
+#include "CBGeoData/CBBoundingBox.h"
 #include "CBGeoData/CBGeoAddress.h"
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoSearchResult.h"
 #include "Dispatch/DispatchQueue.h"
+#include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
+#include "Foundation/NSStringFormat.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIScreen.h"
 #include "app/CBKelvaraLink.h"
@@ -121,31 +124,35 @@ std::vector<std::string> CBMapViewController::objectAnnotationIdentifiers() cons
     return identifiers;
 }
 
+bool CBMapViewController::holdsCoordinate(CLLocationCoordinate2D coordinate) const {
+    auto map = registry_ ? registry_->mapIncludingCoordinate(coordinate) : nullptr;
+    if (installedStorePath(map))
+        return true;
+    auto box = mapView_->mapBoundingBox();
+    return hasMap() && box && box->includesCoordinate(coordinate);
+}
+
 bool CBMapViewController::openLink(const CBKelvaraLink& link) {
+    if (!holdsCoordinate(link.coordinate)) {
+        showMessage(NSLocalizedString("LinkNotOnYourMapsTitle"),
+                    NSLocalizedString("LinkNotOnYourMapsMessage"));
+        return false;
+    }
+    // The link opens on the map: the screens over it close before it switches.
+    closeScreensOverMap();
     auto map = registry_ ? registry_->mapIncludingCoordinate(link.coordinate) : nullptr;
     if (auto path = installedStorePath(map)) {
-        // The link opens on the map: the screens over it close before it switches.
-        closeScreensOverMap();
         if (registry_->currentMapIdentifier() != map->identifier())
             registry_->setCurrentMap(map);
         if (openedStorePath_ != *path)
             openMapWithStorePath(*path);
-    } else {
-        auto box = mapView_->mapBoundingBox();
-        if (!hasMap() || !box || !box->includesCoordinate(link.coordinate)) {
-            showMessage("Not on your maps",
-                        "No installed map shows the linked place. Download its map in the store.");
-            return false;
-        }
-        closeScreensOverMap();
     }
     if (link.zoomLevel && (*link.zoomLevel < mapView_->minimumZoomLevel() ||
                            *link.zoomLevel > mapView_->maximumZoomLevel())) {
-        showMessage("Cannot open the link",
-                    "The link's zoom level " + std::to_string(*link.zoomLevel) +
-                        " is outside this map's levels " +
-                        std::to_string(mapView_->minimumZoomLevel()) + " to " +
-                        std::to_string(mapView_->maximumZoomLevel()) + ".");
+        showMessage(NSLocalizedString("LinkCannotOpenTitle"),
+                    NSLocalizedFormat("LinkZoomOutsideMapFormat",
+                                      {*link.zoomLevel, mapView_->minimumZoomLevel(),
+                                       mapView_->maximumZoomLevel()}));
         return false;
     }
     if (link.placemarker) {

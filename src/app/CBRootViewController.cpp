@@ -8,10 +8,12 @@
 #include "app/CBMapViewController.h"
 #include "app/CBSettingsVC.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
+#include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "shelf/CBMapShelfShadowOverlay.h"
 #include "shelf/CBMapShelfViewController.h"
+#include "store/CBMapStoreController.h"
 #include "widgets/ZELPatternedCollectionView.h"
 #include "widgets/ZELRotatingNavigationController.h"
 
@@ -189,6 +191,29 @@ void CBRootViewController::transitionToShelfWithCompletion(std::function<void()>
             shrinking->removeFromSuperview();
             finish(finished);
         });
+}
+
+void CBRootViewController::showStorePageForMapWithIdentifier(const std::string& identifier) {
+    if (!registry_)
+        return;
+    if (mapViewController_->presentedViewController())
+        mapViewController_->dismissViewControllerAnimatedCompletion(false, nullptr);
+    std::weak_ptr<CBRootViewController> weak =
+        std::static_pointer_cast<CBRootViewController>(shared_from_this());
+    transitionToShelfWithCompletion([weak, identifier] {
+        auto root = weak.lock();
+        auto shelf = root ? root->shelf_ : nullptr;
+        if (!shelf)
+            return;
+        if (shelf->presentedViewController())
+            shelf->dismissViewControllerAnimatedCompletion(false, nullptr);
+        shelf->reset();
+        shelf->openStore();
+        auto store =
+            std::dynamic_pointer_cast<CBMapStoreController>(shelf->presentedViewController());
+        if (auto map = store ? store->engine()->mapForIdentifier(identifier) : nullptr)
+            store->openDetailForMap(map);
+    });
 }
 
 std::shared_ptr<UIBarButtonItem> CBRootViewController::shelfButtonItemBeside(

@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "UIKit/UIViewController.h"
 #include "shelf/CBMapShelfHost.h"
@@ -40,6 +41,11 @@ class CBRootViewController : public UIViewController, public CBMapShelfHost {
     // current map's cover (a cross-dissolve when the cover is not on the
     // shelf).
     void transitionToShelfWithCompletion(std::function<void()> completion);
+    // The store's page of a catalogue map, as the shelf opens the store:
+    // back on the shelf (out of edit mode, its search cancelled), the store opens
+    // on the map's detail screen. Nothing without a shelf (a map file given
+    // on the command line) or for a map the catalogue does not know.
+    void showStorePageForMapWithIdentifier(const std::string& identifier);
     // A "Maps" button running `action`, beside another bar item.
     static std::shared_ptr<UIBarButtonItem> shelfButtonItemBeside(
         const std::shared_ptr<UIBarButtonItem>& item, std::function<void()> action);

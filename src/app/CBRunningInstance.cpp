@@ -136,6 +136,14 @@ CBRunningInstance::Forwarding CBRunningInstance::forwardLink(const std::string& 
     if (socket < 0)
         return fail(Forwarding::NoInstance,
                     std::string("no running instance: ") + std::strerror(errno));
+    // The running instance would stop reading part-way and close on the rest,
+    // which the sender would only see as a broken connection.
+    if (link.size() > kMaximumLinkLength) {
+        ::close(socket);
+        return fail(Forwarding::Refused, "the link is too long (" + std::to_string(link.size()) +
+                                             " bytes; at most " +
+                                             std::to_string(kMaximumLinkLength) + ")");
+    }
     setTimeout(socket, kReplyTimeoutSeconds);
     std::string reply;
     const bool exchanged =

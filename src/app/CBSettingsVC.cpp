@@ -3,7 +3,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "Foundation/NSBundle.h"
 #include "Foundation/NSNotificationCenter.h"
+#include "Foundation/NSStringFormat.h"
 #include "Foundation/NSUserDefaults.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UINavigationController.h"
@@ -14,6 +16,7 @@
 #include "UIKit/UITableViewCell.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/CBMapViewController.h"
+#include "location/CBLocationManager.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapScrollView.h"
@@ -21,7 +24,6 @@
 
 namespace {
 enum Section : long { kUnits, kCompass, kTileCache, kAttribution, kSectionCount };
-constexpr const char* kAttributionText = "Map \u00A9 OpenStreetMap, ODbL";
 }  // namespace
 
 std::shared_ptr<UINavigationController> CBSettingsVC::settingsController(
@@ -44,7 +46,7 @@ std::shared_ptr<UINavigationController> CBSettingsVC::settingsController(
 }
 
 CBSettingsVC::CBSettingsVC() : UITableViewController(UITableViewStyleGrouped) {
-    setTitle("Settings");
+    setTitle(NSLocalizedString("SettingsTitle"));
 }
 
 std::shared_ptr<CBDiskTileCache> CBSettingsVC::tileCache() const {
@@ -80,19 +82,22 @@ void CBSettingsVC::tableViewDidSelectRowAtIndexPath(UITableView& table, const NS
     if (path.section != kAttribution || !licenceText_)
         return;
     auto licence = std::make_shared<CBTextViewController>();
-    licence->setTitle("Licence");
+    licence->setTitle(NSLocalizedString("SettingsLicenceTitle"));
     licence->setText(*licenceText_);
     navigationController()->pushViewControllerAnimated(licence, true);
 }
 
 std::shared_ptr<UITableViewCell> CBSettingsVC::tableViewCellForRowAtIndexPath(
     UITableView&, const NSIndexPath& path) {
-    auto cell = std::make_shared<UITableViewCell>(UITableViewCellStyleDefault, "setting");
+    auto cell = std::make_shared<UITableViewCell>(
+        path.section == kAttribution ? UITableViewCellStyleSubtitle : UITableViewCellStyleDefault,
+        "setting");
     auto defaults = NSUserDefaults::standardUserDefaults();
     switch (path.section) {
         case kUnits: {
-            cell->textLabel()->setText("Distances in");
-            auto units = std::make_shared<UISegmentedControl>(std::vector<std::string>{"km", "mi"});
+            cell->textLabel()->setText(NSLocalizedString("SettingsDistancesIn"));
+            auto units = std::make_shared<UISegmentedControl>(std::vector<std::string>{
+                NSLocalizedString("SettingsKilometres"), NSLocalizedString("SettingsMiles")});
             units->setFrame(CGRectMake(0, 0, 110, 29));
             units->setSelectedSegmentIndex(defaults->boolForKey("km") ? 0 : 1);
             units->addTargetForControlEvents(
@@ -109,24 +114,27 @@ std::shared_ptr<UITableViewCell> CBSettingsVC::tableViewCellForRowAtIndexPath(
             break;
         }
         case kCompass: {
-            cell->textLabel()->setText("Compass warning");
+            cell->textLabel()->setText(NSLocalizedString("SettingsCompassWarning"));
             auto warning = std::make_shared<UISwitch>(CGRectMake(0, 0, 51, 31));
             warning->setOn(!defaults->boolForKey("CompassCalibrationWarningDisabled"));
             warning->addTargetForControlEvents(
                 [](UIControl& sender) {
+                    const bool show = static_cast<UISwitch&>(sender).isOn();
                     NSUserDefaults::standardUserDefaults()->setBoolForKey(
-                        !static_cast<UISwitch&>(sender).isOn(),
-                        "CompassCalibrationWarningDisabled");
+                        !show, "CompassCalibrationWarningDisabled");
+                    CBLocationManager::setSharedInstanceShouldShowCompassCalibrationWarning(show);
                 },
                 UIControlEventValueChanged);
             cell->setAccessoryView(warning);
             break;
         }
         case kTileCache:
-            cell->textLabel()->setText("Clear tile cache");
+            cell->textLabel()->setText(NSLocalizedString("SettingsClearTileCache"));
             break;
         default:
-            cell->textLabel()->setText(kAttributionText);
+            cell->textLabel()->setText(NSLocalizedString("SettingsMapAttribution"));
+            cell->detailTextLabel()->setText(NSLocalizedFormat(
+                "SettingsMapEngineVersionFormat", {CBMapScrollView::corvaneVersion()}));
             if (licenceText_)
                 cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
             break;

@@ -11,7 +11,7 @@ class UINavigationController;
 
 // The settings: the distance unit (kilometres or miles), which the map's
 // scale bar follows, the compass calibration warning, clearing the tile
-// cache and the map data attribution.
+// cache and the map data attribution with the map engine's version.
 class CBSettingsVC : public UITableViewController {
   public:
     // The settings screen in a navigation controller with a Done button;

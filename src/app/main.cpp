@@ -8,6 +8,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CoreLocation/CLFixedLocationSource.h"
@@ -25,8 +26,9 @@
 namespace {
 void printUsage() {
     std::puts(
-        "usage: kelvara [--home DIR] [--map FILE] [--location LAT,LON | --gpx FILE "
-        "[--gpx-speed N]]\n"
+        "usage: kelvara [--home DIR] [--map FILE]\n"
+        "               [--location LAT,LON[,ACCURACY] [--heading DEG[,ACC]] | --gpx FILE\n"
+        "               [--gpx-speed N]]\n"
         "               [--store-url URL] [--sdk-url URL] [--tile-service HOST:PORT]\n"
         "               [--phone | --pad] [--landscape] [--scale N]\n"
         "               [--screenshot FILE] [kelvara2://LINK]\n"
@@ -41,7 +43,10 @@ void printUsage() {
         "  --scenario FILE  play a scenario script headless (docs/SCENARIOS.md); screenshots\n"
         "                   with relative paths go to --scenario-output DIR\n"
         "  --keyboard-height N  the on-screen keyboard's height in points (default 0)\n"
-        "  --location LAT,LON  the position is this fixed point (degrees)\n"
+        "  --location LAT,LON[,ACCURACY]  the position is this fixed point (degrees), reported\n"
+        "                   ACCURACY metres accurate (default 30)\n"
+        "  --heading DEG[,ACC]  with --location: a compass facing DEG degrees, read with\n"
+        "                   ACC degrees of accuracy (default 5; below 0 it needs calibrating)\n"
         "  --gpx FILE       the position replays this GPX track in real time\n"
         "  --gpx-speed N    replay the track N times faster (default 1)\n"
         "  --store-url URL  the map store server (default: the user default MapStoreBaseURL);\n"
@@ -54,21 +59,22 @@ void printUsage() {
         "Without --location or --gpx the position comes from gpsd when one is running.");
 }
 
-// "53.5569,13.261": a latitude within ±90 and a longitude within ±180.
-std::optional<CLLocationCoordinate2D> parseCoordinate(const char* text) {
+// "90" or "90,-1": a direction from 0 to 360 and the accuracy it is read with.
+std::optional<std::pair<double, double>> parseHeading(const char* text) {
     char* end = nullptr;
-    const double latitude = std::strtod(text, &end);
-    if (end == text || *end != ',')
+    const double direction = std::strtod(text, &end);
+    if (end == text || !std::isfinite(direction) || direction < 0 || direction > 360)
         return std::nullopt;
-    const char* rest = end + 1;
-    const double longitude = std::strtod(rest, &end);
-    if (end == rest || *end != '\0')
+    double accuracy = 5;
+    if (*end == ',') {
+        const char* rest = end + 1;
+        accuracy = std::strtod(rest, &end);
+        if (end == rest || !std::isfinite(accuracy))
+            return std::nullopt;
+    }
+    if (*end != '\0')
         return std::nullopt;
-    const CLLocationCoordinate2D coordinate{latitude, longitude};
-    if (!std::isfinite(latitude) || !std::isfinite(longitude) ||
-        !CLLocationCoordinate2DIsValid(coordinate))
-        return std::nullopt;
-    return coordinate;
+    return std::pair{direction, accuracy};
 }
 
 std::optional<double> parseSpeed(const char* text) {
@@ -125,7 +131,8 @@ bool forwardToRunningInstance(const std::string& link, bool* refused) {
 // took the link. A headless start (screenshot, scenario) draws the link itself.
 std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& arguments,
                                               bool headless) {
-    std::optional<CLLocationCoordinate2D> fixedPoint;
+    std::shared_ptr<CLFixedLocationSource> fixedPoint;
+    std::optional<std::pair<double, double>> compass;
     const char* gpxPath = nullptr;
     double gpxSpeed = 1.0;
     CBLaunchOptions options;
@@ -169,10 +176,17 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
         } else if (std::strncmp(argument, "kelvara2:", 9) == 0) {
             options.link = argument;
         } else if (std::strcmp(argument, "--location") == 0 && value) {
-            fixedPoint = parseCoordinate(value);
+            fixedPoint = CLFixedLocationSource::createWithText(value);
             ++i;
             if (!fixedPoint) {
-                usageError("not a coordinate LAT,LON:", value);
+                usageError("not a position LAT,LON[,ACCURACY]:", value);
+                return nullptr;
+            }
+        } else if (std::strcmp(argument, "--heading") == 0 && value) {
+            compass = parseHeading(value);
+            ++i;
+            if (!compass) {
+                usageError("not a heading DEGREES[,ACCURACY]:", value);
                 return nullptr;
             }
         } else if (std::strcmp(argument, "--gpx") == 0 && value) {
@@ -195,6 +209,10 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
         usageError("choose one location source, not both:", "--gpx");
         return nullptr;
     }
+    if (compass && !fixedPoint) {
+        usageError("a compass needs a fixed point (--location):", "--heading");
+        return nullptr;
+    }
     if (options.link && !headless) {
         bool refused = false;
         if (forwardToRunningInstance(*options.link, &refused)) {
@@ -211,7 +229,9 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
     // The position source every location manager shares, chosen once.
     std::shared_ptr<CLLocationSource> source;
     if (fixedPoint) {
-        source = std::make_shared<CLFixedLocationSource>(*fixedPoint);
+        if (compass)
+            fixedPoint->setCompass(compass->first, compass->second);
+        source = fixedPoint;
     } else if (gpxPath) {
         source = CLGPXLocationSource::createWithContentsOfFile(gpxPath, gpxSpeed);
         if (!source) {

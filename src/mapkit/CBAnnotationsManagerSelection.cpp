@@ -255,6 +255,9 @@ void CBAnnotationsManager::updateUserLocationTo(const std::shared_ptr<CLLocation
     if (map && map->centersOnUserLocation())
         userLocationView_->setAccuracy(location->horizontalAccuracy());
     updatePositionOfUserAnnotationView();
+    // The first fix brings the dot that was waiting for it.
+    if (showPositionMaker_ && userLocationView_->isHidden())
+        userLocationView_->setHidden(false);
 }
 
 void CBAnnotationsManager::updateUserHeadingTo(const std::shared_ptr<CLHeading>& heading) {
@@ -278,7 +281,8 @@ void CBAnnotationsManager::hideAccuracyIndicator() {
 
 void CBAnnotationsManager::setShowPositionMaker(bool show) {
     showPositionMaker_ = show;
-    userLocationView_->setHidden(!show);
+    // Without a fix there is no place for the dot yet.
+    userLocationView_->setHidden(!show || !userLocation_->coreLocation());
     layoutAnnotationViews();
     if (auto map = mapScrollView(); map && userLocationView_->superview() == map)
         map->bringSubviewToFront(userLocationView_);

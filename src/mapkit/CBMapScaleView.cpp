@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "CoreGraphics/CGPath.h"
 #include "Foundation/NSUserDefaults.h"
 #include "UIKit/UIGraphics.h"
 #include "UIKit/UILabel.h"
@@ -15,6 +16,11 @@ constexpr float kReferenceLength = 120.0f;
 constexpr float kMaximumWidth = 300.0f;
 constexpr float kMetresPerFoot = 0.3048f;
 constexpr float kFeetPerMile = 5280.0f;
+// The light plate under the bracket and the text: the map's own labels and
+// icons show through it only faintly, so they never cross the scale.
+constexpr CGFloat kPlateWhite = 1.0;
+constexpr CGFloat kPlateAlpha = 0.8;
+constexpr CGFloat kPlateCornerRadius = 3;
 
 std::string formatted(const char* format, float value) {
     char buffer[32];
@@ -110,6 +116,12 @@ void CBMapScaleView::drawRect(const CGRect&) {
         return;
     CGFloat w = bounds().size.width;
     CGFloat h = bounds().size.height;
+    CGPath plate;
+    plate.addRoundedRect(bounds(), kPlateCornerRadius, kPlateCornerRadius);
+    context->setFillColorWithColor(
+        UIColor::colorWithWhiteAlpha(kPlateWhite, kPlateAlpha).CGColor());
+    context->addPath(plate);
+    context->fillPath();
     context->setStrokeColorWithColor(color().CGColor());
     context->setLineWidth(4);
     context->beginPath();

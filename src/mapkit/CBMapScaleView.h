@@ -10,7 +10,8 @@
 class UILabel;
 
 // The scale bar in a corner of the map: a bracket whose length stands for an
-// even distance, with the distance written inside it. The map view hands it
+// even distance, with the distance written inside it, on a light plate that
+// keeps both readable over the map. The map view hands it
 // the points per kilometre after every change of the visible area; units
 // follow the user default "km" (metric when set).
 class CBMapScaleView : public UIView {

@@ -93,6 +93,9 @@ class CBMapScrollView : public UIScrollView,
     void setMaximumZoomLevel(int level);
     static double tileWidth();
     static double tileHeight();
+    // The map engine's version from its bundle ("Quillmere.bundle/VERSION"),
+    // or "error retriving version" when that is missing or empty.
+    static std::string corvaneVersion();
     CGRect rectForXYZ(int x, int y, int z) const;
     int offsetColumnsForBoundingBox(const CBBoundingBox& box) const;
     int offsetRowsForBoundingBox(const CBBoundingBox& box) const;

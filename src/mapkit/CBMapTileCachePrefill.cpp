@@ -304,6 +304,13 @@ void CBMapTileCachePrefill::clearDiskCacheForStoreIdentifier(CBMapScrollView& ma
     resetCollisionMemory(map);
 }
 
+void CBMapTileCachePrefill::removeTilesOfDeletedStore(const std::string& storeId) {
+    // The cache keeps itself alive until both the files and the index are done.
+    auto tiles = std::make_shared<CBDiskTileCache>();
+    tiles->clearCacheForStoreIdentifier(storeId);
+    tiles->saveChangesIfNeeded();
+}
+
 void CBMapTileCachePrefill::clearDiskCacheForStoreIdentifierSync(CBMapScrollView& map,
                                                                  const std::string& storeId) {
     if (auto cache = diskCacheOf(map))

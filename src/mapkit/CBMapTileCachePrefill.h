@@ -82,6 +82,10 @@ class CBMapTileCachePrefill {
         ProgressBlock progress, CompletionBlock completion,
         std::shared_ptr<DispatchQueue> callerQueue = nullptr);
 
+    // A deleted map's rendered tiles under every style, with their rows in the
+    // tile cache's index; the work goes on after the call returns.
+    static void removeTilesOfDeletedStore(const std::string& storeId);
+
     // Clearing; each then resets the vector data source's collision memory.
     static void clearDiskCache(CBMapScrollView& map);
     static void clearDiskCacheForStoreIdentifier(CBMapScrollView& map, const std::string& storeId);

@@ -96,26 +96,32 @@ CBMapStoreURLManager::stringForURLForWikipediaForMapWithIdentifierCodeLanguageCo
     return *base + "/wikipedia/" + *code + "/" + *identifier + "_wiki-" + *languageCode + ".zip";
 }
 
+bool CBMapStoreURLManager::isPlainRelativePath(const std::string& path) {
+    if (path.empty() || path.front() == '/')
+        return false;
+    // Each component a plain file name: no leading dot, no "..".
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        std::string component = path.substr(start, end - start);
+        if (component.empty() || component.front() == '.' ||
+            component.find("..") != std::string::npos)
+            return false;
+        std::replace(component.begin(), component.end(), '.', '_');
+        if (!valid(component))
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 std::optional<std::string> CBMapStoreURLManager::resolvedURLForSource(const std::string& source) {
     if (source.rfind("http://", 0) == 0 || source.rfind("https://", 0) == 0)
         return source;
     auto base = baseURL();
-    if (!base || source.empty() || source.front() == '/')
+    if (!base || !isPlainRelativePath(source))
         return std::nullopt;
-    // Each component a plain file name: no leading dot, no "..".
-    size_t start = 0;
-    while (start <= source.size()) {
-        size_t end = source.find('/', start);
-        if (end == std::string::npos)
-            end = source.size();
-        std::string component = source.substr(start, end - start);
-        if (component.empty() || component.front() == '.' ||
-            component.find("..") != std::string::npos)
-            return std::nullopt;
-        std::replace(component.begin(), component.end(), '.', '_');
-        if (!valid(component))
-            return std::nullopt;
-        start = end + 1;
-    }
     return *base + "/" + source;
 }

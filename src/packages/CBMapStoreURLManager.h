@@ -32,4 +32,7 @@ class CBMapStoreURLManager {
     // http(s) URL as it stands; nullopt for anything else or a path that
     // climbs out of the base.
     static std::optional<std::string> resolvedURLForSource(const std::string& source);
+    // A path of plain names under the base ("map/LI/liechtenstein.zip"): no
+    // leading slash, no empty, hidden or ".." component.
+    static bool isPlainRelativePath(const std::string& path);
 };

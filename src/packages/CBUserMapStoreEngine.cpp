@@ -178,6 +178,8 @@ void CBUserMapStoreEngine::deleteMapAndCancelRelatedDownloads(const Map& map,
         for (const auto& path : doomed)
             removeQuietly(path);
     });
+    if (deletedMapStep_ && CBMapStoreIsValidIdentifier(*identifier))
+        deletedMapStep_(*identifier);
     if (auto context = managedObjectContext())
         context->deleteObject(map);
     saveChanges();

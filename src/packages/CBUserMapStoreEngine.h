@@ -52,6 +52,10 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
     void addDelegate(const std::shared_ptr<CBUserMapStoreEngineDelegate>& delegate);
     void removeDelegate(const std::shared_ptr<CBUserMapStoreEngineDelegate>& delegate);
     void setPostInstallStep(PostInstallStep step) { postInstallStep_ = std::move(step); }
+    // Work after a map is deleted, given its identifier (the application sets
+    // removing its rendered tiles from the tile cache).
+    using DeletedMapStep = std::function<void(const std::string& identifier)>;
+    void setDeletedMapStep(DeletedMapStep step) { deletedMapStep_ = std::move(step); }
 
     std::optional<std::string> currentMapIdentifier() const { return currentMapIdentifier_; }
     Map currentMap();
@@ -64,6 +68,8 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
     std::vector<Map> mapsSortedByName();
     std::vector<Map> mapsSortedByDate();
 
+    // Removes the map's record, folder, covers and rendered tiles (files and
+    // index rows); with cancelDownloads its download too, with what it loaded.
     void deleteMap(const Map& map);
     void deleteMapAndCancelRelatedDownloads(const Map& map, bool cancelDownloads);
 
@@ -119,4 +125,5 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
     ZELMulticastDelegate<CBUserMapStoreEngineDelegate> delegates_;
     std::optional<std::string> currentMapIdentifier_;
     PostInstallStep postInstallStep_;
+    DeletedMapStep deletedMapStep_;
 };

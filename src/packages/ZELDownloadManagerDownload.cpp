@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "packages/CBMapStoreURLManager.h"
+#include "packages/ZELDownloadAddress.h"
+
 void ZELDownloadManagerDownload::registerClass() {
     NSManagedObject::registerClass("ZELDownloadManagerDownload",
                                    [] { return std::make_shared<ZELDownloadManagerDownload>(); });
@@ -24,8 +27,17 @@ std::optional<std::string> ZELDownloadManagerDownload::subTitle() {
     return stringForKey("subTitle");
 }
 
-std::string ZELDownloadManagerDownload::url() {
+std::string ZELDownloadManagerDownload::address() {
     return stringForKey("url").value_or("");
+}
+
+void ZELDownloadManagerDownload::setAddress(const std::string& address) {
+    setValueForKey("url", address);
+}
+
+std::string ZELDownloadManagerDownload::url() {
+    return ZELDownloadAddress::urlToLoad(address(), CBMapStoreURLManager::baseURL())
+        .url.value_or("");
 }
 
 std::string ZELDownloadManagerDownload::destinationPath() {

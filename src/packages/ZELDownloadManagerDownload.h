@@ -38,6 +38,12 @@ class ZELDownloadManagerDownload : public NSManagedObject {
     std::string type();
     std::optional<std::string> title();
     std::optional<std::string> subTitle();
+    // Where it is loaded from, as the queue keeps it: relative to the map
+    // store for a download from the store ("map/LI/liechtenstein.zip").
+    std::string address();
+    void setAddress(const std::string& address);
+    // The URL it loads from now: its address on the store of this start;
+    // empty when the address is refused (ZELDownloadAddress).
     std::string url();
     std::string destinationPath();
     void setDestinationPath(const std::string& path);
@@ -83,8 +89,8 @@ class ZELDownloadManagerDownload : public NSManagedObject {
     std::string stagedItemPath();
     std::string installPath();
 
-    // Why the last attempt failed (kept in memory only: a download that
-    // failed in an earlier run of the program fails for an unknown reason).
+    // Why the last attempt failed; the engine keeps it beside the queue
+    // store, so it outlives the run of the program.
     const std::optional<NSError>& lastError() const { return lastError_; }
     ZELDownloadFailure failure() const {
         return lastError_ ? failure_ : ZELDownloadFailure::Unknown;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 #include <mutex>
+#include <set>
 
 #include "CoreData/CoreDataErrors.h"
 #include "CoreData/NSManagedObjectContext.h"
@@ -14,6 +15,9 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
 #include "packages/CBMapStoreIdentifier.h"
+#include "packages/CBMapStoreURLManager.h"
+#include "packages/ZELDownloadAddress.h"
+#include "packages/ZELDownloadFailureFile.h"
 #include "packages/ZELDownloadInstaller.h"
 #include "packages/ZELDownloadTransfer.h"
 #include "packages/ZELStagedInstall.h"
@@ -60,9 +64,13 @@ std::shared_ptr<ZELDownloadManagerEngine> ZELDownloadManagerEngine::createWithSt
     if (!engine->openStore(path))
         return nullptr;
     engine->queue_ = DispatchQueue::createSerial("kelvara.downloader");
+    engine->failures_ =
+        std::make_unique<ZELDownloadFailureFile>(ZELDownloadFailureFile::pathForQueueStore(path));
     engine->repairInterruptedDownloads();
     return engine;
 }
+
+ZELDownloadManagerEngine::ZELDownloadManagerEngine() = default;
 
 ZELDownloadManagerEngine::~ZELDownloadManagerEngine() {
     if (transfer_)
@@ -93,13 +101,27 @@ bool ZELDownloadManagerEngine::openStore(const std::string& path) {
 
 // A run that ended mid-way left downloads in states nothing drives any more:
 // a transfer goes back to waiting (its partial file is resumed), an unpacked
-// or half-installed package is unpacked again from its kept zip.
+// or half-installed package is unpacked again from its kept zip. A download
+// kept with the store's full address of an earlier start (another port)
+// loads from this start's store; failed downloads get their reasons back.
 void ZELDownloadManagerEngine::repairInterruptedDownloads() {
     const auto downloads = fetch("", 0);
     if (!downloads)
         return;
+    const auto store = CBMapStoreURLManager::baseURL();
+    std::set<std::string> queued;
     for (const auto& download : *downloads) {
+        queued.insert(
+            ZELDownloadFailureFile::keyForDownload(download->type(), download->identifier()));
+        if (store) {
+            if (auto relative = ZELDownloadAddress::storeAddressOfURL(download->address(), *store))
+                download->setAddress(*relative);
+        }
         const int state = download->downloadState();
+        if (state == ZELDownloadStateFailed || state == ZELDownloadStateUnzipFailed) {
+            if (auto entry = failures_->entryForDownload(download->type(), download->identifier()))
+                download->setLastError(entry->error, entry->failure);
+        }
         if (state == ZELDownloadStateLoading) {
             download->setDownloadState(ZELDownloadStateWaiting);
         } else if (state == ZELDownloadStateUnzipping || state == ZELDownloadStateUnzipped ||
@@ -112,6 +134,7 @@ void ZELDownloadManagerEngine::repairInterruptedDownloads() {
             download->setDownloadState(ZELDownloadStatePostProcessingInterrupted);
         }
     }
+    failures_->keepOnlyEntries(queued);
     saveChanges();
 }
 
@@ -224,7 +247,8 @@ ZELDownloadManagerEngine::Download ZELDownloadManagerEngine::addDownload(
         context_->insertNewObjectForEntityForName(ZELDownloadManagerDownload::kEntityName));
     if (!download)
         return nullptr;
-    download->setValueForKey("url", request.url);
+    download->setAddress(
+        ZELDownloadAddress::addressToKeep(request.url, CBMapStoreURLManager::baseURL()));
     download->setValueForKey("destinationPath", request.destinationPath);
     download->setValueForKey("identifier", request.identifier);
     download->setValueForKey("type", request.type);
@@ -324,17 +348,25 @@ void ZELDownloadManagerEngine::startFirstDownloadInStates(std::initializer_list<
     if (!queue)
         return;
     for (const auto& download : *queue) {
-        if (std::find(states.begin(), states.end(), download->downloadState()) != states.end()) {
-            startDownload(download);
+        if (std::find(states.begin(), states.end(), download->downloadState()) != states.end() &&
+            startDownload(download))
             return;
-        }
     }
 }
 
-void ZELDownloadManagerEngine::startDownload(const Download& download) {
+bool ZELDownloadManagerEngine::startDownload(const Download& download) {
+    const auto address = download->address();
+    const auto resolved = ZELDownloadAddress::urlToLoad(address, CBMapStoreURLManager::baseURL());
+    if (!resolved.url) {
+        fail(download, ZELDownloadStateFailed,
+             ZELDownloadErrorMake(ZELDownloadFailure::RefusedAddress,
+                                  "The address " + address + " is refused: " + resolved.refusal),
+             ZELDownloadFailure::RefusedAddress);
+        return false;
+    }
     running_ = download;
     download->setDownloadState(ZELDownloadStateLoading);
-    download->setLastError(std::nullopt, ZELDownloadFailure::None);
+    setFailure(download, std::nullopt, ZELDownloadFailure::None);
     saveChanges();
     tellDelegates(
         [&](auto& delegate) { delegate.downloadManagerWillStartLoading(*this, download); });
@@ -342,7 +374,7 @@ void ZELDownloadManagerEngine::startDownload(const Download& download) {
     download->setReportedProgress(download->progress());
 
     ZELDownloadTransferStart start;
-    start.url = download->url();
+    start.url = *resolved.url;
     start.path = download->zipPath();
     start.bytesLoaded = download->bytesLoaded().value_or(0);
     start.size = download->downloadSize();
@@ -368,6 +400,16 @@ void ZELDownloadManagerEngine::startDownload(const Download& download) {
                     self->transferFinished(download, result);
             });
         });
+    return true;
+}
+
+void ZELDownloadManagerEngine::setFailure(const Download& download, std::optional<NSError> error,
+                                          ZELDownloadFailure failure) {
+    if (error)
+        failures_->setEntryForDownload(download->type(), download->identifier(), {failure, *error});
+    else
+        failures_->removeEntryForDownload(download->type(), download->identifier());
+    download->setLastError(std::move(error), failure);
 }
 
 void ZELDownloadManagerEngine::stopTransfer() {
@@ -450,7 +492,7 @@ void ZELDownloadManagerEngine::fail(const Download& download, int state, const N
                    download->identifier().c_str(), download->type().c_str(),
                    error.description().c_str());
     download->setDownloadState(state);
-    download->setLastError(error, failure);
+    setFailure(download, error, failure);
     saveChanges();
     tellDelegates(
         [&](auto& delegate) { delegate.downloadManagerFailedToLoadDownload(*this, download); });
@@ -550,6 +592,7 @@ void ZELDownloadManagerEngine::removeDownload(const Download& download, bool can
     const std::string identifier = download->identifier();
     const std::string type = download->type();
     tellDelegates([&](auto& delegate) { delegate.downloadManagerWillRemove(*this, download); });
+    failures_->removeEntryForDownload(type, identifier);
     context_->deleteObject(download);
     saveChanges();
     if (cancelled) {
@@ -573,6 +616,15 @@ void ZELDownloadManagerEngine::pauseDownloads() {
     tellDelegates(
         [&](auto& delegate) { delegate.downloadManagerWillPauseLoading(*this, download); });
     tellStatusOfWaitingDownloads();
+}
+
+void ZELDownloadManagerEngine::retryDownload(const Download& download) {
+    const int state = download ? download->downloadState() : ZELDownloadStateDeleted;
+    if (state == ZELDownloadStateFailed || state == ZELDownloadStateUnzipFailed) {
+        setFailure(download, std::nullopt, ZELDownloadFailure::None);
+        setStateAndTellStatus(download, ZELDownloadStateWaiting);
+    }
+    resumeDownloads();
 }
 
 void ZELDownloadManagerEngine::cancelDownloads(const std::vector<Download>& downloads) {
@@ -612,7 +664,8 @@ void ZELDownloadManagerEngine::moveDownloadsOfTypeToDestinationPath(const std::s
             continue;
         // Its zip and staging folder were in the old folder.
         if (state != ZELDownloadStateFailed && state != ZELDownloadStateUnzipFailed) {
-            download->setLastError(
+            setFailure(
+                download,
                 ZELDownloadErrorMake(ZELDownloadFailure::Interrupted,
                                      "The package was being installed when the folders moved"),
                 ZELDownloadFailure::Interrupted);

@@ -19,6 +19,7 @@
 
 class DispatchQueue;
 class NSManagedObjectContext;
+class ZELDownloadFailureFile;
 class ZELDownloadInstaller;
 class NSPersistentStoreCoordinator;
 class ZELDownloadTransfer;
@@ -31,6 +32,12 @@ struct ZELDownloadTransferResult;
 // each hears every step, the typed status of a download as it changes, and
 // its progress.
 //
+// A download from the map store keeps its address relative to the store and
+// loads from the store of this start (CBMapStoreURLManager); an address
+// that names another host, no host or a scheme other than http(s) is
+// refused and the download fails without a request. Why a download failed
+// is kept beside the queue store, so it is still told after a restart.
+//
 // Everything public runs on the main thread, where the delegates hear of it.
 // File writes run on the serial queue "kelvara.downloader", unpacking on the
 // global queue. Resuming is disabled when the engine is made, until the
@@ -40,7 +47,8 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
     using Download = std::shared_ptr<ZELDownloadManagerDownload>;
 
     // Opens (or creates) the queue store and repairs what an earlier run left
-    // half done; nullptr when the store cannot be opened.
+    // half done (full addresses on the store's host become relative to the
+    // store); nullptr when the store cannot be opened.
     static std::shared_ptr<ZELDownloadManagerEngine> createWithStorePath(const std::string& path);
     ~ZELDownloadManagerEngine();
 
@@ -91,6 +99,10 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
     // Stops a running transfer (state 1 only: unpacking and post-processing
     // go on), puts it back to waiting and holds the queue.
     void pauseDownloads();
+    // Puts a failed download back in line with the bytes it has (the next
+    // request asks for the rest) and resumes the queue; for a download that
+    // waits or is paused, resumes the queue.
+    void retryDownload(const Download& download);
     // Cancels and removes the downloads, their files and staging folders;
     // downloads being unpacked or post-processed are skipped.
     void cancelDownloads(const std::vector<Download>& downloads);
@@ -113,7 +125,7 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
     // The serial queue file writes run on.
     const std::shared_ptr<DispatchQueue>& downloaderQueue() const { return queue_; }
 
-    ZELDownloadManagerEngine() = default;
+    ZELDownloadManagerEngine();
 
   private:
     bool openStore(const std::string& path);
@@ -129,7 +141,10 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
     void tellStatusOfWaitingDownloads();
     void setStateAndTellStatus(const Download& download, int state);
 
-    void startDownload(const Download& download);
+    // False when the download's address is refused: it failed unasked.
+    bool startDownload(const Download& download);
+    void setFailure(const Download& download, std::optional<NSError> error,
+                    ZELDownloadFailure failure);
     void continueWithNextDownload();
     void startFirstDownloadInStates(std::initializer_list<int> states);
     void transferProgressed(const Download& download, int64_t bytesLoaded,
@@ -147,6 +162,7 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
     std::shared_ptr<NSPersistentStoreCoordinator> coordinator_;
     std::shared_ptr<NSManagedObjectContext> context_;
     std::shared_ptr<DispatchQueue> queue_;
+    std::unique_ptr<ZELDownloadFailureFile> failures_;
     ZELMulticastDelegate<ZELDownloadManagerEngineDelegate> delegates_;
     std::map<std::string, std::weak_ptr<ZELDownloadInstaller>> installers_;
     std::shared_ptr<ZELDownloadTransfer> transfer_;

@@ -37,6 +37,23 @@ ZELDownloadFailure failureForZipError(long code) {
     }
 }
 
+// The names files keep; new failures are added, none renamed.
+constexpr struct {
+    ZELDownloadFailure failure;
+    const char* name;
+} kFailureNames[] = {
+    {ZELDownloadFailure::ConnectionLost, "connectionLost"},
+    {ZELDownloadFailure::ServerError, "serverError"},
+    {ZELDownloadFailure::WrongChecksum, "wrongChecksum"},
+    {ZELDownloadFailure::DamagedPackage, "damagedPackage"},
+    {ZELDownloadFailure::UnsafePackage, "unsafePackage"},
+    {ZELDownloadFailure::NotEnoughSpace, "notEnoughSpace"},
+    {ZELDownloadFailure::CannotWrite, "cannotWrite"},
+    {ZELDownloadFailure::Cancelled, "cancelled"},
+    {ZELDownloadFailure::Interrupted, "interrupted"},
+    {ZELDownloadFailure::RefusedAddress, "refusedAddress"},
+};
+
 }  // namespace
 
 ZELDownloadStatus ZELDownloadStatus::forDownload(ZELDownloadManagerDownload& download,
@@ -112,6 +129,22 @@ ZELDownloadFailure ZELDownloadFailureForError(const NSError& error) {
         if (error.code >= NSError::NSFileWriteUnknownError &&
             error.code < NSError::NSFileWriteOutOfSpaceError)
             return ZELDownloadFailure::CannotWrite;
+    }
+    return ZELDownloadFailure::Unknown;
+}
+
+std::string ZELDownloadFailureName(ZELDownloadFailure failure) {
+    for (const auto& each : kFailureNames) {
+        if (each.failure == failure)
+            return each.name;
+    }
+    return failure == ZELDownloadFailure::None ? "none" : "unknown";
+}
+
+ZELDownloadFailure ZELDownloadFailureForName(const std::string& name) {
+    for (const auto& each : kFailureNames) {
+        if (name == each.name)
+            return each.failure;
     }
     return ZELDownloadFailure::Unknown;
 }

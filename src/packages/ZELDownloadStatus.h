@@ -20,7 +20,8 @@ enum class ZELDownloadFailure {
     CannotWrite,     // a file or the record of the install could not be written
     Cancelled,       // the transfer was stopped from outside
     Interrupted,     // an unpacking or install was cut off; the package loads anew
-    Unknown,         // the reason went with an earlier run of the program
+    RefusedAddress,  // its address is not the map store's (another host, no host, not http)
+    Unknown,         // the reason is not known (an error of no domain known here)
 };
 
 // Where a download stands.
@@ -92,3 +93,8 @@ NSError ZELDownloadErrorMake(ZELDownloadFailure failure, const std::string& desc
 // The failure an error stands for: network, server, file, archive and
 // install errors; Unknown for an error of no domain known here.
 ZELDownloadFailure ZELDownloadFailureForError(const NSError& error);
+
+// A failure's name as files keep it ("connectionLost"), and back; a name
+// not known here reads as Unknown.
+std::string ZELDownloadFailureName(ZELDownloadFailure failure);
+ZELDownloadFailure ZELDownloadFailureForName(const std::string& name);

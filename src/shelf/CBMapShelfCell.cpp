@@ -15,6 +15,9 @@
 namespace {
 constexpr CGFloat kBandHeight = 32;
 constexpr CGFloat kButtonSize = 30;
+// The status strip sits between the top edge's buttons and the ring.
+constexpr CGFloat kStatusTop = 22;
+constexpr CGFloat kStatusHeight = 16;
 
 // The band's outline: full height at both ends, a soft notch down to 30 %
 // of its height between 35 % and 65 % of its width.
@@ -86,6 +89,19 @@ void CBMapShelfCell::buildSubviews() {
     clipping->addSubview(label_);
     placeBandAndLabel();
 
+    statusLabel_ = std::make_shared<UILabel>(CGRectMake(4, kStatusTop, width - 8, kStatusHeight));
+    statusLabel_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+    statusLabel_->setFont(UIFont::boldSystemFontOfSize(10));
+    statusLabel_->setTextColor(UIColor::whiteColor());
+    statusLabel_->setTextAlignment(NSTextAlignmentCenter);
+    statusLabel_->setAdjustsFontSizeToFitWidth(true);
+    statusLabel_->setMinimumScaleFactor(0.7);
+    statusLabel_->setBackgroundColor(UIColor::colorWithWhiteAlpha(0, 0.6));
+    statusLabel_->layer()->setCornerRadius(4);
+    statusLabel_->setClipsToBounds(true);
+    statusLabel_->setHidden(true);
+    clipping->addSubview(statusLabel_);
+
     buttonDelete_ = UIButton::buttonWithType(UIButtonTypeCustom);
     buttonDelete_->setFrame(CGRectMake(0, -kButtonSize, kButtonSize, kButtonSize));
     buttonDelete_->setTintColor(UIColor::redColor());
@@ -118,6 +134,11 @@ void CBMapShelfCell::placeBandAndLabel() {
     const CGSize size = contentView()->bounds().size;
     labelBackground_->setFrame(CGRectMake(0, size.height - kBandHeight, size.width, kBandHeight));
     label_->setFrame(CGRectMake(3, size.height - kBandHeight + 9, size.width - 6, 20));
+}
+
+void CBMapShelfCell::setStatusText(const std::optional<std::string>& text) {
+    statusLabel_->setText(text.value_or(""));
+    statusLabel_->setHidden(!text);
 }
 
 void CBMapShelfCell::prepareForReuse() {

@@ -14,7 +14,9 @@ class ZELCircularProgressView;
 // One cover on the shelf: the map's cover with a thin border, its name on a
 // blurred band with a soft notch in its top edge, a download ring over the
 // cover, and in edit mode a delete and an info button sliding in from above
-// the top edge. The add-map entry uses the same cell without the buttons.
+// the top edge. The add-map entry uses the same cell without the buttons. A
+// download that stopped (paused or failed) says so on a dark strip over the
+// cover, above its ring.
 class CBMapShelfCell : public UICollectionViewCell {
   public:
     static constexpr CGFloat kRingInnerRadius = 22.0;
@@ -39,6 +41,9 @@ class CBMapShelfCell : public UICollectionViewCell {
         return progressView_.lock();
     }
     void setProgressViewHiddenAnimated(bool hidden, bool animated);
+    // The strip's text; nullopt hides it.
+    void setStatusText(const std::optional<std::string>& text);
+    const std::shared_ptr<UILabel>& statusLabel() const { return statusLabel_; }
 
     std::optional<std::string> mapIdentifier() const { return mapIdentifier_; }
     void setMapIdentifier(std::optional<std::string> identifier) {
@@ -65,6 +70,7 @@ class CBMapShelfCell : public UICollectionViewCell {
     std::shared_ptr<UIImageView> imageView_;
     std::shared_ptr<UIImageView> labelBackground_;
     std::shared_ptr<UILabel> label_;
+    std::shared_ptr<UILabel> statusLabel_;
     std::shared_ptr<UIButton> buttonDelete_;
     std::shared_ptr<UIButton> buttonInfo_;
     std::shared_ptr<UIView> infoContainer_;

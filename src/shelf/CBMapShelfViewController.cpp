@@ -19,6 +19,7 @@
 #include "packages/CBUserMapStoreEngine.h"
 #include "shelf/CBMapShelfCell.h"
 #include "shelf/CBMapShelfImages.h"
+#include "store/CBDownloadStatusText.h"
 #include "uiadditions/UIImage+ImageEffects.h"
 #include "widgets/NSIndexPath+ZELGridScrollView.h"
 #include "widgets/UIImage+ZELResize.h"
@@ -491,8 +492,10 @@ void CBMapShelfViewController::configureMapCell(CBMapShelfCell& cell, const Map&
     if (map->isDownloading()) {
         const auto status = registry_->downloadStatusForMapIdentifier(map->identifier());
         cell.progressView()->setProgress(status.isQueued() ? float(status.progress) : 0.0f);
+        cell.setStatusText(CBDownloadStatusText::coverText(status));
     } else {
         cell.setProgressViewHiddenAnimated(true, false);
+        cell.setStatusText(std::nullopt);
     }
     cell.setAccessoryButtonsHiddenAnimated(!isEditing(), false);
     connectButtons(cell);
@@ -516,6 +519,7 @@ void CBMapShelfViewController::configureAddMapCell(CBMapShelfCell& cell) {
     auto image = CBMapShelfImages::addMapImage();
     cell.imageView()->setImage(image);
     cell.setProgressViewHiddenAnimated(true, false);
+    cell.setStatusText(std::nullopt);
     if (!blurredCoverForAddMapCell_)
         blurredCoverForAddMapCell_ = blurredBandImage(image);
     cell.labelBackgroundView()->setImage(blurredCoverForAddMapCell_);
@@ -552,6 +556,7 @@ CBMapShelfViewController::collectionViewViewForSupplementaryElementOfKindAtIndex
     if (!searchBar_) {
         searchBar_ = std::make_shared<UISearchBar>(
             CGRectMake(0, 0, view.bounds().size.width, kCBMapShelfHeaderHeight));
+        searchBar_->setPlaceholder(NSLocalizedString("ShelfSearchPlaceholder"));
         searchBar_->setDelegate(self());
     }
     if (searchBar_->superview().get() != header.get()) {
@@ -653,12 +658,15 @@ void CBMapShelfViewController::userMapStoreDownloadProgressChangedToForMapWithId
 }
 
 // The ring goes when the package has arrived whole; the install's progress
-// brings it back.
+// brings it back. A paused or failed download says so on its cover.
 void CBMapShelfViewController::userMapStoreDownloadStatusChangedToForMapWithIdentifier(
     CBUserMapStoreEngine&, const ZELDownloadStatus& status, const std::string& identifier) {
-    if (!isViewLoaded() || status.phase != ZELDownloadPhase::Installing ||
-        status.step != ZELDownloadStep::Unpacking)
+    if (!isViewLoaded())
         return;
-    if (auto cell = mapShelfCellForIdentifier(identifier))
+    auto cell = mapShelfCellForIdentifier(identifier);
+    if (!cell)
+        return;
+    cell->setStatusText(CBDownloadStatusText::coverText(status));
+    if (status.phase == ZELDownloadPhase::Installing && status.step == ZELDownloadStep::Unpacking)
         cell->setProgressViewHiddenAnimated(true, true);
 }

@@ -49,6 +49,8 @@ class CBMapShelfViewController : public UIViewController,
     static constexpr const char* kHeaderIdentifier =
         "CBMapShelfViewControllerReuseIdentifierSearchbar";
     static constexpr long kDeleteAlertTag = 654654;
+    // Offers to resume or retry the download of a map whose cover was tapped.
+    static constexpr long kGoOnWithDownloadAlertTag = 654655;
     static constexpr long kButtonTagOffset = 10;
 
     // Joins the registry's (weak) delegates once its view loads; the
@@ -112,6 +114,8 @@ class CBMapShelfViewController : public UIViewController,
     void openStore();
     void openSettings();
     void done();
+    // Opens the map; a map still downloading says how its download stands
+    // (and offers to go on with a paused or failed one) instead.
     void openMapWithFancyAnimation(const Map& map, bool fancy);
 
     // The zoom from a cover into its map.
@@ -189,6 +193,7 @@ class CBMapShelfViewController : public UIViewController,
                                                              bool scrolled);
     void zoomFinished();
     void showAlert(std::shared_ptr<UIAlertView> alert);
+    void askToGoOnWithDownloadOfMap(const Map& map, const ZELDownloadStatus& status);
     // The blurred band behind a cover's name, scaled to the cell first.
     std::shared_ptr<UIImage> blurredBandImage(const std::shared_ptr<UIImage>& cover) const;
 
@@ -201,6 +206,7 @@ class CBMapShelfViewController : public UIViewController,
     std::shared_ptr<CLLocationManager> locationManager_;
     std::shared_ptr<UIActivityIndicatorView> spinner_;
     Map mapToDelete_;
+    Map mapToGoOnWith_;
     bool isAnimating_ = false;
     bool isVisible_ = false;
     CBMapShelfLayoutMetrics metrics_{};

@@ -11,8 +11,10 @@
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/CBServerNotificationController.h"
 #include "packages/CBUserMapStoreEngine.h"
+#include "packages/ZELDownloadManagerEngine.h"
 #include "shelf/CBMapShelfHost.h"
 #include "shelf/CBMapShelfViewController.h"
+#include "store/CBDownloadStatusText.h"
 #include "store/CBMapStoreDetailVC.h"
 #include "widgets/ZELRotatingNavigationController.h"
 
@@ -56,6 +58,17 @@ void CBMapShelfViewController::deleteMap(const Map& map) {
 }
 
 void CBMapShelfViewController::alertViewDidDismissWithButtonIndex(UIAlertView& alert, long index) {
+    if (alert.tag() == kGoOnWithDownloadAlertTag) {
+        auto map = std::move(mapToGoOnWith_);
+        mapToGoOnWith_.reset();
+        auto download = map && index != alert.cancelButtonIndex()
+                            ? downloadManager_->downloadForIdentifierOfType(
+                                  map->identifier(), CBUserMapStoreEngine::kDownloadType)
+                            : nullptr;
+        if (download)
+            downloadManager_->retryDownload(download);
+        return;
+    }
     if (alert.tag() != kDeleteAlertTag)
         return;
     auto map = std::move(mapToDelete_);
@@ -110,15 +123,44 @@ void CBMapShelfViewController::openMapWithFancyAnimation(const Map& map, bool) {
     if (!map || isEditing())
         return;
     if (map->isDownloading()) {
-        showAlert(std::make_shared<UIAlertView>(NSLocalizedString("MapLoadingCantOpenTitle"),
-                                                NSLocalizedString("MapLoadingCantOpenMessage"),
-                                                std::weak_ptr<UIAlertViewDelegate>(),
-                                                std::string("OK")));
+        const auto status = registry_->downloadStatusForMapIdentifier(map->identifier());
+        if (status.phase == ZELDownloadPhase::Paused || status.phase == ZELDownloadPhase::Failed)
+            askToGoOnWithDownloadOfMap(map, status);
+        else
+            showAlert(std::make_shared<UIAlertView>(NSLocalizedString("MapLoadingCantOpenTitle"),
+                                                    NSLocalizedString("MapLoadingCantOpenMessage"),
+                                                    std::weak_ptr<UIAlertViewDelegate>(),
+                                                    std::string("OK")));
         return;
     }
     registry_->setCurrentMap(map);
     if (auto path = indexPathForMap(map))
         presentMapViewControllerFromIndexPath(*path);
+}
+
+// The cover of a stopped download says why and offers to go on: a paused one
+// resumes, a failed one is retried from the bytes it has.
+void CBMapShelfViewController::askToGoOnWithDownloadOfMap(const Map& map,
+                                                          const ZELDownloadStatus& status) {
+    const std::string name = map->localName();
+    std::string title, message, action;
+    if (status.phase == ZELDownloadPhase::Paused) {
+        title = NSLocalizedString("MapDownloadPausedTitle");
+        message = formatWithName("MapDownloadPausedMessageFormat", name);
+        action = NSLocalizedString("Resume");
+    } else {
+        title = NSLocalizedString("downloadFailed");
+        const auto reason = CBDownloadStatusText::failureReason(status.failure);
+        message = reason ? NSLocalizedFormat("MapDownloadFailedMessageFormat", {name, *reason})
+                         : formatWithName("MapDownloadFailedUnknownMessageFormat", name);
+        action = NSLocalizedString("Retry");
+    }
+    auto alert = std::make_shared<UIAlertView>(
+        title, message, std::weak_ptr<UIAlertViewDelegate>(self()), NSLocalizedString("Cancel"),
+        std::vector<std::string>{action});
+    alert->setTag(kGoOnWithDownloadAlertTag);
+    mapToGoOnWith_ = map;
+    showAlert(alert);
 }
 
 void CBMapShelfViewController::requestServerNotification() {

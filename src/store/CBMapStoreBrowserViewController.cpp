@@ -15,6 +15,7 @@
 #include "UIKit/UITableView.h"
 #include "UIKit/UITableViewCell.h"
 #include "UIKit/UITableViewIndex.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "packages/CBMapStoreCountry.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreFederalRegion.h"
@@ -25,6 +26,8 @@
 #include "store/CBMapMissingRequest.h"
 #include "store/CBMapStarsImage.h"
 #include "store/CBMapStoreDetailVC.h"
+#include "widgets/CBClearSearchBar.h"
+#include "widgets/ZELToolTip.h"
 
 namespace {
 
@@ -61,24 +64,38 @@ void CBMapStoreBrowserViewController::viewDidLoad() {
     resetMaps();
 }
 
+void CBMapStoreBrowserViewController::viewDidAppear(bool animated) {
+    UITableViewController::viewDidAppear(animated);
+    CrashInformation::setCurrentViewController("CBMapStoreBrowserViewController");
+    if (maps_.empty())
+        return;
+    // Over the bars too, but this level's own: it goes when the level does.
+    auto host = view()->superview() ? view()->superview()->superview() : nullptr;
+    if (host)
+        ZELToolTip::showInViewWithTextTopImageBottomImageForKeyMaxShows(
+            host, NSLocalizedString("TooltipMapStarRating"), UIImage::imageNamed("tooltip_info"),
+            nullptr, std::string("MapStars"), 3, view());
+}
+
 void CBMapStoreBrowserViewController::resetMaps() {
     if (!group_ && !country_ && !region_)
         groups_ = engine_->sortedGroups().value_or(decltype(groups_){});
     if (!searchController_) {
-        auto bar = std::make_shared<UISearchBar>();
+        searchBar_ = CBClearSearchBar::initWithBackground();
         if (!group_ && !country_ && !region_)
-            bar->setPlaceholder(NSLocalizedString("MapStoreSearchMapsWorldWide"));
+            searchBar_->setPlaceholder(NSLocalizedString("MapStoreSearchMapsWorldWide"));
         else if (!title().empty())
-            bar->setPlaceholder(NSLocalizedFormat("MapStoreSearchInFormat", {title()}));
-        bar->sizeToFit();
-        tableView()->setTableHeaderView(bar);
+            searchBar_->setPlaceholder(NSLocalizedFormat("MapStoreSearchInFormat", {title()}));
+        searchBar_->sizeToFit();
+        tableView()->setTableHeaderView(searchBar_);
         tableView()->setSectionIndexMinimumDisplayRowCount(kIndexMinimumRows);
         auto self = std::static_pointer_cast<CBMapStoreBrowserViewController>(shared_from_this());
-        searchController_ = UISearchDisplayController::create(bar, self);
+        searchController_ = UISearchDisplayController::create(searchBar_, self);
         searchController_->setDelegate(self);
         searchController_->setSearchResultsDataSource(self);
         searchController_->setSearchResultsDelegate(self);
     }
+    searchBar_->setLoading(false);
     std::vector<Map> levelMaps;
     if (region_)
         levelMaps = region_->maps();
@@ -352,15 +369,19 @@ bool CBMapStoreBrowserViewController::searchDisplayControllerShouldReloadTableFo
         regions = group_->regions();
     auto weak = weak_from_this();
     std::weak_ptr<UISearchDisplayController> weakController = controller.shared_from_this();
-    engine_->mapsMatchingInCountriesAndFederalRegionsWithCompletionBlock(
+    // The engine waits a moment for more typing; a text it will not search
+    // (too short) keeps the last results and shows no spinner.
+    const bool searching = engine_->mapsMatchingInCountriesAndFederalRegionsWithCompletionBlock(
         text, countries, regions, [weak, weakController](const std::vector<Map>& found) {
             auto self = std::static_pointer_cast<CBMapStoreBrowserViewController>(weak.lock());
             auto searchController = weakController.lock();
             if (!self || !searchController)
                 return;
+            self->searchBar_->setLoading(false);
             self->searchResults_ = found;
             searchController->searchResultsTableView()->reloadData();
         });
+    searchBar_->setLoading(searching);
     return false;
 }
 

@@ -9,6 +9,7 @@
 #include "UIKit/UISearchDisplayController.h"
 #include "UIKit/UITableViewController.h"
 
+class CBClearSearchBar;
 class CBMapStoreCountry;
 class CBMapStoreEngine;
 class CBMapStoreFederalRegion;
@@ -49,6 +50,7 @@ class CBMapStoreBrowserViewController : public UITableViewController,
     const std::shared_ptr<UISearchDisplayController>& searchController() const {
         return searchController_;
     }
+    const std::shared_ptr<CBClearSearchBar>& searchBar() const { return searchBar_; }
 
     void resetMaps();
     std::shared_ptr<CBMapStoreBrowserViewController> openBrowser(
@@ -65,6 +67,8 @@ class CBMapStoreBrowserViewController : public UITableViewController,
     void mapStoreUpdated();
 
     void viewDidLoad() override;
+    // Leaves the breadcrumb and, on a level of maps, explains the stars.
+    void viewDidAppear(bool animated) override;
 
     long numberOfSectionsInTableView(UITableView&) override;
     long tableViewNumberOfRowsInSection(UITableView&, long) override;
@@ -103,5 +107,6 @@ class CBMapStoreBrowserViewController : public UITableViewController,
     std::optional<std::vector<Map>> searchResults_;
     std::shared_ptr<CBMapStoreInfoCountry> countryInfo_;
     std::shared_ptr<UISearchDisplayController> searchController_;
+    std::shared_ptr<CBClearSearchBar> searchBar_;
     bool showsLetterIndexOnRight_ = false;
 };

@@ -20,6 +20,7 @@
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerDownload.h"
 #include "packages/ZELDownloadManagerEngine.h"
+#include "store/CBDownloadStatusText.h"
 #include "store/CBMapDetailStatistics.h"
 #include "store/CBMapStoreDownloadViewController.h"
 #include "uiadditions/UIView+ZELGeometry.h"
@@ -32,6 +33,10 @@ namespace {
 constexpr double kReservedForPostProcessing = 0.4;
 // The header's shadow curls at the sides and the bottom, like a lifted card.
 constexpr UIEdgeInsets kHeaderCurl{0, 1.0, 2.0, 1.0};
+// A cover is two thirds as wide as it is high.
+constexpr CGFloat kCoverAspect = 0.66;
+// The line under an installed map's cover that says it can be changed.
+constexpr CGFloat kEditCoverHeight = 20;
 
 std::shared_ptr<UILabel> makeLabel(CGFloat size) {
     auto label = std::make_shared<UILabel>();
@@ -65,23 +70,48 @@ std::shared_ptr<UIProgressView> makeProgress(CGFloat top) {
     return progress;
 }
 
-// The title a queued download gives its button, and whether the progress
-// bar shows. Unpacking counts as loading; an install cut off waits as
-// loading does.
-struct DownloadTitle {
+// What a queued download makes of its button: the title, whether a tap
+// goes on with it (a paused download resumes, a failed one is retried from
+// the bytes it has), and whether the progress bar or the status line shows.
+struct DownloadButton {
     const char* map;
     const char* wikipedia;
+    bool enabled;
     bool showsProgress;
+    bool showsStatus;
 };
 
-DownloadTitle titleForDownloadStatus(const ZELDownloadStatus& status) {
+DownloadButton buttonForDownloadStatus(const ZELDownloadStatus& status) {
     if (status.isInstalling())
-        return {"downloadExtracting", "downloadExtracting", true};
+        return {"downloadExtracting", "downloadExtracting", false, true, false};
+    if (status.phase == ZELDownloadPhase::Paused)
+        return {"ResumeDownloadMap", "ResumeDownloadWikipedia", true, false, true};
     if (status.isWaiting())
-        return {"DownloadPendingMap", "DownloadPendingWikipedia", false};
+        return {"DownloadPendingMap", "DownloadPendingWikipedia", false, false, false};
     if (status.phase == ZELDownloadPhase::Failed)
-        return {"DownloadErrorMap", "DownloadErrorWikipedia", false};
-    return {"Downloading map", "Downloading Wikipedia articles", true};
+        return {"RetryDownloadMap", "RetryDownloadWikipedia", true, false, true};
+    return {"Downloading map", "Downloading Wikipedia articles", false, true, false};
+}
+
+// The line under a button that says why a download stopped.
+std::shared_ptr<UILabel> makeStatusLabel(CGFloat top) {
+    auto label = std::make_shared<UILabel>(CGRectMake(20, top, 280, 16));
+    label->setFont(UIFont::systemFontOfSize(12));
+    label->setTextAlignment(NSTextAlignmentCenter);
+    label->setAdjustsFontSizeToFitWidth(true);
+    label->setMinimumScaleFactor(0.75);
+    label->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+    label->setHidden(true);
+    return label;
+}
+
+// Shows the status's line, red for a failure, or hides the label.
+void showStatusLine(UILabel& label, const ZELDownloadStatus& status, bool shown) {
+    label.setHidden(!shown);
+    if (!shown)
+        return;
+    label.setText(CBDownloadStatusText::stateText(status));
+    label.setTextColor(CBDownloadStatusText::stateColor(status));
 }
 
 }  // namespace
@@ -146,8 +176,9 @@ void CBMapStoreDetailVC::buildViews() {
     mapCoverLoadingIndicator_->startAnimating();
     headerContainerView_->addSubview(mapCoverLoadingIndicator_);
     editCoverLabel_ = makeLabel(12);
-    editCoverLabel_->setFrame(CGRectMake(0, 140, 106, 20));
+    editCoverLabel_->setAutoresizingMask(UIViewAutoresizingNone);
     editCoverLabel_->setTextAlignment(NSTextAlignmentCenter);
+    editCoverLabel_->setHidden(true);
     headerContainerView_->addSubview(editCoverLabel_);
 
     mapViewContainer_ = std::make_shared<UIView>(CGRectMake(106, 0, 214, 160));
@@ -167,10 +198,14 @@ void CBMapStoreDetailVC::buildViews() {
     contentView_->addSubview(downloadMapButton_);
     mapProgress_ = makeProgress(294);
     contentView_->addSubview(mapProgress_);
+    mapStatusLabel_ = makeStatusLabel(290);
+    contentView_->addSubview(mapStatusLabel_);
     downloadWikipediaButton_ = makeButton(308, weak, &CBMapStoreDetailVC::downloadWikipedia);
     contentView_->addSubview(downloadWikipediaButton_);
     wikiProgress_ = makeProgress(354);
     contentView_->addSubview(wikiProgress_);
+    wikiStatusLabel_ = makeStatusLabel(350);
+    contentView_->addSubview(wikiStatusLabel_);
     wikipediaStats_ = makeLabel(13);
     wikipediaStats_->setFrame(CGRectMake(10, 352, 300, 60));
     contentView_->addSubview(wikipediaStats_);
@@ -254,17 +289,17 @@ void CBMapStoreDetailVC::done() {
 }
 
 void CBMapStoreDetailVC::viewDidLayoutSubviews() {
-    auto bounds = view()->bounds();
-    bounds.origin.y += topLayoutGuideLength();
-    bounds.size.height -= topLayoutGuideLength() + bottomLayoutGuideLength();
-    contentView_->setFrame(bounds);
-    auto cover = mapCoverView_->frame();
-    cover.size.width = std::round(cover.size.height * 0.66);
-    mapCoverView_->setFrame(cover);
-    auto edit = editCoverLabel_->frame();
-    edit.size.width = cover.size.width;
-    editCoverLabel_->setFrame(edit);
+    // The containers lay the view out between their bars already.
+    contentView_->setFrame(view()->bounds());
     auto header = headerContainerView_->bounds();
+    // The cover's own picture carries the photo's or the map's credit at its
+    // foot: "Edit" goes under it, not over it.
+    const CGFloat editHeight = editCoverLabel_->isHidden() ? 0 : kEditCoverHeight;
+    const CGFloat coverHeight = header.size.height - editHeight;
+    const CGRect cover = CGRectMake(0, 0, std::round(coverHeight * kCoverAspect), coverHeight);
+    mapCoverView_->setFrame(cover);
+    mapCoverLoadingIndicator_->setCenter(CGPointMake(CGRectGetMidX(cover), CGRectGetMidY(cover)));
+    editCoverLabel_->setFrame(CGRectMake(0, coverHeight, cover.size.width, kEditCoverHeight));
     mapViewContainer_->setFrame(
         CGRectMake(cover.size.width, 0, header.size.width - cover.size.width, header.size.height));
     // Only a new header size needs a new shadow and zoom: both mark the
@@ -350,18 +385,24 @@ void CBMapStoreDetailVC::updateDownloadButtons() {
     mapProgress_->setHidden(true);
     downloadWikipediaButton_->setGradientButtonStyle(2);
     updateMapButton();
-    editCoverLabel_->setHidden(!installed);
-    generalMapStats_->setHidden(!mapProgress_->isHidden());
+    // The cover makes room for the line under it. The version line stays
+    // while the map loads: the progress bar has a place of its own.
+    if (editCoverLabel_->isHidden() == installed) {
+        editCoverLabel_->setHidden(!installed);
+        view()->setNeedsLayout();
+    }
     updateWikipediaButton(installed);
-    wikipediaStats_->setHidden(!wikiProgress_->isHidden());
+    wikipediaStats_->setHidden(!wikiProgress_->isHidden() || !wikiStatusLabel_->isHidden());
 }
 
 void CBMapStoreDetailVC::updateMapButton() {
     const char* title = nullptr;
     bool enabled = false;
+    const auto state = buttonForDownloadStatus(mapStatus_);
+    showStatusLine(*mapStatusLabel_, mapStatus_, mapStatus_.isQueued() && state.showsStatus);
     if (mapStatus_.isQueued()) {
-        const auto state = titleForDownloadStatus(mapStatus_);
         title = state.map;
+        enabled = state.enabled;
         mapProgress_->setHidden(!state.showsProgress);
         if (rightButtonAfterDownload_ && originalBarButtonItem_) {
             navigationItem()->setRightBarButtonItem(originalBarButtonItem_);
@@ -387,6 +428,7 @@ void CBMapStoreDetailVC::updateWikipediaButton(bool installed) {
     auto& button = *downloadWikipediaButton_;
     button.setAlpha(1.0);
     wikiProgress_->setHidden(true);
+    wikiStatusLabel_->setHidden(true);
     auto dimmed = [&button] {
         button.setEnabled(false);
         button.setAlpha(0.25);
@@ -401,10 +443,11 @@ void CBMapStoreDetailVC::updateWikipediaButton(bool installed) {
         dimmed();
         title = "Download Wikipedia articles";
     } else if (wikipediaStatus_.isQueued()) {
-        const auto state = titleForDownloadStatus(wikipediaStatus_);
-        button.setEnabled(false);
+        const auto state = buttonForDownloadStatus(wikipediaStatus_);
+        button.setEnabled(state.enabled);
         title = state.wikipedia;
         wikiProgress_->setHidden(!state.showsProgress);
+        showStatusLine(*wikiStatusLabel_, wikipediaStatus_, state.showsStatus);
     } else if (userHasWikipedia()) {
         title = "DeleteWikipedia";
         button.setEnabled(true);
@@ -420,6 +463,11 @@ void CBMapStoreDetailVC::updateWikipediaButton(bool installed) {
 }
 
 void CBMapStoreDetailVC::downloadMap() {
+    // A paused or failed download goes on with the bytes it has.
+    if (auto queued = downloadManager_->downloadForIdentifierOfType(map_->identifier(), "map")) {
+        downloadManager_->retryDownload(queued);
+        return;
+    }
     auto url = engine_->urlForMap(map_);
     if (!url || !map_->identifier())
         return;
@@ -446,14 +494,14 @@ bool CBMapStoreDetailVC::isThisMap(const std::string& identifier) const {
 
 void CBMapStoreDetailVC::downloadStatusChanged(const ZELDownloadStatus& status) {
     if (status.phase == ZELDownloadPhase::Failed)
-        showDownloadFailure();
+        showDownloadFailure(status);
     else
         updateDownloadButtons();
 }
 
-void CBMapStoreDetailVC::showDownloadFailure() {
+void CBMapStoreDetailVC::showDownloadFailure(const ZELDownloadStatus& status) {
     if (!displayedDownloadError_) {
-        CBMapStoreDownloadViewController::showFailedMessageForIndividualDownload();
+        CBMapStoreDownloadViewController::showFailedMessageForIndividualDownload(status);
         displayedDownloadError_ = true;
     }
     updateDownloadButtons();
@@ -476,9 +524,8 @@ void CBMapStoreDetailVC::userMapStoreDownloadProgressChangedToForMapWithIdentifi
     if (!isViewLoaded() || !isThisMap(identifier))
         return;
     if (status.isInstalling())
-        downloadMapButton_->setTitleForState(
-            CBMapStoreDownloadViewController::extractingTextForStatus(status),
-            UIControlStateNormal);
+        downloadMapButton_->setTitleForState(CBDownloadStatusText::extractingText(status),
+                                             UIControlStateNormal);
     mapProgress_->setProgress(float(status.progress));
 }
 
@@ -488,8 +535,8 @@ void CBMapStoreDetailVC::wikipediaManagerDownloadProgressChangedToForMapWithIden
         wikiProgress_->setProgress(float(status.progress));
 }
 
-void CBMapStoreDetailVC::downloadManagerFailedToLoadDownload(ZELDownloadManagerEngine&,
+void CBMapStoreDetailVC::downloadManagerFailedToLoadDownload(ZELDownloadManagerEngine& engine,
                                                              const Download& d) {
     if (d && concernsThisMap(d->identifier(), d->type()))
-        showDownloadFailure();
+        showDownloadFailure(engine.statusForDownload(d));
 }

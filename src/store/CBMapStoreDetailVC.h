@@ -79,9 +79,11 @@ class CBMapStoreDetailVC : public UIViewController,
     void updateDownloadButtons();
     void checkDownloadState();
     void updateMapStats();
+    // Adds the map's download, or goes on with a paused or failed one.
     void downloadMap();
-    // Loads the Wikipedia articles (after asking for the language), or asks
-    // to delete the installed ones.
+    // Loads the Wikipedia articles (after asking for the language), goes on
+    // with a paused or failed download of them, or asks to delete the
+    // installed ones.
     void downloadWikipedia();
     void askToDeleteWikipedia();
     void showMapCoverInfo();
@@ -102,6 +104,9 @@ class CBMapStoreDetailVC : public UIViewController,
     }
     const std::shared_ptr<UIProgressView>& mapProgress() const { return mapProgress_; }
     const std::shared_ptr<UIProgressView>& wikiProgress() const { return wikiProgress_; }
+    // The lines under the buttons that say why a download is paused or failed.
+    const std::shared_ptr<UILabel>& mapStatusLabel() const { return mapStatusLabel_; }
+    const std::shared_ptr<UILabel>& wikiStatusLabel() const { return wikiStatusLabel_; }
     const std::shared_ptr<UIImageView>& mapCoverView() const { return mapCoverView_; }
     const std::shared_ptr<UIActivityIndicatorView>& mapCoverLoadingIndicator() const {
         return mapCoverLoadingIndicator_;
@@ -155,7 +160,7 @@ class CBMapStoreDetailVC : public UIViewController,
     bool concernsThisMap(const std::string& identifier, const std::string& type) const;
     bool isThisMap(const std::string& identifier) const;
     void downloadStatusChanged(const ZELDownloadStatus& status);
-    void showDownloadFailure();
+    void showDownloadFailure(const ZELDownloadStatus& status);
     // The registry's record of the map once it was installed (a map loading
     // for the first time has a record but is not installed).
     std::shared_ptr<CBMapStoreMap> installedMap() const;
@@ -199,8 +204,10 @@ class CBMapStoreDetailVC : public UIViewController,
     std::shared_ptr<UILabel> editCoverLabel_;
     std::shared_ptr<UIButton> downloadMapButton_;
     std::shared_ptr<UIProgressView> mapProgress_;
+    std::shared_ptr<UILabel> mapStatusLabel_;
     std::shared_ptr<ZELRoundedGradientButton> downloadWikipediaButton_;
     std::shared_ptr<UIProgressView> wikiProgress_;
+    std::shared_ptr<UILabel> wikiStatusLabel_;
     std::shared_ptr<UILabel> generalMapStats_;
     std::shared_ptr<UILabel> wikipediaStats_;
     std::shared_ptr<CBStatsBar> statsBar_;

@@ -14,6 +14,7 @@
 #include "UIKit/UIImageView.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UITapGestureRecognizer.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreInfoMap.h"
 #include "packages/CBMapStoreMap.h"
@@ -113,10 +114,16 @@ void CBMapStoreDetailVC::alertViewDidDismissWithButtonIndex(UIAlertView& alert, 
 
 void CBMapStoreDetailVC::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
-    if (installedMap())
+    auto installed = installedMap();
+    CrashInformation::setCurrentViewController("CBMapStoreDetailVC");
+    CrashInformation::didEnterMapWithIdentifier(
+        map_->identifier(), installed ? installed->dateAdded() : map_->dateAdded());
+    // Over the header with the cover it speaks of, leaving the map's
+    // statistics and buttons in sight.
+    if (installed)
         ZELToolTip::showInViewWithTextTopImageBottomImageForKeyMaxShows(
-            view(), NSLocalizedString("TooltipMapCover"), UIImage::imageNamed("tooltip_info"),
-            nullptr, std::string("PickOwnMapCover"), 3);
+            headerContainerView_, NSLocalizedString("TooltipMapCover"),
+            UIImage::imageNamed("tooltip_info"), nullptr, std::string("PickOwnMapCover"), 3);
 }
 
 void CBMapStoreDetailVC::openImagePicker() {

@@ -1,10 +1,12 @@
 // The detail screen's Wikipedia button: loading a map's articles through the
-// Wikipedia manager's language sheet, and deleting them again.
+// Wikipedia manager's language sheet, going on with a paused or failed
+// download of them, and deleting them again.
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UINavigationController.h"
 #include "packages/CBMapStoreMap.h"
+#include "packages/ZELDownloadManagerEngine.h"
 #include "store/CBMapStoreDetailVC.h"
 #include "wikipedia/CBWikipediaManager.h"
 
@@ -21,6 +23,14 @@ bool CBMapStoreDetailVC::userHasWikipedia() const {
 void CBMapStoreDetailVC::downloadWikipedia() {
     if (!wikipediaManager_)
         return;
+    // A paused or failed download of the articles goes on with what it has.
+    if (wikipediaStatus_.phase == ZELDownloadPhase::Paused ||
+        wikipediaStatus_.phase == ZELDownloadPhase::Failed) {
+        if (auto queued =
+                downloadManager_->downloadForIdentifierOfType(map_->identifier(), "wikipedia"))
+            downloadManager_->retryDownload(queued);
+        return;
+    }
     if (installedMap() && userHasWikipedia()) {
         askToDeleteWikipedia();
         return;

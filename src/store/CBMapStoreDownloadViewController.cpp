@@ -15,24 +15,19 @@
 #include "UIKit/UIProgressView.h"
 #include "UIKit/UITabBarItem.h"
 #include "UIKit/UITableView.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBMapStoreUpdater.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerEngine.h"
+#include "store/CBDownloadStatusText.h"
 #include "store/CBMapStoreDownloadCell.h"
+#include "widgets/CBButtonGridView.h"
+#include "widgets/ZELRoundedGradientButton.h"
 
 namespace {
 
 constexpr const char* kCellIdentifier = "Cell";
-
-double megabytes(std::optional<int64_t> bytes) {
-    return double(bytes.value_or(0)) / 1024.0 / 1024.0;
-}
-
-std::string loadingText(const ZELDownloadStatus& status) {
-    return NSLocalizedFormat("downloadProgressFormat",
-                             {megabytes(status.bytesLoaded), megabytes(status.downloadSize)});
-}
 
 }  // namespace
 
@@ -70,11 +65,10 @@ void CBMapStoreDownloadViewController::viewDidLoad() {
         }));
     setDownloadButtonTitle();
 
-    auto footer = std::make_shared<UIView>(CGRectMake(0, 0, 320, 100));
+    auto footer = std::make_shared<CBButtonGridView>(CGRectMake(0, 0, 320, 100));
     footer->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
     footer->setBackgroundColor(UIColor::clearColor());
-    auto button = UIButton::buttonWithType(UIButtonTypeSystem);
-    button->setFrame(CGRectMake(20, 40, 280, 40));
+    auto button = std::make_shared<ZELRoundedGradientButton>(CGRectMake(20, 60, 280, 40), 2);
     button->titleLabel()->setFont(UIFont::boldSystemFontOfSize(16));
     button->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin |
                                 UIViewAutoresizingFlexibleRightMargin |
@@ -86,13 +80,18 @@ void CBMapStoreDownloadViewController::viewDidLoad() {
                 self->updateMapStore();
         },
         UIControlEventTouchUpInside);
-    footer->addSubview(button);
+    footer->addButton(button);
     tableView()->setTableFooterView(footer);
 }
 
 void CBMapStoreDownloadViewController::viewWillAppear(bool animated) {
     UITableViewController::viewWillAppear(animated);
     reloadDataAndTable(true);
+}
+
+void CBMapStoreDownloadViewController::viewDidAppear(bool animated) {
+    UITableViewController::viewDidAppear(animated);
+    CrashInformation::setCurrentViewController("CBMapStoreDownloadViewController");
 }
 
 void CBMapStoreDownloadViewController::viewWillDisappear(bool animated) {
@@ -113,23 +112,61 @@ CBMapStoreDownloadViewController::Download CBMapStoreDownloadViewController::dow
     return (*queue_)[size_t(indexPath.row)];
 }
 
-void CBMapStoreDownloadViewController::setDownloadButtonTitle() {
-    if (isViewLoaded()) {
-        if (auto item = navigationItem()->leftBarButtonItem()) {
-            size_t length = downloadManager_->currentQueueLength();
-            item->setTitle(NSLocalizedString(
-                length != 0 && downloadManager_->isDownloading() ? "Pause" : "Resume"));
-            item->setEnabled(length != 0 && !downloadManager_->isResumeDisabled());
-        }
+CBMapStoreDownloadViewController::QueueAction CBMapStoreDownloadViewController::queueAction()
+    const {
+    if (downloadManager_->isDownloading())
+        return QueueAction::Pause;
+    bool failed = false;
+    bool waiting = downloadManager_->isPaused();
+    for (const auto& download :
+         downloadManager_->currentQueue().value_or(std::vector<Download>{})) {
+        const ZELDownloadStatus status = downloadManager_->statusForDownload(download);
+        waiting |= status.isWaiting() || status.phase == ZELDownloadPhase::Paused;
+        failed |= status.phase == ZELDownloadPhase::Failed;
     }
+    if (waiting)
+        return QueueAction::Resume;
+    // Only failed downloads are left to go on with, or only installs run.
+    return failed ? QueueAction::Retry : QueueAction::None;
+}
+
+void CBMapStoreDownloadViewController::setDownloadButtonTitle() {
+    updateQueueButton();
     reloadDataAndTable(true);
 }
 
+void CBMapStoreDownloadViewController::updateQueueButton() {
+    auto item = isViewLoaded() ? navigationItem()->leftBarButtonItem() : nullptr;
+    if (!item)
+        return;
+    size_t length = downloadManager_->currentQueueLength();
+    const QueueAction action = length != 0 ? queueAction() : QueueAction::Resume;
+    const char* title = action == QueueAction::Retry    ? "Retry"
+                        : action == QueueAction::Resume ? "Resume"
+                                                        : "Pause";
+    item->setTitle(NSLocalizedString(title));
+    item->setEnabled(length != 0 && action != QueueAction::None &&
+                     !downloadManager_->isResumeDisabled());
+}
+
 void CBMapStoreDownloadViewController::toggleDownload() {
-    if (downloadManager_->isDownloading())
-        downloadManager_->pauseDownloads();
-    else
-        downloadManager_->resumeDownloads();
+    switch (queueAction()) {
+        case QueueAction::Pause:
+            downloadManager_->pauseDownloads();
+            break;
+        case QueueAction::Retry:
+            for (const auto& download :
+                 downloadManager_->currentQueue().value_or(std::vector<Download>{})) {
+                if (downloadManager_->statusForDownload(download).phase == ZELDownloadPhase::Failed)
+                    downloadManager_->retryDownload(download);
+            }
+            break;
+        case QueueAction::Resume:
+            downloadManager_->resumeDownloads();
+            break;
+        case QueueAction::None:
+            break;
+    }
     setDownloadButtonTitle();
 }
 
@@ -168,32 +205,6 @@ void CBMapStoreDownloadViewController::updateCellForProgressOfDownload(const Dow
             updateProgressForCell(cell, *path);
 }
 
-std::string CBMapStoreDownloadViewController::extractingTextForStatus(
-    const ZELDownloadStatus& status) {
-    return NSStringWithFormat("%@ (%.1f %@)", {{NSLocalizedString("downloadExtracting"),
-                                                status.installProgress * 100.0, "%"}})
-        .value_or("");
-}
-
-std::string CBMapStoreDownloadViewController::stateTextForStatus(const ZELDownloadStatus& status) {
-    switch (status.phase) {
-        case ZELDownloadPhase::Loading:
-            return loadingText(status);
-        case ZELDownloadPhase::Installing:
-            return status.isInstalling() ? extractingTextForStatus(status)
-                                         : NSLocalizedString("downloadExtracting");
-        case ZELDownloadPhase::Paused:
-            return NSLocalizedString(status.isWaiting() ? "downloadWaiting"
-                                                        : "downloadExtractingPaused");
-        case ZELDownloadPhase::Installed:
-            return NSLocalizedString("downloadFinished");
-        case ZELDownloadPhase::Failed:
-            return NSLocalizedString("downloadFailed");
-        default:
-            return NSLocalizedString("downloadWaiting");
-    }
-}
-
 void CBMapStoreDownloadViewController::configureCell(std::shared_ptr<UITableViewCell> cell,
                                                      const NSIndexPath& indexPath) {
     if (!cell && isViewLoaded())
@@ -204,11 +215,8 @@ void CBMapStoreDownloadViewController::configureCell(std::shared_ptr<UITableView
         return;
     downloadCell->textLabel()->setText(download->title().value_or(""));
     const ZELDownloadStatus status = downloadManager_->statusForDownload(download);
-    downloadCell->detailTextLabel()->setText(stateTextForStatus(status));
-    downloadCell->detailTextLabel()->setTextColor(
-        status.phase == ZELDownloadPhase::Failed
-            ? UIColor::colorWithRedGreenBlueAlpha(1.0, 0.25, 0.25, 1.0)
-            : UIColor::darkGrayColor());
+    downloadCell->detailTextLabel()->setText(CBDownloadStatusText::stateText(status));
+    downloadCell->detailTextLabel()->setTextColor(CBDownloadStatusText::stateColor(status));
 
     // What the engine is unpacking or installing cannot be cancelled.
     downloadCell->setShowsCancelButton(status.phase != ZELDownloadPhase::Installed &&
@@ -258,7 +266,7 @@ void CBMapStoreDownloadViewController::updateProgressForCell(
     const ZELDownloadStatus status = downloadManager_->statusForDownload(download);
     // Loading and installing rows tell how far they are on every step.
     if (status.phase == ZELDownloadPhase::Loading || status.isInstalling())
-        downloadCell->detailTextLabel()->setText(stateTextForStatus(status));
+        downloadCell->detailTextLabel()->setText(CBDownloadStatusText::stateText(status));
     downloadCell->progressView()->setProgress(float(status.progress));
 }
 
@@ -274,11 +282,21 @@ void CBMapStoreDownloadViewController::updateMapStore() {
     updater_->startManualUpdate();
 }
 
-void CBMapStoreDownloadViewController::showFailedMessageForIndividualDownload() {
-    auto alert = std::make_shared<UIAlertView>(
-        NSLocalizedString("ConnectionErrorTitle"),
-        NSLocalizedString("MapStoreDetailConnectionErrorMessage"),
-        std::weak_ptr<UIAlertViewDelegate>(), NSLocalizedString("OK"));
+void CBMapStoreDownloadViewController::showFailedMessageForIndividualDownload(
+    const ZELDownloadStatus& status) {
+    const auto reason = CBDownloadStatusText::failureReason(status.failure);
+    std::shared_ptr<UIAlertView> alert;
+    if (!reason || status.failure == ZELDownloadFailure::ConnectionLost) {
+        alert = std::make_shared<UIAlertView>(
+            NSLocalizedString("ConnectionErrorTitle"),
+            NSLocalizedString("MapStoreDetailConnectionErrorMessage"),
+            std::weak_ptr<UIAlertViewDelegate>(), NSLocalizedString("OK"));
+    } else {
+        alert = std::make_shared<UIAlertView>(
+            NSLocalizedString("downloadFailed"),
+            NSLocalizedFormat("DownloadFailedMessageFormat", {*reason}),
+            std::weak_ptr<UIAlertViewDelegate>(), NSLocalizedString("OK"));
+    }
     alert->show();
 }
 
@@ -373,9 +391,15 @@ void CBMapStoreDownloadViewController::downloadManagerDidStartPostProcessingForD
     updateCellForDownload(download);
 }
 
+// A download that fails, or stops loading to be unpacked, changes what the
+// bar button can do.
+void CBMapStoreDownloadViewController::downloadManagerChangedStatusToForDownload(
+    ZELDownloadManagerEngine&, const ZELDownloadStatus&, const Download& download) {
+    updateQueueButton();
+    updateCellForDownload(download);
+}
+
 void CBMapStoreDownloadViewController::downloadManagerDidChangeResumeDisabledStateTo(
-    ZELDownloadManagerEngine&, bool disabled) {
-    if (isViewLoaded())
-        if (auto item = navigationItem()->leftBarButtonItem())
-            item->setEnabled(!disabled);
+    ZELDownloadManagerEngine&, bool) {
+    updateQueueButton();
 }

@@ -18,10 +18,11 @@ struct ZELDownloadStatus;
 
 // The store's downloads tab: the engine's queue in its order (maps,
 // Wikipedia packages and catalogue updates), each row with title, cover,
-// state, progress and a cancel button; a bar button pauses or resumes the
-// queue, the tab badge counts the queue, and the footer button checks the
+// state, progress and a cancel button; a bar button pauses, resumes or
+// retries the queue, the tab badge counts the queue, and the footer button checks the
 // server for a newer catalogue. It follows the engine's queue and shows each
-// row by the engine's typed status of its download.
+// row by the engine's typed status of its download, in the words the detail
+// screen and the shelf use (CBDownloadStatusText).
 class CBMapStoreDownloadViewController : public UITableViewController,
                                          public ZELDownloadManagerEngineDelegate {
   public:
@@ -60,14 +61,21 @@ class CBMapStoreDownloadViewController : public UITableViewController,
     void updateMapStore();
     const std::shared_ptr<CBMapStoreUpdater>& lastUpdater() const { return updater_; }
 
-    // The alert of a failed download, shown by the screens that start them.
-    static void showFailedMessageForIndividualDownload();
-    // The state line of a download, and the line of one being installed.
-    static std::string stateTextForStatus(const ZELDownloadStatus& status);
-    static std::string extractingTextForStatus(const ZELDownloadStatus& status);
+    // The alert of a failed download, shown by the screens that start them:
+    // a lost connection asks to check it, another failure says its reason.
+    static void showFailedMessageForIndividualDownload(const ZELDownloadStatus& status);
+    // What the bar button does: pause what loads, resume a held or waiting
+    // queue, or retry the failed downloads when nothing else is left; while
+    // only installs run (they cannot be paused) it does nothing and reads
+    // "Pause", dimmed.
+    enum class QueueAction { Pause, Resume, Retry, None };
+    QueueAction queueAction() const;
+    // The bar button's title and state, without reloading the rows.
+    void updateQueueButton();
 
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
+    void viewDidAppear(bool animated) override;
     void viewWillDisappear(bool animated) override;
 
     long tableViewNumberOfRowsInSection(UITableView&, long) override;
@@ -92,6 +100,9 @@ class CBMapStoreDownloadViewController : public UITableViewController,
                                                    const Download&) override;
     void downloadManagerDidStartPostProcessingForDownload(ZELDownloadManagerEngine&,
                                                           const Download&) override;
+    void downloadManagerChangedStatusToForDownload(ZELDownloadManagerEngine&,
+                                                   const ZELDownloadStatus&,
+                                                   const Download& download) override;
     void downloadManagerDidChangeResumeDisabledStateTo(ZELDownloadManagerEngine&, bool) override;
 
   private:

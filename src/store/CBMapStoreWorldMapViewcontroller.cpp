@@ -12,7 +12,6 @@
 #include "MapKit/MKLocalSearch.h"
 #include "Net/NSURL.h"
 #include "QuartzCore/CALayer.h"
-#include "UIKit/UIActivityIndicatorView.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIButton.h"
 #include "UIKit/UIFont.h"
@@ -22,6 +21,7 @@
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UITabBarItem.h"
 #include "UIKit/UITextField.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/CBAnnotationView.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBMapScrollView.h"
@@ -36,6 +36,7 @@
 #include "store/CBMapStoreDetailVC.h"
 #include "store/CBMapStoreMapAnnotation.h"
 #include "uiadditions/UIViewController+ZELLayout.h"
+#include "widgets/CBClearSearchBar.h"
 #include "widgets/CBLabelWithInset.h"
 #include "widgets/ZELRoundedGradientButton.h"
 #include "widgets/ZELToolTip.h"
@@ -110,12 +111,11 @@ void CBMapStoreWorldMapViewcontroller::viewDidLoad() {
     const CGFloat barWidth = navigationController()
                                  ? navigationController()->navigationBar()->bounds().size.width
                                  : width;
-    searchBar_ = std::make_shared<UISearchBar>(CGRectMake(0, 0, barWidth - 80, 44));
-    searchBar_->setBarTintColor(UIColor::darkGrayColor());
+    // Clear behind its field, so the navigation bar shows through it.
+    searchBar_ = CBClearSearchBar::initWithBackground();
+    searchBar_->setFrame(CGRectMake(0, 0, barWidth - 80, 44));
+    searchBar_->setTintColor(UIColor::darkGrayColor());
     searchBar_->setDelegate(self());
-    searchSpinner_ = std::make_shared<UIActivityIndicatorView>(UIActivityIndicatorViewStyleGray);
-    searchSpinner_->setHidden(true);
-    searchBar_->addSubview(searchSpinner_);
     navigationItem()->setTitleView(searchBar_);
 
     missingMapButton_ = std::make_shared<ZELRoundedGradientButton>(CGRectZero, 3);
@@ -160,11 +160,6 @@ void CBMapStoreWorldMapViewcontroller::viewDidLayoutSubviews() {
         return;
     const CGFloat width = view()->bounds().size.width;
     missingMapButton_->setFrame(CGRectMake(50, topLayoutInset_ZEL(self()) + 15, width - 100, 44));
-    if (searchSpinner_ && searchBar_) {
-        const CGRect bar = searchBar_->bounds();
-        searchSpinner_->setFrame(
-            CGRectMake(bar.size.width - 58, (bar.size.height - 20) / 2, 20, 20));
-    }
 }
 
 void CBMapStoreWorldMapViewcontroller::viewWillAppear(bool animated) {
@@ -203,11 +198,13 @@ void CBMapStoreWorldMapViewcontroller::viewWillAppear(bool animated) {
 
 void CBMapStoreWorldMapViewcontroller::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
+    CrashInformation::setCurrentViewController("CBMapStoreWorldMapViewcontroller");
+    // Over the bars too, but the world map's own: it goes when the map does.
     auto host = view()->superview() ? view()->superview()->superview() : nullptr;
     if (host)
         ZELToolTip::showInViewWithTextTopImageBottomImageForKeyMaxShows(
             host, NSLocalizedString("TooltipStoreWorldMap"), UIImage::imageNamed("tooltip_info"),
-            nullptr, std::string("StoreWorldMap"), 3);
+            nullptr, std::string("StoreWorldMap"), 3, view());
 }
 
 // Pins.
@@ -477,14 +474,6 @@ void CBMapStoreWorldMapViewcontroller::mailComposeControllerDidFinishWithResultE
 
 // The place search.
 
-void CBMapStoreWorldMapViewcontroller::setSearchLoading(bool loading) {
-    searchSpinner_->setHidden(!loading);
-    if (loading)
-        searchSpinner_->startAnimating();
-    else
-        searchSpinner_->stopAnimating();
-}
-
 void CBMapStoreWorldMapViewcontroller::searchBarTextDidBeginEditing(UISearchBar&) {
     if (engine_)
         engine_->cancelSearch();
@@ -516,7 +505,7 @@ void CBMapStoreWorldMapViewcontroller::performSearchWithTextAndCheckOnline(const
     if (!engine_)
         return;
     searchRunning_ = true;
-    setSearchLoading(true);
+    searchBar_->setLoading(true);
     std::weak_ptr<CBMapStoreWorldMapViewcontroller> weak = self();
     const bool started = engine_->mapsMatchingInCountriesAndFederalRegionsWithCompletionBlock(
         text, {}, {}, [weak, text, checkOnline](const std::vector<Map>& maps) {
@@ -531,11 +520,11 @@ void CBMapStoreWorldMapViewcontroller::performSearchWithTextAndCheckOnline(const
             } else {
                 screen->showSearchResults(maps, text);
             }
-            screen->setSearchLoading(false);
+            screen->searchBar_->setLoading(false);
             screen->searchRunning_ = false;
         });
     if (!started) {
-        setSearchLoading(false);
+        searchBar_->setLoading(false);
         searchRunning_ = false;
     }
 }

@@ -12,8 +12,10 @@
 #include "mapkit/CBImageDataSource.h"
 #include "mapkit/CBMapScrollViewDelegate.h"
 #include "packages/CBMapStoreEngineDelegate.h"
+#include "widgets/CBClearSearchBar.h"
 
 class CBBoundingBox;
+class CBClearSearchBar;
 class CBLabelWithInset;
 class CBMapScrollView;
 class CBMapStoreEngine;
@@ -22,7 +24,6 @@ class CBMapStoreMapAnnotation;
 class CBPathDataSource;
 class CBUserMapStoreEngine;
 class MKLocalSearch;
-class UIActivityIndicatorView;
 class UIBarButtonItem;
 class UILabel;
 class ZELDownloadManagerEngine;
@@ -89,7 +90,7 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
     }
     const std::shared_ptr<UILabel>& attributionLabel() const { return attributionLabel_; }
     const std::shared_ptr<CBLabelWithInset>& infoLabel() const { return infoLabel_; }
-    const std::shared_ptr<UISearchBar>& searchBar() const { return searchBar_; }
+    const std::shared_ptr<CBClearSearchBar>& searchBar() const { return searchBar_; }
     const std::shared_ptr<ZELRoundedGradientButton>& missingMapButton() const {
         return missingMapButton_;
     }
@@ -134,7 +135,6 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
   private:
     std::shared_ptr<CBMapStoreWorldMapViewcontroller> self();
     std::vector<CBAnnotationRef> mapPins() const;
-    void setSearchLoading(bool loading);
     void searchPlaceOnline(const std::string& text);
     void showSearchResults(const std::vector<Map>& maps, const std::string& text);
 
@@ -152,8 +152,7 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
     std::shared_ptr<CBImageDataSource> mapTileDataSource_;
     std::shared_ptr<UILabel> attributionLabel_;
     std::shared_ptr<CBLabelWithInset> infoLabel_;
-    std::shared_ptr<UISearchBar> searchBar_;
-    std::shared_ptr<UIActivityIndicatorView> searchSpinner_;
+    std::shared_ptr<CBClearSearchBar> searchBar_;
     std::shared_ptr<ZELRoundedGradientButton> missingMapButton_;
     std::shared_ptr<CBPathDataSource> highlightedMap_;
     bool firstAppear_ = true;

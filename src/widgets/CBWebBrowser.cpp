@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
 #include "Net/NSURLError.h"
 #include "Net/NSURLRequest.h"
@@ -58,7 +59,7 @@ void CBWebBrowser::loadView() {
     spinner_ = std::make_shared<UIActivityIndicatorView>(UIActivityIndicatorViewStyleGray);
     loadingScreen_->addSubview(spinner_);
     auto loadingLabel = std::make_shared<UILabel>(CGRectMake(0, 0, 200, 20));
-    loadingLabel->setText("Loading\xe2\x80\xa6");
+    loadingLabel->setText(NSLocalizedString("WebBrowserLoading"));
     loadingLabel->setTextAlignment(NSTextAlignmentCenter);
     loadingLabel->setTextColor(UIColor::grayColor());
     loadingLabel->setTag(1);
@@ -160,9 +161,9 @@ bool CBWebBrowser::isWebPage() const {
 std::vector<std::string> CBWebBrowser::pageActions() const {
     if (!isWebPage())
         return {};
-    std::vector<std::string> actions{kOpenInBrowser};
+    std::vector<std::string> actions{NSLocalizedString(kOpenInBrowser)};
     if (pageShown_ && !webView_->pageSource().empty())
-        actions.emplace_back(kViewSource);
+        actions.emplace_back(NSLocalizedString(kViewSource));
     return actions;
 }
 
@@ -170,10 +171,10 @@ bool CBWebBrowser::performPageAction(const std::string& action) {
     const auto actions = pageActions();
     if (std::find(actions.begin(), actions.end(), action) == actions.end())
         return false;
-    if (action == kOpenInBrowser)
+    if (action == NSLocalizedString(kOpenInBrowser))
         return UIApplication::sharedApplication()->openURL(currentURL()->absoluteString());
     auto source = std::make_shared<CBTextViewController>();
-    source->setTitle("Source");
+    source->setTitle(NSLocalizedString("WebBrowserSourceTitle"));
     source->setText(webView_->pageSource());
     if (auto navigation = navigationController())
         navigation->pushViewControllerAnimated(source, true);
@@ -188,7 +189,7 @@ void CBWebBrowser::showActions() {
         return;
     actionSheet_ = std::make_shared<UIActionSheet>(
         std::nullopt, std::static_pointer_cast<CBWebBrowser>(shared_from_this()),
-        std::string("Cancel"), std::nullopt, actions);
+        NSLocalizedString("Cancel"), std::nullopt, actions);
     actionSheet_->showInView(view());
 }
 
@@ -257,7 +258,8 @@ void CBWebBrowser::webViewDidFailLoadWithError(UIWebView&, const NSError& error)
         NSLogWithLevel(NSLogLevel::Warning, "CBWebBrowser: %s not loaded: %s",
                        currentURL() ? currentURL()->absoluteString().c_str() : "the page",
                        error.localizedDescription().c_str());
-        errorLabel_->setText("The page could not be loaded.\n" + error.localizedDescription());
+        errorLabel_->setText(NSLocalizedString("WebBrowserPageNotLoaded") + "\n" +
+                             error.localizedDescription());
         errorLabel_->setHidden(false);
         webView_->setHidden(true);
         view()->setNeedsLayout();

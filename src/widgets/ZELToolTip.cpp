@@ -3,6 +3,7 @@
 #include <set>
 
 #include "CoreGraphics/CGPath.h"
+#include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSUserDefaults.h"
 #include "UIKit/UIFont.h"
 #include "UIKit/UIGraphics.h"
@@ -27,12 +28,31 @@ std::set<std::string>& shownThisRun() {
 std::string defaultsKey(const std::string& key) {
     return "ZELToolTip-" + key;
 }
+
+// Sits unseen in the owner's view and sends the tip away when that view
+// leaves the window: the screen that showed the tip is gone.
+class OwnerWatch : public UIView {
+  public:
+    explicit OwnerWatch(std::weak_ptr<ZELToolTip> tip) : tip_(std::move(tip)) {
+        setHidden(true);
+        setUserInteractionEnabled(false);
+    }
+    void didMoveToWindow() override {
+        if (window())
+            return;
+        if (auto tip = tip_.lock())
+            tip->dismiss();
+    }
+
+  private:
+    std::weak_ptr<ZELToolTip> tip_;
+};
 }  // namespace
 
 bool ZELToolTip::showInViewWithTextTopImageBottomImageForKeyMaxShows(
     const std::shared_ptr<UIView>& view, const std::string& text,
     const std::shared_ptr<UIImage>& topImage, const std::shared_ptr<UIImage>& bottomImage,
-    const std::optional<std::string>& key, long maxShows) {
+    const std::optional<std::string>& key, long maxShows, const std::shared_ptr<UIView>& owner) {
     if (!view || currentToolTip())
         return false;
     auto defaults = NSUserDefaults::standardUserDefaults();
@@ -59,6 +79,8 @@ bool ZELToolTip::showInViewWithTextTopImageBottomImageForKeyMaxShows(
     tip->setFrame(CGRectMake(bounds.origin.x + (bounds.size.width - width) / 2,
                              bounds.origin.y + (bounds.size.height - height) / 2, width, height));
     view->addSubview(tip);
+    tip->ownerWatch_ = std::make_shared<OwnerWatch>(tip);
+    (owner ? owner : view)->addSubview(tip->ownerWatch_);
     current() = tip;
     return true;
 }
@@ -69,8 +91,12 @@ std::shared_ptr<ZELToolTip> ZELToolTip::currentToolTip() {
 }
 
 void ZELToolTip::hideCurrentToolTip() {
-    if (auto tip = currentToolTip())
+    if (auto tip = current().lock()) {
         tip->removeFromSuperview();
+        if (tip->ownerWatch_)
+            tip->ownerWatch_->removeFromSuperview();
+        tip->ownerWatch_.reset();
+    }
     current().reset();
 }
 
@@ -118,8 +144,30 @@ void ZELToolTip::drawRect(const CGRect&) {
     context->fillPath();
 }
 
+std::shared_ptr<UIView> ZELToolTip::hitTest(CGPoint point, UIEvent* event) {
+    // Only a real touch sends the tip away, not a look at what lies where.
+    if (event && !isHidden() && !pointInside(point, event)) {
+        dismiss();
+        return nullptr;
+    }
+    return UIView::hitTest(point, event);
+}
+
 void ZELToolTip::touchesEnded(const UITouchSet&, UIEvent*) {
+    dismiss();
+}
+
+void ZELToolTip::dismiss() {
     if (current().lock().get() == this)
         current().reset();
-    removeFromSuperview();
+    // Gone from sight at once; out of the tree once the walk that asked
+    // (a hit test, a move to another window) is over.
+    setHidden(true);
+    auto self = std::static_pointer_cast<ZELToolTip>(shared_from_this());
+    DispatchQueue::main()->async([self] {
+        self->removeFromSuperview();
+        if (self->ownerWatch_)
+            self->ownerWatch_->removeFromSuperview();
+        self->ownerWatch_.reset();
+    });
 }

@@ -243,6 +243,12 @@ void CBWikipediaManager::changeCurrentMapTo(const Map& map) {
     resetWikipediaForMapIdentifier(currentMapIdentifier_);
 }
 
+// The map's articles go with it, and so does a download of them with what it
+// loaded so far.
 void CBWikipediaManager::didDeleteMapWithIdentifier(const std::string& identifier) {
     deleteWikipediaContentForMapIdentifier(identifier);
+    if (auto download = downloadManager_ ? downloadManager_->downloadForIdentifierOfType(
+                                               identifier, kDownloadType)
+                                         : nullptr)
+        downloadManager_->cancelDownloads({download});
 }

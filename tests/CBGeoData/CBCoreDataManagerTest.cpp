@@ -11,21 +11,27 @@ namespace {
 // and whose fetch can be made to fail.
 class SearchManager : public CBCoreDataManager {
   public:
-    explicit SearchManager(std::shared_ptr<NSManagedObjectModel> model) {
-        managedObjectModel_ = std::move(model);
-    }
+    explicit SearchManager(std::shared_ptr<NSManagedObjectModel> model)
+        : model_(std::move(model)) {}
 
+    // Loaded again after a release, as a real manager's model is.
     std::shared_ptr<NSManagedObjectModel> managedObjectModel() override {
+        if (!managedObjectModel_)
+            managedObjectModel_ = model_;
         return managedObjectModel_;
     }
     std::shared_ptr<NSPersistentStoreCoordinator> persistentStoreCoordinator() override {
         return persistentStoreCoordinator_;
     }
     void addStore(const std::string& path) {
+        auto coordinator = std::make_shared<NSPersistentStoreCoordinator>(managedObjectModel());
+        coordinator->addPersistentStoreWithType(NSSQLiteStoreType, "", path, {}, nullptr);
+        persistentStoreCoordinator_ = coordinator;
+    }
+    // A stack with no store, opened and released quickly.
+    void openEmptyStack() {
         persistentStoreCoordinator_ =
-            std::make_shared<NSPersistentStoreCoordinator>(managedObjectModel_);
-        persistentStoreCoordinator_->addPersistentStoreWithType(NSSQLiteStoreType, "", path, {},
-                                                                nullptr);
+            std::make_shared<NSPersistentStoreCoordinator>(managedObjectModel());
     }
     std::shared_ptr<NSPredicate> predicateForCanonicalSearchTerm(const std::string& term) override {
         return NSPredicate::predicateWithFormat("canonicalName CONTAINS %@", {term});
@@ -57,6 +63,9 @@ class SearchManager : public CBCoreDataManager {
     std::shared_ptr<DispatchQueue> createSearchQueue() override {
         return DispatchQueue::createSerial("CBCoreDataManagerTestSearch");
     }
+
+  private:
+    std::shared_ptr<NSManagedObjectModel> model_;
 };
 
 class CBCoreDataManagerTest : public GeoStoreTest {
@@ -218,6 +227,28 @@ TEST_F(CBCoreDataManagerTest, StackChecksAndStoreValidation) {
     manager_->releaseCoreDataStackKeepingPersistentStoreCoordinator(true);
     EXPECT_FALSE(manager_->coreDataStackIsComplete());
     EXPECT_FALSE(manager_->saveChanges());
+}
+
+TEST_F(CBCoreDataManagerTest, ReleasingTheStackWhileTheSearchQueueMakesItsContextIsSafe) {
+    // The main thread switches stacks while the search queue makes its
+    // context from the stack it finds there, as a map switch does while a
+    // title index is read: the queue must never copy a coordinator that the
+    // main thread is freeing.
+    auto queue = manager_->searchQueue();
+    std::weak_ptr<SearchManager> weak = manager_;
+    for (int i = 0; i < 20000; ++i) {
+        manager_->openEmptyStack();
+        queue->async([weak] {
+            if (auto manager = weak.lock())
+                manager->searchObjectContext();
+        });
+        manager_->releaseCoreDataStack();
+    }
+    queue->sync([] {});
+    manager_->addStore(file("geo.sqlite"));
+    ASSERT_TRUE(search("elm"));
+    waitForDeliveries(1);
+    EXPECT_EQ(deliveries_[0].second, std::vector<std::string>{"elm street"});
 }
 
 TEST_F(CBCoreDataManagerTest, DuplicatesAttributesIntoAnotherContext) {

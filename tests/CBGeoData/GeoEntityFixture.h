@@ -12,9 +12,11 @@
 #include "CoreData/NSManagedObjectContext.h"
 #include "CoreData/NSManagedObjectModel.h"
 #include "CoreData/NSPersistentStoreCoordinator.h"
+#include "Foundation/NSPathUtilities.h"
 
 // A fresh geo store with the application's own geo object model and the geo
-// entity classes, in a temporary folder.
+// entity classes, in a temporary folder (also the application's home: the
+// distance unit is a user default).
 class GeoEntityTest : public ::testing::Test {
   protected:
     static std::string resourcesPath() {
@@ -29,6 +31,7 @@ class GeoEntityTest : public ::testing::Test {
             (std::filesystem::temp_directory_path() / "kvgeoentity.XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         directory_ = pattern;
+        NSSetApplicationHome(directory_);
         model_ = NSManagedObjectModel::modelWithContentsOfFile(
             resourcesPath() + "/Quillmere.bundle/CBGeoObject.model");
         ASSERT_NE(model_, nullptr);
@@ -38,6 +41,7 @@ class GeoEntityTest : public ::testing::Test {
 
     void TearDown() override {
         context_.reset();
+        NSSetApplicationHome("");
         std::error_code ignored;
         std::filesystem::remove_all(directory_, ignored);
     }

@@ -13,9 +13,10 @@
 #include "CoreData/NSPersistentStoreCoordinator.h"
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSBundle.h"
+#include "Foundation/NSPathUtilities.h"
 
-// A temporary folder, the test bundle with the geo object model as main
-// bundle, and helpers to write geo stores.
+// A temporary folder (also the application's home), the test bundle with the
+// geo object model as main bundle, and helpers to write geo stores.
 class GeoStoreTest : public ::testing::Test {
   protected:
     static std::string bundlePath() {
@@ -30,12 +31,14 @@ class GeoStoreTest : public ::testing::Test {
             (std::filesystem::temp_directory_path() / "kvgeostore.XXXXXX").string();
         ASSERT_NE(mkdtemp(pattern.data()), nullptr);
         directory_ = pattern;
+        NSSetApplicationHome(directory_);
         model_ = NSManagedObjectModel::modelWithContentsOfFile(
             bundlePath() + "/Quillmere.bundle/CBGeoObject.model");
         ASSERT_NE(model_, nullptr);
     }
 
     void TearDown() override {
+        NSSetApplicationHome("");
         NSBundle::setMainBundlePath("");
         std::error_code ignored;
         std::filesystem::remove_all(directory_, ignored);

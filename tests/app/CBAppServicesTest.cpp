@@ -13,7 +13,6 @@
 #include "app/CBKelvaraLink.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/MFMailComposeViewController+KelvaraSupport.h"
-#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "location/CBLocationManager.h"
 #include "mapkit/MapkitTestSupport.h"
 #include "widgets/UIColor+KelvaraColors.h"
@@ -37,25 +36,6 @@ class CBAppServicesTest : public ::testing::Test {
     }
     std::filesystem::path home_;
 };
-
-TEST_F(CBAppServicesTest, CrashBreadcrumbsNameTheScreenAndTheMapAndRotateAtLaunch) {
-    auto defaults = NSUserDefaults::standardUserDefaults();
-    CrashInformation::setCurrentViewController("CBMapViewController");
-    CrashInformation::didEnterMapWithIdentifier(std::nullopt, std::nullopt);
-    auto crumbs = defaults->dictionaryForKey(CrashInformation::kDictionaryKey);
-    ASSERT_TRUE(crumbs);
-    EXPECT_EQ(crumbs->at("vc"), Value(std::string("CBMapViewController")));
-    EXPECT_FALSE(crumbs->count("map"));
-    CrashInformation::didEnterMapWithIdentifier("neubrandenburg", std::nullopt);
-    crumbs = defaults->dictionaryForKey(CrashInformation::kDictionaryKey);
-    EXPECT_EQ(crumbs->at("map"), Value(std::string("neubrandenburg")));
-
-    CrashInformation::rotate();
-    EXPECT_FALSE(defaults->dictionaryForKey(CrashInformation::kDictionaryKey));
-    auto previous = defaults->dictionaryForKey(CrashInformation::kPreviousDictionaryKey);
-    ASSERT_TRUE(previous);
-    EXPECT_EQ(previous->at("vc"), Value(std::string("CBMapViewController")));
-}
 
 TEST_F(CBAppServicesTest, TheReviewPromptWaitsForTwentyLaunchesAndAsksOnce) {
     CBKelvaraSharedAppDelegate delegate({});

@@ -1,8 +1,17 @@
 #include <gtest/gtest.h>
 
+#include "Foundation/NSBundle.h"
 #include "app/CBKelvaraLink.h"
+#include "mapkit/MapkitTestSupport.h"
 
 namespace {
+
+// The reasons are the application's own texts.
+class CBKelvaraLinkTest : public ::testing::Test {
+  protected:
+    void SetUp() override { NSBundle::setMainBundlePath(sourceResourcesPath()); }
+    void TearDown() override { NSBundle::setMainBundlePath(""); }
+};
 
 std::string errorOf(const std::string& url) {
     std::string error;
@@ -34,7 +43,7 @@ TEST(CBKelvaraLink, ReadsTheLongAndTheShortKeys) {
     EXPECT_FALSE(noPin->placeName);
 }
 
-TEST(CBKelvaraLink, RefusesBrokenLinksWithAReadableReason) {
+TEST_F(CBKelvaraLinkTest, RefusesBrokenLinksWithAReadableReason) {
     EXPECT_EQ(errorOf("http://?ll=1,2"), "This is not a kelvara2 link.");
     EXPECT_EQ(errorOf("kelvara2://"), "The link names no place (it has no \"ll\").");
     EXPECT_EQ(errorOf("kelvara2://?z=3"), "The link names no place (it has no \"ll\").");

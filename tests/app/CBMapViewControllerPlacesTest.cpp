@@ -31,8 +31,6 @@ class CBMapViewControllerPlacesTest : public MapScreenTest {
         bookmarks_ = CBBookmarksManager::create();
     }
     void TearDown() override {
-        window_.reset();
-        screen_.reset();
         bookmarks_.reset();
         MapScreenTest::TearDown();
     }

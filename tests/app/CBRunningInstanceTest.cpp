@@ -86,11 +86,28 @@ TEST_F(CBRunningInstanceTest, OtherTextsAndOverlongLinksAreRefused) {
     EXPECT_EQ(CBRunningInstance::forwardLink(path_, "file:///etc/passwd", &error),
               CBRunningInstance::Forwarding::Refused);
     EXPECT_EQ(error, "not a kelvara2 link");
-    const std::string overlong =
-        "kelvara2://?placename=" + std::string(CBRunningInstance::kMaximumLinkLength, 'a');
-    EXPECT_EQ(CBRunningInstance::forwardLink(path_, overlong, &error),
-              CBRunningInstance::Forwarding::Refused);
-    EXPECT_EQ(error, "link too long or not sent");
+    // Just over the bound, and far over it (more than the socket holds
+    // unread): both say why, rather than that nobody answered.
+    for (const size_t length : {CBRunningInstance::kMaximumLinkLength + 1, size_t(1) << 20}) {
+        const std::string overlong = "kelvara2://?placename=" + std::string(length - 22, 'a');
+        EXPECT_EQ(CBRunningInstance::forwardLink(path_, overlong, &error),
+                  CBRunningInstance::Forwarding::Refused);
+        EXPECT_EQ(error,
+                  "the link is too long (" + std::to_string(length) + " bytes; at most 8192)");
+    }
+    // A sender that does not check is still told by the running instance.
+    const int raw = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path_.c_str());
+    ASSERT_EQ(::connect(raw, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const std::string tooMuch = "kelvara2://?" + std::string(9000, 'b');
+    ASSERT_EQ(::send(raw, tooMuch.data(), tooMuch.size(), 0), ssize_t(tooMuch.size()));
+    ::shutdown(raw, SHUT_WR);
+    char reply[64] = {};
+    EXPECT_GT(::recv(raw, reply, sizeof reply - 1, MSG_WAITALL), 0);
+    ::close(raw);
+    EXPECT_EQ(std::string(reply), "link too long or not sent\n");
     // A broken link is the receiver's to report, as at start.
     EXPECT_EQ(CBRunningInstance::forwardLink(path_, "kelvara2://?ll=95,13"),
               CBRunningInstance::Forwarding::Forwarded);

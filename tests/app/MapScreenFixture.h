@@ -5,13 +5,24 @@
 #include <string>
 
 #include "CBGeoData/CBCoordinatePathValueTransformer.h"
+#include "CBGeoData/CBGeoDataManager.h"
+#include "CBGeoData/CBGeoObject.h"
+#include "CoreData/NSFetchRequest.h"
+#include "CoreData/NSManagedObjectContext.h"
+#include "CoreData/NSPredicate.h"
+#include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
 #include "Host/HostScenario.h"
+#include "QuartzCore/CATiledLayer.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIWindow.h"
 #include "app/CBMapViewController.h"
+#include "mapkit/CBDiskTileCache.h"
+#include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapView.h"
 #include "mapkit/MapkitTestSupport.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
@@ -40,13 +51,32 @@ class MapScreenTest : public UIKitTest {
                                                            CBUserMapStoreEngine::kStoreFileName);
     }
     void TearDown() override {
+        // The map is kept until what it still draws is drawn and written to
+        // the tile cache, while the home is the test's: late tiles would land
+        // in the user's cache.
+        auto map = screen_ ? screen_->mapView() : nullptr;
         window_.reset();
         screen_.reset();
         registry_.reset();
+        // What the screen left running ends while the home is still the test's.
+        UIKitTest::TearDown();
+        settleTiles(map);
+        map.reset();
         NSBundle::setMainBundlePath("");
         NSUserDefaults::resetStandardUserDefaults();
         NSSetApplicationHome("");
-        UIKitTest::TearDown();
+    }
+
+    static void settleTiles(const std::shared_ptr<CBMapScrollView>& map) {
+        if (!map)
+            return;
+        auto tiles = map->mapView()
+                         ? std::dynamic_pointer_cast<CATiledLayer>(map->mapView()->layer())
+                         : nullptr;
+        NSRunLoop::mainRunLoop()->runUntil([&] { return !tiles || tiles->pendingTileCount() == 0; },
+                                           10);
+        if (auto cache = map->displayManager() ? map->displayManager()->diskCache() : nullptr)
+            cache->waitUntilIdle();
     }
 
     // The registry's record of a map, with its box.
@@ -92,6 +122,16 @@ class MapScreenTest : public UIKitTest {
         window_ = makeWindow({320, 480});
         window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
         window_->layoutIfNeeded();
+    }
+    // The first object of the shown map's data with that name.
+    std::shared_ptr<CBGeoObject> objectNamed(const std::string& name) {
+        NSFetchRequest request("object");
+        request.predicate = NSPredicate::predicateWithFormat("name == %@", {name});
+        request.fetchLimit = 1;
+        auto found =
+            screen_->mapView()->dataManager()->managedObjectContext()->executeFetchRequest(request);
+        return found && !found->empty() ? std::dynamic_pointer_cast<CBGeoObject>(found->front())
+                                        : nullptr;
     }
     void play(const std::string& script) {
         auto result = HostRunScenario(window_, script);

@@ -4,13 +4,19 @@
 
 #include <cmath>
 
+#include "CoreGraphics/CGContext.h"
+#include "CoreGraphics/CGImage.h"
 #include "Foundation/NSUserDefaults.h"
+#include "MapViewHome.h"
+#include "QuartzCore/CALayer.h"
 #include "UIKit/UILabel.h"
 
 namespace {
 
 class CBMapScaleViewTest : public ::testing::Test {
   protected:
+    // The unit default lives in the test's own home; made before the view.
+    MapViewHome home_;
     void useMetric(bool metric) {
         NSUserDefaults::standardUserDefaults()->setBoolForKey(metric, "km");
     }
@@ -86,6 +92,29 @@ TEST_F(CBMapScaleViewTest, ColourDefaultsAndLabelPlacement) {
     view.setDisplayAtTop(true);
     view.layoutSubviews();
     EXPECT_EQ(view.distanceLabel()->frame(), CGRectMake(10, 3, 80, 20));
+}
+
+// Without a plate of its own the bar's text ran into the map's labels and
+// icons ("150 m" under a street name); it is drawn on a light plate now,
+// here over black.
+TEST_F(CBMapScaleViewTest, TheBarAndItsTextLieOnALightPlate) {
+    useMetric(true);
+    view.setPointsPerKilometer(1000);
+    ASSERT_EQ(view.frame().size.width, 100);
+    view.layoutIfNeeded();
+    view.layer()->displayTreeIfNeeded();
+    auto context = CGContext::createBitmapContext(100, 20, kCGImageAlphaNoneSkipFirst);
+    ASSERT_TRUE(context);
+    view.layer()->renderInContext(*context);
+    auto image = context->createImage();
+    ASSERT_TRUE(image);
+    // The bitmap's rows run bottom up: row 0 is the bar's bottom line.
+    auto grey = [&](size_t x, size_t y) { return int(image->pixelAt(x, y) & 0xFF); };
+    // Beside the text, inside the bracket.
+    EXPECT_GT(grey(94, 8), 180);
+    EXPECT_GT(grey(6, 4), 180);
+    // The bracket is drawn on it, darker than the plate.
+    EXPECT_LT(grey(94, 0), grey(94, 8) - 40);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <set>
 #include <thread>
 
+#include "FailureImage.h"
 #include "ImageIO/CGImageDestination.h"
 #include "ImageIO/CGImageSource.h"
 #include "mapkit/VectorTileFixture.h"
@@ -97,9 +98,9 @@ TEST_F(CBVectorDataSourceTest, TilesMatchTheReferenceImages) {
         auto reference = source->createImageAtIndex(0);
         ASSERT_NE(reference, nullptr);
         const double share = differingShare(rendered, pixels(*reference));
-        EXPECT_LT(share, 0.01);
-        if (share >= 0.01)
-            writePNG(*context, cacheFolder_.file("failed.png"));
+        EXPECT_LT(share, 0.01) << keepFailureImage(
+            std::string(place.name) + "-" + std::to_string(place.zoom) + ".actual",
+            [&](const std::string& path) { return writePNG(*context, path); });
     }
 }
 

@@ -70,13 +70,16 @@ class LogCapture {
         });
     }
     ~LogCapture() { NSLogSetSink(previous_); }
-    bool contains(const std::string& text) const {
+    bool contains(const std::string& text) const { return count(text) > 0; }
+    // The lines that hold the text.
+    size_t count(const std::string& text) const {
         std::lock_guard lock(mutex_);
+        size_t found = 0;
         for (const auto& line : lines_) {
             if (line.find(text) != std::string::npos)
-                return true;
+                ++found;
         }
-        return false;
+        return found;
     }
 
   private:

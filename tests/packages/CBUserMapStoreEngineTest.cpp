@@ -185,6 +185,59 @@ TEST_F(CBUserMapStoreEngineTest, TheCurrentMapIsKeptInTheStateFileAndClearedWith
     EXPECT_FALSE(fs::exists(home_.path() + "/Caches/CBUserMapStore_state.plist"));
 }
 
+// Deleting a map left its rendered tiles in the tile cache and the part of a
+// failed update it had loaded.
+TEST_F(CBUserMapStoreEngineTest, DeletingAMapTakesItsTilesAndWhatAFailedUpdateLoaded) {
+    const std::string package = publish(samplePackage("three-rivers"), "three-rivers", "US-MI");
+    download("three-rivers", "US-MI");
+    ASSERT_TRUE(waitForRemoval("three-rivers"));
+    // Tiles of the map and of another one, written and indexed.
+    auto cache = std::make_shared<CBDiskTileCache>();
+    std::vector<uint32_t> pixels(16 * 16, 0xFF336699);
+    CGImageRef tile = CGImage::createWithARGB32(
+        16, 16, 16 * 4, reinterpret_cast<const uint8_t*>(pixels.data()), true);
+    for (const char* store : {"three-rivers", "liechtenstein"}) {
+        for (const char* quadKey : {"1023", "1030"})
+            cache->addTileImageForQuadKeyStringInStoreIdWithStyleId(tile, quadKey, store,
+                                                                    "defaultMapStyle");
+    }
+    cache->saveChangesIfNeeded();
+    cache->waitUntilIdle();
+    auto indexed = [&](const std::string& store) {
+        auto fresh = std::make_shared<CBDiskTileCache>();
+        size_t count = 0;
+        fresh->dbQueue()->sync([&] {
+            count = fresh
+                        ->fetchTileForQuadKeysInStoreIdWithStyleId({"1023", "1030"}, store,
+                                                                   "defaultMapStyle")
+                        .value_or(std::vector<std::shared_ptr<CBDiskCacheMapTile>>{})
+                        .size();
+        });
+        return count;
+    };
+    ASSERT_EQ(indexed("three-rivers"), 2u);
+    const std::string folder =
+        cache->filePathForStyleIdAndStoreId("defaultMapStyle", "three-rivers");
+    ASSERT_TRUE(fs::exists(folder));
+
+    // An update cut off half-way keeps its zip for a retry.
+    server_->fault(packagePath("three-rivers", "US-MI"),
+                   "cut=" + std::to_string(fs::file_size(package) / 2) + "&count=1");
+    auto update = download("three-rivers", "US-MI");
+    ASSERT_TRUE(waitForState(update, ZELDownloadStateFailed));
+    const std::string zip = update->zipPath();
+    ASSERT_TRUE(fs::exists(zip));
+
+    // The application's step after a delete takes the tiles.
+    registry_->setDeletedMapStep(CBMapTileCachePrefill::removeTilesOfDeletedStore);
+    registry_->deleteMap(registry_->mapForIdentifier("three-rivers"));
+    EXPECT_TRUE(runUntil([&] { return !fs::exists(folder) && !fs::exists(zip); }, 10));
+    EXPECT_TRUE(runUntil([&] { return indexed("three-rivers") == 0; }, 10));
+    EXPECT_EQ(indexed("liechtenstein"), 2u);
+    EXPECT_TRUE(
+        fs::exists(cache->filePathForStyleIdAndStoreId("defaultMapStyle", "liechtenstein")));
+}
+
 TEST_F(CBUserMapStoreEngineTest, MigrationDropsRecordsWhoseDownloadIsGoneAndRestoresHalfSwaps) {
     publish(samplePackage("three-rivers"), "three-rivers", "US-MI");
     auto queued = add("three-rivers", "US-MI");
@@ -219,6 +272,25 @@ TEST_F(CBUserMapStoreEngineTest, ThePrefillOfAnInstalledMapIsReportedAsPostProce
     }
     EXPECT_GT(postProcessing, 0u);
     EXPECT_DOUBLE_EQ(recorder_->progress.back(), 1.0);
+}
+
+// An update cleared the old tiles under the store file's name, where no
+// tile lies, so the updated map kept drawing the old package's tiles.
+TEST_F(CBUserMapStoreEngineTest, AnUpdateDrawsItsTilesAfreshFromTheNewPackage) {
+    registry_->setPostInstallStep(tileCachePrefillStep());
+    publish(samplePackage("three-rivers"), "three-rivers", "US-MI");
+    download("three-rivers", "US-MI");
+    ASSERT_TRUE(waitForRemoval("three-rivers", 120));
+    const std::string tiles =
+        CBDiskTileCache().filePathForStyleIdAndStoreId("defaultMapStyle", "three-rivers");
+    ASSERT_TRUE(fs::is_directory(tiles));
+    std::ofstream(tiles + "/1") << "a tile of the old package";
+
+    recorder_->events.clear();
+    download("three-rivers", "US-MI");
+    ASSERT_TRUE(waitForRemoval("three-rivers", 120));
+    EXPECT_FALSE(fs::exists(tiles + "/1"));
+    EXPECT_TRUE(fs::is_directory(tiles));  // drawn again by the pre-fill
 }
 
 // Notes the statuses the registry tells of map downloads, as "<id> <phase>",

@@ -11,7 +11,9 @@
 #include "Net/NSURLConnection.h"
 
 MapStoreServerProcess::MapStoreServerProcess(const std::string& root) {
-    port_ = spawnLocalServer({KELVARA_MAPSTORE_SERVER, "--root", root, "--port", "0"}, pid_);
+    // The test's own folder is the only place replaceWith may take files from.
+    port_ = spawnLocalServer(
+        {KELVARA_MAPSTORE_SERVER, "--root", root, "--port", "0", "--test-control", root}, pid_);
 }
 
 MapStoreServerProcess::~MapStoreServerProcess() {

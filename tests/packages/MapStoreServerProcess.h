@@ -7,13 +7,14 @@
 #include "Foundation/Value.h"
 
 // tools/mapstore-server run as a child process on 127.0.0.1 over a root
-// folder, for one test.
+// folder, for one test, with its control endpoints on.
 class MapStoreServerProcess {
   public:
     explicit MapStoreServerProcess(const std::string& root);
     ~MapStoreServerProcess();
 
     bool running() const { return port_ > 0; }
+    int port() const { return port_; }
     // "http://127.0.0.1:<port>"
     std::string baseURL() const;
     std::string urlFor(const std::string& path) const { return baseURL() + path; }

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
+#include <thread>
 
+#include "LocalServerSpawn.h"
 #include "MapStoreServerProcess.h"
 #include "Net/NSURLConnection.h"
+#include "RawHttp.h"
 #include "mapkit/MapkitTestSupport.h"
 
 namespace {
@@ -73,6 +77,75 @@ TEST_F(MapStoreServerTest, AnswersRangesAndIfRangeItself) {
     const Answer past = get("/map/DE/x.zip", {{"Range", "bytes=10-"}});
     EXPECT_EQ(past.status, 416);
     EXPECT_EQ(past.headers.at("Content-Range"), "bytes */10");
+    // The last bytes; none of them is no range at all.
+    const Answer tail = get("/map/DE/x.zip", {{"Range", "bytes=-3"}});
+    EXPECT_EQ(tail.status, 206);
+    EXPECT_EQ(tail.body, "789");
+    EXPECT_EQ(tail.headers.at("Content-Range"), "bytes 7-9/10");
+    EXPECT_EQ(get("/map/DE/x.zip", {{"Range", "bytes=-30"}}).body, "0123456789");
+    const Answer none = get("/map/DE/x.zip", {{"Range", "bytes=-0"}});
+    EXPECT_EQ(none.status, 416);
+    EXPECT_EQ(none.headers.at("Content-Range"), "bytes */10");
+    // Forms it does not serve as ranges get the whole file.
+    for (const char* odd : {"bytes=-", "bytes=1-2,4-5"})
+        EXPECT_EQ(get("/map/DE/x.zip", {{"Range", odd}}).status, 200) << odd;
+}
+
+TEST_F(MapStoreServerTest, APathWithANulIsRefused) {
+    EXPECT_EQ(rawStatus(server_->port(), rawGet("/map/DE/x.zip%00.jpg")), 400);
+    EXPECT_EQ(rawStatus(server_->port(), rawGet("/map/DE/x.zip")), 200);
+}
+
+TEST_F(MapStoreServerTest, FaultValuesAreCheckedBeforeAnyIsTaken) {
+    std::ofstream(root_.file("newer.zip")) << "abcdefghij";
+    auto control = [&](const std::string& query) {
+        NSMutableURLRequest request(
+            *NSURL::URLWithString(server_->urlFor("/_control/fault?" + query)));
+        request.setHTTPMethod("POST");
+        std::optional<NSHTTPURLResponse> response;
+        NSURLConnection::sendSynchronousRequest(request, &response);
+        return response ? response->statusCode() : 0;
+    };
+    const std::string path = "path=/map/DE/x.zip&";
+    for (const std::string& refused : std::vector<std::string>{
+             "throttle=0", "status=0", "status=99", "status=600", "status=99999999999999999999",
+             "count=0", "count=-1", "cut=ten", "cut=1e3", "ignoreRange=yes", "unknown=1",
+             "count=1&count=2", "replaceWith=/etc/passwd", "replaceWith=" + root_.file("missing"),
+             "replaceWith=" + root_.file("map/DE/../../../etc/passwd")}) {
+        EXPECT_EQ(control(path + refused), 400) << refused;
+        // Nothing of it was taken: the file is served as it is.
+        EXPECT_EQ(get("/map/DE/x.zip").body, "0123456789") << refused;
+    }
+    EXPECT_EQ(control("throttle=5"), 400);  // no path
+    EXPECT_EQ(control("path=map&status=500"), 400);
+    EXPECT_EQ(control(path + "status=503&count=1&replaceWith=" + root_.file("newer.zip")), 200);
+    EXPECT_EQ(get("/map/DE/x.zip").status, 503);
+    // The file is replaced before the request shows in the log.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    auto logged = [&] {
+        for (const Value& entry : server_->log()) {
+            if (*entry.dictionaryValue()->at("status").integerValue() == 503)
+                return true;
+        }
+        return false;
+    };
+    while (!logged() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(get("/map/DE/x.zip").body, "abcdefghij");
+}
+
+TEST_F(MapStoreServerTest, WithoutTheTestFlagNothingSteersTheServer) {
+    pid_t pid = -1;
+    const int port =
+        spawnLocalServer({KELVARA_MAPSTORE_SERVER, "--root", root_.path(), "--port", "0"}, pid);
+    ASSERT_GT(port, 0);
+    const std::string post =
+        "POST /_control/fault?path=/map/DE/x.zip&status=500 HTTP/1.1\r\n"
+        "Host: 127.0.0.1\r\nConnection: close\r\nContent-Length: 0\r\n\r\n";
+    EXPECT_EQ(rawStatus(port, post), 404);
+    EXPECT_EQ(rawStatus(port, rawGet("/map/DE/x.zip")), 200);
+    EXPECT_EQ(rawStatus(port, rawGet("/_log")), 404);
+    stopLocalServer(pid);
 }
 
 TEST_F(MapStoreServerTest, FaultsAreSwitchedPerPathAndTheLogKeepsEveryRequest) {

@@ -5,6 +5,7 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
+#include "packages/CBMapStoreURLManager.h"
 #include "packages/ZELDownloadManagerDownload.h"
 
 bool DownloadRecorder::saw(const std::string& event) const {
@@ -91,6 +92,7 @@ void DownloadTestBase::SetUp() {
     NSBundle::setMainBundlePath(sourceResourcesPath());
     server_ = std::make_unique<MapStoreServerProcess>(root_.path());
     ASSERT_TRUE(server_->running());
+    CBMapStoreURLManager::setBaseURL(server_->baseURL());
     openEngine();
 }
 
@@ -99,6 +101,7 @@ void DownloadTestBase::TearDown() {
     server_.reset();
     // Blocks the engine posted for the main thread belong to this test.
     runUntil([] { return false; }, 0.05);
+    CBMapStoreURLManager::setBaseURL("");
     NSBundle::setMainBundlePath("");
     NSUserDefaults::resetStandardUserDefaults();
     NSSetApplicationHome("");

@@ -189,4 +189,32 @@ TEST_F(ZELDownloadManagerEngineStateTest, ARestartMidTransferResumesFromTheRecor
     EXPECT_TRUE(fs::exists(mapsFolder() + "/neubrandenburg/neubrandenburg.sqlite"));
 }
 
+// Retry puts the failed download back in line even while another loads, and
+// its next request asks only for the rest.
+TEST_F(ZELDownloadManagerEngineStateTest, RetryPutsAFailedDownloadInLineWithTheBytesItHas) {
+    const auto size = fs::file_size(root_.path() + packagePath("three-rivers"));
+    server_->fault(packagePath("three-rivers"), "cut=" + std::to_string(size / 2) + "&count=1");
+    auto failed = add("three-rivers");
+    engine_->resumeDownloads();
+    ASSERT_TRUE(waitForState(failed, ZELDownloadStateFailed));
+    const int64_t kept = failed->bytesLoaded().value_or(0);
+    EXPECT_GT(kept, 0);
+
+    auto slow = startSlowDownload();
+    engine_->retryDownload(failed);
+    EXPECT_EQ(failed->downloadState(), ZELDownloadStateWaiting);
+    EXPECT_EQ(engine_->statusForDownload(failed).phase, ZELDownloadPhase::Queued);
+    EXPECT_EQ(engine_->statusForDownload(failed).failure, ZELDownloadFailure::None);
+    EXPECT_EQ(engine_->isDownloading(), true);
+    server_->clearFaults();
+    ASSERT_TRUE(waitForRemoval("three-rivers", 120));
+    bool askedForTheRest = false;
+    for (const Value& entry : server_->log()) {
+        if (*entry.get("path")->stringValue() == packagePath("three-rivers"))
+            askedForTheRest |=
+                *entry.get("range")->stringValue() == "bytes=" + std::to_string(kept) + "-";
+    }
+    EXPECT_TRUE(askedForTheRest);
+}
+
 }  // namespace

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "Net/NSURLError.h"
 #include "PackagesTestSupport.h"
 #include "TestZip.h"
+#include "packages/ZELDownloadFailureFile.h"
 #include "packages/ZELDownloadManagerDownload.h"
 #include "packages/ZELStagedInstall.h"
 #include "packages/ZELZipArchive.h"
@@ -152,8 +154,9 @@ TEST_F(ZELDownloadStatusTest, EachFailureCarriesItsReason) {
     publish(zip, "broken");
     EXPECT_EQ(failureOfDownload("broken"), ZELDownloadFailure::DamagedPackage);
 
-    // The reason lives as long as the program: after a restart the failed
-    // download still fails, for a reason no longer known.
+    // The reason outlives the program: after a restart the failed download
+    // still says why. Without the file beside the queue the reason is lost,
+    // the download is not.
     server_->fault(packagePath("neubrandenburg"), "status=500");
     auto failed = add("neubrandenburg");
     engine_->resumeDownloads();
@@ -163,7 +166,29 @@ TEST_F(ZELDownloadStatusTest, EachFailureCarriesItsReason) {
     failed = engine_->downloadForIdentifierOfType("neubrandenburg", "map");
     ASSERT_NE(failed, nullptr);
     EXPECT_EQ(status(failed).phase, ZELDownloadPhase::Failed);
+    EXPECT_EQ(status(failed).failure, ZELDownloadFailure::ServerError);
+    ASSERT_TRUE(failed->lastError().has_value());
+    EXPECT_EQ(failed->lastError()->domain, NSURLErrorDomain);
+
+    failed.reset();
+    const std::string side = ZELDownloadFailureFile::pathForQueueStore(queueStorePath());
+    ASSERT_TRUE(fs::exists(side));
+    {
+        std::ofstream damaged(side, std::ios::trunc);
+        damaged << "<plist><dict><key>map/neubrandenburg";
+    }
+    openEngine();
+    failed = engine_->downloadForIdentifierOfType("neubrandenburg", "map");
+    ASSERT_NE(failed, nullptr);
+    EXPECT_EQ(status(failed).phase, ZELDownloadPhase::Failed);
     EXPECT_EQ(status(failed).failure, ZELDownloadFailure::Unknown);
+
+    // A retry clears the reason; one that ends the download's failures
+    // leaves no entry behind.
+    server_->clearFaults();
+    engine_->retryDownload(failed);
+    ASSERT_TRUE(waitForRemoval("neubrandenburg", 120));
+    EXPECT_FALSE(fs::exists(side));
 }
 
 TEST_F(ZELDownloadStatusTest, AServerThatCannotBeReachedIsALostConnection) {

@@ -86,10 +86,11 @@ class PlacesTest : public UIKitTest {
         host_.reset();
         bookmarks_.reset();
         map_.reset();
+        // Work the screens left queued runs in the test's own home.
+        UIKitTest::TearDown();
         NSBundle::setMainBundlePath("");
         NSUserDefaults::resetStandardUserDefaults();
         NSSetApplicationHome("");
-        UIKitTest::TearDown();
     }
 
     std::shared_ptr<CBGeoObject> objectNamed(const std::string& name) {

@@ -5,12 +5,14 @@
 #include "Net/NSURLConnection.h"
 #include "sdk/BITZizavaFormatting.h"
 
-SdkServiceProcess::SdkServiceProcess(const std::vector<std::string>& apps) {
+SdkServiceProcess::SdkServiceProcess(const std::vector<std::string>& apps,
+                                     const std::vector<std::string>& options) {
     std::vector<std::string> arguments{KELVARA_SDK_SERVICE, "--port", "0"};
     for (const std::string& app : apps) {
         arguments.push_back("--app");
         arguments.push_back(app);
     }
+    arguments.insert(arguments.end(), options.begin(), options.end());
     port_ = spawnLocalServer(std::move(arguments), pid_);
 }
 

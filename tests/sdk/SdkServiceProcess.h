@@ -10,11 +10,13 @@
 // tools/sdk-service run as a child process on 127.0.0.1 for one test.
 class SdkServiceProcess {
   public:
-    // Apps the service knows.
-    explicit SdkServiceProcess(const std::vector<std::string>& apps = {});
+    // Apps the service knows; more options of its command line.
+    explicit SdkServiceProcess(const std::vector<std::string>& apps = {},
+                               const std::vector<std::string>& options = {});
     ~SdkServiceProcess();
 
     bool running() const { return port_ > 0; }
+    int port() const { return port_; }
     // "http://127.0.0.1:<port>/"
     std::string baseURL() const;
     // Every exchange the service recorded (an array of dictionaries).

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "Dispatch/NSRunLoop.h"
+#include "RawHttp.h"
 #include "SdkServiceProcess.h"
 #include "SdkTestSupport.h"
 #include "sdk/BITZizavaAppClient.h"
+#include "sdk/NSData+BITGZIP.h"
 
 namespace {
 
@@ -62,4 +64,50 @@ TEST(SdkService, RequestsOffTheProtocolAreAnswered422AndRecordedWithWhy) {
     EXPECT_NE(violations(1).find("unexpected field extra"), std::string::npos);
     EXPECT_NE(violations(2).find("not served by an endpoint: status 404"), std::string::npos);
     EXPECT_EQ(violations(3), "");
+}
+
+TEST(SdkService, BodiesAreBoundedAsSentAndAsUnpacked) {
+    SdkServiceProcess service({kApp});
+    ASSERT_TRUE(service.running());
+    auto track = [&](const std::string& headers, const std::string& body) {
+        return rawStatus(service.port(),
+                         "POST /v2/track HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
+                         "application/x-json-stream\r\n" +
+                             headers + "\r\n" + body);
+    };
+    // 64 MiB of empty lines packed into far less than a megabyte.
+    const auto packed =
+        bit_gzippedDataWithCompressionLevel(Value::Data((64u << 20), uint8_t('\n')), 1.0);
+    ASSERT_TRUE(packed);
+    const std::string bomb(packed->begin(), packed->end());
+    EXPECT_LT(bomb.size(), 1u << 20);
+    const std::string gzip = "Content-Encoding: gzip\r\n";
+    EXPECT_EQ(track(gzip + "Content-Length: " + std::to_string(bomb.size()) + "\r\n", bomb), 413);
+    EXPECT_EQ(track(gzip + "Content-Length: 9\r\n", "not gzip!"), 400);
+    EXPECT_EQ(track("Content-Encoding: br\r\nContent-Length: 1\r\n", "x"), 415);
+    // A body with no length, or a length above the bound, is not read.
+    EXPECT_EQ(track("Transfer-Encoding: chunked\r\n", "5\r\nhello\r\n0\r\n\r\n"), 411);
+    EXPECT_EQ(track("Content-Length: 40000000\r\n", ""), 413);
+
+    const Value received = service.received();
+    ASSERT_EQ(received.count(), 5u);
+    auto firstViolation = [&](size_t i) {
+        return *received.at(i)->get("violations")->at(0)->stringValue();
+    };
+    EXPECT_EQ(firstViolation(0), "body unpacks to more than 33554432 bytes");
+    EXPECT_EQ(firstViolation(1), "body is not gzip");
+    EXPECT_EQ(firstViolation(2), "not served by an endpoint: status 415");
+    EXPECT_EQ(firstViolation(3), "not served by an endpoint: status 411");
+    EXPECT_EQ(firstViolation(4), "not served by an endpoint: status 413");
+}
+
+TEST(SdkService, KeepsOnlyTheLatestExchanges) {
+    SdkServiceProcess service({kApp}, {"--history", "3"});
+    ASSERT_TRUE(service.running());
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(rawStatus(service.port(), rawGet("/nothing" + std::to_string(i))), 404);
+    const Value received = service.received();
+    ASSERT_EQ(received.count(), 3u);
+    for (size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(*received.at(i)->get("path")->stringValue(), "/nothing" + std::to_string(i + 2));
 }

@@ -74,6 +74,9 @@ TEST_F(CBMapShelfViewControllerTest, AnEmptyShelfOffersOnlyTheStore) {
     ASSERT_NE(add, nullptr);
     EXPECT_EQ(add->label()->text(), "Add map");
     EXPECT_FALSE(add->canShowAccessoryButtons());
+    // The empty search field says what it searches.
+    ASSERT_NE(shelf.searchBar(), nullptr);
+    EXPECT_EQ(shelf.searchBar()->placeholder(), "Search my maps");
     auto sort = shelf.sortSegmentedControl();
     ASSERT_NE(sort, nullptr);
     EXPECT_FALSE(sort->isEnabled());
@@ -223,6 +226,52 @@ TEST_F(CBMapShelfViewControllerTest, ADownloadingMapShowsItsRingAndDoesNotOpen) 
     EXPECT_EQ(fixture_.host->transitions, 0);
     EXPECT_FALSE(fixture_.registry->currentMapIdentifier());
     fixture_.downloads->pauseDownloads();
+}
+
+// A stopped download says so on its cover, and the cover offers to go on:
+// a paused one resumes, a failed one tells why and is retried.
+TEST_F(CBMapShelfViewControllerTest, APausedOrFailedDownloadSaysSoOnItsCoverAndGoesOn) {
+    ASSERT_NO_FATAL_FAILURE(showShelfWhileThreeRiversLoadsAt("throttle=20000"));
+    auto& shelf = *fixture_.shelf;
+    ASSERT_TRUE(runUntil([&] { return fixture_.downloads->isDownloading(); }));
+    fixture_.layout();
+    ASSERT_NE(cellAt(0), nullptr);
+    EXPECT_TRUE(cellAt(0)->statusLabel()->isHidden());
+
+    fixture_.downloads->pauseDownloads();
+    EXPECT_FALSE(cellAt(0)->statusLabel()->isHidden());
+    EXPECT_EQ(cellAt(0)->statusLabel()->text(), "Paused");
+    tapItem(0);
+    ASSERT_NE(shelf.currentAlert(), nullptr);
+    EXPECT_EQ(shelf.currentAlert()->title(), "Download paused");
+    EXPECT_EQ(
+        shelf.currentAlert()->buttonTitleAtIndex(shelf.currentAlert()->firstOtherButtonIndex()),
+        "Resume");
+    // The server now refuses the file: resuming ends in a failure.
+    fixture_.faultPackage("three-rivers", "status=500");
+    shelf.currentAlert()->dismissWithClickedButtonIndexAnimated(
+        shelf.currentAlert()->firstOtherButtonIndex(), false);
+    EXPECT_FALSE(fixture_.downloads->isPaused());
+    ASSERT_TRUE(runUntil([&] {
+        return fixture_.registry->downloadStatusForMapIdentifier("three-rivers").phase ==
+               ZELDownloadPhase::Failed;
+    }));
+    EXPECT_EQ(cellAt(0)->statusLabel()->text(), "Download failed");
+    EXPECT_NE(cellAt(0)->existingProgressView(), nullptr);
+
+    tapItem(0);
+    ASSERT_NE(shelf.currentAlert(), nullptr);
+    EXPECT_EQ(shelf.currentAlert()->title(), "Download failed");
+    EXPECT_EQ(shelf.currentAlert()->message(),
+              "The download of Three Rivers failed: the map store refused the file. Retry "
+              "goes on from where it stopped.");
+    EXPECT_EQ(fixture_.host->transitions, 0);
+    fixture_.server->clearFaults();
+    shelf.currentAlert()->dismissWithClickedButtonIndexAnimated(
+        shelf.currentAlert()->firstOtherButtonIndex(), false);
+    EXPECT_TRUE(cellAt(0)->statusLabel()->isHidden());
+    EXPECT_TRUE(fixture_.waitForInstall("three-rivers"));
+    EXPECT_TRUE(fixture_.resumedWithRange());
 }
 
 TEST_F(CBMapShelfViewControllerTest, ACoverCachedDuringTheDownloadReplacesTheStandInAtTheInstall) {

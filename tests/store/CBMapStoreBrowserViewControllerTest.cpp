@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Foundation/DesktopLauncher.h"
+#include "Foundation/NSUserDefaults.h"
 #include "MessageUI/MFMailComposeViewController.h"
 #include "PackagesTestSupport.h"
 #include "StoreTestSupport.h"
@@ -12,12 +13,15 @@
 #include "UIKit/UITableView.h"
 #include "UIKit/UITableViewCell.h"
 #include "UIKit/UIWindow.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerEngine.h"
 #include "store/CBMapStoreBrowserViewController.h"
 #include "store/CBMapStoreDetailVC.h"
+#include "widgets/CBClearSearchBar.h"
+#include "widgets/ZELToolTip.h"
 
 namespace {
 
@@ -98,6 +102,50 @@ TEST_F(CBMapStoreBrowserViewControllerTest, EuropeGermanyShowsTheSampleMapWithIt
     auto detail = top<CBMapStoreDetailVC>();
     ASSERT_NE(detail, nullptr);
     EXPECT_EQ(detail->map()->identifier(), "neubrandenburg");
+}
+
+TEST_F(CBMapStoreBrowserViewControllerTest, TheSearchSpinsWhileTheCatalogueIsSearched) {
+    // Too short for the catalogue: nothing is searched, nothing spins.
+    search(*root_, "Li");
+    EXPECT_FALSE(root_->searchBar()->isLoading());
+    search(*root_, "Liech");
+    EXPECT_TRUE(root_->searchBar()->isLoading());
+    ASSERT_TRUE(runUntil(
+        [&] { return root_->searchResultsMaps() && !root_->searchResultsMaps()->empty(); }));
+    EXPECT_FALSE(root_->searchBar()->isLoading());
+    EXPECT_EQ(root_->searchResultsMaps()->front()->identifier(), "liechtenstein");
+}
+
+TEST_F(CBMapStoreBrowserViewControllerTest, TheStarTipExplainsALevelOfMapsOnceAndGoesWithIt) {
+    ZELToolTip::resetShownThisRun();
+    auto crumbs = [] {
+        auto dictionary = NSUserDefaults::standardUserDefaults()->dictionaryForKey(
+            CrashInformation::kDictionaryKey);
+        return dictionary ? dictionary->at("vc") : Value();
+    };
+    EXPECT_EQ(crumbs(), Value(std::string("CBMapStoreBrowserViewController")));
+    // The world and a group list no maps: nothing to explain.
+    EXPECT_TRUE(tap(*root_->tableView(), "Europe"));
+    auto europe = top<CBMapStoreBrowserViewController>();
+    EXPECT_EQ(ZELToolTip::currentToolTip(), nullptr);
+
+    EXPECT_TRUE(tap(*europe->tableView(), "Germany"));
+    ASSERT_TRUE(runUntil([] { return ZELToolTip::currentToolTip() != nullptr; }));
+    auto tip = ZELToolTip::currentToolTip();
+    EXPECT_EQ(tip->label()->text(),
+              "The stars tell how many places a map knows: the more shops, restaurants and "
+              "sights, the more stars.");
+
+    // Back to the group: the tip leaves with Germany's list and does not
+    // come again in this run.
+    navigation()->popViewControllerAnimated(false);
+    EXPECT_EQ(ZELToolTip::currentToolTip(), nullptr);
+    ASSERT_TRUE(runUntil([&] { return !tip->superview(); }));
+    EXPECT_TRUE(tap(*europe->tableView(), "Liechtenstein"));
+    auto liechtenstein = top<CBMapStoreBrowserViewController>();
+    ASSERT_TRUE(runUntil([&] { return liechtenstein->view()->window() != nullptr; }));
+    runUntil([] { return false; }, 1);
+    EXPECT_EQ(ZELToolTip::currentToolTip(), nullptr);
 }
 
 TEST_F(CBMapStoreBrowserViewControllerTest, AMapDownloadedFromTheBrowserSaysSo) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Foundation/NSUserDefaults.h"
 #include "PackagesTestSupport.h"
 #include "StoreTestSupport.h"
 #include "UIKit/UIAlertView.h"
@@ -8,6 +9,7 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UIProgressView.h"
 #include "UIKit/UIWindow.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapScrollView.h"
 #include "packages/CBMapStoreEngine.h"
@@ -20,6 +22,7 @@
 #include "store/CBMapStoreDetailVC.h"
 #include "widgets/CBStatsBar.h"
 #include "widgets/ZELRoundedGradientButton.h"
+#include "widgets/ZELToolTip.h"
 
 namespace {
 
@@ -61,6 +64,8 @@ TEST_F(CBMapStoreDetailVCTest, ACatalogueMapShowsItsStatisticsCoverAndDownloadsT
     EXPECT_FALSE(screen->downloadMapButton()->isEnabled());
     ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Downloading map"; }));
     EXPECT_FALSE(screen->mapProgress()->isHidden());
+    // The progress bar has its own place: the version line stays.
+    EXPECT_FALSE(screen->generalMapStats()->isHidden());
     ASSERT_TRUE(runUntil([&] { return screen->mapProgress()->progress() > 0.05f; }));
     float seen = screen->mapProgress()->progress();
     ASSERT_TRUE(runUntil([&] { return screen->mapProgress()->progress() > seen; }));
@@ -68,21 +73,81 @@ TEST_F(CBMapStoreDetailVCTest, ACatalogueMapShowsItsStatisticsCoverAndDownloadsT
     ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Map downloaded"; }, 120));
     EXPECT_FALSE(screen->downloadMapButton()->isEnabled());
     EXPECT_NE(store_.registry->mapForIdentifier("liechtenstein"), nullptr);
+    // Installed, the cover can be changed: "Edit" under it, clear of the
+    // credit at its foot.
+    store_.layout();
+    const CGRect cover = screen->mapCoverView()->frame();
+    const CGRect edit = screen->editCoverLabel()->frame();
+    EXPECT_FALSE(screen->editCoverLabel()->isHidden());
+    EXPECT_GE(edit.origin.y, CGRectGetMaxY(cover));
+    EXPECT_EQ(edit.size.width, cover.size.width);
+    EXPECT_LE(CGRectGetMaxY(edit), CGRectGetMaxY(screen->mapCoverView()->superview()->bounds()));
 }
 
-TEST_F(CBMapStoreDetailVCTest, AFailedDownloadIsReportedOnceAndTheButtonSaysSo) {
+TEST_F(CBMapStoreDetailVCTest, TheScreenLeavesItsBreadcrumbsAndTheCoverTipLeavesTheStatsInSight) {
+    store_.install("neubrandenburg");
+    ZELToolTip::resetShownThisRun();
+    auto screen = open("neubrandenburg");
+    auto crumbs =
+        NSUserDefaults::standardUserDefaults()->dictionaryForKey(CrashInformation::kDictionaryKey);
+    ASSERT_TRUE(crumbs);
+    EXPECT_EQ(crumbs->at("vc"), Value(std::string("CBMapStoreDetailVC")));
+    EXPECT_EQ(crumbs->at("map"), Value(std::string("neubrandenburg")));
+    EXPECT_TRUE(crumbs->count("mapDateAdded"));
+
+    ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
+    store_.layout();
+    auto tip = ZELToolTip::currentToolTip();
+    ASSERT_NE(tip, nullptr);
+    const CGRect shown = tip->convertRectToView(tip->bounds(), nullptr);
+    for (const auto& view : std::initializer_list<std::shared_ptr<UIView>>{
+             screen->generalMapStats(), screen->statsBar(), screen->downloadMapButton()})
+        EXPECT_FALSE(CGRectIntersectsRect(shown, view->convertRectToView(view->bounds(), nullptr)));
+}
+
+TEST_F(CBMapStoreDetailVCTest, WithoutOnlineTilesThePreviewShowsPlainLandAroundTheOutline) {
+    // Offline, or closer than the online layer has tiles for: no tile comes.
+    store_.tiles.reset();
+    auto screen = open("three-rivers");
+    ASSERT_NE(screen->mapView(), nullptr);
+    store_.layout();
+    auto image = store_.window->renderImage(1);
+    const CGRect preview =
+        screen->mapView()->convertRectToView(screen->mapView()->bounds(), nullptr);
+    // Two cells of a checker apart, beside the outline in the middle.
+    for (CGFloat dx : {0.0, 16.0})
+        for (CGFloat dy : {0.0, 16.0}) {
+            const uint32_t pixel = image->pixelAt(size_t(CGRectGetMaxX(preview) - 30 + dx),
+                                                  size_t(preview.origin.y + 20 + dy));
+            EXPECT_NEAR((pixel >> 16) & 0xFF, 242, 2) << std::hex << pixel;
+            EXPECT_NEAR((pixel >> 8) & 0xFF, 239, 2) << std::hex << pixel;
+            EXPECT_NEAR(pixel & 0xFF, 233, 2) << std::hex << pixel;
+        }
+}
+
+TEST_F(CBMapStoreDetailVCTest, AFailedDownloadIsReportedOnceWithItsReasonAndRetried) {
     auto screen = open("liechtenstein");
     ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
     store_.faultPackage("liechtenstein", "status=500");
     screen->downloadMap();
-    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Download failed"; }));
-    // The engine may report the same download failing again; one alert only.
+    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Retry download"; }));
+    EXPECT_TRUE(screen->downloadMapButton()->isEnabled());
+    EXPECT_FALSE(screen->mapStatusLabel()->isHidden());
+    EXPECT_EQ(screen->mapStatusLabel()->text(), "Failed: the map store refused the file");
+    // The engine may report the same download failing again; one alert only,
+    // saying the reason rather than blaming the connection.
     screen->downloadManagerFailedToLoadDownload(*store_.downloads, screen->mapDownload());
     size_t alerts = 0;
     for (const auto& view : store_.window->subviews())
         if (auto alert = std::dynamic_pointer_cast<UIAlertView>(view))
-            alerts += alert->title() == "Connection error";
+            alerts += alert->title() == "Download failed" &&
+                      alert->message().find("the map store refused the file") != std::string::npos;
     EXPECT_EQ(alerts, 1u);
+
+    store_.server->clearFaults();
+    screen->downloadMapButton()->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    EXPECT_TRUE(screen->mapStatusLabel()->isHidden());
+    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Map downloaded"; }, 120));
 }
 
 // An archive that could not be unpacked is a failed download, not one still
@@ -93,12 +158,37 @@ TEST_F(CBMapStoreDetailVCTest, AnArchiveThatCannotBeUnpackedSaysTheDownloadFaile
     ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
     screen->downloadMap();
     ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Download pending"; }));
+    EXPECT_FALSE(screen->downloadMapButton()->isEnabled());
     screen->mapDownload()->setDownloadState(ZELDownloadStateUnzipFailed);
     screen->updateDownloadButtons();
-    EXPECT_EQ(buttonTitle(*screen), "Download failed");
+    EXPECT_EQ(buttonTitle(*screen), "Retry download");
     EXPECT_EQ(screen->mapStatus().phase, ZELDownloadPhase::Failed);
     EXPECT_TRUE(screen->mapProgress()->isHidden());
-    EXPECT_FALSE(screen->downloadMapButton()->isEnabled());
+    EXPECT_EQ(screen->mapStatusLabel()->text(), "Download failed");
+}
+
+// A paused download reads "Paused" and its button resumes it.
+TEST_F(CBMapStoreDetailVCTest, APausedDownloadSaysSoAndResumes) {
+    auto screen = open("three-rivers");
+    ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
+    store_.faultPackage("three-rivers", "throttle=20000");
+    screen->downloadMap();
+    ASSERT_TRUE(runUntil([&] { return store_.downloads->isDownloading(); }));
+    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Downloading map"; }));
+    ASSERT_TRUE(runUntil([&] { return screen->mapDownload()->bytesLoaded().value_or(0) > 10000; }));
+    store_.downloads->pauseDownloads();
+    EXPECT_EQ(buttonTitle(*screen), "Resume download");
+    EXPECT_TRUE(screen->downloadMapButton()->isEnabled());
+    EXPECT_EQ(screen->mapStatusLabel()->text(), "Paused");
+    EXPECT_TRUE(screen->mapProgress()->isHidden());
+
+    store_.server->clearFaults();
+    screen->downloadMapButton()->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    EXPECT_FALSE(store_.downloads->isPaused());
+    EXPECT_EQ(buttonTitle(*screen), "Downloading map");
+    EXPECT_TRUE(screen->mapStatusLabel()->isHidden());
+    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Map downloaded"; }, 120));
+    EXPECT_TRUE(store_.resumedWithRange());
 }
 
 TEST_F(CBMapStoreDetailVCTest, TheCoverInfoOffersTheSourceOnlyWhenThereIsOne) {

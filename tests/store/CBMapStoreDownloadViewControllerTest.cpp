@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Foundation/NSUserDefaults.h"
 #include "PackagesTestSupport.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIButton.h"
@@ -10,9 +11,13 @@
 #include "UIKit/UITabBarItem.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UIWindow.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "packages/ZELDownloadManagerDownload.h"
+#include "platform/UIKit/UIKitTestSupport.h"
 #include "store/CBMapStoreDownloadCell.h"
 #include "store/CBMapStoreDownloadViewController.h"
+#include "widgets/CBButtonGridView.h"
+#include "widgets/ZELRoundedGradientButton.h"
 
 namespace {
 
@@ -63,6 +68,31 @@ TEST_F(CBMapStoreDownloadViewControllerTest, AnEmptyQueueSaysSoAndCannotBeResume
     EXPECT_EQ(screen_->tabBarItem()->tag(), 3);
 }
 
+TEST_F(CBMapStoreDownloadViewControllerTest, TheFooterButtonChecksTheServerForANewCatalogue) {
+    auto crumbs =
+        NSUserDefaults::standardUserDefaults()->dictionaryForKey(CrashInformation::kDictionaryKey);
+    ASSERT_TRUE(crumbs);
+    EXPECT_EQ(crumbs->at("vc"), Value(std::string("CBMapStoreDownloadViewController")));
+
+    auto footer =
+        std::dynamic_pointer_cast<CBButtonGridView>(screen_->tableView()->tableFooterView());
+    ASSERT_NE(footer, nullptr);
+    ASSERT_EQ(footer->subviews().size(), 1u);
+    auto button = std::dynamic_pointer_cast<ZELRoundedGradientButton>(footer->subviews()[0]);
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->gradientButtonStyle(), 2);
+    EXPECT_EQ(button->titleForState(UIControlStateNormal), "Update map store");
+    // The grid gives it the width with its margins.
+    EXPECT_EQ(button->frame().origin.x, CBButtonGridView::kMargin);
+    EXPECT_EQ(button->frame().size.width,
+              footer->bounds().size.width - 2 * CBButtonGridView::kMargin);
+
+    EXPECT_EQ(screen_->lastUpdater(), nullptr);
+    const CGRect frame = button->convertRectToView(button->bounds(), nullptr);
+    TouchDriver(window_).tap(CGPointMake(CGRectGetMidX(frame), CGRectGetMidY(frame)));
+    EXPECT_NE(screen_->lastUpdater(), nullptr);
+}
+
 TEST_F(CBMapStoreDownloadViewControllerTest, AThrottledDownloadShowsMegabytesPausesAndResumes) {
     server_->fault(packagePath("neubrandenburg"), "throttle=200000");
     auto first = add("neubrandenburg");
@@ -82,6 +112,11 @@ TEST_F(CBMapStoreDownloadViewControllerTest, AThrottledDownloadShowsMegabytesPau
     ASSERT_TRUE(runUntil([&] { return !engine_->isDownloading(); }));
     EXPECT_EQ(toggle()->title(), "Resume");
     EXPECT_TRUE(toggle()->isEnabled());
+    // Both rows of the held queue read as paused, the stopped one with the
+    // bytes it has.
+    EXPECT_EQ(detail(0), "Paused");
+    EXPECT_EQ(detail(1), "Paused");
+    EXPECT_GT(cell(0)->progressView()->progress(), 0.0f);
 
     server_->clearFaults();
     toggle()->performAction();
@@ -123,15 +158,36 @@ TEST_F(CBMapStoreDownloadViewControllerTest, CancelNamesItsDownloadAfterARowAbov
     EXPECT_EQ(engine_->downloadForIdentifierOfType("three-rivers", "map"), nullptr);
 }
 
-TEST_F(CBMapStoreDownloadViewControllerTest, AFailedDownloadIsRedAndKeepsItsCancelButton) {
+TEST_F(CBMapStoreDownloadViewControllerTest, AFailedDownloadSaysWhyAndIsRetriedFromTheBar) {
     server_->fault(packagePath("neubrandenburg"), "status=500");
     auto download = add("neubrandenburg");
     engine_->resumeDownloads();
     ASSERT_TRUE(waitForState(download, 6));
-    ASSERT_TRUE(runUntil([&] { return detail(0) == "Download failed"; }));
+    ASSERT_TRUE(runUntil([&] { return detail(0) == "Failed: the map store refused the file"; }));
     EXPECT_EQ(cell(0)->detailTextLabel()->textColor(),
               UIColor::colorWithRedGreenBlueAlpha(1.0, 0.25, 0.25, 1.0));
     EXPECT_NE(cell(0)->cancelButton(), nullptr);
+    // Nothing else is left to go on with: the bar retries.
+    EXPECT_EQ(toggle()->title(), "Retry");
+    server_->clearFaults();
+    toggle()->performAction();
+    EXPECT_EQ(toggle()->title(), "Pause");
+    ASSERT_TRUE(waitForRemoval("neubrandenburg", 120));
+}
+
+// A record whose address is not on the map store is refused with a reason
+// on its row, and nothing is asked of any server.
+TEST_F(CBMapStoreDownloadViewControllerTest, ARecordNamingAnotherHostIsRefusedOnItsRow) {
+    auto download = engine_->addDownload({.url = "http://elsewhere.example/map/DE/x.zip",
+                                          .destinationPath = mapsFolder(),
+                                          .identifier = "elsewhere",
+                                          .type = "map",
+                                          .title = "Elsewhere"});
+    engine_->resumeDownloads();
+    ASSERT_TRUE(
+        runUntil([&] { return detail(0) == "Failed: its address is not on the map store"; }));
+    EXPECT_EQ(cell(0)->textLabel()->text(), "Elsewhere");
+    EXPECT_TRUE(server_->log().empty());
 }
 
 TEST(CBMapStoreDownloadCellTest, WithoutCoverTheBadgeAndTextsMoveIn) {

@@ -174,10 +174,12 @@ TEST_F(StoreScenarioTest, AServerCutShowsTheFailureOnceAndResumeCarriesOn) {
 tap "OK"
 wait 0.3
 expect-not "Connection error"
-expect "Download failed"
+expect "Failed: no connection to the map store"
+expect "Retry download"
 tap "Downloads"
 wait 0.3
-tap "Resume"
+expect "Failed: no connection to the map store"
+tap "Retry"
 )");
     ASSERT_TRUE(runUntil([&] { return fixture_.downloads->currentQueueLength() == 0; }, 60));
     play(R"(

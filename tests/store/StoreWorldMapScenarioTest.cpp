@@ -28,6 +28,7 @@
 #include "store/CBMapStoreDetailVC.h"
 #include "store/CBMapStoreMapAnnotation.h"
 #include "store/CBMapStoreWorldMapViewcontroller.h"
+#include "widgets/CBClearSearchBar.h"
 #include "widgets/CBLabelWithInset.h"
 #include "widgets/ZELRoundedGradientButton.h"
 #include "widgets/ZELToolTip.h"
@@ -61,7 +62,7 @@ class StoreWorldMapScenarioTest : public ::testing::Test {
         ASSERT_TRUE(runUntil([&] { return fixture_.downloads->currentQueueLength() == 0; }, 60));
         ASSERT_TRUE(fixture_.registry->allIdentifiers().count("liechtenstein"));
     }
-    void openWorldMap() {
+    void openWorldMap(bool keepTip = false) {
         store_ = CBMapStoreController::create(fixture_.downloads, fixture_.registry);
         fixture_.window->setRootViewController(store_);
         fixture_.layout();
@@ -73,7 +74,8 @@ idle
 )");
         // The first-use tip shows once per run and takes the next tap: keep
         // the tests independent of their order.
-        ZELToolTip::hideCurrentToolTip();
+        if (!keepTip)
+            ZELToolTip::hideCurrentToolTip();
     }
     void play(const std::string& script) {
         auto result = HostRunScenario(fixture_.window, script);
@@ -181,6 +183,31 @@ expect "Download map"
         worldMap_->navigationController()->topViewController());
     ASSERT_TRUE(detail);
     EXPECT_EQ(detail->map()->identifier(), "liechtenstein");
+}
+
+TEST_F(StoreWorldMapScenarioTest, TheTipStaysWithTheWorldMapAndDoesNotComeBack) {
+    ZELToolTip::resetShownThisRun();
+    openWorldMap(true);
+    play("expect \"Tap a country to find its maps, or search for a town.\"\n");
+    // The detail screen the map leads to shows without it.
+    auto detail =
+        CBMapStoreDetailVC::create(fixture_.catalogue->mapForIdentifier("liechtenstein"),
+                                   fixture_.downloads, fixture_.catalogue, fixture_.registry);
+    worldMap_->navigationController()->pushViewControllerAnimated(detail, false);
+    play(R"(
+wait-for "Download map"
+expect-not "Tap a country to find its maps, or search for a town."
+)");
+    // Nor does the map itself on return.
+    worldMap_->navigationController()->popViewControllerAnimated(false);
+    play(R"(
+tap "Browse"
+idle
+tap "World map"
+idle
+expect "My maps"
+expect-not "Tap a country to find its maps, or search for a town."
+)");
 }
 
 TEST_F(StoreWorldMapScenarioTest, TappingTheOpenSeaOffersTheMissingMapRequest) {

@@ -5,14 +5,16 @@
 #include <fstream>
 
 #include "Dispatch/NSRunLoop.h"
+#include "Foundation/NSBundle.h"
 #include "LocalHTTPServer.h"
 #include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIWebView.h"
 #include "UIKitTestSupport.h"
+#include "mapkit/MapkitTestSupport.h"
+#include "platform/Foundation/RecordedLaunches.h"
 #include "widgets/CBTextViewController.h"
 #include "widgets/CBWebBrowser.h"
-#include "platform/Foundation/RecordedLaunches.h"
 
 namespace fs = std::filesystem;
 
@@ -24,6 +26,7 @@ class CBWebBrowserTest : public UIKitTest {
   protected:
     void SetUp() override {
         UIKitTest::SetUp();
+        NSBundle::setMainBundlePath(sourceResourcesPath());
         folder_ = fs::temp_directory_path() / ("kelvara-browser-" + std::to_string(::getpid()));
         fs::create_directories(folder_);
         page("first.html", "First page",
@@ -41,6 +44,7 @@ class CBWebBrowserTest : public UIKitTest {
         navigation_.reset();
         browser_.reset();
         fs::remove_all(folder_);
+        NSBundle::setMainBundlePath("");
         UIKitTest::TearDown();
     }
     void page(const std::string& name, const std::string& title, const std::string& body) {

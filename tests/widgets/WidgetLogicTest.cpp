@@ -4,6 +4,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSError.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
@@ -15,6 +16,8 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UIPasteboard.h"
 #include "UIKit/UITableViewCell.h"
+#include "UIKit/UIWindow.h"
+#include "UIKitTestSupport.h"
 #include "widgets/CBButtonGridView.h"
 #include "widgets/CBCellWithCopyableLabel.h"
 #include "widgets/CBCopyableLabel.h"
@@ -83,6 +86,51 @@ TEST_F(ZELToolTipTest, OneTipAtATimeAndANilKeyIsNeverCounted) {
     }
     EXPECT_FALSE(ZELToolTip::showInViewWithTextTopImageBottomImageForKeyMaxShows(
         nullptr, "x", nullptr, nullptr, std::nullopt, 3));
+}
+
+// A screen in a window: the tip shows over the host (what holds the
+// screen), belongs to the screen's own view.
+TEST_F(ZELToolTipTest, ATipGoesWithTheScreenThatShowedIt) {
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 480));
+    auto host = std::make_shared<UIView>(window->bounds());
+    auto screen = std::make_shared<UIView>(host->bounds());
+    window->addSubview(host);
+    host->addSubview(screen);
+    ASSERT_TRUE(ZELToolTip::showInViewWithTextTopImageBottomImageForKeyMaxShows(
+        host, "Tap a country", nullptr, nullptr, std::nullopt, 3, screen));
+    auto tip = ZELToolTip::currentToolTip();
+    ASSERT_NE(tip, nullptr);
+    EXPECT_EQ(tip->superview(), host);
+
+    // Another screen takes its place: the tip leaves with it.
+    screen->removeFromSuperview();
+    EXPECT_TRUE(tip->isHidden());
+    EXPECT_EQ(ZELToolTip::currentToolTip(), nullptr);
+    NSRunLoop::mainRunLoop()->runUntil([&] { return !tip->superview(); }, 3);
+    EXPECT_EQ(tip->superview(), nullptr);
+    // Nothing of it stays behind in the screen.
+    EXPECT_TRUE(screen->subviews().empty());
+}
+
+TEST_F(ZELToolTipTest, ATouchOutsideSendsTheTipAwayAndReachesWhatLiesUnder) {
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 480));
+    auto button = std::make_shared<UIButton>(CGRectMake(0, 0, 320, 60));
+    int taps = 0;
+    button->addTargetForControlEvents([&](UIControl&) { ++taps; }, UIControlEventTouchUpInside);
+    window->addSubview(button);
+    ASSERT_TRUE(ZELToolTip::showInViewWithTextTopImageBottomImageForKeyMaxShows(
+        window, "Tap a country", nullptr, nullptr, std::nullopt, 3));
+    auto tip = ZELToolTip::currentToolTip();
+    ASSERT_NE(tip, nullptr);
+    // Looking at what lies under a point is no touch.
+    EXPECT_EQ(window->hitTest(CGPointMake(10, 10), nullptr), button);
+    EXPECT_FALSE(tip->isHidden());
+
+    TouchDriver(window).tap(CGPointMake(10, 10));
+    EXPECT_EQ(taps, 1);
+    EXPECT_EQ(ZELToolTip::currentToolTip(), nullptr);
+    NSRunLoop::mainRunLoop()->runUntil([&] { return !tip->superview(); }, 3);
+    EXPECT_EQ(tip->superview(), nullptr);
 }
 
 TEST(NSIndexPathZELGridScrollView, MakesPathsOfSectionAndCell) {

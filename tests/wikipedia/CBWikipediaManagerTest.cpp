@@ -178,6 +178,23 @@ TEST_F(CBWikipediaManagerTest, DeletingAnotherMapsPackageKeepsTheCurrentMapsArti
         10.0));
 }
 
+// Deleting a map left a failed download of its articles in the queue, with
+// the part of the package it had loaded.
+TEST_F(CBWikipediaManagerTest, DeletingAMapTakesAFailedDownloadOfItsArticlesAndItsFile) {
+    const auto url =
+        CBWikipediaManager::urlForWikipediaOfMapWithLanguageCode(map("neubrandenburg"), "de");
+    ASSERT_TRUE(url);
+    const std::string path = url->substr(server_->baseURL().size());
+    server_->fault(path, "cut=20000&count=1");
+    auto failed = loadPackage(*url, "neubrandenburg");
+    ASSERT_EQ(engine_->statusForDownload(failed).phase, ZELDownloadPhase::Failed);
+    const std::string zip = failed->zipPath();
+    ASSERT_TRUE(fs::exists(zip));
+    manager_->didDeleteMapWithIdentifier("neubrandenburg");
+    EXPECT_EQ(engine_->downloadForIdentifierOfType("neubrandenburg", "wikipedia"), nullptr);
+    EXPECT_TRUE(runUntil([&] { return !fs::exists(zip); }, 10.0));
+}
+
 // A released store left Wikipedia marked available, so a search could start
 // against the released stack.
 TEST_F(CBWikipediaManagerTest, ReleasingTheStoreMarksWikipediaUnavailable) {
@@ -189,6 +206,18 @@ TEST_F(CBWikipediaManagerTest, ReleasingTheStoreMarksWikipediaUnavailable) {
     EXPECT_FALSE(manager_->searchArticleWithTitlesMatchingDelayedWithCompletionBlock(
         "tor", false, [](const auto&) { ADD_FAILURE() << "released, no completion"; }));
     EXPECT_FALSE(manager_->searchObjectContext());
+}
+
+TEST_F(CBWikipediaManagerTest, SwitchingMapsWhileTheTitleIndexIsReadIsSafe) {
+    installSample();
+    // Each opening reads the title index on the search queue while the next
+    // switch releases the store on the main thread.
+    for (int i = 0; i < 150; ++i) {
+        manager_->changeCurrentMapTo(map("neubrandenburg"));
+        manager_->changeCurrentMapTo(map("liechtenstein"));
+    }
+    manager_->changeCurrentMapTo(map("neubrandenburg"));
+    EXPECT_EQ(search("Stargarder TOR"), (std::vector<std::string>{"Stargarder Tor"}));
 }
 
 TEST_F(CBWikipediaManagerTest, HostilePackagesInstallNothing) {

@@ -6,9 +6,12 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <set>
+#include <string_view>
 #include <thread>
 #include <vector>
 
+#include "LocalServing.h"
 #include "ServedFile.h"
 
 namespace fs = std::filesystem;
@@ -16,30 +19,48 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr size_t kChunk = 64 * 1024;
+// The latest requests a test may ask for; a test reads the log long before.
+constexpr size_t kLogLength = 10000;
+constexpr uint64_t kMaximumFaultCount = 1000000;
 
-// "bytes=A-" or "bytes=A-B"; other forms (several ranges, suffix ranges)
-// are answered with the whole file, as a server may.
+// "bytes=A-", "bytes=A-B" or "bytes=-N" (the last N bytes); other forms
+// (several ranges, malformed ones) are answered with the whole file, as a
+// server may.
 struct ByteRange {
-    uint64_t first = 0;
+    std::optional<uint64_t> first;  // nullopt: the last `suffix` bytes
     std::optional<uint64_t> last;
+    uint64_t suffix = 0;
 };
 
-std::optional<ByteRange> parseRange(const std::string& header) {
-    unsigned long long first = 0;
-    unsigned long long last = 0;
-    char rest = 0;
-    if (std::sscanf(header.c_str(), "bytes=%llu-%llu%c", &first, &last, &rest) == 2 &&
-        last >= first)
-        return ByteRange{first, last};
-    if (std::sscanf(header.c_str(), "bytes=%llu-%c", &first, &rest) == 1)
-        return ByteRange{first, std::nullopt};
-    return std::nullopt;
+std::optional<ByteRange> parseRange(std::string_view header) {
+    constexpr std::string_view prefix = "bytes=";
+    if (header.substr(0, prefix.size()) != prefix)
+        return std::nullopt;
+    const std::string_view spec = header.substr(prefix.size());
+    const size_t dash = spec.find('-');
+    if (dash == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view firstText = spec.substr(0, dash);
+    const std::string_view lastText = spec.substr(dash + 1);
+    if (firstText.empty()) {
+        const auto suffix = parseDecimal(lastText);
+        if (!suffix)
+            return std::nullopt;
+        return ByteRange{std::nullopt, std::nullopt, *suffix};
+    }
+    const auto first = parseDecimal(firstText);
+    if (!first)
+        return std::nullopt;
+    if (lastText.empty())
+        return ByteRange{first, std::nullopt, 0};
+    const auto last = parseDecimal(lastText);
+    if (!last || *last < *first)
+        return std::nullopt;
+    return ByteRange{first, last, 0};
 }
 
-std::optional<uint64_t> numberParam(const httplib::Request& request, const char* name) {
-    if (!request.has_param(name))
-        return std::nullopt;
-    return std::strtoull(request.get_param_value(name).c_str(), nullptr, 10);
+bool hasNul(const std::string& text) {
+    return text.find('\0') != std::string::npos;
 }
 
 std::string contentType(const std::string& path) {
@@ -65,15 +86,20 @@ void replaceFile(const std::string& source, const std::string& target) {
 
 }  // namespace
 
-MapStoreServer::MapStoreServer(std::string root) : root_(std::move(root)) {
-    addControlEndpoints();
+MapStoreServer::MapStoreServer(std::string root, std::optional<std::string> testData)
+    : root_(std::move(root)), testData_(std::move(testData)) {
+    configureLocalServer(server_);
+    if (testData_) {
+        addControlEndpoints();
+        server_.set_logger(
+            [this](const httplib::Request& request, const httplib::Response& response) {
+                record(request, response);
+            });
+    }
     auto serve = [this](const httplib::Request& request, httplib::Response& response) {
         this->serve(request, response);
     };
     server_.Get(R"(/.*)", serve);
-    server_.set_logger([this](const httplib::Request& request, const httplib::Response& response) {
-        record(request, response);
-    });
 }
 
 int MapStoreServer::bind(int port) {
@@ -90,27 +116,93 @@ void MapStoreServer::stop() {
     server_.stop();
 }
 
+std::optional<MapStoreServer::Fault> MapStoreServer::faultFromRequest(
+    const httplib::Request& request, std::string& refusal) const {
+    static const std::set<std::string> known = {"path",   "cut",         "throttle",
+                                                "status", "ignoreRange", "lieRange",
+                                                "badMd5", "replaceWith", "count"};
+    for (const auto& [name, value] : request.params) {
+        if (!known.count(name)) {
+            refusal = "unknown parameter " + name;
+            return std::nullopt;
+        }
+        if (request.get_param_value_count(name) != 1) {
+            refusal = name + " is given more than once";
+            return std::nullopt;
+        }
+        if (hasNul(value)) {
+            refusal = name + " holds a NUL";
+            return std::nullopt;
+        }
+    }
+    const std::string path = request.get_param_value("path");
+    if (path.empty() || path.front() != '/') {
+        refusal = "path must start with /";
+        return std::nullopt;
+    }
+    // A number parameter in [least, most]; false when it is given otherwise.
+    auto number = [&](const char* name, uint64_t least, uint64_t most,
+                      std::optional<uint64_t>& into) {
+        if (!request.has_param(name))
+            return true;
+        into = parseDecimal(request.get_param_value(name));
+        if (into && *into >= least && *into <= most)
+            return true;
+        refusal = std::string(name) + " must be a whole number from " + std::to_string(least) +
+                  " to " + std::to_string(most);
+        return false;
+    };
+    auto flag = [&](const char* name, bool& into) {
+        const std::string value = request.get_param_value(name);
+        if (!request.has_param(name) || value == "0")
+            return true;
+        if (value == "1") {
+            into = true;
+            return true;
+        }
+        refusal = std::string(name) + " must be 0 or 1";
+        return false;
+    };
+    Fault fault;
+    std::optional<uint64_t> status;
+    std::optional<uint64_t> count;
+    if (!number("cut", 0, UINT64_MAX, fault.cutAfter) ||
+        !number("throttle", 1, INT64_MAX, fault.throttle) || !number("status", 200, 599, status) ||
+        !number("count", 1, kMaximumFaultCount, count) || !flag("ignoreRange", fault.ignoreRange) ||
+        !flag("lieRange", fault.lieRange) || !flag("badMd5", fault.badMd5))
+        return std::nullopt;
+    if (status)
+        fault.status = static_cast<int>(*status);
+    if (count)
+        fault.remaining = static_cast<int>(*count);
+    if (request.has_param("replaceWith")) {
+        // Only a file the test made: never one from elsewhere on the machine.
+        std::error_code error;
+        const fs::path file = fs::canonical(request.get_param_value("replaceWith"), error);
+        const fs::path relative =
+            error ? fs::path() : file.lexically_relative(fs::canonical(*testData_, error));
+        if (error || relative.empty() || *relative.begin() == ".." ||
+            !fs::is_regular_file(file, error)) {
+            refusal = "replaceWith must name a file under " + *testData_;
+            return std::nullopt;
+        }
+        fault.replaceWith = file.string();
+    }
+    return fault;
+}
+
 void MapStoreServer::addControlEndpoints() {
     server_.Post("/_control/fault",
                  [this](const httplib::Request& request, httplib::Response& response) {
-                     if (!request.has_param("path")) {
+                     std::string refusal;
+                     const auto fault = faultFromRequest(request, refusal);
+                     if (!fault) {
                          response.status = 400;
+                         response.set_content("refused: " + refusal + "\n", "text/plain");
                          return;
                      }
-                     Fault fault;
-                     fault.cutAfter = numberParam(request, "cut");
-                     fault.throttle = numberParam(request, "throttle");
-                     if (auto status = numberParam(request, "status"))
-                         fault.status = static_cast<int>(*status);
-                     fault.ignoreRange = request.has_param("ignoreRange");
-                     fault.lieRange = request.has_param("lieRange");
-                     fault.badMd5 = request.has_param("badMd5");
-                     if (request.has_param("replaceWith"))
-                         fault.replaceWith = request.get_param_value("replaceWith");
-                     if (auto count = numberParam(request, "count"))
-                         fault.remaining = static_cast<int>(*count);
                      std::lock_guard lock(mutex_);
-                     faults_[request.get_param_value("path")] = fault;
+                     faults_[request.get_param_value("path")] = *fault;
                      response.set_content("ok\n", "text/plain");
                  });
     server_.Post("/_control/clear", [this](const httplib::Request& request, httplib::Response&) {
@@ -121,12 +213,17 @@ void MapStoreServer::addControlEndpoints() {
             faults_.clear();
     });
     server_.Get("/_log", [this](const httplib::Request&, httplib::Response& response) {
-        std::lock_guard lock(mutex_);
-        response.set_content(log_.dump(), "application/json");
+        nlohmann::json log = nlohmann::json::array();
+        {
+            std::lock_guard lock(mutex_);
+            for (const auto& entry : log_)
+                log.push_back(entry);
+        }
+        response.set_content(log.dump(), "application/json");
     });
     server_.Post("/_control/resetLog", [this](const httplib::Request&, httplib::Response&) {
         std::lock_guard lock(mutex_);
-        log_ = nlohmann::json::array();
+        log_.clear();
     });
 }
 
@@ -157,6 +254,12 @@ void MapStoreServer::serve(const httplib::Request& request, httplib::Response& r
     // The server answers ranges itself (a fault may lie about them), so the
     // library must not cut the body a second time.
     const_cast<httplib::Request&>(request).ranges.clear();
+    // "/x.zip%00.jpg" must not be served as "/x.zip".
+    if (hasNul(request.path)) {
+        response.status = 400;
+        response.set_content("bad path\n", "text/plain");
+        return;
+    }
     const Fault fault = takeFault(request.path).value_or(Fault{});
     if (fault.status) {
         response.status = *fault.status;
@@ -188,12 +291,15 @@ void MapStoreServer::serve(const httplib::Request& request, httplib::Response& r
     const bool sameVersion =
         ifRange.empty() || ifRange == file->entityTag || ifRange == file->lastModified;
     if (range && sameVersion) {
-        if (range->first >= file->size) {
+        // A range that starts past the end, or an empty suffix, names no byte.
+        const bool satisfiable =
+            range->first ? *range->first < file->size : range->suffix > 0 && file->size > 0;
+        if (!satisfiable) {
             response.status = 416;
             response.set_header("Content-Range", "bytes */" + std::to_string(file->size));
             return;
         }
-        first = range->first;
+        first = range->first.value_or(file->size - std::min(range->suffix, file->size));
         const uint64_t last = std::min(range->last.value_or(file->size - 1), file->size - 1);
         length = last - first + 1;
         response.status = 206;
@@ -258,4 +364,6 @@ void MapStoreServer::record(const httplib::Request& request, const httplib::Resp
                     {"range", request.get_header_value("Range")},
                     {"ifRange", request.get_header_value("If-Range")},
                     {"status", response.status}});
+    if (log_.size() > kLogLength)
+        log_.pop_front();
 }

@@ -3,6 +3,7 @@
 #include <httplib.h>
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -12,25 +13,32 @@
 // The map store's file server on 127.0.0.1: serves the files under a root
 // folder with Content-Length, Accept-Ranges, Last-Modified, ETag (the quoted
 // MD5) and X-Amz-Meta-Md5-Hash, answers HEAD, and handles Range and If-Range
-// itself (206 with Content-Range, 416 past the end, 200 when If-Range names
-// another version of the file).
+// itself (206 with Content-Range, the last N bytes for "bytes=-N", 416 past
+// the end or for "bytes=-0", 200 when If-Range names another version of the
+// file). A path with a NUL in it is refused with 400.
 //
-// Faults for tests, per path and switchable while it runs:
+// With a test-data folder (--test-control DIR) it also takes faults for
+// tests, per path and switchable while it runs; without one these paths do
+// not exist, so the server that scripts/run starts cannot be steered:
 //   POST /_control/fault?path=P[&cut=K][&throttle=B][&status=N][&ignoreRange=1]
 //        [&lieRange=1][&badMd5=1][&replaceWith=FILE][&count=N]
 //     cut: close the connection after K bytes of the body; throttle: send at
-//     most B bytes a second; status: answer N; ignoreRange: answer 200;
-//     lieRange: a 206 whose Content-Range claims the range starts at 0;
-//     badMd5: a wrong X-Amz-Meta-Md5-Hash; replaceWith: once the request has
-//     ended, the file is replaced by FILE's content; count: the fault serves
-//     the next N requests of the path only (default: until cleared).
+//     most B (at least 1) bytes a second; status: answer N (200 to 599);
+//     ignoreRange: answer 200; lieRange: a 206 whose Content-Range claims the
+//     range starts at 0; badMd5: a wrong X-Amz-Meta-Md5-Hash; replaceWith:
+//     once the request has ended, the file is replaced by the content of
+//     FILE, a file under the test-data folder; count: the fault serves the
+//     next N (at least 1) requests of the path only (default: until cleared).
+//     Any other parameter or value is refused with 400 and changes nothing.
 //   POST /_control/clear[?path=P]   ends the faults of P (or all)
-//   GET  /_log                      every request so far as JSON (method, path,
+//   GET  /_log                      the latest requests as JSON (method, path,
 //                                   range, ifRange, status)
 //   POST /_control/resetLog         forgets the log
 class MapStoreServer {
   public:
-    explicit MapStoreServer(std::string root);
+    // `testData`: the folder replaceWith may take files from; nullopt: no
+    // control endpoints.
+    MapStoreServer(std::string root, std::optional<std::string> testData);
 
     // Binds to 127.0.0.1 (port 0: a free one); answers the port or -1.
     int bind(int port);
@@ -50,15 +58,19 @@ class MapStoreServer {
     };
 
     void addControlEndpoints();
+    // The fault a control request describes, or why it is refused.
+    std::optional<Fault> faultFromRequest(const httplib::Request& request,
+                                          std::string& refusal) const;
     void serve(const httplib::Request& request, httplib::Response& response);
     std::optional<Fault> takeFault(const std::string& path);
     std::optional<std::string> filePathFor(const std::string& requestPath) const;
     void record(const httplib::Request& request, const httplib::Response& response);
 
     const std::string root_;
+    const std::optional<std::string> testData_;
     httplib::Server server_;
     std::mutex mutex_;
     std::map<std::string, Fault> faults_;
     std::map<std::string, std::string> pendingReplacements_;  // by request path
-    nlohmann::json log_ = nlohmann::json::array();
+    std::deque<nlohmann::json> log_;
 };

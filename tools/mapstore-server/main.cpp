@@ -2,31 +2,49 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "MapStoreServer.h"
 
-// kelvara-mapstore-server --root DIR [--port N]
+namespace {
+
+bool isFolder(const std::string& path) {
+    std::error_code error;
+    return !path.empty() && std::filesystem::is_directory(path, error);
+}
+
+}  // namespace
+
+// kelvara-mapstore-server --root DIR [--port N] [--test-control DIR]
 // Prints the port it listens on as the first line of standard output.
+// --test-control turns on the /_control endpoints that tests steer the
+// server with; replaceWith may then name files under that folder only.
 int main(int argc, char** argv) {
     std::string root;
+    std::optional<std::string> testData;
     int port = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--root") == 0 && i + 1 < argc) {
             root = argv[++i];
         } else if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
             port = std::atoi(argv[++i]);
+        } else if (std::strcmp(argv[i], "--test-control") == 0 && i + 1 < argc) {
+            testData = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: %s --root DIR [--port N]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s --root DIR [--port N] [--test-control DIR]\n", argv[0]);
             return 2;
         }
     }
-    std::error_code error;
-    if (root.empty() || !std::filesystem::is_directory(root, error)) {
+    if (!isFolder(root)) {
         std::fprintf(stderr, "%s: --root must name a folder\n", argv[0]);
         return 2;
     }
-    MapStoreServer server(std::filesystem::canonical(root).string());
+    if (testData && !isFolder(*testData)) {
+        std::fprintf(stderr, "%s: --test-control must name a folder\n", argv[0]);
+        return 2;
+    }
+    MapStoreServer server(std::filesystem::canonical(root).string(), testData);
     const int bound = server.bind(port);
     if (bound <= 0) {
         std::fprintf(stderr, "cannot listen on 127.0.0.1:%d\n", port);

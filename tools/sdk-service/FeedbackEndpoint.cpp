@@ -1,9 +1,11 @@
 #include <chrono>
+#include <cstdint>
 #include <ctime>
 #include <map>
 #include <mutex>
 
 #include "FeedbackEndpoint.h"
+#include "LocalServing.h"
 #include "SdkService.h"
 
 // The feedback protocol:
@@ -210,7 +212,11 @@ void addControls(httplib::Server& server) {
                [](const httplib::Request& request, httplib::Response& response) {
                    auto& shared = store();
                    std::lock_guard lock(shared.mutex);
-                   const auto found = shared.attachments.find(std::stoll(request.matches[1]));
+                   // A number too large for an identifier names no attachment.
+                   const auto id = parseDecimal(request.matches[1].str());
+                   const auto found = id && *id <= INT64_MAX
+                                          ? shared.attachments.find(static_cast<int64_t>(*id))
+                                          : shared.attachments.end();
                    if (found == shared.attachments.end()) {
                        response.status = 404;
                        response.set_content("<html>no such attachment</html>", "text/html");

@@ -8,6 +8,9 @@
 #include <cstdlib>
 #include <utility>
 
+#include "InflatedBody.h"
+#include "LocalServing.h"
+
 namespace {
 
 // Closes the connection a request came on, before any reply is written: finds
@@ -35,12 +38,50 @@ void dropConnection(const httplib::Request& request) {
 
 // Set while an endpoint serves the request on this worker thread.
 thread_local bool servedByEndpoint = false;
+// The Content-Encoding of the request this worker thread reads: taken off
+// the request before the body is read, so that the library keeps the body as
+// it came and the service unpacks it within its bound.
+thread_local std::optional<std::string> receivedEncoding;
+
+bool isDeflated(const std::string& encoding) {
+    return encoding == "gzip" || encoding == "x-gzip" || encoding == "deflate";
+}
+
+// The bytes the fields of a kept exchange hold.
+size_t recordBytes(const nlohmann::json& record) {
+    size_t bytes = 256;
+    if (const auto fields = record.find("fields"); fields != record.end()) {
+        for (const auto& field : fields->items())
+            bytes += field.value().value("length", size_t(0));
+    }
+    return bytes;
+}
 
 }  // namespace
 
-SdkService::SdkService() {
+SdkService::SdkService(size_t historyLength) : historyLength_(std::max<size_t>(1, historyLength)) {
+    configureLocalServer(server_);
     // One request per connection keeps an ordered drop and a quick stop simple.
     server_.set_keep_alive_max_count(1);
+    server_.set_payload_max_length(kMaximumBodyBytes);
+    server_.set_pre_routing_handler([](const httplib::Request& request,
+                                       httplib::Response& response) {
+        receivedEncoding.reset();
+        if (request.get_header_value("Transfer-Encoding").find("chunked") != std::string::npos) {
+            response.status = 411;
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        if (!request.has_header("Content-Encoding"))
+            return httplib::Server::HandlerResponse::Unhandled;
+        const std::string encoding = request.get_header_value("Content-Encoding");
+        if (!isDeflated(encoding)) {
+            response.status = 415;
+            return httplib::Server::HandlerResponse::Handled;
+        }
+        receivedEncoding = encoding;
+        const_cast<httplib::Request&>(request).headers.erase("Content-Encoding");
+        return httplib::Server::HandlerResponse::Unhandled;
+    });
     addControlEndpoints();
     // Requests no endpoint served (unknown paths, bodies the server could not
     // parse) are kept too, so a test sees every departure from the protocol.
@@ -48,14 +89,29 @@ SdkService::SdkService() {
     // that asks for the record right after its answer finds its request.
     server_.set_post_routing_handler([this](const httplib::Request& request,
                                             httplib::Response& response) {
+        const auto encoding = std::exchange(receivedEncoding, std::nullopt);
         if (std::exchange(servedByEndpoint, false) || request.path.rfind("/_", 0) == 0)
             return;
+        httplib::Request seen = request;
+        if (encoding)
+            seen.headers.emplace("Content-Encoding", *encoding);
         const httplib::Match none;
-        SdkExchange exchange{request, none, {}, response.status, {}, {}, {}};
+        SdkExchange exchange{seen, none, {}, response.status, {}, {}, {}};
         exchange.violation("not served by an endpoint: status " + std::to_string(response.status));
         std::lock_guard lock(mutex_);
-        received_.push_back(exchange.record());
+        keep(exchange.record());
     });
+}
+
+void SdkService::keep(nlohmann::json record) {
+    const size_t bytes = recordBytes(record);
+    received_.push_back({std::move(record), bytes});
+    receivedBytes_ += bytes;
+    while (received_.size() > historyLength_ ||
+           (receivedBytes_ > kHistoryBytes && received_.size() > 1)) {
+        receivedBytes_ -= received_.front().bytes;
+        received_.pop_front();
+    }
 }
 
 void SdkService::addEndpoint(const std::string& method, const std::string& pathPattern,
@@ -95,10 +151,30 @@ bool SdkService::firstPingOf(const std::string& identifier) {
     return pingedApps_.insert(identifier).second;
 }
 
-void SdkService::serve(const Handler& handler, const httplib::Request& request,
+void SdkService::serve(const Handler& handler, const httplib::Request& received,
                        httplib::Response& response) {
     servedByEndpoint = true;
-    SdkExchange exchange{request, request.matches, {}, 200, {}, "text/plain", {}};
+    // What the endpoint sees: the request as sent, its body unpacked.
+    httplib::Request request = received;
+    std::optional<InflatedBody::Outcome> unpacked;
+    if (const auto encoding = std::exchange(receivedEncoding, std::nullopt)) {
+        request.headers.emplace("Content-Encoding", *encoding);
+        auto inflated = InflatedBody::inflate(received.body, kMaximumBodyBytes);
+        unpacked = inflated.outcome;
+        request.body = std::move(inflated.bytes);
+    }
+    SdkExchange exchange{request, received.matches, {}, 200, {}, "text/plain", {}};
+    if (unpacked && *unpacked != InflatedBody::Outcome::Inflated) {
+        const bool tooLarge = *unpacked == InflatedBody::Outcome::TooLarge;
+        exchange.status = tooLarge ? 413 : 400;
+        exchange.violation(
+            tooLarge ? "body unpacks to more than " + std::to_string(kMaximumBodyBytes) + " bytes"
+                     : "body is not " + request.get_header_value("Content-Encoding"));
+        std::lock_guard lock(mutex_);
+        keep(exchange.record());
+        response.status = exchange.status;
+        return;
+    }
     std::optional<int> forcedStatus;
     std::optional<std::string> forcedBody;
     std::optional<std::string> forcedLocation;
@@ -122,7 +198,7 @@ void SdkService::serve(const Handler& handler, const httplib::Request& request,
     record["dropped"] = drop;
     {
         std::lock_guard lock(mutex_);
-        received_.push_back(std::move(record));
+        keep(std::move(record));
     }
     if (drop) {
         dropConnection(request);
@@ -136,14 +212,20 @@ void SdkService::serve(const Handler& handler, const httplib::Request& request,
 
 void SdkService::addControlEndpoints() {
     server_.Get("/_received", [this](const httplib::Request&, httplib::Response& response) {
-        std::lock_guard lock(mutex_);
+        nlohmann::json received = nlohmann::json::array();
+        {
+            std::lock_guard lock(mutex_);
+            for (const Kept& kept : received_)
+                received.push_back(kept.record);
+        }
         response.set_content(
-            received_.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+            received.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
             "application/json");
     });
     server_.Post("/_control/reset", [this](const httplib::Request&, httplib::Response&) {
         std::lock_guard lock(mutex_);
-        received_ = nlohmann::json::array();
+        received_.clear();
+        receivedBytes_ = 0;
         nextStatus_.reset();
         nextBody_.reset();
         nextLocation_.reset();
@@ -154,12 +236,12 @@ void SdkService::addControlEndpoints() {
                  [this](const httplib::Request& request, httplib::Response& response) {
                      std::lock_guard lock(mutex_);
                      if (request.has_param("status")) {
-                         const int status = std::atoi(request.get_param_value("status").c_str());
-                         if (status < 100 || status > 599) {
+                         const auto status = parseDecimal(request.get_param_value("status"));
+                         if (!status || *status < 100 || *status > 599) {
                              response.status = 400;
                              return;
                          }
-                         nextStatus_ = status;
+                         nextStatus_ = static_cast<int>(*status);
                      }
                      if (request.has_param("body"))
                          nextBody_ = request.get_param_value("body");

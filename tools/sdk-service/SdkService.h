@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <deque>
 #include <functional>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -14,10 +15,16 @@
 #include "SdkExchange.h"
 
 // The SDK's service on 127.0.0.1. Each endpoint checks requests against the
-// protocol and answers as the service does; every request is kept for tests.
+// protocol and answers as the service does; the latest requests are kept for
+// tests (the history, at most `historyLength` of them and kHistoryBytes of
+// their fields' texts, the oldest going first).
+//
+// A body must come with its length and may be at most kMaximumBodyBytes, and
+// a gzip or deflate body may unpack to at most that many bytes: larger ones
+// are answered 413, a body sent in chunks 411, another encoding 415.
 //
 // Control endpoints (never seen by the SDK):
-//   GET  /_received                      every exchange so far, as JSON
+//   GET  /_received                      the history of exchanges, as JSON
 //   POST /_control/reset                 forgets exchanges and pending orders
 //   POST /_control/next?status=N         the next request is answered with N
 //   POST /_control/next?drop=1           the next request's connection is closed unanswered
@@ -28,7 +35,11 @@ class SdkService {
   public:
     using Handler = std::function<void(SdkService&, SdkExchange&)>;
 
-    SdkService();
+    static constexpr size_t kMaximumBodyBytes = 32 * 1024 * 1024;
+    static constexpr size_t kDefaultHistoryLength = 1000;
+    static constexpr size_t kHistoryBytes = 64 * 1024 * 1024;
+
+    explicit SdkService(size_t historyLength = kDefaultHistoryLength);
 
     // The endpoints, one call per endpoint file.
     void addEndpoint(const std::string& method, const std::string& pathPattern, Handler handler);
@@ -49,13 +60,21 @@ class SdkService {
     void listen();
 
   private:
+    struct Kept {
+        nlohmann::json record;
+        size_t bytes = 0;
+    };
+
     void serve(const Handler& handler, const httplib::Request& request,
                httplib::Response& response);
     void addControlEndpoints();
+    void keep(nlohmann::json record);  // under mutex_
 
     httplib::Server server_;
     mutable std::mutex mutex_;
-    nlohmann::json received_ = nlohmann::json::array();
+    const size_t historyLength_;
+    std::deque<Kept> received_;
+    size_t receivedBytes_ = 0;
     std::optional<int> nextStatus_;
     std::optional<std::string> nextBody_;
     std::optional<std::string> nextLocation_;

@@ -6,14 +6,35 @@
 #include "BetaEndpoint.h"
 #include "CrashEndpoint.h"
 #include "FeedbackEndpoint.h"
+#include "LocalServing.h"
 #include "SdkService.h"
 #include "StoreEndpoint.h"
 #include "TrackEndpoint.h"
 
-// kelvara-sdk-service [--port N] [--app ID]... [--builds FILE]
+namespace {
+
+int usage(const char* program) {
+    std::fprintf(stderr, "usage: %s [--port N] [--app ID]... [--builds FILE] [--history N]\n",
+                 program);
+    return 2;
+}
+
+}  // namespace
+
+// kelvara-sdk-service [--port N] [--app ID]... [--builds FILE] [--history N]
 // Prints the port it listens on as the first line of standard output.
+// --history: how many exchanges GET /_received keeps (default 1000).
 int main(int argc, char** argv) {
-    SdkService service;
+    size_t history = SdkService::kDefaultHistoryLength;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--history") == 0) {
+            const auto length = parseDecimal(argv[i + 1]);
+            if (!length || *length == 0)
+                return usage(argv[0]);
+            history = *length;
+        }
+    }
+    SdkService service(history);
     addIntegrationEndpoint(service);
     addTrackEndpoint(service);
     addCrashEndpoint(service);
@@ -29,9 +50,10 @@ int main(int argc, char** argv) {
         } else if (std::strcmp(argv[i], "--builds") == 0 && i + 1 < argc) {
             if (!loadBetaBuilds(service, argv[++i]))
                 return 2;
+        } else if (std::strcmp(argv[i], "--history") == 0 && i + 1 < argc) {
+            ++i;  // read above
         } else {
-            std::fprintf(stderr, "usage: %s [--port N] [--app ID]... [--builds FILE]\n", argv[0]);
-            return 2;
+            return usage(argv[0]);
         }
     }
     const int bound = service.bind(port);

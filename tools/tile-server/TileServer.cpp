@@ -1,14 +1,18 @@
 #include "TileServer.h"
 
 #include <chrono>
+#include <cstdint>
 #include <thread>
 
+#include "LocalServing.h"
+
 namespace {
-constexpr int kMaximumLevel = 11;
+constexpr uint64_t kMaximumLevel = 11;
 }
 
 TileServer::TileServer(const TileRenderer& renderer, Options options)
     : renderer_(renderer), options_(std::move(options)) {
+    configureLocalServer(server_);
     server_.Get(R"(/neighbourhood/(\d+)/(\d+)/(\d+)\.png)",
                 [this](const httplib::Request& request, httplib::Response& response) {
                     serveTile(request, response);
@@ -40,11 +44,12 @@ void TileServer::serveTile(const httplib::Request& request, httplib::Response& r
         response.set_content(TileRenderer::errorTile("Invalid API key"), "image/png");
         return;
     }
-    const int z = std::stoi(request.matches[1].str());
-    const long x = std::stol(request.matches[2].str());
-    const long y = std::stol(request.matches[3].str());
-    const long count = z <= kMaximumLevel ? 1L << z : 0;
-    if (z > kMaximumLevel || x >= count || y >= count) {
+    // Numbers too large for any level name no tile either.
+    const auto z = parseDecimal(request.matches[1].str());
+    const auto x = parseDecimal(request.matches[2].str());
+    const auto y = parseDecimal(request.matches[3].str());
+    const uint64_t count = z && *z <= kMaximumLevel ? uint64_t(1) << *z : 0;
+    if (!x || !y || *x >= count || *y >= count) {
         response.status = 404;
         response.set_content("no such tile", "text/plain");
         return;
@@ -55,5 +60,7 @@ void TileServer::serveTile(const httplib::Request& request, httplib::Response& r
         return;
     }
     response.set_header("Cache-Control", "max-age=86400");
-    response.set_content(renderer_.tile(z, static_cast<int>(x), static_cast<int>(y)), "image/png");
+    response.set_content(
+        renderer_.tile(static_cast<int>(*z), static_cast<int>(*x), static_cast<int>(*y)),
+        "image/png");
 }

@@ -221,9 +221,28 @@ TEST_F(CBUserLocationTest, TheDotBreathesOnlyWhileItShows) {
     ASSERT_TRUE(dot()->isHidden());
     EXPECT_EQ(dot()->userInnerDot()->animationForKey("breathing"), nullptr);
     map_->setShowsUserLocation(true);
+    deliver(fix(market(), 30));
     EXPECT_NE(dot()->userInnerDot()->animationForKey("breathing"), nullptr);
     map_->setShowsUserLocation(false);
     EXPECT_EQ(dot()->userInnerDot()->animationForKey("breathing"), nullptr);
+}
+
+// Shown before any fix came, the dot sat in the map's top left corner.
+TEST_F(CBUserLocationTest, TheDotWaitsForAFixAndShowsWithoutFollowing) {
+    map_->setShowsUserLocation(true);
+    EXPECT_TRUE(dot()->isHidden());
+    EXPECT_EQ(dot()->userInnerDot()->animationForKey("breathing"), nullptr);
+    deliver(fix(market(), 30));
+    ASSERT_FALSE(dot()->isHidden());
+    EXPECT_FALSE(map_->centersOnUserLocation());
+    const CGPoint expected = map_->pointForCoordinate(market());
+    EXPECT_NEAR(dot()->center().x, expected.x, 0.01);
+    EXPECT_NEAR(dot()->center().y, expected.y, 0.01);
+    // Hidden and shown again, it comes back at once where it was.
+    map_->setShowsUserLocation(false);
+    EXPECT_TRUE(dot()->isHidden());
+    map_->setShowsUserLocation(true);
+    EXPECT_FALSE(dot()->isHidden());
 }
 
 }  // namespace

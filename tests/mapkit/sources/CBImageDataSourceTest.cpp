@@ -14,6 +14,7 @@
 #include "foundation/NSString+Base64.h"
 #include "mapkit/CBImageDataSource.h"
 #include "mapkit/CBTileRequest.h"
+#include "mapkit/MapViewHome.h"
 #include "mapkit/MapkitTestSupport.h"
 #include "platform/UIKit/UIKitTestSupport.h"
 
@@ -54,6 +55,8 @@ bool waitFor(const std::function<bool()>& condition, double seconds = 5) {
 
 class CBImageDataSourceTest : public ::testing::Test {
   protected:
+    MapViewHome home_;
+
     void SetUp() override {
         cache_ = std::make_shared<FolderCache>(folder_.file("thunderforest"));
         source_ = std::make_shared<CBImageDataSource>();

@@ -11,9 +11,13 @@
 #include "mapkit/CBImageDataSource.h"
 #include "mapkit/CBImageLoaderView.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/MapViewHome.h"
 #include "platform/UIKit/UIKitTestSupport.h"
 
-class CBOnlineLayerTest : public UIKitTest {};
+class CBOnlineLayerTest : public UIKitTest {
+  protected:
+    MapViewHome home_;
+};
 
 TEST_F(CBOnlineLayerTest, TheOnlineLayerReplacesTheVectorMapAndStopsAtLevelEleven) {
     NSUserDefaults::standardUserDefaults()->setObjectForKey(Value("127.0.0.1:9999"),

@@ -10,6 +10,7 @@
 #include "UIKit/UIScreen.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBPathDataSource.h"
+#include "mapkit/MapViewHome.h"
 #include "platform/UIKit/UIKitTestSupport.h"
 
 namespace {
@@ -23,6 +24,9 @@ std::vector<std::shared_ptr<CLLocation>> ring(double lat, double lon, double hal
 
 class CBPathDataSourceTest : public UIKitTest {
   protected:
+    // Made first and gone last: the map view saves its state in the home.
+    MapViewHome home_;
+
     void SetUp() override {
         UIKitTest::SetUp();
         map_ = CBMapScrollView::create(CGRectMake(0, 0, 320, 480));

@@ -3,14 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "CoreGraphics/CGContext.h"
+#include "FailureImage.h"
 
-// Pixel access for render tests, and a fixture that writes the bitmaps of a
-// failed test as PNG files into the working directory (next to the test log).
+// Pixel access for render tests, and a fixture that keeps the bitmaps of a
+// failed test as PNG files under the build folder (keepFailureImage).
 struct Pixel {
     int a, r, g, b;  // premultiplied, as stored
 };
@@ -50,12 +52,15 @@ class RenderTest : public ::testing::Test {
         if (!HasFailure()) {
             return;
         }
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
         for (size_t i = 0; i < contexts_.size(); ++i) {
-            const std::string name = std::string(info->test_suite_name()) + "." + info->name() +
-                                     "." + std::to_string(i) + ".png";
-            cairo_surface_flush(contexts_[i]->cairoSurface());
-            cairo_surface_write_to_png(contexts_[i]->cairoSurface(), name.c_str());
+            cairo_surface_t* surface = contexts_[i]->cairoSurface();
+            cairo_surface_flush(surface);
+            const std::string line =
+                keepFailureImage("bitmap-" + std::to_string(i), [surface](const std::string& path) {
+                    return cairo_surface_write_to_png(surface, path.c_str()) ==
+                           CAIRO_STATUS_SUCCESS;
+                });
+            std::printf("%s\n", line.c_str());
         }
     }
 

@@ -26,8 +26,8 @@ class ManualSource : public CLLocationSource {
     std::string description() const override { return "manual"; }
 
     void send(double lat, double lon) { deliverLocation(std::make_shared<CLLocation>(lat, lon)); }
-    void sendHeading(double degrees) {
-        deliverHeading(std::make_shared<CLHeading>(degrees, degrees, 5, NSDate::date()));
+    void sendHeading(double degrees, double accuracy = 5) {
+        deliverHeading(std::make_shared<CLHeading>(degrees, degrees, accuracy, NSDate::date()));
     }
     void fail(long code) { deliverError(NSError::errorWithDomain(kCLErrorDomain, code)); }
 
@@ -56,12 +56,16 @@ struct Recorder : CLLocationManagerDelegate {
                                                      CLAuthorizationStatus status) override {
         statuses.push_back(status);
     }
+    bool locationManagerShouldDisplayHeadingCalibration(CLLocationManager&) override {
+        return wantsCalibration;
+    }
 
     std::vector<std::shared_ptr<CLLocation>> locations, previous;
     std::vector<std::shared_ptr<CLHeading>> headings;
     std::vector<NSError> errors;
     std::vector<CLAuthorizationStatus> statuses;
     std::function<void(CLLocationManager&)> onLocation;
+    bool wantsCalibration = false;
 };
 
 class CLLocationManagerTest : public ::testing::Test {
@@ -208,6 +212,24 @@ TEST_F(CLLocationManagerTest, FixedPointRepeatsFreshFixesUntilStopped) {
     EXPECT_EQ(recorder->locations.size(), count);
 }
 
+// The command line's position: a receiver outdoors, 30 m accurate unless told.
+TEST(CLFixedLocationSourceTest, APositionIsWrittenLatitudeLongitudeAndAccuracy) {
+    auto plain = CLFixedLocationSource::createWithText("53.5575,13.2610");
+    ASSERT_TRUE(plain);
+    EXPECT_EQ(plain->coordinate(), CLLocationCoordinate2DMake(53.5575, 13.2610));
+    EXPECT_EQ(plain->horizontalAccuracy(), 30.0);
+    auto accurate = CLFixedLocationSource::createWithText("-33.5,151.25,8.5");
+    ASSERT_TRUE(accurate);
+    EXPECT_EQ(accurate->coordinate(), CLLocationCoordinate2DMake(-33.5, 151.25));
+    EXPECT_EQ(accurate->horizontalAccuracy(), 8.5);
+    // Off the globe, an accuracy that no fix has, and what is no position.
+    for (const char* bad :
+         {"91,0", "0,181", "53.5,13.2,0", "53.5,13.2,-5", "53.5,13.2,nan", "53.5,13.2,inf", "53.5",
+          "53.5,", ",13.2", "53.5,13.2,", "53.5,13.2,30,1", "53.5;13.2", " 53.5,13.2", "53.5,13.2 ",
+          "0x10,0", "53.5,13.2,30m", ""})
+        EXPECT_EQ(CLFixedLocationSource::createWithText(bad), nullptr) << bad;
+}
+
 TEST_F(CLLocationManagerTest, NoSourceReportsAnUnknownLocationOnce) {
     CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
     CLLocationManager manager;
@@ -262,3 +284,66 @@ TEST_F(CLLocationManagerTest, GPXReplayWalksTheTrackWithCourseAsHeading) {
     EXPECT_FALSE(
         CLGPXLocationSource::createWithContentsOfFile(dataPath("riverwalk-three-rivers.gpx"), 0.0));
 }
+
+namespace {
+
+// The panel comes for a reading that needs calibration when a delegate of a
+// manager updating heading wants it, and goes with a sound reading, a
+// dismissal or the end of the heading updates.
+TEST_F(CLLocationManagerTest, TheCalibrationPanelComesWhenTheCompassNeedsItAndADelegateWantsIt) {
+    std::vector<bool> shown;
+    CLLocationManager::setHeadingCalibrationDisplay([&](bool show) { shown.push_back(show); });
+    CLLocationManager quiet, asking;
+    auto noPanel = std::make_shared<Recorder>(), panel = std::make_shared<Recorder>();
+    panel->wantsCalibration = true;
+    quiet.setDelegate(noPanel);
+    asking.setDelegate(panel);
+    quiet.startUpdatingHeading();
+
+    source->sendHeading(90, -1);
+    EXPECT_TRUE(shown.empty());  // nobody asking for it wants it
+    asking.startUpdatingLocation();
+    source->sendHeading(90, -1);
+    EXPECT_TRUE(shown.empty());  // the one who wants it hears no headings
+    asking.startUpdatingHeading();
+    source->sendHeading(90, -1);
+    source->sendHeading(91, -1);
+    EXPECT_EQ(shown, std::vector<bool>{true});
+    EXPECT_TRUE(CLLocationManager::isHeadingCalibrationDisplayed());
+    // Headings still reach the delegates; what they do with them is theirs.
+    EXPECT_EQ(panel->headings.size(), 2u);
+
+    source->sendHeading(92, 10);
+    EXPECT_EQ(shown, (std::vector<bool>{true, false}));
+    source->sendHeading(93, -1);
+    asking.dismissHeadingCalibrationDisplay();
+    EXPECT_EQ(shown, (std::vector<bool>{true, false, true, false}));
+    source->sendHeading(94, -1);
+    asking.stopUpdatingHeading();
+    quiet.stopUpdatingHeading();
+    EXPECT_EQ(shown, (std::vector<bool>{true, false, true, false, true, false}));
+    EXPECT_FALSE(CLLocationManager::isHeadingCalibrationDisplayed());
+    CLLocationManager::setHeadingCalibrationDisplay(nullptr);
+}
+
+TEST_F(CLLocationManagerTest, AFixedPointWithACompassReadsItWithEveryFix) {
+    auto fixed =
+        std::make_shared<CLFixedLocationSource>(CLLocationCoordinate2DMake(53.5569, 13.2610));
+    EXPECT_FALSE(fixed->headingAvailable());
+    fixed->setCompass(90, -1);
+    EXPECT_TRUE(fixed->headingAvailable());
+    EXPECT_EQ(fixed->description(),
+              "fixed point 53.556900,13.261000 facing 90 degrees (accuracy -1)");
+    CLLocationManager::setLocationSource(fixed);
+    CLLocationManager manager;
+    auto recorder = std::make_shared<Recorder>();
+    manager.setDelegate(recorder);
+    manager.startUpdatingHeading();
+    ASSERT_TRUE(
+        NSRunLoop::mainRunLoop()->runUntil([&] { return recorder->headings.size() >= 2; }, 5.0));
+    EXPECT_EQ(recorder->headings[1]->trueHeading(), 90);
+    EXPECT_EQ(recorder->headings[1]->headingAccuracy(), -1);
+    manager.stopUpdatingHeading();
+}
+
+}  // namespace

@@ -55,6 +55,29 @@ class ScenarioTest : public ::testing::Test {
     std::ostringstream dump;
 };
 
+// Records the phases and window points of the touches it is sent.
+class TouchRecorder : public UIView {
+  public:
+    TouchRecorder(const CGRect& frame,
+                  std::vector<std::pair<UITouchPhase, std::vector<CGPoint>>>& seen)
+        : UIView(frame), seen_(seen) {}
+    void touchesBegan(const UITouchSet& touches, UIEvent*) override {
+        record(UITouchPhaseBegan, touches);
+    }
+    void touchesEnded(const UITouchSet& touches, UIEvent*) override {
+        record(UITouchPhaseEnded, touches);
+    }
+
+  private:
+    void record(UITouchPhase phase, const UITouchSet& touches) {
+        std::vector<CGPoint> points;
+        for (const auto& touch : touches)
+            points.push_back(touch->locationInView(nullptr));
+        seen_.emplace_back(phase, points);
+    }
+    std::vector<std::pair<UITouchPhase, std::vector<CGPoint>>>& seen_;
+};
+
 // Places to search: the names, filtered by what the search bar holds.
 class PlaceSearch : public UITableViewDataSource, public UISearchDisplayDelegate {
   public:
@@ -222,6 +245,34 @@ TEST_F(ScenarioTest, ThreeFingerTapAndTheScreenshotKey) {
     EXPECT_EQ(std::filesystem::path(saved).parent_path(),
               std::filesystem::path(home.path()) / "Library" / "Screenshots");
     EXPECT_TRUE(std::filesystem::is_regular_file(saved));
+}
+
+// Two fingers put down rest while other steps run, until they are released.
+TEST_F(ScenarioTest, TwoFingersRestUntilReleased) {
+    std::vector<std::pair<UITouchPhase, std::vector<CGPoint>>> seen;
+    auto view = std::make_shared<TouchRecorder>(window->bounds(), seen);
+    view->setMultipleTouchEnabled(true);
+    window->addSubview(view);
+    HostScenarioResult result = play("two-finger-press 60 284\nwait 0.5\nrelease");
+    ASSERT_TRUE(result.passed) << result.message;
+    std::vector<CGPoint> down, up;
+    for (const auto& [phase, points] : seen) {
+        auto& into = phase == UITouchPhaseBegan ? down : up;
+        into.insert(into.end(), points.begin(), points.end());
+    }
+    // The second finger mirrors the first around the window's centre.
+    ASSERT_EQ(down.size(), 2u);
+    EXPECT_TRUE(
+        std::any_of(down.begin(), down.end(), [](CGPoint p) { return p.x == 260 && p.y == 284; }));
+    EXPECT_EQ(up.size(), 2u);
+    EXPECT_EQ(seen.back().first, UITouchPhaseEnded);
+
+    result = play("release");
+    EXPECT_FALSE(result.passed);
+    EXPECT_NE(result.message.find("no fingers are down"), std::string::npos) << result.message;
+    result = play("two-finger-press 10 10\ntwo-finger-press 20 20");
+    EXPECT_FALSE(result.passed);
+    EXPECT_NE(result.message.find("already down"), std::string::npos) << result.message;
 }
 
 TEST_F(ScenarioTest, LongPressOnAFieldOffersPaste) {

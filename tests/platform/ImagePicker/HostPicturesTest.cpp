@@ -2,6 +2,7 @@
 #include <fstream>
 
 #include "Foundation/NSNotificationCenter.h"
+#include "Foundation/NSPathUtilities.h"
 #include "Host/HostScreenshot.h"
 #include "Host/HostTouchInput.h"
 #include "ImageIO/CGImageSource.h"
@@ -12,7 +13,19 @@
 
 namespace {
 
-class HostPicturesTest : public UIKitTest {};
+// The screenshot key saves into <Library>: a home of the test's own.
+class HostPicturesTest : public UIKitTest {
+  protected:
+    void SetUp() override {
+        UIKitTest::SetUp();
+        NSSetApplicationHome(home_.path());
+    }
+    void TearDown() override {
+        NSSetApplicationHome("");
+        UIKitTest::TearDown();
+    }
+    TemporaryDirectory home_;
+};
 
 TEST_F(HostPicturesTest, TheScreenshotKeySavesIntoTheFolderAndTellsTheApplicationWhere) {
     TemporaryDirectory folder;

@@ -114,4 +114,47 @@ TEST_F(UIControlTest, AlertViewReportsTheTappedButtonAndGoesAway) {
                                         "willDismiss", "didDismiss"}));
 }
 
+TEST_F(UIControlTest, ButtonTitlesUseTheRoomTheirInsetsLeave) {
+    auto button = UIButton::buttonWithType(UIButtonTypeSystem);
+    button->setTitleForState(std::string("Download Wikipedia articles"), UIControlStateNormal);
+    const CGFloat natural = button->titleLabel()->sizeThatFits(CGSizeZero).width;
+    button->setTitleEdgeInsets(UIEdgeInsetsMake(0, 7, 0, 7));
+    // Room enough beside the insets: the whole title, moved by the insets.
+    button->setFrame(CGRectMake(0, 0, natural + 40, 40));
+    window->addSubview(button);
+    button->layoutIfNeeded();
+    EXPECT_EQ(button->titleLabel()->frame().size.width, natural);
+    EXPECT_EQ(button->titleLabel()->frame().origin.x, 20);
+    // Too little: the title gets what the insets leave.
+    button->setFrame(CGRectMake(0, 0, natural, 40));
+    button->layoutIfNeeded();
+    EXPECT_EQ(button->titleLabel()->frame().size.width, natural - 14);
+    EXPECT_EQ(button->titleLabel()->frame().origin.x, 7);
+}
+
+TEST_F(UIControlTest, AlertButtonsShareARowOnlyWhenBothTitlesFit) {
+    auto buttonFrames = [](const std::shared_ptr<UIAlertView>& alert) {
+        alert->show();
+        alert->layoutIfNeeded();
+        std::vector<CGRect> frames;
+        for (const auto& button : alert->buttons())
+            frames.push_back(button->frame());
+        alert->dismissWithClickedButtonIndexAnimated(alert->cancelButtonIndex(), false);
+        return frames;
+    };
+    auto shortTitles = buttonFrames(
+        std::make_shared<UIAlertView>("Notice", "Text", std::weak_ptr<UIAlertViewDelegate>{}, "OK",
+                                      std::vector<std::string>{"Open"}));
+    EXPECT_EQ(shortTitles[0].origin.y, shortTitles[1].origin.y);
+
+    // A title too wide for half the box puts the buttons under each other,
+    // each as wide as the box, the cancel button last.
+    auto longTitle = buttonFrames(
+        std::make_shared<UIAlertView>("Notice", "Text", std::weak_ptr<UIAlertViewDelegate>{}, "OK",
+                                      std::vector<std::string>{"More information"}));
+    EXPECT_GT(longTitle[0].origin.y, longTitle[1].origin.y);
+    for (const auto& frame : longTitle)
+        EXPECT_EQ(frame.size.width, 270);
+}
+
 }  // namespace

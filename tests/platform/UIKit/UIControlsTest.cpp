@@ -18,8 +18,12 @@ TEST_F(UIControlsTest, ActivityIndicatorSpinsOnlyWhileAnimating) {
     window->addSubview(spinner);
     EXPECT_EQ(spinner->frame().size, CGSizeMake(20, 20));
     EXPECT_TRUE(spinner->isHidden());
+    EXPECT_TRUE(spinner->visibleTexts().empty());
     spinner->startAnimating();
     EXPECT_FALSE(spinner->isHidden());
+    // Screen readers, and the scenarios, read a turning spinner.
+    ASSERT_EQ(spinner->visibleTexts().size(), 1u);
+    EXPECT_EQ(spinner->visibleTexts()[0].text, "In progress");
     CAFrameClock::shared().advance(0.25);
     const CGAffineTransform t = spinner->layer()->presentationLayer()->transform();
     EXPECT_NEAR(std::atan2(t.b, t.a), M_PI / 2, 1e-9);  // three of twelve steps
@@ -28,6 +32,7 @@ TEST_F(UIControlsTest, ActivityIndicatorSpinsOnlyWhileAnimating) {
     EXPECT_FALSE(spinner->layer()->hasAnimations());
     spinner->setHidesWhenStopped(false);
     EXPECT_FALSE(spinner->isHidden());
+    EXPECT_TRUE(spinner->visibleTexts().empty());
 }
 
 TEST_F(UIControlsTest, ProgressViewFillsItsShareAndClamps) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "FailureImage.h"
 #include "ImageIO/CGImageDestination.h"
 #include "ImageIO/CGImageSource.h"
 #include "QuartzCore/CAFrameClock.h"
@@ -44,17 +45,17 @@ std::shared_ptr<UIWindow> UIKitTest::makeWindow(CGSize size) {
         return write(path) ? ::testing::AssertionSuccess()
                            : ::testing::AssertionFailure() << "cannot write " << path;
     }
+    auto failure = [&] {
+        return ::testing::AssertionFailure() << keepFailureImage(name + ".actual", write) << ": ";
+    };
     auto source = CGImageSource::createWithURL(path);
     CGImageRef reference = source ? source->createImageAtIndex(0) : nullptr;
     if (!reference) {
-        write(name + ".actual.png");
-        return ::testing::AssertionFailure() << "no reference image " << path;
+        return failure() << "no reference image " << path;
     }
     if (reference->width() != image->width() || reference->height() != image->height()) {
-        write(name + ".actual.png");
-        return ::testing::AssertionFailure()
-               << name << ": size " << image->width() << "x" << image->height() << " instead of "
-               << reference->width() << "x" << reference->height();
+        return failure() << name << ": size " << image->width() << "x" << image->height()
+                         << " instead of " << reference->width() << "x" << reference->height();
     }
     size_t bad = 0;
     for (size_t y = 0; y < image->height(); ++y) {
@@ -71,9 +72,7 @@ std::shared_ptr<UIWindow> UIKitTest::makeWindow(CGSize size) {
     // Text rasterises slightly differently between font versions: allow a few pixels.
     const size_t allowed = image->width() * image->height() / 200;
     if (bad > allowed) {
-        write(name + ".actual.png");
-        return ::testing::AssertionFailure()
-               << name << ": " << bad << " pixels differ (allowed " << allowed << ")";
+        return failure() << name << ": " << bad << " pixels differ (allowed " << allowed << ")";
     }
     return ::testing::AssertionSuccess();
 }

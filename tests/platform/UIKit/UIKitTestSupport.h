@@ -19,9 +19,10 @@ class UIKitTest : public ::testing::Test {
 };
 
 // Compares an image with tests/data/uikit/<name>.png: equal sizes and at most
-// a few pixels with a channel off by more than tolerance. A mismatch writes
-// the image as <name>.actual.png in the working directory. With
-// KELVARA_UPDATE_REFERENCES set the reference is rewritten instead.
+// a few pixels with a channel off by more than tolerance. A mismatch keeps
+// the image as <name>.actual.png under the build folder's test-output/ and
+// names it in the failure (keepFailureImage). With KELVARA_UPDATE_REFERENCES
+// set the reference is rewritten instead.
 ::testing::AssertionResult matchesReference(const CGImageRef& image, const std::string& name,
                                             int tolerance = 24);
 

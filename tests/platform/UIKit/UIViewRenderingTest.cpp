@@ -1,4 +1,5 @@
 #include <cmath>
+#include <filesystem>
 
 #include "UIKit/UIActivityIndicatorView.h"
 #include "UIKit/UIButton.h"
@@ -115,6 +116,22 @@ TEST_F(UIViewRenderingTest, LabelsTruncateWrapAndShrink) {
     const CGSize tall = wrapped->sizeThatFits({150, 0});
     EXPECT_LE(tall.width, 150);
     EXPECT_GT(tall.height, 2 * UIFont::systemFontOfSize(13)->lineHeight() - 1);
+}
+
+TEST_F(UIViewRenderingTest, AMismatchKeepsThePictureDrawnUnderTheBuildFolder) {
+    auto window = makeWindow({40, 30});
+    // A name reaching into a folder that does not exist next to the test.
+    const auto result = matchesReference(window->renderImage(1), "../no-such-folder/mismatch");
+    ASSERT_FALSE(result);
+    const std::string message = result.message();
+    const std::string lead = "the picture drawn is ";
+    ASSERT_EQ(message.rfind(lead, 0), 0u) << message;
+    const std::filesystem::path kept =
+        message.substr(lead.size(), message.find(": ") - lead.size());
+    EXPECT_TRUE(std::filesystem::is_regular_file(kept)) << kept;
+    EXPECT_EQ(kept.filename(), "mismatch.actual.png");
+    EXPECT_EQ(kept.parent_path().parent_path(), std::filesystem::path(KELVARA_TEST_OUTPUT_DIR));
+    std::filesystem::remove_all(kept.parent_path());
 }
 
 TEST_F(UIViewRenderingTest, SnapshotsAndImageContextsAreUpright) {

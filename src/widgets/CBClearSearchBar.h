@@ -6,8 +6,9 @@
 
 class UIActivityIndicatorView;
 
-// The map screen's search bar: clear behind its field, with a spinner at
-// the field's right while a search runs.
+// A search bar that is clear behind its field, over a map or in a
+// navigation bar, with a spinner at the field's right while a search runs:
+// the map screen's, the catalogue's and the world map's.
 class CBClearSearchBar : public UISearchBar {
   public:
     static std::shared_ptr<CBClearSearchBar> initWithBackground();

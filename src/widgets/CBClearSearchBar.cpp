@@ -1,4 +1,4 @@
-#include "app/CBClearSearchBar.h"
+#include "widgets/CBClearSearchBar.h"
 
 #include "UIKit/UIActivityIndicatorView.h"
 

@@ -1,0 +1,190 @@
+// The application as a whole: kelvara2 links (on an installed map, on a map
+// only the store has, on no map at all), the first-download notice and the
+// notification of an installed map.
+#include <gtest/gtest.h>
+
+#include "CBGeoData/CBBoundingBox.h"
+#include "Dispatch/NSRunLoop.h"
+#include "MapScreenFixture.h"
+#include "UIKit/UIAlertView.h"
+#include "UIKit/UIApplication.h"
+#include "UIKit/UILocalNotification.h"
+#include "UIKit/UINavigationController.h"
+#include "app/CBFirstDownloadNotice.h"
+#include "app/CBKelvaraSharedAppDelegate.h"
+#include "app/CBLinkedStoreMapOffer.h"
+#include "app/CBMapInstalledNotification.h"
+#include "app/CBRootViewController.h"
+#include "mapkit/CBMapScrollView.h"
+#include "packages/CBMapStoreURLManager.h"
+#include "packages/CBUserMapStoreEngine.h"
+#include "packages/ZELDownloadManagerEngine.h"
+#include "packages/ZELDownloadStatus.h"
+#include "platform/Foundation/RecordedLaunches.h"
+#include "shelf/CBMapShelfViewController.h"
+#include "store/CBMapStoreController.h"
+#include "store/CBMapStoreDetailVC.h"
+
+namespace {
+
+// The whole application on a home of its own, the sample city shown.
+class CBKelvaraSharedAppDelegateTest : public MapScreenTest {
+  protected:
+    void SetUp() override {
+        MapScreenTest::SetUp();
+        application_ = UIApplication::sharedApplication();
+        previous_ = application_->delegate();
+        CBLaunchOptions options;
+        options.sampleStorePath = samplePackageStore();
+        app_ = std::make_shared<CBKelvaraSharedAppDelegate>(options);
+        application_->setDelegate(app_);
+        ASSERT_TRUE(application_->finishLaunchingWithOptions(Value()));
+        play("idle");
+    }
+    void TearDown() override {
+        if (app_)
+            application_->terminate();
+        application_->setDelegate(previous_);
+        app_.reset();
+        MapScreenTest::TearDown();
+    }
+    void play(const std::string& script) {
+        auto result = HostRunScenario(app_->window, script);
+        EXPECT_TRUE(result.passed) << result.message;
+    }
+    std::shared_ptr<CBMapStoreController> storeOnShelf() {
+        auto shelf = app_->rootViewController()->shelf();
+        return shelf ? std::dynamic_pointer_cast<CBMapStoreController>(
+                           shelf->presentedViewController())
+                     : nullptr;
+    }
+
+    std::shared_ptr<UIApplication> application_;
+    std::shared_ptr<UIApplicationDelegate> previous_;
+    std::shared_ptr<CBKelvaraSharedAppDelegate> app_;
+};
+
+TEST_F(CBKelvaraSharedAppDelegateTest, APlaceOnAStoreMapOffersItsPageInTheStore) {
+    auto map = app_->mapViewController()->mapView();
+    const auto shownBefore = map->currentMapStorePath();
+    EXPECT_FALSE(app_->openLink("kelvara2://?ll=47.14,9.52&z=14"));
+    auto offer = app_->storeMapOffer();
+    ASSERT_TRUE(offer);
+    EXPECT_EQ(offer->identifier(), "liechtenstein");
+    EXPECT_TRUE(offer->alert()->isVisible());
+    EXPECT_EQ(offer->alert()->message(),
+              "The linked place is on the map of Liechtenstein, which is not installed. The "
+              "store has it.");
+    // Declined: the map stays as it was.
+    play(R"(tap "Cancel")");
+    EXPECT_FALSE(app_->rootViewController()->isShowingShelf());
+    EXPECT_EQ(map->currentMapStorePath(), shownBefore);
+
+    EXPECT_FALSE(app_->openLink("kelvara2://?ll=47.14,9.52&z=14"));
+    play(R"(
+tap "Show in store"
+wait-for "‹ Map store" 10
+)");
+    EXPECT_TRUE(app_->rootViewController()->isShowingShelf());
+    auto store = storeOnShelf();
+    ASSERT_TRUE(store);
+    auto navigation =
+        std::dynamic_pointer_cast<UINavigationController>(store->selectedViewController());
+    ASSERT_TRUE(navigation);
+    auto detail =
+        std::dynamic_pointer_cast<CBMapStoreDetailVC>(navigation->viewControllers().back());
+    ASSERT_TRUE(detail);
+    EXPECT_EQ(detail->title(), "Liechtenstein");
+}
+
+// Neither an installed map nor the store holds the point (the Atlantic), or
+// the link is broken: a message, and the map stays where it was.
+TEST_F(CBKelvaraSharedAppDelegateTest, APlaceOnNoMapOrABrokenLinkLeavesTheMapAsItWas) {
+    auto map = app_->mapViewController()->mapView();
+    map->calculateVisibleBBox();
+    const auto centre = map->visibleCenter();
+    EXPECT_FALSE(app_->openLink("kelvara2://?ll=40.0,-30.0&z=12"));
+    EXPECT_FALSE(app_->storeMapOffer());
+    play(R"(
+expect "Not on your maps"
+expect "No installed map shows the linked place, and the store has no map of it."
+tap "OK"
+)");
+    EXPECT_FALSE(app_->openLink("kelvara2://?ll=north,13&z=12"));
+    play(R"(
+expect "Cannot open the link"
+expect "The link's position \"north,13\" is not LATITUDE,LONGITUDE."
+tap "OK"
+)");
+    map->calculateVisibleBBox();
+    EXPECT_NEAR(map->visibleCenter().latitude, centre.latitude, 1e-6);
+    EXPECT_NEAR(map->visibleCenter().longitude, centre.longitude, 1e-6);
+    EXPECT_FALSE(app_->rootViewController()->isShowingShelf());
+}
+
+// The notice comes with the first download the user adds, once for good.
+TEST_F(CBKelvaraSharedAppDelegateTest, TheFirstDownloadBringsTheNoticeOnce) {
+    auto downloads = app_->downloadManager();
+    ASSERT_TRUE(downloads);
+    auto notice = app_->firstDownloadNotice();
+    ASSERT_TRUE(notice);
+    EXPECT_FALSE(notice->alert());
+    auto add = [&](const std::string& identifier) {
+        return downloads->addDownload({.url = "http://127.0.0.1:9/map/DE/" + identifier + ".zip",
+                                       .destinationPath = "/tmp/kelvara-never-loaded",
+                                       .identifier = identifier,
+                                       .type = CBUserMapStoreEngine::kDownloadType});
+    };
+    ASSERT_TRUE(add("three-rivers"));
+    ASSERT_TRUE(notice->alert());
+    play(R"(
+expect "Your first download"
+tap "OK"
+)");
+    ASSERT_TRUE(add("berlin"));
+    EXPECT_FALSE(notice->alert()->isVisible());
+    play(R"(expect-not "Your first download")");
+    EXPECT_TRUE(NSUserDefaults::standardUserDefaults()->boolForKey(
+        CBFirstDownloadNotice::kShownDefaultsKey));
+    downloads->cancelDownloads(*downloads->currentQueue());
+}
+
+// A map that finishes installing while the window is not in front is told
+// to the desktop; chosen, the notification opens that map.
+TEST_F(CBKelvaraSharedAppDelegateTest, TheNotificationOfAnInstalledMapOpensIt) {
+    auto registry = app_->userMapStoreEngine();
+    registry_ = registry;
+    installLiechtenstein();
+    CBMapInstalledNotification notification;
+    RecordedLaunches launches;
+    application_->becomeActive();
+    notification.userMapStoreDownloadStatusChangedToForMapWithIdentifier(
+        *registry, ZELDownloadStatus::installed(), "liechtenstein");
+    EXPECT_TRUE(launches.empty());  // the window is in front
+    application_->resignActive();
+    notification.userMapStoreDownloadStatusChangedToForMapWithIdentifier(
+        *registry, ZELDownloadStatus{}, "liechtenstein");
+    EXPECT_TRUE(launches.empty());  // not installed
+    notification.userMapStoreDownloadStatusChangedToForMapWithIdentifier(
+        *registry, ZELDownloadStatus::installed(), "liechtenstein");
+    if (DesktopLauncher::isProgramAvailable("notify-send")) {
+        ASSERT_EQ(launches.size(), 1u);
+        EXPECT_EQ(launches[0].front(), "notify-send");
+        EXPECT_EQ(launches[0].back(), "The map of Liechtenstein is installed.");
+    }
+
+    auto chosen = CBMapInstalledNotification::notificationForMap(
+        *registry->mapForIdentifier(std::string("liechtenstein")));
+    EXPECT_EQ(chosen->userInfo().at("mapIdentifier"), Value(std::string("liechtenstein")));
+    application_->receiveLocalNotification(*chosen);
+    play("idle");
+    EXPECT_EQ(registry->currentMapIdentifier(), "liechtenstein");
+    EXPECT_NE(app_->mapViewController()->mapView()->currentMapStorePath().find("liechtenstein"),
+              std::string::npos);
+    EXPECT_TRUE(application_->takeActivationRequest());
+    // A map that is gone opens nothing.
+    EXPECT_FALSE(app_->openInstalledMapWithIdentifier("atlantis"));
+    application_->becomeActive();
+}
+
+}  // namespace

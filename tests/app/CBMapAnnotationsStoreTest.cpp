@@ -1,0 +1,90 @@
+#include "app/CBMapAnnotationsStore.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "Foundation/NSPropertyListSerialization.h"
+#include "mapkit/MapkitTestSupport.h"
+
+namespace {
+
+using Entry = CBMapAnnotationsStore::Entry;
+
+std::vector<Entry> samplePins() {
+    Entry search{{53.5575, 13.261},
+                 "Marktplatz",
+                 "Square \u00B7 Neubrandenburg",
+                 "x-coredata://A/object/p12",
+                 "x-coredata://A/address/p3",
+                 false};
+    Entry bookmark{{53.56, 13.27}, "Home", std::nullopt, "x-coredata://B/object/p1",
+                   std::nullopt,   true};
+    Entry dropped{{-33.9, 151.2}, std::nullopt, std::nullopt, std::nullopt, std::nullopt, false};
+    return {search, bookmark, dropped};
+}
+
+TEST(CBMapAnnotationsStoreTest, KeepsThePinsOfTheMapOnShow) {
+    TemporaryFolder folder;
+    CBMapAnnotationsStore store(folder.file("annotations.plist"));
+    EXPECT_TRUE(store.entriesForMap("neubrandenburg").empty());  // no file yet
+    ASSERT_TRUE(store.saveEntriesForMap("neubrandenburg", samplePins()));
+    EXPECT_EQ(CBMapAnnotationsStore(store.path()).entriesForMap("neubrandenburg"), samplePins());
+    // The file holds one map's pins: another map has none.
+    EXPECT_TRUE(store.entriesForMap("liechtenstein").empty());
+    ASSERT_TRUE(store.saveEntriesForMap("liechtenstein", {}));
+    EXPECT_TRUE(store.entriesForMap("neubrandenburg").empty());
+}
+
+// Whatever is wrong with the file, the map gets no pins and the log one line.
+TEST(CBMapAnnotationsStoreTest, ADamagedFileGivesNoPinsAndOneLogLine) {
+    TemporaryFolder folder;
+    const std::string path = folder.file("annotations.plist");
+    auto write = [&](const Value& plist) {
+        ASSERT_TRUE(NSPropertyListSerialization::writePropertyListToFile(
+            plist, path, NSPropertyListSerialization::Format::XML));
+    };
+    auto pin = [](Value latitude) {
+        return Value(
+            Value::Dictionary{{"latitude", std::move(latitude)}, {"longitude", Value(13.26)}});
+    };
+    auto pins = [](Value list) {
+        return Value(Value::Dictionary{{"map", Value(std::string("neubrandenburg"))},
+                                       {"annotations", std::move(list)}});
+    };
+    std::vector<std::function<void()>> damages = {
+        [&] { std::ofstream(path) << "bplist00\x01\x02garbage"; },
+        [&] { std::ofstream(path) << "<?xml version=\"1.0\"?><plist><dict><key>map</key>"; },
+        [&] { write(Value(Value::Array{})); },
+        [&] { write(pins(Value(std::string("not a list")))); },
+        [&] { write(pins(Value(Value::Array{pin(Value(91.0))}))); },
+        [&] { write(pins(Value(Value::Array{pin(Value(std::string("north")))}))); },
+        [&] {
+            write(pins(Value(Value::Array{Value(Value::Dictionary{
+                {"latitude", Value(53.5)}, {"longitude", Value(13.2)}, {"title", Value(7.0)}})})));
+        },
+    };
+    for (size_t i = 0; i < damages.size(); ++i) {
+        damages[i]();
+        LogCapture log;
+        EXPECT_TRUE(CBMapAnnotationsStore(path).entriesForMap("neubrandenburg").empty()) << i;
+        EXPECT_EQ(log.count("Map annotations " + path + " unreadable"), 1u) << i;
+    }
+    // The next save replaces the file.
+    CBMapAnnotationsStore store(path);
+    ASSERT_TRUE(store.saveEntriesForMap("neubrandenburg", samplePins()));
+    EXPECT_EQ(store.entriesForMap("neubrandenburg"), samplePins());
+}
+
+// A file that cannot be written (its folder is a file) is a logged failure.
+TEST(CBMapAnnotationsStoreTest, ASaveThatCannotBeWrittenFails) {
+    TemporaryFolder folder;
+    std::ofstream(folder.file("Documents")) << "a file, not a folder";
+    CBMapAnnotationsStore store(folder.file("Documents") + "/annotations.plist");
+    LogCapture log;
+    EXPECT_FALSE(store.saveEntriesForMap("neubrandenburg", samplePins()));
+    EXPECT_TRUE(log.contains("not saved"));
+}
+
+}  // namespace

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The map store server of scripts/run, started by its functions for a home:
+# it keeps the home's port from one start to the next while the port is free,
+# and when another program listens there it says so and takes another port,
+# which the home keeps from then on.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+server=${KELVARA_MAPSTORE_SERVER:?}
+content=${KELVARA_MAPSTORE_ROOT:?}
+work=$(mktemp -d "${TMPDIR:-/tmp}/kelvara-home-ports.XXXXXX")
+pids=()
+holder=
+cleanup() {
+    for pid in "${pids[@]}" $holder; do
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAILED: $*"
+    exit 1
+}
+# shellcheck source=scripts/local-services.sh
+. "$root/scripts/local-services.sh"
+
+home=$work/home
+[ "$(services_home_folder --phone --home "$home" --scale 2)" = "$home" ] ||
+    fail "the home is not taken from --home"
+ports=$home/service-ports
+stop_all() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null
+        wait "$pid" 2>/dev/null
+    done
+    pids=()
+}
+start() {
+    start_home_service "$ports" map-store "$server" --root "$content" 2>"$work/said"
+}
+
+start
+first=$port
+curl -sf "http://127.0.0.1:$first/mapStore.zip" -o /dev/null || fail "no store on port $first"
+grep -q "^map-store $first\$" "$ports" || fail "port $first not recorded: $(cat "$ports")"
+stop_all
+
+# The next start gets the same port and says nothing.
+start
+[ "$port" = "$first" ] || fail "the second start listens on $port, not on $first"
+[ -s "$work/said" ] && fail "a free port was reported: $(cat "$work/said")"
+stop_all
+
+# Another program listens on the home's port.
+python3 -c '
+import socket, sys, time
+s = socket.socket()
+s.bind(("127.0.0.1", int(sys.argv[1])))
+s.listen()
+print("ready", flush=True)
+time.sleep(60)
+' "$first" >"$work/holder" &
+holder=$!
+for _ in $(seq 100); do
+    grep -q ready "$work/holder" && break
+    sleep 0.05
+done
+port_in_use "$first" || fail "the holder does not listen on $first"
+start
+[ "$port" != "$first" ] || fail "the store shares the taken port $first"
+curl -sf "http://127.0.0.1:$port/mapStore.zip" -o /dev/null || fail "no store on port $port"
+grep -q "port $first of this home's map-store is taken by another program" "$work/said" ||
+    fail "the taken port was not reported: $(cat "$work/said")"
+grep -q "listens on port $port now" "$work/said" || fail "the new port was not reported"
+grep -q "^map-store $port\$" "$ports" || fail "the new port is not recorded: $(cat "$ports")"
+[ "$(wc -l <"$ports")" -eq 1 ] || fail "the old port is still recorded: $(cat "$ports")"
+echo "the home keeps its port while it is free and moves when it is taken"
