@@ -1,6 +1,7 @@
 # Keeps a clean build cheap enough for a two-core machine: programs link with
-# lld, and test programs build their own code quickly and share one
-# precompiled header (kv_tune_test).
+# lld, optimised code skips the costliest debug information pass, and test
+# programs build their own code quickly and share one precompiled header
+# (kv_tune_test).
 include_guard(GLOBAL)
 
 # lld links the large test and benchmark programs, debug information and all,
@@ -11,6 +12,11 @@ check_linker_flag(CXX -fuse-ld=lld KELVARA_HAVE_LLD)
 if(KELVARA_HAVE_LLD)
     add_link_options(-fuse-ld=lld -Wl,--build-id=sha1)
 endif()
+
+# Optimised code keeps its full debug information less gcc's variable
+# tracking at assignments: a debugger shows a few more locals of optimised
+# code as optimised out, and the libraries compile in a seventh less time.
+add_compile_options("$<$<AND:$<CONFIG:RelWithDebInfo>,$<CXX_COMPILER_ID:GNU>>:-fno-var-tracking-assignments>")
 
 # A precompiled header belongs to its build tree, so ccache cannot share the
 # units that use one between trees: a build through a compiler launcher leaves
