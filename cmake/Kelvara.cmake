@@ -38,12 +38,13 @@ endfunction()
 
 # Every test program runs in the test run's environment (fonts, XDG folders
 # of its own); a failing image test keeps its picture under test-output/ of
-# the build folder.
+# the build folder. Its build is tuned by kv_tune_test (cmake/BuildCost.cmake).
 function(kv_test_environment name)
     target_link_libraries(${name} PRIVATE kelvara_test_run_environment)
     target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
     target_compile_definitions(${name} PRIVATE
         KELVARA_TEST_OUTPUT_DIR="${CMAKE_BINARY_DIR}/test-output")
+    kv_tune_test(${name})
 endfunction()
 
 # A libFuzzer target built from one source under tests/fuzz.
