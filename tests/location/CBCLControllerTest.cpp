@@ -7,6 +7,7 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
+#include "mapkit/MapViewHome.h"
 #include "mapkit/MapkitTestSupport.h"
 
 namespace {
@@ -44,18 +45,14 @@ struct Receiver : CBCLControllerDelegate {
 class CBCLControllerTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        NSSetApplicationHome(home_.path());
-        NSUserDefaults::resetStandardUserDefaults();
         NSBundle::setMainBundlePath(sourceResourcesPath());
         CLLocationManager::setLocationSource(source_);
     }
     void TearDown() override {
         CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
         NSBundle::setMainBundlePath("");
-        NSUserDefaults::resetStandardUserDefaults();
-        NSSetApplicationHome("");
     }
-    TemporaryFolder home_;
+    MapViewHome home_;
     std::shared_ptr<HandSource> source_ = std::make_shared<HandSource>();
 };
 

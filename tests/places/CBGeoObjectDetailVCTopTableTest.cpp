@@ -17,6 +17,7 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UITableView.h"
+#include "mapkit/MapViewHome.h"
 #include "places/CBTopTableEndpoints.h"
 #include "places/CBTopTableFiles.h"
 #include "places/CBTopTableMenusVC.h"
@@ -314,9 +315,7 @@ TEST_F(CBGeoObjectDetailVCTopTableTest, PhotosComeOnlyFromTheImagesFolderAndNumb
 }
 
 TEST(CBTopTableEndpoints, TheSitesHostIsASettingOfPlainHostNames) {
-    TemporaryFolder home;
-    NSSetApplicationHome(home.path());
-    NSUserDefaults::resetStandardUserDefaults();
+    MapViewHome home;
     auto defaults = NSUserDefaults::standardUserDefaults();
     defaults->removeObjectForKey(kCBTopTableSiteHostKey);
     EXPECT_EQ(CBTopTableVenuePageURL(7), "http://127.0.0.1:8093/Venue/7");
@@ -328,8 +327,6 @@ TEST(CBTopTableEndpoints, TheSitesHostIsASettingOfPlainHostNames) {
     }
     defaults->removeObjectForKey(kCBTopTableSiteHostKey);
     EXPECT_EQ(CBTopTableHotlineURL(), "tel:+442079460321");
-    NSUserDefaults::resetStandardUserDefaults();
-    NSSetApplicationHome("");
 }
 
 TEST_F(CBGeoObjectDetailVCTopTableTest, ATapOnThePhotoOpensItAndStaysOnThePlace) {
