@@ -18,10 +18,11 @@
 #include "wikiguide/ZELWikiGuideLoader.h"
 #include "wikipedia/CBWikipediaArticleAnnotation.h"
 #include "wikipedia/CBWikipediaGuideCellView.h"
-#include "wikipedia/CBWikipediaGuideScreens.h"
 #include "wikipedia/CBWikipediaHost.h"
 #include "wikipedia/CBWikipediaManager.h"
+#include "wikipedia/CBWikipediaTableVC.h"
 #include "wikipedia/CBWikipediaViewer.h"
+#include "wikipedia/CBWikipediaWalkViewController.h"
 
 namespace {
 
@@ -174,13 +175,10 @@ void CBWikipediaGuideViewController::viewDidAppear(bool animated) {
 
 void CBWikipediaGuideViewController::presentWalkViewControllerSelectedArticle(
     const std::shared_ptr<ZELWikiGuideArticle>& article) {
-    const auto& make = CBWikipediaGuideScreens::makeWalkScreen();
-    auto walk = make ? make(guideGroup_, article) : nullptr;
-    if (!walk) {
-        NSLog("No walk screen to open for \"%s\"",
-              guideGroup_ ? guideGroup_->title().value_or("").c_str() : "");
-        return;
-    }
+    auto walk = std::make_shared<CBWikipediaWalkViewController>();
+    walk->setWalkGroup(guideGroup_);
+    walk->setStopToSelectOnAppear(article);
+    walk->setWikipediaManager(manager_);
     walk->setTitle(title());
     walk->setModalTransitionStyle(UIModalTransitionStyleCrossDissolve);
     auto navigation = std::make_shared<UINavigationController>(walk);
@@ -354,10 +352,7 @@ void CBWikipediaGuideViewController::presentAllArticles() {
 
 std::shared_ptr<UIViewController>
 CBWikipediaGuideViewController::viewControllerForViewAllArticles() {
-    const auto& make = CBWikipediaGuideScreens::makeAllArticlesScreen();
-    auto list = make ? make() : nullptr;
-    if (!list)
-        return nullptr;
+    auto list = std::make_shared<CBWikipediaTableVC>();
     list->navigationItem()->setRightBarButtonItem(navigationItem()->rightBarButtonItem());
     allArticlesScreen_ = list;
     return list;

@@ -14,10 +14,10 @@
 #include "uiadditions/UIColor+ZELMixing.h"
 #include "widgets/UIColor+KelvaraColors.h"
 #include "wikiguide/ZELWikiGuideGroup.h"
-#include "wikipedia/CBWikipediaGuideScreens.h"
 #include "wikipedia/CBWikipediaGuideViewController.h"
 #include "wikipedia/CBWikipediaHost.h"
 #include "wikipedia/CBWikipediaWalkHeaderView.h"
+#include "wikipedia/CBWikipediaWalkProgressView.h"
 #include "wikipedia/ZELWikiGuideArticleAnnotation.h"
 
 namespace {
@@ -73,12 +73,13 @@ void CBWikipediaGuideViewController::setupWalkMapHeaderViewForGridScrollview(
 
     std::vector<CBAnnotationRef> stops;
     for (const auto& article : guideGroup_->articles())
-        stops.push_back(std::make_shared<ZELWikiGuideArticleAnnotation>(article));
+        if (ZELWikiGuideArticleAnnotation::hasPlace(*article))
+            stops.push_back(std::make_shared<ZELWikiGuideArticleAnnotation>(article));
     map->addAnnotationsCentered(stops, false);
     const auto path = guideGroup_->path();
     walkHeaderView_->highlightCoordinatePath(path ? path->coordinatePath() : nullptr);
-    if (const auto& makeTrack = CBWikipediaGuideScreens::makeHeaderTrack())
-        walkHeaderView_->setWalkProgressView(makeTrack(guideGroup_->distancesAlongWalk()));
+    walkHeaderView_->walkProgressView()->setCumulatedDistancesForStops(
+        guideGroup_->distancesAlongWalk());
 
     std::weak_ptr<CBWikipediaGuideViewController> weak = self();
     walkHeaderView_->addGestureRecognizer(

@@ -11,6 +11,7 @@
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPathDataSource.h"
 #include "widgets/UIColor+KelvaraColors.h"
+#include "wikipedia/CBWikipediaWalkProgressView.h"
 
 namespace {
 
@@ -75,20 +76,21 @@ void CBWikipediaWalkHeaderView::setupView() {
     const CGRect stats = CGRectMake(10, CGRectGetMaxY(title) + 2, width - 20, 21);
     labelStats_ = label(stats, "HelveticaNeue-Light", 15);
     addSubview(labelStats_);
-}
 
-void CBWikipediaWalkHeaderView::setWalkProgressView(const std::shared_ptr<UIView>& track) {
-    if (walkProgressView_)
-        walkProgressView_->removeFromSuperview();
-    walkProgressView_ = track;
-    if (!track)
-        return;
-    const CGRect stats = labelStats_->frame();
-    track->setFrame(CGRectOffset(stats, 0, stats.size.height));
-    track->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
-                               UIViewAutoresizingFlexibleTopMargin);
-    track->setUserInteractionEnabled(false);
-    addSubview(track);
+    walkProgressView_ =
+        CBWikipediaWalkProgressView::create(CGRectOffset(stats, 0, stats.size.height));
+    walkProgressView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
+                                           UIViewAutoresizingFlexibleTopMargin);
+    walkProgressView_->setUserInteractionEnabled(false);
+    walkProgressView_->setShadowRadiusPoint(0);
+    walkProgressView_->setShadowRadiusTrack(0);
+    walkProgressView_->setPointRadius(3);
+    walkProgressView_->setTrackWidth(2);
+    walkProgressView_->setTrackCasingWidth(0);
+    const auto grey = UIColor::colorWithWhiteAlpha(0.66, 1);
+    walkProgressView_->setTrackColorAhead(grey);
+    walkProgressView_->setStopColorNormal(grey);
+    addSubview(walkProgressView_);
 }
 
 void CBWikipediaWalkHeaderView::highlightCoordinatePath(

@@ -6,12 +6,13 @@
 
 class CBCoordinatePath;
 class CBMapScrollView;
+class CBWikipediaWalkProgressView;
 class UILabel;
 
 // The header of a walk's guide screen: a small map that takes no touches
 // with the route drawn on it, the walk's title, its statistics line and a
 // compact track of its stops. The guide screen fills the labels, gives the
-// map its package and the track, and asks for the route.
+// map its package and the stops' distances, and asks for the route.
 class CBWikipediaWalkHeaderView : public UIView {
   public:
     // Its height: the map, the two lines and the track.
@@ -25,10 +26,10 @@ class CBWikipediaWalkHeaderView : public UIView {
     const std::shared_ptr<CBMapScrollView>& mapScrollView() const { return mapScrollView_; }
     const std::shared_ptr<UILabel>& labelTitle() const { return labelTitle_; }
     const std::shared_ptr<UILabel>& labelStats() const { return labelStats_; }
-    const std::shared_ptr<UIView>& walkProgressView() const { return walkProgressView_; }
-    // Puts the track below the statistics, the header's width less 10
-    // points each side, untouchable; replaces the one before.
-    void setWalkProgressView(const std::shared_ptr<UIView>& track);
+    // Below the statistics, untouchable, drawn flat in grey and white.
+    const std::shared_ptr<CBWikipediaWalkProgressView>& walkProgressView() const {
+        return walkProgressView_;
+    }
 
     // Draws the route over the map and, on a later turn of the run loop,
     // frames it half as large again. A route without a place (no segment, or
@@ -42,5 +43,5 @@ class CBWikipediaWalkHeaderView : public UIView {
     std::shared_ptr<CBMapScrollView> mapScrollView_;
     std::shared_ptr<UILabel> labelTitle_;
     std::shared_ptr<UILabel> labelStats_;
-    std::shared_ptr<UIView> walkProgressView_;
+    std::shared_ptr<CBWikipediaWalkProgressView> walkProgressView_;
 };

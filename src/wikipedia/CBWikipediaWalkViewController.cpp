@@ -33,10 +33,10 @@
 #include "widgets/ZELCalloutBubbleView.h"
 #include "wikiguide/ZELWikiGuideArticle.h"
 #include "wikiguide/ZELWikiGuideGroup.h"
-#include "wikipedia/CBWikiGuideArticleAnnotation.h"
 #include "wikipedia/CBWikipediaHost.h"
 #include "wikipedia/CBWikipediaManager.h"
 #include "wikipedia/CBWikipediaViewer.h"
+#include "wikipedia/ZELWikiGuideArticleAnnotation.h"
 
 namespace {
 
@@ -138,8 +138,8 @@ void CBWikipediaWalkViewController::viewDidLoad() {
     setupBubble();
     addRoute();
     for (const auto& stop : walkGroup_ ? walkGroup_->articles() : ZELWikiGuideGroup::Articles{})
-        if (CBWikiGuideArticleAnnotation::hasPlace(*stop))
-            annotations_.push_back(std::make_shared<CBWikiGuideArticleAnnotation>(stop));
+        if (ZELWikiGuideArticleAnnotation::hasPlace(*stop))
+            annotations_.push_back(std::make_shared<ZELWikiGuideArticleAnnotation>(stop));
     mapScrollView_->addAnnotationsCentered({annotations_.begin(), annotations_.end()}, false);
     mapScrollViewDidChangeCenteringRotationStatus(*mapScrollView_);
 }
@@ -222,7 +222,7 @@ void CBWikipediaWalkViewController::zoomToWalkAnimated(bool animated) {
 
 void CBWikipediaWalkViewController::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
-    if (stopToSelectOnAppear_ && CBWikiGuideArticleAnnotation::hasPlace(*stopToSelectOnAppear_)) {
+    if (stopToSelectOnAppear_ && ZELWikiGuideArticleAnnotation::hasPlace(*stopToSelectOnAppear_)) {
         mapScrollView_->setZoomScale(kStopZoomScale);
         mapScrollView_->moveToCoordinateAnimated(stopToSelectOnAppear_->coordinate(), false);
     } else {
@@ -289,7 +289,7 @@ std::shared_ptr<ZELWikiGuideArticle> CBWikipediaWalkViewController::articleAtInd
 }
 
 long CBWikipediaWalkViewController::indexOfStop(const CBAnnotationRef& annotation) const {
-    auto pin = std::dynamic_pointer_cast<CBWikiGuideArticleAnnotation>(annotation);
+    auto pin = std::dynamic_pointer_cast<ZELWikiGuideArticleAnnotation>(annotation);
     if (!pin || !walkGroup_)
         return kWalkStopNotFound;
     const auto stops = walkGroup_->articles();
@@ -297,7 +297,7 @@ long CBWikipediaWalkViewController::indexOfStop(const CBAnnotationRef& annotatio
     return found == stops.end() ? kWalkStopNotFound : static_cast<long>(found - stops.begin());
 }
 
-std::shared_ptr<CBWikiGuideArticleAnnotation> CBWikipediaWalkViewController::annotationOfStop(
+std::shared_ptr<ZELWikiGuideArticleAnnotation> CBWikipediaWalkViewController::annotationOfStop(
     const std::shared_ptr<ZELWikiGuideArticle>& stop) const {
     const auto found = std::find_if(annotations_.begin(), annotations_.end(),
                                     [&](const auto& pin) { return pin->article() == stop; });
@@ -445,7 +445,7 @@ void CBWikipediaWalkViewController::mapScrollViewDidDeselectAnnotationView(
 void CBWikipediaWalkViewController::mapScrollViewAnnotationViewCalloutAccessoryControlTapped(
     CBMapScrollView&, const std::shared_ptr<CBAnnotationView>& view,
     const std::shared_ptr<CBAnnotationCalloutView>&, const std::shared_ptr<UIControl>& control) {
-    auto pin = view ? std::dynamic_pointer_cast<CBWikiGuideArticleAnnotation>(view->annotation())
+    auto pin = view ? std::dynamic_pointer_cast<ZELWikiGuideArticleAnnotation>(view->annotation())
                     : nullptr;
     if (pin && control)
         openDetailsForWikipediaArticle(pin->article());

@@ -12,7 +12,7 @@
 class CBLabelledShapeAnnotationView;
 class CBMapScrollView;
 class CBPathDataSource;
-class CBWikiGuideArticleAnnotation;
+class ZELWikiGuideArticleAnnotation;
 class CBWikipediaManager;
 class ZELCalloutBubbleView;
 class ZELInteractiveMapScaleView;
@@ -66,7 +66,7 @@ class CBWikipediaWalkViewController : public UIViewController,
         return mapScaleView_;
     }
     // The stops' pins in stop order (stops without a place on earth have none).
-    const std::vector<std::shared_ptr<CBWikiGuideArticleAnnotation>>& stopAnnotations() const {
+    const std::vector<std::shared_ptr<ZELWikiGuideArticleAnnotation>>& stopAnnotations() const {
         return annotations_;
     }
 
@@ -120,7 +120,7 @@ class CBWikipediaWalkViewController : public UIViewController,
     void zoomToWalkAnimated(bool animated);
     // The stop's index among the walk's stops, or kWalkStopNotFound.
     long indexOfStop(const CBAnnotationRef& annotation) const;
-    std::shared_ptr<CBWikiGuideArticleAnnotation> annotationOfStop(
+    std::shared_ptr<ZELWikiGuideArticleAnnotation> annotationOfStop(
         const std::shared_ptr<ZELWikiGuideArticle>& stop) const;
     void placeBubbleAtIndex(long index);
 
@@ -133,7 +133,7 @@ class CBWikipediaWalkViewController : public UIViewController,
     std::shared_ptr<ZELCalloutBubbleView> progressViewLabel_;
     std::shared_ptr<ZELInteractiveMapScaleView> mapScaleView_;
     std::shared_ptr<CBPathDataSource> pathDataSource_;
-    std::vector<std::shared_ptr<CBWikiGuideArticleAnnotation>> annotations_;
+    std::vector<std::shared_ptr<ZELWikiGuideArticleAnnotation>> annotations_;
     // The size the track was last laid out for.
     std::optional<CGSize> laidOutSize_;
 };

@@ -12,9 +12,10 @@
 #include "widgets/ZELShadowAnimatingView.h"
 #include "wikiguide/ZELWikiGuide.h"
 #include "wikipedia/CBWikipediaGuideCellView.h"
-#include "wikipedia/CBWikipediaGuideScreens.h"
 #include "wikipedia/CBWikipediaGuideViewController.h"
 #include "wikipedia/CBWikipediaWalkHeaderView.h"
+#include "wikipedia/CBWikipediaWalkProgressView.h"
+#include "wikipedia/CBWikipediaWalkViewController.h"
 
 namespace {
 
@@ -33,9 +34,6 @@ class GuideScreenTest : public WikipediaViewerTest {
             memory->clear();
     }
     void TearDown() override {
-        CBWikipediaGuideScreens::makeWalkScreen() = nullptr;
-        CBWikipediaGuideScreens::makeHeaderTrack() = nullptr;
-        CBWikipediaGuideScreens::makeAllArticlesScreen() = nullptr;
         if (auto memory = CBWikipediaGuideViewController::persistencyStateForCurrentCity())
             memory->clear();
         guide_.reset();
@@ -120,11 +118,6 @@ TEST_F(GuideScreenTest, TheRootGridShowsTheGroupsWithTheirPicturesRibbonsAndCoun
 }
 
 TEST_F(GuideScreenTest, APersonTapsThroughTheGridToAWalk) {
-    CBWikipediaGuideScreens::makeHeaderTrack() = [](const std::vector<double>&) {
-        auto track = std::make_shared<UIView>();
-        track->setBackgroundColor(UIColor::colorWithWhiteAlpha(0.66, 1));
-        return track;
-    };
     openTab();
     EXPECT_TRUE(matchesReference(window_->renderImage(2), "../wikipedia/guide-root"));
     play(R"(tap "Orte"
@@ -212,11 +205,6 @@ TEST_F(GuideScreenTest, EntriesThatLeadNowhereAreForgotten) {
 }
 
 TEST_F(GuideScreenTest, TheArticleListIsTheLastStepRemembered) {
-    CBWikipediaGuideScreens::makeAllArticlesScreen() = [] {
-        auto list = std::make_shared<UIViewController>();
-        list->setTitle("Alle Artikel");
-        return list;
-    };
     openTab();
     select(4);
     top()->presentAllArticles();
@@ -226,7 +214,7 @@ TEST_F(GuideScreenTest, TheArticleListIsTheLastStepRemembered) {
         (std::vector<NSIndexPath>{
             {0, 4}, CBWikipediaGuideViewController::persistentIndexPathForViewAllArticles()}));
     openTab();
-    EXPECT_EQ(titles(), (std::vector<std::string>{"Neubrandenburg", "Orte", "Alle Artikel"}));
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Neubrandenburg", "Orte", "Wikipedia"}));
     // The list carries the tab's button as the guide screens do.
     navigation_->popViewControllerAnimated(false);
     window_->layoutIfNeeded();
@@ -290,19 +278,6 @@ TEST_F(GuideScreenTest, AGuideThatCannotBeReadGivesNoGuideScreen) {
 }
 
 TEST_F(GuideScreenTest, AWalkShowsItsHeaderAndOpensTheWalkScreen) {
-    std::vector<std::shared_ptr<ZELWikiGuideArticle>> opened;
-    std::vector<double> trackStops;
-    CBWikipediaGuideScreens::makeWalkScreen() =
-        [&](const std::shared_ptr<ZELWikiGuideGroup>& walk,
-            const std::shared_ptr<ZELWikiGuideArticle>& stop) {
-            EXPECT_EQ(walk->title(), "Rundgang zu den Toren der Altstadt");
-            opened.push_back(stop);
-            return std::make_shared<UIViewController>();
-        };
-    CBWikipediaGuideScreens::makeHeaderTrack() = [&](const std::vector<double>& distances) {
-        trackStops = distances;
-        return std::make_shared<UIView>();
-    };
     openTab();
     select(1);
     auto walk = top();
@@ -325,17 +300,29 @@ TEST_F(GuideScreenTest, AWalkShowsItsHeaderAndOpensTheWalkScreen) {
         stops.push_back(stop->title().value_or(""));
     EXPECT_EQ(stops, (std::vector<std::string>{"Friedländer Tor", "Stargarder Tor", "Treptower Tor",
                                                "Fangelturm (Neubrandenburg)"}));
-    EXPECT_EQ(trackStops.size(), 4u);
+    EXPECT_EQ(header->walkProgressView()->cumulatedDistancesForStops().size(), 4u);
     EXPECT_EQ(header->mapScrollView()->annotations().size(), 4u);
 
+    // The header opens the walk screen on the whole walk, a stop's cell on that stop.
+    auto walkScreenShown = [&] {
+        auto presented =
+            std::dynamic_pointer_cast<UINavigationController>(walk->presentedViewController());
+        auto screen = presented ? std::dynamic_pointer_cast<CBWikipediaWalkViewController>(
+                                      presented->topViewController())
+                                : nullptr;
+        walk->dismissViewControllerAnimatedCompletion(false, nullptr);
+        return screen;
+    };
     walk->presentWalkViewController();
-    ASSERT_NE(walk->presentedViewController(), nullptr);
-    walk->dismissViewControllerAnimatedCompletion(false, nullptr);
+    auto whole = walkScreenShown();
+    ASSERT_NE(whole, nullptr);
+    EXPECT_EQ(whole->walkGroup(), walk->guideGroup());
+    EXPECT_EQ(whole->stopToSelectOnAppear(), nullptr);
     select(1);  // Stargarder Tor, the second stop
-    ASSERT_EQ(opened.size(), 2u);
-    EXPECT_EQ(opened[0], nullptr);
-    ASSERT_NE(opened[1], nullptr);
-    EXPECT_EQ(opened[1]->title(), "Stargarder Tor");
+    auto onStop = walkScreenShown();
+    ASSERT_NE(onStop, nullptr);
+    ASSERT_NE(onStop->stopToSelectOnAppear(), nullptr);
+    EXPECT_EQ(onStop->stopToSelectOnAppear()->title(), "Stargarder Tor");
     EXPECT_EQ(top(), walk);
 }
 

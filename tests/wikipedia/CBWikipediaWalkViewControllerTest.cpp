@@ -28,8 +28,8 @@
 #include "widgets/ZELCalloutBubbleView.h"
 #include "wikiguide/ZELWikiGuide.h"
 #include "wikiguide/ZELWikiGuideLoader.h"
-#include "wikipedia/CBWikiGuideArticleAnnotation.h"
 #include "wikipedia/CBWikipediaWalkViewController.h"
+#include "wikipedia/ZELWikiGuideArticleAnnotation.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
 #include "Host/HostScenario.h"
+#include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIScrollView.h"
@@ -107,6 +108,9 @@ class WikipediaViewerTest : public UIKitTest {
         window_->layoutIfNeeded();
     }
     void TearDown() override {
+        // Animations still running end here, while the test's home is set:
+        // a screen that appears at their end reads the user defaults.
+        CAFrameClock::shared().advance(10);
         window_.reset();
         navigation_.reset();
         UIApplication::sharedApplication()->setDelegate(nullptr);
