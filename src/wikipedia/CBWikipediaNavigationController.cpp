@@ -7,6 +7,7 @@
 #include "UIKit/UITabBarItem.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "wikipedia/CBWikipediaDownloadViewController.h"
+#include "wikipedia/CBWikipediaGuideViewController.h"
 #include "wikipedia/CBWikipediaHost.h"
 #include "wikipedia/CBWikipediaManager.h"
 #include "wikipedia/CBWikipediaTableVC.h"
@@ -17,8 +18,17 @@ CBWikipediaNavigationController::initWithWikipediaRootViewcontroller() {
         new CBWikipediaNavigationController());
     controller->setTabBarItem(std::make_shared<UITabBarItem>(
         "Wikipedia", UIImage::imageNamed("guide-wiki-tab"), nullptr));
-    controller->setViewControllersAnimated(
-        {controller->rootViewControllerForCurrentDownloadState()}, false);
+    auto root = controller->rootViewControllerForCurrentDownloadState();
+    controller->setViewControllersAnimated({root}, false);
+    // The guide opens again on the screens the user drilled down to.
+    if (auto guide = std::dynamic_pointer_cast<CBWikipediaGuideViewController>(root)) {
+        if (const auto screens = guide->persistentSubViewControllers()) {
+            for (const auto& screen : *screens)
+                controller->pushViewControllerAnimated(screen, false);
+        } else {
+            CBWikipediaGuideViewController::persistencyStateReset();
+        }
+    }
     return controller;
 }
 
@@ -46,10 +56,13 @@ CBWikipediaNavigationController::rootViewControllerForCurrentDownloadState() {
     const auto identifier = registry ? registry->currentMapIdentifier() : std::nullopt;
     std::shared_ptr<UIViewController> root;
     // A store that is there but cannot be opened is told by the download
-    // screen.
+    // screen; a guide that cannot be read leaves the article list.
     if (identifier && manager && manager->userHasWikipediaForMapIdentifier(*identifier) &&
         manager->wikipediaAvailable()) {
-        root = std::make_shared<CBWikipediaTableVC>();
+        if (manager->userHasWikipediaGuideForMapIdentifier(*identifier))
+            root = CBWikipediaGuideViewController::createForCurrentMapIfGuideLoads();
+        if (!root)
+            root = std::make_shared<CBWikipediaTableVC>();
     } else {
         auto download = std::make_shared<CBWikipediaDownloadViewController>();
         download->setDelegate(self());
@@ -57,6 +70,15 @@ CBWikipediaNavigationController::rootViewControllerForCurrentDownloadState() {
     }
     root->navigationItem()->setRightBarButtonItem(dismissButton());
     return root;
+}
+
+std::shared_ptr<UIViewController> CBWikipediaNavigationController::popViewControllerAnimated(
+    bool animated) {
+    auto popped = UINavigationController::popViewControllerAnimated(animated);
+    if (std::dynamic_pointer_cast<CBWikipediaGuideViewController>(popped) ||
+        std::dynamic_pointer_cast<CBWikipediaTableVC>(popped))
+        CBWikipediaGuideViewController::persistencyStateFollowNavigationStack(viewControllers());
+    return popped;
 }
 
 std::shared_ptr<UIBarButtonItem> CBWikipediaNavigationController::dismissButton() {

@@ -8,9 +8,11 @@
 class UIBarButtonItem;
 
 // The city guide's Wikipedia tab. Its first screen follows the current
-// map's package: the download screen while none is installed, the article
-// list once one is. When the download screen's package is installed the
-// stack becomes the new first screen alone.
+// map's package: the download screen while none is installed, the guide
+// once one with a readable guide is, else the article list. The guide
+// opens on the drill-down remembered for the map, and going back keeps that
+// memory in step with the stack. When the download screen's package is
+// installed the stack becomes the new first screen alone.
 class CBWikipediaNavigationController : public UINavigationController,
                                         public CBWikipediaDownloadViewControllerDelegate {
   public:
@@ -23,6 +25,7 @@ class CBWikipediaNavigationController : public UINavigationController,
     // button of the tab.
     std::shared_ptr<UIViewController> rootViewControllerForCurrentDownloadState();
     std::shared_ptr<UIBarButtonItem> dismissButton();
+    std::shared_ptr<UIViewController> popViewControllerAnimated(bool animated) override;
     // Closes the guide that holds the tab.
     void dismiss();
 

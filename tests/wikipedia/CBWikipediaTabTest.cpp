@@ -17,6 +17,7 @@
 #include "WikipediaTestSupport.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "wikipedia/CBWikipediaDownloadViewController.h"
+#include "wikipedia/CBWikipediaGuideViewController.h"
 #include "wikipedia/CBWikipediaNavigationController.h"
 #include "wikipedia/CBWikipediaTableVC.h"
 
@@ -94,17 +95,20 @@ class CBWikipediaTabTest : public WikipediaTestBase {
         ASSERT_EQ(sheet->numberOfButtons(), 2);
         sheet->dismissWithClickedButtonIndexAnimated(0, false);
     }
-    // Waits for the tab to hold the article list alone.
-    bool waitForList() {
-        return runUntil(
-            [&] {
-                return tab_->viewControllers().size() == 1 &&
-                       std::dynamic_pointer_cast<CBWikipediaTableVC>(tab_->topViewController());
-            },
-            60.0);
+    // Waits for the tab to hold the package's guide alone.
+    bool waitForGuide() {
+        return runUntil([&] { return tab_->viewControllers().size() == 1 && guide(); }, 60.0);
     }
+    std::shared_ptr<CBWikipediaGuideViewController> guide() {
+        return std::dynamic_pointer_cast<CBWikipediaGuideViewController>(tab_->topViewController());
+    }
+    // The articles of the list the guide's header opens.
     long articlesListed() {
+        guide()->presentAllArticles();
+        window_->layoutIfNeeded();
         auto list = std::dynamic_pointer_cast<CBWikipediaTableVC>(tab_->topViewController());
+        if (!list)
+            return -1;
         (void)list->view();
         auto& table = *list->tableView();
         long rows = 0;
@@ -122,10 +126,10 @@ class CBWikipediaTabTest : public WikipediaTestBase {
 }  // namespace
 
 // The download screen tells the package's way from the queue to its
-// install, and the tab becomes the list of the 19 articles only once the
-// package is installed: not when its transfer ends. Another map's download
+// install, and the tab becomes the guide (listing the 19 articles) only once
+// the package is installed: not when its transfer ends. Another map's download
 // changes nothing, and its failure raises no alert here.
-TEST_F(CBWikipediaTabTest, TheDownloadScreenFollowsThePackageUntilTheListReplacesIt) {
+TEST_F(CBWikipediaTabTest, TheDownloadScreenFollowsThePackageUntilTheGuideReplacesIt) {
     openTab();
     auto screen = downloadScreen();
     ASSERT_TRUE(screen);
@@ -166,7 +170,7 @@ TEST_F(CBWikipediaTabTest, TheDownloadScreenFollowsThePackageUntilTheListReplace
         },
         60.0));
     EXPECT_EQ(downloadScreen(), screen) << "the transfer ended, the package is not installed yet";
-    ASSERT_TRUE(waitForList());
+    ASSERT_TRUE(waitForGuide());
     EXPECT_FALSE(listedBeforeInstall);
     ASSERT_GE(labels.size(), 1u);
     EXPECT_TRUE(labels.front() == NSLocalizedString("DownloadPendingWikipedia") ||
@@ -204,7 +208,7 @@ TEST_F(CBWikipediaTabTest, AFailedDownloadShowsItsAlertOnceAndTheButtonThatTries
     server_->clearFaults();
     tapDownloadAndChooseGerman();
     EXPECT_FALSE(screen->displayedDownloadError());
-    ASSERT_TRUE(waitForList());
+    ASSERT_TRUE(waitForGuide());
     EXPECT_EQ(articlesListed(), 19);
     EXPECT_EQ(host_->failureAlerts.size(), 1u);
 }
@@ -234,4 +238,44 @@ TEST_F(CBWikipediaTabTest, TheTabIsOfferedWhileTheCurrentMapHasAPackageToLoadOrL
         runUntil([] { return CBWikipediaNavigationController::isOfferedForCurrentMap(); }, 10.0));
     registry_->setCurrentMap(nullptr);
     EXPECT_FALSE(CBWikipediaNavigationController::isOfferedForCurrentMap());
+}
+
+// The guide opens on the screens last shown, whatever took the user back:
+// the back button, or the tab popping to its root when selected again. A
+// guide that cannot be read leaves the article list.
+TEST_F(CBWikipediaTabTest, TheGuideReopensOnTheScreensLastShown) {
+    openTab();
+    tapDownloadAndChooseGerman();
+    ASSERT_TRUE(waitForGuide());
+    auto titles = [&] {
+        std::vector<std::string> shown;
+        for (const auto& screen : tab_->viewControllers())
+            shown.push_back(screen->title());
+        return shown;
+    };
+    auto open = [&](const std::string& cell) {
+        const auto result = HostRunScenario(window_, "idle\ntap \"" + cell + "\"\nidle");
+        ASSERT_TRUE(result.passed) << result.message;
+    };
+    open("Orte");
+    open("Dörfer");
+    openTab();
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Neubrandenburg", "Orte", "Dörfer"}));
+    EXPECT_EQ(tab_->topViewController()->navigationItem()->rightBarButtonItem()->systemItem(),
+              UIBarButtonSystemItemDone);
+
+    tab_->popToRootViewControllerAnimated(false);
+    window_->layoutIfNeeded();
+    open("Seen");
+    openTab();
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Neubrandenburg", "Seen"}));
+    tab_->popViewControllerAnimated(false);
+    openTab();
+    EXPECT_EQ(titles(), (std::vector<std::string>{"Neubrandenburg"}));
+
+    std::ofstream(CBWikipediaManager::filePathForWikipediaGuideForMapIdentifier("neubrandenburg"),
+                  std::ios::trunc)
+        << "not a guide";
+    openTab();
+    EXPECT_TRUE(std::dynamic_pointer_cast<CBWikipediaTableVC>(tab_->topViewController()));
 }
