@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "UIKit/UITapGestureRecognizer.h"
+
 namespace {
 
 constexpr CGFloat kTouchMargin = 70;
@@ -153,4 +155,13 @@ void UIControl::touchesCancelled(const UITouchSet&, UIEvent* event) {
     touchInside_ = false;
     setHighlighted(false);
     sendActionsForControlEvents(UIControlEventTouchCancel);
+}
+
+bool UIControl::gestureRecognizerShouldBegin(UIGestureRecognizer& recognizer) {
+    const auto* tap = dynamic_cast<const UITapGestureRecognizer*>(&recognizer);
+    if (tap && recognizer.view().get() != this && tap->numberOfTapsRequired() == 1 &&
+        tap->numberOfTouchesRequired() == 1 && isEnabled() &&
+        (allControlEvents() & UIControlEventTouchUpInside))
+        return false;
+    return UIView::gestureRecognizerShouldBegin(recognizer);
 }

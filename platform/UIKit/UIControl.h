@@ -84,6 +84,10 @@ class UIControl : public UIView {
     virtual void endTrackingWithTouchWithEvent(UITouch*, UIEvent*) {}
     virtual void cancelTrackingWithEvent(UIEvent*) {}
 
+    // A single tap is the control's own when it acts on touch up inside:
+    // a tap recogniser of a view around it then does not begin.
+    bool gestureRecognizerShouldBegin(UIGestureRecognizer& recognizer) override;
+
     void touchesBegan(const UITouchSet& touches, UIEvent* event) override;
     void touchesMoved(const UITouchSet& touches, UIEvent* event) override;
     void touchesEnded(const UITouchSet& touches, UIEvent* event) override;

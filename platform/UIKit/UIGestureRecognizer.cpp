@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "UIKit/UIControl.h"
 #include "UIKit/UIView.h"
 
 UIGestureRecognizer::UIGestureRecognizer(Action action) {
@@ -152,6 +153,14 @@ bool UIGestureRecognizer::mayBegin() {
     }
     if (auto v = view(); v && !v->gestureRecognizerShouldBegin(*this)) {
         return false;
+    }
+    // A control under the finger may keep its default action for itself.
+    for (const auto& touch : touches_) {
+        auto hit = touch->view();
+        if (hit && hit != view() && dynamic_cast<UIControl*>(hit.get()) &&
+            !hit->gestureRecognizerShouldBegin(*this)) {
+            return false;
+        }
     }
     // A recogniser already under way on the same touches prevents this one.
     for (const auto& touch : touches_) {

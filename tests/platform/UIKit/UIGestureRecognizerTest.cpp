@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "Dispatch/NSRunLoop.h"
+#include "UIKit/UIControl.h"
 #include "UIKit/UILongPressGestureRecognizer.h"
 #include "UIKit/UIPanGestureRecognizer.h"
 #include "UIKit/UIPinchGestureRecognizer.h"
@@ -63,6 +64,34 @@ TEST_F(UIGestureRecognizerTest, TapRecognisesAndCancelsTheViewsTouch) {
     touches->move({{140, 100}});
     touches->up();
     EXPECT_EQ(taps, 2);
+}
+
+// A button inside a view that takes taps gets its own tap; a disabled one,
+// or a control that does not act on a tap, leaves it to the view.
+TEST_F(UIGestureRecognizerTest, AButtonKeepsItsTapFromTheRecogniserAroundIt) {
+    int viewTaps = 0, buttonTaps = 0;
+    view->addGestureRecognizer(
+        std::make_shared<UITapGestureRecognizer>([&](UIGestureRecognizer&) { ++viewTaps; }));
+    auto button = std::make_shared<UIControl>(CGRectMake(10, 10, 80, 40));
+    view->addSubview(button);
+    button->addTargetForControlEvents([&](UIControl&) { ++buttonTaps; },
+                                      UIControlEventTouchUpInside);
+    touches->tap({50, 30});
+    EXPECT_EQ(buttonTaps, 1);
+    EXPECT_EQ(viewTaps, 0);
+    touches->tap({200, 200});
+    EXPECT_EQ(viewTaps, 1);
+
+    button->setEnabled(false);
+    touches->tap({50, 30});
+    EXPECT_EQ(viewTaps, 2);
+    button->setEnabled(true);
+    button->removeAllTargets();
+    button->addTargetForControlEvents([&](UIControl&) { ++buttonTaps; },
+                                      UIControlEventValueChanged);
+    touches->tap({50, 30});
+    EXPECT_EQ(viewTaps, 3);
+    EXPECT_EQ(buttonTaps, 1);
 }
 
 TEST_F(UIGestureRecognizerTest, SingleTapWaitsForTheDoubleTapToFail) {
