@@ -191,7 +191,11 @@ std::string ScenarioPlayer::play(const HostScenarioStep& step) {
             return "cannot save a screenshot in " + HostScreenshotsDirectory();
         }
         pass(kSettle);
-    } else if (verb == "drag") {
+    } else if (verb == "drag" || verb == "drag-hold") {
+        // "drag-hold" leaves the finger resting at the end until "release".
+        if (input_.isTouching()) {
+            return "fingers are already down (release them first)";
+        }
         const CGPoint from{number(0), number(1)}, to{number(2), number(3)};
         const double seconds = args.size() > 4 ? std::max(0.0, number(4)) : 0.3;
         const int steps = std::max(2, int(std::lround(seconds * 60)));
@@ -201,7 +205,9 @@ std::string ScenarioPlayer::play(const HostScenarioStep& step) {
             pass(seconds / steps);
             input_.mouseMoved({from.x + (to.x - from.x) * t, from.y + (to.y - from.y) * t});
         }
-        input_.mouseUp(to);
+        if (verb == "drag") {
+            input_.mouseUp(to);
+        }
         pass(kSettle);
     } else if (verb == "pinch") {
         const double scale = number(2);

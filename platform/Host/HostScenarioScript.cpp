@@ -17,6 +17,7 @@ const std::map<std::string, std::string>& grammar() {
         {"tap", "NN|T"},
         {"long-press", "NN|T"},
         {"drag", "NNNNn"},
+        {"drag-hold", "NNNNn"},
         {"pinch", "NNN"},
         {"type", "T"},
         {"key", "W"},
@@ -107,6 +108,7 @@ std::string usage(const std::string& verb) {
         {"tap", "tap X Y | tap \"Text\""},
         {"long-press", "long-press X Y | long-press \"Text\""},
         {"drag", "drag X1 Y1 X2 Y2 [SECONDS]"},
+        {"drag-hold", "drag-hold X1 Y1 X2 Y2 [SECONDS]"},
         {"pinch", "pinch X Y SCALE"},
         {"type", "type \"text\""},
         {"key", "key NAME"},
@@ -161,9 +163,10 @@ std::optional<std::vector<HostScenarioStep>> HostParseScenario(const std::string
         const std::string& verb = step.words[0];
         auto rule = grammar().find(verb);
         if (quoted[0] || rule == grammar().end()) {
-            return fail("unknown step \"" + verb +
-                        "\" (steps: tap, long-press, drag, pinch, two-finger-press, release, "
-                        "type, key, wait, idle, screenshot, expect, expect-not, dump)");
+            return fail(
+                "unknown step \"" + verb +
+                "\" (steps: tap, long-press, drag, drag-hold, pinch, two-finger-press, release, "
+                "type, key, wait, idle, screenshot, expect, expect-not, dump)");
         }
         const std::vector<std::string> args(step.words.begin() + 1, step.words.end());
         const std::vector<bool> argQuoted(quoted.begin() + 1, quoted.end());

@@ -275,6 +275,28 @@ TEST_F(ScenarioTest, TwoFingersRestUntilReleased) {
     EXPECT_NE(result.message.find("already down"), std::string::npos) << result.message;
 }
 
+// A held drag leaves its finger where it ended while the next steps run,
+// until it is released there; a plain drag lifts it.
+TEST_F(ScenarioTest, AHeldDragRestsUntilReleased) {
+    std::vector<std::pair<UITouchPhase, std::vector<CGPoint>>> seen;
+    auto view = std::make_shared<TouchRecorder>(window->bounds(), seen);
+    window->addSubview(view);
+    HostScenarioResult result = play("drag-hold 20 20 120 220 0.2\nwait 0.3\nrelease");
+    ASSERT_TRUE(result.passed) << result.message;
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen.back().first, UITouchPhaseEnded);
+    ASSERT_EQ(seen.back().second.size(), 1u);
+    EXPECT_EQ(seen.back().second.front().x, 120);
+    EXPECT_EQ(seen.back().second.front().y, 220);
+
+    result = play("drag-hold 20 20 30 30\ndrag 40 40 50 50");
+    EXPECT_FALSE(result.passed);
+    EXPECT_NE(result.message.find("already down"), std::string::npos) << result.message;
+    result = play("drag 20 20 30 30\nrelease");
+    EXPECT_FALSE(result.passed);
+    EXPECT_NE(result.message.find("no fingers are down"), std::string::npos) << result.message;
+}
+
 TEST_F(ScenarioTest, LongPressOnAFieldOffersPaste) {
     auto field = std::make_shared<UITextField>(CGRectMake(10, 40, 300, 30));
     field->setPlaceholder("Note");
