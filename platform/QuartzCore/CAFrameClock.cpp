@@ -16,6 +16,18 @@ double monotonicSeconds() {
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
+// Whether the layer or one of its ancestors moves with the world outside.
+bool isAmbient(const CALayer& layer) {
+    for (const CALayer* at = &layer; at;) {
+        if (at->isAmbient()) {
+            return true;
+        }
+        auto parent = at->superlayer();
+        at = parent.get();
+    }
+    return false;
+}
+
 }  // namespace
 
 double CACurrentMediaTime() {
@@ -130,7 +142,7 @@ bool CAFrameClock::isSettling() const {
     const double time = now();
     for (const auto& weak : animating_) {
         auto layer = weak.lock();
-        if (!layer) {
+        if (!layer || isAmbient(*layer)) {
             continue;
         }
         for (const std::string& key : layer->animationKeys()) {

@@ -30,7 +30,8 @@ class CAFrameClock {
     // Main thread: whether the screen will still change by itself: something
     // changed since the last frame, a display link runs (a decelerating
     // scroll), or an animation that ends is under way. Animations that repeat
-    // forever (a breathing dot) do not count: the screen has settled.
+    // forever (a breathing dot) and those of ambient layers (a position dot
+    // following fixes) do not count: the screen has settled.
     bool isSettling() const;
 
     // Main thread: handlers run in the order added; the returned id removes one.

@@ -102,6 +102,11 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     void setRasterizationScale(CGFloat scale) { rasterizationScale_ = scale; }
     bool isOpaque() const { return props_.opaque; }
     void setOpaque(bool flag) { props_.opaque = flag; }
+    // Motion of this layer and its sublayers follows the world outside (a
+    // position dot moving with each fix) and never ends while it changes: a
+    // screen whose only motion is ambient counts as settled.
+    bool isAmbient() const { return ambient_; }
+    void setAmbient(bool flag) { ambient_ = flag; }
 
     CGColor shadowColor() const { return props_.shadowColor; }
     void setShadowColor(const CGColor& color);
@@ -286,6 +291,7 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     bool needsLayout_ = false;
     bool needsDisplayOnBoundsChange_ = false;
     bool shouldRasterize_ = false;
+    bool ambient_ = false;
     CGFloat rasterizationScale_ = 1;
     // The bitmap of the last rasterised frame, reused while its size holds.
     std::shared_ptr<cairo_surface_t> raster_;

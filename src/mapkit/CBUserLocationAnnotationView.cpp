@@ -33,6 +33,8 @@ CBUserLocationAnnotationView::CBUserLocationAnnotationView(
     CBAnnotationRef annotation, std::optional<std::string> reuseIdentifier)
     : CBAnnotationView(std::move(annotation), std::move(reuseIdentifier)) {
     UIView::setHidden(true);
+    // The dot moves and pulses with every fix for as long as fixes come.
+    layer()->setAmbient(true);
     accuracyCircle_ = ovalLayer(50);
     updateIndicator_ = ovalLayer(100);
     updateIndicator_->setBackgroundColor(UIColor::clearColor().CGColor());

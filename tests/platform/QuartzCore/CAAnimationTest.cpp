@@ -263,6 +263,18 @@ TEST_F(CAAnimationTest, TheScreenSettlesOnceOnlyEndlessAnimationsAreLeft) {
     clock.advance(1);
     EXPECT_FALSE(clock.isSettling());
     layer->removeAllAnimations();
+
+    // A sublayer of an ambient layer moving with the world outside: settled
+    // once its change is drawn, though its move has not ended.
+    auto dot = CALayer::layer();
+    layer->addSublayer(dot);
+    layer->setAmbient(true);
+    dot->addAnimation(fade, "move");
+    clock.advance(0.1);
+    EXPECT_FALSE(clock.isSettling());
+    layer->setAmbient(false);
+    EXPECT_TRUE(clock.isSettling());
+    dot->removeFromSuperlayer();
 }
 
 }  // namespace
