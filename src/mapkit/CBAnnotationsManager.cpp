@@ -198,6 +198,7 @@ void CBAnnotationsManager::updateVisibleAnnotationViews() {
         return;
     std::vector<std::shared_ptr<CBAnnotationView>> added;
     bool created = false;
+    bool selectedMade = false;
     for (const auto& annotation : allAnnotations_) {
         if (!annotation->uniqueIdentifier())
             continue;
@@ -219,10 +220,14 @@ void CBAnnotationsManager::updateVisibleAnnotationViews() {
             view->setHidden(false);
             view->setAlpha(1.0);
             created = true;
+            selectedMade = selectedMade || annotation == selectedAnnotation_;
         }
     }
     if (created)
         sortOrderOfMarkers();
+    // A pin selected before it had a view shows its callout once it has one.
+    if (selectedMade)
+        updateSelectedAnnotationAnimated(false);
     // Only the pass right after an add reports, and only what it made.
     bool report = annotationsWereAdded_;
     annotationsWereAdded_ = false;

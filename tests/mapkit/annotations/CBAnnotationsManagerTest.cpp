@@ -201,6 +201,20 @@ TEST_F(CBAnnotationsManagerTest, ViewsAddedAreReportedByTheLayoutAfterTheAdd) {
     EXPECT_EQ(screen->added, std::vector<size_t>{1});  // later passes report nothing
 }
 
+TEST_F(CBAnnotationsManagerTest, APinSelectedBeforeItHasAViewShowsItsCalloutOnceItHasOne) {
+    auto a = pin(market(), "Markt", "Wochenmarkt");
+    map_->addAnnotationsCentered({a}, false);
+    map_->selectAnnotationAnimated(a, false);  // before any layout made its view
+    ASSERT_EQ(viewOf(a), nullptr);
+    map_->layoutIfNeeded();
+    ASSERT_NE(viewOf(a), nullptr);
+    EXPECT_EQ(map_->selectedAnnotation(), a);
+    auto callout = map_->currentCalloutView();
+    ASSERT_NE(callout, nullptr);
+    EXPECT_FALSE(callout->isHidden());
+    EXPECT_EQ(callout->titleLabel()->text(), "Markt");
+}
+
 TEST_F(CBAnnotationsManagerTest, TwoPinsAtOnePlaceStayTwo) {
     // Regression: the identifier was a hash of the coordinate, so the second
     // pin at a place was taken for the first and dropped.
