@@ -24,6 +24,7 @@
 #include "mapkit/CBAnnotationCalloutView.h"
 #include "mapkit/CBCircularControlAnnotationView.h"
 #include "mapkit/CBGeoStyle.h"
+#include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPathDataSource.h"
 #include "mapkit/ZELInteractiveMapScaleView.h"
@@ -44,6 +45,8 @@ constexpr CGFloat kTrackThickness = 44;
 constexpr CGFloat kTrackEdgeInset = 22;
 // The room a portrait track leaves above it for the bars.
 constexpr CGFloat kPortraitTrackShortening = 120;
+// The map puts its scale bar this far above the bottom edge.
+constexpr CGFloat kScaleBarBottomMargin = 5;
 constexpr CGFloat kBubbleSideRoom = 90;
 constexpr CGFloat kBubbleGapPortrait = 44;
 constexpr CGFloat kBubbleGapLandscape = 20;
@@ -272,6 +275,14 @@ void CBWikipediaWalkViewController::layoutProgressView() {
     progressView_->setBounds(CGRectMake(0, 0, std::max<CGFloat>(length, 0), kTrackThickness));
     progressView_->setCenter(
         {CGRectGetMaxX(bounds) - kTrackEdgeInset, CGRectGetMaxY(bounds) - kTrackEdgeInset});
+    // Along the bottom the track would cover the map's scale bar: the bar
+    // stands on the track then.
+    if (auto scale = mapScrollView_->mapScaleView()) {
+        CGRect frame = scale->frame();
+        frame.origin.y = CGRectGetMaxY(bounds) - (portrait ? 0 : kTrackThickness) -
+                         kScaleBarBottomMargin - frame.size.height;
+        scale->setFrame(frame);
+    }
     if (progressViewLabel_ && !progressViewLabel_->isHidden())
         placeBubbleAtIndex(progressView_->indexOfHighlightedStop());
 }

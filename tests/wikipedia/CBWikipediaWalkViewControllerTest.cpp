@@ -21,6 +21,7 @@
 #include "mapkit/CBAnnotationCalloutView.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBCircularControlAnnotationView.h"
+#include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
 #include "uiadditions/CALayer+ZELGeometry.h"
 #include "uiadditions/UIColor+ZELMixing.h"
@@ -167,6 +168,10 @@ TEST_F(CBWikipediaWalkViewControllerTest, TheTrackFollowsTheShapeOfTheWindow) {
     EXPECT_EQ(track->bounds(), CGRectMake(0, 0, 436, 44));
     EXPECT_EQ(track->center(), CGPointMake(458, 298));
     EXPECT_TRUE(CGAffineTransformIsIdentity(track->transform()));
+    // The map's scale bar stands on the track rather than under it.
+    auto scaleBar = screen->mapScrollView()->mapScaleView();
+    ASSERT_NE(scaleBar, nullptr);
+    EXPECT_LE(CGRectGetMaxY(scaleBar->frame()), CGRectGetMinY(track->frame()));
     // The first stop's bubble keeps a tenth of itself left of the stop, the
     // last one's 15 % right of it; no stop hides it at once.
     track->setIndexOfHighlightedStop(0);
@@ -194,6 +199,7 @@ TEST_F(CBWikipediaWalkViewControllerTest, TheTrackFollowsTheShapeOfTheWindow) {
     const CGPoint start = window->convertPointFromView(CGPointMake(0, 22), track);
     EXPECT_NEAR(start.x, 298, 1e-6);
     EXPECT_NEAR(start.y, 98, 1e-6);
+    EXPECT_EQ(CGRectGetMaxY(scaleBar->frame()), 475);
     window.reset();
 }
 
