@@ -236,10 +236,10 @@ TEST_F(ZELWikiGuideSubtitleTest, AStopOfAFollowedWalkTellsItsNumberAndHowFarAlon
     auto walker = std::make_shared<Walker>();
     service_->setCurrentPathAnalyzer(walker);
     // Before the first fix on the route the walker is at its start.
-    EXPECT_EQ(stops[1]->subtitle(), "Stop 2 · 400 m along the walk");
+    EXPECT_EQ(stops[1]->subtitle(), "Stop 2 · 400 m from you along the walk");
     walker->behind = 550.0;
-    EXPECT_EQ(stops[1]->subtitle(), "Stop 2 · 150 m along the walk");
-    EXPECT_EQ(stops[0]->subtitle(), "Stop 1 · 550 m along the walk");
+    EXPECT_EQ(stops[1]->subtitle(), "Stop 2 · 150 m from you along the walk");
+    EXPECT_EQ(stops[0]->subtitle(), "Stop 1 · 550 m from you along the walk");
     // Stops without a usable distance, and an article of no walk, keep the
     // distance from here.
     const auto stray = groupFrom(walk({}, 1.0, 1))->articles()[0];  // its group is gone
