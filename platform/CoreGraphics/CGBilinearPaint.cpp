@@ -1,5 +1,6 @@
 #include "CoreGraphics/CGBilinearPaint.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -196,6 +197,24 @@ bool hasAVX2() {
 
 #endif
 
+// The pixels i of a row, from 0 to count, whose sample may touch the
+// image: the position start + i * step (16.16) lies within a pixel of the
+// image's 0...size, in [lo, hi). A pixel more each way is kept, since the
+// pixels there sample nothing and are left as they are.
+void spanTouching(int64_t start, int64_t step, long size, long count, long& lo, long& hi) {
+    const double low = -65536.0 - double(start);
+    const double high = double(int64_t(size) << 16) - double(start);
+    if (step == 0) {
+        if (low > 0 || high <= 0) {
+            hi = lo;
+        }
+        return;
+    }
+    const double a = low / double(step), b = high / double(step);
+    lo = std::max(lo, long(std::max(-1.0, std::floor(std::min(a, b)))) - 1);
+    hi = std::min(hi, long(std::min(double(count) + 1, std::ceil(std::max(a, b)))) + 1);
+}
+
 bool isARGB32Image(cairo_surface_t* surface) {
     return cairo_surface_get_type(surface) == CAIRO_SURFACE_TYPE_IMAGE &&
            cairo_image_surface_get_format(surface) == CAIRO_FORMAT_ARGB32;
@@ -266,15 +285,23 @@ bool CGPaintImageSurfaceBilinear(cairo_t* cr, cairo_surface_t* image, double x, 
             double u = x0 + 0.5, v = row + 0.5;
             cairo_matrix_transform_point(&toImage, &u, &v);
             const int64_t fu = fixed(u - 0.5), fv = fixed(v - 0.5);
+            // Only the part of the row the image lands on.
+            long lo = 0, hi = x1 - x0;
+            spanTouching(fu, stepU, source.width, x1 - x0, lo, hi);
+            spanTouching(fv, stepV, source.height, x1 - x0, lo, hi);
+            if (lo >= hi) {
+                continue;
+            }
             auto* out = reinterpret_cast<uint32_t*>(pixels + size_t(row + long(offsetY)) * stride) +
-                        long(offsetX) + x0;
+                        long(offsetX) + x0 + lo;
+            const int64_t startU = fu + stepU * lo, startV = fv + stepV * lo;
 #if defined(__x86_64__)
             if (hasAVX2()) {
-                paintRowAVX2(source, out, x1 - x0, fu, fv, stepU, stepV);
+                paintRowAVX2(source, out, hi - lo, startU, startV, stepU, stepV);
                 continue;
             }
 #endif
-            paintRow(source, out, x1 - x0, fu, fv, stepU, stepV);
+            paintRow(source, out, hi - lo, startU, startV, stepU, stepV);
         }
         cairo_surface_mark_dirty_rectangle(target, x0, y0, int(r.width), int(r.height));
     }

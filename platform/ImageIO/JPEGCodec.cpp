@@ -100,8 +100,8 @@ CGImageRef JPEGCodec::decode(const uint8_t* bytes, size_t size) {
     readPixels(cinfo, reinterpret_cast<uint8_t*>(pixels->data()));
     const size_t width = cinfo.output_width, height = cinfo.output_height;
     jpeg_destroy_decompress(&cinfo);
-    return CGImage::createWithARGB32(width, height, width * 4,
-                                     reinterpret_cast<const uint8_t*>(pixels->data()), true);
+    // Already opaque words of the image's size: the image takes them as they are.
+    return std::make_shared<CGImage>(width, height, std::move(*pixels), true);
 }
 
 std::optional<std::vector<uint8_t>> JPEGCodec::encode(const CGImage& image, CGFloat quality) {

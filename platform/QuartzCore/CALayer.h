@@ -276,6 +276,11 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     // renderTree through a bitmap in the layer's axes; false (nothing drawn)
     // when the bitmap of the part the frame shows would be too large.
     bool rasterizeTree(CGContext& context, bool snapshot);
+    // Where the tree may leave pixels, in the layer's coordinates, when drawn
+    // at `scale` pixels per point: what the layers draw and their shadows.
+    CGRect treeExtent(CGFloat scale);
+    // Where drawContents puts the contents image.
+    CGRect contentsDestination() const;
     void drawShadow(CGContext& context);
     void drawBlurredBackdrop(CGContext& context);
     void drawBorder(CGContext& context);

@@ -96,11 +96,13 @@ bool CALayer::rasterizeTree(CGContext& context, bool snapshot) {
     if (!(scale > 0)) {
         return true;  // nothing of the layer shows
     }
-    // The part of the layer the frame shows: the clip seen from the layer,
-    // and a pixel more each way, which the filter reads at the clip's edge.
+    // The part of the layer the frame shows: the clip seen from the layer
+    // where the tree draws, and a pixel more each way, which the filter
+    // reads at the edge. A turned clip seen from the layer is much larger
+    // than the tree, so this keeps the bitmap to the tree's size.
     double x1, y1, x2, y2;
     cairo_clip_extents(cr, &x1, &y1, &x2, &y2);
-    CGRect shown = CGRectMake(x1, y1, x2 - x1, y2 - y1);
+    CGRect shown = CGRectIntersection(CGRectMake(x1, y1, x2 - x1, y2 - y1), treeExtent(scale));
     const std::shared_ptr<CALayer> p = presentationLayer();
     if (p->props_.masksToBounds) {
         shown = CGRectIntersection(shown, p->props_.bounds);
@@ -290,6 +292,26 @@ void CALayer::drawContents(CGContext& context) {
     if (!props_.contents) {
         return;
     }
+    const CGRect dst = contentsDestination();
+    if (CGRectIsEmpty(dst)) {
+        return;
+    }
+    const CGImage& image = *props_.contents;
+    cairo_surface_t* surface = image.createCairoSurface();
+    cairo_save(cr);
+    cairo_translate(cr, dst.origin.x, dst.origin.y);
+    cairo_scale(cr, dst.size.width / CGFloat(image.width()),
+                dst.size.height / CGFloat(image.height()));
+    cairo_set_source_surface(cr, surface, 0, 0);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_rectangle(cr, 0, 0, double(image.width()), double(image.height()));
+    cairo_fill(cr);
+    cairo_restore(cr);
+    cairo_surface_destroy(surface);
+}
+
+CGRect CALayer::contentsDestination() const {
+    const CGRect& b = props_.bounds;
     const CGImage& image = *props_.contents;
     const CGFloat iw = CGFloat(image.width()) / props_.contentsScale;
     const CGFloat ih = CGFloat(image.height()) / props_.contentsScale;
@@ -336,20 +358,7 @@ void CALayer::drawContents(CGContext& context) {
             dst.origin = {b.origin.x + dx, b.origin.y + dy};
             break;
     }
-    if (CGRectIsEmpty(dst)) {
-        return;
-    }
-    cairo_surface_t* surface = image.createCairoSurface();
-    cairo_save(cr);
-    cairo_translate(cr, dst.origin.x, dst.origin.y);
-    cairo_scale(cr, dst.size.width / CGFloat(image.width()),
-                dst.size.height / CGFloat(image.height()));
-    cairo_set_source_surface(cr, surface, 0, 0);
-    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
-    cairo_rectangle(cr, 0, 0, double(image.width()), double(image.height()));
-    cairo_fill(cr);
-    cairo_restore(cr);
-    cairo_surface_destroy(surface);
+    return dst;
 }
 
 void CALayer::drawBorder(CGContext& context) {

@@ -38,9 +38,12 @@ TEST(CGBoxBlur, GivesThePlainBlurToTheLastBitForPlanesAndPixels) {
         size_t width, height, bytesPerPixel, padding, radius;
     };
     // Planes wider and narrower than the window, rows with padding, four channels,
-    // and a window long enough to be divided the slow way.
+    // a window long enough to be divided the slow way, planes turned over in
+    // blocks of eight with ragged edges, and the longest window still divided
+    // the fast way.
     for (const Case& c : {Case{37, 23, 1, 3, 2}, Case{5, 40, 1, 0, 9}, Case{16, 12, 4, 8, 3},
-                          Case{1, 1, 4, 0, 1}, Case{60, 9, 1, 4, 2100}}) {
+                          Case{1, 1, 4, 0, 1}, Case{60, 9, 1, 4, 2100}, Case{83, 70, 1, 5, 4},
+                          Case{41, 19, 4, 4, 6}, Case{2300, 3, 1, 0, 2047}}) {
         const size_t stride = c.width * c.bytesPerPixel + c.padding;
         std::vector<uint8_t> pixels(stride * c.height);
         for (auto& sample : pixels)

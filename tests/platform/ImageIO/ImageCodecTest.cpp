@@ -4,6 +4,11 @@
 
 #include <png.h>
 
+// jpeglib.h needs size_t and FILE declared first.
+#include <jpeglib.h>
+#include <cstdio>
+#include <cstdlib>
+
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -221,4 +226,62 @@ TEST(ImageCodecTest, HugeDimensionsAreRefusedBeforeAllocating) {
                                        0x60, 0xEA, 0x60, 0x03, 0x01, 0x22, 0x00, 0x02,
                                        0x11, 0x01, 0x03, 0x11, 0x01, 0xFF, 0xD9};
     EXPECT_FALSE(JPEGCodec::decode(jpeg.data(), jpeg.size()));
+}
+
+namespace {
+
+// A grey JPEG of width x height written by libjpeg itself: a gradient
+// across, one channel a pixel.
+std::vector<uint8_t> greyJPEG(int width, int height) {
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr err;
+    cinfo.err = jpeg_std_error(&err);
+    jpeg_create_compress(&cinfo);
+    unsigned char* buffer = nullptr;
+    unsigned long length = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &length);
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
+    cinfo.input_components = 1;
+    cinfo.in_color_space = JCS_GRAYSCALE;
+    jpeg_set_defaults(&cinfo);
+    jpeg_set_quality(&cinfo, 100, TRUE);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<uint8_t> row(static_cast<size_t>(width));
+    for (int x = 0; x < width; ++x)
+        row[size_t(x)] = uint8_t(x * 255 / (width - 1));
+    while (cinfo.next_scanline < cinfo.image_height) {
+        JSAMPROW line = row.data();
+        jpeg_write_scanlines(&cinfo, &line, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    std::vector<uint8_t> data(buffer, buffer + length);
+    std::free(buffer);
+    return data;
+}
+
+}  // namespace
+
+// The decoder's words go into the image as they come: every one must be
+// opaque and in place, for colour and grey streams alike.
+TEST(ImageCodecTest, DecodedJPEGPixelsAreOpaqueWordsForColourAndGrey) {
+    const CGImageRef colour = decode(encode(testImage(true), kUTTypeJPEG, 0.9));
+    ASSERT_TRUE(colour);
+    const CGImageRef grey = decode(greyJPEG(21, 13));
+    ASSERT_TRUE(grey);
+    ASSERT_EQ(grey->width(), 21u);
+    ASSERT_EQ(grey->height(), 13u);
+    for (const CGImageRef& image : {colour, grey}) {
+        EXPECT_TRUE(image->isOpaque());
+        for (size_t y = 0; y < image->height(); ++y)
+            for (size_t x = 0; x < image->width(); ++x)
+                ASSERT_EQ(image->pixelAt(x, y) >> 24, 0xFFu) << x << "," << y;
+    }
+    for (size_t x : {0u, 10u, 20u}) {
+        const uint32_t p = grey->pixelAt(x, 6);
+        EXPECT_EQ(channel(p, 16), channel(p, 8));
+        EXPECT_EQ(channel(p, 8), channel(p, 0));
+        EXPECT_NEAR(channel(p, 0), int(x * 255 / 20), 3);
+    }
 }

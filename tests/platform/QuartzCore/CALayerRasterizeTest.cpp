@@ -139,4 +139,42 @@ TEST_F(CALayerRasterizeTest, OpacityAndTheClipsAboveApplyToThePicture) {
     EXPECT_EQ(composed->pixelAt(100, 155), 0xFFFFFFFFu);
 }
 
+// The bitmap covers only what the tree draws, but all of it: a soft shadow,
+// parts reaching beyond the layer's bounds with shadows of their own, and a
+// picture larger than the part of the layer it is centred on. Turned a
+// quarter, the bitmap is copied pixel for pixel, so nothing may differ from
+// the tree drawn directly but for the rounding of the blur.
+TEST_F(CALayerRasterizeTest, EverythingTheTreeDrawsBeyondTheBoundsIsInThePicture) {
+    Scene scene;
+    CATransaction::begin();
+    CATransaction::setDisableActions(true);
+    scene.square->setBackgroundColor(CGColorCreateGenericRGB(1, 0, 0, 1));
+    scene.square->setShadowOpacity(1);
+    scene.square->setShadowRadius(8);
+    scene.square->setShadowOffset({5, 7});
+    scene.square->setShadowColor(CGColorCreateGenericRGB(0, 0, 0.5, 1));
+    auto outside = CALayer::layer();
+    outside->setFrame(CGRectMake(125, 30, 20, 20));
+    outside->setBackgroundColor(CGColorCreateGenericRGB(0, 0.6, 0, 1));
+    outside->setShadowOpacity(0.8);
+    outside->setShadowRadius(3);
+    scene.square->addSublayer(outside);
+    auto picture = CALayer::layer();
+    picture->setFrame(CGRectMake(-5, -5, 10, 10));
+    picture->setTransform(CGAffineTransformMakeRotation(0.5));
+    auto bitmap = CGContext::createBitmapContext(40, 30);
+    bitmap->setFillColorWithColor(CGColorCreateGenericRGB(0.9, 0.5, 0, 1));
+    bitmap->fillRect(CGRectMake(0, 0, 40, 30));
+    picture->setContents(bitmap->createImage());
+    picture->setContentsGravity(CAContentsGravity::Center);
+    scene.square->addSublayer(picture);
+    CATransaction::commit();
+    for (CGFloat degrees : {90.0, 270.0}) {
+        CGImageRef direct = scene.render(false, degrees);
+        CGImageRef composed = scene.render(true, degrees);
+        // The shadows are blurred across and down in another order.
+        EXPECT_EQ(differingPixels(*direct, *composed, 20), 0) << degrees << "°";
+    }
+}
+
 }  // namespace
