@@ -221,13 +221,16 @@ void CBMapScrollView::configureForMapSizeAndContainerSizeAndOffset(CGSize mapSiz
     mapContainerView_->setTransform(CGAffineTransformIdentity);
     mapContainerView_->setFrame(CGRect{{0, 0}, containerSize});
     mapView_->setFrame(CGRect{offset, mapSize});
-    int levels = maximumZoomLevel() - minimumZoomLevel();
-    NSAssert(levels >= 0, "mapkit/CBMapScrollView",
+    NSAssert(maximumZoomLevel() >= minimumZoomLevel(), "mapkit/CBMapScrollView",
              "Maximum zoom level %d is below the minimum zoom level %d", maximumZoomLevel(),
              minimumZoomLevel());
+    // One level of detail per zoom level, the minimum's included: a view
+    // zoomed out to its minimum shows the tiles of that zoom, not a finer
+    // level's many tiles shrunk.
+    const int levels = maximumZoomLevel() - minimumZoomLevel() + 1;
     mapView_->setLevelsOfDetail(levels);
     if (auto background = std::dynamic_pointer_cast<CATiledLayer>(mapBackgroundLayer_))
-        background->setLevelsOfDetail(static_cast<size_t>(std::max(levels, 1)));
+        background->setLevelsOfDetail(static_cast<size_t>(levels));
     mapView_->setOffsetRowAndColumn(offsetRows_, offsetCols_);
     setContentSize(containerSize);
     setZoomScale(minimumZoomScale());

@@ -54,7 +54,7 @@ void CBMapView::loadOverlayLayerIfNeeded() {
     overlay->setUserInteractionEnabled(false);
     overlay->setOffsetRowAndColumn(offsetRows_, offsetColumns_);
     auto own = std::static_pointer_cast<CATiledLayer>(layer());
-    overlay->setLevelsOfDetail(static_cast<int>(own->levelsOfDetail()));
+    overlay->setLevelsOfDetail(zoomLevels_);
     overlay->setTileSize(own->tileSize());
     overlay->setManager(manager());
     {
@@ -87,10 +87,20 @@ void CBMapView::setOffsetRowAndColumn(int row, int column) {
 }
 
 void CBMapView::setLevelsOfDetail(int levels) {
-    std::static_pointer_cast<CATiledLayer>(layer())->setLevelsOfDetail(
-        static_cast<size_t>(std::max(levels, 1)));
+    zoomLevels_ = std::max(levels, 1);
+    applyLevelsOfDetail();
     if (auto overlay = overLayLayer())
         overlay->setLevelsOfDetail(levels);
+}
+
+void CBMapView::applyLevelsOfDetail() {
+    // The tiled layer's level L draws 2^-L times its contents scale pixels
+    // per point: at the screen's scale of 2 its level 0 is a zoom beyond the
+    // maximum and each zoom level one level further down, so it needs one
+    // level more to reach the minimum zoom.
+    const int finer = std::max(0, static_cast<int>(std::lround(std::log2(contentScaleFactor()))));
+    std::static_pointer_cast<CATiledLayer>(layer())->setLevelsOfDetail(
+        static_cast<size_t>(zoomLevels_ + finer));
 }
 
 CGSize CBMapView::tileSize() const {
@@ -113,8 +123,10 @@ void CBMapView::setNeedsDisplay() {
     if (auto overlay = overLayLayer())
         overlay->setNeedsDisplay();
     // The tiled layer works in tile pixels: the view's own scale stays 1.
-    if (contentScaleFactor() != 1.0)
+    if (contentScaleFactor() != 1.0) {
         setContentScaleFactor(1.0);
+        applyLevelsOfDetail();
+    }
 }
 
 void CBMapView::drawRect(const CGRect& rect) {

@@ -32,6 +32,8 @@ class CBMapView : public UIView {
     int offsetColumns() const { return offsetColumns_; }
     int offsetRows() const { return offsetRows_; }
     void setOffsetRowAndColumn(int row, int column);
+    // Zoom levels from the maximum down to the minimum, both included.
+    int levelsOfDetail() const { return zoomLevels_; }
     void setLevelsOfDetail(int levels);
     bool fillBackground() const { return fillBackground_; }
     void setFillBackground(bool flag) { fillBackground_ = flag; }
@@ -65,6 +67,8 @@ class CBMapView : public UIView {
                               float scale);
 
   private:
+    void applyLevelsOfDetail();
+
     mutable std::mutex mutex_;
     std::shared_ptr<CBMapView> overLayLayer_;
     std::shared_ptr<CBGeoDisplayManager> manager_;
@@ -72,6 +76,7 @@ class CBMapView : public UIView {
     std::atomic<int> offsetColumns_ = 0;
     std::atomic<int> offsetRows_ = 0;
     std::atomic<bool> fillBackground_ = true;
+    int zoomLevels_ = 1;
 };
 
 // The overlay: the same tiled view, transparent, drawing the overlay data sources.

@@ -6,7 +6,6 @@
 
 #include "CBGeoData/CBBoundingBox.h"
 #include "MapViewHome.h"
-#include "QuartzCore/CATiledLayer.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
@@ -80,8 +79,7 @@ TEST_F(CBMapScrollViewDataSourcesTest, OverlayViewLivesOnlyWhileOverlaysExist) {
     EXPECT_EQ(overlay->offsetColumns(), map->offsetCols());
     EXPECT_EQ(overlay->offsetRows(), map->offsetRows());
     EXPECT_EQ(overlay->tileSize(), map->mapView()->tileSize());
-    EXPECT_EQ(std::static_pointer_cast<CATiledLayer>(overlay->layer())->levelsOfDetail(),
-              std::static_pointer_cast<CATiledLayer>(map->mapView()->layer())->levelsOfDetail());
+    EXPECT_EQ(overlay->levelsOfDetail(), map->mapView()->levelsOfDetail());
 
     map->addOverlayDatasource(highlight);
     map->removeOverlayDatasource(route);
