@@ -281,6 +281,12 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     CGRect treeExtent(CGFloat scale);
     // Where drawContents puts the contents image.
     CGRect contentsDestination() const;
+    // What the shadow is cast from: the shadow path's box, or where the
+    // layer's own content lies.
+    std::optional<CGRect> shadowSourceBox() const;
+    // How far, in device pixels, the blur of a shadow of this radius (in
+    // pixels) reaches beyond its source.
+    static long shadowBlurMarginPixels(size_t radius) { return long(3 * radius) + 2; }
     void drawShadow(CGContext& context);
     void drawBlurredBackdrop(CGContext& context);
     void drawBorder(CGContext& context);

@@ -47,12 +47,11 @@ CGRect CALayer::treeExtent(CGFloat scale) {
     // bitmap reaches, and a pixel more for the rounding to whole pixels; the
     // spread is a square in device pixels, which a turned layer sees turned.
     if (p.props_.shadowOpacity > 0 && p.props_.shadowColor.alpha > 0 && scale > 0) {
-        const std::optional<CGRect> caster =
-            p.props_.shadowPath ? std::optional<CGRect>(p.props_.shadowPath->boundingBox())
-                                : p.shadowCasterExtent();
+        const std::optional<CGRect> caster = p.shadowSourceBox();
         if (caster && !CGRectIsEmpty(*caster)) {
             const size_t radius = CGBoxBlurRadiusForSigma(p.props_.shadowRadius * scale / 2);
-            const CGFloat margin = CGFloat(3 * radius + 3) * std::numbers::sqrt2 / scale;
+            const CGFloat margin =
+                CGFloat(shadowBlurMarginPixels(radius) + 1) * std::numbers::sqrt2 / scale;
             const CGRect shadow =
                 CGRectOffset(CGRectInset(*caster, -margin, -margin), p.props_.shadowOffset.width,
                              p.props_.shadowOffset.height);

@@ -396,6 +396,11 @@ std::optional<CGRect> CALayer::shadowCasterExtent() const {
     return std::nullopt;
 }
 
+std::optional<CGRect> CALayer::shadowSourceBox() const {
+    return props_.shadowPath ? std::optional<CGRect>(props_.shadowPath->boundingBox())
+                             : shadowCasterExtent();
+}
+
 void CALayer::drawShadow(CGContext& context) {
     if (props_.shadowOpacity <= 0 || props_.shadowColor.alpha <= 0) {
         return;
@@ -404,8 +409,7 @@ void CALayer::drawShadow(CGContext& context) {
     // draws: its background, contents image or backing store, or a shape
     // layer's path, by their alpha.
     const std::optional<CGPath>& path = props_.shadowPath;
-    const std::optional<CGRect> extent =
-        path ? std::optional<CGRect>(path->boundingBox()) : shadowCasterExtent();
+    const std::optional<CGRect> extent = shadowSourceBox();
     if (!extent || CGRectIsEmpty(*extent) || (path && path->isEmpty())) {
         return;
     }
@@ -416,7 +420,7 @@ void CALayer::drawShadow(CGContext& context) {
     const CGFloat scale = std::sqrt(std::fabs(device.a * device.d - device.b * device.c));
     const size_t radius = CGBoxBlurRadiusForSigma(props_.shadowRadius * scale / 2);
     const CGRect box = CGRectApplyAffineTransform(*extent, device);
-    const long margin = long(3 * radius) + 2;
+    const long margin = shadowBlurMarginPixels(radius);
     const long left = long(std::floor(box.origin.x)) - margin;
     const long top = long(std::floor(box.origin.y)) - margin;
     const long w = long(std::ceil(box.size.width)) + 2 * margin;
