@@ -7,7 +7,7 @@
 
 SdkServiceProcess::SdkServiceProcess(const std::vector<std::string>& apps,
                                      const std::vector<std::string>& options) {
-    std::vector<std::string> arguments{KELVARA_SDK_SERVICE, "--port", "0"};
+    std::vector<std::string> arguments{KELVARA_SDK_SERVICE, "--port", "0", "--test-control"};
     for (const std::string& app : apps) {
         arguments.push_back("--app");
         arguments.push_back(app);

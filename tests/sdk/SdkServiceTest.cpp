@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "Dispatch/NSRunLoop.h"
+#include "LocalServerSpawn.h"
 #include "RawHttp.h"
 #include "SdkServiceProcess.h"
 #include "SdkTestSupport.h"
@@ -99,6 +100,59 @@ TEST(SdkService, BodiesAreBoundedAsSentAndAsUnpacked) {
     EXPECT_EQ(firstViolation(2), "not served by an endpoint: status 415");
     EXPECT_EQ(firstViolation(3), "not served by an endpoint: status 411");
     EXPECT_EQ(firstViolation(4), "not served by an endpoint: status 413");
+}
+
+// A 4 MiB body of empty lines packs into a few kilobytes; each line is a
+// violation, and the answer and the record keep only the first of them.
+TEST(SdkService, ABodyOfBadLinesGetsABoundedAnswerAndRecord) {
+    SdkServiceProcess service({kApp});
+    ASSERT_TRUE(service.running());
+    constexpr size_t kLines = 4u << 20;
+    const auto packed = bit_gzippedData(Value::Data(kLines, uint8_t('\n')));
+    ASSERT_TRUE(packed);
+    const int socket = rawConnect(service.port());
+    ASSERT_GE(socket, 0);
+    ASSERT_TRUE(rawSend(socket,
+                        "POST /v2/track HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                        "Connection: close\r\nContent-Type: application/x-json-stream\r\n"
+                        "Charset: UTF-8\r\n"
+                        "Content-Encoding: gzip\r\nContent-Length: " +
+                            std::to_string(packed->size()) + "\r\n\r\n" +
+                            std::string(packed->begin(), packed->end())));
+    const std::string answer = rawReceive(socket, 30);
+    ::close(socket);
+    EXPECT_EQ(answer.rfind("HTTP/1.1 422", 0), 0u) << answer.substr(0, 100);
+    EXPECT_LT(answer.size(), 64u << 10);
+    EXPECT_NE(answer.find("\"line 1: not JSON\""), std::string::npos);
+    // Without Accept-Encoding (else the answer comes packed): one violation more.
+    EXPECT_NE(answer.find("and " + std::to_string(kLines + 1 - 99) + " more violations"),
+              std::string::npos);
+
+    const Value received = service.received();
+    ASSERT_EQ(received.count(), 1u);
+    EXPECT_EQ(received.at(0)->get("violations")->count(), 100u);
+}
+
+// Any local program could otherwise script the program's next answer (a
+// redirect to a local file) or read what it sent.
+TEST(SdkService, OnlyAServiceStartedForTestsCanBeSteeredOrRead) {
+    pid_t pid = -1;
+    const int port = spawnLocalServer({KELVARA_SDK_SERVICE, "--port", "0", "--app", kApp}, pid);
+    ASSERT_GT(port, 0);
+    const auto post = [&](const std::string& path) {
+        return rawStatus(port, "POST " + path +
+                                   " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+                                   "Content-Length: 0\r\n\r\n");
+    };
+    EXPECT_EQ(post("/_control/next?status=302&location=file:///etc/passwd"), 404);
+    EXPECT_EQ(post("/_control/app?id=ffffffffffffffffffffffffffffffff"), 404);
+    EXPECT_EQ(post("/_control/reset"), 404);
+    EXPECT_EQ(post("/_feedback/next-body"), 404);
+    for (const char* path : {"/_received", "/_telemetry", "/_crashes", "/_feedback/threads"})
+        EXPECT_EQ(rawStatus(port, rawGet(path)), 404) << path;
+    // The order was not taken: the next request gets its own answer.
+    EXPECT_EQ(rawStatus(port, rawGet("/lookup?bundleId=x&country=de")), 200);
+    stopLocalServer(pid);
 }
 
 TEST(SdkService, KeepsOnlyTheLatestExchanges) {

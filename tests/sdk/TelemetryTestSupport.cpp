@@ -59,7 +59,8 @@ int unusedLocalPort() {
 
 SdkServiceOnPort::SdkServiceOnPort(int port) {
     running_ =
-        spawnLocalServer({KELVARA_SDK_SERVICE, "--port", std::to_string(port)}, pid_) == port;
+        spawnLocalServer({KELVARA_SDK_SERVICE, "--port", std::to_string(port), "--test-control"},
+                         pid_) == port;
 }
 
 SdkServiceOnPort::~SdkServiceOnPort() {

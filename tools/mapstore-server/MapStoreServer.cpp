@@ -89,7 +89,6 @@ void replaceFile(const std::string& source, const std::string& target) {
 
 MapStoreServer::MapStoreServer(std::string root, std::optional<std::string> testData)
     : root_(std::move(root)), testData_(std::move(testData)) {
-    configureLocalServer(server_);
     if (testData_) {
         addControlEndpoints();
         server_.set_logger(
@@ -104,9 +103,7 @@ MapStoreServer::MapStoreServer(std::string root, std::optional<std::string> test
 }
 
 int MapStoreServer::bind(int port) {
-    if (port == 0)
-        return server_.bind_to_any_port("127.0.0.1");
-    return server_.bind_to_port("127.0.0.1", port) ? port : -1;
+    return server_.bindToLoopback(port);
 }
 
 void MapStoreServer::listen() {

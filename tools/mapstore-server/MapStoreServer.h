@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "LocalServer.h"
+
 // The map store's file server on 127.0.0.1: serves the files under a root
 // folder with Content-Length, Accept-Ranges, Last-Modified, ETag (the quoted
 // MD5) and X-Amz-Meta-Md5-Hash, answers HEAD, and handles Range and If-Range
@@ -75,7 +77,7 @@ class MapStoreServer {
 
     const std::string root_;
     const std::optional<std::string> testData_;
-    httplib::Server server_;
+    LocalServer server_;
     std::mutex mutex_;
     std::map<std::string, Fault> faults_;
     std::map<std::string, std::string> pendingReplacements_;  // by request path

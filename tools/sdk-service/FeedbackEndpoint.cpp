@@ -22,7 +22,12 @@
 //   POST /_feedback/delete?thread=T             forgets a thread
 //   POST /_feedback/token?value=V               the next new thread gets this token
 //   POST /_feedback/next-body                   the next feedback answer carries this body
+// The service keeps the latest kAttachmentBytes of attachments: older ones
+// are dropped from their messages and their URLs answer 404. POST
+// /_control/reset forgets every thread and attachment.
 namespace {
+
+constexpr size_t kAttachmentBytes = 64 * 1024 * 1024;
 
 struct Attachment {
     int64_t id = 0;
@@ -44,7 +49,8 @@ struct Message {
 struct FeedbackStore {
     std::mutex mutex;
     std::map<std::string, std::vector<Message>> threads;
-    std::map<int64_t, Attachment> attachments;
+    std::map<int64_t, Attachment> attachments;  // oldest first: identifiers only grow
+    size_t attachmentBytes = 0;
     int64_t nextId = 1;
     int64_t nextThread = 1;
     std::optional<std::string> nextToken;
@@ -54,6 +60,30 @@ struct FeedbackStore {
 FeedbackStore& store() {
     static FeedbackStore shared;
     return shared;
+}
+
+// Keeps an attachment, dropping the oldest ones past the bound; answers its identifier.
+int64_t keepAttachment(FeedbackStore& shared, std::string fileName, std::string contentType,
+                       std::string bytes) {
+    const int64_t id = shared.nextId++;
+    shared.attachmentBytes += bytes.size();
+    shared.attachments[id] = {id, std::move(fileName), std::move(contentType), std::move(bytes)};
+    while (shared.attachmentBytes > kAttachmentBytes) {
+        const auto oldest = shared.attachments.begin();
+        shared.attachmentBytes -= oldest->second.bytes.size();
+        shared.attachments.erase(oldest);
+    }
+    return id;
+}
+
+void forgetAll() {
+    FeedbackStore& shared = store();
+    std::lock_guard lock(shared.mutex);
+    shared.threads.clear();
+    shared.attachments.clear();
+    shared.attachmentBytes = 0;
+    shared.nextToken.reset();
+    shared.nextBody.reset();
 }
 
 std::string nowRFC3339() {
@@ -76,7 +106,10 @@ nlohmann::json threadJSON(const std::string& token, const std::vector<Message>& 
     for (const Message& message : messages) {
         nlohmann::json attachments = nlohmann::json::array();
         for (const int64_t id : message.attachments) {
-            const Attachment& attachment = shared.attachments.at(id);
+            const auto kept = shared.attachments.find(id);
+            if (kept == shared.attachments.end())
+                continue;
+            const Attachment& attachment = kept->second;
             attachments.push_back({{"id", id},
                                    {"file_name", attachment.fileName},
                                    {"content_type", attachment.contentType},
@@ -144,9 +177,8 @@ bool readMessage(SdkExchange& exchange, Message& message, FeedbackStore& shared)
     message.fields = fields;
     for (int index = 0; files.count("attachment" + std::to_string(index)); ++index) {
         const auto& part = files.find("attachment" + std::to_string(index))->second;
-        Attachment attachment{shared.nextId++, part.filename, part.content_type, part.content};
-        message.attachments.push_back(attachment.id);
-        shared.attachments[attachment.id] = std::move(attachment);
+        message.attachments.push_back(
+            keepAttachment(shared, part.filename, part.content_type, part.content));
     }
     return true;
 }
@@ -224,27 +256,26 @@ void addControls(httplib::Server& server) {
                    }
                    response.set_content(found->second.bytes, found->second.contentType.c_str());
                });
-    server.Post(
-        "/_feedback/reply", [](const httplib::Request& request, httplib::Response& response) {
-            auto& shared = store();
-            std::lock_guard lock(shared.mutex);
-            const std::string token = request.get_param_value("thread");
-            if (!shared.threads.count(token)) {
-                response.status = 404;
-                return;
-            }
-            Message reply;
-            reply.id = shared.nextId++;
-            reply.text = request.get_param_value("text");
-            reply.createdAt = nowRFC3339();
-            if (!request.body.empty()) {
-                Attachment attachment{shared.nextId++, request.get_param_value("file_name"),
-                                      request.get_param_value("content_type"), request.body};
-                reply.attachments.push_back(attachment.id);
-                shared.attachments[attachment.id] = std::move(attachment);
-            }
-            shared.threads[token].push_back(std::move(reply));
-        });
+    server.Post("/_feedback/reply",
+                [](const httplib::Request& request, httplib::Response& response) {
+                    auto& shared = store();
+                    std::lock_guard lock(shared.mutex);
+                    const std::string token = request.get_param_value("thread");
+                    if (!shared.threads.count(token)) {
+                        response.status = 404;
+                        return;
+                    }
+                    Message reply;
+                    reply.id = shared.nextId++;
+                    reply.text = request.get_param_value("text");
+                    reply.createdAt = nowRFC3339();
+                    if (!request.body.empty()) {
+                        reply.attachments.push_back(
+                            keepAttachment(shared, request.get_param_value("file_name"),
+                                           request.get_param_value("content_type"), request.body));
+                    }
+                    shared.threads[token].push_back(std::move(reply));
+                });
     server.Post("/_feedback/delete", [](const httplib::Request& request, httplib::Response&) {
         auto& shared = store();
         std::lock_guard lock(shared.mutex);
@@ -274,4 +305,5 @@ void addFeedbackEndpoint(SdkService& service) {
         });
     }
     addControls(service.server());
+    service.addResetAction(forgetAll);
 }

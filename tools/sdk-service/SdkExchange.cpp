@@ -2,6 +2,23 @@
 
 #include <set>
 
+void SdkExchange::violation(std::string text) {
+    if (violations.size() == kMaximumViolations) {
+        // The last kept violation gives way to the count.
+        omittedViolations += omittedViolations == 0 ? 2 : 1;
+        violations.back() = "and " + std::to_string(omittedViolations) + " more violations";
+        return;
+    }
+    if (text.size() > kMaximumViolationBytes) {
+        size_t end = kMaximumViolationBytes;
+        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            --end;  // not inside a UTF-8 sequence
+        text.resize(end);
+        text += "...";
+    }
+    violations.push_back(std::move(text));
+}
+
 std::string SdkExchange::appIdentifier() {
     const std::string app = match[1];
     if (app.size() != 32 || app.find_first_not_of("0123456789abcdef") != std::string::npos)

@@ -11,6 +11,11 @@
 // add a violation for every way the request departs from the protocol; the
 // service then answers 422 unless the handler chose a status of its own.
 struct SdkExchange {
+    // What one request may leave in the records and its answer, however many
+    // ways it departs from the protocol: the first violations, each cut short.
+    static constexpr size_t kMaximumViolations = 100;
+    static constexpr size_t kMaximumViolationBytes = 300;
+
     const httplib::Request& request;
     const httplib::Match& match;  // the endpoint's path pattern groups
     std::vector<std::string> violations;
@@ -19,8 +24,10 @@ struct SdkExchange {
     std::string contentType = "text/plain";
     // The status a test ordered for this request; it replaces the endpoint's.
     std::optional<int> forcedStatus;
+    size_t omittedViolations = 0;
 
-    void violation(std::string text) { violations.push_back(std::move(text)); }
+    // Kept within the bounds above; the last kept one then says how many more came.
+    void violation(std::string text);
 
     // Checks shared by the endpoints.
     // The path's first group, checked to be 32 lower-case hex digits.

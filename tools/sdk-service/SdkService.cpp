@@ -47,26 +47,35 @@ bool isDeflated(const std::string& encoding) {
     return encoding == "gzip" || encoding == "x-gzip" || encoding == "deflate";
 }
 
-// The bytes the fields of a kept exchange hold.
-size_t recordBytes(const nlohmann::json& record) {
-    size_t bytes = 256;
-    if (const auto fields = record.find("fields"); fields != record.end()) {
-        for (const auto& field : fields->items())
-            bytes += field.value().value("length", size_t(0));
+// About the bytes a kept exchange holds: its texts and a little for each value.
+size_t recordBytes(const nlohmann::json& value) {
+    if (value.is_string())
+        return 16 + value.get_ref<const std::string&>().size();
+    size_t bytes = 16;
+    if (value.is_object()) {
+        for (const auto& [key, item] : value.items())
+            bytes += key.size() + recordBytes(item);
+    } else if (value.is_array()) {
+        for (const auto& item : value)
+            bytes += recordBytes(item);
     }
     return bytes;
 }
 
 }  // namespace
 
-SdkService::SdkService(size_t historyLength) : historyLength_(std::max<size_t>(1, historyLength)) {
-    configureLocalServer(server_);
+SdkService::SdkService(size_t historyLength, bool testControl)
+    : historyLength_(std::max<size_t>(1, historyLength)) {
     // One request per connection keeps an ordered drop and a quick stop simple.
     server_.set_keep_alive_max_count(1);
     server_.set_payload_max_length(kMaximumBodyBytes);
-    server_.set_pre_routing_handler([](const httplib::Request& request,
-                                       httplib::Response& response) {
+    server_.set_pre_routing_handler([testControl](const httplib::Request& request,
+                                                  httplib::Response& response) {
         receivedEncoding.reset();
+        if (!testControl && isControlPath(request.path)) {
+            response.status = 404;
+            return httplib::Server::HandlerResponse::Handled;
+        }
         if (request.get_header_value("Transfer-Encoding").find("chunked") != std::string::npos) {
             response.status = 411;
             return httplib::Server::HandlerResponse::Handled;
@@ -101,6 +110,15 @@ SdkService::SdkService(size_t historyLength) : historyLength_(std::max<size_t>(1
         std::lock_guard lock(mutex_);
         keep(exchange.record());
     });
+}
+
+bool SdkService::isControlPath(const std::string& path) {
+    return path.rfind("/_", 0) == 0 && path.rfind("/_feedback/attachments/", 0) != 0;
+}
+
+void SdkService::addResetAction(std::function<void()> action) {
+    std::lock_guard lock(mutex_);
+    resetActions_.push_back(std::move(action));
 }
 
 void SdkService::keep(nlohmann::json record) {
@@ -224,6 +242,8 @@ void SdkService::addControlEndpoints() {
     });
     server_.Post("/_control/reset", [this](const httplib::Request&, httplib::Response&) {
         std::lock_guard lock(mutex_);
+        for (const auto& action : resetActions_)
+            action();
         received_.clear();
         receivedBytes_ = 0;
         nextStatus_.reset();
@@ -255,9 +275,7 @@ void SdkService::addControlEndpoints() {
 }
 
 int SdkService::bind(int port) {
-    if (port == 0)
-        return server_.bind_to_any_port("127.0.0.1");
-    return server_.bind_to_port("127.0.0.1", port) ? port : -1;
+    return server_.bindToLoopback(port);
 }
 
 void SdkService::listen() {

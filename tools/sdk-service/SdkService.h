@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "LocalServer.h"
 #include "SdkExchange.h"
 
 // The SDK's service on 127.0.0.1. Each endpoint checks requests against the
@@ -23,9 +24,12 @@
 // a gzip or deflate body may unpack to at most that many bytes: larger ones
 // are answered 413, a body sent in chunks 411, another encoding 415.
 //
-// Control endpoints (never seen by the SDK):
+// Control endpoints (never seen by the SDK), open only to a service started
+// for tests (`testControl`); otherwise every path under "/_" but the feedback
+// attachments (whose URLs the feedback answers carry) is answered 404:
 //   GET  /_received                      the history of exchanges, as JSON
-//   POST /_control/reset                 forgets exchanges and pending orders
+//   POST /_control/reset                 forgets exchanges, pending orders and what
+//                                        the endpoints keep (addResetAction)
 //   POST /_control/next?status=N         the next request is answered with N
 //   POST /_control/next?drop=1           the next request's connection is closed unanswered
 //   POST /_control/next?...&body=TEXT    ... and answered with this body (empty: none)
@@ -39,7 +43,7 @@ class SdkService {
     static constexpr size_t kDefaultHistoryLength = 1000;
     static constexpr size_t kHistoryBytes = 64 * 1024 * 1024;
 
-    explicit SdkService(size_t historyLength = kDefaultHistoryLength);
+    explicit SdkService(size_t historyLength = kDefaultHistoryLength, bool testControl = false);
 
     // The endpoints, one call per endpoint file.
     void addEndpoint(const std::string& method, const std::string& pathPattern, Handler handler);
@@ -54,6 +58,8 @@ class SdkService {
 
     // The underlying server, for an endpoint file's own control routes ("/_...").
     httplib::Server& server() { return server_; }
+    // Run by POST /_control/reset, for what an endpoint file keeps itself.
+    void addResetAction(std::function<void()> action);
 
     // Binds to 127.0.0.1 (port 0: a free one); answers the port or -1.
     int bind(int port);
@@ -69,8 +75,9 @@ class SdkService {
                httplib::Response& response);
     void addControlEndpoints();
     void keep(nlohmann::json record);  // under mutex_
+    static bool isControlPath(const std::string& path);
 
-    httplib::Server server_;
+    LocalServer server_;
     mutable std::mutex mutex_;
     const size_t historyLength_;
     std::deque<Kept> received_;
@@ -81,6 +88,7 @@ class SdkService {
     bool nextDrop_ = false;
     std::set<std::string> apps_;
     std::set<std::string> pingedApps_;
+    std::vector<std::function<void()>> resetActions_;
 };
 
 // Registers the integration ping.

@@ -1,5 +1,6 @@
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <regex>
 #include <set>
 #include <thread>
@@ -10,16 +11,25 @@
 // POST v2/track: gzip-compressed JSON lines, one telemetry envelope per line.
 // The server has already inflated the body (a body that is not gzip never
 // reaches the endpoint and is recorded with the server's 400). Every line is
-// checked against the envelope; the lines are kept, and
+// checked against the envelope; the lines of requests that keep to it are
+// kept (the latest kKeptBytes of their text), and
 // GET /_telemetry answers {"lines": [...], "maxInFlight": N}, the most track
 // requests the service ever served at once. A request to /_telemetry takes a
 // pending /_control/next order like any endpoint, so read it only when none
 // is pending.
 namespace {
 
+constexpr size_t kKeptBytes = 16 * 1024 * 1024;
+
+struct KeptLine {
+    nlohmann::json line;
+    size_t bytes = 0;
+};
+
 struct TrackStore {
     std::mutex mutex;
-    nlohmann::json lines = nlohmann::json::array();
+    std::deque<KeptLine> lines;
+    size_t bytes = 0;
     std::atomic<int> inFlight = 0;
     std::atomic<int> maxInFlight = 0;
 };
@@ -140,39 +150,52 @@ void addTrackEndpoint(SdkService& service) {
         const std::string& body = exchange.request.body;
         if (body.empty() || body.back() != '\n')
             exchange.violation("body is not newline-terminated JSON lines");
-        std::vector<nlohmann::json> lines;
+        // Only the lines of a request that keeps to the protocol are kept.
+        std::vector<KeptLine> lines;
+        size_t count = 0;
         size_t start = 0;
         while (start < body.size()) {
             const size_t end = std::min(body.find('\n', start), body.size());
-            const std::string text = body.substr(start, end - start);
-            const std::string where = "line " + std::to_string(lines.size() + 1);
+            const std::string_view text(body.data() + start, end - start);
+            const std::string where = "line " + std::to_string(++count);
             auto line = nlohmann::json::parse(text, nullptr, false);
             if (line.is_discarded())
                 exchange.violation(where + ": not JSON");
             else
                 checkEnvelope(exchange, where, line);
-            lines.push_back(std::move(line));
+            if (exchange.violations.empty())
+                lines.push_back({std::move(line), text.size()});
+            else
+                lines.clear();
             start = end + 1;
         }
-        const size_t count = lines.size();
         if (exchange.violations.empty()) {
             std::lock_guard lock(shared.mutex);
-            for (auto& line : lines)
+            for (auto& line : lines) {
+                shared.bytes += line.bytes;
                 shared.lines.push_back(std::move(line));
+            }
+            while (shared.bytes > kKeptBytes) {
+                shared.bytes -= shared.lines.front().bytes;
+                shared.lines.pop_front();
+            }
         }
         exchange.contentType = "application/json";
         exchange.body = nlohmann::json{{"itemsReceived", count},
                                        {"itemsAccepted", exchange.violations.empty() ? count : 0},
                                        {"errors", exchange.violations}}
-                            .dump();
+                            .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
         --shared.inFlight;
     });
     service.addEndpoint("GET", "/_telemetry", [](SdkService&, SdkExchange& exchange) {
         TrackStore& shared = store();
         std::lock_guard lock(shared.mutex);
+        nlohmann::json lines = nlohmann::json::array();
+        for (const KeptLine& kept : shared.lines)
+            lines.push_back(kept.line);
         exchange.contentType = "application/json";
         exchange.body =
-            nlohmann::json{{"lines", shared.lines}, {"maxInFlight", shared.maxInFlight.load()}}
-                .dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+            nlohmann::json{{"lines", lines}, {"maxInFlight", shared.maxInFlight.load()}}.dump(
+                -1, ' ', false, nlohmann::json::error_handler_t::replace);
     });
 }

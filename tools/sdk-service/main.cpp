@@ -14,27 +14,34 @@
 namespace {
 
 int usage(const char* program) {
-    std::fprintf(stderr, "usage: %s [--port N] [--app ID]... [--builds FILE] [--history N]\n",
+    std::fprintf(stderr,
+                 "usage: %s [--port N] [--app ID]... [--builds FILE] [--history N] "
+                 "[--test-control]\n",
                  program);
     return 2;
 }
 
 }  // namespace
 
-// kelvara-sdk-service [--port N] [--app ID]... [--builds FILE] [--history N]
+// kelvara-sdk-service [--port N] [--app ID]... [--builds FILE] [--history N] [--test-control]
 // Prints the port it listens on as the first line of standard output.
 // --history: how many exchanges GET /_received keeps (default 1000).
+// --test-control opens the endpoints under "/_" that tests read and steer
+// the service with; without it no local program can script its answers.
 int main(int argc, char** argv) {
     size_t history = SdkService::kDefaultHistoryLength;
-    for (int i = 1; i + 1 < argc; ++i) {
-        if (std::strcmp(argv[i], "--history") == 0) {
+    bool testControl = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--test-control") == 0) {
+            testControl = true;
+        } else if (std::strcmp(argv[i], "--history") == 0 && i + 1 < argc) {
             const auto length = parseDecimal(argv[i + 1]);
             if (!length || *length == 0)
                 return usage(argv[0]);
             history = *length;
         }
     }
-    SdkService service(history);
+    SdkService service(history, testControl);
     addIntegrationEndpoint(service);
     addTrackEndpoint(service);
     addCrashEndpoint(service);
@@ -52,7 +59,7 @@ int main(int argc, char** argv) {
                 return 2;
         } else if (std::strcmp(argv[i], "--history") == 0 && i + 1 < argc) {
             ++i;  // read above
-        } else {
+        } else if (std::strcmp(argv[i], "--test-control") != 0) {
             return usage(argv[0]);
         }
     }

@@ -12,7 +12,6 @@ constexpr uint64_t kMaximumLevel = 11;
 
 TileServer::TileServer(const TileRenderer& renderer, Options options)
     : renderer_(renderer), options_(std::move(options)) {
-    configureLocalServer(server_);
     server_.Get(R"(/neighbourhood/(\d+)/(\d+)/(\d+)\.png)",
                 [this](const httplib::Request& request, httplib::Response& response) {
                     serveTile(request, response);
@@ -23,9 +22,7 @@ TileServer::TileServer(const TileRenderer& renderer, Options options)
 }
 
 int TileServer::bind(int port) {
-    if (port == 0)
-        return server_.bind_to_any_port("127.0.0.1");
-    return server_.bind_to_port("127.0.0.1", port) ? port : -1;
+    return server_.bindToLoopback(port);
 }
 
 bool TileServer::shouldFail() {

@@ -7,6 +7,7 @@
 #include <random>
 #include <string>
 
+#include "LocalServer.h"
 #include "TileRenderer.h"
 
 // The neighbourhood tile service: GET "/neighbourhood/{z}/{x}/{y}.png?apikey=KEY".
@@ -34,7 +35,7 @@ class TileServer {
 
     const TileRenderer& renderer_;
     Options options_;
-    httplib::Server server_;
+    LocalServer server_;
     std::atomic<long> requests_ = 0;
     std::mutex randomMutex_;
     std::mt19937 random_{20261206};

@@ -97,6 +97,30 @@ TEST_F(BITFeedbackManagerTest, FirstMessageOpensAThreadWhoseBoundaryTheTextCanno
     EXPECT_EQ(client.Get(url.substr(url.find("/_feedback")))->body, "JPEG----FOO");
 }
 
+// The service keeps no attachment for ever: the oldest go past its bound,
+// and a reset forgets them all.
+TEST_F(BITFeedbackManagerTest, TheServiceDropsOldAttachmentsAndForgetsThemOnReset) {
+    send("question");
+    ASSERT_TRUE(manager->token());
+    auto client = control();
+    const std::string file(24u << 20, 'a');
+    const std::string reply = "/_feedback/reply?thread=" + *manager->token() +
+                              "&text=t&file_name=a.bin&content_type=application%2Foctet-stream";
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(client.Post(reply.c_str(), file, "application/octet-stream")->status, 200);
+    const auto messages = threads()[*manager->token()]["feedback"]["messages"];
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_TRUE(messages[1]["attachments"].empty());
+    ASSERT_EQ(messages[3]["attachments"].size(), 1u);
+    const std::string url = messages[3]["attachments"][0]["url"];
+    const std::string path = url.substr(url.find("/_feedback"));
+    EXPECT_EQ(client.Get(path.c_str())->body.size(), file.size());
+
+    client.Post("/_control/reset", "", "text/plain");
+    EXPECT_EQ(client.Get(path.c_str())->status, 404);
+    EXPECT_TRUE(threads().empty());
+}
+
 TEST_F(BITFeedbackManagerTest, LaterMessagesGoToTheThreadWithAnEncodedToken) {
     auto client = control();
     client.Post("/_feedback/token?value=a%20b%3Fc", "", "text/plain");

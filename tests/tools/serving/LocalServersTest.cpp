@@ -30,6 +30,42 @@ class Running {
     int port_ = 0;
 };
 
+// Clients that each send the start of a request's headers, then a byte of
+// them every `interval`, as a slow client would, while this lives.
+class Trickling {
+  public:
+    Trickling(int port, unsigned count, std::chrono::milliseconds interval) {
+        for (unsigned i = 0; i < count; ++i) {
+            const int socket = rawConnect(port);
+            if (socket < 0)
+                continue;
+            rawSend(socket, "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ");
+            sockets_.push_back(socket);
+        }
+        dribble_ = std::thread([this, interval] {
+            while (!stopping_) {
+                for (const int socket : sockets_)
+                    rawSend(socket, "a");
+                for (auto waited = std::chrono::milliseconds(0); waited < interval && !stopping_;
+                     waited += std::chrono::milliseconds(50))
+                    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        });
+    }
+    ~Trickling() {
+        stopping_ = true;
+        dribble_.join();
+        for (const int socket : sockets_)
+            ::close(socket);
+    }
+    size_t connected() const { return sockets_.size(); }
+
+  private:
+    std::vector<int> sockets_;
+    std::atomic<bool> stopping_ = false;
+    std::thread dribble_;
+};
+
 class LocalServersTest : public ::testing::Test {
   protected:
     struct Server {
@@ -40,7 +76,7 @@ class LocalServersTest : public ::testing::Test {
     std::vector<Server> servers() const {
         return {
             {"tile server", {KELVARA_TILE_SERVER, "--port", "0"}, "/_count"},
-            {"SDK service", {KELVARA_SDK_SERVICE, "--port", "0"}, "/_received"},
+            {"SDK service", {KELVARA_SDK_SERVICE, "--port", "0"}, "/api/2/apps/x"},
             {"map store server",
              {KELVARA_MAPSTORE_SERVER, "--root", root_.path(), "--port", "0"},
              "/nothing.zip"},
@@ -60,27 +96,46 @@ TEST_F(LocalServersTest, ClientsSendingTheirRequestsSlowlyDoNotHoldEveryoneElse)
         SCOPED_TRACE(server.name);
         Running running(server.arguments);
         ASSERT_GT(running.port(), 0);
-        std::vector<int> slow;
-        for (unsigned i = 0; i < held; ++i) {
-            const int socket = rawConnect(running.port());
-            ASSERT_GE(socket, 0);
-            rawSend(socket, "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ");
-            slow.push_back(socket);
-        }
-        std::atomic<bool> answered = false;
-        std::thread dribble([&] {
-            while (!answered) {
-                for (const int socket : slow)
-                    rawSend(socket, "a");
-                std::this_thread::sleep_for(std::chrono::milliseconds(300));
-            }
-        });
+        Trickling slow(running.port(), held, std::chrono::milliseconds(300));
+        ASSERT_EQ(slow.connected(), held);
         EXPECT_NE(rawStatus(running.port(), rawGet(server.path), 15), 0);
-        answered = true;
-        dribble.join();
-        for (const int socket : slow)
-            ::close(socket);
     }
+}
+
+// As many clients as a server has workers by default, each trickling a
+// header byte a second, cannot delay a normal request past a second.
+TEST_F(LocalServersTest, ANormalRequestIsAnsweredAtOnceWhileManyClientsTrickle) {
+    constexpr unsigned kTricklers = 64;
+    for (const Server& server : servers()) {
+        SCOPED_TRACE(server.name);
+        Running running(server.arguments);
+        ASSERT_GT(running.port(), 0);
+        Trickling slow(running.port(), kTricklers, std::chrono::seconds(1));
+        ASSERT_EQ(slow.connected(), kTricklers);
+        EXPECT_NE(rawStatus(running.port(), rawGet(server.path), 1), 0);
+    }
+}
+
+// However steadily its bytes come, a request must arrive whole in time: a
+// client still sending its headers is cut off after a few seconds.
+TEST_F(LocalServersTest, AClientTricklingItsHeadersIsCutOffAtTheDeadline) {
+    Running tiles({KELVARA_TILE_SERVER, "--port", "0"});
+    ASSERT_GT(tiles.port(), 0);
+    const int socket = rawConnect(tiles.port());
+    ASSERT_GE(socket, 0);
+    rawSend(socket, "GET /_count HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ");
+    // The server's deadline is 5 s; a byte goes every 0.5 s for up to 20 s.
+    // The server may say why before it closes the connection.
+    bool cutOff = false;
+    for (int tick = 0; tick < 40 && !cutOff; ++tick) {
+        rawSend(socket, "a");
+        pollfd wanted{socket, POLLIN, 0};
+        cutOff = ::poll(&wanted, 1, 500) > 0;
+    }
+    ASSERT_TRUE(cutOff);
+    const std::string said = rawReceive(socket, 5);
+    EXPECT_TRUE(said.empty() || said.rfind("HTTP/1.1 4", 0) == 0) << said;
+    ::close(socket);
 }
 
 TEST_F(LocalServersTest, NumbersTooLargeForTheirPlaceNameNothing) {
@@ -93,7 +148,7 @@ TEST_F(LocalServersTest, NumbersTooLargeForTheirPlaceNameNothing) {
                         rawGet("/neighbourhood/2/99999999999999999999999/1.png" + kTileKey)),
               404);
 
-    Running sdk({KELVARA_SDK_SERVICE, "--port", "0"});
+    Running sdk({KELVARA_SDK_SERVICE, "--port", "0", "--test-control"});
     ASSERT_GT(sdk.port(), 0);
     EXPECT_EQ(rawStatus(sdk.port(), rawGet("/_feedback/attachments/99999999999999999999")), 404);
     EXPECT_EQ(rawStatus(sdk.port(), rawGet("/_feedback/attachments/9223372036854775808")), 404);
