@@ -9,6 +9,7 @@
 #include "Foundation/NSLocale.h"
 #include "Foundation/NSNotificationCenter.h"
 #include "Foundation/NSUserDefaults.h"
+#include "Net/NSURL.h"
 #include "Net/NSURLSession.h"
 #include "UIKit/UIApplication.h"
 #include "sdk/BITZizavaFormatting.h"
@@ -293,7 +294,21 @@ void BITStoreUpdateManager::showAction() {
             "a valid URL from the store API.");
         return;
     }
+    // The address comes from the network: anything but the store's own page
+    // (a local file, a mail with an attachment, a program) is not opened.
+    if (!isStorePage(*appStoreURLString_)) {
+        BITZizavaLogError("ERROR: The app store page %s is not on the store's host; not opened.",
+                          appStoreURLString_->c_str());
+        return;
+    }
     UIApplication::sharedApplication()->openURL(*appStoreURLString_);
+}
+
+bool BITStoreUpdateManager::isStorePage(const std::string& url) const {
+    const auto page = NSURL::URLWithString(url);
+    const auto lookup = NSURL::URLWithString(lookupURL(""));
+    return page && lookup && (page->scheme() == "http" || page->scheme() == "https") &&
+           !page->host().empty() && page->host() == lookup->host();
 }
 
 void BITStoreUpdateManager::startManager() {

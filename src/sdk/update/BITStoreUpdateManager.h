@@ -99,6 +99,8 @@ class BITStoreUpdateManager : public BITZizavaBaseManager, public UIAlertViewDel
 
   private:
     std::string lookupURL(const std::string& countryCode) const;
+    // A store page the launcher may open: http(s) on the lookup service's own host.
+    bool isStorePage(const std::string& url) const;
 
     std::optional<std::string> newStoreVersion_;
     std::optional<std::string> appStoreURLString_;

@@ -95,6 +95,46 @@ TEST_F(BITStoreUpdateManagerTest, ShowOpensTheStorePageThroughTheLauncher) {
     EXPECT_EQ(manager_->appStoreURLString()->rfind(service_.baseURL(), 0), 0u);
 }
 
+// The page address comes from the network; the launcher would open anything.
+TEST_F(BITStoreUpdateManagerTest, ShowOpensOnlyWebPagesOfTheStoresOwnHost) {
+    RecordedLaunches launches;
+    service_.setStoreVersion(kTestBundleIdentifier, "de", "1.0");
+    check();
+    const std::string host = service_.baseURL();
+    const std::vector<std::string> refused = {
+        "file:///etc/passwd",
+        "mailto:someone@example.org?attach=/etc/passwd",
+        "/usr/share/applications/kelvara.desktop",
+        "ftp://127.0.0.1/store",
+        "http://example.org/store/app",
+        "http://127.0.0.1@example.org/store/app",
+        "javascript:alert(1)",
+    };
+    // A lookup answer naming this version and page (neither needs escaping).
+    const auto answer = [](const std::string& version, const std::string& page) {
+        return R"({"results": [{"version": ")" + version + R"(", "trackViewUrl": ")" + page +
+               R"("}]})";
+    };
+    int minor = 1;
+    for (const std::string& page : refused) {
+        SCOPED_TRACE(page);
+        const std::string version = "1." + std::to_string(minor++);
+        service_.answerNextWith(200, answer(version, page));
+        check();
+        const auto alert = manager_->updateAlert();
+        ASSERT_TRUE(alert);
+        alert->dismissWithClickedButtonIndexAnimated(alert->firstOtherButtonIndex() + 1, false);
+        EXPECT_EQ(launches.size(), 0u);
+    }
+    // The store's own page still opens.
+    service_.answerNextWith(200, answer("2.0", host + "store/x"));
+    check();
+    ASSERT_TRUE(manager_->updateAlert());
+    manager_->updateAlert()->dismissWithClickedButtonIndexAnimated(
+        manager_->updateAlert()->firstOtherButtonIndex() + 1, false);
+    EXPECT_EQ(launches.size(), 1u);
+}
+
 TEST_F(BITStoreUpdateManagerTest, ANonSuccessStatusIsATransportErrorThatKeepsTheUpdateState) {
     service_.setStoreVersion(kTestBundleIdentifier, "de", "1.0");
     check();
