@@ -11,10 +11,12 @@
 #include "CBGeoData/CBGeoSearchResult.h"
 #include "CBGeoData/CBGeoTag.h"
 #include "CoreLocation/CLLocationManager.h"
+#include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPathUtilities.h"
 #include "UIKit/UIAlertView.h"
+#include "UIKit/UIApplication.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UIFont.h"
@@ -374,9 +376,28 @@ void CBMapViewController::showSettings() {
     presentViewControllerAnimatedCompletion(settings, true, nullptr);
 }
 
+// A message of the start (a map opens before the window is key) waits for
+// the window: shown once the main loop turns, or when the screen appears.
 void CBMapViewController::showMessage(const std::string& title, const std::string& message) {
     alert_ = std::make_shared<UIAlertView>(title, message, std::weak_ptr<UIAlertViewDelegate>(),
                                            NSLocalizedString("OK"));
+    if (UIApplication::sharedApplication()->keyWindow()) {
+        alert_->show();
+        return;
+    }
+    messageWaiting_ = true;
+    std::weak_ptr<CBMapViewController> weak =
+        std::static_pointer_cast<CBMapViewController>(shared_from_this());
+    DispatchQueue::main()->async([weak] {
+        if (auto me = weak.lock())
+            me->showWaitingMessage();
+    });
+}
+
+void CBMapViewController::showWaitingMessage() {
+    if (!messageWaiting_ || !alert_ || !UIApplication::sharedApplication()->keyWindow())
+        return;
+    messageWaiting_ = false;
     alert_->show();
 }
 

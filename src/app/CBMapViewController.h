@@ -217,6 +217,7 @@ class CBMapViewController : public UIViewController,
                                      const std::string& name);
     void showSettings();
     void showMessage(const std::string& title, const std::string& message);
+    void showWaitingMessage();
     void setMapFrameKeepingCentre(const CGRect& frame);
     // A map opened the first time shows its main town.
     void showMainTown();
@@ -266,6 +267,7 @@ class CBMapViewController : public UIViewController,
     std::vector<std::shared_ptr<CBGeoSearchResult>> results_;
     std::shared_ptr<UILabel> nothingFoundLabel_;
     std::shared_ptr<UIAlertView> alert_;
+    bool messageWaiting_ = false;  // alert_ waits for a key window
     std::unique_ptr<CBMapDisplayModeManager> displayModes_;
     std::shared_ptr<CBCompassButton> compassButton_;
     std::shared_ptr<UIButton> zoomInButton_;

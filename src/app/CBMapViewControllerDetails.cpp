@@ -58,6 +58,9 @@ void CBMapViewController::openBookmarksForStorePath(const std::string& path) {
         CBBookmarksManager::StoreState::Unreadable)
         showMessage(NSLocalizedString("BookmarksUnreadableTitle"),
                     NSLocalizedString("BookmarksUnreadableMessage"));
+    else if (bookmarksManager_->takeSetAsideStorePath())
+        showMessage(NSLocalizedString("BookmarksSetAsideTitle"),
+                    NSLocalizedString("BookmarksSetAsideMessage"));
 }
 
 std::optional<std::string> CBMapViewController::currentMapStorePath() {

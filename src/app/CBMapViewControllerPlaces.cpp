@@ -100,6 +100,7 @@ void CBMapViewController::viewWillAppear(bool animated) {
 
 void CBMapViewController::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
+    showWaitingMessage();
     if (boxToShowOnAppearance_) {
         mapView_->zoomToBoundingBoxAnimated(boxToShowOnAppearance_, animated);
         boxToShowOnAppearance_.reset();

@@ -18,6 +18,7 @@
 #include "Foundation/NSLog.h"
 #include "Foundation/NSValueTransformer.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "packages/CBDamagedStore.h"
 #include "packages/CBMapStoreIdentifier.h"
 #include "places/CBPlaceTexts.h"
 
@@ -74,6 +75,14 @@ CBBookmarksManager::StoreState CBBookmarksManager::setupForMapWithIdentifier(
     std::filesystem::create_directories(bookmarksBasePath_, ignored);
     mapIdentifier_ = identifier;
     if (!addPersistentStoreCoordinatorWithPath(*path)) {
+        // Nothing is lost: the damaged file stays beside the new store.
+        releaseCoreDataStack();
+        if (CBDamagedStore::setAsideStoreAtPath(*path, "the bookmarks of " + *identifier) &&
+            addPersistentStoreCoordinatorWithPath(*path)) {
+            setAsideStorePath_ = *path + ".corrupt";
+            storeState_ = StoreState::Open;
+            return storeState_;
+        }
         NSLogWithLevel(NSLogLevel::Error, "Kelvara: the bookmarks of %s cannot be read from %s",
                        identifier->c_str(), path->c_str());
         storeState_ = StoreState::Unreadable;

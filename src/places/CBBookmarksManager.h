@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "CBGeoData/CBGeoDataManager.h"
 #include "mapkit/CBAnnotation.h"
@@ -30,7 +31,7 @@ class CBBookmarksManager : public CBGeoDataManager {
     enum class StoreState {
         Closed,      // no map, or an identifier that cannot name a file
         Open,        //
-        Unreadable,  // a file that is no bookmark store, left as it is
+        Unreadable,  // a file that is no bookmark store and could not be set aside
     };
     static constexpr const char* kFolderName = "bookmarks";
     static constexpr const char* kOriginalCanonicalNameKey = "originalCanonicalName";
@@ -49,10 +50,16 @@ class CBBookmarksManager : public CBGeoDataManager {
     }
 
     // Saves what is pending and opens the map's store, made when missing.
-    // An identifier that cannot name a file in the folder ("/", "..", empty)
-    // or none opens nothing.
+    // A file that does not open as a bookmark store is set aside as
+    // "<file>.corrupt" and a new store made in its place. An identifier that
+    // cannot name a file in the folder ("/", "..", empty) or none opens nothing.
     StoreState setupForMapWithIdentifier(const std::optional<std::string>& identifier);
     StoreState storeState() const { return storeState_; }
+    // Where a damaged store was set aside since the last call, for telling
+    // the user once; nullopt when none was.
+    std::optional<std::string> takeSetAsideStorePath() {
+        return std::exchange(setAsideStorePath_, {});
+    }
     const std::optional<std::string>& mapIdentifier() const { return mapIdentifier_; }
     // The file of an identifier's store; nullopt for an identifier that cannot name one.
     std::optional<std::string> storePathForMapWithIdentifier(
@@ -100,4 +107,5 @@ class CBBookmarksManager : public CBGeoDataManager {
     std::weak_ptr<CBBookmarksManagerDelegate> bookmarkDelegate_;
     StoreState storeState_ = StoreState::Closed;
     std::optional<std::string> mapIdentifier_;
+    std::optional<std::string> setAsideStorePath_;
 };

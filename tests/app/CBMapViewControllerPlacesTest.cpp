@@ -13,6 +13,7 @@
 #include "MapScreenFixture.h"
 #include "TopTableFixture.h"
 #include "UIKit/UIAlertView.h"
+#include "UIKit/UIApplication.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UIPopoverController.h"
@@ -202,14 +203,35 @@ TEST_F(CBMapViewControllerPlacesTest, EachMapKeepsItsOwnBookmarks) {
     EXPECT_EQ(bookmarks_->managedObjectContext()->executeFetchRequest(all)->size(), 1u);
 }
 
-TEST_F(CBMapViewControllerPlacesTest, UnreadableBookmarksAreSaidAndTheMapStillOpens) {
+// The map opens before the window is key, as it does at the program's start:
+// the message waits for the window and is shown once.
+TEST_F(CBMapViewControllerPlacesTest, DamagedBookmarksAreSetAsideSaidOnceAndNewOnesCanBeAdded) {
     auto map = installNeubrandenburg();
     registry_->setCurrentMap(map);
-    std::ofstream(bookmarks_->bookmarksBasePath() + "/neubrandenburg.sqlite") << "scribbled over";
-    showWithBookmarks();
+    const std::string store = bookmarks_->bookmarksBasePath() + "/neubrandenburg.sqlite";
+    std::ofstream(store) << "scribbled over";
+    UIApplication::sharedApplication()->setKeyWindow(nullptr);
+    screen_ = std::make_shared<CBMapViewController>(registry_, "");
+    screen_->setBookmarksManager(bookmarks_);
+    window_ = std::make_shared<UIWindow>(CGRect{CGPointZero, {320, 568}});
+    window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
+    window_->makeKeyAndVisible();
+    window_->layoutIfNeeded();
     EXPECT_TRUE(screen_->hasMap());
-    EXPECT_EQ(bookmarks_->storeState(), CBBookmarksManager::StoreState::Unreadable);
-    play(R"(expect "Bookmarks cannot be read")");
+    EXPECT_EQ(bookmarks_->storeState(), CBBookmarksManager::StoreState::Open);
+    play(R"(
+wait-for "Bookmarks could not be read"
+tap "OK"
+idle
+)");
+    std::ifstream kept(store + ".corrupt");
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "scribbled over");
+    EXPECT_TRUE(
+        bookmarks_->addBookmarkFromAnnotation(std::make_shared<CBBasicAnnotation>(53.55, 13.26)));
+    play(R"(
+wait 0.3
+expect-not "Bookmarks could not be read"
+)");
 }
 
 TEST_F(CBMapViewControllerPlacesTest, ALinkClosesThePlaceScreensBeforeTheMapMoves) {

@@ -222,7 +222,8 @@ TEST_F(CBBookmarksManagerTest, IdentifiersThatNameNoFileInTheFolderOpenNothing) 
     }
 }
 
-TEST_F(CBBookmarksManagerTest, AStoreThatCannotBeReadIsLeftAsItIsAndOtherMapsWork) {
+TEST_F(CBBookmarksManagerTest,
+       AStoreThatCannotBeReadIsSetAsideANewOneTakesItsPlaceAndOtherMapsWork) {
     ASSERT_TRUE(bookmarks_->addBookmarkForSearchResult(resultNamed("Berlin")));
     const std::string base = bookmarks_->bookmarksBasePath();
     std::ofstream(base + "/garbled.sqlite", std::ios::binary) << "no database at all";
@@ -237,12 +238,23 @@ TEST_F(CBBookmarksManagerTest, AStoreThatCannotBeReadIsLeftAsItIsAndOtherMapsWor
     }
     for (const std::string identifier : {"garbled", "foreign"}) {
         const std::string before = contentsOf(base + "/" + identifier + ".sqlite");
+        const std::string store = base + "/" + identifier + ".sqlite";
         EXPECT_EQ(bookmarks_->setupForMapWithIdentifier(identifier),
-                  CBBookmarksManager::StoreState::Unreadable)
+                  CBBookmarksManager::StoreState::Open)
             << identifier;
-        EXPECT_FALSE(
+        EXPECT_EQ(bookmarks_->takeSetAsideStorePath(), store + ".corrupt");
+        EXPECT_FALSE(bookmarks_->takeSetAsideStorePath());  // told once
+        EXPECT_TRUE(
             bookmarks_->addBookmarkFromAnnotation(std::make_shared<CBBasicAnnotation>(53.5, 13.2)));
-        EXPECT_EQ(contentsOf(base + "/" + identifier + ".sqlite"), before) << identifier;
+        EXPECT_EQ(contentsOf(store + ".corrupt"), before) << identifier;
+        // The new store holds the new bookmark the next time.
+        EXPECT_EQ(bookmarks_->setupForMapWithIdentifier(identifier),
+                  CBBookmarksManager::StoreState::Open);
+        EXPECT_FALSE(bookmarks_->takeSetAsideStorePath());
+        EXPECT_EQ(bookmarks_->managedObjectContext()
+                      ->executeFetchRequest(NSFetchRequest("object"))
+                      ->size(),
+                  1u);
     }
     EXPECT_EQ(bookmarks_->setupForMapWithIdentifier(std::string("neubrandenburg")),
               CBBookmarksManager::StoreState::Open);
