@@ -46,6 +46,9 @@ bool isDigit(char c) {
 }  // namespace
 
 std::string stringWithDistanceFromFloat(float metres) {
+    // A distance from bad points (or one too long for a float) is none.
+    if (!std::isfinite(metres) || metres < 0)
+        return {};
     if (NSUserDefaults::standardUserDefaults()->boolForKey("km")) {
         if (metres < 1000)
             return format("%.0f m", metres);

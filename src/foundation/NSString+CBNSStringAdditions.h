@@ -22,7 +22,8 @@ enum NSComparisonResult : int {
 // (true: metric), hours and minutes, coordinates with hemisphere letters, a
 // street and house number in the order of a country.
 
-// "999 m", "1.0 km"; imperial "525 ft" below 0.1 mi, else "0.1 mi".
+// "999 m", "1.0 km"; imperial "525 ft" below 0.1 mi, else "0.1 mi"; "" for
+// a negative distance, NaN or infinity.
 std::string stringWithDistanceFromFloat(float metres);
 // "1 hour, 1 minute" from the localised formats "X hour", "X hours",
 // "X minute", "X minutes"; minutes are taken upwards, 0 s gives "".

@@ -17,6 +17,8 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char* kCurrentMapKey = "currentMapIdentifier";
+// The maps found damaged, marked so on later starts until loaded again.
+constexpr const char* kDamagedMapsKey = "damagedMapIdentifiers";
 
 void removeQuietly(const std::string& path) {
     std::error_code ignored;
@@ -40,6 +42,13 @@ std::shared_ptr<CBUserMapStoreEngine> CBUserMapStoreEngine::createWithDownloadMa
         if (auto found = fields.find(kCurrentMapKey);
             found != fields.end() && found->second.stringValue())
             registry->currentMapIdentifier_ = *found->second.stringValue();
+        if (auto found = fields.find(kDamagedMapsKey);
+            found != fields.end() && found->second.arrayValue()) {
+            for (const Value& identifier : *found->second.arrayValue())
+                if (identifier.stringValue() &&
+                    CBMapStoreIsValidIdentifier(*identifier.stringValue()))
+                    registry->checkedMaps_[*identifier.stringValue()] = true;
+        }
     } else if (std::error_code ignored; fs::exists(statePath, ignored)) {
         // The next stored state replaces it.
         NSLogWithLevel(NSLogLevel::Error,
@@ -104,6 +113,12 @@ void CBUserMapStoreEngine::storeState() {
     Value::Dictionary state;
     if (currentMapIdentifier_)
         state[kCurrentMapKey] = Value(*currentMapIdentifier_);
+    Value::Array damaged;
+    for (const auto& [identifier, isDamaged] : checkedMaps_)
+        if (isDamaged)
+            damaged.push_back(Value(identifier));
+    if (!damaged.empty())
+        state[kDamagedMapsKey] = Value(std::move(damaged));
     NSError error;
     if (!NSPropertyListSerialization::writePropertyListToFile(
             Value(state), stateFilePath(), NSPropertyListSerialization::Format::Binary, &error))
@@ -191,10 +206,9 @@ void CBUserMapStoreEngine::deleteMapAndCancelRelatedDownloads(const Map& map,
         }
     }
     checkedMaps_.erase(*identifier);
-    if (currentMapIdentifier_ == identifier) {
+    if (currentMapIdentifier_ == identifier)
         currentMapIdentifier_.reset();
-        storeState();
-    }
+    storeState();
     tellDelegates([&](auto& delegate) {
         delegate.userMapStoreDidDeleteMapWithIdentifier(*this, *identifier);
     });

@@ -107,7 +107,8 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
 
     // Whether the installed map's geo store cannot be read (checked once a
     // run, when first asked; a new install of the map checks it anew). A map
-    // being loaded is never damaged.
+    // found damaged stays so on later starts until it is installed again. A
+    // map being loaded is never damaged.
     bool checkMapIsDamaged(const Map& map);
     // Whether checkMapIsDamaged found it so.
     bool isMapDamaged(const std::optional<std::string>& identifier) const;

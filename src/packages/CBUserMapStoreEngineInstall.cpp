@@ -241,8 +241,8 @@ void CBUserMapStoreEngine::install(const Download& download) {
 }
 
 void CBUserMapStoreEngine::finishInstall(const Download& download, const Map& map, bool isUpdate) {
-    if (auto identifier = map->identifier())
-        checkedMaps_.erase(*identifier);
+    if (auto identifier = map->identifier(); identifier && checkedMaps_.erase(*identifier))
+        storeState();
     tellDelegates([&](auto& delegate) {
         if (isUpdate)
             delegate.userMapStoreUpdatedMap(*this, map);

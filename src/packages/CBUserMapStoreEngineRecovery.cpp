@@ -70,6 +70,8 @@ bool CBUserMapStoreEngine::checkMapIsDamaged(const Map& map) {
         NSLogWithLevel(NSLogLevel::Error, "Kelvara: the installed map %s is damaged: %s",
                        identifier->c_str(), error.localizedDescription().c_str());
     checkedMaps_[*identifier] = damaged;
+    if (damaged)
+        storeState();
     return damaged;
 }
 

@@ -1,5 +1,6 @@
 #include "packages/ZELDownloadStatus.h"
 
+#include "Foundation/NSBundle.h"
 #include "Net/NSURLError.h"
 #include "packages/ZELDownloadManagerDownload.h"
 #include "packages/ZELStagedInstall.h"
@@ -37,6 +38,37 @@ ZELDownloadFailure failureForZipError(long code) {
         default:
             return ZELDownloadFailure::DamagedPackage;
     }
+}
+
+const char* failureKey(ZELDownloadFailure failure) {
+    switch (failure) {
+        case ZELDownloadFailure::ConnectionLost:
+            return "downloadFailureConnectionLost";
+        case ZELDownloadFailure::ServerError:
+            return "downloadFailureServerError";
+        case ZELDownloadFailure::WrongChecksum:
+            return "downloadFailureWrongChecksum";
+        case ZELDownloadFailure::DamagedPackage:
+            return "downloadFailureDamagedPackage";
+        case ZELDownloadFailure::UnsafePackage:
+            return "downloadFailureUnsafePackage";
+        case ZELDownloadFailure::NotEnoughSpace:
+            return "downloadFailureNotEnoughSpace";
+        case ZELDownloadFailure::CannotWrite:
+            return "downloadFailureCannotWrite";
+        case ZELDownloadFailure::Cancelled:
+            return "downloadFailureCancelled";
+        case ZELDownloadFailure::Interrupted:
+            return "downloadFailureInterrupted";
+        case ZELDownloadFailure::RefusedAddress:
+            return "downloadFailureRefusedAddress";
+        case ZELDownloadFailure::TooLarge:
+            return "downloadFailureTooLarge";
+        case ZELDownloadFailure::None:
+        case ZELDownloadFailure::Unknown:
+            break;
+    }
+    return nullptr;
 }
 
 // The names files keep; new failures are added, none renamed.
@@ -170,4 +202,9 @@ ZELDownloadFailure ZELDownloadFailureForName(const std::string& name) {
             return each.failure;
     }
     return ZELDownloadFailure::Unknown;
+}
+
+std::optional<std::string> ZELDownloadFailureReason(ZELDownloadFailure failure) {
+    const char* key = failureKey(failure);
+    return key ? std::optional<std::string>(NSLocalizedString(key)) : std::nullopt;
 }

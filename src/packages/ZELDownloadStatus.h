@@ -108,4 +108,7 @@ bool ZELDownloadFailureDiscardsFile(ZELDownloadFailure failure);
 // A failure's name as files keep it ("connectionLost"), and back; a name
 // not known here reads as Unknown.
 std::string ZELDownloadFailureName(ZELDownloadFailure failure);
+// Why a download failed, in the user's words, to end a sentence ("no
+// connection to the map store"); nullopt when the reason is not known.
+std::optional<std::string> ZELDownloadFailureReason(ZELDownloadFailure failure);
 ZELDownloadFailure ZELDownloadFailureForName(const std::string& name);

@@ -184,7 +184,13 @@ bool unpackToStaging(const std::string& zipPath, const std::string& stagingPath,
     // First pass: names, layout and size, before anything is written.
     const uint64_t bound = ZELZipArchive::unpackedBoundForArchiveAtPath(zipPath);
     uint64_t totalSize = 0;
+    uint64_t entries = 0;
     bool checked = forEachEntry(zip.get(), zipPath, error, [&](const Entry& entry) {
+        if (++entries > ZELZipArchive::kMaximumEntries)
+            return fail(error, ZELZipArchive::TooLarge,
+                        "The archive holds more than " +
+                            std::to_string(ZELZipArchive::kMaximumEntries) + " entries",
+                        zipPath);
         if (entry.isSymlink || !ZELZipArchive::isSafeEntryName(entry.name))
             return fail(error, ZELZipArchive::UnsafeEntry, "Unsafe entry " + entry.name, zipPath);
         if (!accept(entry.name))

@@ -15,7 +15,9 @@
 // space before anything is written. As no entry may write more than it
 // declares, the unpacked total never passes the bound: a package unpacks to
 // at most kMaximumExpansion times its own size (at least
-// kMinimumUnpackedBound), far above what map data compresses by. The
+// kMinimumUnpackedBound), far above what map data compresses by. It may
+// hold at most kMaximumEntries entries (files and folders), as each costs
+// the disk and the installer more than its bytes say. The
 // archive must hold exactly one top-level item (a file or a folder), and
 // when `folderName` is given, a folder of that name (a package of several
 // items names the ones it may hold). Whatever fails, the
@@ -34,6 +36,7 @@ class ZELZipArchive {
     };
     static constexpr uint64_t kMaximumExpansion = 20;
     static constexpr uint64_t kMinimumUnpackedBound = uint64_t{16} << 20;
+    static constexpr uint64_t kMaximumEntries = 10000;
 
     // The most the archive at the path may unpack to.
     static uint64_t unpackedBoundForArchiveAtPath(const std::string& zipPath);

@@ -9,37 +9,6 @@ double megabytes(std::optional<int64_t> bytes) {
     return double(bytes.value_or(0)) / 1024.0 / 1024.0;
 }
 
-const char* failureKey(ZELDownloadFailure failure) {
-    switch (failure) {
-        case ZELDownloadFailure::ConnectionLost:
-            return "downloadFailureConnectionLost";
-        case ZELDownloadFailure::ServerError:
-            return "downloadFailureServerError";
-        case ZELDownloadFailure::WrongChecksum:
-            return "downloadFailureWrongChecksum";
-        case ZELDownloadFailure::DamagedPackage:
-            return "downloadFailureDamagedPackage";
-        case ZELDownloadFailure::UnsafePackage:
-            return "downloadFailureUnsafePackage";
-        case ZELDownloadFailure::NotEnoughSpace:
-            return "downloadFailureNotEnoughSpace";
-        case ZELDownloadFailure::CannotWrite:
-            return "downloadFailureCannotWrite";
-        case ZELDownloadFailure::Cancelled:
-            return "downloadFailureCancelled";
-        case ZELDownloadFailure::Interrupted:
-            return "downloadFailureInterrupted";
-        case ZELDownloadFailure::RefusedAddress:
-            return "downloadFailureRefusedAddress";
-        case ZELDownloadFailure::TooLarge:
-            return "downloadFailureTooLarge";
-        case ZELDownloadFailure::None:
-        case ZELDownloadFailure::Unknown:
-            break;
-    }
-    return nullptr;
-}
-
 }  // namespace
 
 std::string CBDownloadStatusText::extractingText(const ZELDownloadStatus& status) {
@@ -49,8 +18,7 @@ std::string CBDownloadStatusText::extractingText(const ZELDownloadStatus& status
 }
 
 std::optional<std::string> CBDownloadStatusText::failureReason(ZELDownloadFailure failure) {
-    const char* key = failureKey(failure);
-    return key ? std::optional<std::string>(NSLocalizedString(key)) : std::nullopt;
+    return ZELDownloadFailureReason(failure);
 }
 
 std::string CBDownloadStatusText::failureAdvice(ZELDownloadFailure failure) {

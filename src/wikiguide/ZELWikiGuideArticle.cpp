@@ -52,16 +52,20 @@ std::optional<std::string> ZELWikiGuideArticle::walkSubtitle() const {
     // Before the first fix the walker stands at the start.
     const double behind = analyzer->distanceBehind().value_or(0.0);
     const long number = static_cast<long>(found - stops.begin()) + 1;
-    return NSLocalizedFormat(
-        "WikiGuideArticleWalkSubtitleFormat",
-        {number, stringWithDistanceFromFloat(static_cast<float>(std::fabs(behind - *along)))});
+    const std::string distance =
+        stringWithDistanceFromFloat(static_cast<float>(std::fabs(behind - *along)));
+    if (distance.empty())
+        return std::nullopt;
+    return NSLocalizedFormat("WikiGuideArticleWalkSubtitleFormat", {number, distance});
 }
 
 std::optional<std::string> ZELWikiGuideArticle::subtitle() const {
     if (auto walk = walkSubtitle())
         return walk;
     const auto metres = distanceFromLastLocation();
-    if (!metres)
+    const std::string distance =
+        metres ? stringWithDistanceFromFloat(static_cast<float>(*metres)) : std::string();
+    if (distance.empty())
         return std::nullopt;
-    return stringWithDistanceFromFloat(static_cast<float>(*metres));
+    return distance;
 }

@@ -1,6 +1,7 @@
 #include "wikipedia/CBWikipediaDownloadViewController.h"
 
 #include "Foundation/NSBundle.h"
+#include "Foundation/NSStringFormat.h"
 #include "UIKit/UIColor.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UIFont.h"
@@ -135,7 +136,10 @@ void CBWikipediaDownloadViewController::updateDownloadButton() {
     // and goes on with the bytes it has.
     button_->setHidden(status.phase != ZELDownloadPhase::Failed);
     if (status.phase == ZELDownloadPhase::Failed) {
-        label_->setText(NSLocalizedString("DownloadErrorWikipedia"));
+        // Why, in the words of the map downloads, when it is known.
+        const auto reason = ZELDownloadFailureReason(status.failure);
+        label_->setText(reason ? NSLocalizedFormat("DownloadErrorWikipediaFormat", {*reason})
+                               : NSLocalizedString("DownloadErrorWikipedia"));
         progress_->setHidden(true);
     } else if (status.isWaiting()) {
         label_->setText(NSLocalizedString("DownloadPendingWikipedia"));

@@ -235,11 +235,12 @@ void CBWikipediaGuideViewController::configureCellAtIndexPath(CBWikipediaGuideCe
     cell.setDisclosureIndicatorHidden(!group);
 
     const auto article = std::dynamic_pointer_cast<ZELWikiGuideArticle>(item);
-    const auto distance = article && article->coordinateLatitude() && article->coordinateLongitude()
-                              ? article->distanceFromLastLocation()
-                              : std::nullopt;
-    if (distance) {
-        cell.setLabelDistanceText(stringWithDistanceFromFloat(float(*distance)));
+    const auto metres = article && article->coordinateLatitude() && article->coordinateLongitude()
+                            ? article->distanceFromLastLocation()
+                            : std::nullopt;
+    const std::string distance = metres ? stringWithDistanceFromFloat(float(*metres)) : "";
+    if (!distance.empty()) {
+        cell.setLabelDistanceText(distance);
         cell.setLabelDistanceHidden(false);
     } else {
         cell.setLabelDistanceHidden(true);

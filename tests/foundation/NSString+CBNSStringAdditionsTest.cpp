@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include <unicode/uloc.h>
 
 #include <filesystem>
@@ -64,6 +67,13 @@ TEST_F(NSStringCBNSStringAdditionsTest, DistancesSwitchWithTheKmDefault) {
     NSUserDefaults::standardUserDefaults()->removeObjectForKey("km");
     NSUserDefaults::standardUserDefaults()->registerDefaults({{"km", Value(true)}});
     EXPECT_EQ(stringWithDistanceFromFloat(500), "500 m");
+    // Bad points give no distance rather than "nan km" or "inf km".
+    for (const float bad : {std::nanf(""), std::numeric_limits<float>::infinity(), -1.0f}) {
+        for (const bool metric : {true, false}) {
+            setMetric(metric);
+            EXPECT_EQ(stringWithDistanceFromFloat(bad), "") << bad << " metric " << metric;
+        }
+    }
 }
 
 TEST_F(NSStringCBNSStringAdditionsTest, HoursAndMinutesRoundUpwards) {

@@ -209,12 +209,21 @@ TEST_F(CBUserMapStoreEngineTest, ADamagedInstalledMapIsMarkedAndLoadedAgain) {
     EXPECT_FALSE(registry_->isMapDamaged("liechtenstein"));
     EXPECT_TRUE(registry_->checkMapIsDamaged(map));
     EXPECT_TRUE(registry_->isMapDamaged("liechtenstein"));
+    // The mark outlives the run, though no later start checks the map (it
+    // is not the current one).
+    registry_.reset();
+    openRegistry();
+    map = registry_->mapForIdentifier("liechtenstein");
+    EXPECT_TRUE(registry_->isMapDamaged("liechtenstein"));
 
     recorder_->events.clear();
     ASSERT_TRUE(registry_->downloadMapAgain(map));
     ASSERT_TRUE(waitForRemoval("liechtenstein"));
     EXPECT_FALSE(registry_->isMapDamaged("liechtenstein"));
     EXPECT_FALSE(registry_->checkMapIsDamaged(map));
+    registry_.reset();
+    openRegistry();
+    EXPECT_FALSE(registry_->isMapDamaged("liechtenstein"));
     EXPECT_TRUE(
         CBUserMapStoreEngine::validateMapStoreAtPath(installedStore("liechtenstein"), nullptr));
 }

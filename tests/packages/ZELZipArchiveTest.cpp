@@ -175,6 +175,27 @@ TEST(ZELZipArchiveUnzip, NoArchiveUnpacksPastItsBound) {
     EXPECT_FALSE(fs::exists(folder.file("s3")));
 }
 
+// Many tiny entries cost the disk far more than their bytes: their number is
+// bounded too, before anything is written.
+TEST(ZELZipArchiveUnzip, NoArchiveUnpacksMoreEntriesThanItsBound) {
+    TemporaryFolder folder;
+    std::vector<TestZipEntry> entries{{"p/", ""}};
+    for (uint64_t i = 1; i < ZELZipArchive::kMaximumEntries; ++i)
+        entries.push_back({"p/" + std::to_string(i), "x"});
+    const std::string fine = folder.file("fine.zip");
+    ASSERT_TRUE(writeTestZip(fine, entries));
+    NSError error;
+    EXPECT_TRUE(ZELZipArchive::unzipFileToStagingPath(fine, folder.file("s1"), "p", &error))
+        << error.description();
+
+    entries.push_back({"p/one-more", "x"});
+    const std::string many = folder.file("many.zip");
+    ASSERT_TRUE(writeTestZip(many, entries));
+    EXPECT_FALSE(ZELZipArchive::unzipFileToStagingPath(many, folder.file("s2"), "p", &error));
+    EXPECT_EQ(error.code, ZELZipArchive::TooLarge) << error.description();
+    EXPECT_FALSE(fs::exists(folder.file("s2")));
+}
+
 // A write the file system refuses (here: past the process's file size
 // limit) is the disk's fault: it is not reported as a broken archive.
 TEST(ZELZipArchiveUnzip, AWriteTheDiskRefusesIsNoBrokenArchive) {

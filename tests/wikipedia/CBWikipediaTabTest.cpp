@@ -195,9 +195,9 @@ TEST_F(CBWikipediaTabTest, AFailedDownloadShowsItsAlertOnceAndTheButtonThatTries
     ASSERT_TRUE(runUntil([&] { return recorder_->saw("failed neubrandenburg"); }));
     EXPECT_EQ(host_->failureAlerts.size(), 1u);
     EXPECT_TRUE(screen->displayedDownloadError());
+    // It says why, as a map download does.
     EXPECT_EQ(screen->wikipediaNotLoadedLabel()->text(),
-              NSLocalizedString("DownloadErrorWikipedia"));
-    EXPECT_EQ(NSLocalizedString("DownloadErrorWikipedia"), "Wikipedia download failed");
+              "Wikipedia download failed: the map store refused the file");
     EXPECT_FALSE(screen->downloadWikipediaButton()->isHidden());
 
     recorder_->events.clear();
