@@ -86,7 +86,7 @@ class LocalServer::ConnectionStream : public httplib::Stream {
 
     void beginRequest() {
         deadline_ = Clock::now() + kHeaderDeadline;
-        headerEnd_ = 0;
+        lineEnds_ = 0;
         inBody_ = false;
     }
 
@@ -143,11 +143,14 @@ class LocalServer::ConnectionStream : public httplib::Stream {
                              server_.svr_sock_);
     }
 
+    // The headers end with an empty line (CRLF or a bare LF alike).
     void watchForHeaderEnd(const char* bytes, size_t count) {
-        static constexpr char kEnd[] = "\r\n\r\n";
         for (size_t i = 0; i < count && !inBody_; ++i) {
-            headerEnd_ = bytes[i] == kEnd[headerEnd_] ? headerEnd_ + 1 : (bytes[i] == '\r' ? 1 : 0);
-            if (headerEnd_ == 4) {
+            if (bytes[i] == '\n')
+                ++lineEnds_;
+            else if (bytes[i] != '\r')
+                lineEnds_ = 0;
+            if (lineEnds_ == 2) {
                 inBody_ = true;
                 deadline_ = Clock::now() + kBodyDeadline;
                 server_.setWaiting(connection_, false);
@@ -159,7 +162,7 @@ class LocalServer::ConnectionStream : public httplib::Stream {
     Connection& connection_;
     const time_t writeTimeout_;
     Clock::time_point deadline_ = Clock::now() + kHeaderDeadline;
-    size_t headerEnd_ = 0;
+    int lineEnds_ = 0;  // in a row, with nothing but CR between them
     bool inBody_ = false;
     char buffer_[4096];
     size_t start_ = 0;
@@ -178,8 +181,8 @@ unsigned LocalServer::workerCount() {
 }
 
 int LocalServer::bindToLoopback(int port) {
-    const int bound = port == 0 ? bind_to_any_port("127.0.0.1")
-                                : (bind_to_port("127.0.0.1", port) ? port : -1);
+    const int bound =
+        port == 0 ? bind_to_any_port("127.0.0.1") : (bind_to_port("127.0.0.1", port) ? port : -1);
     // The library's backlog of five drops the connections of a burst of
     // clients, which then wait a second to try again.
     if (bound > 0)
