@@ -31,23 +31,36 @@ port_in_use() {
     (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
 }
 
-# Starts COMMAND..., a service that prints its port as its first line; sets
-# $port, empty (and fails) when the service did not start.
-try_start_service() {
-    local log pid
+# Starts COMMAND..., a service that prints its port as its first line, in
+# the background; sets $launched to "PID LOG" for await_service.
+launch_service() {
+    local log
     log=$(mktemp "${TMPDIR:-/tmp}/kelvara-service.XXXXXX")
     "$@" >"$log" 2>&1 &
-    pid=$!
-    pids+=("$pid")
+    pids+=("$!")
+    launched="$! $log"
+}
+
+# await_service "PID LOG": waits for the service's port; sets $port, empty
+# (and fails) when the service did not start.
+await_service() {
+    local pid=${1% *} log=${1#* }
     port=
-    for _ in $(seq 100); do
+    for _ in $(seq 500); do
         port=$(head -n 1 "$log" | tr -dc 0-9)
         [ -n "$port" ] && break
         kill -0 "$pid" 2>/dev/null || break
-        sleep 0.05
+        sleep 0.01
     done
     rm -f "$log"
     [ -n "$port" ]
+}
+
+# Starts COMMAND... and waits for its port; sets $port, empty (and fails)
+# when the service did not start.
+try_start_service() {
+    launch_service "$@"
+    await_service "$launched"
 }
 
 # The same, ending the script when the service does not start.
@@ -57,10 +70,12 @@ start_service() {
     exit 1
 }
 
-# start_home_service PORTS NAME COMMAND...: starts the service on the port
+# begin_home_service PORTS NAME COMMAND...: launches the service on the port
 # PORTS records for NAME while nothing else listens there, else on a free
-# port, saying so; records the port it got and sets $port.
-start_home_service() {
+# port; finish_home_service NAME then waits for it. Begun one after another,
+# the services start side by side.
+declare -A home_services=()
+begin_home_service() {
     local ports=$1 name=$2
     shift 2
     local recorded=
@@ -74,14 +89,39 @@ start_home_service() {
             wanted=$recorded
         fi
     fi
-    if [ "$wanted" != 0 ]; then
-        try_start_service "$@" --port "$wanted" && return
-        echo "scripts/run: port $wanted of this home's $name cannot be had; picking another" >&2
+    launch_service "$@" --port "$wanted"
+    # What finish_home_service needs, one value a line: the command last.
+    home_services[$name]=$(printf '%s\n' "$ports" "$recorded" "$wanted" "$launched" "$@")
+}
+
+# finish_home_service NAME: waits for the service begun for NAME (started
+# again on a free port when the recorded one cannot be had, saying so),
+# records the port it got and sets $port.
+finish_home_service() {
+    local name=$1 ports recorded wanted started
+    local -a command
+    {
+        read -r ports
+        read -r recorded
+        read -r wanted
+        read -r started
+        mapfile -t command
+    } <<<"${home_services[$name]}"
+    if ! await_service "$started"; then
+        [ "$wanted" != 0 ] &&
+            echo "scripts/run: port $wanted of this home's $name cannot be had; picking another" >&2
+        start_service "${command[@]}" --port 0
     fi
-    start_service "$@" --port 0
-    [ -n "$recorded" ] && echo "scripts/run: this home's $name listens on port $port now" >&2
+    [ -n "$recorded" ] && [ "$port" != "$recorded" ] &&
+        echo "scripts/run: this home's $name listens on port $port now" >&2
     mkdir -p "$(dirname "$ports")"
     { [ -f "$ports" ] && awk -v name="$name" '$1 != name' "$ports"; echo "$name $port"; } \
         >"$ports.new"
     mv "$ports.new" "$ports"
+}
+
+# start_home_service PORTS NAME COMMAND...: both at once; sets $port.
+start_home_service() {
+    begin_home_service "$@"
+    finish_home_service "$2"
 }

@@ -1,5 +1,6 @@
 #include "QuartzCore/CAFrameClock.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -47,24 +48,56 @@ double CAFrameClock::now() const {
 }
 
 void CAFrameClock::setManual(bool manual) {
-    std::lock_guard lock(mutex_);
-    if (manual == manual_) {
-        return;
+    std::vector<std::pair<double, std::function<void()>>> delayed;
+    {
+        std::lock_guard lock(mutex_);
+        if (manual == manual_) {
+            return;
+        }
+        if (manual) {
+            manualTime_ = monotonicSeconds() - manualBase_;
+        } else {
+            manualBase_ = monotonicSeconds() - manualTime_;
+            delayed = std::move(delayed_);
+            delayed_.clear();
+        }
+        manual_ = manual;
     }
-    if (manual) {
-        manualTime_ = monotonicSeconds() - manualBase_;
-    } else {
-        manualBase_ = monotonicSeconds() - manualTime_;
+    // What was due on the manual clock keeps the time it still had to wait.
+    const double time = now();
+    for (auto& [due, block] : delayed) {
+        DispatchQueue::main()->after(std::max(0.0, due - time), std::move(block));
     }
-    manual_ = manual;
 }
 
 void CAFrameClock::advance(double seconds) {
+    std::vector<std::pair<double, std::function<void()>>> due;
     {
         std::lock_guard lock(mutex_);
         manualTime_ += seconds > 0 ? seconds : 0;
+        auto firstLater =
+            std::stable_partition(delayed_.begin(), delayed_.end(),
+                                  [this](const auto& entry) { return entry.first <= manualTime_; });
+        due.assign(std::make_move_iterator(delayed_.begin()), std::make_move_iterator(firstLater));
+        delayed_.erase(delayed_.begin(), firstLater);
+    }
+    std::stable_sort(due.begin(), due.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (auto& entry : due) {
+        entry.second();
     }
     tick();
+}
+
+void CAFrameClock::performAfter(double seconds, std::function<void()> block) {
+    {
+        std::lock_guard lock(mutex_);
+        if (manual_) {
+            delayed_.emplace_back(manualTime_ + std::max(0.0, seconds), std::move(block));
+            return;
+        }
+    }
+    DispatchQueue::main()->after(std::max(0.0, seconds), std::move(block));
 }
 
 void CAFrameClock::setNeedsFrame() {

@@ -40,6 +40,11 @@ class CAFrameClock {
 
     // Main thread: a block run at the start of the next tick.
     void performAtNextTick(std::function<void()> block);
+    // Main thread: a block run once `seconds` of this clock have passed: on
+    // the main queue, or in manual mode when advance() gets there (so a test
+    // steps through what the program times by this clock, however slow the
+    // machine).
+    void performAfter(double seconds, std::function<void()> block);
 
     // Layers with animations register themselves (held weakly).
     void addAnimatingLayer(const std::shared_ptr<CALayer>& layer);
@@ -73,6 +78,8 @@ class CAFrameClock {
     std::vector<std::pair<int, FrameHandler>> handlers_;
     int nextHandlerId_ = 1;
     std::vector<std::function<void()>> nextTick_;
+    // Manual mode: the blocks of performAfter with the time each is due.
+    std::vector<std::pair<double, std::function<void()>>> delayed_;
     std::vector<std::weak_ptr<CALayer>> animating_;
     std::vector<std::shared_ptr<CADisplayLink>> links_;
     std::shared_ptr<NSTimer> timer_;

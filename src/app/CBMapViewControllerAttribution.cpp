@@ -1,7 +1,7 @@
 // The map data's attribution, shown over the bottom of the map for a while
 // each time the application becomes active.
-#include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
+#include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UIFont.h"
 #include "UIKit/UILabel.h"
 #include "app/CBMapViewController.h"
@@ -42,7 +42,8 @@ void CBMapViewController::showMapDataAttribution() {
     std::weak_ptr<UILabel> weakLabel = attributionLabel_;
     std::weak_ptr<CBMapViewController> weak =
         std::static_pointer_cast<CBMapViewController>(shared_from_this());
-    DispatchQueue::main()->after(kShownFor, [weak, weakLabel, showing] {
+    // Timed by the frame clock, as the fade is.
+    CAFrameClock::shared().performAfter(kShownFor, [weak, weakLabel, showing] {
         auto me = weak.lock();
         if (!me || me->attributionShowing_ != showing)
             return;

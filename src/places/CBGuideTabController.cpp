@@ -17,18 +17,27 @@
 #include "places/CBCityGuideState.h"
 #include "places/CBGuideDialVC.h"
 #include "places/CBPlacesHost.h"
+#include "wikipedia/CBWikipediaHost.h"
+#include "wikipedia/CBWikipediaManager.h"
 #include "wikipedia/CBWikipediaNavigationController.h"
 
 namespace {
 bool isPad() {
     return UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad;
 }
+
+// Where the Wikipedia tab stands: after the dial and the bookmarks.
+constexpr size_t kWikipediaTabIndex = 2;
 }  // namespace
 
 std::shared_ptr<CBGuideTabController> CBGuideTabController::create(
     std::weak_ptr<CBPlacesHost> host, std::weak_ptr<CBAnnotationsPresenter> presenter) {
     std::shared_ptr<CBGuideTabController> controller(new CBGuideTabController());
     controller->buildTabs(std::move(host), std::move(presenter));
+    if (auto wikipedia = CBWikipediaHost::shared()) {
+        if (auto manager = wikipedia->wikipediaManager())
+            manager->addDelegate(controller);
+    }
     return controller;
 }
 
@@ -52,8 +61,10 @@ void CBGuideTabController::buildTabs(std::weak_ptr<CBPlacesHost> host,
     bookmarks->setTabBarItem(bookmarksVC_->tabBarItem());
     tabs.push_back(bookmarks);
 
-    if (CBWikipediaNavigationController::isOfferedForCurrentMap())
-        tabs.push_back(CBWikipediaNavigationController::initWithWikipediaRootViewcontroller());
+    if (CBWikipediaNavigationController::isOfferedForCurrentMap()) {
+        wikipediaTab_ = CBWikipediaNavigationController::initWithWikipediaRootViewcontroller();
+        tabs.push_back(wikipediaTab_);
+    }
 
     // The documents of the package of the map shown, beside its geo store.
     const auto store = shown ? shown->currentMapStorePath() : std::nullopt;
@@ -70,6 +81,18 @@ void CBGuideTabController::buildTabs(std::weak_ptr<CBPlacesHost> host,
     const size_t count = tabs.size();
     setViewControllers(std::move(tabs));
     setSelectedIndex(long(CBCityGuideState::tabToSelect(count)));
+}
+
+// The store's answer came while the guide is open: the tab joins it in its
+// place, and the tab shown stays.
+void CBGuideTabController::wikipediaManagerPackageListChangedForMapWithIdentifier(
+    CBWikipediaManager&, const std::string&) {
+    if (wikipediaTab_ || !CBWikipediaNavigationController::isOfferedForCurrentMap())
+        return;
+    wikipediaTab_ = CBWikipediaNavigationController::initWithWikipediaRootViewcontroller();
+    auto tabs = viewControllers();
+    tabs.insert(tabs.begin() + long(std::min(kWikipediaTabIndex, tabs.size())), wikipediaTab_);
+    setViewControllers(std::move(tabs));
 }
 
 void CBGuideTabController::setDataManager(std::shared_ptr<CBGeoDataManager> manager) {

@@ -3,20 +3,24 @@
 #include <memory>
 
 #include "UIKit/UITabBarController.h"
+#include "wikipedia/CBWikipediaManagerDelegate.h"
 
 class CBAnnotationsPresenter;
 class CBBookmarksTableVC;
 class CBGeoDataManager;
 class CBGuideDialVC;
 class CBPlacesHost;
+class CBWikipediaNavigationController;
 class UIBarButtonItem;
 
 // The city guide, presented over the map screen: the dial of categories,
 // the bookmarks of the map, its offline Wikipedia when it has or can get
 // one, and one tab per document of the map's package
 // (its licence), each in a navigation stack of its own. It opens on the tab
-// chosen last.
-class CBGuideTabController : public UITabBarController {
+// chosen last. The Wikipedia tab comes from what the Wikipedia manager knows
+// when the guide opens (installed articles need no store), and joins the
+// open guide when the store's list of packages arrives later.
+class CBGuideTabController : public UITabBarController, public CBWikipediaManagerDelegate {
   public:
     // The map screen answers as host and presenter; the bookmarks and the
     // package's documents are those of the map it shows.
@@ -26,6 +30,10 @@ class CBGuideTabController : public UITabBarController {
     const std::shared_ptr<CBGuideDialVC>& guideDialVC() const { return guideDialVC_; }
     const std::shared_ptr<CBBookmarksTableVC>& bookmarksTableVC() const { return bookmarksVC_; }
     const std::shared_ptr<CBGeoDataManager>& dataManager() const { return dataManager_; }
+    // nullptr while the guide has no Wikipedia tab.
+    const std::shared_ptr<CBWikipediaNavigationController>& wikipediaTab() const {
+        return wikipediaTab_;
+    }
     // The map's geo store, for the dial and the bookmarks; a new one takes
     // the dial back to its first screen.
     void setDataManager(std::shared_ptr<CBGeoDataManager> manager);
@@ -39,6 +47,9 @@ class CBGuideTabController : public UITabBarController {
     bool shouldAutorotateToInterfaceOrientation(UIInterfaceOrientation orientation) const override;
     unsigned long supportedInterfaceOrientations() const override;
 
+    void wikipediaManagerPackageListChangedForMapWithIdentifier(
+        CBWikipediaManager&, const std::string& identifier) override;
+
   private:
     CBGuideTabController() = default;
     void buildTabs(std::weak_ptr<CBPlacesHost> host,
@@ -47,4 +58,5 @@ class CBGuideTabController : public UITabBarController {
     std::shared_ptr<CBGuideDialVC> guideDialVC_;
     std::shared_ptr<CBBookmarksTableVC> bookmarksVC_;
     std::shared_ptr<CBGeoDataManager> dataManager_;
+    std::shared_ptr<CBWikipediaNavigationController> wikipediaTab_;
 };

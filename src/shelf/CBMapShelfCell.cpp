@@ -154,6 +154,8 @@ std::shared_ptr<ZELCircularProgressView> CBMapShelfCell::progressView() {
     ring->setForegroundColor(UIColor::colorWithWhiteAlpha(0, 0.66));
     ring->setRadiusInner(kRingInnerRadius);
     ring->setRadiusOuter(kRingOuterRadius);
+    // Read as an activity indicator is: what a script waits to see go.
+    ring->setAccessibilityLabel("In progress");
     imageView_->addSubview(ring);
     progressView_ = ring;
     return ring;

@@ -660,7 +660,9 @@ void CBMapShelfViewController::userMapStoreDownloadProgressChangedToForMapWithId
 }
 
 // The ring goes when the package has arrived whole; the install's progress
-// brings it back. A paused or failed download says so on its cover.
+// brings it back, and it goes for good once the download has left the queue
+// (installed, or cancelled). A paused or failed download says so on its
+// cover.
 void CBMapShelfViewController::userMapStoreDownloadStatusChangedToForMapWithIdentifier(
     CBUserMapStoreEngine&, const ZELDownloadStatus& status, const std::string& identifier) {
     if (!isViewLoaded())
@@ -669,6 +671,7 @@ void CBMapShelfViewController::userMapStoreDownloadStatusChangedToForMapWithIden
     if (!cell)
         return;
     cell->setStatusText(CBDownloadStatusText::coverText(status));
-    if (status.phase == ZELDownloadPhase::Installing && status.step == ZELDownloadStep::Unpacking)
+    if (!status.isQueued() ||
+        (status.phase == ZELDownloadPhase::Installing && status.step == ZELDownloadStep::Unpacking))
         cell->setProgressViewHiddenAnimated(true, true);
 }

@@ -55,6 +55,13 @@ ZELDownloadManagerEngineDelegate::Download CBWikipediaDownloadViewController::cu
                             : nullptr;
 }
 
+CBWikipediaPackageList CBWikipediaDownloadViewController::packageList() const {
+    const auto identifier = currentMapIdentifier();
+    return identifier && wikipediaManager_
+               ? wikipediaManager_->packageListForMapIdentifier(*identifier)
+               : CBWikipediaPackageList::NotOffered;
+}
+
 void CBWikipediaDownloadViewController::loadView() {
     auto view = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
     view->setBackgroundColor(UIColor::whiteColor());
@@ -91,9 +98,11 @@ void CBWikipediaDownloadViewController::loadView() {
 
 void CBWikipediaDownloadViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
+    auto self = std::static_pointer_cast<CBWikipediaDownloadViewController>(shared_from_this());
     if (downloadManager_)
-        downloadManager_->addDelegate(
-            std::static_pointer_cast<CBWikipediaDownloadViewController>(shared_from_this()));
+        downloadManager_->addDelegate(self);
+    if (wikipediaManager_)
+        wikipediaManager_->addDelegate(self);
     auto title = button_->titleLabel();
     title->setAdjustsFontSizeToFitWidth(true);
     title->setMinimumScaleFactor(0.75);
@@ -124,11 +133,13 @@ void CBWikipediaDownloadViewController::updateDownloadButton() {
         const bool damaged = identifier && wikipediaManager_ &&
                              wikipediaManager_->userHasWikipediaForMapIdentifier(*identifier) &&
                              !wikipediaManager_->wikipediaAvailable();
-        label_->setText(NSLocalizedString(damaged ? "WikipediaDamaged" : "WikipediaNotLoadedYet"));
-        button_->setTitleForState(NSLocalizedString("Download Wikipedia articles"),
-                                  UIControlStateNormal);
-        button_->setHidden(damaged);
         progress_->setHidden(true);
+        if (damaged) {
+            label_->setText(NSLocalizedString("WikipediaDamaged"));
+            button_->setHidden(true);
+        } else {
+            showPackageList();
+        }
         return;
     }
     const ZELDownloadStatus status = downloadManager_->statusForDownload(download);
@@ -152,14 +163,54 @@ void CBWikipediaDownloadViewController::updateDownloadButton() {
     }
 }
 
+void CBWikipediaDownloadViewController::showPackageList() {
+    const CBWikipediaPackageList list = packageList();
+    const bool failed =
+        list == CBWikipediaPackageList::Failed || list == CBWikipediaPackageList::NoStore;
+    switch (list) {
+        case CBWikipediaPackageList::Offered:
+            label_->setText(NSLocalizedString("WikipediaNotLoadedYet"));
+            break;
+        case CBWikipediaPackageList::Loading:
+            label_->setText(NSLocalizedString("WikipediaListLoading"));
+            break;
+        case CBWikipediaPackageList::NotOffered:
+            label_->setText(NSLocalizedString("WikipediaNotOffered"));
+            break;
+        case CBWikipediaPackageList::Failed:
+        case CBWikipediaPackageList::NoStore:
+            label_->setText(NSLocalizedString("WikipediaListFailed"));
+            break;
+    }
+    button_->setTitleForState(
+        NSLocalizedString(failed ? "Try Again" : "Download Wikipedia articles"),
+        UIControlStateNormal);
+    button_->setHidden(!failed && list != CBWikipediaPackageList::Offered);
+}
+
 void CBWikipediaDownloadViewController::startDownload() {
     displayedDownloadError_ = false;
     if (!wikipediaManager_ || !userMapStoreEngine_)
         return;
+    // Without the store's list there is no language to ask for: the button
+    // asks for the list again.
+    const auto list = packageList();
+    if (const auto identifier = currentMapIdentifier();
+        identifier && !currentDownload() &&
+        (list == CBWikipediaPackageList::Failed || list == CBWikipediaPackageList::NoStore)) {
+        wikipediaManager_->askStoreForPackageListOfMapIdentifier(*identifier);
+        return;
+    }
     auto navigation = navigationController();
     auto shownIn =
         navigation && navigation->view()->superview() ? navigation->view()->superview() : view();
     wikipediaManager_->startDownloadForMapInView(userMapStoreEngine_->currentMap(), shownIn);
+}
+
+void CBWikipediaDownloadViewController::wikipediaManagerPackageListChangedForMapWithIdentifier(
+    CBWikipediaManager&, const std::string& identifier) {
+    if (identifier == currentMapIdentifier())
+        updateDownloadButton();
 }
 
 void CBWikipediaDownloadViewController::downloadManagerDidAdd(ZELDownloadManagerEngine&,

@@ -6,6 +6,8 @@
 
 #include "UIKit/UIViewController.h"
 #include "packages/ZELDownloadManagerEngineDelegate.h"
+#include "wikipedia/CBWikipediaManagerDelegate.h"
+#include "wikipedia/CBWikipediaPackageList.h"
 
 class CBUserMapStoreEngine;
 class CBWikipediaDownloadViewControllerDelegate;
@@ -21,9 +23,13 @@ class ZELDownloadManagerEngine;
 // failed one shows the store's failure alert once until the button is
 // tapped again, and the button to try again. Once the package is installed
 // the delegate hears of it. An article store that is there but cannot be
-// read is told in one line, and nothing is deleted.
+// read is told in one line, and nothing is deleted. Before a download it
+// follows the store's list of packages: while it is asked for, when the map
+// has none, and when it could not be loaded (with the button that asks
+// again).
 class CBWikipediaDownloadViewController : public UIViewController,
-                                          public ZELDownloadManagerEngineDelegate {
+                                          public ZELDownloadManagerEngineDelegate,
+                                          public CBWikipediaManagerDelegate {
   public:
     // The services are the application's.
     CBWikipediaDownloadViewController();
@@ -58,6 +64,9 @@ class CBWikipediaDownloadViewController : public UIViewController,
     void viewDidAppear(bool animated) override;
     bool shouldAutorotateToInterfaceOrientation(UIInterfaceOrientation orientation) const override;
 
+    void wikipediaManagerPackageListChangedForMapWithIdentifier(
+        CBWikipediaManager&, const std::string& identifier) override;
+
     void downloadManagerDidAdd(ZELDownloadManagerEngine&, const Download& download) override;
     void downloadManagerWillStartLoading(ZELDownloadManagerEngine&,
                                          const Download& download) override;
@@ -80,6 +89,9 @@ class CBWikipediaDownloadViewController : public UIViewController,
     bool concernsThisScreen(const std::string& identifier, const std::string& type) const;
     bool concernsThisScreen(const Download& download) const;
     Download currentDownload() const;
+    CBWikipediaPackageList packageList() const;
+    // The screen before any download: what the store's list says.
+    void showPackageList();
 
     std::shared_ptr<ZELDownloadManagerEngine> downloadManager_;
     std::shared_ptr<CBWikipediaManager> wikipediaManager_;

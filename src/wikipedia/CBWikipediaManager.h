@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "packages/ZELDownloadStatus.h"
 #include "wikiguide/CBWikipediaArticle.h"
 #include "wikipedia/CBWikipediaManagerDelegate.h"
+#include "wikipedia/CBWikipediaPackageList.h"
 #include "wikipedia/CBWikipediaTitleIndex.h"
 
 class CBMapStoreEngine;
@@ -76,6 +78,13 @@ class CBWikipediaManager : public CBCoreDataManager,
     ZELDownloadStatus downloadStatusForMapIdentifier(const std::string& identifier);
     bool userHasWikipediaGuideForMapIdentifier(const std::string& identifier) const;
     bool wikipediaAvailableForDownloadForMapIdentifier(const std::string& identifier);
+    // What the store's list says of the map's package: from the stored list
+    // when there is one (a stale one too), else whether it is being asked
+    // for, could not be had or no store is set. Asks nothing.
+    CBWikipediaPackageList packageListForMapIdentifier(const std::string& identifier);
+    // Asks the store for the list again; the delegates hear when the answer
+    // or the failure arrives (and at once when a failure is forgotten).
+    void askStoreForPackageListOfMapIdentifier(const std::string& identifier);
     static std::optional<std::string> urlForWikipediaOfMapWithLanguageCode(
         const Map& map, const std::string& languageCode);
 
@@ -159,6 +168,7 @@ class CBWikipediaManager : public CBCoreDataManager,
   private:
     std::shared_ptr<CBMapStoreInfoMap> infoForMap(const Map& map);
     void tellStatusOfMapIdentifier(const ZELDownloadStatus& status, const std::string& identifier);
+    void tellPackageListOfMapIdentifier(const std::string& identifier);
     // Validates the staged package and puts each item over its namesake;
     // false with *error when nothing was changed or an item could not move.
     bool installStagedPackage(const Download& download, NSError* error);
@@ -167,6 +177,8 @@ class CBWikipediaManager : public CBCoreDataManager,
     std::shared_ptr<CBMapStoreEngine> catalogue_;
     ZELMulticastDelegate<CBWikipediaManagerDelegate> delegates_;
     std::optional<std::string> currentMapIdentifier_;
+    // Maps whose list the store did not give at the last asking.
+    std::set<std::string> failedPackageLists_;
     mutable std::mutex imgPathMutex_;
     std::string currentImgPath_;
     std::atomic<bool> wikipediaAvailable_{false};

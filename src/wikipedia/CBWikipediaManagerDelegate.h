@@ -17,6 +17,10 @@ class CBWikipediaManagerDelegate {
     // once it has left the queue).
     virtual void wikipediaManagerDownloadStatusChangedToForMapWithIdentifier(
         CBWikipediaManager&, const ZELDownloadStatus&, const std::string&) {}
+    // What the store's list says of the map's package changed (its answer
+    // or failure arrived, or it is asked for again).
+    virtual void wikipediaManagerPackageListChangedForMapWithIdentifier(CBWikipediaManager&,
+                                                                        const std::string&) {}
     // Its progress moved.
     virtual void wikipediaManagerDownloadProgressChangedToForMapWithIdentifier(
         CBWikipediaManager&, const ZELDownloadStatus&, const std::string&) {}

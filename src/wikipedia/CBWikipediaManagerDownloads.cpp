@@ -244,7 +244,7 @@ void CBWikipediaManager::changeCurrentMapTo(const Map& map) {
     // Asks the store early which packages the map has, so that the guide
     // can offer them when it opens.
     if (currentMapIdentifier_)
-        wikipediaAvailableForDownloadForMapIdentifier(*currentMapIdentifier_);
+        askStoreForPackageListOfMapIdentifier(*currentMapIdentifier_);
 }
 
 // The map's articles go with it, and so does a download of them with what it

@@ -42,9 +42,24 @@ bool CBWikipediaNavigationController::isOfferedForCurrentMap() {
     auto manager = host ? host->wikipediaManager() : nullptr;
     auto registry = host ? host->userMapStoreEngine() : nullptr;
     const auto identifier = registry ? registry->currentMapIdentifier() : std::nullopt;
-    return identifier && manager &&
-           (manager->userHasWikipediaForMapIdentifier(*identifier) ||
-            manager->wikipediaAvailableForDownloadForMapIdentifier(*identifier));
+    if (!identifier || !manager)
+        return false;
+    if (manager->userHasWikipediaForMapIdentifier(*identifier))
+        return true;
+    // A list that could not be had is told on the tab, with a way to ask
+    // again; one still on its way adds the tab when it comes.
+    switch (manager->packageListForMapIdentifier(*identifier)) {
+        case CBWikipediaPackageList::Offered:
+        case CBWikipediaPackageList::Failed:
+            return true;
+        case CBWikipediaPackageList::Loading:
+            manager->askStoreForPackageListOfMapIdentifier(*identifier);
+            return false;
+        case CBWikipediaPackageList::NotOffered:
+        case CBWikipediaPackageList::NoStore:
+            return false;
+    }
+    return false;
 }
 
 // The one place where the tab's first screen is chosen.

@@ -17,8 +17,9 @@ class CBWikipediaNavigationController : public UINavigationController,
                                         public CBWikipediaDownloadViewControllerDelegate {
   public:
     static std::shared_ptr<CBWikipediaNavigationController> initWithWikipediaRootViewcontroller();
-    // Whether the current map has the tab: its package is installed, or the
-    // store offers one.
+    // Whether the current map has the tab: its package is installed, the
+    // store offers one, or the store's list could not be had (the tab says
+    // so). While the list is on its way there is no tab yet.
     static bool isOfferedForCurrentMap();
 
     // A new first screen for what the current map has now, with the Done

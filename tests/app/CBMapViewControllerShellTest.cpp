@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "MapScreenFixture.h"
+#include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UILabel.h"
 #include "app/CBMapViewController.h"
 #include "app/CBPlaceAnnotation.h"
@@ -69,11 +70,16 @@ TEST_F(CBMapViewControllerShellTest, ThePinsOfTheMapComeBackAtTheNextStart) {
     EXPECT_DOUBLE_EQ(droppedPin->coordinate().latitude, 53.556);
 }
 
+// Seven seconds of the program's clock, then it fades out. The script's
+// waits move that clock, so a slow machine changes nothing.
 TEST_F(CBMapViewControllerShellTest, TheAttributionShowsForAWhile) {
     registry_->setCurrentMap(installNeubrandenburg());
     show();
+    struct ManualClock {
+        ManualClock() { CAFrameClock::shared().setManual(true); }
+        ~ManualClock() { CAFrameClock::shared().setManual(false); }
+    } manualClock;
     screen_->showMapDataAttribution();
-    // Seven seconds, then it fades out.
     play(R"(
 expect "Map data © OpenStreetMap contributors"
 wait 6

@@ -43,6 +43,10 @@ void MapStoreServerProcess::fault(const std::string& path, const std::string& qu
     post("/_control/fault?path=" + path + "&" + query);
 }
 
+void MapStoreServerProcess::release(const std::string& path) const {
+    post("/_control/release?path=" + path);
+}
+
 void MapStoreServerProcess::clearFaults() const {
     post("/_control/clear");
 }

@@ -25,6 +25,8 @@ class MapStoreServerProcess {
     // ("cut=1000&count=1").
     void fault(const std::string& path, const std::string& query) const;
     void clearFaults() const;
+    // Lets the answers a "hold=1" fault keeps back on the path go.
+    void release(const std::string& path) const;
 
   private:
     void post(const std::string& pathAndQuery) const;

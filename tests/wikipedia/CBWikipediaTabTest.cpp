@@ -16,6 +16,7 @@
 #include "ViewerTestSupport.h"
 #include "WikipediaTestSupport.h"
 #include "packages/CBUserMapStoreEngine.h"
+#include "places/CBGuideTabController.h"
 #include "wikipedia/CBWikipediaDownloadViewController.h"
 #include "wikipedia/CBWikipediaGuideViewController.h"
 #include "wikipedia/CBWikipediaNavigationController.h"
@@ -41,6 +42,10 @@ class CBWikipediaTabTest : public WikipediaTestBase {
         UIApplication::sharedApplication()->setDelegate(host_);
         window_ = std::make_shared<UIWindow>(CGRect{CGPointZero, {320, 568}});
         window_->makeKeyAndVisible();
+        // The store's list of the map's packages is asked for as the map
+        // becomes current.
+        if (!statisticsFault_.empty())
+            server_->fault(statisticsPath(), statisticsFault_);
         installMap();
     }
     void TearDown() override {
@@ -67,7 +72,18 @@ class CBWikipediaTabTest : public WikipediaTestBase {
         ASSERT_EQ(manager_->currentMapIdentifier(), "neubrandenburg");
         recorder_->events.clear();
     }
+    std::string statisticsPath() {
+        const auto url =
+            CBMapStoreURLManager::stringForStatisticsURLForCode(map("neubrandenburg")->code());
+        return url ? url->substr(server_->baseURL().size()) : "";
+    }
+    CBWikipediaPackageList packageList() {
+        return manager_->packageListForMapIdentifier("neubrandenburg");
+    }
+    // The guide offers the tab once the store's list has come.
     void openTab() {
+        ASSERT_TRUE(
+            runUntil([&] { return packageList() != CBWikipediaPackageList::Loading; }, 10.0));
         tab_ = CBWikipediaNavigationController::initWithWikipediaRootViewcontroller();
         window_->setRootViewController(tab_);
         window_->layoutIfNeeded();
@@ -121,6 +137,41 @@ class CBWikipediaTabTest : public WikipediaTestBase {
     std::shared_ptr<TestWikipediaHost> host_;
     std::shared_ptr<UIWindow> window_;
     std::shared_ptr<CBWikipediaNavigationController> tab_;
+    // The fault the server's list of the map's packages starts with.
+    std::string statisticsFault_;
+};
+
+// The city guide around the tab, opened while the store's list of packages
+// is kept back by the server.
+class CBWikipediaGuideTabTest : public CBWikipediaTabTest {
+  protected:
+    CBWikipediaGuideTabTest() { statisticsFault_ = "hold=1"; }
+    void TearDown() override {
+        guide_.reset();
+        CBWikipediaTabTest::TearDown();
+    }
+    void openGuide() {
+        guide_ = CBGuideTabController::create({}, {});
+        window_->setRootViewController(guide_);
+        window_->layoutIfNeeded();
+    }
+    std::shared_ptr<CBWikipediaDownloadViewController> guideDownloadScreen() {
+        return std::dynamic_pointer_cast<CBWikipediaDownloadViewController>(
+            guide_->wikipediaTab()->topViewController());
+    }
+    std::string label() { return guideDownloadScreen()->wikipediaNotLoadedLabel()->text(); }
+    std::string buttonTitle() {
+        return guideDownloadScreen()
+            ->downloadWikipediaButton()
+            ->titleForState(UIControlStateNormal)
+            .value_or("");
+    }
+    void tap(const std::string& text) {
+        const auto result = HostRunScenario(window_, "tap \"" + text + "\"");
+        ASSERT_TRUE(result.passed) << result.message;
+    }
+
+    std::shared_ptr<CBGuideTabController> guide_;
 };
 
 }  // namespace
@@ -278,4 +329,81 @@ TEST_F(CBWikipediaTabTest, TheGuideReopensOnTheScreensLastShown) {
         << "not a guide";
     openTab();
     EXPECT_TRUE(std::dynamic_pointer_cast<CBWikipediaTableVC>(tab_->topViewController()));
+}
+
+// Opened before the store has answered, the guide has no Wikipedia tab; the
+// answer adds it after the bookmarks, and the tab the user is on stays.
+TEST_F(CBWikipediaGuideTabTest, TheTabJoinsTheOpenGuideWhenTheStoresListComes) {
+    openGuide();
+    EXPECT_EQ(packageList(), CBWikipediaPackageList::Loading);
+    EXPECT_FALSE(guide_->wikipediaTab());
+    ASSERT_EQ(guide_->viewControllers().size(), 2u);
+    guide_->setSelectedIndex(1);
+
+    server_->release(statisticsPath());
+    ASSERT_TRUE(runUntil([&] { return guide_->wikipediaTab() != nullptr; }, 10.0));
+    ASSERT_EQ(guide_->viewControllers().size(), 3u);
+    EXPECT_EQ(guide_->viewControllers()[2], guide_->wikipediaTab());
+    EXPECT_EQ(guide_->selectedIndex(), 1);
+    ASSERT_TRUE(guideDownloadScreen());
+    guide_->setSelectedIndex(2);
+    window_->layoutIfNeeded();
+    EXPECT_EQ(label(), NSLocalizedString("WikipediaNotLoadedYet"));
+    EXPECT_EQ(buttonTitle(), NSLocalizedString("Download Wikipedia articles"));
+}
+
+// A list that comes garbled, or not at all, gives the tab with a line that
+// says so and a button that asks again; the store mended, the download is
+// offered.
+TEST_F(CBWikipediaGuideTabTest, AListThatCannotBeHadIsToldWithAWayToAskAgain) {
+    const auto served = root_.path() + statisticsPath();
+    const auto sound = served + ".sound";
+    std::filesystem::rename(served, sound);
+    std::ofstream(served) << "<plist><array><garbage";
+    server_->release(statisticsPath());
+    ASSERT_TRUE(runUntil([&] { return packageList() == CBWikipediaPackageList::Failed; }, 10.0));
+    openGuide();
+    ASSERT_TRUE(guide_->wikipediaTab());
+    guide_->setSelectedIndex(2);
+    window_->layoutIfNeeded();
+    EXPECT_EQ(label(), NSLocalizedString("WikipediaListFailed"));
+    EXPECT_EQ(buttonTitle(), "Try Again");
+
+    // Asked again while the server stays away.
+    server_->fault(statisticsPath(), "status=503&count=1");
+    tap("Try Again");
+    ASSERT_TRUE(runUntil([&] { return packageList() == CBWikipediaPackageList::Failed; }, 10.0));
+    EXPECT_EQ(label(), NSLocalizedString("WikipediaListFailed"));
+
+    std::filesystem::rename(sound, served);
+    server_->fault(statisticsPath(), "hold=1");
+    tap("Try Again");
+    EXPECT_EQ(label(), NSLocalizedString("WikipediaListLoading"));
+    EXPECT_TRUE(guideDownloadScreen()->downloadWikipediaButton()->isHidden());
+    server_->release(statisticsPath());
+    ASSERT_TRUE(runUntil([&] { return packageList() == CBWikipediaPackageList::Offered; }, 10.0));
+    EXPECT_EQ(label(), NSLocalizedString("WikipediaNotLoadedYet"));
+    EXPECT_EQ(buttonTitle(), NSLocalizedString("Download Wikipedia articles"));
+}
+
+// Installed articles need no store: with the list never answered, and with
+// no store address at all, the guide opens on them.
+TEST_F(CBWikipediaGuideTabTest, InstalledArticlesAreThereWithoutAStore) {
+    installSample();
+    EXPECT_EQ(packageList(), CBWikipediaPackageList::Loading);
+    auto articlesShown = [&] {
+        openGuide();
+        if (!guide_->wikipediaTab())
+            return long(-1);
+        guide_->setSelectedIndex(2);
+        window_->layoutIfNeeded();
+        tab_ = guide_->wikipediaTab();
+        // The guide reopens on the list shown last.
+        tab_->popToRootViewControllerAnimated(false);
+        return guide() ? articlesListed() : long(-2);
+    };
+    EXPECT_EQ(articlesShown(), 19);
+    CBMapStoreURLManager::setBaseURL("");
+    EXPECT_EQ(packageList(), CBWikipediaPackageList::NoStore);
+    EXPECT_EQ(articlesShown(), 19);
 }

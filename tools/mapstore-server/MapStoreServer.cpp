@@ -111,14 +111,24 @@ void MapStoreServer::listen() {
 }
 
 void MapStoreServer::stop() {
+    {
+        std::lock_guard lock(mutex_);
+        stopping_ = true;
+    }
+    releases_.notify_all();
     server_.stop();
+}
+
+void MapStoreServer::waitForRelease(const std::string& path) {
+    std::unique_lock lock(mutex_);
+    releases_.wait(lock, [&] { return stopping_ || released_.count(path) > 0; });
 }
 
 std::optional<MapStoreServer::Fault> MapStoreServer::faultFromRequest(
     const httplib::Request& request, std::string& refusal) const {
     static const std::set<std::string> known = {
-        "path",   "cut",         "throttle", "status",   "ignoreRange", "lieRange",
-        "badMd5", "replaceWith", "count",    "noLength", "endless",     "padTo"};
+        "path",        "cut",   "throttle", "status",  "ignoreRange", "lieRange", "badMd5",
+        "replaceWith", "count", "noLength", "endless", "padTo",       "hold"};
     for (const auto& [name, value] : request.params) {
         if (!known.count(name)) {
             refusal = "unknown parameter " + name;
@@ -169,7 +179,7 @@ std::optional<MapStoreServer::Fault> MapStoreServer::faultFromRequest(
         !number("count", 1, kMaximumFaultCount, count) || !flag("ignoreRange", fault.ignoreRange) ||
         !flag("lieRange", fault.lieRange) || !flag("badMd5", fault.badMd5) ||
         !flag("noLength", fault.noLength) || !flag("endless", fault.endless) ||
-        !number("padTo", 1, kMaximumPadding, fault.padTo))
+        !number("padTo", 1, kMaximumPadding, fault.padTo) || !flag("hold", fault.hold))
         return std::nullopt;
     if (status)
         fault.status = static_cast<int>(*status);
@@ -201,9 +211,24 @@ void MapStoreServer::addControlEndpoints() {
                          response.set_content("refused: " + refusal + "\n", "text/plain");
                          return;
                      }
+                     const std::string path = request.get_param_value("path");
                      std::lock_guard lock(mutex_);
-                     faults_[request.get_param_value("path")] = *fault;
+                     faults_[path] = *fault;
+                     released_.erase(path);
                      response.set_content("ok\n", "text/plain");
+                 });
+    server_.Post("/_control/release",
+                 [this](const httplib::Request& request, httplib::Response& response) {
+                     if (!request.has_param("path")) {
+                         response.status = 400;
+                         response.set_content("refused: no path\n", "text/plain");
+                         return;
+                     }
+                     {
+                         std::lock_guard lock(mutex_);
+                         released_.insert(request.get_param_value("path"));
+                     }
+                     releases_.notify_all();
                  });
     server_.Post("/_control/clear", [this](const httplib::Request& request, httplib::Response&) {
         std::lock_guard lock(mutex_);
@@ -261,6 +286,8 @@ void MapStoreServer::serve(const httplib::Request& request, httplib::Response& r
         return;
     }
     const Fault fault = takeFault(request.path).value_or(Fault{});
+    if (fault.hold)
+        waitForRelease(request.path);
     if (fault.status) {
         response.status = *fault.status;
         response.set_content("fault\n", "text/plain");

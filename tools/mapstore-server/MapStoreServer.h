@@ -2,12 +2,14 @@
 
 #include <httplib.h>
 
+#include <condition_variable>
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "LocalServer.h"
@@ -24,7 +26,7 @@
 // not exist, so the server that scripts/run starts cannot be steered:
 //   POST /_control/fault?path=P[&cut=K][&throttle=B][&status=N][&ignoreRange=1]
 //        [&lieRange=1][&badMd5=1][&replaceWith=FILE][&count=N][&noLength=1]
-//        [&endless=1][&padTo=N]
+//        [&endless=1][&padTo=N][&hold=1]
 //     cut: close the connection after K bytes of the body; throttle: send at
 //     most B (at least 1) bytes a second; status: answer N (200 to 599);
 //     ignoreRange: answer 200; lieRange: a 206 whose Content-Range claims the
@@ -34,8 +36,11 @@
 //     next N (at least 1) requests of the path only (default: until cleared);
 //     noLength: the body is sent chunked, without Content-Length; endless:
 //     chunked too, and zero bytes follow the file until the client leaves;
-//     padTo: Content-Length N (1 to 2^40), zero bytes after the file up to it.
+//     padTo: Content-Length N (1 to 2^40), zero bytes after the file up to it;
+//     hold: the answer waits until the path is released.
 //     Any other parameter or value is refused with 400 and changes nothing.
+//   POST /_control/release?path=P   lets the held answers of P go, and
+//                                   those that come later
 //   POST /_control/clear[?path=P]   ends the faults of P (or all)
 //   GET  /_log                      the latest requests as JSON (method, path,
 //                                   range, ifRange, status)
@@ -62,6 +67,7 @@ class MapStoreServer {
         bool noLength = false;
         bool endless = false;
         std::optional<uint64_t> padTo;
+        bool hold = false;
         std::optional<std::string> replaceWith;
         int remaining = -1;  // requests left; -1: until cleared
     };
@@ -72,6 +78,8 @@ class MapStoreServer {
                                           std::string& refusal) const;
     void serve(const httplib::Request& request, httplib::Response& response);
     std::optional<Fault> takeFault(const std::string& path);
+    // Waits until the path is released or the server stops.
+    void waitForRelease(const std::string& path);
     std::optional<std::string> filePathFor(const std::string& requestPath) const;
     void record(const httplib::Request& request, const httplib::Response& response);
 
@@ -80,6 +88,9 @@ class MapStoreServer {
     LocalServer server_;
     std::mutex mutex_;
     std::map<std::string, Fault> faults_;
+    std::set<std::string> released_;
+    std::condition_variable releases_;
+    bool stopping_ = false;
     std::map<std::string, std::string> pendingReplacements_;  // by request path
     std::deque<nlohmann::json> log_;
 };

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
+#include "Dispatch/NSRunLoop.h"
 #include "QuartzCore/CAAnimation.h"
 #include "QuartzCore/CADisplayLink.h"
 #include "QuartzCore/CAFrameClock.h"
@@ -278,3 +280,23 @@ TEST_F(CAAnimationTest, TheScreenSettlesOnceOnlyEndlessAnimationsAreLeft) {
 }
 
 }  // namespace
+
+// What the program times by the frame clock happens when the manual clock
+// gets there, in the order due, however long the machine took; leaving
+// manual mode hands what is left to the main queue.
+TEST(CAFrameClockTest, PerformAfterFollowsTheClocksTimeNotTheMachines) {
+    auto& clock = CAFrameClock::shared();
+    clock.setManual(true);
+    std::vector<std::string> ran;
+    clock.performAfter(2, [&] { ran.push_back("late"); });
+    clock.performAfter(1, [&] { ran.push_back("early"); });
+    clock.advance(0.9);
+    EXPECT_TRUE(ran.empty());
+    clock.advance(1.5);
+    EXPECT_EQ(ran, (std::vector<std::string>{"early", "late"}));
+
+    bool handedOver = false;
+    clock.performAfter(0.05, [&] { handedOver = true; });
+    clock.setManual(false);
+    EXPECT_TRUE(NSRunLoop::mainRunLoop()->runUntil([&] { return handedOver; }, 10.0));
+}
