@@ -53,9 +53,8 @@ CBUserMapStoreEngine::Map CBUserMapStoreEngine::installLocalPackageWithIdentifie
     }
     checkedMaps_.erase(identifier);
     tellDelegates([&](auto& delegate) { delegate.userMapStoreAddedMap(*this, map); });
+    // No post-install step: its tiles would be drawn during start-up, for
+    // a map that is on show at once anyway.
     copyCoverToDocumentsForMap(map);
-    if (postInstallStep_)
-        postInstallStep_(
-            map, false, [](double) {}, [] {});
     return map;
 }
