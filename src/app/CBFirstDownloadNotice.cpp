@@ -19,34 +19,16 @@ std::shared_ptr<CBFirstDownloadNotice> CBFirstDownloadNotice::create(
     return notice;
 }
 
-void CBFirstDownloadNotice::downloadManagerDidAdd(ZELDownloadManagerEngine& engine,
+void CBFirstDownloadNotice::downloadManagerDidAdd(ZELDownloadManagerEngine&,
                                                   const Download& download) {
     auto defaults = NSUserDefaults::standardUserDefaults();
     if (defaults->boolForKey(kShownDefaultsKey))
         return;
     defaults->setBoolForKey(true, kShownDefaultsKey);
     defaults->synchronize();
-    alert_ = std::make_shared<UIAlertView>(
-        NSLocalizedString("FirstDownloadNoticeTitle"),
-        NSLocalizedString(messageKeyForDownload(download)),
-        std::static_pointer_cast<CBFirstDownloadNotice>(shared_from_this()),
-        NSLocalizedString("OK"));
+    alert_ = std::make_shared<UIAlertView>(NSLocalizedString("FirstDownloadNoticeTitle"),
+                                           NSLocalizedString(messageKeyForDownload(download)),
+                                           std::weak_ptr<UIAlertViewDelegate>(),
+                                           NSLocalizedString("OK"));
     alert_->show();
-    if (!alert_->isVisible())
-        return;
-    // The notice speaks of a download to come: a quick one would be over
-    // before it is read. The queue waits until it is.
-    if (!engine.isResumeDisabled()) {
-        heldEngine_ = engine.shared_from_this();
-        engine.setResumeDisabled(true);
-    }
-}
-
-void CBFirstDownloadNotice::alertViewDidDismissWithButtonIndex(UIAlertView&, long) {
-    auto engine = heldEngine_.lock();
-    heldEngine_.reset();
-    if (!engine)
-        return;
-    engine->setResumeDisabled(false);
-    engine->resumeDownloads();
 }

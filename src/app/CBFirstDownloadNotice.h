@@ -2,17 +2,15 @@
 
 #include <memory>
 
-#include "UIKit/UIAlertView.h"
 #include "packages/ZELDownloadManagerEngineDelegate.h"
+
+class UIAlertView;
 
 // The notice of the user's first download, shown once: what becomes of a
 // download while Kelvara runs and when it ends. It follows the download
 // engine from after start-up, so the sample city that installs itself on an
-// empty home is not the user's first download. The queue waits while the
-// notice is up, so the notice comes before the download it speaks of ends.
-class CBFirstDownloadNotice : public ZELDownloadManagerEngineDelegate,
-                              public UIAlertViewDelegate,
-                              public std::enable_shared_from_this<CBFirstDownloadNotice> {
+// empty home is not the user's first download.
+class CBFirstDownloadNotice : public ZELDownloadManagerEngineDelegate {
   public:
     static constexpr const char* kShownDefaultsKey = "FirstDownloadNoticeShown";
 
@@ -23,11 +21,8 @@ class CBFirstDownloadNotice : public ZELDownloadManagerEngineDelegate,
     static const char* messageKeyForDownload(const Download& download);
     // The alert while it shows, else nullptr.
     const std::shared_ptr<UIAlertView>& alert() const { return alert_; }
-    void downloadManagerDidAdd(ZELDownloadManagerEngine& engine, const Download&) override;
-    // Read: the queue goes on.
-    void alertViewDidDismissWithButtonIndex(UIAlertView&, long) override;
+    void downloadManagerDidAdd(ZELDownloadManagerEngine&, const Download&) override;
 
   private:
     std::shared_ptr<UIAlertView> alert_;
-    std::weak_ptr<ZELDownloadManagerEngine> heldEngine_;
 };
