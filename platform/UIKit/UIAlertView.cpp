@@ -76,6 +76,9 @@ void UIAlertView::build() {
         button->setTitleForState(buttonTitles_[size_t(i)], UIControlStateNormal);
         button->titleLabel()->setFont(i == cancelIndex_ ? UIFont::boldSystemFontOfSize(17)
                                                         : UIFont::systemFontOfSize(17));
+        if (i == destructiveIndex_) {
+            button->setTitleColorForState(UIColor::redColor(), UIControlStateNormal);
+        }
         button->setTag(i);
         button->addTargetForControlEvents(
             [weak, i](UIControl&) {

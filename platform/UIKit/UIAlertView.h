@@ -46,6 +46,10 @@ class UIAlertView : public UIView {
     std::string buttonTitleAtIndex(long index) const;
     long cancelButtonIndex() const { return cancelIndex_; }
     void setCancelButtonIndex(long index) { cancelIndex_ = index; }
+    // The button of an action that destroys something, titled in red; -1
+    // (the default) for none.
+    long destructiveButtonIndex() const { return destructiveIndex_; }
+    void setDestructiveButtonIndex(long index) { destructiveIndex_ = index; }
     // -1 without other buttons.
     long firstOtherButtonIndex() const;
     bool isVisible() const { return visible_; }
@@ -69,6 +73,7 @@ class UIAlertView : public UIView {
     std::weak_ptr<UIAlertViewDelegate> delegate_;
     std::vector<std::string> buttonTitles_;
     long cancelIndex_ = -1;
+    long destructiveIndex_ = -1;
     bool visible_ = false;
     std::shared_ptr<UIView> box_;
     std::shared_ptr<UILabel> titleLabel_;

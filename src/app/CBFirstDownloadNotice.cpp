@@ -3,7 +3,14 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSUserDefaults.h"
 #include "UIKit/UIAlertView.h"
+#include "packages/ZELDownloadManagerDownload.h"
 #include "packages/ZELDownloadManagerEngine.h"
+
+// The notice speaks of what the user started: a map or a map's articles.
+const char* CBFirstDownloadNotice::messageKeyForDownload(const Download& download) {
+    return download && download->type() == "wikipedia" ? "FirstDownloadNoticeMessageWikipedia"
+                                                       : "FirstDownloadNoticeMessage";
+}
 
 std::shared_ptr<CBFirstDownloadNotice> CBFirstDownloadNotice::create(
     ZELDownloadManagerEngine& engine) {
@@ -12,14 +19,15 @@ std::shared_ptr<CBFirstDownloadNotice> CBFirstDownloadNotice::create(
     return notice;
 }
 
-void CBFirstDownloadNotice::downloadManagerDidAdd(ZELDownloadManagerEngine&, const Download&) {
+void CBFirstDownloadNotice::downloadManagerDidAdd(ZELDownloadManagerEngine&,
+                                                  const Download& download) {
     auto defaults = NSUserDefaults::standardUserDefaults();
     if (defaults->boolForKey(kShownDefaultsKey))
         return;
     defaults->setBoolForKey(true, kShownDefaultsKey);
     defaults->synchronize();
     alert_ = std::make_shared<UIAlertView>(NSLocalizedString("FirstDownloadNoticeTitle"),
-                                           NSLocalizedString("FirstDownloadNoticeMessage"),
+                                           NSLocalizedString(messageKeyForDownload(download)),
                                            std::weak_ptr<UIAlertViewDelegate>(),
                                            NSLocalizedString("OK"));
     alert_->show();

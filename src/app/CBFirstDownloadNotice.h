@@ -17,6 +17,8 @@ class CBFirstDownloadNotice : public ZELDownloadManagerEngineDelegate {
     // Joins the engine's delegates; the notice lives while the caller keeps it.
     static std::shared_ptr<CBFirstDownloadNotice> create(ZELDownloadManagerEngine& engine);
 
+    // The key of the notice's text for the download that was added.
+    static const char* messageKeyForDownload(const Download& download);
     // The alert while it shows, else nullptr.
     const std::shared_ptr<UIAlertView>& alert() const { return alert_; }
     void downloadManagerDidAdd(ZELDownloadManagerEngine&, const Download&) override;

@@ -197,12 +197,21 @@ void CBKelvaraSharedAppDelegate::setAsideDamagedCurrentMap() {
 }
 
 // A new user sees a city at once: the sample is loaded from the map store
-// and installed like any download (validation, record, cover, pre-fill).
+// and installed like any download (validation, record, cover, pre-fill), or
+// copied from the build's packages when there is no store.
 void CBKelvaraSharedAppDelegate::installSampleOnEmptyHome() {
-    if (options_.mapPath || !CBMapStoreURLManager::baseURL() ||
-        !userMapStoreEngine_->allIdentifiers().empty() ||
+    if (options_.mapPath || !userMapStoreEngine_->allIdentifiers().empty() ||
         downloadManager_->currentQueueLength() > 0)
         return;
+    // Without a map store the build's own copy is installed, so that the
+    // shelf lists the city the map shows.
+    if (!CBMapStoreURLManager::baseURL()) {
+        const auto folder = std::filesystem::path(options_.sampleStorePath).parent_path();
+        if (auto sample = userMapStoreEngine_->installLocalPackageWithIdentifierFromFolder(
+                kSampleMapIdentifier, folder.string()))
+            userMapStoreEngine_->setCurrentMap(sample);
+        return;
+    }
     auto map = catalogue_->mapForIdentifier(std::string(kSampleMapIdentifier));
     auto request = map ? catalogue_->downloadRequestForMap(map) : std::nullopt;
     if (!request) {

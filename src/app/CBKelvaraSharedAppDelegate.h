@@ -96,7 +96,7 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
                                                 const UILocalNotification& notification) override;
     // Opens the installed map on the map screen; false when it is not
     // installed (any more) or still installing.
-    bool openInstalledMapWithIdentifier(const std::string& identifier);
+    bool openInstalledMapWithIdentifier(const std::string& identifier) override;
     const std::shared_ptr<CBFirstDownloadNotice>& firstDownloadNotice() const {
         return firstDownloadNotice_;
     }

@@ -197,8 +197,8 @@ void CBImageDataSource::finishFetch(const std::string& key, const std::shared_pt
                                     const std::optional<std::string>& cachePath,
                                     const std::optional<NSHTTPURLResponse>& response,
                                     const std::optional<Value::Data>& data) {
-    notifyConnectionDelegate(false);
     auto image = data ? UIImage::imageWithData(*data) : nullptr;
+    notifyConnectionDelegate(false, !image);
     // Error answers may carry a picture (a refused key, a server fault): they
     // are shown once but never kept, or the tile would stay wrong for ever.
     if (image && response && response->statusCode() == 200)
@@ -226,7 +226,7 @@ void CBImageDataSource::finishFetch(const std::string& key, const std::shared_pt
     }
 }
 
-void CBImageDataSource::notifyConnectionDelegate(bool started) {
+void CBImageDataSource::notifyConnectionDelegate(bool started, bool failed) {
     std::shared_ptr<CBImageDataSourceConnectionDelegate> delegate;
     {
         std::lock_guard lock(mutex_);
@@ -235,11 +235,14 @@ void CBImageDataSource::notifyConnectionDelegate(bool started) {
     if (!delegate)
         return;
     auto self = shared_from_this();
-    DispatchQueue::main()->async([self, delegate, started] {
-        if (started)
+    DispatchQueue::main()->async([self, delegate, started, failed] {
+        if (started) {
             delegate->imageDataSourceWillStartLoadingImage(*self);
-        else
-            delegate->imageDataSourceDidFinishLoadingImage(*self);
+            return;
+        }
+        delegate->imageDataSourceDidFinishLoadingImage(*self);
+        if (failed)
+            delegate->imageDataSourceDidFailLoadingImage(*self);
     });
 }
 

@@ -51,6 +51,9 @@ class CBImageDataSourceConnectionDelegate {
     virtual ~CBImageDataSourceConnectionDelegate() = default;
     virtual void imageDataSourceWillStartLoadingImage(CBImageDataSource&) {}
     virtual void imageDataSourceDidFinishLoadingImage(CBImageDataSource&) {}
+    // After the finish of a download that brought no picture (no answer, or
+    // one that is no image).
+    virtual void imageDataSourceDidFailLoadingImage(CBImageDataSource&) {}
 };
 
 // Draws map tiles from raster images: a local file named by a path pattern,
@@ -130,7 +133,7 @@ class CBImageDataSource : public CBGeoDataSource,
                      const std::optional<NSHTTPURLResponse>& response,
                      const std::optional<Value::Data>& data);
     std::shared_ptr<UIImage> takeArrivedImage(const std::string& key);
-    void notifyConnectionDelegate(bool started);
+    void notifyConnectionDelegate(bool started, bool failed = false);
     void drawImage(const UIImage& image, const CGRect& rect, CGContext& context) const;
 
     std::atomic<int> countDownToNextDiskSpaceCheck_ = 0;

@@ -112,6 +112,16 @@ void CBMapStoreUpdater::finishCheck(std::optional<NSDate> serverDate, bool answe
     }
     if (!answered) {
         NSLog("CBMapStoreUpdater: the catalogue could not be checked");
+        // Asked for by the user: say so, with a way to ask again.
+        if (manual) {
+            retryAlert_ = std::make_shared<UIAlertView>(
+                NSLocalizedString("MapStoreUnavailableTitle"),
+                NSLocalizedString(CBMapStoreURLManager::baseURL() ? "MapStoreCatalogueNotChecked"
+                                                                  : "MapStoreNoAddress"),
+                weak_from_this(), NSLocalizedString("Cancel"),
+                std::vector<std::string>{NSLocalizedString("TryAgain")});
+            retryAlert_->show();
+        }
         return;
     }
     // A silent check counts once the server has answered.
@@ -133,6 +143,12 @@ void CBMapStoreUpdater::offerUpdate(NSDate serverDate) {
 }
 
 void CBMapStoreUpdater::alertViewClickedButtonAtIndex(UIAlertView& alert, long index) {
+    if (&alert == retryAlert_.get()) {
+        retryAlert_.reset();
+        if (index != alert.cancelButtonIndex())
+            startManualUpdate();
+        return;
+    }
     if (&alert != offerAlert_.get())
         return;
     offerAlert_.reset();

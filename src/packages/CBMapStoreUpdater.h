@@ -64,6 +64,9 @@ class CBMapStoreUpdater : public UIAlertViewDelegate,
     // The alert offering a newer catalogue, while it is shown.
     const std::shared_ptr<UIAlertView>& offerAlert() const { return offerAlert_; }
     const std::shared_ptr<UIAlertView>& checkingAlert() const { return checkingAlert_; }
+    // A manual check the store did not answer: it says so and offers to
+    // try again.
+    const std::shared_ptr<UIAlertView>& retryAlert() const { return retryAlert_; }
     // The server date of the catalogue last offered.
     std::optional<NSDate> offeredCatalogueDate() const { return offeredDate_; }
     bool isChecking() const { return checking_; }
@@ -88,6 +91,7 @@ class CBMapStoreUpdater : public UIAlertViewDelegate,
     std::weak_ptr<CBMapStoreEngine> engine_;
     std::shared_ptr<UIAlertView> checkingAlert_;
     std::shared_ptr<UIAlertView> offerAlert_;
+    std::shared_ptr<UIAlertView> retryAlert_;
     std::optional<NSDate> offeredDate_;
     bool checking_ = false;
     std::shared_ptr<CBMapStoreUpdater> keepAlive_;  // while a catalogue download is queued

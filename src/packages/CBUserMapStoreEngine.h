@@ -115,6 +115,12 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
     // Loads the map's package anew from the map store (a queued download of
     // it is retried); false when the map has no address there.
     bool downloadMapAgain(const Map& map);
+    // Installs a package that is on this computer already (a folder holding
+    // <identifier>.sqlite and the package's other files), described by the
+    // catalogue like a download; the installed map when it was installed
+    // before. nullptr when its geo store does not validate or the copy fails.
+    Map installLocalPackageWithIdentifierFromFolder(const std::string& identifier,
+                                                    const std::string& folder);
 
   private:
     std::shared_ptr<CBUserMapStoreEngine> userSelf();

@@ -421,6 +421,8 @@ void CBMapShelfViewController::setupToolBarButtons() {
             if (auto me = weak.lock())
                 me->openSettings();
         });
+    // The gear says what it is to whoever cannot see it.
+    settings->setAccessibilityLabel(NSLocalizedString("SettingsButtonTitle"));
     settings->setWidth(30);
     settings->setImageInsets(UIEdgeInsets{0, 0, 0, 10});
 

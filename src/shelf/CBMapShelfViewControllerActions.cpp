@@ -60,6 +60,7 @@ void CBMapShelfViewController::deleteMap(const Map& map) {
         std::weak_ptr<UIAlertViewDelegate>(self()), NSLocalizedString("Cancel"),
         std::vector<std::string>{NSLocalizedString("Delete")});
     alert->setTag(kDeleteAlertTag);
+    alert->setDestructiveButtonIndex(alert->firstOtherButtonIndex());
     mapToDelete_ = map;
     showAlert(alert);
 }

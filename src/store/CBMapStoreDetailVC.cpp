@@ -17,6 +17,7 @@
 #include "packages/CBMapStoreFederalRegion.h"
 #include "packages/CBMapStoreInfoMap.h"
 #include "packages/CBMapStoreMap.h"
+#include "packages/CBMapStoreURLManager.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerDownload.h"
 #include "packages/ZELDownloadManagerEngine.h"
@@ -24,8 +25,10 @@
 #include "store/CBMapDetailStatistics.h"
 #include "store/CBMapStoreDownloadViewController.h"
 #include "uiadditions/UIView+ZELGeometry.h"
+#include "widgets/CBRetryAlert.h"
 #include "widgets/CBStatsBar.h"
 #include "widgets/ZELRoundedGradientButton.h"
+#include "wikipedia/CBWikipediaHost.h"
 #include "wikipedia/CBWikipediaManager.h"
 
 namespace {
@@ -36,6 +39,8 @@ constexpr UIEdgeInsets kHeaderCurl{0, 1.0, 2.0, 1.0};
 constexpr CGFloat kCoverAspect = 0.66;
 // The line under an installed map's cover that says it can be changed.
 constexpr CGFloat kEditCoverHeight = 20;
+// The line under the spinner while the map's information loads.
+constexpr CGRect kUpdatingLabelFrame{{0, 50}, {240, 30}};
 
 std::shared_ptr<UILabel> makeLabel(CGFloat size) {
     auto label = std::make_shared<UILabel>();
@@ -194,7 +199,7 @@ void CBMapStoreDetailVC::buildViews() {
 
     const std::weak_ptr<CBMapStoreDetailVC> weak =
         std::static_pointer_cast<CBMapStoreDetailVC>(shared_from_this());
-    downloadMapButton_ = makeButton(248, weak, &CBMapStoreDetailVC::downloadMap);
+    downloadMapButton_ = makeButton(248, weak, &CBMapStoreDetailVC::mapButtonTapped);
     contentView_->addSubview(downloadMapButton_);
     mapProgress_ = makeProgress(294);
     contentView_->addSubview(mapProgress_);
@@ -219,11 +224,24 @@ void CBMapStoreDetailVC::buildViews() {
     updatingActivity_->setCenter(CGPointMake(120, 30));
     updatingView_->addSubview(updatingActivity_);
     updatingLabel_ = makeLabel(14);
-    updatingLabel_->setFrame(CGRectMake(0, 50, 240, 30));
+    updatingLabel_->setFrame(kUpdatingLabelFrame);
     updatingLabel_->setTextColor(UIColor::whiteColor());
     updatingLabel_->setTextAlignment(NSTextAlignmentCenter);
     updatingLabel_->setText(NSLocalizedString("UpdatingMapInfo"));
     updatingView_->addSubview(updatingLabel_);
+    retryInfoButton_ = UIButton::buttonWithType(UIButtonTypeSystem);
+    retryInfoButton_->setFrame(CGRectMake(50, 54, 140, 30));
+    retryInfoButton_->setTitleForState(NSLocalizedString("TryAgain"), UIControlStateNormal);
+    retryInfoButton_->setTitleColorForState(UIColor::whiteColor(), UIControlStateNormal);
+    retryInfoButton_->titleLabel()->setFont(UIFont::boldSystemFontOfSize(15));
+    retryInfoButton_->setHidden(true);
+    retryInfoButton_->addTargetForControlEvents(
+        [weak](UIControl&) {
+            if (auto screen = weak.lock())
+                screen->retryLoadingMapInfo();
+        },
+        UIControlEventTouchUpInside);
+    updatingView_->addSubview(retryInfoButton_);
     contentView_->addSubview(updatingView_);
 }
 
@@ -235,22 +253,7 @@ void CBMapStoreDetailVC::viewDidLoad() {
     setTitle(map_->localName());
     buildViews();
 
-    auto country = map_->country();
-    auto region = map_->region();
-    mapInfo_ = engine_->infoForMapIdentifierInCountryCodeAndFederalRegionCodeWithUpdateBlock(
-        map_->identifier().value_or(""),
-        country ? country->countryCode().value_or("") : std::string(),
-        region ? region->regionCode() : std::nullopt,
-        [weak = weak_from_this()](const std::shared_ptr<CBMapStoreInfoMap>& info) {
-            auto self = std::static_pointer_cast<CBMapStoreDetailVC>(weak.lock());
-            if (!self)
-                return;
-            self->mapInfo_ = info;
-            self->errorUpdatingInfo_ = !self->mapInfoIsValid();
-            self->updateDownloadButtons();
-        });
-    if (mapInfo_ && !mapInfoIsValid())
-        errorUpdatingInfo_ = true;
+    loadMapInfo();
     auto wikiTitle = downloadWikipediaButton_->titleLabel();
     wikiTitle->setAdjustsFontSizeToFitWidth(true);
     wikiTitle->setMinimumScaleFactor(0.75);
@@ -265,6 +268,37 @@ void CBMapStoreDetailVC::viewDidLoad() {
     if (auto installed = installedMap())
         userMapStoreEngine_->copyCoverToDocumentsForMap(installed);
     buildPreviewMap();
+}
+
+void CBMapStoreDetailVC::loadMapInfo() {
+    errorUpdatingInfo_ = false;
+    auto country = map_->country();
+    auto region = map_->region();
+    mapInfo_ = engine_->infoForMapIdentifierInCountryCodeAndFederalRegionCodeWithUpdateBlock(
+        map_->identifier().value_or(""),
+        country ? country->countryCode().value_or("") : std::string(),
+        region ? region->regionCode() : std::nullopt,
+        [weak = weak_from_this()](const std::shared_ptr<CBMapStoreInfoMap>& info) {
+            auto self = std::static_pointer_cast<CBMapStoreDetailVC>(weak.lock());
+            if (!self)
+                return;
+            // A failed fetch leaves the record on show as it was.
+            if (info)
+                self->mapInfo_ = info;
+            self->errorUpdatingInfo_ = !self->mapInfoIsValid();
+            self->updateDownloadButtons();
+        });
+    if (mapInfo_ && !mapInfoIsValid())
+        errorUpdatingInfo_ = true;
+}
+
+void CBMapStoreDetailVC::retryLoadingMapInfo() {
+    retryInfoButton_->setHidden(true);
+    updatingLabel_->setText(NSLocalizedString("UpdatingMapInfo"));
+    updatingLabel_->setFrame(kUpdatingLabelFrame);
+    updatingActivity_->startAnimating();
+    loadMapInfo();
+    updateDownloadButtons();
 }
 
 void CBMapStoreDetailVC::viewWillAppear(bool animated) {
@@ -359,9 +393,13 @@ void CBMapStoreDetailVC::updateDownloadButtons() {
                                                   [view = updatingView_] { view->setAlpha(1.0); });
         }
         if (errorUpdatingInfo_) {
+            // What could not be loaded, and a way to ask again.
             updatingActivity_->stopAnimating();
-            updatingLabel_->setText(NSLocalizedString("ErrorWhileUpdatingMapInfo"));
-            updatingLabel_->setFrame(updatingView_->bounds());
+            updatingLabel_->setText(NSLocalizedString(CBMapStoreURLManager::baseURL()
+                                                          ? "ErrorWhileUpdatingMapInfo"
+                                                          : "MapStoreNoAddress"));
+            updatingLabel_->setFrame(CGRectMake(10, 6, 220, 48));
+            retryInfoButton_->setHidden(false);
         }
         for (const auto& hidden : std::initializer_list<std::shared_ptr<UIView>>{
                  downloadMapButton_, downloadWikipediaButton_, generalMapStats_, wikipediaStats_})
@@ -396,6 +434,7 @@ void CBMapStoreDetailVC::updateDownloadButtons() {
 }
 
 void CBMapStoreDetailVC::updateMapButton() {
+    mapButtonOpensMap_ = false;
     const char* title = nullptr;
     bool enabled = false;
     const auto state = buttonForDownloadStatus(mapStatus_);
@@ -415,7 +454,9 @@ void CBMapStoreDetailVC::updateMapButton() {
         // installation.
         bool update = added && available && !(*available < *added);
         title = update ? "DownloadUpdatedMap" : "MapDownloaded";
-        enabled = update;
+        // The installed map opens from here where the application can show it.
+        mapButtonOpensMap_ = !update && CBWikipediaHost::shared();
+        enabled = update || mapButtonOpensMap_;
     } else {
         title = "Download map";
         enabled = true;
@@ -462,6 +503,19 @@ void CBMapStoreDetailVC::updateWikipediaButton(bool installed) {
         button.setTitleForState(NSLocalizedString(title), UIControlStateNormal);
 }
 
+void CBMapStoreDetailVC::mapButtonTapped() {
+    if (mapButtonOpensMap_)
+        openInstalledMap();
+    else
+        downloadMap();
+}
+
+void CBMapStoreDetailVC::openInstalledMap() {
+    auto host = CBWikipediaHost::shared();
+    if (host && installedMap())
+        host->openInstalledMapWithIdentifier(*map_->identifier());
+}
+
 void CBMapStoreDetailVC::downloadMap() {
     // A paused or failed download goes on with the bytes it has.
     if (auto queued = downloadManager_->downloadForIdentifierOfType(map_->identifier(), "map")) {
@@ -469,8 +523,16 @@ void CBMapStoreDetailVC::downloadMap() {
         return;
     }
     auto request = engine_->downloadRequestForMap(map_);
-    if (!request)
+    if (!request) {
+        // No address of the map's package: say so rather than do nothing.
+        CBRetryAlert::show(
+            NSLocalizedString("MapStoreUnavailableTitle"), NSLocalizedString("MapStoreNoAddress"),
+            [weak = weak_from_this()] {
+                if (auto self = std::static_pointer_cast<CBMapStoreDetailVC>(weak.lock()))
+                    self->downloadMap();
+            });
         return;
+    }
     // The statistics on show may be fresher than the stored ones.
     if (mapInfo_ && mapInfo_->fileSize().value_or(0) > 0)
         request->downloadSize = mapInfo_->fileSize();

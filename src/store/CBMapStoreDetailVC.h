@@ -79,11 +79,19 @@ class CBMapStoreDetailVC : public UIViewController,
     const ZELDownloadStatus& mapStatus() const { return mapStatus_; }
     const ZELDownloadStatus& wikipediaStatus() const { return wikipediaStatus_; }
     bool mapInfoIsValid() const;
+    // Asks the catalogue for the map's information again, after it could
+    // not be loaded.
+    void retryLoadingMapInfo();
+    const std::shared_ptr<UIButton>& retryInfoButton() const { return retryInfoButton_; }
     void updateDownloadButtons();
     void checkDownloadState();
     void updateMapStats();
+    // The map button: opens the installed map, or downloads it.
+    void mapButtonTapped();
     // Adds the map's download, or goes on with a paused or failed one.
     void downloadMap();
+    // Shows the installed map on the map screen, closing the store.
+    void openInstalledMap();
     // Loads the Wikipedia articles (after asking for the language), goes on
     // with a paused or failed download of them, or asks to delete the
     // installed ones.
@@ -170,6 +178,7 @@ class CBMapStoreDetailVC : public UIViewController,
     bool userHasWikipedia() const;
     void deleteWikipedia();
     void buildViews();
+    void loadMapInfo();
     void buildPreviewMap();
     void zoomPreviewMap();
     void loadCover();
@@ -190,6 +199,7 @@ class CBMapStoreDetailVC : public UIViewController,
     ZELDownloadStatus mapStatus_;
     ZELDownloadStatus wikipediaStatus_;
     bool errorUpdatingInfo_ = false;
+    bool mapButtonOpensMap_ = false;
     bool displayedDownloadError_ = false;
     std::shared_ptr<UIAlertView> coverInfoAlert_;
     std::shared_ptr<UIAlertView> deleteWikipediaAlert_;
@@ -217,4 +227,5 @@ class CBMapStoreDetailVC : public UIViewController,
     std::shared_ptr<UIView> updatingView_;
     std::shared_ptr<UIActivityIndicatorView> updatingActivity_;
     std::shared_ptr<UILabel> updatingLabel_;
+    std::shared_ptr<UIButton> retryInfoButton_;
 };

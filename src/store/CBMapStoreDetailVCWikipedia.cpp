@@ -1,7 +1,6 @@
 // The detail screen's Wikipedia button: loading a map's articles through the
 // Wikipedia manager's language sheet, going on with a paused or failed
 // download of them, and deleting them again.
-#include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UINavigationController.h"
@@ -9,11 +8,6 @@
 #include "packages/ZELDownloadManagerEngine.h"
 #include "store/CBMapStoreDetailVC.h"
 #include "wikipedia/CBWikipediaManager.h"
-
-namespace {
-// The package's files go on a background queue; the buttons follow after.
-constexpr double kDeletionSettleSeconds = 1.0;
-}  // namespace
 
 bool CBMapStoreDetailVC::userHasWikipedia() const {
     return wikipediaManager_ && map_->identifier() &&
@@ -51,15 +45,14 @@ void CBMapStoreDetailVC::askToDeleteWikipedia() {
         std::static_pointer_cast<CBMapStoreDetailVC>(shared_from_this()),
         NSLocalizedString("Cancel"), std::vector<std::string>{NSLocalizedString("Delete")});
     deleteWikipediaAlert_->setTag(kDeleteWikipediaAlertTag);
+    deleteWikipediaAlert_->setDestructiveButtonIndex(
+        deleteWikipediaAlert_->firstOtherButtonIndex());
     deleteWikipediaAlert_->show();
 }
 
 void CBMapStoreDetailVC::deleteWikipedia() {
     if (!wikipediaManager_ || !map_->identifier())
         return;
+    // The manager tells its followers, this screen among them, at once.
     wikipediaManager_->deleteWikipediaContentForMapIdentifier(*map_->identifier());
-    DispatchQueue::main()->after(kDeletionSettleSeconds, [weak = weak_from_this()] {
-        if (auto self = std::static_pointer_cast<CBMapStoreDetailVC>(weak.lock()))
-            self->updateDownloadButtons();
-    });
 }

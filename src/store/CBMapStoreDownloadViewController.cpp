@@ -284,6 +284,9 @@ void CBMapStoreDownloadViewController::updateMapStore() {
 
 void CBMapStoreDownloadViewController::showFailedMessageForIndividualDownload(
     const ZELDownloadStatus& status) {
+    static std::weak_ptr<UIAlertView> shown;
+    if (auto up = shown.lock(); up && up->isVisible())
+        return;
     const auto reason = CBDownloadStatusText::failureReason(status.failure);
     std::shared_ptr<UIAlertView> alert;
     if (status.failure == ZELDownloadFailure::ConnectionLost) {
@@ -300,6 +303,7 @@ void CBMapStoreDownloadViewController::showFailedMessageForIndividualDownload(
             std::weak_ptr<UIAlertViewDelegate>(), NSLocalizedString("OK"));
     }
     alert->show();
+    shown = alert;
 }
 
 long CBMapStoreDownloadViewController::tableViewNumberOfRowsInSection(UITableView&, long) {

@@ -63,6 +63,8 @@ class CBMapStoreDownloadViewController : public UITableViewController,
 
     // The alert of a failed download, shown by the screens that start them:
     // a lost connection asks to check it, another failure says its reason.
+    // One failure is one alert: while the alert is up, the other screens
+    // that follow the same download add none.
     static void showFailedMessageForIndividualDownload(const ZELDownloadStatus& status);
     // What the bar button does: pause what loads, resume a held or waiting
     // queue, or retry the failed downloads when nothing else is left; while

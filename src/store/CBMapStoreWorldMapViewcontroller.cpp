@@ -90,6 +90,7 @@ void CBMapStoreWorldMapViewcontroller::viewDidLoad() {
     mapView_->setWiderBBoxFactor(2.0);
     mapTileDataSource_ = mapView_->setupForThunderforestLayerWithBoundingBox(nullptr);
     mapTileDataSource_->setCacheDelegate(self());
+    mapTileDataSource_->setConnectionDelegate(self());
     v->addSubview(mapView_);
 
     attributionLabel_ = std::make_shared<UILabel>(CGRectMake(5, height - 40, width - 10, 40));
@@ -235,6 +236,7 @@ void CBMapStoreWorldMapViewcontroller::showMapsInBBox(const std::shared_ptr<CBBo
         if (!screen || !screen->mapView_)
             return;
         screen->mapBBoxSearchRunning_ = false;
+        screen->showOutlinesOfMaps(maps);
         std::set<std::string> wanted;
         for (const auto& map : maps)
             if (auto identifier = map->identifier())
@@ -274,7 +276,9 @@ void CBMapStoreWorldMapViewcontroller::showMapsInBBox(const std::shared_ptr<CBBo
             later->addAnnotations(still);
         });
     });
-    setInfo(NSLocalizedString(box->latitudeSpan() > kZoomInSpan
+    // Without tiles the line says so, in place of the tips.
+    setInfo(NSLocalizedString(tilesMissing_ ? "WorldMapTilesNotLoaded"
+                              : box->latitudeSpan() > kZoomInSpan
                                   ? "MapStoreOverViewTipZoomIn"
                                   : "MapStoreOverViewTipTapAnywhere"));
 }
@@ -532,6 +536,7 @@ void CBMapStoreWorldMapViewcontroller::performSearchWithTextAndCheckOnline(const
 void CBMapStoreWorldMapViewcontroller::showSearchResults(const std::vector<Map>& maps,
                                                          const std::string& text) {
     showingSearchResults_ = true;
+    showOutlinesOfMaps(maps);
     mapView_->removeAnnotations(mapPins());
     std::vector<CBAnnotationRef> pins;
     for (const auto& map : maps)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -38,6 +39,7 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
                                          public CBMapScrollViewDelegate,
                                          public CBMapStoreEngineDelegate,
                                          public CBImageDataSourceCacheDelegate,
+                                         public CBImageDataSourceConnectionDelegate,
                                          public UISearchBarDelegate,
                                          public MFMailComposeViewControllerDelegate {
   public:
@@ -137,8 +139,14 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
                                                        MFMailComposeResult,
                                                        const std::optional<NSError>&) override;
 
+    // Without tiles the map shows the store's maps as outlines on plain sea.
+    void imageDataSourceDidFailLoadingImage(CBImageDataSource&) override;
+    bool tilesMissing() const { return tilesMissing_; }
+    size_t mapOutlineCount() const { return mapOutlines_.size(); }
+
   private:
     std::shared_ptr<CBMapStoreWorldMapViewcontroller> self();
+    void showOutlinesOfMaps(const std::vector<Map>& maps);
     std::vector<CBAnnotationRef> mapPins() const;
     void searchPlaceOnline(const std::string& text);
     void showSearchResults(const std::vector<Map>& maps, const std::string& text);
@@ -161,5 +169,7 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
     std::shared_ptr<CBClearSearchBar> searchBar_;
     std::shared_ptr<ZELRoundedGradientButton> missingMapButton_;
     std::shared_ptr<CBPathDataSource> highlightedMap_;
+    bool tilesMissing_ = false;
+    std::map<std::string, std::shared_ptr<CBPathDataSource>> mapOutlines_;
     bool firstAppear_ = true;
 };

@@ -121,6 +121,15 @@ void CBWikipediaGuideViewController::viewDidLoad() {
         onMap->titleLabel()->setNumberOfLines(2);
         onMap->titleLabel()->setTextAlignment(NSTextAlignmentCenter);
         onMap->setTitleForState(NSLocalizedString("ShowOnMapButton"), UIControlStateNormal);
+        // A level of groups only has nothing to show on the map: no button
+        // that does nothing; "All articles" takes the whole row.
+        if (articleAnnotations().empty()) {
+            onMap->setHidden(true);
+            CGRect all = buttonAllArticles_->frame();
+            all.size.width = CGRectGetMaxX(onMap->frame()) - all.origin.x;
+            buttonAllArticles_->setFrame(all);
+            buttonAllArticles_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+        }
     }
 
     grid_ = std::make_shared<ZELGridScrollView>(view()->bounds());
@@ -359,10 +368,10 @@ CBWikipediaGuideViewController::viewControllerForViewAllArticles() {
     return list;
 }
 
-void CBWikipediaGuideViewController::presentAllArticlesOnMap() {
-    if (!guideGroup_ || !manager_)
-        return;
+std::vector<CBAnnotationRef> CBWikipediaGuideViewController::articleAnnotations() const {
     std::vector<CBAnnotationRef> found;
+    if (!guideGroup_ || !manager_)
+        return found;
     for (const auto& article : guideGroup_->articles()) {
         const auto url = article->sourceUrl();
         if (!url)
@@ -370,6 +379,11 @@ void CBWikipediaGuideViewController::presentAllArticlesOnMap() {
         if (auto stored = manager_->articleForUrl(url->absoluteString()))
             found.push_back(std::make_shared<CBWikipediaArticleAnnotation>(*stored));
     }
+    return found;
+}
+
+void CBWikipediaGuideViewController::presentAllArticlesOnMap() {
+    const auto found = articleAnnotations();
     if (found.empty())
         return;
     if (auto host = CBWikipediaHost::shared())

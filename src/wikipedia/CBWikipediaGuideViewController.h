@@ -102,6 +102,8 @@ class CBWikipediaGuideViewController : public UIViewController,
     std::shared_ptr<UIViewController> viewControllerForViewAllArticles();
     // The group's own articles that the store has, on the main map.
     void presentAllArticlesOnMap();
+    // The pins of this level's own articles (groups have none of their own).
+    std::vector<CBAnnotationRef> articleAnnotations() const;
 
     std::shared_ptr<CBAnnotationView> mapScrollViewViewForAnnotation(
         CBMapScrollView& map, const CBAnnotationRef& annotation) override;

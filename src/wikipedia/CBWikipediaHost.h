@@ -39,4 +39,7 @@ class CBWikipediaHost : public CBAnnotationsPresenter {
     // screens' own maps; nullopt while no map is open.
     virtual std::optional<std::string> currentMapStorePath() const { return std::nullopt; }
     virtual std::optional<std::string> currentStylePlistPath() const { return std::nullopt; }
+    // Opens an installed map on the map screen, closing what covers it;
+    // false when it cannot (not installed, still loading, no map screen).
+    virtual bool openInstalledMapWithIdentifier(const std::string&) { return false; }
 };

@@ -113,8 +113,10 @@ class CBWikipediaManager : public CBCoreDataManager,
     void startSearchWithSearchInfo(const std::shared_ptr<CBGeoSearchInfo>& info) override;
     std::shared_ptr<NSPredicate> predicateForCanonicalSearchTerm(const std::string& term) override;
 
-    // The language sheet; nothing without a view, an identifier or "wiki"
-    // statistics.
+    // The language sheet; nothing without a view or an identifier, nor for
+    // statistics that offer no language. Statistics the store cannot give,
+    // and a store without an address, are said in one line with a way to
+    // try again.
     void startDownloadForMapInView(const Map& map, const std::shared_ptr<UIView>& view);
     const Map& mapToDownload() const { return mapToDownload_; }
     void actionSheetDidDismissWithButtonIndex(UIActionSheet& sheet, long index) override;
@@ -167,6 +169,16 @@ class CBWikipediaManager : public CBCoreDataManager,
 
   private:
     std::shared_ptr<CBMapStoreInfoMap> infoForMap(const Map& map);
+    // The stored record; `update` hears the store's answer when it is asked
+    // (always without a stored record; nullptr when it could not tell).
+    std::shared_ptr<CBMapStoreInfoMap> fetchInfoForMap(
+        const Map& map, std::function<void(const std::shared_ptr<CBMapStoreInfoMap>&)> update);
+    void showLanguageSheetForMapInView(const Map& map, const CBMapStoreInfoMap& info,
+                                       const std::shared_ptr<UIView>& view);
+    // The store could not give what the download needs: one line, and a
+    // way to try again.
+    void tellStoreUnavailable(const char* messageKey, const Map& map,
+                              const std::shared_ptr<UIView>& view);
     void tellStatusOfMapIdentifier(const ZELDownloadStatus& status, const std::string& identifier);
     void tellPackageListOfMapIdentifier(const std::string& identifier);
     // Validates the staged package and puts each item over its namesake;
@@ -183,6 +195,10 @@ class CBWikipediaManager : public CBCoreDataManager,
     std::string currentImgPath_;
     std::atomic<bool> wikipediaAvailable_{false};
     Map mapToDownload_;
+    // Where the language sheet shows, for a retry after it.
+    std::weak_ptr<UIView> sheetView_;
+    // Names the image folders set aside for removal in this run.
+    unsigned deletedImageFolders_ = 0;
     std::optional<std::vector<std::string>> allAvailableWikipediaLinks_;
     std::shared_ptr<CBWikipediaTitleIndex> titleIndex_;  // search queue only
 };

@@ -5,6 +5,7 @@
 #include "Foundation/NSLocale.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSUserDefaults.h"
+#include "UIKit/UIActionSheet.h"
 #include "UIKit/UIAlertView.h"
 #include "packages/CBMapStoreCountry.h"
 #include "packages/CBMapStoreEngine.h"
@@ -14,6 +15,7 @@
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/ZELDownloadManagerDownload.h"
 #include "packages/ZELStagedInstall.h"
+#include "widgets/CBRetryAlert.h"
 #include "wikipedia/CBWikipediaManager.h"
 
 namespace fs = std::filesystem;
@@ -43,16 +45,22 @@ std::string languageTitle(const std::string& code) {
 }  // namespace
 
 std::shared_ptr<CBMapStoreInfoMap> CBWikipediaManager::infoForMap(const Map& map) {
-    if (!map || !catalogue_)
-        return nullptr;
-    const auto identifier = map->identifier();
-    const auto country = map->country();
+    return fetchInfoForMap(map, nullptr);
+}
+
+std::shared_ptr<CBMapStoreInfoMap> CBWikipediaManager::fetchInfoForMap(
+    const Map& map, std::function<void(const std::shared_ptr<CBMapStoreInfoMap>&)> update) {
+    const auto identifier = map ? map->identifier() : std::nullopt;
+    const auto country = map ? map->country() : nullptr;
     const auto countryCode = country ? country->countryCode() : std::nullopt;
-    if (!identifier || !countryCode)
+    if (!catalogue_ || !identifier || !countryCode) {
+        if (update)
+            DispatchQueue::main()->async([update] { update(nullptr); });
         return nullptr;
+    }
     const auto region = map->region();
     return catalogue_->infoForMapIdentifierInCountryCodeAndFederalRegionCodeWithUpdateBlock(
-        *identifier, *countryCode, region ? region->regionCode() : std::nullopt, nullptr);
+        *identifier, *countryCode, region ? region->regionCode() : std::nullopt, std::move(update));
 }
 
 bool CBWikipediaManager::wikipediaAvailableForDownloadForMapIdentifier(
@@ -81,22 +89,69 @@ void CBWikipediaManager::startDownloadForMapInView(const Map& map,
                                                    const std::shared_ptr<UIView>& view) {
     if (!view || !map || !map->identifier())
         return;
-    mapToDownload_ = map;
-    const auto info = infoForMap(map);
-    if (!info || info->wikiInfos().empty())
+    // Without a stored record the store is asked, and the update block
+    // always comes: nullptr when the store could not tell.
+    std::weak_ptr<CBWikipediaManager> weakSelf =
+        std::static_pointer_cast<CBWikipediaManager>(shared_from_this());
+    std::weak_ptr<UIView> weakView = view;
+    auto asked = std::make_shared<bool>(false);
+    const auto info = fetchInfoForMap(
+        map, [weakSelf, weakView, map, asked](const std::shared_ptr<CBMapStoreInfoMap>& info) {
+            if (!*asked)
+                return;
+            auto self = weakSelf.lock();
+            auto view = weakView.lock();
+            if (!self || !view || !view->window())
+                return;
+            // Statistics that arrive are there for the next tap; none is said.
+            if (!info)
+                self->tellStoreUnavailable("WikipediaLanguagesNotLoaded", map, view);
+        });
+    // A stored record answers now; a fresher one coming later waits for
+    // the next tap.
+    if (info) {
+        if (!info->wikiInfos().empty())
+            showLanguageSheetForMapInView(map, *info, view);
         return;
+    }
+    *asked = true;
+}
+
+void CBWikipediaManager::showLanguageSheetForMapInView(const Map& map,
+                                                       const CBMapStoreInfoMap& info,
+                                                       const std::shared_ptr<UIView>& view) {
+    mapToDownload_ = map;
+    sheetView_ = view;
     auto self = std::static_pointer_cast<CBWikipediaManager>(shared_from_this());
     auto sheet = std::make_shared<UIActionSheet>(NSLocalizedString("SelectLanguageForWikipedia"),
                                                  self, std::nullopt, std::nullopt);
-    for (const auto& language : info->wikiLanguages())
+    for (const auto& language : info.wikiLanguages())
         sheet->addButtonWithTitle(languageTitle(language));
     sheet->setCancelButtonIndex(sheet->addButtonWithTitle(NSLocalizedString("Cancel")));
     sheet->showInView(view);
 }
 
+void CBWikipediaManager::tellStoreUnavailable(const char* messageKey, const Map& map,
+                                              const std::shared_ptr<UIView>& view) {
+    // Without a store address no answer can come: that is what to say.
+    const char* message = CBMapStoreURLManager::baseURL() ? messageKey : "MapStoreNoAddress";
+    std::weak_ptr<CBWikipediaManager> weakSelf =
+        std::static_pointer_cast<CBWikipediaManager>(shared_from_this());
+    std::weak_ptr<UIView> weakView = view;
+    CBRetryAlert::show(NSLocalizedString("MapStoreUnavailableTitle"), NSLocalizedString(message),
+                       [weakSelf, weakView, map] {
+                           auto self = weakSelf.lock();
+                           auto view = weakView.lock();
+                           if (self && view)
+                               self->startDownloadForMapInView(map, view);
+                       });
+}
+
 void CBWikipediaManager::actionSheetDidDismissWithButtonIndex(UIActionSheet& sheet, long index) {
     const Map map = std::move(mapToDownload_);
     mapToDownload_.reset();
+    auto view = sheetView_.lock();
+    sheetView_.reset();
     if (index == sheet.cancelButtonIndex() || index < 0 || !map || !downloadManager_)
         return;
     const auto info = infoForMap(map);
@@ -106,8 +161,11 @@ void CBWikipediaManager::actionSheetDidDismissWithButtonIndex(UIActionSheet& she
     if (static_cast<size_t>(index) >= languages.size())
         return;
     const auto url = urlForWikipediaOfMapWithLanguageCode(map, languages[index]);
-    if (!url)
+    if (!url) {
+        if (view)
+            tellStoreUnavailable("WikipediaDownloadNotStarted", map, view);
         return;
+    }
     downloadManager_->addDownload({.url = *url,
                                    .destinationPath = basePathForWikipedia(),
                                    .identifier = *map->identifier(),
@@ -124,15 +182,22 @@ void CBWikipediaManager::deleteWikipediaContentForMapIdentifier(const std::strin
         releaseCoreDataStack();
     else if (!wikipediaAvailable_ && currentMapIdentifier_)
         resetWikipediaForMapIdentifier(currentMapIdentifier_);
-    const auto store = filePathForWikipediaForMapIdentifier(identifier);
-    const auto images = filePathForWikipediaImagesForMapIdentifier(identifier);
-    const auto guide = filePathForWikipediaGuideForMapIdentifier(identifier);
-    DispatchQueue::global()->async([store, images, guide] {
+    // The store and the guide go at once, so every screen asked right after
+    // sees the articles gone; the images folder is moved out of the way and
+    // removed in the background, clear of a new download of the same map.
+    std::error_code ignored;
+    fs::remove(filePathForWikipediaForMapIdentifier(identifier), ignored);
+    fs::remove(filePathForWikipediaGuideForMapIdentifier(identifier), ignored);
+    const fs::path images = filePathForWikipediaImagesForMapIdentifier(identifier);
+    fs::path doomed = images;
+    doomed += ".deleted-" + std::to_string(++deletedImageFolders_);
+    std::error_code moved;
+    fs::rename(images, doomed, moved);
+    DispatchQueue::global()->async([folder = moved ? images : doomed] {
         std::error_code ignored;
-        fs::remove(store, ignored);
-        fs::remove_all(images, ignored);
-        fs::remove(guide, ignored);
+        fs::remove_all(folder, ignored);
     });
+    tellStatusOfMapIdentifier(downloadStatusForMapIdentifier(identifier), identifier);
 }
 
 void CBWikipediaManager::migrateDownloadQueue() {

@@ -149,6 +149,23 @@ tap "OK"
     downloads->cancelDownloads(*downloads->currentQueue());
 }
 
+// The notice speaks of what the user started: a Wikipedia download is no map.
+TEST_F(CBKelvaraSharedAppDelegateTest, TheFirstDownloadNoticeSpeaksOfWhatLoads) {
+    auto downloads = app_->downloadManager();
+    ASSERT_TRUE(downloads);
+    ASSERT_TRUE(downloads->addDownload({.url = "http://127.0.0.1:9/wikipedia/DE/x.zip",
+                                        .destinationPath = "/tmp/kelvara-never-loaded",
+                                        .identifier = "neubrandenburg",
+                                        .type = "wikipedia"}));
+    play(R"(
+expect "Your first download"
+expect "Wikipedia articles download while Kelvara runs*"
+expect-not "Maps download while*"
+tap "OK"
+)");
+    downloads->cancelDownloads(*downloads->currentQueue());
+}
+
 // A map that finishes installing while the window is not in front is told
 // to the desktop; chosen, the notification opens that map.
 TEST_F(CBKelvaraSharedAppDelegateTest, TheNotificationOfAnInstalledMapOpensIt) {

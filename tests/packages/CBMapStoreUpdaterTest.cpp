@@ -102,6 +102,26 @@ TEST_F(CBMapStoreUpdaterTest, AManualCheckOfflineKeepsTheStatistics) {
     EXPECT_TRUE(kept->isExpired());
 }
 
+// The user asked and the store did not answer: one alert that says so, and
+// "Try again" asks again once the store is back.
+TEST_F(CBMapStoreUpdaterTest, AManualCheckWithoutAnswerSaysSoAndAsksAgain) {
+    serve(1796593145.0);
+    server_->stop();
+    updater_->startManualUpdate();
+    awaitCheck();
+    auto alert = updater_->retryAlert();
+    ASSERT_TRUE(alert);
+    EXPECT_TRUE(alert->isVisible());
+    EXPECT_EQ(alert->message(), "The map store could not be asked for a newer catalogue.");
+    EXPECT_EQ(alert->buttonTitleAtIndex(alert->firstOtherButtonIndex()), "Try again");
+
+    serve(1796593145.0);
+    alert->dismissWithClickedButtonIndexAnimated(alert->firstOtherButtonIndex(), false);
+    awaitCheck();
+    EXPECT_FALSE(updater_->retryAlert());
+    EXPECT_EQ(requests(), 1);
+}
+
 TEST_F(CBMapStoreUpdaterTest, ABrokenUpdateLeavesTheCatalogueInUse) {
     auto broken = sampleCatalogue();
     broken.maps[2].identifier = "bad id";

@@ -485,3 +485,37 @@ TEST(StoreEndToEnd, FromAnEmptyHomeToAnOpenedMap) {
 }  // namespace
 
 #endif
+
+namespace {
+
+// Without a map store the build's own copy of a package is installed as a
+// download would be: copied in whole, recorded, described by the catalogue.
+TEST_F(CBUserMapStoreEngineTest, APackageOnThisComputerIsInstalledOnceAndAFolderWithoutOneIsNot) {
+    const std::string folder = std::string(KELVARA_PACKAGES_DIR) + "/neubrandenburg";
+    auto map = registry_->installLocalPackageWithIdentifierFromFolder("neubrandenburg", folder);
+    ASSERT_NE(map, nullptr);
+    EXPECT_TRUE(map->dateAdded());
+    EXPECT_FALSE(map->isDownloading());
+    EXPECT_EQ(map->title(), "Neubrandenburg, Mecklenburg-Vorpommern");
+    EXPECT_TRUE(
+        CBUserMapStoreEngine::validateMapStoreAtPath(installedStore("neubrandenburg"), nullptr));
+    EXPECT_TRUE(fs::exists(folder + "/neubrandenburg.sqlite"));
+    EXPECT_FALSE(fs::exists(mapsFolder() + "/neubrandenburg.copying"));
+    EXPECT_EQ(recorder_registry_->events, std::vector<std::string>{"added neubrandenburg"});
+
+    // Again: the installed map, nothing new.
+    EXPECT_EQ(registry_->installLocalPackageWithIdentifierFromFolder("neubrandenburg", folder),
+              map);
+    EXPECT_EQ(recorder_registry_->events.size(), 1u);
+
+    // A folder without a valid geo store, or a name that is no identifier.
+    fs::create_directories(home_.file("empty"));
+    EXPECT_EQ(registry_->installLocalPackageWithIdentifierFromFolder("liechtenstein",
+                                                                     home_.file("empty")),
+              nullptr);
+    EXPECT_EQ(registry_->installLocalPackageWithIdentifierFromFolder("../up", folder), nullptr);
+    EXPECT_EQ(registry_->allIdentifiers(), std::set<std::string>{"neubrandenburg"});
+    EXPECT_FALSE(fs::exists(mapsFolder() + "/liechtenstein"));
+}
+
+}  // namespace

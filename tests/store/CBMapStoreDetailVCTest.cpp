@@ -105,6 +105,25 @@ TEST_F(CBMapStoreDetailVCTest, TheScreenLeavesItsBreadcrumbsAndTheCoverTipLeaves
         EXPECT_FALSE(CGRectIntersectsRect(shown, view->convertRectToView(view->bounds(), nullptr)));
 }
 
+// The statistics the store could not give: said once, with a way to ask
+// again that works once the store answers.
+TEST_F(CBMapStoreDetailVCTest, MapInformationThatCouldNotBeLoadedIsAskedForAgain) {
+    store_.server->fault("/map/LI_master_Stats.plist", "status=500");
+    auto screen = open("liechtenstein");
+    ASSERT_TRUE(runUntil([&] { return !screen->retryInfoButton()->isHidden(); }));
+    EXPECT_EQ(screen->updatingLabel()->text(), "The map information could not be loaded.");
+    EXPECT_TRUE(screen->downloadMapButton()->isHidden());
+    EXPECT_TRUE(store_.waitUntilShown("Try again"));
+
+    store_.server->clearFaults();
+    screen->retryInfoButton()->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    EXPECT_TRUE(screen->retryInfoButton()->isHidden());
+    EXPECT_EQ(screen->updatingLabel()->text(), "Updating map information…");
+    ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
+    EXPECT_FALSE(screen->downloadMapButton()->isHidden());
+    EXPECT_EQ(buttonTitle(*screen), "Download map");
+}
+
 TEST_F(CBMapStoreDetailVCTest, WithoutOnlineTilesThePreviewShowsPlainLandAroundTheOutline) {
     // Offline, or closer than the online layer has tiles for: no tile comes.
     store_.tiles.reset();

@@ -9,6 +9,7 @@
 #include "UIKit/UIProgressView.h"
 #include "UIKit/UIWindow.h"
 #include "packages/CBMapStoreEngine.h"
+#include "packages/CBMapStoreURLManager.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerDownload.h"
 #include "packages/ZELDownloadManagerEngine.h"
@@ -103,9 +104,45 @@ expect "Which language should the offline Wikipedia of this map be in?"
     screen->downloadWikipedia();
     alert = shown<UIAlertView>();
     ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->destructiveButtonIndex(), alert->firstOtherButtonIndex());
     alert->dismissWithClickedButtonIndexAnimated(alert->firstOtherButtonIndex(), false);
+    // The page says so at once, not once the files are gone.
+    EXPECT_EQ(title(*screen), "Download Wikipedia articles");
+    EXPECT_EQ(screen->wikipediaStatus().phase, ZELDownloadPhase::None);
     ASSERT_TRUE(runUntil([&] { return title(*screen) == "Download Wikipedia articles"; }, 5));
     EXPECT_FALSE(wikipedia_->userHasWikipediaForMapIdentifier("neubrandenburg"));
+}
+
+// No store address: choosing a language says so in one line and offers to
+// try again, which works once the store is there.
+TEST_F(CBMapStoreDetailVCWikipediaTest, WithoutAStoreAddressTheLanguageSaysSoAndTriesAgain) {
+    store_.install("neubrandenburg");
+    auto screen = open("neubrandenburg");
+    screen->downloadWikipedia();
+    auto sheet = shown<UIActionSheet>();
+    ASSERT_NE(sheet, nullptr);
+    CBMapStoreURLManager::setBaseURL("");
+    sheet->dismissWithClickedButtonIndexAnimated(0, false);
+    EXPECT_EQ(screen->wikipediaDownload(), nullptr);
+    auto alert = shown<UIAlertView>();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->title(), "Map store not reachable");
+    EXPECT_EQ(alert->message(), "No map store address is set up.");
+    // Another failure while it is up adds no second alert.
+    screen->downloadWikipedia();
+    shown<UIActionSheet>()->dismissWithClickedButtonIndexAnimated(0, false);
+    size_t alerts = 0;
+    for (const auto& view : store_.window->subviews())
+        if (auto up = std::dynamic_pointer_cast<UIAlertView>(view); up && up->isVisible())
+            ++alerts;
+    EXPECT_EQ(alerts, 1u);
+
+    CBMapStoreURLManager::setBaseURL(store_.server->baseURL());
+    alert->dismissWithClickedButtonIndexAnimated(alert->firstOtherButtonIndex(), false);
+    sheet = shown<UIActionSheet>();
+    ASSERT_NE(sheet, nullptr);
+    sheet->dismissWithClickedButtonIndexAnimated(0, false);
+    EXPECT_NE(screen->wikipediaDownload(), nullptr);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include "Foundation/NSUserDefaults.h"
 #include "PackagesTestSupport.h"
+#include "UIKit/UIAlertView.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIButton.h"
 #include "UIKit/UILabel.h"
@@ -13,6 +14,7 @@
 #include "UIKit/UIWindow.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
 #include "packages/ZELDownloadManagerDownload.h"
+#include "packages/ZELDownloadStatus.h"
 #include "platform/UIKit/UIKitTestSupport.h"
 #include "store/CBMapStoreDownloadCell.h"
 #include "store/CBMapStoreDownloadViewController.h"
@@ -207,6 +209,35 @@ TEST(CBMapStoreDownloadCellTest, WithoutCoverTheBadgeAndTextsMoveIn) {
     EXPECT_NE(cell.cancelButton(), first);
     cell.setShowsCancelButton(false);
     EXPECT_EQ(cell.cancelButton(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// Several screens follow one download: its failure is one alert, and the
+// next failure after that alert was read is told again.
+TEST_F(CBMapStoreDownloadViewControllerTest, OneFailureIsOneAlertWhoeverReportsIt) {
+    ZELDownloadStatus lost;
+    lost.phase = ZELDownloadPhase::Failed;
+    lost.failure = ZELDownloadFailure::ConnectionLost;
+    const auto alerts = [&] {
+        std::vector<std::shared_ptr<UIAlertView>> up;
+        for (const auto& view : window_->subviews())
+            if (auto alert = std::dynamic_pointer_cast<UIAlertView>(view);
+                alert && alert->isVisible())
+                up.push_back(alert);
+        return up;
+    };
+    CBMapStoreDownloadViewController::showFailedMessageForIndividualDownload(lost);
+    CBMapStoreDownloadViewController::showFailedMessageForIndividualDownload(lost);
+    auto up = alerts();
+    ASSERT_EQ(up.size(), 1u);
+    EXPECT_EQ(up.front()->title(), "Connection error");
+
+    up.front()->dismissWithClickedButtonIndexAnimated(0, false);
+    CBMapStoreDownloadViewController::showFailedMessageForIndividualDownload(lost);
+    EXPECT_EQ(alerts().size(), 1u);
 }
 
 }  // namespace

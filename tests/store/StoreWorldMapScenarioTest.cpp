@@ -292,3 +292,31 @@ TEST_F(StoreWorldMapScenarioTest, ABoxOfExactlyFiveDegreesInvitesATap) {
         CBBoundingBox::boundingBoxWithCenterLatitudeSpanLongitudeSpan({50, 10}, 5.01, 5.0));
     EXPECT_EQ(worldMap_->infoLabel()->text(), "Zoom in to see the maps of an area");
 }
+
+namespace {
+
+// Without its tile service the world map is no grid of tiles to come: plain
+// sea, one line that says the tiles are missing, and the store's maps of the
+// shown area as outlines.
+TEST_F(StoreWorldMapScenarioTest, WithoutTilesTheMapsOfTheAreaShowAsOutlinesOnPlainSea) {
+    fixture_.tiles.reset();
+    openWorldMap();
+    play(R"(wait-for "World map not loaded: maps shown as outlines")");
+    EXPECT_TRUE(worldMap_->tilesMissing());
+    worldMap_->mapView()->zoomToBoundingBoxAnimated(
+        CBBoundingBox::boundingBoxWithCenterLatitudeSpanLongitudeSpan({47.15, 9.55}, 1, 1), false);
+    ASSERT_TRUE(runUntil([&] { return worldMap_->mapOutlineCount() > 0; }, 10));
+    play("idle\n");
+    fixture_.layout();
+    auto image = fixture_.window->renderImage(1);
+    // The middle of Liechtenstein is land; a corner of the view is sea.
+    const CGPoint land = pointOf({47.15, 9.55});
+    const uint32_t inside = image->pixelAt(size_t(land.x), size_t(land.y) + 20);
+    const uint32_t sea = image->pixelAt(20, 120);
+    EXPECT_NEAR((sea >> 16) & 0xFF, 170, 3) << std::hex << sea;
+    EXPECT_NEAR(sea & 0xFF, 223, 3) << std::hex << sea;
+    EXPECT_NE(inside, sea) << std::hex << inside;
+    play(R"(expect "World map not loaded: maps shown as outlines")");
+}
+
+}  // namespace

@@ -139,6 +139,27 @@ expect "Friedländer Tor")");
     EXPECT_TRUE(matchesReference(window_->renderImage(2), "../wikipedia/guide-walk"));
 }
 
+// "Show on map" only where the level has articles of its own: the root
+// holds groups only, so "All articles" takes the row there.
+TEST_F(GuideScreenTest, ShowOnMapIsOfferedOnlyWhereTheLevelHasArticles) {
+    openTab();
+    ASSERT_NE(guide_->showAllOnMap(), nullptr);
+    EXPECT_TRUE(guide_->showAllOnMap()->isHidden());
+    EXPECT_EQ(CGRectGetMaxX(guide_->buttonAllArticles()->frame()),
+              CGRectGetMaxX(guide_->showAllOnMap()->frame()));
+    play(R"(expect-not "Show on map"
+tap "Orte"
+idle
+tap "Dörfer"
+idle
+expect "Show on map")");
+    auto villages = top();
+    ASSERT_NE(villages, nullptr);
+    EXPECT_FALSE(villages->articleAnnotations().empty());
+    EXPECT_LT(CGRectGetMaxX(villages->buttonAllArticles()->frame()),
+              villages->showAllOnMap()->frame().origin.x);
+}
+
 TEST_F(GuideScreenTest, AReusedCellShowsItsOwnPictureAndAGroupOfOneNoStack) {
     openTab();
     auto shown = cell(*guide_, 3);  // "Seen", a stack of prints
