@@ -150,6 +150,36 @@ TEST_F(UITabBarControllerTest, PushedScreenThatHidesTheBottomBarTakesTheTabBarsR
     EXPECT_EQ(root->view()->frame(), CGRectMake(0, 44, 320, 475));
 }
 
+TEST_F(UITabBarControllerTest, AScreenWithItsOwnToolbarShowsItWhereTheTabBarWas) {
+    auto window = makeWindow({320, 568});
+    auto root = std::make_shared<Screen>("Root");
+    auto navigation = std::make_shared<UINavigationController>(root);
+    auto tabs = std::make_shared<UITabBarController>();
+    tabs->setViewControllers({navigation, std::make_shared<Screen>("Other")});
+    window->setRootViewController(tabs);
+    window->layoutIfNeeded();
+    auto detail = std::make_shared<Screen>("Detail");
+    detail->setHidesBottomBarWhenPushed(true);
+    navigation->pushViewControllerAnimated(detail, true);
+    navigation->setToolbarHiddenAnimated(false, true);
+    CAFrameClock::shared().advance(1);
+    const auto toolbar = navigation->toolbar();
+    EXPECT_TRUE(tabs->tabBar()->isHidden());
+    EXPECT_FALSE(toolbar->isHidden());
+    EXPECT_EQ(toolbar->frame(), CGRectMake(0, 524, 320, 44));
+    EXPECT_EQ(detail->view()->frame(), CGRectMake(0, 44, 320, 480));
+    EXPECT_TRUE(CGRectIntersectsRect(toolbar->convertRectToView(toolbar->bounds(), nullptr),
+                                     CGRectMake(0, 560, 320, 8)));
+
+    // Back, the tab bar returns and the toolbar stands on it.
+    navigation->popViewControllerAnimated(true);
+    CAFrameClock::shared().advance(1);
+    EXPECT_FALSE(tabs->tabBar()->isHidden());
+    EXPECT_FALSE(toolbar->isHidden());
+    EXPECT_EQ(toolbar->frame(), CGRectMake(0, 475, 320, 44));
+    EXPECT_EQ(root->view()->frame(), CGRectMake(0, 44, 320, 431));
+}
+
 TEST_F(UITabBarControllerTest, DelegateMayRefuseATabAndItemsFollowTheControllers) {
     auto window = makeWindow({320, 568});
     auto open = std::make_shared<Screen>("Open");
