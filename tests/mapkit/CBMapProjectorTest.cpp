@@ -100,6 +100,43 @@ TEST_F(CBMapProjectorTest, AnElementWithoutAPathIsItsPoint) {
     EXPECT_EQ(paths.madePathForElement(*element)->elements().size(), 1u);
 }
 
+// Callers outside the tile road ask the map view for an element's forms;
+// they stay with the element until it turns into a fault.
+TEST_F(CBMapProjectorTest, TheMapViewGivesAnElementItsFormsUntilItTurnsIntoAFault) {
+    auto element = CBGeoElement::elementInContext(context);
+    auto path = std::make_shared<CBCoordinatePath>(2);
+    path->setupPathForSegmentWithNumberOfCoordinates(0, 2);
+    path->setupPathForSegmentWithNumberOfCoordinates(1, 2);
+    path->setCoordinateAtIndexOfSegment({47.37, 8.53}, 0, 0);
+    path->setCoordinateAtIndexOfSegment({47.38, 8.54}, 1, 0);
+    element->setPath(path);
+
+    map->calculatePointPathAndCGPathRefForGeoPathObject(true, false, *element);
+    ASSERT_NE(element->pointPath(), nullptr);
+    EXPECT_EQ(element->pointPath()->pointAtIndex(1), map->offsetForCoordinate({47.38, 8.54}));
+    EXPECT_EQ(element->cgPathRef(), nullptr);
+    const auto points = element->pointPath();
+    map->calculatePointPathAndCGPathRefForGeoPathObject(true, true, *element);
+    EXPECT_EQ(element->pointPath(), points) << "what it has is kept";
+    ASSERT_NE(element->cgPathRef(), nullptr);
+    EXPECT_EQ(element->cgPathRef()->elements().size(), 4u);
+
+    ASSERT_TRUE(context->save(nullptr));
+    context->refreshObjectMergeChanges(element, false);
+    EXPECT_EQ(element->cgPathRef(), nullptr);
+    EXPECT_EQ(element->pointPath(), nullptr);
+
+    // An unconfigured map makes nothing; a point element gets its point.
+    auto point = CBGeoElement::simpleElementInContextWithCoordinate(context, {47.38, 8.54});
+    CBMapScrollView::create(CGRectMake(0, 0, 320, 480))
+        ->calculatePointPathAndCGPathRefForGeoPathObject(true, true, *point);
+    EXPECT_EQ(point->cgPathRef(), nullptr);
+    map->calculatePointPathAndCGPathRefForGeoPathObject(true, true, *point);
+    ASSERT_NE(point->pointPath(), nullptr);
+    EXPECT_EQ(point->pointPath()->count(), 1u);
+    EXPECT_EQ(point->cgPathRef()->currentPoint(), map->offsetForCoordinate({47.38, 8.54}));
+}
+
 // Offsets are worked out without asking the projection for the corner each
 // time; they must be the projection's to the last bit, or cached tiles and
 // live tiles would not meet.
