@@ -16,9 +16,11 @@
 #include "MapkitTestSupport.h"
 #include "UIKit/UIScreen.h"
 #include "mapkit/CBElementPathCache.h"
+#include "mapkit/CBImageDataSource.h"
 #include "mapkit/CBMapGridLayout.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapWebMercatorProjection.h"
+#include "mapkit/CBTileRequest.h"
 
 namespace {
 
@@ -135,6 +137,29 @@ TEST_F(CBMapProjectorTest, TheMapViewGivesAnElementItsFormsUntilItTurnsIntoAFaul
     ASSERT_NE(point->pointPath(), nullptr);
     EXPECT_EQ(point->pointPath()->count(), 1u);
     EXPECT_EQ(point->cgPathRef()->currentPoint(), map->offsetForCoordinate({47.38, 8.54}));
+}
+
+// A WMS delegate asked for a map's tile answers for the request that map's
+// renderer makes for the tile.
+TEST_F(CBMapProjectorTest, AWmsAnswerForAMapsTileIsTheAnswerForItsRequest) {
+    struct Recording : CBImageDataSourceWMSDelegate {
+        std::optional<NSURL> imageDataSourceWmsUrlForTileRequest(
+            CBImageDataSource&, const CBTileRequest& request) override {
+            asked = request;
+            return NSURL::URLWithString("http://127.0.0.1/wms?x=" + std::to_string(request.x));
+        }
+        CBTileRequest asked;
+    } wms;
+    CBImageDataSource source;
+    const int x = map->projector()->offsetColumns() >> 3;
+    const int y = map->projector()->offsetRows() >> 3;
+    const auto url = wms.imageDataSourceWmsUrlForMapAtXYZ(source, *map, x, y, 15);
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->absoluteString(), "http://127.0.0.1/wms?x=" + std::to_string(x));
+    EXPECT_EQ(wms.asked.y, y);
+    EXPECT_EQ(wms.asked.zoom, 15);
+    EXPECT_EQ(wms.asked.rect, map->rectForXYZ(x, y, 15));
+    EXPECT_EQ(wms.asked.projector, map->projector());
 }
 
 // Offsets are worked out without asking the projection for the corner each
