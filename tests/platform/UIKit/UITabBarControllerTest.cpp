@@ -148,18 +148,8 @@ TEST_F(UITabBarControllerTest, PushedScreenThatHidesTheBottomBarTakesTheTabBarsR
     navigation->popViewControllerAnimated(false);
     EXPECT_FALSE(tabs->tabBar()->isHidden());
     EXPECT_EQ(root->view()->frame(), CGRectMake(0, 44, 320, 475));
-}
 
-TEST_F(UITabBarControllerTest, AScreenWithItsOwnToolbarShowsItWhereTheTabBarWas) {
-    auto window = makeWindow({320, 568});
-    auto root = std::make_shared<Screen>("Root");
-    auto navigation = std::make_shared<UINavigationController>(root);
-    auto tabs = std::make_shared<UITabBarController>();
-    tabs->setViewControllers({navigation, std::make_shared<Screen>("Other")});
-    window->setRootViewController(tabs);
-    window->layoutIfNeeded();
-    auto detail = std::make_shared<Screen>("Detail");
-    detail->setHidesBottomBarWhenPushed(true);
+    // The navigation controller's own toolbar stays, where the tab bar was.
     navigation->pushViewControllerAnimated(detail, true);
     navigation->setToolbarHiddenAnimated(false, true);
     CAFrameClock::shared().advance(1);
