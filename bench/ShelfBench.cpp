@@ -7,6 +7,8 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "Dispatch/NSRunLoop.h"
 #include "FirstScreenSupport.h"
@@ -39,6 +41,12 @@ class NoHost : public CBMapShelfHost {
   public:
     void transitionToMapViewControllerWithCompletion(std::function<void()>) override {}
     std::shared_ptr<UIViewController> settingsController() override { return nullptr; }
+    bool canAskForAutoreview() override { return false; }
+    void setAskedForAutoreview(bool) override {}
+    std::optional<std::string> reviewPageURL() override { return std::nullopt; }
+    std::shared_ptr<MFMailComposeViewController> supportMailViewController() override {
+        return nullptr;
+    }
 };
 
 // The services of a start over a home.

@@ -97,7 +97,7 @@ bool UINavigationController::hidesBottomBar() {
 }
 
 bool UINavigationController::showsToolbar() {
-    return !toolbarHidden_ && !hidesBottomBar();
+    return !toolbarHidden_;
 }
 
 CGRect UINavigationController::toolbarFrame() {
@@ -164,7 +164,7 @@ void UINavigationController::setToolbarHiddenAnimated(bool hidden, bool animated
         return;
     }
     auto self = std::static_pointer_cast<UINavigationController>(shared_from_this());
-    if (!animated || !isOnScreen() || hidesBottomBar()) {
+    if (!animated || !isOnScreen()) {
         layoutBars();
         return;
     }

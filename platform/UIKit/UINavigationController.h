@@ -50,7 +50,8 @@ class UINavigationController : public UIViewController, public UINavigationBarDe
     bool isToolbarHidden() const { return toolbarHidden_; }
     void setToolbarHidden(bool hidden) { setToolbarHiddenAnimated(hidden, false); }
     void setToolbarHiddenAnimated(bool hidden, bool animated);
-    // Whether a controller on the stack asks the bottom bars away.
+    // Whether a controller on the stack asks the tab bar away (the
+    // navigation controller's own toolbar stays as the screens set it).
     bool hidesBottomBar();
 
     void loadView() override;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CBGeoData/CBCoordinatePath.h"
+#include "CBGeoData/CBGeoPathObject.h"
 #include "CoreData/NSManagedObject.h"
 #include "CoreLocation/CLLocationCoordinate2D.h"
 
@@ -13,9 +14,10 @@ class NSManagedObjectContext;
 class CBGeoObject;
 
 // One drawable way, area or point of a geo object: style codes, architecture
-// bits, drawing layer and coordinate path. Its view-space paths belong to
-// whoever draws it (the renderer's path cache), not to the element.
-class CBGeoElement : public NSManagedObject {
+// bits, drawing layer and coordinate path. The tile road keeps the paths it
+// draws in its own per-tile cache; the drawing forms the element holds are
+// for callers outside it.
+class CBGeoElement : public NSManagedObject, public CBGeoPathObject {
   public:
     static constexpr const char* kEntityName = "element";
 
@@ -35,7 +37,7 @@ class CBGeoElement : public NSManagedObject {
     static std::optional<std::string> stringForArchitectureType(int64_t type);
 
     // The stored path; nullptr when missing or unreadable.
-    std::shared_ptr<CBCoordinatePath> path();
+    std::shared_ptr<CBCoordinatePath> path() override;
     void setPath(const std::shared_ptr<CBCoordinatePath>& path);
     std::optional<int64_t> typeID() { return integerForKey("typeID"); }
     std::optional<int64_t> highwayID() { return integerForKey("highwayID"); }
@@ -57,7 +59,7 @@ class CBGeoElement : public NSManagedObject {
     // The present codes of typeID, highwayID, bikeID, railwayID in that order;
     // nullopt when none is present.
     std::optional<std::vector<int64_t>> styleIds();
-    CLLocationCoordinate2D coordinate();
+    CLLocationCoordinate2D coordinate() override;
     // Grows the box by every coordinate of every segment of the path; false
     // when the path has no coordinate.
     bool growBoundingBoxByPath(CBBoundingBox& box);
@@ -65,4 +67,6 @@ class CBGeoElement : public NSManagedObject {
     std::optional<std::string> title() { return name(); }
     NSManagedObjectID uniqueIdentifier() const { return objectID(); }
     std::string debugDescription();
+
+    void didTurnIntoFault() override { releaseDrawingForms(); }
 };

@@ -7,6 +7,7 @@
 
 #include "CBGeoData/CBBoundingBox.h"
 #include "CBGeoData/CBCoordinatePath.h"
+#include "CBGeoData/CBGeoPathObject.h"
 #include "CoreData/NSManagedObject.h"
 #include "CoreLocation/CLLocationCoordinate2D.h"
 
@@ -17,7 +18,7 @@ class CBGeoTag;
 
 // Elements of several objects grouped under one name with tags: above all a
 // public-transport route with its stops and ways.
-class CBGeoRelation : public NSManagedObject {
+class CBGeoRelation : public NSManagedObject, public CBGeoPathObject {
   public:
     static constexpr const char* kEntityName = "relation";
 
@@ -25,13 +26,13 @@ class CBGeoRelation : public NSManagedObject {
     std::optional<std::string> displayName() { return stringForKey("displayName"); }
     std::optional<std::string> canonicalName() { return stringForKey("canonicalName"); }
     std::optional<std::string> color() { return stringForKey("color"); }
-    std::shared_ptr<CBCoordinatePath> path();
+    std::shared_ptr<CBCoordinatePath> path() override;
     std::vector<std::shared_ptr<CBGeoTag>> tags();
     std::vector<std::shared_ptr<CBGeoElementInfo>> elementInfos();
 
     // The empty sentinel grown by every member element's path (or its point).
     std::shared_ptr<CBBoundingBox> bbox();
-    CLLocationCoordinate2D coordinate();
+    CLLocationCoordinate2D coordinate() override;
     // With a name: the tags except "ref"; without: all tags.
     std::vector<std::shared_ptr<CBGeoTag>> displayTags();
     std::vector<std::shared_ptr<CBGeoElementInfo>> elementInfosWithRole(const std::string& role);
@@ -51,4 +52,6 @@ class CBGeoRelation : public NSManagedObject {
     std::optional<std::string> title() { return name(); }
     NSManagedObjectID uniqueIdentifier() const { return objectID(); }
     std::string description();
+
+    void didTurnIntoFault() override { releaseDrawingForms(); }
 };

@@ -90,8 +90,11 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
     rootViewController_ = std::make_shared<CBRootViewController>(
         mapViewController_, options_.mapPath ? nullptr : userMapStoreEngine_);
     window = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
-    window->setRootViewController(rootViewController_);
+    // Key before its first screen appears, as on the phone, where screens
+    // appear once the window shows: what they present then (an alert) needs
+    // the key window.
     window->makeKeyAndVisible();
+    window->setRootViewController(rootViewController_);
     if (!rootViewController_->isShowingShelf() && !mapViewController_->hasMap()) {
         NSLogWithLevel(NSLogLevel::Error, "Kelvara: cannot open the map package %s",
                        fallback.c_str());

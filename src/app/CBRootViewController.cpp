@@ -5,8 +5,10 @@
 #include "UIKit/UIImageView.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIView.h"
+#include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/CBMapViewController.h"
 #include "app/CBSettingsVC.h"
+#include "app/MFMailComposeViewController+KelvaraSupport.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
@@ -116,6 +118,27 @@ void CBRootViewController::viewDidAppear(bool animated) {
 
 std::shared_ptr<UIViewController> CBRootViewController::settingsController() {
     return CBSettingsVC::settingsController();
+}
+
+bool CBRootViewController::canAskForAutoreview() {
+    auto application = CBKelvaraSharedAppDelegate::shared();
+    return application && application->canAskForAutoreview();
+}
+
+void CBRootViewController::setAskedForAutoreview(bool asked) {
+    if (auto application = CBKelvaraSharedAppDelegate::shared())
+        application->setAskedForAutoreview(asked);
+}
+
+std::optional<std::string> CBRootViewController::reviewPageURL() {
+    const auto identifier =
+        NSBundle::mainBundle()->objectForInfoDictionaryKey("CFBundleIdentifier");
+    const std::string* text = identifier ? identifier->stringValue() : nullptr;
+    return KelvaraSupport::appStoreReviewURLForAppID(text ? *text : std::string());
+}
+
+std::shared_ptr<MFMailComposeViewController> CBRootViewController::supportMailViewController() {
+    return KelvaraSupport::defaultSupportMailViewController();
 }
 
 void CBRootViewController::transitionToMapViewControllerWithCompletion(

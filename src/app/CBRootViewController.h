@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "UIKit/UIViewController.h"
@@ -37,6 +38,12 @@ class CBRootViewController : public UIViewController, public CBMapShelfHost {
     // for 0.5 s.
     void transitionToMapViewControllerWithCompletion(std::function<void()> completion) override;
     std::shared_ptr<UIViewController> settingsController() override;
+    // The application delegate's; no request without one.
+    bool canAskForAutoreview() override;
+    void setAskedForAutoreview(bool asked) override;
+    // The store's review page of the application's bundle identifier.
+    std::optional<std::string> reviewPageURL() override;
+    std::shared_ptr<MFMailComposeViewController> supportMailViewController() override;
     // Back from the map screen: the shelf, with the map shrinking into the
     // current map's cover (a cross-dissolve when the cover is not on the
     // shelf).

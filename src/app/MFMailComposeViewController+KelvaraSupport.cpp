@@ -2,6 +2,7 @@
 
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLocale.h"
+#include "Foundation/NSString+PercentEncoding.h"
 #include "MessageUI/MFMailComposeViewController.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UIScreen.h"
@@ -31,7 +32,8 @@ std::shared_ptr<MFMailComposeViewController> defaultSupportMailViewController() 
 std::optional<std::string> appStoreReviewURLForAppID(const std::string& appID) {
     if (appID.empty())
         return std::nullopt;
-    return "itms-apps:///app/id" + appID + "?action=write-review";
+    return std::string(kStoreAddress) + "/app/" +
+           stringByAddingPercentEncodingForQueryValue(appID) + "?action=write-review";
 }
 
 }  // namespace KelvaraSupport

@@ -12,10 +12,12 @@ class MFMailComposeViewController;
 // subject "SupportSubject" and a summary of the program and device as body.
 namespace KelvaraSupport {
 inline constexpr const char* kSupportAddress = "support@kelvara.invalid";
+inline constexpr const char* kStoreAddress = "https://apps.kelvara.invalid";
 
 std::shared_ptr<MFMailComposeViewController> defaultSupportMailViewController();
 // The summary the support mail starts with.
 std::string deviceSummary();
-// The store's review page of the application; nullopt for an empty identifier.
+// The store's review page of the application, for the browser; nullopt for
+// an empty identifier.
 std::optional<std::string> appStoreReviewURLForAppID(const std::string& appID);
 }  // namespace KelvaraSupport

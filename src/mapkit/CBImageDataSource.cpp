@@ -10,6 +10,8 @@
 #include "Foundation/NSPathUtilities.h"
 #include "Net/NSURLConnection.h"
 #include "UIKit/UIImage.h"
+#include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBTileRequest.h"
 
 namespace {
@@ -40,6 +42,14 @@ std::optional<std::string> fillPattern(const std::string& pattern, std::array<in
 }  // namespace
 
 CBImageDataSource::~CBImageDataSource() = default;
+
+std::optional<NSURL> CBImageDataSourceWMSDelegate::imageDataSourceWmsUrlForMapAtXYZ(
+    CBImageDataSource& source, const CBMapScrollView& map, int x, int y, int z) {
+    const auto& renderer = map.displayManager();
+    if (!renderer)
+        return std::nullopt;
+    return imageDataSourceWmsUrlForTileRequest(source, renderer->tileRequestForXYZ(x, y, z));
+}
 
 std::optional<std::string> CBImageDataSource::urlPattern() const {
     std::lock_guard lock(mutex_);

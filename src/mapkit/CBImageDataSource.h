@@ -18,6 +18,7 @@
 #include "mapkit/CBGeoDataSource.h"
 
 class CBImageDataSource;
+class CBMapScrollView;
 class DispatchQueue;
 class UIImage;
 
@@ -43,6 +44,11 @@ class CBImageDataSourceWMSDelegate {
     virtual ~CBImageDataSourceWMSDelegate() = default;
     virtual std::optional<NSURL> imageDataSourceWmsUrlForTileRequest(
         CBImageDataSource& source, const CBTileRequest& request) = 0;
+    // The URL for tile X/Y/Z of a map: the answer for the request the map's
+    // renderer makes for that tile.
+    std::optional<NSURL> imageDataSourceWmsUrlForMapAtXYZ(CBImageDataSource& source,
+                                                          const CBMapScrollView& map, int x, int y,
+                                                          int z);
 };
 
 // Told on the main queue around each download.

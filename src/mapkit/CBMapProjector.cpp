@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "CBGeoData/CBCoordinatePath.h"
+#include "CBGeoData/CBGeoPathObject.h"
 #include "CBGeoData/CBPointPath.h"
 #include "CoreGraphics/CGPath.h"
 #include "mapkit/CBMapWebMercatorProjection.h"
@@ -113,4 +114,19 @@ CBMapProjector::Projected CBMapProjector::projectPath(const CBCoordinatePath* co
     if (wantPath)
         made.path = std::move(path);
     return made;
+}
+
+void CBMapProjector::calculatePointPathAndCGPathRefForGeoPathObject(bool wantPoints, bool wantPath,
+                                                                    CBGeoPathObject& object) const {
+    wantPoints = wantPoints && !object.pointPath();
+    wantPath = wantPath && !object.cgPathRef();
+    if (!wantPoints && !wantPath)
+        return;
+    const auto path = object.path();
+    Projected made = projectPath(path.get(), path ? CLLocationCoordinate2D{} : object.coordinate(),
+                                 wantPoints, wantPath);
+    if (wantPath)
+        object.setCgPathRef(std::move(made.path));
+    if (made.points)
+        object.setPointPath(std::move(made.points));
 }

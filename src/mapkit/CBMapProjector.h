@@ -6,6 +6,7 @@
 #include "CoreLocation/CLLocationCoordinate2D.h"
 
 class CBCoordinatePath;
+class CBGeoPathObject;
 class CBMapProjection;
 class CBPointPath;
 class CGPath;
@@ -63,6 +64,10 @@ class CBMapProjector {
     };
     Projected projectPath(const CBCoordinatePath* path, CLLocationCoordinate2D fallback,
                           bool wantPoints, bool wantPath) const;
+    // Gives the object the forms it lacks of those wanted (points, path),
+    // projected by projectPath from its path or else its coordinate.
+    void calculatePointPathAndCGPathRefForGeoPathObject(bool wantPoints, bool wantPath,
+                                                        CBGeoPathObject& object) const;
 
   private:
     std::shared_ptr<CBMapProjection> projection_;

@@ -300,6 +300,12 @@ CLLocationCoordinate2D CBMapScrollView::coordinateAtOffset(CGPoint offset) const
     return laidOut ? laidOut->coordinateAtOffset(offset) : CLLocationCoordinate2D{};
 }
 
+void CBMapScrollView::calculatePointPathAndCGPathRefForGeoPathObject(
+    bool wantPoints, bool wantPath, CBGeoPathObject& object) const {
+    if (auto laidOut = projector())
+        laidOut->calculatePointPathAndCGPathRefForGeoPathObject(wantPoints, wantPath, object);
+}
+
 CGPoint CBMapScrollView::pointForCoordinate(CLLocationCoordinate2D coordinate) const {
     return mapView_->convertPointToView(offsetForCoordinate(coordinate),
                                         std::const_pointer_cast<CBMapScrollView>(self()));

@@ -21,6 +21,7 @@ class CBAnnotationView;
 class CBAnnotationsManager;
 class CBBoundingBox;
 class CBGeoObject;
+class CBGeoPathObject;
 class CBGeoSearchResult;
 class CBGeoTag;
 class CBLocationManager;
@@ -107,6 +108,10 @@ class CBMapScrollView : public UIScrollView,
     // coordinates, coordinateAtPoint takes a point of the visible area.
     CGPoint offsetForCoordinate(CLLocationCoordinate2D coordinate) const;
     CLLocationCoordinate2D coordinateAtOffset(CGPoint offset) const;
+    // Gives the object the drawing forms it lacks (points, path) in this
+    // map's offsets; nothing while the map is not configured. Any thread.
+    void calculatePointPathAndCGPathRefForGeoPathObject(bool wantPoints, bool wantPath,
+                                                        CBGeoPathObject& object) const;
     CGPoint pointForCoordinate(CLLocationCoordinate2D coordinate) const;
     CLLocationCoordinate2D coordinateAtPoint(CGPoint point) const;
     CGRect rectForBoundingBox(const std::shared_ptr<CBBoundingBox>& box) const;

@@ -91,12 +91,13 @@ CBPublicTransportDataSource::setPublicTransportType(int type) {
     return relations;
 }
 
-std::optional<CGPath> CBPublicTransportDataSource::newPathRefForRelation(CBGeoRelation& relation) {
-    const auto path = relation.path();
-    auto projector = assignedMap_->projector();
-    if (!path || !projector)
-        return std::nullopt;
-    return *projector->projectPath(path.get(), {}, false, true).path;
+std::shared_ptr<CGPath> CBPublicTransportDataSource::newPathRefForRelationInMap(
+    CBGeoRelation& relation, const std::shared_ptr<CBMapScrollView>&) {
+    if (!assignedMap_)
+        return nullptr;
+    if (!relation.cgPathRef())
+        assignedMap_->calculatePointPathAndCGPathRefForGeoPathObject(false, true, relation);
+    return relation.cgPathRef();
 }
 
 void CBPublicTransportDataSource::setRelations(
@@ -134,8 +135,9 @@ void CBPublicTransportDataSource::setRelations(
     const auto palette = arrayOfColors();
     int k = -1;
     for (const auto& relation : sorted) {
+        const auto path = newPathRefForRelationInMap(*relation, assignedMap_);
         auto container = std::make_shared<CBMutablePathContainer>(
-            assignedMap_ ? newPathRefForRelation(*relation) : std::nullopt);
+            path ? std::optional<CGPath>(*path) : std::nullopt);
         const auto own = relation->color();
         std::optional<UIColor> color;
         if (own && own->size() == 7 && (*own)[0] == '#')

@@ -51,6 +51,12 @@ class CBPublicTransportDataSource : public CBGeoDataSource {
     std::shared_ptr<CBGeoObject> nearestStopToCoordinateInContext(
         CLLocationCoordinate2D coordinate, const std::shared_ptr<NSManagedObjectContext>& context);
 
+    // The route's path in the assigned map's offsets (whatever map is
+    // passed), made once and kept by the relation; the caller gets its own
+    // reference. nullptr without an assigned map.
+    std::shared_ptr<CGPath> newPathRefForRelationInMap(CBGeoRelation& relation,
+                                                       const std::shared_ptr<CBMapScrollView>& map);
+
     void drawTileRequestInContext(const CBTileRequest& request, CGContext& context) override;
 
     static std::vector<UIColor> arrayOfColors();
@@ -65,8 +71,6 @@ class CBPublicTransportDataSource : public CBGeoDataSource {
         std::vector<std::pair<NSManagedObjectID, std::shared_ptr<CBMutablePathContainer>>>;
     using Stops = std::vector<std::pair<NSManagedObjectID, Stop>>;
 
-    // The route's path in the assigned map's offsets.
-    std::optional<CGPath> newPathRefForRelation(CBGeoRelation& relation);
     void drawRoutes(const Routes& routes,
                     const std::optional<std::vector<NSManagedObjectID>>& highlighted,
                     CGContext& context) const;

@@ -192,6 +192,14 @@ CBVectorDataSource::layersForTilesAroundQuadKeyInRect(
     return CBGeoDisplayManager::sortedElementsAtZoomlevel(elements, zoom);
 }
 
+std::shared_ptr<CBPointPath> CBVectorDataSource::pointPathForElement(CBGeoElement& element) {
+    if (!element.pointPath())
+        if (auto owner = manager())
+            if (auto laidOut = owner->projector())
+                laidOut->calculatePointPathAndCGPathRefForGeoPathObject(true, true, element);
+    return element.pointPath();
+}
+
 void CBVectorDataSource::resetCollisionDetectionMemory() {
     icons_.clear();
     importantLabels_.clear();

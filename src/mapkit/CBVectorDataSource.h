@@ -50,6 +50,11 @@ class CBVectorDataSource : public CBGeoDataSource {
     void resetCollisionDetectionMemory();
     void coordinateSystemChanged() override { resetCollisionDetectionMemory(); }
 
+    // The element's points in the owner's map, made (with its path) when it
+    // has none yet. For callers outside the tile road, which projects into
+    // its per-tile cache instead.
+    std::shared_ptr<CBPointPath> pointPathForElement(CBGeoElement& element);
+
     void drawTileRequestInContext(const CBTileRequest& request, CGContext& context) override;
 
     static void drawCachedTileInContextAndRectAtScale(const CGImage& image, CGContext& context,

@@ -216,7 +216,14 @@ std::shared_ptr<CBGeoObject> CBBookmarksManager::addBookmarkFromAnnotation(
             CBGeoTag::tagWithKeyAndAttributeInContext(std::string("kelvara:desc"), note, context));
     if (auto item = std::dynamic_pointer_cast<CBMapItemAnnotation>(annotation);
         item && item->mapItem()) {
-        const auto& placemark = item->mapItem()->placemark();
+        const MKMapItem& mapItem = *item->mapItem();
+        if (const auto& phone = mapItem.phoneNumber(); phone && !phone->empty())
+            object->addTag(
+                CBGeoTag::tagWithKeyAndAttributeInContext(std::string("phone"), phone, context));
+        if (const auto& url = mapItem.url())
+            object->addTag(CBGeoTag::tagWithKeyAndAttributeInContext(
+                std::string("url"), url->absoluteString(), context));
+        const auto& placemark = mapItem.placemark();
         if (const auto& fields = placemark.addressDictionary()) {
             auto address = CBGeoAddress::addressAtCoordinateForObjectInContext(object->coordinate(),
                                                                                object, context);

@@ -68,8 +68,7 @@ std::shared_ptr<CBGeoObjectDetailVC> CBGeoObjectDetailVC::initWithDefaultNib(
 
 CBGeoObjectDetailVC::CBGeoObjectDetailVC(std::weak_ptr<CBPlacesHost> host)
     : host_(std::move(host)), isiPad_(UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad) {
-    // The toolbar is the screen's own: it hides no bottom bar, which would
-    // take the toolbar with it.
+    setHidesBottomBarWhenPushed(true);
 }
 
 CBGeoObjectDetailVC::~CBGeoObjectDetailVC() {

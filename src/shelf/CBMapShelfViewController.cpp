@@ -165,6 +165,7 @@ void CBMapShelfViewController::viewDidAppear(bool) {
     if (!firstAppearance_)
         return;
     firstAppearance_ = false;
+    fireAutoReviewRequestIfPossible();
     requestServerNotification();
     if (maps_ && maps_->empty())
         ZELToolTip::showInViewWithTextTopImageBottomImageForKeyMaxShows(

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CoreLocation/CLLocationManager.h"
+#include "MessageUI/MFMailComposeViewController.h"
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UICollectionView.h"
 #include "UIKit/UISearchBar.h"
@@ -37,7 +38,8 @@ class CBMapShelfViewController : public UIViewController,
                                  public CBMapStoreControllerProtocol,
                                  public CBUserMapStoreEngineDelegate,
                                  public CLLocationManagerDelegate,
-                                 public UIAlertViewDelegate {
+                                 public UIAlertViewDelegate,
+                                 public MFMailComposeViewControllerDelegate {
   public:
     using Map = std::shared_ptr<CBMapStoreMap>;
 
@@ -52,6 +54,9 @@ class CBMapShelfViewController : public UIViewController,
     // Offers to resume or retry the download of a map whose cover was tapped.
     static constexpr long kGoOnWithDownloadAlertTag = 654655;
     static constexpr long kDownloadAgainAlertTag = 654656;
+    // Asks for a review or feedback, once, on a shelf of three maps or more.
+    static constexpr long kReviewRequestAlertTag = 654447;
+    static constexpr size_t kMapsBeforeReviewRequest = 3;
     static constexpr long kButtonTagOffset = 10;
 
     // Joins the registry's (weak) delegates once its view loads; the
@@ -171,6 +176,9 @@ class CBMapShelfViewController : public UIViewController,
                                                      CLAuthorizationStatus) override;
 
     void alertViewDidDismissWithButtonIndex(UIAlertView& alert, long index) override;
+    void mailComposeControllerDidFinishWithResultError(
+        MFMailComposeViewController& controller, MFMailComposeResult result,
+        const std::optional<NSError>& error) override;
 
   private:
     std::shared_ptr<CBMapShelfViewController> self();
@@ -190,6 +198,10 @@ class CBMapShelfViewController : public UIViewController,
     void deleteMapForButton(const UIView& button);
     void showInfoForButton(const UIView& button);
     void requestServerNotification();
+    // On the first appearance: the review request, when the host allows it
+    // and the shelf holds enough maps; asked once, whatever the answer.
+    void fireAutoReviewRequestIfPossible();
+    void answerReviewRequest(long index);
     void presentMapViewControllerFromIndexPathAfterScrolling(const NSIndexPath& indexPath,
                                                              bool scrolled);
     void zoomFinished();

@@ -1,9 +1,10 @@
 // The shelf's actions: delete and info from edit mode, the store, the
-// settings, opening a map, and the server's notice.
+// settings, opening a map, the server's notice and the review request.
 #include <algorithm>
 
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSStringFormat.h"
+#include "UIKit/UIApplication.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UINavigationItem.h"
 #include "packages/CBMapStoreEngine.h"
@@ -16,6 +17,8 @@
 #include "shelf/CBMapShelfViewController.h"
 #include "store/CBDownloadStatusText.h"
 #include "store/CBMapStoreDetailVC.h"
+#include "uiadditions/UIApplication+SafeURL.h"
+#include "widgets/UIAlertView+NoEmailAccount.h"
 #include "widgets/ZELRotatingNavigationController.h"
 #include "wikipedia/CBWikipediaHost.h"
 
@@ -87,12 +90,54 @@ void CBMapShelfViewController::alertViewDidDismissWithButtonIndex(UIAlertView& a
                 std::weak_ptr<UIAlertViewDelegate>(), NSLocalizedString("OK")));
         return;
     }
+    if (alert.tag() == kReviewRequestAlertTag) {
+        answerReviewRequest(index);
+        return;
+    }
     if (alert.tag() != kDeleteAlertTag)
         return;
     auto map = std::move(mapToDelete_);
     mapToDelete_.reset();
     if (index != alert.cancelButtonIndex() && map)
         registry_->deleteMap(map);
+}
+
+void CBMapShelfViewController::fireAutoReviewRequestIfPossible() {
+    auto host = host_.lock();
+    if (!host || !maps_ || maps_->size() < kMapsBeforeReviewRequest || !host->canAskForAutoreview())
+        return;
+    auto alert = std::make_shared<UIAlertView>(
+        NSLocalizedString("ReviewRequestTitle"), NSLocalizedString("ReviewRequestMessage"),
+        std::weak_ptr<UIAlertViewDelegate>(self()), NSLocalizedString("Cancel"),
+        std::vector<std::string>{NSLocalizedString("ReviewRequestWriteReview"),
+                                 NSLocalizedString("ReviewRequestFeedback")});
+    alert->setTag(kReviewRequestAlertTag);
+    showAlert(alert);
+    host->setAskedForAutoreview(true);
+}
+
+void CBMapShelfViewController::answerReviewRequest(long index) {
+    constexpr long kWriteReview = 1;
+    constexpr long kFeedback = 2;
+    auto host = host_.lock();
+    if (!host)
+        return;
+    if (index == kWriteReview) {
+        openURLSafe_zel(UIApplication::sharedApplication(), host->reviewPageURL());
+    } else if (index == kFeedback) {
+        if (!MFMailComposeViewController::canSendMail()) {
+            showAlert(KelvaraSupport::cannotSendEmailAlert());
+            return;
+        }
+        auto mail = host->supportMailViewController();
+        mail->setMailComposeDelegate(self());
+        presentViewControllerAnimatedCompletion(mail, true, nullptr);
+    }
+}
+
+void CBMapShelfViewController::mailComposeControllerDidFinishWithResultError(
+    MFMailComposeViewController&, MFMailComposeResult, const std::optional<NSError>&) {
+    dismissViewControllerAnimatedCompletion(true, nullptr);
 }
 
 void CBMapShelfViewController::showInfoForButton(const UIView& button) {

@@ -36,7 +36,9 @@ std::optional<NSURL> folderURL(const std::string& path) {
 
 }  // namespace
 
-CBWikipediaViewer::CBWikipediaViewer() = default;
+CBWikipediaViewer::CBWikipediaViewer() {
+    setHidesBottomBarWhenPushed(true);
+}
 
 CBWikipediaViewer::~CBWikipediaViewer() {
     tappedLinkRequest_.reset();

@@ -97,7 +97,7 @@ TEST_F(CBAppServicesTest, SupportMailAndStoreReviewLink) {
     EXPECT_NE(KelvaraSupport::deviceSummary().find("Kelvara "), std::string::npos);
     EXPECT_NE(KelvaraSupport::cannotSendEmailAlert(), nullptr);
     EXPECT_EQ(KelvaraSupport::appStoreReviewURLForAppID("12345"),
-              "itms-apps:///app/id12345?action=write-review");
+              "https://apps.kelvara.invalid/app/12345?action=write-review");
     EXPECT_FALSE(KelvaraSupport::appStoreReviewURLForAppID(""));
 }
 

@@ -142,7 +142,7 @@ TEST_F(CBMapViewControllerPlacesTest, APinDroppedWithTheLoupeIsKeptAsABookmark) 
 idle
 long-press 160 300
 idle
-expect "CBTitleForNewAnnotations"
+expect "New place"
 tap "Details"
 idle
 expect "Save"

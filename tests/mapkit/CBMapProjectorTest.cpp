@@ -16,9 +16,11 @@
 #include "MapkitTestSupport.h"
 #include "UIKit/UIScreen.h"
 #include "mapkit/CBElementPathCache.h"
+#include "mapkit/CBImageDataSource.h"
 #include "mapkit/CBMapGridLayout.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapWebMercatorProjection.h"
+#include "mapkit/CBTileRequest.h"
 
 namespace {
 
@@ -98,6 +100,66 @@ TEST_F(CBMapProjectorTest, AnElementWithoutAPathIsItsPoint) {
     EXPECT_EQ(points->pointAtIndex(0), map->offsetForCoordinate(element->coordinate()));
     ASSERT_NE(paths.madePathForElement(*element), nullptr);
     EXPECT_EQ(paths.madePathForElement(*element)->elements().size(), 1u);
+}
+
+// Callers outside the tile road ask the map view for an element's forms;
+// they stay with the element until it turns into a fault.
+TEST_F(CBMapProjectorTest, TheMapViewGivesAnElementItsFormsUntilItTurnsIntoAFault) {
+    auto element = CBGeoElement::elementInContext(context);
+    auto path = std::make_shared<CBCoordinatePath>(2);
+    path->setupPathForSegmentWithNumberOfCoordinates(0, 2);
+    path->setupPathForSegmentWithNumberOfCoordinates(1, 2);
+    path->setCoordinateAtIndexOfSegment({47.37, 8.53}, 0, 0);
+    path->setCoordinateAtIndexOfSegment({47.38, 8.54}, 1, 0);
+    element->setPath(path);
+
+    map->calculatePointPathAndCGPathRefForGeoPathObject(true, false, *element);
+    ASSERT_NE(element->pointPath(), nullptr);
+    EXPECT_EQ(element->pointPath()->pointAtIndex(1), map->offsetForCoordinate({47.38, 8.54}));
+    EXPECT_EQ(element->cgPathRef(), nullptr);
+    const auto points = element->pointPath();
+    map->calculatePointPathAndCGPathRefForGeoPathObject(true, true, *element);
+    EXPECT_EQ(element->pointPath(), points) << "what it has is kept";
+    ASSERT_NE(element->cgPathRef(), nullptr);
+    EXPECT_EQ(element->cgPathRef()->elements().size(), 4u);
+
+    ASSERT_TRUE(context->save(nullptr));
+    context->refreshObjectMergeChanges(element, false);
+    EXPECT_EQ(element->cgPathRef(), nullptr);
+    EXPECT_EQ(element->pointPath(), nullptr);
+
+    // An unconfigured map makes nothing; a point element gets its point.
+    auto point = CBGeoElement::simpleElementInContextWithCoordinate(context, {47.38, 8.54});
+    CBMapScrollView::create(CGRectMake(0, 0, 320, 480))
+        ->calculatePointPathAndCGPathRefForGeoPathObject(true, true, *point);
+    EXPECT_EQ(point->cgPathRef(), nullptr);
+    map->calculatePointPathAndCGPathRefForGeoPathObject(true, true, *point);
+    ASSERT_NE(point->pointPath(), nullptr);
+    EXPECT_EQ(point->pointPath()->count(), 1u);
+    EXPECT_EQ(point->cgPathRef()->currentPoint(), map->offsetForCoordinate({47.38, 8.54}));
+}
+
+// A WMS delegate asked for a map's tile answers for the request that map's
+// renderer makes for the tile.
+TEST_F(CBMapProjectorTest, AWmsAnswerForAMapsTileIsTheAnswerForItsRequest) {
+    struct Recording : CBImageDataSourceWMSDelegate {
+        std::optional<NSURL> imageDataSourceWmsUrlForTileRequest(
+            CBImageDataSource&, const CBTileRequest& request) override {
+            asked = request;
+            return NSURL::URLWithString("http://127.0.0.1/wms?x=" + std::to_string(request.x));
+        }
+        CBTileRequest asked;
+    } wms;
+    CBImageDataSource source;
+    const int x = map->projector()->offsetColumns() >> 3;
+    const int y = map->projector()->offsetRows() >> 3;
+    const auto url = wms.imageDataSourceWmsUrlForMapAtXYZ(source, *map, x, y, 15);
+    ASSERT_TRUE(url);
+    EXPECT_EQ(url->absoluteString(), "http://127.0.0.1/wms?x=" + std::to_string(x));
+    EXPECT_EQ(wms.asked.y, y);
+    EXPECT_EQ(wms.asked.zoom, 15);
+    EXPECT_EQ(wms.asked.rect, map->rectForXYZ(x, y, 15));
+    EXPECT_EQ(wms.asked.projector, map->projector());
 }
 
 // Offsets are worked out without asking the projection for the corner each

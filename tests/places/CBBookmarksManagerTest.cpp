@@ -159,6 +159,33 @@ TEST_F(CBBookmarksManagerTest, APinBecomesAPlaceOfTheUsersOwn) {
     EXPECT_TRUE(bookmarks_->hasBookmarkForObject(dated));
 }
 
+TEST_F(CBBookmarksManagerTest, APlaceFoundBySearchKeepsItsPhoneWebAddressAndAddress) {
+    MKMapItem item(MKPlacemark({53.557, 13.261}, Value::Dictionary{{"City", "Neubrandenburg"},
+                                                                   {"Thoroughfare", "Markt"},
+                                                                   {"ZIP", "17033"}}));
+    item.setName(std::string("Town hall"));
+    item.setPhoneNumber(std::string("+49 395 5550"));
+    item.setUrl(NSURL::URLWithString("http://www.example.org/rathaus"));
+    auto pin = std::make_shared<CBMapItemAnnotation>(53.557, 13.261);
+    pin->setTitle(std::string("Town hall"));
+    pin->setMapItem(item);
+    auto kept = bookmarks_->addBookmarkFromAnnotation(pin);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(kept->getAttributeOfTagForKey("phone"), "+49 395 5550");
+    EXPECT_EQ(kept->getAttributeOfTagForKey("url"), "http://www.example.org/rathaus");
+    ASSERT_EQ(kept->addresses().size(), 1u);
+    EXPECT_EQ((*kept->addresses().begin())->zipCode(), "17033");
+
+    // An empty phone number and no web address add no tags.
+    item.setPhoneNumber(std::string());
+    item.setUrl(std::nullopt);
+    pin->setMapItem(item);
+    auto bare = bookmarks_->addBookmarkFromAnnotation(pin);
+    ASSERT_TRUE(bare);
+    EXPECT_FALSE(bare->getTagForKey("phone"));
+    EXPECT_FALSE(bare->getTagForKey("url"));
+}
+
 TEST_F(CBBookmarksManagerTest, ADeletionTellsTheDelegateAndIsSavedBeforeQuitting) {
     auto recorder = std::make_shared<DeletionRecorder>();
     bookmarks_->setBookmarkDelegate(recorder);

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "CoreLocation/CLFixedLocationSource.h"
+#include "Foundation/DesktopLauncher.h"
 #include "Foundation/NSUserDefaults.h"
+#include "MessageUI/MFMailComposeViewController.h"
 #include "PackagesTestSupport.h"
 #include "ShelfTestSupport.h"
 #include "UIKit/UIActivityIndicatorView.h"
@@ -92,6 +94,64 @@ TEST_F(CBMapShelfViewControllerTest, AnEmptyShelfOffersOnlyTheStore) {
         return std::dynamic_pointer_cast<CBMapStoreController>(shelf.presentedViewController()) !=
                nullptr;
     }));
+}
+
+TEST_F(CBMapShelfViewControllerTest, AShelfOfThreeMapsAsksOnceForAReviewOrFeedback) {
+    ASSERT_TRUE(fixture_.install("three-rivers"));
+    ASSERT_TRUE(fixture_.install("liechtenstein"));
+    fixture_.host->reviewAllowed = true;
+    // Two maps are not enough.
+    fixture_.showShelf();
+    EXPECT_EQ(fixture_.shelf->currentAlert(), nullptr);
+    EXPECT_FALSE(fixture_.host->askedForReview);
+    ASSERT_TRUE(fixture_.install("neubrandenburg"));
+    fixture_.showShelf();
+    auto alert = fixture_.shelf->currentAlert();
+    ASSERT_NE(alert, nullptr);
+    EXPECT_EQ(alert->tag(), CBMapShelfViewController::kReviewRequestAlertTag);
+    EXPECT_EQ(alert->title(), "Do you like Kelvara?");
+    ASSERT_EQ(alert->numberOfButtons(), 3);
+    EXPECT_EQ(alert->cancelButtonIndex(), 0);
+    EXPECT_EQ(alert->buttonTitleAtIndex(1), "Write a review");
+    EXPECT_EQ(alert->buttonTitleAtIndex(2), "Send feedback");
+    EXPECT_TRUE(fixture_.host->askedForReview);
+
+    std::vector<std::vector<std::string>> launched;
+    bool mailProgram = false;
+    DesktopLauncher::setLauncher([&](const std::vector<std::string>& argv) {
+        launched.push_back(argv);
+        return true;
+    });
+    DesktopLauncher::setLookup([&](const std::string&) { return mailProgram; });
+    alert->dismissWithClickedButtonIndexAnimated(1, false);
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_EQ(launched[0],
+              (std::vector<std::string>{
+                  "xdg-open", "https://apps.example.org/app/kelvara?action=write-review"}));
+
+    // Feedback without a mail program: the alert that says so, nothing else.
+    alert->show();
+    alert->dismissWithClickedButtonIndexAnimated(2, false);
+    ASSERT_NE(fixture_.shelf->currentAlert(), alert);
+    EXPECT_EQ(fixture_.shelf->currentAlert()->title(), "No mail program");
+    EXPECT_EQ(fixture_.shelf->presentedViewController(), nullptr);
+    fixture_.shelf->currentAlert()->dismissWithClickedButtonIndexAnimated(0, false);
+    mailProgram = true;
+    alert->show();
+    alert->dismissWithClickedButtonIndexAnimated(2, false);
+    auto mail = std::dynamic_pointer_cast<MFMailComposeViewController>(
+        fixture_.shelf->presentedViewController());
+    ASSERT_NE(mail, nullptr);
+    EXPECT_EQ(mail->mailComposeDelegate(), fixture_.shelf);
+    mail->cancel();
+    EXPECT_TRUE(runUntil([&] { return fixture_.shelf->presentedViewController() == nullptr; }));
+    EXPECT_EQ(launched.size(), 1u);
+    DesktopLauncher::setLauncher(nullptr);
+    DesktopLauncher::setLookup(nullptr);
+
+    // Asked once: the next shelf does not ask again.
+    fixture_.showShelf();
+    EXPECT_EQ(fixture_.shelf->currentAlert(), nullptr);
 }
 
 TEST_F(CBMapShelfViewControllerTest, SortsByNameAndRecentUseAndFiltersBySearch) {

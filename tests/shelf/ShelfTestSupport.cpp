@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "MessageUI/MFMailComposeViewController.h"
 #include "PackagesTestSupport.h"
 #include "UIKit/UIImage.h"
 #include "UIKit/UIImageView.h"
@@ -56,6 +57,12 @@ bool ShelfFixture::waitForInstall(const std::string& identifier) {
                        *registry->defaultCoverPathForMapWithIdentifier(identifier), ignored);
         },
         60);
+}
+
+std::shared_ptr<MFMailComposeViewController> RecordingShelfHost::supportMailViewController() {
+    auto mail = std::make_shared<MFMailComposeViewController>();
+    mail->setSubject("Support");
+    return mail;
 }
 
 void ShelfFixture::showShelf() {

@@ -16,7 +16,8 @@ class CBMapStoreMap;
 bool showsServedCover(const CBMapShelfCell& cell, const std::string& map);
 
 // Stands in for the application's root container: counts the shelf's
-// requests to open the map.
+// requests to open the map; allows the review request when told to, and
+// then only until it was made.
 class RecordingShelfHost : public CBMapShelfHost {
   public:
     void transitionToMapViewControllerWithCompletion(std::function<void()> completion) override {
@@ -25,7 +26,15 @@ class RecordingShelfHost : public CBMapShelfHost {
             completion();
     }
     std::shared_ptr<UIViewController> settingsController() override { return nullptr; }
+    bool canAskForAutoreview() override { return reviewAllowed && !askedForReview; }
+    void setAskedForAutoreview(bool asked) override { askedForReview = asked; }
+    std::optional<std::string> reviewPageURL() override {
+        return std::string("https://apps.example.org/app/kelvara?action=write-review");
+    }
+    std::shared_ptr<MFMailComposeViewController> supportMailViewController() override;
     int transitions = 0;
+    bool reviewAllowed = false;
+    bool askedForReview = false;
 };
 
 // The store's fixture with maps installed from the local map store server

@@ -56,6 +56,21 @@ class BITAttributedLabel : public UILabel, public UIGestureRecognizerDelegate {
     explicit BITAttributedLabel(const CGRect& frame = CGRectZero);
     ~BITAttributedLabel() override;
 
+    // Keyed archiving: the label as a label, then its links, link
+    // attributes, shadows, paragraph settings, insets, alignment, truncation
+    // token and text. Neither the token's attributes nor the attributed
+    // token nor extendsLinkTouchArea are archived.
+    static constexpr const char* kClassName = "BITAttributedLabel";
+    void encodeWithCoder(NSKeyedArchiver& coder) const;
+    // A label from its archive; nullptr with the error (NSCocoaErrorDomain,
+    // 4864) for an archive that is damaged, of another class, or holds a
+    // link of an unknown kind: nothing half-built comes back.
+    static std::shared_ptr<BITAttributedLabel> initWithCoder(const NSKeyedUnarchiver& coder,
+                                                             NSError* error = nullptr);
+    std::optional<Value::Data> archivedData(NSError* error = nullptr) const;
+    static std::shared_ptr<BITAttributedLabel> labelWithArchivedData(const Value::Data& data,
+                                                                     NSError* error = nullptr);
+
     // The size any attributed string takes within the constraints (0 lines: any number).
     static CGSize sizeThatFitsAttributedStringWithConstraintsLimitedToNumberOfLines(
         const NSAttributedString& string, CGSize size, size_t numberOfLines);

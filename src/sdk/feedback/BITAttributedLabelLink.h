@@ -1,10 +1,13 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "CoreText/NSAttributedString.h"
+#include "Foundation/NSKeyedArchiver.h"
+#include "Foundation/NSKeyedUnarchiver.h"
 #include "Foundation/NSTextCheckingResult.h"
 
 class BITAttributedLabel;
@@ -39,6 +42,13 @@ class BITAttributedLabelLink {
     // from the result: the phone number, the URL, or the date in full.
     const std::string& accessibilityValue();
     void setAccessibilityValue(std::string value) { accessibilityValue_ = std::move(value); }
+
+    // Keyed archiving: the result, the three attribute sets and the
+    // accessibility value; the blocks are not archived.
+    static constexpr const char* kClassName = "BITAttributedLabelLink";
+    void encodeWithCoder(NSKeyedArchiver& coder) const;
+    // nullptr, with the coder failed, for a link that cannot be read.
+    static std::shared_ptr<BITAttributedLabelLink> initWithCoder(const NSKeyedUnarchiver& coder);
 
     const Block& linkTapBlock() const { return linkTapBlock_; }
     void setLinkTapBlock(Block block) { linkTapBlock_ = std::move(block); }

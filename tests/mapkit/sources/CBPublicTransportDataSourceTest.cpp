@@ -115,6 +115,21 @@ TEST_F(CBPublicTransportDataSourceTest, ClearingTheRoutesRedrawsAndUndimsTheMap)
     EXPECT_EQ(screen(), plain);
 }
 
+TEST_F(CBPublicTransportDataSourceTest, ARoutesPathIsProjectedOnceAndKeptByTheRelation) {
+    const auto relations = source_->setPublicTransportType(2);
+    ASSERT_TRUE(relations && !relations->empty());
+    auto& relation = *relations->front();
+    ASSERT_NE(relation.cgPathRef(), nullptr);
+    // Whatever map is named, the assigned one's path comes back.
+    EXPECT_EQ(source_->newPathRefForRelationInMap(relation, nullptr), relation.cgPathRef());
+    EXPECT_EQ(relation.pointPath(), nullptr);
+    const auto first = relation.cgPathRef()->elements().front().points[0];
+    const auto start = relation.path()->coordinateAtIndexOfSegment(0, 0);
+    EXPECT_EQ(first, map_->offsetForCoordinate(start));
+    EXPECT_EQ(CBPublicTransportDataSource(nullptr).newPathRefForRelationInMap(relation, map_),
+              nullptr);
+}
+
 TEST(CBPublicTransportPalette, HasTwentyFiveColoursAndNeedsAMap) {
     EXPECT_EQ(CBPublicTransportDataSource::arrayOfColors().size(), 25u);
     LogCapture log;

@@ -148,6 +148,26 @@ TEST_F(UITabBarControllerTest, PushedScreenThatHidesTheBottomBarTakesTheTabBarsR
     navigation->popViewControllerAnimated(false);
     EXPECT_FALSE(tabs->tabBar()->isHidden());
     EXPECT_EQ(root->view()->frame(), CGRectMake(0, 44, 320, 475));
+
+    // The navigation controller's own toolbar stays, where the tab bar was.
+    navigation->pushViewControllerAnimated(detail, true);
+    navigation->setToolbarHiddenAnimated(false, true);
+    CAFrameClock::shared().advance(1);
+    const auto toolbar = navigation->toolbar();
+    EXPECT_TRUE(tabs->tabBar()->isHidden());
+    EXPECT_FALSE(toolbar->isHidden());
+    EXPECT_EQ(toolbar->frame(), CGRectMake(0, 524, 320, 44));
+    EXPECT_EQ(detail->view()->frame(), CGRectMake(0, 44, 320, 480));
+    EXPECT_TRUE(CGRectIntersectsRect(toolbar->convertRectToView(toolbar->bounds(), nullptr),
+                                     CGRectMake(0, 560, 320, 8)));
+
+    // Back, the tab bar returns and the toolbar stands on it.
+    navigation->popViewControllerAnimated(true);
+    CAFrameClock::shared().advance(1);
+    EXPECT_FALSE(tabs->tabBar()->isHidden());
+    EXPECT_FALSE(toolbar->isHidden());
+    EXPECT_EQ(toolbar->frame(), CGRectMake(0, 475, 320, 44));
+    EXPECT_EQ(root->view()->frame(), CGRectMake(0, 44, 320, 431));
 }
 
 TEST_F(UITabBarControllerTest, DelegateMayRefuseATabAndItemsFollowTheControllers) {
