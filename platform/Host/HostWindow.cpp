@@ -17,10 +17,6 @@
 
 namespace {
 
-// The smallest window the user can make, in points a side: a phone's width,
-// the narrowest the screens are laid out for in either orientation.
-constexpr CGFloat kMinimumSide = 320;
-
 CGRect displayArea() {
     SDL_Rect area{};
     if (SDL_GetDisplayUsableBounds(0, &area) != 0 || area.w <= 0 || area.h <= 0) {
@@ -78,9 +74,9 @@ std::unique_ptr<HostWindow> HostWindow::open(std::shared_ptr<UIWindow> window, d
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return nullptr;
     }
-    SDL_SetWindowMinimumSize(sdlWindow,
-                             int(std::ceil(std::min(kMinimumSide, placement.size.width) * scale)),
-                             int(std::ceil(std::min(kMinimumSide, placement.size.height) * scale)));
+    SDL_SetWindowMinimumSize(
+        sdlWindow, int(std::ceil(std::min(kHostWindowMinimumSide, placement.size.width) * scale)),
+        int(std::ceil(std::min(kHostWindowMinimumSide, placement.size.height) * scale)));
     SDL_Renderer* renderer = SDL_CreateRenderer(sdlWindow, -1, SDL_RENDERER_SOFTWARE);
     SDL_Texture* texture = renderer ? makeTexture(renderer, placement.size, scale) : nullptr;
     if (!texture) {

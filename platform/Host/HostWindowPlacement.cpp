@@ -20,13 +20,20 @@ HostWindowPlacement HostPlaceWindow(CGSize screenSize, CGFloat preferredScale, b
     if (forceScale && preferredScale > 0) {
         placement.scale = preferredScale;
     } else {
-        placement.scale = 1;
-        for (double scale = std::floor(std::max(preferredScale, 1.0)); scale > 1; --scale) {
-            if (pixels(screenSize.width, scale) <= roomWidth &&
-                pixels(screenSize.height, scale) <= roomHeight) {
-                placement.scale = scale;
-                break;
+        const CGSize smallest{std::min(screenSize.width, kHostWindowMinimumSide),
+                              std::min(screenSize.height, kHostWindowMinimumSide)};
+        auto largestScaleFitting = [&](CGSize size) {
+            for (double scale = std::floor(std::max(preferredScale, 1.0)); scale > 1; --scale) {
+                if (pixels(size.width, scale) <= roomWidth &&
+                    pixels(size.height, scale) <= roomHeight) {
+                    return scale;
+                }
             }
+            return 1.0;
+        };
+        placement.scale = largestScaleFitting(screenSize);
+        if (placement.scale == 1) {
+            placement.scale = largestScaleFitting(smallest);
         }
     }
     const CGFloat scale = placement.scale;

@@ -21,13 +21,20 @@ struct HostWindowPlacement {
     int y = 0;
 };
 
+// The smallest screen the window offers, in points a side: a phone's width,
+// the narrowest the screens are laid out for in either orientation.
+constexpr CGFloat kHostWindowMinimumSide = 320;
+
 // Fits a device's screen (points) into a display's usable area (pixels: the
 // desktop less its panels). Without a forced scale it takes the largest
 // whole scale from preferredScale down to 1 at which the whole screen and the
-// window's borders fit: fractional scales would blur images and hairlines.
-// With a forced scale (the user's --scale, or a window already open) it keeps
-// that one. Whatever still does not fit is cut from the screen's sides in
-// whole points, never below one point. The window is centred in the area,
-// borders included, and never starts above or left of it.
+// window's borders fit; when none above 1 does, the largest at which the
+// screen, cut, still keeps kHostWindowMinimumSide points a side (a phone at
+// scale 2 on a 1366 x 768 display: sharp and readable, if shorter).
+// Fractional scales would blur images and hairlines. With a forced scale
+// (the user's --scale, or a window already open) it keeps that one.
+// Whatever still does not fit is cut from the screen's sides in whole
+// points, never below one point. The window is centred in the area, borders
+// included, and never starts above or left of it.
 HostWindowPlacement HostPlaceWindow(CGSize screenSize, CGFloat preferredScale, bool forceScale,
                                     const CGRect& usableArea, const HostWindowBorders& borders);

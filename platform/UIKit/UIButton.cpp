@@ -21,7 +21,12 @@ std::shared_ptr<UIButton> UIButton::buttonWithType(UIButtonType type) {
     if (type == UIButtonTypeInfoLight || type == UIButtonTypeInfoDark ||
         type == UIButtonTypeDetailDisclosure || type == UIButtonTypeContactAdd) {
         button->setTitleForState(type == UIButtonTypeContactAdd ? "+" : "i", UIControlStateNormal);
+        button->titleLabel()->setFont(UIFont::boldSystemFontOfSize(15));
         button->setFrame(CGRectMake(0, 0, 22, 22));
+        // The letter in a ring of the button's tint: a bare "i" reads as text.
+        button->layer()->setCornerRadius(11);
+        button->layer()->setBorderWidth(1.5);
+        button->layer()->setBorderColor(button->tintColor().CGColor());
     }
     return button;
 }
@@ -122,6 +127,10 @@ void UIButton::setShowsTouchWhenHighlighted(bool flag) {
 }
 
 void UIButton::tintColorDidChange() {
+    if (type_ == UIButtonTypeInfoLight || type_ == UIButtonTypeInfoDark ||
+        type_ == UIButtonTypeDetailDisclosure) {
+        layer()->setBorderColor(tintColor().CGColor());
+    }
     updateContent();
 }
 

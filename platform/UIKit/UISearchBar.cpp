@@ -90,6 +90,15 @@ UISearchBar::UISearchBar(const CGRect& frame) : UIView(frame) {
     setNeedsLayout();
 }
 
+bool UISearchBar::keyPressed(UIKeyboardKey key, unsigned modifiers) {
+    if (key == UIKeyboardKeyEscape && modifiers == 0 && showsCancelButton_) {
+        auto keep = shared_from_this();
+        cancelButton_->sendActionsForControlEvents(UIControlEventTouchUpInside);
+        return true;
+    }
+    return UIView::keyPressed(key, modifiers);
+}
+
 void UISearchBar::tell(const std::function<void(UISearchBarDelegate&)>& message) {
     auto keep = shared_from_this();
     if (auto controller = controller_.lock()) {

@@ -70,6 +70,8 @@ class UISearchBar : public UIView {
     bool isFirstResponder() const { return field_->isFirstResponder(); }
     bool becomeFirstResponder() override { return field_->becomeFirstResponder(); }
     bool resignFirstResponder() override { return field_->resignFirstResponder(); }
+    // Escape does what the Cancel button does while the button shows.
+    bool keyPressed(UIKeyboardKey key, unsigned modifiers) override;
 
     void layoutSubviews() override;
     void drawRect(const CGRect& rect) override;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <map>
 
+#include "Foundation/ICUString.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSStringFormat.h"
 #include "Net/NSURL.h"
@@ -13,6 +14,8 @@ namespace {
 
 constexpr const char* kScheme = "kelvara2:";
 constexpr int kHighestZoomLevel = 22;
+// Longer than any place's name: a pin's callout could not show it.
+constexpr size_t kLongestPlaceName = 255;
 
 bool fail(std::string* error, const std::string& message) {
     if (error)
@@ -98,8 +101,12 @@ bool parseInto(CBKelvaraLink& link, const std::string& url, std::string* error) 
     }
     if (const std::string* name = find("placename", "n"); name && !name->empty()) {
         auto text = decoded(*name);
-        if (!text)
+        auto characters = text ? ICUStringFromUTF8(*text) : std::nullopt;
+        if (!characters)
             return fail(error, NSLocalizedString("LinkPlaceNameNotText"));
+        if (characters->size() > kLongestPlaceName)
+            return fail(error,
+                        NSLocalizedFormat("LinkPlaceNameTooLongFormat", {int(kLongestPlaceName)}));
         for (unsigned char c : *text)
             if (c < 0x20 || c == 0x7f)
                 return fail(error, NSLocalizedString("LinkPlaceNameControlCharacters"));

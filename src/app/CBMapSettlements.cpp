@@ -5,9 +5,12 @@
 #include <cmath>
 #include <tuple>
 
+#include "CBGeoData/CBBoundingBox.h"
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoTag.h"
+#include "CoreData/NSFetchRequest.h"
+#include "CoreData/NSManagedObjectContext.h"
 #include "CoreLocation/CLLocation.h"
 
 namespace {
@@ -21,6 +24,15 @@ constexpr double kLargestReach = 15000;
 constexpr double kReachOfRank[] = {8000, 3000, 1000};
 // A point further out than this many reaches lies in none of them.
 constexpr double kFurthestReach = 1.5;
+// Fewer named places than this inside a settlement's area say too little of
+// where its centre is; the area's own middle stands.
+constexpr size_t kFewestPlacesForACentre = 5;
+
+double median(std::vector<double> values) {
+    const auto middle = values.begin() + std::ptrdiff_t(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+}
 
 double reachOf(const CBMapSettlements::Settlement& settlement) {
     if (settlement.population)
@@ -77,6 +89,35 @@ const CBMapSettlements::Settlement* CBMapSettlements::mainTown(const std::string
         settlements_.begin(), settlements_.end(),
         [&](const Settlement& a, const Settlement& b) { return order(a) < order(b); });
     return best == settlements_.end() ? nullptr : &*best;
+}
+
+CLLocationCoordinate2D CBMapSettlements::centreOf(const Settlement& settlement,
+                                                  CBGeoDataManager& manager) {
+    auto context = manager.managedObjectContext();
+    auto object =
+        context && settlement.objectID
+            ? std::dynamic_pointer_cast<CBGeoObject>(context->objectWithID(*settlement.objectID))
+            : nullptr;
+    auto area = object ? object->bbox() : nullptr;
+    if (!area || area->latitudeSpan() <= 0 || area->longitudeSpan() <= 0)
+        return settlement.coordinate;
+    auto request = manager.requestForObjectsInBBox(area);
+    auto inside = request ? context->executeFetchRequest(*request) : std::nullopt;
+    std::vector<double> latitudes;
+    std::vector<double> longitudes;
+    for (const auto& row : inside.value_or(std::vector<std::shared_ptr<NSManagedObject>>{})) {
+        auto place = std::dynamic_pointer_cast<CBGeoObject>(row);
+        if (!place || place == object || !place->name() || place->isHighway())
+            continue;
+        const CLLocationCoordinate2D coordinate = place->coordinate();
+        if (!CLLocationCoordinate2DIsValid(coordinate))
+            continue;
+        latitudes.push_back(coordinate.latitude);
+        longitudes.push_back(coordinate.longitude);
+    }
+    if (latitudes.size() < kFewestPlacesForACentre)
+        return settlement.coordinate;
+    return {median(latitudes), median(longitudes)};
 }
 
 const CBMapSettlements::Settlement* CBMapSettlements::localityAt(

@@ -36,6 +36,11 @@ class CBMapSettlements {
     // says; among equals the one named like the map, then by name.
     // nullptr for a map without settlements.
     const Settlement* mainTown(const std::string& mapName) const;
+    // Where the settlement's life is: its own point when the map has it as
+    // a point; for one drawn as an area (city limits around fields and
+    // woods) the middle of the named places inside it, the median on each
+    // axis, so that the streets and shops, not the box's middle, count.
+    static CLLocationCoordinate2D centreOf(const Settlement& settlement, CBGeoDataManager& manager);
     // The settlement whose reach the point lies deepest in: a city reaches
     // further than a village, a populous place further than a small one.
     // nullptr when the point lies beyond every settlement's reach.

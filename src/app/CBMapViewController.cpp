@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 #include "CBGeoData/CBBoundingBox.h"
 #include "CBGeoData/CBGeoAddress.h"
@@ -176,8 +177,12 @@ void CBMapViewController::setMapFrameKeepingCentre(const CGRect& frame) {
         centre = mapView_->visibleCenter();
     }
     mapView_->setFrame(frame);
-    if (open)
-        mapView_->moveToCoordinateAnimated(centre, false);
+    if (!open)
+        return;
+    // The view's own layout moves its content by half the change of size;
+    // that has to be done before the centre is put back, not after.
+    mapView_->layoutIfNeeded();
+    mapView_->moveToCoordinateAnimated(centre, false);
 }
 
 void CBMapViewController::openCurrentMap() {
@@ -204,6 +209,7 @@ bool CBMapViewController::openMapWithStorePath(const std::string& path) {
     const bool firstTime = !CBMapScrollView::persistentDictionaryForMapWithIdentifier(
         CBMapScrollView::mapStorePathFromPathes({path}));
     displayModes_->mapDidChange();
+    updateDisplayModeLabel();
     if (!mapView_->setMapWithStorePathAndBoundingBox(path, nullptr)) {
         NSLogWithLevel(NSLogLevel::Error, "Kelvara: cannot open the map package %s", path.c_str());
         return false;
@@ -239,7 +245,9 @@ void CBMapViewController::showMainTown() {
     // the town in the middle: come closer, to the streets of its centre.
     mapView_->setZoomScale(
         std::max(float(mapView_->zoomScale()), zoomScaleForNativeZoomLevel(kMainTownZoomLevel)));
-    mapView_->moveToCoordinateAnimated(town->coordinate, false);
+    auto manager = mapView_->dataManager();
+    mapView_->moveToCoordinateAnimated(
+        manager ? CBMapSettlements::centreOf(*town, *manager) : town->coordinate, false);
 }
 
 void CBMapViewController::userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const Map& map) {
@@ -248,8 +256,11 @@ void CBMapViewController::userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, 
     if (!isViewLoaded())
         return;
     auto path = installedStorePath(map);
-    if (path && *path != openedStorePath_)
-        openMapWithStorePath(*path);
+    if (!path || *path == openedStorePath_)
+        return;
+    const std::optional<CBKelvaraLink> link = std::exchange(linkOnStandIn_, std::nullopt);
+    if (openMapWithStorePath(*path) && link && holdsCoordinate(link->coordinate))
+        openLink(*link);
 }
 
 // The first map installed (the sample on an empty home) becomes current.
@@ -311,7 +322,7 @@ bool CBMapViewController::searchDisplayControllerShouldReloadTableForSearchStrin
 }
 
 void CBMapViewController::showResults(std::vector<std::shared_ptr<CBGeoSearchResult>> hits) {
-    CBPlaceDescription::orderSettlementsFirst(hits);
+    CBPlaceDescription::orderHitsOfOneName(hits, mapView_->locationManager()->location().get());
     results_ = std::move(hits);
     searchBar_->setLoading(false);
     nothingFoundLabel_->setHidden(!results_.empty());

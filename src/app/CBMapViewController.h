@@ -11,6 +11,7 @@
 #include "UIKit/UITableViewDataSource.h"
 #include "UIKit/UITableViewDelegate.h"
 #include "UIKit/UIViewController.h"
+#include "app/CBKelvaraLink.h"
 #include "app/CBMapAnnotationsStore.h"
 #include "app/CBMapSettlements.h"
 #include "app/CBNearbyMapInfo.h"
@@ -38,7 +39,6 @@ class CBMapScrollView;
 class CBUserMapStoreEngine;
 class UIAlertView;
 class ZELInteractiveMapScaleView;
-struct CBKelvaraLink;
 
 // The map screen: the current map, a search bar with type-ahead search over
 // places and addresses, the buttons to follow the user and open the
@@ -229,6 +229,8 @@ class CBMapViewController : public UIViewController,
     void addMapControls();
     void layoutMapControls();
     void updateZoomButtons();
+    // The name of a transit mode beside the display-mode button while it is on.
+    void updateDisplayModeLabel();
     void applyCompassDefaults();
     void updateCompass();
     void updatePositionButton();
@@ -273,6 +275,7 @@ class CBMapViewController : public UIViewController,
     std::shared_ptr<UIButton> zoomInButton_;
     std::shared_ptr<UIButton> zoomOutButton_;
     std::shared_ptr<UIButton> displayModeButton_;
+    std::shared_ptr<UILabel> displayModeLabel_;
     std::shared_ptr<ZELInteractiveMapScaleView> measuringRuler_;
     std::shared_ptr<UILabel> attributionLabel_;
     unsigned attributionShowing_ = 0;
@@ -287,6 +290,9 @@ class CBMapViewController : public UIViewController,
     CBMapSettlements settlements_;
     // The geo store on show.
     std::string openedStorePath_;
+    // A link opened on the stand-in city of an empty home: the map that
+    // replaces it once installed opens at the link's place too.
+    std::optional<CBKelvaraLink> linkOnStandIn_;
     std::function<void()> shelfAction_;
     std::shared_ptr<CBBookmarksManager> bookmarksManager_;
     std::optional<std::string> bookmarksMapIdentifier_;

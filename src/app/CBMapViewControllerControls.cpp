@@ -8,6 +8,7 @@
 #include "UIKit/UIButton.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UIFont.h"
+#include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UIPopoverController.h"
@@ -34,6 +35,8 @@ constexpr CGFloat kListRowHeight = 44;
 constexpr const char* kStopViewIdentifier = "CBTransitStop";
 constexpr CGFloat kStopTapSize = 24;
 constexpr CGFloat kGuideFontSize = 17;
+constexpr CGFloat kModeLabelHeight = 26;
+constexpr CGFloat kModeLabelPadding = 8;
 
 std::shared_ptr<UIButton> controlButton(const std::string& title, const std::string& label) {
     auto button = std::make_shared<UIButton>(CGRectMake(0, 0, kControlSize, kControlSize),
@@ -77,8 +80,17 @@ void CBMapViewController::addMapControls() {
     displayModeButton_ = controlButton("\u2261", NSLocalizedString("DisplayModes"));
     displayModeButton_->addTargetForControlEvents(on(&CBMapViewController::showDisplayModes),
                                                   UIControlEventTouchUpInside);
+    displayModeLabel_ = std::make_shared<UILabel>(CGRectZero);
+    displayModeLabel_->setFont(UIFont::boldSystemFontOfSize(13));
+    displayModeLabel_->setTextColor(UIColor::colorWithWhiteAlpha(0.2, 1));
+    displayModeLabel_->setTextAlignment(NSTextAlignmentCenter);
+    displayModeLabel_->setBackgroundColor(UIColor::colorWithWhiteAlpha(1, 0.95));
+    displayModeLabel_->layer()->setCornerRadius(6);
+    displayModeLabel_->layer()->setBorderWidth(1);
+    displayModeLabel_->layer()->setBorderColor(UIColor::colorWithWhiteAlpha(0.6, 1).CGColor());
+    displayModeLabel_->setHidden(true);
     for (const auto& control : std::initializer_list<std::shared_ptr<UIView>>{
-             compassButton_, displayModeButton_, zoomInButton_, zoomOutButton_})
+             compassButton_, displayModeButton_, displayModeLabel_, zoomInButton_, zoomOutButton_})
         view()->addSubview(control);
     guideButton_ = controlButton(NSLocalizedString("Guide"), NSLocalizedString("Guide"));
     guideButton_->titleLabel()->setFont(UIFont::systemFontOfSize(kGuideFontSize));
@@ -96,6 +108,12 @@ void CBMapViewController::layoutMapControls() {
         button->setFrame(CGRectMake(x, y, kControlSize, kControlSize));
         y -= kControlSize + kControlGap;
     }
+    const CGRect modeButton = displayModeButton_->frame();
+    const CGFloat labelWidth =
+        displayModeLabel_->sizeThatFits(bounds.size).width + 2 * kModeLabelPadding;
+    displayModeLabel_->setFrame(CGRectMake(
+        modeButton.origin.x - kControlGap - labelWidth,
+        modeButton.origin.y + (kControlSize - kModeLabelHeight) / 2, labelWidth, kModeLabelHeight));
     // The guide's button tops the stack, as wide as its name needs.
     const CGFloat guideWidth =
         std::max(kControlSize, guideButton_->sizeThatFits(bounds.size).width + 2 * kControlMargin);
@@ -111,6 +129,15 @@ void CBMapViewController::zoomIn() {
 void CBMapViewController::zoomOut() {
     mapView_->setZoomScaleAnimated(zoomScaleForNativeZoomLevel(mapView_->nativeZoomLevel() - 1),
                                    true);
+}
+
+void CBMapViewController::updateDisplayModeLabel() {
+    if (!displayModeLabel_)
+        return;
+    const int mode = displayModes_->mode();
+    displayModeLabel_->setText(CBMapDisplayModeManager::titleForMode(mode));
+    displayModeLabel_->setHidden(mode == CBMapDisplayModeManager::kStandardMode);
+    view()->setNeedsLayout();
 }
 
 void CBMapViewController::updateZoomButtons() {
@@ -181,6 +208,7 @@ void CBMapViewController::showDisplayModes() {
             if (!me)
                 return;
             me->displayModes_->setMode(mode);
+            me->updateDisplayModeLabel();
             me->dismissPopoverAnimated(true);
             if (auto navigation = me->navigationController())
                 navigation->popToRootViewControllerAnimated(true);

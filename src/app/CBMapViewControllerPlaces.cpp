@@ -168,6 +168,9 @@ bool CBMapViewController::openLink(const CBKelvaraLink& link) {
     }
     showCoordinateAtZoomLevel(link.coordinate,
                               link.zoomLevel.value_or(mapView_->nativeZoomLevel()));
+    linkOnStandIn_.reset();
+    if (registry_ && openedStorePath_ == fallbackStorePath_)
+        linkOnStandIn_ = link;
     return true;
 }
 

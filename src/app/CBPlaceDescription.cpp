@@ -1,7 +1,10 @@
 #include "app/CBPlaceDescription.h"
 
 #include <algorithm>
+#include <cctype>
+#include <limits>
 #include <map>
+#include <tuple>
 
 #include "CBGeoData/CBGeoAddress.h"
 #include "CBGeoData/CBGeoObject.h"
@@ -20,10 +23,26 @@ namespace {
 constexpr const char* kKindKeys[] = {
     "amenity",  "pubtrans", "shop",    "tourism",   "historic", "leisure",          "sport",
     "place",    "natural",  "aeroway", "highway",   "railway",  "public_transport", "man_made",
-    "waterway", "landuse",  "power",   "aerialway", "barrier",  "boundary",         "building"};
+    "waterway", "landuse",  "power",   "aerialway", "barrier",  "boundary",         "traffic_sign",
+    "building"};
 
 const std::string* readableText(const Value* entry) {
     return entry ? entry->stringValue() : nullptr;
+}
+
+// A tag value no translation names, in words: "parking_entrance" reads
+// "Parking entrance", the first of "bakery;cafe" "Bakery". Values that say
+// nothing of the kind ("yes", "no", numbers) give nullopt.
+std::optional<std::string> valueInWords(const std::string& value) {
+    std::string words = value.substr(0, value.find(';'));
+    if (words.empty() || words == "yes" || words == "no" ||
+        !std::isalpha(static_cast<unsigned char>(words[0])))
+        return std::nullopt;
+    for (char& c : words)
+        if (c == '_')
+            c = ' ';
+    words[0] = char(std::toupper(static_cast<unsigned char>(words[0])));
+    return words;
 }
 
 std::optional<std::string> cityOfAddress(const std::shared_ptr<CBGeoAddress>& address) {
@@ -81,6 +100,8 @@ std::optional<std::string> CBPlaceDescription::kindOfObject(CBGeoObject& object)
             continue;
         if (const auto* text = readableText(entry->second.get(tag->attribute())))
             return *text;
+        if (auto words = valueInWords(tag->attribute()))
+            return words;
         if (const auto* text = readableText(entry->second.get("description")))
             return *text;
     }
@@ -104,8 +125,8 @@ std::optional<std::string> CBPlaceDescription::localityOfResult(CBGeoSearchResul
     return std::nullopt;
 }
 
-void CBPlaceDescription::orderSettlementsFirst(
-    std::vector<std::shared_ptr<CBGeoSearchResult>>& hits) {
+void CBPlaceDescription::orderHitsOfOneName(std::vector<std::shared_ptr<CBGeoSearchResult>>& hits,
+                                            const CLLocation* here) {
     constexpr int kNotASettlement = 3;
     std::map<std::string, size_t> firstOfName;
     std::map<std::string, int> countOfName;
@@ -114,14 +135,22 @@ void CBPlaceDescription::orderSettlementsFirst(
         firstOfName.emplace(name, i);
         ++countOfName[name];
     }
-    std::map<const CBGeoSearchResult*, std::pair<size_t, int>> order;
+    std::map<const CBGeoSearchResult*, std::tuple<size_t, int, double>> order;
     for (const auto& hit : hits) {
         const std::string name = hit->title().value_or("");
-        // Only a name shared by several hits needs their tags read.
+        // Only a name shared by several hits needs their tags and distances.
+        const bool shared = countOfName[name] > 1;
         const auto& object = hit->object();
-        const auto rank = object && countOfName[name] > 1 ? CBMapSettlements::rankOfObject(*object)
-                                                          : std::nullopt;
-        order[hit.get()] = {firstOfName[name], rank ? static_cast<int>(*rank) : kNotASettlement};
+        const auto rank = object && shared ? CBMapSettlements::rankOfObject(*object) : std::nullopt;
+        // A hit with no place to measure goes after those with one.
+        double distance = 0;
+        const CLLocationCoordinate2D there = hit->coordinate();
+        if (shared && here)
+            distance = CLLocationCoordinate2DIsValid(there)
+                           ? here->distanceFromLocation(CLLocation(there.latitude, there.longitude))
+                           : std::numeric_limits<double>::infinity();
+        order[hit.get()] = {firstOfName[name], rank ? static_cast<int>(*rank) : kNotASettlement,
+                            distance};
     }
     std::stable_sort(hits.begin(), hits.end(),
                      [&](const auto& a, const auto& b) { return order[a.get()] < order[b.get()]; });

@@ -27,8 +27,9 @@ class CBPlaceDescription {
     // it is, else "Address" for a hit at an address; nullopt when none.
     std::optional<std::string> kindOfResult(CBGeoSearchResult& result) const;
     // The readable name of the place's defining tag (a shop's "Bakery", a
-    // town's "Town"), or of its key where the value has none ("Shop");
-    // nullopt when no such tag is named by the translations.
+    // town's "Town"), else its value in words ("Parking entrance"), else the
+    // name of its key ("Shop"); nullopt when the translations name no such
+    // key.
     std::optional<std::string> kindOfObject(CBGeoObject& object) const;
     // The city of the hit's address, else the settlement it lies in; nullopt
     // for a settlement itself and for a place beyond them all.
@@ -36,8 +37,11 @@ class CBPlaceDescription {
 
     // Keeps hits of one name together where the first of them stands, a
     // city, town or village ahead of the others of its name (the town Vaduz
-    // before its post office); hits keep their order otherwise.
-    static void orderSettlementsFirst(std::vector<std::shared_ptr<CBGeoSearchResult>>& hits);
+    // before its post office), then, with a position, the nearer ahead of
+    // the farther (the three supermarkets of one chain); hits keep their
+    // order otherwise.
+    static void orderHitsOfOneName(std::vector<std::shared_ptr<CBGeoSearchResult>>& hits,
+                                   const CLLocation* here);
 
   private:
     const Value::Dictionary& translations_;

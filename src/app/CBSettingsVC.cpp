@@ -16,6 +16,7 @@
 #include "UIKit/UITableViewCell.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/CBMapViewController.h"
+#include "foundation/NSString+CBNSStringAdditions.h"
 #include "location/CBLocationManager.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
@@ -33,7 +34,7 @@ std::shared_ptr<UINavigationController> CBSettingsVC::settingsController(
         std::ifstream file(*licencePath, std::ios::binary);
         std::ostringstream text;
         if (file && (text << file.rdbuf()))
-            settings->licenceText_ = text.str();
+            settings->licenceText_ = stringByJoiningWrappedLines(text.str());
     }
     auto navigation = std::make_shared<UINavigationController>(settings);
     std::weak_ptr<UINavigationController> weak = navigation;

@@ -4,6 +4,7 @@
 #include <unicode/uloc.h>
 #include <unicode/unistr.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -193,4 +194,45 @@ NSComparisonResult compareNumerically(const std::string& text, const std::string
     if (j < other.size())
         return NSOrderedAscending;
     return NSOrderedSame;
+}
+
+namespace {
+
+bool startsItsOwnLine(const std::string& line) {
+    if (line.empty() || line[0] == ' ' || line[0] == '\t')
+        return true;
+    if ((line[0] == '-' || line[0] == '*') && line.size() > 1 && line[1] == ' ')
+        return true;
+    size_t digits = 0;
+    while (digits < line.size() && std::isdigit(static_cast<unsigned char>(line[digits])))
+        ++digits;
+    return digits > 0 && digits + 1 < line.size() && (line[digits] == '.' || line[digits] == ')') &&
+           line[digits + 1] == ' ';
+}
+
+}  // namespace
+
+std::string stringByJoiningWrappedLines(const std::string& text) {
+    std::string joined;
+    joined.reserve(text.size());
+    bool previousHasText = false;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find('\n', start);
+        const bool last = end == std::string::npos;
+        if (last)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        const bool hasText = line.find_first_not_of(" \t") != std::string::npos;
+        if (start > 0)
+            joined += previousHasText && hasText && !startsItsOwnLine(line) ? " " : "\n";
+        joined += hasText ? line : std::string();
+        previousHasText = hasText;
+        if (last)
+            break;
+        start = end + 1;
+    }
+    return joined;
 }

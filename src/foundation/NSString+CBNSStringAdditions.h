@@ -49,5 +49,11 @@ std::string stringByReplacingOccurrencesOfStringsWithStringsOptions(
     const std::string& text, const std::vector<std::string>* targets,
     const std::vector<std::string>* replacements, unsigned options);
 
+// A text wrapped by hand at a fixed width (a licence file) as paragraphs
+// that wrap at the reader's width: the lines of a paragraph joined with a
+// space. Empty lines still part paragraphs, and lines that begin indented or
+// as a list item ("- ", "* ", "1. ") keep their own line.
+std::string stringByJoiningWrappedLines(const std::string& text);
+
 // Order with runs of digits compared by their numeric value ("a2" < "a10").
 NSComparisonResult compareNumerically(const std::string& text, const std::string& other);

@@ -34,7 +34,14 @@ struct ScaleStep {
 };
 
 ScaleStep metricStep(float m) {
-    float step = m < 50 ? 2.0f : m < 500 ? 50.0f : m < 1000 ? 100.0f : m < 2000 ? 500.0f : 1000.0f;
+    // Tens of metres read as a round length where single metres ("42 m")
+    // would look measured; only a map zoomed in to a few metres needs those.
+    float step = m < 10     ? 2.0f
+                 : m < 50   ? 10.0f
+                 : m < 500  ? 50.0f
+                 : m < 1000 ? 100.0f
+                 : m < 2000 ? 500.0f
+                            : 1000.0f;
     float d = step * std::round(m / step);
     if (m < 1000)
         return {d, formatted("%.0f m", d)};

@@ -110,10 +110,12 @@ class CBVectorDataSource : public CBGeoDataSource {
     bool checkForCollisionOfImportantLabelForElementAtZoomlevelWithRect(CBGeoElement& element,
                                                                         int zoom,
                                                                         const CGRect& rect);
-    // The icon's rectangle when it was drawn; nullopt when it collided.
+    // The icon's rectangle when it was drawn; nullopt when it collided with
+    // an icon of the zoom or with a place's name of the tile.
     std::optional<CGRect> drawIconOfWidthAndHeightForElementAtZoomlevelInContext(
         const CBGeoStyleImage& icon, CGFloat width, CGFloat height, CBGeoElement& element, int zoom,
-        const CBMapProjector& projector, CGContext& context);
+        const CBMapProjector& projector, const std::vector<CGRect>& placeNameRects,
+        CGContext& context);
 
     // Whether two label or icon boxes (of positive size) share some area:
     // CGRectIntersectsRect without its normalising, as the boxes of a tile

@@ -208,6 +208,9 @@ void CBVectorDataSource::drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& 
     // at a fraction of the cost.
     context.setCoarseAntialiasing(true);
     std::vector<CGRect> labelRects;
+    // The names of places (a town, a quarter) drawn so far: icons drawn
+    // after them keep off them rather than cover their letters.
+    std::vector<CGRect> placeNameRects;
 
     for (auto& layer : layers) {
         CBTilePathBatch batch(context);
@@ -291,14 +294,19 @@ void CBVectorDataSource::drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& 
                     if (icon && (element->name() || !style->isTextPlacementImportant()))
                         iconRect = drawIconOfWidthAndHeightForElementAtZoomlevelInContext(
                             *icon, iconWidth, iconHeight, *element, zoom, paths.projector(),
-                            context);
+                            placeNameRects, context);
                     CBGeoStyle* subStyle =
                         getSubStyleOfStyleForArchitectureOfElement(*style, *element);
                     context.setAlpha(1.0);
                     context.setLineDash(0, {});
+                    const size_t labelsBefore = labelRects.size();
                     if (int(style->fontSize().value_or(0)) > 0 && style->textColor())
                         drawLabelForElementWithStyleAtZoomlevelAndScaleInContext(
                             *element, *subStyle, zoom, s, labelRects, paths, context);
+                    if (style->isTextPlacementImportant())
+                        placeNameRects.insert(placeNameRects.end(),
+                                              labelRects.begin() + std::ptrdiff_t(labelsBefore),
+                                              labelRects.end());
                     // Later labels keep clear of the icon; the element's own
                     // label sits beside it.
                     if (iconRect)
@@ -367,7 +375,8 @@ void CBVectorDataSource::drawOneWaySymbolForElementWithStyleAndScaleInContext(
 
 std::optional<CGRect> CBVectorDataSource::drawIconOfWidthAndHeightForElementAtZoomlevelInContext(
     const CBGeoStyleImage& icon, CGFloat width, CGFloat height, CBGeoElement& element, int zoom,
-    const CBMapProjector& projector, CGContext& context) {
+    const CBMapProjector& projector, const std::vector<CGRect>& placeNameRects,
+    CGContext& context) {
     if (!icon.CGImage())
         return std::nullopt;
     // A line carries no point. Its offset would not be a number, and a
@@ -380,6 +389,9 @@ std::optional<CGRect> CBVectorDataSource::drawIconOfWidthAndHeightForElementAtZo
         return std::nullopt;
     const CGRect rect = CGRectMake(std::round(centre.x - width / 2),
                                    std::round(centre.y - height / 2), width, height);
+    for (const CGRect& name : placeNameRects)
+        if (boxesOverlap(name, rect))
+            return std::nullopt;
     if (icons_.collides(zoom, element.objectID().URIRepresentation(), rect))
         return std::nullopt;
     // Images stand upright in a y-up space; tiles are y-down.

@@ -7,6 +7,7 @@
 #include "UIKit/UIScreen.h"
 #include "UIKit/UITabBarItem.h"
 #include "UIKit/UITextView.h"
+#include "foundation/NSString+CBNSStringAdditions.h"
 
 CBDocumentPreviewController::CBDocumentPreviewController(CBMapDocumentInfo documentInfo)
     : documentInfo_(std::move(documentInfo)) {
@@ -24,6 +25,6 @@ void CBDocumentPreviewController::loadView() {
         std::ifstream in(*documentInfo_.path, std::ios::binary);
         text.assign(std::istreambuf_iterator<char>(in), {});
     }
-    textView_->setText(text);
+    textView_->setText(stringByJoiningWrappedLines(text));
     setView(textView_);
 }

@@ -76,11 +76,15 @@ std::optional<std::string> CBMapStoreMap::code() {
 
 std::string CBMapStoreMap::title() {
     std::string text = localName();
+    std::string where;
     if (auto federal = region())
-        return text + ", " + federal->localName();
-    if (auto land = country())
-        return text + ", " + land->localName();
-    return text;
+        where = federal->localName();
+    else if (auto land = country())
+        where = land->localName();
+    // A map of a whole country is not named twice ("Liechtenstein").
+    if (where.empty() || where == text)
+        return text;
+    return text + ", " + where;
 }
 
 const std::string& CBMapStoreMap::firstLetter() {

@@ -101,7 +101,9 @@ void CBMapStoreWorldMapViewcontroller::viewDidLoad() {
     attributionLabel_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
                                            UIViewAutoresizingFlexibleRightMargin |
                                            UIViewAutoresizingFlexibleTopMargin);
-    attributionLabel_->setNumberOfLines(3);
+    // As many lines as the text needs at the screen's width (see
+    // viewDidLayoutSubviews), never cut.
+    attributionLabel_->setNumberOfLines(0);
     attributionLabel_->setBackgroundColor(UIColor::clearColor());
     const std::string differs = NSLocalizedString("OfflineDisplayDiffers");
     std::vector<char> attribution(differs.size() + 128);
@@ -116,6 +118,7 @@ void CBMapStoreWorldMapViewcontroller::viewDidLoad() {
     searchBar_ = CBClearSearchBar::initWithBackground();
     searchBar_->setFrame(CGRectMake(0, 0, barWidth - 80, 44));
     searchBar_->setTintColor(UIColor::darkGrayColor());
+    searchBar_->setPlaceholder(NSLocalizedString("MapStoreOverViewSearchPlaceholder"));
     searchBar_->setDelegate(self());
     navigationItem()->setTitleView(searchBar_);
 
@@ -160,6 +163,11 @@ void CBMapStoreWorldMapViewcontroller::viewDidLayoutSubviews() {
     if (!missingMapButton_)
         return;
     const CGFloat width = view()->bounds().size.width;
+    const CGFloat height = view()->bounds().size.height;
+    const CGFloat attributionHeight =
+        std::ceil(attributionLabel_->sizeThatFits({width - 10, height}).height);
+    attributionLabel_->setFrame(
+        CGRectMake(5, height - attributionHeight - 4, width - 10, attributionHeight));
     missingMapButton_->setFrame(CGRectMake(50, topLayoutInset_ZEL(self()) + 15, width - 100, 44));
 }
 
@@ -500,8 +508,20 @@ void CBMapStoreWorldMapViewcontroller::searchBarTextDidEndEditing(UISearchBar&) 
 }
 
 void CBMapStoreWorldMapViewcontroller::searchBarSearchButtonClicked(UISearchBar& bar) {
+    // The text typed was searched already, among the maps only: Return
+    // searches it again, online too when no map has it.
+    if (engine_)
+        engine_->cancelSearch();
     performSearchWithTextAndCheckOnline(bar.text(), true);
     bar.resignFirstResponder();
+}
+
+void CBMapStoreWorldMapViewcontroller::searchBarTextDidChange(UISearchBar&,
+                                                              const std::string& text) {
+    if (text.empty())
+        showAllMapsAgain();
+    else
+        performSearchWithTextAndCheckOnline(text, false);
 }
 
 void CBMapStoreWorldMapViewcontroller::performSearchWithTextAndCheckOnline(const std::string& text,
@@ -516,9 +536,10 @@ void CBMapStoreWorldMapViewcontroller::performSearchWithTextAndCheckOnline(const
             auto screen = weak.lock();
             if (!screen || !screen->mapView_)
                 return;
-            if (maps.empty() && checkOnline) {
+            if (maps.empty()) {
                 screen->showingSearchResults_ = false;
-                screen->searchPlaceOnline(text);
+                if (checkOnline)
+                    screen->searchPlaceOnline(text);
             } else if (maps.size() >= kManySearchResults) {
                 screen->showingSearchResults_ = false;
             } else {
@@ -581,11 +602,15 @@ void CBMapStoreWorldMapViewcontroller::searchPlaceOnline(const std::string& text
 }
 
 void CBMapStoreWorldMapViewcontroller::cancelSearch() {
+    searchBar_->resignFirstResponder();
+    navigationItem()->setRightBarButtonItem(defaultRightButton_);
+    showAllMapsAgain();
+}
+
+void CBMapStoreWorldMapViewcontroller::showAllMapsAgain() {
     if (engine_)
         engine_->cancelSearch();
     showingSearchResults_ = false;
-    searchBar_->resignFirstResponder();
-    navigationItem()->setRightBarButtonItem(defaultRightButton_);
     mapView_->removeAnnotations(mapPins());
     showMapsInBBox(mapView_->widerBBox());
 }

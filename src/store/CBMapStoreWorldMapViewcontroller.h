@@ -89,6 +89,8 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
     void requestMissingMap();
     void performSearchWithTextAndCheckOnline(const std::string& text, bool checkOnline);
     void cancelSearch();
+    // The search's pins go; the maps of the area show again.
+    void showAllMapsAgain();
 
     // The views, for the tests that look at the screen.
     const std::shared_ptr<CBMapScrollView>& mapView() const { return mapView_; }
@@ -134,6 +136,8 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
     void searchBarTextDidBeginEditing(UISearchBar&) override;
     void searchBarTextDidEndEditing(UISearchBar&) override;
     void searchBarSearchButtonClicked(UISearchBar&) override;
+    // Maps are searched as the user types; places online only on Return.
+    void searchBarTextDidChange(UISearchBar&, const std::string& text) override;
 
     void mailComposeControllerDidFinishWithResultError(MFMailComposeViewController&,
                                                        MFMailComposeResult,

@@ -68,6 +68,18 @@ TEST_F(CBKelvaraLinkTest, RefusesBrokenLinksWithAReadableReason) {
               "The link's place name holds control characters.");
     EXPECT_EQ(errorOf("kelvara2://?ll=53,13&placename=%ZZ"),
               "The link's place name is not valid text.");
+    // Bytes that are no UTF-8: a lone continuation byte, a cut sequence.
+    EXPECT_EQ(errorOf("kelvara2://?ll=53,13&placename=%80abc"),
+              "The link's place name is not valid text.");
+    EXPECT_EQ(errorOf("kelvara2://?ll=53,13&placename=Caf%C3"),
+              "The link's place name is not valid text.");
+    EXPECT_EQ(errorOf("kelvara2://?ll=53,13&placename=" + std::string(10000, 'x')),
+              "The link's place name is longer than 255 characters.");
+    // 255 characters of two bytes each still fit.
+    std::string umlauts;
+    for (int i = 0; i < 255; ++i)
+        umlauts += "%C3%A4";
+    EXPECT_TRUE(CBKelvaraLink::parse("kelvara2://?ll=53,13&placename=" + umlauts, nullptr));
 }
 
 }  // namespace

@@ -116,6 +116,21 @@ expect "Cannot open the link"
 expect "The link's position \"north,13\" is not LATITUDE,LONGITUDE."
 tap "OK"
 )");
+    // A name of 10,000 characters, and bytes that are no text: one message
+    // each, no pin.
+    EXPECT_FALSE(
+        app_->openLink("kelvara2://?ll=53.5575,13.2610&placename=" + std::string(10000, 'x')));
+    play(R"(
+expect "The link's place name is longer than 255 characters."
+tap "OK"
+)");
+    EXPECT_FALSE(app_->openLink("kelvara2://?ll=53.5575,13.2610&placename=%FF%FE"));
+    play(R"(
+expect "The link's place name is not valid text."
+tap "OK"
+expect-not "Cannot open the link"
+)");
+    EXPECT_TRUE(map->annotations().empty());
     map->calculateVisibleBBox();
     EXPECT_NEAR(map->visibleCenter().latitude, centre.latitude, 1e-6);
     EXPECT_NEAR(map->visibleCenter().longitude, centre.longitude, 1e-6);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoSearchResult.h"
@@ -84,9 +86,14 @@ TEST_F(CBMapViewControllerSearchTest, HitsSayWhatAPlaceIsWhereItLiesAndHowFar) {
     EXPECT_EQ(
         detailOf("Stadtbäckerei Kühl", "shop", "bakery").rfind("Bakery · Neubrandenburg · ", 0),
         0u);
-    // A village is its own locality; the sign at its limit has no kind to name.
+    // A village is its own locality; the sign at its limit says what it is.
     EXPECT_EQ(detailOf("Wulkenzin", "place", "village"), "Village · 6.2 km");
-    EXPECT_EQ(detailOf("Wulkenzin", "traffic_sign", "city_limit").rfind("Wulkenzin · ", 0), 0u);
+    EXPECT_EQ(detailOf("Wulkenzin", "traffic_sign", "city_limit").rfind("City limit · ", 0), 0u);
+    // "Amenity" and "Power" said nothing: the value names the place.
+    EXPECT_EQ(detailOf("Kaufland", "amenity", "parking_entrance"),
+              "Parking entrance · Neubrandenburg · 2.2 km");
+    EXPECT_EQ(detailOf("Neubrandenburg", "power", "substation"),
+              "Substation · Neubrandenburg · 1.8 km");
 
     // Without a position, no distance.
     screen_->mapView()->stopLocationUsage();
@@ -119,13 +126,39 @@ TEST_F(CBMapViewControllerSearchTest, TwoHitsOfOneNameAreToldApartTheTownFirst) 
     auto hits = screen_->searchResults();
     ASSERT_GE(hits.size(), 3u);
     std::vector<std::shared_ptr<CBGeoSearchResult>> shuffled{hits[2], hits[1], hits[0]};
-    CBPlaceDescription::orderSettlementsFirst(shuffled);
+    CBPlaceDescription::orderHitsOfOneName(shuffled, nullptr);
     EXPECT_EQ(shuffled[0], hits[2]);
     EXPECT_EQ(shuffled[1], hits[0]);
     EXPECT_EQ(shuffled[2], hits[1]);
     std::vector<std::shared_ptr<CBGeoSearchResult>> postOfficeFirst{hits[1], hits[2], hits[0]};
-    CBPlaceDescription::orderSettlementsFirst(postOfficeFirst);
+    CBPlaceDescription::orderHitsOfOneName(postOfficeFirst, nullptr);
     EXPECT_EQ(postOfficeFirst, (std::vector{hits[0], hits[1], hits[2]}));
+}
+
+// Three places named "Kaufland" came farthest first; among hits of one
+// name the nearer leads, and without a position they keep the search's order.
+TEST_F(CBMapViewControllerSearchTest, HitsOfOneNameComeNearestFirst) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    showAt(kMarket);
+    const auto rows = search("kaufland");
+    ASSERT_GE(rows.size(), 4u);
+    EXPECT_EQ(rows[0], "Kaufland / Supermarket · Neubrandenburg · 754 m");
+    EXPECT_EQ(rows[1], "Kaufland / Supermarket · Neubrandenburg · 2.1 km");
+    EXPECT_EQ(rows[2], "Kaufland / Parking entrance · Neubrandenburg · 2.2 km");
+    // A nearer place of another name stays behind the exact hits.
+    EXPECT_EQ(rows[3], "Vier-Tore-Apotheke am Kaufland / Pharmacy · Neubrandenburg · 759 m");
+    const auto byDistance = screen_->searchResults();
+
+    // No position: the exact hits in the order the search gave them.
+    auto unordered = byDistance;
+    std::reverse(unordered.begin(), unordered.begin() + 3);
+    auto kept = unordered;
+    CBPlaceDescription::orderHitsOfOneName(kept, nullptr);
+    EXPECT_EQ(kept, unordered);
+    // With one, the same hits in any order come out nearest first.
+    const CLLocation market(kMarket.latitude, kMarket.longitude);
+    CBPlaceDescription::orderHitsOfOneName(unordered, &market);
+    EXPECT_EQ(unordered, byDistance);
 }
 
 // A search without hits left a blank white page, also after Return.

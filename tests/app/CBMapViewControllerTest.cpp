@@ -67,7 +67,9 @@ TEST_F(CBMapViewControllerTest, AMapOpensFirstOnItsCityCentreThenWhereTheUserLef
 }
 
 // Neither package has a place named like the map; the middle of their boxes
-// is countryside. They open on their main town.
+// is countryside. They open on their main town. Three Rivers is an area, its
+// city limits reaching far into the fields east of the streets and shops:
+// the town's middle is where its places are, not the middle of its limits.
 TEST_F(CBMapViewControllerTest, AMapOpensFirstOnItsMainTown) {
     registry_->setCurrentMap(installLiechtenstein());
     show();
@@ -80,7 +82,14 @@ TEST_F(CBMapViewControllerTest, AMapOpensFirstOnItsMainTown) {
 
     registry_->setCurrentMap(installThreeRivers());
     ASSERT_EQ(screen_->title(), "Three Rivers");
-    EXPECT_LT(metresBetween(visibleCentre(), {41.945585, -85.6164115}), 50);
+    const CLLocationCoordinate2D downtown{41.9445, -85.6339};
+    const CLLocationCoordinate2D middleOfTheLimits{41.945585, -85.6164115};
+    EXPECT_LT(metresBetween(visibleCentre(), downtown), 250);
+    EXPECT_GT(metresBetween(visibleCentre(), middleOfTheLimits), 1000);
+
+    registry_->setCurrentMap(installNeubrandenburg());
+    ASSERT_EQ(screen_->title(), "Neubrandenburg");
+    EXPECT_LT(metresBetween(visibleCentre(), kNeubrandenburgCentre), 50);
 }
 
 TEST_F(CBMapViewControllerTest, SwitchersBeyondTheEdgesOpenTheNeighbouringMaps) {
@@ -352,6 +361,35 @@ TEST_F(CBMapViewControllerTest, ALinkNamingThePlaceAtItsPointShowsThatPlace) {
     EXPECT_TRUE(screen_->objectAnnotationIdentifiers().empty());
     ASSERT_EQ(screen_->mapView()->annotations().size(), 1u);
     EXPECT_EQ(screen_->mapView()->annotations().front()->title(), "Buchladen");
+}
+
+// On an empty home the build's sample stands in while the store's copy
+// installs; a link opened meanwhile went lost when the installed map opened
+// on its main town.
+TEST_F(CBMapViewControllerTest, ALinkOpenedOnTheStandInHoldsOnceTheMapIsInstalled) {
+    screen_ = std::make_shared<CBMapViewController>(registry_, samplePackageStore());
+    window_ = makeWindow({320, 480});
+    window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
+    window_->layoutIfNeeded();
+    ASSERT_TRUE(screen_->hasMap());
+    CBKelvaraLink link;
+    link.coordinate = {53.5419, 13.2270};
+    link.zoomLevel = 17;
+    link.placemarker = true;
+    link.placeName = "Hier";
+    ASSERT_TRUE(screen_->openLink(link));
+    EXPECT_LT(metresBetween(visibleCentre(), link.coordinate), 30);
+
+    registry_->setCurrentMap(installNeubrandenburg());
+    ASSERT_EQ(screen_->currentMapStorePath(), registry_->currentMap()->filePath());
+    EXPECT_LT(metresBetween(visibleCentre(), link.coordinate), 30);
+    EXPECT_EQ(screen_->mapView()->nativeZoomLevel(), 17);
+    ASSERT_EQ(screen_->mapView()->annotations().size(), 1u);
+    EXPECT_EQ(screen_->mapView()->annotations().front()->title(), "Hier");
+
+    // Only once: the next map opened opens on its own main town.
+    registry_->setCurrentMap(installLiechtenstein());
+    EXPECT_GT(metresBetween(visibleCentre(), link.coordinate), 100000);
 }
 
 // Back to the text of the last full search, after a longer text narrowed

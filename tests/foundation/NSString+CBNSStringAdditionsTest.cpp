@@ -169,6 +169,20 @@ TEST(NSStringCBNSStringAdditionsCountryTest, MultiReplacementAndNumericOrder) {
               NSOrderedAscending);
 }
 
+// A licence wrapped at 72 columns broke its lines again at a phone's width,
+// leaving short lines; paragraphs and lists keep their shape.
+TEST(NSStringCBNSStringAdditionsTextTest, WrappedLinesJoinIntoParagraphs) {
+    EXPECT_EQ(stringByJoiningWrappedLines("This map is made\navailable under the\nODbL 1.0.\n\n"
+                                          "Say \"\u00A9 OSM\".\n"),
+              "This map is made available under the ODbL 1.0.\n\nSay \"\u00A9 OSM\".\n");
+    EXPECT_EQ(stringByJoiningWrappedLines("Terms:\n- one\n- two\n1. three\n  indented\nend"),
+              "Terms:\n- one\n- two\n1. three\n  indented end");
+    // Windows line ends and lines of blanks part paragraphs as well.
+    EXPECT_EQ(stringByJoiningWrappedLines("a\r\nb\r\n  \r\nc"), "a b\n\nc");
+    EXPECT_EQ(stringByJoiningWrappedLines(""), "");
+    EXPECT_EQ(stringByJoiningWrappedLines("1984 was\na year"), "1984 was a year");
+}
+
 TEST(ZELFormatTest, OnlyOneFloatingConversion) {
     EXPECT_EQ(ZELFormatWithDouble("%.0f hours", 2), "2 hours");
     EXPECT_EQ(ZELFormatWithDouble("100%% in %5.1f h", 1.25), "100% in   1.2 h");

@@ -40,6 +40,9 @@ TEST_F(CBMapScaleViewTest, ChoosesEvenDistancesAndFollowsTheKmDefault) {
         {true, 100, 1000, "1.0 km", 100},
         {true, 10, 12000, "12 km", 120},
         {true, 3000, 40, "40 m", 120},
+        // 42 m under 120 points: a round 40 m, not a measured-looking 42 m.
+        {true, 2857.143f, 40, "40 m", 114},
+        {true, 8000, 20, "20 m", 160},
         {false, 1000, 400 * 0.3048, "400 ft", 122},
         {false, 50, 5280 * 0.3048, "1 mi", 80},
         {false, 200, 2112 * 0.3048, "0.4 mi", 129},

@@ -274,20 +274,43 @@ TEST_F(CBVectorDataSourceDrawingTest, IconsAvoidEachOtherButRepeatAcrossTiles) {
     auto b = CBGeoElement::simpleElementInContextWithCoordinate(context_, {53.5574, 13.2610});
     auto context = CGContext::createBitmapContext(8, 8);
     EXPECT_TRUE(source_
-                    ->drawIconOfWidthAndHeightForElementAtZoomlevelInContext(*icon, 14, 14, *a, 16,
-                                                                             *projector_, *context)
+                    ->drawIconOfWidthAndHeightForElementAtZoomlevelInContext(
+                        *icon, 14, 14, *a, 16, *projector_, {}, *context)
                     .has_value());
     EXPECT_FALSE(source_
-                     ->drawIconOfWidthAndHeightForElementAtZoomlevelInContext(*icon, 14, 14, *b, 16,
-                                                                              *projector_, *context)
+                     ->drawIconOfWidthAndHeightForElementAtZoomlevelInContext(
+                         *icon, 14, 14, *b, 16, *projector_, {}, *context)
                      .has_value());
     EXPECT_TRUE(source_
-                    ->drawIconOfWidthAndHeightForElementAtZoomlevelInContext(*icon, 14, 14, *a, 16,
-                                                                             *projector_, *context)
+                    ->drawIconOfWidthAndHeightForElementAtZoomlevelInContext(
+                        *icon, 14, 14, *a, 16, *projector_, {}, *context)
                     .has_value());
     EXPECT_TRUE(source_
-                    ->drawIconOfWidthAndHeightForElementAtZoomlevelInContext(*icon, 14, 14, *b, 15,
-                                                                             *projector_, *context)
+                    ->drawIconOfWidthAndHeightForElementAtZoomlevelInContext(
+                        *icon, 14, 14, *b, 15, *projector_, {}, *context)
+                    .has_value());
+}
+
+// A town's name was drawn with shop icons over its letters: an icon keeps
+// off the names of places drawn before it in the tile, and only those.
+TEST_F(CBVectorDataSourceDrawingTest, IconsKeepOffThePlaceNamesOfTheTile) {
+    std::vector<uint32_t> pixels(14 * 14, 0xFF000000);
+    auto icon = std::make_shared<CBGeoStyleImage>(
+        CGImage::createWithARGB32(14, 14, 14 * 4, reinterpret_cast<const uint8_t*>(pixels.data()),
+                                  true),
+        1);
+    auto shop = CBGeoElement::simpleElementInContextWithCoordinate(context_, {53.5574, 13.2610});
+    const CGPoint at = projector_->offsetForCoordinate(shop->coordinate());
+    auto context = CGContext::createBitmapContext(8, 8);
+    const std::vector<CGRect> nameOverIt{CGRectMake(at.x - 40, at.y - 3, 80, 12)};
+    const std::vector<CGRect> nameBeside{CGRectMake(at.x + 8, at.y - 3, 80, 12)};
+    EXPECT_FALSE(source_
+                     ->drawIconOfWidthAndHeightForElementAtZoomlevelInContext(
+                         *icon, 14, 14, *shop, 16, *projector_, nameOverIt, *context)
+                     .has_value());
+    EXPECT_TRUE(source_
+                    ->drawIconOfWidthAndHeightForElementAtZoomlevelInContext(
+                        *icon, 14, 14, *shop, 16, *projector_, nameBeside, *context)
                     .has_value());
 }
 
@@ -301,7 +324,7 @@ TEST_F(CBVectorDataSourceDrawingTest, AnIconOfALineWithoutAPointLeavesTheTileDra
     auto context = CGContext::createBitmapContext(220, 100);
     EXPECT_FALSE(source_
                      ->drawIconOfWidthAndHeightForElementAtZoomlevelInContext(
-                         *icon, 14, 14, *line, 16, *projector_, *context)
+                         *icon, 14, 14, *line, 16, *projector_, {}, *context)
                      .has_value());
     // What the tile draws afterwards still lands: arrows, icons, labels.
     context->setGrayFillColor(0, 1);

@@ -27,25 +27,33 @@ TEST(HostWindowPlacementTest, TheDefaultScaleIsTheLargestWholeOneAtWhichTheDevic
         CGSize device;
         CGRect area;
         CGFloat scale;
+        CGSize size;
     };
     const std::vector<Case> cases = {
-        // 640 x 1136 pixels opened above a 1024-pixel-high screen.
-        {kPhone, CGRectMake(0, 0, 1280, 1024), 1},
-        {kPhone, CGRectMake(0, 0, 1920, 1080), 1},
-        {kPhone, CGRectMake(0, 0, 2560, 1440), 2},
-        {kPhone, CGRectMake(0, 27, 2560, 1413), 2},
-        {kPhoneLandscape, CGRectMake(0, 0, 1280, 1024), 2},
-        {kPhoneLandscape, CGRectMake(0, 0, 1024, 768), 1},
-        {kPad, CGRectMake(0, 0, 3840, 2160), 2},
-        {kPad, CGRectMake(0, 0, 2560, 1440), 1},
-        {kPadLandscape, CGRectMake(0, 0, 2560, 1600), 2},
+        // 640 x 1136 pixels do not fit a 1024-pixel-high screen: scale 2 all
+        // the same, the screen cut to the display's height.
+        {kPhone, CGRectMake(0, 0, 1280, 1024), 2, {320, 512}},
+        {kPhone, CGRectMake(0, 0, 1920, 1080), 2, {320, 540}},
+        // A laptop's 1366 x 768 still gives a phone of 384 points at scale 2,
+        // where scale 1 opened a window a quarter of that area.
+        {kPhone, CGRectMake(0, 0, 1366, 768), 2, {320, 384}},
+        {kPhone, CGRectMake(0, 0, 2560, 1440), 2, kPhone},
+        {kPhone, CGRectMake(0, 27, 2560, 1413), 2, kPhone},
+        {kPhoneLandscape, CGRectMake(0, 0, 1280, 1024), 2, kPhoneLandscape},
+        {kPhoneLandscape, CGRectMake(0, 0, 1024, 768), 2, {512, 320}},
+        {kPad, CGRectMake(0, 0, 3840, 2160), 2, kPad},
+        {kPad, CGRectMake(0, 0, 2560, 1440), 2, {768, 720}},
+        {kPadLandscape, CGRectMake(0, 0, 2560, 1600), 2, kPadLandscape},
+        // Below 320 points a side at scale 2: scale 1, the whole phone.
+        {kPhone, CGRectMake(0, 0, 1024, 600), 1, {320, 568}},
+        {kPhoneLandscape, CGRectMake(0, 0, 1000, 600), 1, kPhoneLandscape},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.device.width << " x " << c.device.height << " on "
                                         << c.area.size.width << " x " << c.area.size.height);
         const HostWindowPlacement placement = HostPlaceWindow(c.device, 2, false, c.area, {});
         EXPECT_EQ(placement.scale, c.scale);
-        EXPECT_EQ(placement.size, c.device);
+        EXPECT_EQ(placement.size, c.size);
         EXPECT_TRUE(CGRectContainsRect(c.area, outerFrame(placement, {})));
     }
     // Larger displays take larger whole scales when more are allowed.
@@ -55,7 +63,7 @@ TEST(HostWindowPlacementTest, TheDefaultScaleIsTheLargestWholeOneAtWhichTheDevic
 
 TEST(HostWindowPlacementTest, OnTheTestDisplayThePhoneWindowIsCentredAndWhole) {
     const HostWindowPlacement placement =
-        HostPlaceWindow(kPhone, 2, false, CGRectMake(0, 0, 1280, 1024), {});
+        HostPlaceWindow(kPhone, 1, false, CGRectMake(0, 0, 1280, 1024), {});
     EXPECT_EQ(placement.x, 480);
     EXPECT_EQ(placement.y, 228);
     // A panel at the top and a title bar: the bar's top is still on the desktop.
@@ -76,9 +84,13 @@ TEST(HostWindowPlacementTest, WhatDoesNotFitIsCutInWholePointsAndTheScaleIsKept)
     // The pad at scale 1 under a title bar on a 1080p desktop with a panel.
     const HostWindowBorders borders{37, 1, 1, 1};
     const CGRect area = CGRectMake(0, 27, 1920, 1053);
-    placement = HostPlaceWindow(kPad, 2, false, area, borders);
+    placement = HostPlaceWindow(kPad, 1, false, area, borders);
     EXPECT_EQ(placement.scale, 1);
     EXPECT_EQ(placement.size, CGSizeMake(768, 1053 - 38));
+    // At scale 2 the pad keeps its width and half the height.
+    placement = HostPlaceWindow(kPad, 2, false, area, borders);
+    EXPECT_EQ(placement.scale, 2);
+    EXPECT_EQ(placement.size, CGSizeMake(768, 507));
     EXPECT_TRUE(CGRectContainsRect(area, outerFrame(placement, borders)));
 
     // A fractional scale that fits is kept as it is; one that does not is cut

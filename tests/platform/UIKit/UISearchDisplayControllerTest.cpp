@@ -88,4 +88,20 @@ TEST_F(UISearchDisplayControllerTest, TappingTheDimmedScreenEndsTheSearch) {
     EXPECT_EQ(controller->view()->subviews().size(), 1u);
 }
 
+// Escape ends the search as Cancel does, the text gone with it; without a
+// search going on it leaves the bar alone.
+TEST_F(UISearchDisplayControllerTest, EscapeCancelsTheSearchAsTheCancelButtonDoes) {
+    ASSERT_TRUE(bar->becomeFirstResponder());
+    bar->searchField()->insertText("ber");
+    ASSERT_TRUE(display->searchResultsTableView()->superview());
+    EXPECT_TRUE(bar->searchField()->keyPressed(UIKeyboardKeyEscape, 0));
+    CAFrameClock::shared().advance(1);
+    EXPECT_FALSE(display->isActive());
+    EXPECT_FALSE(bar->isFirstResponder());
+    EXPECT_FALSE(bar->showsCancelButton());
+    EXPECT_EQ(bar->text(), "");
+    EXPECT_FALSE(display->searchResultsTableView()->superview());
+    EXPECT_FALSE(bar->keyPressed(UIKeyboardKeyEscape, 0));
+}
+
 }  // namespace

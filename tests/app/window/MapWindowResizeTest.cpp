@@ -1,0 +1,85 @@
+// The map screen in a real desktop window (ctest runs this under a virtual
+// X server): the user grows and shrinks the window, and the place in the
+// middle of the map stays in the middle.
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "CoreLocation/CLLocation.h"
+#include "Host/HostWindow.h"
+#include "MapScreenFixture.h"
+#include "QuartzCore/CAFrameClock.h"
+#include "UIKit/UIScreen.h"
+
+namespace {
+
+constexpr const char* kTitle = "Kelvara map resize test";
+
+SDL_Window* sdlWindowTitled(const char* title) {
+    for (Uint32 id = 1; id < 256; ++id) {
+        SDL_Window* window = SDL_GetWindowFromID(id);
+        if (window && std::strcmp(SDL_GetWindowTitle(window), title) == 0)
+            return window;
+    }
+    return nullptr;
+}
+
+double metresBetween(CLLocationCoordinate2D a, CLLocationCoordinate2D b) {
+    return CLLocation(a.latitude, a.longitude)
+        .distanceFromLocation(CLLocation(b.latitude, b.longitude));
+}
+
+class MapWindowResizeTest : public MapScreenTest {
+  protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY"))
+            GTEST_SKIP() << "no display (ctest runs this under xvfb-run)";
+        MapScreenTest::SetUp();
+    }
+    void TearDown() override {
+        host_.reset();
+        MapScreenTest::TearDown();
+    }
+    CLLocationCoordinate2D visibleCentre() {
+        screen_->mapView()->calculateVisibleBBox();
+        return screen_->mapView()->visibleCenter();
+    }
+    // The window takes the new size in pixels, as a user's drag leaves it.
+    void resizeTo(int width, int height) {
+        SDL_SetWindowSize(sdlWindow_, width, height);
+        ASSERT_TRUE(host_->pumpEvents());
+        CAFrameClock::shared().advance(1.0 / 60);
+        window_->layoutIfNeeded();
+    }
+    std::unique_ptr<HostWindow> host_;
+    SDL_Window* sdlWindow_ = nullptr;
+};
+
+TEST_F(MapWindowResizeTest, GrowingAndShrinkingTheWindowKeepsTheMapsCentre) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    show();
+    host_ = HostWindow::open(window_, 2, kTitle);
+    ASSERT_TRUE(host_);
+    sdlWindow_ = sdlWindowTitled(kTitle);
+    ASSERT_TRUE(sdlWindow_);
+    // Somewhere off the map's first view, zoomed in.
+    const CLLocationCoordinate2D place{53.5531, 13.2497};
+    screen_->mapView()->setZoomScale(screen_->mapView()->maximumZoomScale() / 4);
+    ASSERT_TRUE(screen_->mapView()->moveToCoordinateAnimated(place, false));
+    ASSERT_LT(metresBetween(visibleCentre(), place), 5);
+    const float zoom = screen_->mapView()->zoomScale();
+
+    for (const auto& [width, height] :
+         {std::pair{1000, 700}, std::pair{640, 640}, std::pair{1200, 1000}, std::pair{640, 960}}) {
+        SCOPED_TRACE(testing::Message() << width << " x " << height);
+        resizeTo(width, height);
+        EXPECT_EQ(window_->bounds().size, CGSizeMake(width / 2, height / 2));
+        EXPECT_LT(metresBetween(visibleCentre(), place), 5);
+        EXPECT_EQ(screen_->mapView()->zoomScale(), zoom);
+    }
+}
+
+}  // namespace
