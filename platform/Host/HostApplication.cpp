@@ -133,8 +133,9 @@ int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFac
         return 1;
     }
     auto runLoop = NSRunLoop::mainRunLoop();
-    // SDL's events are polled between the run loop's other work.
-    auto poll = NSTimer::scheduledTimerWithTimeInterval(1.0 / 120, true, [&](NSTimer&) {
+    // SDL's events are polled between the run loop's other work, as often
+    // as frames are drawn: more would only cost an idle window time.
+    auto poll = NSTimer::scheduledTimerWithTimeInterval(1.0 / 60, true, [&](NSTimer&) {
         if (!hostWindow->pumpEvents()) {
             runLoop->stop();
         }

@@ -17,19 +17,36 @@ HostRenderer::~HostRenderer() {
     }
 }
 
-cairo_surface_t* HostRenderer::renderFrame(bool synchronous) {
+cairo_surface_t* HostRenderer::renderFrame(bool synchronous, const std::optional<CGRect>& damage,
+                                           CGRect* redrawn) {
     window_->layoutAndDisplayIfNeeded();
     const CGSize size = window_->bounds().size;
     const int w = int(std::ceil(size.width * scale_)), h = int(std::ceil(size.height * scale_));
+    CGRect area = CGRectMake(0, 0, std::max(w, 1), std::max(h, 1));
     if (!surface_ || cairo_image_surface_get_width(surface_) != w ||
         cairo_image_surface_get_height(surface_) != h) {
         if (surface_) {
             cairo_surface_destroy(surface_);
         }
         surface_ = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, std::max(w, 1), std::max(h, 1));
+    } else if (damage) {
+        // Whole pixels around the damage: antialiased edges stay whole.
+        const CGRect pixels = CGRectIntegral(
+            CGRectMake(damage->origin.x * scale_ - 1, damage->origin.y * scale_ - 1,
+                       damage->size.width * scale_ + 2, damage->size.height * scale_ + 2));
+        area = CGRectIntersection(area, pixels);
+    }
+    if (redrawn) {
+        *redrawn = CGRectIsNull(area) ? CGRectZero : area;
+    }
+    if (CGRectIsEmpty(area)) {
+        return surface_;
     }
     auto context =
         CGContext::createWithCairoSurface(surface_, CGAffineTransformMakeScale(scale_, scale_));
+    cairo_rectangle(context->cairoContext(), area.origin.x / scale_, area.origin.y / scale_,
+                    area.size.width / scale_, area.size.height / scale_);
+    cairo_clip(context->cairoContext());
     // The screen behind the window is black (hidden by an opaque window).
     const auto& background = window_->layer()->backgroundColor();
     if (!background || background->alpha < 1 || window_->alpha() < 1 ||

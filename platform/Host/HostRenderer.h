@@ -1,10 +1,12 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <cairo.h>
 
+#include "CoreGraphics/CGGeometry.h"
 #include "CoreGraphics/CGImage.h"
 
 class UIWindow;
@@ -19,8 +21,13 @@ class HostRenderer {
     HostRenderer(const HostRenderer&) = delete;
     HostRenderer& operator=(const HostRenderer&) = delete;
 
-    // Renders a frame into the surface (made or resized as needed); answers it.
-    cairo_surface_t* renderFrame(bool synchronous);
+    // Renders a frame into the surface (made or resized as needed); answers
+    // it. With a damage rectangle (window points) only the pixels it touches
+    // are drawn again, the rest kept from the frame before; *redrawn gets the
+    // pixels drawn.
+    cairo_surface_t* renderFrame(bool synchronous,
+                                 const std::optional<CGRect>& damage = std::nullopt,
+                                 CGRect* redrawn = nullptr);
     CGImageRef snapshot();
     // A PNG of the window; false (logged) when it cannot be written.
     bool writePNG(const std::string& path);

@@ -77,6 +77,10 @@ std::unique_ptr<HostWindow> HostWindow::open(std::shared_ptr<UIWindow> window, d
     SDL_SetWindowMinimumSize(
         sdlWindow, int(std::ceil(std::min(kHostWindowMinimumSide, placement.size.width) * scale)),
         int(std::ceil(std::min(kHostWindowMinimumSide, placement.size.height) * scale)));
+    // Frames go to the window as images (shared memory on X11): a GL texture
+    // in between would, without a GPU, run a software rasteriser on every
+    // core for each frame.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_Renderer* renderer = SDL_CreateRenderer(sdlWindow, -1, SDL_RENDERER_SOFTWARE);
     SDL_Texture* texture = renderer ? makeTexture(renderer, placement.size, scale) : nullptr;
     if (!texture) {
@@ -149,6 +153,7 @@ void HostWindow::followWindowSize() {
     if (SDL_Texture* texture = makeTexture(renderer_, points, scale_)) {
         SDL_DestroyTexture(texture_);
         texture_ = texture;
+        textureFilled_ = false;
     } else {
         NSLogWithLevel(NSLogLevel::Error, "Host: cannot draw into the resized window (%s)",
                        SDL_GetError());
@@ -169,16 +174,36 @@ void HostWindow::raise() {
 }
 
 void HostWindow::present() {
-    cairo_surface_t* surface = hostRenderer_.renderFrame(false);
+    if (!shown_) {
+        return;
+    }
+    // Only a whole frame follows a new texture (nothing of it is drawn yet).
+    const std::optional<CGRect> damage =
+        textureFilled_ ? CAFrameClock::shared().frameDamage() : std::nullopt;
+    CGRect redrawn = CGRectZero;
+    cairo_surface_t* surface = hostRenderer_.renderFrame(false, damage, &redrawn);
     int w = 0, h = 0;
     SDL_QueryTexture(texture_, nullptr, nullptr, &w, &h);
     // Drawn pixel for pixel at the top left: never stretched to the window.
-    const SDL_Rect area{0, 0, std::min(w, cairo_image_surface_get_width(surface)),
-                        std::min(h, cairo_image_surface_get_height(surface))};
-    SDL_UpdateTexture(texture_, &area, cairo_image_surface_get_data(surface),
-                      cairo_image_surface_get_stride(surface));
-    SDL_RenderClear(renderer_);
-    SDL_RenderCopy(renderer_, texture_, &area, &area);
+    const SDL_Rect whole{0, 0, std::min(w, cairo_image_surface_get_width(surface)),
+                         std::min(h, cairo_image_surface_get_height(surface))};
+    SDL_Rect area{int(redrawn.origin.x), int(redrawn.origin.y), int(redrawn.size.width),
+                  int(redrawn.size.height)};
+    if (!SDL_IntersectRect(&area, &whole, &area)) {
+        return;
+    }
+    const int stride = cairo_image_surface_get_stride(surface);
+    SDL_UpdateTexture(texture_, &area,
+                      cairo_image_surface_get_data(surface) + area.y * stride + area.x * 4, stride);
+    textureFilled_ = true;
+    ++framesPresented_;
+    pixelsPresented_ += uint64_t(area.w) * uint64_t(area.h);
+    if (damage) {
+        SDL_RenderCopy(renderer_, texture_, &area, &area);
+    } else {
+        SDL_RenderClear(renderer_);
+        SDL_RenderCopy(renderer_, texture_, &whole, &whole);
+    }
     SDL_RenderPresent(renderer_);
 }
 
@@ -241,10 +266,29 @@ bool HostWindow::pumpEvents() {
                 HostHandleSDLKeyboardEvent(event, window_);
                 break;
             case SDL_WINDOWEVENT:
-                if (event.window.event == SDL_WINDOWEVENT_EXPOSED) {
-                    CAFrameClock::shared().setNeedsFrame();
-                } else if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
-                    followWindowSize();
+                switch (event.window.event) {
+                    case SDL_WINDOWEVENT_EXPOSED:
+                        // The window system may have lost what was shown.
+                        textureFilled_ = false;
+                        CAFrameClock::shared().setNeedsFrame();
+                        break;
+                    case SDL_WINDOWEVENT_SIZE_CHANGED:
+                        followWindowSize();
+                        break;
+                    case SDL_WINDOWEVENT_HIDDEN:
+                    case SDL_WINDOWEVENT_MINIMIZED:
+                        shown_ = false;
+                        CAFrameClock::shared().setScreenShown(false);
+                        break;
+                    case SDL_WINDOWEVENT_SHOWN:
+                    case SDL_WINDOWEVENT_RESTORED:
+                    case SDL_WINDOWEVENT_MAXIMIZED:
+                        shown_ = true;
+                        textureFilled_ = false;
+                        CAFrameClock::shared().setScreenShown(true);
+                        break;
+                    default:
+                        break;
                 }
                 HostHandleWindowLifecycleEvent(event.window.event);
                 break;

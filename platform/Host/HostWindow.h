@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -41,6 +42,10 @@ class HostWindow {
     CGImageRef readPixels();
     // The content's place on the desktop in pixels, borders not included.
     CGRect frameOnDesktop() const;
+    // Frames shown so far and the pixels they drew (a frame in which only a
+    // small part changed draws only that part).
+    uint64_t framesPresented() const { return framesPresented_; }
+    uint64_t pixelsPresented() const { return pixelsPresented_; }
 
     HostWindow(std::shared_ptr<UIWindow> window, double scale, SDL_Window* sdlWindow,
                SDL_Renderer* renderer, SDL_Texture* texture);
@@ -61,4 +66,9 @@ class HostWindow {
     HostTouchInput input_;
     int frameHandler_ = 0;
     bool closed_ = false;
+    bool shown_ = true;
+    // Whether the texture holds a whole frame that a partial one may update.
+    bool textureFilled_ = false;
+    uint64_t framesPresented_ = 0;
+    uint64_t pixelsPresented_ = 0;
 };

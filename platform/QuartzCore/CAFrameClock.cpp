@@ -112,13 +112,12 @@ void CAFrameClock::ensureTimer() {
     if (timerPending_.exchange(true)) {
         return;
     }
+    // A change is drawn at the full rate, also while ambient motion has
+    // slowed the clock down.
     auto start = [this] {
-        if (timer_ || manual_) {
-            timerPending_ = false;
-            return;
+        if (!manual_) {
+            scheduleTimer(1 / kFrameRate);
         }
-        timer_ =
-            NSTimer::scheduledTimerWithTimeInterval(1.0 / 60, true, [this](NSTimer&) { tick(); });
         timerPending_ = false;
     };
     if (NSThread::isMainThread()) {
@@ -218,25 +217,89 @@ void CAFrameClock::tick() {
         auto layer = weak.lock();
         return !layer || !layer->hasAnimations();
     });
-    changed_ = false;
+    const bool changed = changed_.exchange(false);
     const bool dirty = needsFrame_.exchange(false);
-    if (dirty || animating || linked) {
+    const AmbientMotion motion = ambientMotion(time);
+    const bool ambientOnly = !changed && blocks.empty() && !linked && motion.onlyAmbient;
+    bool draw = dirty || animating || linked;
+    if (draw && ambientOnly) {
+        // Half a full-rate frame of slack: the timer may fire a little early.
+        const bool due =
+            motion.ending || time - lastAmbientFrame_ >= 1 / kAmbientFrameRate - 0.5 / kFrameRate;
+        draw = screenShown_ && due;
+    }
+    if (draw) {
+        damage_ = ambientOnly
+                      ? std::optional<CGRect>(CGRectUnion(motion.extent, lastAmbientExtent_))
+                      : std::nullopt;
+        lastAmbientExtent_ = motion.extent;
+        lastAmbientFrame_ = time;
         auto handlers = handlers_;
         for (auto& [id, handler] : handlers) {
             handler();
         }
+        damage_.reset();
     }
-    // Animations and fades keep the clock going.
+    // Animations and fades keep the clock going; ambient motion only while
+    // the screen shows it.
     bool linksActive = false;
     for (const auto& link : links_) {
         linksActive = linksActive || !link->isPaused();
     }
-    if (!animating_.empty() || !nextTick_.empty() || linksActive) {
+    const bool ambientIdle = ambientOnly && !screenShown_;
+    if ((!animating_.empty() && !ambientIdle) || !nextTick_.empty() || linksActive) {
         needsFrame_ = true;
     }
     ticking_ = false;
     if (!needsFrame_ && timer_) {
         timer_->invalidate();
         timer_.reset();
+        timerInterval_ = 0;
+    } else if (timer_ && !changed_) {
+        const bool slow = ambientOnly && !motion.ending && nextTick_.empty() && !linksActive;
+        scheduleTimer(slow ? 1 / kAmbientFrameRate : 1 / kFrameRate);
     }
+}
+
+CAFrameClock::AmbientMotion CAFrameClock::ambientMotion(double time) const {
+    AmbientMotion motion;
+    for (const auto& weak : animating_) {
+        auto layer = weak.lock();
+        if (!layer || !layer->hasAnimations()) {
+            continue;
+        }
+        if (!isAmbient(*layer)) {
+            motion.onlyAmbient = false;
+            continue;
+        }
+        for (const std::string& key : layer->animationKeys()) {
+            auto animation = layer->animationForKey(key);
+            motion.ending =
+                motion.ending || (animation && std::isfinite(animation->activeDuration()) &&
+                                  !animation->hasEndedAt(time));
+        }
+        motion.extent = CGRectUnion(motion.extent, layer->shownExtentInRoot());
+    }
+    return motion;
+}
+
+void CAFrameClock::setScreenShown(bool shown) {
+    if (shown == screenShown_) {
+        return;
+    }
+    screenShown_ = shown;
+    if (shown) {
+        setNeedsFrame();
+    }
+}
+
+void CAFrameClock::scheduleTimer(double interval) {
+    if (timer_ && timerInterval_ == interval) {
+        return;
+    }
+    if (timer_) {
+        timer_->invalidate();
+    }
+    timerInterval_ = interval;
+    timer_ = NSTimer::scheduledTimerWithTimeInterval(interval, true, [this](NSTimer&) { tick(); });
 }

@@ -4,7 +4,10 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
+
+#include "CoreGraphics/CGGeometry.h"
 
 class CADisplayLink;
 class CALayer;
@@ -18,11 +21,29 @@ double CACurrentMediaTime();
 // 60 Hz timer ticks; each tick ends finished animations and runs the frame
 // handlers (layout, display, composite, present). With nothing to do the
 // timer stops. In manual mode no timer runs: tests call advance().
+//
+// A frame in which only ambient layers move (a position dot) redraws only
+// where they show, now and in the frame before (frameDamage); while their
+// animations all repeat for ever (breathing), at kAmbientFrameRate, and not
+// at all while the screen is not shown.
 class CAFrameClock {
   public:
     using FrameHandler = std::function<void()>;
 
+    static constexpr double kFrameRate = 60;
+    static constexpr double kAmbientFrameRate = 15;
+
     static CAFrameClock& shared();
+
+    // Main thread, inside a frame handler: the part of the root layer (in its
+    // coordinates) this frame changes; nullopt when it may change anywhere.
+    std::optional<CGRect> frameDamage() const { return damage_; }
+
+    // Main thread: whether the window is on screen (not hidden, not
+    // minimised). Ambient motion draws no frames while it is not; showing it
+    // again draws a whole frame.
+    void setScreenShown(bool shown);
+    bool isScreenShown() const { return screenShown_; }
 
     // Any thread: something changed, a frame is due.
     void setNeedsFrame();
@@ -64,8 +85,19 @@ class CAFrameClock {
     void tick();
 
   private:
+    // What moves by itself at a time: whether only ambient layers do, whether
+    // one of their animations ends (and so needs every frame), and where they
+    // show.
+    struct AmbientMotion {
+        bool onlyAmbient = true;
+        bool ending = false;
+        CGRect extent = CGRectNull;
+    };
+
     CAFrameClock();
     void ensureTimer();
+    void scheduleTimer(double interval);
+    AmbientMotion ambientMotion(double time) const;
 
     mutable std::mutex mutex_;
     std::atomic<bool> needsFrame_ = false;
@@ -83,6 +115,11 @@ class CAFrameClock {
     std::vector<std::weak_ptr<CALayer>> animating_;
     std::vector<std::shared_ptr<CADisplayLink>> links_;
     std::shared_ptr<NSTimer> timer_;
+    double timerInterval_ = 0;
+    std::optional<CGRect> damage_;
+    CGRect lastAmbientExtent_ = CGRectNull;
+    double lastAmbientFrame_ = -1e9;
+    bool screenShown_ = true;
     std::atomic<bool> timerPending_ = false;
     bool ticking_ = false;
 };

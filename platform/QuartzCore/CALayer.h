@@ -192,6 +192,10 @@ class CALayer : public std::enable_shared_from_this<CALayer> {
     CGRect convertRectToLayer(const CGRect& rect, const CALayer* layer) const;
     // Maps this layer's coordinates to the root layer's.
     CGAffineTransform transformToRoot() const;
+    // Where the layer's tree shows now, in the root layer's coordinates: its
+    // presentation and its ancestors' (a frame redraws this much when only
+    // this layer changed); null when it or an ancestor is hidden.
+    CGRect shownExtentInRoot();
     // point in the superlayer's coordinates.
     std::shared_ptr<CALayer> hitTest(CGPoint point);
     bool containsPoint(CGPoint point) const;  // point in own coordinates

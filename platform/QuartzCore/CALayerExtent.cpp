@@ -60,3 +60,23 @@ CGRect CALayer::treeExtent(CGFloat scale) {
     }
     return extent;
 }
+
+CGRect CALayer::shownExtentInRoot() {
+    // At one pixel per point the blur margins of shadows are, in points, at
+    // least as wide as at finer scales.
+    CGRect extent = treeExtent(1);
+    std::shared_ptr<CALayer> layer = shared_from_this();
+    while (layer) {
+        const std::shared_ptr<CALayer> shown = layer->presentationLayer();
+        if (shown->props_.hidden || shown->props_.opacity <= 0) {
+            return CGRectNull;
+        }
+        auto parent = layer->superlayer();
+        if (!parent) {
+            break;
+        }
+        extent = CGRectApplyAffineTransform(extent, shown->transformToSuperlayer());
+        layer = std::move(parent);
+    }
+    return extent;
+}

@@ -25,6 +25,17 @@ std::vector<std::shared_ptr<CBGeoElement>> CBGeoMapTile::elements() {
     return result;
 }
 
+bool CBGeoMapTile::isFillOnly() {
+    const auto fill = fillTypeID();
+    if (!fill)
+        return false;
+    for (const auto& element : elements()) {
+        if (element->typeID() != fill || !element->isArchitectureType(CBGeoElement::kArea))
+            return false;
+    }
+    return true;
+}
+
 int CBGeoMapTile::zoomlevel() {
     auto key = quadKey();
     if (!key || *key <= 0)

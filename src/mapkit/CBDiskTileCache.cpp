@@ -24,6 +24,9 @@ namespace {
 
 // A tile file larger than this is not a tile: reading it would only waste memory.
 constexpr uintmax_t kMaximumTileFileSize = 64u << 20;
+// Under the main cache directory: one file per store naming the version of
+// the map its tiles were drawn from.
+constexpr const char* kVersionsFolder = ".versions";
 
 std::mutex& settingsMutex() {
     static std::mutex mutex;
@@ -425,6 +428,30 @@ void CBDiskTileCache::clearCacheForStoreIdentifierSync(const std::string& storeI
     }
     dbQueue_->sync([this, &storeId] { forgetStore(storeId); });
     diskQueue_->sync([this, &storeId] { removeStoreFolders(storeId); });
+}
+
+bool CBDiskTileCache::useVersionForStoreIdentifier(const std::string& storeId,
+                                                   const std::string& version) {
+    if (!isSafeComponent(storeId) || version.empty())
+        return false;
+    // Beside the style folders, so that clearing the store removes it too.
+    const std::filesystem::path file =
+        std::filesystem::path(mainCacheDirectory()) / kVersionsFolder / storeId;
+    std::string cached;
+    if (std::ifstream in{file, std::ios::binary})
+        std::getline(in, cached);
+    if (cached == version)
+        return false;
+    clearCacheForStoreIdentifierSync(storeId);
+    std::error_code error;
+    std::filesystem::create_directories(file.parent_path(), error);
+    const std::filesystem::path written = file.string() + ".new";
+    std::ofstream(written, std::ios::binary | std::ios::trunc) << version << "\n";
+    std::filesystem::rename(written, file, error);
+    if (error)
+        NSLogWithLevel(NSLogLevel::Error, "CBDiskTileCache: cannot record the version of %s: %s",
+                       storeId.c_str(), error.message().c_str());
+    return true;
 }
 
 void CBDiskTileCache::removeIndexFiles() {

@@ -94,6 +94,12 @@ class CBDiskTileCache : public CBCoreDataManager {
                                                             const std::string& styleId,
                                                             const std::string& storeId) const;
 
+    // The tiles of a store are drawn from one version of its map (the
+    // identity of its store files): when they were drawn from another one,
+    // or from an unknown one, they are removed first. Answers whether they
+    // were. Not from the cache's own queues.
+    bool useVersionForStoreIdentifier(const std::string& storeId, const std::string& version);
+
     // Tiles are not removed for their age.
     void deleteExpiredTiles() {}
     // Removes the store's tiles under every style and its index rows (saved

@@ -247,6 +247,9 @@ class CBMapScrollView : public UIScrollView,
     bool setMapWithStorePathesAndBoundingBox(const std::vector<std::string>& paths,
                                              const std::shared_ptr<CBBoundingBox>& box);
     static std::optional<std::string> mapStorePathFromPathes(const std::vector<std::string>& paths);
+    // The version of the open map's stores (their identities, in path order)
+    // that its cached tiles are drawn from; empty when it cannot be read.
+    static std::string mapStoreVersionFromPathes(const std::vector<std::string>& paths);
     // Empty while no map is open.
     std::string currentMapStorePath() const;
     void setCurrentMapStorePath(const std::optional<std::string>& identifier);

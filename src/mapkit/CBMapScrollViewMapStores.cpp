@@ -5,11 +5,13 @@
 #include "CBGeoData/CBBoundingBox.h"
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoObject.h"
+#include "CoreData/CoreDataErrors.h"
 #include "CoreData/NSPersistentStoreCoordinator.h"
 #include "Foundation/NSFileManager.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPropertyListSerialization.h"
 #include "mapkit/CBAnnotationsManager.h"
+#include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapStoreCities.h"
@@ -53,6 +55,23 @@ std::optional<std::string> CBMapScrollView::mapStorePathFromPathes(
     for (const auto& name : names)
         identifier += name;
     return identifier;
+}
+
+std::string CBMapScrollView::mapStoreVersionFromPathes(const std::vector<std::string>& paths) {
+    std::string version;
+    for (const auto& path : paths) {
+        auto metadata = NSPersistentStoreCoordinator::metadataForPersistentStoreOfTypeURL(
+            NSSQLiteStoreType, path, nullptr);
+        const std::string* uuid = nullptr;
+        if (metadata) {
+            if (auto found = metadata->find("NSStoreUUID"); found != metadata->end())
+                uuid = found->second.stringValue();
+        }
+        if (!uuid)
+            return {};
+        version += (version.empty() ? "" : ",") + *uuid;
+    }
+    return version;
 }
 
 std::optional<std::string> CBMapScrollView::currentIdentifier() const {
@@ -117,6 +136,9 @@ bool CBMapScrollView::setMapWithStorePathesAndBoundingBox(
         return false;
     }
     setCurrentMapStorePath(identifier);
+    // Tiles cached from an earlier build of the same map are not its tiles.
+    if (auto cache = displayManager_->diskCache())
+        cache->useVersionForStoreIdentifier(*identifier, mapStoreVersionFromPathes(paths));
     displayManager_->setGeoDataManager(dataManager_);
 
     const CBMapStoreCities cities = CBMapStoreCities::citiesOfDataManager(*dataManager_);

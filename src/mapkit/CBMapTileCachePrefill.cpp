@@ -281,6 +281,9 @@ bool CBMapTileCachePrefill::populateCacheForInstalledStore(
     // An update's tiles are cached under the same identifier as the old map's.
     if (auto cache = renderer->diskCache(); cache && isUpdate)
         cache->clearCacheForStoreIdentifierSync(*identifier);
+    if (auto cache = renderer->diskCache())
+        cache->useVersionForStoreIdentifier(
+            *identifier, CBMapScrollView::mapStoreVersionFromPathes({storePath}));
 
     const int minimum = layout.minimumZoomLevel;
     const int first = minimum >= kInstalledMapFirstLevel ? minimum + 1 : kInstalledMapFirstLevel;

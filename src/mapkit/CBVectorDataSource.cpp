@@ -79,14 +79,14 @@ void CBVectorDataSource::drawTileRequestInContext(const CBTileRequest& request,
     if (tiles)
         fetched = std::move(*tiles);
 
-    bool allFilled = true;
+    // Fills first; elements over them unless the fills are all there is.
+    bool fillOnly = true;
     for (const auto& tile : fetched) {
         if (tile->fillTypeID())
             drawFillForMapTileAtZoomlevelAndScaleInRectAndContext(*tile, request, context);
-        else
-            allFilled = false;
+        fillOnly = fillOnly && tile->isFillOnly();
     }
-    if (allFilled)
+    if (fillOnly)
         return;
 
     // A tile missing from the package (deeper than its deepest level, or
@@ -103,7 +103,7 @@ void CBVectorDataSource::drawTileRequestInContext(const CBTileRequest& request,
         drawObjectsAtZoomlevelAndScaleInContext(*layers, request, paths, context, borrowed);
         context.restoreGState();
     } else if (auto image = newMapImageWithElementLayersInRectAtScaleAndZoomlevel(
-                   *layers, request, paths, borrowed)) {
+                   *layers, request, paths, borrowed, fetched)) {
         context.drawImage(request.rect, *image);
         cache->addTileImageForQuadKeyStringInStoreIdWithStyleId(
             image, quadKeyString, request.storeIdentifier, request.styleIdentifier);
@@ -252,7 +252,7 @@ void CBVectorDataSource::drawFillForMapTileAtZoomlevelAndScaleInRectAndContext(
 
 CGImageRef CBVectorDataSource::newMapImageWithElementLayersInRectAtScaleAndZoomlevel(
     ElementLayers& layers, const CBTileRequest& request, CBElementPathCache& paths,
-    const BorrowedElements& borrowed) {
+    const BorrowedElements& borrowed, const std::vector<std::shared_ptr<CBGeoMapTile>>& fills) {
     const CGRect& rect = request.rect;
     const float scale = request.scale;
     if (!request.styleSheet || !(scale > 0))
@@ -276,6 +276,10 @@ CGImageRef CBVectorDataSource::newMapImageWithElementLayersInRectAtScaleAndZooml
                 bitmap->fillRect(rect);
             }
         }
+    }
+    for (const auto& tile : fills) {
+        if (tile->fillTypeID())
+            drawFillForMapTileAtZoomlevelAndScaleInRectAndContext(*tile, request, *bitmap);
     }
     drawObjectsAtZoomlevelAndScaleInContext(layers, request, paths, *bitmap, borrowed);
     return bitmap->createImage();
@@ -309,7 +313,7 @@ void CBVectorDataSource::prerenderTileRequest(const CBTileRequest& request) {
     if (!tiles || tiles->empty())
         return;
     if (std::all_of(tiles->begin(), tiles->end(),
-                    [](const auto& tile) { return tile->fillTypeID().has_value(); }))
+                    [](const auto& tile) { return tile->isFillOnly(); }))
         return;
     BorrowedElements borrowed;
     auto layers = layersForTilesAroundQuadKeyInRect(*tiles, *quadKey, request, lease, borrowed);
@@ -317,7 +321,7 @@ void CBVectorDataSource::prerenderTileRequest(const CBTileRequest& request) {
         return;
     CBElementPathCache paths(*request.projector);
     if (auto image = newMapImageWithElementLayersInRectAtScaleAndZoomlevel(*layers, request, paths,
-                                                                           borrowed))
+                                                                           borrowed, *tiles))
         cache->addTileImageForQuadKeyStringInStoreIdWithStyleId(
             image, std::to_string(*quadKey), request.storeIdentifier, request.styleIdentifier);
 }

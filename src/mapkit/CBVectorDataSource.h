@@ -63,11 +63,12 @@ class CBVectorDataSource : public CBGeoDataSource {
     static void drawFillForMapTileAtZoomlevelAndScaleInRectAndContext(CBGeoMapTile& tile,
                                                                       const CBTileRequest& request,
                                                                       CGContext& context);
-    // The request's tile bound for the disk cache; nullptr when no bitmap
-    // can be made.
+    // The request's tile bound for the disk cache, the fills of the map
+    // tiles under its elements; nullptr when no bitmap can be made.
     CGImageRef newMapImageWithElementLayersInRectAtScaleAndZoomlevel(
         ElementLayers& layers, const CBTileRequest& request, CBElementPathCache& paths,
-        const BorrowedElements& borrowed = {});
+        const BorrowedElements& borrowed = {},
+        const std::vector<std::shared_ptr<CBGeoMapTile>>& fills = {});
     // The tile of the owner's map at its zoom's scale (its request made by
     // the display manager).
     bool cachedTileAvailableForXYZ(int x, int y, int z);

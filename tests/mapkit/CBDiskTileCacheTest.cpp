@@ -355,6 +355,31 @@ TEST_F(CBDiskTileCacheTest, ClearingAStoreRemovesItsTilesAndRows) {
     EXPECT_FALSE(std::filesystem::exists(cache_->filePathForStyleIdAndStoreId("night", "other")));
 }
 
+TEST_F(CBDiskTileCacheTest, TilesOfAnotherBuildOfTheMapAreDropped) {
+    auto cacheTile = [&] {
+        cache_->addTileImageForQuadKeyStringInStoreIdWithStyleId(solidTile(0xFF999999, 8), "1002",
+                                                                 kStore, kStyle);
+        cache_->waitUntilIdle();
+    };
+    auto cached = [&] {
+        return cache_->cachedTileAvailableForQuadkeyInStoreIdWithStyleId("1002", kStore, kStyle);
+    };
+    // Tiles from before versions were kept: of an unknown build, dropped.
+    cacheTile();
+    EXPECT_TRUE(cache_->useVersionForStoreIdentifier(kStore, "uuid-1"));
+    EXPECT_FALSE(cached());
+    cacheTile();
+    EXPECT_FALSE(cache_->useVersionForStoreIdentifier(kStore, "uuid-1"));
+    EXPECT_TRUE(cached()) << "the same build keeps its tiles";
+    EXPECT_TRUE(cache_->useVersionForStoreIdentifier(kStore, "uuid-2"));
+    EXPECT_FALSE(cached()) << "a rebuilt map draws its tiles anew";
+    // A version that cannot be read, or an unsafe store id, changes nothing.
+    cacheTile();
+    EXPECT_FALSE(cache_->useVersionForStoreIdentifier(kStore, ""));
+    EXPECT_FALSE(cache_->useVersionForStoreIdentifier("../x", "uuid-3"));
+    EXPECT_TRUE(cached());
+}
+
 TEST_F(CBDiskTileCacheTest, RemovingEverythingEmptiesFilesAndIndex) {
     cache_->addTileImageForQuadKeyStringInStoreIdWithStyleId(solidTile(0xFF999999, 8), "1002",
                                                              kStore, kStyle);

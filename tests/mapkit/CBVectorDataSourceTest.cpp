@@ -20,10 +20,22 @@ struct Place {
     int zoom;
 };
 constexpr Place kReferenceTiles[] = {
-    {"centre", 53.5574, 13.2610, 12},  {"centre", 53.5574, 13.2610, 13},
-    {"centre", 53.5574, 13.2610, 14},  {"river", 53.5480, 13.2450, 15},
-    {"oldtown", 53.5570, 13.2590, 16}, {"park", 53.5490, 13.2560, 16},
-    {"oldtown", 53.5570, 13.2590, 17}, {"station", 53.5627, 13.2580, 18},
+    {"centre", 53.5574, 13.2610, 12},
+    {"centre", 53.5574, 13.2610, 13},
+    {"centre", 53.5574, 13.2610, 14},
+    {"river", 53.5480, 13.2450, 15},
+    {"oldtown", 53.5570, 13.2590, 16},
+    {"park", 53.5490, 13.2560, 16},
+    {"oldtown", 53.5570, 13.2590, 17},
+    {"station", 53.5627, 13.2580, 18},
+    // Districts of houses and an industrial estate: streets, houses and
+    // labels inside their land use, never a blank fill.
+    {"oststadt", 53.5766, 13.2813, 16},
+    {"oststadt", 53.5766, 13.2813, 17},
+    {"suedstadt", 53.5500, 13.2700, 16},
+    {"suedstadt", 53.5500, 13.2700, 17},
+    {"industry", 53.5566, 13.2376, 16},
+    {"industry", 53.5566, 13.2376, 17},
 };
 
 std::vector<uint32_t> pixels(CGContext& context) {

@@ -23,6 +23,11 @@ namespace {
 constexpr double kSmallestDrawnPixels = 2.0;
 // Streets of one name closer than this (degrees) are one street object.
 constexpr double kStreetMergeDistance = 0.005;
+// How far a stroke (the widest road with its casing) and a label or icon
+// around its anchor reach beyond an element's box, in pixels of a 256-pixel
+// tile; the renderer draws the anchors of the tiles around within half a tile.
+constexpr double kLineReachPixels = 24;
+constexpr double kAnchorReachPixels = 128;
 // Objects with one address this close (metres) share the address's row.
 constexpr double kSharedAddressDistance = 50;
 // The key of the tags of first letters the city guide lists.
@@ -52,6 +57,15 @@ CBBoundingBox boxOfRings(const std::vector<std::vector<CLLocationCoordinate2D>>&
 bool boxesOverlap(const CBBoundingBox& a, const CBBoundingBox& b) {
     return a.SW().latitude <= b.NE().latitude && b.SW().latitude <= a.NE().latitude &&
            a.SW().longitude <= b.NE().longitude && b.SW().longitude <= a.NE().longitude;
+}
+
+// The box grown by a number of screen pixels at zoom z on every side (in
+// degrees of longitude for both axes: a degree of latitude spans more pixels
+// in web mercator, so the margin north and south is ample).
+CBBoundingBox paddedBox(const CBBoundingBox& box, double pixels, int z) {
+    const double margin = pixels / TileMath::pixelsPerDegree(z);
+    return CBBoundingBox({box.NE().latitude + margin, box.NE().longitude + margin},
+                         {box.SW().latitude - margin, box.SW().longitude - margin});
 }
 
 int layerOf(const OsmTags& tags) {
@@ -121,6 +135,7 @@ bool GeoStoreWriter::write(const OsmData& data, std::string* error) {
         writeWay(way);
     for (const OsmArea& area : data.areas)
         writeArea(area);
+    markFillTiles();
     writeAddresses();
     writeRelations(data);
     writeFirstLetterTags();
@@ -439,38 +454,96 @@ void GeoStoreWriter::addToTiles(const std::shared_ptr<CBGeoElement>& element,
                                 const Rings& rings) {
     auto northWest = TileMath::tileForCoordinate(box.NE().latitude, box.SW().longitude, z);
     auto southEast = TileMath::tileForCoordinate(box.SW().latitude, box.NE().longitude, z);
+    Reach& reach = reaches_[element.get()];
+    reach.box = box;
+    if (feature.tags->count("name") ||
+        (feature.codes.typeID && *feature.codes.typeID >= 400 && *feature.codes.typeID < 800))
+        reach.anchor = feature.point;
     std::shared_ptr<CBCoordinatePath> outline;
     if (feature.area && feature.codes.fill && feature.codes.typeID)
         outline = element->path();
     for (int64_t x = northWest.x; x <= southEast.x; ++x) {
         for (int64_t y = northWest.y; y <= southEast.y; ++y) {
             TileMath::Tile tile{x, y, z};
-            auto row = tileForQuadKey(TileMath::quadKey(tile));
-            row->addObjectForKey("elements", element);
-            if (!outline || row->fillTypeID())
-                continue;
-            // A tile wholly inside the area is painted by its fill alone.
-            CBBoundingBox tileBox = TileMath::boxOfTile(tile);
-            bool inside =
-                outline->containsCoordinate(tileBox.NE()) &&
-                outline->containsCoordinate(tileBox.SW()) &&
-                outline->containsCoordinate({tileBox.NE().latitude, tileBox.SW().longitude}) &&
-                outline->containsCoordinate({tileBox.SW().latitude, tileBox.NE().longitude});
-            for (const auto& ring : rings) {
-                for (const auto& point : ring) {
-                    if (!inside)
-                        break;
-                    if (point.latitude > tileBox.SW().latitude &&
-                        point.latitude < tileBox.NE().latitude &&
-                        point.longitude > tileBox.SW().longitude &&
-                        point.longitude < tileBox.NE().longitude)
-                        inside = false;
-                }
+            const uint64_t quadKey = TileMath::quadKey(tile);
+            tileForQuadKey(quadKey)->addObjectForKey("elements", element);
+            if (outline && coversTile(*outline, rings, tile)) {
+                auto [candidate, added] =
+                    fillCandidates_.try_emplace(quadKey, FillCandidate{tile, element});
+                if (!added)
+                    candidate->second.area = nullptr;  // two areas: no single fill
             }
-            if (inside)
-                row->setValueForKey("fillTypeID", Value(*feature.codes.typeID));
         }
     }
+}
+
+// Whether the area covers the tile and the reach of its own outline's stroke
+// around it, with no vertex inside.
+bool GeoStoreWriter::coversTile(CBCoordinatePath& outline, const Rings& rings,
+                                const TileMath::Tile& tile) {
+    const CBBoundingBox tileBox = paddedBox(TileMath::boxOfTile(tile), kLineReachPixels, tile.z);
+    if (!outline.containsCoordinate(tileBox.NE()) || !outline.containsCoordinate(tileBox.SW()) ||
+        !outline.containsCoordinate({tileBox.NE().latitude, tileBox.SW().longitude}) ||
+        !outline.containsCoordinate({tileBox.SW().latitude, tileBox.NE().longitude}))
+        return false;
+    for (const auto& ring : rings) {
+        for (const auto& point : ring) {
+            if (point.latitude > tileBox.SW().latitude && point.latitude < tileBox.NE().latitude &&
+                point.longitude > tileBox.SW().longitude &&
+                point.longitude < tileBox.NE().longitude)
+                return false;
+        }
+    }
+    return true;
+}
+
+// A tile is painted by its area's fill alone only when nothing else draws
+// into it: its row holds only that area, and no element of the tiles around
+// reaches in with its stroke or with its label or icon.
+void GeoStoreWriter::markFillTiles() {
+    for (const auto& [quadKey, candidate] : fillCandidates_) {
+        if (!candidate.area)
+            continue;
+        const auto& own = tiles_.at(quadKey)->objectsForKey("elements");
+        if (own.size() != 1 || own.front() != candidate.area)
+            continue;
+        const TileMath::Tile& tile = candidate.tile;
+        const CBBoundingBox tileBox = TileMath::boxOfTile(tile);
+        // The area's own outline lies beyond the tile (coversTile); only its
+        // label or icon may reach in.
+        const auto& areaReach = reaches_.at(candidate.area.get());
+        bool alone = !areaReach.anchor || !anchorReachesInto(*areaReach.anchor, tileBox, tile.z);
+        for (int64_t dy = -1; alone && dy <= 1; ++dy) {
+            for (int64_t dx = -1; alone && dx <= 1; ++dx) {
+                auto neighbour = tiles_.find(TileMath::quadKey({tile.x + dx, tile.y + dy, tile.z}));
+                if ((!dx && !dy) || neighbour == tiles_.end())
+                    continue;
+                for (const auto& element : neighbour->second->objectsForKey("elements")) {
+                    if (element != candidate.area && reachesInto(*element, tileBox, tile.z)) {
+                        alone = false;
+                        break;
+                    }
+                }
+            }
+        }
+        if (alone)
+            tiles_.at(quadKey)->setValueForKey("fillTypeID", Value(*candidate.area->typeID()));
+    }
+}
+
+bool GeoStoreWriter::reachesInto(const NSManagedObject& element, const CBBoundingBox& tileBox,
+                                 int z) const {
+    auto reach = reaches_.find(static_cast<const CBGeoElement*>(&element));
+    if (reach == reaches_.end())
+        return true;
+    if (boxesOverlap(paddedBox(reach->second.box, kLineReachPixels, z), tileBox))
+        return true;
+    return reach->second.anchor && anchorReachesInto(*reach->second.anchor, tileBox, z);
+}
+
+bool GeoStoreWriter::anchorReachesInto(CLLocationCoordinate2D anchor, const CBBoundingBox& tileBox,
+                                       int z) {
+    return boxesOverlap(paddedBox(CBBoundingBox(anchor, anchor), kAnchorReachPixels, z), tileBox);
 }
 
 std::shared_ptr<CBGeoMapTile> GeoStoreWriter::tileForQuadKey(uint64_t quadKey) {

@@ -10,6 +10,7 @@
 
 #include "CBGeoData/CBBoundingBox.h"
 #include "OsmData.h"
+#include "TileMath.h"
 #include "TypeTable.h"
 
 class NSManagedObject;
@@ -75,6 +76,16 @@ class GeoStoreWriter {
         CLLocationCoordinate2D point;
         std::string kind;
     };
+    // A tile wholly inside an area of a fill type; no area when two cover it.
+    struct FillCandidate {
+        TileMath::Tile tile;
+        std::shared_ptr<CBGeoElement> area;
+    };
+    // Where an element draws: its box, and the anchor of its label or icon.
+    struct Reach {
+        CBBoundingBox box;
+        std::optional<CLLocationCoordinate2D> anchor;
+    };
     struct PendingAddress {
         std::shared_ptr<CBGeoObject> object;
         const OsmTags* tags;
@@ -102,6 +113,12 @@ class GeoStoreWriter {
     std::shared_ptr<CBGeoElement> newElement(const Feature& feature, const Rings& rings);
     void addToTiles(const std::shared_ptr<CBGeoElement>& element, const CBBoundingBox& box, int z,
                     const Feature& feature, const Rings& rings);
+    static bool coversTile(CBCoordinatePath& outline, const Rings& rings,
+                           const TileMath::Tile& tile);
+    void markFillTiles();
+    bool reachesInto(const NSManagedObject& element, const CBBoundingBox& tileBox, int z) const;
+    static bool anchorReachesInto(CLLocationCoordinate2D anchor, const CBBoundingBox& tileBox,
+                                  int z);
     std::shared_ptr<CBGeoMapTile> tileForQuadKey(uint64_t quadKey);
     std::shared_ptr<CBGeoObject> newObject(const Feature& feature);
     std::shared_ptr<CBGeoObject> streetObjectFor(const Feature& feature);
@@ -121,6 +138,8 @@ class GeoStoreWriter {
     std::map<std::pair<std::string, std::string>, std::shared_ptr<CBGeoTag>> tags_;
     std::unordered_map<int64_t, std::shared_ptr<CBGeoNode>> nodes_;
     std::unordered_map<uint64_t, std::shared_ptr<CBGeoMapTile>> tiles_;
+    std::unordered_map<uint64_t, FillCandidate> fillCandidates_;
+    std::unordered_map<const CBGeoElement*, Reach> reaches_;
     std::map<std::string, std::vector<StreetGroup>> streets_;
     std::unordered_map<int64_t, std::shared_ptr<CBGeoElement>> nodeElements_;
     std::unordered_map<int64_t, std::shared_ptr<CBGeoObject>> nodeObjects_;

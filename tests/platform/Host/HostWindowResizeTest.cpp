@@ -13,6 +13,7 @@
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIViewController.h"
 #include "UIKit/UIWindow.h"
+#include "platform/QuartzCore/BreathingAnimation.h"
 
 namespace {
 
@@ -140,6 +141,49 @@ TEST_F(HostWindowResizeTest, ResizingLaysTheScreenOutAnewInWholePoints) {
     EXPECT_EQ(screenController->barView->bar->frame(), CGRectMake(0, 160, 320, 40));
     pixels = host->readPixels();
     EXPECT_EQ(pixels->pixelAt(630, 390) & 0xFFFFFF, 0x0000FFu);
+}
+
+// Ten seconds of a still screen with a breathing dot in a real window: the
+// frames draw the dot's few pixels, not the window, and a hidden window
+// draws none.
+TEST_F(HostWindowResizeTest, ABreathingDotRedrawsOnlyItsPixels) {
+    screen->setScale(2);
+    screen->setBoundsSize({320, 480});
+    auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 480));
+    window->setRootViewController(std::make_shared<BarScreen>());
+    window->makeKeyAndVisible();
+    auto dot = std::make_shared<UIView>(CGRectMake(149, 229, 22, 22));
+    dot->layer()->setAmbient(true);
+    auto inner = CALayer::layer();
+    inner->setFrame(CGRectMake(3.5, 3.5, 15, 15));
+    inner->setBackgroundColor(CGColor{0, 0.5, 1, 1, nullptr});
+    dot->layer()->addSublayer(inner);
+    window->addSubview(dot);
+    auto host = HostWindow::open(window, 2, "Kelvara dot test");
+    ASSERT_TRUE(host);
+    CAFrameClock::shared().advance(1.0 / 60);
+    inner->addAnimation(breathingAnimation(), "breathing");
+    CAFrameClock::shared().advance(1.0 / 60);
+    const uint64_t frames = host->framesPresented(), pixels = host->pixelsPresented();
+    for (int i = 0; i < 600; ++i)
+        CAFrameClock::shared().advance(1.0 / 60);
+    const uint64_t drawn = host->framesPresented() - frames;
+    EXPECT_NEAR(double(drawn), 150, 5);
+    // Each frame: the dot's 15 points and a pixel around, at scale 2.
+    EXPECT_LE(host->pixelsPresented() - pixels, drawn * 34 * 34);
+
+    SDL_Event hidden{};
+    hidden.type = SDL_WINDOWEVENT;
+    hidden.window.event = SDL_WINDOWEVENT_HIDDEN;
+    hidden.window.windowID = SDL_GetWindowID(sdlWindowTitled("Kelvara dot test"));
+    SDL_PushEvent(&hidden);
+    EXPECT_TRUE(host->pumpEvents());
+    const uint64_t shown = host->framesPresented();
+    for (int i = 0; i < 600; ++i)
+        CAFrameClock::shared().advance(1.0 / 60);
+    EXPECT_EQ(host->framesPresented(), shown);
+    CAFrameClock::shared().setScreenShown(true);
+    inner->removeAllAnimations();
 }
 
 }  // namespace

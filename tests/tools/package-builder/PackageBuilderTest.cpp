@@ -313,6 +313,64 @@ TEST_F(PackageBuilderTest, RejectsBrokenInputAndWritesNothing) {
     }
 }
 
+// A residential district of 3 by 2 km: a house, and a café close to the
+// east edge of its zoom-16 tile, whose label and icon reach into the next
+// tile. Only tiles with nothing but the district to draw are its fill.
+TEST_F(PackageBuilderTest, OnlyTilesWithNothingButTheAreaAreItsFill) {
+    const int z = 16;
+    const auto house = TileMath::tileForCoordinate(53.510, 13.220, z);
+    const auto cafeTile = TileMath::tileForCoordinate(53.505, 13.230, z);
+    const CBBoundingBox cafeBox = TileMath::boxOfTile(cafeTile);
+    const double cafeLongitude =
+        cafeBox.NE().longitude - 0.1 * (cafeBox.NE().longitude - cafeBox.SW().longitude);
+    char cafe[200];
+    std::snprintf(cafe, sizeof cafe,
+                  R"(<node id="30" lat="53.505" lon="%.7f"><tag k="amenity" v="cafe"/>)"
+                  R"(<tag k="name" v="Café am Rand"/></node>)",
+                  cafeLongitude);
+    const std::string district = std::string(R"(<?xml version="1.0" encoding="UTF-8"?>
+<osm version="0.6">
+ <bounds minlat="53.49" minlon="13.19" maxlat="53.53" maxlon="13.25"/>
+ <node id="1" lat="53.500" lon="13.200"/><node id="2" lat="53.500" lon="13.240"/>
+ <node id="3" lat="53.520" lon="13.240"/><node id="4" lat="53.520" lon="13.200"/>
+ <node id="10" lat="53.5100" lon="13.2200"/><node id="11" lat="53.5100" lon="13.2202"/>
+ <node id="12" lat="53.5101" lon="13.2202"/><node id="13" lat="53.5101" lon="13.2200"/>
+ )") + cafe + R"(
+ <way id="100"><nd ref="1"/><nd ref="2"/><nd ref="3"/><nd ref="4"/><nd ref="1"/>
+  <tag k="landuse" v="residential"/></way>
+ <way id="101"><nd ref="10"/><nd ref="11"/><nd ref="12"/><nd ref="13"/><nd ref="10"/>
+  <tag k="building" v="house"/></way>
+</osm>
+)";
+    std::string error;
+    ASSERT_TRUE(PackageBuilder::buildPackage(request(write("district.osm", district)), &error))
+        << error;
+    auto context = openBuiltStore();
+    ASSERT_TRUE(context);
+    auto tileAt = [&](TileMath::Tile tile) {
+        NSFetchRequest fetch("maptile");
+        fetch.predicate = NSPredicate::predicateWithFormat("quadKey = " +
+                                                           std::to_string(TileMath::quadKey(tile)));
+        auto found = context->executeFetchRequest(fetch);
+        return found && found->size() == 1 ? std::dynamic_pointer_cast<CBGeoMapTile>(found->front())
+                                           : nullptr;
+    };
+    auto withHouse = tileAt(house);
+    ASSERT_TRUE(withHouse);
+    EXPECT_FALSE(withHouse->fillTypeID()) << "the house's tile draws the house";
+    EXPECT_EQ(withHouse->elements().size(), 2u);
+    auto besideCafe = tileAt({cafeTile.x + 1, cafeTile.y, z});
+    ASSERT_TRUE(besideCafe);
+    EXPECT_FALSE(besideCafe->fillTypeID()) << "the café's label reaches in";
+    // Away from both, inside the district, the fill is all there is.
+    auto quiet = tileAt(TileMath::tileForCoordinate(53.516, 13.206, z));
+    ASSERT_TRUE(quiet);
+    EXPECT_EQ(quiet->fillTypeID(), 211);
+    ASSERT_EQ(quiet->elements().size(), 1u);
+    EXPECT_TRUE(quiet->isFillOnly());
+    EXPECT_FALSE(withHouse->isFillOnly());
+}
+
 TEST_F(PackageBuilderTest, AFailedRebuildKeepsThePreviousPackage) {
     std::string error;
     ASSERT_TRUE(PackageBuilder::buildPackage(request(write("town.osm", kTown)), &error)) << error;
