@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "Dispatch/DispatchQueue.h"
 #include "Dispatch/NSRunLoop.h"
 #include "Dispatch/NSTimer.h"
 #include "Foundation/NSLog.h"
@@ -118,16 +119,17 @@ int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFac
         NSLogWithLevel(NSLogLevel::Error, "Host: the application shows no window");
         return 1;
     }
-    if (scenario) {
-        const int status = playScenario(window, *options, *scenario);
+    // The end of the program: background work stops before main returns and
+    // the exit handlers tear down what it uses.
+    auto end = [&](int status) {
         application->terminate();
+        DispatchQueue::endBackgroundWork();
         return status;
-    }
-    if (options->screenshotPath) {
-        const int status = screenshot(window, *options);
-        application->terminate();
-        return status;
-    }
+    };
+    if (scenario)
+        return end(playScenario(window, *options, *scenario));
+    if (options->screenshotPath)
+        return end(screenshot(window, *options));
     std::unique_ptr<HostWindow> hostWindow = HostWindow::open(window, options->scale, "Kelvara");
     if (!hostWindow) {
         return 1;
@@ -147,6 +149,5 @@ int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFac
     hostWindow->present();
     runLoop->run();
     poll->invalidate();
-    application->terminate();
-    return 0;
+    return end(0);
 }
