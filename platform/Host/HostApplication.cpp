@@ -4,7 +4,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "Dispatch/DispatchQueue.h"
 #include "Dispatch/NSRunLoop.h"
 #include "Dispatch/NSTimer.h"
 #include "Foundation/NSLog.h"
@@ -119,17 +118,16 @@ int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFac
         NSLogWithLevel(NSLogLevel::Error, "Host: the application shows no window");
         return 1;
     }
-    // The end of the program: background work stops before main returns and
-    // the exit handlers tear down what it uses.
-    auto end = [&](int status) {
+    if (scenario) {
+        const int status = playScenario(window, *options, *scenario);
         application->terminate();
-        DispatchQueue::endBackgroundWork();
         return status;
-    };
-    if (scenario)
-        return end(playScenario(window, *options, *scenario));
-    if (options->screenshotPath)
-        return end(screenshot(window, *options));
+    }
+    if (options->screenshotPath) {
+        const int status = screenshot(window, *options);
+        application->terminate();
+        return status;
+    }
     std::unique_ptr<HostWindow> hostWindow = HostWindow::open(window, options->scale, "Kelvara");
     if (!hostWindow) {
         return 1;
@@ -149,5 +147,6 @@ int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFac
     hostWindow->present();
     runLoop->run();
     poll->invalidate();
-    return end(0);
+    application->terminate();
+    return 0;
 }
