@@ -4,8 +4,9 @@
 // the same restaurant with the tests' sample restaurant guide, the stop "Am
 // Treptower Tor" with its bus lines, the line "Diakonie - Busbahnhof" with its
 // highlighted route and 58 stops, the 128 house numbers of "Verdiring" (the
-// sample's longest list) and the places along "Friedrich-Engels-Ring"; and
-// adding and deleting a bookmark, each with its save.
+// sample's longest list) and the places along "Friedrich-Engels-Ring"; a
+// bookmark with a megabyte note; and adding and deleting a bookmark, each
+// with its save.
 //
 // The package comes from <build>/packages, the bundle from <build>/app/resources.
 #include <benchmark/benchmark.h>
@@ -19,6 +20,7 @@
 #include "CBGeoData/CBGeoAddress.h"
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoEntityRegistry.h"
+#include "CBGeoData/CBGeoObject+BookmarkAdditions.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoRelation.h"
 #include "CBGeoData/CBGeoSearchResult.h"
@@ -271,6 +273,26 @@ void BM_OpenPlacesAlongStreet(benchmark::State& state) {
     });
 }
 BENCHMARK(BM_OpenPlacesAlongStreet)->Unit(benchmark::kMillisecond)->Iterations(50);
+
+// The place screen of a bookmark whose note is a megabyte of text: the
+// screen shows the note's first lines.
+void BM_OpenBookmarkWithLongNote(benchmark::State& state) {
+    PlacesHome home;
+    auto bookmark =
+        home.berlin ? home.host->bookmarks->addBookmarkForSearchResult(home.berlin) : nullptr;
+    if (!bookmark) {
+        state.SkipWithError("no bookmark of Berlin");
+        return;
+    }
+    std::string note;
+    while (note.size() < (size_t{1} << 20))
+        note += "Booked the corner table for eight, ask for Mirko. ";
+    setBookmarkDescription(*bookmark, note);
+    const auto result = home.host->bookmarks->searchResultObjectForGeoObject(bookmark);
+    HostRenderer renderer(home.window, kScale);
+    timeOpenings(state, home, renderer, [&] { home.showPlace(renderer, result); });
+}
+BENCHMARK(BM_OpenBookmarkWithLongNote)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_AddBookmarkAndSave(benchmark::State& state) {
     PlacesHome home;

@@ -1,5 +1,6 @@
 #include "Dispatch/DispatchQueue.h"
 
+#include "Dispatch/DispatchRuntime.h"
 #include "Dispatch/GlobalDispatchQueue.h"
 #include "Dispatch/MainDispatchQueue.h"
 #include "Dispatch/NSThread.h"
@@ -27,6 +28,14 @@ std::shared_ptr<DispatchQueue> DispatchQueue::global() {
 
 std::shared_ptr<DispatchQueue> DispatchQueue::createSerial(std::string label) {
     return SerialDispatchQueue::create(std::move(label));
+}
+
+void DispatchQueue::endBackgroundWork() {
+    DispatchRuntime::shared().shutdown();
+}
+
+bool DispatchQueue::isEnding() {
+    return DispatchRuntime::shared().isEnding();
 }
 
 std::shared_ptr<DispatchQueue> DispatchQueue::current() {

@@ -12,8 +12,9 @@
 //   on the queue's own thread, which is named after the label.
 //
 // Releasing a serial queue lets its thread finish the blocks already
-// submitted; its pending after() blocks are dropped. At process exit the
-// pending blocks of every queue are dropped and running ones awaited.
+// submitted; its pending after() blocks are dropped. At the program's end
+// (endBackgroundWork, or process exit) the pending blocks of every queue are
+// dropped and running ones awaited.
 //
 // For once-only initialisation use std::call_once or a function-local static.
 class DispatchQueue : public std::enable_shared_from_this<DispatchQueue> {
@@ -31,6 +32,16 @@ class DispatchQueue : public std::enable_shared_from_this<DispatchQueue> {
     bool isCurrent() const;
 
     const std::string& label() const { return label_; }
+
+    // The program's end: long blocks are asked to stop (isEnding), pending
+    // blocks dropped and running ones awaited, so that no block outlives
+    // what the exit handlers tear down (fonts, stores). A program calls it
+    // when its work is over, before it returns from main; exit calls it too,
+    // but only after the statics made since the first queue are gone.
+    static void endBackgroundWork();
+    // Whether the program is ending: a block that runs long checks it and
+    // returns early.
+    static bool isEnding();
 
     virtual void async(Block block) = 0;
     // Runs the block on the queue and returns when it has run. On the main

@@ -56,6 +56,7 @@ void DispatchRuntime::shutdown() {
         if (shutDown_)
             return;
         shutDown_ = true;
+        ending_ = true;
         for (auto& weak : lists_) {
             if (auto list = weak.lock())
                 lists.push_back(std::move(list));

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <memory>
@@ -26,7 +27,10 @@ class DispatchRuntime {
     // and starts nothing once the process is exiting.
     bool startWorker(const std::shared_ptr<DispatchWorkList>& work, std::function<void()> body);
 
+    // Asks blocks to stop (isEnding), closes every list and waits for the
+    // running blocks; once, at the program's end.
     void shutdown();
+    bool isEnding() const { return ending_; }
 
   private:
     std::mutex mutex_;
@@ -34,4 +38,5 @@ class DispatchRuntime {
     std::vector<std::weak_ptr<DispatchWorkList>> lists_;
     int liveWorkers_ = 0;
     bool shutDown_ = false;
+    std::atomic<bool> ending_{false};
 };

@@ -100,13 +100,6 @@ void UIAlertView::layoutSubviews() {
     const CGFloat inner = kBoxWidth - 2 * kMargin;
     titleLabel_->setPreferredMaxLayoutWidth(inner);
     messageLabel_->setPreferredMaxLayoutWidth(inner);
-    const CGSize t = titleLabel_->sizeThatFits({inner, 0});
-    const CGSize m = messageLabel_->sizeThatFits({inner, 0});
-    CGFloat y = kMargin + 4;
-    titleLabel_->setFrame(CGRectMake(kMargin, y, inner, t.height));
-    y += t.height + (message_.empty() ? 0 : 4);
-    messageLabel_->setFrame(CGRectMake(kMargin, y, inner, m.height));
-    y += m.height + kMargin;
     // Two buttons share a row when both titles fit in half the box; others
     // are stacked with the cancel button last.
     std::vector<size_t> order;
@@ -120,6 +113,21 @@ void UIAlertView::layoutSubviews() {
         std::all_of(buttons_.begin(), buttons_.end(), [](const auto& button) {
             return button->sizeThatFits(CGSizeZero).width <= kBoxWidth / 2 - 2 * kButtonPadding;
         });
+    const CGFloat buttonsHeight = row ? kButtonHeight : CGFloat(buttons_.size()) * kButtonHeight;
+    const CGSize t = titleLabel_->sizeThatFits({inner, 0});
+    // The box stays on the screen: a message too long for it shows its start.
+    const CGFloat room =
+        b.size.height - 2 * kMargin - (kMargin + 4) - t.height - 4 - kMargin - buttonsHeight;
+    const CGSize m =
+        messageLabel_
+            ->textRectForBoundsLimitedToNumberOfLines(
+                CGRectMake(0, 0, inner, std::max(room, messageLabel_->font()->lineHeight())), 0)
+            .size;
+    CGFloat y = kMargin + 4;
+    titleLabel_->setFrame(CGRectMake(kMargin, y, inner, t.height));
+    y += t.height + (message_.empty() ? 0 : 4);
+    messageLabel_->setFrame(CGRectMake(kMargin, y, inner, m.height));
+    y += m.height + kMargin;
     if (cancelIndex_ >= 0) {
         if (row) {
             order.insert(order.begin(), size_t(cancelIndex_));

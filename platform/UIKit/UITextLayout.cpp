@@ -41,17 +41,46 @@ CTLineTruncationType truncationType(NSLineBreakMode mode) {
     }
 }
 
+// Lines past maxLines or maxHeight are never shown. No line is lower than
+// 0.9 of its font's height, and no line holds more than 10 bytes of UTF-8
+// per em of its width (a visible character is at least 0.1 em wide and one
+// byte; those of four bytes are wider still), kLongestLine without a width:
+// text beyond what would fill the lines is not laid out, so that a long
+// text costs no more than the lines it shows.
+constexpr size_t kLongestLine = 16384;
+
+size_t shownLength(const std::string& text, const CTFont& font, bool limitedWidth, CGFloat width,
+                   size_t maxLines, CGFloat maxHeight) {
+    double lines = maxLines > 0 ? double(maxLines) : UITextLayout::kUnlimited;
+    const double lineHeight = std::max(1.0, 0.9 * double(font.lineHeight()));
+    if (std::isfinite(maxHeight))
+        lines = std::min(lines, std::max(0.0, double(maxHeight)) / lineHeight);
+    const double perLine = limitedWidth
+                               ? 10 * double(width) / std::max(1.0, double(font.size())) + 16
+                               : double(kLongestLine);
+    const double bytes = (std::floor(lines) + 2) * perLine;
+    if (!(bytes < double(text.size())))
+        return text.size();
+    size_t cut = size_t(bytes);
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    return cut;
+}
+
 }  // namespace
 
-UITextLayout::UITextLayout(const std::string& text, const NSStringDrawingAttributes& a,
+UITextLayout::UITextLayout(const std::string& fullText, const NSStringDrawingAttributes& a,
                            CGFloat width, size_t maxLines, CGFloat maxHeight)
     : alignment_(a.alignment) {
-    if (text.empty()) {
+    if (fullText.empty()) {
         return;
     }
-    const CTStringAttributes attributes = coreTextAttributes(a);
-    const NSAttributedString string(text, attributes);
     const bool limitedWidth = std::isfinite(width) && width > 0;
+    const CTStringAttributes attributes = coreTextAttributes(a);
+    const std::string text = fullText.substr(
+        0, shownLength(fullText, *attributes.font, limitedWidth, width, maxLines, maxHeight));
+    const bool cut = text.size() < fullText.size();
+    const NSAttributedString string(text, attributes);
     auto tokenLine = [&] {
         return CTLine::createWithAttributedString(NSAttributedString("\u2026", attributes));
     };
@@ -75,7 +104,7 @@ UITextLayout::UITextLayout(const std::string& text, const NSStringDrawingAttribu
     std::vector<CGFloat> baselines;
     if (single) {
         std::string firstLine = text;
-        bool leftOver = false;
+        bool leftOver = cut;
         if (maxLines == 1 && a.lineBreakMode != NSLineBreakByClipping &&
             !truncates(a.lineBreakMode) && limitedWidth) {
             // Wrapping modes in one line: what fits on the first wrapped line.
@@ -144,6 +173,7 @@ UITextLayout::UITextLayout(const std::string& text, const NSStringDrawingAttribu
         lines_.push_back({lines[i], baselines[i], w});
     }
     size_ = {maxWidth, bottom};
+    truncated_ = truncated_ || cut;
 }
 
 void UITextLayout::drawInRect(CGContext& context, const CGRect& rect) const {

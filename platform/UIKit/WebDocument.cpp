@@ -5,7 +5,7 @@
 #include <cmath>
 
 #include "UIKit/WebDocumentContainer.h"
-#include "UIKit/WebMarkupDepth.h"
+#include "UIKit/WebMarkupLimits.h"
 #include "UIKit/WebMasterStyleSheet.h"
 
 struct WebDocument::Parsed {
@@ -26,7 +26,7 @@ litehtml::context& sharedContext() {
 }  // namespace
 
 WebDocument::WebDocument(const WebResourceLoader& loader, std::string html, const Layout& layout)
-    : html_(WebLimitMarkupDepth(html, kWebMaximumMarkupDepth)),
+    : html_(std::move(html)),
       layout_(layout),
       container_(std::make_unique<WebDocumentContainer>(loader)),
       parsed_(std::make_unique<Parsed>()) {}
@@ -45,11 +45,13 @@ std::shared_ptr<WebDocument> WebDocument::create(std::string html, const WebReso
 }
 
 void WebDocument::parse() {
+    container_->startDocument();
     container_->setTextZoom(layout_.textZoom);
     container_->setViewport(layout_.viewport, layout_.scale);
     parsed_->document.reset();
+    const std::string markup = WebLimitMarkup(html_);
     parsed_->document =
-        litehtml::document::createFromUTF8(html_.c_str(), container_.get(), &sharedContext());
+        litehtml::document::createFromUTF8(markup.c_str(), container_.get(), &sharedContext());
     if (parsed_->document)
         parsed_->document->render(std::max(1, int(layout_.width)));
 }

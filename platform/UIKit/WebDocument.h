@@ -27,7 +27,7 @@ class WebDocument {
         double textZoom = 1;        // 1 = 100 %
     };
 
-    // Parses html (too deep nesting cut, see WebMarkupDepth.h), fetches its
+    // Parses html (bounded, see WebMarkupLimits.h), fetches its
     // style sheets and images through loader, lays it out.
     static std::shared_ptr<WebDocument> create(std::string html, const WebResourceLoader& loader,
                                                const Layout& layout);

@@ -440,15 +440,48 @@ void WebDocumentContainer::transform_text(litehtml::tstring& text, litehtml::tex
     g_free(changed);
 }
 
+// A style sheet comes from the page's own folder (the loader keeps file
+// reads inside it) or the page's own host; each is taken once per parse, and
+// imports reach kMaximumImportDepth deep: a sheet importing itself, or a long
+// chain, cannot recurse without end.
 void WebDocumentContainer::import_css(litehtml::tstring& text, const litehtml::tstring& url,
                                       litehtml::tstring& baseurl) {
-    const auto resolved = resolve(url.c_str(), baseurl.c_str());
+    text.clear();
+    // litehtml passes the string form of "@import" with its quotes.
+    std::string_view reference = url;
+    const size_t first = reference.find_first_not_of(" \t\n");
+    reference = first == std::string_view::npos
+                    ? std::string_view()
+                    : reference.substr(first, reference.find_last_not_of(" \t\n") + 1 - first);
+    if (reference.size() >= 2 && (reference.front() == '"' || reference.front() == '\'') &&
+        reference.back() == reference.front())
+        reference = reference.substr(1, reference.size() - 2);
+    const auto resolved = resolve(std::string(reference).c_str(), baseurl.c_str());
     if (!resolved)
         return;
-    if (auto bytes = loader_.load(*resolved)) {
-        text = std::move(*bytes);
-        baseurl = resolved->absoluteString();
+    const std::string key = resolved->absoluteString();
+    const auto parent = importDepths_.find(baseurl);
+    const int depth = parent == importDepths_.end() ? 1 : parent->second + 1;
+    if (importDepths_.contains(key) || depth > kMaximumImportDepth || !mayImport(*resolved)) {
+        NSLogWithLevel(NSLogLevel::Warning, "UIWebView: style sheet not imported: %s", key.c_str());
+        return;
     }
+    importDepths_[key] = depth;
+    auto cached = styles_.find(key);
+    if (cached == styles_.end()) {
+        auto bytes = loader_.load(*resolved);
+        cached = styles_.emplace(key, bytes ? std::move(*bytes) : std::string()).first;
+    }
+    text = cached->second;
+    baseurl = key;
+}
+
+bool WebDocumentContainer::mayImport(const NSURL& url) const {
+    if (url.scheme() == "file")
+        return true;
+    const auto& page = loader_.base();
+    return page && (page->scheme() == "http" || page->scheme() == "https") &&
+           url.host() == page->host();
 }
 
 void WebDocumentContainer::set_clip(const litehtml::position& pos,

@@ -29,6 +29,8 @@ class WebDocumentContainer final : public litehtml::document_container {
   public:
     // Decoded pixels a page may hold in all; images beyond are left out.
     static constexpr size_t kMaximumImagePixels = size_t{48} << 20;
+    // Style sheets import one another at most this deep.
+    static constexpr int kMaximumImportDepth = 8;
 
     explicit WebDocumentContainer(WebResourceLoader loader);
     ~WebDocumentContainer();
@@ -38,6 +40,8 @@ class WebDocumentContainer final : public litehtml::document_container {
     const WebResourceLoader& loader() const { return loader_; }
     void setTextZoom(double zoom) { textZoom_ = zoom; }
     void setViewport(CGSize size, CGFloat scale);
+    // A parse of the page begins: each style sheet may be imported once more.
+    void startDocument() { importDepths_.clear(); }
     const std::string& title() const { return title_; }
     // The base URL the page set for its links (<base href>), else the loader's.
     std::optional<NSURL> linkBase() const;
@@ -87,6 +91,7 @@ class WebDocumentContainer final : public litehtml::document_container {
     };
 
     std::optional<NSURL> resolve(const char* src, const char* baseurl) const;
+    bool mayImport(const NSURL& url) const;
     CGImageRef imageFor(const char* src, const char* baseurl) const;
     void applyClips(cairo_t* cr) const;
 
@@ -96,7 +101,9 @@ class WebDocumentContainer final : public litehtml::document_container {
     CGFloat scale_ = 1;
     std::string title_;
     std::optional<NSURL> linkBase_;
-    std::map<std::string, CGImageRef> images_;  // by resolved URL; null when unusable
+    std::map<std::string, CGImageRef> images_;   // by resolved URL; null when unusable
+    std::map<std::string, std::string> styles_;  // by resolved URL, kept for a parse anew
+    std::map<std::string, int> importDepths_;    // the style sheets of this parse
     size_t imagePixels_ = 0;
     std::vector<Clip> clips_;
     std::vector<std::unique_ptr<Font>> fonts_;

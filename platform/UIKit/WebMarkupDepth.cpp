@@ -1,11 +1,9 @@
 #include "UIKit/WebMarkupDepth.h"
 
 #include <algorithm>
-#include <array>
-#include <cctype>
 #include <vector>
 
-#include "UIKit/WebTableSpans.h"
+#include "UIKit/WebMarkupWriter.h"
 
 namespace {
 
@@ -16,11 +14,14 @@ bool isOneOf(const std::string& name, std::initializer_list<std::string_view> na
 bool isVoid(const std::string& name) {
     return isOneOf(
         name, {"area", "base", "br", "col", "embed", "hr", "img", "input", "link", "meta", "param",
-               "source", "track", "wbr", "basefont", "frame", "keygen"});
+               "source", "track", "wbr", "basefont", "bgsound", "frame", "keygen"});
 }
 
+// Elements whose text runs to their end tag unparsed. noscript is not one:
+// the parser reads it as markup.
 bool isRawText(const std::string& name) {
-    return isOneOf(name, {"script", "style", "textarea", "title", "xmp", "plaintext"});
+    return isOneOf(
+        name, {"script", "style", "xmp", "iframe", "noembed", "noframes", "title", "textarea"});
 }
 
 // Elements whose start closes an open one of the same name (up to a list or
@@ -34,127 +35,324 @@ bool isBoundary(const std::string& name) {
     return isOneOf(name, {"ul", "ol", "dl", "table", "select", "div", "body"});
 }
 
-// A tag name at html[i] (after "<" or "</"), lower-cased.
-std::string tagName(std::string_view html, size_t i) {
-    std::string name;
-    while (i < html.size() && (std::isalnum(static_cast<unsigned char>(html[i])) ||
-                               html[i] == '-' || html[i] == ':')) {
-        name += char(std::tolower(static_cast<unsigned char>(html[i])));
-        ++i;
-    }
-    return name;
+// Formatting elements the parser opens again after whatever closed them.
+bool isFormatting(const std::string& name) {
+    return isOneOf(name, {"a", "b", "big", "code", "em", "font", "i", "nobr", "s", "small",
+                          "strike", "strong", "tt", "u"});
 }
 
-// The index just past the ">" that ends a tag starting at `from`, honouring
-// quoted attribute values; html.size() when it never ends.
-size_t tagEnd(std::string_view html, size_t from) {
-    char quote = 0;
-    for (size_t i = from; i < html.size(); ++i) {
+// Elements that end the reach of formatting opened inside them.
+bool isMarker(const std::string& name) {
+    return isOneOf(name, {"applet", "caption", "marquee", "object", "td", "th", "template"});
+}
+
+// Elements an end tag of another name does not reach past.
+bool isSpecial(const std::string& name) {
+    return isOneOf(
+        name,
+        {"address",  "applet",     "area",     "article",    "aside",    "base",     "basefont",
+         "bgsound",  "blockquote", "body",     "br",         "button",   "caption",  "center",
+         "col",      "colgroup",   "dd",       "details",    "dir",      "div",      "dl",
+         "dt",       "embed",      "fieldset", "figcaption", "figure",   "footer",   "form",
+         "frame",    "frameset",   "h1",       "h2",         "h3",       "h4",       "h5",
+         "h6",       "head",       "header",   "hgroup",     "hr",       "html",     "iframe",
+         "img",      "input",      "li",       "link",       "listing",  "main",     "marquee",
+         "menu",     "meta",       "nav",      "noembed",    "noframes", "noscript", "object",
+         "ol",       "p",          "param",    "plaintext",  "pre",      "script",   "section",
+         "select",   "source",     "style",    "summary",    "table",    "tbody",    "td",
+         "template", "textarea",   "tfoot",    "th",         "thead",    "title",    "tr",
+         "track",    "ul",         "wbr",      "xmp",        "svg",      "math"});
+}
+
+// Elements past which an end tag for `target` finds nothing to close.
+bool endsScope(const std::string& element, const std::string& target) {
+    if (isOneOf(target, {"table", "tbody", "thead", "tfoot", "tr", "td", "th", "caption"}))
+        return isOneOf(element, {"html", "table", "template"});
+    if (isOneOf(element, {"html", "table", "td", "th", "caption", "applet", "marquee", "object",
+                          "template", "svg", "math"}))
+        return true;
+    return (target == "li" && isOneOf(element, {"ol", "ul"})) ||
+           (target == "p" && element == "button");
+}
+
+// Closes open[at] and everything above it. Formatting elements above it stay
+// open (the parser reopens them where text follows) unless a marker above
+// them closes as well.
+void closeFrom(std::vector<std::string>& open, size_t at) {
+    std::vector<std::string> reopened;
+    for (size_t k = open.size(); k-- > at + 1;) {
+        if (isMarker(open[k]))
+            reopened.clear();
+        else if (isFormatting(open[k]))
+            reopened.push_back(open[k]);
+    }
+    if (isMarker(open[at]))
+        reopened.clear();
+    open.resize(at);
+    open.insert(open.end(), reopened.rbegin(), reopened.rend());
+}
+
+// The open element an end tag closes, as the parser finds it; npos when the
+// parser ignores the tag.
+size_t closedBy(const std::vector<std::string>& open, const std::string& name) {
+    for (size_t k = open.size(); k-- > 0;) {
+        if (open[k] == name)
+            return k;
+        if (endsScope(open[k], name) ||
+            (!isSpecial(name) && !isFormatting(name) && isSpecial(open[k])))
+            return std::string::npos;
+    }
+    return std::string::npos;
+}
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f';
+}
+
+bool isAsciiAlpha(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+}
+
+bool startsCaseless(std::string_view text, size_t at, std::string_view prefix) {
+    if (text.size() - std::min(at, text.size()) < prefix.size())
+        return false;
+    for (size_t k = 0; k < prefix.size(); ++k)
+        if (asciiLower(text[at + k]) != prefix[k])
+            return false;
+    return true;
+}
+
+// The parser compares every attribute of a tag with the others.
+constexpr size_t kMaximumAttributes = 256;
+
+struct Tag {
+    std::string name;
+    WebMarkupWriter::Attributes attributes;
+    bool selfClosing = false;
+};
+
+// Reads a tag whose name starts at html[i], as the tokenizer does: the name
+// runs to a space, "/" or ">"; quotes open a value only after "=". Returns
+// the index past its ">", or npos when the markup ends inside it (the
+// tokenizer then drops the tag).
+size_t readTag(std::string_view html, size_t i, Tag& tag) {
+    const size_t n = html.size();
+    while (i < n && !isSpace(html[i]) && html[i] != '/' && html[i] != '>') {
+        if (html[i] != '\0')
+            tag.name += asciiLower(html[i]);
+        ++i;
+    }
+    while (i < n) {
         const char c = html[i];
-        if (quote) {
-            if (c == quote)
-                quote = 0;
-        } else if (c == '"' || c == '\'') {
-            quote = c;
+        if (isSpace(c)) {
+            ++i;
         } else if (c == '>') {
             return i + 1;
+        } else if (c == '/') {
+            ++i;
+            if (i < n && html[i] == '>') {
+                tag.selfClosing = true;
+                return i + 1;
+            }
+        } else {
+            std::string name(1, asciiLower(c));
+            ++i;
+            while (i < n && !isSpace(html[i]) && html[i] != '/' && html[i] != '>' && html[i] != '=')
+                name += asciiLower(html[i++]);
+            size_t after = i;
+            while (after < n && isSpace(html[after]))
+                ++after;
+            std::string value;
+            if (after < n && html[after] == '=') {
+                i = after + 1;
+                while (i < n && isSpace(html[i]))
+                    ++i;
+                if (i < n && (html[i] == '"' || html[i] == '\'')) {
+                    const size_t close = html.find(html[i], i + 1);
+                    if (close == std::string_view::npos)
+                        return std::string_view::npos;
+                    value = html.substr(i + 1, close - i - 1);
+                    i = close + 1;
+                } else {
+                    const size_t start = i;
+                    while (i < n && !isSpace(html[i]) && html[i] != '>')
+                        ++i;
+                    value = html.substr(start, i - start);
+                }
+            }
+            const bool repeated = std::any_of(tag.attributes.begin(), tag.attributes.end(),
+                                              [&](const auto& a) { return a.first == name; });
+            if (!repeated && tag.attributes.size() < kMaximumAttributes)
+                tag.attributes.emplace_back(std::move(name), std::move(value));
         }
+    }
+    return std::string_view::npos;
+}
+
+// The index past the ">" that ends a comment-like construct from `from`.
+size_t pastGreater(std::string_view html, size_t from) {
+    const size_t close = html.find('>', from);
+    return close == std::string_view::npos ? html.size() : close + 1;
+}
+
+// The index past a comment starting at html[i] == "<!--".
+size_t pastComment(std::string_view html, size_t i) {
+    const size_t body = i + 4;
+    if (html.substr(body).starts_with(">"))
+        return body + 1;
+    if (html.substr(body).starts_with("->"))
+        return body + 2;
+    for (size_t k = body; k < html.size(); ++k) {
+        if (html.substr(k).starts_with("-->"))
+            return k + 3;
+        if (html.substr(k).starts_with("--!>"))
+            return k + 4;
     }
     return html.size();
 }
 
-size_t findCaseless(std::string_view html, std::string_view needle, size_t from) {
-    auto it = std::search(html.begin() + std::min(from, html.size()), html.end(), needle.begin(),
-                          needle.end(), [](char a, char b) {
-                              return std::tolower(static_cast<unsigned char>(a)) ==
-                                     std::tolower(static_cast<unsigned char>(b));
-                          });
-    return it == html.end() ? std::string_view::npos : size_t(it - html.begin());
+// Where the text of a raw element ends: at "</name" followed by a space,
+// "/" or ">", or at the end.
+size_t rawTextEnd(std::string_view html, size_t from, const std::string& name) {
+    for (size_t k = html.find("</", from); k != std::string_view::npos;
+         k = html.find("</", k + 1)) {
+        const size_t after = k + 2 + name.size();
+        if (startsCaseless(html, k + 2, name) && (after == html.size() || isSpace(html[after]) ||
+                                                  html[after] == '/' || html[after] == '>'))
+            return k;
+    }
+    return html.size();
+}
+
+bool inForeignContent(const std::vector<std::string>& open) {
+    return std::any_of(open.begin(), open.end(),
+                       [](const std::string& name) { return name == "svg" || name == "math"; });
 }
 
 }  // namespace
 
 std::string WebLimitMarkupDepth(std::string_view html, size_t maxDepth) {
-    std::string out;
-    out.reserve(html.size());
+    WebMarkupWriter out(WebMarkupWriter::Texts::asWritten);
     std::vector<std::string> open;
     std::vector<std::string> dropped;
+    bool anyContent = false;
     size_t i = 0;
     while (i < html.size()) {
         const size_t lt = html.find('<', i);
-        if (lt == std::string_view::npos) {
-            out.append(html.substr(i));
+        const std::string_view text = html.substr(i, lt == std::string_view::npos ? lt : lt - i);
+        out.text(text);
+        anyContent =
+            anyContent || std::any_of(text.begin(), text.end(), [](char c) { return !isSpace(c); });
+        if (lt == std::string_view::npos)
             break;
-        }
-        out.append(html.substr(i, lt - i));
         i = lt;
-        if (html.substr(i).starts_with("<!--")) {
-            const size_t close = html.find("-->", i + 4);
-            const size_t end = close == std::string_view::npos ? html.size() : close + 3;
-            out.append(html.substr(i, end - i));
-            i = end;
+        const char next = i + 1 < html.size() ? html[i + 1] : '\0';
+        if (next == '!') {
+            if (html.substr(i).starts_with("<!--")) {
+                i = pastComment(html, i);
+            } else if (startsCaseless(html, i + 2, "doctype")) {
+                if (!anyContent)
+                    out.doctype();
+                i = pastGreater(html, i);
+            } else if (html.substr(i).starts_with("<![CDATA[") && inForeignContent(open)) {
+                const size_t close = html.find("]]>", i + 9);
+                const size_t stop = close == std::string_view::npos ? html.size() : close;
+                out.text(html.substr(i + 9, stop - i - 9));
+                i = std::min(html.size(), stop + 3);
+            } else {
+                i = pastGreater(html, i);
+            }
             continue;
         }
-        const bool closing = i + 1 < html.size() && html[i + 1] == '/';
-        const std::string name = tagName(html, i + (closing ? 2 : 1));
-        if (name.empty()) {
-            // "<!DOCTYPE", "<?xml", or a lone "<": passed on as it is.
-            const size_t end = (html.size() > i + 1 && (html[i + 1] == '!' || html[i + 1] == '?'))
-                                   ? tagEnd(html, i + 1)
-                                   : i + 1;
-            out.append(html.substr(i, end - i));
-            i = end;
+        if (next == '?') {
+            i = pastGreater(html, i);
             continue;
         }
-        const size_t end = tagEnd(html, i + 1);
-        const std::string_view tag = html.substr(i, end - i);
+        const bool closing = next == '/';
+        if (closing && i + 2 < html.size() && !isAsciiAlpha(html[i + 2])) {
+            // "</>" is nothing; "</" and anything else opens a bogus comment.
+            i = pastGreater(html, i);
+            continue;
+        }
+        if (!isAsciiAlpha(closing ? (i + 2 < html.size() ? html[i + 2] : '\0') : next)) {
+            out.text(closing ? "</" : "<");
+            i += closing ? 2 : 1;
+            continue;
+        }
+        Tag tag;
+        const size_t end = readTag(html, i + (closing ? 2 : 1), tag);
+        if (end == std::string_view::npos)
+            break;
         i = end;
+        anyContent = true;
+        const std::string& name = tag.name;
         if (closing) {
-            auto it = std::find(open.rbegin(), open.rend(), name);
-            if (it != open.rend()) {
-                open.erase(std::next(it).base(), open.end());
-                out.append(tag);
+            if (const size_t at = closedBy(open, name); at != std::string::npos) {
+                // A formatting element's end leaves what it holds open.
+                if (isFormatting(name))
+                    open.erase(open.begin() + long(at));
+                else
+                    closeFrom(open, at);
+                out.endTag(name);
             } else if (auto d = std::find(dropped.rbegin(), dropped.rend(), name);
                        d != dropped.rend()) {
                 dropped.erase(std::next(d).base());
             } else {
-                out.append(tag);
+                out.endTag(name);
             }
             continue;
         }
-        const std::string emitted =
-            name == "td" || name == "th" ? WebClampTableSpans(tag) : std::string(tag);
-        const bool selfClosing = tag.size() >= 2 && tag[tag.size() - 2] == '/';
-        if (isVoid(name) || selfClosing) {
-            out.append(emitted);
+        const bool foreign = inForeignContent(open);
+        const bool tooDeep = open.size() >= maxDepth;
+        if (isVoid(name) || (tag.selfClosing && foreign)) {
+            out.startTag(name, tag.attributes, tag.selfClosing && foreign);
+            continue;
+        }
+        if (name == "plaintext") {
+            // Everything after it is text.
+            if (!tooDeep) {
+                out.startTag(name, tag.attributes);
+                out.rawText(html.substr(i));
+            }
+            break;
+        }
+        if (isRawText(name) && !foreign) {
+            // Raw text runs to its end tag, which closes the element; a
+            // dropped element's text goes with it, and so does a script's.
+            const size_t stop = rawTextEnd(html, i, name);
+            if (!tooDeep) {
+                out.startTag(name, tag.attributes);
+                if (name != "script")
+                    out.rawText(html.substr(i, stop - i));
+                out.endTag(name);
+            }
+            Tag endTag;
+            const size_t past = stop < html.size() ? readTag(html, stop + 2, endTag) : stop;
+            if (past == std::string_view::npos)
+                break;
+            i = past;
             continue;
         }
         if (closesNamesake(name)) {
             for (size_t k = open.size(); k-- > 0;) {
                 if (open[k] == name) {
-                    open.resize(k);
+                    closeFrom(open, k);
                     break;
                 }
                 if (isBoundary(open[k]))
                     break;
             }
         }
-        const bool tooDeep = open.size() >= maxDepth;
-        if (tooDeep) {
+        if (open.size() >= maxDepth) {
             dropped.push_back(name);
         } else {
             open.push_back(name);
-            out.append(emitted);
-        }
-        if (isRawText(name)) {
-            // Raw text runs to its end tag, which then closes the element; a
-            // dropped element's raw text goes with it.
-            const size_t close = findCaseless(html, "</" + name, i);
-            const size_t stop = close == std::string_view::npos ? html.size() : close;
-            if (!tooDeep)
-                out.append(html.substr(i, stop - i));
-            i = stop;
+            out.startTag(name, tag.attributes);
         }
     }
-    return out;
+    return out.take();
 }

@@ -4,13 +4,18 @@
 #include <string>
 #include <string_view>
 
-// The HTML parser and layout recurse once per nesting level, so a hostile
-// page of 100,000 nested tags would overflow the stack. Before parsing, start
-// tags deeper than maxDepth are dropped (with their end tags); their text
-// stays. Comments, doctype, raw-text elements (script, style, textarea,
-// title) and void elements are recognised so the depth is counted as the
-// parser will see it; elements that close implicitly (p, li, td, ...) close
-// their open namesake. Table cells' spans are clamped (WebTableSpans.h).
+// The HTML parser and layout recurse once per nesting level, and the parser
+// takes time growing with the square of the depth, so a hostile page of
+// 100,000 nested tags would overflow the stack or hold the page for minutes.
+// Before parsing, in time linear in its length, the markup is tokenized as
+// the HTML tokenizer reads it and written out again in a plain form (see
+// WebMarkupWriter.h): start tags deeper than maxDepth are dropped (with their
+// end tags), their text stays. Comments and script contents go; the
+// contents of style, title, textarea and the like pass as they are, up to
+// their end tag. Void elements add no depth; elements that close implicitly
+// (p, li, td, ...) close their open namesake. The parser's tree may still
+// differ by the elements it implies (tbody, tr, reopened formatting): the
+// exact limits are applied to that tree (WebMarkupLimits.h).
 std::string WebLimitMarkupDepth(std::string_view html, size_t maxDepth);
 
 inline constexpr size_t kWebMaximumMarkupDepth = 256;

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "Dispatch/DispatchQueue.h"
 #include "Dispatch/DispatchSemaphore.h"
 #include "Foundation/NSLog.h"
 #include "Net/NSURLError.h"
@@ -66,7 +67,14 @@ std::optional<std::string> fetch(const NSURL& url, NSError* errorOut) {
             done->signal();
         });
     task->resume();
-    done->wait();
+    // A fetch of a page being laid out as the program ends stops at once.
+    while (!done->wait(0.1)) {
+        if (DispatchQueue::isEnding()) {
+            task->cancel();
+            done->wait();
+            break;
+        }
+    }
     if (failure) {
         NSLogWithLevel(NSLogLevel::Warning, "UIWebView: could not load %s: %s",
                        url.absoluteString().c_str(), failure->localizedDescription().c_str());

@@ -1,12 +1,14 @@
 #pragma once
 
-#include <string>
+#include <cstddef>
 #include <string_view>
 
 // litehtml 0.6 frees memory it does not own when a cell spans a negative
-// number of rows, and allocates per spanned row: the rowspan and colspan of
-// a td or th start tag are clamped to 1 ... kWebMaximumTableSpan (what is no
-// number becomes 1), as browsers treat them.
-std::string WebClampTableSpans(std::string_view tag);
+// number of rows, and allocates per cell of a table's grid: a rowspan or
+// colspan is read as browsers do (what is no number becomes 1) and clamped
+// to 1 ... kWebMaximumTableSpan; a table's grid is at most as many columns
+// wide and holds at most kWebMaximumTableCells cells.
+long WebClampedTableSpan(std::string_view value);
 
 inline constexpr long kWebMaximumTableSpan = 1000;
+inline constexpr size_t kWebMaximumTableCells = size_t{1} << 17;

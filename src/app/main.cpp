@@ -16,6 +16,7 @@
 #include "CoreLocation/CLGpsdLocationSource.h"
 #include "CoreLocation/CLLocationManager.h"
 #include "CoreLocation/CLNoLocationSource.h"
+#include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
 #include "Host/HostApplication.h"
@@ -267,5 +268,8 @@ int main(int argc, char** argv) {
     }
     const int status = HostApplicationMain(
         argc, argv, [headless](const auto& arguments) { return launch(arguments, headless); });
+    // Background work (tile pre-fill, page layout, image fetches) stops
+    // before the exit handlers tear down the fonts and stores it uses.
+    DispatchQueue::endBackgroundWork();
     return linkForwarded ? 0 : status;
 }

@@ -183,6 +183,8 @@ class PrefillRun : public std::enable_shared_from_this<PrefillRun> {
                         stop = report(total > 0 ? float(count) / total : 1.0f, false);
                     }
                     countPosition();
+                    // The program's end stops the pre-fill between tiles.
+                    stop = stop || DispatchQueue::isEnding();
                     if (stop)
                         break;
                 }
@@ -191,11 +193,13 @@ class PrefillRun : public std::enable_shared_from_this<PrefillRun> {
             if (stop)
                 break;
         }
+        NSNotificationCenter::defaultCenter()->removeObserver(memoryWarnings_);
+        if (DispatchQueue::isEnding())
+            return;
         if (stop)
             report(total > 0 ? float(count) / total : 1.0f, true);
         else
             report(1.0f, true);
-        NSNotificationCenter::defaultCenter()->removeObserver(memoryWarnings_);
         if (completion_)
             callerQueue_->sync([this] { completion_(); });
     }

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 #include "Dispatch/DispatchQueue.h"
 #include "Dispatch/DispatchSemaphore.h"
@@ -40,7 +42,46 @@ void exitWithWorkInFlight() {
     std::exit(0);
 }
 
+// What exit tears down that a block uses, like the fonts: made after the
+// first queue, so exit destroys it before its own end of the queues.
+struct Torn {
+    std::vector<int> values = std::vector<int>(64, 1);
+    ~Torn() { gone = true; }
+    static inline std::atomic<bool> gone{false};
+};
+
+// A block that would run for seconds is in flight when the program ends.
+void endMidWork() {
+    auto started = std::make_shared<DispatchSemaphore>(0);
+    DispatchQueue::global()->async([] {});
+    static Torn torn;
+    DispatchQueue::global()->async([started] {
+        started->signal();
+        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        long sum = 0;
+        while (std::chrono::steady_clock::now() < until) {
+            if (Torn::gone) {
+                std::fputs("used after the exit handlers\n", stderr);
+                std::_Exit(3);
+            }
+            if (DispatchQueue::isEnding())
+                break;
+            sum += torn.values[0];
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        std::fprintf(stderr, "block stopped after %s\n", sum > 0 ? "work" : "nothing");
+    });
+    started->wait();
+    DispatchQueue::endBackgroundWork();
+    std::exit(0);
+}
+
 }  // namespace
+
+TEST(DispatchShutdownDeathTest, TheProgramsEndStopsRunningBlocksBeforeTheExitHandlers) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(endMidWork(), testing::ExitedWithCode(0), "block stopped after work");
+}
 
 TEST(DispatchShutdownDeathTest, ExitDropsPendingBlocksAndAwaitsRunningOnes) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");

@@ -114,6 +114,24 @@ TEST_F(UIControlTest, AlertViewReportsTheTappedButtonAndGoesAway) {
                                         "willDismiss", "didDismiss"}));
 }
 
+// A message from outside may be a megabyte (a version string of a store
+// answer): the alert shows its start and stays on the screen, buttons and all.
+TEST_F(UIControlTest, AlertWithAHugeMessageStaysOnTheScreen) {
+    std::string message;
+    while (message.size() < (size_t{1} << 20))
+        message += "1.0.0-beta ";
+    auto alert = std::make_shared<UIAlertView>("Update available", message,
+                                               std::weak_ptr<UIAlertViewDelegate>(), "Ignore",
+                                               std::vector<std::string>{"Remind me", "Show"});
+    alert->show();
+    window->layoutIfNeeded();
+    for (const auto& button : alert->buttons()) {
+        const CGRect frame = button->convertRectToView(button->bounds(), nullptr);
+        EXPECT_TRUE(CGRectContainsRect(window->bounds(), frame));
+    }
+    alert->dismissWithClickedButtonIndexAnimated(0, false);
+}
+
 TEST_F(UIControlTest, ButtonTitlesUseTheRoomTheirInsetsLeave) {
     auto button = UIButton::buttonWithType(UIButtonTypeSystem);
     button->setTitleForState(std::string("Download Wikipedia articles"), UIControlStateNormal);

@@ -6,6 +6,7 @@
 #include "Net/NSURLError.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIScrollView.h"
+#include "UIKit/WebDocumentContainer.h"
 #include "WebViewTestSupport.h"
 #include "platform/Foundation/RecordedLaunches.h"
 
@@ -182,6 +183,66 @@ TEST_F(UIWebViewTest, HostilePagesLoadWithoutHarm) {
     EXPECT_EQ(delegate->finished, 4);
     EXPECT_GT(webView->contentHeight(), 0);
     window->renderImage(1);
+}
+
+// A page that crashed the layout library in 43 bytes: the tokenizer that
+// limits markup once read "<:" as a tag and let the table through unclamped.
+TEST_F(UIWebViewTest, TablesTheParserFindsAreBoundedToo) {
+    loadInPackage("<:\"<table><td rowspan=-1><tr><td rowspan=9>");
+    EXPECT_EQ(delegate->finished, 1);
+    window->renderImage(1);
+}
+
+// Style sheets import each other once, only so deep, and only from the
+// page's folder or host: each sheet of a chain gives one box its height.
+TEST_F(UIWebViewTest, StyleImportsAreBounded) {
+    const auto folder = std::filesystem::path(testing::TempDir()) / "imports";
+    std::filesystem::create_directories(folder);
+    auto write = [&](const std::string& name, const std::string& text) {
+        std::ofstream(folder / name) << text;
+    };
+    std::string boxes = "<body style=\"margin:0\">";
+    for (int i = 1; i <= 12; ++i) {
+        write("chain" + std::to_string(i) + ".css", "@import \"chain" + std::to_string(i + 1) +
+                                                        ".css\"; #d" + std::to_string(i) +
+                                                        " { height: 10px }");
+        boxes += "<div id=\"d" + std::to_string(i) + "\"></div>";
+    }
+    write("self.css", "@import \"self.css\"; @import url(self.css); #s { height: 100px }");
+    write("a.css", "@import \"b.css\"; #a { height: 1000px }");
+    write("b.css", "@import \"a.css\"; #b { height: 1000px }");
+    const NSURL base = *NSURL::URLWithString("file://" + folder.string() + "/page.html");
+    auto load = [&](const std::string& html, const NSURL& url) {
+        const int before = delegate->finished + delegate->failed;
+        webView->loadHTMLStringBaseURL(html, url);
+        ASSERT_TRUE(delegate->waitForLoads(before + 1));
+    };
+    load("<link rel=\"stylesheet\" href=\"chain1.css\">" + boxes, base);
+    EXPECT_EQ(webView->contentHeight(), 10 * WebDocumentContainer::kMaximumImportDepth);
+    load(
+        "<link rel=\"stylesheet\" href=\"self.css\"><style>@import \"a.css\";</style>"
+        "<body style=\"margin:0\"><div id=s></div><div id=a></div><div id=b></div>",
+        base);
+    EXPECT_EQ(webView->contentHeight(), 2100);
+    // A text zoom parses the page anew: its styles hold again.
+    webView->setTextZoom(1.5);
+    EXPECT_EQ(webView->contentHeight(), 2100);
+
+    // An online page takes style sheets from its own host only.
+    LocalHTTPServer server;
+    std::vector<std::string> served;
+    server.server().Get(R"(/.*\.css)",
+                        [&](const httplib::Request& request, httplib::Response& response) {
+                            served.push_back(request.path);
+                            response.set_content("#x { height: 10px }", "text/css");
+                        });
+    server.start();
+    const std::string other = server.url("/other.css");
+    const std::string elsewhere = "http://localhost" + other.substr(other.rfind(':'));
+    load("<link rel=\"stylesheet\" href=\"/own.css\"><style>@import \"" + elsewhere +
+             "\";</style><div id=x></div>",
+         *NSURL::URLWithString(server.url("/page")));
+    EXPECT_EQ(served, std::vector<std::string>{"/own.css"});
 }
 
 TEST_F(UIWebViewTest, MissingFileFailsTheLoad) {
