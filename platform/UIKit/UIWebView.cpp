@@ -171,6 +171,9 @@ void UIWebView::finish(uint64_t generation, std::shared_ptr<WebDocument> documen
         return;
     loading_ = false;
     documentView_->setDocument(std::move(document));
+    // The view may have changed its width (a turn) while the page was made:
+    // the page takes the width it has now.
+    layoutSubviews();
     scrollView_->setContentOffset(scrollView_->minimumContentOffset());
     updateContentSize();
     if (request_ && request_->URL().fragment())
