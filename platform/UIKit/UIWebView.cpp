@@ -72,6 +72,8 @@ void UIWebView::attachSubviews() const {
     if (attached_ || weak_from_this().expired())
         return;
     attached_ = true;
+    // The view may have changed its size since the scroll view was made.
+    scrollView_->setFrame(bounds());
     const_cast<UIWebView*>(this)->addSubview(scrollView_);
 }
 

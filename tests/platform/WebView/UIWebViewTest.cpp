@@ -283,3 +283,11 @@ TEST_F(UIWebViewTest, APageMadeWhileTheViewTurnedTakesTheWidthTheViewHasWhenItAr
     webView->layoutIfNeeded();
     EXPECT_GT(webView->contentHeight(), turned * 1.4);
 }
+
+TEST_F(UIWebViewTest, AViewResizedBeforeItShowsScrollsOverItsWholeSize) {
+    // Made upright, turned before it goes on screen.
+    auto turned = std::make_shared<UIWebView>(CGRect{0, 0, 320, 480});
+    turned->setFrame(CGRectMake(0, 0, 568, 320));
+    window->addSubview(turned);
+    EXPECT_EQ(turned->scrollView()->UIView::frame(), CGRectMake(0, 0, 568, 320));
+}
