@@ -2,11 +2,42 @@
 
 #include "UIKit/UIButton.h"
 #include "UIKit/UIFont.h"
+#include "UIKit/UIGraphics.h"
+#include "UIKit/UIImage.h"
+#include "UIKit/UIScreen.h"
 
 namespace {
 
 UIFontRef titleFont(bool bold) {
     return bold ? UIFont::boldSystemFontOfSize(17) : UIFont::systemFontOfSize(17);
+}
+
+// The system's share icon: an arrow rising out of an open box, drawn in
+// the button's tint colour.
+UIImageRef shareImage() {
+    constexpr CGSize kSize{22, 28};
+    UIGraphicsBeginImageContextWithOptions(kSize, false, UIScreen::mainScreen()->scale());
+    CGContext& c = *UIGraphicsGetCurrentContext();
+    c.setStrokeColorWithColor(UIColor::blackColor().CGColor());
+    c.setLineWidth(1.5);
+    c.setLineCap(kCGLineCapRound);
+    c.setLineJoin(kCGLineJoinRound);
+    c.beginPath();
+    c.moveToPoint(8, 10);
+    c.addLineToPoint(3, 10);
+    c.addLineToPoint(3, 26.5);
+    c.addLineToPoint(19, 26.5);
+    c.addLineToPoint(19, 10);
+    c.addLineToPoint(14, 10);
+    c.moveToPoint(11, 18);
+    c.addLineToPoint(11, 2);
+    c.moveToPoint(7, 6);
+    c.addLineToPoint(11, 2);
+    c.addLineToPoint(15, 6);
+    c.strokePath();
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return image ? image->imageWithRenderingMode(UIImageRenderingMode::AlwaysTemplate) : nullptr;
 }
 
 }  // namespace
@@ -39,7 +70,8 @@ UIBarButtonItem::UIBarButtonItem(UIBarButtonSystemItem item, Action action)
         case UIBarButtonSystemItemAdd:
             title_ = "+";
             break;
-        // The symbol items show a glyph the system fonts have.
+        // Symbol items show a glyph the system fonts have, the share item
+        // an icon of its own.
         case UIBarButtonSystemItemRefresh:
             title_ = "\u21BB";
             break;
@@ -62,7 +94,8 @@ UIBarButtonItem::UIBarButtonItem(UIBarButtonSystemItem item, Action action)
             title_ = "\u21A9";
             break;
         case UIBarButtonSystemItemAction:
-            title_ = "\u21EA";
+            title_ = "Share";
+            image_ = shareImage();
             break;
         case UIBarButtonSystemItemCompose:
             title_ = "\u270E";

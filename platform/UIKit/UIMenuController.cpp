@@ -117,6 +117,18 @@ void UIMenuController::hide() {
         UIMenuControllerDidHideMenuNotification, this);
 }
 
+void UIMenuController::touchBeganOnView(const std::shared_ptr<UIView>& view) {
+    if (bubble_ && !(view && view->isDescendantOfView(bubble_.get()))) {
+        hide();
+    }
+}
+
+void UIMenuController::viewLeftWindow(const UIView& view) {
+    if (bubble_ && targetView_.lock().get() == &view) {
+        hide();
+    }
+}
+
 void UIMenuController::perform(UIEditAction action) {
     // The bubble goes first: the button's action runs while it is tracked.
     auto keep = bubble_;

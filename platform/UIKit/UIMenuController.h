@@ -15,7 +15,8 @@ inline constexpr const char* UIMenuControllerDidHideMenuNotification =
 // The editing menu: a dark bubble above (or below) a target rectangle with
 // one button per standard editing action the first responder can perform
 // now (canPerformAction). A button performs its action on the first
-// responder and hides the bubble. Main thread.
+// responder and hides the bubble; so does a touch anywhere else, and the
+// target view leaving the screen (its screen closed). Main thread.
 class UIMenuController {
   public:
     static std::shared_ptr<UIMenuController> sharedMenuController();
@@ -27,6 +28,11 @@ class UIMenuController {
     void setMenuVisibleAnimated(bool visible, bool animated);
     // Rebuilds the buttons after the responder's abilities changed.
     void update();
+
+    // Told by the window of each touch that begins, with the view it hit.
+    void touchBeganOnView(const std::shared_ptr<UIView>& view);
+    // Told by a view that leaves its window.
+    void viewLeftWindow(const UIView& view);
 
     // The bubble while visible (tests).
     const std::shared_ptr<UIView>& menuView() const { return bubble_; }

@@ -150,14 +150,31 @@ std::shared_ptr<UIView> UINavigationBar::backButton() {
     }
     std::weak_ptr<UINavigationBar> weakSelf =
         std::static_pointer_cast<UINavigationBar>(shared_from_this());
-    auto button = UIBarButtonItem::makeButton("\u2039 " + title, false, [weakSelf] {
+    auto button = UIBarButtonItem::makeButton(std::nullopt, false, [weakSelf] {
         if (auto self = weakSelf.lock()) {
             self->tapBackButton();
         }
     });
-    // Read (and found by scenarios) as its title, without the chevron.
-    button->setAccessibilityLabel(title);
+    backForms_.clear();
+    for (const std::string& words : {title, std::string("Back"), std::string()}) {
+        const std::string shown = words.empty() ? "\u2039" : "\u2039 " + words;
+        button->setTitleForState(shown, UIControlStateNormal);
+        button->sizeToFit();
+        // Read (and found by scenarios) as its words, without the chevron.
+        backForms_.push_back({shown, words.empty() ? "Back" : words, button->frame().size.width});
+    }
+    showBackForm(*button, 0);
+    button->sizeToFit();
     return button;
+}
+
+void UINavigationBar::showBackForm(UIButton& button, size_t form) {
+    backForm_ = form;
+    const BackForm& shown = backForms_[form];
+    if (button.titleForState(UIControlStateNormal) != std::optional<std::string>(shown.title)) {
+        button.setTitleForState(shown.title, UIControlStateNormal);
+        button.setAccessibilityLabel(shown.label);
+    }
 }
 
 UIColor UINavigationBar::titleColor() const {
@@ -197,17 +214,26 @@ void UINavigationBar::layoutSubviews() {
     const int gaps =
         titleView_ ? int(bool(leftView_)) + int(bool(rightView_)) : int(leftView_ && rightView_);
     CGFloat over = left + right + title + gaps * kGap - (b.size.width - 2 * kMargin);
-    // Without room the parts give some up, each down to a floor, in this
-    // order: the back button repeats the title of the screen below, the
-    // title matters more, the buttons are what the user acts on.
+    // The back button repeats the title of the screen below: it gives way
+    // first, in whole words.
+    if (leftIsBackButton_ && !backForms_.empty()) {
+        over += backForms_[0].width - left;
+        left = backForms_[0].width;
+        size_t form = 0;
+        while (form + 1 < backForms_.size() && over - (left - backForms_[form].width) > 0) {
+            ++form;
+        }
+        over -= left - backForms_[form].width;
+        left = backForms_[form].width;
+        showBackForm(static_cast<UIButton&>(*leftView_), form);
+    }
+    // Then the parts give some up, each down to a floor: the title matters
+    // more, the buttons are what the user acts on.
     auto shorten = [&over](CGFloat& width, CGFloat floor) {
         const CGFloat by = std::clamp<CGFloat>(over, 0, std::max<CGFloat>(0, width - floor));
         width -= by;
         over -= by;
     };
-    if (leftIsBackButton_) {
-        shorten(left, b.size.width / 4);
-    }
     shorten(title, b.size.width / 3);
     shorten(left, b.size.width / 4);
     shorten(right, b.size.width / 4);

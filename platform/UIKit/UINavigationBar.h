@@ -10,6 +10,7 @@
 #include "UIKit/UIView.h"
 
 class UIBarButtonItem;
+class UIButton;
 class UILabel;
 class UINavigationBar;
 class UINavigationItem;
@@ -26,8 +27,11 @@ class UINavigationBarDelegate {
 // view) between its left and right buttons; without a left button, a back
 // button titled after the item below pops the top item. Buttons take the
 // bar's tint colour, the background its bar tint colour or style. Each part
-// keeps its own width while the bar has room; when it has not, the back
-// button shortens first, then the title, then the buttons.
+// keeps its own width while the bar has room. When it has not, long titles
+// shorten by one rule: the back button first says "Back" instead of the
+// title below, then shows its chevron alone; then the title gives up its
+// end (down to a third of the bar), then the buttons. Words are never cut
+// in the back button, so it never shows a few letters of a title.
 class UINavigationBar : public UIView {
   public:
     static constexpr CGFloat kHeight = 44;
@@ -80,6 +84,7 @@ class UINavigationBar : public UIView {
 
     void rebuild();
     std::shared_ptr<UIView> backButton();
+    void showBackForm(UIButton& button, size_t form);
     UIColor titleColor() const;
 
     UIBarStyle barStyle_ = UIBarStyleDefault;
@@ -92,6 +97,15 @@ class UINavigationBar : public UIView {
     std::shared_ptr<UIView> titleView_;
     std::shared_ptr<UILabel> titleLabel_;
     bool leftIsBackButton_ = false;
+    // The back button's forms from the longest, with their widths; the
+    // one shown is chosen at each layout.
+    struct BackForm {
+        std::string title;
+        std::string label;
+        CGFloat width;
+    };
+    std::vector<BackForm> backForms_;
+    size_t backForm_ = 0;
     Part left_;
     Part right_;
     Part title_;

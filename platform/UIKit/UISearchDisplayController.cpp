@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "Foundation/NSNotificationCenter.h"
+#include "UIKit/UIFont.h"
 #include "UIKit/UIKeyboard.h"
+#include "UIKit/UILabel.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UITapGestureRecognizer.h"
 #include "UIKit/UIViewController.h"
@@ -41,9 +43,68 @@ UISearchDisplayController::~UISearchDisplayController() {
     }
 }
 
+namespace {
+
+// The results table: says so in its background when a search found nothing,
+// however the rows came (a reload of its own or one the data source asked for).
+class UISearchResultsTableView : public UITableView {
+  public:
+    UISearchResultsTableView() : UITableView(CGRectZero, UITableViewStylePlain) {}
+
+    void setNoResultsText(const std::string& text) {
+        if (!label_) {
+            auto background = std::make_shared<UIView>(CGRectZero);
+            label_ = std::make_shared<UILabel>(CGRectMake(0, kTextTop, 0, kTextHeight));
+            label_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+            label_->setTextAlignment(NSTextAlignmentCenter);
+            label_->setTextColor(UIColor::grayColor());
+            label_->setFont(UIFont::boldSystemFontOfSize(kTextSize));
+            label_->setHidden(true);
+            background->addSubview(label_);
+            setBackgroundView(background);
+        }
+        label_->setText(text);
+        setNeedsLayout();
+    }
+    const std::shared_ptr<UILabel>& noResultsLabel() const { return label_; }
+
+    void layoutSubviews() override {
+        UITableView::layoutSubviews();
+        if (!label_)
+            return;
+        bool empty = true;
+        for (long section = 0; empty && section < numberOfSections(); ++section)
+            empty = numberOfRowsInSection(section) == 0;
+        CGRect frame = label_->frame();
+        frame.size.width = bounds().size.width;
+        label_->setFrame(frame);
+        label_->setHidden(!empty || label_->text().empty());
+    }
+
+  private:
+    static constexpr CGFloat kTextTop = 44;
+    static constexpr CGFloat kTextHeight = 44;
+    static constexpr CGFloat kTextSize = 17;
+    std::shared_ptr<UILabel> label_;
+};
+
+}  // namespace
+
+void UISearchDisplayController::setNoResultsText(const std::string& text) {
+    noResultsText_ = text;
+    if (table_)
+        static_cast<UISearchResultsTableView&>(*table_).setNoResultsText(text);
+}
+
+std::shared_ptr<UILabel> UISearchDisplayController::noResultsLabel() const {
+    return table_ ? static_cast<UISearchResultsTableView&>(*table_).noResultsLabel() : nullptr;
+}
+
 const std::shared_ptr<UITableView>& UISearchDisplayController::searchResultsTableView() {
     if (!table_) {
-        table_ = std::make_shared<UITableView>(CGRectZero, UITableViewStylePlain);
+        auto table = std::make_shared<UISearchResultsTableView>();
+        table->setNoResultsText(noResultsText_);
+        table_ = table;
         table_->setDataSource(dataSource_);
         table_->setDelegate(tableDelegate_);
         if (auto delegate = delegate_.lock()) {

@@ -7,6 +7,7 @@
 
 class NSNotificationObserver;
 class UISearchDisplayController;
+class UILabel;
 class UITableView;
 class UITableViewDataSource;
 class UITableViewDelegate;
@@ -62,6 +63,13 @@ class UISearchDisplayController : public UISearchBarDelegate,
     void setActive(bool active) { setActiveAnimated(active, false); }
     void setActiveAnimated(bool active, bool animated);
 
+    // What the results table says when a search finds nothing ("No
+    // Results" unless the application says otherwise).
+    const std::string& noResultsText() const { return noResultsText_; }
+    void setNoResultsText(const std::string& text);
+    // The label that says it; nullptr before the table is made (tests).
+    std::shared_ptr<UILabel> noResultsLabel() const;
+
     // The dimming view while active (tests).
     const std::shared_ptr<UIView>& dimmingView() const { return dimmingView_; }
 
@@ -88,6 +96,7 @@ class UISearchDisplayController : public UISearchBarDelegate,
     std::shared_ptr<UIView> dimmingView_;
     std::shared_ptr<NSNotificationObserver> keyboardObserver_;
     std::shared_ptr<NSNotificationObserver> hideObserver_;
+    std::string noResultsText_ = "No Results";
     bool active_ = false;
     bool tableShown_ = false;
 };

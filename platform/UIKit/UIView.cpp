@@ -6,6 +6,7 @@
 #include "Foundation/NSLog.h"
 #include "UIKit/UIGestureRecognizer.h"
 #include "UIKit/UIGraphics.h"
+#include "UIKit/UIMenuController.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIViewController.h"
 #include "UIKit/UIWindow.h"
@@ -299,6 +300,10 @@ void UIView::moveToWindow(const std::shared_ptr<UIWindow>& window) {
     // A responder leaving the screen cannot keep the keyboard's focus.
     if (!window && isFirstResponder()) {
         resignFirstResponder();
+    }
+    // Nor can the editing menu point at it.
+    if (!window) {
+        UIMenuController::sharedMenuController()->viewLeftWindow(*this);
     }
     for (const auto& view : subviews_) {
         view->willMoveToWindow(window);

@@ -72,6 +72,8 @@ void UIWebView::attachSubviews() const {
     if (attached_ || weak_from_this().expired())
         return;
     attached_ = true;
+    // The view may have changed its size since the scroll view was made.
+    scrollView_->setFrame(bounds());
     const_cast<UIWebView*>(this)->addSubview(scrollView_);
 }
 
@@ -171,6 +173,9 @@ void UIWebView::finish(uint64_t generation, std::shared_ptr<WebDocument> documen
         return;
     loading_ = false;
     documentView_->setDocument(std::move(document));
+    // The view may have changed its width (a turn) while the page was made:
+    // the page takes the width it has now.
+    layoutSubviews();
     scrollView_->setContentOffset(scrollView_->minimumContentOffset());
     updateContentSize();
     if (request_ && request_->URL().fragment())

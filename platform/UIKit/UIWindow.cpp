@@ -5,6 +5,7 @@
 #include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIGestureRecognizer.h"
+#include "UIKit/UIMenuController.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIViewController.h"
 
@@ -115,6 +116,7 @@ void UIWindow::sendEvent(UIEvent& event) {
                 touch->setWindow(self);
                 std::shared_ptr<UIView> hit = hitTest(touch->windowLocation(), &event);
                 touch->setView(hit);
+                UIMenuController::sharedMenuController()->touchBeganOnView(hit);
                 std::vector<std::weak_ptr<UIGestureRecognizer>> recognizers;
                 for (std::shared_ptr<UIView> v = hit; v; v = v->superview()) {
                     for (const auto& r : v->gestureRecognizers()) {

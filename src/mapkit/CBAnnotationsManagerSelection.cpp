@@ -14,6 +14,9 @@
 
 namespace {
 
+// Room between a callout and the side a screen covers.
+constexpr CGFloat kCalloutEdgeGap = 8;
+
 double distanceToHotSpot(const CBAnnotationView& view, CGPoint p) {
     CGPoint c = view.center();
     CGPoint h = view.hotSpotOffset();
@@ -203,8 +206,17 @@ void CBAnnotationsManager::updatePositionOfCalloutView() {
     CGFloat h = calloutView_->bounds().size.height;
     if (w < 1 || h < 1)
         return;
-    CGFloat left = x - 20;
-    CGFloat right = (W - x) - 20;
+    const UIEdgeInsets keep = map->calloutEdgeInsets();
+    // Beside a covered side a callout is no wider than the room left: its
+    // texts end in an ellipsis rather than under the cover or the edge.
+    const CGFloat room = W - keep.left - keep.right - 2 * kCalloutEdgeGap;
+    if ((keep.left > 0 || keep.right > 0) && room > 0 && w > room) {
+        calloutView_->setBounds(CGRectMake(0, 0, room, h));
+        calloutView_->setNeedsLayout();
+        w = room;
+    }
+    CGFloat left = x - 20 - keep.left;
+    CGFloat right = (W - x) - 20 - keep.right;
     CGFloat anchorX = 0.5;
     if (w / 2 > left)
         anchorX = left / w;
@@ -223,6 +235,21 @@ void CBAnnotationsManager::updatePositionOfCalloutView() {
         calloutView_->setNeedsLayout();
     }
     calloutView_->setCenter(view->center());
+    // Beside a covered side the map moves until the callout lies clear of
+    // it and of the other edge; a callout wider than the room keeps its
+    // right end, where its button is, in the clear.
+    if (keep.left <= 0 && keep.right <= 0)
+        return;
+    const CGFloat overRight = x + (1 - anchor.x) * w - (W - keep.right - kCalloutEdgeGap);
+    const CGFloat overLeft = keep.left + kCalloutEdgeGap - (x - anchor.x * w);
+    const CGFloat shift = overRight > 0                               ? overRight
+                          : overLeft > 0 && overLeft + overRight <= 0 ? -overLeft
+                                                                      : 0;
+    if (shift > 0.5 || shift < -0.5) {
+        CGPoint offset = map->contentOffset();
+        offset.x += shift;
+        map->setContentOffset(offset);
+    }
 }
 
 std::shared_ptr<CBMapMagnifier> CBAnnotationsManager::loadMagnifier() {

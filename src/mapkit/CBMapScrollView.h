@@ -326,6 +326,10 @@ class CBMapScrollView : public UIScrollView,
     void setMapScaleAtTop(bool flag) { mapScaleAtTop_ = flag; }
     void setOrnamentationFramePreloadInset(const UIEdgeInsets& insets);
     void reloadOrnamentationFrameData();
+    // The room at the sides that a screen covers with controls of its own:
+    // a callout stays clear of it, the map moving aside when a pin lies there.
+    const UIEdgeInsets& calloutEdgeInsets() const { return calloutEdgeInsets_; }
+    void setCalloutEdgeInsets(const UIEdgeInsets& insets) { calloutEdgeInsets_ = insets; }
     const std::shared_ptr<CBMapOrnamentationFrameManager>& ornamentationFrameManager() const {
         return ornamentationFrameManager_;
     }
@@ -410,6 +414,7 @@ class CBMapScrollView : public UIScrollView,
     float originalHeight_ = 0;
     float originalWidth_ = 0;
     std::shared_ptr<CBMapOrnamentationFrameManager> ornamentationFrameManager_;
+    UIEdgeInsets calloutEdgeInsets_{};
     std::shared_ptr<UIView> mapContainerView_;
     std::shared_ptr<CALayer> mapBackgroundLayer_;
     std::shared_ptr<CBGeoDataManager> dataManager_;

@@ -106,9 +106,11 @@ void CBBookmarkEditorVC::viewDidLoad() {
 
 void CBBookmarkEditorVC::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
-    if (editingDescription_)
+    if (editingDescription_) {
         textView_->becomeFirstResponder();
-    else
+        // A long note is read from its start, the caret before its first word.
+        textView_->setSelectedRange({0, 0});
+    } else
         textField_->becomeFirstResponder();
     CBPlaceScreenHideToolbar(*this, animated);
 }

@@ -1,5 +1,8 @@
 #include "places/CBBookmarksTableVC.h"
 
+#include <algorithm>
+#include <limits>
+
 #include "CBGeoData/CBGeoAddress.h"
 #include "CBGeoData/CBGeoObject+BookmarkAdditions.h"
 #include "CBGeoData/CBGeoObject.h"
@@ -36,6 +39,7 @@ constexpr size_t kFetchBatchSize = 20;
 constexpr CGFloat kAccessoryWidth = 50;
 constexpr CGFloat kAccessoryHeight = 44;
 constexpr CGFloat kInstructionsMargin = 20;
+constexpr CGFloat kInstructionsGap = 10;
 }  // namespace
 
 CBBookmarksTableVC::CBBookmarksTableVC(std::shared_ptr<CBBookmarksManager> manager,
@@ -163,6 +167,26 @@ void CBBookmarksTableVC::viewWillDisappear(bool animated) {
 bool CBBookmarksTableVC::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
     return CBPlaceScreenRotatesToOrientation(orientation);
+}
+
+void CBBookmarksTableVC::viewDidLayoutSubviews() {
+    CBViewControllerWithMapSortBar::viewDidLayoutSubviews();
+    if (!showsInstructions())
+        return;
+    const CGRect bounds = noBookmarksInstructionsView_->bounds();
+    const CGFloat width = bounds.size.width - 2 * kInstructionsMargin;
+    const CGFloat top =
+        noBookmarkInstructionsLabelTop_->sizeThatFits({width, std::numeric_limits<CGFloat>::max()})
+            .height;
+    const CGFloat bottom = noBookmarkInstructionsLabelBottom_
+                               ->sizeThatFits({width, std::numeric_limits<CGFloat>::max()})
+                               .height;
+    // A third of the free room above the text, two thirds below.
+    const CGFloat free = bounds.size.height - top - kInstructionsGap - bottom;
+    const CGFloat y = std::max(kInstructionsMargin, free / 3);
+    noBookmarkInstructionsLabelTop_->setFrame(CGRectMake(kInstructionsMargin, y, width, top));
+    noBookmarkInstructionsLabelBottom_->setFrame(
+        CGRectMake(kInstructionsMargin, y + top + kInstructionsGap, width, bottom));
 }
 
 bool CBBookmarksTableVC::showsInstructions() const {

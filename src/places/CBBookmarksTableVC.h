@@ -85,6 +85,8 @@ class CBBookmarksTableVC : public CBViewControllerWithMapSortBar,
     void loadView() override;
     void viewDidLoad() override;
     void viewWillAppear(bool animated) override;
+    // The help text stands in the room the screen has, upright or turned.
+    void viewDidLayoutSubviews() override;
     void viewWillDisappear(bool animated) override;
     bool shouldAutorotateToInterfaceOrientation(UIInterfaceOrientation orientation) const override;
 

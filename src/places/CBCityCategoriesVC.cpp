@@ -4,11 +4,14 @@
 #include "Foundation/NSBundle.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIDevice.h"
+#include "UIKit/UIGraphics.h"
+#include "UIKit/UIImage.h"
 #include "UIKit/UIImageView.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationBar.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
+#include "UIKit/UIScreen.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/VADMaskedIconView.h"
 #include "places/CBCellLabelWithBubble.h"
@@ -74,22 +77,42 @@ std::shared_ptr<UITableViewCell> CBCityCategoriesVC::tableViewCellForRowAtIndexP
     const CBCityGuideRow* row = contentForRowAtIndexPath(indexPath.section);
     cell->setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
     cell->textLabel()->setText(row ? row->title : "");
-    std::shared_ptr<UIImage> image;
-    std::shared_ptr<UIImage> highlighted;
-    if (row && row->icon) {
-        if (supportsMaskedIconsForImageWithName(*row->icon)) {
-            auto icon = VADMaskedIconView::iconWithImageNamed(*row->icon + ".png");
-            icon->setTrait(*VADStyleTrait::iconTraitWithColor(view()->tintColor()));
-            image = icon->renderImage();
-            highlighted = icon->renderHighlightedImage();
-        } else {
-            image = UIImage::imageNamed(*row->icon);
-        }
-    }
-    cell->imageView()->setImage(image);
-    cell->imageView()->setHighlightedImage(highlighted);
+    const RowIcon icon = iconOfRow(row);
+    cell->imageView()->setImage(icon.image);
+    cell->imageView()->setHighlightedImage(icon.highlighted);
     cell->detailTextLabel()->setText(std::to_string(counterForRowAtIndexPath(indexPath.section)));
     return cell;
+}
+
+CBCityCategoriesVC::RowIcon CBCityCategoriesVC::drawnIcon(const std::string& name) {
+    if (!supportsMaskedIconsForImageWithName(name))
+        return {UIImage::imageNamed(name), nullptr};
+    auto icon = VADMaskedIconView::iconWithImageNamed(name + ".png");
+    icon->setTrait(*VADStyleTrait::iconTraitWithColor(view()->tintColor()));
+    return {icon->renderImage(), icon->renderHighlightedImage()};
+}
+
+CBCityCategoriesVC::RowIcon CBCityCategoriesVC::iconOfRow(const CBCityGuideRow* row) {
+    RowIcon icon;
+    if (row && row->icon)
+        icon = drawnIcon(*row->icon);
+    if (icon.image) {
+        iconSize_ = icon.image->size();
+        return icon;
+    }
+    if (!iconSize_ && categoryIndex_ >= 0 && size_t(categoryIndex_) < content_.size())
+        for (const CBCityGuideRow& other : content_[size_t(categoryIndex_)].rows)
+            if (other.icon)
+                if (auto image = drawnIcon(*other.icon).image) {
+                    iconSize_ = image->size();
+                    break;
+                }
+    if (!iconSize_)
+        return icon;
+    UIGraphicsBeginImageContextWithOptions(*iconSize_, false, UIScreen::mainScreen()->scale());
+    icon.image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return icon;
 }
 
 void CBCityCategoriesVC::tableViewDidSelectRowAtIndexPath(UITableView& table,

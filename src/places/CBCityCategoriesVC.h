@@ -2,9 +2,11 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "UIKit/UIImage.h"
 #include "UIKit/UITableViewController.h"
 #include "places/CBCityGuide.h"
 
@@ -54,10 +56,20 @@ class CBCityCategoriesVC : public UITableViewController {
     void tableViewDidSelectRowAtIndexPath(UITableView& table, const NSIndexPath&) override;
 
   private:
+    struct RowIcon {
+        UIImageRef image;
+        UIImageRef highlighted;
+    };
+    // The row's icon; a row without one gets a clear one of the same size,
+    // so every name starts where the others do.
+    RowIcon iconOfRow(const CBCityGuideRow* row);
+    RowIcon drawnIcon(const std::string& name);
+
     long categoryIndex_;
     std::vector<CBCityGuideSection> content_;
     std::map<long, long> counterDict_;
     std::shared_ptr<CBGeoDataManager> dataManager_;
     std::weak_ptr<CBPlacesHost> host_;
     std::weak_ptr<CBAnnotationsPresenter> presenter_;
+    std::optional<CGSize> iconSize_;
 };

@@ -25,6 +25,7 @@
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapScrollView.h"
 #include "places/CBBookmarksManager.h"
+#include "places/CBPlaceFacts.h"
 #include "places/CBPlacesHost.h"
 
 namespace {
@@ -161,9 +162,16 @@ void CBGeoObjectDetailVC::configureSectionsForObject() {
             configureSectionsForPlace(*displayObject_);
         setupNavigationButtons();
         if (auto tags = tagsForDisplay(*displayObject_)) {
-            sortedTags_ = *tags;
+            // Only what a reader can take in gets a row; tags that are all
+            // for machines leave no empty group.
+            const CBPlaceFacts facts(&tagTranslations());
+            for (const auto& tag : *tags)
+                if (facts.factForTag(*tag))
+                    sortedTags_.push_back(tag);
             std::stable_sort(sortedTags_.begin(), sortedTags_.end(),
                              [](const auto& a, const auto& b) { return a->key() < b->key(); });
+            if (sortedTags_.empty())
+                std::erase(sectionTypes_, int(kSectionTags));
         }
     } else if (annotationForNewBookmark_) {
         sectionTypes_.push_back(kSectionName);

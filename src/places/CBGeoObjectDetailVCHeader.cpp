@@ -30,7 +30,6 @@
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBPlacesHost.h"
 #include "places/CBTopTableFiles.h"
-#include "uiadditions/UIViewController+ZELLayout.h"
 #include "widgets/CBFramedImageView.h"
 #include "widgets/UIColor+KelvaraColors.h"
 
@@ -84,7 +83,8 @@ void CBGeoObjectDetailVC::loadView() {
     directionArrowView_->setImage(UIImage::imageNamed("direction-arrow"));
     directionArrowView_->setHighlightedImage(UIImage::imageNamed("direction-arrow-highlighted"));
     distanceViewContainer_->addSubview(directionArrowView_);
-    root->addSubview(distanceViewContainer_);
+    // In the header's corner: it scrolls away with the header, never over rows.
+    headerView_->addSubview(distanceViewContainer_);
     headerPhotoView_ = CBFramedImageView::create(
         CGRect{{kPhotoMargin, headerHeight - kPhotoMargin - kPhotoSize.height}, kPhotoSize});
     headerPhotoView_->setAutoresizingMask(UIViewAutoresizingFlexibleTopMargin);
@@ -211,8 +211,8 @@ void CBGeoObjectDetailVC::viewDidLayoutSubviews() {
             recenterMap();
     }
     CGRect frame = distanceViewContainer_->frame();
-    frame.origin.x = view()->bounds().size.width - frame.size.width;
-    frame.origin.y = topLayoutInset_ZEL(self());
+    frame.origin.x = headerView_->bounds().size.width - frame.size.width;
+    frame.origin.y = 0;
     distanceViewContainer_->setFrame(frame);
 }
 

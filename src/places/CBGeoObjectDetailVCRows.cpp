@@ -27,6 +27,8 @@
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBGeoObjectNearbyPOITable.h"
 #include "places/CBGeoRelationDetailVC.h"
+#include "places/CBLineTitle.h"
+#include "places/CBPlaceFacts.h"
 #include "places/CBPlaceIcons.h"
 #include "places/CBPlaceTexts.h"
 #include "places/CBPlacesHost.h"
@@ -73,11 +75,12 @@ const Value& CBGeoObjectDetailVC::tagTranslations() {
 }
 
 std::string CBGeoObjectDetailVC::tagValueText(CBGeoTag& tag) {
-    return CBTextForDisplay(tag.translatedAttributeFromDictionary(&tagTranslations()).value_or(""));
+    return CBTextForDisplay(CBPlaceFacts(&tagTranslations()).valueText(tag));
 }
 
 std::string CBGeoObjectDetailVC::tagKeyText(CBGeoTag& tag) {
-    return CBTextForDisplay(tag.translatedKeyFromDictionary(&tagTranslations()).value_or(""));
+    auto fact = CBPlaceFacts(&tagTranslations()).factForTag(tag);
+    return CBTextForDisplay(fact ? fact->label : std::string());
 }
 
 std::string CBGeoObjectDetailVC::addressText() {
@@ -186,7 +189,9 @@ void CBGeoObjectDetailVC::configureCellAtIndex(UITableViewCell& cell,
     const long row = indexPath.row;
     const int type = typeForSection(indexPath.section);
     if (const auto* routes = routesForSection(type); routes && size_t(row) < routes->size()) {
-        text.setText(CBTextForDisplay((*routes)[size_t(row)]->name().value_or("")));
+        text.setText(
+            CBTextForDisplay(CBLineTitle(*(*routes)[size_t(row)], &tagTranslations(), false)));
+        shrinkToFit(text);
         cell.setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
         cell.setSelectionStyle(UITableViewCellSelectionStyleBlue);
         setIcon(UIImage::imageNamed(type == kSectionBusRoutes     ? "cat_transport"

@@ -91,12 +91,17 @@ std::string CBTextShortenedToLengthWithEllipsis(const std::string& text, size_t 
            ellipsis;
 }
 
-std::optional<std::string> CBWebAddressForTagAttribute(const std::string& attribute) {
-    const size_t first = attribute.find_first_not_of(" \t");
+std::string CBTextWithoutOuterBlanks(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
     if (first == std::string::npos)
+        return "";
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+std::optional<std::string> CBWebAddressForTagAttribute(const std::string& attribute) {
+    std::string address = CBTextWithoutOuterBlanks(attribute);
+    if (address.empty())
         return std::nullopt;
-    const size_t last = attribute.find_last_not_of(" \t");
-    std::string address = attribute.substr(first, last - first + 1);
     for (char c : address)
         if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7F)
             return std::nullopt;

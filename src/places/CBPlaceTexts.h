@@ -28,6 +28,9 @@ std::string CBTextShortenedToLengthWithEllipsis(const std::string& text, size_t 
 // given, and nothing with blanks or control characters in it.
 std::optional<std::string> CBWebAddressForTagAttribute(const std::string& attribute);
 
+// The text without the blanks and tabs at its ends.
+std::string CBTextWithoutOuterBlanks(const std::string& text);
+
 // A tag value for one line of a row: control characters and line breaks
 // become blanks, and a very long value is cut.
 std::string CBTextForDisplay(const std::string& text);

@@ -468,6 +468,8 @@ void CBViewControllerWithMapSortBar::viewDidLoad() {
     search->setSearchResultsDataSource(self);
     search->setSearchResultsDelegate(self);
     search->setDelegate(self);
+    // Every list's search says what the map's own search says.
+    search->setNoResultsText(NSLocalizedString("SearchNothingFound"));
     auto header = std::make_shared<UIView>(CGRectZero);
     header->setBackgroundColor(UIColor::colorWithWhiteAlpha(0.946, 1));
     header->addSubview(bar);
@@ -559,8 +561,20 @@ std::optional<std::string> CBViewControllerWithMapSortBar::tableViewTitleForHead
     return controller->sections()[size_t(section)].indexTitle;
 }
 
+void CBViewControllerWithMapSortBar::searchDisplayControllerWillBeginSearch(
+    UISearchDisplayController&) {
+    // While searching, the field and its Cancel button take the whole bar:
+    // beside the map button a typed word would not fit.
+    if (!tableHeaderView_)
+        return;
+    if (showOnMapButton_)
+        showOnMapButton_->setHidden(true);
+    searchBar_->setFrame(CGRectMake(0, 0, tableHeaderView_->bounds().size.width, kHeaderHeight));
+}
+
 void CBViewControllerWithMapSortBar::searchDisplayControllerDidEndSearch(
     UISearchDisplayController&) {
+    configureOpenMapButtonTitle();
     std::weak_ptr<CBViewControllerWithMapSortBar> weak =
         std::static_pointer_cast<CBViewControllerWithMapSortBar>(
             std::static_pointer_cast<UIViewController>(shared_from_this()));

@@ -124,6 +124,7 @@ class CBViewControllerWithMapSortBar : public UIViewController,
     std::optional<std::string> tableViewTitleForHeaderInSection(UITableView& table,
                                                                 long section) override;
 
+    void searchDisplayControllerWillBeginSearch(UISearchDisplayController&) override;
     void searchDisplayControllerDidEndSearch(UISearchDisplayController&) override;
 
     void locationManagerDidUpdateToLocationFromLocation(CBLocationManager&,

@@ -1,5 +1,7 @@
 #include "wikipedia/CBWikipediaViewer.h"
 
+#include <algorithm>
+
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
@@ -9,7 +11,11 @@
 #include "UIKit/UIDevice.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
+#include "UIKit/UIScrollView.h"
 #include "UIKit/UISegmentedControl.h"
+#include "UIKit/UITabBar.h"
+#include "UIKit/UITabBarController.h"
+#include "UIKit/UIToolbar.h"
 #include "UIKit/UIWebView.h"
 #include "uiadditions/UIApplication+SafeURL.h"
 #include "wikiguide/CBWikipediaArticle.h"
@@ -153,12 +159,36 @@ void CBWikipediaViewer::viewWillAppear(bool animated) {
 
 void CBWikipediaViewer::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
+    // The bars have come in: the page measures again what they cover.
+    view()->setNeedsLayout();
     if (auto host = CBWikipediaHost::shared())
         host->crashInformationSetCurrentViewController("CBWikipediaViewer");
 }
 
 void CBWikipediaViewer::viewWillLayoutSubviews() {
     webView_->setFrame(view()->bounds());
+    // The page scrolls to its last line above the bars that lie over its
+    // foot: the toolbar, and the tab bar of the guide's Wikipedia tab.
+    const CGRect bounds = view()->bounds();
+    CGFloat covered = 0;
+    auto navigation = navigationController();
+    auto tabs = tabBarController();
+    for (const std::shared_ptr<UIView>& bar :
+         {navigation ? std::static_pointer_cast<UIView>(navigation->toolbar()) : nullptr,
+          tabs ? std::static_pointer_cast<UIView>(tabs->tabBar()) : nullptr}) {
+        if (!bar || bar->isHidden() || !bar->window() || !view()->window())
+            continue;
+        const CGRect frame = bar->convertRectToView(bar->bounds(), view());
+        if (CGRectIntersectsRect(frame, bounds))
+            covered = std::max(covered, CGRectGetMaxY(bounds) - frame.origin.y);
+    }
+    const auto& scroll = webView_->scrollView();
+    UIEdgeInsets inset = scroll->contentInset();
+    if (inset.bottom != covered) {
+        inset.bottom = covered;
+        scroll->setContentInset(inset);
+        scroll->setScrollIndicatorInsets(inset);
+    }
 }
 
 bool CBWikipediaViewer::shouldAutorotateToInterfaceOrientation(

@@ -275,6 +275,9 @@ void CBWikipediaWalkViewController::layoutProgressView() {
     progressView_->setBounds(CGRectMake(0, 0, std::max<CGFloat>(length, 0), kTrackThickness));
     progressView_->setCenter(
         {CGRectGetMaxX(bounds) - kTrackEdgeInset, CGRectGetMaxY(bounds) - kTrackEdgeInset});
+    // A stop's callout keeps its button off the track.
+    mapScrollView_->setCalloutEdgeInsets(
+        {0, 0, portrait ? CGFloat(0) : kTrackThickness, portrait ? kTrackThickness : CGFloat(0)});
     // Along the bottom the track would cover the map's scale bar: the bar
     // stands on the track then.
     if (auto scale = mapScrollView_->mapScaleView()) {

@@ -57,9 +57,11 @@ CGPoint centreOfItem(const std::shared_ptr<UIBarButtonItem>& item) {
     return {CGRectGetMidX(frame), CGRectGetMidY(frame)};
 }
 
+// The map button: the one item with a picture of its own (the share item
+// draws the system's icon).
 std::shared_ptr<UIBarButtonItem> itemWithImage(const CBWikipediaViewer& viewer) {
     for (const auto& item : viewer.toolbarItems())
-        if (item->image())
+        if (item->image() && !item->systemItem())
             return item;
     return nullptr;
 }

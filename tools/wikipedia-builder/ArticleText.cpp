@@ -25,8 +25,11 @@ std::string anchor(const std::string& address, const std::string& text) {
            NSStringByEscapingMarkup(text) + "</a>";
 }
 
+// A number and its unit stay on one line: "(490 m)", never "(490" over "m)".
+constexpr const char* kUnitSpace = "\u00A0";
+
 std::string metresText(double metres) {
-    return std::to_string(static_cast<long>(std::lround(metres / 10.0) * 10)) + " m";
+    return std::to_string(static_cast<long>(std::lround(metres / 10.0) * 10)) + kUnitSpace + "m";
 }
 
 void fact(std::string& html, const std::string& label, const std::string& value) {
@@ -83,9 +86,10 @@ std::string ArticleText::html(const SampleArticle& article, const std::string& i
     fact(facts, "Adresse", article.address);
     fact(facts, "Öffnungszeiten", tag(article, "opening_hours"));
     const std::string height = tag(article, "height");
-    fact(facts, "Höhe", height.empty() ? std::string() : height + " m");
+    fact(facts, "Höhe", height.empty() ? std::string() : height + kUnitSpace + "m");
     const std::string elevation = tag(article, "ele");
-    fact(facts, "Höhe über dem Meer", elevation.empty() ? std::string() : elevation + " m");
+    fact(facts, "Höhe über dem Meer",
+         elevation.empty() ? std::string() : elevation + kUnitSpace + "m");
     fact(facts, "Einwohner", tag(article, "population"));
     const std::string heritage = tag(article, "heritage");
     fact(facts, "Denkmalschutz",

@@ -32,6 +32,11 @@ class UINavigationBarTest : public UIKitTest {
             return label->sizeThatFits(CGSizeZero).width;
         return std::static_pointer_cast<UIButton>(view)->sizeThatFits(CGSizeZero).width;
     }
+    std::string backTitle() const {
+        return std::static_pointer_cast<UIButton>(bar_->leftView())
+            ->titleForState(UIControlStateNormal)
+            .value_or("");
+    }
     static bool whole(const std::shared_ptr<UIView>& view) {
         return view->frame().size.width >= natural(view);
     }
@@ -61,20 +66,22 @@ TEST_F(UINavigationBarTest, ABackButtonAndTitleKeepTheirWordsWhileTheBarHasRoom)
     EXPECT_TRUE(whole(bar_->titleLabel()));
     expectSideBySide();
 
-    // A right button takes room: the back button gives it up, the title
-    // and the button keep their words.
+    // A right button takes room: the back button gives it up by saying
+    // "Back", whole; the title and the button keep their words.
     top->setRightBarButtonItem(
         std::make_shared<UIBarButtonItem>("My maps", UIBarButtonItemStyleDone, nullptr));
     bar_->layoutIfNeeded();
     EXPECT_TRUE(whole(bar_->titleLabel()));
     EXPECT_TRUE(whole(bar_->rightView()));
-    EXPECT_FALSE(whole(bar_->leftView()));
-    EXPECT_GE(bar_->leftView()->frame().size.width, 80);
+    EXPECT_TRUE(whole(bar_->leftView()));
+    EXPECT_EQ(backTitle(), "\u2039 Back");
+    EXPECT_EQ(bar_->leftView()->accessibilityLabel(), "Back");
     expectSideBySide();
 
     // Room again: the back button has all its words back.
     top->setRightBarButtonItem(nullptr);
     bar_->layoutIfNeeded();
+    EXPECT_EQ(backTitle(), "\u2039 Liechtenstein");
     EXPECT_TRUE(whole(bar_->leftView()));
     EXPECT_TRUE(whole(bar_->titleLabel()));
 }
@@ -84,9 +91,12 @@ TEST_F(UINavigationBarTest, LongTitlesGiveUpRoomInTurnAndTheButtonsLast) {
     top->setRightBarButtonItem(
         std::make_shared<UIBarButtonItem>("My maps", UIBarButtonItemStyleDone, nullptr));
     bar_->layoutIfNeeded();
-    EXPECT_EQ(bar_->leftView()->frame().size.width, 80);
+    // The back button keeps its chevron alone, never a few letters; the
+    // title gives up its end.
+    EXPECT_EQ(backTitle(), "\u2039");
+    EXPECT_TRUE(whole(bar_->leftView()));
     EXPECT_FALSE(whole(bar_->titleLabel()));
-    EXPECT_GT(bar_->titleLabel()->frame().size.width, 100);
+    EXPECT_GT(bar_->titleLabel()->frame().size.width, 150);
     EXPECT_TRUE(whole(bar_->rightView()));
     expectSideBySide();
 
@@ -120,4 +130,19 @@ TEST_F(UINavigationBarTest, ATitleViewTakesTheWidthItsOwnerGivesWhereItFits) {
     bar_->setNeedsLayout();
     bar_->layoutIfNeeded();
     EXPECT_EQ(field->frame().size.width, 240);
+}
+
+TEST_F(UINavigationBarTest, TheBackButtonSaysBackBeforeItsChevronAloneAndTheTitleEndsInAnEllipsis) {
+    // A line's stop over the line: the stop's name would be cut to
+    // "A…r Tor"; it says "Back" while the title fits beside it.
+    auto top = push("Am Treptower Tor, Neubrandenburg", "Bus 2 · Fünfeichen");
+    EXPECT_EQ(backTitle(), "\u2039 Back");
+    EXPECT_TRUE(whole(bar_->titleLabel()));
+    expectSideBySide();
+    top->setTitle("Bus 2 · Bethanienberg Süd - Busbahnhof");
+    bar_->layoutIfNeeded();
+    EXPECT_EQ(backTitle(), "\u2039");
+    EXPECT_EQ(bar_->titleLabel()->lineBreakMode(), NSLineBreakByTruncatingTail);
+    EXPECT_GE(bar_->titleLabel()->frame().size.width, 320 - 2 * 8 - 6 - natural(bar_->leftView()));
+    expectSideBySide();
 }

@@ -2,6 +2,7 @@
 
 #include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UIKeyboard.h"
+#include "UIKit/UILabel.h"
 #include "UIKit/UISearchDisplayController.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UIViewController.h"
@@ -102,6 +103,29 @@ TEST_F(UISearchDisplayControllerTest, EscapeCancelsTheSearchAsTheCancelButtonDoe
     EXPECT_EQ(bar->text(), "");
     EXPECT_FALSE(display->searchResultsTableView()->superview());
     EXPECT_FALSE(bar->keyPressed(UIKeyboardKeyEscape, 0));
+}
+
+TEST_F(UISearchDisplayControllerTest, ASearchThatFindsNothingSaysSoHoweverItsRowsCame) {
+    display->setNoResultsText("Nothing found");
+    ASSERT_TRUE(bar->becomeFirstResponder());
+    results->rows = 0;
+    bar->searchField()->insertText("zzqx");
+    auto table = display->searchResultsTableView();
+    table->layoutIfNeeded();
+    auto label = display->noResultsLabel();
+    ASSERT_TRUE(label);
+    EXPECT_FALSE(label->isHidden());
+    EXPECT_EQ(label->text(), "Nothing found");
+    EXPECT_EQ(label->frame().size.width, table->bounds().size.width);
+    // Rows that come with a reload of the data source's own hide it.
+    results->rows = 2;
+    table->reloadData();
+    table->layoutIfNeeded();
+    EXPECT_TRUE(label->isHidden());
+    results->rows = 0;
+    table->reloadData();
+    table->layoutIfNeeded();
+    EXPECT_FALSE(label->isHidden());
 }
 
 }  // namespace

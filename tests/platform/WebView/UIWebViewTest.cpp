@@ -325,3 +325,30 @@ TEST_F(UIWebViewTest, RefusedLoadStartsNothing) {
 }
 
 }  // namespace
+
+TEST_F(UIWebViewTest, APageMadeWhileTheViewTurnedTakesTheWidthTheViewHasWhenItArrives) {
+    std::string words;
+    for (int i = 0; i < 400; ++i)
+        words += "word ";
+    const int before = delegate->finished + delegate->failed;
+    webView->loadHTMLStringBaseURL("<body><p>" + words + "</p></body>",
+                                   webFileURL("package/index.html"));
+    // Turned before the page arrives, and laid out while it had none.
+    webView->setFrame(CGRectMake(0, 0, 568, 320));
+    webView->layoutIfNeeded();
+    ASSERT_TRUE(delegate->waitForLoads(before + 1));
+    EXPECT_EQ(webView->scrollView()->contentSize().width, 568);
+    const CGFloat turned = webView->contentHeight();
+    // Laid out at the phone's upright width, the same words need more lines.
+    webView->setFrame(CGRectMake(0, 0, 320, 480));
+    webView->layoutIfNeeded();
+    EXPECT_GT(webView->contentHeight(), turned * 1.4);
+}
+
+TEST_F(UIWebViewTest, AViewResizedBeforeItShowsScrollsOverItsWholeSize) {
+    // Made upright, turned before it goes on screen.
+    auto turned = std::make_shared<UIWebView>(CGRect{0, 0, 320, 480});
+    turned->setFrame(CGRectMake(0, 0, 568, 320));
+    window->addSubview(turned);
+    EXPECT_EQ(turned->scrollView()->UIView::frame(), CGRectMake(0, 0, 568, 320));
+}
