@@ -1,6 +1,7 @@
 #include "places/CBGeoObjectDetailVC.h"
 
 #include <gtest/gtest.h>
+#include <filesystem>
 
 #include <fstream>
 
@@ -345,7 +346,11 @@ TEST_F(CBGeoObjectDetailVCTest, ADroppedPinIsSavedFromItsOwnScreen) {
 }
 
 TEST_F(CBGeoObjectDetailVCTest, WithoutReadableBookmarksNothingCanBeKept) {
-    std::ofstream(bookmarks_->bookmarksBasePath() + "/broken.sqlite") << "not a store";
+    // A damaged store is set aside and replaced; here a folder stands where
+    // it would go, so the store stays unreadable.
+    const std::string path = bookmarks_->bookmarksBasePath() + "/broken.sqlite";
+    std::ofstream(path) << "not a store";
+    std::filesystem::create_directories(path + ".corrupt/kept");
     ASSERT_EQ(bookmarks_->setupForMapWithIdentifier(std::string("broken")),
               CBBookmarksManager::StoreState::Unreadable);
     auto screen = showResult(resultNamed("Berlin"));

@@ -284,7 +284,7 @@ TEST_F(CAAnimationTest, TheScreenSettlesOnceOnlyEndlessAnimationsAreLeft) {
 // What the program times by the frame clock happens when the manual clock
 // gets there, in the order due, however long the machine took; leaving
 // manual mode hands what is left to the main queue.
-TEST(CAFrameClockTest, PerformAfterFollowsTheClocksTimeNotTheMachines) {
+TEST(CAFrameClockTimeTest, PerformAfterFollowsTheClocksTimeNotTheMachines) {
     auto& clock = CAFrameClock::shared();
     clock.setManual(true);
     std::vector<std::string> ran;
