@@ -5,8 +5,8 @@
 // Treptower Tor" with its bus lines, the line "Diakonie - Busbahnhof" with its
 // highlighted route and 58 stops, the 128 house numbers of "Verdiring" (the
 // sample's longest list) and the places along "Friedrich-Engels-Ring"; a
-// bookmark with a megabyte note; and adding and deleting a bookmark, each
-// with its save.
+// bookmark with a megabyte note, alone and with its note's editor open; and
+// adding and deleting a bookmark, each with its save.
 //
 // The package comes from <build>/packages, the bundle from <build>/app/resources.
 #include <benchmark/benchmark.h>
@@ -36,6 +36,7 @@
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
 #include "mapkit/CBMapScrollView.h"
+#include "places/CBBookmarkEditorVC.h"
 #include "places/CBBookmarksManager.h"
 #include "places/CBGeoObjectAdressesTable.h"
 #include "places/CBGeoObjectDetailVC.h"
@@ -274,9 +275,10 @@ void BM_OpenPlacesAlongStreet(benchmark::State& state) {
 }
 BENCHMARK(BM_OpenPlacesAlongStreet)->Unit(benchmark::kMillisecond)->Iterations(50);
 
-// The place screen of a bookmark whose note is a megabyte of text: the
-// screen shows the note's first lines.
-void BM_OpenBookmarkWithLongNote(benchmark::State& state) {
+// Times opening the place screen of a bookmark of Berlin whose note is a
+// megabyte of text in one paragraph, and with the editor the note's editor
+// on it, its caret at the note's end.
+void timeLongNoteOpenings(benchmark::State& state, bool withEditor) {
     PlacesHome home;
     auto bookmark =
         home.berlin ? home.host->bookmarks->addBookmarkForSearchResult(home.berlin) : nullptr;
@@ -290,9 +292,27 @@ void BM_OpenBookmarkWithLongNote(benchmark::State& state) {
     setBookmarkDescription(*bookmark, note);
     const auto result = home.host->bookmarks->searchResultObjectForGeoObject(bookmark);
     HostRenderer renderer(home.window, kScale);
-    timeOpenings(state, home, renderer, [&] { home.showPlace(renderer, result); });
+    timeOpenings(state, home, renderer, [&] {
+        home.showPlace(renderer, result);
+        if (withEditor) {
+            auto editor = CBBookmarkEditorVC::initEditDescription(true);
+            editor->setBookmark(bookmark);
+            home.show(renderer, editor);
+        }
+    });
+}
+
+// The place screen shows the note's first lines.
+void BM_OpenBookmarkWithLongNote(benchmark::State& state) {
+    timeLongNoteOpenings(state, false);
 }
 BENCHMARK(BM_OpenBookmarkWithLongNote)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// The editor lays out only the lines at the caret.
+void BM_OpenNoteEditorWithLongNote(benchmark::State& state) {
+    timeLongNoteOpenings(state, true);
+}
+BENCHMARK(BM_OpenNoteEditorWithLongNote)->Unit(benchmark::kMillisecond)->Iterations(5);
 
 void BM_AddBookmarkAndSave(benchmark::State& state) {
     PlacesHome home;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "CoreGraphics/CGPath.h"
 #include "CoreText/CTFramesetter.h"
@@ -12,38 +13,11 @@
 
 namespace {
 
-constexpr CGFloat kTallFrame = 1e7;
 constexpr CGFloat kCaretWidth = 2;
+// Lines this far beyond the visible part are laid out too, for scrolling.
+constexpr CGFloat kMargin = 200;
 
 }  // namespace
-
-// The text (with any marked text) wrapped at the width: its lines, where
-// each starts in the text and where its baseline is.
-struct UITextView::Layout {
-    std::string text;
-    size_t markedAt = 0, markedLength = 0;
-    std::vector<CTLineRef> lines;
-    std::vector<size_t> starts;      // display byte offset of each line
-    std::vector<CGFloat> baselines;  // from the text's top
-    CTUTF16Index index;
-    CGFloat lineHeight = 0, ascent = 0;
-    CGFloat height = 0;
-
-    explicit Layout(const std::string& s) : text(s), index(s) {}
-    size_t displayOffset(size_t offset) const {
-        return offset >= markedAt ? offset + markedLength : offset;
-    }
-    size_t bufferOffset(size_t display) const {
-        if (display <= markedAt) {
-            return display;
-        }
-        return display >= markedAt + markedLength ? display - markedLength : markedAt;
-    }
-    size_t lineOf(size_t display) const {
-        const auto it = std::upper_bound(starts.begin(), starts.end(), display);
-        return it == starts.begin() ? 0 : size_t(it - starts.begin()) - 1;
-    }
-};
 
 UITextView::UITextView(const CGRect& frame)
     : UIScrollView(frame), UITextEditing(true), font_(UIFont::systemFontOfSize(17)) {
@@ -91,62 +65,54 @@ void UITextView::setDelegate(std::weak_ptr<UITextViewDelegate> delegate) {
 }
 
 void UITextView::invalidate() {
+    if (layout_)
+        bytesPerLine_ = layout_->bytesPerLine();
     layout_.reset();
-    const Layout& l = layout();
-    setContentSize({bounds().size.width, std::ceil(l.height + inset_.top + inset_.bottom)});
+    updateContentSize();
     setNeedsDisplay();
 }
 
-const UITextView::Layout& UITextView::layout() const {
-    if (layout_) {
+void UITextView::updateContentSize() {
+    setContentSize(
+        {bounds().size.width, std::ceil(layout().height() + inset_.top + inset_.bottom)});
+}
+
+UITextViewLayout& UITextView::layout() const {
+    if (layout_)
         return *layout_;
-    }
     std::string shown = buffer_.text();
-    const size_t markedAt = buffer_.selectedRange().location;
-    shown.insert(markedAt, markedText_);
-    auto l = std::make_shared<Layout>(shown);
-    l->markedAt = markedAt;
-    l->markedLength = markedText_.size();
-    l->ascent = font_->ascender();
-    l->lineHeight = std::ceil(font_->lineHeight());
+    markedAt_ = buffer_.selectedRange().location;
+    markedLength_ = markedText_.size();
+    shown.insert(markedAt_, markedText_);
+    CTStringAttributes a;
+    a.font = font_->CTFont();
+    a.foregroundColor = textColor_.CGColor();
     const CGFloat width = std::max<CGFloat>(1, bounds().size.width - inset_.left - inset_.right);
-    if (!shown.empty()) {
-        CTStringAttributes a;
-        a.font = font_->CTFont();
-        a.foregroundColor = textColor_.CGColor();
-        auto framesetter = CTFramesetter::createWithAttributedString(NSAttributedString(shown, a));
-        CGPath path;
-        path.addRect(CGRectMake(0, 0, width, kTallFrame));
-        CTFrameRef frame = framesetter->createFrame({0, 0}, path);
-        const std::vector<CGPoint> origins = frame->lineOrigins();
-        for (size_t i = 0; i < frame->lines().size(); ++i) {
-            const CTLineRef& line = frame->lines()[i];
-            l->lines.push_back(line);
-            l->starts.push_back(l->index.byteOfUnit(size_t(line->stringRange().location)));
-            l->baselines.push_back(kTallFrame - origins[i].y);
-        }
-    }
-    if (l->lines.empty() || shown.back() == '\n') {
-        // An empty last line (nothing yet, or after a line break) holds the caret.
-        l->starts.push_back(shown.size());
-        l->baselines.push_back(l->baselines.empty() ? l->ascent
-                                                    : l->baselines.back() + l->lineHeight);
-    }
-    l->height = l->baselines.back() + (l->lineHeight - l->ascent);
-    layout_ = l;
+    // Before any line is laid out: half an em per byte.
+    const double bytesPerLine =
+        bytesPerLine_ > 0 ? bytesPerLine_ : double(width) / std::max(1.0, 0.5 * font_->pointSize());
+    layout_ = std::make_unique<UITextViewLayout>(std::move(shown), std::move(a),
+                                                 std::ceil(font_->lineHeight()), font_->ascender(),
+                                                 width, bytesPerLine);
     return *layout_;
 }
 
+size_t UITextView::displayOffset(size_t offset) const {
+    return offset >= markedAt_ ? offset + markedLength_ : offset;
+}
+
+size_t UITextView::bufferOffset(size_t display) const {
+    if (display <= markedAt_)
+        return display;
+    return display >= markedAt_ + markedLength_ ? display - markedLength_ : markedAt_;
+}
+
 CGPoint UITextView::caretPoint(size_t offset, CGFloat* lineHeight) const {
-    const Layout& l = layout();
-    const size_t display = l.displayOffset(offset);
-    const size_t line = l.lineOf(display);
-    CGFloat x = 0;
-    if (line < l.lines.size()) {
-        x = l.lines[line]->offsetForStringIndex(long(l.index.unitOfByte(display)));
-    }
-    *lineHeight = l.lineHeight;
-    return {inset_.left + x, inset_.top + l.baselines[line] - l.ascent};
+    UITextViewLayout& l = layout();
+    const size_t display = displayOffset(offset);
+    const UITextViewLayout::Line line = l.lineAt(display);
+    *lineHeight = l.lineHeight();
+    return {inset_.left + l.xOfOffset(line, display), inset_.top + line.baseline - l.ascent()};
 }
 
 CGRect UITextView::caretRect() const {
@@ -156,22 +122,18 @@ CGRect UITextView::caretRect() const {
 }
 
 size_t UITextView::offsetAtPoint(CGPoint point) const {
-    const Layout& l = layout();
-    const CGFloat y = point.y - inset_.top;
-    size_t line = 0;
-    while (line + 1 < l.baselines.size() && y > l.baselines[line] + (l.lineHeight - l.ascent)) {
-        ++line;
-    }
-    if (line >= l.lines.size()) {
-        return l.bufferOffset(l.starts[line]);
-    }
-    const long unit = l.lines[line]->stringIndexForPosition({point.x - inset_.left, 0});
-    const size_t display = l.index.byteOfUnit(size_t(std::max(0L, unit)));
+    UITextViewLayout& l = layout();
+    return offsetInLine(l.lineAtY(point.y - inset_.top), point.x - inset_.left);
+}
+
+size_t UITextView::offsetInLine(const UITextViewLayout::Line& line, CGFloat x) const {
+    UITextViewLayout& l = layout();
+    const size_t display = l.offsetAtX(line, x);
     // Past a wrapped line's end is before its last character, not the next line.
-    if (line + 1 < l.starts.size() && display >= l.starts[line + 1]) {
-        return buffer_.previousBoundary(l.bufferOffset(l.starts[line + 1]));
-    }
-    return l.bufferOffset(display);
+    const std::optional<size_t> next = l.nextLineStart(line.start);
+    if (line.line && next && display >= *next)
+        return buffer_.previousBoundary(bufferOffset(*next));
+    return bufferOffset(display);
 }
 
 void UITextView::setBounds(const CGRect& bounds) {
@@ -192,36 +154,36 @@ void UITextView::setFrame(const CGRect& frame) {
 void UITextView::drawRect(const CGRect&) {
     CGContextRef context = UIGraphicsGetCurrentContext();
     const CGRect visible = bounds();
-    const Layout& l = layout();
+    UITextViewLayout& l = layout();
     const NSRange selection = buffer_.selectedRange();
-    if (selection.length > 0 && (editing_ || selectable_)) {
-        context->setFillColorWithColor(tintColor().colorWithAlphaComponent(0.25).CGColor());
-        const size_t first = l.lineOf(l.displayOffset(selection.location));
-        const size_t last = l.lineOf(l.displayOffset(selection.end()));
-        for (size_t i = first; i <= last && i < l.lines.size(); ++i) {
-            const size_t from = std::max(l.starts[i], l.displayOffset(selection.location));
-            const size_t to = std::min(i + 1 < l.starts.size() ? l.starts[i + 1] : l.text.size(),
-                                       l.displayOffset(selection.end()));
-            const CGFloat x0 = l.lines[i]->offsetForStringIndex(long(l.index.unitOfByte(from)));
-            const CGFloat x1 = l.lines[i]->offsetForStringIndex(long(l.index.unitOfByte(to)));
-            context->fillRect(CGRectMake(inset_.left + x0, inset_.top + l.baselines[i] - l.ascent,
-                                         std::max<CGFloat>(1, x1 - x0), l.lineHeight));
-        }
-    }
-    for (size_t i = 0; i < l.lines.size(); ++i) {
-        const CGFloat baseline = inset_.top + l.baselines[i];
-        if (baseline + l.lineHeight < visible.origin.y ||
-            baseline - l.lineHeight > CGRectGetMaxY(visible)) {
-            continue;
-        }
-        context->saveGState();
-        context->translateCTM(inset_.left, baseline);
-        context->scaleCTM(1, -1);
-        context->setTextMatrix(CGAffineTransformIdentity);
-        context->setTextPosition(0, 0);
-        l.lines[i]->draw(*context);
-        context->restoreGState();
-    }
+    const bool selected = selection.length > 0 && (editing_ || selectable_);
+    const size_t from = displayOffset(selection.location);
+    const size_t to = displayOffset(selection.end());
+    const CGColor selectionColor = tintColor().colorWithAlphaComponent(0.25).CGColor();
+    // Only the lines on screen (and a margin) are laid out and drawn.
+    l.forEachLineBetween(
+        visible.origin.y - inset_.top - kMargin, CGRectGetMaxY(visible) - inset_.top + kMargin,
+        [&](const UITextViewLayout::Line& line) {
+            if (!line.line)
+                return;
+            const CGFloat baseline = inset_.top + line.baseline;
+            const size_t end = l.nextLineStart(line.start).value_or(l.text().size());
+            if (selected && from < std::max(end, line.start + 1) && to > line.start) {
+                const CGFloat x0 = l.xOfOffset(line, std::max(line.start, from));
+                const CGFloat x1 = l.xOfOffset(line, std::min(end, to));
+                context->setFillColorWithColor(selectionColor);
+                context->fillRect(CGRectMake(inset_.left + x0, baseline - l.ascent(),
+                                             std::max<CGFloat>(1, x1 - x0), l.lineHeight()));
+            }
+            context->saveGState();
+            context->translateCTM(inset_.left, baseline);
+            context->scaleCTM(1, -1);
+            context->setTextMatrix(CGAffineTransformIdentity);
+            context->setTextPosition(0, 0);
+            line.line->draw(*context);
+            context->restoreGState();
+        });
+    updateContentSize();
     // While composing, the marked text's underline shows where typing goes.
     if (editing_ && selection.length == 0 && markedText_.empty()) {
         context->setFillColorWithColor(tintColor().CGColor());
@@ -234,8 +196,8 @@ std::vector<UIVisibleText> UITextView::visibleTexts() const {
         return UIView::visibleTexts();
     }
     const CGRect b = bounds();
-    const CGRect textRect = CGRectMake(inset_.left, inset_.top,
-                                       b.size.width - inset_.left - inset_.right, layout().height);
+    const CGRect textRect = CGRectMake(
+        inset_.left, inset_.top, b.size.width - inset_.left - inset_.right, layout().height());
     return {{text(), CGRectIntersection(textRect, b)}};
 }
 
@@ -315,13 +277,19 @@ bool UITextView::replaceRange(NSRange range, const std::string& text) {
 
 void UITextView::textDidChange() {
     invalidate();
-    scrollRectToVisibleAnimated(CGRectInset(caretRect(), 0, -inset_.bottom), false);
+    const CGRect caret = caretRect();
+    updateContentSize();
+    scrollRectToVisibleAnimated(CGRectInset(caret, 0, -inset_.bottom), false);
 }
 
 void UITextView::selectionDidChange() {
-    layout_.reset();
+    // Marked text is shown at the caret: where it moves the text shown changes.
+    if (markedLength_ > 0 || !markedText_.empty())
+        invalidate();
     setNeedsDisplay();
-    scrollRectToVisibleAnimated(CGRectInset(caretRect(), 0, -inset_.bottom), false);
+    const CGRect caret = caretRect();
+    updateContentSize();
+    scrollRectToVisibleAnimated(CGRectInset(caret, 0, -inset_.bottom), false);
     if (auto delegate = textDelegate_.lock()) {
         delegate->textViewDidChangeSelection(*this);
     }
@@ -365,34 +333,39 @@ bool UITextView::keyPressed(UIKeyboardKey key, unsigned modifiers) {
         case UIKeyboardKeyDown:
         case UIKeyboardKeyPageUp:
         case UIKeyboardKeyPageDown: {
-            CGFloat height = 0;
-            const CGPoint p = caretPoint(caret, &height);
-            const CGFloat step = key == UIKeyboardKeyUp || key == UIKeyboardKeyDown
-                                     ? height
-                                     : std::max(height, bounds().size.height - height);
+            // Line by line, so that only the lines passed are laid out.
+            UITextViewLayout& l = layout();
+            const size_t display = displayOffset(caret);
+            UITextViewLayout::Line line = l.lineAt(display);
+            const CGFloat x = l.xOfOffset(line, display);
             const bool up = key == UIKeyboardKeyUp || key == UIKeyboardKeyPageUp;
-            const CGFloat y = p.y + height / 2 + (up ? -step : step);
-            size_t target = offsetAtPoint({p.x, y});
-            if (y < inset_.top) {
-                target = 0;
-            } else if (y > inset_.top + layout().height) {
-                target = text().size();
+            const size_t count =
+                key == UIKeyboardKeyUp || key == UIKeyboardKeyDown
+                    ? 1
+                    : size_t(std::max<CGFloat>(1, bounds().size.height / l.lineHeight() - 1));
+            std::optional<size_t> beyond;
+            for (size_t i = 0; i < count && !beyond; ++i) {
+                const std::optional<size_t> next =
+                    up ? (line.start > 0 ? std::optional<size_t>(line.start - 1) : std::nullopt)
+                       : l.nextLineStart(line.start);
+                if (next)
+                    line = l.lineAt(*next);
+                else
+                    beyond = up ? 0 : text().size();
             }
-            buffer_.moveCaretTo(target, extend);
+            buffer_.moveCaretTo(beyond ? *beyond : offsetInLine(line, x), extend);
             break;
         }
-        case UIKeyboardKeyHome: {
-            const Layout& l = layout();
-            buffer_.moveCaretTo(l.bufferOffset(l.starts[l.lineOf(l.displayOffset(caret))]), extend);
+        case UIKeyboardKeyHome:
+            buffer_.moveCaretTo(bufferOffset(layout().lineAt(displayOffset(caret)).start), extend);
             break;
-        }
         case UIKeyboardKeyEnd: {
-            const Layout& l = layout();
-            const size_t line = l.lineOf(l.displayOffset(caret));
-            size_t end =
-                line + 1 < l.starts.size() ? l.bufferOffset(l.starts[line + 1]) : text().size();
+            UITextViewLayout& l = layout();
+            const std::optional<size_t> next =
+                l.nextLineStart(l.lineAt(displayOffset(caret)).start);
+            size_t end = next ? bufferOffset(*next) : text().size();
             // Before the line break or the wrapped line's last space.
-            if (line + 1 < l.starts.size() && end > 0) {
+            if (next && end > 0) {
                 end = buffer_.previousBoundary(end);
             }
             buffer_.moveCaretTo(end, extend);

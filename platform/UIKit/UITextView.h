@@ -9,6 +9,7 @@
 #include "UIKit/UIScrollView.h"
 #include "UIKit/UITextEditing.h"
 #include "UIKit/UITextInputTraits.h"
+#include "UIKit/UITextViewLayout.h"
 
 class UITextView;
 
@@ -85,14 +86,19 @@ class UITextView : public UIScrollView, public UITextInputTraits, private UIText
     std::vector<UIVisibleText> visibleTexts() const override;
 
   private:
-    struct Layout;
-    const Layout& layout() const;
+    UITextViewLayout& layout() const;
+    // Offsets in the text shown (with any marked text) and in the buffer.
+    size_t displayOffset(size_t offset) const;
+    size_t bufferOffset(size_t display) const;
     void invalidate();
+    void updateContentSize();
     void textDidChange();
     void selectionDidChange() override;
     bool editsText() const override { return editable_; }
     // The text offset nearest a point in content coordinates.
     size_t offsetAtPoint(CGPoint point) const;
+    // The offset nearest x (from the text's left) on a line.
+    size_t offsetInLine(const UITextViewLayout::Line& line, CGFloat x) const;
     CGPoint caretPoint(size_t offset, CGFloat* lineHeight) const;
 
     UIFontRef font_;
@@ -102,5 +108,8 @@ class UITextView : public UIScrollView, public UITextInputTraits, private UIText
     bool selectable_ = true;
     bool editing_ = false;
     std::weak_ptr<UITextViewDelegate> textDelegate_;
-    mutable std::shared_ptr<Layout> layout_;
+    mutable std::unique_ptr<UITextViewLayout> layout_;
+    mutable size_t markedAt_ = 0, markedLength_ = 0;
+    // Learnt from the last layout, so that estimates stay put across edits.
+    mutable double bytesPerLine_ = 0;
 };

@@ -40,9 +40,13 @@ Value SdkServiceProcess::getJSON(const std::string& path) const {
     return NSJSONSerialization::JSONObjectWithData(*data).value_or(Value(Value::Array{}));
 }
 
-void SdkServiceProcess::control(const std::string& pathAndQuery) const {
+void SdkServiceProcess::control(const std::string& pathAndQuery, const std::string& body) const {
     NSMutableURLRequest request(*NSURL::URLWithString(baseURL() + pathAndQuery));
     request.setHTTPMethod("POST");
+    if (!body.empty()) {
+        request.setValueForHTTPHeaderField("application/octet-stream", "Content-Type");
+        request.setHTTPBody(Value::Data(body.begin(), body.end()));
+    }
     NSURLConnection::sendSynchronousRequest(request);
 }
 
@@ -56,11 +60,13 @@ void SdkServiceProcess::dropNext() const {
 
 void SdkServiceProcess::answerNextWith(int status, const std::string& body,
                                        const std::string& location) const {
-    std::string query =
-        "_control/next?status=" + std::to_string(status) + "&body=" + bit_URLEncodedString(body);
+    std::string query = "_control/next?status=" + std::to_string(status);
     if (!location.empty())
         query += "&location=" + bit_URLEncodedString(location);
-    control(query);
+    // The body goes as the request's: an address would bound its length.
+    if (body.empty())
+        query += "&body=";
+    control(query, body);
 }
 
 long SdkServiceProcess::setBuilds(const std::string& app, const std::string& json) const {

@@ -38,7 +38,8 @@ class SdkServiceProcess {
 
   private:
     Value getJSON(const std::string& path) const;
-    void control(const std::string& pathAndQuery) const;
+    // body: sent as the request's.
+    void control(const std::string& pathAndQuery, const std::string& body = "") const;
 
     pid_t pid_ = -1;
     int port_ = 0;

@@ -263,8 +263,11 @@ void SdkService::addControlEndpoints() {
                          }
                          nextStatus_ = static_cast<int>(*status);
                      }
+                     // A long body does not fit an address: it comes as the request's.
                      if (request.has_param("body"))
                          nextBody_ = request.get_param_value("body");
+                     else if (!request.body.empty())
+                         nextBody_ = request.body;
                      if (request.has_param("location"))
                          nextLocation_ = request.get_param_value("location");
                      nextDrop_ = request.get_param_value("drop") == "1";

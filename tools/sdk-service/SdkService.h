@@ -33,6 +33,7 @@
 //   POST /_control/next?status=N         the next request is answered with N
 //   POST /_control/next?drop=1           the next request's connection is closed unanswered
 //   POST /_control/next?...&body=TEXT    ... and answered with this body (empty: none)
+//   POST /_control/next?... with a body  ... and answered with the request's body
 //   POST /_control/next?...&location=URL ... with this Location header
 //   POST /_control/app?id=ID             the service knows the app ID
 class SdkService {

@@ -24,6 +24,18 @@ constexpr const char* kLastStoreVersion = "BITStoreUpdateLastStoreVersion";
 constexpr const char* kLastUUID = "BITStoreUpdateLastUUID";
 constexpr const char* kIgnoredVersion = "BITStoreUpdateIgnoredVersion";
 constexpr double kSecondsPerDay = 86400;
+// Real version strings are short; the answer comes from the network and its
+// version is shown, stored and compared, so a longer one is cut.
+constexpr size_t kLongestVersion = 64;
+
+std::string cappedVersion(const std::string& version) {
+    if (version.size() <= kLongestVersion)
+        return version;
+    size_t end = kLongestVersion;
+    while (end > 0 && (static_cast<unsigned char>(version[end]) & 0xC0) == 0x80)
+        --end;
+    return version.substr(0, end);
+}
 
 }  // namespace
 
@@ -208,7 +220,7 @@ bool BITStoreUpdateManager::hasNewVersion(const Value& reply) {
     const Value* version = list->front().get("version");
     const Value* page = list->front().get("trackViewUrl");
     newStoreVersion_ = version && version->stringValue()
-                           ? std::optional<std::string>(*version->stringValue())
+                           ? std::optional<std::string>(cappedVersion(*version->stringValue()))
                            : std::nullopt;
     appStoreURLString_ = page && page->stringValue()
                              ? std::optional<std::string>(*page->stringValue())

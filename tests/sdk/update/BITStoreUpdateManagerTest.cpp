@@ -188,3 +188,22 @@ TEST_F(BITStoreUpdateManagerTest, ANewBuildDropsTheBaseline) {
     EXPECT_FALSE(manager_->updateAvailable());
     EXPECT_EQ(defaults.stringForKey("BITStoreUpdateLastStoreVersion"), "1.0");
 }
+
+// The version comes from the network and is shown in the alert: a huge one
+// is cut to a version's length at a whole character, not laid out whole.
+TEST_F(BITStoreUpdateManagerTest, AHugeStoreVersionIsCutAtAWholeCharacterBeforeItIsShown) {
+    service_.setStoreVersion(kTestBundleIdentifier, "de", "1.0");
+    check();
+    std::string huge = "9.1";
+    while (huge.size() < 200 * 1024)
+        huge += "\xC3\xA9";  // two bytes each: the cut falls inside one
+    service_.answerNextWith(200, R"({"results": [{"version": ")" + huge +
+                                     R"(", "trackViewUrl": ")" + service_.baseURL() +
+                                     R"(store/x"}]})");
+    check();
+    const auto alert = manager_->updateAlert();
+    ASSERT_TRUE(alert);
+    const std::string version = manager_->newStoreVersion().value_or("");
+    EXPECT_EQ(version, huge.substr(0, 63));
+    EXPECT_LT(alert->message().size(), 1024u);
+}
