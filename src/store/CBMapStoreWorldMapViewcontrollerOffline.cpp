@@ -32,7 +32,7 @@ std::shared_ptr<CBGeoStyle> mapOutlineStyle() {
 }  // namespace
 
 void CBMapStoreWorldMapViewcontroller::makeRetryTilesButton(UIView& view) {
-    retryTilesButton_ = std::make_shared<ZELRoundedGradientButton>(CGRectZero, 3);
+    retryTilesButton_ = std::make_shared<ZELRoundedGradientButton>(CGRectZero, 2);
     retryTilesButton_->setTitleForState(NSLocalizedString("TryAgain"), UIControlStateNormal);
     retryTilesButton_->titleLabel()->setFont(UIFont::boldSystemFontOfSize(16));
     retryTilesButton_->setHidden(true);
