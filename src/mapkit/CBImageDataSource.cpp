@@ -253,6 +253,8 @@ void CBImageDataSource::notifyConnectionDelegate(bool started, bool failed) {
         delegate->imageDataSourceDidFinishLoadingImage(*self);
         if (failed)
             delegate->imageDataSourceDidFailLoadingImage(*self);
+        else
+            delegate->imageDataSourceDidLoadImage(*self);
     });
 }
 

@@ -57,6 +57,8 @@ class CBImageDataSourceConnectionDelegate {
     virtual ~CBImageDataSourceConnectionDelegate() = default;
     virtual void imageDataSourceWillStartLoadingImage(CBImageDataSource&) {}
     virtual void imageDataSourceDidFinishLoadingImage(CBImageDataSource&) {}
+    // After the finish of a download that brought a picture.
+    virtual void imageDataSourceDidLoadImage(CBImageDataSource&) {}
     // After the finish of a download that brought no picture (no answer, or
     // one that is no image).
     virtual void imageDataSourceDidFailLoadingImage(CBImageDataSource&) {}

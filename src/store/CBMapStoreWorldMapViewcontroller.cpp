@@ -137,6 +137,7 @@ void CBMapStoreWorldMapViewcontroller::viewDidLoad() {
         },
         UIControlEventTouchUpInside);
     v->addSubview(missingMapButton_);
+    makeRetryTilesButton(*v);
 
     infoLabel_ = std::make_shared<CBLabelWithInset>(CGRectMake(20, -10, width - 40, 40));
     infoLabel_->layer()->setCornerRadius(10);
@@ -169,6 +170,8 @@ void CBMapStoreWorldMapViewcontroller::viewDidLayoutSubviews() {
     attributionLabel_->setFrame(
         CGRectMake(5, height - attributionHeight - 4, width - 10, attributionHeight));
     missingMapButton_->setFrame(CGRectMake(50, topLayoutInset_ZEL(self()) + 15, width - 100, 44));
+    retryTilesButton_->setFrame(
+        CGRectMake(width / 2 - 70, attributionLabel_->frame().origin.y - 52, 140, 44));
 }
 
 void CBMapStoreWorldMapViewcontroller::viewWillAppear(bool animated) {

@@ -145,12 +145,20 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
 
     // Without tiles the map shows the store's maps as outlines on plain sea.
     void imageDataSourceDidFailLoadingImage(CBImageDataSource&) override;
+    // A tile that comes after all brings the tiles back in place of the outlines.
+    void imageDataSourceDidLoadImage(CBImageDataSource&) override;
+    // Asks the tile service again for the tiles on show.
+    void retryTiles();
     bool tilesMissing() const { return tilesMissing_; }
+    const std::shared_ptr<ZELRoundedGradientButton>& retryTilesButton() const {
+        return retryTilesButton_;
+    }
     size_t mapOutlineCount() const { return mapOutlines_.size(); }
 
   private:
     std::shared_ptr<CBMapStoreWorldMapViewcontroller> self();
     void showOutlinesOfMaps(const std::vector<Map>& maps);
+    void makeRetryTilesButton(UIView& view);
     std::vector<CBAnnotationRef> mapPins() const;
     void searchPlaceOnline(const std::string& text);
     void showSearchResults(const std::vector<Map>& maps, const std::string& text);
@@ -174,6 +182,7 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
     std::shared_ptr<ZELRoundedGradientButton> missingMapButton_;
     std::shared_ptr<CBPathDataSource> highlightedMap_;
     bool tilesMissing_ = false;
+    std::shared_ptr<ZELRoundedGradientButton> retryTilesButton_;
     std::map<std::string, std::shared_ptr<CBPathDataSource>> mapOutlines_;
     bool firstAppear_ = true;
 };

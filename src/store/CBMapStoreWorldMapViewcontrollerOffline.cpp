@@ -1,14 +1,18 @@
 // The world map without its tile service: plain sea instead of the grid of
 // tiles still to come, with the outlines of the store's maps the catalogue
-// holds, so the map still shows where maps are.
+// holds, so the map still shows where maps are, and a button that asks the
+// tile service again.
 #include "Foundation/NSBundle.h"
 #include "UIKit/UIColor.h"
+#include "UIKit/UIFont.h"
+#include "UIKit/UILabel.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPathDataSource.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
 #include "store/CBMapStoreWorldMapViewcontroller.h"
+#include "widgets/ZELRoundedGradientButton.h"
 
 namespace {
 
@@ -27,8 +31,27 @@ std::shared_ptr<CBGeoStyle> mapOutlineStyle() {
 
 }  // namespace
 
+void CBMapStoreWorldMapViewcontroller::makeRetryTilesButton(UIView& view) {
+    retryTilesButton_ = std::make_shared<ZELRoundedGradientButton>(CGRectZero, 2);
+    retryTilesButton_->setTitleForState(NSLocalizedString("TryAgain"), UIControlStateNormal);
+    retryTilesButton_->titleLabel()->setFont(UIFont::boldSystemFontOfSize(16));
+    retryTilesButton_->setHidden(true);
+    retryTilesButton_->addTargetForControlEvents(
+        [weak = weak_from_this()](UIControl&) {
+            if (auto screen =
+                    std::static_pointer_cast<CBMapStoreWorldMapViewcontroller>(weak.lock()))
+                screen->retryTiles();
+        },
+        UIControlEventTouchUpInside);
+    view.addSubview(retryTilesButton_);
+}
+
 void CBMapStoreWorldMapViewcontroller::imageDataSourceDidFailLoadingImage(CBImageDataSource&) {
-    if (tilesMissing_ || !mapView_)
+    if (!mapView_)
+        return;
+    // A retry that failed too offers the next one; the line stays as it was.
+    retryTilesButton_->setHidden(false);
+    if (tilesMissing_)
         return;
     tilesMissing_ = true;
     mapView_->removeCheckerPattern();
@@ -42,6 +65,29 @@ void CBMapStoreWorldMapViewcontroller::imageDataSourceDidFailLoadingImage(CBImag
                 screen->showOutlinesOfMaps(maps);
         });
     }
+}
+
+void CBMapStoreWorldMapViewcontroller::retryTiles() {
+    if (!tilesMissing_ || !mapView_)
+        return;
+    retryTilesButton_->setHidden(true);
+    // A new tile view draws every tile anew, asking for its image again; the
+    // outlines stay on plain sea until a tile comes.
+    mapView_->reloadMapView();
+    mapView_->removeCheckerPattern();
+}
+
+void CBMapStoreWorldMapViewcontroller::imageDataSourceDidLoadImage(CBImageDataSource&) {
+    if (!tilesMissing_ || !mapView_)
+        return;
+    tilesMissing_ = false;
+    retryTilesButton_->setHidden(true);
+    for (const auto& [identifier, outline] : mapOutlines_)
+        mapView_->removeOverlayDatasource(outline);
+    mapOutlines_.clear();
+    // The tip of the area takes the place of the line that said tiles were missing.
+    if (!showingSearchResults_)
+        showMapsInBBox(mapView_->widerBBox());
 }
 
 void CBMapStoreWorldMapViewcontroller::showOutlinesOfMaps(const std::vector<Map>& maps) {

@@ -3,6 +3,8 @@
 // notification of an installed map.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "CBGeoData/CBBoundingBox.h"
 #include "Dispatch/NSRunLoop.h"
 #include "MapScreenFixture.h"
@@ -178,6 +180,49 @@ expect "Wikipedia articles download while Kelvara runs*"
 expect-not "Maps download while*"
 tap "OK"
 )");
+    downloads->cancelDownloads(*downloads->currentQueue());
+}
+
+// Whether the first-download notice was up each time a download's state was told.
+class NoticeAtEachState : public ZELDownloadManagerEngineDelegate {
+  public:
+    explicit NoticeAtEachState(std::shared_ptr<CBFirstDownloadNotice> notice)
+        : notice_(std::move(notice)) {}
+    void downloadManagerChangedStatusToForDownload(ZELDownloadManagerEngine&,
+                                                   const ZELDownloadStatus& status,
+                                                   const Download&) override {
+        phases.push_back(status.phase);
+        shown.push_back(notice_->alert() && notice_->alert()->isVisible());
+    }
+    std::vector<ZELDownloadPhase> phases;
+    std::vector<bool> shown;
+
+  private:
+    std::shared_ptr<CBFirstDownloadNotice> notice_;
+};
+
+// The notice is up before the download it speaks of has told any state, so
+// even a download that ends at once ends under it, never before it.
+TEST_F(CBKelvaraSharedAppDelegateTest, TheFirstDownloadNoticeComesBeforeItsDownloadEnds) {
+    auto downloads = app_->downloadManager();
+    ASSERT_TRUE(downloads);
+    auto states = std::make_shared<NoticeAtEachState>(app_->firstDownloadNotice());
+    downloads->addDelegate(states);
+    ASSERT_TRUE(downloads->addDownload({.url = "http://127.0.0.1:9/map/DE/three-rivers.zip",
+                                        .destinationPath = "/tmp/kelvara-never-loaded",
+                                        .identifier = "three-rivers",
+                                        .type = CBUserMapStoreEngine::kDownloadType}));
+    downloads->resumeDownloads();
+    // Nothing listens on port 9: the download ends at once, failed.
+    NSRunLoop::mainRunLoop()->runUntil(
+        [&] {
+            return !states->phases.empty() && states->phases.back() == ZELDownloadPhase::Failed;
+        },
+        10);
+    ASSERT_FALSE(states->phases.empty());
+    EXPECT_EQ(states->phases.back(), ZELDownloadPhase::Failed);
+    EXPECT_EQ(std::count(states->shown.begin(), states->shown.end(), false), 0);
+    play(R"(tap "OK")");
     downloads->cancelDownloads(*downloads->currentQueue());
 }
 

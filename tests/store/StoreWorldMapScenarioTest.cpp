@@ -336,4 +336,31 @@ TEST_F(StoreWorldMapScenarioTest, WithoutTilesTheMapsOfTheAreaShowAsOutlinesOnPl
     play(R"(expect "World map not loaded: maps shown as outlines")");
 }
 
+// The tile service that answers only later: "Try again" while it is still
+// gone offers itself again; once it is back, the tiles replace the outlines
+// and the line goes.
+TEST_F(StoreWorldMapScenarioTest, TryAgainBringsTheTilesOfALateTileService) {
+    const int port = fixture_.tiles->port();
+    fixture_.tiles.reset();
+    openWorldMap();
+    play(R"(
+wait-for "World map not loaded: maps shown as outlines"
+wait-for "Try again"
+tap "Try again"
+wait-for "Try again"
+)");
+    EXPECT_TRUE(worldMap_->tilesMissing());
+    fixture_.tiles = std::make_unique<TileServerProcess>(
+        std::vector<std::string>{"--port", std::to_string(port)});
+    ASSERT_TRUE(fixture_.tiles->running());
+    play(R"(
+tap "Try again"
+wait-for-not "World map not loaded: maps shown as outlines"
+expect-not "Try again"
+)");
+    EXPECT_FALSE(worldMap_->tilesMissing());
+    EXPECT_EQ(worldMap_->mapOutlineCount(), 0u);
+    EXPECT_GT(fixture_.tiles->tileRequests(), 0);
+}
+
 }  // namespace
