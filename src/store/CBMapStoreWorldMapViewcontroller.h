@@ -181,7 +181,9 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
     std::shared_ptr<CBClearSearchBar> searchBar_;
     std::shared_ptr<ZELRoundedGradientButton> missingMapButton_;
     std::shared_ptr<CBPathDataSource> highlightedMap_;
+    static constexpr int kTileFailuresBeforeMissing = 3;
     bool tilesMissing_ = false;
+    int tileFailuresInARow_ = 0;
     std::shared_ptr<ZELRoundedGradientButton> retryTilesButton_;
     std::map<std::string, std::shared_ptr<CBPathDataSource>> mapOutlines_;
     bool firstAppear_ = true;

@@ -50,10 +50,16 @@ void CBMapStoreWorldMapViewcontroller::imageDataSourceDidFailLoadingImage(CBImag
     if (!mapView_)
         return;
     // A retry that failed too offers the next one; the line stays as it was.
-    retryTilesButton_->setHidden(false);
-    if (tilesMissing_)
+    if (tilesMissing_) {
+        retryTilesButton_->setHidden(false);
+        return;
+    }
+    // A slow service lets a tile time out now and then while the others come:
+    // only a run of failures with no tile between them says it is away.
+    if (++tileFailuresInARow_ < kTileFailuresBeforeMissing)
         return;
     tilesMissing_ = true;
+    retryTilesButton_->setHidden(false);
     mapView_->removeCheckerPattern();
     mapView_->setBackgroundColor(kSeaColour);
     setInfo(NSLocalizedString("WorldMapTilesNotLoaded"));
@@ -78,6 +84,7 @@ void CBMapStoreWorldMapViewcontroller::retryTiles() {
 }
 
 void CBMapStoreWorldMapViewcontroller::imageDataSourceDidLoadImage(CBImageDataSource&) {
+    tileFailuresInARow_ = 0;
     if (!tilesMissing_ || !mapView_)
         return;
     tilesMissing_ = false;
