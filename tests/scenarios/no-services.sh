@@ -5,19 +5,10 @@
 # does, and answers again afterwards (no-services/store-back.scenario).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-binary=${KELVARA_BINARY:?}
-output=${KELVARA_SCENARIO_OUTPUT:-$PWD}
 # shellcheck source=scenario-home.sh
 . "$root/tests/scenarios/scenario-home.sh"
 play() {
-    local scenario=$1 log=$work/$1.log
-    shift
-    (cd "$root" && "$binary" --phone --scale 2 --home "$work/$scenario" "$@" \
-        --scenario "$root/tests/scenarios/no-services/$scenario.scenario" \
-        --scenario-output "$output") >"$log" 2>&1 || {
-        cat "$log"
-        fail "$scenario.scenario failed"
-    }
+    play_on no-services "$1" "$@"
 }
 
 play alone

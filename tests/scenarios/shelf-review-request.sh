@@ -6,18 +6,10 @@
 # after that asks no more (third.scenario).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-binary=${KELVARA_BINARY:?}
-output=${KELVARA_SCENARIO_OUTPUT:-$PWD}
 # shellcheck source=scenario-home.sh
 . "$root/tests/scenarios/scenario-home.sh"
 play() {
-    local scenario=$1 log=$work/$1.log
-    (cd "$root" && "$binary" --phone --scale 2 --home "$work/home" --store-url "$url" \
-        --scenario "$root/tests/scenarios/shelf-review-request/$scenario.scenario" \
-        --scenario-output "$output") >"$log" 2>&1 || {
-        cat "$log"
-        fail "$scenario.scenario failed"
-    }
+    play_on shelf-review-request home "$1" --store-url "$url"
 }
 
 mkdir -p "$work/home" || fail "no home"

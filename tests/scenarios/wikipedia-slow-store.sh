@@ -7,7 +7,6 @@
 # no store is set at all (wikipedia-slow-store/no-store.scenario).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-binary=${KELVARA_BINARY:?}
 output=${KELVARA_SCENARIO_OUTPUT:-$PWD}
 list=/map/DE-MV_master_Stats.plist
 # The first script's picture of the open guide, without the tab.
@@ -15,14 +14,7 @@ opened=$output/wikipedia-slow-store-guide.png
 # shellcheck source=scenario-home.sh
 . "$root/tests/scenarios/scenario-home.sh"
 play() {
-    local scenario=$1 log=$work/$1.log
-    shift
-    (cd "$root" && "$binary" --phone --scale 2 --home "$work/home" "$@" \
-        --scenario "$root/tests/scenarios/wikipedia-slow-store/$scenario.scenario" \
-        --scenario-output "$output") >"$log" 2>&1 || {
-        cat "$log"
-        fail "$scenario.scenario failed"
-    }
+    play_on wikipedia-slow-store home "$@"
 }
 
 start_store
