@@ -12,7 +12,7 @@ namespace {
 constexpr const char* kText = "See www.example.org, call 0395 5551234 or come by the office today";
 
 CFRange word(const std::string& text, const std::string& what) {
-    return CFRange{long(std::string(kText).find(what)), long(what.size())};
+    return CFRange{long(text.find(what)), long(what.size())};
 }
 
 std::shared_ptr<BITAttributedLabel> labelWithLinks() {
