@@ -18,8 +18,8 @@
 #include "location/CBLocationManagerDelegate.h"
 #include "mapkit/CBAnnotation.h"
 #include "mapkit/CBMapScrollViewDelegate.h"
+#include "model/CBBookmarksManager.h"
 #include "packages/CBUserMapStoreEngineDelegate.h"
-#include "places/CBBookmarksManager.h"
 #include "places/CBPlacesHost.h"
 #include "widgets/CBAnnotationsPresenter.h"
 

@@ -7,8 +7,8 @@
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/CBMapViewController.h"
 #include "mapkit/CBAnnotationView.h"
+#include "model/CBWikipediaManager.h"
 #include "wikipedia/CBWikipediaArticleAnnotation.h"
-#include "wikipedia/CBWikipediaManager.h"
 #include "wikipedia/CBWikipediaViewer.h"
 
 // Every callout loses its controls once shown, so selecting gives the
