@@ -174,6 +174,7 @@ void CBKelvaraSharedAppDelegate::createServices() {
         CBUserMapStoreEngine::createWithDownloadManager(downloadManager_, catalogue_);
     userMapStoreEngine_->setPostInstallStep(CBInstalledMapPrefillStep());
     userMapStoreEngine_->setDeletedMapStep(CBDeletedMapTilesStep());
+    userMapStoreEngine_->setReleaseMapStep(CBReleaseOpenMapStep());
     // The Wikipedia manager follows the current map and installs its own
     // packages; it repairs its queue entries before the registry does.
     wikipediaManager_ = CBWikipediaManager::create(downloadManager_, catalogue_);
