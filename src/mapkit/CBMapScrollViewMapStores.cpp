@@ -13,6 +13,7 @@
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapScaleBar.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapStoreCities.h"
 #include "mapkit/CBVectorDataSource.h"
@@ -237,7 +238,7 @@ void CBMapScrollView::willMoveToSuperview(const std::shared_ptr<UIView>& supervi
     UIScrollView::willMoveToSuperview(superview);
     if (superview)
         return;
-    setMapScaleHiddenAnimated(true, false);
+    scaleBar_->setMapScaleHiddenAnimated(true, false);
     // A helper view (savesState NO) never overwrites the user's saved view.
     if (savesState_)
         saveStateWithIdentifier(currentIdentifier());
