@@ -13,6 +13,7 @@
 #include "UIKit/UIWindow.h"
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
 
 namespace {
@@ -45,7 +46,7 @@ PinnedMap pinnedMap() {
     std::vector<CBAnnotationRef> pins;
     for (int i = 0; i < kPins; ++i)
         pins.push_back(std::make_shared<CBBasicAnnotation>(lat(random), lon(random)));
-    pinned.map->addAnnotationsCentered(pins, false);
+    pinned.map->annotationsHost()->addAnnotationsCentered(pins, false);
     pinned.map->layoutIfNeeded();
     return pinned;
 }
@@ -61,14 +62,14 @@ void BM_AnnotationLayoutPanFrame(benchmark::State& state) {
         pinned.map->setContentOffset({start.x + 4.0 * step, start.y + 3.0 * step});
         pinned.map->layoutIfNeeded();
     }
-    state.counters["views"] =
-        static_cast<double>(pinned.map->annotationsManager()->annotationViews().size());
+    state.counters["views"] = static_cast<double>(
+        pinned.map->annotationsHost()->annotationsManager()->annotationViews().size());
 }
 BENCHMARK(BM_AnnotationLayoutPanFrame)->Unit(benchmark::kMicrosecond);
 
 void BM_TapAmong500Pins(benchmark::State& state) {
     PinnedMap pinned = pinnedMap();
-    const auto& layer = pinned.map->annotationsManager();
+    const auto& layer = pinned.map->annotationsHost()->annotationsManager();
     CGPoint origin = pinned.map->bounds().origin;
     std::mt19937 random(7);
     std::uniform_real_distribution<double> x(0, 320), y(0, 568);

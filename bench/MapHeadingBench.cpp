@@ -39,6 +39,7 @@
 
 #include "BenchSupport.h"
 #include "FirstScreenSupport.h"
+#include "mapkit/CBMapUserLocationFollower.h"
 
 namespace {
 
@@ -118,18 +119,18 @@ struct FollowingScreen {
         renderer.emplace(window, kScale);
         walk->deliverPoint(0);
         if (turn)
-            screen->mapView()->setRotateToHeading(true);
+            screen->mapView()->userLocationFollower()->setRotateToHeading(true);
         else
-            screen->mapView()->setCentersOnUserLocation(true);
+            screen->mapView()->userLocationFollower()->setCentersOnUserLocation(true);
     }
     ~FollowingScreen() {
         if (screen)
-            screen->mapView()->stopLocationUsage();
+            screen->mapView()->userLocationFollower()->stopLocationUsage();
         CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
     }
     bool ready(bool turn) const {
-        return screen && screen->mapView()->centersOnUserLocation() &&
-               screen->mapView()->rotateToHeading() == turn;
+        return screen && screen->mapView()->userLocationFollower()->centersOnUserLocation() &&
+               screen->mapView()->userLocationFollower()->rotateToHeading() == turn;
     }
     size_t frameCount() const { return walk->count() * kFramesPerFix; }
 

@@ -25,9 +25,11 @@
 #include "mapkit/CBCoordinatePathAnalyzer.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBImageDataSource.h"
+#include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapView.h"
 #include "mapkit/CBPublicTransportDataSource.h"
+#include "mapkit/CBTileRequest.h"
 
 namespace {
 
@@ -64,8 +66,8 @@ TransitMap* transitMap() {
     if (!m->map->setMapWithStorePathAndBoundingBox(packagePath(), nullptr))
         return nullptr;
     m->map->displayManager()->disableDiskCache();
-    m->transit = std::make_shared<CBPublicTransportDataSource>(m->map);
-    m->map->addOverlayDatasource(m->transit);
+    m->transit = std::make_shared<CBPublicTransportDataSource>(m->map->overlays());
+    m->map->overlays()->addOverlayDatasource(m->transit);
     m->transit->setPublicTransportType(2);
     made = std::move(m);
     return made.get();
@@ -84,8 +86,9 @@ void drawTile(TransitMap& m, int n, int z, bool withTransit) {
             context->setFillColorWithColor(dim->CGColor());
             context->fillRect(rect);
         }
-        m.transit->drawDataSourceInMapInRectForXYZAtScaleInContext(m.map, rect, x, y, z, float(s),
-                                                                   *context);
+        m.transit->drawTileRequestInContext(
+            m.map->displayManager()->tileRequestForRectXYZAtScale(rect, x, y, z, float(s)),
+            *context);
     }
     benchmark::DoNotOptimize(context->data());
 }
@@ -143,9 +146,14 @@ void BM_RasterTileFromFileCache(benchmark::State& state) {
     const NSURL url = *source->urlForXYZ(8800, 5370, 14);
     writeDataToFile(*png, *cache->imageDataSourcePathForCachedImageWithUrl(*source, url), true);
     auto context = CGContext::createBitmapContext(kPixels, kPixels);
+    CBTileRequest request;
+    request.x = 8800;
+    request.y = 5370;
+    request.zoom = 14;
+    request.rect = CGRectMake(0, 0, kPixels, kPixels);
+    request.screenScale = UIScreen::mainScreen()->scale();
     for (auto _ : state)
-        source->drawDataSourceInMapInRectForXYZAtScaleInContext(
-            nullptr, CGRectMake(0, 0, kPixels, kPixels), 8800, 5370, 14, 1, *context);
+        source->drawTileRequestInContext(request, *context);
     fs::remove_all(folder);
 }
 BENCHMARK(BM_RasterTileFromFileCache)->Unit(benchmark::kMicrosecond);

@@ -35,6 +35,7 @@
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
 #include "model/CBBookmarksManager.h"
 #include "model/CBTopTableFiles.h"
@@ -153,7 +154,10 @@ struct PlacesHome {
         screen->setObject(place);
         navigation->pushViewControllerAnimated(screen, false);
         NSRunLoop::mainRunLoop()->runUntil(
-            [&] { return !screen->headerMapScrollView()->annotations().empty(); }, 1);
+            [&] {
+                return !screen->headerMapScrollView()->annotationsHost()->annotations().empty();
+            },
+            1);
         benchmark::DoNotOptimize(renderer.snapshot());
     }
     void showBerlin(HostRenderer& renderer) { showPlace(renderer, berlin); }

@@ -24,6 +24,7 @@
 #include "app/ServiceSDK.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
 #include "location/CBLocationManager.h"
+#include "mapkit/CBMapScaleBar.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
 #include "model/CBBookmarksManager.h"
@@ -104,7 +105,7 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
     unitsObserver_ = NSNotificationCenter::defaultCenter()->addObserverForName(
         CBUnitsDidChangeNotification, nullptr, {}, [map](const NSNotification&) {
             if (auto screen = map.lock(); screen && screen->mapView())
-                if (auto scale = screen->mapView()->mapScaleView())
+                if (auto scale = screen->mapView()->scaleBar()->mapScaleView())
                     scale->setPointsPerKilometer(float(screen->mapView()->pointsPerKilometer()));
         });
     if (downloadManager_) {

@@ -9,6 +9,8 @@
 #include "CoreData/NSPredicate.h"
 #include "Foundation/NSBundle.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPublicTransportDataSource.h"
 
@@ -23,7 +25,7 @@ CBMapDisplayModeManager::CBMapDisplayModeManager(std::shared_ptr<CBMapScrollView
 // The data source holds the map: taken off it so neither outlives the screen.
 CBMapDisplayModeManager::~CBMapDisplayModeManager() {
     if (dataSource_)
-        map_->removeOverlayDatasource(dataSource_);
+        map_->overlays()->removeOverlayDatasource(dataSource_);
 }
 
 std::string CBMapDisplayModeManager::titleForMode(int mode) {
@@ -74,14 +76,14 @@ bool CBMapDisplayModeManager::setMode(int mode) {
     if (mode == kStandardMode) {
         if (dataSource_) {
             dataSource_->setPublicTransportType(kStandardMode);
-            map_->removeOverlayDatasource(dataSource_);
+            map_->overlays()->removeOverlayDatasource(dataSource_);
             dataSource_.reset();
         }
         return true;
     }
     if (!dataSource_) {
-        dataSource_ = std::make_shared<CBPublicTransportDataSource>(map_);
-        map_->addOverlayDatasource(dataSource_);
+        dataSource_ = std::make_shared<CBPublicTransportDataSource>(map_->overlays());
+        map_->overlays()->addOverlayDatasource(dataSource_);
     }
     relations_ = dataSource_->setPublicTransportType(mode).value_or(
         std::vector<std::shared_ptr<CBGeoRelation>>{});
@@ -96,7 +98,7 @@ void CBMapDisplayModeManager::mapDidChange() {
 
 void CBMapDisplayModeManager::clearStops() {
     if (!stopAnnotations_.empty())
-        map_->removeAnnotations(stopAnnotations_);
+        map_->annotationsHost()->removeAnnotations(stopAnnotations_);
     stopAnnotations_.clear();
     routesOfStop_.clear();
     relations_.clear();
@@ -131,7 +133,7 @@ void CBMapDisplayModeManager::showStops() {
         stopAnnotations_.push_back(annotation);
     }
     if (!stopAnnotations_.empty())
-        map_->addAnnotationsCentered(stopAnnotations_, false);
+        map_->annotationsHost()->addAnnotationsCentered(stopAnnotations_, false);
 }
 
 bool CBMapDisplayModeManager::isStopAnnotation(const CBAnnotationRef& annotation) const {

@@ -33,8 +33,11 @@
 #include "app/CBSettingsVC.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
 #include "location/CBLocationManager.h"
+#include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapScaleBar.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBOpenMap.h"
+#include "mapkit/CBMapUserLocationFollower.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "places/CBGuideDialVC.h"
@@ -65,8 +68,8 @@ CBMapViewController::CBMapViewController(std::shared_ptr<CBUserMapStoreEngine> r
 
 // The shared location service does not run on for a screen that has gone.
 CBMapViewController::~CBMapViewController() {
-    if (mapView_ && mapView_->showsUserLocation())
-        mapView_->stopLocationUsage();
+    if (mapView_ && mapView_->userLocationFollower()->showsUserLocation())
+        mapView_->userLocationFollower()->stopLocationUsage();
 }
 
 bool CBMapViewController::hasMap() const {
@@ -115,11 +118,11 @@ void CBMapViewController::viewDidLoad() {
     mapView_->setOrnamentationFramePreloadInset(
         UIEdgeInsetsMake(kOrnamentPreloadInset, kOrnamentPreloadInset, kOrnamentPreloadInset,
                          kOrnamentPreloadInset));
-    mapView_->locationManager()->addDelegate(self);
+    mapView_->userLocationFollower()->locationManager()->addDelegate(self);
     applyCompassDefaults();
     // The position button's second tap turns the map with the heading,
     // where the receiver gives one.
-    mapView_->setAllowsRotation(true);
+    mapView_->userLocationFollower()->setAllowsRotation(true);
     if (registry_)
         registry_->addDelegate(self);
     currentMap_->addObserver(self);
@@ -130,7 +133,7 @@ void CBMapViewController::viewDidLoad() {
     // The position shows as soon as a fix arrives; the position button then
     // follows it. Without access to the position there is nothing to show.
     if (CLLocationManager::authorizationStatus() != kCLAuthorizationStatusDenied)
-        mapView_->setShowsUserLocation(true);
+        mapView_->userLocationFollower()->setShowsUserLocation(true);
 }
 
 // Under the search field, where the first hit would be.
@@ -155,7 +158,7 @@ void CBMapViewController::viewWillLayoutSubviews() {
     mapArea_->setFrame(
         CGRectMake(0, kSearchBarHeight, bounds.size.width, bounds.size.height - kSearchBarHeight));
     // While turned with the heading the map is a larger square of its own.
-    if (!mapView_->rotateToHeading())
+    if (!mapView_->userLocationFollower()->rotateToHeading())
         setMapFrameKeepingCentre(mapArea_->bounds());
     layoutMeasuringRuler(mapArea_->frame());
     layoutMapControls();
@@ -223,7 +226,7 @@ bool CBMapViewController::openMapWithStorePath(const std::string& path) {
                                            : CBMapSettlements();
     if (firstTime)
         showMainTown();
-    mapView_->setMapScaleHiddenAnimated(false, false);
+    mapView_->scaleBar()->setMapScaleHiddenAnimated(false, false);
     mapView_->notifyDelegateMapDidChangeBBoxAnimated(false);
     reloadNearbyMaps();
     updateZoomButtons();
@@ -281,7 +284,7 @@ std::string CBMapViewController::detailTextForResult(CBGeoSearchResult& result) 
     const CBPlaceDescription description(
         manager ? manager->tagTranslationDictionary() : kNoTranslations, settlements_);
     // The last fix, however old: how far a place was from where the user was seen last.
-    auto here = mapView_->locationManager()->location();
+    auto here = mapView_->userLocationFollower()->locationManager()->location();
     return description.detailTextForResult(result, here.get());
 }
 
@@ -316,7 +319,8 @@ bool CBMapViewController::searchDisplayControllerShouldReloadTableForSearchStrin
 }
 
 void CBMapViewController::showResults(std::vector<std::shared_ptr<CBGeoSearchResult>> hits) {
-    CBPlaceDescription::orderHitsOfOneName(hits, mapView_->locationManager()->location().get());
+    CBPlaceDescription::orderHitsOfOneName(
+        hits, mapView_->userLocationFollower()->locationManager()->location().get());
     results_ = std::move(hits);
     searchBar_->setLoading(false);
     nothingFoundLabel_->setHidden(!results_.empty());
@@ -345,11 +349,11 @@ void CBMapViewController::tableViewDidSelectRowAtIndexPath(UITableView&, const N
     searchDisplay_->setActive(false);
     if (!chosen.object())
         return;
-    mapView_->setCentersOnUserLocation(false);
+    mapView_->userLocationFollower()->setCentersOnUserLocation(false);
     showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
         chosen.object()->objectID(),
         chosen.address() ? std::optional(chosen.address()->objectID()) : std::nullopt, false);
-    const auto annotations = mapView_->annotations();
+    const auto annotations = mapView_->annotationsHost()->annotations();
     if (annotations.empty())
         return;
     showCoordinateAtZoomLevel(annotations.front()->coordinate(), kChosenHitZoomLevel);

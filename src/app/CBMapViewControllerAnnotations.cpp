@@ -10,6 +10,7 @@
 #include "app/CBMapViewController.h"
 #include "app/CBPlaceAnnotation.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
 
 namespace {
@@ -32,7 +33,7 @@ void CBMapViewController::saveAnnotations() {
     if (map.empty())
         return;
     std::vector<CBMapAnnotationsStore::Entry> entries;
-    for (const auto& annotation : mapView_->annotations()) {
+    for (const auto& annotation : mapView_->annotationsHost()->annotations()) {
         auto pin = std::dynamic_pointer_cast<CBBasicAnnotation>(annotation);
         if (!pin || displayModes_->isStopAnnotation(annotation))
             continue;
@@ -79,5 +80,5 @@ void CBMapViewController::restoreAnnotations() {
         pins.push_back(pin);
     }
     if (!pins.empty())
-        mapView_->addAnnotationsCentered(pins, false);
+        mapView_->annotationsHost()->addAnnotationsCentered(pins, false);
 }

@@ -20,7 +20,9 @@
 #include "location/CBLocationManager.h"
 #include "mapkit/CBAnnotationView.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapUserLocationFollower.h"
 
 namespace {
 constexpr CGFloat kControlSize = 40;
@@ -152,22 +154,22 @@ void CBMapViewController::updateZoomButtons() {
 // compass that needs calibrating may say so.
 void CBMapViewController::applyCompassDefaults() {
     auto defaults = NSUserDefaults::standardUserDefaults();
-    auto service = mapView_->locationManager();
+    auto service = mapView_->userLocationFollower()->locationManager();
     service->setShouldShowCompassCalibrationWarning(
         !defaults->boolForKey("CompassCalibrationWarningDisabled"));
     service->setCompassEnabled(!defaults->boolForKey("CompassDisabled"));
 }
 
 void CBMapViewController::turnNorthUp() {
-    mapView_->setRotateToHeading(false);
+    mapView_->userLocationFollower()->setRotateToHeading(false);
     updateCompass();
 }
 
 void CBMapViewController::updateCompass() {
     if (!compassButton_)
         return;
-    compassButton_->setMapRotation(mapView_->currentRotationAngle());
-    compassButton_->setHidden(!mapView_->rotateToHeading());
+    compassButton_->setMapRotation(mapView_->userLocationFollower()->currentRotationAngle());
+    compassButton_->setHidden(!mapView_->userLocationFollower()->rotateToHeading());
 }
 
 void CBMapViewController::mapScrollViewDidChangeCenteringRotationStatus(CBMapScrollView&) {
@@ -177,7 +179,8 @@ void CBMapViewController::mapScrollViewDidChangeCenteringRotationStatus(CBMapScr
 
 // The button shows whether the map follows the user, and turns with them.
 void CBMapViewController::updatePositionButton() {
-    auto position = mapView_->barButtonItemForCurrentCenteringRotationStatus();
+    auto position =
+        mapView_->userLocationFollower()->barButtonItemForCurrentCenteringRotationStatus();
     navigationItem()->setLeftBarButtonItem(
         shelfAction_ ? CBRootViewController::shelfButtonItemBeside(position, shelfAction_)
                      : position);
@@ -238,7 +241,8 @@ std::shared_ptr<CBAnnotationView> CBMapViewController::mapScrollViewViewForAnnot
     CBMapScrollView& map, const CBAnnotationRef& annotation) {
     if (!displayModes_->isStopAnnotation(annotation))
         return nullptr;
-    auto view = map.dequeueReusableAnnotationViewWithIdentifier(kStopViewIdentifier);
+    auto view =
+        map.annotationsHost()->dequeueReusableAnnotationViewWithIdentifier(kStopViewIdentifier);
     if (!view)
         view = std::make_shared<CBAnnotationView>(annotation, std::string(kStopViewIdentifier));
     view->setAnnotation(annotation);

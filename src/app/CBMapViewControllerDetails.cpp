@@ -19,6 +19,7 @@
 #include "mapkit/CBAnnotationCalloutView.h"
 #include "mapkit/CBAnnotationView.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapMagnifier.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPinAnnotationView.h"
@@ -95,7 +96,7 @@ std::shared_ptr<UIButton> CBMapViewController::detailsButton() const {
 // callout loses its controls once shown, so selecting gives them again.
 void CBMapViewController::mapScrollViewDidSelectAnnotationView(
     CBMapScrollView& map, const std::shared_ptr<CBAnnotationView>& view) {
-    auto annotation = map.selectedAnnotation();
+    auto annotation = map.annotationsHost()->selectedAnnotation();
     auto stop = std::dynamic_pointer_cast<CBGeoObjectAnnotation>(annotation);
     if (stop && displayModes_->isStopAnnotation(stop))
         displayModes_->highlightRoutesOfStop(stop->object());
@@ -109,7 +110,7 @@ void CBMapViewController::mapScrollViewAnnotationViewCalloutAccessoryControlTapp
     const std::shared_ptr<CBAnnotationCalloutView>&, const std::shared_ptr<UIControl>& control) {
     if (!control)
         return;
-    auto annotation = map.selectedAnnotation();
+    auto annotation = map.annotationsHost()->selectedAnnotation();
     if (std::dynamic_pointer_cast<CBWikipediaArticleAnnotation>(annotation))
         openArticleOfAnnotation(annotation);
     else
@@ -119,7 +120,7 @@ void CBMapViewController::mapScrollViewAnnotationViewCalloutAccessoryControlTapp
 void CBMapViewController::mapScrollViewGotTapAndHoldAtPointAndCoordinate(
     CBMapScrollView& map, CGPoint, CLLocationCoordinate2D coordinate) {
     if (hasMap())
-        map.magnifyCoordinate(coordinate);
+        map.annotationsHost()->magnifyCoordinate(coordinate);
 }
 
 std::shared_ptr<UIControl> CBMapViewController::mapScrollViewControlForMagnifierWithAnnotation(
@@ -131,7 +132,7 @@ void CBMapViewController::mapScrollViewTappedControlOfMagnifierWithAnnotation(
     CBMapScrollView& map, const std::shared_ptr<UIControl>&, const CBAnnotationRef& annotation) {
     // The loupe forgets its place as it closes.
     const CBAnnotationRef place = annotation;
-    map.hideMagnifier(true);
+    map.annotationsHost()->hideMagnifier(true);
     openDetailsForAnnotation(place);
 }
 
@@ -155,7 +156,8 @@ bool CBMapViewController::openDetailsForAnnotation(const CBAnnotationRef& annota
         return false;
     }
     std::shared_ptr<UIView> anchor;
-    if (auto callout = mapView_->currentCalloutView(); callout && !callout->isHidden())
+    if (auto callout = mapView_->annotationsHost()->currentCalloutView();
+        callout && !callout->isHidden())
         anchor = std::static_pointer_cast<UIView>(callout);
     presentPlaceScreen(screen, anchor ? anchor : mapView_);
     return true;
@@ -206,13 +208,13 @@ void CBMapViewController::bookmarkManagerWillDeleteBookmark(
     if (!bookmark || !bookmark->object())
         return;
     std::vector<CBAnnotationRef> pins;
-    for (const auto& annotation : mapView_->annotations())
+    for (const auto& annotation : mapView_->annotationsHost()->annotations())
         if (auto object = std::dynamic_pointer_cast<CBGeoObjectAnnotation>(annotation);
             object && object->object() == bookmark->object())
             pins.push_back(annotation);
     if (pins.empty())
         return;
-    mapView_->removeAnnotations(pins);
+    mapView_->annotationsHost()->removeAnnotations(pins);
     if (isUserGeneratedBookmark(*bookmark->object()))
         return;
     auto manager = mapView_->dataManager();
@@ -221,6 +223,6 @@ void CBMapViewController::bookmarkManagerWillDeleteBookmark(
         auto pin = std::make_shared<CBPlaceAnnotation>(place, false);
         pin->setTitle(place->title());
         pin->setSubtitle(detailTextForResult(*place));
-        mapView_->addAnnotationCentered(pin, false);
+        mapView_->annotationsHost()->addAnnotationCentered(pin, false);
     }
 }

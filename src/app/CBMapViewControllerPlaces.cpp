@@ -18,7 +18,9 @@
 #include "app/CBMapViewController.h"
 #include "app/CBPlaceAnnotation.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapUserLocationFollower.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 
@@ -60,13 +62,13 @@ void CBMapViewController::showAnnotationForGeoObjectWithObjectIDAndAddressWithOb
 
 void CBMapViewController::presentAnnotationsCentered(
     const std::vector<CBAnnotationRef>& annotations, bool centered) {
-    mapView_->setCentersOnUserLocation(false);
+    mapView_->userLocationFollower()->setCentersOnUserLocation(false);
     removePlaceAnnotations();
     std::weak_ptr<CBMapViewController> weak =
         std::static_pointer_cast<CBMapViewController>(shared_from_this());
     auto add = [weak, annotations](bool centre) {
         if (auto me = weak.lock(); me && !annotations.empty())
-            me->mapView_->addAnnotationsCentered(annotations, centre);
+            me->mapView_->annotationsHost()->addAnnotationsCentered(annotations, centre);
     };
     // A screen over the map goes first; the places appear once it has gone.
     if (presentedViewController() && !popover_) {
@@ -83,7 +85,8 @@ void CBMapViewController::presentAnnotationsCentered(
     if (auto navigation = navigationController();
         navigation && navigation->viewControllers().size() > 1) {
         if (centered)
-            boxToShowOnAppearance_ = CBMapScrollView::boundingBoxForAnnotationsInArray(annotations);
+            boxToShowOnAppearance_ =
+                CBMapAnnotationsHost::boundingBoxForAnnotationsInArray(annotations);
         navigation->popToRootViewControllerAnimated(true);
         add(false);
         return;
@@ -110,15 +113,15 @@ void CBMapViewController::viewDidAppear(bool animated) {
 // The stops of a transport mode are part of the mode, not places shown.
 void CBMapViewController::removePlaceAnnotations() {
     std::vector<CBAnnotationRef> places;
-    for (const auto& annotation : mapView_->annotations())
+    for (const auto& annotation : mapView_->annotationsHost()->annotations())
         if (!displayModes_->isStopAnnotation(annotation))
             places.push_back(annotation);
-    mapView_->removeAnnotations(places);
+    mapView_->annotationsHost()->removeAnnotations(places);
 }
 
 std::vector<std::string> CBMapViewController::objectAnnotationIdentifiers() const {
     std::vector<std::string> identifiers;
-    for (const auto& annotation : mapView_->annotations())
+    for (const auto& annotation : mapView_->annotationsHost()->annotations())
         if (std::dynamic_pointer_cast<CBGeoObjectAnnotation>(annotation) &&
             !displayModes_->isStopAnnotation(annotation))
             identifiers.push_back(annotation->uniqueIdentifier().value_or(""));
@@ -188,12 +191,12 @@ void CBMapViewController::showLinkedPlaceInsteadOfPin(const std::shared_ptr<CBBa
             if (!me || !shown || !object || object->name() != name)
                 return;
             // Something else was shown in the meantime.
-            const auto annotations = me->mapView_->annotations();
+            const auto annotations = me->mapView_->annotationsHost()->annotations();
             if (std::find(annotations.begin(), annotations.end(), shown) == annotations.end())
                 return;
             me->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
                 object->objectID(), std::nullopt, false);
-            for (const auto& annotation : me->mapView_->annotations())
+            for (const auto& annotation : me->mapView_->annotationsHost()->annotations())
                 if (!me->displayModes_->isStopAnnotation(annotation))
                     me->selectWhenShown(annotation);
         });
@@ -218,7 +221,7 @@ void CBMapViewController::selectWhenShown(const CBAnnotationRef& annotation) {
     DispatchQueue::main()->async([map, annotation] {
         if (auto view = map.lock()) {
             view->layoutIfNeeded();
-            view->selectAnnotationAnimated(annotation, false);
+            view->annotationsHost()->selectAnnotationAnimated(annotation, false);
         }
     });
 }

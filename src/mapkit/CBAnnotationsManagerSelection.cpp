@@ -7,8 +7,10 @@
 #include "UIKit/UIControl.h"
 #include "mapkit/CBAnnotationCalloutView.h"
 #include "mapkit/CBAnnotationsManager.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapMagnifier.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapUserLocationFollower.h"
 #include "mapkit/CBUserLocation.h"
 #include "mapkit/CBUserLocationAnnotationView.h"
 
@@ -206,7 +208,7 @@ void CBAnnotationsManager::updatePositionOfCalloutView() {
     CGFloat h = calloutView_->bounds().size.height;
     if (w < 1 || h < 1)
         return;
-    const UIEdgeInsets keep = map->calloutEdgeInsets();
+    const UIEdgeInsets keep = map->annotationsHost()->calloutEdgeInsets();
     // Beside a covered side a callout is no wider than the room left: its
     // texts end in an ellipsis rather than under the cover or the edge.
     const CGFloat room = W - keep.left - keep.right - 2 * kCalloutEdgeGap;
@@ -279,7 +281,7 @@ void CBAnnotationsManager::updateUserLocationTo(const std::shared_ptr<CLLocation
         userLocationView_->animateUpdate();
     userLocation_->setCoreLocation(location);
     auto map = mapScrollView();
-    if (map && map->centersOnUserLocation())
+    if (map && map->userLocationFollower()->centersOnUserLocation())
         userLocationView_->setAccuracy(location->horizontalAccuracy());
     updatePositionOfUserAnnotationView();
     // The first fix brings the dot that was waiting for it.
@@ -291,7 +293,8 @@ void CBAnnotationsManager::updateUserHeadingTo(const std::shared_ptr<CLHeading>&
     if (!showHeadingIndicator_)
         return;
     auto map = mapScrollView();
-    userLocationView_->setHeadingWithMapNorthOriented(heading, !map || !map->rotateToHeading());
+    userLocationView_->setHeadingWithMapNorthOriented(
+        heading, !map || !map->userLocationFollower()->rotateToHeading());
 }
 
 void CBAnnotationsManager::setShowHeadingIndicator(bool show) {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "CoreGraphics/CGGeometry.h"
 #include "Foundation/Value.h"
 #include "Net/NSURLRequest.h"
 #include "Net/NSURLResponse.h"

@@ -11,13 +11,15 @@
 #include "UIKit/UILongPressGestureRecognizer.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UITapGestureRecognizer.h"
-#include "location/CBLocationManager.h"
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapBackgroundLayer.h"
 #include "mapkit/CBMapGridLayout.h"
+#include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapProjector.h"
-#include "mapkit/CBMapScaleView.h"
+#include "mapkit/CBMapScaleBar.h"
+#include "mapkit/CBMapUserLocationFollower.h"
 #include "mapkit/CBMapView.h"
 #include "mapkit/CBMapWebMercatorProjection.h"
 #include "mapkit/CBVectorDataSource.h"
@@ -49,16 +51,12 @@ CBMapScrollView::CBMapScrollView(const CGRect& frame) : UIScrollView(frame) {}
 CBMapScrollView::~CBMapScrollView() {
     if (openMapObserver_)
         NSNotificationCenter::defaultCenter()->removeObserver(openMapObserver_);
-    if (locationManager_)
-        locationManager_->cleanUpEmptyDelegateWrappers();
     if (savesState_)
         saveStateWithIdentifier(currentIdentifier());
     if (mapView_)
         mapView_->setScrollView({});
     if (displayManager_)
         displayManager_->setMap({});
-    if (mapScaleView_)
-        mapScaleView_->removeFromSuperview();
 }
 
 std::shared_ptr<CBMapScrollView> CBMapScrollView::self() {
@@ -101,7 +99,11 @@ void CBMapScrollView::setupView() {
     ornamentationFrameManager_ = std::make_shared<CBMapOrnamentationFrameManager>(self(), self());
     setBackgroundColor(UIColor::lightGrayColor());
     addMapView();
-    setUpUserLocation();
+    annotationsManager_ = CBAnnotationsManager::create(self());
+    annotationsHost_ = std::make_shared<CBMapAnnotationsHost>(self(), annotationsManager_);
+    userLocationFollower_ = CBMapUserLocationFollower::create(self());
+    overlays_ = std::make_shared<CBMapOverlays>(self());
+    scaleBar_ = std::make_shared<CBMapScaleBar>(self());
 }
 
 void CBMapScrollView::addMapView() {
@@ -191,7 +193,7 @@ void CBMapScrollView::setMapBoundingBoxForProjectionAndMaximumZoomlevel(
         mapProjection_ = projection;
     }
     maximumZoomlevel_ = maximumZoomLevel;
-    notifiedDelegateForOutOfBoundsLocation_ = false;
+    userLocationFollower_->mapBoundingBoxDidChange();
     configureForBoundingBox(box);
     setZoomScale(2 * minimumZoomScale());
     moveToCoordinateAnimated(box->centerCoordinate(), false);
@@ -397,8 +399,8 @@ void CBMapScrollView::calculateVisibleBBox() {
     double metres = CLLocation(ne.latitude, sw.longitude)
                         .distanceFromLocation(CLLocation(ne.latitude, ne.longitude));
     pointsPerKilometer_ = size.width * 1000.0 / metres;
-    if (mapScaleView_)
-        mapScaleView_->setPointsPerKilometer(static_cast<float>(pointsPerKilometer_));
+    if (scaleBar_)
+        scaleBar_->setPointsPerKilometer(pointsPerKilometer_);
 }
 
 void CBMapScrollView::setWiderBBoxFromVisibleBBox() {
@@ -433,6 +435,12 @@ void CBMapScrollView::setBackgroundColor(const std::optional<UIColor>& color) {
     if (mapBackgroundLayer_)
         mapBackgroundLayer_->setBackgroundColor(color ? std::optional(color->CGColor())
                                                       : std::nullopt);
+}
+
+void CBMapScrollView::setFrameWithoutRecentring(const CGRect& frame) {
+    originalWidth_ = 0;
+    originalHeight_ = 0;
+    setFrame(frame);
 }
 
 void CBMapScrollView::layoutSubviews() {

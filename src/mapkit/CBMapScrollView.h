@@ -11,24 +11,20 @@
 #include "CoreLocation/CLLocationCoordinate2D.h"
 #include "Foundation/Value.h"
 #include "UIKit/UIScrollView.h"
-#include "location/CBLocationManagerDelegate.h"
 #include "mapkit/CBAnnotation.h"
 #include "mapkit/CBMapOrnamentationFrameManager.h"
 #include "mapkit/CBMapScrollViewDelegate.h"
 
-class CBAnnotationCalloutView;
-class CBAnnotationView;
 class CBAnnotationsManager;
+class CBMapAnnotationsHost;
+class CBMapOverlays;
+class CBMapUserLocationFollower;
 class CBBoundingBox;
 class CBGeoObject;
 class CBGeoPathObject;
 class CBGeoSearchResult;
 class CBGeoTag;
-class CBLocationManager;
 class NSPredicate;
-class CBMapMagnifier;
-class CBUserLocation;
-class UIBarButtonItem;
 class CBGeoDataManager;
 class CBOpenMap;
 class NSNotificationObserver;
@@ -36,13 +32,10 @@ class CBGeoDataSource;
 class CBGeoElement;
 class CBVectorDataSource;
 class CBImageDataSource;
-class CBGeoRelation;
-class CBGeoStyle;
-class CBPathDataSource;
 class CBGeoDisplayManager;
 class CBMapProjection;
 class CBMapProjector;
-class CBMapScaleView;
+class CBMapScaleBar;
 class CBMapView;
 class CALayer;
 class UIGestureRecognizer;
@@ -59,8 +52,7 @@ class UIGestureRecognizer;
 // read nothing of the view.
 class CBMapScrollView : public UIScrollView,
                         public UIScrollViewDelegate,
-                        public CBMapOrnamentationFrameManagerDelegate,
-                        public CBLocationManagerDelegate {
+                        public CBMapOrnamentationFrameManagerDelegate {
   public:
     // Builds the view and sets it up (it hands itself out, so it cannot do so
     // in its constructor).
@@ -146,70 +138,18 @@ class CBMapScrollView : public UIScrollView,
     void notifyDelegateMapDidChangeBBoxAnimated(bool animated);
     bool isAnimatedZooming() const { return animatedZooming_; }
 
-    // The user's position, centring and rotation with the heading. The map
-    // follows the shared location service unless another is set before the
-    // first use (tests).
-    std::shared_ptr<CBLocationManager> locationManager() const;
-    void setLocationManager(std::shared_ptr<CBLocationManager> manager);
-    bool showsUserLocation() const { return showsUserLocation_; }
-    void setShowsUserLocation(bool show);
-    bool alwaysShowsUserHeading() const { return alwaysShowsUserHeading_; }
-    void setAlwaysShowsUserHeading(bool show);
-    bool centersOnUserLocation() const { return centersOnUserLocation_; }
-    // Refused (and reported as a location error) while location access is denied.
-    void setCentersOnUserLocation(bool center);
-    bool allowsRotation() const { return allowsRotation_; }
-    // Stores true only where a compass exists.
-    void setAllowsRotation(bool allow);
-    bool rotateToHeading() const { return rotateToHeading_; }
-    void setRotateToHeading(bool rotate) { setRotateToHeadingAndNotifyDelegate(rotate, true); }
-    void setRotateToHeadingAndNotifyDelegate(bool rotate, bool notify);
-    // off -> centre -> centre and rotate -> off (rotation skipped where not allowed).
-    void toggleCentersOnUserLocationAndRotation();
-    void stopLocationUsage();
-    std::shared_ptr<UIBarButtonItem> barButtonItemForCurrentCenteringRotationStatus();
-    std::shared_ptr<CBUserLocation> userLocation() const;
-    void updateUserLocationToLocation(const std::shared_ptr<CLLocation>& location);
-    // The box a fix's accuracy asks to show, or nullptr when the current
-    // zoom already fits it.
-    std::shared_ptr<CBBoundingBox> zoomBoundingBoxForLocationUpdate(const CLLocation& location);
-    float currentRotationAngle() const { return rotationAngle_; }
-
-    // CBLocationManagerDelegate.
-    void locationManagerDidUpdateToLocationFromLocation(
-        CBLocationManager& manager, std::shared_ptr<CLLocation> newLocation,
-        std::shared_ptr<CLLocation> oldLocation) override;
-    void locationManagerDidUpdateHeading(CBLocationManager&,
-                                         std::shared_ptr<CLHeading> heading) override;
-    void locationManagerDidFailWithError(CBLocationManager&, const NSError& error) override;
-
-    // Annotations (the annotation layer does the work).
-    const std::shared_ptr<CBAnnotationsManager>& annotationsManager() const {
-        return annotationsManager_;
+    // The user's position, centring and rotation with the heading.
+    const std::shared_ptr<CBMapUserLocationFollower>& userLocationFollower() const {
+        return userLocationFollower_;
     }
-    std::vector<CBAnnotationRef> annotations() const;
-    void addAnnotationCentered(const CBAnnotationRef& annotation, bool centered);
-    void addAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations, bool centered);
-    void addAnnotationsCenteredIncludingLocations(
-        const std::vector<CBAnnotationRef>& annotations, bool centered,
-        const std::vector<CLLocationCoordinate2D>& locations);
-    void removeAnnotation(const CBAnnotationRef& annotation);
-    void removeAnnotations(const std::vector<CBAnnotationRef>& annotations);
-    // Keeps the views of annotations in both sets, and the selection.
-    void exchangeCurrentAnnotationsWithNewAnnotationsArray(
-        const std::vector<CBAnnotationRef>& annotations);
-    static std::shared_ptr<CBBoundingBox> boundingBoxForAnnotationsInArray(
-        const std::vector<CBAnnotationRef>& annotations);
-    void selectAnnotationAnimated(const CBAnnotationRef& annotation, bool animated);
-    void deselectAnnotationAnimated(const CBAnnotationRef& annotation, bool animated);
-    CBAnnotationRef selectedAnnotation() const;
-    void updateSelectedAnnotation();
-    std::shared_ptr<CBAnnotationView> dequeueReusableAnnotationViewWithIdentifier(
-        const std::string& reuseIdentifier);
-    void setAnnotationsHiddenAnimated(bool hidden, bool animated);
-    std::shared_ptr<CBAnnotationView> existingViewForAnnotation(
-        const CBAnnotationRef& annotation) const;
-    std::shared_ptr<CBAnnotationCalloutView> currentCalloutView() const;
+    // A new frame whose size the next layout takes as it is, without moving
+    // the content to keep its centre (the square the map turns in).
+    void setFrameWithoutRecentring(const CGRect& frame);
+
+    // Annotations, their callout and the loupe.
+    const std::shared_ptr<CBMapAnnotationsHost>& annotationsHost() const {
+        return annotationsHost_;
+    }
 
     // Searches of the open map's data (its geo data manager does them). Without
     // an open map a search starts nothing and a completion hears of no hits.
@@ -229,17 +169,6 @@ class CBMapScrollView : public UIScrollView,
     tagsMatchingKeyAndAttributeAndRelationshipKeyPathsForPrefetching(
         const std::optional<std::string>& key, const std::optional<std::string>& attribute,
         const std::vector<std::string>& keyPaths);
-
-    // The loupe.
-    void magnifyCoordinate(CLLocationCoordinate2D coordinate);
-    // point from the top-left of the visible area.
-    void magnifyPoint(CGPoint point);
-    void hideMagnifier(bool animated);
-    std::shared_ptr<CBMapMagnifier> magnifier() const;
-    bool magnifierAllowsAnnotationCreation() const { return magnifierAllowsAnnotationCreation_; }
-    void setMagnifierAllowsAnnotationCreation(bool flag) {
-        magnifierAllowsAnnotationCreation_ = flag;
-    }
 
     // The map shown: an open map (CBOpenMap), shared with every other view,
     // search and screen of the same stores. Its identifier keys the view's
@@ -302,26 +231,10 @@ class CBMapScrollView : public UIScrollView,
                                const std::shared_ptr<CBGeoDataSource>& existing);
     void insertDatasourceBelow(const std::shared_ptr<CBGeoDataSource>& source,
                                const std::shared_ptr<CBGeoDataSource>& existing);
-    void addOverlayDatasource(const std::shared_ptr<CBGeoDataSource>& source);
-    void removeOverlayDatasource(const std::shared_ptr<CBGeoDataSource>& source);
-    void removeAllOverlayDatasources();
     // The map then shows only its other data sources (such as a raster layer).
     void removeVectorDataSource();
-    void overlaysNeedDisplay();
-    // The colour the overlay layer lays over the map (the transit mode dims
-    // the map with it); nullopt: clear.
-    void setBackgroundColorForOverlay(const std::optional<UIColor>& color);
-    // Outlines an object or a relation over the map (blue unless a style is
-    // given); one highlight at a time.
-    void highlightObjectWithStyle(const std::shared_ptr<CBGeoObject>& object,
-                                  const std::shared_ptr<CBGeoStyle>& style);
-    void highlightRelationWithStyle(const std::shared_ptr<CBGeoRelation>& relation,
-                                    const std::shared_ptr<CBGeoStyle>& style);
-    void removeHighlight();
-    const std::shared_ptr<CBPathDataSource>& hightLightDatasource() const {
-        return hightLightDatasource_;
-    }
-    void resetOverlayContents();
+    // Overlay data sources and the highlight.
+    const std::shared_ptr<CBMapOverlays>& overlays() const { return overlays_; }
     // Follows the style's base colours; reloads the map when the style changed.
     bool changeStyleToStylePlist(const std::string& path);
     std::optional<std::string> currentStylePlistPath() const;
@@ -330,16 +243,9 @@ class CBMapScrollView : public UIScrollView,
     const std::shared_ptr<CALayer>& mapBackgroundLayer() const { return mapBackgroundLayer_; }
 
     // Scale bar and ornaments.
-    void setMapScaleHiddenAnimated(bool hidden, bool animated);
-    std::shared_ptr<CBMapScaleView> mapScaleView() const { return mapScaleView_; }
-    bool mapScaleAtTop() const { return mapScaleAtTop_; }
-    void setMapScaleAtTop(bool flag) { mapScaleAtTop_ = flag; }
+    const std::shared_ptr<CBMapScaleBar>& scaleBar() const { return scaleBar_; }
     void setOrnamentationFramePreloadInset(const UIEdgeInsets& insets);
     void reloadOrnamentationFrameData();
-    // The room at the sides that a screen covers with controls of its own:
-    // a callout stays clear of it, the map moving aside when a pin lies there.
-    const UIEdgeInsets& calloutEdgeInsets() const { return calloutEdgeInsets_; }
-    void setCalloutEdgeInsets(const UIEdgeInsets& insets) { calloutEdgeInsets_ = insets; }
     const std::shared_ptr<CBMapOrnamentationFrameManager>& ornamentationFrameManager() const {
         return ornamentationFrameManager_;
     }
@@ -382,12 +288,7 @@ class CBMapScrollView : public UIScrollView,
     std::shared_ptr<const CBMapScrollView> self() const;
     // The scale a zoom scale draws at: times the screen's scale.
     static float screenScale();
-    void setUpUserLocation();
     void notifyDelegateOfBoxes(CBMapScrollViewDelegate& delegate, bool animated);
-    // Turns the map to the heading in radians and the markers against it.
-    void applyRotation(float angle);
-    void showClosestObjectInMagnifier(const std::shared_ptr<CBGeoObject>& object,
-                                      const std::shared_ptr<CBMapMagnifier>& magnifier);
     // Zooms by factor around the touch, or keeping the centre while centring.
     void zoomByFactorAround(float factor, CGPoint containerPoint);
 
@@ -398,41 +299,26 @@ class CBMapScrollView : public UIScrollView,
     double pointsPerKilometer_ = 0;
     std::weak_ptr<CBMapScrollViewDelegate> mapDelegate_;
     std::shared_ptr<CBGeoDisplayManager> displayManager_;
-    bool showsUserLocation_ = false;
-    bool centersOnUserLocation_ = false;
-    bool rotateToHeading_ = false;
-    bool alwaysShowsUserHeading_ = false;
-    bool allowsRotation_ = false;
-    bool firstRotation_ = false;
-    bool notifiedDelegateForOutOfBoundsLocation_ = false;
-    bool magnifierAllowsAnnotationCreation_ = true;
-    // The last request of the scale bar: a fade that ends after a newer
-    // "show" must not take the bar away.
-    bool mapScaleMeantHidden_ = true;
-    float rotationAngle_ = 0;
-    CGRect originalFrame_{};
-    std::shared_ptr<CLHeading> lastHeading_;
-    std::shared_ptr<CBLocationManager> locationManager_;
+    // The annotation layer, fronted by the annotations host.
     std::shared_ptr<CBAnnotationsManager> annotationsManager_;
+    std::shared_ptr<CBMapAnnotationsHost> annotationsHost_;
+    std::shared_ptr<CBMapUserLocationFollower> userLocationFollower_;
+    std::shared_ptr<CBMapOverlays> overlays_;
     bool animatedZooming_ = false;
-    bool autoZoomOnLocationUpdates_ = false;
     std::shared_ptr<CBMapView> mapView_;
     std::shared_ptr<CBBoundingBox> mapBoundingBox_;
     std::atomic<int> offsetCols_ = 0;
     std::atomic<int> offsetRows_ = 0;
     std::atomic<int> maximumZoomlevel_ = 18;
-    std::shared_ptr<CBMapScaleView> mapScaleView_;
-    std::atomic<bool> mapScaleAtTop_ = false;
+    std::shared_ptr<CBMapScaleBar> scaleBar_;
     float originalHeight_ = 0;
     float originalWidth_ = 0;
     std::shared_ptr<CBMapOrnamentationFrameManager> ornamentationFrameManager_;
-    UIEdgeInsets calloutEdgeInsets_{};
     std::shared_ptr<UIView> mapContainerView_;
     std::shared_ptr<CALayer> mapBackgroundLayer_;
     std::shared_ptr<NSNotificationObserver> openMapObserver_;
     std::atomic<bool> savesState_ = true;
     std::shared_ptr<CBVectorDataSource> vectorDataSourceLayer_;
-    std::shared_ptr<CBPathDataSource> hightLightDatasource_;
     mutable std::mutex storeMutex_;  // the open map and its identifier
     std::shared_ptr<CBOpenMap> openMap_;
     std::optional<std::string> currentMapStorePath_;

@@ -1,4 +1,4 @@
-// The map view's data sources, overlays and base style.
+// The map view's data sources and base style.
 #include "UIKit/UIImage.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBGeoStyle.h"
@@ -52,54 +52,6 @@ void CBMapScrollView::removeVectorDataSource() {
     mapView_->setFillBackground(false);
     displayManager_->setStyleSheet(nullptr);
     displayManager_->disableDiskCache();
-}
-
-void CBMapScrollView::addOverlayDatasource(const std::shared_ptr<CBGeoDataSource>& source) {
-    if (!source)
-        return;
-    mapView_->loadOverlayLayerIfNeeded();
-    displayManager_->addOverlayDatasource(source);
-    resetOverlayContents();
-    if (auto d = mapDelegate())
-        d->mapScrollViewDidAddDataSourceAsOverlay(*this, source, true);
-}
-
-void CBMapScrollView::removeOverlayDatasource(const std::shared_ptr<CBGeoDataSource>& source) {
-    if (!source)
-        return;
-    displayManager_->removeOverlayDatasource(source);
-    if (displayManager_->overlayDataSources().empty())
-        mapView_->unloadOverlayLayer();
-    else
-        resetOverlayContents();
-    if (auto d = mapDelegate())
-        d->mapScrollViewDidRemoveDataSourceWasOverlay(*this, source, true);
-}
-
-void CBMapScrollView::removeAllOverlayDatasources() {
-    for (const auto& source : displayManager_->overlayDataSources()) {
-        displayManager_->removeOverlayDatasource(source);
-        if (auto d = mapDelegate())
-            d->mapScrollViewDidRemoveDataSourceWasOverlay(*this, source, true);
-    }
-    mapView_->unloadOverlayLayer();
-}
-
-void CBMapScrollView::overlaysNeedDisplay() {
-    if (auto overlay = mapView_->overLayLayer())
-        overlay->setNeedsDisplay();
-}
-
-void CBMapScrollView::setBackgroundColorForOverlay(const std::optional<UIColor>& color) {
-    if (auto overlay = mapView_->overLayLayer())
-        overlay->setBackgroundColor(color);
-}
-
-void CBMapScrollView::resetOverlayContents() {
-    if (auto overlay = mapView_->overLayLayer()) {
-        overlay->layer()->setContents(nullptr);
-        overlay->setNeedsDisplay();
-    }
 }
 
 bool CBMapScrollView::changeStyleToStylePlist(const std::string& path) {

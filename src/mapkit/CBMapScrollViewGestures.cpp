@@ -2,10 +2,11 @@
 #include "CBGeoData/CBBoundingBox.h"
 #include "UIKit/UILongPressGestureRecognizer.h"
 #include "UIKit/UITapGestureRecognizer.h"
-#include "location/CBLocationManager.h"
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapUserLocationFollower.h"
 #include "mapkit/CBMapView.h"
 
 void CBMapScrollView::createGestureRecognizers() {
@@ -40,7 +41,7 @@ void CBMapScrollView::createGestureRecognizers() {
 }
 
 void CBMapScrollView::handleSingleTapGesture(UIGestureRecognizer& recognizer) {
-    hideMagnifier(true);
+    annotationsHost_->hideMagnifier(true);
     CGPoint p = recognizer.locationInView(mapView_);
     CLLocationCoordinate2D c = coordinateAtOffset(p);
     // An annotation or the callout that takes the tap keeps it from the delegate.
@@ -53,8 +54,8 @@ void CBMapScrollView::handleSingleTapGesture(UIGestureRecognizer& recognizer) {
 void CBMapScrollView::zoomByFactorAround(float factor, CGPoint containerPoint) {
     float newScale = static_cast<float>(zoomScale()) * factor;
     animatedZooming_ = true;
-    autoZoomOnLocationUpdates_ = false;
-    if (centersOnUserLocation_)
+    userLocationFollower_->userDidZoom();
+    if (userLocationFollower_->centersOnUserLocation())
         setZoomScaleAnimated(newScale, true);
     else
         zoomToRectAnimated(zoomRectForScaleWithCenter(newScale, containerPoint), true);
@@ -121,7 +122,7 @@ std::shared_ptr<UIView> CBMapScrollView::viewForZoomingInScrollView(UIScrollView
 }
 
 void CBMapScrollView::scrollViewWillBeginDragging(UIScrollView&) {
-    setCentersOnUserLocation(false);
+    userLocationFollower_->setCentersOnUserLocation(false);
     if (auto d = mapDelegate())
         d->mapScrollViewWillBeginDragging(*this);
 }
@@ -129,8 +130,7 @@ void CBMapScrollView::scrollViewWillBeginDragging(UIScrollView&) {
 void CBMapScrollView::scrollViewDidEndDraggingWillDecelerate(UIScrollView&, bool decelerate) {
     if (!decelerate)
         notifyDelegateMapDidChangeBBoxAnimated(false);
-    if (locationManager_)
-        updateUserLocationToLocation(locationManager_->location());
+    userLocationFollower_->mapDidSettle();
     if (auto d = mapDelegate())
         d->mapScrollViewDidEndDragging(*this);
 }
@@ -153,7 +153,7 @@ void CBMapScrollView::scrollViewWillBeginZoomingWithView(UIScrollView&,
                                                          const std::shared_ptr<UIView>&) {
     if (mapBackgroundLayer_)
         mapBackgroundLayer_->setHidden(true);
-    autoZoomOnLocationUpdates_ = false;
+    userLocationFollower_->userDidZoom();
 }
 
 void CBMapScrollView::scrollViewDidEndZoomingWithViewAtScale(UIScrollView&,
@@ -164,14 +164,13 @@ void CBMapScrollView::scrollViewDidEndZoomingWithViewAtScale(UIScrollView&,
         mapBackgroundLayer_->setHidden(false);
     }
     animatedZooming_ = false;
-    if (locationManager_)
-        updateUserLocationToLocation(locationManager_->location());
+    userLocationFollower_->mapDidSettle();
     notifyDelegateMapDidChangeBBoxAnimated(true);
 }
 
 void CBMapScrollView::scrollViewDidZoom(UIScrollView&) {
     notifyDelegateMapDidChangeBBoxAnimated(false);
-    hideMagnifier(true);
+    annotationsHost_->hideMagnifier(true);
 }
 
 std::optional<std::vector<std::shared_ptr<UIView>>>

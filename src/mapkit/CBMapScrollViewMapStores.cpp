@@ -6,6 +6,7 @@
 #include "Foundation/NSNotificationCenter.h"
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapScaleBar.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapViewSavedState.h"
 #include "mapkit/CBOpenMap.h"
@@ -180,7 +181,7 @@ void CBMapScrollView::willMoveToSuperview(const std::shared_ptr<UIView>& supervi
     UIScrollView::willMoveToSuperview(superview);
     if (superview)
         return;
-    setMapScaleHiddenAnimated(true, false);
+    scaleBar_->setMapScaleHiddenAnimated(true, false);
     // A helper view (savesState NO) never overwrites the user's saved view.
     if (savesState_)
         saveStateWithIdentifier(currentIdentifier());

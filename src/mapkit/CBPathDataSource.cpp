@@ -10,10 +10,10 @@
 #include "CBGeoData/CBGeoElementInfo.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoRelation.h"
+#include "CoreGraphics/CGContext.h"
 #include "mapkit/CBDrawPathWithStyle.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBMapProjector.h"
-#include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBTileRequest.h"
 
 namespace {
@@ -135,8 +135,7 @@ std::optional<CGPath> CBPathDataSource::buildPathLocked(const CBMapProjector& pr
     return pathRef_;
 }
 
-std::optional<CGPath> CBPathDataSource::pathRefInMap(const std::shared_ptr<CBMapScrollView>& map) {
-    auto projector = map ? map->projector() : nullptr;
+std::optional<CGPath> CBPathDataSource::pathRefInMap(const CBMapProjector* projector) {
     std::lock_guard lock(mutex_);
     if (!projector)
         return pathRef_;
@@ -157,21 +156,18 @@ bool CBPathDataSource::setPathFromElements(
 }
 
 bool CBPathDataSource::setPathFromObjectInMap(const std::shared_ptr<CBGeoObject>& object,
-                                              const std::shared_ptr<CBMapScrollView>& map) {
-    auto projector = map ? map->projector() : nullptr;
+                                              const CBMapProjector* projector) {
     return setPathFromElements(
-        object ? object->elements() : std::vector<std::shared_ptr<CBGeoElement>>{},
-        projector.get());
+        object ? object->elements() : std::vector<std::shared_ptr<CBGeoElement>>{}, projector);
 }
 
 void CBPathDataSource::setPathFromRelationInMap(const std::shared_ptr<CBGeoRelation>& relation,
-                                                const std::shared_ptr<CBMapScrollView>& map) {
+                                                const CBMapProjector* projector) {
     std::vector<std::shared_ptr<CBGeoElement>> elements;
     if (relation)
         for (const auto& info : relation->elementInfos())
             elements.push_back(info ? info->element() : nullptr);
-    auto projector = map ? map->projector() : nullptr;
-    setPathFromElements(elements, projector.get());
+    setPathFromElements(elements, projector);
 }
 
 void CBPathDataSource::drawTileRequestInContext(const CBTileRequest& request, CGContext& context) {

@@ -19,8 +19,8 @@ class CBGeoElement;
 
 // Draws one path, open or closed, with a style over the map: the highlight of
 // a place or a route, a map's outline, a walk's track. The drawing path is in
-// map offsets, built once (by the map view's projector, or by the first
-// tile's) and shared by the drawing threads under a lock.
+// map offsets, built once (by the map's projector, or by the first tile's)
+// and shared by the drawing threads under a lock.
 class CBPathDataSource : public CBGeoDataSource {
   public:
     CBPathDataSource() = default;
@@ -28,15 +28,16 @@ class CBPathDataSource : public CBGeoDataSource {
 
     void setCoordinatePath(std::shared_ptr<CBCoordinatePath> path);
     std::shared_ptr<CBCoordinatePath> coordinatePath() const;
+    // The map is its projector (nullptr while the map is not laid out).
     // The drawing path, built from the coordinate path when there is none.
-    std::optional<CGPath> pathRefInMap(const std::shared_ptr<CBMapScrollView>& map);
+    std::optional<CGPath> pathRefInMap(const CBMapProjector* map);
     // Every segment (rings of areas with holes included) of every element
-    // that is not a coarser level of another; true when some element had a
-    // coordinate.
+    // that is not a coarser level of another (all at the origin without a
+    // map); true when some element had a coordinate.
     bool setPathFromObjectInMap(const std::shared_ptr<CBGeoObject>& object,
-                                const std::shared_ptr<CBMapScrollView>& map);
+                                const CBMapProjector* map);
     void setPathFromRelationInMap(const std::shared_ptr<CBGeoRelation>& relation,
-                                  const std::shared_ptr<CBMapScrollView>& map);
+                                  const CBMapProjector* map);
 
     void drawTileRequestInContext(const CBTileRequest& request, CGContext& context) override;
     void coordinateSystemChanged() override;

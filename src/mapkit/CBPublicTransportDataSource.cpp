@@ -17,8 +17,8 @@
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBGeoStyleSheet.h"
+#include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapProjector.h"
-#include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBTileRequest.h"
 #include "uiadditions/UIColor+ZORuzUvuCategory.h"
 
@@ -44,8 +44,8 @@ void CBMutablePathContainer::setColor(const UIColor& color) {
     color_ = color;
 }
 
-CBPublicTransportDataSource::CBPublicTransportDataSource(std::shared_ptr<CBMapScrollView> map)
-    : assignedMap_(std::move(map)) {}
+CBPublicTransportDataSource::CBPublicTransportDataSource(std::shared_ptr<CBMapOverlays> overlays)
+    : overlays_(std::move(overlays)) {}
 
 std::vector<UIColor> CBPublicTransportDataSource::arrayOfColors() {
     static const double palette[][3] = {
@@ -64,7 +64,7 @@ std::vector<UIColor> CBPublicTransportDataSource::arrayOfColors() {
 
 std::optional<std::vector<std::shared_ptr<CBGeoRelation>>>
 CBPublicTransportDataSource::setPublicTransportType(int type) {
-    if (!assignedMap_) {
+    if (!overlays_) {
         NSLog("NO ASSIGNED MAP! Assign map before setting transport type.");
         return std::nullopt;
     }
@@ -72,9 +72,12 @@ CBPublicTransportDataSource::setPublicTransportType(int type) {
         setRelations(std::nullopt);
         return std::nullopt;
     }
+    auto renderer = overlays_->renderer();
+    auto data = renderer ? renderer->geoDataManager() : nullptr;
     const auto tags =
-        assignedMap_->tagsMatchingKeyAndAttributeAndRelationshipKeyPathsForPrefetching(
-            "route_pubtrans", std::nullopt, {"relations", "relations.importantObjects"});
+        data ? data->tagsMatchingKeyAndAttributeAndRelationshipKeyPathsForPrefetching(
+                   "route_pubtrans", std::nullopt, {"relations", "relations.importantObjects"})
+             : std::nullopt;
     const auto predicate = CBGeoDataManager::predicateForAttributeOfPubTransType(type);
     std::vector<std::shared_ptr<CBGeoRelation>> relations;
     std::unordered_set<NSManagedObjectID> seen;
@@ -93,10 +96,20 @@ CBPublicTransportDataSource::setPublicTransportType(int type) {
 
 std::shared_ptr<CGPath> CBPublicTransportDataSource::newPathRefForRelationInMap(
     CBGeoRelation& relation, const std::shared_ptr<CBMapScrollView>&) {
-    if (!assignedMap_)
+    return pathForRelation(relation, assignedProjector().get());
+}
+
+std::shared_ptr<const CBMapProjector> CBPublicTransportDataSource::assignedProjector() const {
+    auto renderer = overlays_ ? overlays_->renderer() : nullptr;
+    return renderer ? renderer->projector() : nullptr;
+}
+
+std::shared_ptr<CGPath> CBPublicTransportDataSource::pathForRelation(
+    CBGeoRelation& relation, const CBMapProjector* projector) {
+    if (!projector)
         return nullptr;
     if (!relation.cgPathRef())
-        assignedMap_->calculatePointPathAndCGPathRefForGeoPathObject(false, true, relation);
+        projector->calculatePointPathAndCGPathRefForGeoPathObject(false, true, relation);
     return relation.cgPathRef();
 }
 
@@ -108,10 +121,10 @@ void CBPublicTransportDataSource::setRelations(
         stopsDict_ = nullptr;
     }
     if (!relations) {
-        if (assignedMap_) {
-            assignedMap_->setBackgroundColorForOverlay(std::nullopt);
+        if (overlays_) {
+            overlays_->setBackgroundColorForOverlay(std::nullopt);
             // The routes drawn so far must go too.
-            assignedMap_->overlaysNeedDisplay();
+            overlays_->overlaysNeedDisplay();
         }
         return;
     }
@@ -120,12 +133,14 @@ void CBPublicTransportDataSource::setRelations(
         return compareNumerically(a->name().value_or(""), b->name().value_or("")) ==
                NSOrderedAscending;
     });
-    if (assignedMap_) {
-        auto sheet = assignedMap_->displayManager()->styleSheet();
+    auto renderer = overlays_ ? overlays_->renderer() : nullptr;
+    const auto projector = renderer ? renderer->projector() : nullptr;
+    if (renderer) {
+        auto sheet = renderer->styleSheet();
         auto base = sheet ? sheet->baseMapStyle() : nullptr;
         const auto fill = base ? base->fillColor() : std::nullopt;
         if (fill)
-            assignedMap_->setBackgroundColorForOverlay(
+            overlays_->setBackgroundColorForOverlay(
                 UIColor::colorWithRedGreenBlueAlpha(fill->red, fill->green, fill->blue, 0.66));
     }
     auto routes = std::make_shared<Routes>();
@@ -135,7 +150,7 @@ void CBPublicTransportDataSource::setRelations(
     const auto palette = arrayOfColors();
     int k = -1;
     for (const auto& relation : sorted) {
-        const auto path = newPathRefForRelationInMap(*relation, assignedMap_);
+        const auto path = pathForRelation(*relation, projector.get());
         auto container = std::make_shared<CBMutablePathContainer>(
             path ? std::optional<CGPath>(*path) : std::nullopt);
         const auto own = relation->color();
@@ -153,8 +168,8 @@ void CBPublicTransportDataSource::setRelations(
             if (made) {
                 Stop entry;
                 const auto location = stop->coreLocation();
-                if (assignedMap_ && location)
-                    entry.pt = assignedMap_->offsetForCoordinate(location->coordinate());
+                if (projector && location)
+                    entry.pt = projector->offsetForCoordinate(location->coordinate());
                 stops->emplace_back(stop->objectID(), entry);
             }
             auto& colors = (*stops)[it->second].second.colors;
@@ -168,8 +183,8 @@ void CBPublicTransportDataSource::setRelations(
         relationsDict_ = routes;
         stopsDict_ = stops;
     }
-    if (assignedMap_)
-        assignedMap_->overlaysNeedDisplay();
+    if (overlays_)
+        overlays_->overlaysNeedDisplay();
 }
 
 std::optional<std::vector<NSManagedObjectID>> CBPublicTransportDataSource::highlightedObjectIDs()
@@ -202,8 +217,8 @@ void CBPublicTransportDataSource::hightlightRelations(
             return;
         highlightedObjectIDs_ = std::move(ids);
     }
-    if (assignedMap_)
-        assignedMap_->overlaysNeedDisplay();
+    if (overlays_)
+        overlays_->overlaysNeedDisplay();
 }
 
 void CBPublicTransportDataSource::drawRoutes(
@@ -296,7 +311,8 @@ std::shared_ptr<CBGeoObject> CBPublicTransportDataSource::nearestStopToCoordinat
     }
     if (!stops || stops->empty() || !context)
         return nullptr;
-    const CGPoint p = assignedMap_ ? assignedMap_->offsetForCoordinate(coordinate) : CGPointZero;
+    const auto projector = assignedProjector();
+    const CGPoint p = projector ? projector->offsetForCoordinate(coordinate) : CGPointZero;
     const NSManagedObjectID* nearest = nullptr;
     double best = INFINITY;
     for (const auto& [id, stop] : *stops) {

@@ -15,6 +15,9 @@
 
 class CBGeoObject;
 class CBGeoRelation;
+class CBMapOverlays;
+class CBMapProjector;
+class CBMapScrollView;
 class NSManagedObjectContext;
 
 // One route's drawing path (map offsets) and colour, copied under a lock.
@@ -34,11 +37,13 @@ class CBMutablePathContainer {
 // The public-transport network of one family as an overlay: routes as thick
 // translucent lines in their own or a palette colour, stops as white discs
 // ringed by the colours of up to five routes, the base map dimmed under them.
-// Highlighting turns the other routes grey. Set up on the main thread; the
-// drawing threads take their own references to the current state.
+// Highlighting turns the other routes grey. It is assigned the overlays of the
+// map it is drawn over: their renderer gives the routes, the style and where
+// coordinates land; their layer is dimmed and redrawn. Set up on the main
+// thread; the drawing threads take their own references to the current state.
 class CBPublicTransportDataSource : public CBGeoDataSource {
   public:
-    explicit CBPublicTransportDataSource(std::shared_ptr<CBMapScrollView> map);
+    explicit CBPublicTransportDataSource(std::shared_ptr<CBMapOverlays> overlays);
 
     // Types: 0 tram, 1 train, 2 bus, 3 ferry, 99 other, -1 none.
     std::optional<std::vector<std::shared_ptr<CBGeoRelation>>> setPublicTransportType(int type);
@@ -53,7 +58,7 @@ class CBPublicTransportDataSource : public CBGeoDataSource {
 
     // The route's path in the assigned map's offsets (whatever map is
     // passed), made once and kept by the relation; the caller gets its own
-    // reference. nullptr without an assigned map.
+    // reference. nullptr without an assigned map or before it is laid out.
     std::shared_ptr<CGPath> newPathRefForRelationInMap(CBGeoRelation& relation,
                                                        const std::shared_ptr<CBMapScrollView>& map);
 
@@ -71,11 +76,16 @@ class CBPublicTransportDataSource : public CBGeoDataSource {
         std::vector<std::pair<NSManagedObjectID, std::shared_ptr<CBMutablePathContainer>>>;
     using Stops = std::vector<std::pair<NSManagedObjectID, Stop>>;
 
+    // Where coordinates land in the assigned map; nullptr before it is laid out.
+    std::shared_ptr<const CBMapProjector> assignedProjector() const;
+    // The route's path made by the projector when the relation has none.
+    static std::shared_ptr<CGPath> pathForRelation(CBGeoRelation& relation,
+                                                   const CBMapProjector* projector);
     void drawRoutes(const Routes& routes,
                     const std::optional<std::vector<NSManagedObjectID>>& highlighted,
                     CGContext& context) const;
 
-    std::shared_ptr<CBMapScrollView> assignedMap_;
+    std::shared_ptr<CBMapOverlays> overlays_;
     mutable std::mutex mutex_;
     std::shared_ptr<const Routes> relationsDict_;
     std::optional<std::vector<NSManagedObjectID>> highlightedObjectIDs_;

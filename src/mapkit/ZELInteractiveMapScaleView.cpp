@@ -5,6 +5,7 @@
 #include "CoreLocation/CLLocation.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapUserLocationFollower.h"
 #include "mapkit/CBMapView.h"
 #include "mapkit/ZELInteractiveMapScaleRulerView.h"
 #include "mapkit/ZELTwoFingerPanGestureRecognizer.h"
@@ -112,7 +113,8 @@ void ZELInteractiveMapScaleView::gestureAction(UIGestureRecognizer& recognizer) 
     ruler->setFrame(CGRectInset(span, -2, -2));
     ruler->setNeedsDisplay();
     ruler->setNeedsLayout();
-    if (recognizer.state() == UIGestureRecognizerStateBegan && !map->centersOnUserLocation()) {
+    if (recognizer.state() == UIGestureRecognizerStateBegan &&
+        !map->userLocationFollower()->centersOnUserLocation()) {
         setHidden(false);
         ruler->setHiddenAnimatedWithCompletionBlock(false, true, nullptr);
     }

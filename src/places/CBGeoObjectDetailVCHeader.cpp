@@ -24,6 +24,7 @@
 #include "location/CLHeading+CBAdditions.h"
 #include "location/CLLocation+Additions.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPinAnnotationView.h"
 #include "mapkit/UIApplication+CBInterfaceOrientation.h"
@@ -187,10 +188,10 @@ void CBGeoObjectDetailVC::addHeaderAnnotation() {
     if (!headerMapScrollView_ || (!displayObject_ && !annotationForNewBookmark_))
         return;
     if (headerAnnotation_)
-        headerMapScrollView_->removeAnnotation(headerAnnotation_);
+        headerMapScrollView_->annotationsHost()->removeAnnotation(headerAnnotation_);
     headerAnnotation_ = std::make_shared<CBBasicAnnotation>(shownCoordinate());
     // The map is already on the place; the pin goes in without a zoom.
-    headerMapScrollView_->addAnnotationCentered(headerAnnotation_, false);
+    headerMapScrollView_->annotationsHost()->addAnnotationCentered(headerAnnotation_, false);
 }
 
 void CBGeoObjectDetailVC::recenterMap() {
@@ -264,7 +265,7 @@ void CBGeoObjectDetailVC::locationManagerDidFailWithError(CBLocationManager&, co
 std::shared_ptr<CBAnnotationView> CBGeoObjectDetailVC::mapScrollViewViewForAnnotation(
     CBMapScrollView& map, const CBAnnotationRef& annotation) {
     auto pin = std::dynamic_pointer_cast<CBPinAnnotationView>(
-        map.dequeueReusableAnnotationViewWithIdentifier(kNibName));
+        map.annotationsHost()->dequeueReusableAnnotationViewWithIdentifier(kNibName));
     if (!pin)
         pin = std::make_shared<CBPinAnnotationView>(annotation, std::string(kNibName));
     pin->setAnnotation(annotation);

@@ -13,6 +13,7 @@
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UITableView.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
+#include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
 #include "model/CBLineTitle.h"
 #include "model/CBPlaceFacts.h"
@@ -108,7 +109,7 @@ void CBGeoRelationDetailVC::setupMapHeader() {
     headerMapView_->setSavesState(false);
     zoomToRelation();
     if (relation_)
-        headerMapView_->highlightRelationWithStyle(relation_, nullptr);
+        headerMapView_->overlays()->highlightRelationWithStyle(relation_, nullptr);
 }
 
 void CBGeoRelationDetailVC::zoomToRelation() {

@@ -8,6 +8,7 @@
 #include "UIKit/UIColor.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBImageDataSource.h"
+#include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPathDataSource.h"
 #include "packages/CBMapStoreMap.h"
@@ -83,7 +84,7 @@ void CBMapStoreDetailVC::buildPreviewMap() {
     outline->setClosedPath(true);
     outline->setCoordinatePath(shape);
     outline->setStyle(outlineStyle());
-    mapView_->addOverlayDatasource(outline);
+    mapView_->overlays()->addOverlayDatasource(outline);
 }
 
 void CBMapStoreDetailVC::zoomPreviewMap() {

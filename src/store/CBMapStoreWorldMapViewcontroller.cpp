@@ -24,6 +24,8 @@
 #include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/CBAnnotationView.h"
 #include "mapkit/CBGeoStyle.h"
+#include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPathDataSource.h"
 #include "mapkit/CBPinAnnotationView.h"
@@ -223,7 +225,7 @@ void CBMapStoreWorldMapViewcontroller::viewDidAppear(bool animated) {
 
 std::vector<CBAnnotationRef> CBMapStoreWorldMapViewcontroller::mapPins() const {
     std::vector<CBAnnotationRef> pins;
-    for (const auto& annotation : mapView_->annotations())
+    for (const auto& annotation : mapView_->annotationsHost()->annotations())
         if (std::dynamic_pointer_cast<CBMapStoreMapAnnotation>(annotation))
             pins.push_back(annotation);
     return pins;
@@ -252,7 +254,7 @@ void CBMapStoreWorldMapViewcontroller::showMapsInBBox(const std::shared_ptr<CBBo
         for (const auto& map : maps)
             if (auto identifier = map->identifier())
                 wanted.insert(*identifier);
-        if (auto selected = screen->mapView_->selectedAnnotation())
+        if (auto selected = screen->mapView_->annotationsHost()->selectedAnnotation())
             if (auto identifier = selected->uniqueIdentifier())
                 wanted.insert(*identifier);
         std::vector<CBAnnotationRef> unwanted;
@@ -264,7 +266,7 @@ void CBMapStoreWorldMapViewcontroller::showMapsInBBox(const std::shared_ptr<CBBo
             else
                 unwanted.push_back(pin);
         }
-        screen->mapView_->removeAnnotations(unwanted);
+        screen->mapView_->annotationsHost()->removeAnnotations(unwanted);
         std::vector<Map> fresh;
         for (const auto& map : maps)
             if (!onMap.count(map->identifier().value_or("")))
@@ -295,14 +297,14 @@ void CBMapStoreWorldMapViewcontroller::showMapsInBBox(const std::shared_ptr<CBBo
 }
 
 void CBMapStoreWorldMapViewcontroller::addAnnotations(const std::vector<Map>& maps) {
-    auto selected = mapView_->selectedAnnotation();
+    auto selected = mapView_->annotationsHost()->selectedAnnotation();
     std::vector<CBAnnotationRef> pins;
     for (const auto& map : maps)
         if (map && map->identifier() && !annotationForMap(*map->identifier()))
             pins.push_back(std::make_shared<CBMapStoreMapAnnotation>(map));
-    mapView_->addAnnotationsCentered(pins, false);
-    if (selected && mapView_->selectedAnnotation() != selected)
-        mapView_->selectAnnotationAnimated(selected, false);
+    mapView_->annotationsHost()->addAnnotationsCentered(pins, false);
+    if (selected && mapView_->annotationsHost()->selectedAnnotation() != selected)
+        mapView_->annotationsHost()->selectAnnotationAnimated(selected, false);
 }
 
 bool CBMapStoreWorldMapViewcontroller::
@@ -320,7 +322,7 @@ std::shared_ptr<CBAnnotationView> CBMapStoreWorldMapViewcontroller::mapScrollVie
         return nullptr;
     const bool installed = userMapIdentifiers_.count(pin->uniqueIdentifier().value_or("")) != 0;
     const std::string reuse = installed ? kUserMapPin : kDefaultPin;
-    auto view = map.dequeueReusableAnnotationViewWithIdentifier(reuse);
+    auto view = map.annotationsHost()->dequeueReusableAnnotationViewWithIdentifier(reuse);
     if (view) {
         view->setAnnotation(annotation);
         return view;
@@ -334,7 +336,7 @@ std::shared_ptr<CBAnnotationView> CBMapStoreWorldMapViewcontroller::mapScrollVie
 void CBMapStoreWorldMapViewcontroller::mapScrollViewDidSelectAnnotationView(
     CBMapScrollView&, const std::shared_ptr<CBAnnotationView>& view) {
     if (highlightedMap_)
-        mapView_->removeOverlayDatasource(highlightedMap_);
+        mapView_->overlays()->removeOverlayDatasource(highlightedMap_);
     highlightedMap_ = nullptr;
     auto pin =
         view ? std::dynamic_pointer_cast<CBMapStoreMapAnnotation>(view->annotation()) : nullptr;
@@ -351,14 +353,14 @@ void CBMapStoreWorldMapViewcontroller::mapScrollViewDidSelectAnnotationView(
     style->setStrokeWidth(4);
     style->setStrokeOpacity(0.5);
     outline->setStyle(style);
-    mapView_->addOverlayDatasource(outline);
+    mapView_->overlays()->addOverlayDatasource(outline);
     highlightedMap_ = outline;
 }
 
 void CBMapStoreWorldMapViewcontroller::mapScrollViewDidDeselectAnnotationView(
     CBMapScrollView&, const std::shared_ptr<CBAnnotationView>&) {
     if (highlightedMap_)
-        mapView_->removeOverlayDatasource(highlightedMap_);
+        mapView_->overlays()->removeOverlayDatasource(highlightedMap_);
     highlightedMap_ = nullptr;
 }
 
@@ -393,7 +395,7 @@ void CBMapStoreWorldMapViewcontroller::mapScrollViewGotSingleTapAtPointAndCoordi
             return;
         screen->addAnnotations({map});
         if (auto pin = screen->annotationForMap(*map->identifier()))
-            screen->mapView_->selectAnnotationAnimated(pin, true);
+            screen->mapView_->annotationsHost()->selectAnnotationAnimated(pin, true);
     });
 }
 
@@ -561,11 +563,11 @@ void CBMapStoreWorldMapViewcontroller::showSearchResults(const std::vector<Map>&
                                                          const std::string& text) {
     showingSearchResults_ = true;
     showOutlinesOfMaps(maps);
-    mapView_->removeAnnotations(mapPins());
+    mapView_->annotationsHost()->removeAnnotations(mapPins());
     std::vector<CBAnnotationRef> pins;
     for (const auto& map : maps)
         pins.push_back(std::make_shared<CBMapStoreMapAnnotation>(map));
-    mapView_->addAnnotationsCentered(pins, true);
+    mapView_->annotationsHost()->addAnnotationsCentered(pins, true);
     const std::string lower = NSStringFold(text, kPredicateCaseInsensitive);
     auto first = std::find_if(pins.begin(), pins.end(), [&](const CBAnnotationRef& pin) {
         const auto& map = std::static_pointer_cast<CBMapStoreMapAnnotation>(pin)->map();
@@ -579,7 +581,7 @@ void CBMapStoreWorldMapViewcontroller::showSearchResults(const std::vector<Map>&
     DispatchQueue::main()->after(kSelectDelay, [weak, chosen] {
         if (auto screen = weak.lock()) {
             screen->view()->setUserInteractionEnabled(true);
-            screen->mapView_->selectAnnotationAnimated(chosen, true);
+            screen->mapView_->annotationsHost()->selectAnnotationAnimated(chosen, true);
         }
     });
 }
@@ -614,7 +616,7 @@ void CBMapStoreWorldMapViewcontroller::showAllMapsAgain() {
     if (engine_)
         engine_->cancelSearch();
     showingSearchResults_ = false;
-    mapView_->removeAnnotations(mapPins());
+    mapView_->annotationsHost()->removeAnnotations(mapPins());
     showMapsInBBox(mapView_->widerBBox());
 }
 
@@ -624,7 +626,7 @@ void CBMapStoreWorldMapViewcontroller::mapStoreWillUpdate() {
     if (auto navigation = navigationController())
         navigation->popToRootViewControllerAnimated(true);
     if (mapView_)
-        mapView_->removeAnnotations(mapPins());
+        mapView_->annotationsHost()->removeAnnotations(mapPins());
 }
 
 void CBMapStoreWorldMapViewcontroller::mapStoreUpdated() {

@@ -7,6 +7,7 @@
 #include "UIKit/UIFont.h"
 #include "UIKit/UILabel.h"
 #include "mapkit/CBGeoStyle.h"
+#include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPathDataSource.h"
 #include "packages/CBMapStoreEngine.h"
@@ -90,7 +91,7 @@ void CBMapStoreWorldMapViewcontroller::imageDataSourceDidLoadImage(CBImageDataSo
     tilesMissing_ = false;
     retryTilesButton_->setHidden(true);
     for (const auto& [identifier, outline] : mapOutlines_)
-        mapView_->removeOverlayDatasource(outline);
+        mapView_->overlays()->removeOverlayDatasource(outline);
     mapOutlines_.clear();
     // The tip of the area takes the place of the line that said tiles were missing.
     if (!showingSearchResults_)
@@ -115,10 +116,10 @@ void CBMapStoreWorldMapViewcontroller::showOutlinesOfMaps(const std::vector<Map>
         outline->setCoordinatePath(map->shape());
         outline->setStyle(mapOutlineStyle());
         // Under the selected map's highlight.
-        mapView_->addOverlayDatasource(outline);
+        mapView_->overlays()->addOverlayDatasource(outline);
         kept.emplace(*identifier, outline);
     }
     for (const auto& [identifier, outline] : mapOutlines_)
-        mapView_->removeOverlayDatasource(outline);
+        mapView_->overlays()->removeOverlayDatasource(outline);
     mapOutlines_ = std::move(kept);
 }

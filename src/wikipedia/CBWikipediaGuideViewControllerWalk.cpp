@@ -10,6 +10,7 @@
 #include "foundation/NSString+CBNSStringAdditions.h"
 #include "foundation/NSString+ZELDurationFormatting.h"
 #include "mapkit/CBCircularControlAnnotationView.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
 #include "uiadditions/UIColor+ZELMixing.h"
 #include "widgets/UIColor+KelvaraColors.h"
@@ -75,7 +76,7 @@ void CBWikipediaGuideViewController::setupWalkMapHeaderViewForGridScrollview(
     for (const auto& article : guideGroup_->articles())
         if (ZELWikiGuideArticleAnnotation::hasPlace(*article))
             stops.push_back(std::make_shared<ZELWikiGuideArticleAnnotation>(article));
-    map->addAnnotationsCentered(stops, false);
+    map->annotationsHost()->addAnnotationsCentered(stops, false);
     const auto path = guideGroup_->path();
     walkHeaderView_->highlightCoordinatePath(path ? path->coordinatePath() : nullptr);
     walkHeaderView_->walkProgressView()->setCumulatedDistancesForStops(
@@ -96,7 +97,7 @@ std::shared_ptr<CBAnnotationView> CBWikipediaGuideViewController::mapScrollViewV
     if (!stop || !guideGroup_)
         return nullptr;
     auto view = std::dynamic_pointer_cast<CBLabelledShapeAnnotationView>(
-        map.dequeueReusableAnnotationViewWithIdentifier(kStopReuseIdentifier));
+        map.annotationsHost()->dequeueReusableAnnotationViewWithIdentifier(kStopReuseIdentifier));
     if (view)
         view->setAnnotation(annotation);
     else

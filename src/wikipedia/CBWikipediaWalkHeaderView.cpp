@@ -8,6 +8,7 @@
 #include "UIKit/UIFont.h"
 #include "UIKit/UILabel.h"
 #include "mapkit/CBGeoStyle.h"
+#include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPathDataSource.h"
 #include "widgets/UIColor+KelvaraColors.h"
@@ -104,7 +105,7 @@ void CBWikipediaWalkHeaderView::highlightCoordinatePath(
     style->setCasingWidth(10);
     style->setStrokeOpacity(1);
     source->setStyle(style);
-    mapScrollView_->addOverlayDatasource(source);
+    mapScrollView_->overlays()->addOverlayDatasource(source);
 
     auto box = path ? path->bbox() : nullptr;
     if (!box || !isFramable(*box))

@@ -24,8 +24,12 @@
 #include "mapkit/CBAnnotationCalloutView.h"
 #include "mapkit/CBCircularControlAnnotationView.h"
 #include "mapkit/CBGeoStyle.h"
+#include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapOverlays.h"
+#include "mapkit/CBMapScaleBar.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapUserLocationFollower.h"
 #include "mapkit/CBPathDataSource.h"
 #include "mapkit/ZELInteractiveMapScaleView.h"
 #include "model/CBWikipediaManager.h"
@@ -143,7 +147,8 @@ void CBWikipediaWalkViewController::viewDidLoad() {
     for (const auto& stop : walkGroup_ ? walkGroup_->articles() : ZELWikiGuideGroup::Articles{})
         if (ZELWikiGuideArticleAnnotation::hasPlace(*stop))
             annotations_.push_back(std::make_shared<ZELWikiGuideArticleAnnotation>(stop));
-    mapScrollView_->addAnnotationsCentered({annotations_.begin(), annotations_.end()}, false);
+    mapScrollView_->annotationsHost()->addAnnotationsCentered(
+        {annotations_.begin(), annotations_.end()}, false);
     mapScrollViewDidChangeCenteringRotationStatus(*mapScrollView_);
 }
 
@@ -164,10 +169,10 @@ void CBWikipediaWalkViewController::setupMapView() {
     mapScaleView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
                                        UIViewAutoresizingFlexibleHeight);
     view()->addSubview(mapScaleView_);
-    mapScrollView_->setMapScaleHiddenAnimated(false, false);
+    mapScrollView_->scaleBar()->setMapScaleHiddenAnimated(false, false);
     // The walk follows the walker: the position shows once a fix arrives.
     if (CLLocationManager::authorizationStatus() != kCLAuthorizationStatusDenied)
-        mapScrollView_->setShowsUserLocation(true);
+        mapScrollView_->userLocationFollower()->setShowsUserLocation(true);
 }
 
 void CBWikipediaWalkViewController::setupBubble() {
@@ -208,7 +213,7 @@ void CBWikipediaWalkViewController::addRoute() {
     pathAnalyzer_->setDelegate(self());
     CBLocationManager::sharedInstance()->setCurrentPathAnalyzer(pathAnalyzer_);
     if (pathDataSource_)
-        mapScrollView_->addOverlayDatasource(pathDataSource_);
+        mapScrollView_->overlays()->addOverlayDatasource(pathDataSource_);
     zoomToWalkAnimated(true);
 }
 
@@ -216,7 +221,7 @@ void CBWikipediaWalkViewController::zoomToWalkAnimated(bool animated) {
     const auto route = walkGroup_ ? walkGroup_->path() : nullptr;
     auto box = boxOfPath(route ? route->coordinatePath() : nullptr);
     if (!box && !annotations_.empty())
-        box = CBMapScrollView::boundingBoxForAnnotationsInArray(
+        box = CBMapAnnotationsHost::boundingBoxForAnnotationsInArray(
             {annotations_.begin(), annotations_.end()});
     if (box)
         mapScrollView_->zoomToBoundingBoxAnimated(
@@ -245,7 +250,7 @@ void CBWikipediaWalkViewController::viewDidAppear(bool animated) {
         host->crashInformationSetCurrentViewController("CBWikipediaWalkViewController");
     if (stopToSelectOnAppear_) {
         if (auto pin = annotationOfStop(stopToSelectOnAppear_))
-            mapScrollView_->selectAnnotationAnimated(pin, animated);
+            mapScrollView_->annotationsHost()->selectAnnotationAnimated(pin, animated);
         stopToSelectOnAppear_ = nullptr;
     }
     CBWikipediaManager::displayWalkWarningIfNeeded();
@@ -276,11 +281,11 @@ void CBWikipediaWalkViewController::layoutProgressView() {
     progressView_->setCenter(
         {CGRectGetMaxX(bounds) - kTrackEdgeInset, CGRectGetMaxY(bounds) - kTrackEdgeInset});
     // A stop's callout keeps its button off the track.
-    mapScrollView_->setCalloutEdgeInsets(
+    mapScrollView_->annotationsHost()->setCalloutEdgeInsets(
         {0, 0, portrait ? CGFloat(0) : kTrackThickness, portrait ? kTrackThickness : CGFloat(0)});
     // Along the bottom the track would cover the map's scale bar: the bar
     // stands on the track then.
-    if (auto scale = mapScrollView_->mapScaleView()) {
+    if (auto scale = mapScrollView_->scaleBar()->mapScaleView()) {
         CGRect frame = scale->frame();
         frame.origin.y = CGRectGetMaxY(bounds) - (portrait ? 0 : kTrackThickness) -
                          kScaleBarBottomMargin - frame.size.height;
@@ -378,8 +383,8 @@ void CBWikipediaWalkViewController::configureAnnotationViewForAnnotationSelected
 
 void CBWikipediaWalkViewController::updateSubtitleOfCalloutViewInMapScrollView(
     CBMapScrollView& map) {
-    const auto selected = map.selectedAnnotation();
-    const auto callout = map.currentCalloutView();
+    const auto selected = map.annotationsHost()->selectedAnnotation();
+    const auto callout = map.annotationsHost()->currentCalloutView();
     if (!selected || !callout)
         return;
     callout->setSubtitleText(selected->subtitle().value_or(""));
@@ -392,13 +397,14 @@ void CBWikipediaWalkViewController::mapScrollViewDidUpdateUserLocation(
 
 void CBWikipediaWalkViewController::mapScrollViewDidChangeCenteringRotationStatus(
     CBMapScrollView& map) {
-    navigationItem()->setLeftBarButtonItem(map.barButtonItemForCurrentCenteringRotationStatus());
+    navigationItem()->setLeftBarButtonItem(
+        map.userLocationFollower()->barButtonItemForCurrentCenteringRotationStatus());
 }
 
 std::shared_ptr<CBAnnotationView> CBWikipediaWalkViewController::mapScrollViewViewForAnnotation(
     CBMapScrollView& map, const CBAnnotationRef& annotation) {
     auto view = std::dynamic_pointer_cast<CBLabelledShapeAnnotationView>(
-        map.dequeueReusableAnnotationViewWithIdentifier(kPinReuseIdentifier));
+        map.annotationsHost()->dequeueReusableAnnotationViewWithIdentifier(kPinReuseIdentifier));
     if (view) {
         view->setAnnotation(annotation);
     } else {
@@ -420,7 +426,7 @@ std::shared_ptr<CBAnnotationView> CBWikipediaWalkViewController::mapScrollViewVi
         label->setFont(UIFont::fontWithNameSize("HelveticaNeue-CondensedBold", 16));
         label->setTextAlignment(NSTextAlignmentCenter);
     }
-    const auto selected = map.selectedAnnotation();
+    const auto selected = map.annotationsHost()->selectedAnnotation();
     configureAnnotationViewForAnnotationSelected(
         view, annotation,
         selected && selected->uniqueIdentifier() == annotation->uniqueIdentifier());
@@ -429,7 +435,7 @@ std::shared_ptr<CBAnnotationView> CBWikipediaWalkViewController::mapScrollViewVi
 
 void CBWikipediaWalkViewController::mapScrollViewDidSelectAnnotationView(
     CBMapScrollView& map, const std::shared_ptr<CBAnnotationView>& view) {
-    map.setCentersOnUserLocation(false);
+    map.userLocationFollower()->setCentersOnUserLocation(false);
     if (!view)
         return;
     progressView_->setIndexOfCurrentStop(indexOfStop(view->annotation()));
@@ -532,8 +538,8 @@ void CBWikipediaWalkViewController::walkProgressViewDidSelectIndex(CBWikipediaWa
                                                                    long index) {
     const auto stop = articleAtIndex(index);
     progressView_->setIndexOfCurrentStop(index);
-    const bool wasRotating = mapScrollView_->rotateToHeading();
-    mapScrollView_->setCentersOnUserLocation(false);
+    const bool wasRotating = mapScrollView_->userLocationFollower()->rotateToHeading();
+    mapScrollView_->userLocationFollower()->setCentersOnUserLocation(false);
     const auto pin = stop ? annotationOfStop(stop) : nullptr;
     if (!pin)
         return;
@@ -548,7 +554,7 @@ void CBWikipediaWalkViewController::walkProgressViewDidSelectIndex(CBWikipediaWa
             [map, pin] { map->moveToCoordinateAnimated(pin->coordinate(), false); },
             [weak, pin](bool) {
                 if (auto screen = weak.lock())
-                    screen->mapScrollView_->selectAnnotationAnimated(pin, true);
+                    screen->mapScrollView_->annotationsHost()->selectAnnotationAnimated(pin, true);
             });
     };
     if (wasRotating)

@@ -17,6 +17,7 @@
 #include "app/CBLinkedStoreMapOffer.h"
 #include "app/CBMapInstalledNotification.h"
 #include "app/CBRootViewController.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/CBUserMapStoreEngine.h"
@@ -132,7 +133,7 @@ expect "The link's place name is not valid text."
 tap "OK"
 expect-not "Cannot open the link"
 )");
-    EXPECT_TRUE(map->annotations().empty());
+    EXPECT_TRUE(map->annotationsHost()->annotations().empty());
     map->calculateVisibleBBox();
     EXPECT_NEAR(map->visibleCenter().latitude, centre.latitude, 1e-6);
     EXPECT_NEAR(map->visibleCenter().longitude, centre.longitude, 1e-6);

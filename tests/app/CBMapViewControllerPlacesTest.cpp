@@ -20,6 +20,7 @@
 #include "app/CBKelvaraLink.h"
 #include "app/CBPlaceAnnotation.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapMagnifier.h"
 #include "mapkit/CBMapScrollView.h"
 #include "model/CBBookmarksManager.h"
@@ -40,7 +41,7 @@ class CBMapViewControllerPlacesTest : public MapScreenWithBookmarksTest {
                                         : nullptr;
     }
     std::shared_ptr<CBPlaceAnnotation> pinned() {
-        const auto annotations = screen_->mapView()->annotations();
+        const auto annotations = screen_->mapView()->annotationsHost()->annotations();
         return annotations.size() == 1
                    ? std::dynamic_pointer_cast<CBPlaceAnnotation>(annotations.front())
                    : nullptr;
@@ -57,7 +58,7 @@ TEST_F(CBMapViewControllerPlacesTest, APinnedPlaceOpensItsScreenFromItsCallout) 
     screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
         berlin->objectID(), std::nullopt, false);
     ASSERT_TRUE(pinned());
-    screen_->mapView()->selectAnnotationAnimated(pinned(), false);
+    screen_->mapView()->annotationsHost()->selectAnnotationAnimated(pinned(), false);
     play(R"(
 idle
 expect "Berlin"

@@ -15,7 +15,9 @@
 #include "app/CBPlaceDescription.h"
 #include "location/CBLocationManager.h"
 #include "mapkit/CBAnnotationsManager.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapUserLocationFollower.h"
 #include "mapkit/CBUserLocation.h"
 #include "mapkit/CBUserLocationAnnotationView.h"
 #include "widgets/CBClearSearchBar.h"
@@ -29,7 +31,7 @@ class CBMapViewControllerSearchTest : public MapScreenTest {
   protected:
     void TearDown() override {
         if (screen_)
-            screen_->mapView()->stopLocationUsage();
+            screen_->mapView()->userLocationFollower()->stopLocationUsage();
         CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
         CLLocationManager::setAuthorizationStatus(kCLAuthorizationStatusNotDetermined);
         CBLocationManager::sharedInstance()->setLocation(nullptr);
@@ -41,7 +43,11 @@ class CBMapViewControllerSearchTest : public MapScreenTest {
         CLLocationManager::setAuthorizationStatus(kCLAuthorizationStatusAuthorizedWhenInUse);
         show();
         ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
-            [&] { return screen_->mapView()->userLocation()->coreLocation() != nullptr; }, 10));
+            [&] {
+                return screen_->mapView()->userLocationFollower()->userLocation()->coreLocation() !=
+                       nullptr;
+            },
+            10));
     }
     std::string detailOf(const std::string& name, const std::string& kindKey,
                          const std::string& kind) {
@@ -96,7 +102,7 @@ TEST_F(CBMapViewControllerSearchTest, HitsSayWhatAPlaceIsWhereItLiesAndHowFar) {
               "Substation · Neubrandenburg · 1.8 km");
 
     // Without a position, no distance.
-    screen_->mapView()->stopLocationUsage();
+    screen_->mapView()->userLocationFollower()->stopLocationUsage();
     CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
     CBLocationManager::sharedInstance()->setLocation(nullptr);
     EXPECT_EQ(detailOf("Biomarkt", "shop", "supermarket"), "Supermarket · Neubrandenburg");
@@ -189,10 +195,11 @@ TEST_F(CBMapViewControllerSearchTest, ThePositionShowsOnceAFixArrives) {
     registry_->setCurrentMap(installNeubrandenburg());
     showAt(kMarket);
     auto map = screen_->mapView();
-    EXPECT_TRUE(map->showsUserLocation());
-    EXPECT_FALSE(map->centersOnUserLocation());
+    EXPECT_TRUE(map->userLocationFollower()->showsUserLocation());
+    EXPECT_FALSE(map->userLocationFollower()->centersOnUserLocation());
     play("idle");
-    EXPECT_FALSE(map->annotationsManager()->userLocationAnnotationView()->isHidden());
+    EXPECT_FALSE(
+        map->annotationsHost()->annotationsManager()->userLocationAnnotationView()->isHidden());
     // The screen that goes takes the location service's updates with it.
     window_.reset();
     screen_.reset();
@@ -201,7 +208,7 @@ TEST_F(CBMapViewControllerSearchTest, ThePositionShowsOnceAFixArrives) {
     // Without access to the position nothing is started.
     CLLocationManager::setAuthorizationStatus(kCLAuthorizationStatusDenied);
     show();
-    EXPECT_FALSE(screen_->mapView()->showsUserLocation());
+    EXPECT_FALSE(screen_->mapView()->userLocationFollower()->showsUserLocation());
     EXPECT_FALSE(CBLocationManager::sharedInstance()->isUpdating());
 }
 

@@ -10,7 +10,9 @@
 #include "foundation/NSString+CBNSStringAdditions.h"
 #include "location/CBLocationManager.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapUserLocationFollower.h"
 #include "mapkit/ZELInteractiveMapScaleRulerView.h"
 #include "mapkit/ZELInteractiveMapScaleView.h"
 
@@ -21,7 +23,7 @@ class CBMapViewControllerShellTest : public MapScreenTest {
     void TearDown() override {
         // The location service is the application's one: back to its start.
         if (screen_) {
-            auto service = screen_->mapView()->locationManager();
+            auto service = screen_->mapView()->userLocationFollower()->locationManager();
             service->setCompassEnabled(true);
             service->setShouldShowCompassCalibrationWarning(true);
         }
@@ -48,13 +50,13 @@ TEST_F(CBMapViewControllerShellTest, ThePinsOfTheMapComeBackAtTheNextStart) {
         place->objectID(), std::nullopt, false);
     auto dropped = std::make_shared<CBBasicAnnotation>(53.556, 13.265);
     dropped->setTitle("Meeting point");
-    screen_->mapView()->addAnnotationCentered(dropped, false);
+    screen_->mapView()->annotationsHost()->addAnnotationCentered(dropped, false);
     screen_->applicationDidMoveToBackground();
 
     showKeepingPins();
     std::shared_ptr<CBPlaceAnnotation> placePin;
     std::shared_ptr<CBBasicAnnotation> droppedPin;
-    for (const auto& annotation : screen_->mapView()->annotations()) {
+    for (const auto& annotation : screen_->mapView()->annotationsHost()->annotations()) {
         if (auto found = std::dynamic_pointer_cast<CBPlaceAnnotation>(annotation))
             placePin = found;
         else if (auto pin = std::dynamic_pointer_cast<CBBasicAnnotation>(annotation))
@@ -96,7 +98,7 @@ TEST_F(CBMapViewControllerShellTest, AtStartTheLocationServiceTakesTheCompassSet
     defaults->setBoolForKey(true, "CompassCalibrationWarningDisabled");
     registry_->setCurrentMap(installNeubrandenburg());
     show();
-    auto service = screen_->mapView()->locationManager();
+    auto service = screen_->mapView()->userLocationFollower()->locationManager();
     EXPECT_FALSE(service->compassEnabled());
     EXPECT_FALSE(service->shouldShowCompassCalibrationWarning());
     EXPECT_FALSE(CBLocationManager::sharedInstanceShouldShowCompassCalibrationWarning());
@@ -105,7 +107,7 @@ TEST_F(CBMapViewControllerShellTest, AtStartTheLocationServiceTakesTheCompassSet
     defaults->setBoolForKey(false, "CompassDisabled");
     defaults->setBoolForKey(false, "CompassCalibrationWarningDisabled");
     show();
-    service = screen_->mapView()->locationManager();
+    service = screen_->mapView()->userLocationFollower()->locationManager();
     EXPECT_TRUE(service->compassEnabled());
     EXPECT_TRUE(service->shouldShowCompassCalibrationWarning());
 }

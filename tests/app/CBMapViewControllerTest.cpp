@@ -25,7 +25,9 @@
 #include "app/CBMapDisplayModeManager.h"
 #include "app/CBMapEdgeOrnamentView.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapUserLocationFollower.h"
 #include "mapkit/CBPublicTransportDataSource.h"
 #include "widgets/CBClearSearchBar.h"
 
@@ -161,7 +163,8 @@ TEST_F(CBMapViewControllerTest, TheTransitModeShowsTheBusNetworkWithItsStops) {
     EXPECT_GT(modes.routeCount(), 5u);
     ASSERT_FALSE(modes.stopAnnotations().empty());
     EXPECT_TRUE(modes.isStopAnnotation(modes.stopAnnotations().front()));
-    EXPECT_EQ(screen_->mapView()->annotations().size(), modes.stopAnnotations().size());
+    EXPECT_EQ(screen_->mapView()->annotationsHost()->annotations().size(),
+              modes.stopAnnotations().size());
     ASSERT_TRUE(screen_->mapView()->moveToCoordinateAnimated(kNeubrandenburgCentre, false));
     play("idle");
     EXPECT_TRUE(matchesReference(window_->renderImage(1), "../app/map-mode-buses", 40));
@@ -169,11 +172,11 @@ TEST_F(CBMapViewControllerTest, TheTransitModeShowsTheBusNetworkWithItsStops) {
     // A chosen stop shows its routes and highlights them; letting it go
     // brings every route back.
     auto stop = modes.stopAnnotations().front();
-    screen_->mapView()->selectAnnotationAnimated(stop, false);
+    screen_->mapView()->annotationsHost()->selectAnnotationAnimated(stop, false);
     ASSERT_TRUE(modes.dataSource()->highlightedObjectIDs());
     EXPECT_FALSE(modes.dataSource()->highlightedObjectIDs()->empty());
     EXPECT_FALSE(stop->subtitle().value_or("").empty());
-    screen_->mapView()->deselectAnnotationAnimated(stop, false);
+    screen_->mapView()->annotationsHost()->deselectAnnotationAnimated(stop, false);
     EXPECT_FALSE(modes.dataSource()->highlightedObjectIDs());
 
     // A place shown over the transport mode leaves the stops in place.
@@ -182,18 +185,18 @@ TEST_F(CBMapViewControllerTest, TheTransitModeShowsTheBusNetworkWithItsStops) {
     ASSERT_TRUE(street);
     screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
         street->objectID(), std::nullopt, false);
-    EXPECT_EQ(screen_->mapView()->annotations().size(), stops + 1);
+    EXPECT_EQ(screen_->mapView()->annotationsHost()->annotations().size(), stops + 1);
     EXPECT_EQ(screen_->objectAnnotationIdentifiers().size(), 1u);
     screen_->presentAnnotationsCentered({}, false);
-    EXPECT_EQ(screen_->mapView()->annotations().size(), stops);
+    EXPECT_EQ(screen_->mapView()->annotationsHost()->annotations().size(), stops);
 
     // Back to the plain map: the stops go, other pins stay.
     auto pin = std::make_shared<CBBasicAnnotation>(kNeubrandenburgCentre);
-    screen_->mapView()->addAnnotationCentered(pin, false);
+    screen_->mapView()->annotationsHost()->addAnnotationCentered(pin, false);
     ASSERT_TRUE(modes.setMode(CBMapDisplayModeManager::kStandardMode));
     EXPECT_TRUE(modes.stopAnnotations().empty());
-    ASSERT_EQ(screen_->mapView()->annotations().size(), 1u);
-    EXPECT_EQ(screen_->mapView()->annotations().front(), pin);
+    ASSERT_EQ(screen_->mapView()->annotationsHost()->annotations().size(), 1u);
+    EXPECT_EQ(screen_->mapView()->annotationsHost()->annotations().front(), pin);
 }
 
 TEST_F(CBMapViewControllerTest, TheDisplayListIsPushedOnThePhoneAndAPopoverOnThePad) {
@@ -277,16 +280,17 @@ TEST_F(CBMapViewControllerTest, AnObjectShownByItsIdentifierBecomesTheOnePinWith
     auto map = screen_->mapView();
     auto street = objectNamed("Friedrich-Engels-Ring");
     ASSERT_TRUE(street);
-    map->addAnnotationCentered(std::make_shared<CBBasicAnnotation>(kNeubrandenburgCentre), false);
+    map->annotationsHost()->addAnnotationCentered(
+        std::make_shared<CBBasicAnnotation>(kNeubrandenburgCentre), false);
 
     screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
         std::nullopt, std::nullopt, false);
-    EXPECT_EQ(map->annotations().size(), 1u);
+    EXPECT_EQ(map->annotationsHost()->annotations().size(), 1u);
 
     screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
         street->objectID(), std::nullopt, false);
-    ASSERT_EQ(map->annotations().size(), 1u);
-    EXPECT_EQ(map->annotations().front()->title(), "Friedrich-Engels-Ring");
+    ASSERT_EQ(map->annotationsHost()->annotations().size(), 1u);
+    EXPECT_EQ(map->annotationsHost()->annotations().front()->title(), "Friedrich-Engels-Ring");
     EXPECT_EQ(screen_->objectAnnotationIdentifiers().size(), 1u);
 
     // At one of its addresses the pin stands on that house.
@@ -295,15 +299,17 @@ TEST_F(CBMapViewControllerTest, AnObjectShownByItsIdentifierBecomesTheOnePinWith
     auto address = addresses.back();
     screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
         street->objectID(), address->objectID(), false);
-    ASSERT_EQ(map->annotations().size(), 1u);
-    EXPECT_LT(metresBetween(map->annotations().front()->coordinate(), address->coordinate()), 1);
+    ASSERT_EQ(map->annotationsHost()->annotations().size(), 1u);
+    EXPECT_LT(metresBetween(map->annotationsHost()->annotations().front()->coordinate(),
+                            address->coordinate()),
+              1);
 
     // A bookmark's object is looked for in the bookmark store, where no
     // object of the map's store is: nothing is pinned.
     LogCapture log;
     screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
         street->objectID(), std::nullopt, true);
-    EXPECT_TRUE(map->annotations().empty());
+    EXPECT_TRUE(map->annotationsHost()->annotations().empty());
     EXPECT_TRUE(log.contains("in the bookmarks of the open map"));
 }
 
@@ -319,7 +325,7 @@ TEST_F(CBMapViewControllerTest, PlacesHandedOverCloseTheScreensOverTheMapFirst) 
     screen_->presentAnnotationsCentered({south}, true);
     play("idle");
     EXPECT_EQ(screen_->navigationController()->viewControllers().size(), 1u);
-    ASSERT_EQ(map->annotations().size(), 1u);
+    ASSERT_EQ(map->annotationsHost()->annotations().size(), 1u);
     map->calculateVisibleBBox();
     EXPECT_TRUE(map->visibleBBox()->includesCoordinate(south->coordinate()));
 
@@ -331,11 +337,11 @@ idle
     ASSERT_TRUE(screen_->presentedViewController());
     auto north = std::make_shared<CBBasicAnnotation>(CLLocationCoordinate2D{53.60, 13.25});
     screen_->presentAnnotationsCentered({north}, true);
-    EXPECT_TRUE(map->annotations().empty());
+    EXPECT_TRUE(map->annotationsHost()->annotations().empty());
     play("idle");
     EXPECT_FALSE(screen_->presentedViewController());
-    ASSERT_EQ(map->annotations().size(), 1u);
-    EXPECT_EQ(map->annotations().front(), north);
+    ASSERT_EQ(map->annotationsHost()->annotations().size(), 1u);
+    EXPECT_EQ(map->annotationsHost()->annotations().front(), north);
     map->calculateVisibleBBox();
     EXPECT_TRUE(map->visibleBBox()->includesCoordinate(north->coordinate()));
 }
@@ -351,16 +357,16 @@ TEST_F(CBMapViewControllerTest, ALinkNamingThePlaceAtItsPointShowsThatPlace) {
     // The place is looked up in the background.
     ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
         [&] { return screen_->objectAnnotationIdentifiers().size() == 1; }, 30));
-    ASSERT_EQ(screen_->mapView()->annotations().size(), 1u);
-    EXPECT_EQ(screen_->mapView()->annotations().front()->title(), "Hugendubel");
+    ASSERT_EQ(screen_->mapView()->annotationsHost()->annotations().size(), 1u);
+    EXPECT_EQ(screen_->mapView()->annotationsHost()->annotations().front()->title(), "Hugendubel");
 
     // Another name at the same point keeps the link's own pin.
     link.placeName = "Buchladen";
     ASSERT_TRUE(screen_->openLink(link));
     play("wait 0.5");
     EXPECT_TRUE(screen_->objectAnnotationIdentifiers().empty());
-    ASSERT_EQ(screen_->mapView()->annotations().size(), 1u);
-    EXPECT_EQ(screen_->mapView()->annotations().front()->title(), "Buchladen");
+    ASSERT_EQ(screen_->mapView()->annotationsHost()->annotations().size(), 1u);
+    EXPECT_EQ(screen_->mapView()->annotationsHost()->annotations().front()->title(), "Buchladen");
 }
 
 // On an empty home the build's sample stands in while the store's copy
@@ -384,8 +390,8 @@ TEST_F(CBMapViewControllerTest, ALinkOpenedOnTheStandInHoldsOnceTheMapIsInstalle
     ASSERT_EQ(screen_->currentMapStorePath(), registry_->currentMap()->filePath());
     EXPECT_LT(metresBetween(visibleCentre(), link.coordinate), 30);
     EXPECT_EQ(screen_->mapView()->nativeZoomLevel(), 17);
-    ASSERT_EQ(screen_->mapView()->annotations().size(), 1u);
-    EXPECT_EQ(screen_->mapView()->annotations().front()->title(), "Hier");
+    ASSERT_EQ(screen_->mapView()->annotationsHost()->annotations().size(), 1u);
+    EXPECT_EQ(screen_->mapView()->annotationsHost()->annotations().front()->title(), "Hier");
 
     // Only once: the next map opened opens on its own main town.
     registry_->setCurrentMap(installLiechtenstein());
@@ -443,10 +449,10 @@ TEST_F(CBMapViewControllerTest, TheCompassShowsWhileTheMapTurnsAndTurnsItNorthUp
     show();
     auto map = screen_->mapView();
     EXPECT_TRUE(screen_->compassButton()->isHidden());
-    map->setShowsUserLocation(true);
+    map->userLocationFollower()->setShowsUserLocation(true);
     source->moveTo(kNeubrandenburgCentre);
-    map->setRotateToHeading(true);
-    ASSERT_TRUE(map->rotateToHeading());
+    map->userLocationFollower()->setRotateToHeading(true);
+    ASSERT_TRUE(map->userLocationFollower()->rotateToHeading());
     source->turnTo(90);
     // The map turns in 0.5 s; the position dot breathes all the while.
     play("wait 0.7");
@@ -456,10 +462,10 @@ TEST_F(CBMapViewControllerTest, TheCompassShowsWhileTheMapTurnsAndTurnsItNorthUp
 tap "North up"
 wait 0.7
 )");
-    EXPECT_FALSE(map->rotateToHeading());
+    EXPECT_FALSE(map->userLocationFollower()->rotateToHeading());
     EXPECT_TRUE(screen_->compassButton()->isHidden());
-    EXPECT_NEAR(map->currentRotationAngle(), 0, 0.001);
-    map->stopLocationUsage();
+    EXPECT_NEAR(map->userLocationFollower()->currentRotationAngle(), 0, 0.001);
+    map->userLocationFollower()->stopLocationUsage();
     CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
 }
 
@@ -472,12 +478,12 @@ TEST_F(CBMapViewControllerTest, TheTurnedMapStaysInItsOwnAreaUnderTheSearchBar) 
     registry_->setCurrentMap(installNeubrandenburg());
     show();
     auto map = screen_->mapView();
-    map->setShowsUserLocation(true);
+    map->userLocationFollower()->setShowsUserLocation(true);
     source->moveTo(kNeubrandenburgCentre);
-    map->setRotateToHeading(true);
+    map->userLocationFollower()->setRotateToHeading(true);
     source->turnTo(30);
     play("wait 0.7");
-    ASSERT_NEAR(map->currentRotationAngle(), M_PI / 6, 0.01);
+    ASSERT_NEAR(map->userLocationFollower()->currentRotationAngle(), M_PI / 6, 0.01);
     const auto bar = screen_->searchBar();
     const CGRect strip = bar->convertRectToView(bar->bounds(), window_);
     const CGRect screen = screen_->view()->convertRectToView(screen_->view()->bounds(), window_);
@@ -496,7 +502,7 @@ TEST_F(CBMapViewControllerTest, TheTurnedMapStaysInItsOwnAreaUnderTheSearchBar) 
         EXPECT_EQ(pixel >> 24, 0xFFu);
         EXPECT_NE(pixel, 0xFFFFFFFFu) << "no map at " << corner.x << ", " << corner.y;
     }
-    map->stopLocationUsage();
+    map->userLocationFollower()->stopLocationUsage();
     CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
 }
 
@@ -525,14 +531,14 @@ TEST_F(CBMapViewControllerTest, ThePositionButtonBesideMapsFollowsThenTurnsTheMa
     };
     source->moveTo(kNeubrandenburgCentre);
     tapPositionButton();
-    EXPECT_TRUE(map->centersOnUserLocation());
-    EXPECT_FALSE(map->rotateToHeading());
+    EXPECT_TRUE(map->userLocationFollower()->centersOnUserLocation());
+    EXPECT_FALSE(map->userLocationFollower()->rotateToHeading());
     tapPositionButton();
-    EXPECT_TRUE(map->rotateToHeading());
+    EXPECT_TRUE(map->userLocationFollower()->rotateToHeading());
     source->turnTo(90);
     play("wait 0.7");
     EXPECT_FALSE(screen_->compassButton()->isHidden());
-    map->stopLocationUsage();
+    map->userLocationFollower()->stopLocationUsage();
     CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
 }
 

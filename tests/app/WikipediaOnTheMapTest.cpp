@@ -10,6 +10,7 @@
 #include "UIKit/UIBarButtonItem.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
 #include "model/CBWikipediaManager.h"
 #include "wikiguide/CBWikipediaArticle.h"
@@ -98,8 +99,9 @@ TEST_F(WikipediaOnTheMapTest, TheMapButtonPinsTheArticleWhoseCalloutOpensItAgain
     // Back on the map with the article's pin in sight.
     EXPECT_EQ(navigation()->viewControllers().size(), 1u);
     auto map = delegate_->mapViewController()->mapView();
-    ASSERT_EQ(map->annotations().size(), 1u);
-    auto pin = std::dynamic_pointer_cast<CBWikipediaArticleAnnotation>(map->annotations().front());
+    ASSERT_EQ(map->annotationsHost()->annotations().size(), 1u);
+    auto pin = std::dynamic_pointer_cast<CBWikipediaArticleAnnotation>(
+        map->annotationsHost()->annotations().front());
     ASSERT_TRUE(pin);
     EXPECT_EQ(pin->uniqueIdentifier(), article->objectID().URIRepresentation());
     map->calculateVisibleBBox();

@@ -7,6 +7,8 @@
 #include "CBGeoData/CBBoundingBox.h"
 #include "MapViewHome.h"
 #include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapOverlays.h"
+#include "mapkit/CBMapScaleBar.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapView.h"
@@ -70,7 +72,7 @@ TEST_F(CBMapScrollViewDataSourcesTest, OverlayViewLivesOnlyWhileOverlaysExist) {
     EXPECT_EQ(map->mapView()->overLayLayer(), nullptr);
     auto route = std::make_shared<NullSource>();
     auto highlight = std::make_shared<NullSource>();
-    map->addOverlayDatasource(route);
+    map->overlays()->addOverlayDatasource(route);
     auto overlay = map->mapView()->overLayLayer();
     ASSERT_NE(overlay, nullptr);
     EXPECT_EQ(overlay->superview(), map->mapView());
@@ -81,17 +83,17 @@ TEST_F(CBMapScrollViewDataSourcesTest, OverlayViewLivesOnlyWhileOverlaysExist) {
     EXPECT_EQ(overlay->tileSize(), map->mapView()->tileSize());
     EXPECT_EQ(overlay->levelsOfDetail(), map->mapView()->levelsOfDetail());
 
-    map->addOverlayDatasource(highlight);
-    map->removeOverlayDatasource(route);
+    map->overlays()->addOverlayDatasource(highlight);
+    map->overlays()->removeOverlayDatasource(route);
     EXPECT_EQ(map->mapView()->overLayLayer(), overlay);
-    map->removeOverlayDatasource(highlight);
+    map->overlays()->removeOverlayDatasource(highlight);
     EXPECT_EQ(map->mapView()->overLayLayer(), nullptr);
     EXPECT_EQ(overlay->superview(), nullptr);
 
-    map->addOverlayDatasource(route);
-    map->addOverlayDatasource(highlight);
+    map->overlays()->addOverlayDatasource(route);
+    map->overlays()->addOverlayDatasource(highlight);
     recorder->events.clear();
-    map->removeAllOverlayDatasources();
+    map->overlays()->removeAllOverlayDatasources();
     EXPECT_EQ(recorder->events, (std::vector<std::string>{"remove overlay", "remove overlay"}));
     EXPECT_TRUE(map->displayManager()->overlayDataSources().empty());
     EXPECT_EQ(map->mapView()->overLayLayer(), nullptr);
@@ -120,12 +122,12 @@ TEST_F(CBMapScrollViewDataSourcesTest, RemovingTheVectorSourceLeavesTilesUnfille
 }
 
 TEST_F(CBMapScrollViewDataSourcesTest, ScaleBarSitsInTheSuperviewAndFollowsTheScale) {
-    map->setMapScaleHiddenAnimated(false, false);
-    EXPECT_EQ(map->mapScaleView(), nullptr);  // no superview yet
+    map->scaleBar()->setMapScaleHiddenAnimated(false, false);
+    EXPECT_EQ(map->scaleBar()->mapScaleView(), nullptr);  // no superview yet
     auto parent = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
     parent->addSubview(map);
-    map->setMapScaleHiddenAnimated(false, false);
-    auto bar = map->mapScaleView();
+    map->scaleBar()->setMapScaleHiddenAnimated(false, false);
+    auto bar = map->scaleBar()->mapScaleView();
     ASSERT_NE(bar, nullptr);
     EXPECT_EQ(bar->superview(), parent);
     EXPECT_EQ(bar->frame().origin, CGPointMake(5, 455));
@@ -133,7 +135,7 @@ TEST_F(CBMapScrollViewDataSourcesTest, ScaleBarSitsInTheSuperviewAndFollowsTheSc
     EXPECT_GT(bar->distance(), 0);
     EXPECT_NEAR(bar->frame().size.width, bar->distance() * 0.001 * map->pointsPerKilometer(), 0.5);
     map->removeFromSuperview();
-    EXPECT_EQ(map->mapScaleView(), nullptr);
+    EXPECT_EQ(map->scaleBar()->mapScaleView(), nullptr);
     EXPECT_EQ(bar->superview(), nullptr);
 }
 

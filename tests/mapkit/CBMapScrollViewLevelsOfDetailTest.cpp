@@ -13,6 +13,7 @@
 #include "UIKit/UIWindow.h"
 #include "mapkit/CBGeoDataSource.h"
 #include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBTileRequest.h"
 #include "mapkit/CBVectorDataSource.h"
@@ -62,7 +63,7 @@ class CBMapScrollViewLevelsOfDetailTest : public ::testing::TestWithParam<bool> 
             manager->removeDatasource(map->vectorDataSourceLayer());
             manager->addDatasource(tiles);
         }
-        map->addOverlayDatasource(highlight);
+        map->overlays()->addOverlayDatasource(highlight);
     }
     // The zoom whose tiles are the coarsest at least as fine as the screen.
     int shownZoom() const {

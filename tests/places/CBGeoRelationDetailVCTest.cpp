@@ -9,6 +9,7 @@
 #include "Host/HostScenario.h"
 #include "PlacesFixture.h"
 #include "UIKit/UITableView.h"
+#include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
 
 namespace {
@@ -127,7 +128,7 @@ TEST_F(CBGeoRelationDetailVCTest, ALineShowsItsRouteWithAMarginItsTagsAndItsStop
     auto map = screen->headerMapView();
     EXPECT_FALSE(map->isUserInteractionEnabled());
     EXPECT_FALSE(map->savesState());
-    ASSERT_TRUE(map->hightLightDatasource());
+    ASSERT_TRUE(map->overlays()->hightLightDatasource());
     auto line = relation->bbox();
     map->calculateVisibleBBox();
     auto shown = map->visibleBBox();

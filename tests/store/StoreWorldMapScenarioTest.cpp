@@ -16,6 +16,7 @@
 #include "mapkit/CBAnnotationCalloutView.h"
 #include "mapkit/CBAnnotationView.h"
 #include "mapkit/CBAnnotationsManager.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPinAnnotationView.h"
 #include "packages/CBMapStoreCountry.h"
@@ -93,8 +94,10 @@ idle
     }
     std::shared_ptr<CBPinAnnotationView> pinOf(const std::string& identifier) {
         auto pin = worldMap_->annotationForMap(identifier);
-        return pin ? std::dynamic_pointer_cast<CBPinAnnotationView>(
-                         worldMap_->mapView()->annotationsManager()->viewForAnnotation(pin))
+        return pin ? std::dynamic_pointer_cast<CBPinAnnotationView>(worldMap_->mapView()
+                                                                        ->annotationsHost()
+                                                                        ->annotationsManager()
+                                                                        ->viewForAnnotation(pin))
                    : nullptr;
     }
     ::testing::AssertionResult looksLike(const std::string& name) {
@@ -165,13 +168,13 @@ expect "Liechtenstein"
 expect-not "Liechtenstein, Liechtenstein"
 )");
     ASSERT_TRUE(worldMap_->highlightedMap());
-    auto selected = worldMap_->mapView()->selectedAnnotation();
+    auto selected = worldMap_->mapView()->annotationsHost()->selectedAnnotation();
     ASSERT_TRUE(selected);
     EXPECT_EQ(selected->uniqueIdentifier(), "liechtenstein");
     EXPECT_TRUE(looksLike("worldmap-liechtenstein"));
 
     // The callout's disclosure button opens the detail screen.
-    auto callout = worldMap_->mapView()->currentCalloutView();
+    auto callout = worldMap_->mapView()->annotationsHost()->currentCalloutView();
     ASSERT_TRUE(callout);
     auto accessory = callout->rightCalloutAccessoryView();
     ASSERT_TRUE(accessory);

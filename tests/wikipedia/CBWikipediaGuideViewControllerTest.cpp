@@ -7,6 +7,7 @@
 #include "UIKit/UIImageView.h"
 #include "UIKit/UILabel.h"
 #include "ViewerTestSupport.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/VADMaskedIconView.h"
 #include "widgets/ZELShadowAnimatingView.h"
@@ -322,7 +323,7 @@ TEST_F(GuideScreenTest, AWalkShowsItsHeaderAndOpensTheWalkScreen) {
     EXPECT_EQ(stops, (std::vector<std::string>{"Friedländer Tor", "Stargarder Tor", "Treptower Tor",
                                                "Fangelturm (Neubrandenburg)"}));
     EXPECT_EQ(header->walkProgressView()->cumulatedDistancesForStops().size(), 4u);
-    EXPECT_EQ(header->mapScrollView()->annotations().size(), 4u);
+    EXPECT_EQ(header->mapScrollView()->annotationsHost()->annotations().size(), 4u);
 
     // The header opens the walk screen on the whole walk, a stop's cell on that stop.
     auto walkScreenShown = [&] {

@@ -21,6 +21,8 @@
 #include "mapkit/CBAnnotationCalloutView.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBCircularControlAnnotationView.h"
+#include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapScaleBar.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
 #include "uiadditions/CALayer+ZELGeometry.h"
@@ -169,7 +171,7 @@ TEST_F(CBWikipediaWalkViewControllerTest, TheTrackFollowsTheShapeOfTheWindow) {
     EXPECT_EQ(track->center(), CGPointMake(458, 298));
     EXPECT_TRUE(CGAffineTransformIsIdentity(track->transform()));
     // The map's scale bar stands on the track rather than under it.
-    auto scaleBar = screen->mapScrollView()->mapScaleView();
+    auto scaleBar = screen->mapScrollView()->scaleBar()->mapScaleView();
     ASSERT_NE(scaleBar, nullptr);
     EXPECT_LE(CGRectGetMaxY(scaleBar->frame()), CGRectGetMinY(track->frame()));
     // The first stop's bubble keeps a tenth of itself left of the stop, the
@@ -219,15 +221,15 @@ TEST_F(CBWikipediaWalkViewControllerTest, PinsAreNumberedAndColouredFromTheFirst
         EXPECT_EQ(view->shapeLayer()->fillColor(), UIColor::whiteColor().CGColor());
     }
     // Selected, a pin turns to the track's current-stop colour.
-    map.selectAnnotationAnimated(pins[1], false);
+    map.annotationsHost()->selectAnnotationAnimated(pins[1], false);
     settle();
     auto selected = std::dynamic_pointer_cast<CBLabelledShapeAnnotationView>(
-        map.existingViewForAnnotation(pins[1]));
+        map.annotationsHost()->existingViewForAnnotation(pins[1]));
     ASSERT_TRUE(selected);
     EXPECT_EQ(selected->shapeLayer()->fillColor(),
               screen->progressView()->stopColorSelected().CGColor());
     EXPECT_EQ(screen->progressView()->indexOfCurrentStop(), 1);
-    map.deselectAnnotationAnimated(pins[1], false);
+    map.annotationsHost()->deselectAnnotationAnimated(pins[1], false);
     settle();
     EXPECT_EQ(screen->progressView()->indexOfCurrentStop(), kWalkStopNotFound);
     // A pin of no stop of this walk reads "?".
@@ -250,15 +252,15 @@ TEST_F(CBWikipediaWalkViewControllerTest, FixesMoveTheWalkedPartAndTheCalloutsSt
     EXPECT_LT(early, 0.4f);
 
     auto& map = *screen->mapScrollView();
-    map.selectAnnotationAnimated(screen->stopAnnotations()[1], false);
+    map.annotationsHost()->selectAnnotationAnimated(screen->stopAnnotations()[1], false);
     settle();
-    ASSERT_TRUE(map.currentCalloutView());
-    const std::string first = map.currentCalloutView()->subtitleLabel()->text();
+    ASSERT_TRUE(map.annotationsHost()->currentCalloutView());
+    const std::string first = map.annotationsHost()->currentCalloutView()->subtitleLabel()->text();
     EXPECT_EQ(first.rfind("Stop 2 · ", 0), 0u) << first;
     source_->moveTo(routePoint(0.6));
     settle();
     EXPECT_GT(screen->progressView()->progress(), early);
-    const std::string later = map.currentCalloutView()->subtitleLabel()->text();
+    const std::string later = map.annotationsHost()->currentCalloutView()->subtitleLabel()->text();
     EXPECT_EQ(later.rfind("Stop 2 · ", 0), 0u) << later;
     EXPECT_NE(later, first);
 
@@ -289,14 +291,15 @@ TEST_F(CBWikipediaWalkViewControllerTest, LiftingOnAStopMovesThereAndItsButtonOp
     const auto pin = screen->stopAnnotations()[1];
     screen->walkProgressViewDidSelectIndex(*screen->progressView(), 1);
     settle(1.0);
-    ASSERT_EQ(map.selectedAnnotation(), pin);
+    ASSERT_EQ(map.annotationsHost()->selectedAnnotation(), pin);
     // The map goes to the stop, and aside as far as its callout needs to
     // keep clear of the track.
     EXPECT_NEAR(map.visibleCenter().latitude, pin->coordinate().latitude, 2e-4);
     EXPECT_NEAR(map.visibleCenter().longitude, pin->coordinate().longitude, 5e-3);
     // The callout's button, clear of the track.
-    ASSERT_TRUE(map.currentCalloutView());
-    auto button = std::dynamic_pointer_cast<UIButton>(map.currentCalloutView()->viewWithTag(1));
+    ASSERT_TRUE(map.annotationsHost()->currentCalloutView());
+    auto button = std::dynamic_pointer_cast<UIButton>(
+        map.annotationsHost()->currentCalloutView()->viewWithTag(1));
     ASSERT_TRUE(button);
     const CGRect track =
         screen->progressView()->convertRectToView(screen->progressView()->bounds(), nullptr);
@@ -344,7 +347,8 @@ TEST_F(CBWikipediaWalkViewControllerTest, OpenedOnAStopItSelectsThatPinAndWarnsO
     const auto stop = walk_->articles()[1];
     auto screen = show(nullptr, stop);
     EXPECT_FALSE(screen->stopToSelectOnAppear());
-    EXPECT_EQ(screen->mapScrollView()->selectedAnnotation(), screen->stopAnnotations()[1]);
+    EXPECT_EQ(screen->mapScrollView()->annotationsHost()->selectedAnnotation(),
+              screen->stopAnnotations()[1]);
     EXPECT_TRUE(onScreen("Mind the traffic"));
     dismissWarning();
     navigation_->popViewControllerAnimated(false);

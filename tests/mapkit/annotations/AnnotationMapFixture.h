@@ -25,6 +25,7 @@
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapUserLocationFollower.h"
 #include "mapkit/CBMapView.h"
 #include "mapkit/MapkitTestSupport.h"
 #include "platform/UIKit/UIKitTestSupport.h"
@@ -62,7 +63,7 @@ class AnnotationMapTest : public ::testing::Test {
         map_ = CBMapScrollView::create(CGRectMake(0, 0, kWidth, kHeight));
         map_->setSavesState(false);
         service_ = CBLocationManager::create();
-        map_->setLocationManager(service_);
+        map_->userLocationFollower()->setLocationManager(service_);
         window_->addSubview(map_);
         ASSERT_TRUE(map_->setMapWithStorePathAndBoundingBox(store_, nullptr));
         // Plain ground under the annotations: pictures show only them.

@@ -4,6 +4,8 @@
 #include "AnnotationMapFixture.h"
 #include "UIKit/UIButton.h"
 #include "mapkit/CBAnnotationCalloutView.h"
+#include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapUserLocationFollower.h"
 #include "mapkit/CBPinAnnotationView.h"
 #include "mapkit/CBUserLocation.h"
 #include "mapkit/CBUserLocationAnnotationView.h"
@@ -15,7 +17,7 @@ class Screen : public CBMapScrollViewDelegate {
   public:
     std::shared_ptr<CBAnnotationView> mapScrollViewViewForAnnotation(
         CBMapScrollView& map, const CBAnnotationRef& annotation) override {
-        auto view = map.dequeueReusableAnnotationViewWithIdentifier("place");
+        auto view = map.annotationsHost()->dequeueReusableAnnotationViewWithIdentifier("place");
         if (!view)
             view = std::make_shared<CBPinAnnotationView>(annotation, "place");
         view->setRightCalloutAccessoryView(std::make_shared<UIButton>(CGRectMake(0, 0, 30, 30)));
@@ -55,9 +57,11 @@ class CBAnnotationsManagerTest : public AnnotationMapTest {
             return;
         screen = attachScreen<Screen>();
     }
-    const std::shared_ptr<CBAnnotationsManager>& layer() { return map_->annotationsManager(); }
+    const std::shared_ptr<CBAnnotationsManager>& layer() {
+        return map_->annotationsHost()->annotationsManager();
+    }
     std::shared_ptr<CBAnnotationView> viewOf(const CBAnnotationRef& a) {
-        return map_->existingViewForAnnotation(a);
+        return map_->annotationsHost()->existingViewForAnnotation(a);
     }
     // Order of the shown views among the map's subviews (front last).
     size_t stackIndex(const std::shared_ptr<CBAnnotationView>& view) {
@@ -74,12 +78,12 @@ class CBAnnotationsManagerTest : public AnnotationMapTest {
     }
     void tapAndWait(CGPoint windowPoint) {
         size_t before = screen->emptyTaps.size() + screen->selected.size();
-        auto selection = map_->selectedAnnotation();
+        auto selection = map_->annotationsHost()->selectedAnnotation();
         touches_->tap(windowPoint);
         // The single tap waits for the double tap to fail.
         runUntil([&] {
             return screen->emptyTaps.size() + screen->selected.size() != before ||
-                   map_->selectedAnnotation() != selection;
+                   map_->annotationsHost()->selectedAnnotation() != selection;
         });
         CAFrameClock::shared().advance(1);
         map_->layoutIfNeeded();
@@ -91,7 +95,7 @@ class CBAnnotationsManagerTest : public AnnotationMapTest {
 TEST_F(CBAnnotationsManagerTest, PinsForThePlacesInViewAreReusedWhilePanningSouthernmostOnTop) {
     auto places = placesInView();
     ASSERT_GE(places.size(), 10u);
-    map_->addAnnotationsCentered(places, false);
+    map_->annotationsHost()->addAnnotationsCentered(places, false);
     map_->layoutIfNeeded();
     // The layout pass after the add made and reported the views.
     ASSERT_EQ(screen->added.size(), 1u);
@@ -136,7 +140,7 @@ TEST_F(CBAnnotationsManagerTest, PinsForThePlacesInViewAreReusedWhilePanningSout
 TEST_F(CBAnnotationsManagerTest, TapsSelectTheNearestPinMoveTheCalloutAndReachTheDelegateOffPins) {
     auto west = pin(CLLocationCoordinate2DMake(53.5577, 13.2590), "Marienkirche", "Konzertkirche");
     auto east = pin(CLLocationCoordinate2DMake(53.5580, 13.2630), "Rathaus");
-    map_->addAnnotationsCentered({west, east}, false);
+    map_->annotationsHost()->addAnnotationsCentered({west, east}, false);
     map_->layoutIfNeeded();
     auto westView = viewOf(west);
     ASSERT_NE(westView, nullptr);
@@ -144,9 +148,9 @@ TEST_F(CBAnnotationsManagerTest, TapsSelectTheNearestPinMoveTheCalloutAndReachTh
     // 12 points right of the pin's frame: still the pin.
     CGRect frame = map_->convertRectToView(westView->frame(), nullptr);
     tapAndWait(CGPointMake(CGRectGetMaxX(frame) + 12, CGRectGetMidY(frame)));
-    EXPECT_EQ(map_->selectedAnnotation(), west);
+    EXPECT_EQ(map_->annotationsHost()->selectedAnnotation(), west);
     EXPECT_TRUE(screen->emptyTaps.empty());
-    auto callout = map_->currentCalloutView();
+    auto callout = map_->annotationsHost()->currentCalloutView();
     ASSERT_NE(callout, nullptr);
     EXPECT_FALSE(callout->isHidden());
     EXPECT_EQ(callout->titleLabel()->text(), "Marienkirche");
@@ -173,17 +177,17 @@ TEST_F(CBAnnotationsManagerTest, TapsSelectTheNearestPinMoveTheCalloutAndReachTh
     runUntil([&] { return screen->accessoryTaps.size() == 2; }, 1);
     ASSERT_EQ(screen->accessoryTaps.size(), 2u);
     EXPECT_EQ(screen->accessoryTaps[1].second, nullptr);
-    EXPECT_EQ(map_->selectedAnnotation(), west);
+    EXPECT_EQ(map_->annotationsHost()->selectedAnnotation(), west);
 
     tapAndWait(windowPointFor(east->coordinate()));
-    EXPECT_EQ(map_->selectedAnnotation(), east);
+    EXPECT_EQ(map_->annotationsHost()->selectedAnnotation(), east);
     EXPECT_EQ(callout->titleLabel()->text(), "Rathaus");
     EXPECT_TRUE(callout->subtitleLabel()->isHidden());
     EXPECT_NEAR(callout->center().x, viewOf(east)->center().x, 1.0);  // on whole points
 
     // Empty map: the selection ends and the delegate hears of the tap.
     tapAndWait(CGPointMake(40, 500));
-    EXPECT_EQ(map_->selectedAnnotation(), nullptr);
+    EXPECT_EQ(map_->annotationsHost()->selectedAnnotation(), nullptr);
     ASSERT_EQ(screen->emptyTaps.size(), 1u);
     EXPECT_LT(screen->emptyTaps[0].latitude, 53.5577);
 }
@@ -192,7 +196,7 @@ TEST_F(CBAnnotationsManagerTest, ViewsAddedAreReportedByTheLayoutAfterTheAdd) {
     // Regression: the flag was cleared before the deferred layout read it,
     // so the report never came.
     auto a = pin(market(), "Markt");
-    map_->addAnnotationsCentered({a}, false);
+    map_->annotationsHost()->addAnnotationsCentered({a}, false);
     EXPECT_TRUE(screen->added.empty());  // no layout yet
     map_->layoutIfNeeded();
     ASSERT_EQ(screen->added, std::vector<size_t>{1});
@@ -203,13 +207,13 @@ TEST_F(CBAnnotationsManagerTest, ViewsAddedAreReportedByTheLayoutAfterTheAdd) {
 
 TEST_F(CBAnnotationsManagerTest, APinSelectedBeforeItHasAViewShowsItsCalloutOnceItHasOne) {
     auto a = pin(market(), "Markt", "Wochenmarkt");
-    map_->addAnnotationsCentered({a}, false);
-    map_->selectAnnotationAnimated(a, false);  // before any layout made its view
+    map_->annotationsHost()->addAnnotationsCentered({a}, false);
+    map_->annotationsHost()->selectAnnotationAnimated(a, false);  // before any layout made its view
     ASSERT_EQ(viewOf(a), nullptr);
     map_->layoutIfNeeded();
     ASSERT_NE(viewOf(a), nullptr);
-    EXPECT_EQ(map_->selectedAnnotation(), a);
-    auto callout = map_->currentCalloutView();
+    EXPECT_EQ(map_->annotationsHost()->selectedAnnotation(), a);
+    auto callout = map_->annotationsHost()->currentCalloutView();
     ASSERT_NE(callout, nullptr);
     EXPECT_FALSE(callout->isHidden());
     EXPECT_EQ(callout->titleLabel()->text(), "Markt");
@@ -222,9 +226,9 @@ TEST_F(CBAnnotationsManagerTest, TwoPinsAtOnePlaceStayTwo) {
     auto two = pin(market(), "Markt");
     EXPECT_NE(one->uniqueIdentifier(), two->uniqueIdentifier());
     EXPECT_EQ(one->uniqueIdentifier(), one->uniqueIdentifier());
-    map_->addAnnotationsCentered({one, two, one}, false);
+    map_->annotationsHost()->addAnnotationsCentered({one, two, one}, false);
     map_->layoutIfNeeded();
-    EXPECT_EQ(map_->annotations().size(), 2u);
+    EXPECT_EQ(map_->annotationsHost()->annotations().size(), 2u);
     EXPECT_EQ(layer()->annotationViews().size(), 2u);
     EXPECT_NE(viewOf(one), viewOf(two));
 }
@@ -233,28 +237,28 @@ TEST_F(CBAnnotationsManagerTest, AHiddenPositionDotTakesNoTaps) {
     // Regression: the dot took taps while hidden, swallowing taps on the map.
     service_->setLocation(
         std::make_shared<CLLocation>(market(), 0, 10, 10, -1, -1, NSDate::date()));
-    map_->annotationsManager()->updateUserLocationTo(service_->location());
+    map_->annotationsHost()->annotationsManager()->updateUserLocationTo(service_->location());
     map_->layoutIfNeeded();
     auto dot = layer()->userLocationAnnotationView();
     ASSERT_TRUE(dot->isHidden());
     tapAndWait(windowPointFor(market()));
     EXPECT_EQ(screen->emptyTaps.size(), 1u);
-    EXPECT_EQ(map_->selectedAnnotation(), nullptr);
+    EXPECT_EQ(map_->annotationsHost()->selectedAnnotation(), nullptr);
 
-    map_->setShowsUserLocation(true);
+    map_->userLocationFollower()->setShowsUserLocation(true);
     map_->layoutIfNeeded();
     ASSERT_FALSE(dot->isHidden());
     tapAndWait(windowPointFor(market()));
     EXPECT_EQ(screen->emptyTaps.size(), 1u);
-    EXPECT_EQ(map_->selectedAnnotation(), layer()->userLocation());
+    EXPECT_EQ(map_->annotationsHost()->selectedAnnotation(), layer()->userLocation());
 }
 
 TEST_F(CBAnnotationsManagerTest, ResettingTheMapRemovesAllAnnotations) {
-    map_->addAnnotationsCentered({pin(market(), "Markt")}, false);
+    map_->annotationsHost()->addAnnotationsCentered({pin(market(), "Markt")}, false);
     map_->layoutIfNeeded();
     ASSERT_EQ(layer()->annotationViews().size(), 1u);
     map_->resetMap();
-    EXPECT_TRUE(map_->annotations().empty());
+    EXPECT_TRUE(map_->annotationsHost()->annotations().empty());
     EXPECT_TRUE(layer()->annotationViews().empty());
 }
 
@@ -263,23 +267,23 @@ TEST_F(CBAnnotationsManagerTest, ResettingTheMapRemovesAllAnnotations) {
 namespace {
 
 TEST_F(CBAnnotationsManagerTest, HidingAndShowingAgainBeforeTheFadeEndsKeepsTheViews) {
-    map_->addAnnotationsCentered({pin(market(), "Markt")}, false);
+    map_->annotationsHost()->addAnnotationsCentered({pin(market(), "Markt")}, false);
     map_->layoutIfNeeded();
     ASSERT_EQ(layer()->annotationViews().size(), 1u);
-    map_->setAnnotationsHiddenAnimated(true, true);
+    map_->annotationsHost()->setAnnotationsHiddenAnimated(true, true);
     CAFrameClock::shared().advance(0.2);
-    map_->setAnnotationsHiddenAnimated(false, true);
+    map_->annotationsHost()->setAnnotationsHiddenAnimated(false, true);
     CAFrameClock::shared().advance(1);
     CAFrameClock::shared().advance(1);
     EXPECT_EQ(layer()->annotationViews().size(), 1u);
-    map_->setAnnotationsHiddenAnimated(true, false);
+    map_->annotationsHost()->setAnnotationsHiddenAnimated(true, false);
     EXPECT_TRUE(layer()->annotationViews().empty());
 }
 
 TEST_F(CBAnnotationsManagerTest, SouthUpPutsTheNorthernPinsOnTop) {
     auto north = pin(CLLocationCoordinate2DMake(53.5580, 13.2610), "north");
     auto south = pin(CLLocationCoordinate2DMake(53.5575, 13.2611), "south");
-    map_->addAnnotationsCentered({north, south}, false);
+    map_->annotationsHost()->addAnnotationsCentered({north, south}, false);
     map_->layoutIfNeeded();
     EXPECT_GT(stackIndex(viewOf(south)), stackIndex(viewOf(north)));
     layer()->updateMarkersForHeading(float(M_PI));

@@ -5,6 +5,7 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UIPanGestureRecognizer.h"
 #include "mapkit/CBAnnotationCalloutView.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapMagnifier.h"
 
 namespace {
@@ -14,7 +15,7 @@ class Screen : public CBMapScrollViewDelegate {
   public:
     void mapScrollViewGotTapAndHoldAtPointAndCoordinate(CBMapScrollView& map, CGPoint,
                                                         CLLocationCoordinate2D c) override {
-        map.magnifyCoordinate(c);
+        map.annotationsHost()->magnifyCoordinate(c);
     }
 };
 
@@ -34,7 +35,7 @@ class CBMapMagnifierTest : public AnnotationMapTest {
         screen = attachScreen<Screen>();
     }
     std::shared_ptr<CBGeoObjectAnnotation> shownPlace() {
-        auto loupe = map_->magnifier();
+        auto loupe = map_->annotationsHost()->magnifier();
         return loupe ? std::dynamic_pointer_cast<CBGeoObjectAnnotation>(loupe->annotation())
                      : nullptr;
     }
@@ -60,11 +61,11 @@ TEST_F(CBMapMagnifierTest, LongPressOpensTheLoupeNamingTheNearestPlaceAndItFollo
     ASSERT_NE(place, nullptr);
     CGPoint p = windowPointFor(place->coordinate());
     touches_->down({p});
-    ASSERT_TRUE(runUntil([&] { return map_->magnifier() != nullptr; }));
+    ASSERT_TRUE(runUntil([&] { return map_->annotationsHost()->magnifier() != nullptr; }));
     touches_->up();
     ASSERT_TRUE(runUntil([&] { return shownPlace() != nullptr; }));
     CAFrameClock::shared().advance(1);
-    auto loupe = map_->magnifier();
+    auto loupe = map_->annotationsHost()->magnifier();
     EXPECT_EQ(loupe->superview(), map_);
     EXPECT_EQ(loupe->calloutView()->titleLabel()->text(), shownPlace()->title().value_or(""));
     EXPECT_FALSE(loupe->calloutView()->isHidden());
@@ -102,8 +103,8 @@ TEST_F(CBMapMagnifierTest, ALateAnswerDoesNotMoveTheLoupeOnceTheUserDragsItOrClo
     ASSERT_NE(place, nullptr);
     CLLocationCoordinate2D near = CLLocationCoordinate2DMake(
         place->coordinate().latitude + 0.00003, place->coordinate().longitude + 0.00003);
-    map_->magnifyCoordinate(near);
-    auto loupe = map_->magnifier();
+    map_->annotationsHost()->magnifyCoordinate(near);
+    auto loupe = map_->annotationsHost()->magnifier();
     auto pan = std::make_shared<Pan>();
     pan->moveToState(UIGestureRecognizerStateBegan);
     loupe->handlePanGesture(*pan);
@@ -115,21 +116,21 @@ TEST_F(CBMapMagnifierTest, ALateAnswerDoesNotMoveTheLoupeOnceTheUserDragsItOrClo
     EXPECT_EQ(loupe->center(), held);
 
     // Opened and closed at once: the answer finds no loupe to fill.
-    map_->magnifyCoordinate(near);
-    map_->hideMagnifier(false);
+    map_->annotationsHost()->magnifyCoordinate(near);
+    map_->annotationsHost()->hideMagnifier(false);
     NSRunLoop::mainRunLoop()->runUntilDate(NSDate::dateWithTimeIntervalSinceNow(0.5));
     CAFrameClock::shared().advance(1);
     EXPECT_EQ(loupe->superview(), nullptr);
     EXPECT_EQ(shownPlace(), nullptr);
 
     // Left alone, the same opening does name the place.
-    map_->magnifyCoordinate(near);
+    map_->annotationsHost()->magnifyCoordinate(near);
     EXPECT_TRUE(runUntil([&] { return shownPlace() != nullptr; }));
 }
 
 TEST_F(CBMapMagnifierTest, WithoutAPlaceItOffersANewOneUnlessCreationIsOff) {
-    map_->magnifyCoordinate(market());
-    auto loupe = map_->magnifier();
+    map_->annotationsHost()->magnifyCoordinate(market());
+    auto loupe = map_->annotationsHost()->magnifier();
     loupe->setNewAnnotationForCurrentPositionFromDelegate(false);
     ASSERT_NE(loupe->annotation(), nullptr);
     EXPECT_EQ(loupe->annotation()->title(), NSLocalizedString("CBTitleForNewAnnotations"));
@@ -162,8 +163,8 @@ class BookmarkScreen : public CBMapScrollViewDelegate {
 
 TEST_F(CBMapMagnifierTest, TheScreensControlGetsOneTargetAndReportsItsTap) {
     auto bookmarks = attachScreen<BookmarkScreen>();
-    map_->magnifyCoordinate(market());
-    auto loupe = map_->magnifier();
+    map_->annotationsHost()->magnifyCoordinate(market());
+    auto loupe = map_->annotationsHost()->magnifier();
     auto first = std::make_shared<CBBasicAnnotation>(market());
     auto second = std::make_shared<CBBasicAnnotation>(market());
     loupe->setAnnotation(first);

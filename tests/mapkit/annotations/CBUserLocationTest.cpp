@@ -10,6 +10,8 @@
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "mapkit/CBHeadingLayer.h"
+#include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapUserLocationFollower.h"
 #include "mapkit/CBPinAnnotationView.h"
 #include "mapkit/CBUserLocation.h"
 #include "mapkit/CBUserLocationAnnotationView.h"
@@ -55,16 +57,19 @@ class CBUserLocationTest : public AnnotationMapTest {
     // A compass exists while a walk is replayed.
     void useCompass() {
         CLLocationManager::setLocationSource(CLGPXLocationSource::createWithTrack(*track, 1.0));
-        map_->setAllowsRotation(true);
+        follower()->setAllowsRotation(true);
     }
     void deliver(const std::shared_ptr<CLLocation>& location) {
         service_->setLocation(location);
-        map_->locationManagerDidUpdateToLocationFromLocation(*service_, location, nullptr);
+        follower()->locationManagerDidUpdateToLocationFromLocation(*service_, location, nullptr);
         CAFrameClock::shared().advance(0.6);
         map_->layoutIfNeeded();
     }
+    const std::shared_ptr<CBMapUserLocationFollower>& follower() {
+        return map_->userLocationFollower();
+    }
     const std::shared_ptr<CBUserLocationAnnotationView>& dot() {
-        return map_->annotationsManager()->userLocationAnnotationView();
+        return map_->annotationsHost()->annotationsManager()->userLocationAnnotationView();
     }
 
     std::shared_ptr<Screen> screen;
@@ -72,8 +77,8 @@ class CBUserLocationTest : public AnnotationMapTest {
 };
 
 TEST_F(CBUserLocationTest, DotAccuracyDiscAndPulseFollowAReplayedWalk) {
-    map_->setCentersOnUserLocation(true);
-    ASSERT_TRUE(map_->showsUserLocation());
+    follower()->setCentersOnUserLocation(true);
+    ASSERT_TRUE(follower()->showsUserLocation());
     for (const auto& point : track->points()) {
         deliver(fix(point.coordinate, 25));
         ASSERT_FALSE(dot()->isHidden());
@@ -92,7 +97,7 @@ TEST_F(CBUserLocationTest, DotAccuracyDiscAndPulseFollowAReplayedWalk) {
         CAFrameClock::shared().advance(1.5);  // the pulse ends
     }
     EXPECT_TRUE(UIApplication::sharedApplication()->isIdleTimerDisabled());
-    map_->locationManagerDidUpdateHeading(*service_, heading(200, 210, 30));
+    follower()->locationManagerDidUpdateHeading(*service_, heading(200, 210, 30));
     CAFrameClock::shared().advance(5);
     EXPECT_TRUE(matchesReference(snapshot(), "../mapkit/user-location"));
 }
@@ -100,61 +105,61 @@ TEST_F(CBUserLocationTest, DotAccuracyDiscAndPulseFollowAReplayedWalk) {
 TEST_F(CBUserLocationTest, PositionButtonCyclesCentreRotateOffAndPinsStayUpright) {
     useCompass();
     auto pin = std::make_shared<CBBasicAnnotation>(CLLocationCoordinate2DMake(53.5580, 13.2605));
-    map_->addAnnotationsCentered({pin}, false);
+    map_->annotationsHost()->addAnnotationsCentered({pin}, false);
     map_->layoutIfNeeded();
     service_->setLocation(fix(market(), 10));
     CGRect frame = map_->UIView::frame();
 
-    map_->toggleCentersOnUserLocationAndRotation();
-    EXPECT_TRUE(map_->centersOnUserLocation());
-    EXPECT_FALSE(map_->rotateToHeading());
-    EXPECT_NE(map_->barButtonItemForCurrentCenteringRotationStatus()->image(), nullptr);
+    follower()->toggleCentersOnUserLocationAndRotation();
+    EXPECT_TRUE(follower()->centersOnUserLocation());
+    EXPECT_FALSE(follower()->rotateToHeading());
+    EXPECT_NE(follower()->barButtonItemForCurrentCenteringRotationStatus()->image(), nullptr);
 
-    map_->toggleCentersOnUserLocationAndRotation();
-    EXPECT_TRUE(map_->rotateToHeading());
+    follower()->toggleCentersOnUserLocationAndRotation();
+    EXPECT_TRUE(follower()->rotateToHeading());
     // A square of the diagonal so that the turned map covers the screen,
     // composed in its own axes and turned as one picture.
     EXPECT_EQ(map_->bounds().size.width, std::ceil(std::hypot(kWidth, kHeight)));
     EXPECT_TRUE(map_->layer()->shouldRasterize());
-    map_->locationManagerDidUpdateHeading(*service_, heading(80, 90, 10));
+    follower()->locationManagerDidUpdateHeading(*service_, heading(80, 90, 10));
     CAFrameClock::shared().advance(1);
-    EXPECT_NEAR(map_->currentRotationAngle(), M_PI / 2, 1e-5);
-    auto view = map_->existingViewForAnnotation(pin);
+    EXPECT_NEAR(follower()->currentRotationAngle(), M_PI / 2, 1e-5);
+    auto view = map_->annotationsHost()->existingViewForAnnotation(pin);
     ASSERT_NE(view, nullptr);
     CGAffineTransform onScreen = CGAffineTransformConcat(view->transform(), map_->transform());
     EXPECT_NEAR(onScreen.a, 1, 1e-5);
     EXPECT_NEAR(onScreen.b, 0, 1e-5);
     EXPECT_NEAR(onScreen.c, 0, 1e-5);
 
-    map_->toggleCentersOnUserLocationAndRotation();
+    follower()->toggleCentersOnUserLocationAndRotation();
     CAFrameClock::shared().advance(1);
-    EXPECT_FALSE(map_->centersOnUserLocation());
-    EXPECT_FALSE(map_->rotateToHeading());
+    EXPECT_FALSE(follower()->centersOnUserLocation());
+    EXPECT_FALSE(follower()->rotateToHeading());
     EXPECT_FALSE(map_->layer()->shouldRasterize());
     EXPECT_NEAR(map_->UIView::frame().size.width, frame.size.width, 1e-3);
     EXPECT_NEAR(map_->UIView::frame().size.height, frame.size.height, 1e-3);
-    EXPECT_NEAR(map_->currentRotationAngle(), 0, 1e-6);
+    EXPECT_NEAR(follower()->currentRotationAngle(), 0, 1e-6);
     EXPECT_GE(screen->changes, 3);
 }
 
 TEST_F(CBUserLocationTest, AFixedPointWithoutCompassSkipsRotation) {
     CLLocationManager::setLocationSource(std::make_shared<CLFixedLocationSource>(market()));
-    map_->setAllowsRotation(true);
-    EXPECT_FALSE(map_->allowsRotation());
-    map_->toggleCentersOnUserLocationAndRotation();
-    EXPECT_TRUE(map_->centersOnUserLocation());
-    map_->toggleCentersOnUserLocationAndRotation();
-    EXPECT_FALSE(map_->centersOnUserLocation());
-    EXPECT_FALSE(map_->rotateToHeading());
+    follower()->setAllowsRotation(true);
+    EXPECT_FALSE(follower()->allowsRotation());
+    follower()->toggleCentersOnUserLocationAndRotation();
+    EXPECT_TRUE(follower()->centersOnUserLocation());
+    follower()->toggleCentersOnUserLocationAndRotation();
+    EXPECT_FALSE(follower()->centersOnUserLocation());
+    EXPECT_FALSE(follower()->rotateToHeading());
 }
 
 TEST_F(CBUserLocationTest, RotationDoesNotStartWhenCentringIsRefused) {
     // Regression: with location access denied the map still turned.
     useCompass();
     CLLocationManager::setAuthorizationStatus(kCLAuthorizationStatusDenied);
-    map_->setRotateToHeading(true);
-    EXPECT_FALSE(map_->centersOnUserLocation());
-    EXPECT_FALSE(map_->rotateToHeading());
+    follower()->setRotateToHeading(true);
+    EXPECT_FALSE(follower()->centersOnUserLocation());
+    EXPECT_FALSE(follower()->rotateToHeading());
     EXPECT_NEAR(map_->UIView::frame().size.height, kHeight, 1e-3);
     ASSERT_FALSE(screen->errors.empty());
     EXPECT_EQ(screen->errors[0].domain, kCLErrorDomain);
@@ -165,41 +170,41 @@ TEST_F(CBUserLocationTest, UnknownTrueHeadingTurnsByTheMagneticOneAndInvalidRead
     // Regression: a true heading of -1 (unknown) turned the map to -1 degrees.
     useCompass();
     service_->setLocation(fix(market(), 10));
-    map_->setRotateToHeading(true);
-    ASSERT_TRUE(map_->rotateToHeading());
-    map_->locationManagerDidUpdateHeading(*service_, heading(45, -1, 10));
+    follower()->setRotateToHeading(true);
+    ASSERT_TRUE(follower()->rotateToHeading());
+    follower()->locationManagerDidUpdateHeading(*service_, heading(45, -1, 10));
     CAFrameClock::shared().advance(1);
-    EXPECT_NEAR(map_->currentRotationAngle(), M_PI / 4, 1e-5);
-    map_->locationManagerDidUpdateHeading(*service_, heading(120, 122, -1));
-    EXPECT_NEAR(map_->currentRotationAngle(), M_PI / 4, 1e-5);
+    EXPECT_NEAR(follower()->currentRotationAngle(), M_PI / 4, 1e-5);
+    follower()->locationManagerDidUpdateHeading(*service_, heading(120, 122, -1));
+    EXPECT_NEAR(follower()->currentRotationAngle(), M_PI / 4, 1e-5);
 }
 
 TEST_F(CBUserLocationTest, HeadingConeStaysFiniteAndHidesForInvalidReadings) {
     // Regression: accuracy 90 degrees and more made the cone infinitely or
     // negatively wide.
     useCompass();
-    map_->setShowsUserLocation(true);
+    follower()->setShowsUserLocation(true);
     auto cone = dot()->headingAccuracyLayer();
     ASSERT_NE(cone, nullptr);
-    map_->locationManagerDidUpdateHeading(*service_, heading(10, 12, 30));
+    follower()->locationManagerDidUpdateHeading(*service_, heading(10, 12, 30));
     EXPECT_FALSE(cone->isHidden());
     EXPECT_NEAR(cone->bounds().size.width, 57.735, 0.01);
     for (double accuracy : {90.0, 135.0, 400.0}) {
-        map_->locationManagerDidUpdateHeading(*service_, heading(10, 12, accuracy));
+        follower()->locationManagerDidUpdateHeading(*service_, heading(10, 12, accuracy));
         double width = cone->bounds().size.width;
         EXPECT_TRUE(std::isfinite(width));
         EXPECT_GT(width, 0);
         EXPECT_LE(width, 2 * 50 * std::tan(CBHeadingLayer::kMaximumHalfAngle * M_PI / 180) + 0.01);
     }
-    map_->locationManagerDidUpdateHeading(*service_, heading(10, 12, -1));
+    follower()->locationManagerDidUpdateHeading(*service_, heading(10, 12, -1));
     EXPECT_TRUE(cone->isHidden());
-    map_->locationManagerDidUpdateHeading(*service_, nullptr);
+    follower()->locationManagerDidUpdateHeading(*service_, nullptr);
     EXPECT_TRUE(cone->isHidden());
 }
 
 TEST_F(CBUserLocationTest, AccuracyChoosesTheZoomBox) {
     auto box = [&](double accuracy) {
-        return map_->zoomBoundingBoxForLocationUpdate(*fix(market(), accuracy));
+        return follower()->zoomBoundingBoxForLocationUpdate(*fix(market(), accuracy));
     };
     map_->setZoomScale(map_->minimumZoomScale());
     settle();
@@ -223,29 +228,56 @@ TEST_F(CBUserLocationTest, TheDotBreathesOnlyWhileItShows) {
     // An endless animation on the hidden dot kept the program from ever idling.
     ASSERT_TRUE(dot()->isHidden());
     EXPECT_EQ(dot()->userInnerDot()->animationForKey("breathing"), nullptr);
-    map_->setShowsUserLocation(true);
+    follower()->setShowsUserLocation(true);
     deliver(fix(market(), 30));
     EXPECT_NE(dot()->userInnerDot()->animationForKey("breathing"), nullptr);
-    map_->setShowsUserLocation(false);
+    follower()->setShowsUserLocation(false);
     EXPECT_EQ(dot()->userInnerDot()->animationForKey("breathing"), nullptr);
 }
 
 // Shown before any fix came, the dot sat in the map's top left corner.
 TEST_F(CBUserLocationTest, TheDotWaitsForAFixAndShowsWithoutFollowing) {
-    map_->setShowsUserLocation(true);
+    follower()->setShowsUserLocation(true);
     EXPECT_TRUE(dot()->isHidden());
     EXPECT_EQ(dot()->userInnerDot()->animationForKey("breathing"), nullptr);
     deliver(fix(market(), 30));
     ASSERT_FALSE(dot()->isHidden());
-    EXPECT_FALSE(map_->centersOnUserLocation());
+    EXPECT_FALSE(follower()->centersOnUserLocation());
     const CGPoint expected = map_->pointForCoordinate(market());
     EXPECT_NEAR(dot()->center().x, expected.x, 0.01);
     EXPECT_NEAR(dot()->center().y, expected.y, 0.01);
     // Hidden and shown again, it comes back at once where it was.
-    map_->setShowsUserLocation(false);
+    follower()->setShowsUserLocation(false);
     EXPECT_TRUE(dot()->isHidden());
-    map_->setShowsUserLocation(true);
+    follower()->setShowsUserLocation(true);
     EXPECT_FALSE(dot()->isHidden());
+}
+
+// The follower can outlive its map (a screen keeps it): fixes, headings and
+// its position button then only drive the location service.
+TEST_F(CBUserLocationTest, AFollowerWithoutItsMapOnlyDrivesTheService) {
+    useCompass();
+    auto follower = map_->userLocationFollower();
+    auto button = follower->barButtonItemForCurrentCenteringRotationStatus();
+    follower->setShowsUserLocation(true);
+    map_->removeFromSuperview();
+    map_.reset();
+    const auto here = fix(market(), 25);
+    service_->setLocation(here);
+    follower->locationManagerDidUpdateToLocationFromLocation(*service_, here, nullptr);
+    follower->locationManagerDidUpdateHeading(*service_, heading(90, 90, 5));
+    button->performAction();
+    EXPECT_TRUE(follower->centersOnUserLocation());
+    follower->setRotateToHeading(true);
+    EXPECT_TRUE(follower->rotateToHeading());
+    EXPECT_EQ(follower->userLocation(), nullptr);
+    EXPECT_NE(follower->zoomBoundingBoxForLocationUpdate(*here), nullptr);
+    CAFrameClock::shared().advance(1);
+    follower->stopLocationUsage();
+    EXPECT_FALSE(follower->showsUserLocation());
+    EXPECT_FALSE(follower->rotateToHeading());
+    EXPECT_FALSE(service_->isUpdating());
+    EXPECT_FALSE(service_->isUpdatingHeading());
 }
 
 }  // namespace

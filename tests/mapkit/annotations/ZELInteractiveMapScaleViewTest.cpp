@@ -3,6 +3,7 @@
 #include "AnnotationMapFixture.h"
 #include "UIKit/UILabel.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
+#include "mapkit/CBMapScaleBar.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/ZELInteractiveMapScaleRulerView.h"
 #include "mapkit/ZELInteractiveMapScaleView.h"
@@ -17,7 +18,7 @@ class ZELInteractiveMapScaleViewTest : public AnnotationMapTest {
             return;
         overlay = ZELInteractiveMapScaleView::create(window_->bounds(), map_);
         window_->addSubview(overlay);
-        map_->setMapScaleHiddenAnimated(false, false);
+        map_->scaleBar()->setMapScaleHiddenAnimated(false, false);
         settle();
     }
     void TearDown() override {
@@ -29,7 +30,7 @@ class ZELInteractiveMapScaleViewTest : public AnnotationMapTest {
     // Metres the scale bar gives for a horizontal stretch of the screen
     // (its bracket is drawn on whole points).
     double scaleBarMetres(CGFloat points) const {
-        auto bar = map_->mapScaleView();
+        auto bar = map_->scaleBar()->mapScaleView();
         return points * bar->distance() / bar->frame().size.width;
     }
     static constexpr double kBarPrecision = 0.015;
@@ -43,7 +44,7 @@ class ZELInteractiveMapScaleViewTest : public AnnotationMapTest {
 };
 
 TEST_F(ZELInteractiveMapScaleViewTest, RestingFingersShowARulerThatAgreesWithTheScaleBar) {
-    ASSERT_NE(map_->mapScaleView(), nullptr);
+    ASSERT_NE(map_->scaleBar()->mapScaleView(), nullptr);
     measure(CGPointMake(60, 300), CGPointMake(260, 300));
     auto ruler = overlay->rulerView();
     EXPECT_FALSE(ruler->isHidden());
@@ -96,22 +97,22 @@ TEST_F(ZELInteractiveMapScaleViewTest, LiftingBeforeTheFingersRestedShowsNothing
 
 TEST_F(ZELInteractiveMapScaleViewTest, AScaleBarShownAgainWhileFadingOutStays) {
     // Regression: the fade's end removed a bar that had been shown again.
-    auto bar = map_->mapScaleView();
+    auto bar = map_->scaleBar()->mapScaleView();
     ASSERT_NE(bar, nullptr);
-    map_->setMapScaleHiddenAnimated(true, true);
+    map_->scaleBar()->setMapScaleHiddenAnimated(true, true);
     CAFrameClock::shared().advance(0.2);
-    map_->setMapScaleHiddenAnimated(false, true);
+    map_->scaleBar()->setMapScaleHiddenAnimated(false, true);
     CAFrameClock::shared().advance(1);
     CAFrameClock::shared().advance(1);
-    ASSERT_NE(map_->mapScaleView(), nullptr);
-    EXPECT_EQ(map_->mapScaleView()->superview(), window_);
-    EXPECT_FALSE(map_->mapScaleView()->isHidden());
-    EXPECT_EQ(map_->mapScaleView()->alpha(), 1.0);
+    ASSERT_NE(map_->scaleBar()->mapScaleView(), nullptr);
+    EXPECT_EQ(map_->scaleBar()->mapScaleView()->superview(), window_);
+    EXPECT_FALSE(map_->scaleBar()->mapScaleView()->isHidden());
+    EXPECT_EQ(map_->scaleBar()->mapScaleView()->alpha(), 1.0);
 
-    map_->setMapScaleHiddenAnimated(true, true);
+    map_->scaleBar()->setMapScaleHiddenAnimated(true, true);
     CAFrameClock::shared().advance(1);
     CAFrameClock::shared().advance(1);
-    EXPECT_EQ(map_->mapScaleView(), nullptr);
+    EXPECT_EQ(map_->scaleBar()->mapScaleView(), nullptr);
     EXPECT_EQ(bar->superview(), nullptr);
 }
 

@@ -13,6 +13,7 @@
 #include "TileServerProcess.h"
 #include "foundation/NSString+Base64.h"
 #include "mapkit/CBImageDataSource.h"
+#include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBTileRequest.h"
 #include "mapkit/MapViewHome.h"
 #include "mapkit/MapkitTestSupport.h"

@@ -9,6 +9,8 @@
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoTag.h"
 #include "SourceTileFixture.h"
+#include "mapkit/CBMapOverlays.h"
+#include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPathDataSource.h"
 #include "mapkit/annotations/AnnotationMapFixture.h"
 
@@ -61,7 +63,8 @@ class CBMapScrollViewHighlightTest : public AnnotationMapTest {
     }
     // The subpaths of the highlight's drawing path.
     size_t highlightedRings() {
-        const auto path = map_->hightLightDatasource()->pathRefInMap(map_);
+        const auto path =
+            map_->overlays()->hightLightDatasource()->pathRefInMap(map_->projector().get());
         size_t rings = 0;
         for (const auto& element : path ? path->elements() : std::vector<CGPath::Element>{})
             rings += element.type == CGPath::ElementType::MoveToPoint;
@@ -92,9 +95,9 @@ class CBMapScrollViewHighlightTest : public AnnotationMapTest {
         context->fillRect(CGRectMake(0, 0, 3 * 256, 3 * 256));
         for (int dy = 0; dy < 3; ++dy)
             for (int dx = 0; dx < 3; ++dx)
-                drawTileInto(*context, *map_->hightLightDatasource(), map_,
-                             map_->rectForXYZ(x0 + dx, y0 + dy, z), x0 + dx, y0 + dy, z,
-                             CGPointMake(dx * 256.0, dy * 256.0), 256);
+                drawTileInto(*context, *map_->overlays()->hightLightDatasource(),
+                             map_->displayManager(), map_->rectForXYZ(x0 + dx, y0 + dy, z), x0 + dx,
+                             y0 + dy, z, CGPointMake(dx * 256.0, dy * 256.0), 256);
         return context->createImage();
     }
 };
@@ -105,22 +108,22 @@ TEST_F(CBMapScrollViewHighlightTest, ACourtyardBuildingIsFilledAroundItsCourtyar
     auto building = areaWithHoles("building", std::nullopt);
     ASSERT_TRUE(building);
     ASSERT_GT(building->elements().size(), 1u);
-    map_->highlightObjectWithStyle(building, nullptr);
-    ASSERT_TRUE(map_->hightLightDatasource());
+    map_->overlays()->highlightObjectWithStyle(building, nullptr);
+    ASSERT_TRUE(map_->overlays()->hightLightDatasource());
     // Each ring once: the coarser levels of the same outline are left out.
     EXPECT_EQ(highlightedRings(), finestRings(*building));
     EXPECT_TRUE(matchesReference(drawHighlight(building->bbox()->centerCoordinate(), 18),
                                  "../mapkit/highlight-building-courtyard"));
-    map_->removeHighlight();
-    EXPECT_FALSE(map_->hightLightDatasource());
+    map_->overlays()->removeHighlight();
+    EXPECT_FALSE(map_->overlays()->hightLightDatasource());
 }
 
 TEST_F(CBMapScrollViewHighlightTest, ALakeWithAnIslandDrawsEachRingOnceWithTheIslandLeftOpen) {
     auto [lake, island] = lakeWithIsland();
     ASSERT_TRUE(lake);
     ASSERT_GT(lake->elements().size(), 1u);
-    map_->highlightObjectWithStyle(lake, nullptr);
-    ASSERT_TRUE(map_->hightLightDatasource());
+    map_->overlays()->highlightObjectWithStyle(lake, nullptr);
+    ASSERT_TRUE(map_->overlays()->hightLightDatasource());
     EXPECT_EQ(highlightedRings(), finestRings(*lake));
     // Zoomed to the island: a third of the picture, open water around it.
     const double span = std::max(island.latitudeSpan(), island.longitudeSpan() / 1.6);

@@ -9,6 +9,7 @@
 #include "SourceTileFixture.h"
 #include "UIKit/UIScreen.h"
 #include "mapkit/CBGeoStyle.h"
+#include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPathDataSource.h"
 #include "mapkit/MapViewHome.h"
 #include "platform/UIKit/UIKitTestSupport.h"
@@ -51,8 +52,9 @@ class CBPathDataSourceTest : public UIKitTest {
         auto context = flippedBitmap(512, 512);
         for (int dy = 0; dy < 2; ++dy)
             for (int dx = 0; dx < 2; ++dx)
-                drawTileInto(*context, *source_, map_, map_->rectForXYZ(x0 + dx, y0 + dy, z),
-                             x0 + dx, y0 + dy, z, CGPointMake(dx * 256.0, dy * 256.0), 256);
+                drawTileInto(*context, *source_, map_->displayManager(),
+                             map_->rectForXYZ(x0 + dx, y0 + dy, z), x0 + dx, y0 + dy, z,
+                             CGPointMake(dx * 256.0, dy * 256.0), 256);
         return context->createImage();
     }
     // The corner where the four tiles of drawAround meet.
@@ -87,9 +89,9 @@ TEST_F(CBPathDataSourceTest, TilesAwayFromThePathDrawNothingAndBuildNothing) {
     source_->setCoordinatePath(std::make_shared<CBCoordinatePath>(ring(53.55, 13.26, 0.0005)));
     auto context = flippedBitmap(256, 256);
     const CGRect far = map_->rectForXYZ(0, 0, 16);
-    drawTileInto(*context, *source_, map_, far, 0, 0, 16, CGPointZero, 256);
+    drawTileInto(*context, *source_, map_->displayManager(), far, 0, 0, 16, CGPointZero, 256);
     EXPECT_FALSE(source_->pathRefInMap(nullptr));
-    EXPECT_TRUE(source_->pathRefInMap(map_));
+    EXPECT_TRUE(source_->pathRefInMap(map_->projector().get()));
     source_->coordinateSystemChanged();
     EXPECT_FALSE(source_->pathRefInMap(nullptr));
 }
@@ -107,7 +109,8 @@ TEST_F(CBPathDataSourceTest, PathsReplacedWhileTilesDrawAreNeverReadHalfFreed) {
                 const CGRect tile =
                     CGRectMake(p.x - rect.size.width / 2, p.y - rect.size.height / 2,
                                rect.size.width, rect.size.height);
-                drawTileInto(*context, *source_, map_, tile, 0, 0, 16, CGPointZero, 64);
+                drawTileInto(*context, *source_, map_->displayManager(), tile, 0, 0, 16,
+                             CGPointZero, 64);
             }
         });
     for (int i = 0; i < 300; ++i) {
@@ -118,5 +121,5 @@ TEST_F(CBPathDataSourceTest, PathsReplacedWhileTilesDrawAreNeverReadHalfFreed) {
     done = true;
     for (auto& worker : workers)
         worker.join();
-    EXPECT_TRUE(source_->pathRefInMap(map_));
+    EXPECT_TRUE(source_->pathRefInMap(map_->projector().get()));
 }

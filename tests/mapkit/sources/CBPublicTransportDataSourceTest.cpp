@@ -8,6 +8,8 @@
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBGeoStyleSheet.h"
+#include "mapkit/CBMapOverlays.h"
+#include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapView.h"
 #include "mapkit/CBPublicTransportDataSource.h"
 #include "mapkit/annotations/AnnotationMapFixture.h"
@@ -23,8 +25,8 @@ class CBPublicTransportDataSourceTest : public AnnotationMapTest {
         // The transit mode dims the vector map the fixture took away.
         map_->displayManager()->setStyleSheet(std::make_shared<CBGeoStyleSheet>());
         ASSERT_TRUE(map_->displayManager()->styleSheet());
-        source_ = std::make_shared<CBPublicTransportDataSource>(map_);
-        map_->addOverlayDatasource(source_);
+        source_ = std::make_shared<CBPublicTransportDataSource>(map_->overlays());
+        map_->overlays()->addOverlayDatasource(source_);
     }
     // 3 x 3 tiles of level z around the market: the dimmed base colour, then
     // the routes and stops.
@@ -45,8 +47,9 @@ class CBPublicTransportDataSourceTest : public AnnotationMapTest {
         }
         for (int dy = 0; dy < 3; ++dy)
             for (int dx = 0; dx < 3; ++dx)
-                drawTileInto(*context, *source_, map_, map_->rectForXYZ(x0 + dx, y0 + dy, z),
-                             x0 + dx, y0 + dy, z, CGPointMake(dx * 256.0, dy * 256.0), 256);
+                drawTileInto(*context, *source_, map_->displayManager(),
+                             map_->rectForXYZ(x0 + dx, y0 + dy, z), x0 + dx, y0 + dy, z,
+                             CGPointMake(dx * 256.0, dy * 256.0), 256);
         return context->createImage();
     }
     // The map as the window shows it, its tiles drawn as they are missing.
