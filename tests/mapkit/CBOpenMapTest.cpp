@@ -120,6 +120,20 @@ TEST_F(CBOpenMapTest, AReplacedStoreGivesANewOpenMap) {
     EXPECT_EQ(CBOpenMap::openMapWithIdentifier("updated"), renewed);
 }
 
+// A copy of a store elsewhere under the same name is another map: the one
+// held stays open for its holders.
+TEST_F(CBOpenMapTest, ACopyOfTheSameNameElsewhereLeavesTheHeldMapOpen) {
+    auto held = CBOpenMap::openStorePath(copyOfStore("twin"));
+    ASSERT_NE(held, nullptr);
+    const std::string elsewhere = home_.folder().file("elsewhere/twin.sqlite");
+    fs::create_directories(fs::path(elsewhere).parent_path());
+    fs::copy_file(storePath(), elsewhere);
+    auto copy = CBOpenMap::openStorePath(elsewhere);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_NE(copy, held);
+    EXPECT_FALSE(held->isClosed());
+}
+
 // The registry closes a map before it swaps its files: a view showing it
 // opens the map again, and the table hands out the new one.
 TEST_F(CBOpenMapTest, AnInvalidatedMapIsReopenedByTheViewShowingIt) {
