@@ -112,7 +112,9 @@ TEST_F(CBMapViewControllerPlacesTest, AMapsRestaurantGuideOpensBesideItAndGoesWi
 
     // The next map has no guide: none is left behind.
     registry_->setCurrentMap(installLiechtenstein());
-    EXPECT_FALSE(manager->hasPersistentStoreForKey(CBGeoDataManager::kTopTableStoreKey));
+    auto next = screen_->mapView()->dataManager();
+    ASSERT_TRUE(next);
+    EXPECT_FALSE(next->hasPersistentStoreForKey(CBGeoDataManager::kTopTableStoreKey));
 }
 
 TEST_F(CBMapViewControllerPlacesTest, ABrokenRestaurantGuideIsOneLineAndTheMapStillOpens) {
@@ -198,6 +200,8 @@ TEST_F(CBMapViewControllerPlacesTest, EachMapKeepsItsOwnBookmarks) {
 
     registry_->setCurrentMap(neubrandenburg);
     EXPECT_EQ(bookmarks_->mapIdentifier(), "neubrandenburg");
+    // The map left was closed with its objects: the place is read anew.
+    berlin = CBGeoSearchResult::geoSearchResultWithObject(objectNamed("Berlin"));
     EXPECT_TRUE(bookmarks_->hasBookmarkForSearchResult(berlin));
     NSFetchRequest all("object");
     EXPECT_EQ(bookmarks_->managedObjectContext()->executeFetchRequest(all)->size(), 1u);
