@@ -10,6 +10,7 @@
 #include "CBGeoData/GeoPackageFixture.h"
 #include "Foundation/NSNotificationCenter.h"
 #include "MapViewHome.h"
+#include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBMapScrollView.h"
 
@@ -169,6 +170,28 @@ TEST_F(CBOpenMapTest, AnInvalidatedMapIsReopenedByTheViewShowingIt) {
     drainMainLoop(0.1);
     EXPECT_EQ(view->openMap(), nullptr);
     EXPECT_EQ(view->dataManager(), nullptr);
+}
+
+// The installed copy of a map the view shows from elsewhere (the bundled
+// sample) takes its place: the view reads the new files and keeps its pins.
+TEST_F(CBOpenMapTest, TheSameMapFromOtherFilesTakesThePlaceOfTheOneShown) {
+    auto view = CBMapScrollView::create({{0, 0}, {320, 480}});
+    view->setSavesState(false);
+    ASSERT_TRUE(view->setMapWithStorePathAndBoundingBox(storePath(), nullptr));
+    auto sample = view->openMap();
+    auto pin = std::make_shared<CBBasicAnnotation>(53.5574, 13.2610);
+    view->addAnnotationCentered(pin, false);
+
+    const std::string installed = copyOfStore("neubrandenburg");
+    ASSERT_TRUE(view->setMapWithStorePathAndBoundingBox(installed, nullptr));
+    ASSERT_NE(view->openMap(), sample);
+    EXPECT_TRUE(view->openMap()->opensFiles({installed}));
+    EXPECT_EQ(view->dataManager(), view->openMap()->dataManager());
+    EXPECT_EQ(view->annotations().size(), 1u);
+    // Asked again for the same files, the view keeps what it shows.
+    auto shown = view->openMap();
+    EXPECT_TRUE(view->setMapWithStorePathAndBoundingBox(installed, nullptr));
+    EXPECT_EQ(view->openMap(), shown);
 }
 
 // Small maps of the same store (a place's header, a walk) share the main
