@@ -1,7 +1,9 @@
 #include "Foundation/NSLog.h"
+#include "Foundation/NSLogToStandardError.h"
 
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +17,7 @@ struct LogState {
     std::mutex mutex;
     NSLogSink sink;
     NSLogLevel minimum = std::getenv("KELVARA_DEBUG") ? NSLogLevel::Debug : NSLogLevel::Info;
-    bool timestamps = true;
+    std::atomic<bool> timestamps = true;  // read by the writer under the lock or not
 };
 
 LogState& state() {
@@ -81,7 +83,11 @@ void NSLogv(NSLogLevel level, const char* formatString, va_list args) {
         log.sink(level, message);
         return;
     }
-    const std::string prefix = log.timestamps ? timestamp() : std::string();
+    NSLogToStandardError(level, message);
+}
+
+void NSLogToStandardError(NSLogLevel level, const std::string& message) {
+    const std::string prefix = state().timestamps ? timestamp() : std::string();
     std::fprintf(stderr, "%skelvara[%d] %s: %s\n", prefix.c_str(), static_cast<int>(getpid()),
                  levelName(level), message.c_str());
     std::fflush(stderr);

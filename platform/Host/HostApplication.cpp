@@ -8,6 +8,7 @@
 #include "Dispatch/NSTimer.h"
 #include "Foundation/NSLog.h"
 #include "Host/HostHeadingCalibrationPanel.h"
+#include "Host/HostLogRecorder.h"
 #include "Host/HostOptions.h"
 #include "Host/HostRenderer.h"
 #include "Host/HostScenario.h"
@@ -98,6 +99,10 @@ int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFac
     std::optional<std::string> scenario;
     if (options->scenarioPath && !(scenario = readScenario(*options->scenarioPath))) {
         return 2;
+    }
+    // A scenario's expect-logged steps count from the program's start.
+    if (scenario) {
+        HostStartRecordingLog();
     }
     std::shared_ptr<UIApplicationDelegate> delegate =
         factory ? factory(options->applicationArguments) : nullptr;

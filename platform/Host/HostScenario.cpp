@@ -9,6 +9,7 @@
 
 #include "Dispatch/NSRunLoop.h"
 #include "Host/HostKeyboard.h"
+#include "Host/HostLogRecorder.h"
 #include "Host/HostRenderer.h"
 #include "Host/HostScreenshot.h"
 #include "Host/HostTouchInput.h"
@@ -295,6 +296,16 @@ std::string ScenarioPlayer::play(const HostScenarioStep& step) {
             }
             pass(1.0 / 60);
         }
+    } else if (verb == "expect-logged") {
+        const std::vector<std::string> lines = HostRecordedLogLines();
+        const long wanted = std::lround(number(1));
+        const long logged = std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+            return HostTextMatches(args[0], line);
+        });
+        if (logged != wanted) {
+            return "\"" + args[0] + "\" logged " + std::to_string(logged) + " times, not " +
+                   std::to_string(wanted);
+        }
     } else if (verb == "dump") {
         std::ostream& out = settings_.output ? *settings_.output : std::cout;
         out << settings_.name << ":" << step.line << ": "
@@ -315,6 +326,8 @@ HostScenarioResult HostRunScenario(const std::shared_ptr<UIWindow>& window,
         result.message = settings.name + ": " + error;
         return result;
     }
+    // What the program logged before (a launch) counts when recording began earlier.
+    HostStartRecordingLog();
     ScenarioPlayer player(window, settings);
     for (const HostScenarioStep& step : *steps) {
         const std::string failure = player.play(step);

@@ -60,7 +60,7 @@ bool CBMapScrollView::setMapWithStorePathesAndBoundingBox(
     auto identifier = mapStorePathFromPathes(paths);
     if (!identifier)
         return false;
-    if (auto shown = openMap(); shown && !shown->isClosed() && shown->identifier() == *identifier)
+    if (auto shown = openMap(); shown && !shown->isClosed() && shown->opensFiles(paths))
         return true;
     auto map = CBOpenMap::openStorePathes(paths);
     if (!map) {
@@ -72,14 +72,29 @@ bool CBMapScrollView::setMapWithStorePathesAndBoundingBox(
 
 bool CBMapScrollView::setOpenMap(const std::shared_ptr<CBOpenMap>& map,
                                  const std::shared_ptr<CBBoundingBox>& box) {
-    if (map && map == openMap() && !map->isClosed())
+    auto shown = openMap();
+    if (map && map == shown && !map->isClosed())
         return true;
+    auto mapBox = box ? box : (map ? map->boundingBox() : nullptr);
+    // The same map from other files (the installed copy of the bundled
+    // sample, an update reopened) keeps the view's place, pins and saved
+    // state; only the tiles are drawn again from the new files.
+    if (map && !map->isClosed() && shown && shown->identifier() == map->identifier() && mapBox &&
+        mapBoundingBox_ && *mapBox == *mapBoundingBox_) {
+        {
+            std::lock_guard lock(storeMutex_);
+            openMap_ = map;
+        }
+        displayManager_->setGeoDataManager(map->dataManager());
+        CBGeoObject::setCurrentCountryForShortenedNamesWithCountryCode(map->cities().countryCode);
+        reloadMapView();
+        return true;
+    }
     if (vectorDataSourceLayer_)
         vectorDataSourceLayer_->resetCollisionDetectionMemory();
     if (auto current = currentIdentifier(); current && savesState_)
         saveStateWithIdentifier(current);
     resetMap();
-    auto mapBox = box ? box : (map ? map->boundingBox() : nullptr);
     if (!map || map->isClosed() || !mapBox)
         return false;
     {
@@ -112,10 +127,9 @@ void CBMapScrollView::reopenClosedMap(const std::string& identifier) {
         return;
     NSLogWithLevel(NSLogLevel::Info, "CBMapScrollView: the map %s was closed, opening it again",
                    identifier.c_str());
-    const std::vector<std::string> paths = shown->storePathes();
-    // The closed map's state is saved here; the new map restores it.
-    setOpenMap(nullptr);
-    setMapWithStorePathesAndBoundingBox(paths, nullptr);
+    // The files of the same name again: shown in the closed map's place, or
+    // no map when they are gone.
+    setMapWithStorePathesAndBoundingBox(shown->storePathes(), nullptr);
 }
 
 void CBMapScrollView::resetMap() {

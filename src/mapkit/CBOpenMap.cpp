@@ -104,18 +104,17 @@ std::shared_ptr<CBOpenMap> CBOpenMap::openStorePathes(const std::vector<std::str
     }
     Table& shared = table();
     std::lock_guard lock(shared.mutex);
-    if (auto held = shared.maps[*identifier].lock(); held && !held->isClosed()) {
-        bool sameFiles = held->storePathes_ == paths;
-        for (size_t i = 0; sameFiles && i < paths.size(); ++i)
-            sameFiles = identityOfFile(paths[i]) == held->files_[i];
-        if (sameFiles && held->version_ == versionForStorePathes(paths))
-            return held;
+    auto held = shared.maps[*identifier].lock();
+    if (held && !held->isClosed() && !held->filesUnchanged()) {
         NSLogWithLevel(NSLogLevel::Info, "CBOpenMap: the map %s was replaced, opening it again",
                        identifier->c_str());
         held->close();
         postClosed(*identifier);
     }
-    shared.maps.erase(*identifier);
+    if (held && !held->isClosed() && held->opensFiles(paths))
+        return held;
+    if (!held || held->isClosed())
+        shared.maps.erase(*identifier);
     NSError failure;
     auto map = open(*identifier, paths, &failure);
     if (!map) {
@@ -124,9 +123,12 @@ std::shared_ptr<CBOpenMap> CBOpenMap::openStorePathes(const std::vector<std::str
             *error = failure;
         return nullptr;
     }
+    // Other files of the same name (a copy elsewhere) are another map: the
+    // held one stays open for its holders, the table hands out the newer.
     shared.maps[*identifier] = map;
     ++shared.opens;
-    NSLogWithLevel(NSLogLevel::Info, "CBOpenMap: opened the map %s", identifier->c_str());
+    NSLogWithLevel(NSLogLevel::Info, "CBOpenMap: opened the map %s from %s", identifier->c_str(),
+                   paths.front().c_str());
     return map;
 }
 
@@ -171,6 +173,20 @@ std::shared_ptr<CBOpenMap> CBOpenMap::open(const std::string& identifier,
     // Tiles cached from an earlier build of the same map are not its tiles.
     map->diskCache_->useVersionForStoreIdentifier(identifier, map->version_);
     return map;
+}
+
+bool CBOpenMap::opensFiles(const std::vector<std::string>& paths) const {
+    if (paths.size() != files_.size())
+        return false;
+    for (size_t i = 0; i < paths.size(); ++i) {
+        if (identityOfFile(paths[i]) != files_[i])
+            return false;
+    }
+    return true;
+}
+
+bool CBOpenMap::filesUnchanged() const {
+    return opensFiles(storePathes_) && versionForStorePathes(storePathes_) == version_;
 }
 
 std::shared_ptr<CBOpenMap> CBOpenMap::openMapWithIdentifier(const std::string& identifier) {

@@ -31,12 +31,13 @@ class NSPredicate;
 // open map while anyone holds it, and opens the stores otherwise; the table
 // holds its maps weakly, so the stores close with the last holder. A store
 // that does not open fails every caller with the same error and leaves
-// nothing in the table, so the next open tries again. A map whose files were
-// replaced (another inode or another store version) is closed and opened
-// anew; invalidateStoreIdentifier closes it at once, before the files are
+// nothing in the table, so the next open tries again. A map whose files
+// were replaced (another inode or another store version) is closed and
+// opened anew; other files of the same name (a copy elsewhere) are another
+// map. invalidateStoreIdentifier closes a map at once, before its files are
 // deleted or swapped: its holders then see isClosed() and hear
-// kCBOpenMapDidCloseNotification (userInfo "identifier") to
-// open the map again or let it go.
+// kCBOpenMapDidCloseNotification (userInfo "identifier") to open the map
+// again or let it go.
 //
 // Threads: the table and the accessors from any thread; the searches as the
 // geo data manager's.
@@ -61,7 +62,7 @@ class CBOpenMap {
     // main queue. Nothing when it is not open.
     static void invalidateStoreIdentifier(const std::string& identifier);
     // How many times the table opened stores since the program started;
-    // each open is logged ("CBOpenMap: opened the map <identifier>").
+    // each open is logged ("CBOpenMap: opened the map <identifier> from <first path>").
     static long openCount();
 
     // The identifier of stores: their file names without extension, sorted
@@ -88,6 +89,9 @@ class CBOpenMap {
     // The box the map's towns span; nullptr when no town has one.
     const std::shared_ptr<CBBoundingBox>& boundingBox() const { return cities_.boundingBox; }
     bool isClosed() const { return closed_; }
+    // Whether the paths name the files this map opened, in order (a copy
+    // of the same name elsewhere is another map).
+    bool opensFiles(const std::vector<std::string>& paths) const;
 
     // Searches of the map's data. A closed map starts none and its
     // completions hear of no hits.
@@ -113,6 +117,8 @@ class CBOpenMap {
     static std::shared_ptr<CBOpenMap> open(const std::string& identifier,
                                            const std::vector<std::string>& paths, NSError* error);
     void close();
+    // Whether its own paths still name those files, of the same version.
+    bool filesUnchanged() const;
 
     std::string identifier_;
     std::vector<std::string> storePathes_;

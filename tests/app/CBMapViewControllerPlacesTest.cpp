@@ -113,8 +113,9 @@ TEST_F(CBMapViewControllerPlacesTest, AMapsRestaurantGuideOpensBesideItAndGoesWi
 
     // The next map has no guide: none is left behind.
     registry_->setCurrentMap(installLiechtenstein());
-    EXPECT_FALSE(screen_->mapView()->dataManager()->hasPersistentStoreForKey(
-        CBGeoDataManager::kTopTableStoreKey));
+    auto next = screen_->mapView()->dataManager();
+    ASSERT_TRUE(next);
+    EXPECT_FALSE(next->hasPersistentStoreForKey(CBGeoDataManager::kTopTableStoreKey));
     EXPECT_FALSE(screen_->currentMap()->hasRestaurantGuide());
 }
 

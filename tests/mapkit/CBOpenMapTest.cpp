@@ -10,6 +10,7 @@
 #include "CBGeoData/GeoPackageFixture.h"
 #include "Foundation/NSNotificationCenter.h"
 #include "MapViewHome.h"
+#include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBMapScrollView.h"
 
@@ -120,6 +121,20 @@ TEST_F(CBOpenMapTest, AReplacedStoreGivesANewOpenMap) {
     EXPECT_EQ(CBOpenMap::openMapWithIdentifier("updated"), renewed);
 }
 
+// A copy of a store elsewhere under the same name is another map: the one
+// held stays open for its holders.
+TEST_F(CBOpenMapTest, ACopyOfTheSameNameElsewhereLeavesTheHeldMapOpen) {
+    auto held = CBOpenMap::openStorePath(copyOfStore("twin"));
+    ASSERT_NE(held, nullptr);
+    const std::string elsewhere = home_.folder().file("elsewhere/twin.sqlite");
+    fs::create_directories(fs::path(elsewhere).parent_path());
+    fs::copy_file(storePath(), elsewhere);
+    auto copy = CBOpenMap::openStorePath(elsewhere);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_NE(copy, held);
+    EXPECT_FALSE(held->isClosed());
+}
+
 // The registry closes a map before it swaps its files: a view showing it
 // opens the map again, and the table hands out the new one.
 TEST_F(CBOpenMapTest, AnInvalidatedMapIsReopenedByTheViewShowingIt) {
@@ -155,6 +170,28 @@ TEST_F(CBOpenMapTest, AnInvalidatedMapIsReopenedByTheViewShowingIt) {
     drainMainLoop(0.1);
     EXPECT_EQ(view->openMap(), nullptr);
     EXPECT_EQ(view->dataManager(), nullptr);
+}
+
+// The installed copy of a map the view shows from elsewhere (the bundled
+// sample) takes its place: the view reads the new files and keeps its pins.
+TEST_F(CBOpenMapTest, TheSameMapFromOtherFilesTakesThePlaceOfTheOneShown) {
+    auto view = CBMapScrollView::create({{0, 0}, {320, 480}});
+    view->setSavesState(false);
+    ASSERT_TRUE(view->setMapWithStorePathAndBoundingBox(storePath(), nullptr));
+    auto sample = view->openMap();
+    auto pin = std::make_shared<CBBasicAnnotation>(53.5574, 13.2610);
+    view->addAnnotationCentered(pin, false);
+
+    const std::string installed = copyOfStore("neubrandenburg");
+    ASSERT_TRUE(view->setMapWithStorePathAndBoundingBox(installed, nullptr));
+    ASSERT_NE(view->openMap(), sample);
+    EXPECT_TRUE(view->openMap()->opensFiles({installed}));
+    EXPECT_EQ(view->dataManager(), view->openMap()->dataManager());
+    EXPECT_EQ(view->annotations().size(), 1u);
+    // Asked again for the same files, the view keeps what it shows.
+    auto shown = view->openMap();
+    EXPECT_TRUE(view->setMapWithStorePathAndBoundingBox(installed, nullptr));
+    EXPECT_EQ(view->openMap(), shown);
 }
 
 // Small maps of the same store (a place's header, a walk) share the main

@@ -13,6 +13,7 @@
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBOpenMap.h"
 #include "packages/CBMapStoreCountry.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBMapStoreURLManager.h"
@@ -350,6 +351,40 @@ TEST_F(CBUserMapStoreEngineTest, AnUpdateDrawsItsTilesAfreshFromTheNewPackage) {
     ASSERT_TRUE(waitForRemoval("three-rivers", 120));
     EXPECT_FALSE(fs::exists(tiles + "/1"));
     EXPECT_TRUE(fs::is_directory(tiles));  // drawn again by the pre-fill
+}
+
+// The open map of a map's files is closed before an update swaps them and
+// before the map is deleted: its holders see it closed, and the table
+// opens the new files.
+TEST_F(CBUserMapStoreEngineTest, AnUpdateAndADeletionCloseTheOpenMapBeforeTheFilesGo) {
+    publish(samplePackage("three-rivers"), "three-rivers", "US-MI");
+    download("three-rivers", "US-MI");
+    ASSERT_TRUE(waitForRemoval("three-rivers", 120));
+    const auto path = registry_->mapForIdentifier("three-rivers")->filePath();
+    ASSERT_TRUE(path);
+    auto held = CBOpenMap::openStorePath(*path);
+    ASSERT_NE(held, nullptr);
+    std::vector<std::string> released;
+    std::vector<bool> filesPresent;
+    registry_->setReleaseMapStep([&](const std::string& identifier) {
+        released.push_back(identifier);
+        filesPresent.push_back(fs::exists(*path));
+        CBOpenMap::invalidateStoreIdentifier(identifier);
+    });
+
+    recorder_->events.clear();
+    download("three-rivers", "US-MI");
+    ASSERT_TRUE(waitForRemoval("three-rivers", 120));
+    EXPECT_EQ(released, std::vector<std::string>{"three-rivers"});
+    EXPECT_TRUE(held->isClosed());
+    auto renewed = CBOpenMap::openStorePath(*path);
+    ASSERT_NE(renewed, nullptr);
+    EXPECT_NE(renewed, held);
+
+    registry_->deleteMap(registry_->mapForIdentifier("three-rivers"));
+    EXPECT_EQ(released, (std::vector<std::string>{"three-rivers", "three-rivers"}));
+    EXPECT_EQ(filesPresent, (std::vector<bool>{true, true}));
+    EXPECT_TRUE(renewed->isClosed());
 }
 
 // Notes the statuses the registry tells of map downloads, as "<id> <phase>",

@@ -6,9 +6,11 @@
 #include <sstream>
 
 #include "Dispatch/DispatchQueue.h"
+#include "Foundation/NSLog.h"
 #include "Foundation/NSNotificationCenter.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Host/HostApplication.h"
+#include "Host/HostLogRecorder.h"
 #include "Host/HostScenario.h"
 #include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UIAlertView.h"
@@ -425,6 +427,23 @@ wait-for-not "Map downloaded"
         << result.message;
 }
 
+// What a screen cannot show is counted in the log: lines logged before and
+// during the script count, other lines do not.
+TEST_F(ScenarioTest, ExpectLoggedCountsTheMatchingLinesOfTheLog) {
+    HostStartRecordingLog();
+    NSLog("Opened the map scenario-%s", "alpha");
+    HostScenarioResult result = play(R"(expect-logged "Opened the map scenario-alpha" 1
+expect-logged "Opened the map scenario-*" 1
+expect-logged "Closed the map scenario-*" 0
+)");
+    ASSERT_TRUE(result.passed) << result.message;
+    NSLog("Opened the map scenario-%s", "beta");
+    result = play("expect-logged \"Opened the map scenario-*\" 1\n");
+    EXPECT_NE(result.message.find("\"Opened the map scenario-*\" logged 2 times, not 1"),
+              std::string::npos)
+        << result.message;
+}
+
 TEST(ScenarioParseTest, UnknownStepsAndBadArgumentsAreClearErrors) {
     std::string error;
     EXPECT_TRUE(
@@ -447,6 +466,8 @@ TEST(ScenarioParseTest, UnknownStepsAndBadArgumentsAreClearErrors) {
     EXPECT_FALSE(HostParseScenario("wait x\n", &error));
     EXPECT_TRUE(HostParseScenario("wait-for \"Done\"\nwait-for \"Done\" 5\n", &error));
     EXPECT_FALSE(HostParseScenario("wait-for Done\n", &error));
+    EXPECT_FALSE(HostParseScenario("expect-logged \"Opened\"\n", &error));
+    EXPECT_NE(error.find("expected expect-logged \"Text\" COUNT"), std::string::npos) << error;
 }
 
 class LabelDelegate : public UIApplicationDelegate {
