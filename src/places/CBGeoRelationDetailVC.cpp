@@ -9,18 +9,20 @@
 #include "CBGeoData/CBGeoSearchResult.h"
 #include "CBGeoData/CBGeoTag.h"
 #include "Foundation/NSBundle.h"
+#include "UIKit/UIDevice.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UITableView.h"
-#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/CBMapScrollView.h"
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBLineTitle.h"
 #include "places/CBPlaceFacts.h"
 #include "places/CBPlaceIcons.h"
-#include "places/CBPlaceScreens.h"
 #include "places/CBPlaceTexts.h"
 #include "places/CBPlacesHost.h"
+#include "widgets/CBScreenBreadcrumb.h"
+#include "widgets/CBScreenRotation.h"
+#include "widgets/CBScreenToolbar.h"
 
 namespace {
 
@@ -134,17 +136,17 @@ void CBGeoRelationDetailVC::viewDidLayoutSubviews() {
 
 void CBGeoRelationDetailVC::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
-    CBPlaceScreenHideToolbar(*this, animated);
+    CBScreenToolbar::setHidden(*this, true, animated);
 }
 
 void CBGeoRelationDetailVC::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
-    CrashInformation::setCurrentViewController(kNibName);
+    CBScreenBreadcrumb::screenAppeared(*this);
 }
 
 bool CBGeoRelationDetailVC::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return CBPlaceScreenShouldAutorotateToInterfaceOrientation(orientation);
+    return CBScreenRotation::turnsTo(CBScreenRotation::Rule::AllButUpsideDown, orientation);
 }
 
 int CBGeoRelationDetailVC::typeForSection(long section) const {
