@@ -132,7 +132,6 @@ class BenchHost : public UIApplicationDelegate, public CBWikipediaHost {
     std::optional<std::string> currentMapIdentifier() const override { return "neubrandenburg"; }
     std::optional<std::string> currentMapTitle() const override { return "Neubrandenburg"; }
     void presentAnnotationsCentered(const std::vector<CBAnnotationRef>&, bool) override {}
-    void crashInformationSetCurrentViewController(const std::string&) override {}
     std::optional<std::string> currentMapStorePath() const override {
         return (bench::buildDirectory() / "packages/neubrandenburg/neubrandenburg.sqlite").string();
     }

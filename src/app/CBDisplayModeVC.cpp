@@ -5,7 +5,7 @@
 #include "UIKit/UITableView.h"
 #include "UIKit/UITableViewCell.h"
 #include "app/CBMapDisplayModeManager.h"
-#include "foundation/NSUserDefaults+CrashInformation.h"
+#include "widgets/CBScreenBreadcrumb.h"
 
 namespace {
 constexpr const char* kModeCell = "CBDisplayMode";
@@ -18,7 +18,7 @@ CBDisplayModeVC::CBDisplayModeVC(std::vector<int> modes, int currentMode, Choose
 
 void CBDisplayModeVC::viewWillAppear(bool animated) {
     UITableViewController::viewWillAppear(animated);
-    CrashInformation::setCurrentViewController("CBDisplayModeVC");
+    CBScreenBreadcrumb::screenAppeared(*this);
 }
 
 long CBDisplayModeVC::tableViewNumberOfRowsInSection(UITableView&, long) {

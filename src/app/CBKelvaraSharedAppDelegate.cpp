@@ -246,11 +246,6 @@ std::vector<std::string> CBKelvaraSharedAppDelegate::objectAnnotationIdentifiers
                               : std::vector<std::string>{};
 }
 
-void CBKelvaraSharedAppDelegate::crashInformationSetCurrentViewController(
-    const std::string& className) {
-    CrashInformation::setCurrentViewController(className);
-}
-
 void CBKelvaraSharedAppDelegate::showFailedMessageForIndividualDownload(
     const ZELDownloadStatus& status) {
     CBMapStoreDownloadViewController::showFailedMessageForIndividualDownload(status);

@@ -74,7 +74,6 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
     void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations,
                                     bool centered) override;
     std::vector<std::string> objectAnnotationIdentifiers() const override;
-    void crashInformationSetCurrentViewController(const std::string& className) override;
     void showFailedMessageForIndividualDownload(const ZELDownloadStatus& status) override;
     std::optional<std::string> currentMapStorePath() const override;
     std::optional<std::string> currentStylePlistPath() const override;

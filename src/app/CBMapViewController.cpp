@@ -42,6 +42,7 @@
 #include "packages/CBUserMapStoreEngine.h"
 #include "places/CBGuideDialVC.h"
 #include "widgets/CBClearSearchBar.h"
+#include "widgets/CBScreenBreadcrumb.h"
 
 namespace {
 constexpr CGFloat kSearchBarHeight = 44;
@@ -97,7 +98,7 @@ void CBMapViewController::loadView() {
 
 void CBMapViewController::viewDidLoad() {
     auto self = std::static_pointer_cast<CBMapViewController>(shared_from_this());
-    CrashInformation::setCurrentViewController("CBMapViewController");
+    CBScreenBreadcrumb::screenAppeared(*this);
     searchDisplay_ = UISearchDisplayController::create(searchBar_, self);
     searchDisplay_->setDelegate(self);
     searchDisplay_->setSearchResultsDataSource(self);

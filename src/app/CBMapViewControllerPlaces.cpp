@@ -23,6 +23,7 @@
 #include "mapkit/CBMapUserLocationFollower.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
+#include "widgets/CBScreenToolbar.h"
 
 void CBMapViewController::showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
     const std::optional<NSManagedObjectID>& objectID,
@@ -97,8 +98,7 @@ void CBMapViewController::presentAnnotationsCentered(
 // Screens over the map bring their own toolbar; the map has none.
 void CBMapViewController::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
-    if (auto navigation = navigationController())
-        navigation->setToolbarHiddenAnimated(true, animated);
+    CBScreenToolbar::setHidden(*this, true, animated);
 }
 
 void CBMapViewController::viewDidAppear(bool animated) {

@@ -9,13 +9,13 @@
 #include "app/CBMapViewController.h"
 #include "app/CBSettingsVC.h"
 #include "app/MFMailComposeViewController+KelvaraSupport.h"
-#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "shelf/CBMapShelfShadowOverlay.h"
 #include "shelf/CBMapShelfViewController.h"
 #include "store/CBMapStoreController.h"
+#include "widgets/CBScreenBreadcrumb.h"
 #include "widgets/ZELPatternedCollectionView.h"
 #include "widgets/ZELRotatingNavigationController.h"
 
@@ -60,7 +60,7 @@ std::shared_ptr<UINavigationController> CBRootViewController::makeShelfNavigatio
             std::static_pointer_cast<CBRootViewController>(shared_from_this());
         shelf_ = CBMapShelfViewController::create(registry_, host);
     }
-    CrashInformation::setCurrentViewController("CBMapShelfViewController");
+    CBScreenBreadcrumb::screenAppeared(*shelf_);
     return std::make_shared<ZELRotatingNavigationController>(shelf_);
 }
 
@@ -166,7 +166,7 @@ void CBRootViewController::transitionToMapViewControllerWithCompletion(
         });
     navigation_->didMoveToParentViewController(
         std::static_pointer_cast<UIViewController>(shared_from_this()));
-    CrashInformation::setCurrentViewController("CBMapViewController");
+    CBScreenBreadcrumb::screenAppeared(*mapViewController_);
 }
 
 void CBRootViewController::transitionToShelfWithCompletion(std::function<void()> completion) {

@@ -60,7 +60,9 @@ std::shared_ptr<CBWikipediaManager> CBWikipediaManager::create(
 
 CBWikipediaManager::CBWikipediaManager(std::shared_ptr<ZELDownloadManagerEngine> downloadManager,
                                        std::shared_ptr<CBMapStoreEngine> catalogue)
-    : downloadManager_(std::move(downloadManager)), catalogue_(std::move(catalogue)) {
+    : ZELDownloadStatusListener(kDownloadType),
+      downloadManager_(std::move(downloadManager)),
+      catalogue_(std::move(catalogue)) {
     std::error_code ignored;
     fs::create_directories(basePathForWikipedia(), ignored);
 }

@@ -18,8 +18,8 @@
 #include "packages/CBUserMapStoreEngineDelegate.h"
 #include "packages/ZELDownloadInstaller.h"
 #include "packages/ZELDownloadManagerEngine.h"
-#include "packages/ZELDownloadManagerEngineDelegate.h"
 #include "packages/ZELDownloadStatus.h"
+#include "packages/ZELDownloadStatusListener.h"
 #include "wikiguide/CBWikipediaArticle.h"
 
 class CBMapStoreEngine;
@@ -40,13 +40,13 @@ class UIView;
 // Everything public runs on the main thread; searches run on the serial
 // queue "CBWikiManagerSearch".
 class CBWikipediaManager : public CBCoreDataManager,
-                           public ZELDownloadManagerEngineDelegate,
+                           public ZELDownloadStatusListener,
                            public ZELDownloadInstaller,
                            public CBUserMapStoreEngineDelegate,
                            public UIActionSheetDelegate {
   public:
     static constexpr const char* kDownloadType = "wikipedia";
-    using Download = ZELDownloadManagerEngineDelegate::Download;
+    using Download = ZELDownloadStatusListener::Download;
     using Articles = std::vector<std::shared_ptr<CBWikipediaArticle>>;
     // nullopt when nothing matched.
     using SearchCompletion = std::function<void(const std::optional<Articles>&)>;
@@ -75,7 +75,9 @@ class CBWikipediaManager : public CBCoreDataManager,
     bool userHasWikipediaForMapIdentifier(const std::string& identifier) const;
     // The download of the map's package as it stands: its status while one
     // is queued, else installed or nothing.
-    ZELDownloadStatus downloadStatusForMapIdentifier(const std::string& identifier);
+    ZELDownloadStatus downloadStatusForMapIdentifier(const std::string& identifier) {
+        return downloadStatusForIdentifier(identifier);
+    }
     bool userHasWikipediaGuideForMapIdentifier(const std::string& identifier) const;
     bool wikipediaAvailableForDownloadForMapIdentifier(const std::string& identifier);
     // What the store's list says of the map's package: from the stored list
@@ -129,17 +131,7 @@ class CBWikipediaManager : public CBCoreDataManager,
     void migrateDownloadQueue();
     static void displayWalkWarningIfNeeded();
 
-    std::optional<bool> downloadManagerShouldUnzipDownload(ZELDownloadManagerEngine&,
-                                                           const Download& download) override;
-    void downloadManagerChangedStatusToForDownload(ZELDownloadManagerEngine&,
-                                                   const ZELDownloadStatus&,
-                                                   const Download& download) override;
-    void downloadManagerUpdatedProgressToForDownload(ZELDownloadManagerEngine& engine, double,
-                                                     const Download& download) override;
     void downloadManagerDidCancelDownloadWithIdentifierAndType(ZELDownloadManagerEngine& engine,
-                                                               const std::string& identifier,
-                                                               const std::string& type) override;
-    void downloadManagerDidRemoveDownloadWithIdentifierAndType(ZELDownloadManagerEngine&,
                                                                const std::string& identifier,
                                                                const std::string& type) override;
 
@@ -166,6 +158,17 @@ class CBWikipediaManager : public CBCoreDataManager,
 
   protected:
     std::shared_ptr<DispatchQueue> createSearchQueue() override;
+    // What the package downloads are at, told to the delegates.
+    std::shared_ptr<ZELDownloadManagerEngine> followedDownloadEngine() const override {
+        return downloadManager_;
+    }
+    bool hasInstalledIdentifier(const std::string& identifier) override {
+        return userHasWikipediaForMapIdentifier(identifier);
+    }
+    void downloadStatusChangedToForIdentifier(const ZELDownloadStatus& status,
+                                              const std::string& identifier) override;
+    void downloadProgressChangedToForIdentifier(const ZELDownloadStatus& status,
+                                                const std::string& identifier) override;
 
   private:
     std::shared_ptr<CBMapStoreInfoMap> infoForMap(const Map& map);
@@ -179,7 +182,6 @@ class CBWikipediaManager : public CBCoreDataManager,
     // way to try again.
     void tellStoreUnavailable(const char* messageKey, const Map& map,
                               const std::shared_ptr<UIView>& view);
-    void tellStatusOfMapIdentifier(const ZELDownloadStatus& status, const std::string& identifier);
     void tellPackageListOfMapIdentifier(const std::string& identifier);
     // Validates the staged package and puts each item over its namesake;
     // false with *error when nothing was changed or an item could not move.

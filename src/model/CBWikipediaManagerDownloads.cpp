@@ -197,7 +197,7 @@ void CBWikipediaManager::deleteWikipediaContentForMapIdentifier(const std::strin
         std::error_code ignored;
         fs::remove_all(folder, ignored);
     });
-    tellStatusOfMapIdentifier(downloadStatusForMapIdentifier(identifier), identifier);
+    downloadStatusChangedToForIdentifier(downloadStatusForMapIdentifier(identifier), identifier);
 }
 
 void CBWikipediaManager::migrateDownloadQueue() {
@@ -219,13 +219,6 @@ void CBWikipediaManager::displayWalkWarningIfNeeded() {
         std::weak_ptr<UIAlertViewDelegate>(), std::nullopt, std::vector<std::string>{"OK"});
     alert->show();
     defaults->setBoolForKey(true, kWalkWarningKey);
-}
-
-std::optional<bool> CBWikipediaManager::downloadManagerShouldUnzipDownload(
-    ZELDownloadManagerEngine&, const Download& download) {
-    if (download->type() == kDownloadType)
-        return true;
-    return std::nullopt;
 }
 
 std::optional<std::vector<std::string>>

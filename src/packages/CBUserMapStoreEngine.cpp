@@ -67,7 +67,7 @@ std::shared_ptr<CBUserMapStoreEngine> CBUserMapStoreEngine::createWithDownloadMa
 }
 
 CBUserMapStoreEngine::CBUserMapStoreEngine(std::string storePath)
-    : CBMapStoreEngine(std::move(storePath), false) {}
+    : CBMapStoreEngine(std::move(storePath), false), ZELDownloadStatusListener(kDownloadType) {}
 
 std::shared_ptr<CBUserMapStoreEngine> CBUserMapStoreEngine::userSelf() {
     return std::static_pointer_cast<CBUserMapStoreEngine>(shared_from_this());

@@ -13,8 +13,8 @@
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBUserMapStoreEngineDelegate.h"
 #include "packages/ZELDownloadInstaller.h"
-#include "packages/ZELDownloadManagerEngineDelegate.h"
 #include "packages/ZELDownloadStatus.h"
+#include "packages/ZELDownloadStatusListener.h"
 
 // The registry of installed maps: the store "CBUserMapStore.bin" (entity
 // "map" of the catalogue model, with the dates and the downloading flag),
@@ -26,11 +26,11 @@
 //
 // Main thread only.
 class CBUserMapStoreEngine : public CBMapStoreEngine,
-                             public ZELDownloadManagerEngineDelegate,
+                             public ZELDownloadStatusListener,
                              public ZELDownloadInstaller {
   public:
     using Map = std::shared_ptr<CBMapStoreMap>;
-    using Download = ZELDownloadManagerEngineDelegate::Download;
+    using Download = ZELDownloadStatusListener::Download;
     // Work after an install (the application sets the tile-cache pre-fill):
     // reports progress 0...1 and calls `done` on the main thread. Without a
     // step an install is done once the map is recorded.
@@ -81,7 +81,9 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
 
     // The map's download as it stands: its status while one is queued, else
     // installed or nothing.
-    ZELDownloadStatus downloadStatusForMapIdentifier(const std::optional<std::string>& identifier);
+    ZELDownloadStatus downloadStatusForMapIdentifier(const std::optional<std::string>& identifier) {
+        return downloadStatusForIdentifier(identifier);
+    }
 
     void checkIntegrityOfMapCovers();
     void copyCoverToDocumentsForMap(const Map& map);
@@ -94,14 +96,6 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
 
     // The download engine's delegate, for downloads of type "map".
     void downloadManagerDidAdd(ZELDownloadManagerEngine&, const Download& download) override;
-    void downloadManagerChangedStatusToForDownload(ZELDownloadManagerEngine&,
-                                                   const ZELDownloadStatus& status,
-                                                   const Download& download) override;
-    void downloadManagerUpdatedProgressToForDownload(ZELDownloadManagerEngine& engine, double,
-                                                     const Download& download) override;
-    void downloadManagerDidRemoveDownloadWithIdentifierAndType(ZELDownloadManagerEngine&,
-                                                               const std::string& identifier,
-                                                               const std::string& type) override;
     // The installer of "map" packages.
     void downloadManagerInstallDownload(ZELDownloadManagerEngine& engine,
                                         const Download& download) override;
@@ -117,15 +111,30 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
     bool checkMapIsDamaged(const Map& map);
     // Whether checkMapIsDamaged found it so.
     bool isMapDamaged(const std::optional<std::string>& identifier) const;
-    // Loads the map's package anew from the map store (a queued download of
-    // it is retried); false when the map has no address there.
-    bool downloadMapAgain(const Map& map);
+    // Loads the map's package from the map store: a queued download of it
+    // (paused or failed) goes on with the bytes it has, else a new one is
+    // queued and started. `expectedSize`, when the caller knows one fresher
+    // than the stored statistics, bounds the new download. false when the
+    // map has no address there (or no download engine is joined).
+    bool downloadOrRetryMap(const Map& map, std::optional<int64_t> expectedSize = std::nullopt);
     // Installs a package that is on this computer already (a folder holding
     // <identifier>.sqlite and the package's other files), described by the
     // catalogue like a download; the installed map when it was installed
     // before. nullptr when its geo store does not validate or the copy fails.
     Map installLocalPackageWithIdentifierFromFolder(const std::string& identifier,
                                                     const std::string& folder);
+
+  protected:
+    // What the map downloads are at, told to the delegates.
+    std::shared_ptr<ZELDownloadManagerEngine> followedDownloadEngine() const override {
+        return downloadManager();
+    }
+    bool hasInstalledIdentifier(const std::string& identifier) override;
+    void downloadLeftQueueWithIdentifier(const std::string& identifier) override;
+    void downloadStatusChangedToForIdentifier(const ZELDownloadStatus& status,
+                                              const std::string& identifier) override;
+    void downloadProgressChangedToForIdentifier(const ZELDownloadStatus& status,
+                                                const std::string& identifier) override;
 
   private:
     std::shared_ptr<CBUserMapStoreEngine> userSelf();

@@ -185,18 +185,11 @@ void CBUserMapStoreEngine::downloadManagerInstallDownload(ZELDownloadManagerEngi
     });
 }
 
-void CBUserMapStoreEngine::downloadManagerDidRemoveDownloadWithIdentifierAndType(
-    ZELDownloadManagerEngine&, const std::string& identifier, const std::string& type) {
-    if (type != kDownloadType)
-        return;
+void CBUserMapStoreEngine::downloadLeftQueueWithIdentifier(const std::string& identifier) {
     if (auto map = mapForIdentifier(identifier); map && map->isDownloading()) {
         downloadOfMapEnded(map);
         saveChanges();
     }
-    const ZELDownloadStatus status = downloadStatusForMapIdentifier(identifier);
-    tellDelegates([&](auto& delegate) {
-        delegate.userMapStoreDownloadStatusChangedToForMapWithIdentifier(*this, status, identifier);
-    });
 }
 
 void CBUserMapStoreEngine::install(const Download& download) {

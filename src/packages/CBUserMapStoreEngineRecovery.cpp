@@ -6,7 +6,6 @@
 #include "packages/CBMapStoreIdentifier.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
-#include "packages/ZELDownloadManagerEngine.h"
 
 namespace fs = std::filesystem;
 
@@ -78,19 +77,4 @@ bool CBUserMapStoreEngine::checkMapIsDamaged(const Map& map) {
 bool CBUserMapStoreEngine::isMapDamaged(const std::optional<std::string>& identifier) const {
     const auto checked = identifier ? checkedMaps_.find(*identifier) : checkedMaps_.end();
     return checked != checkedMaps_.end() && checked->second;
-}
-
-bool CBUserMapStoreEngine::downloadMapAgain(const Map& map) {
-    auto engine = downloadManager();
-    if (!engine || !map)
-        return false;
-    if (auto queued = engine->downloadForIdentifierOfType(map->identifier(), kDownloadType)) {
-        engine->retryDownload(queued);
-        return true;
-    }
-    const auto request = downloadRequestForMap(map);
-    if (!request || !engine->addDownload(*request))
-        return false;
-    engine->resumeDownloads();
-    return true;
 }

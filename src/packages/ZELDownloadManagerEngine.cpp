@@ -504,15 +504,7 @@ void ZELDownloadManagerEngine::transferFinished(const Download& download,
     }
     tellDelegates(
         [&](auto& delegate) { delegate.downloadManagerFinishedLoadingDownload(*this, download); });
-    bool unzip = true;
-    tellDelegates([&](auto& delegate) {
-        if (auto answer = delegate.downloadManagerShouldUnzipDownload(*this, download))
-            unzip = unzip && *answer;
-    });
-    if (unzip)
-        startUnzipping(download);
-    else
-        startPostProcessing(download);
+    startUnzipping(download);
     continueWithNextDownload();
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 
 class ZELDownloadManagerEngine;
@@ -9,8 +8,7 @@ class ZELDownloadManagerDownload;
 struct ZELDownloadStatus;
 
 // What the download engine tells the objects that follow it. Every message is
-// optional and arrives on the main thread. Delegates observe; the one
-// question, whether to unzip, answers nullopt when a delegate has no say. The
+// optional and arrives on the main thread. Delegates only observe: the
 // installing of a package is the installer's of its type
 // (ZELDownloadInstaller), not a delegate's.
 class ZELDownloadManagerEngineDelegate {
@@ -37,12 +35,6 @@ class ZELDownloadManagerEngineDelegate {
     // The download failed (network, integrity, archive or post-processing);
     // the download's lastError() says why.
     virtual void downloadManagerFailedToLoadDownload(ZELDownloadManagerEngine&, const Download&) {}
-    // Whether the finished file is a zip to unpack; when no delegate answers
-    // it is unpacked.
-    virtual std::optional<bool> downloadManagerShouldUnzipDownload(ZELDownloadManagerEngine&,
-                                                                   const Download&) {
-        return std::nullopt;
-    }
     virtual void downloadManagerWillStartUnzippingDownload(ZELDownloadManagerEngine&,
                                                            const Download&) {}
     // The staged package goes to the installer of its type.

@@ -10,7 +10,7 @@
 #include "UIKit/UINavigationController.h"
 #include "model/CBCityGuideState.h"
 #include "places/CBCityCategoryGuide.h"
-#include "places/CBScreenRotation.h"
+#include "widgets/CBScreenRotation.h"
 
 namespace {
 constexpr const char* kCellIdentifier = "Cell";
@@ -92,5 +92,5 @@ void CBAlphabetTable::viewDidAppear(bool animated) {
 
 bool CBAlphabetTable::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return CBPlaceScreenRotatesToOrientation(orientation);
+    return CBScreenRotation::turnsTo(CBScreenRotation::Rule::AllButUpsideDown, orientation);
 }

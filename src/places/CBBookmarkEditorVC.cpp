@@ -14,10 +14,11 @@
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UITextView.h"
-#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "model/CBPlaceTexts.h"
-#include "places/CBPlaceScreens.h"
+#include "widgets/CBScreenBreadcrumb.h"
+#include "widgets/CBScreenRotation.h"
+#include "widgets/CBScreenToolbar.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ std::string CBBookmarkEditorVC::storedTitleForText(const std::string& text) {
 
 bool CBBookmarkEditorVC::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return CBPlaceScreenShouldAutorotateToInterfaceOrientation(orientation);
+    return CBScreenRotation::turnsTo(CBScreenRotation::Rule::AllButUpsideDown, orientation);
 }
 
 void CBBookmarkEditorVC::loadView() {
@@ -112,12 +113,12 @@ void CBBookmarkEditorVC::viewWillAppear(bool animated) {
         textView_->setSelectedRange({0, 0});
     } else
         textField_->becomeFirstResponder();
-    CBPlaceScreenHideToolbar(*this, animated);
+    CBScreenToolbar::setHidden(*this, true, animated);
 }
 
 void CBBookmarkEditorVC::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
-    CrashInformation::setCurrentViewController(kNibName);
+    CBScreenBreadcrumb::screenAppeared(*this);
 }
 
 bool CBBookmarkEditorVC::textFieldShouldReturn(UITextField&) {

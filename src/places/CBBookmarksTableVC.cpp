@@ -28,9 +28,10 @@
 #include "model/CBBookmarksManager.h"
 #include "model/CBPlaceName.h"
 #include "places/CBGeoObjectDetailVC.h"
-#include "places/CBScreenRotation.h"
 #include "widgets/CBAnnotationsPresenter.h"
 #include "widgets/CBFetchedResultsController.h"
+#include "widgets/CBScreenRotation.h"
+#include "widgets/CBScreenToolbar.h"
 
 namespace {
 constexpr const char* kCellIdentifier = "Cell";
@@ -45,7 +46,7 @@ constexpr CGFloat kInstructionsGap = 10;
 CBBookmarksTableVC::CBBookmarksTableVC(std::shared_ptr<CBBookmarksManager> manager,
                                        std::weak_ptr<CBPlacesHost> host,
                                        std::weak_ptr<CBAnnotationsPresenter> presenter)
-    : CBViewControllerWithMapSortBar("CBBookmarksTableVC", std::move(presenter)),
+    : CBViewControllerWithMapSortBar(std::move(presenter)),
       manager_(std::move(manager)),
       host_(std::move(host)) {
     setTitle(NSLocalizedString("Bookmarks"));
@@ -152,8 +153,7 @@ void CBBookmarksTableVC::viewWillAppear(bool animated) {
     CBViewControllerWithMapSortBar::viewWillAppear(animated);
     tableView()->reloadData();
     setEditingAnimated(false, false);
-    if (auto navigation = navigationController())
-        navigation->setToolbarHiddenAnimated(true, animated);
+    CBScreenToolbar::setHidden(*this, true, animated);
 }
 
 void CBBookmarksTableVC::viewWillDisappear(bool animated) {
@@ -166,7 +166,7 @@ void CBBookmarksTableVC::viewWillDisappear(bool animated) {
 
 bool CBBookmarksTableVC::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return CBPlaceScreenRotatesToOrientation(orientation);
+    return CBScreenRotation::turnsTo(CBScreenRotation::Rule::AllButUpsideDown, orientation);
 }
 
 void CBBookmarksTableVC::viewDidLayoutSubviews() {

@@ -12,12 +12,13 @@
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UIScreen.h"
-#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/VADMaskedIconView.h"
 #include "model/CBCityGuideState.h"
 #include "places/CBCellLabelWithBubble.h"
 #include "places/CBCityCategoryGuide.h"
-#include "places/CBScreenRotation.h"
+#include "widgets/CBScreenBreadcrumb.h"
+#include "widgets/CBScreenRotation.h"
+#include "widgets/CBScreenToolbar.h"
 #include "widgets/UIImage+ZELResize.h"
 
 namespace {
@@ -164,14 +165,13 @@ void CBCityCategoriesVC::viewWillAppear(bool animated) {
 // Back on the list, the place list over it is no longer where the user is.
 void CBCityCategoriesVC::viewDidAppear(bool animated) {
     UITableViewController::viewDidAppear(animated);
-    CrashInformation::setCurrentViewController("CBCityCategoriesVC");
+    CBScreenBreadcrumb::screenAppeared(*this);
     UIApplication::sharedApplication()->setStatusBarStyleAnimated(UIStatusBarStyleDefault, true);
-    if (auto navigation = navigationController())
-        navigation->setToolbarHiddenAnimated(true, animated);
+    CBScreenToolbar::setHidden(*this, true, animated);
     resetGuidePersistenceIncludingTopPosition(false);
 }
 
 bool CBCityCategoriesVC::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return CBPlaceScreenRotatesToOrientation(orientation);
+    return CBScreenRotation::turnsTo(CBScreenRotation::Rule::AllButUpsideDown, orientation);
 }

@@ -20,8 +20,8 @@
 #include "model/CBPlaceName.h"
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBPlacesHost.h"
-#include "places/CBScreenRotation.h"
 #include "widgets/CBFetchedResultsController.h"
+#include "widgets/CBScreenRotation.h"
 
 namespace {
 constexpr const char* kCellIdentifier = "Cell";
@@ -31,7 +31,7 @@ constexpr size_t kFetchBatchSize = 20;
 CBCityCategoryGuide::CBCityCategoryGuide(UITableViewStyle style, CBGuideTagFilter tagFilter,
                                          std::weak_ptr<CBPlacesHost> host,
                                          std::weak_ptr<CBAnnotationsPresenter> presenter)
-    : CBViewControllerWithMapSortBar("CBCityCategoryGuide", std::move(presenter)),
+    : CBViewControllerWithMapSortBar(std::move(presenter)),
       tableViewStyle_(style),
       host_(std::move(host)) {
     setTagFilter(std::move(tagFilter));
@@ -209,5 +209,5 @@ void CBCityCategoryGuide::dismiss() {
 
 bool CBCityCategoryGuide::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return CBPlaceScreenRotatesToOrientation(orientation);
+    return CBScreenRotation::turnsTo(CBScreenRotation::Rule::AllButUpsideDown, orientation);
 }

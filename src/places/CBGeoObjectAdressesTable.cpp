@@ -4,8 +4,9 @@
 #include "CBGeoData/CBGeoObject.h"
 #include "UIKit/UINavigationController.h"
 #include "model/CBPlaceTexts.h"
-#include "places/CBPlaceScreens.h"
 #include "places/CBPlacesHost.h"
+#include "widgets/CBScreenRotation.h"
+#include "widgets/CBScreenToolbar.h"
 
 namespace {
 
@@ -27,12 +28,12 @@ void CBGeoObjectAdressesTable::viewDidLoad() {
 
 void CBGeoObjectAdressesTable::viewWillAppear(bool animated) {
     UITableViewController::viewWillAppear(animated);
-    CBPlaceScreenHideToolbar(*this, animated);
+    CBScreenToolbar::setHidden(*this, true, animated);
 }
 
 bool CBGeoObjectAdressesTable::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return CBPlaceScreenShouldAutorotateToInterfaceOrientation(orientation);
+    return CBScreenRotation::turnsTo(CBScreenRotation::Rule::AllButUpsideDown, orientation);
 }
 
 long CBGeoObjectAdressesTable::tableViewNumberOfRowsInSection(UITableView&, long) {

@@ -20,13 +20,14 @@
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UITableView.h"
-#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "location/CBLocationManager.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapScrollView.h"
 #include "model/CBBookmarksManager.h"
 #include "model/CBPlaceFacts.h"
 #include "places/CBPlacesHost.h"
+#include "widgets/CBScreenBreadcrumb.h"
+#include "widgets/CBScreenRotation.h"
 
 namespace {
 
@@ -89,7 +90,7 @@ std::shared_ptr<CBGeoObjectDetailVC> CBGeoObjectDetailVC::self() {
 
 bool CBGeoObjectDetailVC::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return orientation != UIInterfaceOrientationPortraitUpsideDown || isiPad_;
+    return CBScreenRotation::turnsTo(CBScreenRotation::Rule::AllButUpsideDown, orientation);
 }
 
 void CBGeoObjectDetailVC::viewDidLoad() {
@@ -344,7 +345,7 @@ void CBGeoObjectDetailVC::viewWillAppear(bool animated) {
 
 void CBGeoObjectDetailVC::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
-    CrashInformation::setCurrentViewController(kNibName);
+    CBScreenBreadcrumb::screenAppeared(*this);
     updateAnnotationColor();
 }
 

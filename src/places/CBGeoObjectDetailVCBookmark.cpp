@@ -27,6 +27,7 @@
 #include "places/CBPlaceIcons.h"
 #include "places/CBPlacesHost.h"
 #include "widgets/CBCreateAddressBookEntryActivity.h"
+#include "widgets/CBScreenToolbar.h"
 #include "widgets/ZELActivityOpenInMaps.h"
 
 namespace {
@@ -37,12 +38,6 @@ constexpr size_t kShareTitleLimit = 100;
 constexpr int kShareZoomLevel = 14;
 // The title a freshly dropped pin has until the user names it.
 constexpr const char* kNewPinTitleKey = "CBTitleForNewAnnotations";
-
-std::shared_ptr<UIBarButtonItem> space(UIBarButtonSystemItem kind, CGFloat width) {
-    auto item = std::make_shared<UIBarButtonItem>(kind, nullptr);
-    item->setWidth(width);
-    return item;
-}
 
 bool isNewPinPlaceholder(const std::optional<std::string>& title) {
     return !title || title->empty() || *title == NSLocalizedString(kNewPinTitleKey);
@@ -59,7 +54,7 @@ void CBGeoObjectDetailVC::setupToolbar() {
         };
     };
     std::vector<std::shared_ptr<UIBarButtonItem>> items{
-        space(UIBarButtonSystemItemFixedSpace, kToolbarMargin)};
+        CBScreenToolbar::fixedSpace(kToolbarMargin)};
     const bool street = object_ && object_->object() && object_->object()->isHighway();
     if (!street) {
         auto share = std::make_shared<UIBarButtonItem>(UIBarButtonSystemItemAction,
@@ -67,7 +62,7 @@ void CBGeoObjectDetailVC::setupToolbar() {
         share->setWidth(kToolbarButtonWidth);
         share->setAccessibilityLabel(NSLocalizedString("Share"));
         items.push_back(share);
-        items.push_back(space(UIBarButtonSystemItemFlexibleSpace, 0));
+        items.push_back(CBScreenToolbar::flexibleSpace());
     }
     bookmarkButton_ = std::make_shared<UIBarButtonItem>(UIImage::imageNamed("bookmark-add"),
                                                         UIBarButtonItemStylePlain,
@@ -75,14 +70,14 @@ void CBGeoObjectDetailVC::setupToolbar() {
     bookmarkButton_->setWidth(kToolbarButtonWidth);
     bookmarkButton_->setAccessibilityLabel(NSLocalizedString("Add bookmark"));
     items.push_back(bookmarkButton_);
-    items.push_back(space(UIBarButtonSystemItemFlexibleSpace, 0));
+    items.push_back(CBScreenToolbar::flexibleSpace());
     auto map = std::make_shared<UIBarButtonItem>(UIImage::imageNamed("button-map-pin"),
                                                  UIBarButtonItemStylePlain,
                                                  on(&CBGeoObjectDetailVC::showOnMap));
     map->setWidth(kToolbarButtonWidth);
     map->setAccessibilityLabel(NSLocalizedString("Show on map"));
     items.push_back(map);
-    items.push_back(space(UIBarButtonSystemItemFixedSpace, kToolbarMargin));
+    items.push_back(CBScreenToolbar::fixedSpace(kToolbarMargin));
     setToolbarItems(items);
 }
 

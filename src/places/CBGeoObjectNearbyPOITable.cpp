@@ -9,8 +9,9 @@
 #include "model/CBPlaceTexts.h"
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBPlaceIcons.h"
-#include "places/CBPlaceScreens.h"
 #include "places/CBPlacesHost.h"
+#include "widgets/CBScreenRotation.h"
+#include "widgets/CBScreenToolbar.h"
 
 namespace {
 
@@ -44,12 +45,12 @@ void CBGeoObjectNearbyPOITable::viewDidLoad() {
 
 void CBGeoObjectNearbyPOITable::viewWillAppear(bool animated) {
     UITableViewController::viewWillAppear(animated);
-    CBPlaceScreenHideToolbar(*this, animated);
+    CBScreenToolbar::setHidden(*this, true, animated);
 }
 
 bool CBGeoObjectNearbyPOITable::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return CBPlaceScreenShouldAutorotateToInterfaceOrientation(orientation);
+    return CBScreenRotation::turnsTo(CBScreenRotation::Rule::AllButUpsideDown, orientation);
 }
 
 long CBGeoObjectNearbyPOITable::tableViewNumberOfRowsInSection(UITableView&, long) {

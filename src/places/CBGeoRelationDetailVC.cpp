@@ -9,10 +9,10 @@
 #include "CBGeoData/CBGeoSearchResult.h"
 #include "CBGeoData/CBGeoTag.h"
 #include "Foundation/NSBundle.h"
+#include "UIKit/UIDevice.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UITableView.h"
-#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
 #include "model/CBLineTitle.h"
@@ -20,8 +20,10 @@
 #include "model/CBPlaceTexts.h"
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBPlaceIcons.h"
-#include "places/CBPlaceScreens.h"
 #include "places/CBPlacesHost.h"
+#include "widgets/CBScreenBreadcrumb.h"
+#include "widgets/CBScreenRotation.h"
+#include "widgets/CBScreenToolbar.h"
 
 namespace {
 
@@ -135,17 +137,17 @@ void CBGeoRelationDetailVC::viewDidLayoutSubviews() {
 
 void CBGeoRelationDetailVC::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
-    CBPlaceScreenHideToolbar(*this, animated);
+    CBScreenToolbar::setHidden(*this, true, animated);
 }
 
 void CBGeoRelationDetailVC::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
-    CrashInformation::setCurrentViewController(kNibName);
+    CBScreenBreadcrumb::screenAppeared(*this);
 }
 
 bool CBGeoRelationDetailVC::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return CBPlaceScreenShouldAutorotateToInterfaceOrientation(orientation);
+    return CBScreenRotation::turnsTo(CBScreenRotation::Rule::AllButUpsideDown, orientation);
 }
 
 int CBGeoRelationDetailVC::typeForSection(long section) const {

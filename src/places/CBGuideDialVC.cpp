@@ -12,12 +12,12 @@
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIToolbar.h"
-#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/VADMaskedIconView.h"
 #include "model/CBCityGuideState.h"
 #include "places/CBAlphabetTable.h"
 #include "places/CBCityCategoriesVC.h"
 #include "widgets/CBGuideCategoryCell.h"
+#include "widgets/CBScreenBreadcrumb.h"
 
 namespace {
 constexpr double kHighlightDuration = 0.25;
@@ -153,7 +153,7 @@ void CBGuideDialVC::setupBackground() {
 
 void CBGuideDialVC::viewDidAppear(bool animated) {
     UICollectionViewController::viewDidAppear(animated);
-    CrashInformation::setCurrentViewController("CBGuideDialVC");
+    CBScreenBreadcrumb::screenAppeared(*this);
     resetPersistency();
 }
 

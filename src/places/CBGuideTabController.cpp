@@ -6,7 +6,6 @@
 #include "Foundation/NSBundle.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIBarButtonItem.h"
-#include "UIKit/UIDevice.h"
 #include "UIKit/UIImage.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
@@ -18,14 +17,11 @@
 #include "places/CBDocumentPreviewController.h"
 #include "places/CBGuideDialVC.h"
 #include "places/CBPlacesHost.h"
+#include "widgets/CBScreenRotation.h"
 #include "wikipedia/CBWikipediaHost.h"
 #include "wikipedia/CBWikipediaNavigationController.h"
 
 namespace {
-bool isPad() {
-    return UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad;
-}
-
 // Where the Wikipedia tab stands: after the dial and the bookmarks.
 constexpr size_t kWikipediaTabIndex = 2;
 }  // namespace
@@ -134,9 +130,9 @@ void CBGuideTabController::viewWillAppear(bool animated) {
 
 bool CBGuideTabController::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return orientation == UIInterfaceOrientationPortrait || isPad();
+    return CBScreenRotation::turnsTo(CBScreenRotation::Rule::Portrait, orientation);
 }
 
 unsigned long CBGuideTabController::supportedInterfaceOrientations() const {
-    return isPad() ? UIInterfaceOrientationMaskAll : UIInterfaceOrientationMaskPortrait;
+    return CBScreenRotation::supportedOrientations(CBScreenRotation::Rule::Portrait);
 }

@@ -6,9 +6,10 @@
 #include "UIKit/UIFont.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
-#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "model/CBPlaceTexts.h"
-#include "places/CBPlaceScreens.h"
+#include "widgets/CBScreenBreadcrumb.h"
+#include "widgets/CBScreenRotation.h"
+#include "widgets/CBScreenToolbar.h"
 
 namespace {
 
@@ -81,17 +82,17 @@ void CBTopTableMenusVC::viewDidLoad() {
 
 void CBTopTableMenusVC::viewWillAppear(bool animated) {
     UITableViewController::viewWillAppear(animated);
-    CBPlaceScreenHideToolbar(*this, animated);
+    CBScreenToolbar::setHidden(*this, true, animated);
 }
 
 void CBTopTableMenusVC::viewDidAppear(bool animated) {
     UITableViewController::viewDidAppear(animated);
-    CrashInformation::setCurrentViewController("CBTopTableMenusVC");
+    CBScreenBreadcrumb::screenAppeared(*this);
 }
 
 bool CBTopTableMenusVC::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return CBPlaceScreenShouldAutorotateToInterfaceOrientation(orientation);
+    return CBScreenRotation::turnsTo(CBScreenRotation::Rule::AllButUpsideDown, orientation);
 }
 
 long CBTopTableMenusVC::numberOfSectionsInTableView(UITableView&) {

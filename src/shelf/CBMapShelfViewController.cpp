@@ -21,6 +21,8 @@
 #include "shelf/CBMapShelfImages.h"
 #include "store/CBDownloadStatusText.h"
 #include "uiadditions/UIImage+ImageEffects.h"
+#include "widgets/CBScreenRotation.h"
+#include "widgets/CBScreenToolbar.h"
 #include "widgets/NSIndexPath+ZELGridScrollView.h"
 #include "widgets/UIImage+ZELResize.h"
 #include "widgets/ZELCircularProgressView.h"
@@ -97,9 +99,7 @@ std::shared_ptr<CBMapShelfFlowLayout> CBMapShelfViewController::layout() {
 }
 
 unsigned long CBMapShelfViewController::supportedInterfaceOrientations() const {
-    return UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad
-               ? UIInterfaceOrientationMaskAll
-               : UIInterfaceOrientationMaskAllButUpsideDown;
+    return CBScreenRotation::supportedOrientations(CBScreenRotation::Rule::AllButUpsideDown);
 }
 
 // MARK: life cycle
@@ -139,16 +139,14 @@ void CBMapShelfViewController::viewDidLoad() {
     isAnimating_ = false;
     setupBarButtons();
     setupToolBarButtons();
-    if (auto navigation = navigationController())
-        navigation->setToolbarHiddenAnimated(false, false);
+    CBScreenToolbar::setHidden(*this, false, false);
     loadLocalMapShelfIfNeeded();
 }
 
 void CBMapShelfViewController::viewWillAppear(bool animated) {
     isVisible_ = true;
     setEditingAnimated(false, false);
-    if (auto navigation = navigationController())
-        navigation->setToolbarHiddenAnimated(false, animated);
+    CBScreenToolbar::setHidden(*this, false, animated);
     changeSorting();
     loadLocalMapShelfIfNeeded();
     if (!firstAppearance_)
@@ -427,14 +425,8 @@ void CBMapShelfViewController::setupToolBarButtons() {
     settings->setWidth(30);
     settings->setImageInsets(UIEdgeInsets{0, 0, 0, 10});
 
-    auto fixed = [] {
-        auto space = std::make_shared<UIBarButtonItem>(UIBarButtonSystemItemFixedSpace, nullptr);
-        space->setWidth(2);
-        return space;
-    };
-    auto flexible = [] {
-        return std::make_shared<UIBarButtonItem>(UIBarButtonSystemItemFlexibleSpace, nullptr);
-    };
+    auto fixed = [] { return CBScreenToolbar::fixedSpace(2); };
+    auto flexible = &CBScreenToolbar::flexibleSpace;
     setToolbarItems({fixed(), settings, fixed(), flexible(), sortItem, flexible(), fixed(),
                      spinnerItem, fixed()});
     configureToolbarForMaps(maps_);

@@ -72,18 +72,14 @@ void CBMapShelfViewController::alertViewDidDismissWithButtonIndex(UIAlertView& a
     if (alert.tag() == kGoOnWithDownloadAlertTag) {
         auto map = std::move(mapToGoOnWith_);
         mapToGoOnWith_.reset();
-        auto download = map && index != alert.cancelButtonIndex()
-                            ? downloadManager_->downloadForIdentifierOfType(
-                                  map->identifier(), CBUserMapStoreEngine::kDownloadType)
-                            : nullptr;
-        if (download)
-            downloadManager_->retryDownload(download);
+        if (map && index != alert.cancelButtonIndex())
+            registry_->downloadOrRetryMap(map);
         return;
     }
     if (alert.tag() == kDownloadAgainAlertTag) {
         auto map = std::move(mapToDownloadAgain_);
         mapToDownloadAgain_.reset();
-        if (map && index != alert.cancelButtonIndex() && !registry_->downloadMapAgain(map))
+        if (map && index != alert.cancelButtonIndex() && !registry_->downloadOrRetryMap(map))
             showAlert(std::make_shared<UIAlertView>(
                 NSLocalizedString("downloadFailed"),
                 formatWithName("MapNotInStoreMessageFormat", map->localName()),

@@ -15,7 +15,6 @@
 #include "UIKit/UITableView.h"
 #include "UIKit/UITableViewCell.h"
 #include "UIKit/UITableViewIndex.h"
-#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "packages/CBMapStoreCountry.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreFederalRegion.h"
@@ -27,6 +26,7 @@
 #include "store/CBMapStarsImage.h"
 #include "store/CBMapStoreDetailVC.h"
 #include "widgets/CBClearSearchBar.h"
+#include "widgets/CBScreenBreadcrumb.h"
 #include "widgets/ZELToolTip.h"
 
 namespace {
@@ -66,7 +66,7 @@ void CBMapStoreBrowserViewController::viewDidLoad() {
 
 void CBMapStoreBrowserViewController::viewDidAppear(bool animated) {
     UITableViewController::viewDidAppear(animated);
-    CrashInformation::setCurrentViewController("CBMapStoreBrowserViewController");
+    CBScreenBreadcrumb::screenAppeared(*this);
     if (maps_.empty())
         return;
     // Over the bars too, but this level's own: it goes when the level does.

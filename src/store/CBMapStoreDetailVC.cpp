@@ -5,7 +5,6 @@
 #include "UIKit/UIActivityIndicatorView.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIButton.h"
-#include "UIKit/UIDevice.h"
 #include "UIKit/UIFont.h"
 #include "UIKit/UIImage.h"
 #include "UIKit/UIImageView.h"
@@ -27,6 +26,7 @@
 #include "store/CBMapStoreDownloadViewController.h"
 #include "uiadditions/CBRetryAlert.h"
 #include "uiadditions/UIView+ZELGeometry.h"
+#include "widgets/CBScreenRotation.h"
 #include "widgets/CBStatsBar.h"
 #include "widgets/ZELRoundedGradientButton.h"
 #include "wikipedia/CBWikipediaHost.h"
@@ -307,15 +307,12 @@ void CBMapStoreDetailVC::viewWillAppear(bool animated) {
 }
 
 unsigned long CBMapStoreDetailVC::supportedInterfaceOrientations() const {
-    return UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad
-               ? UIInterfaceOrientationMaskAll
-               : UIInterfaceOrientationMaskPortrait;
+    return CBScreenRotation::supportedOrientations(CBScreenRotation::Rule::Portrait);
 }
 
 bool CBMapStoreDetailVC::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return orientation == UIInterfaceOrientationPortrait ||
-           UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad;
+    return CBScreenRotation::turnsTo(CBScreenRotation::Rule::Portrait, orientation);
 }
 
 void CBMapStoreDetailVC::done() {
@@ -517,13 +514,9 @@ void CBMapStoreDetailVC::openInstalledMap() {
 }
 
 void CBMapStoreDetailVC::downloadMap() {
-    // A paused or failed download goes on with the bytes it has.
-    if (auto queued = downloadManager_->downloadForIdentifierOfType(map_->identifier(), "map")) {
-        downloadManager_->retryDownload(queued);
-        return;
-    }
-    auto request = engine_->downloadRequestForMap(map_);
-    if (!request) {
+    // The statistics on show may be fresher than the stored ones.
+    const auto shownSize = mapInfo_ ? mapInfo_->fileSize() : std::nullopt;
+    if (!userMapStoreEngine_->downloadOrRetryMap(map_, shownSize)) {
         // No address of the map's package: say so rather than do nothing.
         CBRetryAlert::show(
             NSLocalizedString("MapStoreUnavailableTitle"), NSLocalizedString("MapStoreNoAddress"),
@@ -531,13 +524,7 @@ void CBMapStoreDetailVC::downloadMap() {
                 if (auto self = std::static_pointer_cast<CBMapStoreDetailVC>(weak.lock()))
                     self->downloadMap();
             });
-        return;
     }
-    // The statistics on show may be fresher than the stored ones.
-    if (mapInfo_ && mapInfo_->fileSize().value_or(0) > 0)
-        request->downloadSize = mapInfo_->fileSize();
-    downloadManager_->addDownload(*request);
-    downloadManager_->resumeDownloads();
 }
 
 bool CBMapStoreDetailVC::concernsThisMap(const std::string& identifier,

@@ -20,6 +20,7 @@
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "store/CBMapStoreDetailVC.h"
+#include "widgets/CBScreenBreadcrumb.h"
 #include "widgets/UIImage+ZELResize.h"
 #include "widgets/ZELToolTip.h"
 
@@ -115,7 +116,7 @@ void CBMapStoreDetailVC::alertViewDidDismissWithButtonIndex(UIAlertView& alert, 
 void CBMapStoreDetailVC::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
     auto installed = installedMap();
-    CrashInformation::setCurrentViewController("CBMapStoreDetailVC");
+    CBScreenBreadcrumb::screenAppeared(*this);
     CrashInformation::didEnterMapWithIdentifier(
         map_->identifier(), installed ? installed->dateAdded() : map_->dateAdded());
     // Over the header with the cover it speaks of, leaving the map's

@@ -15,7 +15,6 @@
 #include "UIKit/UIProgressView.h"
 #include "UIKit/UITabBarItem.h"
 #include "UIKit/UITableView.h"
-#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBMapStoreUpdater.h"
 #include "packages/CBUserMapStoreEngine.h"
@@ -23,6 +22,7 @@
 #include "store/CBDownloadStatusText.h"
 #include "store/CBMapStoreDownloadCell.h"
 #include "widgets/CBButtonGridView.h"
+#include "widgets/CBScreenBreadcrumb.h"
 #include "widgets/ZELRoundedGradientButton.h"
 
 namespace {
@@ -91,7 +91,7 @@ void CBMapStoreDownloadViewController::viewWillAppear(bool animated) {
 
 void CBMapStoreDownloadViewController::viewDidAppear(bool animated) {
     UITableViewController::viewDidAppear(animated);
-    CrashInformation::setCurrentViewController("CBMapStoreDownloadViewController");
+    CBScreenBreadcrumb::screenAppeared(*this);
 }
 
 void CBMapStoreDownloadViewController::viewWillDisappear(bool animated) {

@@ -21,7 +21,6 @@
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UITabBarItem.h"
 #include "UIKit/UITextField.h"
-#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/CBAnnotationView.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBMapAnnotationsHost.h"
@@ -40,6 +39,7 @@
 #include "uiadditions/UIViewController+ZELLayout.h"
 #include "widgets/CBClearSearchBar.h"
 #include "widgets/CBLabelWithInset.h"
+#include "widgets/CBScreenBreadcrumb.h"
 #include "widgets/ZELRoundedGradientButton.h"
 #include "widgets/ZELToolTip.h"
 
@@ -212,7 +212,7 @@ void CBMapStoreWorldMapViewcontroller::viewWillAppear(bool animated) {
 
 void CBMapStoreWorldMapViewcontroller::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
-    CrashInformation::setCurrentViewController("CBMapStoreWorldMapViewcontroller");
+    CBScreenBreadcrumb::screenAppeared(*this);
     // Over the bars too, but the world map's own: it goes when the map does.
     auto host = view()->superview() ? view()->superview()->superview() : nullptr;
     if (host)

@@ -3,6 +3,7 @@
 #include "UIKit/UIFont.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UITextView.h"
+#include "widgets/CBScreenToolbar.h"
 
 void CBTextViewController::setText(const std::string& text) {
     text_ = text;
@@ -20,6 +21,5 @@ void CBTextViewController::loadView() {
 
 void CBTextViewController::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
-    if (auto navigation = navigationController())
-        navigation->setToolbarHiddenAnimated(true, animated);
+    CBScreenToolbar::setHidden(*this, true, animated);
 }

@@ -20,11 +20,12 @@
 #include "UIKit/UIScreen.h"
 #include "UIKit/UITableView.h"
 #include "foundation/CLLocationManager+AuthorizationStatus.h"
-#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "location/CBLocationManager.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "uiadditions/UIView+ZELGeometry.h"
 #include "widgets/CBAnnotationsPresenter.h"
+#include "widgets/CBScreenBreadcrumb.h"
+#include "widgets/CBScreenToolbar.h"
 
 namespace {
 constexpr CGFloat kHeaderHeight = 44;
@@ -40,8 +41,8 @@ constexpr double kHeaderAnimationDuration = 0.25;
 }  // namespace
 
 CBViewControllerWithMapSortBar::CBViewControllerWithMapSortBar(
-    std::string className, std::weak_ptr<CBAnnotationsPresenter> presenter)
-    : className_(std::move(className)), presenter_(std::move(presenter)) {}
+    std::weak_ptr<CBAnnotationsPresenter> presenter)
+    : presenter_(std::move(presenter)) {}
 
 CBViewControllerWithMapSortBar::~CBViewControllerWithMapSortBar() {
     auto service = CBLocationManager::sharedInstance();
@@ -491,9 +492,8 @@ void CBViewControllerWithMapSortBar::viewWillAppear(bool animated) {
 
 void CBViewControllerWithMapSortBar::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
-    if (auto navigation = navigationController())
-        navigation->setToolbarHiddenAnimated(true, animated);
-    CrashInformation::setCurrentViewController(className_);
+    CBScreenToolbar::setHidden(*this, true, animated);
+    CBScreenBreadcrumb::screenAppeared(*this);
     locationManager_ = std::make_shared<CLLocationManager>();
     locationManager_->setDelegate(std::static_pointer_cast<CBViewControllerWithMapSortBar>(
         std::static_pointer_cast<UIViewController>(shared_from_this())));

@@ -41,9 +41,7 @@ class CBViewControllerWithMapSortBar : public UIViewController,
     static constexpr size_t kMaximumObjectsOnMap = 25;
     static constexpr long kSectionIndexMinimumDisplayRowCount = 15;
 
-    // `className` is recorded in the crash breadcrumbs when the list shows.
-    CBViewControllerWithMapSortBar(std::string className,
-                                   std::weak_ptr<CBAnnotationsPresenter> presenter);
+    explicit CBViewControllerWithMapSortBar(std::weak_ptr<CBAnnotationsPresenter> presenter);
     ~CBViewControllerWithMapSortBar() override;
 
     // The list's fetch, new on each call; the base logs and answers nullptr.
@@ -148,7 +146,6 @@ class CBViewControllerWithMapSortBar : public UIViewController,
     static std::shared_ptr<CLLocation> currentLocation();
 
   private:
-    std::string className_;
     std::weak_ptr<CBAnnotationsPresenter> presenter_;
     bool showPinButton_ = false;
     bool sortByDistance_ = false;

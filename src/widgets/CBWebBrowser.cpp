@@ -14,6 +14,7 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIWebView.h"
+#include "widgets/CBScreenToolbar.h"
 #include "widgets/CBTextViewController.h"
 
 namespace {
@@ -100,8 +101,7 @@ void CBWebBrowser::viewDidLoad() {
 
 void CBWebBrowser::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
-    if (auto navigation = navigationController())
-        navigation->setToolbarHidden(false);
+    CBScreenToolbar::setHidden(*this, false, false);
 }
 
 void CBWebBrowser::viewWillLayoutSubviews() {
@@ -281,9 +281,7 @@ void CBWebBrowser::updateToolbar() {
     backItem_->setEnabled(canGoBack());
     forwardItem_->setEnabled(canGoForward());
     actionItem_->setEnabled(!pageActions().empty());
-    auto space = [] {
-        return std::make_shared<UIBarButtonItem>(UIBarButtonSystemItemFlexibleSpace, nullptr);
-    };
+    auto space = &CBScreenToolbar::flexibleSpace;
     const bool loading = webView_->isLoading();
     setToolbarItems({backItem_, space(), forwardItem_, space(), loading ? stopItem_ : reloadItem_,
                      space(), actionItem_});

@@ -3,16 +3,14 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSStringFormat.h"
 #include "UIKit/UIColor.h"
-#include "UIKit/UIDevice.h"
 #include "UIKit/UIFont.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIProgressView.h"
 #include "model/CBWikipediaManager.h"
 #include "packages/CBUserMapStoreEngine.h"
-#include "packages/ZELDownloadManagerDownload.h"
-#include "packages/ZELDownloadManagerEngine.h"
-#include "packages/ZELDownloadStatus.h"
+#include "widgets/CBScreenBreadcrumb.h"
+#include "widgets/CBScreenRotation.h"
 #include "widgets/ZELRoundedGradientButton.h"
 #include "wikipedia/CBWikipediaDownloadViewControllerDelegate.h"
 #include "wikipedia/CBWikipediaHost.h"
@@ -26,7 +24,6 @@ constexpr double kAddedTransitionDuration = 0.5;
 
 CBWikipediaDownloadViewController::CBWikipediaDownloadViewController() {
     if (auto host = CBWikipediaHost::shared()) {
-        downloadManager_ = host->downloadManager();
         userMapStoreEngine_ = host->userMapStoreEngine();
         wikipediaManager_ = host->wikipediaManager();
     }
@@ -39,20 +36,11 @@ std::optional<std::string> CBWikipediaDownloadViewController::currentMapIdentifi
     return userMapStoreEngine_ ? userMapStoreEngine_->currentMapIdentifier() : std::nullopt;
 }
 
-bool CBWikipediaDownloadViewController::concernsThisScreen(const std::string& identifier,
-                                                           const std::string& type) const {
-    return type == CBWikipediaManager::kDownloadType && identifier == currentMapIdentifier();
-}
-
-bool CBWikipediaDownloadViewController::concernsThisScreen(const Download& download) const {
-    return download && concernsThisScreen(download->identifier(), download->type());
-}
-
-ZELDownloadManagerEngineDelegate::Download CBWikipediaDownloadViewController::currentDownload()
-    const {
-    return downloadManager_ ? downloadManager_->downloadForIdentifierOfType(
-                                  currentMapIdentifier(), CBWikipediaManager::kDownloadType)
-                            : nullptr;
+ZELDownloadStatus CBWikipediaDownloadViewController::currentStatus() const {
+    const auto identifier = currentMapIdentifier();
+    return identifier && wikipediaManager_
+               ? wikipediaManager_->downloadStatusForMapIdentifier(*identifier)
+               : ZELDownloadStatus{};
 }
 
 CBWikipediaPackageList CBWikipediaDownloadViewController::packageList() const {
@@ -99,8 +87,6 @@ void CBWikipediaDownloadViewController::loadView() {
 void CBWikipediaDownloadViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
     auto self = std::static_pointer_cast<CBWikipediaDownloadViewController>(shared_from_this());
-    if (downloadManager_)
-        downloadManager_->addDelegate(self);
     if (wikipediaManager_)
         wikipediaManager_->addDelegate(self);
     auto title = button_->titleLabel();
@@ -112,22 +98,21 @@ void CBWikipediaDownloadViewController::viewDidLoad() {
 
 void CBWikipediaDownloadViewController::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
-    if (auto host = CBWikipediaHost::shared())
-        host->crashInformationSetCurrentViewController("CBWikipediaDownloadViewController");
+    CBScreenBreadcrumb::screenAppeared(*this);
 }
 
 bool CBWikipediaDownloadViewController::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return orientation != UIInterfaceOrientationPortraitUpsideDown ||
-           UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad;
+    return CBScreenRotation::turnsTo(CBScreenRotation::Rule::AllButUpsideDown, orientation);
 }
 
 void CBWikipediaDownloadViewController::updateDownloadButton() {
     if (!isViewLoaded())
         return;
-    auto download = currentDownload();
+    const ZELDownloadStatus status = currentStatus();
+    shownStatus_ = status;
     const auto identifier = currentMapIdentifier();
-    if (!download) {
+    if (!status.isQueued()) {
         // Articles that are there but cannot be read are not offered again
         // here: they are deleted on purpose, on the map's page in the store.
         const bool damaged = identifier && wikipediaManager_ &&
@@ -142,7 +127,6 @@ void CBWikipediaDownloadViewController::updateDownloadButton() {
         }
         return;
     }
-    const ZELDownloadStatus status = downloadManager_->statusForDownload(download);
     // A failed download keeps its button: a tap asks for the language again
     // and goes on with the bytes it has.
     button_->setHidden(status.phase != ZELDownloadPhase::Failed);
@@ -196,7 +180,7 @@ void CBWikipediaDownloadViewController::startDownload() {
     // asks for the list again.
     const auto list = packageList();
     if (const auto identifier = currentMapIdentifier();
-        identifier && !currentDownload() &&
+        identifier && !currentStatus().isQueued() &&
         (list == CBWikipediaPackageList::Failed || list == CBWikipediaPackageList::NoStore)) {
         wikipediaManager_->askStoreForPackageListOfMapIdentifier(*identifier);
         return;
@@ -213,64 +197,35 @@ void CBWikipediaDownloadViewController::wikipediaManagerPackageListChangedForMap
         updateDownloadButton();
 }
 
-void CBWikipediaDownloadViewController::downloadManagerDidAdd(ZELDownloadManagerEngine&,
-                                                              const Download& download) {
-    if (!concernsThisScreen(download) || !isViewLoaded())
+void CBWikipediaDownloadViewController::wikipediaManagerDownloadStatusChangedToForMapWithIdentifier(
+    CBWikipediaManager&, const ZELDownloadStatus& status, const std::string& identifier) {
+    if (identifier != currentMapIdentifier())
         return;
-    UIView::transitionWithViewDurationOptionsAnimationsCompletion(
-        view(), kAddedTransitionDuration, UIViewAnimationOptionTransitionCrossDissolve, nullptr,
-        nullptr);
-    updateDownloadButton();
-}
-
-void CBWikipediaDownloadViewController::downloadManagerWillStartLoading(ZELDownloadManagerEngine&,
-                                                                        const Download& download) {
-    if (concernsThisScreen(download))
-        updateDownloadButton();
-}
-
-void CBWikipediaDownloadViewController::downloadManagerWillStartUnzippingDownload(
-    ZELDownloadManagerEngine&, const Download& download) {
-    if (concernsThisScreen(download))
-        updateDownloadButton();
-}
-
-// The Wikipedia manager installs the package; the screen only shows it.
-void CBWikipediaDownloadViewController::downloadManagerDidStartPostProcessingForDownload(
-    ZELDownloadManagerEngine&, const Download& download) {
-    if (concernsThisScreen(download))
-        updateDownloadButton();
-}
-
-void CBWikipediaDownloadViewController::downloadManagerUpdatedProgressToForDownload(
-    ZELDownloadManagerEngine&, double progress, const Download& download) {
-    if (concernsThisScreen(download) && progress_)
-        progress_->setProgress(float(progress));
-}
-
-// The transfer has ended; unpacking and installing follow.
-void CBWikipediaDownloadViewController::downloadManagerFinishedLoadingDownload(
-    ZELDownloadManagerEngine&, const Download& download) {
-    if (concernsThisScreen(download))
-        updateDownloadButton();
-}
-
-void CBWikipediaDownloadViewController::downloadManagerFailedToLoadDownload(
-    ZELDownloadManagerEngine&, const Download& download) {
-    if (!displayedDownloadError_ && concernsThisScreen(download) && downloadManager_) {
+    if (status.phase == ZELDownloadPhase::Failed && !displayedDownloadError_) {
         if (auto host = CBWikipediaHost::shared())
-            host->showFailedMessageForIndividualDownload(
-                downloadManager_->statusForDownload(download));
+            host->showFailedMessageForIndividualDownload(status);
         displayedDownloadError_ = true;
     }
+    if (!status.isQueued()) {
+        downloadLeftQueue(identifier);
+        return;
+    }
+    if (!shownStatus_.isQueued() && isViewLoaded())
+        UIView::transitionWithViewDurationOptionsAnimationsCompletion(
+            view(), kAddedTransitionDuration, UIViewAnimationOptionTransitionCrossDissolve, nullptr,
+            nullptr);
     updateDownloadButton();
 }
 
-// A download leaves the queue once installed, or cancelled.
-void CBWikipediaDownloadViewController::downloadManagerDidRemoveDownloadWithIdentifierAndType(
-    ZELDownloadManagerEngine&, const std::string& identifier, const std::string& type) {
-    if (!concernsThisScreen(identifier, type))
-        return;
+void CBWikipediaDownloadViewController::
+    wikipediaManagerDownloadProgressChangedToForMapWithIdentifier(CBWikipediaManager&,
+                                                                  const ZELDownloadStatus& status,
+                                                                  const std::string& identifier) {
+    if (identifier == currentMapIdentifier() && progress_)
+        progress_->setProgress(float(status.progress));
+}
+
+void CBWikipediaDownloadViewController::downloadLeftQueue(const std::string& identifier) {
     if (wikipediaManager_ && wikipediaManager_->userHasWikipediaForMapIdentifier(identifier)) {
         if (!wikipediaManager_->wikipediaAvailable())
             wikipediaManager_->resetWikipediaForMapIdentifier(identifier);

@@ -7,7 +7,7 @@
 #include "UIKit/UIViewController.h"
 #include "model/CBWikipediaManagerDelegate.h"
 #include "model/CBWikipediaPackageList.h"
-#include "packages/ZELDownloadManagerEngineDelegate.h"
+#include "packages/ZELDownloadStatus.h"
 
 class CBUserMapStoreEngine;
 class CBWikipediaDownloadViewControllerDelegate;
@@ -15,7 +15,6 @@ class CBWikipediaManager;
 class UIButton;
 class UILabel;
 class UIProgressView;
-class ZELDownloadManagerEngine;
 
 // The Wikipedia tab while the current map has no articles: the button that
 // asks for the language and queues the package, and then what its download
@@ -26,18 +25,14 @@ class ZELDownloadManagerEngine;
 // read is told in one line, and nothing is deleted. Before a download it
 // follows the store's list of packages: while it is asked for, when the map
 // has none, and when it could not be loaded (with the button that asks
-// again).
+// again). It hears what the download is at from the Wikipedia manager.
 class CBWikipediaDownloadViewController : public UIViewController,
-                                          public ZELDownloadManagerEngineDelegate,
                                           public CBWikipediaManagerDelegate {
   public:
     // The services are the application's.
     CBWikipediaDownloadViewController();
     ~CBWikipediaDownloadViewController() override;
 
-    const std::shared_ptr<ZELDownloadManagerEngine>& downloadManager() const {
-        return downloadManager_;
-    }
     const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const {
         return wikipediaManager_;
     }
@@ -66,38 +61,30 @@ class CBWikipediaDownloadViewController : public UIViewController,
 
     void wikipediaManagerPackageListChangedForMapWithIdentifier(
         CBWikipediaManager&, const std::string& identifier) override;
-
-    void downloadManagerDidAdd(ZELDownloadManagerEngine&, const Download& download) override;
-    void downloadManagerWillStartLoading(ZELDownloadManagerEngine&,
-                                         const Download& download) override;
-    void downloadManagerWillStartUnzippingDownload(ZELDownloadManagerEngine&,
-                                                   const Download& download) override;
-    void downloadManagerDidStartPostProcessingForDownload(ZELDownloadManagerEngine&,
-                                                          const Download& download) override;
-    void downloadManagerUpdatedProgressToForDownload(ZELDownloadManagerEngine&, double progress,
-                                                     const Download& download) override;
-    void downloadManagerFinishedLoadingDownload(ZELDownloadManagerEngine&,
-                                                const Download& download) override;
-    void downloadManagerFailedToLoadDownload(ZELDownloadManagerEngine&,
-                                             const Download& download) override;
-    void downloadManagerDidRemoveDownloadWithIdentifierAndType(ZELDownloadManagerEngine&,
-                                                               const std::string& identifier,
-                                                               const std::string& type) override;
+    void wikipediaManagerDownloadStatusChangedToForMapWithIdentifier(
+        CBWikipediaManager&, const ZELDownloadStatus& status,
+        const std::string& identifier) override;
+    void wikipediaManagerDownloadProgressChangedToForMapWithIdentifier(
+        CBWikipediaManager&, const ZELDownloadStatus& status,
+        const std::string& identifier) override;
 
   private:
     std::optional<std::string> currentMapIdentifier() const;
-    bool concernsThisScreen(const std::string& identifier, const std::string& type) const;
-    bool concernsThisScreen(const Download& download) const;
-    Download currentDownload() const;
+    // The download of the current map's package as it stands.
+    ZELDownloadStatus currentStatus() const;
     CBWikipediaPackageList packageList() const;
     // The screen before any download: what the store's list says.
     void showPackageList();
+    // Installed or cancelled: the guide takes over, or the screen shows what
+    // is left.
+    void downloadLeftQueue(const std::string& identifier);
 
-    std::shared_ptr<ZELDownloadManagerEngine> downloadManager_;
     std::shared_ptr<CBWikipediaManager> wikipediaManager_;
     std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine_;
     std::weak_ptr<CBWikipediaDownloadViewControllerDelegate> delegate_;
     bool displayedDownloadError_ = false;
+    // What the screen last showed: a download that appears fades in.
+    ZELDownloadStatus shownStatus_;
     std::shared_ptr<UIButton> button_;
     std::shared_ptr<UIProgressView> progress_;
     std::shared_ptr<UILabel> label_;

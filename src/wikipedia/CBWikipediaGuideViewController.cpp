@@ -15,7 +15,8 @@
 #include "foundation/NSString+CBNSStringAdditions.h"
 #include "location/CBLocationManager.h"
 #include "mapkit/VADMaskedIconView.h"
-#include "model/CBWikipediaManager.h"
+#include "widgets/CBScreenBreadcrumb.h"
+#include "widgets/CBScreenToolbar.h"
 #include "wikiguide/ZELWikiGuideLoader.h"
 #include "wikipedia/CBWikipediaArticleAnnotation.h"
 #include "wikipedia/CBWikipediaGuideCellView.h"
@@ -171,15 +172,13 @@ void CBWikipediaGuideViewController::viewWillAppear(bool animated) {
         setupWalkMapHeaderViewForGridScrollview(grid_);
         headerView_ = nullptr;
     }
-    if (auto navigation = navigationController())
-        navigation->setToolbarHiddenAnimated(true, animated);
+    CBScreenToolbar::setHidden(*this, true, animated);
     followNavigationStack();
 }
 
 void CBWikipediaGuideViewController::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
-    if (auto host = CBWikipediaHost::shared())
-        host->crashInformationSetCurrentViewController("CBWikipediaGuideViewController");
+    CBScreenBreadcrumb::screenAppeared(*this);
 }
 
 void CBWikipediaGuideViewController::presentWalkViewControllerSelectedArticle(

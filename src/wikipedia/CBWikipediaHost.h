@@ -27,8 +27,6 @@ class CBWikipediaHost : public CBAnnotationsPresenter {
     virtual std::shared_ptr<CBWikipediaManager> wikipediaManager() const = 0;
     virtual std::shared_ptr<ZELDownloadManagerEngine> downloadManager() const = 0;
     virtual std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine() const = 0;
-    // Records the screen on show for a crash report.
-    virtual void crashInformationSetCurrentViewController(const std::string& className) = 0;
     // The map store's one alert for a failed download.
     virtual void showFailedMessageForIndividualDownload(const ZELDownloadStatus& status) = 0;
     // The current map of the installed maps: its identifier and short title;

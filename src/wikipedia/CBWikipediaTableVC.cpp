@@ -3,7 +3,6 @@
 #include "CBGeoData/CBGeoSearchRequest.h"
 #include "CoreData/NSManagedObjectContext.h"
 #include "CoreData/NSPersistentStoreCoordinator.h"
-#include "UIKit/UIDevice.h"
 #include "UIKit/UIFont.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
@@ -13,6 +12,8 @@
 #include "foundation/NSString+CBNSStringAdditions.h"
 #include "model/CBWikipediaManager.h"
 #include "widgets/CBFetchedResultsController.h"
+#include "widgets/CBScreenRotation.h"
+#include "widgets/CBScreenToolbar.h"
 #include "wikiguide/CBWikipediaArticle.h"
 #include "wikipedia/CBWikipediaArticleAnnotation.h"
 #include "wikipedia/CBWikipediaHost.h"
@@ -32,8 +33,7 @@ bool hasPosition(CBWikipediaArticle& article) {
 }
 }  // namespace
 
-CBWikipediaTableVC::CBWikipediaTableVC()
-    : CBViewControllerWithMapSortBar("CBWikipediaTableVC", mainMap()) {
+CBWikipediaTableVC::CBWikipediaTableVC() : CBViewControllerWithMapSortBar(mainMap()) {
     setTitle("Wikipedia");
 }
 
@@ -113,20 +113,17 @@ void CBWikipediaTableVC::viewDidLoad() {
 
 void CBWikipediaTableVC::viewWillAppear(bool animated) {
     CBViewControllerWithMapSortBar::viewWillAppear(animated);
-    if (auto navigation = navigationController())
-        navigation->setToolbarHiddenAnimated(true, true);
+    CBScreenToolbar::setHidden(*this, true, true);
 }
 
 void CBWikipediaTableVC::viewDidAppear(bool animated) {
     CBViewControllerWithMapSortBar::viewDidAppear(animated);
-    if (auto navigation = navigationController())
-        navigation->setToolbarHiddenAnimated(true, true);
+    CBScreenToolbar::setHidden(*this, true, true);
 }
 
 bool CBWikipediaTableVC::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return orientation != UIInterfaceOrientationPortraitUpsideDown ||
-           UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad;
+    return CBScreenRotation::turnsTo(CBScreenRotation::Rule::AllButUpsideDown, orientation);
 }
 
 std::shared_ptr<UITableViewCell> CBWikipediaTableVC::tableViewCellForRowAtIndexPath(
@@ -163,8 +160,7 @@ void CBWikipediaTableVC::tableViewDidSelectRowAtIndexPath(UITableView& table,
 }
 
 void CBWikipediaTableVC::searchDisplayControllerDidBeginSearch(UISearchDisplayController&) {
-    if (auto navigation = navigationController())
-        navigation->setToolbarHiddenAnimated(true, true);
+    CBScreenToolbar::setHidden(*this, true, true);
 }
 
 void CBWikipediaTableVC::searchDisplayControllerDidLoadSearchResultsTableView(

@@ -20,6 +20,9 @@
 #include "model/CBWikipediaManager.h"
 #include "model/CBWikipediaOfflineLinks.h"
 #include "uiadditions/UIApplication+SafeURL.h"
+#include "widgets/CBScreenBreadcrumb.h"
+#include "widgets/CBScreenRotation.h"
+#include "widgets/CBScreenToolbar.h"
 #include "wikiguide/CBWikipediaArticle.h"
 #include "wikipedia/CBWikipediaArticleAnnotation.h"
 #include "wikipedia/CBWikipediaArticlePage.h"
@@ -124,14 +127,8 @@ void CBWikipediaViewer::buildToolbar() {
             if (auto viewer = weak.lock())
                 viewer->showActionsheet();
         });
-    auto fixedSpace = [] {
-        auto space = std::make_shared<UIBarButtonItem>(UIBarButtonSystemItemFixedSpace, nullptr);
-        space->setWidth(kToolbarMargin);
-        return space;
-    };
-    auto flexibleSpace = [] {
-        return std::make_shared<UIBarButtonItem>(UIBarButtonSystemItemFlexibleSpace, nullptr);
-    };
+    auto fixedSpace = [] { return CBScreenToolbar::fixedSpace(kToolbarMargin); };
+    auto flexibleSpace = &CBScreenToolbar::flexibleSpace;
     std::shared_ptr<UIBarButtonItem> mapItem;
     if (isOnMap_)
         mapItem = fixedSpace();
@@ -161,8 +158,7 @@ void CBWikipediaViewer::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
     // The bars have come in: the page measures again what they cover.
     view()->setNeedsLayout();
-    if (auto host = CBWikipediaHost::shared())
-        host->crashInformationSetCurrentViewController("CBWikipediaViewer");
+    CBScreenBreadcrumb::screenAppeared(*this);
 }
 
 void CBWikipediaViewer::viewWillLayoutSubviews() {
@@ -193,8 +189,7 @@ void CBWikipediaViewer::viewWillLayoutSubviews() {
 
 bool CBWikipediaViewer::shouldAutorotateToInterfaceOrientation(
     UIInterfaceOrientation orientation) const {
-    return orientation != UIInterfaceOrientationPortraitUpsideDown ||
-           UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad;
+    return CBScreenRotation::turnsTo(CBScreenRotation::Rule::AllButUpsideDown, orientation);
 }
 
 // The page is assembled on a global queue from what the article held when

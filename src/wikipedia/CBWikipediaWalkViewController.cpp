@@ -35,6 +35,8 @@
 #include "model/CBWikipediaManager.h"
 #include "uiadditions/CALayer+ZELGeometry.h"
 #include "uiadditions/UIColor+ZELMixing.h"
+#include "widgets/CBScreenBreadcrumb.h"
+#include "widgets/CBScreenToolbar.h"
 #include "widgets/UIColor+KelvaraColors.h"
 #include "widgets/ZELCalloutBubbleView.h"
 #include "wikiguide/ZELWikiGuideArticle.h"
@@ -240,14 +242,12 @@ void CBWikipediaWalkViewController::viewWillAppear(bool animated) {
                 screen->zoomToWalkAnimated(false);
         });
     }
-    if (auto navigation = navigationController())
-        navigation->setToolbarHiddenAnimated(true, animated);
+    CBScreenToolbar::setHidden(*this, true, animated);
 }
 
 void CBWikipediaWalkViewController::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
-    if (auto host = CBWikipediaHost::shared())
-        host->crashInformationSetCurrentViewController("CBWikipediaWalkViewController");
+    CBScreenBreadcrumb::screenAppeared(*this);
     if (stopToSelectOnAppear_) {
         if (auto pin = annotationOfStop(stopToSelectOnAppear_))
             mapScrollView_->annotationsHost()->selectAnnotationAnimated(pin, animated);

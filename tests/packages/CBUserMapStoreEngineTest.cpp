@@ -210,7 +210,7 @@ TEST_F(CBUserMapStoreEngineTest, ADamagedInstalledMapIsMarkedAndLoadedAgain) {
     EXPECT_TRUE(registry_->isMapDamaged("liechtenstein"));
 
     recorder_->events.clear();
-    ASSERT_TRUE(registry_->downloadMapAgain(map));
+    ASSERT_TRUE(registry_->downloadOrRetryMap(map));
     ASSERT_TRUE(waitForRemoval("liechtenstein"));
     EXPECT_FALSE(registry_->isMapDamaged("liechtenstein"));
     EXPECT_FALSE(registry_->checkMapIsDamaged(map));
@@ -219,6 +219,39 @@ TEST_F(CBUserMapStoreEngineTest, ADamagedInstalledMapIsMarkedAndLoadedAgain) {
     EXPECT_FALSE(registry_->isMapDamaged("liechtenstein"));
     EXPECT_TRUE(
         CBUserMapStoreEngine::validateMapStoreAtPath(installedStore("liechtenstein"), nullptr));
+}
+
+// The one call the screens ask for a map with: a map without a download is
+// queued and loaded, a failed download goes on (no second one), a size the
+// caller knows bounds a new download, and a map without an address in the
+// store queues nothing.
+TEST_F(CBUserMapStoreEngineTest, DownloadOrRetryQueuesAMapOrGoesOnWithItsFailedDownload) {
+    auto phaseOf = [&](const std::string& identifier) {
+        return registry_->downloadStatusForMapIdentifier(identifier).phase;
+    };
+    publish(samplePackage("liechtenstein"), "liechtenstein", "LI");
+    server_->fault(packagePath("liechtenstein", "LI"), "status=500&count=100");
+    auto map = catalogue_->mapForIdentifier(std::string("liechtenstein"));
+    ASSERT_TRUE(registry_->downloadOrRetryMap(map));
+    ASSERT_TRUE(runUntil([&] { return phaseOf("liechtenstein") == ZELDownloadPhase::Failed; }));
+    const auto failed = engine_->downloadForIdentifierOfType("liechtenstein", "map");
+    server_->clearFaults();
+    ASSERT_TRUE(registry_->downloadOrRetryMap(map));
+    EXPECT_EQ(engine_->downloadForIdentifierOfType("liechtenstein", "map"), failed);
+    ASSERT_TRUE(waitForRemoval("liechtenstein"));
+    EXPECT_EQ(phaseOf("liechtenstein"), ZELDownloadPhase::Installed);
+
+    publish(samplePackage("neubrandenburg"), "neubrandenburg");
+    ASSERT_TRUE(registry_->downloadOrRetryMap(
+        catalogue_->mapForIdentifier(std::string("neubrandenburg")), 1000));
+    ASSERT_TRUE(runUntil([&] { return phaseOf("neubrandenburg") == ZELDownloadPhase::Failed; }));
+    EXPECT_EQ(engine_->downloadForIdentifierOfType("neubrandenburg", "map")->downloadSize(), 1000);
+
+    CBMapStoreURLManager::setBaseURL("");
+    EXPECT_FALSE(
+        registry_->downloadOrRetryMap(catalogue_->mapForIdentifier(std::string("three-rivers"))));
+    EXPECT_FALSE(engine_->downloadForIdentifierOfType("three-rivers", "map"));
+    EXPECT_FALSE(registry_->downloadOrRetryMap(nullptr));
 }
 
 TEST_F(CBUserMapStoreEngineTest, TheCurrentMapIsKeptInTheStateFileAndClearedWithItsMap) {

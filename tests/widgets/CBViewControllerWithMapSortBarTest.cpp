@@ -43,8 +43,7 @@ class PlaceList : public CBViewControllerWithMapSortBar {
   public:
     PlaceList(std::shared_ptr<NSManagedObjectContext> context,
               std::weak_ptr<CBAnnotationsPresenter> presenter)
-        : CBViewControllerWithMapSortBar("PlaceList", std::move(presenter)),
-          context_(std::move(context)) {}
+        : CBViewControllerWithMapSortBar(std::move(presenter)), context_(std::move(context)) {}
     std::shared_ptr<NSFetchedResultsController> newFetchedResultsController() override {
         auto request = NSFetchRequest::fetchRequestWithEntityName("object");
         request->sortDescriptors = {

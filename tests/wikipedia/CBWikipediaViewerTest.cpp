@@ -1,11 +1,13 @@
 #include <algorithm>
 
+#include "Foundation/NSUserDefaults.h"
 #include "Host/HostScreenTexts.h"
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UISegmentedControl.h"
 #include "ViewerTestSupport.h"
+#include "foundation/NSUserDefaults+CrashInformation.h"
 #include "wikipedia/CBWikipediaArticleAnnotation.h"
 
 namespace {
@@ -33,7 +35,10 @@ TEST_F(WikipediaViewerTest, AnArticleShowsAsItsPageWithPictureAndMarkedLinks) {
     scrollToEnd(*viewer);
     play("expect \"In der Nähe\"");
     EXPECT_TRUE(matchesReference(window_->renderImage(2), "../wikipedia/viewer-fangelturm-end"));
-    EXPECT_EQ(host_->screens, std::vector<std::string>{"CBWikipediaViewer"});
+    const auto crumbs =
+        NSUserDefaults::standardUserDefaults()->dictionaryForKey(CrashInformation::kDictionaryKey);
+    ASSERT_TRUE(crumbs);
+    EXPECT_EQ(crumbs->at("vc"), Value(std::string("CBWikipediaViewer")));
 }
 
 TEST_F(WikipediaViewerTest, TypedAddressesOfStoredArticlesAreMarkedToo) {

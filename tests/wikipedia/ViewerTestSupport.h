@@ -29,7 +29,7 @@
 #include "wikipedia/CBWikipediaViewer.h"
 
 // Stands in for the application delegate: hands out the manager and notes
-// what the screens ask of the map and the crash breadcrumbs.
+// what the screens ask of the map.
 class TestWikipediaHost : public UIApplicationDelegate, public CBWikipediaHost {
   public:
     std::shared_ptr<CBWikipediaManager> manager;
@@ -37,7 +37,6 @@ class TestWikipediaHost : public UIApplicationDelegate, public CBWikipediaHost {
     std::shared_ptr<CBUserMapStoreEngine> registry;
     std::vector<std::vector<CBAnnotationRef>> presented;
     std::vector<bool> centered;
-    std::vector<std::string> screens;
     std::vector<ZELDownloadStatus> failureAlerts;
 
     std::shared_ptr<CBWikipediaManager> wikipediaManager() const override { return manager; }
@@ -54,9 +53,6 @@ class TestWikipediaHost : public UIApplicationDelegate, public CBWikipediaHost {
                                     bool centre) override {
         presented.push_back(annotations);
         centered.push_back(centre);
-    }
-    void crashInformationSetCurrentViewController(const std::string& className) override {
-        screens.push_back(className);
     }
 
     // The current map the guide screens work on.
