@@ -15,6 +15,7 @@
 #include "foundation/NSString+CBNSStringAdditions.h"
 #include "location/CBLocationManager.h"
 #include "mapkit/VADMaskedIconView.h"
+#include "model/CBWikipediaManager.h"
 #include "widgets/CBScreenBreadcrumb.h"
 #include "widgets/CBScreenToolbar.h"
 #include "wikiguide/ZELWikiGuideLoader.h"

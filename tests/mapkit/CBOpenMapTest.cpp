@@ -12,6 +12,7 @@
 #include "MapViewHome.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBDiskTileCache.h"
+#include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
 
 namespace {
@@ -180,14 +181,14 @@ TEST_F(CBOpenMapTest, TheSameMapFromOtherFilesTakesThePlaceOfTheOneShown) {
     ASSERT_TRUE(view->setMapWithStorePathAndBoundingBox(storePath(), nullptr));
     auto sample = view->openMap();
     auto pin = std::make_shared<CBBasicAnnotation>(53.5574, 13.2610);
-    view->addAnnotationCentered(pin, false);
+    view->annotationsHost()->addAnnotationCentered(pin, false);
 
     const std::string installed = copyOfStore("neubrandenburg");
     ASSERT_TRUE(view->setMapWithStorePathAndBoundingBox(installed, nullptr));
     ASSERT_NE(view->openMap(), sample);
     EXPECT_TRUE(view->openMap()->opensFiles({installed}));
     EXPECT_EQ(view->dataManager(), view->openMap()->dataManager());
-    EXPECT_EQ(view->annotations().size(), 1u);
+    EXPECT_EQ(view->annotationsHost()->annotations().size(), 1u);
     // Asked again for the same files, the view keeps what it shows.
     auto shown = view->openMap();
     EXPECT_TRUE(view->setMapWithStorePathAndBoundingBox(installed, nullptr));
