@@ -22,6 +22,7 @@
 #include "places/CBBookmarksManager.h"
 #include "places/CBPlacesHost.h"
 #include "widgets/CBAnnotationsPresenter.h"
+#include "wikipedia/CBWikipediaServices.h"
 
 class CBClearSearchBar;
 class CBCompassButton;
@@ -30,6 +31,7 @@ class CBBasicAnnotation;
 class CBBoundingBox;
 class CBAnnotationCalloutView;
 class CBGeoSearchResult;
+class CBPlaceAnnotation;
 class CBMapDisplayModeManager;
 class UIButton;
 class UIControl;
@@ -74,6 +76,10 @@ class CBMapViewController : public UIViewController,
     std::vector<std::string> objectAnnotationIdentifiers() const override;
     std::string basePathForTTImages() const;
     void dismissPopoverAnimated(bool animated);
+    // Shows the place (a search hit, at its address when it has one) as the
+    // one place on the map and selects its pin; nullptr for no place.
+    std::shared_ptr<CBPlaceAnnotation> showPlace(const std::shared_ptr<CBGeoSearchResult>& place,
+                                                 bool isBookmark);
     // Shows the geo object (at the address when given) as the one place on
     // the map; a bookmark's object lives in the bookmark store.
     void showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
@@ -87,6 +93,11 @@ class CBMapViewController : public UIViewController,
         bookmarksManager_ = std::move(manager);
     }
     std::shared_ptr<CBBookmarksManager> bookmarksManager() override { return bookmarksManager_; }
+    // What the Wikipedia screens opened from the map (the guide's tab, an
+    // article's page) are handed. Given before the view loads.
+    void setWikipediaServices(CBWikipediaServices services) {
+        wikipediaServices_ = std::move(services);
+    }
     // The identifier the bookmarks of the map shown are kept under; nullopt
     // while no map is open.
     const std::optional<std::string>& bookmarksMapIdentifier() const {
@@ -296,4 +307,5 @@ class CBMapViewController : public UIViewController,
     std::function<void()> shelfAction_;
     std::shared_ptr<CBBookmarksManager> bookmarksManager_;
     std::optional<std::string> bookmarksMapIdentifier_;
+    CBWikipediaServices wikipediaServices_;
 };

@@ -24,12 +24,11 @@ constexpr CGFloat kTitleInset = 7;
 constexpr double kAddedTransitionDuration = 0.5;
 }  // namespace
 
-CBWikipediaDownloadViewController::CBWikipediaDownloadViewController() {
-    if (auto host = CBWikipediaHost::shared()) {
-        downloadManager_ = host->downloadManager();
-        userMapStoreEngine_ = host->userMapStoreEngine();
-        wikipediaManager_ = host->wikipediaManager();
-    }
+CBWikipediaDownloadViewController::CBWikipediaDownloadViewController(CBWikipediaServices services)
+    : host_(std::move(services.host)),
+      downloadManager_(std::move(services.downloads)),
+      wikipediaManager_(std::move(services.manager)),
+      userMapStoreEngine_(std::move(services.registry)) {
     setTitle("Wikipedia");
 }
 
@@ -112,7 +111,7 @@ void CBWikipediaDownloadViewController::viewDidLoad() {
 
 void CBWikipediaDownloadViewController::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
-    if (auto host = CBWikipediaHost::shared())
+    if (auto host = host_.lock())
         host->crashInformationSetCurrentViewController("CBWikipediaDownloadViewController");
 }
 
@@ -258,7 +257,7 @@ void CBWikipediaDownloadViewController::downloadManagerFinishedLoadingDownload(
 void CBWikipediaDownloadViewController::downloadManagerFailedToLoadDownload(
     ZELDownloadManagerEngine&, const Download& download) {
     if (!displayedDownloadError_ && concernsThisScreen(download) && downloadManager_) {
-        if (auto host = CBWikipediaHost::shared())
+        if (auto host = host_.lock())
             host->showFailedMessageForIndividualDownload(
                 downloadManager_->statusForDownload(download));
         displayedDownloadError_ = true;

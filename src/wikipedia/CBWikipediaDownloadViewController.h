@@ -8,6 +8,7 @@
 #include "packages/ZELDownloadManagerEngineDelegate.h"
 #include "wikipedia/CBWikipediaManagerDelegate.h"
 #include "wikipedia/CBWikipediaPackageList.h"
+#include "wikipedia/CBWikipediaServices.h"
 
 class CBUserMapStoreEngine;
 class CBWikipediaDownloadViewControllerDelegate;
@@ -31,8 +32,7 @@ class CBWikipediaDownloadViewController : public UIViewController,
                                           public ZELDownloadManagerEngineDelegate,
                                           public CBWikipediaManagerDelegate {
   public:
-    // The services are the application's.
-    CBWikipediaDownloadViewController();
+    explicit CBWikipediaDownloadViewController(CBWikipediaServices services);
     ~CBWikipediaDownloadViewController() override;
 
     const std::shared_ptr<ZELDownloadManagerEngine>& downloadManager() const {
@@ -93,6 +93,7 @@ class CBWikipediaDownloadViewController : public UIViewController,
     // The screen before any download: what the store's list says.
     void showPackageList();
 
+    std::weak_ptr<CBWikipediaHost> host_;
     std::shared_ptr<ZELDownloadManagerEngine> downloadManager_;
     std::shared_ptr<CBWikipediaManager> wikipediaManager_;
     std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine_;

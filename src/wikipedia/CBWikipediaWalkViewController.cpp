@@ -94,7 +94,8 @@ void animateShapeColour(CAShapeLayer& layer, const char* key, const std::optiona
 
 }  // namespace
 
-CBWikipediaWalkViewController::CBWikipediaWalkViewController() = default;
+CBWikipediaWalkViewController::CBWikipediaWalkViewController(CBWikipediaServices services)
+    : services_(std::move(services)) {}
 
 CBWikipediaWalkViewController::~CBWikipediaWalkViewController() = default;
 
@@ -114,9 +115,6 @@ void CBWikipediaWalkViewController::loadView() {
 
 void CBWikipediaWalkViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
-    if (!manager_)
-        if (auto host = CBWikipediaHost::shared())
-            manager_ = host->wikipediaManager();
     if (title().empty())
         setTitle(NSLocalizedString("WalkTitle"));
     if (auto navigation = navigationController())
@@ -153,7 +151,7 @@ void CBWikipediaWalkViewController::setupMapView() {
     mapScrollView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
                                         UIViewAutoresizingFlexibleHeight);
     mapScrollView_->setMapDelegate(self());
-    if (auto host = CBWikipediaHost::shared()) {
+    if (auto host = services_.host.lock()) {
         if (auto style = host->currentStylePlistPath())
             mapScrollView_->changeStyleToStylePlist(*style);
         if (auto store = host->currentMapStorePath())
@@ -241,7 +239,7 @@ void CBWikipediaWalkViewController::viewWillAppear(bool animated) {
 
 void CBWikipediaWalkViewController::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
-    if (auto host = CBWikipediaHost::shared())
+    if (auto host = services_.host.lock())
         host->crashInformationSetCurrentViewController("CBWikipediaWalkViewController");
     if (stopToSelectOnAppear_) {
         if (auto pin = annotationOfStop(stopToSelectOnAppear_))
@@ -321,17 +319,18 @@ std::shared_ptr<ZELWikiGuideArticleAnnotation> CBWikipediaWalkViewController::an
 void CBWikipediaWalkViewController::openDetailsForWikipediaArticle(
     const std::shared_ptr<ZELWikiGuideArticle>& stop) {
     const auto url = stop ? stop->sourceUrl() : std::nullopt;
-    auto article = url && manager_ ? manager_->articleForUrl(url->absoluteString()) : nullptr;
+    auto article = url && wikipediaManager()
+                       ? wikipediaManager()->articleForUrl(url->absoluteString())
+                       : nullptr;
     if (!article) {
         NSLogWithLevel(NSLogLevel::Warning,
                        "CBWikipediaWalkViewController: no offline article for the stop %s",
                        stop ? stop->title().value_or("?").c_str() : "?");
         return;
     }
-    auto viewer = std::make_shared<CBWikipediaViewer>();
+    auto viewer = std::make_shared<CBWikipediaViewer>(services_);
     viewer->setArticle(article);
-    viewer->setBasePath(manager_->currentImgPath());
-    viewer->setWikipediaManager(manager_);
+    viewer->setBasePath(wikipediaManager()->currentImgPath());
     viewer->setIsOnMap(true);
     if (UI_USER_INTERFACE_IDIOM() != UIUserInterfaceIdiomPad) {
         if (auto navigation = navigationController())
