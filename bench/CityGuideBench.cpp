@@ -24,9 +24,9 @@
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
 #include "location/CBLocationManager.h"
+#include "model/CBCityGuide.h"
 #include "places/CBCityCategoriesVC.h"
 #include "places/CBCityCategoryGuide.h"
-#include "places/CBCityGuide.h"
 #include "widgets/CBAnnotationsPresenter.h"
 
 namespace {

@@ -36,14 +36,14 @@
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
 #include "mapkit/CBMapScrollView.h"
+#include "model/CBBookmarksManager.h"
+#include "model/CBTopTableFiles.h"
 #include "places/CBBookmarkEditorVC.h"
-#include "places/CBBookmarksManager.h"
 #include "places/CBGeoObjectAdressesTable.h"
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBGeoObjectNearbyPOITable.h"
 #include "places/CBGeoRelationDetailVC.h"
 #include "places/CBPlacesHost.h"
-#include "places/CBTopTableFiles.h"
 
 namespace {
 

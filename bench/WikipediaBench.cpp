@@ -17,8 +17,8 @@
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
+#include "model/CBWikipediaManager.h"
 #include "wikiguide/ZELWikiGuideLoader.h"
-#include "wikipedia/CBWikipediaManager.h"
 
 namespace {
 

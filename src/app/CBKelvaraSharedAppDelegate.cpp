@@ -26,14 +26,14 @@
 #include "location/CBLocationManager.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
+#include "model/CBBookmarksManager.h"
+#include "model/CBWikipediaManager.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerEngine.h"
-#include "places/CBBookmarksManager.h"
 #include "store/CBMapStoreDownloadViewController.h"
-#include "wikipedia/CBWikipediaManager.h"
 
 namespace {
 constexpr const char* kLaunchCountKey = "numShelfViews-v202";

@@ -35,10 +35,10 @@
 #include "foundation/NSUserDefaults+CrashInformation.h"
 #include "location/CBLocationManager.h"
 #include "mapkit/CBMapScrollView.h"
+#include "model/CBTopTableFiles.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "places/CBGuideDialVC.h"
-#include "places/CBTopTableFiles.h"
 #include "widgets/CBClearSearchBar.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include "UIKit/UINavigationController.h"
 #include "app/CBMapViewController.h"
 #include "mapkit/CBAnnotationView.h"
+#include "model/CBWikipediaManager.h"
 #include "wikipedia/CBWikipediaArticleAnnotation.h"
-#include "wikipedia/CBWikipediaManager.h"
 #include "wikipedia/CBWikipediaViewer.h"
 
 // Every callout loses its controls once shown, so selecting gives the

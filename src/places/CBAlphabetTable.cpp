@@ -8,8 +8,8 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationBar.h"
 #include "UIKit/UINavigationController.h"
+#include "model/CBCityGuideState.h"
 #include "places/CBCityCategoryGuide.h"
-#include "places/CBCityGuideState.h"
 #include "places/CBScreenRotation.h"
 
 namespace {

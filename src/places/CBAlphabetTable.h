@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "UIKit/UITableViewController.h"
-#include "places/CBCityGuide.h"
+#include "model/CBCityGuide.h"
 
 class CBAnnotationsPresenter;
 class CBCityCategoryGuide;

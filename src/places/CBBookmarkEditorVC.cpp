@@ -16,8 +16,8 @@
 #include "UIKit/UITextView.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "model/CBPlaceTexts.h"
 #include "places/CBPlaceScreens.h"
-#include "places/CBPlaceTexts.h"
 
 namespace {
 

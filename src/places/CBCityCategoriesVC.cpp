@@ -14,9 +14,9 @@
 #include "UIKit/UIScreen.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/VADMaskedIconView.h"
+#include "model/CBCityGuideState.h"
 #include "places/CBCellLabelWithBubble.h"
 #include "places/CBCityCategoryGuide.h"
-#include "places/CBCityGuideState.h"
 #include "places/CBScreenRotation.h"
 #include "widgets/UIImage+ZELResize.h"
 

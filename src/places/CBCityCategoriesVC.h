@@ -8,7 +8,7 @@
 
 #include "UIKit/UIImage.h"
 #include "UIKit/UITableViewController.h"
-#include "places/CBCityGuide.h"
+#include "model/CBCityGuide.h"
 
 class CBAnnotationsPresenter;
 class CBCityCategoryGuide;

@@ -5,7 +5,7 @@
 
 #include "Foundation/Value.h"
 #include "UIKit/UITableView.h"
-#include "places/CBCityGuide.h"
+#include "model/CBCityGuide.h"
 #include "widgets/CBViewControllerWithMapSortBar.h"
 
 class CBGeoDataManager;

@@ -3,8 +3,8 @@
 #include "CBGeoData/CBGeoAddress.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "UIKit/UINavigationController.h"
+#include "model/CBPlaceTexts.h"
 #include "places/CBPlaceScreens.h"
-#include "places/CBPlaceTexts.h"
 #include "places/CBPlacesHost.h"
 
 namespace {

@@ -24,8 +24,8 @@
 #include "location/CBLocationManager.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapScrollView.h"
-#include "places/CBBookmarksManager.h"
-#include "places/CBPlaceFacts.h"
+#include "model/CBBookmarksManager.h"
+#include "model/CBPlaceFacts.h"
 #include "places/CBPlacesHost.h"
 
 namespace {

@@ -27,9 +27,9 @@
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPinAnnotationView.h"
 #include "mapkit/UIApplication+CBInterfaceOrientation.h"
+#include "model/CBTopTableFiles.h"
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBPlacesHost.h"
-#include "places/CBTopTableFiles.h"
 #include "widgets/CBFramedImageView.h"
 #include "widgets/UIColor+KelvaraColors.h"
 

@@ -6,10 +6,10 @@
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoSearchResult.h"
 #include "UIKit/UINavigationController.h"
+#include "model/CBPlaceTexts.h"
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBPlaceIcons.h"
 #include "places/CBPlaceScreens.h"
-#include "places/CBPlaceTexts.h"
 #include "places/CBPlacesHost.h"
 
 namespace {

@@ -14,12 +14,12 @@
 #include "UIKit/UITableView.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/CBMapScrollView.h"
+#include "model/CBLineTitle.h"
+#include "model/CBPlaceFacts.h"
+#include "model/CBPlaceTexts.h"
 #include "places/CBGeoObjectDetailVC.h"
-#include "places/CBLineTitle.h"
-#include "places/CBPlaceFacts.h"
 #include "places/CBPlaceIcons.h"
 #include "places/CBPlaceScreens.h"
-#include "places/CBPlaceTexts.h"
 #include "places/CBPlacesHost.h"
 
 namespace {

@@ -14,9 +14,9 @@
 #include "UIKit/UIToolbar.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/VADMaskedIconView.h"
+#include "model/CBCityGuideState.h"
 #include "places/CBAlphabetTable.h"
 #include "places/CBCityCategoriesVC.h"
-#include "places/CBCityGuideState.h"
 #include "widgets/CBGuideCategoryCell.h"
 
 namespace {

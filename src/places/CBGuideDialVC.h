@@ -6,7 +6,7 @@
 
 #include "UIKit/UICollectionViewController.h"
 #include "UIKit/UICollectionViewFlowLayout.h"
-#include "places/CBCityGuide.h"
+#include "model/CBCityGuide.h"
 
 class CBAnnotationsPresenter;
 class CBGeoDataManager;

@@ -11,13 +11,13 @@
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UITabBarItem.h"
-#include "packages/CBDocumentPreviewController.h"
+#include "model/CBCityGuideState.h"
+#include "model/CBWikipediaManager.h"
 #include "packages/CBMapDocumentInfo.h"
 #include "places/CBBookmarksTableVC.h"
-#include "places/CBCityGuideState.h"
+#include "places/CBDocumentPreviewController.h"
 #include "places/CBGuideDialVC.h"
 #include "places/CBPlacesHost.h"
-#include "wikipedia/CBWikipediaManager.h"
 #include "wikipedia/CBWikipediaNavigationController.h"
 
 namespace {

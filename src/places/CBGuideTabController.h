@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "UIKit/UITabBarController.h"
-#include "wikipedia/CBWikipediaManagerDelegate.h"
+#include "model/CBWikipediaManagerDelegate.h"
 #include "wikipedia/CBWikipediaServices.h"
 
 class CBAnnotationsPresenter;

@@ -7,8 +7,8 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
+#include "model/CBPlaceTexts.h"
 #include "places/CBPlaceScreens.h"
-#include "places/CBPlaceTexts.h"
 
 namespace {
 

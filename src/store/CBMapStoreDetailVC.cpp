@@ -12,6 +12,7 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UIProgressView.h"
+#include "model/CBWikipediaManager.h"
 #include "packages/CBMapStoreCountry.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreFederalRegion.h"
@@ -24,12 +25,11 @@
 #include "store/CBDownloadStatusText.h"
 #include "store/CBMapDetailStatistics.h"
 #include "store/CBMapStoreDownloadViewController.h"
+#include "uiadditions/CBRetryAlert.h"
 #include "uiadditions/UIView+ZELGeometry.h"
-#include "widgets/CBRetryAlert.h"
 #include "widgets/CBStatsBar.h"
 #include "widgets/ZELRoundedGradientButton.h"
 #include "wikipedia/CBWikipediaHost.h"
-#include "wikipedia/CBWikipediaManager.h"
 
 namespace {
 

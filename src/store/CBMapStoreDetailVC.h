@@ -10,9 +10,9 @@
 #include "UIKit/UIPopoverController.h"
 #include "UIKit/UIViewController.h"
 #include "mapkit/CBImageDataSource.h"
+#include "model/CBWikipediaManagerDelegate.h"
 #include "packages/CBUserMapStoreEngineDelegate.h"
 #include "packages/ZELDownloadStatus.h"
-#include "wikipedia/CBWikipediaManagerDelegate.h"
 
 class CBMapScrollView;
 class CBMapStoreEngine;

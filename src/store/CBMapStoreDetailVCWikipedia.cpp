@@ -4,10 +4,10 @@
 #include "Foundation/NSBundle.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UINavigationController.h"
+#include "model/CBWikipediaManager.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/ZELDownloadManagerEngine.h"
 #include "store/CBMapStoreDetailVC.h"
-#include "wikipedia/CBWikipediaManager.h"
 
 bool CBMapStoreDetailVC::userHasWikipedia() const {
     return wikipediaManager_ && map_->identifier() &&

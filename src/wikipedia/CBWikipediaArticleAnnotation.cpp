@@ -1,7 +1,7 @@
 #include "wikipedia/CBWikipediaArticleAnnotation.h"
 
+#include "model/CBWikipediaManager.h"
 #include "wikiguide/CBWikipediaArticle.h"
-#include "wikipedia/CBWikipediaManager.h"
 
 CBWikipediaArticleAnnotation::CBWikipediaArticleAnnotation(CBWikipediaArticle& article)
     : coordinate_(article.coordinate()),

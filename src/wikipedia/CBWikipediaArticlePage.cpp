@@ -9,7 +9,7 @@
 #include "Foundation/NSData+Files.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSString+MarkupEscaping.h"
-#include "wikipedia/CBWikipediaOfflineLinks.h"
+#include "model/CBWikipediaOfflineLinks.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIProgressView.h"
+#include "model/CBWikipediaManager.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerDownload.h"
 #include "packages/ZELDownloadManagerEngine.h"
@@ -15,7 +16,6 @@
 #include "widgets/ZELRoundedGradientButton.h"
 #include "wikipedia/CBWikipediaDownloadViewControllerDelegate.h"
 #include "wikipedia/CBWikipediaHost.h"
-#include "wikipedia/CBWikipediaManager.h"
 
 namespace {
 constexpr CGFloat kMargin = 20;

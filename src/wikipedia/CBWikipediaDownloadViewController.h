@@ -5,9 +5,9 @@
 #include <string>
 
 #include "UIKit/UIViewController.h"
+#include "model/CBWikipediaManagerDelegate.h"
+#include "model/CBWikipediaPackageList.h"
 #include "packages/ZELDownloadManagerEngineDelegate.h"
-#include "wikipedia/CBWikipediaManagerDelegate.h"
-#include "wikipedia/CBWikipediaPackageList.h"
 #include "wikipedia/CBWikipediaServices.h"
 
 class CBUserMapStoreEngine;

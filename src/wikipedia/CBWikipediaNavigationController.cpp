@@ -5,9 +5,9 @@
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UITabBarController.h"
 #include "UIKit/UITabBarItem.h"
+#include "model/CBWikipediaManager.h"
 #include "wikipedia/CBWikipediaDownloadViewController.h"
 #include "wikipedia/CBWikipediaGuideViewController.h"
-#include "wikipedia/CBWikipediaManager.h"
 #include "wikipedia/CBWikipediaTableVC.h"
 
 std::shared_ptr<CBWikipediaNavigationController>

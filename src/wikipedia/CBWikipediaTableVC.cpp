@@ -11,11 +11,11 @@
 #include "UIKit/UITableView.h"
 #include "foundation/CLLocationManager+AuthorizationStatus.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
+#include "model/CBWikipediaManager.h"
 #include "widgets/CBFetchedResultsController.h"
 #include "wikiguide/CBWikipediaArticle.h"
 #include "wikipedia/CBWikipediaArticleAnnotation.h"
 #include "wikipedia/CBWikipediaHost.h"
-#include "wikipedia/CBWikipediaManager.h"
 #include "wikipedia/CBWikipediaViewer.h"
 
 namespace {

@@ -17,13 +17,13 @@
 #include "UIKit/UITabBarController.h"
 #include "UIKit/UIToolbar.h"
 #include "UIKit/UIWebView.h"
+#include "model/CBWikipediaManager.h"
+#include "model/CBWikipediaOfflineLinks.h"
 #include "uiadditions/UIApplication+SafeURL.h"
 #include "wikiguide/CBWikipediaArticle.h"
 #include "wikipedia/CBWikipediaArticleAnnotation.h"
 #include "wikipedia/CBWikipediaArticlePage.h"
 #include "wikipedia/CBWikipediaHost.h"
-#include "wikipedia/CBWikipediaManager.h"
-#include "wikipedia/CBWikipediaOfflineLinks.h"
 
 namespace {
 

@@ -28,6 +28,7 @@
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPathDataSource.h"
 #include "mapkit/ZELInteractiveMapScaleView.h"
+#include "model/CBWikipediaManager.h"
 #include "uiadditions/CALayer+ZELGeometry.h"
 #include "uiadditions/UIColor+ZELMixing.h"
 #include "widgets/UIColor+KelvaraColors.h"
@@ -35,7 +36,6 @@
 #include "wikiguide/ZELWikiGuideArticle.h"
 #include "wikiguide/ZELWikiGuideGroup.h"
 #include "wikipedia/CBWikipediaHost.h"
-#include "wikipedia/CBWikipediaManager.h"
 #include "wikipedia/CBWikipediaViewer.h"
 #include "wikipedia/ZELWikiGuideArticleAnnotation.h"
 

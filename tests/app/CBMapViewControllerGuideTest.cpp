@@ -7,9 +7,9 @@
 #include "MapScreenFixture.h"
 #include "UIKit/UIImageView.h"
 #include "mapkit/CBMapScrollView.h"
-#include "places/CBBookmarksManager.h"
+#include "model/CBBookmarksManager.h"
+#include "model/CBCityGuideState.h"
 #include "places/CBBookmarksTableVC.h"
-#include "places/CBCityGuideState.h"
 #include "places/CBGuideDialVC.h"
 #include "places/CBGuideTabController.h"
 

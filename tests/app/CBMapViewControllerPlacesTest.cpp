@@ -23,9 +23,9 @@
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapMagnifier.h"
 #include "mapkit/CBMapScrollView.h"
-#include "places/CBBookmarksManager.h"
+#include "model/CBBookmarksManager.h"
+#include "model/CBTopTableFiles.h"
 #include "places/CBGeoObjectDetailVC.h"
-#include "places/CBTopTableFiles.h"
 #include "widgets/CBClearSearchBar.h"
 
 namespace {

@@ -24,9 +24,9 @@
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapView.h"
 #include "mapkit/MapkitTestSupport.h"
+#include "model/CBBookmarksManager.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
-#include "places/CBBookmarksManager.h"
 #include "platform/UIKit/UIKitTestSupport.h"
 
 // The map screen as the application has it: a home of its own, the bundle

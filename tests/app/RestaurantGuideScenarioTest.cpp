@@ -19,7 +19,7 @@
 #include "ScenarioScriptArguments.h"
 #include "TopTableFixture.h"
 #include "mapkit/MapkitTestSupport.h"
-#include "places/CBTopTableEndpoints.h"
+#include "model/CBTopTableEndpoints.h"
 
 namespace {
 

@@ -11,9 +11,9 @@
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/CBMapScrollView.h"
+#include "model/CBWikipediaManager.h"
 #include "wikiguide/CBWikipediaArticle.h"
 #include "wikipedia/CBWikipediaArticleAnnotation.h"
-#include "wikipedia/CBWikipediaManager.h"
 #include "wikipedia/CBWikipediaViewer.h"
 
 namespace {

@@ -10,12 +10,9 @@
 #include "PackagesTestSupport.h"
 #include "TestZip.h"
 #include "TileCachePrefillStep.h"
-#include "UIKit/UITabBarItem.h"
-#include "UIKit/UITextView.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapScrollView.h"
-#include "packages/CBDocumentPreviewController.h"
 #include "packages/CBMapStoreCountry.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBMapStoreURLManager.h"
@@ -111,11 +108,6 @@ TEST_F(CBUserMapStoreEngineTest, RecordsADownloadingMapAndInstallsItAfterValidat
     ASSERT_EQ(documents->size(), 1u);
     EXPECT_EQ(documents->front().title, "Licence");
     EXPECT_TRUE(fs::exists(*documents->front().path));
-    auto preview = std::make_shared<CBDocumentPreviewController>(documents->front());
-    EXPECT_EQ(preview->title(), "Licence");
-    EXPECT_EQ(preview->tabBarItem()->title(), "Licence");
-    preview->view();
-    EXPECT_NE(preview->textView()->text().find("OpenStreetMap contributors"), std::string::npos);
     EXPECT_TRUE(runUntil(
         [] {
             return fs::exists(

@@ -14,10 +14,10 @@
 #include "UIKit/UIButton.h"
 #include "UIKit/UISearchBar.h"
 #include "UIKit/UITableView.h"
+#include "model/CBCityGuide.h"
 #include "places/CBAlphabetTable.h"
 #include "places/CBCityCategoriesVC.h"
 #include "places/CBCityCategoryGuide.h"
-#include "places/CBCityGuide.h"
 
 namespace {
 

@@ -11,9 +11,11 @@
 #include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UITabBarItem.h"
 #include "UIKit/UITableView.h"
+#include "UIKit/UITextView.h"
+#include "model/CBCityGuideState.h"
 #include "places/CBCityCategoriesVC.h"
 #include "places/CBCityCategoryGuide.h"
-#include "places/CBCityGuideState.h"
+#include "places/CBDocumentPreviewController.h"
 #include "places/CBGuideDialVC.h"
 #include "places/CBGuideTabController.h"
 
@@ -61,6 +63,23 @@ TEST_F(CBGuideTabControllerTest, TheTabsAreTheDialTheBookmarksAndTheDocuments) {
     EXPECT_EQ(guide_->selectedIndex(), 0);
     guide_->setSelectedViewController(guide_->viewControllers()[1]);
     EXPECT_EQ(defaults()->integerForKey(CBCityGuideState::kTabKey), 1);
+}
+
+// A document tab is titled with the document and shows its text.
+TEST_F(CBGuideTabControllerTest, ADocumentTabShowsTheDocumentsText) {
+    packageWithDocuments(kTwoDocuments);
+    std::ofstream(home_.file("pkg/documents/LICENSE.txt")) << "(c) OpenStreetMap contributors";
+    open();
+    ASSERT_EQ(guide_->viewControllers().size(), 4u);
+    auto tab = std::dynamic_pointer_cast<UINavigationController>(guide_->viewControllers()[2]);
+    ASSERT_TRUE(tab);
+    auto preview =
+        std::dynamic_pointer_cast<CBDocumentPreviewController>(tab->viewControllers().front());
+    ASSERT_TRUE(preview);
+    EXPECT_EQ(preview->title(), "Licence");
+    EXPECT_EQ(preview->tabBarItem()->title(), "Licence");
+    preview->view();
+    EXPECT_NE(preview->textView()->text().find("OpenStreetMap contributors"), std::string::npos);
 }
 
 TEST_F(CBGuideTabControllerTest, ATabPastTheEndSelectsTheLastAndBrokenDocumentsGiveNoTabs) {

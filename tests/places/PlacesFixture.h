@@ -1,29 +1,16 @@
 #pragma once
 
-#include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "CBGeoData/CBCoordinatePathValueTransformer.h"
-#include "CBGeoData/CBGeoAddress.h"
-#include "CBGeoData/CBGeoDataManager.h"
-#include "CBGeoData/CBGeoEntityRegistry.h"
-#include "CBGeoData/CBGeoObject.h"
-#include "CBGeoData/CBGeoSearchResult.h"
-#include "CoreData/NSFetchRequest.h"
-#include "CoreData/NSPredicate.h"
-#include "Foundation/NSBundle.h"
-#include "Foundation/NSPathUtilities.h"
-#include "Foundation/NSUserDefaults.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIWindow.h"
-#include "mapkit/MapkitTestSupport.h"
-#include "places/CBBookmarksManager.h"
+#include "model/PlaceStoreFixture.h"
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBPlacesHost.h"
-#include "platform/UIKit/UIKitTestSupport.h"
 
 // The map screen as the place screens see it, recording what they ask of it.
 class RecordingPlacesHost : public CBPlacesHost {
@@ -51,31 +38,12 @@ class RecordingPlacesHost : public CBPlacesHost {
     int popoverDismissals = 0;
 };
 
-// A home of the test's own with the application bundle (icons and images
-// the build renders included), the sample city's geo store open in a data
-// manager, and its bookmark store.
-class PlacesTest : public UIKitTest {
+// The place store of the sample city with the map screen's stand-in that
+// records what the place screens ask of it.
+class PlacesTest : public PlaceStoreTest {
   protected:
     void SetUp() override {
-        UIKitTest::SetUp();
-        NSSetApplicationHome(home_.path());
-        NSUserDefaults::resetStandardUserDefaults();
-        NSUserDefaults::standardUserDefaults()->setBoolForKey(true, "km");
-        namespace fs = std::filesystem;
-        const std::string bundle = home_.file("bundle");
-        fs::copy(sourceResourcesPath(), bundle, fs::copy_options::recursive);
-        fs::copy(KELVARA_GENERATED_RESOURCES, bundle,
-                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-        NSBundle::setMainBundlePath(bundle);
-        CBCoordinatePathValueTransformer::registerTransformer();
-        CBGeoEntityRegistry::registerClasses();
-        storePath_ = samplePackageStore();
-        ASSERT_FALSE(storePath_.empty()) << "the sample package was not built";
-        map_ = CBGeoDataManager::create();
-        ASSERT_TRUE(map_->addPersistentStoreCoordinatorWithPath(storePath_));
-        bookmarks_ = CBBookmarksManager::create();
-        ASSERT_EQ(bookmarks_->setupForMapWithIdentifier(std::string("neubrandenburg")),
-                  CBBookmarksManager::StoreState::Open);
+        PlaceStoreTest::SetUp();
         host_ = std::make_shared<RecordingPlacesHost>();
         host_->bookmarks = bookmarks_;
         host_->storePath = storePath_;
@@ -83,48 +51,8 @@ class PlacesTest : public UIKitTest {
     void TearDown() override {
         window_.reset();
         navigation_.reset();
-        scratch_.reset();
         host_.reset();
-        bookmarks_.reset();
-        map_.reset();
-        // Work the screens left queued runs in the test's own home.
-        UIKitTest::TearDown();
-        NSBundle::setMainBundlePath("");
-        NSUserDefaults::resetStandardUserDefaults();
-        NSSetApplicationHome("");
-    }
-
-    // A map store of the test's own, for places the sample lacks; made on
-    // first use.
-    const std::shared_ptr<CBGeoDataManager>& scratch() {
-        if (!scratch_) {
-            scratch_ = CBGeoDataManager::create();
-            EXPECT_TRUE(
-                scratch_->addPersistentStoreCoordinatorWithPath(home_.file("scratch.sqlite")));
-        }
-        return scratch_;
-    }
-
-    std::shared_ptr<CBGeoObject> objectNamed(const std::string& name) {
-        NSFetchRequest request("object");
-        request.predicate = NSPredicate::predicateWithFormat("name == %@", {Value(name)});
-        request.fetchLimit = 1;
-        auto found = map_->managedObjectContext()->executeFetchRequest(request);
-        return found && !found->empty() ? std::dynamic_pointer_cast<CBGeoObject>(found->front())
-                                        : nullptr;
-    }
-    // The address row of a street and house number, linked to the street.
-    std::shared_ptr<CBGeoAddress> addressAt(const std::string& street, const std::string& number) {
-        NSFetchRequest request("address");
-        request.predicate = NSPredicate::predicateWithFormat("street == %@ AND houseNumber == %@",
-                                                             {Value(street), Value(number)});
-        request.fetchLimit = 1;
-        auto found = map_->managedObjectContext()->executeFetchRequest(request);
-        return found && !found->empty() ? std::dynamic_pointer_cast<CBGeoAddress>(found->front())
-                                        : nullptr;
-    }
-    std::shared_ptr<CBGeoSearchResult> resultNamed(const std::string& name) {
-        return CBGeoSearchResult::geoSearchResultWithObject(objectNamed(name));
+        PlaceStoreTest::TearDown();
     }
 
     // The screen pushed over a first screen, as the map screen pushes it,
@@ -148,11 +76,6 @@ class PlacesTest : public UIKitTest {
         return show([&](CBGeoObjectDetailVC& screen) { screen.setObject(result); });
     }
 
-    TemporaryFolder home_;
-    std::string storePath_;
-    std::shared_ptr<CBGeoDataManager> map_;
-    std::shared_ptr<CBGeoDataManager> scratch_;
-    std::shared_ptr<CBBookmarksManager> bookmarks_;
     std::shared_ptr<RecordingPlacesHost> host_;
     std::shared_ptr<UINavigationController> navigation_;
     std::shared_ptr<UIWindow> window_;

@@ -13,7 +13,7 @@
 #include "CoreData/NSPredicate.h"
 #include "UIKit/UIGraphics.h"
 #include "UIKit/UIImage.h"
-#include "places/CBTopTableFiles.h"
+#include "model/CBTopTableFiles.h"
 
 namespace {
 

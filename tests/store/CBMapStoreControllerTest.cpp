@@ -9,6 +9,7 @@
 #include "UIKit/UITabBarItem.h"
 #include "UIKit/UIWindow.h"
 #include "mapkit/CBAnnotationView.h"
+#include "model/CBWikipediaManager.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBMapStoreUpdater.h"
@@ -19,7 +20,6 @@
 #include "store/CBMapStoreDownloadViewController.h"
 #include "store/CBMapStoreMapAnnotation.h"
 #include "store/CBMapStoreWorldMapViewcontroller.h"
-#include "wikipedia/CBWikipediaManager.h"
 
 namespace {
 

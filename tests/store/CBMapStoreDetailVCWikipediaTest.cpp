@@ -8,6 +8,7 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UIProgressView.h"
 #include "UIKit/UIWindow.h"
+#include "model/CBWikipediaManager.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/CBUserMapStoreEngine.h"
@@ -15,7 +16,6 @@
 #include "packages/ZELDownloadManagerEngine.h"
 #include "store/CBMapStoreDetailVC.h"
 #include "widgets/ZELRoundedGradientButton.h"
-#include "wikipedia/CBWikipediaManager.h"
 
 namespace {
 

@@ -9,6 +9,7 @@
 #include "UIKit/UITableView.h"
 #include "UIKit/UITableViewCell.h"
 #include "UIKit/UIWindow.h"
+#include "model/CBWikipediaManager.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/ZELDownloadManagerEngine.h"
@@ -17,7 +18,6 @@
 #include "store/CBMapStoreController.h"
 #include "store/CBMapStoreDetailVC.h"
 #include "widgets/ZELToolTip.h"
-#include "wikipedia/CBWikipediaManager.h"
 
 namespace {
 

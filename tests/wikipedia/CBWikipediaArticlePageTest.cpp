@@ -4,8 +4,8 @@
 
 #include "Foundation/NSBundle.h"
 #include "mapkit/MapkitTestSupport.h"
+#include "model/CBWikipediaOfflineLinks.h"
 #include "wikipedia/CBWikipediaArticlePage.h"
-#include "wikipedia/CBWikipediaOfflineLinks.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "UIKit/UITableView.h"
 #include "UIKit/UIWindow.h"
 #include "ViewerTestSupport.h"
-#include "WikipediaTestSupport.h"
+#include "model/WikipediaTestSupport.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "places/CBGuideTabController.h"
 #include "wikipedia/CBWikipediaDownloadViewController.h"

@@ -20,12 +20,12 @@
 #include "UIKit/UIWebView.h"
 #include "UIKit/UIWindow.h"
 #include "mapkit/MapkitTestSupport.h"
+#include "model/CBWikipediaManager.h"
 #include "packages/ZELDownloadStatus.h"
 #include "platform/Foundation/RecordedLaunches.h"
 #include "platform/UIKit/UIKitTestSupport.h"
 #include "wikiguide/CBWikipediaArticle.h"
 #include "wikipedia/CBWikipediaHost.h"
-#include "wikipedia/CBWikipediaManager.h"
 #include "wikipedia/CBWikipediaViewer.h"
 
 // Stands in for the application delegate as the screens' host: notes what

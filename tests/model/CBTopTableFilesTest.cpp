@@ -1,4 +1,4 @@
-#include "places/CBTopTableFiles.h"
+#include "model/CBTopTableFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -12,15 +12,15 @@
 #include "CBGeoData/CBCoreDataManager.h"
 #include "UIKit/UIActionSheet.h"
 #include "foundation/ZELMulticastDelegate.h"
+#include "model/CBWikipediaManagerDelegate.h"
+#include "model/CBWikipediaPackageList.h"
+#include "model/CBWikipediaTitleIndex.h"
 #include "packages/CBUserMapStoreEngineDelegate.h"
 #include "packages/ZELDownloadInstaller.h"
 #include "packages/ZELDownloadManagerEngine.h"
 #include "packages/ZELDownloadManagerEngineDelegate.h"
 #include "packages/ZELDownloadStatus.h"
 #include "wikiguide/CBWikipediaArticle.h"
-#include "wikipedia/CBWikipediaManagerDelegate.h"
-#include "wikipedia/CBWikipediaPackageList.h"
-#include "wikipedia/CBWikipediaTitleIndex.h"
 
 class CBMapStoreEngine;
 class CBMapStoreInfoMap;

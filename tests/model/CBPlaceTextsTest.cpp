@@ -1,4 +1,4 @@
-#include "places/CBPlaceTexts.h"
+#include "model/CBPlaceTexts.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "places/CBCityGuideState.h"
+#include "model/CBCityGuideState.h"
 
 #include "Foundation/NSLog.h"
 #include "Foundation/NSUserDefaults.h"

@@ -1,4 +1,4 @@
-#include "wikipedia/CBWikipediaManager.h"
+#include "model/CBWikipediaManager.h"
 
 #include <filesystem>
 

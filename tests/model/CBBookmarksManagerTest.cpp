@@ -1,4 +1,4 @@
-#include "places/CBBookmarksManager.h"
+#include "model/CBBookmarksManager.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@
 #include "CoreData/NSPersistentStoreCoordinator.h"
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSDateFormatter.h"
-#include "PlacesFixture.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "model/PlaceStoreFixture.h"
 
 namespace {
 
@@ -35,7 +35,7 @@ struct DeletionRecorder : CBBookmarksManagerDelegate {
     std::vector<std::string> deleted;
 };
 
-class CBBookmarksManagerTest : public PlacesTest {
+class CBBookmarksManagerTest : public PlaceStoreTest {
   protected:
     // The bookmarks as a later start finds them on disk.
     std::shared_ptr<CBBookmarksManager> reopened(const std::string& identifier) {

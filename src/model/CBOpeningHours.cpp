@@ -1,4 +1,4 @@
-#include "places/CBOpeningHours.h"
+#include "model/CBOpeningHours.h"
 
 #include <array>
 #include <cctype>
@@ -8,7 +8,7 @@
 
 #include "CBGeoData/CBGeoTag.h"
 #include "Foundation/NSBundle.h"
-#include "places/CBPlaceTexts.h"
+#include "model/CBPlaceTexts.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "places/CBPlaceName.h"
+#include "model/CBPlaceName.h"
 
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoTag.h"

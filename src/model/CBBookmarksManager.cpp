@@ -1,4 +1,4 @@
-#include "places/CBBookmarksManager.h"
+#include "model/CBBookmarksManager.h"
 
 #include <filesystem>
 
@@ -18,9 +18,9 @@
 #include "Foundation/NSLog.h"
 #include "Foundation/NSValueTransformer.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "model/CBPlaceTexts.h"
 #include "packages/CBDamagedStore.h"
 #include "packages/CBMapStoreIdentifier.h"
-#include "places/CBPlaceTexts.h"
 
 namespace {
 

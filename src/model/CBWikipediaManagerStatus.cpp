@@ -1,7 +1,7 @@
 // The Wikipedia manager's answer to what the download of a map's package is
 // at, and its delegates that hear it change.
+#include "model/CBWikipediaManager.h"
 #include "packages/ZELDownloadManagerDownload.h"
-#include "wikipedia/CBWikipediaManager.h"
 
 void CBWikipediaManager::addDelegate(const std::shared_ptr<CBWikipediaManagerDelegate>& delegate) {
     delegates_.add(delegate);

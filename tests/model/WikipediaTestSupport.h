@@ -7,10 +7,10 @@
 
 #include "PackagesTestSupport.h"
 #include "UIKit/UIView.h"
+#include "model/CBWikipediaManager.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBMapStoreURLManager.h"
-#include "wikipedia/CBWikipediaManager.h"
 
 // The first view of the type in the tree, depth first.
 template <class T>

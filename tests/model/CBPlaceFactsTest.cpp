@@ -1,20 +1,20 @@
 // What the place and line screens make of the map data's tags: opening
 // hours in words, labelled facts, machine keys left out, line titles and
 // each stop of a line once.
-#include "places/CBPlaceFacts.h"
+#include "model/CBPlaceFacts.h"
 
 #include <gtest/gtest.h>
 
 #include "CBGeoData/CBGeoObject+GuideAdditions.h"
 #include "CBGeoData/CBGeoRelation.h"
 #include "CBGeoData/CBGeoTag.h"
-#include "PlacesFixture.h"
-#include "places/CBLineTitle.h"
-#include "places/CBOpeningHours.h"
+#include "model/CBLineTitle.h"
+#include "model/CBOpeningHours.h"
+#include "model/PlaceStoreFixture.h"
 
 namespace {
 
-class CBPlaceFactsTest : public PlacesTest {
+class CBPlaceFactsTest : public PlaceStoreTest {
   protected:
     // Each shown tag of a place of the sample city as "label: value".
     std::vector<std::string> factsOf(const std::string& name) {

@@ -6,7 +6,7 @@
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
-#include "WikipediaTestSupport.h"
+#include "model/WikipediaTestSupport.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "places/CBCityGuide.h"
+#include "model/CBCityGuide.h"
 
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoTag.h"

@@ -1,4 +1,4 @@
-#include "places/CBPlaceFacts.h"
+#include "model/CBPlaceFacts.h"
 
 #include <algorithm>
 #include <array>
@@ -7,8 +7,8 @@
 
 #include "CBGeoData/CBGeoTag.h"
 #include "Foundation/NSBundle.h"
-#include "places/CBOpeningHours.h"
-#include "places/CBPlaceTexts.h"
+#include "model/CBOpeningHours.h"
+#include "model/CBPlaceTexts.h"
 
 namespace {
 

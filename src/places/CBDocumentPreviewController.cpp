@@ -1,4 +1,4 @@
-#include "packages/CBDocumentPreviewController.h"
+#include "places/CBDocumentPreviewController.h"
 
 #include <fstream>
 #include <iterator>

@@ -1,4 +1,4 @@
-#include "wikipedia/CBWikipediaTitleIndex.h"
+#include "model/CBWikipediaTitleIndex.h"
 
 #include "CoreData/NSFetchRequest.h"
 #include "wikiguide/CBWikipediaArticle.h"

@@ -1,4 +1,4 @@
-#include "places/CBTopTableEndpoints.h"
+#include "model/CBTopTableEndpoints.h"
 
 #include <algorithm>
 #include <cctype>

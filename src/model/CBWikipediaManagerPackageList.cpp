@@ -1,6 +1,7 @@
 // What the map store's list of packages says of each map's Wikipedia
 // package, and asking for it: the guide offers its Wikipedia tab by it, and
 // the download screen tells a list that could not be had.
+#include "model/CBWikipediaManager.h"
 #include "packages/CBMapStoreCountry.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreFederalRegion.h"
@@ -9,7 +10,6 @@
 #include "packages/CBMapStoreInfoStore.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBMapStoreURLManager.h"
-#include "wikipedia/CBWikipediaManager.h"
 
 CBWikipediaPackageList CBWikipediaManager::packageListForMapIdentifier(
     const std::string& identifier) {

@@ -7,6 +7,7 @@
 #include "Foundation/NSUserDefaults.h"
 #include "UIKit/UIActionSheet.h"
 #include "UIKit/UIAlertView.h"
+#include "model/CBWikipediaManager.h"
 #include "packages/CBMapStoreCountry.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreFederalRegion.h"
@@ -15,8 +16,7 @@
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/ZELDownloadManagerDownload.h"
 #include "packages/ZELStagedInstall.h"
-#include "widgets/CBRetryAlert.h"
-#include "wikipedia/CBWikipediaManager.h"
+#include "uiadditions/CBRetryAlert.h"
 
 namespace fs = std::filesystem;
 

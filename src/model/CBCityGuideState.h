@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "places/CBCityGuide.h"
+#include "model/CBCityGuide.h"
 
 // Where the user was in the city guide, kept in the user defaults so that
 // the guide opens there again: the section of the dial, the place list over

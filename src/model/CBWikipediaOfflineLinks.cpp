@@ -1,4 +1,4 @@
-#include "wikipedia/CBWikipediaOfflineLinks.h"
+#include "model/CBWikipediaOfflineLinks.h"
 
 #include "Net/NSURL.h"
 

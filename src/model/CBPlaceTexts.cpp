@@ -1,4 +1,4 @@
-#include "places/CBPlaceTexts.h"
+#include "model/CBPlaceTexts.h"
 
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>

@@ -1,4 +1,4 @@
-#include "places/CBLineTitle.h"
+#include "model/CBLineTitle.h"
 
 #include <cctype>
 #include <map>
@@ -6,7 +6,7 @@
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoRelation.h"
 #include "Foundation/NSBundle.h"
-#include "places/CBPlaceTexts.h"
+#include "model/CBPlaceTexts.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "widgets/CBRetryAlert.h"
+#include "uiadditions/CBRetryAlert.h"
 
 #include "Foundation/NSBundle.h"
 

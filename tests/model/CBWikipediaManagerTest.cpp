@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "TestZip.h"
-#include "WikipediaTestSupport.h"
+#include "model/WikipediaTestSupport.h"
 #include "packages/ZELDownloadManagerDownload.h"
 #include "wikiguide/ZELWikiGuideLoader.h"
 
