@@ -166,21 +166,21 @@ void BM_PrefillNeubrandenburg(benchmark::State& state) {
     std::atomic<long> rendered = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        CBMapTileCachePrefill::clearDiskCacheForStoreIdentifierSync(*map, "neubrandenburg");
+        CBMapTileCachePrefill::clearDiskCacheForStoreIdentifierSync(*map->displayManager(),
+                                                                    "neubrandenburg");
         state.ResumeTiming();
         std::atomic<int> finished = 0;
         const double west = box->SW().longitude, width = box->longitudeSpan() / runs;
         for (int strip = 0; strip < runs; ++strip) {
             const CBBoundingBox part({box->NE().latitude, west + width * (strip + 1)},
                                      {box->SW().latitude, west + width * strip});
-            CBMapTileCachePrefill::
-                populateCacheForBoundingBoxAndZoomlevelRangeWithProgressBlockAndCompletionBlock(
-                    map, part, 10, 4,
-                    [&](float, bool done) {
-                        rendered += done ? 0 : 1;
-                        return false;
-                    },
-                    [&] { ++finished; }, callbacks);
+            CBMapTileCachePrefill::populateCacheOfRendererForBoundingBoxAndZoomlevelRange(
+                map->displayManager(), map->vectorDataSourceLayer(), part, 10, 4,
+                [&](float, bool done) {
+                    rendered += done ? 0 : 1;
+                    return false;
+                },
+                [&] { ++finished; }, callbacks);
         }
         while (finished < runs)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));

@@ -2,12 +2,17 @@
 
 #include "UIKit/UIScreen.h"
 #include "mapkit/CBMapTileCachePrefill.h"
+#include "mapkit/CBOpenMap.h"
 #include "packages/CBMapStoreMap.h"
 
 CBUserMapStoreEngine::DeletedMapStep CBDeletedMapTilesStep() {
     return [](const std::string& identifier) {
         CBMapTileCachePrefill::removeTilesOfDeletedStore(identifier);
     };
+}
+
+CBUserMapStoreEngine::ReleaseMapStep CBReleaseOpenMapStep() {
+    return [](const std::string& identifier) { CBOpenMap::invalidateStoreIdentifier(identifier); };
 }
 
 CBUserMapStoreEngine::PostInstallStep CBInstalledMapPrefillStep() {

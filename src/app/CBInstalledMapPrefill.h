@@ -13,3 +13,8 @@ CBUserMapStoreEngine::PostInstallStep CBInstalledMapPrefillStep();
 // The registry's step after a map is deleted: its rendered tiles leave the
 // tile cache, files and index alike.
 CBUserMapStoreEngine::DeletedMapStep CBDeletedMapTilesStep();
+
+// The registry's step before a map's files are deleted or replaced: the map
+// is closed where it is open; the views showing it open the new files or
+// show none.
+CBUserMapStoreEngine::ReleaseMapStep CBReleaseOpenMapStep();

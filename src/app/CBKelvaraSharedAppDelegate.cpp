@@ -27,6 +27,7 @@
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
 #include "model/CBBookmarksManager.h"
+#include "model/CBCurrentMap.h"
 #include "model/CBWikipediaManager.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
@@ -83,10 +84,9 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
 
     setAsideDamagedCurrentMap();
     const std::string fallback = options_.mapPath.value_or(options_.sampleStorePath);
-    mapViewController_ = std::make_shared<CBMapViewController>(
-        options_.mapPath ? nullptr : userMapStoreEngine_, fallback);
-    bookmarksManager_ = CBBookmarksManager::create();
-    mapViewController_->setBookmarksManager(bookmarksManager_);
+    const auto registry = options_.mapPath ? nullptr : userMapStoreEngine_;
+    currentMap_ = CBCurrentMap::create(registry, CBBookmarksManager::create(), wikipediaManager_);
+    mapViewController_ = std::make_shared<CBMapViewController>(registry, fallback, currentMap_);
     const auto wikipedia = wikipediaServices();
     mapViewController_->setWikipediaServices(wikipedia);
     rootViewController_ = std::make_shared<CBRootViewController>(
@@ -176,6 +176,7 @@ void CBKelvaraSharedAppDelegate::createServices() {
         CBUserMapStoreEngine::createWithDownloadManager(downloadManager_, catalogue_);
     userMapStoreEngine_->setPostInstallStep(CBInstalledMapPrefillStep());
     userMapStoreEngine_->setDeletedMapStep(CBDeletedMapTilesStep());
+    userMapStoreEngine_->setReleaseMapStep(CBReleaseOpenMapStep());
     // The Wikipedia manager follows the current map and installs its own
     // packages; it repairs its queue entries before the registry does.
     wikipediaManager_ = CBWikipediaManager::create(downloadManager_, catalogue_);

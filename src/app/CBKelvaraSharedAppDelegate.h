@@ -8,7 +8,7 @@
 #include "wikipedia/CBWikipediaHost.h"
 #include "wikipedia/CBWikipediaServices.h"
 
-class CBBookmarksManager;
+class CBCurrentMap;
 class CBFirstDownloadNotice;
 class CBMapInstalledNotification;
 class CBLinkedStoreMapOffer;
@@ -48,10 +48,10 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
     const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const {
         return wikipediaManager_;
     }
-    // The bookmarks of the map shown, one store per map.
-    const std::shared_ptr<CBBookmarksManager>& bookmarksManager() const {
-        return bookmarksManager_;
-    }
+    // The map shown and what belongs to it (its bookmarks, restaurant guide
+    // and Wikipedia): the one the application has, following the registry's
+    // current map.
+    const std::shared_ptr<CBCurrentMap>& currentMap() const { return currentMap_; }
     // What the screens that open Wikipedia screens hand them; the host is
     // the application's delegate.
     CBWikipediaServices wikipediaServices() const;
@@ -118,7 +118,7 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
     std::shared_ptr<CBMapStoreEngine> catalogue_;
     std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine_;
     std::shared_ptr<CBWikipediaManager> wikipediaManager_;
-    std::shared_ptr<CBBookmarksManager> bookmarksManager_;
+    std::shared_ptr<CBCurrentMap> currentMap_;
     std::shared_ptr<CBMapViewController> mapViewController_;
     std::shared_ptr<CBRootViewController> rootViewController_;
     std::shared_ptr<NSNotificationObserver> unitsObserver_;

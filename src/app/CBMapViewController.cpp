@@ -35,7 +35,7 @@
 #include "foundation/NSUserDefaults+CrashInformation.h"
 #include "location/CBLocationManager.h"
 #include "mapkit/CBMapScrollView.h"
-#include "model/CBTopTableFiles.h"
+#include "mapkit/CBOpenMap.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "places/CBGuideDialVC.h"
@@ -56,19 +56,13 @@ constexpr CGFloat kOrnamentPreloadInset = 150;
 
 }  // namespace
 
-std::optional<std::string> CBMapViewController::installedStorePath(const Map& map) {
-    if (!map || map->isDownloading())
-        return std::nullopt;
-    auto path = map->filePath();
-    std::error_code error;
-    if (!path || !std::filesystem::is_regular_file(*path, error))
-        return std::nullopt;
-    return path;
-}
-
 CBMapViewController::CBMapViewController(std::shared_ptr<CBUserMapStoreEngine> registry,
-                                         std::string fallbackStorePath)
-    : registry_(std::move(registry)), fallbackStorePath_(std::move(fallbackStorePath)) {}
+                                         std::string fallbackStorePath,
+                                         std::shared_ptr<CBCurrentMap> currentMap)
+    : registry_(std::move(registry)),
+      fallbackStorePath_(std::move(fallbackStorePath)),
+      currentMap_(currentMap ? std::move(currentMap)
+                             : CBCurrentMap::create(registry_, nullptr, nullptr)) {}
 
 // The shared location service does not run on for a screen that has gone.
 CBMapViewController::~CBMapViewController() {
@@ -129,8 +123,9 @@ void CBMapViewController::viewDidLoad() {
     mapView_->setAllowsRotation(true);
     if (registry_)
         registry_->addDelegate(self);
-    if (bookmarksManager_)
-        bookmarksManager_->setBookmarkDelegate(self);
+    currentMap_->addObserver(self);
+    if (auto bookmarks = currentMap_->bookmarks())
+        bookmarks->setBookmarkDelegate(self);
     openCurrentMap();
     restoreAnnotations();
     // The position shows as soon as a fix arrives; the position button then
@@ -188,13 +183,13 @@ void CBMapViewController::setMapFrameKeepingCentre(const CGRect& frame) {
 
 void CBMapViewController::openCurrentMap() {
     if (registry_) {
-        if (auto path = installedStorePath(registry_->currentMap());
+        if (auto path = CBCurrentMap::installedStorePath(registry_->currentMap());
             path && openMapWithStorePath(*path))
             return;
         // A current map whose folder went, or none: until the shelf exists
         // the first installed map stands in for it.
         for (const auto& candidate : registry_->mapsSortedByName()) {
-            auto path = installedStorePath(candidate);
+            auto path = CBCurrentMap::installedStorePath(candidate);
             if (path && openMapWithStorePath(*path)) {
                 registry_->setCurrentMap(candidate);
                 return;
@@ -211,15 +206,13 @@ bool CBMapViewController::openMapWithStorePath(const std::string& path) {
         CBMapScrollView::mapStorePathFromPathes({path}));
     displayModes_->mapDidChange();
     updateDisplayModeLabel();
-    if (!mapView_->setMapWithStorePathAndBoundingBox(path, nullptr)) {
+    // The map opens once for every screen through the table of open maps.
+    auto map = CBOpenMap::openStorePath(path);
+    if (!mapView_->setOpenMap(map)) {
         NSLogWithLevel(NSLogLevel::Error, "Kelvara: cannot open the map package %s", path.c_str());
         return false;
     }
-    openedStorePath_ = path;
-    openBookmarksForStorePath(path);
-    // The package's restaurant guide, when it has one, beside the map.
-    if (auto manager = mapView_->dataManager())
-        CBTopTableOpenGuideForMapStorePath(*manager, path);
+    tellBookmarksState(currentMap_->showOpenMap(std::move(map)));
     mainCity_.clear();
     if (auto manager = mapView_->dataManager())
         if (auto city = manager->currentCity())
@@ -256,8 +249,8 @@ void CBMapViewController::userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, 
     CBGuideDialVC::resetPersistency();
     if (!isViewLoaded())
         return;
-    auto path = installedStorePath(map);
-    if (!path || *path == openedStorePath_)
+    auto path = CBCurrentMap::installedStorePath(map);
+    if (!path || *path == shownStorePath())
         return;
     const std::optional<CBKelvaraLink> link = std::exchange(linkOnStandIn_, std::nullopt);
     if (openMapWithStorePath(*path) && link && holdsCoordinate(link->coordinate))
@@ -266,7 +259,8 @@ void CBMapViewController::userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, 
 
 // The first map installed (the sample on an empty home) becomes current.
 void CBMapViewController::userMapStoreAddedMap(CBUserMapStoreEngine& registry, const Map& map) {
-    if (installedStorePath(map) && !installedStorePath(registry.currentMap()))
+    if (CBCurrentMap::installedStorePath(map) &&
+        !CBCurrentMap::installedStorePath(registry.currentMap()))
         registry.setCurrentMap(map);
     else
         reloadNearbyMaps();
@@ -359,7 +353,7 @@ void CBMapViewController::tableViewDidSelectRowAtIndexPath(UITableView&, const N
 // Beside the geo store on show: <Documents>/maps/<id>/toptable/images for an
 // installed map.
 std::string CBMapViewController::basePathForTTImages() const {
-    return CBTopTableImagesPathForMapStorePath(openedStorePath_);
+    return currentMap_->restaurantGuideImagesPath();
 }
 
 void CBMapViewController::dismissPopoverAnimated(bool animated) {
@@ -372,8 +366,8 @@ void CBMapViewController::dismissPopoverAnimated(bool animated) {
 void CBMapViewController::showSettings() {
     // The licence ships in the map package's folder beside its geo store.
     std::optional<std::string> licence;
-    if (!openedStorePath_.empty())
-        licence = (std::filesystem::path(openedStorePath_).parent_path() / "LICENSE.txt").string();
+    if (const auto& shown = currentMap_->storePath())
+        licence = (std::filesystem::path(*shown).parent_path() / "LICENSE.txt").string();
     auto settings = CBSettingsVC::settingsController(licence);
     // On the pad the settings float over the map instead of covering it.
     if (UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad)
@@ -412,6 +406,6 @@ void CBMapViewController::applicationDidMoveToBackground() {
     if (isViewLoaded())
         saveAnnotations();
     // A deletion waits a moment before it is saved; quitting must not lose it.
-    if (bookmarksManager_)
-        bookmarksManager_->saveChanges();
+    if (auto bookmarks = currentMap_->bookmarks())
+        bookmarks->saveChanges();
 }

@@ -19,6 +19,7 @@
 #include "mapkit/CBAnnotation.h"
 #include "mapkit/CBMapScrollViewDelegate.h"
 #include "model/CBBookmarksManager.h"
+#include "model/CBCurrentMap.h"
 #include "packages/CBUserMapStoreEngineDelegate.h"
 #include "places/CBPlacesHost.h"
 #include "widgets/CBAnnotationsPresenter.h"
@@ -54,6 +55,7 @@ class CBMapViewController : public UIViewController,
                             public CBPlacesHost,
                             public CBAnnotationsPresenter,
                             public CBBookmarksManagerDelegate,
+                            public CBCurrentMapObserver,
                             public CBUserMapStoreEngineDelegate,
                             public CBMapScrollViewDelegate,
                             public CBLocationManagerDelegate,
@@ -62,8 +64,11 @@ class CBMapViewController : public UIViewController,
                             public UITableViewDelegate {
   public:
     // `fallbackStorePath`: the map shown when the registry has no current map.
+    // `currentMap`: the application's one map being shown, with its bookmark
+    // store; without one the screen keeps its own, without bookmarks.
     CBMapViewController(std::shared_ptr<CBUserMapStoreEngine> registry,
-                        std::string fallbackStorePath);
+                        std::string fallbackStorePath,
+                        std::shared_ptr<CBCurrentMap> currentMap = nullptr);
     ~CBMapViewController() override;
 
     const std::shared_ptr<CBMapScrollView>& mapView() const { return mapView_; }
@@ -87,21 +92,17 @@ class CBMapViewController : public UIViewController,
         const std::optional<NSManagedObjectID>& addressID, bool isBookmark) override;
     const std::shared_ptr<UIPopoverController>& activePopover() const { return popover_; }
 
-    // The bookmarks of the map shown: the map screen opens the store of each
-    // map it shows. Given before the view loads.
-    void setBookmarksManager(std::shared_ptr<CBBookmarksManager> manager) {
-        bookmarksManager_ = std::move(manager);
+    // The map shown and what belongs to it: the screens over the map read it here.
+    const std::shared_ptr<CBCurrentMap>& currentMap() const { return currentMap_; }
+    // The bookmarks of the map shown: the current map opens the store of each
+    // map the screen shows.
+    std::shared_ptr<CBBookmarksManager> bookmarksManager() override {
+        return currentMap_->bookmarks();
     }
-    std::shared_ptr<CBBookmarksManager> bookmarksManager() override { return bookmarksManager_; }
     // What the Wikipedia screens opened from the map (the guide's tab, an
     // article's page) are handed. Given before the view loads.
     void setWikipediaServices(CBWikipediaServices services) {
         wikipediaServices_ = std::move(services);
-    }
-    // The identifier the bookmarks of the map shown are kept under; nullopt
-    // while no map is open.
-    const std::optional<std::string>& bookmarksMapIdentifier() const {
-        return bookmarksMapIdentifier_;
     }
     std::optional<std::string> currentMapStorePath() override;
     std::optional<std::string> currentStylePlistPath() override;
@@ -115,6 +116,9 @@ class CBMapViewController : public UIViewController,
     std::shared_ptr<CBGeoObjectDetailVC> placeScreen() const;
     void bookmarkManagerWillDeleteBookmark(CBBookmarksManager& manager,
                                            const std::shared_ptr<CBGeoSearchResult>&) override;
+    // A map deleted while shown: its screens close.
+    void currentMapDidChange(CBCurrentMap&) override {}
+    void currentMapDidClose(CBCurrentMap&, const std::string&) override;
 
     // The city guide of the map shown, over the map screen
     // (CBMapViewController+Guide.cpp).
@@ -215,9 +219,8 @@ class CBMapViewController : public UIViewController,
     void setShelfAction(std::function<void()> action) { shelfAction_ = std::move(action); }
 
   private:
-    // The geo store of an installed map; nullopt while its package still
-    // loads or when its file is gone.
-    static std::optional<std::string> installedStorePath(const Map& map);
+    // The geo store on show; empty without a map.
+    std::string shownStorePath() const { return currentMap_->storePath().value_or(""); }
     bool openMapWithStorePath(const std::string& path);
     void openCurrentMap();
     void showCoordinateAtZoomLevel(CLLocationCoordinate2D coordinate, int level);
@@ -256,7 +259,8 @@ class CBMapViewController : public UIViewController,
     // The frame and switchers beyond the map's edges (CBMapViewControllerOrnaments.cpp).
     void reloadNearbyMaps();
     // Place screens and bookmarks (CBMapViewControllerDetails.cpp).
-    void openBookmarksForStorePath(const std::string& path);
+    // Says what became of the bookmark store the current map opened.
+    void tellBookmarksState(std::optional<CBBookmarksManager::StoreState> state);
     void presentPlaceScreen(const std::shared_ptr<CBGeoObjectDetailVC>& screen,
                             const std::shared_ptr<UIView>& anchor);
     // Closes what covers the map: popover, presented screen, pushed screens.
@@ -271,6 +275,7 @@ class CBMapViewController : public UIViewController,
 
     std::shared_ptr<CBUserMapStoreEngine> registry_;
     std::string fallbackStorePath_;
+    std::shared_ptr<CBCurrentMap> currentMap_;
     // The map's own area under the search bar: it clips the larger square
     // the map becomes while it turns with the heading.
     std::shared_ptr<UIView> mapArea_;
@@ -299,13 +304,9 @@ class CBMapViewController : public UIViewController,
     std::string mainCity_;
     // The cities, towns and villages of the map on show.
     CBMapSettlements settlements_;
-    // The geo store on show.
-    std::string openedStorePath_;
     // A link opened on the stand-in city of an empty home: the map that
     // replaces it once installed opens at the link's place too.
     std::optional<CBKelvaraLink> linkOnStandIn_;
     std::function<void()> shelfAction_;
-    std::shared_ptr<CBBookmarksManager> bookmarksManager_;
-    std::optional<std::string> bookmarksMapIdentifier_;
     CBWikipediaServices wikipediaServices_;
 };

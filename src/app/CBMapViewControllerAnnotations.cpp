@@ -62,7 +62,7 @@ void CBMapViewController::restoreAnnotations() {
     std::vector<CBAnnotationRef> pins;
     for (const auto& entry : annotationsStore_.entriesForMap(map)) {
         auto manager = entry.isBookmark
-                           ? std::static_pointer_cast<CBGeoDataManager>(bookmarksManager_)
+                           ? std::static_pointer_cast<CBGeoDataManager>(currentMap_->bookmarks())
                            : mapView_->dataManager();
         if (auto object = objectForURI<CBGeoObject>(manager.get(), entry.objectURI)) {
             auto result = CBGeoSearchResult::geoSearchResultWithObjectAndAddress(

@@ -39,34 +39,28 @@ bool isPad() {
 
 }  // namespace
 
-// The bookmarks of a map are kept under its identifier: the installed
-// map's, or for a store shown from elsewhere (the sample, a --map file) the
-// name of its file, which is the identifier it has once installed.
-void CBMapViewController::openBookmarksForStorePath(const std::string& path) {
-    if (!bookmarksManager_)
+// A store that could not be read, or was set aside, is said once.
+void CBMapViewController::tellBookmarksState(std::optional<CBBookmarksManager::StoreState> state) {
+    if (!state)
         return;
-    std::optional<std::string> identifier;
-    if (auto map = registry_ ? registry_->currentMap() : nullptr; map && map->filePath() == path)
-        identifier = map->identifier();
-    else if (!path.empty())
-        identifier = std::filesystem::path(path).stem().string();
-    if (identifier == bookmarksMapIdentifier_ &&
-        bookmarksManager_->storeState() == CBBookmarksManager::StoreState::Open)
-        return;
-    bookmarksMapIdentifier_ = identifier;
-    if (bookmarksManager_->setupForMapWithIdentifier(identifier) ==
-        CBBookmarksManager::StoreState::Unreadable)
+    if (*state == CBBookmarksManager::StoreState::Unreadable)
         showMessage(NSLocalizedString("BookmarksUnreadableTitle"),
                     NSLocalizedString("BookmarksUnreadableMessage"));
-    else if (bookmarksManager_->takeSetAsideStorePath())
+    else if (currentMap_->bookmarks()->takeSetAsideStorePath())
         showMessage(NSLocalizedString("BookmarksSetAsideTitle"),
                     NSLocalizedString("BookmarksSetAsideMessage"));
 }
 
+// The screens over a deleted map go with it and the map view lets it go
+// before its files do.
+void CBMapViewController::currentMapDidClose(CBCurrentMap&, const std::string&) {
+    closeScreensOverMap();
+    mapView_->setOpenMap(nullptr);
+    reloadNearbyMaps();
+}
+
 std::optional<std::string> CBMapViewController::currentMapStorePath() {
-    if (openedStorePath_.empty())
-        return std::nullopt;
-    return openedStorePath_;
+    return currentMap_->storePath();
 }
 
 std::optional<std::string> CBMapViewController::currentStylePlistPath() {
@@ -74,20 +68,15 @@ std::optional<std::string> CBMapViewController::currentStylePlistPath() {
 }
 
 std::optional<std::string> CBMapViewController::currentMapTitle() {
-    if (auto map = registry_ ? registry_->currentMap() : nullptr;
-        map && map->filePath() == openedStorePath_)
-        return map->shortTitle();
+    if (auto title = currentMap_->title())
+        return title;
     if (mainCity_.empty())
         return std::nullopt;
     return mainCity_;
 }
 
 std::optional<std::string> CBMapViewController::currentMapCountry() {
-    auto map = registry_ ? registry_->currentMap() : nullptr;
-    auto country = map && map->filePath() == openedStorePath_ ? map->country() : nullptr;
-    if (!country)
-        return std::nullopt;
-    return country->localName();
+    return currentMap_->country();
 }
 
 // Places of the map data and of the user: not the stops a transport mode

@@ -13,11 +13,11 @@ void CBMapViewController::reloadNearbyMaps() {
     auto box = mapView_->mapBoundingBox();
     if (registry_ && box) {
         auto shown = registry_->currentMap();
-        const bool currentIsShown = shown && shown->filePath() == openedStorePath_;
+        const bool currentIsShown = shown && shown->filePath() == shownStorePath();
         // Only maps that can open at once are offered.
         std::vector<Map> openable;
         for (const auto& map : registry_->mapsSortedByName())
-            if (installedStorePath(map))
+            if (CBCurrentMap::installedStorePath(map))
                 openable.push_back(map);
         nearbyMaps_ = CBNearbyMapInfo::nearbyMapInfos(
             box->centerCoordinate(), openable, currentIsShown ? shown->identifier() : std::nullopt);

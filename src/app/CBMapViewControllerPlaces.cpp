@@ -30,7 +30,7 @@ void CBMapViewController::showAnnotationForGeoObjectWithObjectIDAndAddressWithOb
     removePlaceAnnotations();
     // A bookmark's object lives in the bookmark store of the map shown.
     std::shared_ptr<CBGeoDataManager> manager =
-        isBookmark ? std::static_pointer_cast<CBGeoDataManager>(bookmarksManager_)
+        isBookmark ? std::static_pointer_cast<CBGeoDataManager>(currentMap_->bookmarks())
                    : mapView_->dataManager();
     auto context = manager ? manager->managedObjectContext() : nullptr;
     auto object =
@@ -134,7 +134,7 @@ std::vector<std::string> CBMapViewController::objectAnnotationIdentifiers() cons
 
 bool CBMapViewController::holdsCoordinate(CLLocationCoordinate2D coordinate) const {
     auto map = registry_ ? registry_->mapIncludingCoordinate(coordinate) : nullptr;
-    if (installedStorePath(map))
+    if (CBCurrentMap::installedStorePath(map))
         return true;
     auto box = mapView_->mapBoundingBox();
     return hasMap() && box && box->includesCoordinate(coordinate);
@@ -149,10 +149,10 @@ bool CBMapViewController::openLink(const CBKelvaraLink& link) {
     // The link opens on the map: the screens over it close before it switches.
     closeScreensOverMap();
     auto map = registry_ ? registry_->mapIncludingCoordinate(link.coordinate) : nullptr;
-    if (auto path = installedStorePath(map)) {
+    if (auto path = CBCurrentMap::installedStorePath(map)) {
         if (registry_->currentMapIdentifier() != map->identifier())
             registry_->setCurrentMap(map);
-        if (openedStorePath_ != *path)
+        if (shownStorePath() != *path)
             openMapWithStorePath(*path);
     }
     if (link.zoomLevel && (*link.zoomLevel < mapView_->minimumZoomLevel() ||
@@ -176,7 +176,7 @@ bool CBMapViewController::openLink(const CBKelvaraLink& link) {
     showCoordinateAtZoomLevel(link.coordinate,
                               link.zoomLevel.value_or(mapView_->nativeZoomLevel()));
     linkOnStandIn_.reset();
-    if (registry_ && openedStorePath_ == fallbackStorePath_)
+    if (registry_ && shownStorePath() == fallbackStorePath_)
         linkOnStandIn_ = link;
     return true;
 }

@@ -152,6 +152,22 @@ bool CBDiskTileCache::onIndexQueue() const {
     return dbQueue_->isCurrent();
 }
 
+std::shared_ptr<CBDiskTileCache> CBDiskTileCache::sharedCache() {
+    static std::mutex mutex;
+    static std::weak_ptr<CBDiskTileCache> shared;
+    static std::string sharedLocation;
+    // A cache made before the directory or index moved is not this one.
+    const std::string location = mainCacheDirectory() + "\n" + sqliteFilePath();
+    std::lock_guard lock(mutex);
+    auto cache = shared.lock();
+    if (!cache || sharedLocation != location) {
+        cache = std::make_shared<CBDiskTileCache>();
+        shared = cache;
+        sharedLocation = location;
+    }
+    return cache;
+}
+
 std::shared_ptr<NSTimer> CBDiskTileCache::scheduledSaveTimerForCache(
     const std::shared_ptr<CBDiskTileCache>& cache, double interval) {
     return NSTimer::scheduledTimerWithTimeInterval(

@@ -48,6 +48,11 @@ class CBDiskTileCache : public CBCoreDataManager {
     CBDiskTileCache();
     ~CBDiskTileCache() override;
 
+    // The process's cache over the current directory and index, one object
+    // while anyone holds it: every renderer and open map records into the
+    // same index instead of opening it again. Any thread.
+    static std::shared_ptr<CBDiskTileCache> sharedCache();
+
     // A repeating timer on the main run loop that flushes the cache's index;
     // it holds the cache until invalidated.
     static std::shared_ptr<NSTimer> scheduledSaveTimerForCache(

@@ -38,7 +38,7 @@ void assertBoth(const std::shared_ptr<CBGeoDataSource>& source,
 
 CBGeoDisplayManager::CBGeoDisplayManager(std::optional<CGFloat> screenScale)
     : screenScale_(screenScale ? *screenScale : UIScreen::mainScreen()->scale()) {
-    diskCache_ = std::make_shared<CBDiskTileCache>();
+    diskCache_ = CBDiskTileCache::sharedCache();
     saveTimer_ = CBDiskTileCache::scheduledSaveTimerForCache(diskCache_);
     if (auto path = CBGeoStyleSheet::defaultStylePlistPath())
         changeStyleToStylePlist(*path);
@@ -96,7 +96,7 @@ bool CBGeoDisplayManager::changeStyleToStylePlist(const std::string& path) {
     std::lock_guard lock(styleLock_);
     if (currentStylePlistPath_ == path)
         return false;
-    styleSheet_ = std::make_shared<CBGeoStyleSheet>(path, screenScale_);
+    styleSheet_ = CBGeoStyleSheet::sharedStyleSheetForPlistPathAtScale(path, screenScale_);
     currentStylePlistPath_ = path;
     styleIdentifier_ = std::filesystem::path(path).stem().string();
     styleSheetForThreadDict_.clear();

@@ -25,8 +25,8 @@ class NSTimer;
 
 // The renderer of one map: owns the master style sheet and hands every
 // drawing thread its own copy, keeps the ordered data sources and overlay
-// data sources that draw each tile, owns the disk tile cache and the timer
-// that flushes its index, and knows what it draws: the projector of the
+// data sources that draw each tile, shares the process's disk tile cache
+// and owns a timer that flushes its index, and knows what it draws: the projector of the
 // laid-out map, the store (identifier and geo data) and the screen's scale.
 // From these it gathers one request per tile, which its data sources draw
 // from; it needs no view, so a map view, the tile-cache pre-fill and tools
@@ -41,8 +41,8 @@ class CBGeoDisplayManager {
     using ElementsByStyle = std::map<int64_t, std::vector<std::shared_ptr<CBGeoElement>>>;
     using DataSourceList = std::vector<std::shared_ptr<CBGeoDataSource>>;
 
-    // Creates the disk cache with its 30 s save timer on the current run loop
-    // and loads the default style ("mapStyle/defaultMapStyle.plist" in
+    // Takes the process's disk cache with a 30 s save timer on the current
+    // run loop and the shared parse of the default style ("mapStyle/defaultMapStyle.plist" in
     // Quillmere.bundle). Tiles are for a screen of screenScale pixels per
     // point (nullopt: the main screen's, read here, on the main thread).
     explicit CBGeoDisplayManager(std::optional<CGFloat> screenScale = std::nullopt);

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
+#include <mutex>
 
 #include "CBGeoData/CBGeoElement.h"
 #include "Foundation/NSBundle.h"
@@ -114,6 +116,21 @@ CBGeoStyleSheet::CBGeoStyleSheet(const CBGeoStyleSheet* sheet) {
 std::shared_ptr<CBGeoStyleSheet> CBGeoStyleSheet::createWithStyleSheet(
     const std::shared_ptr<CBGeoStyleSheet>& sheet) {
     return std::shared_ptr<CBGeoStyleSheet>(new CBGeoStyleSheet(sheet.get()));
+}
+
+std::shared_ptr<CBGeoStyleSheet> CBGeoStyleSheet::sharedStyleSheetForPlistPathAtScale(
+    const std::string& path, CGFloat screenScale) {
+    static std::mutex mutex;
+    static std::map<std::pair<std::string, CGFloat>, std::weak_ptr<CBGeoStyleSheet>> sheets;
+    std::lock_guard lock(mutex);
+    std::erase_if(sheets, [](const auto& entry) { return entry.second.expired(); });
+    auto& entry = sheets[{path, screenScale}];
+    auto sheet = entry.lock();
+    if (!sheet) {
+        sheet = std::make_shared<CBGeoStyleSheet>(path, screenScale);
+        entry = sheet;
+    }
+    return sheet;
 }
 
 std::optional<std::string> CBGeoStyleSheet::defaultStylePlistPath() {

@@ -42,6 +42,12 @@ class CBGeoStyleSheet {
     static std::shared_ptr<CBGeoStyleSheet> createWithStyleSheet(
         const std::shared_ptr<CBGeoStyleSheet>& sheet);
 
+    // The parsed sheet of a plist for a screen scale, parsed once while
+    // anyone holds it. Nobody changes a parsed sheet: threads draw from
+    // their copies (createWithStyleSheet). Any thread.
+    static std::shared_ptr<CBGeoStyleSheet> sharedStyleSheetForPlistPathAtScale(
+        const std::string& path, CGFloat screenScale);
+
     // "Quillmere.bundle/mapStyle/defaultMapStyle.plist" of the main bundle.
     static std::optional<std::string> defaultStylePlistPath();
 

@@ -6,6 +6,7 @@
 #include "CBGeoData/CBBoundingBox.h"
 #include "CoreLocation/CLLocation.h"
 #include "Foundation/NSAssert.h"
+#include "Foundation/NSNotificationCenter.h"
 #include "QuartzCore/CATransaction.h"
 #include "UIKit/UILongPressGestureRecognizer.h"
 #include "UIKit/UIScreen.h"
@@ -46,6 +47,8 @@ std::shared_ptr<CBMapScrollView> CBMapScrollView::create(const CGRect& frame) {
 CBMapScrollView::CBMapScrollView(const CGRect& frame) : UIScrollView(frame) {}
 
 CBMapScrollView::~CBMapScrollView() {
+    if (openMapObserver_)
+        NSNotificationCenter::defaultCenter()->removeObserver(openMapObserver_);
     if (locationManager_)
         locationManager_->cleanUpEmptyDelegateWrappers();
     if (savesState_)

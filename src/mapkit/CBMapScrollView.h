@@ -30,6 +30,8 @@ class CBMapMagnifier;
 class CBUserLocation;
 class UIBarButtonItem;
 class CBGeoDataManager;
+class CBOpenMap;
+class NSNotificationObserver;
 class CBGeoDataSource;
 class CBGeoElement;
 class CBVectorDataSource;
@@ -239,16 +241,24 @@ class CBMapScrollView : public UIScrollView,
         magnifierAllowsAnnotationCreation_ = flag;
     }
 
-    // Map stores and saved state. The identifier of stores is the last path
-    // component without extension (several: sorted and joined); it keys the
-    // view's saved state in "CBMap_state.plist" in the caches directory.
+    // The map shown: an open map (CBOpenMap), shared with every other view,
+    // search and screen of the same stores. Its identifier keys the view's
+    // saved state (CBMapViewSavedState). The box is the part of the map
+    // laid out (nullptr: the box of its towns). false, showing no map, for
+    // nullptr, a closed map or a map without a box. When the map is closed
+    // under the view (its files deleted or replaced), the view opens its
+    // stores again, or shows no map when they are gone.
+    bool setOpenMap(const std::shared_ptr<CBOpenMap>& map,
+                    const std::shared_ptr<CBBoundingBox>& box = nullptr);
+    std::shared_ptr<CBOpenMap> openMap() const;
+    // The same through the table of open maps: a map open elsewhere is shared.
     bool setMapWithStorePathAndBoundingBox(const std::string& path,
                                            const std::shared_ptr<CBBoundingBox>& box);
     bool setMapWithStorePathesAndBoundingBox(const std::vector<std::string>& paths,
                                              const std::shared_ptr<CBBoundingBox>& box);
+    // CBOpenMap::identifierForStorePathes.
     static std::optional<std::string> mapStorePathFromPathes(const std::vector<std::string>& paths);
-    // The version of the open map's stores (their identities, in path order)
-    // that its cached tiles are drawn from; empty when it cannot be read.
+    // CBOpenMap::versionForStorePathes.
     static std::string mapStoreVersionFromPathes(const std::vector<std::string>& paths);
     // Empty while no map is open.
     std::string currentMapStorePath() const;
@@ -273,8 +283,8 @@ class CBMapScrollView : public UIScrollView,
     static constexpr const char* kOnlineTileServiceKey = "5f3c9a0e7b2d4c18a6e9f01b3d7c5a42";
     bool savesState() const { return savesState_; }
     void setSavesState(bool flag) { savesState_ = flag; }
-    // The geo data store of the shown map; made when the first store opens.
-    std::shared_ptr<CBGeoDataManager> dataManager() const { return dataManager_; }
+    // The geo data store of the shown map; nullptr while none is shown.
+    std::shared_ptr<CBGeoDataManager> dataManager() const;
     // Kept by the renderer: tiles rendered for the cache without background.
     bool cacheTransparentTileImages() const;
     void setCacheTransparentTileImages(bool flag);
@@ -363,6 +373,8 @@ class CBMapScrollView : public UIScrollView,
 
   private:
     void setupView();
+    // Opens the closed map's stores again, or shows none when they are gone.
+    void reopenClosedMap(const std::string& identifier);
     std::optional<std::string> currentIdentifier() const;
     void addMapView();
     void createGestureRecognizers();
@@ -417,11 +429,12 @@ class CBMapScrollView : public UIScrollView,
     UIEdgeInsets calloutEdgeInsets_{};
     std::shared_ptr<UIView> mapContainerView_;
     std::shared_ptr<CALayer> mapBackgroundLayer_;
-    std::shared_ptr<CBGeoDataManager> dataManager_;
+    std::shared_ptr<NSNotificationObserver> openMapObserver_;
     std::atomic<bool> savesState_ = true;
     std::shared_ptr<CBVectorDataSource> vectorDataSourceLayer_;
     std::shared_ptr<CBPathDataSource> hightLightDatasource_;
-    mutable std::mutex storeMutex_;
+    mutable std::mutex storeMutex_;  // the open map and its identifier
+    std::shared_ptr<CBOpenMap> openMap_;
     std::optional<std::string> currentMapStorePath_;
 
     mutable std::mutex configMutex_;  // the projection and the projector

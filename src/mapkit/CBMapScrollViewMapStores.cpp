@@ -1,77 +1,23 @@
-// Opening map stores in the map view and saving its visible area per map.
-#include <algorithm>
-#include <filesystem>
-
+// The map the view shows (an open map) and its visible area saved per map.
 #include "CBGeoData/CBBoundingBox.h"
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoObject.h"
-#include "CoreData/CoreDataErrors.h"
-#include "CoreData/NSPersistentStoreCoordinator.h"
-#include "Foundation/NSFileManager.h"
 #include "Foundation/NSLog.h"
-#include "Foundation/NSPropertyListSerialization.h"
+#include "Foundation/NSNotificationCenter.h"
 #include "mapkit/CBAnnotationsManager.h"
-#include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapScrollView.h"
-#include "mapkit/CBMapStoreCities.h"
+#include "mapkit/CBMapViewSavedState.h"
+#include "mapkit/CBOpenMap.h"
 #include "mapkit/CBVectorDataSource.h"
-
-namespace {
-
-constexpr const char* kStateFileName = "CBMap_state.plist";
-constexpr const char* kDefaultIdentifier = "default";
-
-std::string stateFilePath() {
-    return (std::filesystem::path(CBGeoDataManager::applicationCachesDirectory()) / kStateFileName)
-        .string();
-}
-
-// A missing or unreadable file counts as empty; the next save replaces an
-// unreadable one.
-Value::Dictionary readStateFile() {
-    const std::string path = stateFilePath();
-    NSError error;
-    auto plist = NSPropertyListSerialization::propertyListWithContentsOfFile(path, &error);
-    const Value::Dictionary* state = plist ? plist->dictionaryValue() : nullptr;
-    if (std::error_code ignored; !state && std::filesystem::exists(path, ignored))
-        NSLogWithLevel(NSLogLevel::Error, "Map view state %s unreadable, starting without it: %s",
-                       path.c_str(),
-                       plist ? "not a dictionary" : error.localizedDescription().c_str());
-    return state ? *state : Value::Dictionary{};
-}
-
-}  // namespace
 
 std::optional<std::string> CBMapScrollView::mapStorePathFromPathes(
     const std::vector<std::string>& paths) {
-    if (paths.empty())
-        return std::nullopt;
-    std::vector<std::string> names;
-    for (const auto& path : paths)
-        names.push_back(std::filesystem::path(path).stem().string());
-    std::sort(names.begin(), names.end());
-    std::string identifier;
-    for (const auto& name : names)
-        identifier += name;
-    return identifier;
+    return CBOpenMap::identifierForStorePathes(paths);
 }
 
 std::string CBMapScrollView::mapStoreVersionFromPathes(const std::vector<std::string>& paths) {
-    std::string version;
-    for (const auto& path : paths) {
-        auto metadata = NSPersistentStoreCoordinator::metadataForPersistentStoreOfTypeURL(
-            NSSQLiteStoreType, path, nullptr);
-        const std::string* uuid = nullptr;
-        if (metadata) {
-            if (auto found = metadata->find("NSStoreUUID"); found != metadata->end())
-                uuid = found->second.stringValue();
-        }
-        if (!uuid)
-            return {};
-        version += (version.empty() ? "" : ",") + *uuid;
-    }
-    return version;
+    return CBOpenMap::versionForStorePathes(paths);
 }
 
 std::optional<std::string> CBMapScrollView::currentIdentifier() const {
@@ -93,6 +39,16 @@ void CBMapScrollView::setCurrentMapStorePath(const std::optional<std::string>& i
         displayManager_->setStoreIdentifier(identifier.value_or(""));
 }
 
+std::shared_ptr<CBOpenMap> CBMapScrollView::openMap() const {
+    std::lock_guard lock(storeMutex_);
+    return openMap_;
+}
+
+std::shared_ptr<CBGeoDataManager> CBMapScrollView::dataManager() const {
+    auto map = openMap();
+    return map ? map->dataManager() : nullptr;
+}
+
 bool CBMapScrollView::setMapWithStorePathAndBoundingBox(const std::string& path,
                                                         const std::shared_ptr<CBBoundingBox>& box) {
     return setMapWithStorePathesAndBoundingBox({path}, box);
@@ -103,65 +59,73 @@ bool CBMapScrollView::setMapWithStorePathesAndBoundingBox(
     auto identifier = mapStorePathFromPathes(paths);
     if (!identifier)
         return false;
-    auto current = currentIdentifier();
-    if (identifier == current)
+    if (auto shown = openMap(); shown && !shown->isClosed() && shown->identifier() == *identifier)
+        return true;
+    auto map = CBOpenMap::openStorePathes(paths);
+    if (!map) {
+        setOpenMap(nullptr);
+        return false;
+    }
+    return setOpenMap(map, box);
+}
+
+bool CBMapScrollView::setOpenMap(const std::shared_ptr<CBOpenMap>& map,
+                                 const std::shared_ptr<CBBoundingBox>& box) {
+    if (map && map == openMap() && !map->isClosed())
         return true;
     if (vectorDataSourceLayer_)
         vectorDataSourceLayer_->resetCollisionDetectionMemory();
-    if (current && savesState_)
+    if (auto current = currentIdentifier(); current && savesState_)
         saveStateWithIdentifier(current);
     resetMap();
-    // Every path is checked before any store opens, so a missing later path
-    // leaves nothing half-open.
-    auto files = NSFileManager::defaultManager();
-    for (const auto& path : paths) {
-        if (!files->fileExistsAtPath(path)) {
-            NSLogWithLevel(NSLogLevel::Error, "CBMapScrollView: no map store at %s", path.c_str());
-            return false;
-        }
-    }
-    if (!dataManager_)
-        dataManager_ = CBGeoDataManager::create();
-    for (const auto& path : paths) {
-        if (!dataManager_->addPersistentStoreCoordinatorWithPath(path)) {
-            NSLogWithLevel(NSLogLevel::Error, "CBMapScrollView: cannot open the map store %s",
-                           path.c_str());
-            resetMap();
-            return false;
-        }
-    }
-    auto coordinator = dataManager_->persistentStoreCoordinator();
-    if (!coordinator || coordinator->persistentStores().empty()) {
-        resetMap();
+    auto mapBox = box ? box : (map ? map->boundingBox() : nullptr);
+    if (!map || map->isClosed() || !mapBox)
         return false;
+    {
+        std::lock_guard lock(storeMutex_);
+        openMap_ = map;
     }
-    setCurrentMapStorePath(identifier);
-    // Tiles cached from an earlier build of the same map are not its tiles.
-    if (auto cache = displayManager_->diskCache())
-        cache->useVersionForStoreIdentifier(*identifier, mapStoreVersionFromPathes(paths));
-    displayManager_->setGeoDataManager(dataManager_);
-
-    const CBMapStoreCities cities = CBMapStoreCities::citiesOfDataManager(*dataManager_);
-    auto mapBox = box ? box : cities.boundingBox;
-    if (vectorDataSourceLayer_)
-        vectorDataSourceLayer_->resetCollisionDetectionMemory();
-    CBGeoObject::setCurrentCountryForShortenedNamesWithCountryCode(cities.countryCode);
-    if (!mapBox) {
-        resetMap();
-        return false;
+    setCurrentMapStorePath(map->identifier());
+    displayManager_->setGeoDataManager(map->dataManager());
+    CBGeoObject::setCurrentCountryForShortenedNamesWithCountryCode(map->cities().countryCode);
+    if (!openMapObserver_) {
+        std::weak_ptr<CBMapScrollView> weakSelf = self();
+        openMapObserver_ = NSNotificationCenter::defaultCenter()->addObserverForName(
+            CBOpenMap::kCBOpenMapDidCloseNotification, nullptr, {},
+            [weakSelf](const NSNotification& notification) {
+                auto found = notification.userInfo.find("identifier");
+                const std::string* identifier =
+                    found == notification.userInfo.end() ? nullptr : found->second.stringValue();
+                if (auto view = weakSelf.lock(); view && identifier)
+                    view->reopenClosedMap(*identifier);
+            });
     }
     setMapBoundingBox(mapBox);
-    restoreStateWithIdentifier(identifier);
+    restoreStateWithIdentifier(map->identifier());
     return true;
+}
+
+void CBMapScrollView::reopenClosedMap(const std::string& identifier) {
+    auto shown = openMap();
+    if (!shown || !shown->isClosed() || shown->identifier() != identifier)
+        return;
+    NSLogWithLevel(NSLogLevel::Info, "CBMapScrollView: the map %s was closed, opening it again",
+                   identifier.c_str());
+    const std::vector<std::string> paths = shown->storePathes();
+    // The closed map's state is saved here; the new map restores it.
+    setOpenMap(nullptr);
+    setMapWithStorePathesAndBoundingBox(paths, nullptr);
 }
 
 void CBMapScrollView::resetMap() {
     if (annotationsManager_)
         annotationsManager_->removeAllAnnotations();
     setMapBoundingBox(nullptr);
-    if (dataManager_)
-        dataManager_->releaseCoreDataStack();
     displayManager_->setGeoDataManager(nullptr);
+    {
+        std::lock_guard lock(storeMutex_);
+        openMap_.reset();
+    }
     setCurrentMapStorePath(std::nullopt);
 }
 
@@ -170,21 +134,15 @@ void CBMapScrollView::saveStateWithIdentifier(const std::optional<std::string>& 
         return;
     if (!visibleBBox_)
         return;
-    Value::Dictionary state = readStateFile();
-    Value::Dictionary entry = visibleBBox_->dictionary();
-    entry["zoom"] = Value(static_cast<int64_t>(nativeZoomLevel()));
-    state[identifier.value_or(kDefaultIdentifier)] = Value(std::move(entry));
-    std::filesystem::create_directories(CBGeoDataManager::applicationCachesDirectory());
-    if (!NSPropertyListSerialization::writePropertyListToFile(
-            Value(std::move(state)), stateFilePath(), NSPropertyListSerialization::Format::XML))
-        NSLogWithLevel(NSLogLevel::Error, "CBMapScrollView: cannot write %s",
-                       stateFilePath().c_str());
+    CBMapViewSavedState::saveBoundingBoxAndZoomlevelForMapWithIdentifier(
+        *visibleBBox_, nativeZoomLevel(), identifier);
 }
 
 bool CBMapScrollView::restoreStateWithIdentifier(const std::optional<std::string>& identifier) {
     if (CGRectIsEmpty(UIView::frame()) || (!savesState_ && !identifier))
         return false;
-    auto box = persistentBoundingBoxForMapWithIdentifier(identifier.value_or(kDefaultIdentifier));
+    auto box = CBMapViewSavedState::persistentBoundingBoxForMapWithIdentifier(
+        identifier.value_or(CBMapViewSavedState::kDefaultIdentifier));
     if (!box)
         return false;
     zoomToBoundingBoxAnimated(box, false);
@@ -193,32 +151,17 @@ bool CBMapScrollView::restoreStateWithIdentifier(const std::optional<std::string
 
 std::optional<Value::Dictionary> CBMapScrollView::persistentDictionaryForMapWithIdentifier(
     const std::optional<std::string>& identifier) {
-    if (!identifier)
-        return std::nullopt;
-    Value::Dictionary state = readStateFile();
-    auto it = state.find(*identifier);
-    const Value::Dictionary* entry = it == state.end() ? nullptr : it->second.dictionaryValue();
-    if (!entry)
-        return std::nullopt;
-    return *entry;
+    return CBMapViewSavedState::persistentDictionaryForMapWithIdentifier(identifier);
 }
 
 std::optional<int> CBMapScrollView::persistentZoomlevelForMapWithIdentifier(
     const std::optional<std::string>& identifier) {
-    auto entry = persistentDictionaryForMapWithIdentifier(identifier);
-    if (!entry)
-        return std::nullopt;
-    auto it = entry->find("zoom");
-    auto zoom = it == entry->end() ? std::nullopt : it->second.integerValue();
-    if (!zoom)
-        return std::nullopt;
-    return static_cast<int>(*zoom);
+    return CBMapViewSavedState::persistentZoomlevelForMapWithIdentifier(identifier);
 }
 
 std::shared_ptr<CBBoundingBox> CBMapScrollView::persistentBoundingBoxForMapWithIdentifier(
     const std::optional<std::string>& identifier) {
-    auto entry = persistentDictionaryForMapWithIdentifier(identifier);
-    return entry ? CBBoundingBox::bboxFromDictionary(*entry) : nullptr;
+    return CBMapViewSavedState::persistentBoundingBoxForMapWithIdentifier(identifier);
 }
 
 void CBMapScrollView::applicationDidMoveToBackground() {

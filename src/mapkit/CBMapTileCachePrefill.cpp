@@ -17,9 +17,9 @@
 #include "mapkit/CBMapGridLayout.h"
 #include "mapkit/CBMapProjection.h"
 #include "mapkit/CBMapProjector.h"
-#include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapStoreCities.h"
 #include "mapkit/CBMapWebMercatorProjection.h"
+#include "mapkit/CBOpenMap.h"
 #include "mapkit/CBVectorDataSource.h"
 
 namespace {
@@ -30,14 +30,10 @@ constexpr int kInstalledMapLastLevel = 13;
 constexpr int kMaximumZoomLevel = 18;
 constexpr CGFloat kTilePoints = 256;
 
-std::shared_ptr<CBDiskTileCache> diskCacheOf(CBMapScrollView& map) {
-    auto display = map.displayManager();
-    return display ? display->diskCache() : nullptr;
-}
-
-void resetCollisionMemory(CBMapScrollView& map) {
-    if (auto source = map.vectorDataSourceLayer())
-        source->resetCollisionDetectionMemory();
+void resetCollisionMemory(CBGeoDisplayManager& renderer) {
+    for (const auto& source : renderer.dataSources())
+        if (auto vector = std::dynamic_pointer_cast<CBVectorDataSource>(source))
+            vector->resetCollisionDetectionMemory();
 }
 
 // The pre-fill thread's own context is the one its rendering fills, so that
@@ -68,11 +64,6 @@ std::shared_ptr<std::atomic<int>> CBMapTileCachePrefill::nextPrerenderResetCount
     auto counter = std::make_shared<std::atomic<int>>(0);
     counters[&renderer] = counter;
     return counter;
-}
-
-std::shared_ptr<std::atomic<int>> CBMapTileCachePrefill::nextPrerenderResetCounter(
-    const CBMapScrollView& map) {
-    return nextPrerenderResetCounter(*map.displayManager());
 }
 
 std::vector<CBMapTileCachePrefill::Level> CBMapTileCachePrefill::levelsForBoundingBox(
@@ -234,35 +225,19 @@ void CBMapTileCachePrefill::populateCacheOfRendererForBoundingBoxAndZoomlevelRan
         ->start();
 }
 
-void CBMapTileCachePrefill::
-    populateCacheForBoundingBoxAndZoomlevelRangeWithProgressBlockAndCompletionBlock(
-        const std::shared_ptr<CBMapScrollView>& map, const CBBoundingBox& box, int firstLevel,
-        int count, ProgressBlock progress, CompletionBlock completion,
-        std::shared_ptr<DispatchQueue> callerQueue) {
-    if (!map)
-        return;
-    // The run holds the view until its completion has run.
-    CompletionBlock holdingView = [map, completion = std::move(completion)] {
-        if (completion)
-            completion();
-    };
-    populateCacheOfRendererForBoundingBoxAndZoomlevelRange(
-        map->displayManager(), map->vectorDataSourceLayer(), box, firstLevel, count,
-        std::move(progress), std::move(holdingView), std::move(callerQueue));
-}
-
 bool CBMapTileCachePrefill::populateCacheForInstalledStore(
     const std::string& storePath, bool isUpdate, CGSize viewSize, CGFloat screenScale,
     ProgressBlock progress, CompletionBlock completion,
     std::shared_ptr<DispatchQueue> callerQueue) {
-    const auto identifier = CBMapScrollView::mapStorePathFromPathes({storePath});
-    auto data = CBGeoDataManager::create();
-    if (!identifier || !data || !data->addPersistentStoreCoordinatorWithPath(storePath)) {
-        NSLogWithLevel(NSLogLevel::Error, "CBMapTileCachePrefill: cannot open the map store %s",
-                       storePath.c_str());
+    NSError error;
+    auto map = CBOpenMap::openStorePath(storePath, &error);
+    if (!map) {
+        NSLogWithLevel(NSLogLevel::Error, "CBMapTileCachePrefill: %s",
+                       error.localizedDescription().c_str());
         return false;
     }
-    const CBMapStoreCities cities = CBMapStoreCities::citiesOfDataManager(*data);
+    const std::string& identifier = map->identifier();
+    const CBMapStoreCities& cities = map->cities();
     if (!cities.boundingBox) {
         NSLogWithLevel(NSLogLevel::Error, "CBMapTileCachePrefill: no city gives %s its box",
                        storePath.c_str());
@@ -273,8 +248,8 @@ bool CBMapTileCachePrefill::populateCacheForInstalledStore(
     CBGeoObject::setCurrentCountryForShortenedNamesWithCountryCode(cities.countryCode);
 
     auto renderer = std::make_shared<CBGeoDisplayManager>(screenScale);
-    renderer->setGeoDataManager(data);
-    renderer->setStoreIdentifier(*identifier);
+    renderer->setGeoDataManager(map->dataManager());
+    renderer->setStoreIdentifier(identifier);
     const CGFloat pixelsPerPoint = screenScale > 0 ? screenScale : 1;
     const CBMapGridLayout layout = CBMapGridLayout::layoutForBoundingBox(
         *cities.boundingBox, std::make_shared<CBMapWebMercatorProjection>(), kMaximumZoomLevel,
@@ -283,58 +258,63 @@ bool CBMapTileCachePrefill::populateCacheForInstalledStore(
     auto source = std::make_shared<CBVectorDataSource>(renderer);
     renderer->addDatasource(source);
     // An update's tiles are cached under the same identifier as the old map's.
-    if (auto cache = renderer->diskCache(); cache && isUpdate)
-        cache->clearCacheForStoreIdentifierSync(*identifier);
-    if (auto cache = renderer->diskCache())
-        cache->useVersionForStoreIdentifier(
-            *identifier, CBMapScrollView::mapStoreVersionFromPathes({storePath}));
+    if (auto cache = renderer->diskCache(); cache && isUpdate) {
+        cache->clearCacheForStoreIdentifierSync(identifier);
+        cache->useVersionForStoreIdentifier(identifier, map->version());
+    }
 
     const int minimum = layout.minimumZoomLevel;
     const int first = minimum >= kInstalledMapFirstLevel ? minimum + 1 : kInstalledMapFirstLevel;
     const int count = std::max(0, kInstalledMapLastLevel - first) + 1;
+    // The run holds the open map: its stores stay open until the run ends.
+    CompletionBlock holdingMap = [map, completion = std::move(completion)] {
+        if (completion)
+            completion();
+    };
     populateCacheOfRendererForBoundingBoxAndZoomlevelRange(
         renderer, source, *cities.boundingBox, first, count, std::move(progress),
-        std::move(completion), std::move(callerQueue));
+        std::move(holdingMap), std::move(callerQueue));
     return true;
 }
 
-void CBMapTileCachePrefill::clearDiskCache(CBMapScrollView& map) {
-    if (auto cache = diskCacheOf(map))
+void CBMapTileCachePrefill::clearDiskCache(CBGeoDisplayManager& renderer) {
+    if (auto cache = renderer.diskCache())
         cache->removeAllTilesWithAlert(true);
-    resetCollisionMemory(map);
+    resetCollisionMemory(renderer);
 }
 
-void CBMapTileCachePrefill::clearDiskCacheForStoreIdentifier(CBMapScrollView& map,
+void CBMapTileCachePrefill::clearDiskCacheForStoreIdentifier(CBGeoDisplayManager& renderer,
                                                              const std::string& storeId) {
-    if (auto cache = diskCacheOf(map))
+    if (auto cache = renderer.diskCache())
         cache->clearCacheForStoreIdentifier(storeId);
-    resetCollisionMemory(map);
+    resetCollisionMemory(renderer);
 }
 
 void CBMapTileCachePrefill::removeTilesOfDeletedStore(const std::string& storeId) {
     // The cache keeps itself alive until both the files and the index are done.
-    auto tiles = std::make_shared<CBDiskTileCache>();
+    auto tiles = CBDiskTileCache::sharedCache();
     tiles->clearCacheForStoreIdentifier(storeId);
     tiles->saveChangesIfNeeded();
 }
 
-void CBMapTileCachePrefill::clearDiskCacheForStoreIdentifierSync(CBMapScrollView& map,
+void CBMapTileCachePrefill::clearDiskCacheForStoreIdentifierSync(CBGeoDisplayManager& renderer,
                                                                  const std::string& storeId) {
-    if (auto cache = diskCacheOf(map))
+    if (auto cache = renderer.diskCache())
         cache->clearCacheForStoreIdentifierSync(storeId);
-    resetCollisionMemory(map);
+    resetCollisionMemory(renderer);
 }
 
 void CBMapTileCachePrefill::clearDiskCacheWithActivityAlertViewAndCompletionAlertView(
-    CBMapScrollView& map, const std::shared_ptr<UIAlertView>& activity,
+    CBGeoDisplayManager& renderer, const std::shared_ptr<UIAlertView>& activity,
     const std::shared_ptr<UIAlertView>& completion) {
-    if (auto cache = diskCacheOf(map))
+    if (auto cache = renderer.diskCache())
         cache->removeAllTilesWithProgressAlertViewAndCompletionAlertView(activity, completion);
-    resetCollisionMemory(map);
+    resetCollisionMemory(renderer);
 }
 
-void CBMapTileCachePrefill::setCacheTransparentTileImages(CBMapScrollView& map, bool transparent) {
-    map.setCacheTransparentTileImages(transparent);
-    if (auto cache = diskCacheOf(map))
+void CBMapTileCachePrefill::setCacheTransparentTileImages(CBGeoDisplayManager& renderer,
+                                                          bool transparent) {
+    renderer.setCacheTransparentTileImages(transparent);
+    if (auto cache = renderer.diskCache())
         cache->setTransparentTileImages(transparent);
 }

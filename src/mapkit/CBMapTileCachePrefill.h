@@ -11,7 +11,6 @@
 class CBBoundingBox;
 class CBGeoDisplayManager;
 class CBMapProjection;
-class CBMapScrollView;
 class CBVectorDataSource;
 class DispatchQueue;
 class UIAlertView;
@@ -26,7 +25,8 @@ class UIAlertView;
 // from the first level at which the total exceeds 500 (the cut level, 15 at
 // most) only tiles whose x and y have equal parity are rendered. The renderer
 // is a display manager with its projector, store and disk cache: a map
-// view's, or one made for an installed store with no view at all.
+// view's, or one made for an installed store with no view at all, over the
+// store's open map (CBOpenMap), which a map showing it shares.
 class CBMapTileCachePrefill {
   public:
     // (progress 0...1, finished) -> true to stop.
@@ -57,14 +57,10 @@ class CBMapTileCachePrefill {
     // The budget pass.
     static Plan planForLevels(const std::vector<Level>& levels);
 
+    // Renders through the renderer's vector data source; the run holds both.
     // Returns at once; the run takes a serial queue of its own. The blocks
     // run synchronously on callerQueue (the queue current at the call when
-    // none is given), never on the run's queue. The run holds the map view.
-    static void populateCacheForBoundingBoxAndZoomlevelRangeWithProgressBlockAndCompletionBlock(
-        const std::shared_ptr<CBMapScrollView>& map, const CBBoundingBox& box, int firstLevel,
-        int count, ProgressBlock progress, CompletionBlock completion,
-        std::shared_ptr<DispatchQueue> callerQueue = nullptr);
-    // The same on a renderer and its vector data source, which the run holds.
+    // none is given), never on the run's queue.
     static void populateCacheOfRendererForBoundingBoxAndZoomlevelRange(
         const std::shared_ptr<CBGeoDisplayManager>& renderer,
         const std::shared_ptr<CBVectorDataSource>& source, const CBBoundingBox& box, int firstLevel,
@@ -75,8 +71,10 @@ class CBMapTileCachePrefill {
     // own: the store laid out as a map view of viewSize points on a screen of
     // screenScale would lay it out (the box its cities span), rendered from
     // max(10, minimum zoom + 1) up to 13; an update's old tiles are cleared
-    // first. Returns at once; false (nothing is called) when the store cannot
-    // be opened or has no city to give its box.
+    // first. The store is taken from the table of open maps (a map being
+    // shown is shared; an update's replaced files are opened anew) and held
+    // until the run ends. Returns at once; false (nothing is called) when the
+    // store cannot be opened or has no city to give its box.
     static bool populateCacheForInstalledStore(
         const std::string& storePath, bool isUpdate, CGSize viewSize, CGFloat screenScale,
         ProgressBlock progress, CompletionBlock completion,
@@ -86,20 +84,21 @@ class CBMapTileCachePrefill {
     // tile cache's index; the work goes on after the call returns.
     static void removeTilesOfDeletedStore(const std::string& storeId);
 
-    // Clearing; each then resets the vector data source's collision memory.
-    static void clearDiskCache(CBMapScrollView& map);
-    static void clearDiskCacheForStoreIdentifier(CBMapScrollView& map, const std::string& storeId);
-    static void clearDiskCacheForStoreIdentifierSync(CBMapScrollView& map,
+    // Clearing the renderer's disk cache; each then resets the collision
+    // memory of the renderer's vector data sources.
+    static void clearDiskCache(CBGeoDisplayManager& renderer);
+    static void clearDiskCacheForStoreIdentifier(CBGeoDisplayManager& renderer,
+                                                 const std::string& storeId);
+    static void clearDiskCacheForStoreIdentifierSync(CBGeoDisplayManager& renderer,
                                                      const std::string& storeId);
     static void clearDiskCacheWithActivityAlertViewAndCompletionAlertView(
-        CBMapScrollView& map, const std::shared_ptr<UIAlertView>& activity,
+        CBGeoDisplayManager& renderer, const std::shared_ptr<UIAlertView>& activity,
         const std::shared_ptr<UIAlertView>& completion);
-    // PNG instead of JPEG tiles, for the map view and its disk cache.
-    static void setCacheTransparentTileImages(CBMapScrollView& map, bool transparent);
+    // PNG instead of JPEG tiles, for the renderer and its disk cache.
+    static void setCacheTransparentTileImages(CBGeoDisplayManager& renderer, bool transparent);
 
     // The reset counter the runs on a renderer share; a memory warning sets
     // it to the limit so the next tile position resets the context.
     static std::shared_ptr<std::atomic<int>> nextPrerenderResetCounter(
         const CBGeoDisplayManager& renderer);
-    static std::shared_ptr<std::atomic<int>> nextPrerenderResetCounter(const CBMapScrollView& map);
 };

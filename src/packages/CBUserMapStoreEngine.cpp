@@ -190,6 +190,8 @@ void CBUserMapStoreEngine::deleteMapAndCancelRelatedDownloads(const Map& map,
         if (cover)
             doomed.push_back(*cover);
     }
+    if (releaseMapStep_ && CBMapStoreIsValidIdentifier(*identifier))
+        releaseMapStep_(*identifier);
     DispatchQueue::global()->async([doomed] {
         for (const auto& path : doomed)
             removeQuietly(path);

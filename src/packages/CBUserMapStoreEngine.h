@@ -57,6 +57,11 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
     // removing its rendered tiles from the tile cache).
     using DeletedMapStep = std::function<void(const std::string& identifier)>;
     void setDeletedMapStep(DeletedMapStep step) { deletedMapStep_ = std::move(step); }
+    // Work just before an installed map's files are deleted or replaced by an
+    // update, given its identifier (the application closes the map where it
+    // is open, so nothing reads the files as they go).
+    using ReleaseMapStep = std::function<void(const std::string& identifier)>;
+    void setReleaseMapStep(ReleaseMapStep step) { releaseMapStep_ = std::move(step); }
 
     std::optional<std::string> currentMapIdentifier() const { return currentMapIdentifier_; }
     Map currentMap();
@@ -150,4 +155,5 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
     std::map<std::string, bool> checkedMaps_;
     PostInstallStep postInstallStep_;
     DeletedMapStep deletedMapStep_;
+    ReleaseMapStep releaseMapStep_;
 };

@@ -216,7 +216,11 @@ void CBUserMapStoreEngine::install(const Download& download) {
     const bool installed = ZELStagedInstall::installStagedItemAtPathToPath(
         download->stagedItemPath(), download->installPath(),
         [&](const std::string& staged, NSError* stepError) {
-            return validateMapStoreAtPath(staged + "/" + identifier + ".sqlite", stepError);
+            if (!validateMapStoreAtPath(staged + "/" + identifier + ".sqlite", stepError))
+                return false;
+            if (isUpdate && releaseMapStep_)
+                releaseMapStep_(identifier);
+            return true;
         },
         [&](const std::string&, NSError* stepError) {
             fillRecordFromCatalogue(map, download->payLoad().value_or(identifier));

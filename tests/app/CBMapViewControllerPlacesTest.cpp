@@ -53,7 +53,7 @@ class CBMapViewControllerPlacesTest : public MapScreenWithBookmarksTest {
 TEST_F(CBMapViewControllerPlacesTest, APinnedPlaceOpensItsScreenFromItsCallout) {
     registry_->setCurrentMap(installNeubrandenburg());
     showWithBookmarks();
-    EXPECT_EQ(screen_->bookmarksMapIdentifier(), "neubrandenburg");
+    EXPECT_EQ(screen_->currentMap()->identifier(), "neubrandenburg");
     auto berlin = objectNamed("Berlin");
     ASSERT_TRUE(berlin);
     screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
@@ -114,7 +114,9 @@ TEST_F(CBMapViewControllerPlacesTest, AMapsRestaurantGuideOpensBesideItAndGoesWi
 
     // The next map has no guide: none is left behind.
     registry_->setCurrentMap(installLiechtenstein());
-    EXPECT_FALSE(manager->hasPersistentStoreForKey(CBGeoDataManager::kTopTableStoreKey));
+    EXPECT_FALSE(screen_->mapView()->dataManager()->hasPersistentStoreForKey(
+        CBGeoDataManager::kTopTableStoreKey));
+    EXPECT_FALSE(screen_->currentMap()->hasRestaurantGuide());
 }
 
 TEST_F(CBMapViewControllerPlacesTest, ABrokenRestaurantGuideIsOneLineAndTheMapStillOpens) {
@@ -232,16 +234,18 @@ TEST_F(CBMapViewControllerPlacesTest, EachMapKeepsItsOwnBookmarks) {
     ASSERT_TRUE(bookmarks_->addBookmarkForSearchResult(berlin));
 
     registry_->setCurrentMap(liechtenstein);
-    EXPECT_EQ(screen_->bookmarksMapIdentifier(), "liechtenstein");
+    EXPECT_EQ(screen_->currentMap()->identifier(), "liechtenstein");
     EXPECT_EQ(bookmarks_->mapIdentifier(), "liechtenstein");
     auto vaduz = objectNamed("Vaduz");
     ASSERT_TRUE(vaduz);
     EXPECT_FALSE(bookmarks_->hasBookmarkForObject(vaduz));
     ASSERT_TRUE(bookmarks_->addBookmarkForObject(vaduz));
 
+    // The first map opens anew: its places are asked of it again.
     registry_->setCurrentMap(neubrandenburg);
     EXPECT_EQ(bookmarks_->mapIdentifier(), "neubrandenburg");
-    EXPECT_TRUE(bookmarks_->hasBookmarkForSearchResult(berlin));
+    EXPECT_TRUE(bookmarks_->hasBookmarkForSearchResult(
+        CBGeoSearchResult::geoSearchResultWithObject(objectNamed("Berlin"))));
     NSFetchRequest all("object");
     EXPECT_EQ(bookmarks_->managedObjectContext()->executeFetchRequest(all)->size(), 1u);
 }
@@ -254,8 +258,8 @@ TEST_F(CBMapViewControllerPlacesTest, DamagedBookmarksAreSetAsideSaidOnceAndNewO
     const std::string store = bookmarks_->bookmarksBasePath() + "/neubrandenburg.sqlite";
     std::ofstream(store) << "scribbled over";
     UIApplication::sharedApplication()->setKeyWindow(nullptr);
-    screen_ = std::make_shared<CBMapViewController>(registry_, "");
-    screen_->setBookmarksManager(bookmarks_);
+    screen_ = std::make_shared<CBMapViewController>(
+        registry_, "", CBCurrentMap::create(registry_, bookmarks_, nullptr));
     window_ = std::make_shared<UIWindow>(CGRect{CGPointZero, {320, 568}});
     window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
     window_->makeKeyAndVisible();

@@ -25,6 +25,7 @@
 #include "mapkit/CBMapView.h"
 #include "mapkit/MapkitTestSupport.h"
 #include "model/CBBookmarksManager.h"
+#include "model/CBCurrentMap.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "platform/UIKit/UIKitTestSupport.h"
@@ -157,8 +158,8 @@ class MapScreenWithBookmarksTest : public MapScreenTest {
         MapScreenTest::TearDown();
     }
     void showWithBookmarks(CGSize size = {320, 568}) {
-        screen_ = std::make_shared<CBMapViewController>(registry_, "");
-        screen_->setBookmarksManager(bookmarks_);
+        screen_ = std::make_shared<CBMapViewController>(
+            registry_, "", CBCurrentMap::create(registry_, bookmarks_, nullptr));
         window_ = makeWindow(size);
         window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
         window_->layoutIfNeeded();

@@ -1,4 +1,5 @@
 #include "mapkit/CBMapTileCachePrefill.h"
+#include "mapkit/CBOpenMap.h"
 
 #include <gtest/gtest.h>
 
@@ -81,18 +82,17 @@ class CBMapTileCachePrefillTest : public GeoPackageTest {
     Run prefill(int firstLevel, int count, int stopAfter = -1) {
         Run run;
         const auto box = CBBoundingBox({53.5590, 13.2650}, {53.5550, 13.2560});
-        CBMapTileCachePrefill::
-            populateCacheForBoundingBoxAndZoomlevelRangeWithProgressBlockAndCompletionBlock(
-                map_, box, firstLevel, count,
-                [&](float progress, bool finished) {
-                    run.offMainThread |= !DispatchQueue::main()->isCurrent();
-                    run.reports.emplace_back(progress, finished);
-                    return stopAfter >= 0 && int(run.reports.size()) >= stopAfter;
-                },
-                [&] {
-                    run.offMainThread |= !DispatchQueue::main()->isCurrent();
-                    run.completed = true;
-                });
+        CBMapTileCachePrefill::populateCacheOfRendererForBoundingBoxAndZoomlevelRange(
+            map_->displayManager(), map_->vectorDataSourceLayer(), box, firstLevel, count,
+            [&](float progress, bool finished) {
+                run.offMainThread |= !DispatchQueue::main()->isCurrent();
+                run.reports.emplace_back(progress, finished);
+                return stopAfter >= 0 && int(run.reports.size()) >= stopAfter;
+            },
+            [&] {
+                run.offMainThread |= !DispatchQueue::main()->isCurrent();
+                run.completed = true;
+            });
         EXPECT_TRUE(runMainLoopUntil([&] { return run.completed; }, 60));
         map_->displayManager()->diskCache()->waitUntilIdle();
         return run;
@@ -123,7 +123,8 @@ TEST_F(CBMapTileCachePrefillTest, RendersEveryTileOnceIntoTheCache) {
     EXPECT_EQ(again.reports.size(), 1u);
     EXPECT_EQ(again.reports.back(), std::make_pair(1.0f, true));
 
-    CBMapTileCachePrefill::clearDiskCacheForStoreIdentifierSync(*map_, "neubrandenburg");
+    CBMapTileCachePrefill::clearDiskCacheForStoreIdentifierSync(*map_->displayManager(),
+                                                                "neubrandenburg");
     EXPECT_FALSE(
         source->cachedTileAvailableForXYZ(projection->tilexForCoordinateAndZoom(market, 14),
                                           projection->tileyForCoordinateAndZoom(market, 14), 14));
@@ -155,6 +156,7 @@ TEST_F(CBMapTileCachePrefillTest, AnInstalledStoreIsPrefilledWithoutAViewAndAnUp
 
     std::vector<std::pair<float, bool>> reports;
     bool completed = false;
+    const long opens = CBOpenMap::openCount();
     ASSERT_TRUE(CBMapTileCachePrefill::populateCacheForInstalledStore(
         storePath(), true, CGSizeMake(320, 480), 2,
         [&](float progress, bool finished) {
@@ -163,6 +165,8 @@ TEST_F(CBMapTileCachePrefillTest, AnInstalledStoreIsPrefilledWithoutAViewAndAnUp
         },
         [&] { completed = true; }));
     ASSERT_TRUE(runMainLoopUntil([&] { return completed; }, 60));
+    // The map the view shows is the one pre-filled: its store opened once.
+    EXPECT_EQ(CBOpenMap::openCount(), opens);
     cache->waitUntilIdle();
     EXPECT_FALSE(fs::exists(old));
     ASSERT_FALSE(reports.empty());
@@ -183,25 +187,25 @@ TEST_F(CBMapTileCachePrefillTest, AnInstalledStoreIsPrefilledWithoutAViewAndAnUp
 }
 
 TEST_F(CBMapTileCachePrefillTest, AMemoryWarningBringsTheContextResetForward) {
-    auto counter = CBMapTileCachePrefill::nextPrerenderResetCounter(*map_);
-    EXPECT_EQ(counter, CBMapTileCachePrefill::nextPrerenderResetCounter(*map_));
+    auto counter = CBMapTileCachePrefill::nextPrerenderResetCounter(*map_->displayManager());
+    EXPECT_EQ(counter, CBMapTileCachePrefill::nextPrerenderResetCounter(*map_->displayManager()));
     bool warned = false;
     Run run;
-    CBMapTileCachePrefill::
-        populateCacheForBoundingBoxAndZoomlevelRangeWithProgressBlockAndCompletionBlock(
-            map_, CBBoundingBox({53.5590, 13.2650}, {53.5550, 13.2560}), 14, 1,
-            [&](float, bool finished) {
-                if (!warned) {
-                    NSNotificationCenter::defaultCenter()->postNotificationName(
-                        UIApplicationDidReceiveMemoryWarningNotification);
-                    warned = true;
-                    // The next position resets the context and starts counting anew.
-                    EXPECT_EQ(counter->load(), CBMapTileCachePrefill::kContextResetCounterLimit);
-                }
-                run.reports.emplace_back(0, finished);
-                return false;
-            },
-            [&] { run.completed = true; });
+    CBMapTileCachePrefill::populateCacheOfRendererForBoundingBoxAndZoomlevelRange(
+        map_->displayManager(), map_->vectorDataSourceLayer(),
+        CBBoundingBox({53.5590, 13.2650}, {53.5550, 13.2560}), 14, 1,
+        [&](float, bool finished) {
+            if (!warned) {
+                NSNotificationCenter::defaultCenter()->postNotificationName(
+                    UIApplicationDidReceiveMemoryWarningNotification);
+                warned = true;
+                // The next position resets the context and starts counting anew.
+                EXPECT_EQ(counter->load(), CBMapTileCachePrefill::kContextResetCounterLimit);
+            }
+            run.reports.emplace_back(0, finished);
+            return false;
+        },
+        [&] { run.completed = true; });
     ASSERT_TRUE(runMainLoopUntil([&] { return run.completed; }, 60));
     EXPECT_LT(counter->load(), CBMapTileCachePrefill::kContextResetCounterLimit);
 }
