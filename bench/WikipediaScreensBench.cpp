@@ -98,8 +98,7 @@ void BM_ViewerSetArticleToFirstScreen(benchmark::State& state) {
         return;
     }
     auto [window, navigation] = phoneWindow();
-    auto viewer = std::make_shared<CBWikipediaViewer>();
-    viewer->setWikipediaManager(manager);
+    auto viewer = std::make_shared<CBWikipediaViewer>(CBWikipediaServices{{}, manager, {}, {}, {}});
     viewer->setBasePath(manager->currentImgPath());
     navigation->pushViewControllerAnimated(viewer, false);
     HostRenderer renderer(window, kScale);
@@ -122,37 +121,38 @@ void BM_ViewerSetArticleToFirstScreen(benchmark::State& state) {
 }
 BENCHMARK(BM_ViewerSetArticleToFirstScreen)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The application as the guide and walk screens see it: the sample map is
-// current.
-class BenchHost : public UIApplicationDelegate, public CBWikipediaHost {
+// The application as the guide and walk screens see it.
+class BenchHost : public CBWikipediaHost {
   public:
-    std::shared_ptr<CBWikipediaManager> wikipediaManager() const override {
-        return sampleManager();
-    }
-    std::optional<std::string> currentMapIdentifier() const override { return "neubrandenburg"; }
-    std::optional<std::string> currentMapTitle() const override { return "Neubrandenburg"; }
     void presentAnnotationsCentered(const std::vector<CBAnnotationRef>&, bool) override {}
     std::optional<std::string> currentMapStorePath() const override {
         return (bench::buildDirectory() / "packages/neubrandenburg/neubrandenburg.sqlite").string();
     }
-    std::shared_ptr<ZELDownloadManagerEngine> downloadManager() const override { return nullptr; }
-    std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine() const override { return nullptr; }
     std::vector<std::string> objectAnnotationIdentifiers() const override { return {}; }
     void showFailedMessageForIndividualDownload(const ZELDownloadStatus&) override {}
 };
+
+// What the guide and walk screens are handed: the sample map is current.
+CBWikipediaServices benchServices(const std::shared_ptr<BenchHost>& host) {
+    CBWikipediaServices services{host, sampleManager(), nullptr, nullptr, {}};
+    services.currentMap = [] {
+        return std::optional<CBWikipediaMapRecord>({"neubrandenburg", "Neubrandenburg"});
+    };
+    return services;
+}
 
 // The guide file read, the grid laid out and its seven pictures decoded
 // into a fresh cache, and the window drawn.
 void BM_RootGuideScreenColdCacheToFirstFrame(benchmark::State& state) {
     sampleManager();
     auto host = std::make_shared<BenchHost>();
-    UIApplication::sharedApplication()->setDelegate(host);
     auto [window, navigation] = phoneWindow();
     HostRenderer renderer(window, kScale);
     renderer.renderFrame(true);
     size_t cells = 0;
     for (auto _ : state) {
-        auto guide = CBWikipediaGuideViewController::createForCurrentMapIfGuideLoads();
+        auto guide =
+            CBWikipediaGuideViewController::createForCurrentMapIfGuideLoads(benchServices(host));
         if (!guide) {
             state.SkipWithError("the sample package has no guide");
             break;
@@ -164,12 +164,11 @@ void BM_RootGuideScreenColdCacheToFirstFrame(benchmark::State& state) {
     state.counters["cells_shown"] = double(cells);
     navigation.reset();
     window.reset();
-    UIApplication::sharedApplication()->setDelegate(nullptr);
 }
 BENCHMARK(BM_RootGuideScreenColdCacheToFirstFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_WalkTrackDragFrame(benchmark::State& state) {
-    auto manager = sampleManager();
+    sampleManager();
     const auto guide = ZELWikiGuideLoader::loadWikiGuideWithIdentifierFromPath(
         "neubrandenburg",
         CBWikipediaManager::filePathForWikipediaGuideForMapIdentifier("neubrandenburg"));
@@ -184,14 +183,12 @@ void BM_WalkTrackDragFrame(benchmark::State& state) {
     }
     CBCoordinatePathValueTransformer::registerTransformer();
     auto host = std::make_shared<BenchHost>();
-    UIApplication::sharedApplication()->setDelegate(host);
     CAFrameClock::shared().setManual(true);
     UIScreen::mainScreen()->setBoundsSize({kWidth, kHeight});
     UIScreen::mainScreen()->setScale(kScale);
     auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, kWidth, kHeight));
-    auto screen = std::make_shared<CBWikipediaWalkViewController>();
+    auto screen = std::make_shared<CBWikipediaWalkViewController>(benchServices(host));
     screen->setWalkGroup(walk);
-    screen->setWikipediaManager(manager);
     auto navigation = std::make_shared<UINavigationController>(screen);
     window->setRootViewController(navigation);
     window->makeKeyAndVisible();
@@ -208,7 +205,6 @@ void BM_WalkTrackDragFrame(benchmark::State& state) {
         benchmark::DoNotOptimize(renderer.renderFrame(true));
     }
     track->setIndexOfHighlightedStop(kWalkStopNotFound);
-    UIApplication::sharedApplication()->setDelegate(nullptr);
     state.SetLabel(std::to_string(walk->articles().size()) + " stops, 640x1136 px");
 }
 BENCHMARK(BM_WalkTrackDragFrame)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -88,8 +88,10 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
     const auto registry = options_.mapPath ? nullptr : userMapStoreEngine_;
     currentMap_ = CBCurrentMap::create(registry, CBBookmarksManager::create(), wikipediaManager_);
     mapViewController_ = std::make_shared<CBMapViewController>(registry, fallback, currentMap_);
+    const auto wikipedia = wikipediaServices();
+    mapViewController_->setWikipediaServices(wikipedia);
     rootViewController_ = std::make_shared<CBRootViewController>(
-        mapViewController_, options_.mapPath ? nullptr : userMapStoreEngine_);
+        mapViewController_, options_.mapPath ? nullptr : userMapStoreEngine_, wikipedia);
     window = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());
     // Key before its first screen appears, as on the phone, where screens
     // appear once the window shows: what they present then (an alert) needs
@@ -227,12 +229,8 @@ void CBKelvaraSharedAppDelegate::installSampleOnEmptyHome() {
     downloadManager_->resumeDownloads();
 }
 
-std::optional<std::string> CBKelvaraSharedAppDelegate::currentMapIdentifier() const {
-    return userMapStoreEngine_ ? userMapStoreEngine_->currentMapIdentifier() : std::nullopt;
-}
-
-std::optional<std::string> CBKelvaraSharedAppDelegate::currentMapTitle() const {
-    return userMapStoreEngine_ ? userMapStoreEngine_->currentMapTitle() : std::nullopt;
+CBWikipediaServices CBKelvaraSharedAppDelegate::wikipediaServices() const {
+    return {shared(), wikipediaManager_, downloadManager_, userMapStoreEngine_, {}};
 }
 
 void CBKelvaraSharedAppDelegate::presentAnnotationsCentered(

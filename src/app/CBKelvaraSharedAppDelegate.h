@@ -6,6 +6,7 @@
 
 #include "UIKit/UIApplication.h"
 #include "wikipedia/CBWikipediaHost.h"
+#include "wikipedia/CBWikipediaServices.h"
 
 class CBCurrentMap;
 class CBFirstDownloadNotice;
@@ -29,8 +30,8 @@ struct CBLaunchOptions {
 };
 
 // The application delegate: builds and owns the services in their order,
-// the window with the root container, and stores state on the way out. The
-// Wikipedia screens reach the services and the map screen through it.
+// the window with the root container, and stores state on the way out. It
+// is the Wikipedia screens' host: the verbs on the map screen they use.
 class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipediaHost {
   public:
     explicit CBKelvaraSharedAppDelegate(CBLaunchOptions options);
@@ -38,19 +39,22 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
 
     static std::shared_ptr<CBKelvaraSharedAppDelegate> shared();
 
-    std::shared_ptr<ZELDownloadManagerEngine> downloadManager() const override {
+    const std::shared_ptr<ZELDownloadManagerEngine>& downloadManager() const {
         return downloadManager_;
     }
-    std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine() const override {
+    const std::shared_ptr<CBUserMapStoreEngine>& userMapStoreEngine() const {
         return userMapStoreEngine_;
     }
-    std::shared_ptr<CBWikipediaManager> wikipediaManager() const override {
+    const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const {
         return wikipediaManager_;
     }
     // The map shown and what belongs to it (its bookmarks, restaurant guide
     // and Wikipedia): the one the application has, following the registry's
     // current map.
     const std::shared_ptr<CBCurrentMap>& currentMap() const { return currentMap_; }
+    // What the screens that open Wikipedia screens hand them; the host is
+    // the application's delegate.
+    CBWikipediaServices wikipediaServices() const;
     const std::shared_ptr<CBMapViewController>& mapViewController() const {
         return mapViewController_;
     }
@@ -69,8 +73,6 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
     // The offer of the last link to a place on a map of the store only.
     const std::shared_ptr<CBLinkedStoreMapOffer>& storeMapOffer() const { return storeMapOffer_; }
 
-    std::optional<std::string> currentMapIdentifier() const override;
-    std::optional<std::string> currentMapTitle() const override;
     void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations,
                                     bool centered) override;
     std::vector<std::string> objectAnnotationIdentifiers() const override;

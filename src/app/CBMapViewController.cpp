@@ -29,6 +29,7 @@
 #include "UIKit/UITableViewCell.h"
 #include "app/CBMapDisplayModeManager.h"
 #include "app/CBMapEdgeOrnamentView.h"
+#include "app/CBPlaceAnnotation.h"
 #include "app/CBPlaceDescription.h"
 #include "app/CBSettingsVC.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
@@ -346,19 +347,12 @@ std::shared_ptr<UITableViewCell> CBMapViewController::tableViewCellForRowAtIndex
 void CBMapViewController::tableViewDidSelectRowAtIndexPath(UITableView&, const NSIndexPath& path) {
     if (size_t(path.row) >= results_.size())
         return;
-    auto& chosen = *results_[size_t(path.row)];
+    // The hit is an object of the map's main context: it is pinned as it is.
+    const auto chosen = results_[size_t(path.row)];
     searchDisplay_->setActive(false);
-    if (!chosen.object())
-        return;
     mapView_->userLocationFollower()->setCentersOnUserLocation(false);
-    showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
-        chosen.object()->objectID(),
-        chosen.address() ? std::optional(chosen.address()->objectID()) : std::nullopt, false);
-    const auto annotations = mapView_->annotationsHost()->annotations();
-    if (annotations.empty())
-        return;
-    showCoordinateAtZoomLevel(annotations.front()->coordinate(), kChosenHitZoomLevel);
-    selectWhenShown(annotations.front());
+    if (auto pin = showPlace(chosen, false))
+        showCoordinateAtZoomLevel(pin->coordinate(), kChosenHitZoomLevel);
 }
 
 // Beside the geo store on show: <Documents>/maps/<id>/toptable/images for an

@@ -23,6 +23,7 @@
 #include "packages/CBUserMapStoreEngineDelegate.h"
 #include "places/CBPlacesHost.h"
 #include "widgets/CBAnnotationsPresenter.h"
+#include "wikipedia/CBWikipediaServices.h"
 
 class CBClearSearchBar;
 class CBCompassButton;
@@ -31,6 +32,7 @@ class CBBasicAnnotation;
 class CBBoundingBox;
 class CBAnnotationCalloutView;
 class CBGeoSearchResult;
+class CBPlaceAnnotation;
 class CBMapDisplayModeManager;
 class UIButton;
 class UIControl;
@@ -79,6 +81,10 @@ class CBMapViewController : public UIViewController,
     std::vector<std::string> objectAnnotationIdentifiers() const override;
     std::string basePathForTTImages() const;
     void dismissPopoverAnimated(bool animated);
+    // Shows the place (a search hit, at its address when it has one) as the
+    // one place on the map and selects its pin; nullptr for no place.
+    std::shared_ptr<CBPlaceAnnotation> showPlace(const std::shared_ptr<CBGeoSearchResult>& place,
+                                                 bool isBookmark);
     // Shows the geo object (at the address when given) as the one place on
     // the map; a bookmark's object lives in the bookmark store.
     void showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
@@ -92,6 +98,11 @@ class CBMapViewController : public UIViewController,
     // map the screen shows.
     std::shared_ptr<CBBookmarksManager> bookmarksManager() override {
         return currentMap_->bookmarks();
+    }
+    // What the Wikipedia screens opened from the map (the guide's tab, an
+    // article's page) are handed. Given before the view loads.
+    void setWikipediaServices(CBWikipediaServices services) {
+        wikipediaServices_ = std::move(services);
     }
     std::optional<std::string> currentMapStorePath() override;
     std::optional<std::string> currentStylePlistPath() override;
@@ -297,4 +308,5 @@ class CBMapViewController : public UIViewController,
     // replaces it once installed opens at the link's place too.
     std::optional<CBKelvaraLink> linkOnStandIn_;
     std::function<void()> shelfAction_;
+    CBWikipediaServices wikipediaServices_;
 };

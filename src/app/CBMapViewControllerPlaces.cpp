@@ -49,16 +49,23 @@ void CBMapViewController::showAnnotationForGeoObjectWithObjectIDAndAddressWithOb
         addressID
             ? std::dynamic_pointer_cast<CBGeoAddress>(context->existingObjectWithID(*addressID))
             : nullptr;
-    auto result = CBGeoSearchResult::geoSearchResultWithObjectAndAddress(object, address);
+    showPlace(CBGeoSearchResult::geoSearchResultWithObjectAndAddress(object, address), isBookmark);
+}
+
+std::shared_ptr<CBPlaceAnnotation> CBMapViewController::showPlace(
+    const std::shared_ptr<CBGeoSearchResult>& place, bool isBookmark) {
+    if (!place || !place->object())
+        return nullptr;
     // A hit found at one of its addresses is pinned there.
-    auto pin = std::make_shared<CBPlaceAnnotation>(result, isBookmark);
-    pin->setTitle(result->title());
-    pin->setSubtitle(detailTextForResult(*result));
+    auto pin = std::make_shared<CBPlaceAnnotation>(place, isBookmark);
+    pin->setTitle(place->title());
+    pin->setSubtitle(detailTextForResult(*place));
     // The screens over the map make way, so the place is seen (and what was
     // tapped there cannot be tapped twice).
     presentAnnotationsCentered({pin}, false);
     mapView_->moveToCoordinateAnimated(pin->coordinate(), false);
     selectWhenShown(pin);
+    return pin;
 }
 
 void CBMapViewController::presentAnnotationsCentered(

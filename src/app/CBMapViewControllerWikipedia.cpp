@@ -4,7 +4,6 @@
 #include "Foundation/NSLog.h"
 #include "UIKit/UIButton.h"
 #include "UIKit/UINavigationController.h"
-#include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/CBMapViewController.h"
 #include "mapkit/CBAnnotationView.h"
 #include "model/CBWikipediaManager.h"
@@ -27,8 +26,7 @@ void CBMapViewController::openArticleOfAnnotation(const CBAnnotationRef& annotat
     auto pin = std::dynamic_pointer_cast<CBWikipediaArticleAnnotation>(annotation);
     if (!pin)
         return;
-    auto delegate = CBKelvaraSharedAppDelegate::shared();
-    auto manager = delegate ? delegate->wikipediaManager() : nullptr;
+    const auto& manager = wikipediaServices_.manager;
     auto article = manager ? pin->articleInManager(*manager) : nullptr;
     auto navigation = navigationController();
     if (!article || !navigation) {
@@ -36,8 +34,7 @@ void CBMapViewController::openArticleOfAnnotation(const CBAnnotationRef& annotat
                        pin->title().value_or("?").c_str());
         return;
     }
-    auto viewer = std::make_shared<CBWikipediaViewer>();
-    viewer->setWikipediaManager(manager);
+    auto viewer = std::make_shared<CBWikipediaViewer>(wikipediaServices_);
     viewer->setBasePath(manager->currentImgPath());
     viewer->setIsOnMap(true);
     viewer->setArticle(article);

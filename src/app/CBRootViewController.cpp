@@ -37,8 +37,11 @@ class BarButtonPair : public UIView {
 }  // namespace
 
 CBRootViewController::CBRootViewController(std::shared_ptr<CBMapViewController> mapViewController,
-                                           std::shared_ptr<CBUserMapStoreEngine> registry)
-    : mapViewController_(std::move(mapViewController)), registry_(std::move(registry)) {}
+                                           std::shared_ptr<CBUserMapStoreEngine> registry,
+                                           CBWikipediaServices wikipedia)
+    : mapViewController_(std::move(mapViewController)),
+      registry_(std::move(registry)),
+      wikipedia_(std::move(wikipedia)) {}
 
 bool CBRootViewController::startsOnShelf() const {
     if (!registry_ || registry_->currentMapIdentifier())
@@ -58,7 +61,7 @@ std::shared_ptr<UINavigationController> CBRootViewController::makeShelfNavigatio
     if (!shelf_) {
         std::weak_ptr<CBMapShelfHost> host =
             std::static_pointer_cast<CBRootViewController>(shared_from_this());
-        shelf_ = CBMapShelfViewController::create(registry_, host);
+        shelf_ = CBMapShelfViewController::create(registry_, host, wikipedia_);
     }
     CBScreenBreadcrumb::screenAppeared(*shelf_);
     return std::make_shared<ZELRotatingNavigationController>(shelf_);

@@ -7,6 +7,7 @@
 
 #include "UIKit/UIViewController.h"
 #include "shelf/CBMapShelfHost.h"
+#include "wikipedia/CBWikipediaServices.h"
 
 class CBMapShelfViewController;
 class CBMapViewController;
@@ -24,8 +25,10 @@ class CBRootViewController : public UIViewController, public CBMapShelfHost {
     static constexpr double kShrinkDuration = 0.5;
 
     // `registry` nullptr: a map file given on the command line, no shelf.
+    // The shelf is handed the Wikipedia services for the store it opens.
     CBRootViewController(std::shared_ptr<CBMapViewController> mapViewController,
-                         std::shared_ptr<CBUserMapStoreEngine> registry = nullptr);
+                         std::shared_ptr<CBUserMapStoreEngine> registry = nullptr,
+                         CBWikipediaServices wikipedia = {});
 
     const std::shared_ptr<UINavigationController>& navigation() const { return navigation_; }
     // The shelf, made the first time it is shown.
@@ -69,6 +72,7 @@ class CBRootViewController : public UIViewController, public CBMapShelfHost {
 
     std::shared_ptr<CBMapViewController> mapViewController_;
     std::shared_ptr<CBUserMapStoreEngine> registry_;
+    CBWikipediaServices wikipedia_;
     std::shared_ptr<CBMapShelfViewController> shelf_;
     std::shared_ptr<UINavigationController> navigation_;
 };

@@ -145,10 +145,15 @@ void CBGeoObjectDetailVC::configureSectionsForObject() {
         if (auto venue = relatedTopTableObjectFromDataManager(*object_->object(), dataManager_))
             object_ =
                 CBGeoSearchResult::geoSearchResultWithObjectAndAddress(venue, object_->address());
+    findBookmarkOfPlace();
     updateBookmarkStatus();
-    if (bookmark_ && dataManager_) {
-        // The map's own object shows the map's data; a bookmark of a place
-        // the map no longer has shows itself.
+    // A bookmark shows the map's own object and the map's data; a bookmark
+    // of a place the map no longer has shows itself. A place of the map is
+    // shown as it was handed over.
+    const auto mapContext = dataManager_ ? dataManager_->managedObjectContext() : nullptr;
+    const bool placeOfMap =
+        object_ && object_->object() && object_->object()->managedObjectContext() == mapContext;
+    if (bookmark_ && dataManager_ && !placeOfMap) {
         auto onMap = dataManager_->findSimilarObjectToObjectFromOtherContext(bookmark_);
         object_ = onMap ? onMap : bookmark_;
     }

@@ -168,7 +168,10 @@ class CBGeoObjectDetailVC : public UIViewController,
     void topTableBookHotline();
     void dismissModalViewController();
 
-    // Bookmarks and sharing.
+    // Bookmarks and sharing. The place's bookmark is looked up once, as the
+    // screen opens; adding or deleting it here keeps what was stored.
+    void findBookmarkOfPlace();
+    // The toolbar's button and the pin's colour after the bookmark.
     void updateBookmarkStatus();
     // Adds the bookmark, or asks whether to delete it.
     void toggleBookmark();
@@ -218,6 +221,7 @@ class CBGeoObjectDetailVC : public UIViewController,
                                                        const std::optional<NSError>&) override;
 
   private:
+    bool bookmarkStoreIsOpen() const;
     std::shared_ptr<CBGeoObjectDetailVC> self();
     std::shared_ptr<CBPlacesHost> host() const { return host_.lock(); }
     // The rows of each section model code (CBGeoObjectDetailVC.cpp).

@@ -81,12 +81,23 @@ void CBGeoObjectDetailVC::setupToolbar() {
     setToolbarItems(items);
 }
 
+// A bookmark handed over by the opener is the one; otherwise the bookmark
+// store is asked for one of this place.
+void CBGeoObjectDetailVC::findBookmarkOfPlace() {
+    if (bookmark_ && (!object_ || bookmark_ == object_))
+        return;
+    bookmark_ = bookmarkStoreIsOpen()
+                    ? bookmarkManager_->findSimilarObjectToObjectFromOtherContext(object_)
+                    : nullptr;
+}
+
+bool CBGeoObjectDetailVC::bookmarkStoreIsOpen() const {
+    return bookmarkManager_ &&
+           bookmarkManager_->storeState() == CBBookmarksManager::StoreState::Open;
+}
+
 void CBGeoObjectDetailVC::updateBookmarkStatus() {
-    const bool open =
-        bookmarkManager_ && bookmarkManager_->storeState() == CBBookmarksManager::StoreState::Open;
-    if (!(bookmark_ && (!object_ || bookmark_ == object_)))
-        bookmark_ =
-            open ? bookmarkManager_->findSimilarObjectToObjectFromOtherContext(object_) : nullptr;
+    const bool open = bookmarkStoreIsOpen();
     if (bookmarkButton_) {
         bookmarkButton_->setImage(
             UIImage::imageNamed(bookmark_ ? "bookmark-delete" : "bookmark-add"));
@@ -103,8 +114,10 @@ void CBGeoObjectDetailVC::updateBookmarkStatus() {
 
 void CBGeoObjectDetailVC::toggleBookmark() {
     if (!bookmark_) {
-        if (bookmarkManager_)
-            bookmarkManager_->addBookmarkForSearchResult(object_);
+        // The stored bookmark is the place's from now on.
+        if (auto added =
+                bookmarkManager_ ? bookmarkManager_->addBookmarkForSearchResult(object_) : nullptr)
+            bookmark_ = bookmarkManager_->searchResultObjectForGeoObject(added);
         updateBookmarkStatus();
         return;
     }

@@ -27,13 +27,13 @@ constexpr size_t kWikipediaTabIndex = 2;
 }  // namespace
 
 std::shared_ptr<CBGuideTabController> CBGuideTabController::create(
-    std::weak_ptr<CBPlacesHost> host, std::weak_ptr<CBAnnotationsPresenter> presenter) {
-    std::shared_ptr<CBGuideTabController> controller(new CBGuideTabController());
+    std::weak_ptr<CBPlacesHost> host, std::weak_ptr<CBAnnotationsPresenter> presenter,
+    CBWikipediaServices wikipedia) {
+    std::shared_ptr<CBGuideTabController> controller(
+        new CBGuideTabController(std::move(wikipedia)));
     controller->buildTabs(std::move(host), std::move(presenter));
-    if (auto wikipedia = CBWikipediaHost::shared()) {
-        if (auto manager = wikipedia->wikipediaManager())
-            manager->addDelegate(controller);
-    }
+    if (const auto& manager = controller->wikipedia_.manager)
+        manager->addDelegate(controller);
     return controller;
 }
 
@@ -57,8 +57,9 @@ void CBGuideTabController::buildTabs(std::weak_ptr<CBPlacesHost> host,
     bookmarks->setTabBarItem(bookmarksVC_->tabBarItem());
     tabs.push_back(bookmarks);
 
-    if (CBWikipediaNavigationController::isOfferedForCurrentMap()) {
-        wikipediaTab_ = CBWikipediaNavigationController::initWithWikipediaRootViewcontroller();
+    if (CBWikipediaNavigationController::isOfferedForCurrentMap(wikipedia_)) {
+        wikipediaTab_ =
+            CBWikipediaNavigationController::initWithWikipediaRootViewcontroller(wikipedia_);
         tabs.push_back(wikipediaTab_);
     }
 
@@ -83,9 +84,10 @@ void CBGuideTabController::buildTabs(std::weak_ptr<CBPlacesHost> host,
 // place, and the tab shown stays.
 void CBGuideTabController::wikipediaManagerPackageListChangedForMapWithIdentifier(
     CBWikipediaManager&, const std::string&) {
-    if (wikipediaTab_ || !CBWikipediaNavigationController::isOfferedForCurrentMap())
+    if (wikipediaTab_ || !CBWikipediaNavigationController::isOfferedForCurrentMap(wikipedia_))
         return;
-    wikipediaTab_ = CBWikipediaNavigationController::initWithWikipediaRootViewcontroller();
+    wikipediaTab_ =
+        CBWikipediaNavigationController::initWithWikipediaRootViewcontroller(wikipedia_);
     auto tabs = viewControllers();
     tabs.insert(tabs.begin() + long(std::min(kWikipediaTabIndex, tabs.size())), wikipediaTab_);
     setViewControllers(std::move(tabs));

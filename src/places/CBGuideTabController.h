@@ -4,6 +4,7 @@
 
 #include "UIKit/UITabBarController.h"
 #include "model/CBWikipediaManagerDelegate.h"
+#include "wikipedia/CBWikipediaServices.h"
 
 class CBAnnotationsPresenter;
 class CBBookmarksTableVC;
@@ -23,9 +24,11 @@ class UIBarButtonItem;
 class CBGuideTabController : public UITabBarController, public CBWikipediaManagerDelegate {
   public:
     // The map screen answers as host and presenter; the bookmarks and the
-    // package's documents are those of the map it shows.
+    // package's documents are those of the map it shows. The Wikipedia tab
+    // is handed the Wikipedia services.
     static std::shared_ptr<CBGuideTabController> create(
-        std::weak_ptr<CBPlacesHost> host, std::weak_ptr<CBAnnotationsPresenter> presenter);
+        std::weak_ptr<CBPlacesHost> host, std::weak_ptr<CBAnnotationsPresenter> presenter,
+        CBWikipediaServices wikipedia);
 
     const std::shared_ptr<CBGuideDialVC>& guideDialVC() const { return guideDialVC_; }
     const std::shared_ptr<CBBookmarksTableVC>& bookmarksTableVC() const { return bookmarksVC_; }
@@ -51,7 +54,8 @@ class CBGuideTabController : public UITabBarController, public CBWikipediaManage
         CBWikipediaManager&, const std::string& identifier) override;
 
   private:
-    CBGuideTabController() = default;
+    explicit CBGuideTabController(CBWikipediaServices wikipedia)
+        : wikipedia_(std::move(wikipedia)) {}
     void buildTabs(std::weak_ptr<CBPlacesHost> host,
                    std::weak_ptr<CBAnnotationsPresenter> presenter);
 
@@ -59,4 +63,5 @@ class CBGuideTabController : public UITabBarController, public CBWikipediaManage
     std::shared_ptr<CBBookmarksTableVC> bookmarksVC_;
     std::shared_ptr<CBGeoDataManager> dataManager_;
     std::shared_ptr<CBWikipediaNavigationController> wikipediaTab_;
+    CBWikipediaServices wikipedia_;
 };

@@ -58,17 +58,21 @@ bool nameMatchesSearch(const std::string& name, const std::string& search) {
 }  // namespace
 
 std::shared_ptr<CBMapShelfViewController> CBMapShelfViewController::create(
-    std::shared_ptr<CBUserMapStoreEngine> registry, std::weak_ptr<CBMapShelfHost> host) {
-    auto shelf = std::make_shared<CBMapShelfViewController>(std::move(registry), std::move(host));
+    std::shared_ptr<CBUserMapStoreEngine> registry, std::weak_ptr<CBMapShelfHost> host,
+    CBWikipediaServices wikipedia) {
+    auto shelf = std::make_shared<CBMapShelfViewController>(std::move(registry), std::move(host),
+                                                            std::move(wikipedia));
     shelf->locationManager_->setDelegate(shelf);
     return shelf;
 }
 
 CBMapShelfViewController::CBMapShelfViewController(std::shared_ptr<CBUserMapStoreEngine> registry,
-                                                   std::weak_ptr<CBMapShelfHost> host)
+                                                   std::weak_ptr<CBMapShelfHost> host,
+                                                   CBWikipediaServices wikipedia)
     : registry_(std::move(registry)),
       downloadManager_(registry_->downloadManager()),
       host_(std::move(host)),
+      wikipedia_(std::move(wikipedia)),
       locationManager_(std::make_shared<CLLocationManager>()) {
     setTitle(NSLocalizedString("MapShelfVCtitle"));
     auto defaults = NSUserDefaults::standardUserDefaults();

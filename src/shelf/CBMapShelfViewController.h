@@ -14,6 +14,7 @@
 #include "packages/CBUserMapStoreEngineDelegate.h"
 #include "shelf/CBMapShelfFlowLayout.h"
 #include "store/CBMapStoreController.h"
+#include "wikipedia/CBWikipediaServices.h"
 
 class CBMapShelfCell;
 class CBMapShelfHost;
@@ -60,11 +61,14 @@ class CBMapShelfViewController : public UIViewController,
     static constexpr long kButtonTagOffset = 10;
 
     // Joins the registry's (weak) delegates once its view loads; the
-    // registry tells it of the downloads of maps too.
+    // registry tells it of the downloads of maps too. The store's screens
+    // opened from the shelf load Wikipedia articles with the Wikipedia
+    // manager and open an installed map through the Wikipedia host.
     static std::shared_ptr<CBMapShelfViewController> create(
-        std::shared_ptr<CBUserMapStoreEngine> registry, std::weak_ptr<CBMapShelfHost> host);
+        std::shared_ptr<CBUserMapStoreEngine> registry, std::weak_ptr<CBMapShelfHost> host,
+        CBWikipediaServices wikipedia = {});
     CBMapShelfViewController(std::shared_ptr<CBUserMapStoreEngine> registry,
-                             std::weak_ptr<CBMapShelfHost> host);
+                             std::weak_ptr<CBMapShelfHost> host, CBWikipediaServices wikipedia);
     ~CBMapShelfViewController() override;
 
     // The flow layout for this device, made when the shelf's view is made.
@@ -216,6 +220,7 @@ class CBMapShelfViewController : public UIViewController,
     std::shared_ptr<CBUserMapStoreEngine> registry_;
     std::shared_ptr<ZELDownloadManagerEngine> downloadManager_;
     std::weak_ptr<CBMapShelfHost> host_;
+    CBWikipediaServices wikipedia_;
     bool firstAppearance_ = true;
     std::optional<std::vector<Map>> maps_;
     SortType shelfSortType_ = SortByName;

@@ -20,7 +20,6 @@
 #include "uiadditions/UIApplication+SafeURL.h"
 #include "widgets/UIAlertView+NoEmailAccount.h"
 #include "widgets/ZELRotatingNavigationController.h"
-#include "wikipedia/CBWikipediaHost.h"
 
 namespace {
 std::string formatWithName(const std::string& key, const std::string& name) {
@@ -28,11 +27,6 @@ std::string formatWithName(const std::string& key, const std::string& name) {
     return NSStringWithFormat(NSLocalizedString(key), {&argument, 1}).value_or(name);
 }
 
-// The store's detail screens load and delete a map's articles through it.
-std::shared_ptr<CBWikipediaManager> applicationWikipediaManager() {
-    auto host = CBWikipediaHost::shared();
-    return host ? host->wikipediaManager() : nullptr;
-}
 }  // namespace
 
 void CBMapShelfViewController::showAlert(std::shared_ptr<UIAlertView> alert) {
@@ -147,7 +141,7 @@ void CBMapShelfViewController::showInfoForMap(const Map& map) {
     auto engine = std::make_shared<CBMapStoreEngine>();
     engine->setDownloadManager(downloadManager_);
     auto detail = CBMapStoreDetailVC::create(map, downloadManager_, engine, registry_,
-                                             applicationWikipediaManager());
+                                             wikipedia_.manager, wikipedia_.host);
     std::weak_ptr<CBMapStoreDetailVC> weakDetail = detail;
     detail->navigationItem()->setRightBarButtonItem(std::make_shared<UIBarButtonItem>(
         UIBarButtonSystemItemDone, [weakDetail](UIBarButtonItem&) {
@@ -165,7 +159,7 @@ void CBMapShelfViewController::done() {
 void CBMapShelfViewController::openStore() {
     setEditingAnimated(false, false);
     auto store = CBMapStoreController::create(downloadManager_, registry_);
-    store->setWikipediaManager(applicationWikipediaManager());
+    store->setWikipediaManager(wikipedia_.manager, wikipedia_.host);
     store->setMapStoreDelegate(self());
     presentViewControllerAnimatedCompletion(store, true, nullptr);
 }

@@ -125,10 +125,10 @@ std::shared_ptr<CBMapStoreDetailVC> CBMapStoreDetailVC::create(
     std::shared_ptr<CBMapStoreMap> map, std::shared_ptr<ZELDownloadManagerEngine> manager,
     std::shared_ptr<CBMapStoreEngine> engine,
     std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine,
-    std::shared_ptr<CBWikipediaManager> wikipediaManager) {
+    std::shared_ptr<CBWikipediaManager> wikipediaManager, std::weak_ptr<CBWikipediaHost> host) {
     auto screen = std::make_shared<CBMapStoreDetailVC>(
         std::move(map), std::move(manager), std::move(engine), std::move(userMapStoreEngine),
-        std::move(wikipediaManager));
+        std::move(wikipediaManager), std::move(host));
     if (screen->userMapStoreEngine_)
         screen->userMapStoreEngine_->addDelegate(screen);
     if (screen->wikipediaManager_)
@@ -140,12 +140,14 @@ CBMapStoreDetailVC::CBMapStoreDetailVC(std::shared_ptr<CBMapStoreMap> map,
                                        std::shared_ptr<ZELDownloadManagerEngine> manager,
                                        std::shared_ptr<CBMapStoreEngine> engine,
                                        std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine,
-                                       std::shared_ptr<CBWikipediaManager> wikipediaManager)
+                                       std::shared_ptr<CBWikipediaManager> wikipediaManager,
+                                       std::weak_ptr<CBWikipediaHost> host)
     : map_(std::move(map)),
       downloadManager_(std::move(manager)),
       engine_(std::move(engine)),
       userMapStoreEngine_(std::move(userMapStoreEngine)),
-      wikipediaManager_(std::move(wikipediaManager)) {}
+      wikipediaManager_(std::move(wikipediaManager)),
+      host_(std::move(host)) {}
 
 CBMapStoreDetailVC::~CBMapStoreDetailVC() {
     // The tile threads may still ask the source for cache paths.
@@ -452,7 +454,7 @@ void CBMapStoreDetailVC::updateMapButton() {
         bool update = added && available && !(*available < *added);
         title = update ? "DownloadUpdatedMap" : "MapDownloaded";
         // The installed map opens from here where the application can show it.
-        mapButtonOpensMap_ = !update && CBWikipediaHost::shared();
+        mapButtonOpensMap_ = !update && !host_.expired();
         enabled = update || mapButtonOpensMap_;
     } else {
         title = "Download map";
@@ -508,7 +510,7 @@ void CBMapStoreDetailVC::mapButtonTapped() {
 }
 
 void CBMapStoreDetailVC::openInstalledMap() {
-    auto host = CBWikipediaHost::shared();
+    auto host = host_.lock();
     if (host && installedMap())
         host->openInstalledMapWithIdentifier(*map_->identifier());
 }

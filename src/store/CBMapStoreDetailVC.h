@@ -20,6 +20,7 @@ class CBMapStoreInfoMap;
 class CBMapStoreMap;
 class CBStatsBar;
 class CBUserMapStoreEngine;
+class CBWikipediaHost;
 class CBWikipediaManager;
 class UIActivityIndicatorView;
 class UIBarButtonItem;
@@ -53,17 +54,20 @@ class CBMapStoreDetailVC : public UIViewController,
     static constexpr double kCustomCoverHeight = 240;
 
     // Registers the screen with the registry and the Wikipedia manager.
-    // Without a Wikipedia manager the screen offers no Wikipedia articles.
+    // Without a Wikipedia manager the screen offers no Wikipedia articles;
+    // without a host an installed map is not opened from here.
     static std::shared_ptr<CBMapStoreDetailVC> create(
         std::shared_ptr<CBMapStoreMap> map, std::shared_ptr<ZELDownloadManagerEngine> manager,
         std::shared_ptr<CBMapStoreEngine> engine,
         std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine,
-        std::shared_ptr<CBWikipediaManager> wikipediaManager = nullptr);
+        std::shared_ptr<CBWikipediaManager> wikipediaManager = nullptr,
+        std::weak_ptr<CBWikipediaHost> host = {});
     CBMapStoreDetailVC(std::shared_ptr<CBMapStoreMap> map,
                        std::shared_ptr<ZELDownloadManagerEngine> manager,
                        std::shared_ptr<CBMapStoreEngine> engine,
                        std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine,
-                       std::shared_ptr<CBWikipediaManager> wikipediaManager);
+                       std::shared_ptr<CBWikipediaManager> wikipediaManager,
+                       std::weak_ptr<CBWikipediaHost> host);
     ~CBMapStoreDetailVC() override;
 
     const std::shared_ptr<CBMapStoreMap>& map() const { return map_; }
@@ -191,6 +195,7 @@ class CBMapStoreDetailVC : public UIViewController,
     std::shared_ptr<CBMapStoreEngine> engine_;
     std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine_;
     std::shared_ptr<CBWikipediaManager> wikipediaManager_;
+    std::weak_ptr<CBWikipediaHost> host_;
     bool rightButtonAfterDownload_ = false;
     std::shared_ptr<UIBarButtonItem> originalBarButtonItem_;
     std::shared_ptr<CBMapStoreInfoMap> mapInfo_;

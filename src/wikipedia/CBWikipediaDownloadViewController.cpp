@@ -22,11 +22,10 @@ constexpr CGFloat kTitleInset = 7;
 constexpr double kAddedTransitionDuration = 0.5;
 }  // namespace
 
-CBWikipediaDownloadViewController::CBWikipediaDownloadViewController() {
-    if (auto host = CBWikipediaHost::shared()) {
-        userMapStoreEngine_ = host->userMapStoreEngine();
-        wikipediaManager_ = host->wikipediaManager();
-    }
+CBWikipediaDownloadViewController::CBWikipediaDownloadViewController(CBWikipediaServices services)
+    : host_(std::move(services.host)),
+      wikipediaManager_(std::move(services.manager)),
+      userMapStoreEngine_(std::move(services.registry)) {
     setTitle("Wikipedia");
 }
 
@@ -202,7 +201,7 @@ void CBWikipediaDownloadViewController::wikipediaManagerDownloadStatusChangedToF
     if (identifier != currentMapIdentifier())
         return;
     if (status.phase == ZELDownloadPhase::Failed && !displayedDownloadError_) {
-        if (auto host = CBWikipediaHost::shared())
+        if (auto host = host_.lock())
             host->showFailedMessageForIndividualDownload(status);
         displayedDownloadError_ = true;
     }

@@ -8,6 +8,7 @@
 #include "model/CBWikipediaManagerDelegate.h"
 #include "model/CBWikipediaPackageList.h"
 #include "packages/ZELDownloadStatus.h"
+#include "wikipedia/CBWikipediaServices.h"
 
 class CBUserMapStoreEngine;
 class CBWikipediaDownloadViewControllerDelegate;
@@ -29,8 +30,7 @@ class UIProgressView;
 class CBWikipediaDownloadViewController : public UIViewController,
                                           public CBWikipediaManagerDelegate {
   public:
-    // The services are the application's.
-    CBWikipediaDownloadViewController();
+    explicit CBWikipediaDownloadViewController(CBWikipediaServices services);
     ~CBWikipediaDownloadViewController() override;
 
     const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const {
@@ -79,6 +79,7 @@ class CBWikipediaDownloadViewController : public UIViewController,
     // is left.
     void downloadLeftQueue(const std::string& identifier);
 
+    std::weak_ptr<CBWikipediaHost> host_;
     std::shared_ptr<CBWikipediaManager> wikipediaManager_;
     std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine_;
     std::weak_ptr<CBWikipediaDownloadViewControllerDelegate> delegate_;

@@ -44,18 +44,17 @@ std::shared_ptr<UIButton> headerButton(const CGRect& frame, unsigned margin) {
 
 }  // namespace
 
-CBWikipediaGuideViewController::CBWikipediaGuideViewController() {
-    if (auto host = CBWikipediaHost::shared()) {
-        manager_ = host->wikipediaManager();
-        setTitle(host->currentMapTitle().value_or(""));
-    }
+CBWikipediaGuideViewController::CBWikipediaGuideViewController(CBWikipediaServices services)
+    : services_(std::move(services)) {
+    setTitle(services_.currentMapTitle().value_or(""));
 }
 
 CBWikipediaGuideViewController::~CBWikipediaGuideViewController() = default;
 
 std::shared_ptr<CBWikipediaGuideViewController>
-CBWikipediaGuideViewController::createForCurrentMapIfGuideLoads() {
-    auto root = std::make_shared<CBWikipediaGuideViewController>();
+CBWikipediaGuideViewController::createForCurrentMapIfGuideLoads(
+    const CBWikipediaServices& services) {
+    auto root = std::make_shared<CBWikipediaGuideViewController>(services);
     root->loadGuideGroupIfNeeded();
     return root->guideGroup() ? root : nullptr;
 }
@@ -71,8 +70,7 @@ bool CBWikipediaGuideViewController::isWalk() const {
 void CBWikipediaGuideViewController::loadGuideGroupIfNeeded() {
     if (guideGroup_)
         return;
-    auto host = CBWikipediaHost::shared();
-    const auto identifier = host ? host->currentMapIdentifier() : std::nullopt;
+    const auto identifier = services_.currentMapIdentifier();
     if (!identifier)
         return;
     const auto guide = ZELWikiGuideLoader::loadWikiGuideWithIdentifierFromPath(
@@ -111,8 +109,7 @@ void CBWikipediaGuideViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
     if (!imagesCache_)
         imagesCache_ = std::make_shared<ImageCache>();
-    auto host = CBWikipediaHost::shared();
-    if (const auto identifier = host ? host->currentMapIdentifier() : std::nullopt)
+    if (const auto identifier = services_.currentMapIdentifier())
         basePathForImages_ =
             CBWikipediaManager::filePathForWikipediaImagesForMapIdentifier(*identifier);
     loadGuideGroupIfNeeded();
@@ -184,10 +181,9 @@ void CBWikipediaGuideViewController::viewDidAppear(bool animated) {
 
 void CBWikipediaGuideViewController::presentWalkViewControllerSelectedArticle(
     const std::shared_ptr<ZELWikiGuideArticle>& article) {
-    auto walk = std::make_shared<CBWikipediaWalkViewController>();
+    auto walk = std::make_shared<CBWikipediaWalkViewController>(services_);
     walk->setWalkGroup(guideGroup_);
     walk->setStopToSelectOnAppear(article);
-    walk->setWikipediaManager(manager_);
     walk->setTitle(title());
     walk->setModalTransitionStyle(UIModalTransitionStyleCrossDissolve);
     auto navigation = std::make_shared<UINavigationController>(walk);
@@ -303,7 +299,7 @@ void CBWikipediaGuideViewController::gridScrollViewDidSelectCellAtIndexPath(
     const auto item = guideItemAtIndexPath(path);
     if (std::dynamic_pointer_cast<ZELWikiGuideGroup>(item)) {
         auto next = viewControllerForGuideGroupAtIndexPath(path);
-        persistencyStateAppendIndexPath(path);
+        persistencyStateAppendIndexPath(services_.currentMapIdentifier(), path);
         if (auto navigation = navigationController())
             navigation->pushViewControllerAnimated(next, true);
         return;
@@ -316,7 +312,8 @@ void CBWikipediaGuideViewController::gridScrollViewDidSelectCellAtIndexPath(
         return;
     }
     const auto url = article->sourceUrl();
-    auto found = url && manager_ ? manager_->articleForUrl(url->absoluteString()) : nullptr;
+    auto found = url && services_.manager ? services_.manager->articleForUrl(url->absoluteString())
+                                          : nullptr;
     if (!found) {
         const std::string address = article->sourceUrlString().value_or("");
         if (std::find(loggedMissing_.begin(), loggedMissing_.end(), address) ==
@@ -327,10 +324,9 @@ void CBWikipediaGuideViewController::gridScrollViewDidSelectCellAtIndexPath(
         }
         return;
     }
-    auto viewer = std::make_shared<CBWikipediaViewer>();
+    auto viewer = std::make_shared<CBWikipediaViewer>(services_);
     viewer->setArticle(found);
-    viewer->setBasePath(manager_->currentImgPath());
-    viewer->setWikipediaManager(manager_);
+    viewer->setBasePath(services_.manager->currentImgPath());
     if (auto navigation = navigationController())
         navigation->pushViewControllerAnimated(viewer, true);
 }
@@ -340,7 +336,7 @@ CBWikipediaGuideViewController::viewControllerForGuideGroupAtIndexPath(const NSI
     auto group = std::dynamic_pointer_cast<ZELWikiGuideGroup>(guideItemAtIndexPath(path));
     if (!group)
         return nullptr;
-    auto next = std::make_shared<CBWikipediaGuideViewController>();
+    auto next = std::make_shared<CBWikipediaGuideViewController>(services_);
     next->setGuideGroup(group);
     next->setTitle(group->title().value_or(""));
     next->navigationItem()->setRightBarButtonItem(navigationItem()->rightBarButtonItem());
@@ -357,12 +353,13 @@ void CBWikipediaGuideViewController::presentAllArticles() {
     if (!list || !navigation)
         return;
     navigation->pushViewControllerAnimated(list, true);
-    persistencyStateAppendIndexPath(persistentIndexPathForViewAllArticles());
+    persistencyStateAppendIndexPath(services_.currentMapIdentifier(),
+                                    persistentIndexPathForViewAllArticles());
 }
 
 std::shared_ptr<UIViewController>
 CBWikipediaGuideViewController::viewControllerForViewAllArticles() {
-    auto list = std::make_shared<CBWikipediaTableVC>();
+    auto list = std::make_shared<CBWikipediaTableVC>(services_);
     list->navigationItem()->setRightBarButtonItem(navigationItem()->rightBarButtonItem());
     allArticlesScreen_ = list;
     return list;
@@ -370,13 +367,13 @@ CBWikipediaGuideViewController::viewControllerForViewAllArticles() {
 
 std::vector<CBAnnotationRef> CBWikipediaGuideViewController::articleAnnotations() const {
     std::vector<CBAnnotationRef> found;
-    if (!guideGroup_ || !manager_)
+    if (!guideGroup_ || !services_.manager)
         return found;
     for (const auto& article : guideGroup_->articles()) {
         const auto url = article->sourceUrl();
         if (!url)
             continue;
-        if (auto stored = manager_->articleForUrl(url->absoluteString()))
+        if (auto stored = services_.manager->articleForUrl(url->absoluteString()))
             found.push_back(std::make_shared<CBWikipediaArticleAnnotation>(*stored));
     }
     return found;
@@ -386,6 +383,6 @@ void CBWikipediaGuideViewController::presentAllArticlesOnMap() {
     const auto found = articleAnnotations();
     if (found.empty())
         return;
-    if (auto host = CBWikipediaHost::shared())
+    if (auto host = services_.host.lock())
         host->presentAnnotationsCentered(found, true);
 }

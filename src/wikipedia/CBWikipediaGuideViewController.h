@@ -10,6 +10,7 @@
 #include "UIKit/UIViewController.h"
 #include "mapkit/CBMapScrollViewDelegate.h"
 #include "widgets/ZELGridScrollView.h"
+#include "wikipedia/CBWikipediaServices.h"
 
 class CBWikipediaGuideCellView;
 class CBWikipediaManager;
@@ -38,14 +39,17 @@ class CBWikipediaGuideViewController : public UIViewController,
   public:
     using ImageCache = NSCache<std::string, UIImage>;
 
-    // The manager and the title (the current map's) come from the host.
-    CBWikipediaGuideViewController();
+    // The guide of the registry's current map, titled after it.
+    explicit CBWikipediaGuideViewController(CBWikipediaServices services);
     ~CBWikipediaGuideViewController() override;
     // A root screen of the current map's guide, or nullptr when the map has
     // no guide that can be read (a list of the articles serves then).
-    static std::shared_ptr<CBWikipediaGuideViewController> createForCurrentMapIfGuideLoads();
+    static std::shared_ptr<CBWikipediaGuideViewController> createForCurrentMapIfGuideLoads(
+        const CBWikipediaServices& services);
 
-    const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const { return manager_; }
+    const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const {
+        return services_.manager;
+    }
     const std::string& basePathForImages() const { return basePathForImages_; }
     const std::shared_ptr<ZELGridScrollView>& gridScrollView() const { return grid_; }
     // Shared with the screens pushed from this one.
@@ -108,14 +112,16 @@ class CBWikipediaGuideViewController : public UIViewController,
     std::shared_ptr<CBAnnotationView> mapScrollViewViewForAnnotation(
         CBMapScrollView& map, const CBAnnotationRef& annotation) override;
 
-    // The current map's remembered drill-down; nullptr without a current map.
-    static std::vector<NSIndexPath>* persistencyStateForCurrentCity();
-    static void persistencyStateAppendIndexPath(const std::optional<NSIndexPath>& path);
-    static void persistencyStatePopLastIndexPath();
-    static void persistencyStateReset();
+    // The map's remembered drill-down; nullptr without a map.
+    static std::vector<NSIndexPath>* persistencyStateForCurrentCity(
+        const std::optional<std::string>& mapIdentifier);
+    static void persistencyStateAppendIndexPath(const std::optional<std::string>& mapIdentifier,
+                                                const std::optional<NSIndexPath>& path);
+    static void persistencyStatePopLastIndexPath(const std::optional<std::string>& mapIdentifier);
+    static void persistencyStateReset(const std::optional<std::string>& mapIdentifier);
     // The entry of the article list opened from a group's header.
     static NSIndexPath persistentIndexPathForViewAllArticles();
-    // Makes the current map's memory the drill-down of the stack, whose
+    // Makes the memory of the root's map the drill-down of the stack, whose
     // first controller is a root guide screen; anything else leaves it.
     static void persistencyStateFollowNavigationStack(
         const std::vector<std::shared_ptr<UIViewController>>& stack);
@@ -130,7 +136,7 @@ class CBWikipediaGuideViewController : public UIViewController,
     void followNavigationStack();
     std::shared_ptr<CBWikipediaGuideCellView> makeCell(const std::string& identifier);
 
-    std::shared_ptr<CBWikipediaManager> manager_;
+    CBWikipediaServices services_;
     std::string basePathForImages_;
     std::shared_ptr<ZELGridScrollView> grid_;
     std::shared_ptr<ImageCache> imagesCache_;

@@ -4,7 +4,6 @@
 
 #include "UIKit/UINavigationController.h"
 #include "wikipedia/CBWikipediaGuideViewController.h"
-#include "wikipedia/CBWikipediaHost.h"
 
 namespace {
 
@@ -15,25 +14,26 @@ std::map<std::string, std::vector<NSIndexPath>>& stacksByMap() {
 
 }  // namespace
 
-std::vector<NSIndexPath>* CBWikipediaGuideViewController::persistencyStateForCurrentCity() {
-    auto host = CBWikipediaHost::shared();
-    const auto identifier = host ? host->currentMapIdentifier() : std::nullopt;
-    return identifier ? &stacksByMap()[*identifier] : nullptr;
+std::vector<NSIndexPath>* CBWikipediaGuideViewController::persistencyStateForCurrentCity(
+    const std::optional<std::string>& mapIdentifier) {
+    return mapIdentifier ? &stacksByMap()[*mapIdentifier] : nullptr;
 }
 
 void CBWikipediaGuideViewController::persistencyStateAppendIndexPath(
-    const std::optional<NSIndexPath>& path) {
-    if (auto stack = persistencyStateForCurrentCity(); stack && path)
+    const std::optional<std::string>& mapIdentifier, const std::optional<NSIndexPath>& path) {
+    if (auto stack = persistencyStateForCurrentCity(mapIdentifier); stack && path)
         stack->push_back(*path);
 }
 
-void CBWikipediaGuideViewController::persistencyStatePopLastIndexPath() {
-    if (auto stack = persistencyStateForCurrentCity(); stack && !stack->empty())
+void CBWikipediaGuideViewController::persistencyStatePopLastIndexPath(
+    const std::optional<std::string>& mapIdentifier) {
+    if (auto stack = persistencyStateForCurrentCity(mapIdentifier); stack && !stack->empty())
         stack->pop_back();
 }
 
-void CBWikipediaGuideViewController::persistencyStateReset() {
-    persistencyStatePopLastIndexPath();
+void CBWikipediaGuideViewController::persistencyStateReset(
+    const std::optional<std::string>& mapIdentifier) {
+    persistencyStatePopLastIndexPath(mapIdentifier);
 }
 
 NSIndexPath CBWikipediaGuideViewController::persistentIndexPathForViewAllArticles() {
@@ -45,8 +45,10 @@ void CBWikipediaGuideViewController::persistencyStateFollowNavigationStack(
     auto below = stack.empty()
                      ? nullptr
                      : std::dynamic_pointer_cast<CBWikipediaGuideViewController>(stack.front());
-    auto remembered = persistencyStateForCurrentCity();
-    if (!below || below->openedAtIndexPath() || !remembered)
+    if (!below || below->openedAtIndexPath())
+        return;
+    auto remembered = persistencyStateForCurrentCity(below->services_.currentMapIdentifier());
+    if (!remembered)
         return;
     std::vector<NSIndexPath> paths;
     for (size_t i = 1; i < stack.size(); ++i) {
@@ -70,7 +72,7 @@ void CBWikipediaGuideViewController::followNavigationStack() {
 
 std::optional<std::vector<std::shared_ptr<UIViewController>>>
 CBWikipediaGuideViewController::persistentSubViewControllers() {
-    auto remembered = persistencyStateForCurrentCity();
+    auto remembered = persistencyStateForCurrentCity(services_.currentMapIdentifier());
     if (!remembered || remembered->empty() || openedAtIndexPath_)
         return std::nullopt;
     loadGuideGroupIfNeeded();

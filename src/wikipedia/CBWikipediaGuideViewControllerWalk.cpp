@@ -58,7 +58,7 @@ void CBWikipediaGuideViewController::setupWalkMapHeaderViewForGridScrollview(
     walkHeaderView_ = CBWikipediaWalkHeaderView::create(
         CGRectMake(0, 0, grid->bounds().size.width, kWalkHeaderHeight));
     walkHeaderView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
-    auto host = CBWikipediaHost::shared();
+    auto host = services_.host.lock();
     const auto& map = walkHeaderView_->mapScrollView();
     if (host) {
         if (const auto style = host->currentStylePlistPath())

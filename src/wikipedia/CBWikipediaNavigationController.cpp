@@ -6,16 +6,14 @@
 #include "UIKit/UITabBarController.h"
 #include "UIKit/UITabBarItem.h"
 #include "model/CBWikipediaManager.h"
-#include "packages/CBUserMapStoreEngine.h"
 #include "wikipedia/CBWikipediaDownloadViewController.h"
 #include "wikipedia/CBWikipediaGuideViewController.h"
-#include "wikipedia/CBWikipediaHost.h"
 #include "wikipedia/CBWikipediaTableVC.h"
 
 std::shared_ptr<CBWikipediaNavigationController>
-CBWikipediaNavigationController::initWithWikipediaRootViewcontroller() {
+CBWikipediaNavigationController::initWithWikipediaRootViewcontroller(CBWikipediaServices services) {
     std::shared_ptr<CBWikipediaNavigationController> controller(
-        new CBWikipediaNavigationController());
+        new CBWikipediaNavigationController(std::move(services)));
     controller->setTabBarItem(std::make_shared<UITabBarItem>(
         "Wikipedia", UIImage::imageNamed("guide-wiki-tab"), nullptr));
     auto root = controller->rootViewControllerForCurrentDownloadState();
@@ -26,7 +24,8 @@ CBWikipediaNavigationController::initWithWikipediaRootViewcontroller() {
             for (const auto& screen : *screens)
                 controller->pushViewControllerAnimated(screen, false);
         } else {
-            CBWikipediaGuideViewController::persistencyStateReset();
+            CBWikipediaGuideViewController::persistencyStateReset(
+                controller->services_.currentMapIdentifier());
         }
     }
     return controller;
@@ -37,11 +36,9 @@ std::shared_ptr<CBWikipediaNavigationController> CBWikipediaNavigationController
         std::static_pointer_cast<UIViewController>(shared_from_this()));
 }
 
-bool CBWikipediaNavigationController::isOfferedForCurrentMap() {
-    auto host = CBWikipediaHost::shared();
-    auto manager = host ? host->wikipediaManager() : nullptr;
-    auto registry = host ? host->userMapStoreEngine() : nullptr;
-    const auto identifier = registry ? registry->currentMapIdentifier() : std::nullopt;
+bool CBWikipediaNavigationController::isOfferedForCurrentMap(const CBWikipediaServices& services) {
+    const auto& manager = services.manager;
+    const auto identifier = services.currentMapIdentifier();
     if (!identifier || !manager)
         return false;
     if (manager->userHasWikipediaForMapIdentifier(*identifier))
@@ -65,21 +62,19 @@ bool CBWikipediaNavigationController::isOfferedForCurrentMap() {
 // The one place where the tab's first screen is chosen.
 std::shared_ptr<UIViewController>
 CBWikipediaNavigationController::rootViewControllerForCurrentDownloadState() {
-    auto host = CBWikipediaHost::shared();
-    auto manager = host ? host->wikipediaManager() : nullptr;
-    auto registry = host ? host->userMapStoreEngine() : nullptr;
-    const auto identifier = registry ? registry->currentMapIdentifier() : std::nullopt;
+    const auto& manager = services_.manager;
+    const auto identifier = services_.currentMapIdentifier();
     std::shared_ptr<UIViewController> root;
     // A store that is there but cannot be opened is told by the download
     // screen; a guide that cannot be read leaves the article list.
     if (identifier && manager && manager->userHasWikipediaForMapIdentifier(*identifier) &&
         manager->wikipediaAvailable()) {
         if (manager->userHasWikipediaGuideForMapIdentifier(*identifier))
-            root = CBWikipediaGuideViewController::createForCurrentMapIfGuideLoads();
+            root = CBWikipediaGuideViewController::createForCurrentMapIfGuideLoads(services_);
         if (!root)
-            root = std::make_shared<CBWikipediaTableVC>();
+            root = std::make_shared<CBWikipediaTableVC>(services_);
     } else {
-        auto download = std::make_shared<CBWikipediaDownloadViewController>();
+        auto download = std::make_shared<CBWikipediaDownloadViewController>(services_);
         download->setDelegate(self());
         root = download;
     }

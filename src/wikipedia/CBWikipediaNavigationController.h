@@ -4,6 +4,7 @@
 
 #include "UIKit/UINavigationController.h"
 #include "wikipedia/CBWikipediaDownloadViewControllerDelegate.h"
+#include "wikipedia/CBWikipediaServices.h"
 
 class UIBarButtonItem;
 
@@ -16,11 +17,13 @@ class UIBarButtonItem;
 class CBWikipediaNavigationController : public UINavigationController,
                                         public CBWikipediaDownloadViewControllerDelegate {
   public:
-    static std::shared_ptr<CBWikipediaNavigationController> initWithWikipediaRootViewcontroller();
+    // The tab's screens are handed the services.
+    static std::shared_ptr<CBWikipediaNavigationController> initWithWikipediaRootViewcontroller(
+        CBWikipediaServices services);
     // Whether the current map has the tab: its package is installed, the
     // store offers one, or the store's list could not be had (the tab says
     // so). While the list is on its way there is no tab yet.
-    static bool isOfferedForCurrentMap();
+    static bool isOfferedForCurrentMap(const CBWikipediaServices& services);
 
     // A new first screen for what the current map has now, with the Done
     // button of the tab.
@@ -34,6 +37,9 @@ class CBWikipediaNavigationController : public UINavigationController,
         CBWikipediaDownloadViewController& controller) override;
 
   private:
-    CBWikipediaNavigationController() = default;
+    explicit CBWikipediaNavigationController(CBWikipediaServices services)
+        : services_(std::move(services)) {}
     std::shared_ptr<CBWikipediaNavigationController> self();
+
+    CBWikipediaServices services_;
 };

@@ -23,29 +23,19 @@ namespace {
 constexpr const char* kCellIdentifier = "CellWiki";
 constexpr size_t kFetchBatchSize = 20;
 
-std::weak_ptr<CBAnnotationsPresenter> mainMap() {
-    return CBWikipediaHost::shared();
-}
-
 // An article is placed only when the store gave it both numbers.
 bool hasPosition(CBWikipediaArticle& article) {
     return article.doubleForKey("latitude") && article.doubleForKey("longitude");
 }
 }  // namespace
 
-CBWikipediaTableVC::CBWikipediaTableVC() : CBViewControllerWithMapSortBar(mainMap()) {
+CBWikipediaTableVC::CBWikipediaTableVC(CBWikipediaServices services)
+    : CBViewControllerWithMapSortBar(services.host), services_(std::move(services)) {
     setTitle("Wikipedia");
 }
 
-const std::shared_ptr<CBWikipediaManager>& CBWikipediaTableVC::manager() {
-    if (!manager_)
-        if (auto host = CBWikipediaHost::shared())
-            manager_ = host->wikipediaManager();
-    return manager_;
-}
-
 std::shared_ptr<NSFetchedResultsController> CBWikipediaTableVC::newFetchedResultsController() {
-    auto context = manager() ? manager_->managedObjectContext() : nullptr;
+    auto context = manager() ? manager()->managedObjectContext() : nullptr;
     auto coordinator = context ? context->persistentStoreCoordinator() : nullptr;
     if (!coordinator || !coordinator->managedObjectModel() ||
         coordinator->persistentStores().empty())
@@ -91,8 +81,8 @@ void CBWikipediaTableVC::updateFetchPredicate() {
         return;
     std::shared_ptr<NSPredicate> predicate;
     if (auto display = searchDisplayController(); display && display->isActive() && manager())
-        if (auto request = manager_->geoSearchRequestFromSearchText(
-                manager_->canonicalStringFromString(searchBar()->text())))
+        if (auto request = manager()->geoSearchRequestFromSearchText(
+                manager()->canonicalStringFromString(searchBar()->text())))
             predicate = request->searchPredicate;
     controller->fetchRequest()->predicate = predicate;
     performSearchFetchAndReload();
@@ -150,11 +140,10 @@ void CBWikipediaTableVC::tableViewDidSelectRowAtIndexPath(UITableView& table,
     auto navigation = navigationController();
     if (!article || !navigation)
         return;
-    auto viewer = std::make_shared<CBWikipediaViewer>();
+    auto viewer = std::make_shared<CBWikipediaViewer>(services_);
     viewer->setArticle(article);
     if (manager())
-        viewer->setBasePath(manager_->currentImgPath());
-    viewer->setWikipediaManager(manager_);
+        viewer->setBasePath(manager()->currentImgPath());
     viewer->navigationItem()->setRightBarButtonItem(navigationItem()->rightBarButtonItem());
     navigation->pushViewControllerAnimated(viewer, true);
 }

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "widgets/CBViewControllerWithMapSortBar.h"
+#include "wikipedia/CBWikipediaServices.h"
 
 class CBWikipediaArticle;
 class CBWikipediaManager;
@@ -17,11 +18,10 @@ class CBWikipediaTableVC : public CBViewControllerWithMapSortBar {
   public:
     static constexpr long kSectionIndexMinimumDisplayRowCount = 5;
 
-    CBWikipediaTableVC();
+    // The host shows the list's pins on the main map.
+    explicit CBWikipediaTableVC(CBWikipediaServices services);
 
-    // The application's Wikipedia manager, taken on first use.
-    const std::shared_ptr<CBWikipediaManager>& manager();
-    void setManager(std::shared_ptr<CBWikipediaManager> manager) { manager_ = std::move(manager); }
+    const std::shared_ptr<CBWikipediaManager>& manager() const { return services_.manager; }
 
     std::shared_ptr<CBWikipediaArticle> articleForTableIndexPath(UITableView& table,
                                                                  const NSIndexPath& indexPath);
@@ -51,5 +51,5 @@ class CBWikipediaTableVC : public CBViewControllerWithMapSortBar {
     void searchDisplayControllerWillEndSearch(UISearchDisplayController&) override;
 
   private:
-    std::shared_ptr<CBWikipediaManager> manager_;
+    CBWikipediaServices services_;
 };

@@ -45,7 +45,8 @@ std::optional<NSURL> folderURL(const std::string& path) {
 
 }  // namespace
 
-CBWikipediaViewer::CBWikipediaViewer() {
+CBWikipediaViewer::CBWikipediaViewer(CBWikipediaServices services)
+    : services_(std::move(services)) {
     setHidesBottomBarWhenPushed(true);
 }
 
@@ -94,11 +95,8 @@ void CBWikipediaViewer::viewDidLoad() {
     auto application = UIApplication::sharedApplication();
     application->setStatusBarStyle(UIStatusBarStyleDefault);
     application->setStatusBarHidden(false);
-    if (!manager_)
-        if (auto host = CBWikipediaHost::shared())
-            manager_ = host->wikipediaManager();
-    if (!offlineLinks_ && manager_)
-        if (const auto links = manager_->allAvailableWikipediaLinks())
+    if (!offlineLinks_ && services_.manager)
+        if (const auto links = services_.manager->allAvailableWikipediaLinks())
             setAllOfflineLinks(*links);
     webView_->setDelegate(std::static_pointer_cast<CBWikipediaViewer>(shared_from_this()));
     loadCurrentArticleInWebView();
@@ -228,10 +226,10 @@ bool CBWikipediaViewer::webViewShouldStartLoadWithRequestNavigationType(
         return true;
     const std::string& address = url.absoluteString();
     std::shared_ptr<CBWikipediaArticle> linked;
-    if (manager_) {
-        linked = manager_->articleForUrl(address);
+    if (services_.manager) {
+        linked = services_.manager->articleForUrl(address);
         if (!linked)
-            linked = manager_->articleForUrl(escapedUrlStringForString(address));
+            linked = services_.manager->articleForUrl(escapedUrlStringForString(address));
     }
     if (linked) {
         presentLinkedArticle(linked);
@@ -267,10 +265,9 @@ void CBWikipediaViewer::openURL(const std::string& url) {
 void CBWikipediaViewer::presentLinkedArticle(const std::shared_ptr<CBWikipediaArticle>& article) {
     if (!article)
         return;
-    auto viewer = std::make_shared<CBWikipediaViewer>();
-    viewer->setWikipediaManager(manager_);
+    auto viewer = std::make_shared<CBWikipediaViewer>(services_);
     viewer->offlineLinks_ = offlineLinks_;
-    viewer->setBasePath(manager_ ? manager_->currentImgPath() : basePath_);
+    viewer->setBasePath(services_.manager ? services_.manager->currentImgPath() : basePath_);
     viewer->setArticle(article);
     viewer->navigationItem()->setRightBarButtonItem(navigationItem()->rightBarButtonItem());
     if (auto navigation = navigationController())
@@ -316,7 +313,7 @@ void CBWikipediaViewer::changeFontSize(UISegmentedControl& control) {
 }
 
 void CBWikipediaViewer::showOnMap() {
-    auto host = CBWikipediaHost::shared();
+    auto host = services_.host.lock();
     if (!article_ || !host)
         return;
     host->presentAnnotationsCentered({std::make_shared<CBWikipediaArticleAnnotation>(*article_)},

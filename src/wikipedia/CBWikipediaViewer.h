@@ -10,6 +10,7 @@
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIViewController.h"
 #include "UIKit/UIWebViewDelegate.h"
+#include "wikipedia/CBWikipediaServices.h"
 
 class CBWikipediaArticle;
 class CBWikipediaManager;
@@ -32,7 +33,7 @@ class CBWikipediaViewer : public UIViewController,
     // Text size steps either way from the page's own.
     static constexpr long kMaximumFontChanges = 3;
 
-    CBWikipediaViewer();
+    explicit CBWikipediaViewer(CBWikipediaServices services);
     ~CBWikipediaViewer() override;
 
     const std::shared_ptr<UIWebView>& webView() const { return webView_; }
@@ -41,9 +42,8 @@ class CBWikipediaViewer : public UIViewController,
     // Shows the article: its title at once, its page once assembled. Of
     // articles set in quick succession only the last one's page is shown.
     void setArticle(std::shared_ptr<CBWikipediaArticle> article);
-    const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const { return manager_; }
-    void setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager) {
-        manager_ = std::move(manager);
+    const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const {
+        return services_.manager;
     }
     // The addresses of the store's articles; taken from the manager when
     // the view loads without them.
@@ -95,7 +95,7 @@ class CBWikipediaViewer : public UIViewController,
 
     std::shared_ptr<UIWebView> webView_;
     std::shared_ptr<CBWikipediaArticle> article_;
-    std::shared_ptr<CBWikipediaManager> manager_;
+    CBWikipediaServices services_;
     std::shared_ptr<const CBWikipediaOfflineLinks> offlineLinks_;
     std::string basePath_;
     bool isOnMap_ = false;

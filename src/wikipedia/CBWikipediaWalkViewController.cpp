@@ -100,7 +100,8 @@ void animateShapeColour(CAShapeLayer& layer, const char* key, const std::optiona
 
 }  // namespace
 
-CBWikipediaWalkViewController::CBWikipediaWalkViewController() = default;
+CBWikipediaWalkViewController::CBWikipediaWalkViewController(CBWikipediaServices services)
+    : services_(std::move(services)) {}
 
 CBWikipediaWalkViewController::~CBWikipediaWalkViewController() = default;
 
@@ -120,9 +121,6 @@ void CBWikipediaWalkViewController::loadView() {
 
 void CBWikipediaWalkViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
-    if (!manager_)
-        if (auto host = CBWikipediaHost::shared())
-            manager_ = host->wikipediaManager();
     if (title().empty())
         setTitle(NSLocalizedString("WalkTitle"));
     if (auto navigation = navigationController())
@@ -160,7 +158,7 @@ void CBWikipediaWalkViewController::setupMapView() {
     mapScrollView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
                                         UIViewAutoresizingFlexibleHeight);
     mapScrollView_->setMapDelegate(self());
-    if (auto host = CBWikipediaHost::shared()) {
+    if (auto host = services_.host.lock()) {
         if (auto style = host->currentStylePlistPath())
             mapScrollView_->changeStyleToStylePlist(*style);
         if (auto store = host->currentMapStorePath())
@@ -326,17 +324,18 @@ std::shared_ptr<ZELWikiGuideArticleAnnotation> CBWikipediaWalkViewController::an
 void CBWikipediaWalkViewController::openDetailsForWikipediaArticle(
     const std::shared_ptr<ZELWikiGuideArticle>& stop) {
     const auto url = stop ? stop->sourceUrl() : std::nullopt;
-    auto article = url && manager_ ? manager_->articleForUrl(url->absoluteString()) : nullptr;
+    auto article = url && wikipediaManager()
+                       ? wikipediaManager()->articleForUrl(url->absoluteString())
+                       : nullptr;
     if (!article) {
         NSLogWithLevel(NSLogLevel::Warning,
                        "CBWikipediaWalkViewController: no offline article for the stop %s",
                        stop ? stop->title().value_or("?").c_str() : "?");
         return;
     }
-    auto viewer = std::make_shared<CBWikipediaViewer>();
+    auto viewer = std::make_shared<CBWikipediaViewer>(services_);
     viewer->setArticle(article);
-    viewer->setBasePath(manager_->currentImgPath());
-    viewer->setWikipediaManager(manager_);
+    viewer->setBasePath(wikipediaManager()->currentImgPath());
     viewer->setIsOnMap(true);
     if (UI_USER_INTERFACE_IDIOM() != UIUserInterfaceIdiomPad) {
         if (auto navigation = navigationController())

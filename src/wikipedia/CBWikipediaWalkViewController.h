@@ -7,6 +7,7 @@
 #include "UIKit/UIViewController.h"
 #include "mapkit/CBCoordinatePathAnalyzer.h"
 #include "mapkit/CBMapScrollViewDelegate.h"
+#include "wikipedia/CBWikipediaServices.h"
 #include "wikipedia/CBWikipediaWalkProgressView.h"
 
 class CBLabelledShapeAnnotationView;
@@ -34,7 +35,7 @@ class CBWikipediaWalkViewController : public UIViewController,
   public:
     static constexpr const char* kPinReuseIdentifier = "labelledShapes";
 
-    CBWikipediaWalkViewController();
+    explicit CBWikipediaWalkViewController(CBWikipediaServices services);
     ~CBWikipediaWalkViewController() override;
 
     // Set by the presenter before the screen is shown (with the title; a
@@ -48,10 +49,8 @@ class CBWikipediaWalkViewController : public UIViewController,
     void setStopToSelectOnAppear(std::shared_ptr<ZELWikiGuideArticle> stop) {
         stopToSelectOnAppear_ = std::move(stop);
     }
-    // The host's manager when none is given.
-    const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const { return manager_; }
-    void setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager) {
-        manager_ = std::move(manager);
+    const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const {
+        return services_.manager;
     }
 
     const std::shared_ptr<CBMapScrollView>& mapScrollView() const { return mapScrollView_; }
@@ -126,7 +125,7 @@ class CBWikipediaWalkViewController : public UIViewController,
 
     std::shared_ptr<ZELWikiGuideGroup> walkGroup_;
     std::shared_ptr<ZELWikiGuideArticle> stopToSelectOnAppear_;
-    std::shared_ptr<CBWikipediaManager> manager_;
+    CBWikipediaServices services_;
     std::shared_ptr<CBMapScrollView> mapScrollView_;
     std::shared_ptr<CBCoordinatePathAnalyzer> pathAnalyzer_;
     std::shared_ptr<CBWikipediaWalkProgressView> progressView_;

@@ -17,6 +17,7 @@
 #include "UIKit/UIDevice.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UIPopoverController.h"
+#include "UIKit/UITableView.h"
 #include "app/CBKelvaraLink.h"
 #include "app/CBPlaceAnnotation.h"
 #include "mapkit/CBBasicAnnotation.h"
@@ -26,6 +27,7 @@
 #include "model/CBBookmarksManager.h"
 #include "model/CBTopTableFiles.h"
 #include "places/CBGeoObjectDetailVC.h"
+#include "widgets/CBClearSearchBar.h"
 
 namespace {
 
@@ -164,6 +166,47 @@ expect "Tap to add title"
     EXPECT_TRUE(pin->isBookmark());
     EXPECT_EQ(pin->object()->name(), "Swimming spot");
     EXPECT_TRUE(isUserGeneratedBookmark(*pin->object()));
+}
+
+// A tapped search hit is the place itself all the way: pinned as the search
+// gave it, handed to its screen as it is, and bookmarked once, the screen
+// keeping the bookmark it stored.
+TEST_F(CBMapViewControllerPlacesTest, ATappedHitTravelsToItsScreenAndItsBookmarkAsItIs) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    showWithBookmarks();
+    auto map = screen_->mapView()->dataManager();
+    map->searchDelayShort = 0;
+    map->searchDelayLong = 0;
+    play("tap \"Search places and addresses\"\ntype \"Berlin\"");
+    ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
+        [&] { return !screen_->searchBar()->isLoading() && !screen_->searchResults().empty(); },
+        30));
+    const auto hit = screen_->searchResults().front();
+    UITableView table(CGRectMake(0, 0, 320, 400), UITableViewStylePlain);
+    screen_->tableViewDidSelectRowAtIndexPath(table, NSIndexPath::indexPathForRowInSection(0, 0));
+    ASSERT_TRUE(pinned());
+    EXPECT_EQ(pinned()->result(), hit);
+    play("idle");
+    EXPECT_EQ(screen_->mapView()->selectedAnnotation(), pinned());
+
+    ASSERT_TRUE(screen_->openDetailsForAnnotation(pinned()));
+    play("idle");
+    auto place = screen_->placeScreen();
+    ASSERT_TRUE(place);
+    EXPECT_EQ(place->object(), hit);
+    EXPECT_FALSE(place->bookmark());
+    place->toggleBookmark();
+    ASSERT_TRUE(place->bookmark());
+    EXPECT_EQ(place->bookmark()->object()->managedObjectContext(),
+              bookmarks_->managedObjectContext());
+    // The screen shows the place it was handed, now as a bookmark.
+    EXPECT_EQ(place->object(), hit);
+    NSFetchRequest stored("object");
+    EXPECT_EQ(bookmarks_->managedObjectContext()->executeFetchRequest(stored)->size(), 1u);
+    // Tapped again, the button deletes that bookmark rather than adding one.
+    place->deleteBookmark();
+    EXPECT_FALSE(place->bookmark());
+    EXPECT_TRUE(bookmarks_->managedObjectContext()->executeFetchRequest(stored)->empty());
 }
 
 TEST_F(CBMapViewControllerPlacesTest, ADeletedBookmarksPinMakesWayForTheMapsPlace) {

@@ -77,7 +77,7 @@ TEST_F(WikipediaOnTheMapTest, TheMapButtonPinsTheArticleWhoseCalloutOpensItAgain
     ASSERT_TRUE(article);
 
     // A viewer pushed over the map, as the article list opens it.
-    auto viewer = std::make_shared<CBWikipediaViewer>();
+    auto viewer = std::make_shared<CBWikipediaViewer>(delegate_->wikipediaServices());
     viewer->setArticle(article);
     viewer->setBasePath(manager->currentImgPath());
     navigation()->pushViewControllerAnimated(viewer, false);

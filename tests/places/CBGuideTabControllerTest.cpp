@@ -24,7 +24,7 @@ namespace {
 class CBGuideTabControllerTest : public GuideTest {
   protected:
     std::shared_ptr<CBGuideTabController> open() {
-        guide_ = CBGuideTabController::create(host_, presenter_);
+        guide_ = CBGuideTabController::create(host_, presenter_, {});
         guide_->setDataManager(map_);
         window_ = makeWindow({320, 568});
         window_->setRootViewController(guide_);

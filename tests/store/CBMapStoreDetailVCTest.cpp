@@ -23,6 +23,7 @@
 #include "widgets/CBStatsBar.h"
 #include "widgets/ZELRoundedGradientButton.h"
 #include "widgets/ZELToolTip.h"
+#include "wikipedia/CBWikipediaHost.h"
 
 namespace {
 
@@ -82,6 +83,41 @@ TEST_F(CBMapStoreDetailVCTest, ACatalogueMapShowsItsStatisticsCoverAndDownloadsT
     EXPECT_GE(edit.origin.y, CGRectGetMaxY(cover));
     EXPECT_EQ(edit.size.width, cover.size.width);
     EXPECT_LE(CGRectGetMaxY(edit), CGRectGetMaxY(screen->mapCoverView()->superview()->bounds()));
+}
+
+// The application as the one who opened the screen: notes the maps it is
+// asked to open.
+class OpeningHost : public CBWikipediaHost {
+  public:
+    std::vector<std::string> opened;
+    bool openInstalledMapWithIdentifier(const std::string& identifier) override {
+        opened.push_back(identifier);
+        return true;
+    }
+    void presentAnnotationsCentered(const std::vector<CBAnnotationRef>&, bool) override {}
+    std::vector<std::string> objectAnnotationIdentifiers() const override { return {}; }
+    void crashInformationSetCurrentViewController(const std::string&) override {}
+    void showFailedMessageForIndividualDownload(const ZELDownloadStatus&) override {}
+};
+
+// An installed map opens from its page through the host the screen was
+// handed; a screen handed none cannot open it and dims the button.
+TEST_F(CBMapStoreDetailVCTest, AnInstalledMapOpensThroughTheHostItWasHanded) {
+    store_.install("neubrandenburg");
+    auto host = std::make_shared<OpeningHost>();
+    auto screen = CBMapStoreDetailVC::create(store_.catalogue->mapForIdentifier("neubrandenburg"),
+                                             store_.downloads, store_.catalogue, store_.registry,
+                                             nullptr, host);
+    store_.show(screen);
+    ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
+    EXPECT_EQ(buttonTitle(*screen), "Map downloaded");
+    ASSERT_TRUE(screen->downloadMapButton()->isEnabled());
+    screen->downloadMapButton()->sendActionsForControlEvents(UIControlEventTouchUpInside);
+    EXPECT_EQ(host->opened, std::vector<std::string>{"neubrandenburg"});
+
+    auto alone = open("neubrandenburg");
+    ASSERT_TRUE(runUntil([&] { return alone->mapInfoIsValid(); }));
+    EXPECT_FALSE(alone->downloadMapButton()->isEnabled());
 }
 
 TEST_F(CBMapStoreDetailVCTest, TheScreenLeavesItsBreadcrumbsAndTheCoverTipLeavesTheStatsInSight) {

@@ -31,11 +31,13 @@ class GuideScreenTest : public WikipediaViewerTest {
         CBCoordinatePathValueTransformer::registerTransformer();
         if (const auto store = samplePackageStore(); !store.empty())
             host_->mapStorePath = store;
-        if (auto memory = CBWikipediaGuideViewController::persistencyStateForCurrentCity())
+        if (auto memory =
+                CBWikipediaGuideViewController::persistencyStateForCurrentCity(mapIdentifier_))
             memory->clear();
     }
     void TearDown() override {
-        if (auto memory = CBWikipediaGuideViewController::persistencyStateForCurrentCity())
+        if (auto memory =
+                CBWikipediaGuideViewController::persistencyStateForCurrentCity(mapIdentifier_))
             memory->clear();
         guide_.reset();
         WikipediaViewerTest::TearDown();
@@ -43,7 +45,7 @@ class GuideScreenTest : public WikipediaViewerTest {
 
     // Opens the tab: the root guide screen with what it remembers pushed.
     void openTab() {
-        guide_ = CBWikipediaGuideViewController::createForCurrentMapIfGuideLoads();
+        guide_ = CBWikipediaGuideViewController::createForCurrentMapIfGuideLoads(services());
         ASSERT_NE(guide_, nullptr);
         const auto restored = guide_->persistentSubViewControllers();
         navigation_ = std::make_shared<UINavigationController>(guide_);
@@ -205,7 +207,7 @@ TEST_F(GuideScreenTest, TheDrillDownComesBackAndFollowsTheStackWhateverChangedIt
 }
 
 TEST_F(GuideScreenTest, EntriesThatLeadNowhereAreForgotten) {
-    auto memory = CBWikipediaGuideViewController::persistencyStateForCurrentCity();
+    auto memory = CBWikipediaGuideViewController::persistencyStateForCurrentCity(mapIdentifier_);
     ASSERT_NE(memory, nullptr);
     // Kultur und Bauwerke has no sub-group 0.
     *memory = {{0, 5}, {0, 0}};
@@ -219,10 +221,12 @@ TEST_F(GuideScreenTest, EntriesThatLeadNowhereAreForgotten) {
     EXPECT_TRUE(memory->empty());
 
     // Without a current map there is nothing to remember.
-    host_->mapIdentifier.reset();
-    EXPECT_EQ(CBWikipediaGuideViewController::persistencyStateForCurrentCity(), nullptr);
-    CBWikipediaGuideViewController::persistencyStateAppendIndexPath(NSIndexPath{0, 1});
-    host_->mapIdentifier = "neubrandenburg";
+    mapIdentifier_.reset();
+    EXPECT_EQ(CBWikipediaGuideViewController::persistencyStateForCurrentCity(mapIdentifier_),
+              nullptr);
+    CBWikipediaGuideViewController::persistencyStateAppendIndexPath(mapIdentifier_,
+                                                                    NSIndexPath{0, 1});
+    mapIdentifier_ = "neubrandenburg";
     EXPECT_TRUE(memory->empty());
 }
 
@@ -232,7 +236,7 @@ TEST_F(GuideScreenTest, TheArticleListIsTheLastStepRemembered) {
     top()->presentAllArticles();
     window_->layoutIfNeeded();
     EXPECT_EQ(
-        *CBWikipediaGuideViewController::persistencyStateForCurrentCity(),
+        *CBWikipediaGuideViewController::persistencyStateForCurrentCity(mapIdentifier_),
         (std::vector<NSIndexPath>{
             {0, 4}, CBWikipediaGuideViewController::persistentIndexPathForViewAllArticles()}));
     openTab();
@@ -240,7 +244,7 @@ TEST_F(GuideScreenTest, TheArticleListIsTheLastStepRemembered) {
     // The list carries the tab's button as the guide screens do.
     navigation_->popViewControllerAnimated(false);
     window_->layoutIfNeeded();
-    EXPECT_EQ(*CBWikipediaGuideViewController::persistencyStateForCurrentCity(),
+    EXPECT_EQ(*CBWikipediaGuideViewController::persistencyStateForCurrentCity(mapIdentifier_),
               (std::vector<NSIndexPath>{{0, 4}}));
 }
 
@@ -288,15 +292,15 @@ TEST_F(GuideScreenTest, PicturesAreReadOnceAndAMissingOneIsNotKept) {
 }
 
 TEST_F(GuideScreenTest, AGuideThatCannotBeReadGivesNoGuideScreen) {
-    ASSERT_NE(CBWikipediaGuideViewController::createForCurrentMapIfGuideLoads(), nullptr);
+    ASSERT_NE(CBWikipediaGuideViewController::createForCurrentMapIfGuideLoads(services()), nullptr);
     // Scrambled for another map, it reads as garbage.
-    host_->mapIdentifier = "rostock";
+    mapIdentifier_ = "rostock";
     std::filesystem::copy_file(
         guideFile(), CBWikipediaManager::filePathForWikipediaGuideForMapIdentifier("rostock"));
-    EXPECT_EQ(CBWikipediaGuideViewController::createForCurrentMapIfGuideLoads(), nullptr);
-    host_->mapIdentifier = "neubrandenburg";
+    EXPECT_EQ(CBWikipediaGuideViewController::createForCurrentMapIfGuideLoads(services()), nullptr);
+    mapIdentifier_ = "neubrandenburg";
     std::ofstream(guideFile(), std::ios::trunc) << "not a guide";
-    EXPECT_EQ(CBWikipediaGuideViewController::createForCurrentMapIfGuideLoads(), nullptr);
+    EXPECT_EQ(CBWikipediaGuideViewController::createForCurrentMapIfGuideLoads(services()), nullptr);
 }
 
 TEST_F(GuideScreenTest, AWalkShowsItsHeaderAndOpensTheWalkScreen) {

@@ -36,10 +36,6 @@ class CBWikipediaTabTest : public WikipediaTestBase {
         registry_ = CBUserMapStoreEngine::createWithDownloadManager(engine_, catalogue_);
         registry_->addDelegate(manager_);
         host_ = std::make_shared<TestWikipediaHost>();
-        host_->manager = manager_;
-        host_->engine = engine_;
-        host_->registry = registry_;
-        UIApplication::sharedApplication()->setDelegate(host_);
         window_ = std::make_shared<UIWindow>(CGRect{CGPointZero, {320, 568}});
         window_->makeKeyAndVisible();
         // The store's list of the map's packages is asked for as the map
@@ -51,11 +47,12 @@ class CBWikipediaTabTest : public WikipediaTestBase {
     void TearDown() override {
         tab_.reset();
         window_.reset();
-        UIApplication::sharedApplication()->setDelegate(nullptr);
         host_.reset();
         registry_.reset();
         WikipediaTestBase::TearDown();
     }
+    // What the tab is handed: the map shown is the registry's current one.
+    CBWikipediaServices services() { return {host_, manager_, engine_, registry_, {}}; }
     void installMap() {
         auto map = catalogue_->mapForIdentifier("neubrandenburg");
         const auto url = catalogue_->urlForMap(map);
@@ -84,7 +81,7 @@ class CBWikipediaTabTest : public WikipediaTestBase {
     void openTab() {
         ASSERT_TRUE(
             runUntil([&] { return packageList() != CBWikipediaPackageList::Loading; }, 10.0));
-        tab_ = CBWikipediaNavigationController::initWithWikipediaRootViewcontroller();
+        tab_ = CBWikipediaNavigationController::initWithWikipediaRootViewcontroller(services());
         window_->setRootViewController(tab_);
         window_->layoutIfNeeded();
     }
@@ -151,7 +148,7 @@ class CBWikipediaGuideTabTest : public CBWikipediaTabTest {
         CBWikipediaTabTest::TearDown();
     }
     void openGuide() {
-        guide_ = CBGuideTabController::create({}, {});
+        guide_ = CBGuideTabController::create({}, {}, services());
         window_->setRootViewController(guide_);
         window_->layoutIfNeeded();
     }
@@ -273,7 +270,7 @@ TEST_F(CBWikipediaTabTest, ADamagedArticleStoreIsToldAndKept) {
     std::ofstream(store) << "not an article store";
     manager_->resetWikipediaForMapIdentifier("neubrandenburg");
     ASSERT_FALSE(manager_->wikipediaAvailable());
-    EXPECT_TRUE(CBWikipediaNavigationController::isOfferedForCurrentMap());
+    EXPECT_TRUE(CBWikipediaNavigationController::isOfferedForCurrentMap(services()));
     openTab();
     auto screen = downloadScreen();
     ASSERT_TRUE(screen);
@@ -285,10 +282,10 @@ TEST_F(CBWikipediaTabTest, ADamagedArticleStoreIsToldAndKept) {
 // The guide has the tab while the current map's package can be loaded or is
 // installed; without a current map it has none.
 TEST_F(CBWikipediaTabTest, TheTabIsOfferedWhileTheCurrentMapHasAPackageToLoadOrLoaded) {
-    EXPECT_TRUE(
-        runUntil([] { return CBWikipediaNavigationController::isOfferedForCurrentMap(); }, 10.0));
+    EXPECT_TRUE(runUntil(
+        [&] { return CBWikipediaNavigationController::isOfferedForCurrentMap(services()); }, 10.0));
     registry_->setCurrentMap(nullptr);
-    EXPECT_FALSE(CBWikipediaNavigationController::isOfferedForCurrentMap());
+    EXPECT_FALSE(CBWikipediaNavigationController::isOfferedForCurrentMap(services()));
 }
 
 // The guide opens on the screens last shown, whatever took the user back:

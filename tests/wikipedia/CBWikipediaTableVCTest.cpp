@@ -23,7 +23,7 @@ class CBWikipediaTableVCTest : public WikipediaViewerTest {
         WikipediaViewerTest::TearDown();
     }
     void show() {
-        list_ = std::make_shared<CBWikipediaTableVC>();
+        list_ = std::make_shared<CBWikipediaTableVC>(services());
         navigation_->setViewControllersAnimated({list_}, false);
         window_->layoutIfNeeded();
     }

@@ -214,6 +214,7 @@ TEST_F(WikipediaViewerTest, TextSizeStepsStopAtThreeEitherWay) {
 // Counts the pages the viewer hands to its web view.
 class CountingViewer : public CBWikipediaViewer {
   public:
+    using CBWikipediaViewer::CBWikipediaViewer;
     int pages = 0;
     bool webViewShouldStartLoadWithRequestNavigationType(UIWebView& view,
                                                          const NSURLRequest& request,
@@ -226,8 +227,7 @@ class CountingViewer : public CBWikipediaViewer {
 };
 
 TEST_F(WikipediaViewerTest, OfTwoQuickArticlesOnlyTheSecondPageIsShown) {
-    auto viewer = std::make_shared<CountingViewer>();
-    viewer->setWikipediaManager(manager_);
+    auto viewer = std::make_shared<CountingViewer>(services());
     viewer->setBasePath(manager_->currentImgPath());
     navigation_->pushViewControllerAnimated(viewer, false);
     viewer->setArticle(article("Tollensesee"));

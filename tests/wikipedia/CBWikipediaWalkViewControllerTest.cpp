@@ -79,9 +79,8 @@ class CBWikipediaWalkViewControllerTest : public WikipediaViewerTest {
 
     std::shared_ptr<CBWikipediaWalkViewController> makeScreen(
         std::shared_ptr<ZELWikiGuideGroup> walk = nullptr) {
-        auto screen = std::make_shared<CBWikipediaWalkViewController>();
+        auto screen = std::make_shared<CBWikipediaWalkViewController>(services());
         screen->setWalkGroup(walk ? walk : walk_);
-        screen->setWikipediaManager(manager_);
         return screen;
     }
     // Pushed on the phone window's navigation controller and settled.

@@ -28,20 +28,14 @@
 #include "wikipedia/CBWikipediaHost.h"
 #include "wikipedia/CBWikipediaViewer.h"
 
-// Stands in for the application delegate: hands out the manager and notes
-// what the screens ask of the map.
-class TestWikipediaHost : public UIApplicationDelegate, public CBWikipediaHost {
+// Stands in for the application delegate as the screens' host: notes what
+// the screens ask of the map.
+class TestWikipediaHost : public CBWikipediaHost {
   public:
-    std::shared_ptr<CBWikipediaManager> manager;
-    std::shared_ptr<ZELDownloadManagerEngine> engine;
-    std::shared_ptr<CBUserMapStoreEngine> registry;
     std::vector<std::vector<CBAnnotationRef>> presented;
     std::vector<bool> centered;
     std::vector<ZELDownloadStatus> failureAlerts;
 
-    std::shared_ptr<CBWikipediaManager> wikipediaManager() const override { return manager; }
-    std::shared_ptr<ZELDownloadManagerEngine> downloadManager() const override { return engine; }
-    std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine() const override { return registry; }
     std::vector<std::string> objectAnnotationIdentifiers() const override { return {}; }
     void showFailedMessageForIndividualDownload(const ZELDownloadStatus& status) override {
         failureAlerts.push_back(status);
@@ -54,12 +48,6 @@ class TestWikipediaHost : public UIApplicationDelegate, public CBWikipediaHost {
         presented.push_back(annotations);
         centered.push_back(centre);
     }
-
-    // The current map the guide screens work on.
-    std::optional<std::string> mapIdentifier = "neubrandenburg";
-    std::optional<std::string> mapTitle = "Neubrandenburg";
-    std::optional<std::string> currentMapIdentifier() const override { return mapIdentifier; }
-    std::optional<std::string> currentMapTitle() const override { return mapTitle; }
 };
 
 // An article of a store a test writes itself.
@@ -95,8 +83,6 @@ class WikipediaViewerTest : public UIKitTest {
         manager_->resetWikipediaForMapIdentifier("neubrandenburg");
         ASSERT_TRUE(manager_->wikipediaAvailable());
         host_ = std::make_shared<TestWikipediaHost>();
-        host_->manager = manager_;
-        UIApplication::sharedApplication()->setDelegate(host_);
         window_ = makeWindow({320, 568});
         navigation_ =
             std::make_shared<UINavigationController>(std::make_shared<UIViewController>());
@@ -109,7 +95,6 @@ class WikipediaViewerTest : public UIKitTest {
         CAFrameClock::shared().advance(10);
         window_.reset();
         navigation_.reset();
-        UIApplication::sharedApplication()->setDelegate(nullptr);
         host_.reset();
         manager_.reset();
         NSRunLoop::mainRunLoop()->runUntil([] { return false; }, 0.05);
@@ -129,13 +114,23 @@ class WikipediaViewerTest : public UIKitTest {
                    : nullptr;
     }
 
+    // What the screens are handed: the test's host and manager, and the
+    // map the test sets as the one shown.
+    CBWikipediaServices services() {
+        CBWikipediaServices services{host_, manager_, nullptr, nullptr, {}};
+        services.currentMap = [this]() -> std::optional<CBWikipediaMapRecord> {
+            if (!mapIdentifier_)
+                return std::nullopt;
+            return CBWikipediaMapRecord{*mapIdentifier_, mapTitle_};
+        };
+        return services;
+    }
     // A viewer of the article as the list opens it, shown with its page.
     std::shared_ptr<CBWikipediaViewer> makeViewer(const std::shared_ptr<CBWikipediaArticle>& shown,
                                                   bool onMap = false) {
-        auto viewer = std::make_shared<CBWikipediaViewer>();
+        auto viewer = std::make_shared<CBWikipediaViewer>(services());
         viewer->setArticle(shown);
         viewer->setBasePath(manager_->currentImgPath());
-        viewer->setWikipediaManager(manager_);
         viewer->setIsOnMap(onMap);
         return viewer;
     }
@@ -201,6 +196,9 @@ class WikipediaViewerTest : public UIKitTest {
     RecordedLaunches launched_;
     std::shared_ptr<CBWikipediaManager> manager_;
     std::shared_ptr<TestWikipediaHost> host_;
+    // The map shown, as the screens are told it.
+    std::optional<std::string> mapIdentifier_ = "neubrandenburg";
+    std::string mapTitle_ = "Neubrandenburg";
     std::shared_ptr<UIWindow> window_;
     std::shared_ptr<UINavigationController> navigation_;
 };
