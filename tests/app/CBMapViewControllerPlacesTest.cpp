@@ -187,7 +187,7 @@ TEST_F(CBMapViewControllerPlacesTest, ATappedHitTravelsToItsScreenAndItsBookmark
     ASSERT_TRUE(pinned());
     EXPECT_EQ(pinned()->result(), hit);
     play("idle");
-    EXPECT_EQ(screen_->mapView()->selectedAnnotation(), pinned());
+    EXPECT_EQ(screen_->mapView()->annotationsHost()->selectedAnnotation(), pinned());
 
     ASSERT_TRUE(screen_->openDetailsForAnnotation(pinned()));
     play("idle");

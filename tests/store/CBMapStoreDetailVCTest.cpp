@@ -96,7 +96,6 @@ class OpeningHost : public CBWikipediaHost {
     }
     void presentAnnotationsCentered(const std::vector<CBAnnotationRef>&, bool) override {}
     std::vector<std::string> objectAnnotationIdentifiers() const override { return {}; }
-    void crashInformationSetCurrentViewController(const std::string&) override {}
     void showFailedMessageForIndividualDownload(const ZELDownloadStatus&) override {}
 };
 
