@@ -119,7 +119,9 @@ TEST(SdkService, ABodyOfBadLinesGetsABoundedAnswerAndRecord) {
                         "Content-Encoding: gzip\r\nContent-Length: " +
                             std::to_string(packed->size()) + "\r\n\r\n" +
                             std::string(packed->begin(), packed->end())));
-    const std::string answer = rawReceive(socket, 30);
+    // Four million violations take a while on a busy machine or in a
+    // sanitized build: the bound is only for a service that never answers.
+    const std::string answer = rawReceive(socket, 240);
     ::close(socket);
     EXPECT_EQ(answer.rfind("HTTP/1.1 422", 0), 0u) << answer.substr(0, 100);
     EXPECT_LT(answer.size(), 64u << 10);
