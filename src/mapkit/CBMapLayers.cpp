@@ -20,36 +20,31 @@ CBMapLayers::CBMapLayers(std::weak_ptr<CBMapScrollView> map,
     displayManager_->addDatasource(vectorDataSourceLayer_);
 }
 
-void CBMapLayers::addDatasource(const std::shared_ptr<CBGeoDataSource>& source) {
+void CBMapLayers::addThrough(const std::shared_ptr<CBGeoDataSource>& source,
+                             const std::function<void()>& add) {
     auto map = map_.lock();
     if (!source || !map)
         return;
-    displayManager_->addDatasource(source);
+    add();
     map->mapView()->setNeedsDisplay();
     if (auto d = map->mapDelegate())
         d->mapScrollViewDidAddDataSourceAsOverlay(*map, source, false);
+}
+
+void CBMapLayers::addDatasource(const std::shared_ptr<CBGeoDataSource>& source) {
+    addThrough(source, [&] { displayManager_->addDatasource(source); });
 }
 
 void CBMapLayers::insertDatasourceAbove(const std::shared_ptr<CBGeoDataSource>& source,
                                         const std::shared_ptr<CBGeoDataSource>& existing) {
-    auto map = map_.lock();
-    if (!source || !existing || !map)
-        return;
-    displayManager_->insertDatasourceAbove(source, existing);
-    map->mapView()->setNeedsDisplay();
-    if (auto d = map->mapDelegate())
-        d->mapScrollViewDidAddDataSourceAsOverlay(*map, source, false);
+    if (existing)
+        addThrough(source, [&] { displayManager_->insertDatasourceAbove(source, existing); });
 }
 
 void CBMapLayers::insertDatasourceBelow(const std::shared_ptr<CBGeoDataSource>& source,
                                         const std::shared_ptr<CBGeoDataSource>& existing) {
-    auto map = map_.lock();
-    if (!source || !existing || !map)
-        return;
-    displayManager_->insertDatasourceBelow(source, existing);
-    map->mapView()->setNeedsDisplay();
-    if (auto d = map->mapDelegate())
-        d->mapScrollViewDidAddDataSourceAsOverlay(*map, source, false);
+    if (existing)
+        addThrough(source, [&] { displayManager_->insertDatasourceBelow(source, existing); });
 }
 
 void CBMapLayers::removeDatasource(const std::shared_ptr<CBGeoDataSource>& source) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -52,6 +53,10 @@ class CBMapLayers {
     static constexpr const char* kOnlineTileServiceKey = "5f3c9a0e7b2d4c18a6e9f01b3d7c5a42";
 
   private:
+    // Adds the source through add, then redraws and tells the delegate.
+    void addThrough(const std::shared_ptr<CBGeoDataSource>& source,
+                    const std::function<void()>& add);
+
     std::weak_ptr<CBMapScrollView> map_;
     std::shared_ptr<CBGeoDisplayManager> displayManager_;
     std::shared_ptr<CBVectorDataSource> vectorDataSourceLayer_;
