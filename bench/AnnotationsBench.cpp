@@ -14,7 +14,9 @@
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 
 namespace {
 
@@ -31,15 +33,15 @@ PinnedMap pinnedMap() {
     PinnedMap pinned;
     pinned.window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 568));
     pinned.map = CBMapScrollView::create(pinned.window->bounds());
-    pinned.map->setSavesState(false);
+    pinned.map->visibleArea()->setSavesState(false);
     pinned.window->addSubview(pinned.map);
-    pinned.map->setMapBoundingBox(CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
+    pinned.map->layout()->setMapBoundingBox(CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
         CLLocationCoordinate2DMake(53.60, 13.32), CLLocationCoordinate2DMake(53.52, 13.20)));
     auto town = CBBoundingBox::boundingBoxWithCenterLatitudinalDistanceSpanLongitudinalDistanceSpan(
         CLLocationCoordinate2DMake(53.5577, 13.2610), 900, 500);
     pinned.map->zoomToBoundingBoxAnimated(town, false);
     pinned.map->notifyDelegateMapDidChangeBBoxAnimated(false);
-    auto visible = pinned.map->visibleBBox();
+    auto visible = pinned.map->visibleArea()->visibleBBox();
     std::mt19937 random(20);
     std::uniform_real_distribution<double> lat(visible->SW().latitude, visible->NE().latitude);
     std::uniform_real_distribution<double> lon(visible->SW().longitude, visible->NE().longitude);

@@ -25,9 +25,11 @@
 #include "mapkit/CBCoordinatePathAnalyzer.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBImageDataSource.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBPublicTransportDataSource.h"
 #include "mapkit/CBTileRequest.h"
 
@@ -62,7 +64,7 @@ TransitMap* transitMap() {
     NSBundle::setMainBundlePath(assembleBundle(m->folder / "bundle").string());
     UIScreen::mainScreen()->setScale(2);
     m->map = CBMapScrollView::create(CGRectMake(0, 0, 320, 568));
-    m->map->setSavesState(false);
+    m->map->visibleArea()->setSavesState(false);
     if (!m->map->setMapWithStorePathAndBoundingBox(packagePath(), nullptr))
         return nullptr;
     m->map->displayManager()->disableDiskCache();
@@ -76,7 +78,7 @@ TransitMap* transitMap() {
 void drawTile(TransitMap& m, int n, int z, bool withTransit) {
     int x = 0, y = 0;
     bench::tileInBlock(n, 4, z, kLatitude, kLongitude, x, y);
-    const CGRect rect = m.map->rectForXYZ(x, y, z);
+    const CGRect rect = m.map->layout()->rectForXYZ(x, y, z);
     CGFloat s = 0;
     auto context = bench::tileContext(rect, kPixels, s);
     m.map->displayManager()->drawDataSourcesInRectForXYZAtScaleInContext(rect, x, y, z, float(s),

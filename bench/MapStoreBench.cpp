@@ -18,8 +18,11 @@
 #include "UIKit/UIScreen.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapLayers.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapTileCachePrefill.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "packages/CBMapStoreCountry.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
@@ -158,9 +161,9 @@ void BM_PrefillNeubrandenburg(benchmark::State& state) {
     const int runs = int(state.range(0));
     NSSetApplicationHome(freshHome("prefill").string());
     auto map = CBMapScrollView::create({{0, 0}, {320, 568}});
-    map->setSavesState(false);
+    map->visibleArea()->setSavesState(false);
     map->setMapWithStorePathAndBoundingBox(store.string(), nullptr);
-    auto box = map->mapBoundingBox();
+    auto box = map->layout()->mapBoundingBox();
     auto cache = map->displayManager()->diskCache();
     auto callbacks = DispatchQueue::createSerial("bench.prefill.callbacks");
     std::atomic<long> rendered = 0;
@@ -175,7 +178,7 @@ void BM_PrefillNeubrandenburg(benchmark::State& state) {
             const CBBoundingBox part({box->NE().latitude, west + width * (strip + 1)},
                                      {box->SW().latitude, west + width * strip});
             CBMapTileCachePrefill::populateCacheOfRendererForBoundingBoxAndZoomlevelRange(
-                map->displayManager(), map->vectorDataSourceLayer(), part, 10, 4,
+                map->displayManager(), map->layers()->vectorDataSourceLayer(), part, 10, 4,
                 [&](float, bool done) {
                     rendered += done ? 0 : 1;
                     return false;

@@ -27,6 +27,7 @@
 #include "mapkit/CBMapScaleBar.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "model/CBBookmarksManager.h"
 #include "model/CBCurrentMap.h"
 #include "model/CBWikipediaManager.h"
@@ -108,7 +109,8 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
         CBUnitsDidChangeNotification, nullptr, {}, [map](const NSNotification&) {
             if (auto screen = map.lock(); screen && screen->mapView())
                 if (auto scale = screen->mapView()->scaleBar()->mapScaleView())
-                    scale->setPointsPerKilometer(float(screen->mapView()->pointsPerKilometer()));
+                    scale->setPointsPerKilometer(
+                        float(screen->mapView()->visibleArea()->pointsPerKilometer()));
         });
     if (downloadManager_) {
         std::weak_ptr<ZELDownloadManagerEngine> engine = downloadManager_;

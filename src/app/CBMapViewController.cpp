@@ -37,8 +37,10 @@
 #include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScaleBar.h"
 #include "mapkit/CBMapScrollView.h"
-#include "mapkit/CBOpenMap.h"
 #include "mapkit/CBMapUserLocationFollower.h"
+#include "mapkit/CBMapViewSavedState.h"
+#include "mapkit/CBMapVisibleArea.h"
+#include "mapkit/CBOpenMap.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "places/CBGuideDialVC.h"
@@ -117,7 +119,7 @@ void CBMapViewController::viewDidLoad() {
     // Room beyond the edges for the frame and the switchers to other maps.
     const CGFloat reach = CBMapEdgeOrnamentView::kThickness;
     mapView_->setContentInset(UIEdgeInsetsMake(reach, reach, reach, reach));
-    mapView_->setOrnamentationFramePreloadInset(
+    mapView_->ornamentationFrameManager()->setEdgeInsets(
         UIEdgeInsetsMake(kOrnamentPreloadInset, kOrnamentPreloadInset, kOrnamentPreloadInset,
                          kOrnamentPreloadInset));
     mapView_->userLocationFollower()->locationManager()->addDelegate(self);
@@ -173,8 +175,8 @@ void CBMapViewController::setMapFrameKeepingCentre(const CGRect& frame) {
     const bool open = hasMap();
     CLLocationCoordinate2D centre{};
     if (open) {
-        mapView_->calculateVisibleBBox();
-        centre = mapView_->visibleCenter();
+        mapView_->visibleArea()->calculateVisibleBBox();
+        centre = mapView_->visibleArea()->visibleCenter();
     }
     mapView_->setFrame(frame);
     if (!open)
@@ -206,8 +208,8 @@ void CBMapViewController::openCurrentMap() {
 
 bool CBMapViewController::openMapWithStorePath(const std::string& path) {
     // A map without saved view state has never been shown.
-    const bool firstTime = !CBMapScrollView::persistentDictionaryForMapWithIdentifier(
-        CBMapScrollView::mapStorePathFromPathes({path}));
+    const bool firstTime = !CBMapViewSavedState::persistentDictionaryForMapWithIdentifier(
+        CBOpenMap::identifierForStorePathes({path}));
     displayModes_->mapDidChange();
     updateDisplayModeLabel();
     // The map opens once for every screen through the table of open maps.

@@ -21,6 +21,7 @@
 #include "mapkit/CBAnnotationView.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapUserLocationFollower.h"
 
@@ -124,13 +125,13 @@ void CBMapViewController::layoutMapControls() {
 
 // The scroll view keeps the middle of the map and stays within its zoom range.
 void CBMapViewController::zoomIn() {
-    mapView_->setZoomScaleAnimated(zoomScaleForNativeZoomLevel(mapView_->nativeZoomLevel() + 1),
-                                   true);
+    mapView_->setZoomScaleAnimated(
+        zoomScaleForNativeZoomLevel(mapView_->layout()->nativeZoomLevel() + 1), true);
 }
 
 void CBMapViewController::zoomOut() {
-    mapView_->setZoomScaleAnimated(zoomScaleForNativeZoomLevel(mapView_->nativeZoomLevel() - 1),
-                                   true);
+    mapView_->setZoomScaleAnimated(
+        zoomScaleForNativeZoomLevel(mapView_->layout()->nativeZoomLevel() - 1), true);
 }
 
 void CBMapViewController::updateDisplayModeLabel() {

@@ -20,6 +20,7 @@
 #include "mapkit/CBAnnotationView.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapLayers.h"
 #include "mapkit/CBMapMagnifier.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPinAnnotationView.h"
@@ -65,7 +66,7 @@ std::optional<std::string> CBMapViewController::currentMapStorePath() {
 }
 
 std::optional<std::string> CBMapViewController::currentStylePlistPath() {
-    return mapView_ ? mapView_->currentStylePlistPath() : std::nullopt;
+    return mapView_ ? mapView_->layers()->currentStylePlistPath() : std::nullopt;
 }
 
 std::optional<std::string> CBMapViewController::currentMapTitle() {

@@ -2,6 +2,7 @@
 #include "CBGeoData/CBBoundingBox.h"
 #include "app/CBMapEdgeOrnamentView.h"
 #include "app/CBMapViewController.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
@@ -10,7 +11,7 @@ void CBMapViewController::reloadNearbyMaps() {
     if (!mapView_)
         return;
     nearbyMaps_.clear();
-    auto box = mapView_->mapBoundingBox();
+    auto box = mapView_->layout()->mapBoundingBox();
     if (registry_ && box) {
         auto shown = registry_->currentMap();
         const bool currentIsShown = shown && shown->filePath() == shownStorePath();
@@ -22,7 +23,7 @@ void CBMapViewController::reloadNearbyMaps() {
         nearbyMaps_ = CBNearbyMapInfo::nearbyMapInfos(
             box->centerCoordinate(), openable, currentIsShown ? shown->identifier() : std::nullopt);
     }
-    mapView_->reloadOrnamentationFrameData();
+    mapView_->ornamentationFrameManager()->reloadData();
 }
 
 std::optional<std::vector<std::shared_ptr<UIView>>>

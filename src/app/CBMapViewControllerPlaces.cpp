@@ -19,6 +19,7 @@
 #include "app/CBPlaceAnnotation.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapUserLocationFollower.h"
 #include "packages/CBMapStoreMap.h"
@@ -139,7 +140,7 @@ bool CBMapViewController::holdsCoordinate(CLLocationCoordinate2D coordinate) con
     auto map = registry_ ? registry_->mapIncludingCoordinate(coordinate) : nullptr;
     if (CBCurrentMap::installedStorePath(map))
         return true;
-    auto box = mapView_->mapBoundingBox();
+    auto box = mapView_->layout()->mapBoundingBox();
     return hasMap() && box && box->includesCoordinate(coordinate);
 }
 
@@ -158,12 +159,12 @@ bool CBMapViewController::openLink(const CBKelvaraLink& link) {
         if (shownStorePath() != *path)
             openMapWithStorePath(*path);
     }
-    if (link.zoomLevel && (*link.zoomLevel < mapView_->minimumZoomLevel() ||
-                           *link.zoomLevel > mapView_->maximumZoomLevel())) {
+    if (link.zoomLevel && (*link.zoomLevel < mapView_->layout()->minimumZoomLevel() ||
+                           *link.zoomLevel > mapView_->layout()->maximumZoomLevel())) {
         showMessage(NSLocalizedString("LinkCannotOpenTitle"),
                     NSLocalizedFormat("LinkZoomOutsideMapFormat",
-                                      {*link.zoomLevel, mapView_->minimumZoomLevel(),
-                                       mapView_->maximumZoomLevel()}));
+                                      {*link.zoomLevel, mapView_->layout()->minimumZoomLevel(),
+                                       mapView_->layout()->maximumZoomLevel()}));
         return false;
     }
     if (link.placemarker) {
@@ -177,7 +178,7 @@ bool CBMapViewController::openLink(const CBKelvaraLink& link) {
         }
     }
     showCoordinateAtZoomLevel(link.coordinate,
-                              link.zoomLevel.value_or(mapView_->nativeZoomLevel()));
+                              link.zoomLevel.value_or(mapView_->layout()->nativeZoomLevel()));
     linkOnStandIn_.reset();
     if (registry_ && shownStorePath() == fallbackStorePath_)
         linkOnStandIn_ = link;
@@ -213,11 +214,13 @@ void CBMapViewController::showLinkedPlaceInsteadOfPin(const std::shared_ptr<CBBa
 // shows one level more than on a 1x screen.
 float CBMapViewController::zoomScaleForNativeZoomLevel(int level) const {
     const CGFloat screenScale = UIScreen::mainScreen()->scale();
-    return mapView_->scaleForNativeZoomlevel(level) / float(screenScale > 0 ? screenScale : 1);
+    return mapView_->layout()->scaleForNativeZoomlevel(level) /
+           float(screenScale > 0 ? screenScale : 1);
 }
 
 void CBMapViewController::showCoordinateAtZoomLevel(CLLocationCoordinate2D coordinate, int level) {
-    level = std::clamp(level, mapView_->minimumZoomLevel(), mapView_->maximumZoomLevel());
+    level = std::clamp(level, mapView_->layout()->minimumZoomLevel(),
+                       mapView_->layout()->maximumZoomLevel());
     mapView_->setZoomScale(zoomScaleForNativeZoomLevel(level));
     mapView_->moveToCoordinateAnimated(coordinate, false);
 }

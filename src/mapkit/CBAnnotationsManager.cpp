@@ -9,8 +9,10 @@
 #include "Foundation/NSNotificationCenter.h"
 #include "UIKit/UIApplication.h"
 #include "mapkit/CBAnnotationCalloutView.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapMagnifier.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBPinAnnotationView.h"
 #include "mapkit/CBUserLocation.h"
 #include "mapkit/CBUserLocationAnnotationView.h"
@@ -193,7 +195,7 @@ void CBAnnotationsManager::applicationWillEnterForeground() {
 
 void CBAnnotationsManager::updateVisibleAnnotationViews() {
     auto map = mapScrollView();
-    auto wider = map ? map->widerBBox() : nullptr;
+    auto wider = map ? map->visibleArea()->widerBBox() : nullptr;
     if (!wider)
         return;
     std::vector<std::shared_ptr<CBAnnotationView>> added;
@@ -253,7 +255,7 @@ void CBAnnotationsManager::layoutAnnotationViews() {
             map->bringSubviewToFront(calloutView_);
     }
     userLocationView_->setPointAccuracyDiameterWithPointsPerKilometer(
-        static_cast<float>(map->pointsPerKilometer()));
+        static_cast<float>(map->visibleArea()->pointsPerKilometer()));
 }
 
 void CBAnnotationsManager::updatePositionOfAnnotationView(CBAnnotationView& view) {
@@ -271,7 +273,7 @@ void CBAnnotationsManager::updatePositionOfUserAnnotationView() {
     auto location = userLocation_->coreLocation();
     if (!map || !location)
         return;
-    auto box = map->mapBoundingBox();
+    auto box = map->layout()->mapBoundingBox();
     userLocationView_->setAlpha(box && box->includesCoordinate(location->coordinate()) ? 1.0 : 0.5);
     updatePositionOfAnnotationView(*userLocationView_);
 }
@@ -281,7 +283,7 @@ void CBAnnotationsManager::updatePositionOfMagnifier() {
     if (!map || !magnifier_ || !magnifier_->superview())
         return;
     magnifier_->setCenter(map->pointForCoordinate(magnifier_->coordinate()));
-    auto wider = map->widerBBox();
+    auto wider = map->visibleArea()->widerBBox();
     if (wider && !wider->includesCoordinate(magnifier_->coordinate()))
         magnifier_->hideAnimated(false);
 }

@@ -11,6 +11,7 @@
 #include "mapkit/CBMapMagnifier.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapUserLocationFollower.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBUserLocation.h"
 #include "mapkit/CBUserLocationAnnotationView.h"
 
@@ -102,7 +103,7 @@ void CBAnnotationsManager::selectAnnotationAnimated(const CBAnnotationRef& annot
         return;
     deselectAnnotationAnimated(selectedAnnotation_, false);
     selectedAnnotation_ = annotation;
-    auto visible = map->visibleBBox();
+    auto visible = map->visibleArea()->visibleBBox();
     if (!existingViewForAnnotation(annotation) && visible &&
         !visible->includesCoordinate(annotation->coordinate())) {
         map->moveToCoordinateAnimated(annotation->coordinate(), true);

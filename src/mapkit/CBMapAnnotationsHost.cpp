@@ -7,6 +7,7 @@
 #include "mapkit/CBAnnotationCalloutView.h"
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapMagnifier.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapUserLocationFollower.h"
@@ -178,7 +179,7 @@ void CBMapAnnotationsHost::magnifyCoordinate(CLLocationCoordinate2D coordinate) 
     loupe->setAnnotation(nullptr);
     loupe->setCoordinate(coordinate);
     loupe->setCenter(map->pointForCoordinate(coordinate));
-    CGPoint o = map->offsetForCoordinate(coordinate);
+    CGPoint o = map->layout()->offsetForCoordinate(coordinate);
     map->setNeedsLayout();
     loupe->animateIn();
     map->setNeedsLayout();

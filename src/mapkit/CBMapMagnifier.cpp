@@ -13,6 +13,7 @@
 #include "UIKit/UITouch.h"
 #include "mapkit/CBAnnotationCalloutView.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapView.h"
 
@@ -154,7 +155,7 @@ void CBMapMagnifier::magnifyCurrentPosition() {
     CGPoint p = parent->convertPointToView(center(), content);
     auto map = content->scrollView();
     if (map)
-        coordinate_ = map->coordinateAtOffset(p);
+        coordinate_ = map->layout()->coordinateAtOffset(p);
     CGFloat s = std::max(bounds().size.width, bounds().size.height);
     magnifyRect(CGRectMake(p.x - s / 2, p.y - s / 2, s, s));
 }

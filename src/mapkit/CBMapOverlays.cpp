@@ -4,6 +4,7 @@
 #include "CBGeoData/CBGeoRelation.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBGeoStyle.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapView.h"
 #include "mapkit/CBPathDataSource.h"
@@ -77,7 +78,7 @@ void CBMapOverlays::highlightObjectWithStyle(const std::shared_ptr<CBGeoObject>&
                                              const std::shared_ptr<CBGeoStyle>& style) {
     removeHighlight();
     auto map = map_.lock();
-    auto laidOut = map ? map->projector() : nullptr;
+    auto laidOut = map ? map->layout()->projector() : nullptr;
     if (!object)
         return;
     auto highlight = std::make_shared<CBPathDataSource>();
@@ -105,7 +106,7 @@ void CBMapOverlays::highlightRelationWithStyle(const std::shared_ptr<CBGeoRelati
                                                const std::shared_ptr<CBGeoStyle>& style) {
     removeHighlight();
     auto map = map_.lock();
-    auto laidOut = map ? map->projector() : nullptr;
+    auto laidOut = map ? map->layout()->projector() : nullptr;
     if (!relation)
         return;
     auto highlight = std::make_shared<CBPathDataSource>();

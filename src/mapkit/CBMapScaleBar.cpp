@@ -2,6 +2,7 @@
 
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 
 namespace {
 
@@ -48,8 +49,9 @@ void CBMapScaleBar::setMapScaleHiddenAnimated(bool hidden, bool animated) {
         mapScaleView_->setHidden(true);
         mapScaleView_->setAlpha(0);
         parent->addSubview(mapScaleView_);
-        if (map->pointsPerKilometer() > 0)
-            mapScaleView_->setPointsPerKilometer(static_cast<float>(map->pointsPerKilometer()));
+        if (map->visibleArea()->pointsPerKilometer() > 0)
+            mapScaleView_->setPointsPerKilometer(
+                static_cast<float>(map->visibleArea()->pointsPerKilometer()));
     }
     if (!hidden) {
         if (mapScaleView_->isHidden())

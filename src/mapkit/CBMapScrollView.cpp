@@ -4,31 +4,24 @@
 #include <cmath>
 
 #include "CBGeoData/CBBoundingBox.h"
-#include "CoreLocation/CLLocation.h"
-#include "Foundation/NSAssert.h"
 #include "Foundation/NSNotificationCenter.h"
 #include "QuartzCore/CATransaction.h"
 #include "UIKit/UILongPressGestureRecognizer.h"
-#include "UIKit/UIScreen.h"
 #include "UIKit/UITapGestureRecognizer.h"
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapBackgroundLayer.h"
-#include "mapkit/CBMapGridLayout.h"
+#include "mapkit/CBMapLayers.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapOverlays.h"
-#include "mapkit/CBMapProjector.h"
 #include "mapkit/CBMapScaleBar.h"
 #include "mapkit/CBMapUserLocationFollower.h"
 #include "mapkit/CBMapView.h"
-#include "mapkit/CBMapWebMercatorProjection.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBVectorDataSource.h"
 
 namespace {
-
-constexpr int kDefaultMaximumZoomLevel = 18;
-constexpr double kMinimumWiderBBoxFactor = 1.5;
-constexpr double kMaximumWiderBBoxFactor = 5.0;
 
 // The zooming view: as large as the whole map at the deepest level, and it
 // never draws, so it must never get a backing store.
@@ -51,7 +44,7 @@ CBMapScrollView::CBMapScrollView(const CGRect& frame) : UIScrollView(frame) {}
 CBMapScrollView::~CBMapScrollView() {
     if (openMapObserver_)
         NSNotificationCenter::defaultCenter()->removeObserver(openMapObserver_);
-    if (savesState_)
+    if (visibleArea_ && visibleArea_->savesState())
         saveStateWithIdentifier(currentIdentifier());
     if (mapView_)
         mapView_->setScrollView({});
@@ -67,22 +60,6 @@ std::shared_ptr<const CBMapScrollView> CBMapScrollView::self() const {
     return std::static_pointer_cast<const CBMapScrollView>(shared_from_this());
 }
 
-float CBMapScrollView::screenScale() {
-    auto screen = UIScreen::mainScreen();
-    CGFloat scale = screen ? screen->scale() : 0;
-    return scale > 0 ? static_cast<float>(scale) : 1.0f;
-}
-
-double CBMapScrollView::tileWidth() {
-    // Fixed once per process: tiles already drawn and cached keep their size.
-    static const double size = 256.0 * screenScale();
-    return size;
-}
-
-double CBMapScrollView::tileHeight() {
-    return tileWidth();
-}
-
 void CBMapScrollView::setupView() {
     setBouncesZoom(true);
     setDecelerationRate(UIScrollViewDecelerationRateFast);
@@ -91,11 +68,11 @@ void CBMapScrollView::setupView() {
     setAutoresizingMask(UIViewAutoresizingFlexibleWidth | UIViewAutoresizingFlexibleHeight);
     UIScrollView::setDelegate(self());
     setScrollsToTop(false);
-    widerBBoxFactor_ = 3.0;
+    visibleArea_ = std::make_shared<CBMapVisibleArea>(self());
+    layout_ = std::make_shared<CBMapLayout>(self());
     displayManager_ = std::make_shared<CBGeoDisplayManager>();
     displayManager_->setMap(self());
-    vectorDataSourceLayer_ = std::make_shared<CBVectorDataSource>(displayManager_);
-    displayManager_->addDatasource(vectorDataSourceLayer_);
+    layers_ = std::make_shared<CBMapLayers>(self(), displayManager_);
     ornamentationFrameManager_ = std::make_shared<CBMapOrnamentationFrameManager>(self(), self());
     setBackgroundColor(UIColor::lightGrayColor());
     addMapView();
@@ -109,7 +86,7 @@ void CBMapScrollView::setupView() {
 void CBMapScrollView::addMapView() {
     if (!mapBackgroundLayer_) {
         auto background = std::make_shared<CBMapBackgroundLayer>();
-        background->setTileSize(CGSizeMake(tileWidth(), tileHeight()));
+        background->setTileSize(CGSizeMake(CBMapLayout::tileWidth(), CBMapLayout::tileHeight()));
         mapBackgroundLayer_ = background;
         layer()->insertSublayerAtIndex(mapBackgroundLayer_, 0);
     }
@@ -119,12 +96,12 @@ void CBMapScrollView::addMapView() {
     }
     if (!mapView_) {
         mapView_ = std::make_shared<CBMapView>(CGRectZero);
-        mapView_->setTileSize(CGSizeMake(tileWidth(), tileHeight()));
+        mapView_->setTileSize(CGSizeMake(CBMapLayout::tileWidth(), CBMapLayout::tileHeight()));
         mapView_->setBackgroundColor(UIColor::clearColor());
         mapView_->setScrollView(self());
         mapView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
                                       UIViewAutoresizingFlexibleHeight);
-        setupMapViewForCurrentMapBaseStyle();
+        layers_->setupMapViewForCurrentMapBaseStyle();
         mapView_->setManager(displayManager_);
         mapContainerView_->addSubview(mapView_);
         createGestureRecognizers();
@@ -137,182 +114,21 @@ void CBMapScrollView::reloadMapView() {
     if (mapView_)
         mapView_->removeFromSuperview();
     mapView_ = nullptr;
-    if (vectorDataSourceLayer_)
-        vectorDataSourceLayer_->resetCollisionDetectionMemory();
+    if (const auto& vector = layers_->vectorDataSourceLayer())
+        vector->resetCollisionDetectionMemory();
     addMapView();
-    configureForBoundingBox(mapBoundingBox_);
+    layout_->configureForBoundingBox(layout_->mapBoundingBox());
     setZoomScale(scale);
     setContentOffset(offset);
 }
 
-std::shared_ptr<CBMapProjection> CBMapScrollView::mapProjection() const {
-    std::lock_guard lock(configMutex_);
-    return mapProjection_;
-}
-
-CLLocationCoordinate2D CBMapScrollView::mapCornerNorthWest() const {
-    auto laidOut = projector();
-    return laidOut ? laidOut->mapCornerNorthWest() : CLLocationCoordinate2D{0, 0};
-}
-
-std::shared_ptr<const CBMapProjector> CBMapScrollView::projector() const {
-    std::lock_guard lock(configMutex_);
-    return projector_;
-}
-
-bool CBMapScrollView::cacheTransparentTileImages() const {
-    return displayManager_ && displayManager_->cacheTransparentTileImages();
-}
-
-void CBMapScrollView::setCacheTransparentTileImages(bool flag) {
-    if (displayManager_)
-        displayManager_->setCacheTransparentTileImages(flag);
-}
-
-void CBMapScrollView::setMapBoundingBox(const std::shared_ptr<CBBoundingBox>& box) {
-    setMapBoundingBoxForProjectionAndMaximumZoomlevel(
-        box, box ? std::make_shared<CBMapWebMercatorProjection>() : nullptr,
-        kDefaultMaximumZoomLevel);
-}
-
-void CBMapScrollView::setMapBoundingBoxForProjectionAndMaximumZoomlevel(
-    const std::shared_ptr<CBBoundingBox>& box, const std::shared_ptr<CBMapProjection>& projection,
-    int maximumZoomLevel) {
-    mapBoundingBox_ = nullptr;
-    {
-        std::lock_guard lock(configMutex_);
-        mapProjection_ = nullptr;
-        projector_ = nullptr;
-    }
-    displayManager_->setProjector(nullptr);
-    if (!box || !projection)
-        return;
-    mapBoundingBox_ = box;
-    {
-        std::lock_guard lock(configMutex_);
-        mapProjection_ = projection;
-    }
-    maximumZoomlevel_ = maximumZoomLevel;
-    userLocationFollower_->mapBoundingBoxDidChange();
-    configureForBoundingBox(box);
-    setZoomScale(2 * minimumZoomScale());
-    moveToCoordinateAnimated(box->centerCoordinate(), false);
-}
-
-void CBMapScrollView::configureForBoundingBox(const std::shared_ptr<CBBoundingBox>& box) {
-    auto projection = mapProjection();
-    if (!box || !projection)
-        return;
-    setMinimumZoomScale(0.5);
-    setMaximumZoomScale(1.0);
-    setZoomScale(1.0);
-    const CBMapGridLayout layout = CBMapGridLayout::layoutForBoundingBox(
-        *box, projection, maximumZoomLevel(), tileWidth(), bounds().size, screenScale());
-    offsetRows_ = layout.projector->offsetRows();
-    offsetCols_ = layout.projector->offsetColumns();
-    {
-        std::lock_guard lock(configMutex_);
-        projector_ = layout.projector;
-    }
-    displayManager_->setProjector(layout.projector);
-    configureForMapSizeAndContainerSizeAndOffset(layout.gridSize, layout.boxSize,
-                                                 layout.gridOffset);
-}
-
-void CBMapScrollView::configureForMapSizeAndContainerSizeAndOffset(CGSize mapSize,
-                                                                   CGSize containerSize,
-                                                                   CGPoint offset) {
-    configureZoomForMapSize(containerSize);
-    mapContainerView_->setTransform(CGAffineTransformIdentity);
-    mapContainerView_->setFrame(CGRect{{0, 0}, containerSize});
-    mapView_->setFrame(CGRect{offset, mapSize});
-    NSAssert(maximumZoomLevel() >= minimumZoomLevel(), "mapkit/CBMapScrollView",
-             "Maximum zoom level %d is below the minimum zoom level %d", maximumZoomLevel(),
-             minimumZoomLevel());
-    // One level of detail per zoom level, the minimum's included: a view
-    // zoomed out to its minimum shows the tiles of that zoom, not a finer
-    // level's many tiles shrunk.
-    const int levels = maximumZoomLevel() - minimumZoomLevel() + 1;
-    mapView_->setLevelsOfDetail(levels);
-    if (auto background = std::dynamic_pointer_cast<CATiledLayer>(mapBackgroundLayer_))
-        background->setLevelsOfDetail(static_cast<size_t>(levels));
-    mapView_->setOffsetRowAndColumn(offsetRows_, offsetCols_);
-    setContentSize(containerSize);
-    setZoomScale(minimumZoomScale());
-    mapView_->refresh();
-}
-
-void CBMapScrollView::configureZoomForMapSize(CGSize size) {
-    CGFloat minimum = 0, maximum = 0;
-    CBMapGridLayout::zoomScalesForMapSize(size, bounds().size, screenScale(), minimum, maximum);
-    setMaximumZoomScale(maximum);
-    setMinimumZoomScale(minimum);
-}
-
-int CBMapScrollView::nativeZoomLevelForScale(float scale) const {
-    return CBMapProjector::nativeZoomLevelForScaleAtMaximumZoomLevel(scale, maximumZoomLevel());
-}
-
-float CBMapScrollView::scaleForNativeZoomlevel(int level) const {
-    return CBMapProjector::scaleForNativeZoomlevelAtMaximumZoomLevel(level, maximumZoomLevel());
-}
-
-int CBMapScrollView::nativeZoomLevel() const {
-    return nativeZoomLevelForScale(static_cast<float>(zoomScale()) * screenScale());
-}
-
-int CBMapScrollView::minimumZoomLevel() const {
-    return nativeZoomLevelForScale(static_cast<float>(minimumZoomScale()) * screenScale());
-}
-
-void CBMapScrollView::setMaximumZoomLevel(int level) {
-    setMaximumZoomScale(std::pow(0.5, maximumZoomLevel() - level) / screenScale());
-}
-
-CGRect CBMapScrollView::rectForXYZ(int x, int y, int z) const {
-    if (auto laidOut = projector())
-        return laidOut->rectForXYZ(x, y, z);
-    return CBMapProjector::rectForXYZOnGrid(x, y, z, maximumZoomLevel(), 0, 0, tileWidth());
-}
-
-int CBMapScrollView::offsetColumnsForBoundingBox(const CBBoundingBox& box) const {
-    auto p = mapProjection();
-    return p ? p->tilexForCoordinateAndZoom(box.SW(), maximumZoomLevel()) : 0;
-}
-
-int CBMapScrollView::offsetRowsForBoundingBox(const CBBoundingBox& box) const {
-    auto p = mapProjection();
-    return p ? p->tileyForCoordinateAndZoom(box.NE(), maximumZoomLevel()) : 0;
-}
-
-int CBMapScrollView::lastColumnForBoundingBox(const CBBoundingBox& box) const {
-    auto p = mapProjection();
-    return p ? p->tilexForCoordinateAndZoom(box.NE(), maximumZoomLevel()) : 0;
-}
-
-int CBMapScrollView::lastRowForBoundingBox(const CBBoundingBox& box) const {
-    auto p = mapProjection();
-    return p ? p->tileyForCoordinateAndZoom(box.SW(), maximumZoomLevel()) : 0;
-}
-
-CGPoint CBMapScrollView::offsetForCoordinate(CLLocationCoordinate2D coordinate) const {
-    auto laidOut = projector();
-    return laidOut ? laidOut->offsetForCoordinate(coordinate) : CGPointZero;
-}
-
-CLLocationCoordinate2D CBMapScrollView::coordinateAtOffset(CGPoint offset) const {
-    auto laidOut = projector();
-    return laidOut ? laidOut->coordinateAtOffset(offset) : CLLocationCoordinate2D{};
-}
-
 void CBMapScrollView::calculatePointPathAndCGPathRefForGeoPathObject(
     bool wantPoints, bool wantPath, CBGeoPathObject& object) const {
-    if (auto laidOut = projector())
-        laidOut->calculatePointPathAndCGPathRefForGeoPathObject(wantPoints, wantPath, object);
+    layout_->calculatePointPathAndCGPathRefForGeoPathObject(wantPoints, wantPath, object);
 }
 
 CGPoint CBMapScrollView::pointForCoordinate(CLLocationCoordinate2D coordinate) const {
-    return mapView_->convertPointToView(offsetForCoordinate(coordinate),
+    return mapView_->convertPointToView(layout_->offsetForCoordinate(coordinate),
                                         std::const_pointer_cast<CBMapScrollView>(self()));
 }
 
@@ -321,29 +137,14 @@ CLLocationCoordinate2D CBMapScrollView::coordinateAtPoint(CGPoint point) const {
     CGPoint inContent =
         mapView_->convertPointFromView(CGPointMake(point.x + origin.x, point.y + origin.y),
                                        std::const_pointer_cast<CBMapScrollView>(self()));
-    return coordinateAtOffset(inContent);
-}
-
-CGRect CBMapScrollView::rectForBoundingBox(const std::shared_ptr<CBBoundingBox>& box) const {
-    if (!box || !mapBoundingBox_)
-        return CGRectZero;
-    auto healed = std::make_shared<CBBoundingBox>(*box);
-    healed->heal();
-    auto inside =
-        CBBoundingBox::boundingBoxIntersectionOfBoundingBoxAndBoundingBox(healed, mapBoundingBox_);
-    if (!inside)
-        return CGRectZero;
-    CGPoint ne = mapView_->convertPointToView(offsetForCoordinate(inside->NE()), mapContainerView_);
-    CGPoint sw = mapView_->convertPointToView(offsetForCoordinate(inside->SW()), mapContainerView_);
-    return CGRectMake(sw.x, ne.y, std::max(1.0, std::fabs(ne.x - sw.x)),
-                      std::max(1.0, std::fabs(sw.y - ne.y)));
+    return layout_->coordinateAtOffset(inContent);
 }
 
 bool CBMapScrollView::zoomToBoundingBoxAnimated(const std::shared_ptr<CBBoundingBox>& box,
                                                 bool animated) {
     if (!box)
         return false;
-    CGRect rect = rectForBoundingBox(box);
+    CGRect rect = layout_->rectForBoundingBox(box);
     if (CGRectEqualToRect(rect, CGRectZero))
         return false;
     animatedZooming_ = animated;
@@ -351,25 +152,9 @@ bool CBMapScrollView::zoomToBoundingBoxAnimated(const std::shared_ptr<CBBounding
     return true;
 }
 
-float CBMapScrollView::zoomScaleThatFitsBoundingBox(
-    const std::shared_ptr<CBBoundingBox>& box) const {
-    CGRect rect = rectForBoundingBox(box);
-    if (rect.size.width == 0 || rect.size.height == 0)
-        return 0;
-    CGRect f = UIView::frame();
-    return static_cast<float>(
-        std::min(f.size.width / rect.size.width, f.size.height / rect.size.height) * zoomScale());
-}
-
-CGRect CBMapScrollView::zoomRectForScaleWithCenter(float scale, CGPoint center) const {
-    CGRect f = UIView::frame();
-    double w = f.size.width / scale;
-    double h = f.size.height / scale;
-    return CGRectMake(center.x - w * 0.5, center.y - h * 0.5, w, h);
-}
-
 bool CBMapScrollView::moveToCoordinateAnimated(CLLocationCoordinate2D coordinate, bool animated) {
-    if (!mapBoundingBox_ || !mapBoundingBox_->includesCoordinate(coordinate))
+    auto mapBox = layout_->mapBoundingBox();
+    if (!mapBox || !mapBox->includesCoordinate(coordinate))
         return false;
     CGPoint p = pointForCoordinate(coordinate);
     UIEdgeInsets inset = contentInset();
@@ -383,44 +168,6 @@ bool CBMapScrollView::moveToCoordinateAnimated(CLLocationCoordinate2D coordinate
     if (changed)
         setContentInset(inset);
     return true;
-}
-
-void CBMapScrollView::calculateVisibleBBox() {
-    CGSize size = bounds().size;
-    CLLocationCoordinate2D ne = coordinateAtPoint(CGPointMake(size.width, 0));
-    CLLocationCoordinate2D sw = coordinateAtPoint(CGPointMake(0, size.height));
-    if (visibleBBox_) {
-        visibleBBox_->setNE(ne);
-        visibleBBox_->setSW(sw);
-    } else {
-        visibleBBox_ = std::make_shared<CBBoundingBox>(ne, sw);
-    }
-    setWiderBBoxFromVisibleBBox();
-    double metres = CLLocation(ne.latitude, sw.longitude)
-                        .distanceFromLocation(CLLocation(ne.latitude, ne.longitude));
-    pointsPerKilometer_ = size.width * 1000.0 / metres;
-    if (scaleBar_)
-        scaleBar_->setPointsPerKilometer(pointsPerKilometer_);
-}
-
-void CBMapScrollView::setWiderBBoxFromVisibleBBox() {
-    auto wider =
-        CBBoundingBox::significantlyWiderBBoxFromWithFactor(visibleBBox_, widerBBoxFactor_);
-    if (!wider)
-        return;
-    if (widerBBox_)
-        *widerBBox_ = *wider;
-    else
-        widerBBox_ = wider;
-}
-
-void CBMapScrollView::setWiderBBoxFactor(double factor) {
-    widerBBoxFactor_ = std::clamp(factor, kMinimumWiderBBoxFactor, kMaximumWiderBBoxFactor);
-    setWiderBBoxFromVisibleBBox();
-}
-
-CLLocationCoordinate2D CBMapScrollView::visibleCenter() const {
-    return visibleBBox_ ? visibleBBox_->centerCoordinate() : CLLocationCoordinate2D{};
 }
 
 void CBMapScrollView::setBounds(const CGRect& bounds) {
@@ -470,4 +217,10 @@ void CBMapScrollView::layoutSubviews() {
         annotationsManager_->layoutAnnotationViews();
         annotationsManager_->updatePositionOfCalloutView();
     }
+}
+
+void CBMapScrollView::removeCheckerPattern() {
+    if (mapBackgroundLayer_)
+        mapBackgroundLayer_->removeFromSuperlayer();
+    mapBackgroundLayer_ = nullptr;
 }

@@ -33,8 +33,9 @@ class CBGeoElement;
 class CBVectorDataSource;
 class CBImageDataSource;
 class CBGeoDisplayManager;
-class CBMapProjection;
-class CBMapProjector;
+class CBMapLayers;
+class CBMapLayout;
+class CBMapVisibleArea;
 class CBMapScaleBar;
 class CBMapView;
 class CALayer;
@@ -60,69 +61,26 @@ class CBMapScrollView : public UIScrollView,
     explicit CBMapScrollView(const CGRect& frame);
     ~CBMapScrollView() override;
 
-    // Configuration.
-    void setMapBoundingBox(const std::shared_ptr<CBBoundingBox>& box);
-    void setMapBoundingBoxForProjectionAndMaximumZoomlevel(
-        const std::shared_ptr<CBBoundingBox>& box,
-        const std::shared_ptr<CBMapProjection>& projection, int maximumZoomLevel);
-    void configureForBoundingBox(const std::shared_ptr<CBBoundingBox>& box);
-    void configureForMapSizeAndContainerSizeAndOffset(CGSize mapSize, CGSize containerSize,
-                                                      CGPoint offset);
-    void configureZoomForMapSize(CGSize size);
+    // The laid-out map: its grid, zoom levels and coordinate conversions.
+    const std::shared_ptr<CBMapLayout>& layout() const { return layout_; }
     void reloadMapView();
-    std::shared_ptr<CBMapProjection> mapProjection() const;
-    std::shared_ptr<CBBoundingBox> mapBoundingBox() const { return mapBoundingBox_; }
-    int maximumZoomLevel() const { return maximumZoomlevel_; }
-    int offsetCols() const { return offsetCols_; }
-    int offsetRows() const { return offsetRows_; }
-    CLLocationCoordinate2D mapCornerNorthWest() const;
-    // The laid-out map's projector; nullptr while the map is not configured.
-    std::shared_ptr<const CBMapProjector> projector() const;
-
-    // Zoom levels.
-    int nativeZoomLevelForScale(float scale) const;
-    float scaleForNativeZoomlevel(int level) const;
-    int nativeZoomLevel() const;
-    int minimumZoomLevel() const;
-    // Limits zooming in to native level z; maximumZoomLevel stays.
-    void setMaximumZoomLevel(int level);
-    static double tileWidth();
-    static double tileHeight();
     // The map engine's version from its bundle ("Quillmere.bundle/VERSION"),
     // or "error retriving version" when that is missing or empty.
     static std::string corvaneVersion();
-    CGRect rectForXYZ(int x, int y, int z) const;
-    int offsetColumnsForBoundingBox(const CBBoundingBox& box) const;
-    int offsetRowsForBoundingBox(const CBBoundingBox& box) const;
-    int lastColumnForBoundingBox(const CBBoundingBox& box) const;
-    int lastRowForBoundingBox(const CBBoundingBox& box) const;
 
-    // Coordinates. offsetForCoordinate and coordinateAtOffset work in the
-    // content view; pointForCoordinate answers in the scroll view's content
+    // Coordinates. pointForCoordinate answers in the scroll view's content
     // coordinates, coordinateAtPoint takes a point of the visible area.
-    CGPoint offsetForCoordinate(CLLocationCoordinate2D coordinate) const;
-    CLLocationCoordinate2D coordinateAtOffset(CGPoint offset) const;
     // Gives the object the drawing forms it lacks (points, path) in this
     // map's offsets; nothing while the map is not configured. Any thread.
     void calculatePointPathAndCGPathRefForGeoPathObject(bool wantPoints, bool wantPath,
                                                         CBGeoPathObject& object) const;
     CGPoint pointForCoordinate(CLLocationCoordinate2D coordinate) const;
     CLLocationCoordinate2D coordinateAtPoint(CGPoint point) const;
-    CGRect rectForBoundingBox(const std::shared_ptr<CBBoundingBox>& box) const;
     bool zoomToBoundingBoxAnimated(const std::shared_ptr<CBBoundingBox>& box, bool animated);
-    float zoomScaleThatFitsBoundingBox(const std::shared_ptr<CBBoundingBox>& box) const;
-    CGRect zoomRectForScaleWithCenter(float scale, CGPoint center) const;
     bool moveToCoordinateAnimated(CLLocationCoordinate2D coordinate, bool animated);
 
-    void calculateVisibleBBox();
-    void setWiderBBoxFromVisibleBBox();
-    std::shared_ptr<CBBoundingBox> visibleBBox() const { return visibleBBox_; }
-    std::shared_ptr<CBBoundingBox> widerBBox() const { return widerBBox_; }
-    std::shared_ptr<CBBoundingBox> notifiedWiderBBox() const { return notifiedWiderBBox_; }
-    double widerBBoxFactor() const { return widerBBoxFactor_; }
-    void setWiderBBoxFactor(double factor);
-    CLLocationCoordinate2D visibleCenter() const;
-    double pointsPerKilometer() const { return pointsPerKilometer_; }
+    // The visible and wider boxes, the scale and whether the state is saved.
+    const std::shared_ptr<CBMapVisibleArea>& visibleArea() const { return visibleArea_; }
 
     // Delegate and gestures.
     std::shared_ptr<CBMapScrollViewDelegate> mapDelegate() const { return mapDelegate_.lock(); }
@@ -185,10 +143,6 @@ class CBMapScrollView : public UIScrollView,
                                            const std::shared_ptr<CBBoundingBox>& box);
     bool setMapWithStorePathesAndBoundingBox(const std::vector<std::string>& paths,
                                              const std::shared_ptr<CBBoundingBox>& box);
-    // CBOpenMap::identifierForStorePathes.
-    static std::optional<std::string> mapStorePathFromPathes(const std::vector<std::string>& paths);
-    // CBOpenMap::versionForStorePathes.
-    static std::string mapStoreVersionFromPathes(const std::vector<std::string>& paths);
     // Empty while no map is open.
     std::string currentMapStorePath() const;
     void setCurrentMapStorePath(const std::optional<std::string>& identifier);
@@ -196,56 +150,21 @@ class CBMapScrollView : public UIScrollView,
     // nullopt saves and restores under "default", and only while savesState is set.
     void saveStateWithIdentifier(const std::optional<std::string>& identifier);
     bool restoreStateWithIdentifier(const std::optional<std::string>& identifier);
-    static std::optional<Value::Dictionary> persistentDictionaryForMapWithIdentifier(
-        const std::optional<std::string>& identifier);
-    static std::optional<int> persistentZoomlevelForMapWithIdentifier(
-        const std::optional<std::string>& identifier);
-    static std::shared_ptr<CBBoundingBox> persistentBoundingBoxForMapWithIdentifier(
-        const std::optional<std::string>& identifier);
-    // The online raster layer instead of map stores: the world (or the box)
-    // from the neighbourhood tile service, zooming in no further than level 11.
-    // The service's address is the user default "CBOnlineTileServiceHost"
-    // ("host:port", 127.0.0.1:8091 when unset).
-    std::shared_ptr<CBImageDataSource> setupForThunderforestLayerWithBoundingBox(
-        const std::shared_ptr<CBBoundingBox>& box);
-    static std::string onlineTileServiceURLPattern();
-    static constexpr const char* kOnlineTileServiceKey = "5f3c9a0e7b2d4c18a6e9f01b3d7c5a42";
-    bool savesState() const { return savesState_; }
-    void setSavesState(bool flag) { savesState_ = flag; }
     // The geo data store of the shown map; nullptr while none is shown.
     std::shared_ptr<CBGeoDataManager> dataManager() const;
-    // Kept by the renderer: tiles rendered for the cache without background.
-    bool cacheTransparentTileImages() const;
-    void setCacheTransparentTileImages(bool flag);
-    const std::shared_ptr<CBVectorDataSource>& vectorDataSourceLayer() const {
-        return vectorDataSourceLayer_;
-    }
     void applicationDidMoveToBackground();
     void didMoveToSuperview() override;
     void willMoveToSuperview(const std::shared_ptr<UIView>& superview) override;
 
-    // Data sources.
-    void addDatasource(const std::shared_ptr<CBGeoDataSource>& source);
-    void removeDatasource(const std::shared_ptr<CBGeoDataSource>& source);
-    void insertDatasourceAbove(const std::shared_ptr<CBGeoDataSource>& source,
-                               const std::shared_ptr<CBGeoDataSource>& existing);
-    void insertDatasourceBelow(const std::shared_ptr<CBGeoDataSource>& source,
-                               const std::shared_ptr<CBGeoDataSource>& existing);
-    // The map then shows only its other data sources (such as a raster layer).
-    void removeVectorDataSource();
+    // The vector layer, its style and the data sources over and under it.
+    const std::shared_ptr<CBMapLayers>& layers() const { return layers_; }
     // Overlay data sources and the highlight.
     const std::shared_ptr<CBMapOverlays>& overlays() const { return overlays_; }
-    // Follows the style's base colours; reloads the map when the style changed.
-    bool changeStyleToStylePlist(const std::string& path);
-    std::optional<std::string> currentStylePlistPath() const;
-    void setupMapViewForCurrentMapBaseStyle();
     void removeCheckerPattern();
     const std::shared_ptr<CALayer>& mapBackgroundLayer() const { return mapBackgroundLayer_; }
 
     // Scale bar and ornaments.
     const std::shared_ptr<CBMapScaleBar>& scaleBar() const { return scaleBar_; }
-    void setOrnamentationFramePreloadInset(const UIEdgeInsets& insets);
-    void reloadOrnamentationFrameData();
     const std::shared_ptr<CBMapOrnamentationFrameManager>& ornamentationFrameManager() const {
         return ornamentationFrameManager_;
     }
@@ -286,18 +205,12 @@ class CBMapScrollView : public UIScrollView,
     void createGestureRecognizers();
     std::shared_ptr<CBMapScrollView> self();
     std::shared_ptr<const CBMapScrollView> self() const;
-    // The scale a zoom scale draws at: times the screen's scale.
-    static float screenScale();
-    void notifyDelegateOfBoxes(CBMapScrollViewDelegate& delegate, bool animated);
     // Zooms by factor around the touch, or keeping the centre while centring.
     void zoomByFactorAround(float factor, CGPoint containerPoint);
 
-    std::shared_ptr<CBBoundingBox> visibleBBox_;
-    std::shared_ptr<CBBoundingBox> widerBBox_;
-    double widerBBoxFactor_ = 3.0;
-    std::shared_ptr<CBBoundingBox> notifiedWiderBBox_;
-    double pointsPerKilometer_ = 0;
+    std::shared_ptr<CBMapVisibleArea> visibleArea_;
     std::weak_ptr<CBMapScrollViewDelegate> mapDelegate_;
+    std::shared_ptr<CBMapLayout> layout_;
     std::shared_ptr<CBGeoDisplayManager> displayManager_;
     // The annotation layer, fronted by the annotations host.
     std::shared_ptr<CBAnnotationsManager> annotationsManager_;
@@ -306,10 +219,6 @@ class CBMapScrollView : public UIScrollView,
     std::shared_ptr<CBMapOverlays> overlays_;
     bool animatedZooming_ = false;
     std::shared_ptr<CBMapView> mapView_;
-    std::shared_ptr<CBBoundingBox> mapBoundingBox_;
-    std::atomic<int> offsetCols_ = 0;
-    std::atomic<int> offsetRows_ = 0;
-    std::atomic<int> maximumZoomlevel_ = 18;
     std::shared_ptr<CBMapScaleBar> scaleBar_;
     float originalHeight_ = 0;
     float originalWidth_ = 0;
@@ -317,13 +226,8 @@ class CBMapScrollView : public UIScrollView,
     std::shared_ptr<UIView> mapContainerView_;
     std::shared_ptr<CALayer> mapBackgroundLayer_;
     std::shared_ptr<NSNotificationObserver> openMapObserver_;
-    std::atomic<bool> savesState_ = true;
-    std::shared_ptr<CBVectorDataSource> vectorDataSourceLayer_;
+    std::shared_ptr<CBMapLayers> layers_;
     mutable std::mutex storeMutex_;  // the open map and its identifier
     std::shared_ptr<CBOpenMap> openMap_;
     std::optional<std::string> currentMapStorePath_;
-
-    mutable std::mutex configMutex_;  // the projection and the projector
-    std::shared_ptr<CBMapProjection> mapProjection_;
-    std::shared_ptr<const CBMapProjector> projector_;
 };

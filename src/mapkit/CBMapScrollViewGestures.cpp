@@ -5,9 +5,11 @@
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapUserLocationFollower.h"
 #include "mapkit/CBMapView.h"
+#include "mapkit/CBMapVisibleArea.h"
 
 void CBMapScrollView::createGestureRecognizers() {
     std::weak_ptr<CBMapScrollView> weak = self();
@@ -43,7 +45,7 @@ void CBMapScrollView::createGestureRecognizers() {
 void CBMapScrollView::handleSingleTapGesture(UIGestureRecognizer& recognizer) {
     annotationsHost_->hideMagnifier(true);
     CGPoint p = recognizer.locationInView(mapView_);
-    CLLocationCoordinate2D c = coordinateAtOffset(p);
+    CLLocationCoordinate2D c = layout_->coordinateAtOffset(p);
     // An annotation or the callout that takes the tap keeps it from the delegate.
     if (annotationsManager_->singleTapAtWithCoordinate(recognizer.locationInView(self()), c))
         return;
@@ -58,14 +60,14 @@ void CBMapScrollView::zoomByFactorAround(float factor, CGPoint containerPoint) {
     if (userLocationFollower_->centersOnUserLocation())
         setZoomScaleAnimated(newScale, true);
     else
-        zoomToRectAnimated(zoomRectForScaleWithCenter(newScale, containerPoint), true);
+        zoomToRectAnimated(layout_->zoomRectForScaleWithCenter(newScale, containerPoint), true);
 }
 
 void CBMapScrollView::handleDoubleTapGesture(UIGestureRecognizer& recognizer) {
     CGPoint p = recognizer.locationInView(mapView_);
     auto d = mapDelegate();
     if (d) {
-        d->mapScrollViewGotDoubleTapAtPointAndCoordinate(*this, p, coordinateAtOffset(p));
+        d->mapScrollViewGotDoubleTapAtPointAndCoordinate(*this, p, layout_->coordinateAtOffset(p));
         if (d->mapScrollViewShouldZoomInAfterDoubleTapAt(*this, p) == false)
             return;
     }
@@ -81,7 +83,8 @@ void CBMapScrollView::handleTwoFingerSingleTapGesture(UIGestureRecognizer& recog
             zoomByFactorAround(0.5f, recognizer.locationInView(mapContainerView_));
     }
     if (d)
-        d->mapScrollViewGotTwoFingerTapAtPointAndCoordinate(*this, p, coordinateAtOffset(p));
+        d->mapScrollViewGotTwoFingerTapAtPointAndCoordinate(*this, p,
+                                                            layout_->coordinateAtOffset(p));
 }
 
 void CBMapScrollView::handleLongPressGesture(UIGestureRecognizer& recognizer) {
@@ -89,32 +92,16 @@ void CBMapScrollView::handleLongPressGesture(UIGestureRecognizer& recognizer) {
         return;
     CGPoint p = recognizer.locationInView(mapView_);
     if (auto d = mapDelegate())
-        d->mapScrollViewGotTapAndHoldAtPointAndCoordinate(*this, p, coordinateAtOffset(p));
+        d->mapScrollViewGotTapAndHoldAtPointAndCoordinate(*this, p, layout_->coordinateAtOffset(p));
 }
 
 void CBMapScrollView::notifyDelegateMapDidChangeBBoxAnimated(bool animated) {
-    if (!mapProjection())
+    if (!layout_->mapProjection())
         return;
-    calculateVisibleBBox();
+    visibleArea_->calculateVisibleBBox();
     if (auto d = mapDelegate())
-        notifyDelegateOfBoxes(*d, animated);
+        visibleArea_->notifyDelegateOfBoxes(*d, animated);
     annotationsManager_->layoutAnnotationViews();
-}
-
-void CBMapScrollView::notifyDelegateOfBoxes(CBMapScrollViewDelegate& d, bool animated) {
-    d.mapScrollViewDidChangeBoundingBoxToAnimated(*this, visibleBBox_, animated);
-    if (isDragging() || isZooming())
-        return;
-    if (notifiedWiderBBox_ && !visibleBBox_->isSignificantlyDifferentFromBBoxWithFactor(
-                                  notifiedWiderBBox_, static_cast<float>(widerBBoxFactor_)))
-        return;
-    if (!d.mapScrollViewDidChangeWiderBoundingBoxSignificantlyToAnimated(*this, widerBBox_,
-                                                                         animated))
-        return;
-    if (notifiedWiderBBox_)
-        *notifiedWiderBBox_ = *widerBBox_;
-    else
-        notifiedWiderBBox_ = std::make_shared<CBBoundingBox>(*widerBBox_);
 }
 
 std::shared_ptr<UIView> CBMapScrollView::viewForZoomingInScrollView(UIScrollView&) {
@@ -179,12 +166,4 @@ CBMapScrollView::mapOrnamentationFrameManagerViewsForDirection(CBMapOrnamentatio
     if (auto d = mapDelegate())
         return d->mapScrollViewOrnamentationViewsForDirection(*this, direction);
     return std::nullopt;
-}
-
-void CBMapScrollView::setOrnamentationFramePreloadInset(const UIEdgeInsets& insets) {
-    ornamentationFrameManager_->setEdgeInsets(insets);
-}
-
-void CBMapScrollView::reloadOrnamentationFrameData() {
-    ornamentationFrameManager_->reloadData();
 }

@@ -6,20 +6,14 @@
 #include "Foundation/NSNotificationCenter.h"
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapLayers.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScaleBar.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapViewSavedState.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBOpenMap.h"
 #include "mapkit/CBVectorDataSource.h"
-
-std::optional<std::string> CBMapScrollView::mapStorePathFromPathes(
-    const std::vector<std::string>& paths) {
-    return CBOpenMap::identifierForStorePathes(paths);
-}
-
-std::string CBMapScrollView::mapStoreVersionFromPathes(const std::vector<std::string>& paths) {
-    return CBOpenMap::versionForStorePathes(paths);
-}
 
 std::optional<std::string> CBMapScrollView::currentIdentifier() const {
     std::lock_guard lock(storeMutex_);
@@ -57,7 +51,7 @@ bool CBMapScrollView::setMapWithStorePathAndBoundingBox(const std::string& path,
 
 bool CBMapScrollView::setMapWithStorePathesAndBoundingBox(
     const std::vector<std::string>& paths, const std::shared_ptr<CBBoundingBox>& box) {
-    auto identifier = mapStorePathFromPathes(paths);
+    auto identifier = CBOpenMap::identifierForStorePathes(paths);
     if (!identifier)
         return false;
     if (auto shown = openMap(); shown && !shown->isClosed() && shown->opensFiles(paths))
@@ -80,7 +74,7 @@ bool CBMapScrollView::setOpenMap(const std::shared_ptr<CBOpenMap>& map,
     // sample, an update reopened) keeps the view's place, pins and saved
     // state; only the tiles are drawn again from the new files.
     if (map && !map->isClosed() && shown && shown->identifier() == map->identifier() && mapBox &&
-        mapBoundingBox_ && *mapBox == *mapBoundingBox_) {
+        layout_->mapBoundingBox() && *mapBox == *layout_->mapBoundingBox()) {
         {
             std::lock_guard lock(storeMutex_);
             openMap_ = map;
@@ -90,9 +84,9 @@ bool CBMapScrollView::setOpenMap(const std::shared_ptr<CBOpenMap>& map,
         reloadMapView();
         return true;
     }
-    if (vectorDataSourceLayer_)
-        vectorDataSourceLayer_->resetCollisionDetectionMemory();
-    if (auto current = currentIdentifier(); current && savesState_)
+    if (const auto& vector = layers_->vectorDataSourceLayer())
+        vector->resetCollisionDetectionMemory();
+    if (auto current = currentIdentifier(); current && visibleArea_->savesState())
         saveStateWithIdentifier(current);
     resetMap();
     if (!map || map->isClosed() || !mapBox)
@@ -116,7 +110,7 @@ bool CBMapScrollView::setOpenMap(const std::shared_ptr<CBOpenMap>& map,
                     view->reopenClosedMap(*identifier);
             });
     }
-    setMapBoundingBox(mapBox);
+    layout_->setMapBoundingBox(mapBox);
     restoreStateWithIdentifier(map->identifier());
     return true;
 }
@@ -135,7 +129,7 @@ void CBMapScrollView::reopenClosedMap(const std::string& identifier) {
 void CBMapScrollView::resetMap() {
     if (annotationsManager_)
         annotationsManager_->removeAllAnnotations();
-    setMapBoundingBox(nullptr);
+    layout_->setMapBoundingBox(nullptr);
     displayManager_->setGeoDataManager(nullptr);
     {
         std::lock_guard lock(storeMutex_);
@@ -145,16 +139,20 @@ void CBMapScrollView::resetMap() {
 }
 
 void CBMapScrollView::saveStateWithIdentifier(const std::optional<std::string>& identifier) {
-    if (CGRectIsEmpty(UIView::frame()) || (!savesState_ && !identifier))
+    if (CGRectIsEmpty(UIView::frame()) || (!visibleArea_->savesState() && !identifier))
         return;
-    if (!visibleBBox_)
+    auto visible = visibleArea_->visibleBBox();
+    if (!visible)
         return;
-    CBMapViewSavedState::saveBoundingBoxAndZoomlevelForMapWithIdentifier(
-        *visibleBBox_, nativeZoomLevel(), identifier);
+    // Read here, not through the layout: the view saves while it goes too.
+    const int zoom = layout_->nativeZoomLevelForScale(static_cast<float>(zoomScale()) *
+                                                      CBMapLayout::screenScale());
+    CBMapViewSavedState::saveBoundingBoxAndZoomlevelForMapWithIdentifier(*visible, zoom,
+                                                                         identifier);
 }
 
 bool CBMapScrollView::restoreStateWithIdentifier(const std::optional<std::string>& identifier) {
-    if (CGRectIsEmpty(UIView::frame()) || (!savesState_ && !identifier))
+    if (CGRectIsEmpty(UIView::frame()) || (!visibleArea_->savesState() && !identifier))
         return false;
     auto box = CBMapViewSavedState::persistentBoundingBoxForMapWithIdentifier(
         identifier.value_or(CBMapViewSavedState::kDefaultIdentifier));
@@ -164,30 +162,15 @@ bool CBMapScrollView::restoreStateWithIdentifier(const std::optional<std::string
     return true;
 }
 
-std::optional<Value::Dictionary> CBMapScrollView::persistentDictionaryForMapWithIdentifier(
-    const std::optional<std::string>& identifier) {
-    return CBMapViewSavedState::persistentDictionaryForMapWithIdentifier(identifier);
-}
-
-std::optional<int> CBMapScrollView::persistentZoomlevelForMapWithIdentifier(
-    const std::optional<std::string>& identifier) {
-    return CBMapViewSavedState::persistentZoomlevelForMapWithIdentifier(identifier);
-}
-
-std::shared_ptr<CBBoundingBox> CBMapScrollView::persistentBoundingBoxForMapWithIdentifier(
-    const std::optional<std::string>& identifier) {
-    return CBMapViewSavedState::persistentBoundingBoxForMapWithIdentifier(identifier);
-}
-
 void CBMapScrollView::applicationDidMoveToBackground() {
-    if (savesState_)
+    if (visibleArea_->savesState())
         saveStateWithIdentifier(currentIdentifier());
 }
 
 void CBMapScrollView::didMoveToSuperview() {
     UIScrollView::didMoveToSuperview();
     auto current = currentIdentifier();
-    if (superview() && current && savesState_)
+    if (superview() && current && visibleArea_->savesState())
         restoreStateWithIdentifier(current);
 }
 
@@ -197,6 +180,6 @@ void CBMapScrollView::willMoveToSuperview(const std::shared_ptr<UIView>& supervi
         return;
     scaleBar_->setMapScaleHiddenAnimated(true, false);
     // A helper view (savesState NO) never overwrites the user's saved view.
-    if (savesState_)
+    if (visibleArea_->savesState())
         saveStateWithIdentifier(currentIdentifier());
 }

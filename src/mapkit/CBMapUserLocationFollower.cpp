@@ -13,7 +13,9 @@
 #include "location/CLHeading+CBAdditions.h"
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBUserLocation.h"
 #include "mapkit/UIApplication+CBInterfaceOrientation.h"
 
@@ -266,7 +268,7 @@ void CBMapUserLocationFollower::updateUserLocationToLocation(
         !CLLocationCoordinate2DIsValid(location->coordinate()) ||
         location->horizontalAccuracy() < 0)
         return;
-    auto box = map->mapBoundingBox();
+    auto box = map->layout()->mapBoundingBox();
     bool inside = box && box->includesLocation(location);
     std::weak_ptr<CBMapUserLocationFollower> weak = shared_from_this();
     UIView::animateWithDurationDelayOptionsAnimationsCompletion(
@@ -308,7 +310,7 @@ std::shared_ptr<CBBoundingBox> CBMapUserLocationFollower::zoomBoundingBoxForLoca
     auto box = CBBoundingBox::boundingBoxWithCenterLatitudinalDistanceSpanLongitudinalDistanceSpan(
         location.coordinate(), span, span);
     auto map = map_.lock();
-    auto visibleBox = map ? map->visibleBBox() : nullptr;
+    auto visibleBox = map ? map->visibleArea()->visibleBBox() : nullptr;
     if (!box || !visibleBox)
         return box;
     double visible = std::min(visibleBox->latitudeSpan(), visibleBox->longitudeSpan());

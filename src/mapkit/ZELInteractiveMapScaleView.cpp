@@ -4,6 +4,7 @@
 
 #include "CoreLocation/CLLocation.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapUserLocationFollower.h"
 #include "mapkit/CBMapView.h"
@@ -77,9 +78,9 @@ double ZELInteractiveMapScaleView::distanceBetweenPoints(CGPoint a, CGPoint b) c
     auto self =
         std::const_pointer_cast<UIView>(std::static_pointer_cast<const UIView>(shared_from_this()));
     CLLocationCoordinate2D c0 =
-        map->coordinateAtOffset(self->convertPointToView(a, map->mapView()));
+        map->layout()->coordinateAtOffset(self->convertPointToView(a, map->mapView()));
     CLLocationCoordinate2D c1 =
-        map->coordinateAtOffset(self->convertPointToView(b, map->mapView()));
+        map->layout()->coordinateAtOffset(self->convertPointToView(b, map->mapView()));
     return CLLocation(c0.latitude, c0.longitude)
         .distanceFromLocation(CLLocation(c1.latitude, c1.longitude));
 }

@@ -25,7 +25,10 @@
 #include "location/CLLocation+Additions.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapLayers.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBPinAnnotationView.h"
 #include "mapkit/UIApplication+CBInterfaceOrientation.h"
 #include "model/CBTopTableFiles.h"
@@ -115,18 +118,18 @@ void CBGeoObjectDetailVC::setupHeaderView() {
                                               UIViewAutoresizingFlexibleHeight);
     headerMapScrollView_->setUserInteractionEnabled(false);
     // The small map is no map the user left: nothing of it is remembered.
-    headerMapScrollView_->setSavesState(false);
+    headerMapScrollView_->visibleArea()->setSavesState(false);
     headerMapScrollView_->setMapDelegate(self());
     headerView_->insertSubviewAtIndex(headerMapScrollView_, 0);
     if (auto shown = host()) {
         if (auto style = shown->currentStylePlistPath())
-            headerMapScrollView_->changeStyleToStylePlist(*style);
+            headerMapScrollView_->layers()->changeStyleToStylePlist(*style);
         if (auto store = shown->currentMapStorePath())
             headerMapScrollView_->setMapWithStorePathAndBoundingBox(*store, nullptr);
     }
     const CGFloat screenScale = UIScreen::mainScreen()->scale();
     headerMapScrollView_->setZoomScale(
-        headerMapScrollView_->scaleForNativeZoomlevel(kHeaderZoomLevel) /
+        headerMapScrollView_->layout()->scaleForNativeZoomlevel(kHeaderZoomLevel) /
         float(screenScale > 0 ? screenScale : 1));
     std::weak_ptr<CBGeoObjectDetailVC> weak = self();
     headerTap_ = std::make_shared<UITapGestureRecognizer>([weak](UIGestureRecognizer&) {

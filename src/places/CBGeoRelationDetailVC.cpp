@@ -13,8 +13,11 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UITableView.h"
+#include "mapkit/CBMapLayers.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "model/CBLineTitle.h"
 #include "model/CBPlaceFacts.h"
 #include "model/CBPlaceTexts.h"
@@ -105,10 +108,10 @@ void CBGeoRelationDetailVC::setupMapHeader() {
         if (auto store = host->currentMapStorePath())
             headerMapView_->setMapWithStorePathAndBoundingBox(*store, nullptr);
         if (auto style = host->currentStylePlistPath())
-            headerMapView_->changeStyleToStylePlist(*style);
+            headerMapView_->layers()->changeStyleToStylePlist(*style);
     }
     headerMapView_->setUserInteractionEnabled(false);
-    headerMapView_->setSavesState(false);
+    headerMapView_->visibleArea()->setSavesState(false);
     zoomToRelation();
     if (relation_)
         headerMapView_->overlays()->highlightRelationWithStyle(relation_, nullptr);
@@ -122,7 +125,7 @@ void CBGeoRelationDetailVC::zoomToRelation() {
             box->boundingBoxMultipliedByFactor(kMapMarginFactor), false))
         return;
     // Nothing of the relation to show: the whole map.
-    if (auto whole = headerMapView_->mapBoundingBox())
+    if (auto whole = headerMapView_->layout()->mapBoundingBox())
         headerMapView_->zoomToBoundingBoxAnimated(whole, false);
 }
 

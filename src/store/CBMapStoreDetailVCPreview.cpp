@@ -8,8 +8,10 @@
 #include "UIKit/UIColor.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBImageDataSource.h"
+#include "mapkit/CBMapLayers.h"
 #include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBPathDataSource.h"
 #include "packages/CBMapStoreMap.h"
 #include "store/CBMapStoreController.h"
@@ -70,9 +72,9 @@ void CBMapStoreDetailVC::buildPreviewMap() {
                                   UIViewAutoresizingFlexibleHeight);
     mapView_->setUserInteractionEnabled(false);
     // The preview is no map the user left: nothing of it is remembered.
-    mapView_->setSavesState(false);
+    mapView_->visibleArea()->setSavesState(false);
     mapTileDataSource_ =
-        mapView_->setupForThunderforestLayerWithBoundingBox(layerBox(*box, bounds.size));
+        mapView_->layers()->setupForThunderforestLayerWithBoundingBox(layerBox(*box, bounds.size));
     mapView_->removeCheckerPattern();
     mapView_->setBackgroundColor(kLandColour);
     mapTileDataSource_->setCacheDelegate(

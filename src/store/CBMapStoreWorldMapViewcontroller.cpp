@@ -24,8 +24,10 @@
 #include "mapkit/CBAnnotationView.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapLayers.h"
 #include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBPathDataSource.h"
 #include "mapkit/CBPinAnnotationView.h"
 #include "packages/CBMapStoreCountry.h"
@@ -88,9 +90,9 @@ void CBMapStoreWorldMapViewcontroller::viewDidLoad() {
     mapView_ = CBMapScrollView::create(CGRectMake(0, 0, width, height));
     mapView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
                                   UIViewAutoresizingFlexibleHeight);
-    mapView_->setSavesState(false);
-    mapView_->setWiderBBoxFactor(2.0);
-    mapTileDataSource_ = mapView_->setupForThunderforestLayerWithBoundingBox(nullptr);
+    mapView_->visibleArea()->setSavesState(false);
+    mapView_->visibleArea()->setWiderBBoxFactor(2.0);
+    mapTileDataSource_ = mapView_->layers()->setupForThunderforestLayerWithBoundingBox(nullptr);
     mapTileDataSource_->setCacheDelegate(self());
     mapTileDataSource_->setConnectionDelegate(self());
     v->addSubview(mapView_);
@@ -282,7 +284,7 @@ void CBMapStoreWorldMapViewcontroller::showMapsInBBox(const std::shared_ptr<CBBo
                 return;
             // A later box may have been answered meanwhile: its pins stand.
             std::vector<Map> still;
-            const auto box = later->mapView_->widerBBox();
+            const auto box = later->mapView_->visibleArea()->widerBBox();
             for (const auto& map : fresh)
                 if (!box || !map->bbox() || box->intersectsBoundingBox(map->bbox()))
                     still.push_back(map);
@@ -403,9 +405,10 @@ void CBMapStoreWorldMapViewcontroller::mapScrollViewGotSingleTapAtPointAndCoordi
 // The missing-map button and the info label.
 
 void CBMapStoreWorldMapViewcontroller::checkForMissingMap() {
-    auto box = mapView_->visibleBBox();
+    auto box = mapView_->visibleArea()->visibleBBox();
     if (!searchRunning_ && !mapBBoxSearchRunning_ && box && box->latitudeSpan() < kZoomInSpan &&
-        mapPins().empty() && engine_ && !engine_->mapIncludingCoordinate(mapView_->visibleCenter()))
+        mapPins().empty() && engine_ &&
+        !engine_->mapIncludingCoordinate(mapView_->visibleArea()->visibleCenter()))
         showMissingMapButton();
     else
         hideMissingMapButton();
@@ -480,7 +483,7 @@ void CBMapStoreWorldMapViewcontroller::setInfo(const std::string& text) {
 void CBMapStoreWorldMapViewcontroller::requestMissingMap() {
     CBMapMissingRequest request;
     request.searchTerm = searchBar_->text();
-    if (auto box = mapView_->visibleBBox())
+    if (auto box = mapView_->visibleArea()->visibleBBox())
         request.bbox = *box;
     request.startRequestInViewController(*this, self());
 }
@@ -618,7 +621,7 @@ void CBMapStoreWorldMapViewcontroller::showAllMapsAgain() {
         engine_->cancelSearch();
     showingSearchResults_ = false;
     mapView_->annotationsHost()->removeAnnotations(mapPins());
-    showMapsInBBox(mapView_->widerBBox());
+    showMapsInBBox(mapView_->visibleArea()->widerBBox());
 }
 
 // The catalogue and the tile cache.
@@ -632,8 +635,8 @@ void CBMapStoreWorldMapViewcontroller::mapStoreWillUpdate() {
 
 void CBMapStoreWorldMapViewcontroller::mapStoreUpdated() {
     if (mapView_)
-        mapScrollViewDidChangeWiderBoundingBoxSignificantlyToAnimated(*mapView_,
-                                                                      mapView_->widerBBox(), false);
+        mapScrollViewDidChangeWiderBoundingBoxSignificantlyToAnimated(
+            *mapView_, mapView_->visibleArea()->widerBBox(), false);
 }
 
 std::optional<std::string>

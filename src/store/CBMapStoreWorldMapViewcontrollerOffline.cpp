@@ -9,6 +9,7 @@
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBPathDataSource.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
@@ -64,7 +65,7 @@ void CBMapStoreWorldMapViewcontroller::imageDataSourceDidFailLoadingImage(CBImag
     mapView_->removeCheckerPattern();
     mapView_->setBackgroundColor(kSeaColour);
     setInfo(NSLocalizedString("WorldMapTilesNotLoaded"));
-    if (auto box = mapView_->widerBBox(); box && engine_) {
+    if (auto box = mapView_->visibleArea()->widerBBox(); box && engine_) {
         std::weak_ptr<CBMapStoreWorldMapViewcontroller> weak =
             std::static_pointer_cast<CBMapStoreWorldMapViewcontroller>(shared_from_this());
         engine_->mapsInBoundingBoxWithCompletionBlock(*box, [weak](const std::vector<Map>& maps) {
@@ -95,7 +96,7 @@ void CBMapStoreWorldMapViewcontroller::imageDataSourceDidLoadImage(CBImageDataSo
     mapOutlines_.clear();
     // The tip of the area takes the place of the line that said tiles were missing.
     if (!showingSearchResults_)
-        showMapsInBBox(mapView_->widerBBox());
+        showMapsInBBox(mapView_->visibleArea()->widerBBox());
 }
 
 void CBMapStoreWorldMapViewcontroller::showOutlinesOfMaps(const std::vector<Map>& maps) {

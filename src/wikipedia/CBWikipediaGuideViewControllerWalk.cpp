@@ -11,6 +11,7 @@
 #include "foundation/NSString+ZELDurationFormatting.h"
 #include "mapkit/CBCircularControlAnnotationView.h"
 #include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapLayers.h"
 #include "mapkit/CBMapScrollView.h"
 #include "uiadditions/UIColor+ZELMixing.h"
 #include "widgets/UIColor+KelvaraColors.h"
@@ -62,7 +63,7 @@ void CBWikipediaGuideViewController::setupWalkMapHeaderViewForGridScrollview(
     const auto& map = walkHeaderView_->mapScrollView();
     if (host) {
         if (const auto style = host->currentStylePlistPath())
-            map->changeStyleToStylePlist(*style);
+            map->layers()->changeStyleToStylePlist(*style);
         if (const auto store = host->currentMapStorePath())
             map->setMapWithStorePathAndBoundingBox(*store, nullptr);
     }

@@ -10,6 +10,7 @@
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBPathDataSource.h"
 #include "widgets/UIColor+KelvaraColors.h"
 #include "wikipedia/CBWikipediaWalkProgressView.h"
@@ -64,7 +65,7 @@ void CBWikipediaWalkHeaderView::setupView() {
     mapScrollView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
                                         UIViewAutoresizingFlexibleHeight);
     mapScrollView_->setUserInteractionEnabled(false);
-    mapScrollView_->setSavesState(false);
+    mapScrollView_->visibleArea()->setSavesState(false);
     mapContainerView_->addSubview(mapScrollView_);
 
     addSubview(line(CGRectMake(0, kMapHeight, width, 1), UIViewAutoresizingFlexibleBottomMargin));

@@ -25,11 +25,13 @@
 #include "mapkit/CBCircularControlAnnotationView.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapLayers.h"
 #include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScaleBar.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapUserLocationFollower.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBPathDataSource.h"
 #include "mapkit/ZELInteractiveMapScaleView.h"
 #include "model/CBWikipediaManager.h"
@@ -154,13 +156,13 @@ void CBWikipediaWalkViewController::viewDidLoad() {
 
 void CBWikipediaWalkViewController::setupMapView() {
     mapScrollView_ = CBMapScrollView::create(view()->bounds());
-    mapScrollView_->setSavesState(false);
+    mapScrollView_->visibleArea()->setSavesState(false);
     mapScrollView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
                                         UIViewAutoresizingFlexibleHeight);
     mapScrollView_->setMapDelegate(self());
     if (auto host = services_.host.lock()) {
         if (auto style = host->currentStylePlistPath())
-            mapScrollView_->changeStyleToStylePlist(*style);
+            mapScrollView_->layers()->changeStyleToStylePlist(*style);
         if (auto store = host->currentMapStorePath())
             mapScrollView_->setMapWithStorePathAndBoundingBox(*store, nullptr);
     }

@@ -19,6 +19,7 @@
 #include "app/CBRootViewController.h"
 #include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerEngine.h"
@@ -104,8 +105,8 @@ wait-for "‹ Map store" 10
 // the link is broken: a message, and the map stays where it was.
 TEST_F(CBKelvaraSharedAppDelegateTest, APlaceOnNoMapOrABrokenLinkLeavesTheMapAsItWas) {
     auto map = app_->mapViewController()->mapView();
-    map->calculateVisibleBBox();
-    const auto centre = map->visibleCenter();
+    map->visibleArea()->calculateVisibleBBox();
+    const auto centre = map->visibleArea()->visibleCenter();
     EXPECT_FALSE(app_->openLink("kelvara2://?ll=40.0,-30.0&z=12"));
     EXPECT_FALSE(app_->storeMapOffer());
     play(R"(
@@ -134,9 +135,9 @@ tap "OK"
 expect-not "Cannot open the link"
 )");
     EXPECT_TRUE(map->annotationsHost()->annotations().empty());
-    map->calculateVisibleBBox();
-    EXPECT_NEAR(map->visibleCenter().latitude, centre.latitude, 1e-6);
-    EXPECT_NEAR(map->visibleCenter().longitude, centre.longitude, 1e-6);
+    map->visibleArea()->calculateVisibleBBox();
+    EXPECT_NEAR(map->visibleArea()->visibleCenter().latitude, centre.latitude, 1e-6);
+    EXPECT_NEAR(map->visibleArea()->visibleCenter().longitude, centre.longitude, 1e-6);
     EXPECT_FALSE(app_->rootViewController()->isShowingShelf());
 }
 

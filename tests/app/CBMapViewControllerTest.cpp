@@ -26,8 +26,10 @@
 #include "app/CBMapEdgeOrnamentView.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapUserLocationFollower.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBPublicTransportDataSource.h"
 #include "widgets/CBClearSearchBar.h"
 
@@ -44,15 +46,15 @@ constexpr CLLocationCoordinate2D kNeubrandenburgCentre{53.5574458, 13.2602781};
 class CBMapViewControllerTest : public MapScreenTest {
   protected:
     CLLocationCoordinate2D visibleCentre() {
-        screen_->mapView()->calculateVisibleBBox();
-        return screen_->mapView()->visibleCenter();
+        screen_->mapView()->visibleArea()->calculateVisibleBBox();
+        return screen_->mapView()->visibleArea()->visibleCenter();
     }
 };
 
 TEST_F(CBMapViewControllerTest, AMapOpensFirstOnItsCityCentreThenWhereTheUserLeftIt) {
     registry_->setCurrentMap(installNeubrandenburg());
     show();
-    const auto box = screen_->mapView()->mapBoundingBox();
+    const auto box = screen_->mapView()->layout()->mapBoundingBox();
     ASSERT_TRUE(box);
     EXPECT_LT(metresBetween(visibleCentre(), kNeubrandenburgCentre), 50);
     EXPECT_GT(metresBetween(visibleCentre(), box->centerCoordinate()), 3000);
@@ -78,9 +80,9 @@ TEST_F(CBMapViewControllerTest, AMapOpensFirstOnItsMainTown) {
     ASSERT_TRUE(screen_->hasMap());
     const CLLocationCoordinate2D vaduz{47.1392862, 9.5227962};
     EXPECT_LT(metresBetween(visibleCentre(), vaduz), 50);
-    EXPECT_GT(
-        metresBetween(visibleCentre(), screen_->mapView()->mapBoundingBox()->centerCoordinate()),
-        3000);
+    EXPECT_GT(metresBetween(visibleCentre(),
+                            screen_->mapView()->layout()->mapBoundingBox()->centerCoordinate()),
+              3000);
 
     registry_->setCurrentMap(installThreeRivers());
     ASSERT_EQ(screen_->title(), "Three Rivers");
@@ -246,18 +248,18 @@ TEST_F(CBMapViewControllerTest, ZoomButtonsStepOneLevelAndStopAtTheEnds) {
     registry_->setCurrentMap(installNeubrandenburg());
     show();
     auto map = screen_->mapView();
-    const int level = map->nativeZoomLevel();
+    const int level = map->layout()->nativeZoomLevel();
     play(R"(
 tap "Zoom in"
 idle
 )");
-    EXPECT_EQ(map->nativeZoomLevel(), level + 1);
+    EXPECT_EQ(map->layout()->nativeZoomLevel(), level + 1);
     play(R"(
 tap "Zoom out"
 tap "Zoom out"
 idle
 )");
-    EXPECT_EQ(map->nativeZoomLevel(), level - 1);
+    EXPECT_EQ(map->layout()->nativeZoomLevel(), level - 1);
     map->setZoomScale(map->minimumZoomScale());
     map->notifyDelegateMapDidChangeBBoxAnimated(false);
     play(R"(
@@ -271,7 +273,7 @@ idle
     link.coordinate = kNeubrandenburgCentre;
     link.zoomLevel = 16;
     ASSERT_TRUE(screen_->openLink(link));
-    EXPECT_EQ(map->nativeZoomLevel(), 16);
+    EXPECT_EQ(map->layout()->nativeZoomLevel(), 16);
 }
 
 TEST_F(CBMapViewControllerTest, AnObjectShownByItsIdentifierBecomesTheOnePinWithItsAddress) {
@@ -326,8 +328,8 @@ TEST_F(CBMapViewControllerTest, PlacesHandedOverCloseTheScreensOverTheMapFirst) 
     play("idle");
     EXPECT_EQ(screen_->navigationController()->viewControllers().size(), 1u);
     ASSERT_EQ(map->annotationsHost()->annotations().size(), 1u);
-    map->calculateVisibleBBox();
-    EXPECT_TRUE(map->visibleBBox()->includesCoordinate(south->coordinate()));
+    map->visibleArea()->calculateVisibleBBox();
+    EXPECT_TRUE(map->visibleArea()->visibleBBox()->includesCoordinate(south->coordinate()));
 
     // A screen presented over the map: the places come once it has gone.
     play(R"(
@@ -342,8 +344,8 @@ idle
     EXPECT_FALSE(screen_->presentedViewController());
     ASSERT_EQ(map->annotationsHost()->annotations().size(), 1u);
     EXPECT_EQ(map->annotationsHost()->annotations().front(), north);
-    map->calculateVisibleBBox();
-    EXPECT_TRUE(map->visibleBBox()->includesCoordinate(north->coordinate()));
+    map->visibleArea()->calculateVisibleBBox();
+    EXPECT_TRUE(map->visibleArea()->visibleBBox()->includesCoordinate(north->coordinate()));
 }
 
 TEST_F(CBMapViewControllerTest, ALinkNamingThePlaceAtItsPointShowsThatPlace) {
@@ -389,7 +391,7 @@ TEST_F(CBMapViewControllerTest, ALinkOpenedOnTheStandInHoldsOnceTheMapIsInstalle
     registry_->setCurrentMap(installNeubrandenburg());
     ASSERT_EQ(screen_->currentMapStorePath(), registry_->currentMap()->filePath());
     EXPECT_LT(metresBetween(visibleCentre(), link.coordinate), 30);
-    EXPECT_EQ(screen_->mapView()->nativeZoomLevel(), 17);
+    EXPECT_EQ(screen_->mapView()->layout()->nativeZoomLevel(), 17);
     ASSERT_EQ(screen_->mapView()->annotationsHost()->annotations().size(), 1u);
     EXPECT_EQ(screen_->mapView()->annotationsHost()->annotations().front()->title(), "Hier");
 

@@ -12,6 +12,7 @@
 #include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "model/CBWikipediaManager.h"
 #include "wikiguide/CBWikipediaArticle.h"
 #include "wikipedia/CBWikipediaArticleAnnotation.h"
@@ -104,8 +105,8 @@ TEST_F(WikipediaOnTheMapTest, TheMapButtonPinsTheArticleWhoseCalloutOpensItAgain
         map->annotationsHost()->annotations().front());
     ASSERT_TRUE(pin);
     EXPECT_EQ(pin->uniqueIdentifier(), article->objectID().URIRepresentation());
-    map->calculateVisibleBBox();
-    EXPECT_TRUE(map->visibleBBox()->includesCoordinate(article->coordinate()));
+    map->visibleArea()->calculateVisibleBBox();
+    EXPECT_TRUE(map->visibleArea()->visibleBBox()->includesCoordinate(article->coordinate()));
 
     play(tapAt(pinHead(pin->coordinate())) + "idle\nexpect \"Fangelturm (Neubrandenburg)\"");
     EXPECT_TRUE(matchesReference(window_->renderImage(1), "../wikipedia/app-article-pin", 40));

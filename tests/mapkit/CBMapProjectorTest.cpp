@@ -18,6 +18,7 @@
 #include "mapkit/CBElementPathCache.h"
 #include "mapkit/CBImageDataSource.h"
 #include "mapkit/CBMapGridLayout.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapWebMercatorProjection.h"
 #include "mapkit/CBTileRequest.h"
@@ -39,7 +40,7 @@ class CBMapProjectorTest : public ::testing::Test {
         context = std::make_shared<NSManagedObjectContext>();
         context->setPersistentStoreCoordinator(coordinator);
         map = CBMapScrollView::create(CGRectMake(0, 0, 320, 480));
-        map->setMapBoundingBox(box());
+        map->layout()->setMapBoundingBox(box());
     }
     static std::shared_ptr<CBBoundingBox> box() {
         return CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
@@ -63,18 +64,18 @@ TEST_F(CBMapProjectorTest, PointsOfTheFirstSegmentAndAPathOfAll) {
     path->setCoordinateAtIndexOfSegment({47.375, 8.541}, 1, 1);
     element->setPath(path);
 
-    ASSERT_NE(map->projector(), nullptr);
-    CBElementPathCache paths(*map->projector());
+    ASSERT_NE(map->layout()->projector(), nullptr);
+    CBElementPathCache paths(*map->layout()->projector());
     EXPECT_EQ(paths.madePathForElement(*element), nullptr);
     auto points = paths.pointPathForElement(*element);
     ASSERT_NE(points, nullptr);
     ASSERT_EQ(points->count(), 3u);
     for (size_t i = 0; i < 3; ++i)
-        EXPECT_EQ(points->pointAtIndex(i), map->offsetForCoordinate(outer[i]));
+        EXPECT_EQ(points->pointAtIndex(i), map->layout()->offsetForCoordinate(outer[i]));
     auto drawn = paths.madePathForElement(*element);
     ASSERT_NE(drawn, nullptr);
     EXPECT_EQ(drawn->elements().size(), 5u);
-    EXPECT_EQ(drawn->currentPoint(), map->offsetForCoordinate({47.375, 8.541}));
+    EXPECT_EQ(drawn->currentPoint(), map->layout()->offsetForCoordinate({47.375, 8.541}));
 
     // Made once: a second request keeps what is there.
     EXPECT_EQ(paths.pointPathForElement(*element), points);
@@ -85,7 +86,7 @@ TEST_F(CBMapProjectorTest, OnlyThePointsLeavesThePath) {
     auto path = std::make_shared<CBCoordinatePath>(2);
     path->setupPathForSegmentWithNumberOfCoordinates(0, 2);
     path->setupPathForSegmentWithNumberOfCoordinates(1, 2);
-    auto made = map->projector()->projectPath(path.get(), {}, true, false);
+    auto made = map->layout()->projector()->projectPath(path.get(), {}, true, false);
     ASSERT_NE(made.points, nullptr);
     EXPECT_EQ(made.points->count(), 2u);
     EXPECT_EQ(made.path, nullptr);
@@ -93,11 +94,11 @@ TEST_F(CBMapProjectorTest, OnlyThePointsLeavesThePath) {
 
 TEST_F(CBMapProjectorTest, AnElementWithoutAPathIsItsPoint) {
     auto element = CBGeoElement::simpleElementInContextWithCoordinate(context, {47.38, 8.54});
-    CBElementPathCache paths(*map->projector());
+    CBElementPathCache paths(*map->layout()->projector());
     auto points = paths.pointPathForElement(*element);
     ASSERT_NE(points, nullptr);
     ASSERT_EQ(points->count(), 1u);
-    EXPECT_EQ(points->pointAtIndex(0), map->offsetForCoordinate(element->coordinate()));
+    EXPECT_EQ(points->pointAtIndex(0), map->layout()->offsetForCoordinate(element->coordinate()));
     ASSERT_NE(paths.madePathForElement(*element), nullptr);
     EXPECT_EQ(paths.madePathForElement(*element)->elements().size(), 1u);
 }
@@ -115,7 +116,8 @@ TEST_F(CBMapProjectorTest, TheMapViewGivesAnElementItsFormsUntilItTurnsIntoAFaul
 
     map->calculatePointPathAndCGPathRefForGeoPathObject(true, false, *element);
     ASSERT_NE(element->pointPath(), nullptr);
-    EXPECT_EQ(element->pointPath()->pointAtIndex(1), map->offsetForCoordinate({47.38, 8.54}));
+    EXPECT_EQ(element->pointPath()->pointAtIndex(1),
+              map->layout()->offsetForCoordinate({47.38, 8.54}));
     EXPECT_EQ(element->cgPathRef(), nullptr);
     const auto points = element->pointPath();
     map->calculatePointPathAndCGPathRefForGeoPathObject(true, true, *element);
@@ -136,7 +138,8 @@ TEST_F(CBMapProjectorTest, TheMapViewGivesAnElementItsFormsUntilItTurnsIntoAFaul
     map->calculatePointPathAndCGPathRefForGeoPathObject(true, true, *point);
     ASSERT_NE(point->pointPath(), nullptr);
     EXPECT_EQ(point->pointPath()->count(), 1u);
-    EXPECT_EQ(point->cgPathRef()->currentPoint(), map->offsetForCoordinate({47.38, 8.54}));
+    EXPECT_EQ(point->cgPathRef()->currentPoint(),
+              map->layout()->offsetForCoordinate({47.38, 8.54}));
 }
 
 // A WMS delegate asked for a map's tile answers for the request that map's
@@ -151,22 +154,22 @@ TEST_F(CBMapProjectorTest, AWmsAnswerForAMapsTileIsTheAnswerForItsRequest) {
         CBTileRequest asked;
     } wms;
     CBImageDataSource source;
-    const int x = map->projector()->offsetColumns() >> 3;
-    const int y = map->projector()->offsetRows() >> 3;
+    const int x = map->layout()->projector()->offsetColumns() >> 3;
+    const int y = map->layout()->projector()->offsetRows() >> 3;
     const auto url = wms.imageDataSourceWmsUrlForMapAtXYZ(source, *map, x, y, 15);
     ASSERT_TRUE(url);
     EXPECT_EQ(url->absoluteString(), "http://127.0.0.1/wms?x=" + std::to_string(x));
     EXPECT_EQ(wms.asked.y, y);
     EXPECT_EQ(wms.asked.zoom, 15);
-    EXPECT_EQ(wms.asked.rect, map->rectForXYZ(x, y, 15));
-    EXPECT_EQ(wms.asked.projector, map->projector());
+    EXPECT_EQ(wms.asked.rect, map->layout()->rectForXYZ(x, y, 15));
+    EXPECT_EQ(wms.asked.projector, map->layout()->projector());
 }
 
 // Offsets are worked out without asking the projection for the corner each
 // time; they must be the projection's to the last bit, or cached tiles and
 // live tiles would not meet.
 TEST_F(CBMapProjectorTest, OffsetsAreTheProjectionsAndComeBackToTheirCoordinates) {
-    const auto& projector = *map->projector();
+    const auto& projector = *map->layout()->projector();
     for (CLLocationCoordinate2D c :
          {CLLocationCoordinate2D{47.37, 8.53}, {47.3999, 8.5001}, {-33.9, 151.2}, {85.0, -179.9}}) {
         const CGPoint uv = projector.projection()->normalizedOffsetForCoordinateMapCornerZoom(
@@ -184,22 +187,22 @@ TEST_F(CBMapProjectorTest, OffsetsAreTheProjectionsAndComeBackToTheirCoordinates
 // map view of the same size puts it, or its tiles would not be the view's.
 TEST_F(CBMapProjectorTest, ALayoutWithoutAViewIsTheMapViewsLayout) {
     const auto laidOut = CBMapGridLayout::layoutForBoundingBox(
-        *box(), std::make_shared<CBMapWebMercatorProjection>(), map->maximumZoomLevel(),
-        CBMapScrollView::tileWidth(), map->bounds().size, UIScreen::mainScreen()->scale());
-    const auto& viewProjector = *map->projector();
+        *box(), std::make_shared<CBMapWebMercatorProjection>(), map->layout()->maximumZoomLevel(),
+        CBMapLayout::tileWidth(), map->bounds().size, UIScreen::mainScreen()->scale());
+    const auto& viewProjector = *map->layout()->projector();
     EXPECT_EQ(laidOut.projector->offsetColumns(), viewProjector.offsetColumns());
     EXPECT_EQ(laidOut.projector->offsetRows(), viewProjector.offsetRows());
     EXPECT_EQ(laidOut.projector->mapCornerNorthWest().latitude,
               viewProjector.mapCornerNorthWest().latitude);
     EXPECT_EQ(laidOut.projector->mapCornerNorthWest().longitude,
               viewProjector.mapCornerNorthWest().longitude);
-    EXPECT_EQ(laidOut.minimumZoomLevel, map->minimumZoomLevel());
+    EXPECT_EQ(laidOut.minimumZoomLevel, map->layout()->minimumZoomLevel());
     EXPECT_EQ(laidOut.boxSize, map->mapContainerView()->bounds().size);
     for (int z : {laidOut.minimumZoomLevel, 15, 18}) {
         const CGRect rect = laidOut.projector->rectForXYZ(
             viewProjector.offsetColumns() >> (18 - z), viewProjector.offsetRows() >> (18 - z), z);
-        EXPECT_EQ(rect, map->rectForXYZ(viewProjector.offsetColumns() >> (18 - z),
-                                        viewProjector.offsetRows() >> (18 - z), z));
+        EXPECT_EQ(rect, map->layout()->rectForXYZ(viewProjector.offsetColumns() >> (18 - z),
+                                                  viewProjector.offsetRows() >> (18 - z), z));
         EXPECT_EQ(rect.origin, CGPointZero) << z;
     }
 }
@@ -208,15 +211,15 @@ TEST_F(CBMapProjectorTest, ALayoutWithoutAViewIsTheMapViewsLayout) {
 // configures the next map: a reconfigured view hands out a new one and
 // leaves the old as it was.
 TEST_F(CBMapProjectorTest, ReconfiguringMakesANewProjectorAndKeepsTheOld) {
-    auto before = map->projector();
+    auto before = map->layout()->projector();
     const CGPoint where = before->offsetForCoordinate({47.37, 8.53});
-    map->setMapBoundingBox(CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
+    map->layout()->setMapBoundingBox(CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
         CLLocationCoordinate2DMake(53.57, 13.28), CLLocationCoordinate2DMake(53.54, 13.24)));
-    EXPECT_NE(map->projector(), before);
+    EXPECT_NE(map->layout()->projector(), before);
     EXPECT_EQ(before->offsetForCoordinate({47.37, 8.53}), where);
-    map->setMapBoundingBox(nullptr);
-    EXPECT_EQ(map->projector(), nullptr);
-    EXPECT_EQ(map->offsetForCoordinate({47.37, 8.53}), CGPointZero);
+    map->layout()->setMapBoundingBox(nullptr);
+    EXPECT_EQ(map->layout()->projector(), nullptr);
+    EXPECT_EQ(map->layout()->offsetForCoordinate({47.37, 8.53}), CGPointZero);
 }
 
 }  // namespace

@@ -7,11 +7,14 @@
 #include "CBGeoData/CBBoundingBox.h"
 #include "MapViewHome.h"
 #include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapLayers.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScaleBar.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBVectorDataSource.h"
 
 namespace {
@@ -41,7 +44,7 @@ class CBMapScrollViewDataSourcesTest : public ::testing::Test {
     MapViewHome home;
     void SetUp() override {
         map = CBMapScrollView::create(CGRectMake(0, 0, 320, 480));
-        map->setMapBoundingBox(CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
+        map->layout()->setMapBoundingBox(CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
             CLLocationCoordinate2DMake(47.40, 8.58), CLLocationCoordinate2DMake(47.35, 8.50)));
         map->setMapDelegate(recorder);
     }
@@ -55,15 +58,15 @@ TEST_F(CBMapScrollViewDataSourcesTest, SourcesJoinTheListInOrderAndTellTheDelega
     size_t before = sourceCount();
     auto a = std::make_shared<NullSource>();
     auto b = std::make_shared<NullSource>();
-    map->addDatasource(a);
-    map->insertDatasourceBelow(b, a);
-    map->addDatasource(nullptr);
-    map->insertDatasourceAbove(b, nullptr);
+    map->layers()->addDatasource(a);
+    map->layers()->insertDatasourceBelow(b, a);
+    map->layers()->addDatasource(nullptr);
+    map->layers()->insertDatasourceAbove(b, nullptr);
     auto list = map->displayManager()->dataSources();
     ASSERT_EQ(list.size(), before + 2);
     EXPECT_EQ(list[before], b);
     EXPECT_EQ(list[before + 1], a);
-    map->removeDatasource(a);
+    map->layers()->removeDatasource(a);
     EXPECT_EQ(sourceCount(), before + 1);
     EXPECT_EQ(recorder->events, (std::vector<std::string>{"add", "add", "remove"}));
 }
@@ -78,8 +81,8 @@ TEST_F(CBMapScrollViewDataSourcesTest, OverlayViewLivesOnlyWhileOverlaysExist) {
     EXPECT_EQ(overlay->superview(), map->mapView());
     EXPECT_FALSE(overlay->fillBackground());
     EXPECT_FALSE(overlay->isOpaque());
-    EXPECT_EQ(overlay->offsetColumns(), map->offsetCols());
-    EXPECT_EQ(overlay->offsetRows(), map->offsetRows());
+    EXPECT_EQ(overlay->offsetColumns(), map->layout()->offsetCols());
+    EXPECT_EQ(overlay->offsetRows(), map->layout()->offsetRows());
     EXPECT_EQ(overlay->tileSize(), map->mapView()->tileSize());
     EXPECT_EQ(overlay->levelsOfDetail(), map->mapView()->levelsOfDetail());
 
@@ -109,12 +112,12 @@ TEST_F(CBMapScrollViewDataSourcesTest, BackgroundLayerFollowsTheBackgroundColour
 }
 
 TEST_F(CBMapScrollViewDataSourcesTest, RemovingTheVectorSourceLeavesTilesUnfilled) {
-    auto vector = map->vectorDataSourceLayer();
+    auto vector = map->layers()->vectorDataSourceLayer();
     ASSERT_NE(vector, nullptr);
     auto list = map->displayManager()->dataSources();
     EXPECT_NE(std::find(list.begin(), list.end(), vector), list.end());
-    map->removeVectorDataSource();
-    EXPECT_EQ(map->vectorDataSourceLayer(), nullptr);
+    map->layers()->removeVectorDataSource();
+    EXPECT_EQ(map->layers()->vectorDataSourceLayer(), nullptr);
     EXPECT_TRUE(map->displayManager()->dataSources().empty());
     EXPECT_FALSE(map->mapView()->fillBackground());
     EXPECT_EQ(map->displayManager()->styleSheet(), nullptr);
@@ -133,7 +136,8 @@ TEST_F(CBMapScrollViewDataSourcesTest, ScaleBarSitsInTheSuperviewAndFollowsTheSc
     EXPECT_EQ(bar->frame().origin, CGPointMake(5, 455));
     map->notifyDelegateMapDidChangeBBoxAnimated(false);
     EXPECT_GT(bar->distance(), 0);
-    EXPECT_NEAR(bar->frame().size.width, bar->distance() * 0.001 * map->pointsPerKilometer(), 0.5);
+    EXPECT_NEAR(bar->frame().size.width,
+                bar->distance() * 0.001 * map->visibleArea()->pointsPerKilometer(), 0.5);
     map->removeFromSuperview();
     EXPECT_EQ(map->scaleBar()->mapScaleView(), nullptr);
     EXPECT_EQ(bar->superview(), nullptr);

@@ -6,8 +6,10 @@
 #include "CBGeoData/CBBoundingBox.h"
 #include "MapViewHome.h"
 #include "UIKit/UIGestureRecognizer.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapView.h"
+#include "mapkit/CBMapVisibleArea.h"
 
 namespace {
 
@@ -84,10 +86,10 @@ class CBMapScrollViewDelegateTest : public ::testing::Test {
     MapViewHome home;
     void SetUp() override {
         map = CBMapScrollView::create(CGRectMake(0, 0, 320, 480));
-        map->setMapBoundingBox(CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
+        map->layout()->setMapBoundingBox(CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
             CLLocationCoordinate2DMake(47.40, 8.58), CLLocationCoordinate2DMake(47.35, 8.50)));
         map->setMapDelegate(recorder);
-        here = map->offsetForCoordinate(place);
+        here = map->layout()->offsetForCoordinate(place);
     }
     std::shared_ptr<FakeRecognizer> gestureAtPlace() {
         return std::make_shared<FakeRecognizer>(map->mapView(), here);
@@ -152,7 +154,7 @@ TEST_F(CBMapScrollViewDelegateTest, WiderBoxIsReportedOnlyWhenTheViewMovedSignif
     map->notifyDelegateMapDidChangeBBoxAnimated(false);
     ASSERT_EQ(recorder->widerBoxes.size(), 1u);
     EXPECT_EQ(recorder->boxChanges, 1);
-    EXPECT_EQ(*map->notifiedWiderBBox(), recorder->widerBoxes[0]);
+    EXPECT_EQ(*map->visibleArea()->notifiedWiderBBox(), recorder->widerBoxes[0]);
 
     // Small pans inside the reported wider box (each move reports through
     // scrollViewDidScroll): the visible box each time, no wider box.
@@ -167,7 +169,7 @@ TEST_F(CBMapScrollViewDelegateTest, WiderBoxIsReportedOnlyWhenTheViewMovedSignif
     map->setZoomScale(map->maximumZoomScale());
     size_t reported = recorder->widerBoxes.size();
     EXPECT_GE(reported, 2u);
-    EXPECT_EQ(*map->notifiedWiderBBox(), recorder->widerBoxes.back());
+    EXPECT_EQ(*map->visibleArea()->notifiedWiderBBox(), recorder->widerBoxes.back());
     map->setContentOffset(CGPointMake(map->contentOffset().x + 5, map->contentOffset().y));
     EXPECT_EQ(recorder->widerBoxes.size(), reported);
 }

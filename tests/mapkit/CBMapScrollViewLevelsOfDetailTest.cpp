@@ -13,6 +13,8 @@
 #include "UIKit/UIWindow.h"
 #include "mapkit/CBGeoDataSource.h"
 #include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapLayers.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBTileRequest.h"
@@ -53,14 +55,14 @@ class CBMapScrollViewLevelsOfDetailTest : public ::testing::TestWithParam<bool> 
         window->addSubview(map);
         window->makeKeyAndVisible();
         // About 40 x 30 km: at its minimum zoom the map shows a few zoom-11 tiles.
-        map->setMapBoundingBox(CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
+        map->layout()->setMapBoundingBox(CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
             CLLocationCoordinate2DMake(53.70, 13.45), CLLocationCoordinate2DMake(53.43, 13.05)));
         if (GetParam()) {
-            map->removeVectorDataSource();
-            map->addDatasource(tiles);
+            map->layers()->removeVectorDataSource();
+            map->layers()->addDatasource(tiles);
         } else {
             auto manager = map->displayManager();
-            manager->removeDatasource(map->vectorDataSourceLayer());
+            manager->removeDatasource(map->layers()->vectorDataSourceLayer());
             manager->addDatasource(tiles);
         }
         map->overlays()->addOverlayDatasource(highlight);
@@ -68,13 +70,14 @@ class CBMapScrollViewLevelsOfDetailTest : public ::testing::TestWithParam<bool> 
     // The zoom whose tiles are the coarsest at least as fine as the screen.
     int shownZoom() const {
         const double pixelsPerPoint = map->zoomScale() * UIScreen::mainScreen()->scale();
-        return map->maximumZoomLevel() + int(std::ceil(std::log2(pixelsPerPoint) - 1e-9));
+        return map->layout()->maximumZoomLevel() + int(std::ceil(std::log2(pixelsPerPoint) - 1e-9));
     }
     // The tiles that can meet the map's 640 x 360 pixels at the shown zoom:
     // tiles of 512 pixels, up to twice as fine as the screen.
     size_t mostTilesOnScreen() const {
         const double pixelsPerPoint = map->zoomScale() * UIScreen::mainScreen()->scale();
-        const double finer = std::pow(2.0, shownZoom() - map->maximumZoomLevel()) / pixelsPerPoint;
+        const double finer =
+            std::pow(2.0, shownZoom() - map->layout()->maximumZoomLevel()) / pixelsPerPoint;
         const auto across = [&](double points) {
             return size_t(std::ceil(points * 2 * finer / 512)) + 1;
         };
@@ -92,7 +95,7 @@ TEST_P(CBMapScrollViewLevelsOfDetailTest, ZoomedOutToTheMinimumTheMapDrawsThatZo
     map->setZoomScale(map->minimumZoomScale());
     const int zoom = shownZoom();
     ASSERT_LE(zoom, 12) << "the box is meant to need the map's coarsest levels";
-    ASSERT_GE(zoom, map->minimumZoomLevel());
+    ASSERT_GE(zoom, map->layout()->minimumZoomLevel());
     render();
     const auto drawn = tiles->take();
     const auto outlined = highlight->take();

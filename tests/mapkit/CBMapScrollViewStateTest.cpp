@@ -10,7 +10,10 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
 #include "MapkitTestSupport.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapViewSavedState.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBOpenMap.h"
 
 namespace {
@@ -30,14 +33,15 @@ class CBMapScrollViewStateTest : public ::testing::Test {
     void SetUp() override {
         NSSetApplicationHome(home.path());
         map = CBMapScrollView::create(CGRectMake(0, 0, 320, 480));
-        map->setMapBoundingBox(cityBox());
+        map->layout()->setMapBoundingBox(cityBox());
     }
     void TearDown() override {
         map.reset();
         NSSetApplicationHome("");
     }
     bool stateFileHas(const std::string& identifier) {
-        return CBMapScrollView::persistentDictionaryForMapWithIdentifier(identifier).has_value();
+        return CBMapViewSavedState::persistentDictionaryForMapWithIdentifier(identifier)
+            .has_value();
     }
 
     TemporaryFolder home;
@@ -45,38 +49,39 @@ class CBMapScrollViewStateTest : public ::testing::Test {
 };
 
 TEST_F(CBMapScrollViewStateTest, StoreIdentifiers) {
-    EXPECT_EQ(CBMapScrollView::mapStorePathFromPathes({"maps/b/b.sqlite", "maps/a/a.sqlite"}),
-              "ab");
-    EXPECT_EQ(CBMapScrollView::mapStorePathFromPathes({"maps/city/city.sqlite"}), "city");
-    EXPECT_EQ(CBMapScrollView::mapStorePathFromPathes({}), std::nullopt);
+    EXPECT_EQ(CBOpenMap::identifierForStorePathes({"maps/b/b.sqlite", "maps/a/a.sqlite"}), "ab");
+    EXPECT_EQ(CBOpenMap::identifierForStorePathes({"maps/city/city.sqlite"}), "city");
+    EXPECT_EQ(CBOpenMap::identifierForStorePathes({}), std::nullopt);
 }
 
 TEST_F(CBMapScrollViewStateTest, MapsKeepSeparateEntriesAndRestoreTheirBox) {
     ASSERT_TRUE(map->zoomToBoundingBoxAnimated(districtBox(), false));
-    map->calculateVisibleBBox();
-    auto saved = *map->visibleBBox();
+    map->visibleArea()->calculateVisibleBBox();
+    auto saved = *map->visibleArea()->visibleBBox();
     map->saveStateWithIdentifier("one");
     map->setZoomScale(map->minimumZoomScale());
-    map->calculateVisibleBBox();
+    map->visibleArea()->calculateVisibleBBox();
     map->saveStateWithIdentifier("two");
 
-    auto one = CBMapScrollView::persistentBoundingBoxForMapWithIdentifier("one");
+    auto one = CBMapViewSavedState::persistentBoundingBoxForMapWithIdentifier("one");
     ASSERT_NE(one, nullptr);
     EXPECT_NEAR(one->NE().latitude, saved.NE().latitude, 1e-9);
     EXPECT_NEAR(one->SW().longitude, saved.SW().longitude, 1e-9);
-    EXPECT_EQ(CBMapScrollView::persistentZoomlevelForMapWithIdentifier("two"),
-              map->minimumZoomLevel());
-    EXPECT_EQ(CBMapScrollView::persistentZoomlevelForMapWithIdentifier("missing"), std::nullopt);
+    EXPECT_EQ(CBMapViewSavedState::persistentZoomlevelForMapWithIdentifier("two"),
+              map->layout()->minimumZoomLevel());
+    EXPECT_EQ(CBMapViewSavedState::persistentZoomlevelForMapWithIdentifier("missing"),
+              std::nullopt);
 
     EXPECT_TRUE(map->restoreStateWithIdentifier("one"));
-    map->calculateVisibleBBox();
-    EXPECT_NEAR(map->visibleCenter().latitude, saved.centerCoordinate().latitude, 1e-4);
+    map->visibleArea()->calculateVisibleBBox();
+    EXPECT_NEAR(map->visibleArea()->visibleCenter().latitude, saved.centerCoordinate().latitude,
+                1e-4);
     EXPECT_FALSE(map->restoreStateWithIdentifier("missing"));
 }
 
 TEST_F(CBMapScrollViewStateTest, HelperViewNeverOverwritesTheUsersSavedView) {
-    map->calculateVisibleBBox();
-    map->setSavesState(false);
+    map->visibleArea()->calculateVisibleBBox();
+    map->visibleArea()->setSavesState(false);
     map->setCurrentMapStorePath("city");
     auto parent = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
     parent->addSubview(map);
@@ -91,7 +96,7 @@ TEST_F(CBMapScrollViewStateTest, HelperViewNeverOverwritesTheUsersSavedView) {
 }
 
 TEST_F(CBMapScrollViewStateTest, LeavingTheWindowSavesWhenAsked) {
-    map->calculateVisibleBBox();
+    map->visibleArea()->calculateVisibleBBox();
     map->setCurrentMapStorePath("city");
     auto parent = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
     parent->addSubview(map);
@@ -101,11 +106,11 @@ TEST_F(CBMapScrollViewStateTest, LeavingTheWindowSavesWhenAsked) {
 
 TEST_F(CBMapScrollViewStateTest, EmptyFrameNeitherSavesNorRestores) {
     auto hidden = CBMapScrollView::create(CGRectZero);
-    hidden->setMapBoundingBox(cityBox());
-    hidden->calculateVisibleBBox();
+    hidden->layout()->setMapBoundingBox(cityBox());
+    hidden->visibleArea()->calculateVisibleBBox();
     hidden->saveStateWithIdentifier("hidden");
     EXPECT_FALSE(stateFileHas("hidden"));
-    map->calculateVisibleBBox();
+    map->visibleArea()->calculateVisibleBBox();
     map->saveStateWithIdentifier("hidden");
     EXPECT_FALSE(hidden->restoreStateWithIdentifier("hidden"));
 }
@@ -117,7 +122,7 @@ TEST_F(CBMapScrollViewStateTest, MissingLaterPathOpensNothing) {
         map->setMapWithStorePathesAndBoundingBox({present, home.file("absent.sqlite")}, nullptr));
     EXPECT_EQ(map->dataManager(), nullptr);
     EXPECT_EQ(map->currentMapStorePath(), "");
-    EXPECT_EQ(map->mapBoundingBox(), nullptr);
+    EXPECT_EQ(map->layout()->mapBoundingBox(), nullptr);
 }
 
 TEST_F(CBMapScrollViewStateTest, OpensThePackageAtTheBoxOfItsCities) {
@@ -129,9 +134,9 @@ TEST_F(CBMapScrollViewStateTest, OpensThePackageAtTheBoxOfItsCities) {
     NSBundle::setMainBundlePath(sourceResourcesPath());
     ASSERT_TRUE(map->setMapWithStorePathAndBoundingBox(store, nullptr));
     EXPECT_EQ(map->currentMapStorePath(), "neubrandenburg");
-    ASSERT_NE(map->mapBoundingBox(), nullptr);
-    EXPECT_TRUE(
-        map->mapBoundingBox()->includesCoordinate(CLLocationCoordinate2DMake(53.557, 13.261)));
+    ASSERT_NE(map->layout()->mapBoundingBox(), nullptr);
+    EXPECT_TRUE(map->layout()->mapBoundingBox()->includesCoordinate(
+        CLLocationCoordinate2DMake(53.557, 13.261)));
     EXPECT_TRUE(map->setMapWithStorePathAndBoundingBox(store, nullptr));
     std::weak_ptr<CBOpenMap> shown = map->openMap();
 

@@ -1,5 +1,7 @@
 #include "MapViewHome.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 
 #include <gtest/gtest.h>
 
@@ -25,11 +27,12 @@ class CBMapScrollViewTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_EQ(UIScreen::mainScreen()->scale(), 2);
         map = CBMapScrollView::create(CGRectMake(0, 0, 320, 480));
-        map->setMapBoundingBox(cityBox());
+        map->layout()->setMapBoundingBox(cityBox());
     }
     // Zooms to a native level without animation.
     void zoomToLevel(int level) {
-        map->setZoomScale(map->scaleForNativeZoomlevel(level) / UIScreen::mainScreen()->scale());
+        map->setZoomScale(map->layout()->scaleForNativeZoomlevel(level) /
+                          UIScreen::mainScreen()->scale());
     }
 
     std::shared_ptr<CBMapScrollView> map;
@@ -37,16 +40,16 @@ class CBMapScrollViewTest : public ::testing::Test {
 };
 
 TEST_F(CBMapScrollViewTest, ZoomLevelsAndScales) {
-    EXPECT_EQ(CBMapScrollView::tileWidth(), 512);
-    EXPECT_EQ(map->maximumZoomLevel(), 18);
-    EXPECT_EQ(map->scaleForNativeZoomlevel(18), 1.0f);
-    EXPECT_EQ(map->scaleForNativeZoomlevel(15), 0.125f);
-    EXPECT_EQ(map->nativeZoomLevelForScale(0.3f), 16);
+    EXPECT_EQ(CBMapLayout::tileWidth(), 512);
+    EXPECT_EQ(map->layout()->maximumZoomLevel(), 18);
+    EXPECT_EQ(map->layout()->scaleForNativeZoomlevel(18), 1.0f);
+    EXPECT_EQ(map->layout()->scaleForNativeZoomlevel(15), 0.125f);
+    EXPECT_EQ(map->layout()->nativeZoomLevelForScale(0.3f), 16);
     EXPECT_EQ(map->maximumZoomScale(), 0.5);
     map->setZoomScale(0.5);
-    EXPECT_EQ(map->nativeZoomLevel(), 18);
+    EXPECT_EQ(map->layout()->nativeZoomLevel(), 18);
     map->setZoomScale(0.25);
-    EXPECT_EQ(map->nativeZoomLevel(), 17);
+    EXPECT_EQ(map->layout()->nativeZoomLevel(), 17);
     // Zooming in stops at the top level, zooming out where the box fills the view.
     map->setZoomScale(4);
     EXPECT_EQ(map->zoomScale(), 0.5);
@@ -66,54 +69,54 @@ TEST_F(CBMapScrollViewTest, StartsOneLevelInAtTheCentreOfTheBox) {
 }
 
 TEST_F(CBMapScrollViewTest, SetMaximumZoomLevelLimitsZoomingOnly) {
-    map->setMaximumZoomLevel(16);
+    map->layout()->setMaximumZoomLevel(16);
     EXPECT_DOUBLE_EQ(map->maximumZoomScale(), 0.25 / 2);
-    EXPECT_EQ(map->maximumZoomLevel(), 18);
+    EXPECT_EQ(map->layout()->maximumZoomLevel(), 18);
     map->setZoomScale(1);
-    EXPECT_EQ(map->nativeZoomLevel(), 16);
+    EXPECT_EQ(map->layout()->nativeZoomLevel(), 16);
 }
 
 TEST_F(CBMapScrollViewTest, GridIsAlignedToTilesOfTheMinimumLevelAndCoversTheBox) {
-    int zmin = map->minimumZoomLevel();
+    int zmin = map->layout()->minimumZoomLevel();
     int f = 1 << (18 - zmin);
-    EXPECT_EQ(map->offsetCols() % f, 0);
-    EXPECT_EQ(map->offsetRows() % f, 0);
+    EXPECT_EQ(map->layout()->offsetCols() % f, 0);
+    EXPECT_EQ(map->layout()->offsetRows() % f, 0);
     auto box = cityBox();
     CGRect grid = map->mapView()->frame();
     EXPECT_LE(grid.origin.x, 0);
     EXPECT_LE(grid.origin.y, 0);
-    CGPoint ne = map->offsetForCoordinate(box->NE());
-    CGPoint sw = map->offsetForCoordinate(box->SW());
+    CGPoint ne = map->layout()->offsetForCoordinate(box->NE());
+    CGPoint sw = map->layout()->offsetForCoordinate(box->SW());
     EXPECT_GE(sw.x, 0);
     EXPECT_GE(ne.y, 0);
     EXPECT_LE(ne.x, grid.size.width);
     EXPECT_LE(sw.y, grid.size.height);
-    EXPECT_EQ(map->mapView()->offsetColumns(), map->offsetCols());
+    EXPECT_EQ(map->mapView()->offsetColumns(), map->layout()->offsetCols());
 }
 
 TEST_F(CBMapScrollViewTest, ConvertsBothWaysAtEveryZoomLevel) {
     const CLLocationCoordinate2D places[] = {
         {47.3769, 8.5417}, {47.3512, 8.5012}, {47.3990, 8.5790}};
-    for (int z = map->minimumZoomLevel(); z <= 18; ++z) {
+    for (int z = map->layout()->minimumZoomLevel(); z <= 18; ++z) {
         SCOPED_TRACE(z);
         zoomToLevel(z);
-        ASSERT_EQ(map->nativeZoomLevel(), z);
-        float s = map->scaleForNativeZoomlevel(z);
-        double tileSide = CBMapScrollView::tileWidth() / s;
+        ASSERT_EQ(map->layout()->nativeZoomLevel(), z);
+        float s = map->layout()->scaleForNativeZoomlevel(z);
+        double tileSide = CBMapLayout::tileWidth() / s;
         for (const auto& c : places) {
-            CGPoint offset = map->offsetForCoordinate(c);
-            CLLocationCoordinate2D back = map->coordinateAtOffset(offset);
+            CGPoint offset = map->layout()->offsetForCoordinate(c);
+            CLLocationCoordinate2D back = map->layout()->coordinateAtOffset(offset);
             EXPECT_NEAR(back.latitude, c.latitude, 1e-9);
             EXPECT_NEAR(back.longitude, c.longitude, 1e-9);
 
             // The content point lies in the tile the projection names at this level.
             int x = static_cast<int>(std::floor(offset.x / tileSide)) +
-                    static_cast<int>(s * map->offsetCols());
+                    static_cast<int>(s * map->layout()->offsetCols());
             int y = static_cast<int>(std::floor(offset.y / tileSide)) +
-                    static_cast<int>(s * map->offsetRows());
+                    static_cast<int>(s * map->layout()->offsetRows());
             EXPECT_EQ(x, mercator.tilexForCoordinateAndZoom(c, z));
             EXPECT_EQ(y, mercator.tileyForCoordinateAndZoom(c, z));
-            CGRect tile = map->rectForXYZ(x, y, z);
+            CGRect tile = map->layout()->rectForXYZ(x, y, z);
             EXPECT_TRUE(CGRectContainsPoint(tile, offset));
             EXPECT_DOUBLE_EQ(tile.size.width, tileSide);
 
@@ -131,32 +134,33 @@ TEST_F(CBMapScrollViewTest, ConvertsBothWaysAtEveryZoomLevel) {
 TEST_F(CBMapScrollViewTest, CoordinateAtPointIsRelativeToTheVisibleArea) {
     zoomToLevel(16);
     map->setContentOffset(CGPointMake(300, 200));
-    map->calculateVisibleBBox();
+    map->visibleArea()->calculateVisibleBBox();
     CLLocationCoordinate2D nw = map->coordinateAtPoint(CGPointZero);
-    EXPECT_NEAR(nw.latitude, map->visibleBBox()->NE().latitude, 1e-9);
-    EXPECT_NEAR(nw.longitude, map->visibleBBox()->SW().longitude, 1e-9);
-    EXPECT_GT(map->pointsPerKilometer(), 0);
-    EXPECT_NEAR(map->widerBBox()->latitudeSpan(), 3 * map->visibleBBox()->latitudeSpan(), 1e-9);
+    EXPECT_NEAR(nw.latitude, map->visibleArea()->visibleBBox()->NE().latitude, 1e-9);
+    EXPECT_NEAR(nw.longitude, map->visibleArea()->visibleBBox()->SW().longitude, 1e-9);
+    EXPECT_GT(map->visibleArea()->pointsPerKilometer(), 0);
+    EXPECT_NEAR(map->visibleArea()->widerBBox()->latitudeSpan(),
+                3 * map->visibleArea()->visibleBBox()->latitudeSpan(), 1e-9);
 }
 
 TEST_F(CBMapScrollViewTest, WiderBoxFactorIsClamped) {
-    map->setWiderBBoxFactor(10);
-    EXPECT_EQ(map->widerBBoxFactor(), 5.0);
-    map->setWiderBBoxFactor(1);
-    EXPECT_EQ(map->widerBBoxFactor(), 1.5);
+    map->visibleArea()->setWiderBBoxFactor(10);
+    EXPECT_EQ(map->visibleArea()->widerBBoxFactor(), 5.0);
+    map->visibleArea()->setWiderBBoxFactor(1);
+    EXPECT_EQ(map->visibleArea()->widerBBoxFactor(), 1.5);
 }
 
 TEST_F(CBMapScrollViewTest, BoxesAndMovesOutsideTheMapAreRefused) {
     EXPECT_FALSE(map->moveToCoordinateAnimated(CLLocationCoordinate2DMake(48, 9), false));
     auto outside = CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
         CLLocationCoordinate2DMake(48.1, 9.1), CLLocationCoordinate2DMake(48, 9));
-    EXPECT_EQ(map->rectForBoundingBox(outside), CGRectZero);
+    EXPECT_EQ(map->layout()->rectForBoundingBox(outside), CGRectZero);
     EXPECT_FALSE(map->zoomToBoundingBoxAnimated(outside, false));
     EXPECT_FALSE(map->zoomToBoundingBoxAnimated(nullptr, false));
     // Touching the map's eastern edge in a line only still gives a rect.
     auto edge = CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
         CLLocationCoordinate2DMake(47.38, 8.60), CLLocationCoordinate2DMake(47.37, 8.58));
-    CGRect line = map->rectForBoundingBox(edge);
+    CGRect line = map->layout()->rectForBoundingBox(edge);
     EXPECT_GE(line.size.width, 1);
     EXPECT_GE(line.size.height, 1);
 }
@@ -165,8 +169,8 @@ TEST_F(CBMapScrollViewTest, ZoomToBoundingBoxShowsTheBox) {
     auto district = CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
         CLLocationCoordinate2DMake(47.380, 8.545), CLLocationCoordinate2DMake(47.370, 8.535));
     EXPECT_TRUE(map->zoomToBoundingBoxAnimated(district, false));
-    map->calculateVisibleBBox();
-    auto shown = map->visibleBBox();
+    map->visibleArea()->calculateVisibleBBox();
+    auto shown = map->visibleArea()->visibleBBox();
     EXPECT_LE(shown->SW().latitude, 47.3705);
     EXPECT_GE(shown->NE().latitude, 47.3795);
     EXPECT_LE(shown->SW().longitude, 8.5355);
@@ -174,9 +178,9 @@ TEST_F(CBMapScrollViewTest, ZoomToBoundingBoxShowsTheBox) {
 }
 
 TEST_F(CBMapScrollViewTest, NilBoxLeavesTheMapUnconfigured) {
-    map->setMapBoundingBox(nullptr);
-    EXPECT_EQ(map->mapBoundingBox(), nullptr);
-    EXPECT_EQ(map->mapProjection(), nullptr);
+    map->layout()->setMapBoundingBox(nullptr);
+    EXPECT_EQ(map->layout()->mapBoundingBox(), nullptr);
+    EXPECT_EQ(map->layout()->mapProjection(), nullptr);
     EXPECT_FALSE(map->moveToCoordinateAnimated(CLLocationCoordinate2DMake(47.37, 8.54), false));
 }
 

@@ -14,8 +14,11 @@
 #include "UIKit/UIApplication.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapLayers.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapProjection.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBVectorDataSource.h"
 
 namespace {
@@ -61,7 +64,7 @@ class CBMapTileCachePrefillTest : public GeoPackageTest {
         CBDiskTileCache::setMainCacheDirectory(home_.folder().file("mapTiles"));
         CBDiskTileCache::setSqliteFilePath(home_.folder().file("CBDiskCache.sqlite"));
         map_ = CBMapScrollView::create({{0, 0}, {320, 480}});
-        map_->setSavesState(false);
+        map_->visibleArea()->setSavesState(false);
         ASSERT_TRUE(map_->setMapWithStorePathAndBoundingBox(storePath(), nullptr));
     }
     void TearDown() override {
@@ -83,7 +86,7 @@ class CBMapTileCachePrefillTest : public GeoPackageTest {
         Run run;
         const auto box = CBBoundingBox({53.5590, 13.2650}, {53.5550, 13.2560});
         CBMapTileCachePrefill::populateCacheOfRendererForBoundingBoxAndZoomlevelRange(
-            map_->displayManager(), map_->vectorDataSourceLayer(), box, firstLevel, count,
+            map_->displayManager(), map_->layers()->vectorDataSourceLayer(), box, firstLevel, count,
             [&](float progress, bool finished) {
                 run.offMainThread |= !DispatchQueue::main()->isCurrent();
                 run.reports.emplace_back(progress, finished);
@@ -111,8 +114,8 @@ TEST_F(CBMapTileCachePrefillTest, RendersEveryTileOnceIntoTheCache) {
         EXPECT_FALSE(run.reports[i].second);
     }
     EXPECT_EQ(run.reports.back(), std::make_pair(1.0f, true));
-    auto source = map_->vectorDataSourceLayer();
-    auto projection = map_->mapProjection();
+    auto source = map_->layers()->vectorDataSourceLayer();
+    auto projection = map_->layout()->mapProjection();
     const CLLocationCoordinate2D market{53.5574, 13.2610};
     EXPECT_TRUE(source->cachedTileAvailableForXYZ(projection->tilexForCoordinateAndZoom(market, 14),
                                                   projection->tileyForCoordinateAndZoom(market, 14),
@@ -192,7 +195,7 @@ TEST_F(CBMapTileCachePrefillTest, AMemoryWarningBringsTheContextResetForward) {
     bool warned = false;
     Run run;
     CBMapTileCachePrefill::populateCacheOfRendererForBoundingBoxAndZoomlevelRange(
-        map_->displayManager(), map_->vectorDataSourceLayer(),
+        map_->displayManager(), map_->layers()->vectorDataSourceLayer(),
         CBBoundingBox({53.5590, 13.2650}, {53.5550, 13.2560}), 14, 1,
         [&](float, bool finished) {
             if (!warned) {

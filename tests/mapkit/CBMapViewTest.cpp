@@ -10,6 +10,7 @@
 #include "CoreGraphics/CGContext.h"
 #include "UIKit/UIGraphics.h"
 #include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
 
 namespace {
@@ -35,13 +36,13 @@ class CBMapViewTest : public ::testing::Test {
     MapViewHome home;
     void SetUp() override {
         map = CBMapScrollView::create(CGRectMake(0, 0, 320, 480));
-        map->setMapBoundingBox(CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
+        map->layout()->setMapBoundingBox(CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
             CLLocationCoordinate2DMake(47.40, 8.58), CLLocationCoordinate2DMake(47.35, 8.50)));
         view = std::make_shared<RecordingMapView>(CGRectMake(0, 0, 4096, 4096));
         view->setTileSize(CGSizeMake(512, 512));
         view->setManager(map->displayManager());
         view->setFillBackground(false);
-        view->setOffsetRowAndColumn(map->offsetRows(), map->offsetCols());
+        view->setOffsetRowAndColumn(map->layout()->offsetRows(), map->layout()->offsetCols());
     }
     // Runs drawRect as a tiled layer's worker does: with the level's scale in the context.
     void draw(const CGRect& rect, float scale) {
@@ -59,15 +60,16 @@ class CBMapViewTest : public ::testing::Test {
 TEST_F(CBMapViewTest, OneTileRectAsksForOneTile) {
     draw(CGRectMake(0, 0, 512, 512), 1);
     ASSERT_EQ(view->tiles.size(), 1u);
-    EXPECT_EQ(view->tiles[0], std::make_tuple(map->offsetCols(), map->offsetRows(), 18));
+    EXPECT_EQ(view->tiles[0],
+              std::make_tuple(map->layout()->offsetCols(), map->layout()->offsetRows(), 18));
     EXPECT_EQ(view->rects[0], CGRectMake(0, 0, 512, 512));
 }
 
 TEST_F(CBMapViewTest, TilesOfAnOuterLevelGoRowsOuterColumnsInner) {
     draw(CGRectMake(2048, 0, 4096, 4096), 0.25f);
     ASSERT_EQ(view->tiles.size(), 4u);
-    int x0 = map->offsetCols() / 4 + 1;
-    int y0 = map->offsetRows() / 4;
+    int x0 = map->layout()->offsetCols() / 4 + 1;
+    int y0 = map->layout()->offsetRows() / 4;
     EXPECT_EQ(view->tiles[0], std::make_tuple(x0, y0, 16));
     EXPECT_EQ(view->tiles[1], std::make_tuple(x0 + 1, y0, 16));
     EXPECT_EQ(view->tiles[2], std::make_tuple(x0, y0 + 1, 16));
@@ -75,8 +77,8 @@ TEST_F(CBMapViewTest, TilesOfAnOuterLevelGoRowsOuterColumnsInner) {
     EXPECT_EQ(view->scales[0], 0.25f);
     // Each tile's rect is where the map view puts that tile.
     auto [x, y, z] = view->tiles[3];
-    map->mapView()->setOffsetRowAndColumn(map->offsetRows(), map->offsetCols());
-    EXPECT_EQ(map->rectForXYZ(x, y, z), view->rects[3]);
+    map->mapView()->setOffsetRowAndColumn(map->layout()->offsetRows(), map->layout()->offsetCols());
+    EXPECT_EQ(map->layout()->rectForXYZ(x, y, z), view->rects[3]);
 }
 
 TEST_F(CBMapViewTest, NothingWithoutAMapOrAScale) {

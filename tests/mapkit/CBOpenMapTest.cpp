@@ -14,6 +14,7 @@
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 
 namespace {
 
@@ -141,7 +142,7 @@ TEST_F(CBOpenMapTest, ACopyOfTheSameNameElsewhereLeavesTheHeldMapOpen) {
 TEST_F(CBOpenMapTest, AnInvalidatedMapIsReopenedByTheViewShowingIt) {
     const std::string path = copyOfStore("swapped");
     auto view = CBMapScrollView::create({{0, 0}, {320, 480}});
-    view->setSavesState(false);
+    view->visibleArea()->setSavesState(false);
     ASSERT_TRUE(view->setMapWithStorePathAndBoundingBox(path, nullptr));
     auto shown = view->openMap();
     ASSERT_NE(shown, nullptr);
@@ -177,7 +178,7 @@ TEST_F(CBOpenMapTest, AnInvalidatedMapIsReopenedByTheViewShowingIt) {
 // sample) takes its place: the view reads the new files and keeps its pins.
 TEST_F(CBOpenMapTest, TheSameMapFromOtherFilesTakesThePlaceOfTheOneShown) {
     auto view = CBMapScrollView::create({{0, 0}, {320, 480}});
-    view->setSavesState(false);
+    view->visibleArea()->setSavesState(false);
     ASSERT_TRUE(view->setMapWithStorePathAndBoundingBox(storePath(), nullptr));
     auto sample = view->openMap();
     auto pin = std::make_shared<CBBasicAnnotation>(53.5574, 13.2610);
@@ -201,8 +202,8 @@ TEST_F(CBOpenMapTest, ViewsOfOneStoreShareItsOpenMap) {
     const long opens = CBOpenMap::openCount();
     auto main = CBMapScrollView::create({{0, 0}, {320, 480}});
     auto header = CBMapScrollView::create({{0, 0}, {320, 120}});
-    main->setSavesState(false);
-    header->setSavesState(false);
+    main->visibleArea()->setSavesState(false);
+    header->visibleArea()->setSavesState(false);
     ASSERT_TRUE(main->setMapWithStorePathAndBoundingBox(storePath(), nullptr));
     ASSERT_TRUE(header->setMapWithStorePathAndBoundingBox(storePath(), nullptr));
     EXPECT_EQ(main->openMap(), header->openMap());

@@ -12,7 +12,9 @@
 #include "TileCachePrefillStep.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBOpenMap.h"
 #include "packages/CBMapStoreCountry.h"
 #include "packages/CBMapStoreMap.h"
@@ -529,10 +531,10 @@ TEST(StoreEndToEnd, FromAnEmptyHomeToAnOpenedMap) {
         ASSERT_NE(installed, nullptr);
         registry->setCurrentMap(installed);
         auto view = CBMapScrollView::create({{0, 0}, {320, 480}});
-        view->setSavesState(false);
+        view->visibleArea()->setSavesState(false);
         ASSERT_TRUE(
             view->setMapWithStorePathAndBoundingBox(*registry->currentMap()->filePath(), nullptr));
-        EXPECT_NE(view->mapBoundingBox(), nullptr);
+        EXPECT_NE(view->layout()->mapBoundingBox(), nullptr);
         if (auto cache = view->displayManager()->diskCache())
             cache->waitUntilIdle();
         CBMapStoreURLManager::setBaseURL("");

@@ -9,8 +9,10 @@
 #include "Host/HostScenario.h"
 #include "PlacesFixture.h"
 #include "UIKit/UITableView.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 
 namespace {
 
@@ -127,11 +129,11 @@ TEST_F(CBGeoRelationDetailVCTest, ALineShowsItsRouteWithAMarginItsTagsAndItsStop
     // not interactive and not remembered.
     auto map = screen->headerMapView();
     EXPECT_FALSE(map->isUserInteractionEnabled());
-    EXPECT_FALSE(map->savesState());
+    EXPECT_FALSE(map->visibleArea()->savesState());
     ASSERT_TRUE(map->overlays()->hightLightDatasource());
     auto line = relation->bbox();
-    map->calculateVisibleBBox();
-    auto shown = map->visibleBBox();
+    map->visibleArea()->calculateVisibleBBox();
+    auto shown = map->visibleArea()->visibleBBox();
     ASSERT_TRUE(shown);
     EXPECT_TRUE(shown->includesCoordinate(line->NE()));
     EXPECT_TRUE(shown->includesCoordinate(line->SW()));
@@ -161,11 +163,13 @@ TEST_F(CBGeoRelationDetailVCTest, AnUnnamedLineWithoutMembersListsItsRefOverTheW
 
     // Nothing of it to show: the whole map is in view.
     auto map = screen->headerMapView();
-    map->calculateVisibleBBox();
-    auto whole = map->mapBoundingBox();
+    map->visibleArea()->calculateVisibleBBox();
+    auto whole = map->layout()->mapBoundingBox();
     ASSERT_TRUE(whole);
-    const double tallness = map->visibleBBox()->latitudeSpan() / whole->latitudeSpan();
-    const double wideness = map->visibleBBox()->longitudeSpan() / whole->longitudeSpan();
+    const double tallness =
+        map->visibleArea()->visibleBBox()->latitudeSpan() / whole->latitudeSpan();
+    const double wideness =
+        map->visibleArea()->visibleBBox()->longitudeSpan() / whole->longitudeSpan();
     EXPECT_GE(std::max(tallness, wideness), 0.95);
 
     // Named, it keeps the ref to itself.

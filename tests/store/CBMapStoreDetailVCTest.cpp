@@ -11,7 +11,9 @@
 #include "UIKit/UIWindow.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
 #include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapLayers.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreInfoMap.h"
 #include "packages/CBMapStoreMap.h"
@@ -300,12 +302,12 @@ TEST_F(CBMapStoreDetailVCTest, ThePreviewShowsTheOutlineOverTheOnlineTilesItCach
     auto preview = screen->mapView();
     ASSERT_NE(preview, nullptr);
     EXPECT_FALSE(preview->isUserInteractionEnabled());
-    EXPECT_EQ(preview->vectorDataSourceLayer(), nullptr);
+    EXPECT_EQ(preview->layers()->vectorDataSourceLayer(), nullptr);
     EXPECT_EQ(preview->displayManager()->overlayDataSources().size(), 1u);
     // The whole outline fits: the layer reaches far enough for the view.
     auto outline = store_.catalogue->mapForIdentifier("liechtenstein")->shape()->bbox();
-    preview->calculateVisibleBBox();
-    auto visible = preview->visibleBBox();
+    preview->visibleArea()->calculateVisibleBBox();
+    auto visible = preview->visibleArea()->visibleBBox();
     EXPECT_TRUE(visible->includesCoordinate(outline->NE()));
     EXPECT_TRUE(visible->includesCoordinate(outline->SW()));
     // Drawing the screen fetches the tiles from the local tile service.

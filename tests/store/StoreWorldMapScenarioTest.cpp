@@ -18,6 +18,7 @@
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBPinAnnotationView.h"
 #include "packages/CBMapStoreCountry.h"
 #include "packages/CBMapStoreEngine.h"
@@ -251,7 +252,7 @@ expect "Cancel"
 )");
     play("type \"Malbun\"\nkey Return\nwait 2\nidle\n");
     EXPECT_FALSE(worldMap_->showingSearchResults());
-    const auto centre = worldMap_->mapView()->visibleCenter();
+    const auto centre = worldMap_->mapView()->visibleArea()->visibleCenter();
     EXPECT_NEAR(centre.latitude, kMalbun.latitude, 0.02);
     EXPECT_NEAR(centre.longitude, kMalbun.longitude, 0.02);
     // Not in search mode: the pins of the new area load.

@@ -25,6 +25,7 @@
 #include "mapkit/CBMapScaleBar.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "uiadditions/CALayer+ZELGeometry.h"
 #include "uiadditions/UIColor+ZELMixing.h"
 #include "widgets/UIColor+KelvaraColors.h"
@@ -281,11 +282,11 @@ TEST_F(CBWikipediaWalkViewControllerTest, LiftingOnAStopMovesThereAndItsButtonOp
     auto screen = show();
     dismissWarning();
     auto& map = *screen->mapScrollView();
-    const CLLocationCoordinate2D before = map.visibleCenter();
+    const CLLocationCoordinate2D before = map.visibleArea()->visibleCenter();
     screen->walkProgressViewDidSelectIndex(*screen->progressView(), kWalkStopNotFound);
     settle();
     EXPECT_EQ(screen->progressView()->indexOfCurrentStop(), kWalkStopNotFound);
-    EXPECT_NEAR(map.visibleCenter().latitude, before.latitude, 1e-9);
+    EXPECT_NEAR(map.visibleArea()->visibleCenter().latitude, before.latitude, 1e-9);
 
     const auto pin = screen->stopAnnotations()[1];
     screen->walkProgressViewDidSelectIndex(*screen->progressView(), 1);
@@ -293,8 +294,8 @@ TEST_F(CBWikipediaWalkViewControllerTest, LiftingOnAStopMovesThereAndItsButtonOp
     ASSERT_EQ(map.annotationsHost()->selectedAnnotation(), pin);
     // The map goes to the stop, and aside as far as its callout needs to
     // keep clear of the track.
-    EXPECT_NEAR(map.visibleCenter().latitude, pin->coordinate().latitude, 2e-4);
-    EXPECT_NEAR(map.visibleCenter().longitude, pin->coordinate().longitude, 5e-3);
+    EXPECT_NEAR(map.visibleArea()->visibleCenter().latitude, pin->coordinate().latitude, 2e-4);
+    EXPECT_NEAR(map.visibleArea()->visibleCenter().longitude, pin->coordinate().longitude, 5e-3);
     // The callout's button, clear of the track.
     ASSERT_TRUE(map.annotationsHost()->currentCalloutView());
     auto button = std::dynamic_pointer_cast<UIButton>(
@@ -396,7 +397,7 @@ TEST_F(CBWikipediaWalkViewControllerTest, BrokenWalksShowWhatTheyCan) {
         auto screen = show(walk);
         dismissWarning();
         auto& map = *screen->mapScrollView();
-        const auto box = map.visibleBBox();
+        const auto box = map.visibleArea()->visibleBBox();
         ASSERT_TRUE(box) << what;
         EXPECT_TRUE(std::isfinite(box->latitudeSpan()) && box->latitudeSpan() < 1) << what;
         auto track = screen->progressView();

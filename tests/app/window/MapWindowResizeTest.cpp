@@ -13,6 +13,7 @@
 #include "MapScreenFixture.h"
 #include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UIScreen.h"
+#include "mapkit/CBMapVisibleArea.h"
 
 namespace {
 
@@ -44,8 +45,8 @@ class MapWindowResizeTest : public MapScreenTest {
         MapScreenTest::TearDown();
     }
     CLLocationCoordinate2D visibleCentre() {
-        screen_->mapView()->calculateVisibleBBox();
-        return screen_->mapView()->visibleCenter();
+        screen_->mapView()->visibleArea()->calculateVisibleBBox();
+        return screen_->mapView()->visibleArea()->visibleCenter();
     }
     // The window takes the new size in pixels, as a user's drag leaves it.
     void resizeTo(int width, int height) {

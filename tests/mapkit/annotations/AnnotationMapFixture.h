@@ -24,9 +24,11 @@
 #include "location/CBLocationManager.h"
 #include "mapkit/CBAnnotationsManager.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "mapkit/CBMapLayers.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapUserLocationFollower.h"
 #include "mapkit/CBMapView.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/MapkitTestSupport.h"
 #include "platform/UIKit/UIKitTestSupport.h"
 
@@ -61,13 +63,13 @@ class AnnotationMapTest : public ::testing::Test {
         window_->setBackgroundColor(UIColor::whiteColor());
         window_->makeKeyAndVisible();
         map_ = CBMapScrollView::create(CGRectMake(0, 0, kWidth, kHeight));
-        map_->setSavesState(false);
+        map_->visibleArea()->setSavesState(false);
         service_ = CBLocationManager::create();
         map_->userLocationFollower()->setLocationManager(service_);
         window_->addSubview(map_);
         ASSERT_TRUE(map_->setMapWithStorePathAndBoundingBox(store_, nullptr));
         // Plain ground under the annotations: pictures show only them.
-        map_->removeVectorDataSource();
+        map_->layers()->removeVectorDataSource();
         ASSERT_TRUE(map_->zoomToBoundingBoxAnimated(oldTown(), false));
         settle();
         touches_ = std::make_unique<TouchDriver>(window_);
@@ -113,7 +115,7 @@ class AnnotationMapTest : public ::testing::Test {
         std::vector<CBAnnotationRef> places;
         bool done = false;
         map_->dataManager()->searchForObjectsInBBoxMatchingPredicateWithCompletionBlock(
-            map_->visibleBBox(), NSPredicate::predicateWithFormat("name != nil"),
+            map_->visibleArea()->visibleBBox(), NSPredicate::predicateWithFormat("name != nil"),
             [&](const CBGeoDataManager::Objects& objects) {
                 for (const auto& object : objects)
                     if (object->name())

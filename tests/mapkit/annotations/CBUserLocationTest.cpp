@@ -12,6 +12,7 @@
 #include "mapkit/CBHeadingLayer.h"
 #include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapUserLocationFollower.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBPinAnnotationView.h"
 #include "mapkit/CBUserLocation.h"
 #include "mapkit/CBUserLocationAnnotationView.h"
@@ -93,7 +94,7 @@ TEST_F(CBUserLocationTest, DotAccuracyDiscAndPulseFollowAReplayedWalk) {
         // The disc is the accuracy's diameter at the map's scale.
         ASSERT_FALSE(dot()->accuracyCircleLayer()->isHidden());
         EXPECT_NEAR(dot()->accuracyCircleLayer()->bounds().size.width,
-                    std::min(map_->pointsPerKilometer() * 0.05, 800.0), 0.5);
+                    std::min(map_->visibleArea()->pointsPerKilometer() * 0.05, 800.0), 0.5);
         CAFrameClock::shared().advance(1.5);  // the pulse ends
     }
     EXPECT_TRUE(UIApplication::sharedApplication()->isIdleTimerDisabled());

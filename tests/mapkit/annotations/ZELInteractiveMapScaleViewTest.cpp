@@ -3,6 +3,7 @@
 #include "AnnotationMapFixture.h"
 #include "UIKit/UILabel.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScaleBar.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/ZELInteractiveMapScaleRulerView.h"
@@ -68,7 +69,7 @@ TEST_F(ZELInteractiveMapScaleViewTest, MeasuresWhereTheFingersAreAfterScrollingF
     for (CGPoint p : {CGPointMake(40, 90), CGPointMake(280, 500)}) {
         CLLocationCoordinate2D expected = map_->coordinateAtPoint(p);
         CLLocationCoordinate2D c0 =
-            map_->coordinateAtOffset(overlay->convertPointToView(p, map_->mapView()));
+            map_->layout()->coordinateAtOffset(overlay->convertPointToView(p, map_->mapView()));
         EXPECT_NEAR(c0.latitude, expected.latitude, 1e-7);
         EXPECT_NEAR(c0.longitude, expected.longitude, 1e-7);
     }

@@ -13,6 +13,7 @@
 #include "TileServerProcess.h"
 #include "foundation/NSString+Base64.h"
 #include "mapkit/CBImageDataSource.h"
+#include "mapkit/CBMapLayers.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBTileRequest.h"
 #include "mapkit/MapViewHome.h"
@@ -127,7 +128,7 @@ TEST(CBImageDataSourceNames, CacheFileNamesAreOnePathComponentInTheUrlSafeAlphab
 TEST_F(CBImageDataSourceTest, TheWorldMapComesFromTheTileServiceAndStaysAfterItStops) {
     TileServerProcess server;
     ASSERT_TRUE(server.running());
-    useServer(server, CBMapScrollView::kOnlineTileServiceKey);
+    useServer(server, CBMapLayers::kOnlineTileServiceKey);
     EXPECT_TRUE(matchesReference(worldStrip(), "../mapkit/online-world-z2-6"));
     ASSERT_TRUE(waitFor([&] { return cache_->files() == 5; }));
     const long requests = server.tileRequests();
@@ -160,7 +161,7 @@ TEST_F(CBImageDataSourceTest, ErrorPicturesAreShownButNeverCached) {
 TEST_F(CBImageDataSourceTest, ATileThatCanBeRedrawnIsAskedForAgainWhenItsImageArrives) {
     TileServerProcess server({"--delay", "1000"});
     ASSERT_TRUE(server.running());
-    useServer(server, CBMapScrollView::kOnlineTileServiceKey);
+    useServer(server, CBMapLayers::kOnlineTileServiceKey);
     std::atomic<int> redraws = 0;
     CBTileRequest request;
     request.x = 1;
@@ -191,7 +192,7 @@ TEST_F(CBImageDataSourceTest, NoPatternDrawsNothingAndAFailedDownloadCachesNothi
                  CGPointMake(0, 0), 256);
     EXPECT_EQ(context->data()[3], 0);
     TileServerProcess server;
-    useServer(server, CBMapScrollView::kOnlineTileServiceKey);
+    useServer(server, CBMapLayers::kOnlineTileServiceKey);
     // Level 12 does not exist at the service.
     drawTileInto(*context, *source_, nullptr, CGRectMake(0, 0, 256, 256), 0, 0, 12,
                  CGPointMake(0, 0), 256);

@@ -9,6 +9,7 @@
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoTag.h"
 #include "SourceTileFixture.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPathDataSource.h"
@@ -63,8 +64,8 @@ class CBMapScrollViewHighlightTest : public AnnotationMapTest {
     }
     // The subpaths of the highlight's drawing path.
     size_t highlightedRings() {
-        const auto path =
-            map_->overlays()->hightLightDatasource()->pathRefInMap(map_->projector().get());
+        const auto path = map_->overlays()->hightLightDatasource()->pathRefInMap(
+            map_->layout()->projector().get());
         size_t rings = 0;
         for (const auto& element : path ? path->elements() : std::vector<CGPath::Element>{})
             rings += element.type == CGPath::ElementType::MoveToPoint;
@@ -96,8 +97,9 @@ class CBMapScrollViewHighlightTest : public AnnotationMapTest {
         for (int dy = 0; dy < 3; ++dy)
             for (int dx = 0; dx < 3; ++dx)
                 drawTileInto(*context, *map_->overlays()->hightLightDatasource(),
-                             map_->displayManager(), map_->rectForXYZ(x0 + dx, y0 + dy, z), x0 + dx,
-                             y0 + dy, z, CGPointMake(dx * 256.0, dy * 256.0), 256);
+                             map_->displayManager(),
+                             map_->layout()->rectForXYZ(x0 + dx, y0 + dy, z), x0 + dx, y0 + dy, z,
+                             CGPointMake(dx * 256.0, dy * 256.0), 256);
         return context->createImage();
     }
 };

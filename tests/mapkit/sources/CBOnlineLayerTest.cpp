@@ -10,6 +10,8 @@
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBImageDataSource.h"
 #include "mapkit/CBImageLoaderView.h"
+#include "mapkit/CBMapLayers.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/MapViewHome.h"
 #include "platform/UIKit/UIKitTestSupport.h"
@@ -23,18 +25,18 @@ TEST_F(CBOnlineLayerTest, TheOnlineLayerReplacesTheVectorMapAndStopsAtLevelEleve
     NSUserDefaults::standardUserDefaults()->setObjectForKey(Value("127.0.0.1:9999"),
                                                             "CBOnlineTileServiceHost");
     auto map = CBMapScrollView::create(CGRectMake(0, 0, 320, 480));
-    auto source = map->setupForThunderforestLayerWithBoundingBox(nullptr);
+    auto source = map->layers()->setupForThunderforestLayerWithBoundingBox(nullptr);
     NSUserDefaults::standardUserDefaults()->removeObjectForKey("CBOnlineTileServiceHost");
     ASSERT_TRUE(source);
-    EXPECT_FALSE(map->vectorDataSourceLayer());
-    EXPECT_EQ(map->mapBoundingBox()->NE().latitude, 75.0);
-    EXPECT_EQ(map->mapBoundingBox()->SW().latitude, -70.0);
-    EXPECT_EQ(map->maximumZoomLevel(), 18);
+    EXPECT_FALSE(map->layers()->vectorDataSourceLayer());
+    EXPECT_EQ(map->layout()->mapBoundingBox()->NE().latitude, 75.0);
+    EXPECT_EQ(map->layout()->mapBoundingBox()->SW().latitude, -70.0);
+    EXPECT_EQ(map->layout()->maximumZoomLevel(), 18);
     EXPECT_FLOAT_EQ(map->maximumZoomScale(),
                     std::pow(0.5, 18 - 11) / UIScreen::mainScreen()->scale());
     EXPECT_EQ(source->urlForXYZ(3, 5, 4)->absoluteString(),
               std::string("http://127.0.0.1:9999/neighbourhood/4/3/5.png?apikey=") +
-                  CBMapScrollView::kOnlineTileServiceKey);
+                  CBMapLayers::kOnlineTileServiceKey);
     const auto sources = map->displayManager()->dataSources();
     EXPECT_EQ(sources.size(), 1u);
 }
@@ -42,8 +44,8 @@ TEST_F(CBOnlineLayerTest, TheOnlineLayerReplacesTheVectorMapAndStopsAtLevelEleve
 TEST_F(CBOnlineLayerTest, TheImageLoaderViewForgetsALoadWhenItIsGivenNoUrl) {
     TileServerProcess server({"--delay", "300"});
     ASSERT_TRUE(server.running());
-    const std::string url = "http://" + server.host() + "/neighbourhood/1/1/0.png?apikey=" +
-                            CBMapScrollView::kOnlineTileServiceKey;
+    const std::string url = "http://" + server.host() +
+                            "/neighbourhood/1/1/0.png?apikey=" + CBMapLayers::kOnlineTileServiceKey;
     CBImageLoaderView view;
     view.loadURL(url);
     view.loadURL(std::nullopt);

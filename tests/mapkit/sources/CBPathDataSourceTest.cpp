@@ -9,6 +9,7 @@
 #include "SourceTileFixture.h"
 #include "UIKit/UIScreen.h"
 #include "mapkit/CBGeoStyle.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBPathDataSource.h"
 #include "mapkit/MapViewHome.h"
@@ -31,7 +32,7 @@ class CBPathDataSourceTest : public UIKitTest {
     void SetUp() override {
         UIKitTest::SetUp();
         map_ = CBMapScrollView::create(CGRectMake(0, 0, 320, 480));
-        map_->setMapBoundingBox(CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
+        map_->layout()->setMapBoundingBox(CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
             CLLocationCoordinate2DMake(53.6153, 13.4074),
             CLLocationCoordinate2DMake(53.4382, 13.1094)));
         source_ = std::make_shared<CBPathDataSource>();
@@ -53,7 +54,7 @@ class CBPathDataSourceTest : public UIKitTest {
         for (int dy = 0; dy < 2; ++dy)
             for (int dx = 0; dx < 2; ++dx)
                 drawTileInto(*context, *source_, map_->displayManager(),
-                             map_->rectForXYZ(x0 + dx, y0 + dy, z), x0 + dx, y0 + dy, z,
+                             map_->layout()->rectForXYZ(x0 + dx, y0 + dy, z), x0 + dx, y0 + dy, z,
                              CGPointMake(dx * 256.0, dy * 256.0), 256);
         return context->createImage();
     }
@@ -88,10 +89,10 @@ TEST_F(CBPathDataSourceTest, AnAreaWithAHoleIsFilledAroundItAndStrokedWholeAcros
 TEST_F(CBPathDataSourceTest, TilesAwayFromThePathDrawNothingAndBuildNothing) {
     source_->setCoordinatePath(std::make_shared<CBCoordinatePath>(ring(53.55, 13.26, 0.0005)));
     auto context = flippedBitmap(256, 256);
-    const CGRect far = map_->rectForXYZ(0, 0, 16);
+    const CGRect far = map_->layout()->rectForXYZ(0, 0, 16);
     drawTileInto(*context, *source_, map_->displayManager(), far, 0, 0, 16, CGPointZero, 256);
     EXPECT_FALSE(source_->pathRefInMap(nullptr));
-    EXPECT_TRUE(source_->pathRefInMap(map_->projector().get()));
+    EXPECT_TRUE(source_->pathRefInMap(map_->layout()->projector().get()));
     source_->coordinateSystemChanged();
     EXPECT_FALSE(source_->pathRefInMap(nullptr));
 }
@@ -100,12 +101,12 @@ TEST_F(CBPathDataSourceTest, PathsReplacedWhileTilesDrawAreNeverReadHalfFreed) {
     const auto corner = tileCorner(53.557, 13.261);
     std::atomic<bool> done = false;
     std::vector<std::thread> workers;
-    const CGRect rect = map_->rectForXYZ(0, 0, 16);
+    const CGRect rect = map_->layout()->rectForXYZ(0, 0, 16);
     for (int t = 0; t < 3; ++t)
         workers.emplace_back([&] {
             auto context = flippedBitmap(64, 64);
             while (!done) {
-                const auto p = map_->offsetForCoordinate(corner);
+                const auto p = map_->layout()->offsetForCoordinate(corner);
                 const CGRect tile =
                     CGRectMake(p.x - rect.size.width / 2, p.y - rect.size.height / 2,
                                rect.size.width, rect.size.height);
@@ -121,5 +122,5 @@ TEST_F(CBPathDataSourceTest, PathsReplacedWhileTilesDrawAreNeverReadHalfFreed) {
     done = true;
     for (auto& worker : workers)
         worker.join();
-    EXPECT_TRUE(source_->pathRefInMap(map_->projector().get()));
+    EXPECT_TRUE(source_->pathRefInMap(map_->layout()->projector().get()));
 }

@@ -8,6 +8,7 @@
 #include "mapkit/CBGeoDisplayManager.h"
 #include "mapkit/CBGeoStyle.h"
 #include "mapkit/CBGeoStyleSheet.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapView.h"
@@ -48,7 +49,7 @@ class CBPublicTransportDataSourceTest : public AnnotationMapTest {
         for (int dy = 0; dy < 3; ++dy)
             for (int dx = 0; dx < 3; ++dx)
                 drawTileInto(*context, *source_, map_->displayManager(),
-                             map_->rectForXYZ(x0 + dx, y0 + dy, z), x0 + dx, y0 + dy, z,
+                             map_->layout()->rectForXYZ(x0 + dx, y0 + dy, z), x0 + dx, y0 + dy, z,
                              CGPointMake(dx * 256.0, dy * 256.0), 256);
         return context->createImage();
     }
@@ -128,7 +129,7 @@ TEST_F(CBPublicTransportDataSourceTest, ARoutesPathIsProjectedOnceAndKeptByTheRe
     EXPECT_EQ(relation.pointPath(), nullptr);
     const auto first = relation.cgPathRef()->elements().front().points[0];
     const auto start = relation.path()->coordinateAtIndexOfSegment(0, 0);
-    EXPECT_EQ(first, map_->offsetForCoordinate(start));
+    EXPECT_EQ(first, map_->layout()->offsetForCoordinate(start));
     EXPECT_EQ(CBPublicTransportDataSource(nullptr).newPathRefForRelationInMap(relation, map_),
               nullptr);
 }
