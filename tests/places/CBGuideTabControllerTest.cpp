@@ -41,7 +41,7 @@ class CBGuideTabControllerTest : public GuideTest {
         namespace fs = std::filesystem;
         fs::create_directories(home_.file("pkg/documents"));
         std::ofstream(home_.file("pkg/documents/documents.plist")) << plist;
-        fs::copy_file(storePath_, home_.file("pkg/pkg.sqlite"));
+        fs::copy_file(storePath_, home_.file("pkg/pkg.sqlite"), fs::copy_options::skip_existing);
         showMap(home_.file("pkg/pkg.sqlite"));
     }
     std::shared_ptr<NSUserDefaults> defaults() { return NSUserDefaults::standardUserDefaults(); }
