@@ -97,8 +97,9 @@ void BM_EatAndDrinkCategoryListToFirstFrame(benchmark::State& state) {
     }
     HostRenderer renderer(home.window, kScale);
     for (auto _ : state) {
-        auto list = std::make_shared<CBCityCategoriesVC>(
-            UITableViewStylePlain, 0, home.content, std::weak_ptr<CBPlacesHost>(), home.presenter);
+        auto list = std::make_shared<CBCityCategoriesVC>(UITableViewStylePlain, 0, home.content,
+                                                         std::weak_ptr<CBPlacesHost>(), nullptr,
+                                                         home.presenter);
         list->setTitle(home.content[0].title);
         list->setDataManager(home.map);
         home.show(list, renderer);
@@ -114,7 +115,7 @@ void BM_LetterAPlaceListToFirstFrame(benchmark::State& state) {
     for (auto _ : state) {
         auto list = std::make_shared<CBCityCategoryGuide>(
             UITableViewStylePlain, CBGuideTagFilter{{"firstLetter", "A"}},
-            std::weak_ptr<CBPlacesHost>(), home.presenter);
+            std::weak_ptr<CBPlacesHost>(), nullptr, home.presenter);
         list->setTitle("A-Z: A...");
         list->setTwoLetterIndex(true);
         list->setDataManager(home.map);

@@ -37,7 +37,9 @@
 #include "UIKit/UIWindow.h"
 #include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBOpenMap.h"
 #include "model/CBBookmarksManager.h"
+#include "model/CBCurrentMap.h"
 #include "model/CBTopTableFiles.h"
 #include "places/CBBookmarkEditorVC.h"
 #include "places/CBGeoObjectAdressesTable.h"
@@ -55,18 +57,10 @@ constexpr double kScale = 2.0;
 // The map screen as the place screen sees it.
 class BenchHost : public CBPlacesHost {
   public:
-    std::shared_ptr<CBBookmarksManager> bookmarksManager() override { return bookmarks; }
-    std::optional<std::string> currentMapStorePath() override { return storePath; }
-    std::optional<std::string> currentStylePlistPath() override { return std::nullopt; }
-    std::optional<std::string> currentMapTitle() override { return std::string("Neubrandenburg"); }
-    std::optional<std::string> currentMapCountry() override { return std::nullopt; }
     void showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
         const std::optional<NSManagedObjectID>&, const std::optional<NSManagedObjectID>&,
         bool) override {}
     void dismissPopoverAnimated(bool) override {}
-
-    std::shared_ptr<CBBookmarksManager> bookmarks;
-    std::string storePath;
 };
 
 // A home of its own with the sample city open and its bookmark store.
@@ -78,13 +72,13 @@ struct PlacesHome {
         UIScreen::mainScreen()->setScale(kScale);
         NSSetApplicationHome(bench::freshHome("places").string());
         host = std::make_shared<BenchHost>();
-        host->storePath =
+        storePath =
             (bench::buildDirectory() / "packages" / "neubrandenburg" / "neubrandenburg.sqlite")
                 .string();
         map = CBGeoDataManager::create();
-        map->addPersistentStoreCoordinatorWithPath(host->storePath);
-        host->bookmarks = CBBookmarksManager::create();
-        host->bookmarks->setupForMapWithIdentifier(std::string("neubrandenburg"));
+        map->addPersistentStoreCoordinatorWithPath(storePath);
+        current = CBCurrentMap::create(nullptr, CBBookmarksManager::create(), nullptr);
+        current->showOpenMap(CBOpenMap::openStorePath(storePath));
         NSFetchRequest request("object");
         request.predicate = NSPredicate::predicateWithFormat("name == 'Berlin'");
         request.fetchLimit = 1;
@@ -101,6 +95,7 @@ struct PlacesHome {
         navigation.reset();
         window.reset();
         map.reset();
+        current.reset();
         host.reset();
         NSSetApplicationHome("");
         NSBundle::setMainBundlePath("");
@@ -136,10 +131,11 @@ struct PlacesHome {
         fs::create_directories(folder);
         const std::string copy = (folder / "neubrandenburg.sqlite").string();
         std::error_code ignored;
-        fs::copy_file(host->storePath, copy, fs::copy_options::overwrite_existing, ignored);
+        fs::copy_file(storePath, copy, fs::copy_options::overwrite_existing, ignored);
         if (!TopTableFixture::writeGuideForMapStore(copy, nullptr))
             return false;
-        host->storePath = copy;
+        storePath = copy;
+        current->showOpenMap(CBOpenMap::openStorePath(copy));
         map = CBGeoDataManager::create();
         map->addPersistentStoreCoordinatorWithPath(copy);
         berlin = CBGeoSearchResult::geoSearchResultWithObject(object("Berlin"));
@@ -148,7 +144,7 @@ struct PlacesHome {
 
     // The screen made, pushed and drawn whole, the header pin included.
     void showPlace(HostRenderer& renderer, const std::shared_ptr<CBGeoSearchResult>& place) {
-        auto screen = CBGeoObjectDetailVC::initWithDefaultNib(host);
+        auto screen = CBGeoObjectDetailVC::initWithDefaultNib(host, current);
         screen->setDataManager(map);
         screen->setIsOnMap(true);
         screen->setObject(place);
@@ -168,6 +164,8 @@ struct PlacesHome {
     }
 
     std::shared_ptr<BenchHost> host;
+    std::shared_ptr<CBCurrentMap> current;
+    std::string storePath;
     std::shared_ptr<CBGeoDataManager> map;
     std::shared_ptr<CBGeoSearchResult> berlin;
     std::shared_ptr<UIWindow> window;
@@ -233,7 +231,7 @@ void BM_OpenLineScreenWarmCache(benchmark::State& state) {
     }
     HostRenderer renderer(home.window, kScale);
     timeOpenings(state, home, renderer, [&] {
-        auto screen = CBGeoRelationDetailVC::initWithDefaultNib(home.host);
+        auto screen = CBGeoRelationDetailVC::initWithDefaultNib(home.host, home.current);
         screen->setRelation(line);
         screen->setIsOnMap(true);
         screen->setDataManager(home.map);
@@ -271,7 +269,7 @@ void BM_OpenPlacesAlongStreet(benchmark::State& state) {
     }
     HostRenderer renderer(home.window, kScale);
     timeOpenings(state, home, renderer, [&] {
-        auto list = std::make_shared<CBGeoObjectNearbyPOITable>(home.host);
+        auto list = std::make_shared<CBGeoObjectNearbyPOITable>(home.host, home.current);
         list->setObject(street);
         list->setDataManager(home.map);
         home.show(renderer, list);
@@ -285,7 +283,7 @@ BENCHMARK(BM_OpenPlacesAlongStreet)->Unit(benchmark::kMillisecond)->Iterations(5
 void timeLongNoteOpenings(benchmark::State& state, bool withEditor) {
     PlacesHome home;
     auto bookmark =
-        home.berlin ? home.host->bookmarks->addBookmarkForSearchResult(home.berlin) : nullptr;
+        home.berlin ? home.current->bookmarks()->addBookmarkForSearchResult(home.berlin) : nullptr;
     if (!bookmark) {
         state.SkipWithError("no bookmark of Berlin");
         return;
@@ -294,7 +292,7 @@ void timeLongNoteOpenings(benchmark::State& state, bool withEditor) {
     while (note.size() < (size_t{1} << 20))
         note += "Booked the corner table for eight, ask for Mirko. ";
     setBookmarkDescription(*bookmark, note);
-    const auto result = home.host->bookmarks->searchResultObjectForGeoObject(bookmark);
+    const auto result = home.current->bookmarks()->searchResultObjectForGeoObject(bookmark);
     HostRenderer renderer(home.window, kScale);
     timeOpenings(state, home, renderer, [&] {
         home.showPlace(renderer, result);
@@ -320,7 +318,7 @@ BENCHMARK(BM_OpenNoteEditorWithLongNote)->Unit(benchmark::kMillisecond)->Iterati
 
 void BM_AddBookmarkAndSave(benchmark::State& state) {
     PlacesHome home;
-    auto& bookmarks = *home.host->bookmarks;
+    auto& bookmarks = *home.current->bookmarks();
     for (auto _ : state) {
         benchmark::DoNotOptimize(bookmarks.addBookmarkForSearchResult(home.berlin));
         state.PauseTiming();
@@ -333,7 +331,7 @@ BENCHMARK(BM_AddBookmarkAndSave)->Unit(benchmark::kMillisecond)->Iterations(50);
 
 void BM_DeleteBookmarkAndSave(benchmark::State& state) {
     PlacesHome home;
-    auto& bookmarks = *home.host->bookmarks;
+    auto& bookmarks = *home.current->bookmarks();
     for (auto _ : state) {
         state.PauseTiming();
         bookmarks.addBookmarkForSearchResult(home.berlin);

@@ -29,6 +29,8 @@
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIWebView.h"
 #include "UIKit/UIWindow.h"
+#include "mapkit/CBOpenMap.h"
+#include "model/CBCurrentMap.h"
 #include "model/CBWikipediaManager.h"
 #include "model/CBWikipediaOfflineLinks.h"
 #include "wikiguide/ZELWikiGuide.h"
@@ -125,20 +127,19 @@ BENCHMARK(BM_ViewerSetArticleToFirstScreen)->Unit(benchmark::kMillisecond)->UseR
 class BenchHost : public CBWikipediaHost {
   public:
     void presentAnnotationsCentered(const std::vector<CBAnnotationRef>&, bool) override {}
-    std::optional<std::string> currentMapStorePath() const override {
-        return (bench::buildDirectory() / "packages/neubrandenburg/neubrandenburg.sqlite").string();
-    }
     std::vector<std::string> objectAnnotationIdentifiers() const override { return {}; }
     void showFailedMessageForIndividualDownload(const ZELDownloadStatus&) override {}
 };
 
 // What the guide and walk screens are handed: the sample map is current.
 CBWikipediaServices benchServices(const std::shared_ptr<BenchHost>& host) {
-    CBWikipediaServices services{host, sampleManager(), nullptr, nullptr, {}};
-    services.currentMap = [] {
-        return std::optional<CBWikipediaMapRecord>({"neubrandenburg", "Neubrandenburg"});
-    };
-    return services;
+    static const auto current = [] {
+        auto map = CBCurrentMap::create(nullptr, nullptr, nullptr);
+        map->showOpenMap(CBOpenMap::openStorePath(
+            (bench::buildDirectory() / "packages/neubrandenburg/neubrandenburg.sqlite").string()));
+        return map;
+    }();
+    return {host, sampleManager(), nullptr, nullptr, current};
 }
 
 // The guide file read, the grid laid out and its seven pictures decoded

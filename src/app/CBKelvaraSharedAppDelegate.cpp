@@ -232,7 +232,7 @@ void CBKelvaraSharedAppDelegate::installSampleOnEmptyHome() {
 }
 
 CBWikipediaServices CBKelvaraSharedAppDelegate::wikipediaServices() const {
-    return {shared(), wikipediaManager_, downloadManager_, userMapStoreEngine_, {}};
+    return {shared(), wikipediaManager_, downloadManager_, userMapStoreEngine_, currentMap_};
 }
 
 void CBKelvaraSharedAppDelegate::presentAnnotationsCentered(
@@ -249,14 +249,6 @@ std::vector<std::string> CBKelvaraSharedAppDelegate::objectAnnotationIdentifiers
 void CBKelvaraSharedAppDelegate::showFailedMessageForIndividualDownload(
     const ZELDownloadStatus& status) {
     CBMapStoreDownloadViewController::showFailedMessageForIndividualDownload(status);
-}
-
-std::optional<std::string> CBKelvaraSharedAppDelegate::currentMapStorePath() const {
-    return mapViewController_ ? mapViewController_->currentMapStorePath() : std::nullopt;
-}
-
-std::optional<std::string> CBKelvaraSharedAppDelegate::currentStylePlistPath() const {
-    return mapViewController_ ? mapViewController_->currentStylePlistPath() : std::nullopt;
 }
 
 bool CBKelvaraSharedAppDelegate::canAskForAutoreview() const {

@@ -77,8 +77,6 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
                                     bool centered) override;
     std::vector<std::string> objectAnnotationIdentifiers() const override;
     void showFailedMessageForIndividualDownload(const ZELDownloadStatus& status) override;
-    std::optional<std::string> currentMapStorePath() const override;
-    std::optional<std::string> currentStylePlistPath() const override;
 
     bool applicationDidFinishLaunchingWithOptions(UIApplication& application,
                                                   const Value& options) override;

@@ -9,7 +9,7 @@
 // The guide fades in over a picture of the map screen, which its dial blurs.
 void CBMapViewController::presentGuide() {
     auto self = std::static_pointer_cast<CBMapViewController>(shared_from_this());
-    auto guide = CBGuideTabController::create(self, self, wikipediaServices_);
+    auto guide = CBGuideTabController::create(self, currentMap_, self, wikipediaServices_);
     guide->setModalTransitionStyle(UIModalTransitionStyleCrossDissolve);
     guide->setModalPresentationStyle(UIModalPresentationFormSheet);
     guide->setDataManager(mapView_->dataManager());

@@ -94,20 +94,11 @@ class CBMapViewController : public UIViewController,
 
     // The map shown and what belongs to it: the screens over the map read it here.
     const std::shared_ptr<CBCurrentMap>& currentMap() const { return currentMap_; }
-    // The bookmarks of the map shown: the current map opens the store of each
-    // map the screen shows.
-    std::shared_ptr<CBBookmarksManager> bookmarksManager() override {
-        return currentMap_->bookmarks();
-    }
     // What the Wikipedia screens opened from the map (the guide's tab, an
     // article's page) are handed. Given before the view loads.
     void setWikipediaServices(CBWikipediaServices services) {
         wikipediaServices_ = std::move(services);
     }
-    std::optional<std::string> currentMapStorePath() override;
-    std::optional<std::string> currentStylePlistPath() override;
-    std::optional<std::string> currentMapTitle() override;
-    std::optional<std::string> currentMapCountry() override;
     // Opens the detail screen of a pinned place, of a dropped pin to keep.
     // False for an annotation that is neither (a stop of a transport mode
     // opens as its place).

@@ -61,26 +61,6 @@ void CBMapViewController::currentMapDidClose(CBCurrentMap&, const std::string&) 
     reloadNearbyMaps();
 }
 
-std::optional<std::string> CBMapViewController::currentMapStorePath() {
-    return currentMap_->storePath();
-}
-
-std::optional<std::string> CBMapViewController::currentStylePlistPath() {
-    return mapView_ ? mapView_->layers()->currentStylePlistPath() : std::nullopt;
-}
-
-std::optional<std::string> CBMapViewController::currentMapTitle() {
-    if (auto title = currentMap_->title())
-        return title;
-    if (mainCity_.empty())
-        return std::nullopt;
-    return mainCity_;
-}
-
-std::optional<std::string> CBMapViewController::currentMapCountry() {
-    return currentMap_->country();
-}
-
 // Places of the map data and of the user: not the stops a transport mode
 // draws, which select to show their routes.
 bool CBMapViewController::isPlaceAnnotation(const CBAnnotationRef& annotation) {
@@ -139,7 +119,7 @@ void CBMapViewController::mapScrollViewTappedControlOfMagnifierWithAnnotation(
 
 bool CBMapViewController::openDetailsForAnnotation(const CBAnnotationRef& annotation) {
     auto screen = CBGeoObjectDetailVC::initWithDefaultNib(
-        std::static_pointer_cast<CBMapViewController>(shared_from_this()));
+        std::static_pointer_cast<CBMapViewController>(shared_from_this()), currentMap_);
     screen->setDataManager(mapView_->dataManager());
     screen->setIsOnMap(true);
     if (auto place = std::dynamic_pointer_cast<CBPlaceAnnotation>(annotation)) {

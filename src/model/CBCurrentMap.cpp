@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "CBGeoData/CBGeoCity.h"
 #include "CBGeoData/CBGeoDataManager.h"
 #include "mapkit/CBOpenMap.h"
 #include "model/CBTopTableFiles.h"
@@ -104,6 +105,17 @@ std::optional<std::string> CBCurrentMap::country() const {
     if (!country)
         return std::nullopt;
     return country->localName();
+}
+
+std::optional<std::string> CBCurrentMap::cityName() const {
+    if (auto shown = title())
+        return shown;
+    auto manager = dataManager();
+    auto city = manager ? manager->currentCity() : nullptr;
+    auto name = city ? city->localizedName() : std::nullopt;
+    if (!name || name->empty())
+        return std::nullopt;
+    return name;
 }
 
 std::shared_ptr<CBGeoDataManager> CBCurrentMap::dataManager() const {

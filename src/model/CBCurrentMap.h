@@ -65,6 +65,9 @@ class CBCurrentMap : public CBUserMapStoreEngineDelegate,
     const Map& record() const { return record_; }
     std::optional<std::string> title() const;
     std::optional<std::string> country() const;
+    // The city of addresses without one: the record's title, else the name
+    // of the map's main city; nullopt without either.
+    std::optional<std::string> cityName() const;
 
     // The bookmarks of the map shown.
     const std::shared_ptr<CBBookmarksManager>& bookmarks() const { return bookmarks_; }

@@ -17,8 +17,12 @@ constexpr const char* kCellIdentifier = "Cell";
 }  // namespace
 
 CBAlphabetTable::CBAlphabetTable(UITableViewStyle style, std::weak_ptr<CBPlacesHost> host,
+                                 std::shared_ptr<CBCurrentMap> currentMap,
                                  std::weak_ptr<CBAnnotationsPresenter> presenter)
-    : UITableViewController(style), host_(std::move(host)), presenter_(std::move(presenter)) {}
+    : UITableViewController(style),
+      host_(std::move(host)),
+      currentMap_(std::move(currentMap)),
+      presenter_(std::move(presenter)) {}
 
 void CBAlphabetTable::reloadData() {
     alphabet_.clear();
@@ -60,8 +64,8 @@ std::shared_ptr<CBCityCategoryGuide> CBAlphabetTable::openLetterAtIndex(long row
     if (row < 0 || size_t(row) >= alphabet_.size())
         return nullptr;
     const auto& tag = alphabet_[size_t(row)];
-    auto list =
-        std::make_shared<CBCityCategoryGuide>(UITableViewStylePlain, tagFilter_, host_, presenter_);
+    auto list = std::make_shared<CBCityCategoryGuide>(UITableViewStylePlain, tagFilter_, host_,
+                                                      currentMap_, presenter_);
     list->setTitle(title() + ": " + tag->attribute() + "...");
     list->setTagFilter({{tag->key(), tag->attribute()}});
     list->setTwoLetterIndex(true);

@@ -10,6 +10,7 @@ class CBAnnotationsPresenter;
 class CBCityCategoryGuide;
 class CBGeoDataManager;
 class CBGeoTag;
+class CBCurrentMap;
 class CBPlacesHost;
 
 // The first letters under which the places of the map shown are filed;
@@ -21,6 +22,7 @@ class CBAlphabetTable : public UITableViewController {
     static constexpr const char* kFirstLetterTagKey = "firstLetter";
 
     CBAlphabetTable(UITableViewStyle style, std::weak_ptr<CBPlacesHost> host,
+                    std::shared_ptr<CBCurrentMap> currentMap,
                     std::weak_ptr<CBAnnotationsPresenter> presenter);
 
     const std::vector<std::shared_ptr<CBGeoTag>>& alphabet() const { return alphabet_; }
@@ -53,5 +55,6 @@ class CBAlphabetTable : public UITableViewController {
     CBGuideTagFilter tagFilter_;
     std::shared_ptr<CBGeoDataManager> dataManager_;
     std::weak_ptr<CBPlacesHost> host_;
+    std::shared_ptr<CBCurrentMap> currentMap_;
     std::weak_ptr<CBAnnotationsPresenter> presenter_;
 };

@@ -26,6 +26,7 @@
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/VADMaskedIconView.h"
 #include "model/CBBookmarksManager.h"
+#include "model/CBCurrentMap.h"
 #include "model/CBPlaceName.h"
 #include "places/CBGeoObjectDetailVC.h"
 #include "widgets/CBAnnotationsPresenter.h"
@@ -43,12 +44,13 @@ constexpr CGFloat kInstructionsMargin = 20;
 constexpr CGFloat kInstructionsGap = 10;
 }  // namespace
 
-CBBookmarksTableVC::CBBookmarksTableVC(std::shared_ptr<CBBookmarksManager> manager,
+CBBookmarksTableVC::CBBookmarksTableVC(std::shared_ptr<CBCurrentMap> currentMap,
                                        std::weak_ptr<CBPlacesHost> host,
                                        std::weak_ptr<CBAnnotationsPresenter> presenter)
     : CBViewControllerWithMapSortBar(std::move(presenter)),
-      manager_(std::move(manager)),
-      host_(std::move(host)) {
+      manager_(currentMap ? currentMap->bookmarks() : nullptr),
+      host_(std::move(host)),
+      currentMap_(std::move(currentMap)) {
     setTitle(NSLocalizedString("Bookmarks"));
     setTabBarItem(std::make_shared<UITabBarItem>(UITabBarSystemItemBookmarks, kTabBarItemTag));
     if (manager_)
@@ -345,7 +347,7 @@ void CBBookmarksTableVC::tableViewDidSelectRowAtIndexPath(UITableView& table,
     auto bookmark = objectForTableAtIndexPath(table, indexPath);
     if (!bookmark)
         return;
-    auto screen = CBGeoObjectDetailVC::initWithDefaultNib(host_);
+    auto screen = CBGeoObjectDetailVC::initWithDefaultNib(host_, currentMap_);
     screen->setBookmark(manager_->searchResultObjectForGeoObject(bookmark));
     screen->setOpenedFromBookmarksTable(true);
     screen->setIsOnMap(false);

@@ -12,6 +12,7 @@
 class CBBookmarksManager;
 class CBGeoDataManager;
 class CBGeoObject;
+class CBCurrentMap;
 class CBPlacesHost;
 class UIGestureRecognizer;
 
@@ -41,9 +42,8 @@ class CBBookmarksTableVC : public CBViewControllerWithMapSortBar,
     static constexpr long kSectionIndexMinimumDisplayRowCount = 10;
     static constexpr long kTabBarItemTag = 2;
 
-    // The bookmarks of `manager`, its store possibly closed (no map).
-    CBBookmarksTableVC(std::shared_ptr<CBBookmarksManager> manager,
-                       std::weak_ptr<CBPlacesHost> host,
+    // The bookmarks of the current map, their store possibly closed (no map).
+    CBBookmarksTableVC(std::shared_ptr<CBCurrentMap> currentMap, std::weak_ptr<CBPlacesHost> host,
                        std::weak_ptr<CBAnnotationsPresenter> presenter);
 
     const std::shared_ptr<CBBookmarksManager>& manager() const { return manager_; }
@@ -130,6 +130,7 @@ class CBBookmarksTableVC : public CBViewControllerWithMapSortBar,
     std::shared_ptr<CBBookmarksManager> manager_;
     std::shared_ptr<CBGeoDataManager> mapDataManager_;
     std::weak_ptr<CBPlacesHost> host_;
+    std::shared_ptr<CBCurrentMap> currentMap_;
     std::set<std::string> selectedBookmarks_;
     bool selectionOccured_ = false;
     std::shared_ptr<UIView> noBookmarksInstructionsView_;

@@ -28,11 +28,13 @@ constexpr const char* kCellIdentifier = "Cell";
 CBCityCategoriesVC::CBCityCategoriesVC(UITableViewStyle style, long categoryIndex,
                                        std::vector<CBCityGuideSection> content,
                                        std::weak_ptr<CBPlacesHost> host,
+                                       std::shared_ptr<CBCurrentMap> currentMap,
                                        std::weak_ptr<CBAnnotationsPresenter> presenter)
     : UITableViewController(style),
       categoryIndex_(categoryIndex),
       content_(std::move(content)),
       host_(std::move(host)),
+      currentMap_(std::move(currentMap)),
       presenter_(std::move(presenter)) {
     setTitle(NSLocalizedString("Guide"));
 }
@@ -128,8 +130,8 @@ std::shared_ptr<CBCityCategoryGuide>
 CBCityCategoriesVC::openCityCategoryGuideWithTitleAndTagsAndShowUnnamedAnimated(
     const std::string& title, const CBGuideTagFilter& tags, bool showUnnamed, bool animated) {
     CBCityGuideState::setLastPlaceList({title, tags, showUnnamed}, true);
-    auto list =
-        std::make_shared<CBCityCategoryGuide>(UITableViewStylePlain, tags, host_, presenter_);
+    auto list = std::make_shared<CBCityCategoryGuide>(UITableViewStylePlain, tags, host_,
+                                                      currentMap_, presenter_);
     list->setTitle(title);
     list->setShowUnnamedObjects(showUnnamed);
     list->setDataManager(dataManager_);

@@ -13,6 +13,7 @@
 class CBAnnotationsPresenter;
 class CBCityCategoryGuide;
 class CBGeoDataManager;
+class CBCurrentMap;
 class CBPlacesHost;
 
 // The categories of one section of the city guide, each with its icon and
@@ -22,6 +23,7 @@ class CBCityCategoriesVC : public UITableViewController {
   public:
     CBCityCategoriesVC(UITableViewStyle style, long categoryIndex,
                        std::vector<CBCityGuideSection> content, std::weak_ptr<CBPlacesHost> host,
+                       std::shared_ptr<CBCurrentMap> currentMap,
                        std::weak_ptr<CBAnnotationsPresenter> presenter);
 
     long categoryIndex() const { return categoryIndex_; }
@@ -70,6 +72,7 @@ class CBCityCategoriesVC : public UITableViewController {
     std::map<long, long> counterDict_;
     std::shared_ptr<CBGeoDataManager> dataManager_;
     std::weak_ptr<CBPlacesHost> host_;
+    std::shared_ptr<CBCurrentMap> currentMap_;
     std::weak_ptr<CBAnnotationsPresenter> presenter_;
     std::optional<CGSize> iconSize_;
 };

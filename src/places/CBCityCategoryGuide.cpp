@@ -30,10 +30,12 @@ constexpr size_t kFetchBatchSize = 20;
 
 CBCityCategoryGuide::CBCityCategoryGuide(UITableViewStyle style, CBGuideTagFilter tagFilter,
                                          std::weak_ptr<CBPlacesHost> host,
+                                         std::shared_ptr<CBCurrentMap> currentMap,
                                          std::weak_ptr<CBAnnotationsPresenter> presenter)
     : CBViewControllerWithMapSortBar(std::move(presenter)),
       tableViewStyle_(style),
-      host_(std::move(host)) {
+      host_(std::move(host)),
+      currentMap_(std::move(currentMap)) {
     setTagFilter(std::move(tagFilter));
 }
 
@@ -117,7 +119,7 @@ void CBCityCategoryGuide::tableViewDidSelectRowAtIndexPath(UITableView& table,
     rememberScrollPosition();
     if (auto object = objectForTableViewAtIndexPath(table, indexPath)) {
         hideToolbarOnDisappear_ = false;
-        auto screen = CBGeoObjectDetailVC::initWithDefaultNib(host_);
+        auto screen = CBGeoObjectDetailVC::initWithDefaultNib(host_, currentMap_);
         screen->setObject(CBGeoSearchResult::geoSearchResultWithObject(object));
         screen->setIsOnMap(false);
         screen->setDataManager(dataManager_);

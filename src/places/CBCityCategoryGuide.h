@@ -10,6 +10,7 @@
 
 class CBGeoDataManager;
 class CBGeoObject;
+class CBCurrentMap;
 class CBPlacesHost;
 
 // The places of the map shown that carry a tag of a filter: a category of
@@ -22,7 +23,7 @@ class CBCityCategoryGuide : public CBViewControllerWithMapSortBar {
     static constexpr long kSectionIndexMinimumDisplayRowCount = 10;
 
     CBCityCategoryGuide(UITableViewStyle style, CBGuideTagFilter tagFilter,
-                        std::weak_ptr<CBPlacesHost> host,
+                        std::weak_ptr<CBPlacesHost> host, std::shared_ptr<CBCurrentMap> currentMap,
                         std::weak_ptr<CBAnnotationsPresenter> presenter);
 
     const CBGuideTagFilter& tagFilter() const { return tagFilter_; }
@@ -73,4 +74,5 @@ class CBCityCategoryGuide : public CBViewControllerWithMapSortBar {
     // The map's tag translations, read once for the rows.
     Value translations_;
     std::weak_ptr<CBPlacesHost> host_;
+    std::shared_ptr<CBCurrentMap> currentMap_;
 };

@@ -24,6 +24,7 @@
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapScrollView.h"
 #include "model/CBBookmarksManager.h"
+#include "model/CBCurrentMap.h"
 #include "model/CBPlaceFacts.h"
 #include "places/CBPlacesHost.h"
 #include "widgets/CBScreenBreadcrumb.h"
@@ -59,8 +60,8 @@ std::vector<std::shared_ptr<CBGeoObject>> sortedByDisplayName(
 }  // namespace
 
 std::shared_ptr<CBGeoObjectDetailVC> CBGeoObjectDetailVC::initWithDefaultNib(
-    std::weak_ptr<CBPlacesHost> host) {
-    auto screen = std::make_shared<CBGeoObjectDetailVC>(std::move(host));
+    std::weak_ptr<CBPlacesHost> host, std::shared_ptr<CBCurrentMap> currentMap) {
+    auto screen = std::make_shared<CBGeoObjectDetailVC>(std::move(host), std::move(currentMap));
     auto location = CBLocationManager::sharedInstance();
     screen->locationManagerWasUpdatingHeading_ = location->isUpdatingHeading();
     screen->locationManagerWasUpdating_ = location->isUpdating();
@@ -68,8 +69,11 @@ std::shared_ptr<CBGeoObjectDetailVC> CBGeoObjectDetailVC::initWithDefaultNib(
     return screen;
 }
 
-CBGeoObjectDetailVC::CBGeoObjectDetailVC(std::weak_ptr<CBPlacesHost> host)
-    : host_(std::move(host)), isiPad_(UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad) {
+CBGeoObjectDetailVC::CBGeoObjectDetailVC(std::weak_ptr<CBPlacesHost> host,
+                                         std::shared_ptr<CBCurrentMap> currentMap)
+    : host_(std::move(host)),
+      currentMap_(std::move(currentMap)),
+      isiPad_(UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad) {
     setHidesBottomBarWhenPushed(true);
 }
 
@@ -107,8 +111,8 @@ void CBGeoObjectDetailVC::viewDidLoad() {
     tableView_->setDataSource(self());
     tableView_->setDelegate(self());
     view()->insertSubviewAtIndex(tableView_, 0);
-    if (auto shown = host())
-        bookmarkManager_ = shown->bookmarksManager();
+    if (currentMap_)
+        bookmarkManager_ = currentMap_->bookmarks();
     setupToolbar();
     configureSectionsForObject();
     setupHeaderView();

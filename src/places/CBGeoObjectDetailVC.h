@@ -17,6 +17,7 @@
 
 class CBBasicAnnotation;
 class CBBookmarksManager;
+class CBCurrentMap;
 class CBFramedImageView;
 class CBGeoDataManager;
 class CBGeoObject;
@@ -85,9 +86,10 @@ class CBGeoObjectDetailVC : public UIViewController,
     static constexpr const char* kNibName = "CBGeoObjectDetailVC";
 
     // Follows the location service from now on (until the screen goes).
+    // The place is one of the current map, whose small map the header shows.
     static std::shared_ptr<CBGeoObjectDetailVC> initWithDefaultNib(
-        std::weak_ptr<CBPlacesHost> host);
-    explicit CBGeoObjectDetailVC(std::weak_ptr<CBPlacesHost> host);
+        std::weak_ptr<CBPlacesHost> host, std::shared_ptr<CBCurrentMap> currentMap);
+    CBGeoObjectDetailVC(std::weak_ptr<CBPlacesHost> host, std::shared_ptr<CBCurrentMap> currentMap);
     ~CBGeoObjectDetailVC() override;
 
     // Set by the opener before the screen is shown.
@@ -272,6 +274,7 @@ class CBGeoObjectDetailVC : public UIViewController,
     void topTableAlertDismissedWithButton(long button);
 
     std::weak_ptr<CBPlacesHost> host_;
+    std::shared_ptr<CBCurrentMap> currentMap_;
     std::shared_ptr<CBGeoSearchResult> object_;
     std::shared_ptr<CBGeoSearchResult> bookmark_;
     std::shared_ptr<CBBasicAnnotation> annotationForNewBookmark_;

@@ -21,11 +21,11 @@
 #include "UIKit/UITableView.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "model/CBBookmarksManager.h"
+#include "model/CBCurrentMap.h"
 #include "model/CBPlaceTexts.h"
 #include "places/CBBookmarkEditorVC.h"
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBPlaceIcons.h"
-#include "places/CBPlacesHost.h"
 #include "widgets/CBCreateAddressBookEntryActivity.h"
 #include "widgets/CBScreenToolbar.h"
 #include "widgets/ZELActivityOpenInMaps.h"
@@ -309,8 +309,8 @@ void CBGeoObjectDetailVC::sharePoi() {
     if (!displayObject_)
         return;
     auto card = std::make_shared<CBCreateAddressBookEntryActivity>();
-    if (auto shown = host())
-        card->setCityAndCountry(shown->currentMapTitle(), shown->currentMapCountry());
+    if (currentMap_)
+        card->setCityAndCountry(currentMap_->cityName(), currentMap_->country());
     shareSheet_ = std::make_shared<UIActivityViewController>(
         itemsForSharing(),
         std::vector<std::shared_ptr<UIActivity>>{std::make_shared<ZELActivityOpenInMaps>(), card});

@@ -31,9 +31,9 @@
 #include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBPinAnnotationView.h"
 #include "mapkit/UIApplication+CBInterfaceOrientation.h"
+#include "model/CBCurrentMap.h"
 #include "model/CBTopTableFiles.h"
 #include "places/CBGeoObjectDetailVC.h"
-#include "places/CBPlacesHost.h"
 #include "widgets/CBFramedImageView.h"
 #include "widgets/UIColor+KelvaraColors.h"
 
@@ -121,12 +121,10 @@ void CBGeoObjectDetailVC::setupHeaderView() {
     headerMapScrollView_->visibleArea()->setSavesState(false);
     headerMapScrollView_->setMapDelegate(self());
     headerView_->insertSubviewAtIndex(headerMapScrollView_, 0);
-    if (auto shown = host()) {
-        if (auto style = shown->currentStylePlistPath())
-            headerMapScrollView_->layers()->changeStyleToStylePlist(*style);
-        if (auto store = shown->currentMapStorePath())
-            headerMapScrollView_->setMapWithStorePathAndBoundingBox(*store, nullptr);
-    }
+    // The map shown, as it is open (its stores and its style, which the
+    // view draws with by default): the small map opens nothing of its own.
+    if (currentMap_)
+        headerMapScrollView_->setOpenMap(currentMap_->openMap());
     const CGFloat screenScale = UIScreen::mainScreen()->scale();
     headerMapScrollView_->setZoomScale(
         headerMapScrollView_->layout()->scaleForNativeZoomlevel(kHeaderZoomLevel) /
@@ -155,12 +153,10 @@ void CBGeoObjectDetailVC::setupHeaderPhoto() {
     headerPhotoView_->setHidden(!venue);
     if (!venue)
         return;
-    auto shown = host();
-    const auto store = shown ? shown->currentMapStorePath() : std::nullopt;
+    const std::string images = currentMap_ ? currentMap_->restaurantGuideImagesPath() : "";
     const auto name = toptableImageFileName(*displayObject_);
-    const auto path = store && name ? CBTopTableImagePathInFolder(
-                                          CBTopTableImagesPathForMapStorePath(*store), *name)
-                                    : std::nullopt;
+    const auto path =
+        !images.empty() && name ? CBTopTableImagePathInFolder(images, *name) : std::nullopt;
     headerPhotoView_->setImage(path ? UIImage::imageWithContentsOfFile(*path) : nullptr);
     if (auto navigation = navigationController())
         headerPhotoView_->setTopView(navigation->view());

@@ -22,6 +22,7 @@
 #include "UIKit/UITableView.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
 #include "mapkit/CBBasicAnnotation.h"
+#include "model/CBCurrentMap.h"
 #include "model/CBLineTitle.h"
 #include "model/CBPlaceFacts.h"
 #include "model/CBPlaceTexts.h"
@@ -92,10 +93,9 @@ std::string CBGeoObjectDetailVC::addressText() {
     }
     if (!address)
         return "";
-    auto shown = host();
     // The street line and the town line, each as a line of its own.
-    std::string text =
-        address->formattedStringWithCityFallback(shown ? shown->currentMapTitle() : std::nullopt);
+    std::string text = address->formattedStringWithCityFallback(
+        currentMap_ ? currentMap_->cityName() : std::nullopt);
     const size_t split = text.find('\r');
     if (split == std::string::npos)
         return CBTextForDisplay(text);
@@ -380,7 +380,7 @@ void CBGeoObjectDetailVC::tableViewDidSelectRowAtIndexPath(UITableView& table,
     }
     switch (type) {
         case kSectionPlacesAlongStreet: {
-            auto places = std::make_shared<CBGeoObjectNearbyPOITable>(host_);
+            auto places = std::make_shared<CBGeoObjectNearbyPOITable>(host_, currentMap_);
             places->setObject(displayObject_);
             places->setIsOnMap(isOnMap_);
             places->setDataManager(dataManager_);
@@ -439,7 +439,7 @@ void CBGeoObjectDetailVC::tableViewDidSelectRowAtIndexPath(UITableView& table,
 }
 
 void CBGeoObjectDetailVC::openDetailForObject(const std::shared_ptr<CBGeoObject>& object) {
-    auto next = initWithDefaultNib(host_);
+    auto next = initWithDefaultNib(host_, currentMap_);
     next->setObject(CBGeoSearchResult::geoSearchResultWithObject(object));
     next->setIsOnMap(isOnMap_);
     next->setDataManager(dataManager_);
@@ -448,7 +448,7 @@ void CBGeoObjectDetailVC::openDetailForObject(const std::shared_ptr<CBGeoObject>
 }
 
 void CBGeoObjectDetailVC::openDetailForRelation(const std::shared_ptr<CBGeoRelation>& relation) {
-    auto next = CBGeoRelationDetailVC::initWithDefaultNib(host_);
+    auto next = CBGeoRelationDetailVC::initWithDefaultNib(host_, currentMap_);
     next->setRelation(relation);
     next->setIsOnMap(isOnMap_);
     next->setDataManager(dataManager_);

@@ -20,8 +20,9 @@ constexpr const char* kCellIdentifier = "Cell";
 }  // namespace
 
 CBGeoObjectNearbyPOITable::CBGeoObjectNearbyPOITable(std::weak_ptr<CBPlacesHost> host,
+                                                     std::shared_ptr<CBCurrentMap> currentMap,
                                                      UITableViewStyle style)
-    : UITableViewController(style), host_(std::move(host)) {}
+    : UITableViewController(style), host_(std::move(host)), currentMap_(std::move(currentMap)) {}
 
 void CBGeoObjectNearbyPOITable::viewDidLoad() {
     UITableViewController::viewDidLoad();
@@ -86,7 +87,7 @@ void CBGeoObjectNearbyPOITable::tableViewAccessoryButtonTappedForRowWithIndexPat
     UITableView&, const NSIndexPath& indexPath) {
     if (size_t(indexPath.row) >= nearbyObjects_.size())
         return;
-    auto screen = CBGeoObjectDetailVC::initWithDefaultNib(host_);
+    auto screen = CBGeoObjectDetailVC::initWithDefaultNib(host_, currentMap_);
     screen->setObject(
         CBGeoSearchResult::geoSearchResultWithObject(nearbyObjects_[size_t(indexPath.row)]));
     screen->setIsOnMap(isOnMap_);

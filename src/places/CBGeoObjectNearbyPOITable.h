@@ -7,6 +7,7 @@
 
 class CBGeoDataManager;
 class CBGeoObject;
+class CBCurrentMap;
 class CBPlacesHost;
 
 // The named places that share an address with a street, by name: a tap
@@ -14,8 +15,9 @@ class CBPlacesHost;
 class CBGeoObjectNearbyPOITable : public UITableViewController {
   public:
     // initWithStyle:
-    explicit CBGeoObjectNearbyPOITable(std::weak_ptr<CBPlacesHost> host,
-                                       UITableViewStyle style = UITableViewStylePlain);
+    CBGeoObjectNearbyPOITable(std::weak_ptr<CBPlacesHost> host,
+                              std::shared_ptr<CBCurrentMap> currentMap,
+                              UITableViewStyle style = UITableViewStylePlain);
 
     const std::shared_ptr<CBGeoObject>& object() const { return object_; }
     void setObject(std::shared_ptr<CBGeoObject> street) { object_ = std::move(street); }
@@ -42,6 +44,7 @@ class CBGeoObjectNearbyPOITable : public UITableViewController {
 
   private:
     std::weak_ptr<CBPlacesHost> host_;
+    std::shared_ptr<CBCurrentMap> currentMap_;
     std::shared_ptr<CBGeoObject> object_;
     std::shared_ptr<CBGeoDataManager> dataManager_;
     std::vector<std::shared_ptr<CBGeoObject>> nearbyObjects_;

@@ -18,6 +18,7 @@
 #include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapVisibleArea.h"
+#include "model/CBCurrentMap.h"
 #include "model/CBLineTitle.h"
 #include "model/CBPlaceFacts.h"
 #include "model/CBPlaceTexts.h"
@@ -41,12 +42,13 @@ bool isEmptyBox(const CBBoundingBox& box) {
 }  // namespace
 
 std::shared_ptr<CBGeoRelationDetailVC> CBGeoRelationDetailVC::initWithDefaultNib(
-    std::weak_ptr<CBPlacesHost> host) {
-    return std::make_shared<CBGeoRelationDetailVC>(std::move(host));
+    std::weak_ptr<CBPlacesHost> host, std::shared_ptr<CBCurrentMap> currentMap) {
+    return std::make_shared<CBGeoRelationDetailVC>(std::move(host), std::move(currentMap));
 }
 
-CBGeoRelationDetailVC::CBGeoRelationDetailVC(std::weak_ptr<CBPlacesHost> host)
-    : host_(std::move(host)) {}
+CBGeoRelationDetailVC::CBGeoRelationDetailVC(std::weak_ptr<CBPlacesHost> host,
+                                             std::shared_ptr<CBCurrentMap> currentMap)
+    : host_(std::move(host)), currentMap_(std::move(currentMap)) {}
 
 CBGeoRelationDetailVC::~CBGeoRelationDetailVC() = default;
 
@@ -102,14 +104,11 @@ void CBGeoRelationDetailVC::viewDidLoad() {
 }
 
 void CBGeoRelationDetailVC::setupMapHeader() {
-    // The small map draws the current map as the map screen does, and
-    // leaves the map screen's remembered position alone.
-    if (auto host = host_.lock()) {
-        if (auto store = host->currentMapStorePath())
-            headerMapView_->setMapWithStorePathAndBoundingBox(*store, nullptr);
-        if (auto style = host->currentStylePlistPath())
-            headerMapView_->layers()->changeStyleToStylePlist(*style);
-    }
+    // The small map draws the current map as it is open (its stores and
+    // the style the map screen draws with), and leaves the map screen's
+    // remembered position alone.
+    if (currentMap_)
+        headerMapView_->setOpenMap(currentMap_->openMap());
     headerMapView_->setUserInteractionEnabled(false);
     headerMapView_->visibleArea()->setSavesState(false);
     zoomToRelation();
@@ -236,7 +235,7 @@ void CBGeoRelationDetailVC::tableViewDidSelectRowAtIndexPath(UITableView& table,
 }
 
 void CBGeoRelationDetailVC::openDetailForObject(const std::shared_ptr<CBGeoObject>& object) {
-    auto screen = CBGeoObjectDetailVC::initWithDefaultNib(host_);
+    auto screen = CBGeoObjectDetailVC::initWithDefaultNib(host_, currentMap_);
     screen->setObject(CBGeoSearchResult::geoSearchResultWithObject(object));
     screen->setIsOnMap(isOnMap_);
     screen->setDataManager(dataManager_);

@@ -15,6 +15,7 @@ class CBGeoObject;
 class CBGeoRelation;
 class CBGeoTag;
 class CBMapScrollView;
+class CBCurrentMap;
 class CBPlacesHost;
 class UITableView;
 
@@ -32,8 +33,9 @@ class CBGeoRelationDetailVC : public UIViewController,
     static constexpr const char* kNibName = "CBGeoRelationDetailVC";
 
     static std::shared_ptr<CBGeoRelationDetailVC> initWithDefaultNib(
-        std::weak_ptr<CBPlacesHost> host);
-    explicit CBGeoRelationDetailVC(std::weak_ptr<CBPlacesHost> host);
+        std::weak_ptr<CBPlacesHost> host, std::shared_ptr<CBCurrentMap> currentMap);
+    CBGeoRelationDetailVC(std::weak_ptr<CBPlacesHost> host,
+                          std::shared_ptr<CBCurrentMap> currentMap);
     ~CBGeoRelationDetailVC() override;
 
     const std::shared_ptr<CBGeoRelation>& relation() const { return relation_; }
@@ -80,6 +82,7 @@ class CBGeoRelationDetailVC : public UIViewController,
     void zoomToRelation();
 
     std::weak_ptr<CBPlacesHost> host_;
+    std::shared_ptr<CBCurrentMap> currentMap_;
     std::shared_ptr<CBGeoRelation> relation_;
     std::shared_ptr<CBGeoDataManager> dataManager_;
     bool isOnMap_ = false;

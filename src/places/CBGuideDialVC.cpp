@@ -47,10 +47,12 @@ void centre(const std::shared_ptr<UIView>& view, const CGRect& in) {
 }  // namespace
 
 CBGuideDialVC::CBGuideDialVC(std::weak_ptr<CBPlacesHost> host,
+                             std::shared_ptr<CBCurrentMap> currentMap,
                              std::weak_ptr<CBAnnotationsPresenter> presenter)
     : UICollectionViewController(layout()),
       content_(CBCityGuide::content()),
       host_(std::move(host)),
+      currentMap_(std::move(currentMap)),
       presenter_(std::move(presenter)) {
     setTitle(NSLocalizedString("Guide"));
 }
@@ -99,14 +101,15 @@ std::shared_ptr<UIViewController> CBGuideDialVC::openCategoryAtIndex(long index,
         return nullptr;
     CBCityGuideState::setLastTopIndex(size_t(index));
     if (section->letterIndex) {
-        auto letters = std::make_shared<CBAlphabetTable>(UITableViewStylePlain, host_, presenter_);
+        auto letters = std::make_shared<CBAlphabetTable>(UITableViewStylePlain, host_, currentMap_,
+                                                         presenter_);
         letters->setTitle(section->title);
         letters->setDataManager(dataManager_);
         navigation->pushViewControllerAnimated(letters, animated);
         return letters;
     }
     auto categories = std::make_shared<CBCityCategoriesVC>(UITableViewStylePlain, index, content_,
-                                                           host_, presenter_);
+                                                           host_, currentMap_, presenter_);
     categories->setTitle(section->title);
     categories->setDataManager(dataManager_);
     categories->navigationItem()->setRightBarButtonItem(navigationItem()->rightBarButtonItem());

@@ -10,6 +10,7 @@
 
 class CBAnnotationsPresenter;
 class CBGeoDataManager;
+class CBCurrentMap;
 class CBPlacesHost;
 
 // The dial's layout: nothing of its own beyond the flow layout's.
@@ -24,7 +25,7 @@ class CBGuideDialVC : public UICollectionViewController {
   public:
     static constexpr const char* kCellIdentifier = "CBGuideDialCellIdentifier";
 
-    CBGuideDialVC(std::weak_ptr<CBPlacesHost> host,
+    CBGuideDialVC(std::weak_ptr<CBPlacesHost> host, std::shared_ptr<CBCurrentMap> currentMap,
                   std::weak_ptr<CBAnnotationsPresenter> presenter);
 
     static std::shared_ptr<CBGuideDialViewFlowLayout> layout();
@@ -72,5 +73,6 @@ class CBGuideDialVC : public UICollectionViewController {
     std::shared_ptr<UIView> baseBackgroundView_;
     std::shared_ptr<UIView> highlightView_;
     std::weak_ptr<CBPlacesHost> host_;
+    std::shared_ptr<CBCurrentMap> currentMap_;
     std::weak_ptr<CBAnnotationsPresenter> presenter_;
 };

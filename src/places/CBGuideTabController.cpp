@@ -11,12 +11,12 @@
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UITabBarItem.h"
 #include "model/CBCityGuideState.h"
+#include "model/CBCurrentMap.h"
 #include "model/CBWikipediaManager.h"
 #include "packages/CBMapDocumentInfo.h"
 #include "places/CBBookmarksTableVC.h"
 #include "places/CBDocumentPreviewController.h"
 #include "places/CBGuideDialVC.h"
-#include "places/CBPlacesHost.h"
 #include "widgets/CBScreenRotation.h"
 #include "wikipedia/CBWikipediaHost.h"
 #include "wikipedia/CBWikipediaNavigationController.h"
@@ -27,11 +27,11 @@ constexpr size_t kWikipediaTabIndex = 2;
 }  // namespace
 
 std::shared_ptr<CBGuideTabController> CBGuideTabController::create(
-    std::weak_ptr<CBPlacesHost> host, std::weak_ptr<CBAnnotationsPresenter> presenter,
-    CBWikipediaServices wikipedia) {
+    std::weak_ptr<CBPlacesHost> host, std::shared_ptr<CBCurrentMap> currentMap,
+    std::weak_ptr<CBAnnotationsPresenter> presenter, CBWikipediaServices wikipedia) {
     std::shared_ptr<CBGuideTabController> controller(
         new CBGuideTabController(std::move(wikipedia)));
-    controller->buildTabs(std::move(host), std::move(presenter));
+    controller->buildTabs(std::move(host), currentMap, std::move(presenter));
     if (const auto& manager = controller->wikipedia_.manager)
         manager->addDelegate(controller);
     return controller;
@@ -40,9 +40,10 @@ std::shared_ptr<CBGuideTabController> CBGuideTabController::create(
 // The tabs in their order: the dial, the bookmarks, the map's Wikipedia,
 // the documents.
 void CBGuideTabController::buildTabs(std::weak_ptr<CBPlacesHost> host,
+                                     const std::shared_ptr<CBCurrentMap>& currentMap,
                                      std::weak_ptr<CBAnnotationsPresenter> presenter) {
     std::vector<std::shared_ptr<UIViewController>> tabs;
-    guideDialVC_ = std::make_shared<CBGuideDialVC>(host, presenter);
+    guideDialVC_ = std::make_shared<CBGuideDialVC>(host, currentMap, presenter);
     guideDialVC_->navigationItem()->setRightBarButtonItem(dismissButton());
     auto dial = std::make_shared<UINavigationController>(guideDialVC_);
     dial->setTabBarItem(std::make_shared<UITabBarItem>(NSLocalizedString("Guide"),
@@ -50,9 +51,7 @@ void CBGuideTabController::buildTabs(std::weak_ptr<CBPlacesHost> host,
                                                        UIImage::imageNamed("guide-tab-selected")));
     tabs.push_back(dial);
 
-    auto shown = host.lock();
-    bookmarksVC_ = std::make_shared<CBBookmarksTableVC>(shown ? shown->bookmarksManager() : nullptr,
-                                                        host, presenter);
+    bookmarksVC_ = std::make_shared<CBBookmarksTableVC>(currentMap, host, presenter);
     auto bookmarks = std::make_shared<UINavigationController>(bookmarksVC_);
     bookmarks->setTabBarItem(bookmarksVC_->tabBarItem());
     tabs.push_back(bookmarks);
@@ -64,7 +63,7 @@ void CBGuideTabController::buildTabs(std::weak_ptr<CBPlacesHost> host,
     }
 
     // The documents of the package of the map shown, beside its geo store.
-    const auto store = shown ? shown->currentMapStorePath() : std::nullopt;
+    const auto store = currentMap ? currentMap->storePath() : std::nullopt;
     const auto documents = store ? CBMapDocumentInfo::documentInfosInPackageFolder(
                                        std::filesystem::path(*store).parent_path().string())
                                  : std::nullopt;

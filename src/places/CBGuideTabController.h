@@ -10,6 +10,7 @@ class CBAnnotationsPresenter;
 class CBBookmarksTableVC;
 class CBGeoDataManager;
 class CBGuideDialVC;
+class CBCurrentMap;
 class CBPlacesHost;
 class CBWikipediaNavigationController;
 class UIBarButtonItem;
@@ -24,11 +25,11 @@ class UIBarButtonItem;
 class CBGuideTabController : public UITabBarController, public CBWikipediaManagerDelegate {
   public:
     // The map screen answers as host and presenter; the bookmarks and the
-    // package's documents are those of the map it shows. The Wikipedia tab
+    // package's documents are those of the current map. The Wikipedia tab
     // is handed the Wikipedia services.
     static std::shared_ptr<CBGuideTabController> create(
-        std::weak_ptr<CBPlacesHost> host, std::weak_ptr<CBAnnotationsPresenter> presenter,
-        CBWikipediaServices wikipedia);
+        std::weak_ptr<CBPlacesHost> host, std::shared_ptr<CBCurrentMap> currentMap,
+        std::weak_ptr<CBAnnotationsPresenter> presenter, CBWikipediaServices wikipedia);
 
     const std::shared_ptr<CBGuideDialVC>& guideDialVC() const { return guideDialVC_; }
     const std::shared_ptr<CBBookmarksTableVC>& bookmarksTableVC() const { return bookmarksVC_; }
@@ -57,6 +58,7 @@ class CBGuideTabController : public UITabBarController, public CBWikipediaManage
     explicit CBGuideTabController(CBWikipediaServices wikipedia)
         : wikipedia_(std::move(wikipedia)) {}
     void buildTabs(std::weak_ptr<CBPlacesHost> host,
+                   const std::shared_ptr<CBCurrentMap>& currentMap,
                    std::weak_ptr<CBAnnotationsPresenter> presenter);
 
     std::shared_ptr<CBGuideDialVC> guideDialVC_;

@@ -13,6 +13,7 @@
 #include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapLayers.h"
 #include "mapkit/CBMapScrollView.h"
+#include "model/CBCurrentMap.h"
 #include "uiadditions/UIColor+ZELMixing.h"
 #include "widgets/UIColor+KelvaraColors.h"
 #include "wikiguide/ZELWikiGuideGroup.h"
@@ -59,14 +60,10 @@ void CBWikipediaGuideViewController::setupWalkMapHeaderViewForGridScrollview(
     walkHeaderView_ = CBWikipediaWalkHeaderView::create(
         CGRectMake(0, 0, grid->bounds().size.width, kWalkHeaderHeight));
     walkHeaderView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
-    auto host = services_.host.lock();
     const auto& map = walkHeaderView_->mapScrollView();
-    if (host) {
-        if (const auto style = host->currentStylePlistPath())
-            map->layers()->changeStyleToStylePlist(*style);
-        if (const auto store = host->currentMapStorePath())
-            map->setMapWithStorePathAndBoundingBox(*store, nullptr);
-    }
+    // The current map as it is open, drawn in its style (the view's own).
+    if (services_.currentMap)
+        map->setOpenMap(services_.currentMap->openMap());
     map->setMapDelegate(self());
     walkHeaderView_->labelTitle()->setText(guideGroup_->title().value_or(""));
     walkHeaderView_->labelStats()->setText(walkStatisticsForGroup(*guideGroup_));

@@ -17,10 +17,6 @@ class CBWikipediaHost : public CBAnnotationsPresenter {
 
     // The map store's one alert for a failed download.
     virtual void showFailedMessageForIndividualDownload(const ZELDownloadStatus& status) = 0;
-    // The geo store the main map shows and the style it draws with, for the
-    // walk's own maps; nullopt while no map is open.
-    virtual std::optional<std::string> currentMapStorePath() const { return std::nullopt; }
-    virtual std::optional<std::string> currentStylePlistPath() const { return std::nullopt; }
     // Opens an installed map on the map screen, closing what covers it;
     // false when it cannot (not installed, still loading, no map screen).
     virtual bool openInstalledMapWithIdentifier(const std::string&) { return false; }

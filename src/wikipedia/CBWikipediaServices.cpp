@@ -1,19 +1,16 @@
 #include "wikipedia/CBWikipediaServices.h"
 
+#include "model/CBCurrentMap.h"
 #include "packages/CBUserMapStoreEngine.h"
 
 std::optional<std::string> CBWikipediaServices::currentMapIdentifier() const {
-    if (currentMap) {
-        const auto record = currentMap();
-        return record ? std::optional<std::string>(record->identifier) : std::nullopt;
-    }
+    if (currentMap)
+        return currentMap->identifier();
     return registry ? registry->currentMapIdentifier() : std::nullopt;
 }
 
 std::optional<std::string> CBWikipediaServices::currentMapTitle() const {
-    if (currentMap) {
-        const auto record = currentMap();
-        return record ? std::optional<std::string>(record->title) : std::nullopt;
-    }
+    if (currentMap)
+        return currentMap->cityName();
     return registry ? registry->currentMapTitle() : std::nullopt;
 }

@@ -34,6 +34,7 @@
 #include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBPathDataSource.h"
 #include "mapkit/ZELInteractiveMapScaleView.h"
+#include "model/CBCurrentMap.h"
 #include "model/CBWikipediaManager.h"
 #include "uiadditions/CALayer+ZELGeometry.h"
 #include "uiadditions/UIColor+ZELMixing.h"
@@ -160,12 +161,9 @@ void CBWikipediaWalkViewController::setupMapView() {
     mapScrollView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
                                         UIViewAutoresizingFlexibleHeight);
     mapScrollView_->setMapDelegate(self());
-    if (auto host = services_.host.lock()) {
-        if (auto style = host->currentStylePlistPath())
-            mapScrollView_->layers()->changeStyleToStylePlist(*style);
-        if (auto store = host->currentMapStorePath())
-            mapScrollView_->setMapWithStorePathAndBoundingBox(*store, nullptr);
-    }
+    // The current map as it is open, drawn in its style (the view's own).
+    if (services_.currentMap)
+        mapScrollView_->setOpenMap(services_.currentMap->openMap());
     view()->addSubview(mapScrollView_);
     mapScaleView_ = ZELInteractiveMapScaleView::create(view()->bounds(), mapScrollView_);
     mapScaleView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |

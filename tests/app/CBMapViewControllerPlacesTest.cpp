@@ -24,6 +24,7 @@
 #include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapMagnifier.h"
 #include "mapkit/CBMapScrollView.h"
+#include "mapkit/CBOpenMap.h"
 #include "model/CBBookmarksManager.h"
 #include "model/CBTopTableFiles.h"
 #include "places/CBGeoObjectDetailVC.h"
@@ -92,6 +93,28 @@ expect "0395-570 89 70"
     EXPECT_EQ(screens(), 1u);
     ASSERT_TRUE(screen_->placeScreen());
     EXPECT_EQ(screen_->placeScreen()->displayObject(), berlin);
+}
+
+// The place screen's small map is the map the screen shows, as it is open:
+// opening the place opens no store of its own.
+TEST_F(CBMapViewControllerPlacesTest, APlaceScreenShowsTheOpenMapItWasGivenAndOpensNoStore) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    showWithBookmarks();
+    auto berlin = objectNamed("Berlin");
+    ASSERT_TRUE(berlin);
+    screen_->showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
+        berlin->objectID(), std::nullopt, false);
+    ASSERT_TRUE(pinned());
+    const long opened = CBOpenMap::openCount();
+    ASSERT_TRUE(screen_->openDetailsForAnnotation(pinned()));
+    play("idle");
+    auto place = screen_->placeScreen();
+    ASSERT_TRUE(place && place->headerMapScrollView());
+    const auto shown = screen_->currentMap()->openMap();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(place->headerMapScrollView()->openMap(), shown);
+    EXPECT_EQ(screen_->mapView()->openMap(), shown);
+    EXPECT_EQ(CBOpenMap::openCount(), opened);
 }
 
 TEST_F(CBMapViewControllerPlacesTest, AMapsRestaurantGuideOpensBesideItAndGoesWithIt) {

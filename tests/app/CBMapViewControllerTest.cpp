@@ -389,7 +389,7 @@ TEST_F(CBMapViewControllerTest, ALinkOpenedOnTheStandInHoldsOnceTheMapIsInstalle
     EXPECT_LT(metresBetween(visibleCentre(), link.coordinate), 30);
 
     registry_->setCurrentMap(installNeubrandenburg());
-    ASSERT_EQ(screen_->currentMapStorePath(), registry_->currentMap()->filePath());
+    ASSERT_EQ(screen_->currentMap()->storePath(), registry_->currentMap()->filePath());
     EXPECT_LT(metresBetween(visibleCentre(), link.coordinate), 30);
     EXPECT_EQ(screen_->mapView()->layout()->nativeZoomLevel(), 17);
     ASSERT_EQ(screen_->mapView()->annotationsHost()->annotations().size(), 1u);

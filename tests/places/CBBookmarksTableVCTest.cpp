@@ -24,7 +24,7 @@ class CBBookmarksTableVCTest : public GuideTest {
         return bookmarks_->addBookmarkForObject(objectNamed(name));
     }
     std::shared_ptr<CBBookmarksTableVC> open() {
-        list_ = std::make_shared<CBBookmarksTableVC>(bookmarks_, host_, presenter_);
+        list_ = std::make_shared<CBBookmarksTableVC>(currentMap_, host_, presenter_);
         list_->setMapDataManager(map_);
         showInWindow(list_);
         return list_;

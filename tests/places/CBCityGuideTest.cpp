@@ -122,9 +122,11 @@ TEST_F(CBCityGuideTest, CountsAreTheStoredTotalsOfTheRowsTags) {
 std::shared_ptr<CBCityCategoryGuide> placeList(CBGuideTagFilter tags,
                                                std::shared_ptr<CBGeoDataManager> map,
                                                std::weak_ptr<CBPlacesHost> host,
+                                               std::shared_ptr<CBCurrentMap> currentMap,
                                                std::weak_ptr<CBAnnotationsPresenter> presenter) {
     auto list = std::make_shared<CBCityCategoryGuide>(UITableViewStylePlain, std::move(tags),
-                                                      std::move(host), std::move(presenter));
+                                                      std::move(host), std::move(currentMap),
+                                                      std::move(presenter));
     list->setDataManager(std::move(map));
     return list;
 }
@@ -134,19 +136,19 @@ std::shared_ptr<CBCityCategoryGuide> placeList(CBGuideTagFilter tags,
 TEST_F(CBCityGuideTest, AKeysListHoldsAsManyPlacesAsItsRowCounts) {
     EXPECT_EQ(CBCityGuide::tagsOfFilter(*map_, {{"historic", std::nullopt}}).size(), 10u);
     EXPECT_EQ(CBCityGuide::tagsOfFilter(*map_, {{"amenity", "cafe"}}).size(), 1u);
-    auto historic = placeList({{"historic", std::nullopt}}, map_, host_, presenter_);
+    auto historic = placeList({{"historic", std::nullopt}}, map_, host_, currentMap_, presenter_);
     showInWindow(historic);
     ASSERT_TRUE(historic->fetchedResultsController());
     EXPECT_EQ(historic->fetchedResultsController()->fetchedObjects().size(), 28u);
     // With the unnamed ones the list grows to the total.
-    auto all = placeList({{"historic", std::nullopt}}, map_, host_, presenter_);
+    auto all = placeList({{"historic", std::nullopt}}, map_, host_, currentMap_, presenter_);
     all->setShowUnnamedObjects(true);
     showInWindow(all);
     EXPECT_EQ(all->fetchedResultsController()->fetchedObjects().size(), 53u);
 }
 
 TEST_F(CBCityGuideTest, SearchTextIsMatchedLiterallyWithoutCaseOrAccents) {
-    auto restaurants = placeList({{"amenity", "restaurant"}}, map_, host_, presenter_);
+    auto restaurants = placeList({{"amenity", "restaurant"}}, map_, host_, currentMap_, presenter_);
     restaurants->setTitle("Restaurants");
     showInWindow(restaurants);
     auto matches = [&](const std::string& text) {
@@ -163,7 +165,8 @@ TEST_F(CBCityGuideTest, SearchTextIsMatchedLiterallyWithoutCaseOrAccents) {
 }
 
 TEST_F(CBCityGuideTest, ALetterOpensItsNamedPlacesByTheirFirstTwoLetters) {
-    auto letters = std::make_shared<CBAlphabetTable>(UITableViewStylePlain, host_, presenter_);
+    auto letters =
+        std::make_shared<CBAlphabetTable>(UITableViewStylePlain, host_, currentMap_, presenter_);
     letters->setTitle("A-Z");
     letters->setDataManager(map_);
     showInWindow(letters);
@@ -189,7 +192,8 @@ TEST_F(CBCityGuideTest, ALetterOpensItsNamedPlacesByTheirFirstTwoLetters) {
     EXPECT_EQ(list->fetchedResultsController()->fetchedObjects().size(), 184u);
 
     // A store without letter tags (an older package) lists none.
-    auto older = std::make_shared<CBAlphabetTable>(UITableViewStylePlain, host_, presenter_);
+    auto older =
+        std::make_shared<CBAlphabetTable>(UITableViewStylePlain, host_, currentMap_, presenter_);
     older->setDataManager(bookmarks_);
     showInWindow(older);
     EXPECT_TRUE(older->alphabet().empty());
@@ -198,8 +202,8 @@ TEST_F(CBCityGuideTest, ALetterOpensItsNamedPlacesByTheirFirstTwoLetters) {
 
 TEST_F(CBCityGuideTest, CategoriesWithoutPlacesTakeNoRoom) {
     const auto content = CBCityGuide::content();
-    auto eat =
-        std::make_shared<CBCityCategoriesVC>(UITableViewStylePlain, 0, content, host_, presenter_);
+    auto eat = std::make_shared<CBCityCategoriesVC>(UITableViewStylePlain, 0, content, host_,
+                                                    currentMap_, presenter_);
     eat->setDataManager(map_);
     showInWindow(eat);
     auto& table = *eat->tableView();

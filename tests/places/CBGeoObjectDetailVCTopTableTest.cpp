@@ -45,7 +45,7 @@ class CBGeoObjectDetailVCTopTableTest : public PlacesTest {
         map_ = CBGeoDataManager::create();
         ASSERT_TRUE(map_->addPersistentStoreCoordinatorWithPath(copy));
         ASSERT_TRUE(CBTopTableOpenGuideForMapStorePath(*map_, copy));
-        host_->storePath = copy;
+        showMap(copy);
         images_ = CBTopTableImagesPathForMapStorePath(copy);
     }
     // The map's place of that name (the guide has its own of the name).

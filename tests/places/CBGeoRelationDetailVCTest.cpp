@@ -22,7 +22,7 @@ class CBGeoRelationDetailVCTest : public PlacesTest {
   protected:
     // The line's screen pushed as the place screen pushes it.
     std::shared_ptr<CBGeoRelationDetailVC> showRelation(std::shared_ptr<CBGeoRelation> relation) {
-        auto screen = CBGeoRelationDetailVC::initWithDefaultNib(host_);
+        auto screen = CBGeoRelationDetailVC::initWithDefaultNib(host_, currentMap_);
         screen->setRelation(std::move(relation));
         screen->setIsOnMap(true);
         screen->setDataManager(map_);

@@ -24,7 +24,7 @@ namespace {
 class CBGuideTabControllerTest : public GuideTest {
   protected:
     std::shared_ptr<CBGuideTabController> open() {
-        guide_ = CBGuideTabController::create(host_, presenter_, {});
+        guide_ = CBGuideTabController::create(host_, currentMap_, presenter_, {});
         guide_->setDataManager(map_);
         window_ = makeWindow({320, 568});
         window_->setRootViewController(guide_);
@@ -41,7 +41,8 @@ class CBGuideTabControllerTest : public GuideTest {
         namespace fs = std::filesystem;
         fs::create_directories(home_.file("pkg/documents"));
         std::ofstream(home_.file("pkg/documents/documents.plist")) << plist;
-        host_->storePath = home_.file("pkg/pkg.sqlite");
+        fs::copy_file(storePath_, home_.file("pkg/pkg.sqlite"), fs::copy_options::skip_existing);
+        showMap(home_.file("pkg/pkg.sqlite"));
     }
     std::shared_ptr<NSUserDefaults> defaults() { return NSUserDefaults::standardUserDefaults(); }
 

@@ -8,6 +8,8 @@
 
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIWindow.h"
+#include "mapkit/CBOpenMap.h"
+#include "model/CBCurrentMap.h"
 #include "model/PlaceStoreFixture.h"
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBPlacesHost.h"
@@ -20,11 +22,6 @@ class RecordingPlacesHost : public CBPlacesHost {
         std::optional<NSManagedObjectID> address;
         bool isBookmark = false;
     };
-    std::shared_ptr<CBBookmarksManager> bookmarksManager() override { return bookmarks; }
-    std::optional<std::string> currentMapStorePath() override { return storePath; }
-    std::optional<std::string> currentStylePlistPath() override { return std::nullopt; }
-    std::optional<std::string> currentMapTitle() override { return std::string("Neubrandenburg"); }
-    std::optional<std::string> currentMapCountry() override { return std::string("Germany"); }
     void showAnnotationForGeoObjectWithObjectIDAndAddressWithObjectIDIsBookmark(
         const std::optional<NSManagedObjectID>& object,
         const std::optional<NSManagedObjectID>& address, bool isBookmark) override {
@@ -32,34 +29,40 @@ class RecordingPlacesHost : public CBPlacesHost {
     }
     void dismissPopoverAnimated(bool) override { ++popoverDismissals; }
 
-    std::shared_ptr<CBBookmarksManager> bookmarks;
-    std::optional<std::string> storePath;
     std::vector<Shown> shown;
     int popoverDismissals = 0;
 };
 
-// The place store of the sample city with the map screen's stand-in that
-// records what the place screens ask of it.
+// The place store of the sample city shown as the current map (with the
+// fixture's bookmarks), and the map screen's stand-in that records what the
+// place screens ask of it.
 class PlacesTest : public PlaceStoreTest {
   protected:
     void SetUp() override {
         PlaceStoreTest::SetUp();
         host_ = std::make_shared<RecordingPlacesHost>();
-        host_->bookmarks = bookmarks_;
-        host_->storePath = storePath_;
+        currentMap_ = CBCurrentMap::create(nullptr, bookmarks_, nullptr);
+        showMap(storePath_);
     }
     void TearDown() override {
         window_.reset();
         navigation_.reset();
         host_.reset();
+        currentMap_.reset();
         PlaceStoreTest::TearDown();
+    }
+    // Shows the store as the current map, as the map screen does.
+    void showMap(const std::string& path) {
+        auto map = CBOpenMap::openStorePath(path);
+        ASSERT_NE(map, nullptr) << path;
+        currentMap_->showOpenMap(std::move(map));
     }
 
     // The screen pushed over a first screen, as the map screen pushes it,
     // in a phone-sized window.
     std::shared_ptr<CBGeoObjectDetailVC> show(
         const std::function<void(CBGeoObjectDetailVC&)>& configure) {
-        auto screen = CBGeoObjectDetailVC::initWithDefaultNib(host_);
+        auto screen = CBGeoObjectDetailVC::initWithDefaultNib(host_, currentMap_);
         screen->setDataManager(map_);
         screen->setIsOnMap(true);
         configure(*screen);
@@ -77,6 +80,7 @@ class PlacesTest : public PlaceStoreTest {
     }
 
     std::shared_ptr<RecordingPlacesHost> host_;
+    std::shared_ptr<CBCurrentMap> currentMap_;
     std::shared_ptr<UINavigationController> navigation_;
     std::shared_ptr<UIWindow> window_;
 };

@@ -29,8 +29,6 @@ class GuideScreenTest : public WikipediaViewerTest {
     void SetUp() override {
         WikipediaViewerTest::SetUp();
         CBCoordinatePathValueTransformer::registerTransformer();
-        if (const auto store = samplePackageStore(); !store.empty())
-            host_->mapStorePath = store;
         if (auto memory =
                 CBWikipediaGuideViewController::persistencyStateForCurrentCity(mapIdentifier_))
             memory->clear();

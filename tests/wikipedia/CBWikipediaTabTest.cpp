@@ -148,7 +148,7 @@ class CBWikipediaGuideTabTest : public CBWikipediaTabTest {
         CBWikipediaTabTest::TearDown();
     }
     void openGuide() {
-        guide_ = CBGuideTabController::create({}, {}, services());
+        guide_ = CBGuideTabController::create({}, nullptr, {}, services());
         window_->setRootViewController(guide_);
         window_->layoutIfNeeded();
     }

@@ -56,8 +56,6 @@ class CBWikipediaWalkViewControllerTest : public WikipediaViewerTest {
         WikipediaViewerTest::SetUp();
         CBCoordinatePathValueTransformer::registerTransformer();
         NSUserDefaults::standardUserDefaults()->setBoolForKey(true, "km");
-        host_->mapStorePath =
-            std::string(KELVARA_PACKAGES_DIR) + "/neubrandenburg/neubrandenburg.sqlite";
         guide_ = ZELWikiGuideLoader::loadWikiGuideWithIdentifierFromPath(
             "neubrandenburg",
             CBWikipediaManager::filePathForWikipediaGuideForMapIdentifier("neubrandenburg"));

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "CBGeoData/CBCoordinatePathValueTransformer.h"
+#include "CBGeoData/CBGeoEntityRegistry.h"
 #include "CoreData/NSFetchRequest.h"
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSBundle.h"
@@ -19,7 +21,9 @@
 #include "UIKit/UIScrollView.h"
 #include "UIKit/UIWebView.h"
 #include "UIKit/UIWindow.h"
+#include "mapkit/CBOpenMap.h"
 #include "mapkit/MapkitTestSupport.h"
+#include "model/CBCurrentMap.h"
 #include "model/CBWikipediaManager.h"
 #include "packages/ZELDownloadStatus.h"
 #include "platform/Foundation/RecordedLaunches.h"
@@ -40,9 +44,6 @@ class TestWikipediaHost : public CBWikipediaHost {
     void showFailedMessageForIndividualDownload(const ZELDownloadStatus& status) override {
         failureAlerts.push_back(status);
     }
-    // The geo store the screens' own maps open.
-    std::optional<std::string> mapStorePath;
-    std::optional<std::string> currentMapStorePath() const override { return mapStorePath; }
     void presentAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations,
                                     bool centre) override {
         presented.push_back(annotations);
@@ -68,6 +69,8 @@ class WikipediaViewerTest : public UIKitTest {
     void SetUp() override {
         namespace fs = std::filesystem;
         UIKitTest::SetUp();
+        CBCoordinatePathValueTransformer::registerTransformer();
+        CBGeoEntityRegistry::registerClasses();
         NSSetApplicationHome(home_.path());
         NSUserDefaults::resetStandardUserDefaults();
         const std::string bundle = home_.file("bundle");
@@ -116,14 +119,24 @@ class WikipediaViewerTest : public UIKitTest {
 
     // What the screens are handed: the test's host and manager, and the
     // map the test sets as the one shown.
-    CBWikipediaServices services() {
-        CBWikipediaServices services{host_, manager_, nullptr, nullptr, {}};
-        services.currentMap = [this]() -> std::optional<CBWikipediaMapRecord> {
-            if (!mapIdentifier_)
-                return std::nullopt;
-            return CBWikipediaMapRecord{*mapIdentifier_, mapTitle_};
-        };
-        return services;
+    CBWikipediaServices services() { return {host_, manager_, nullptr, nullptr, shownMap()}; }
+    // The current map of the identifier the test sets: the sample city's
+    // store under that name (none without an identifier).
+    std::shared_ptr<CBCurrentMap> shownMap() {
+        namespace fs = std::filesystem;
+        auto current = CBCurrentMap::create(nullptr, nullptr, nullptr);
+        const std::string sample = samplePackageStore();
+        if (!mapIdentifier_ || sample.empty())
+            return current;
+        std::string store = sample;
+        if (fs::path(sample).stem() != *mapIdentifier_) {
+            store = home_.file(*mapIdentifier_ + "/" + *mapIdentifier_ + ".sqlite");
+            fs::create_directories(fs::path(store).parent_path());
+            std::error_code exists;
+            fs::copy_file(sample, store, exists);
+        }
+        current->showOpenMap(CBOpenMap::openStorePath(store));
+        return current;
     }
     // A viewer of the article as the list opens it, shown with its page.
     std::shared_ptr<CBWikipediaViewer> makeViewer(const std::shared_ptr<CBWikipediaArticle>& shown,
@@ -198,7 +211,6 @@ class WikipediaViewerTest : public UIKitTest {
     std::shared_ptr<TestWikipediaHost> host_;
     // The map shown, as the screens are told it.
     std::optional<std::string> mapIdentifier_ = "neubrandenburg";
-    std::string mapTitle_ = "Neubrandenburg";
     std::shared_ptr<UIWindow> window_;
     std::shared_ptr<UINavigationController> navigation_;
 };
