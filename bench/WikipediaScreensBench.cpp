@@ -134,6 +134,7 @@ class BenchHost : public CBWikipediaHost {
 // What the guide and walk screens are handed: the sample map is current.
 CBWikipediaServices benchServices(const std::shared_ptr<BenchHost>& host) {
     static const auto current = [] {
+        CBCoordinatePathValueTransformer::registerTransformer();
         auto map = CBCurrentMap::create(nullptr, nullptr, nullptr);
         map->showOpenMap(CBOpenMap::openStorePath(
             (bench::buildDirectory() / "packages/neubrandenburg/neubrandenburg.sqlite").string()));
