@@ -23,16 +23,19 @@ constexpr double kAddedTransitionDuration = 0.5;
 }  // namespace
 
 CBWikipediaDownloadViewController::CBWikipediaDownloadViewController(CBWikipediaServices services)
-    : host_(std::move(services.host)),
-      wikipediaManager_(std::move(services.manager)),
-      userMapStoreEngine_(std::move(services.registry)) {
+    : host_(services.host),
+      wikipediaManager_(services.manager),
+      userMapStoreEngine_(services.registry),
+      services_(std::move(services)) {
     setTitle("Wikipedia");
 }
 
 CBWikipediaDownloadViewController::~CBWikipediaDownloadViewController() = default;
 
+// The map the tab was offered for: the one shown, even before the registry
+// has made its installed copy the current map.
 std::optional<std::string> CBWikipediaDownloadViewController::currentMapIdentifier() const {
-    return userMapStoreEngine_ ? userMapStoreEngine_->currentMapIdentifier() : std::nullopt;
+    return services_.currentMapIdentifier();
 }
 
 ZELDownloadStatus CBWikipediaDownloadViewController::currentStatus() const {

@@ -82,6 +82,7 @@ class CBWikipediaDownloadViewController : public UIViewController,
     std::weak_ptr<CBWikipediaHost> host_;
     std::shared_ptr<CBWikipediaManager> wikipediaManager_;
     std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine_;
+    CBWikipediaServices services_;
     std::weak_ptr<CBWikipediaDownloadViewControllerDelegate> delegate_;
     bool displayedDownloadError_ = false;
     // What the screen last showed: a download that appears fades in.
