@@ -23,10 +23,7 @@ constexpr double kAddedTransitionDuration = 0.5;
 }  // namespace
 
 CBWikipediaDownloadViewController::CBWikipediaDownloadViewController(CBWikipediaServices services)
-    : host_(services.host),
-      wikipediaManager_(services.manager),
-      userMapStoreEngine_(services.registry),
-      services_(std::move(services)) {
+    : services_(std::move(services)) {
     setTitle("Wikipedia");
 }
 
@@ -40,15 +37,15 @@ std::optional<std::string> CBWikipediaDownloadViewController::currentMapIdentifi
 
 ZELDownloadStatus CBWikipediaDownloadViewController::currentStatus() const {
     const auto identifier = currentMapIdentifier();
-    return identifier && wikipediaManager_
-               ? wikipediaManager_->downloadStatusForMapIdentifier(*identifier)
+    return identifier && services_.manager
+               ? services_.manager->downloadStatusForMapIdentifier(*identifier)
                : ZELDownloadStatus{};
 }
 
 CBWikipediaPackageList CBWikipediaDownloadViewController::packageList() const {
     const auto identifier = currentMapIdentifier();
-    return identifier && wikipediaManager_
-               ? wikipediaManager_->packageListForMapIdentifier(*identifier)
+    return identifier && services_.manager
+               ? services_.manager->packageListForMapIdentifier(*identifier)
                : CBWikipediaPackageList::NotOffered;
 }
 
@@ -89,8 +86,8 @@ void CBWikipediaDownloadViewController::loadView() {
 void CBWikipediaDownloadViewController::viewDidLoad() {
     UIViewController::viewDidLoad();
     auto self = std::static_pointer_cast<CBWikipediaDownloadViewController>(shared_from_this());
-    if (wikipediaManager_)
-        wikipediaManager_->addDelegate(self);
+    if (services_.manager)
+        services_.manager->addDelegate(self);
     auto title = button_->titleLabel();
     title->setAdjustsFontSizeToFitWidth(true);
     title->setMinimumScaleFactor(0.75);
@@ -117,9 +114,9 @@ void CBWikipediaDownloadViewController::updateDownloadButton() {
     if (!status.isQueued()) {
         // Articles that are there but cannot be read are not offered again
         // here: they are deleted on purpose, on the map's page in the store.
-        const bool damaged = identifier && wikipediaManager_ &&
-                             wikipediaManager_->userHasWikipediaForMapIdentifier(*identifier) &&
-                             !wikipediaManager_->wikipediaAvailable();
+        const bool damaged = identifier && services_.manager &&
+                             services_.manager->userHasWikipediaForMapIdentifier(*identifier) &&
+                             !services_.manager->wikipediaAvailable();
         progress_->setHidden(true);
         if (damaged) {
             label_->setText(NSLocalizedString("WikipediaDamaged"));
@@ -176,7 +173,7 @@ void CBWikipediaDownloadViewController::showPackageList() {
 
 void CBWikipediaDownloadViewController::startDownload() {
     displayedDownloadError_ = false;
-    if (!wikipediaManager_ || !userMapStoreEngine_)
+    if (!services_.manager || !services_.registry)
         return;
     // Without the store's list there is no language to ask for: the button
     // asks for the list again.
@@ -184,13 +181,13 @@ void CBWikipediaDownloadViewController::startDownload() {
     if (const auto identifier = currentMapIdentifier();
         identifier && !currentStatus().isQueued() &&
         (list == CBWikipediaPackageList::Failed || list == CBWikipediaPackageList::NoStore)) {
-        wikipediaManager_->askStoreForPackageListOfMapIdentifier(*identifier);
+        services_.manager->askStoreForPackageListOfMapIdentifier(*identifier);
         return;
     }
     auto navigation = navigationController();
     auto shownIn =
         navigation && navigation->view()->superview() ? navigation->view()->superview() : view();
-    wikipediaManager_->startDownloadForMapInView(userMapStoreEngine_->currentMap(), shownIn);
+    services_.manager->startDownloadForMapInView(services_.registry->currentMap(), shownIn);
 }
 
 void CBWikipediaDownloadViewController::wikipediaManagerPackageListChangedForMapWithIdentifier(
@@ -204,7 +201,7 @@ void CBWikipediaDownloadViewController::wikipediaManagerDownloadStatusChangedToF
     if (identifier != currentMapIdentifier())
         return;
     if (status.phase == ZELDownloadPhase::Failed && !displayedDownloadError_) {
-        if (auto host = host_.lock())
+        if (auto host = services_.host.lock())
             host->showFailedMessageForIndividualDownload(status);
         displayedDownloadError_ = true;
     }
@@ -228,9 +225,9 @@ void CBWikipediaDownloadViewController::
 }
 
 void CBWikipediaDownloadViewController::downloadLeftQueue(const std::string& identifier) {
-    if (wikipediaManager_ && wikipediaManager_->userHasWikipediaForMapIdentifier(identifier)) {
-        if (!wikipediaManager_->wikipediaAvailable())
-            wikipediaManager_->resetWikipediaForMapIdentifier(identifier);
+    if (services_.manager && services_.manager->userHasWikipediaForMapIdentifier(identifier)) {
+        if (!services_.manager->wikipediaAvailable())
+            services_.manager->resetWikipediaForMapIdentifier(identifier);
         if (auto listener = delegate()) {
             listener->wikipediaDownloadViewControllerCompletedDownload(*this);
             return;

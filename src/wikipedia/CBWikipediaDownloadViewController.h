@@ -34,10 +34,10 @@ class CBWikipediaDownloadViewController : public UIViewController,
     ~CBWikipediaDownloadViewController() override;
 
     const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const {
-        return wikipediaManager_;
+        return services_.manager;
     }
     const std::shared_ptr<CBUserMapStoreEngine>& userMapStoreEngine() const {
-        return userMapStoreEngine_;
+        return services_.registry;
     }
     std::shared_ptr<CBWikipediaDownloadViewControllerDelegate> delegate() const {
         return delegate_.lock();
@@ -79,9 +79,6 @@ class CBWikipediaDownloadViewController : public UIViewController,
     // is left.
     void downloadLeftQueue(const std::string& identifier);
 
-    std::weak_ptr<CBWikipediaHost> host_;
-    std::shared_ptr<CBWikipediaManager> wikipediaManager_;
-    std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine_;
     CBWikipediaServices services_;
     std::weak_ptr<CBWikipediaDownloadViewControllerDelegate> delegate_;
     bool displayedDownloadError_ = false;
