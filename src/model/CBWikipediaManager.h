@@ -120,6 +120,10 @@ class CBWikipediaManager : public CBCoreDataManager,
     // and a store without an address, are said in one line with a way to
     // try again.
     void startDownloadForMapInView(const Map& map, const std::shared_ptr<UIView>& view);
+    // The same for the catalogue's record of the map: the one whose package
+    // list the screens show, current in the registry or not yet.
+    void startDownloadForMapIdentifierInView(const std::string& identifier,
+                                             const std::shared_ptr<UIView>& view);
     const Map& mapToDownload() const { return mapToDownload_; }
     void actionSheetDidDismissWithButtonIndex(UIActionSheet& sheet, long index) override;
 

@@ -117,6 +117,12 @@ void CBWikipediaManager::startDownloadForMapInView(const Map& map,
     *asked = true;
 }
 
+void CBWikipediaManager::startDownloadForMapIdentifierInView(const std::string& identifier,
+                                                             const std::shared_ptr<UIView>& view) {
+    startDownloadForMapInView(catalogue_ ? catalogue_->mapForIdentifier(identifier) : nullptr,
+                              view);
+}
+
 void CBWikipediaManager::showLanguageSheetForMapInView(const Map& map,
                                                        const CBMapStoreInfoMap& info,
                                                        const std::shared_ptr<UIView>& view) {

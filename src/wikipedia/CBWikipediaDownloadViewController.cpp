@@ -173,21 +173,25 @@ void CBWikipediaDownloadViewController::showPackageList() {
 
 void CBWikipediaDownloadViewController::startDownload() {
     displayedDownloadError_ = false;
-    if (!services_.manager || !services_.registry)
+    if (!services_.manager)
         return;
     // Without the store's list there is no language to ask for: the button
     // asks for the list again.
+    const auto identifier = currentMapIdentifier();
+    if (!identifier)
+        return;
     const auto list = packageList();
-    if (const auto identifier = currentMapIdentifier();
-        identifier && !currentStatus().isQueued() &&
+    if (!currentStatus().isQueued() &&
         (list == CBWikipediaPackageList::Failed || list == CBWikipediaPackageList::NoStore)) {
         services_.manager->askStoreForPackageListOfMapIdentifier(*identifier);
         return;
     }
+    // The map the tab was offered for: on a busy first start the registry
+    // may not have made the installed sample current yet.
     auto navigation = navigationController();
     auto shownIn =
         navigation && navigation->view()->superview() ? navigation->view()->superview() : view();
-    services_.manager->startDownloadForMapInView(services_.registry->currentMap(), shownIn);
+    services_.manager->startDownloadForMapIdentifierInView(*identifier, shownIn);
 }
 
 void CBWikipediaDownloadViewController::wikipediaManagerPackageListChangedForMapWithIdentifier(

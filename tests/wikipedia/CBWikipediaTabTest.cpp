@@ -14,6 +14,8 @@
 #include "UIKit/UITableView.h"
 #include "UIKit/UIWindow.h"
 #include "ViewerTestSupport.h"
+#include "mapkit/CBOpenMap.h"
+#include "model/CBCurrentMap.h"
 #include "model/WikipediaTestSupport.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "places/CBGuideTabController.h"
@@ -230,6 +232,25 @@ TEST_F(CBWikipediaTabTest, TheDownloadScreenFollowsThePackageUntilTheGuideReplac
     EXPECT_EQ(tab_->topViewController()->navigationItem()->rightBarButtonItem()->systemItem(),
               UIBarButtonSystemItemDone);
     EXPECT_TRUE(host_->failureAlerts.empty());
+}
+
+// The tab offered for the map shown downloads that map's package while the
+// registry has not made it current yet (a busy first start).
+TEST_F(CBWikipediaTabTest, TheDownloadIsForTheMapShownBeforeTheRegistryMakesItCurrent) {
+    const auto installed = registry_->currentMap()->filePath();
+    ASSERT_TRUE(installed);
+    registry_->setCurrentMap(nullptr);
+    auto shown = CBCurrentMap::create(nullptr, nullptr, nullptr);
+    shown->showOpenMap(CBOpenMap::openStorePath(*installed));
+    ASSERT_TRUE(runUntil([&] { return packageList() == CBWikipediaPackageList::Offered; }, 10.0));
+    tab_ = CBWikipediaNavigationController::initWithWikipediaRootViewcontroller(
+        {host_, manager_, engine_, registry_, shown});
+    window_->setRootViewController(tab_);
+    window_->layoutIfNeeded();
+    ASSERT_TRUE(downloadScreen());
+    tapDownloadAndChooseGerman();
+    ASSERT_TRUE(
+        engine_->downloadForIdentifierOfType("neubrandenburg", CBWikipediaManager::kDownloadType));
 }
 
 // The server refuses the package: the alert shows once (not again while the
