@@ -36,6 +36,23 @@ function(kv_test name)
         PROPERTIES ENVIRONMENT "KELVARA_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data")
 endfunction()
 
+# A test program that starts the local map store server on the sample
+# packages: the server helpers of tests/packages and the UIKit tests' support,
+# the packages and the server built first, and where they are.
+function(kv_test_with_map_store name)
+    set(support ${CMAKE_SOURCE_DIR}/tests/packages)
+    target_sources(${name} PRIVATE ${support}/PackagesTestSupport.cpp
+        ${support}/MapStoreServerProcess.cpp
+        ${CMAKE_SOURCE_DIR}/tests/platform/UIKit/UIKitTestSupport.cpp)
+    target_include_directories(${name} PRIVATE ${support})
+    add_dependencies(${name} map_packages kelvara-mapstore-server)
+    target_compile_definitions(${name} PRIVATE
+        KELVARA_PACKAGES_DIR="${KV_PACKAGES_DIR}"
+        KELVARA_MAPSTORE_SERVER="$<TARGET_FILE:kelvara-mapstore-server>"
+        KELVARA_MAPSTORE_ROOT="${KV_MAPSTORE_ROOT}"
+        KELVARA_GENERATED_RESOURCES="${KV_GENERATED_RESOURCES}")
+endfunction()
+
 # Every test program runs in the test run's environment (fonts, XDG folders
 # of its own); a failing image test keeps its picture under test-output/ of
 # the build folder. Its build is tuned by kv_tune_test (cmake/BuildCost.cmake).

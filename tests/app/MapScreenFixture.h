@@ -40,13 +40,9 @@ class MapScreenTest : public UIKitTest {
         NSSetApplicationHome(home_.path());
         NSUserDefaults::resetStandardUserDefaults();
         NSUserDefaults::standardUserDefaults()->setBoolForKey(true, "km");
-        const std::string bundle = home_.file("bundle");
-        namespace fs = std::filesystem;
-        fs::copy(sourceResourcesPath(), bundle, fs::copy_options::recursive);
-        fs::copy(KELVARA_GENERATED_RESOURCES, bundle,
-                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-        NSBundle::setMainBundlePath(bundle);
+        installApplicationBundle(home_.file("bundle"), KELVARA_GENERATED_RESOURCES);
         CBCoordinatePathValueTransformer::registerTransformer();
+        namespace fs = std::filesystem;
         const std::string documents = NSSearchPathForDirectory(NSSearchPathDirectory::Documents);
         fs::create_directories(documents);
         registry_ = std::make_shared<CBUserMapStoreEngine>(documents + "/" +

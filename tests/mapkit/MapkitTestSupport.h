@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
 
 // The application bundle of the source tree (resources/).
@@ -16,6 +17,15 @@ inline std::string sourceResourcesPath() {
     return (std::filesystem::path(data ? data : "tests/data") / ".." / ".." / "resources")
         .lexically_normal()
         .string();
+}
+
+// Makes `bundle` the main bundle: the source tree's resources with what the
+// build renders (`generated`, a test's KELVARA_GENERATED_RESOURCES) over them.
+inline void installApplicationBundle(const std::string& bundle, const std::string& generated) {
+    namespace fs = std::filesystem;
+    fs::copy(sourceResourcesPath(), bundle, fs::copy_options::recursive);
+    fs::copy(generated, bundle, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    NSBundle::setMainBundlePath(bundle);
 }
 
 // The sample city package (Neubrandenburg) the build makes: from

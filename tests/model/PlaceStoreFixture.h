@@ -29,12 +29,7 @@ class PlaceStoreTest : public UIKitTest {
         NSSetApplicationHome(home_.path());
         NSUserDefaults::resetStandardUserDefaults();
         NSUserDefaults::standardUserDefaults()->setBoolForKey(true, "km");
-        namespace fs = std::filesystem;
-        const std::string bundle = home_.file("bundle");
-        fs::copy(sourceResourcesPath(), bundle, fs::copy_options::recursive);
-        fs::copy(KELVARA_GENERATED_RESOURCES, bundle,
-                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-        NSBundle::setMainBundlePath(bundle);
+        installApplicationBundle(home_.file("bundle"), KELVARA_GENERATED_RESOURCES);
         CBCoordinatePathValueTransformer::registerTransformer();
         CBGeoEntityRegistry::registerClasses();
         storePath_ = samplePackageStore();

@@ -494,11 +494,7 @@ TEST_F(CBUserMapStoreEngineTest, EachMapAnswersAndTellsWhatItsDownloadIsAt) {
 TEST(StoreEndToEnd, FromAnEmptyHomeToAnOpenedMap) {
     TemporaryFolder home;
     NSSetApplicationHome(home.path());
-    const std::string bundle = home.file("bundle");
-    fs::copy(sourceResourcesPath(), bundle, fs::copy_options::recursive);
-    fs::copy(KELVARA_GENERATED_RESOURCES, bundle,
-             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    NSBundle::setMainBundlePath(bundle);
+    installApplicationBundle(home.file("bundle"), KELVARA_GENERATED_RESOURCES);
     {
         MapStoreServerProcess server(KELVARA_MAPSTORE_ROOT);
         ASSERT_TRUE(server.running());

@@ -16,16 +16,10 @@
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerEngine.h"
 
-namespace fs = std::filesystem;
-
 StoreFixture::StoreFixture() {
     NSSetApplicationHome(home.path());
     NSUserDefaults::resetStandardUserDefaults();
-    const std::string bundle = home.file("bundle");
-    fs::copy(sourceResourcesPath(), bundle, fs::copy_options::recursive);
-    fs::copy(KELVARA_GENERATED_RESOURCES, bundle,
-             fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    NSBundle::setMainBundlePath(bundle);
+    installApplicationBundle(home.file("bundle"), KELVARA_GENERATED_RESOURCES);
     server = std::make_unique<MapStoreServerProcess>(KELVARA_MAPSTORE_ROOT);
     EXPECT_TRUE(server->running());
     CBMapStoreURLManager::setBaseURL(server->baseURL());

@@ -73,11 +73,7 @@ class WikipediaViewerTest : public UIKitTest {
         CBGeoEntityRegistry::registerClasses();
         NSSetApplicationHome(home_.path());
         NSUserDefaults::resetStandardUserDefaults();
-        const std::string bundle = home_.file("bundle");
-        fs::copy(sourceResourcesPath(), bundle, fs::copy_options::recursive);
-        fs::copy(KELVARA_GENERATED_RESOURCES, bundle,
-                 fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-        NSBundle::setMainBundlePath(bundle);
+        installApplicationBundle(home_.file("bundle"), KELVARA_GENERATED_RESOURCES);
         const std::string base = CBWikipediaManager::basePathForWikipedia();
         fs::create_directories(base);
         fs::copy(std::string(KELVARA_WIKIPEDIA_DIR) + "/neubrandenburg_wiki-de", base,
