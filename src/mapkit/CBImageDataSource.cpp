@@ -51,6 +51,37 @@ std::optional<NSURL> CBImageDataSourceWMSDelegate::imageDataSourceWmsUrlForMapAt
     return imageDataSourceWmsUrlForTileRequest(source, renderer->tileRequestForXYZ(x, y, z));
 }
 
+std::shared_ptr<CBImageDataSourceCacheDelegate> CBImageDataSource::cacheDelegate() const {
+    std::lock_guard lock(mutex_);
+    return cacheDelegate_.lock();
+}
+
+void CBImageDataSource::setCacheDelegate(std::weak_ptr<CBImageDataSourceCacheDelegate> delegate) {
+    std::lock_guard lock(mutex_);
+    cacheDelegate_ = std::move(delegate);
+}
+
+std::shared_ptr<CBImageDataSourceWMSDelegate> CBImageDataSource::wmsDelegate() const {
+    std::lock_guard lock(mutex_);
+    return wmsDelegate_.lock();
+}
+
+void CBImageDataSource::setWmsDelegate(std::weak_ptr<CBImageDataSourceWMSDelegate> delegate) {
+    std::lock_guard lock(mutex_);
+    wmsDelegate_ = std::move(delegate);
+}
+
+std::shared_ptr<CBImageDataSourceConnectionDelegate> CBImageDataSource::connectionDelegate() const {
+    std::lock_guard lock(mutex_);
+    return connectionDelegate_.lock();
+}
+
+void CBImageDataSource::setConnectionDelegate(
+    std::weak_ptr<CBImageDataSourceConnectionDelegate> delegate) {
+    std::lock_guard lock(mutex_);
+    connectionDelegate_ = std::move(delegate);
+}
+
 std::optional<std::string> CBImageDataSource::urlPattern() const {
     std::lock_guard lock(mutex_);
     return urlPattern_;
@@ -110,13 +141,8 @@ void CBImageDataSource::drawTileRequestInContext(const CBTileRequest& request, C
     std::shared_ptr<UIImage> image;
     if (auto path = pathForXYZ(x, y, z))
         image = UIImage::imageWithContentsOfFile(*path);
-    std::shared_ptr<CBImageDataSourceCacheDelegate> cache;
-    std::shared_ptr<CBImageDataSourceWMSDelegate> wms;
-    {
-        std::lock_guard lock(mutex_);
-        cache = cacheDelegate_.lock();
-        wms = wmsDelegate_.lock();
-    }
+    const auto cache = cacheDelegate();
+    const auto wms = wmsDelegate();
     if (cache) {
         if (auto data = cache->imageDataSourceCachedDataForTileAtXYZ(*this, x, y, z))
             if (auto held = UIImage::imageWithData(*data))
@@ -237,11 +263,7 @@ void CBImageDataSource::finishFetch(const std::string& key, const std::shared_pt
 }
 
 void CBImageDataSource::notifyConnectionDelegate(bool started, bool failed) {
-    std::shared_ptr<CBImageDataSourceConnectionDelegate> delegate;
-    {
-        std::lock_guard lock(mutex_);
-        delegate = connectionDelegate_.lock();
-    }
+    const auto delegate = connectionDelegate();
     if (!delegate)
         return;
     auto self = shared_from_this();

@@ -117,11 +117,13 @@ class CBImageDataSource : public CBGeoDataSource,
     // The volume whose free space is measured (the caches folder by default).
     void setCacheVolumePath(std::string path);
 
-    void setCacheDelegate(std::weak_ptr<CBImageDataSourceCacheDelegate> d) { cacheDelegate_ = d; }
-    void setWmsDelegate(std::weak_ptr<CBImageDataSourceWMSDelegate> d) { wmsDelegate_ = d; }
-    void setConnectionDelegate(std::weak_ptr<CBImageDataSourceConnectionDelegate> d) {
-        connectionDelegate_ = d;
-    }
+    // The delegates are held weakly.
+    std::shared_ptr<CBImageDataSourceCacheDelegate> cacheDelegate() const;
+    void setCacheDelegate(std::weak_ptr<CBImageDataSourceCacheDelegate> delegate);
+    std::shared_ptr<CBImageDataSourceWMSDelegate> wmsDelegate() const;
+    void setWmsDelegate(std::weak_ptr<CBImageDataSourceWMSDelegate> delegate);
+    std::shared_ptr<CBImageDataSourceConnectionDelegate> connectionDelegate() const;
+    void setConnectionDelegate(std::weak_ptr<CBImageDataSourceConnectionDelegate> delegate);
 
   private:
     // One download of a tile's URL and who waits for it.

@@ -23,6 +23,8 @@ class CBMapOverlays {
   public:
     explicit CBMapOverlays(std::weak_ptr<CBMapScrollView> map);
 
+    // The map drawn over, while it lives.
+    std::shared_ptr<CBMapScrollView> map() const { return map_.lock(); }
     // The map's renderer: where coordinates land, its data and style.
     std::shared_ptr<CBGeoDisplayManager> renderer() const;
 

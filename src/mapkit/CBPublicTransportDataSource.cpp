@@ -19,6 +19,7 @@
 #include "mapkit/CBGeoStyleSheet.h"
 #include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapProjector.h"
+#include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBTileRequest.h"
 #include "uiadditions/UIColor+ZORuzUvuCategory.h"
 
@@ -46,6 +47,13 @@ void CBMutablePathContainer::setColor(const UIColor& color) {
 
 CBPublicTransportDataSource::CBPublicTransportDataSource(std::shared_ptr<CBMapOverlays> overlays)
     : overlays_(std::move(overlays)) {}
+
+CBPublicTransportDataSource::CBPublicTransportDataSource(CBMapScrollView& map)
+    : CBPublicTransportDataSource(map.overlays()) {}
+
+std::shared_ptr<CBMapScrollView> CBPublicTransportDataSource::assignedMap() const {
+    return overlays_ ? overlays_->map() : nullptr;
+}
 
 std::vector<UIColor> CBPublicTransportDataSource::arrayOfColors() {
     static const double palette[][3] = {

@@ -44,6 +44,11 @@ class CBMutablePathContainer {
 class CBPublicTransportDataSource : public CBGeoDataSource {
   public:
     explicit CBPublicTransportDataSource(std::shared_ptr<CBMapOverlays> overlays);
+    // Over the map view's overlays.
+    explicit CBPublicTransportDataSource(CBMapScrollView& map);
+
+    // The map drawn over; nullptr once it has gone (it is held weakly).
+    std::shared_ptr<CBMapScrollView> assignedMap() const;
 
     // Types: 0 tram, 1 train, 2 bus, 3 ferry, 99 other, -1 none.
     std::optional<std::vector<std::shared_ptr<CBGeoRelation>>> setPublicTransportType(int type);

@@ -10,7 +10,7 @@
 #include "CBGeoData/CBBoundingBox.h"
 #include "CBGeoData/GeoPackageFixture.h"
 #include "Foundation/NSNotificationCenter.h"
-#include "MapViewHome.h"
+#include "SampleMapViewFixture.h"
 #include "UIKit/UIApplication.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
@@ -55,27 +55,8 @@ TEST(CBMapTileCachePrefillPlanTest, HalvesFromTheCutLevelAndStopsAtTheBudget) {
     EXPECT_EQ(plan.total, 0);
 }
 
-class CBMapTileCachePrefillTest : public GeoPackageTest {
+class CBMapTileCachePrefillTest : public SampleMapViewTest {
   protected:
-    void SetUp() override {
-        GeoPackageTest::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        CBDiskTileCache::setMainCacheDirectory(home_.folder().file("mapTiles"));
-        CBDiskTileCache::setSqliteFilePath(home_.folder().file("CBDiskCache.sqlite"));
-        map_ = CBMapScrollView::create({{0, 0}, {320, 480}});
-        map_->visibleArea()->setSavesState(false);
-        ASSERT_TRUE(map_->setMapWithStorePathAndBoundingBox(storePath(), nullptr));
-    }
-    void TearDown() override {
-        if (map_) {
-            if (auto cache = map_->displayManager()->diskCache())
-                cache->waitUntilIdle();
-        }
-        map_.reset();
-        GeoPackageTest::TearDown();
-    }
-
     struct Run {
         std::vector<std::pair<float, bool>> reports;
         bool completed = false;
@@ -100,8 +81,6 @@ class CBMapTileCachePrefillTest : public GeoPackageTest {
         map_->displayManager()->diskCache()->waitUntilIdle();
         return run;
     }
-    MapViewHome home_;
-    std::shared_ptr<CBMapScrollView> map_;
 };
 
 TEST_F(CBMapTileCachePrefillTest, RendersEveryTileOnceIntoTheCache) {

@@ -234,3 +234,13 @@ TEST_F(CBImageDataSourceTest, HeaderFieldsEmptyToNothing) {
     source_->setValueForHTTPHeaderField(std::nullopt, "X-One");
     EXPECT_FALSE(source_->httpHeaderFields());
 }
+
+TEST_F(CBImageDataSourceTest, DelegatesAreHeldWeakly) {
+    EXPECT_EQ(source_->cacheDelegate(), cache_);
+    cache_.reset();
+    EXPECT_FALSE(source_->cacheDelegate());
+    EXPECT_FALSE(source_->wmsDelegate());
+    auto connection = std::make_shared<CBImageDataSourceConnectionDelegate>();
+    source_->setConnectionDelegate(connection);
+    EXPECT_EQ(source_->connectionDelegate(), connection);
+}

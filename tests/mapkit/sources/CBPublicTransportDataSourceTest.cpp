@@ -13,6 +13,7 @@
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapView.h"
 #include "mapkit/CBPublicTransportDataSource.h"
+#include "mapkit/MapViewHome.h"
 #include "mapkit/annotations/AnnotationMapFixture.h"
 
 namespace {
@@ -140,4 +141,20 @@ TEST(CBPublicTransportPalette, HasTwentyFiveColoursAndNeedsAMap) {
     CBPublicTransportDataSource source(nullptr);
     EXPECT_FALSE(source.setPublicTransportType(2));
     EXPECT_TRUE(log.contains("NO ASSIGNED MAP! Assign map before setting transport type."));
+}
+
+// Made over a map view, the source draws over it without keeping it alive.
+TEST(CBPublicTransportDataSourceMapTest, TheAssignedMapIsHeldWeakly) {
+    MapViewHome home;
+    auto map = CBMapScrollView::create(CGRectMake(0, 0, 320, 480));
+    auto source = std::make_shared<CBPublicTransportDataSource>(*map);
+    map->overlays()->addOverlayDatasource(source);
+    EXPECT_EQ(source->assignedMap(), map);
+    std::weak_ptr<CBMapScrollView> weak = map;
+    map.reset();
+    EXPECT_TRUE(weak.expired());
+    EXPECT_FALSE(source->assignedMap());
+    const auto relations = source->setPublicTransportType(2);
+    ASSERT_TRUE(relations);
+    EXPECT_TRUE(relations->empty());
 }
