@@ -107,6 +107,10 @@ std::string CBMapLayers::onlineTileServiceURLPattern() {
            "/neighbourhood/%i/%i/%i.png?apikey=" + kOnlineTileServiceKey;
 }
 
+std::shared_ptr<CBImageDataSource> CBMapLayers::setupForThunderforestLayer() {
+    return setupForThunderforestLayerWithBoundingBox(nullptr);
+}
+
 std::shared_ptr<CBImageDataSource> CBMapLayers::setupForThunderforestLayerWithBoundingBox(
     const std::shared_ptr<CBBoundingBox>& box) {
     auto map = map_.lock();

@@ -49,6 +49,8 @@ class CBMapLayers {
     // ("host:port", 127.0.0.1:8091 when unset).
     std::shared_ptr<CBImageDataSource> setupForThunderforestLayerWithBoundingBox(
         const std::shared_ptr<CBBoundingBox>& box);
+    // The same over the world.
+    std::shared_ptr<CBImageDataSource> setupForThunderforestLayer();
     static std::string onlineTileServiceURLPattern();
     static constexpr const char* kOnlineTileServiceKey = "5f3c9a0e7b2d4c18a6e9f01b3d7c5a42";
 

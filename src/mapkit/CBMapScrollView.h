@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "CoreLocation/CLLocationCoordinate2D.h"
+#include "Foundation/NSRange.h"
 #include "Foundation/Value.h"
 #include "UIKit/UIScrollView.h"
 #include "mapkit/CBAnnotation.h"
 #include "mapkit/CBMapOrnamentationFrameManager.h"
 #include "mapkit/CBMapScrollViewDelegate.h"
+#include "mapkit/CBMapTileCachePrefill.h"
 
 class CBAnnotationsManager;
 class CBMapAnnotationsHost;
@@ -143,6 +145,8 @@ class CBMapScrollView : public UIScrollView,
                                            const std::shared_ptr<CBBoundingBox>& box);
     bool setMapWithStorePathesAndBoundingBox(const std::vector<std::string>& paths,
                                              const std::shared_ptr<CBBoundingBox>& box);
+    // The identifier of the stores (CBOpenMap's); nullopt for none.
+    static std::optional<std::string> mapStorePathFromPathes(const std::vector<std::string>& paths);
     // Empty while no map is open.
     std::string currentMapStorePath() const;
     void setCurrentMapStorePath(const std::optional<std::string>& identifier);
@@ -168,6 +172,20 @@ class CBMapScrollView : public UIScrollView,
     const std::shared_ptr<CBMapOrnamentationFrameManager>& ornamentationFrameManager() const {
         return ornamentationFrameManager_;
     }
+    // How far beyond the visible area the ornaments are laid out already.
+    void setOrnamentationFramePreloadInset(const UIEdgeInsets& insets);
+    // Asks the map's delegate for the ornaments again.
+    void reloadOrnamentationFrameData();
+
+    // Renders the box's levels (the range's first level and count) into the
+    // disk tile cache through this view's renderer and vector layer
+    // (CBMapTileCachePrefill). Returns at once; the blocks run on the
+    // calling queue. Without a map or a vector layer nothing is rendered and
+    // the run reports that it is done.
+    void populateCacheForBoundingBoxAndZoomlevelRangeWithProgressBlockAndCompletionBlock(
+        const CBBoundingBox& box, NSRange zoomlevelRange,
+        CBMapTileCachePrefill::ProgressBlock progress,
+        CBMapTileCachePrefill::CompletionBlock completion);
 
     // Parts.
     const std::shared_ptr<CBMapView>& mapView() const { return mapView_; }

@@ -49,9 +49,14 @@ bool CBMapScrollView::setMapWithStorePathAndBoundingBox(const std::string& path,
     return setMapWithStorePathesAndBoundingBox({path}, box);
 }
 
+std::optional<std::string> CBMapScrollView::mapStorePathFromPathes(
+    const std::vector<std::string>& paths) {
+    return CBOpenMap::identifierForStorePathes(paths);
+}
+
 bool CBMapScrollView::setMapWithStorePathesAndBoundingBox(
     const std::vector<std::string>& paths, const std::shared_ptr<CBBoundingBox>& box) {
-    auto identifier = CBOpenMap::identifierForStorePathes(paths);
+    auto identifier = mapStorePathFromPathes(paths);
     if (!identifier)
         return false;
     if (auto shown = openMap(); shown && !shown->isClosed() && shown->opensFiles(paths))

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "MapViewHome.h"
 #include "UIKit/UIGestureRecognizer.h"
 #include "mapkit/CBMapLayout.h"
+#include "mapkit/CBMapOrnamentationFrameManager.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapView.h"
 #include "mapkit/CBMapVisibleArea.h"
@@ -67,6 +69,12 @@ class Recorder : public CBMapScrollViewDelegate {
         return true;
     }
 
+    std::optional<std::vector<std::shared_ptr<UIView>>> mapScrollViewOrnamentationViewsForDirection(
+        CBMapScrollView&, unsigned direction) override {
+        ++ornamentsAsked[direction];
+        return std::vector<std::shared_ptr<UIView>>{std::make_shared<UIView>(CGRectZero)};
+    }
+
     void record(const std::string& what, CGPoint p, CLLocationCoordinate2D c) {
         events.push_back(what);
         point = p;
@@ -79,6 +87,7 @@ class Recorder : public CBMapScrollViewDelegate {
     std::optional<bool> allowZoom;
     int boxChanges = 0;
     std::vector<CBBoundingBox> widerBoxes;
+    std::map<unsigned, int> ornamentsAsked;
 };
 
 class CBMapScrollViewDelegateTest : public ::testing::Test {
@@ -188,3 +197,17 @@ TEST_F(CBMapScrollViewDelegateTest, ScrollingReportsTheVisibleBoxUnlessAnAnimate
 }
 
 }  // namespace
+
+TEST_F(CBMapScrollViewDelegateTest, OrnamentsAreLaidOutAheadAndAskedForAgainOnReload) {
+    const UIEdgeInsets reach = UIEdgeInsetsMake(150, 150, 150, 150);
+    map->setOrnamentationFramePreloadInset(reach);
+    EXPECT_EQ(map->ornamentationFrameManager()->edgeInsets(), reach);
+    map->ornamentationFrameManager()->layoutOrnamentationFrame();
+    const auto first = recorder->ornamentsAsked;
+    ASSERT_FALSE(first.empty());
+    map->ornamentationFrameManager()->layoutOrnamentationFrame();
+    EXPECT_EQ(recorder->ornamentsAsked, first);
+    map->reloadOrnamentationFrameData();
+    for (const auto& [direction, count] : first)
+        EXPECT_EQ(recorder->ornamentsAsked[direction], count + 1) << direction;
+}

@@ -52,6 +52,9 @@ TEST_F(CBMapScrollViewStateTest, StoreIdentifiers) {
     EXPECT_EQ(CBOpenMap::identifierForStorePathes({"maps/b/b.sqlite", "maps/a/a.sqlite"}), "ab");
     EXPECT_EQ(CBOpenMap::identifierForStorePathes({"maps/city/city.sqlite"}), "city");
     EXPECT_EQ(CBOpenMap::identifierForStorePathes({}), std::nullopt);
+    EXPECT_EQ(CBMapScrollView::mapStorePathFromPathes({"maps/b/b.sqlite", "maps/a/a.sqlite"}),
+              "ab");
+    EXPECT_EQ(CBMapScrollView::mapStorePathFromPathes({}), std::nullopt);
 }
 
 TEST_F(CBMapScrollViewStateTest, MapsKeepSeparateEntriesAndRestoreTheirBox) {

@@ -41,6 +41,17 @@ TEST_F(CBOnlineLayerTest, TheOnlineLayerReplacesTheVectorMapAndStopsAtLevelEleve
     EXPECT_EQ(sources.size(), 1u);
 }
 
+TEST_F(CBOnlineLayerTest, WithoutABoxTheOnlineLayerIsTheWorlds) {
+    auto map = CBMapScrollView::create(CGRectMake(0, 0, 320, 480));
+    auto source = map->layers()->setupForThunderforestLayer();
+    ASSERT_TRUE(source);
+    EXPECT_EQ(map->displayManager()->dataSources(), CBGeoDisplayManager::DataSourceList{source});
+    EXPECT_EQ(*map->layout()->mapBoundingBox(), *CBBoundingBox::boundingBoxWithCoordinateNEAndSW(
+                                                    CLLocationCoordinate2DMake(75.0, 179.5),
+                                                    CLLocationCoordinate2DMake(-70.0, -179.5)));
+    EXPECT_EQ(source->urlPattern(), CBMapLayers::onlineTileServiceURLPattern());
+}
+
 TEST_F(CBOnlineLayerTest, TheImageLoaderViewForgetsALoadWhenItIsGivenNoUrl) {
     TileServerProcess server({"--delay", "300"});
     ASSERT_TRUE(server.running());
