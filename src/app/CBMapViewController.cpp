@@ -119,7 +119,7 @@ void CBMapViewController::viewDidLoad() {
     // Room beyond the edges for the frame and the switchers to other maps.
     const CGFloat reach = CBMapEdgeOrnamentView::kThickness;
     mapView_->setContentInset(UIEdgeInsetsMake(reach, reach, reach, reach));
-    mapView_->ornamentationFrameManager()->setEdgeInsets(
+    mapView_->setOrnamentationFramePreloadInset(
         UIEdgeInsetsMake(kOrnamentPreloadInset, kOrnamentPreloadInset, kOrnamentPreloadInset,
                          kOrnamentPreloadInset));
     mapView_->userLocationFollower()->locationManager()->addDelegate(self);

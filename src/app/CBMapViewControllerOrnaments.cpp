@@ -23,7 +23,7 @@ void CBMapViewController::reloadNearbyMaps() {
         nearbyMaps_ = CBNearbyMapInfo::nearbyMapInfos(
             box->centerCoordinate(), openable, currentIsShown ? shown->identifier() : std::nullopt);
     }
-    mapView_->ornamentationFrameManager()->reloadData();
+    mapView_->reloadOrnamentationFrameData();
 }
 
 std::optional<std::vector<std::shared_ptr<UIView>>>
