@@ -135,6 +135,10 @@ class CBWikipediaManager : public CBCoreDataManager,
     void migrateDownloadQueue();
     static void displayWalkWarningIfNeeded();
 
+    // Yes for its packages. It has no say about other downloads (a no would
+    // keep every map from being unpacked), so it leaves them unanswered.
+    std::optional<bool> downloadManagerShouldUnzipDownload(ZELDownloadManagerEngine&,
+                                                           const Download& download) override;
     void downloadManagerDidCancelDownloadWithIdentifierAndType(ZELDownloadManagerEngine& engine,
                                                                const std::string& identifier,
                                                                const std::string& type) override;

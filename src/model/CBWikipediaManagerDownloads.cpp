@@ -294,6 +294,13 @@ bool CBWikipediaManager::installStagedPackage(const Download& download, NSError*
     return ok;
 }
 
+std::optional<bool> CBWikipediaManager::downloadManagerShouldUnzipDownload(
+    ZELDownloadManagerEngine&, const Download& download) {
+    if (download && download->type() == kDownloadType)
+        return true;
+    return std::nullopt;
+}
+
 void CBWikipediaManager::downloadManagerDidCancelDownloadWithIdentifierAndType(
     ZELDownloadManagerEngine& engine, const std::string& identifier, const std::string& type) {
     if (type != "map")

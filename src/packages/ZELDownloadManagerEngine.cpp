@@ -532,7 +532,25 @@ void ZELDownloadManagerEngine::discardFileOfFailedDownload(const Download& downl
     download->setServerTags(std::nullopt, std::nullopt, std::nullopt, std::nullopt);
 }
 
+bool ZELDownloadManagerEngine::delegatesLetUnzipDownload(const Download& download) {
+    bool unzip = true;
+    tellDelegates([&](auto& delegate) {
+        const auto answer = delegate.downloadManagerShouldUnzipDownload(*this, download);
+        if (answer && !*answer)
+            unzip = false;
+    });
+    return unzip;
+}
+
 void ZELDownloadManagerEngine::startUnzipping(const Download& download) {
+    if (!delegatesLetUnzipDownload(download)) {
+        // The loaded file stays for a retry, which asks again.
+        fail(download, ZELDownloadStateFailed,
+             ZELDownloadErrorMake(ZELDownloadFailure::NotUnpacked,
+                                  "The package was not to be unpacked"),
+             ZELDownloadFailure::NotUnpacked);
+        return;
+    }
     download->setDownloadState(ZELDownloadStateUnzipping);
     saveChanges();
     tellDelegates([&](auto& delegate) {

@@ -91,6 +91,7 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
     bool isDownloading() const;
     bool isResumeDisabled() const { return resumeDisabled_; }
     void setResumeDisabled(bool disabled);
+    void setIsResumeDisabled(bool disabled) { setResumeDisabled(disabled); }
     // The user paused the queue: nothing loads until resumeDownloads().
     bool isPaused() const { return paused_; }
 
@@ -160,6 +161,8 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
                             std::optional<int64_t> size, const ZELDownloadServerTags& tags);
     void transferFinished(const Download& download, const ZELDownloadTransferResult& result);
     void stopTransfer();
+    // false when a delegate answers that the package is not to be unpacked.
+    bool delegatesLetUnzipDownload(const Download& download);
     void startUnzipping(const Download& download);
     void unzipFinished(const Download& download, std::optional<NSError> error);
     void startPostProcessing(const Download& download);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 class ZELDownloadManagerEngine;
@@ -8,9 +9,9 @@ class ZELDownloadManagerDownload;
 struct ZELDownloadStatus;
 
 // What the download engine tells the objects that follow it. Every message is
-// optional and arrives on the main thread. Delegates only observe: the
-// installing of a package is the installer's of its type
-// (ZELDownloadInstaller), not a delegate's.
+// optional and arrives on the main thread. Delegates observe, and may hold a
+// loaded package back from unpacking; the installing of a package is the
+// installer's of its type (ZELDownloadInstaller), not a delegate's.
 class ZELDownloadManagerEngineDelegate {
   public:
     using Download = std::shared_ptr<ZELDownloadManagerDownload>;
@@ -35,6 +36,13 @@ class ZELDownloadManagerEngineDelegate {
     // The download failed (network, integrity, archive or post-processing);
     // the download's lastError() says why.
     virtual void downloadManagerFailedToLoadDownload(ZELDownloadManagerEngine&, const Download&) {}
+    // Asked before a loaded package is unpacked; nullopt: no answer. One
+    // false is enough: the package is not unpacked, and the download fails
+    // (ZELDownloadFailure::NotUnpacked) keeping its file as loaded.
+    virtual std::optional<bool> downloadManagerShouldUnzipDownload(ZELDownloadManagerEngine&,
+                                                                   const Download&) {
+        return std::nullopt;
+    }
     virtual void downloadManagerWillStartUnzippingDownload(ZELDownloadManagerEngine&,
                                                            const Download&) {}
     // The staged package goes to the installer of its type.

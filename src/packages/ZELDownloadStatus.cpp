@@ -64,6 +64,8 @@ const char* failureKey(ZELDownloadFailure failure) {
             return "downloadFailureRefusedAddress";
         case ZELDownloadFailure::TooLarge:
             return "downloadFailureTooLarge";
+        case ZELDownloadFailure::NotUnpacked:
+            return "downloadFailureNotUnpacked";
         case ZELDownloadFailure::None:
         case ZELDownloadFailure::Unknown:
             break;
@@ -87,6 +89,7 @@ constexpr struct {
     {ZELDownloadFailure::Interrupted, "interrupted"},
     {ZELDownloadFailure::RefusedAddress, "refusedAddress"},
     {ZELDownloadFailure::TooLarge, "tooLarge"},
+    {ZELDownloadFailure::NotUnpacked, "notUnpacked"},
 };
 
 }  // namespace
@@ -149,7 +152,7 @@ NSError ZELDownloadErrorMake(ZELDownloadFailure failure, const std::string& desc
 
 ZELDownloadFailure ZELDownloadFailureForError(const NSError& error) {
     if (error.domain == ZELDownloadErrorDomain && error.code > 0 &&
-        error.code <= static_cast<long>(ZELDownloadFailure::TooLarge))
+        error.code <= static_cast<long>(ZELDownloadFailure::NotUnpacked))
         return static_cast<ZELDownloadFailure>(error.code);
     if (error.domain == NSURLErrorDomain)
         return failureForURLError(error.code);

@@ -23,7 +23,8 @@ enum class ZELDownloadFailure {
     RefusedAddress,  // its address is not the map store's (another host, no host, not http)
     Unknown,         // the reason is not known (an error of no domain known here)
     // Added after the others, so that the codes errors keep stay as they were.
-    TooLarge,  // the server sent, or the package unpacks to, far more than it should
+    TooLarge,     // the server sent, or the package unpacks to, far more than it should
+    NotUnpacked,  // loaded and kept, but the application would not have it unpacked
 };
 
 // Where a download stands.

@@ -405,3 +405,21 @@ TEST_F(CBWikipediaManagerTest, APackageDownloadIsAnsweredAndToldByTheManager) {
     engine_->cancelDownloads({download});
     EXPECT_EQ(statuses->told.back(), "neubrandenburg installed");
 }
+
+// Its packages are to be unpacked; of other downloads it says nothing, so a
+// map still unpacks while it listens to the engine.
+TEST_F(CBWikipediaManagerTest, ItHasItsPackagesUnpackedAndLeavesOtherDownloadsUnanswered) {
+    auto package =
+        engine_->addDownload({.url = "wikipedia/DE/neubrandenburg_wiki-de.zip",
+                              .destinationPath = CBWikipediaManager::basePathForWikipedia(),
+                              .identifier = "neubrandenburg",
+                              .type = CBWikipediaManager::kDownloadType});
+    auto mapPackage = engine_->addDownload({.url = "map/DE/neubrandenburg.zip",
+                                            .destinationPath = mapsFolder(),
+                                            .identifier = "neubrandenburg",
+                                            .type = "map"});
+    ASSERT_TRUE(package && mapPackage);
+    EXPECT_EQ(manager_->downloadManagerShouldUnzipDownload(*engine_, package), true);
+    EXPECT_EQ(manager_->downloadManagerShouldUnzipDownload(*engine_, mapPackage), std::nullopt);
+    engine_->cancelDownloads({package, mapPackage});
+}

@@ -146,7 +146,8 @@ TEST_F(ZELDownloadManagerEngineTest, ResumingIsDisabledUntilAllowed) {
     add("liechtenstein", "LI");
     engine_->resumeDownloads();
     EXPECT_FALSE(engine_->isDownloading());
-    engine_->setResumeDisabled(false);
+    engine_->setIsResumeDisabled(false);
+    EXPECT_FALSE(engine_->isResumeDisabled());
     EXPECT_TRUE(recorder_->saw("resumeEnabled"));
     engine_->resumeDownloads();
     EXPECT_TRUE(engine_->isDownloading());
@@ -264,3 +265,57 @@ TEST_F(ZELDownloadManagerEngineTest, ProgressStaysWithinOneWhenTheExpectedSizeIs
 }
 
 }  // namespace
+
+namespace {
+
+// Answers whether packages are to be unpacked, noting who asked.
+class UnzipJudge : public ZELDownloadManagerEngineDelegate {
+  public:
+    std::optional<bool> answer;
+    std::vector<std::string> asked;
+    std::optional<bool> downloadManagerShouldUnzipDownload(ZELDownloadManagerEngine&,
+                                                           const Download& download) override {
+        asked.push_back(download->identifier());
+        return answer;
+    }
+};
+
+}  // namespace
+
+// A delegate that will not have a package unpacked keeps it as loaded: the
+// download fails saying why (also after a restart), is not loaded again by a
+// resume, and a retry asks again; without an answer the package is unpacked
+// as ever.
+TEST_F(ZELDownloadManagerEngineTest, APackageADelegateWillNotHaveUnpackedIsKeptAsLoaded) {
+    const std::string file = publish(samplePackage("liechtenstein"), "liechtenstein");
+    auto judge = std::make_shared<UnzipJudge>();
+    judge->answer = false;
+    engine_->addDelegate(judge);
+    auto download = add("liechtenstein");
+    engine_->resumeDownloads();
+    ASSERT_TRUE(waitForState(download, ZELDownloadStateFailed));
+    EXPECT_EQ(judge->asked, std::vector<std::string>{"liechtenstein"});
+    EXPECT_EQ(download->failure(), ZELDownloadFailure::NotUnpacked);
+    EXPECT_EQ(engine_->statusForDownload(download).failure, ZELDownloadFailure::NotUnpacked);
+    EXPECT_FALSE(recorder_->saw("willUnzip liechtenstein"));
+    EXPECT_TRUE(recorder_->saw("failed liechtenstein"));
+    ASSERT_TRUE(fs::exists(download->zipPath()));
+    EXPECT_EQ(fs::file_size(download->zipPath()), fs::file_size(file));
+    EXPECT_FALSE(fs::exists(installedFile("liechtenstein")));
+
+    // After a restart too.
+    openEngine();
+    engine_->addDelegate(judge);
+    download = engine_->downloadForIdentifierOfType("liechtenstein", "map");
+    ASSERT_TRUE(download);
+    EXPECT_EQ(download->failure(), ZELDownloadFailure::NotUnpacked);
+    engine_->resumeDownloads();
+    EXPECT_FALSE(engine_->isDownloading());
+    EXPECT_EQ(download->downloadState(), ZELDownloadStateFailed);
+
+    judge->answer.reset();
+    engine_->retryDownload(download);
+    ASSERT_TRUE(waitForRemoval("liechtenstein"));
+    EXPECT_EQ(judge->asked.size(), 2u);
+    EXPECT_TRUE(fs::exists(installedFile("liechtenstein")));
+}

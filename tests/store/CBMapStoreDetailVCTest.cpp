@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "Foundation/NSUserDefaults.h"
 #include "PackagesTestSupport.h"
 #include "StoreTestSupport.h"
@@ -204,6 +206,34 @@ TEST_F(CBMapStoreDetailVCTest, AFailedDownloadIsReportedOnceWithItsReasonAndRetr
     screen->downloadMapButton()->sendActionsForControlEvents(UIControlEventTouchUpInside);
     EXPECT_TRUE(screen->mapStatusLabel()->isHidden());
     ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Map downloaded"; }, 120));
+}
+
+// Keeps every map package from being unpacked.
+class MapUnpackingRefusal : public ZELDownloadManagerEngineDelegate {
+  public:
+    std::optional<bool> downloadManagerShouldUnzipDownload(ZELDownloadManagerEngine&,
+                                                           const Download& download) override {
+        return download->type() == "map" ? std::optional<bool>(false) : std::nullopt;
+    }
+};
+
+// A package the application would not have unpacked is not installed, and
+// the screen says why.
+TEST_F(CBMapStoreDetailVCTest, APackageThatWasNotUnpackedIsNotInstalledAndTheScreenSaysWhy) {
+    auto refusal = std::make_shared<MapUnpackingRefusal>();
+    store_.downloads->addDelegate(refusal);
+    auto screen = open("liechtenstein");
+    ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
+    screen->downloadMap();
+    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Retry download"; }));
+    EXPECT_EQ(screen->mapStatusLabel()->text(), "Failed: the package was loaded but not unpacked");
+    const auto status = store_.registry->downloadStatusForMapIdentifier("liechtenstein");
+    EXPECT_EQ(status.phase, ZELDownloadPhase::Failed);
+    EXPECT_EQ(status.failure, ZELDownloadFailure::NotUnpacked);
+    const auto record = store_.registry->mapForIdentifier("liechtenstein");
+    ASSERT_NE(record, nullptr);
+    EXPECT_FALSE(std::filesystem::exists(*record->filePath()));
+    EXPECT_TRUE(std::filesystem::exists(screen->mapDownload()->zipPath()));
 }
 
 // An archive that could not be unpacked is a failed download, not one still
