@@ -231,6 +231,10 @@ void CBKelvaraSharedAppDelegate::installSampleOnEmptyHome() {
     downloadManager_->resumeDownloads();
 }
 
+std::shared_ptr<CBBookmarksManager> CBKelvaraSharedAppDelegate::bookmarksManager() const {
+    return currentMap_ ? currentMap_->bookmarks() : nullptr;
+}
+
 CBWikipediaServices CBKelvaraSharedAppDelegate::wikipediaServices() const {
     return {shared(), wikipediaManager_, downloadManager_, userMapStoreEngine_, currentMap_};
 }

@@ -8,6 +8,7 @@
 #include "wikipedia/CBWikipediaHost.h"
 #include "wikipedia/CBWikipediaServices.h"
 
+class CBBookmarksManager;
 class CBCurrentMap;
 class CBFirstDownloadNotice;
 class CBMapInstalledNotification;
@@ -52,6 +53,9 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
     // and Wikipedia): the one the application has, following the registry's
     // current map.
     const std::shared_ptr<CBCurrentMap>& currentMap() const { return currentMap_; }
+    // The bookmarks of the current map (its bookmark store); nullptr before
+    // start-up made the services.
+    std::shared_ptr<CBBookmarksManager> bookmarksManager() const;
     // What the screens that open Wikipedia screens hand them; the host is
     // the application's delegate.
     CBWikipediaServices wikipediaServices() const;

@@ -20,6 +20,8 @@
 #include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapVisibleArea.h"
+#include "model/CBBookmarksManager.h"
+#include "model/CBCurrentMap.h"
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerEngine.h"
@@ -226,6 +228,17 @@ TEST_F(CBKelvaraSharedAppDelegateTest, TheFirstDownloadNoticeComesBeforeItsDownl
     EXPECT_EQ(std::count(states->shown.begin(), states->shown.end(), false), 0);
     play(R"(tap "OK")");
     downloads->cancelDownloads(*downloads->currentQueue());
+}
+
+// The bookmarks the application hands out are the current map's: the
+// sample city's store, and the map screen is told of deletions in it.
+TEST_F(CBKelvaraSharedAppDelegateTest, TheBookmarksManagerIsTheShownMapsBookmarkStore) {
+    ASSERT_TRUE(app_->currentMap());
+    const auto bookmarks = app_->bookmarksManager();
+    ASSERT_TRUE(bookmarks);
+    EXPECT_EQ(bookmarks, app_->currentMap()->bookmarks());
+    EXPECT_EQ(bookmarks->mapIdentifier(), app_->currentMap()->identifier());
+    EXPECT_EQ(bookmarks->bookmarkDelegate(), app_->mapViewController());
 }
 
 // A map that finishes installing while the window is not in front is told
