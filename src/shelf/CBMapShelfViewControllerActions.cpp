@@ -140,8 +140,8 @@ void CBMapShelfViewController::showInfoForMap(const Map& map) {
         return;
     auto engine = std::make_shared<CBMapStoreEngine>();
     engine->setDownloadManager(downloadManager_);
-    auto detail = CBMapStoreDetailVC::create(map, downloadManager_, engine, registry_,
-                                             wikipedia_.manager, wikipedia_.host);
+    auto detail =
+        CBMapStoreDetailVC::create(map, downloadManager_, engine, registry_, wikipedia_.manager);
     std::weak_ptr<CBMapStoreDetailVC> weakDetail = detail;
     detail->navigationItem()->setRightBarButtonItem(std::make_shared<UIBarButtonItem>(
         UIBarButtonSystemItemDone, [weakDetail](UIBarButtonItem&) {
@@ -159,7 +159,7 @@ void CBMapShelfViewController::done() {
 void CBMapShelfViewController::openStore() {
     setEditingAnimated(false, false);
     auto store = CBMapStoreController::create(downloadManager_, registry_);
-    store->setWikipediaManager(wikipedia_.manager, wikipedia_.host);
+    store->setWikipediaManager(wikipedia_.manager);
     store->setMapStoreDelegate(self());
     presentViewControllerAnimatedCompletion(store, true, nullptr);
 }

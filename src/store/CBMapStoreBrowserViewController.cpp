@@ -138,7 +138,7 @@ std::shared_ptr<CBMapStoreBrowserViewController> CBMapStoreBrowserViewController
     auto browser = std::make_shared<CBMapStoreBrowserViewController>(engine_, downloadManager_,
                                                                      userMapStoreEngine_);
     browser->setTitle(title);
-    browser->setWikipediaManager(wikipediaManager_, wikipediaHost_);
+    browser->setWikipediaManager(wikipediaManager_);
     browser->setGroup(std::move(group));
     browser->setCountry(std::move(country));
     browser->setRegion(std::move(region));
@@ -156,7 +156,7 @@ void CBMapStoreBrowserViewController::openDetailForMap(const Map& map, bool anim
                                                 UIBarButtonItemStylePlain, nullptr)
             : nullptr);
     auto detail = CBMapStoreDetailVC::create(map, downloadManager_, engine_, userMapStoreEngine_,
-                                             wikipediaManager_, wikipediaHost_);
+                                             wikipediaManager_);
     detail->setShowRightBarButtonItemAfterDownloadOnly(true);
     detail->navigationItem()->setRightBarButtonItem(navigationItem()->rightBarButtonItem());
     if (auto navigation = navigationController())
