@@ -100,6 +100,9 @@ void CBMapViewController::addMapControls() {
     guideButton_->addTargetForControlEvents(on(&CBMapViewController::presentGuide),
                                             UIControlEventTouchUpInside);
     view()->addSubview(guideButton_);
+    mapView_->annotationsHost()->setCalloutObstacleViews({compassButton_, displayModeButton_,
+                                                          displayModeLabel_, zoomInButton_,
+                                                          zoomOutButton_, guideButton_});
 }
 
 void CBMapViewController::layoutMapControls() {
