@@ -282,12 +282,15 @@ void CBAnnotationsManager::setNeedsCalloutClearance() {
 }
 
 // The callout takes its own width again (the map may have grown), then keeps
-// clear of the views level with it and of those over its pin.
+// clear of the views level with it and of those over its pin. A map turned
+// with the heading moves along other axes than the screen's: it is left as
+// it is.
 void CBAnnotationsManager::clearCalloutOfObstacles() {
     clearancePending_ = false;
     auto map = mapScrollView();
     auto parent = map ? map->superview() : nullptr;
-    if (!parent || !selectedAnnotation_ || !calloutView_ || calloutView_->isHidden())
+    if (!parent || !selectedAnnotation_ || !calloutView_ || calloutView_->isHidden() ||
+        map->userLocationFollower()->rotateToHeading())
         return;
     auto view = existingViewForAnnotation(calloutView_->annotation());
     if (!view)
