@@ -9,6 +9,7 @@
 #include "CoreGraphics/CGGeometry.h"
 #include "CoreLocation/CLHeading.h"
 #include "CoreLocation/CLLocation.h"
+#include "UIKit/UIGeometry.h"
 #include "mapkit/CBAnnotation.h"
 
 class CBAnnotationCalloutView;
@@ -76,6 +77,9 @@ class CBAnnotationsManager : public std::enable_shared_from_this<CBAnnotationsMa
     void updatePositionOfAnnotationView(CBAnnotationView& view);
     void updatePositionOfUserAnnotationView();
     void updatePositionOfCalloutView();
+    // Clears the callout of the screen's views over the map once the work
+    // under way is done (CBMapAnnotationsHost::calloutObstacleViews).
+    void setNeedsCalloutClearance();
     void updatePositionOfMagnifier();
     void sortOrderOfMarkers();
     // Turns every marker by angle (radians) so it stays upright over a map
@@ -117,6 +121,10 @@ class CBAnnotationsManager : public std::enable_shared_from_this<CBAnnotationsMa
   private:
     void setUp();
     bool isKnown(const CBAnnotationRef& annotation) const;
+    // Places the callout over its pin; `clearing` moves the map once so that
+    // it keeps clear of the sides the screen's views cover.
+    void placeCallout(bool clearing);
+    void clearCalloutOfObstacles();
 
     std::vector<CBAnnotationRef> allAnnotations_;
     std::unordered_set<const CBAnnotation*> allAnnotationPointers_;
@@ -131,6 +139,10 @@ class CBAnnotationsManager : public std::enable_shared_from_this<CBAnnotationsMa
     std::vector<std::shared_ptr<CBAnnotationView>> annotationViews_;
     bool showPositionMaker_ = false;
     std::shared_ptr<CBAnnotationCalloutView> calloutView_;
+    // The sides the screen's views cover beside the callout, found when it
+    // appeared or the map last changed size.
+    UIEdgeInsets clearanceInsets_{};
+    bool clearancePending_ = false;
     // Set by an add until the next layout pass reports the views it made.
     bool annotationsWereAdded_ = false;
     bool hidden_ = false;
