@@ -141,7 +141,7 @@ std::optional<std::string> CBRootViewController::reviewPageURL() {
 }
 
 std::shared_ptr<MFMailComposeViewController> CBRootViewController::supportMailViewController() {
-    return KelvaraSupport::defaultSupportMailViewController();
+    return KelvaraSupport::cb_defaultSupportMailViewController();
 }
 
 void CBRootViewController::transitionToMapViewControllerWithCompletion(

@@ -21,7 +21,7 @@ std::string deviceSummary() {
            "x\nLocale: " + NSLocale::currentLocale()->localeIdentifier() + "\n";
 }
 
-std::shared_ptr<MFMailComposeViewController> defaultSupportMailViewController() {
+std::shared_ptr<MFMailComposeViewController> cb_defaultSupportMailViewController() {
     auto mail = std::make_shared<MFMailComposeViewController>();
     mail->setToRecipients({kSupportAddress});
     mail->setSubject(NSLocalizedString("SupportSubject"));

@@ -14,7 +14,7 @@ namespace KelvaraSupport {
 inline constexpr const char* kSupportAddress = "support@kelvara.invalid";
 inline constexpr const char* kStoreAddress = "https://apps.kelvara.invalid";
 
-std::shared_ptr<MFMailComposeViewController> defaultSupportMailViewController();
+std::shared_ptr<MFMailComposeViewController> cb_defaultSupportMailViewController();
 // The summary the support mail starts with.
 std::string deviceSummary();
 // The store's review page of the application, for the browser; nullopt for

@@ -92,7 +92,7 @@ TEST_F(CBAppServicesTest, OnlyTheApplicationsOwnLinksAreItsToOpen) {
 }
 
 TEST_F(CBAppServicesTest, SupportMailAndStoreReviewLink) {
-    auto mail = KelvaraSupport::defaultSupportMailViewController();
+    auto mail = KelvaraSupport::cb_defaultSupportMailViewController();
     ASSERT_NE(mail, nullptr);
     EXPECT_NE(KelvaraSupport::deviceSummary().find("Kelvara "), std::string::npos);
     EXPECT_NE(KelvaraSupport::cannotSendEmailAlert(), nullptr);
