@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+// The category's alert, KelvaraSupport::cb_cannotSendEmailAlert, lives with
+// the widgets, where the store's mails reach it too.
 #include "widgets/UIAlertView+NoEmailAccount.h"
 
 class MFMailComposeViewController;

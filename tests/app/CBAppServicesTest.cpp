@@ -95,7 +95,7 @@ TEST_F(CBAppServicesTest, SupportMailAndStoreReviewLink) {
     auto mail = KelvaraSupport::cb_defaultSupportMailViewController();
     ASSERT_NE(mail, nullptr);
     EXPECT_NE(KelvaraSupport::deviceSummary().find("Kelvara "), std::string::npos);
-    EXPECT_NE(KelvaraSupport::cannotSendEmailAlert(), nullptr);
+    EXPECT_NE(KelvaraSupport::cb_cannotSendEmailAlert(), nullptr);
     EXPECT_EQ(KelvaraSupport::appStoreReviewURLForAppID("12345"),
               "https://apps.kelvara.invalid/app/12345?action=write-review");
     EXPECT_FALSE(KelvaraSupport::appStoreReviewURLForAppID(""));
