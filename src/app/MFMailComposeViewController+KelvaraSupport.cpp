@@ -2,7 +2,6 @@
 
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLocale.h"
-#include "Foundation/NSString+PercentEncoding.h"
 #include "MessageUI/MFMailComposeViewController.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UIScreen.h"
@@ -27,13 +26,6 @@ std::shared_ptr<MFMailComposeViewController> cb_defaultSupportMailViewController
     mail->setSubject(NSLocalizedString("SupportSubject"));
     mail->setMessageBodyIsHTML(deviceSummary(), false);
     return mail;
-}
-
-std::optional<std::string> appStoreReviewURLForAppID(const std::string& appID) {
-    if (appID.empty())
-        return std::nullopt;
-    return std::string(kStoreAddress) + "/app/" +
-           stringByAddingPercentEncodingForQueryValue(appID) + "?action=write-review";
 }
 
 }  // namespace KelvaraSupport
