@@ -55,10 +55,9 @@ void ZELGridScrollView::computeSections() {
     auto source = dataSource_.lock();
     CGFloat top = header_ ? header_->frame().size.height : 0;
     if (source) {
-        const long count = source->numberOfSectionsInGridScrollView(*this);
+        const long count = source->numberOfSectionsInZELGridScrollView(*this);
         for (long section = 0; section < count; ++section) {
-            const long cells =
-                std::max(0L, source->gridScrollViewNumberOfCellsInSection(*this, section));
+            const long cells = std::max(0L, source->gridViewNumberOfCellsInSection(*this, section));
             sections_.push_back({top, cells});
             const long rows = (cells + cellsPerRow() - 1) / cellsPerRow();
             top += paddingInset_.top + CGFloat(rows) * cellSize_.height + paddingInset_.bottom;
@@ -111,7 +110,7 @@ std::vector<std::shared_ptr<ZELGridCellView>> ZELGridScrollView::visibleCells() 
 
 void ZELGridScrollView::selectCellAtIndexPath(const NSIndexPath& path) {
     if (auto delegate = delegate_.lock())
-        delegate->gridScrollViewDidSelectCellAtIndexPath(*this, path);
+        delegate->gridViewDidSelectCellAtIndexPath(*this, path);
 }
 
 void ZELGridScrollView::setBounds(const CGRect& bounds) {
@@ -154,7 +153,7 @@ void ZELGridScrollView::layoutSubviews() {
     for (const auto& [path, frame] : wanted) {
         auto& cell = keep[path];
         if (!cell) {
-            cell = source->gridScrollViewCellAtIndexPath(*this, path);
+            cell = source->gridViewCellAtIndexPath(*this, path);
             if (!cell) {
                 keep.erase(path);
                 continue;

@@ -36,16 +36,16 @@ class ZELGridCellView : public UIView {
 class ZELGridScrollViewDataSource {
   public:
     virtual ~ZELGridScrollViewDataSource() = default;
-    virtual long numberOfSectionsInGridScrollView(ZELGridScrollView&) { return 1; }
-    virtual long gridScrollViewNumberOfCellsInSection(ZELGridScrollView&, long section) = 0;
-    virtual std::shared_ptr<ZELGridCellView> gridScrollViewCellAtIndexPath(
-        ZELGridScrollView&, const NSIndexPath& path) = 0;
+    virtual long numberOfSectionsInZELGridScrollView(ZELGridScrollView&) { return 1; }
+    virtual long gridViewNumberOfCellsInSection(ZELGridScrollView&, long section) = 0;
+    virtual std::shared_ptr<ZELGridCellView> gridViewCellAtIndexPath(ZELGridScrollView&,
+                                                                     const NSIndexPath& path) = 0;
 };
 
 class ZELGridScrollViewDelegate {
   public:
     virtual ~ZELGridScrollViewDelegate() = default;
-    virtual void gridScrollViewDidSelectCellAtIndexPath(ZELGridScrollView&, const NSIndexPath&) {}
+    virtual void gridViewDidSelectCellAtIndexPath(ZELGridScrollView&, const NSIndexPath&) {}
 };
 
 // A scroll view that lays cells of one size out in rows (as many per row as

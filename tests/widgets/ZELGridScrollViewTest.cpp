@@ -6,12 +6,12 @@ namespace {
 
 class Cells : public ZELGridScrollViewDataSource, public ZELGridScrollViewDelegate {
   public:
-    long numberOfSectionsInGridScrollView(ZELGridScrollView&) override { return 2; }
-    long gridScrollViewNumberOfCellsInSection(ZELGridScrollView&, long section) override {
+    long numberOfSectionsInZELGridScrollView(ZELGridScrollView&) override { return 2; }
+    long gridViewNumberOfCellsInSection(ZELGridScrollView&, long section) override {
         return section == 0 ? 7 : 30;
     }
-    std::shared_ptr<ZELGridCellView> gridScrollViewCellAtIndexPath(ZELGridScrollView& grid,
-                                                                   const NSIndexPath&) override {
+    std::shared_ptr<ZELGridCellView> gridViewCellAtIndexPath(ZELGridScrollView& grid,
+                                                             const NSIndexPath&) override {
         ++asked;
         auto cell = grid.dequeueReusableCellWithIdentifier("cover");
         if (!cell)
@@ -20,8 +20,7 @@ class Cells : public ZELGridScrollViewDataSource, public ZELGridScrollViewDelega
             ++reused;
         return cell;
     }
-    void gridScrollViewDidSelectCellAtIndexPath(ZELGridScrollView&,
-                                                const NSIndexPath& path) override {
+    void gridViewDidSelectCellAtIndexPath(ZELGridScrollView&, const NSIndexPath& path) override {
         selected = path;
     }
     int asked = 0, reused = 0;
