@@ -21,7 +21,8 @@ void ZELGridScrollView::selectCellAtPoint(CGPoint windowPoint) {
     const CGPoint point = convertPointFromView(windowPoint, nullptr);
     for (const auto& [path, cell] : visible_)
         if (CGRectContainsPoint(cell->frame(), point)) {
-            selectCellAtIndexPath(path);
+            if (!isEmptyPlace(path))
+                selectCellAtIndexPath(path);
             return;
         }
 }
@@ -48,6 +49,11 @@ void ZELGridScrollView::setGridHeaderView(const std::shared_ptr<UIView>& header)
 long ZELGridScrollView::cellsPerRow() const {
     const CGFloat width = bounds().size.width - paddingInset_.left - paddingInset_.right;
     return cellSize_.width > 0 ? std::max(1L, long(width / cellSize_.width)) : 1;
+}
+
+bool ZELGridScrollView::isEmptyPlace(const NSIndexPath& path) const {
+    return size_t(path.section) < sections_.size() &&
+           path.row >= sections_[size_t(path.section)].second;
 }
 
 void ZELGridScrollView::computeSections() {
@@ -131,8 +137,10 @@ void ZELGridScrollView::layoutSubviews() {
         return;
     const CGRect shown = bounds();
     std::vector<std::pair<NSIndexPath, CGRect>> wanted;
+    const long perRow = cellsPerRow();
     for (size_t section = 0; section < sections_.size(); ++section) {
-        for (long index = 0; index < sections_[section].second; ++index) {
+        const long places = (sections_[section].second + perRow - 1) / perRow * perRow;
+        for (long index = 0; index < places; ++index) {
             const NSIndexPath path = NSIndexPath::indexPathForRowInSection(index, long(section));
             const CGRect frame = rectForCellAtIndexPath(path);
             if (CGRectIntersectsRect(frame, shown))
@@ -153,7 +161,8 @@ void ZELGridScrollView::layoutSubviews() {
     for (const auto& [path, frame] : wanted) {
         auto& cell = keep[path];
         if (!cell) {
-            cell = source->gridViewCellAtIndexPath(*this, path);
+            cell = isEmptyPlace(path) ? source->gridViewEmptyCellAtIndexPath(*this, path)
+                                      : source->gridViewCellAtIndexPath(*this, path);
             if (!cell) {
                 keep.erase(path);
                 continue;
