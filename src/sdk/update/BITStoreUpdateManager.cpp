@@ -40,7 +40,7 @@ std::string cappedVersion(const std::string& version) {
 }  // namespace
 
 BITStoreUpdateManager::BITStoreUpdateManager(std::string appIdentifier,
-                                             BITEnvironment appEnvironment)
+                                             BITAppEnvironment appEnvironment)
     : BITZizavaBaseManager(std::move(appIdentifier), appEnvironment),
       currentUUID_(executableUUID()),
       mainBundle_(NSBundle::mainBundle()),
@@ -54,7 +54,7 @@ BITStoreUpdateManager::BITStoreUpdateManager(std::string appIdentifier,
 void BITStoreUpdateManager::registerComponent() {
     BITZizavaManager::registerComponentFactory(
         BITZizavaComponent::StoreUpdateManager,
-        [](const std::string& appIdentifier, BITEnvironment appEnvironment, BITZizavaManager&) {
+        [](const std::string& appIdentifier, BITAppEnvironment appEnvironment, BITZizavaManager&) {
             return std::make_shared<BITStoreUpdateManager>(appIdentifier, appEnvironment);
         });
 }
@@ -71,7 +71,7 @@ void BITStoreUpdateManager::setLastCheck(const NSDate& date) {
 }
 
 bool BITStoreUpdateManager::shouldCancelProcessing() const {
-    if (appEnvironment() != BITEnvironmentAppStore) {
+    if (appEnvironment() != BITAppEnvironmentAppStore) {
         BITZizavaLogWarning(
             "WARNING: StoreUpdateManager is cancelled because it's not running in "
             "an AppStore environment");

@@ -32,7 +32,7 @@ class BITStoreUpdateManagerDelegate {
 // that is no longer the current one is dropped.
 class BITStoreUpdateManager : public BITZizavaBaseManager, public UIAlertViewDelegate {
   public:
-    BITStoreUpdateManager(std::string appIdentifier, BITEnvironment appEnvironment);
+    BITStoreUpdateManager(std::string appIdentifier, BITAppEnvironment appEnvironment);
     ~BITStoreUpdateManager() override;
 
     // Lets the front create this manager.

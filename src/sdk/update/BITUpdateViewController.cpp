@@ -53,7 +53,7 @@ BITUpdateViewController::BITUpdateViewController(const std::shared_ptr<BITUpdate
                                                  bool modal)
     : BITZizavaBaseViewController(UITableViewStylePlain, modal),
       updateManager_(manager),
-      appEnvironment_(manager ? manager->appEnvironment() : BITEnvironmentAppStore) {
+      appEnvironment_(manager ? manager->appEnvironment() : BITAppEnvironmentAppStore) {
     setTitle(bit_localizedString("UpdateScreenTitle"));
     cells_.reserve(5);
 }
@@ -143,7 +143,7 @@ void BITUpdateViewController::setAppStoreButtonStateAnimated(BITUpdateStoreButto
 
 void BITUpdateViewController::restoreStoreButtonStateAnimated(bool animated) {
     const auto manager = updateManager_.lock();
-    if (appEnvironment_ == BITEnvironmentAppStore)
+    if (appEnvironment_ == BITAppEnvironmentAppStore)
         setAppStoreButtonStateAnimated(BITUpdateStateOffline, animated);
     else
         setAppStoreButtonStateAnimated(

@@ -83,7 +83,7 @@ class BITUpdateViewController : public BITZizavaBaseViewController,
     bool isOnScreen();
 
     std::weak_ptr<BITUpdateManager> updateManager_;
-    BITEnvironment appEnvironment_;
+    BITAppEnvironment appEnvironment_;
     bool showAllVersions_ = false;
     std::vector<std::shared_ptr<BITWebTableViewCell>> cells_;
     std::shared_ptr<BITAppStoreHeader> appStoreHeader_;

@@ -106,7 +106,7 @@ class BITUpdateViewControllerTest : public ::testing::Test {
     SdkServiceProcess service_;
     std::shared_ptr<UIWindow> window_ = std::make_shared<UIWindow>(CGRect{{0, 0}, {320, 568}});
     std::shared_ptr<BITUpdateManager> manager_ =
-        std::make_shared<BITUpdateManager>(kApp, BITEnvironmentOther);
+        std::make_shared<BITUpdateManager>(kApp, BITAppEnvironmentOther);
 };
 
 }  // namespace
