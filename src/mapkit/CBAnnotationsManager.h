@@ -48,8 +48,8 @@ class CBAnnotationsManager : public std::enable_shared_from_this<CBAnnotationsMa
     void removeAllAnnotations();
 
     bool hidden() const { return hidden_; }
-    void setHidden(bool hidden) { setAnnotationsHiddenAnimated(hidden, false); }
-    void setAnnotationsHiddenAnimated(bool hidden, bool animated);
+    void setHidden(bool hidden) { setAnnotionsHiddenAnimated(hidden, false); }
+    void setAnnotionsHiddenAnimated(bool hidden, bool animated);
 
     const CBAnnotationRef& selectedAnnotation() const { return selectedAnnotation_; }
     void selectAnnotationAnimated(const CBAnnotationRef& annotation, bool animated);

@@ -270,13 +270,13 @@ TEST_F(CBAnnotationsManagerTest, HidingAndShowingAgainBeforeTheFadeEndsKeepsTheV
     map_->annotationsHost()->addAnnotationsCentered({pin(market(), "Markt")}, false);
     map_->layoutIfNeeded();
     ASSERT_EQ(layer()->annotationViews().size(), 1u);
-    map_->annotationsHost()->setAnnotationsHiddenAnimated(true, true);
+    map_->annotationsHost()->setAnnotionsHiddenAnimated(true, true);
     CAFrameClock::shared().advance(0.2);
-    map_->annotationsHost()->setAnnotationsHiddenAnimated(false, true);
+    map_->annotationsHost()->setAnnotionsHiddenAnimated(false, true);
     CAFrameClock::shared().advance(1);
     CAFrameClock::shared().advance(1);
     EXPECT_EQ(layer()->annotationViews().size(), 1u);
-    map_->annotationsHost()->setAnnotationsHiddenAnimated(true, false);
+    map_->annotationsHost()->setAnnotionsHiddenAnimated(true, false);
     EXPECT_TRUE(layer()->annotationViews().empty());
 }
 
