@@ -146,7 +146,7 @@ void BITStoreUpdateManager::checkForUpdateManual(bool manual) {
             DispatchQueue::main()->async([weakSelf, generation, data, status, error] {
                 const auto self = weakSelf.lock();
                 if (self && self->checkGeneration_ == generation)
-                    self->handleResponse(data, status, error);
+                    self->handleResponeWithDataError(data, status, error);
             });
         });
     if (!task) {
@@ -157,8 +157,9 @@ void BITStoreUpdateManager::checkForUpdateManual(bool manual) {
     task->resume();
 }
 
-void BITStoreUpdateManager::handleResponse(const std::optional<Value::Data>& data, long status,
-                                           const std::optional<NSError>& error) {
+void BITStoreUpdateManager::handleResponeWithDataError(const std::optional<Value::Data>& data,
+                                                       long status,
+                                                       const std::optional<NSError>& error) {
     checkInProgress_ = false;
     if (error) {
         reportError(error->localizedDescription());
