@@ -153,10 +153,10 @@ class CBVectorDataSource : public CBGeoDataSource {
                                                                         CBGeoStyle& style,
                                                                         CGFloat s,
                                                                         CBGeoElement& element);
-    static void drawOneWaySymbolForElementWithStyleAndScaleInContext(CBGeoElement& element,
-                                                                     CBGeoStyle& style, CGFloat s,
-                                                                     CBElementPathCache& paths,
-                                                                     CGContext& context);
+    // The arrows look the same at every zoom level.
+    static void drawOneWaySymbolForElementWithStyleAtZoomlevelAndScaleInContext(
+        CBGeoElement& element, CBGeoStyle& style, int zoom, CGFloat s, CBElementPathCache& paths,
+        CGContext& context);
     // Strokes and plain fills go through batch, which takes the paint the
     // context holds at the time.
     static void drawGeometryPhase(int phase, CBGeoElement& element, CBGeoStyle* subStyle,
