@@ -101,6 +101,13 @@ class CBVectorDataSource : public CBGeoDataSource {
     void drawLabelForElementWithStyleAtZoomlevelAndScaleInContext(
         CBGeoElement& element, CBGeoStyle& style, int zoom, CGFloat s,
         std::vector<CGRect>& labelRects, CBElementPathCache& paths, CGContext& context);
+    // Where a reference label (a road's number, "B 96") along the element
+    // would go. Such labels are not drawn: the map names roads by their
+    // names, so this does nothing.
+    static void
+    drawLabelForRefAlongElementAtZoomlevelAndScaleWithStyleAndPreviousLabelRectsInContext(
+        const std::optional<std::string>& ref, CBGeoElement& element, int zoom, CGFloat s,
+        CBGeoStyle& style, std::vector<CGRect>& previousLabelRects, CGContext& context);
     bool drawNameForElementWithStyleAndScaleInContext(const std::string& name,
                                                       CBGeoElement& element, CBGeoStyle& style,
                                                       CGFloat s, std::vector<CGRect>& labelRects,

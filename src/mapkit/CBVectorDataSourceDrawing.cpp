@@ -303,6 +303,8 @@ void CBVectorDataSource::drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& 
                     if (int(style->fontSize().value_or(0)) > 0 && style->textColor())
                         drawLabelForElementWithStyleAtZoomlevelAndScaleInContext(
                             *element, *subStyle, zoom, s, labelRects, paths, context);
+                    drawLabelForRefAlongElementAtZoomlevelAndScaleWithStyleAndPreviousLabelRectsInContext(
+                        element->ref(), *element, zoom, s, *subStyle, labelRects, context);
                     if (style->isTextPlacementImportant())
                         placeNameRects.insert(placeNameRects.end(),
                                               labelRects.begin() + std::ptrdiff_t(labelsBefore),
