@@ -92,6 +92,8 @@ class CBAnnotationsManager : public std::enable_shared_from_this<CBAnnotationsMa
     const std::shared_ptr<CBAnnotationCalloutView>& existingCalloutView() const {
         return calloutView_;
     }
+    // A tap on the callout's bubble: an accessory tap with no control.
+    void calloutViewTapped(CBAnnotationCalloutView& callout);
     void notifyDelegateOfCalloutAccessoryTap(const std::shared_ptr<UIControl>& control);
 
     std::shared_ptr<CBMapMagnifier> loadMagnifier();

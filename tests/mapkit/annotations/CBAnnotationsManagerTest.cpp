@@ -178,6 +178,11 @@ TEST_F(CBAnnotationsManagerTest, TapsSelectTheNearestPinMoveTheCalloutAndReachTh
     ASSERT_EQ(screen->accessoryTaps.size(), 2u);
     EXPECT_EQ(screen->accessoryTaps[1].second, nullptr);
     EXPECT_EQ(map_->annotationsHost()->selectedAnnotation(), west);
+    // The bubble's tap target tells of the selected pin's view.
+    layer()->calloutViewTapped(*callout);
+    ASSERT_EQ(screen->accessoryTaps.size(), 3u);
+    EXPECT_EQ(screen->accessoryTaps[2].first, westView);
+    EXPECT_EQ(screen->accessoryTaps[2].second, nullptr);
 
     tapAndWait(windowPointFor(east->coordinate()));
     EXPECT_EQ(map_->annotationsHost()->selectedAnnotation(), east);
