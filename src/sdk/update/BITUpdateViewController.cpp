@@ -240,23 +240,28 @@ std::string BITUpdateViewController::webContentForAppVersion(const BITAppVersion
            version.notesOrEmptyString() + "</p>";
 }
 
-void BITUpdateViewController::appendCellForAppVersion(
+std::shared_ptr<BITWebTableViewCell> BITUpdateViewController::webCellWithAppVersion(
     const std::shared_ptr<BITAppVersionMetaInfo>& version) {
-    const auto manager = updateManager_.lock();
     auto cell = std::make_shared<BITWebTableViewCell>();
-    const bool newest = manager && manager->newestAppVersion() == version;
     // Sized before it has content, so the page is laid out once.
     cell->setFrame({{0, 0}, {tableView()->bounds().size.width, kRowPlaceholderHeight}});
-    cell->setWebViewContent(webContentForAppVersion(*version, newest));
-    cell->setCellBackgroundColor(UIColor::whiteColor());
-    cell->addWebView();
-    cell->textLabel()->setText("");
+    configureWebCellForAppVersion(*cell, version);
+    return cell;
+}
+
+void BITUpdateViewController::configureWebCellForAppVersion(
+    BITWebTableViewCell& cell, const std::shared_ptr<BITAppVersionMetaInfo>& version) {
+    const auto manager = updateManager_.lock();
+    const bool newest = manager && manager->newestAppVersion() == version;
+    cell.setWebViewContent(webContentForAppVersion(*version, newest));
+    cell.setCellBackgroundColor(UIColor::whiteColor());
+    cell.addWebView();
+    cell.textLabel()->setText("");
     std::weak_ptr<BITUpdateViewController> weakSelf = self();
-    cell->setWebViewSizeHandler([weakSelf](BITWebTableViewCell&) {
+    cell.setWebViewSizeHandler([weakSelf](BITWebTableViewCell&) {
         if (const auto screen = weakSelf.lock())
             screen->webViewSizeChanged();
     });
-    cells_.push_back(std::move(cell));
 }
 
 void BITUpdateViewController::redrawTableView() {
@@ -272,10 +277,10 @@ void BITUpdateViewController::redrawTableView() {
             const auto& version = versions[i];
             if (!showAllVersions_ && version->version == manager->currentAppVersion()) {
                 if (i == 0)
-                    appendCellForAppVersion(version);
+                    cells_.push_back(webCellWithAppVersion(version));
                 break;
             }
-            appendCellForAppVersion(version);
+            cells_.push_back(webCellWithAppVersion(version));
         }
     }
     tableView()->reloadData();
@@ -291,7 +296,7 @@ void BITUpdateViewController::showPreviousVersionAction() {
         for (size_t i = 0; i < versions.size(); ++i) {
             found = found || versions[i]->version == manager->currentAppVersion();
             if (found && i > 0)
-                appendCellForAppVersion(versions[i]);
+                cells_.push_back(webCellWithAppVersion(versions[i]));
         }
     }
     tableView()->reloadData();

@@ -78,7 +78,11 @@ class BITUpdateViewController : public BITZizavaBaseViewController,
     void updateAppStoreHeader();
     void showHidePreviousVersionsButton();
     void realignPreviousVersionButton();
-    void appendCellForAppVersion(const std::shared_ptr<BITAppVersionMetaInfo>& version);
+    // A cell for the version's release notes, configured and rendering.
+    std::shared_ptr<BITWebTableViewCell> webCellWithAppVersion(
+        const std::shared_ptr<BITAppVersionMetaInfo>& version);
+    void configureWebCellForAppVersion(BITWebTableViewCell& cell,
+                                       const std::shared_ptr<BITAppVersionMetaInfo>& version);
     void webViewSizeChanged();
     bool isOnScreen();
 
