@@ -32,7 +32,7 @@ class BITFeedbackListViewCell : public UITableViewCell {
 
     static CGFloat heightForTextInRowWithMessage(const BITFeedbackMessage& message, CGFloat width);
     static CGFloat heightForRowWithMessage(const BITFeedbackMessage& message, CGFloat width);
-    static bool isSameDay(NSDate a, NSDate b);
+    static bool isSameDayWithDate1Date2(NSDate date1, NSDate date2);
 
     void setMessage(std::shared_ptr<BITFeedbackMessage> message) { message_ = std::move(message); }
     const std::shared_ptr<BITFeedbackMessage>& message() const { return message_; }
