@@ -67,16 +67,20 @@ void BITFeedbackListViewCell::registerObservers() {
     updateAttachmentNotification_ = NSNotificationCenter::defaultCenter()->addObserverForName(
         kBITFeedbackUpdateAttachmentThumbnail, nullptr, DispatchQueue::main()->scheduler(),
         [this](const NSNotification& notification) {
-            if (!message_)
-                return;
-            for (const auto& attachment : message_->attachments) {
-                if (attachment.get() == notification.object) {
-                    setAttachments(message_->previewableAttachments());
-                    setNeedsLayout();
-                    return;
-                }
-            }
+            updateAttachmentFromNotification(notification);
         });
+}
+
+void BITFeedbackListViewCell::updateAttachmentFromNotification(const NSNotification& notification) {
+    if (!message_)
+        return;
+    for (const auto& attachment : message_->attachments) {
+        if (attachment.get() == notification.object) {
+            setAttachments(message_->previewableAttachments());
+            setNeedsLayout();
+            return;
+        }
+    }
 }
 
 void BITFeedbackListViewCell::unregisterObservers() {

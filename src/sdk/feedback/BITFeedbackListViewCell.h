@@ -10,6 +10,7 @@
 class BITActivityIndicatorButton;
 class BITAttributedLabel;
 class BITFeedbackListViewCell;
+struct NSNotification;
 class NSNotificationObserver;
 
 class BITFeedbackListViewCellDelegate {
@@ -55,6 +56,8 @@ class BITFeedbackListViewCell : public UITableViewCell {
   private:
     void registerObservers();
     void unregisterObservers();
+    // An attachment of the shown message has its file now: the row shows it.
+    void updateAttachmentFromNotification(const NSNotification& notification);
 
     std::shared_ptr<BITFeedbackMessage> message_;
     unsigned style_ = 0;
