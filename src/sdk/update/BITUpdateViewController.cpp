@@ -1,5 +1,6 @@
 #include "sdk/update/BITUpdateViewController.h"
 
+#include "CoreGraphics/CGGradient.h"
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSIndexPath.h"
@@ -9,6 +10,7 @@
 #include "UIKit/UIButton.h"
 #include "UIKit/UIColor.h"
 #include "UIKit/UIFont.h"
+#include "UIKit/UIGraphics.h"
 #include "UIKit/UIImage.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationItem.h"
@@ -328,6 +330,8 @@ void BITUpdateViewController::showHidePreviousVersionsButton() {
     previousVersionsButton_->setTitleColorForState(grey(61), UIControlStateNormal);
     previousVersionsButton_->setTitleColorForState(UIColor::whiteColor(),
                                                    UIControlStateHighlighted);
+    previousVersionsButton_->setBackgroundImageForState(gradientButtonHighlightImage(),
+                                                        UIControlStateHighlighted);
     std::weak_ptr<BITUpdateViewController> weakSelf = self();
     previousVersionsButton_->addTargetForControlEvents(
         [weakSelf](UIControl&) {
@@ -338,6 +342,19 @@ void BITUpdateViewController::showHidePreviousVersionsButton() {
     footer_->addSubview(previousVersionsButton_);
     table->setBackgroundColor(grey(245));
     realignPreviousVersionButton();
+}
+
+std::shared_ptr<UIImage> BITUpdateViewController::gradientButtonHighlightImage() {
+    const CGSize size{10, 70};
+    UIGraphicsBeginImageContextWithOptions(size, true, 0);
+    const auto context = UIGraphicsGetCurrentContext();
+    const auto gradient =
+        CGGradient::createWithColorComponents({0.45, 0.58, 0.85, 1, 0.16, 0.33, 0.70, 1});
+    if (context && gradient)
+        context->drawLinearGradient(*gradient, CGPointZero, CGPointMake(0, size.height), 0);
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return image;
 }
 
 void BITUpdateViewController::realignPreviousVersionButton() {

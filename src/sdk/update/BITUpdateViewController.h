@@ -78,6 +78,9 @@ class BITUpdateViewController : public BITZizavaBaseViewController,
     void updateAppStoreHeader();
     void showHidePreviousVersionsButton();
     void realignPreviousVersionButton();
+    // The pressed look of the previous-versions button: a 10 x 70 point
+    // vertical gradient, dark enough for its white pressed title.
+    static std::shared_ptr<UIImage> gradientButtonHighlightImage();
     // A cell for the version's release notes, configured and rendering.
     std::shared_ptr<BITWebTableViewCell> webCellWithAppVersion(
         const std::shared_ptr<BITAppVersionMetaInfo>& version);
