@@ -49,8 +49,8 @@ class CBAnnotationsManager : public std::enable_shared_from_this<CBAnnotationsMa
     void removeAllAnnotations();
 
     bool hidden() const { return hidden_; }
-    void setHidden(bool hidden) { setAnnotationsHiddenAnimated(hidden, false); }
-    void setAnnotationsHiddenAnimated(bool hidden, bool animated);
+    void setHidden(bool hidden) { setAnnotionsHiddenAnimated(hidden, false); }
+    void setAnnotionsHiddenAnimated(bool hidden, bool animated);
 
     const CBAnnotationRef& selectedAnnotation() const { return selectedAnnotation_; }
     void selectAnnotationAnimated(const CBAnnotationRef& annotation, bool animated);
@@ -96,6 +96,8 @@ class CBAnnotationsManager : public std::enable_shared_from_this<CBAnnotationsMa
     const std::shared_ptr<CBAnnotationCalloutView>& existingCalloutView() const {
         return calloutView_;
     }
+    // A tap on the callout's bubble: an accessory tap with no control.
+    void calloutViewTapped(CBAnnotationCalloutView& callout);
     void notifyDelegateOfCalloutAccessoryTap(const std::shared_ptr<UIControl>& control);
 
     std::shared_ptr<CBMapMagnifier> loadMagnifier();

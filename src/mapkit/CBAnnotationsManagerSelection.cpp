@@ -176,9 +176,9 @@ std::shared_ptr<CBAnnotationCalloutView> CBAnnotationsManager::calloutView() {
     if (!calloutView_) {
         calloutView_ = CBAnnotationCalloutView::create(CGRectZero);
         std::weak_ptr<CBAnnotationsManager> weak = weak_from_this();
-        calloutView_->setTapAction([weak](CBAnnotationCalloutView&) {
+        calloutView_->setTapAction([weak](CBAnnotationCalloutView& callout) {
             if (auto self = weak.lock())
-                self->notifyDelegateOfCalloutAccessoryTap(nullptr);
+                self->calloutViewTapped(callout);
         });
     }
     calloutView_->setHidden(true);
@@ -187,6 +187,10 @@ std::shared_ptr<CBAnnotationCalloutView> CBAnnotationsManager::calloutView() {
         map->setNeedsLayout();
     }
     return calloutView_;
+}
+
+void CBAnnotationsManager::calloutViewTapped(CBAnnotationCalloutView&) {
+    notifyDelegateOfCalloutAccessoryTap(nullptr);
 }
 
 void CBAnnotationsManager::notifyDelegateOfCalloutAccessoryTap(

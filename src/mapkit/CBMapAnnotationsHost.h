@@ -49,7 +49,7 @@ class CBMapAnnotationsHost : public std::enable_shared_from_this<CBMapAnnotation
     void updateSelectedAnnotation();
     std::shared_ptr<CBAnnotationView> dequeueReusableAnnotationViewWithIdentifier(
         const std::string& reuseIdentifier);
-    void setAnnotationsHiddenAnimated(bool hidden, bool animated);
+    void setAnnotionsHiddenAnimated(bool hidden, bool animated);
     std::shared_ptr<CBAnnotationView> existingViewForAnnotation(
         const CBAnnotationRef& annotation) const;
     std::shared_ptr<CBAnnotationCalloutView> currentCalloutView() const;

@@ -116,7 +116,7 @@ void CBMapShelfViewController::answerReviewRequest(long index) {
         openURLSafe_zel(UIApplication::sharedApplication(), host->reviewPageURL());
     } else if (index == kFeedback) {
         if (!MFMailComposeViewController::canSendMail()) {
-            showAlert(KelvaraSupport::cannotSendEmailAlert());
+            showAlert(KelvaraSupport::cb_cannotSendEmailAlert());
             return;
         }
         auto mail = host->supportMailViewController();

@@ -53,7 +53,8 @@ class CBMapStoreBrowserViewController : public UITableViewController,
     const std::shared_ptr<CBClearSearchBar>& searchBar() const { return searchBar_; }
 
     void resetMaps();
-    std::shared_ptr<CBMapStoreBrowserViewController> openBrowser(
+    std::shared_ptr<CBMapStoreBrowserViewController>
+    openBrowserWithGroupOrCountryOrRegionWithTitleAnimated(
         std::shared_ptr<CBMapStoreGroup> group, std::shared_ptr<CBMapStoreCountry> country,
         std::shared_ptr<CBMapStoreFederalRegion> region, const std::string& title, bool animated);
     void openDetailForMap(const Map& map, bool animated);

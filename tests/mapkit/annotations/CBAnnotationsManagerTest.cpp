@@ -180,6 +180,11 @@ TEST_F(CBAnnotationsManagerTest, TapsSelectTheNearestPinMoveTheCalloutAndReachTh
     ASSERT_EQ(screen->accessoryTaps.size(), 2u);
     EXPECT_EQ(screen->accessoryTaps[1].second, nullptr);
     EXPECT_EQ(map_->annotationsHost()->selectedAnnotation(), west);
+    // The bubble's tap target tells of the selected pin's view.
+    layer()->calloutViewTapped(*callout);
+    ASSERT_EQ(screen->accessoryTaps.size(), 3u);
+    EXPECT_EQ(screen->accessoryTaps[2].first, westView);
+    EXPECT_EQ(screen->accessoryTaps[2].second, nullptr);
 
     tapAndWait(windowPointFor(east->coordinate()));
     EXPECT_EQ(map_->annotationsHost()->selectedAnnotation(), east);
@@ -346,13 +351,13 @@ TEST_F(CBAnnotationsManagerTest, HidingAndShowingAgainBeforeTheFadeEndsKeepsTheV
     map_->annotationsHost()->addAnnotationsCentered({pin(market(), "Markt")}, false);
     map_->layoutIfNeeded();
     ASSERT_EQ(layer()->annotationViews().size(), 1u);
-    map_->annotationsHost()->setAnnotationsHiddenAnimated(true, true);
+    map_->annotationsHost()->setAnnotionsHiddenAnimated(true, true);
     CAFrameClock::shared().advance(0.2);
-    map_->annotationsHost()->setAnnotationsHiddenAnimated(false, true);
+    map_->annotationsHost()->setAnnotionsHiddenAnimated(false, true);
     CAFrameClock::shared().advance(1);
     CAFrameClock::shared().advance(1);
     EXPECT_EQ(layer()->annotationViews().size(), 1u);
-    map_->annotationsHost()->setAnnotationsHiddenAnimated(true, false);
+    map_->annotationsHost()->setAnnotionsHiddenAnimated(true, false);
     EXPECT_TRUE(layer()->annotationViews().empty());
 }
 
