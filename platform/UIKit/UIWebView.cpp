@@ -66,7 +66,15 @@ UIWebView::UIWebView(const CGRect& frame) : UIView(frame) {
     documentView_->addGestureRecognizer(tap);
 }
 
-UIWebView::~UIWebView() = default;
+UIWebView::~UIWebView() {
+    cancelPendingLoad();
+}
+
+void UIWebView::cancelPendingLoad() {
+    if (pendingLoad_)
+        pendingLoad_->store(true);
+    pendingLoad_.reset();
+}
 
 void UIWebView::attachSubviews() const {
     if (attached_ || weak_from_this().expired())
@@ -120,6 +128,7 @@ void UIWebView::stopLoading() {
         return;
     ++generation_;
     loading_ = false;
+    cancelPendingLoad();
 }
 
 void UIWebView::start(const std::optional<NSURLRequest>& request, UIWebViewNavigationType type,
@@ -130,6 +139,10 @@ void UIWebView::start(const std::optional<NSURLRequest>& request, UIWebViewNavig
         !delegate->webViewShouldStartLoadWithRequestNavigationType(*this, *request, type))
         return;
     const uint64_t generation = ++generation_;
+    // The page being made, if any, is not wanted any more: it stops.
+    cancelPendingLoad();
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    pendingLoad_ = cancelled;
     request_ = request;
     lastLoad_ = load;
     loading_ = true;
@@ -146,7 +159,7 @@ void UIWebView::start(const std::optional<NSURLRequest>& request, UIWebViewNavig
             if (auto delegate = view->delegate())
                 delegate->webViewDidStartLoad(*view);
     });
-    DispatchQueue::global()->async([weak, generation, load, layout] {
+    DispatchQueue::global()->async([weak, generation, load, layout, cancelled] {
         WebResourceLoader loader = load->root.empty() ? WebResourceLoader(load->base)
                                                       : WebResourceLoader(load->base, load->root);
         loader.setLocalContentOnly(load->localContentOnly);
@@ -156,7 +169,10 @@ void UIWebView::start(const std::optional<NSURLRequest>& request, UIWebViewNavig
             html = loader.load(*load->url, &error);
         std::shared_ptr<WebDocument> document;
         if (html)
-            document = WebDocument::create(std::move(*html), loader, layout);
+            document = WebDocument::create(std::move(*html), loader, layout,
+                                           [cancelled] { return cancelled->load(); });
+        if (cancelled->load())
+            return;
         DispatchQueue::main()->async([weak, generation, document, error] {
             if (auto view = weak.lock()) {
                 if (document)
@@ -172,6 +188,7 @@ void UIWebView::finish(uint64_t generation, std::shared_ptr<WebDocument> documen
     if (generation != generation_)
         return;
     loading_ = false;
+    pendingLoad_.reset();
     documentView_->setDocument(std::move(document));
     // The view may have changed its width (a turn) while the page was made:
     // the page takes the width it has now.
@@ -188,6 +205,7 @@ void UIWebView::fail(uint64_t generation, const NSError& error) {
     if (generation != generation_)
         return;
     loading_ = false;
+    pendingLoad_.reset();
     if (auto delegate = delegate_.lock())
         delegate->webViewDidFailLoadWithError(*this, error);
 }

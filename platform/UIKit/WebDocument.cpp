@@ -5,10 +5,14 @@
 #include <cmath>
 
 #include "UIKit/WebDocumentContainer.h"
+#include "UIKit/WebLayoutBudget.h"
 #include "UIKit/WebMarkupLimits.h"
 #include "UIKit/WebMasterStyleSheet.h"
 
+// The document's elements refer to the budgets: they go last.
 struct WebDocument::Parsed {
+    std::unique_ptr<WebPageBudget> budget;
+    std::unique_ptr<WebLayoutBudget> layoutBudget;
     litehtml::document::ptr document;
 };
 
@@ -37,23 +41,35 @@ WebDocument::~WebDocument() {
 }
 
 std::shared_ptr<WebDocument> WebDocument::create(std::string html, const WebResourceLoader& loader,
-                                                 const Layout& layout) {
+                                                 const Layout& layout,
+                                                 WebPageBudget::Cancellation cancelled,
+                                                 const WebPageBounds& bounds) {
     auto document = std::make_shared<WebDocument>(loader, std::move(html), layout);
     std::lock_guard lock(document->mutex_);
-    document->parse();
-    return document;
+    document->bounds_ = bounds;
+    return document->parse(std::move(cancelled)) ? document : nullptr;
 }
 
-void WebDocument::parse() {
-    container_->startDocument();
+bool WebDocument::parse(WebPageBudget::Cancellation cancelled) {
+    parsed_->document.reset();
+    parsed_->budget = std::make_unique<WebPageBudget>(std::move(cancelled), bounds_);
+    parsed_->layoutBudget = std::make_unique<WebLayoutBudget>(*parsed_->budget);
+    WebPageBudget& budget = *parsed_->budget;
+    container_->startDocument(budget, *parsed_->layoutBudget);
     container_->setTextZoom(layout_.textZoom);
     container_->setViewport(layout_.viewport, layout_.scale);
-    parsed_->document.reset();
-    const std::string markup = WebLimitMarkup(html_);
-    parsed_->document =
-        litehtml::document::createFromUTF8(markup.c_str(), container_.get(), &sharedContext());
-    if (parsed_->document)
+    const std::string markup = WebLimitMarkup(html_, budget);
+    if (!budget.stopped())
+        parsed_->document =
+            litehtml::document::createFromUTF8(markup.c_str(), container_.get(), &sharedContext());
+    if (parsed_->document && !budget.stopped())
         parsed_->document->render(std::max(1, int(layout_.width)));
+    if (budget.stopped()) {
+        parsed_->document.reset();
+        return false;
+    }
+    budget.logCut();
+    return true;
 }
 
 void WebDocument::layout(CGFloat width, CGSize viewport) {
@@ -72,7 +88,7 @@ void WebDocument::setTextZoom(double zoom) {
     if (zoom == layout_.textZoom)
         return;
     layout_.textZoom = zoom;
-    parse();
+    parse({});
 }
 
 double WebDocument::textZoom() const {
