@@ -118,9 +118,9 @@ Parsed parsed(const std::string& html, bool checkSpans) {
 // depth, spans, table grids and the elements of the budget; the pre-pass
 // alone stays within a few times the depth. Then a page as a web view
 // loads it, within the same small bounds: parse, style, layout at phone
-// width, a link hit test and a draw of the first screen. The base is an
-// empty folder, so style sheet and image references resolve and are
-// refused.
+// width, a link hit test and a draw of the first screen; and the build
+// again, stopped part way. The base is an empty folder, so style sheet and
+// image references resolve and are refused.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool quiet = [] {
         NSLogSetSink([](NSLogLevel, const std::string&) {});
@@ -143,8 +143,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     layout.width = 160;
     layout.viewport = {160, 240};
     layout.scale = 1;
-    auto document = WebDocument::create(html, loader, layout, {}, bounds);
+    size_t asked = 0;
+    auto document = WebDocument::create(
+        html, loader, layout,
+        [&] {
+            ++asked;
+            return false;
+        },
+        bounds);
     check(document != nullptr, "a page not built");
+    // The same page stopped at one of the questions its build asked.
+    const size_t stopAt = 1 + (size > 0 ? data[size / 2] * 7919u + size : 0) % asked;
+    size_t askedAgain = 0;
+    check(!WebDocument::create(
+              html, loader, layout, [&] { return ++askedAgain >= stopAt; }, bounds),
+          "a stopped page built");
     document->linkAt({20, 20});
     context->saveGState();
     context->translateCTM(0, 240);
