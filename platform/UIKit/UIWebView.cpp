@@ -15,8 +15,9 @@
 #include "UIKit/WebResourceLoader.h"
 
 struct UIWebView::Load {
-    std::optional<std::string> html;  // markup given by the caller
-    std::optional<NSURL> url;         // else the page to fetch
+    // Markup given by the caller, shared with the page made of it.
+    std::shared_ptr<const std::string> html;
+    std::optional<NSURL> url;  // else the page to fetch
     std::optional<NSURL> base;
     std::string root;  // the folder file resources stay in; empty: the base's
     bool localContentOnly = false;
@@ -98,10 +99,9 @@ std::shared_ptr<WebDocument> UIWebView::document() const {
     return documentView_->document();
 }
 
-void UIWebView::loadHTMLStringBaseURL(const std::string& html,
-                                      const std::optional<NSURL>& baseURL) {
+void UIWebView::loadHTMLStringBaseURL(std::string html, const std::optional<NSURL>& baseURL) {
     auto load = std::make_shared<Load>();
-    load->html = html;
+    load->html = std::make_shared<const std::string>(std::move(html));
     load->base = baseURL;
     load->localContentOnly = localContentOnly_;
     std::optional<NSURLRequest> request;
@@ -164,12 +164,13 @@ void UIWebView::start(const std::optional<NSURLRequest>& request, UIWebViewNavig
                                                       : WebResourceLoader(load->base, load->root);
         loader.setLocalContentOnly(load->localContentOnly);
         NSError error;
-        std::optional<std::string> html = load->html;
+        std::shared_ptr<const std::string> html = load->html;
         if (!html && load->url)
-            html = loader.load(*load->url, &error);
+            if (auto fetched = loader.load(*load->url, &error))
+                html = std::make_shared<const std::string>(std::move(*fetched));
         std::shared_ptr<WebDocument> document;
         if (html)
-            document = WebDocument::create(std::move(*html), loader, layout,
+            document = WebDocument::create(std::move(html), loader, layout,
                                            [cancelled] { return cancelled->load(); });
         if (cancelled->load())
             return;

@@ -52,7 +52,8 @@ class UIWebView : public UIView {
     bool localContentOnly() const { return localContentOnly_; }
     void setLocalContentOnly(bool flag) { localContentOnly_ = flag; }
 
-    void loadHTMLStringBaseURL(const std::string& html, const std::optional<NSURL>& baseURL);
+    // The markup is kept, not copied, for the page made of it.
+    void loadHTMLStringBaseURL(std::string html, const std::optional<NSURL>& baseURL);
     void loadRequest(const NSURLRequest& request);
     void reload();
     void stopLoading();

@@ -1,6 +1,7 @@
 #include "UIKit/WebDocument.h"
 
 #include <litehtml/litehtml.h>
+#include <malloc.h>
 
 #include <cmath>
 
@@ -18,6 +19,9 @@ struct WebDocument::Parsed {
 
 namespace {
 
+// Elements and text boxes from which a page is large.
+constexpr size_t kLargePageBoxes = size_t{1} << 14;
+
 litehtml::context& sharedContext() {
     static litehtml::context* context = [] {
         auto* made = new litehtml::context;
@@ -29,7 +33,8 @@ litehtml::context& sharedContext() {
 
 }  // namespace
 
-WebDocument::WebDocument(const WebResourceLoader& loader, std::string html, const Layout& layout)
+WebDocument::WebDocument(const WebResourceLoader& loader, std::shared_ptr<const std::string> html,
+                         const Layout& layout)
     : html_(std::move(html)),
       layout_(layout),
       container_(std::make_unique<WebDocumentContainer>(loader)),
@@ -38,9 +43,23 @@ WebDocument::WebDocument(const WebResourceLoader& loader, std::string html, cons
 WebDocument::~WebDocument() {
     // The document refers to the container: it goes first.
     parsed_.reset();
+    // A large page leaves its memory free in the allocator's arena of the
+    // worker that built it, where another worker's page cannot use it:
+    // it goes back to the system.
+    if (large_)
+        malloc_trim(0);
 }
 
 std::shared_ptr<WebDocument> WebDocument::create(std::string html, const WebResourceLoader& loader,
+                                                 const Layout& layout,
+                                                 WebPageBudget::Cancellation cancelled,
+                                                 const WebPageBounds& bounds) {
+    return create(std::make_shared<const std::string>(std::move(html)), loader, layout,
+                  std::move(cancelled), bounds);
+}
+
+std::shared_ptr<WebDocument> WebDocument::create(std::shared_ptr<const std::string> html,
+                                                 const WebResourceLoader& loader,
                                                  const Layout& layout,
                                                  WebPageBudget::Cancellation cancelled,
                                                  const WebPageBounds& bounds) {
@@ -58,7 +77,7 @@ bool WebDocument::parse(WebPageBudget::Cancellation cancelled) {
     container_->startDocument(budget, *parsed_->layoutBudget);
     container_->setTextZoom(layout_.textZoom);
     container_->setViewport(layout_.viewport, layout_.scale);
-    const std::string markup = WebLimitMarkup(html_, budget);
+    const std::string markup = WebLimitMarkup(*html_, budget);
     if (!budget.stopped())
         parsed_->document =
             litehtml::document::createFromUTF8(markup.c_str(), container_.get(), &sharedContext());
@@ -69,6 +88,8 @@ bool WebDocument::parse(WebPageBudget::Cancellation cancelled) {
         return false;
     }
     budget.logCut();
+    const WebPageBudget::Tally& built = container_->built();
+    large_ = large_ || built.elements + built.textBoxes >= kLargePageBoxes;
     return true;
 }
 
@@ -113,7 +134,7 @@ std::string WebDocument::title() const {
 
 std::string WebDocument::html() const {
     std::lock_guard lock(mutex_);
-    return html_;
+    return *html_;
 }
 
 std::optional<NSURL> WebDocument::linkBase() const {

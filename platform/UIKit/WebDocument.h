@@ -33,6 +33,11 @@ class WebDocument {
     // a page cut to its bounds says so in the log. Answers nullptr when the
     // build stopped before its end: `cancelled` answered true (it is asked
     // as each element and text is made), or the program is ending.
+    static std::shared_ptr<WebDocument> create(std::shared_ptr<const std::string> html,
+                                               const WebResourceLoader& loader,
+                                               const Layout& layout,
+                                               WebPageBudget::Cancellation cancelled = {},
+                                               const WebPageBounds& bounds = {});
     static std::shared_ptr<WebDocument> create(std::string html, const WebResourceLoader& loader,
                                                const Layout& layout,
                                                WebPageBudget::Cancellation cancelled = {},
@@ -64,7 +69,8 @@ class WebDocument {
     // and each link's words an entry of their own, with page rects.
     std::vector<UIVisibleText> visibleTexts() const;
 
-    WebDocument(const WebResourceLoader& loader, std::string html, const Layout& layout);
+    WebDocument(const WebResourceLoader& loader, std::shared_ptr<const std::string> html,
+                const Layout& layout);
 
   private:
     struct Parsed;
@@ -72,9 +78,11 @@ class WebDocument {
     bool parse(WebPageBudget::Cancellation cancelled);
 
     WebPageBounds bounds_;
+    // Built many boxes, once.
+    bool large_ = false;
 
     mutable std::mutex mutex_;
-    std::string html_;
+    std::shared_ptr<const std::string> html_;
     Layout layout_;
     std::unique_ptr<WebDocumentContainer> container_;
     std::unique_ptr<Parsed> parsed_;

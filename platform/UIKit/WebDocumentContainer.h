@@ -48,6 +48,8 @@ class WebDocumentContainer final : public litehtml::document_container {
     // document made.
     void startDocument(WebPageBudget& budget, WebLayoutBudget& layout);
     const std::string& title() const { return title_; }
+    // What the document made of the page so far.
+    const WebPageBudget::Tally& built() const { return tally_; }
     // The base URL the page set for its links (<base href>), else the loader's.
     std::optional<NSURL> linkBase() const;
 
