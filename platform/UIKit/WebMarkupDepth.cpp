@@ -268,6 +268,11 @@ bool inForeignContent(const std::vector<Open>& open) {
 
 }  // namespace
 
+std::string WebDeepMarkupCut(size_t maxDepth) {
+    return "elements nested more than " + std::to_string(maxDepth) +
+           " deep: their tags are left out, their text kept";
+}
+
 std::string WebLimitMarkupDepth(std::string_view html, size_t maxDepth, WebPageBudget& budget) {
     WebMarkupWriter out(WebMarkupWriter::Texts::asWritten);
     WebPageBudget::Tally tally = WebPageBudget::noteTally();
@@ -396,9 +401,7 @@ std::string WebLimitMarkupDepth(std::string_view html, size_t maxDepth, WebPageB
             break;
         if (open.size() >= maxDepth) {
             if (dropped.empty())
-                budget.cut("elements nested more than " + std::to_string(maxDepth) +
-                               " deep: their tags are left out, their text kept",
-                           false);
+                budget.cut(WebDeepMarkupCut(maxDepth), false);
             dropped.push_back(name);
         } else {
             if (!budget.takeElements(tally, 1, tag.attributeBytes(), open.size() + 1))

@@ -25,4 +25,7 @@
 // the page it keeps. The pass ends early too when the budget is stopped.
 std::string WebLimitMarkupDepth(std::string_view html, size_t maxDepth, WebPageBudget& budget);
 
+// What the budget is told when tags deeper than maxDepth are left out.
+std::string WebDeepMarkupCut(size_t maxDepth);
+
 inline constexpr size_t kWebMaximumMarkupDepth = 256;

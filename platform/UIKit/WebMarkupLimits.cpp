@@ -7,15 +7,12 @@
 #include <unordered_set>
 #include <vector>
 
-#include "Foundation/NSLog.h"
 #include "UIKit/WebMarkupDepth.h"
 #include "UIKit/WebMarkupWriter.h"
 #include "UIKit/WebTableSpans.h"
 
 namespace {
 
-constexpr const char* kNote =
-    "This page is too large to be shown in full: the rest of it is left out.";
 constexpr const char* kNoteStyle =
     "margin:1em 0;padding:0.5em;border:1px solid #b00;color:#b00;font-style:italic";
 
@@ -278,9 +275,7 @@ std::string WebLimitMarkupTree(std::string_view html, size_t maxDepth, WebPageBu
                 const std::string name = elementName(element);
                 if (depth > maxDepth && !tooDeep) {
                     tooDeep = true;
-                    budget.cut("elements nested more than " + std::to_string(maxDepth) +
-                                   " deep: their tags are left out, their text kept",
-                               false);
+                    budget.cut(WebDeepMarkupCut(maxDepth), false);
                 }
                 const bool kept = depth <= maxDepth && !name.empty();
                 Frame frame{node, children(node), 0, depth, textsOf(element, kept, inherited), {}};
