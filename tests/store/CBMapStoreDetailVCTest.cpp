@@ -282,7 +282,7 @@ TEST_F(CBMapStoreDetailVCTest, ADamagedPackageSaysWhatHappenedAndWhatToDo) {
     EXPECT_EQ(alerts, 1u);
 }
 
-// A paused download reads "Paused" and its button resumes it.
+// A download of a held queue waits, and its button resumes it.
 TEST_F(CBMapStoreDetailVCTest, APausedDownloadSaysSoAndResumes) {
     auto screen = open("three-rivers");
     ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
@@ -294,7 +294,7 @@ TEST_F(CBMapStoreDetailVCTest, APausedDownloadSaysSoAndResumes) {
     store_.downloads->pauseDownloads();
     EXPECT_EQ(buttonTitle(*screen), "Resume download");
     EXPECT_TRUE(screen->downloadMapButton()->isEnabled());
-    EXPECT_EQ(screen->mapStatusLabel()->text(), "Paused");
+    EXPECT_EQ(screen->mapStatusLabel()->text(), "Waiting");
     EXPECT_TRUE(screen->mapProgress()->isHidden());
 
     store_.server->clearFaults();
