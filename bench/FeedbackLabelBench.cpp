@@ -91,7 +91,7 @@ std::shared_ptr<BITFeedbackManager> threadManager() {
         NSSetApplicationHome(bench::freshHome("feedback-list").string());
         UIScreen::mainScreen()->setBoundsSize({320, 568});
         auto made = std::make_shared<BITFeedbackManager>("0123456789abcdef0123456789abcdef",
-                                                         BITEnvironmentOther);
+                                                         BITAppEnvironmentOther);
         made->setServerURL("http://127.0.0.1:1/");
         Value::Array messages;
         for (int i = 0; i < 200; ++i)

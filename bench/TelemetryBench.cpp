@@ -30,7 +30,7 @@ std::shared_ptr<BITMetricsManager> benchManager() {
         });
         BITZizavaLogger::setCurrentLogLevel(BITLogLevelNone);
         auto made = std::make_shared<BITMetricsManager>("01234567-89ab-cdef-0123-456789abcdef",
-                                                        BITEnvironmentOther);
+                                                        BITAppEnvironmentOther);
         made->setMetricsServerURL("http://127.0.0.1:9/v2/track");
         return made;
     }();

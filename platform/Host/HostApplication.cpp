@@ -69,7 +69,8 @@ int playScenario(const std::shared_ptr<UIWindow>& window, const HostOptions& opt
 // A desktop window must fit the display it opens on: the screen takes the
 // scale and size chosen for it there. False when there is no display.
 bool fitScreenToDisplay(HostOptions& options) {
-    const std::optional<CGRect> area = HostWindow::usableDisplayArea();
+    const std::optional<CGRect> area =
+        options.display ? CGRect{CGPointZero, *options.display} : HostWindow::usableDisplayArea();
     if (!area) {
         return false;
     }
@@ -93,7 +94,8 @@ int HostApplicationMain(int argc, const char* const* argv, const HostDelegateFac
     }
     HostApplyOptions(*options);
     HostInstallHeadingCalibrationPanel();
-    if (!options->scenarioPath && !options->screenshotPath && !fitScreenToDisplay(*options)) {
+    const bool headless = options->scenarioPath || options->screenshotPath;
+    if ((!headless || options->display) && !fitScreenToDisplay(*options)) {
         return 1;
     }
     std::optional<std::string> scenario;

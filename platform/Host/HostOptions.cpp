@@ -1,5 +1,6 @@
 #include "Host/HostOptions.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -43,6 +44,18 @@ std::optional<HostOptions> HostParseArguments(int argc, const char* const* argv,
             }
             options.scale = scale;
             options.scaleGiven = true;
+        } else if (std::strcmp(arg, "--display") == 0) {
+            if (i + 1 >= argc) {
+                return fail("--display needs a size, such as 1366x768");
+            }
+            int width = 0, height = 0, consumed = 0;
+            const char* size = argv[++i];
+            if (std::sscanf(size, "%dx%d%n", &width, &height, &consumed) != 2 ||
+                size[consumed] != '\0' || width < 1 || height < 1 || width > 16384 ||
+                height > 16384) {
+                return fail(std::string("--display must be WIDTHxHEIGHT in pixels, not ") + size);
+            }
+            options.display = CGSize{CGFloat(width), CGFloat(height)};
         } else if (std::strcmp(arg, "--screenshot") == 0) {
             if (i + 1 >= argc || argv[i + 1][0] == '\0') {
                 return fail("--screenshot needs a file name");

@@ -23,6 +23,9 @@ struct HostOptions {
     // paths go (empty: the working directory).
     std::optional<std::string> scenarioPath;
     std::string scenarioOutput;
+    // The display a window is fitted to, in pixels, instead of the desktop's
+    // usable area; headless runs given one take the window's size and scale.
+    std::optional<CGSize> display;
     // The on-screen keyboard's height in points (0: a hardware keyboard).
     CGFloat keyboardHeight = 0;
     // The folder the image picker shows (empty: the desktop's Pictures).
@@ -35,10 +38,10 @@ struct HostOptions {
     CGSize screenSize() const;
 };
 
-// Takes --phone, --pad, --landscape, --scale N (1...4), --screenshot FILE,
-// --scenario FILE, --scenario-output DIR, --keyboard-height N (0...600) and
-// --pictures DIR out of the arguments and leaves the rest; nullopt with a
-// message for a bad value.
+// Takes --phone, --pad, --landscape, --scale N (1...4), --display WxH,
+// --screenshot FILE, --scenario FILE, --scenario-output DIR,
+// --keyboard-height N (0...600) and --pictures DIR out of the arguments and leaves the rest;
+// nullopt with a message for a bad value.
 std::optional<HostOptions> HostParseArguments(int argc, const char* const* argv,
                                               std::string* error);
 

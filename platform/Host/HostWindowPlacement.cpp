@@ -20,8 +20,12 @@ HostWindowPlacement HostPlaceWindow(CGSize screenSize, CGFloat preferredScale, b
     if (forceScale && preferredScale > 0) {
         placement.scale = preferredScale;
     } else {
-        const CGSize smallest{std::min(screenSize.width, kHostWindowMinimumSide),
-                              std::min(screenSize.height, kHostWindowMinimumSide)};
+        const bool onItsSide = screenSize.width > screenSize.height;
+        const CGSize laidOut{
+            onItsSide ? kHostSmallestLaidOutScreen.height : kHostSmallestLaidOutScreen.width,
+            onItsSide ? kHostSmallestLaidOutScreen.width : kHostSmallestLaidOutScreen.height};
+        const CGSize smallest{std::min(screenSize.width, laidOut.width),
+                              std::min(screenSize.height, laidOut.height)};
         auto largestScaleFitting = [&](CGSize size) {
             for (double scale = std::floor(std::max(preferredScale, 1.0)); scale > 1; --scale) {
                 if (pixels(size.width, scale) <= roomWidth &&

@@ -3,6 +3,13 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// How much of an image shows while it stands for a state it was not made for.
+constexpr CGFloat kDimmedImageAlpha = 0.5;
+
+}  // namespace
+
 UIButton::UIButton(const CGRect& frame, UIButtonType type)
     : UIControl(frame),
       type_(type),
@@ -121,6 +128,11 @@ void UIButton::stateDidChange() {
     updateContent();
 }
 
+void UIButton::setAdjustsImageWhenDisabled(bool flag) {
+    adjustsImageWhenDisabled_ = flag;
+    updateContent();
+}
+
 void UIButton::setShowsTouchWhenHighlighted(bool flag) {
     showsTouch_ = flag;
     updateContent();
@@ -154,14 +166,19 @@ void UIButton::updateContent() {
         color = color.colorWithAlphaComponent(color.alpha() * 0.2);
     }
     titleLabel_->setTextColor(color);
+    // A state without an image of its own shows the normal image faded.
+    const bool dimmed = (isHighlighted() && adjustsImageWhenHighlighted_) ||
+                        (!isEnabled() && adjustsImageWhenDisabled_);
     UIImageRef image = imageForState(s);
     imageView_->setImage(image);
     imageView_->setHidden(!image);
-    imageView_->setAlpha(isHighlighted() && adjustsImageWhenHighlighted_ && !images_.count(s) ? 0.5
-                                                                                              : 1);
+    imageView_->setAlpha(dimmed && !images_.count(s) ? kDimmedImageAlpha : 1);
     UIImageRef background = backgroundImageForState(s);
     backgroundView_->setImage(background);
     backgroundView_->setHidden(!background);
+    backgroundView_->setAlpha(
+        !isEnabled() && adjustsImageWhenDisabled_ && !backgroundImages_.count(s) ? kDimmedImageAlpha
+                                                                                 : 1);
     if (showsTouch_ && isHighlighted() && !glow_) {
         constexpr CGFloat kGlow = 40;
         glow_ = std::make_shared<UIView>(CGRectMake(0, 0, kGlow, kGlow));

@@ -21,7 +21,9 @@ enum UIButtonType : long {
 
 // A control with a title, an image and a background image per state; a
 // state without its own value uses the normal state's. System buttons draw
-// their title in the tint colour and fade it while highlighted.
+// their title in the tint colour and fade it while highlighted. Disabled,
+// the title takes the disabled state's colour (grey for system buttons), and
+// images without a disabled image of their own are dimmed.
 class UIButton : public UIControl {
   public:
     explicit UIButton(const CGRect& frame = CGRectZero, UIButtonType type = UIButtonTypeCustom);
@@ -52,6 +54,8 @@ class UIButton : public UIControl {
     void setImageEdgeInsets(const UIEdgeInsets& insets);
     bool adjustsImageWhenHighlighted() const { return adjustsImageWhenHighlighted_; }
     void setAdjustsImageWhenHighlighted(bool flag) { adjustsImageWhenHighlighted_ = flag; }
+    bool adjustsImageWhenDisabled() const { return adjustsImageWhenDisabled_; }
+    void setAdjustsImageWhenDisabled(bool flag);
     // A soft white glow at the centre while the button is highlighted.
     bool showsTouchWhenHighlighted() const { return showsTouch_; }
     void setShowsTouchWhenHighlighted(bool flag);
@@ -82,6 +86,7 @@ class UIButton : public UIControl {
     UIEdgeInsets titleInsets_;
     UIEdgeInsets imageInsets_;
     bool adjustsImageWhenHighlighted_ = true;
+    bool adjustsImageWhenDisabled_ = true;
     bool showsTouch_ = false;
     std::shared_ptr<UIView> glow_;
     bool built_ = false;

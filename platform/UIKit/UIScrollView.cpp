@@ -240,15 +240,22 @@ void UIScrollView::applyZoom(CGFloat scale, CGPoint offset) {
         view->setCenter(
             {origin.x + anchor.x * size.width * scale, origin.y + anchor.y * size.height * scale});
         contentSize_ = {size.width * scale, size.height * scale};
-        if (auto d = delegate()) {
-            d->scrollViewDidZoom(*this);
-        }
     }
     const CGPoint old = contentOffset();
     setContentOffset(offset);
     if (old == contentOffset()) {
         scrolled();  // the zoom moved the content under a fixed offset
     }
+    // Told once scale and offset agree: what it shows is where it is.
+    if (auto d = view ? delegate() : nullptr) {
+        d->scrollViewDidZoom(*this);
+    }
+}
+
+CGFloat UIScrollView::targetZoomScale() const {
+    const bool zooming = animation_ && (animation_->kind == Animation::Kind::Zoom ||
+                                        animation_->kind == Animation::Kind::Settle);
+    return zooming ? animation_->toScale : zoomScale_;
 }
 
 void UIScrollView::setZoomScale(CGFloat scale) {
@@ -560,15 +567,32 @@ void UIScrollView::frame(double time) {
         const CGFloat t = std::clamp(elapsed / kAnimationDuration, 0.0, 1.0);
         done = t >= 1;
         const CGFloat e = easeOut(t);
-        const CGPoint p{a.fromOffset.x + (a.toOffset.x - a.fromOffset.x) * e,
-                        a.fromOffset.y + (a.toOffset.y - a.fromOffset.y) * e};
         if (a.kind == Animation::Kind::Offset) {
+            const CGPoint p{a.fromOffset.x + (a.toOffset.x - a.fromOffset.x) * e,
+                            a.fromOffset.y + (a.toOffset.y - a.fromOffset.y) * e};
             setContentOffset(done ? a.toOffset : p);
         } else {
-            // Scales change geometrically, so a zoom feels even.
+            // Scales change geometrically, so a zoom feels even. The point of
+            // the zooming view at the middle of the visible area moves evenly
+            // from where it was to where it goes: a zoom about the middle keeps
+            // that point in place on every frame, so a zoom started before this
+            // one ends keeps it too.
             const CGFloat scale =
                 done ? a.toScale : a.fromScale * std::pow(a.toScale / a.fromScale, e);
-            applyZoom(scale, done ? a.toOffset : p);
+            CGPoint offset = a.toOffset;
+            if (std::shared_ptr<UIView> view = zoomingView(); view && !done) {
+                const CGPoint origin = view->frame().origin;
+                const CGSize b = bounds().size;
+                auto middle = [&](CGPoint o, CGFloat s) {
+                    return CGPoint{(o.x + b.width / 2 - origin.x) / s,
+                                   (o.y + b.height / 2 - origin.y) / s};
+                };
+                const CGPoint from = middle(a.fromOffset, a.fromScale);
+                const CGPoint to = middle(a.toOffset, a.toScale);
+                offset = {origin.x + (from.x + (to.x - from.x) * e) * scale - b.width / 2,
+                          origin.y + (from.y + (to.y - from.y) * e) * scale - b.height / 2};
+            }
+            applyZoom(scale, offset);
         }
     }
     if (!done) {

@@ -100,6 +100,8 @@ class UIScrollView : public UIView {
 
     // Zooming.
     CGFloat zoomScale() const { return zoomScale_; }
+    // The zoom scale a running zoom animation ends at, else zoomScale.
+    CGFloat targetZoomScale() const;
     void setZoomScale(CGFloat scale);
     void setZoomScaleAnimated(CGFloat scale, bool animated);
     CGFloat minimumZoomScale() const { return minimumZoomScale_; }

@@ -45,8 +45,8 @@ class CBGeoDataManager : public CBCoreDataManager {
     using ObjectsCompletionBlock = std::function<void(const Objects&)>;
 
     static constexpr int kMaximumQuadKeyZoomLevel = 18;
-    // "recentObjects" looks back one week.
-    static constexpr double kRecentObjectsInterval = 604800.0;
+    // "recentObjects" looks back 60480 s, 16.8 hours.
+    static constexpr double kRecentObjectsInterval = 60480.0;
     // Public-transport families of tags and objects.
     static constexpr int kPubTransNoFilter = -1;
     static constexpr int kPubTransTramLike = 0;

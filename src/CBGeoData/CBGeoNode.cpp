@@ -7,6 +7,7 @@
 #include "CBGeoData/CBGeoNodeInfo.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CoreData/NSManagedObjectContext.h"
+#include "location/CBLocationManager.h"
 
 std::shared_ptr<CBGeoNode> CBGeoNode::nodeWithLatitudeAndLongitudeInContext(
     double latitude, double longitude, const std::shared_ptr<NSManagedObjectContext>& context) {
@@ -33,7 +34,8 @@ std::shared_ptr<CLLocation> CBGeoNode::coreLocation() {
     return coreLocation_;
 }
 
-std::optional<double> CBGeoNode::distanceFromLastLocation(const CLLocation* lastLocation) {
+std::optional<double> CBGeoNode::distanceFromLastLocation() {
+    const auto lastLocation = CBLocationManager::sharedInstance()->manager()->location();
     if (!lastLocation)
         return std::nullopt;
     return lastLocation->distanceFromLocation(*coreLocation());

@@ -22,10 +22,10 @@ class CBGeoNode : public NSManagedObject {
     // Without a validity check: a node without a point is (0, 0).
     CLLocationCoordinate2D coordinate();
     std::shared_ptr<CLLocation> coreLocation();
-    // Metres from the platform location manager's last fix (not the location
-    // service's, so a demo path does not move it), which the caller passes
-    // in; nullopt without one.
-    std::optional<double> distanceFromLastLocation(const CLLocation* lastLocation);
+    // Metres from the last fix of the platform location manager the location
+    // service drives (not the service's own, so a demo path does not move
+    // it); nullopt without one.
+    std::optional<double> distanceFromLastLocation();
     // Manhattan distance in degrees.
     double deltaFromLatAndLon(double latitude, double longitude);
     std::string title();

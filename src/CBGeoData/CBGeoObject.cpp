@@ -16,6 +16,7 @@
 #include "CoreData/NSManagedObjectContext.h"
 #include "CoreData/NSStringFolding.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
+#include "location/CBLocationManager.h"
 
 namespace {
 
@@ -109,10 +110,10 @@ std::vector<std::shared_ptr<CBGeoRelation>> CBGeoObject::importantRelations() {
     return membersOf<CBGeoRelation>(*this, "importantRelations");
 }
 
-std::optional<std::string> CBGeoObject::subtitle(const CLLocation* lastLocation) {
+std::optional<std::string> CBGeoObject::subtitle() {
     if (isTransportRelated())
         return pubTransRouteNamesSeparatedBy(", ");
-    if (auto distance = distanceFromLastLocation(lastLocation))
+    if (auto distance = distanceFromLastLocation())
         return stringWithDistanceFromFloat(static_cast<float>(*distance));
     return std::nullopt;
 }
@@ -223,7 +224,8 @@ std::shared_ptr<CLLocation> CBGeoObject::coreLocation() {
     return cachedCoreLocation_;
 }
 
-std::optional<double> CBGeoObject::distanceFromLastLocation(const CLLocation* lastLocation) {
+std::optional<double> CBGeoObject::distanceFromLastLocation() {
+    const auto lastLocation = CBLocationManager::sharedInstance()->location();
     if (!lastLocation)
         return std::nullopt;
     return lastLocation->distanceFromLocation(*coreLocation());

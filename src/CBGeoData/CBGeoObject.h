@@ -84,7 +84,7 @@ class CBGeoObject : public NSManagedObject {
     void setTitle(std::optional<std::string> title) { title_ = std::move(title); }
     // The annotation's subtitle: the routes of a stop, else the distance
     // from the location service's last fix (nullptr: none) as text.
-    std::optional<std::string> subtitle(const CLLocation* lastLocation);
+    std::optional<std::string> subtitle();
     // Tags whose key begins with "name:", by key; nullopt when none.
     std::optional<std::vector<std::shared_ptr<CBGeoTag>>> internationalNames();
     NSManagedObjectID uniqueIdentifier() const { return objectID(); }
@@ -126,9 +126,8 @@ class CBGeoObject : public NSManagedObject {
     // Geometry and position.
     CLLocationCoordinate2D coordinate();
     std::shared_ptr<CLLocation> coreLocation();
-    // Metres from the location service's last fix, which the caller passes
-    // in; nullopt without one.
-    std::optional<double> distanceFromLastLocation(const CLLocation* lastLocation);
+    // Metres from the location service's last fix; nullopt without one.
+    std::optional<double> distanceFromLastLocation();
     std::shared_ptr<CBBoundingBox> bbox();
     int64_t primaryKey();
 

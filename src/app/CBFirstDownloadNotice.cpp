@@ -26,9 +26,22 @@ void CBFirstDownloadNotice::downloadManagerDidAdd(ZELDownloadManagerEngine&,
         return;
     defaults->setBoolForKey(true, kShownDefaultsKey);
     defaults->synchronize();
+    download_ = {download ? download->identifier() : "", download ? download->type() : ""};
     alert_ = std::make_shared<UIAlertView>(NSLocalizedString("FirstDownloadNoticeTitle"),
                                            NSLocalizedString(messageKeyForDownload(download)),
                                            std::weak_ptr<UIAlertViewDelegate>(),
                                            NSLocalizedString("OK"));
     alert_->show();
+}
+
+void CBFirstDownloadNotice::downloadManagerFailedToLoadDownload(ZELDownloadManagerEngine&,
+                                                                const Download& download) {
+    if (!alert_ || !alert_->isVisible() || !download ||
+        download_ != std::pair{download->identifier(), download->type()})
+        return;
+    alert_->dismissWithClickedButtonIndexAnimated(alert_->cancelButtonIndex(), false);
+    alert_.reset();
+    auto defaults = NSUserDefaults::standardUserDefaults();
+    defaults->setBoolForKey(false, kShownDefaultsKey);
+    defaults->synchronize();
 }

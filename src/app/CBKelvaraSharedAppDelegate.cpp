@@ -23,7 +23,6 @@
 #include "app/CBTileCacheLocation.h"
 #include "app/ServiceSDK.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
-#include "location/CBLocationManager.h"
 #include "mapkit/CBMapScaleBar.h"
 #include "mapkit/CBMapScaleView.h"
 #include "mapkit/CBMapScrollView.h"
@@ -281,7 +280,6 @@ void CBKelvaraSharedAppDelegate::storeState() {
 // At start and back from the background (not at every change of the
 // desktop's keyboard focus): the launch counts and the attribution shows.
 void CBKelvaraSharedAppDelegate::applicationDidBecomeActive(UIApplication&) {
-    CBLocationManager::sharedInstance()->applicationDidBecomeActive();
     if (activeBefore_ && !returningFromBackground_)
         return;
     if (returningFromBackground_)
@@ -292,18 +290,12 @@ void CBKelvaraSharedAppDelegate::applicationDidBecomeActive(UIApplication&) {
         mapViewController_->showMapDataAttribution();
 }
 
-void CBKelvaraSharedAppDelegate::applicationWillResignActive(UIApplication&) {
-    CBLocationManager::sharedInstance()->applicationWillResignActive();
-}
-
 void CBKelvaraSharedAppDelegate::applicationDidEnterBackground(UIApplication&) {
     storeState();
-    CBLocationManager::sharedInstance()->applicationDidEnterBackground();
 }
 
 void CBKelvaraSharedAppDelegate::applicationWillEnterForeground(UIApplication&) {
     returningFromBackground_ = true;
-    CBLocationManager::sharedInstance()->applicationWillEnterForeground();
 }
 
 void CBKelvaraSharedAppDelegate::applicationWillTerminate(UIApplication&) {

@@ -84,12 +84,11 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
 
     bool applicationDidFinishLaunchingWithOptions(UIApplication& application,
                                                   const Value& options) override;
-    // The life cycle steps also reach the location service, which pauses
-    // while the program is inactive or in the background. Becoming active at
-    // start and back from the background shows the map data's attribution;
-    // coming back also counts as a launch.
+    // Becoming active at start and back from the background shows the map
+    // data's attribution; coming back also counts as a launch. (The location
+    // service hears the life cycle itself and pauses while the program is
+    // inactive or in the background.)
     void applicationDidBecomeActive(UIApplication& application) override;
-    void applicationWillResignActive(UIApplication& application) override;
     void applicationDidEnterBackground(UIApplication& application) override;
     void applicationWillEnterForeground(UIApplication& application) override;
     void applicationWillTerminate(UIApplication& application) override;

@@ -225,7 +225,8 @@ bool CBMapViewController::openMapWithStorePath(const std::string& path) {
             mainCity_ = city->localizedName().value_or("");
     setTitle(mainCity_);
     if (auto map = registry_ ? registry_->currentMap() : nullptr; map && map->filePath() == path)
-        CrashInformation::didEnterMapWithIdentifier(map->identifier(), map->dateAdded());
+        CrashInformation::crashInformationDidEnterMapWithIdentifierDateAdded(map->identifier(),
+                                                                             map->dateAdded());
     settlements_ = mapView_->dataManager() ? CBMapSettlements::ofMap(*mapView_->dataManager())
                                            : CBMapSettlements();
     if (firstTime)

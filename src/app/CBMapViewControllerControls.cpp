@@ -100,6 +100,9 @@ void CBMapViewController::addMapControls() {
     guideButton_->addTargetForControlEvents(on(&CBMapViewController::presentGuide),
                                             UIControlEventTouchUpInside);
     view()->addSubview(guideButton_);
+    mapView_->annotationsHost()->setCalloutObstacleViews({compassButton_, displayModeButton_,
+                                                          displayModeLabel_, zoomInButton_,
+                                                          zoomOutButton_, guideButton_});
 }
 
 void CBMapViewController::layoutMapControls() {
@@ -124,14 +127,16 @@ void CBMapViewController::layoutMapControls() {
 }
 
 // The scroll view keeps the middle of the map and stays within its zoom range.
+// A tap while the last one's zoom still runs steps on from where that zoom
+// ends, so quick taps go as far as slow ones.
 void CBMapViewController::zoomIn() {
     mapView_->setZoomScaleAnimated(
-        zoomScaleForNativeZoomLevel(mapView_->layout()->nativeZoomLevel() + 1), true);
+        zoomScaleForNativeZoomLevel(mapView_->layout()->targetNativeZoomLevel() + 1), true);
 }
 
 void CBMapViewController::zoomOut() {
     mapView_->setZoomScaleAnimated(
-        zoomScaleForNativeZoomLevel(mapView_->layout()->nativeZoomLevel() - 1), true);
+        zoomScaleForNativeZoomLevel(mapView_->layout()->targetNativeZoomLevel() - 1), true);
 }
 
 void CBMapViewController::updateDisplayModeLabel() {

@@ -87,6 +87,5 @@ void CBMapViewController::switchToNearbyMap(const CBNearbyMapInfo& info) {
     }
     if (!presentedViewController())
         CBMapStorePage::presentOverViewController(*this, info.map(), wikipediaServices_.downloads,
-                                                  registry_, wikipediaServices_.manager,
-                                                  wikipediaServices_.host);
+                                                  registry_, wikipediaServices_.manager);
 }

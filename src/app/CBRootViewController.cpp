@@ -9,6 +9,7 @@
 #include "app/CBMapViewController.h"
 #include "app/CBSettingsVC.h"
 #include "app/MFMailComposeViewController+KelvaraSupport.h"
+#include "app/NSURL+AppStore.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
@@ -137,11 +138,11 @@ std::optional<std::string> CBRootViewController::reviewPageURL() {
     const auto identifier =
         NSBundle::mainBundle()->objectForInfoDictionaryKey("CFBundleIdentifier");
     const std::string* text = identifier ? identifier->stringValue() : nullptr;
-    return KelvaraSupport::appStoreReviewURLForAppID(text ? *text : std::string());
+    return zel_appStoreReviewURLForAppID(text ? *text : std::string());
 }
 
 std::shared_ptr<MFMailComposeViewController> CBRootViewController::supportMailViewController() {
-    return KelvaraSupport::defaultSupportMailViewController();
+    return KelvaraSupport::cb_defaultSupportMailViewController();
 }
 
 void CBRootViewController::transitionToMapViewControllerWithCompletion(

@@ -2,7 +2,6 @@
 
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLocale.h"
-#include "Foundation/NSString+PercentEncoding.h"
 #include "MessageUI/MFMailComposeViewController.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UIScreen.h"
@@ -21,19 +20,12 @@ std::string deviceSummary() {
            "x\nLocale: " + NSLocale::currentLocale()->localeIdentifier() + "\n";
 }
 
-std::shared_ptr<MFMailComposeViewController> defaultSupportMailViewController() {
+std::shared_ptr<MFMailComposeViewController> cb_defaultSupportMailViewController() {
     auto mail = std::make_shared<MFMailComposeViewController>();
     mail->setToRecipients({kSupportAddress});
     mail->setSubject(NSLocalizedString("SupportSubject"));
     mail->setMessageBodyIsHTML(deviceSummary(), false);
     return mail;
-}
-
-std::optional<std::string> appStoreReviewURLForAppID(const std::string& appID) {
-    if (appID.empty())
-        return std::nullopt;
-    return std::string(kStoreAddress) + "/app/" +
-           stringByAddingPercentEncodingForQueryValue(appID) + "?action=write-review";
 }
 
 }  // namespace KelvaraSupport

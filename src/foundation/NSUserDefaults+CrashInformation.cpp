@@ -18,12 +18,12 @@ void setValue(const std::string& key, std::optional<Value> value) {
 }
 }  // namespace
 
-void setCurrentViewController(const std::string& className) {
+void crashInformationSetCurrentViewController(const std::string& className) {
     setValue("vc", Value(className));
 }
 
-void didEnterMapWithIdentifier(const std::optional<std::string>& identifier,
-                               const std::optional<NSDate>& dateAdded) {
+void crashInformationDidEnterMapWithIdentifierDateAdded(
+    const std::optional<std::string>& identifier, const std::optional<NSDate>& dateAdded) {
     if (!identifier)
         return;
     setValue("map", Value(*identifier));

@@ -12,10 +12,10 @@ inline constexpr const char* kDictionaryKey = "kCrashInformationDict";
 inline constexpr const char* kPreviousDictionaryKey = "kCrashInformationDictPrevious";
 
 // The screen on show, by class name, under "vc".
-void setCurrentViewController(const std::string& className);
+void crashInformationSetCurrentViewController(const std::string& className);
 // The map open and the date it was added; nothing for a missing identifier.
-void didEnterMapWithIdentifier(const std::optional<std::string>& identifier,
-                               const std::optional<NSDate>& dateAdded);
+void crashInformationDidEnterMapWithIdentifierDateAdded(
+    const std::optional<std::string>& identifier, const std::optional<NSDate>& dateAdded);
 // At launch: the last run's breadcrumbs become the previous ones.
 void rotate();
 }  // namespace CrashInformation

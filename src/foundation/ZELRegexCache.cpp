@@ -6,14 +6,13 @@
 #include <climits>
 #include <functional>
 
-#include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSLog.h"
+#include "foundation/ZELRegexLowMemoryWarningObserver.h"
 
 namespace {
 
 // Match-engine steps (a few milliseconds each) before a match gives up.
 constexpr int32_t kMatchTimeLimit = 200;
-constexpr const char* kMemoryWarning = "UIApplicationDidReceiveMemoryWarningNotification";
 
 // UTF-16 length of UTF-8 text: one unit per character, two beyond the BMP.
 size_t utf16Length(const std::string& text) {
@@ -48,17 +47,7 @@ ZELRegexCache& ZELRegexCache::shared() {
 }
 
 ZELRegexCache::ZELRegexCache() {
-    memoryWarningObserver_ = NSNotificationCenter::defaultCenter()->addObserverForName(
-        kMemoryWarning, nullptr, {}, [this](const NSNotification&) { handleMemoryWarning(); });
-}
-
-void ZELRegexCache::handleMemoryWarning() {
-    std::unique_lock guard(mutex_, std::try_to_lock);
-    if (!guard.owns_lock()) {
-        DispatchQueue::main()->after(0.1, [this] { handleMemoryWarning(); });
-        return;
-    }
-    clearLocked();
+    ZELRegexLowMemoryWarningObserver::startObserving();
 }
 
 size_t ZELRegexCache::slotIndexForRegex(const std::string& regex) {
@@ -195,6 +184,14 @@ std::optional<ZELRegexCache::Match> ZELRegexCache::prepare(URegularExpression* r
 void ZELRegexCache::clear() {
     std::lock_guard guard(mutex_);
     clearLocked();
+}
+
+bool ZELRegexCache::clearUnlessBusy() {
+    std::unique_lock guard(mutex_, std::try_to_lock);
+    if (!guard.owns_lock())
+        return false;
+    clearLocked();
+    return true;
 }
 
 void ZELRegexCache::clearLocked() {

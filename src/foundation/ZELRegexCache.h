@@ -9,7 +9,6 @@
 #include <string>
 
 #include "Foundation/NSError.h"
-#include "Foundation/NSNotificationCenter.h"
 #include "foundation/NSString+ZELRegexAdditions.h"
 
 // The process-wide cache behind the regular-expression functions: 23
@@ -18,7 +17,7 @@
 // remembering the subject text and range it was last set to, and two
 // conversion buffers of UTF-16 subjects, one for strings shorter than 2048
 // units and one for longer ones. One lock serialises every operation.
-// A memory warning empties the cache when the lock is free, else 0.1 s later.
+// ZELRegexLowMemoryWarningObserver empties it on a memory warning.
 class ZELRegexCache {
   public:
     static constexpr size_t kSlotCount = 23;
@@ -54,6 +53,8 @@ class ZELRegexCache {
     std::unique_lock<std::mutex> lock() { return std::unique_lock(mutex_); }
 
     void clear();
+    // Empties the cache unless another operation holds the lock; false then.
+    bool clearUnlessBusy();
     void flush(const std::string& text);
 
     // Counters for tests of the cache's behaviour.
@@ -77,7 +78,6 @@ class ZELRegexCache {
     Slot* slotFor(URegularExpression* regex);
     std::shared_ptr<const Subject> convert(const std::string& text);
     void clearLocked();
-    void handleMemoryWarning();
 
     std::mutex mutex_;
     std::array<Slot, kSlotCount> slots_;
@@ -86,5 +86,4 @@ class ZELRegexCache {
     size_t compiles_ = 0;
     size_t conversions_ = 0;
     bool lastConversionLong_ = false;
-    std::shared_ptr<NSNotificationObserver> memoryWarningObserver_;
 };

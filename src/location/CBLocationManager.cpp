@@ -6,6 +6,13 @@
 
 namespace {
 bool sharedShouldShowCompassCalibrationWarning = false;
+
+// The application's life cycle as the window toolkit posts it; the service
+// observes it by name and links no window toolkit.
+constexpr const char* kDidEnterBackground = "UIApplicationDidEnterBackgroundNotification";
+constexpr const char* kWillEnterForeground = "UIApplicationWillEnterForegroundNotification";
+constexpr const char* kDidBecomeActive = "UIApplicationDidBecomeActiveNotification";
+constexpr const char* kWillResignActive = "UIApplicationWillResignActiveNotification";
 }  // namespace
 
 std::shared_ptr<CBLocationManager> CBLocationManager::sharedInstance() {
@@ -27,7 +34,20 @@ void CBLocationManager::setSharedInstanceShouldShowCompassCalibrationWarning(boo
 }
 
 std::shared_ptr<CBLocationManager> CBLocationManager::create() {
-    return std::make_shared<CBLocationManager>();
+    auto manager = std::make_shared<CBLocationManager>();
+    std::weak_ptr<CBLocationManager> weak = manager;
+    auto observe = [&](const char* name, void (CBLocationManager::*handler)()) {
+        manager->observers_.push_back(NSNotificationCenter::defaultCenter()->addObserverForName(
+            name, nullptr, {}, [weak, handler](const NSNotification&) {
+                if (auto self = weak.lock())
+                    ((*self).*handler)();
+            }));
+    };
+    observe(kDidEnterBackground, &CBLocationManager::applicationDidEnterBackground);
+    observe(kWillEnterForeground, &CBLocationManager::applicationWillEnterForeground);
+    observe(kDidBecomeActive, &CBLocationManager::applicationDidBecomeActive);
+    observe(kWillResignActive, &CBLocationManager::applicationWillResignActive);
+    return manager;
 }
 
 CBLocationManager::CBLocationManager() {
@@ -36,6 +56,7 @@ CBLocationManager::CBLocationManager() {
 }
 
 CBLocationManager::~CBLocationManager() {
+    NSNotificationCenter::defaultCenter()->removeObservers(observers_);
     for (auto* timer : {&timerWaitingForFirstLocation_, &demoTimer_, &enableErrorsTimer_})
         cancelTimer(*timer);
     delegates_.removeAll();

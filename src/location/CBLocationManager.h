@@ -7,6 +7,7 @@
 
 #include "CoreLocation/CLLocationManager.h"
 #include "Dispatch/NSTimer.h"
+#include "Foundation/NSNotificationCenter.h"
 #include "foundation/ZELMulticastDelegate.h"
 #include "location/CBLocationManagerDelegate.h"
 
@@ -17,9 +18,9 @@ inline constexpr long kCBLocationErrorNoNewLocation = 1;
 // location manager. It starts and stops updates, drops stale and invalid
 // fixes, tells every registered delegate of each fix, heading and error,
 // reports its own error when no fix comes within 30 s of a start, pauses
-// while the application is in the background or inactive (the application
-// shell tells it, so it needs no window), and feeds the path analyzer of a
-// guided walk. A demo path replays simulated fixes.
+// while the application is in the background or inactive (it hears the
+// application's life-cycle notifications itself), and feeds the path
+// analyzer of a guided walk. A demo path replays simulated fixes.
 //
 // Main thread only. A fix is checked before it is stored or handed to
 // anyone, and stopping cancels every call the service has scheduled.
@@ -38,7 +39,8 @@ class CBLocationManager : public CLLocationManagerDelegate,
     static bool sharedInstanceShouldShowCompassCalibrationWarning();
     static void setSharedInstanceShouldShowCompassCalibrationWarning(bool show);
 
-    // A service of its own; the application uses sharedInstance().
+    // A service of its own, observing the application's life cycle; the
+    // application uses sharedInstance().
     static std::shared_ptr<CBLocationManager> create();
     ~CBLocationManager() override;
 
@@ -110,7 +112,7 @@ class CBLocationManager : public CLLocationManagerDelegate,
     // The no-fix timer's action.
     void triggerErrorNoLocation();
 
-    // The application's life cycle, told by the application shell.
+    // The application's life cycle, heard from the notification center.
     void applicationWillResignActive();
     void applicationDidEnterBackground();
     void applicationWillEnterForeground();
@@ -152,6 +154,7 @@ class CBLocationManager : public CLLocationManagerDelegate,
     bool compassEnabled_ = true;
     bool shouldShowCompassCalibrationWarning_ = true;
     ZELMulticastDelegate<CBLocationManagerDelegate> delegates_;
+    std::vector<std::shared_ptr<NSNotificationObserver>> observers_;
     std::shared_ptr<NSTimer> timerWaitingForFirstLocation_;
     std::shared_ptr<NSTimer> demoTimer_;
     std::shared_ptr<NSTimer> enableErrorsTimer_;

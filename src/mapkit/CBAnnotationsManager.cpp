@@ -325,7 +325,7 @@ void CBAnnotationsManager::updateMarkersForHeading(float angle) {
         calloutView_->setTransform(t);
 }
 
-void CBAnnotationsManager::setAnnotationsHiddenAnimated(bool hidden, bool animated) {
+void CBAnnotationsManager::setAnnotionsHiddenAnimated(bool hidden, bool animated) {
     if (hidden == hidden_)
         return;
     hidden_ = hidden;

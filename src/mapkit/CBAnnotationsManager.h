@@ -9,6 +9,7 @@
 #include "CoreGraphics/CGGeometry.h"
 #include "CoreLocation/CLHeading.h"
 #include "CoreLocation/CLLocation.h"
+#include "UIKit/UIGeometry.h"
 #include "mapkit/CBAnnotation.h"
 
 class CBAnnotationCalloutView;
@@ -48,8 +49,8 @@ class CBAnnotationsManager : public std::enable_shared_from_this<CBAnnotationsMa
     void removeAllAnnotations();
 
     bool hidden() const { return hidden_; }
-    void setHidden(bool hidden) { setAnnotationsHiddenAnimated(hidden, false); }
-    void setAnnotationsHiddenAnimated(bool hidden, bool animated);
+    void setHidden(bool hidden) { setAnnotionsHiddenAnimated(hidden, false); }
+    void setAnnotionsHiddenAnimated(bool hidden, bool animated);
 
     const CBAnnotationRef& selectedAnnotation() const { return selectedAnnotation_; }
     void selectAnnotationAnimated(const CBAnnotationRef& annotation, bool animated);
@@ -76,6 +77,9 @@ class CBAnnotationsManager : public std::enable_shared_from_this<CBAnnotationsMa
     void updatePositionOfAnnotationView(CBAnnotationView& view);
     void updatePositionOfUserAnnotationView();
     void updatePositionOfCalloutView();
+    // Clears the callout of the screen's views over the map once the work
+    // under way is done (CBMapAnnotationsHost::calloutObstacleViews).
+    void setNeedsCalloutClearance();
     void updatePositionOfMagnifier();
     void sortOrderOfMarkers();
     // Turns every marker by angle (radians) so it stays upright over a map
@@ -92,6 +96,8 @@ class CBAnnotationsManager : public std::enable_shared_from_this<CBAnnotationsMa
     const std::shared_ptr<CBAnnotationCalloutView>& existingCalloutView() const {
         return calloutView_;
     }
+    // A tap on the callout's bubble: an accessory tap with no control.
+    void calloutViewTapped(CBAnnotationCalloutView& callout);
     void notifyDelegateOfCalloutAccessoryTap(const std::shared_ptr<UIControl>& control);
 
     std::shared_ptr<CBMapMagnifier> loadMagnifier();
@@ -117,6 +123,10 @@ class CBAnnotationsManager : public std::enable_shared_from_this<CBAnnotationsMa
   private:
     void setUp();
     bool isKnown(const CBAnnotationRef& annotation) const;
+    // Places the callout over its pin; `clearing` moves the map once so that
+    // it keeps clear of the sides the screen's views cover.
+    void placeCallout(bool clearing);
+    void clearCalloutOfObstacles();
 
     std::vector<CBAnnotationRef> allAnnotations_;
     std::unordered_set<const CBAnnotation*> allAnnotationPointers_;
@@ -131,6 +141,10 @@ class CBAnnotationsManager : public std::enable_shared_from_this<CBAnnotationsMa
     std::vector<std::shared_ptr<CBAnnotationView>> annotationViews_;
     bool showPositionMaker_ = false;
     std::shared_ptr<CBAnnotationCalloutView> calloutView_;
+    // The sides the screen's views cover beside the callout, found when it
+    // appeared or the map last changed size.
+    UIEdgeInsets clearanceInsets_{};
+    bool clearancePending_ = false;
     // Set by an add until the next layout pass reports the views it made.
     bool annotationsWereAdded_ = false;
     bool hidden_ = false;

@@ -3,10 +3,12 @@
 #include <limits>
 
 #include "CBGeoData/CBBoundingBox.h"
+#include "Dispatch/DispatchQueue.h"
 #include "QuartzCore/CATransaction.h"
 #include "UIKit/UIControl.h"
 #include "mapkit/CBAnnotationCalloutView.h"
 #include "mapkit/CBAnnotationsManager.h"
+#include "mapkit/CBCalloutClearance.h"
 #include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapMagnifier.h"
 #include "mapkit/CBMapScrollView.h"
@@ -17,8 +19,9 @@
 
 namespace {
 
-// Room between a callout and the side a screen covers.
-constexpr CGFloat kCalloutEdgeGap = 8;
+// The least room the callout leaves between its pin and a side: its bubble
+// overhangs the pin by up to its width less this on that side.
+constexpr CGFloat kCalloutSideMargin = 20;
 
 double distanceToHotSpot(const CBAnnotationView& view, CGPoint p) {
     CGPoint c = view.center();
@@ -145,6 +148,7 @@ void CBAnnotationsManager::updateSelectedAnnotationAnimated(bool animated) {
     view->setRightCalloutAccessoryView(nullptr);
     callout->setAnnotationAnimated(selectedAnnotation_, animated);
     layoutAnnotationViews();
+    setNeedsCalloutClearance();
 }
 
 void CBAnnotationsManager::deselectAnnotationAnimated(const CBAnnotationRef& annotation,
@@ -153,6 +157,7 @@ void CBAnnotationsManager::deselectAnnotationAnimated(const CBAnnotationRef& ann
         return;
     auto view = existingViewForAnnotation(selectedAnnotation_);
     selectedAnnotation_ = nullptr;
+    clearanceInsets_ = {};
     if (calloutView_)
         calloutView_->setAnnotationAnimated(nullptr, animated);
     auto map = mapScrollView();
@@ -171,9 +176,9 @@ std::shared_ptr<CBAnnotationCalloutView> CBAnnotationsManager::calloutView() {
     if (!calloutView_) {
         calloutView_ = CBAnnotationCalloutView::create(CGRectZero);
         std::weak_ptr<CBAnnotationsManager> weak = weak_from_this();
-        calloutView_->setTapAction([weak](CBAnnotationCalloutView&) {
+        calloutView_->setTapAction([weak](CBAnnotationCalloutView& callout) {
             if (auto self = weak.lock())
-                self->notifyDelegateOfCalloutAccessoryTap(nullptr);
+                self->calloutViewTapped(callout);
         });
     }
     calloutView_->setHidden(true);
@@ -182,6 +187,10 @@ std::shared_ptr<CBAnnotationCalloutView> CBAnnotationsManager::calloutView() {
         map->setNeedsLayout();
     }
     return calloutView_;
+}
+
+void CBAnnotationsManager::calloutViewTapped(CBAnnotationCalloutView&) {
+    notifyDelegateOfCalloutAccessoryTap(nullptr);
 }
 
 void CBAnnotationsManager::notifyDelegateOfCalloutAccessoryTap(
@@ -193,6 +202,10 @@ void CBAnnotationsManager::notifyDelegateOfCalloutAccessoryTap(
 }
 
 void CBAnnotationsManager::updatePositionOfCalloutView() {
+    placeCallout(false);
+}
+
+void CBAnnotationsManager::placeCallout(bool clearing) {
     auto map = mapScrollView();
     if (!map || !calloutView_ || calloutView_->isHidden())
         return;
@@ -209,17 +222,19 @@ void CBAnnotationsManager::updatePositionOfCalloutView() {
     CGFloat h = calloutView_->bounds().size.height;
     if (w < 1 || h < 1)
         return;
-    const UIEdgeInsets keep = map->annotationsHost()->calloutEdgeInsets();
+    const UIEdgeInsets covered = map->annotationsHost()->calloutEdgeInsets();
+    const UIEdgeInsets keep{0, std::max(covered.left, clearanceInsets_.left), 0,
+                            std::max(covered.right, clearanceInsets_.right)};
     // Beside a covered side a callout is no wider than the room left: its
     // texts end in an ellipsis rather than under the cover or the edge.
-    const CGFloat room = W - keep.left - keep.right - 2 * kCalloutEdgeGap;
+    const CGFloat room = W - keep.left - keep.right - 2 * kCalloutSideMargin;
     if ((keep.left > 0 || keep.right > 0) && room > 0 && w > room) {
         calloutView_->setBounds(CGRectMake(0, 0, room, h));
         calloutView_->setNeedsLayout();
         w = room;
     }
-    CGFloat left = x - 20 - keep.left;
-    CGFloat right = (W - x) - 20 - keep.right;
+    CGFloat left = x - kCalloutSideMargin - keep.left;
+    CGFloat right = (W - x) - kCalloutSideMargin - keep.right;
     CGFloat anchorX = 0.5;
     if (w / 2 > left)
         anchorX = left / w;
@@ -238,13 +253,16 @@ void CBAnnotationsManager::updatePositionOfCalloutView() {
         calloutView_->setNeedsLayout();
     }
     calloutView_->setCenter(view->center());
-    // Beside a covered side the map moves until the callout lies clear of
-    // it and of the other edge; a callout wider than the room keeps its
-    // right end, where its button is, in the clear.
-    if (keep.left <= 0 && keep.right <= 0)
+    // Beside a side covered for good the map moves until the callout lies
+    // clear of it and of the other edge, and once so for the sides the
+    // screen's views cover; a callout wider than the room keeps its right
+    // end, where its button is, in the clear.
+    const bool coveredForGood = covered.left > 0 || covered.right > 0;
+    if (!coveredForGood && !(clearing && (keep.left > 0 || keep.right > 0)))
         return;
-    const CGFloat overRight = x + (1 - anchor.x) * w - (W - keep.right - kCalloutEdgeGap);
-    const CGFloat overLeft = keep.left + kCalloutEdgeGap - (x - anchor.x * w);
+    const CGFloat gap = CBCalloutClearance::kGap;
+    const CGFloat overRight = x + (1 - anchor.x) * w - (W - keep.right - gap);
+    const CGFloat overLeft = keep.left + gap - (x - anchor.x * w);
     const CGFloat shift = overRight > 0                               ? overRight
                           : overLeft > 0 && overLeft + overRight <= 0 ? -overLeft
                                                                       : 0;
@@ -253,6 +271,46 @@ void CBAnnotationsManager::updatePositionOfCalloutView() {
         offset.x += shift;
         map->setContentOffset(offset);
     }
+}
+
+void CBAnnotationsManager::setNeedsCalloutClearance() {
+    auto map = mapScrollView();
+    if (clearancePending_ || !map || map->annotationsHost()->calloutObstacleViews().empty())
+        return;
+    clearancePending_ = true;
+    std::weak_ptr<CBAnnotationsManager> weak = weak_from_this();
+    DispatchQueue::main()->async([weak] {
+        if (auto self = weak.lock())
+            self->clearCalloutOfObstacles();
+    });
+}
+
+// The callout takes its own width again (the map may have grown), then keeps
+// clear of the views level with it and of those over its pin. A map turned
+// with the heading moves along other axes than the screen's: it is left as
+// it is.
+void CBAnnotationsManager::clearCalloutOfObstacles() {
+    clearancePending_ = false;
+    auto map = mapScrollView();
+    auto parent = map ? map->superview() : nullptr;
+    if (!parent || !selectedAnnotation_ || !calloutView_ || calloutView_->isHidden() ||
+        map->userLocationFollower()->rotateToHeading())
+        return;
+    auto view = existingViewForAnnotation(calloutView_->annotation());
+    if (!view)
+        return;
+    clearanceInsets_ = {};
+    calloutView_->setFrameToFit();
+    placeCallout(false);
+    std::vector<CGRect> obstacles;
+    for (const auto& weakObstacle : map->annotationsHost()->calloutObstacleViews())
+        if (auto obstacle = weakObstacle.lock();
+            obstacle && !obstacle->isHidden() && obstacle->alpha() > 0 && obstacle->window())
+            obstacles.push_back(obstacle->convertRectToView(obstacle->bounds(), parent));
+    clearanceInsets_ = CBCalloutClearance::coveredSides(
+        calloutView_->convertRectToView(calloutView_->bounds(), parent),
+        view->convertRectToView(view->bounds(), parent), parent->bounds(), obstacles);
+    placeCallout(true);
 }
 
 std::shared_ptr<CBMapMagnifier> CBAnnotationsManager::loadMagnifier() {

@@ -6,7 +6,6 @@
 #include "CBGeoData/CLLocation+CBKelvaraAdditions.h"
 #include "Foundation/NSBundle.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
-#include "location/CBLocationManager.h"
 
 namespace {
 
@@ -69,6 +68,6 @@ CBGeoObjectAnnotation::CBGeoObjectAnnotation(const std::shared_ptr<CBGeoObject>&
       objectIdentifier_(object ? object->objectID().URIRepresentation() : "") {
     if (object) {
         setTitle(object->title());
-        setSubtitle(object->subtitle(CBLocationManager::sharedInstance()->location().get()));
+        setSubtitle(object->subtitle());
     }
 }

@@ -75,13 +75,13 @@ CBCoordinatePathProgressInfo CBCoordinatePathAnalyzer::calculatedProgressInfo() 
             nearest = i;
         }
     }
-    info.coordinate = path_->coordinateAtIndexOfSegment(nearest, 0);
+    info.coordinateOnPath = path_->coordinateAtIndexOfSegment(nearest, 0);
     info.distanceBehind = cumulatedDistances_ ? (*cumulatedDistances_)[nearest] : 0;
     info.totalDistance = totalDistance_;
     info.distanceAhead = totalDistance_ - info.distanceBehind;
     info.progress =
         totalDistance_ > 0 ? std::clamp(info.distanceBehind / totalDistance_, 0.0, 1.0) : -1;
-    info.index = static_cast<uint32_t>(nearest);
+    info.closestIndex = static_cast<uint32_t>(nearest);
     return info;
 }
 

@@ -10,15 +10,16 @@
 
 class CBCoordinatePath;
 
-// Where the user is along a path: the nearest vertex and the distances.
+// Where the user is along a path: the nearest vertex (coordinateOnPath, at
+// closestIndex) and the distances.
 struct CBCoordinatePathProgressInfo {
-    CLLocationCoordinate2D coordinate{-180, -180};
+    CLLocationCoordinate2D coordinateOnPath{-180, -180};
     // Fraction of the path behind the user, 0 to 1; -1 without a length.
     double progress = -1;
     double distanceAhead = -1;
     double distanceBehind = -1;
     double totalDistance = -1;
-    uint32_t index = 0;
+    uint32_t closestIndex = 0;
 };
 
 // Every message is optional.

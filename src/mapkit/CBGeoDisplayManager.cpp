@@ -290,13 +290,14 @@ void CBGeoDisplayManager::insertDatasourceBelow(const std::shared_ptr<CBGeoDataS
                                                 const std::shared_ptr<CBGeoDataSource>& existing) {
     assertBoth(source, existing);
     std::lock_guard lock(listLock_);
-    // At the existing source's own index, so the new source lies directly
-    // under it (and not under its lower neighbour as well).
+    // One place before the existing source's index: the new source lands
+    // under the existing one's lower neighbour. First when the existing
+    // source is first (there is no place before it) or not in the list.
     auto found = std::find(dataSources_.begin(), dataSources_.end(), existing);
-    if (found == dataSources_.end())
+    if (found == dataSources_.end() || found == dataSources_.begin())
         dataSources_.insert(dataSources_.begin(), source);
     else
-        dataSources_.insert(found, source);
+        dataSources_.insert(found - 1, source);
 }
 
 void CBGeoDisplayManager::drawDataSourcesForTileRequestInContext(const CBTileRequest& request,

@@ -119,7 +119,8 @@ class CBGeoDisplayManager {
     // Directly above existing, or last when existing is not in the list.
     void insertDatasourceAbove(const std::shared_ptr<CBGeoDataSource>& source,
                                const std::shared_ptr<CBGeoDataSource>& existing);
-    // Directly below existing, or first when existing is not in the list.
+    // At the index before existing's, under existing's lower neighbour; first
+    // when existing is first or not in the list.
     void insertDatasourceBelow(const std::shared_ptr<CBGeoDataSource>& source,
                                const std::shared_ptr<CBGeoDataSource>& existing);
 

@@ -143,8 +143,8 @@ std::shared_ptr<CBAnnotationView> CBMapAnnotationsHost::dequeueReusableAnnotatio
     return layer_->dequeueReusableAnnotationViewWithIdentifier(reuseIdentifier);
 }
 
-void CBMapAnnotationsHost::setAnnotationsHiddenAnimated(bool hidden, bool animated) {
-    layer_->setAnnotationsHiddenAnimated(hidden, animated);
+void CBMapAnnotationsHost::setAnnotionsHiddenAnimated(bool hidden, bool animated) {
+    layer_->setAnnotionsHiddenAnimated(hidden, animated);
 }
 
 std::shared_ptr<CBAnnotationView> CBMapAnnotationsHost::existingViewForAnnotation(

@@ -15,6 +15,7 @@ class CBBoundingBox;
 class CBGeoObject;
 class CBMapMagnifier;
 class CBMapScrollView;
+class UIView;
 
 // The annotations of one map view as its screens place them: adding them
 // (centred: the map first zooms to show them), exchanging one set for
@@ -48,7 +49,7 @@ class CBMapAnnotationsHost : public std::enable_shared_from_this<CBMapAnnotation
     void updateSelectedAnnotation();
     std::shared_ptr<CBAnnotationView> dequeueReusableAnnotationViewWithIdentifier(
         const std::string& reuseIdentifier);
-    void setAnnotationsHiddenAnimated(bool hidden, bool animated);
+    void setAnnotionsHiddenAnimated(bool hidden, bool animated);
     std::shared_ptr<CBAnnotationView> existingViewForAnnotation(
         const CBAnnotationRef& annotation) const;
     std::shared_ptr<CBAnnotationCalloutView> currentCalloutView() const;
@@ -56,6 +57,17 @@ class CBMapAnnotationsHost : public std::enable_shared_from_this<CBMapAnnotation
     // a callout stays clear of it, the map moving aside when a pin lies there.
     const UIEdgeInsets& calloutEdgeInsets() const { return calloutEdgeInsets_; }
     void setCalloutEdgeInsets(const UIEdgeInsets& insets) { calloutEdgeInsets_ = insets; }
+    // Views a screen lays over parts of the map (its buttons). When a callout
+    // appears, and when the map's size changes, the callout keeps clear of
+    // those level with it and of those over its pin, narrower when it must
+    // be, and the map moves aside once to make room; in between the map
+    // moves only as the user moves it.
+    const std::vector<std::weak_ptr<UIView>>& calloutObstacleViews() const {
+        return calloutObstacleViews_;
+    }
+    void setCalloutObstacleViews(std::vector<std::weak_ptr<UIView>> views) {
+        calloutObstacleViews_ = std::move(views);
+    }
 
     // The loupe.
     void magnifyCoordinate(CLLocationCoordinate2D coordinate);
@@ -75,5 +87,6 @@ class CBMapAnnotationsHost : public std::enable_shared_from_this<CBMapAnnotation
     std::weak_ptr<CBMapScrollView> map_;
     std::shared_ptr<CBAnnotationsManager> layer_;
     UIEdgeInsets calloutEdgeInsets_{};
+    std::vector<std::weak_ptr<UIView>> calloutObstacleViews_;
     bool magnifierAllowsAnnotationCreation_ = true;
 };

@@ -156,6 +156,12 @@ int CBMapLayout::nativeZoomLevel() const {
     return nativeZoomLevelForScale(static_cast<float>(map ? map->zoomScale() : 1) * screenScale());
 }
 
+int CBMapLayout::targetNativeZoomLevel() const {
+    auto map = map_.lock();
+    return nativeZoomLevelForScale(static_cast<float>(map ? map->targetZoomScale() : 1) *
+                                   screenScale());
+}
+
 int CBMapLayout::minimumZoomLevel() const {
     auto map = map_.lock();
     return nativeZoomLevelForScale(static_cast<float>(map ? map->minimumZoomScale() : 1) *

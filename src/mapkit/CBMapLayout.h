@@ -49,6 +49,8 @@ class CBMapLayout {
     int nativeZoomLevelForScale(float scale) const;
     float scaleForNativeZoomlevel(int level) const;
     int nativeZoomLevel() const;
+    // The level a running zoom animation ends at, else nativeZoomLevel.
+    int targetNativeZoomLevel() const;
     int minimumZoomLevel() const;
     // Limits zooming in to native level z; maximumZoomLevel stays.
     void setMaximumZoomLevel(int level);

@@ -36,6 +36,11 @@ std::shared_ptr<CBBoundingBox> CBMapProjection::boundingBoxForTileXYAndZoom(int,
     return nullptr;
 }
 
+std::optional<CLLocationCoordinate2D> CBMapProjection::coordinateForTileYTileXZoom(double, double,
+                                                                                   int) const {
+    return std::nullopt;
+}
+
 CGPoint CBMapProjection::normalizedOffsetForCoordinateMapCornerZoom(CLLocationCoordinate2D,
                                                                     CLLocationCoordinate2D,
                                                                     int) const {

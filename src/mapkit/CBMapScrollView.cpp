@@ -208,6 +208,8 @@ void CBMapScrollView::layoutSubviews() {
                                          offset.y + (originalHeight_ - h) * 0.5));
             originalWidth_ = w;
             originalHeight_ = h;
+            if (annotationsManager_)
+                annotationsManager_->setNeedsCalloutClearance();
         }
     } else {
         originalWidth_ = w;

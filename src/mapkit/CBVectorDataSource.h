@@ -101,6 +101,13 @@ class CBVectorDataSource : public CBGeoDataSource {
     void drawLabelForElementWithStyleAtZoomlevelAndScaleInContext(
         CBGeoElement& element, CBGeoStyle& style, int zoom, CGFloat s,
         std::vector<CGRect>& labelRects, CBElementPathCache& paths, CGContext& context);
+    // Where a reference label (a road's number, "B 96") along the element
+    // would go. Such labels are not drawn: the map names roads by their
+    // names, so this does nothing.
+    static void
+    drawLabelForRefAlongElementAtZoomlevelAndScaleWithStyleAndPreviousLabelRectsInContext(
+        const std::optional<std::string>& ref, CBGeoElement& element, int zoom, CGFloat s,
+        CBGeoStyle& style, std::vector<CGRect>& previousLabelRects, CGContext& context);
     bool drawNameForElementWithStyleAndScaleInContext(const std::string& name,
                                                       CBGeoElement& element, CBGeoStyle& style,
                                                       CGFloat s, std::vector<CGRect>& labelRects,
@@ -153,10 +160,10 @@ class CBVectorDataSource : public CBGeoDataSource {
                                                                         CBGeoStyle& style,
                                                                         CGFloat s,
                                                                         CBGeoElement& element);
-    static void drawOneWaySymbolForElementWithStyleAndScaleInContext(CBGeoElement& element,
-                                                                     CBGeoStyle& style, CGFloat s,
-                                                                     CBElementPathCache& paths,
-                                                                     CGContext& context);
+    // The arrows look the same at every zoom level.
+    static void drawOneWaySymbolForElementWithStyleAtZoomlevelAndScaleInContext(
+        CBGeoElement& element, CBGeoStyle& style, int zoom, CGFloat s, CBElementPathCache& paths,
+        CGContext& context);
     // Strokes and plain fills go through batch, which takes the paint the
     // context holds at the time.
     static void drawGeometryPhase(int phase, CBGeoElement& element, CBGeoStyle* subStyle,

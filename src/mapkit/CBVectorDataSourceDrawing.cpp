@@ -288,8 +288,8 @@ void CBVectorDataSource::drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& 
                 for (const auto& element : elements) {
                     if (onlyBuildings && !element->isBuilding())
                         continue;
-                    drawOneWaySymbolForElementWithStyleAndScaleInContext(*element, *style, s, paths,
-                                                                         context);
+                    drawOneWaySymbolForElementWithStyleAtZoomlevelAndScaleInContext(
+                        *element, *style, zoom, s, paths, context);
                     std::optional<CGRect> iconRect;
                     if (icon && (element->name() || !style->isTextPlacementImportant()))
                         iconRect = drawIconOfWidthAndHeightForElementAtZoomlevelInContext(
@@ -303,6 +303,8 @@ void CBVectorDataSource::drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& 
                     if (int(style->fontSize().value_or(0)) > 0 && style->textColor())
                         drawLabelForElementWithStyleAtZoomlevelAndScaleInContext(
                             *element, *subStyle, zoom, s, labelRects, paths, context);
+                    drawLabelForRefAlongElementAtZoomlevelAndScaleWithStyleAndPreviousLabelRectsInContext(
+                        element->ref(), *element, zoom, s, *subStyle, labelRects, context);
                     if (style->isTextPlacementImportant())
                         placeNameRects.insert(placeNameRects.end(),
                                               labelRects.begin() + std::ptrdiff_t(labelsBefore),
@@ -322,8 +324,8 @@ void CBVectorDataSource::drawObjectsAtZoomlevelAndScaleInContext(ElementLayers& 
     context.restoreGState();
 }
 
-void CBVectorDataSource::drawOneWaySymbolForElementWithStyleAndScaleInContext(
-    CBGeoElement& element, CBGeoStyle& style, CGFloat s, CBElementPathCache& paths,
+void CBVectorDataSource::drawOneWaySymbolForElementWithStyleAtZoomlevelAndScaleInContext(
+    CBGeoElement& element, CBGeoStyle& style, int, CGFloat s, CBElementPathCache& paths,
     CGContext& context) {
     auto oneway = element.oneway();
     auto color = style.onewayColor();

@@ -290,6 +290,11 @@ bool CBVectorDataSource::checkForCollisionOfImportantLabelForElementAtZoomlevelW
     return importantLabels_.collides(zoom, element.objectID().URIRepresentation(), rect);
 }
 
+void CBVectorDataSource::
+    drawLabelForRefAlongElementAtZoomlevelAndScaleWithStyleAndPreviousLabelRectsInContext(
+        const std::optional<std::string>&, CBGeoElement&, int, CGFloat, CBGeoStyle&,
+        std::vector<CGRect>&, CGContext&) {}
+
 void CBVectorDataSource::drawLabelForElementWithStyleAtZoomlevelAndScaleInContext(
     CBGeoElement& element, CBGeoStyle& style, int zoom, CGFloat s, std::vector<CGRect>& labelRects,
     CBElementPathCache& paths, CGContext& context) {

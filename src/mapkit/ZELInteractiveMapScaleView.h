@@ -21,7 +21,7 @@ class ZELInteractiveMapScaleView : public UIView, public UIGestureRecognizerDele
 
     std::shared_ptr<CBMapScrollView> mapScrollView() const { return mapScrollView_.lock(); }
     std::shared_ptr<ZELInteractiveMapScaleRulerView> rulerView() const { return rulerView_.lock(); }
-    const std::shared_ptr<ZELTwoFingerPanGestureRecognizer>& twoFingerPanGestureRecognizer() const {
+    const std::shared_ptr<ZELTwoFingerPanGestureRecognizer>& twoFingerPangestureRecognizer() const {
         return recognizer_;
     }
     // Hiding gives the map its gestures back; showing takes them away.

@@ -76,15 +76,11 @@ std::optional<std::string> CBMapStoreMap::code() {
 
 std::string CBMapStoreMap::title() {
     std::string text = localName();
-    std::string where;
     if (auto federal = region())
-        where = federal->localName();
-    else if (auto land = country())
-        where = land->localName();
-    // A map of a whole country is not named twice ("Liechtenstein").
-    if (where.empty() || where == text)
-        return text;
-    return text + ", " + where;
+        return text + ", " + federal->localName();
+    if (auto land = country())
+        return text + ", " + land->localName();
+    return text;
 }
 
 const std::string& CBMapStoreMap::firstLetter() {

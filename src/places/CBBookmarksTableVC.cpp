@@ -312,7 +312,7 @@ void CBBookmarksTableVC::configureCellOfTableAtIndexPath(UITableViewCell& cell, 
         base.reset();
     std::optional<std::string> detail = base;
     if (ZEL_hasWhenInUseOrAlwaysAuthorizationStatus()) {
-        auto subtitle = bookmark->subtitle(currentLocation().get());
+        auto subtitle = bookmark->subtitle();
         if (subtitle && subtitle->empty())
             subtitle.reset();
         if (subtitle && base)

@@ -70,10 +70,17 @@ void CBCellWithMultilineLabel::layoutSubviews() {
     const auto& detail = detailTextLabel();
     if (!detail || detail->text().empty())
         return;
+    // The text gets the width the row's height was measured for, where the
+    // cell has it, so it wraps into no more lines than the row has room for;
+    // each label is as tall as its own text.
     CGRect text = textLabel()->frame();
+    const CGFloat room = contentView()->bounds().size.width - text.origin.x;
+    text.size.width = std::max(text.size.width, std::min(kTextWidth, room));
+    text.size.height = textLabel()->sizeThatFits({text.size.width, kTextHeightLimit}).height;
     text.origin.y = 5;
     textLabel()->setFrame(text);
     CGRect small = detail->frame();
+    small.size.height = detail->sizeThatFits({small.size.width, kTextHeightLimit}).height;
     small.origin.y = contentView()->bounds().size.height - small.size.height - 2;
     detail->setFrame(small);
 }

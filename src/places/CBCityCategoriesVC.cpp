@@ -46,7 +46,7 @@ const CBCityGuideRow* CBCityCategoriesVC::contentForRowAtIndexPath(long section)
     return size_t(section) < rows.size() ? &rows[size_t(section)] : nullptr;
 }
 
-long CBCityCategoriesVC::counterForRowAtIndexPath(long section) {
+long CBCityCategoriesVC::counterForRowAtIndexpath(long section) {
     if (auto cached = counterDict_.find(section); cached != counterDict_.end())
         return cached->second;
     const CBCityGuideRow* row = contentForRowAtIndexPath(section);
@@ -69,7 +69,7 @@ long CBCityCategoriesVC::numberOfSectionsInTableView(UITableView&) {
 }
 
 long CBCityCategoriesVC::tableViewNumberOfRowsInSection(UITableView&, long section) {
-    return counterForRowAtIndexPath(section) > 0 ? 1 : 0;
+    return counterForRowAtIndexpath(section) > 0 ? 1 : 0;
 }
 
 std::shared_ptr<UITableViewCell> CBCityCategoriesVC::tableViewCellForRowAtIndexPath(
@@ -83,7 +83,7 @@ std::shared_ptr<UITableViewCell> CBCityCategoriesVC::tableViewCellForRowAtIndexP
     const RowIcon icon = iconOfRow(row);
     cell->imageView()->setImage(icon.image);
     cell->imageView()->setHighlightedImage(icon.highlighted);
-    cell->detailTextLabel()->setText(std::to_string(counterForRowAtIndexPath(indexPath.section)));
+    cell->detailTextLabel()->setText(std::to_string(counterForRowAtIndexpath(indexPath.section)));
     return cell;
 }
 

@@ -35,7 +35,7 @@ class CBCityCategoriesVC : public UITableViewController {
     // The row shown as table section `section`; nullptr beyond the rows.
     const CBCityGuideRow* contentForRowAtIndexPath(long section) const;
     // Counted once while the view is loaded.
-    long counterForRowAtIndexPath(long section);
+    long counterForRowAtIndexpath(long section);
     // Opens the place list remembered when the guide was last closed.
     void makePersistent();
     std::shared_ptr<CBCityCategoryGuide>

@@ -106,7 +106,7 @@ std::shared_ptr<UITableViewCell> CBCityCategoryGuide::tableViewCellForRowAtIndex
     cell->textLabel()->setText(object ? CBPlaceNameForList(*object, translations_) : "");
     std::optional<double> distance;
     if (object && ZEL_hasWhenInUseOrAlwaysAuthorizationStatus())
-        distance = object->distanceFromLastLocation(currentLocation().get());
+        distance = object->distanceFromLastLocation();
     if (auto detail = cell->detailTextLabel())
         detail->setText(distance ? stringWithDistanceFromFloat(float(*distance)) : "");
     cell->setAccessoryType(distance ? UITableViewCellAccessoryNone

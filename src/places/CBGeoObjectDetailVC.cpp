@@ -25,7 +25,6 @@
 #include "mapkit/CBMapScrollView.h"
 #include "model/CBBookmarksManager.h"
 #include "model/CBCurrentMap.h"
-#include "model/CBPlaceFacts.h"
 #include "places/CBPlacesHost.h"
 #include "widgets/CBScreenBreadcrumb.h"
 #include "widgets/CBScreenRotation.h"
@@ -172,16 +171,9 @@ void CBGeoObjectDetailVC::configureSectionsForObject() {
             configureSectionsForPlace(*displayObject_);
         setupNavigationButtons();
         if (auto tags = tagsForDisplay(*displayObject_)) {
-            // Only what a reader can take in gets a row; tags that are all
-            // for machines leave no empty group.
-            const CBPlaceFacts facts(&tagTranslations());
-            for (const auto& tag : *tags)
-                if (facts.factForTag(*tag))
-                    sortedTags_.push_back(tag);
+            sortedTags_ = std::move(*tags);
             std::stable_sort(sortedTags_.begin(), sortedTags_.end(),
                              [](const auto& a, const auto& b) { return a->key() < b->key(); });
-            if (sortedTags_.empty())
-                std::erase(sectionTypes_, int(kSectionTags));
         }
     } else if (annotationForNewBookmark_) {
         sectionTypes_.push_back(kSectionName);

@@ -166,8 +166,7 @@ void CBGeoObjectDetailVC::setupHeaderPhoto() {
 void CBGeoObjectDetailVC::startHeadingUpdatesIfUseful() {
     if (startedHeadingUpdates_ || locationManagerWasUpdatingHeading_ ||
         !CLLocationManager::headingAvailable() || !displayObject_ ||
-        !displayObject_->distanceFromLastLocation(
-            CBLocationManager::sharedInstance()->location().get()))
+        !displayObject_->distanceFromLastLocation())
         return;
     CBLocationManager::sharedInstance()->startUpdatingHeading();
     startedHeadingUpdates_ = true;
@@ -222,7 +221,7 @@ void CBGeoObjectDetailVC::updateDistanceViewDisplayedObject() {
     auto location = CBLocationManager::sharedInstance();
     auto here = location->location();
     const auto distance =
-        displayObject_ ? displayObject_->distanceFromLastLocation(here.get()) : std::nullopt;
+        displayObject_ ? displayObject_->distanceFromLastLocation() : std::nullopt;
     distanceViewContainer_->setHidden(!distance);
     if (!distance)
         return;

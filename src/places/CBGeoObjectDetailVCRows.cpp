@@ -23,8 +23,6 @@
 #include "foundation/NSString+CBNSStringAdditions.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "model/CBCurrentMap.h"
-#include "model/CBLineTitle.h"
-#include "model/CBPlaceFacts.h"
 #include "model/CBPlaceTexts.h"
 #include "places/CBCellWithMultilineLabel.h"
 #include "places/CBGeoObjectAdressesTable.h"
@@ -76,12 +74,11 @@ const Value& CBGeoObjectDetailVC::tagTranslations() {
 }
 
 std::string CBGeoObjectDetailVC::tagValueText(CBGeoTag& tag) {
-    return CBTextForDisplay(CBPlaceFacts(&tagTranslations()).valueText(tag));
+    return CBTextForDisplay(tag.translatedAttributeFromDictionary(&tagTranslations()).value_or(""));
 }
 
 std::string CBGeoObjectDetailVC::tagKeyText(CBGeoTag& tag) {
-    auto fact = CBPlaceFacts(&tagTranslations()).factForTag(tag);
-    return CBTextForDisplay(fact ? fact->label : std::string());
+    return CBTextForDisplay(tag.translatedKeyFromDictionary(&tagTranslations()).value_or(""));
 }
 
 std::string CBGeoObjectDetailVC::addressText() {
@@ -189,9 +186,7 @@ void CBGeoObjectDetailVC::configureCellAtIndex(UITableViewCell& cell,
     const long row = indexPath.row;
     const int type = typeForSection(indexPath.section);
     if (const auto* routes = routesForSection(type); routes && size_t(row) < routes->size()) {
-        text.setText(
-            CBTextForDisplay(CBLineTitle(*(*routes)[size_t(row)], &tagTranslations(), false)));
-        shrinkToFit(text);
+        text.setText(CBTextForDisplay((*routes)[size_t(row)]->name().value_or("")));
         cell.setAccessoryType(UITableViewCellAccessoryDisclosureIndicator);
         cell.setSelectionStyle(UITableViewCellSelectionStyleBlue);
         setIcon(UIImage::imageNamed(type == kSectionBusRoutes     ? "cat_transport"

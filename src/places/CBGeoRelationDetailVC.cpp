@@ -19,9 +19,8 @@
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapVisibleArea.h"
 #include "model/CBCurrentMap.h"
-#include "model/CBLineTitle.h"
-#include "model/CBPlaceFacts.h"
 #include "model/CBPlaceTexts.h"
+#include "model/CBStopsEachOnce.h"
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBPlaceIcons.h"
 #include "places/CBPlacesHost.h"
@@ -78,11 +77,11 @@ void CBGeoRelationDetailVC::loadView() {
 
 void CBGeoRelationDetailVC::viewDidLoad() {
     UIViewController::viewDidLoad();
+    if (relation_)
+        setTitle(CBTextForDisplay(relation_->name().value_or("")));
     sectionTypes_ = {kSectionTags, kSectionStops};
     if (dataManager_)
         translations_ = Value(dataManager_->tagTranslationDictionary());
-    if (relation_)
-        setTitle(CBTextForDisplay(CBLineTitle(*relation_, &translations_, true)));
     tableView_->setTableHeaderView(headerView_);
     if (relation_) {
         stops_ = CBStopsEachOnce(
@@ -91,12 +90,7 @@ void CBGeoRelationDetailVC::viewDidLoad() {
         // the named ones.
         std::stable_partition(stops_.begin(), stops_.end(),
                               [](const auto& stop) { return !stop->title().value_or("").empty(); });
-        // The kind of line once: the system's own copy of "route" goes.
-        const bool hasRoute = relation_->getTagForKey("route") != nullptr;
-        const CBPlaceFacts facts(&translations_);
-        for (const auto& tag : relation_->displayTags())
-            if (facts.factForTag(*tag) && !(hasRoute && tag->key() == "route_pubtrans"))
-                sortedTags_.push_back(tag);
+        sortedTags_ = relation_->displayTags();
         std::stable_sort(sortedTags_.begin(), sortedTags_.end(),
                          [](const auto& a, const auto& b) { return a->key() < b->key(); });
     }
@@ -180,13 +174,6 @@ std::optional<std::string> CBGeoRelationDetailVC::tableViewTitleForHeaderInSecti
     return std::nullopt;
 }
 
-std::optional<std::string> CBGeoRelationDetailVC::tableViewTitleForFooterInSection(UITableView&,
-                                                                                   long section) {
-    if (typeForSection(section) == kSectionStops && stops_.empty())
-        return NSLocalizedString("LineNoStops");
-    return std::nullopt;
-}
-
 std::shared_ptr<UITableViewCell> CBGeoRelationDetailVC::tableViewCellForRowAtIndexPath(
     UITableView& table, const NSIndexPath& indexPath) {
     const int type = typeForSection(indexPath.section);
@@ -201,9 +188,10 @@ std::shared_ptr<UITableViewCell> CBGeoRelationDetailVC::tableViewCellForRowAtInd
     const size_t row = size_t(indexPath.row);
     if (type == kSectionTags && row < sortedTags_.size()) {
         auto& tag = sortedTags_[row];
-        const auto fact = CBPlaceFacts(&translations_).factForTag(*tag);
-        cell->textLabel()->setText(CBTextForDisplay(fact ? fact->value : tag->attribute()));
-        cell->detailTextLabel()->setText(CBTextForDisplay(fact ? fact->label : std::string()));
+        cell->textLabel()->setText(
+            CBTextForDisplay(tag->translatedAttributeFromDictionary(&translations_).value_or("")));
+        cell->detailTextLabel()->setText(
+            CBTextForDisplay(tag->translatedKeyFromDictionary(&translations_).value_or("")));
         cell->setSelectionStyle(UITableViewCellSelectionStyleNone);
         CBSetMaskedIconOfCell(*cell, CBIconForTag(tag), view()->tintColor());
     } else if (type == kSectionStops && row < stops_.size()) {

@@ -70,9 +70,6 @@ class CBGeoRelationDetailVC : public UIViewController,
     long tableViewNumberOfRowsInSection(UITableView&, long section) override;
     std::optional<std::string> tableViewTitleForHeaderInSection(UITableView&,
                                                                 long section) override;
-    // A line without stops on this map says so under its empty list.
-    std::optional<std::string> tableViewTitleForFooterInSection(UITableView&,
-                                                                long section) override;
     std::shared_ptr<UITableViewCell> tableViewCellForRowAtIndexPath(
         UITableView& table, const NSIndexPath& indexPath) override;
     void tableViewDidSelectRowAtIndexPath(UITableView& table, const NSIndexPath&) override;

@@ -27,12 +27,12 @@ double secondsSince1970() {
 
 }  // namespace
 
-BITMetricsManager::BITMetricsManager(std::string appIdentifier, BITEnvironment appEnvironment)
+BITMetricsManager::BITMetricsManager(std::string appIdentifier, BITAppEnvironment appEnvironment)
     : BITZizavaBaseManager(std::move(appIdentifier), appEnvironment),
       // Events are built off the caller's thread, side by side.
       metricsEventQueue_(DispatchQueue::global()) {}
 
-BITMetricsManager::BITMetricsManager(std::string appIdentifier, BITEnvironment appEnvironment,
+BITMetricsManager::BITMetricsManager(std::string appIdentifier, BITAppEnvironment appEnvironment,
                                      std::shared_ptr<BITChannel> channel,
                                      std::shared_ptr<BITTelemetryContext> telemetryContext,
                                      std::shared_ptr<BITPersistence> persistence,
@@ -51,7 +51,7 @@ BITMetricsManager::~BITMetricsManager() {
 void BITMetricsManager::registerComponent() {
     BITZizavaManager::registerComponentFactory(
         BITZizavaComponent::MetricsManager,
-        [](const std::string& appIdentifier, BITEnvironment appEnvironment, BITZizavaManager&) {
+        [](const std::string& appIdentifier, BITAppEnvironment appEnvironment, BITZizavaManager&) {
             return std::make_shared<BITMetricsManager>(appIdentifier, appEnvironment);
         });
 }

@@ -33,8 +33,8 @@ class BITMetricsManager : public BITZizavaBaseManager {
     // The telemetry service's base address; the upload path follows it.
     static constexpr const char* kTelemetryServerURL = "https://telemetry.zizava.app/";
 
-    BITMetricsManager(std::string appIdentifier, BITEnvironment appEnvironment);
-    BITMetricsManager(std::string appIdentifier, BITEnvironment appEnvironment,
+    BITMetricsManager(std::string appIdentifier, BITAppEnvironment appEnvironment);
+    BITMetricsManager(std::string appIdentifier, BITAppEnvironment appEnvironment,
                       std::shared_ptr<BITChannel> channel,
                       std::shared_ptr<BITTelemetryContext> telemetryContext,
                       std::shared_ptr<BITPersistence> persistence,

@@ -109,7 +109,11 @@ void BITSender::sendUsingURLSessionWithRequestFilePath(const NSMutableURLRequest
                                                               std::nullopt);
         return;
     }
-    task->resume();
+    resumeSessionDataTask(*task);
+}
+
+void BITSender::resumeSessionDataTask(NSURLSessionDataTask& task) {
+    task.resume();
 }
 
 void BITSender::sendUsingURLConnectionWithRequestFilePath(const NSMutableURLRequest& request,

@@ -15,6 +15,7 @@
 class BITHTTPOperationQueue;
 class BITPersistence;
 class NSURLSession;
+class NSURLSessionDataTask;
 
 // Uploads the telemetry bundle files gzip-compressed, one file per request,
 // at most maxRequestCount at once. It wakes up when the metrics manager
@@ -36,6 +37,8 @@ class BITSender : public std::enable_shared_from_this<BITSender> {
     bool isURLSessionSupported() const;
     void sendUsingURLSessionWithRequestFilePath(const NSMutableURLRequest& request,
                                                 const std::string& filePath);
+    // Sends the task's request: the answer comes to its completion.
+    void resumeSessionDataTask(NSURLSessionDataTask& task);
     void sendUsingURLConnectionWithRequestFilePath(const NSMutableURLRequest& request,
                                                    const std::string& filePath);
     void handleResponseWithStatusCodeResponseDataFilePathError(

@@ -69,7 +69,8 @@ std::string describe(const std::shared_ptr<UIWindow>& window) {
 
 }  // namespace
 
-BITZizavaBaseManager::BITZizavaBaseManager(std::string appIdentifier, BITEnvironment appEnvironment)
+BITZizavaBaseManager::BITZizavaBaseManager(std::string appIdentifier,
+                                           BITAppEnvironment appEnvironment)
     : appIdentifier_(std::move(appIdentifier)),
       appEnvironment_(appEnvironment),
       barStyle_(bit_isPreiOS7Environment() ? UIBarStyleBlack : UIBarStyleDefault) {

@@ -24,7 +24,7 @@ class BITZizavaBaseManager : public std::enable_shared_from_this<BITZizavaBaseMa
     // The service's SDK endpoint, shared with the front.
     static constexpr const char* kDefaultServerURL = "https://sdk.zizava.app/";
 
-    BITZizavaBaseManager(std::string appIdentifier, BITEnvironment appEnvironment);
+    BITZizavaBaseManager(std::string appIdentifier, BITAppEnvironment appEnvironment);
     virtual ~BITZizavaBaseManager() = default;
 
     // Each manager starts its own work.
@@ -44,7 +44,7 @@ class BITZizavaBaseManager : public std::enable_shared_from_this<BITZizavaBaseMa
     virtual void setServerURL(std::string serverURL) { serverURL_ = std::move(serverURL); }
     const std::string& appIdentifier() const { return appIdentifier_; }
     void setAppIdentifier(std::string identifier) { appIdentifier_ = std::move(identifier); }
-    BITEnvironment appEnvironment() const { return appEnvironment_; }
+    BITAppEnvironment appEnvironment() const { return appEnvironment_; }
 
     UIBarStyle barStyle() const { return barStyle_; }
     void setBarStyle(UIBarStyle style) { barStyle_ = style; }
@@ -96,7 +96,7 @@ class BITZizavaBaseManager : public std::enable_shared_from_this<BITZizavaBaseMa
 
   private:
     std::string appIdentifier_;
-    BITEnvironment appEnvironment_;
+    BITAppEnvironment appEnvironment_;
     std::string serverURL_ = kDefaultServerURL;
     std::weak_ptr<BITZizavaManagerDelegate> delegate_;
     std::shared_ptr<UINavigationController> navController_;

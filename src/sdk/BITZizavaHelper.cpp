@@ -75,24 +75,24 @@ bool bit_isAppStoreReceiptSandbox() {
     return NSBundle::mainBundle()->pathForResource("sandboxReceipt", "", "StoreKit").has_value();
 }
 
-BITEnvironment bit_currentAppEnvironment() {
-    static const BITEnvironment environment = [] {
+BITAppEnvironment bit_currentAppEnvironment() {
+    static const BITAppEnvironment environment = [] {
         if (const char* chosen = std::getenv("KELVARA_APP_ENVIRONMENT")) {
             const std::string name = chosen;
             if (name == "appstore")
-                return BITEnvironmentAppStore;
+                return BITAppEnvironmentAppStore;
             if (name == "testflight")
-                return BITEnvironmentTestFlight;
+                return BITAppEnvironmentTestFlight;
             if (name == "other")
-                return BITEnvironmentOther;
+                return BITAppEnvironmentOther;
         }
         if (bit_hasEmbeddedMobileProvision())
-            return BITEnvironmentOther;
+            return BITAppEnvironmentOther;
         if (bit_isPreiOS7Environment())
-            return BITEnvironmentAppStore;
+            return BITAppEnvironmentAppStore;
         if (bit_isAppStoreReceiptSandbox())
-            return BITEnvironmentTestFlight;
-        return BITEnvironmentAppStore;
+            return BITAppEnvironmentTestFlight;
+        return BITAppEnvironmentAppStore;
     }();
     return environment;
 }

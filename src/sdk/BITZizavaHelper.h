@@ -8,10 +8,10 @@ class NSBundle;
 
 // Where the application came from: the store, its beta channel, or a build
 // installed some other way (development, ad hoc).
-enum BITEnvironment : int {
-    BITEnvironmentAppStore = 0,
-    BITEnvironmentTestFlight = 1,
-    BITEnvironmentOther = 99,
+enum BITAppEnvironment : int {
+    BITAppEnvironmentAppStore = 0,
+    BITAppEnvironmentTestFlight = 1,
+    BITAppEnvironmentOther = 99,
 };
 
 // Posted by the host when the network comes back; managers retry then.
@@ -34,7 +34,7 @@ bool bit_isAppStoreReceiptSandbox();
 // KELVARA_APP_ENVIRONMENT ("appstore", "testflight" or "other") when set;
 // else 99 with a provisioning marker in the bundle, 1 with a sandbox receipt
 // marker, 0 otherwise.
-BITEnvironment bit_currentAppEnvironment();
+BITAppEnvironment bit_currentAppEnvironment();
 bool bit_isDebuggerAttached();
 
 // <Caches>/<the SDK's folder>, created (0755) when missing.

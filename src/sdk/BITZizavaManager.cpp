@@ -115,7 +115,7 @@ std::shared_ptr<BITZizavaManager> BITZizavaManager::sharedZizavaManager() {
     return *shared;
 }
 
-std::shared_ptr<BITZizavaManager> BITZizavaManager::create(BITEnvironment appEnvironment) {
+std::shared_ptr<BITZizavaManager> BITZizavaManager::create(BITAppEnvironment appEnvironment) {
     auto manager = std::make_shared<BITZizavaManager>(appEnvironment);
     // After the launch code that configures and starts the SDK.
     std::weak_ptr<BITZizavaManager> weak = manager;
@@ -126,7 +126,7 @@ std::shared_ptr<BITZizavaManager> BITZizavaManager::create(BITEnvironment appEnv
     return manager;
 }
 
-BITZizavaManager::BITZizavaManager(BITEnvironment appEnvironment)
+BITZizavaManager::BITZizavaManager(BITAppEnvironment appEnvironment)
     : appEnvironment_(appEnvironment), installString_(bit_appAnonID(false)) {}
 
 std::string BITZizavaManager::version() {
@@ -184,11 +184,11 @@ bool BITZizavaManager::shouldUseLiveIdentifier() {
         if (const auto answer = delegate->shouldUseLiveIdentifierForZizavaManager(*this))
             return *answer;
     }
-    return appEnvironment_ == BITEnvironmentAppStore;
+    return appEnvironment_ == BITAppEnvironmentAppStore;
 }
 
 void BITZizavaManager::logInvalidIdentifier(const std::string& label) const {
-    if (appEnvironment_ == BITEnvironmentAppStore)
+    if (appEnvironment_ == BITAppEnvironmentAppStore)
         return;
     if (label == "liveIdentifier") {
         BITZizavaLogWarning(
@@ -244,7 +244,7 @@ void BITZizavaManager::initializeModules() {
             managers_[i]->setDelegate(delegate_);
     }
 
-    if (appEnvironment_ != BITEnvironmentAppStore) {
+    if (appEnvironment_ != BITAppEnvironmentAppStore) {
         const auto timeString = integrationFlowTimeString();
         if (timeString && integrationFlowStartedWithTimeString(timeString))
             pingServerForIntegrationStartWorkflowWithTimeStringAppIdentifier(timeString,
@@ -264,7 +264,7 @@ void BITZizavaManager::startManager() {
     bit_fixBackupAttributeForURL(NSSearchPathForDirectory(NSSearchPathDirectory::Library));
     if (!isSetUpOnMainThread())
         return;
-    if (appEnvironment_ == BITEnvironmentAppStore && disableInstallTracking_)
+    if (appEnvironment_ == BITAppEnvironmentAppStore && disableInstallTracking_)
         installString_ = bit_appAnonID(true);
 
     BITZizavaLogDebug("INFO: Starting ZizavaManager");
@@ -286,7 +286,7 @@ void BITZizavaManager::startManager() {
         feedback->setServerURL(serverURL_);
         startLater(feedback, 1.0);
     }
-    if (appEnvironment_ != BITEnvironmentAppStore && !disableUpdateManager_)
+    if (appEnvironment_ != BITAppEnvironmentAppStore && !disableUpdateManager_)
         invokeStartUpdateManager();
     if (const auto metrics = metricsManager(); metrics && !disableMetricsManager_) {
         BITZizavaLogDebug("INFO: Start MetricsManager");
@@ -315,7 +315,7 @@ void BITZizavaManager::startLater(const std::shared_ptr<BITZizavaBaseManager>& m
 }
 
 void BITZizavaManager::validateStartManagerIsInvoked() const {
-    if (validAppIdentifier_ && appEnvironment_ != BITEnvironmentAppStore &&
+    if (validAppIdentifier_ && appEnvironment_ != BITAppEnvironmentAppStore &&
         !startManagerIsInvoked_) {
         BITZizavaLogError(
             "[ZizavaSDK] ERROR: You did not call [[BITZizavaManager sharedZizavaManager] "
@@ -344,7 +344,7 @@ void BITZizavaManager::setServerURL(const std::optional<std::string>& serverURL)
 }
 
 void BITZizavaManager::setDelegate(std::weak_ptr<BITZizavaManagerDelegate> delegate) {
-    if (appEnvironment_ != BITEnvironmentAppStore && startManagerIsInvoked_) {
+    if (appEnvironment_ != BITAppEnvironmentAppStore && startManagerIsInvoked_) {
         BITZizavaLogError(
             "[ZizavaSDK] ERROR: The `delegate` property has to be set before calling "
             "[[BITZizavaManager sharedZizavaManager] startManager] !");
@@ -444,7 +444,7 @@ std::shared_ptr<BITZizavaAppClient> BITZizavaManager::zizavaAppClient() {
 }
 
 void BITZizavaManager::testIdentifier() {
-    if (!appIdentifier_ || appEnvironment_ == BITEnvironmentAppStore)
+    if (!appIdentifier_ || appEnvironment_ == BITAppEnvironmentAppStore)
         return;
     const std::string timeString = bit_format("%.0f", NSDate::date().timeIntervalSince1970());
     pingServerForIntegrationStartWorkflowWithTimeStringAppIdentifier(timeString, appIdentifier_);
@@ -462,7 +462,7 @@ std::optional<std::string> BITZizavaManager::integrationFlowTimeString() const {
 
 bool BITZizavaManager::integrationFlowStartedWithTimeString(
     const std::optional<std::string>& timeString) const {
-    if (!timeString || appEnvironment_ == BITEnvironmentAppStore)
+    if (!timeString || appEnvironment_ == BITAppEnvironmentAppStore)
         return false;
     const auto started = parseIntegrationTime(*timeString);
     if (!started)
@@ -472,7 +472,7 @@ bool BITZizavaManager::integrationFlowStartedWithTimeString(
 
 void BITZizavaManager::pingServerForIntegrationStartWorkflowWithTimeStringAppIdentifier(
     const std::optional<std::string>& timeString, const std::optional<std::string>& appIdentifier) {
-    if (!appIdentifier || appEnvironment_ == BITEnvironmentAppStore)
+    if (!appIdentifier || appEnvironment_ == BITAppEnvironmentAppStore)
         return;
     const std::string path =
         bit_format("api/3/apps/%s/integration", bit_URLEncodedString(*appIdentifier).c_str());

@@ -34,13 +34,14 @@ class BITZizavaManager : public std::enable_shared_from_this<BITZizavaManager> {
     // Makes a manager for (identifier, environment); the metrics manager gets
     // the identifier in its 8-4-4-4-12 form.
     using ComponentFactory = std::function<std::shared_ptr<BITZizavaBaseManager>(
-        const std::string& appIdentifier, BITEnvironment appEnvironment, BITZizavaManager& front)>;
+        const std::string& appIdentifier, BITAppEnvironment appEnvironment,
+        BITZizavaManager& front)>;
 
     static void registerComponentFactory(BITZizavaComponent component, ComponentFactory factory);
 
     static std::shared_ptr<BITZizavaManager> sharedZizavaManager();
     // The shared instance uses bit_currentAppEnvironment(); tests make their own.
-    static std::shared_ptr<BITZizavaManager> create(BITEnvironment appEnvironment);
+    static std::shared_ptr<BITZizavaManager> create(BITAppEnvironment appEnvironment);
 
     static std::string version();  // "4.1.4", from the version record
     static std::string build();    // "99"
@@ -98,7 +99,7 @@ class BITZizavaManager : public std::enable_shared_from_this<BITZizavaManager> {
     std::shared_ptr<BITZizavaBaseManager> storeUpdateManager() const;
     std::shared_ptr<BITZizavaBaseManager> feedbackManager() const;
     std::shared_ptr<BITZizavaBaseManager> metricsManager() const;
-    BITEnvironment appEnvironment() const { return appEnvironment_; }
+    BITAppEnvironment appEnvironment() const { return appEnvironment_; }
     const std::string& installString() const { return installString_; }
     const std::optional<std::string>& userID() const { return userID_; }
     const std::optional<std::string>& userName() const { return userName_; }
@@ -111,7 +112,7 @@ class BITZizavaManager : public std::enable_shared_from_this<BITZizavaManager> {
     bool isInstallTrackingDisabled() const { return disableInstallTracking_; }
     bool isDebugLogEnabled() const { return debugLogEnabled_; }
 
-    explicit BITZizavaManager(BITEnvironment appEnvironment);
+    explicit BITZizavaManager(BITAppEnvironment appEnvironment);
 
   private:
     static constexpr size_t kComponentCount = 5;
@@ -144,7 +145,7 @@ class BITZizavaManager : public std::enable_shared_from_this<BITZizavaManager> {
     std::weak_ptr<BITZizavaManagerDelegate> delegate_;
     std::string serverURL_ = BITZizavaBaseManager::kDefaultServerURL;
     std::array<std::shared_ptr<BITZizavaBaseManager>, kComponentCount> managers_;
-    BITEnvironment appEnvironment_;
+    BITAppEnvironment appEnvironment_;
     std::string installString_;
     std::optional<std::string> userID_;
     std::optional<std::string> userName_;

@@ -63,7 +63,7 @@ class CBMapShelfViewController : public UIViewController,
     // Joins the registry's (weak) delegates once its view loads; the
     // registry tells it of the downloads of maps too. The store's screens
     // opened from the shelf load Wikipedia articles with the Wikipedia
-    // manager and open an installed map through the Wikipedia host.
+    // manager.
     static std::shared_ptr<CBMapShelfViewController> create(
         std::shared_ptr<CBUserMapStoreEngine> registry, std::weak_ptr<CBMapShelfHost> host,
         CBWikipediaServices wikipedia = {});

@@ -112,7 +112,7 @@ void CBMapShelfViewController::answerReviewRequest(long index) {
         openURLSafe_zel(UIApplication::sharedApplication(), host->reviewPageURL());
     } else if (index == kFeedback) {
         if (!MFMailComposeViewController::canSendMail()) {
-            showAlert(KelvaraSupport::cannotSendEmailAlert());
+            showAlert(KelvaraSupport::cb_cannotSendEmailAlert());
             return;
         }
         auto mail = host->supportMailViewController();
@@ -133,7 +133,7 @@ void CBMapShelfViewController::showInfoForButton(const UIView& button) {
 
 void CBMapShelfViewController::showInfoForMap(const Map& map) {
     CBMapStorePage::presentOverViewController(*this, map, downloadManager_, registry_,
-                                              wikipedia_.manager, wikipedia_.host);
+                                              wikipedia_.manager);
 }
 
 void CBMapShelfViewController::done() {
@@ -143,7 +143,7 @@ void CBMapShelfViewController::done() {
 void CBMapShelfViewController::openStore() {
     setEditingAnimated(false, false);
     auto store = CBMapStoreController::create(downloadManager_, registry_);
-    store->setWikipediaManager(wikipedia_.manager, wikipedia_.host);
+    store->setWikipediaManager(wikipedia_.manager);
     store->setMapStoreDelegate(self());
     presentViewControllerAnimatedCompletion(store, true, nullptr);
 }

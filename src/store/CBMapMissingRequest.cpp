@@ -68,7 +68,7 @@ void CBMapMissingRequest::startRequestInViewController(
     UIViewController& controller,
     const std::shared_ptr<MFMailComposeViewControllerDelegate>& mailDelegate) const {
     if (!MFMailComposeViewController::canSendMail()) {
-        KelvaraSupport::cannotSendEmailAlert()->show();
+        KelvaraSupport::cb_cannotSendEmailAlert()->show();
         return;
     }
     auto composer = std::make_shared<MFMailComposeViewController>();

@@ -132,13 +132,14 @@ void CBMapStoreBrowserViewController::resetMaps() {
     tableView()->reloadData();
 }
 
-std::shared_ptr<CBMapStoreBrowserViewController> CBMapStoreBrowserViewController::openBrowser(
+std::shared_ptr<CBMapStoreBrowserViewController>
+CBMapStoreBrowserViewController::openBrowserWithGroupOrCountryOrRegionWithTitleAnimated(
     std::shared_ptr<CBMapStoreGroup> group, std::shared_ptr<CBMapStoreCountry> country,
     std::shared_ptr<CBMapStoreFederalRegion> region, const std::string& title, bool animated) {
     auto browser = std::make_shared<CBMapStoreBrowserViewController>(engine_, downloadManager_,
                                                                      userMapStoreEngine_);
     browser->setTitle(title);
-    browser->setWikipediaManager(wikipediaManager_, wikipediaHost_);
+    browser->setWikipediaManager(wikipediaManager_);
     browser->setGroup(std::move(group));
     browser->setCountry(std::move(country));
     browser->setRegion(std::move(region));
@@ -156,7 +157,7 @@ void CBMapStoreBrowserViewController::openDetailForMap(const Map& map, bool anim
                                                 UIBarButtonItemStylePlain, nullptr)
             : nullptr);
     auto detail = CBMapStoreDetailVC::create(map, downloadManager_, engine_, userMapStoreEngine_,
-                                             wikipediaManager_, wikipediaHost_);
+                                             wikipediaManager_);
     detail->setShowRightBarButtonItemAfterDownloadOnly(true);
     detail->navigationItem()->setRightBarButtonItem(navigationItem()->rightBarButtonItem());
     if (auto navigation = navigationController())
@@ -335,14 +336,17 @@ void CBMapStoreBrowserViewController::tableViewDidSelectRowAtIndexPath(UITableVi
     if (!search && group_) {
         if (path.section == 0) {
             auto country = group_->sortedCountries()[size_t(path.row)];
-            openBrowser(nullptr, country, nullptr, country->localName(), true);
+            openBrowserWithGroupOrCountryOrRegionWithTitleAnimated(nullptr, country, nullptr,
+                                                                   country->localName(), true);
         } else {
             auto region = group_->sortedRegions()[size_t(path.row)];
-            openBrowser(nullptr, nullptr, region, region->localName(), true);
+            openBrowserWithGroupOrCountryOrRegionWithTitleAnimated(nullptr, nullptr, region,
+                                                                   region->localName(), true);
         }
     } else if (!search && isRootOrGroup()) {
         auto group = groups_[size_t(path.row)];
-        openBrowser(group, nullptr, nullptr, group->localName(), true);
+        openBrowserWithGroupOrCountryOrRegionWithTitleAnimated(group, nullptr, nullptr,
+                                                               group->localName(), true);
     } else if (search && path.row == 0 && showButtonToRequestMaps()) {
         startMapMissingRequest();
         table.deselectRowAtIndexPathAnimated(path, true);

@@ -17,7 +17,6 @@ class CBMapStoreGroup;
 class CBMapStoreInfoCountry;
 class CBMapStoreMap;
 class CBUserMapStoreEngine;
-class CBWikipediaHost;
 class CBWikipediaManager;
 class UIImage;
 class ZELDownloadManagerEngine;
@@ -41,10 +40,8 @@ class CBMapStoreBrowserViewController : public UITableViewController,
     void setCountry(std::shared_ptr<CBMapStoreCountry> country) { country_ = std::move(country); }
     void setRegion(std::shared_ptr<CBMapStoreFederalRegion> region) { region_ = std::move(region); }
     // Handed on to deeper levels and to the detail screens.
-    void setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager,
-                             std::weak_ptr<CBWikipediaHost> host = {}) {
+    void setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager) {
         wikipediaManager_ = std::move(manager);
-        wikipediaHost_ = std::move(host);
     }
 
     const std::vector<std::vector<Map>>& maps() const { return maps_; }
@@ -56,7 +53,8 @@ class CBMapStoreBrowserViewController : public UITableViewController,
     const std::shared_ptr<CBClearSearchBar>& searchBar() const { return searchBar_; }
 
     void resetMaps();
-    std::shared_ptr<CBMapStoreBrowserViewController> openBrowser(
+    std::shared_ptr<CBMapStoreBrowserViewController>
+    openBrowserWithGroupOrCountryOrRegionWithTitleAnimated(
         std::shared_ptr<CBMapStoreGroup> group, std::shared_ptr<CBMapStoreCountry> country,
         std::shared_ptr<CBMapStoreFederalRegion> region, const std::string& title, bool animated);
     void openDetailForMap(const Map& map, bool animated);
@@ -101,7 +99,6 @@ class CBMapStoreBrowserViewController : public UITableViewController,
     std::shared_ptr<ZELDownloadManagerEngine> downloadManager_;
     std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine_;
     std::shared_ptr<CBWikipediaManager> wikipediaManager_;
-    std::weak_ptr<CBWikipediaHost> wikipediaHost_;
     std::shared_ptr<CBMapStoreGroup> group_;
     std::shared_ptr<CBMapStoreCountry> country_;
     std::shared_ptr<CBMapStoreFederalRegion> region_;

@@ -68,10 +68,9 @@ void CBMapStoreController::setUp(std::shared_ptr<CBUserMapStoreEngine> userMapSt
         setSelectedIndex(long(viewControllers().size()) - 1);
 }
 
-void CBMapStoreController::setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager,
-                                               std::weak_ptr<CBWikipediaHost> host) {
-    worldMap_->setWikipediaManager(manager, host);
-    browser_->setWikipediaManager(std::move(manager), std::move(host));
+void CBMapStoreController::setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager) {
+    worldMap_->setWikipediaManager(manager);
+    browser_->setWikipediaManager(std::move(manager));
 }
 
 std::string CBMapStoreController::pathForCachedTileWithUrl(const std::string& url) {

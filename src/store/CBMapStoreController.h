@@ -14,7 +14,6 @@ class CBMapStoreMap;
 class CBMapStoreUpdater;
 class CBMapStoreWorldMapViewcontroller;
 class CBUserMapStoreEngine;
-class CBWikipediaHost;
 class CBWikipediaManager;
 class NSTimer;
 class UIBarButtonItem;
@@ -58,10 +57,8 @@ class CBMapStoreController : public UITabBarController, public CBMapStoreEngineD
     // every tile can be cached.
     static std::string pathForCachedTileWithUrl(const std::string& url);
 
-    // The detail screens load and delete Wikipedia articles through it, and
-    // open an installed map through the host.
-    void setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager,
-                             std::weak_ptr<CBWikipediaHost> host = {});
+    // The detail screens load and delete Wikipedia articles through it.
+    void setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager);
     void openDetailForMap(const std::shared_ptr<CBMapStoreMap>& map);
     void done();
     std::shared_ptr<UIBarButtonItem> backToMapsButtonItem();

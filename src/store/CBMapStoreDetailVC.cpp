@@ -29,7 +29,6 @@
 #include "widgets/CBScreenRotation.h"
 #include "widgets/CBStatsBar.h"
 #include "widgets/ZELRoundedGradientButton.h"
-#include "wikipedia/CBWikipediaHost.h"
 
 namespace {
 
@@ -125,10 +124,10 @@ std::shared_ptr<CBMapStoreDetailVC> CBMapStoreDetailVC::create(
     std::shared_ptr<CBMapStoreMap> map, std::shared_ptr<ZELDownloadManagerEngine> manager,
     std::shared_ptr<CBMapStoreEngine> engine,
     std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine,
-    std::shared_ptr<CBWikipediaManager> wikipediaManager, std::weak_ptr<CBWikipediaHost> host) {
+    std::shared_ptr<CBWikipediaManager> wikipediaManager) {
     auto screen = std::make_shared<CBMapStoreDetailVC>(
         std::move(map), std::move(manager), std::move(engine), std::move(userMapStoreEngine),
-        std::move(wikipediaManager), std::move(host));
+        std::move(wikipediaManager));
     if (screen->userMapStoreEngine_)
         screen->userMapStoreEngine_->addDelegate(screen);
     if (screen->wikipediaManager_)
@@ -140,14 +139,12 @@ CBMapStoreDetailVC::CBMapStoreDetailVC(std::shared_ptr<CBMapStoreMap> map,
                                        std::shared_ptr<ZELDownloadManagerEngine> manager,
                                        std::shared_ptr<CBMapStoreEngine> engine,
                                        std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine,
-                                       std::shared_ptr<CBWikipediaManager> wikipediaManager,
-                                       std::weak_ptr<CBWikipediaHost> host)
+                                       std::shared_ptr<CBWikipediaManager> wikipediaManager)
     : map_(std::move(map)),
       downloadManager_(std::move(manager)),
       engine_(std::move(engine)),
       userMapStoreEngine_(std::move(userMapStoreEngine)),
-      wikipediaManager_(std::move(wikipediaManager)),
-      host_(std::move(host)) {}
+      wikipediaManager_(std::move(wikipediaManager)) {}
 
 CBMapStoreDetailVC::~CBMapStoreDetailVC() {
     // The tile threads may still ask the source for cache paths.
@@ -201,7 +198,7 @@ void CBMapStoreDetailVC::buildViews() {
 
     const std::weak_ptr<CBMapStoreDetailVC> weak =
         std::static_pointer_cast<CBMapStoreDetailVC>(shared_from_this());
-    downloadMapButton_ = makeButton(248, weak, &CBMapStoreDetailVC::mapButtonTapped);
+    downloadMapButton_ = makeButton(248, weak, &CBMapStoreDetailVC::downloadMap);
     contentView_->addSubview(downloadMapButton_);
     mapProgress_ = makeProgress(294);
     contentView_->addSubview(mapProgress_);
@@ -433,7 +430,6 @@ void CBMapStoreDetailVC::updateDownloadButtons() {
 }
 
 void CBMapStoreDetailVC::updateMapButton() {
-    mapButtonOpensMap_ = false;
     const char* title = nullptr;
     bool enabled = false;
     const auto state = buttonForDownloadStatus(mapStatus_);
@@ -453,9 +449,7 @@ void CBMapStoreDetailVC::updateMapButton() {
         // installation.
         bool update = added && available && !(*available < *added);
         title = update ? "DownloadUpdatedMap" : "MapDownloaded";
-        // The installed map opens from here where the application can show it.
-        mapButtonOpensMap_ = !update && !host_.expired();
-        enabled = update || mapButtonOpensMap_;
+        enabled = update;
     } else {
         title = "Download map";
         enabled = true;
@@ -500,19 +494,6 @@ void CBMapStoreDetailVC::updateWikipediaButton(bool installed) {
     }
     if (title)
         button.setTitleForState(NSLocalizedString(title), UIControlStateNormal);
-}
-
-void CBMapStoreDetailVC::mapButtonTapped() {
-    if (mapButtonOpensMap_)
-        openInstalledMap();
-    else
-        downloadMap();
-}
-
-void CBMapStoreDetailVC::openInstalledMap() {
-    auto host = host_.lock();
-    if (host && installedMap())
-        host->openInstalledMapWithIdentifier(*map_->identifier());
 }
 
 void CBMapStoreDetailVC::downloadMap() {

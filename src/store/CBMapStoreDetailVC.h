@@ -20,7 +20,6 @@ class CBMapStoreInfoMap;
 class CBMapStoreMap;
 class CBStatsBar;
 class CBUserMapStoreEngine;
-class CBWikipediaHost;
 class CBWikipediaManager;
 class UIActivityIndicatorView;
 class UIBarButtonItem;
@@ -54,20 +53,17 @@ class CBMapStoreDetailVC : public UIViewController,
     static constexpr double kCustomCoverHeight = 240;
 
     // Registers the screen with the registry and the Wikipedia manager.
-    // Without a Wikipedia manager the screen offers no Wikipedia articles;
-    // without a host an installed map is not opened from here.
+    // Without a Wikipedia manager the screen offers no Wikipedia articles.
     static std::shared_ptr<CBMapStoreDetailVC> create(
         std::shared_ptr<CBMapStoreMap> map, std::shared_ptr<ZELDownloadManagerEngine> manager,
         std::shared_ptr<CBMapStoreEngine> engine,
         std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine,
-        std::shared_ptr<CBWikipediaManager> wikipediaManager = nullptr,
-        std::weak_ptr<CBWikipediaHost> host = {});
+        std::shared_ptr<CBWikipediaManager> wikipediaManager = nullptr);
     CBMapStoreDetailVC(std::shared_ptr<CBMapStoreMap> map,
                        std::shared_ptr<ZELDownloadManagerEngine> manager,
                        std::shared_ptr<CBMapStoreEngine> engine,
                        std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine,
-                       std::shared_ptr<CBWikipediaManager> wikipediaManager,
-                       std::weak_ptr<CBWikipediaHost> host);
+                       std::shared_ptr<CBWikipediaManager> wikipediaManager);
     ~CBMapStoreDetailVC() override;
 
     const std::shared_ptr<CBMapStoreMap>& map() const { return map_; }
@@ -90,12 +86,8 @@ class CBMapStoreDetailVC : public UIViewController,
     void updateDownloadButtons();
     void checkDownloadState();
     void updateMapStats();
-    // The map button: opens the installed map, or downloads it.
-    void mapButtonTapped();
     // Adds the map's download, or goes on with a paused or failed one.
     void downloadMap();
-    // Shows the installed map on the map screen, closing the store.
-    void openInstalledMap();
     // Loads the Wikipedia articles (after asking for the language), goes on
     // with a paused or failed download of them, or asks to delete the
     // installed ones.
@@ -195,7 +187,6 @@ class CBMapStoreDetailVC : public UIViewController,
     std::shared_ptr<CBMapStoreEngine> engine_;
     std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine_;
     std::shared_ptr<CBWikipediaManager> wikipediaManager_;
-    std::weak_ptr<CBWikipediaHost> host_;
     bool rightButtonAfterDownload_ = false;
     std::shared_ptr<UIBarButtonItem> originalBarButtonItem_;
     std::shared_ptr<CBMapStoreInfoMap> mapInfo_;
@@ -204,7 +195,6 @@ class CBMapStoreDetailVC : public UIViewController,
     ZELDownloadStatus mapStatus_;
     ZELDownloadStatus wikipediaStatus_;
     bool errorUpdatingInfo_ = false;
-    bool mapButtonOpensMap_ = false;
     bool displayedDownloadError_ = false;
     std::shared_ptr<UIAlertView> coverInfoAlert_;
     std::shared_ptr<UIAlertView> deleteWikipediaAlert_;

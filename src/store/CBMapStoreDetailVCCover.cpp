@@ -117,7 +117,7 @@ void CBMapStoreDetailVC::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
     auto installed = installedMap();
     CBScreenBreadcrumb::screenAppeared(*this);
-    CrashInformation::didEnterMapWithIdentifier(
+    CrashInformation::crashInformationDidEnterMapWithIdentifierDateAdded(
         map_->identifier(), installed ? installed->dateAdded() : map_->dateAdded());
     // Over the header with the cover it speaks of, leaving the map's
     // statistics and buttons in sight.

@@ -5,7 +5,6 @@
 class CBMapStoreDetailVC;
 class CBMapStoreMap;
 class CBUserMapStoreEngine;
-class CBWikipediaHost;
 class CBWikipediaManager;
 class UIViewController;
 class ZELDownloadManagerEngine;
@@ -21,5 +20,5 @@ class CBMapStorePage {
         UIViewController& opener, std::shared_ptr<CBMapStoreMap> map,
         std::shared_ptr<ZELDownloadManagerEngine> downloads,
         std::shared_ptr<CBUserMapStoreEngine> registry,
-        std::shared_ptr<CBWikipediaManager> wikipediaManager, std::weak_ptr<CBWikipediaHost> host);
+        std::shared_ptr<CBWikipediaManager> wikipediaManager);
 };

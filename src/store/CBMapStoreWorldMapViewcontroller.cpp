@@ -372,9 +372,8 @@ void CBMapStoreWorldMapViewcontroller::mapScrollViewAnnotationViewCalloutAccesso
     auto navigation = navigationController();
     if (!pin || !navigation)
         return;
-    auto detail =
-        CBMapStoreDetailVC::create(pin->map(), downloadManager_, engine_, userMapStoreEngine_,
-                                   wikipediaManager_, wikipediaHost_);
+    auto detail = CBMapStoreDetailVC::create(pin->map(), downloadManager_, engine_,
+                                             userMapStoreEngine_, wikipediaManager_);
     detail->navigationItem()->setRightBarButtonItem(defaultRightButton_);
     navigation->pushViewControllerAnimated(detail, true);
 }

@@ -23,7 +23,6 @@ class CBMapStoreMap;
 class CBMapStoreMapAnnotation;
 class CBPathDataSource;
 class CBUserMapStoreEngine;
-class CBWikipediaHost;
 class CBWikipediaManager;
 class MKLocalSearch;
 class UIBarButtonItem;
@@ -59,12 +58,9 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
     const std::shared_ptr<ZELDownloadManagerEngine>& downloadManager() const {
         return downloadManager_;
     }
-    // The detail screens load and delete Wikipedia articles through it, and
-    // open an installed map through the host.
-    void setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager,
-                             std::weak_ptr<CBWikipediaHost> host = {}) {
+    // The detail screens load and delete Wikipedia articles through it.
+    void setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager) {
         wikipediaManager_ = std::move(manager);
-        wikipediaHost_ = std::move(host);
     }
     void setDownloadManager(std::shared_ptr<ZELDownloadManagerEngine> manager) {
         downloadManager_ = std::move(manager);
@@ -164,7 +160,6 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
     std::shared_ptr<CBMapStoreEngine> engine_;
     std::shared_ptr<ZELDownloadManagerEngine> downloadManager_;
     std::shared_ptr<CBWikipediaManager> wikipediaManager_;
-    std::weak_ptr<CBWikipediaHost> wikipediaHost_;
     std::shared_ptr<UIBarButtonItem> defaultRightButton_;
     std::set<std::string> userMapIdentifiers_;
     bool showingSearchResults_ = false;

@@ -22,5 +22,5 @@ std::string classNameOf(const UIViewController& screen) {
 }  // namespace
 
 void CBScreenBreadcrumb::screenAppeared(const UIViewController& screen) {
-    CrashInformation::setCurrentViewController(classNameOf(screen));
+    CrashInformation::crashInformationSetCurrentViewController(classNameOf(screen));
 }

@@ -143,10 +143,9 @@ std::shared_ptr<NSManagedObject> CBViewControllerWithMapSortBar::objectAtIndexPa
     return controller ? controller->objectAtIndexPath(indexPath) : nullptr;
 }
 
-std::optional<double> CBViewControllerWithMapSortBar::distanceOfObject(NSManagedObject& object,
-                                                                       const CLLocation* location) {
+std::optional<double> CBViewControllerWithMapSortBar::distanceOfObject(NSManagedObject& object) {
     auto* geo = dynamic_cast<CBGeoObject*>(&object);
-    return geo ? geo->distanceFromLastLocation(location) : std::nullopt;
+    return geo ? geo->distanceFromLastLocation() : std::nullopt;
 }
 
 CBAnnotationRef CBViewControllerWithMapSortBar::annotationForObject(
@@ -160,9 +159,8 @@ void CBViewControllerWithMapSortBar::sortObjectsByDistance() {
     auto controller = fetchedResultsController();
     std::vector<std::pair<std::optional<double>, std::shared_ptr<NSManagedObject>>> measured;
     if (controller) {
-        const auto location = currentLocation();
         for (const auto& object : controller->fetchedObjects())
-            measured.emplace_back(distanceOfObject(*object, location.get()), object);
+            measured.emplace_back(distanceOfObject(*object), object);
     }
     std::stable_sort(measured.begin(), measured.end(), [](const auto& a, const auto& b) {
         if (!a.first || !b.first)

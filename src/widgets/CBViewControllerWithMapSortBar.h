@@ -97,10 +97,9 @@ class CBViewControllerWithMapSortBar : public UIViewController,
     std::shared_ptr<NSManagedObject> objectAtIndexPathOfTable(UITableView& table,
                                                               const NSIndexPath& indexPath);
 
-    // How far an object is from the location, and the pin it makes on the
-    // map; geo objects answer by default.
-    virtual std::optional<double> distanceOfObject(NSManagedObject& object,
-                                                   const CLLocation* location);
+    // How far an object is from the location service's last fix, and the
+    // pin it makes on the map; geo objects answer by default.
+    virtual std::optional<double> distanceOfObject(NSManagedObject& object);
     virtual CBAnnotationRef annotationForObject(const std::shared_ptr<NSManagedObject>& object);
 
     void setTitle(const std::string& title) override;

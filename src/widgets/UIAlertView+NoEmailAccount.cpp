@@ -5,7 +5,7 @@
 
 namespace KelvaraSupport {
 
-std::shared_ptr<UIAlertView> cannotSendEmailAlert() {
+std::shared_ptr<UIAlertView> cb_cannotSendEmailAlert() {
     return std::make_shared<UIAlertView>(
         NSLocalizedString("NoEmailAccountTitle"), NSLocalizedString("NoEmailAccountMessage"),
         std::weak_ptr<UIAlertViewDelegate>(), NSLocalizedString("OK"));

@@ -8,5 +8,5 @@ class UIAlertView;
 // up. It sits below the application and the store, which both write mails.
 namespace KelvaraSupport {
 // "NoEmailAccountTitle" / "NoEmailAccountMessage" with an OK button, not yet shown.
-std::shared_ptr<UIAlertView> cannotSendEmailAlert();
+std::shared_ptr<UIAlertView> cb_cannotSendEmailAlert();
 }  // namespace KelvaraSupport

@@ -21,7 +21,8 @@ void ZELGridScrollView::selectCellAtPoint(CGPoint windowPoint) {
     const CGPoint point = convertPointFromView(windowPoint, nullptr);
     for (const auto& [path, cell] : visible_)
         if (CGRectContainsPoint(cell->frame(), point)) {
-            selectCellAtIndexPath(path);
+            if (!isEmptyPlace(path))
+                selectCellAtIndexPath(path);
             return;
         }
 }
@@ -50,15 +51,19 @@ long ZELGridScrollView::cellsPerRow() const {
     return cellSize_.width > 0 ? std::max(1L, long(width / cellSize_.width)) : 1;
 }
 
+bool ZELGridScrollView::isEmptyPlace(const NSIndexPath& path) const {
+    return size_t(path.section) < sections_.size() &&
+           path.row >= sections_[size_t(path.section)].second;
+}
+
 void ZELGridScrollView::computeSections() {
     sections_.clear();
     auto source = dataSource_.lock();
     CGFloat top = header_ ? header_->frame().size.height : 0;
     if (source) {
-        const long count = source->numberOfSectionsInGridScrollView(*this);
+        const long count = source->numberOfSectionsInZELGridScrollView(*this);
         for (long section = 0; section < count; ++section) {
-            const long cells =
-                std::max(0L, source->gridScrollViewNumberOfCellsInSection(*this, section));
+            const long cells = std::max(0L, source->gridViewNumberOfCellsInSection(*this, section));
             sections_.push_back({top, cells});
             const long rows = (cells + cellsPerRow() - 1) / cellsPerRow();
             top += paddingInset_.top + CGFloat(rows) * cellSize_.height + paddingInset_.bottom;
@@ -111,7 +116,7 @@ std::vector<std::shared_ptr<ZELGridCellView>> ZELGridScrollView::visibleCells() 
 
 void ZELGridScrollView::selectCellAtIndexPath(const NSIndexPath& path) {
     if (auto delegate = delegate_.lock())
-        delegate->gridScrollViewDidSelectCellAtIndexPath(*this, path);
+        delegate->gridViewDidSelectCellAtIndexPath(*this, path);
 }
 
 void ZELGridScrollView::setBounds(const CGRect& bounds) {
@@ -132,8 +137,10 @@ void ZELGridScrollView::layoutSubviews() {
         return;
     const CGRect shown = bounds();
     std::vector<std::pair<NSIndexPath, CGRect>> wanted;
+    const long perRow = cellsPerRow();
     for (size_t section = 0; section < sections_.size(); ++section) {
-        for (long index = 0; index < sections_[section].second; ++index) {
+        const long places = (sections_[section].second + perRow - 1) / perRow * perRow;
+        for (long index = 0; index < places; ++index) {
             const NSIndexPath path = NSIndexPath::indexPathForRowInSection(index, long(section));
             const CGRect frame = rectForCellAtIndexPath(path);
             if (CGRectIntersectsRect(frame, shown))
@@ -154,7 +161,8 @@ void ZELGridScrollView::layoutSubviews() {
     for (const auto& [path, frame] : wanted) {
         auto& cell = keep[path];
         if (!cell) {
-            cell = source->gridScrollViewCellAtIndexPath(*this, path);
+            cell = isEmptyPlace(path) ? source->gridViewEmptyCellAtIndexPath(*this, path)
+                                      : source->gridViewCellAtIndexPath(*this, path);
             if (!cell) {
                 keep.erase(path);
                 continue;

@@ -36,22 +36,29 @@ class ZELGridCellView : public UIView {
 class ZELGridScrollViewDataSource {
   public:
     virtual ~ZELGridScrollViewDataSource() = default;
-    virtual long numberOfSectionsInGridScrollView(ZELGridScrollView&) { return 1; }
-    virtual long gridScrollViewNumberOfCellsInSection(ZELGridScrollView&, long section) = 0;
-    virtual std::shared_ptr<ZELGridCellView> gridScrollViewCellAtIndexPath(
-        ZELGridScrollView&, const NSIndexPath& path) = 0;
+    virtual long numberOfSectionsInZELGridScrollView(ZELGridScrollView&) { return 1; }
+    virtual long gridViewNumberOfCellsInSection(ZELGridScrollView&, long section) = 0;
+    virtual std::shared_ptr<ZELGridCellView> gridViewCellAtIndexPath(ZELGridScrollView&,
+                                                                     const NSIndexPath& path) = 0;
+    // A filler for a place of a section's last row that no cell takes (its
+    // index is the section's cell count or more); nullptr leaves it blank.
+    virtual std::shared_ptr<ZELGridCellView> gridViewEmptyCellAtIndexPath(ZELGridScrollView&,
+                                                                          const NSIndexPath&) {
+        return nullptr;
+    }
 };
 
 class ZELGridScrollViewDelegate {
   public:
     virtual ~ZELGridScrollViewDelegate() = default;
-    virtual void gridScrollViewDidSelectCellAtIndexPath(ZELGridScrollView&, const NSIndexPath&) {}
+    virtual void gridViewDidSelectCellAtIndexPath(ZELGridScrollView&, const NSIndexPath&) {}
 };
 
 // A scroll view that lays cells of one size out in rows (as many per row as
 // fit between the padding insets), section after section, below an optional
 // header. Only the cells in view exist; the others wait for reuse. A tap on
-// a cell tells the delegate.
+// a cell tells the delegate. The places a section's last row leaves free
+// take the data source's empty cells, which are never chosen.
 class ZELGridScrollView : public UIScrollView {
   public:
     explicit ZELGridScrollView(const CGRect& frame = CGRectZero);
@@ -94,6 +101,7 @@ class ZELGridScrollView : public UIScrollView {
 
   private:
     long cellsPerRow() const;
+    bool isEmptyPlace(const NSIndexPath& path) const;
     void computeSections();
 
     CGSize cellSize_{100, 100};

@@ -181,8 +181,7 @@ void CBWikipediaGuideViewController::presentWalkViewControllerSelectedArticle(
     presentViewControllerAnimatedCompletion(navigation, true, nullptr);
 }
 
-long CBWikipediaGuideViewController::gridScrollViewNumberOfCellsInSection(ZELGridScrollView&,
-                                                                          long) {
+long CBWikipediaGuideViewController::gridViewNumberOfCellsInSection(ZELGridScrollView&, long) {
     if (!guideGroup_)
         return 0;
     return long(guideGroup_->groups().size() + guideGroup_->articles().size());
@@ -202,7 +201,7 @@ std::shared_ptr<ZELWikiGuideItem> CBWikipediaGuideViewController::guideItemAtInd
     return nullptr;
 }
 
-std::shared_ptr<ZELGridCellView> CBWikipediaGuideViewController::gridScrollViewCellAtIndexPath(
+std::shared_ptr<ZELGridCellView> CBWikipediaGuideViewController::gridViewCellAtIndexPath(
     ZELGridScrollView& grid, const NSIndexPath& path) {
     const auto item = guideItemAtIndexPath(path);
     if (!item)
@@ -285,8 +284,8 @@ std::shared_ptr<UIImage> CBWikipediaGuideViewController::imageFromPath(
     return image;
 }
 
-void CBWikipediaGuideViewController::gridScrollViewDidSelectCellAtIndexPath(
-    ZELGridScrollView&, const NSIndexPath& path) {
+void CBWikipediaGuideViewController::gridViewDidSelectCellAtIndexPath(ZELGridScrollView&,
+                                                                      const NSIndexPath& path) {
     const auto item = guideItemAtIndexPath(path);
     if (std::dynamic_pointer_cast<ZELWikiGuideGroup>(item)) {
         auto next = viewControllerForGuideGroupAtIndexPath(path);

@@ -87,11 +87,15 @@ class CBWikipediaGuideViewController : public UIViewController,
     void presentWalkViewControllerSelectedArticle(
         const std::shared_ptr<ZELWikiGuideArticle>& article);
 
-    long gridScrollViewNumberOfCellsInSection(ZELGridScrollView&, long section) override;
-    std::shared_ptr<ZELGridCellView> gridScrollViewCellAtIndexPath(
-        ZELGridScrollView& grid, const NSIndexPath& path) override;
-    void gridScrollViewDidSelectCellAtIndexPath(ZELGridScrollView&,
-                                                const NSIndexPath& path) override;
+    long gridViewNumberOfCellsInSection(ZELGridScrollView&, long section) override;
+    std::shared_ptr<ZELGridCellView> gridViewCellAtIndexPath(ZELGridScrollView& grid,
+                                                             const NSIndexPath& path) override;
+    // The guide leaves a last row's free places blank.
+    std::shared_ptr<ZELGridCellView> gridViewEmptyCellAtIndexPath(ZELGridScrollView&,
+                                                                  const NSIndexPath&) override {
+        return nullptr;
+    }
+    void gridViewDidSelectCellAtIndexPath(ZELGridScrollView&, const NSIndexPath& path) override;
     // Sub-groups first, then articles; nullptr past the end.
     std::shared_ptr<ZELWikiGuideItem> guideItemAtIndexPath(const NSIndexPath& path) const;
     void configureCellAtIndexPath(CBWikipediaGuideCellView& cell, const NSIndexPath& path);

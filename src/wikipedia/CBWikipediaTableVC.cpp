@@ -8,7 +8,6 @@
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UITableView.h"
-#include "foundation/CLLocationManager+AuthorizationStatus.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
 #include "model/CBWikipediaManager.h"
 #include "widgets/CBFetchedResultsController.h"
@@ -50,13 +49,11 @@ std::shared_ptr<NSFetchedResultsController> CBWikipediaTableVC::newFetchedResult
                                                         std::string());
 }
 
-std::optional<double> CBWikipediaTableVC::distanceOfObject(NSManagedObject& object,
-                                                           const CLLocation* location) {
+std::optional<double> CBWikipediaTableVC::distanceOfObject(NSManagedObject& object) {
     auto* article = dynamic_cast<CBWikipediaArticle*>(&object);
-    if (!article || !location || !hasPosition(*article) ||
-        !ZEL_hasWhenInUseOrAlwaysAuthorizationStatus())
+    if (!article || !hasPosition(*article))
         return std::nullopt;
-    return article->coreLocation()->distanceFromLocation(*location);
+    return article->distanceFromLastLocation();
 }
 
 CBAnnotationRef CBWikipediaTableVC::annotationForObject(
@@ -126,8 +123,7 @@ std::shared_ptr<UITableViewCell> CBWikipediaTableVC::tableViewCellForRowAtIndexP
     }
     auto article = articleForTableIndexPath(table, indexPath);
     cell->textLabel()->setText(article ? article->title().value_or("") : "");
-    const auto distance =
-        article ? distanceOfObject(*article, currentLocation().get()) : std::nullopt;
+    const auto distance = article ? distanceOfObject(*article) : std::nullopt;
     if (auto detail = cell->detailTextLabel())
         detail->setText(distance ? stringWithDistanceFromFloat(float(*distance)) : "");
     return cell;

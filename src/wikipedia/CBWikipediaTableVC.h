@@ -28,9 +28,8 @@ class CBWikipediaTableVC : public CBViewControllerWithMapSortBar {
     void updateFetchPredicate();
 
     std::shared_ptr<NSFetchedResultsController> newFetchedResultsController() override;
-    // Metres from the location; nullopt for an article without a position.
-    std::optional<double> distanceOfObject(NSManagedObject& object,
-                                           const CLLocation* location) override;
+    // Metres from the last fix; nullopt for an article without a position.
+    std::optional<double> distanceOfObject(NSManagedObject& object) override;
     CBAnnotationRef annotationForObject(const std::shared_ptr<NSManagedObject>& object) override;
 
     void loadView() override;

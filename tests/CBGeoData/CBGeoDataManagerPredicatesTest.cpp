@@ -95,12 +95,15 @@ TEST_F(GeoQueriesTest, QueriesWithoutAStoreAnswerNothing) {
     EXPECT_EQ(manager_->findTranslatedTagContaining("rest"), std::nullopt);
 }
 
-TEST_F(GeoQueriesTest, RecentObjectsLookBackOneWeek) {
+TEST_F(GeoQueriesTest, RecentObjectsLookBack60480Seconds) {
     ASSERT_TRUE(openStore());
     auto context = manager_->managedObjectContext();
-    const double day = 86400;
-    std::map<std::string, double> ages{
-        {"today", 0.1 * day}, {"two days", 2 * day}, {"six days", 6 * day}, {"old", 8 * day}};
+    // The window is 60480 s, 16.8 hours.
+    const double hour = 3600;
+    std::map<std::string, double> ages{{"this morning", 2 * hour},
+                                       {"last night", 16 * hour},
+                                       {"yesterday", 18 * hour},
+                                       {"last week", 6 * 24 * hour}};
     for (const auto& [name, age] : ages) {
         auto object = context->insertNewObjectForEntityForName("object");
         object->setValueForKey("name", Value(name));
@@ -115,7 +118,7 @@ TEST_F(GeoQueriesTest, RecentObjectsLookBackOneWeek) {
     std::vector<std::string> names;
     for (const auto& object : *recent)
         names.push_back(object->stringForKey("name").value_or(""));
-    EXPECT_EQ(names, (std::vector<std::string>{"six days", "today", "two days"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"last night", "this morning"}));
 }
 
 }  // namespace

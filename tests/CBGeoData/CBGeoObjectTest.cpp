@@ -8,8 +8,12 @@
 #include "CBGeoData/CBGeoRelation.h"
 #include "CBGeoData/CBGeoTag.h"
 #include "CBGeoData/CBStreetNameAbbreviation.h"
+#include "CoreLocation/CLFixedLocationSource.h"
+#include "CoreLocation/CLNoLocationSource.h"
+#include "Dispatch/NSRunLoop.h"
 #include "GeoEntityFixture.h"
 #include "foundation/NSString+CBNSStringAdditions.h"
+#include "location/CBLocationManager.h"
 
 namespace {
 
@@ -134,20 +138,38 @@ TEST_F(CBGeoObjectTest, CoordinateAndBoxWithoutAPoint) {
     EXPECT_DOUBLE_EQ(box->SW().longitude, 13.1);
 }
 
-TEST_F(CBGeoObjectTest, DistanceAndSubtitleFromTheFixPassedIn) {
+TEST_F(CBGeoObjectTest, DistanceAndSubtitleFromTheLocationServicesLastFix) {
+    auto service = CBLocationManager::sharedInstance();
     auto place = CBGeoObject::objectInContextAtCoordinate(context_, {53.55, 13.25});
-    EXPECT_FALSE(place->distanceFromLastLocation(nullptr));
-    EXPECT_FALSE(place->subtitle(nullptr));
-    const CLLocation here(53.55, 13.26);
-    const double metres = here.distanceFromLocation(CLLocation(53.55, 13.25));
-    ASSERT_TRUE(place->distanceFromLastLocation(&here));
-    EXPECT_NEAR(*place->distanceFromLastLocation(&here), metres, 0.01);
-    EXPECT_EQ(place->subtitle(&here), stringWithDistanceFromFloat(static_cast<float>(metres)));
+    service->setLocation(nullptr);
+    EXPECT_FALSE(place->distanceFromLastLocation());
+    EXPECT_FALSE(place->subtitle());
+    service->setLocation(std::make_shared<CLLocation>(53.55, 13.26));
+    const double metres = CLLocation(53.55, 13.26).distanceFromLocation(CLLocation(53.55, 13.25));
+    ASSERT_TRUE(place->distanceFromLastLocation());
+    EXPECT_NEAR(*place->distanceFromLastLocation(), metres, 0.01);
+    EXPECT_EQ(place->subtitle(), stringWithDistanceFromFloat(static_cast<float>(metres)));
 
+    // A node measures from the platform's own last fix, which a demo replay
+    // of the service does not move.
     auto node = CBGeoNode::nodeWithLatitudeAndLongitudeInContext(53.55, 13.25, context_);
-    EXPECT_FALSE(node->distanceFromLastLocation(nullptr));
-    ASSERT_TRUE(node->distanceFromLastLocation(&here));
-    EXPECT_NEAR(*node->distanceFromLastLocation(&here), metres, 0.01);
+    EXPECT_FALSE(node->distanceFromLastLocation());
+    auto receiver = std::make_shared<CLFixedLocationSource>(CLLocationCoordinate2D{53.55, 13.27});
+    CLLocationManager::setLocationSource(receiver);
+    service->manager()->startUpdatingLocation();
+    service->setDemoPath({{53.55, 13.26}});
+    ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
+        [&] { return service->manager()->location() != nullptr; }, 5.0));
+    const double nodeMetres =
+        CLLocation(53.55, 13.27).distanceFromLocation(CLLocation(53.55, 13.25));
+    ASSERT_TRUE(node->distanceFromLastLocation());
+    EXPECT_NEAR(*node->distanceFromLastLocation(), nodeMetres, 0.01);
+    EXPECT_NEAR(*place->distanceFromLastLocation(), metres, 0.01);
+
+    service->manager()->stopUpdatingLocation();
+    service->setDemoPath({});
+    service->setLocation(nullptr);
+    CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
 }
 
 TEST_F(CBGeoObjectTest, PlaceLinkUsesTheApplicationScheme) {
@@ -237,7 +259,7 @@ TEST_F(GeoEntityTest, RowsWithoutOptionalValuesAnswerQuietly) {
     auto object = std::dynamic_pointer_cast<CBGeoObject>(all("object").at(0));
     EXPECT_FALSE(object->displayName());
     EXPECT_FALSE(object->title());
-    EXPECT_FALSE(object->subtitle(nullptr));
+    EXPECT_FALSE(object->subtitle());
     EXPECT_FALSE(object->displayTypeTag());
     EXPECT_FALSE(object->iconImageName());
     EXPECT_FALSE(object->allRelations());

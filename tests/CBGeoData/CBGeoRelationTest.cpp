@@ -103,7 +103,7 @@ TEST_F(CBGeoRelationTest, RelationsOfAnObject) {
     member(area, gate, "stop", 1);
     ASSERT_TRUE(zoo->relatedStops());
     EXPECT_EQ((*zoo->relatedStops())[0]->name(), "Zoo Tor");
-    EXPECT_EQ(*zoo->subtitle(nullptr), "12, 3, S1");
+    EXPECT_EQ(*zoo->subtitle(), "12, 3, S1");
     // A ferry route is a ferry, never "other".
     auto ferry = relation("F1");
     tag(ferry, "route_pubtrans", "ferry");

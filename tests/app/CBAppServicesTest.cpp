@@ -13,6 +13,7 @@
 #include "app/CBKelvaraLink.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/MFMailComposeViewController+KelvaraSupport.h"
+#include "app/NSURL+AppStore.h"
 #include "location/CBLocationManager.h"
 #include "mapkit/MapkitTestSupport.h"
 #include "widgets/UIColor+KelvaraColors.h"
@@ -92,13 +93,13 @@ TEST_F(CBAppServicesTest, OnlyTheApplicationsOwnLinksAreItsToOpen) {
 }
 
 TEST_F(CBAppServicesTest, SupportMailAndStoreReviewLink) {
-    auto mail = KelvaraSupport::defaultSupportMailViewController();
+    auto mail = KelvaraSupport::cb_defaultSupportMailViewController();
     ASSERT_NE(mail, nullptr);
     EXPECT_NE(KelvaraSupport::deviceSummary().find("Kelvara "), std::string::npos);
-    EXPECT_NE(KelvaraSupport::cannotSendEmailAlert(), nullptr);
-    EXPECT_EQ(KelvaraSupport::appStoreReviewURLForAppID("12345"),
+    EXPECT_NE(KelvaraSupport::cb_cannotSendEmailAlert(), nullptr);
+    EXPECT_EQ(zel_appStoreReviewURLForAppID("12345"),
               "https://apps.kelvara.invalid/app/12345?action=write-review");
-    EXPECT_FALSE(KelvaraSupport::appStoreReviewURLForAppID(""));
+    EXPECT_FALSE(zel_appStoreReviewURLForAppID(""));
 }
 
 TEST_F(CBAppServicesTest, AMapWhoseStoreCannotBeOpenedIsDoneAtOnceAfterItsInstall) {

@@ -206,7 +206,9 @@ class NoticeAtEachState : public ZELDownloadManagerEngineDelegate {
 };
 
 // The notice is up before the download it speaks of has told any state, so
-// even a download that ends at once ends under it, never before it.
+// even a download that ends at once ends under it, never before it. A
+// download that fails takes the notice away: the failure is the one alert,
+// and the next download brings the notice.
 TEST_F(CBKelvaraSharedAppDelegateTest, TheFirstDownloadNoticeComesBeforeItsDownloadEnds) {
     auto downloads = app_->downloadManager();
     ASSERT_TRUE(downloads);
@@ -225,8 +227,24 @@ TEST_F(CBKelvaraSharedAppDelegateTest, TheFirstDownloadNoticeComesBeforeItsDownl
         10);
     ASSERT_FALSE(states->phases.empty());
     EXPECT_EQ(states->phases.back(), ZELDownloadPhase::Failed);
-    EXPECT_EQ(std::count(states->shown.begin(), states->shown.end(), false), 0);
-    play(R"(tap "OK")");
+    EXPECT_EQ(std::count(states->shown.begin(), states->shown.end() - 1, false), 0);
+    play(R"(expect-not "Your first download")");
+    EXPECT_FALSE(NSUserDefaults::standardUserDefaults()->boolForKey(
+        CBFirstDownloadNotice::kShownDefaultsKey));
+    // Another map's download brings it; a failure of the earlier download
+    // leaves it up, as it speaks of the new one.
+    ASSERT_TRUE(downloads->addDownload({.url = "http://127.0.0.1:9/map/LI/liechtenstein.zip",
+                                        .destinationPath = "/tmp/kelvara-never-loaded",
+                                        .identifier = "liechtenstein",
+                                        .type = CBUserMapStoreEngine::kDownloadType}));
+    play(R"(expect "Your first download")");
+    app_->firstDownloadNotice()->downloadManagerFailedToLoadDownload(
+        *downloads, downloads->downloadForIdentifierOfType("three-rivers",
+                                                           CBUserMapStoreEngine::kDownloadType));
+    play(R"(
+expect "Your first download"
+tap "OK"
+)");
     downloads->cancelDownloads(*downloads->currentQueue());
 }
 

@@ -274,6 +274,28 @@ idle
     EXPECT_EQ(map->layout()->nativeZoomLevel(), 16);
 }
 
+// Taps quicker than the zoom: each counts one level, all about the middle.
+TEST_F(CBMapViewControllerTest, QuickZoomTapsAddUpAboutTheMiddle) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    show();
+    auto map = screen_->mapView();
+    const int level = map->layout()->nativeZoomLevel();
+    const CLLocationCoordinate2D middle = visibleCentre();
+    for (int tap = 0; tap < 3; ++tap)
+        screen_->zoomIn();
+    play("idle");
+    EXPECT_EQ(map->layout()->nativeZoomLevel(), level + 3);
+    EXPECT_LT(metresBetween(visibleCentre(), middle), 2);
+    // Tapped while the last tap's zoom runs.
+    play(R"(
+tap "Zoom out"
+tap "Zoom out"
+idle
+)");
+    EXPECT_EQ(map->layout()->nativeZoomLevel(), level + 1);
+    EXPECT_LT(metresBetween(visibleCentre(), middle), 2);
+}
+
 TEST_F(CBMapViewControllerTest, AnObjectShownByItsIdentifierBecomesTheOnePinWithItsAddress) {
     registry_->setCurrentMap(installNeubrandenburg());
     show();

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 #include <unicode/utypes.h>
 
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
+#include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSNotificationCenter.h"
 #include "foundation/NSString+ZELRegexAdditions.h"
 #include "foundation/ZELRegexCache.h"
@@ -211,6 +214,43 @@ TEST(NSStringZELRegexAdditionsTest, MemoryWarningEmptiesTheCache) {
         "UIApplicationDidReceiveMemoryWarningNotification");
     EXPECT_FALSE(isMatchedByRegex("abc", "memory-warning-[a-c]"));
     EXPECT_EQ(cache().compileCount() - before, 1u);
+}
+
+TEST(NSStringZELRegexAdditionsTest, AMemoryWarningWhileTheCacheIsBusyEmptiesItSoonAfter) {
+    isMatchedByRegex("abc", "busy-warning-[a-c]");
+    const size_t before = cache().compileCount();
+    // Another thread holds the cache's lock while the warning comes.
+    std::mutex gate;
+    std::condition_variable changed;
+    bool holding = false, release = false;
+    std::thread other([&] {
+        auto busy = cache().lock();
+        std::unique_lock state(gate);
+        holding = true;
+        changed.notify_all();
+        changed.wait(state, [&] { return release; });
+    });
+    {
+        std::unique_lock state(gate);
+        changed.wait(state, [&] { return holding; });
+    }
+    NSNotificationCenter::defaultCenter()->postNotificationName(
+        "UIApplicationDidReceiveMemoryWarningNotification");
+    {
+        std::lock_guard state(gate);
+        release = true;
+    }
+    changed.notify_all();
+    other.join();
+    // Still cached; the observer tries again on the main queue.
+    isMatchedByRegex("abc", "busy-warning-[a-c]");
+    EXPECT_EQ(cache().compileCount(), before);
+    EXPECT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
+        [&] {
+            isMatchedByRegex("abc", "busy-warning-[a-c]");
+            return cache().compileCount() > before;
+        },
+        5.0));
 }
 
 TEST(NSStringZELRegexAdditionsTest, ThreadsShareTheCache) {

@@ -32,13 +32,15 @@ class CrashInformationTest : public ::testing::Test {
 
 TEST_F(CrashInformationTest, CrashBreadcrumbsNameTheScreenAndTheMapAndRotateAtLaunch) {
     auto defaults = NSUserDefaults::standardUserDefaults();
-    CrashInformation::setCurrentViewController("CBMapViewController");
-    CrashInformation::didEnterMapWithIdentifier(std::nullopt, std::nullopt);
+    CrashInformation::crashInformationSetCurrentViewController("CBMapViewController");
+    CrashInformation::crashInformationDidEnterMapWithIdentifierDateAdded(std::nullopt,
+                                                                         std::nullopt);
     auto crumbs = defaults->dictionaryForKey(CrashInformation::kDictionaryKey);
     ASSERT_TRUE(crumbs);
     EXPECT_EQ(crumbs->at("vc"), Value(std::string("CBMapViewController")));
     EXPECT_FALSE(crumbs->count("map"));
-    CrashInformation::didEnterMapWithIdentifier("neubrandenburg", std::nullopt);
+    CrashInformation::crashInformationDidEnterMapWithIdentifierDateAdded("neubrandenburg",
+                                                                         std::nullopt);
     crumbs = defaults->dictionaryForKey(CrashInformation::kDictionaryKey);
     EXPECT_EQ(crumbs->at("map"), Value(std::string("neubrandenburg")));
 

@@ -8,6 +8,7 @@
 #include "CoreLocation/CLGPXLocationSource.h"
 #include "CoreLocation/CLNoLocationSource.h"
 #include "Dispatch/NSRunLoop.h"
+#include "Foundation/NSNotificationCenter.h"
 #include "location/CBLocationManager.h"
 
 namespace {
@@ -213,29 +214,41 @@ TEST_F(CBLocationManagerTest, StopCancelsEveryScheduledCall) {
     EXPECT_EQ(recorder->locations.size(), 1u);
 }
 
-TEST_F(CBLocationManagerTest, LifeCycleInTheApplicationsOrder) {
+TEST_F(CBLocationManagerTest, HearsTheApplicationsLifeCycleInItsOrder) {
+    // The application posts its steps; the service hears them itself.
+    auto post = [](const char* name) {
+        NSNotificationCenter::defaultCenter()->postNotificationName(name);
+    };
     // Going to the background and back, in the order the application steps.
     service->startUpdatingLocation();
-    service->applicationWillResignActive();
-    service->applicationDidEnterBackground();
+    post("UIApplicationWillResignActiveNotification");
+    post("UIApplicationDidEnterBackgroundNotification");
     EXPECT_FALSE(service->isUpdating());
     // Resigning first stopped the service, so the background had nothing to
     // pause: it is becoming active that resumes, silently at first.
-    service->applicationWillEnterForeground();
+    post("UIApplicationWillEnterForegroundNotification");
     EXPECT_FALSE(service->isUpdating());
-    service->applicationDidBecomeActive();
+    post("UIApplicationDidBecomeActiveNotification");
     EXPECT_TRUE(service->isUpdating());
     EXPECT_FALSE(service->notifyDelegatesOfErrors());
     ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
         [&] { return service->notifyDelegatesOfErrors(); }, 5.0));
     // Going to the background alone pauses, and the foreground resumes.
-    service->applicationDidEnterBackground();
+    post("UIApplicationDidEnterBackgroundNotification");
     EXPECT_FALSE(service->isUpdating());
     service->triggerErrorNoLocation();
     EXPECT_TRUE(recorder->errors.empty());
-    service->applicationWillEnterForeground();
+    post("UIApplicationWillEnterForegroundNotification");
     EXPECT_TRUE(service->isUpdating());
     EXPECT_FALSE(service->notifyDelegatesOfErrors());
+
+    // A service that is gone hears nothing more.
+    std::weak_ptr<CBLocationManager> gone = service;
+    service.reset();
+    EXPECT_TRUE(gone.expired());
+    EXPECT_FALSE(source->running);
+    post("UIApplicationDidBecomeActiveNotification");
+    EXPECT_FALSE(source->running);
 }
 
 TEST_F(CBLocationManagerTest, PlatformErrorsOfTheLocationDomainOnly) {

@@ -86,20 +86,24 @@ TEST_F(CBGeoDisplayManagerTest, StartsWithTheDefaultStyleAndACache) {
     EXPECT_EQ(manager_->diskCache(), nullptr);
 }
 
-TEST_F(CBGeoDisplayManagerTest, InsertingBelowPutsTheSourceDirectlyUnderTheExistingOne) {
+TEST_F(CBGeoDisplayManagerTest, InsertingBelowPutsTheSourceUnderTheExistingOnesLowerNeighbour) {
     auto sources = addFive();
     auto below3 = source("below 3");
     manager_->insertDatasourceBelow(below3, sources[3]);
-    EXPECT_EQ(indexOf(below3), 3u);
+    EXPECT_EQ(indexOf(below3), 2u);
+    EXPECT_EQ(indexOf(sources[2]), 3u);
     EXPECT_EQ(indexOf(sources[3]), 4u);
-    EXPECT_EQ(indexOf(sources[2]), 2u);
 
+    // With the existing source second or first there is no place lower than
+    // the first: the new source comes first and the list stays whole.
     auto below1 = source("below 1");
     manager_->insertDatasourceBelow(below1, sources[1]);
-    EXPECT_EQ(indexOf(below1), 1u);
+    EXPECT_EQ(indexOf(below1), 0u);
+    EXPECT_EQ(indexOf(sources[0]), 1u);
     auto below0 = source("below 0");
-    manager_->insertDatasourceBelow(below0, sources[0]);
+    manager_->insertDatasourceBelow(below0, below1);
     EXPECT_EQ(indexOf(below0), 0u);
+    EXPECT_EQ(indexOf(below1), 1u);
     auto stranger = source("stranger");
     auto belowStranger = source("below stranger");
     manager_->insertDatasourceBelow(belowStranger, stranger);

@@ -62,9 +62,12 @@ TEST_F(CBMapScrollViewDataSourcesTest, SourcesJoinTheListInOrderAndTellTheDelega
     map->layers()->insertDatasourceBelow(b, a);
     map->layers()->addDatasource(nullptr);
     map->layers()->insertDatasourceAbove(b, nullptr);
+    // b goes under a's lower neighbour, the map's own vector source.
     auto list = map->displayManager()->dataSources();
     ASSERT_EQ(list.size(), before + 2);
-    EXPECT_EQ(list[before], b);
+    ASSERT_GE(before, 1u);
+    EXPECT_EQ(list[before - 1], b);
+    EXPECT_EQ(list[before], map->layers()->vectorDataSourceLayer());
     EXPECT_EQ(list[before + 1], a);
     map->layers()->removeDatasource(a);
     EXPECT_EQ(sourceCount(), before + 1);

@@ -126,6 +126,8 @@ TEST(CBMapSwissGridProjection, WorksInWGS84ThroughTheGrid) {
     auto box = projection.boundingBoxForTileXYAndZoom(2, 2, 16);
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->includesCoordinate(bern));
+    // Tile numbers in the other order are not answered.
+    EXPECT_FALSE(projection.coordinateForTileYTileXZoom(2.34375, 2.8125, 16));
 }
 
 TEST(CBMapSwissGridProjection, WithoutConverterEverythingIsZero) {

@@ -15,6 +15,8 @@ TEST(CBMapWebMercatorProjection, ZoomZeroIsOneTileAroundTheWorld) {
     EXPECT_DOUBLE_EQ(box->NE().longitude, 180);
     EXPECT_NEAR(box->NE().latitude, 85.0511, 1e-4);
     EXPECT_NEAR(box->SW().latitude, -85.0511, 1e-4);
+    // Tile numbers in the other order are not answered.
+    EXPECT_FALSE(projection.coordinateForTileYTileXZoom(0, 0, 0));
 }
 
 TEST(CBMapWebMercatorProjection, TileNumbersOfAKnownPlace) {

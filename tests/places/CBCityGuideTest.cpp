@@ -213,7 +213,7 @@ TEST_F(CBCityGuideTest, CategoriesWithoutPlacesTakeNoRoom) {
         ASSERT_TRUE(row);
         if (table.numberOfRowsInSection(section) == 1)
             shown.push_back(row->title + " " +
-                            std::to_string(eat->counterForRowAtIndexPath(section)));
+                            std::to_string(eat->counterForRowAtIndexpath(section)));
     }
     EXPECT_EQ(shown, (std::vector<std::string>{"Restaurants 47", "Cafés 24", "Fast food 25",
                                                "Pubs 13", "Bars 6", "Ice cream 1"}));

@@ -4,9 +4,11 @@
 #include <filesystem>
 
 #include <fstream>
+#include <set>
 
 #include "CBGeoData/CBGeoAddress.h"
 #include "CBGeoData/CBGeoObject+BookmarkAdditions.h"
+#include "CBGeoData/CBGeoObject+GuideAdditions.h"
 #include "CBGeoData/CBGeoTag.h"
 #include "CoreLocation/CLLocationManager.h"
 #include "CoreLocation/CLNoLocationSource.h"
@@ -117,6 +119,77 @@ TEST_F(CBGeoObjectDetailVCTest, APlaceShowsItsContactsAndTagsEachOnce) {
 
     settle();
     EXPECT_TRUE(matchesReference(window_->renderImage(1), "../places/place-berlin", 40));
+}
+
+// The tag rows are the place's tags for display by key, each value in the
+// words of the tag translations (opening hours by the stored day and time
+// words), under the translated name of its key.
+TEST_F(CBGeoObjectDetailVCTest, TagRowsShowEveryTagForDisplayUnderItsTranslatedKey) {
+    auto rowsOf = [&](const std::string& name) {
+        auto screen = showResult(resultNamed(name));
+        const long section = sectionOf(*screen, Section::kSectionTags);
+        std::vector<std::string> rows;
+        for (long row = 0; section >= 0 && row < table(*screen).numberOfRowsInSection(section);
+             ++row) {
+            auto shown = cell(*screen, section, row);
+            auto key = shown->detailTextLabel();
+            rows.push_back((key ? key->text() : "?") + ": " + shown->textLabel()->text());
+        }
+        return rows;
+    };
+    EXPECT_EQ(rowsOf("Iris-Apotheke"),
+              (std::vector<std::string>{
+                  "Amenity: Pharmacy", "Dispenses prescriptions: yes", "Fax: +49 395 4 69 18 74",
+                  "Opening hours: Mon-Fri 08:00-19:00;Sat 08:00-13:00", "Wheelchair access: Yes"}));
+    // Nothing of the place is held back: references to other databases and
+    // official numbers show too, by name.
+    auto town = objectNamed("Neubrandenburg");
+    ASSERT_TRUE(town);
+    const auto rows = rowsOf("Neubrandenburg");
+    EXPECT_EQ(rows.size(), tagsForDisplay(*town)->size());
+    EXPECT_NE(std::find(rows.begin(), rows.end(), "Wikidata: Q3958"), rows.end());
+    EXPECT_NE(std::find(rows.begin(), rows.end(), "Region code: DE-MV"), rows.end());
+
+    // A key the translations do not name shows its value alone; a place
+    // whose tags are all shown elsewhere keeps an empty group.
+    auto unnamed = showResult(CBGeoSearchResult::geoSearchResultWithObject(
+        scratchObject("Kiosk", {{"xmas:feature", "tree"}, {"phone", "0395 1"}})));
+    const long section = sectionOf(*unnamed, Section::kSectionTags);
+    ASSERT_EQ(table(*unnamed).numberOfRowsInSection(section), 1);
+    EXPECT_EQ(cell(*unnamed, section, 0)->textLabel()->text(), "tree");
+    EXPECT_FALSE(cell(*unnamed, section, 0)->detailTextLabel());
+    auto contactOnly = showResult(
+        CBGeoSearchResult::geoSearchResultWithObject(scratchObject("Taxi", {{"phone", "0395 2"}})));
+    const long empty = sectionOf(*contactOnly, Section::kSectionTags);
+    ASSERT_GE(empty, 0);
+    EXPECT_EQ(table(*contactOnly).numberOfRowsInSection(empty), 0);
+}
+
+// Every tag a place or a line of the sample city shows has a readable name
+// in the tag translations. Streets list no tags.
+TEST_F(CBGeoObjectDetailVCTest, EveryTagThePlacesOfTheSampleShowHasATranslatedKey) {
+    const Value translations(map_->tagTranslationDictionary());
+    NSFetchRequest request("tag");
+    auto tags = map_->managedObjectContext()->executeFetchRequest(request);
+    ASSERT_TRUE(tags && !tags->empty());
+    std::set<std::string> unnamed;
+    for (const auto& object : *tags) {
+        auto tag = std::dynamic_pointer_cast<CBGeoTag>(object);
+        if (!tag || tag->translatedKeyFromDictionary(&translations))
+            continue;
+        bool shown = !tag->objectsForKey("relations").empty();
+        for (const auto& owner : tag->objectsForKey("objects")) {
+            auto place = std::dynamic_pointer_cast<CBGeoObject>(owner);
+            if (place && !place->isHighway()) {
+                const auto forDisplay = tagsForDisplay(*place);
+                shown = shown || (forDisplay && std::find(forDisplay->begin(), forDisplay->end(),
+                                                          tag) != forDisplay->end());
+            }
+        }
+        if (shown)
+            unnamed.insert(tag->key());
+    }
+    EXPECT_TRUE(unnamed.empty()) << "first without a name: " << *unnamed.begin();
 }
 
 TEST_F(CBGeoObjectDetailVCTest, AStreetAtAnAddressListsTheNamedPlacesThere) {

@@ -160,7 +160,7 @@ TEST_F(CBGeoObjectDetailVCTopTableTest, ARestaurantOfTheGuideShowsTheGuidesEntry
     EXPECT_EQ(guideTags[1], "\u20ac\u20ac");
     EXPECT_EQ(guideTags[3], "Casual");
     EXPECT_EQ(guideTags[4].rfind("Sample data for tests", 0), 0u);
-    EXPECT_EQ(guideTags[5], "Mon\u2013Sun 11:30\u201322:00");
+    EXPECT_EQ(guideTags[5], "Mo-Su 11:30-22:00");
     EXPECT_EQ(cell(*screen, Section::kSectionTopTableTags, 0)->detailTextLabel()->text(),
               "Cuisine");
     // The description shows three lines and opens the rest; the others stay.

@@ -79,10 +79,9 @@ TEST_F(CBGeoRelationDetailVCTest, AStopListsItsBusLinesByNameAndOpensThem) {
               "Bus connections");
     const auto lines = texts(*stop->tableView(), *stop, *section);
     ASSERT_EQ(lines.size(), 9u);
-    // Each line leads with its number.
-    EXPECT_EQ(lines.front(), "2 \u00b7 Bethanienberg S\u00fcd - Busbahnhof");
-    EXPECT_EQ(lines[2], "80 \u00b7 Diakonie - Busbahnhof");
-    EXPECT_EQ(lines.back(), "10 \u00b7 Weitin - Busbahnhof");
+    EXPECT_EQ(lines.front(), "Bethanienberg S\u00fcd - Busbahnhof");
+    EXPECT_EQ(lines[2], "Diakonie - Busbahnhof");
+    EXPECT_EQ(lines.back(), "Weitin - Busbahnhof");
     auto row = stop->tableViewCellForRowAtIndexPath(
         *stop->tableView(), NSIndexPath::indexPathForRowInSection(2, *section));
     EXPECT_EQ(row->accessoryType(), UITableViewCellAccessoryDisclosureIndicator);
@@ -101,14 +100,15 @@ TEST_F(CBGeoRelationDetailVCTest, ALineShowsItsRouteWithAMarginItsTagsAndItsStop
     auto relation = relationNamed("Diakonie - Busbahnhof");
     ASSERT_TRUE(relation);
     auto screen = showRelation(relation);
-    EXPECT_EQ(screen->title(), "Bus 80 \u00b7 Diakonie - Busbahnhof");
+    EXPECT_EQ(screen->title(), "Diakonie - Busbahnhof");
     UITableView& table = *screen->tableView();
 
-    // A named line keeps its "ref" to its title; keys and values read as
-    // words, its kind once.
+    // A named line keeps its "ref" to itself; every other tag shows, by
+    // key, under its translated name.
     EXPECT_EQ(texts(table, *screen, 0),
-              (std::vector<std::string>{"Neubrandenburger Verkehrsbetriebe GmbH", "Bus line"}));
-    EXPECT_EQ(texts(table, *screen, 0, true), (std::vector<std::string>{"Operator", "Route"}));
+              (std::vector<std::string>{"Neubrandenburger Verkehrsbetriebe GmbH", "bus", "Bus"}));
+    EXPECT_EQ(texts(table, *screen, 0, true),
+              (std::vector<std::string>{"Operator", "Route", "Public transport line"}));
     EXPECT_FALSE(screen->tableViewTitleForHeaderInSection(table, 0));
     EXPECT_EQ(screen->tableViewCellForRowAtIndexPath(table, {0, 0})->selectionStyle(),
               UITableViewCellSelectionStyleNone);
@@ -116,7 +116,6 @@ TEST_F(CBGeoRelationDetailVCTest, ALineShowsItsRouteWithAMarginItsTagsAndItsStop
     // The stops by name, each once; the few without one follow, told by
     // what they are.
     EXPECT_EQ(screen->tableViewTitleForHeaderInSection(table, 1), "Stops (alphabetically)");
-    EXPECT_FALSE(screen->tableViewTitleForFooterInSection(table, 1));
     const auto stops = texts(table, *screen, 1);
     ASSERT_EQ(stops.size(), 38u);
     EXPECT_TRUE(std::adjacent_find(stops.begin(), stops.end() - 5) == stops.end() - 5);
@@ -157,9 +156,8 @@ TEST_F(CBGeoRelationDetailVCTest, AnUnnamedLineWithoutMembersListsItsRefOverTheW
               (std::vector<std::string>{"Reference", "Public transport line"}));
     EXPECT_EQ(texts(*screen->tableView(), *screen, 0), (std::vector<std::string>{"80", "Bus"}));
     EXPECT_EQ(screen->tableView()->numberOfRowsInSection(1), 0);
-    EXPECT_EQ(screen->tableViewTitleForFooterInSection(*screen->tableView(), 1),
-              "This line has no stops on this map.");
-    EXPECT_EQ(screen->title(), "Bus 80");
+    // Its title is its name: none.
+    EXPECT_EQ(screen->title(), "");
 
     // Nothing of it to show: the whole map is in view.
     auto map = screen->headerMapView();

@@ -2,7 +2,8 @@
 # Kelvara without its services: first the program alone (no map store, no
 # tile service: no-services/alone.scenario), then with a map store that
 # cuts off the first request for a map's statistics, as an unreachable one
-# does, and answers again afterwards (no-services/store-back.scenario).
+# does, and answers again afterwards (no-services/store-back.scenario), and
+# on that home once the store has gone (no-services/store-gone.scenario).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 # shellcheck source=scenario-home.sh
@@ -17,4 +18,6 @@ start_store
 curl -sf -d '' "http://127.0.0.1:$port/_control/fault?path=/map/LI_master_Stats.plist&cut=0&count=1" \
     >/dev/null || fail "the store took no fault"
 play store-back --store-url "http://127.0.0.1:$port"
-echo "alone and with a store that came back, each screen said once what it could not load"
+stop_store
+play_on no-services store-back store-gone --store-url "http://127.0.0.1:$port"
+echo "alone, with a store that came back and after it went, each screen said once what it could not load"

@@ -49,7 +49,7 @@ class BITMetricsManagerTest : public ::testing::Test {
 
     // A manager that uploads to `url` and hands off every `batch` lines.
     std::shared_ptr<BITMetricsManager> makeManager(const std::string& url, size_t batch) {
-        auto manager = std::make_shared<BITMetricsManager>(kGuid, BITEnvironmentOther);
+        auto manager = std::make_shared<BITMetricsManager>(kGuid, BITAppEnvironmentOther);
         manager->setMetricsServerURL(url);
         manager->channel()->setMaxBatchSize(batch);
         manager->channel()->setBatchInterval(1);
@@ -223,7 +223,7 @@ TEST_F(BITMetricsManagerTest, BatchesWaitOnDiskWhileTheServiceIsDown) {
 
 TEST_F(BITMetricsManagerTest, TheFrontStartsTheRegisteredManager) {
     BITMetricsManager::registerComponent();
-    const auto front = BITZizavaManager::create(BITEnvironmentOther);
+    const auto front = BITZizavaManager::create(BITAppEnvironmentOther);
     front->setDisableInstallTracking(true);
     front->configureWithIdentifier(std::string("0123456789abcdef0123456789abcdef"));
     const auto manager = std::dynamic_pointer_cast<BITMetricsManager>(front->metricsManager());

@@ -5,7 +5,7 @@
 #include "SdkTestSupport.h"
 
 TEST(BITZizavaBaseManager, RFC3339DatesNeedTheTAndTheZ) {
-    const BITZizavaBaseManager manager("0123456789abcdef0123456789abcdef", BITEnvironmentOther);
+    const BITZizavaBaseManager manager("0123456789abcdef0123456789abcdef", BITAppEnvironmentOther);
     const auto date = manager.parseRFC3339Date(std::string("2016-03-01T12:30:05Z"));
     ASSERT_TRUE(date);
     EXPECT_EQ(date->timeIntervalSince1970(), 1456835405.0);
@@ -17,7 +17,7 @@ TEST(BITZizavaBaseManager, RFC3339DatesNeedTheTAndTheZ) {
 }
 
 TEST(BITZizavaBaseManager, TheExecutableIsIdentifiedByItsBuildID) {
-    const BITZizavaBaseManager manager("0123456789abcdef0123456789abcdef", BITEnvironmentOther);
+    const BITZizavaBaseManager manager("0123456789abcdef0123456789abcdef", BITAppEnvironmentOther);
     const std::string identifier = manager.executableUUID();
     EXPECT_GE(identifier.size(), 32u);
     EXPECT_EQ(identifier.find_first_not_of("0123456789abcdef"), std::string::npos);

@@ -40,7 +40,7 @@ class BITZizavaBaseScreenTest : public ::testing::Test {
 
     std::shared_ptr<UIWindow> window;
     std::shared_ptr<BITZizavaBaseManager> manager =
-        std::make_shared<BITZizavaBaseManager>("app", BITEnvironmentOther);
+        std::make_shared<BITZizavaBaseManager>("app", BITAppEnvironmentOther);
 };
 
 TEST_F(BITZizavaBaseScreenTest, WithoutARootControllerTheScreenLiesOnTheWindowUntilDone) {

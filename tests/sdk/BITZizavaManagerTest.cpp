@@ -16,7 +16,7 @@ constexpr const char* kLive = "fedcba9876543210fedcba9876543210";
 // A component manager that notes when it starts.
 class RecordingManager : public BITZizavaBaseManager {
   public:
-    RecordingManager(std::string name, std::string identifier, BITEnvironment environment,
+    RecordingManager(std::string name, std::string identifier, BITAppEnvironment environment,
                      std::shared_ptr<std::vector<std::string>> log)
         : BITZizavaBaseManager(std::move(identifier), environment),
           name_(std::move(name)),
@@ -40,7 +40,7 @@ class BITZizavaManagerTest : public ::testing::Test {
 
     void registerRecording(BITZizavaComponent component, const std::string& name) {
         BITZizavaManager::registerComponentFactory(
-            component, [this, name](const std::string& identifier, BITEnvironment environment,
+            component, [this, name](const std::string& identifier, BITAppEnvironment environment,
                                     BITZizavaManager&) {
                 identifiers[name] = identifier;
                 return std::make_shared<RecordingManager>(name, identifier, environment, started);
@@ -72,7 +72,7 @@ std::string isoTime(double secondsAgo) {
 }  // namespace
 
 TEST_F(BITZizavaManagerTest, IdentifiersAre32LowerCaseHexDigits) {
-    const auto front = BITZizavaManager::create(BITEnvironmentOther);
+    const auto front = BITZizavaManager::create(BITAppEnvironmentOther);
     EXPECT_TRUE(front->checkValidityOfAppIdentifier(std::string(kBeta)));
     EXPECT_FALSE(
         front->checkValidityOfAppIdentifier(std::string("0123456789ABCDEF0123456789abcdef")));
@@ -84,12 +84,12 @@ TEST_F(BITZizavaManagerTest, IdentifiersAre32LowerCaseHexDigits) {
 TEST_F(BITZizavaManagerTest, TheAppStoreUsesTheLiveIdentifierAndABrokenOneStaysSilentAndInert) {
     LogCapture log;
     registerRecording(BITZizavaComponent::CrashManager, "crash");
-    const auto store = BITZizavaManager::create(BITEnvironmentAppStore);
+    const auto store = BITZizavaManager::create(BITAppEnvironmentAppStore);
     store->configureWithBetaIdentifierLiveIdentifierDelegate(std::string(kBeta), std::string(kLive),
                                                              {});
     EXPECT_EQ(store->appIdentifier(), kLive);
 
-    const auto broken = BITZizavaManager::create(BITEnvironmentAppStore);
+    const auto broken = BITZizavaManager::create(BITAppEnvironmentAppStore);
     broken->configureWithBetaIdentifierLiveIdentifierDelegate(std::string(kBeta),
                                                               std::string("nope"), {});
     EXPECT_FALSE(broken->validAppIdentifier());
@@ -102,7 +102,7 @@ TEST_F(BITZizavaManagerTest, TheAppStoreUsesTheLiveIdentifierAndABrokenOneStaysS
 
 TEST_F(BITZizavaManagerTest, OtherEnvironmentsUseTheBetaIdentifierAndWarnOfABrokenLiveOne) {
     LogCapture log;
-    const auto front = BITZizavaManager::create(BITEnvironmentTestFlight);
+    const auto front = BITZizavaManager::create(BITAppEnvironmentTestFlight);
     front->configureWithBetaIdentifierLiveIdentifierDelegate(std::string(kBeta), std::string("BAD"),
                                                              {});
     EXPECT_EQ(front->appIdentifier(), kBeta);
@@ -111,7 +111,7 @@ TEST_F(BITZizavaManagerTest, OtherEnvironmentsUseTheBetaIdentifierAndWarnOfABrok
     EXPECT_TRUE(log.contains("[ZizavaSDK] WARNING: The liveIdentifier is invalid!"));
 
     const auto delegate = std::make_shared<LiveChooser>();
-    const auto chosen = BITZizavaManager::create(BITEnvironmentOther);
+    const auto chosen = BITZizavaManager::create(BITAppEnvironmentOther);
     chosen->configureWithBetaIdentifierLiveIdentifierDelegate(std::string(kBeta),
                                                               std::string(kLive), delegate);
     EXPECT_EQ(chosen->appIdentifier(), kLive);
@@ -119,7 +119,7 @@ TEST_F(BITZizavaManagerTest, OtherEnvironmentsUseTheBetaIdentifierAndWarnOfABrok
 
 TEST_F(BITZizavaManagerTest, AnInvalidIdentifierOutsideTheStoreIsAnError) {
     LogCapture log;
-    const auto front = BITZizavaManager::create(BITEnvironmentOther);
+    const auto front = BITZizavaManager::create(BITAppEnvironmentOther);
     front->configureWithIdentifier(std::string("short"));
     EXPECT_TRUE(log.contains("ERROR: The app identifier is invalid!"));
     EXPECT_FALSE(front->managersInitialized());
@@ -127,7 +127,7 @@ TEST_F(BITZizavaManagerTest, AnInvalidIdentifierOutsideTheStoreIsAnError) {
 
 TEST_F(BITZizavaManagerTest, ConfigurationAndStartHappenOnce) {
     LogCapture log;
-    const auto front = BITZizavaManager::create(BITEnvironmentOther);
+    const auto front = BITZizavaManager::create(BITAppEnvironmentOther);
     front->configureWithIdentifier(std::string(kBeta));
     front->configureWithBetaIdentifierLiveIdentifierDelegate(std::string(kLive), std::string(kLive),
                                                              {});
@@ -144,7 +144,7 @@ TEST_F(BITZizavaManagerTest, ConfigurationAndStartHappenOnce) {
 
 TEST_F(BITZizavaManagerTest, ForgettingToStartIsReported) {
     LogCapture log;
-    const auto front = BITZizavaManager::create(BITEnvironmentOther);
+    const auto front = BITZizavaManager::create(BITAppEnvironmentOther);
     front->configureWithIdentifier(std::string(kBeta));
     EXPECT_TRUE(
         log.waitFor("You did not call [[BITZizavaManager sharedZizavaManager] startManager]"));
@@ -157,7 +157,7 @@ TEST_F(BITZizavaManagerTest, ManagersStartInOrderWithTheirDelays) {
     registerRecording(BITZizavaComponent::UpdateManager, "update");
     registerRecording(BITZizavaComponent::FeedbackManager, "feedback");
     registerRecording(BITZizavaComponent::MetricsManager, "metrics");
-    const auto front = BITZizavaManager::create(BITEnvironmentOther);
+    const auto front = BITZizavaManager::create(BITAppEnvironmentOther);
     front->configureWithIdentifier(std::string(kBeta));
     EXPECT_EQ(identifiers["metrics"], "01234567-89ab-cdef-0123-456789abcdef");
     EXPECT_EQ(identifiers["crash"], kBeta);
@@ -176,7 +176,7 @@ TEST_F(BITZizavaManagerTest, TheStoreNeverStartsTheBetaUpdateAndFlagsHoldManager
     registerRecording(BITZizavaComponent::UpdateManager, "update");
     registerRecording(BITZizavaComponent::FeedbackManager, "feedback");
     registerRecording(BITZizavaComponent::MetricsManager, "metrics");
-    const auto front = BITZizavaManager::create(BITEnvironmentAppStore);
+    const auto front = BITZizavaManager::create(BITAppEnvironmentAppStore);
     front->configureWithIdentifier(std::string(kLive));
     front->setDisableCrashManager(true);
     front->setDisableMetricsManager(true);
@@ -188,7 +188,7 @@ TEST_F(BITZizavaManagerTest, TheStoreNeverStartsTheBetaUpdateAndFlagsHoldManager
 }
 
 TEST_F(BITZizavaManagerTest, ServerURLGetsOneTrailingSlashAndNilRestoresTheDefault) {
-    const auto front = BITZizavaManager::create(BITEnvironmentOther);
+    const auto front = BITZizavaManager::create(BITAppEnvironmentOther);
     const std::string defaultURL = front->serverURL();
     EXPECT_EQ(defaultURL, BITZizavaBaseManager::kDefaultServerURL);
     front->setServerURL(std::string("http://127.0.0.1:8080/sdk"));
@@ -206,7 +206,7 @@ TEST_F(BITZizavaManagerTest, ServerURLGetsOneTrailingSlashAndNilRestoresTheDefau
 }
 
 TEST_F(BITZizavaManagerTest, UserFieldsLiveInTheKeychain) {
-    const auto front = BITZizavaManager::create(BITEnvironmentOther);
+    const auto front = BITZizavaManager::create(BITAppEnvironmentOther);
     const auto stored = [](const char* key) {
         std::optional<NSError> error;
         return BITKeychainUtils::getPasswordForUsernameAndServiceName(
@@ -229,7 +229,7 @@ TEST_F(BITZizavaManagerTest, UserFieldsLiveInTheKeychain) {
 }
 
 TEST_F(BITZizavaManagerTest, DebugLoggingSwitchesTheLevel) {
-    const auto front = BITZizavaManager::create(BITEnvironmentOther);
+    const auto front = BITZizavaManager::create(BITAppEnvironmentOther);
     front->setDebugLogEnabled(true);
     EXPECT_EQ(front->logLevel(), BITLogLevelDebug);
     front->setDebugLogEnabled(false);
@@ -239,14 +239,14 @@ TEST_F(BITZizavaManagerTest, DebugLoggingSwitchesTheLevel) {
 }
 
 TEST_F(BITZizavaManagerTest, IntegrationTimeStringsCountForTenMinutes) {
-    const auto front = BITZizavaManager::create(BITEnvironmentOther);
+    const auto front = BITZizavaManager::create(BITAppEnvironmentOther);
     EXPECT_TRUE(front->integrationFlowStartedWithTimeString(isoTime(9 * 60)));
     EXPECT_FALSE(front->integrationFlowStartedWithTimeString(isoTime(11 * 60)));
     EXPECT_TRUE(front->integrationFlowStartedWithTimeString(isoTime(-3600)));
     EXPECT_FALSE(front->integrationFlowStartedWithTimeString(std::string("yesterday")));
     EXPECT_FALSE(front->integrationFlowStartedWithTimeString(std::string("2024-13-01T00:00:00Z")));
     EXPECT_FALSE(front->integrationFlowStartedWithTimeString(std::nullopt));
-    const auto store = BITZizavaManager::create(BITEnvironmentAppStore);
+    const auto store = BITZizavaManager::create(BITAppEnvironmentAppStore);
     EXPECT_FALSE(store->integrationFlowStartedWithTimeString(isoTime(60)));
 }
 
@@ -257,7 +257,7 @@ TEST_F(BITZizavaManagerTest, TheIntegrationPingReachesTheServiceAndPassesItsChec
     BITZizavaLogger::setCurrentLogLevel(BITLogLevelDebug);
     const std::string flowStart = isoTime(9 * 60);
     useTestBundleWithInfo({{"BITIntegrationFlowStartTimestamp", flowStart}});
-    const auto front = BITZizavaManager::create(BITEnvironmentOther);
+    const auto front = BITZizavaManager::create(BITAppEnvironmentOther);
     front->setServerURL(service.baseURL());
     front->configureWithIdentifier(std::string(kBeta));
     ASSERT_TRUE(log.waitFor("INFO: Ping accepted."));
@@ -284,7 +284,7 @@ TEST_F(BITZizavaManagerTest, TheIntegrationPingReachesTheServiceAndPassesItsChec
 TEST_F(BITZizavaManagerTest, AnOldIntegrationTimestampSendsNoPing) {
     SdkServiceProcess service({kBeta});
     useTestBundleWithInfo({{"BITIntegrationFlowStartTimestamp", isoTime(11 * 60)}});
-    const auto front = BITZizavaManager::create(BITEnvironmentOther);
+    const auto front = BITZizavaManager::create(BITAppEnvironmentOther);
     front->setServerURL(service.baseURL());
     front->configureWithIdentifier(std::string(kBeta));
     runMainLoopFor(0.3);
@@ -294,7 +294,7 @@ TEST_F(BITZizavaManagerTest, AnOldIntegrationTimestampSendsNoPing) {
 TEST_F(BITZizavaManagerTest, UnknownAppsAndDroppedConnectionsAreLoggedAsErrors) {
     SdkServiceProcess service;
     LogCapture log;
-    const auto front = BITZizavaManager::create(BITEnvironmentOther);
+    const auto front = BITZizavaManager::create(BITAppEnvironmentOther);
     front->setServerURL(service.baseURL());
     front->configureWithIdentifier(std::string(kBeta));
     front->testIdentifier();
@@ -306,7 +306,7 @@ TEST_F(BITZizavaManagerTest, UnknownAppsAndDroppedConnectionsAreLoggedAsErrors) 
     ASSERT_TRUE(log.waitFor("ERROR: Unknown error"));
     EXPECT_TRUE(service.received().at(1)->get("dropped")->boolValue().value_or(false));
 
-    const auto store = BITZizavaManager::create(BITEnvironmentAppStore);
+    const auto store = BITZizavaManager::create(BITAppEnvironmentAppStore);
     store->setServerURL(service.baseURL());
     store->configureWithIdentifier(std::string(kBeta));
     store->testIdentifier();

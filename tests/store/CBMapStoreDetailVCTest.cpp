@@ -25,12 +25,12 @@
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerDownload.h"
 #include "packages/ZELDownloadManagerEngine.h"
+#include "platform/UIKit/UIKitTestSupport.h"
 #include "store/CBMapStoreController.h"
 #include "store/CBMapStoreDetailVC.h"
 #include "widgets/CBStatsBar.h"
 #include "widgets/ZELRoundedGradientButton.h"
 #include "widgets/ZELToolTip.h"
-#include "wikipedia/CBWikipediaHost.h"
 
 namespace {
 
@@ -92,38 +92,28 @@ TEST_F(CBMapStoreDetailVCTest, ACatalogueMapShowsItsStatisticsCoverAndDownloadsT
     EXPECT_LE(CGRectGetMaxY(edit), CGRectGetMaxY(screen->mapCoverView()->superview()->bounds()));
 }
 
-// The application as the one who opened the screen: notes the maps it is
-// asked to open.
-class OpeningHost : public CBWikipediaHost {
-  public:
-    std::vector<std::string> opened;
-    bool openInstalledMapWithIdentifier(const std::string& identifier) override {
-        opened.push_back(identifier);
-        return true;
-    }
-    void presentAnnotationsCentered(const std::vector<CBAnnotationRef>&, bool) override {}
-    std::vector<std::string> objectAnnotationIdentifiers() const override { return {}; }
-    void showFailedMessageForIndividualDownload(const ZELDownloadStatus&) override {}
-};
-
-// An installed map opens from its page through the host the screen was
-// handed; a screen handed none cannot open it and dims the button.
-TEST_F(CBMapStoreDetailVCTest, AnInstalledMapOpensThroughTheHostItWasHanded) {
+// An installed map with no newer version in the catalogue says so on a
+// button that is disabled, looks it and does nothing when tapped.
+TEST_F(CBMapStoreDetailVCTest, AnInstalledCurrentMapSaysSoOnADisabledButton) {
     store_.install("neubrandenburg");
-    auto host = std::make_shared<OpeningHost>();
-    auto screen = CBMapStoreDetailVC::create(store_.catalogue->mapForIdentifier("neubrandenburg"),
-                                             store_.downloads, store_.catalogue, store_.registry,
-                                             nullptr, host);
-    store_.show(screen);
+    auto screen = open("neubrandenburg");
     ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
+    auto button = screen->downloadMapButton();
     EXPECT_EQ(buttonTitle(*screen), "Map downloaded");
-    ASSERT_TRUE(screen->downloadMapButton()->isEnabled());
-    screen->downloadMapButton()->sendActionsForControlEvents(UIControlEventTouchUpInside);
-    EXPECT_EQ(host->opened, std::vector<std::string>{"neubrandenburg"});
+    EXPECT_FALSE(button->isEnabled());
+    EXPECT_NE(button->titleLabel()->textColor(),
+              button->titleColorForState(UIControlStateNormal).value());
 
-    auto alone = open("neubrandenburg");
-    ASSERT_TRUE(runUntil([&] { return alone->mapInfoIsValid(); }));
-    EXPECT_FALSE(alone->downloadMapButton()->isEnabled());
+    store_.layout();
+    const CGRect frame = button->convertRectToView(button->bounds(), nullptr);
+    const CGPoint middle{CGRectGetMidX(frame), CGRectGetMidY(frame)};
+    // The finger lands on the button itself, nothing covers it.
+    auto hit = store_.window->hitTest(middle, nullptr);
+    EXPECT_TRUE(hit == button || (hit && hit->isDescendantOfView(button.get())));
+    TouchDriver(store_.window).tap(middle);
+    runUntil([] { return false; }, 0.3);
+    EXPECT_FALSE(store_.downloads->downloadForIdentifierOfType("neubrandenburg", "map"));
+    EXPECT_EQ(buttonTitle(*screen), "Map downloaded");
 }
 
 TEST_F(CBMapStoreDetailVCTest, TheScreenLeavesItsBreadcrumbsAndTheCoverTipLeavesTheStatsInSight) {

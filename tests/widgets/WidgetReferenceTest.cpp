@@ -67,6 +67,39 @@ TEST_F(WidgetReferenceTest, ProgressRingsButtonsBubbleAndInsetLabel) {
     EXPECT_TRUE(matchesReference(window->renderImage(2), "../widgets/widgets"));
 }
 
+// Disabled, every style fades its gradient and dims its title on the
+// background it is made for; enabled again, it is as it was.
+TEST_F(WidgetReferenceTest, DisabledGradientButtonsLookDisabled) {
+    auto window = makeWindow({320, 196});
+    auto dark = std::make_shared<UIView>(CGRectMake(0, 98, 320, 98));
+    dark->setBackgroundColor(UIColor::colorWithWhiteAlpha(0.15, 1));
+    window->addSubview(dark);
+    const long styles[] = {1, 2, 3, 101, 102, 103};
+    std::vector<std::shared_ptr<ZELRoundedGradientButton>> buttons;
+    for (int i = 0; i < 6; ++i) {
+        auto button = std::make_shared<ZELRoundedGradientButton>(
+            CGRectMake(10 + 102 * (i % 3), 10 + 98 * (i / 3), 94, 34), styles[i]);
+        button->setTitleForState("Style " + std::to_string(styles[i]), UIControlStateNormal);
+        window->addSubview(button);
+        // Each style twice: enabled above, disabled below.
+        auto disabled = std::make_shared<ZELRoundedGradientButton>(
+            CGRectMake(10 + 102 * (i % 3), 54 + 98 * (i / 3), 94, 34), styles[i]);
+        disabled->setTitleForState("Style " + std::to_string(styles[i]), UIControlStateNormal);
+        disabled->setEnabled(false);
+        window->addSubview(disabled);
+        buttons.push_back(disabled);
+    }
+    window->layoutIfNeeded();
+    EXPECT_TRUE(matchesReference(window->renderImage(2), "../widgets/gradient-buttons-disabled"));
+    for (const auto& button : buttons) {
+        EXPECT_NE(button->titleLabel()->textColor(),
+                  button->titleColorForState(UIControlStateNormal).value());
+        button->setEnabled(true);
+        EXPECT_EQ(button->titleLabel()->textColor(),
+                  button->titleColorForState(UIControlStateNormal).value());
+    }
+}
+
 }  // namespace
 
 namespace {

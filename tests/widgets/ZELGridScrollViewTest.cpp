@@ -6,12 +6,12 @@ namespace {
 
 class Cells : public ZELGridScrollViewDataSource, public ZELGridScrollViewDelegate {
   public:
-    long numberOfSectionsInGridScrollView(ZELGridScrollView&) override { return 2; }
-    long gridScrollViewNumberOfCellsInSection(ZELGridScrollView&, long section) override {
+    long numberOfSectionsInZELGridScrollView(ZELGridScrollView&) override { return 2; }
+    long gridViewNumberOfCellsInSection(ZELGridScrollView&, long section) override {
         return section == 0 ? 7 : 30;
     }
-    std::shared_ptr<ZELGridCellView> gridScrollViewCellAtIndexPath(ZELGridScrollView& grid,
-                                                                   const NSIndexPath&) override {
+    std::shared_ptr<ZELGridCellView> gridViewCellAtIndexPath(ZELGridScrollView& grid,
+                                                             const NSIndexPath&) override {
         ++asked;
         auto cell = grid.dequeueReusableCellWithIdentifier("cover");
         if (!cell)
@@ -20,21 +20,26 @@ class Cells : public ZELGridScrollViewDataSource, public ZELGridScrollViewDelega
             ++reused;
         return cell;
     }
-    void gridScrollViewDidSelectCellAtIndexPath(ZELGridScrollView&,
-                                                const NSIndexPath& path) override {
+    void gridViewDidSelectCellAtIndexPath(ZELGridScrollView&, const NSIndexPath& path) override {
         selected = path;
     }
     int asked = 0, reused = 0;
     NSIndexPath selected{-1, -1};
 };
 
-TEST(ZELGridScrollView, LaysCellsOutInRowsBelowTheHeaderAndReusesThem) {
+// A 320-point grid of 100 x 120 cells with 10-point padding: three a row.
+std::shared_ptr<ZELGridScrollView> gridOf(const std::shared_ptr<Cells>& cells) {
     auto grid = std::make_shared<ZELGridScrollView>(CGRectMake(0, 0, 320, 480));
-    auto cells = std::make_shared<Cells>();
     grid->setDataSource(cells);
     grid->setGridDelegate(cells);
     grid->setPaddingInset({10, 10, 10, 10});
     grid->setCellSize({100, 120});
+    return grid;
+}
+
+TEST(ZELGridScrollView, LaysCellsOutInRowsBelowTheHeaderAndReusesThem) {
+    auto cells = std::make_shared<Cells>();
+    auto grid = gridOf(cells);
     grid->setGridHeaderView(std::make_shared<UIView>(CGRectMake(0, 0, 320, 40)));
     grid->layoutIfNeeded();
 
@@ -58,6 +63,52 @@ TEST(ZELGridScrollView, LaysCellsOutInRowsBelowTheHeaderAndReusesThem) {
     EXPECT_EQ(grid->dequeueReusableCellWithIdentifier("other"), nullptr);
     grid->selectCellAtIndexPath({1, 2});
     EXPECT_EQ(cells->selected, NSIndexPath::indexPathForRowInSection(2, 1));
+}
+
+// Fills the free places of each section's last row with blank tiles.
+class CellsWithFillers : public Cells {
+  public:
+    std::shared_ptr<ZELGridCellView> gridViewEmptyCellAtIndexPath(
+        ZELGridScrollView& grid, const NSIndexPath& path) override {
+        askedEmpty.push_back(path);
+        auto cell = grid.dequeueReusableCellWithIdentifier("blank");
+        return cell ? cell : std::make_shared<ZELGridCellView>("blank");
+    }
+    std::vector<NSIndexPath> askedEmpty;
+};
+
+TEST(ZELGridScrollView, FreePlacesOfALastRowTakeEmptyCellsThatAreNeverChosen) {
+    auto cells = std::make_shared<CellsWithFillers>();
+    auto grid = gridOf(cells);
+    grid->layoutIfNeeded();
+
+    // Section 0's 7 cells leave two places of its third row; section 1's 30
+    // fill ten rows.
+    ASSERT_EQ(cells->askedEmpty.size(), 2u);
+    EXPECT_EQ(cells->askedEmpty[0], NSIndexPath::indexPathForRowInSection(7, 0));
+    EXPECT_EQ(cells->askedEmpty[1], NSIndexPath::indexPathForRowInSection(8, 0));
+    size_t blanks = 0;
+    for (const auto& cell : grid->visibleCells())
+        blanks += cell->reuseIdentifier() == "blank";
+    EXPECT_EQ(blanks, 2u);
+    EXPECT_EQ(grid->contentSize().height, (20 + 360) + (20 + 10 * 120));
+
+    const CGRect blank = grid->rectForCellAtIndexPath({0, 8});
+    grid->selectCellAtPoint(
+        grid->convertPointToView({CGRectGetMidX(blank), CGRectGetMidY(blank)}, nullptr));
+    EXPECT_EQ(cells->selected, NSIndexPath(-1, -1));
+    const CGRect real = grid->rectForCellAtIndexPath({0, 6});
+    grid->selectCellAtPoint(
+        grid->convertPointToView({CGRectGetMidX(real), CGRectGetMidY(real)}, nullptr));
+    EXPECT_EQ(cells->selected, NSIndexPath::indexPathForRowInSection(6, 0));
+
+    // Scrolled away and back, the blanks come from the queue again.
+    grid->setContentOffset({0, 1200});
+    grid->layoutIfNeeded();
+    grid->setContentOffset({0, 0});
+    grid->layoutIfNeeded();
+    EXPECT_EQ(cells->askedEmpty.size(), 4u);
+    EXPECT_EQ(grid->dequeueReusableCellWithIdentifier("blank"), nullptr);
 }
 
 TEST(ZELGridCellView, PreparingForReuseEndsEditingAndHighlight) {

@@ -60,7 +60,7 @@ class GuideScreenTest : public WikipediaViewerTest {
     void select(long index) {
         auto screen = top();
         ASSERT_NE(screen, nullptr);
-        screen->gridScrollViewDidSelectCellAtIndexPath(*screen->gridScrollView(), {0, index});
+        screen->gridViewDidSelectCellAtIndexPath(*screen->gridScrollView(), {0, index});
         window_->layoutIfNeeded();
     }
     std::vector<std::string> titles() {
@@ -72,7 +72,7 @@ class GuideScreenTest : public WikipediaViewerTest {
     std::shared_ptr<CBWikipediaGuideCellView> cell(CBWikipediaGuideViewController& screen,
                                                    long index) {
         return std::dynamic_pointer_cast<CBWikipediaGuideCellView>(
-            screen.gridScrollViewCellAtIndexPath(*screen.gridScrollView(), {0, index}));
+            screen.gridViewCellAtIndexPath(*screen.gridScrollView(), {0, index}));
     }
     std::string guideFile() const {
         return CBWikipediaManager::filePathForWikipediaGuideForMapIdentifier("neubrandenburg");
@@ -91,7 +91,7 @@ TEST_F(GuideScreenTest, TheRootGridShowsTheGroupsWithTheirPicturesRibbonsAndCoun
                                             "Orte",
                                             "Kultur und Bauwerke",
                                             "Verkehr"};
-    ASSERT_EQ(guide_->gridScrollViewNumberOfCellsInSection(*guide_->gridScrollView(), 0), 7);
+    ASSERT_EQ(guide_->gridViewNumberOfCellsInSection(*guide_->gridScrollView(), 0), 7);
     EXPECT_EQ(guide_->guideItemAtIndexPath({0, 7}), nullptr);
     for (long i = 0; i < 7; ++i) {
         auto shown = cell(*guide_, i);

@@ -17,7 +17,7 @@ std::shared_ptr<BITCrashCoreHostInfo> BITCrashCoreHostInfo::currentHostInfo() {
         return nullptr;
     }
     auto info = std::make_shared<BITCrashCoreHostInfo>();
-    info->kernelVersion_ = parseRelease(*release);
+    info->darwinVersion_ = parseRelease(*release);
     return info;
 }
 

@@ -3,7 +3,8 @@
 #include <cstdint>
 #include <memory>
 
-// The running kernel's release, as major.minor.revision.
+// The running kernel's release, as major.minor.revision: on Linux
+// darwinVersion holds the Linux kernel's release ("uname -r").
 class BITCrashCoreHostInfo {
   public:
     struct KernelVersion {
@@ -18,8 +19,8 @@ class BITCrashCoreHostInfo {
     // on a mismatch logs it and keeps the numbers read so far.
     static KernelVersion parseRelease(const std::string& release);
 
-    KernelVersion kernelVersion() const { return kernelVersion_; }
+    KernelVersion darwinVersion() const { return darwinVersion_; }
 
   private:
-    KernelVersion kernelVersion_;
+    KernelVersion darwinVersion_;
 };

@@ -133,3 +133,18 @@ BITCrashCoreMachExceptionPort::exceptionPortsForTaskMaskError(uint32_t mask, NSE
     }
     return std::make_shared<BITCrashCoreMachExceptionPortSet>(std::move(current));
 }
+
+std::shared_ptr<BITCrashCoreMachExceptionPortSet>
+BITCrashCoreMachExceptionPort::registerForThreadPreviousPortSet(pthread_t, NSError* error) {
+    BITCrashCoreSetError(error, BITCrashCoreErrorOperatingSystem,
+                         "Failed to swap mach exception ports", ENOTSUP);
+    return nullptr;
+}
+
+std::shared_ptr<BITCrashCoreMachExceptionPortSet>
+BITCrashCoreMachExceptionPort::exceptionPortsForThreadMaskError(pthread_t, uint32_t,
+                                                                NSError* error) {
+    BITCrashCoreSetError(error, BITCrashCoreErrorOperatingSystem,
+                         "Failed to fetch mach exception ports", ENOTSUP);
+    return nullptr;
+}

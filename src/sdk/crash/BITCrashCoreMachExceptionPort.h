@@ -1,5 +1,7 @@
 #pragma once
 
+#include <pthread.h>
+
 #include <cstdint>
 #include <memory>
 
@@ -27,6 +29,16 @@ class BITCrashCoreMachExceptionPort {
     // The actions now installed for the signals of mask.
     static std::shared_ptr<BITCrashCoreMachExceptionPortSet> exceptionPortsForTaskMaskError(
         uint32_t mask, NSError* error);
+
+    // A registration for one thread only. Linux keeps signal actions per
+    // process, so there is none: always nullptr with "Failed to swap mach
+    // exception ports" (ENOTSUP underneath), and nothing changes.
+    std::shared_ptr<BITCrashCoreMachExceptionPortSet> registerForThreadPreviousPortSet(
+        pthread_t thread, NSError* error);
+    // The registrations of one thread: likewise none, nullptr with "Failed to
+    // fetch mach exception ports" (ENOTSUP underneath).
+    static std::shared_ptr<BITCrashCoreMachExceptionPortSet> exceptionPortsForThreadMaskError(
+        pthread_t thread, uint32_t mask, NSError* error);
 
     int server_port() const { return port_; }
     uint32_t mask() const { return mask_; }

@@ -104,7 +104,7 @@ void bit_setTelemetryCrashFilePath(const std::string& path) {
     crashTimeState().telemetryPath.store(strdup(path.c_str()));
 }
 
-BITCrashManager::BITCrashManager(std::string appIdentifier, BITEnvironment appEnvironment,
+BITCrashManager::BITCrashManager(std::string appIdentifier, BITAppEnvironment appEnvironment,
                                  std::shared_ptr<BITZizavaAppClient> zizavaAppClient)
     : BITZizavaBaseManager(std::move(appIdentifier), appEnvironment),
       zizavaAppClient_(std::move(zizavaAppClient)) {
@@ -135,7 +135,7 @@ BITCrashManager::~BITCrashManager() {
 void BITCrashManager::registerComponent() {
     BITZizavaManager::registerComponentFactory(
         BITZizavaComponent::CrashManager,
-        [](const std::string& appIdentifier, BITEnvironment appEnvironment,
+        [](const std::string& appIdentifier, BITAppEnvironment appEnvironment,
            BITZizavaManager& front) {
             return std::make_shared<BITCrashManager>(appIdentifier, appEnvironment,
                                                      front.zizavaAppClient());
@@ -246,7 +246,7 @@ void BITCrashManager::arm() {
         didCrashInLastSession_ = true;
         handleCrashReport();
     }
-    if (appEnvironment() != BITEnvironmentAppStore && isDebuggerAttached()) {
+    if (appEnvironment() != BITAppEnvironmentAppStore && isDebuggerAttached()) {
         BITZizavaLogWarning(
             "[ZizavaSDK] WARNING: Detecting crashes is NOT enabled due to running the app with a "
             "debugger attached.");
@@ -400,7 +400,7 @@ bool BITCrashManager::isDebuggerAttached() const {
 }
 
 void BITCrashManager::generateTestCrash() {
-    if (appEnvironment() == BITEnvironmentAppStore)
+    if (appEnvironment() == BITAppEnvironmentAppStore)
         return;
     if (isDebuggerAttached())
         BITZizavaLogWarning(

@@ -60,7 +60,7 @@ void bit_setTelemetryCrashFilePath(const std::string& path);
 // Main thread only, except the crash-time callback.
 class BITCrashManager : public BITZizavaBaseManager, public UIAlertViewDelegate {
   public:
-    BITCrashManager(std::string appIdentifier, BITEnvironment appEnvironment,
+    BITCrashManager(std::string appIdentifier, BITAppEnvironment appEnvironment,
                     std::shared_ptr<BITZizavaAppClient> zizavaAppClient);
     ~BITCrashManager() override;
 

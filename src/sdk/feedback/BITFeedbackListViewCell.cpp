@@ -67,16 +67,20 @@ void BITFeedbackListViewCell::registerObservers() {
     updateAttachmentNotification_ = NSNotificationCenter::defaultCenter()->addObserverForName(
         kBITFeedbackUpdateAttachmentThumbnail, nullptr, DispatchQueue::main()->scheduler(),
         [this](const NSNotification& notification) {
-            if (!message_)
-                return;
-            for (const auto& attachment : message_->attachments) {
-                if (attachment.get() == notification.object) {
-                    setAttachments(message_->previewableAttachments());
-                    setNeedsLayout();
-                    return;
-                }
-            }
+            updateAttachmentFromNotification(notification);
         });
+}
+
+void BITFeedbackListViewCell::updateAttachmentFromNotification(const NSNotification& notification) {
+    if (!message_)
+        return;
+    for (const auto& attachment : message_->attachments) {
+        if (attachment.get() == notification.object) {
+            setAttachments(message_->previewableAttachments());
+            setNeedsLayout();
+            return;
+        }
+    }
 }
 
 void BITFeedbackListViewCell::unregisterObservers() {
@@ -91,14 +95,14 @@ UIColor BITFeedbackListViewCell::cellBackgroundColor() const {
     return grey(backgroundStyle_ == 1 ? 235 : 245);
 }
 
-bool BITFeedbackListViewCell::isSameDay(NSDate a, NSDate b) {
+bool BITFeedbackListViewCell::isSameDayWithDate1Date2(NSDate date1, NSDate date2) {
     const auto day = [](NSDate date) {
         const std::time_t seconds = static_cast<std::time_t>(date.timeIntervalSince1970());
         std::tm parts{};
         localtime_r(&seconds, &parts);
         return std::tuple(parts.tm_year, parts.tm_mon, parts.tm_mday);
     };
-    return day(a) == day(b);
+    return day(date1) == day(date2);
 }
 
 CGFloat BITFeedbackListViewCell::heightForTextInRowWithMessage(const BITFeedbackMessage& message,
@@ -169,7 +173,7 @@ void BITFeedbackListViewCell::layoutSubviews() {
         labelText_->setTextColor(grey(pending ? 75 : 25));
         if (pending)
             labelTitle_->setText(bit_localizedString("Pending"));
-        else if (isSameDay(message_->date, NSDate::date()))
+        else if (isSameDayWithDate1Date2(message_->date, NSDate::date()))
             labelTitle_->setText(formatted(message_->date, NSDateFormatterStyle::NoStyle,
                                            NSDateFormatterStyle::ShortStyle));
         else

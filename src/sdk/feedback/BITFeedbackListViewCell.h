@@ -10,6 +10,7 @@
 class BITActivityIndicatorButton;
 class BITAttributedLabel;
 class BITFeedbackListViewCell;
+struct NSNotification;
 class NSNotificationObserver;
 
 class BITFeedbackListViewCellDelegate {
@@ -32,7 +33,7 @@ class BITFeedbackListViewCell : public UITableViewCell {
 
     static CGFloat heightForTextInRowWithMessage(const BITFeedbackMessage& message, CGFloat width);
     static CGFloat heightForRowWithMessage(const BITFeedbackMessage& message, CGFloat width);
-    static bool isSameDay(NSDate a, NSDate b);
+    static bool isSameDayWithDate1Date2(NSDate date1, NSDate date2);
 
     void setMessage(std::shared_ptr<BITFeedbackMessage> message) { message_ = std::move(message); }
     const std::shared_ptr<BITFeedbackMessage>& message() const { return message_; }
@@ -55,6 +56,8 @@ class BITFeedbackListViewCell : public UITableViewCell {
   private:
     void registerObservers();
     void unregisterObservers();
+    // An attachment of the shown message has its file now: the row shows it.
+    void updateAttachmentFromNotification(const NSNotification& notification);
 
     std::shared_ptr<BITFeedbackMessage> message_;
     unsigned style_ = 0;

@@ -32,7 +32,7 @@ const std::string* textIn(const Value& archive, const char* key) {
 
 }  // namespace
 
-BITFeedbackManager::BITFeedbackManager(std::string appIdentifier, BITEnvironment appEnvironment)
+BITFeedbackManager::BITFeedbackManager(std::string appIdentifier, BITAppEnvironment appEnvironment)
     : BITZizavaBaseManager(std::move(appIdentifier), appEnvironment),
       settingsFile_(bit_settingsDir() + "/BITFeedbackManager.plist") {}
 
@@ -45,7 +45,7 @@ BITFeedbackManager::~BITFeedbackManager() {
 void BITFeedbackManager::registerComponent() {
     BITZizavaManager::registerComponentFactory(
         BITZizavaComponent::FeedbackManager,
-        [](const std::string& appIdentifier, BITEnvironment appEnvironment, BITZizavaManager&) {
+        [](const std::string& appIdentifier, BITAppEnvironment appEnvironment, BITZizavaManager&) {
             return std::make_shared<BITFeedbackManager>(appIdentifier, appEnvironment);
         });
 }

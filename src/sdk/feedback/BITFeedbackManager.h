@@ -54,7 +54,7 @@ class BITFeedbackManager : public BITZizavaBaseManager,
     using Completion = std::function<void(const std::optional<NSError>&)>;
     using Messages = std::vector<std::shared_ptr<BITFeedbackMessage>>;
 
-    BITFeedbackManager(std::string appIdentifier, BITEnvironment appEnvironment);
+    BITFeedbackManager(std::string appIdentifier, BITAppEnvironment appEnvironment);
     ~BITFeedbackManager() override;
 
     // Makes the front create this manager on configuration.

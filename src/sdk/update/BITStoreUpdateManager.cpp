@@ -40,7 +40,7 @@ std::string cappedVersion(const std::string& version) {
 }  // namespace
 
 BITStoreUpdateManager::BITStoreUpdateManager(std::string appIdentifier,
-                                             BITEnvironment appEnvironment)
+                                             BITAppEnvironment appEnvironment)
     : BITZizavaBaseManager(std::move(appIdentifier), appEnvironment),
       currentUUID_(executableUUID()),
       mainBundle_(NSBundle::mainBundle()),
@@ -54,7 +54,7 @@ BITStoreUpdateManager::BITStoreUpdateManager(std::string appIdentifier,
 void BITStoreUpdateManager::registerComponent() {
     BITZizavaManager::registerComponentFactory(
         BITZizavaComponent::StoreUpdateManager,
-        [](const std::string& appIdentifier, BITEnvironment appEnvironment, BITZizavaManager&) {
+        [](const std::string& appIdentifier, BITAppEnvironment appEnvironment, BITZizavaManager&) {
             return std::make_shared<BITStoreUpdateManager>(appIdentifier, appEnvironment);
         });
 }
@@ -71,7 +71,7 @@ void BITStoreUpdateManager::setLastCheck(const NSDate& date) {
 }
 
 bool BITStoreUpdateManager::shouldCancelProcessing() const {
-    if (appEnvironment() != BITEnvironmentAppStore) {
+    if (appEnvironment() != BITAppEnvironmentAppStore) {
         BITZizavaLogWarning(
             "WARNING: StoreUpdateManager is cancelled because it's not running in "
             "an AppStore environment");
@@ -146,7 +146,7 @@ void BITStoreUpdateManager::checkForUpdateManual(bool manual) {
             DispatchQueue::main()->async([weakSelf, generation, data, status, error] {
                 const auto self = weakSelf.lock();
                 if (self && self->checkGeneration_ == generation)
-                    self->handleResponse(data, status, error);
+                    self->handleResponeWithDataError(data, status, error);
             });
         });
     if (!task) {
@@ -157,8 +157,9 @@ void BITStoreUpdateManager::checkForUpdateManual(bool manual) {
     task->resume();
 }
 
-void BITStoreUpdateManager::handleResponse(const std::optional<Value::Data>& data, long status,
-                                           const std::optional<NSError>& error) {
+void BITStoreUpdateManager::handleResponeWithDataError(const std::optional<Value::Data>& data,
+                                                       long status,
+                                                       const std::optional<NSError>& error) {
     checkInProgress_ = false;
     if (error) {
         reportError(error->localizedDescription());

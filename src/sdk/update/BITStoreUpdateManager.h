@@ -32,7 +32,7 @@ class BITStoreUpdateManagerDelegate {
 // that is no longer the current one is dropped.
 class BITStoreUpdateManager : public BITZizavaBaseManager, public UIAlertViewDelegate {
   public:
-    BITStoreUpdateManager(std::string appIdentifier, BITEnvironment appEnvironment);
+    BITStoreUpdateManager(std::string appIdentifier, BITAppEnvironment appEnvironment);
     ~BITStoreUpdateManager() override;
 
     // Lets the front create this manager.
@@ -51,8 +51,8 @@ class BITStoreUpdateManager : public BITZizavaBaseManager, public UIAlertViewDel
     bool hasNewVersion(const Value& reply);
     bool processStoreResponseWithString(const std::optional<std::string>& text);
     // status 0 with an error: the transport failed; a non-2xx status is a failure too.
-    void handleResponse(const std::optional<Value::Data>& data, long status,
-                        const std::optional<NSError>& error);
+    void handleResponeWithDataError(const std::optional<Value::Data>& data, long status,
+                                    const std::optional<NSError>& error);
     void reportError(const std::string& description);
     void showUpdateAlert();
     void ignoreAction();

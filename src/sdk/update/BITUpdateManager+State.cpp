@@ -50,7 +50,7 @@ void BITUpdateManager::startUsage() {
 }
 
 void BITUpdateManager::stopUsage() {
-    if (appEnvironment() != BITEnvironmentOther)
+    if (appEnvironment() != BITAppEnvironmentOther)
         return;
     storeUsageTimeForCurrentVersion(NSDate::date().timeIntervalSinceDate(usageStartTimestamp_) +
                                     usageTime_);
@@ -59,7 +59,7 @@ void BITUpdateManager::stopUsage() {
 }
 
 void BITUpdateManager::storeUsageTimeForCurrentVersion(double seconds) {
-    if (appEnvironment() != BITEnvironmentOther)
+    if (appEnvironment() != BITAppEnvironmentOther)
         return;
     NSError error;
     if (!NSPropertyListSerialization::writePropertyListToFile(
@@ -124,7 +124,7 @@ void BITUpdateManager::saveAppCache() {
 }
 
 void BITUpdateManager::startManager() {
-    if (appEnvironment() == BITEnvironmentOther) {
+    if (appEnvironment() == BITAppEnvironmentOther) {
         if (disableUpdateManager_)
             return;
         BITZizavaLogDebug("INFO: Starting UpdateManager");

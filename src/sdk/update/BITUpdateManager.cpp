@@ -74,7 +74,7 @@ bool isWebURL(const std::string& url) {
 
 }  // namespace
 
-BITUpdateManager::BITUpdateManager(std::string appIdentifier, BITEnvironment appEnvironment)
+BITUpdateManager::BITUpdateManager(std::string appIdentifier, BITAppEnvironment appEnvironment)
     : BITZizavaBaseManager(std::move(appIdentifier), appEnvironment),
       currentAppVersion_(bit_mainBundleInfoString("CFBundleVersion").value_or("")),
       uuid_(executableUUID()) {
@@ -99,7 +99,7 @@ BITUpdateManager::~BITUpdateManager() {
 void BITUpdateManager::registerComponent() {
     BITZizavaManager::registerComponentFactory(
         BITZizavaComponent::UpdateManager,
-        [](const std::string& appIdentifier, BITEnvironment appEnvironment, BITZizavaManager&) {
+        [](const std::string& appIdentifier, BITAppEnvironment appEnvironment, BITZizavaManager&) {
             auto manager = std::make_shared<BITUpdateManager>(appIdentifier, appEnvironment);
             // Usage stops counting while the application is inactive or gone.
             std::weak_ptr<BITUpdateManager> weak = manager;
@@ -204,7 +204,7 @@ bool BITUpdateManager::shouldCheckForUpdates() const {
 }
 
 void BITUpdateManager::checkForUpdate() {
-    if (appEnvironment() != BITEnvironmentOther || disableUpdateManager_)
+    if (appEnvironment() != BITAppEnvironmentOther || disableUpdateManager_)
         return;
     if (updateAvailable_ && hasNewerMandatoryVersion())
         showCheckForUpdateAlert();
@@ -244,7 +244,7 @@ std::optional<NSMutableURLRequest> BITUpdateManager::requestForUpdateCheck() con
 }
 
 void BITUpdateManager::checkForUpdateShowFeedback(bool feedback) {
-    if (appEnvironment() != BITEnvironmentOther || checkInProgress_)
+    if (appEnvironment() != BITAppEnvironmentOther || checkInProgress_)
         return;
     showFeedback_ = feedback;
     setCheckInProgress(true);
@@ -327,7 +327,7 @@ void BITUpdateManager::finishLoading(const Value::Data& body) {
     companyName_ = company && company->stringValue()
                        ? std::optional<std::string>(*company->stringValue())
                        : std::nullopt;
-    if (appEnvironment() != BITEnvironmentOther)
+    if (appEnvironment() != BITAppEnvironmentOther)
         return endCheck();
 
     setLastCheck(NSDate::date());
@@ -440,7 +440,7 @@ bool BITUpdateManager::hasNewerMandatoryVersion() const {
 }
 
 void BITUpdateManager::showCheckForUpdateAlert() {
-    if (appEnvironment() != BITEnvironmentOther || disableUpdateManager_)
+    if (appEnvironment() != BITAppEnvironmentOther || disableUpdateManager_)
         return;
     const auto newest = newestAppVersion();
     if (!newest)
@@ -483,7 +483,7 @@ void BITUpdateManager::alertViewDidDismissWithButtonIndex(UIAlertView& alert, lo
 }
 
 void BITUpdateManager::showUpdateView() {
-    if (appEnvironment() != BITEnvironmentOther) {
+    if (appEnvironment() != BITAppEnvironmentOther) {
         BITZizavaLogWarning("[ZizavaSDK] This should not be called from an app store build!");
         return;
     }
@@ -506,7 +506,7 @@ void BITUpdateManager::showUpdateView() {
 }
 
 std::shared_ptr<UIViewController> BITUpdateManager::zizavaViewController(bool modal) {
-    if (appEnvironment() != BITEnvironmentOther) {
+    if (appEnvironment() != BITAppEnvironmentOther) {
         BITZizavaLogWarning("[ZizavaSDK] This should not be called from an app store build!");
         return std::make_shared<BITZizavaBaseViewController>(modal);
     }
@@ -522,7 +522,7 @@ std::string BITUpdateManager::manifestURLString() const {
 }
 
 bool BITUpdateManager::initiateAppDownload(std::function<void(bool)> done) {
-    if (appEnvironment() != BITEnvironmentOther) {
+    if (appEnvironment() != BITAppEnvironmentOther) {
         BITZizavaLogWarning("[ZizavaSDK] This should not be called from an app store build!");
         return false;
     }

@@ -70,7 +70,7 @@ class BITUpdateManager : public BITZizavaBaseManager, public UIAlertViewDelegate
     static constexpr long kUpdateAlertTag = 0;
     static constexpr long kMandatoryAlertTag = 2;
 
-    BITUpdateManager(std::string appIdentifier, BITEnvironment appEnvironment);
+    BITUpdateManager(std::string appIdentifier, BITAppEnvironment appEnvironment);
     ~BITUpdateManager() override;
 
     // Lets the front create this manager.

@@ -1,5 +1,6 @@
 #include "sdk/update/BITUpdateViewController.h"
 
+#include "CoreGraphics/CGGradient.h"
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSIndexPath.h"
@@ -9,6 +10,7 @@
 #include "UIKit/UIButton.h"
 #include "UIKit/UIColor.h"
 #include "UIKit/UIFont.h"
+#include "UIKit/UIGraphics.h"
 #include "UIKit/UIImage.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationItem.h"
@@ -53,7 +55,7 @@ BITUpdateViewController::BITUpdateViewController(const std::shared_ptr<BITUpdate
                                                  bool modal)
     : BITZizavaBaseViewController(UITableViewStylePlain, modal),
       updateManager_(manager),
-      appEnvironment_(manager ? manager->appEnvironment() : BITEnvironmentAppStore) {
+      appEnvironment_(manager ? manager->appEnvironment() : BITAppEnvironmentAppStore) {
     setTitle(bit_localizedString("UpdateScreenTitle"));
     cells_.reserve(5);
 }
@@ -143,7 +145,7 @@ void BITUpdateViewController::setAppStoreButtonStateAnimated(BITUpdateStoreButto
 
 void BITUpdateViewController::restoreStoreButtonStateAnimated(bool animated) {
     const auto manager = updateManager_.lock();
-    if (appEnvironment_ == BITEnvironmentAppStore)
+    if (appEnvironment_ == BITAppEnvironmentAppStore)
         setAppStoreButtonStateAnimated(BITUpdateStateOffline, animated);
     else
         setAppStoreButtonStateAnimated(
@@ -240,23 +242,28 @@ std::string BITUpdateViewController::webContentForAppVersion(const BITAppVersion
            version.notesOrEmptyString() + "</p>";
 }
 
-void BITUpdateViewController::appendCellForAppVersion(
+std::shared_ptr<BITWebTableViewCell> BITUpdateViewController::webCellWithAppVersion(
     const std::shared_ptr<BITAppVersionMetaInfo>& version) {
-    const auto manager = updateManager_.lock();
     auto cell = std::make_shared<BITWebTableViewCell>();
-    const bool newest = manager && manager->newestAppVersion() == version;
     // Sized before it has content, so the page is laid out once.
     cell->setFrame({{0, 0}, {tableView()->bounds().size.width, kRowPlaceholderHeight}});
-    cell->setWebViewContent(webContentForAppVersion(*version, newest));
-    cell->setCellBackgroundColor(UIColor::whiteColor());
-    cell->addWebView();
-    cell->textLabel()->setText("");
+    configureWebCellForAppVersion(*cell, version);
+    return cell;
+}
+
+void BITUpdateViewController::configureWebCellForAppVersion(
+    BITWebTableViewCell& cell, const std::shared_ptr<BITAppVersionMetaInfo>& version) {
+    const auto manager = updateManager_.lock();
+    const bool newest = manager && manager->newestAppVersion() == version;
+    cell.setWebViewContent(webContentForAppVersion(*version, newest));
+    cell.setCellBackgroundColor(UIColor::whiteColor());
+    cell.addWebView();
+    cell.textLabel()->setText("");
     std::weak_ptr<BITUpdateViewController> weakSelf = self();
-    cell->setWebViewSizeHandler([weakSelf](BITWebTableViewCell&) {
+    cell.setWebViewSizeHandler([weakSelf](BITWebTableViewCell&) {
         if (const auto screen = weakSelf.lock())
             screen->webViewSizeChanged();
     });
-    cells_.push_back(std::move(cell));
 }
 
 void BITUpdateViewController::redrawTableView() {
@@ -272,10 +279,10 @@ void BITUpdateViewController::redrawTableView() {
             const auto& version = versions[i];
             if (!showAllVersions_ && version->version == manager->currentAppVersion()) {
                 if (i == 0)
-                    appendCellForAppVersion(version);
+                    cells_.push_back(webCellWithAppVersion(version));
                 break;
             }
-            appendCellForAppVersion(version);
+            cells_.push_back(webCellWithAppVersion(version));
         }
     }
     tableView()->reloadData();
@@ -291,7 +298,7 @@ void BITUpdateViewController::showPreviousVersionAction() {
         for (size_t i = 0; i < versions.size(); ++i) {
             found = found || versions[i]->version == manager->currentAppVersion();
             if (found && i > 0)
-                appendCellForAppVersion(versions[i]);
+                cells_.push_back(webCellWithAppVersion(versions[i]));
         }
     }
     tableView()->reloadData();
@@ -323,6 +330,8 @@ void BITUpdateViewController::showHidePreviousVersionsButton() {
     previousVersionsButton_->setTitleColorForState(grey(61), UIControlStateNormal);
     previousVersionsButton_->setTitleColorForState(UIColor::whiteColor(),
                                                    UIControlStateHighlighted);
+    previousVersionsButton_->setBackgroundImageForState(gradientButtonHighlightImage(),
+                                                        UIControlStateHighlighted);
     std::weak_ptr<BITUpdateViewController> weakSelf = self();
     previousVersionsButton_->addTargetForControlEvents(
         [weakSelf](UIControl&) {
@@ -333,6 +342,19 @@ void BITUpdateViewController::showHidePreviousVersionsButton() {
     footer_->addSubview(previousVersionsButton_);
     table->setBackgroundColor(grey(245));
     realignPreviousVersionButton();
+}
+
+std::shared_ptr<UIImage> BITUpdateViewController::gradientButtonHighlightImage() {
+    const CGSize size{10, 70};
+    UIGraphicsBeginImageContextWithOptions(size, true, 0);
+    const auto context = UIGraphicsGetCurrentContext();
+    const auto gradient =
+        CGGradient::createWithColorComponents({0.45, 0.58, 0.85, 1, 0.16, 0.33, 0.70, 1});
+    if (context && gradient)
+        context->drawLinearGradient(*gradient, CGPointZero, CGPointMake(0, size.height), 0);
+    auto image = UIGraphicsGetImageFromCurrentImageContext();
+    UIGraphicsEndImageContext();
+    return image;
 }
 
 void BITUpdateViewController::realignPreviousVersionButton() {

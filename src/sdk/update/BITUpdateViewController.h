@@ -78,12 +78,19 @@ class BITUpdateViewController : public BITZizavaBaseViewController,
     void updateAppStoreHeader();
     void showHidePreviousVersionsButton();
     void realignPreviousVersionButton();
-    void appendCellForAppVersion(const std::shared_ptr<BITAppVersionMetaInfo>& version);
+    // The pressed look of the previous-versions button: a 10 x 70 point
+    // vertical gradient, dark enough for its white pressed title.
+    static std::shared_ptr<UIImage> gradientButtonHighlightImage();
+    // A cell for the version's release notes, configured and rendering.
+    std::shared_ptr<BITWebTableViewCell> webCellWithAppVersion(
+        const std::shared_ptr<BITAppVersionMetaInfo>& version);
+    void configureWebCellForAppVersion(BITWebTableViewCell& cell,
+                                       const std::shared_ptr<BITAppVersionMetaInfo>& version);
     void webViewSizeChanged();
     bool isOnScreen();
 
     std::weak_ptr<BITUpdateManager> updateManager_;
-    BITEnvironment appEnvironment_;
+    BITAppEnvironment appEnvironment_;
     bool showAllVersions_ = false;
     std::vector<std::shared_ptr<BITWebTableViewCell>> cells_;
     std::shared_ptr<BITAppStoreHeader> appStoreHeader_;

@@ -2,8 +2,10 @@
 #include <cmath>
 
 #include "AnnotationMapFixture.h"
+#include "Dispatch/DispatchQueue.h"
 #include "UIKit/UIButton.h"
 #include "mapkit/CBAnnotationCalloutView.h"
+#include "mapkit/CBCalloutClearance.h"
 #include "mapkit/CBMapAnnotationsHost.h"
 #include "mapkit/CBMapUserLocationFollower.h"
 #include "mapkit/CBPinAnnotationView.h"
@@ -178,6 +180,11 @@ TEST_F(CBAnnotationsManagerTest, TapsSelectTheNearestPinMoveTheCalloutAndReachTh
     ASSERT_EQ(screen->accessoryTaps.size(), 2u);
     EXPECT_EQ(screen->accessoryTaps[1].second, nullptr);
     EXPECT_EQ(map_->annotationsHost()->selectedAnnotation(), west);
+    // The bubble's tap target tells of the selected pin's view.
+    layer()->calloutViewTapped(*callout);
+    ASSERT_EQ(screen->accessoryTaps.size(), 3u);
+    EXPECT_EQ(screen->accessoryTaps[2].first, westView);
+    EXPECT_EQ(screen->accessoryTaps[2].second, nullptr);
 
     tapAndWait(windowPointFor(east->coordinate()));
     EXPECT_EQ(map_->annotationsHost()->selectedAnnotation(), east);
@@ -253,6 +260,80 @@ TEST_F(CBAnnotationsManagerTest, AHiddenPositionDotTakesNoTaps) {
     EXPECT_EQ(map_->annotationsHost()->selectedAnnotation(), layer()->userLocation());
 }
 
+// A column of buttons over the right of the map, as the map screen has.
+TEST_F(CBAnnotationsManagerTest, ACalloutKeepsClearOfTheScreensButtonsTheMapMovingOnlyThen) {
+    auto buttons = std::make_shared<UIView>(CGRectMake(242, 150, 68, 250));
+    window_->addSubview(buttons);
+    map_->annotationsHost()->setCalloutObstacleViews({buttons});
+    auto drained = [&] {
+        bool done = false;
+        DispatchQueue::main()->async([&] { done = true; });
+        return runUntil([&] { return done; });
+    };
+    auto clear = [&](const CBAnnotationRef& a) {
+        auto callout = map_->annotationsHost()->currentCalloutView();
+        const CGRect bubble = callout->convertRectToView(callout->bounds(), nullptr);
+        const CGRect pin = viewOf(a)->convertRectToView(viewOf(a)->bounds(), nullptr);
+        return !CGRectIntersectsRect(bubble, buttons->frame()) &&
+               !CGRectIntersectsRect(pin, buttons->frame()) && CGRectGetMinX(bubble) >= 0;
+    };
+    // Right under the buttons, with texts wider than the room beside them.
+    auto a = pin(map_->coordinateAtPoint(CGPointMake(280, 330)),
+                 "Konzertkirche Sankt Marien zu Neubrandenburg", "Kirche · Neubrandenburg");
+    map_->annotationsHost()->addAnnotationsCentered({a}, false);
+    map_->layoutIfNeeded();
+    map_->annotationsHost()->selectAnnotationAnimated(a, false);
+    ASSERT_TRUE(drained());
+    map_->layoutIfNeeded();
+    auto callout = map_->annotationsHost()->currentCalloutView();
+    EXPECT_TRUE(clear(a));
+    EXPECT_LE(callout->bounds().size.width, 242 - 2 * 20);
+
+    // Then the map moves as the user moves it, under the buttons too.
+    const CGPoint dragged{map_->contentOffset().x - 100, map_->contentOffset().y};
+    map_->setContentOffset(dragged);
+    settle();
+    ASSERT_TRUE(drained());
+    EXPECT_EQ(map_->contentOffset(), dragged);
+    EXPECT_FALSE(clear(a));
+
+    // A smaller window: the map keeps its middle, the callout clears again.
+    map_->setFrame(CGRectMake(0, 0, kWidth, 400));
+    map_->layoutIfNeeded();
+    ASSERT_TRUE(drained());
+    map_->layoutIfNeeded();
+    EXPECT_TRUE(clear(a));
+    // Without buttons beside it the callout takes its own width again.
+    buttons->setHidden(true);
+    map_->setFrame(CGRectMake(0, 0, kWidth, kHeight));
+    map_->layoutIfNeeded();
+    ASSERT_TRUE(drained());
+    EXPECT_GT(callout->bounds().size.width, 242 - 2 * 20);
+}
+
+// Which sides the buttons beside a callout cover: only those level with it,
+// and those over its pin.
+TEST(CBCalloutClearanceTest, ButtonsLevelWithTheCalloutOrOverItsPinCoverTheirSide) {
+    const CGRect visible = CGRectMake(0, 0, 320, 400);
+    const CGRect callout = CGRectMake(60, 100, 200, 50);
+    const CGRect pin = CGRectMake(140, 158, 45, 40);
+    const CGRect right = CGRectMake(250, 120, 60, 40);
+    const CGRect left = CGRectMake(10, 140, 40, 40);
+    EXPECT_EQ(CBCalloutClearance::coveredSides(callout, pin, visible, {right, left}),
+              UIEdgeInsetsMake(0, 50, 0, 70));
+    // Farther than the gap above or below the callout, beside the pin but
+    // clear of it, or no view at all: nothing is covered.
+    EXPECT_EQ(CBCalloutClearance::coveredSides(
+                  callout, pin, visible,
+                  {CGRectMake(250, 20, 60, 72), CGRectMake(242, 160, 68, 40), CGRectZero}),
+              UIEdgeInsetsZero);
+    // Closer than the gap, or over the pin: covered; the widest on a side counts.
+    EXPECT_EQ(
+        CBCalloutClearance::coveredSides(
+            callout, pin, visible, {CGRectMake(270, 20, 40, 75), CGRectMake(190, 180, 120, 40)}),
+        UIEdgeInsetsMake(0, 0, 0, 130));
+}
+
 TEST_F(CBAnnotationsManagerTest, ResettingTheMapRemovesAllAnnotations) {
     map_->annotationsHost()->addAnnotationsCentered({pin(market(), "Markt")}, false);
     map_->layoutIfNeeded();
@@ -270,13 +351,13 @@ TEST_F(CBAnnotationsManagerTest, HidingAndShowingAgainBeforeTheFadeEndsKeepsTheV
     map_->annotationsHost()->addAnnotationsCentered({pin(market(), "Markt")}, false);
     map_->layoutIfNeeded();
     ASSERT_EQ(layer()->annotationViews().size(), 1u);
-    map_->annotationsHost()->setAnnotationsHiddenAnimated(true, true);
+    map_->annotationsHost()->setAnnotionsHiddenAnimated(true, true);
     CAFrameClock::shared().advance(0.2);
-    map_->annotationsHost()->setAnnotationsHiddenAnimated(false, true);
+    map_->annotationsHost()->setAnnotionsHiddenAnimated(false, true);
     CAFrameClock::shared().advance(1);
     CAFrameClock::shared().advance(1);
     EXPECT_EQ(layer()->annotationViews().size(), 1u);
-    map_->annotationsHost()->setAnnotationsHiddenAnimated(true, false);
+    map_->annotationsHost()->setAnnotionsHiddenAnimated(true, false);
     EXPECT_TRUE(layer()->annotationViews().empty());
 }
 

@@ -54,7 +54,7 @@ TEST(CBCoordinatePathAnalyzerTest, ReportsProgressAndDistancesAlongTheRiverwalk)
         EXPECT_GE(recorder->infos[i].progress, recorder->infos[i - 1].progress);
     const auto& middle = recorder->infos[points.size() / 2];
     EXPECT_NEAR(middle.distanceBehind + middle.distanceAhead, total, 1e-6);
-    EXPECT_EQ(middle.index, points.size() / 2);
+    EXPECT_EQ(middle.closestIndex, points.size() / 2);
     EXPECT_DOUBLE_EQ(recorder->infos.back().progress, 1.0);
     EXPECT_DOUBLE_EQ(recorder->infos.back().distanceAhead, 0.0);
     EXPECT_EQ(recorder->progress.size(), points.size());
@@ -67,16 +67,16 @@ TEST(CBCoordinatePathAnalyzerTest, TiesKeepTheEarlierVertexAndBadFixesChangeNoth
     EXPECT_FALSE(analyzer.distanceBehind());  // no fix yet
     analyzer.updateUserLocation(fix(50.0 + 500 / 111195.0, 8.0));
     EXPECT_EQ(analyzer.distanceBehind(), 0.0);
-    EXPECT_EQ(analyzer.progressInfo().index, 0u);
+    EXPECT_EQ(analyzer.progressInfo().closestIndex, 0u);
     EXPECT_EQ(analyzer.progressInfo().progress, 0);
 
     analyzer.setDistanceFilter(50);
     analyzer.updateUserLocation(fix(50.0 + 980 / 111195.0, 8.0, -1));
-    EXPECT_EQ(analyzer.progressInfo().index, 0u);
+    EXPECT_EQ(analyzer.progressInfo().closestIndex, 0u);
     analyzer.updateUserLocation(fix(50.0 + 530 / 111195.0, 8.0));
-    EXPECT_EQ(analyzer.progressInfo().index, 0u);
+    EXPECT_EQ(analyzer.progressInfo().closestIndex, 0u);
     analyzer.updateUserLocation(fix(50.0 + 990 / 111195.0, 8.0));
-    EXPECT_EQ(analyzer.progressInfo().index, 1u);
+    EXPECT_EQ(analyzer.progressInfo().closestIndex, 1u);
     EXPECT_EQ(analyzer.progressInfo().progress, 1);
     EXPECT_NEAR(*analyzer.distanceBehind(), 1000, 5);
 

@@ -3,6 +3,7 @@
 #include <filesystem>
 
 #include "Host/HostApplication.h"
+#include "Host/HostOptions.h"
 #include "ImageIO/CGImageSource.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIScreen.h"
@@ -77,6 +78,44 @@ TEST(HostApplicationTest, LandscapeLaunchesOnAWideScreen) {
     EXPECT_EQ(image->height(), 320u);
     EXPECT_EQ(image->pixelAt(560, 10), 0xFF000000u);
     EXPECT_EQ(image->pixelAt(560, 300), 0xFF00FF00u);
+}
+
+// A headless run given a display sees the screen a window opens with there:
+// the whole phone at scale 1 on a 1366 x 768 display, cut to the display's
+// height at a scale of the user's.
+TEST(HostApplicationTest, AGivenDisplayFitsTheScreenAsItsWindowWould) {
+    const std::string path =
+        (std::filesystem::temp_directory_path() / "kelvara-host-display.png").string();
+    struct Case {
+        std::vector<const char*> arguments;
+        CGSize size;
+        CGFloat scale;
+    };
+    const std::vector<Case> cases = {
+        {{"--display", "1366x768"}, {320, 568}, 1},
+        {{"--scale", "2", "--display", "1366x768"}, {320, 384}, 2},
+        {{"--display", "2560x1440"}, {320, 568}, 2},
+    };
+    for (const Case& c : cases) {
+        std::vector<const char*> argv = {"kelvara", "--screenshot", path.c_str()};
+        argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+        EXPECT_EQ(
+            HostApplicationMain(int(argv.size()), argv.data(),
+                                [](const auto&) { return std::make_shared<ScreenshotDelegate>(); }),
+            0);
+        UIApplication::sharedApplication()->setDelegate(nullptr);
+        EXPECT_EQ(UIScreen::mainScreen()->bounds().size, c.size);
+        EXPECT_EQ(UIScreen::mainScreen()->scale(), c.scale);
+        auto image = readScreenshot(path);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->height(), size_t(c.size.height * c.scale));
+    }
+    for (const char* bad : {"1366", "0x768", "1366x768x", "widexhigh", ""}) {
+        const char* argv[] = {"kelvara", "--display", bad};
+        std::string error;
+        EXPECT_FALSE(HostParseArguments(3, argv, &error)) << bad;
+        EXPECT_NE(error.find("--display"), std::string::npos);
+    }
 }
 
 }  // namespace

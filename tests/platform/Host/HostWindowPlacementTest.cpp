@@ -34,9 +34,15 @@ TEST(HostWindowPlacementTest, TheDefaultScaleIsTheLargestWholeOneAtWhichTheDevic
         // the same, the screen cut to the display's height.
         {kPhone, CGRectMake(0, 0, 1280, 1024), 2, {320, 512}},
         {kPhone, CGRectMake(0, 0, 1920, 1080), 2, {320, 540}},
-        // A laptop's 1366 x 768 still gives a phone of 384 points at scale 2,
-        // where scale 1 opened a window a quarter of that area.
-        {kPhone, CGRectMake(0, 0, 1366, 768), 2, {320, 384}},
+        // A laptop's 1366 x 768 would keep a phone of only 384 points at
+        // scale 2, where a callout has no room between the search bar and
+        // the map's buttons: scale 1, the whole phone, as on a 1024 x 600.
+        {kPhone, CGRectMake(0, 0, 1366, 768), 1, kPhone},
+        {kPhone, CGRectMake(0, 27, 1366, 741), 1, kPhone},
+        {kPad, CGRectMake(0, 0, 1366, 768), 1, {768, 768}},
+        // On its side the phone keeps the short phone's 480 points of width.
+        {kPhoneLandscape, CGRectMake(0, 0, 1000, 768), 2, {500, 320}},
+        {kPhoneLandscape, CGRectMake(0, 0, 900, 768), 1, kPhoneLandscape},
         {kPhone, CGRectMake(0, 0, 2560, 1440), 2, kPhone},
         {kPhone, CGRectMake(0, 27, 2560, 1413), 2, kPhone},
         {kPhoneLandscape, CGRectMake(0, 0, 1280, 1024), 2, kPhoneLandscape},

@@ -3,6 +3,9 @@
 
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIButton.h"
+#include "UIKit/UIGraphics.h"
+#include "UIKit/UIImage.h"
+#include "UIKit/UIImageView.h"
 #include "UIKitTestSupport.h"
 
 namespace {
@@ -71,6 +74,42 @@ TEST_F(UIControlTest, ButtonContentFallsBackToTheNormalState) {
     system->setTitleForState("Tint", UIControlStateNormal);
     window->setTintColor(UIColor::greenColor());
     EXPECT_EQ(system->titleLabel()->textColor(), UIColor::greenColor());
+}
+
+// Disabled, a button shows it: its title in the disabled state's colour
+// (grey for a system button), its images faded unless it has disabled ones
+// of its own, and all of it back as it was once enabled again.
+TEST_F(UIControlTest, ADisabledButtonLooksDisabled) {
+    auto image = UIImage::imageWithCGImage(CGContext::createBitmapContext(10, 10)->createImage());
+    auto button = UIButton::buttonWithType(UIButtonTypeCustom);
+    window->addSubview(button);
+    button->setTitleForState("Go", UIControlStateNormal);
+    button->setTitleColorForState(UIColor::redColor(), UIControlStateNormal);
+    button->setTitleColorForState(UIColor::grayColor(), UIControlStateDisabled);
+    button->setImageForState(image, UIControlStateNormal);
+    button->setBackgroundImageForState(image, UIControlStateNormal);
+    button->setEnabled(false);
+    EXPECT_EQ(button->titleLabel()->textColor(), UIColor::grayColor());
+    EXPECT_LT(button->imageView()->alpha(), 1);
+    ASSERT_EQ(button->subviews().size(), 3u);
+    auto background = button->subviews().front();
+    EXPECT_LT(background->alpha(), 1);
+
+    button->setAdjustsImageWhenDisabled(false);
+    EXPECT_EQ(button->imageView()->alpha(), 1);
+    EXPECT_EQ(background->alpha(), 1);
+    button->setAdjustsImageWhenDisabled(true);
+    button->setImageForState(image, UIControlStateDisabled);
+    EXPECT_EQ(button->imageView()->alpha(), 1);
+    button->setEnabled(true);
+    EXPECT_EQ(button->titleLabel()->textColor(), UIColor::redColor());
+    EXPECT_EQ(background->alpha(), 1);
+
+    auto system = UIButton::buttonWithType(UIButtonTypeSystem);
+    window->addSubview(system);
+    system->setTitleForState("Tint", UIControlStateNormal);
+    system->setEnabled(false);
+    EXPECT_NE(system->titleLabel()->textColor(), system->tintColor());
 }
 
 TEST_F(UIControlTest, AlertViewReportsTheTappedButtonAndGoesAway) {

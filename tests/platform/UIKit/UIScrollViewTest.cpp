@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ class Recorder : public UIScrollViewDelegate {
     std::vector<std::string> calls;
     std::shared_ptr<UIView> zoomView;
     std::optional<CGPoint> retarget;
+    std::function<void()> onZoom;
 
     void log(const std::string& name) {
         if (calls.empty() || calls.back() != name || (name != "scroll" && name != "zoom")) {
@@ -22,7 +24,12 @@ class Recorder : public UIScrollViewDelegate {
         }
     }
     void scrollViewDidScroll(UIScrollView&) override { log("scroll"); }
-    void scrollViewDidZoom(UIScrollView&) override { log("zoom"); }
+    void scrollViewDidZoom(UIScrollView&) override {
+        log("zoom");
+        if (onZoom) {
+            onZoom();
+        }
+    }
     void scrollViewWillBeginDragging(UIScrollView&) override { log("willBeginDragging"); }
     void scrollViewWillEndDraggingWithVelocityTargetContentOffset(UIScrollView&, CGPoint,
                                                                   CGPoint* target) override {
@@ -208,6 +215,35 @@ TEST_F(UIScrollViewTest, ProgrammaticZoomAndScrolling) {
     runFrames(0.5);
     EXPECT_EQ(scroll->contentOffset(), CGPointMake(270, 0));  // just enough to show it
     EXPECT_EQ(recorder->calls, (std::vector<std::string>{"scroll", "didEndScrollingAnimation"}));
+}
+
+// The zoom buttons of a map: each tap zooms about the middle, a tap during
+// the last one's animation too. The point in the middle stays there on every
+// frame, as the delegate sees it, and the taps add up.
+TEST_F(UIScrollViewTest, AnimatedZoomsKeepTheMiddleOnEveryFrameAndAddUp) {
+    enableZoom();
+    scroll->setContentOffset({700, 500});
+    auto middle = [&] {
+        const CGPoint o = scroll->contentOffset();
+        return CGPoint{(o.x + 100) / scroll->zoomScale(), (o.y + 100) / scroll->zoomScale()};
+    };
+    int frames = 0;
+    recorder->onZoom = [&] {
+        ++frames;
+        EXPECT_NEAR(middle().x, 800, 0.01);
+        EXPECT_NEAR(middle().y, 600, 0.01);
+    };
+    scroll->setZoomScaleAnimated(2, true);
+    EXPECT_EQ(scroll->targetZoomScale(), 2);
+    runFrames(0.1);
+    EXPECT_LT(scroll->zoomScale(), 2);
+    scroll->setZoomScaleAnimated(scroll->targetZoomScale() * 2, true);
+    EXPECT_EQ(scroll->targetZoomScale(), 4);
+    runFrames(0.5);
+    EXPECT_EQ(scroll->zoomScale(), 4);
+    EXPECT_EQ(scroll->targetZoomScale(), 4);
+    EXPECT_GT(frames, 10);
+    EXPECT_EQ(recorder->calls.back(), "didEndZooming");
 }
 
 TEST_F(UIScrollViewTest, TouchStopsDecelerationAndInsetsWidenTheRange) {

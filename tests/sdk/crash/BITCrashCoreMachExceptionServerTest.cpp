@@ -11,6 +11,7 @@
 
 #include "CrashTestSupport.h"
 #include "sdk/crash/BITCrashCoreAsync.h"
+#include "sdk/crash/BITCrashCoreError.h"
 #include "sdk/crash/BITCrashCoreMachExceptionPort.h"
 #include "sdk/crash/BITCrashCoreMachExceptionServer.h"
 
@@ -203,6 +204,25 @@ TEST(BITCrashCoreMachExceptionPort, FailedRegistrationPutsTheSwappedActionsBack)
     struct sigaction after = {};
     sigaction(SIGUSR2, nullptr, &after);
     EXPECT_EQ(after.sa_handler, before.sa_handler);
+
+    // Signal actions belong to the process: a thread has no registrations of
+    // its own, and asking for one changes nothing.
+    error = NSError();
+    EXPECT_EQ(port->registerForThreadPreviousPortSet(pthread_self(), &error), nullptr);
+    EXPECT_EQ(error.domain, BITCrashCoreErrorDomain);
+    EXPECT_EQ(error.code, BITCrashCoreErrorOperatingSystem);
+    EXPECT_EQ(error.localizedDescription(), "Failed to swap mach exception ports");
+    sigaction(SIGUSR2, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler);
+    EXPECT_EQ(BITCrashCoreMachExceptionPort::exceptionPortsForThreadMaskError(
+                  pthread_self(), 1u << SIGUSR2, &error),
+              nullptr);
+    EXPECT_EQ(error.localizedDescription(), "Failed to fetch mach exception ports");
+    const Value::Dictionary* underlying =
+        error.userInfo.at(NSError::NSUnderlyingErrorKey).dictionaryValue();
+    ASSERT_NE(underlying, nullptr);
+    EXPECT_EQ(underlying->at("code"), Value(ENOTSUP));
+    EXPECT_EQ(port->registerForThreadPreviousPortSet(pthread_self(), nullptr), nullptr);
 }
 
 // In a child: an unanswered signal takes its default action.

@@ -1,3 +1,4 @@
+#include <sys/utsname.h>
 #include <unistd.h>
 
 #include <ctime>
@@ -53,7 +54,12 @@ TEST(BITCrashCoreHostInfo, ReleaseTextIsParsedAsThreeNumbers) {
     ASSERT_EQ(logged.size(), 1u);
     EXPECT_NE(logged[0].find("Unexpected kern.osrelease string format: 13.0"), std::string::npos);
     NSLogSetSink(previous);
-    EXPECT_NE(BITCrashCoreHostInfo::currentHostInfo(), nullptr);
+    // On Linux the host's darwinVersion is the running kernel's release.
+    auto host = BITCrashCoreHostInfo::currentHostInfo();
+    ASSERT_NE(host, nullptr);
+    utsname names{};
+    ASSERT_EQ(uname(&names), 0);
+    EXPECT_EQ(host->darwinVersion().major, unsigned(std::stoul(names.release)));
 }
 
 TEST(BITCrashCoreProcessInfo, DescribesThisProcessAndNotAMissingOne) {

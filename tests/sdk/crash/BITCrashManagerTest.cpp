@@ -32,7 +32,7 @@ class BITCrashManagerTest : public ::testing::Test {
         NSUserDefaults::standardUserDefaults()->setObjectForKey(Value("42"), "BITAppVersion");
         BITZizavaManager::sharedZizavaManager()->setUserName(std::string("O'Brien & Co <x>"));
         manager = std::make_shared<BITCrashManager>(
-            kAppIdentifier, BITEnvironmentOther,
+            kAppIdentifier, BITAppEnvironmentOther,
             std::make_shared<BITZizavaAppClient>(*NSURL::URLWithString(service.baseURL())));
         manager->setServerURL(service.baseURL());
         manager->setCrashManagerDelegate(delegate);
@@ -227,7 +227,8 @@ TEST_F(BITCrashManagerTest, CrashTimeTelemetryWriteNeedsSomethingToWrite) {
 
 TEST_F(BITCrashManagerTest, DisabledManagerFindsNothing) {
     addAppKillReport();
-    auto disabled = std::make_shared<BITCrashManager>(kAppIdentifier, BITEnvironmentOther, nullptr);
+    auto disabled =
+        std::make_shared<BITCrashManager>(kAppIdentifier, BITAppEnvironmentOther, nullptr);
     disabled->setCrashManagerStatus(BITCrashManagerStatusDisabled);
     EXPECT_FALSE(disabled->hasPendingCrashReport());
     disabled->startManager();

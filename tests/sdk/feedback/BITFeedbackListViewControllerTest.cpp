@@ -112,7 +112,8 @@ idle)");
     EXPECT_TRUE(matchesReference(window->renderImage(2), "../sdk/feedback/list"));
 
     // A kept thread still has the file after a restart: the download was saved.
-    auto restarted = std::make_shared<BITFeedbackManager>(kFeedbackTestAppID, BITEnvironmentOther);
+    auto restarted =
+        std::make_shared<BITFeedbackManager>(kFeedbackTestAppID, BITAppEnvironmentOther);
     restarted->loadMessages();
     ASSERT_EQ(restarted->numberOfMessages(), 2u);
     for (const auto& message : restarted->feedbackList()) {

@@ -39,7 +39,7 @@ class BITFeedbackManagerTest : public ::testing::Test {
     }
 
     std::shared_ptr<BITFeedbackManager> makeManager() const {
-        auto made = std::make_shared<BITFeedbackManager>(kAppID, BITEnvironmentOther);
+        auto made = std::make_shared<BITFeedbackManager>(kAppID, BITAppEnvironmentOther);
         made->setServerURL(service.baseURL());
         return made;
     }

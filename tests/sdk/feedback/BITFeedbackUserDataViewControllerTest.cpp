@@ -28,7 +28,7 @@ struct Form {
     bool saveEnabled() const { return form->saveItem()->isEnabled(); }
 
     std::shared_ptr<BITFeedbackManager> manager = std::make_shared<BITFeedbackManager>(
-        "0123456789abcdef0123456789abcdef", BITEnvironmentOther);
+        "0123456789abcdef0123456789abcdef", BITAppEnvironmentOther);
     std::shared_ptr<BITFeedbackUserDataViewController> form =
         std::make_shared<BITFeedbackUserDataViewController>(manager);
     std::shared_ptr<Delegate> delegate = std::make_shared<Delegate>();

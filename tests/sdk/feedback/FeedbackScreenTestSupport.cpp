@@ -29,7 +29,7 @@ void FeedbackScreenTest::SetUp() {
     window = makeWindow({320, 568});
     root = std::make_shared<UIViewController>();
     window->setRootViewController(root);
-    manager = std::make_shared<BITFeedbackManager>(kFeedbackTestAppID, BITEnvironmentOther);
+    manager = std::make_shared<BITFeedbackManager>(kFeedbackTestAppID, BITAppEnvironmentOther);
     manager->removeKeyFromKeychain("ZizavaFeedbackToken");
     manager->setServerURL("http://127.0.0.1:1/");
 }

@@ -22,10 +22,10 @@ class BITStoreUpdateManagerTest : public ::testing::Test {
         ASSERT_TRUE(service_.running());
         // The alert shows over the key window.
         window_->makeKeyAndVisible();
-        manager_ = makeManager(BITEnvironmentAppStore);
+        manager_ = makeManager(BITAppEnvironmentAppStore);
     }
 
-    std::shared_ptr<BITStoreUpdateManager> makeManager(BITEnvironment environment) {
+    std::shared_ptr<BITStoreUpdateManager> makeManager(BITAppEnvironment environment) {
         auto manager = std::make_shared<BITStoreUpdateManager>(kApp, environment);
         manager->setServerURL(service_.baseURL());
         manager->setEnableStoreUpdateManager(true);
@@ -154,12 +154,13 @@ TEST_F(BITStoreUpdateManagerTest, ANonSuccessStatusIsATransportErrorThatKeepsThe
 
 TEST_F(BITStoreUpdateManagerTest, TestBuildsAndDisabledManagersAskNothing) {
     service_.setStoreVersion(kTestBundleIdentifier, "de", "1.0");
-    for (const BITEnvironment environment : {BITEnvironmentTestFlight, BITEnvironmentOther}) {
+    for (const BITAppEnvironment environment :
+         {BITAppEnvironmentTestFlight, BITAppEnvironmentOther}) {
         manager_ = makeManager(environment);
         manager_->checkForUpdate();
         EXPECT_FALSE(manager_->checkInProgress());
     }
-    manager_ = makeManager(BITEnvironmentAppStore);
+    manager_ = makeManager(BITAppEnvironmentAppStore);
     manager_->setEnableStoreUpdateManager(false);
     manager_->checkForUpdate();
     EXPECT_FALSE(manager_->checkInProgress());

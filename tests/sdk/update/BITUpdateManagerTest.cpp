@@ -61,7 +61,7 @@ class BITUpdateManagerTest : public ::testing::Test {
     }
 
     std::shared_ptr<BITUpdateManager> makeManager() {
-        auto manager = std::make_shared<BITUpdateManager>(kApp, BITEnvironmentOther);
+        auto manager = std::make_shared<BITUpdateManager>(kApp, BITAppEnvironmentOther);
         manager->setServerURL(service_.baseURL());
         return manager;
     }
@@ -303,7 +303,8 @@ TEST_F(BITUpdateManagerTest, ChecksFollowTheSettingAndStoreBuildsAskNothing) {
     manager_->setUpdateSetting(BITUpdateCheckManually);
     EXPECT_FALSE(manager_->shouldCheckForUpdates());
 
-    for (const BITEnvironment environment : {BITEnvironmentAppStore, BITEnvironmentTestFlight}) {
+    for (const BITAppEnvironment environment :
+         {BITAppEnvironmentAppStore, BITAppEnvironmentTestFlight}) {
         auto store = std::make_shared<BITUpdateManager>(kApp, environment);
         store->setServerURL(service_.baseURL());
         store->checkForUpdateShowFeedback(true);
@@ -337,7 +338,7 @@ struct ExitRecorder : BITUpdateManagerDelegate {
 // Run by ReturningAfterTheInstallStartedEndsTheProcess in a process of its own.
 TEST(BITUpdateManagerChild, ReturnAfterInstall) {
     RecordedLaunches launches;
-    auto manager = std::make_shared<BITUpdateManager>(kApp, BITEnvironmentOther);
+    auto manager = std::make_shared<BITUpdateManager>(kApp, BITAppEnvironmentOther);
     manager->setServerURL(std::getenv("KELVARA_SDK_URL"));
     const auto delegate = std::make_shared<ExitRecorder>();
     manager->setUpdateDelegate(delegate);

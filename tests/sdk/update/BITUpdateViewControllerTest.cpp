@@ -106,7 +106,7 @@ class BITUpdateViewControllerTest : public ::testing::Test {
     SdkServiceProcess service_;
     std::shared_ptr<UIWindow> window_ = std::make_shared<UIWindow>(CGRect{{0, 0}, {320, 568}});
     std::shared_ptr<BITUpdateManager> manager_ =
-        std::make_shared<BITUpdateManager>(kApp, BITEnvironmentOther);
+        std::make_shared<BITUpdateManager>(kApp, BITAppEnvironmentOther);
 };
 
 }  // namespace
@@ -125,6 +125,15 @@ TEST_F(BITUpdateViewControllerTest, NewestBuildFirstOlderOnesBehindTheButtonMatc
     ASSERT_TRUE(screen->previousVersionsButton());
     EXPECT_TRUE(screen->navigationItem()->leftBarButtonItem());  // Done
     EXPECT_TRUE(matchesReference(window_->renderImage(2), "../sdk/update-screen"));
+    // Pressed, the button's white title stands on a dark gradient.
+    const auto pressed =
+        screen->previousVersionsButton()->backgroundImageForState(UIControlStateHighlighted);
+    ASSERT_TRUE(pressed);
+    EXPECT_EQ(pressed->size(), CGSizeMake(10, 70));
+    const auto& pixels = *pressed->CGImage();
+    const auto green = [&](size_t y) { return (pixels.pixelAt(0, y) >> 8) & 0xFF; };
+    EXPECT_GT(green(0), green(pixels.height() - 1));
+    EXPECT_LT(green(0), 0xC0u);
 
     screen->previousVersionsButton()->sendActionsForControlEvents(UIControlEventTouchUpInside);
     waitForNotes(*screen);
