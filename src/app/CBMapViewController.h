@@ -39,6 +39,7 @@ class UIControl;
 class UILabel;
 class UIPopoverController;
 class CBMapScrollView;
+class CBMapStoreEngine;
 class CBUserMapStoreEngine;
 class UIAlertView;
 class ZELInteractiveMapScaleView;
@@ -131,10 +132,17 @@ class CBMapViewController : public UIViewController,
         return measuringRuler_;
     }
 
-    // The installed maps around the shown one, nearest first.
+    // The maps around the shown one, nearest first: every installed map,
+    // and the catalogue's maps near it that are not installed.
     const std::vector<CBNearbyMapInfo>& nearbyMapInfos() const { return nearbyMaps_; }
-    // Opens a neighbouring map from the switcher at the map's edge.
+    // Opens a neighbouring map from the switcher at the map's edge, or the
+    // store's page of one that is not installed.
     void switchToNearbyMap(const CBNearbyMapInfo& info);
+    // The store's catalogue, whose maps near the shown one the switchers
+    // offer too; given before the view loads.
+    void setCatalogue(std::shared_ptr<CBMapStoreEngine> catalogue) {
+        catalogue_ = std::move(catalogue);
+    }
 
     // Whether an installed map, or the map shown, holds the point.
     bool holdsCoordinate(CLLocationCoordinate2D coordinate) const;
@@ -290,6 +298,9 @@ class CBMapViewController : public UIViewController,
     std::shared_ptr<UIButton> guideButton_;
     std::shared_ptr<UIPopoverController> popover_;
     std::vector<CBNearbyMapInfo> nearbyMaps_;
+    std::shared_ptr<CBMapStoreEngine> catalogue_;
+    // Counts the catalogue's queries for nearby maps: only the latest answer counts.
+    unsigned nearbyQuery_ = 0;
     // The area of places handed over while other screens covered the map.
     std::shared_ptr<CBBoundingBox> boxToShowOnAppearance_;
     std::string mainCity_;

@@ -18,6 +18,7 @@
 #include "QuartzCore/CATiledLayer.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIWindow.h"
+#include "app/CBMapEdgeOrnamentView.h"
 #include "app/CBMapViewController.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
@@ -134,6 +135,15 @@ class MapScreenTest : public UIKitTest {
     void play(const std::string& script) {
         auto result = HostRunScenario(window_, script);
         EXPECT_TRUE(result.passed) << result.message;
+    }
+    // The whole map, scrolled past its bottom-left corner so that the frame
+    // beyond the bottom and left edges shows.
+    void scrollPastBottomLeftCorner() {
+        auto map = screen_->mapView();
+        map->setZoomScale(map->minimumZoomScale());
+        const CGFloat reach = CBMapEdgeOrnamentView::kThickness;
+        map->setContentOffset(
+            {-reach, map->contentSize().height + reach - map->bounds().size.height});
     }
 
     TemporaryFolder home_;

@@ -300,7 +300,7 @@ TEST_F(CBMapShelfViewControllerTest, APausedOrFailedDownloadSaysSoOnItsCoverAndG
 
     fixture_.downloads->pauseDownloads();
     EXPECT_FALSE(cellAt(0)->statusLabel()->isHidden());
-    EXPECT_EQ(cellAt(0)->statusLabel()->text(), "Paused");
+    EXPECT_EQ(cellAt(0)->statusLabel()->text(), "Waiting");
     tapItem(0);
     ASSERT_NE(shelf.currentAlert(), nullptr);
     EXPECT_EQ(shelf.currentAlert()->title(), "Download paused");
