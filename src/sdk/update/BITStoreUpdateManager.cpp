@@ -171,7 +171,7 @@ void BITStoreUpdateManager::handleResponse(const std::optional<Value::Data>& dat
     if (!data || data->empty())
         return;
     const std::string text(data->begin(), data->end());
-    BITZizavaLogWarning("INFO: Received API response: %s", text.c_str());
+    BITZizavaLogWarning("INFO: Received API response: %s", bit_loggedBody(text).c_str());
     processStoreResponseWithString(text);
 }
 
