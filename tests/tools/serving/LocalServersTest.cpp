@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "LocalServerSpawn.h"
+#include "LoopbackAttack.h"
 #include "RawHttp.h"
 #include "platform/Foundation/TemporaryDirectory.h"
 
@@ -15,20 +17,6 @@ namespace {
 
 // The key the tile server takes by default.
 const std::string kTileKey = "?apikey=5f3c9a0e7b2d4c18a6e9f01b3d7c5a42";
-
-// A local server of tools/ while it lives.
-class Running {
-  public:
-    explicit Running(std::vector<std::string> arguments) {
-        port_ = spawnLocalServer(std::move(arguments), pid_);
-    }
-    ~Running() { stopLocalServer(pid_); }
-    int port() const { return port_; }
-
-  private:
-    pid_t pid_ = -1;
-    int port_ = 0;
-};
 
 // Clients that each send the start of a request's headers, then a byte of
 // them every `interval`, as a slow client would, while this lives.
@@ -94,7 +82,7 @@ TEST_F(LocalServersTest, ClientsSendingTheirRequestsSlowlyDoNotHoldEveryoneElse)
     const unsigned held = std::max(8u, std::thread::hardware_concurrency() - 1) + 4;
     for (const Server& server : servers()) {
         SCOPED_TRACE(server.name);
-        Running running(server.arguments);
+        RunningLocalServer running(server.arguments);
         ASSERT_GT(running.port(), 0);
         Trickling slow(running.port(), held, std::chrono::milliseconds(300));
         ASSERT_EQ(slow.connected(), held);
@@ -108,7 +96,7 @@ TEST_F(LocalServersTest, ANormalRequestIsAnsweredAtOnceWhileManyClientsTrickle) 
     constexpr unsigned kTricklers = 64;
     for (const Server& server : servers()) {
         SCOPED_TRACE(server.name);
-        Running running(server.arguments);
+        RunningLocalServer running(server.arguments);
         ASSERT_GT(running.port(), 0);
         Trickling slow(running.port(), kTricklers, std::chrono::seconds(1));
         ASSERT_EQ(slow.connected(), kTricklers);
@@ -116,10 +104,39 @@ TEST_F(LocalServersTest, ANormalRequestIsAnsweredAtOnceWhileManyClientsTrickle) 
     }
 }
 
+// More clients than may wait at once, from ten loopback addresses, silent or
+// trickling and connecting again when cut off: every server still answers a
+// normal request, and a map download goes on.
+TEST_F(LocalServersTest, ClientsFromManyAddressesCannotStallANormalRequest) {
+    const std::string zip(256 * 1024, 'z');
+    {
+        std::ofstream file(root_.path() + "/map.zip", std::ios::binary);
+        file << zip;
+    }
+    for (const Server& server : servers()) {
+        SCOPED_TRACE(server.name);
+        RunningLocalServer running(server.arguments);
+        ASSERT_GT(running.port(), 0);
+        LoopbackAttack silent(running.port(), 150, 10, LoopbackAttack::Kind::Silent);
+        LoopbackAttack trickling(running.port(), 150, 10, LoopbackAttack::Kind::Trickling);
+        while (silent.cutOff() + trickling.cutOff() < 300)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_NE(rawStatus(running.port(), rawGet(server.path)), 0);
+        if (server.name == "map store server") {
+            const int socket = rawConnect(running.port());
+            ASSERT_TRUE(rawSend(socket, rawGet("/map.zip", "Range: bytes=1000-\r\n")));
+            const std::string answer = rawReceive(socket, 30);
+            ::close(socket);
+            EXPECT_EQ(answer.rfind("HTTP/1.1 206", 0), 0u);
+            EXPECT_EQ(answer.substr(answer.find("\r\n\r\n") + 4), zip.substr(1000));
+        }
+    }
+}
+
 // However steadily its bytes come, a request must arrive whole in time: a
 // client still sending its headers is cut off after a few seconds.
 TEST_F(LocalServersTest, AClientTricklingItsHeadersIsCutOffAtTheDeadline) {
-    Running tiles({KELVARA_TILE_SERVER, "--port", "0"});
+    RunningLocalServer tiles({KELVARA_TILE_SERVER, "--port", "0"});
     ASSERT_GT(tiles.port(), 0);
     const int socket = rawConnect(tiles.port());
     ASSERT_GE(socket, 0);
@@ -139,7 +156,7 @@ TEST_F(LocalServersTest, AClientTricklingItsHeadersIsCutOffAtTheDeadline) {
 }
 
 TEST_F(LocalServersTest, NumbersTooLargeForTheirPlaceNameNothing) {
-    Running tiles({KELVARA_TILE_SERVER, "--port", "0"});
+    RunningLocalServer tiles({KELVARA_TILE_SERVER, "--port", "0"});
     ASSERT_GT(tiles.port(), 0);
     EXPECT_EQ(rawStatus(tiles.port(), rawGet("/neighbourhood/2/1/1.png" + kTileKey)), 200);
     EXPECT_EQ(rawStatus(tiles.port(), rawGet("/neighbourhood/99999999999/1/1.png" + kTileKey)),
@@ -148,7 +165,7 @@ TEST_F(LocalServersTest, NumbersTooLargeForTheirPlaceNameNothing) {
                         rawGet("/neighbourhood/2/99999999999999999999999/1.png" + kTileKey)),
               404);
 
-    Running sdk({KELVARA_SDK_SERVICE, "--port", "0", "--test-control"});
+    RunningLocalServer sdk({KELVARA_SDK_SERVICE, "--port", "0", "--test-control"});
     ASSERT_GT(sdk.port(), 0);
     EXPECT_EQ(rawStatus(sdk.port(), rawGet("/_feedback/attachments/99999999999999999999")), 404);
     EXPECT_EQ(rawStatus(sdk.port(), rawGet("/_feedback/attachments/9223372036854775808")), 404);
@@ -159,3 +176,4 @@ TEST_F(LocalServersTest, NumbersTooLargeForTheirPlaceNameNothing) {
     // The service still knows what it was asked.
     EXPECT_EQ(rawStatus(sdk.port(), rawGet("/_received")), 200);
 }
+
