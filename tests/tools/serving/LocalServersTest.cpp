@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <regex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -177,3 +180,86 @@ TEST_F(LocalServersTest, NumbersTooLargeForTheirPlaceNameNothing) {
     EXPECT_EQ(rawStatus(sdk.port(), rawGet("/_received")), 200);
 }
 
+// Another local program could read a user's attachment by counting; its URL
+// names it by 128 random bits instead, while its "id" stays the protocol's
+// number.
+TEST_F(LocalServersTest, AFeedbackAttachmentIsServedOnlyAtItsUnguessableAddress) {
+    const std::string app = "0123456789abcdef0123456789abcdef";
+    RunningLocalServer sdk({KELVARA_SDK_SERVICE, "--port", "0", "--app", app});
+    ASSERT_GT(sdk.port(), 0);
+    httplib::Client client("127.0.0.1", sdk.port());
+    client.set_default_headers({{"User-Agent", "Zizava/iOS"}});
+    const std::string prefix = "/_feedback/attachments/";
+    std::set<std::string> keys;
+    for (const std::string token : {"m1", "m2"}) {
+        const httplib::MultipartFormDataItems fields = {
+            {"oem", "Kelvara", "", "text"},
+            {"os_version", "1", "", "text"},
+            {"model", "desktop", "", "text"},
+            {"bundle_version", "1", "", "text"},
+            {"message_token", token, "", "text"},
+            {"text", "see the picture", "", "text"},
+            {"attachment0", "secret " + token, "picture.png", "image/png"}};
+        const auto answer = client.Post("/api/2/apps/" + app +
+                                            "/feedback?format=json&sdk=ZizavaSDK&sdk_version=4.1.4"
+                                            "&bundle_version=1",
+                                        fields);
+        ASSERT_TRUE(answer);
+        ASSERT_EQ(answer->status, 201) << answer->body;
+        std::smatch found;
+        const std::regex attachment(R"("attachments":\[\{"content_type":"image/png","file_name":)"
+                                    R"("picture.png","id":(\d+),"url":"[^"]*)" +
+                                    prefix + R"x(([^"]*)")x");
+        ASSERT_TRUE(std::regex_search(answer->body, found, attachment)) << answer->body;
+        const std::string id = found[1];
+        const std::string key = found[2];
+        EXPECT_TRUE(std::regex_match(key, std::regex("[0-9a-f]{32}"))) << key;
+        keys.insert(key);
+        const auto bytes = client.Get(prefix + key);
+        ASSERT_TRUE(bytes);
+        EXPECT_EQ(bytes->status, 200);
+        EXPECT_EQ(bytes->body, "secret " + token);
+        // Neither its number nor a made-up key finds it.
+        EXPECT_EQ(client.Get(prefix + id)->status, 404);
+        EXPECT_EQ(client.Get(prefix + std::string(32, '0'))->status, 404);
+    }
+    EXPECT_EQ(keys.size(), 2u);
+}
+
+// Every accepted crash report was kept for good: now the latest ones are, as
+// many as their bound holds, and their numbers go on from the last.
+TEST_F(LocalServersTest, TheSdkServiceKeepsTheLatestCrashReports) {
+    const std::string app = "0123456789abcdef0123456789abcdef";
+    RunningLocalServer sdk({KELVARA_SDK_SERVICE, "--port", "0", "--test-control"});
+    ASSERT_GT(sdk.port(), 0);
+    httplib::Client client("127.0.0.1", sdk.port());
+    client.set_default_headers({{"User-Agent", "ZizavaSDK/iOS"}, {"Accept-Encoding", "gzip"}});
+    std::string values;
+    for (const char* element : {"applicationname", "bundleidentifier", "systemversion", "platform",
+                                "senderversion", "versionstring", "version", "uuid", "userid",
+                                "username", "contact", "installstring", "description"})
+        values += std::string("<") + element + ">x</" + element + ">";
+    // 4 MB each: four of them fill the bound.
+    const std::string crash = "<crashes><crash>" + values + "<log>" + std::string(4 << 20, 'l') +
+                              "</log></crash></crashes>";
+    for (int report = 1; report <= 6; ++report) {
+        const auto answer =
+            client.Post("/api/2/apps/" + app + "/crashes",
+                        httplib::MultipartFormDataItems{{"sdk", "ZizavaSDK", "", "text"},
+                                                        {"sdk_version", "4.1.4", "", "text"},
+                                                        {"feedbackEnabled", "no", "", "text"},
+                                                        {"xml", crash, "crash.xml", "text/xml"}});
+        ASSERT_TRUE(answer);
+        ASSERT_EQ(answer->status, 201) << answer->body;
+        EXPECT_NE(answer->body.find("<integer>" + std::to_string(report) + "</integer>"),
+                  std::string::npos);
+    }
+    const auto kept = client.Get("/_crashes");
+    ASSERT_TRUE(kept);
+    std::vector<int> ids;
+    const std::regex id(R"x("id":(\d+))x");
+    for (auto found = std::sregex_iterator(kept->body.begin(), kept->body.end(), id);
+         found != std::sregex_iterator(); ++found)
+        ids.push_back(std::stoi((*found)[1]));
+    EXPECT_EQ(ids, (std::vector<int>{4, 5, 6}));
+}
