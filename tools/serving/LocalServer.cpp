@@ -54,7 +54,6 @@ LocalServer::LocalServer(MemoryBudget& budget, size_t waitingConnections)
 
 void LocalServer::configure() {
     set_payload_max_length(kBodyBytes);
-    set_keep_alive_timeout(kPauseLimit.count());
     new_task_queue = [this] {
         const RequestIntake::Limits limits{waitingConnections_, kWaitingTurn, kHeadBytes,
                                            payload_max_length_, kPauseLimit,  kHeaderDeadline,

@@ -46,8 +46,6 @@ class LocalServer : public httplib::Server {
     explicit LocalServer(MemoryBudget& budget, size_t waitingConnections = kWaitingConnections);
     ~LocalServer() override;
 
-    static unsigned workerCount();
-
     // Binds to 127.0.0.1 (port 0: a free one) with room for many waiting
     // connections; answers the port or -1.
     int bindToLoopback(int port);
@@ -56,6 +54,8 @@ class LocalServer : public httplib::Server {
 
   private:
     class Serving;
+
+    static unsigned workerCount();
 
     void configure();
     bool process_and_close_socket(socket_t socket) override;
