@@ -24,8 +24,8 @@
 //   its body within kBodyDeadline;
 // - a head is at most kHeadBytes; a body at most the payload bound
 //   (kBodyBytes unless set otherwise), else it is answered 413 unread;
-// - the requests' bytes count against a memory budget, the server's own or
-//   one its owner shares with what it keeps.
+// - the bodies of requests count against a memory budget, the server's own
+//   or one its owner shares with what it keeps.
 class LocalServer : public httplib::Server {
   public:
     using Clock = std::chrono::steady_clock;
@@ -41,8 +41,8 @@ class LocalServer : public httplib::Server {
 
     // With a budget of kMemoryBytes of its own.
     LocalServer();
-    // The requests' bytes count against `budget`, which must hold two copies
-    // of the largest request.
+    // The bodies of requests count against `budget`, which must hold two
+    // copies of the largest body.
     explicit LocalServer(MemoryBudget& budget, size_t waitingConnections = kWaitingConnections);
     ~LocalServer() override;
 

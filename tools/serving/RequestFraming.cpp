@@ -57,7 +57,8 @@ RequestFraming::State RequestFraming::update(std::string_view bytes) {
                 state_ = State::HeadTooLarge;
             return state_;
         }
-        readHead(bytes.substr(0, found + 3));
+        headEnd_ = found + 3;
+        readHead(bytes.substr(0, headEnd_));
         state_ = State::Body;
     }
     if (state_ == State::Body && bytes.size() >= end_)

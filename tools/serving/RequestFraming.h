@@ -26,8 +26,9 @@ class RequestFraming {
     State update(std::string_view bytes);
 
     State state() const { return state_; }
-    // Once past the head: the bytes the request takes; those after them
-    // belong to the next request.
+    // Once past the head: the bytes of the head, and those the request takes;
+    // those after them belong to the next request.
+    size_t headEnd() const { return headEnd_; }
     size_t end() const { return end_; }
     bool bodyLeftOut() const { return bodyLeftOut_; }
     // The head asks for kContinue before it sends its body.
@@ -41,6 +42,7 @@ class RequestFraming {
     const size_t maximumBodyBytes_;
     State state_ = State::Head;
     size_t scanned_ = 0;  // head bytes searched for its end so far
+    size_t headEnd_ = 0;
     size_t end_ = 0;
     bool bodyLeftOut_ = false;
     bool expectsContinue_ = false;

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <sys/epoll.h>
 #include <sys/eventfd.h>
-#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -185,11 +184,6 @@ void RequestIntake::takeArrivals() {
         if (arrival.draining)
             ::shutdown(arrival.socket, SHUT_WR);
         if (!arrival.bytes.empty()) {
-            if (!reserve(connection, kCopies * arrival.bytes.size())) {
-                refuse(connection, kNoRoom);
-                continue;
-            }
-            connection->second.reserved = kCopies * arrival.bytes.size();
             connection->second.bytes = std::move(arrival.bytes);
             if (!judge(connection))
                 continue;
@@ -224,18 +218,7 @@ bool RequestIntake::read(Connections::iterator connection) {
         }
     }
     for (int reads = 0; !waiting.draining && reads < kReadsPerTurn; ++reads) {
-        int available = 0;
-        if (::ioctl(waiting.socket, FIONREAD, &available) != 0)
-            available = 0;
-        // At least a byte, to learn of the end of the connection.
-        const size_t wanted = std::clamp<size_t>(size_t(std::max(available, 0)), 1, kReadBytes);
-        if (!reserve(connection, kCopies * wanted)) {
-            refuse(connection, kNoRoom);
-            return false;
-        }
-        const ssize_t received = ::recv(waiting.socket, buffer, wanted, 0);
-        const size_t kept = received > 0 ? size_t(received) : 0;
-        budget_.give(kCopies * (wanted - kept));
+        const ssize_t received = ::recv(waiting.socket, buffer, sizeof buffer, 0);
         if (received == 0) {
             close(connection);
             return false;
@@ -252,8 +235,7 @@ bool RequestIntake::read(Connections::iterator connection) {
         if (waiting.bytes.empty())
             waiting.begun = now;
         waiting.lastByte = now;
-        waiting.bytes.append(buffer, kept);
-        waiting.reserved += kCopies * kept;
+        waiting.bytes.append(buffer, size_t(received));
         if (!judge(connection))
             return false;
     }
@@ -263,7 +245,18 @@ bool RequestIntake::read(Connections::iterator connection) {
 bool RequestIntake::judge(Connections::iterator connection) {
     Waiting& waiting = connection->second;
     const auto before = waiting.framing.state();
-    switch (waiting.framing.update(waiting.bytes)) {
+    const auto state = waiting.framing.update(waiting.bytes);
+    if (state == RequestFraming::State::Body || state == RequestFraming::State::Whole) {
+        const size_t owed = kCopies * (waiting.bytes.size() - waiting.framing.headEnd());
+        if (owed > waiting.reserved) {
+            if (!reserve(connection, owed - waiting.reserved)) {
+                refuse(connection, kNoRoom);
+                return false;
+            }
+            waiting.reserved = owed;
+        }
+    }
+    switch (state) {
         case RequestFraming::State::Whole:
             handOver(connection);
             return false;

@@ -29,10 +29,10 @@
 // - a connection refused with an answer is read to its end, for as long as
 //   it may pause, before it closes, so that the client reads the answer
 //   rather than a reset;
-// - every byte held counts kCopies times against the budget (as received and
-//   as the server reads it); when the budget has no room, waiting
-//   connections give way, oldest first, and without one to give way the
-//   connection is answered 503.
+// - every byte of a body held counts kCopies times against the budget (as
+//   received and as the server reads it; heads are bounded by their number
+//   and size); when the budget has no room, waiting connections give way,
+//   oldest first, and without one to give way the connection is answered 503.
 class RequestIntake {
   public:
     using Clock = std::chrono::steady_clock;
@@ -54,7 +54,7 @@ class RequestIntake {
         std::string bytes;  // the request's `end` bytes, then any that came of the next one
         size_t end = 0;
         bool lastOnConnection = false;  // its body was left out
-        size_t reserved = 0;            // of the budget, for its bytes
+        size_t reserved = 0;            // of the budget, for its body's bytes
         size_t served = 0;              // requests answered on the connection before it
         bool continued = false;         // the client had its "100 Continue"
     };
