@@ -28,8 +28,10 @@
 //   POST /_feedback/delete?thread=T             forgets a thread
 //   POST /_feedback/token?value=V               the next new thread gets this token
 //   POST /_feedback/next-body                   the next feedback answer carries this body
-// An attachment's URL names it by 128 random bits, which no other local
-// program can guess; its "id" in answers is the protocol's number.
+// A new thread's token and an attachment's URL name them by 128 random bits,
+// which no other local program can guess (a thread's answer carries its
+// attachments' URLs); an attachment's "id" in answers is the protocol's
+// number.
 // The service keeps the latest kAttachmentBytes of attachments and
 // kThreadBytes of threads: older ones are forgotten (an attachment's URL
 // then answers 404, a thread's 404 as well), also when the service's memory
@@ -84,7 +86,6 @@ struct FeedbackStore {
     std::map<int64_t, const Attachment*> attachmentsById;
     std::map<std::string, const Attachment*> attachmentsByKey;
     int64_t nextId = 1;
-    int64_t nextThread = 1;
     std::optional<std::string> nextToken;
     std::optional<std::string> nextBody;
 };
@@ -180,7 +181,7 @@ bool keepMessage(FeedbackStore& shared, const std::string& token, Message messag
     while (shared.threadBytes + message.cost > kThreadBytes && forgetOldestThread(shared, token)) {
     }
     while (!shared.memory->take(message.cost)) {
-        if (!shared.attachments.forgetOldest() && !forgetOldestThread(shared, token))
+        if (!forgetOldestThread(shared, token))
             return false;
     }
     Thread& thread = threadOf(shared, token);
@@ -331,8 +332,13 @@ void serveThread(SdkExchange& exchange, bool create) {
     std::lock_guard lock(shared.mutex);
     std::string token;
     if (create) {
-        token = shared.nextToken ? *std::exchange(shared.nextToken, std::nullopt)
-                                 : "thread" + std::to_string(shared.nextThread++);
+        const auto made =
+            shared.nextToken ? std::exchange(shared.nextToken, std::nullopt) : randomKey();
+        if (!made) {
+            exchange.status = 503;
+            return;
+        }
+        token = *made;
     } else {
         token = exchange.match[2];
         if (!shared.threads.count(token)) {

@@ -180,9 +180,9 @@ TEST_F(LocalServersTest, NumbersTooLargeForTheirPlaceNameNothing) {
     EXPECT_EQ(rawStatus(sdk.port(), rawGet("/_received")), 200);
 }
 
-// Another local program could read a user's attachment by counting; its URL
-// names it by 128 random bits instead, while its "id" stays the protocol's
-// number.
+// Another local program could read a user's thread and attachment by
+// counting; their token and URL name them by 128 random bits instead, while
+// an attachment's "id" stays the protocol's number.
 TEST_F(LocalServersTest, AFeedbackAttachmentIsServedOnlyAtItsUnguessableAddress) {
     const std::string app = "0123456789abcdef0123456789abcdef";
     RunningLocalServer sdk({KELVARA_SDK_SERVICE, "--port", "0", "--app", app});
@@ -206,6 +206,9 @@ TEST_F(LocalServersTest, AFeedbackAttachmentIsServedOnlyAtItsUnguessableAddress)
                                         fields);
         ASSERT_TRUE(answer);
         ASSERT_EQ(answer->status, 201) << answer->body;
+        EXPECT_TRUE(std::regex_search(
+            answer->body, std::regex(R"x("status":"success","token":"[0-9a-f]{32}"\}$)x")))
+            << answer->body;
         std::smatch found;
         const std::regex attachment(R"("attachments":\[\{"content_type":"image/png","file_name":)"
                                     R"("picture.png","id":(\d+),"url":"[^"]*)" +
