@@ -214,11 +214,17 @@ bool CBMapViewController::openMapWithStorePath(const std::string& path) {
     updateDisplayModeLabel();
     // The map opens once for every screen through the table of open maps.
     auto map = CBOpenMap::openStorePath(path);
+    // The same map from other files (the installed copy of the bundled
+    // sample, an update) keeps its pins: found again in the new files.
+    if (auto shown = mapView_->openMap();
+        map && shown && shown != map && shown->identifier() == map->identifier())
+        takePinsOffMap();
     if (!mapView_->setOpenMap(map)) {
         NSLogWithLevel(NSLogLevel::Error, "Kelvara: cannot open the map package %s", path.c_str());
         return false;
     }
     tellBookmarksState(currentMap_->showOpenMap(std::move(map)));
+    putKeptPinsBack();
     mainCity_.clear();
     if (auto manager = mapView_->dataManager())
         if (auto city = manager->currentCity())

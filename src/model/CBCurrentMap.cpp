@@ -5,6 +5,7 @@
 
 #include "CBGeoData/CBGeoCity.h"
 #include "CBGeoData/CBGeoDataManager.h"
+#include "Foundation/NSNotificationCenter.h"
 #include "mapkit/CBOpenMap.h"
 #include "model/CBTopTableFiles.h"
 #include "model/CBWikipediaManager.h"
@@ -19,7 +20,20 @@ std::shared_ptr<CBCurrentMap> CBCurrentMap::create(std::shared_ptr<CBUserMapStor
         new CBCurrentMap(std::move(registry), std::move(bookmarks), std::move(wikipedia)));
     if (map->registry_)
         map->registry_->addDelegate(map);
+    // An update that closed the map and then failed leaves its old files:
+    // they open again as the map view's do.
+    std::weak_ptr<CBCurrentMap> weak = map;
+    map->closedMapObserver_ = NSNotificationCenter::defaultCenter()->addObserverForName(
+        CBOpenMap::kCBOpenMapDidCloseNotification, nullptr, {}, [weak](const NSNotification&) {
+            if (auto current = weak.lock();
+                current && current->openMap_ && current->openMap_->isClosed())
+                current->renewOpenMap();
+        });
     return map;
+}
+
+CBCurrentMap::~CBCurrentMap() {
+    NSNotificationCenter::defaultCenter()->removeObserver(closedMapObserver_);
 }
 
 CBCurrentMap::CBCurrentMap(std::shared_ptr<CBUserMapStoreEngine> registry,
@@ -78,6 +92,7 @@ std::optional<CBBookmarksManager::StoreState> CBCurrentMap::showOpenMap(
 void CBCurrentMap::close() {
     if (!isOpen())
         return;
+    tellObservers([&](CBCurrentMapObserver& observer) { observer.currentMapWillClose(*this); });
     const std::string identifier = identifier_.value_or("");
     release();
     tellObservers(
@@ -148,12 +163,22 @@ void CBCurrentMap::userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const M
         record_ = map;
 }
 
+// Before the registry closes the map to swap its files.
+void CBCurrentMap::userMapStoreWillUpdateMap(CBUserMapStoreEngine&, const Map& map) {
+    if (isShown(map))
+        tellObservers([&](CBCurrentMapObserver& observer) { observer.currentMapWillClose(*this); });
+}
+
 // The update closed the map before its files were swapped: the new files
 // open, with the guide the new package brings.
 void CBCurrentMap::userMapStoreUpdatedMap(CBUserMapStoreEngine&, const Map& map) {
     if (!isShown(map))
         return;
     record_ = map;
+    renewOpenMap();
+}
+
+void CBCurrentMap::renewOpenMap() {
     if (openMap_->isClosed()) {
         auto reopened = CBOpenMap::openStorePathes(openMap_->storePathes());
         if (!reopened) {

@@ -24,6 +24,10 @@ namespace {
 
 class RecordingObserver : public CBCurrentMapObserver {
   public:
+    void currentMapWillClose(CBCurrentMap& map) override {
+        events.push_back("closing " + map.identifier().value_or("none") +
+                         (map.openMap() && map.openMap()->isClosed() ? " already closed" : ""));
+    }
     void currentMapDidChange(CBCurrentMap& map) override {
         events.push_back("changed " + map.identifier().value_or("none"));
     }
@@ -152,18 +156,39 @@ TEST_F(CBCurrentMapTest, TheRecordFollowsTheRegistryAndAnUpdatedMapOpensAnew) {
     registry_->setCurrentMap(liechtenstein_);
     EXPECT_EQ(current_->record(), liechtenstein_);
 
-    // The registry closes the map before an update swaps its files.
+    // The registry closes the map before an update swaps its files; the
+    // holders hear of it while it is still open.
     observer_->events.clear();
     const std::weak_ptr<CBOpenMap> before = current_->openMap();
+    current_->userMapStoreWillUpdateMap(*registry_, neubrandenburg_);
+    current_->userMapStoreWillUpdateMap(*registry_, liechtenstein_);
     CBOpenMap::invalidateStoreIdentifier("liechtenstein");
     current_->userMapStoreUpdatedMap(*registry_, neubrandenburg_);
-    EXPECT_TRUE(observer_->events.empty());
+    EXPECT_EQ(observer_->events, std::vector<std::string>{"closing liechtenstein"});
     current_->userMapStoreUpdatedMap(*registry_, liechtenstein_);
-    EXPECT_EQ(observer_->events, std::vector<std::string>{"changed liechtenstein"});
+    EXPECT_EQ(observer_->events,
+              (std::vector<std::string>{"closing liechtenstein", "changed liechtenstein"}));
     ASSERT_TRUE(current_->openMap());
     EXPECT_FALSE(current_->openMap()->isClosed());
     EXPECT_TRUE(before.expired());
     EXPECT_EQ(CBOpenMap::openMapWithIdentifier("liechtenstein"), current_->openMap());
+}
+
+// An update that closed the map shown and then could not put its files in
+// place: the old files open again, as the map view's do.
+TEST_F(CBCurrentMapTest, AMapClosedByAFailedUpdateOpensAgainFromItsFiles) {
+    show(neubrandenburg_);
+    const std::weak_ptr<CBOpenMap> before = current_->openMap();
+    observer_->events.clear();
+    current_->userMapStoreWillUpdateMap(*registry_, neubrandenburg_);
+    CBOpenMap::invalidateStoreIdentifier("neubrandenburg");
+    ASSERT_TRUE(runUntil([&] { return observer_->events.size() == 2; }));
+    EXPECT_EQ(observer_->events,
+              (std::vector<std::string>{"closing neubrandenburg", "changed neubrandenburg"}));
+    EXPECT_TRUE(before.expired());
+    ASSERT_TRUE(current_->openMap());
+    EXPECT_FALSE(current_->openMap()->isClosed());
+    EXPECT_EQ(current_->record(), neubrandenburg_);
 }
 
 TEST_F(CBCurrentMapTest, AMapDeletedWhileShownLetsItsStoresGoAndTellsItsHolders) {
@@ -176,7 +201,8 @@ TEST_F(CBCurrentMapTest, AMapDeletedWhileShownLetsItsStoresGoAndTellsItsHolders)
     EXPECT_TRUE(current_->isOpen());
 
     registry_->deleteMap(neubrandenburg_);
-    EXPECT_EQ(observer_->events, std::vector<std::string>{"closed neubrandenburg"});
+    EXPECT_EQ(observer_->events,
+              (std::vector<std::string>{"closing neubrandenburg", "closed neubrandenburg"}));
     EXPECT_FALSE(current_->isOpen());
     EXPECT_EQ(current_->dataManager(), nullptr);
     EXPECT_TRUE(shown.expired());
@@ -187,7 +213,7 @@ TEST_F(CBCurrentMapTest, AMapDeletedWhileShownLetsItsStoresGoAndTellsItsHolders)
     EXPECT_FALSE(current_->hasWikipedia());
     // Closed once: the map's own deletion news finds nothing more to do.
     current_->close();
-    EXPECT_EQ(observer_->events.size(), 1u);
+    EXPECT_EQ(observer_->events.size(), 2u);
 }
 
 }  // namespace
