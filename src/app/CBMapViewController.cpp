@@ -280,6 +280,11 @@ void CBMapViewController::userMapStoreAddedMap(CBUserMapStoreEngine& registry, c
 }
 
 void CBMapViewController::userMapStoreUpdatedMap(CBUserMapStoreEngine& registry, const Map& map) {
+    // The current map's new files take the place of a stand-in shown for it.
+    if (auto path = CBCurrentMap::installedStorePath(map);
+        path && isViewLoaded() && registry.currentMapIdentifier() == map->identifier() &&
+        *path != shownStorePath())
+        openMapWithStorePath(*path);
     userMapStoreAddedMap(registry, map);
     reloadNearbyMaps();
 }

@@ -52,7 +52,8 @@ void CBCurrentMap::removeObserver(const std::shared_ptr<CBCurrentMapObserver>& o
 }
 
 std::optional<std::string> CBCurrentMap::installedStorePath(const Map& map) {
-    if (!map || map->isDownloading())
+    // An installed map keeps its files while an update of it loads.
+    if (!map || (map->isDownloading() && !map->dateAdded()))
         return std::nullopt;
     auto path = map->filePath();
     std::error_code error;

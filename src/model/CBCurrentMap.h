@@ -41,8 +41,8 @@ class CBCurrentMap : public CBUserMapStoreEngineDelegate,
     void addObserver(const std::shared_ptr<CBCurrentMapObserver>& observer);
     void removeObserver(const std::shared_ptr<CBCurrentMapObserver>& observer);
 
-    // The geo store of an installed map; nullopt while its package still
-    // loads or when its file is gone.
+    // The geo store of an installed map, also while an update of it loads;
+    // nullopt while its first package loads or when its file is gone.
     static std::optional<std::string> installedStorePath(const Map& map);
 
     // Makes the open map the one shown: takes the registry's record when it

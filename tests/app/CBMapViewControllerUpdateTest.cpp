@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "CBGeoData/CBGeoSearchResult.h"
 #include "Dispatch/NSRunLoop.h"
@@ -68,6 +69,23 @@ class CBMapViewControllerUpdateTest : public MapScreenWithBookmarksTest {
                 return shown && !shown->isClosed() && !pins().empty();
             },
             10));
+    }
+    // The bundled sample, a copy of the map's package outside the maps.
+    std::string sample() {
+        const std::string path = home_.file("sample/neubrandenburg.sqlite");
+        if (!fs::exists(path)) {
+            fs::create_directories(fs::path(path).parent_path());
+            fs::copy_file(samplePackageStore(), path);
+        }
+        return path;
+    }
+    // The map screen as the application makes it, with the sample to stand in.
+    void showWithSample() {
+        screen_ = std::make_shared<CBMapViewController>(
+            registry_, sample(), CBCurrentMap::create(registry_, bookmarks_, nullptr));
+        window_ = makeWindow({320, 568});
+        window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
+        window_->layoutIfNeeded();
     }
     std::vector<CBMapAnnotationsStore::Entry> savedPins() {
         return CBMapAnnotationsStore().entriesForMap("neubrandenburg");
@@ -192,15 +210,8 @@ TEST_F(CBMapViewControllerUpdateTest, AnUpdateThatFailsAfterClosingTheMapShowsTh
 // The bundled sample stands in until its installed copy is there: the
 // installed files take its place, with the pins.
 TEST_F(CBMapViewControllerUpdateTest, TheInstalledCopyOfTheSampleTakesItsPlaceWithThePins) {
-    const std::string sample = home_.file("sample/neubrandenburg.sqlite");
-    fs::create_directories(fs::path(sample).parent_path());
-    fs::copy_file(samplePackageStore(), sample);
-    screen_ = std::make_shared<CBMapViewController>(
-        registry_, sample, CBCurrentMap::create(registry_, bookmarks_, nullptr));
-    window_ = makeWindow({320, 568});
-    window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
-    window_->layoutIfNeeded();
-    ASSERT_EQ(screen_->currentMap()->storePath(), sample);
+    showWithSample();
+    ASSERT_EQ(screen_->currentMap()->storePath(), sample());
     pinPlace("Turmcafe");
     const std::weak_ptr<CBOpenMap> standIn = screen_->mapView()->openMap();
 
@@ -212,3 +223,27 @@ TEST_F(CBMapViewControllerUpdateTest, TheInstalledCopyOfTheSampleTakesItsPlaceWi
 }
 
 }  // namespace
+
+// An update that loads keeps the installed map on show, also at a start
+// without a current map (the shelf was the last screen); the bundled sample
+// stands in only while nothing installed opens, and the current map's new
+// files take its place.
+TEST_F(CBMapViewControllerUpdateTest, TheInstalledMapIsShownWhileItsUpdateLoads) {
+    auto neubrandenburg = installNeubrandenburg();
+    neubrandenburg->setIsDownloading(true);
+    ASSERT_TRUE(registry_->saveChanges());
+    showWithSample();
+    EXPECT_EQ(screen_->currentMap()->storePath(), neubrandenburg->filePath());
+    EXPECT_EQ(registry_->currentMapIdentifier(), "neubrandenburg");
+    EXPECT_EQ(screen_->currentMap()->record(), neubrandenburg);
+
+    // Files that do not open: the sample stands in until the update's do.
+    const auto path = *neubrandenburg->filePath();
+    fs::copy_file(path, path + ".good");
+    std::ofstream(path, std::ios::trunc) << "not a map";
+    showWithSample();
+    EXPECT_EQ(screen_->currentMap()->storePath(), sample());
+    fs::rename(path + ".good", path);
+    screen_->userMapStoreUpdatedMap(*registry_, neubrandenburg);
+    EXPECT_EQ(screen_->currentMap()->storePath(), path);
+}
