@@ -207,9 +207,13 @@ void CBMapViewController::openCurrentMap() {
 }
 
 bool CBMapViewController::openMapWithStorePath(const std::string& path) {
-    // A map without saved view state has never been shown.
-    const bool firstTime = !CBMapViewSavedState::persistentDictionaryForMapWithIdentifier(
-        CBOpenMap::identifierForStorePathes({path}));
+    // A map without saved view state has never been shown; the same map
+    // from other files (an update, the installed copy of the sample) keeps
+    // its place.
+    const auto identifier = CBOpenMap::identifierForStorePathes({path});
+    const bool firstTime =
+        identifier != mapView_->currentMapStorePath() &&
+        !CBMapViewSavedState::persistentDictionaryForMapWithIdentifier(identifier);
     displayModes_->mapDidChange();
     updateDisplayModeLabel();
     // The map opens once for every screen through the table of open maps.

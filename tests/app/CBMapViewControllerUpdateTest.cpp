@@ -16,6 +16,7 @@
 #include "app/CBPlaceAnnotation.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBOpenMap.h"
 #include "places/CBGeoObjectDetailVC.h"
 
@@ -214,15 +215,21 @@ TEST_F(CBMapViewControllerUpdateTest, TheInstalledCopyOfTheSampleTakesItsPlaceWi
     ASSERT_EQ(screen_->currentMap()->storePath(), sample());
     pinPlace("Turmcafe");
     const std::weak_ptr<CBOpenMap> standIn = screen_->mapView()->openMap();
+    auto centre = [&] {
+        screen_->mapView()->visibleArea()->calculateVisibleBBox();
+        return screen_->mapView()->visibleArea()->visibleCenter();
+    };
+    const auto before = centre();
 
     auto installed = installNeubrandenburg();
     screen_->userMapStoreAddedMap(*registry_, installed);
     EXPECT_EQ(screen_->currentMap()->storePath(), installed->filePath());
     EXPECT_TRUE(standIn.expired());
     EXPECT_TRUE(isOfShownMap(pinTitled("Turmcafe")));
+    // The map stays where the user left it, not at its main town.
+    EXPECT_NEAR(centre().latitude, before.latitude, 1e-6);
+    EXPECT_NEAR(centre().longitude, before.longitude, 1e-6);
 }
-
-}  // namespace
 
 // An update that loads keeps the installed map on show, also at a start
 // without a current map (the shelf was the last screen); the bundled sample
@@ -247,3 +254,5 @@ TEST_F(CBMapViewControllerUpdateTest, TheInstalledMapIsShownWhileItsUpdateLoads)
     screen_->userMapStoreUpdatedMap(*registry_, neubrandenburg);
     EXPECT_EQ(screen_->currentMap()->storePath(), path);
 }
+
+}  // namespace
