@@ -216,6 +216,7 @@ bool CBMapViewController::openMapWithStorePath(const std::string& path) {
         !CBMapViewSavedState::persistentDictionaryForMapWithIdentifier(identifier);
     displayModes_->mapDidChange();
     updateDisplayModeLabel();
+    forgetSearchResults();
     // The map opens once for every screen through the table of open maps.
     auto map = CBOpenMap::openStorePath(path);
     // The same map from other files (the installed copy of the bundled
@@ -336,6 +337,14 @@ bool CBMapViewController::searchDisplayControllerShouldReloadTableForSearchStrin
     if (!started)
         showResults({});
     return false;
+}
+
+// The hits are places of the map they were found in: they go with it.
+void CBMapViewController::forgetSearchResults() {
+    mapView_->cancelSearchForObjectsMatchingString();
+    results_.clear();
+    if (searchDisplay_)
+        searchDisplay_->searchResultsTableView()->reloadData();
 }
 
 void CBMapViewController::showResults(std::vector<std::shared_ptr<CBGeoSearchResult>> hits) {

@@ -231,6 +231,7 @@ class CBMapViewController : public UIViewController,
     void showMainTown();
     // Lists the hits of a finished search, or says that there are none.
     void showResults(std::vector<std::shared_ptr<CBGeoSearchResult>> hits);
+    void forgetSearchResults();
     // The results list's background, which says when nothing was found.
     std::shared_ptr<UIView> nothingFoundView();
     // Controls over the map (CBMapViewControllerControls.cpp).

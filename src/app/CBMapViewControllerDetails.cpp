@@ -60,8 +60,7 @@ void CBMapViewController::currentMapWillClose(CBCurrentMap&) {
     if (!isViewLoaded())
         return;
     closeScreensOverMap();
-    mapView_->cancelSearchForObjectsMatchingString();
-    results_.clear();
+    forgetSearchResults();
     searchDisplay_->setActive(false);
     displayModes_->mapDidChange();
     updateDisplayModeLabel();

@@ -47,6 +47,15 @@ class CBMapViewControllerUpdateTest : public MapScreenWithBookmarksTest {
         ASSERT_TRUE(object);
         screen_->showPlace(CBGeoSearchResult::geoSearchResultWithObject(object), false);
     }
+    // Types the text into the search bar and waits for its hits.
+    void search(const std::string& text) {
+        auto map = screen_->mapView()->dataManager();
+        map->searchDelayShort = 0;
+        map->searchDelayLong = 0;
+        play("tap \"Search places and addresses\"\ntype \"" + text + "\"");
+        ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
+            [&] { return !screen_->searchResults().empty(); }, 30));
+    }
     // What the registry does as an update of the map installs: it says the
     // map is about to close, closes it and puts the new files in place.
     void closeForUpdate(const std::shared_ptr<CBMapStoreMap>& map) {
@@ -114,12 +123,7 @@ TEST_F(CBMapViewControllerUpdateTest, PinnedPlacesAreFoundAgainInTheUpdatedMap) 
     play("idle");
     ASSERT_TRUE(screen_->placeScreen());
     screen_->navigationController()->popToRootViewControllerAnimated(false);
-    auto map = screen_->mapView()->dataManager();
-    map->searchDelayShort = 0;
-    map->searchDelayLong = 0;
-    play("tap \"Search places and addresses\"\ntype \"Turm\"");
-    ASSERT_TRUE(
-        NSRunLoop::mainRunLoop()->runUntil([&] { return !screen_->searchResults().empty(); }, 30));
+    search("Turm");
     ASSERT_TRUE(screen_->openDetailsForAnnotation(pinTitled("Turmcafe")));
 
     closeForUpdate(neubrandenburg);
@@ -220,9 +224,12 @@ TEST_F(CBMapViewControllerUpdateTest, TheInstalledCopyOfTheSampleTakesItsPlaceWi
         return screen_->mapView()->visibleArea()->visibleCenter();
     };
     const auto before = centre();
+    search("Turm");
 
     auto installed = installNeubrandenburg();
     screen_->userMapStoreAddedMap(*registry_, installed);
+    // The hits were places of the stand-in.
+    EXPECT_TRUE(screen_->searchResults().empty());
     EXPECT_EQ(screen_->currentMap()->storePath(), installed->filePath());
     EXPECT_TRUE(standIn.expired());
     EXPECT_TRUE(isOfShownMap(pinTitled("Turmcafe")));
