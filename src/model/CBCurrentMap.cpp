@@ -93,7 +93,7 @@ std::optional<CBBookmarksManager::StoreState> CBCurrentMap::showOpenMap(
 void CBCurrentMap::close() {
     if (!isOpen())
         return;
-    tellObservers([&](CBCurrentMapObserver& observer) { observer.currentMapWillClose(*this); });
+    tellWillClose();
     const std::string identifier = identifier_.value_or("");
     release();
     tellObservers(
@@ -164,10 +164,20 @@ void CBCurrentMap::userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const M
         record_ = map;
 }
 
+void CBCurrentMap::tellWillClose() {
+    tellObservers([&](CBCurrentMapObserver& observer) { observer.currentMapWillClose(*this); });
+}
+
+// The registry closes open maps by identifier: a stand-in for the map (the
+// bundled sample) closes with it.
+bool CBCurrentMap::closesWith(const Map& map) const {
+    return map && openMap_ && map->identifier() == openMap_->identifier();
+}
+
 // Before the registry closes the map to swap its files.
 void CBCurrentMap::userMapStoreWillUpdateMap(CBUserMapStoreEngine&, const Map& map) {
-    if (isShown(map))
-        tellObservers([&](CBCurrentMapObserver& observer) { observer.currentMapWillClose(*this); });
+    if (closesWith(map))
+        tellWillClose();
 }
 
 // The update closed the map before its files were swapped: the new files
@@ -192,8 +202,11 @@ void CBCurrentMap::renewOpenMap() {
     tellObservers([&](CBCurrentMapObserver& observer) { observer.currentMapDidChange(*this); });
 }
 
-// Before the files go: the holders let the store go while it is whole.
+// Before the files go: the holders let the store go while it is whole. A
+// stand-in for the deleted map opens again from its own files.
 void CBCurrentMap::userMapStoreWillDeleteMap(CBUserMapStoreEngine&, const Map& map) {
     if (isShown(map))
         close();
+    else if (closesWith(map))
+        tellWillClose();
 }

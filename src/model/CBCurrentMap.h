@@ -96,6 +96,8 @@ class CBCurrentMap : public CBUserMapStoreEngineDelegate,
                  std::shared_ptr<CBBookmarksManager> bookmarks,
                  std::shared_ptr<CBWikipediaManager> wikipedia);
     bool isShown(const Map& map) const;
+    bool closesWith(const Map& map) const;
+    void tellWillClose();
     // The restaurant guide of the map shown, beside it in its data manager.
     void openRestaurantGuide();
     // Empties the record and closes the stores, keeping the observers.

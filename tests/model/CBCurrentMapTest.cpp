@@ -191,6 +191,27 @@ TEST_F(CBCurrentMapTest, AMapClosedByAFailedUpdateOpensAgainFromItsFiles) {
     EXPECT_EQ(current_->record(), neubrandenburg_);
 }
 
+// The registry closes open maps by name: a stand-in of the same name (the
+// bundled sample) closes with the installed map, and opens again.
+TEST_F(CBCurrentMapTest, AStandInClosesWithTheInstalledMapOfItsNameAndOpensAgain) {
+    const std::string standIn = home_.file("sample/liechtenstein.sqlite");
+    std::filesystem::create_directories(std::filesystem::path(standIn).parent_path());
+    std::filesystem::copy_file(*CBCurrentMap::installedStorePath(liechtenstein_), standIn);
+    current_->showOpenMap(CBOpenMap::openStorePath(standIn));
+    observer_->events.clear();
+    current_->userMapStoreWillUpdateMap(*registry_, neubrandenburg_);
+    current_->userMapStoreWillUpdateMap(*registry_, liechtenstein_);
+    current_->userMapStoreWillDeleteMap(*registry_, liechtenstein_);
+    EXPECT_EQ(observer_->events,
+              (std::vector<std::string>{"closing liechtenstein", "closing liechtenstein"}));
+    EXPECT_TRUE(current_->isOpen());
+    CBOpenMap::invalidateStoreIdentifier("liechtenstein");
+    ASSERT_TRUE(runUntil([&] { return observer_->events.size() == 3; }));
+    EXPECT_EQ(observer_->events.back(), "changed liechtenstein");
+    EXPECT_EQ(current_->storePath(), standIn);
+    EXPECT_FALSE(current_->openMap()->isClosed());
+}
+
 TEST_F(CBCurrentMapTest, AMapDeletedWhileShownLetsItsStoresGoAndTellsItsHolders) {
     show(neubrandenburg_);
     const std::weak_ptr<CBOpenMap> shown = current_->openMap();
