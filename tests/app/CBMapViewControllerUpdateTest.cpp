@@ -89,14 +89,7 @@ class CBMapViewControllerUpdateTest : public MapScreenWithBookmarksTest {
         }
         return path;
     }
-    // The map screen as the application makes it, with the sample to stand in.
-    void showWithSample() {
-        screen_ = std::make_shared<CBMapViewController>(
-            registry_, sample(), CBCurrentMap::create(registry_, bookmarks_, nullptr));
-        window_ = makeWindow({320, 568});
-        window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
-        window_->layoutIfNeeded();
-    }
+    void showWithSample() { showWithBookmarks({320, 568}, sample()); }
     std::vector<CBMapAnnotationsStore::Entry> savedPins() {
         return CBMapAnnotationsStore().entriesForMap("neubrandenburg");
     }

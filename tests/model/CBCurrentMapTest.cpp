@@ -174,23 +174,6 @@ TEST_F(CBCurrentMapTest, TheRecordFollowsTheRegistryAndAnUpdatedMapOpensAnew) {
     EXPECT_EQ(CBOpenMap::openMapWithIdentifier("liechtenstein"), current_->openMap());
 }
 
-// An update that closed the map shown and then could not put its files in
-// place: the old files open again, as the map view's do.
-TEST_F(CBCurrentMapTest, AMapClosedByAFailedUpdateOpensAgainFromItsFiles) {
-    show(neubrandenburg_);
-    const std::weak_ptr<CBOpenMap> before = current_->openMap();
-    observer_->events.clear();
-    current_->userMapStoreWillUpdateMap(*registry_, neubrandenburg_);
-    CBOpenMap::invalidateStoreIdentifier("neubrandenburg");
-    ASSERT_TRUE(runUntil([&] { return observer_->events.size() == 2; }));
-    EXPECT_EQ(observer_->events,
-              (std::vector<std::string>{"closing neubrandenburg", "changed neubrandenburg"}));
-    EXPECT_TRUE(before.expired());
-    ASSERT_TRUE(current_->openMap());
-    EXPECT_FALSE(current_->openMap()->isClosed());
-    EXPECT_EQ(current_->record(), neubrandenburg_);
-}
-
 // The registry closes open maps by name: a stand-in of the same name (the
 // bundled sample) closes with the installed map, and opens again.
 TEST_F(CBCurrentMapTest, AStandInClosesWithTheInstalledMapOfItsNameAndOpensAgain) {
