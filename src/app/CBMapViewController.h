@@ -108,8 +108,11 @@ class CBMapViewController : public UIViewController,
     std::shared_ptr<CBGeoObjectDetailVC> placeScreen() const;
     void bookmarkManagerWillDeleteBookmark(CBBookmarksManager& manager,
                                            const std::shared_ptr<CBGeoSearchResult>&) override;
-    // A map deleted while shown: its screens close.
-    void currentMapDidChange(CBCurrentMap&) override {}
+    // Before the map shown closes its screens close and its pins are kept
+    // as values; an update's new files then show with the pins found again
+    // in them, a deleted map takes its pins with it.
+    void currentMapWillClose(CBCurrentMap&) override;
+    void currentMapDidChange(CBCurrentMap& map) override;
     void currentMapDidClose(CBCurrentMap&, const std::string&) override;
 
     // The city guide of the map shown, over the map screen
@@ -236,6 +239,7 @@ class CBMapViewController : public UIViewController,
     void showMainTown();
     // Lists the hits of a finished search, or says that there are none.
     void showResults(std::vector<std::shared_ptr<CBGeoSearchResult>> hits);
+    void forgetSearchResults();
     // The results list's background, which says when nothing was found.
     std::shared_ptr<UIView> nothingFoundView();
     // Controls over the map (CBMapViewControllerControls.cpp).
@@ -249,9 +253,18 @@ class CBMapViewController : public UIViewController,
     void updatePositionButton();
     void presentInPopoverFromViewOrPush(const std::shared_ptr<UIViewController>& controller,
                                         const std::shared_ptr<UIView>& anchor, CGSize popoverSize);
-    // The pins kept across starts (CBMapViewControllerAnnotations.cpp).
+    // The pins kept across starts and across a change of the shown map's
+    // files (CBMapViewControllerAnnotations.cpp).
     void saveAnnotations();
     void restoreAnnotations();
+    std::vector<std::shared_ptr<CBBasicAnnotation>> pins() const;
+    std::vector<CBMapAnnotationsStore::Entry> pinEntries() const;
+    CBMapAnnotationsStore::Entry entryForPin(const CBBasicAnnotation& pin) const;
+    CBAnnotationRef pinForEntry(const CBMapAnnotationsStore::Entry& entry);
+    // Takes the pins off the map as values, while its stores can be read.
+    void takePinsOffMap();
+    // Puts them on the map again once the same map shows open.
+    void putKeptPinsBack();
     // The measuring ruler over the map (CBMapViewControllerRuler.cpp).
     void addMeasuringRuler();
     void layoutMeasuringRuler(const CGRect& visibleMap);
@@ -295,6 +308,12 @@ class CBMapViewController : public UIViewController,
     std::shared_ptr<UILabel> attributionLabel_;
     unsigned attributionShowing_ = 0;
     CBMapAnnotationsStore annotationsStore_;
+    // The pins taken off a map whose files close, until it shows again.
+    struct KeptPins {
+        std::string mapIdentifier;
+        std::vector<CBMapAnnotationsStore::Entry> entries;
+    };
+    std::optional<KeptPins> keptPins_;
     std::shared_ptr<UIButton> guideButton_;
     std::shared_ptr<UIPopoverController> popover_;
     std::vector<CBNearbyMapInfo> nearbyMaps_;

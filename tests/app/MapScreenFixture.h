@@ -163,9 +163,10 @@ class MapScreenWithBookmarksTest : public MapScreenTest {
         bookmarks_.reset();
         MapScreenTest::TearDown();
     }
-    void showWithBookmarks(CGSize size = {320, 568}) {
+    // `fallback`: the map shown while nothing installed opens (the sample).
+    void showWithBookmarks(CGSize size = {320, 568}, const std::string& fallback = "") {
         screen_ = std::make_shared<CBMapViewController>(
-            registry_, "", CBCurrentMap::create(registry_, bookmarks_, nullptr));
+            registry_, fallback, CBCurrentMap::create(registry_, bookmarks_, nullptr));
         window_ = makeWindow(size);
         window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
         window_->layoutIfNeeded();
