@@ -58,8 +58,22 @@ bool DispatchRuntime::startWorker(const std::shared_ptr<DispatchWorkList>& work,
     return true;
 }
 
+void DispatchRuntime::addEndHook(std::function<void()> hook) {
+    if (!hook)
+        return;
+    {
+        std::lock_guard lock(mutex_);
+        if (!shutDown_) {
+            endHooks_.push_back(std::move(hook));
+            return;
+        }
+    }
+    hook();
+}
+
 bool DispatchRuntime::shutdown() {
     std::vector<std::shared_ptr<DispatchWorkList>> lists;
+    std::vector<std::function<void()>> hooks;
     {
         std::lock_guard lock(mutex_);
         if (shutDown_)
@@ -70,12 +84,16 @@ bool DispatchRuntime::shutdown() {
             if (auto list = weak.lock())
                 lists.push_back(std::move(list));
         }
+        hooks.swap(endHooks_);
     }
     // The main loop first: a worker may be waiting for a block on it.
     NSRunLoop::mainRunLoop()->close();
     for (auto& list : lists)
         list->close(true);
     lists.clear();
+    // Other threads next: a block may be waiting for one of them.
+    for (const auto& hook : hooks)
+        hook();
 
     // When a worker calls exit() it is one of the live workers itself.
     int remaining = onWorkerThread ? 1 : 0;

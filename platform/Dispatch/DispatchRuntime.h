@@ -29,9 +29,13 @@ class DispatchRuntime {
     // false and starts nothing once the program is ending.
     bool startWorker(const std::shared_ptr<DispatchWorkList>& work, std::function<void()> body);
 
-    // Asks blocks to stop (isEnding), closes every list and waits for the
-    // running blocks, at most kShutdownWait. The first call does it; every
-    // call answers whether all blocks ended.
+    // Runs `hook` when the program ends (DispatchEndHooks.h); at once when
+    // it is ending already.
+    void addEndHook(std::function<void()> hook);
+
+    // Asks blocks to stop (isEnding), closes every list, runs the end hooks
+    // and waits for the running blocks, at most kShutdownWait. The first call
+    // does it; every call answers whether all blocks ended.
     bool shutdown();
     bool isEnding() const { return ending_; }
 
@@ -48,6 +52,7 @@ class DispatchRuntime {
     std::mutex mutex_;
     std::condition_variable workerEnded_;
     std::vector<std::weak_ptr<DispatchWorkList>> lists_;
+    std::vector<std::function<void()>> endHooks_;
     int liveWorkers_ = 0;
     bool shutDown_ = false;
     bool allEnded_ = true;
