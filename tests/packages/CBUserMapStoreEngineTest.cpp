@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "Foundation/NSFileManager+SetAside.h"
 #include "MapStoreTestSupport.h"
 #include "PackagesTestSupport.h"
 #include "TestZip.h"
@@ -174,10 +175,14 @@ TEST_F(CBUserMapStoreEngineTest, DamagedStoresAreSetAsideAndTheMapsOnDiskRecorde
         std::ofstream(store, std::ios::trunc) << "garbage, not a store";
 
     openEngine();
-    EXPECT_EQ(readFile(queueStorePath() + ".corrupt"), "garbage, not a store");
+    const auto queueCopies = NSFileManagerSetAsideCopiesOfFile(queueStorePath());
+    ASSERT_EQ(queueCopies.size(), 1u);
+    EXPECT_EQ(readFile(queueCopies[0]), "garbage, not a store");
     EXPECT_EQ(engine_->currentQueueLength(), 0u);
     openRegistry();
-    EXPECT_EQ(readFile(registryStore + ".corrupt"), "garbage, not a store");
+    const auto registryCopies = NSFileManagerSetAsideCopiesOfFile(registryStore);
+    ASSERT_EQ(registryCopies.size(), 1u);
+    EXPECT_EQ(readFile(registryCopies[0]), "garbage, not a store");
     EXPECT_EQ(registry_->allIdentifiers(),
               (std::set<std::string>{"liechtenstein", "three-rivers"}));
     auto record = registry_->mapForIdentifier("liechtenstein");
