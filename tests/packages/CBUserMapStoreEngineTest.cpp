@@ -427,6 +427,34 @@ TEST_F(CBUserMapStoreEngineTest, AnUpdateAndADeletionCloseTheOpenMapBeforeTheFil
     EXPECT_TRUE(renewed->isClosed());
 }
 
+// A post-install step does not outlive its registry: a map whose step is
+// under way is let go of when the registry goes, which ends the tile-cache
+// pre-fill; a map whose step is done is not.
+TEST_F(CBUserMapStoreEngineTest, ARegistryThatGoesLetsGoOfTheMapsItIsStillFinishing) {
+    std::vector<std::function<void()>> pending;
+    registry_->setPostInstallStep([&](const auto& map, bool, auto, std::function<void()> done) {
+        if (map->identifier() == "liechtenstein")
+            done();
+        else
+            pending.push_back(done);
+    });
+    std::vector<std::string> released;
+    registry_->setReleaseMapStep(
+        [&](const std::string& identifier) { released.push_back(identifier); });
+    publish(samplePackage("liechtenstein"), "liechtenstein", "LI");
+    publish(samplePackage("three-rivers"), "three-rivers", "US-MI");
+    download("liechtenstein", "LI");
+    ASSERT_TRUE(waitForRemoval("liechtenstein"));
+    download("three-rivers", "US-MI");
+    ASSERT_TRUE(runUntil([&] { return !pending.empty(); }, 120));
+    EXPECT_TRUE(released.empty());
+    registry_.reset();
+    EXPECT_EQ(released, std::vector<std::string>{"three-rivers"});
+    // The step ending after its registry finishes the download all the same.
+    pending.front()();
+    EXPECT_TRUE(waitForRemoval("three-rivers"));
+}
+
 // Notes the statuses the registry tells of map downloads, as "<id> <phase>",
 // and the progress it tells.
 class MapStatusRecorder : public CBUserMapStoreEngineDelegate {
