@@ -75,9 +75,12 @@ bool DispatchRuntime::shutdown() {
     std::vector<std::shared_ptr<DispatchWorkList>> lists;
     std::vector<std::function<void()>> hooks;
     {
-        std::lock_guard lock(mutex_);
-        if (shutDown_)
+        std::unique_lock lock(mutex_);
+        if (shutDown_) {
+            // Another thread is ending the program: its outcome is this call's.
+            workerEnded_.wait(lock, [this] { return decided_; });
             return allEnded_;
+        }
         shutDown_ = true;
         ending_ = true;
         for (auto& weak : lists_) {
@@ -100,6 +103,8 @@ bool DispatchRuntime::shutdown() {
     std::unique_lock lock(mutex_);
     allEnded_ =
         workerEnded_.wait_for(lock, kShutdownWait, [&] { return liveWorkers_ <= remaining; });
+    decided_ = true;
+    workerEnded_.notify_all();
     if (!allEnded_) {
         NSLogWithLevel(NSLogLevel::Warning,
                        "Exiting with %d dispatch blocks still running; the exit handlers are "

@@ -55,6 +55,8 @@ class DispatchRuntime {
     std::vector<std::function<void()>> endHooks_;
     int liveWorkers_ = 0;
     bool shutDown_ = false;
+    // Whether the end has waited out the running blocks, and whether all ended.
+    bool decided_ = false;
     bool allEnded_ = true;
     std::atomic<bool> ending_{false};
 };
