@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "ChildTestProcess.h"
+#include "Foundation/NSFileManager+SetAside.h"
 #include "Foundation/NSPathUtilities.h"
 
 namespace fs = std::filesystem;
@@ -135,9 +136,13 @@ TEST_F(SecItemTest, TheFileIsPrivateAndADamagedOneIsSetAside) {
 
     std::ofstream(SecKeychainFilePath(), std::ios::binary | std::ios::trunc) << "bplist00 garbage";
     EXPECT_EQ(password("user"), std::nullopt);
-    EXPECT_TRUE(fs::exists(SecKeychainFilePath() + ".damaged"));
+    EXPECT_EQ(NSFileManagerSetAsideCopiesOfFile(SecKeychainFilePath()).size(), 1u);
     EXPECT_EQ(SecItemAdd(item("fresh")), errSecSuccess);
     EXPECT_EQ(password("fresh"), "");
+    // A second damage keeps the first copy.
+    std::ofstream(SecKeychainFilePath(), std::ios::binary | std::ios::trunc) << "bplist00 again";
+    EXPECT_EQ(password("fresh"), std::nullopt);
+    EXPECT_EQ(NSFileManagerSetAsideCopiesOfFile(SecKeychainFilePath()).size(), 2u);
 }
 
 TEST_F(SecItemTest, WritersOnManyThreadsLoseNothing) {
