@@ -28,7 +28,7 @@ function(kv_test name)
         return()
     endif()
     add_executable(${name} ${sources})
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest)
     kv_test_environment(${name})
     # Suites named *Child are run only by a test that re-runs its own binary
     # as a second process; they are not tests of their own.

@@ -17,9 +17,10 @@ struct ClassRegistry {
     std::map<std::string, std::map<std::string, NSManagedObject::DerivedProperty>> derived;
 };
 
+// Never destroyed: worker threads make objects of fetched rows through it.
 ClassRegistry& registry() {
-    static ClassRegistry shared;
-    return shared;
+    static auto* shared = new ClassRegistry;
+    return *shared;
 }
 
 const std::vector<std::shared_ptr<NSManagedObject>>& noObjects() {

@@ -84,9 +84,10 @@ struct LatinFoldTable {
     }
 };
 
+// Never destroyed: searches fold text on their queues.
 const LatinFoldTable& latinFoldTable() {
-    static const LatinFoldTable table;
-    return table;
+    static const auto* table = new LatinFoldTable;
+    return *table;
 }
 
 // Folds ASCII and two-byte Latin letters into `out`; false (out unspecified)

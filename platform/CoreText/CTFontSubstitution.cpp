@@ -4,8 +4,10 @@
 
 namespace {
 
+// Never destroyed: labels are laid out on worker threads, which may still be
+// drawing while the process exits.
 const std::map<std::string, CTFontFace>& table() {
-    static const std::map<std::string, CTFontFace> faces = [] {
+    static const auto* faces = new std::map<std::string, CTFontFace>([] {
         const CTFontFace regular{"Noto Sans", 400, false, false};
         const CTFontFace bold{"Noto Sans", 700, false, false};
         const CTFontFace italic{"Noto Sans", 400, true, false};
@@ -62,8 +64,8 @@ const std::map<std::string, CTFontFace>& table() {
             {"Times-Roman", serif},
             {"TimesNewRomanPSMT", serif},
         };
-    }();
-    return faces;
+    }());
+    return *faces;
 }
 
 bool contains(const std::string& s, const char* part) {

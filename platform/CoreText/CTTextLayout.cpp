@@ -25,9 +25,10 @@ std::optional<CGFloat> limitedLineHeight(const std::optional<CTParagraphStyle>& 
 }
 }  // namespace
 
+// Never destroyed: text is laid out on worker threads too.
 CTFontRef CTDefaultFont() {
-    static const CTFontRef font = CTFont::createWithName("Helvetica", 12);
-    return font;
+    static const auto* font = new CTFontRef(CTFont::createWithName("Helvetica", 12));
+    return *font;
 }
 
 CTTextLayout::CTTextLayout(NSAttributedString string, long offset)

@@ -30,8 +30,12 @@ std::shared_ptr<DispatchQueue> DispatchQueue::createSerial(std::string label) {
     return SerialDispatchQueue::create(std::move(label));
 }
 
-void DispatchQueue::endBackgroundWork() {
-    DispatchRuntime::shared().shutdown();
+bool DispatchQueue::endBackgroundWork() {
+    return DispatchRuntime::shared().shutdown();
+}
+
+void DispatchQueue::exitProgram(int status) {
+    DispatchRuntime::shared().exitProcess(status);
 }
 
 bool DispatchQueue::isEnding() {

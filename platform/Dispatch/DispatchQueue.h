@@ -13,8 +13,8 @@
 //
 // Releasing a serial queue lets its thread finish the blocks already
 // submitted; its pending after() blocks are dropped. At the program's end
-// (endBackgroundWork, or process exit) the pending blocks of every queue are
-// dropped and running ones awaited.
+// (exitProgram, endBackgroundWork, or process exit) the pending blocks of
+// every queue are dropped and running ones asked to stop and awaited.
 //
 // For once-only initialisation use std::call_once or a function-local static.
 class DispatchQueue : public std::enable_shared_from_this<DispatchQueue> {
@@ -33,15 +33,21 @@ class DispatchQueue : public std::enable_shared_from_this<DispatchQueue> {
 
     const std::string& label() const { return label_; }
 
-    // The program's end: long blocks are asked to stop (isEnding), pending
-    // blocks dropped and running ones awaited, so that no block outlives
-    // what the exit handlers tear down (fonts, stores). A program calls it
-    // when its work is over, before it returns from main; exit calls it too,
-    // but only after the statics made since the first queue are gone.
-    static void endBackgroundWork();
-    // Whether the program is ending: a block that runs long checks it and
-    // returns early.
+    // The program's end: queues take no more blocks, pending ones are
+    // dropped, running ones are asked to stop (isEnding) and awaited for at
+    // most a few seconds. Answers whether every block ended. exitProgram
+    // calls it; exit calls it too, but only after the statics made since the
+    // first queue are gone.
+    static bool endBackgroundWork();
+    // Whether the program is ending: a block that runs long (a page layout,
+    // a tile pre-fill) polls it every few milliseconds of work and returns
+    // early when it answers true.
     static bool isEnding();
+    // Ends the process with `status` in place of returning from main:
+    // endBackgroundWork, then the exit handlers. When a block did not stop in
+    // time, the process leaves without them (the user defaults and standard
+    // streams written out first), so no static is destroyed under the block.
+    [[noreturn]] static void exitProgram(int status);
 
     virtual void async(Block block) = 0;
     // Runs the block on the queue and returns when it has run. On the main

@@ -24,9 +24,10 @@ struct Overrides {
     DesktopLauncher::Lookup lookup;
 };
 
+// Never destroyed: a launch's reaper thread may end while the process exits.
 Overrides& overrides() {
-    static Overrides shared;
-    return shared;
+    static auto* shared = new Overrides;
+    return *shared;
 }
 
 constexpr size_t kMaximumOutput = 64 * 1024;

@@ -85,8 +85,10 @@ void addNames(Months& months, const char* locale) {
     udat_close(format);
 }
 
+// Never destroyed: link detection runs on global queues, which may still be
+// matching while the process exits.
 const Months& months() {
-    static const Months table = [] {
+    static const auto* table = new Months([] {
         Months result;
         const std::string locale = NSLocale::currentLocale()->localeIdentifier();
         addNames(result, "en");
@@ -111,8 +113,8 @@ const Months& months() {
             udat_close(format);
         }
         return result;
-    }();
-    return table;
+    }());
+    return *table;
 }
 
 int currentYear() {

@@ -44,9 +44,11 @@ bool failIfExists(const std::string& path, NSError* error) {
 
 }  // namespace
 
+// Never destroyed: file work on queues may still use it while the process exits.
 std::shared_ptr<NSFileManager> NSFileManager::defaultManager() {
-    static const auto manager = std::make_shared<NSFileManager>();
-    return manager;
+    static const auto* manager =
+        new std::shared_ptr<NSFileManager>(std::make_shared<NSFileManager>());
+    return *manager;
 }
 
 bool NSFileManager::fileExistsAtPath(const std::string& path, bool* isDirectory) const {

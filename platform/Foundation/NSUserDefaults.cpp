@@ -1,8 +1,8 @@
 #include "Foundation/NSUserDefaults.h"
 
-#include <cstdio>
 #include <filesystem>
 
+#include "Foundation/NSFileManager+SetAside.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSPropertyListSerialization.h"
@@ -163,11 +163,9 @@ bool NSUserDefaults::synchronizeLocked() {
     if (!dirty_)
         return true;
     if (corruptFile_) {
-        const std::string keep = path_ + ".corrupt";
-        if (std::rename(path_.c_str(), keep.c_str()) == 0) {
+        if (auto kept = NSFileManagerSetAsideDamagedFile(path_))
             NSLogWithLevel(NSLogLevel::Warning, "Unreadable user defaults kept as %s",
-                           keep.c_str());
-        }
+                           kept->c_str());
         corruptFile_ = false;
     }
     NSError error;

@@ -53,7 +53,7 @@ class NSUserDefaults {
     Value::Dictionary values_;
     Value::Dictionary registered_;
     bool dirty_ = false;
-    // The file on disk could not be read: it is set aside as "<path>.corrupt"
-    // before the first write replaces it.
+    // The file on disk could not be read: it is set aside as
+    // "<path>.<date>-<time>.corrupt" before the first write replaces it.
     bool corruptFile_ = false;
 };

@@ -11,9 +11,11 @@ struct Registry {
     std::map<std::string, std::shared_ptr<NSValueTransformer>> transformers;
 };
 
+// Never destroyed: stores decode through it on worker threads, which may
+// still be drawing while the process exits.
 Registry& registry() {
-    static Registry shared;
-    return shared;
+    static auto* shared = new Registry;
+    return *shared;
 }
 
 }  // namespace

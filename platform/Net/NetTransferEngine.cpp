@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "Dispatch/DispatchEndHooks.h"
 #include "Foundation/NSLog.h"
 #include "Net/NSURLError.h"
 
@@ -181,37 +182,59 @@ NSError errorForResult(const Transfer& transfer, CURLcode result) {
 
 }  // namespace
 
+// Never destroyed: the program's end stops its thread instead.
 NetTransferEngine& NetTransferEngine::shared() {
-    static NetTransferEngine engine;
-    return engine;
+    static auto* engine = new NetTransferEngine;
+    return *engine;
 }
 
 NetTransferEngine::NetTransferEngine() {
     curl_global_init(CURL_GLOBAL_DEFAULT);
     multi_ = curl_multi_init();
     thread_ = std::thread([this] { run(); });
+    DispatchAddEndHook([this] { stop(); });
 }
 
-NetTransferEngine::~NetTransferEngine() {
+void NetTransferEngine::stop() {
+    std::vector<std::unique_ptr<Transfer>> waiting;
     {
         std::lock_guard lock(mutex_);
+        if (stopping_)
+            return;
         stopping_ = true;
+        waiting.swap(pending_);
+        cancels_.clear();
     }
     curl_multi_wakeup(static_cast<CURLM*>(multi_));
+    // A handler that ends the program runs on the thread itself.
+    if (thread_.get_id() == std::this_thread::get_id())
+        return;
     thread_.join();
-    for (auto& [id, transfer] : active_)
-        curl_multi_remove_handle(static_cast<CURLM*>(multi_), transfer->easy);
-    active_.clear();
-    curl_multi_cleanup(static_cast<CURLM*>(multi_));
+    for (auto& transfer : waiting)
+        if (transfer->handlers.complete)
+            transfer->handlers.complete(transfer->error(NSURLErrorCancelled, "cancelled"));
+    while (!active_.empty()) {
+        Transfer* transfer = active_.begin()->second.get();
+        finish(transfer, transfer->error(NSURLErrorCancelled, "cancelled"));
+    }
 }
 
 NetTransferEngine::TransferID NetTransferEngine::start(const NSURLRequest& request,
                                                        NetTransferHandlers handlers) {
     TransferID id;
+    auto transfer = std::make_unique<Transfer>(0, request, std::move(handlers));
     {
         std::lock_guard lock(mutex_);
-        id = nextID_++;
-        pending_.push_back(std::make_unique<Transfer>(id, request, std::move(handlers)));
+        id = transfer->id = nextID_++;
+        if (!stopping_) {
+            pending_.push_back(std::move(transfer));
+        }
+    }
+    // The program has ended: nothing may wait for the transfer.
+    if (transfer) {
+        if (transfer->handlers.complete)
+            transfer->handlers.complete(transfer->error(NSURLErrorCancelled, "cancelled"));
+        return id;
     }
     curl_multi_wakeup(static_cast<CURLM*>(multi_));
     return id;

@@ -15,7 +15,10 @@
 
 // Internal to Net: every transfer of the process runs on one thread that
 // drives a libcurl multi handle, so many transfers proceed at once without a
-// thread each.
+// thread each. The thread ends with the program's background work
+// (DispatchAddEndHook): transfers under way complete as cancelled, later ones
+// at once, so nothing waits for them and no handler runs while the exit
+// handlers tear down what it uses.
 //
 // A transfer's handlers run on that thread, in order: `response` once, before
 // the first body byte (or at the end for a body-less reply), then `data` per
@@ -38,7 +41,6 @@ class NetTransferEngine {
     // The transfer completes with NSURLErrorCancelled unless it already ended.
     void cancel(TransferID transfer);
 
-    ~NetTransferEngine();
     NetTransferEngine(const NetTransferEngine&) = delete;
     NetTransferEngine& operator=(const NetTransferEngine&) = delete;
 
@@ -47,6 +49,9 @@ class NetTransferEngine {
   private:
     NetTransferEngine();
     void run();
+    // Ends the thread and completes every transfer as cancelled; once, at
+    // the program's end.
+    void stop();
     void addTransfer(std::unique_ptr<Transfer> transfer);
     void finish(Transfer* transfer, std::optional<NSError> error);
     void expireIdleTransfers();

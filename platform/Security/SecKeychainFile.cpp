@@ -11,6 +11,7 @@
 #include <mutex>
 
 #include "Foundation/NSData+Files.h"
+#include "Foundation/NSFileManager+SetAside.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPropertyListSerialization.h"
 
@@ -94,11 +95,16 @@ bool SecKeychainFile::load(const std::string& path, Value::Array& items) {
     if (!version || version->integerValue() != kVersion || !stored || !stored->arrayValue()) {
         // Keep the damaged file for inspection and start afresh rather than
         // refusing every keychain call from now on.
-        const std::string aside = path + ".damaged";
-        std::filesystem::rename(path, aside, error);
+        std::string reason;
+        const auto aside = NSFileManagerSetAsideDamagedFile(path, {}, &reason);
+        if (!aside) {
+            NSLogWithLevel(NSLogLevel::Error, "Keychain: %s is damaged and cannot be moved: %s",
+                           path.c_str(), reason.c_str());
+            return false;
+        }
         NSLogWithLevel(NSLogLevel::Error, "Keychain: %s is damaged; moved to %s", path.c_str(),
-                       aside.c_str());
-        return !error;
+                       aside->c_str());
+        return true;
     }
     for (const Value& item : *stored->arrayValue()) {
         if (item.dictionaryValue())

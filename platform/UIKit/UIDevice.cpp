@@ -3,8 +3,9 @@
 #include <unistd.h>
 
 std::shared_ptr<UIDevice> UIDevice::currentDevice() {
-    static const auto device = std::make_shared<UIDevice>();
-    return device;
+    // Never destroyed: caches made on worker threads ask for its idiom.
+    static const auto* device = new std::shared_ptr<UIDevice>(std::make_shared<UIDevice>());
+    return *device;
 }
 
 UIDevice::UIDevice() {

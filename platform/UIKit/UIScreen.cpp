@@ -1,8 +1,9 @@
 #include "UIKit/UIScreen.h"
 
 std::shared_ptr<UIScreen> UIScreen::mainScreen() {
-    static const auto screen = std::make_shared<UIScreen>();
-    return screen;
+    // Never destroyed: tiles drawn on worker threads read its scale.
+    static const auto* screen = new std::shared_ptr<UIScreen>(std::make_shared<UIScreen>());
+    return *screen;
 }
 
 void UIScreen::setBoundsSize(CGSize size) {

@@ -274,6 +274,5 @@ int main(int argc, char** argv) {
         argc, argv, [headless](const auto& arguments) { return launch(arguments, headless); });
     // Background work (tile pre-fill, page layout, image fetches) stops
     // before the exit handlers tear down the fonts and stores it uses.
-    DispatchQueue::endBackgroundWork();
-    return linkForwarded ? 0 : status;
+    DispatchQueue::exitProgram(linkForwarded ? 0 : status);
 }

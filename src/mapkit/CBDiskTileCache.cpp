@@ -223,10 +223,13 @@ void CBDiskTileCache::addTileImageForQuadKeyStringInStoreIdWithStyleId(CGImageRe
         !isSafeComponent(styleId))
         return;
     const bool png = transparentTileImages_;
+    // The folder of the cache as it is now: a tile drawn for one home never
+    // lands in another set meanwhile.
     auto cache = self();
-    diskQueue_->async([cache, image, png, quadKey, storeId, styleId] {
-        cache->writeTile(image, png, quadKey, storeId, styleId);
-    });
+    diskQueue_->async(
+        [cache, image, png, quadKey, folder = filePathForStyleIdAndStoreId(styleId, storeId)] {
+            cache->writeTile(image, png, quadKey, folder);
+        });
     record(&CBDiskTileCache::createdQuadKeys_, quadKey, storeId, styleId);
 }
 
@@ -239,8 +242,7 @@ void CBDiskTileCache::record(QuadKeyRecord CBDiskTileCache::*record, const std::
 }
 
 void CBDiskTileCache::writeTile(const CGImageRef& image, bool png, const std::string& quadKey,
-                                const std::string& storeId, const std::string& styleId) const {
-    const std::string folder = filePathForStyleIdAndStoreId(styleId, storeId);
+                                const std::string& folder) const {
     NSFileManager::defaultManager()->createDirectoryAtPathWithIntermediateDirectories(folder, true);
     std::vector<uint8_t> encoded;
     auto destination = CGImageDestination::createWithData(&encoded, png ? kUTTypePNG : kUTTypeJPEG);

@@ -148,8 +148,9 @@ class CBDiskTileCache : public CBCoreDataManager {
     bool onIndexQueue() const;
     void record(QuadKeyRecord CBDiskTileCache::*record, const std::string& quadKey,
                 const std::string& storeId, const std::string& styleId);
+    // Writes the tile into the folder of its style and store.
     void writeTile(const CGImageRef& image, bool png, const std::string& quadKey,
-                   const std::string& storeId, const std::string& styleId) const;
+                   const std::string& folder) const;
     void flush();
     void forgetStore(const std::string& storeId);
     void removeStoreFolders(const std::string& storeId) const;

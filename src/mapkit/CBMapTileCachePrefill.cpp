@@ -103,12 +103,13 @@ namespace {
 class PrefillRun : public std::enable_shared_from_this<PrefillRun> {
   public:
     PrefillRun(std::shared_ptr<CBGeoDisplayManager> renderer,
-               std::shared_ptr<CBVectorDataSource> source, CBMapTileCachePrefill::Plan plan,
-               CBMapTileCachePrefill::ProgressBlock progress,
+               std::shared_ptr<CBVectorDataSource> source, std::shared_ptr<CBOpenMap> map,
+               CBMapTileCachePrefill::Plan plan, CBMapTileCachePrefill::ProgressBlock progress,
                CBMapTileCachePrefill::CompletionBlock completion,
                std::shared_ptr<DispatchQueue> callerQueue)
         : renderer_(std::move(renderer)),
           source_(std::move(source)),
+          map_(std::move(map)),
           plan_(std::move(plan)),
           progress_(std::move(progress)),
           completion_(std::move(completion)),
@@ -135,6 +136,19 @@ class PrefillRun : public std::enable_shared_from_this<PrefillRun> {
         return stop;
     }
 
+    bool mapClosed() const { return map_ && map_->isClosed(); }
+
+    // Renders a tile into the cache while the map is open; false once it
+    // closed, when nothing more is written.
+    bool renderTile(int x, int y, int z) {
+        auto render = [&] { source_->prerenderXYZ(x, y, z); };
+        if (!map_) {
+            render();
+            return true;
+        }
+        return map_->performWhileOpen(render);
+    }
+
     // Counts a tile position, resetting the thread's context every 16th.
     void countPosition() {
         if (*counter_ < CBMapTileCachePrefill::kContextResetCounterLimit) {
@@ -154,6 +168,10 @@ class PrefillRun : public std::enable_shared_from_this<PrefillRun> {
         for (const auto& level : plan_.levels) {
             if (!source_)
                 break;
+            if (mapClosed()) {
+                stop = true;
+                break;
+            }
             const long levelTiles = level.tileCount();
             if (!started &&
                 source_->cachedTileAvailableForXYZ(level.right, level.bottom, level.z)) {
@@ -169,13 +187,17 @@ class PrefillRun : public std::enable_shared_from_this<PrefillRun> {
                 for (int x = level.left; x <= level.right; ++x) {
                     started = true;
                     if (level.z < plan_.cut || std::fmod(float(x), 2.0f) == parity) {
-                        source_->prerenderXYZ(x, y, level.z);
+                        if (!renderTile(x, y, level.z)) {
+                            stop = true;
+                            break;
+                        }
                         ++count;
                         stop = report(total > 0 ? float(count) / total : 1.0f, false);
                     }
                     countPosition();
-                    // The program's end stops the pre-fill between tiles.
-                    stop = stop || DispatchQueue::isEnding();
+                    // The program's end and the map's close stop the pre-fill
+                    // between tiles.
+                    stop = stop || DispatchQueue::isEnding() || mapClosed();
                     if (stop)
                         break;
                 }
@@ -187,6 +209,12 @@ class PrefillRun : public std::enable_shared_from_this<PrefillRun> {
         NSNotificationCenter::defaultCenter()->removeObserver(memoryWarnings_);
         if (DispatchQueue::isEnding())
             return;
+        if (mapClosed()) {
+            stop = true;
+            NSLogWithLevel(NSLogLevel::Info,
+                           "CBMapTileCachePrefill: the map %s closed; %ld of %.0f tiles drawn",
+                           map_->identifier().c_str(), count, total);
+        }
         if (stop)
             report(total > 0 ? float(count) / total : 1.0f, true);
         else
@@ -197,6 +225,9 @@ class PrefillRun : public std::enable_shared_from_this<PrefillRun> {
 
     std::shared_ptr<CBGeoDisplayManager> renderer_;
     std::shared_ptr<CBVectorDataSource> source_;
+    // The open map drawn, held until the run ends; nullptr for a renderer
+    // over stores of its own.
+    std::shared_ptr<CBOpenMap> map_;
     CBMapTileCachePrefill::Plan plan_;
     CBMapTileCachePrefill::ProgressBlock progress_;
     CBMapTileCachePrefill::CompletionBlock completion_;
@@ -205,6 +236,26 @@ class PrefillRun : public std::enable_shared_from_this<PrefillRun> {
     std::shared_ptr<NSNotificationObserver> memoryWarnings_;
 };
 
+void startRun(const std::shared_ptr<CBGeoDisplayManager>& renderer,
+              const std::shared_ptr<CBVectorDataSource>& source, std::shared_ptr<CBOpenMap> map,
+              const CBBoundingBox& box, int firstLevel, int count,
+              CBMapTileCachePrefill::ProgressBlock progress,
+              CBMapTileCachePrefill::CompletionBlock completion,
+              std::shared_ptr<DispatchQueue> callerQueue) {
+    if (!callerQueue)
+        callerQueue = DispatchQueue::current();
+    if (!renderer || !callerQueue)
+        return;
+    auto laidOut = renderer->projector();
+    CBMapTileCachePrefill::Plan plan;
+    if (laidOut && laidOut->projection())
+        plan = CBMapTileCachePrefill::planForLevels(CBMapTileCachePrefill::levelsForBoundingBox(
+            *laidOut->projection(), box, firstLevel, count));
+    std::make_shared<PrefillRun>(renderer, source, std::move(map), std::move(plan),
+                                 std::move(progress), std::move(completion), std::move(callerQueue))
+        ->start();
+}
+
 }  // namespace
 
 void CBMapTileCachePrefill::populateCacheOfRendererForBoundingBoxAndZoomlevelRange(
@@ -212,17 +263,16 @@ void CBMapTileCachePrefill::populateCacheOfRendererForBoundingBoxAndZoomlevelRan
     const std::shared_ptr<CBVectorDataSource>& source, const CBBoundingBox& box, int firstLevel,
     int count, ProgressBlock progress, CompletionBlock completion,
     std::shared_ptr<DispatchQueue> callerQueue) {
-    if (!callerQueue)
-        callerQueue = DispatchQueue::current();
-    if (!renderer || !callerQueue)
-        return;
-    auto laidOut = renderer->projector();
-    Plan plan;
-    if (laidOut && laidOut->projection())
-        plan = planForLevels(levelsForBoundingBox(*laidOut->projection(), box, firstLevel, count));
-    std::make_shared<PrefillRun>(renderer, source, std::move(plan), std::move(progress),
-                                 std::move(completion), std::move(callerQueue))
-        ->start();
+    // A renderer of a shown map draws the table's open map: the run ends
+    // when that closes.
+    std::shared_ptr<CBOpenMap> map;
+    if (renderer) {
+        map = CBOpenMap::openMapWithIdentifier(renderer->storeIdentifier());
+        if (map && map->dataManager() != renderer->geoDataManager())
+            map.reset();
+    }
+    startRun(renderer, source, std::move(map), box, firstLevel, count, std::move(progress),
+             std::move(completion), std::move(callerQueue));
 }
 
 bool CBMapTileCachePrefill::populateCacheForInstalledStore(
@@ -266,14 +316,8 @@ bool CBMapTileCachePrefill::populateCacheForInstalledStore(
     const int minimum = layout.minimumZoomLevel;
     const int first = minimum >= kInstalledMapFirstLevel ? minimum + 1 : kInstalledMapFirstLevel;
     const int count = std::max(0, kInstalledMapLastLevel - first) + 1;
-    // The run holds the open map: its stores stay open until the run ends.
-    CompletionBlock holdingMap = [map, completion = std::move(completion)] {
-        if (completion)
-            completion();
-    };
-    populateCacheOfRendererForBoundingBoxAndZoomlevelRange(
-        renderer, source, *cities.boundingBox, first, count, std::move(progress),
-        std::move(holdingMap), std::move(callerQueue));
+    startRun(renderer, source, map, *cities.boundingBox, first, count, std::move(progress),
+             std::move(completion), std::move(callerQueue));
     return true;
 }
 

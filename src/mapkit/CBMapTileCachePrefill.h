@@ -27,6 +27,11 @@ class UIAlertView;
 // is a display manager with its projector, store and disk cache: a map
 // view's, or one made for an installed store with no view at all, over the
 // store's open map (CBOpenMap), which a map showing it shares.
+//
+// A run over an open map ends when the map closes (the map is deleted, or
+// its files replaced by an update): the tile under way is finished, nothing
+// is put into the cache after the close, and the blocks are called as after
+// a stop. The program's end stops a run between tiles, without the blocks.
 class CBMapTileCachePrefill {
   public:
     // (progress 0...1, finished) -> true to stop.

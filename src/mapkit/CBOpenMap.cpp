@@ -28,9 +28,11 @@ struct Table {
     long opens = 0;
 };
 
+// Never destroyed: maps are closed while the process exits too (the registry
+// lets go of a map it is installing).
 Table& table() {
-    static Table shared;
-    return shared;
+    static auto* shared = new Table;
+    return *shared;
 }
 
 std::optional<FileIdentity> identityOfFile(const std::string& path) {
@@ -220,9 +222,29 @@ long CBOpenMap::openCount() {
     return shared.opens;
 }
 
+bool CBOpenMap::performWhileOpen(const std::function<void()>& work) {
+    {
+        std::lock_guard lock(workMutex_);
+        if (closed_)
+            return false;
+        ++runningWork_;
+    }
+    work();
+    {
+        std::lock_guard lock(workMutex_);
+        --runningWork_;
+    }
+    workEnded_.notify_all();
+    return true;
+}
+
 void CBOpenMap::close() {
-    if (closed_.exchange(true))
-        return;
+    {
+        std::unique_lock lock(workMutex_);
+        if (closed_.exchange(true))
+            return;
+        workEnded_.wait(lock, [this] { return runningWork_ == 0; });
+    }
     if (dataManager_) {
         dataManager_->cancelSearch();
         dataManager_->releaseCoreDataStack();

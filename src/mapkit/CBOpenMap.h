@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -37,7 +38,8 @@ class NSPredicate;
 // map. invalidateStoreIdentifier closes a map at once, before its files are
 // deleted or swapped: its holders then see isClosed() and hear
 // kCBOpenMapDidCloseNotification (userInfo "identifier") to open the map
-// again or let it go.
+// again or let it go; work on the map run through performWhileOpen has ended
+// by then.
 //
 // Threads: the table and the accessors from any thread; the searches as the
 // geo data manager's.
@@ -89,6 +91,11 @@ class CBOpenMap {
     // The box the map's towns span; nullptr when no town has one.
     const std::shared_ptr<CBBoundingBox>& boundingBox() const { return cities_.boundingBox; }
     bool isClosed() const { return closed_; }
+    // Runs `work` unless the map is closed, and answers whether it ran. Closing
+    // waits for work under way, so nothing done through here (a pre-fill's
+    // tile put into the tile cache) comes after the map closed. `work` must
+    // neither close nor open a map.
+    bool performWhileOpen(const std::function<void()>& work);
     // Whether the paths name the files this map opened, in order (a copy
     // of the same name elsewhere is another map).
     bool opensFiles(const std::vector<std::string>& paths) const;
@@ -131,4 +138,8 @@ class CBOpenMap {
     std::shared_ptr<CBDiskTileCache> diskCache_;
     CBMapStoreCities cities_;
     std::atomic<bool> closed_ = false;
+    // Work run through performWhileOpen, which a close waits for.
+    std::mutex workMutex_;
+    std::condition_variable workEnded_;
+    int runningWork_ = 0;
 };

@@ -77,9 +77,9 @@ CBBookmarksManager::StoreState CBBookmarksManager::setupForMapWithIdentifier(
     if (!addPersistentStoreCoordinatorWithPath(*path)) {
         // Nothing is lost: the damaged file stays beside the new store.
         releaseCoreDataStack();
-        if (CBDamagedStore::setAsideStoreAtPath(*path, "the bookmarks of " + *identifier) &&
-            addPersistentStoreCoordinatorWithPath(*path)) {
-            setAsideStorePath_ = *path + ".corrupt";
+        auto kept = CBDamagedStore::setAsideStoreAtPath(*path, "the bookmarks of " + *identifier);
+        if (kept && addPersistentStoreCoordinatorWithPath(*path)) {
+            setAsideStorePath_ = std::move(kept);
             storeState_ = StoreState::Open;
             return storeState_;
         }

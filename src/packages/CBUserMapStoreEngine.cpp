@@ -69,6 +69,12 @@ std::shared_ptr<CBUserMapStoreEngine> CBUserMapStoreEngine::createWithDownloadMa
 CBUserMapStoreEngine::CBUserMapStoreEngine(std::string storePath)
     : CBMapStoreEngine(std::move(storePath), false), ZELDownloadStatusListener(kDownloadType) {}
 
+CBUserMapStoreEngine::~CBUserMapStoreEngine() {
+    if (releaseMapStep_)
+        for (const auto& identifier : finishing_)
+            releaseMapStep_(identifier);
+}
+
 std::shared_ptr<CBUserMapStoreEngine> CBUserMapStoreEngine::userSelf() {
     return std::static_pointer_cast<CBUserMapStoreEngine>(shared_from_this());
 }

@@ -49,6 +49,7 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
         std::shared_ptr<ZELDownloadManagerEngine> downloadManager,
         std::shared_ptr<CBMapStoreEngine> catalogue = nullptr);
     explicit CBUserMapStoreEngine(std::string storePath);
+    ~CBUserMapStoreEngine() override;
 
     void addDelegate(const std::shared_ptr<CBUserMapStoreEngineDelegate>& delegate);
     void removeDelegate(const std::shared_ptr<CBUserMapStoreEngineDelegate>& delegate);
@@ -59,7 +60,9 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
     void setDeletedMapStep(DeletedMapStep step) { deletedMapStep_ = std::move(step); }
     // Work just before an installed map's files are deleted or replaced by an
     // update, given its identifier (the application closes the map where it
-    // is open, so nothing reads the files as they go).
+    // is open, so nothing reads the files as they go); also for a map whose
+    // post-install step is under way when the registry goes, so that the
+    // step ends with it.
     using ReleaseMapStep = std::function<void(const std::string& identifier)>;
     void setReleaseMapStep(ReleaseMapStep step) { releaseMapStep_ = std::move(step); }
 
@@ -162,6 +165,9 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
     std::optional<std::string> currentMapIdentifier_;
     // Maps checked this run: true for a damaged one.
     std::map<std::string, bool> checkedMaps_;
+    // Maps whose post-install step is under way (an update's may start
+    // before the last install's ends).
+    std::multiset<std::string> finishing_;
     PostInstallStep postInstallStep_;
     DeletedMapStep deletedMapStep_;
     ReleaseMapStep releaseMapStep_;

@@ -9,6 +9,7 @@
 #include "UIKit/UIImage.h"
 #include "packages/CBMapStoreCountry.h"
 #include "packages/CBMapStoreFederalRegion.h"
+#include "packages/CBMapStoreIdentifier.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBMapStoreMapTitle.h"
 #include "packages/CBUserMapStoreEngine.h"
@@ -255,14 +256,21 @@ void CBUserMapStoreEngine::finishInstall(const Download& download, const Map& ma
         if (auto engine = weakEngine.lock())
             engine->setPostProcessingProgressForDownload(value, download);
     };
-    auto done = [weakEngine, download] {
+    const std::string identifier = map->identifier().value_or("");
+    std::weak_ptr<CBUserMapStoreEngine> weakSelf = userSelf();
+    auto done = [weakEngine, weakSelf, download, identifier] {
+        if (auto self = weakSelf.lock(); self && self->finishing_.count(identifier))
+            self->finishing_.erase(self->finishing_.find(identifier));
         if (auto engine = weakEngine.lock())
             engine->postProcessingFinishedForDownload(download, std::nullopt);
     };
-    if (postInstallStep_)
-        postInstallStep_(map, isUpdate, progress, done);
-    else
+    if (!postInstallStep_) {
         done();
+        return;
+    }
+    if (CBMapStoreIsValidIdentifier(identifier))
+        finishing_.insert(identifier);
+    postInstallStep_(map, isUpdate, progress, done);
 }
 
 void CBUserMapStoreEngine::copyCoverToDocumentsForMap(const Map& map) {

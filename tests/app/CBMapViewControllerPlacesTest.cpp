@@ -10,6 +10,7 @@
 #include "CBGeoData/CBGeoSearchResult.h"
 #include "CoreData/NSPredicate.h"
 #include "Dispatch/NSRunLoop.h"
+#include "Foundation/NSFileManager+SetAside.h"
 #include "MapScreenFixture.h"
 #include "TopTableFixture.h"
 #include "UIKit/UIAlertView.h"
@@ -296,7 +297,9 @@ wait-for "Bookmarks could not be read"
 tap "OK"
 idle
 )");
-    std::ifstream kept(store + ".corrupt");
+    const auto copies = NSFileManagerSetAsideCopiesOfFile(store);
+    ASSERT_EQ(copies.size(), 1u);
+    std::ifstream kept(copies[0]);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "scribbled over");
     EXPECT_TRUE(
         bookmarks_->addBookmarkFromAnnotation(std::make_shared<CBBasicAnnotation>(53.55, 13.26)));

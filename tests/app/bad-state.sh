@@ -31,7 +31,8 @@ expect_line "User defaults .*Preferences.plist unreadable, starting empty" "$wor
 expect_line "Installed maps state .*CBUserMapStore_state.plist unreadable" "$work/first.log"
 expect_line "Map view state .*CBMap_state.plist unreadable" "$work/first.log"
 # The damaged defaults are kept aside; new ones hold the defaults of a first launch.
-cmp -s "$home/Preferences.plist.corrupt" <(printf '<?xml version="1.0"?><plist><dict><key>km</key>') ||
+kept=("$home/Preferences.plist".*.corrupt)
+cmp -s "${kept[0]}" <(printf '<?xml version="1.0"?><plist><dict><key>km</key>') ||
     fail "the damaged user defaults were not kept"
 grep -a -q "numShelfViews-v202" "$home/Preferences.plist" || fail "no launch count stored"
 "$binary" --phone --home "$home" --screenshot "$work/again.png" >"$work/second.log" 2>&1 ||

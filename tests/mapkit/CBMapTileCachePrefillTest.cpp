@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <thread>
 
 #include "CBGeoData/CBBoundingBox.h"
@@ -166,6 +167,43 @@ TEST_F(CBMapTileCachePrefillTest, AnInstalledStoreIsPrefilledWithoutAViewAndAnUp
         home_.folder().file("missing/missing.sqlite"), false, CGSizeMake(320, 480), 2,
         [&](float, bool) { return false; }, [&] { completed = false; }));
     EXPECT_TRUE(completed);
+}
+
+// A map closed while it is pre-filled (deleted, or its files replaced by an
+// update) ends the run: the tile under way is finished, nothing lands in the
+// cache after the close, and the blocks hear of a stop.
+TEST_F(CBMapTileCachePrefillTest, AClosedMapEndsItsPrefillWhichWritesNothingAfter) {
+    namespace fs = std::filesystem;
+    auto cache = map_->displayManager()->diskCache();
+    const fs::path folder =
+        cache->filePathForStyleIdAndStoreId("defaultMapStyle", "neubrandenburg");
+    auto tilesOnDisk = [&] {
+        cache->waitUntilIdle();
+        std::set<std::string> names;
+        std::error_code ignored;
+        for (const auto& entry : fs::directory_iterator(folder, ignored))
+            names.insert(entry.path().filename().string());
+        return names;
+    };
+    std::vector<std::pair<float, bool>> reports;
+    bool completed = false;
+    ASSERT_TRUE(CBMapTileCachePrefill::populateCacheForInstalledStore(
+        storePath(), false, CGSizeMake(320, 480), 2,
+        [&](float progress, bool finished) {
+            reports.emplace_back(progress, finished);
+            return false;
+        },
+        [&] { completed = true; }));
+    ASSERT_TRUE(runMainLoopUntil([&] { return !reports.empty(); }, 60));
+    // The run draws its next tile meanwhile.
+    CBOpenMap::invalidateStoreIdentifier("neubrandenburg");
+    const auto atClose = tilesOnDisk();
+    EXPECT_FALSE(atClose.empty());
+    ASSERT_TRUE(runMainLoopUntil([&] { return completed; }, 60));
+    EXPECT_EQ(tilesOnDisk(), atClose);
+    ASSERT_GE(reports.size(), 2u);
+    EXPECT_TRUE(reports.back().second);
+    EXPECT_LT(reports.back().first, 1.0f);
 }
 
 TEST_F(CBMapTileCachePrefillTest, AMemoryWarningBringsTheContextResetForward) {

@@ -13,6 +13,7 @@
 #include "CoreData/NSPersistentStoreCoordinator.h"
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSDateFormatter.h"
+#include "Foundation/NSFileManager+SetAside.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "model/PlaceStoreFixture.h"
 
@@ -269,11 +270,13 @@ TEST_F(CBBookmarksManagerTest,
         EXPECT_EQ(bookmarks_->setupForMapWithIdentifier(identifier),
                   CBBookmarksManager::StoreState::Open)
             << identifier;
-        EXPECT_EQ(bookmarks_->takeSetAsideStorePath(), store + ".corrupt");
+        const auto first = bookmarks_->takeSetAsideStorePath();
+        ASSERT_TRUE(first) << identifier;
+        EXPECT_EQ(NSFileManagerSetAsideCopiesOfFile(store), std::vector<std::string>{*first});
         EXPECT_FALSE(bookmarks_->takeSetAsideStorePath());  // told once
         EXPECT_TRUE(
             bookmarks_->addBookmarkFromAnnotation(std::make_shared<CBBasicAnnotation>(53.5, 13.2)));
-        EXPECT_EQ(contentsOf(store + ".corrupt"), before) << identifier;
+        EXPECT_EQ(contentsOf(*first), before) << identifier;
         // The new store holds the new bookmark the next time.
         EXPECT_EQ(bookmarks_->setupForMapWithIdentifier(identifier),
                   CBBookmarksManager::StoreState::Open);
@@ -282,6 +285,18 @@ TEST_F(CBBookmarksManagerTest,
                       ->executeFetchRequest(NSFetchRequest("object"))
                       ->size(),
                   1u);
+        // A second damage sets the new store aside beside the first copy,
+        // which keeps the bookmarks it held.
+        bookmarks_->setupForMapWithIdentifier(std::nullopt);
+        std::ofstream(store, std::ios::binary | std::ios::trunc) << "damaged again";
+        EXPECT_EQ(bookmarks_->setupForMapWithIdentifier(identifier),
+                  CBBookmarksManager::StoreState::Open);
+        const auto second = bookmarks_->takeSetAsideStorePath();
+        ASSERT_TRUE(second);
+        EXPECT_EQ(NSFileManagerSetAsideCopiesOfFile(store),
+                  (std::vector<std::string>{*first, *second}));
+        EXPECT_EQ(contentsOf(*first), before) << identifier;
+        EXPECT_EQ(contentsOf(*second), "damaged again") << identifier;
     }
     EXPECT_EQ(bookmarks_->setupForMapWithIdentifier(std::string("neubrandenburg")),
               CBBookmarksManager::StoreState::Open);

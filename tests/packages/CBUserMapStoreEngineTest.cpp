@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "Foundation/NSFileManager+SetAside.h"
 #include "MapStoreTestSupport.h"
 #include "PackagesTestSupport.h"
 #include "TestZip.h"
@@ -178,10 +179,14 @@ TEST_F(CBUserMapStoreEngineTest, DamagedStoresAreSetAsideAndTheMapsOnDiskRecorde
         std::ofstream(store, std::ios::trunc) << "garbage, not a store";
 
     openEngine();
-    EXPECT_EQ(readFile(queueStorePath() + ".corrupt"), "garbage, not a store");
+    const auto queueCopies = NSFileManagerSetAsideCopiesOfFile(queueStorePath());
+    ASSERT_EQ(queueCopies.size(), 1u);
+    EXPECT_EQ(readFile(queueCopies[0]), "garbage, not a store");
     EXPECT_EQ(engine_->currentQueueLength(), 0u);
     openRegistry();
-    EXPECT_EQ(readFile(registryStore + ".corrupt"), "garbage, not a store");
+    const auto registryCopies = NSFileManagerSetAsideCopiesOfFile(registryStore);
+    ASSERT_EQ(registryCopies.size(), 1u);
+    EXPECT_EQ(readFile(registryCopies[0]), "garbage, not a store");
     EXPECT_EQ(registry_->allIdentifiers(),
               (std::set<std::string>{"liechtenstein", "three-rivers"}));
     auto record = registry_->mapForIdentifier("liechtenstein");
@@ -430,6 +435,34 @@ TEST_F(CBUserMapStoreEngineTest, AnUpdateAndADeletionCloseTheOpenMapBeforeTheFil
     EXPECT_EQ(released, (std::vector<std::string>{"three-rivers", "three-rivers"}));
     EXPECT_EQ(filesPresent, (std::vector<bool>{true, true}));
     EXPECT_TRUE(renewed->isClosed());
+}
+
+// A post-install step does not outlive its registry: a map whose step is
+// under way is let go of when the registry goes, which ends the tile-cache
+// pre-fill; a map whose step is done is not.
+TEST_F(CBUserMapStoreEngineTest, ARegistryThatGoesLetsGoOfTheMapsItIsStillFinishing) {
+    std::vector<std::function<void()>> pending;
+    registry_->setPostInstallStep([&](const auto& map, bool, auto, std::function<void()> done) {
+        if (map->identifier() == "liechtenstein")
+            done();
+        else
+            pending.push_back(done);
+    });
+    std::vector<std::string> released;
+    registry_->setReleaseMapStep(
+        [&](const std::string& identifier) { released.push_back(identifier); });
+    publish(samplePackage("liechtenstein"), "liechtenstein", "LI");
+    publish(samplePackage("three-rivers"), "three-rivers", "US-MI");
+    download("liechtenstein", "LI");
+    ASSERT_TRUE(waitForRemoval("liechtenstein"));
+    download("three-rivers", "US-MI");
+    ASSERT_TRUE(runUntil([&] { return !pending.empty(); }, 120));
+    EXPECT_TRUE(released.empty());
+    registry_.reset();
+    EXPECT_EQ(released, std::vector<std::string>{"three-rivers"});
+    // The step ending after its registry finishes the download all the same.
+    pending.front()();
+    EXPECT_TRUE(waitForRemoval("three-rivers"));
 }
 
 // Notes the statuses the registry tells of map downloads, as "<id> <phase>",

@@ -419,11 +419,10 @@ TEST_F(CBGeoObjectDetailVCTest, ADroppedPinIsSavedFromItsOwnScreen) {
 }
 
 TEST_F(CBGeoObjectDetailVCTest, WithoutReadableBookmarksNothingCanBeKept) {
-    // A damaged store is set aside and replaced; here a folder stands where
-    // it would go, so the store stays unreadable.
+    // A damaged store is set aside and replaced; here a folder stands in
+    // the store's place, which is not set aside, so the store stays unreadable.
     const std::string path = bookmarks_->bookmarksBasePath() + "/broken.sqlite";
-    std::ofstream(path) << "not a store";
-    std::filesystem::create_directories(path + ".corrupt/kept");
+    std::filesystem::create_directories(path + "/kept");
     ASSERT_EQ(bookmarks_->setupForMapWithIdentifier(std::string("broken")),
               CBBookmarksManager::StoreState::Unreadable);
     auto screen = showResult(resultNamed("Berlin"));

@@ -2,7 +2,7 @@
 # A damaged home never locks the user out. The first start installs the
 # sample from the map store (damaged-home/first.scenario). Then the download
 # queue and the registry of installed maps are overwritten with garbage: the
-# next start sets both aside as "*.corrupt", finds the installed map on disk
+# next start sets both aside as "*.<date>-<time>.corrupt", finds the installed map on disk
 # and keeps the "Maps" button, the shelf and the store
 # (damaged-home/stores.scenario). Then the installed map itself is damaged:
 # the next start shows no map in its place, but the shelf with the map marked
@@ -37,8 +37,9 @@ damage "$documents/DownloadManagerQueue.sqlite"
 damage "$documents/CBUserMapStore.bin"
 play stores
 for file in DownloadManagerQueue.sqlite CBUserMapStore.bin; do
-    [ -f "$documents/$file.corrupt" ] || fail "$file was not set aside"
-    grep -q "$file does not open.*set aside as .*$file.corrupt" "$work/stores.log" ||
+    copies=("$documents/$file".*.corrupt)
+    [ -f "${copies[0]}" ] || fail "$file was not set aside"
+    grep -q "$file does not open.*set aside as ${copies[0]}" "$work/stores.log" ||
         fail "no log line says $file was set aside"
 done
 grep -q "installed maps are recorded anew: 1 found" "$work/stores.log" ||

@@ -1,16 +1,14 @@
 #include "sdk/BITKeychainUtils.h"
 
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
 
+#include "ChildTestProcess.h"
 #include "Foundation/NSPathUtilities.h"
 #include "SdkTestSupport.h"
 #include "Security/SecItem.h"
-
-extern char** environ;
 
 namespace {
 
@@ -133,20 +131,10 @@ TEST_F(BITKeychainUtilsTest, DeleteAndPurge) {
 // A value stored by one process is read by the next: this program runs
 // again with only the writer below enabled, in the same home.
 TEST_F(BITKeychainUtilsTest, ValuesOutliveTheProcess) {
-    const std::string filter = "--gtest_filter=BITKeychainUtilsChild.StoresAValue";
-    const std::string variable = std::string(kChildVariable) + "=" +
-                                 NSSearchPathForDirectory(NSSearchPathDirectory::Library);
-    std::vector<char*> environment;
-    for (char** entry = environ; *entry; ++entry)
-        environment.push_back(*entry);
-    environment.push_back(const_cast<char*>(variable.c_str()));
-    environment.push_back(nullptr);
-    char program[] = "/proc/self/exe";
-    char* arguments[] = {program, const_cast<char*>(filter.c_str()), nullptr};
-    pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, program, nullptr, nullptr, arguments, environment.data()), 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const int status =
+        runTestInChildProcess("BITKeychainUtilsChild.StoresAValue",
+                              std::string(kChildVariable) + "=" +
+                                  NSSearchPathForDirectory(NSSearchPathDirectory::Library));
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
     EXPECT_EQ(read("BITZizavaMetaUserName"), "Ada from another process");
 }

@@ -10,6 +10,7 @@
 #include "TileCachePrefillStep.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIWindow.h"
+#include "mapkit/CBDiskTileCache.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBMapStoreURLManager.h"
@@ -41,7 +42,10 @@ StoreFixture::StoreFixture() {
 
 StoreFixture::~StoreFixture() {
     window.reset();
+    // The registry ends the pre-fill of a map it was installing; the tiles
+    // drawn by then are written before the home goes.
     registry.reset();
+    CBDiskTileCache::sharedCache()->waitUntilIdle();
     catalogue.reset();
     downloads.reset();
     server.reset();

@@ -2,7 +2,6 @@
 // installed build, the usage time) and its life with the application.
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 
 #include "Dispatch/DispatchQueue.h"
@@ -186,7 +185,7 @@ void BITUpdateManager::didBecomeActiveActions() {
         if (const auto crash = std::dynamic_pointer_cast<BITCrashManager>(
                 BITZizavaManager::sharedZizavaManager()->crashManager()))
             crash->leavingAppSafely();
-        std::exit(0);
+        DispatchQueue::exitProgram(0);
     }
     if (!didEnterBackgroundState_)
         return;

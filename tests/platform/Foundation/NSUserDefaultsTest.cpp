@@ -6,6 +6,7 @@
 #include <fstream>
 #include <thread>
 
+#include "Foundation/NSFileManager+SetAside.h"
 #include "Foundation/NSLog.h"
 #include "Foundation/NSPathUtilities.h"
 #include "TemporaryDirectory.h"
@@ -102,7 +103,9 @@ TEST(NSUserDefaultsTest, CorruptFileIsKeptAsideNotLost) {
         EXPECT_TRUE(defaults.synchronize());
     }
     NSLogSetSink(previous);
-    EXPECT_EQ(contents(path + ".corrupt"), "bplist00 garbage that is not a property list");
+    const auto copies = NSFileManagerSetAsideCopiesOfFile(path);
+    ASSERT_EQ(copies.size(), 1u);
+    EXPECT_EQ(contents(copies[0]), "bplist00 garbage that is not a property list");
     EXPECT_EQ(NSUserDefaults(path).integerForKey("fresh"), 5);
 }
 

@@ -1,10 +1,17 @@
 #include "Net/NSURLConnection.h"
 
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 
 #include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <thread>
 
+#include "Dispatch/DispatchQueue.h"
 #include "Dispatch/NSRunLoop.h"
 #include "Dispatch/NSThread.h"
 #include "Net/NSURLError.h"
@@ -49,6 +56,34 @@ class Recorder : public NSURLConnectionDataDelegate {
 
 bool runMainUntil(const std::function<bool()>& done, double seconds = 20.0) {
     return NSRunLoop::mainRunLoop()->runUntil(done, seconds);
+}
+
+// A block waits for a request to a server that takes the connection and
+// never answers, when the program ends.
+void endWhileABlockWaitsForARequest() {
+    const int server = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(server, 1) != 0 ||
+        getsockname(server, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        std::_Exit(2);
+    const std::string url = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
+    DispatchQueue::global()->async([url] {
+        NSError error;
+        NSURLConnection::sendSynchronousRequest(NSURLRequest(*NSURL::URLWithString(url)), nullptr,
+                                                &error);
+        std::fprintf(stderr, "the request ended with %ld %s the end\n", error.code,
+                     DispatchQueue::isEnding() ? "after" : "before");
+    });
+    // The request has reached the server.
+    pollfd request{server, POLLIN, 0};
+    if (poll(&request, 1, 30000) != 1)
+        std::_Exit(3);
+    std::atexit([] { std::fputs("the exit handlers ran\n", stderr); });
+    DispatchQueue::exitProgram(0);
 }
 
 class NSURLConnectionTest : public ::testing::Test {
@@ -128,6 +163,15 @@ TEST_F(NSURLConnectionTest, SynchronousRequestsFromWorkerThreads) {
     NSError error;
     EXPECT_FALSE(NSURLConnection::sendSynchronousRequest(slow, nullptr, &error));
     EXPECT_EQ(error.code, NSURLErrorTimedOut);
+}
+
+// The program's end cancels a request under way: the block waiting for it
+// ends at once, and the program ends through its exit handlers rather than
+// leaving the block behind.
+TEST(NSURLConnectionDeathTest, TheProgramsEndCancelsTheRequestsBlocksWaitFor) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(endWhileABlockWaitsForARequest(), testing::ExitedWithCode(0),
+                "the request ended with -999 after the end.*the exit handlers ran");
 }
 
 TEST_F(NSURLConnectionTest, AsynchronousRequestCompletesOnTheGivenQueue) {

@@ -1,7 +1,6 @@
 #include "Security/SecItem.h"
 
 #include <gtest/gtest.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -11,9 +10,9 @@
 #include <fstream>
 #include <thread>
 
+#include "ChildTestProcess.h"
+#include "Foundation/NSFileManager+SetAside.h"
 #include "Foundation/NSPathUtilities.h"
-
-extern char** environ;
 
 namespace fs = std::filesystem;
 
@@ -137,9 +136,13 @@ TEST_F(SecItemTest, TheFileIsPrivateAndADamagedOneIsSetAside) {
 
     std::ofstream(SecKeychainFilePath(), std::ios::binary | std::ios::trunc) << "bplist00 garbage";
     EXPECT_EQ(password("user"), std::nullopt);
-    EXPECT_TRUE(fs::exists(SecKeychainFilePath() + ".damaged"));
+    EXPECT_EQ(NSFileManagerSetAsideCopiesOfFile(SecKeychainFilePath()).size(), 1u);
     EXPECT_EQ(SecItemAdd(item("fresh")), errSecSuccess);
     EXPECT_EQ(password("fresh"), "");
+    // A second damage keeps the first copy.
+    std::ofstream(SecKeychainFilePath(), std::ios::binary | std::ios::trunc) << "bplist00 again";
+    EXPECT_EQ(password("fresh"), std::nullopt);
+    EXPECT_EQ(NSFileManagerSetAsideCopiesOfFile(SecKeychainFilePath()).size(), 2u);
 }
 
 TEST_F(SecItemTest, WritersOnManyThreadsLoseNothing) {
@@ -167,19 +170,8 @@ TEST_F(SecItemTest, WritersOnManyThreadsLoseNothing) {
 // Items written by another process are there for this one: the test runs
 // this program again with only the writer below enabled.
 TEST_F(SecItemTest, ItemsOutliveTheProcessThatWroteThem) {
-    const std::string filter = "--gtest_filter=SecItemChild.WritesAnItem";
-    const std::string variable = std::string(kChildHomeVariable) + "=" + home.string();
-    std::vector<char*> environment;
-    for (char** entry = environ; *entry; ++entry)
-        environment.push_back(*entry);
-    environment.push_back(const_cast<char*>(variable.c_str()));
-    environment.push_back(nullptr);
-    char program[] = "/proc/self/exe";
-    char* arguments[] = {program, const_cast<char*>(filter.c_str()), nullptr};
-    pid_t child = 0;
-    ASSERT_EQ(posix_spawn(&child, program, nullptr, nullptr, arguments, environment.data()), 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
+    const int status = runTestInChildProcess("SecItemChild.WritesAnItem",
+                                             std::string(kChildHomeVariable) + "=" + home.string());
     ASSERT_TRUE(WIFEXITED(status));
     ASSERT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(password("written by child"), "kept");

@@ -1,0 +1,109 @@
+#include "Foundation/NSFileManager+SetAside.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "Foundation/NSLog.h"
+#include "TemporaryDirectory.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string contents(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+void write(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
+}
+
+}  // namespace
+
+// Damages within one second, each set aside under a name of its own, with
+// the files that belong to it; the earlier copies keep what they held.
+TEST(NSFileManagerSetAsideTest, EveryDamageKeepsItsOwnCopy) {
+    TemporaryDirectory folder;
+    const std::string store = folder.file("Bookmarks.sqlite");
+    std::vector<std::string> kept;
+    for (int damage = 1; damage <= 3; ++damage) {
+        write(store, "damage " + std::to_string(damage));
+        write(store + "-journal", "journal " + std::to_string(damage));
+        const auto copy = NSFileManagerSetAsideDamagedFile(store, {"-journal", "-wal"});
+        ASSERT_TRUE(copy);
+        kept.push_back(*copy);
+        EXPECT_FALSE(fs::exists(store));
+        EXPECT_FALSE(fs::exists(store + "-journal"));
+        EXPECT_EQ(contents(*copy + "-journal"), "journal " + std::to_string(damage));
+    }
+    ASSERT_EQ(NSFileManagerSetAsideCopiesOfFile(store), kept);
+    for (int damage = 1; damage <= 3; ++damage)
+        EXPECT_EQ(contents(kept[size_t(damage - 1)]), "damage " + std::to_string(damage));
+    EXPECT_TRUE(kept[0].starts_with(store + ".")) << kept[0];
+    EXPECT_TRUE(kept[0].ends_with(".corrupt")) << kept[0];
+}
+
+// The newest copies stay: the oldest go first, the name earlier versions
+// gave a copy counting as the oldest, each removal named in the log. The
+// copy just made stays even when a clock set back gives it the oldest name.
+TEST(NSFileManagerSetAsideTest, OnlyTheNewestCopiesAreKept) {
+    TemporaryDirectory folder;
+    const std::string store = folder.file("CBUserMapStore.bin");
+    write(store + ".corrupt", "from an earlier version");
+    write(store + ".corrupt-journal", "its journal");
+    for (const char* stamp : {"20990101-000000", "20990101-000000-2", "20990102-000000"})
+        write(store + "." + stamp + ".corrupt", stamp);
+    write(folder.file("Other.bin.20990103-000000.corrupt"), "another file's copy");
+    write(store + ".notes", "not a copy");
+
+    std::string logged;
+    NSLogSink previous =
+        NSLogSetSink([&](NSLogLevel, const std::string& line) { logged += line + "\n"; });
+    write(store, "the fifth copy");
+    const auto fifth = NSFileManagerSetAsideDamagedFile(store, {"-journal"});
+    write(store, "the sixth copy");
+    const auto sixth = NSFileManagerSetAsideDamagedFile(store, {"-journal"});
+    NSLogSetSink(previous);
+    ASSERT_TRUE(fifth && sixth);
+
+    const auto copies = NSFileManagerSetAsideCopiesOfFile(store);
+    ASSERT_EQ(copies.size(), kNSSetAsideCopiesKept);
+    EXPECT_EQ(copies[0], *fifth);
+    EXPECT_EQ(copies[1], *sixth);
+    EXPECT_EQ(copies.back(), store + ".20990102-000000.corrupt");
+    EXPECT_FALSE(fs::exists(store + ".corrupt"));
+    EXPECT_FALSE(fs::exists(store + ".corrupt-journal"));
+    EXPECT_NE(logged.find("Removed the old damaged copy " + store + ".corrupt:"), std::string::npos)
+        << logged;
+    EXPECT_TRUE(fs::exists(folder.file("Other.bin.20990103-000000.corrupt")));
+    EXPECT_TRUE(fs::exists(store + ".notes"));
+
+    // Every earlier copy named later than now: the new one stays all the same.
+    const std::string queue = folder.file("Queue.sqlite");
+    for (const char* stamp : {"20990101-000000", "20990102-000000", "20990103-000000",
+                              "20990104-000000", "20990105-000000"})
+        write(queue + "." + stamp + ".corrupt", stamp);
+    write(queue, "damaged now");
+    const auto now = NSFileManagerSetAsideDamagedFile(queue);
+    ASSERT_TRUE(now);
+    EXPECT_EQ(contents(*now), "damaged now");
+    EXPECT_FALSE(fs::exists(queue + ".20990101-000000.corrupt"));
+    EXPECT_EQ(NSFileManagerSetAsideCopiesOfFile(queue).size(), kNSSetAsideCopiesKept);
+}
+
+TEST(NSFileManagerSetAsideTest, WhatCannotBeSetAsideSaysWhy) {
+    TemporaryDirectory folder;
+    std::string error;
+    EXPECT_FALSE(NSFileManagerSetAsideDamagedFile(folder.file("missing.sqlite"), {}, &error));
+    EXPECT_EQ(error, "no such file");
+    fs::create_directories(folder.file("folder.sqlite"));
+    EXPECT_FALSE(NSFileManagerSetAsideDamagedFile(folder.file("folder.sqlite"), {}, &error));
+    EXPECT_TRUE(fs::is_directory(folder.file("folder.sqlite")));
+    EXPECT_TRUE(NSFileManagerSetAsideCopiesOfFile(folder.file("folder.sqlite")).empty());
+}
