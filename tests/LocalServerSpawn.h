@@ -73,3 +73,21 @@ inline void stopLocalServer(pid_t& pid) {
     waitpid(pid, &status, 0);
     pid = -1;
 }
+
+// A local server of tools/ running while this lives.
+class RunningLocalServer {
+  public:
+    explicit RunningLocalServer(std::vector<std::string> arguments) {
+        port_ = spawnLocalServer(std::move(arguments), pid_);
+    }
+    ~RunningLocalServer() { stopLocalServer(pid_); }
+    RunningLocalServer(const RunningLocalServer&) = delete;
+    RunningLocalServer& operator=(const RunningLocalServer&) = delete;
+
+    int port() const { return port_; }
+    pid_t pid() const { return pid_; }
+
+  private:
+    pid_t pid_ = -1;
+    int port_ = 0;
+};

@@ -12,11 +12,22 @@
 // HTTP spoken byte by byte to a local server on 127.0.0.1, for requests no
 // well-behaved client sends (a NUL in a path, a request that never ends).
 
-// A socket connected to the port, or -1.
-inline int rawConnect(int port) {
+// A socket connected to the port from the loopback address `source` (any
+// of 127.0.0.0/8, which every local program may use), or -1.
+inline int rawConnectFrom(const char* source, int port) {
     const int socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (socket < 0)
         return -1;
+    // The port is chosen at connect, as without an address of one's own.
+    const int noPort = 1;
+    ::setsockopt(socket, IPPROTO_IP, IP_BIND_ADDRESS_NO_PORT, &noPort, sizeof noPort);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    if (::inet_pton(AF_INET, source, &local.sin_addr) != 1 ||
+        ::bind(socket, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0) {
+        ::close(socket);
+        return -1;
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<uint16_t>(port));
@@ -26,6 +37,11 @@ inline int rawConnect(int port) {
         return -1;
     }
     return socket;
+}
+
+// A socket connected to the port, or -1.
+inline int rawConnect(int port) {
+    return rawConnectFrom("127.0.0.1", port);
 }
 
 inline bool rawSend(int socket, const std::string& bytes) {

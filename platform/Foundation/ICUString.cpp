@@ -2,6 +2,8 @@
 
 #include <unicode/ustring.h>
 
+#include "Foundation/PropertyListText.h"
+
 std::optional<std::u16string> ICUStringFromUTF8(std::string_view text) {
     std::u16string result(text.size(), u'\0');
     int32_t length = 0;
@@ -38,6 +40,9 @@ std::u16string ICUStringFromUTF8Repairing(std::string_view text) {
 }
 
 std::string UTF8StringByRepairing(std::string_view text) {
+    // Most text needs no repair; a large one is not converted twice for it.
+    if (PropertyListText::isValidUTF8(reinterpret_cast<const uint8_t*>(text.data()), text.size()))
+        return std::string(text);
     const std::u16string units = ICUStringFromUTF8Repairing(text);
     return ICUStringToUTF8(units.data(), static_cast<int32_t>(units.size())).value_or("");
 }

@@ -9,6 +9,7 @@
 namespace {
 
 constexpr CGFloat kRowHeight = 50;
+constexpr CGFloat kMargin = 8;
 
 struct Registry {
     std::mutex mutex;
@@ -34,6 +35,7 @@ std::shared_ptr<UIButton> makeRow(const std::string& title, bool bold) {
 UIActivityViewController::UIActivityViewController(
     UIActivityItems activityItems, std::vector<std::shared_ptr<UIActivity>> applicationActivities)
     : items_(std::move(activityItems)), applicationActivities_(std::move(applicationActivities)) {
+    setModalPresentationStyle(UIModalPresentationPopover);
     collect();
 }
 
@@ -95,6 +97,7 @@ void UIActivityViewController::cancel() {
 
 void UIActivityViewController::finish(const std::string& type, bool completed) {
     running_ = false;
+    finished_ = true;
     auto completion = completion_;
     auto done = [completion, type, completed] {
         if (completion)
@@ -136,6 +139,22 @@ void UIActivityViewController::loadView() {
     setView(root);
 }
 
+void UIActivityViewController::viewDidDisappear(bool animated) {
+    UIViewController::viewDidDisappear(animated);
+    // Gone without a row chosen (a tap beside its popover): that is Cancel.
+    // An activity's own screen over the sheet leaves it presented.
+    if (!presentingViewController() && !finished_) {
+        finished_ = true;
+        if (completion_)
+            completion_({}, false);
+    }
+}
+
+CGSize UIActivityViewController::contentSizeForViewInPopover() const {
+    const CGFloat rows = CGFloat(activities_.size());
+    return {320, kMargin * 3 + kRowHeight + rows * (kRowHeight + 1) - (rows > 0 ? 1 : 0)};
+}
+
 void UIActivityViewController::viewDidLayoutSubviews() {
     // Rows from the bottom up: Cancel apart at the bottom, the activities
     // above it, one point between rows.
@@ -143,12 +162,12 @@ void UIActivityViewController::viewDidLayoutSubviews() {
     const auto& rows = view()->subviews();
     if (rows.empty())
         return;
-    CGFloat y = bounds.size.height - kRowHeight - 8;
-    rows.back()->setFrame(CGRectMake(8, y, bounds.size.width - 16, kRowHeight));
-    y -= 8;
+    CGFloat y = bounds.size.height - kRowHeight - kMargin;
+    rows.back()->setFrame(CGRectMake(kMargin, y, bounds.size.width - 2 * kMargin, kRowHeight));
+    y -= kMargin;
     for (size_t i = rows.size() - 1; i-- > 0;) {
         y -= kRowHeight;
-        rows[i]->setFrame(CGRectMake(8, y, bounds.size.width - 16, kRowHeight));
+        rows[i]->setFrame(CGRectMake(kMargin, y, bounds.size.width - 2 * kMargin, kRowHeight));
         y -= 1;
     }
 }

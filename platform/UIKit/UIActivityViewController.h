@@ -14,7 +14,8 @@
 // a view controller has it presented, others perform at once. When the
 // activity finishes the sheet dismisses itself and calls the completion
 // handler with the activity's type and whether it completed (an empty type
-// and false for Cancel).
+// and false for Cancel). It presents in the popover style: on the pad in a
+// popover, where a tap beside it is Cancel.
 class UIActivityViewController : public UIViewController {
   public:
     using CompletionHandler = std::function<void(const std::string& activityType, bool completed)>;
@@ -39,6 +40,9 @@ class UIActivityViewController : public UIViewController {
 
     void loadView() override;
     void viewDidLayoutSubviews() override;
+    void viewDidDisappear(bool animated) override;
+    // Its rows, in a popover.
+    CGSize contentSizeForViewInPopover() const override;
 
   private:
     void collect();
@@ -50,4 +54,6 @@ class UIActivityViewController : public UIViewController {
     std::vector<std::string> excluded_;
     CompletionHandler completion_;
     bool running_ = false;
+    // The completion handler was called, or is on its way.
+    bool finished_ = false;
 };

@@ -51,34 +51,30 @@ class UISearchResultsTableView : public UITableView {
   public:
     UISearchResultsTableView() : UITableView(CGRectZero, UITableViewStylePlain) {}
 
-    void setNoResultsText(const std::string& text) {
-        if (!label_) {
-            auto background = std::make_shared<UIView>(CGRectZero);
-            label_ = std::make_shared<UILabel>(CGRectMake(0, kTextTop, 0, kTextHeight));
-            label_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
-            label_->setTextAlignment(NSTextAlignmentCenter);
-            label_->setTextColor(UIColor::grayColor());
-            label_->setFont(UIFont::boldSystemFontOfSize(kTextSize));
-            label_->setHidden(true);
-            background->addSubview(label_);
-            setBackgroundView(background);
-        }
-        label_->setText(text);
-        setNeedsLayout();
+    // A view cannot add subviews while it is being constructed.
+    void addNoResultsLabel() {
+        auto background = std::make_shared<UIView>(CGRectZero);
+        label_ = std::make_shared<UILabel>(CGRectMake(0, kTextTop, 0, kTextHeight));
+        label_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
+        label_->setTextAlignment(NSTextAlignmentCenter);
+        label_->setTextColor(UIColor::grayColor());
+        label_->setFont(UIFont::boldSystemFontOfSize(kTextSize));
+        label_->setText("No Results");
+        label_->setHidden(true);
+        background->addSubview(label_);
+        setBackgroundView(background);
     }
     const std::shared_ptr<UILabel>& noResultsLabel() const { return label_; }
 
     void layoutSubviews() override {
         UITableView::layoutSubviews();
-        if (!label_)
-            return;
         bool empty = true;
         for (long section = 0; empty && section < numberOfSections(); ++section)
             empty = numberOfRowsInSection(section) == 0;
         CGRect frame = label_->frame();
         frame.size.width = bounds().size.width;
         label_->setFrame(frame);
-        label_->setHidden(!empty || label_->text().empty());
+        label_->setHidden(!empty);
     }
 
   private:
@@ -90,12 +86,6 @@ class UISearchResultsTableView : public UITableView {
 
 }  // namespace
 
-void UISearchDisplayController::setNoResultsText(const std::string& text) {
-    noResultsText_ = text;
-    if (table_)
-        static_cast<UISearchResultsTableView&>(*table_).setNoResultsText(text);
-}
-
 std::shared_ptr<UILabel> UISearchDisplayController::noResultsLabel() const {
     return table_ ? static_cast<UISearchResultsTableView&>(*table_).noResultsLabel() : nullptr;
 }
@@ -103,7 +93,7 @@ std::shared_ptr<UILabel> UISearchDisplayController::noResultsLabel() const {
 const std::shared_ptr<UITableView>& UISearchDisplayController::searchResultsTableView() {
     if (!table_) {
         auto table = std::make_shared<UISearchResultsTableView>();
-        table->setNoResultsText(noResultsText_);
+        table->addNoResultsLabel();
         table_ = table;
         table_->setDataSource(dataSource_);
         table_->setDelegate(tableDelegate_);
@@ -224,6 +214,9 @@ void UISearchDisplayController::showResults(const std::string& text) {
             }
         }
     } else if (tableShown_) {
+        if (delegate) {
+            delegate->searchDisplayControllerWillHideSearchResultsTableView(*this, *table_);
+        }
         table_->removeFromSuperview();
         tableShown_ = false;
         if (delegate) {

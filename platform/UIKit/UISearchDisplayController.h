@@ -25,6 +25,9 @@ class UISearchDisplayDelegate {
                                                                       UITableView&) {}
     virtual void searchDisplayControllerWillShowSearchResultsTableView(UISearchDisplayController&,
                                                                        UITableView&) {}
+    // Before the results table leaves the screen, still showing the last results.
+    virtual void searchDisplayControllerWillHideSearchResultsTableView(UISearchDisplayController&,
+                                                                       UITableView&) {}
     virtual void searchDisplayControllerDidHideSearchResultsTableView(UISearchDisplayController&,
                                                                       UITableView&) {}
     // Whether the results table reloads for the new search text.
@@ -38,7 +41,8 @@ class UISearchDisplayDelegate {
 // controller becomes active, dims the contents controller's view below the
 // bar and shows the bar's Cancel button; while the bar holds text a results
 // table (its own data source and delegate) covers the dimmed area and
-// reloads when the delegate agrees. Cancel, or a tap on the dimmed area,
+// reloads when the delegate agrees; when it has no rows it says "No
+// Results". Cancel, or a tap on the dimmed area,
 // ends the search: the text is cleared, the keyboard goes and the screen is
 // as before. The results scroll clear of the on-screen keyboard. Main thread.
 class UISearchDisplayController : public UISearchBarDelegate,
@@ -63,11 +67,7 @@ class UISearchDisplayController : public UISearchBarDelegate,
     void setActive(bool active) { setActiveAnimated(active, false); }
     void setActiveAnimated(bool active, bool animated);
 
-    // What the results table says when a search finds nothing ("No
-    // Results" unless the application says otherwise).
-    const std::string& noResultsText() const { return noResultsText_; }
-    void setNoResultsText(const std::string& text);
-    // The label that says it; nullptr before the table is made (tests).
+    // The label that says "No Results"; nullptr before the table is made (tests).
     std::shared_ptr<UILabel> noResultsLabel() const;
 
     // The dimming view while active (tests).
@@ -96,7 +96,6 @@ class UISearchDisplayController : public UISearchBarDelegate,
     std::shared_ptr<UIView> dimmingView_;
     std::shared_ptr<NSNotificationObserver> keyboardObserver_;
     std::shared_ptr<NSNotificationObserver> hideObserver_;
-    std::string noResultsText_ = "No Results";
     bool active_ = false;
     bool tableShown_ = false;
 };

@@ -7,6 +7,7 @@
 #include "UIKit/UIDevice.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
+#include "UIKit/UIPopoverPresentationController.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UITabBarController.h"
 #include "UIKit/UITabBarItem.h"
@@ -172,6 +173,21 @@ std::shared_ptr<UIViewController> UIViewController::presentingViewController() c
     return parent ? parent->presentingViewController() : nullptr;
 }
 
+std::shared_ptr<UIPopoverPresentationController> UIViewController::popoverPresentationController() {
+    if (presentationStyle_ != UIModalPresentationPopover) {
+        return nullptr;
+    }
+    if (!popoverPresentation_) {
+        popoverPresentation_ = std::make_shared<UIPopoverPresentationController>();
+    }
+    return popoverPresentation_;
+}
+
+bool UIViewController::presentsInPopover() const {
+    return presentationStyle_ == UIModalPresentationPopover &&
+           UI_USER_INTERFACE_IDIOM() == UIUserInterfaceIdiomPad;
+}
+
 CGRect UIViewController::presentedFrame(const CGRect& windowBounds) const {
     if (UI_USER_INTERFACE_IDIOM() != UIUserInterfaceIdiomPad) {
         return windowBounds;
@@ -245,6 +261,21 @@ void UIViewController::presentViewControllerAnimatedCompletion(
     auto self = std::static_pointer_cast<UIViewController>(shared_from_this());
     presented_ = controller;
     controller->presenting_ = self;
+    if (controller->presentsInPopover()) {
+        // The presenter stays on screen beside the popover.
+        std::weak_ptr<UIViewController> presenter = self, presented = controller;
+        controller->popoverPresentationController()->show(
+            controller, animated, [presenter, presented] {
+                auto shown = presented.lock();
+                if (shown)
+                    shown->presenting_.reset();
+                if (auto owner = presenter.lock(); owner && owner->presented_ == shown)
+                    owner->presented_.reset();
+            });
+        if (completion)
+            completion();
+        return;
+    }
     controller->beingPresented_ = true;
     const CGRect bounds = window->bounds();
     const CGRect frame = controller->presentedFrame(bounds);
@@ -303,6 +334,15 @@ void UIViewController::dismissViewControllerAnimatedCompletion(bool animated,
     std::shared_ptr<UIViewController> controller = presented_;
     if (controller->presented_) {
         controller->dismissViewControllerAnimatedCompletion(false, nullptr);
+    }
+    if (controller->popoverPresentation_ && controller->popoverPresentation_->isShowing()) {
+        controller->popoverPresentation_->hide(animated);
+        controller->presenting_.reset();
+        presented_.reset();
+        if (completion) {
+            completion();
+        }
+        return;
     }
     controller->beingDismissed_ = true;
     controller->viewWillDisappear(animated);

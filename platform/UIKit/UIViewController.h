@@ -16,11 +16,13 @@ enum UIModalPresentationStyle : long {
     UIModalPresentationFormSheet,
     UIModalPresentationCurrentContext,
     UIModalPresentationOverFullScreen = 5,
+    UIModalPresentationPopover = 7,
 };
 
 class UIBarButtonItem;
 class UINavigationController;
 class UINavigationItem;
+class UIPopoverPresentationController;
 class UITabBarController;
 class UITabBarItem;
 
@@ -110,7 +112,8 @@ class UIViewController : public UIResponder {
 
     // Modal presentation: the presented controller's view covers the window
     // (sliding up when animated); completion runs when it is in place. Pad
-    // form and page sheets are centred over a dimmed window instead.
+    // form and page sheets are centred over a dimmed window instead, and the
+    // popover style shows in a popover (UIPopoverPresentationController).
     void presentViewControllerAnimatedCompletion(
         const std::shared_ptr<UIViewController>& controller, bool animated,
         std::function<void()> completion);
@@ -122,6 +125,9 @@ class UIViewController : public UIResponder {
     std::shared_ptr<UIViewController> presentingViewController() const;
     UIModalPresentationStyle modalPresentationStyle() const { return presentationStyle_; }
     void setModalPresentationStyle(UIModalPresentationStyle s) { presentationStyle_ = s; }
+    // Where the popover style points; made on first use, nullptr in any
+    // other style.
+    std::shared_ptr<UIPopoverPresentationController> popoverPresentationController();
     UIModalTransitionStyle modalTransitionStyle() const { return transitionStyle_; }
     void setModalTransitionStyle(UIModalTransitionStyle s) { transitionStyle_ = s; }
     bool isBeingPresented() const { return beingPresented_; }
@@ -155,6 +161,8 @@ class UIViewController : public UIResponder {
     friend class UINavigationController;
 
     CGRect presentedFrame(const CGRect& windowBounds) const;
+    // Whether a presentation in this controller's style shows in a popover.
+    bool presentsInPopover() const;
     void updateEditButton();
 
     std::shared_ptr<UIView> view_;
@@ -175,6 +183,7 @@ class UIViewController : public UIResponder {
     std::shared_ptr<UIViewController> presented_;
     std::weak_ptr<UIViewController> presenting_;
     UIModalPresentationStyle presentationStyle_ = UIModalPresentationFullScreen;
+    std::shared_ptr<UIPopoverPresentationController> popoverPresentation_;
     UIModalTransitionStyle transitionStyle_ = UIModalTransitionStyleCoverVertical;
     bool editing_ = false;
     bool beingPresented_ = false;

@@ -15,8 +15,9 @@
 #include "UIKit/WebResourceLoader.h"
 
 struct UIWebView::Load {
-    std::optional<std::string> html;  // markup given by the caller
-    std::optional<NSURL> url;         // else the page to fetch
+    // Markup given by the caller, shared with the page made of it.
+    std::shared_ptr<const std::string> html;
+    std::optional<NSURL> url;  // else the page to fetch
     std::optional<NSURL> base;
     std::string root;  // the folder file resources stay in; empty: the base's
     bool localContentOnly = false;
@@ -66,7 +67,15 @@ UIWebView::UIWebView(const CGRect& frame) : UIView(frame) {
     documentView_->addGestureRecognizer(tap);
 }
 
-UIWebView::~UIWebView() = default;
+UIWebView::~UIWebView() {
+    cancelPendingLoad();
+}
+
+void UIWebView::cancelPendingLoad() {
+    if (pendingLoad_)
+        pendingLoad_->store(true);
+    pendingLoad_.reset();
+}
 
 void UIWebView::attachSubviews() const {
     if (attached_ || weak_from_this().expired())
@@ -90,10 +99,9 @@ std::shared_ptr<WebDocument> UIWebView::document() const {
     return documentView_->document();
 }
 
-void UIWebView::loadHTMLStringBaseURL(const std::string& html,
-                                      const std::optional<NSURL>& baseURL) {
+void UIWebView::loadHTMLStringBaseURL(std::string html, const std::optional<NSURL>& baseURL) {
     auto load = std::make_shared<Load>();
-    load->html = html;
+    load->html = std::make_shared<const std::string>(std::move(html));
     load->base = baseURL;
     load->localContentOnly = localContentOnly_;
     std::optional<NSURLRequest> request;
@@ -120,6 +128,7 @@ void UIWebView::stopLoading() {
         return;
     ++generation_;
     loading_ = false;
+    cancelPendingLoad();
 }
 
 void UIWebView::start(const std::optional<NSURLRequest>& request, UIWebViewNavigationType type,
@@ -130,6 +139,10 @@ void UIWebView::start(const std::optional<NSURLRequest>& request, UIWebViewNavig
         !delegate->webViewShouldStartLoadWithRequestNavigationType(*this, *request, type))
         return;
     const uint64_t generation = ++generation_;
+    // The page being made, if any, is not wanted any more: it stops.
+    cancelPendingLoad();
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    pendingLoad_ = cancelled;
     request_ = request;
     lastLoad_ = load;
     loading_ = true;
@@ -146,17 +159,21 @@ void UIWebView::start(const std::optional<NSURLRequest>& request, UIWebViewNavig
             if (auto delegate = view->delegate())
                 delegate->webViewDidStartLoad(*view);
     });
-    DispatchQueue::global()->async([weak, generation, load, layout] {
+    DispatchQueue::global()->async([weak, generation, load, layout, cancelled] {
         WebResourceLoader loader = load->root.empty() ? WebResourceLoader(load->base)
                                                       : WebResourceLoader(load->base, load->root);
         loader.setLocalContentOnly(load->localContentOnly);
         NSError error;
-        std::optional<std::string> html = load->html;
+        std::shared_ptr<const std::string> html = load->html;
         if (!html && load->url)
-            html = loader.load(*load->url, &error);
+            if (auto fetched = loader.load(*load->url, &error))
+                html = std::make_shared<const std::string>(std::move(*fetched));
         std::shared_ptr<WebDocument> document;
         if (html)
-            document = WebDocument::create(std::move(*html), loader, layout);
+            document = WebDocument::create(std::move(html), loader, layout,
+                                           [cancelled] { return cancelled->load(); });
+        if (cancelled->load())
+            return;
         DispatchQueue::main()->async([weak, generation, document, error] {
             if (auto view = weak.lock()) {
                 if (document)
@@ -172,6 +189,7 @@ void UIWebView::finish(uint64_t generation, std::shared_ptr<WebDocument> documen
     if (generation != generation_)
         return;
     loading_ = false;
+    pendingLoad_.reset();
     documentView_->setDocument(std::move(document));
     // The view may have changed its width (a turn) while the page was made:
     // the page takes the width it has now.
@@ -188,6 +206,7 @@ void UIWebView::fail(uint64_t generation, const NSError& error) {
     if (generation != generation_)
         return;
     loading_ = false;
+    pendingLoad_.reset();
     if (auto delegate = delegate_.lock())
         delegate->webViewDidFailLoadWithError(*this, error);
 }

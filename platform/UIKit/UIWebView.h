@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -20,7 +21,9 @@ class WebResourceLoader;
 // sheets and images load from that folder, never from outside it) or from a
 // request (http, https or a file). Loading runs on a worker thread; the
 // delegate hears didStartLoad, then didFinishLoad or didFailLoadWithError, on
-// the main thread. A newer load supersedes an older one.
+// the main thread. A newer load supersedes an older one: the page the older
+// one was making stops being made, as it does when loading stops or the
+// view goes.
 //
 // Tapping a link asks the delegate (navigation type link clicked) with the
 // link resolved against the page; if it agrees, "#name" scrolls to the
@@ -49,7 +52,8 @@ class UIWebView : public UIView {
     bool localContentOnly() const { return localContentOnly_; }
     void setLocalContentOnly(bool flag) { localContentOnly_ = flag; }
 
-    void loadHTMLStringBaseURL(const std::string& html, const std::optional<NSURL>& baseURL);
+    // The markup is kept, not copied, for the page made of it.
+    void loadHTMLStringBaseURL(std::string html, const std::optional<NSURL>& baseURL);
     void loadRequest(const NSURLRequest& request);
     void reload();
     void stopLoading();
@@ -90,6 +94,8 @@ class UIWebView : public UIView {
     void followLink(const std::string& href);
     void scrollToAnchor(const std::string& name);
     void updateContentSize();
+    // Tells the page being made, if any, to stop.
+    void cancelPendingLoad();
     std::shared_ptr<WebDocument> document() const;
     // Subviews join once the view is owned by a shared pointer.
     void attachSubviews() const;
@@ -99,6 +105,8 @@ class UIWebView : public UIView {
     std::shared_ptr<WebDocumentView> documentView_;
     std::optional<NSURLRequest> request_;
     std::shared_ptr<Load> lastLoad_;
+    // Set when the page being made is no longer wanted.
+    std::shared_ptr<std::atomic<bool>> pendingLoad_;
     uint64_t generation_ = 0;
     bool loading_ = false;
     double textZoom_ = 1;

@@ -1,18 +1,26 @@
 #include "UIKit/WebDocument.h"
 
 #include <litehtml/litehtml.h>
+#include <malloc.h>
 
 #include <cmath>
 
 #include "UIKit/WebDocumentContainer.h"
+#include "UIKit/WebLayoutBudget.h"
 #include "UIKit/WebMarkupLimits.h"
 #include "UIKit/WebMasterStyleSheet.h"
 
+// The document's elements refer to the budgets: they go last.
 struct WebDocument::Parsed {
+    std::unique_ptr<WebPageBudget> budget;
+    std::unique_ptr<WebLayoutBudget> layoutBudget;
     litehtml::document::ptr document;
 };
 
 namespace {
+
+// Elements and text boxes from which a page is large.
+constexpr size_t kLargePageBoxes = size_t{1} << 14;
 
 litehtml::context& sharedContext() {
     static litehtml::context* context = [] {
@@ -25,7 +33,8 @@ litehtml::context& sharedContext() {
 
 }  // namespace
 
-WebDocument::WebDocument(const WebResourceLoader& loader, std::string html, const Layout& layout)
+WebDocument::WebDocument(const WebResourceLoader& loader, std::shared_ptr<const std::string> html,
+                         const Layout& layout)
     : html_(std::move(html)),
       layout_(layout),
       container_(std::make_unique<WebDocumentContainer>(loader)),
@@ -34,26 +43,54 @@ WebDocument::WebDocument(const WebResourceLoader& loader, std::string html, cons
 WebDocument::~WebDocument() {
     // The document refers to the container: it goes first.
     parsed_.reset();
+    // A large page leaves its memory free in the allocator's arena of the
+    // worker that built it, where another worker's page cannot use it:
+    // it goes back to the system.
+    if (large_)
+        malloc_trim(0);
 }
 
 std::shared_ptr<WebDocument> WebDocument::create(std::string html, const WebResourceLoader& loader,
-                                                 const Layout& layout) {
-    auto document = std::make_shared<WebDocument>(loader, std::move(html), layout);
-    std::lock_guard lock(document->mutex_);
-    document->parse();
-    return document;
+                                                 const Layout& layout,
+                                                 WebPageBudget::Cancellation cancelled,
+                                                 const WebPageBounds& bounds) {
+    return create(std::make_shared<const std::string>(std::move(html)), loader, layout,
+                  std::move(cancelled), bounds);
 }
 
-void WebDocument::parse() {
-    container_->startDocument();
+std::shared_ptr<WebDocument> WebDocument::create(std::shared_ptr<const std::string> html,
+                                                 const WebResourceLoader& loader,
+                                                 const Layout& layout,
+                                                 WebPageBudget::Cancellation cancelled,
+                                                 const WebPageBounds& bounds) {
+    auto document = std::make_shared<WebDocument>(loader, std::move(html), layout);
+    std::lock_guard lock(document->mutex_);
+    document->bounds_ = bounds;
+    return document->parse(std::move(cancelled)) ? document : nullptr;
+}
+
+bool WebDocument::parse(WebPageBudget::Cancellation cancelled) {
+    parsed_->document.reset();
+    parsed_->budget = std::make_unique<WebPageBudget>(std::move(cancelled), bounds_);
+    parsed_->layoutBudget = std::make_unique<WebLayoutBudget>(*parsed_->budget);
+    WebPageBudget& budget = *parsed_->budget;
+    container_->startDocument(budget, *parsed_->layoutBudget);
     container_->setTextZoom(layout_.textZoom);
     container_->setViewport(layout_.viewport, layout_.scale);
-    parsed_->document.reset();
-    const std::string markup = WebLimitMarkup(html_);
-    parsed_->document =
-        litehtml::document::createFromUTF8(markup.c_str(), container_.get(), &sharedContext());
-    if (parsed_->document)
+    const std::string markup = WebLimitMarkup(*html_, budget);
+    if (!budget.stopped())
+        parsed_->document =
+            litehtml::document::createFromUTF8(markup.c_str(), container_.get(), &sharedContext());
+    if (parsed_->document && !budget.stopped())
         parsed_->document->render(std::max(1, int(layout_.width)));
+    if (budget.stopped()) {
+        parsed_->document.reset();
+        return false;
+    }
+    budget.logCut();
+    const WebPageBudget::Tally& built = container_->built();
+    large_ = large_ || built.elements + built.textBoxes >= kLargePageBoxes;
+    return true;
 }
 
 void WebDocument::layout(CGFloat width, CGSize viewport) {
@@ -72,7 +109,7 @@ void WebDocument::setTextZoom(double zoom) {
     if (zoom == layout_.textZoom)
         return;
     layout_.textZoom = zoom;
-    parse();
+    parse({});
 }
 
 double WebDocument::textZoom() const {
@@ -97,7 +134,7 @@ std::string WebDocument::title() const {
 
 std::string WebDocument::html() const {
     std::lock_guard lock(mutex_);
-    return html_;
+    return *html_;
 }
 
 std::optional<NSURL> WebDocument::linkBase() const {

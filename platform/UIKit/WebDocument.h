@@ -10,6 +10,7 @@
 #include "CoreGraphics/CGGeometry.h"
 #include "Net/NSURL.h"
 #include "UIKit/UIView.h"
+#include "UIKit/WebPageBudget.h"
 
 class WebDocumentContainer;
 class WebResourceLoader;
@@ -27,10 +28,20 @@ class WebDocument {
         double textZoom = 1;        // 1 = 100 %
     };
 
-    // Parses html (bounded, see WebMarkupLimits.h), fetches its
-    // style sheets and images through loader, lays it out.
+    // Parses html, fetches its style sheets and images through loader,
+    // lays it out: what the page builds is bounded (WebPageBudget.h), and
+    // a page cut to its bounds says so in the log. Answers nullptr when the
+    // build stopped before its end: `cancelled` answered true (it is asked
+    // as each element and text is made), or the program is ending.
+    static std::shared_ptr<WebDocument> create(std::shared_ptr<const std::string> html,
+                                               const WebResourceLoader& loader,
+                                               const Layout& layout,
+                                               WebPageBudget::Cancellation cancelled = {},
+                                               const WebPageBounds& bounds = {});
     static std::shared_ptr<WebDocument> create(std::string html, const WebResourceLoader& loader,
-                                               const Layout& layout);
+                                               const Layout& layout,
+                                               WebPageBudget::Cancellation cancelled = {},
+                                               const WebPageBounds& bounds = {});
     ~WebDocument();
 
     // Lays the page out again, for a new width or viewport.
@@ -58,14 +69,20 @@ class WebDocument {
     // and each link's words an entry of their own, with page rects.
     std::vector<UIVisibleText> visibleTexts() const;
 
-    WebDocument(const WebResourceLoader& loader, std::string html, const Layout& layout);
+    WebDocument(const WebResourceLoader& loader, std::shared_ptr<const std::string> html,
+                const Layout& layout);
 
   private:
     struct Parsed;
-    void parse();
+    // Answers false when the build stopped.
+    bool parse(WebPageBudget::Cancellation cancelled);
+
+    WebPageBounds bounds_;
+    // Built many boxes, once.
+    bool large_ = false;
 
     mutable std::mutex mutex_;
-    std::string html_;
+    std::shared_ptr<const std::string> html_;
     Layout layout_;
     std::unique_ptr<WebDocumentContainer> container_;
     std::unique_ptr<Parsed> parsed_;

@@ -9,7 +9,9 @@
 #include "CoreText/CTTextSystem.h"
 #include "Foundation/NSLog.h"
 #include "ImageIO/CGImageSource.h"
+#include "UIKit/WebBoundedElement.h"
 #include "UIKit/WebFontFamilies.h"
+#include "UIKit/WebTextBoxes.h"
 
 struct WebDocumentContainer::Font {
     PangoFontDescription* description = nullptr;
@@ -505,10 +507,38 @@ void WebDocumentContainer::get_client_rect(litehtml::position& client) const {
     client = litehtml::position(0, 0, int(viewport_.width), int(viewport_.height));
 }
 
+void WebDocumentContainer::startDocument(WebPageBudget& budget, WebLayoutBudget& layout) {
+    importDepths_.clear();
+    budget_ = &budget;
+    layout_ = &layout;
+    tally_ = {};
+}
+
 std::shared_ptr<litehtml::element> WebDocumentContainer::create_element(
-    const litehtml::tchar_t*, const litehtml::string_map&,
-    const std::shared_ptr<litehtml::document>&) {
-    return nullptr;
+    const litehtml::tchar_t* tag_name, const litehtml::string_map& attributes,
+    const std::shared_ptr<litehtml::document>& doc) {
+    if (!budget_ || !layout_)
+        return nullptr;
+    // An element past the budget is a bare one: it keeps no children and
+    // shows nothing, so the rest of the page is built at no cost.
+    if (budget_->stopped() ||
+        !budget_->takeElements(tally_, 1, WebPageBudget::attributeBytes(attributes), 0))
+        return std::make_shared<litehtml::element>(doc);
+    return WebCreateBoundedElement(tag_name, doc, *layout_);
+}
+
+void WebDocumentContainer::split_text(
+    const char* text, const std::function<void(const litehtml::tchar_t*)>& on_word,
+    const std::function<void(const litehtml::tchar_t*)>& on_space) {
+    std::string_view whole = text ? text : "";
+    if (budget_)
+        whole = budget_->stopped() ? std::string_view()
+                                   : whole.substr(0, budget_->takeText(tally_, whole, 0));
+    WebForEachTextBox(whole, [&](std::string_view box, bool space) {
+        const std::string piece(box);
+        (space ? on_space : on_word)(piece.c_str());
+        return true;
+    });
 }
 
 void WebDocumentContainer::get_media_features(litehtml::media_features& media) const {

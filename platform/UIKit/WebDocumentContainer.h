@@ -11,8 +11,10 @@
 
 #include "CoreGraphics/CGGeometry.h"
 #include "CoreGraphics/CGImage.h"
+#include "UIKit/WebPageBudget.h"
 #include "UIKit/WebResourceLoader.h"
 
+class WebLayoutBudget;
 typedef struct _cairo cairo_t;
 typedef struct _PangoFontDescription PangoFontDescription;
 
@@ -40,9 +42,14 @@ class WebDocumentContainer final : public litehtml::document_container {
     const WebResourceLoader& loader() const { return loader_; }
     void setTextZoom(double zoom) { textZoom_ = zoom; }
     void setViewport(CGSize size, CGFloat scale);
-    // A parse of the page begins: each style sheet may be imported once more.
-    void startDocument() { importDepths_.clear(); }
+    // A parse of the page begins: each style sheet may be imported once
+    // more, and the elements and texts made are charged to the budget (see
+    // WebPageBudget.h), the styles to its layout part. Both outlive the
+    // document made.
+    void startDocument(WebPageBudget& budget, WebLayoutBudget& layout);
     const std::string& title() const { return title_; }
+    // What the document made of the page so far.
+    const WebPageBudget::Tally& built() const { return tally_; }
     // The base URL the page set for its links (<base href>), else the loader's.
     std::optional<NSURL> linkBase() const;
 
@@ -80,6 +87,8 @@ class WebDocumentContainer final : public litehtml::document_container {
     std::shared_ptr<litehtml::element> create_element(
         const litehtml::tchar_t* tag_name, const litehtml::string_map& attributes,
         const std::shared_ptr<litehtml::document>& doc) override;
+    void split_text(const char* text, const std::function<void(const litehtml::tchar_t*)>& on_word,
+                    const std::function<void(const litehtml::tchar_t*)>& on_space) override;
     void get_media_features(litehtml::media_features& media) const override;
     void get_language(litehtml::tstring& language, litehtml::tstring& culture) const override;
 
@@ -107,6 +116,9 @@ class WebDocumentContainer final : public litehtml::document_container {
     size_t imagePixels_ = 0;
     std::vector<Clip> clips_;
     std::vector<std::unique_ptr<Font>> fonts_;
+    WebPageBudget* budget_ = nullptr;
+    WebLayoutBudget* layout_ = nullptr;
+    WebPageBudget::Tally tally_;
     // Words repeat: measuring each once saves most of the layout time.
     std::unordered_map<std::string, int> widths_;
 };

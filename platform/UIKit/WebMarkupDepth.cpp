@@ -1,6 +1,7 @@
 #include "UIKit/WebMarkupDepth.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "UIKit/WebMarkupWriter.h"
@@ -75,31 +76,60 @@ bool endsScope(const std::string& element, const std::string& target) {
            (target == "p" && element == "button");
 }
 
+// An open element: its name and the bytes of its attributes, which the
+// parser copies when it opens the element anew.
+struct Open {
+    std::string name;
+    size_t attributeBytes = 0;
+};
+
+// What the parser makes anew after an end tag.
+struct Reopened {
+    size_t elements = 0;
+    size_t attributeBytes = 0;
+};
+
 // Closes open[at] and everything above it. Formatting elements above it stay
 // open (the parser reopens them where text follows) unless a marker above
-// them closes as well.
-void closeFrom(std::vector<std::string>& open, size_t at) {
-    std::vector<std::string> reopened;
+// them closes as well. Answers what stays: the parser makes each anew.
+Reopened closeFrom(std::vector<Open>& open, size_t at) {
+    std::vector<Open> reopened;
     for (size_t k = open.size(); k-- > at + 1;) {
-        if (isMarker(open[k]))
+        if (isMarker(open[k].name))
             reopened.clear();
-        else if (isFormatting(open[k]))
+        else if (isFormatting(open[k].name))
             reopened.push_back(open[k]);
     }
-    if (isMarker(open[at]))
+    if (isMarker(open[at].name))
         reopened.clear();
     open.resize(at);
     open.insert(open.end(), reopened.rbegin(), reopened.rend());
+    Reopened made{reopened.size(), 0};
+    for (const Open& element : reopened)
+        made.attributeBytes += element.attributeBytes;
+    return made;
+}
+
+// Closes the open element of that name a start tag closes (up to a list or
+// table boundary); answers what the parser makes anew.
+Reopened closeNamesake(std::vector<Open>& open, const std::string& name) {
+    for (size_t k = open.size(); k-- > 0;) {
+        if (open[k].name == name)
+            return closeFrom(open, k);
+        if (isBoundary(open[k].name))
+            break;
+    }
+    return {};
 }
 
 // The open element an end tag closes, as the parser finds it; npos when the
 // parser ignores the tag.
-size_t closedBy(const std::vector<std::string>& open, const std::string& name) {
+size_t closedBy(const std::vector<Open>& open, const std::string& name) {
     for (size_t k = open.size(); k-- > 0;) {
-        if (open[k] == name)
+        if (open[k].name == name)
             return k;
-        if (endsScope(open[k], name) ||
-            (!isSpecial(name) && !isFormatting(name) && isSpecial(open[k])))
+        if (endsScope(open[k].name, name) ||
+            (!isSpecial(name) && !isFormatting(name) && isSpecial(open[k].name)))
             return std::string::npos;
     }
     return std::string::npos;
@@ -133,6 +163,8 @@ struct Tag {
     std::string name;
     WebMarkupWriter::Attributes attributes;
     bool selfClosing = false;
+
+    size_t attributeBytes() const { return WebPageBudget::attributeBytes(attributes); }
 };
 
 // Reads a tag whose name starts at html[i], as the tokenizer does: the name
@@ -228,23 +260,44 @@ size_t rawTextEnd(std::string_view html, size_t from, const std::string& name) {
     return html.size();
 }
 
-bool inForeignContent(const std::vector<std::string>& open) {
-    return std::any_of(open.begin(), open.end(),
-                       [](const std::string& name) { return name == "svg" || name == "math"; });
+bool inForeignContent(const std::vector<Open>& open) {
+    return std::any_of(open.begin(), open.end(), [](const Open& element) {
+        return element.name == "svg" || element.name == "math";
+    });
 }
 
 }  // namespace
 
-std::string WebLimitMarkupDepth(std::string_view html, size_t maxDepth) {
+std::string WebDeepMarkupCut(size_t maxDepth) {
+    return "elements nested more than " + std::to_string(maxDepth) +
+           " deep: their tags are left out, their text kept";
+}
+
+std::string WebLimitMarkupDepth(std::string_view html, size_t maxDepth, WebPageBudget& budget) {
     WebMarkupWriter out(WebMarkupWriter::Texts::asWritten);
-    std::vector<std::string> open;
+    WebPageBudget::Tally tally = WebPageBudget::noteTally();
+    std::vector<Open> open;
+    // Writes as much of a text as the budget takes; false when it is cut.
+    auto writeText = [&](std::string_view text, bool raw) {
+        const size_t kept = budget.takeText(tally, text, open.size() + 1);
+        if (raw)
+            out.rawText(text.substr(0, kept));
+        else
+            out.text(text.substr(0, kept));
+        return kept == text.size();
+    };
+    // Counts what the parser makes anew as elements it makes.
+    auto takeReopened = [&](const Reopened& made) {
+        return budget.takeElements(tally, made.elements, made.attributeBytes, open.size());
+    };
     std::vector<std::string> dropped;
     bool anyContent = false;
     size_t i = 0;
-    while (i < html.size()) {
+    while (i < html.size() && !budget.stopped()) {
         const size_t lt = html.find('<', i);
         const std::string_view text = html.substr(i, lt == std::string_view::npos ? lt : lt - i);
-        out.text(text);
+        if (!writeText(text, false))
+            break;
         anyContent =
             anyContent || std::any_of(text.begin(), text.end(), [](char c) { return !isSpace(c); });
         if (lt == std::string_view::npos)
@@ -261,7 +314,8 @@ std::string WebLimitMarkupDepth(std::string_view html, size_t maxDepth) {
             } else if (html.substr(i).starts_with("<![CDATA[") && inForeignContent(open)) {
                 const size_t close = html.find("]]>", i + 9);
                 const size_t stop = close == std::string_view::npos ? html.size() : close;
-                out.text(html.substr(i + 9, stop - i - 9));
+                if (!writeText(html.substr(i + 9, stop - i - 9), false))
+                    break;
                 i = std::min(html.size(), stop + 3);
             } else {
                 i = pastGreater(html, i);
@@ -279,7 +333,8 @@ std::string WebLimitMarkupDepth(std::string_view html, size_t maxDepth) {
             continue;
         }
         if (!isAsciiAlpha(closing ? (i + 2 < html.size() ? html[i + 2] : '\0') : next)) {
-            out.text(closing ? "</" : "<");
+            if (!writeText(closing ? "</" : "<", false))
+                break;
             i += closing ? 2 : 1;
             continue;
         }
@@ -295,8 +350,8 @@ std::string WebLimitMarkupDepth(std::string_view html, size_t maxDepth) {
                 // A formatting element's end leaves what it holds open.
                 if (isFormatting(name))
                     open.erase(open.begin() + long(at));
-                else
-                    closeFrom(open, at);
+                else if (!takeReopened(closeFrom(open, at)))
+                    break;
                 out.endTag(name);
             } else if (auto d = std::find(dropped.rbegin(), dropped.rend(), name);
                        d != dropped.rend()) {
@@ -309,14 +364,16 @@ std::string WebLimitMarkupDepth(std::string_view html, size_t maxDepth) {
         const bool foreign = inForeignContent(open);
         const bool tooDeep = open.size() >= maxDepth;
         if (isVoid(name) || (tag.selfClosing && foreign)) {
+            if (!budget.takeElements(tally, 1, tag.attributeBytes(), open.size() + 1))
+                break;
             out.startTag(name, tag.attributes, tag.selfClosing && foreign);
             continue;
         }
         if (name == "plaintext") {
             // Everything after it is text.
-            if (!tooDeep) {
+            if (!tooDeep && budget.takeElements(tally, 1, tag.attributeBytes(), open.size() + 1)) {
                 out.startTag(name, tag.attributes);
-                out.rawText(html.substr(i));
+                writeText(html.substr(i), true);
             }
             break;
         }
@@ -325,10 +382,13 @@ std::string WebLimitMarkupDepth(std::string_view html, size_t maxDepth) {
             // dropped element's text goes with it, and so does a script's.
             const size_t stop = rawTextEnd(html, i, name);
             if (!tooDeep) {
+                if (!budget.takeElements(tally, 1, tag.attributeBytes(), open.size() + 1))
+                    break;
                 out.startTag(name, tag.attributes);
-                if (name != "script")
-                    out.rawText(html.substr(i, stop - i));
+                const bool whole = name == "script" || writeText(html.substr(i, stop - i), true);
                 out.endTag(name);
+                if (!whole)
+                    break;
             }
             Tag endTag;
             const size_t past = stop < html.size() ? readTag(html, stop + 2, endTag) : stop;
@@ -337,20 +397,16 @@ std::string WebLimitMarkupDepth(std::string_view html, size_t maxDepth) {
             i = past;
             continue;
         }
-        if (closesNamesake(name)) {
-            for (size_t k = open.size(); k-- > 0;) {
-                if (open[k] == name) {
-                    closeFrom(open, k);
-                    break;
-                }
-                if (isBoundary(open[k]))
-                    break;
-            }
-        }
+        if (closesNamesake(name) && !takeReopened(closeNamesake(open, name)))
+            break;
         if (open.size() >= maxDepth) {
+            if (dropped.empty())
+                budget.cut(WebDeepMarkupCut(maxDepth), false);
             dropped.push_back(name);
         } else {
-            open.push_back(name);
+            if (!budget.takeElements(tally, 1, tag.attributeBytes(), open.size() + 1))
+                break;
+            open.push_back({name, tag.attributeBytes()});
             out.startTag(name, tag.attributes);
         }
     }

@@ -7,12 +7,14 @@
 #include <unordered_set>
 #include <vector>
 
-#include "Foundation/NSLog.h"
 #include "UIKit/WebMarkupDepth.h"
 #include "UIKit/WebMarkupWriter.h"
 #include "UIKit/WebTableSpans.h"
 
 namespace {
+
+constexpr const char* kNoteStyle =
+    "margin:1em 0;padding:0.5em;border:1px solid #b00;color:#b00;font-style:italic";
 
 struct Spans {
     long colspan = 1;
@@ -65,7 +67,7 @@ std::string elementName(const GumboElement& element) {
 // Places the cells of a table on its grid as the layout will, so that the
 // grid stays within kWebMaximumTableSpan columns and kWebMaximumTableCells
 // cells in all.
-void planTable(const GumboNode* table, TablePlan& plan) {
+void planTable(const GumboNode* table, TablePlan& plan, WebPageBudget& budget) {
     std::vector<const GumboNode*> rows;
     for (const GumboNode* child : children(table)) {
         if (isTag(child, GUMBO_TAG_TR))
@@ -117,8 +119,9 @@ void planTable(const GumboNode* table, TablePlan& plan) {
             rowsLeft = std::max(0L, rowsLeft - 1);
     }
     if (keptRows < rows.size())
-        NSLogWithLevel(NSLogLevel::Warning, "UIWebView: a table of %zu rows cut to %zu",
-                       rows.size(), keptRows);
+        budget.cut("a table of more than " + std::to_string(kWebMaximumTableCells) +
+                       " cells: its rows past them are left out",
+                   true);
     for (size_t r = keptRows; r < rows.size(); ++r)
         plan.dropped.insert(rows[r]);
     for (auto& cell : cells) {
@@ -178,14 +181,19 @@ Texts textsOf(const GumboElement& element, bool kept, Texts inherited) {
     }
 }
 
+// Spans are kept, clamped, on table cells only: the layout reads them on
+// whatever box CSS makes a cell, but browsers span no other element.
 WebMarkupWriter::Attributes attributesOf(const GumboNode* node, const TablePlan& plan) {
     WebMarkupWriter::Attributes out;
     const GumboVector& list = node->v.element.attributes;
     const auto planned = plan.spans.find(node);
+    const bool cell = isTag(node, GUMBO_TAG_TD) || isTag(node, GUMBO_TAG_TH);
     for (unsigned i = 0; i < list.length; ++i) {
         const auto* a = static_cast<const GumboAttribute*>(list.data[i]);
         const std::string_view name = a->name;
         if (name == "colspan" || name == "rowspan") {
+            if (!cell)
+                continue;
             const long span = planned == plan.spans.end() ? WebClampedTableSpan(a->value)
                               : name == "colspan"         ? planned->second.colspan
                                                           : planned->second.rowspan;
@@ -199,12 +207,23 @@ WebMarkupWriter::Attributes attributesOf(const GumboNode* node, const TablePlan&
 
 }  // namespace
 
-std::string WebLimitMarkupTree(std::string_view html, size_t maxDepth) {
+std::string WebLimitMarkupTree(std::string_view html, size_t maxDepth, WebPageBudget& budget) {
     GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size());
     WebMarkupWriter out(WebMarkupWriter::Texts::decoded);
     if (output->document->v.document.has_doctype)
         out.doctype();
+    WebPageBudget::Tally tally = WebPageBudget::noteTally();
     TablePlan plan;
+    bool noteWritten = false;
+    // The page ends with a note when the markup passes left content out.
+    auto writeNote = [&] {
+        if (noteWritten || !budget.leftContentOut())
+            return;
+        noteWritten = true;
+        out.startTag("p", {{"style", kNoteStyle}});
+        out.text(WebPageBudget::kCutNote);
+        out.endTag("p");
+    };
     struct Frame {
         const GumboNode* node;
         std::vector<const GumboNode*> children;
@@ -215,12 +234,20 @@ std::string WebLimitMarkupTree(std::string_view html, size_t maxDepth) {
     };
     std::vector<Frame> stack;
     stack.push_back({output->document, children(output->document), 0, 0, Texts::escaped, {}});
+    bool full = false;  // past the budget: the rest is left out
+    bool tooDeep = false;
     while (!stack.empty()) {
         Frame& top = stack.back();
-        if (top.next == top.children.size()) {
+        if (full || top.next == top.children.size()) {
+            if (top.endTag == "body")
+                writeNote();
             if (!top.endTag.empty())
                 out.endTag(top.endTag);
             stack.pop_back();
+            continue;
+        }
+        if (budget.stopped()) {
+            full = true;
             continue;
         }
         const GumboNode* node = top.children[top.next++];
@@ -230,10 +257,15 @@ std::string WebLimitMarkupTree(std::string_view html, size_t maxDepth) {
             case GUMBO_NODE_TEXT:
             case GUMBO_NODE_WHITESPACE:
             case GUMBO_NODE_CDATA:
-                if (inherited == Texts::escaped)
-                    out.text(node->v.text.text);
-                else if (inherited == Texts::raw)
-                    out.rawText(node->v.text.text);
+                if (inherited != Texts::dropped) {
+                    const std::string_view text = node->v.text.text;
+                    const size_t kept = budget.takeText(tally, text, depth);
+                    if (inherited == Texts::escaped)
+                        out.text(text.substr(0, kept));
+                    else
+                        out.rawText(text.substr(0, kept));
+                    full = kept < text.size();
+                }
                 break;
             case GUMBO_NODE_ELEMENT:
             case GUMBO_NODE_TEMPLATE: {
@@ -241,12 +273,22 @@ std::string WebLimitMarkupTree(std::string_view html, size_t maxDepth) {
                     break;
                 const GumboElement& element = node->v.element;
                 const std::string name = elementName(element);
+                if (depth > maxDepth && !tooDeep) {
+                    tooDeep = true;
+                    budget.cut(WebDeepMarkupCut(maxDepth), false);
+                }
                 const bool kept = depth <= maxDepth && !name.empty();
                 Frame frame{node, children(node), 0, depth, textsOf(element, kept, inherited), {}};
                 if (kept) {
                     if (isTag(node, GUMBO_TAG_TABLE))
-                        planTable(node, plan);
-                    out.startTag(name, attributesOf(node, plan));
+                        planTable(node, plan, budget);
+                    const WebMarkupWriter::Attributes attributes = attributesOf(node, plan);
+                    if (!budget.takeElements(tally, 1, WebPageBudget::attributeBytes(attributes),
+                                             depth)) {
+                        full = true;
+                        break;
+                    }
+                    out.startTag(name, attributes);
                     const bool html = element.tag_namespace == GUMBO_NAMESPACE_HTML;
                     if (!(html && isVoid(element.tag)) && !isTag(node, GUMBO_TAG_PLAINTEXT))
                         frame.endTag = name;
@@ -258,11 +300,12 @@ std::string WebLimitMarkupTree(std::string_view html, size_t maxDepth) {
                 break;
         }
     }
+    writeNote();
     gumbo_destroy_output(&kGumboDefaultOptions, output);
     return out.take();
 }
 
-std::string WebLimitMarkup(std::string_view html) {
-    return WebLimitMarkupTree(WebLimitMarkupDepth(html, kWebMaximumMarkupDepth),
-                              kWebMaximumMarkupDepth);
+std::string WebLimitMarkup(std::string_view html, WebPageBudget& budget) {
+    return WebLimitMarkupTree(WebLimitMarkupDepth(html, kWebMaximumMarkupDepth, budget),
+                              kWebMaximumMarkupDepth, budget);
 }

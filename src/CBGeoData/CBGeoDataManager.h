@@ -24,6 +24,7 @@ class CBGeoObject;
 class CBGeoTag;
 class CBGeoCity;
 class CBGeoSearchResult;
+struct CBGeoPlaceKey;
 struct NSError;
 
 // The geo databases of the map now shown, side by side on one coordinator,
@@ -233,6 +234,11 @@ class CBGeoDataManager : public CBCoreDataManager {
     // a subclass with other rules (the bookmarks' streets) overrides it.
     virtual std::shared_ptr<NSPredicate> predicateForSimilarObjectTo(
         const std::shared_ptr<CBGeoSearchResult>& result);
+    // The place of this manager's map stores that the key describes (the
+    // rules of the search above, from values kept of a place); nullptr when
+    // none is near enough.
+    std::shared_ptr<CBGeoSearchResult> findPlaceWithKey(const CBGeoPlaceKey& key);
+    static std::shared_ptr<NSPredicate> predicateForPlaceKey(const CBGeoPlaceKey& key);
 
   protected:
     CBGeoDataManager();
@@ -240,6 +246,11 @@ class CBGeoDataManager : public CBCoreDataManager {
 
   private:
     void publishTable();  // under contextMutex_
+    // The object nearest to the key's position among those the predicate
+    // gives, within 0.0001 degrees, at the key's house number when it was
+    // found at an address.
+    std::shared_ptr<CBGeoSearchResult> nearestPlaceMatchingPredicate(
+        const std::shared_ptr<NSPredicate>& predicate, const CBGeoPlaceKey& key);
 
     std::mutex storesMutex_;  // guards the dictionary and the coordinator pointer
     std::map<std::string, std::shared_ptr<NSPersistentStore>> persistentStoresDictionary_;

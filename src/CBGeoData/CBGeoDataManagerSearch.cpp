@@ -4,6 +4,7 @@
 #include "CBGeoData/CBGeoAddress.h"
 #include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoObject.h"
+#include "CBGeoData/CBGeoPlaceKey.h"
 #include "CBGeoData/CBGeoSearchResult.h"
 #include "CoreData/NSStringFolding.h"
 #include "Foundation/NSLog.h"
@@ -337,17 +338,17 @@ void CBGeoDataManager::searchForObjectsInBBoxMatchingPredicateWithCompletionBloc
 
 std::shared_ptr<NSPredicate> CBGeoDataManager::predicateForSimilarObjectTo(
     const std::shared_ptr<CBGeoSearchResult>& result) {
-    if (!result || !result->object())
-        return nullptr;
-    const auto& object = result->object();
-    Value typeID = object->typeID() ? Value(*object->typeID()) : Value();
-    Value name = object->canonicalName() ? Value(*object->canonicalName()) : Value();
-    if (result->address() && object->isHighway()) {
-        auto houseNumber = result->address()->houseNumber();
+    const auto key = result ? CBGeoPlaceKey::ofResult(*result) : std::nullopt;
+    return key ? predicateForPlaceKey(*key) : nullptr;
+}
+
+std::shared_ptr<NSPredicate> CBGeoDataManager::predicateForPlaceKey(const CBGeoPlaceKey& key) {
+    Value typeID = key.typeID ? Value(*key.typeID) : Value();
+    Value name = key.canonicalName ? Value(*key.canonicalName) : Value();
+    if (key.atAddress && key.isStreet)
         return NSPredicate::predicateWithFormat(
             "typeID = %@ AND canonicalName = %@ AND ANY addresses.houseNumber = %@",
-            {typeID, name, houseNumber ? Value(*houseNumber) : Value()});
-    }
+            {typeID, name, key.houseNumber ? Value(*key.houseNumber) : Value()});
     return NSPredicate::predicateWithFormat("typeID = %@ AND canonicalName = %@", {typeID, name});
 }
 
@@ -358,12 +359,23 @@ std::shared_ptr<CBGeoSearchResult> CBGeoDataManager::findSimilarObjectToObjectFr
     auto context = managedObjectContext();
     if (context && result->object()->managedObjectContext() == context)
         return result;
+    return nearestPlaceMatchingPredicate(predicateForSimilarObjectTo(result),
+                                         *CBGeoPlaceKey::ofResult(*result));
+}
+
+std::shared_ptr<CBGeoSearchResult> CBGeoDataManager::findPlaceWithKey(const CBGeoPlaceKey& key) {
+    return nearestPlaceMatchingPredicate(predicateForPlaceKey(key), key);
+}
+
+std::shared_ptr<CBGeoSearchResult> CBGeoDataManager::nearestPlaceMatchingPredicate(
+    const std::shared_ptr<NSPredicate>& predicate, const CBGeoPlaceKey& key) {
+    auto context = managedObjectContext();
     if (!context || !context->persistentStoreCoordinator() ||
         !context->persistentStoreCoordinator()->managedObjectModel()) {
         return nullptr;
     }
     NSFetchRequest request(CBGeoObject::kEntityName);
-    request.predicate = predicateForSimilarObjectTo(result);
+    request.predicate = predicate;
     restrictFetchRequestToMapStores(request);
     auto rows = context->executeFetchRequest(request);
     if (!rows)
@@ -371,11 +383,10 @@ std::shared_ptr<CBGeoSearchResult> CBGeoDataManager::findSimilarObjectToObjectFr
     auto candidates = asObjects(*rows);
     if (candidates.empty())
         return nullptr;
-    const CLLocationCoordinate2D wanted = result->object()->coordinate();
     std::shared_ptr<CBGeoObject> nearest;
     float nearestDistance = 0;
     for (const auto& candidate : candidates) {
-        float distance = manhattanDistance(candidate->coordinate(), wanted);
+        float distance = manhattanDistance(candidate->coordinate(), key.coordinate);
         if (!nearest || distance < nearestDistance) {
             nearest = candidate;
             nearestDistance = distance;
@@ -384,11 +395,10 @@ std::shared_ptr<CBGeoSearchResult> CBGeoDataManager::findSimilarObjectToObjectFr
     if (!(nearestDistance < kSimilarObjectDistance))
         return nullptr;
     auto similar = CBGeoSearchResult::geoSearchResultWithObject(nearest);
-    if (!result->address())
+    if (!key.atAddress)
         return similar;
-    auto houseNumber = result->address()->houseNumber();
     for (const auto& address : nearest->addresses()) {
-        if (address->houseNumber() == houseNumber) {
+        if (address->houseNumber() == key.houseNumber) {
             similar->setAddress(address);
             return similar;
         }

@@ -59,7 +59,7 @@ std::optional<std::string> decoded(const std::string& value) {
 }
 
 bool parseInto(CBKelvaraLink& link, const std::string& url, std::string* error) {
-    if (url.compare(0, std::char_traits<char>::length(kScheme), kScheme) != 0)
+    if (!CBKelvaraLink::isKelvaraLink(url))
         return fail(error, NSLocalizedString("LinkNotKelvara"));
     const size_t question = url.find('?');
     if (question == std::string::npos)

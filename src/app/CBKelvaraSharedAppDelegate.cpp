@@ -91,6 +91,8 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
     mapViewController_ = std::make_shared<CBMapViewController>(registry, fallback, currentMap_);
     const auto wikipedia = wikipediaServices();
     mapViewController_->setWikipediaServices(wikipedia);
+    if (registry)
+        mapViewController_->setCatalogue(catalogue_);
     rootViewController_ = std::make_shared<CBRootViewController>(
         mapViewController_, options_.mapPath ? nullptr : userMapStoreEngine_, wikipedia);
     window = std::make_shared<UIWindow>(UIScreen::mainScreen()->bounds());

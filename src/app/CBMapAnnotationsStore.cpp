@@ -19,6 +19,12 @@ constexpr const char* kSubtitleKey = "subtitle";
 constexpr const char* kObjectKey = "object";
 constexpr const char* kAddressKey = "address";
 constexpr const char* kBookmarkKey = "bookmark";
+constexpr const char* kPlaceKey = "place";
+constexpr const char* kTypeKey = "typeID";
+constexpr const char* kCanonicalNameKey = "canonicalName";
+constexpr const char* kAtAddressKey = "atAddress";
+constexpr const char* kHouseNumberKey = "houseNumber";
+constexpr const char* kStreetKey = "street";
 
 std::optional<std::string> optionalText(const Value::Dictionary& entry, const char* key,
                                         bool* damaged) {
@@ -31,35 +37,93 @@ std::optional<std::string> optionalText(const Value::Dictionary& entry, const ch
     return std::nullopt;
 }
 
-// An entry of the file, or nullopt when it is not one the store wrote.
-std::optional<CBMapAnnotationsStore::Entry> entryFromValue(const Value& value) {
-    const Value::Dictionary* fields = value.dictionaryValue();
-    if (!fields)
+// A yes or no of the entry: false when absent, nullopt when not a bool.
+std::optional<bool> optionalFlag(const Value::Dictionary& entry, const char* key) {
+    auto found = entry.find(key);
+    if (found == entry.end())
+        return false;
+    if (found->second.type() != Value::Type::Bool)
         return std::nullopt;
+    return found->second.boolValue();
+}
+
+// A place on the globe of the fields, or nullopt.
+std::optional<CLLocationCoordinate2D> coordinateOf(const Value::Dictionary& fields) {
     auto number = [&](const char* key) -> std::optional<double> {
-        auto found = fields->find(key);
-        return found == fields->end() ? std::nullopt : found->second.doubleValue();
+        auto found = fields.find(key);
+        return found == fields.end() ? std::nullopt : found->second.doubleValue();
     };
     const auto latitude = number(kLatitudeKey);
     const auto longitude = number(kLongitudeKey);
     if (!latitude || !longitude || !std::isfinite(*latitude) || !std::isfinite(*longitude) ||
         std::fabs(*latitude) > 90 || std::fabs(*longitude) > 180)
         return std::nullopt;
+    return CLLocationCoordinate2D{*latitude, *longitude};
+}
+
+std::optional<CBGeoPlaceKey> placeFromValue(const Value& value) {
+    const Value::Dictionary* fields = value.dictionaryValue();
+    const auto coordinate = fields ? coordinateOf(*fields) : std::nullopt;
+    if (!coordinate)
+        return std::nullopt;
+    CBGeoPlaceKey place;
+    place.coordinate = *coordinate;
+    if (auto type = fields->find(kTypeKey); type != fields->end()) {
+        if (type->second.type() != Value::Type::Integer)
+            return std::nullopt;
+        place.typeID = type->second.integerValue();
+    }
+    bool damaged = false;
+    place.canonicalName = optionalText(*fields, kCanonicalNameKey, &damaged);
+    place.houseNumber = optionalText(*fields, kHouseNumberKey, &damaged);
+    const auto atAddress = optionalFlag(*fields, kAtAddressKey);
+    const auto street = optionalFlag(*fields, kStreetKey);
+    if (damaged || !atAddress || !street)
+        return std::nullopt;
+    place.atAddress = *atAddress;
+    place.isStreet = *street;
+    return place;
+}
+
+// An entry of the file, or nullopt when it is not one the store wrote.
+std::optional<CBMapAnnotationsStore::Entry> entryFromValue(const Value& value) {
+    const Value::Dictionary* fields = value.dictionaryValue();
+    const auto coordinate = fields ? coordinateOf(*fields) : std::nullopt;
+    if (!coordinate)
+        return std::nullopt;
     CBMapAnnotationsStore::Entry entry;
-    entry.coordinate = {*latitude, *longitude};
+    entry.coordinate = *coordinate;
     bool damaged = false;
     entry.title = optionalText(*fields, kTitleKey, &damaged);
     entry.subtitle = optionalText(*fields, kSubtitleKey, &damaged);
     entry.objectURI = optionalText(*fields, kObjectKey, &damaged);
     entry.addressURI = optionalText(*fields, kAddressKey, &damaged);
-    if (auto bookmark = fields->find(kBookmarkKey); bookmark != fields->end()) {
-        if (bookmark->second.type() != Value::Type::Bool)
-            return std::nullopt;
-        entry.isBookmark = *bookmark->second.boolValue();
-    }
-    if (damaged)
+    const auto bookmark = optionalFlag(*fields, kBookmarkKey);
+    if (damaged || !bookmark)
         return std::nullopt;
+    entry.isBookmark = *bookmark;
+    if (auto place = fields->find(kPlaceKey); place != fields->end()) {
+        entry.place = placeFromValue(place->second);
+        if (!entry.place)
+            return std::nullopt;
+    }
     return entry;
+}
+
+Value valueFromPlace(const CBGeoPlaceKey& place) {
+    Value::Dictionary fields{{kLatitudeKey, Value(place.coordinate.latitude)},
+                             {kLongitudeKey, Value(place.coordinate.longitude)}};
+    if (place.typeID)
+        fields[kTypeKey] = Value(*place.typeID);
+    if (place.canonicalName)
+        fields[kCanonicalNameKey] = Value(*place.canonicalName);
+    if (place.houseNumber)
+        fields[kHouseNumberKey] = Value(*place.houseNumber);
+    if (place.atAddress)
+        fields[kAtAddressKey] = Value(true);
+    if (place.isStreet)
+        fields[kStreetKey] = Value(true);
+    return Value(std::move(fields));
 }
 
 Value valueFromEntry(const CBMapAnnotationsStore::Entry& entry) {
@@ -75,6 +139,8 @@ Value valueFromEntry(const CBMapAnnotationsStore::Entry& entry) {
     text(kAddressKey, entry.addressURI);
     if (entry.isBookmark)
         fields[kBookmarkKey] = Value(true);
+    if (entry.place)
+        fields[kPlaceKey] = valueFromPlace(*entry.place);
     return Value(std::move(fields));
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "CBGeoData/CBGeoPlaceKey.h"
 #include "CoreLocation/CLLocationCoordinate2D.h"
 
 // The places pinned on the map screen (search hits, places other screens
@@ -15,7 +16,8 @@
 class CBMapAnnotationsStore {
   public:
     // One pinned place: where it is, its texts, and for a place of the map
-    // data or a bookmark the URIs of its object and address.
+    // data or a bookmark the URIs of its object and address, and what finds
+    // the place again in another package of the map.
     struct Entry {
         CLLocationCoordinate2D coordinate{0, 0};
         std::optional<std::string> title;
@@ -23,6 +25,7 @@ class CBMapAnnotationsStore {
         std::optional<std::string> objectURI;
         std::optional<std::string> addressURI;
         bool isBookmark = false;
+        std::optional<CBGeoPlaceKey> place;
 
         bool operator==(const Entry&) const = default;
     };

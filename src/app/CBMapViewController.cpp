@@ -207,18 +207,29 @@ void CBMapViewController::openCurrentMap() {
 }
 
 bool CBMapViewController::openMapWithStorePath(const std::string& path) {
-    // A map without saved view state has never been shown.
-    const bool firstTime = !CBMapViewSavedState::persistentDictionaryForMapWithIdentifier(
-        CBOpenMap::identifierForStorePathes({path}));
+    // A map without saved view state has never been shown; the same map
+    // from other files (an update, the installed copy of the sample) keeps
+    // its place.
+    const auto identifier = CBOpenMap::identifierForStorePathes({path});
+    const bool firstTime =
+        identifier != mapView_->currentMapStorePath() &&
+        !CBMapViewSavedState::persistentDictionaryForMapWithIdentifier(identifier);
     displayModes_->mapDidChange();
     updateDisplayModeLabel();
+    forgetSearchResults();
     // The map opens once for every screen through the table of open maps.
     auto map = CBOpenMap::openStorePath(path);
+    // The same map from other files (the installed copy of the bundled
+    // sample, an update) keeps its pins: found again in the new files.
+    if (auto shown = mapView_->openMap();
+        map && shown && shown != map && shown->identifier() == map->identifier())
+        takePinsOffMap();
     if (!mapView_->setOpenMap(map)) {
         NSLogWithLevel(NSLogLevel::Error, "Kelvara: cannot open the map package %s", path.c_str());
         return false;
     }
     tellBookmarksState(currentMap_->showOpenMap(std::move(map)));
+    putKeptPinsBack();
     mainCity_.clear();
     if (auto manager = mapView_->dataManager())
         if (auto city = manager->currentCity())
@@ -274,6 +285,11 @@ void CBMapViewController::userMapStoreAddedMap(CBUserMapStoreEngine& registry, c
 }
 
 void CBMapViewController::userMapStoreUpdatedMap(CBUserMapStoreEngine& registry, const Map& map) {
+    // The current map's new files take the place of a stand-in shown for it.
+    if (auto path = CBCurrentMap::installedStorePath(map);
+        path && isViewLoaded() && registry.currentMapIdentifier() == map->identifier() &&
+        *path != shownStorePath())
+        openMapWithStorePath(*path);
     userMapStoreAddedMap(registry, map);
     reloadNearbyMaps();
 }
@@ -321,6 +337,14 @@ bool CBMapViewController::searchDisplayControllerShouldReloadTableForSearchStrin
     if (!started)
         showResults({});
     return false;
+}
+
+// The hits are places of the map they were found in: they go with it.
+void CBMapViewController::forgetSearchResults() {
+    mapView_->cancelSearchForObjectsMatchingString();
+    results_.clear();
+    if (searchDisplay_)
+        searchDisplay_->searchResultsTableView()->reloadData();
 }
 
 void CBMapViewController::showResults(std::vector<std::shared_ptr<CBGeoSearchResult>> hits) {

@@ -39,6 +39,7 @@ class UIControl;
 class UILabel;
 class UIPopoverController;
 class CBMapScrollView;
+class CBMapStoreEngine;
 class CBUserMapStoreEngine;
 class UIAlertView;
 class ZELInteractiveMapScaleView;
@@ -107,8 +108,11 @@ class CBMapViewController : public UIViewController,
     std::shared_ptr<CBGeoObjectDetailVC> placeScreen() const;
     void bookmarkManagerWillDeleteBookmark(CBBookmarksManager& manager,
                                            const std::shared_ptr<CBGeoSearchResult>&) override;
-    // A map deleted while shown: its screens close.
-    void currentMapDidChange(CBCurrentMap&) override {}
+    // Before the map shown closes its screens close and its pins are kept
+    // as values; an update's new files then show with the pins found again
+    // in them, a deleted map takes its pins with it.
+    void currentMapWillClose(CBCurrentMap&) override;
+    void currentMapDidChange(CBCurrentMap& map) override;
     void currentMapDidClose(CBCurrentMap&, const std::string&) override;
 
     // The city guide of the map shown, over the map screen
@@ -131,10 +135,17 @@ class CBMapViewController : public UIViewController,
         return measuringRuler_;
     }
 
-    // The installed maps around the shown one, nearest first.
+    // The maps around the shown one, nearest first: every installed map,
+    // and the catalogue's maps near it that are not installed.
     const std::vector<CBNearbyMapInfo>& nearbyMapInfos() const { return nearbyMaps_; }
-    // Opens a neighbouring map from the switcher at the map's edge.
+    // Opens a neighbouring map from the switcher at the map's edge, or the
+    // store's page of one that is not installed.
     void switchToNearbyMap(const CBNearbyMapInfo& info);
+    // The store's catalogue, whose maps near the shown one the switchers
+    // offer too; given before the view loads.
+    void setCatalogue(std::shared_ptr<CBMapStoreEngine> catalogue) {
+        catalogue_ = std::move(catalogue);
+    }
 
     // Whether an installed map, or the map shown, holds the point.
     bool holdsCoordinate(CLLocationCoordinate2D coordinate) const;
@@ -228,6 +239,7 @@ class CBMapViewController : public UIViewController,
     void showMainTown();
     // Lists the hits of a finished search, or says that there are none.
     void showResults(std::vector<std::shared_ptr<CBGeoSearchResult>> hits);
+    void forgetSearchResults();
     // The results list's background, which says when nothing was found.
     std::shared_ptr<UIView> nothingFoundView();
     // Controls over the map (CBMapViewControllerControls.cpp).
@@ -241,9 +253,18 @@ class CBMapViewController : public UIViewController,
     void updatePositionButton();
     void presentInPopoverFromViewOrPush(const std::shared_ptr<UIViewController>& controller,
                                         const std::shared_ptr<UIView>& anchor, CGSize popoverSize);
-    // The pins kept across starts (CBMapViewControllerAnnotations.cpp).
+    // The pins kept across starts and across a change of the shown map's
+    // files (CBMapViewControllerAnnotations.cpp).
     void saveAnnotations();
     void restoreAnnotations();
+    std::vector<std::shared_ptr<CBBasicAnnotation>> pins() const;
+    std::vector<CBMapAnnotationsStore::Entry> pinEntries() const;
+    CBMapAnnotationsStore::Entry entryForPin(const CBBasicAnnotation& pin) const;
+    CBAnnotationRef pinForEntry(const CBMapAnnotationsStore::Entry& entry);
+    // Takes the pins off the map as values, while its stores can be read.
+    void takePinsOffMap();
+    // Puts them on the map again once the same map shows open.
+    void putKeptPinsBack();
     // The measuring ruler over the map (CBMapViewControllerRuler.cpp).
     void addMeasuringRuler();
     void layoutMeasuringRuler(const CGRect& visibleMap);
@@ -287,9 +308,18 @@ class CBMapViewController : public UIViewController,
     std::shared_ptr<UILabel> attributionLabel_;
     unsigned attributionShowing_ = 0;
     CBMapAnnotationsStore annotationsStore_;
+    // The pins taken off a map whose files close, until it shows again.
+    struct KeptPins {
+        std::string mapIdentifier;
+        std::vector<CBMapAnnotationsStore::Entry> entries;
+    };
+    std::optional<KeptPins> keptPins_;
     std::shared_ptr<UIButton> guideButton_;
     std::shared_ptr<UIPopoverController> popover_;
     std::vector<CBNearbyMapInfo> nearbyMaps_;
+    std::shared_ptr<CBMapStoreEngine> catalogue_;
+    // Counts the catalogue's queries for nearby maps: only the latest answer counts.
+    unsigned nearbyQuery_ = 0;
     // The area of places handed over while other screens covered the map.
     std::shared_ptr<CBBoundingBox> boxToShowOnAppearance_;
     std::string mainCity_;

@@ -53,10 +53,35 @@ void CBMapViewController::tellBookmarksState(std::optional<CBBookmarksManager::S
                     NSLocalizedString("BookmarksSetAsideMessage"));
 }
 
-// The screens over a deleted map go with it and the map view lets it go
-// before its files do.
+// What shows places of the map goes while its stores are still open: the
+// screens over it, the search's hits, a transit mode's stops; its pins are
+// kept as values.
+void CBMapViewController::currentMapWillClose(CBCurrentMap&) {
+    if (!isViewLoaded())
+        return;
+    closeScreensOverMap();
+    forgetSearchResults();
+    searchDisplay_->setActive(false);
+    displayModes_->mapDidChange();
+    updateDisplayModeLabel();
+    takePinsOffMap();
+}
+
+// The map shown opened anew after an update: the view leaves the closed
+// files for the new ones, where the pins are found again.
+void CBMapViewController::currentMapDidChange(CBCurrentMap& map) {
+    if (!isViewLoaded())
+        return;
+    if (map.openMap() && map.openMap() != mapView_->openMap() && map.storePath())
+        openMapWithStorePath(*map.storePath());
+    putKeptPinsBack();
+}
+
+// The screens over a deleted map go with it, and so do its pins; the map
+// view lets it go before its files do.
 void CBMapViewController::currentMapDidClose(CBCurrentMap&, const std::string&) {
     closeScreensOverMap();
+    keptPins_.reset();
     mapView_->setOpenMap(nullptr);
     reloadNearbyMaps();
 }

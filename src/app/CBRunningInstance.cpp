@@ -14,10 +14,10 @@
 
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSLog.h"
+#include "app/CBKelvaraLink.h"
 #include "foundation/NSString+HashValue.h"
 
 namespace {
-constexpr const char* kLinkScheme = "kelvara2:";
 constexpr const char* kAccepted = "ok\n";
 constexpr int kReplyTimeoutSeconds = 3;
 
@@ -93,11 +93,6 @@ bool isPrivateFolder(const std::string& folder) {
     struct stat info;
     return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
            info.st_uid == ::getuid() && (info.st_mode & 077) == 0;
-}
-
-// What the link says is the receiver's to judge, as for a link given at start.
-bool isLink(const std::string& text) {
-    return text.rfind(kLinkScheme, 0) == 0;
 }
 }  // namespace
 
@@ -248,7 +243,8 @@ void CBRunningInstance::answer(int connection) const {
         writeAll(connection, "link too long or not sent\n");
         return;
     }
-    if (!isLink(link)) {
+    // What the link says is the receiver's to judge, as for a link given at start.
+    if (!CBKelvaraLink::isKelvaraLink(link)) {
         writeAll(connection, "not a kelvara2 link\n");
         return;
     }

@@ -9,8 +9,9 @@
 // One Kelvara per home takes the links: the first to start listens on a Unix
 // socket named after its home, in the user's runtime folder; a later start
 // with a kelvara2 link hands the link over and ends. Only the same user's
-// processes are heard, and only texts that start with "kelvara2:" and have
-// at most kMaximumLinkLength bytes are taken; the receiver judges the rest.
+// processes are heard, and only texts that start with "kelvara2:" (in any
+// letter case) and have at most kMaximumLinkLength bytes are taken; the
+// receiver judges the rest.
 class CBRunningInstance {
   public:
     static constexpr size_t kMaximumLinkLength = 8192;

@@ -20,6 +20,7 @@
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
 #include "Host/HostApplication.h"
+#include "app/CBKelvaraLink.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/CBRunningInstance.h"
 #include "packages/CBMapStoreURLManager.h"
@@ -177,7 +178,7 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
                 usageError("not a HOST:PORT:", value);
                 return nullptr;
             }
-        } else if (std::strncmp(argument, "kelvara2:", 9) == 0) {
+        } else if (CBKelvaraLink::isKelvaraLink(argument)) {
             options.link = argument;
         } else if (std::strcmp(argument, "--location") == 0 && value) {
             fixedPoint = CLFixedLocationSource::createWithText(value);

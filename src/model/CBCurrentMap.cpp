@@ -5,6 +5,7 @@
 
 #include "CBGeoData/CBGeoCity.h"
 #include "CBGeoData/CBGeoDataManager.h"
+#include "Foundation/NSNotificationCenter.h"
 #include "mapkit/CBOpenMap.h"
 #include "model/CBTopTableFiles.h"
 #include "model/CBWikipediaManager.h"
@@ -19,7 +20,20 @@ std::shared_ptr<CBCurrentMap> CBCurrentMap::create(std::shared_ptr<CBUserMapStor
         new CBCurrentMap(std::move(registry), std::move(bookmarks), std::move(wikipedia)));
     if (map->registry_)
         map->registry_->addDelegate(map);
+    // An update that closed the map and then failed leaves its old files:
+    // they open again as the map view's do.
+    std::weak_ptr<CBCurrentMap> weak = map;
+    map->closedMapObserver_ = NSNotificationCenter::defaultCenter()->addObserverForName(
+        CBOpenMap::kCBOpenMapDidCloseNotification, nullptr, {}, [weak](const NSNotification&) {
+            if (auto current = weak.lock();
+                current && current->openMap_ && current->openMap_->isClosed())
+                current->renewOpenMap();
+        });
     return map;
+}
+
+CBCurrentMap::~CBCurrentMap() {
+    NSNotificationCenter::defaultCenter()->removeObserver(closedMapObserver_);
 }
 
 CBCurrentMap::CBCurrentMap(std::shared_ptr<CBUserMapStoreEngine> registry,
@@ -38,7 +52,8 @@ void CBCurrentMap::removeObserver(const std::shared_ptr<CBCurrentMapObserver>& o
 }
 
 std::optional<std::string> CBCurrentMap::installedStorePath(const Map& map) {
-    if (!map || map->isDownloading())
+    // An installed map keeps its files while an update of it loads.
+    if (!map || (map->isDownloading() && !map->dateAdded()))
         return std::nullopt;
     auto path = map->filePath();
     std::error_code error;
@@ -78,6 +93,7 @@ std::optional<CBBookmarksManager::StoreState> CBCurrentMap::showOpenMap(
 void CBCurrentMap::close() {
     if (!isOpen())
         return;
+    tellWillClose();
     const std::string identifier = identifier_.value_or("");
     release();
     tellObservers(
@@ -148,12 +164,32 @@ void CBCurrentMap::userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const M
         record_ = map;
 }
 
+void CBCurrentMap::tellWillClose() {
+    tellObservers([&](CBCurrentMapObserver& observer) { observer.currentMapWillClose(*this); });
+}
+
+// The registry closes open maps by identifier: a stand-in for the map (the
+// bundled sample) closes with it.
+bool CBCurrentMap::closesWith(const Map& map) const {
+    return map && openMap_ && map->identifier() == openMap_->identifier();
+}
+
+// Before the registry closes the map to swap its files.
+void CBCurrentMap::userMapStoreWillUpdateMap(CBUserMapStoreEngine&, const Map& map) {
+    if (closesWith(map))
+        tellWillClose();
+}
+
 // The update closed the map before its files were swapped: the new files
 // open, with the guide the new package brings.
 void CBCurrentMap::userMapStoreUpdatedMap(CBUserMapStoreEngine&, const Map& map) {
     if (!isShown(map))
         return;
     record_ = map;
+    renewOpenMap();
+}
+
+void CBCurrentMap::renewOpenMap() {
     if (openMap_->isClosed()) {
         auto reopened = CBOpenMap::openStorePathes(openMap_->storePathes());
         if (!reopened) {
@@ -166,8 +202,11 @@ void CBCurrentMap::userMapStoreUpdatedMap(CBUserMapStoreEngine&, const Map& map)
     tellObservers([&](CBCurrentMapObserver& observer) { observer.currentMapDidChange(*this); });
 }
 
-// Before the files go: the holders let the store go while it is whole.
+// Before the files go: the holders let the store go while it is whole. A
+// stand-in for the deleted map opens again from its own files.
 void CBCurrentMap::userMapStoreWillDeleteMap(CBUserMapStoreEngine&, const Map& map) {
     if (isShown(map))
         close();
+    else if (closesWith(map))
+        tellWillClose();
 }

@@ -11,6 +11,7 @@
 
 class CBGeoDataManager;
 class CBOpenMap;
+class NSNotificationObserver;
 class CBUserMapStoreEngine;
 class CBWikipediaManager;
 
@@ -21,8 +22,10 @@ class CBWikipediaManager;
 // every screen of a map reads the map from it.
 //
 // The map screen opens a map, shows it and hands it over (`showOpenMap`);
-// the registry's news of the maps keeps it true: a deleted map closes, one
-// replaced by an update opens anew and is told to the observers, a record
+// the registry's news of the maps keeps it true: the observers hear before
+// the map shown closes for an update or a deletion, a deleted map closes,
+// one replaced by an update opens anew and is told to the observers (so is
+// one closed by an update that then failed, on its old files), a record
 // that became the current map's is taken up. The registry's "no current
 // map" (the shelf is on show) leaves the map shown as it is. Main thread
 // only.
@@ -38,8 +41,8 @@ class CBCurrentMap : public CBUserMapStoreEngineDelegate,
     void addObserver(const std::shared_ptr<CBCurrentMapObserver>& observer);
     void removeObserver(const std::shared_ptr<CBCurrentMapObserver>& observer);
 
-    // The geo store of an installed map; nullopt while its package still
-    // loads or when its file is gone.
+    // The geo store of an installed map, also while an update of it loads;
+    // nullopt while its first package loads or when its file is gone.
     static std::optional<std::string> installedStorePath(const Map& map);
 
     // Makes the open map the one shown: takes the registry's record when it
@@ -81,7 +84,10 @@ class CBCurrentMap : public CBUserMapStoreEngineDelegate,
     const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const { return wikipedia_; }
     bool hasWikipedia() const;
 
+    ~CBCurrentMap() override;
+
     void userMapStoreChangeCurrentMapTo(CBUserMapStoreEngine&, const Map& map) override;
+    void userMapStoreWillUpdateMap(CBUserMapStoreEngine&, const Map& map) override;
     void userMapStoreUpdatedMap(CBUserMapStoreEngine&, const Map& map) override;
     void userMapStoreWillDeleteMap(CBUserMapStoreEngine&, const Map& map) override;
 
@@ -90,10 +96,16 @@ class CBCurrentMap : public CBUserMapStoreEngineDelegate,
                  std::shared_ptr<CBBookmarksManager> bookmarks,
                  std::shared_ptr<CBWikipediaManager> wikipedia);
     bool isShown(const Map& map) const;
+    bool closesWith(const Map& map) const;
+    void tellWillClose();
     // The restaurant guide of the map shown, beside it in its data manager.
     void openRestaurantGuide();
     // Empties the record and closes the stores, keeping the observers.
     void release();
+    // The map shown, closed by an update, opens again from its files (the
+    // new ones, or the old ones of an update that failed) with the guide
+    // they bring, and the observers hear of it; without files it closes.
+    void renewOpenMap();
     template <class Call>
     void tellObservers(Call call) {
         for (const auto& observer : observers_.currentDelegates())
@@ -109,4 +121,5 @@ class CBCurrentMap : public CBUserMapStoreEngineDelegate,
     std::optional<std::string> identifier_;
     Map record_;
     bool restaurantGuide_ = false;
+    std::shared_ptr<NSNotificationObserver> closedMapObserver_;
 };

@@ -101,6 +101,11 @@ bool CBWikipediaManager::userHasWikipediaForMapIdentifier(const std::string& ide
     return isFile(filePathForWikipediaForMapIdentifier(identifier));
 }
 
+bool CBWikipediaManager::wikipediaIsDamagedForMapIdentifier(const std::string& identifier) {
+    const std::string store = filePathForWikipediaForMapIdentifier(identifier);
+    return isFile(store) && !validatePeristentStoreAtPath(store);
+}
+
 bool CBWikipediaManager::userHasWikipediaGuideForMapIdentifier(
     const std::string& identifier) const {
     return isFile(filePathForWikipediaGuideForMapIdentifier(identifier));
@@ -149,6 +154,16 @@ void CBWikipediaManager::resetWikipediaForMapIdentifier(
                              : std::nullopt);
     std::lock_guard lock(imgPathMutex_);
     currentImgPath_ = identifier ? filePathForWikipediaImagesForMapIdentifier(*identifier) : "";
+}
+
+bool CBWikipediaManager::openWikipediaForMapIdentifier(const std::string& identifier) {
+    const std::string store = filePathForWikipediaForMapIdentifier(identifier);
+    auto coordinator = wikipediaAvailable_ ? persistentStoreCoordinator_.load() : nullptr;
+    const auto stores = coordinator ? coordinator->persistentStores()
+                                    : std::vector<std::shared_ptr<NSPersistentStore>>{};
+    if (stores.empty() || stores.front()->path() != store)
+        resetWikipediaForMapIdentifier(identifier);
+    return wikipediaAvailable_;
 }
 
 void CBWikipediaManager::releaseCoreDataStack() {

@@ -73,6 +73,9 @@ class CBWikipediaManager : public CBCoreDataManager,
     void removeDelegate(const std::shared_ptr<CBWikipediaManagerDelegate>& delegate);
 
     bool userHasWikipediaForMapIdentifier(const std::string& identifier) const;
+    // Whether the map's article store is there but does not open as one:
+    // asked of the file itself, whatever store is open now.
+    bool wikipediaIsDamagedForMapIdentifier(const std::string& identifier);
     // The download of the map's package as it stands: its status while one
     // is queued, else installed or nothing.
     ZELDownloadStatus downloadStatusForMapIdentifier(const std::string& identifier) {
@@ -94,6 +97,10 @@ class CBWikipediaManager : public CBCoreDataManager,
     // missing file leaves the manager closed.
     void setSqlitePath(const std::optional<std::string>& path);
     void resetWikipediaForMapIdentifier(const std::optional<std::string>& identifier);
+    // Opens the map's articles unless they are the ones open (a screen of a
+    // map shown while the registry has no current map); whether they are
+    // open now.
+    bool openWikipediaForMapIdentifier(const std::string& identifier);
     bool wikipediaAvailable() const { return wikipediaAvailable_; }
     std::string currentImgPath() const;
     const std::optional<std::string>& currentMapIdentifier() const { return currentMapIdentifier_; }

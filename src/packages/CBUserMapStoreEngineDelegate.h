@@ -20,6 +20,9 @@ class CBUserMapStoreEngineDelegate {
     // A map was installed for the first time, or installed anew over an
     // older package.
     virtual void userMapStoreAddedMap(CBUserMapStoreEngine&, const Map&) {}
+    // A validated update of an installed map is about to replace its files:
+    // the map closes right after (what holds objects of it lets them go).
+    virtual void userMapStoreWillUpdateMap(CBUserMapStoreEngine&, const Map&) {}
     virtual void userMapStoreUpdatedMap(CBUserMapStoreEngine&, const Map&) {}
     // The installed map's cover was stored and is now the map object's
     // cover; what showed a stand-in for it shows it again.

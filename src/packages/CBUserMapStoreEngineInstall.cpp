@@ -211,7 +211,10 @@ void CBUserMapStoreEngine::install(const Download& download) {
         [&](const std::string& staged, NSError* stepError) {
             if (!validateMapStoreAtPath(staged + "/" + identifier + ".sqlite", stepError))
                 return false;
-            if (isUpdate && releaseMapStep_)
+            if (!isUpdate)
+                return true;
+            tellDelegates([&](auto& delegate) { delegate.userMapStoreWillUpdateMap(*this, map); });
+            if (releaseMapStep_)
                 releaseMapStep_(identifier);
             return true;
         },

@@ -185,7 +185,8 @@ class CBGeoObjectDetailVC : public UIViewController,
     // What the share sheet is given: the text with the place's title and
     // web link, a map item at the place, and the place itself.
     UIActivityItems itemsForSharing();
-    void sharePoi();
+    // On the pad the sheet's popover points at the sender, the toolbar item.
+    void sharePoi(const std::shared_ptr<UIBarButtonItem>& sender = nullptr);
 
     void loadView() override;
     void viewDidLoad() override;

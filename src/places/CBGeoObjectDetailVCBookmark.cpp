@@ -18,6 +18,7 @@
 #include "UIKit/UIImageView.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
+#include "UIKit/UIPopoverPresentationController.h"
 #include "UIKit/UITableView.h"
 #include "mapkit/CBBasicAnnotation.h"
 #include "model/CBBookmarksManager.h"
@@ -57,8 +58,11 @@ void CBGeoObjectDetailVC::setupToolbar() {
         CBScreenToolbar::fixedSpace(kToolbarMargin)};
     const bool street = object_ && object_->object() && object_->object()->isHighway();
     if (!street) {
-        auto share = std::make_shared<UIBarButtonItem>(UIBarButtonSystemItemAction,
-                                                       on(&CBGeoObjectDetailVC::sharePoi));
+        auto share = std::make_shared<UIBarButtonItem>(
+            UIBarButtonSystemItemAction, [weak](UIBarButtonItem& item) {
+                if (auto me = weak.lock())
+                    me->sharePoi(item.shared_from_this());
+            });
         share->setWidth(kToolbarButtonWidth);
         share->setAccessibilityLabel(NSLocalizedString("Share"));
         items.push_back(share);
@@ -305,7 +309,7 @@ UIActivityItems CBGeoObjectDetailVC::itemsForSharing() {
     return items;
 }
 
-void CBGeoObjectDetailVC::sharePoi() {
+void CBGeoObjectDetailVC::sharePoi(const std::shared_ptr<UIBarButtonItem>& sender) {
     if (!displayObject_)
         return;
     auto card = std::make_shared<CBCreateAddressBookEntryActivity>();
@@ -314,5 +318,7 @@ void CBGeoObjectDetailVC::sharePoi() {
     shareSheet_ = std::make_shared<UIActivityViewController>(
         itemsForSharing(),
         std::vector<std::shared_ptr<UIActivity>>{std::make_shared<ZELActivityOpenInMaps>(), card});
+    if (auto popover = shareSheet_->popoverPresentationController())
+        popover->setBarButtonItem(sender);
     presentViewControllerAnimatedCompletion(shareSheet_, true, nullptr);
 }

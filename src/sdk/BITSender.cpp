@@ -141,8 +141,7 @@ void BITSender::handleResponseWithStatusCodeResponseDataFilePathError(
     if (shouldDeleteDataWithStatusCode(statusCode)) {
         BITZizavaLogDebug("INFO: Sent data with status code: %ld", statusCode);
         if (responseData && !responseData->empty()) {
-            BITZizavaLogDebug("INFO: Response data:\n%s",
-                              std::string(responseData->begin(), responseData->end()).c_str());
+            BITZizavaLogDebug("INFO: Response data:\n%s", bit_loggedBody(*responseData).c_str());
         }
         persistence_->deleteFileAtPath(filePath);
         sendSavedData();

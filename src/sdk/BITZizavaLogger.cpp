@@ -71,6 +71,21 @@ void BITZizavaLogger::defaultLogHandler(const MessageProvider& provider, BITLogL
            message.c_str());
 }
 
+std::string bit_loggedBody(std::string_view body) {
+    const std::string length = " (" + std::to_string(body.size()) + " bytes)";
+    if (body.size() <= kLoggedBodyBytes)
+        return std::string(body) + length;
+    size_t end = kLoggedBodyBytes;
+    while (end > 0 && (static_cast<unsigned char>(body[end]) & 0xC0) == 0x80)
+        --end;  // not inside a UTF-8 sequence
+    return std::string(body.substr(0, end)) + "..." + length;
+}
+
+std::string bit_loggedBody(const std::vector<uint8_t>& body) {
+    return bit_loggedBody(
+        std::string_view(reinterpret_cast<const char*>(body.data()), body.size()));
+}
+
 std::string bit_format(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 // Levels of SDK messages: a message is written when the current level is at
 // least its own, so 0 silences everything.
@@ -33,6 +37,13 @@ class BITZizavaLogger {
     static void defaultLogHandler(const MessageProvider& provider, BITLogLevel level,
                                   const char* file, const char* function, unsigned line);
 };
+
+// A body sent or answered as it goes into a message: its first
+// kLoggedBodyBytes (cut before a character that does not fit) and its whole
+// length, so that a large answer costs the log no more than a small one.
+constexpr size_t kLoggedBodyBytes = 4096;
+std::string bit_loggedBody(std::string_view body);
+std::string bit_loggedBody(const std::vector<uint8_t>& body);
 
 // printf-style formatting for messages.
 std::string bit_format(const char* format, ...) __attribute__((format(printf, 1, 2)));

@@ -5,9 +5,6 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSStringFormat.h"
 #include "UIKit/UIApplication.h"
-#include "UIKit/UIBarButtonItem.h"
-#include "UIKit/UINavigationItem.h"
-#include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/CBServerNotificationController.h"
@@ -16,10 +13,9 @@
 #include "shelf/CBMapShelfHost.h"
 #include "shelf/CBMapShelfViewController.h"
 #include "store/CBDownloadStatusText.h"
-#include "store/CBMapStoreDetailVC.h"
+#include "store/CBMapStorePage.h"
 #include "uiadditions/UIApplication+SafeURL.h"
 #include "widgets/UIAlertView+NoEmailAccount.h"
-#include "widgets/ZELRotatingNavigationController.h"
 
 namespace {
 std::string formatWithName(const std::string& key, const std::string& name) {
@@ -136,20 +132,8 @@ void CBMapShelfViewController::showInfoForButton(const UIView& button) {
 }
 
 void CBMapShelfViewController::showInfoForMap(const Map& map) {
-    if (!map)
-        return;
-    auto engine = std::make_shared<CBMapStoreEngine>();
-    engine->setDownloadManager(downloadManager_);
-    auto detail =
-        CBMapStoreDetailVC::create(map, downloadManager_, engine, registry_, wikipedia_.manager);
-    std::weak_ptr<CBMapStoreDetailVC> weakDetail = detail;
-    detail->navigationItem()->setRightBarButtonItem(std::make_shared<UIBarButtonItem>(
-        UIBarButtonSystemItemDone, [weakDetail](UIBarButtonItem&) {
-            if (auto screen = weakDetail.lock())
-                screen->dismissViewControllerAnimatedCompletion(true, nullptr);
-        }));
-    presentViewControllerAnimatedCompletion(
-        std::make_shared<ZELRotatingNavigationController>(detail), true, nullptr);
+    CBMapStorePage::presentOverViewController(*this, map, downloadManager_, registry_,
+                                              wikipedia_.manager);
 }
 
 void CBMapShelfViewController::done() {

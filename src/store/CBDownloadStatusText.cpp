@@ -37,8 +37,10 @@ std::string CBDownloadStatusText::stateText(const ZELDownloadStatus& status) {
         case ZELDownloadPhase::Installing:
             return status.isInstalling() ? extractingText(status)
                                          : NSLocalizedString("downloadExtracting");
+        // A held queue's downloads wait like queued ones; an install cut off
+        // waits to be finished.
         case ZELDownloadPhase::Paused:
-            return NSLocalizedString(status.isWaiting() ? "downloadPaused"
+            return NSLocalizedString(status.isWaiting() ? "downloadWaiting"
                                                         : "downloadExtractingPaused");
         case ZELDownloadPhase::Installed:
             return NSLocalizedString("downloadFinished");
@@ -55,7 +57,7 @@ std::string CBDownloadStatusText::stateText(const ZELDownloadStatus& status) {
 
 std::optional<std::string> CBDownloadStatusText::coverText(const ZELDownloadStatus& status) {
     if (status.phase == ZELDownloadPhase::Paused)
-        return NSLocalizedString("downloadPaused");
+        return stateText(status);
     if (status.phase == ZELDownloadPhase::Failed)
         return NSLocalizedString("downloadFailed");
     return std::nullopt;

@@ -10,7 +10,7 @@
 // tab, the detail screen of its map and the map's cover on the shelf.
 class CBDownloadStatusText {
   public:
-    // The state line: "3.2 of 10.5 MB", "Extracting (37.5 %)", "Paused",
+    // The state line: "3.2 of 10.5 MB", "Extracting (37.5 %)", "Waiting",
     // "Failed: no connection to the map store", ...
     static std::string stateText(const ZELDownloadStatus& status);
     // The line of a package being installed: "Extracting (37.5 %)".
@@ -21,8 +21,9 @@ class CBDownloadStatusText {
     // What the user can do about it, a sentence: a damaged package is loaded
     // anew later, a full disk needs room, a lost connection goes on.
     static std::string failureAdvice(ZELDownloadFailure failure);
-    // The word over a map's cover: "Paused" or "Download failed"; nullopt
-    // while it waits, loads or installs (its ring tells how far).
+    // The words over a map's cover while its queue is held ("Waiting",
+    // "Extracting paused") or after it failed ("Download failed"); nullopt
+    // while it loads, installs or waits its turn (its ring tells how far).
     static std::optional<std::string> coverText(const ZELDownloadStatus& status);
     // The colour of a state line: light red for a failure, else dark grey.
     static UIColor stateColor(const ZELDownloadStatus& status);

@@ -389,7 +389,7 @@ bool CBMapStoreBrowserViewController::searchDisplayControllerShouldReloadTableFo
     return false;
 }
 
-void CBMapStoreBrowserViewController::searchDisplayControllerDidHideSearchResultsTableView(
+void CBMapStoreBrowserViewController::searchDisplayControllerWillHideSearchResultsTableView(
     UISearchDisplayController&, UITableView&) {
     engine_->cancelSearch();
     resetMaps();

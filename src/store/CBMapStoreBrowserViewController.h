@@ -84,8 +84,8 @@ class CBMapStoreBrowserViewController : public UITableViewController,
 
     bool searchDisplayControllerShouldReloadTableForSearchString(UISearchDisplayController&,
                                                                  const std::string&) override;
-    void searchDisplayControllerDidHideSearchResultsTableView(UISearchDisplayController&,
-                                                              UITableView&) override;
+    void searchDisplayControllerWillHideSearchResultsTableView(UISearchDisplayController&,
+                                                               UITableView&) override;
     void mailComposeControllerDidFinishWithResultError(MFMailComposeViewController&,
                                                        MFMailComposeResult,
                                                        const std::optional<NSError>&) override;

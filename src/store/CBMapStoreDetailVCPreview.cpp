@@ -23,10 +23,6 @@ namespace {
 // show the map in its surroundings; the view shows a little less.
 constexpr double kLayerFactor = 4.0;
 constexpr double kVisibleFactor = 1.5;
-// The online layer's land. A small map is shown closer than the layer has
-// tiles for, and offline it has none at all: the preview then shows plain
-// land around the outline rather than the grid of tiles still to come.
-const UIColor kLandColour = UIColor::colorWithRedGreenBlueAlpha(0.949, 0.937, 0.914, 1);
 
 std::shared_ptr<CBGeoStyle> outlineStyle() {
     auto style = std::make_shared<CBGeoStyle>();
@@ -75,8 +71,6 @@ void CBMapStoreDetailVC::buildPreviewMap() {
     mapView_->visibleArea()->setSavesState(false);
     mapTileDataSource_ =
         mapView_->layers()->setupForThunderforestLayerWithBoundingBox(layerBox(*box, bounds.size));
-    mapView_->removeCheckerPattern();
-    mapView_->setBackgroundColor(kLandColour);
     mapTileDataSource_->setCacheDelegate(
         std::static_pointer_cast<CBMapStoreDetailVC>(shared_from_this()));
     mapViewContainer_->insertSubviewAtIndex(mapView_, 0);

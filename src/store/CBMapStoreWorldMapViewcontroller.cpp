@@ -122,7 +122,6 @@ void CBMapStoreWorldMapViewcontroller::viewDidLoad() {
     searchBar_ = CBClearSearchBar::initWithBackground();
     searchBar_->setFrame(CGRectMake(0, 0, barWidth - 80, 44));
     searchBar_->setTintColor(UIColor::darkGrayColor());
-    searchBar_->setPlaceholder(NSLocalizedString("MapStoreOverViewSearchPlaceholder"));
     searchBar_->setDelegate(self());
     navigationItem()->setTitleView(searchBar_);
 
@@ -251,7 +250,6 @@ void CBMapStoreWorldMapViewcontroller::showMapsInBBox(const std::shared_ptr<CBBo
         if (!screen || !screen->mapView_)
             return;
         screen->mapBBoxSearchRunning_ = false;
-        screen->showOutlinesOfMaps(maps);
         std::set<std::string> wanted;
         for (const auto& map : maps)
             if (auto identifier = map->identifier())
@@ -516,20 +514,8 @@ void CBMapStoreWorldMapViewcontroller::searchBarTextDidEndEditing(UISearchBar&) 
 }
 
 void CBMapStoreWorldMapViewcontroller::searchBarSearchButtonClicked(UISearchBar& bar) {
-    // The text typed was searched already, among the maps only: Return
-    // searches it again, online too when no map has it.
-    if (engine_)
-        engine_->cancelSearch();
     performSearchWithTextAndCheckOnline(bar.text(), true);
     bar.resignFirstResponder();
-}
-
-void CBMapStoreWorldMapViewcontroller::searchBarTextDidChange(UISearchBar&,
-                                                              const std::string& text) {
-    if (text.empty())
-        showAllMapsAgain();
-    else
-        performSearchWithTextAndCheckOnline(text, false);
 }
 
 void CBMapStoreWorldMapViewcontroller::performSearchWithTextAndCheckOnline(const std::string& text,
@@ -565,7 +551,6 @@ void CBMapStoreWorldMapViewcontroller::performSearchWithTextAndCheckOnline(const
 void CBMapStoreWorldMapViewcontroller::showSearchResults(const std::vector<Map>& maps,
                                                          const std::string& text) {
     showingSearchResults_ = true;
-    showOutlinesOfMaps(maps);
     mapView_->annotationsHost()->removeAnnotations(mapPins());
     std::vector<CBAnnotationRef> pins;
     for (const auto& map : maps)
@@ -609,16 +594,13 @@ void CBMapStoreWorldMapViewcontroller::searchPlaceOnline(const std::string& text
         });
 }
 
+// The search text stays in the bar.
 void CBMapStoreWorldMapViewcontroller::cancelSearch() {
-    searchBar_->resignFirstResponder();
-    navigationItem()->setRightBarButtonItem(defaultRightButton_);
-    showAllMapsAgain();
-}
-
-void CBMapStoreWorldMapViewcontroller::showAllMapsAgain() {
     if (engine_)
         engine_->cancelSearch();
     showingSearchResults_ = false;
+    searchBar_->resignFirstResponder();
+    navigationItem()->setRightBarButtonItem(defaultRightButton_);
     mapView_->annotationsHost()->removeAnnotations(mapPins());
     showMapsInBBox(mapView_->visibleArea()->widerBBox());
 }

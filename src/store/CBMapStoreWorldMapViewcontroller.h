@@ -1,6 +1,5 @@
 #pragma once
 
-#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -89,8 +88,6 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
     void requestMissingMap();
     void performSearchWithTextAndCheckOnline(const std::string& text, bool checkOnline);
     void cancelSearch();
-    // The search's pins go; the maps of the area show again.
-    void showAllMapsAgain();
 
     // The views, for the tests that look at the screen.
     const std::shared_ptr<CBMapScrollView>& mapView() const { return mapView_; }
@@ -136,16 +133,14 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
     void searchBarTextDidBeginEditing(UISearchBar&) override;
     void searchBarTextDidEndEditing(UISearchBar&) override;
     void searchBarSearchButtonClicked(UISearchBar&) override;
-    // Maps are searched as the user types; places online only on Return.
-    void searchBarTextDidChange(UISearchBar&, const std::string& text) override;
 
     void mailComposeControllerDidFinishWithResultError(MFMailComposeViewController&,
                                                        MFMailComposeResult,
                                                        const std::optional<NSError>&) override;
 
-    // Without tiles the map shows the store's maps as outlines on plain sea.
+    // Without tiles the line says they are missing and "Try again" shows.
     void imageDataSourceDidFailLoadingImage(CBImageDataSource&) override;
-    // A tile that comes after all brings the tiles back in place of the outlines.
+    // A tile that comes after all brings the tip of the area back.
     void imageDataSourceDidLoadImage(CBImageDataSource&) override;
     // Asks the tile service again for the tiles on show.
     void retryTiles();
@@ -153,11 +148,9 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
     const std::shared_ptr<ZELRoundedGradientButton>& retryTilesButton() const {
         return retryTilesButton_;
     }
-    size_t mapOutlineCount() const { return mapOutlines_.size(); }
 
   private:
     std::shared_ptr<CBMapStoreWorldMapViewcontroller> self();
-    void showOutlinesOfMaps(const std::vector<Map>& maps);
     void makeRetryTilesButton(UIView& view);
     std::vector<CBAnnotationRef> mapPins() const;
     void searchPlaceOnline(const std::string& text);
@@ -185,6 +178,5 @@ class CBMapStoreWorldMapViewcontroller : public UIViewController,
     bool tilesMissing_ = false;
     int tileFailuresInARow_ = 0;
     std::shared_ptr<ZELRoundedGradientButton> retryTilesButton_;
-    std::map<std::string, std::shared_ptr<CBPathDataSource>> mapOutlines_;
     bool firstAppear_ = true;
 };

@@ -467,8 +467,6 @@ void CBViewControllerWithMapSortBar::viewDidLoad() {
     search->setSearchResultsDataSource(self);
     search->setSearchResultsDelegate(self);
     search->setDelegate(self);
-    // Every list's search says what the map's own search says.
-    search->setNoResultsText(NSLocalizedString("SearchNothingFound"));
     auto header = std::make_shared<UIView>(CGRectZero);
     header->setBackgroundColor(UIColor::colorWithWhiteAlpha(0.946, 1));
     header->addSubview(bar);

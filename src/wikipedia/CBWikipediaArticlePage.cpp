@@ -54,15 +54,16 @@ std::string CBWikipediaArticlePage::pageTemplate() {
     return text;
 }
 
-std::string CBWikipediaArticlePage::pageForArticle(std::string_view pageTemplate,
-                                                   const Article& article, double width,
-                                                   std::string_view bundlePath,
+std::string CBWikipediaArticlePage::pageForArticle(std::string_view pageTemplate, Article article,
+                                                   double width, std::string_view bundlePath,
                                                    const CBWikipediaOfflineLinks* offlineLinks) {
     std::string body;
     if (article.html)
         body = UTF8StringByRepairing(std::string_view(
             reinterpret_cast<const char*>(article.html->data()), article.html->size()));
-    body = replacingAll(body, "srcset", "srcset-unsupported");
+    article.html.reset();
+    if (body.find("srcset") != std::string::npos)
+        body = replacingAll(body, "srcset", "srcset-unsupported");
     if (offlineLinks)
         body = offlineLinks->markedBody(body);
 

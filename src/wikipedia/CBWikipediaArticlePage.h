@@ -29,7 +29,9 @@ class CBWikipediaArticlePage {
     // bundle lacks it.
     static std::string pageTemplate();
 
-    static std::string pageForArticle(std::string_view pageTemplate, const Article& article,
-                                      double width, std::string_view bundlePath,
+    // The article's body is let go as soon as the page's is made of it:
+    // a large article is held once at a time.
+    static std::string pageForArticle(std::string_view pageTemplate, Article article, double width,
+                                      std::string_view bundlePath,
                                       const CBWikipediaOfflineLinks* offlineLinks);
 };

@@ -113,13 +113,17 @@ void CBWikipediaDownloadViewController::updateDownloadButton() {
     const auto identifier = currentMapIdentifier();
     if (!status.isQueued()) {
         // Articles that are there but cannot be read are not offered again
-        // here: they are deleted on purpose, on the map's page in the store.
+        // here: they are deleted on purpose, on the map's page in the store,
+        // once no update of the map is on its way.
         const bool damaged = identifier && services_.manager &&
-                             services_.manager->userHasWikipediaForMapIdentifier(*identifier) &&
-                             !services_.manager->wikipediaAvailable();
+                             services_.manager->wikipediaIsDamagedForMapIdentifier(*identifier);
+        const bool mapLoads =
+            identifier && services_.registry &&
+            services_.registry->downloadStatusForMapIdentifier(identifier).isQueued();
         progress_->setHidden(true);
         if (damaged) {
-            label_->setText(NSLocalizedString("WikipediaDamaged"));
+            label_->setText(
+                NSLocalizedString(mapLoads ? "WikipediaDamagedWhileMapLoads" : "WikipediaDamaged"));
             button_->setHidden(true);
         } else {
             showPackageList();
@@ -230,8 +234,7 @@ void CBWikipediaDownloadViewController::
 
 void CBWikipediaDownloadViewController::downloadLeftQueue(const std::string& identifier) {
     if (services_.manager && services_.manager->userHasWikipediaForMapIdentifier(identifier)) {
-        if (!services_.manager->wikipediaAvailable())
-            services_.manager->resetWikipediaForMapIdentifier(identifier);
+        services_.manager->openWikipediaForMapIdentifier(identifier);
         if (auto listener = delegate()) {
             listener->wikipediaDownloadViewControllerCompletedDownload(*this);
             return;

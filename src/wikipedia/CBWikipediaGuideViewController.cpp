@@ -120,15 +120,6 @@ void CBWikipediaGuideViewController::viewDidLoad() {
         onMap->titleLabel()->setNumberOfLines(2);
         onMap->titleLabel()->setTextAlignment(NSTextAlignmentCenter);
         onMap->setTitleForState(NSLocalizedString("ShowOnMapButton"), UIControlStateNormal);
-        // A level of groups only has nothing to show on the map: no button
-        // that does nothing; "All articles" takes the whole row.
-        if (articleAnnotations().empty()) {
-            onMap->setHidden(true);
-            CGRect all = buttonAllArticles_->frame();
-            all.size.width = CGRectGetMaxX(onMap->frame()) - all.origin.x;
-            buttonAllArticles_->setFrame(all);
-            buttonAllArticles_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
-        }
     }
 
     grid_ = std::make_shared<ZELGridScrollView>(view()->bounds());

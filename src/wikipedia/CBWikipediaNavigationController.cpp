@@ -68,7 +68,7 @@ CBWikipediaNavigationController::rootViewControllerForCurrentDownloadState() {
     // A store that is there but cannot be opened is told by the download
     // screen; a guide that cannot be read leaves the article list.
     if (identifier && manager && manager->userHasWikipediaForMapIdentifier(*identifier) &&
-        manager->wikipediaAvailable()) {
+        manager->openWikipediaForMapIdentifier(*identifier)) {
         if (manager->userHasWikipediaGuideForMapIdentifier(*identifier))
             root = CBWikipediaGuideViewController::createForCurrentMapIfGuideLoads(services_);
         if (!root)

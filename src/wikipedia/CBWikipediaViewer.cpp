@@ -205,18 +205,20 @@ void CBWikipediaViewer::loadCurrentArticleInWebView() {
     navigationItem()->setTitleView(spinner);
     std::weak_ptr<CBWikipediaViewer> weak =
         std::static_pointer_cast<CBWikipediaViewer>(shared_from_this());
-    DispatchQueue::global()->async(
-        [weak, article, fields = std::move(fields), width, bundlePath, links = offlineLinks_] {
-            auto page = std::make_shared<std::string>(CBWikipediaArticlePage::pageForArticle(
-                CBWikipediaArticlePage::pageTemplate(), fields, width, bundlePath, links.get()));
-            DispatchQueue::main()->async([weak, article, page] {
-                auto viewer = weak.lock();
-                if (!viewer || viewer->article_ != article)
-                    return;
-                viewer->navigationItem()->setTitleView(nullptr);
-                viewer->webView_->loadHTMLStringBaseURL(*page, folderURL(viewer->basePath_));
-            });
+    DispatchQueue::global()->async([weak, article, fields = std::move(fields), width, bundlePath,
+                                    links = offlineLinks_]() mutable {
+        auto page = std::make_shared<std::string>(CBWikipediaArticlePage::pageForArticle(
+            CBWikipediaArticlePage::pageTemplate(), std::move(fields), width, bundlePath,
+            links.get()));
+        DispatchQueue::main()->async([weak, article, page] {
+            auto viewer = weak.lock();
+            if (!viewer || viewer->article_ != article)
+                return;
+            viewer->navigationItem()->setTitleView(nullptr);
+            // An article's page may be large: it moves into the web view.
+            viewer->webView_->loadHTMLStringBaseURL(std::move(*page), folderURL(viewer->basePath_));
         });
+    });
 }
 
 bool CBWikipediaViewer::webViewShouldStartLoadWithRequestNavigationType(

@@ -43,6 +43,29 @@ TEST(CBKelvaraLink, ReadsTheLongAndTheShortKeys) {
     EXPECT_FALSE(noPin->placeName);
 }
 
+// URL schemes know no letter case: a link the desktop hands over as
+// "KELVARA2://" is the application's and is read like any other.
+TEST_F(CBKelvaraLinkTest, TheSchemeIsReadInAnyLetterCase) {
+    for (const std::string scheme : {"kelvara2:", "KELVARA2:", "Kelvara2:", "kElVaRa2:"}) {
+        const std::string url = scheme + "//?ll=53.5575,13.2610&z=15";
+        EXPECT_TRUE(CBKelvaraLink::isKelvaraLink(url)) << url;
+        const auto link = CBKelvaraLink::parse(url, nullptr);
+        ASSERT_TRUE(link) << url;
+        EXPECT_DOUBLE_EQ(link->coordinate.latitude, 53.5575);
+        EXPECT_EQ(link->zoomLevel, 15);
+    }
+    // What is claimed as the application's is judged on what it says, never
+    // refused as another scheme.
+    std::string error;
+    EXPECT_FALSE(CBKelvaraLink::parse("KELVARA2://?ll=north", &error));
+    EXPECT_NE(error, "This is not a kelvara2 link.");
+    for (const std::string other : {"kelvara3://?ll=1,2", "kelvara://?ll=1,2",
+                                    "xkelvara2://?ll=1,2", " kelvara2://?ll=1,2", "KELVARA2"}) {
+        EXPECT_FALSE(CBKelvaraLink::isKelvaraLink(other)) << other;
+        EXPECT_EQ(errorOf(other), "This is not a kelvara2 link.");
+    }
+}
+
 TEST_F(CBKelvaraLinkTest, RefusesBrokenLinksWithAReadableReason) {
     EXPECT_EQ(errorOf("http://?ll=1,2"), "This is not a kelvara2 link.");
     EXPECT_EQ(errorOf("kelvara2://"), "The link names no place (it has no \"ll\").");

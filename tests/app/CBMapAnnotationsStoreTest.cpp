@@ -18,11 +18,20 @@ std::vector<Entry> samplePins() {
                  "Square \u00B7 Neubrandenburg",
                  "x-coredata://A/object/p12",
                  "x-coredata://A/address/p3",
-                 false};
+                 false,
+                 CBGeoPlaceKey{401, "marktplatz", {53.5574, 13.2611}, true, "2a", false}};
+    Entry street{{53.55, 13.26},
+                 "Turmstraße",
+                 std::nullopt,
+                 "x-coredata://A/object/p9",
+                 std::nullopt,
+                 false,
+                 CBGeoPlaceKey{15, std::nullopt, {53.55, 13.26}, true, std::nullopt, true}};
     Entry bookmark{{53.56, 13.27}, "Home", std::nullopt, "x-coredata://B/object/p1",
-                   std::nullopt,   true};
-    Entry dropped{{-33.9, 151.2}, std::nullopt, std::nullopt, std::nullopt, std::nullopt, false};
-    return {search, bookmark, dropped};
+                   std::nullopt,   true,   std::nullopt};
+    Entry dropped{{-33.9, 151.2}, std::nullopt, std::nullopt, std::nullopt,
+                  std::nullopt,   false,        std::nullopt};
+    return {search, street, bookmark, dropped};
 }
 
 TEST(CBMapAnnotationsStoreTest, KeepsThePinsOfTheMapOnShow) {
@@ -63,6 +72,31 @@ TEST(CBMapAnnotationsStoreTest, ADamagedFileGivesNoPinsAndOneLogLine) {
         [&] {
             write(pins(Value(Value::Array{Value(Value::Dictionary{
                 {"latitude", Value(53.5)}, {"longitude", Value(13.2)}, {"title", Value(7.0)}})})));
+        },
+        // What finds a place again: where it stands, and of the right kinds.
+        [&] {
+            write(pins(Value(Value::Array{Value(Value::Dictionary{
+                {"latitude", Value(53.5)}, {"longitude", Value(13.2)}, {"place", Value(1.0)}})})));
+        },
+        [&] {
+            write(pins(Value(Value::Array{Value(
+                Value::Dictionary{{"latitude", Value(53.5)},
+                                  {"longitude", Value(13.2)},
+                                  {"place", Value(Value::Dictionary{{"typeID", Value(4)}})}})})));
+        },
+        [&] {
+            Value::Dictionary place{{"latitude", Value(53.5)}, {"longitude", Value(13.2)}};
+            place["typeID"] = Value(std::string("cafe"));
+            write(pins(Value(Value::Array{Value(Value::Dictionary{{"latitude", Value(53.5)},
+                                                                  {"longitude", Value(13.2)},
+                                                                  {"place", Value(place)}})})));
+        },
+        [&] {
+            Value::Dictionary place{{"latitude", Value(53.5)}, {"longitude", Value(13.2)}};
+            place["atAddress"] = Value(1);
+            write(pins(Value(Value::Array{Value(Value::Dictionary{{"latitude", Value(53.5)},
+                                                                  {"longitude", Value(13.2)},
+                                                                  {"place", Value(place)}})})));
         },
     };
     for (size_t i = 0; i < damages.size(); ++i) {

@@ -102,11 +102,8 @@ TEST_F(CBMapViewControllerTest, SwitchersBeyondTheEdgesOpenTheNeighbouringMaps) 
     installThreeRivers();
     show();
     ASSERT_EQ(screen_->nearbyMapInfos().size(), 2u);
-    auto map = screen_->mapView();
-    map->setZoomScale(map->minimumZoomScale());
     // Scrolled past the bottom-left corner: Liechtenstein lies south.
-    const CGFloat reach = CBMapEdgeOrnamentView::kThickness;
-    map->setContentOffset({-reach, map->contentSize().height + reach - map->bounds().size.height});
+    scrollPastBottomLeftCorner();
     play(R"(
 idle
 expect "Liechtenstein"
@@ -115,7 +112,8 @@ expect-not "Three Rivers"
 )");
     EXPECT_TRUE(matchesReference(window_->renderImage(1), "../app/map-edge-switchers", 40));
     // Past the top-left corner: Michigan lies north-west.
-    map->setContentOffset({-reach, -reach});
+    const CGFloat reach = CBMapEdgeOrnamentView::kThickness;
+    screen_->mapView()->setContentOffset({-reach, -reach});
     play(R"(
 idle
 expect-not "Liechtenstein"

@@ -69,6 +69,12 @@ TEST_F(CBRunningInstanceTest, ALinkReachesTheRunningInstanceOnTheMainQueue) {
               CBRunningInstance::Forwarding::Forwarded);
     ASSERT_TRUE(waitForLinks(1));
     EXPECT_EQ(taken_, std::vector<std::string>{link});
+    // Schemes know no letter case.
+    const std::string capitals = "KELVARA2://?ll=1,2";
+    EXPECT_EQ(CBRunningInstance::forwardLink(path_, capitals),
+              CBRunningInstance::Forwarding::Forwarded);
+    ASSERT_TRUE(waitForLinks(2));
+    EXPECT_EQ(taken_.back(), capitals);
 
     // Only one instance takes the links of a home.
     EXPECT_EQ(listen(), nullptr);

@@ -18,6 +18,7 @@
 #include "QuartzCore/CATiledLayer.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIWindow.h"
+#include "app/CBMapEdgeOrnamentView.h"
 #include "app/CBMapViewController.h"
 #include "mapkit/CBDiskTileCache.h"
 #include "mapkit/CBGeoDisplayManager.h"
@@ -135,6 +136,15 @@ class MapScreenTest : public UIKitTest {
         auto result = HostRunScenario(window_, script);
         EXPECT_TRUE(result.passed) << result.message;
     }
+    // The whole map, scrolled past its bottom-left corner so that the frame
+    // beyond the bottom and left edges shows.
+    void scrollPastBottomLeftCorner() {
+        auto map = screen_->mapView();
+        map->setZoomScale(map->minimumZoomScale());
+        const CGFloat reach = CBMapEdgeOrnamentView::kThickness;
+        map->setContentOffset(
+            {-reach, map->contentSize().height + reach - map->bounds().size.height});
+    }
 
     TemporaryFolder home_;
     std::shared_ptr<CBUserMapStoreEngine> registry_;
@@ -153,9 +163,10 @@ class MapScreenWithBookmarksTest : public MapScreenTest {
         bookmarks_.reset();
         MapScreenTest::TearDown();
     }
-    void showWithBookmarks(CGSize size = {320, 568}) {
+    // `fallback`: the map shown while nothing installed opens (the sample).
+    void showWithBookmarks(CGSize size = {320, 568}, const std::string& fallback = "") {
         screen_ = std::make_shared<CBMapViewController>(
-            registry_, "", CBCurrentMap::create(registry_, bookmarks_, nullptr));
+            registry_, fallback, CBCurrentMap::create(registry_, bookmarks_, nullptr));
         window_ = makeWindow(size);
         window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
         window_->layoutIfNeeded();

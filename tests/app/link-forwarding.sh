@@ -22,8 +22,9 @@ for _ in $(seq 1 300); do
 done
 compgen -G "$runtime/kelvara-*.sock" >/dev/null || { echo "the first start never took links"; exit 1; }
 
+# The scheme as a desktop may hand it, in its own letter case.
 output=$("$binary" --phone --home "$home" \
-    'kelvara2://?ll=53.5575,13.2610&z=16&placemarker=1&placename=Forwarded%20pin')
+    'Kelvara2://?ll=53.5575,13.2610&z=16&placemarker=1&placename=Forwarded%20pin')
 echo "$output"
 grep -q "the running Kelvara opens the link" <<<"$output"
 

@@ -1,6 +1,6 @@
 // Link parser fuzzer: any text gives a link within its promises (a place on
 // the globe, a zoom level 0 ... 22, a place name without control
-// characters) or a reason it is none.
+// characters, a scheme the application claims) or a reason it is none.
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -18,7 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     const std::string url(reinterpret_cast<const char*>(bytes), size);
     std::string error;
     const auto link = CBKelvaraLink::parse(url, &error);
-    CBKelvaraLink::isKelvaraLink(url);
+    // A link parsed is one the application claims as its own.
+    if (link && !CBKelvaraLink::isKelvaraLink(url))
+        std::abort();
     if (!link) {
         if (error.empty())
             std::abort();

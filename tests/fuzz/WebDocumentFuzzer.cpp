@@ -11,6 +11,7 @@
 #include "UIKit/WebDocument.h"
 #include "UIKit/WebMarkupDepth.h"
 #include "UIKit/WebMarkupLimits.h"
+#include "UIKit/WebPageBudget.h"
 #include "UIKit/WebResourceLoader.h"
 #include "UIKit/WebTableSpans.h"
 
@@ -78,16 +79,23 @@ void checkTable(const GumboNode* table) {
     check(rows.size() * widest <= kWebMaximumTableCells, "a table grid too large");
 }
 
-// The depth of the tree the parser makes of html (html = 1); with
-// checkSpans, every span and table is checked too.
-size_t parsedDepth(const std::string& html, bool checkSpans) {
+struct Parsed {
+    size_t depth = 0;
+    size_t elements = 0;
+};
+
+// The depth of the tree the parser makes of html (html = 1) and its
+// elements; with checkSpans, every span and table is checked too.
+Parsed parsed(const std::string& html, bool checkSpans) {
     GumboOutput* output = gumbo_parse_with_options(&kGumboDefaultOptions, html.data(), html.size());
     size_t deepest = 0;
+    size_t elements = 0;
     std::vector<std::pair<const GumboNode*, size_t>> pending{{output->root, 1}};
     while (!pending.empty()) {
         auto [node, depth] = pending.back();
         pending.pop_back();
         deepest = std::max(deepest, depth);
+        ++elements;
         if (checkSpans && (isTag(node, GUMBO_TAG_TD) || isTag(node, GUMBO_TAG_TH))) {
             span(node, "colspan");
             span(node, "rowspan");
@@ -100,17 +108,19 @@ size_t parsedDepth(const std::string& html, bool checkSpans) {
                 pending.push_back({child(node, i), depth + 1});
     }
     gumbo_destroy_output(&kGumboDefaultOptions, output);
-    return deepest;
+    return {deepest, elements};
 }
 
 }  // namespace
 
 // The limits on markup hold for what the parser builds (checked at a small
-// depth, which short inputs can reach): the tree keeps the depth, spans and
-// table grids; the pre-pass alone stays within a few times the depth. Then
-// a page as a web view loads it: parse, style, layout at phone width, a
-// link hit test and a draw of the first screen. The base is an empty
-// folder, so style sheet and image references resolve and are refused.
+// depth and small bounds, which short inputs can reach): the tree keeps the
+// depth, spans, table grids and the elements of the budget; the pre-pass
+// alone stays within a few times the depth. Then a page as a web view
+// loads it, within the same small bounds: parse, style, layout at phone
+// width, a link hit test and a draw of the first screen; and the build
+// again, stopped part way. The base is an empty folder, so style sheet and
+// image references resolve and are refused.
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static bool quiet = [] {
         NSLogSetSink([](NSLogLevel, const std::string&) {});
@@ -119,9 +129,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)quiet;
     const std::string html(reinterpret_cast<const char*>(data), size);
     constexpr size_t depth = 16;
-    const std::string written = WebLimitMarkupDepth(html, depth);
-    check(parsedDepth(written, false) <= 4 * depth + 2, "the pre-pass let markup too deep");
-    check(parsedDepth(WebLimitMarkupTree(written, depth), true) <= depth, "a tree too deep");
+    const WebPageBounds bounds{.elements = 64, .textBoxes = 256, .tableRows = 8};
+    WebPageBudget budget({}, bounds);
+    const std::string written = WebLimitMarkupDepth(html, depth, budget);
+    check(parsed(written, false).depth <= 4 * depth + 2, "the pre-pass let markup too deep");
+    const Parsed tree = parsed(WebLimitMarkupTree(written, depth, budget), true);
+    check(tree.depth <= depth, "a tree too deep");
+    check(tree.elements <= bounds.elements, "a tree of too many elements");
 
     static const WebResourceLoader loader(NSURL::URLWithString("file:///nonexistent/page.html"));
     static auto context = CGContext::createBitmapContext(160, 240);
@@ -129,7 +143,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     layout.width = 160;
     layout.viewport = {160, 240};
     layout.scale = 1;
-    auto document = WebDocument::create(html, loader, layout);
+    size_t asked = 0;
+    auto document = WebDocument::create(
+        html, loader, layout,
+        [&] {
+            ++asked;
+            return false;
+        },
+        bounds);
+    check(document != nullptr, "a page not built");
+    // The same page stopped at one of the questions its build asked.
+    const size_t stopAt = 1 + (size > 0 ? data[size / 2] * 7919u + size : 0) % asked;
+    size_t askedAgain = 0;
+    check(!WebDocument::create(
+              html, loader, layout, [&] { return ++askedAgain >= stopAt; }, bounds),
+          "a stopped page built");
     document->linkAt({20, 20});
     context->saveGState();
     context->translateCTM(0, 240);

@@ -24,6 +24,10 @@ namespace {
 
 class RecordingObserver : public CBCurrentMapObserver {
   public:
+    void currentMapWillClose(CBCurrentMap& map) override {
+        events.push_back("closing " + map.identifier().value_or("none") +
+                         (map.openMap() && map.openMap()->isClosed() ? " already closed" : ""));
+    }
     void currentMapDidChange(CBCurrentMap& map) override {
         events.push_back("changed " + map.identifier().value_or("none"));
     }
@@ -152,18 +156,43 @@ TEST_F(CBCurrentMapTest, TheRecordFollowsTheRegistryAndAnUpdatedMapOpensAnew) {
     registry_->setCurrentMap(liechtenstein_);
     EXPECT_EQ(current_->record(), liechtenstein_);
 
-    // The registry closes the map before an update swaps its files.
+    // The registry closes the map before an update swaps its files; the
+    // holders hear of it while it is still open.
     observer_->events.clear();
     const std::weak_ptr<CBOpenMap> before = current_->openMap();
+    current_->userMapStoreWillUpdateMap(*registry_, neubrandenburg_);
+    current_->userMapStoreWillUpdateMap(*registry_, liechtenstein_);
     CBOpenMap::invalidateStoreIdentifier("liechtenstein");
     current_->userMapStoreUpdatedMap(*registry_, neubrandenburg_);
-    EXPECT_TRUE(observer_->events.empty());
+    EXPECT_EQ(observer_->events, std::vector<std::string>{"closing liechtenstein"});
     current_->userMapStoreUpdatedMap(*registry_, liechtenstein_);
-    EXPECT_EQ(observer_->events, std::vector<std::string>{"changed liechtenstein"});
+    EXPECT_EQ(observer_->events,
+              (std::vector<std::string>{"closing liechtenstein", "changed liechtenstein"}));
     ASSERT_TRUE(current_->openMap());
     EXPECT_FALSE(current_->openMap()->isClosed());
     EXPECT_TRUE(before.expired());
     EXPECT_EQ(CBOpenMap::openMapWithIdentifier("liechtenstein"), current_->openMap());
+}
+
+// The registry closes open maps by name: a stand-in of the same name (the
+// bundled sample) closes with the installed map, and opens again.
+TEST_F(CBCurrentMapTest, AStandInClosesWithTheInstalledMapOfItsNameAndOpensAgain) {
+    const std::string standIn = home_.file("sample/liechtenstein.sqlite");
+    std::filesystem::create_directories(std::filesystem::path(standIn).parent_path());
+    std::filesystem::copy_file(*CBCurrentMap::installedStorePath(liechtenstein_), standIn);
+    current_->showOpenMap(CBOpenMap::openStorePath(standIn));
+    observer_->events.clear();
+    current_->userMapStoreWillUpdateMap(*registry_, neubrandenburg_);
+    current_->userMapStoreWillUpdateMap(*registry_, liechtenstein_);
+    current_->userMapStoreWillDeleteMap(*registry_, liechtenstein_);
+    EXPECT_EQ(observer_->events,
+              (std::vector<std::string>{"closing liechtenstein", "closing liechtenstein"}));
+    EXPECT_TRUE(current_->isOpen());
+    CBOpenMap::invalidateStoreIdentifier("liechtenstein");
+    ASSERT_TRUE(runUntil([&] { return observer_->events.size() == 3; }));
+    EXPECT_EQ(observer_->events.back(), "changed liechtenstein");
+    EXPECT_EQ(current_->storePath(), standIn);
+    EXPECT_FALSE(current_->openMap()->isClosed());
 }
 
 TEST_F(CBCurrentMapTest, AMapDeletedWhileShownLetsItsStoresGoAndTellsItsHolders) {
@@ -176,7 +205,8 @@ TEST_F(CBCurrentMapTest, AMapDeletedWhileShownLetsItsStoresGoAndTellsItsHolders)
     EXPECT_TRUE(current_->isOpen());
 
     registry_->deleteMap(neubrandenburg_);
-    EXPECT_EQ(observer_->events, std::vector<std::string>{"closed neubrandenburg"});
+    EXPECT_EQ(observer_->events,
+              (std::vector<std::string>{"closing neubrandenburg", "closed neubrandenburg"}));
     EXPECT_FALSE(current_->isOpen());
     EXPECT_EQ(current_->dataManager(), nullptr);
     EXPECT_TRUE(shown.expired());
@@ -187,7 +217,7 @@ TEST_F(CBCurrentMapTest, AMapDeletedWhileShownLetsItsStoresGoAndTellsItsHolders)
     EXPECT_FALSE(current_->hasWikipedia());
     // Closed once: the map's own deletion news finds nothing more to do.
     current_->close();
-    EXPECT_EQ(observer_->events.size(), 1u);
+    EXPECT_EQ(observer_->events.size(), 2u);
 }
 
 }  // namespace

@@ -38,6 +38,9 @@ class RegistryRecorder : public CBUserMapStoreEngineDelegate {
     void userMapStoreAddedMap(CBUserMapStoreEngine&, const Map& map) override {
         events.push_back("added " + map->identifier().value_or(""));
     }
+    void userMapStoreWillUpdateMap(CBUserMapStoreEngine&, const Map& map) override {
+        events.push_back("willUpdate " + map->identifier().value_or(""));
+    }
     void userMapStoreUpdatedMap(CBUserMapStoreEngine&, const Map& map) override {
         events.push_back("updated " + map->identifier().value_or(""));
     }
@@ -152,7 +155,8 @@ TEST_F(CBUserMapStoreEngineTest, AGoodUpdateReplacesTheMapAndSaysSo) {
     download("three-rivers", "US-MI");
     ASSERT_TRUE(waitForRemoval("three-rivers"));
     EXPECT_EQ(recorder_registry_->events,
-              (std::vector<std::string>{"added three-rivers", "updated three-rivers"}));
+              (std::vector<std::string>{"added three-rivers", "willUpdate three-rivers",
+                                        "updated three-rivers"}));
     EXPECT_TRUE(fs::exists(installedStore("three-rivers")));
 }
 
@@ -404,13 +408,19 @@ TEST_F(CBUserMapStoreEngineTest, AnUpdateAndADeletionCloseTheOpenMapBeforeTheFil
     registry_->setReleaseMapStep([&](const std::string& identifier) {
         released.push_back(identifier);
         filesPresent.push_back(fs::exists(*path));
+        recorder_registry_->events.push_back("released " + identifier);
         CBOpenMap::invalidateStoreIdentifier(identifier);
     });
 
     recorder_->events.clear();
+    recorder_registry_->events.clear();
     download("three-rivers", "US-MI");
     ASSERT_TRUE(waitForRemoval("three-rivers", 120));
     EXPECT_EQ(released, std::vector<std::string>{"three-rivers"});
+    // The holders of the map hear before it closes, while it can be read.
+    EXPECT_EQ(recorder_registry_->events,
+              (std::vector<std::string>{"willUpdate three-rivers", "released three-rivers",
+                                        "updated three-rivers"}));
     EXPECT_TRUE(held->isClosed());
     auto renewed = CBOpenMap::openStorePath(*path);
     ASSERT_NE(renewed, nullptr);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "Foundation/Value.h"
 #include "SdkTestSupport.h"
 
 namespace {
@@ -63,4 +64,19 @@ TEST_F(BITZizavaLoggerTest, AHandlerHearsLevelFunctionAndLine) {
     EXPECT_EQ(line, expectedLine);
     EXPECT_EQ(function, "TestBody");
     EXPECT_EQ(text, "VERBOSE: 7 items");
+}
+
+TEST_F(BITZizavaLoggerTest, ABodyGoesIntoAMessageByItsStartAndLength) {
+    EXPECT_EQ(bit_loggedBody(std::string_view(R"({"status":"success"})")),
+              R"({"status":"success"} (20 bytes))");
+    EXPECT_EQ(bit_loggedBody(Value::Data{'o', 'k'}), "ok (2 bytes)");
+    const std::string whole(kLoggedBodyBytes, 'a');
+    EXPECT_EQ(bit_loggedBody(whole), whole + " (4096 bytes)");
+    // 200 MB would take 13 s to write; the message stays a few kilobytes,
+    // cut before a character that does not fit.
+    std::string huge(kLoggedBodyBytes - 1, 'a');
+    huge += "\xC3\xA9";
+    huge.resize(200u << 20, 'b');
+    EXPECT_EQ(bit_loggedBody(huge),
+              std::string(kLoggedBodyBytes - 1, 'a') + "... (209715200 bytes)");
 }

@@ -311,7 +311,7 @@ TEST_F(CBMapShelfViewControllerTest, APausedOrFailedDownloadSaysSoOnItsCoverAndG
 
     fixture_.downloads->pauseDownloads();
     EXPECT_FALSE(cellAt(0)->statusLabel()->isHidden());
-    EXPECT_EQ(cellAt(0)->statusLabel()->text(), "Paused");
+    EXPECT_EQ(cellAt(0)->statusLabel()->text(), "Waiting");
     // The ring stands still at what was loaded.
     ASSERT_NE(cellAt(0)->existingProgressView(), nullptr);
     EXPECT_GT(cellAt(0)->existingProgressView()->progress(), 0);

@@ -116,6 +116,16 @@ TEST_F(CBMapStoreBrowserViewControllerTest, TheSearchSpinsWhileTheCatalogueIsSea
     EXPECT_EQ(root_->searchResultsMaps()->front()->identifier(), "liechtenstein");
 }
 
+// Clearing the text hides the results: the search under way stops with them.
+TEST_F(CBMapStoreBrowserViewControllerTest, HidingTheResultsStopsTheSearch) {
+    search(*root_, "Liech");
+    ASSERT_TRUE(root_->searchBar()->isLoading());
+    ASSERT_TRUE(root_->searchController()->searchResultsTableView()->superview());
+    search(*root_, "");
+    EXPECT_FALSE(root_->searchController()->searchResultsTableView()->superview());
+    EXPECT_FALSE(root_->searchBar()->isLoading());
+}
+
 TEST_F(CBMapStoreBrowserViewControllerTest, TheStarTipExplainsALevelOfMapsOnceAndGoesWithIt) {
     ZELToolTip::resetShownThisRun();
     auto crumbs = [] {

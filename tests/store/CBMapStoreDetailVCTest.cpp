@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 
 #include "Foundation/NSUserDefaults.h"
+#include "Host/HostScenario.h"
 #include "PackagesTestSupport.h"
 #include "StoreTestSupport.h"
 #include "UIKit/UIAlertView.h"
@@ -153,24 +156,50 @@ TEST_F(CBMapStoreDetailVCTest, MapInformationThatCouldNotBeLoadedIsAskedForAgain
     EXPECT_EQ(buttonTitle(*screen), "Download map");
 }
 
-TEST_F(CBMapStoreDetailVCTest, WithoutOnlineTilesThePreviewShowsPlainLandAroundTheOutline) {
-    // Offline, or closer than the online layer has tiles for: no tile comes.
+// Without its tile service the preview shows the grid of tiles still to
+// come around the outline; once the service answers, its land (a small map
+// is shown no closer than the layer has tiles for).
+TEST_F(CBMapStoreDetailVCTest, ThePreviewShowsTheCheckerUntilTheTileServiceAnswers) {
+    const int port = store_.tiles->port();
     store_.tiles.reset();
-    auto screen = open("three-rivers");
-    ASSERT_NE(screen->mapView(), nullptr);
-    store_.layout();
-    auto image = store_.window->renderImage(1);
-    const CGRect preview =
-        screen->mapView()->convertRectToView(screen->mapView()->bounds(), nullptr);
-    // Two cells of a checker apart, beside the outline in the middle.
-    for (CGFloat dx : {0.0, 16.0})
-        for (CGFloat dy : {0.0, 16.0}) {
-            const uint32_t pixel = image->pixelAt(size_t(CGRectGetMaxX(preview) - 30 + dx),
-                                                  size_t(preview.origin.y + 20 + dy));
-            EXPECT_NEAR((pixel >> 16) & 0xFF, 242, 2) << std::hex << pixel;
-            EXPECT_NEAR((pixel >> 8) & 0xFF, 239, 2) << std::hex << pixel;
-            EXPECT_NEAR(pixel & 0xFF, 233, 2) << std::hex << pixel;
-        }
+    // Four points beside the outline in the middle, two cells of the checker
+    // apart across and one apart down.
+    auto pixels = [&](CBMapStoreDetailVC& screen) {
+        store_.layout();
+        auto image = store_.window->renderImage(1);
+        const CGRect preview =
+            screen.mapView()->convertRectToView(screen.mapView()->bounds(), nullptr);
+        std::vector<uint32_t> found;
+        for (CGFloat dx : {0.0, 32.0})
+            for (CGFloat dy : {0.0, 16.0})
+                found.push_back(image->pixelAt(size_t(CGRectGetMaxX(preview) - 40 + dx),
+                                               size_t(preview.origin.y + 20 + dy)) &
+                                0xFFFFFF);
+        return found;
+    };
+    auto offline = open("three-rivers");
+    ASSERT_NE(offline->mapView(), nullptr);
+    ASSERT_TRUE(HostRunScenario(store_.window, "idle\n").passed);
+    auto checker = pixels(*offline);
+    EXPECT_EQ(checker[0], checker[2]) << std::hex << checker[0];
+    EXPECT_NE(checker[0], checker[1]) << std::hex << checker[0];
+
+    store_.tiles = std::make_unique<TileServerProcess>(
+        std::vector<std::string>{"--port", std::to_string(port)});
+    ASSERT_TRUE(store_.tiles->running());
+    auto online = open("three-rivers");
+    auto isLand = [](uint32_t p) {
+        return std::abs(int(p >> 16) - 0xF2) <= 2 && std::abs(int((p >> 8) & 0xFF) - 0xEF) <= 2 &&
+               std::abs(int(p & 0xFF) - 0xE9) <= 2;
+    };
+    // The tiles come over the network while the screen settles.
+    bool landShown = false;
+    for (int settled = 0; settled < 50 && !landShown; ++settled) {
+        ASSERT_TRUE(HostRunScenario(store_.window, "idle\n").passed);
+        const auto shown = pixels(*online);
+        landShown = std::all_of(shown.begin(), shown.end(), isLand);
+    }
+    EXPECT_TRUE(landShown);
 }
 
 TEST_F(CBMapStoreDetailVCTest, AFailedDownloadIsReportedOnceWithItsReasonAndRetried) {
@@ -272,7 +301,7 @@ TEST_F(CBMapStoreDetailVCTest, ADamagedPackageSaysWhatHappenedAndWhatToDo) {
     EXPECT_EQ(alerts, 1u);
 }
 
-// A paused download reads "Paused" and its button resumes it.
+// A download of a held queue waits, and its button resumes it.
 TEST_F(CBMapStoreDetailVCTest, APausedDownloadSaysSoAndResumes) {
     auto screen = open("three-rivers");
     ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
@@ -284,7 +313,7 @@ TEST_F(CBMapStoreDetailVCTest, APausedDownloadSaysSoAndResumes) {
     store_.downloads->pauseDownloads();
     EXPECT_EQ(buttonTitle(*screen), "Resume download");
     EXPECT_TRUE(screen->downloadMapButton()->isEnabled());
-    EXPECT_EQ(screen->mapStatusLabel()->text(), "Paused");
+    EXPECT_EQ(screen->mapStatusLabel()->text(), "Waiting");
     EXPECT_TRUE(screen->mapProgress()->isHidden());
 
     store_.server->clearFaults();

@@ -114,10 +114,10 @@ TEST_F(CBMapStoreDownloadViewControllerTest, AThrottledDownloadShowsMegabytesPau
     ASSERT_TRUE(runUntil([&] { return !engine_->isDownloading(); }));
     EXPECT_EQ(toggle()->title(), "Resume");
     EXPECT_TRUE(toggle()->isEnabled());
-    // Both rows of the held queue read as paused, the stopped one with the
+    // Both rows of the held queue wait again, the stopped one with the
     // bytes it has.
-    EXPECT_EQ(detail(0), "Paused");
-    EXPECT_EQ(detail(1), "Paused");
+    EXPECT_EQ(detail(0), "Waiting");
+    EXPECT_EQ(detail(1), "Waiting");
     EXPECT_GT(cell(0)->progressView()->progress(), 0.0f);
 
     server_->clearFaults();

@@ -55,7 +55,8 @@ class CBWikipediaTabTest : public WikipediaTestBase {
     }
     // What the tab is handed: the map shown is the registry's current one.
     CBWikipediaServices services() { return {host_, manager_, engine_, registry_, {}}; }
-    void installMap() {
+    // Queues the map's package (an update once the map is installed).
+    void loadMap() {
         auto map = catalogue_->mapForIdentifier("neubrandenburg");
         const auto url = catalogue_->urlForMap(map);
         ASSERT_TRUE(url);
@@ -66,6 +67,9 @@ class CBWikipediaTabTest : public WikipediaTestBase {
                               .payLoad = "neubrandenburg",
                               .progressReservedForPostProcessing = 0.4});
         engine_->resumeDownloads();
+    }
+    void installMap() {
+        loadMap();
         ASSERT_TRUE(waitForRemoval("neubrandenburg"));
         registry_->setCurrentMap(registry_->mapForIdentifier("neubrandenburg"));
         ASSERT_EQ(manager_->currentMapIdentifier(), "neubrandenburg");
@@ -297,6 +301,53 @@ TEST_F(CBWikipediaTabTest, ADamagedArticleStoreIsToldAndKept) {
     ASSERT_TRUE(screen);
     EXPECT_EQ(screen->wikipediaNotLoadedLabel()->text(), NSLocalizedString("WikipediaDamaged"));
     EXPECT_TRUE(screen->downloadWikipediaButton()->isHidden());
+    EXPECT_TRUE(std::filesystem::exists(store));
+}
+
+// An update of the map that cannot load stays queued: the articles are
+// not damaged for it, and open for the map shown also while the registry
+// has no current map (a start after the shelf). A store that really does
+// not read is told without the advice to delete it while the update is
+// on its way.
+TEST_F(CBWikipediaTabTest, APendingUpdateOfTheMapMakesNoArticlesLookDamaged) {
+    installSample();
+    const auto installed = registry_->currentMap()->filePath();
+    ASSERT_TRUE(installed);
+    server_->fault(catalogue_->urlForMap(map("neubrandenburg"))->substr(server_->baseURL().size()),
+                   "status=500&count=100");
+    loadMap();
+    ASSERT_TRUE(runUntil([&] {
+        return registry_->downloadStatusForMapIdentifier("neubrandenburg").phase ==
+               ZELDownloadPhase::Failed;
+    }));
+    registry_->setCurrentMap(nullptr);
+    ASSERT_FALSE(manager_->wikipediaAvailable());
+    auto shown = CBCurrentMap::create(nullptr, nullptr, nullptr);
+    shown->showOpenMap(CBOpenMap::openStorePath(*installed));
+    auto openTabOfShownMap = [&] {
+        tab_ = CBWikipediaNavigationController::initWithWikipediaRootViewcontroller(
+            {host_, manager_, engine_, registry_, shown});
+        window_->setRootViewController(tab_);
+        window_->layoutIfNeeded();
+    };
+    openTabOfShownMap();
+    EXPECT_TRUE(guide());
+    EXPECT_TRUE(manager_->wikipediaAvailable());
+
+    const std::string store =
+        CBWikipediaManager::filePathForWikipediaForMapIdentifier("neubrandenburg");
+    manager_->releaseCoreDataStack();
+    std::ofstream(store, std::ios::trunc) << "not an article store";
+    openTabOfShownMap();
+    ASSERT_TRUE(downloadScreen());
+    EXPECT_EQ(downloadScreen()->wikipediaNotLoadedLabel()->text(),
+              NSLocalizedString("WikipediaDamagedWhileMapLoads"));
+    EXPECT_TRUE(downloadScreen()->downloadWikipediaButton()->isHidden());
+    engine_->cancelDownloads({engine_->downloadForIdentifierOfType(
+        "neubrandenburg", CBUserMapStoreEngine::kDownloadType)});
+    openTabOfShownMap();
+    EXPECT_EQ(downloadScreen()->wikipediaNotLoadedLabel()->text(),
+              NSLocalizedString("WikipediaDamaged"));
     EXPECT_TRUE(std::filesystem::exists(store));
 }
 

@@ -183,6 +183,30 @@ TEST_F(WikipediaViewerTest, AHostileBodyRunsNothingAndLeavesNothing) {
     play("expect \"Friedl\xef\xbf\xbdnder\"");
 }
 
+// An article of 800 rows of 50 CSS table cells asks for more than a page
+// may hold: it opens with what fits and says, at its end and in the log,
+// that the rest is left out.
+TEST_F(WikipediaViewerTest, AnArticleTooLargeOpensWithWhatFitsAndSaysSo) {
+    std::string rows;
+    for (int row = 0; row < 800; ++row) {
+        rows += "<div style=\"display:table-row\">";
+        for (int cell = 0; cell < 50; ++cell)
+            rows += "<div style=\"display:table-cell\">" + std::to_string(cell % 10) + "</div>";
+        rows += "</div>";
+    }
+    openStore({{"Tables", "https://de.wikipedia.org/wiki/Tables",
+                "<p>Table start</p><div style=\"display:table\">" + rows + "</div>"}});
+    LogCapture log;
+    auto viewer = open("Tables");
+    play("expect \"Table start\"");
+    // The foot of the page, at its left: the table is wider than the screen.
+    const auto scroll = viewer->webView()->scrollView();
+    scroll->setContentOffset({0, scroll->maximumContentOffset().y});
+    play("expect \"This page is too large*\"");
+    EXPECT_TRUE(matchesReference(window_->renderImage(2), "../wikipedia/viewer-too-large-end"));
+    EXPECT_EQ(log.count("UIWebView: the page is too large: more than 32768 elements"), 1u);
+}
+
 TEST_F(WikipediaViewerTest, TextSizeStepsStopAtThreeEitherWay) {
     auto viewer = open("Tollensesee");
     const auto control = viewer->fontSizeControl();

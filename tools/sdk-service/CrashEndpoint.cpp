@@ -6,6 +6,8 @@
 #include <mutex>
 #include <vector>
 
+#include "KeptBytes.h"
+#include "KeptQueue.h"
 #include "SdkService.h"
 
 // POST api/2/apps/<app id>/crashes: a multipart body with the text fields
@@ -13,9 +15,10 @@
 // crash.xml) and an optional "attachment0". The document is parsed with
 // expat; one that is not well-formed, or not the crash document, is answered
 // 400 as the service does. An accepted report is answered 201 with a
-// property list holding its id, and kept: GET /_crashes lists every accepted
-// report as {"id", "values": {element: text}, "uuids": [{type, arch, uuid}],
-// "attachment": {filename, content_type, length} or null}.
+// property list holding its id, and kept: GET /_crashes lists the latest
+// accepted reports as {"id", "values": {element: text}, "uuids": [{type,
+// arch, uuid}], "attachment": {filename, content_type, length} or null}. A
+// report the service has no room to keep is answered 503.
 namespace {
 
 const std::vector<std::string> kElements = {
@@ -23,9 +26,13 @@ const std::vector<std::string> kElements = {
     "senderversion",   "versionstring", "version",          "uuid",          "log",
     "userid",          "username",      "contact",          "installstring", "description"};
 
+// The latest reports, as many as fit in kCrashBytes.
+constexpr size_t kCrashBytes = 16 * 1024 * 1024;
+
 struct CrashStore {
     std::mutex mutex;
-    nlohmann::json crashes = nlohmann::json::array();
+    KeptQueue<nlohmann::json> crashes{kCrashBytes};
+    size_t nextId = 1;
 };
 
 CrashStore& store() {
@@ -116,6 +123,10 @@ std::string parse(const std::string& xml, CrashDocument& document) {
 }  // namespace
 
 void addCrashEndpoint(SdkService& service) {
+    {
+        std::lock_guard lock(store().mutex);
+        store().crashes.useBudget(service.memory());
+    }
     service.addEndpoint(
         "POST", R"(/api/2/apps/([^/]+)/crashes)", [](SdkService&, SdkExchange& exchange) {
             const std::string app = exchange.appIdentifier();
@@ -158,12 +169,18 @@ void addCrashEndpoint(SdkService& service) {
                               {"content_type", found->second.content_type},
                               {"length", found->second.content.size()}};
             std::lock_guard lock(store().mutex);
-            const size_t id = store().crashes.size() + 1;
-            store().crashes.push_back({{"id", id},
-                                       {"app", app},
-                                       {"values", document.values},
-                                       {"uuids", document.uuids},
-                                       {"attachment", attachment}});
+            const size_t id = store().nextId;
+            nlohmann::json crash = {{"id", id},
+                                    {"app", app},
+                                    {"values", std::move(document.values)},
+                                    {"uuids", std::move(document.uuids)},
+                                    {"attachment", attachment}};
+            const size_t bytes = keptBytes(crash);
+            if (!store().crashes.keep(std::move(crash), bytes)) {
+                exchange.status = 503;
+                return;
+            }
+            ++store().nextId;
             exchange.status = 201;
             exchange.contentType = "application/x-plist";
             exchange.body =
@@ -174,6 +191,9 @@ void addCrashEndpoint(SdkService& service) {
         });
     service.addInspection("/_crashes", [] {
         std::lock_guard lock(store().mutex);
-        return store().crashes;
+        nlohmann::json crashes = nlohmann::json::array();
+        for (const auto& kept : store().crashes)
+            crashes.push_back(kept.item);
+        return crashes;
     });
 }

@@ -1,3 +1,7 @@
+#include <sys/random.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <ctime>
@@ -5,7 +9,9 @@
 #include <mutex>
 
 #include "FeedbackEndpoint.h"
-#include "LocalServing.h"
+#include "KeptBytes.h"
+#include "KeptQueue.h"
+#include "MemoryBudget.h"
 #include "SdkService.h"
 
 // The feedback protocol:
@@ -16,21 +22,30 @@
 //
 // Controls:
 //   GET  /_feedback/threads                     every thread as the service keeps it
-//   GET  /_feedback/attachments/{n}             an attachment's bytes (the URLs in answers)
+//   GET  /_feedback/attachments/{key}           an attachment's bytes (the URLs in answers)
 //   POST /_feedback/reply?thread=T&text=...[&file_name=F&content_type=C]
 //        a developer reply with null name and e-mail; the body, when not empty, is its file
 //   POST /_feedback/delete?thread=T             forgets a thread
 //   POST /_feedback/token?value=V               the next new thread gets this token
 //   POST /_feedback/next-body                   the next feedback answer carries this body
-// The service keeps the latest kAttachmentBytes of attachments: older ones
-// are dropped from their messages and their URLs answer 404. POST
-// /_control/reset forgets every thread and attachment.
+// A new thread's token and an attachment's URL name them by 128 random bits,
+// which no other local program can guess (a thread's answer carries its
+// attachments' URLs); an attachment's "id" in answers is the protocol's
+// number.
+// The service keeps the latest kAttachmentBytes of attachments and
+// kThreadBytes of threads: older ones are forgotten (an attachment's URL
+// then answers 404, a thread's 404 as well), also when the service's memory
+// budget needs their room; a message the service has no room for is
+// answered 503 and kept by the client for later. POST /_control/reset
+// forgets every thread and attachment.
 namespace {
 
-constexpr size_t kAttachmentBytes = 64 * 1024 * 1024;
+constexpr size_t kAttachmentBytes = 48 * 1024 * 1024;
+constexpr size_t kThreadBytes = 16 * 1024 * 1024;
 
 struct Attachment {
     int64_t id = 0;
+    std::string key;
     std::string fileName;
     std::string contentType;
     std::string bytes;
@@ -44,15 +59,33 @@ struct Message {
     std::string createdAt;
     std::vector<int64_t> attachments;
     nlohmann::json fields;  // the text fields as they came
+    size_t cost = 0;
+};
+
+struct Thread {
+    uint64_t age = 0;  // order of making
+    std::vector<Message> messages;
+    size_t cost = 0;
 };
 
 struct FeedbackStore {
+    FeedbackStore() {
+        attachments.onForget([this](const Attachment& attachment) {
+            attachmentsById.erase(attachment.id);
+            attachmentsByKey.erase(attachment.key);
+        });
+    }
+
     std::mutex mutex;
-    std::map<std::string, std::vector<Message>> threads;
-    std::map<int64_t, Attachment> attachments;  // oldest first: identifiers only grow
-    size_t attachmentBytes = 0;
+    MemoryBudget* memory = nullptr;
+    std::map<std::string, Thread> threads;
+    std::map<uint64_t, std::string> threadsByAge;  // oldest first
+    size_t threadBytes = 0;
+    uint64_t nextAge = 1;
+    KeptQueue<Attachment> attachments{kAttachmentBytes};
+    std::map<int64_t, const Attachment*> attachmentsById;
+    std::map<std::string, const Attachment*> attachmentsByKey;
     int64_t nextId = 1;
-    int64_t nextThread = 1;
     std::optional<std::string> nextToken;
     std::optional<std::string> nextBody;
 };
@@ -62,26 +95,108 @@ FeedbackStore& store() {
     return shared;
 }
 
-// Keeps an attachment, dropping the oldest ones past the bound; answers its identifier.
-int64_t keepAttachment(FeedbackStore& shared, std::string fileName, std::string contentType,
-                       std::string bytes) {
-    const int64_t id = shared.nextId++;
-    shared.attachmentBytes += bytes.size();
-    shared.attachments[id] = {id, std::move(fileName), std::move(contentType), std::move(bytes)};
-    while (shared.attachmentBytes > kAttachmentBytes) {
-        const auto oldest = shared.attachments.begin();
-        shared.attachmentBytes -= oldest->second.bytes.size();
-        shared.attachments.erase(oldest);
+// 32 hex digits of the kernel's random source; nullopt when it has none.
+std::optional<std::string> randomKey() {
+    unsigned char bits[16];
+    size_t filled = 0;
+    while (filled < sizeof bits) {
+        const ssize_t got = ::getrandom(bits + filled, sizeof bits - filled, 0);
+        if (got < 0 && errno != EINTR)
+            return std::nullopt;
+        filled += got > 0 ? size_t(got) : 0;
     }
+    static const char* const kDigits = "0123456789abcdef";
+    std::string key;
+    for (const unsigned char bit : bits) {
+        key += kDigits[bit >> 4];
+        key += kDigits[bit & 15];
+    }
+    return key;
+}
+
+size_t messageCost(const Message& message) {
+    return kKeptValueBytes * (4 + message.attachments.size()) + message.text.size() +
+           message.createdAt.size() + keptBytes(message.token) + keptBytes(message.name) +
+           keptBytes(message.email) + keptBytes(message.fields);
+}
+
+void forgetThread(FeedbackStore& shared, std::map<std::string, Thread>::iterator thread) {
+    shared.threadBytes -= thread->second.cost;
+    shared.memory->give(thread->second.cost);
+    shared.threadsByAge.erase(thread->second.age);
+    shared.threads.erase(thread);
+}
+
+// The oldest thread but `spared` goes.
+bool forgetOldestThread(FeedbackStore& shared, const std::string& spared) {
+    for (const auto& [age, token] : shared.threadsByAge) {
+        if (token != spared) {
+            forgetThread(shared, shared.threads.find(token));
+            return true;
+        }
+    }
+    return false;
+}
+
+// Keeps an attachment within its bound and the budget, the oldest ones
+// going first; answers its identifier, or nullopt when there is no room.
+std::optional<int64_t> keepAttachment(FeedbackStore& shared, std::string fileName,
+                                      std::string contentType, std::string bytes) {
+    const auto key = randomKey();
+    if (!key)
+        return std::nullopt;
+    const size_t cost =
+        kKeptValueBytes + key->size() + fileName.size() + contentType.size() + bytes.size();
+    const int64_t id = shared.nextId++;
+    if (!shared.attachments.keep(
+            {id, *key, std::move(fileName), std::move(contentType), std::move(bytes)}, cost))
+        return std::nullopt;
+    const Attachment& kept = shared.attachments.newest();
+    shared.attachmentsById[id] = &kept;
+    shared.attachmentsByKey[kept.key] = &kept;
     return id;
+}
+
+// Takes back the attachments just kept for a message that finds no room.
+void forgetAttachments(FeedbackStore& shared, const std::vector<int64_t>& ids) {
+    while (!shared.attachments.empty() &&
+           std::find(ids.begin(), ids.end(), shared.attachments.newest().id) != ids.end())
+        shared.attachments.forgetNewest();
+}
+
+// The thread of the token, made when it is new.
+Thread& threadOf(FeedbackStore& shared, const std::string& token) {
+    const auto [thread, made] = shared.threads.try_emplace(token);
+    if (made) {
+        thread->second.age = shared.nextAge++;
+        shared.threadsByAge[thread->second.age] = token;
+    }
+    return thread->second;
+}
+
+// Adds the message to its thread within the threads' bound and the budget,
+// older threads going first; false when there is no room.
+bool keepMessage(FeedbackStore& shared, const std::string& token, Message message) {
+    message.cost = messageCost(message);
+    while (shared.threadBytes + message.cost > kThreadBytes && forgetOldestThread(shared, token)) {
+    }
+    while (!shared.memory->take(message.cost)) {
+        if (!forgetOldestThread(shared, token))
+            return false;
+    }
+    Thread& thread = threadOf(shared, token);
+    thread.cost += message.cost;
+    shared.threadBytes += message.cost;
+    thread.messages.push_back(std::move(message));
+    return true;
 }
 
 void forgetAll() {
     FeedbackStore& shared = store();
     std::lock_guard lock(shared.mutex);
-    shared.threads.clear();
-    shared.attachments.clear();
-    shared.attachmentBytes = 0;
+    while (!shared.threads.empty())
+        forgetThread(shared, shared.threads.begin());
+    shared.attachments.forgetAll();
     shared.nextToken.reset();
     shared.nextBody.reset();
 }
@@ -106,14 +221,14 @@ nlohmann::json threadJSON(const std::string& token, const std::vector<Message>& 
     for (const Message& message : messages) {
         nlohmann::json attachments = nlohmann::json::array();
         for (const int64_t id : message.attachments) {
-            const auto kept = shared.attachments.find(id);
-            if (kept == shared.attachments.end())
+            const auto kept = shared.attachmentsById.find(id);
+            if (kept == shared.attachmentsById.end())
                 continue;
-            const Attachment& attachment = kept->second;
+            const Attachment& attachment = *kept->second;
             attachments.push_back({{"id", id},
                                    {"file_name", attachment.fileName},
                                    {"content_type", attachment.contentType},
-                                   {"url", base + "_feedback/attachments/" + std::to_string(id)}});
+                                   {"url", base + "_feedback/attachments/" + attachment.key}});
         }
         list.push_back({{"id", message.id},
                         {"token", message.token},
@@ -146,7 +261,8 @@ void checkQuery(SdkExchange& exchange) {
 }
 
 // Reads the message of a POST or PUT into `message`; false on a violation.
-bool readMessage(SdkExchange& exchange, Message& message, FeedbackStore& shared) {
+// Its attachments are kept once the message is taken.
+bool readMessage(SdkExchange& exchange, Message& message) {
     if (!exchange.expectMultipart())
         return false;
     for (const char* name : {"oem", "os_version", "model", "bundle_version", "message_token"})
@@ -175,12 +291,29 @@ bool readMessage(SdkExchange& exchange, Message& message, FeedbackStore& shared)
     message.email = fields.contains("email") ? fields["email"] : nlohmann::json();
     message.createdAt = nowRFC3339();
     message.fields = fields;
+    return true;
+}
+
+// Keeps the message's attachments and then the message; false, keeping
+// nothing, when there is no room for them.
+bool keepWithAttachments(SdkExchange& exchange, FeedbackStore& shared, const std::string& token,
+                         Message message) {
+    const auto& files = exchange.request.files;
     for (int index = 0; files.count("attachment" + std::to_string(index)); ++index) {
         const auto& part = files.find("attachment" + std::to_string(index))->second;
-        message.attachments.push_back(
-            keepAttachment(shared, part.filename, part.content_type, part.content));
+        const auto id = keepAttachment(shared, part.filename, part.content_type, part.content);
+        if (!id) {
+            forgetAttachments(shared, message.attachments);
+            return false;
+        }
+        message.attachments.push_back(*id);
     }
-    return true;
+    const std::vector<int64_t> attachments = message.attachments;
+    message.id = shared.nextId++;
+    if (keepMessage(shared, token, std::move(message)))
+        return true;
+    forgetAttachments(shared, attachments);
+    return false;
 }
 
 void answer(SdkExchange& exchange, FeedbackStore& shared, const std::string& token) {
@@ -189,7 +322,8 @@ void answer(SdkExchange& exchange, FeedbackStore& shared, const std::string& tok
         exchange.body = *std::exchange(shared.nextBody, std::nullopt);
         return;
     }
-    exchange.body = threadJSON(token, shared.threads[token], baseURL(exchange.request)).dump();
+    exchange.body =
+        threadJSON(token, threadOf(shared, token).messages, baseURL(exchange.request)).dump();
 }
 
 void serveThread(SdkExchange& exchange, bool create) {
@@ -198,8 +332,13 @@ void serveThread(SdkExchange& exchange, bool create) {
     std::lock_guard lock(shared.mutex);
     std::string token;
     if (create) {
-        token = shared.nextToken ? *std::exchange(shared.nextToken, std::nullopt)
-                                 : "thread" + std::to_string(shared.nextThread++);
+        const auto made =
+            shared.nextToken ? std::exchange(shared.nextToken, std::nullopt) : randomKey();
+        if (!made) {
+            exchange.status = 503;
+            return;
+        }
+        token = *made;
     } else {
         token = exchange.match[2];
         if (!shared.threads.count(token)) {
@@ -210,17 +349,20 @@ void serveThread(SdkExchange& exchange, bool create) {
     const std::string& method = exchange.request.method;
     if (method != "GET") {
         Message message;
-        message.id = 0;
-        if (!readMessage(exchange, message, shared))
+        if (!readMessage(exchange, message))
             return;
-        for (const Message& stored : shared.threads[token]) {
-            if (stored.token == message.token) {
-                exchange.status = 409;
-                return;
+        if (const auto thread = shared.threads.find(token); thread != shared.threads.end()) {
+            for (const Message& stored : thread->second.messages) {
+                if (stored.token == message.token) {
+                    exchange.status = 409;
+                    return;
+                }
             }
         }
-        message.id = shared.nextId++;
-        shared.threads[token].push_back(std::move(message));
+        if (!keepWithAttachments(exchange, shared, token, std::move(message))) {
+            exchange.status = 503;
+            return;
+        }
         exchange.status = create ? 201 : 200;
     }
     answer(exchange, shared, token);
@@ -232,7 +374,8 @@ void addControls(httplib::Server& server) {
                    auto& shared = store();
                    std::lock_guard lock(shared.mutex);
                    nlohmann::json threads = nlohmann::json::object();
-                   for (const auto& [token, messages] : shared.threads) {
+                   for (const auto& [token, kept] : shared.threads) {
+                       const auto& messages = kept.messages;
                        nlohmann::json thread = threadJSON(token, messages, baseURL(request));
                        for (size_t i = 0; i < messages.size(); ++i)
                            thread["feedback"]["messages"][i]["fields"] = messages[i].fields;
@@ -240,46 +383,52 @@ void addControls(httplib::Server& server) {
                    }
                    response.set_content(threads.dump(), "application/json");
                });
-    server.Get(R"(/_feedback/attachments/(\d+))",
+    server.Get(R"(/_feedback/attachments/([0-9a-f]{32}))",
                [](const httplib::Request& request, httplib::Response& response) {
                    auto& shared = store();
                    std::lock_guard lock(shared.mutex);
-                   // A number too large for an identifier names no attachment.
-                   const auto id = parseDecimal(request.matches[1].str());
-                   const auto found = id && *id <= INT64_MAX
-                                          ? shared.attachments.find(static_cast<int64_t>(*id))
-                                          : shared.attachments.end();
-                   if (found == shared.attachments.end()) {
+                   const auto found = shared.attachmentsByKey.find(request.matches[1].str());
+                   if (found == shared.attachmentsByKey.end()) {
                        response.status = 404;
                        response.set_content("<html>no such attachment</html>", "text/html");
                        return;
                    }
-                   response.set_content(found->second.bytes, found->second.contentType.c_str());
+                   response.set_content(found->second->bytes, found->second->contentType.c_str());
                });
-    server.Post("/_feedback/reply",
-                [](const httplib::Request& request, httplib::Response& response) {
-                    auto& shared = store();
-                    std::lock_guard lock(shared.mutex);
-                    const std::string token = request.get_param_value("thread");
-                    if (!shared.threads.count(token)) {
-                        response.status = 404;
-                        return;
-                    }
-                    Message reply;
-                    reply.id = shared.nextId++;
-                    reply.text = request.get_param_value("text");
-                    reply.createdAt = nowRFC3339();
-                    if (!request.body.empty()) {
-                        reply.attachments.push_back(
-                            keepAttachment(shared, request.get_param_value("file_name"),
-                                           request.get_param_value("content_type"), request.body));
-                    }
-                    shared.threads[token].push_back(std::move(reply));
-                });
+    server.Post("/_feedback/reply", [](const httplib::Request& request,
+                                       httplib::Response& response) {
+        auto& shared = store();
+        std::lock_guard lock(shared.mutex);
+        const std::string token = request.get_param_value("thread");
+        if (!shared.threads.count(token)) {
+            response.status = 404;
+            return;
+        }
+        Message reply;
+        reply.id = shared.nextId++;
+        reply.text = request.get_param_value("text");
+        reply.createdAt = nowRFC3339();
+        if (!request.body.empty()) {
+            const auto id = keepAttachment(shared, request.get_param_value("file_name"),
+                                           request.get_param_value("content_type"), request.body);
+            if (!id) {
+                response.status = 503;
+                return;
+            }
+            reply.attachments.push_back(*id);
+        }
+        const std::vector<int64_t> attachments = reply.attachments;
+        if (!keepMessage(shared, token, std::move(reply))) {
+            forgetAttachments(shared, attachments);
+            response.status = 503;
+        }
+    });
     server.Post("/_feedback/delete", [](const httplib::Request& request, httplib::Response&) {
         auto& shared = store();
         std::lock_guard lock(shared.mutex);
-        shared.threads.erase(request.get_param_value("thread"));
+        if (const auto thread = shared.threads.find(request.get_param_value("thread"));
+            thread != shared.threads.end())
+            forgetThread(shared, thread);
     });
     server.Post("/_feedback/token", [](const httplib::Request& request, httplib::Response&) {
         auto& shared = store();
@@ -303,6 +452,11 @@ void addFeedbackEndpoint(SdkService& service) {
         service.addEndpoint(method, base + "/([^/]+)", [](SdkService&, SdkExchange& exchange) {
             serveThread(exchange, false);
         });
+    }
+    {
+        std::lock_guard lock(store().mutex);
+        store().memory = &service.memory();
+        store().attachments.useBudget(service.memory());
     }
     addControls(service.server());
     service.addResetAction(forgetAll);

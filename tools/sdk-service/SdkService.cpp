@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "InflatedBody.h"
+#include "KeptBytes.h"
 #include "LocalServing.h"
 
 namespace {
@@ -47,25 +48,11 @@ bool isDeflated(const std::string& encoding) {
     return encoding == "gzip" || encoding == "x-gzip" || encoding == "deflate";
 }
 
-// About the bytes a kept exchange holds: its texts and a little for each value.
-size_t recordBytes(const nlohmann::json& value) {
-    if (value.is_string())
-        return 16 + value.get_ref<const std::string&>().size();
-    size_t bytes = 16;
-    if (value.is_object()) {
-        for (const auto& [key, item] : value.items())
-            bytes += key.size() + recordBytes(item);
-    } else if (value.is_array()) {
-        for (const auto& item : value)
-            bytes += recordBytes(item);
-    }
-    return bytes;
-}
-
 }  // namespace
 
 SdkService::SdkService(size_t historyLength, bool testControl)
-    : historyLength_(std::max<size_t>(1, historyLength)) {
+    : history_(kHistoryBytes, std::max<size_t>(1, historyLength)) {
+    history_.useBudget(memory_);
     // One request per connection keeps an ordered drop and a quick stop simple.
     server_.set_keep_alive_max_count(1);
     server_.set_payload_max_length(kMaximumBodyBytes);
@@ -122,14 +109,9 @@ void SdkService::addResetAction(std::function<void()> action) {
 }
 
 void SdkService::keep(nlohmann::json record) {
-    const size_t bytes = recordBytes(record);
-    received_.push_back({std::move(record), bytes});
-    receivedBytes_ += bytes;
-    while (received_.size() > historyLength_ ||
-           (receivedBytes_ > kHistoryBytes && received_.size() > 1)) {
-        receivedBytes_ -= received_.front().bytes;
-        received_.pop_front();
-    }
+    const size_t bytes = keptBytes(record);
+    // Without room even so, the exchange goes unrecorded.
+    history_.keep(std::move(record), bytes);
 }
 
 void SdkService::addEndpoint(const std::string& method, const std::string& pathPattern,
@@ -172,12 +154,23 @@ bool SdkService::firstPingOf(const std::string& identifier) {
 void SdkService::serve(const Handler& handler, const httplib::Request& received,
                        httplib::Response& response) {
     servedByEndpoint = true;
-    // What the endpoint sees: the request as sent, its body unpacked.
-    httplib::Request request = received;
+    // What the endpoint sees: the request as sent, its body unpacked. The
+    // server's own request is changed in place: a copy would hold the body twice.
+    auto& request = const_cast<httplib::Request&>(received);
     std::optional<InflatedBody::Outcome> unpacked;
-    if (const auto encoding = std::exchange(receivedEncoding, std::nullopt)) {
+    const auto encoding = std::exchange(receivedEncoding, std::nullopt);
+    MemoryHold unpacking(memory_, encoding ? kMaximumBodyBytes : 0);
+    if (encoding) {
         request.headers.emplace("Content-Encoding", *encoding);
-        auto inflated = InflatedBody::inflate(received.body, kMaximumBodyBytes);
+        if (!unpacking) {
+            SdkExchange refused{request, received.matches, {}, 503, {}, "text/plain", {}};
+            std::lock_guard lock(mutex_);
+            keep(refused.record());
+            response.status = refused.status;
+            response.set_header("Retry-After", "1");
+            return;
+        }
+        auto inflated = InflatedBody::inflate(request.body, kMaximumBodyBytes);
         unpacked = inflated.outcome;
         request.body = std::move(inflated.bytes);
     }
@@ -233,8 +226,8 @@ void SdkService::addControlEndpoints() {
         nlohmann::json received = nlohmann::json::array();
         {
             std::lock_guard lock(mutex_);
-            for (const Kept& kept : received_)
-                received.push_back(kept.record);
+            for (const auto& kept : history_)
+                received.push_back(kept.item);
         }
         response.set_content(
             received.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
@@ -244,8 +237,7 @@ void SdkService::addControlEndpoints() {
         std::lock_guard lock(mutex_);
         for (const auto& action : resetActions_)
             action();
-        received_.clear();
-        receivedBytes_ = 0;
+        history_.forgetAll();
         nextStatus_.reset();
         nextBody_.reset();
         nextLocation_.reset();

@@ -2,7 +2,6 @@
 
 #include <httplib.h>
 
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -12,17 +11,26 @@
 #include <string>
 #include <vector>
 
+#include "KeptQueue.h"
 #include "LocalServer.h"
+#include "MemoryBudget.h"
 #include "SdkExchange.h"
 
 // The SDK's service on 127.0.0.1. Each endpoint checks requests against the
 // protocol and answers as the service does; the latest requests are kept for
-// tests (the history, at most `historyLength` of them and kHistoryBytes of
-// their fields' texts, the oldest going first).
+// tests (the history, at most `historyLength` of them and kHistoryBytes, the
+// oldest going first).
 //
 // A body must come with its length and may be at most kMaximumBodyBytes, and
 // a gzip or deflate body may unpack to at most that many bytes: larger ones
 // are answered 413, a body sent in chunks 411, another encoding 415.
+//
+// Whatever the service holds counts against one memory budget of
+// kMemoryBytes: requests on their way in and being answered, bodies being
+// unpacked, the history and what the endpoints keep, each of these within
+// its own bound too. What is kept gives way, oldest first, when the budget
+// has no room; a request that finds no room is answered 503 and may be sent
+// again.
 //
 // Control endpoints (never seen by the SDK), open only to a service started
 // for tests (`testControl`); otherwise every path under "/_" but the feedback
@@ -42,7 +50,8 @@ class SdkService {
 
     static constexpr size_t kMaximumBodyBytes = 32 * 1024 * 1024;
     static constexpr size_t kDefaultHistoryLength = 1000;
-    static constexpr size_t kHistoryBytes = 64 * 1024 * 1024;
+    static constexpr size_t kHistoryBytes = 48 * 1024 * 1024;
+    static constexpr size_t kMemoryBytes = 256 * 1024 * 1024;
 
     explicit SdkService(size_t historyLength = kDefaultHistoryLength, bool testControl = false);
 
@@ -59,6 +68,8 @@ class SdkService {
 
     // The underlying server, for an endpoint file's own control routes ("/_...").
     httplib::Server& server() { return server_; }
+    // The budget what endpoints keep counts against.
+    MemoryBudget& memory() { return memory_; }
     // Run by POST /_control/reset, for what an endpoint file keeps itself.
     void addResetAction(std::function<void()> action);
 
@@ -67,22 +78,16 @@ class SdkService {
     void listen();
 
   private:
-    struct Kept {
-        nlohmann::json record;
-        size_t bytes = 0;
-    };
-
     void serve(const Handler& handler, const httplib::Request& request,
                httplib::Response& response);
     void addControlEndpoints();
     void keep(nlohmann::json record);  // under mutex_
     static bool isControlPath(const std::string& path);
 
-    LocalServer server_;
+    MemoryBudget memory_{kMemoryBytes};
+    LocalServer server_{memory_};
     mutable std::mutex mutex_;
-    const size_t historyLength_;
-    std::deque<Kept> received_;
-    size_t receivedBytes_ = 0;
+    KeptQueue<nlohmann::json> history_;
     std::optional<int> nextStatus_;
     std::optional<std::string> nextBody_;
     std::optional<std::string> nextLocation_;

@@ -1,35 +1,33 @@
 #include <atomic>
 #include <chrono>
-#include <deque>
 #include <regex>
 #include <set>
 #include <thread>
 
+#include "KeptBytes.h"
+#include "KeptQueue.h"
 #include "SdkService.h"
 #include "TrackEndpoint.h"
 
 // POST v2/track: gzip-compressed JSON lines, one telemetry envelope per line.
 // The server has already inflated the body (a body that is not gzip never
 // reaches the endpoint and is recorded with the server's 400). Every line is
-// checked against the envelope; the lines of requests that keep to it are
-// kept (the latest kKeptBytes of their text), and
-// GET /_telemetry answers {"lines": [...], "maxInFlight": N}, the most track
+// checked against the envelope (a line longer than kLineBytes is none); the
+// lines of requests that keep to it are kept as they came (the latest
+// kKeptBytes of them; a request the service has no room for is answered
+// 503), and GET /_telemetry answers {"lines": [...], "maxInFlight": N}, the most track
 // requests the service ever served at once. A request to /_telemetry takes a
 // pending /_control/next order like any endpoint, so read it only when none
 // is pending.
 namespace {
 
 constexpr size_t kKeptBytes = 16 * 1024 * 1024;
-
-struct KeptLine {
-    nlohmann::json line;
-    size_t bytes = 0;
-};
+// An envelope is a few hundred bytes; a line far longer is not read as one.
+constexpr size_t kLineBytes = 64 * 1024;
 
 struct TrackStore {
     std::mutex mutex;
-    std::deque<KeptLine> lines;
-    size_t bytes = 0;
+    KeptQueue<std::string> lines{kKeptBytes};
     std::atomic<int> inFlight = 0;
     std::atomic<int> maxInFlight = 0;
 };
@@ -136,6 +134,10 @@ void checkEnvelope(SdkExchange& exchange, const std::string& where, const nlohma
 }  // namespace
 
 void addTrackEndpoint(SdkService& service) {
+    {
+        std::lock_guard lock(store().mutex);
+        store().lines.useBudget(service.memory());
+    }
     service.addEndpoint("POST", "/v2/track", [](SdkService&, SdkExchange& exchange) {
         TrackStore& shared = store();
         const int running = ++shared.inFlight;
@@ -151,33 +153,38 @@ void addTrackEndpoint(SdkService& service) {
         if (body.empty() || body.back() != '\n')
             exchange.violation("body is not newline-terminated JSON lines");
         // Only the lines of a request that keeps to the protocol are kept.
-        std::vector<KeptLine> lines;
+        std::vector<std::string_view> lines;
         size_t count = 0;
         size_t start = 0;
         while (start < body.size()) {
             const size_t end = std::min(body.find('\n', start), body.size());
             const std::string_view text(body.data() + start, end - start);
             const std::string where = "line " + std::to_string(++count);
-            auto line = nlohmann::json::parse(text, nullptr, false);
-            if (line.is_discarded())
-                exchange.violation(where + ": not JSON");
-            else
-                checkEnvelope(exchange, where, line);
+            if (text.size() > kLineBytes) {
+                exchange.violation(where + ": longer than " + std::to_string(kLineBytes) +
+                                   " bytes");
+            } else {
+                const auto line = nlohmann::json::parse(text, nullptr, false);
+                if (line.is_discarded())
+                    exchange.violation(where + ": not JSON");
+                else
+                    checkEnvelope(exchange, where, line);
+            }
             if (exchange.violations.empty())
-                lines.push_back({std::move(line), text.size()});
-            else
-                lines.clear();
+                lines.push_back(text);
             start = end + 1;
         }
         if (exchange.violations.empty()) {
             std::lock_guard lock(shared.mutex);
-            for (auto& line : lines) {
-                shared.bytes += line.bytes;
-                shared.lines.push_back(std::move(line));
-            }
-            while (shared.bytes > kKeptBytes) {
-                shared.bytes -= shared.lines.front().bytes;
-                shared.lines.pop_front();
+            for (size_t kept = 0; kept < lines.size(); ++kept) {
+                if (!shared.lines.keep(std::string(lines[kept]),
+                                       kKeptValueBytes + lines[kept].size())) {
+                    while (kept-- > 0 && shared.lines.forgetNewest()) {
+                    }
+                    exchange.status = 503;
+                    --shared.inFlight;
+                    return;
+                }
             }
         }
         exchange.contentType = "application/json";
@@ -191,8 +198,8 @@ void addTrackEndpoint(SdkService& service) {
         TrackStore& shared = store();
         std::lock_guard lock(shared.mutex);
         nlohmann::json lines = nlohmann::json::array();
-        for (const KeptLine& kept : shared.lines)
-            lines.push_back(kept.line);
+        for (const auto& kept : shared.lines)
+            lines.push_back(nlohmann::json::parse(kept.item));
         exchange.contentType = "application/json";
         exchange.body =
             nlohmann::json{{"lines", lines}, {"maxInFlight", shared.maxInFlight.load()}}.dump(

@@ -2,58 +2,67 @@
 
 #include <httplib.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstddef>
-#include <list>
-#include <mutex>
-#include <optional>
-#include <string>
+#include <memory>
 
-// An HTTP server on 127.0.0.1 that slow or greedy clients cannot take over.
-// Every connection holds a worker while it sends its request, so:
+#include "MemoryBudget.h"
+#include "RequestIntake.h"
+
+// An HTTP server on 127.0.0.1 that slow, silent or greedy clients cannot take
+// over, from however many local addresses they come. A connection is watched
+// by one intake thread until its request is whole (RequestIntake); only then
+// does a worker take it, and a connection kept alive goes back to the intake
+// to wait for its next request. So:
+// - at most kWaitingConnections wait for their requests at once, all
+//   addresses together; a new one makes the one that has waited longest
+//   give way once that one has had kWaitingTurn, and waits in the listening
+//   queue till then (a normal client's request waits there with it);
 // - a request must arrive whole in time, however steadily its bytes trickle
-//   in: its headers within kHeaderDeadline, then its body within
-//   kBodyDeadline; a connection that misses either is closed;
-// - one client address holds at most kConnectionsPerClient connections: a
-//   new one beyond that closes the client's connection that has waited
-//   longest for a request, and is itself refused when every connection of
-//   the client is being answered;
-// - the pool has many more workers than one client may hold.
+//   in: no pause over kPauseLimit, its headers within kHeaderDeadline, then
+//   its body within kBodyDeadline;
+// - a head is at most kHeadBytes; a body at most the payload bound
+//   (kBodyBytes unless set otherwise), else it is answered 413 unread;
+// - the bodies of requests count against a memory budget, the server's own
+//   or one its owner shares with what it keeps.
 class LocalServer : public httplib::Server {
   public:
     using Clock = std::chrono::steady_clock;
 
+    static constexpr std::chrono::milliseconds kWaitingTurn{100};
+    static constexpr std::chrono::seconds kPauseLimit{2};
     static constexpr std::chrono::seconds kHeaderDeadline{5};
     static constexpr std::chrono::seconds kBodyDeadline{30};
-    static constexpr size_t kConnectionsPerClient = 32;
+    static constexpr size_t kWaitingConnections = 256;
+    static constexpr size_t kHeadBytes = 64 * 1024;
+    static constexpr size_t kBodyBytes = 1024 * 1024;
+    static constexpr size_t kMemoryBytes = 64 * 1024 * 1024;
 
+    // With a budget of kMemoryBytes of its own.
     LocalServer();
-
-    static unsigned workerCount();
+    // The bodies of requests count against `budget`, which must hold two
+    // copies of the largest body.
+    explicit LocalServer(MemoryBudget& budget, size_t waitingConnections = kWaitingConnections);
+    ~LocalServer() override;
 
     // Binds to 127.0.0.1 (port 0: a free one) with room for many waiting
     // connections; answers the port or -1.
     int bindToLoopback(int port);
 
+    MemoryBudget& budget() { return budget_; }
+
   private:
-    class ConnectionStream;
+    class Serving;
 
-    struct Connection {
-        int socket = -1;
-        std::string client;
-        // Set while the connection waits for (the rest of) a request's headers.
-        std::optional<Clock::time_point> waitingSince;
-        bool closedForAnother = false;
-    };
-    using Connections = std::list<Connection>;
+    static unsigned workerCount();
 
+    void configure();
     bool process_and_close_socket(socket_t socket) override;
-    // Registers a connection of `client`, making room as described above;
-    // nullopt when the client may have no more.
-    std::optional<Connections::iterator> admit(int socket, const std::string& client);
-    void release(Connections::iterator connection);
-    void setWaiting(Connection& connection, bool waiting);
+    void serve(Serving& serving, RequestIntake::Request& request);
 
-    std::mutex mutex_;
-    Connections connections_;
+    std::unique_ptr<MemoryBudget> ownBudget_;
+    MemoryBudget& budget_;
+    const size_t waitingConnections_;
+    std::atomic<Serving*> serving_ = nullptr;
 };

@@ -230,7 +230,7 @@ bool BITCrashManager::sendCrashReportWithFilename(const std::string& path) {
         values.description = description;
 
     const std::string xml = bit_crashReportXML(values);
-    BITZizavaLogDebug("INFO: Sending crash reports:\n%s", xml.c_str());
+    BITZizavaLogDebug("INFO: Sending crash reports:\n%s", bit_loggedBody(xml).c_str());
     sendCrashReportWithFilenameXMLAttachment(path, xml, attachment);
     return true;
 }
@@ -351,7 +351,7 @@ void BITCrashManager::processUploadResultWithFilename(
                 *responseData, nullptr, &parseError);
             if (plist)
                 BITZizavaLogDebug("INFO: Received API response: %s",
-                                  std::string(responseData->begin(), responseData->end()).c_str());
+                                  bit_loggedBody(*responseData).c_str());
             else
                 error = parseError;
         }

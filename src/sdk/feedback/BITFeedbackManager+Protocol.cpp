@@ -261,8 +261,7 @@ void BITFeedbackManager::handleFeedbackMessageResponse(
     } else if (status == 404) {
         updateMessageListFromResponse(nullptr);
     } else if (data && !data->empty()) {
-        const std::string text(data->begin(), data->end());
-        BITZizavaLogDebug("INFO: Received API response: %s", text.c_str());
+        BITZizavaLogDebug("INFO: Received API response: %s", bit_loggedBody(*data).c_str());
         NSError decodeError;
         const auto object = NSJSONSerialization::JSONObjectWithData(*data, &decodeError);
         if (!object) {
@@ -270,7 +269,7 @@ void BITFeedbackManager::handleFeedbackMessageResponse(
         } else if (!object->dictionaryValue() || object->dictionaryValue()->empty()) {
             reportError(feedbackError(3, "Server returned empty response."));
         } else {
-            BITZizavaLogDebug("INFO: Received API response: %s", text.c_str());
+            BITZizavaLogDebug("INFO: Received API response: %s", bit_loggedBody(*data).c_str());
             const Value* statusValue = object->get("status");
             if (!statusValue || !statusValue->stringValue() ||
                 *statusValue->stringValue() != "success")

@@ -172,7 +172,7 @@ void BITStoreUpdateManager::handleResponeWithDataError(const std::optional<Value
     if (!data || data->empty())
         return;
     const std::string text(data->begin(), data->end());
-    BITZizavaLogWarning("INFO: Received API response: %s", text.c_str());
+    BITZizavaLogWarning("INFO: Received API response: %s", bit_loggedBody(text).c_str());
     processStoreResponseWithString(text);
 }
 

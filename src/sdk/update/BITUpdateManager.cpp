@@ -315,8 +315,7 @@ void BITUpdateManager::finishLoading(const Value::Data& body) {
                                  "Server returned an empty response."));
         return endCheck();
     }
-    const std::string text(body.begin(), body.end());
-    BITZizavaLogDebug("INFO: Received API response: %s", text.c_str());
+    BITZizavaLogDebug("INFO: Received API response: %s", bit_loggedBody(body).c_str());
     const auto reply = NSJSONSerialization::JSONObjectWithData(body);
     if (!reply || !reply->dictionaryValue()) {
         reportError(updaterError(BITUpdateAPIServerReturnedInvalidData,

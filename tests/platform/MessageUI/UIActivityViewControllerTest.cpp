@@ -7,8 +7,11 @@
 #include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UIActivityViewController.h"
 #include "UIKit/UIBarButtonItem.h"
+#include "UIKit/UIDevice.h"
+#include "UIKit/UINavigationController.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UIPasteboard.h"
+#include "UIKit/UIPopoverPresentationController.h"
 #include "UIKit/UITextField.h"
 #include "UIKit/UITextView.h"
 #include "UIKitTestSupport.h"
@@ -149,6 +152,67 @@ TEST_F(UIActivityViewControllerTest, CancelAndUnsuitableItems) {
     tapRow(*sheet, 0);  // Cancel, the only row
     EXPECT_EQ(results, (std::vector<std::pair<std::string, bool>>{{"", false}}));
     EXPECT_FALSE(sheet->chooseActivityAtIndex(0));
+}
+
+// On the pad the sheet stands in a popover pointing at the bar item that
+// asked for it, beside its presenter; a row closes it, and so does a tap
+// beside it, which counts as Cancel. On the phone it covers the window.
+TEST_F(UIActivityViewControllerTest, OnThePadTheSheetIsAPopoverAtItsBarItem) {
+    UIDevice::currentDevice()->setUserInterfaceIdiom(UIUserInterfaceIdiomPad);
+    window = makeWindow({768, 1024});
+    auto screen = std::make_shared<UIViewController>();
+    auto navigation = std::make_shared<UINavigationController>(screen);
+    auto share = std::make_shared<UIBarButtonItem>(UIBarButtonSystemItemAction, nullptr);
+    screen->setToolbarItems({share});
+    navigation->setToolbarHidden(false);
+    window->setRootViewController(navigation);
+    window->layoutIfNeeded();
+    auto open = [&] {
+        auto sheet = std::make_shared<UIActivityViewController>(
+            UIActivityItems{std::string("Harbour")}, std::vector<std::shared_ptr<UIActivity>>{});
+        sheet->setCompletionHandler([this](const std::string& type, bool completed) {
+            results.emplace_back(type, completed);
+        });
+        auto popover = sheet->popoverPresentationController();
+        EXPECT_NE(popover, nullptr);
+        popover->setBarButtonItem(share);
+        screen->presentViewControllerAnimatedCompletion(sheet, true, nullptr);
+        CAFrameClock::shared().advance(1);
+        window->layoutIfNeeded();
+        return sheet;
+    };
+
+    auto sheet = open();
+    ASSERT_NE(sheet->popoverPresentationController()->popover(), nullptr);
+    EXPECT_EQ(screen->presentedViewController(), sheet);
+    EXPECT_EQ(sheet->popoverPresentationController()->arrowDirection(),
+              UIPopoverArrowDirectionDown);
+    const CGRect item = share->view()->convertRectToView(share->view()->bounds(), nullptr);
+    const CGRect box = sheet->popoverPresentationController()->popover()->popoverFrame();
+    EXPECT_NEAR(CGRectGetMaxY(box), item.origin.y - 13, 0.5);
+    EXPECT_EQ(box.size, sheet->contentSizeForViewInPopover());
+    EXPECT_TRUE(screen->view()->window());
+    tapRow(*sheet, 0);  // Copy
+    EXPECT_EQ(screen->presentedViewController(), nullptr);
+    EXPECT_EQ(sheet->popoverPresentationController()->popover(), nullptr);
+    EXPECT_EQ(sheet->view()->window(), nullptr);
+
+    sheet = open();
+    TouchDriver(window).tap({100, 100});
+    CAFrameClock::shared().advance(1);
+    EXPECT_EQ(screen->presentedViewController(), nullptr);
+    EXPECT_EQ(sheet->presentingViewController(), nullptr);
+    EXPECT_EQ(sheet->view()->window(), nullptr);
+    using Result = std::pair<std::string, bool>;
+    EXPECT_EQ(results, (std::vector<Result>{{UIActivityTypeCopyToPasteboard, true}, {"", false}}));
+
+    UIDevice::currentDevice()->setUserInterfaceIdiom(UIUserInterfaceIdiomPhone);
+    sheet = open();
+    EXPECT_EQ(sheet->popoverPresentationController()->popover(), nullptr);
+    EXPECT_EQ(sheet->view()->frame(), window->bounds());
+    sheet->cancel();
+    CAFrameClock::shared().advance(1);
+    EXPECT_EQ(screen->presentedViewController(), nullptr);
 }
 
 }  // namespace

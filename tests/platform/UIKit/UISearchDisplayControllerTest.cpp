@@ -27,6 +27,16 @@ class Results : public UITableViewDataSource, public UISearchDisplayDelegate {
                                                                  const std::string&) override {
         return reload;
     }
+    // Whether the table was still on screen when each message came.
+    std::vector<std::pair<std::string, bool>> hides;
+    void searchDisplayControllerWillHideSearchResultsTableView(UISearchDisplayController&,
+                                                               UITableView& table) override {
+        hides.emplace_back("will", table.superview() != nullptr);
+    }
+    void searchDisplayControllerDidHideSearchResultsTableView(UISearchDisplayController&,
+                                                              UITableView& table) override {
+        hides.emplace_back("did", table.superview() != nullptr);
+    }
 };
 
 class UISearchDisplayControllerTest : public UIKitTest {
@@ -71,10 +81,16 @@ TEST_F(UISearchDisplayControllerTest, ResultsStayClearOfTheKeyboardAndReloadWhen
     results->reload = false;
     bar->searchField()->insertText("b");
     EXPECT_EQ(results->reloads, reloads);
-    // Clearing the text shows the dimmed screen again.
+    // Clearing the text shows the dimmed screen again, the table told before
+    // and after it goes.
     bar->setText("");
     EXPECT_FALSE(table->superview());
     EXPECT_TRUE(display->isActive());
+    using Hide = std::pair<std::string, bool>;
+    EXPECT_EQ(results->hides, (std::vector<Hide>{{"will", true}, {"did", false}}));
+    // Ending the search hides no table that is not shown.
+    display->setActive(false);
+    EXPECT_EQ(results->hides.size(), 2u);
 }
 
 TEST_F(UISearchDisplayControllerTest, TappingTheDimmedScreenEndsTheSearch) {
@@ -106,7 +122,6 @@ TEST_F(UISearchDisplayControllerTest, EscapeCancelsTheSearchAsTheCancelButtonDoe
 }
 
 TEST_F(UISearchDisplayControllerTest, ASearchThatFindsNothingSaysSoHoweverItsRowsCame) {
-    display->setNoResultsText("Nothing found");
     ASSERT_TRUE(bar->becomeFirstResponder());
     results->rows = 0;
     bar->searchField()->insertText("zzqx");
@@ -115,7 +130,7 @@ TEST_F(UISearchDisplayControllerTest, ASearchThatFindsNothingSaysSoHoweverItsRow
     auto label = display->noResultsLabel();
     ASSERT_TRUE(label);
     EXPECT_FALSE(label->isHidden());
-    EXPECT_EQ(label->text(), "Nothing found");
+    EXPECT_EQ(label->text(), "No Results");
     EXPECT_EQ(label->frame().size.width, table->bounds().size.width);
     // Rows that come with a reload of the data source's own hide it.
     results->rows = 2;

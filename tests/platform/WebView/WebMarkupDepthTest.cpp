@@ -29,6 +29,22 @@ size_t parsedDepth(const std::string& html) {
     return deepest;
 }
 
+// The passes with a budget of the default bounds.
+std::string depthLimited(std::string_view html, size_t depth) {
+    WebPageBudget budget;
+    return WebLimitMarkupDepth(html, depth, budget);
+}
+
+std::string treeLimited(std::string_view html, size_t depth) {
+    WebPageBudget budget;
+    return WebLimitMarkupTree(html, depth, budget);
+}
+
+std::string bounded(std::string_view html) {
+    WebPageBudget budget;
+    return WebLimitMarkup(html, budget);
+}
+
 std::string body(const std::string& limited) {
     const size_t start = limited.find("<body>") + 6;
     return limited.substr(start, limited.rfind("</body>") - start);
@@ -37,41 +53,40 @@ std::string body(const std::string& limited) {
 }  // namespace
 
 TEST(WebMarkupDepthTest, DropsTagsBeyondTheLimitAndKeepsTheirText) {
-    EXPECT_EQ(WebLimitMarkupDepth("<div><div><div>x</div></div></div>", 2),
-              "<div><div>x</div></div>");
+    EXPECT_EQ(depthLimited("<div><div><div>x</div></div></div>", 2), "<div><div>x</div></div>");
     std::string deep;
     for (int i = 0; i < 100000; ++i)
         deep += "<b>";
-    const std::string limited = WebLimitMarkupDepth(deep + "t", 10);
+    const std::string limited = depthLimited(deep + "t", 10);
     EXPECT_EQ(limited, "<b><b><b><b><b><b><b><b><b><b>t");
 }
 
 TEST(WebMarkupDepthTest, CountsAsTheParserWill) {
     // Void elements and implicitly closed items add no depth.
-    EXPECT_EQ(WebLimitMarkupDepth("<ul><li>a<li>b<li><br><img src=x/>c</ul>", 2),
+    EXPECT_EQ(depthLimited("<ul><li>a<li>b<li><br><img src=x/>c</ul>", 2),
               "<ul><li>a<li>b<li><br><img src=\"x/\">c</ul>");
     // Markup inside scripts, comments and quoted attributes is not markup;
     // comments and scripts' text are left out.
-    EXPECT_EQ(WebLimitMarkupDepth(
-                  "<p title=\"<div>\"><script>if (a<b) {'<div>'}</script><!-- <i> --></p>", 2),
-              "<p title=\"<div>\"><script></script></p>");
-    EXPECT_EQ(WebLimitMarkupDepth("<i><script>alert(1)</script>x</i>", 1), "<i>x</i>");
+    EXPECT_EQ(
+        depthLimited("<p title=\"<div>\"><script>if (a<b) {'<div>'}</script><!-- <i> --></p>", 2),
+        "<p title=\"<div>\"><script></script></p>");
+    EXPECT_EQ(depthLimited("<i><script>alert(1)</script>x</i>", 1), "<i>x</i>");
     // Stray end tags pass for the parser to judge; a "<" that opens no tag
     // is text, a doctype is kept only at the start.
-    EXPECT_EQ(WebLimitMarkupDepth("</p>a < b <!doctype html><", 4), "</p>a &lt; b &lt;");
+    EXPECT_EQ(depthLimited("</p>a < b <!doctype html><", 4), "</p>a &lt; b &lt;");
     // A quote opens a value only after "=", a tag only a letter after "<";
     // "/>" closes no HTML element; a tag the markup ends in is dropped.
-    EXPECT_EQ(WebLimitMarkupDepth("<:\"<b><i>", 1), "&lt;:\"<b>");
-    EXPECT_EQ(WebLimitMarkupDepth("<b\"x z><div/><div/>", 2), "<b\"x z=\"\"><div>");
-    EXPECT_EQ(WebLimitMarkupDepth("<b>ok<i title=\"never closed>", 4), "<b>ok");
+    EXPECT_EQ(depthLimited("<:\"<b><i>", 1), "&lt;:\"<b>");
+    EXPECT_EQ(depthLimited("<b\"x z><div/><div/>", 2), "<b\"x z=\"\"><div>");
+    EXPECT_EQ(depthLimited("<b>ok<i title=\"never closed>", 4), "<b>ok");
     // Raw text ends only at its own end tag.
-    EXPECT_EQ(WebLimitMarkupDepth("<style>a>b{}</stylex></style ><i>", 4),
+    EXPECT_EQ(depthLimited("<style>a>b{}</stylex></style ><i>", 4),
               "<style>a>b{}</stylex></style><i>");
 }
 
 TEST(WebMarkupDepthTest, TableSpansAreClamped) {
     const std::string limited =
-        WebLimitMarkup("<table><td rowspan=-1>l<tr><td ROWSPAN = '99999' colspan=x>");
+        bounded("<table><td rowspan=-1>l<tr><td ROWSPAN = '99999' colspan=x>");
     EXPECT_EQ(body(limited),
               "<table><tbody><tr><td rowspan=\"1\">l</td></tr><tr><td rowspan=\"1\" "
               "colspan=\"1\"></td></tr></tbody></table>");
@@ -85,7 +100,7 @@ TEST(WebMarkupDepthTest, TableSpansAreClamped) {
 TEST(WebMarkupDepthTest, TheParsedTreeKeepsTheLimits) {
     // The crash: a "<:" the pre-pass once read as a tag hid the table.
     const std::string crash = "<:\"<table><td rowspan=-1><tr><td rowspan=9>";
-    EXPECT_EQ(body(WebLimitMarkup(crash)),
+    EXPECT_EQ(body(bounded(crash)),
               "&lt;:\"<table><tbody><tr><td rowspan=\"1\"></td></tr><tr><td "
               "rowspan=\"1\"></td></tr></tbody></table>");
     // Tables imply tbody and tr, formatting is reopened in each paragraph.
@@ -97,7 +112,7 @@ TEST(WebMarkupDepthTest, TheParsedTreeKeepsTheLimits) {
     for (int i = 0; i < 2000; ++i)
         formatting += "<p>x</p>";
     for (const auto& page : {tables, formatting, std::string(3000, '<') + "<div>"})
-        EXPECT_LE(parsedDepth(WebLimitMarkup(page)), kWebMaximumMarkupDepth);
+        EXPECT_LE(parsedDepth(bounded(page)), kWebMaximumMarkupDepth);
     // The pre-pass counts close to the parser, so that the parser's time
     // stays linear: end tags the parser ignores, formatting it reopens.
     std::vector<std::string> misleading(6);
@@ -111,9 +126,9 @@ TEST(WebMarkupDepthTest, TheParsedTreeKeepsTheLimits) {
         misleading[5] += "<div><span></div>";
     }
     for (const auto& page : misleading)
-        EXPECT_LE(parsedDepth(WebLimitMarkupDepth(page, 64)), 2 * 64 + 2) << page.substr(0, 40);
+        EXPECT_LE(parsedDepth(depthLimited(page, 64)), 2 * 64 + 2) << page.substr(0, 40);
     // Text beyond the depth stays, scripts' and styles' do not leak out.
-    EXPECT_EQ(body(WebLimitMarkupTree("<div><div><style>s{}</style>deep</div></div>", 3)),
+    EXPECT_EQ(body(treeLimited("<div><div><style>s{}</style>deep</div></div>", 3)),
               "<div>deep</div>");
 }
 
@@ -123,18 +138,18 @@ TEST(WebMarkupDepthTest, TableGridsAreBounded) {
     for (int i = 0; i < 200; ++i)
         wide += "<td colspan=1000>w";
     wide += "<tr><td>second";
-    const std::string cut = WebLimitMarkup(wide + "</table>");
+    const std::string cut = bounded(wide + "</table>");
     EXPECT_NE(cut.find("second"), std::string::npos);
     std::string tall = "<table>";
     for (size_t i = 0; i < kWebMaximumTableCells / 100 + 10; ++i)
         tall += "<tr><td colspan=100>r";
-    const std::string limited = WebLimitMarkup(tall);
+    const std::string limited = bounded(tall);
     size_t rows = 0;
     for (size_t at = limited.find("<tr>"); at != std::string::npos;
          at = limited.find("<tr>", at + 1))
         ++rows;
     EXPECT_EQ(rows, kWebMaximumTableCells / 100);
     // A rowspan reaches no further than the rows kept.
-    EXPECT_NE(WebLimitMarkup("<table><tr><td rowspan=50>a<tr><td>b</table>").find("rowspan=\"2\""),
+    EXPECT_NE(bounded("<table><tr><td rowspan=50>a<tr><td>b</table>").find("rowspan=\"2\""),
               std::string::npos);
 }

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "../../platform/Foundation/RecordedLaunches.h"
 #include "../SdkServiceProcess.h"
 #include "../SdkTestSupport.h"
@@ -192,16 +194,31 @@ TEST_F(BITStoreUpdateManagerTest, ANewBuildDropsTheBaseline) {
 
 // The version comes from the network and is shown in the alert: a huge one
 // is cut to a version's length at a whole character, not laid out whole.
-TEST_F(BITStoreUpdateManagerTest, AHugeStoreVersionIsCutAtAWholeCharacterBeforeItIsShown) {
+TEST_F(BITStoreUpdateManagerTest, AHugeAnswerIsLoggedInShortAndItsVersionCutAtAWholeCharacter) {
     service_.setStoreVersion(kTestBundleIdentifier, "de", "1.0");
     check();
     std::string huge = "9.1";
     while (huge.size() < 200 * 1024)
         huge += "\xC3\xA9";  // two bytes each: the cut falls inside one
-    service_.answerNextWith(200, R"({"results": [{"version": ")" + huge +
-                                     R"(", "trackViewUrl": ")" + service_.baseURL() +
-                                     R"(store/x"}]})");
+    const std::string answer = R"({"results": [{"version": ")" + huge + R"(", "trackViewUrl": ")" +
+                               service_.baseURL() + R"(store/x"}]})";
+    service_.answerNextWith(200, answer);
+    // The answer is logged (as a warning) by its start and length only.
+    std::vector<std::string> logged;
+    BITZizavaLogger::setLogHandler([&](const BITZizavaLogger::MessageProvider& provider,
+                                       BITLogLevel level, const char*, const char*, unsigned) {
+        if (level <= BITZizavaLogger::currentLogLevel())
+            logged.push_back(provider());
+    });
     check();
+    BITZizavaLogger::setLogHandler(BITZizavaLogger::defaultLogHandler);
+    const auto response = std::find_if(logged.begin(), logged.end(), [](const std::string& text) {
+        return text.rfind("INFO: Received API response: ", 0) == 0;
+    });
+    ASSERT_NE(response, logged.end());
+    EXPECT_LT(response->size(), kLoggedBodyBytes + 100);
+    EXPECT_NE(response->find("... (" + std::to_string(answer.size()) + " bytes)"),
+              std::string::npos);
     const auto alert = manager_->updateAlert();
     ASSERT_TRUE(alert);
     const std::string version = manager_->newStoreVersion().value_or("");

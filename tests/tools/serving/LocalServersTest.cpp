@@ -1,13 +1,18 @@
 #include <gtest/gtest.h>
+#include <httplib.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <fstream>
+#include <regex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "LocalServerSpawn.h"
+#include "LoopbackAttack.h"
 #include "RawHttp.h"
 #include "platform/Foundation/TemporaryDirectory.h"
 
@@ -15,20 +20,6 @@ namespace {
 
 // The key the tile server takes by default.
 const std::string kTileKey = "?apikey=5f3c9a0e7b2d4c18a6e9f01b3d7c5a42";
-
-// A local server of tools/ while it lives.
-class Running {
-  public:
-    explicit Running(std::vector<std::string> arguments) {
-        port_ = spawnLocalServer(std::move(arguments), pid_);
-    }
-    ~Running() { stopLocalServer(pid_); }
-    int port() const { return port_; }
-
-  private:
-    pid_t pid_ = -1;
-    int port_ = 0;
-};
 
 // Clients that each send the start of a request's headers, then a byte of
 // them every `interval`, as a slow client would, while this lives.
@@ -94,7 +85,7 @@ TEST_F(LocalServersTest, ClientsSendingTheirRequestsSlowlyDoNotHoldEveryoneElse)
     const unsigned held = std::max(8u, std::thread::hardware_concurrency() - 1) + 4;
     for (const Server& server : servers()) {
         SCOPED_TRACE(server.name);
-        Running running(server.arguments);
+        RunningLocalServer running(server.arguments);
         ASSERT_GT(running.port(), 0);
         Trickling slow(running.port(), held, std::chrono::milliseconds(300));
         ASSERT_EQ(slow.connected(), held);
@@ -108,7 +99,7 @@ TEST_F(LocalServersTest, ANormalRequestIsAnsweredAtOnceWhileManyClientsTrickle) 
     constexpr unsigned kTricklers = 64;
     for (const Server& server : servers()) {
         SCOPED_TRACE(server.name);
-        Running running(server.arguments);
+        RunningLocalServer running(server.arguments);
         ASSERT_GT(running.port(), 0);
         Trickling slow(running.port(), kTricklers, std::chrono::seconds(1));
         ASSERT_EQ(slow.connected(), kTricklers);
@@ -116,10 +107,39 @@ TEST_F(LocalServersTest, ANormalRequestIsAnsweredAtOnceWhileManyClientsTrickle) 
     }
 }
 
+// More clients than may wait at once, from ten loopback addresses, silent or
+// trickling and connecting again when cut off: every server still answers a
+// normal request, and a map download goes on.
+TEST_F(LocalServersTest, ClientsFromManyAddressesCannotStallANormalRequest) {
+    const std::string zip(256 * 1024, 'z');
+    {
+        std::ofstream file(root_.path() + "/map.zip", std::ios::binary);
+        file << zip;
+    }
+    for (const Server& server : servers()) {
+        SCOPED_TRACE(server.name);
+        RunningLocalServer running(server.arguments);
+        ASSERT_GT(running.port(), 0);
+        LoopbackAttack silent(running.port(), 150, 10, LoopbackAttack::Kind::Silent);
+        LoopbackAttack trickling(running.port(), 150, 10, LoopbackAttack::Kind::Trickling);
+        while (silent.cutOff() + trickling.cutOff() < 300)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        EXPECT_NE(rawStatus(running.port(), rawGet(server.path)), 0);
+        if (server.name == "map store server") {
+            const int socket = rawConnect(running.port());
+            ASSERT_TRUE(rawSend(socket, rawGet("/map.zip", "Range: bytes=1000-\r\n")));
+            const std::string answer = rawReceive(socket, 30);
+            ::close(socket);
+            EXPECT_EQ(answer.rfind("HTTP/1.1 206", 0), 0u);
+            EXPECT_EQ(answer.substr(answer.find("\r\n\r\n") + 4), zip.substr(1000));
+        }
+    }
+}
+
 // However steadily its bytes come, a request must arrive whole in time: a
 // client still sending its headers is cut off after a few seconds.
 TEST_F(LocalServersTest, AClientTricklingItsHeadersIsCutOffAtTheDeadline) {
-    Running tiles({KELVARA_TILE_SERVER, "--port", "0"});
+    RunningLocalServer tiles({KELVARA_TILE_SERVER, "--port", "0"});
     ASSERT_GT(tiles.port(), 0);
     const int socket = rawConnect(tiles.port());
     ASSERT_GE(socket, 0);
@@ -139,7 +159,7 @@ TEST_F(LocalServersTest, AClientTricklingItsHeadersIsCutOffAtTheDeadline) {
 }
 
 TEST_F(LocalServersTest, NumbersTooLargeForTheirPlaceNameNothing) {
-    Running tiles({KELVARA_TILE_SERVER, "--port", "0"});
+    RunningLocalServer tiles({KELVARA_TILE_SERVER, "--port", "0"});
     ASSERT_GT(tiles.port(), 0);
     EXPECT_EQ(rawStatus(tiles.port(), rawGet("/neighbourhood/2/1/1.png" + kTileKey)), 200);
     EXPECT_EQ(rawStatus(tiles.port(), rawGet("/neighbourhood/99999999999/1/1.png" + kTileKey)),
@@ -148,7 +168,7 @@ TEST_F(LocalServersTest, NumbersTooLargeForTheirPlaceNameNothing) {
                         rawGet("/neighbourhood/2/99999999999999999999999/1.png" + kTileKey)),
               404);
 
-    Running sdk({KELVARA_SDK_SERVICE, "--port", "0", "--test-control"});
+    RunningLocalServer sdk({KELVARA_SDK_SERVICE, "--port", "0", "--test-control"});
     ASSERT_GT(sdk.port(), 0);
     EXPECT_EQ(rawStatus(sdk.port(), rawGet("/_feedback/attachments/99999999999999999999")), 404);
     EXPECT_EQ(rawStatus(sdk.port(), rawGet("/_feedback/attachments/9223372036854775808")), 404);
@@ -158,4 +178,91 @@ TEST_F(LocalServersTest, NumbersTooLargeForTheirPlaceNameNothing) {
               400);
     // The service still knows what it was asked.
     EXPECT_EQ(rawStatus(sdk.port(), rawGet("/_received")), 200);
+}
+
+// Another local program could read a user's thread and attachment by
+// counting; their token and URL name them by 128 random bits instead, while
+// an attachment's "id" stays the protocol's number.
+TEST_F(LocalServersTest, AFeedbackAttachmentIsServedOnlyAtItsUnguessableAddress) {
+    const std::string app = "0123456789abcdef0123456789abcdef";
+    RunningLocalServer sdk({KELVARA_SDK_SERVICE, "--port", "0", "--app", app});
+    ASSERT_GT(sdk.port(), 0);
+    httplib::Client client("127.0.0.1", sdk.port());
+    client.set_default_headers({{"User-Agent", "Zizava/iOS"}});
+    const std::string prefix = "/_feedback/attachments/";
+    std::set<std::string> keys;
+    for (const std::string token : {"m1", "m2"}) {
+        const httplib::MultipartFormDataItems fields = {
+            {"oem", "Kelvara", "", "text"},
+            {"os_version", "1", "", "text"},
+            {"model", "desktop", "", "text"},
+            {"bundle_version", "1", "", "text"},
+            {"message_token", token, "", "text"},
+            {"text", "see the picture", "", "text"},
+            {"attachment0", "secret " + token, "picture.png", "image/png"}};
+        const auto answer = client.Post("/api/2/apps/" + app +
+                                            "/feedback?format=json&sdk=ZizavaSDK&sdk_version=4.1.4"
+                                            "&bundle_version=1",
+                                        fields);
+        ASSERT_TRUE(answer);
+        ASSERT_EQ(answer->status, 201) << answer->body;
+        EXPECT_TRUE(std::regex_search(
+            answer->body, std::regex(R"x("status":"success","token":"[0-9a-f]{32}"\}$)x")))
+            << answer->body;
+        std::smatch found;
+        const std::regex attachment(R"("attachments":\[\{"content_type":"image/png","file_name":)"
+                                    R"("picture.png","id":(\d+),"url":"[^"]*)" +
+                                    prefix + R"x(([^"]*)")x");
+        ASSERT_TRUE(std::regex_search(answer->body, found, attachment)) << answer->body;
+        const std::string id = found[1];
+        const std::string key = found[2];
+        EXPECT_TRUE(std::regex_match(key, std::regex("[0-9a-f]{32}"))) << key;
+        keys.insert(key);
+        const auto bytes = client.Get(prefix + key);
+        ASSERT_TRUE(bytes);
+        EXPECT_EQ(bytes->status, 200);
+        EXPECT_EQ(bytes->body, "secret " + token);
+        // Neither its number nor a made-up key finds it.
+        EXPECT_EQ(client.Get(prefix + id)->status, 404);
+        EXPECT_EQ(client.Get(prefix + std::string(32, '0'))->status, 404);
+    }
+    EXPECT_EQ(keys.size(), 2u);
+}
+
+// Every accepted crash report was kept for good: now the latest ones are, as
+// many as their bound holds, and their numbers go on from the last.
+TEST_F(LocalServersTest, TheSdkServiceKeepsTheLatestCrashReports) {
+    const std::string app = "0123456789abcdef0123456789abcdef";
+    RunningLocalServer sdk({KELVARA_SDK_SERVICE, "--port", "0", "--test-control"});
+    ASSERT_GT(sdk.port(), 0);
+    httplib::Client client("127.0.0.1", sdk.port());
+    client.set_default_headers({{"User-Agent", "ZizavaSDK/iOS"}, {"Accept-Encoding", "gzip"}});
+    std::string values;
+    for (const char* element : {"applicationname", "bundleidentifier", "systemversion", "platform",
+                                "senderversion", "versionstring", "version", "uuid", "userid",
+                                "username", "contact", "installstring", "description"})
+        values += std::string("<") + element + ">x</" + element + ">";
+    // 4 MB each: four of them fill the bound.
+    const std::string crash = "<crashes><crash>" + values + "<log>" + std::string(4 << 20, 'l') +
+                              "</log></crash></crashes>";
+    for (int report = 1; report <= 6; ++report) {
+        const auto answer =
+            client.Post("/api/2/apps/" + app + "/crashes",
+                        httplib::MultipartFormDataItems{{"sdk", "ZizavaSDK", "", "text"},
+                                                        {"sdk_version", "4.1.4", "", "text"},
+                                                        {"feedbackEnabled", "no", "", "text"},
+                                                        {"xml", crash, "crash.xml", "text/xml"}});
+        ASSERT_TRUE(answer);
+        ASSERT_EQ(answer->status, 201) << answer->body;
+        EXPECT_NE(answer->body.find("<integer>" + std::to_string(report) + "</integer>"),
+                  std::string::npos);
+    }
+    const auto kept = client.Get("/_crashes");
+    ASSERT_TRUE(kept);
+    std::vector<int> ids;
+    const std::regex id(R"x("id":(\d+))x");
+    for (auto found = std::sregex_iterator(kept->body.begin(), kept->body.end(), id);
+         found != std::sregex_iterator(); ++found)
+        ids.push_back(std::stoi((*found)[1]));
+    EXPECT_EQ(ids, (std::vector<int>{4, 5, 6}));
 }
