@@ -19,6 +19,7 @@
 #include "app/CBMapViewController.h"
 #include "app/CBRootViewController.h"
 #include "app/CBRunningInstance.h"
+#include "app/CBSampleDownloadAlert.h"
 #include "app/CBSettingsVC.h"
 #include "app/CBTileCacheLocation.h"
 #include "app/ServiceSDK.h"
@@ -190,6 +191,7 @@ void CBKelvaraSharedAppDelegate::createServices() {
     userMapStoreEngine_->migrateDownloadQueue();
     wikipediaManager_->resetWikipediaForMapIdentifier(userMapStoreEngine_->currentMapIdentifier());
     downloadManager_->setResumeDisabled(false);
+    sampleDownloadAlert_ = CBSampleDownloadAlert::create(*downloadManager_, kSampleMapIdentifier);
     installSampleOnEmptyHome();
     // The user's own downloads: the sample above is none of them.
     firstDownloadNotice_ = CBFirstDownloadNotice::create(*downloadManager_);

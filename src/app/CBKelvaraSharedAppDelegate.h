@@ -17,6 +17,7 @@ class CBMapStoreEngine;
 class CBMapViewController;
 class CBRootViewController;
 class CBRunningInstance;
+class CBSampleDownloadAlert;
 class CBUserMapStoreEngine;
 class CBWikipediaManager;
 class NSNotificationObserver;
@@ -125,6 +126,7 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
     std::shared_ptr<CBLinkedStoreMapOffer> storeMapOffer_;
     std::shared_ptr<CBFirstDownloadNotice> firstDownloadNotice_;
     std::shared_ptr<CBMapInstalledNotification> mapInstalledNotification_;
+    std::shared_ptr<CBSampleDownloadAlert> sampleDownloadAlert_;
     bool activeBefore_ = false;
     bool returningFromBackground_ = false;
     // Takes the links later starts on this home hand over.

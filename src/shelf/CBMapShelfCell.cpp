@@ -145,6 +145,7 @@ void CBMapShelfCell::prepareForReuse() {
     UICollectionViewCell::prepareForReuse();
     setClipsToBounds(false);
     placeBandAndLabel();
+    progressStopped_ = false;
 }
 
 std::shared_ptr<ZELCircularProgressView> CBMapShelfCell::progressView() {
@@ -154,11 +155,19 @@ std::shared_ptr<ZELCircularProgressView> CBMapShelfCell::progressView() {
     ring->setForegroundColor(UIColor::colorWithWhiteAlpha(0, 0.66));
     ring->setRadiusInner(kRingInnerRadius);
     ring->setRadiusOuter(kRingOuterRadius);
-    // Read as an activity indicator is: what a script waits to see go.
-    ring->setAccessibilityLabel("In progress");
     imageView_->addSubview(ring);
     progressView_ = ring;
+    setProgressViewStopped(progressStopped_);
     return ring;
+}
+
+void CBMapShelfCell::setProgressViewStopped(bool stopped) {
+    progressStopped_ = stopped;
+    // Read as an activity indicator is while the download moves: what a
+    // script waits to see go.
+    if (auto ring = progressView_.lock())
+        ring->setAccessibilityLabel(stopped ? std::nullopt
+                                            : std::optional<std::string>("In progress"));
 }
 
 void CBMapShelfCell::setProgressViewHiddenAnimated(bool hidden, bool animated) {

@@ -16,7 +16,7 @@ class ZELCircularProgressView;
 // cover, and in edit mode a delete and an info button sliding in from above
 // the top edge. The add-map entry uses the same cell without the buttons. A
 // download that stopped (paused or failed) says so on a dark strip over the
-// cover, above its ring.
+// cover, above its ring, which stands still at what it had loaded.
 class CBMapShelfCell : public UICollectionViewCell {
   public:
     static constexpr CGFloat kRingInnerRadius = 22.0;
@@ -41,6 +41,9 @@ class CBMapShelfCell : public UICollectionViewCell {
         return progressView_.lock();
     }
     void setProgressViewHiddenAnimated(bool hidden, bool animated);
+    // A stopped download's ring shows how far it got and no longer reads as
+    // in progress; the ring made later takes the same state.
+    void setProgressViewStopped(bool stopped);
     // The strip's text; nullopt hides it.
     void setStatusText(const std::optional<std::string>& text);
     const std::shared_ptr<UILabel>& statusLabel() const { return statusLabel_; }
@@ -80,6 +83,7 @@ class CBMapShelfCell : public UICollectionViewCell {
     bool canShowAccessoryButtons_ = true;
     bool accessoryButtonsHidden_ = true;
     bool hasButtonActions_ = false;
+    bool progressStopped_ = false;
     // Counts the ring's fades so only the last one to finish removes it.
     unsigned ringFadeGeneration_ = 0;
 };

@@ -55,6 +55,17 @@ bool nameMatchesSearch(const std::string& name, const std::string& search) {
     const std::string haystack = folded(name), needle = folded(search);
     return haystack.rfind(needle, 0) == 0 || haystack.find(" " + needle) != std::string::npos;
 }
+
+// Paused or failed: the download waits to be told to go on.
+bool isStopped(const ZELDownloadStatus& status) {
+    return status.phase == ZELDownloadPhase::Paused || status.phase == ZELDownloadPhase::Failed;
+}
+
+// A stopped download keeps its ring only to show what it has loaded to go
+// on from.
+bool showsRing(const ZELDownloadStatus& status) {
+    return !isStopped(status) || status.progress > 0;
+}
 }  // namespace
 
 std::shared_ptr<CBMapShelfViewController> CBMapShelfViewController::create(
@@ -490,7 +501,11 @@ void CBMapShelfViewController::configureMapCell(CBMapShelfCell& cell, const Map&
     configureCoverOfCell(cell, map);
     if (map->isDownloading()) {
         const auto status = registry_->downloadStatusForMapIdentifier(map->identifier());
-        cell.progressView()->setProgress(status.isQueued() ? float(status.progress) : 0.0f);
+        cell.setProgressViewStopped(isStopped(status));
+        if (showsRing(status))
+            cell.progressView()->setProgress(status.isQueued() ? float(status.progress) : 0.0f);
+        else
+            cell.setProgressViewHiddenAnimated(true, false);
         cell.setStatusText(CBDownloadStatusText::coverText(status));
     } else {
         cell.setProgressViewHiddenAnimated(true, false);
@@ -653,6 +668,9 @@ void CBMapShelfViewController::userMapStoreDownloadProgressChangedToForMapWithId
     auto cell = mapShelfCellForIdentifier(identifier);
     if (!cell)
         return;
+    cell->setProgressViewStopped(isStopped(status));
+    if (!showsRing(status))
+        return;
     if (status.progress != 1.0)
         cell->setProgressViewHiddenAnimated(false, true);
     cell->progressView()->setProgress(float(status.progress));
@@ -661,7 +679,7 @@ void CBMapShelfViewController::userMapStoreDownloadProgressChangedToForMapWithId
 // The ring goes when the package has arrived whole; the install's progress
 // brings it back, and it goes for good once the download has left the queue
 // (installed, or cancelled). A paused or failed download says so on its
-// cover.
+// cover; its ring stands still, or goes when nothing was loaded.
 void CBMapShelfViewController::userMapStoreDownloadStatusChangedToForMapWithIdentifier(
     CBUserMapStoreEngine&, const ZELDownloadStatus& status, const std::string& identifier) {
     if (!isViewLoaded())
@@ -670,7 +688,8 @@ void CBMapShelfViewController::userMapStoreDownloadStatusChangedToForMapWithIden
     if (!cell)
         return;
     cell->setStatusText(CBDownloadStatusText::coverText(status));
-    if (!status.isQueued() ||
+    cell->setProgressViewStopped(isStopped(status));
+    if (!status.isQueued() || !showsRing(status) ||
         (status.phase == ZELDownloadPhase::Installing && status.step == ZELDownloadStep::Unpacking))
         cell->setProgressViewHiddenAnimated(true, true);
 }

@@ -7,7 +7,7 @@
 
 #include "CBGeoData/CBBoundingBox.h"
 #include "Dispatch/NSRunLoop.h"
-#include "MapScreenFixture.h"
+#include "LaunchedAppFixture.h"
 #include "UIKit/UIAlertView.h"
 #include "UIKit/UIApplication.h"
 #include "UIKit/UILocalNotification.h"
@@ -34,29 +34,12 @@
 namespace {
 
 // The whole application on a home of its own, the sample city shown.
-class CBKelvaraSharedAppDelegateTest : public MapScreenTest {
+class CBKelvaraSharedAppDelegateTest : public LaunchedAppTest {
   protected:
     void SetUp() override {
-        MapScreenTest::SetUp();
-        application_ = UIApplication::sharedApplication();
-        previous_ = application_->delegate();
-        CBLaunchOptions options;
-        options.sampleStorePath = samplePackageStore();
-        app_ = std::make_shared<CBKelvaraSharedAppDelegate>(options);
-        application_->setDelegate(app_);
-        ASSERT_TRUE(application_->finishLaunchingWithOptions(Value()));
+        LaunchedAppTest::SetUp();
+        ASSERT_NO_FATAL_FAILURE(launch());
         play("idle");
-    }
-    void TearDown() override {
-        if (app_)
-            application_->terminate();
-        application_->setDelegate(previous_);
-        app_.reset();
-        MapScreenTest::TearDown();
-    }
-    void play(const std::string& script) {
-        auto result = HostRunScenario(app_->window, script);
-        EXPECT_TRUE(result.passed) << result.message;
     }
     std::shared_ptr<CBMapStoreController> storeOnShelf() {
         auto shelf = app_->rootViewController()->shelf();
@@ -64,10 +47,6 @@ class CBKelvaraSharedAppDelegateTest : public MapScreenTest {
                            shelf->presentedViewController())
                      : nullptr;
     }
-
-    std::shared_ptr<UIApplication> application_;
-    std::shared_ptr<UIApplicationDelegate> previous_;
-    std::shared_ptr<CBKelvaraSharedAppDelegate> app_;
 };
 
 TEST_F(CBKelvaraSharedAppDelegateTest, APlaceOnAStoreMapOffersItsPageInTheStore) {

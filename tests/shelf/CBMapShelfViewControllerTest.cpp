@@ -64,6 +64,14 @@ class CBMapShelfViewControllerTest : public ::testing::Test {
             [&] { return fixture_.registry->mapForIdentifier("three-rivers") != nullptr; }));
         fixture_.showShelf();
     }
+    // What the first cover's ring reads: "In progress" while its download moves.
+    std::vector<std::string> ringTexts() {
+        std::vector<std::string> texts;
+        if (auto ring = cellAt(0)->existingProgressView())
+            for (const auto& text : ring->visibleTexts())
+                texts.push_back(text.text);
+        return texts;
+    }
     ShelfFixture fixture_;
 };
 
@@ -293,14 +301,21 @@ TEST_F(CBMapShelfViewControllerTest, ADownloadingMapShowsItsRingAndDoesNotOpen) 
 TEST_F(CBMapShelfViewControllerTest, APausedOrFailedDownloadSaysSoOnItsCoverAndGoesOn) {
     ASSERT_NO_FATAL_FAILURE(showShelfWhileThreeRiversLoadsAt("throttle=20000"));
     auto& shelf = *fixture_.shelf;
-    ASSERT_TRUE(runUntil([&] { return fixture_.downloads->isDownloading(); }));
+    ASSERT_TRUE(runUntil([&] {
+        return fixture_.registry->downloadStatusForMapIdentifier("three-rivers").bytesLoaded > 0;
+    }));
     fixture_.layout();
     ASSERT_NE(cellAt(0), nullptr);
     EXPECT_TRUE(cellAt(0)->statusLabel()->isHidden());
+    EXPECT_EQ(ringTexts(), std::vector<std::string>{"In progress"});
 
     fixture_.downloads->pauseDownloads();
     EXPECT_FALSE(cellAt(0)->statusLabel()->isHidden());
     EXPECT_EQ(cellAt(0)->statusLabel()->text(), "Waiting");
+    // The ring stands still at what was loaded.
+    ASSERT_NE(cellAt(0)->existingProgressView(), nullptr);
+    EXPECT_GT(cellAt(0)->existingProgressView()->progress(), 0);
+    EXPECT_TRUE(ringTexts().empty());
     tapItem(0);
     ASSERT_NE(shelf.currentAlert(), nullptr);
     EXPECT_EQ(shelf.currentAlert()->title(), "Download paused");
@@ -318,6 +333,7 @@ TEST_F(CBMapShelfViewControllerTest, APausedOrFailedDownloadSaysSoOnItsCoverAndG
     }));
     EXPECT_EQ(cellAt(0)->statusLabel()->text(), "Download failed");
     EXPECT_NE(cellAt(0)->existingProgressView(), nullptr);
+    EXPECT_TRUE(ringTexts().empty());
 
     tapItem(0);
     ASSERT_NE(shelf.currentAlert(), nullptr);
@@ -332,6 +348,32 @@ TEST_F(CBMapShelfViewControllerTest, APausedOrFailedDownloadSaysSoOnItsCoverAndG
     EXPECT_TRUE(cellAt(0)->statusLabel()->isHidden());
     EXPECT_TRUE(fixture_.waitForInstall("three-rivers"));
     EXPECT_TRUE(fixture_.resumedWithRange());
+}
+
+// A download that fails before a byte arrives has nothing to show on a
+// ring: the cover says it failed, and the ring goes.
+TEST_F(CBMapShelfViewControllerTest, ADownloadThatFailedWithNothingLoadedShowsNoRing) {
+    // The server holds its refusal back until the shelf shows the loading map.
+    ASSERT_NO_FATAL_FAILURE(showShelfWhileThreeRiversLoadsAt("status=500&hold=1"));
+    ASSERT_NE(cellAt(0), nullptr);
+    ASSERT_NE(cellAt(0)->existingProgressView(), nullptr);
+    EXPECT_EQ(ringTexts(), std::vector<std::string>{"In progress"});
+    const auto url =
+        fixture_.catalogue->urlForMap(fixture_.catalogue->mapForIdentifier("three-rivers"));
+    fixture_.server->release(url->substr(fixture_.server->baseURL().size()));
+    ASSERT_TRUE(runUntil([&] {
+        return fixture_.registry->downloadStatusForMapIdentifier("three-rivers").phase ==
+               ZELDownloadPhase::Failed;
+    }));
+    fixture_.layout();
+    ASSERT_NE(cellAt(0), nullptr);
+    EXPECT_EQ(cellAt(0)->statusLabel()->text(), "Download failed");
+    EXPECT_TRUE(ringTexts().empty());
+    EXPECT_TRUE(runUntil([&] { return cellAt(0)->existingProgressView() == nullptr; }));
+    // Shown anew, the cover has no ring either.
+    fixture_.showShelf();
+    EXPECT_EQ(cellAt(0)->existingProgressView(), nullptr);
+    EXPECT_EQ(cellAt(0)->statusLabel()->text(), "Download failed");
 }
 
 TEST_F(CBMapShelfViewControllerTest, ACoverCachedDuringTheDownloadReplacesTheStandInAtTheInstall) {
