@@ -3,7 +3,6 @@
 #include <cmath>
 #include <cstdio>
 
-#include "CoreGraphics/CGPath.h"
 #include "Foundation/NSUserDefaults.h"
 #include "UIKit/UIGraphics.h"
 #include "UIKit/UILabel.h"
@@ -16,11 +15,6 @@ constexpr float kReferenceLength = 120.0f;
 constexpr float kMaximumWidth = 300.0f;
 constexpr float kMetresPerFoot = 0.3048f;
 constexpr float kFeetPerMile = 5280.0f;
-// The light plate under the bracket and the text: the map's own labels and
-// icons show through it only faintly, so they never cross the scale.
-constexpr CGFloat kPlateWhite = 1.0;
-constexpr CGFloat kPlateAlpha = 0.8;
-constexpr CGFloat kPlateCornerRadius = 3;
 
 std::string formatted(const char* format, float value) {
     char buffer[32];
@@ -34,14 +28,7 @@ struct ScaleStep {
 };
 
 ScaleStep metricStep(float m) {
-    // Tens of metres read as a round length where single metres ("42 m")
-    // would look measured; only a map zoomed in to a few metres needs those.
-    float step = m < 10     ? 2.0f
-                 : m < 50   ? 10.0f
-                 : m < 500  ? 50.0f
-                 : m < 1000 ? 100.0f
-                 : m < 2000 ? 500.0f
-                            : 1000.0f;
+    float step = m < 50 ? 2.0f : m < 500 ? 50.0f : m < 1000 ? 100.0f : m < 2000 ? 500.0f : 1000.0f;
     float d = step * std::round(m / step);
     if (m < 1000)
         return {d, formatted("%.0f m", d)};
@@ -123,12 +110,6 @@ void CBMapScaleView::drawRect(const CGRect&) {
         return;
     CGFloat w = bounds().size.width;
     CGFloat h = bounds().size.height;
-    CGPath plate;
-    plate.addRoundedRect(bounds(), kPlateCornerRadius, kPlateCornerRadius);
-    context->setFillColorWithColor(
-        UIColor::colorWithWhiteAlpha(kPlateWhite, kPlateAlpha).CGColor());
-    context->addPath(plate);
-    context->fillPath();
     context->setStrokeColorWithColor(color().CGColor());
     context->setLineWidth(4);
     context->beginPath();

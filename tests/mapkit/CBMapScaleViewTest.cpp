@@ -40,9 +40,9 @@ TEST_F(CBMapScaleViewTest, ChoosesEvenDistancesAndFollowsTheKmDefault) {
         {true, 100, 1000, "1.0 km", 100},
         {true, 10, 12000, "12 km", 120},
         {true, 3000, 40, "40 m", 120},
-        // 42 m under 120 points: a round 40 m, not a measured-looking 42 m.
-        {true, 2857.143f, 40, "40 m", 114},
-        {true, 8000, 20, "20 m", 160},
+        // Below 50 m the bar steps by 2 m.
+        {true, 2857.143f, 42, "42 m", 120},
+        {true, 8000, 16, "16 m", 128},
         {false, 1000, 400 * 0.3048, "400 ft", 122},
         {false, 50, 5280 * 0.3048, "1 mi", 80},
         {false, 200, 2112 * 0.3048, "0.4 mi", 129},
@@ -97,10 +97,9 @@ TEST_F(CBMapScaleViewTest, ColourDefaultsAndLabelPlacement) {
     EXPECT_EQ(view.distanceLabel()->frame(), CGRectMake(10, 3, 80, 20));
 }
 
-// Without a plate of its own the bar's text ran into the map's labels and
-// icons ("150 m" under a street name); it is drawn on a light plate now,
-// here over black.
-TEST_F(CBMapScaleViewTest, TheBarAndItsTextLieOnALightPlate) {
+// The bar has no background of its own: beside its text the map shows
+// through (here black), and only the bracket is drawn.
+TEST_F(CBMapScaleViewTest, TheBarIsDrawnOverTheMapWithoutABackground) {
     useMetric(true);
     view.setPointsPerKilometer(1000);
     ASSERT_EQ(view.frame().size.width, 100);
@@ -114,10 +113,10 @@ TEST_F(CBMapScaleViewTest, TheBarAndItsTextLieOnALightPlate) {
     // The bitmap's rows run bottom up: row 0 is the bar's bottom line.
     auto grey = [&](size_t x, size_t y) { return int(image->pixelAt(x, y) & 0xFF); };
     // Beside the text, inside the bracket.
-    EXPECT_GT(grey(94, 8), 180);
-    EXPECT_GT(grey(6, 4), 180);
-    // The bracket is drawn on it, darker than the plate.
-    EXPECT_LT(grey(94, 0), grey(94, 8) - 40);
+    EXPECT_LT(grey(94, 8), 8);
+    EXPECT_LT(grey(6, 4), 8);
+    // The bracket in its translucent grey.
+    EXPECT_GT(grey(94, 0), 20);
 }
 
 }  // namespace
