@@ -5,6 +5,7 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSStringFormat.h"
 #include "UIKit/UIApplication.h"
+#include "model/CBCurrentMap.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/CBServerNotificationController.h"
@@ -161,7 +162,8 @@ void CBMapShelfViewController::openSettings() {
 void CBMapShelfViewController::openMapWithFancyAnimation(const Map& map, bool) {
     if (!map || isEditing())
         return;
-    if (map->isDownloading()) {
+    // An update loads beside the installed files, which open as they are.
+    if (map->isDownloading() && !CBCurrentMap::installedStorePath(map)) {
         const auto status = registry_->downloadStatusForMapIdentifier(map->identifier());
         if (status.phase == ZELDownloadPhase::Paused || status.phase == ZELDownloadPhase::Failed)
             askToGoOnWithDownloadOfMap(map, status);

@@ -296,6 +296,23 @@ TEST_F(CBMapShelfViewControllerTest, ADownloadingMapShowsItsRingAndDoesNotOpen) 
     fixture_.downloads->pauseDownloads();
 }
 
+// An update loads beside the installed files: the map opens as it is while
+// the update's ring turns on its cover.
+TEST_F(CBMapShelfViewControllerTest, AMapWhoseUpdateLoadsOpensAsInstalled) {
+    ASSERT_TRUE(fixture_.install("three-rivers"));
+    ASSERT_NO_FATAL_FAILURE(showShelfWhileThreeRiversLoadsAt("throttle=20000"));
+    ASSERT_TRUE(runUntil([&] {
+        auto ring = cellAt(0)->existingProgressView();
+        return ring && ring->progress() > 0;
+    }));
+    ASSERT_TRUE(fixture_.registry->mapForIdentifier("three-rivers")->isDownloading());
+    tapItem(0);
+    EXPECT_EQ(fixture_.shelf->currentAlert(), nullptr);
+    EXPECT_EQ(fixture_.registry->currentMapIdentifier(), "three-rivers");
+    ASSERT_TRUE(runUntil([&] { return fixture_.host->transitions == 1; }, 5));
+    fixture_.downloads->pauseDownloads();
+}
+
 // A stopped download says so on its cover, and the cover offers to go on:
 // a paused one resumes, a failed one tells why and is retried.
 TEST_F(CBMapShelfViewControllerTest, APausedOrFailedDownloadSaysSoOnItsCoverAndGoesOn) {
