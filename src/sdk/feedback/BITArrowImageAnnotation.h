@@ -31,6 +31,12 @@ class BITArrowImageAnnotation : public BITImageAnnotation {
     // Rotates the x axis onto the line and moves it to start.
     static CGAffineTransform transformForStartPointEndPointLength(CGPoint start, CGPoint end,
                                                                   CGFloat length);
+    // The same transform under the name the annotation screen's helpers use;
+    // a zero length points right here too instead of dividing by zero.
+    static CGAffineTransform dqd_transformForStartPointEndPointLength(CGPoint start, CGPoint end,
+                                                                      CGFloat length) {
+        return transformForStartPointEndPointLength(start, end, length);
+    }
 
     const std::shared_ptr<CAShapeLayer>& shapeLayer() const { return shapeLayer_; }
     const std::shared_ptr<CAShapeLayer>& strokeLayer() const { return strokeLayer_; }

@@ -47,9 +47,32 @@ std::optional<std::map<std::string, std::string>> uuidMap(const Value::Dictionar
     return uuids;
 }
 
+// Each comparison answers yes only when both values are there and equal.
 template <typename T>
 bool bothEqual(const std::optional<T>& a, const std::optional<T>& b) {
     return a && b && *a == *b;
+}
+
+bool isEqualComparingStringWithString(const std::optional<std::string>& a,
+                                      const std::optional<std::string>& b) {
+    return bothEqual(a, b);
+}
+
+template <typename Number>
+bool isEqualComparingNumberWithNumber(const std::optional<Number>& a,
+                                      const std::optional<Number>& b) {
+    return bothEqual(a, b);
+}
+
+bool isEqualComparingDateWithDate(const std::optional<NSDate>& a, const std::optional<NSDate>& b) {
+    return a && b && a->timeIntervalSinceReferenceDate() == b->timeIntervalSinceReferenceDate();
+}
+
+// Compares two dictionaries, whatever its name says of dates.
+bool isEqualComparingDictionaryWithDate(
+    const std::optional<std::map<std::string, std::string>>& a,
+    const std::optional<std::map<std::string, std::string>>& b) {
+    return bothEqual(a, b);
 }
 
 }  // namespace
@@ -140,14 +163,15 @@ void BITAppVersionMetaInfo::setDateWithTimestamp(double timestamp) {
 bool BITAppVersionMetaInfo::isEqualToAppVersionMetaInfo(const BITAppVersionMetaInfo& other) const {
     if (this == &other)
         return true;
-    const bool sameDate =
-        date && other.date &&
-        date->timeIntervalSinceReferenceDate() == other.date->timeIntervalSinceReferenceDate();
-    return bothEqual(name, other.name) && bothEqual(version, other.version) &&
-           bothEqual(shortVersion, other.shortVersion) &&
-           bothEqual(minOSVersion, other.minOSVersion) && bothEqual(notes, other.notes) &&
-           sameDate && bothEqual(size, other.size) && bothEqual(mandatory, other.mandatory) &&
-           bothEqual(uuids, other.uuids);
+    return isEqualComparingStringWithString(name, other.name) &&
+           isEqualComparingStringWithString(version, other.version) &&
+           isEqualComparingStringWithString(shortVersion, other.shortVersion) &&
+           isEqualComparingStringWithString(minOSVersion, other.minOSVersion) &&
+           isEqualComparingStringWithString(notes, other.notes) &&
+           isEqualComparingDateWithDate(date, other.date) &&
+           isEqualComparingNumberWithNumber(size, other.size) &&
+           isEqualComparingNumberWithNumber(mandatory, other.mandatory) &&
+           isEqualComparingDictionaryWithDate(uuids, other.uuids);
 }
 
 std::string BITAppVersionMetaInfo::versionString() const {

@@ -73,6 +73,10 @@ TEST(BITArrowImageAnnotation, ArrowGeometry) {
     const CGPoint tip = CGPointApplyAffineTransform(CGPointMake(10, 0), down);
     EXPECT_NEAR(tip.x, 5, 1e-9);
     EXPECT_NEAR(tip.y, 15, 1e-9);
+    const CGAffineTransform still =
+        BITArrowImageAnnotation::dqd_transformForStartPointEndPointLength(CGPointMake(5, 5),
+                                                                          CGPointMake(5, 5), 0);
+    EXPECT_EQ(CGPointApplyAffineTransform(CGPointMake(10, 0), still), CGPointMake(15, 5));
     // A point-like arrow still has a shape, pointing right.
     EXPECT_FALSE(
         BITArrowImageAnnotation::bezierPathWithArrowFromPointToPointTailWidthHeadWidthHeadLength(
