@@ -217,6 +217,11 @@ class CBGeoDataManager : public CBCoreDataManager {
     virtual std::optional<SearchResults> arrayWithGeoSearchResultsForGeoSearchRequestAndGeoObjects(
         const std::shared_ptr<CBGeoSearchRequest>& request, const std::optional<Objects>& objects,
         bool includeAddresses);
+    // The same ordering, through a subclass's rework too.
+    std::optional<SearchResults>
+    arrayWithGeoSearchResultsForGeoSearchRequestAndGeoObjectsIncludeAddresses(
+        const std::shared_ptr<CBGeoSearchRequest>& request, const std::optional<Objects>& objects,
+        bool includeAddresses);
     static void migrateGeoSearchResultsInArrayToContext(
         const SearchResults& results, const std::shared_ptr<NSManagedObjectContext>& context);
     // The named object nearest to the coordinate (within 0.0001 degrees).

@@ -168,6 +168,14 @@ void CBGeoDataManager::startSearchWithSearchInfo(const std::shared_ptr<CBGeoSear
 }
 
 std::optional<CBGeoDataManager::SearchResults>
+CBGeoDataManager::arrayWithGeoSearchResultsForGeoSearchRequestAndGeoObjectsIncludeAddresses(
+    const std::shared_ptr<CBGeoSearchRequest>& request, const std::optional<Objects>& objects,
+    bool includeAddresses) {
+    return arrayWithGeoSearchResultsForGeoSearchRequestAndGeoObjects(request, objects,
+                                                                     includeAddresses);
+}
+
+std::optional<CBGeoDataManager::SearchResults>
 CBGeoDataManager::arrayWithGeoSearchResultsForGeoSearchRequestAndGeoObjects(
     const std::shared_ptr<CBGeoSearchRequest>& request, const std::optional<Objects>& objects,
     bool includeAddresses) {

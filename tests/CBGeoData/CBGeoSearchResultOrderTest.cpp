@@ -87,6 +87,31 @@ TEST_F(SearchResultOrderTest, AddressesOnlyWhenWanted) {
     EXPECT_EQ(describe(order("main 13", {street})), (std::vector<std::string>{"Main Street"}));
 }
 
+TEST_F(SearchResultOrderTest, FullNameOrdersAsTheManagerDoes) {
+    auto street = place("Main Street", {"12", "7"});
+    auto main = place("main");
+    auto square = place("Main Square");
+    const CBGeoDataManager::Objects objects{main, square, street};
+    auto request =
+        manager_->geoSearchRequestFromSearchText(manager_->canonicalStringFromString("main 12"));
+    for (bool addresses : {true, false}) {
+        auto full =
+            manager_->arrayWithGeoSearchResultsForGeoSearchRequestAndGeoObjectsIncludeAddresses(
+                request, objects, addresses);
+        ASSERT_TRUE(full);
+        EXPECT_EQ(describe(*full), describe(order("main 12", objects, addresses)));
+    }
+    EXPECT_EQ(describe(order("main 12", objects)),
+              (std::vector<std::string>{"Main Street 12", "main", "Main Square"}));
+    // No request or no objects: no list at all.
+    EXPECT_FALSE(
+        manager_->arrayWithGeoSearchResultsForGeoSearchRequestAndGeoObjectsIncludeAddresses(
+            nullptr, objects, true));
+    EXPECT_FALSE(
+        manager_->arrayWithGeoSearchResultsForGeoSearchRequestAndGeoObjectsIncludeAddresses(
+            request, std::nullopt, true));
+}
+
 TEST_F(SearchResultOrderTest, HouseNumberTextIsMatchedLiterally) {
     // Pattern characters in what the user typed are literal text: "5(" finds
     // the number 5(b) instead of breaking the expression, and "1+" does not
