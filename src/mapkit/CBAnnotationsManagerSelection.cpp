@@ -71,8 +71,8 @@ bool CBAnnotationsManager::singleTapAtWithCoordinate(CGPoint point, CLLocationCo
     auto delegate = map ? map->mapDelegate() : nullptr;
     if (candidates.size() >= 2 && delegate) {
         bool discard = false;
-        auto answer =
-            delegate->mapScrollViewAnnotationToSelectAmongCandidates(*map, candidates, discard);
+        auto answer = delegate->mapScrollViewAnnotationToSelectAmongCandidatesShouldDiscardTap(
+            *map, candidates, discard);
         if (answer) {
             view = *answer;
             if (!view) {

@@ -94,7 +94,7 @@ class CBMapScrollViewDelegate {
     // Among overlapping views: the one to select (nullptr: none; set discard
     // to swallow the tap), or nullopt when the delegate does not answer.
     virtual std::optional<std::shared_ptr<CBAnnotationView>>
-    mapScrollViewAnnotationToSelectAmongCandidates(
+    mapScrollViewAnnotationToSelectAmongCandidatesShouldDiscardTap(
         CBMapScrollView&, const std::vector<std::shared_ptr<CBAnnotationView>>&,
         bool& /*discard*/) {
         return std::nullopt;

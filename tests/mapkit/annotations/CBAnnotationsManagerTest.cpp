@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 #include "AnnotationMapFixture.h"
 #include "Dispatch/DispatchQueue.h"
@@ -332,6 +333,49 @@ TEST(CBCalloutClearanceTest, ButtonsLevelWithTheCalloutOrOverItsPinCoverTheirSid
         CBCalloutClearance::coveredSides(
             callout, pin, visible, {CGRectMake(270, 20, 40, 75), CGRectMake(190, 180, 120, 40)}),
         UIEdgeInsetsMake(0, 0, 0, 130));
+}
+
+// A screen that picks among overlapping pins, or swallows the tap.
+class Chooser : public Screen {
+  public:
+    enum class Answer { lastCandidate, noneSwallowingTheTap, noneLettingTheMapHaveIt };
+
+    std::optional<std::shared_ptr<CBAnnotationView>>
+    mapScrollViewAnnotationToSelectAmongCandidatesShouldDiscardTap(
+        CBMapScrollView&, const std::vector<std::shared_ptr<CBAnnotationView>>& views,
+        bool& discard) override {
+        candidates = views;
+        if (answer == Answer::lastCandidate)
+            return views.back();
+        discard = answer == Answer::noneSwallowingTheTap;
+        return nullptr;
+    }
+
+    Answer answer = Answer::lastCandidate;
+    std::vector<std::shared_ptr<CBAnnotationView>> candidates;
+};
+
+TEST_F(CBAnnotationsManagerTest, OverlappingPinsLetTheScreenChooseOrSwallowTheTap) {
+    auto chooser = attachScreen<Chooser>();
+    auto one = pin(market(), "Markt");
+    auto two = pin(market(), "Markt");
+    map_->annotationsHost()->addAnnotationsCentered({one, two}, false);
+    map_->layoutIfNeeded();
+    const CGPoint p = map_->pointForCoordinate(market());
+
+    EXPECT_TRUE(layer()->singleTapAtWithCoordinate(p, market()));
+    ASSERT_EQ(chooser->candidates.size(), 2u);
+    EXPECT_EQ(map_->annotationsHost()->selectedAnnotation(),
+              chooser->candidates.back()->annotation());
+
+    chooser->answer = Chooser::Answer::noneSwallowingTheTap;
+    EXPECT_TRUE(layer()->singleTapAtWithCoordinate(p, market()));
+    EXPECT_EQ(map_->annotationsHost()->selectedAnnotation(), nullptr);
+
+    chooser->answer = Chooser::Answer::noneLettingTheMapHaveIt;
+    map_->annotationsHost()->selectAnnotationAnimated(one, false);
+    EXPECT_FALSE(layer()->singleTapAtWithCoordinate(p, market()));
+    EXPECT_EQ(map_->annotationsHost()->selectedAnnotation(), nullptr);
 }
 
 TEST_F(CBAnnotationsManagerTest, ResettingTheMapRemovesAllAnnotations) {
