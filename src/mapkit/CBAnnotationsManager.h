@@ -90,6 +90,8 @@ class CBAnnotationsManager : public std::enable_shared_from_this<CBAnnotationsMa
     bool singleTapAtWithCoordinate(CGPoint point, CLLocationCoordinate2D coordinate);
     std::shared_ptr<CBAnnotationView> annotationViewAtPoint(
         CGPoint point, std::vector<std::shared_ptr<CBAnnotationView>>* candidates) const;
+    std::shared_ptr<CBAnnotationView> annotationViewAtPointWithCandidates(
+        CGPoint point, std::vector<std::shared_ptr<CBAnnotationView>>* candidates) const;
 
     // The callout, made and put on the map when needed.
     std::shared_ptr<CBAnnotationCalloutView> calloutView();

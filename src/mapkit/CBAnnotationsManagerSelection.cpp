@@ -60,6 +60,11 @@ std::shared_ptr<CBAnnotationView> CBAnnotationsManager::annotationViewAtPoint(
     return best;
 }
 
+std::shared_ptr<CBAnnotationView> CBAnnotationsManager::annotationViewAtPointWithCandidates(
+    CGPoint point, std::vector<std::shared_ptr<CBAnnotationView>>* candidates) const {
+    return annotationViewAtPoint(point, candidates);
+}
+
 bool CBAnnotationsManager::singleTapAtWithCoordinate(CGPoint point, CLLocationCoordinate2D) {
     std::vector<std::shared_ptr<CBAnnotationView>> candidates;
     auto view = annotationViewAtPoint(point, &candidates);

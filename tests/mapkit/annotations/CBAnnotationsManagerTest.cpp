@@ -362,6 +362,15 @@ TEST_F(CBAnnotationsManagerTest, OverlappingPinsLetTheScreenChooseOrSwallowTheTa
     map_->annotationsHost()->addAnnotationsCentered({one, two}, false);
     map_->layoutIfNeeded();
     const CGPoint p = map_->pointForCoordinate(market());
+    // Both pins are under the finger, the nearest one answers.
+    std::vector<std::shared_ptr<CBAnnotationView>> under;
+    auto nearest = layer()->annotationViewAtPointWithCandidates(p, &under);
+    EXPECT_EQ(nearest, layer()->annotationViewAtPoint(p, nullptr));
+    EXPECT_NE(nearest, nullptr);
+    EXPECT_EQ(under.size(), 2u);
+    EXPECT_EQ(layer()->annotationViewAtPointWithCandidates(CGPointMake(p.x + 200, p.y), &under),
+              nullptr);
+    EXPECT_TRUE(under.empty());
 
     EXPECT_TRUE(layer()->singleTapAtWithCoordinate(p, market()));
     ASSERT_EQ(chooser->candidates.size(), 2u);
