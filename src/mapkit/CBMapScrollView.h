@@ -12,11 +12,14 @@
 #include "Foundation/NSRange.h"
 #include "Foundation/Value.h"
 #include "UIKit/UIScrollView.h"
+#include "location/CBLocationManagerDelegate.h"
 #include "mapkit/CBAnnotation.h"
 #include "mapkit/CBMapOrnamentationFrameManager.h"
 #include "mapkit/CBMapScrollViewDelegate.h"
 #include "mapkit/CBMapTileCachePrefill.h"
 
+class CBAnnotationCalloutView;
+class CBAnnotationView;
 class CBAnnotationsManager;
 class CBMapAnnotationsHost;
 class CBMapOverlays;
@@ -24,6 +27,14 @@ class CBMapUserLocationFollower;
 class CBBoundingBox;
 class CBGeoObject;
 class CBGeoPathObject;
+class CBGeoRelation;
+class CBGeoStyle;
+class CBMapMagnifier;
+class CBMapProjection;
+class CBMapScaleView;
+class CBUserLocation;
+class UIAlertView;
+class UIBarButtonItem;
 class CBGeoSearchResult;
 class CBGeoTag;
 class NSPredicate;
@@ -55,7 +66,8 @@ class UIGestureRecognizer;
 // read nothing of the view.
 class CBMapScrollView : public UIScrollView,
                         public UIScrollViewDelegate,
-                        public CBMapOrnamentationFrameManagerDelegate {
+                        public CBMapOrnamentationFrameManagerDelegate,
+                        public CBLocationManagerDelegate {
   public:
     // Builds the view and sets it up (it hands itself out, so it cannot do so
     // in its constructor).
@@ -65,6 +77,35 @@ class CBMapScrollView : public UIScrollView,
 
     // The laid-out map: its grid, zoom levels and coordinate conversions.
     const std::shared_ptr<CBMapLayout>& layout() const { return layout_; }
+    // The layout's configuration, zoom levels, grid and offsets.
+    void setMapBoundingBox(const std::shared_ptr<CBBoundingBox>& box);
+    void setMapBoundingBoxForProjectionAndMaximumZoomlevel(
+        const std::shared_ptr<CBBoundingBox>& box,
+        const std::shared_ptr<CBMapProjection>& projection, int maximumZoomLevel);
+    void configureForBoundingBox(const std::shared_ptr<CBBoundingBox>& box);
+    void configureForMapSizeAndContainerSizeAndOffset(CGSize mapSize, CGSize containerSize,
+                                                      CGPoint offset);
+    void configureZoomForMapSize(CGSize size);
+    std::shared_ptr<CBMapProjection> mapProjection() const;
+    std::shared_ptr<CBBoundingBox> mapBoundingBox() const;
+    int maximumZoomLevel() const;
+    int nativeZoomLevelForScale(float scale) const;
+    float scaleForNativeZoomlevel(int level) const;
+    int nativeZoomLevel() const;
+    int minimumZoomLevel() const;
+    void setMaximumZoomLevel(int level);
+    static double tileWidth();
+    static double tileHeight();
+    CGRect rectForXYZ(int x, int y, int z) const;
+    int offsetColumnsForBoundingBox(const CBBoundingBox& box) const;
+    int offsetRowsForBoundingBox(const CBBoundingBox& box) const;
+    int lastColumnForBoundingBox(const CBBoundingBox& box) const;
+    int lastRowForBoundingBox(const CBBoundingBox& box) const;
+    CGPoint offsetForCoordinate(CLLocationCoordinate2D coordinate) const;
+    CLLocationCoordinate2D coordinateAtOffset(CGPoint offset) const;
+    CGRect rectForBoundingBox(const std::shared_ptr<CBBoundingBox>& box) const;
+    float zoomScaleThatFitsBoundingBox(const std::shared_ptr<CBBoundingBox>& box) const;
+    CGRect zoomRectForScaleWithCenter(float scale, CGPoint center) const;
     void reloadMapView();
     // The map engine's version from its bundle ("Quillmere.bundle/VERSION"),
     // or "error retriving version" when that is missing or empty.
@@ -83,6 +124,16 @@ class CBMapScrollView : public UIScrollView,
 
     // The visible and wider boxes, the scale and whether the state is saved.
     const std::shared_ptr<CBMapVisibleArea>& visibleArea() const { return visibleArea_; }
+    void calculateVisibleBBox();
+    void setWiderBBoxFromVisibleBBox();
+    void setWiderBBoxFactor(double factor);
+    std::shared_ptr<CBBoundingBox> visibleBBox() const;
+    std::shared_ptr<CBBoundingBox> widerBBox() const;
+    double widerBBoxFactor() const;
+    CLLocationCoordinate2D visibleCenter() const;
+    double pointsPerKilometer() const;
+    bool savesState() const;
+    void setSavesState(bool flag);
 
     // Delegate and gestures.
     std::shared_ptr<CBMapScrollViewDelegate> mapDelegate() const { return mapDelegate_.lock(); }
@@ -102,6 +153,24 @@ class CBMapScrollView : public UIScrollView,
     const std::shared_ptr<CBMapUserLocationFollower>& userLocationFollower() const {
         return userLocationFollower_;
     }
+    // The follower's modes and position.
+    bool showsUserLocation() const;
+    void setShowsUserLocation(bool show);
+    bool alwaysShowsUserHeading() const;
+    void setAlwaysShowsUserHeading(bool show);
+    bool centersOnUserLocation() const;
+    void setCentersOnUserLocation(bool center);
+    bool allowsRotation() const;
+    void setAllowsRotation(bool allow);
+    bool rotateToHeading() const;
+    void setRotateToHeading(bool rotate);
+    void setRotateToHeadingAndNotifyDelegate(bool rotate, bool notify);
+    void toggleCentersOnUserLocationAndRotation();
+    void stopLocationUsage();
+    std::shared_ptr<UIBarButtonItem> barButtonItemForCurrentCenteringRotationStatus();
+    std::shared_ptr<CBUserLocation> userLocation() const;
+    void updateUserLocationToLocation(const std::shared_ptr<CLLocation>& location);
+    std::shared_ptr<CBBoundingBox> zoomBoundingBoxForLocationUpdate(const CLLocation& location);
     // A new frame whose size the next layout takes as it is, without moving
     // the content to keep its centre (the square the map turns in).
     void setFrameWithoutRecentring(const CGRect& frame);
@@ -110,6 +179,35 @@ class CBMapScrollView : public UIScrollView,
     const std::shared_ptr<CBMapAnnotationsHost>& annotationsHost() const {
         return annotationsHost_;
     }
+    // The host's annotations, selection, callout and loupe.
+    std::vector<CBAnnotationRef> annotations() const;
+    void addAnnotationCentered(const CBAnnotationRef& annotation, bool centered);
+    void addAnnotationsCentered(const std::vector<CBAnnotationRef>& annotations, bool centered);
+    void addAnnotationsCenteredIncludingLocations(
+        const std::vector<CBAnnotationRef>& annotations, bool centered,
+        const std::vector<CLLocationCoordinate2D>& locations);
+    void removeAnnotation(const CBAnnotationRef& annotation);
+    void removeAnnotations(const std::vector<CBAnnotationRef>& annotations);
+    void exchangeCurrentAnnotationsWithNewAnnotationsArray(
+        const std::vector<CBAnnotationRef>& annotations);
+    static std::shared_ptr<CBBoundingBox> boundingBoxForAnnotationsInArray(
+        const std::vector<CBAnnotationRef>& annotations);
+    void selectAnnotationAnimated(const CBAnnotationRef& annotation, bool animated);
+    void deselectAnnotationAnimated(const CBAnnotationRef& annotation, bool animated);
+    CBAnnotationRef selectedAnnotation() const;
+    void updateSelectedAnnotation();
+    std::shared_ptr<CBAnnotationView> dequeueReusableAnnotationViewWithIdentifier(
+        const std::string& reuseIdentifier);
+    void setAnnotionsHiddenAnimated(bool hidden, bool animated);
+    std::shared_ptr<CBAnnotationView> existingViewForAnnotation(
+        const CBAnnotationRef& annotation) const;
+    std::shared_ptr<CBAnnotationCalloutView> currentCalloutView() const;
+    void magnifyCoordinate(CLLocationCoordinate2D coordinate);
+    void magnifyPoint(CGPoint point);
+    void hideMagnifier(bool animated);
+    std::shared_ptr<CBMapMagnifier> magnifier() const;
+    bool magnifierAllowsAnnotationCreation() const;
+    void setMagnifierAllowsAnnotationCreation(bool flag);
 
     // Searches of the open map's data (its geo data manager does them). Without
     // an open map a search starts nothing and a completion hears of no hits.
@@ -154,6 +252,13 @@ class CBMapScrollView : public UIScrollView,
     // nullopt saves and restores under "default", and only while savesState is set.
     void saveStateWithIdentifier(const std::optional<std::string>& identifier);
     bool restoreStateWithIdentifier(const std::optional<std::string>& identifier);
+    // What CBMapViewSavedState keeps for a map.
+    static std::optional<Value::Dictionary> persistentDictionaryForMapWithIdentifier(
+        const std::optional<std::string>& identifier);
+    static std::optional<int> persistentZoomlevelForMapWithIdentifier(
+        const std::optional<std::string>& identifier);
+    static std::shared_ptr<CBBoundingBox> persistentBoundingBoxForMapWithIdentifier(
+        const std::optional<std::string>& identifier);
     // The geo data store of the shown map; nullptr while none is shown.
     std::shared_ptr<CBGeoDataManager> dataManager() const;
     void applicationDidMoveToBackground();
@@ -164,11 +269,42 @@ class CBMapScrollView : public UIScrollView,
     const std::shared_ptr<CBMapLayers>& layers() const { return layers_; }
     // Overlay data sources and the highlight.
     const std::shared_ptr<CBMapOverlays>& overlays() const { return overlays_; }
+    // The layers' data sources and style.
+    void addDatasource(const std::shared_ptr<CBGeoDataSource>& source);
+    void removeDatasource(const std::shared_ptr<CBGeoDataSource>& source);
+    void insertDatasourceAbove(const std::shared_ptr<CBGeoDataSource>& source,
+                               const std::shared_ptr<CBGeoDataSource>& existing);
+    void insertDatasourceBelow(const std::shared_ptr<CBGeoDataSource>& source,
+                               const std::shared_ptr<CBGeoDataSource>& existing);
+    std::shared_ptr<CBVectorDataSource> vectorDataSourceLayer() const;
+    void removeVectorDataSource();
+    bool changeStyleToStylePlist(const std::string& path);
+    std::optional<std::string> currentStylePlistPath() const;
+    void setupMapViewForCurrentMapBaseStyle();
+    std::shared_ptr<CBImageDataSource> setupForThunderforestLayer();
+    std::shared_ptr<CBImageDataSource> setupForThunderforestLayerWithBoundingBox(
+        const std::shared_ptr<CBBoundingBox>& box);
+    // The overlays' data sources and highlight.
+    void addOverlayDatasource(const std::shared_ptr<CBGeoDataSource>& source);
+    void removeOverlayDatasource(const std::shared_ptr<CBGeoDataSource>& source);
+    void removeAllOverlayDatasources();
+    void overlaysNeedDisplay();
+    void resetOverlayContents();
+    void setBackgroundColorForOverlay(const std::optional<UIColor>& color);
+    void highlightObjectWithStyle(const std::shared_ptr<CBGeoObject>& object,
+                                  const std::shared_ptr<CBGeoStyle>& style);
+    void highlightRelationWithStyle(const std::shared_ptr<CBGeoRelation>& relation,
+                                    const std::shared_ptr<CBGeoStyle>& style);
+    void removeHighlight();
     void removeCheckerPattern();
     const std::shared_ptr<CALayer>& mapBackgroundLayer() const { return mapBackgroundLayer_; }
 
     // Scale bar and ornaments.
     const std::shared_ptr<CBMapScaleBar>& scaleBar() const { return scaleBar_; }
+    void setMapScaleHiddenAnimated(bool hidden, bool animated);
+    std::shared_ptr<CBMapScaleView> mapScaleView() const;
+    bool mapScaleAtTop() const;
+    void setMapScaleAtTop(bool flag);
     const std::shared_ptr<CBMapOrnamentationFrameManager>& ornamentationFrameManager() const {
         return ornamentationFrameManager_;
     }
@@ -186,6 +322,17 @@ class CBMapScrollView : public UIScrollView,
         const CBBoundingBox& box, NSRange zoomlevelRange,
         CBMapTileCachePrefill::ProgressBlock progress,
         CBMapTileCachePrefill::CompletionBlock completion);
+    // Clearing this view's disk cache (CBMapTileCachePrefill).
+    void clearDiskCache();
+    void clearDiskCacheForStoreIdentifier(const std::string& storeId);
+    void clearDiskCacheForStoreIdentifierSync(const std::string& storeId);
+    void clearDiskCacheWithActivityAlertViewAndCompletionAlertView(
+        const std::shared_ptr<UIAlertView>& activity,
+        const std::shared_ptr<UIAlertView>& completion);
+    bool cacheTransparentTileImages() const;
+    void setCacheTransparentTileImages(bool transparent);
+    // The next tile position of a running pre-fill resets its context.
+    void didReceiveMemoryWarning();
 
     // Parts.
     const std::shared_ptr<CBMapView>& mapView() const { return mapView_; }
@@ -208,6 +355,15 @@ class CBMapScrollView : public UIScrollView,
     void scrollViewDidEndZoomingWithViewAtScale(UIScrollView&, const std::shared_ptr<UIView>&,
                                                 CGFloat) override;
     void scrollViewDidZoom(UIScrollView&) override;
+
+    // CBLocationManagerDelegate: the follower's answers (the follower is
+    // what the location service calls).
+    void locationManagerDidUpdateToLocationFromLocation(
+        CBLocationManager& manager, std::shared_ptr<CLLocation> newLocation,
+        std::shared_ptr<CLLocation> oldLocation) override;
+    void locationManagerDidUpdateHeading(CBLocationManager& manager,
+                                         std::shared_ptr<CLHeading> heading) override;
+    void locationManagerDidFailWithError(CBLocationManager& manager, const NSError& error) override;
 
     // CBMapOrnamentationFrameManagerDelegate.
     std::optional<std::vector<std::shared_ptr<UIView>>>
