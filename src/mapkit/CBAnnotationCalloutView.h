@@ -43,6 +43,8 @@ class CBAnnotationCalloutView : public CBAnnotationView, public UIGestureRecogni
     void setBubbleHighlighted(bool flag);
     // Replaces the tap action; none removes the press recogniser.
     void setTapAction(TapAction action);
+    // A target and its action are one block here.
+    void setTargetAction(TapAction action) { setTapAction(std::move(action)); }
     const std::shared_ptr<UILongPressGestureRecognizer>& longPressGesture() const {
         return longPressGesture_;
     }

@@ -200,6 +200,31 @@ TEST_F(CBAnnotationsManagerTest, TapsSelectTheNearestPinMoveTheCalloutAndReachTh
     EXPECT_LT(screen->emptyTaps[0].latitude, 53.5577);
 }
 
+TEST_F(CBAnnotationsManagerTest, AFingerOnTheBubbleCallsTheTargetActionSetInstead) {
+    auto a = pin(market(), "Markt");
+    map_->annotationsHost()->addAnnotationsCentered({a}, false);
+    map_->layoutIfNeeded();
+    map_->annotationsHost()->selectAnnotationAnimated(a, false);
+    map_->layoutIfNeeded();
+    auto callout = map_->annotationsHost()->currentCalloutView();
+    ASSERT_NE(callout, nullptr);
+    int calls = 0;
+    callout->setTargetAction([&](CBAnnotationCalloutView& tapped) {
+        EXPECT_EQ(&tapped, callout.get());
+        ++calls;
+    });
+    ASSERT_NE(callout->longPressGesture(), nullptr);
+    touches_->down({callout->titleLabel()->convertPointToView(CGPointMake(10, 10), nullptr)});
+    NSRunLoop::mainRunLoop()->runUntilDate(NSDate::dateWithTimeIntervalSinceNow(0.1));
+    touches_->up();
+    runUntil([&] { return calls == 1; }, 1);
+    EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(screen->accessoryTaps.empty());
+    // No action: the bubble stops listening.
+    callout->setTargetAction(nullptr);
+    EXPECT_EQ(callout->longPressGesture(), nullptr);
+}
+
 TEST_F(CBAnnotationsManagerTest, ViewsAddedAreReportedByTheLayoutAfterTheAdd) {
     // Regression: the flag was cleared before the deferred layout read it,
     // so the report never came.
