@@ -32,3 +32,7 @@ void CBMapBackgroundLayer::drawInContext(CGContext& context) {
                                 clip.size.width * scale, clip.size.height * scale));
     context.restoreGState();
 }
+
+void CBMapBackgroundLayer::drawLayerInContext(CALayer&, CGContext& context) {
+    drawInContext(context);
+}

@@ -17,6 +17,8 @@ class CBMapBackgroundLayer : public CATiledLayer {
     double fadeDuration() const override { return 0; }
     bool drawsOwnContent() override { return true; }
     void drawInContext(CGContext& context) override;
+    // The layer is its own delegate: asked to draw a layer, it draws itself.
+    void drawLayerInContext(CALayer& layer, CGContext& context);
 
   private:
     std::shared_ptr<const CGPattern> uncoloredPattern_;

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "CoreGraphics/CGContext.h"
 #include "UIKit/UIGraphics.h"
 #include "mapkit/CBGeoDisplayManager.h"
+#include "mapkit/CBMapBackgroundLayer.h"
 #include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapScrollView.h"
 
@@ -79,6 +81,22 @@ TEST_F(CBMapViewTest, TilesOfAnOuterLevelGoRowsOuterColumnsInner) {
     auto [x, y, z] = view->tiles[3];
     map->mapView()->setOffsetRowAndColumn(map->layout()->offsetRows(), map->layout()->offsetCols());
     EXPECT_EQ(map->layout()->rectForXYZ(x, y, z), view->rects[3]);
+}
+
+TEST(CBMapBackgroundLayer, DrawsTheSameCheckerAsItsOwnDelegate) {
+    auto layer = std::make_shared<CBMapBackgroundLayer>();
+    auto direct = CGContext::createBitmapContext(64, 64);
+    auto asDelegate = CGContext::createBitmapContext(64, 64);
+    layer->drawInContext(*direct);
+    layer->drawLayerInContext(*layer, *asDelegate);
+    const size_t bytes = direct->bytesPerRow() * 64;
+    ASSERT_EQ(asDelegate->bytesPerRow() * 64, bytes);
+    const uint8_t* a = direct->data();
+    const uint8_t* b = asDelegate->data();
+    EXPECT_TRUE(std::equal(a, a + bytes, b));
+    // Half-white cells beside clear ones.
+    EXPECT_NE(std::count(a, a + bytes, uint8_t(0)), std::ptrdiff_t(bytes));
+    EXPECT_GT(std::count(a, a + bytes, uint8_t(0)), 0);
 }
 
 TEST_F(CBMapViewTest, NothingWithoutAMapOrAScale) {
