@@ -172,6 +172,10 @@ void ZELInteractiveMapScaleRulerView::setHiddenAnimatedWithCompletionBlock(bool 
         });
 }
 
+void ZELInteractiveMapScaleRulerView::weakSuperSetHidden(bool hidden) {
+    UIView::setHidden(hidden);
+}
+
 void ZELInteractiveMapScaleRulerView::layoutSubviews() {
     CGRect b = bounds();
     CGFloat W = b.size.width;

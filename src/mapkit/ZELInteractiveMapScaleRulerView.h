@@ -53,6 +53,8 @@ class ZELInteractiveMapScaleRulerView : public UIView {
     // Empty hides the label.
     void setDistanceLabelText(const std::string& text);
     void setHiddenAnimatedWithCompletionBlock(bool hidden, bool animated, Completion completion);
+    // The plain view's hiding, without the ruler's fade or marker move.
+    void weakSuperSetHidden(bool hidden);
     CGPoint markerOffset() const { return markerOffset_; }
     void setMarkerOffset(CGPoint offset) { markerOffset_ = offset; }
     float markerSize() const { return markerSize_; }

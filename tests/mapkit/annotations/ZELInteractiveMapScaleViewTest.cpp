@@ -96,6 +96,19 @@ TEST_F(ZELInteractiveMapScaleViewTest, LiftingBeforeTheFingersRestedShowsNothing
     EXPECT_TRUE(map_->isUserInteractionEnabled());
 }
 
+TEST(ZELInteractiveMapScaleRulerView, PlainHidingLeavesTheFadeAndMarkersAlone) {
+    auto ruler = ZELInteractiveMapScaleRulerView::create(CGRectMake(0, 0, 200, 100));
+    ruler->setHiddenAnimatedWithCompletionBlock(true, false, nullptr);
+    ASSERT_TRUE(ruler->isHidden());
+    const CGPoint offset = ruler->markerOffset();
+    ruler->weakSuperSetHidden(false);
+    EXPECT_FALSE(ruler->isHidden());
+    EXPECT_EQ(ruler->alpha(), 1.0);
+    EXPECT_EQ(ruler->markerOffset(), offset);
+    ruler->weakSuperSetHidden(true);
+    EXPECT_TRUE(ruler->isHidden());
+}
+
 TEST_F(ZELInteractiveMapScaleViewTest, AScaleBarShownAgainWhileFadingOutStays) {
     // Regression: the fade's end removed a bar that had been shown again.
     auto bar = map_->scaleBar()->mapScaleView();
