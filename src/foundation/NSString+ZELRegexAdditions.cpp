@@ -345,8 +345,22 @@ int captureCount(const std::string& regex, ZELRegexOptions options, NSError* err
     return cache.compiled(regex, options, &captures, error) ? captures : -1;
 }
 
+int captureCountForRegex(const std::string& regex, ZELRegexOptions options, NSError* error) {
+    return captureCount(regex, options, error);
+}
+
+int captureCountWithOptionsError(const std::string& regex, ZELRegexOptions options,
+                                 NSError* error) {
+    return captureCount(regex, options, error);
+}
+
 bool isRegexValid(const std::string& regex, ZELRegexOptions options, NSError* error) {
     return captureCount(regex, options, error) >= 0;
+}
+
+bool isRegexValidWithOptionsError(const std::string& regex, ZELRegexOptions options,
+                                  NSError* error) {
+    return isRegexValid(regex, options, error);
 }
 
 void clearStringCache() {

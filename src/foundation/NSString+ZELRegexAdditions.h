@@ -104,7 +104,13 @@ size_t replaceOccurrencesOfRegexWithString(std::string& text, const std::string&
 
 // The expression's capture count; -1 when it does not compile.
 int captureCount(const std::string& regex, ZELRegexOptions options = 0, NSError* error = nullptr);
+// The same, asked of the string class with the expression as argument.
+int captureCountForRegex(const std::string& regex, ZELRegexOptions options = 0,
+                         NSError* error = nullptr);
+int captureCountWithOptionsError(const std::string& regex, ZELRegexOptions options, NSError* error);
 bool isRegexValid(const std::string& regex, ZELRegexOptions options = 0, NSError* error = nullptr);
+bool isRegexValidWithOptionsError(const std::string& regex, ZELRegexOptions options,
+                                  NSError* error);
 
 // Empties the whole cache.
 void clearStringCache();

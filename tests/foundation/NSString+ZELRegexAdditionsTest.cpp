@@ -80,6 +80,15 @@ TEST(NSStringZELRegexAdditionsTest, BadArgumentsAndBadExpressions) {
     EXPECT_FALSE(isMatchedByRegex("abc", "["));  // no error slot: just false
     EXPECT_EQ(captureCount("("), -1);
     EXPECT_EQ(captureCount("(a)(?:b)(c)"), 2);
+    EXPECT_EQ(captureCountForRegex("(a)(?:b)(c)"), 2);
+    NSError classError;
+    EXPECT_EQ(captureCountForRegex("(a", ZELRegexCaseless, &classError), -1);
+    EXPECT_EQ(classError.domain, ZELICURegexErrorDomain);
+    NSError fullError;
+    EXPECT_EQ(captureCountWithOptionsError("(a)", ZELRegexCaseless, &fullError), 1);
+    EXPECT_FALSE(isRegexValidWithOptionsError("a{2,1}", 0, &fullError));
+    EXPECT_EQ(fullError.domain, ZELICURegexErrorDomain);
+    EXPECT_TRUE(isRegexValidWithOptionsError("a{1,2}", ZELRegexComments, nullptr));
     EXPECT_FALSE(isRegexValid("*"));
     EXPECT_TRUE(isRegexValid("a|b"));
     EXPECT_TRUE(componentsSeparatedByRegex("abc", "(").empty());
