@@ -73,3 +73,7 @@ std::string base64EncodedString(const Value::Data& data, bool breakLines) {
     }
     return text;
 }
+
+std::string base64EncodedStringBreakingLines(const Value::Data& data, bool breakLines) {
+    return base64EncodedString(data, breakLines);
+}

@@ -15,3 +15,4 @@ Value::Data dataFromBase64String(const std::string& string);
 // base64EncodedString / base64EncodedStringBreakingLines: with breakLines, a
 // "\r\n" after every 64 characters (48 input bytes) when more follows.
 std::string base64EncodedString(const Value::Data& data, bool breakLines = true);
+std::string base64EncodedStringBreakingLines(const Value::Data& data, bool breakLines);

@@ -40,6 +40,9 @@ TEST(Base64, LinesBreakAfterFortyEightBytesWhenMoreFollows) {
     EXPECT_EQ(text96, std::string(64, 'A') + "\r\n" + std::string(64, 'A'));
 
     EXPECT_EQ(base64EncodedString(Value::Data(49, 0xff), false), std::string(64, '/') + "/w==");
+    EXPECT_EQ(base64EncodedStringBreakingLines(Value::Data(49, 0xff), false),
+              std::string(64, '/') + "/w==");
+    EXPECT_EQ(base64EncodedStringBreakingLines(Value::Data(49, 0xff), true), text49);
     EXPECT_EQ(base64EncodedString(std::string(49, 'a'), false)->find('\r'), std::string::npos);
 }
 
