@@ -77,6 +77,11 @@ std::optional<std::string> base64EncodedString(const std::string& string, bool b
     return base64EncodedString(Value::Data(string.begin(), string.end()), breakLines);
 }
 
+std::optional<std::string> base64EncodedStringBreakingLines(const std::string& string,
+                                                            bool breakLines) {
+    return base64EncodedString(string, breakLines);
+}
+
 std::optional<std::string> stringFromBase64String(const std::string& string) {
     const Value::Data data = dataFromBase64String(string);
     std::string text(data.begin(), data.end());

@@ -6,6 +6,8 @@
 // base64EncodedString / base64EncodedStringBreakingLines of the string's ASCII
 // bytes; nullopt for a string that is not pure ASCII.
 std::optional<std::string> base64EncodedString(const std::string& string, bool breakLines = true);
+std::optional<std::string> base64EncodedStringBreakingLines(const std::string& string,
+                                                            bool breakLines);
 
 // The decoded bytes read as ASCII text; nullopt when they are not ASCII.
 std::optional<std::string> stringFromBase64String(const std::string& string);

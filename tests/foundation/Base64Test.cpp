@@ -44,6 +44,9 @@ TEST(Base64, LinesBreakAfterFortyEightBytesWhenMoreFollows) {
               std::string(64, '/') + "/w==");
     EXPECT_EQ(base64EncodedStringBreakingLines(Value::Data(49, 0xff), true), text49);
     EXPECT_EQ(base64EncodedString(std::string(49, 'a'), false)->find('\r'), std::string::npos);
+    EXPECT_EQ(base64EncodedStringBreakingLines(std::string(49, 'a'), true),
+              base64EncodedString(std::string(49, 'a')));
+    EXPECT_EQ(base64EncodedStringBreakingLines(std::string("\xc3\xa4"), false), std::nullopt);
 }
 
 TEST(Base64, EveryByteValueRoundTrips) {
