@@ -102,12 +102,23 @@ ZELInteractiveMapScaleRulerView::ZELInteractiveMapScaleRulerView(const CGRect& f
     startMarker_ = ZELInteractiveMapScaleMarkerView::defaultMarkerView();
     endMarker_ = ZELInteractiveMapScaleMarkerView::defaultMarkerView();
     distanceLabel_ = std::make_shared<UILabel>();
-    distanceLabel_->setFont(UIFont::boldSystemFontOfSize(15));
+    distanceLabel_->setFont(UIFont::fontWithNameSize("HelveticaNeue-Medium", 18));
+    distanceLabel_->setTextColor(UIColor::whiteColor());
     distanceLabel_->setTextAlignment(NSTextAlignmentCenter);
-    distanceLabel_->setBackgroundColor(UIColor::colorWithWhiteAlpha(1, 0.85));
     distanceLabel_->layer()->setCornerRadius(4);
     distanceLabel_->setClipsToBounds(true);
+    distanceLabel_->setAutoresizingMask(
+        UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleRightMargin |
+        UIViewAutoresizingFlexibleTopMargin | UIViewAutoresizingFlexibleBottomMargin);
     distanceLabel_->setHidden(true);
+    setMarkerAutoresizing();
+    tintColorDidChange();
+}
+
+void ZELInteractiveMapScaleRulerView::tintColorDidChange() {
+    CGColor tint = tintColor().CGColor();
+    distanceLabel_->setBackgroundColor(
+        UIColor::colorWithRedGreenBlueAlpha(tint.red, tint.green, tint.blue, 0.85));
 }
 
 std::shared_ptr<ZELInteractiveMapScaleRulerView> ZELInteractiveMapScaleRulerView::create(
@@ -120,10 +131,23 @@ std::shared_ptr<ZELInteractiveMapScaleRulerView> ZELInteractiveMapScaleRulerView
 }
 
 void ZELInteractiveMapScaleRulerView::setFlipped(bool flag) {
+    if (flag == flipped_)
+        return;
     flipped_ = flag;
     auxView_->setFlipped(flag);
     auxView_->setNeedsDisplay();
+    setMarkerAutoresizing();
     setNeedsLayout();
+}
+
+void ZELInteractiveMapScaleRulerView::setMarkerAutoresizing() {
+    // The marker at the line's upper end is the start marker unless flipped.
+    const auto& upper = flipped_ ? endMarker_ : startMarker_;
+    const auto& lower = flipped_ ? startMarker_ : endMarker_;
+    upper->setAutoresizingMask(UIViewAutoresizingFlexibleRightMargin |
+                               UIViewAutoresizingFlexibleTopMargin);
+    lower->setAutoresizingMask(UIViewAutoresizingFlexibleLeftMargin |
+                               UIViewAutoresizingFlexibleBottomMargin);
 }
 
 void ZELInteractiveMapScaleRulerView::setDistanceLabelText(const std::string& text) {

@@ -73,10 +73,14 @@ class ZELInteractiveMapScaleRulerView : public UIView {
         return auxView_;
     }
 
+    // The label's plate takes the tint colour.
+    void tintColorDidChange() override;
     void layoutSubviews() override;
     void layoutMarkers();
 
   private:
+    void setMarkerAutoresizing();
+
     bool centered_ = false;
     bool pinnedToTop_ = false;
     bool pinnedToTopLeft_ = false;

@@ -109,6 +109,26 @@ TEST(ZELInteractiveMapScaleRulerView, PlainHidingLeavesTheFadeAndMarkersAlone) {
     EXPECT_TRUE(ruler->isHidden());
 }
 
+TEST(ZELInteractiveMapScaleRulerView, TheLabelsPlateFollowsTheTintAndFlippingMovesTheMarkersMasks) {
+    auto ruler = ZELInteractiveMapScaleRulerView::create(CGRectMake(0, 0, 200, 100));
+    auto parent = std::make_shared<UIView>(CGRectMake(0, 0, 320, 568));
+    parent->setTintColor(UIColor::colorWithRedGreenBlueAlpha(1, 0, 0, 1));
+    parent->addSubview(ruler);
+    CGColor plate = ruler->distanceLabel()->backgroundColor()->CGColor();
+    EXPECT_EQ(plate.red, 1.0);
+    EXPECT_EQ(plate.blue, 0.0);
+    EXPECT_NEAR(plate.alpha, 0.85, 1e-6);
+    EXPECT_EQ(ruler->distanceLabel()->textColor().CGColor().green, 1.0);
+    const unsigned upper =
+        UIViewAutoresizingFlexibleRightMargin | UIViewAutoresizingFlexibleTopMargin;
+    EXPECT_EQ(ruler->startMarker()->autoresizingMask(), upper);
+    ruler->setFlipped(true);
+    EXPECT_EQ(ruler->endMarker()->autoresizingMask(), upper);
+    EXPECT_EQ(
+        ruler->startMarker()->autoresizingMask(),
+        unsigned(UIViewAutoresizingFlexibleLeftMargin | UIViewAutoresizingFlexibleBottomMargin));
+}
+
 TEST_F(ZELInteractiveMapScaleViewTest, AScaleBarShownAgainWhileFadingOutStays) {
     // Regression: the fade's end removed a bar that had been shown again.
     auto bar = map_->scaleBar()->mapScaleView();
