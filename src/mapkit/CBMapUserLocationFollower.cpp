@@ -238,13 +238,15 @@ CBMapUserLocationFollower::barButtonItemForCurrentCenteringRotationStatus() {
                            ? "Quillmere.bundle/images/position-button-ios7-centered"
                            : "Quillmere.bundle/images/position-button-ios7-normal";
     std::weak_ptr<CBMapUserLocationFollower> weak = shared_from_this();
-    return std::make_shared<UIBarButtonItem>(
+    auto item = std::make_shared<UIBarButtonItem>(
         UIImage::imageNamed(name),
         centersOnUserLocation_ ? UIBarButtonItemStyleDone : UIBarButtonItemStyleBordered,
         [weak](UIBarButtonItem&) {
             if (auto follower = weak.lock())
                 follower->toggleCentersOnUserLocationAndRotation();
         });
+    item->setImageInsets(UIEdgeInsetsMake(rotateToHeading_ ? 2.0 : 4.0, 0, 0, 0));
+    return item;
 }
 
 void CBMapUserLocationFollower::locationManagerDidUpdateToLocationFromLocation(

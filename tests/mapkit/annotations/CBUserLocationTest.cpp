@@ -115,9 +115,11 @@ TEST_F(CBUserLocationTest, PositionButtonCyclesCentreRotateOffAndPinsStayUpright
     EXPECT_TRUE(follower()->centersOnUserLocation());
     EXPECT_FALSE(follower()->rotateToHeading());
     EXPECT_NE(follower()->barButtonItemForCurrentCenteringRotationStatus()->image(), nullptr);
+    EXPECT_EQ(follower()->barButtonItemForCurrentCenteringRotationStatus()->imageInsets().top, 4.0);
 
     follower()->toggleCentersOnUserLocationAndRotation();
     EXPECT_TRUE(follower()->rotateToHeading());
+    EXPECT_EQ(follower()->barButtonItemForCurrentCenteringRotationStatus()->imageInsets().top, 2.0);
     // A square of the diagonal so that the turned map covers the screen,
     // composed in its own axes and turned as one picture.
     EXPECT_EQ(map_->bounds().size.width, std::ceil(std::hypot(kWidth, kHeight)));
