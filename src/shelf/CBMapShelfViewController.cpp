@@ -572,7 +572,6 @@ CBMapShelfViewController::collectionViewViewForSupplementaryElementOfKindAtIndex
     if (!searchBar_) {
         searchBar_ = std::make_shared<UISearchBar>(
             CGRectMake(0, 0, view.bounds().size.width, kCBMapShelfHeaderHeight));
-        searchBar_->setPlaceholder(NSLocalizedString("ShelfSearchPlaceholder"));
         searchBar_->setDelegate(self());
     }
     if (searchBar_->superview().get() != header.get()) {

@@ -84,9 +84,8 @@ TEST_F(CBMapShelfViewControllerTest, AnEmptyShelfOffersOnlyTheStore) {
     ASSERT_NE(add, nullptr);
     EXPECT_EQ(add->label()->text(), "Add map");
     EXPECT_FALSE(add->canShowAccessoryButtons());
-    // The empty search field says what it searches.
     ASSERT_NE(shelf.searchBar(), nullptr);
-    EXPECT_EQ(shelf.searchBar()->placeholder(), "Search my maps");
+    EXPECT_EQ(shelf.searchBar()->placeholder(), "");
     auto sort = shelf.sortSegmentedControl();
     ASSERT_NE(sort, nullptr);
     EXPECT_FALSE(sort->isEnabled());
