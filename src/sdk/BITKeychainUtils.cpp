@@ -54,7 +54,7 @@ bool isValidUTF8(const Value::Data& data) {
 
 }  // namespace
 
-BITKeychainUtils::OptionalString BITKeychainUtils::getPasswordForUsernameAndServiceName(
+BITKeychainUtils::OptionalString BITKeychainUtils::getPasswordForUsernameAndServiceNameError(
     const OptionalString& username, const OptionalString& serviceName,
     std::optional<NSError>* error) {
     if (!username || !serviceName) {
@@ -88,14 +88,14 @@ BITKeychainUtils::OptionalString BITKeychainUtils::getPasswordForUsernameAndServ
     return std::string(data.dataValue()->begin(), data.dataValue()->end());
 }
 
-bool BITKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExisting(
+bool BITKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExistingError(
     const OptionalString& username, const OptionalString& password,
     const OptionalString& serviceName, bool updateExisting, std::optional<NSError>* error) {
-    return storeUsernameAndPasswordForServiceNameUpdateExistingAccessibility(
+    return storeUsernameAndPasswordForServiceNameUpdateExistingAccessibilityError(
         username, password, serviceName, updateExisting, kSecAttrAccessibleAlways, error);
 }
 
-bool BITKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExistingAccessibility(
+bool BITKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExistingAccessibilityError(
     const OptionalString& username, const OptionalString& password,
     const OptionalString& serviceName, bool updateExisting, const char* accessibility,
     std::optional<NSError>* error) {
@@ -107,14 +107,14 @@ bool BITKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExistingAcces
         error->reset();
     std::optional<NSError> readError;
     const OptionalString existing =
-        getPasswordForUsernameAndServiceName(username, serviceName, &readError);
+        getPasswordForUsernameAndServiceNameError(username, serviceName, &readError);
     if (readError) {
         if (readError->code != kUnreadableItem) {
             if (error)
                 *error = readError;
             return false;
         }
-        if (!deleteItemForUsernameAndServiceName(username, serviceName, error))
+        if (!deleteItemForUsernameAndServiceNameError(username, serviceName, error))
             return false;
     }
     const Value::Data value(password->begin(), password->end());
@@ -145,9 +145,9 @@ bool BITKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExistingAcces
     return true;
 }
 
-bool BITKeychainUtils::deleteItemForUsernameAndServiceName(const OptionalString& username,
-                                                           const OptionalString& serviceName,
-                                                           std::optional<NSError>* error) {
+bool BITKeychainUtils::deleteItemForUsernameAndServiceNameError(const OptionalString& username,
+                                                                const OptionalString& serviceName,
+                                                                std::optional<NSError>* error) {
     if (!username || !serviceName) {
         fail(error, kMissingArgument);
         return false;
@@ -162,8 +162,8 @@ bool BITKeychainUtils::deleteItemForUsernameAndServiceName(const OptionalString&
     return true;
 }
 
-bool BITKeychainUtils::purgeItemsForServiceName(const OptionalString& serviceName,
-                                                std::optional<NSError>* error) {
+bool BITKeychainUtils::purgeItemsForServiceNameError(const OptionalString& serviceName,
+                                                     std::optional<NSError>* error) {
     if (!serviceName) {
         fail(error, kMissingArgument);
         return false;

@@ -19,23 +19,23 @@ class BITKeychainUtils {
     using OptionalString = std::optional<std::string>;
 
     // The stored string, or nullopt (without an error when there is no item).
-    static OptionalString getPasswordForUsernameAndServiceName(const OptionalString& username,
-                                                               const OptionalString& serviceName,
-                                                               std::optional<NSError>* error);
+    static OptionalString getPasswordForUsernameAndServiceNameError(
+        const OptionalString& username, const OptionalString& serviceName,
+        std::optional<NSError>* error);
     // With the accessibility kSecAttrAccessibleAlways.
-    static bool storeUsernameAndPasswordForServiceNameUpdateExisting(
+    static bool storeUsernameAndPasswordForServiceNameUpdateExistingError(
         const OptionalString& username, const OptionalString& password,
         const OptionalString& serviceName, bool updateExisting, std::optional<NSError>* error);
     // Adds the item, or replaces an existing item's value when updateExisting
     // (an equal value is not written again; without updateExisting the old one stays).
-    static bool storeUsernameAndPasswordForServiceNameUpdateExistingAccessibility(
+    static bool storeUsernameAndPasswordForServiceNameUpdateExistingAccessibilityError(
         const OptionalString& username, const OptionalString& password,
         const OptionalString& serviceName, bool updateExisting, const char* accessibility,
         std::optional<NSError>* error);
-    static bool deleteItemForUsernameAndServiceName(const OptionalString& username,
-                                                    const OptionalString& serviceName,
-                                                    std::optional<NSError>* error);
+    static bool deleteItemForUsernameAndServiceNameError(const OptionalString& username,
+                                                         const OptionalString& serviceName,
+                                                         std::optional<NSError>* error);
     // Deletes every item of the service.
-    static bool purgeItemsForServiceName(const OptionalString& serviceName,
-                                         std::optional<NSError>* error);
+    static bool purgeItemsForServiceNameError(const OptionalString& serviceName,
+                                              std::optional<NSError>* error);
 };

@@ -78,6 +78,13 @@ class BITMetricsManager : public BITZizavaBaseManager {
         appBackgroundTimeBeforeSessionExpires_ = seconds;
     }
     const std::shared_ptr<DispatchQueue>& metricsEventQueue() const { return metricsEventQueue_; }
+    // The observer tokens while registered, else nullptr.
+    const std::shared_ptr<NSNotificationObserver>& appWillEnterForegroundObserver() const {
+        return appWillEnterForegroundObserver_;
+    }
+    const std::shared_ptr<NSNotificationObserver>& appDidEnterBackgroundObserver() const {
+        return appDidEnterBackgroundObserver_;
+    }
 
   private:
     std::atomic<bool> disabled_ = false;

@@ -58,6 +58,8 @@ class BITPersistence : public std::enable_shared_from_this<BITPersistence> {
     size_t maxFileCount() const { return maxFileCount_; }
     void setMaxFileCount(size_t count) { maxFileCount_ = count; }
     std::vector<std::string> requestedBundlePaths();
+    // The serial queue every write, delete and hand-out change runs on.
+    const std::shared_ptr<DispatchQueue>& persistenceQueue() const { return persistenceQueue_; }
     // Waits until every write submitted so far has finished.
     void waitForPendingWrites();
 

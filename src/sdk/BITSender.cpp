@@ -176,6 +176,11 @@ size_t BITSender::runningRequestsCount() const {
     return runningRequestsCount_;
 }
 
+void BITSender::setRunningRequestsCount(size_t count) {
+    std::lock_guard lock(countMutex_);
+    runningRequestsCount_ = count;
+}
+
 size_t BITSender::releaseRequestSlot() {
     std::lock_guard lock(countMutex_);
     if (runningRequestsCount_ > 0)

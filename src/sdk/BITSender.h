@@ -51,9 +51,11 @@ class BITSender : public std::enable_shared_from_this<BITSender> {
     static bool shouldDeleteDataWithStatusCode(long statusCode);
 
     size_t runningRequestsCount() const;
+    void setRunningRequestsCount(size_t count);
     size_t maxRequestCount() const { return maxRequestCount_; }
     const NSURL& serverURL() const { return serverURL_; }
     const std::shared_ptr<BITPersistence>& persistence() const { return persistence_; }
+    const std::shared_ptr<DispatchQueue>& senderTasksQueue() const { return senderTasksQueue_; }
 
   protected:
     BITSender(std::shared_ptr<BITPersistence> persistence, NSURL serverURL);

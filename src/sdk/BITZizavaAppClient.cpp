@@ -62,7 +62,7 @@ NSMutableURLRequest BITZizavaAppClient::requestWithMethodPathParameters(
         text += "?" + NSURL::percentEncode(*pathQuery, "=&;,/?:@+$!*'()%");
     const bool isGet = method == "GET";
     if (parameters && isGet)
-        text += (pathQuery ? "&" : "?") + queryStringFromParameters(*parameters);
+        text += (pathQuery ? "&" : "?") + queryStringFromParametersWithEncoding(*parameters);
     const auto url = NSURL::URLWithString(text);
     if (!url)
         NSLogWithLevel(NSLogLevel::Error, "Cannot make a URL of %s", text.c_str());
@@ -191,7 +191,8 @@ std::string BITZizavaAppClient::boundaryForContents(const std::vector<std::strin
     return boundary;
 }
 
-std::string BITZizavaAppClient::queryStringFromParameters(const Parameters& parameters) {
+std::string BITZizavaAppClient::queryStringFromParametersWithEncoding(
+    const Parameters& parameters) {
     std::string query;
     for (const auto& [key, value] : parameters) {
         query += query.empty() ? "" : "&";

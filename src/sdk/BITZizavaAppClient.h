@@ -63,8 +63,9 @@ class BITZizavaAppClient {
     // A boundary that occurs in none of the contents: kDefaultBoundary when
     // it can be, else it followed by random hexadecimal digits.
     static std::string boundaryForContents(const std::vector<std::string_view>& contents);
-    // "key=value&key=value" with keys and values percent-encoded.
-    static std::string queryStringFromParameters(const Parameters& parameters);
+    // "key=value&key=value" with keys and values percent-encoded, in UTF-8 (the
+    // one encoding strings have here).
+    static std::string queryStringFromParametersWithEncoding(const Parameters& parameters);
 
   private:
     NSURL baseURL_;

@@ -73,8 +73,8 @@ BITZizavaBaseManager::BITZizavaBaseManager(std::string appIdentifier,
                                            BITAppEnvironment appEnvironment)
     : appIdentifier_(std::move(appIdentifier)),
       appEnvironment_(appEnvironment),
-      barStyle_(bit_isPreiOS7Environment() ? UIBarStyleBlack : UIBarStyleDefault) {
-    if (bit_isPreiOS7Environment())
+      barStyle_(isPreiOS7Environment() ? UIBarStyleBlack : UIBarStyleDefault) {
+    if (isPreiOS7Environment())
         navigationBarTintColor_ =
             UIColor::colorWithRedGreenBlueAlpha(25.0 / 255, 25.0 / 255, 25.0 / 255, 1);
 }
@@ -105,7 +105,7 @@ BITZizavaBaseManager::customNavigationControllerWithRootViewControllerPresentati
     navigation->navigationBar()->setBarStyle(barStyle_);
     if (navigationBarTintColor_)
         navigation->navigationBar()->setTintColor(navigationBarTintColor_);
-    else if (!bit_isPreiOS7Environment())
+    else if (!isPreiOS7Environment())
         navigation->navigationBar()->setTintColor(
             UIColor::colorWithRedGreenBlueAlpha(0, 122.0 / 255, 1, 1));
     navigation->setModalPresentationStyle(modalPresentationStyle_);
@@ -173,6 +173,10 @@ std::string BITZizavaBaseManager::encodedAppIdentifier() const {
     return bit_encodeAppIdentifier(appIdentifier_);
 }
 
+bool BITZizavaBaseManager::isPreiOS7Environment() const {
+    return bit_isPreiOS7Environment();
+}
+
 std::string BITZizavaBaseManager::getDevicePlatform() const {
     return bit_devicePlatform();
 }
@@ -204,7 +208,7 @@ bool BITZizavaBaseManager::addStringValueToKeychainForKey(const std::optional<st
     if (!value || !key)
         return false;
     std::optional<NSError> error;
-    return BITKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExistingAccessibility(
+    return BITKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExistingAccessibilityError(
         key, value, bit_keychainServiceName(), true, kSecAttrAccessibleAlways, &error);
 }
 
@@ -213,7 +217,7 @@ bool BITZizavaBaseManager::addStringValueToKeychainForThisDeviceOnlyForKey(
     if (!value || !key)
         return false;
     std::optional<NSError> error;
-    return BITKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExistingAccessibility(
+    return BITKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExistingAccessibilityError(
         key, value, bit_keychainServiceName(), true,
         kSecAttrAccessibleAfterFirstUnlockThisDeviceOnly, &error);
 }
@@ -223,12 +227,12 @@ std::optional<std::string> BITZizavaBaseManager::stringValueFromKeychainForKey(
     if (!key)
         return std::nullopt;
     std::optional<NSError> error;
-    return BITKeychainUtils::getPasswordForUsernameAndServiceName(key, bit_keychainServiceName(),
-                                                                  &error);
+    return BITKeychainUtils::getPasswordForUsernameAndServiceNameError(
+        key, bit_keychainServiceName(), &error);
 }
 
 bool BITZizavaBaseManager::removeKeyFromKeychain(const std::optional<std::string>& key) {
     std::optional<NSError> error;
-    return BITKeychainUtils::deleteItemForUsernameAndServiceName(key, bit_keychainServiceName(),
-                                                                 &error);
+    return BITKeychainUtils::deleteItemForUsernameAndServiceNameError(
+        key, bit_keychainServiceName(), &error);
 }

@@ -79,6 +79,7 @@ class BITZizavaBaseManager : public std::enable_shared_from_this<BITZizavaBaseMa
 
     void reportError(const NSError& error) const;
     std::string encodedAppIdentifier() const;
+    bool isPreiOS7Environment() const;
     std::string getDevicePlatform() const;
     // The GNU build-id of the running executable as lower-case hexadecimal;
     // "" when it has none.

@@ -155,9 +155,10 @@ std::string bit_appAnonID(bool forceNew) {
     const auto store = [](const std::string& identifier) {
         storeQueue->async([identifier] {
             std::optional<NSError> error;
-            BITKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExistingAccessibility(
-                std::string("appAnonID"), identifier, bit_keychainServiceName(), true,
-                kSecAttrAccessibleAlwaysThisDeviceOnly, &error);
+            BITKeychainUtils::
+                storeUsernameAndPasswordForServiceNameUpdateExistingAccessibilityError(
+                    std::string("appAnonID"), identifier, bit_keychainServiceName(), true,
+                    kSecAttrAccessibleAlwaysThisDeviceOnly, &error);
         });
     };
     std::lock_guard lock(mutex);
@@ -168,7 +169,7 @@ std::string bit_appAnonID(bool forceNew) {
     }
     if (!cached) {
         std::optional<NSError> error;
-        cached = BITKeychainUtils::getPasswordForUsernameAndServiceName(
+        cached = BITKeychainUtils::getPasswordForUsernameAndServiceNameError(
             std::string("appAnonID"), bit_keychainServiceName(), &error);
         if (!cached) {
             cached = bit_UUID();

@@ -49,8 +49,9 @@ void BITZizavaLogger::setLogHandler(LogHandler newHandler) {
     handler() = std::move(newHandler);
 }
 
-void BITZizavaLogger::logMessage(const MessageProvider& provider, BITLogLevel level,
-                                 const char* file, const char* function, unsigned line) {
+void BITZizavaLogger::logMessageLevelFileFunctionLine(const MessageProvider& provider,
+                                                      BITLogLevel level, const char* file,
+                                                      const char* function, unsigned line) {
     LogHandler current;
     {
         std::lock_guard lock(handlerMutex());

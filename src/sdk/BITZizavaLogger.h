@@ -29,8 +29,9 @@ class BITZizavaLogger {
     static void setCurrentLogLevel(BITLogLevel level);
     // An empty handler writes nothing and builds no message.
     static void setLogHandler(LogHandler handler);
-    static void logMessage(const MessageProvider& provider, BITLogLevel level, const char* file,
-                           const char* function, unsigned line);
+    static void logMessageLevelFileFunctionLine(const MessageProvider& provider, BITLogLevel level,
+                                                const char* file, const char* function,
+                                                unsigned line);
 
     // Writes messages at or below the current level to the system log (syslog,
     // also echoed on standard error) as "[ZizavaSDK] <function>/<line> <text>".
@@ -48,9 +49,10 @@ std::string bit_loggedBody(const std::vector<uint8_t>& body);
 // printf-style formatting for messages.
 std::string bit_format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
-#define BITZizavaLog(level, ...)                                                                 \
-    BITZizavaLogger::logMessage([&]() -> std::string { return bit_format(__VA_ARGS__); }, level, \
-                                __FILE__, __func__, __LINE__)
+#define BITZizavaLog(level, ...)                                                             \
+    BITZizavaLogger::logMessageLevelFileFunctionLine(                                        \
+        [&]() -> std::string { return bit_format(__VA_ARGS__); }, level, __FILE__, __func__, \
+        __LINE__)
 #define BITZizavaLogError(...) BITZizavaLog(BITLogLevelError, __VA_ARGS__)
 #define BITZizavaLogWarning(...) BITZizavaLog(BITLogLevelWarning, __VA_ARGS__)
 #define BITZizavaLogDebug(...) BITZizavaLog(BITLogLevelDebug, __VA_ARGS__)

@@ -414,18 +414,18 @@ void BITZizavaManager::modifyKeychainUserValueForKey(const std::optional<std::st
     bool success = true;
     const char* action = "update";
     if (value) {
-        success =
-            BITKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExistingAccessibility(
+        success = BITKeychainUtils::
+            storeUsernameAndPasswordForServiceNameUpdateExistingAccessibilityError(
                 key, value, bit_keychainServiceName(), true, kSecAttrAccessibleAlwaysThisDeviceOnly,
                 &error);
     } else {
         action = "delete";
         std::optional<NSError> readError;
-        if (!BITKeychainUtils::getPasswordForUsernameAndServiceName(key, bit_keychainServiceName(),
-                                                                    &readError) &&
+        if (!BITKeychainUtils::getPasswordForUsernameAndServiceNameError(
+                key, bit_keychainServiceName(), &readError) &&
             !readError)
             return;
-        success = BITKeychainUtils::deleteItemForUsernameAndServiceName(
+        success = BITKeychainUtils::deleteItemForUsernameAndServiceNameError(
             key, bit_keychainServiceName(), &error);
     }
     if (!success) {

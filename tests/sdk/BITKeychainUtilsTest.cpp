@@ -20,8 +20,8 @@ using Keychain = BITKeychainUtils;
 std::optional<std::string> read(const std::string& username,
                                 std::optional<NSError>* error = nullptr) {
     std::optional<NSError> ignored;
-    return Keychain::getPasswordForUsernameAndServiceName(username, std::string(kService),
-                                                          error ? error : &ignored);
+    return Keychain::getPasswordForUsernameAndServiceNameError(username, std::string(kService),
+                                                               error ? error : &ignored);
 }
 
 std::optional<NSDate> modificationDate(const std::string& username) {
@@ -39,7 +39,7 @@ class BITKeychainUtilsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         std::optional<NSError> error;
-        Keychain::purgeItemsForServiceName(std::string(kService), &error);
+        Keychain::purgeItemsForServiceNameError(std::string(kService), &error);
     }
 };
 
@@ -53,46 +53,46 @@ TEST_F(BITKeychainUtilsTest, AMissingItemIsNilWithoutAnError) {
 
 TEST_F(BITKeychainUtilsTest, MissingArgumentsAreError2000) {
     std::optional<NSError> error;
-    EXPECT_FALSE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExisting(
+    EXPECT_FALSE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExistingError(
         std::string("user"), std::nullopt, std::string(kService), true, &error));
     ASSERT_TRUE(error);
     EXPECT_EQ(error->domain, "BITKeychainUtilsErrorDomain");
     EXPECT_EQ(error->code, -2000);
-    EXPECT_FALSE(Keychain::getPasswordForUsernameAndServiceName(std::nullopt, std::string(kService),
-                                                                &error));
+    EXPECT_FALSE(Keychain::getPasswordForUsernameAndServiceNameError(
+        std::nullopt, std::string(kService), &error));
     EXPECT_EQ(error->code, -2000);
-    EXPECT_FALSE(
-        Keychain::deleteItemForUsernameAndServiceName(std::string("user"), std::nullopt, &error));
+    EXPECT_FALSE(Keychain::deleteItemForUsernameAndServiceNameError(std::string("user"),
+                                                                    std::nullopt, &error));
     EXPECT_EQ(error->code, -2000);
-    EXPECT_FALSE(Keychain::purgeItemsForServiceName(std::nullopt, &error));
+    EXPECT_FALSE(Keychain::purgeItemsForServiceNameError(std::nullopt, &error));
     EXPECT_EQ(error->code, -2000);
 }
 
 TEST_F(BITKeychainUtilsTest, StoringTheSameValueTwiceWritesOnceAndNoUpdateKeepsTheOld) {
     std::optional<NSError> error;
-    ASSERT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExisting(
+    ASSERT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExistingError(
         std::string("user"), std::string("one"), std::string(kService), true, &error));
     const auto written = modificationDate("user");
     ASSERT_TRUE(written);
-    EXPECT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExisting(
+    EXPECT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExistingError(
         std::string("user"), std::string("one"), std::string(kService), true, &error));
     EXPECT_EQ(modificationDate("user"), written);
 
-    EXPECT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExisting(
+    EXPECT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExistingError(
         std::string("user"), std::string("two"), std::string(kService), false, &error));
     EXPECT_FALSE(error);
     EXPECT_EQ(read("user"), "one");
-    EXPECT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExisting(
+    EXPECT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExistingError(
         std::string("user"), std::string("two"), std::string(kService), true, &error));
     EXPECT_EQ(read("user"), "two");
 }
 
 TEST_F(BITKeychainUtilsTest, AnItemWrittenWithOtherAccessibilityIsStillUpdated) {
     std::optional<NSError> error;
-    ASSERT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExistingAccessibility(
+    ASSERT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExistingAccessibilityError(
         std::string("user"), std::string("old"), std::string(kService), true,
         kSecAttrAccessibleAlwaysThisDeviceOnly, &error));
-    EXPECT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExisting(
+    EXPECT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExistingError(
         std::string("user"), std::string("new"), std::string(kService), true, &error));
     EXPECT_FALSE(error);
     EXPECT_EQ(read("user"), "new");
@@ -108,7 +108,7 @@ TEST_F(BITKeychainUtilsTest, AnUnreadableItemIsError1999AndIsReplacedOnStore) {
     EXPECT_EQ(read("broken", &error), std::nullopt);
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code, -1999);
-    EXPECT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExisting(
+    EXPECT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExistingError(
         std::string("broken"), std::string("mended"), std::string(kService), false, &error));
     EXPECT_EQ(read("broken"), "mended");
 }
@@ -116,15 +116,15 @@ TEST_F(BITKeychainUtilsTest, AnUnreadableItemIsError1999AndIsReplacedOnStore) {
 TEST_F(BITKeychainUtilsTest, DeleteAndPurge) {
     std::optional<NSError> error;
     for (const char* user : {"a", "b"}) {
-        Keychain::storeUsernameAndPasswordForServiceNameUpdateExisting(
+        Keychain::storeUsernameAndPasswordForServiceNameUpdateExistingError(
             std::string(user), std::string("x"), std::string(kService), true, &error);
     }
-    EXPECT_TRUE(Keychain::deleteItemForUsernameAndServiceName(std::string("a"),
-                                                              std::string(kService), &error));
-    EXPECT_FALSE(Keychain::deleteItemForUsernameAndServiceName(std::string("a"),
-                                                               std::string(kService), &error));
+    EXPECT_TRUE(Keychain::deleteItemForUsernameAndServiceNameError(std::string("a"),
+                                                                   std::string(kService), &error));
+    EXPECT_FALSE(Keychain::deleteItemForUsernameAndServiceNameError(std::string("a"),
+                                                                    std::string(kService), &error));
     EXPECT_EQ(error->code, errSecItemNotFound);
-    EXPECT_TRUE(Keychain::purgeItemsForServiceName(std::string(kService), &error));
+    EXPECT_TRUE(Keychain::purgeItemsForServiceNameError(std::string(kService), &error));
     EXPECT_EQ(read("b"), std::nullopt);
 }
 
@@ -146,7 +146,7 @@ TEST(BITKeychainUtilsChild, StoresAValue) {
     // The child's own test home holds a Library folder; write the parent's.
     NSSetApplicationHome(std::string(library) + "/..");
     std::optional<NSError> error;
-    ASSERT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExisting(
+    ASSERT_TRUE(Keychain::storeUsernameAndPasswordForServiceNameUpdateExistingError(
         std::string("BITZizavaMetaUserName"), std::string("Ada from another process"),
         std::string(kService), true, &error));
 }

@@ -181,9 +181,16 @@ TEST_F(BITMetricsManagerTest, DisabledIgnoresTrackingAndObservers) {
     postFromTheApplication(UIApplicationWillEnterForegroundNotification);
     EXPECT_EQ(pendingLines(*manager), 1u);
 
+    EXPECT_FALSE(manager->appWillEnterForegroundObserver());
+    EXPECT_FALSE(manager->appDidEnterBackgroundObserver());
+
     // Enabling again twice leaves one observer: one foreground, one session.
     manager->setDisabled(false);
+    const auto foreground = manager->appWillEnterForegroundObserver();
+    ASSERT_TRUE(foreground);
+    ASSERT_TRUE(manager->appDidEnterBackgroundObserver());
     manager->setDisabled(false);
+    EXPECT_EQ(manager->appWillEnterForegroundObserver(), foreground);
     postFromTheApplication(UIApplicationWillEnterForegroundNotification);
     EXPECT_EQ(pendingLines(*manager), 2u);
 }

@@ -104,6 +104,13 @@ TEST_F(BITPersistenceTest, BundleWriteAnnouncesItself) {
     NSNotificationCenter::defaultCenter()->removeObserver(observer);
 }
 
+TEST_F(BITPersistenceTest, TheBundleIsWrittenOnThePersistenceQueue) {
+    const std::string text = "{}\n";
+    persistence->persistBundle(Value::Data(text.begin(), text.end()));
+    persistence->persistenceQueue()->sync([] {});
+    EXPECT_EQ(persistence->persistedFilesForType(BITPersistenceTypeTelemetry)->size(), 1u);
+}
+
 TEST_F(BITPersistenceTest, NoFileForMissingOrEmptyBundles) {
     int announced = 0;
     const auto observer = NSNotificationCenter::defaultCenter()->addObserverForName(

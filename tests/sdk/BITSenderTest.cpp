@@ -164,6 +164,18 @@ TEST_F(BITSenderTest, AtMostTenUploadsAtOnce) {
     EXPECT_EQ(sender->runningRequestsCount(), 10u);
 }
 
+TEST_F(BITSenderTest, TheCountSetFromOutsideBoundsTheUploads) {
+    const auto sender = HeldSender::make(persistence);
+    writeTelemetryFile(*persistence, {kLine});
+    sender->setRunningRequestsCount(sender->maxRequestCount());
+    sender->sendSavedData();
+    EXPECT_TRUE(sender->held.empty());
+    sender->setRunningRequestsCount(0);
+    sender->senderTasksQueue()->sync([&] { sender->sendSavedData(); });
+    EXPECT_EQ(sender->held.size(), 1u);
+    EXPECT_EQ(sender->runningRequestsCount(), 1u);
+}
+
 TEST_F(BITSenderTest, ConcurrentUploadsStayWithinTheBound) {
     SdkServiceProcess service;
     ASSERT_TRUE(service.running());

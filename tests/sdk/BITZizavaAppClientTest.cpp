@@ -54,6 +54,9 @@ TEST(BITZizavaAppClient, GetRequestsCarryTheParametersInTheQuery) {
     const auto hostile = client().requestWithMethodPathParameters(
         "GET", std::nullopt, BITZizavaAppClient::Parameters{{"k&", "a b=c#d"}});
     EXPECT_EQ(hostile.URL().absoluteString(), "https://127.0.0.1/base/?k%26=a%20b%3Dc%23d");
+    EXPECT_EQ(BITZizavaAppClient::queryStringFromParametersWithEncoding(
+                  BITZizavaAppClient::Parameters{{"k&", "a b=c#d"}, {"z", "1"}}),
+              "k%26=a%20b%3Dc%23d&z=1");
 }
 
 TEST(BITZizavaAppClient, PostWithoutParametersHasNoBodyAndNoContentType) {

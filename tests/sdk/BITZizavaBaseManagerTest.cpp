@@ -24,3 +24,10 @@ TEST(BITZizavaBaseManager, TheExecutableIsIdentifiedByItsBuildID) {
     EXPECT_EQ(manager.executableUUID(), identifier);
     EXPECT_EQ(manager.encodedAppIdentifier(), "0123456789abcdef0123456789abcdef");
 }
+
+TEST(BITZizavaBaseManager, TheBarLookFollowsThePlatformGeneration) {
+    const BITZizavaBaseManager manager("0123456789abcdef0123456789abcdef", BITAppEnvironmentOther);
+    EXPECT_EQ(manager.isPreiOS7Environment(), bit_isPreiOS7Environment());
+    EXPECT_EQ(manager.barStyle(),
+              manager.isPreiOS7Environment() ? UIBarStyleBlack : UIBarStyleDefault);
+}

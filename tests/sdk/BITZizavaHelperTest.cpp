@@ -92,7 +92,7 @@ TEST(BITZizavaHelper, AnonymousIDIsStableUntilReplaced) {
     // The keychain gets the id in the background, the newest last.
     const auto stored = [] {
         std::optional<NSError> error;
-        return BITKeychainUtils::getPasswordForUsernameAndServiceName(
+        return BITKeychainUtils::getPasswordForUsernameAndServiceNameError(
             std::string("appAnonID"), bit_keychainServiceName(), &error);
     };
     ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil([&] { return stored() == fresh; }, 10));

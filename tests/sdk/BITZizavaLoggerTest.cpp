@@ -24,19 +24,22 @@ TEST_F(BITZizavaLoggerTest, TheDefaultHandlerBuildsOnlyMessagesAtOrBelowTheLevel
         ++built;
         return std::string("text");
     };
-    BITZizavaLogger::logMessage(provider, BITLogLevelDebug, __FILE__, __func__, __LINE__);
+    BITZizavaLogger::logMessageLevelFileFunctionLine(provider, BITLogLevelDebug, __FILE__, __func__,
+                                                     __LINE__);
     EXPECT_EQ(built, 0);
-    BITZizavaLogger::logMessage(provider, BITLogLevelError, __FILE__, __func__, __LINE__);
+    BITZizavaLogger::logMessageLevelFileFunctionLine(provider, BITLogLevelError, __FILE__, __func__,
+                                                     __LINE__);
     EXPECT_EQ(built, 1);
     BITZizavaLogger::setCurrentLogLevel(BITLogLevelNone);
-    BITZizavaLogger::logMessage(provider, BITLogLevelError, __FILE__, __func__, __LINE__);
+    BITZizavaLogger::logMessageLevelFileFunctionLine(provider, BITLogLevelError, __FILE__, __func__,
+                                                     __LINE__);
     EXPECT_EQ(built, 1);
 }
 
 TEST_F(BITZizavaLoggerTest, WithoutAHandlerNothingIsBuilt) {
     BITZizavaLogger::setLogHandler(nullptr);
     int built = 0;
-    BITZizavaLogger::logMessage(
+    BITZizavaLogger::logMessageLevelFileFunctionLine(
         [&] {
             ++built;
             return std::string();

@@ -209,7 +209,7 @@ TEST_F(BITZizavaManagerTest, UserFieldsLiveInTheKeychain) {
     const auto front = BITZizavaManager::create(BITAppEnvironmentOther);
     const auto stored = [](const char* key) {
         std::optional<NSError> error;
-        return BITKeychainUtils::getPasswordForUsernameAndServiceName(
+        return BITKeychainUtils::getPasswordForUsernameAndServiceNameError(
             std::string(key), bit_keychainServiceName(), &error);
     };
     front->setUserID(std::string("id-7"));

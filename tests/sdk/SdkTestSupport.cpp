@@ -39,7 +39,7 @@ class SdkTestEnvironment : public ::testing::Environment {
         // With an id in place the SDK stores none in the background, which
         // could outlive the test's folder.
         std::optional<NSError> keychainError;
-        BITKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExisting(
+        BITKeychainUtils::storeUsernameAndPasswordForServiceNameUpdateExistingError(
             std::string("appAnonID"), std::string("00000000-0000-4000-8000-000000000000"),
             bit_keychainServiceName(), true, &keychainError);
     }

@@ -27,7 +27,7 @@ BITStoreButton::BITStoreButton(CGPoint padding, long style)
 }
 
 void BITStoreButton::buttonPressed() {
-    if (const auto delegate = buttonDelegate_.lock())
+    if (const auto delegate = buttonDelegate())
         delegate->storeButtonFired(*this);
 }
 

@@ -36,6 +36,9 @@ class BITStoreButton : public UIButton {
     void setButtonDelegate(std::weak_ptr<BITStoreButtonDelegate> delegate) {
         buttonDelegate_ = std::move(delegate);
     }
+    std::shared_ptr<BITStoreButtonDelegate> buttonDelegate() const {
+        return buttonDelegate_.lock();
+    }
     CGPoint customPadding() const { return customPadding_; }
     long style() const { return style_; }
 

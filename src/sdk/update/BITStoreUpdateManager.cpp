@@ -200,8 +200,8 @@ bool BITStoreUpdateManager::processStoreResponseWithString(const std::optional<s
     }
     if (updateAvailable_) {
         if (const auto delegate = storeDelegate_.lock())
-            delegate->detectedUpdateFromStoreUpdateManager(*this, newStoreVersion_.value_or(""),
-                                                           appStoreURLString_.value_or(""));
+            delegate->detectedUpdateFromStoreUpdateManagerNewVersionStoreURL(
+                *this, newStoreVersion_.value_or(""), appStoreURLString_.value_or(""));
         if (updateUIEnabled_ && bit_resourceBundle())
             showUpdateAlert();
         else

@@ -20,9 +20,9 @@ class BITStoreUpdateManager;
 class BITStoreUpdateManagerDelegate {
   public:
     virtual ~BITStoreUpdateManagerDelegate() = default;
-    virtual void detectedUpdateFromStoreUpdateManager(BITStoreUpdateManager&,
-                                                      const std::string& /*newVersion*/,
-                                                      const std::string& /*storeURL*/) {}
+    virtual void detectedUpdateFromStoreUpdateManagerNewVersionStoreURL(
+        BITStoreUpdateManager&, const std::string& /*newVersion*/,
+        const std::string& /*storeURL*/) {}
 };
 
 // Tells users of a store build that the store offers a newer version. The
@@ -80,10 +80,13 @@ class BITStoreUpdateManager : public BITZizavaBaseManager, public UIAlertViewDel
     void setStoreDelegate(std::weak_ptr<BITStoreUpdateManagerDelegate> delegate) {
         storeDelegate_ = std::move(delegate);
     }
+    const std::shared_ptr<NSLocale>& currentLocale() const { return currentLocale_; }
     void setCurrentLocale(std::shared_ptr<NSLocale> locale) { currentLocale_ = std::move(locale); }
+    const std::shared_ptr<NSUserDefaults>& userDefaults() const { return userDefaults_; }
     void setUserDefaults(std::shared_ptr<NSUserDefaults> defaults) {
         userDefaults_ = std::move(defaults);
     }
+    const std::shared_ptr<NSBundle>& mainBundle() const { return mainBundle_; }
     void setMainBundle(std::shared_ptr<NSBundle> bundle) { mainBundle_ = std::move(bundle); }
 
     bool updateAvailable() const { return updateAvailable_; }

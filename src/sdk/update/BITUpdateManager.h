@@ -158,6 +158,9 @@ class BITUpdateManager : public BITZizavaBaseManager, public UIAlertViewDelegate
     const std::optional<std::string>& versionUUID() const { return versionUUID_; }
     const std::optional<std::string>& companyName() const { return companyName_; }
     double currentAppVersionUsageTime() const { return usageTime_; }
+    // Where the current stretch of use began.
+    const NSDate& usageStartTimestamp() const { return usageStartTimestamp_; }
+    void setUsageStartTimestamp(const NSDate& date) { usageStartTimestamp_ = date; }
 
     bool checkForUpdateOnLaunch() const { return checkForUpdateOnLaunch_; }
     void setCheckForUpdateOnLaunch(bool check) { checkForUpdateOnLaunch_ = check; }

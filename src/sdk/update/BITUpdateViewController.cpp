@@ -67,6 +67,10 @@ BITUpdateViewController::~BITUpdateViewController() {
         manager->removeObserver(this);
 }
 
+UIColor BITUpdateViewController::backgroundColor() const {
+    return UIColor::whiteColor();
+}
+
 std::shared_ptr<BITUpdateViewController> BITUpdateViewController::self() {
     return std::static_pointer_cast<BITUpdateViewController>(shared_from_this());
 }
@@ -256,7 +260,7 @@ void BITUpdateViewController::configureWebCellForAppVersion(
     const auto manager = updateManager_.lock();
     const bool newest = manager && manager->newestAppVersion() == version;
     cell.setWebViewContent(webContentForAppVersion(*version, newest));
-    cell.setCellBackgroundColor(UIColor::whiteColor());
+    cell.setCellBackgroundColor(backgroundColor());
     cell.addWebView();
     cell.textLabel()->setText("");
     std::weak_ptr<BITUpdateViewController> weakSelf = self();
@@ -313,7 +317,7 @@ void BITUpdateViewController::showHidePreviousVersionsButton() {
         footer_.reset();
         previousVersionsButton_.reset();
         table->setTableFooterView(nullptr);
-        table->setBackgroundColor(UIColor::whiteColor());
+        table->setBackgroundColor(backgroundColor());
         return;
     }
     const CGFloat width = table->bounds().size.width;

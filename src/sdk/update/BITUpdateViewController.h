@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "UIKit/UIColor.h"
 #include "sdk/BITZizavaBaseViewController.h"
 #include "sdk/update/BITStoreButton.h"
 #include "sdk/update/BITUpdateManager.h"
@@ -35,6 +36,10 @@ class BITUpdateViewController : public BITZizavaBaseViewController,
     BITUpdateViewController(const std::shared_ptr<BITUpdateManager>& manager, bool modal);
     ~BITUpdateViewController() override;
 
+    std::shared_ptr<BITUpdateManager> updateManager() const { return updateManager_.lock(); }
+    // The screen's own background, which the cells and a table without a
+    // footer take.
+    UIColor backgroundColor() const;
     bool mandatoryUpdate() const { return mandatoryUpdate_; }
     void setMandatoryUpdate(bool mandatory) { mandatoryUpdate_ = mandatory; }
     BITUpdateStoreButtonState appStoreButtonState() const { return appStoreButtonState_; }

@@ -18,7 +18,7 @@ class BITWebTableViewCell::WebDelegate : public UIWebViewDelegate {
         switch (type) {
             case UIWebViewNavigationTypeLinkClicked:
                 // The notes stay as they are; the link goes to the desktop.
-                UIApplication::sharedApplication()->openURL(request.URL().absoluteString());
+                cell_.openURL(request.URL());
                 return false;
             case UIWebViewNavigationTypeOther:
                 return true;
@@ -48,6 +48,7 @@ void BITWebTableViewCell::setWebViewContent(const std::string& html) {
 }
 
 void BITWebTableViewCell::setCellBackgroundColor(const UIColor& color) {
+    cellBackgroundColor_ = color;
     setBackgroundColor(color);
     contentView()->setBackgroundColor(color);
 }
@@ -88,10 +89,8 @@ void BITWebTableViewCell::addWebView() {
 void BITWebTableViewCell::webViewDidFinishLoad() {
     if (!webView_)
         return;
-    if (!webViewContent_.empty()) {
-        webView_->setHidden(false);
-        textLabel()->setText("");
-    }
+    if (!webViewContent_.empty())
+        showWebView();
     const CGFloat width = bounds().size.width;
     const CGFloat height = std::ceil(webView_->contentHeight());
     webView_->setFrame({{0, 0}, {width, height}});
@@ -101,6 +100,17 @@ void BITWebTableViewCell::webViewDidFinishLoad() {
     webViewSize_ = size;
     if (webViewSizeHandler_)
         webViewSizeHandler_(*this);
+}
+
+void BITWebTableViewCell::showWebView() {
+    if (!webView_)
+        return;
+    webView_->setHidden(false);
+    textLabel()->setText("");
+}
+
+void BITWebTableViewCell::openURL(const NSURL& url) {
+    UIApplication::sharedApplication()->openURL(url.absoluteString());
 }
 
 void BITWebTableViewCell::removeWebView() {

@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "Net/NSURL.h"
+#include "UIKit/UIColor.h"
 #include "UIKit/UITableViewCell.h"
 
 class UIWebView;
@@ -26,12 +28,17 @@ class BITWebTableViewCell : public UITableViewCell {
     void setWebViewSizeHandler(std::function<void(BITWebTableViewCell&)> handler) {
         webViewSizeHandler_ = std::move(handler);
     }
+    const UIColor& cellBackgroundColor() const { return cellBackgroundColor_; }
     void setCellBackgroundColor(const UIColor& color);
     const std::shared_ptr<UIWebView>& webView() const { return webView_; }
 
     // (Re)renders the content at the cell's width.
     void addWebView();
+    // Reveals the rendered page in place of the text label.
+    void showWebView();
     void removeWebView();
+    // A tapped link of the notes: opened with the desktop, outside the screen.
+    void openURL(const NSURL& url);
     // The whole page for the content at a width in points.
     std::string pageForWidth(CGFloat width) const;
 
@@ -45,6 +52,7 @@ class BITWebTableViewCell : public UITableViewCell {
     std::shared_ptr<UIWebView> webView_;
     std::shared_ptr<WebDelegate> webDelegate_;
     std::string webViewContent_;
+    UIColor cellBackgroundColor_ = UIColor::clearColor();
     CGSize webViewSize_ = {0, 0};
     std::function<void(BITWebTableViewCell&)> webViewSizeHandler_;
 };

@@ -192,6 +192,38 @@ TEST_F(BITStoreUpdateManagerTest, ANewBuildDropsTheBaseline) {
     EXPECT_EQ(defaults.stringForKey("BITStoreUpdateLastStoreVersion"), "1.0");
 }
 
+namespace {
+
+struct StoreUpdateRecorder : BITStoreUpdateManagerDelegate {
+    void detectedUpdateFromStoreUpdateManagerNewVersionStoreURL(
+        BITStoreUpdateManager&, const std::string& newVersion,
+        const std::string& storeURL) override {
+        heard.emplace_back(newVersion, storeURL);
+    }
+    std::vector<std::pair<std::string, std::string>> heard;
+};
+
+std::string storeReply(const std::string& version) {
+    return R"({"results":[{"version":")" + version +
+           R"(","trackViewUrl":"https://store.example/app"}]})";
+}
+
+}  // namespace
+
+TEST_F(BITStoreUpdateManagerTest, TheDelegateHearsOfANewerVersionThatThenCountsAsShown) {
+    const auto recorder = std::make_shared<StoreUpdateRecorder>();
+    manager_->setStoreDelegate(recorder);
+    manager_->setUpdateUIEnabled(false);
+    EXPECT_TRUE(manager_->processStoreResponseWithString(storeReply("1.0")));
+    EXPECT_TRUE(recorder->heard.empty());
+    EXPECT_TRUE(manager_->processStoreResponseWithString(storeReply("1.1")));
+    ASSERT_EQ(recorder->heard.size(), 1u);
+    EXPECT_EQ(recorder->heard[0].first, "1.1");
+    EXPECT_EQ(recorder->heard[0].second, "https://store.example/app");
+    EXPECT_EQ(manager_->userDefaults(), NSUserDefaults::standardUserDefaults());
+    EXPECT_EQ(manager_->userDefaults()->stringForKey("BITStoreUpdateIgnoredVersion"), "1.1");
+}
+
 // The version comes from the network and is shown in the alert: a huge one
 // is cut to a version's length at a whole character, not laid out whole.
 TEST_F(BITStoreUpdateManagerTest, AHugeAnswerIsLoggedInShortAndItsVersionCutAtAWholeCharacter) {

@@ -322,6 +322,13 @@ TEST_F(BITUpdateManagerTest, UsageTimeIsReportedInWholeMinutes) {
     // The file keeps it for the next start of the same build.
     EXPECT_EQ(makeManager()->currentAppVersionUsageTime(), 61);
     EXPECT_EQ(manager_->installationDateString().size(), 10u);  // MM/dd/yyyy
+
+    // A stretch of use counts from its start; stopping begins the next one.
+    manager_->setUsageStartTimestamp(NSDate::dateWithTimeIntervalSinceNow(-90));
+    manager_->stopUsage();
+    EXPECT_GE(manager_->currentAppVersionUsageTime(), 61 + 90);
+    EXPECT_LT(manager_->currentAppVersionUsageTime(), 61 + 100);
+    EXPECT_LT(NSDate::date().timeIntervalSinceDate(manager_->usageStartTimestamp()), 10);
 }
 
 namespace {

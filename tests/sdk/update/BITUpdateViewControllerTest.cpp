@@ -153,6 +153,12 @@ TEST_F(BITUpdateViewControllerTest, OnlyTheRunningBuildIsOneInstalledCellAndTheB
         std::string::npos);
     EXPECT_FALSE(screen->previousVersionsButton());
     EXPECT_EQ(screen->appStoreButtonState(), BITUpdateCheckStatus);
+    EXPECT_EQ(screen->updateManager(), manager_);
+    EXPECT_EQ(screen->appStoreButton()->buttonDelegate(), screen);
+    // The rendered notes show on the screen's own background.
+    EXPECT_FALSE(screen->cells()[0]->webView()->isHidden());
+    EXPECT_EQ(screen->cells()[0]->cellBackgroundColor(), screen->backgroundColor());
+    EXPECT_EQ(screen->tableView()->backgroundColor(), screen->backgroundColor());
 
     screen->storeButtonFired(*screen->appStoreButton());
     EXPECT_EQ(screen->appStoreButtonState(), BITUpdateStateSearching);
@@ -202,6 +208,9 @@ TEST_F(BITUpdateViewControllerTest, ALinkInTheNotesOpensOutsideTheScreen) {
         *webView, link, UIWebViewNavigationTypeLinkClicked));
     ASSERT_EQ(launches.size(), 1u);
     EXPECT_EQ(launches[0].back(), "https://kelvara.example/walks");
+    screen->cells()[0]->openURL(*NSURL::URLWithString("https://kelvara.example/maps"));
+    ASSERT_EQ(launches.size(), 2u);
+    EXPECT_EQ(launches[1].back(), "https://kelvara.example/maps");
     EXPECT_FALSE(webView->delegate()->webViewShouldStartLoadWithRequestNavigationType(
         *webView, link, UIWebViewNavigationTypeFormSubmitted));
 }
