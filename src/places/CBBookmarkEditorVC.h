@@ -34,7 +34,9 @@ class CBBookmarkEditorVC : public UIViewController, public UITextFieldDelegate {
     }
     bool editingDescription() const { return editingDescription_; }
     const std::shared_ptr<UITextField>& textField() const { return textField_; }
+    void setTextField(std::shared_ptr<UITextField> field) { textField_ = std::move(field); }
     const std::shared_ptr<UITextView>& textView() const { return textView_; }
+    void setTextView(std::shared_ptr<UITextView> view) { textView_ = std::move(view); }
     // The alert of a failed save, while it shows.
     const std::shared_ptr<UIAlertView>& failureAlert() const { return failureAlert_; }
 

@@ -137,7 +137,7 @@ void CBBookmarksTableVC::viewDidLoad() {
     auto coordinator = manager_ && manager_->managedObjectContext()
                            ? manager_->managedObjectContext()->persistentStoreCoordinator()
                            : nullptr;
-    if (auto map = presenter(); map && coordinator) {
+    if (auto map = mapViewController(); map && coordinator) {
         for (const auto& identifier : map->objectAnnotationIdentifiers())
             if (!coordinator->managedObjectIDForURIRepresentation(identifier).isNull())
                 selectedBookmarks_.insert(identifier);
@@ -508,7 +508,7 @@ void CBBookmarksTableVC::showSelectedOnMap() {
         if (bookmark)
             annotations.push_back(std::make_shared<CBGeoObjectAnnotation>(bookmark));
     }
-    if (auto map = presenter())
+    if (auto map = mapViewController())
         map->presentAnnotationsCentered(annotations, true);
 }
 

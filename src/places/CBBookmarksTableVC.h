@@ -57,6 +57,14 @@ class CBBookmarksTableVC : public CBViewControllerWithMapSortBar,
     const std::shared_ptr<UIView>& noBookmarksInstructionsView() const {
         return noBookmarksInstructionsView_;
     }
+    const std::shared_ptr<UILabel>& noBookmarkInstructionsLabelTop() const {
+        return noBookmarkInstructionsLabelTop_;
+    }
+    const std::shared_ptr<UILabel>& noBookmarkInstructionsLabelBottom() const {
+        return noBookmarkInstructionsLabelBottom_;
+    }
+    // The map screen, which pins the bookmarks.
+    std::shared_ptr<CBAnnotationsPresenter> mapViewController() const { return presenter(); }
     bool showsInstructions() const;
 
     void updateDisplayOfInstructions();

@@ -27,6 +27,8 @@ class CBCityCategoriesVC : public UITableViewController {
                        std::weak_ptr<CBAnnotationsPresenter> presenter);
 
     long categoryIndex() const { return categoryIndex_; }
+    // The counts of the rows counted so far, by table section.
+    const std::map<long, long>& counterDict() const { return counterDict_; }
     const std::shared_ptr<CBGeoDataManager>& dataManager() const { return dataManager_; }
     void setDataManager(std::shared_ptr<CBGeoDataManager> manager) {
         dataManager_ = std::move(manager);

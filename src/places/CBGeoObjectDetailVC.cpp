@@ -351,7 +351,7 @@ void CBGeoObjectDetailVC::viewDidAppear(bool animated) {
 }
 
 void CBGeoObjectDetailVC::showOnMap() {
-    auto shown = host();
+    auto shown = mapViewController();
     if (!shown)
         return;
     const bool isBookmark =
@@ -373,7 +373,7 @@ void CBGeoObjectDetailVC::close() {
         navigation->popViewControllerAnimated(true);
         return;
     }
-    if (auto shown = host())
+    if (auto shown = mapViewController())
         shown->dismissPopoverAnimated(true);
 }
 

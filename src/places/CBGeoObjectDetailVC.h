@@ -127,6 +127,9 @@ class CBGeoObjectDetailVC : public UIViewController,
     const std::shared_ptr<CBPinAnnotationView>& annotationPinView() const {
         return annotationPinView_;
     }
+    // Whether the location service followed the heading before the screen
+    // came; the screen then leaves it running when it goes.
+    bool locationManagerWasUpdatingHeading() const { return locationManagerWasUpdatingHeading_; }
     const std::shared_ptr<UIBarButtonItem>& bookmarkButton() const { return bookmarkButton_; }
     const std::shared_ptr<UIAlertView>& alert() const { return alert_; }
     const std::shared_ptr<UIActivityViewController>& shareSheet() const { return shareSheet_; }
@@ -226,7 +229,8 @@ class CBGeoObjectDetailVC : public UIViewController,
   private:
     bool bookmarkStoreIsOpen() const;
     std::shared_ptr<CBGeoObjectDetailVC> self();
-    std::shared_ptr<CBPlacesHost> host() const { return host_.lock(); }
+    // The map screen that opened the place.
+    std::shared_ptr<CBPlacesHost> mapViewController() const { return host_.lock(); }
     // The rows of each section model code (CBGeoObjectDetailVC.cpp).
     void configureSectionsForStreet(CBGeoObject& street);
     void configureSectionsForPlace(CBGeoObject& place);

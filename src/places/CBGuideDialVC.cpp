@@ -94,7 +94,8 @@ std::string CBGuideDialVC::iconNameForIndex(long index) const {
     return section && section->icon ? *section->icon : "";
 }
 
-std::shared_ptr<UIViewController> CBGuideDialVC::openCategoryAtIndex(long index, bool animated) {
+std::shared_ptr<UIViewController> CBGuideDialVC::openCategoryAtIndexAnimated(long index,
+                                                                             bool animated) {
     const CBCityGuideSection* section = sectionAt(index);
     auto navigation = navigationController();
     if (!section || !navigation)
@@ -123,7 +124,7 @@ std::shared_ptr<UIViewController> CBGuideDialVC::openCategoryAtIndex(long index,
 void CBGuideDialVC::viewDidLoad() {
     UICollectionViewController::viewDidLoad();
     if (auto index = CBCityGuideState::lastTopIndex(content_.size()))
-        openCategoryAtIndex(long(*index), false);
+        openCategoryAtIndexAnimated(long(*index), false);
     collectionView()->registerCellClass<CBGuideCategoryCell>(kCellIdentifier);
     setupBackground();
 }
@@ -249,5 +250,5 @@ void CBGuideDialVC::collectionViewDidUnhighlightItemAtIndexPath(UICollectionView
 
 void CBGuideDialVC::collectionViewDidSelectItemAtIndexPath(UICollectionView&,
                                                            const NSIndexPath& indexPath) {
-    openCategoryAtIndex(indexPath.item(), true);
+    openCategoryAtIndexAnimated(indexPath.item(), true);
 }

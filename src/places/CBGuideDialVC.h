@@ -45,7 +45,7 @@ class CBGuideDialVC : public UICollectionViewController {
     const std::shared_ptr<UIView>& highlightView() const { return highlightView_; }
 
     // Pushes the section's screen; an index past the sections does nothing.
-    std::shared_ptr<UIViewController> openCategoryAtIndex(long index, bool animated);
+    std::shared_ptr<UIViewController> openCategoryAtIndexAnimated(long index, bool animated);
     std::string titleForIndex(long index) const;
     std::string iconNameForIndex(long index) const;
     void setupBackground();

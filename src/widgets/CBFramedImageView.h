@@ -17,6 +17,7 @@ class CBFramedImageView : public UIView {
 
     const std::shared_ptr<UIImage>& image() const { return image_; }
     void setImage(const std::shared_ptr<UIImage>& image);
+    std::shared_ptr<UIView> topView() const { return topView_.lock(); }
     void setTopView(const std::shared_ptr<UIView>& view) { topView_ = view; }
     // The full-size photo while open.
     std::shared_ptr<UIView> openedView() const { return opened_.lock(); }

@@ -76,6 +76,9 @@ class CBViewControllerWithMapSortBar : public UIViewController,
     const std::shared_ptr<UILabel>& sortTitleViewSubtitleLabel() const {
         return sortTitleViewSubtitleLabel_;
     }
+    // The screen's own platform location manager, made when the screen
+    // appears, that reports changes of the authorisation.
+    const std::shared_ptr<CLLocationManager>& locationManager() const { return locationManager_; }
 
     void sortObjectsByDistance();
     void sortTableByDistance();

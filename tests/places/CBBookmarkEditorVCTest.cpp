@@ -46,7 +46,10 @@ TEST_F(CBBookmarkEditorVCTest, EditingTheNoteWritesOnlyTheNote) {
     EXPECT_TRUE(editor->textField()->isHidden());
     EXPECT_FALSE(editor->textView()->isHidden());
     EXPECT_EQ(editor->title(), "Edit description");
-    editor->textView()->setText("Table by the window");
+    // The note is read from the text view the editor holds.
+    auto note = std::make_shared<UITextView>();
+    note->setText("Table by the window");
+    editor->setTextView(note);
     editor->done();
     EXPECT_NE(navigation_->topViewController(), editor);
     EXPECT_EQ(bookmarkDescription(*bookmark), "Table by the window");

@@ -8,6 +8,7 @@
 #include "CBGeoData/CBGeoObject.h"
 #include "CoreData/NSFetchedResultsController.h"
 #include "Dispatch/NSRunLoop.h"
+#include "Foundation/NSBundle.h"
 #include "GuideFixture.h"
 #include "Host/HostScenario.h"
 #include "UIKit/UIBarButtonItem.h"
@@ -73,6 +74,7 @@ TEST_F(CBBookmarksTableVCTest, ThePinnedBookmarksStartChosenAndTheButtonFollowsT
     auto tower = bookmark("Turmcafe");
     presenter_->pinned = {uri(berlin), uri(tower), "x-coredata://elsewhere/object/p1"};
     open();
+    EXPECT_EQ(list_->mapViewController(), presenter_);
     EXPECT_EQ(list_->selectedBookmarks(), (std::set<std::string>{uri(berlin), uri(tower)}));
     EXPECT_EQ(rightButton(), "Show");
     EXPECT_EQ(control({0, 0})->accessibilityLabel(), "Berlin on the map");
@@ -166,6 +168,10 @@ TEST_F(CBBookmarksTableVCTest, WithoutAStoreTheListShowsItsInstructionsAndNoEdit
     open();
     EXPECT_EQ(list_->fetchedResultsController(), nullptr);
     EXPECT_TRUE(list_->showsInstructions());
+    EXPECT_EQ(list_->noBookmarkInstructionsLabelTop()->text(),
+              NSLocalizedString("NoBookmarksTextTop"));
+    EXPECT_EQ(list_->noBookmarkInstructionsLabelBottom()->text(),
+              NSLocalizedString("NoBookmarksTextBottom"));
     EXPECT_EQ(list_->navigationItem()->leftBarButtonItem(), nullptr);
     EXPECT_EQ(list_->navigationItem()->titleView(), nullptr);
     EXPECT_EQ(list_->tableView()->numberOfSections(), 0);

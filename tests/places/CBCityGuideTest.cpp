@@ -221,6 +221,10 @@ TEST_F(CBCityGuideTest, CategoriesWithoutPlacesTakeNoRoom) {
     EXPECT_EQ(eat->contentForRowAtIndexPath(5)->title, "Beer gardens");
     EXPECT_EQ(table.numberOfRowsInSection(5), 0);
     EXPECT_EQ(eat->contentForRowAtIndexPath(7), nullptr);
+    // Each row was counted once and kept.
+    EXPECT_EQ(eat->counterDict().size(), size_t(table.numberOfSections()));
+    EXPECT_EQ(eat->counterDict().at(0), 47);
+    EXPECT_EQ(eat->counterDict().at(5), 0);
 }
 
 }  // namespace

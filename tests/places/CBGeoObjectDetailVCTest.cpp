@@ -437,6 +437,11 @@ TEST_F(CBGeoObjectDetailVCTest, TheCornerTellsHowFarAndWhichWay) {
     location->startUpdatingLocation();
     source->moveTo(53.5569, 13.2610);
     auto screen = showResult(resultNamed("Berlin"));
+    // The screen starts the compass that nothing followed before; a second
+    // screen finds it running.
+    EXPECT_FALSE(screen->locationManagerWasUpdatingHeading());
+    EXPECT_TRUE(location->isUpdatingHeading());
+    EXPECT_TRUE(showResult(resultNamed("Berlin"))->locationManagerWasUpdatingHeading());
     EXPECT_FALSE(screen->distanceViewContainer()->isHidden());
     EXPECT_EQ(screen->distanceLabel()->text().substr(screen->distanceLabel()->text().size() - 2),
               " m");

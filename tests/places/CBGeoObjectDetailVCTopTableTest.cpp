@@ -332,11 +332,13 @@ TEST(CBTopTableEndpoints, TheSitesHostIsASettingOfPlainHostNames) {
 TEST_F(CBGeoObjectDetailVCTopTableTest, ATapOnThePhotoOpensItAndStaysOnThePlace) {
     auto screen = showBerlin();
     auto photo = screen->headerPhotoView();
+    EXPECT_EQ(photo->topView(), navigation_->view());
     const CGRect frame = photo->convertRectToView(photo->bounds(), nullptr);
     auto result =
         HostRunScenario(window_, "idle\ntap " + std::to_string(int(CGRectGetMidX(frame))) + " " +
                                      std::to_string(int(CGRectGetMidY(frame))) + "\nidle");
     EXPECT_TRUE(result.passed) << result.message;
-    EXPECT_TRUE(photo->openedView());
+    ASSERT_TRUE(photo->openedView());
+    EXPECT_EQ(photo->openedView()->superview(), photo->topView());
     EXPECT_TRUE(host_->shown.empty());
 }

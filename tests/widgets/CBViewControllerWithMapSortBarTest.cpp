@@ -221,8 +221,11 @@ TEST_F(CBViewControllerWithMapSortBarTest, TwentyFourPlacesShowAllAndTwentyFiveT
 
     // Without leave to use locations a long list offers nothing.
     CLLocationManager::setAuthorizationStatus(kCLAuthorizationStatusDenied);
-    list_->locationManagerDidChangeAuthorizationStatus(*std::make_shared<CLLocationManager>(),
-                                                       kCLAuthorizationStatusDenied);
+    auto receiver = list_->locationManager();
+    ASSERT_TRUE(receiver);
+    EXPECT_EQ(receiver->delegate().lock().get(),
+              static_cast<CLLocationManagerDelegate*>(list_.get()));
+    list_->locationManagerDidChangeAuthorizationStatus(*receiver, kCLAuthorizationStatusDenied);
     EXPECT_EQ(buttonTitle(), "(hidden)");
     EXPECT_EQ(list_->sortTitleViewButton()->superview(), nullptr);
 }
