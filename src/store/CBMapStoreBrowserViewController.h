@@ -51,15 +51,18 @@ class CBMapStoreBrowserViewController : public UITableViewController,
         return searchController_;
     }
     const std::shared_ptr<CBClearSearchBar>& searchBar() const { return searchBar_; }
+    // The statistics of the country shown; nullptr above the country level
+    // and until the catalogue has them.
+    const std::shared_ptr<CBMapStoreInfoCountry>& countryInfo() const { return countryInfo_; }
 
     void resetMaps();
     std::shared_ptr<CBMapStoreBrowserViewController>
     openBrowserWithGroupOrCountryOrRegionWithTitleAnimated(
         std::shared_ptr<CBMapStoreGroup> group, std::shared_ptr<CBMapStoreCountry> country,
         std::shared_ptr<CBMapStoreFederalRegion> region, const std::string& title, bool animated);
-    void openDetailForMap(const Map& map, bool animated);
+    void openDetailForMapAnimated(const Map& map, bool animated);
     static std::shared_ptr<UIImage> flagImageForCountryCode(const std::optional<std::string>& code);
-    Map mapInTableView(UITableView& table, const NSIndexPath& indexPath) const;
+    Map mapInTableViewAtIndexPath(UITableView& table, const NSIndexPath& indexPath) const;
     bool showButtonToRequestMaps() const;
     void startMapMissingRequest();
 
@@ -93,7 +96,8 @@ class CBMapStoreBrowserViewController : public UITableViewController,
   private:
     bool isSearchTable(const UITableView& table) const;
     bool isRootOrGroup() const { return !country_ && !region_; }
-    void configureMapCell(UITableViewCell& cell, UITableView& table, const NSIndexPath& path);
+    void configureCellInTableViewAtIndexPath(UITableViewCell& cell, UITableView& table,
+                                             const NSIndexPath& path);
 
     std::shared_ptr<CBMapStoreEngine> engine_;
     std::shared_ptr<ZELDownloadManagerEngine> downloadManager_;

@@ -95,6 +95,13 @@ TEST_F(CBMapStoreBrowserViewControllerTest, EuropeGermanyShowsTheSampleMapWithIt
     }));
     auto row = cell(*germany->tableView(), 0);
     EXPECT_EQ(row->textLabel()->text(), "Neubrandenburg");
+    EXPECT_NE(germany->countryInfo(), nullptr);
+    EXPECT_EQ(root_->countryInfo(), nullptr);
+    EXPECT_EQ(germany
+                  ->mapInTableViewAtIndexPath(*germany->tableView(),
+                                              NSIndexPath::indexPathForRowInSection(0, 0))
+                  ->identifier(),
+              "neubrandenburg");
     EXPECT_NE(row->accessoryView()->accessibilityLabel().value_or("").find("star"),
               std::string::npos);
 
