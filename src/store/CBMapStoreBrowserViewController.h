@@ -35,9 +35,20 @@ class CBMapStoreBrowserViewController : public UITableViewController,
                                     std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine);
     ~CBMapStoreBrowserViewController() override;
 
+    const std::shared_ptr<CBMapStoreEngine>& engine() const { return engine_; }
+    void setEngine(std::shared_ptr<CBMapStoreEngine> engine) { engine_ = std::move(engine); }
+    const std::shared_ptr<ZELDownloadManagerEngine>& downloadManager() const {
+        return downloadManager_;
+    }
+    void setDownloadManager(std::shared_ptr<ZELDownloadManagerEngine> manager) {
+        downloadManager_ = std::move(manager);
+    }
     // The level shown: none (the root), a group, a country or a region.
+    const std::shared_ptr<CBMapStoreGroup>& group() const { return group_; }
     void setGroup(std::shared_ptr<CBMapStoreGroup> group) { group_ = std::move(group); }
+    const std::shared_ptr<CBMapStoreCountry>& country() const { return country_; }
     void setCountry(std::shared_ptr<CBMapStoreCountry> country) { country_ = std::move(country); }
+    const std::shared_ptr<CBMapStoreFederalRegion>& region() const { return region_; }
     void setRegion(std::shared_ptr<CBMapStoreFederalRegion> region) { region_ = std::move(region); }
     // Handed on to deeper levels and to the detail screens.
     void setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager) {
