@@ -30,6 +30,9 @@ class CBServerNotificationController
 
     explicit CBServerNotificationController(std::string path);
 
+    std::shared_ptr<UIViewController> mainViewController() const {
+        return mainViewController_.lock();
+    }
     void setMainViewController(std::weak_ptr<UIViewController> controller) {
         mainViewController_ = std::move(controller);
     }

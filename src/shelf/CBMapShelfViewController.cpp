@@ -17,6 +17,8 @@
 #include "foundation/CLLocationManager+AuthorizationStatus.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
+#include "packages/ZELDownloadManagerDownload.h"
+#include "packages/ZELDownloadManagerEngine.h"
 #include "shelf/CBMapShelfCell.h"
 #include "shelf/CBMapShelfImages.h"
 #include "store/CBDownloadStatusText.h"
@@ -691,4 +693,21 @@ void CBMapShelfViewController::userMapStoreDownloadStatusChangedToForMapWithIden
     if (!status.isQueued() || !showsRing(status) ||
         (status.phase == ZELDownloadPhase::Installing && status.step == ZELDownloadStep::Unpacking))
         cell->setProgressViewHiddenAnimated(true, true);
+}
+
+void CBMapShelfViewController::downloadManagerUpdatedProgressToForDownload(
+    ZELDownloadManagerEngine& engine, double progress, const Download& download) {
+    if (!download || download->type() != "map")
+        return;
+    auto status = engine.statusForDownload(download);
+    status.progress = progress;
+    userMapStoreDownloadProgressChangedToForMapWithIdentifier(*registry_, status,
+                                                              download->identifier());
+}
+
+void CBMapShelfViewController::downloadManagerFinishedLoadingDownload(
+    ZELDownloadManagerEngine& engine, const Download& download) {
+    if (download && download->type() == "map")
+        userMapStoreDownloadStatusChangedToForMapWithIdentifier(
+            *registry_, engine.statusForDownload(download), download->identifier());
 }

@@ -23,6 +23,7 @@ class CBUserMapStoreEngine;
 class UIActivityIndicatorView;
 class UIImage;
 class UISegmentedControl;
+class ZELDownloadManagerDownload;
 class ZELDownloadManagerEngine;
 class ZELPatternedCollectionView;
 
@@ -43,6 +44,7 @@ class CBMapShelfViewController : public UIViewController,
                                  public MFMailComposeViewControllerDelegate {
   public:
     using Map = std::shared_ptr<CBMapStoreMap>;
+    using Download = std::shared_ptr<ZELDownloadManagerDownload>;
 
     enum SortType : uint32_t { SortByName = 0, SortByRecent = 1, SortByDistance = 2 };
     static constexpr const char* kSortingDefaultsKey =
@@ -83,12 +85,16 @@ class CBMapShelfViewController : public UIViewController,
         const std::optional<std::string>& identifier, bool scroll);
 
     // State, for the container and tests.
+    const std::shared_ptr<CBUserMapStoreEngine>& userMapStoreEngine() const { return registry_; }
     const std::optional<std::vector<Map>>& maps() const { return maps_; }
     SortType shelfSortType() const { return shelfSortType_; }
     const std::shared_ptr<ZELPatternedCollectionView>& collectionView() const {
         return collectionView_;
     }
     const std::shared_ptr<UISearchBar>& searchBar() const { return searchBar_; }
+    const std::shared_ptr<UIImage>& blurredCoverForAddMapCell() const {
+        return blurredCoverForAddMapCell_;
+    }
     std::shared_ptr<UISegmentedControl> sortSegmentedControl() const {
         return sortSegmentedControl_.lock();
     }
@@ -172,6 +178,12 @@ class CBMapShelfViewController : public UIViewController,
     void userMapStoreDownloadProgressChangedToForMapWithIdentifier(
         CBUserMapStoreEngine&, const ZELDownloadStatus& status,
         const std::string& identifier) override;
+    // The engine's word for the same, for a download of a map: the cover's
+    // ring follows the download's status as the registry tells it.
+    void downloadManagerUpdatedProgressToForDownload(ZELDownloadManagerEngine& engine,
+                                                     double progress, const Download& download);
+    void downloadManagerFinishedLoadingDownload(ZELDownloadManagerEngine& engine,
+                                                const Download& download);
 
     void locationManagerDidUpdateToLocationFromLocation(CLLocationManager& manager,
                                                         std::shared_ptr<CLLocation> location,

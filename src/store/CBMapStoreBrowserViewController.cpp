@@ -149,7 +149,7 @@ CBMapStoreBrowserViewController::openBrowserWithGroupOrCountryOrRegionWithTitleA
     return browser;
 }
 
-void CBMapStoreBrowserViewController::openDetailForMap(const Map& map, bool animated) {
+void CBMapStoreBrowserViewController::openDetailForMapAnimated(const Map& map, bool animated) {
     // The detail screen's back button shows the country's flag.
     navigationItem()->setBackBarButtonItem(
         country_
@@ -173,7 +173,7 @@ bool CBMapStoreBrowserViewController::isSearchTable(const UITableView& table) co
     return searchController_ && &table == searchController_->searchResultsTableView().get();
 }
 
-CBMapStoreBrowserViewController::Map CBMapStoreBrowserViewController::mapInTableView(
+CBMapStoreBrowserViewController::Map CBMapStoreBrowserViewController::mapInTableViewAtIndexPath(
     UITableView& table, const NSIndexPath& path) const {
     if (isSearchTable(table)) {
         if (!searchResults_ || path.row >= long(searchResults_->size()))
@@ -294,20 +294,21 @@ std::shared_ptr<UITableViewCell> CBMapStoreBrowserViewController::tableViewCellF
         if (auto code = group->groupCode())
             cell->imageView()->setImage(UIImage::imageNamed("continents/cont_" + *code));
     } else {
-        configureMapCell(*cell, table, path);
+        configureCellInTableViewAtIndexPath(*cell, table, path);
     }
     return cell;
 }
 
-void CBMapStoreBrowserViewController::configureMapCell(UITableViewCell& cell, UITableView& table,
-                                                       const NSIndexPath& path) {
+void CBMapStoreBrowserViewController::configureCellInTableViewAtIndexPath(UITableViewCell& cell,
+                                                                          UITableView& table,
+                                                                          const NSIndexPath& path) {
     bool search = isSearchTable(table);
     if (search && path.row == 0 && showButtonToRequestMaps()) {
         cell.textLabel()->setText(NSLocalizedString("RequestMapTitle"));
         cell.detailTextLabel()->setText(NSLocalizedString("RequestMapSubTitle"));
         return;
     }
-    auto map = mapInTableView(table, path);
+    auto map = mapInTableViewAtIndexPath(table, path);
     if (!map)
         return;
     if (search) {
@@ -350,8 +351,8 @@ void CBMapStoreBrowserViewController::tableViewDidSelectRowAtIndexPath(UITableVi
     } else if (search && path.row == 0 && showButtonToRequestMaps()) {
         startMapMissingRequest();
         table.deselectRowAtIndexPathAnimated(path, true);
-    } else if (auto map = mapInTableView(table, path)) {
-        openDetailForMap(map, true);
+    } else if (auto map = mapInTableViewAtIndexPath(table, path)) {
+        openDetailForMapAnimated(map, true);
     }
 }
 

@@ -35,9 +35,20 @@ class CBMapStoreBrowserViewController : public UITableViewController,
                                     std::shared_ptr<CBUserMapStoreEngine> userMapStoreEngine);
     ~CBMapStoreBrowserViewController() override;
 
+    const std::shared_ptr<CBMapStoreEngine>& engine() const { return engine_; }
+    void setEngine(std::shared_ptr<CBMapStoreEngine> engine) { engine_ = std::move(engine); }
+    const std::shared_ptr<ZELDownloadManagerEngine>& downloadManager() const {
+        return downloadManager_;
+    }
+    void setDownloadManager(std::shared_ptr<ZELDownloadManagerEngine> manager) {
+        downloadManager_ = std::move(manager);
+    }
     // The level shown: none (the root), a group, a country or a region.
+    const std::shared_ptr<CBMapStoreGroup>& group() const { return group_; }
     void setGroup(std::shared_ptr<CBMapStoreGroup> group) { group_ = std::move(group); }
+    const std::shared_ptr<CBMapStoreCountry>& country() const { return country_; }
     void setCountry(std::shared_ptr<CBMapStoreCountry> country) { country_ = std::move(country); }
+    const std::shared_ptr<CBMapStoreFederalRegion>& region() const { return region_; }
     void setRegion(std::shared_ptr<CBMapStoreFederalRegion> region) { region_ = std::move(region); }
     // Handed on to deeper levels and to the detail screens.
     void setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager) {
@@ -51,15 +62,18 @@ class CBMapStoreBrowserViewController : public UITableViewController,
         return searchController_;
     }
     const std::shared_ptr<CBClearSearchBar>& searchBar() const { return searchBar_; }
+    // The statistics of the country shown; nullptr above the country level
+    // and until the catalogue has them.
+    const std::shared_ptr<CBMapStoreInfoCountry>& countryInfo() const { return countryInfo_; }
 
     void resetMaps();
     std::shared_ptr<CBMapStoreBrowserViewController>
     openBrowserWithGroupOrCountryOrRegionWithTitleAnimated(
         std::shared_ptr<CBMapStoreGroup> group, std::shared_ptr<CBMapStoreCountry> country,
         std::shared_ptr<CBMapStoreFederalRegion> region, const std::string& title, bool animated);
-    void openDetailForMap(const Map& map, bool animated);
+    void openDetailForMapAnimated(const Map& map, bool animated);
     static std::shared_ptr<UIImage> flagImageForCountryCode(const std::optional<std::string>& code);
-    Map mapInTableView(UITableView& table, const NSIndexPath& indexPath) const;
+    Map mapInTableViewAtIndexPath(UITableView& table, const NSIndexPath& indexPath) const;
     bool showButtonToRequestMaps() const;
     void startMapMissingRequest();
 
@@ -93,7 +107,8 @@ class CBMapStoreBrowserViewController : public UITableViewController,
   private:
     bool isSearchTable(const UITableView& table) const;
     bool isRootOrGroup() const { return !country_ && !region_; }
-    void configureMapCell(UITableViewCell& cell, UITableView& table, const NSIndexPath& path);
+    void configureCellInTableViewAtIndexPath(UITableViewCell& cell, UITableView& table,
+                                             const NSIndexPath& path);
 
     std::shared_ptr<CBMapStoreEngine> engine_;
     std::shared_ptr<ZELDownloadManagerEngine> downloadManager_;

@@ -104,7 +104,7 @@ void CBMapStoreController::done() {
 }
 
 void CBMapStoreController::openDetailForMap(const std::shared_ptr<CBMapStoreMap>& map) {
-    browser_->openDetailForMap(map, false);
+    browser_->openDetailForMapAnimated(map, false);
     setSelectedIndex(0);
 }
 

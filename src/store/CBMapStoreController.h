@@ -44,6 +44,9 @@ class CBMapStoreController : public UITabBarController, public CBMapStoreEngineD
     const std::shared_ptr<CBMapStoreDownloadViewController>& downloads() const {
         return downloads_;
     }
+    std::shared_ptr<CBMapStoreControllerProtocol> mapStoreDelegate() const {
+        return mapStoreDelegate_.lock();
+    }
     void setMapStoreDelegate(std::weak_ptr<CBMapStoreControllerProtocol> delegate) {
         mapStoreDelegate_ = std::move(delegate);
     }

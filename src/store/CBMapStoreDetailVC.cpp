@@ -548,6 +548,11 @@ void CBMapStoreDetailVC::wikipediaManagerDownloadStatusChangedToForMapWithIdenti
 
 void CBMapStoreDetailVC::userMapStoreDownloadProgressChangedToForMapWithIdentifier(
     CBUserMapStoreEngine&, const ZELDownloadStatus& status, const std::string& identifier) {
+    mapProgressChanged(status, identifier);
+}
+
+void CBMapStoreDetailVC::mapProgressChanged(const ZELDownloadStatus& status,
+                                            const std::string& identifier) {
     if (!isViewLoaded() || !isThisMap(identifier))
         return;
     if (status.isInstalling())
@@ -558,6 +563,11 @@ void CBMapStoreDetailVC::userMapStoreDownloadProgressChangedToForMapWithIdentifi
 
 void CBMapStoreDetailVC::wikipediaManagerDownloadProgressChangedToForMapWithIdentifier(
     CBWikipediaManager&, const ZELDownloadStatus& status, const std::string& identifier) {
+    wikipediaProgressChanged(status, identifier);
+}
+
+void CBMapStoreDetailVC::wikipediaProgressChanged(const ZELDownloadStatus& status,
+                                                  const std::string& identifier) {
     if (isViewLoaded() && isThisMap(identifier))
         wikiProgress_->setProgress(float(status.progress));
 }
@@ -566,4 +576,41 @@ void CBMapStoreDetailVC::downloadManagerFailedToLoadDownload(ZELDownloadManagerE
                                                              const Download& d) {
     if (d && concernsThisMap(d->identifier(), d->type()))
         showDownloadFailure(engine.statusForDownload(d));
+}
+
+void CBMapStoreDetailVC::downloadOfEngineChanged(const Download& download) {
+    if (download && concernsThisMap(download->identifier(), download->type()))
+        updateDownloadButtons();
+}
+
+void CBMapStoreDetailVC::downloadManagerDidAdd(ZELDownloadManagerEngine&, const Download& d) {
+    downloadOfEngineChanged(d);
+}
+
+void CBMapStoreDetailVC::downloadManagerWillStartLoading(ZELDownloadManagerEngine&,
+                                                         const Download& d) {
+    downloadOfEngineChanged(d);
+}
+
+void CBMapStoreDetailVC::downloadManagerDidStartPostProcessingForDownload(ZELDownloadManagerEngine&,
+                                                                          const Download& d) {
+    downloadOfEngineChanged(d);
+}
+
+void CBMapStoreDetailVC::downloadManagerDidRemoveDownloadWithIdentifierAndType(
+    ZELDownloadManagerEngine&, const std::string& identifier, const std::string& type) {
+    if (concernsThisMap(identifier, type))
+        updateDownloadButtons();
+}
+
+void CBMapStoreDetailVC::downloadManagerUpdatedProgressToForDownload(
+    ZELDownloadManagerEngine& engine, double progress, const Download& d) {
+    if (!d)
+        return;
+    auto status = engine.statusForDownload(d);
+    status.progress = progress;
+    if (d->type() == "map")
+        mapProgressChanged(status, d->identifier());
+    else if (d->type() == "wikipedia")
+        wikipediaProgressChanged(status, d->identifier());
 }

@@ -67,10 +67,15 @@ class CBMapStoreDetailVC : public UIViewController,
     ~CBMapStoreDetailVC() override;
 
     const std::shared_ptr<CBMapStoreMap>& map() const { return map_; }
+    const std::shared_ptr<ZELDownloadManagerEngine>& downloadManager() const {
+        return downloadManager_;
+    }
+    const std::shared_ptr<CBMapStoreEngine>& engine() const { return engine_; }
     const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const {
         return wikipediaManager_;
     }
     // The right bar button comes back only once a download of the map exists.
+    bool showRightBarButtonItemAfterDownloadOnly() const { return rightButtonAfterDownload_; }
     void setShowRightBarButtonItemAfterDownloadOnly(bool flag) { rightButtonAfterDownload_ = flag; }
 
     const std::shared_ptr<CBMapStoreInfoMap>& mapInfo() const { return mapInfo_; }
@@ -123,6 +128,12 @@ class CBMapStoreDetailVC : public UIViewController,
     const std::shared_ptr<UILabel>& wikipediaStats() const { return wikipediaStats_; }
     const std::shared_ptr<CBStatsBar>& statsBar() const { return statsBar_; }
     const std::shared_ptr<CBMapScrollView>& mapView() const { return mapView_; }
+    const std::shared_ptr<UIView>& contentView() const { return contentView_; }
+    const std::shared_ptr<UIView>& headerContainerView() const { return headerContainerView_; }
+    const std::shared_ptr<UIView>& mapViewContainer() const { return mapViewContainer_; }
+    const std::shared_ptr<UIActivityIndicatorView>& updatingActivity() const {
+        return updatingActivity_;
+    }
     const std::shared_ptr<UIView>& updatingView() const { return updatingView_; }
     const std::shared_ptr<UILabel>& updatingLabel() const { return updatingLabel_; }
 
@@ -149,6 +160,20 @@ class CBMapStoreDetailVC : public UIViewController,
     // A download of this map or of its articles failed: the store's failure
     // alert, once per screen.
     void downloadManagerFailedToLoadDownload(ZELDownloadManagerEngine&, const Download& download);
+    // The engine's words for the changes that the registry and the Wikipedia
+    // manager report: a download of this map or of its articles was added,
+    // started loading, is installed or left the queue (the buttons follow its
+    // status), or loaded further (its progress bar and extracting title).
+    void downloadManagerDidAdd(ZELDownloadManagerEngine& engine, const Download& download);
+    void downloadManagerWillStartLoading(ZELDownloadManagerEngine& engine,
+                                         const Download& download);
+    void downloadManagerDidStartPostProcessingForDownload(ZELDownloadManagerEngine& engine,
+                                                          const Download& download);
+    void downloadManagerDidRemoveDownloadWithIdentifierAndType(ZELDownloadManagerEngine&,
+                                                               const std::string& identifier,
+                                                               const std::string& type);
+    void downloadManagerUpdatedProgressToForDownload(ZELDownloadManagerEngine& engine,
+                                                     double progress, const Download& download);
 
     void alertViewDidDismissWithButtonIndex(UIAlertView& alert, long index) override;
 
@@ -167,6 +192,9 @@ class CBMapStoreDetailVC : public UIViewController,
     bool concernsThisMap(const std::string& identifier, const std::string& type) const;
     bool isThisMap(const std::string& identifier) const;
     void downloadStatusChanged(const ZELDownloadStatus& status);
+    void downloadOfEngineChanged(const Download& download);
+    void mapProgressChanged(const ZELDownloadStatus& status, const std::string& identifier);
+    void wikipediaProgressChanged(const ZELDownloadStatus& status, const std::string& identifier);
     void showDownloadFailure(const ZELDownloadStatus& status);
     // The registry's record of the map once it was installed (a map loading
     // for the first time has a record but is not installed).

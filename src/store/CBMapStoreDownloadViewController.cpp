@@ -196,17 +196,17 @@ std::optional<NSIndexPath> CBMapStoreDownloadViewController::visibleRowOfDownloa
 void CBMapStoreDownloadViewController::updateCellForDownload(const Download& download) {
     if (auto path = visibleRowOfDownload(download))
         if (auto cell = tableView()->cellForRowAtIndexPath(*path))
-            configureCell(cell, *path);
+            configureCellAtIndexPath(cell, *path);
 }
 
 void CBMapStoreDownloadViewController::updateCellForProgressOfDownload(const Download& download) {
     if (auto path = visibleRowOfDownload(download))
         if (auto cell = tableView()->cellForRowAtIndexPath(*path))
-            updateProgressForCell(cell, *path);
+            updateProgressForCellAtIndexPath(cell, *path);
 }
 
-void CBMapStoreDownloadViewController::configureCell(std::shared_ptr<UITableViewCell> cell,
-                                                     const NSIndexPath& indexPath) {
+void CBMapStoreDownloadViewController::configureCellAtIndexPath(
+    std::shared_ptr<UITableViewCell> cell, const NSIndexPath& indexPath) {
     if (!cell && isViewLoaded())
         cell = tableView()->cellForRowAtIndexPath(indexPath);
     auto downloadCell = std::dynamic_pointer_cast<CBMapStoreDownloadCell>(cell);
@@ -245,7 +245,7 @@ void CBMapStoreDownloadViewController::configureCell(std::shared_ptr<UITableView
                     map, [weak, indexPath](const std::shared_ptr<UIImage>&) {
                         if (auto self = std::static_pointer_cast<CBMapStoreDownloadViewController>(
                                 weak.lock()))
-                            self->configureCell(nullptr, indexPath);
+                            self->configureCellAtIndexPath(nullptr, indexPath);
                     });
             }
         }
@@ -257,7 +257,7 @@ void CBMapStoreDownloadViewController::configureCell(std::shared_ptr<UITableView
     downloadCell->setNeedsLayout();
 }
 
-void CBMapStoreDownloadViewController::updateProgressForCell(
+void CBMapStoreDownloadViewController::updateProgressForCellAtIndexPath(
     const std::shared_ptr<UITableViewCell>& cell, const NSIndexPath& indexPath) {
     auto downloadCell = std::dynamic_pointer_cast<CBMapStoreDownloadCell>(cell);
     auto download = downloadAtIndexPath(indexPath);
@@ -319,7 +319,7 @@ std::shared_ptr<UITableViewCell> CBMapStoreDownloadViewController::tableViewCell
     }
     auto download = downloadAtIndexPath(indexPath);
     if (download && !download->isDeleted())
-        configureCell(cell, indexPath);
+        configureCellAtIndexPath(cell, indexPath);
     return cell;
 }
 

@@ -39,6 +39,7 @@ class CBMapStoreDownloadViewController : public UITableViewController,
     const std::shared_ptr<ZELDownloadManagerEngine>& downloadManager() const {
         return downloadManager_;
     }
+    std::shared_ptr<CBMapStoreEngine> mapStoreEngine() const { return mapStoreEngine_.lock(); }
     void setMapStoreEngine(std::weak_ptr<CBMapStoreEngine> engine) {
         mapStoreEngine_ = std::move(engine);
     }
@@ -52,9 +53,10 @@ class CBMapStoreDownloadViewController : public UITableViewController,
     void updateBadgeValue();
     void updateCellForDownload(const Download& download);
     void updateCellForProgressOfDownload(const Download& download);
-    void configureCell(std::shared_ptr<UITableViewCell> cell, const NSIndexPath& indexPath);
-    void updateProgressForCell(const std::shared_ptr<UITableViewCell>& cell,
-                               const NSIndexPath& indexPath);
+    void configureCellAtIndexPath(std::shared_ptr<UITableViewCell> cell,
+                                  const NSIndexPath& indexPath);
+    void updateProgressForCellAtIndexPath(const std::shared_ptr<UITableViewCell>& cell,
+                                          const NSIndexPath& indexPath);
     // Cancels the queued download of that identifier and type, wherever its
     // row is now.
     void cancelDownload(const std::string& identifier, const std::string& type);

@@ -38,8 +38,7 @@ void CBWikipediaArticle::setHtml(const Value::Data& html) {
 }
 
 CLLocationCoordinate2D CBWikipediaArticle::coordinate() {
-    return CLLocationCoordinate2DMake(doubleForKey("latitude").value_or(0.0),
-                                      doubleForKey("longitude").value_or(0.0));
+    return CLLocationCoordinate2DMake(latitude().value_or(0.0), longitude().value_or(0.0));
 }
 
 std::shared_ptr<CLLocation> CBWikipediaArticle::coreLocation() {

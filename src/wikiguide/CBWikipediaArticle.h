@@ -23,6 +23,8 @@ class CBWikipediaArticle : public NSManagedObject {
     std::optional<std::string> url() { return stringForKey("url"); }
     std::optional<std::string> firstLetter() { return stringForKey("firstLetter"); }
     std::optional<std::string> canonicalSearchTerm() { return stringForKey("canonicalSearchTerm"); }
+    std::optional<double> latitude() { return doubleForKey("latitude"); }
+    std::optional<double> longitude() { return doubleForKey("longitude"); }
     std::shared_ptr<CBWikipediaArticleData> data();
 
     // The body's HTML; nullopt without a body.
@@ -32,6 +34,8 @@ class CBWikipediaArticle : public NSManagedObject {
 
     // Missing numbers read as 0.
     CLLocationCoordinate2D coordinate();
+    // Its identity as a pin: the URI of its object ID.
+    std::string uniqueIdentifier() const { return objectID().URIRepresentation(); }
     // Made on first use and kept: later position changes do not move it.
     std::shared_ptr<CLLocation> coreLocation();
     // Metres to the location service's last position; nullopt without

@@ -5,7 +5,7 @@
 
 CBWikipediaArticleAnnotation::CBWikipediaArticleAnnotation(CBWikipediaArticle& article)
     : coordinate_(article.coordinate()),
-      identifier_(article.objectID().URIRepresentation()),
+      identifier_(article.uniqueIdentifier()),
       title_(article.title()) {}
 
 std::shared_ptr<CBWikipediaArticle> CBWikipediaArticleAnnotation::articleInManager(

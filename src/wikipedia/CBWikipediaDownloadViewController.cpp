@@ -9,6 +9,8 @@
 #include "UIKit/UIProgressView.h"
 #include "model/CBWikipediaManager.h"
 #include "packages/CBUserMapStoreEngine.h"
+#include "packages/ZELDownloadManagerDownload.h"
+#include "packages/ZELDownloadManagerEngine.h"
 #include "widgets/CBScreenBreadcrumb.h"
 #include "widgets/CBScreenRotation.h"
 #include "widgets/ZELRoundedGradientButton.h"
@@ -230,6 +232,48 @@ void CBWikipediaDownloadViewController::
                                                                   const std::string& identifier) {
     if (identifier == currentMapIdentifier() && progress_)
         progress_->setProgress(float(status.progress));
+}
+
+void CBWikipediaDownloadViewController::downloadOfEngineChanged(ZELDownloadManagerEngine& engine,
+                                                                const Download& download) {
+    if (download && download->type() == CBWikipediaManager::kDownloadType && services_.manager)
+        wikipediaManagerDownloadStatusChangedToForMapWithIdentifier(
+            *services_.manager, engine.statusForDownload(download), download->identifier());
+}
+
+void CBWikipediaDownloadViewController::downloadManagerDidAdd(ZELDownloadManagerEngine& engine,
+                                                              const Download& download) {
+    downloadOfEngineChanged(engine, download);
+}
+
+void CBWikipediaDownloadViewController::downloadManagerWillStartLoading(
+    ZELDownloadManagerEngine& engine, const Download& download) {
+    downloadOfEngineChanged(engine, download);
+}
+
+void CBWikipediaDownloadViewController::downloadManagerDidStartPostProcessingForDownload(
+    ZELDownloadManagerEngine& engine, const Download& download) {
+    downloadOfEngineChanged(engine, download);
+}
+
+void CBWikipediaDownloadViewController::downloadManagerFinishedLoadingDownload(
+    ZELDownloadManagerEngine& engine, const Download& download) {
+    downloadOfEngineChanged(engine, download);
+}
+
+void CBWikipediaDownloadViewController::downloadManagerFailedToLoadDownload(
+    ZELDownloadManagerEngine& engine, const Download& download) {
+    downloadOfEngineChanged(engine, download);
+}
+
+void CBWikipediaDownloadViewController::downloadManagerUpdatedProgressToForDownload(
+    ZELDownloadManagerEngine& engine, double progress, const Download& download) {
+    if (!download || download->type() != CBWikipediaManager::kDownloadType || !services_.manager)
+        return;
+    auto status = engine.statusForDownload(download);
+    status.progress = progress;
+    wikipediaManagerDownloadProgressChangedToForMapWithIdentifier(*services_.manager, status,
+                                                                  download->identifier());
 }
 
 void CBWikipediaDownloadViewController::downloadLeftQueue(const std::string& identifier) {

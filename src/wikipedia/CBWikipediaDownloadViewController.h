@@ -16,6 +16,8 @@ class CBWikipediaManager;
 class UIButton;
 class UILabel;
 class UIProgressView;
+class ZELDownloadManagerDownload;
+class ZELDownloadManagerEngine;
 
 // The Wikipedia tab while the current map has no articles: the button that
 // asks for the language and queues the package, and then what its download
@@ -30,9 +32,14 @@ class UIProgressView;
 class CBWikipediaDownloadViewController : public UIViewController,
                                           public CBWikipediaManagerDelegate {
   public:
+    using Download = std::shared_ptr<ZELDownloadManagerDownload>;
+
     explicit CBWikipediaDownloadViewController(CBWikipediaServices services);
     ~CBWikipediaDownloadViewController() override;
 
+    const std::shared_ptr<ZELDownloadManagerEngine>& downloadManager() const {
+        return services_.downloads;
+    }
     const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const {
         return services_.manager;
     }
@@ -68,7 +75,22 @@ class CBWikipediaDownloadViewController : public UIViewController,
         CBWikipediaManager&, const ZELDownloadStatus& status,
         const std::string& identifier) override;
 
+    // The engine's words for what the Wikipedia manager reports of a
+    // download of articles: each follows its status, or its progress.
+    void downloadManagerDidAdd(ZELDownloadManagerEngine& engine, const Download& download);
+    void downloadManagerWillStartLoading(ZELDownloadManagerEngine& engine,
+                                         const Download& download);
+    void downloadManagerDidStartPostProcessingForDownload(ZELDownloadManagerEngine& engine,
+                                                          const Download& download);
+    void downloadManagerUpdatedProgressToForDownload(ZELDownloadManagerEngine& engine,
+                                                     double progress, const Download& download);
+    void downloadManagerFinishedLoadingDownload(ZELDownloadManagerEngine& engine,
+                                                const Download& download);
+    void downloadManagerFailedToLoadDownload(ZELDownloadManagerEngine& engine,
+                                             const Download& download);
+
   private:
+    void downloadOfEngineChanged(ZELDownloadManagerEngine& engine, const Download& download);
     std::optional<std::string> currentMapIdentifier() const;
     // The download of the current map's package as it stands.
     ZELDownloadStatus currentStatus() const;

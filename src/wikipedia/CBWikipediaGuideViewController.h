@@ -50,6 +50,9 @@ class CBWikipediaGuideViewController : public UIViewController,
     const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const {
         return services_.manager;
     }
+    const std::shared_ptr<CBUserMapStoreEngine>& userMapStoreEngine() const {
+        return services_.registry;
+    }
     const std::string& basePathForImages() const { return basePathForImages_; }
     const std::shared_ptr<ZELGridScrollView>& gridScrollView() const { return grid_; }
     // Shared with the screens pushed from this one.

@@ -22,6 +22,9 @@ class CBWikipediaTableVC : public CBViewControllerWithMapSortBar {
     explicit CBWikipediaTableVC(CBWikipediaServices services);
 
     const std::shared_ptr<CBWikipediaManager>& manager() const { return services_.manager; }
+    void setManager(std::shared_ptr<CBWikipediaManager> manager) {
+        services_.manager = std::move(manager);
+    }
 
     std::shared_ptr<CBWikipediaArticle> articleForTableIndexPath(UITableView& table,
                                                                  const NSIndexPath& indexPath);

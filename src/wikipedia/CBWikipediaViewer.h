@@ -45,6 +45,9 @@ class CBWikipediaViewer : public UIViewController,
     const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const {
         return services_.manager;
     }
+    void setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager) {
+        services_.manager = std::move(manager);
+    }
     // The addresses of the store's articles; taken from the manager when
     // the view loads without them.
     const std::shared_ptr<const CBWikipediaOfflineLinks>& allOfflineLinks() const {

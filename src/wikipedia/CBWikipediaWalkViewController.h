@@ -52,6 +52,9 @@ class CBWikipediaWalkViewController : public UIViewController,
     const std::shared_ptr<CBWikipediaManager>& wikipediaManager() const {
         return services_.manager;
     }
+    void setWikipediaManager(std::shared_ptr<CBWikipediaManager> manager) {
+        services_.manager = std::move(manager);
+    }
 
     const std::shared_ptr<CBMapScrollView>& mapScrollView() const { return mapScrollView_; }
     const std::shared_ptr<CBCoordinatePathAnalyzer>& pathAnalyzer() const { return pathAnalyzer_; }

@@ -295,6 +295,24 @@ TEST_F(CBMapShelfViewControllerTest, ADownloadingMapShowsItsRingAndDoesNotOpen) 
     fixture_.downloads->pauseDownloads();
 }
 
+// The engine's messages about a map's download reach the cover as the
+// registry's do: the ring takes the progress, the cover the status.
+TEST_F(CBMapShelfViewControllerTest, TheEnginesDownloadMessagesReachTheCover) {
+    ASSERT_NO_FATAL_FAILURE(showShelfWhileThreeRiversLoadsAt("throttle=20000"));
+    auto& shelf = *fixture_.shelf;
+    EXPECT_EQ(shelf.userMapStoreEngine(), fixture_.registry);
+    EXPECT_NE(shelf.blurredCoverForAddMapCell(), nullptr);
+    ASSERT_TRUE(runUntil([&] { return cellAt(0)->existingProgressView() != nullptr; }));
+    fixture_.downloads->pauseDownloads();
+    auto download = fixture_.downloads->downloadForIdentifierOfType("three-rivers", "map");
+    ASSERT_NE(download, nullptr);
+    shelf.downloadManagerUpdatedProgressToForDownload(*fixture_.downloads, 0.25, download);
+    EXPECT_FLOAT_EQ(cellAt(0)->existingProgressView()->progress(), 0.25f);
+    cellAt(0)->setStatusText(std::nullopt);
+    shelf.downloadManagerFinishedLoadingDownload(*fixture_.downloads, download);
+    EXPECT_EQ(cellAt(0)->statusLabel()->text(), "Waiting");
+}
+
 // An update loads beside the installed files: the map opens as it is while
 // the update's ring turns on its cover.
 TEST_F(CBMapShelfViewControllerTest, AMapWhoseUpdateLoadsOpensAsInstalled) {

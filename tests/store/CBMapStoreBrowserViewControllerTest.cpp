@@ -14,6 +14,7 @@
 #include "UIKit/UITableViewCell.h"
 #include "UIKit/UIWindow.h"
 #include "foundation/NSUserDefaults+CrashInformation.h"
+#include "packages/CBMapStoreCountry.h"
 #include "packages/CBMapStoreEngine.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
@@ -95,6 +96,15 @@ TEST_F(CBMapStoreBrowserViewControllerTest, EuropeGermanyShowsTheSampleMapWithIt
     }));
     auto row = cell(*germany->tableView(), 0);
     EXPECT_EQ(row->textLabel()->text(), "Neubrandenburg");
+    EXPECT_NE(germany->countryInfo(), nullptr);
+    EXPECT_EQ(germany->country()->localName(), "Germany");
+    EXPECT_EQ(germany->engine(), root_->engine());
+    EXPECT_EQ(root_->countryInfo(), nullptr);
+    EXPECT_EQ(germany
+                  ->mapInTableViewAtIndexPath(*germany->tableView(),
+                                              NSIndexPath::indexPathForRowInSection(0, 0))
+                  ->identifier(),
+              "neubrandenburg");
     EXPECT_NE(row->accessoryView()->accessibilityLabel().value_or("").find("star"),
               std::string::npos);
 

@@ -58,6 +58,8 @@ TEST_F(CBMapStoreControllerTest, AnEmptyQueueOpensOnBrowseAndEveryTabCanCloseThe
     store->worldMap()->defaultRightButton()->performAction();
     store->downloads()->navigationItem()->rightBarButtonItem()->performAction();
     EXPECT_EQ(presenter_->hides, 4);
+    EXPECT_EQ(store->mapStoreDelegate(), presenter_);
+    EXPECT_EQ(store->downloads()->mapStoreEngine(), store->engine());
 }
 
 TEST_F(CBMapStoreControllerTest, AQueuedMapOpensTheDownloadsWithTheirBadge) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 #include "Foundation/NSUserDefaults.h"
 #include "Host/HostScenario.h"
@@ -323,6 +324,45 @@ TEST_F(CBMapStoreDetailVCTest, APausedDownloadSaysSoAndResumes) {
     EXPECT_TRUE(screen->mapStatusLabel()->isHidden());
     ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Map downloaded"; }, 120));
     EXPECT_TRUE(store_.resumedWithRange());
+}
+
+// The engine's messages about a download of this map bring the buttons up
+// to date and move the progress bar; those about other maps change nothing.
+TEST_F(CBMapStoreDetailVCTest, TheEnginesDownloadMessagesBringTheScreenUpToDate) {
+    auto screen = open("three-rivers");
+    EXPECT_EQ(screen->downloadManager(), store_.downloads);
+    EXPECT_EQ(screen->engine(), store_.catalogue);
+    EXPECT_FALSE(screen->showRightBarButtonItemAfterDownloadOnly());
+    ASSERT_TRUE(runUntil([&] { return screen->mapInfoIsValid(); }));
+    store_.faultPackage("three-rivers", "throttle=20000");
+    screen->downloadMap();
+    ASSERT_TRUE(runUntil([&] { return buttonTitle(*screen) == "Downloading map"; }));
+    store_.downloads->pauseDownloads();
+    ASSERT_EQ(buttonTitle(*screen), "Resume download");
+    auto& engine = *store_.downloads;
+    const auto download = screen->mapDownload();
+    auto stale = [&] {
+        screen->downloadMapButton()->setTitleForState("stale", UIControlStateNormal);
+    };
+    const std::vector<std::function<void()>> messages = {
+        [&] { screen->downloadManagerDidAdd(engine, download); },
+        [&] { screen->downloadManagerWillStartLoading(engine, download); },
+        [&] { screen->downloadManagerDidStartPostProcessingForDownload(engine, download); },
+        [&] {
+            screen->downloadManagerDidRemoveDownloadWithIdentifierAndType(engine, "three-rivers",
+                                                                          "map");
+        },
+    };
+    for (const auto& message : messages) {
+        stale();
+        message();
+        EXPECT_EQ(buttonTitle(*screen), "Resume download");
+    }
+    stale();
+    screen->downloadManagerDidRemoveDownloadWithIdentifierAndType(engine, "liechtenstein", "map");
+    EXPECT_EQ(buttonTitle(*screen), "stale");
+    screen->downloadManagerUpdatedProgressToForDownload(engine, 0.25, download);
+    EXPECT_FLOAT_EQ(screen->mapProgress()->progress(), 0.25f);
 }
 
 TEST_F(CBMapStoreDetailVCTest, TheCoverInfoOffersTheSourceOnlyWhenThereIsOne) {

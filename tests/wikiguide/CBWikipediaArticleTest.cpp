@@ -85,6 +85,10 @@ TEST_F(CBWikipediaArticleTest, PositionIsReadOnceAndNoDistanceWithoutAuthorisati
     const auto first = article->coreLocation();
     EXPECT_DOUBLE_EQ(first->coordinate().latitude, 53.50);
     article->setValueForKey("latitude", Value(10.0));
+    EXPECT_EQ(article->latitude(), 10.0);
+    EXPECT_EQ(article->longitude(), 13.22);
+    EXPECT_DOUBLE_EQ(article->coordinate().latitude, 10.0);
     EXPECT_EQ(article->coreLocation(), first);
+    EXPECT_EQ(article->uniqueIdentifier(), article->objectID().URIRepresentation());
     EXPECT_FALSE(article->distanceFromLastLocation());
 }

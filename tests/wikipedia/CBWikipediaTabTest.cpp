@@ -10,6 +10,7 @@
 #include "UIKit/UIButton.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationItem.h"
+#include "UIKit/UIProgressView.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UIWindow.h"
@@ -272,6 +273,16 @@ TEST_F(CBWikipediaTabTest, AFailedDownloadShowsItsAlertOnceAndTheButtonThatTries
     EXPECT_EQ(screen->wikipediaNotLoadedLabel()->text(),
               "Wikipedia download failed: the map store refused the file");
     EXPECT_FALSE(screen->downloadWikipediaButton()->isHidden());
+    // The engine's own messages about the download reach the screen alike.
+    EXPECT_EQ(screen->downloadManager(), engine_);
+    auto download = engine_->downloadForIdentifierOfType("neubrandenburg", "wikipedia");
+    screen->wikipediaNotLoadedLabel()->setText("stale");
+    screen->downloadManagerFailedToLoadDownload(*engine_, download);
+    EXPECT_EQ(screen->wikipediaNotLoadedLabel()->text(),
+              "Wikipedia download failed: the map store refused the file");
+    EXPECT_EQ(host_->failureAlerts.size(), 1u);
+    screen->downloadManagerUpdatedProgressToForDownload(*engine_, 0.25, download);
+    EXPECT_FLOAT_EQ(screen->downloadProgressView()->progress(), 0.25f);
 
     recorder_->events.clear();
     engine_->retryDownload(engine_->downloadForIdentifierOfType("neubrandenburg", "wikipedia"));
