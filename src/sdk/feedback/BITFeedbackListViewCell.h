@@ -31,8 +31,10 @@ class BITFeedbackListViewCell : public UITableViewCell {
     explicit BITFeedbackListViewCell(const std::string& reuseIdentifier = "");
     ~BITFeedbackListViewCell() override;
 
-    static CGFloat heightForTextInRowWithMessage(const BITFeedbackMessage& message, CGFloat width);
-    static CGFloat heightForRowWithMessage(const BITFeedbackMessage& message, CGFloat width);
+    static CGFloat heightForTextInRowWithMessageTableViewWidth(const BITFeedbackMessage& message,
+                                                               CGFloat width);
+    static CGFloat heightForRowWithMessageTableViewWidth(const BITFeedbackMessage& message,
+                                                         CGFloat width);
     static bool isSameDayWithDate1Date2(NSDate date1, NSDate date2);
 
     void setMessage(std::shared_ptr<BITFeedbackMessage> message) { message_ = std::move(message); }
