@@ -65,6 +65,29 @@ TEST(BITFeedbackListViewCell, SixAttachmentsTakeTwoRowsFromTheRightForOwnMessage
     EXPECT_GT(BITFeedbackListViewCell::heightForRowWithMessageTableViewWidth(*message, 40), text);
 }
 
+TEST(BITFeedbackListViewCell, StyleZeroLaysItsStripInTheRowsBackground) {
+    const auto message = messageWith(0, false);
+    auto cell = std::make_shared<BITFeedbackListViewCell>("cell");
+    cell->setBackgroundStyle(1);
+    cell->setMessage(message);
+    cell->setFrame(CGRectMake(0, 0, 320, 80));
+    EXPECT_FALSE(cell->accessoryBackgroundView());
+    cell->layoutSubviews();
+    ASSERT_TRUE(cell->accessoryBackgroundView());
+    EXPECT_EQ(cell->accessoryBackgroundView()->superview(), cell);
+    EXPECT_EQ(cell->accessoryBackgroundView()->backgroundColor(), cell->cellBackgroundColor());
+    EXPECT_EQ(cell->backgroundStyle(), 1u);
+    EXPECT_FALSE(cell->delegate());
+
+    const auto button = std::make_shared<BITActivityIndicatorButton>();
+    button->setShowsActivityIndicator(true);
+    const auto spinner = button->indicator();
+    button->setIndicatorVisible(false);
+    button->setShowsActivityIndicator(true);
+    EXPECT_TRUE(button->indicatorVisible());
+    EXPECT_EQ(button->indicator(), spinner);
+}
+
 TEST(BITFeedbackListViewCell, PendingMessagesSayPendingAndServerOnlyAttachmentsSpin) {
     auto message = messageWith(0, true);
     message->status = BITFeedbackMessageStatusSendInProgress;

@@ -3,6 +3,7 @@
 #include "FeedbackScreenTestSupport.h"
 #include "Foundation/NSIndexPath.h"
 #include "QuickLook/QLPreviewController.h"
+#include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIPasteboard.h"
 #include "UIKit/UITableView.h"
@@ -49,6 +50,16 @@ TEST_F(BITFeedbackListViewControllerTest, AnEmptyThreadOffersOnlyWriting) {
 expect "Last updated: never"
 expect-not "Delete all messages")");
     EXPECT_EQ(manager->currentFeedbackListViewController(), list);
+}
+
+TEST_F(BITFeedbackListViewControllerTest, LoadingShowsOnTheRefreshButtonOnly) {
+    present();
+    EXPECT_EQ(list->manager(), manager);
+    list->startLoadingIndicator();
+    EXPECT_FALSE(list->refreshItem()->isEnabled());
+    EXPECT_FALSE(list->isRefreshingWithNewControl());
+    list->stopLoadingIndicator();
+    EXPECT_TRUE(list->refreshItem()->isEnabled());
 }
 
 TEST_F(BITFeedbackListViewControllerTest, ARequiredNameNotGivenShowsADash) {
