@@ -57,7 +57,7 @@ void BM_FeedbackListRowHeights(benchmark::State& state) {
     for (auto _ : state) {
         CGFloat total = 0;
         for (const auto& message : messages)
-            total += BITFeedbackListViewCell::heightForRowWithMessage(*message, 320);
+            total += BITFeedbackListViewCell::heightForRowWithMessageTableViewWidth(*message, 320);
         benchmark::DoNotOptimize(total);
     }
     state.SetItemsProcessed(state.iterations() * 200);
@@ -74,7 +74,7 @@ void BM_FeedbackListFirstScreen(benchmark::State& state) {
             cell->setCellStyle(1);
             cell->setMessage(messages[i]);
             const CGFloat height =
-                BITFeedbackListViewCell::heightForRowWithMessage(*messages[i], 320);
+                BITFeedbackListViewCell::heightForRowWithMessageTableViewWidth(*messages[i], 320);
             cell->setFrame(CGRectMake(0, y, 320, height));
             cell->layoutSubviews();
             y += height;

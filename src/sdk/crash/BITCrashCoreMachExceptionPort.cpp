@@ -75,7 +75,7 @@ BITCrashCoreMachExceptionPort::~BITCrashCoreMachExceptionPort() {
 }
 
 std::shared_ptr<BITCrashCoreMachExceptionPortSet>
-BITCrashCoreMachExceptionPort::registerForTaskPreviousPortSet(NSError* error) {
+BITCrashCoreMachExceptionPort::registerForTaskPreviousPortSetError(NSError* error) {
     int registrationPort = port_ >= 0 ? fcntl(port_, F_DUPFD_CLOEXEC, 0) : -1;
     if (registrationPort < 0) {
         BITCrashCoreSetError(error, BITCrashCoreErrorOperatingSystem,
@@ -135,7 +135,7 @@ BITCrashCoreMachExceptionPort::exceptionPortsForTaskMaskError(uint32_t mask, NSE
 }
 
 std::shared_ptr<BITCrashCoreMachExceptionPortSet>
-BITCrashCoreMachExceptionPort::registerForThreadPreviousPortSet(pthread_t, NSError* error) {
+BITCrashCoreMachExceptionPort::registerForThreadPreviousPortSetError(pthread_t, NSError* error) {
     BITCrashCoreSetError(error, BITCrashCoreErrorOperatingSystem,
                          "Failed to swap mach exception ports", ENOTSUP);
     return nullptr;

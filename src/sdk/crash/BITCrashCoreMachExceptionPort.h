@@ -23,7 +23,7 @@ class BITCrashCoreMachExceptionPort {
     // Installs the registration process-wide. On failure returns nullptr with
     // "Failed to swap mach exception ports"; the signals already swapped get
     // their previous actions back.
-    std::shared_ptr<BITCrashCoreMachExceptionPortSet> registerForTaskPreviousPortSet(
+    std::shared_ptr<BITCrashCoreMachExceptionPortSet> registerForTaskPreviousPortSetError(
         NSError* error);
 
     // The actions now installed for the signals of mask.
@@ -33,7 +33,7 @@ class BITCrashCoreMachExceptionPort {
     // A registration for one thread only. Linux keeps signal actions per
     // process, so there is none: always nullptr with "Failed to swap mach
     // exception ports" (ENOTSUP underneath), and nothing changes.
-    std::shared_ptr<BITCrashCoreMachExceptionPortSet> registerForThreadPreviousPortSet(
+    std::shared_ptr<BITCrashCoreMachExceptionPortSet> registerForThreadPreviousPortSetError(
         pthread_t thread, NSError* error);
     // The registrations of one thread: likewise none, nullptr with "Failed to
     // fetch mach exception ports" (ENOTSUP underneath).

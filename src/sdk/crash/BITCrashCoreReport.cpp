@@ -12,14 +12,13 @@ namespace {
 
 constexpr size_t kMachExceptionCodeLimit = 256;
 
-// Raised inside the extraction only; createWithData turns it into an error.
-struct ExtractionFailure {
-    std::string message;
-};
-
-[[noreturn]] void fail(const char* text, bool localized = true) {
-    throw ExtractionFailure{localized ? NSBundle::mainBundle()->localizedStringForKey(text, "")
-                                      : std::string(text)};
+// Logs the failure and sets the error; the result ends the extraction.
+std::nullopt_t fail(NSError* error, const char* text, bool localized = true) {
+    const std::string message =
+        localized ? NSBundle::mainBundle()->localizedStringForKey(text, "") : std::string(text);
+    NSLogWithLevel(NSLogLevel::Error, "%s", message.c_str());
+    BITCrashCoreSetError(error, BITCrashCoreErrorCrashReportInvalid, message);
+    return std::nullopt;
 }
 
 std::optional<std::string> optionalText(const char* text) {
@@ -30,122 +29,149 @@ NSDate dateSince1970(int64_t seconds) {
     return NSDate::dateWithTimeIntervalSince1970(static_cast<double>(seconds));
 }
 
-BITCrashCoreReportSystemInfo extractSystemInfo(const Zvcrash__CrashReport__SystemInfo* info) {
+}  // namespace
+
+BITCrashCoreReportMessage BITCrashCoreReport::decodeCrashDataError(const Value::Data& data,
+                                                                   NSError* error) {
+    return BITCrashCoreDecodeCrashData(data, error);
+}
+
+std::optional<BITCrashCoreReportSystemInfo> BITCrashCoreReport::extractSystemInfoError(
+    const Zvcrash__CrashReport__SystemInfo* info, NSError* error) {
     if (info == nullptr) {
-        fail("Crash report is missing System Information section");
+        return fail(error, "Crash report is missing System Information section");
     }
     if (info->os_version == nullptr) {
-        fail("Crash report is missing System Information OS version field");
+        return fail(error, "Crash report is missing System Information OS version field");
     }
     std::optional<NSDate> timestamp;
     if (info->timestamp != 0) {
         timestamp = dateSince1970(info->timestamp);
     }
-    return {info->operating_system, info->os_version, optionalText(info->os_build),
-            info->architecture, timestamp};
+    return BITCrashCoreReportSystemInfo(info->operating_system, info->os_version,
+                                        optionalText(info->os_build), info->architecture,
+                                        timestamp);
 }
 
-BITCrashCoreReportProcessorInfo extractProcessorInfo(
-    const Zvcrash__CrashReport__Processor* processor) {
+std::optional<BITCrashCoreReportProcessorInfo> BITCrashCoreReport::extractProcessorInfoError(
+    const Zvcrash__CrashReport__Processor* processor, NSError* error) {
     if (processor == nullptr) {
-        fail("Crash report is missing processor info section");
+        return fail(error, "Crash report is missing processor info section");
     }
-    return {processor->encoding, processor->type, processor->subtype};
+    return BITCrashCoreReportProcessorInfo(processor->encoding, processor->type,
+                                           processor->subtype);
 }
 
-BITCrashCoreReportMachineInfo extractMachineInfo(const Zvcrash__CrashReport__MachineInfo* info) {
+std::optional<BITCrashCoreReportMachineInfo> BITCrashCoreReport::extractMachineInfoError(
+    const Zvcrash__CrashReport__MachineInfo* info, NSError* error) {
     if (info == nullptr) {
-        fail("Crash report is missing Machine Information section");
+        return fail(error, "Crash report is missing Machine Information section");
     }
     std::optional<BITCrashCoreReportProcessorInfo> processor;
     if (info->processor != nullptr) {
-        processor = extractProcessorInfo(info->processor);
+        processor = extractProcessorInfoError(info->processor, error);
+        if (!processor) {
+            return std::nullopt;
+        }
     }
-    return {optionalText(info->model), processor, info->processor_count,
-            info->logical_processor_count};
+    return BITCrashCoreReportMachineInfo(optionalText(info->model), processor,
+                                         info->processor_count, info->logical_processor_count);
 }
 
-BITCrashCoreReportApplicationInfo extractApplicationInfo(
-    const Zvcrash__CrashReport__ApplicationInfo* info) {
+std::optional<BITCrashCoreReportApplicationInfo> BITCrashCoreReport::extractApplicationInfoError(
+    const Zvcrash__CrashReport__ApplicationInfo* info, NSError* error) {
     if (info == nullptr) {
-        fail("Crash report is missing Application Information section");
+        return fail(error, "Crash report is missing Application Information section");
     }
     if (info->identifier == nullptr) {
-        fail("Crash report is missing Application Information app identifier field");
+        return fail(error, "Crash report is missing Application Information app identifier field");
     }
     if (info->version == nullptr) {
-        fail("Crash report is missing Application Information app version field");
+        return fail(error, "Crash report is missing Application Information app version field");
     }
-    return {info->identifier, info->version, optionalText(info->marketing_version)};
+    return BITCrashCoreReportApplicationInfo(info->identifier, info->version,
+                                             optionalText(info->marketing_version));
 }
 
-BITCrashCoreReportProcessInfo extractProcessInfo(const Zvcrash__CrashReport__ProcessInfo* info) {
+std::optional<BITCrashCoreReportProcessInfo> BITCrashCoreReport::extractProcessInfoError(
+    const Zvcrash__CrashReport__ProcessInfo* info, NSError* error) {
     if (info == nullptr) {
-        fail("Crash report is missing Process Information section");
+        return fail(error, "Crash report is missing Process Information section");
     }
     std::optional<NSDate> startTime;
     if (info->has_start_time) {
         startTime = dateSince1970(static_cast<int64_t>(info->start_time));
     }
-    return {optionalText(info->process_name),
-            info->process_id,
-            optionalText(info->process_path),
-            startTime,
-            optionalText(info->parent_process_name),
-            info->parent_process_id,
-            info->native != 0};
+    return BITCrashCoreReportProcessInfo(optionalText(info->process_name), info->process_id,
+                                         optionalText(info->process_path), startTime,
+                                         optionalText(info->parent_process_name),
+                                         info->parent_process_id, info->native != 0);
 }
 
-BITCrashCoreReportSymbolInfo extractSymbolInfo(const Zvcrash__CrashReport__Symbol* symbol) {
+std::optional<BITCrashCoreReportSymbolInfo> BITCrashCoreReport::extractSymbolInfoError(
+    const Zvcrash__CrashReport__Symbol* symbol, NSError* error) {
     if (symbol == nullptr || symbol->name == nullptr) {
-        fail("Crash report is missing symbol information");
+        return fail(error, "Crash report is missing symbol information");
     }
-    return {symbol->name, symbol->start_address, symbol->has_end_address ? symbol->end_address : 0};
+    return BITCrashCoreReportSymbolInfo(symbol->name, symbol->start_address,
+                                        symbol->has_end_address ? symbol->end_address : 0);
 }
 
-BITCrashCoreReportStackFrameInfo extractStackFrameInfo(
-    const Zvcrash__CrashReport__Thread__StackFrame* frame) {
+std::optional<BITCrashCoreReportStackFrameInfo> BITCrashCoreReport::extractStackFrameInfoError(
+    const Zvcrash__CrashReport__Thread__StackFrame* frame, NSError* error) {
     if (frame == nullptr) {
-        fail("Crash report is missing stack frame information");
+        return fail(error, "Crash report is missing stack frame information");
     }
     std::optional<BITCrashCoreReportSymbolInfo> symbol;
     if (frame->symbol != nullptr) {
-        symbol = extractSymbolInfo(frame->symbol);
+        symbol = extractSymbolInfoError(frame->symbol, error);
+        if (!symbol) {
+            return std::nullopt;
+        }
     }
-    return {frame->pc, symbol};
+    return BITCrashCoreReportStackFrameInfo(frame->pc, symbol);
 }
 
-std::vector<BITCrashCoreReportStackFrameInfo> extractFrames(
-    Zvcrash__CrashReport__Thread__StackFrame** frames, size_t count) {
+std::optional<std::vector<BITCrashCoreReportStackFrameInfo>> BITCrashCoreReport::extractFrames(
+    Zvcrash__CrashReport__Thread__StackFrame** frames, size_t count, NSError* error) {
     std::vector<BITCrashCoreReportStackFrameInfo> result;
     result.reserve(count);
     for (size_t i = 0; i < count; i++) {
-        result.push_back(extractStackFrameInfo(frames[i]));
+        auto frame = extractStackFrameInfoError(frames[i], error);
+        if (!frame) {
+            return std::nullopt;
+        }
+        result.push_back(std::move(*frame));
     }
     return result;
 }
 
-BITCrashCoreReportThreadInfo extractThreadInfo(const Zvcrash__CrashReport__Thread* thread) {
+std::optional<BITCrashCoreReportThreadInfo> BITCrashCoreReport::extractThreadInfoError(
+    const Zvcrash__CrashReport__Thread* thread, NSError* error) {
     if (thread == nullptr) {
-        fail("Crash report is missing thread state information");
+        return fail(error, "Crash report is missing thread state information");
     }
     std::vector<BITCrashCoreReportRegisterInfo> registers;
     registers.reserve(thread->n_registers);
     for (size_t i = 0; i < thread->n_registers; i++) {
         const auto* value = thread->registers[i];
         if (value == nullptr || value->name == nullptr) {
-            fail("Missing register name in register value", false);
+            return fail(error, "Missing register name in register value", false);
         }
         registers.emplace_back(value->name, value->value);
     }
-    return {static_cast<int>(thread->thread_number),
-            extractFrames(thread->frames, thread->n_frames), thread->crashed != 0,
-            std::move(registers)};
+    auto frames = extractFrames(thread->frames, thread->n_frames, error);
+    if (!frames) {
+        return std::nullopt;
+    }
+    return BITCrashCoreReportThreadInfo(static_cast<int>(thread->thread_number), std::move(*frames),
+                                        thread->crashed != 0, std::move(registers));
 }
 
-BITCrashCoreReportBinaryImageInfo extractImageInfo(const Zvcrash__CrashReport__BinaryImage* image) {
+std::optional<BITCrashCoreReportBinaryImageInfo> BITCrashCoreReport::extractImageInfoError(
+    const Zvcrash__CrashReport__BinaryImage* image, NSError* error) {
     if (image == nullptr || image->name == nullptr) {
-        fail("Missing image name in image record", false);
+        return fail(error, "Missing image name in image record", false);
     }
     std::optional<std::vector<uint8_t>> uuid;
     if (image->has_uuid) {
@@ -153,58 +179,67 @@ BITCrashCoreReportBinaryImageInfo extractImageInfo(const Zvcrash__CrashReport__B
     }
     std::optional<BITCrashCoreReportProcessorInfo> codeType;
     if (image->code_type != nullptr) {
-        codeType = extractProcessorInfo(image->code_type);
+        codeType = extractProcessorInfoError(image->code_type, error);
+        if (!codeType) {
+            return std::nullopt;
+        }
     }
-    return {codeType, image->base_address, image->size, image->name, uuid};
+    return BITCrashCoreReportBinaryImageInfo(codeType, image->base_address, image->size,
+                                             image->name, uuid);
 }
 
-BITCrashCoreReportExceptionInfo extractExceptionInfo(const Zvcrash__CrashReport__Exception* info) {
+std::optional<BITCrashCoreReportExceptionInfo> BITCrashCoreReport::extractExceptionInfoError(
+    const Zvcrash__CrashReport__Exception* info, NSError* error) {
     if (info == nullptr) {
-        fail("Crash report is missing Exception Information section");
+        return fail(error, "Crash report is missing Exception Information section");
     }
     if (info->name == nullptr) {
-        fail("Crash report is missing exception name field");
+        return fail(error, "Crash report is missing exception name field");
     }
     if (info->reason == nullptr) {
-        fail("Crash report is missing exception reason field");
+        return fail(error, "Crash report is missing exception reason field");
     }
     std::optional<std::vector<BITCrashCoreReportStackFrameInfo>> frames;
     if (info->n_frames > 0) {
-        frames = extractFrames(info->frames, info->n_frames);
+        frames = extractFrames(info->frames, info->n_frames, error);
+        if (!frames) {
+            return std::nullopt;
+        }
     }
-    return {info->name, info->reason, frames};
+    return BITCrashCoreReportExceptionInfo(info->name, info->reason, frames);
 }
 
-BITCrashCoreReportSignalInfo extractSignalInfo(const Zvcrash__CrashReport__Signal* signal) {
+std::optional<BITCrashCoreReportSignalInfo> BITCrashCoreReport::extractSignalInfoError(
+    const Zvcrash__CrashReport__Signal* signal, NSError* error) {
     if (signal == nullptr) {
-        fail("Crash report is missing Signal Information section");
+        return fail(error, "Crash report is missing Signal Information section");
     }
     if (signal->name == nullptr) {
-        fail("Crash report is missing signal name field");
+        return fail(error, "Crash report is missing signal name field");
     }
     if (signal->code == nullptr) {
-        fail("Crash report is missing signal code field");
+        return fail(error, "Crash report is missing signal code field");
     }
-    return {signal->name, signal->code, signal->address};
+    return BITCrashCoreReportSignalInfo(signal->name, signal->code, signal->address);
 }
 
-BITCrashCoreReportMachExceptionInfo extractMachExceptionInfo(
-    const Zvcrash__CrashReport__Signal__MachException* exception) {
+std::optional<BITCrashCoreReportMachExceptionInfo>
+BITCrashCoreReport::extractMachExceptionInfoError(
+    const Zvcrash__CrashReport__Signal__MachException* exception, NSError* error) {
     if (exception == nullptr) {
-        fail("Crash report is missing Mach Exception Information section");
+        return fail(error, "Crash report is missing Mach Exception Information section");
     }
     if (exception->n_codes >= kMachExceptionCodeLimit) {
-        fail("Crash report includes too many Mach Exception codes");
+        return fail(error, "Crash report includes too many Mach Exception codes");
     }
-    return {exception->type,
-            std::vector<uint64_t>(exception->codes, exception->codes + exception->n_codes)};
+    return BITCrashCoreReportMachExceptionInfo(
+        exception->type,
+        std::vector<uint64_t>(exception->codes, exception->codes + exception->n_codes));
 }
-
-}  // namespace
 
 std::shared_ptr<BITCrashCoreReport> BITCrashCoreReport::createWithData(const Value::Data& data,
                                                                        NSError* error) {
-    BITCrashCoreReportMessage message = BITCrashCoreDecodeCrashData(data, error);
+    BITCrashCoreReportMessage message = decodeCrashDataError(data, error);
     if (message == nullptr) {
         return nullptr;
     }
@@ -215,38 +250,64 @@ std::shared_ptr<BITCrashCoreReport> BITCrashCoreReport::createWithData(const Val
                   uuid.begin());
         report->uuid_ = uuid;
     }
-    try {
-        report->systemInfo_ = extractSystemInfo(message->system_info);
-        if (message->machine_info != nullptr) {
-            report->machineInfo_ = extractMachineInfo(message->machine_info);
-        }
-        report->applicationInfo_ = extractApplicationInfo(message->application_info);
-        if (message->process_info != nullptr) {
-            report->processInfo_ = extractProcessInfo(message->process_info);
-        }
-        report->signalInfo_ = extractSignalInfo(message->signal);
-        if (message->signal->mach_exception != nullptr) {
-            report->machExceptionInfo_ = extractMachExceptionInfo(message->signal->mach_exception);
-        }
-        if (message->n_threads == 0) {
-            fail("Crash report is missing thread state information");
-        }
-        for (size_t i = 0; i < message->n_threads; i++) {
-            report->threads_.push_back(extractThreadInfo(message->threads[i]));
-        }
-        if (message->n_binary_images == 0) {
-            fail("Crash report is missing binary image information");
-        }
-        for (size_t i = 0; i < message->n_binary_images; i++) {
-            report->images_.push_back(extractImageInfo(message->binary_images[i]));
-        }
-        if (message->exception != nullptr) {
-            report->exceptionInfo_ = extractExceptionInfo(message->exception);
-        }
-    } catch (const ExtractionFailure& failure) {
-        NSLogWithLevel(NSLogLevel::Error, "%s", failure.message.c_str());
-        BITCrashCoreSetError(error, BITCrashCoreErrorCrashReportInvalid, failure.message);
+    report->systemInfo_ = extractSystemInfoError(message->system_info, error);
+    if (!report->systemInfo_) {
         return nullptr;
+    }
+    if (message->machine_info != nullptr) {
+        report->machineInfo_ = extractMachineInfoError(message->machine_info, error);
+        if (!report->machineInfo_) {
+            return nullptr;
+        }
+    }
+    report->applicationInfo_ = extractApplicationInfoError(message->application_info, error);
+    if (!report->applicationInfo_) {
+        return nullptr;
+    }
+    if (message->process_info != nullptr) {
+        report->processInfo_ = extractProcessInfoError(message->process_info, error);
+        if (!report->processInfo_) {
+            return nullptr;
+        }
+    }
+    report->signalInfo_ = extractSignalInfoError(message->signal, error);
+    if (!report->signalInfo_) {
+        return nullptr;
+    }
+    if (message->signal->mach_exception != nullptr) {
+        report->machExceptionInfo_ =
+            extractMachExceptionInfoError(message->signal->mach_exception, error);
+        if (!report->machExceptionInfo_) {
+            return nullptr;
+        }
+    }
+    if (message->n_threads == 0) {
+        fail(error, "Crash report is missing thread state information");
+        return nullptr;
+    }
+    for (size_t i = 0; i < message->n_threads; i++) {
+        auto thread = extractThreadInfoError(message->threads[i], error);
+        if (!thread) {
+            return nullptr;
+        }
+        report->threads_.push_back(std::move(*thread));
+    }
+    if (message->n_binary_images == 0) {
+        fail(error, "Crash report is missing binary image information");
+        return nullptr;
+    }
+    for (size_t i = 0; i < message->n_binary_images; i++) {
+        auto image = extractImageInfoError(message->binary_images[i], error);
+        if (!image) {
+            return nullptr;
+        }
+        report->images_.push_back(std::move(*image));
+    }
+    if (message->exception != nullptr) {
+        report->exceptionInfo_ = extractExceptionInfoError(message->exception, error);
+        if (!report->exceptionInfo_) {
+            return nullptr;
+        }
     }
     return report;
 }

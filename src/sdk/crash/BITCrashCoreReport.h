@@ -15,6 +15,7 @@
 #include "sdk/crash/BITCrashCoreReportMachExceptionInfo.h"
 #include "sdk/crash/BITCrashCoreReportMachineInfo.h"
 #include "sdk/crash/BITCrashCoreReportProcessInfo.h"
+#include "sdk/crash/BITCrashCoreReportReader.h"
 #include "sdk/crash/BITCrashCoreReportSignalInfo.h"
 #include "sdk/crash/BITCrashCoreReportSystemInfo.h"
 #include "sdk/crash/BITCrashCoreReportThreadInfo.h"
@@ -56,6 +57,36 @@ class BITCrashCoreReport {
 
   private:
     BITCrashCoreReport() = default;
+
+    // Each step of decoding: nullopt with the error (code 2) when the part
+    // is missing or incomplete.
+    static BITCrashCoreReportMessage decodeCrashDataError(const Value::Data& data, NSError* error);
+    static std::optional<BITCrashCoreReportSystemInfo> extractSystemInfoError(
+        const Zvcrash__CrashReport__SystemInfo* info, NSError* error);
+    static std::optional<BITCrashCoreReportProcessorInfo> extractProcessorInfoError(
+        const Zvcrash__CrashReport__Processor* processor, NSError* error);
+    static std::optional<BITCrashCoreReportMachineInfo> extractMachineInfoError(
+        const Zvcrash__CrashReport__MachineInfo* info, NSError* error);
+    static std::optional<BITCrashCoreReportApplicationInfo> extractApplicationInfoError(
+        const Zvcrash__CrashReport__ApplicationInfo* info, NSError* error);
+    static std::optional<BITCrashCoreReportProcessInfo> extractProcessInfoError(
+        const Zvcrash__CrashReport__ProcessInfo* info, NSError* error);
+    static std::optional<BITCrashCoreReportSymbolInfo> extractSymbolInfoError(
+        const Zvcrash__CrashReport__Symbol* symbol, NSError* error);
+    static std::optional<BITCrashCoreReportStackFrameInfo> extractStackFrameInfoError(
+        const Zvcrash__CrashReport__Thread__StackFrame* frame, NSError* error);
+    static std::optional<std::vector<BITCrashCoreReportStackFrameInfo>> extractFrames(
+        Zvcrash__CrashReport__Thread__StackFrame** frames, size_t count, NSError* error);
+    static std::optional<BITCrashCoreReportThreadInfo> extractThreadInfoError(
+        const Zvcrash__CrashReport__Thread* thread, NSError* error);
+    static std::optional<BITCrashCoreReportBinaryImageInfo> extractImageInfoError(
+        const Zvcrash__CrashReport__BinaryImage* image, NSError* error);
+    static std::optional<BITCrashCoreReportExceptionInfo> extractExceptionInfoError(
+        const Zvcrash__CrashReport__Exception* info, NSError* error);
+    static std::optional<BITCrashCoreReportSignalInfo> extractSignalInfoError(
+        const Zvcrash__CrashReport__Signal* signal, NSError* error);
+    static std::optional<BITCrashCoreReportMachExceptionInfo> extractMachExceptionInfoError(
+        const Zvcrash__CrashReport__Signal__MachException* exception, NSError* error);
 
     std::optional<BITCrashCoreReportSystemInfo> systemInfo_;
     std::optional<BITCrashCoreReportMachineInfo> machineInfo_;

@@ -255,8 +255,20 @@ std::optional<Value::Data> BITCrashCoreReporter::loadPendingCrashReportDataAndRe
     return dataWithContentsOfFile(crashReportPath(), error, BITCrashCoreFileWriter::reportSizeCap);
 }
 
+std::optional<Value::Data> BITCrashCoreReporter::loadPendingCrashReportData() const {
+    return loadPendingCrashReportDataAndReturnError(nullptr);
+}
+
+bool BITCrashCoreReporter::purgePendingCrashReport() const {
+    return purgePendingCrashReportAndReturnError(nullptr);
+}
+
 bool BITCrashCoreReporter::purgePendingCrashReportAndReturnError(NSError* error) const {
     return NSFileManager::defaultManager()->removeItemAtPath(crashReportPath(), error);
+}
+
+bool BITCrashCoreReporter::enableCrashReporter() {
+    return enableCrashReporterAndReturnError(nullptr);
 }
 
 bool BITCrashCoreReporter::enableCrashReporterAndReturnError(NSError* error) {
@@ -289,17 +301,25 @@ bool BITCrashCoreReporter::enableCrashReporterAndReturnError(NSError* error) {
     BITCrashCoreSignalHandler& handler = BITCrashCoreSignalHandler::sharedHandler();
     if (config_->signalHandlerType() == BITCrashCoreSignalHandlerTypeBSD) {
         for (int signal : kWatchedSignals) {
-            if (!handler.registerHandlerForSignalCallbackContext(signal, bsdCrashCallback, &crash,
-                                                                 error)) {
+            if (!handler.registerHandlerForSignalCallbackContextError(signal, bsdCrashCallback,
+                                                                      &crash, error)) {
                 return false;
             }
         }
     } else if (config_->signalHandlerType() == BITCrashCoreSignalHandlerTypeMach) {
-        if (!handler.registerHandlerForSignalCallbackContext(SIGABRT, bsdCrashCallback, &crash,
-                                                             error) ||
-            !enableMachExceptionServer(error)) {
+        if (!handler.registerHandlerForSignalCallbackContextError(SIGABRT, bsdCrashCallback, &crash,
+                                                                  error)) {
             return false;
         }
+        // The crash context outlives every server: the process never disables capture.
+        std::shared_ptr<BITCrashCoreMachExceptionPortSet> previous;
+        auto server = enableMachExceptionServerWithPreviousPortSetCallbackContextError(
+            previous, machCrashCallback, &crash, error);
+        if (server == nullptr) {
+            return false;
+        }
+        machServer_ = std::move(server);
+        previousMachPorts_ = std::move(previous);
         crash.previousPorts = previousMachPorts_ != nullptr
                                   ? previousMachPorts_->asyncSafeRepresentation()
                                   : BITCrashCoreMachExceptionPortSet::AsyncSafeRepresentation();
@@ -309,9 +329,12 @@ bool BITCrashCoreReporter::enableCrashReporterAndReturnError(NSError* error) {
     return true;
 }
 
-bool BITCrashCoreReporter::enableMachExceptionServer(NSError* error) {
+std::shared_ptr<BITCrashCoreMachExceptionServer>
+BITCrashCoreReporter::enableMachExceptionServerWithPreviousPortSetCallbackContextError(
+    std::shared_ptr<BITCrashCoreMachExceptionPortSet>& previousPortSet,
+    BITCrashCoreMachExceptionCallback callback, void* context, NSError* error) {
     NSError underlying;
-    auto wrap = [&](const char* text) {
+    auto wrap = [&](const char* text) -> std::shared_ptr<BITCrashCoreMachExceptionServer> {
         BITCrashCoreSetError(error, BITCrashCoreErrorOperatingSystem, text);
         if (error != nullptr) {
             error->userInfo[NSError::NSUnderlyingErrorKey] = Value::Dictionary{
@@ -319,11 +342,10 @@ bool BITCrashCoreReporter::enableMachExceptionServer(NSError* error) {
                 {"code", underlying.code},
                 {NSError::NSLocalizedDescriptionKey, underlying.localizedDescription()}};
         }
-        return false;
+        return nullptr;
     };
-    // The crash context outlives every server: the process never disables capture.
-    auto server = BITCrashCoreMachExceptionServer::createWithCallBackContext(
-        machCrashCallback, &crashContext(), &underlying);
+    auto server =
+        BITCrashCoreMachExceptionServer::createWithCallBackContext(callback, context, &underlying);
     if (server == nullptr) {
         return wrap("Failed to instantiate the Mach exception server.");
     }
@@ -331,13 +353,16 @@ bool BITCrashCoreReporter::enableMachExceptionServer(NSError* error) {
     if (port == nullptr) {
         return wrap("Failed to instantiate the Mach exception port.");
     }
-    auto previous = port->registerForTaskPreviousPortSet(&underlying);
+    auto previous = port->registerForTaskPreviousPortSetError(&underlying);
     if (previous == nullptr) {
         return wrap("Failed to set the target task's mach exception ports.");
     }
-    machServer_ = std::move(server);
-    previousMachPorts_ = std::move(previous);
-    return true;
+    previousPortSet = std::move(previous);
+    return server;
+}
+
+std::optional<Value::Data> BITCrashCoreReporter::generateLiveReportWithThread(int thread) {
+    return generateLiveReportWithThreadError(thread, nullptr);
 }
 
 std::optional<Value::Data> BITCrashCoreReporter::generateLiveReportWithThreadError(int thread,
@@ -390,6 +415,10 @@ std::optional<Value::Data> BITCrashCoreReporter::generateLiveReportWithThreadErr
                        strerror(errno));
     }
     return data;
+}
+
+std::optional<Value::Data> BITCrashCoreReporter::generateLiveReport() {
+    return generateLiveReportAndReturnError(nullptr);
 }
 
 std::optional<Value::Data> BITCrashCoreReporter::generateLiveReportAndReturnError(NSError* error) {

@@ -11,10 +11,8 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSError.h"
 #include "Foundation/Value.h"
+#include "sdk/crash/BITCrashCoreMachExceptionServer.h"
 #include "sdk/crash/BITCrashCoreReporterConfig.h"
-
-class BITCrashCoreMachExceptionServer;
-class BITCrashCoreMachExceptionPortSet;
 
 // Called at a crash after its report was written. Runs in signal context (or
 // on the exception server's thread).
@@ -56,17 +54,22 @@ class BITCrashCoreReporter {
     bool populateCrashReportDirectoryAndReturnError(NSError* error) const;
 
     bool hasPendingCrashReport() const;
+    std::optional<Value::Data> loadPendingCrashReportData() const;
     std::optional<Value::Data> loadPendingCrashReportDataAndReturnError(NSError* error) const;
+    bool purgePendingCrashReport() const;
     bool purgePendingCrashReportAndReturnError(NSError* error) const;
 
     // Once per process, across all instances: a second enable fails with
     // code 3. Enabling the same instance twice is a programming error.
+    bool enableCrashReporter();
     bool enableCrashReporterAndReturnError(NSError* error);
     bool enabled() const { return enabled_; }
 
     // A report of the running process for a thread (kernel thread id) or
     // the calling thread; nullopt with the error when it cannot be written.
+    std::optional<Value::Data> generateLiveReportWithThread(int thread);
     std::optional<Value::Data> generateLiveReportWithThreadError(int thread, NSError* error);
+    std::optional<Value::Data> generateLiveReport();
     std::optional<Value::Data> generateLiveReportAndReturnError(NSError* error);
 
     // Applies to every crash from now on; only before enabling.
@@ -80,7 +83,12 @@ class BITCrashCoreReporter {
     const BITCrashCoreReporterConfig& configuration() const { return *config_; }
 
   private:
-    bool enableMachExceptionServer(NSError* error);
+    // Starts a server that runs callback with context for each fault and
+    // registers it for the task; nullptr with the error of the failed step.
+    static std::shared_ptr<BITCrashCoreMachExceptionServer>
+    enableMachExceptionServerWithPreviousPortSetCallbackContextError(
+        std::shared_ptr<BITCrashCoreMachExceptionPortSet>& previousPortSet,
+        BITCrashCoreMachExceptionCallback callback, void* context, NSError* error);
 
     std::shared_ptr<BITCrashCoreReporterConfig> config_;
     bool enabled_ = false;

@@ -113,7 +113,7 @@ void BITCrashCoreSignalHandler::resetHandlers() {
     callbacks().removeAll();
 }
 
-bool BITCrashCoreSignalHandler::registerHandlerWithSignal(int signal, NSError* error) {
+bool BITCrashCoreSignalHandler::registerHandlerWithSignalError(int signal, NSError* error) {
     std::lock_guard<std::mutex> guard(registrationLock());
     // Every dispatch worker started from now on gets its own signal stack too,
     // so a stack overflow on any of them is caught.
@@ -158,9 +158,9 @@ bool BITCrashCoreSignalHandler::registerHandlerWithSignal(int signal, NSError* e
     return true;
 }
 
-bool BITCrashCoreSignalHandler::registerHandlerForSignalCallbackContext(
+bool BITCrashCoreSignalHandler::registerHandlerForSignalCallbackContextError(
     int signal, BITCrashCoreSignalHandlerCallback callback, void* context, NSError* error) {
-    if (!registerHandlerWithSignal(signal, error)) {
+    if (!registerHandlerWithSignalError(signal, error)) {
         return false;
     }
     callbacks().prepend({callback, context});

@@ -45,12 +45,12 @@ class BITCrashCoreSignalHandler {
 
     // Installs the process handler for one signal (once; later calls only add a
     // pass-through entry) and the calling thread's alternate signal stack.
-    bool registerHandlerWithSignal(int signal, NSError* error);
+    bool registerHandlerWithSignalError(int signal, NSError* error);
     // As above, then puts {callback, context} at the head of the chain. The
     // callback runs for every watched signal, not only this one.
-    bool registerHandlerForSignalCallbackContext(int signal,
-                                                 BITCrashCoreSignalHandlerCallback callback,
-                                                 void* context, NSError* error);
+    bool registerHandlerForSignalCallbackContextError(int signal,
+                                                      BITCrashCoreSignalHandlerCallback callback,
+                                                      void* context, NSError* error);
 
   private:
     BITCrashCoreSignalHandler() = default;

@@ -323,7 +323,16 @@ void BITCrashManager::registerObservers() {
 }
 
 void BITCrashManager::unregisterObservers() {
-    NSNotificationCenter::defaultCenter()->removeObservers(observers_);
+    for (auto& observer : observers_)
+        unregisterObserver(observer);
+    observers_.clear();
+}
+
+void BITCrashManager::unregisterObserver(std::shared_ptr<NSNotificationObserver>& observer) {
+    if (!observer)
+        return;
+    NSNotificationCenter::defaultCenter()->removeObserver(observer);
+    observer.reset();
 }
 
 void BITCrashManager::leavingAppSafely() {

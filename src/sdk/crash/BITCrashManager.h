@@ -78,6 +78,7 @@ class BITCrashManager : public BITZizavaBaseManager, public UIAlertViewDelegate 
     // The delegate set here, else the front's delegate when it answers crash questions.
     std::shared_ptr<BITCrashManagerDelegate> crashManagerDelegate() const;
     void setCrashCallbacks(const BITCrashManagerCallbacks* callbacks);
+    const std::function<void()>& alertViewHandler() const { return alertViewHandler_; }
     void setAlertViewHandler(std::function<void()> handler) {
         alertViewHandler_ = std::move(handler);
     }
@@ -114,6 +115,12 @@ class BITCrashManager : public BITZizavaBaseManager, public UIAlertViewDelegate 
     }
     const std::optional<std::string>& lastCrashFilename() const { return lastCrashFilename_; }
     bool sendingInProgress() const { return sendingInProgress_; }
+    bool isSetup() const { return isSetup_; }
+    bool didLogLowMemoryWarning() const { return didLogLowMemoryWarning_; }
+    const std::string& settingsFile() const { return settingsFile_; }
+    const std::string& analyzerInProgressFile() const { return analyzerInProgressFile_; }
+    // The uncaught-exception handler in force right after capture was armed.
+    BITCrashCoreUncaughtExceptionHandler exceptionHandler() const { return exceptionHandler_; }
     const std::shared_ptr<BITCrashCoreReporter>& crashCoreReporter() const {
         return crashCoreReporter_;
     }
@@ -128,6 +135,8 @@ class BITCrashManager : public BITZizavaBaseManager, public UIAlertViewDelegate 
     void loadSettings();
     void registerObservers();
     void unregisterObservers();
+    // Removes one observer and clears the token; an empty token is ignored.
+    void unregisterObserver(std::shared_ptr<NSNotificationObserver>& observer);
     void leavingAppSafely();
     void appEnteredForeground();
     std::string deviceArchitecture() const;
@@ -170,12 +179,12 @@ class BITCrashManager : public BITZizavaBaseManager, public UIAlertViewDelegate 
                                                          const BITZizavaAttachment* attachment,
                                                          const std::string& boundary);
     NSMutableURLRequest requestWithBoundary(const std::string& boundary) const;
-    void sendCrashReportWithFilenameXMLAttachment(
+    void sendCrashReportWithFilenameXmlAttachment(
         const std::string& path, const std::string& xml,
         const std::shared_ptr<BITZizavaAttachment>& attachment);
-    void processUploadResultWithFilename(const std::string& path,
-                                         const std::optional<Value::Data>& responseData,
-                                         long statusCode, const std::optional<NSError>& error);
+    void processUploadResultWithFilenameResponseDataStatusCodeError(
+        const std::string& path, const std::optional<Value::Data>& responseData, long statusCode,
+        const std::optional<NSError>& error);
 
   private:
     void arm();

@@ -231,7 +231,7 @@ bool BITCrashManager::sendCrashReportWithFilename(const std::string& path) {
 
     const std::string xml = bit_crashReportXML(values);
     BITZizavaLogDebug("INFO: Sending crash reports:\n%s", bit_loggedBody(xml).c_str());
-    sendCrashReportWithFilenameXMLAttachment(path, xml, attachment);
+    sendCrashReportWithFilenameXmlAttachment(path, xml, attachment);
     return true;
 }
 
@@ -270,7 +270,7 @@ NSMutableURLRequest BITCrashManager::requestWithBoundary(const std::string& boun
     return request;
 }
 
-void BITCrashManager::sendCrashReportWithFilenameXMLAttachment(
+void BITCrashManager::sendCrashReportWithFilenameXmlAttachment(
     const std::string& path, const std::string& xml,
     const std::shared_ptr<BITZizavaAttachment>& attachment) {
     std::vector<std::string_view> contents{xml};
@@ -287,7 +287,8 @@ void BITCrashManager::sendCrashReportWithFilenameXMLAttachment(
                                          std::optional<NSError> error) {
         DispatchQueue::main()->async([weakSelf, path, data, status, error] {
             if (const auto self = weakSelf.lock())
-                self->processUploadResultWithFilename(path, data, status, error);
+                self->processUploadResultWithFilenameResponseDataStatusCodeError(path, data, status,
+                                                                                 error);
         });
     };
     bool started = false;
@@ -322,7 +323,7 @@ void BITCrashManager::sendCrashReportWithFilenameXMLAttachment(
 
 // Only a 2xx answer means the service has the report; 400 means it never
 // will. Anything else (a redirect included) keeps the report for a later run.
-void BITCrashManager::processUploadResultWithFilename(
+void BITCrashManager::processUploadResultWithFilenameResponseDataStatusCodeError(
     const std::string& path, const std::optional<Value::Data>& responseData, long statusCode,
     const std::optional<NSError>& transportError) {
     sendingInProgress_ = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <utility>
 
 #include "UIKit/UIButton.h"
 
@@ -13,7 +14,11 @@ class BITActivityIndicatorButton : public UIButton {
 
     void setShowsActivityIndicator(bool show);
     bool indicatorVisible() const { return indicatorVisible_; }
+    void setIndicatorVisible(bool visible) { indicatorVisible_ = visible; }
     const std::shared_ptr<UIActivityIndicatorView>& indicator() const { return indicator_; }
+    void setIndicator(std::shared_ptr<UIActivityIndicatorView> indicator) {
+        indicator_ = std::move(indicator);
+    }
     void layoutSubviews() override;
 
   private:

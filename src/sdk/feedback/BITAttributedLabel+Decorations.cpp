@@ -69,7 +69,8 @@ std::vector<CGRect> BITAttributedLabel::backgroundBoxes(const CTFrame& frame) co
     return boxes;
 }
 
-void BITAttributedLabel::drawBackground(const CTFrame& frame, CGContext& context) const {
+void BITAttributedLabel::drawBackgroundInRectContext(const CTFrame& frame,
+                                                     CGContext& context) const {
     const auto boxes = backgroundBoxes(frame);
     size_t next = 0;
     forEachRun(frame, [&](const CTRun& run, CGRect, CGFloat) {
@@ -98,7 +99,7 @@ void BITAttributedLabel::drawBackground(const CTFrame& frame, CGContext& context
     });
 }
 
-void BITAttributedLabel::drawStrike(const CTFrame& frame, CGContext& context) const {
+void BITAttributedLabel::drawStrikeInRectContext(const CTFrame& frame, CGContext& context) const {
     const CGFloat thickness = font()->CTFont()->underlineThickness();
     forEachRun(frame, [&](const CTRun& run, CGRect box, CGFloat ascent) {
         const auto& attributes = run.attributes();

@@ -132,28 +132,27 @@ void BITAttributedLabel::drawTextInRect(const CGRect& rect) {
     const CGRect frameRect = CGRectMake(0, 0, textRect.size.width, textRect.size.height);
     if (highlightedTextColor() && isHighlighted()) {
         framesetter();
-        if (!highlightFramesetter_) {
+        if (!highlightFramesetter()) {
             NSMutableAttributedString highlighted = renderedAttributedText();
             CTStringAttributes colour;
             colour.foregroundColor = highlightedTextColor()->CGColor();
             highlighted.addAttributes(colour, textRange);
-            highlightFramesetter_ = CTFramesetter::createWithAttributedString(highlighted);
+            setHighlightFramesetter(CTFramesetter::createWithAttributedString(highlighted));
         }
-        const CTFramesetterRef setter = highlightFramesetter_;
-        drawFramesetter(*setter, setter->attributedString(), textRange, frameRect, *context,
-                        nullptr);
+        const CTFramesetterRef setter = highlightFramesetter();
+        drawFramesetterAttributedStringTextRangeInRectContext(
+            *setter, setter->attributedString(), textRange, frameRect, *context, nullptr);
     } else {
         const CTFrameRef frame = layoutFrame(frameRect);
-        drawFramesetter(*framesetter(), renderedAttributedText(), textRange, frameRect, *context,
-                        frame);
+        drawFramesetterAttributedStringTextRangeInRectContext(
+            *framesetter(), renderedAttributedText(), textRange, frameRect, *context, frame);
     }
     context->restoreGState();
 }
 
-void BITAttributedLabel::drawFramesetter(const CTFramesetter& framesetter,
-                                         const NSAttributedString& string, CFRange textRange,
-                                         const CGRect& rect, CGContext& context,
-                                         const CTFrameRef& cachedFrame) {
+void BITAttributedLabel::drawFramesetterAttributedStringTextRangeInRectContext(
+    const CTFramesetter& framesetter, const NSAttributedString& string, CFRange textRange,
+    const CGRect& rect, CGContext& context, const CTFrameRef& cachedFrame) {
     CTFrameRef frame = cachedFrame;
     if (!frame) {
         CGPath path;
@@ -162,7 +161,7 @@ void BITAttributedLabel::drawFramesetter(const CTFramesetter& framesetter,
     }
     if (!frame)
         return;
-    drawBackground(*frame, context);
+    drawBackgroundInRectContext(*frame, context);
     const auto& lines = frame->lines();
     const size_t visible =
         numberOfLines() > 0 ? std::min(numberOfLines(), lines.size()) : lines.size();
@@ -185,7 +184,7 @@ void BITAttributedLabel::drawFramesetter(const CTFramesetter& framesetter,
                                 origins[i].y - descent - font()->descender());
         line.draw(context);
     }
-    drawStrike(*frame, context);
+    drawStrikeInRectContext(*frame, context);
 }
 
 void BITAttributedLabel::drawTruncatedLine(const CTLine& line, const NSAttributedString& string,

@@ -208,8 +208,8 @@ const NSAttributedString& BITAttributedLabel::renderedAttributedText() const {
 
 const CTFramesetterRef& BITAttributedLabel::framesetter() const {
     if (needsFramesetter_) {
-        framesetter_ = CTFramesetter::createWithAttributedString(renderedAttributedText());
-        highlightFramesetter_.reset();
+        setFramesetter(CTFramesetter::createWithAttributedString(renderedAttributedText()));
+        setHighlightFramesetter(nullptr);
         needsFramesetter_ = false;
     }
     return framesetter_;

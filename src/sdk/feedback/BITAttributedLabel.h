@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CoreText/CTFrame.h"
@@ -284,23 +285,31 @@ class BITAttributedLabel : public UILabel, public UIGestureRecognizerDelegate {
 
   private:
     const CTFramesetterRef& framesetter() const;
+    // The framesetters are caches: set also while drawing or measuring.
+    void setFramesetter(CTFramesetterRef framesetter) const {
+        framesetter_ = std::move(framesetter);
+    }
+    const CTFramesetterRef& highlightFramesetter() const { return highlightFramesetter_; }
+    void setHighlightFramesetter(CTFramesetterRef framesetter) const {
+        highlightFramesetter_ = std::move(framesetter);
+    }
     void setNeedsFramesetter();
     // Installs text, shrunk to fit, for drawing and measuring until the text
     // or its colour changes.
     void useShrunkText(const NSAttributedString& text, CGFloat availableWidth);
     void shrinkToFitIfNeeded();
     CTFrameRef layoutFrame(const CGRect& textRect) const;
-    void drawFramesetter(const CTFramesetter& framesetter, const NSAttributedString& string,
-                         CFRange textRange, const CGRect& rect, CGContext& context,
-                         const CTFrameRef& cachedFrame);
+    void drawFramesetterAttributedStringTextRangeInRectContext(
+        const CTFramesetter& framesetter, const NSAttributedString& string, CFRange textRange,
+        const CGRect& rect, CGContext& context, const CTFrameRef& cachedFrame);
     // The last visible line, cut to the rectangle's width with the
     // truncation token: at the head, middle or tail as the line break mode
     // says when it is the only line, at the tail otherwise.
     void drawTruncatedLine(const CTLine& line, const NSAttributedString& string, CGPoint origin,
                            const CGRect& rect, CGContext& context, bool onlyLine);
     void useTruncationTokenLink(const std::string& url, CFRange range);
-    void drawBackground(const CTFrame& frame, CGContext& context) const;
-    void drawStrike(const CTFrame& frame, CGContext& context) const;
+    void drawBackgroundInRectContext(const CTFrame& frame, CGContext& context) const;
+    void drawStrikeInRectContext(const CTFrame& frame, CGContext& context) const;
     CGFloat flushFactor() const;
     // Where a line of a frame starts: as the alignment places it in the
     // width, and never left of where the layout put it (a first-line indent).

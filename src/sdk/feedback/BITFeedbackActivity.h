@@ -27,9 +27,11 @@ class BITFeedbackActivity : public UIActivity, public BITFeedbackComposeViewCont
     bool feedbackComposeViewControllerDidFinishWithResult(BITFeedbackComposeViewController&,
                                                           BITFeedbackComposeResult result) override;
 
+    const std::shared_ptr<UIImage>& customActivityImage() const { return customActivityImage_; }
     void setCustomActivityImage(std::shared_ptr<UIImage> image) {
         customActivityImage_ = std::move(image);
     }
+    const std::optional<std::string>& customActivityTitle() const { return customActivityTitle_; }
     void setCustomActivityTitle(std::optional<std::string> title) {
         customActivityTitle_ = std::move(title);
     }

@@ -73,7 +73,7 @@ void BITFeedbackComposeViewController::addAttachment(
 void BITFeedbackComposeViewController::addImage(const std::shared_ptr<UIImage>& image,
                                                 std::optional<std::string> name) {
     auto attachment = std::make_shared<BITFeedbackMessageAttachment>(
-        BITFeedbackMessageAttachment::attachmentWithData(
+        BITFeedbackMessageAttachment::attachmentWithDataContentType(
             UIImageJPEGRepresentation(image, kJPEGQuality), "image/jpeg"));
     if (name)
         attachment->setOriginalFilename(std::move(name));
@@ -91,8 +91,8 @@ void BITFeedbackComposeViewController::prepareWithItems(const UIActivityItems& i
                 addImage(*image, numbered("Image_%li.jpg", attachments_.size()));
         } else if (const auto* data = std::any_cast<Value::Data>(&item)) {
             auto attachment = std::make_shared<BITFeedbackMessageAttachment>(
-                BITFeedbackMessageAttachment::attachmentWithData(*data,
-                                                                 "application/octet-stream"));
+                BITFeedbackMessageAttachment::attachmentWithDataContentType(
+                    *data, "application/octet-stream"));
             attachment->setOriginalFilename(numbered("Attachment_%li.data", attachments_.size()));
             addAttachment(std::move(attachment), false);
         } else if (const auto* sdk = std::any_cast<std::shared_ptr<BITZizavaAttachment>>(&item);
@@ -102,7 +102,7 @@ void BITFeedbackComposeViewController::prepareWithItems(const UIActivityItems& i
                 continue;
             }
             auto attachment = std::make_shared<BITFeedbackMessageAttachment>(
-                BITFeedbackMessageAttachment::attachmentWithData(
+                BITFeedbackMessageAttachment::attachmentWithDataContentType(
                     *(*sdk)->zizavaAttachmentData(),
                     (*sdk)->contentType().value_or("application/octet-stream")));
             attachment->setOriginalFilename(

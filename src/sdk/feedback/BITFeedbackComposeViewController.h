@@ -121,6 +121,14 @@ class BITFeedbackComposeViewController : public UIViewController,
     const std::shared_ptr<UIBarButtonItem>& sendItem() const { return sendItem_; }
     std::optional<size_t> selectedAttachmentIndex() const { return selectedAttachmentIndex_; }
     bool blockUserDataScreen() const { return blockUserDataScreen_; }
+    bool actionSheetVisible() const { return actionSheetVisible_; }
+    std::shared_ptr<BITFeedbackManager> manager() const { return manager_.lock(); }
+    // Holds the text view and the strip; resized around the keyboard.
+    const std::shared_ptr<UIView>& contentViewContainer() const { return contentViewContainer_; }
+    // The status bar's state saved while the photo picker is open.
+    std::optional<bool> isStatusBarHiddenBeforeShowingPhotoPicker() const {
+        return isStatusBarHiddenBeforeShowingPhotoPicker_;
+    }
 
   private:
     std::shared_ptr<BITFeedbackComposeViewController> self();

@@ -105,20 +105,20 @@ bool BITFeedbackListViewCell::isSameDayWithDate1Date2(NSDate date1, NSDate date2
     return day(date1) == day(date2);
 }
 
-CGFloat BITFeedbackListViewCell::heightForTextInRowWithMessage(const BITFeedbackMessage& message,
-                                                               CGFloat width) {
+CGFloat BITFeedbackListViewCell::heightForTextInRowWithMessageTableViewWidth(
+    const BITFeedbackMessage& message, CGFloat width) {
     const CGSize size =
         sizeWithFontConstrainedToSize(message.text.value_or(""), UIFont::systemFontOfSize(15),
                                       CGSizeMake(width - 2 * kMargin, 100000));
     return std::ceil(size.height + kTitleTop + kTextTop + kTextBottom);
 }
 
-CGFloat BITFeedbackListViewCell::heightForRowWithMessage(const BITFeedbackMessage& message,
-                                                         CGFloat width) {
+CGFloat BITFeedbackListViewCell::heightForRowWithMessageTableViewWidth(
+    const BITFeedbackMessage& message, CGFloat width) {
     const long count = static_cast<long>(message.previewableAttachments().size());
     const long perRow = attachmentsPerRow(width);
     const long rows = (count + perRow - 1) / perRow;
-    return std::ceil(heightForTextInRowWithMessage(message, width) +
+    return std::ceil(heightForTextInRowWithMessageTableViewWidth(message, width) +
                      static_cast<CGFloat>(rows) * kAttachmentRowHeight);
 }
 
@@ -188,7 +188,8 @@ void BITFeedbackListViewCell::layoutSubviews() {
         labelText_->setText(message_->text.value_or(""));
         labelText_->setFrame(
             CGRectMake(kMargin, kTextTop, width - 2 * kMargin,
-                       heightForTextInRowWithMessage(*message_, width) - kTextTop - kTextBottom));
+                       heightForTextInRowWithMessageTableViewWidth(*message_, width) - kTextTop -
+                           kTextBottom));
         contentView()->addSubview(labelText_);
         const CGFloat top = CGRectGetMaxY(labelText_->frame());
         const long perRow = attachmentsPerRow(width);

@@ -31,14 +31,18 @@ class BITFeedbackListViewCell : public UITableViewCell {
     explicit BITFeedbackListViewCell(const std::string& reuseIdentifier = "");
     ~BITFeedbackListViewCell() override;
 
-    static CGFloat heightForTextInRowWithMessage(const BITFeedbackMessage& message, CGFloat width);
-    static CGFloat heightForRowWithMessage(const BITFeedbackMessage& message, CGFloat width);
+    static CGFloat heightForTextInRowWithMessageTableViewWidth(const BITFeedbackMessage& message,
+                                                               CGFloat width);
+    static CGFloat heightForRowWithMessageTableViewWidth(const BITFeedbackMessage& message,
+                                                         CGFloat width);
     static bool isSameDayWithDate1Date2(NSDate date1, NSDate date2);
 
     void setMessage(std::shared_ptr<BITFeedbackMessage> message) { message_ = std::move(message); }
     const std::shared_ptr<BITFeedbackMessage>& message() const { return message_; }
     void setCellStyle(unsigned style) { style_ = style; }
+    unsigned backgroundStyle() const { return backgroundStyle_; }
     void setBackgroundStyle(unsigned style) { backgroundStyle_ = style; }
+    std::shared_ptr<BITFeedbackListViewCellDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<BITFeedbackListViewCellDelegate> delegate) {
         delegate_ = std::move(delegate);
     }
@@ -46,6 +50,10 @@ class BITFeedbackListViewCell : public UITableViewCell {
     const std::shared_ptr<UILabel>& labelTitle() const { return labelTitle_; }
     const std::vector<std::shared_ptr<BITActivityIndicatorButton>>& attachmentViews() const {
         return attachmentViews_;
+    }
+    // The background strip of style 0, made on the first layout.
+    const std::shared_ptr<UIView>& accessoryBackgroundView() const {
+        return accessoryBackgroundView_;
     }
 
     UIColor cellBackgroundColor() const;

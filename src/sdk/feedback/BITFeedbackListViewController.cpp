@@ -424,7 +424,7 @@ std::optional<CGFloat> BITFeedbackListViewController::tableViewHeightForRowAtInd
     if (cached.message.lock() != message || cached.width != width || cached.text != message->text ||
         cached.previewable != previewable)
         cached = {message, width, message->text, previewable,
-                  BITFeedbackListViewCell::heightForRowWithMessage(*message, width)};
+                  BITFeedbackListViewCell::heightForRowWithMessageTableViewWidth(*message, width)};
     return cached.height;
 }
 

@@ -83,6 +83,7 @@ class BITFeedbackListViewController : public BITZizavaBaseViewController,
     bool feedbackComposeViewControllerDidFinishWithResult(
         BITFeedbackComposeViewController& composer, BITFeedbackComposeResult result) override;
 
+    std::shared_ptr<BITFeedbackManager> manager() const { return manager_.lock(); }
     long userButtonSection() const { return userButtonSection_; }
     long deleteButtonSection() const { return deleteButtonSection_; }
     bool userDataComposeFlow() const { return userDataComposeFlow_; }
@@ -91,6 +92,8 @@ class BITFeedbackListViewController : public BITZizavaBaseViewController,
     }
     // The Refresh button: this table has no pull-to-refresh control.
     const std::shared_ptr<UIBarButtonItem>& refreshItem() const { return refreshItem_; }
+    // Whether the pull-to-refresh control is refreshing: never, as there is none.
+    bool isRefreshingWithNewControl() const { return false; }
 
   private:
     struct RowHeight {

@@ -133,6 +133,14 @@ void BITFeedbackManager::requestLatestImageWithCompletionHandler(
     const std::function<void(const std::shared_ptr<UIImage>&)>& completion) {
     if (!completion || !isiOS10PhotoPolicySet())
         return;
+    loadLatestImageAssetWithCompletionHandler(screenshotPath, completion);
+}
+
+void BITFeedbackManager::loadLatestImageAssetWithCompletionHandler(
+    const std::string& screenshotPath,
+    const std::function<void(const std::shared_ptr<UIImage>&)>& completion) {
+    if (!isiOS10PhotoPolicySet())
+        return;
     // "The latest image" is the screenshot the host saved in the
     // application's own folder; the user's pictures are never read.
     if (screenshotPath.empty()) {

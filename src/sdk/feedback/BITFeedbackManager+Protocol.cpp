@@ -83,7 +83,7 @@ void BITFeedbackManager::fetchMessageUpdates() {
         post(kBITFeedbackMessagesLoadingFinished);
         return;
     }
-    sendNetworkRequestWithHTTPMethodWithMessage(
+    sendNetworkRequestWithHTTPMethodWithMessageCompletionHandler(
         "GET", nullptr, [](const auto&) { post(kBITFeedbackMessagesLoadingFinished); });
 }
 
@@ -123,7 +123,7 @@ void BITFeedbackManager::submitPendingMessages() {
     if (userEmail_)
         message->email = userEmail_;
     const std::weak_ptr<BITZizavaBaseManager> weak = weak_from_this();
-    sendNetworkRequestWithHTTPMethodWithMessage(
+    sendNetworkRequestWithHTTPMethodWithMessageCompletionHandler(
         token_ ? "PUT" : "POST", message, [weak](const std::optional<NSError>& error) {
             if (const auto self = std::static_pointer_cast<BITFeedbackManager>(weak.lock());
                 self && error) {
@@ -134,7 +134,7 @@ void BITFeedbackManager::submitPendingMessages() {
         });
 }
 
-void BITFeedbackManager::sendNetworkRequestWithHTTPMethodWithMessage(
+void BITFeedbackManager::sendNetworkRequestWithHTTPMethodWithMessageCompletionHandler(
     const std::string& method, std::shared_ptr<BITFeedbackMessage> message, Completion completion) {
     networkRequestInProgress_ = true;
     post(kBITFeedbackMessagesLoadingStarted);
@@ -225,14 +225,15 @@ void BITFeedbackManager::sendNetworkRequestWithHTTPMethodWithMessage(
         DispatchQueue::main()->async([weak, completion, data = std::move(data),
                                       response = std::move(response), error = std::move(error)] {
             if (const auto self = std::static_pointer_cast<BITFeedbackManager>(weak.lock()))
-                self->handleFeedbackMessageResponse(response, data, error, completion);
+                self->handleFeedbackMessageResponseDataErrorCompletion(response, data, error,
+                                                                       completion);
         });
     });
     if (task)
         task->resume();
 }
 
-void BITFeedbackManager::handleFeedbackMessageResponse(
+void BITFeedbackManager::handleFeedbackMessageResponseDataErrorCompletion(
     const std::optional<NSHTTPURLResponse>& response, const std::optional<Value::Data>& received,
     const std::optional<NSError>& error, Completion completion) {
     networkRequestInProgress_ = false;

@@ -193,9 +193,13 @@ void BITFeedbackManager::sortFeedbackList() {
     });
 }
 
+std::string BITFeedbackManager::uuidString() {
+    return bit_UUID();
+}
+
 std::string BITFeedbackManager::uuidAsLowerCaseAndShortened() {
     std::string result;
-    for (const char c : bit_UUID()) {
+    for (const char c : uuidString()) {
         if (c != '-')
             result += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }

@@ -99,6 +99,11 @@ class BITFeedbackManager : public BITZizavaBaseManager,
     void requestLatestImageWithCompletionHandler(
         const std::string& screenshotPath,
         const std::function<void(const std::shared_ptr<UIImage>&)>& completion);
+    // Reads the screenshot; the completion gets it unless it is missing or
+    // unreadable (logged).
+    void loadLatestImageAssetWithCompletionHandler(
+        const std::string& screenshotPath,
+        const std::function<void(const std::shared_ptr<UIImage>&)>& completion);
     void screenshotTripleTap(UIGestureRecognizer& recognizer);
     bool gestureRecognizerShouldRecognizeSimultaneouslyWithGestureRecognizer(
         UIGestureRecognizer&, UIGestureRecognizer&) override {
@@ -122,6 +127,8 @@ class BITFeedbackManager : public BITZizavaBaseManager,
     void submitMessageWithTextAndAttachments(const std::string& text,
                                              const BITFeedbackMessage::Attachments& attachments);
     void sortFeedbackList();
+    // A new UUID string; shortened: in lower case without "-".
+    static std::string uuidString();
     static std::string uuidAsLowerCaseAndShortened();
     const Messages& feedbackList() const { return feedbackList_; }
 
@@ -147,12 +154,12 @@ class BITFeedbackManager : public BITZizavaBaseManager,
     void updateMessagesListIfRequired();
     void fetchMessageUpdates();
     void submitPendingMessages();
-    void sendNetworkRequestWithHTTPMethodWithMessage(const std::string& method,
-                                                     std::shared_ptr<BITFeedbackMessage> message,
-                                                     Completion completion);
-    void handleFeedbackMessageResponse(const std::optional<NSHTTPURLResponse>& response,
-                                       const std::optional<Value::Data>& data,
-                                       const std::optional<NSError>& error, Completion completion);
+    void sendNetworkRequestWithHTTPMethodWithMessageCompletionHandler(
+        const std::string& method, std::shared_ptr<BITFeedbackMessage> message,
+        Completion completion);
+    void handleFeedbackMessageResponseDataErrorCompletion(
+        const std::optional<NSHTTPURLResponse>& response, const std::optional<Value::Data>& data,
+        const std::optional<NSError>& error, Completion completion);
     // nullptr: the thread is gone on the service.
     void updateMessageListFromResponse(const Value* response);
 

@@ -58,7 +58,7 @@ std::string BITFeedbackMessageAttachment::attachmentsFolder() {
     return bit_settingsDir() + "/attachments";
 }
 
-BITFeedbackMessageAttachment BITFeedbackMessageAttachment::attachmentWithData(
+BITFeedbackMessageAttachment BITFeedbackMessageAttachment::attachmentWithDataContentType(
     const Value::Data& data, const std::string& contentType) {
     BITFeedbackMessageAttachment attachment;
     attachment.contentType_ = contentType;

@@ -21,8 +21,8 @@ class BITFeedbackMessageAttachment : public QLPreviewItem {
     BITFeedbackMessageAttachment();  // creates the attachments folder when missing
 
     // A local attachment, stored at once, named after the current date.
-    static BITFeedbackMessageAttachment attachmentWithData(const Value::Data& data,
-                                                           const std::string& contentType);
+    static BITFeedbackMessageAttachment attachmentWithDataContentType(
+        const Value::Data& data, const std::string& contentType);
 
     // The coding keys "contentType", "filename", "originalFilename", "url".
     Value encode() const;
@@ -69,6 +69,13 @@ class BITFeedbackMessageAttachment : public QLPreviewItem {
     void setSourceURL(std::optional<std::string> url) { sourceURL_ = std::move(url); }
     const std::optional<std::string>& filename() const { return filename_; }
     bool isLoading() const { return isLoading_; }
+    // The bytes as loaded so far (data() loads them from the file).
+    const Value::Data& internalData() const { return internalData_; }
+    // The thumbnails made so far, by width and height.
+    const std::map<std::pair<CGFloat, CGFloat>, std::shared_ptr<UIImage>>&
+    thumbnailRepresentations() const {
+        return thumbnailRepresentations_;
+    }
     void setLoading(bool loading) { isLoading_ = loading; }
 
   private:

@@ -61,6 +61,17 @@ class BITImageAnnotationViewController : public UIViewController {
     const std::vector<std::shared_ptr<BITImageAnnotation>>& objects() const { return objects_; }
     CGFloat scaleFactor() const { return scaleFactor_; }
     Interaction currentInteraction() const { return currentInteraction_; }
+    const std::shared_ptr<UITapGestureRecognizer>& tapRecognizer() const { return tapRecognizer_; }
+    const std::shared_ptr<UIPanGestureRecognizer>& panRecognizer() const { return panRecognizer_; }
+    const std::shared_ptr<UIPinchGestureRecognizer>& pinchRecognizer() const {
+        return pinchRecognizer_;
+    }
+    // The annotation being drawn, moved or resized.
+    const std::shared_ptr<BITImageAnnotation>& currentAnnotation() const {
+        return currentAnnotation_;
+    }
+    // Where the drawing drag started, in the image view.
+    CGPoint panStart() const { return panStart_; }
 
   private:
     std::shared_ptr<BITImageAnnotationViewController> self();

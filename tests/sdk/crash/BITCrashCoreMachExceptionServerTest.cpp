@@ -169,7 +169,7 @@ TEST(BITCrashCoreMachExceptionPort, RegistrationSwapsActionsAndForwardsToThePrev
         auto server = BITCrashCoreMachExceptionServer::createWithCallBackContext(forwardToPrevious,
                                                                                  nullptr, nullptr);
         auto port = server->exceptionPortWithMaskError(1u << SIGUSR1, nullptr);
-        auto previous = port->registerForTaskPreviousPortSet(nullptr);
+        auto previous = port->registerForTaskPreviousPortSetError(nullptr);
         if (previous == nullptr || previous->set().size() != 1 ||
             previous->set()[0].action.sa_handler != notePreviousRan) {
             _exit(2);
@@ -199,7 +199,7 @@ TEST(BITCrashCoreMachExceptionPort, FailedRegistrationPutsTheSwappedActionsBack)
     auto port = server->exceptionPortWithMaskError((1u << SIGUSR2) | (1u << SIGSTOP), nullptr);
     ASSERT_NE(port, nullptr);
     NSError error;
-    EXPECT_EQ(port->registerForTaskPreviousPortSet(&error), nullptr);
+    EXPECT_EQ(port->registerForTaskPreviousPortSetError(&error), nullptr);
     EXPECT_EQ(error.localizedDescription(), "Failed to swap mach exception ports");
     struct sigaction after = {};
     sigaction(SIGUSR2, nullptr, &after);
@@ -208,7 +208,7 @@ TEST(BITCrashCoreMachExceptionPort, FailedRegistrationPutsTheSwappedActionsBack)
     // Signal actions belong to the process: a thread has no registrations of
     // its own, and asking for one changes nothing.
     error = NSError();
-    EXPECT_EQ(port->registerForThreadPreviousPortSet(pthread_self(), &error), nullptr);
+    EXPECT_EQ(port->registerForThreadPreviousPortSetError(pthread_self(), &error), nullptr);
     EXPECT_EQ(error.domain, BITCrashCoreErrorDomain);
     EXPECT_EQ(error.code, BITCrashCoreErrorOperatingSystem);
     EXPECT_EQ(error.localizedDescription(), "Failed to swap mach exception ports");
@@ -222,7 +222,7 @@ TEST(BITCrashCoreMachExceptionPort, FailedRegistrationPutsTheSwappedActionsBack)
         error.userInfo.at(NSError::NSUnderlyingErrorKey).dictionaryValue();
     ASSERT_NE(underlying, nullptr);
     EXPECT_EQ(underlying->at("code"), Value(ENOTSUP));
-    EXPECT_EQ(port->registerForThreadPreviousPortSet(pthread_self(), nullptr), nullptr);
+    EXPECT_EQ(port->registerForThreadPreviousPortSetError(pthread_self(), nullptr), nullptr);
 }
 
 // In a child: an unanswered signal takes its default action.
@@ -234,7 +234,7 @@ TEST(BITCrashCoreMachExceptionPort, SignalTheServerDoesNotHandleEndsTheProcess) 
         auto server = BITCrashCoreMachExceptionServer::createWithCallBackContext(
             answerBySignal, &received, nullptr);
         auto port = server->exceptionPortWithMaskError(1u << SIGFPE, nullptr);
-        port->registerForTaskPreviousPortSet(nullptr);
+        port->registerForTaskPreviousPortSetError(nullptr);
         raise(SIGFPE);
         _exit(0);
     }

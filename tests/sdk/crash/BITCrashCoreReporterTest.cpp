@@ -66,6 +66,39 @@ TEST(BITCrashCoreReporter, PendingReportIsFoundLoadedAndPurged) {
     EXPECT_FALSE(reporter->hasPendingCrashReport());
 }
 
+TEST(BITCrashCoreReporter, FormsWithoutAnErrorDoTheSameWork) {
+    TemporaryHome home;
+    auto reporter = makeTestReporter(0);
+    EXPECT_FALSE(reporter->loadPendingCrashReportData().has_value());
+    EXPECT_FALSE(reporter->purgePendingCrashReport());
+    ASSERT_TRUE(reporter->populateCrashReportDirectoryAndReturnError(nullptr));
+    Value::Data bytes = {'z', 'v', 'c', 'r', 'a', 's', 'h', 1, 0};
+    ASSERT_TRUE(writeDataToFile(bytes, reporter->crashReportPath(), true));
+    EXPECT_EQ(reporter->loadPendingCrashReportData(), bytes);
+    EXPECT_TRUE(reporter->purgePendingCrashReport());
+    EXPECT_FALSE(reporter->hasPendingCrashReport());
+
+    for (const auto& data : {reporter->generateLiveReport(),
+                             reporter->generateLiveReportWithThread(BITCrashCoreCurrentThread())}) {
+        ASSERT_TRUE(data.has_value());
+        auto report = BITCrashCoreReport::createWithData(*data, nullptr);
+        ASSERT_NE(report, nullptr);
+        EXPECT_EQ(report->signalInfo().name(), "SIGTRAP");
+    }
+
+    pid_t child = fork();
+    if (child == 0) {
+        resetInheritedSignalHandling();
+        _exit(makeTestReporter(0)->enableCrashReporter() &&
+                      !makeTestReporter(0)->enableCrashReporter()
+                  ? 0
+                  : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
 TEST(BITCrashCoreReporter, FileLargerThanAnyReportIsNotLoaded) {
     TemporaryHome home;
     NSLogSink previous = NSLogSetSink([](NSLogLevel, const std::string&) {});

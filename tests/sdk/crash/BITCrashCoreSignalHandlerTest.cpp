@@ -50,7 +50,7 @@ bool alternateStackEnabled() {
 TEST(BITCrashCoreSignalHandler, PreviousIgnoreCountsAsHandled) {
     int status = inChild([] {
         signal(SIGUSR1, SIG_IGN);
-        BITCrashCoreSignalHandler::sharedHandler().registerHandlerWithSignal(SIGUSR1, nullptr);
+        BITCrashCoreSignalHandler::sharedHandler().registerHandlerWithSignalError(SIGUSR1, nullptr);
         raise(SIGUSR1);
         return 7;
     });
@@ -60,7 +60,7 @@ TEST(BITCrashCoreSignalHandler, PreviousIgnoreCountsAsHandled) {
 
 TEST(BITCrashCoreSignalHandler, WithoutPreviousActionTheSignalIsRaisedAgain) {
     int status = inChild([] {
-        BITCrashCoreSignalHandler::sharedHandler().registerHandlerWithSignal(SIGUSR2, nullptr);
+        BITCrashCoreSignalHandler::sharedHandler().registerHandlerWithSignalError(SIGUSR2, nullptr);
         raise(SIGUSR2);
         return 0;
     });
@@ -75,8 +75,8 @@ TEST(BITCrashCoreSignalHandler, RegisteringTwiceRunsThePreviousActionOnce) {
         action.sa_flags = SA_SIGINFO;
         sigaction(SIGUSR1, &action, nullptr);
         auto& handler = BITCrashCoreSignalHandler::sharedHandler();
-        bool first = handler.registerHandlerWithSignal(SIGUSR1, nullptr);
-        bool second = handler.registerHandlerWithSignal(SIGUSR1, nullptr);
+        bool first = handler.registerHandlerWithSignalError(SIGUSR1, nullptr);
+        bool second = handler.registerHandlerWithSignalError(SIGUSR1, nullptr);
         raise(SIGUSR1);
         return first && second ? previousCalls : 100;
     });
@@ -93,8 +93,10 @@ TEST(BITCrashCoreSignalHandler, CallbacksRunFromTheHeadAndHandTheSignalOn) {
         static int one = 1;
         static int ten = 10;
         auto& handler = BITCrashCoreSignalHandler::sharedHandler();
-        handler.registerHandlerForSignalCallbackContext(SIGUSR1, countingCallback, &one, nullptr);
-        handler.registerHandlerForSignalCallbackContext(SIGUSR1, countingCallback, &ten, nullptr);
+        handler.registerHandlerForSignalCallbackContextError(SIGUSR1, countingCallback, &one,
+                                                             nullptr);
+        handler.registerHandlerForSignalCallbackContextError(SIGUSR1, countingCallback, &ten,
+                                                             nullptr);
         raise(SIGUSR1);
         // Both callbacks ran, then the pass-through ran the previous action.
         return callbackCalls == 11 && previousCalls == 1 ? 0 : 1;
@@ -106,7 +108,7 @@ TEST(BITCrashCoreSignalHandler, CallbacksRunFromTheHeadAndHandTheSignalOn) {
 TEST(BITCrashCoreSignalHandler, InvalidSignalFailsWithOperatingSystemError) {
     NSError error;
     EXPECT_FALSE(
-        BITCrashCoreSignalHandler::sharedHandler().registerHandlerWithSignal(SIGKILL, &error));
+        BITCrashCoreSignalHandler::sharedHandler().registerHandlerWithSignalError(SIGKILL, &error));
     EXPECT_EQ(error.domain, "BITCrashCoreErrorDomain");
     EXPECT_EQ(error.code, 1);
     EXPECT_EQ(error.localizedDescription(), "Failed to register signal handler");
@@ -114,7 +116,7 @@ TEST(BITCrashCoreSignalHandler, InvalidSignalFailsWithOperatingSystemError) {
 
 TEST(BITCrashCoreAlternateSignalStack, RegistrationCoversTheCallingThreadAndOthersInstallTheirOwn) {
     int status = inChild([] {
-        BITCrashCoreSignalHandler::sharedHandler().registerHandlerWithSignal(SIGUSR1, nullptr);
+        BITCrashCoreSignalHandler::sharedHandler().registerHandlerWithSignalError(SIGUSR1, nullptr);
         if (!alternateStackEnabled()) {
             return 1;
         }
@@ -133,7 +135,7 @@ TEST(BITCrashCoreAlternateSignalStack, RegistrationCoversTheCallingThreadAndOthe
 
 TEST(BITCrashCoreAlternateSignalStack, DispatchWorkersStartedAfterRegistrationHaveTheirOwn) {
     int status = inChild([] {
-        BITCrashCoreSignalHandler::sharedHandler().registerHandlerWithSignal(SIGUSR1, nullptr);
+        BITCrashCoreSignalHandler::sharedHandler().registerHandlerWithSignalError(SIGUSR1, nullptr);
         std::atomic<int> result{-1};
         DispatchQueue::createSerial("test.altstack")->sync([&] {
             result = alternateStackEnabled() ? 0 : 3;

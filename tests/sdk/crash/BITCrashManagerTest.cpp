@@ -225,6 +225,31 @@ TEST_F(BITCrashManagerTest, CrashTimeTelemetryWriteNeedsSomethingToWrite) {
     EXPECT_EQ(fs::file_size(path), lines.size());
 }
 
+TEST_F(BITCrashManagerTest, UnregisteredObserversHearNothingAndFilesLiveInTheSettingsFolder) {
+    EXPECT_FALSE(manager->isSetup());
+    EXPECT_EQ(manager->settingsFile(), manager->crashesDir() + "/BITCrashManager.plist");
+    EXPECT_EQ(manager->analyzerInProgressFile(),
+              manager->crashesDir() + "/BITCrashManager.analyzer");
+    std::shared_ptr<NSNotificationObserver> none;
+    manager->unregisterObserver(none);
+
+    const auto post = [] {
+        NSNotificationCenter::defaultCenter()->postNotificationName(
+            UIApplicationDidReceiveMemoryWarningNotification);
+    };
+    manager->registerObservers();
+    manager->unregisterObservers();
+    post();
+    runMainLoopFor(0.2);
+    EXPECT_FALSE(manager->didLogLowMemoryWarning());
+    manager->registerObservers();
+    post();
+    EXPECT_TRUE(runMainLoopUntil([&] { return manager->didLogLowMemoryWarning(); }));
+    manager->unregisterObservers();
+    NSUserDefaults::standardUserDefaults()->removeObjectForKey(
+        "BITAppDidReceiveLowMemoryNotification");
+}
+
 TEST_F(BITCrashManagerTest, DisabledManagerFindsNothing) {
     addAppKillReport();
     auto disabled =

@@ -20,7 +20,9 @@ TEST_F(BITFeedbackActivityTest, OffersItselfForFeedbackItemsOnly) {
     EXPECT_TRUE(activity->canPerformWithActivityItems(
         {std::make_shared<BITZizavaAttachment>("a.txt", Value::Data{1}, "text/plain")}));
     activity->setCustomActivityTitle("Tell us");
-    EXPECT_EQ(activity->activityTitle(), "Tell us");
+    EXPECT_EQ(activity->activityTitle(), activity->customActivityTitle());
+    activity->setCustomActivityImage(checkerboard(CGSizeMake(20, 20), 1));
+    EXPECT_EQ(activity->activityImage(), activity->customActivityImage());
 
     LogCapture log;
     activity->prepareWithActivityItems({std::string("Look"), 42, Value::Data{1, 2}});

@@ -172,6 +172,20 @@ TEST_F(BITFeedbackComposeViewControllerTest, LooksLikeTheReference) {
     EXPECT_TRUE(matchesReference(window->renderImage(2), "../sdk/feedback/compose"));
 }
 
+TEST_F(BITFeedbackComposeViewControllerTest, AnOpenSheetAndTheBarBeforeThePickerAreKept) {
+    const auto composer = present({std::string("Look"), image()});
+    EXPECT_EQ(composer->manager(), manager);
+    EXPECT_EQ(composer->textView()->superview(), composer->contentViewContainer());
+    EXPECT_FALSE(composer->actionSheetVisible());
+    composer->imageButtonAction(0);
+    EXPECT_TRUE(composer->actionSheetVisible());
+    play("tap \"Cancel\"\nidle");
+    EXPECT_FALSE(composer->actionSheetVisible());
+    EXPECT_FALSE(composer->isStatusBarHiddenBeforeShowingPhotoPicker());
+    play("tap \"+ Add Image\"\nidle");
+    EXPECT_TRUE(composer->isStatusBarHiddenBeforeShowingPhotoPicker());
+}
+
 TEST_F(BITFeedbackComposeViewControllerTest, AddImagePicksAPictureNamedAfterItsFile) {
     const std::string folder = (std::filesystem::temp_directory_path() /
                                 ("kelvara-feedback-pictures-" + std::to_string(getpid())))

@@ -20,7 +20,7 @@ std::shared_ptr<BITFeedbackMessageAttachment> storedImage() {
     const auto png = UIImagePNGRepresentation(UIGraphicsGetImageFromCurrentImageContext());
     UIGraphicsEndImageContext();
     return std::make_shared<BITFeedbackMessageAttachment>(
-        BITFeedbackMessageAttachment::attachmentWithData(png, "image/png"));
+        BITFeedbackMessageAttachment::attachmentWithDataContentType(png, "image/png"));
 }
 
 std::shared_ptr<BITFeedbackMessage> messageWith(size_t attachments, bool own) {
@@ -40,8 +40,8 @@ std::shared_ptr<BITFeedbackListViewCell> laidOut(
     cell->setCellStyle(1);
     cell->setMessage(message);
     cell->setAttachments(message->previewableAttachments());
-    cell->setFrame(
-        CGRectMake(0, 0, 320, BITFeedbackListViewCell::heightForRowWithMessage(*message, 320)));
+    cell->setFrame(CGRectMake(
+        0, 0, 320, BITFeedbackListViewCell::heightForRowWithMessageTableViewWidth(*message, 320)));
     cell->layoutSubviews();
     return cell;
 }
@@ -50,8 +50,9 @@ std::shared_ptr<BITFeedbackListViewCell> laidOut(
 
 TEST(BITFeedbackListViewCell, SixAttachmentsTakeTwoRowsFromTheRightForOwnMessages) {
     const auto message = messageWith(6, true);
-    const CGFloat text = BITFeedbackListViewCell::heightForTextInRowWithMessage(*message, 320);
-    EXPECT_EQ(BITFeedbackListViewCell::heightForRowWithMessage(*message, 320),
+    const CGFloat text =
+        BITFeedbackListViewCell::heightForTextInRowWithMessageTableViewWidth(*message, 320);
+    EXPECT_EQ(BITFeedbackListViewCell::heightForRowWithMessageTableViewWidth(*message, 320),
               std::ceil(text + 106));
     const auto cell = laidOut(message);
     ASSERT_EQ(cell->attachmentViews().size(), 6u);
@@ -61,7 +62,30 @@ TEST(BITFeedbackListViewCell, SixAttachmentsTakeTwoRowsFromTheRightForOwnMessage
               cell->attachmentViews()[0]->frame().origin.y + 55);
     EXPECT_EQ(cell->labelTitle()->textAlignment(), NSTextAlignmentRight);
     // Narrower than one column still lays out (one per row).
-    EXPECT_GT(BITFeedbackListViewCell::heightForRowWithMessage(*message, 40), text);
+    EXPECT_GT(BITFeedbackListViewCell::heightForRowWithMessageTableViewWidth(*message, 40), text);
+}
+
+TEST(BITFeedbackListViewCell, StyleZeroLaysItsStripInTheRowsBackground) {
+    const auto message = messageWith(0, false);
+    auto cell = std::make_shared<BITFeedbackListViewCell>("cell");
+    cell->setBackgroundStyle(1);
+    cell->setMessage(message);
+    cell->setFrame(CGRectMake(0, 0, 320, 80));
+    EXPECT_FALSE(cell->accessoryBackgroundView());
+    cell->layoutSubviews();
+    ASSERT_TRUE(cell->accessoryBackgroundView());
+    EXPECT_EQ(cell->accessoryBackgroundView()->superview(), cell);
+    EXPECT_EQ(cell->accessoryBackgroundView()->backgroundColor(), cell->cellBackgroundColor());
+    EXPECT_EQ(cell->backgroundStyle(), 1u);
+    EXPECT_FALSE(cell->delegate());
+
+    const auto button = std::make_shared<BITActivityIndicatorButton>();
+    button->setShowsActivityIndicator(true);
+    const auto spinner = button->indicator();
+    button->setIndicatorVisible(false);
+    button->setShowsActivityIndicator(true);
+    EXPECT_TRUE(button->indicatorVisible());
+    EXPECT_EQ(button->indicator(), spinner);
 }
 
 TEST(BITFeedbackListViewCell, PendingMessagesSayPendingAndServerOnlyAttachmentsSpin) {

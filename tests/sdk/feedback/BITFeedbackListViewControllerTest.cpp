@@ -3,6 +3,7 @@
 #include "FeedbackScreenTestSupport.h"
 #include "Foundation/NSIndexPath.h"
 #include "QuickLook/QLPreviewController.h"
+#include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIPasteboard.h"
 #include "UIKit/UITableView.h"
@@ -49,6 +50,16 @@ TEST_F(BITFeedbackListViewControllerTest, AnEmptyThreadOffersOnlyWriting) {
 expect "Last updated: never"
 expect-not "Delete all messages")");
     EXPECT_EQ(manager->currentFeedbackListViewController(), list);
+}
+
+TEST_F(BITFeedbackListViewControllerTest, LoadingShowsOnTheRefreshButtonOnly) {
+    present();
+    EXPECT_EQ(list->manager(), manager);
+    list->startLoadingIndicator();
+    EXPECT_FALSE(list->refreshItem()->isEnabled());
+    EXPECT_FALSE(list->isRefreshingWithNewControl());
+    list->stopLoadingIndicator();
+    EXPECT_TRUE(list->refreshItem()->isEnabled());
 }
 
 TEST_F(BITFeedbackListViewControllerTest, ARequiredNameNotGivenShowsADash) {
@@ -187,10 +198,9 @@ idle)");
 
 TEST_F(BITFeedbackListViewControllerTest, SwipingAwayTheLastMessageReloadsWithoutDeleteAll) {
     useService();
-    send(
-        "only one",
-        {std::make_shared<BITFeedbackMessageAttachment>(
-            BITFeedbackMessageAttachment::attachmentWithData(Value::Data{1, 2, 3}, "image/jpeg"))});
+    send("only one", {std::make_shared<BITFeedbackMessageAttachment>(
+                         BITFeedbackMessageAttachment::attachmentWithDataContentType(
+                             Value::Data{1, 2, 3}, "image/jpeg"))});
     present();
     EXPECT_EQ(sections(), 3);
     list->tableViewCommitEditingStyleForRowAtIndexPath(*list->tableView(),
@@ -203,12 +213,12 @@ TEST_F(BITFeedbackListViewControllerTest, SwipingAwayTheLastMessageReloadsWithou
 
 TEST_F(BITFeedbackListViewControllerTest, DeleteAllLeavesTheAttachmentsFolderEmpty) {
     useService();
-    send("one",
-         {std::make_shared<BITFeedbackMessageAttachment>(
-             BITFeedbackMessageAttachment::attachmentWithData(Value::Data{1}, "image/jpeg"))});
-    send("two",
-         {std::make_shared<BITFeedbackMessageAttachment>(
-             BITFeedbackMessageAttachment::attachmentWithData(Value::Data{2}, "text/plain"))});
+    send("one", {std::make_shared<BITFeedbackMessageAttachment>(
+                    BITFeedbackMessageAttachment::attachmentWithDataContentType(Value::Data{1},
+                                                                                "image/jpeg"))});
+    send("two", {std::make_shared<BITFeedbackMessageAttachment>(
+                    BITFeedbackMessageAttachment::attachmentWithDataContentType(Value::Data{2},
+                                                                                "text/plain"))});
     EXPECT_EQ(storedAttachmentFiles(), 2u);
     present();
     play(R"(tap "Delete all messages"
@@ -243,11 +253,11 @@ TEST_F(BITFeedbackListViewControllerTest, RowHeightsFollowTheTextAndTheWidth) {
     const auto message = manager->messageAtIndex(0);
     const CGFloat width = list->view()->frame().size.width;
     EXPECT_EQ(list->tableViewHeightForRowAtIndexPath(table, {1, 0}),
-              BITFeedbackListViewCell::heightForRowWithMessage(*message, width));
+              BITFeedbackListViewCell::heightForRowWithMessageTableViewWidth(*message, width));
     message->text = std::string(400, 'x');
     EXPECT_EQ(list->tableViewHeightForRowAtIndexPath(table, {1, 0}),
-              BITFeedbackListViewCell::heightForRowWithMessage(*message, width));
+              BITFeedbackListViewCell::heightForRowWithMessageTableViewWidth(*message, width));
     list->view()->setFrame(CGRectMake(0, 0, 200, 400));
     EXPECT_EQ(list->tableViewHeightForRowAtIndexPath(table, {1, 0}),
-              BITFeedbackListViewCell::heightForRowWithMessage(*message, 200));
+              BITFeedbackListViewCell::heightForRowWithMessageTableViewWidth(*message, 200));
 }

@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 #include <httplib.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "Dispatch/NSRunLoop.h"
+#include "Foundation/NSData+Files.h"
 #include "Foundation/NSNotificationCenter.h"
+#include "UIKit/UIGraphics.h"
+#include "UIKit/UIImage.h"
 #include "UIKit/UIWindow.h"
 #include "sdk/BITZizavaHelper.h"
 #include "sdk/SdkServiceProcess.h"
@@ -78,7 +82,8 @@ TEST_F(BITFeedbackManagerTest, FirstMessageOpensAThreadWhoseBoundaryTheTextCanno
     const std::string text =
         "before\r\n------FOO\r\nContent-Disposition: form-data; name=\"x\"\r\n";
     auto attachment = std::make_shared<BITFeedbackMessageAttachment>(
-        BITFeedbackMessageAttachment::attachmentWithData(bytes("JPEG----FOO"), "image/jpeg"));
+        BITFeedbackMessageAttachment::attachmentWithDataContentType(bytes("JPEG----FOO"),
+                                                                    "image/jpeg"));
     send(text, {attachment});
     ASSERT_TRUE(manager->token());
     ASSERT_EQ(manager->numberOfMessages(), 1u);
@@ -225,7 +230,7 @@ TEST_F(BITFeedbackManagerTest, MessageWrittenWhileTheServiceIsDownGoesOutLaterAs
 
 TEST_F(BITFeedbackManagerTest, DeleteAllLeavesTheAttachmentsFolderEmpty) {
     auto attachment = std::make_shared<BITFeedbackMessageAttachment>(
-        BITFeedbackMessageAttachment::attachmentWithData(bytes("shot"), "image/png"));
+        BITFeedbackMessageAttachment::attachmentWithDataContentType(bytes("shot"), "image/png"));
     send("with screenshot", {attachment});
     ASSERT_FALSE(fs::is_empty(BITFeedbackMessageAttachment::attachmentsFolder()));
     manager->deleteAllMessages();
@@ -262,6 +267,37 @@ TEST_F(BITFeedbackManagerTest, FirstStartWithNoStoreSendsNothing) {
     EXPECT_EQ(manager->lastCheck()->timeIntervalSinceReferenceDate(),
               NSDate::distantPast().timeIntervalSinceReferenceDate());
     NSNotificationCenter::defaultCenter()->removeObserver(observer);
+}
+
+TEST_F(BITFeedbackManagerTest, MessageTokensAreNewUUIDsShortened) {
+    const std::string uuid = BITFeedbackManager::uuidString();
+    EXPECT_EQ(uuid.size(), 36u);
+    EXPECT_EQ(std::count(uuid.begin(), uuid.end(), '-'), 4);
+    const std::string token = BITFeedbackManager::uuidAsLowerCaseAndShortened();
+    EXPECT_EQ(token.size(), 32u);
+    EXPECT_EQ(token.find_first_not_of("0123456789abcdef"), std::string::npos);
+    EXPECT_NE(BITFeedbackManager::uuidString(), uuid);
+}
+
+TEST_F(BITFeedbackManagerTest, LatestImageIsTheSavedScreenshotLoadedOnlyWithPhotoAccess) {
+    useTestBundleWithInfo({{"NSPhotoLibraryUsageDescription", "Pictures for feedback"}});
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(40, 30), true, 1);
+    const auto png = UIImagePNGRepresentation(UIGraphicsGetImageFromCurrentImageContext());
+    UIGraphicsEndImageContext();
+    const std::string path = bit_settingsDir() + "/latest.png";
+    ASSERT_TRUE(writeDataToFile(png, path, true));
+    std::vector<std::shared_ptr<UIImage>> loaded;
+    const auto keep = [&loaded](const std::shared_ptr<UIImage>& image) { loaded.push_back(image); };
+    manager->loadLatestImageAssetWithCompletionHandler(path, keep);
+    manager->requestLatestImageWithCompletionHandler(path, keep);
+    manager->loadLatestImageAssetWithCompletionHandler("", keep);
+    ASSERT_EQ(loaded.size(), 2u);
+    EXPECT_EQ(loaded[0]->size().width, loaded[1]->size().width);
+    EXPECT_EQ(loaded[0]->size().height, loaded[1]->size().height);
+    useTestBundleWithInfo({});
+    manager->loadLatestImageAssetWithCompletionHandler(path, keep);
+    EXPECT_EQ(loaded.size(), 2u);
+    fs::remove(path);
 }
 
 TEST_F(BITFeedbackManagerTest, AttachmentDownloadKeepsNoErrorPageAndTriesAgain) {

@@ -5,6 +5,8 @@
 
 #include "Foundation/NSData+Files.h"
 #include "Foundation/NSFileManager.h"
+#include "UIKit/UIGraphics.h"
+#include "UIKit/UIImage.h"
 #include "sdk/feedback/BITFeedbackMessage.h"
 
 namespace fs = std::filesystem;
@@ -26,7 +28,8 @@ TEST(BITFeedbackRecords, MessageSurvivesItsCodingWithAttachments) {
     message.userMessage = true;
     message.token = "0123456789abcdef0123456789abcdef";
     message.addAttachmentsObject(std::make_shared<BITFeedbackMessageAttachment>(
-        BITFeedbackMessageAttachment::attachmentWithData(bytes("PNGDATA"), "image/png")));
+        BITFeedbackMessageAttachment::attachmentWithDataContentType(bytes("PNGDATA"),
+                                                                    "image/png")));
     const auto decoded = BITFeedbackMessage::decode(message.encode());
     EXPECT_EQ(decoded->text, "Hello");
     EXPECT_EQ(decoded->email, "a@example.org");
@@ -43,6 +46,20 @@ TEST(BITFeedbackRecords, MessageSurvivesItsCodingWithAttachments) {
     EXPECT_EQ(attachment->originalFilename()->rfind("Attachment: ", 0), 0u);
 }
 
+TEST(BITFeedbackRecords, AttachmentHoldsItsBytesAndTheThumbnailsMade) {
+    UIGraphicsBeginImageContextWithOptions(CGSizeMake(40, 30), true, 1);
+    const auto png = UIImagePNGRepresentation(UIGraphicsGetImageFromCurrentImageContext());
+    UIGraphicsEndImageContext();
+    auto attachment = BITFeedbackMessageAttachment::attachmentWithDataContentType(png, "image/png");
+    EXPECT_EQ(attachment.internalData(), attachment.data());
+    EXPECT_TRUE(attachment.thumbnailRepresentations().empty());
+    const auto thumbnail = attachment.thumbnailWithSize(CGSizeMake(20, 15));
+    ASSERT_TRUE(thumbnail);
+    ASSERT_EQ(attachment.thumbnailRepresentations().size(), 1u);
+    EXPECT_EQ(attachment.thumbnailRepresentations().begin()->second, thumbnail);
+    attachment.deleteContents();
+}
+
 TEST(BITFeedbackRecords, DecodingIgnoresValuesOfAnotherKind) {
     const Value coded = Value::Dictionary{
         {"text", 5}, {"id", "seven"}, {"status", 99}, {"attachments", "none"}, {"name", nullptr}};
@@ -55,8 +72,8 @@ TEST(BITFeedbackRecords, DecodingIgnoresValuesOfAnotherKind) {
 }
 
 TEST(BITFeedbackRecords, AttachmentWhoseFileWentNeedsLoadingAgain) {
-    auto attachment =
-        BITFeedbackMessageAttachment::attachmentWithData(bytes("x"), "application/x-unknown");
+    auto attachment = BITFeedbackMessageAttachment::attachmentWithDataContentType(
+        bytes("x"), "application/x-unknown");
     EXPECT_EQ(fs::path(*attachment.filename()).extension(), "");
     attachment.setSourceURL("http://127.0.0.1:1/file");
     auto decoded = BITFeedbackMessageAttachment::decode(attachment.encode());
@@ -80,7 +97,8 @@ TEST(BITFeedbackRecords, DeletingContentsNeverTouchesAFileOutsideTheAttachmentsF
     EXPECT_TRUE(fs::exists(outside));
     EXPECT_FALSE(hostile.filename());
 
-    auto own = BITFeedbackMessageAttachment::attachmentWithData(bytes("gone"), "text/plain");
+    auto own =
+        BITFeedbackMessageAttachment::attachmentWithDataContentType(bytes("gone"), "text/plain");
     const std::string path = *own.filename();
     own.deleteContents();
     EXPECT_FALSE(fs::exists(path));

@@ -9,7 +9,10 @@
 #include "UIKit/UIGraphics.h"
 #include "UIKit/UIImageView.h"
 #include "UIKit/UINavigationController.h"
+#include "UIKit/UIPanGestureRecognizer.h"
+#include "UIKit/UIPinchGestureRecognizer.h"
 #include "UIKit/UISegmentedControl.h"
+#include "UIKit/UITapGestureRecognizer.h"
 #include "UIKit/UIWindow.h"
 #include "sdk/feedback/BITArrowImageAnnotation.h"
 #include "sdk/feedback/BITBlurImageAnnotation.h"
@@ -159,6 +162,21 @@ TEST_F(BITImageAnnotationViewControllerTest, DrawsMovesAndSavesAtThePicturesOwnS
             EXPECT_EQ(spread(saved, bx * 60, by * 60, 60), 0) << bx << "," << by;
     }
     EXPECT_EQ(spread(saved, 280 * 2, 30 * 2, 60), 255);
+}
+
+TEST_F(BITImageAnnotationViewControllerTest, RecognizersAndTheDrawingDragAreAtHand) {
+    open(checkerboard(CGSizeMake(320, 568), 2));
+    const auto& onImage = editor->imageView()->gestureRecognizers();
+    EXPECT_NE(std::find(onImage.begin(), onImage.end(), editor->panRecognizer()), onImage.end());
+    EXPECT_NE(std::find(onImage.begin(), onImage.end(), editor->pinchRecognizer()), onImage.end());
+    const auto& onView = editor->view()->gestureRecognizers();
+    EXPECT_NE(std::find(onView.begin(), onView.end(), editor->tapRecognizer()), onView.end());
+    play("drag 60 120 160 200");
+    ASSERT_EQ(editor->objects().size(), 1u);
+    // The drag drew from its start, down and to the right; then it ended.
+    EXPECT_EQ(editor->panStart().x, editor->objects()[0]->frame().origin.x);
+    EXPECT_EQ(editor->panStart().y, editor->objects()[0]->frame().origin.y);
+    EXPECT_FALSE(editor->currentAnnotation());
 }
 
 TEST_F(BITImageAnnotationViewControllerTest, CancelTellsTheDelegateAndKeepsNothing) {
