@@ -26,20 +26,27 @@ void bit_downloadFeedbackAttachment(const std::shared_ptr<BITFeedbackMessageAtta
                                                         std::optional<NSError>) {
             session->finishTasksAndInvalidate();
             const long status = response ? response->statusCode() : 0;
-            const bool usable = status >= 200 && status < 300 && data && !data->empty();
-            DispatchQueue::main()->async([attachment, done, usable, data = std::move(data)] {
-                attachment->setLoading(false);
-                if (usable) {
-                    attachment->replaceData(*data);
-                    NSNotificationCenter::defaultCenter()->postNotificationName(
-                        kBITFeedbackUpdateAttachmentThumbnail, attachment.get());
-                }
+            if (status < 200 || status >= 300)
+                data.reset();
+            DispatchQueue::main()->async([attachment, done, data = std::move(data)] {
+                const bool stored = bit_storeFeedbackAttachmentData(*attachment, data);
                 if (done)
-                    done(usable);
+                    done(stored);
             });
         });
     if (task)
         task->resume();
     else
         attachment->setLoading(false);
+}
+
+bool bit_storeFeedbackAttachmentData(BITFeedbackMessageAttachment& attachment,
+                                     const std::optional<Value::Data>& data) {
+    attachment.setLoading(false);
+    if (!data || data->empty())
+        return false;
+    attachment.replaceData(*data);
+    NSNotificationCenter::defaultCenter()->postNotificationName(
+        kBITFeedbackUpdateAttachmentThumbnail, &attachment);
+    return true;
 }

@@ -2,6 +2,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+
+#include "Foundation/Value.h"
 
 class BITFeedbackMessageAttachment;
 
@@ -17,3 +20,9 @@ inline constexpr const char* kBITFeedbackUpdateAttachmentThumbnail =
 // object. `done` runs on the main thread with whether the file was stored.
 void bit_downloadFeedbackAttachment(const std::shared_ptr<BITFeedbackMessageAttachment>& attachment,
                                     std::function<void(bool stored)> done = {});
+
+// Ends a download of the attachment on the main thread: it is no longer
+// loading, and a non-empty body replaces its file and posts
+// "BITFeedbackUpdateAttachmentThumbnail". Answers whether the file was stored.
+bool bit_storeFeedbackAttachmentData(BITFeedbackMessageAttachment& attachment,
+                                     const std::optional<Value::Data>& data);

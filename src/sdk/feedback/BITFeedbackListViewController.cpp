@@ -537,6 +537,21 @@ void BITFeedbackListViewController::downloadForPreview(
     });
 }
 
+void BITFeedbackListViewController::handleResponseForAttachmentResponseDataError(
+    const std::shared_ptr<BITFeedbackMessageAttachment>& attachment,
+    const std::optional<Value::Data>& responseData, const std::optional<NSError>&) {
+    const auto owner = manager_.lock();
+    if (bit_storeFeedbackAttachmentData(*attachment, responseData) && owner)
+        owner->saveMessages();
+}
+
+void BITFeedbackListViewController::previewControllerUpdateAttachmentData(
+    QLPreviewController& preview, const std::shared_ptr<BITFeedbackMessageAttachment>& attachment,
+    const std::optional<Value::Data>& data) {
+    handleResponseForAttachmentResponseDataError(attachment, data, std::nullopt);
+    preview.reloadData();
+}
+
 void BITFeedbackListViewController::dismissFromFlow(bool thenCompose) {
     const std::weak_ptr<BITFeedbackListViewController> weak = self();
     dismissViewControllerAnimatedCompletion(true, [weak, thenCompose] {

@@ -5,6 +5,8 @@
 #include <string>
 #include <unordered_map>
 
+#include "Foundation/NSError.h"
+#include "Foundation/Value.h"
 #include "QuickLook/QLPreviewController.h"
 #include "UIKit/UIActionSheet.h"
 #include "UIKit/UIAlertView.h"
@@ -94,6 +96,16 @@ class BITFeedbackListViewController : public BITZizavaBaseViewController,
     const std::shared_ptr<UIBarButtonItem>& refreshItem() const { return refreshItem_; }
     // Whether the pull-to-refresh control is refreshing: never, as there is none.
     bool isRefreshingWithNewControl() const { return false; }
+    // The end of a row's attachment download: a body is stored and the
+    // thread saved. Downloads end this way whether or not the screen is open.
+    void handleResponseForAttachmentResponseDataError(
+        const std::shared_ptr<BITFeedbackMessageAttachment>& attachment,
+        const std::optional<Value::Data>& responseData, const std::optional<NSError>& error);
+    // The same for a preview's download, which then shows the preview anew.
+    void previewControllerUpdateAttachmentData(
+        QLPreviewController& preview,
+        const std::shared_ptr<BITFeedbackMessageAttachment>& attachment,
+        const std::optional<Value::Data>& data);
 
   private:
     struct RowHeight {

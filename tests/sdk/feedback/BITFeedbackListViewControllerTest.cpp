@@ -144,6 +144,17 @@ idle)");
     // Asked for an index it does not have, the preview gets the placeholder.
     const auto placeholder = list->previewControllerPreviewItemAtIndex(*preview, -1);
     EXPECT_TRUE(QLPreviewController::canPreviewItem(*placeholder));
+
+    // The screen's own ends of a download: an empty answer only stops the
+    // loading, a body replaces the file.
+    attachment->setLoading(true);
+    list->handleResponseForAttachmentResponseDataError(attachment, Value::Data{}, std::nullopt);
+    EXPECT_FALSE(attachment->isLoading());
+    const std::string png = pngBytes(picture(CGSizeMake(60, 40), 0.8, 0.2, 0.1));
+    const Value::Data redrawn(png.begin(), png.end());
+    list->previewControllerUpdateAttachmentData(*preview, attachment, redrawn);
+    EXPECT_EQ(attachment->data(), redrawn);
+    EXPECT_EQ(preview->currentPreviewItem(), attachment);
 }
 
 TEST_F(BITFeedbackListViewControllerTest, LinkOffersOpenAndCopy) {
