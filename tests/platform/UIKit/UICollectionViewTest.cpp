@@ -391,6 +391,7 @@ TEST_F(UICollectionViewTest, BatchUpdatesAnimateWhatIsDrawnWhileTheModelIsFinal)
     const auto cells = view->visibleCells();
     EXPECT_EQ(std::count(cells.begin(), cells.end(), deleted), 0);
     EXPECT_EQ(completions, 0);
+    EXPECT_TRUE(clock.isSettling());
 
     clock.advance(0.2);
     EXPECT_EQ(shownCenter(*kept), to);
