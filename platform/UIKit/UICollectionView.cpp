@@ -195,32 +195,61 @@ std::shared_ptr<UICollectionReusableView> UICollectionView::makeSupplementaryVie
                   : nullptr;
 }
 
-void UICollectionView::recycleCell(const NSIndexPath& path,
-                                   const std::shared_ptr<UICollectionViewCell>& cell) {
-    cell->removeFromSuperview();
-    if (auto d = delegate()) {
-        d->collectionViewDidEndDisplayingCellForItemAtIndexPath(*this, *cell, path);
+void UICollectionView::enqueue(const std::shared_ptr<UICollectionReusableView>& view,
+                               const NSIndexPath& path, const std::string& kind) {
+    // A view handed out again starts where it is placed, not mid-way.
+    if (view->layer()->hasAnimations()) {
+        view->layer()->removeAllAnimations();
     }
-    cellPool_[cell->reuseIdentifier()].push_back(cell);
+    view->removeFromSuperview();
+    if (!kind.empty()) {
+        viewPool_[kind + "\n" + view->reuseIdentifier()].push_back(view);
+        return;
+    }
+    if (auto d = delegate()) {
+        d->collectionViewDidEndDisplayingCellForItemAtIndexPath(
+            *this, static_cast<UICollectionViewCell&>(*view), path);
+    }
+    cellPool_[view->reuseIdentifier()].push_back(
+        std::static_pointer_cast<UICollectionViewCell>(view));
+}
+
+void UICollectionView::retire(const Leaving& leaving) {
+    auto found = std::find_if(leaving_.begin(), leaving_.end(),
+                              [&](const Leaving& l) { return l.view == leaving.view; });
+    if (found == leaving_.end()) {
+        return;  // already put away by a reload
+    }
+    leaving_.erase(found);
+    enqueue(leaving.view, leaving.path, leaving.kind);
 }
 
 void UICollectionView::recycleAll() {
     endHighlight();
     auto cells = std::move(visible_);
     visible_.clear();
-    for (const auto& [path, cell] : cells) {
-        recycleCell(path, cell);
-    }
-    for (const auto& [key, view] : visibleViews_) {
-        view->removeFromSuperview();
-        viewPool_[key.first + "\n" + view->reuseIdentifier()].push_back(view);
-    }
+    auto views = std::move(visibleViews_);
     visibleViews_.clear();
+    auto leaving = std::move(leaving_);
+    leaving_.clear();
+    for (const auto& [path, cell] : cells) {
+        enqueue(cell, path, {});
+    }
+    for (const auto& [key, view] : views) {
+        enqueue(view, key.second, key.first);
+    }
+    for (const Leaving& l : leaving) {
+        enqueue(l.view, l.path, l.kind);
+    }
 }
 
 void UICollectionView::layoutSubviews() {
     std::shared_ptr<UIView> keep = std::static_pointer_cast<UIView>(shared_from_this());
     ensureLayout();
+    place(nullptr);
+}
+
+void UICollectionView::place(Transition* transition) {
     const CGRect visible = bounds();
     if (backgroundView_) {
         backgroundView_->setFrame(visible);
@@ -239,25 +268,61 @@ void UICollectionView::layoutSubviews() {
             wantedViews.insert({a.representedElementKind, a.indexPath});
         }
     }
-    // Out of sight first, so their views can serve the newcomers.
+    // Out of sight first, so their views can serve the newcomers; in a
+    // transition they first move to their new place.
     for (auto it = visible_.begin(); it != visible_.end();) {
         if (!wantedCells.count(it->first)) {
             auto [path, cell] = *it;
             it = visible_.erase(it);
-            recycleCell(path, cell);
+            if (transition) {
+                std::optional<CGRect> to;
+                if (auto a = layout_ ? layout_->layoutAttributesForItemAtIndexPath(path)
+                                     : std::nullopt) {
+                    to = a->frame;
+                }
+                transition->leaving.push_back({cell, path, {}, to});
+            } else {
+                enqueue(cell, path, {});
+            }
         } else {
             ++it;
         }
     }
     for (auto it = visibleViews_.begin(); it != visibleViews_.end();) {
         if (!wantedViews.count(it->first)) {
-            it->second->removeFromSuperview();
-            viewPool_[it->first.first + "\n" + it->second->reuseIdentifier()].push_back(it->second);
+            if (transition) {
+                transition->leaving.push_back({it->second, it->first.second, it->first.first, {}});
+            } else {
+                enqueue(it->second, it->first.second, it->first.first);
+            }
             it = visibleViews_.erase(it);
         } else {
             ++it;
         }
     }
+    // A view already shown moves (or, in a transition, will); a new one is
+    // placed at once, or in a transition where its item stood before.
+    auto show = [&](const std::shared_ptr<UICollectionReusableView>& view,
+                    const UICollectionViewLayoutAttributes& a, bool isNew) {
+        if (!transition || isNew) {
+            view->applyLayoutAttributes(a);
+        }
+        if (!transition) {
+            return;
+        }
+        auto from = isNew && a.representedElementCategory == UICollectionElementCategoryCell
+                        ? transition->from.find(a.indexPath)
+                        : transition->from.end();
+        if (isNew && from == transition->from.end()) {
+            transition->appearing.emplace_back(view, view->alpha());
+            view->setAlpha(0);
+            return;
+        }
+        if (isNew) {
+            view->setFrame(from->second);
+        }
+        transition->moves.emplace_back(view, a);
+    };
     for (const auto& a : attributes) {
         if (a.representedElementCategory == UICollectionElementCategoryCell) {
             if (!validPath(a.indexPath)) {
@@ -266,19 +331,20 @@ void UICollectionView::layoutSubviews() {
             auto& slot = visible_[a.indexPath];
             if (!slot) {
                 slot = makeCell(a.indexPath);
-                slot->applyLayoutAttributes(a);
+                show(slot, a, true);
                 if (auto d = delegate()) {
                     d->collectionViewWillDisplayCellForItemAtIndexPath(*this, *slot, a.indexPath);
                 }
                 addSubview(slot);
             } else {
-                slot->applyLayoutAttributes(a);
+                show(slot, a, false);
             }
             continue;
         }
         const SupplementaryKey key{a.representedElementKind, a.indexPath};
         auto found = visibleViews_.find(key);
-        if (found == visibleViews_.end()) {
+        const bool isNew = found == visibleViews_.end();
+        if (isNew) {
             std::shared_ptr<UICollectionReusableView> view =
                 makeSupplementaryView(a.representedElementKind, a.indexPath);
             if (!view) {
@@ -287,7 +353,7 @@ void UICollectionView::layoutSubviews() {
             found = visibleViews_.emplace(key, view).first;
             addSubview(view);
         }
-        found->second->applyLayoutAttributes(a);
+        show(found->second, a, isNew);
     }
 }
 

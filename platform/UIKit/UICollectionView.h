@@ -36,9 +36,13 @@ enum UICollectionViewScrollPosition : unsigned {
 // A touch on an item highlights it while the finger is down (a drag cancels
 // it) and selects it on lift-off, or deselects it when multiple selection
 // is on and it was selected. Batch updates (insertions, deletions, reloads
-// of items and sections) reload the items and keep the selection on the
-// items that stay; counts that do not add up are logged. The data source and
-// delegate are held weakly; the delegate is also the scroll view's.
+// of items and sections) keep the selection on the items that stay; counts
+// that do not add up are logged and reload everything. The model (counts,
+// layout, cells' frames, selection) is final at once; in a window, with
+// animations enabled, what is drawn follows: cells that stay move to their
+// new place, new and reloaded ones fade in there, deleted ones fade out where
+// they were and go back to the pool when their fade ends. The data source
+// and delegate are held weakly; the delegate is also the scroll view's.
 class UICollectionView : public UIScrollView {
   public:
     using CellFactory = std::function<std::shared_ptr<UICollectionViewCell>()>;
@@ -87,8 +91,9 @@ class UICollectionView : public UIScrollView {
     long numberOfSections();
     // 0 for a section out of range.
     long numberOfItemsInSection(long section);
-    // Runs updates (inserts, deletes, reloads), then reloads once; completion
-    // runs after, with true.
+    // Runs updates (inserts, deletes, reloads), then applies them at once;
+    // completion runs when their animation ends (at once when nothing
+    // animates), with false when it was cut short.
     void performBatchUpdatesCompletion(const std::function<void()>& updates,
                                        std::function<void(bool)> completion);
     void insertItemsAtIndexPaths(const std::vector<NSIndexPath>& paths);
@@ -142,15 +147,45 @@ class UICollectionView : public UIScrollView {
         NSIndexPath path;  // for sections, the section with item 0
     };
 
+    // A view taken off the screen by an update: it stays until the update's
+    // animation ends, moving to `to` (an item gone out of sight) or else
+    // fading out where it is.
+    struct Leaving {
+        std::shared_ptr<UICollectionReusableView> view;
+        NSIndexPath path;
+        std::string kind;  // empty for cells
+        std::optional<CGRect> to;
+    };
+    // What one animated update changes on screen. Items coming into sight
+    // start from where they stood before (`from`, by new index path) or fade
+    // in.
+    struct Transition {
+        std::map<NSIndexPath, CGRect> from;
+        std::vector<
+            std::pair<std::shared_ptr<UICollectionReusableView>, UICollectionViewLayoutAttributes>>
+            moves;
+        std::vector<std::pair<std::shared_ptr<UICollectionReusableView>, CGFloat>> appearing;
+        std::vector<Leaving> leaving;
+    };
+
     void ensureLayout();
+    // Places what stands in the visible rect. With a transition, views that
+    // stay keep their place and new ones start transparent: the transition
+    // records where they go.
+    void place(Transition* transition);
+    void animate(Transition transition, std::function<void(bool)> completion);
+    void retire(const Leaving& leaving);
     void recycleAll();
-    void recycleCell(const NSIndexPath& path, const std::shared_ptr<UICollectionViewCell>& cell);
+    // Off the screen and into the pool: a cell (kind empty) or a
+    // supplementary view of kind.
+    void enqueue(const std::shared_ptr<UICollectionReusableView>& view, const NSIndexPath& path,
+                 const std::string& kind);
     std::shared_ptr<UICollectionViewCell> makeCell(const NSIndexPath& path);
     std::shared_ptr<UICollectionReusableView> makeSupplementaryView(const std::string& kind,
                                                                     const NSIndexPath& path);
     bool validPath(const NSIndexPath& path) const;
     void record(Update::Kind kind, bool section, const std::vector<NSIndexPath>& paths);
-    void applyUpdates();
+    void applyUpdates(std::function<void(bool)> completion);
     void setItemSelected(const NSIndexPath& path, bool selected);
     void endHighlight();
     void tapItem(const NSIndexPath& path);
@@ -170,6 +205,7 @@ class UICollectionView : public UIScrollView {
 
     std::map<NSIndexPath, std::shared_ptr<UICollectionViewCell>> visible_;
     std::map<SupplementaryKey, std::shared_ptr<UICollectionReusableView>> visibleViews_;
+    std::vector<Leaving> leaving_;
     std::unordered_map<std::string, std::vector<std::shared_ptr<UICollectionViewCell>>> cellPool_;
     std::unordered_map<std::string, std::vector<std::shared_ptr<UICollectionReusableView>>>
         viewPool_;

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <memory>
 #include <set>
 #include <string>
@@ -309,6 +310,8 @@ TEST_F(UICollectionViewTest, BatchUpdatesKeepTheSelectionOnItsItem) {
             view->insertItemsAtIndexPaths({{0, 0}});
         },
         [&](bool finished) { completed = finished; });
+    EXPECT_FALSE(completed);
+    CAFrameClock::shared().advance(0.5);
     EXPECT_TRUE(completed);
     EXPECT_EQ(view->numberOfItemsInSection(0), 6);
     EXPECT_EQ(view->indexPathsForSelectedItems(), (std::vector<NSIndexPath>{{0, 3}}));
@@ -330,6 +333,88 @@ TEST_F(UICollectionViewTest, BatchUpdatesKeepTheSelectionOnItsItem) {
     EXPECT_EQ(view->cellForItemAtIndexPath({0, 8}) != nullptr,
               CGRectIntersectsRect(view->layoutAttributesForItemAtIndexPath({0, 8})->frame,
                                    view->bounds()));
+}
+
+// Where a view is drawn now, and how opaque.
+CGPoint shownCenter(const UIView& view) {
+    return view.layer()->presentationLayer()->position();
+}
+float shownOpacity(const UIView& view) {
+    return view.layer()->presentationLayer()->opacity();
+}
+
+TEST_F(UICollectionViewTest, BatchUpdatesAnimateWhatIsDrawnWhileTheModelIsFinal) {
+    // Section 0 fills the screen; section 1 starts below it.
+    auto window = makeWindow({320, 300});
+    auto shelf = std::make_shared<Shelf>(shelfLayout());
+    window->setRootViewController(shelf);
+    window->layoutIfNeeded();
+    auto view = shelf->collectionView();
+    auto& clock = CAFrameClock::shared();
+    auto deleted = view->cellForItemAtIndexPath({0, 0});
+    auto kept = view->cellForItemAtIndexPath({0, 2});
+    const CGPoint from = kept->center();
+    const CGRect below = view->layoutAttributesForItemAtIndexPath({1, 0})->frame;
+    ASSERT_FALSE(CGRectIntersectsRect(below, view->bounds()));
+    int completions = 0;
+    bool finished = false;
+    // Section 0 loses a line, which brings section 1 into sight.
+    view->performBatchUpdatesCompletion(
+        [&] {
+            shelf->counts = {5, 6};
+            view->deleteItemsAtIndexPaths({{0, 0}, {0, 1}});
+            view->insertItemsAtIndexPaths({{1, 0}});
+        },
+        [&](bool done) {
+            ++completions;
+            finished = done;
+        });
+    auto inserted = view->cellForItemAtIndexPath({1, 0});
+    auto comer = view->cellForItemAtIndexPath({1, 1});
+    ASSERT_TRUE(inserted && comer);
+    EXPECT_EQ(view->cellForItemAtIndexPath({0, 0}), kept);
+    EXPECT_EQ(kept->frame(), view->layoutAttributesForItemAtIndexPath({0, 0})->frame);
+    EXPECT_EQ(comer->frame(), view->layoutAttributesForItemAtIndexPath({1, 1})->frame);
+    EXPECT_EQ(inserted->alpha(), 1);
+
+    clock.advance(0.15);
+    const CGPoint to = kept->center();
+    EXPECT_GT(shownCenter(*kept).x, to.x);
+    EXPECT_LT(shownCenter(*kept).x, from.x);
+    EXPECT_GT(shownCenter(*comer).y, comer->center().y);
+    EXPECT_LT(shownCenter(*comer).y, CGRectGetMidY(below));
+    EXPECT_GT(shownOpacity(*inserted), 0);
+    EXPECT_LT(shownOpacity(*inserted), 1);
+    EXPECT_EQ(deleted->superview(), view);
+    EXPECT_GT(shownOpacity(*deleted), 0);
+    EXPECT_LT(shownOpacity(*deleted), 1);
+    const auto cells = view->visibleCells();
+    EXPECT_EQ(std::count(cells.begin(), cells.end(), deleted), 0);
+    EXPECT_EQ(completions, 0);
+    EXPECT_TRUE(clock.isSettling());
+
+    clock.advance(0.2);
+    EXPECT_EQ(shownCenter(*kept), to);
+    EXPECT_EQ(shownCenter(*comer), comer->center());
+    EXPECT_EQ(shownOpacity(*inserted), 1);
+    EXPECT_EQ(deleted->superview(), nullptr);
+    EXPECT_EQ(completions, 1);
+    EXPECT_TRUE(finished);
+    clock.advance(1);
+    EXPECT_EQ(completions, 1);
+
+    // Without animations the change is drawn at once, and so is the completion.
+    auto gone = view->cellForItemAtIndexPath({0, 0});
+    UIView::performWithoutAnimation([&] {
+        view->performBatchUpdatesCompletion(
+            [&] {
+                shelf->counts[0] = 4;
+                view->deleteItemsAtIndexPaths({{0, 0}});
+            },
+            [&](bool) { ++completions; });
+    });
+    EXPECT_EQ(gone->superview(), nullptr);
+    EXPECT_EQ(completions, 2);
 }
 
 // A data source with every fault a screen could have.
