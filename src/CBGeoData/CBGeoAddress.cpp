@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 
+#include "CBGeoData/CBGeoMembers.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CoreData/NSManagedObjectContext.h"
 #include "CoreData/NSStringFolding.h"
@@ -30,12 +31,7 @@ std::shared_ptr<CBGeoAddress> CBGeoAddress::addressAtCoordinateForObjectInContex
 }
 
 std::vector<std::shared_ptr<CBGeoObject>> CBGeoAddress::objects() {
-    std::vector<std::shared_ptr<CBGeoObject>> result;
-    for (const auto& member : objectsForKey("objects")) {
-        if (auto object = std::dynamic_pointer_cast<CBGeoObject>(member))
-            result.push_back(object);
-    }
-    return result;
+    return membersOf<CBGeoObject>(*this, "objects");
 }
 
 CLLocationCoordinate2D CBGeoAddress::coordinate() {

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "CBGeoData/CBBoundingBox.h"
 #include "CoreData/NSManagedObject.h"
@@ -17,6 +18,8 @@ class CBGeoCity : public NSManagedObject {
 
     std::optional<std::string> countryCode() { return stringForKey("countryCode"); }
     std::optional<int64_t> overlay() { return integerForKey("overlay"); }
+    // The "cityName" records.
+    const std::vector<std::shared_ptr<NSManagedObject>>& names() { return objectsForKey("names"); }
     void addLocalizedName(const std::shared_ptr<NSManagedObject>& nameRecord) {
         addObjectForKey("names", nameRecord);
     }

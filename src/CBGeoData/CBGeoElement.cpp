@@ -4,6 +4,9 @@
 #include <cstdio>
 
 #include "CBGeoData/CBGeoElementInfo.h"
+#include "CBGeoData/CBGeoMapTile.h"
+#include "CBGeoData/CBGeoMembers.h"
+#include "CBGeoData/CBGeoNodeInfo.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoRelation.h"
 #include "CBGeoData/CBGeoTag.h"
@@ -153,4 +156,16 @@ std::string CBGeoElement::debugDescription() {
     }
     text += "path: " + pathText + "\n";
     return text;
+}
+
+std::vector<std::shared_ptr<CBGeoNodeInfo>> CBGeoElement::nodeInfos() {
+    return membersOf<CBGeoNodeInfo>(*this, "nodeInfos");
+}
+
+std::vector<std::shared_ptr<CBGeoMapTile>> CBGeoElement::maptiles() {
+    return membersOf<CBGeoMapTile>(*this, "maptiles");
+}
+
+std::vector<std::shared_ptr<CBGeoElementInfo>> CBGeoElement::elementInfos() {
+    return membersOf<CBGeoElementInfo>(*this, "elementInfos");
 }

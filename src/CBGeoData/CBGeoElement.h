@@ -11,6 +11,9 @@
 #include "CoreLocation/CLLocationCoordinate2D.h"
 
 class NSManagedObjectContext;
+class CBGeoElementInfo;
+class CBGeoMapTile;
+class CBGeoNodeInfo;
 class CBGeoObject;
 
 // One drawable way, area or point of a geo object: style codes, architecture
@@ -49,6 +52,10 @@ class CBGeoElement : public NSManagedObject, public CBGeoPathObject {
     std::optional<std::string> ref() { return stringForKey("ref"); }
     std::optional<std::string> name() { return stringForKey("name"); }
     std::shared_ptr<CBGeoObject> object();
+    std::vector<std::shared_ptr<CBGeoNodeInfo>> nodeInfos();
+    std::vector<std::shared_ptr<CBGeoMapTile>> maptiles();
+    // The element's memberships in relations.
+    std::vector<std::shared_ptr<CBGeoElementInfo>> elementInfos();
 
     bool needsEOFill();
     bool isHighway() { return highwayID().has_value(); }

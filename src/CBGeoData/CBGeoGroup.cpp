@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "CBGeoData/CBGeoMembers.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CoreData/NSManagedObjectContext.h"
 
@@ -26,4 +27,8 @@ void CBGeoGroup::deleteContainedObjects() {
         if (auto object = std::dynamic_pointer_cast<CBGeoObject>(member))
             object->deleteAndCascadeToElementAndCheckRelationships(true, true);
     }
+}
+
+std::vector<std::shared_ptr<CBGeoObject>> CBGeoGroup::objects() {
+    return membersOf<CBGeoObject>(*this, "objects");
 }

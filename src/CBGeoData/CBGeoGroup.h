@@ -3,9 +3,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "CoreData/NSManagedObject.h"
 
+class CBGeoObject;
 class NSManagedObjectContext;
 
 // A named list of objects.
@@ -20,6 +22,7 @@ class CBGeoGroup : public NSManagedObject {
     std::optional<std::string> name() { return stringForKey("name"); }
     std::optional<std::string> subtitle() { return stringForKey("subtitle"); }
     std::optional<int64_t> order() { return integerForKey("order"); }
+    std::vector<std::shared_ptr<CBGeoObject>> objects();
     void addObject(const std::shared_ptr<NSManagedObject>& object) {
         addObjectForKey("objects", object);
     }

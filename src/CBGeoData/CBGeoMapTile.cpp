@@ -3,6 +3,7 @@
 #include <string>
 
 #include "CBGeoData/CBGeoElement.h"
+#include "CBGeoData/CBGeoMembers.h"
 #include "CoreData/NSManagedObjectContext.h"
 
 std::shared_ptr<CBGeoMapTile> CBGeoMapTile::mapTileWithQuadKeyNumberInContext(
@@ -17,12 +18,7 @@ std::shared_ptr<CBGeoMapTile> CBGeoMapTile::mapTileWithQuadKeyNumberInContext(
 }
 
 std::vector<std::shared_ptr<CBGeoElement>> CBGeoMapTile::elements() {
-    std::vector<std::shared_ptr<CBGeoElement>> result;
-    for (const auto& member : objectsForKey("elements")) {
-        if (auto element = std::dynamic_pointer_cast<CBGeoElement>(member))
-            result.push_back(element);
-    }
-    return result;
+    return membersOf<CBGeoElement>(*this, "elements");
 }
 
 bool CBGeoMapTile::isFillOnly() {

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "CBGeoData/CBGeoElement.h"
+#include "CBGeoData/CBGeoMembers.h"
 #include "CBGeoData/CBGeoNodeInfo.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CoreData/NSManagedObjectContext.h"
@@ -61,4 +62,12 @@ std::string CBGeoNode::title() {
     char numbers[96];
     std::snprintf(numbers, sizeof numbers, ": %.2f, %.2f", point.latitude, point.longitude);
     return name + numbers;
+}
+
+std::vector<std::shared_ptr<CBGeoNodeInfo>> CBGeoNode::nodeInfos() {
+    return membersOf<CBGeoNodeInfo>(*this, "nodeInfos");
+}
+
+std::vector<std::shared_ptr<CBGeoObject>> CBGeoNode::objects() {
+    return membersOf<CBGeoObject>(*this, "objects");
 }

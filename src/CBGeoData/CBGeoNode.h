@@ -3,11 +3,14 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "CoreData/NSManagedObject.h"
 #include "CoreLocation/CLLocation.h"
 #include "CoreLocation/CLLocationCoordinate2D.h"
 
+class CBGeoNodeInfo;
+class CBGeoObject;
 class NSManagedObjectContext;
 
 // A shared point of ways, joined to its elements in order through node infos.
@@ -21,6 +24,8 @@ class CBGeoNode : public NSManagedObject {
     std::optional<int64_t> osmID() { return integerForKey("osmID"); }
     // Without a validity check: a node without a point is (0, 0).
     CLLocationCoordinate2D coordinate();
+    std::vector<std::shared_ptr<CBGeoNodeInfo>> nodeInfos();
+    std::vector<std::shared_ptr<CBGeoObject>> objects();
     std::shared_ptr<CLLocation> coreLocation();
     // Metres from the last fix of the platform location manager the location
     // service drives (not the service's own, so a demo path does not move

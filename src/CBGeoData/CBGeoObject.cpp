@@ -8,6 +8,7 @@
 #include "CBGeoData/CBGeoCity.h"
 #include "CBGeoData/CBGeoElement.h"
 #include "CBGeoData/CBGeoGroup.h"
+#include "CBGeoData/CBGeoMembers.h"
 #include "CBGeoData/CBGeoNode.h"
 #include "CBGeoData/CBGeoRelation.h"
 #include "CBGeoData/CBGeoTag.h"
@@ -19,16 +20,6 @@
 #include "location/CBLocationManager.h"
 
 namespace {
-
-template <class T>
-std::vector<std::shared_ptr<T>> membersOf(NSManagedObject& owner, const char* key) {
-    std::vector<std::shared_ptr<T>> result;
-    for (const auto& member : owner.objectsForKey(key)) {
-        if (auto typed = std::dynamic_pointer_cast<T>(member))
-            result.push_back(typed);
-    }
-    return result;
-}
 
 // Percent-encoding of a query value: everything but the unreserved characters.
 std::string percentEncoded(const std::string& text) {

@@ -5,6 +5,7 @@
 
 #include "CBGeoData/CBGeoElement.h"
 #include "CBGeoData/CBGeoElementInfo.h"
+#include "CBGeoData/CBGeoMembers.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoTag.h"
 #include "CoreData/NSStringFolding.h"
@@ -25,21 +26,15 @@ std::shared_ptr<CBCoordinatePath> CBGeoRelation::path() {
 }
 
 std::vector<std::shared_ptr<CBGeoTag>> CBGeoRelation::tags() {
-    std::vector<std::shared_ptr<CBGeoTag>> result;
-    for (const auto& member : objectsForKey("tags")) {
-        if (auto tag = std::dynamic_pointer_cast<CBGeoTag>(member))
-            result.push_back(tag);
-    }
-    return result;
+    return membersOf<CBGeoTag>(*this, "tags");
 }
 
 std::vector<std::shared_ptr<CBGeoElementInfo>> CBGeoRelation::elementInfos() {
-    std::vector<std::shared_ptr<CBGeoElementInfo>> result;
-    for (const auto& member : objectsForKey("elementInfos")) {
-        if (auto info = std::dynamic_pointer_cast<CBGeoElementInfo>(member))
-            result.push_back(info);
-    }
-    return result;
+    return membersOf<CBGeoElementInfo>(*this, "elementInfos");
+}
+
+std::vector<std::shared_ptr<CBGeoObject>> CBGeoRelation::importantObjects() {
+    return membersOf<CBGeoObject>(*this, "importantObjects");
 }
 
 std::shared_ptr<CBBoundingBox> CBGeoRelation::bbox() {

@@ -29,6 +29,8 @@ class CBGeoRelation : public NSManagedObject, public CBGeoPathObject {
     std::shared_ptr<CBCoordinatePath> path() override;
     std::vector<std::shared_ptr<CBGeoTag>> tags();
     std::vector<std::shared_ptr<CBGeoElementInfo>> elementInfos();
+    // The objects that list the relation among their importantRelations.
+    std::vector<std::shared_ptr<CBGeoObject>> importantObjects();
 
     // The empty sentinel grown by every member element's path (or its point).
     std::shared_ptr<CBBoundingBox> bbox();

@@ -4,6 +4,9 @@
 #include <mutex>
 #include <vector>
 
+#include "CBGeoData/CBGeoMembers.h"
+#include "CBGeoData/CBGeoObject.h"
+#include "CBGeoData/CBGeoRelation.h"
 #include "CoreData/NSManagedObjectContext.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
@@ -137,4 +140,12 @@ std::optional<std::string> CBGeoTag::iconPath() {
 
 std::string CBGeoTag::debugDescription() {
     return "---------\rk: " + key() + "\rv: " + attribute();
+}
+
+std::vector<std::shared_ptr<CBGeoObject>> CBGeoTag::objects() {
+    return membersOf<CBGeoObject>(*this, "objects");
+}
+
+std::vector<std::shared_ptr<CBGeoRelation>> CBGeoTag::relations() {
+    return membersOf<CBGeoRelation>(*this, "relations");
 }

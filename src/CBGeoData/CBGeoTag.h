@@ -3,10 +3,13 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "CoreData/NSManagedObject.h"
 #include "Foundation/Value.h"
 
+class CBGeoObject;
+class CBGeoRelation;
 class NSManagedObjectContext;
 
 // One key and attribute pair ("amenity" = "restaurant"), shared by every
@@ -33,6 +36,8 @@ class CBGeoTag : public NSManagedObject {
     std::optional<int64_t> total() { return integerForKey("total"); }
     std::optional<int64_t> totalNamed() { return integerForKey("totalNamed"); }
 
+    std::vector<std::shared_ptr<CBGeoObject>> objects();
+    std::vector<std::shared_ptr<CBGeoRelation>> relations();
     void addObject(const std::shared_ptr<NSManagedObject>& object) {
         addObjectForKey("objects", object);
     }

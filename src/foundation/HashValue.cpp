@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "CommonCrypto/CommonDigest.h"
 #include "Foundation/NSLog.h"
@@ -72,6 +73,11 @@ bool HashValue::isEqual(const HashValue& other) const {
 
 Value::Dictionary HashValue::encode() const {
     return {{"value", Value::Data(value_.begin(), value_.end())}, {"type", type_}};
+}
+
+void HashValue::encodeWithCoder(Value::Dictionary& coder) const {
+    for (auto& [key, value] : encode())
+        coder[key] = std::move(value);
 }
 
 std::optional<HashValue> HashValue::decode(const Value& coded) {

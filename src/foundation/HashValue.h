@@ -42,6 +42,8 @@ class HashValue {
 
     // Keyed coding: "value" is the whole buffer as data, "type" the type.
     Value::Dictionary encode() const;
+    // The same two keys written into a coder's dictionary.
+    void encodeWithCoder(Value::Dictionary& coder) const;
     // nullopt unless coded holds "value" as data and "type" as a 32-bit
     // integer; at most 48 bytes of the data are taken.
     static std::optional<HashValue> decode(const Value& coded);

@@ -20,3 +20,19 @@ std::optional<Value> jsonArrayWithData(const Value::Data* data, NSError* error =
 std::optional<Value> jsonDictionaryWithContentsOfURL(const std::string* url,
                                                      NSError* error = nullptr);
 std::optional<Value> jsonArrayWithContentsOfURL(const std::string* url, NSError* error = nullptr);
+
+// The forms that name the error slot.
+inline std::optional<Value> jsonDictionaryWithDataError(const Value::Data* data, NSError* error) {
+    return jsonDictionaryWithData(data, error);
+}
+inline std::optional<Value> jsonArrayWithDataError(const Value::Data* data, NSError* error) {
+    return jsonArrayWithData(data, error);
+}
+inline std::optional<Value> jsonDictionaryWithContentsOfURLError(const std::string* url,
+                                                                 NSError* error) {
+    return jsonDictionaryWithContentsOfURL(url, error);
+}
+inline std::optional<Value> jsonArrayWithContentsOfURLError(const std::string* url,
+                                                            NSError* error) {
+    return jsonArrayWithContentsOfURL(url, error);
+}

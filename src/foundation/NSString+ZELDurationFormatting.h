@@ -16,3 +16,13 @@ std::string stringForHoursAndMinutesFromTimeInterval(double interval);
 std::string stringForMinutesBeyondFullHourFromTimeInterval(double interval);
 // The full hours, "" when none.
 std::string stringForHoursFromTimeInterval(double interval);
+
+// The forms that name the flag.
+inline std::string stringByFormattingTimeIntervalSubSecondPrecision(double interval,
+                                                                    bool subSecondPrecision) {
+    return stringByFormattingTimeInterval(interval, subSecondPrecision);
+}
+inline std::string stringForHMSFromTimeIntervalShowOnlySecondsBelowOneMinute(
+    double interval, bool showOnlySecondsBelowOneMinute) {
+    return stringForHMSFromTimeInterval(interval, showOnlySecondsBelowOneMinute);
+}

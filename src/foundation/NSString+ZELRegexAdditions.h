@@ -102,12 +102,125 @@ size_t replaceOccurrencesOfRegexWithString(std::string& text, const std::string&
                                            ZELRange range = ZELWholeRange,
                                            NSError* error = nullptr);
 
+// The shorter and longer forms of the operations above under their own
+// names, each passing the arguments it has no keyword for as the defaults.
+inline bool isMatchedByRegexInRange(const std::string& text, const std::string& regex,
+                                    ZELRange range) {
+    return isMatchedByRegex(text, regex, 0, range);
+}
+inline bool isMatchedByRegexOptionsInRangeError(const std::string& text, const std::string& regex,
+                                                ZELRegexOptions options, ZELRange range,
+                                                NSError* error) {
+    return isMatchedByRegex(text, regex, options, range, error);
+}
+inline ZELRange rangeOfRegexCapture(const std::string& text, const std::string& regex,
+                                    int capture) {
+    return rangeOfRegex(text, regex, 0, ZELWholeRange, capture);
+}
+inline ZELRange rangeOfRegexInRange(const std::string& text, const std::string& regex,
+                                    ZELRange range) {
+    return rangeOfRegex(text, regex, 0, range);
+}
+inline ZELRange rangeOfRegexOptionsInRangeCaptureError(const std::string& text,
+                                                       const std::string& regex,
+                                                       ZELRegexOptions options, ZELRange range,
+                                                       int capture, NSError* error) {
+    return rangeOfRegex(text, regex, options, range, capture, error);
+}
+inline std::optional<std::string> stringByMatchingCapture(const std::string& text,
+                                                          const std::string& regex, int capture) {
+    return stringByMatching(text, regex, 0, ZELWholeRange, capture);
+}
+inline std::optional<std::string> stringByMatchingInRange(const std::string& text,
+                                                          const std::string& regex,
+                                                          ZELRange range) {
+    return stringByMatching(text, regex, 0, range);
+}
+inline std::optional<std::string> stringByMatchingOptionsInRangeCaptureError(
+    const std::string& text, const std::string& regex, ZELRegexOptions options, ZELRange range,
+    int capture, NSError* error) {
+    return stringByMatching(text, regex, options, range, capture, error);
+}
+inline std::vector<std::string> componentsSeparatedByRegexRange(const std::string& text,
+                                                                const std::string& regex,
+                                                                ZELRange range) {
+    return componentsSeparatedByRegex(text, regex, 0, range);
+}
+inline std::vector<std::string> componentsSeparatedByRegexOptionsRangeError(
+    const std::string& text, const std::string& regex, ZELRegexOptions options, ZELRange range,
+    NSError* error) {
+    return componentsSeparatedByRegex(text, regex, options, range, error);
+}
+inline std::vector<std::string> componentsMatchedByRegexCapture(const std::string& text,
+                                                                const std::string& regex,
+                                                                int capture) {
+    return componentsMatchedByRegex(text, regex, 0, ZELWholeRange, capture);
+}
+inline std::vector<std::string> componentsMatchedByRegexRange(const std::string& text,
+                                                              const std::string& regex,
+                                                              ZELRange range) {
+    return componentsMatchedByRegex(text, regex, 0, range);
+}
+inline std::vector<std::string> componentsMatchedByRegexOptionsRangeCaptureError(
+    const std::string& text, const std::string& regex, ZELRegexOptions options, ZELRange range,
+    int capture, NSError* error) {
+    return componentsMatchedByRegex(text, regex, options, range, capture, error);
+}
+inline std::vector<std::string> captureComponentsMatchedByRegexRange(const std::string& text,
+                                                                     const std::string& regex,
+                                                                     ZELRange range) {
+    return captureComponentsMatchedByRegex(text, regex, 0, range);
+}
+inline std::vector<std::string> captureComponentsMatchedByRegexOptionsRangeError(
+    const std::string& text, const std::string& regex, ZELRegexOptions options, ZELRange range,
+    NSError* error) {
+    return captureComponentsMatchedByRegex(text, regex, options, range, error);
+}
+inline std::vector<std::vector<std::string>> arrayOfCaptureComponentsMatchedByRegexRange(
+    const std::string& text, const std::string& regex, ZELRange range) {
+    return arrayOfCaptureComponentsMatchedByRegex(text, regex, 0, range);
+}
+inline std::vector<std::vector<std::string>>
+arrayOfCaptureComponentsMatchedByRegexOptionsRangeError(const std::string& text,
+                                                        const std::string& regex,
+                                                        ZELRegexOptions options, ZELRange range,
+                                                        NSError* error) {
+    return arrayOfCaptureComponentsMatchedByRegex(text, regex, options, range, error);
+}
+inline std::string stringByReplacingOccurrencesOfRegexWithStringRange(
+    const std::string& text, const std::string& regex, const std::string& replacement,
+    ZELRange range) {
+    return stringByReplacingOccurrencesOfRegexWithString(text, regex, replacement, 0, range);
+}
+inline std::string stringByReplacingOccurrencesOfRegexWithStringOptionsRangeError(
+    const std::string& text, const std::string& regex, const std::string& replacement,
+    ZELRegexOptions options, ZELRange range, NSError* error) {
+    return stringByReplacingOccurrencesOfRegexWithString(text, regex, replacement, options, range,
+                                                         error);
+}
+inline size_t replaceOccurrencesOfRegexWithStringRange(std::string& text, const std::string& regex,
+                                                       const std::string& replacement,
+                                                       ZELRange range) {
+    return replaceOccurrencesOfRegexWithString(text, regex, replacement, 0, range);
+}
+inline size_t replaceOccurrencesOfRegexWithStringOptionsRangeError(std::string& text,
+                                                                   const std::string& regex,
+                                                                   const std::string& replacement,
+                                                                   ZELRegexOptions options,
+                                                                   ZELRange range, NSError* error) {
+    return replaceOccurrencesOfRegexWithString(text, regex, replacement, options, range, error);
+}
+
 // The expression's capture count; -1 when it does not compile.
 int captureCount(const std::string& regex, ZELRegexOptions options = 0, NSError* error = nullptr);
 // The same, asked of the string class with the expression as argument.
 int captureCountForRegex(const std::string& regex, ZELRegexOptions options = 0,
                          NSError* error = nullptr);
 int captureCountWithOptionsError(const std::string& regex, ZELRegexOptions options, NSError* error);
+inline int captureCountForRegexOptionsError(const std::string& regex, ZELRegexOptions options,
+                                            NSError* error) {
+    return captureCountForRegex(regex, options, error);
+}
 bool isRegexValid(const std::string& regex, ZELRegexOptions options = 0, NSError* error = nullptr);
 bool isRegexValidWithOptionsError(const std::string& regex, ZELRegexOptions options,
                                   NSError* error);

@@ -3,6 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "Foundation/Value.h"
 #include "foundation/ZELJSONClass.h"
@@ -31,6 +32,31 @@ class ZELJSONObjectDescriptor {
         std::string jsonKey, bool isOptional = false);
     static std::shared_ptr<ZELJSONObjectDescriptor> descriptorForNumberWithDefaultWithJsonKey(
         std::string jsonKey, bool isOptional = false);
+    // The forms that name the optional flag.
+    static std::shared_ptr<ZELJSONObjectDescriptor>
+    descriptorWithJsonKeyValidationClassAndDefaultValueIsOptional(std::string jsonKey,
+                                                                  ZELJSONClass validationClass,
+                                                                  std::optional<Value> defaultValue,
+                                                                  bool isOptional) {
+        return descriptorWithJsonKeyValidationClassAndDefaultValue(
+            std::move(jsonKey), std::move(validationClass), std::move(defaultValue), isOptional);
+    }
+    static std::shared_ptr<ZELJSONObjectDescriptor> descriptorForStringWithJsonKeyIsOptional(
+        std::string jsonKey, bool isOptional) {
+        return descriptorForStringWithJsonKey(std::move(jsonKey), isOptional);
+    }
+    static std::shared_ptr<ZELJSONObjectDescriptor>
+    descriptorForStringWithDefaultWithJsonKeyIsOptional(std::string jsonKey, bool isOptional) {
+        return descriptorForStringWithDefaultWithJsonKey(std::move(jsonKey), isOptional);
+    }
+    static std::shared_ptr<ZELJSONObjectDescriptor> descriptorForNumberWithJsonKeyIsOptional(
+        std::string jsonKey, bool isOptional) {
+        return descriptorForNumberWithJsonKey(std::move(jsonKey), isOptional);
+    }
+    static std::shared_ptr<ZELJSONObjectDescriptor>
+    descriptorForNumberWithDefaultWithJsonKeyIsOptional(std::string jsonKey, bool isOptional) {
+        return descriptorForNumberWithDefaultWithJsonKey(std::move(jsonKey), isOptional);
+    }
 
     const std::string& jsonKey() const { return jsonKey_; }
     const ZELJSONClass& validationClass() const { return validationClass_; }
@@ -57,6 +83,14 @@ class ZELJSONObjectArrayDescriptor : public ZELJSONObjectDescriptor {
     descriptorWithJsonKeyMemberValidationClassAndMemberDefaultValue(
         std::string jsonKey, ZELJSONClass memberValidationClass,
         std::optional<Value> memberDefaultValue, bool isOptional = false);
+    static std::shared_ptr<ZELJSONObjectArrayDescriptor>
+    descriptorWithJsonKeyMemberValidationClassAndMemberDefaultValueIsOptional(
+        std::string jsonKey, ZELJSONClass memberValidationClass,
+        std::optional<Value> memberDefaultValue, bool isOptional) {
+        return descriptorWithJsonKeyMemberValidationClassAndMemberDefaultValue(
+            std::move(jsonKey), std::move(memberValidationClass), std::move(memberDefaultValue),
+            isOptional);
+    }
     static std::shared_ptr<ZELJSONObjectArrayDescriptor>
     descriptorForArrayWithStringWithDefaultWithJsonKey(std::string jsonKey);
 

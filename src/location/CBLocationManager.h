@@ -70,6 +70,12 @@ class CBLocationManager : public CLLocationManagerDelegate,
     const std::shared_ptr<NSTimer>& timerWaitingForFirstLocation() const {
         return timerWaitingForFirstLocation_;
     }
+    // Whether updating was on when the application went to the background,
+    // or stopped being active, and resumes when it comes back.
+    bool shouldResumeUpdatingOnMoveToForeGround() const {
+        return shouldResumeUpdatingOnMoveToForeGround_;
+    }
+    bool shouldResumeUpdatingOnBecomeActive() const { return shouldResumeUpdatingOnBecomeActive_; }
 
     // The last accepted fix; in demo mode the demo point last played (point
     // 0 before the first).

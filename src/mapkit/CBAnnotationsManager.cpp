@@ -114,8 +114,8 @@ std::shared_ptr<CBAnnotationView> CBAnnotationsManager::existingViewForAnnotatio
     auto identifier = annotation ? annotation->uniqueIdentifier() : std::nullopt;
     if (!identifier)
         return nullptr;
-    auto it = viewsForIdentifiers_.find(*identifier);
-    return it == viewsForIdentifiers_.end() ? nullptr : it->second;
+    auto it = dictionaryOfViewsForAnnotationObjectIDs_.find(*identifier);
+    return it == dictionaryOfViewsForAnnotationObjectIDs_.end() ? nullptr : it->second;
 }
 
 std::shared_ptr<CBAnnotationView> CBAnnotationsManager::viewForAnnotation(
@@ -138,7 +138,7 @@ void CBAnnotationsManager::queueAnnotationView(const std::shared_ptr<CBAnnotatio
         view && view->annotation() ? view->annotation()->uniqueIdentifier() : std::nullopt;
     if (!identifier || !view->reuseIdentifier())
         return;
-    viewsForIdentifiers_.erase(*identifier);
+    dictionaryOfViewsForAnnotationObjectIDs_.erase(*identifier);
     auto& queue = reusableAnnotationViews_[*view->reuseIdentifier()];
     view->prepareForReuse();
     queue.push_back(view);
@@ -171,7 +171,7 @@ void CBAnnotationsManager::addAnnotationView(const std::shared_ptr<CBAnnotationV
     map->addSubview(view);
     if (std::find(annotationViews_.begin(), annotationViews_.end(), view) == annotationViews_.end())
         annotationViews_.push_back(view);
-    viewsForIdentifiers_[*identifier] = view;
+    dictionaryOfViewsForAnnotationObjectIDs_[*identifier] = view;
 }
 
 void CBAnnotationsManager::removeAnnotationView(const std::shared_ptr<CBAnnotationView>& view) {

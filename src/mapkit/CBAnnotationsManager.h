@@ -136,7 +136,8 @@ class CBAnnotationsManager : public std::enable_shared_from_this<CBAnnotationsMa
     CBAnnotationRef selectedAnnotation_;
     std::unordered_map<std::string, std::vector<std::shared_ptr<CBAnnotationView>>>
         reusableAnnotationViews_;
-    std::unordered_map<std::string, std::shared_ptr<CBAnnotationView>> viewsForIdentifiers_;
+    std::unordered_map<std::string, std::shared_ptr<CBAnnotationView>>
+        dictionaryOfViewsForAnnotationObjectIDs_;
     std::weak_ptr<CBMapScrollView> mapScrollView_;
     std::shared_ptr<CBUserLocation> userLocation_;
     std::shared_ptr<CBUserLocationAnnotationView> userLocationView_;

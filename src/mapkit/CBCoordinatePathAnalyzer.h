@@ -59,6 +59,10 @@ class CBCoordinatePathAnalyzer : public CBLocationManagerPathAnalyzer {
     // Metres; fixes closer than this to the last used one are ignored. -1: none.
     double distanceFilter() const { return distanceFilter_; }
     void setDistanceFilter(double metres) { distanceFilter_ = metres; }
+    // The last fix the progress was computed from; cleared with a new path.
+    const std::shared_ptr<CLLocation>& lastLocationNotified() const {
+        return lastLocationNotified_;
+    }
 
   private:
     void calculateCumulatedDistances();

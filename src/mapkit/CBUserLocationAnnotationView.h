@@ -42,6 +42,8 @@ class CBUserLocationAnnotationView : public CBAnnotationView {
     const std::shared_ptr<CBHeadingLayer>& headingAccuracyLayer() const { return heading_; }
     const std::shared_ptr<CAShapeLayer>& userOuterDot() const { return outerDot_; }
     const std::shared_ptr<CAShapeLayer>& userInnerDot() const { return innerDot_; }
+    // Set by setAccuracy; the next resize of the disc animates and clears it.
+    bool animateNextAccuracyChange() const { return animateNextAccuracyChange_; }
 
   private:
     std::shared_ptr<CAShapeLayer> accuracyCircle_;

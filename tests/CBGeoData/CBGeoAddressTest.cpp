@@ -86,6 +86,7 @@ TEST_F(CBGeoAddressTest, CityNamesBoxAndOverlays) {
     name("EN", "Munich");
     EXPECT_EQ(city->localizedNameForLanguage("FR"), "Munich");
     EXPECT_EQ(city->localizedNameForLanguage("DE"), "München");
+    EXPECT_EQ(city->names().size(), 2u);
 
     city->setValueForKey("overlay", Value(1 | 16));
     EXPECT_TRUE(city->hasOverlayType(1));

@@ -78,6 +78,18 @@ TEST_F(CBGeoElementTest, NodesInOrder) {
     element->addObjectForKey("nodeInfos", info);
     EXPECT_EQ(info->node()->title(), "Ring: 53.50, 13.20");
     EXPECT_NEAR(info->node()->deltaFromLatAndLon(53.0, 13.0), 0.7, 1e-9);
+
+    // Each to-many relationship answers from both of its ends.
+    info->node()->addObjectForKey("objects", object);
+    auto tile = CBGeoMapTile::mapTileWithQuadKeyNumberInContext(10321, context_);
+    tile->addObjectForKey("elements", element);
+    auto group = CBGeoGroup::groupWithNameAndSubtitleInContext("Walk", std::nullopt, context_);
+    group->addObject(object);
+    EXPECT_EQ(element->nodeInfos(), (std::vector{info}));
+    EXPECT_EQ(info->node()->nodeInfos(), (std::vector{info}));
+    EXPECT_EQ(info->node()->objects(), (std::vector{object}));
+    EXPECT_EQ(element->maptiles(), (std::vector{tile}));
+    EXPECT_EQ(group->objects(), (std::vector{object}));
 }
 
 TEST_F(CBGeoElementTest, GroupDeletesItsObjectsButStays) {

@@ -76,6 +76,19 @@ TEST_F(CBGeoRelationTest, StopsByRoleOrderAndName) {
     EXPECT_DOUBLE_EQ(route->coordinate().latitude, 53.0);
 }
 
+TEST_F(CBGeoRelationTest, MembersImportantObjectsAndTagsAnswerFromBothEnds) {
+    auto route = relation("Bus 1");
+    auto zoo = stop("Zoo", "bus_stop");
+    member(route, zoo, "stop", 1);
+    zoo->addObjectForKey("importantRelations", route);
+    EXPECT_EQ(route->importantObjects(), (std::vector{zoo}));
+    EXPECT_EQ(zoo->elements().front()->elementInfos(), route->elementInfos());
+    const auto stopTag = zoo->tags().front();
+    stopTag->addObjectForKey("relations", route);
+    EXPECT_EQ(stopTag->objects(), (std::vector{zoo}));
+    EXPECT_EQ(stopTag->relations(), (std::vector{route}));
+}
+
 TEST_F(CBGeoRelationTest, RelationsOfAnObject) {
     auto zoo = stop("Zoo", "bus_stop");
     EXPECT_FALSE(zoo->allRelations());

@@ -82,6 +82,11 @@ TEST(HashValue, KeyedCoding) {
     const auto decoded = HashValue::decode(coded);
     ASSERT_TRUE(decoded);
     EXPECT_EQ(*decoded, sha);
+    Value::Dictionary coder{{"other", Value(1)}};
+    sha.encodeWithCoder(coder);
+    EXPECT_EQ(coder.size(), 3u);
+    EXPECT_EQ(coder.at("value"), coded.at("value"));
+    EXPECT_EQ(coder.at("type"), coded.at("type"));
 
     Value longer = coded;
     Value::Data oversized(60, 0x5a);

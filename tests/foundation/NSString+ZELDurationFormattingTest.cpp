@@ -26,6 +26,15 @@ TEST(NSStringZELDurationFormattingTest, HoursMinutesSecondsRoundToTheNearestSeco
     EXPECT_EQ(stringForHMSFromTimeInterval(36000 + 61), "10:01:01");
 }
 
+TEST(NSStringZELDurationFormattingTest, NamedFlagFormsReachTheDefaultArgumentForms) {
+    EXPECT_EQ(stringByFormattingTimeIntervalSubSecondPrecision(5.257, true),
+              stringByFormattingTimeInterval(5.257));
+    EXPECT_EQ(stringByFormattingTimeIntervalSubSecondPrecision(5.257, false), "05″");
+    EXPECT_EQ(stringForHMSFromTimeIntervalShowOnlySecondsBelowOneMinute(5, false), "0:05");
+    EXPECT_EQ(stringForHMSFromTimeIntervalShowOnlySecondsBelowOneMinute(3725, true),
+              stringForHMSFromTimeInterval(3725));
+}
+
 TEST(NSStringZELDurationFormattingTest, HoursAndMinutesParts) {
     EXPECT_EQ(stringForHoursAndMinutesFromTimeInterval(3725), "01:02");
     EXPECT_EQ(stringForHoursAndMinutesFromTimeInterval(29), "00:00");

@@ -135,6 +135,29 @@ TEST(NSStringZELRegexAdditionsTest, FindingAll) {
     EXPECT_EQ(all[1], (Strings{"a", ""}));  // a capture that took no part
 }
 
+TEST(NSStringZELRegexAdditionsTest, NamedFormsReachTheDefaultArgumentForms) {
+    const std::string text = "k1=v1 K2=v2";
+    const std::string pair = "(\\w+)=(\\w+)";
+    const ZELRange tail{6, 5};
+    EXPECT_TRUE(isMatchedByRegexInRange(text, "K", tail));
+    EXPECT_FALSE(isMatchedByRegexInRange(text, "k", tail));
+    EXPECT_TRUE(isMatchedByRegexOptionsInRangeError(text, "k2", ZELRegexCaseless, tail, nullptr));
+    EXPECT_EQ(rangeOfRegexCapture(text, pair, 2), rangeOfRegex(text, pair, 0, ZELWholeRange, 2));
+    EXPECT_EQ(stringByMatchingInRange(text, pair, tail), "K2=v2");
+    EXPECT_EQ(componentsMatchedByRegexCapture(text, pair, 1), (Strings{"k1", "K2"}));
+    EXPECT_EQ(arrayOfCaptureComponentsMatchedByRegexRange(text, pair, tail),
+              arrayOfCaptureComponentsMatchedByRegex(text, pair, 0, tail));
+    NSError error;
+    EXPECT_TRUE(
+        componentsSeparatedByRegexOptionsRangeError(text, "(", 0, ZELWholeRange, &error).empty());
+    EXPECT_EQ(error.domain, ZELICURegexErrorDomain);
+    EXPECT_EQ(captureCountForRegexOptionsError(pair, 0, nullptr), 2);
+    std::string mutableText = text;
+    EXPECT_EQ(replaceOccurrencesOfRegexWithStringRange(mutableText, "\\d", "#", tail), 2u);
+    EXPECT_EQ(mutableText,
+              stringByReplacingOccurrencesOfRegexWithString(text, "\\d", "#", 0, tail));
+}
+
 TEST(NSStringZELRegexAdditionsTest, ReplacementTemplates) {
     EXPECT_EQ(
         stringByReplacingOccurrencesOfRegexWithString("John Smith", "(\\w+) (\\w+)", "$2, $1"),

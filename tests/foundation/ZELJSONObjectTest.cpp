@@ -306,6 +306,25 @@ TEST(NSJSONSerializationObjectsFromURLTest, KindChecksAndFiles) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(ZELJSONObjectTest, NamedOptionalAndErrorFormsReachTheDefaultArgumentForms) {
+    EXPECT_TRUE(D::descriptorForStringWithJsonKeyIsOptional("k", true)->isOptional());
+    const auto number = D::descriptorForNumberWithDefaultWithJsonKeyIsOptional("n", true);
+    EXPECT_TRUE(number->isOptional());
+    EXPECT_EQ(*number->defaultValue(), Value(-1));
+    const auto members =
+        AD::descriptorWithJsonKeyMemberValidationClassAndMemberDefaultValueIsOptional(
+            "m", ZELJSONClass::string(), Value("x"), true);
+    EXPECT_TRUE(members->isOptional());
+    EXPECT_EQ(*members->memberDefaultValue(), Value("x"));
+
+    const auto dict = bytes("{\"a\":1}");
+    EXPECT_EQ(jsonDictionaryWithDataError(&dict, nullptr), jsonDictionaryWithData(&dict));
+    NSError error;
+    const auto broken = bytes("[1");
+    EXPECT_FALSE(jsonArrayWithDataError(&broken, &error));
+    EXPECT_EQ(error.code, 3840);
+}
+
 TEST(NSDictionaryTypesTest, TypedLookupsAnswerNilForOtherKinds) {
     const Value value = json(R"({"n":1,"b":true,"s":"x","a":[1],"d":{"k":2}})");
     const auto& d = *value.dictionaryValue();

@@ -192,6 +192,8 @@ TEST_F(CBLocationManagerTest, StopCancelsEveryScheduledCall) {
     ASSERT_TRUE(noFix && noFix->isValid());
     EXPECT_NEAR(noFix->fireDate().timeIntervalSinceNow(), 30.0, 1.0);
     service->applicationWillResignActive();  // stops
+    EXPECT_TRUE(service->shouldResumeUpdatingOnBecomeActive());
+    EXPECT_FALSE(service->shouldResumeUpdatingOnMoveToForeGround());
     EXPECT_FALSE(noFix->isValid());
     EXPECT_FALSE(source->running);
 
@@ -236,6 +238,7 @@ TEST_F(CBLocationManagerTest, HearsTheApplicationsLifeCycleInItsOrder) {
     // Going to the background alone pauses, and the foreground resumes.
     post("UIApplicationDidEnterBackgroundNotification");
     EXPECT_FALSE(service->isUpdating());
+    EXPECT_TRUE(service->shouldResumeUpdatingOnMoveToForeGround());
     service->triggerErrorNoLocation();
     EXPECT_TRUE(recorder->errors.empty());
     post("UIApplicationWillEnterForegroundNotification");

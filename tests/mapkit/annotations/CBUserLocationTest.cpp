@@ -103,6 +103,18 @@ TEST_F(CBUserLocationTest, DotAccuracyDiscAndPulseFollowAReplayedWalk) {
     EXPECT_TRUE(matchesReference(snapshot(), "../mapkit/user-location"));
 }
 
+TEST_F(CBUserLocationTest, ANewAccuracyAnimatesTheNextResizeOnly) {
+    CBUserLocationAnnotationView view(nullptr, CBUserLocationAnnotationView::kReuseIdentifier);
+    EXPECT_FALSE(view.animateNextAccuracyChange());
+    view.setAccuracy(100);
+    EXPECT_TRUE(view.animateNextAccuracyChange());
+    view.setPointAccuracyDiameterWithPointsPerKilometer(1000);
+    EXPECT_FALSE(view.animateNextAccuracyChange());
+    view.setAccuracy(50);
+    view.setHidden(true);
+    EXPECT_FALSE(view.animateNextAccuracyChange());
+}
+
 TEST_F(CBUserLocationTest, PositionButtonCyclesCentreRotateOffAndPinsStayUpright) {
     useCompass();
     auto pin = std::make_shared<CBBasicAnnotation>(CLLocationCoordinate2DMake(53.5580, 13.2605));

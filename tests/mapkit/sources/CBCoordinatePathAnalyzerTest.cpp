@@ -75,7 +75,9 @@ TEST(CBCoordinatePathAnalyzerTest, TiesKeepTheEarlierVertexAndBadFixesChangeNoth
     EXPECT_EQ(analyzer.progressInfo().closestIndex, 0u);
     analyzer.updateUserLocation(fix(50.0 + 530 / 111195.0, 8.0));
     EXPECT_EQ(analyzer.progressInfo().closestIndex, 0u);
-    analyzer.updateUserLocation(fix(50.0 + 990 / 111195.0, 8.0));
+    const auto used = fix(50.0 + 990 / 111195.0, 8.0);
+    analyzer.updateUserLocation(used);
+    EXPECT_EQ(analyzer.lastLocationNotified(), used);
     EXPECT_EQ(analyzer.progressInfo().closestIndex, 1u);
     EXPECT_EQ(analyzer.progressInfo().progress, 1);
     EXPECT_NEAR(*analyzer.distanceBehind(), 1000, 5);
