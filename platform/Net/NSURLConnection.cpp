@@ -103,6 +103,14 @@ void NSURLConnection::start() {
             false);
         return std::nullopt;
     };
+    handlers.redirect = [self](const NSHTTPURLResponse& response, const NSURLRequest& request,
+                               NetTransferHandlers::RedirectDecision decide) {
+        self->deliver(
+            [self, response, request, decide](NSURLConnectionDataDelegate& delegate) {
+                decide(delegate.connectionWillSendRequestRedirectResponse(self, request, response));
+            },
+            false);
+    };
     handlers.complete = [self](const std::optional<NSError>& error) {
         if (error) {
             self->deliver(

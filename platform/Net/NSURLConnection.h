@@ -19,6 +19,14 @@ class NetCallbackStrand;
 class NSURLConnectionDataDelegate {
   public:
     virtual ~NSURLConnectionDataDelegate() = default;
+    // Asked before a redirect is followed, with the redirect reply: answers
+    // the request to send (by default the one proposed), or nullopt to refuse
+    // it, and the redirect reply is then the response.
+    virtual std::optional<NSURLRequest> connectionWillSendRequestRedirectResponse(
+        const std::shared_ptr<NSURLConnection>&, const NSURLRequest& request,
+        const NSHTTPURLResponse& /*redirectResponse*/) {
+        return request;
+    }
     virtual void connectionDidReceiveResponse(const std::shared_ptr<NSURLConnection>&,
                                               const NSHTTPURLResponse&) {}
     virtual void connectionDidReceiveData(const std::shared_ptr<NSURLConnection>&,

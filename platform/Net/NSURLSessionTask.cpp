@@ -10,6 +10,7 @@
 
 #include "Foundation/NSLog.h"
 #include "Net/NSURLError.h"
+#include "Net/NSURLSession.h"
 #include "Net/NetCallbackStrand.h"
 #include "Net/NetTransferEngine.h"
 
@@ -19,10 +20,15 @@ std::atomic<uint64_t> nextTaskIdentifier = 1;
 
 }  // namespace
 
-NSURLSessionTask::NSURLSessionTask(NSURLRequest request, std::shared_ptr<DispatchQueue> queue)
+NSURLSessionTask::NSURLSessionTask(NSURLRequest request, std::shared_ptr<NSURLSession> session)
     : identifier_(nextTaskIdentifier++),
       request_(std::move(request)),
-      strand_(std::make_shared<NetCallbackStrand>(std::move(queue))) {}
+      session_(std::move(session)),
+      strand_(std::make_shared<NetCallbackStrand>(session_->delegateQueue())) {}
+
+std::shared_ptr<NSURLSessionDataDelegate> NSURLSessionTask::delegate() const {
+    return session_->delegate();
+}
 
 NSURLSessionTask::State NSURLSessionTask::state() const {
     std::lock_guard lock(mutex_);
@@ -41,6 +47,22 @@ std::optional<NSError> NSURLSessionTask::error() const {
 
 void NSURLSessionTask::post(std::function<void()> block) {
     strand_->post(std::move(block));
+}
+
+NSError NSURLSessionTask::markCancelled() {
+    const NSError cancelled =
+        NSURLErrorMake(NSURLErrorCancelled, "cancelled", request_.URL().absoluteString());
+    std::lock_guard lock(mutex_);
+    error_ = cancelled;
+    return cancelled;
+}
+
+void NSURLSessionTask::suspendCallbacks() {
+    strand_->suspend();
+}
+
+void NSURLSessionTask::resumeCallbacks() {
+    strand_->resume();
 }
 
 void NSURLSessionTask::resume() {
@@ -68,6 +90,18 @@ void NSURLSessionTask::resume() {
     handlers.complete = [self](const std::optional<NSError>& error) {
         self->complete(self->transferDidComplete(error));
     };
+    if (delegate()) {
+        handlers.redirect = [self](const NSHTTPURLResponse& response, const NSURLRequest& request,
+                                   NetTransferHandlers::RedirectDecision decide) {
+            self->post([self, response, request, decide] {
+                const auto delegate = self->delegate();
+                if (!delegate)
+                    return decide(request);
+                delegate->URLSessionTaskWillPerformHTTPRedirectionNewRequestCompletionHandler(
+                    self->session_, self, response, request, decide);
+            });
+        };
+    }
     const auto transfer = NetTransferEngine::shared().start(request_, std::move(handlers));
     bool cancelled = false;
     {
@@ -91,7 +125,7 @@ void NSURLSessionTask::cancel() {
         transfer = transfer_;
     }
     if (neverStarted) {
-        complete(NSURLErrorMake(NSURLErrorCancelled, "cancelled", request_.URL().absoluteString()));
+        complete(markCancelled());
     } else if (transfer) {
         NetTransferEngine::shared().cancel(*transfer);
     }
@@ -105,16 +139,60 @@ void NSURLSessionTask::complete(std::optional<NSError> error) {
         state_ = State::Completed;
         error_ = error;
     }
-    post([self = shared_from_this(), error = std::move(error)] { self->callCompletion(error); });
+    post([self = shared_from_this(), error = std::move(error)] {
+        self->callCompletion(error);
+        self->ended_ = true;
+        self->session_->taskDidEnd();
+    });
 }
 
 NSURLSessionDataTask::NSURLSessionDataTask(NSURLRequest request,
-                                           std::shared_ptr<DispatchQueue> queue,
+                                           std::shared_ptr<NSURLSession> session,
                                            Completion completion)
-    : NSURLSessionTask(std::move(request), std::move(queue)), completion_(std::move(completion)) {}
+    : NSURLSessionTask(std::move(request), std::move(session)),
+      completion_(std::move(completion)),
+      tellsDelegate_(!completion_ && delegate()) {}
+
+std::shared_ptr<NSURLSessionDataTask> NSURLSessionDataTask::self() {
+    return std::static_pointer_cast<NSURLSessionDataTask>(shared_from_this());
+}
+
+void NSURLSessionDataTask::transferDidReceiveResponse(const NSHTTPURLResponse& response) {
+    if (tellsDelegate_)
+        post([self = self(), response] { self->tellResponse(response); });
+}
+
+void NSURLSessionDataTask::tellResponse(const NSHTTPURLResponse& response) {
+    const auto delegate = this->delegate();
+    if (!delegate)
+        return;
+    // The body and the end wait for the delegate's answer.
+    suspendCallbacks();
+    delegate->URLSessionDataTaskDidReceiveResponseCompletionHandler(
+        session(), self(), response, [self = self()](NSURLSessionResponseDisposition disposition) {
+            if (self->responseDecided_.exchange(true))
+                return;
+            if (disposition == NSURLSessionResponseDisposition::Cancel) {
+                self->responseCancelled_ = true;
+                self->cancel();
+            }
+            self->resumeCallbacks();
+        });
+}
+
+void NSURLSessionDataTask::tellData(const Value::Data& data) {
+    if (responseCancelled_)
+        return;
+    if (const auto delegate = this->delegate())
+        delegate->URLSessionDataTaskDidReceiveData(session(), self(), data);
+}
 
 std::optional<NSError> NSURLSessionDataTask::transferDidReceiveData(const char* bytes,
                                                                     size_t length) {
+    if (tellsDelegate_) {
+        post([self = self(), data = Value::Data(bytes, bytes + length)] { self->tellData(data); });
+        return std::nullopt;
+    }
     if (body_.size() + length > kMaximumBodyLength) {
         return NSURLErrorMake(NSURLErrorDataLengthExceedsMaximum,
                               "The response body is too large to keep in memory.",
@@ -125,6 +203,13 @@ std::optional<NSError> NSURLSessionDataTask::transferDidReceiveData(const char* 
 }
 
 void NSURLSessionDataTask::callCompletion(const std::optional<NSError>& error) {
+    if (tellsDelegate_) {
+        // A response the delegate cancelled ends so even when all of it came.
+        const std::optional<NSError> ending = responseCancelled_ ? markCancelled() : error;
+        if (const auto delegate = this->delegate())
+            delegate->URLSessionTaskDidCompleteWithError(session(), self(), ending);
+        return;
+    }
     Completion completion = std::move(completion_);
     if (!completion)
         return;
@@ -135,10 +220,10 @@ void NSURLSessionDataTask::callCompletion(const std::optional<NSError>& error) {
 }
 
 NSURLSessionDownloadTask::NSURLSessionDownloadTask(NSURLRequest request,
-                                                   std::shared_ptr<DispatchQueue> queue,
+                                                   std::shared_ptr<NSURLSession> session,
                                                    std::optional<std::string> destination,
                                                    bool appending, Completion completion)
-    : NSURLSessionTask(std::move(request), std::move(queue)),
+    : NSURLSessionTask(std::move(request), std::move(session)),
       destination_(std::move(destination)),
       appending_(appending),
       completion_(std::move(completion)) {}

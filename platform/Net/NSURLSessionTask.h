@@ -15,11 +15,15 @@
 #include "Net/NSURLResponse.h"
 
 class NetCallbackStrand;
+class NSURLSession;
+class NSURLSessionDataDelegate;
 
 // One load of a session. A task starts suspended; resume() starts it. Its
 // completion runs once on the session's delegate queue: with the response and
 // body on success (an HTTP error status is a success of the transfer), with
 // an NSURLErrorDomain error otherwise, NSURLErrorCancelled after cancel().
+// A running task keeps its session. In a session with a delegate, the
+// delegate decides on each redirect.
 class NSURLSessionTask : public std::enable_shared_from_this<NSURLSessionTask> {
   public:
     enum class State { Running = 0, Suspended = 1, Canceling = 2, Completed = 3 };
@@ -39,7 +43,11 @@ class NSURLSessionTask : public std::enable_shared_from_this<NSURLSessionTask> {
     void cancel();
 
   protected:
-    NSURLSessionTask(NSURLRequest request, std::shared_ptr<DispatchQueue> queue);
+    NSURLSessionTask(NSURLRequest request, std::shared_ptr<NSURLSession> session);
+
+    const std::shared_ptr<NSURLSession>& session() const { return session_; }
+    // The session's delegate, nullptr when it has none.
+    std::shared_ptr<NSURLSessionDataDelegate> delegate() const;
 
     // On the transfer thread.
     virtual void transferDidReceiveResponse(const NSHTTPURLResponse&) {}
@@ -52,13 +60,23 @@ class NSURLSessionTask : public std::enable_shared_from_this<NSURLSessionTask> {
     virtual void callCompletion(const std::optional<NSError>& error) = 0;
 
     void post(std::function<void()> block);
+    // The task ends as cancelled, also when its transfer came to an end.
+    NSError markCancelled();
+    // Holds the callbacks not yet run until resumeCallbacks().
+    void suspendCallbacks();
+    void resumeCallbacks();
 
   private:
+    friend class NSURLSession;
+
     void complete(std::optional<NSError> error);
 
     const uint64_t identifier_;
     const NSURLRequest request_;
+    const std::shared_ptr<NSURLSession> session_;
     std::shared_ptr<NetCallbackStrand> strand_;
+    // The completion has run: the session no longer waits for the task.
+    std::atomic<bool> ended_ = false;
     mutable std::mutex mutex_;
     State state_ = State::Suspended;
     std::optional<NSHTTPURLResponse> response_;
@@ -68,8 +86,11 @@ class NSURLSessionTask : public std::enable_shared_from_this<NSURLSessionTask> {
     std::atomic<int64_t> bytesExpected_ = -1;
 };
 
-// Keeps the body in memory, up to kMaximumBodyLength bytes (beyond that the
-// task fails with NSURLErrorDataLengthExceedsMaximum).
+// With a completion, keeps the body in memory, up to kMaximumBodyLength bytes
+// (beyond that the task fails with NSURLErrorDataLengthExceedsMaximum).
+// Without one, in a session with a delegate, it tells the delegate as the
+// load goes: the response (the next calls wait for the delegate's
+// disposition; Cancel cancels the task), each piece of the body, the end.
 class NSURLSessionDataTask : public NSURLSessionTask {
   public:
     static constexpr size_t kMaximumBodyLength = size_t{256} << 20;
@@ -77,16 +98,25 @@ class NSURLSessionDataTask : public NSURLSessionTask {
     using Completion = std::function<void(
         std::optional<Value::Data>, std::optional<NSHTTPURLResponse>, std::optional<NSError>)>;
 
-    NSURLSessionDataTask(NSURLRequest request, std::shared_ptr<DispatchQueue> queue,
+    NSURLSessionDataTask(NSURLRequest request, std::shared_ptr<NSURLSession> session,
                          Completion completion);
 
   protected:
+    void transferDidReceiveResponse(const NSHTTPURLResponse& response) override;
     std::optional<NSError> transferDidReceiveData(const char* bytes, size_t length) override;
     void callCompletion(const std::optional<NSError>& error) override;
 
   private:
+    std::shared_ptr<NSURLSessionDataTask> self();
+    // On the delegate queue.
+    void tellResponse(const NSHTTPURLResponse& response);
+    void tellData(const Value::Data& data);
+
     Completion completion_;
+    const bool tellsDelegate_;
     Value::Data body_;  // written on the transfer thread, read after completion
+    std::atomic<bool> responseDecided_ = false;
+    std::atomic<bool> responseCancelled_ = false;
 };
 
 // Streams the body into a file as it arrives.
@@ -104,7 +134,7 @@ class NSURLSessionDownloadTask : public NSURLSessionTask {
     // Bytes written so far and expected in all (-1 unknown); on the delegate queue.
     using ProgressHandler = std::function<void(int64_t written, int64_t expected)>;
 
-    NSURLSessionDownloadTask(NSURLRequest request, std::shared_ptr<DispatchQueue> queue,
+    NSURLSessionDownloadTask(NSURLRequest request, std::shared_ptr<NSURLSession> session,
                              std::optional<std::string> destination, bool appending,
                              Completion completion);
     ~NSURLSessionDownloadTask() override;

@@ -4,10 +4,35 @@ void NetCallbackStrand::post(std::function<void()> block) {
     {
         std::lock_guard lock(mutex_);
         blocks_.push_back(std::move(block));
-        if (scheduled_)
+        if (!claimDrainLocked())
             return;
-        scheduled_ = true;
     }
+    scheduleDrain();
+}
+
+void NetCallbackStrand::suspend() {
+    std::lock_guard lock(mutex_);
+    suspended_ = true;
+}
+
+void NetCallbackStrand::resume() {
+    {
+        std::lock_guard lock(mutex_);
+        suspended_ = false;
+        if (!claimDrainLocked())
+            return;
+    }
+    scheduleDrain();
+}
+
+bool NetCallbackStrand::claimDrainLocked() {
+    if (scheduled_ || suspended_ || blocks_.empty())
+        return false;
+    scheduled_ = true;
+    return true;
+}
+
+void NetCallbackStrand::scheduleDrain() {
     queue_->async([self = shared_from_this()] { self->drain(); });
 }
 
@@ -16,7 +41,7 @@ void NetCallbackStrand::drain() {
         std::function<void()> block;
         {
             std::lock_guard lock(mutex_);
-            if (blocks_.empty()) {
+            if (blocks_.empty() || suspended_) {
                 scheduled_ = false;
                 return;
             }

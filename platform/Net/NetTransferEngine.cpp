@@ -13,6 +13,18 @@
 
 using Clock = std::chrono::steady_clock;
 
+namespace {
+
+constexpr int kMaximumRedirects = 16;
+// A redirect's own body is kept while the redirect waits for a decision.
+constexpr size_t kMaximumHeldBodyLength = size_t{1} << 20;
+
+bool isRedirectStatus(long status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+}  // namespace
+
 struct NetTransferEngine::Transfer {
     TransferID id = 0;
     NSURLRequest request;
@@ -26,15 +38,40 @@ struct NetTransferEngine::Transfer {
     Clock::time_point lastActivity = Clock::now();
     curl_off_t lastDownloaded = 0;
     curl_off_t lastUploaded = 0;
+    // Redirects are put to handlers.redirect rather than followed by libcurl.
+    bool asksRedirects = false;
+    int redirects = 0;
+    // A redirect reply, kept while its redirect waits.
+    std::optional<NSHTTPURLResponse> heldResponse;
+    std::string heldBody;
 
     Transfer(TransferID transferID, const NSURLRequest& urlRequest, NetTransferHandlers callbacks)
         : id(transferID), request(urlRequest), handlers(std::move(callbacks)) {}
 
-    ~Transfer() {
+    ~Transfer() { releaseHandle(); }
+
+    void releaseHandle() {
         if (easy)
             curl_easy_cleanup(easy);
+        easy = nullptr;
         if (headerList)
             curl_slist_free_all(headerList);
+        headerList = nullptr;
+    }
+
+    // Makes the transfer new for the next request of its redirects.
+    void restart(NSURLRequest next) {
+        releaseHandle();
+        request = std::move(next);
+        ++redirects;
+        statusCode = 0;
+        headerBlock.clear();
+        responseDelivered = false;
+        abortError.reset();
+        lastDownloaded = 0;
+        lastUploaded = 0;
+        heldResponse.reset();
+        heldBody.clear();
     }
 
     double idleLimit() const {
@@ -46,16 +83,32 @@ struct NetTransferEngine::Transfer {
         return NSURLErrorMake(code, description, request.URL().absoluteString());
     }
 
+    bool holdsRedirect() const {
+        return asksRedirects && isRedirectStatus(statusCode) && headerBlock.contains("Location");
+    }
+
+    NSHTTPURLResponse makeResponse() const {
+        char* effective = nullptr;
+        curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective);
+        std::optional<NSURL> url = effective ? NSURL::URLWithString(effective) : std::nullopt;
+        return NSHTTPURLResponse(url.value_or(request.URL()), statusCode, headerBlock);
+    }
+
     void deliverResponse() {
         if (responseDelivered)
             return;
         responseDelivered = true;
-        char* effective = nullptr;
-        curl_easy_getinfo(easy, CURLINFO_EFFECTIVE_URL, &effective);
-        std::optional<NSURL> url = effective ? NSURL::URLWithString(effective) : std::nullopt;
-        const NSHTTPURLResponse response(url.value_or(request.URL()), statusCode, headerBlock);
+        const NSHTTPURLResponse response = heldResponse ? *heldResponse : makeResponse();
         if (handlers.response)
             handlers.response(response);
+    }
+
+    // A redirect reply that is not followed becomes the answer.
+    std::optional<NSError> deliverHeldReply() {
+        deliverResponse();
+        if (heldBody.empty() || !handlers.data)
+            return std::nullopt;
+        return handlers.data(heldBody.data(), heldBody.size());
     }
 };
 
@@ -106,6 +159,15 @@ size_t onData(char* bytes, size_t size, size_t count, void* context) {
     auto* transfer = static_cast<Transfer*>(context);
     const size_t length = size * count;
     transfer->lastActivity = Clock::now();
+    if (transfer->holdsRedirect()) {
+        if (transfer->heldBody.size() + length > kMaximumHeldBodyLength) {
+            transfer->abortError = transfer->error(NSURLErrorDataLengthExceedsMaximum,
+                                                   "The redirect's body is too large.");
+            return CURL_WRITEFUNC_ERROR;
+        }
+        transfer->heldBody.append(bytes, length);
+        return length;
+    }
     transfer->deliverResponse();
     if (transfer->handlers.data) {
         if (auto error = transfer->handlers.data(bytes, length)) {
@@ -217,6 +279,8 @@ void NetTransferEngine::stop() {
         Transfer* transfer = active_.begin()->second.get();
         finish(transfer, transfer->error(NSURLErrorCancelled, "cancelled"));
     }
+    for (auto& [id, transfer] : std::exchange(awaiting_, {}))
+        transfer->handlers.complete(transfer->error(NSURLErrorCancelled, "cancelled"));
 }
 
 NetTransferEngine::TransferID NetTransferEngine::start(const NSURLRequest& request,
@@ -253,19 +317,27 @@ void NetTransferEngine::run() {
     for (;;) {
         std::vector<std::unique_ptr<Transfer>> added;
         std::vector<TransferID> cancelled;
+        std::vector<std::pair<TransferID, std::optional<NSURLRequest>>> decided;
         {
             std::lock_guard lock(mutex_);
             if (stopping_)
                 return;
             added.swap(pending_);
             cancelled.swap(cancels_);
+            decided.swap(decisions_);
         }
         for (auto& transfer : added)
             addTransfer(std::move(transfer));
+        for (auto& [id, request] : decided)
+            applyRedirectDecision(id, std::move(request));
         for (const TransferID id : cancelled) {
             if (const auto found = active_.find(id); found != active_.end()) {
                 Transfer* transfer = found->second.get();
                 finish(transfer, transfer->error(NSURLErrorCancelled, "cancelled"));
+            } else if (const auto waiting = awaiting_.find(id); waiting != awaiting_.end()) {
+                const auto transfer = std::move(waiting->second);
+                awaiting_.erase(waiting);
+                transfer->handlers.complete(transfer->error(NSURLErrorCancelled, "cancelled"));
             }
         }
 
@@ -317,7 +389,9 @@ void NetTransferEngine::addTransfer(std::unique_ptr<Transfer> transfer) {
     curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_NOPROXY, noProxyList().c_str());
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, request.HTTPShouldFollowRedirects() ? 1L : 0L);
+    raw->asksRedirects = raw->handlers.redirect && request.HTTPShouldFollowRedirects();
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION,
+                     request.HTTPShouldFollowRedirects() && !raw->asksRedirects ? 1L : 0L);
     curl_easy_setopt(easy, CURLOPT_MAXREDIRS, 16L);
     curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS,
                      static_cast<long>(std::ceil(raw->idleLimit() * 1000.0)));
@@ -369,12 +443,73 @@ void NetTransferEngine::addTransfer(std::unique_ptr<Transfer> transfer) {
 
 void NetTransferEngine::finish(Transfer* transfer, std::optional<NSError> error) {
     curl_multi_remove_handle(static_cast<CURLM*>(multi_), transfer->easy);
+    if (!error && transfer->holdsRedirect())
+        return askRedirect(transfer);
     if (!error && transfer->statusCode > 0)
         transfer->deliverResponse();
     const auto handlers = std::move(transfer->handlers);
     active_.erase(transfer->id);
     if (handlers.complete)
         handlers.complete(error);
+}
+
+void NetTransferEngine::askRedirect(Transfer* transfer) {
+    char* location = nullptr;
+    curl_easy_getinfo(transfer->easy, CURLINFO_REDIRECT_URL, &location);
+    const std::optional<NSURL> url = location ? NSURL::URLWithString(location) : std::nullopt;
+    transfer->heldResponse = transfer->makeResponse();
+    if (!url) {
+        // A Location that names no URL: the redirect reply is the answer.
+        const auto error = transfer->deliverHeldReply();
+        const auto handlers = std::move(transfer->handlers);
+        active_.erase(transfer->id);
+        handlers.complete(error);
+        return;
+    }
+    if (transfer->redirects >= kMaximumRedirects) {
+        const auto handlers = std::move(transfer->handlers);
+        const NSError error =
+            transfer->error(NSURLErrorHTTPTooManyRedirects, "Too many HTTP redirects.");
+        active_.erase(transfer->id);
+        handlers.complete(error);
+        return;
+    }
+    NSMutableURLRequest next(transfer->request);
+    next.setURL(*url);
+    // As browsers do: a 303, and a 301 or 302 after a POST, go on with a GET.
+    const long status = transfer->statusCode;
+    if (status == 303 || ((status == 301 || status == 302) && next.HTTPMethod() == "POST")) {
+        next.setHTTPMethod("GET");
+        next.setHTTPBody({});
+    }
+    const TransferID id = transfer->id;
+    const NSHTTPURLResponse response = *transfer->heldResponse;
+    const auto ask = transfer->handlers.redirect;
+    const auto found = active_.find(id);
+    awaiting_.emplace(id, std::move(found->second));
+    active_.erase(found);
+    ask(response, next, [this, id](std::optional<NSURLRequest> chosen) {
+        {
+            std::lock_guard lock(mutex_);
+            decisions_.emplace_back(id, std::move(chosen));
+        }
+        curl_multi_wakeup(static_cast<CURLM*>(multi_));
+    });
+}
+
+void NetTransferEngine::applyRedirectDecision(TransferID id, std::optional<NSURLRequest> request) {
+    const auto found = awaiting_.find(id);
+    if (found == awaiting_.end())
+        return;  // cancelled meanwhile, or decided twice
+    auto transfer = std::move(found->second);
+    awaiting_.erase(found);
+    if (request) {
+        transfer->restart(std::move(*request));
+        addTransfer(std::move(transfer));
+        return;
+    }
+    const auto error = transfer->deliverHeldReply();
+    transfer->handlers.complete(error);
 }
 
 void NetTransferEngine::expireIdleTransfers() {

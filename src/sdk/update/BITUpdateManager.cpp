@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
@@ -15,6 +16,7 @@
 #include "sdk/BITZizavaBaseViewController.h"
 #include "sdk/BITZizavaDevice.h"
 #include "sdk/BITZizavaFormatting.h"
+#include "sdk/BITZizavaHelper.h"
 #include "sdk/BITZizavaLogger.h"
 #include "sdk/BITZizavaManager.h"
 #include "sdk/update/BITUpdateViewController.h"
@@ -94,6 +96,8 @@ BITUpdateManager::BITUpdateManager(std::string appIdentifier, BITAppEnvironment 
 BITUpdateManager::~BITUpdateManager() {
     unregisterObservers();
     NSNotificationCenter::defaultCenter()->removeObservers(usageObservers_);
+    if (urlConnection_)
+        urlConnection_->cancel();
 }
 
 void BITUpdateManager::registerComponent() {
@@ -129,8 +133,18 @@ std::shared_ptr<BITUpdateManagerDelegate> BITUpdateManager::updateDelegate() con
 void BITUpdateManager::setDisableUpdateManager(bool disable) {
     disableUpdateManager_ = disable;
     if (disable && checkInProgress_) {
-        // The running check's reply no longer counts.
-        ++checkGeneration_;
+        // The running check stops and its reply no longer counts.
+        std::shared_ptr<NSURLSessionTask> task;
+        {
+            std::lock_guard lock(transferMutex_);
+            task = checkTask_.lock();
+            checkTask_.reset();
+            receivedData_.clear();
+        }
+        if (task)
+            task->cancel();
+        if (urlConnection_)
+            std::exchange(urlConnection_, nullptr)->cancel();
         setCheckInProgress(false);
     }
 }
@@ -238,8 +252,6 @@ std::optional<NSMutableURLRequest> BITUpdateManager::requestForUpdateCheck() con
     request.setHTTPMethod("GET");
     request.setValueForHTTPHeaderField("Zizava/iOS", "User-Agent");
     request.setValueForHTTPHeaderField("gzip", "Accept-Encoding");
-    // A redirect is an answer of its own, never a reason to ask elsewhere.
-    request.setHTTPShouldFollowRedirects(false);
     return request;
 }
 
@@ -255,37 +267,133 @@ void BITUpdateManager::checkForUpdateShowFeedback(bool feedback) {
         return;
     }
     const auto request = requestForUpdateCheck();
-    const uint64_t generation = ++checkGeneration_;
-    std::weak_ptr<BITUpdateManager> weakSelf = self();
-    const bool sent = request && sendRequest(*request, [weakSelf, generation](
-                                                           auto data, long status, auto error) {
-                          const auto manager = weakSelf.lock();
-                          if (manager && manager->checkGeneration_ == generation)
-                              manager->handleReply(data, status, error);
-                      });
-    if (!sent) {
+    bool started = false;
+    if (request && BITZizavaHelper::isURLSessionSupported()) {
+        const auto session = NSURLSession::sessionWithConfigurationDelegateDelegateQueue(
+            NSURLSessionConfiguration::defaultSessionConfiguration(), self(), nullptr);
+        if (const auto task = session->dataTaskWithRequest(*request)) {
+            {
+                std::lock_guard lock(transferMutex_);
+                checkTask_ = task;
+            }
+            task->resume();
+            started = true;
+        }
+    } else if (request) {
+        urlConnection_ = NSURLConnection::connectionWithRequestDelegate(*request, self());
+        started = true;
+    }
+    if (!started) {
         setCheckInProgress(false);
         reportError(updaterError(BITUpdateAPIClientCannotCreateConnection,
                                  "Url Connection could not be created."));
     }
 }
 
-void BITUpdateManager::handleReply(const std::optional<Value::Data>& data, long status,
-                                   const std::optional<NSError>& error) {
-    if (error) {
-        handleError(*error);
+bool BITUpdateManager::isCheckTask(const NSURLSessionTask& task) {
+    std::lock_guard lock(transferMutex_);
+    return checkTask_.lock().get() == &task;
+}
+
+void BITUpdateManager::URLSessionTaskWillPerformHTTPRedirectionNewRequestCompletionHandler(
+    const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionTask>&,
+    const NSHTTPURLResponse&, const NSURLRequest&,
+    std::function<void(std::optional<NSURLRequest>)> completionHandler) {
+    // A redirect is an answer of its own, never a reason to ask elsewhere.
+    completionHandler(std::nullopt);
+}
+
+void BITUpdateManager::URLSessionDataTaskDidReceiveResponseCompletionHandler(
+    const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionDataTask>& dataTask,
+    const NSHTTPURLResponse& response,
+    std::function<void(NSURLSessionResponseDisposition)> completionHandler) {
+    if (!isSuccess(response.statusCode())) {
+        // Reported before the cancelled task ends, whose end is then only logged.
+        std::weak_ptr<BITUpdateManager> weakSelf = self();
+        DispatchQueue::main()->async([weakSelf, dataTask, status = response.statusCode()] {
+            const auto manager = weakSelf.lock();
+            if (manager && manager->isCheckTask(*dataTask))
+                manager->rejectResponse(status);
+        });
+        completionHandler(NSURLSessionResponseDisposition::Cancel);
         return;
     }
-    // An error page (500, an HTML page of a proxy) is no answer of the service.
-    if (!isSuccess(status)) {
-        handleError(updaterError(BITUpdateAPIServerReturnedInvalidStatus,
-                                 "Zizava API received HTTP Status Code " + std::to_string(status)));
+    {
+        std::lock_guard lock(transferMutex_);
+        if (checkTask_.lock() == dataTask)
+            receivedData_.clear();
+    }
+    completionHandler(NSURLSessionResponseDisposition::Allow);
+}
+
+void BITUpdateManager::URLSessionDataTaskDidReceiveData(
+    const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionDataTask>& dataTask,
+    const Value::Data& data) {
+    std::lock_guard lock(transferMutex_);
+    if (checkTask_.lock() == dataTask)
+        receivedData_.insert(receivedData_.end(), data.begin(), data.end());
+}
+
+void BITUpdateManager::URLSessionTaskDidCompleteWithError(
+    const std::shared_ptr<NSURLSession>& session, const std::shared_ptr<NSURLSessionTask>& task,
+    const std::optional<NSError>& error) {
+    std::weak_ptr<BITUpdateManager> weakSelf = self();
+    DispatchQueue::main()->async([weakSelf, session, task, error] {
+        session->finishTasksAndInvalidate();
+        const auto manager = weakSelf.lock();
+        if (!manager || !manager->isCheckTask(*task))
+            return;  // a check no longer current
+        if (error)
+            manager->handleError(*error);
+        else
+            manager->finishLoading();
+    });
+}
+
+std::optional<NSURLRequest> BITUpdateManager::connectionWillSendRequestRedirectResponse(
+    const std::shared_ptr<NSURLConnection>&, const NSURLRequest&, const NSHTTPURLResponse&) {
+    return std::nullopt;
+}
+
+void BITUpdateManager::connectionDidReceiveResponse(
+    const std::shared_ptr<NSURLConnection>& connection, const NSHTTPURLResponse& response) {
+    if (!isSuccess(response.statusCode())) {
+        connection->cancel();
+        rejectResponse(response.statusCode());
         return;
     }
-    finishLoading(data.value_or(Value::Data()));
+    std::lock_guard lock(transferMutex_);
+    receivedData_.clear();
+}
+
+void BITUpdateManager::connectionDidReceiveData(const std::shared_ptr<NSURLConnection>&,
+                                                const Value::Data& data) {
+    std::lock_guard lock(transferMutex_);
+    receivedData_.insert(receivedData_.end(), data.begin(), data.end());
+}
+
+void BITUpdateManager::connectionDidFailWithError(const std::shared_ptr<NSURLConnection>&,
+                                                  const NSError& error) {
+    handleError(error);
+}
+
+void BITUpdateManager::connectionDidFinishLoading(const std::shared_ptr<NSURLConnection>&) {
+    finishLoading();
+}
+
+// An error page (500, an HTML page of a proxy, a refused redirect) is no
+// answer of the service: the check ends at its response, as for a 404.
+void BITUpdateManager::rejectResponse(long status) {
+    handleError(updaterError(BITUpdateAPIServerReturnedInvalidStatus,
+                             "Zizava API received HTTP Status Code " + std::to_string(status)));
 }
 
 void BITUpdateManager::handleError(const NSError& error) {
+    {
+        std::lock_guard lock(transferMutex_);
+        receivedData_.clear();
+    }
+    urlConnection_.reset();
     setCheckInProgress(false);
     reportError(error);
 }
@@ -308,8 +416,15 @@ void BITUpdateManager::endCheck() {
     showFeedback_ = false;
 }
 
-void BITUpdateManager::finishLoading(const Value::Data& body) {
+void BITUpdateManager::finishLoading() {
     setCheckInProgress(false);
+    // The reply is taken whole: the transfer's state is clear from here on.
+    Value::Data body;
+    {
+        std::lock_guard lock(transferMutex_);
+        body.swap(receivedData_);
+    }
+    urlConnection_.reset();
     if (body.empty()) {
         reportError(updaterError(BITUpdateAPIServerReturnedEmptyResponse,
                                  "Server returned an empty response."));

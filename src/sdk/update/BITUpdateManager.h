@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,7 +11,9 @@
 #include "Foundation/NSDate.h"
 #include "Foundation/NSError.h"
 #include "Foundation/Value.h"
+#include "Net/NSURLConnection.h"
 #include "Net/NSURLRequest.h"
+#include "Net/NSURLSession.h"
 #include "UIKit/UIAlertView.h"
 #include "sdk/BITZizavaBaseManager.h"
 #include "sdk/update/BITAppVersionMetaInfo.h"
@@ -61,10 +64,16 @@ enum BITUpdaterError : long {
 // newest build's package. Each check reports how long the running build has
 // been used. In store and beta-channel builds it sends and shows nothing.
 //
-// Only a 2xx reply holding a JSON object finishes a check; replies are
-// handled on the main queue, and the reply of a check that is no longer the
-// current one is dropped.
-class BITUpdateManager : public BITZizavaBaseManager, public UIAlertViewDelegate {
+// A check runs over a URL session with this manager as the session's
+// delegate (over a URL connection with it as the connection's delegate where
+// sessions are not supported). Only a 2xx reply holding a JSON object
+// finishes a check, redirects are refused, replies are handled on the main
+// queue, and the reply of a check that is no longer the current one is
+// dropped.
+class BITUpdateManager : public BITZizavaBaseManager,
+                         public UIAlertViewDelegate,
+                         public NSURLSessionDataDelegate,
+                         public NSURLConnectionDataDelegate {
   public:
     // The alert tags.
     static constexpr long kUpdateAlertTag = 0;
@@ -101,13 +110,39 @@ class BITUpdateManager : public BITZizavaBaseManager, public UIAlertViewDelegate
     void showCheckForUpdateAlert();
     void alertViewDidDismissWithButtonIndex(UIAlertView& alert, long buttonIndex) override;
 
-    // The transport's answer, on the main thread: data, HTTP status (0 when
-    // none) and a transport error.
-    void handleReply(const std::optional<Value::Data>& data, long status,
-                     const std::optional<NSError>& error);
-    void finishLoading(const Value::Data& body);
+    // On the main thread: the check's reply has come whole, or its transfer failed.
+    void finishLoading();
     void handleError(const NSError& error);
     void reportError(const NSError& error);
+
+    // The session transport. The response and the data come on the
+    // session's own queue; the end goes on on the main queue.
+    void URLSessionTaskWillPerformHTTPRedirectionNewRequestCompletionHandler(
+        const std::shared_ptr<NSURLSession>& session, const std::shared_ptr<NSURLSessionTask>& task,
+        const NSHTTPURLResponse& response, const NSURLRequest& request,
+        std::function<void(std::optional<NSURLRequest>)> completionHandler) override;
+    void URLSessionDataTaskDidReceiveResponseCompletionHandler(
+        const std::shared_ptr<NSURLSession>& session,
+        const std::shared_ptr<NSURLSessionDataTask>& dataTask, const NSHTTPURLResponse& response,
+        std::function<void(NSURLSessionResponseDisposition)> completionHandler) override;
+    void URLSessionDataTaskDidReceiveData(const std::shared_ptr<NSURLSession>& session,
+                                          const std::shared_ptr<NSURLSessionDataTask>& dataTask,
+                                          const Value::Data& data) override;
+    void URLSessionTaskDidCompleteWithError(const std::shared_ptr<NSURLSession>& session,
+                                            const std::shared_ptr<NSURLSessionTask>& task,
+                                            const std::optional<NSError>& error) override;
+
+    // The connection transport, on the main thread.
+    std::optional<NSURLRequest> connectionWillSendRequestRedirectResponse(
+        const std::shared_ptr<NSURLConnection>& connection, const NSURLRequest& request,
+        const NSHTTPURLResponse& redirectResponse) override;
+    void connectionDidReceiveResponse(const std::shared_ptr<NSURLConnection>& connection,
+                                      const NSHTTPURLResponse& response) override;
+    void connectionDidReceiveData(const std::shared_ptr<NSURLConnection>& connection,
+                                  const Value::Data& data) override;
+    void connectionDidFailWithError(const std::shared_ptr<NSURLConnection>& connection,
+                                    const NSError& error) override;
+    void connectionDidFinishLoading(const std::shared_ptr<NSURLConnection>& connection) override;
 
     // Usage accounting.
     void loadAppVersionUsageData();
@@ -183,6 +218,9 @@ class BITUpdateManager : public BITZizavaBaseManager, public UIAlertViewDelegate
     void setUpdateAvailable(bool available);
     void notify(const std::string& key);
     void endCheck();
+    // The reply of a check whose status is no answer of the service.
+    void rejectResponse(long status);
+    bool isCheckTask(const NSURLSessionTask& task);
     void showFeedbackAlert(const std::string& title, const std::string& message);
     void adoptInstalledBuild(const BITAppVersionMetaInfo& record);
     void openPackageFromManifest(const std::optional<Value::Data>& data, long status,
@@ -218,6 +256,12 @@ class BITUpdateManager : public BITZizavaBaseManager, public UIAlertViewDelegate
     NSDate usageStartTimestamp_ = NSDate::date();
     std::optional<std::string> companyName_;
     std::vector<std::weak_ptr<BITUpdateManagerObserver>> changeObservers_;
-    // Counts checks; a reply carrying an older count is stale.
-    uint64_t checkGeneration_ = 0;
+    // The body of the running check and its session task (the callbacks of
+    // any other task are stale). The session's queue reads the task and
+    // writes the body, so both are kept under transferMutex_.
+    std::mutex transferMutex_;
+    Value::Data receivedData_;
+    std::weak_ptr<NSURLSessionTask> checkTask_;
+    // The running check's connection where sessions are not supported.
+    std::shared_ptr<NSURLConnection> urlConnection_;
 };

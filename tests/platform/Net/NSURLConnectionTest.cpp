@@ -22,6 +22,14 @@ namespace {
 // Records what the connection says, in order.
 class Recorder : public NSURLConnectionDataDelegate {
   public:
+    std::optional<NSURLRequest> connectionWillSendRequestRedirectResponse(
+        const std::shared_ptr<NSURLConnection>&, const NSURLRequest& request,
+        const NSHTTPURLResponse& redirectResponse) override {
+        events += "redirect " + std::to_string(redirectResponse.statusCode()) + " ";
+        if (refuseRedirects)
+            return std::nullopt;
+        return request;
+    }
     void connectionDidReceiveResponse(const std::shared_ptr<NSURLConnection>&,
                                       const NSHTTPURLResponse& response) override {
         events += "response ";
@@ -52,6 +60,7 @@ class Recorder : public NSURLConnectionDataDelegate {
     long errorCode = 0;
     std::atomic<bool> ended = false;  // set last: the other fields are complete once it is
     bool mainThread = true;
+    bool refuseRedirects = false;
 };
 
 bool runMainUntil(const std::function<bool()>& done, double seconds = 20.0) {
@@ -104,6 +113,20 @@ TEST_F(NSURLConnectionTest, DelegateHearsResponseDataAndEndInOrderOnTheMainThrea
     EXPECT_EQ(recorder->status, 200);
     EXPECT_EQ(recorder->body, NetTestServer::dataBytes());
     EXPECT_TRUE(recorder->mainThread);
+}
+
+TEST_F(NSURLConnectionTest, TheDelegateFollowsOrRefusesARedirect) {
+    for (const bool refuse : {false, true}) {
+        SCOPED_TRACE(refuse ? "refused" : "followed");
+        auto recorder = std::make_shared<Recorder>();
+        recorder->refuseRedirects = refuse;
+        auto connection =
+            NSURLConnection::connectionWithRequestDelegate(request("/redirect"), recorder);
+        ASSERT_TRUE(runMainUntil([&] { return recorder->ended.load(); }));
+        EXPECT_EQ(recorder->events, "redirect 302 response data finish");
+        EXPECT_EQ(recorder->status, refuse ? 302 : 200);
+        EXPECT_EQ(recorder->body, refuse ? "moved" : "hello world");
+    }
 }
 
 TEST_F(NSURLConnectionTest, ADroppedConnectionFailsAfterThePartThatCame) {

@@ -24,8 +24,8 @@ struct Result {
     bool onMainThread = false;
 };
 
-bool runMainUntil(const std::function<bool()>& done) {
-    return NSRunLoop::mainRunLoop()->runUntil(done, 20.0);
+bool runMainUntil(const std::function<bool()>& done, double seconds = 20.0) {
+    return NSRunLoop::mainRunLoop()->runUntil(done, seconds);
 }
 
 std::string text(const std::optional<Value::Data>& data) {
@@ -39,10 +39,71 @@ std::string fileText(const fs::path& path) {
     return contents.str();
 }
 
+// Records what a session tells its delegate. It refuses every redirect,
+// cancels a 404 at its response and, when asked to, keeps the answer to a
+// response for the test to give.
+class SessionRecorder : public NSURLSessionDataDelegate {
+  public:
+    void URLSessionTaskWillPerformHTTPRedirectionNewRequestCompletionHandler(
+        const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionTask>&,
+        const NSHTTPURLResponse& response, const NSURLRequest& request,
+        std::function<void(std::optional<NSURLRequest>)> completionHandler) override {
+        events += "redirect " + std::to_string(response.statusCode()) + " to " +
+                  request.URL().path() + ", ";
+        completionHandler(std::nullopt);
+    }
+    void URLSessionDataTaskDidReceiveResponseCompletionHandler(
+        const std::shared_ptr<NSURLSession>&, const std::shared_ptr<NSURLSessionDataTask>&,
+        const NSHTTPURLResponse& response,
+        std::function<void(NSURLSessionResponseDisposition)> completionHandler) override {
+        events += "response " + std::to_string(response.statusCode()) + ", ";
+        if (deferResponse) {
+            answer = std::move(completionHandler);
+            answerWaits = true;
+            return;
+        }
+        completionHandler(response.statusCode() == 404 ? NSURLSessionResponseDisposition::Cancel
+                                                       : NSURLSessionResponseDisposition::Allow);
+    }
+    void URLSessionDataTaskDidReceiveData(const std::shared_ptr<NSURLSession>&,
+                                          const std::shared_ptr<NSURLSessionDataTask>&,
+                                          const Value::Data& data) override {
+        if (!events.ends_with("data, "))
+            events += "data, ";
+        body.append(data.begin(), data.end());
+    }
+    void URLSessionTaskDidCompleteWithError(const std::shared_ptr<NSURLSession>&,
+                                            const std::shared_ptr<NSURLSessionTask>&,
+                                            const std::optional<NSError>& error) override {
+        events += error ? "error " + std::to_string(error->code) : std::string("complete");
+        onMainThread = NSThread::isMainThread();
+        ended = true;
+    }
+
+    bool deferResponse = false;
+    std::function<void(NSURLSessionResponseDisposition)> answer;
+    std::atomic<bool> answerWaits = false;  // set last: `answer` is there once it is
+    std::string events;
+    std::string body;
+    bool onMainThread = true;
+    std::atomic<bool> ended = false;  // set last: the other fields are complete once it is
+};
+
 class NSURLSessionTest : public ::testing::Test {
   protected:
     NSURLRequest request(const std::string& path) const {
         return NSURLRequest(*NSURL::URLWithString(server.url(path)));
+    }
+
+    // Runs a data task of a session with `delegate` and a queue of its own
+    // until the delegate hears the end.
+    void loadTellingDelegate(const std::shared_ptr<SessionRecorder>& delegate,
+                             const std::string& path) {
+        auto own = NSURLSession::sessionWithConfigurationDelegateDelegateQueue(
+            NSURLSessionConfiguration::defaultSessionConfiguration(), delegate, nullptr);
+        own->dataTaskWithRequest(request(path))->resume();
+        EXPECT_TRUE(runMainUntil([&] { return delegate->ended.load(); }));
+        own->finishTasksAndInvalidate();
     }
 
     // Runs a data task whose completion arrives on the main queue.
@@ -307,4 +368,76 @@ TEST_F(NSURLSessionTest, ADestinationThatCannotBeWrittenFailsTheDownload) {
     ASSERT_TRUE(error);
     EXPECT_EQ(error->code, NSURLErrorCannotCreateFile);
     EXPECT_FALSE(location);
+}
+
+TEST_F(NSURLSessionTest, ADelegateHearsResponseDataAndEndInOrderOnTheSessionsQueue) {
+    auto delegate = std::make_shared<SessionRecorder>();
+    loadTellingDelegate(delegate, "/data");
+    EXPECT_EQ(delegate->events, "response 200, data, complete");
+    EXPECT_EQ(delegate->body, NetTestServer::dataBytes());
+    EXPECT_FALSE(delegate->onMainThread);
+    // The session has ended and let its delegate go.
+    EXPECT_EQ(delegate.use_count(), 1);
+
+    // The body and the end wait for the answer to the response.
+    delegate = std::make_shared<SessionRecorder>();
+    delegate->deferResponse = true;
+    auto own = NSURLSession::sessionWithConfigurationDelegateDelegateQueue(
+        NSURLSessionConfiguration::defaultSessionConfiguration(), delegate, DispatchQueue::main());
+    auto task = own->dataTaskWithRequest(request("/hello"));
+    task->resume();
+    ASSERT_TRUE(runMainUntil([&] { return delegate->answerWaits.load(); }));
+    ASSERT_TRUE(runMainUntil([&] { return task->state() == NSURLSessionTask::State::Completed; }));
+    runMainUntil([] { return false; }, 0.1);
+    EXPECT_EQ(delegate->events, "response 200, ");
+    delegate->answer(NSURLSessionResponseDisposition::Allow);
+    ASSERT_TRUE(runMainUntil([&] { return delegate->ended.load(); }));
+    EXPECT_EQ(delegate->events, "response 200, data, complete");
+    EXPECT_EQ(delegate->body, "hello world");
+}
+
+TEST_F(NSURLSessionTest, ADelegateRefusesARedirectAndCancelsAtAResponse) {
+    const auto refusing = std::make_shared<SessionRecorder>();
+    loadTellingDelegate(refusing, "/redirect");
+    EXPECT_EQ(refusing->events, "redirect 302 to /hello, response 302, data, complete");
+    EXPECT_EQ(refusing->body, "moved");
+
+    const auto cancelling = std::make_shared<SessionRecorder>();
+    loadTellingDelegate(cancelling, "/missing");
+    EXPECT_EQ(cancelling->events, "response 404, error " + std::to_string(NSURLErrorCancelled));
+    EXPECT_EQ(cancelling->body, "");
+
+    // A delegate that does not answer follows the redirect; a task with a
+    // completion gets its reply there.
+    auto silent = NSURLSession::sessionWithConfigurationDelegateDelegateQueue(
+        NSURLSessionConfiguration::defaultSessionConfiguration(),
+        std::make_shared<NSURLSessionDataDelegate>(), DispatchQueue::main());
+    std::optional<Value::Data> body;
+    bool done = false;
+    silent
+        ->dataTaskWithRequest(request("/redirect"),
+                              [&](auto data, auto, auto) {
+                                  body = data;
+                                  done = true;
+                              })
+        ->resume();
+    ASSERT_TRUE(runMainUntil([&] { return done; }));
+    EXPECT_EQ(text(body), "hello world");
+}
+
+TEST_F(NSURLSessionTest, InvalidationLetsTheDelegateGoAfterTheLastTask) {
+    auto delegate = std::make_shared<SessionRecorder>();
+    auto own = NSURLSession::sessionWithConfigurationDelegateDelegateQueue(
+        NSURLSessionConfiguration::defaultSessionConfiguration(), delegate, nullptr);
+    auto task = own->dataTaskWithRequest(request("/stream"));
+    task->resume();
+    own->finishTasksAndInvalidate();
+    ASSERT_TRUE(runMainUntil([&] { return task->countOfBytesReceived() > 0; }));
+    EXPECT_EQ(own->dataTaskWithRequest(request("/hello")), nullptr);
+    EXPECT_EQ(own->delegate(), delegate);
+    task->cancel();
+    ASSERT_TRUE(runMainUntil([&] { return delegate.use_count() == 1; }));
+    EXPECT_TRUE(delegate->ended);
+    EXPECT_TRUE(delegate->events.ends_with("error " + std::to_string(NSURLErrorCancelled)));
+    EXPECT_EQ(own->delegate(), nullptr);
 }

@@ -13,6 +13,7 @@
 #include "../SdkTestSupport.h"
 #include "Dispatch/NSThread.h"
 #include "Foundation/NSUserDefaults.h"
+#include "Net/NSURLConnection.h"
 #include "UIKit/UIWindow.h"
 
 extern char** environ;
@@ -122,18 +123,23 @@ TEST_F(BITUpdateManagerTest, OnlyASuccessfulJSONObjectFinishesACheck) {
     struct Answer {
         int status;
         const char* body;
+        bool redirectsToTheCheck = false;  // a Location naming the check's own address
     };
-    // Error pages (one that even looks like a reply), a proxy's HTML page and
-    // JSON that is no object leave the last check and the builds alone.
+    // Error pages (one that even looks like a reply), a proxy's HTML page,
+    // JSON that is no object and a redirect, even to the builds, leave the
+    // last check and the builds alone.
     const Answer answers[] = {{500, R"({"versions": []})"},
                               {502, "<html><body>Bad gateway</body></html>"},
                               {200, "<html><body>Sign in to the hotel network</body></html>"},
                               {200, R"([{"version": "44"}])"},
                               {404, "app not found"},
-                              {200, ""}};
+                              {200, ""},
+                              {302, "moved", true}};
+    const std::string checkURL = manager_->requestForUpdateCheck()->URL().absoluteString();
     for (const Answer& answer : answers) {
         SCOPED_TRACE(std::to_string(answer.status) + " " + answer.body);
-        service_.answerNextWith(answer.status, answer.body);
+        service_.answerNextWith(answer.status, answer.body,
+                                answer.redirectsToTheCheck ? checkURL : std::string());
         check(true);
         EXPECT_EQ(manager_->lastCheck(), lastCheck);
         EXPECT_TRUE(manager_->updateAvailable());
@@ -206,6 +212,29 @@ TEST_F(BITUpdateManagerTest, InstallOpensThePackageTheManifestNamesAndOnlyAWebOn
     EXPECT_FALSE(*opened);
     EXPECT_FALSE(manager_->didStartUpdateProcess());
     EXPECT_EQ(launches.size(), 1u);
+}
+
+// Where URL sessions are missing the check runs over a connection.
+TEST_F(BITUpdateManagerTest, AConnectionWithTheManagerAsDelegateReachesTheSameResult) {
+    LogCapture log;
+    ASSERT_EQ(service_.setBuilds(kApp, builds({build("43", 9), build("42", 8)})), 200);
+    const auto request = manager_->requestForUpdateCheck();
+    ASSERT_TRUE(request);
+    auto connection = NSURLConnection::connectionWithRequestDelegate(*request, manager_);
+    ASSERT_TRUE(runMainLoopUntil([&] { return manager_->updateAlert() != nullptr; }));
+    EXPECT_TRUE(manager_->updateAvailable());
+    EXPECT_EQ(manager_->companyName(), "Kelvara Ltd");
+    ASSERT_EQ(manager_->appVersions().size(), 2u);
+    EXPECT_EQ(manager_->newestAppVersion()->version, "43");
+    dismissAlert();
+
+    // A redirect is refused there too, and its reply is an error.
+    const NSDate lastCheck = manager_->lastCheck();
+    service_.answerNextWith(302, "moved", request->URL().absoluteString());
+    connection = NSURLConnection::connectionWithRequestDelegate(*request, manager_);
+    ASSERT_TRUE(log.waitFor("Zizava API received HTTP Status Code 302"));
+    EXPECT_EQ(manager_->lastCheck(), lastCheck);
+    EXPECT_EQ(service_.received().count(), 2u);
 }
 
 TEST_F(BITUpdateManagerTest, AReplyOfACheckThatIsNoLongerCurrentIsDropped) {
