@@ -73,6 +73,16 @@ class NSManagedObject : public std::enable_shared_from_this<NSManagedObject> {
     std::shared_ptr<NSManagedObject> objectForKey(const std::string& key);
     void setObjectForKey(const std::string& key, const std::shared_ptr<NSManagedObject>& object);
     const std::vector<std::shared_ptr<NSManagedObject>>& objectsForKey(const std::string& key);
+    // The members of the to-many relationship `key` that are of class T.
+    template <class T>
+    std::vector<std::shared_ptr<T>> objectsOfClassForKey(const std::string& key) {
+        std::vector<std::shared_ptr<T>> result;
+        for (const auto& member : objectsForKey(key)) {
+            if (auto typed = std::dynamic_pointer_cast<T>(member))
+                result.push_back(typed);
+        }
+        return result;
+    }
     void addObjectForKey(const std::string& key, const std::shared_ptr<NSManagedObject>& object);
     void removeObjectForKey(const std::string& key, const std::shared_ptr<NSManagedObject>& object);
 

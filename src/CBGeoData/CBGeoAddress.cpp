@@ -3,7 +3,6 @@
 #include <cctype>
 #include <cstdio>
 
-#include "CBGeoData/CBGeoMembers.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CoreData/NSManagedObjectContext.h"
 #include "CoreData/NSStringFolding.h"
@@ -31,7 +30,7 @@ std::shared_ptr<CBGeoAddress> CBGeoAddress::addressAtCoordinateForObjectInContex
 }
 
 std::vector<std::shared_ptr<CBGeoObject>> CBGeoAddress::objects() {
-    return membersOf<CBGeoObject>(*this, "objects");
+    return objectsOfClassForKey<CBGeoObject>("objects");
 }
 
 CLLocationCoordinate2D CBGeoAddress::coordinate() {

@@ -5,7 +5,6 @@
 
 #include "CBGeoData/CBGeoElementInfo.h"
 #include "CBGeoData/CBGeoMapTile.h"
-#include "CBGeoData/CBGeoMembers.h"
 #include "CBGeoData/CBGeoNodeInfo.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoRelation.h"
@@ -159,13 +158,13 @@ std::string CBGeoElement::debugDescription() {
 }
 
 std::vector<std::shared_ptr<CBGeoNodeInfo>> CBGeoElement::nodeInfos() {
-    return membersOf<CBGeoNodeInfo>(*this, "nodeInfos");
+    return objectsOfClassForKey<CBGeoNodeInfo>("nodeInfos");
 }
 
 std::vector<std::shared_ptr<CBGeoMapTile>> CBGeoElement::maptiles() {
-    return membersOf<CBGeoMapTile>(*this, "maptiles");
+    return objectsOfClassForKey<CBGeoMapTile>("maptiles");
 }
 
 std::vector<std::shared_ptr<CBGeoElementInfo>> CBGeoElement::elementInfos() {
-    return membersOf<CBGeoElementInfo>(*this, "elementInfos");
+    return objectsOfClassForKey<CBGeoElementInfo>("elementInfos");
 }

@@ -2,7 +2,6 @@
 
 #include <vector>
 
-#include "CBGeoData/CBGeoMembers.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CoreData/NSManagedObjectContext.h"
 
@@ -30,5 +29,5 @@ void CBGeoGroup::deleteContainedObjects() {
 }
 
 std::vector<std::shared_ptr<CBGeoObject>> CBGeoGroup::objects() {
-    return membersOf<CBGeoObject>(*this, "objects");
+    return objectsOfClassForKey<CBGeoObject>("objects");
 }

@@ -3,7 +3,6 @@
 #include <string>
 
 #include "CBGeoData/CBGeoElement.h"
-#include "CBGeoData/CBGeoMembers.h"
 #include "CoreData/NSManagedObjectContext.h"
 
 std::shared_ptr<CBGeoMapTile> CBGeoMapTile::mapTileWithQuadKeyNumberInContext(
@@ -18,7 +17,7 @@ std::shared_ptr<CBGeoMapTile> CBGeoMapTile::mapTileWithQuadKeyNumberInContext(
 }
 
 std::vector<std::shared_ptr<CBGeoElement>> CBGeoMapTile::elements() {
-    return membersOf<CBGeoElement>(*this, "elements");
+    return objectsOfClassForKey<CBGeoElement>("elements");
 }
 
 bool CBGeoMapTile::isFillOnly() {

@@ -4,7 +4,6 @@
 #include <cstdio>
 
 #include "CBGeoData/CBGeoElement.h"
-#include "CBGeoData/CBGeoMembers.h"
 #include "CBGeoData/CBGeoNodeInfo.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CoreData/NSManagedObjectContext.h"
@@ -65,9 +64,9 @@ std::string CBGeoNode::title() {
 }
 
 std::vector<std::shared_ptr<CBGeoNodeInfo>> CBGeoNode::nodeInfos() {
-    return membersOf<CBGeoNodeInfo>(*this, "nodeInfos");
+    return objectsOfClassForKey<CBGeoNodeInfo>("nodeInfos");
 }
 
 std::vector<std::shared_ptr<CBGeoObject>> CBGeoNode::objects() {
-    return membersOf<CBGeoObject>(*this, "objects");
+    return objectsOfClassForKey<CBGeoObject>("objects");
 }

@@ -8,7 +8,6 @@
 #include "CBGeoData/CBGeoCity.h"
 #include "CBGeoData/CBGeoElement.h"
 #include "CBGeoData/CBGeoGroup.h"
-#include "CBGeoData/CBGeoMembers.h"
 #include "CBGeoData/CBGeoNode.h"
 #include "CBGeoData/CBGeoRelation.h"
 #include "CBGeoData/CBGeoTag.h"
@@ -83,22 +82,22 @@ std::shared_ptr<CBGeoCity> CBGeoObject::city() {
     return std::dynamic_pointer_cast<CBGeoCity>(objectForKey("city"));
 }
 std::vector<std::shared_ptr<CBGeoTag>> CBGeoObject::tags() {
-    return membersOf<CBGeoTag>(*this, "tags");
+    return objectsOfClassForKey<CBGeoTag>("tags");
 }
 std::vector<std::shared_ptr<CBGeoElement>> CBGeoObject::elements() {
-    return membersOf<CBGeoElement>(*this, "elements");
+    return objectsOfClassForKey<CBGeoElement>("elements");
 }
 std::vector<std::shared_ptr<CBGeoAddress>> CBGeoObject::addresses() {
-    return membersOf<CBGeoAddress>(*this, "addresses");
+    return objectsOfClassForKey<CBGeoAddress>("addresses");
 }
 std::vector<std::shared_ptr<CBGeoNode>> CBGeoObject::nodes() {
-    return membersOf<CBGeoNode>(*this, "nodes");
+    return objectsOfClassForKey<CBGeoNode>("nodes");
 }
 std::vector<std::shared_ptr<CBGeoGroup>> CBGeoObject::groups() {
-    return membersOf<CBGeoGroup>(*this, "groups");
+    return objectsOfClassForKey<CBGeoGroup>("groups");
 }
 std::vector<std::shared_ptr<CBGeoRelation>> CBGeoObject::importantRelations() {
-    return membersOf<CBGeoRelation>(*this, "importantRelations");
+    return objectsOfClassForKey<CBGeoRelation>("importantRelations");
 }
 
 std::optional<std::string> CBGeoObject::subtitle() {

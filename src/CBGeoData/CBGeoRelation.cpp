@@ -5,7 +5,6 @@
 
 #include "CBGeoData/CBGeoElement.h"
 #include "CBGeoData/CBGeoElementInfo.h"
-#include "CBGeoData/CBGeoMembers.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoTag.h"
 #include "CoreData/NSStringFolding.h"
@@ -26,15 +25,15 @@ std::shared_ptr<CBCoordinatePath> CBGeoRelation::path() {
 }
 
 std::vector<std::shared_ptr<CBGeoTag>> CBGeoRelation::tags() {
-    return membersOf<CBGeoTag>(*this, "tags");
+    return objectsOfClassForKey<CBGeoTag>("tags");
 }
 
 std::vector<std::shared_ptr<CBGeoElementInfo>> CBGeoRelation::elementInfos() {
-    return membersOf<CBGeoElementInfo>(*this, "elementInfos");
+    return objectsOfClassForKey<CBGeoElementInfo>("elementInfos");
 }
 
 std::vector<std::shared_ptr<CBGeoObject>> CBGeoRelation::importantObjects() {
-    return membersOf<CBGeoObject>(*this, "importantObjects");
+    return objectsOfClassForKey<CBGeoObject>("importantObjects");
 }
 
 std::shared_ptr<CBBoundingBox> CBGeoRelation::bbox() {

@@ -4,7 +4,6 @@
 #include <mutex>
 #include <vector>
 
-#include "CBGeoData/CBGeoMembers.h"
 #include "CBGeoData/CBGeoObject.h"
 #include "CBGeoData/CBGeoRelation.h"
 #include "CoreData/NSManagedObjectContext.h"
@@ -143,9 +142,9 @@ std::string CBGeoTag::debugDescription() {
 }
 
 std::vector<std::shared_ptr<CBGeoObject>> CBGeoTag::objects() {
-    return membersOf<CBGeoObject>(*this, "objects");
+    return objectsOfClassForKey<CBGeoObject>("objects");
 }
 
 std::vector<std::shared_ptr<CBGeoRelation>> CBGeoTag::relations() {
-    return membersOf<CBGeoRelation>(*this, "relations");
+    return objectsOfClassForKey<CBGeoRelation>("relations");
 }

@@ -10,16 +10,6 @@
 namespace {
 
 template <class T>
-std::vector<std::shared_ptr<T>> typedObjects(NSManagedObject& owner, const char* key) {
-    std::vector<std::shared_ptr<T>> found;
-    for (const auto& object : owner.objectsForKey(key)) {
-        if (auto typed = std::dynamic_pointer_cast<T>(object))
-            found.push_back(typed);
-    }
-    return found;
-}
-
-template <class T>
 std::vector<std::shared_ptr<T>> sortedByLocalName(std::vector<std::shared_ptr<T>> objects) {
     std::vector<std::pair<std::string, std::shared_ptr<T>>> keyed;
     for (auto& object : objects)
@@ -42,11 +32,11 @@ std::string CBMapStoreCountry::localName() {
 }
 
 std::vector<std::shared_ptr<CBMapStoreMap>> CBMapStoreCountry::maps() {
-    return typedObjects<CBMapStoreMap>(*this, "maps");
+    return objectsOfClassForKey<CBMapStoreMap>("maps");
 }
 
 std::vector<std::shared_ptr<CBMapStoreFederalRegion>> CBMapStoreCountry::regions() {
-    return typedObjects<CBMapStoreFederalRegion>(*this, "regions");
+    return objectsOfClassForKey<CBMapStoreFederalRegion>("regions");
 }
 
 std::shared_ptr<CBBoundingBox> CBMapStoreCountry::bbox() {
@@ -61,7 +51,7 @@ std::string CBMapStoreFederalRegion::localName() {
 }
 
 std::vector<std::shared_ptr<CBMapStoreMap>> CBMapStoreFederalRegion::maps() {
-    return typedObjects<CBMapStoreMap>(*this, "maps");
+    return objectsOfClassForKey<CBMapStoreMap>("maps");
 }
 
 std::shared_ptr<CBMapStoreCountry> CBMapStoreFederalRegion::country() {
@@ -74,11 +64,11 @@ std::string CBMapStoreGroup::localName() {
 }
 
 std::vector<std::shared_ptr<CBMapStoreCountry>> CBMapStoreGroup::countries() {
-    return typedObjects<CBMapStoreCountry>(*this, "countries");
+    return objectsOfClassForKey<CBMapStoreCountry>("countries");
 }
 
 std::vector<std::shared_ptr<CBMapStoreFederalRegion>> CBMapStoreGroup::regions() {
-    return typedObjects<CBMapStoreFederalRegion>(*this, "regions");
+    return objectsOfClassForKey<CBMapStoreFederalRegion>("regions");
 }
 
 const std::vector<std::shared_ptr<CBMapStoreCountry>>& CBMapStoreGroup::sortedCountries() {

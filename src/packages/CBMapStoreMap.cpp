@@ -38,12 +38,7 @@ std::shared_ptr<CBMapStoreFederalRegion> CBMapStoreMap::region() {
 }
 
 std::vector<std::shared_ptr<CBMapStoreMapTitle>> CBMapStoreMap::titles() {
-    std::vector<std::shared_ptr<CBMapStoreMapTitle>> found;
-    for (const auto& object : objectsForKey("titles")) {
-        if (auto title = std::dynamic_pointer_cast<CBMapStoreMapTitle>(object))
-            found.push_back(title);
-    }
-    return found;
+    return objectsOfClassForKey<CBMapStoreMapTitle>("titles");
 }
 
 std::shared_ptr<CBCoordinatePath> CBMapStoreMap::shape() {
