@@ -447,6 +447,10 @@ void NetTransferEngine::finish(Transfer* transfer, std::optional<NSError> error)
         return askRedirect(transfer);
     if (!error && transfer->statusCode > 0)
         transfer->deliverResponse();
+    complete(transfer, error);
+}
+
+void NetTransferEngine::complete(Transfer* transfer, const std::optional<NSError>& error) {
     const auto handlers = std::move(transfer->handlers);
     active_.erase(transfer->id);
     if (handlers.complete)
@@ -460,20 +464,11 @@ void NetTransferEngine::askRedirect(Transfer* transfer) {
     transfer->heldResponse = transfer->makeResponse();
     if (!url) {
         // A Location that names no URL: the redirect reply is the answer.
-        const auto error = transfer->deliverHeldReply();
-        const auto handlers = std::move(transfer->handlers);
-        active_.erase(transfer->id);
-        handlers.complete(error);
-        return;
+        return complete(transfer, transfer->deliverHeldReply());
     }
-    if (transfer->redirects >= kMaximumRedirects) {
-        const auto handlers = std::move(transfer->handlers);
-        const NSError error =
-            transfer->error(NSURLErrorHTTPTooManyRedirects, "Too many HTTP redirects.");
-        active_.erase(transfer->id);
-        handlers.complete(error);
-        return;
-    }
+    if (transfer->redirects >= kMaximumRedirects)
+        return complete(
+            transfer, transfer->error(NSURLErrorHTTPTooManyRedirects, "Too many HTTP redirects."));
     NSMutableURLRequest next(transfer->request);
     next.setURL(*url);
     // As browsers do: a 303, and a 301 or 302 after a POST, go on with a GET.

@@ -64,6 +64,8 @@ class NetTransferEngine {
     void stop();
     void addTransfer(std::unique_ptr<Transfer> transfer);
     void finish(Transfer* transfer, std::optional<NSError> error);
+    // Drops an active transfer and tells its completion handler.
+    void complete(Transfer* transfer, const std::optional<NSError>& error);
     // Puts a redirect reply to the transfer's handler; the transfer waits.
     void askRedirect(Transfer* transfer);
     void applyRedirectDecision(TransferID id, std::optional<NSURLRequest> request);
