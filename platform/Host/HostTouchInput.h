@@ -13,7 +13,10 @@ class UIWindow;
 // mirrors it around the window's centre (pinch, rotate, two-finger tap); with
 // the second modifier (Shift) held, three fingers side by side, 30 points
 // apart, move together (three-finger taps and swipes); a wheel step is a
-// quick pinch around the cursor. Timestamps come from the frame clock.
+// quick pinch around the cursor, its two fingers both on the window and on
+// the view that the cursor's pinch belongs to (side by side, one above the
+// other or slanted, closer together near an edge). Timestamps come from the
+// frame clock.
 class HostTouchInput {
   public:
     explicit HostTouchInput(std::shared_ptr<UIWindow> window) : window_(std::move(window)) {}
@@ -28,6 +31,14 @@ class HostTouchInput {
     CGPoint lastPoint() const { return lastPoint_; }
 
   private:
+    // Where a wheel step's fingers go down: `radius` on either side of
+    // `centre` along `direction`.
+    struct WheelFingers {
+        CGPoint centre;
+        CGPoint direction;
+        CGFloat radius;
+    };
+    WheelFingers wheelFingers(CGPoint point) const;
     CGPoint mirror(CGPoint point) const;
     // Where every finger is while the mouse is at point.
     std::vector<CGPoint> fingers(CGPoint point) const;

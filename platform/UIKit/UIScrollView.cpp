@@ -258,6 +258,10 @@ CGFloat UIScrollView::targetZoomScale() const {
     return zooming ? animation_->toScale : zoomScale_;
 }
 
+CGPoint UIScrollView::targetContentOffset() const {
+    return animation_ ? animation_->toOffset : contentOffset();
+}
+
 void UIScrollView::setZoomScale(CGFloat scale) {
     setZoomScaleAnimated(scale, false);
 }

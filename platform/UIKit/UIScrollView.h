@@ -102,6 +102,8 @@ class UIScrollView : public UIView {
     CGFloat zoomScale() const { return zoomScale_; }
     // The zoom scale a running zoom animation ends at, else zoomScale.
     CGFloat targetZoomScale() const;
+    // The content offset a running animation ends at, else contentOffset.
+    CGPoint targetContentOffset() const;
     void setZoomScale(CGFloat scale);
     void setZoomScaleAnimated(CGFloat scale, bool animated);
     CGFloat minimumZoomScale() const { return minimumZoomScale_; }

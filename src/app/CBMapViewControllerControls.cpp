@@ -126,17 +126,17 @@ void CBMapViewController::layoutMapControls() {
     guideButton_->setFrame(CGRectMake(x + kControlSize - guideWidth, y, guideWidth, kControlSize));
 }
 
-// The scroll view keeps the middle of the map and stays within its zoom range.
+// The map zooms about its middle and stays within its zoom range and its box.
 // A tap while the last one's zoom still runs steps on from where that zoom
 // ends, so quick taps go as far as slow ones.
 void CBMapViewController::zoomIn() {
-    mapView_->setZoomScaleAnimated(
-        zoomScaleForNativeZoomLevel(mapView_->layout()->targetNativeZoomLevel() + 1), true);
+    mapView_->stepZoomToScale(
+        zoomScaleForNativeZoomLevel(mapView_->layout()->targetNativeZoomLevel() + 1));
 }
 
 void CBMapViewController::zoomOut() {
-    mapView_->setZoomScaleAnimated(
-        zoomScaleForNativeZoomLevel(mapView_->layout()->targetNativeZoomLevel() - 1), true);
+    mapView_->stepZoomToScale(
+        zoomScaleForNativeZoomLevel(mapView_->layout()->targetNativeZoomLevel() - 1));
 }
 
 void CBMapViewController::updateDisplayModeLabel() {

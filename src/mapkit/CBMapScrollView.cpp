@@ -148,7 +148,7 @@ bool CBMapScrollView::zoomToBoundingBoxAnimated(const std::shared_ptr<CBBounding
     if (CGRectEqualToRect(rect, CGRectZero))
         return false;
     animatedZooming_ = animated;
-    zoomToRectAnimated(rect, animated);
+    insideTheMap([&] { zoomToRectAnimated(rect, animated); });
     return true;
 }
 
@@ -157,17 +157,24 @@ bool CBMapScrollView::moveToCoordinateAnimated(CLLocationCoordinate2D coordinate
     if (!mapBox || !mapBox->includesCoordinate(coordinate))
         return false;
     CGPoint p = pointForCoordinate(coordinate);
-    UIEdgeInsets inset = contentInset();
-    bool changed = !(inset == UIEdgeInsetsZero);
-    if (changed)
-        setContentInset(UIEdgeInsetsZero);
     CGSize size = bounds().size;
-    scrollRectToVisibleAnimated(
-        CGRectMake(p.x - size.width * 0.5, p.y - size.height * 0.5, size.width, size.height),
-        animated);
-    if (changed)
-        setContentInset(inset);
+    insideTheMap([&] {
+        scrollRectToVisibleAnimated(
+            CGRectMake(p.x - size.width * 0.5, p.y - size.height * 0.5, size.width, size.height),
+            animated);
+    });
     return true;
+}
+
+void CBMapScrollView::insideTheMap(const std::function<void()>& move) {
+    const UIEdgeInsets inset = contentInset();
+    if (inset == UIEdgeInsetsZero) {
+        move();
+        return;
+    }
+    setContentInset(UIEdgeInsetsZero);
+    move();
+    setContentInset(inset);
 }
 
 void CBMapScrollView::setBounds(const CGRect& bounds) {

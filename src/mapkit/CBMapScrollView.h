@@ -148,6 +148,14 @@ class CBMapScrollView : public UIScrollView,
     void handleLongPressGesture(UIGestureRecognizer& recognizer);
     void notifyDelegateMapDidChangeBBoxAnimated(bool animated);
     bool isAnimatedZooming() const { return animatedZooming_; }
+    // A zoom the user asks for in steps (the map screen's zoom buttons), to
+    // `scale`, animated, about the middle of the view. Like the taps' zooms it
+    // ends auto-zoom and holds location updates back until it ends. A step
+    // that follows steps, with nothing else moving the map in between, stays
+    // about the place the first step was about, also where the map's edge
+    // kept the middle off it: steps out to the widest view and as many back
+    // in return to the same place.
+    void stepZoomToScale(CGFloat scale);
 
     // The user's position, centring and rotation with the heading.
     const std::shared_ptr<CBMapUserLocationFollower>& userLocationFollower() const {
@@ -381,6 +389,13 @@ class CBMapScrollView : public UIScrollView,
     std::shared_ptr<const CBMapScrollView> self() const;
     // Zooms by factor around the touch, or keeping the centre while centring.
     void zoomByFactorAround(float factor, CGPoint containerPoint);
+    // Runs a move or zoom as if there were no content inset: the room beyond
+    // the map's edges is there to drag to the neighbouring maps, so what the
+    // view moves or zooms to itself stays inside the map.
+    void insideTheMap(const std::function<void()>& move);
+    // The point of the container at the middle of the view once the running
+    // animation ends.
+    CGPoint targetMiddleInContainer() const;
 
     std::shared_ptr<CBMapVisibleArea> visibleArea_;
     std::weak_ptr<CBMapScrollViewDelegate> mapDelegate_;
@@ -392,6 +407,12 @@ class CBMapScrollView : public UIScrollView,
     std::shared_ptr<CBMapUserLocationFollower> userLocationFollower_;
     std::shared_ptr<CBMapOverlays> overlays_;
     bool animatedZooming_ = false;
+    // The inset a pinch set aside, given back when it ends.
+    std::optional<UIEdgeInsets> insetBeforePinch_;
+    // Where zoom steps are about (container points), and the middle the last
+    // one ends at: a step from there goes on about the same place.
+    std::optional<CGPoint> stepCentre_;
+    CGPoint stepLanding_{};
     std::shared_ptr<CBMapView> mapView_;
     std::shared_ptr<CBMapScaleBar> scaleBar_;
     float originalHeight_ = 0;

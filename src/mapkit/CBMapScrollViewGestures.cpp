@@ -1,4 +1,6 @@
 // The map view's gestures, scroll-view callbacks and what it tells its delegate.
+#include <cmath>
+
 #include "CBGeoData/CBBoundingBox.h"
 #include "UIKit/UILongPressGestureRecognizer.h"
 #include "UIKit/UITapGestureRecognizer.h"
@@ -57,10 +59,42 @@ void CBMapScrollView::zoomByFactorAround(float factor, CGPoint containerPoint) {
     float newScale = static_cast<float>(zoomScale()) * factor;
     animatedZooming_ = true;
     userLocationFollower_->userDidZoom();
-    if (userLocationFollower_->centersOnUserLocation())
-        setZoomScaleAnimated(newScale, true);
-    else
-        zoomToRectAnimated(layout_->zoomRectForScaleWithCenter(newScale, containerPoint), true);
+    stepCentre_.reset();
+    insideTheMap([&] {
+        if (userLocationFollower_->centersOnUserLocation())
+            setZoomScaleAnimated(newScale, true);
+        else
+            zoomToRectAnimated(layout_->zoomRectForScaleWithCenter(newScale, containerPoint), true);
+    });
+}
+
+CGPoint CBMapScrollView::targetMiddleInContainer() const {
+    const CGPoint offset = targetContentOffset();
+    const CGPoint origin = mapContainerView_->frame().origin;
+    const CGSize size = bounds().size;
+    const CGFloat scale = targetZoomScale();
+    return {(offset.x + size.width / 2 - origin.x) / scale,
+            (offset.y + size.height / 2 - origin.y) / scale};
+}
+
+void CBMapScrollView::stepZoomToScale(CGFloat scale) {
+    const CGPoint middle = targetMiddleInContainer();
+    // Half a point on the screen: the map has not moved since the last step.
+    const CGFloat still = 0.5 / targetZoomScale();
+    const bool goesOn = stepCentre_ && std::fabs(middle.x - stepLanding_.x) <= still &&
+                        std::fabs(middle.y - stepLanding_.y) <= still;
+    const CGPoint centre = goesOn ? *stepCentre_ : middle;
+    animatedZooming_ = true;
+    userLocationFollower_->userDidZoom();
+    insideTheMap([&] {
+        if (userLocationFollower_->centersOnUserLocation())
+            setZoomScaleAnimated(scale, true);
+        else
+            zoomToRectAnimated(
+                layout_->zoomRectForScaleWithCenter(static_cast<float>(scale), centre), true);
+    });
+    stepCentre_ = centre;
+    stepLanding_ = targetMiddleInContainer();
 }
 
 void CBMapScrollView::handleDoubleTapGesture(UIGestureRecognizer& recognizer) {
@@ -141,6 +175,12 @@ void CBMapScrollView::scrollViewWillBeginZoomingWithView(UIScrollView&,
     if (mapBackgroundLayer_)
         mapBackgroundLayer_->setHidden(true);
     userLocationFollower_->userDidZoom();
+    stepCentre_.reset();
+    // The pinch, its bounce included, keeps the map inside its box.
+    if (!insetBeforePinch_) {
+        insetBeforePinch_ = contentInset();
+        setContentInset(UIEdgeInsetsZero);
+    }
 }
 
 void CBMapScrollView::scrollViewDidEndZoomingWithViewAtScale(UIScrollView&,
@@ -149,6 +189,10 @@ void CBMapScrollView::scrollViewDidEndZoomingWithViewAtScale(UIScrollView&,
     if (mapBackgroundLayer_) {
         mapBackgroundLayer_->setNeedsDisplay();
         mapBackgroundLayer_->setHidden(false);
+    }
+    if (insetBeforePinch_) {
+        setContentInset(*insetBeforePinch_);
+        insetBeforePinch_.reset();
     }
     animatedZooming_ = false;
     userLocationFollower_->mapDidSettle();

@@ -11,6 +11,7 @@
 #include "UIKit/UIBarButtonItem.h"
 #include "mapkit/CBHeadingLayer.h"
 #include "mapkit/CBMapAnnotationsHost.h"
+#include "mapkit/CBMapLayout.h"
 #include "mapkit/CBMapUserLocationFollower.h"
 #include "mapkit/CBMapVisibleArea.h"
 #include "mapkit/CBPinAnnotationView.h"
@@ -215,6 +216,41 @@ TEST_F(CBUserLocationTest, HeadingConeStaysFiniteAndHidesForInvalidReadings) {
     EXPECT_TRUE(cone->isHidden());
     follower()->locationManagerDidUpdateHeading(*service_, nullptr);
     EXPECT_TRUE(cone->isHidden());
+}
+
+TEST_F(CBUserLocationTest, ZoomStepsWhileFollowingHoldAndLaterFixesOnlyMoveTheMap) {
+    follower()->setCentersOnUserLocation(true);
+    deliver(fix(market(), 10));
+    const int closest = map_->layout()->nativeZoomLevel();
+    auto stepOut = [&] {
+        const int level = map_->layout()->targetNativeZoomLevel() - 1;
+        map_->stepZoomToScale(map_->layout()->scaleForNativeZoomlevel(level) /
+                              UIScreen::mainScreen()->scale());
+    };
+    // A fix during a step's zoom is dropped; the ones after it move the map
+    // to the walker at the zoom the user chose, slow steps or quick ones.
+    stepOut();
+    CAFrameClock::shared().advance(0.1);
+    const CGFloat target = map_->targetZoomScale();
+    follower()->locationManagerDidUpdateToLocationFromLocation(
+        *service_, fix(track->points()[3].coordinate, 10), nullptr);
+    EXPECT_NE(map_->zoomScale(), target);
+    EXPECT_EQ(map_->targetZoomScale(), target);
+    CAFrameClock::shared().advance(1);
+    stepOut();
+    CAFrameClock::shared().advance(1);
+    stepOut();
+    stepOut();
+    stepOut();
+    CAFrameClock::shared().advance(1);
+    EXPECT_EQ(map_->layout()->nativeZoomLevel(), closest - 5);
+    for (const auto& point : track->points()) {
+        deliver(fix(point.coordinate, 10));
+        EXPECT_EQ(map_->layout()->nativeZoomLevel(), closest - 5);
+        EXPECT_LT(std::hypot(windowPointFor(point.coordinate).x - kWidth / 2,
+                             windowPointFor(point.coordinate).y - kHeight / 2),
+                  1);
+    }
 }
 
 TEST_F(CBUserLocationTest, AccuracyChoosesTheZoomBox) {

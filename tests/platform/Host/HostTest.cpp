@@ -42,8 +42,21 @@ class HostTest : public ::testing::Test {
         CAFrameClock::shared().advance(10);
         CAFrameClock::shared().setManual(false);
     }
+    // A scroll view over the whole window that zooms its content up to 8 times.
+    std::shared_ptr<UIScrollView> addZoomingScrollView() {
+        auto scroll = std::make_shared<UIScrollView>(CGRectMake(0, 0, 200, 300));
+        zoomer = std::make_shared<Zoomer>();
+        zoomer->content = std::make_shared<UIView>(CGRectMake(0, 0, 200, 300));
+        scroll->addSubview(zoomer->content);
+        scroll->setContentSize({200, 300});
+        scroll->setDelegate(zoomer);
+        scroll->setMaximumZoomScale(8);
+        window->addSubview(scroll);
+        return scroll;
+    }
     std::shared_ptr<UIWindow> window;
     std::shared_ptr<UIView> banner;
+    std::shared_ptr<Zoomer> zoomer;
 };
 
 TEST(HostOptionsTest, ParsesHostArgumentsAndLeavesTheRest) {
@@ -82,14 +95,7 @@ TEST(HostOptionsTest, LandscapeSwapsTheDevicesSides) {
 }
 
 TEST_F(HostTest, MouseWithModifierAndWheelPinchAScrollView) {
-    auto scroll = std::make_shared<UIScrollView>(CGRectMake(0, 0, 200, 300));
-    auto zoomer = std::make_shared<Zoomer>();
-    zoomer->content = std::make_shared<UIView>(CGRectMake(0, 0, 200, 300));
-    scroll->addSubview(zoomer->content);
-    scroll->setContentSize({200, 300});
-    scroll->setDelegate(zoomer);
-    scroll->setMaximumZoomScale(8);
-    window->addSubview(scroll);
+    auto scroll = addZoomingScrollView();
     HostTouchInput input(window);
 
     // The second finger mirrors the mouse around the centre (100, 150).
@@ -107,6 +113,28 @@ TEST_F(HostTest, MouseWithModifierAndWheelPinchAScrollView) {
     EXPECT_NEAR(scroll->zoomScale(), 3.75, 1e-9);
     input.wheel({100, 150}, -2);
     EXPECT_NEAR(scroll->zoomScale(), 2.4, 1e-9);
+}
+
+TEST_F(HostTest, AWheelStepBesideAnEdgeOrAButtonZoomsAboutThePointer) {
+    auto scroll = addZoomingScrollView();
+    // A button over the scroll view's top right corner takes no pinch.
+    window->addSubview(std::make_shared<UIView>(CGRectMake(170, 0, 30, 60)));
+    HostTouchInput input(window);
+    // Fingers off the window or on the button would leave the pinch one
+    // finger: the step would drag and fling the content instead.
+    for (const CGPoint pointer : {CGPoint{195, 150}, CGPoint{150, 30}, CGPoint{2, 298}}) {
+        const CGFloat scale = scroll->zoomScale();
+        const CGPoint o = scroll->contentOffset();
+        const CGPoint under{(o.x + pointer.x) / scale, (o.y + pointer.y) / scale};
+        input.wheel(pointer, 1);
+        CAFrameClock::shared().advance(1);
+        EXPECT_NEAR(scroll->zoomScale(), scale * 1.25, 1e-9);
+        const CGPoint p = scroll->contentOffset();
+        // The corner's pinch is as close to it as both fingers fit.
+        const CGFloat near = pointer.x < 10 ? 20 : 0.01;
+        EXPECT_NEAR(p.x + pointer.x, under.x * scroll->zoomScale(), near) << pointer.x;
+        EXPECT_NEAR(p.y + pointer.y, under.y * scroll->zoomScale(), near) << pointer.y;
+    }
 }
 
 TEST_F(HostTest, RendererWritesTheWindowAsPNG) {
