@@ -55,9 +55,10 @@ LocalServer::LocalServer(MemoryBudget& budget, size_t waitingConnections)
 void LocalServer::configure() {
     set_payload_max_length(kBodyBytes);
     new_task_queue = [this] {
-        const RequestIntake::Limits limits{waitingConnections_, kWaitingTurn, kHeadBytes,
-                                           payload_max_length_, kPauseLimit,  kHeaderDeadline,
-                                           kBodyDeadline};
+        const RequestIntake::Limits limits{waitingConnections_, 4 * waitingConnections_,
+                                           kWaitingTurn,        kHeadBytes,
+                                           payload_max_length_, kPauseLimit,
+                                           kHeaderDeadline,     kBodyDeadline};
         return new Serving(*this, limits);
     };
 }

@@ -15,10 +15,11 @@
 // by one intake thread until its request is whole (RequestIntake); only then
 // does a worker take it, and a connection kept alive goes back to the intake
 // to wait for its next request. So:
-// - at most kWaitingConnections wait for their requests at once, all
-//   addresses together; a new one makes the one that has waited longest
-//   give way once that one has had kWaitingTurn, and waits in the listening
-//   queue till then (a normal client's request waits there with it);
+// - a connection is taken at once and a request that comes with it goes to
+//   a worker at once; at most kWaitingConnections wait for their requests,
+//   all addresses together: beyond them the one that has waited longest
+//   gives way; one that has sent nothing only once it has had kWaitingTurn,
+//   unless four times as many wait;
 // - a request must arrive whole in time, however steadily its bytes trickle
 //   in: no pause over kPauseLimit, its headers within kHeaderDeadline, then
 //   its body within kBodyDeadline;

@@ -141,3 +141,25 @@ TEST(LocalServer, ExpectContinueIsAnsweredBeforeTheBody) {
     EXPECT_EQ(answer.substr(answer.size() - 2), "ok");
     ::close(socket);
 }
+
+// A connection that has sent part of its request waits on while ones that
+// have sent nothing give way to newer ones, so the request can still come.
+TEST(LocalServer, ConnectionsThatHaveSentNothingGiveWayFirst) {
+    Serving serving(4, 1 << 20);
+    const int started = rawConnect(serving.port());
+    ASSERT_TRUE(rawSend(started, "GET /hello HTTP/1.1\r\nHost: a\r\n"));
+    std::vector<int> silent;
+    for (int connection = 0; connection < 4; ++connection)
+        silent.push_back(rawConnect(serving.port()));
+    // The first of them gives way to the last.
+    pollfd closed{silent.front(), POLLIN, 0};
+    waitFor([&] { return ::poll(&closed, 1, 10) > 0; });
+    char ignored;
+    EXPECT_EQ(::recv(silent.front(), &ignored, 1, 0), 0);
+    ASSERT_TRUE(rawSend(started, "Connection: close\r\n\r\n"));
+    const std::string answer = rawReceive(started, 30);
+    EXPECT_EQ(answer.rfind("HTTP/1.1 200", 0), 0u) << answer;
+    ::close(started);
+    for (const int socket : silent)
+        ::close(socket);
+}
