@@ -161,14 +161,15 @@ ServerUnderTest startServer(int server) {
                 binary(KELVARA_SDK_SERVICE, "sdk-service", "kelvara-sdk-service"), "--port", "0",
                 "--app", kApp});
             // A feedback message whose attachment the readers fetch.
-            const std::string body = multipart({{"oem", "x"},
-                                                {"os_version", "1"},
-                                                {"model", "m"},
-                                                {"bundle_version", "1"},
-                                                {"message_token", "t"},
-                                                {"text", "see"},
-                                                {"attachment0", std::string(1 << 20, 'a')}},
-                                               "a.png");
+            std::string body;
+            for (const char* field :
+                 {"oem", "os_version", "model", "bundle_version", "message_token"})
+                body += std::string("--B\r\nContent-Disposition: form-data; name=\"") + field +
+                        "\"\r\nContent-Type: text\r\n\r\nx\r\n";
+            body +=
+                "--B\r\nContent-Disposition: form-data; name=\"attachment0\"; filename=\"a.png\""
+                "\r\nContent-Type: image/png\r\n\r\n" +
+                std::string(1 << 20, 'a') + "\r\n--B--\r\n";
             const std::string answer = rawAnswer(
                 started.process->port(),
                 post(std::string("/api/2/apps/") + kApp +
