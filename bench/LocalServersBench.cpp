@@ -1,8 +1,10 @@
 // The local servers under attack by clients from many loopback addresses,
 // as any local program could mount it: how long a normal request waits for
-// its answer, and how much memory the SDK service holds under hostile
-// bodies. KELVARA_BENCH_SERVER_DIR names another build's tools/ folder to
-// measure its servers instead (tools/<server>/<binary> below it).
+// its answer while clients send slowly or nothing, read their answers slowly
+// or wait in thousands to be taken, how long a package download takes
+// meanwhile, and how much memory the SDK service holds under hostile bodies.
+// KELVARA_BENCH_SERVER_DIR names another build's tools/ folder to measure its servers instead
+// (tools/<server>/<binary> below it).
 #include <benchmark/benchmark.h>
 #include <sys/wait.h>
 #include <zlib.h>
@@ -129,6 +131,189 @@ std::string gzipped(const std::string& text) {
     deflateEnd(&stream);
     return packed;
 }
+
+// As large as the packages the map store serves.
+constexpr size_t kPackageBytes = 10'500'000;
+constexpr const char* kTileKey = "5f3c9a0e7b2d4c18a6e9f01b3d7c5a42";
+
+// A server started for a benchmark, with the path of a large answer (a
+// package, a kept attachment, a tile) and the path of a small request.
+struct ServerUnderTest {
+    std::unique_ptr<RunningLocalServer> process;
+    std::string slowPath;
+    std::string smallPath;
+};
+
+ServerUnderTest startServer(int server) {
+    const std::string root = std::filesystem::temp_directory_path() / "kelvara-bench-readers";
+    std::filesystem::create_directories(root);
+    std::ofstream(root + "/map.zip", std::ios::binary) << std::string(kPackageBytes, 'z');
+    std::ofstream(root + "/small.plist") << std::string(1024, 'p');
+    ServerUnderTest started;
+    switch (server) {
+        case 0:
+            started.process = std::make_unique<RunningLocalServer>(serverArguments(0, root));
+            started.slowPath = "/map.zip";
+            started.smallPath = "/small.plist";
+            break;
+        case 1: {
+            started.process = std::make_unique<RunningLocalServer>(std::vector<std::string>{
+                binary(KELVARA_SDK_SERVICE, "sdk-service", "kelvara-sdk-service"), "--port", "0",
+                "--app", kApp});
+            // A feedback message whose attachment the readers fetch.
+            std::string body;
+            for (const char* field :
+                 {"oem", "os_version", "model", "bundle_version", "message_token"})
+                body += std::string("--B\r\nContent-Disposition: form-data; name=\"") + field +
+                        "\"\r\nContent-Type: text\r\n\r\nx\r\n";
+            body +=
+                "--B\r\nContent-Disposition: form-data; name=\"attachment0\"; filename=\"a.png\""
+                "\r\nContent-Type: image/png\r\n\r\n" +
+                std::string(1 << 20, 'a') + "\r\n--B--\r\n";
+            const std::string answer = rawAnswer(
+                started.process->port(),
+                post(std::string("/api/2/apps/") + kApp +
+                         "/feedback?format=json&sdk=ZizavaSDK&sdk_version=4.1.4&bundle_version=1",
+                     "multipart/form-data; boundary=B", body));
+            const std::string prefix = "/_feedback/attachments/";
+            const size_t key = answer.find(prefix);
+            if (key != std::string::npos)
+                started.slowPath = answer.substr(key, prefix.size() + 32);
+            started.smallPath = "/lookup?bundleId=x&country=de";
+            break;
+        }
+        default:
+            started.process = std::make_unique<RunningLocalServer>(serverArguments(2, root));
+            started.slowPath = std::string("/neighbourhood/11/1000/700.png?apikey=") + kTileKey;
+            started.smallPath = "/_count";
+            break;
+    }
+    return started;
+}
+
+// Waits until `done`, for at most a minute; answers whether it came.
+template <typename Done>
+bool waitUntil(Done done) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+// Times a small request an iteration, each on a connection of its own.
+void timeSmallRequests(benchmark::State& state, int port, const std::string& path) {
+    double slowest = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const int status = rawStatus(port, rawGet(path), 60);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (status != 200)
+            state.SkipWithError("no answer");
+        slowest = std::max(slowest, seconds);
+        state.SetIterationTime(seconds);
+    }
+    state.counters["slowest_s"] = slowest;
+}
+
+// A small request to a server while clients from 10 addresses read slowly
+// what they asked for: the map store's package, a kept attachment of the
+// SDK service (a tile fits in a connection's kernel buffers, so a tile
+// server has nothing a slow reader could hold). Arguments: the server (0
+// map store, 1 SDK service), the readers and the bytes each reads a second.
+void BM_NormalRequestUnderSlowReaders(benchmark::State& state) {
+    const ServerUnderTest server = startServer(int(state.range(0)));
+    const int port = server.process->port();
+    if (port <= 0 || server.slowPath.empty()) {
+        state.SkipWithError("the server did not start");
+        return;
+    }
+    const size_t readers = size_t(state.range(1));
+    LoopbackAttack attack(port, readers, kAddresses, rawGet(server.slowPath),
+                          size_t(state.range(2)));
+    if (!waitUntil([&] { return attack.answered() == readers; })) {
+        state.SkipWithError("the readers were not all answered");
+        return;
+    }
+    timeSmallRequests(state, port, server.smallPath);
+    state.counters["answered_readers"] = double(attack.answered());
+    state.counters["cut_off"] = double(attack.cutOff());
+}
+BENCHMARK(BM_NormalRequestUnderSlowReaders)
+    ->ArgsProduct({{0, 1}, {40}, {64 * 1024}})
+    ->ArgsProduct({{0, 1}, {100}, {4 * 1024}})
+    ->UseManualTime()
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
+
+// The whole package downloaded by a client while others read it slowly from
+// 10 addresses (none: its time alone). Arguments: the readers and the bytes
+// each reads a second.
+void BM_PackageDownloadUnderSlowReaders(benchmark::State& state) {
+    const ServerUnderTest server = startServer(0);
+    const int port = server.process->port();
+    if (port <= 0) {
+        state.SkipWithError("the server did not start");
+        return;
+    }
+    // The server learns the package's digest once, before the readers come.
+    if (rawBody(rawAnswer(port, rawGet(server.slowPath), 60)).size() != kPackageBytes) {
+        state.SkipWithError("the package did not come whole");
+        return;
+    }
+    const size_t readers = size_t(state.range(0));
+    LoopbackAttack attack(port, readers, kAddresses, rawGet(server.slowPath),
+                          size_t(state.range(1)));
+    if (!waitUntil([&] { return attack.answered() == readers; })) {
+        state.SkipWithError("the readers were not all answered");
+        return;
+    }
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        const std::string answer = rawAnswer(port, rawGet(server.slowPath), 60);
+        state.SetIterationTime(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        if (rawBody(answer).size() != kPackageBytes)
+            state.SkipWithError("the package did not come whole");
+    }
+    state.SetBytesProcessed(int64_t(state.iterations() * kPackageBytes));
+}
+BENCHMARK(BM_PackageDownloadUnderSlowReaders)
+    ->Args({0, 0})
+    ->Args({40, 64 * 1024})
+    ->Args({100, 4 * 1024})
+    ->UseManualTime()
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
+
+// A small request to each server while thousands of clients from 10
+// addresses connect and send nothing, connecting again as soon as they are
+// cut off, so that the server always has more of them than may wait.
+// Arguments: the server and the attackers.
+void BM_NormalRequestUnderWaitingConnections(benchmark::State& state) {
+    const ServerUnderTest server = startServer(int(state.range(0)));
+    const int port = server.process->port();
+    if (port <= 0) {
+        state.SkipWithError("the server did not start");
+        return;
+    }
+    const size_t attackers = size_t(state.range(1));
+    LoopbackAttack attack(port, attackers, kAddresses, LoopbackAttack::Kind::Silent);
+    if (!waitUntil([&] { return attack.cutOff() >= attackers; })) {
+        state.SkipWithError("the attackers were not taken");
+        return;
+    }
+    timeSmallRequests(state, port, server.smallPath);
+    state.counters["cut_off"] = double(attack.cutOff());
+}
+BENCHMARK(BM_NormalRequestUnderWaitingConnections)
+    ->ArgsProduct({{0, 1, 2}, {2000, 4000}})
+    ->UseManualTime()
+    ->Iterations(20)
+    ->Unit(benchmark::kMillisecond);
 
 // Bodies near the bound of 32 MiB that a hostile local program sends the
 // SDK service from many connections at once: feedback with a large text and

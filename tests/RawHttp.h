@@ -59,32 +59,45 @@ inline bool rawSend(int socket, const std::string& bytes) {
 // without a byte.
 inline std::string rawReceive(int socket, int seconds) {
     std::string bytes;
-    char buffer[4096];
+    std::string buffer(64 * 1024, '\0');
     for (;;) {
         pollfd wanted{socket, POLLIN, 0};
         if (::poll(&wanted, 1, seconds * 1000) <= 0)
             return bytes;
-        const ssize_t n = ::recv(socket, buffer, sizeof buffer, 0);
+        const ssize_t n = ::recv(socket, buffer.data(), buffer.size(), 0);
         if (n <= 0)
             return bytes;
-        bytes.append(buffer, size_t(n));
+        bytes.append(buffer.data(), size_t(n));
     }
+}
+
+// Sends one request on a connection of its own and answers all the server
+// sends until it closes the connection or `seconds` pass without a byte.
+inline std::string rawAnswer(int port, const std::string& request, int seconds = 30) {
+    const int socket = rawConnect(port);
+    if (socket < 0)
+        return {};
+    std::string response;
+    if (rawSend(socket, request))
+        response = rawReceive(socket, seconds);
+    ::close(socket);
+    return response;
 }
 
 // Sends one request (closing the connection after it) and answers the
 // response's status, or 0 when none came within `seconds`.
 inline int rawStatus(int port, const std::string& request, int seconds = 30) {
-    const int socket = rawConnect(port);
-    if (socket < 0)
-        return 0;
-    std::string response;
-    if (rawSend(socket, request))
-        response = rawReceive(socket, seconds);
-    ::close(socket);
+    const std::string response = rawAnswer(port, request, seconds);
     // "HTTP/1.1 200 OK"
     if (response.rfind("HTTP/1.", 0) != 0 || response.size() < 12)
         return 0;
     return std::atoi(response.c_str() + 9);
+}
+
+// The body of a response read whole: what follows its head.
+inline std::string rawBody(const std::string& response) {
+    const size_t head = response.find("\r\n\r\n");
+    return head == std::string::npos ? std::string() : response.substr(head + 4);
 }
 
 // A GET of the path, sent whole.

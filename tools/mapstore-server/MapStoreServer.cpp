@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "FileBody.h"
 #include "LocalServing.h"
 #include "ServedFile.h"
 
@@ -337,6 +338,13 @@ void MapStoreServer::serve(const httplib::Request& request, httplib::Response& r
     }
     if (request.method == "HEAD") {
         response.set_header("Content-Length", std::to_string(length));
+        return;
+    }
+    const bool plain =
+        !fault.cutAfter && !fault.throttle && !fault.padTo && !fault.noLength && !fault.endless;
+    if (const auto body = plain ? FileBody::open(file->path, first) : std::nullopt) {
+        // Sent from the file as the client reads it.
+        response.set_content_provider(static_cast<size_t>(length), contentType(file->path), *body);
         return;
     }
     auto in = std::make_shared<std::ifstream>(file->path, std::ios::binary);

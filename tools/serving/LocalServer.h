@@ -13,19 +13,38 @@
 // An HTTP server on 127.0.0.1 that slow, silent or greedy clients cannot take
 // over, from however many local addresses they come. A connection is watched
 // by one intake thread until its request is whole (RequestIntake); only then
-// does a worker take it, and a connection kept alive goes back to the intake
-// to wait for its next request. So:
-// - at most kWaitingConnections wait for their requests at once, all
-//   addresses together; a new one makes the one that has waited longest
-//   give way once that one has had kWaitingTurn, and waits in the listening
-//   queue till then (a normal client's request waits there with it);
+// does a worker take it, and the worker hands the answer it made to one
+// writer thread (AnswerWriter), which sends it as the client reads it. A
+// connection kept alive goes back to the intake to wait for its next
+// request. So:
+// - a connection is taken at once and a request that comes with it goes to
+//   a worker at once; at most kWaitingConnections wait for their requests,
+//   all addresses together: beyond them the one that has waited longest
+//   gives way; one that has sent nothing only once it has had kWaitingTurn,
+//   unless four times as many wait;
 // - a request must arrive whole in time, however steadily its bytes trickle
 //   in: no pause over kPauseLimit, its headers within kHeaderDeadline, then
 //   its body within kBodyDeadline;
 // - a head is at most kHeadBytes; a body at most the payload bound
 //   (kBodyBytes unless set otherwise), else it is answered 413 unread;
 // - the bodies of requests count against a memory budget, the server's own
-//   or one its owner shares with what it keeps.
+//   or one its owner shares with what it keeps;
+// - no worker waits for a client to read: a connection that takes no byte
+//   of its answer for the write timeout is reset, and the answers on their
+//   way out hold at most kAnswerBytes, the connections that have gone
+//   longest without reading giving way;
+// - a request for several ranges is answered whole, as a server may, so
+//   that ranges that overlap cannot multiply an answer.
+//
+// An endpoint hands over a body it keeps as a content provider
+// (`set_content_provider(size, type, provider)`): the writer asks it for at
+// most 64 KiB at a time, from the offset it gives, as the client reads, and
+// holds no more of it per connection than two such pieces. A provider that
+// captures a `std::shared_ptr<const std::string>` and writes at most
+// `length` bytes from `offset` of it serves every reader from one copy
+// (`set_content` copies the text into each answer). A file goes as a
+// FileBody, sent from the file. A post-routing handler is set through this
+// class, which takes the body after running it.
 class LocalServer : public httplib::Server {
   public:
     using Clock = std::chrono::steady_clock;
@@ -38,19 +57,27 @@ class LocalServer : public httplib::Server {
     static constexpr size_t kHeadBytes = 64 * 1024;
     static constexpr size_t kBodyBytes = 1024 * 1024;
     static constexpr size_t kMemoryBytes = 64 * 1024 * 1024;
+    static constexpr size_t kAnswerBytes = 64 * 1024 * 1024;
 
     // With a budget of kMemoryBytes of its own.
     LocalServer();
     // The bodies of requests count against `budget`, which must hold two
     // copies of the largest body.
-    explicit LocalServer(MemoryBudget& budget, size_t waitingConnections = kWaitingConnections);
+    explicit LocalServer(MemoryBudget& budget, size_t waitingConnections = kWaitingConnections,
+                         size_t answerBytes = kAnswerBytes);
     ~LocalServer() override;
+
+    // Runs `handler` where the library runs its post-routing handler, before
+    // the answer's body is taken for the writer.
+    LocalServer& set_post_routing_handler(Handler handler);
 
     // Binds to 127.0.0.1 (port 0: a free one) with room for many waiting
     // connections; answers the port or -1.
     int bindToLoopback(int port);
 
     MemoryBudget& budget() { return budget_; }
+    // The bytes of answers on their way out, while the server listens.
+    size_t answerBytesHeld() const;
 
   private:
     class Serving;
@@ -64,5 +91,7 @@ class LocalServer : public httplib::Server {
     std::unique_ptr<MemoryBudget> ownBudget_;
     MemoryBudget& budget_;
     const size_t waitingConnections_;
+    const size_t answerBytes_;
+    Handler postRouting_;
     std::atomic<Serving*> serving_ = nullptr;
 };

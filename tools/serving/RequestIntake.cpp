@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <sys/epoll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -13,8 +12,6 @@
 
 namespace {
 
-// How often the deadlines are looked at.
-constexpr auto kSweepInterval = std::chrono::milliseconds(50);
 // The most one read takes off a connection, and how many reads one turn of
 // the intake gives a connection before it looks at the others.
 constexpr size_t kReadBytes = 64 * 1024;
@@ -46,31 +43,26 @@ void closeSocket(int socket) {
 
 RequestIntake::RequestIntake(Limits limits, MemoryBudget& budget,
                              std::function<void(Request)> whole)
-    : limits_(limits), budget_(budget), whole_(std::move(whole)) {
-    epoll_ = ::epoll_create1(EPOLL_CLOEXEC);
-    wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    epoll_event event{};
-    event.events = EPOLLIN;
-    event.data.fd = wake_;
-    ::epoll_ctl(epoll_, EPOLL_CTL_ADD, wake_, &event);
-    thread_ = std::thread([this] { run(); });
-}
+    : limits_(limits),
+      budget_(budget),
+      whole_(std::move(whole)),
+      poller_({[this](uint64_t socket) {
+                   // Gone already when an earlier event made it give way.
+                   const auto connection = waiting_.find(int(socket));
+                   if (connection != waiting_.end())
+                       read(connection);
+               },
+               [this] { takeArrivals(); }, [this](Clock::time_point now) { sweep(now); },
+               [this] { closeAll(); }}) {}
 
 RequestIntake::~RequestIntake() {
     stop();
-    ::close(epoll_);
-    ::close(wake_);
 }
 
 void RequestIntake::admitNew(int socket) {
     {
         std::unique_lock lock(mutex_);
-        // The last arrivals are counted once the intake has taken them.
-        while (!stopped_ && waitingCount_ + arrivals_.size() >= limits_.connections &&
-               (!arrivals_.empty() || Clock::now() < oldestSince_ + limits_.turn)) {
-            published_.wait_until(lock, arrivals_.empty() ? oldestSince_ + limits_.turn
-                                                          : Clock::now() + kSweepInterval);
-        }
+        taken_.wait(lock, [&] { return stopped_ || arrivals_.size() < limits_.connections; });
     }
     admit(socket);
 }
@@ -80,8 +72,7 @@ void RequestIntake::admit(int socket, std::string bytes, size_t served) {
         std::lock_guard lock(mutex_);
         if (!stopped_) {
             arrivals_.push_back({socket, std::move(bytes), served, false});
-            const uint64_t one = 1;
-            (void)::write(wake_, &one, sizeof one);
+            poller_.wake();
             return;
         }
     }
@@ -93,8 +84,7 @@ void RequestIntake::drain(int socket) {
         std::lock_guard lock(mutex_);
         if (!stopped_) {
             arrivals_.push_back({socket, {}, 0, true});
-            const uint64_t one = 1;
-            (void)::write(wake_, &one, sizeof one);
+            poller_.wake();
             return;
         }
     }
@@ -104,45 +94,13 @@ void RequestIntake::drain(int socket) {
 void RequestIntake::stop() {
     {
         std::lock_guard lock(mutex_);
-        if (stopped_)
-            return;
         stopped_ = true;
-        const uint64_t one = 1;
-        (void)::write(wake_, &one, sizeof one);
     }
-    published_.notify_all();
-    thread_.join();
+    taken_.notify_all();
+    poller_.stop();
 }
 
-void RequestIntake::run() {
-    auto lastSweep = Clock::now();
-    epoll_event events[64];
-    for (;;) {
-        const int count = ::epoll_wait(epoll_, events, 64, int(kSweepInterval.count()));
-        for (int i = 0; i < count; ++i) {
-            if (events[i].data.fd == wake_) {
-                uint64_t ignored = 0;
-                (void)::read(wake_, &ignored, sizeof ignored);
-                continue;
-            }
-            // Gone already when an earlier event made it give way.
-            const auto connection = waiting_.find(events[i].data.fd);
-            if (connection != waiting_.end())
-                read(connection);
-        }
-        {
-            std::lock_guard lock(mutex_);
-            if (stopped_)
-                break;
-        }
-        takeArrivals();
-        const auto now = Clock::now();
-        if (now - lastSweep >= kSweepInterval) {
-            sweep(now);
-            lastSweep = now;
-        }
-        publish();
-    }
+void RequestIntake::closeAll() {
     while (!waiting_.empty())
         close(waiting_.begin());
     std::lock_guard lock(mutex_);
@@ -156,8 +114,8 @@ void RequestIntake::takeArrivals() {
     {
         std::lock_guard lock(mutex_);
         arrivals.swap(arrivals_);
-        waitingCount_ += arrivals.size();
     }
+    taken_.notify_all();
     for (Arrival& arrival : arrivals) {
         const int flags = ::fcntl(arrival.socket, F_GETFL);
         ::fcntl(arrival.socket, F_SETFL, flags | O_NONBLOCK);
@@ -177,10 +135,7 @@ void RequestIntake::takeArrivals() {
                                  false,
                                  arrival.draining})
                 .first;
-        epoll_event event{};
-        event.events = EPOLLIN | EPOLLRDHUP;
-        event.data.fd = arrival.socket;
-        ::epoll_ctl(epoll_, EPOLL_CTL_ADD, arrival.socket, &event);
+        poller_.watch(arrival.socket, EPOLLIN | EPOLLRDHUP, uint64_t(arrival.socket));
         if (arrival.draining)
             ::shutdown(arrival.socket, SHUT_WR);
         if (!arrival.bytes.empty()) {
@@ -195,11 +150,33 @@ void RequestIntake::takeArrivals() {
 }
 
 void RequestIntake::makeRoom() {
-    while (waiting_.size() > limits_.connections) {
-        const auto oldest = oldestOf(waiting_.end(), false);
-        // Its request may have come whole since it was last read.
-        if (read(oldest))
-            close(oldest);
+    const auto now = Clock::now();
+    for (;;) {
+        auto oldestSilent = waiting_.end();
+        auto oldestSending = waiting_.end();
+        size_t sending = 0;
+        for (auto connection = waiting_.begin(); connection != waiting_.end(); ++connection) {
+            const bool silent = connection->second.bytes.empty();
+            auto& oldest = silent ? oldestSilent : oldestSending;
+            sending += !silent;
+            if (oldest == waiting_.end() || connection->second.since < oldest->second.since)
+                oldest = connection;
+        }
+        auto giving = waiting_.end();
+        if (sending > limits_.connections) {
+            giving = oldestSending;
+        } else if (oldestSilent != waiting_.end() &&
+                   (waiting_.size() > limits_.crowd ||
+                    (waiting_.size() > limits_.connections &&
+                     now - oldestSilent->second.since >= limits_.turn))) {
+            giving = oldestSilent;
+        }
+        if (giving == waiting_.end())
+            return;
+        const bool silent = giving->second.bytes.empty();
+        // Its request may have come, whole or in part, since it was last read.
+        if (read(giving) && (!silent || giving->second.bytes.empty()))
+            close(giving);
     }
 }
 
@@ -283,7 +260,7 @@ bool RequestIntake::judge(Connections::iterator connection) {
 
 bool RequestIntake::reserve(Connections::iterator connection, size_t bytes) {
     while (!budget_.take(bytes)) {
-        const auto oldest = oldestOf(connection, true);
+        const auto oldest = oldestHolding(connection);
         if (oldest == waiting_.end())
             return false;
         close(oldest);
@@ -291,11 +268,10 @@ bool RequestIntake::reserve(Connections::iterator connection, size_t bytes) {
     return true;
 }
 
-RequestIntake::Connections::iterator RequestIntake::oldestOf(Connections::iterator spared,
-                                                             bool holdingBytes) {
+RequestIntake::Connections::iterator RequestIntake::oldestHolding(Connections::iterator spared) {
     auto oldest = waiting_.end();
     for (auto connection = waiting_.begin(); connection != waiting_.end(); ++connection) {
-        if (connection == spared || (holdingBytes && connection->second.reserved == 0))
+        if (connection == spared || connection->second.reserved == 0)
             continue;
         if (oldest == waiting_.end() || connection->second.since < oldest->second.since)
             oldest = connection;
@@ -319,23 +295,12 @@ void RequestIntake::sweep(Clock::time_point now) {
         }
         connection = next;
     }
-}
-
-void RequestIntake::publish() {
-    auto oldest = Clock::now();
-    for (const auto& [socket, waiting] : waiting_)
-        oldest = std::min(oldest, waiting.since);
-    {
-        std::lock_guard lock(mutex_);
-        waitingCount_ = waiting_.size();
-        oldestSince_ = oldest;
-    }
-    published_.notify_all();
+    makeRoom();
 }
 
 void RequestIntake::close(Connections::iterator connection) {
     const int socket = connection->second.socket;
-    ::epoll_ctl(epoll_, EPOLL_CTL_DEL, socket, nullptr);
+    poller_.forget(socket);
     budget_.give(connection->second.reserved);
     waiting_.erase(connection);
     closeSocket(socket);
@@ -354,7 +319,7 @@ void RequestIntake::refuse(Connections::iterator connection, const char* answer)
 
 void RequestIntake::handOver(Connections::iterator connection) {
     Waiting& waiting = connection->second;
-    ::epoll_ctl(epoll_, EPOLL_CTL_DEL, waiting.socket, nullptr);
+    poller_.forget(waiting.socket);
     Request request{waiting.socket,        std::move(waiting.bytes),
                     waiting.framing.end(), waiting.framing.bodyLeftOut(),
                     waiting.reserved,      waiting.served,

@@ -7,20 +7,24 @@
 #include <map>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "MemoryBudget.h"
 #include "RequestFraming.h"
+#include "SocketPoller.h"
 
 // Connections whose next request has not come whole, watched by one thread,
 // so that no worker ever waits on a client: a request goes to a worker only
 // once all of it is here. However many clients send slowly or nothing, from
 // however many addresses:
-// - at most `connections` wait at once: a new one makes the one that has
-//   waited longest give way (unless its request has come whole meanwhile),
-//   once that one has waited `turn`; until then the new one waits among the
-//   connections not yet taken, its request, sent at once, with it;
+// - a new connection is taken at once, and goes to a worker at once when its
+//   request came with it, so it never waits behind the others;
+// - at most `connections` wait: beyond them the one that has waited longest
+//   gives way (unless its request has come whole meanwhile). Those that have
+//   sent part of a request are held to the bound at once; one that has sent
+//   nothing gives way once it has had its `turn`, or before it when more than
+//   `crowd` wait in all, so that the request of a client that sends it at
+//   once, come a little after its connection, is still read;
 // - a connection closes when it pauses longer than `pause` (also before its
 //   first byte), when its head is not whole `head` after the request began,
 //   or its body `body` after the head (408 once part of a request came);
@@ -40,6 +44,7 @@ class RequestIntake {
 
     struct Limits {
         size_t connections = 0;
+        size_t crowd = 0;
         Clock::duration turn{};
         size_t headBytes = 0;
         size_t bodyBytes = 0;
@@ -65,8 +70,8 @@ class RequestIntake {
     RequestIntake(const RequestIntake&) = delete;
     RequestIntake& operator=(const RequestIntake&) = delete;
 
-    // Takes a new connection, waiting while every place is taken by one that
-    // has not had its turn.
+    // Takes a new connection; waits only while the intake has yet to take
+    // as many as may wait.
     void admitNew(int socket);
     // Watches the connection until its next request is whole. `bytes`: what
     // came of that request already; `served`: requests answered on it before.
@@ -99,8 +104,8 @@ class RequestIntake {
     };
     using Connections = std::map<int, Waiting>;
 
-    void run();
     void takeArrivals();
+    void closeAll();
     // Reads what the connection has sent; answers whether it still waits.
     bool read(Connections::iterator connection);
     // Goes on after new bytes; answers whether the connection still waits.
@@ -108,14 +113,12 @@ class RequestIntake {
     // Takes bytes of the budget for the connection, others holding bytes
     // giving way.
     bool reserve(Connections::iterator connection, size_t bytes);
-    // Closes connections, longest waiting first, until no more wait than the bound.
+    // Closes connections, longest waiting first, until they keep to their bounds.
     void makeRoom();
-    // The connection that has waited longest other than `spared` (of those
-    // holding bytes of the budget), or end().
-    Connections::iterator oldestOf(Connections::iterator spared, bool holdingBytes);
+    // The connection holding bytes of the budget that has waited longest
+    // other than `spared`, or end().
+    Connections::iterator oldestHolding(Connections::iterator spared);
     void sweep(Clock::time_point now);
-    // Tells admitNew how many wait and since when the oldest does.
-    void publish();
     void close(Connections::iterator connection);
     // Sends the last answer and reads the connection to its end.
     void refuse(Connections::iterator connection, const char* answer);
@@ -124,14 +127,10 @@ class RequestIntake {
     const Limits limits_;
     MemoryBudget& budget_;
     const std::function<void(Request)> whole_;
-    int epoll_ = -1;
-    int wake_ = -1;
     std::mutex mutex_;
-    std::condition_variable published_;
+    std::condition_variable taken_;  // arrivals_ were taken
     std::vector<Arrival> arrivals_;  // under mutex_
     bool stopped_ = false;           // under mutex_
-    size_t waitingCount_ = 0;        // under mutex_, as last published
-    Clock::time_point oldestSince_;  // under mutex_, as last published
     Connections waiting_;            // the intake thread's own
-    std::thread thread_;
+    SocketPoller poller_;
 };

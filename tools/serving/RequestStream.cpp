@@ -2,11 +2,9 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 
 #include "RequestFraming.h"
@@ -37,16 +35,8 @@ std::string endpointOf(int socket, bool peer, int& port) {
 }  // namespace
 
 RequestStream::RequestStream(int socket, std::string_view request, bool continued,
-                             time_t writeTimeoutSeconds)
-    : socket_(socket),
-      request_(request),
-      writeTimeout_(writeTimeoutSeconds),
-      continued_(continued) {}
-
-bool RequestStream::is_writable() const {
-    pollfd wanted{socket_, POLLOUT, 0};
-    return ::poll(&wanted, 1, static_cast<int>(writeTimeout_ * 1000)) > 0;
-}
+                             std::string& written)
+    : socket_(socket), request_(request), written_(written), continued_(continued) {}
 
 ssize_t RequestStream::read(char* bytes, size_t size) {
     const size_t count = std::min(size, request_.size() - read_);
@@ -55,20 +45,12 @@ ssize_t RequestStream::read(char* bytes, size_t size) {
     return static_cast<ssize_t>(count);
 }
 
-// The socket does not block: a client that reads slowly is waited for as
-// long as the write timeout, each time.
 ssize_t RequestStream::write(const char* bytes, size_t size) {
-    if (continued_ && std::string_view(bytes, size) == RequestFraming::kContinue) {
+    if (continued_ && std::string_view(bytes, size) == RequestFraming::kContinue)
         continued_ = false;
-        return static_cast<ssize_t>(size);
-    }
-    for (;;) {
-        if (!is_writable())
-            return -1;
-        const ssize_t sent = ::send(socket_, bytes, size, MSG_NOSIGNAL);
-        if (sent >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR))
-            return sent;
-    }
+    else
+        written_.append(bytes, size);
+    return static_cast<ssize_t>(size);
 }
 
 void RequestStream::get_remote_ip_and_port(std::string& ip, int& port) const {

@@ -136,6 +136,59 @@ TEST_F(LocalServersTest, ClientsFromManyAddressesCannotStallANormalRequest) {
     }
 }
 
+// The map store's package and what the test waits for while clients read.
+class SlowReadersTest : public LocalServersTest {
+  protected:
+    void SetUp() override {
+        // Larger than what the kernel buffers of a connection hold.
+        package_.resize(16 << 20);
+        for (size_t i = 0; i < package_.size(); ++i)
+            package_[i] = char(i * 7 % 251);
+        std::ofstream(root_.path() + "/map.zip", std::ios::binary) << package_;
+    }
+
+    template <typename Done>
+    static void waitFor(Done done) {
+        while (!done())
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+
+    std::string package_;
+};
+
+// More clients than the map store server has workers read the package at
+// 64 KB/s from ten addresses: each had its answer begun at once, and while
+// they all read on, a small request is answered and another client
+// downloads the whole package (a worker writing to a slow reader was held
+// until it had read all of it).
+TEST_F(SlowReadersTest, ClientsReadingSlowlyHoldNoWorker) {
+    RunningLocalServer store({KELVARA_MAPSTORE_SERVER, "--root", root_.path(), "--port", "0"});
+    ASSERT_GT(store.port(), 0);
+    const size_t readers = std::max(32u, 4 * std::thread::hardware_concurrency()) + 8;
+    LoopbackAttack slow(store.port(), readers, 10, rawGet("/map.zip"), 64 * 1024);
+    waitFor([&] { return slow.answered() == readers; });
+    EXPECT_EQ(rawStatus(store.port(), rawGet("/nothing.zip")), 404);
+    const std::string download = rawAnswer(store.port(), rawGet("/map.zip"));
+    EXPECT_EQ(download.rfind("HTTP/1.1 200", 0), 0u);
+    EXPECT_TRUE(rawBody(download) == package_);
+    // None of them has come to its end yet.
+    EXPECT_EQ(slow.cutOff(), 0u);
+}
+
+// Clients that read nothing of the package, or a byte a second, make no
+// progress: each is cut off after the write timeout, holding no worker
+// meanwhile.
+TEST_F(SlowReadersTest, ClientsThatReadNothingOrAByteASecondAreCutOff) {
+    RunningLocalServer store({KELVARA_MAPSTORE_SERVER, "--root", root_.path(), "--port", "0"});
+    ASSERT_GT(store.port(), 0);
+    const size_t clients = std::max(32u, 4 * std::thread::hardware_concurrency()) / 2 + 4;
+    LoopbackAttack silent(store.port(), clients, 10, rawGet("/map.zip"), 0);
+    LoopbackAttack byteAtATime(store.port(), clients, 10, rawGet("/map.zip"), 1);
+    waitFor([&] { return silent.answered() == clients && byteAtATime.answered() == clients; });
+    EXPECT_EQ(rawStatus(store.port(), rawGet("/nothing.zip")), 404);
+    waitFor([&] { return silent.cutOff() >= clients && byteAtATime.cutOff() >= clients; });
+}
+
 // However steadily its bytes come, a request must arrive whole in time: a
 // client still sending its headers is cut off after a few seconds.
 TEST_F(LocalServersTest, AClientTricklingItsHeadersIsCutOffAtTheDeadline) {
