@@ -104,9 +104,9 @@ TEST_F(CBGeoRelationDetailVCTest, ALineShowsItsRouteWithAMarginItsTagsAndItsStop
     UITableView& table = *screen->tableView();
 
     // A named line keeps its "ref" to itself; every other tag shows, by
-    // key, under its translated name.
+    // key, under its translated name, its value in words.
     EXPECT_EQ(texts(table, *screen, 0),
-              (std::vector<std::string>{"Neubrandenburger Verkehrsbetriebe GmbH", "bus", "Bus"}));
+              (std::vector<std::string>{"Neubrandenburger Verkehrsbetriebe GmbH", "Bus", "Bus"}));
     EXPECT_EQ(texts(table, *screen, 0, true),
               (std::vector<std::string>{"Operator", "Route", "Public transport line"}));
     EXPECT_FALSE(screen->tableViewTitleForHeaderInSection(table, 0));
