@@ -8,7 +8,9 @@
 // whose delegate has gone stays (and is skipped) until cleanUp(). Senders
 // walk currentDelegates(), a snapshot of the live ones, so a delegate may add
 // or remove itself or others while being called. One thread at a time.
-template <class Delegate>
+// Entry is what holds a delegate: a weak pointer, or a class derived from one
+// where the entries have a name of their own.
+template <class Delegate, class Entry = std::weak_ptr<Delegate>>
 class ZELMulticastDelegate {
   public:
     // Adds the delegate unless it is in the set already; nullptr is ignored.
@@ -20,8 +22,15 @@ class ZELMulticastDelegate {
         std::erase_if(entries_, [&](const auto& entry) { return sameOwner(entry, delegate); });
     }
     bool contains(const std::shared_ptr<Delegate>& delegate) const {
-        return std::any_of(entries_.begin(), entries_.end(),
-                           [&](const auto& entry) { return sameOwner(entry, delegate); });
+        return find(delegate) != nullptr;
+    }
+    // The entry holding the delegate; nullptr when it is not in the set. Valid
+    // until the set changes.
+    const Entry* find(const std::shared_ptr<Delegate>& delegate) const {
+        const auto found = std::find_if(entries_.begin(), entries_.end(), [&](const auto& entry) {
+            return sameOwner(entry, delegate);
+        });
+        return found == entries_.end() ? nullptr : &*found;
     }
     // Drops the entries whose delegate has gone.
     void cleanUp() {
@@ -46,5 +55,5 @@ class ZELMulticastDelegate {
         return !entry.owner_before(delegate) && !delegate.owner_before(entry);
     }
 
-    std::vector<std::weak_ptr<Delegate>> entries_;
+    std::vector<Entry> entries_;
 };

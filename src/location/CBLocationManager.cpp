@@ -187,7 +187,13 @@ void CBLocationManager::removeDelegate(const std::shared_ptr<CBLocationManagerDe
 
 bool CBLocationManager::hasDelegate(
     const std::shared_ptr<CBLocationManagerDelegate>& delegate) const {
-    return delegates_.contains(delegate);
+    return wrapperForDelegate(delegate).has_value();
+}
+
+std::optional<CBLocationManagerDelegateWrapper> CBLocationManager::wrapperForDelegate(
+    const std::shared_ptr<CBLocationManagerDelegate>& delegate) const {
+    const CBLocationManagerDelegateWrapper* wrapper = delegates_.find(delegate);
+    return wrapper ? std::optional(*wrapper) : std::nullopt;
 }
 
 std::vector<std::shared_ptr<CBLocationManagerDelegate>> CBLocationManager::currentDelegates()

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "Foundation/NSNotificationCenter.h"
 #include "foundation/ZELMulticastDelegate.h"
 #include "location/CBLocationManagerDelegate.h"
+#include "location/CBLocationManagerDelegateWrapper.h"
 
 inline constexpr const char* kCBLocationErrorDomain = "kCBLocationErrorDomain";
 inline constexpr long kCBLocationErrorNoNewLocation = 1;
@@ -87,6 +89,10 @@ class CBLocationManager : public CLLocationManagerDelegate,
     void addDelegate(const std::shared_ptr<CBLocationManagerDelegate>& delegate);
     void removeDelegate(const std::shared_ptr<CBLocationManagerDelegate>& delegate);
     bool hasDelegate(const std::shared_ptr<CBLocationManagerDelegate>& delegate) const;
+    // The wrapper holding the delegate, found by the delegate's identity;
+    // nullopt when it is not registered.
+    std::optional<CBLocationManagerDelegateWrapper> wrapperForDelegate(
+        const std::shared_ptr<CBLocationManagerDelegate>& delegate) const;
     std::vector<std::shared_ptr<CBLocationManagerDelegate>> currentDelegates() const;
     void cleanUpEmptyDelegateWrappers() { delegates_.cleanUp(); }
     size_t delegateWrapperCount() const { return delegates_.count(); }
@@ -159,7 +165,7 @@ class CBLocationManager : public CLLocationManagerDelegate,
     bool isUpdatingHeading_ = false;
     bool compassEnabled_ = true;
     bool shouldShowCompassCalibrationWarning_ = true;
-    ZELMulticastDelegate<CBLocationManagerDelegate> delegates_;
+    ZELMulticastDelegate<CBLocationManagerDelegate, CBLocationManagerDelegateWrapper> delegates_;
     std::vector<std::shared_ptr<NSNotificationObserver>> observers_;
     std::shared_ptr<NSTimer> timerWaitingForFirstLocation_;
     std::shared_ptr<NSTimer> demoTimer_;

@@ -263,12 +263,13 @@ void CBAnnotationCalloutView::addDisappearAnimation() {
     CATransaction::commit();
 }
 
-void CBAnnotationCalloutView::setTapAction(TapAction action) {
+void CBAnnotationCalloutView::setTargetAction(std::weak_ptr<void> target, TapSelector selector) {
     if (longPressGesture_)
         removeGestureRecognizer(longPressGesture_);
     longPressGesture_ = nullptr;
-    tapAction_ = std::move(action);
-    if (!tapAction_)
+    tapTarget_ = std::move(target);
+    tapSelector_ = std::move(selector);
+    if (tapTarget_.expired() || !tapSelector_)
         return;
     std::weak_ptr<CBAnnotationCalloutView> weak =
         std::static_pointer_cast<CBAnnotationCalloutView>(shared_from_this());
@@ -291,8 +292,8 @@ void CBAnnotationCalloutView::handlePress(UIGestureRecognizer& recognizer) {
         case UIGestureRecognizerStateEnded:
             if (bubbleHighlighted_) {
                 setBubbleHighlighted(false);
-                if (tapAction_)
-                    tapAction_(*this);
+                if (auto target = tapTarget_.lock(); target && tapSelector_)
+                    tapSelector_(target.get(), *this);
             }
             break;
         default:

@@ -13,10 +13,12 @@ class UILongPressGestureRecognizer;
 
 // The white speech bubble above the selected annotation: title, subtitle and
 // up to two accessory controls. Its arrow points down at the layer's anchor;
-// a press on the bubble (not on an accessory) calls the tap action.
+// a press on the bubble (not on an accessory) calls its target's action.
 class CBAnnotationCalloutView : public CBAnnotationView, public UIGestureRecognizerDelegate {
   public:
-    using TapAction = std::function<void(CBAnnotationCalloutView&)>;
+    // What a bubble tap calls: the action on the target it was set with,
+    // the callout as argument.
+    using TapSelector = std::function<void(void* target, CBAnnotationCalloutView& callout)>;
 
     static constexpr CGFloat kBodyHeight = 44;
 
@@ -41,10 +43,22 @@ class CBAnnotationCalloutView : public CBAnnotationView, public UIGestureRecogni
     void setFixedWidth(bool flag) { fixedWidth_ = flag; }
     bool bubbleHighlighted() const { return bubbleHighlighted_; }
     void setBubbleHighlighted(bool flag);
-    // Replaces the tap action; none removes the press recogniser.
-    void setTapAction(TapAction action);
-    // A target and its action are one block here.
-    void setTargetAction(TapAction action) { setTapAction(std::move(action)); }
+    // Replaces what a bubble tap calls. The target is held weakly; without
+    // a target or an action the bubble has no press recogniser.
+    void setTargetAction(std::weak_ptr<void> target, TapSelector selector);
+    // A member function of the target as the action.
+    template <class Target>
+    void setTargetAction(const std::shared_ptr<Target>& target,
+                         void (Target::*action)(CBAnnotationCalloutView&)) {
+        TapSelector selector;
+        if (action)
+            selector = [action](void* receiver, CBAnnotationCalloutView& callout) {
+                (static_cast<Target*>(receiver)->*action)(callout);
+            };
+        setTargetAction(std::weak_ptr<void>(target), std::move(selector));
+    }
+    std::shared_ptr<void> tapTarget() const { return tapTarget_.lock(); }
+    const TapSelector& tapSelector() const { return tapSelector_; }
     const std::shared_ptr<UILongPressGestureRecognizer>& longPressGesture() const {
         return longPressGesture_;
     }
@@ -69,5 +83,6 @@ class CBAnnotationCalloutView : public CBAnnotationView, public UIGestureRecogni
     bool fixedWidth_ = false;
     bool bubbleHighlighted_ = false;
     std::shared_ptr<UILongPressGestureRecognizer> longPressGesture_;
-    TapAction tapAction_;
+    std::weak_ptr<void> tapTarget_;
+    TapSelector tapSelector_;
 };

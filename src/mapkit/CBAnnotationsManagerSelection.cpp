@@ -180,11 +180,7 @@ std::shared_ptr<CBAnnotationCalloutView> CBAnnotationsManager::calloutView() {
         return calloutView_;
     if (!calloutView_) {
         calloutView_ = CBAnnotationCalloutView::create(CGRectZero);
-        std::weak_ptr<CBAnnotationsManager> weak = weak_from_this();
-        calloutView_->setTapAction([weak](CBAnnotationCalloutView& callout) {
-            if (auto self = weak.lock())
-                self->calloutViewTapped(callout);
-        });
+        calloutView_->setTargetAction(shared_from_this(), &CBAnnotationsManager::calloutViewTapped);
     }
     calloutView_->setHidden(true);
     if (auto map = mapScrollView()) {

@@ -6,8 +6,10 @@
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSDateFormatter.h"
 #include "Foundation/NSLog.h"
+#include "Foundation/NSNotificationCenter.h"
 #include "QuartzCore/CALayer.h"
 #include "UIKit/UIAlertView.h"
+#include "UIKit/UIApplication.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UIFont.h"
@@ -114,6 +116,22 @@ void CBBookmarkEditorVC::viewWillAppear(bool animated) {
     } else
         textField_->becomeFirstResponder();
     CBScreenToolbar::setHidden(*this, true, animated);
+    if (!terminationObserver_) {
+        auto self = std::static_pointer_cast<CBBookmarkEditorVC>(shared_from_this());
+        terminationObserver_ = NSNotificationCenter::defaultCenter()->addObserverForName(
+            UIApplicationWillTerminateNotification, nullptr, {},
+            [self](const NSNotification&) { self->applicationWillTerminate(); });
+    }
+}
+
+void CBBookmarkEditorVC::viewWillDisappear(bool animated) {
+    UIViewController::viewWillDisappear(animated);
+    stopObservingTermination();
+}
+
+void CBBookmarkEditorVC::stopObservingTermination() {
+    NSNotificationCenter::defaultCenter()->removeObserver(terminationObserver_);
+    terminationObserver_.reset();
 }
 
 void CBBookmarkEditorVC::viewDidAppear(bool animated) {
@@ -127,7 +145,7 @@ bool CBBookmarkEditorVC::textFieldShouldReturn(UITextField&) {
 }
 
 // Only the field edited is written: the other keeps exactly what it stored.
-void CBBookmarkEditorVC::done() {
+bool CBBookmarkEditorVC::save() {
     const std::string title = storedTitleForText(textField_->text());
     const std::string note = textView_->text();
     if (bookmark_) {
@@ -140,12 +158,7 @@ void CBBookmarkEditorVC::done() {
         if (!context || !context->save(&error)) {
             NSLogWithLevel(NSLogLevel::Error, "Kelvara: the bookmark could not be saved: %s",
                            context ? error.localizedDescription().c_str() : "its store is closed");
-            failureAlert_ = std::make_shared<UIAlertView>(
-                NSLocalizedString("BookmarkNotSavedTitle"),
-                NSLocalizedString("BookmarkNotSavedMessage"), std::weak_ptr<UIAlertViewDelegate>(),
-                std::optional<std::string>(NSLocalizedString("OK")));
-            failureAlert_->show();
-            return;
+            return false;
         }
     } else if (annotationForNewBookmark_) {
         if (editingDescription_)
@@ -153,8 +166,27 @@ void CBBookmarkEditorVC::done() {
         else
             annotationForNewBookmark_->setTitle(title);
     }
+    return true;
+}
+
+void CBBookmarkEditorVC::done() {
+    if (!save()) {
+        failureAlert_ = std::make_shared<UIAlertView>(
+            NSLocalizedString("BookmarkNotSavedTitle"),
+            NSLocalizedString("BookmarkNotSavedMessage"), std::weak_ptr<UIAlertViewDelegate>(),
+            std::optional<std::string>(NSLocalizedString("OK")));
+        failureAlert_->show();
+        return;
+    }
     if (auto navigation = navigationController())
         navigation->popViewControllerAnimated(true);
+}
+
+// No one is left to read an alert: a failure is only logged. The delivery
+// under way keeps the editor until this returns.
+void CBBookmarkEditorVC::applicationWillTerminate() {
+    stopObservingTermination();
+    save();
 }
 
 void CBBookmarkEditorVC::cancel() {

@@ -13,7 +13,8 @@ class CBDownloadStatusText {
     // The state line: "3.2 of 10.5 MB", "Extracting (37.5 %)", "Waiting",
     // "Failed: no connection to the map store", ...
     static std::string stateText(const ZELDownloadStatus& status);
-    // The line of a package being installed: "Extracting (37.5 %)".
+    // The line of a package being installed: "Extracting (87.5 %)", the
+    // share of the whole download that its progress bar shows.
     static std::string extractingText(const ZELDownloadStatus& status);
     // Why it failed, to end a sentence ("no connection to the map store");
     // nullopt when the reason is not known.

@@ -171,6 +171,22 @@ TEST_F(CBLocationManagerTest, FanOutSurvivesADelegateThatRemovesItself) {
     EXPECT_EQ(service->delegateWrapperCount(), 1u);
 }
 
+TEST_F(CBLocationManagerTest, EachDelegateHasOneWrapperThatHoldsItWeakly) {
+    auto listener = std::make_shared<FixesOnly>();
+    EXPECT_FALSE(service->wrapperForDelegate(listener));
+    service->addDelegate(listener);
+    const auto wrapper = service->wrapperForDelegate(listener);
+    ASSERT_TRUE(wrapper);
+    EXPECT_EQ(wrapper->delegate(), listener);
+    // Found by identity: another delegate of the same kind has none.
+    EXPECT_FALSE(service->wrapperForDelegate(std::make_shared<FixesOnly>()));
+    listener.reset();
+    EXPECT_EQ(wrapper->delegate(), nullptr);
+    EXPECT_TRUE(service->wrapperForDelegate(recorder));
+    service->removeDelegate(recorder);
+    EXPECT_FALSE(service->wrapperForDelegate(recorder));
+}
+
 TEST_F(CBLocationManagerTest, StartingTwiceKeepsTheFirstNotifyFlag) {
     service->startUpdatingLocationAndNotifyDelegatesOfErrors(false);
     service->startUpdatingLocationAndNotifyDelegatesOfErrors(true);

@@ -4,8 +4,10 @@
 
 #include "CBGeoData/CBGeoObject+BookmarkAdditions.h"
 #include "CoreData/NSPersistentStoreCoordinator.h"
+#include "Foundation/NSNotificationCenter.h"
 #include "PlacesFixture.h"
 #include "UIKit/UIAlertView.h"
+#include "UIKit/UIApplication.h"
 #include "UIKit/UITextView.h"
 #include "mapkit/CBBasicAnnotation.h"
 
@@ -95,6 +97,29 @@ TEST_F(CBBookmarkEditorVCTest, AFailedSaveKeepsTheEditorAndItsText) {
     EXPECT_EQ(editor->failureAlert()->title(), "Bookmark not saved");
     editor->cancel();
     EXPECT_NE(navigation_->topViewController(), editor);
+}
+
+TEST_F(CBBookmarkEditorVCTest, QuittingWithTheEditorOpenSavesWhatWasTyped) {
+    auto bookmark = userBookmark("Swimming spot");
+    std::weak_ptr<CBBookmarkEditorVC> open;
+    {
+        // An editor closed with Cancel keeps nothing, not even on quitting.
+        auto cancelled = edit(false, bookmark);
+        cancelled->textField()->setText("not this");
+        cancelled->cancel();
+        auto editor = edit(true, bookmark);
+        editor->textView()->setText("Shallow water by the jetty");
+        open = editor;
+    }
+    // The application lets go of its window and screens before it says it ends.
+    window_.reset();
+    navigation_.reset();
+    NSNotificationCenter::defaultCenter()->postNotificationName(
+        UIApplicationWillTerminateNotification);
+    EXPECT_EQ(bookmarkDescription(*bookmark), "Shallow water by the jetty");
+    EXPECT_EQ(bookmark->name(), "Swimming spot");
+    EXPECT_FALSE(bookmark->hasChanges());
+    EXPECT_TRUE(open.expired());
 }
 
 TEST_F(CBBookmarkEditorVCTest, APinIsEditedInPlaceUntilItIsKept) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include <fstream>
+#include <regex>
 #include <set>
 
 #include "CBGeoData/CBGeoAddress.h"
@@ -139,7 +140,7 @@ TEST_F(CBGeoObjectDetailVCTest, TagRowsShowEveryTagForDisplayUnderItsTranslatedK
     };
     EXPECT_EQ(rowsOf("Iris-Apotheke"),
               (std::vector<std::string>{
-                  "Amenity: Pharmacy", "Dispenses prescriptions: yes", "Fax: +49 395 4 69 18 74",
+                  "Amenity: Pharmacy", "Dispenses prescriptions: Yes", "Fax: +49 395 4 69 18 74",
                   "Opening hours: Mon-Fri 08:00-19:00;Sat 08:00-13:00", "Wheelchair access: Yes"}));
     // Nothing of the place is held back: references to other databases and
     // official numbers show too, by name.
@@ -165,31 +166,75 @@ TEST_F(CBGeoObjectDetailVCTest, TagRowsShowEveryTagForDisplayUnderItsTranslatedK
     EXPECT_EQ(table(*contactOnly).numberOfRowsInSection(empty), 0);
 }
 
-// Every tag a place or a line of the sample city shows has a readable name
-// in the tag translations. Streets list no tags.
-TEST_F(CBGeoObjectDetailVCTest, EveryTagThePlacesOfTheSampleShowHasATranslatedKey) {
-    const Value translations(map_->tagTranslationDictionary());
+// Every tag of the map that a place screen (of a place that is no street)
+// or a line's screen shows.
+std::vector<std::shared_ptr<CBGeoTag>> tagsShownOnScreens(CBGeoDataManager& map) {
     NSFetchRequest request("tag");
-    auto tags = map_->managedObjectContext()->executeFetchRequest(request);
-    ASSERT_TRUE(tags && !tags->empty());
-    std::set<std::string> unnamed;
-    for (const auto& object : *tags) {
+    auto tags = map.managedObjectContext()->executeFetchRequest(request);
+    std::vector<std::shared_ptr<CBGeoTag>> shown;
+    for (const auto& object : tags.value_or(std::vector<std::shared_ptr<NSManagedObject>>{})) {
         auto tag = std::dynamic_pointer_cast<CBGeoTag>(object);
-        if (!tag || tag->translatedKeyFromDictionary(&translations))
+        if (!tag)
             continue;
-        bool shown = !tag->objectsForKey("relations").empty();
+        bool onScreen = !tag->objectsForKey("relations").empty();
         for (const auto& owner : tag->objectsForKey("objects")) {
             auto place = std::dynamic_pointer_cast<CBGeoObject>(owner);
             if (place && !place->isHighway()) {
                 const auto forDisplay = tagsForDisplay(*place);
-                shown = shown || (forDisplay && std::find(forDisplay->begin(), forDisplay->end(),
-                                                          tag) != forDisplay->end());
+                onScreen = onScreen ||
+                           (forDisplay && std::find(forDisplay->begin(), forDisplay->end(), tag) !=
+                                              forDisplay->end());
             }
         }
-        if (shown)
-            unnamed.insert(tag->key());
+        if (onScreen)
+            shown.push_back(tag);
     }
+    return shown;
+}
+
+// Every tag a place or a line of the sample city shows has a readable name
+// in the tag translations. Streets list no tags.
+TEST_F(CBGeoObjectDetailVCTest, EveryTagThePlacesOfTheSampleShowHasATranslatedKey) {
+    const Value translations(map_->tagTranslationDictionary());
+    const auto shown = tagsShownOnScreens(*map_);
+    ASSERT_FALSE(shown.empty());
+    std::set<std::string> unnamed;
+    for (const auto& tag : shown)
+        if (!tag->translatedKeyFromDictionary(&translations))
+            unnamed.insert(tag->key());
     EXPECT_TRUE(unnamed.empty()) << "first without a name: " << *unnamed.begin();
+}
+
+// A value written as the map's own words ("yes", "american", "bus",
+// "swimming_pool", "chicken; burger") reads as a person says it on every
+// sample map; names, free text and identifiers (Q-ids, numbers, addresses
+// on the web) are shown as they are stored.
+TEST_F(CBGeoObjectDetailVCTest, EveryPlainValueTheSampleMapsShowReadsAsWords) {
+    const Value translations(map_->tagTranslationDictionary());
+    const std::regex plain("[a-z][a-z0-9_ -]*([;,] ?[a-z0-9][a-z0-9_ -]*)*");
+    // Keys whose values are names, free text or identifiers, lower-case or not.
+    const std::set<std::string> verbatim = {"brand",          "operator", "description",
+                                            "description:de", "int_name", "management_region"};
+    std::set<std::string> raw;
+    const std::filesystem::path packages =
+        std::filesystem::path(samplePackageStore()).parent_path().parent_path();
+    for (const std::string sample : {"neubrandenburg", "liechtenstein", "three-rivers"}) {
+        auto map = CBGeoDataManager::create();
+        ASSERT_TRUE(map->addPersistentStoreCoordinatorWithPath(
+            (packages / sample / (sample + ".sqlite")).string()));
+        for (const auto& tag : tagsShownOnScreens(*map)) {
+            const std::string value = tag->attribute();
+            const auto read = tag->translatedAttributeFromDictionary(&translations);
+            if (!CBGeoTag::translatesOpeningHourAttributeForKey(tag->key()) &&
+                !verbatim.count(tag->key()) && std::regex_match(value, plain) && read == value)
+                raw.insert(sample + ": " + tag->key() + "=" + value);
+        }
+    }
+    EXPECT_TRUE(raw.empty()) << raw.size() << " raw, first " << *raw.begin();
+
+    auto wikidata = CBGeoTag::tagWithKeyAndAttributeInContext("wikidata", "Q3958",
+                                                              scratch()->managedObjectContext());
+    EXPECT_EQ(wikidata->translatedAttributeFromDictionary(&translations), "Q3958");
 }
 
 TEST_F(CBGeoObjectDetailVCTest, AStreetAtAnAddressListsTheNamedPlacesThere) {

@@ -13,6 +13,7 @@
 #include "mapkit/CBMapOverlays.h"
 #include "mapkit/CBMapScrollView.h"
 #include "mapkit/CBMapVisibleArea.h"
+#include "places/CBBackButton.h"
 
 namespace {
 
@@ -104,9 +105,9 @@ TEST_F(CBGeoRelationDetailVCTest, ALineShowsItsRouteWithAMarginItsTagsAndItsStop
     UITableView& table = *screen->tableView();
 
     // A named line keeps its "ref" to itself; every other tag shows, by
-    // key, under its translated name.
+    // key, under its translated name, its value in words.
     EXPECT_EQ(texts(table, *screen, 0),
-              (std::vector<std::string>{"Neubrandenburger Verkehrsbetriebe GmbH", "bus", "Bus"}));
+              (std::vector<std::string>{"Neubrandenburger Verkehrsbetriebe GmbH", "Bus", "Bus"}));
     EXPECT_EQ(texts(table, *screen, 0, true),
               (std::vector<std::string>{"Operator", "Route", "Public transport line"}));
     EXPECT_FALSE(screen->tableViewTitleForHeaderInSection(table, 0));
@@ -173,4 +174,23 @@ TEST_F(CBGeoRelationDetailVCTest, AnUnnamedLineWithoutMembersListsItsRefOverTheW
     // Named, it keeps the ref to itself.
     auto named = showRelation(scratchRelation(std::string("Ringbus"), {{"ref", "80"}}));
     EXPECT_EQ(named->tableView()->numberOfRowsInSection(0), 0);
+}
+
+// Beside a line's long name the back button is its chevron alone, a few
+// points wide; a finger 20 points to its right still goes back.
+TEST_F(CBGeoRelationDetailVCTest, TheBackChevronBesideALongNameTakesAFingerBesideIt) {
+    auto screen = showRelation(relationNamed("Bethanienberg S\u00fcd - Busbahnhof"));
+    auto back = std::dynamic_pointer_cast<CBBackButton>(navigation_->navigationBar()->leftView());
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->currentTitle(), "\u2039");
+    EXPECT_GE(back->tapArea().size.width, CBBackButton::kMinimumTapSize);
+    EXPECT_GE(back->tapArea().size.height, CBBackButton::kMinimumTapSize);
+    const CGRect chevron = back->convertRectToView(back->bounds(), nullptr);
+    ASSERT_LT(chevron.size.width, 20);
+    const auto result =
+        HostRunScenario(window_, "tap " + std::to_string(int(CGRectGetMaxX(chevron) + 20)) + " " +
+                                     std::to_string(int(CGRectGetMidY(chevron))) + "\nidle");
+    ASSERT_TRUE(result.passed) << result.message;
+    EXPECT_NE(navigation_->topViewController(), screen);
+    EXPECT_EQ(navigation_->viewControllers().size(), 1u);
 }

@@ -45,3 +45,13 @@ TEST_F(CBDownloadStatusTextTest, WaitingHeldInterruptedAndFailedDownloads) {
     EXPECT_EQ(CBDownloadStatusText::coverText(cutOff), "Extracting paused");
     EXPECT_EQ(CBDownloadStatusText::coverText(failed), "Download failed");
 }
+
+// The words over an installing download's bar say the share the bar shows:
+// that of the whole download, not of the install step alone.
+TEST_F(CBDownloadStatusTextTest, ExtractingSaysTheShareItsBarShows) {
+    auto installing = statusOf(ZELDownloadPhase::Installing, ZELDownloadStep::Installing);
+    installing.installProgress = 0.264;
+    installing.progress = 0.6 + 0.4 * 0.264;
+    EXPECT_EQ(CBDownloadStatusText::extractingText(installing), "Extracting (70.6 %)");
+    EXPECT_EQ(CBDownloadStatusText::stateText(installing), "Extracting (70.6 %)");
+}

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "Host/HostScenario.h"
 #include "PackagesTestSupport.h"
@@ -109,15 +112,23 @@ expect "Resume"
 tap "Resume"
 expect "Pause"
 )");
+    // Each step of the install: the button's words say the share its bar shows.
+    std::vector<std::string> disagreeing;
     ASSERT_TRUE(runUntil(
         [&] {
             auto title = detail->downloadMapButton()->titleForState(UIControlStateNormal);
-            if (title && title->rfind("Extracting (", 0) == 0)
+            if (title && title->rfind("Extracting (", 0) == 0) {
                 extracting = *title;
+                const double said = std::stod(title->substr(std::string("Extracting (").size()));
+                const double shown = detail->mapProgress()->progress() * 100.0;
+                if (std::abs(said - shown) > 0.06)
+                    disagreeing.push_back(*title + " over " + std::to_string(shown));
+            }
             return fixture_.downloads->currentQueueLength() == 0;
         },
         60));
     EXPECT_NE(extracting.find(" %)"), std::string::npos) << extracting;
+    EXPECT_TRUE(disagreeing.empty()) << disagreeing.front();
     EXPECT_TRUE(fixture_.waitUntilGone("Liechtenstein"));
     play(R"(tap "Browse")");
     EXPECT_TRUE(fixture_.waitUntilShown("Map downloaded"));

@@ -98,9 +98,10 @@ std::shared_ptr<BITAttributedLabel> BITAttributedLabel::initWithCoder(
     const NSKeyedUnarchiver& coder, NSError* error) {
     if (coder.className() != kClassName)
         coder.failWithReason("the archive holds a " + coder.className() + ", not a " + kClassName);
-    auto label = std::make_shared<BITAttributedLabel>();
+    auto label = std::make_shared<BITAttributedLabel>(Decoding{});
     if (!coder.failed())
         UILabelDecodeWithCoder(*label, coder);
+    label->commonInit();
     if (auto types = coder.decodeInt64ForKey("enabledTextCheckingTypes"))
         label->setEnabledTextCheckingTypes(uint64_t(*types));
     for (const char* key : {"linkAttributes", "activeLinkAttributes", "inactiveLinkAttributes"}) {

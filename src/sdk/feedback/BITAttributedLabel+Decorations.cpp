@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cmath>
 
 #include "CoreGraphics/CGContext.h"
@@ -15,8 +16,10 @@ const T* extraValue(const CTStringAttributes& attributes, const char* name) {
     return found == attributes.extra.end() ? nullptr : found->second.get<T>();
 }
 
-// Calls block(run, runBox, lineOrigin, lineWidth) for every run of the frame:
-// the run's box from its descent to its ascent, in frame coordinates.
+// Calls block(run, box, ascent, lineWidth) for every run of the frame: the
+// run's box from its descent to its ascent in frame coordinates, from the
+// line's offset of its first character (of its end, for a right-to-left run,
+// whose first character is drawn rightmost), and the width of its line.
 template <class Block>
 void forEachRun(const CTFrame& frame, Block block) {
     const auto origins = frame.lineOrigins();
@@ -28,11 +31,12 @@ void forEachRun(const CTFrame& frame, Block block) {
             const CGFloat width =
                 run->typographicBounds(CFRangeMake(0, 0), &ascent, &descent, nullptr);
             const CFRange range = run->stringRange();
-            const CGFloat x = line->offsetForStringIndex(range.location);
-            CGRect box =
-                CGRectMake(origins[i].x + x, origins[i].y - descent, width, ascent + descent);
-            box.size.width = std::min(box.size.width, lineWidth);
-            block(*run, box, ascent);
+            const bool rightToLeft = run->status() & kCTRunStatusRightToLeft;
+            const CGFloat x = line->offsetForStringIndex(rightToLeft ? range.location + range.length
+                                                                     : range.location);
+            block(*run,
+                  CGRectMake(origins[i].x + x, origins[i].y - descent, width, ascent + descent),
+                  ascent, lineWidth);
         }
     }
 }
@@ -41,7 +45,7 @@ void forEachRun(const CTFrame& frame, Block block) {
 
 std::vector<CGRect> BITAttributedLabel::backgroundBoxes(const CTFrame& frame) const {
     std::vector<CGRect> boxes;
-    forEachRun(frame, [&](const CTRun& run, CGRect box, CGFloat) {
+    forEachRun(frame, [&](const CTRun& run, CGRect box, CGFloat, CGFloat lineWidth) {
         const auto& attributes = run.attributes();
         if (!extraValue<CGColor>(attributes, kBITBackgroundFillColorAttributeName) &&
             !extraValue<CGColor>(attributes, kBITBackgroundStrokeColorAttributeName))
@@ -51,19 +55,21 @@ std::vector<CGRect> BITAttributedLabel::backgroundBoxes(const CTFrame& frame) co
                 extraValue<UIEdgeInsets>(attributes, kBITBackgroundFillPaddingAttributeName);
             return value ? *value : UIEdgeInsets{};
         }();
-        const auto* lineWidthValue =
+        const auto* attributeLineWidthValue =
             extraValue<CGFloat>(attributes, kBITBackgroundLineWidthAttributeName);
-        const CGFloat lineWidth = lineWidthValue ? *lineWidthValue : 0;
+        const CGFloat attributeLineWidth = attributeLineWidthValue ? *attributeLineWidthValue : 0;
         box.origin.x -= padding.left;
         box.origin.y -= padding.bottom;
         box.size.width += padding.left + padding.right;
         box.size.height += padding.top + padding.bottom;
-        box.origin.x += linkBackgroundEdgeInset_.left + lineWidth;
-        box.origin.y += linkBackgroundEdgeInset_.bottom + lineWidth;
+        // The padded box, not the bare run, is what must stay within the line.
+        box.size.width = std::min(box.size.width, lineWidth);
+        box.origin.x += linkBackgroundEdgeInset_.left + attributeLineWidth;
+        box.origin.y += linkBackgroundEdgeInset_.bottom + attributeLineWidth;
         box.size.width -=
-            linkBackgroundEdgeInset_.left + linkBackgroundEdgeInset_.right + 2 * lineWidth;
+            linkBackgroundEdgeInset_.left + linkBackgroundEdgeInset_.right + 2 * attributeLineWidth;
         box.size.height -=
-            linkBackgroundEdgeInset_.top + linkBackgroundEdgeInset_.bottom + 2 * lineWidth;
+            linkBackgroundEdgeInset_.top + linkBackgroundEdgeInset_.bottom + 2 * attributeLineWidth;
         boxes.push_back(box);
     });
     return boxes;
@@ -73,7 +79,7 @@ void BITAttributedLabel::drawBackgroundInRectContext(const CTFrame& frame,
                                                      CGContext& context) const {
     const auto boxes = backgroundBoxes(frame);
     size_t next = 0;
-    forEachRun(frame, [&](const CTRun& run, CGRect, CGFloat) {
+    forEachRun(frame, [&](const CTRun& run, CGRect, CGFloat, CGFloat) {
         const auto& attributes = run.attributes();
         const auto* fill = extraValue<CGColor>(attributes, kBITBackgroundFillColorAttributeName);
         const auto* stroke =
@@ -101,11 +107,12 @@ void BITAttributedLabel::drawBackgroundInRectContext(const CTFrame& frame,
 
 void BITAttributedLabel::drawStrikeInRectContext(const CTFrame& frame, CGContext& context) const {
     const CGFloat thickness = font()->CTFont()->underlineThickness();
-    forEachRun(frame, [&](const CTRun& run, CGRect box, CGFloat ascent) {
+    forEachRun(frame, [&](const CTRun& run, CGRect box, CGFloat ascent, CGFloat lineWidth) {
         const auto& attributes = run.attributes();
         const auto* strike = extraValue<bool>(attributes, kBITStrikeOutAttributeName);
         if (!strike || !*strike)
             return;
+        box.size.width = std::min(box.size.width, lineWidth);
         const int superscript = attributes.superscript.value_or(0);
         if (superscript == 1)
             box.origin.y -= ascent * 0.47;

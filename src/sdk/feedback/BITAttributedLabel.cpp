@@ -56,14 +56,24 @@ CTStringAttributes linkLook(bool underline, const CGColor& color) {
 
 }  // namespace
 
-BITAttributedLabel::BITAttributedLabel(const CGRect& frame)
-    : UILabel(frame),
-      linkAttributes_(linkLook(true, CGColorCreateGenericRGB(0, 0, 1, 1))),
-      activeLinkAttributes_(linkLook(false, CGColorCreateGenericRGB(1, 0, 0, 1))),
-      inactiveLinkAttributes_(linkLook(false, CGColorCreateGenericGray(0.5, 1))),
-      longPressGestureRecognizer_(std::make_shared<UILongPressGestureRecognizer>()) {
+BITAttributedLabel::BITAttributedLabel(const CGRect& frame) : UILabel(frame) {
+    commonInit();
+}
+
+BITAttributedLabel::BITAttributedLabel(Decoding) : UILabel(CGRectZero) {}
+
+void BITAttributedLabel::commonInit() {
     setUserInteractionEnabled(true);
     setMultipleTouchEnabled(false);
+    textInsets_ = {};
+    lineHeightMultiple_ = 1;
+    linkModels_.clear();
+    linkBackgroundEdgeInset_ = {0, -1, 0, -1};
+    linkAttributes_ = linkLook(true, CGColorCreateGenericRGB(0, 0, 1, 1));
+    activeLinkAttributes_ = linkLook(false, CGColorCreateGenericRGB(1, 0, 0, 1));
+    inactiveLinkAttributes_ = linkLook(false, CGColorCreateGenericGray(0.5, 1));
+    extendsLinkTouchArea_ = true;
+    longPressGestureRecognizer_ = std::make_shared<UILongPressGestureRecognizer>();
     // Attached once the label is in a view tree (it needs the label's
     // shared pointer); the destructor takes this action away.
     longPressAction_ = longPressGestureRecognizer_->addTarget(

@@ -54,7 +54,13 @@ class BITAttributedLabel : public UILabel, public UIGestureRecognizerDelegate {
     using Links = std::vector<std::shared_ptr<BITAttributedLabelLink>>;
     using ConfiguringBlock = std::function<NSMutableAttributedString(NSMutableAttributedString)>;
 
+  private:
+    // Only initWithCoder names it: the label before its archive is read.
+    struct Decoding {};
+
+  public:
     explicit BITAttributedLabel(const CGRect& frame = CGRectZero);
+    explicit BITAttributedLabel(Decoding);
     ~BITAttributedLabel() override;
 
     // Keyed archiving: the label as a label, then its links, link
@@ -284,6 +290,8 @@ class BITAttributedLabel : public UILabel, public UIGestureRecognizerDelegate {
     std::vector<CGRect> backgroundBoxes(const CTFrame& frame) const;
 
   private:
+    // The defaults both initialisers give, after the base label's own.
+    void commonInit();
     const CTFramesetterRef& framesetter() const;
     // The framesetters are caches: set also while drawing or measuring.
     void setFramesetter(CTFramesetterRef framesetter) const {
@@ -344,7 +352,7 @@ class BITAttributedLabel : public UILabel, public UIGestureRecognizerDelegate {
     std::optional<CTStringAttributes> linkAttributes_;
     std::optional<CTStringAttributes> activeLinkAttributes_;
     std::optional<CTStringAttributes> inactiveLinkAttributes_;
-    bool extendsLinkTouchArea_ = true;
+    bool extendsLinkTouchArea_ = false;
     Links linkModels_;
     std::shared_ptr<BITAttributedLabelLink> activeLink_;
     // The link of the truncation token, registered once while it is drawn.
@@ -358,7 +366,7 @@ class BITAttributedLabel : public UILabel, public UIGestureRecognizerDelegate {
     CGFloat lineSpacing_ = 0;
     CGFloat minimumLineHeight_ = 0;
     CGFloat maximumLineHeight_ = 0;
-    CGFloat lineHeightMultiple_ = 1;
+    CGFloat lineHeightMultiple_ = 0;
     CGFloat shadowRadius_ = 0;
     CGFloat highlightedShadowRadius_ = 0;
     CGSize highlightedShadowOffset_{};
@@ -369,5 +377,5 @@ class BITAttributedLabel : public UILabel, public UIGestureRecognizerDelegate {
     std::optional<CTStringAttributes> truncationTokenStringAttributes_;
     std::optional<NSAttributedString> attributedTruncationToken_;
     UIEdgeInsets textInsets_;
-    UIEdgeInsets linkBackgroundEdgeInset_{0, -1, 0, -1};
+    UIEdgeInsets linkBackgroundEdgeInset_;
 };

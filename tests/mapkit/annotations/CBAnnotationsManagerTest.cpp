@@ -200,6 +200,12 @@ TEST_F(CBAnnotationsManagerTest, TapsSelectTheNearestPinMoveTheCalloutAndReachTh
     EXPECT_LT(screen->emptyTaps[0].latitude, 53.5577);
 }
 
+// A target of the callout's own: the callouts its action was sent.
+struct BubbleTarget {
+    void calloutTapped(CBAnnotationCalloutView& callout) { tapped.push_back(&callout); }
+    std::vector<CBAnnotationCalloutView*> tapped;
+};
+
 TEST_F(CBAnnotationsManagerTest, AFingerOnTheBubbleCallsTheTargetActionSetInstead) {
     auto a = pin(market(), "Markt");
     map_->annotationsHost()->addAnnotationsCentered({a}, false);
@@ -208,20 +214,28 @@ TEST_F(CBAnnotationsManagerTest, AFingerOnTheBubbleCallsTheTargetActionSetInstea
     map_->layoutIfNeeded();
     auto callout = map_->annotationsHost()->currentCalloutView();
     ASSERT_NE(callout, nullptr);
-    int calls = 0;
-    callout->setTargetAction([&](CBAnnotationCalloutView& tapped) {
-        EXPECT_EQ(&tapped, callout.get());
-        ++calls;
-    });
+    auto target = std::make_shared<BubbleTarget>();
+    callout->setTargetAction(target, &BubbleTarget::calloutTapped);
+    EXPECT_EQ(callout->tapTarget(), target);
+    EXPECT_TRUE(callout->tapSelector());
     ASSERT_NE(callout->longPressGesture(), nullptr);
-    touches_->down({callout->titleLabel()->convertPointToView(CGPointMake(10, 10), nullptr)});
-    NSRunLoop::mainRunLoop()->runUntilDate(NSDate::dateWithTimeIntervalSinceNow(0.1));
-    touches_->up();
-    runUntil([&] { return calls == 1; }, 1);
-    EXPECT_EQ(calls, 1);
+    const auto press = [&] {
+        touches_->down({callout->titleLabel()->convertPointToView(CGPointMake(10, 10), nullptr)});
+        EXPECT_TRUE(runUntil([&] { return callout->bubbleHighlighted(); }, 1));
+        touches_->up();
+        EXPECT_TRUE(runUntil([&] { return !callout->bubbleHighlighted(); }, 1));
+    };
+    press();
+    EXPECT_EQ(target->tapped, std::vector<CBAnnotationCalloutView*>{callout.get()});
     EXPECT_TRUE(screen->accessoryTaps.empty());
-    // No action: the bubble stops listening.
-    callout->setTargetAction(nullptr);
+    // The target is held weakly: once it has gone, a press calls nothing.
+    target.reset();
+    EXPECT_EQ(callout->tapTarget(), nullptr);
+    press();
+    EXPECT_TRUE(screen->accessoryTaps.empty());
+    // A target without an action: the bubble stops listening.
+    const auto other = std::make_shared<BubbleTarget>();
+    callout->setTargetAction(other, nullptr);
     EXPECT_EQ(callout->longPressGesture(), nullptr);
 }
 

@@ -84,6 +84,29 @@ TEST(BITAttributedLabelArchive, ALabelWithLinksComesBackWholeAndDrawsTheSame) {
     EXPECT_EQ(pixels(copy), pixels(label));
 }
 
+// An archive holding only what a plain label keeps: the label it gives has
+// every default a label made in code has.
+TEST(BITAttributedLabelArchive, ALabelFromAnArchiveStartsWithTheDefaults) {
+    NSKeyedArchiver coder(BITAttributedLabel::kClassName);
+    coder.encodeValueForKey(Value("Read www.example.org"), "text");
+    NSError error;
+    const auto decoded = BITAttributedLabel::labelWithArchivedData(*coder.archivedData(), &error);
+    ASSERT_NE(decoded, nullptr) << error.localizedDescription();
+    const BITAttributedLabel made;
+    EXPECT_TRUE(decoded->isUserInteractionEnabled());
+    EXPECT_FALSE(decoded->isMultipleTouchEnabled());
+    EXPECT_EQ(decoded->textInsets(), made.textInsets());
+    EXPECT_EQ(decoded->lineHeightMultiple(), 1);
+    EXPECT_EQ(decoded->linkBackgroundEdgeInset(), (UIEdgeInsets{0, -1, 0, -1}));
+    EXPECT_EQ(decoded->linkAttributes(), made.linkAttributes());
+    EXPECT_EQ(decoded->activeLinkAttributes(), made.activeLinkAttributes());
+    EXPECT_EQ(decoded->inactiveLinkAttributes(), made.inactiveLinkAttributes());
+    EXPECT_TRUE(decoded->extendsLinkTouchArea());
+    EXPECT_TRUE(decoded->linkModels().empty());
+    ASSERT_NE(decoded->longPressGestureRecognizer(), nullptr);
+    EXPECT_EQ(decoded->attributedText()->string(), "Read www.example.org");
+}
+
 TEST(BITAttributedLabelArchive, ADamagedArchiveIsAnErrorAndBuildsNothing) {
     const auto data = *labelWithLinks()->archivedData();
     const auto refused = [](const Value::Data& bytes, const std::string& why) {

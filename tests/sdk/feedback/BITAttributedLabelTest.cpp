@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "AttributedLabelTestSupport.h"
 #include "CoreGraphics/CGPath.h"
+#include "CoreText/CTLine.h"
+#include "CoreText/CTRun.h"
 #include "UIKit/UIFont.h"
 #include "UIKit/UIGraphics.h"
 #include "UIKit/UIImage.h"
@@ -127,6 +131,46 @@ TEST(BITAttributedLabel, BackgroundBoxesFollowTheInsets) {
     // The default edge inset makes the box one point wider on each side.
     label.setLinkBackgroundEdgeInset({});
     EXPECT_DOUBLE_EQ(label.backgroundBoxes(*frame)[0].size.width, width - 2);
+}
+
+// The padding widens a box before it is cut to its line, so a padded run
+// that fills its line gets a box as wide as the line. A right-to-left run's
+// box starts at the offset of its end, where its last character is drawn:
+// on its left.
+TEST(BITAttributedLabel, BackgroundBoxesStayInTheirLineAndStartRightToLeftRunsAtTheirEnd) {
+    BITAttributedLabel label(CGRectMake(0, 0, 300, 60));
+    label.setLinkBackgroundEdgeInset({});
+    const auto boxed = [&](const std::string& string, CFRange range) {
+        NSAttributedString text(string, label.labelTextAttributes());
+        text.addAttribute(kBITBackgroundFillColorAttributeName, CGColorCreateGenericGray(0.8, 1),
+                          range);
+        text.addAttribute(kBITBackgroundFillPaddingAttributeName, UIEdgeInsets{1, 2, 3, 4}, range);
+        return frameOf(text);
+    };
+    const auto filled = boxed("tag", CFRangeMake(0, 3));
+    auto boxes = label.backgroundBoxes(*filled);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_DOUBLE_EQ(boxes[0].size.width,
+                     filled->lines()[0]->typographicBounds(nullptr, nullptr, nullptr));
+    EXPECT_DOUBLE_EQ(boxes[0].origin.x, filled->lineOrigins()[0].x - 2);
+
+    // "shalom olam", the first word boxed.
+    const auto hebrew =
+        boxed("\u05E9\u05DC\u05D5\u05DD \u05E2\u05D5\u05DC\u05DD", CFRangeMake(0, 4));
+    const CTRun* word = nullptr;
+    for (const auto& run : hebrew->lines()[0]->glyphRuns())
+        if (run->stringRange().location == 0)
+            word = run.get();
+    ASSERT_NE(word, nullptr);
+    ASSERT_TRUE(word->status() & kCTRunStatusRightToLeft);
+    CGFloat leftmost = word->positions()[0].x;
+    for (const CGPoint& position : word->positions())
+        leftmost = std::min(leftmost, position.x);
+    boxes = label.backgroundBoxes(*hebrew);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_NEAR(boxes[0].origin.x, hebrew->lineOrigins()[0].x + leftmost - 2, 0.01);
+    EXPECT_NEAR(boxes[0].size.width,
+                word->typographicBounds(CFRangeMake(0, 0), nullptr, nullptr, nullptr) + 6, 0.01);
 }
 
 TEST(BITAttributedLabel, DrawsLinksBackgroundsAndStrikeOut) {
