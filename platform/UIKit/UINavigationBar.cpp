@@ -185,6 +185,30 @@ CGSize UINavigationBar::sizeThatFits(CGSize size) const {
     return {size.width, kHeight};
 }
 
+std::shared_ptr<UIView> UINavigationBar::hitTest(CGPoint point, UIEvent* event) {
+    std::shared_ptr<UIView> hit = UIView::hitTest(point, event);
+    if (hit.get() != this) {
+        return hit;
+    }
+    // The left button reaches right from the bar's margin, the right one left.
+    auto reaches = [&](const std::shared_ptr<UIView>& button, bool fromLeft) {
+        if (!button || button->isHidden() || !button->isUserInteractionEnabled()) {
+            return false;
+        }
+        const CGRect f = button->frame();
+        const CGFloat width = std::max(f.size.width, kMinimumTapWidth);
+        const CGFloat x = fromLeft ? CGRectGetMinX(f) : CGRectGetMaxX(f) - width;
+        return point.x >= x && point.x < x + width;
+    };
+    if (reaches(leftView_, true)) {
+        return leftView_;
+    }
+    if (reaches(rightView_, false)) {
+        return rightView_;
+    }
+    return hit;
+}
+
 void UINavigationBar::Part::take(const std::shared_ptr<UIView>& newView, const Part& old) {
     if (newView && newView == old.view) {
         return;

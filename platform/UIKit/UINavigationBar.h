@@ -31,10 +31,14 @@ class UINavigationBarDelegate {
 // shorten by one rule: the back button first says "Back" instead of the
 // title below, then shows its chevron alone; then the title gives up its
 // end (down to a third of the bar), then the buttons. Words are never cut
-// in the back button, so it never shows a few letters of a title.
+// in the back button, so it never shows a few letters of a title. A button
+// narrower than a finger (the back button's chevron alone) still takes a
+// touch within kMinimumTapWidth of its outer edge, where nothing else of the
+// bar takes it.
 class UINavigationBar : public UIView {
   public:
     static constexpr CGFloat kHeight = 44;
+    static constexpr CGFloat kMinimumTapWidth = 44;
 
     explicit UINavigationBar(const CGRect& frame = CGRectZero);
 
@@ -68,6 +72,7 @@ class UINavigationBar : public UIView {
     const std::shared_ptr<UILabel>& titleLabel() const { return titleLabel_; }
 
     CGSize sizeThatFits(CGSize size) const override;
+    std::shared_ptr<UIView> hitTest(CGPoint point, UIEvent* event) override;
     void layoutSubviews() override;
     void drawRect(const CGRect& rect) override;
 

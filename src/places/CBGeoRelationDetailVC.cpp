@@ -9,11 +9,9 @@
 #include "CBGeoData/CBGeoSearchResult.h"
 #include "CBGeoData/CBGeoTag.h"
 #include "Foundation/NSBundle.h"
-#include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIDevice.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
-#include "UIKit/UINavigationItem.h"
 #include "UIKit/UITableView.h"
 #include "mapkit/CBMapLayers.h"
 #include "mapkit/CBMapLayout.h"
@@ -23,7 +21,6 @@
 #include "model/CBCurrentMap.h"
 #include "model/CBPlaceTexts.h"
 #include "model/CBStopsEachOnce.h"
-#include "places/CBBackButton.h"
 #include "places/CBGeoObjectDetailVC.h"
 #include "places/CBPlaceIcons.h"
 #include "places/CBPlacesHost.h"
@@ -137,18 +134,6 @@ void CBGeoRelationDetailVC::viewDidLayoutSubviews() {
 void CBGeoRelationDetailVC::viewWillAppear(bool animated) {
     UIViewController::viewWillAppear(animated);
     CBScreenToolbar::setHidden(*this, true, animated);
-    // Beside a line's long name the bar's own back button shrinks to its
-    // chevron, a few points no finger finds: this one keeps a finger's area.
-    auto navigation = navigationController();
-    if (navigation && navigation->viewControllers().size() > 1 &&
-        !navigationItem()->leftBarButtonItem()) {
-        std::weak_ptr<UINavigationController> weak = navigation;
-        navigationItem()->setLeftBarButtonItem(
-            std::make_shared<UIBarButtonItem>(CBBackButton::buttonWithAction([weak] {
-                if (auto stack = weak.lock())
-                    stack->popViewControllerAnimated(true);
-            })));
-    }
 }
 
 void CBGeoRelationDetailVC::viewDidAppear(bool animated) {

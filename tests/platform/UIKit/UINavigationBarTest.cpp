@@ -146,3 +146,22 @@ TEST_F(UINavigationBarTest, TheBackButtonSaysBackBeforeItsChevronAloneAndTheTitl
     EXPECT_GE(bar_->titleLabel()->frame().size.width, 320 - 2 * 8 - 6 - natural(bar_->leftView()));
     expectSideBySide();
 }
+
+TEST_F(UINavigationBarTest, AChevronAloneTakesAFingerBesideIt) {
+    auto top = push("Am Treptower Tor, Neubrandenburg", "Bus 2 · Bethanienberg Süd - Busbahnhof");
+    ASSERT_EQ(backTitle(), "\u2039");
+    const CGRect chevron = bar_->leftView()->frame();
+    ASSERT_LT(chevron.size.width, 20);
+    auto hitAt = [&](CGFloat x) { return window_->hitTest({x, 22}, nullptr); };
+    // Over the title, which takes no touches, within a finger's width of the
+    // bar's edge: the back button; further in: the bar.
+    EXPECT_EQ(hitAt(CGRectGetMaxX(chevron) + 20), bar_->leftView());
+    EXPECT_EQ(hitAt(160), bar_);
+    // A right button as narrow reaches left from the bar's other edge.
+    top->setRightBarButtonItem(
+        std::make_shared<UIBarButtonItem>("i", UIBarButtonItemStylePlain, nullptr));
+    bar_->layoutIfNeeded();
+    const CGRect right = bar_->rightView()->frame();
+    ASSERT_LT(right.size.width, 44);
+    EXPECT_EQ(hitAt(CGRectGetMaxX(right) - 40), bar_->rightView());
+}
