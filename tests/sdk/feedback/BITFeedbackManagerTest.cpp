@@ -115,7 +115,8 @@ TEST_F(BITFeedbackManagerTest, TheServiceDropsOldAttachmentsAndForgetsThemOnRese
         ASSERT_EQ(client.Post(reply.c_str(), file, "application/octet-stream")->status, 200);
     const auto messages = threads()[*manager->token()]["feedback"]["messages"];
     ASSERT_EQ(messages.size(), 4u);
-    EXPECT_TRUE(messages[1]["attachments"].empty());
+    ASSERT_EQ(messages[1]["attachments"].size(), 1u);
+    EXPECT_EQ(messages[1]["attachments"][0]["gone"], true);
     ASSERT_EQ(messages[3]["attachments"].size(), 1u);
     const std::string url = messages[3]["attachments"][0]["url"];
     const std::string path = url.substr(url.find("/_feedback"));
