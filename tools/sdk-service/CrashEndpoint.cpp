@@ -18,7 +18,8 @@
 // property list holding its id, and kept: GET /_crashes lists the latest
 // accepted reports as {"id", "values": {element: text}, "uuids": [{type,
 // arch, uuid}], "attachment": {filename, content_type, length} or null}. A
-// report the service has no room to keep is answered 503.
+// report the service has no room to keep is answered 503, one larger than
+// it keeps 413.
 namespace {
 
 const std::vector<std::string> kElements = {
@@ -80,7 +81,7 @@ struct CrashDocument {
         if (path.size() == 4)
             uuids.back()["uuid"] = text;
         else if (path.size() == 3 && path.back() != "uuids")
-            values[path.back()] = text;
+            values[path.back()] = std::move(text);
         path.pop_back();
         text.clear();
     }
@@ -128,7 +129,7 @@ void addCrashEndpoint(SdkService& service) {
         store().crashes.useBudget(service.memory());
     }
     service.addEndpoint(
-        "POST", R"(/api/2/apps/([^/]+)/crashes)", [](SdkService&, SdkExchange& exchange) {
+        "POST", R"(/api/2/apps/([^/]+)/crashes)", [](SdkService& service, SdkExchange& exchange) {
             const std::string app = exchange.appIdentifier();
             if (!exchange.request.params.empty())
                 exchange.violation("unexpected query string");
@@ -150,6 +151,12 @@ void addCrashEndpoint(SdkService& service) {
                 exchange.violation("field xml is not text/xml named crash.xml");
             if (!exchange.violations.empty())
                 return;
+            // The document's texts, read into the report, are at most as long as it.
+            const MemoryHold reading(service.memory(), xml->second.content.size());
+            if (!reading) {
+                exchange.status = 503;
+                return;
+            }
             CrashDocument document;
             const std::string error = parse(xml->second.content, document);
             if (!error.empty()) {
@@ -158,9 +165,7 @@ void addCrashEndpoint(SdkService& service) {
                 exchange.body = "Invalid crash report";
                 return;
             }
-            // A report answered with an ordered failure never reached the service.
-            if (exchange.forcedStatus &&
-                (*exchange.forcedStatus < 200 || *exchange.forcedStatus >= 300))
+            if (exchange.failureOrdered())
                 return;
             nlohmann::json attachment = nullptr;
             if (const auto found = exchange.request.files.find("attachment0");
@@ -176,6 +181,11 @@ void addCrashEndpoint(SdkService& service) {
                                     {"uuids", std::move(document.uuids)},
                                     {"attachment", attachment}};
             const size_t bytes = keptBytes(crash);
+            if (!store().crashes.fits(bytes)) {
+                exchange.violation("report larger than the service keeps");
+                exchange.status = 413;
+                return;
+            }
             if (!store().crashes.keep(std::move(crash), bytes)) {
                 exchange.status = 503;
                 return;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -10,13 +11,16 @@
 
 // What a store of the service keeps, oldest first: at most `bound` bytes and
 // `count` items, each item's bytes taken from the service's memory budget.
-// To make room the oldest items go, also when the budget is short.
+// The items of one request are kept all or none: room is made for all of
+// them at once (reserve), the oldest items going, but never one of the same
+// request, and none when even all of the others going would not make room.
 template <typename Item>
 class KeptQueue {
   public:
     struct Kept {
         Item item;
         size_t bytes = 0;
+        size_t counted = 0;  // of the budget, given back when the item goes
     };
 
     KeptQueue(size_t bound, size_t count = SIZE_MAX) : bound_(bound), count_(count) {}
@@ -25,24 +29,60 @@ class KeptQueue {
     // Called for each item that goes, whatever the reason.
     void onForget(std::function<void(const Item&)> forget) { forget_ = std::move(forget); }
 
-    // Keeps the item; false, keeping nothing, when there is no room for it
-    // even without older items.
-    bool keep(Item item, size_t bytes) {
-        while (!kept_.empty() && (kept_.size() >= count_ || bytes_ + bytes > bound_))
+    // Whether items of `bytes` in all could ever be kept.
+    bool fits(size_t bytes) const { return bytes <= bound_ && bytes <= memory_->capacity(); }
+
+    // Makes room for items of `bytes` in all and takes them of the budget for
+    // keepReserved; false, forgetting nothing, when there is no room even
+    // without every item kept now.
+    bool reserve(size_t bytes) {
+        const size_t used = memory_->used();
+        if (!fits(bytes) || bytes > memory_->capacity() - (used - std::min(used, bytes_)))
+            return false;
+        while (!kept_.empty() && bytes_ + reserved_ + bytes > bound_)
             forgetOldest();
         while (!memory_->take(bytes)) {
             if (!forgetOldest())
                 return false;
         }
-        kept_.push_back({std::move(item), bytes});
+        reserved_ += bytes;
+        return true;
+    }
+    // Keeps an item in room reserve() made. `ownBytes` of its bytes the item
+    // gives back to the budget itself when the last of its holders lets go.
+    void keepReserved(Item item, size_t bytes, size_t ownBytes = 0) {
+        reserved_ -= bytes;
+        kept_.push_back({std::move(item), bytes, bytes - ownBytes});
         bytes_ += bytes;
+    }
+    // Keeps the item; false, keeping nothing, when there is no room for it
+    // even without older items.
+    bool keep(Item item, size_t bytes) {
+        while (!kept_.empty() && kept_.size() >= count_)
+            forgetOldest();
+        if (!reserve(bytes))
+            return false;
+        keepReserved(std::move(item), bytes);
         return true;
     }
 
-    bool forgetOldest() { return forget(false); }
+    bool forgetOldest() {
+        if (kept_.empty())
+            return false;
+        forget(kept_.begin());
+        return true;
+    }
     // Takes back the item kept last.
-    bool forgetNewest() { return forget(true); }
-
+    bool forgetNewest() {
+        if (kept_.empty())
+            return false;
+        forget(std::prev(kept_.end()));
+        return true;
+    }
+    void forgetIf(const std::function<bool(const Item&)>& gone) {
+        for (auto kept = kept_.begin(); kept != kept_.end();)
+            kept = gone(kept->item) ? forget(kept) : std::next(kept);
+    }
     void forgetAll() {
         while (forgetOldest()) {
         }
@@ -55,19 +95,12 @@ class KeptQueue {
     size_t bytes() const { return bytes_; }
 
   private:
-    bool forget(bool newest) {
-        if (kept_.empty())
-            return false;
-        const Kept& kept = newest ? kept_.back() : kept_.front();
+    typename std::deque<Kept>::iterator forget(typename std::deque<Kept>::iterator kept) {
         if (forget_)
-            forget_(kept.item);
-        bytes_ -= kept.bytes;
-        memory_->give(kept.bytes);
-        if (newest)
-            kept_.pop_back();
-        else
-            kept_.pop_front();
-        return true;
+            forget_(kept->item);
+        bytes_ -= kept->bytes;
+        memory_->give(kept->counted);
+        return kept_.erase(kept);
     }
 
     const size_t bound_;
@@ -76,4 +109,5 @@ class KeptQueue {
     std::function<void(const Item&)> forget_;
     std::deque<Kept> kept_;
     size_t bytes_ = 0;
+    size_t reserved_ = 0;  // room made for items not kept yet
 };

@@ -2,6 +2,19 @@
 
 #include <set>
 
+namespace {
+
+// The text, or its first `bytes` bytes followed by "...".
+std::string cutShort(std::string_view text, size_t bytes) {
+    if (text.size() <= bytes)
+        return std::string(text);
+    while (bytes > 0 && (static_cast<unsigned char>(text[bytes]) & 0xC0) == 0x80)
+        --bytes;  // not inside a UTF-8 sequence
+    return std::string(text.substr(0, bytes)) + "...";
+}
+
+}  // namespace
+
 void SdkExchange::violation(std::string text) {
     if (violations.size() == kMaximumViolations) {
         // The last kept violation gives way to the count.
@@ -9,14 +22,7 @@ void SdkExchange::violation(std::string text) {
         violations.back() = "and " + std::to_string(omittedViolations) + " more violations";
         return;
     }
-    if (text.size() > kMaximumViolationBytes) {
-        size_t end = kMaximumViolationBytes;
-        while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-            --end;  // not inside a UTF-8 sequence
-        text.resize(end);
-        text += "...";
-    }
-    violations.push_back(std::move(text));
+    violations.push_back(cutShort(text, kMaximumViolationBytes));
 }
 
 std::string SdkExchange::appIdentifier() {
@@ -61,7 +67,8 @@ void SdkExchange::expectField(const std::string& name, const std::string& value)
     if (field.content_type != "text")
         violation("field " + name + " has the content type \"" + field.content_type + "\"");
     if (value.empty() ? field.content.empty() : field.content != value)
-        violation("field " + name + " is \"" + field.content + "\"");
+        violation("field " + name + " is \"" + cutShort(field.content, kMaximumViolationBytes) +
+                  "\"");
 }
 
 void SdkExchange::expectOnlyFields(const std::vector<std::string>& names) {
@@ -80,13 +87,23 @@ nlohmann::json SdkExchange::record() const {
     for (const auto& [name, value] : request.params)
         query[name] = value;
     nlohmann::json fields = nlohmann::json::object();
+    size_t omittedFields = 0;
     for (const auto& [name, field] : request.files) {
-        fields[name] = {{"text", field.content},
-                        {"length", field.content.size()},
-                        {"filename", field.filename},
-                        {"content_type", field.content_type}};
+        if (fields.size() == kMaximumRecordedFields) {
+            ++omittedFields;
+            continue;
+        }
+        nlohmann::json& recorded = fields[name];
+        recorded = {{"length", field.content.size()},
+                    {"filename", field.filename},
+                    {"content_type", field.content_type}};
+        if (field.filename.empty())
+            recorded["text"] = cutShort(field.content, kMaximumRecordedTextBytes);
     }
-    return {{"method", request.method}, {"path", request.path}, {"query", query},
-            {"headers", headers},       {"fields", fields},     {"status", status},
-            {"violations", violations}};
+    nlohmann::json record = {{"method", request.method}, {"path", request.path}, {"query", query},
+                             {"headers", headers},       {"fields", fields},     {"status", status},
+                             {"violations", violations}};
+    if (omittedFields > 0)
+        record["omitted_fields"] = omittedFields;
+    return record;
 }

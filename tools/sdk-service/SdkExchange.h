@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "SharedBytes.h"
+
 // One request as the service saw it and what it answered. Endpoint handlers
 // add a violation for every way the request departs from the protocol; the
 // service then answers 422 unless the handler chose a status of its own.
@@ -15,6 +17,10 @@ struct SdkExchange {
     // ways it departs from the protocol: the first violations, each cut short.
     static constexpr size_t kMaximumViolations = 100;
     static constexpr size_t kMaximumViolationBytes = 300;
+    // What the record keeps of the fields: the first ones, and of each text
+    // field the start of its text (a file's bytes never).
+    static constexpr size_t kMaximumRecordedFields = 100;
+    static constexpr size_t kMaximumRecordedTextBytes = 1024;
 
     const httplib::Request& request;
     const httplib::Match& match;  // the endpoint's path pattern groups
@@ -25,9 +31,17 @@ struct SdkExchange {
     // The status a test ordered for this request; it replaces the endpoint's.
     std::optional<int> forcedStatus;
     size_t omittedViolations = 0;
+    // The answer made within the service's budget by the endpoint; when set
+    // it is written instead of `body`.
+    SharedBytes::Shared heldBody = nullptr;
 
     // Kept within the bounds above; the last kept one then says how many more came.
     void violation(std::string text);
+    // A test ordered a failure for this request: like one that never reached
+    // the service, nothing of it is kept.
+    bool failureOrdered() const {
+        return forcedStatus && (*forcedStatus < 200 || *forcedStatus >= 300);
+    }
 
     // Checks shared by the endpoints.
     // The path's first group, checked to be 32 lower-case hex digits.

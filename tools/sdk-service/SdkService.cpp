@@ -50,8 +50,8 @@ bool isDeflated(const std::string& encoding) {
 
 }  // namespace
 
-SdkService::SdkService(size_t historyLength, bool testControl)
-    : history_(kHistoryBytes, std::max<size_t>(1, historyLength)) {
+SdkService::SdkService(size_t historyLength, bool testControl, size_t memoryBytes)
+    : memory_(memoryBytes), history_(kHistoryBytes, std::max<size_t>(1, historyLength)) {
     history_.useBudget(memory_);
     // One request per connection keeps an ordered drop and a quick stop simple.
     server_.set_keep_alive_max_count(1);
@@ -88,11 +88,11 @@ SdkService::SdkService(size_t historyLength, bool testControl)
         const auto encoding = std::exchange(receivedEncoding, std::nullopt);
         if (std::exchange(servedByEndpoint, false) || request.path.rfind("/_", 0) == 0)
             return;
-        httplib::Request seen = request;
+        // The server's own request, as sent: a copy would hold its body twice.
         if (encoding)
-            seen.headers.emplace("Content-Encoding", *encoding);
+            const_cast<httplib::Request&>(request).headers.emplace("Content-Encoding", *encoding);
         const httplib::Match none;
-        SdkExchange exchange{seen, none, {}, response.status, {}, {}, {}};
+        SdkExchange exchange{request, none, {}, response.status, {}, {}, {}};
         exchange.violation("not served by an endpoint: status " + std::to_string(response.status));
         std::lock_guard lock(mutex_);
         keep(exchange.record());
@@ -130,9 +130,9 @@ void SdkService::addEndpoint(const std::string& method, const std::string& pathP
 }
 
 void SdkService::addInspection(const std::string& path, std::function<nlohmann::json()> read) {
-    server_.Get(path, [read](const httplib::Request&, httplib::Response& response) {
-        response.set_content(read().dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
-                             "application/json");
+    server_.Get(path, [this, read](const httplib::Request&, httplib::Response& response) {
+        answer(response, read().dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+               "application/json");
     });
 }
 
@@ -203,8 +203,16 @@ void SdkService::serve(const Handler& handler, const httplib::Request& received,
         exchange.status = 422;
     if (forcedStatus)
         exchange.status = *forcedStatus;
-    if (forcedBody)
+    if (forcedBody) {
         exchange.body = *forcedBody;
+        exchange.heldBody.reset();
+    }
+    SharedBytes::Shared held = std::move(exchange.heldBody);
+    if (!held && exchange.body.size() > kSmallAnswerBytes) {
+        held = SharedBytes::hold(memory_, std::move(exchange.body));
+        if (!held)
+            exchange.status = 503;
+    }
     nlohmann::json record = exchange.record();
     record["dropped"] = drop;
     {
@@ -218,7 +226,27 @@ void SdkService::serve(const Handler& handler, const httplib::Request& received,
     response.status = exchange.status;
     if (forcedLocation)
         response.set_header("Location", *forcedLocation);
-    response.set_content(exchange.body, exchange.contentType.c_str());
+    if (held) {
+        answerWith(response, std::move(held), exchange.contentType);
+    } else if (exchange.status == 503 && exchange.body.empty()) {
+        response.set_header("Retry-After", "1");
+    } else {
+        response.set_content(exchange.body, exchange.contentType.c_str());
+    }
+}
+
+void SdkService::answer(httplib::Response& response, std::string body,
+                        const std::string& contentType) {
+    if (body.size() <= kSmallAnswerBytes) {
+        response.set_content(body, contentType);
+        return;
+    }
+    if (auto held = SharedBytes::hold(memory_, std::move(body))) {
+        answerWith(response, std::move(held), contentType);
+        return;
+    }
+    response.status = 503;
+    response.set_header("Retry-After", "1");
 }
 
 void SdkService::addControlEndpoints() {
@@ -229,9 +257,8 @@ void SdkService::addControlEndpoints() {
             for (const auto& kept : history_)
                 received.push_back(kept.item);
         }
-        response.set_content(
-            received.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
-            "application/json");
+        answer(response, received.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+               "application/json");
     });
     server_.Post("/_control/reset", [this](const httplib::Request&, httplib::Response&) {
         std::lock_guard lock(mutex_);

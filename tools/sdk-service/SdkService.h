@@ -25,12 +25,16 @@
 // a gzip or deflate body may unpack to at most that many bytes: larger ones
 // are answered 413, a body sent in chunks 411, another encoding 415.
 //
-// Whatever the service holds counts against one memory budget of
-// kMemoryBytes: requests on their way in and being answered, bodies being
-// unpacked, the history and what the endpoints keep, each of these within
-// its own bound too. What is kept gives way, oldest first, when the budget
-// has no room; a request that finds no room is answered 503 and may be sent
-// again.
+// Whatever the service holds counts against one memory budget, of
+// kMemoryBytes unless told otherwise: requests on their way in, bodies being unpacked, answers
+// being written (each from one copy, however many read it), the history and
+// what the endpoints keep, each of these within its own bound too. What is
+// kept gives way, oldest first, when the budget has no room, but never to a
+// part of the same request: a request is kept whole or not at all, and only
+// what is kept is answered 2xx. A request that finds no room is answered 503
+// and may be sent again; one larger than an endpoint ever keeps, 413. The
+// history keeps of a request its head and the start of its text fields,
+// never a file's bytes.
 //
 // Control endpoints (never seen by the SDK), open only to a service started
 // for tests (`testControl`); otherwise every path under "/_" but the feedback
@@ -52,8 +56,12 @@ class SdkService {
     static constexpr size_t kDefaultHistoryLength = 1000;
     static constexpr size_t kHistoryBytes = 48 * 1024 * 1024;
     static constexpr size_t kMemoryBytes = 256 * 1024 * 1024;
+    // Answers up to this size are written as they are made, uncounted: the
+    // workers bound how many there are at once.
+    static constexpr size_t kSmallAnswerBytes = 64 * 1024;
 
-    explicit SdkService(size_t historyLength = kDefaultHistoryLength, bool testControl = false);
+    explicit SdkService(size_t historyLength = kDefaultHistoryLength, bool testControl = false,
+                        size_t memoryBytes = kMemoryBytes);
 
     // The endpoints, one call per endpoint file.
     void addEndpoint(const std::string& method, const std::string& pathPattern, Handler handler);
@@ -72,6 +80,9 @@ class SdkService {
     MemoryBudget& memory() { return memory_; }
     // Run by POST /_control/reset, for what an endpoint file keeps itself.
     void addResetAction(std::function<void()> action);
+    // Answers with the body, held within the budget until it is written;
+    // 503 when the budget has no room for it.
+    void answer(httplib::Response& response, std::string body, const std::string& contentType);
 
     // Binds to 127.0.0.1 (port 0: a free one); answers the port or -1.
     int bind(int port);
@@ -84,7 +95,7 @@ class SdkService {
     void keep(nlohmann::json record);  // under mutex_
     static bool isControlPath(const std::string& path);
 
-    MemoryBudget memory_{kMemoryBytes};
+    MemoryBudget memory_;
     LocalServer server_{memory_};
     mutable std::mutex mutex_;
     KeptQueue<nlohmann::json> history_;

@@ -13,12 +13,16 @@
 // The server has already inflated the body (a body that is not gzip never
 // reaches the endpoint and is recorded with the server's 400). Every line is
 // checked against the envelope (a line longer than kLineBytes is none); the
-// lines of requests that keep to it are kept as they came (the latest
-// kKeptBytes of them; a request the service has no room for is answered
-// 503), and GET /_telemetry answers {"lines": [...], "maxInFlight": N}, the most track
-// requests the service ever served at once. A request to /_telemetry takes a
-// pending /_control/next order like any endpoint, so read it only when none
-// is pending.
+// lines of requests that keep to it are kept as they came, the latest
+// kKeptBytes of them, and GET /_telemetry answers {"lines": [...],
+// "maxInFlight": N}, the most track requests the service ever served at
+// once. A request to /_telemetry takes a pending /_control/next order like
+// any endpoint, so read it only when none is pending.
+// Only what is kept is accepted: the lines of a request are kept all or
+// none, older requests' lines giving way. A request the service has no room
+// for now is answered 503, which the client sends again; one whose lines
+// alone take more than kKeptBytes 413, which the client gives up (a retry
+// could never be kept).
 namespace {
 
 constexpr size_t kKeptBytes = 16 * 1024 * 1024;
@@ -174,18 +178,23 @@ void addTrackEndpoint(SdkService& service) {
                 lines.push_back(text);
             start = end + 1;
         }
-        if (exchange.violations.empty()) {
+        size_t bytes = 0;
+        for (const std::string_view line : lines)
+            bytes += kKeptValueBytes + line.size();
+        if (exchange.violations.empty() && !shared.lines.fits(bytes)) {
+            exchange.violation("lines take " + std::to_string(bytes) + " bytes, more than the " +
+                               std::to_string(kKeptBytes) + " the service keeps");
+            exchange.status = 413;
+        }
+        if (exchange.violations.empty() && !exchange.failureOrdered()) {
             std::lock_guard lock(shared.mutex);
-            for (size_t kept = 0; kept < lines.size(); ++kept) {
-                if (!shared.lines.keep(std::string(lines[kept]),
-                                       kKeptValueBytes + lines[kept].size())) {
-                    while (kept-- > 0 && shared.lines.forgetNewest()) {
-                    }
-                    exchange.status = 503;
-                    --shared.inFlight;
-                    return;
-                }
+            if (!shared.lines.reserve(bytes)) {
+                exchange.status = 503;
+                --shared.inFlight;
+                return;
             }
+            for (const std::string_view line : lines)
+                shared.lines.keepReserved(std::string(line), kKeptValueBytes + line.size());
         }
         exchange.contentType = "application/json";
         exchange.body = nlohmann::json{{"itemsReceived", count},

@@ -173,6 +173,8 @@ void BITFeedbackListViewCell::layoutSubviews() {
         labelText_->setTextColor(grey(pending ? 75 : 25));
         if (pending)
             labelTitle_->setText(bit_localizedString("Pending"));
+        else if (message_->tooLarge)
+            labelTitle_->setText(bit_localizedString("ZizavaFeedbackListMessageTooLarge"));
         else if (isSameDayWithDate1Date2(message_->date, NSDate::date()))
             labelTitle_->setText(formatted(message_->date, NSDateFormatterStyle::NoStyle,
                                            NSDateFormatterStyle::ShortStyle));

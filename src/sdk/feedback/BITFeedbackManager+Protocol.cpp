@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSJSONSerialization.h"
@@ -52,6 +54,17 @@ std::optional<int64_t> integerField(const Value::Dictionary& object, const char*
 const Value::Array* arrayField(const Value::Dictionary& object, const char* key) {
     const auto found = object.find(key);
     return found == object.end() ? nullptr : found->second.arrayValue();
+}
+
+// The attachments an answer lists as kept: the service names those it lost
+// as gone.
+size_t keptAttachmentCount(const Value::Array* attachments) {
+    if (!attachments)
+        return 0;
+    return std::count_if(attachments->begin(), attachments->end(), [](const Value& coded) {
+        const Value* gone = coded.dictionaryValue() ? coded.get("gone") : nullptr;
+        return coded.dictionaryValue() && !(gone && gone->boolValue().value_or(false));
+    });
 }
 
 }  // namespace
@@ -259,6 +272,12 @@ void BITFeedbackManager::handleFeedbackMessageResponseDataErrorCompletion(
         saveMessages();
         scheduleOnMain(kRefetchAfterConflict,
                        [](BITFeedbackManager& self) { self.fetchMessageUpdates(); });
+    } else if (status == 413) {
+        // Sending it again cannot help; the messages after it go on.
+        const size_t countBefore = pendingAndInFlightCount();
+        markSendInProgressMessagesAsTooLarge();
+        saveMessages();
+        scheduleSubmitWhenPendingLeft(countBefore);
     } else if (status == 404) {
         updateMessageListFromResponse(nullptr);
     } else if (data && !data->empty()) {
@@ -305,6 +324,10 @@ std::shared_ptr<BITFeedbackMessage> BITFeedbackManager::mergeServerMessage(
     for (const auto& own : messagesWithStatus(BITFeedbackMessageStatusSendInProgress)) {
         if (!elementToken || own->token != elementToken)
             continue;
+        // Delivered only once the service lists every attachment it was sent
+        // with; until then it stays pending and goes again.
+        if (keptAttachmentCount(serverAttachments) < own->attachments.size())
+            return nullptr;
         if (const auto date = parseRFC3339Date(textField(element, "created_at")))
             own->date = *date;
         own->identifier = *identifier;

@@ -70,6 +70,14 @@ void BITFeedbackManager::showNewMessageAlert() {
     incomingMessagesAlertShowing_ = alert->isVisible();
 }
 
+void BITFeedbackManager::showMessageTooLargeAlert() {
+    auto alert = std::make_shared<UIAlertView>(
+        bit_localizedString("ZizavaFeedbackMessageTooLargeTitle"),
+        bit_localizedString("ZizavaFeedbackMessageTooLargeText"),
+        std::weak_ptr<UIAlertViewDelegate>(), bit_localizedString("ZizavaOK"));
+    alert->show();
+}
+
 void BITFeedbackManager::alertViewDidDismissWithButtonIndex(UIAlertView& alert, long index) {
     incomingMessagesAlertShowing_ = false;
     if (index == alert.firstOtherButtonIndex())

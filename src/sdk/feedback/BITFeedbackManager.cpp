@@ -152,6 +152,16 @@ void BITFeedbackManager::markSendInProgressMessagesAsInConflict() {
         message->status = BITFeedbackMessageStatusInConflict;
 }
 
+void BITFeedbackManager::markSendInProgressMessagesAsTooLarge() {
+    const auto refused = messagesWithStatus(BITFeedbackMessageStatusSendInProgress);
+    for (const auto& message : refused) {
+        message->status = BITFeedbackMessageStatusInConflict;
+        message->tooLarge = true;
+    }
+    if (!refused.empty())
+        scheduleOnMain(0, [](BITFeedbackManager& self) { self.showMessageTooLargeAlert(); });
+}
+
 bool BITFeedbackManager::deleteMessageAtIndex(size_t index) {
     if (index >= feedbackList_.size())
         return false;

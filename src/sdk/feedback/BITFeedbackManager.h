@@ -79,6 +79,8 @@ class BITFeedbackManager : public BITZizavaBaseManager,
     void showFeedbackComposeViewWithGeneratedScreenshot();
     // The "new message" alert; Show opens the thread list.
     void showNewMessageAlert();
+    // Tells the user that a message was refused as too large to send.
+    void showMessageTooLargeAlert();
     void alertViewDidDismissWithButtonIndex(UIAlertView& alert, long index) override;
     bool incomingMessagesAlertShowing() const { return incomingMessagesAlertShowing_; }
 
@@ -120,6 +122,9 @@ class BITFeedbackManager : public BITZizavaBaseManager,
     void updateLastMessageID();
     void markSendInProgressMessagesAsPending();
     void markSendInProgressMessagesAsInConflict();
+    // The service refused the messages in flight as larger than it keeps: in
+    // conflict, marked too large, never sent again; the user is told.
+    void markSendInProgressMessagesAsTooLarge();
     // Removes the message and its attachment files.
     bool deleteMessageAtIndex(size_t index);
     // Empties the thread and removes every attachment file.

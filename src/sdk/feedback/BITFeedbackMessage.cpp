@@ -37,6 +37,8 @@ Value BITFeedbackMessage::encode() const {
     coded["status"] = static_cast<int64_t>(status);
     coded["userMessage"] = userMessage;
     put("token", token);
+    if (tooLarge)
+        coded["tooLarge"] = true;
     return coded;
 }
 
@@ -59,6 +61,8 @@ std::shared_ptr<BITFeedbackMessage> BITFeedbackMessage::decode(const Value& code
     }
     if (const Value* user = coded.get("userMessage"); user && user->boolValue())
         message->userMessage = *user->boolValue();
+    if (const Value* refused = coded.get("tooLarge"); refused && refused->boolValue())
+        message->tooLarge = *refused->boolValue();
     if (const Value* list = coded.get("attachments"); list && list->arrayValue()) {
         for (const Value& attachment : *list->arrayValue())
             message->attachments.push_back(std::make_shared<BITFeedbackMessageAttachment>(

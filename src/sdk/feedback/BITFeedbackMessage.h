@@ -25,7 +25,8 @@ class BITFeedbackMessage {
     using Attachments = std::vector<std::shared_ptr<BITFeedbackMessageAttachment>>;
 
     // The coding keys "text", "userID", "name", "email", "date", "id",
-    // "attachments", "status", "userMessage", "token".
+    // "attachments", "status", "userMessage", "token", and "tooLarge" only
+    // when it is set (stores without it read as before).
     Value encode() const;
     // Values of another kind than the key's are left at their defaults.
     static std::shared_ptr<BITFeedbackMessage> decode(const Value& coded);
@@ -42,4 +43,7 @@ class BITFeedbackMessage {
     Attachments attachments;
     BITFeedbackMessageStatus status = BITFeedbackMessageStatusSendPending;
     bool userMessage = false;
+    // The service refused it as larger than it keeps (413): the message is in
+    // conflict, never sent again, and the thread says why.
+    bool tooLarge = false;
 };

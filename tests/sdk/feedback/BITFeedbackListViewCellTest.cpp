@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "FeedbackScreenTestSupport.h"
 #include "Foundation/NSNotificationCenter.h"
 #include "UIKit/UIActivityIndicatorView.h"
 #include "UIKit/UIGraphics.h"
@@ -88,7 +89,8 @@ TEST(BITFeedbackListViewCell, StyleZeroLaysItsStripInTheRowsBackground) {
     EXPECT_EQ(button->indicator(), spinner);
 }
 
-TEST(BITFeedbackListViewCell, PendingMessagesSayPendingAndServerOnlyAttachmentsSpin) {
+TEST(BITFeedbackListViewCell, PendingAndTooLargeMessagesSaySoAndServerOnlyAttachmentsSpin) {
+    useTestBundleWithSdkResources();
     auto message = messageWith(0, true);
     message->status = BITFeedbackMessageStatusSendInProgress;
     auto remote = std::make_shared<BITFeedbackMessageAttachment>();
@@ -102,6 +104,10 @@ TEST(BITFeedbackListViewCell, PendingMessagesSayPendingAndServerOnlyAttachmentsS
     ASSERT_EQ(cell->attachmentViews().size(), 1u);
     EXPECT_TRUE(cell->attachmentViews()[0]->indicatorVisible());
     EXPECT_TRUE(cell->attachmentViews()[0]->indicator()->isAnimating());
+    message->status = BITFeedbackMessageStatusInConflict;
+    message->tooLarge = true;
+    cell->layoutSubviews();
+    EXPECT_EQ(cell->labelTitle()->text(), "Too large to send");
 }
 
 TEST(BITFeedbackListViewCell, DrawsAMessageWithALinkAndThumbnails) {

@@ -6,8 +6,10 @@
 #include <nlohmann/json.hpp>
 
 #include "Dispatch/NSRunLoop.h"
+#include "FeedbackScreenTestSupport.h"
 #include "Foundation/NSData+Files.h"
 #include "Foundation/NSNotificationCenter.h"
+#include "UIKit/UIAlertView.h"
 #include "UIKit/UIGraphics.h"
 #include "UIKit/UIImage.h"
 #include "UIKit/UIWindow.h"
@@ -115,7 +117,8 @@ TEST_F(BITFeedbackManagerTest, TheServiceDropsOldAttachmentsAndForgetsThemOnRese
         ASSERT_EQ(client.Post(reply.c_str(), file, "application/octet-stream")->status, 200);
     const auto messages = threads()[*manager->token()]["feedback"]["messages"];
     ASSERT_EQ(messages.size(), 4u);
-    EXPECT_TRUE(messages[1]["attachments"].empty());
+    ASSERT_EQ(messages[1]["attachments"].size(), 1u);
+    EXPECT_EQ(messages[1]["attachments"][0]["gone"], true);
     ASSERT_EQ(messages[3]["attachments"].size(), 1u);
     const std::string url = messages[3]["attachments"][0]["url"];
     const std::string path = url.substr(url.find("/_feedback"));
@@ -124,6 +127,107 @@ TEST_F(BITFeedbackManagerTest, TheServiceDropsOldAttachmentsAndForgetsThemOnRese
     client.Post("/_control/reset", "", "text/plain");
     EXPECT_EQ(client.Get(path.c_str())->status, 404);
     EXPECT_TRUE(threads().empty());
+}
+
+// An answer that lists fewer of a message's files than were sent (a service
+// that lost some) leaves it pending; sent again, the service takes the files
+// in place of those it lost, and only the answer listing all of them
+// confirms it.
+TEST_F(BITFeedbackManagerTest, AMessageStaysPendingUntilTheAnswerListsAllItsAttachments) {
+    const std::string thread(32, 'c');
+    auto client = control();
+    client.Post(("/_feedback/token?value=" + thread).c_str(), "", "text/plain");
+    // Written while the service is away: its token is known before it goes.
+    manager->setServerURL("http://127.0.0.1:1/");
+    send("two files", {std::make_shared<BITFeedbackMessageAttachment>(
+                           BITFeedbackMessageAttachment::attachmentWithDataContentType(
+                               bytes("one"), "image/png")),
+                       std::make_shared<BITFeedbackMessageAttachment>(
+                           BITFeedbackMessageAttachment::attachmentWithDataContentType(
+                               bytes("two"), "image/png"))});
+    const auto message = manager->messageAtIndex(0);
+    ASSERT_EQ(message->status, BITFeedbackMessageStatusSendPending);
+    const nlohmann::json shortAnswer = {
+        {"status", "success"},
+        {"token", thread},
+        {"feedback",
+         {{"messages",
+           {{{"id", 7},
+             {"token", *message->token},
+             {"text", "two files"},
+             {"attachments", {{{"id", 8}, {"file_name", "one.png"}}}}}}}}}};
+    client.Post("/_feedback/next-body", shortAnswer.dump(), "application/json");
+    manager->setServerURL(service.baseURL());
+    manager->updateMessagesList();
+    settle();
+    EXPECT_EQ(message->status, BITFeedbackMessageStatusSendPending);
+    EXPECT_EQ(message->identifier, 0);
+    ASSERT_EQ(manager->token(), thread);
+
+    // Newer files push the message's own out of the service's bound.
+    const std::string reply = "/_feedback/reply?thread=" + thread +
+                              "&text=t&file_name=a.bin&content_type=application%2Foctet-stream";
+    for (int i = 0; i < 2; ++i)
+        ASSERT_EQ(client.Post(reply.c_str(), std::string(24u << 20, 'a'), "text/plain")->status,
+                  200);
+    const auto lost = threads()[thread]["feedback"]["messages"][0]["attachments"];
+    ASSERT_EQ(lost.size(), 2u);
+    EXPECT_EQ(lost[1]["gone"], true);
+
+    manager->updateMessagesList();
+    settle();
+    EXPECT_EQ(message->status, BITFeedbackMessageStatusDelivered);
+    EXPECT_TRUE(message->attachments[1]->identifier());
+    const auto kept = threads()[thread]["feedback"]["messages"];
+    ASSERT_EQ(kept.size(), 3u);
+    ASSERT_EQ(kept[0]["attachments"].size(), 2u);
+    EXPECT_FALSE(kept[0]["attachments"][1].contains("gone"));
+    const std::string url = kept[0]["attachments"][1]["url"];
+    EXPECT_EQ(client.Get(url.substr(url.find("/_feedback")))->body, "two");
+}
+
+// A message larger than the service takes is never sent again: the user is
+// told, the thread says so, and the messages after it still go.
+TEST_F(BITFeedbackManagerTest, AMessageTooLargeIsToldAndNotSentAgain) {
+    useTestBundleWithSdkResources();
+    const auto window = std::make_shared<UIWindow>(CGRectMake(0, 0, 320, 480));
+    window->makeKeyAndVisible();
+    manager->submitMessageWithTextAndAttachments(
+        "the whole trip", {std::make_shared<BITFeedbackMessageAttachment>(
+                              BITFeedbackMessageAttachment::attachmentWithDataContentType(
+                                  Value::Data(33u << 20, 'v'), "video/mp4"))});
+    manager->submitMessageWithTextAndAttachments("after it", {});
+    ASSERT_TRUE(runUntil(
+        [this] {
+            return manager->messagesWithStatus(BITFeedbackMessageStatusDelivered).size() == 1;
+        },
+        20.0));
+    const auto refused = manager->messagesWithStatus(BITFeedbackMessageStatusInConflict);
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0]->text, "the whole trip");
+    EXPECT_TRUE(refused[0]->tooLarge);
+    const auto alertShown = [&window] {
+        for (const auto& view : window->subviews()) {
+            const auto alert = std::dynamic_pointer_cast<UIAlertView>(view);
+            if (alert && alert->title() == "Message Too Large")
+                return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(runUntil(alertShown, 2.0));
+
+    manager->updateMessagesList();
+    settle();
+    size_t sent = 0;
+    const Value received = service.received();
+    for (const Value& exchange : *received.arrayValue())
+        sent += *exchange.get("method")->stringValue() != "GET";
+    EXPECT_EQ(sent, 2u);
+    auto restarted = makeManager();
+    restarted->loadMessages();
+    const auto stored = restarted->messagesWithStatus(BITFeedbackMessageStatusInConflict);
+    ASSERT_EQ(stored.size(), 1u);
+    EXPECT_TRUE(stored[0]->tooLarge);
 }
 
 TEST_F(BITFeedbackManagerTest, LaterMessagesGoToTheThreadWithAnEncodedToken) {

@@ -16,12 +16,16 @@
 
 namespace fs = std::filesystem;
 
-void FeedbackScreenTest::SetUp() {
-    UIKitTest::SetUp();
-    useTestBundleWithInfo({{"NSPhotoLibraryUsageDescription", "Pictures for feedback"}});
+void useTestBundleWithSdkResources(const Value::Dictionary& info) {
+    useTestBundleWithInfo(info);
     fs::copy(KELVARA_SDK_RESOURCES,
              NSBundle::mainBundle()->resourcePath() + "/ZizavaSDKResources.bundle",
              fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+}
+
+void FeedbackScreenTest::SetUp() {
+    UIKitTest::SetUp();
+    useTestBundleWithSdkResources({{"NSPhotoLibraryUsageDescription", "Pictures for feedback"}});
     std::error_code error;
     fs::remove_all(BITFeedbackMessageAttachment::attachmentsFolder(), error);
     fs::remove(bit_settingsDir() + "/BITFeedbackManager.plist", error);

@@ -11,6 +11,9 @@
 
 constexpr const char* kFeedbackTestAppID = "0123456789abcdef0123456789abcdef";
 
+// A test bundle (useTestBundleWithInfo) that carries the SDK's real texts and pictures.
+void useTestBundleWithSdkResources(const Value::Dictionary& info = {});
+
 // The feedback screens on a 2x phone window, with the SDK's real texts and
 // pictures, an empty store and attachments folder, and a manager that knows
 // no service until a test gives it one.
