@@ -86,10 +86,6 @@ void CBGeoRelationDetailVC::viewDidLoad() {
     if (relation_) {
         stops_ = CBStopsEachOnce(
             relation_->sortedStops().value_or(std::vector<std::shared_ptr<CBGeoObject>>{}));
-        // Stops without a name would head the list as blank rows: they follow
-        // the named ones.
-        std::stable_partition(stops_.begin(), stops_.end(),
-                              [](const auto& stop) { return !stop->title().value_or("").empty(); });
         sortedTags_ = relation_->displayTags();
         std::stable_sort(sortedTags_.begin(), sortedTags_.end(),
                          [](const auto& a, const auto& b) { return a->key() < b->key(); });
