@@ -1,5 +1,6 @@
 #include "LocalServer.h"
 
+#include <malloc.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -78,6 +79,12 @@ LocalServer::LocalServer(MemoryBudget& budget, size_t waitingConnections, size_t
 }
 
 void LocalServer::configure() {
+    // Bodies and answers of many megabytes come and go. The allocator would
+    // raise its mapping threshold to the largest block freed and then keep
+    // such blocks in its arenas, so the resident size grew far past what the
+    // budget counts; mapped on their own, they go back to the system when
+    // freed.
+    [[maybe_unused]] static const int mappedApart = mallopt(M_MMAP_THRESHOLD, kMappedApartBytes);
     set_payload_max_length(kBodyBytes);
     new_task_queue = [this] {
         const RequestIntake::Limits limits{waitingConnections_, 4 * waitingConnections_,

@@ -58,6 +58,8 @@ class LocalServer : public httplib::Server {
     static constexpr size_t kBodyBytes = 1024 * 1024;
     static constexpr size_t kMemoryBytes = 64 * 1024 * 1024;
     static constexpr size_t kAnswerBytes = 64 * 1024 * 1024;
+    // Blocks from this size up are mapped apart from the allocator's arenas.
+    static constexpr size_t kMappedApartBytes = 128 * 1024;
 
     // With a budget of kMemoryBytes of its own.
     LocalServer();
