@@ -78,32 +78,53 @@ bool renameWithoutReplacing(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+// What a copy takes on the disk, with the files that belong to it.
+uint64_t sizeOfCopy(const std::string& copy, const std::vector<std::string>& companions) {
+    uint64_t size = 0;
+    for (const std::string& suffix : companions) {
+        std::error_code missing;
+        const auto bytes = fs::file_size(copy + suffix, missing);
+        size += missing ? 0 : bytes;
+    }
+    std::error_code missing;
+    const auto bytes = fs::file_size(copy, missing);
+    return std::max(size + (missing ? 0 : bytes), kNSSetAsideSmallestCopy);
+}
+
 // The copy just made stays whatever its name: a clock set back can give it
 // an older one than earlier copies have.
-void removeOldCopies(const std::string& path, const std::string& kept,
-                     const std::vector<std::string>& companions) {
+std::vector<std::string> removeCopiesBeyondBound(const std::string& path, const std::string& kept,
+                                                 const std::vector<std::string>& companions) {
     std::vector<std::string> copies = NSFileManagerSetAsideCopiesOfFile(path);
     const fs::path keptName = fs::path(kept).filename();
     std::erase_if(copies,
                   [&](const std::string& copy) { return fs::path(copy).filename() == keptName; });
-    // The new copy is one of those kept.
-    const size_t others = kNSSetAsideCopiesKept - 1;
-    for (size_t i = 0; i + others < copies.size(); ++i) {
+    std::vector<uint64_t> sizes;
+    for (const auto& copy : copies)
+        sizes.push_back(sizeOfCopy(copy, companions));
+    std::vector<std::string> removed;
+    for (size_t index : NSFileManagerSetAsideCopiesToRemove(sizes, sizeOfCopy(kept, companions),
+                                                            kNSSetAsideBytesKept)) {
+        const std::string& copy = copies[index];
         std::error_code error;
-        fs::remove_all(copies[i], error);
+        fs::remove_all(copy, error);
         for (const auto& suffix : companions) {
             std::error_code ignored;
-            fs::remove(copies[i] + suffix, ignored);
+            fs::remove(copy + suffix, ignored);
         }
         if (error) {
             NSLogWithLevel(NSLogLevel::Warning, "The old damaged copy %s cannot be removed: %s",
-                           copies[i].c_str(), error.message().c_str());
-        } else {
-            NSLogWithLevel(NSLogLevel::Info,
-                           "Removed the old damaged copy %s: the newest %zu copies of %s are kept",
-                           copies[i].c_str(), kNSSetAsideCopiesKept, path.c_str());
+                           copy.c_str(), error.message().c_str());
+            continue;
         }
+        NSLogWithLevel(NSLogLevel::Warning,
+                       "Removed the damaged copy %s: the copies of %s may take %llu bytes, and "
+                       "the oldest and the newest are kept",
+                       copy.c_str(), path.c_str(),
+                       static_cast<unsigned long long>(kNSSetAsideBytesKept));
+        removed.push_back(copy);
     }
+    return removed;
 }
 
 }  // namespace
@@ -127,7 +148,8 @@ std::vector<std::string> NSFileManagerSetAsideCopiesOfFile(const std::string& pa
 }
 
 std::optional<std::string> NSFileManagerSetAsideDamagedFile(
-    const std::string& path, const std::vector<std::string>& companions, std::string* error) {
+    const std::string& path, const std::vector<std::string>& companions, std::string* error,
+    std::vector<std::string>* removed) {
     std::error_code status;
     if (!fs::is_regular_file(path, status)) {
         if (error)
@@ -151,6 +173,24 @@ std::optional<std::string> NSFileManagerSetAsideDamagedFile(
         if (fs::exists(path + suffix, ignored))
             fs::rename(path + suffix, kept + suffix, ignored);
     }
-    removeOldCopies(path, kept, companions);
+    auto gone = removeCopiesBeyondBound(path, kept, companions);
+    if (removed)
+        *removed = std::move(gone);
     return kept;
+}
+
+std::vector<size_t> NSFileManagerSetAsideCopiesToRemove(const std::vector<uint64_t>& sizes,
+                                                        uint64_t sizeOfNewCopy, uint64_t bound) {
+    if (sizes.empty())
+        return {};
+    uint64_t taken = sizeOfNewCopy + sizes.front();
+    std::vector<size_t> removed;
+    for (size_t index = sizes.size() - 1; index > 0; --index) {
+        if (taken <= bound && sizes[index] <= bound - taken)
+            taken += sizes[index];
+        else
+            removed.push_back(index);
+    }
+    std::reverse(removed.begin(), removed.end());
+    return removed;
 }

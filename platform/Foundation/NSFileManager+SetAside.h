@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,19 +11,32 @@
 // A file is moved to "<file>.<UTC date>-<time>.corrupt"
 // ("Preferences.plist.20261207-212147.corrupt"), with "-2", "-3"... after the
 // time when that name is taken: a set-aside copy never replaces an earlier
-// one. Of one file's copies the newest kNSSetAsideCopiesKept stay; older
-// ones (the name "<file>.corrupt" of earlier versions counting as the
-// oldest) are removed, each with a log line naming it.
+// one. A fresh file starts empty, so each copy holds what was written since
+// the damage before: no copy stands in for another, and a count of copies
+// is no fair bound. The copies of one file are bounded by the space they
+// take (kNSSetAsideBytesKept): the copy just made and the oldest one (what
+// the file held before its first damage; the name "<file>.corrupt" of
+// earlier versions counts as the oldest) always stay; the others stay
+// newest first while they fit. Each removal is logged with the copy's name.
 
-inline constexpr size_t kNSSetAsideCopiesKept = 5;
+inline constexpr uint64_t kNSSetAsideBytesKept = uint64_t{16} << 20;
+// A copy takes at least this much of the bound, as it does of the disk.
+inline constexpr uint64_t kNSSetAsideSmallestCopy = 4096;
 
 // Moves the file at `path` aside, with the files that belong to it (path plus
 // each of `companions`, such as "-journal") under the new name plus the same
-// suffix. Answers the new path; nullopt, with the reason in *error, when
-// there is no such file or it cannot be moved.
+// suffix. Answers the new path, and in *removed the earlier copies removed to
+// stay within the bound; nullopt, with the reason in *error, when there is no
+// such file or it cannot be moved.
 std::optional<std::string> NSFileManagerSetAsideDamagedFile(
     const std::string& path, const std::vector<std::string>& companions = {},
-    std::string* error = nullptr);
+    std::string* error = nullptr, std::vector<std::string>* removed = nullptr);
 
 // The copies of `path` set aside, oldest first.
 std::vector<std::string> NSFileManagerSetAsideCopiesOfFile(const std::string& path);
+
+// Which copies go: given the sizes of a file's other copies, oldest first,
+// the size of the copy just made and the bound, the indexes of those to
+// remove, oldest first.
+std::vector<size_t> NSFileManagerSetAsideCopiesToRemove(const std::vector<uint64_t>& sizes,
+                                                        uint64_t sizeOfNewCopy, uint64_t bound);

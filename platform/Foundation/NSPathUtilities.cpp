@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
+#include <vector>
 
 #include "Foundation/NSLog.h"
 
@@ -50,6 +51,44 @@ std::string createdFolder(const std::string& path) {
     return path;
 }
 
+constexpr const char* kApplicationFolderName = "kelvara";
+
+struct HomeFolder {
+    const char* name;
+    NSSearchPathDirectory directory;
+};
+constexpr HomeFolder kHomeFolders[] = {{"Documents", NSSearchPathDirectory::Documents},
+                                       {"Caches", NSSearchPathDirectory::Caches},
+                                       {"Library", NSSearchPathDirectory::Library}};
+
+// The components of a path, or nullopt when one is "." or "..".
+std::optional<std::vector<std::string>> plainComponents(const fs::path& path) {
+    std::vector<std::string> components;
+    for (const auto& part : path.relative_path()) {
+        const std::string name = part.string();
+        if (name.empty())
+            continue;
+        if (name == "." || name == "..")
+            return std::nullopt;
+        components.push_back(name);
+    }
+    return components;
+}
+
+// The components of an absolute path; nullopt for a relative one.
+std::optional<std::vector<std::string>> absoluteComponents(const std::string& path) {
+    const fs::path absolute = fs::path(path).lexically_normal();
+    return absolute.is_absolute() ? plainComponents(absolute) : std::nullopt;
+}
+
+std::string joined(const std::string& folder, const std::vector<std::string>& components,
+                   size_t from) {
+    std::string path = folder;
+    for (size_t index = from; index < components.size(); ++index)
+        path += "/" + components[index];
+    return path;
+}
+
 }  // namespace
 
 std::string NSSearchPathForDirectory(NSSearchPathDirectory directory) {
@@ -82,4 +121,48 @@ void NSSetApplicationHome(const std::string& directory) {
     const fs::path absolute = directory.empty() ? fs::path() : fs::absolute(directory, error);
     std::lock_guard lock(homeMutex);
     applicationHome = error ? directory : absolute.string();
+}
+
+std::optional<std::string> NSHomeRelativePathForPath(const std::string& path) {
+    const auto components = absoluteComponents(path);
+    if (!components)
+        return std::nullopt;
+    for (const auto& folder : kHomeFolders) {
+        const auto root = absoluteComponents(NSSearchPathForDirectory(folder.directory));
+        if (root && components->size() >= root->size() &&
+            std::equal(root->begin(), root->end(), components->begin()))
+            return joined(folder.name, *components, root->size());
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> NSHomeRelativePathForPathInAnyHome(const std::string& path) {
+    if (auto relative = NSHomeRelativePathForPath(path))
+        return relative;
+    const auto components = absoluteComponents(path);
+    if (!components)
+        return std::nullopt;
+    for (size_t index = components->size(); index-- > 0;) {
+        const std::string& name = (*components)[index];
+        for (const auto& folder : kHomeFolders) {
+            if (name == folder.name)
+                return joined(folder.name, *components, index + 1);
+        }
+        // The XDG cache folder is the application's folder itself.
+        if (name == kApplicationFolderName)
+            return joined("Caches", *components, index + 1);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> NSPathForHomeRelativePath(const std::string& relative) {
+    const fs::path path(relative);
+    const auto components = plainComponents(path);
+    if (path.is_absolute() || !components || components->empty())
+        return std::nullopt;
+    for (const auto& folder : kHomeFolders) {
+        if (components->front() == folder.name)
+            return joined(NSSearchPathForDirectory(folder.directory), *components, 1);
+    }
+    return std::nullopt;
 }

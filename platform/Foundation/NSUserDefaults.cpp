@@ -163,9 +163,17 @@ bool NSUserDefaults::synchronizeLocked() {
     if (!dirty_)
         return true;
     if (corruptFile_) {
-        if (auto kept = NSFileManagerSetAsideDamagedFile(path_))
+        std::string reason;
+        if (auto kept = NSFileManagerSetAsideDamagedFile(path_, {}, &reason)) {
             NSLogWithLevel(NSLogLevel::Warning, "Unreadable user defaults kept as %s",
                            kept->c_str());
+        } else if (std::error_code ignored; std::filesystem::exists(path_, ignored)) {
+            // Writing now would destroy the only copy of what it held.
+            NSLogWithLevel(NSLogLevel::Error,
+                           "Cannot save user defaults: the unreadable %s cannot be set aside: %s",
+                           path_.c_str(), reason.c_str());
+            return false;
+        }
         corruptFile_ = false;
     }
     NSError error;

@@ -48,9 +48,11 @@ void CBMapViewController::tellBookmarksState(std::optional<CBBookmarksManager::S
     if (*state == CBBookmarksManager::StoreState::Unreadable)
         showMessage(NSLocalizedString("BookmarksUnreadableTitle"),
                     NSLocalizedString("BookmarksUnreadableMessage"));
-    else if (currentMap_->bookmarks()->takeSetAsideStorePath())
+    else if (auto aside = currentMap_->bookmarks()->takeSetAsideStore())
         showMessage(NSLocalizedString("BookmarksSetAsideTitle"),
-                    NSLocalizedString("BookmarksSetAsideMessage"));
+                    NSLocalizedString(aside->removedCopies.empty()
+                                          ? "BookmarksSetAsideMessage"
+                                          : "BookmarksSetAsideRemovedCopiesMessage"));
 }
 
 // What shows places of the map goes while its stores are still open: the

@@ -79,7 +79,7 @@ CBBookmarksManager::StoreState CBBookmarksManager::setupForMapWithIdentifier(
         releaseCoreDataStack();
         auto kept = CBDamagedStore::setAsideStoreAtPath(*path, "the bookmarks of " + *identifier);
         if (kept && addPersistentStoreCoordinatorWithPath(*path)) {
-            setAsideStorePath_ = std::move(kept);
+            setAsideStore_ = std::move(kept);
             storeState_ = StoreState::Open;
             return storeState_;
         }

@@ -7,6 +7,7 @@
 
 #include "CBGeoData/CBGeoDataManager.h"
 #include "mapkit/CBAnnotation.h"
+#include "packages/CBDamagedStore.h"
 
 class CBBookmarksManager;
 class CBGeoObject;
@@ -56,10 +57,16 @@ class CBBookmarksManager : public CBGeoDataManager {
     // cannot name a file in the folder ("/", "..", empty) or none opens nothing.
     StoreState setupForMapWithIdentifier(const std::optional<std::string>& identifier);
     StoreState storeState() const { return storeState_; }
-    // Where a damaged store was set aside since the last call, for telling
-    // the user once; nullopt when none was.
+    // The damaged store set aside since the last call, with the earlier
+    // copies removed to make room, for telling the user once; nullopt when
+    // none was.
+    std::optional<CBDamagedStore::SetAside> takeSetAsideStore() {
+        return std::exchange(setAsideStore_, {});
+    }
+    // Where it was set aside (takeSetAsideStore).
     std::optional<std::string> takeSetAsideStorePath() {
-        return std::exchange(setAsideStorePath_, {});
+        auto store = takeSetAsideStore();
+        return store ? std::optional<std::string>(std::move(store->path)) : std::nullopt;
     }
     const std::optional<std::string>& mapIdentifier() const { return mapIdentifier_; }
     // The file of an identifier's store; nullopt for an identifier that cannot name one.
@@ -108,5 +115,5 @@ class CBBookmarksManager : public CBGeoDataManager {
     std::weak_ptr<CBBookmarksManagerDelegate> bookmarkDelegate_;
     StoreState storeState_ = StoreState::Closed;
     std::optional<std::string> mapIdentifier_;
-    std::optional<std::string> setAsideStorePath_;
+    std::optional<CBDamagedStore::SetAside> setAsideStore_;
 };

@@ -237,13 +237,12 @@ void CBUserMapStoreEngine::migrateDownloadQueue() {
         if (!identifier || !CBMapStoreIsValidIdentifier(*identifier))
             continue;
         ZELStagedInstall::recoverInterruptedInstallAtPath(basePathForMaps() + "/" + *identifier);
-        if (!map->isDownloading())
-            continue;
         const bool queued =
             engine && engine->downloadForIdentifierOfType(identifier, kDownloadType) != nullptr;
-        if (queued)
-            continue;
-        downloadOfMapEnded(map);
+        if (queued && !map->isDownloading())
+            map->setIsDownloading(true);
+        else if (!queued && map->isDownloading())
+            downloadOfMapEnded(map);
     }
     saveChanges();
 }

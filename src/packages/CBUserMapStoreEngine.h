@@ -93,8 +93,9 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
     std::optional<std::vector<CBMapDocumentInfo>> documentInfosArrayForMap(const Map& map);
 
     // At start: brings the records in line with the download queue (the
-    // engine has repaired interrupted downloads) and finishes installs a
-    // crash interrupted.
+    // engine has repaired interrupted downloads; a map whose package is
+    // queued is downloading, one whose download left the queue no longer)
+    // and finishes installs a crash interrupted.
     void migrateDownloadQueue();
 
     // The download engine's delegate, for downloads of type "map".
@@ -110,7 +111,7 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
     // Whether the installed map's geo store cannot be read (checked once a
     // run, when first asked; a new install of the map checks it anew). A map
     // found damaged stays so on later starts until it is installed again. A
-    // map being loaded is never damaged.
+    // map being loaded (its package in the download queue) is never damaged.
     bool checkMapIsDamaged(const Map& map);
     // Whether checkMapIsDamaged found it so.
     bool isMapDamaged(const std::optional<std::string>& identifier) const;
@@ -145,6 +146,7 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
     // are made anew from the maps on disk whose geo stores validate.
     void openStoreOrRebuildFromMapsOnDisk();
     void recordMapsOnDisk();
+    bool hasQueuedDownload(const std::string& identifier) const;
     void install(const Download& download);
     // Copies the catalogue's description of the map into the record.
     bool fillRecordFromCatalogue(const Map& record, const std::string& identifier);

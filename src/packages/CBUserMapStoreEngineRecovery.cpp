@@ -6,6 +6,7 @@
 #include "packages/CBMapStoreIdentifier.h"
 #include "packages/CBMapStoreMap.h"
 #include "packages/CBUserMapStoreEngine.h"
+#include "packages/ZELDownloadManagerEngine.h"
 
 namespace fs = std::filesystem;
 
@@ -58,7 +59,7 @@ void CBUserMapStoreEngine::recordMapsOnDisk() {
 
 bool CBUserMapStoreEngine::checkMapIsDamaged(const Map& map) {
     const auto identifier = map ? map->identifier() : std::nullopt;
-    if (!identifier || map->isDownloading())
+    if (!identifier || map->isDownloading() || hasQueuedDownload(*identifier))
         return false;
     if (auto checked = checkedMaps_.find(*identifier); checked != checkedMaps_.end())
         return checked->second;
@@ -76,5 +77,11 @@ bool CBUserMapStoreEngine::checkMapIsDamaged(const Map& map) {
 
 bool CBUserMapStoreEngine::isMapDamaged(const std::optional<std::string>& identifier) const {
     const auto checked = identifier ? checkedMaps_.find(*identifier) : checkedMaps_.end();
-    return checked != checkedMaps_.end() && checked->second;
+    return checked != checkedMaps_.end() && checked->second && !hasQueuedDownload(*identifier);
+}
+
+// A map whose package is queued is being loaded, whatever its files are now.
+bool CBUserMapStoreEngine::hasQueuedDownload(const std::string& identifier) const {
+    const auto engine = downloadManager();
+    return engine && engine->downloadForIdentifierOfType(identifier, kDownloadType);
 }

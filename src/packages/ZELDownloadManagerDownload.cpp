@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "Foundation/NSPathUtilities.h"
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/ZELDownloadAddress.h"
 
@@ -41,11 +42,35 @@ std::string ZELDownloadManagerDownload::url() {
 }
 
 std::string ZELDownloadManagerDownload::destinationPath() {
-    return stringForKey("destinationPath").value_or("");
+    const std::string kept = keptDestinationPath();
+    if (kept.starts_with("/"))
+        return kept;
+    return NSPathForHomeRelativePath(kept).value_or("");
 }
 
 void ZELDownloadManagerDownload::setDestinationPath(const std::string& path) {
-    setValueForKey("destinationPath", path);
+    setValueForKey("destinationPath", NSHomeRelativePathForPath(path).value_or(path));
+}
+
+std::string ZELDownloadManagerDownload::keptDestinationPath() {
+    return stringForKey("destinationPath").value_or("");
+}
+
+bool ZELDownloadManagerDownload::keepDestinationRelativeToHome(std::string* reason) {
+    const std::string kept = keptDestinationPath();
+    if (!kept.starts_with("/")) {
+        if (NSPathForHomeRelativePath(kept))
+            return true;
+        *reason = "its destination \"" + kept + "\" names no folder of the home";
+        return false;
+    }
+    const auto relative = NSHomeRelativePathForPathInAnyHome(kept);
+    if (!relative) {
+        *reason = "its destination " + kept + " lies outside the application's home";
+        return false;
+    }
+    setValueForKey("destinationPath", *relative);
+    return true;
 }
 
 int ZELDownloadManagerDownload::downloadState() {

@@ -45,8 +45,22 @@ class ZELDownloadManagerDownload : public NSManagedObject {
     // The URL it loads from now: its address on the store of this start;
     // empty when the address is refused (ZELDownloadAddress).
     std::string url();
+    // The folder it is installed in, in this start's folders. The queue
+    // keeps a folder of the application's home relative to the home
+    // ("Documents/maps"), so that a moved home (`mv`, a restored backup,
+    // other XDG folders, another --home) loads into itself, never into the
+    // folder it left; another folder is kept as given. Empty when what is
+    // kept is neither.
     std::string destinationPath();
     void setDestinationPath(const std::string& path);
+    // The destination as the queue keeps it.
+    std::string keptDestinationPath();
+    // A destination kept as an absolute path (by earlier versions, or given
+    // outside the home) is read as relative to the home when it lies under
+    // one, this start's or another root's. false, with the reason in
+    // *reason, when it lies outside every home: loading it would write
+    // where the application no longer lives.
+    bool keepDestinationRelativeToHome(std::string* reason);
     // -1 once the record is deleted.
     int downloadState();
     void setDownloadState(int state);

@@ -120,7 +120,10 @@ bool ZELDownloadManagerEngine::openStore(const std::string& path) {
 // a transfer goes back to waiting (its partial file is resumed), an unpacked
 // or half-installed package is unpacked again from its kept zip. A download
 // kept with the store's full address of an earlier start (another port)
-// loads from this start's store; failed downloads get their reasons back.
+// loads from this start's store, and one kept with the absolute destination
+// of an earlier home loads into the home of this start; one whose
+// destination lies outside every home leaves the queue, its files untouched,
+// so that it is offered anew. Failed downloads get their reasons back.
 void ZELDownloadManagerEngine::repairInterruptedDownloads() {
     const auto downloads = fetch("", 0);
     if (!downloads)
@@ -128,6 +131,15 @@ void ZELDownloadManagerEngine::repairInterruptedDownloads() {
     const auto store = CBMapStoreURLManager::baseURL();
     std::set<std::string> queued;
     for (const auto& download : *downloads) {
+        if (std::string refusal; !download->keepDestinationRelativeToHome(&refusal)) {
+            NSLogWithLevel(NSLogLevel::Warning,
+                           "Download %s of type %s refused: %s; it leaves the queue and can be "
+                           "asked for again",
+                           download->identifier().c_str(), download->type().c_str(),
+                           refusal.c_str());
+            context_->deleteObject(download);
+            continue;
+        }
         queued.insert(
             ZELDownloadFailureFile::keyForDownload(download->type(), download->identifier()));
         if (store) {
@@ -254,7 +266,7 @@ ZELDownloadManagerEngine::Download ZELDownloadManagerEngine::addDownload(
     const ZELDownloadRequest& request) {
     if (!CBMapStoreIsValidIdentifier(request.identifier) ||
         !CBMapStoreIsValidIdentifier(request.type) || request.url.empty() ||
-        request.destinationPath.empty()) {
+        !request.destinationPath.starts_with("/")) {
         NSLogWithLevel(NSLogLevel::Warning,
                        "Download %s of type %s refused: bad identifier or "
                        "path",
@@ -269,7 +281,7 @@ ZELDownloadManagerEngine::Download ZELDownloadManagerEngine::addDownload(
         return nullptr;
     download->setAddress(
         ZELDownloadAddress::addressToKeep(request.url, CBMapStoreURLManager::baseURL()));
-    download->setValueForKey("destinationPath", request.destinationPath);
+    download->setDestinationPath(request.destinationPath);
     download->setValueForKey("identifier", request.identifier);
     download->setValueForKey("type", request.type);
     if (request.title)

@@ -48,7 +48,9 @@ class ZELDownloadManagerEngine : public std::enable_shared_from_this<ZELDownload
 
     // Opens (or creates) the queue store and repairs what an earlier run left
     // half done (full addresses on the store's host become relative to the
-    // store). A store that does not open is set aside as "*.corrupt" and an
+    // store, absolute destinations under a home relative to the home; a
+    // download whose destination lies outside every home is refused and
+    // leaves the queue). A store that does not open is set aside as "*.corrupt" and an
     // empty one made; nullptr when even that cannot be opened.
     static std::shared_ptr<ZELDownloadManagerEngine> createWithStorePath(const std::string& path);
     ~ZELDownloadManagerEngine();

@@ -1,6 +1,7 @@
 #include "model/CBBookmarksManager.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <filesystem>
 #include <fstream>
@@ -26,6 +27,22 @@ std::string contentsOf(const std::string& path) {
     std::ostringstream text;
     text << file.rdbuf();
     return text.str();
+}
+
+// The names of the bookmarks in a store file, read as a plain database.
+std::vector<std::string> bookmarkNamesInFile(const std::string& path) {
+    std::vector<std::string> names;
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_exec(
+        db, "SELECT ZNAME FROM ZOBJECT ORDER BY Z_PK",
+        [](void* found, int, char** values, char**) {
+            static_cast<std::vector<std::string>*>(found)->push_back(values[0] ? values[0] : "");
+            return 0;
+        },
+        &names, nullptr);
+    sqlite3_close(db);
+    return names;
 }
 
 struct DeletionRecorder : CBBookmarksManagerDelegate {
@@ -301,6 +318,32 @@ TEST_F(CBBookmarksManagerTest,
     EXPECT_EQ(bookmarks_->setupForMapWithIdentifier(std::string("neubrandenburg")),
               CBBookmarksManager::StoreState::Open);
     EXPECT_TRUE(bookmarks_->hasBookmarkForSearchResult(resultNamed("Berlin")));
+}
+
+// Each damage leaves a fresh store holding only what was added since: six
+// damages in a row keep every copy, the first bookmarks above all.
+TEST_F(CBBookmarksManagerTest, RepeatedDamageKeepsEveryCopyWithTheFirstBookmarks) {
+    ASSERT_TRUE(bookmarks_->addBookmarkForSearchResult(resultNamed("Berlin")));
+    const std::string store = bookmarks_->bookmarksBasePath() + "/neubrandenburg.sqlite";
+    for (int damage = 1; damage <= 6; ++damage) {
+        bookmarks_->setupForMapWithIdentifier(std::nullopt);
+        sqlite3* db = nullptr;
+        sqlite3_open(store.c_str(), &db);
+        // The bookmarks stay readable by hand; the store no longer opens.
+        sqlite3_exec(db, "UPDATE Z_METADATA SET Z_PLIST = x'00'", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        bookmarks_->setupForMapWithIdentifier(std::string("neubrandenburg"));
+        const auto aside = bookmarks_->takeSetAsideStore();
+        ASSERT_TRUE(aside) << damage;
+        EXPECT_TRUE(aside->removedCopies.empty());
+        auto pin = std::make_shared<CBBasicAnnotation>(53.5, 13.2 + damage * 0.01);
+        pin->setTitle("After damage " + std::to_string(damage));
+        ASSERT_TRUE(bookmarks_->addBookmarkFromAnnotation(pin));
+    }
+    const auto copies = NSFileManagerSetAsideCopiesOfFile(store);
+    ASSERT_EQ(copies.size(), 6u);
+    EXPECT_EQ(bookmarkNamesInFile(copies[0]), std::vector<std::string>{"Berlin"});
+    EXPECT_EQ(bookmarkNamesInFile(copies[5]), std::vector<std::string>{"After damage 5"});
 }
 
 }  // namespace

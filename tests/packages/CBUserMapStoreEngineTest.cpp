@@ -1,6 +1,7 @@
 #include "packages/CBUserMapStoreEngine.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -581,6 +582,73 @@ TEST(StoreEndToEnd, FromAnEmptyHomeToAnOpenedMap) {
     runUntil([] { return false; }, 0.05);
     NSBundle::setMainBundlePath("");
     NSSetApplicationHome("");
+}
+
+// The user moves the home folder while a map's download waits half-loaded:
+// the next start goes on with the bytes it has in the moved home and
+// installs the map there, never recreating the folder left behind.
+TEST_F(CBUserMapStoreEngineTest, AMovedHomeFinishesItsQueuedDownloadInItself) {
+    const std::string package = publish(samplePackage("liechtenstein"), "liechtenstein", "LI");
+    server_->fault(packagePath("liechtenstein", "LI"),
+                   "cut=" + std::to_string(fs::file_size(package) / 2) + "&count=1");
+    ASSERT_TRUE(waitForState(download("liechtenstein", "LI"), ZELDownloadStateFailed));
+    const std::string oldHome = homePath();
+    registry_.reset();
+    catalogue_.reset();
+    engine_.reset();
+    moveHome();
+    catalogue_ = std::make_shared<CBMapStoreEngine>(homePath() + "/cat.sqlite", true);
+    openEngine();
+    openRegistry();
+    auto moved = engine_->downloadForIdentifierOfType("liechtenstein", "map");
+    ASSERT_NE(moved, nullptr);
+    EXPECT_GT(moved->bytesLoaded().value_or(0), 0);
+    EXPECT_TRUE(fs::exists(moved->zipPath()));
+    // Its record, even one that lost its downloading flag, is no damaged map.
+    auto record = registry_->mapForIdentifier("liechtenstein");
+    record->setIsDownloading(false);
+    EXPECT_FALSE(registry_->checkMapIsDamaged(record));
+    registry_->migrateDownloadQueue();
+    EXPECT_TRUE(record->isDownloading());
+
+    engine_->resumeDownloads();
+    ASSERT_TRUE(waitForRemoval("liechtenstein"));
+    EXPECT_FALSE(fs::exists(oldHome));
+    EXPECT_TRUE(
+        CBUserMapStoreEngine::validateMapStoreAtPath(installedStore("liechtenstein"), nullptr));
+    EXPECT_FALSE(registry_->checkMapIsDamaged(registry_->mapForIdentifier("liechtenstein")));
+}
+
+// Queues of earlier versions kept absolute destinations: one under a home,
+// even another root's, reads relative to the home; one outside every home
+// is refused with its reason in the log and its map offered again.
+TEST_F(CBUserMapStoreEngineTest, OldAbsoluteDestinationsReadRelativeOrAreRefusedAndOfferedAgain) {
+    add("liechtenstein", "LI");
+    add("three-rivers", "US-MI");
+    registry_.reset();
+    engine_.reset();
+    sqlite3* db = nullptr;
+    sqlite3_open(queueStorePath().c_str(), &db);
+    sqlite3_exec(db,
+                 "UPDATE ZDOWNLOAD SET ZDESTINATIONPATH = CASE ZIDENTIFIER WHEN 'liechtenstein' "
+                 "THEN '/old/.local/share/kelvara/Documents/maps' ELSE '/srv/maps' END",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    {
+        LogCapture log;
+        openEngine();
+        EXPECT_TRUE(log.contains("three-rivers of type map refused: its destination /srv/maps"));
+    }
+    auto kept = engine_->downloadForIdentifierOfType("liechtenstein", "map");
+    ASSERT_NE(kept, nullptr);
+    EXPECT_EQ(kept->keptDestinationPath(), "Documents/maps");
+    EXPECT_EQ(kept->destinationPath(), mapsFolder());
+    EXPECT_EQ(engine_->downloadForIdentifierOfType("three-rivers", "map"), nullptr);
+    openRegistry();
+    registry_->migrateDownloadQueue();
+    EXPECT_EQ(registry_->mapForIdentifier("three-rivers"), nullptr);
+    EXPECT_EQ(registry_->downloadStatusForMapIdentifier("three-rivers").phase,
+              ZELDownloadPhase::None);
 }
 
 }  // namespace

@@ -135,6 +135,12 @@ ZELDownloadManagerEngine::Download DownloadTestBase::add(const std::string& iden
             std::nullopt, std::nullopt, "map", 0, identifier, reserved);
 }
 
+void DownloadTestBase::moveHome() {
+    movedHome_ = elsewhere_.file("home");
+    std::filesystem::rename(home_.path(), movedHome_);
+    NSSetApplicationHome(movedHome_);
+}
+
 bool DownloadTestBase::waitForRemoval(const std::string& identifier, double seconds) {
     return runUntil([&] { return recorder_->saw("didRemove " + identifier); }, seconds);
 }

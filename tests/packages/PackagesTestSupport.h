@@ -100,10 +100,15 @@ class DownloadTestBase : public ::testing::Test {
     void openEngine();
     ZELDownloadManagerEngine::Download add(const std::string& identifier,
                                            const std::string& code = "DE", double reserved = 0.4);
-    std::string mapsFolder() const { return home_.path() + "/Documents/maps"; }
+    std::string mapsFolder() const { return homePath() + "/Documents/maps"; }
     std::string queueStorePath() const {
-        return home_.path() + "/Documents/DownloadManagerQueue.sqlite";
+        return homePath() + "/Documents/DownloadManagerQueue.sqlite";
     }
+    // The application's home: home_, or where the user moved it.
+    std::string homePath() const { return movedHome_.empty() ? home_.path() : movedHome_; }
+    // Moves the home folder elsewhere once, as the user does with `mv`, and
+    // starts using it (what holds files open should be closed first).
+    void moveHome();
     // Waits until the download has left the queue (installed or cancelled)
     // or reached `state`.
     bool waitForRemoval(const std::string& identifier, double seconds = 60.0);
@@ -111,6 +116,8 @@ class DownloadTestBase : public ::testing::Test {
                       double seconds = 60.0);
 
     TemporaryFolder home_;
+    TemporaryFolder elsewhere_;
+    std::string movedHome_;
     TemporaryFolder root_;
     std::unique_ptr<MapStoreServerProcess> server_;
     std::shared_ptr<ZELDownloadManagerEngine> engine_;

@@ -49,16 +49,20 @@ TEST(NSFileManagerSetAsideTest, EveryDamageKeepsItsOwnCopy) {
     EXPECT_TRUE(kept[0].ends_with(".corrupt")) << kept[0];
 }
 
-// The newest copies stay: the oldest go first, the name earlier versions
-// gave a copy counting as the oldest, each removal named in the log. The
-// copy just made stays even when a clock set back gives it the oldest name.
-TEST(NSFileManagerSetAsideTest, OnlyTheNewestCopiesAreKept) {
+// The oldest copy (the name earlier versions gave one counts as such) and
+// the one just made stay, the others newest first while they fit; each
+// removal is named in the log and to the caller. The copy just made stays
+// even when a clock set back gives it the oldest name.
+TEST(NSFileManagerSetAsideTest, CopiesAreBoundBySpaceKeepingTheOldestAndTheNewest) {
+    constexpr uintmax_t kLarge = uintmax_t{6} << 20;
     TemporaryDirectory folder;
     const std::string store = folder.file("CBUserMapStore.bin");
     write(store + ".corrupt", "from an earlier version");
     write(store + ".corrupt-journal", "its journal");
-    for (const char* stamp : {"20990101-000000", "20990101-000000-2", "20990102-000000"})
+    for (const char* stamp : {"20990101-000000", "20990101-000000-2", "20990102-000000"}) {
         write(store + "." + stamp + ".corrupt", stamp);
+        fs::resize_file(store + "." + stamp + ".corrupt", kLarge);
+    }
     write(folder.file("Other.bin.20990103-000000.corrupt"), "another file's copy");
     write(store + ".notes", "not a copy");
 
@@ -66,35 +70,44 @@ TEST(NSFileManagerSetAsideTest, OnlyTheNewestCopiesAreKept) {
     NSLogSink previous =
         NSLogSetSink([&](NSLogLevel, const std::string& line) { logged += line + "\n"; });
     write(store, "the fifth copy");
-    const auto fifth = NSFileManagerSetAsideDamagedFile(store, {"-journal"});
-    write(store, "the sixth copy");
-    const auto sixth = NSFileManagerSetAsideDamagedFile(store, {"-journal"});
+    std::vector<std::string> removed{"stale"};
+    const auto fifth = NSFileManagerSetAsideDamagedFile(store, {"-journal"}, nullptr, &removed);
     NSLogSetSink(previous);
-    ASSERT_TRUE(fifth && sixth);
-
-    const auto copies = NSFileManagerSetAsideCopiesOfFile(store);
-    ASSERT_EQ(copies.size(), kNSSetAsideCopiesKept);
-    EXPECT_EQ(copies[0], *fifth);
-    EXPECT_EQ(copies[1], *sixth);
-    EXPECT_EQ(copies.back(), store + ".20990102-000000.corrupt");
-    EXPECT_FALSE(fs::exists(store + ".corrupt"));
-    EXPECT_FALSE(fs::exists(store + ".corrupt-journal"));
-    EXPECT_NE(logged.find("Removed the old damaged copy " + store + ".corrupt:"), std::string::npos)
-        << logged;
+    ASSERT_TRUE(fifth);
+    const std::string gone = store + ".20990101-000000.corrupt";
+    EXPECT_EQ(removed, std::vector<std::string>{gone});
+    EXPECT_NE(logged.find("Removed the damaged copy " + gone + ":"), std::string::npos) << logged;
+    EXPECT_EQ(
+        NSFileManagerSetAsideCopiesOfFile(store),
+        (std::vector<std::string>{store + ".corrupt", *fifth, store + ".20990101-000000-2.corrupt",
+                                  store + ".20990102-000000.corrupt"}));
+    EXPECT_EQ(contents(store + ".corrupt-journal"), "its journal");
     EXPECT_TRUE(fs::exists(folder.file("Other.bin.20990103-000000.corrupt")));
     EXPECT_TRUE(fs::exists(store + ".notes"));
 
     // Every earlier copy named later than now: the new one stays all the same.
     const std::string queue = folder.file("Queue.sqlite");
     for (const char* stamp : {"20990101-000000", "20990102-000000", "20990103-000000",
-                              "20990104-000000", "20990105-000000"})
+                              "20990104-000000", "20990105-000000"}) {
         write(queue + "." + stamp + ".corrupt", stamp);
+        fs::resize_file(queue + "." + stamp + ".corrupt", uintmax_t{5} << 20);
+    }
     write(queue, "damaged now");
     const auto now = NSFileManagerSetAsideDamagedFile(queue);
     ASSERT_TRUE(now);
     EXPECT_EQ(contents(*now), "damaged now");
-    EXPECT_FALSE(fs::exists(queue + ".20990101-000000.corrupt"));
-    EXPECT_EQ(NSFileManagerSetAsideCopiesOfFile(queue).size(), kNSSetAsideCopiesKept);
+    EXPECT_EQ(NSFileManagerSetAsideCopiesOfFile(queue),
+              (std::vector<std::string>{*now, queue + ".20990101-000000.corrupt",
+                                        queue + ".20990104-000000.corrupt",
+                                        queue + ".20990105-000000.corrupt"}));
+}
+
+// The bound on its own: the oldest and the new copy stay however large; of
+// the others the newest that fit, skipping one too large for what is left.
+TEST(NSFileManagerSetAsideTest, TheBoundKeepsTheOldestTheNewCopyAndTheNewestThatFit) {
+    using Indexes = std::vector<size_t>;
+    EXPECT_EQ(NSFileManagerSetAsideCopiesToRemove({500, 10, 10}, 500, 100), (Indexes{1, 2}));
+    EXPECT_EQ(NSFileManagerSetAsideCopiesToRemove({10, 30, 60, 30}, 10, 100), Indexes{2});
 }
 
 TEST(NSFileManagerSetAsideTest, WhatCannotBeSetAsideSaysWhy) {

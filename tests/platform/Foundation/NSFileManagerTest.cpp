@@ -157,3 +157,27 @@ TEST(NSPathUtilitiesTest, XDGFoldersByDefault) {
     EXPECT_EQ(NSSearchPathForDirectory(NSSearchPathDirectory::Caches),
               xdg.file("home/.cache/kelvara"));
 }
+
+// A path kept relative to the home follows the home wherever it moves; a path
+// of another home root is known by its part under the last home folder named.
+TEST(NSPathUtilitiesTest, HomeRelativePathsFollowAMovedHome) {
+    TemporaryDirectory old;
+    TemporaryDirectory moved;
+    NSSetApplicationHome(old.path());
+    EXPECT_EQ(NSHomeRelativePathForPath(old.file("Caches/mapStoreUpdate/")),
+              "Caches/mapStoreUpdate");
+    EXPECT_EQ(NSHomeRelativePathForPath(old.file("Documents/../elsewhere")), std::nullopt);
+    NSSetApplicationHome(moved.path());
+    EXPECT_EQ(NSHomeRelativePathForPath(old.file("Documents/maps")), std::nullopt);
+    EXPECT_EQ(NSPathForHomeRelativePath("Documents/maps"), moved.file("Documents/maps"));
+    for (const char* refused : {"/Documents/maps", "Documents/../../etc", "maps"})
+        EXPECT_EQ(NSPathForHomeRelativePath(refused), std::nullopt) << refused;
+    for (const auto& [path, relative] : std::vector<std::pair<std::string, std::string>>{
+             {old.file("Documents/maps"), "Documents/maps"},
+             {"/home/ann/Documents/kelvara/Documents/wikipedia", "Documents/wikipedia"},
+             {"/home/ann/.cache/kelvara/mapStoreUpdate", "Caches/mapStoreUpdate"},
+             {"/b/.config/kelvara/Library/Application Support/M", "Library/Application Support/M"},
+             {"/srv/maps", ""}})
+        EXPECT_EQ(NSHomeRelativePathForPathInAnyHome(path).value_or(""), relative) << path;
+    NSSetApplicationHome("");
+}
