@@ -417,8 +417,35 @@ NSManagedObjectID NSPersistentStoreCoordinator::managedObjectIDForURIRepresentat
 
 std::unique_ptr<SQLiteConnection> NSPersistentStoreCoordinator::openConnection(
     const NSPersistentStore& store, NSError* error) const {
-    return SQLiteConnection::open(
+    NSError failure;
+    auto connection = SQLiteConnection::open(
         store.path(),
         store.isReadOnly() ? SQLiteConnection::Mode::ReadOnly : SQLiteConnection::Mode::ReadWrite,
-        store.pragmas(), error);
+        store.pragmas(), &failure);
+    if (!connection) {
+        if (SQLiteConnection::isDamageError(failure))
+            damageReport_->tell(store.path(), failure);
+        if (error)
+            *error = failure;
+        return nullptr;
+    }
+    connection->setDamageObserver([report = damageReport_, path = store.path()](
+                                      const NSError& damage) { report->tell(path, damage); });
+    return connection;
+}
+
+void NSPersistentStoreCoordinator::setDamagedStoreHandler(DamagedStoreHandler handler) {
+    std::lock_guard lock(damageReport_->mutex);
+    damageReport_->handler = std::move(handler);
+}
+
+void NSPersistentStoreCoordinator::DamageReport::tell(const std::string& storePath,
+                                                      const NSError& error) {
+    DamagedStoreHandler receiver;
+    {
+        std::lock_guard lock(mutex);
+        receiver = handler;
+    }
+    if (receiver)
+        receiver(storePath, error);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -48,6 +49,13 @@ class NSPersistentStoreCoordinator {
     std::unique_ptr<SQLiteConnection> openConnection(const NSPersistentStore& store,
                                                      NSError* error) const;
 
+    // Told, on the thread whose read or write failed, when a store's file
+    // turns out damaged (its connection does not open, or a statement finds
+    // the file corrupt or no database); the receiver judges what follows.
+    using DamagedStoreHandler =
+        std::function<void(const std::string& storePath, const NSError& error)>;
+    void setDamagedStoreHandler(DamagedStoreHandler handler);
+
   private:
     bool checkExistingStore(SQLiteConnection& connection, NSPersistentStore& store, bool* isEmpty,
                             NSError* error) const;
@@ -56,4 +64,11 @@ class NSPersistentStoreCoordinator {
     std::shared_ptr<NSManagedObjectModel> model_;
     mutable std::mutex mutex_;
     std::vector<std::shared_ptr<NSPersistentStore>> stores_;
+    // Shared with the connections, which may outlive the coordinator.
+    struct DamageReport {
+        std::mutex mutex;
+        DamagedStoreHandler handler;
+        void tell(const std::string& storePath, const NSError& error);
+    };
+    std::shared_ptr<DamageReport> damageReport_ = std::make_shared<DamageReport>();
 };

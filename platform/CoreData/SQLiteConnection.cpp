@@ -193,16 +193,24 @@ void SQLiteConnection::setError(NSError* error, const std::string& what) const {
     std::string message = db_ ? sqlite3_errmsg(db_) : "out of memory";
     NSLogWithLevel(NSLogLevel::Error, "SQLite error %d (%s): %s", code, message.c_str(),
                    what.c_str());
-    if (!error)
-        return;
     int primary = code & 0xff;
-    long cocoaCode = primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT
-                         ? NSError::NSFileReadCorruptFileError
-                         : CoreDataErrors::NSSQLiteError;
-    *error = NSError::errorWithDomain(
-        NSError::NSCocoaErrorDomain, cocoaCode,
+    const bool damaged = primary == SQLITE_NOTADB || primary == SQLITE_CORRUPT;
+    if (!error && !(damaged && damageObserver_))
+        return;
+    const NSError made = NSError::errorWithDomain(
+        NSError::NSCocoaErrorDomain,
+        damaged ? NSError::NSFileReadCorruptFileError : CoreDataErrors::NSSQLiteError,
         {{NSError::NSLocalizedDescriptionKey, Value(message + " (" + what + ")")},
          {"NSSQLiteErrorDomain", Value(code)}});
+    if (damaged && damageObserver_)
+        damageObserver_(made);
+    if (error)
+        *error = made;
+}
+
+bool SQLiteConnection::isDamageError(const NSError& error) {
+    return error.domain == NSError::NSCocoaErrorDomain &&
+           error.code == NSError::NSFileReadCorruptFileError;
 }
 
 void SQLiteConnection::bind(sqlite3_stmt* statement, int index, const Value& value) {

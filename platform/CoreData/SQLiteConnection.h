@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -28,6 +29,12 @@ class SQLiteConnection {
     bool execute(const std::string& sql, NSError* error);
     // Fills *error with the connection's last SQLite error.
     void setError(NSError* error, const std::string& what) const;
+    // Told, on the failing thread, of every error that finds the file
+    // damaged (SQLite's corrupt and not-a-database errors).
+    void setDamageObserver(std::function<void(const NSError&)> observer) {
+        damageObserver_ = std::move(observer);
+    }
+    static bool isDamageError(const NSError& error);
 
     // Binds a stored value: dates as seconds since 2001, booleans as integers.
     static void bind(sqlite3_stmt* statement, int index, const Value& value);
@@ -37,6 +44,7 @@ class SQLiteConnection {
     explicit SQLiteConnection(sqlite3* db) : db_(db) {}
 
     sqlite3* db_;
+    std::function<void(const NSError&)> damageObserver_;
     std::unordered_map<std::string, sqlite3_stmt*> statements_;
 };
 

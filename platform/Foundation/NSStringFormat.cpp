@@ -3,6 +3,10 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <memory>
+
+#include <unicode/upluralrules.h>
 
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
@@ -217,4 +221,27 @@ std::string NSLocalizedFormat(const std::string& key,
     if (auto text = NSStringWithFormat(key, list))
         return *text;
     return key;
+}
+
+namespace {
+// "one", "few", "other", ... as the language's plural rules name count's form.
+std::string pluralCategory(const std::string& language, long count) {
+    UErrorCode status = U_ZERO_ERROR;
+    std::unique_ptr<UPluralRules, decltype(&uplrules_close)> rules(
+        uplrules_open(language.c_str(), &status), &uplrules_close);
+    UChar name[32];
+    const int32_t length = U_SUCCESS(status) ? uplrules_select(rules.get(), double(count), name,
+                                                               int32_t(std::size(name)), &status)
+                                             : 0;
+    if (U_FAILURE(status) || length <= 0 || length >= int32_t(std::size(name)))
+        return "other";
+    return std::string(name, name + length);
+}
+}  // namespace
+
+std::string NSLocalizedPluralFormat(const std::string& key, long count, const std::string& table) {
+    const std::string form =
+        key + ":" + pluralCategory(NSBundle::preferredLocalizations().front(), count);
+    const bool translated = !NSBundle::mainBundle()->localizedStringsForKey(form, table).empty();
+    return NSLocalizedFormat(translated ? form : key + ":other", {count}, table);
 }

@@ -70,3 +70,9 @@ inline std::optional<std::string> NSStringWithFormat(
 std::string NSLocalizedFormat(const std::string& key,
                               std::initializer_list<NSFormatArgument> arguments,
                               const std::string& table = {});
+
+// The form of key that the user's language takes for `count` (its plural
+// rules, from ICU): the translation of "key:one", "key:few" and so on, else
+// of "key:other", filled with count as NSLocalizedFormat fills a format.
+std::string NSLocalizedPluralFormat(const std::string& key, long count,
+                                    const std::string& table = {});

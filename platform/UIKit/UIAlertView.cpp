@@ -151,6 +151,22 @@ void UIAlertView::layoutSubviews() {
                               std::round((b.size.height - y) / 2), kBoxWidth, y));
 }
 
+void UIAlertView::setTitle(const std::string& title) {
+    title_ = title;
+    if (titleLabel_) {
+        titleLabel_->setText(title_);
+        setNeedsLayout();
+    }
+}
+
+void UIAlertView::setMessage(const std::string& message) {
+    message_ = message;
+    if (messageLabel_) {
+        messageLabel_->setText(message_);
+        setNeedsLayout();
+    }
+}
+
 void UIAlertView::show() {
     std::shared_ptr<UIWindow> window = UIApplication::sharedApplication()->keyWindow();
     if (!window || visible_) {

@@ -35,9 +35,10 @@ class UIAlertView : public UIView {
                 const std::vector<std::string>& otherButtonTitles = {});
 
     const std::string& title() const { return title_; }
-    void setTitle(const std::string& title) { title_ = title; }
+    // An alert on show takes a new title or message at once.
+    void setTitle(const std::string& title);
     const std::string& message() const { return message_; }
-    void setMessage(const std::string& message) { message_ = message; }
+    void setMessage(const std::string& message);
     std::shared_ptr<UIAlertViewDelegate> delegate() const { return delegate_.lock(); }
     void setDelegate(std::weak_ptr<UIAlertViewDelegate> d) { delegate_ = std::move(d); }
 

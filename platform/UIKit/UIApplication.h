@@ -124,6 +124,8 @@ class UIApplication : public UIResponder {
     bool presentLocalNotificationNow(const std::shared_ptr<UILocalNotification>& notification);
     // The user chose the notification (what the desktop's action does).
     void receiveLocalNotification(const UILocalNotification& notification);
+    // Asks the host to bring the window to the front, restored when minimised.
+    void requestActivation() { activationRequested_ = true; }
     // Whether the window was asked to come to the front since the host last
     // looked; looking clears it.
     bool takeActivationRequest();

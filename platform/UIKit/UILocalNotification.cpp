@@ -68,7 +68,7 @@ bool UIApplication::presentLocalNotificationNow(
 }
 
 void UIApplication::receiveLocalNotification(const UILocalNotification& notification) {
-    activationRequested_ = true;
+    requestActivation();
     if (delegate_)
         delegate_->applicationDidReceiveLocalNotification(*this, notification);
 }

@@ -1,6 +1,8 @@
 #include "CBGeoData/CBGeoDataManager.h"
 
 #include <filesystem>
+#include <mutex>
+#include <set>
 #include <vector>
 
 #include "CBGeoData/CBCoordinatePathValueTransformer.h"
@@ -8,6 +10,7 @@
 #include "CoreData/CoreDataErrors.h"
 #include "CoreData/NSFetchRequest.h"
 #include "CoreData/NSPersistentStoreCoordinator.h"
+#include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSAssert.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
@@ -46,8 +49,24 @@ thread_local ThreadExitWatcher threadExitWatcher;
 
 }  // namespace
 
+struct CBGeoDataManager::DamagedStores {
+    std::mutex mutex;
+    std::set<std::string> told;
+
+    // True only the first time a path is told.
+    bool tell(const std::string& path) {
+        std::lock_guard lock(mutex);
+        return told.insert(path).second;
+    }
+    void forget(const std::string& path) {
+        std::lock_guard lock(mutex);
+        told.erase(path);
+    }
+};
+
 CBGeoDataManager::CBGeoDataManager()
-    : quadKeysPredicate_(NSPredicate::predicateWithFormat("quadKey IN $quadKeys")) {}
+    : damagedStores_(std::make_shared<DamagedStores>()),
+      quadKeysPredicate_(NSPredicate::predicateWithFormat("quadKey IN $quadKeys")) {}
 
 std::shared_ptr<CBGeoDataManager> CBGeoDataManager::create() {
     NSAssert(
@@ -135,6 +154,23 @@ CBGeoDataManager::addPersistentStoreCoordinatorWithPathForKeyAndCenter(
         std::lock_guard lock(storesMutex_);
         if (!persistentStoreCoordinator_) {
             persistentStoreCoordinator_ = std::make_shared<NSPersistentStoreCoordinator>(model);
+            // Reads fail on drawing threads and search queues alike; the
+            // screens hear of it once, on the main queue.
+            persistentStoreCoordinator_->setDamagedStoreHandler(
+                [stores = damagedStores_, sender = static_cast<const void*>(this)](
+                    const std::string& storePath, const NSError& damage) {
+                    if (!stores->tell(storePath))
+                        return;
+                    const std::string reason = damage.localizedDescription();
+                    NSLogWithLevel(NSLogLevel::Error,
+                                   "CBGeoDataManager: the store %s is damaged: %s",
+                                   storePath.c_str(), reason.c_str());
+                    DispatchQueue::main()->async([sender, storePath, reason] {
+                        NSNotificationCenter::defaultCenter()->postNotificationName(
+                            CBGeoDataManagerStoreDamagedNotification, sender,
+                            {{"path", Value(storePath)}, {"reason", Value(reason)}});
+                    });
+                });
         }
         coordinator = persistentStoreCoordinator_;
     }
@@ -169,6 +205,7 @@ CBGeoDataManager::addPersistentStoreCoordinatorWithPathForKeyAndCenter(
                   error.localizedDescription().c_str());
         return nullptr;
     }
+    damagedStores_->forget(path);
     if (key) {
         std::shared_ptr<NSPersistentStore> replaced;
         {

@@ -61,6 +61,13 @@ class CBGeoDataManager : public CBCoreDataManager {
         "UIApplicationDidReceiveMemoryWarningNotification";
     // The model resource inside the main bundle.
     static constexpr const char* kModelResource = "Quillmere.bundle/CBGeoObject.model";
+    // Posted on the main queue, once per store file, when a read of one of
+    // the manager's stores finds the file damaged (SQLite finds it corrupt or
+    // no database), from whichever thread read it. The object is the manager;
+    // userInfo names the file under "path" and what failed under "reason". A
+    // store added anew at that path is told of again.
+    static constexpr const char* CBGeoDataManagerStoreDamagedNotification =
+        "CBGeoDataManagerStoreDamagedNotification";
 
     // Asserts that the coordinate-path transformer is registered.
     static std::shared_ptr<CBGeoDataManager> create();
@@ -257,6 +264,9 @@ class CBGeoDataManager : public CBCoreDataManager {
     std::shared_ptr<CBGeoSearchResult> nearestPlaceMatchingPredicate(
         const std::shared_ptr<NSPredicate>& predicate, const CBGeoPlaceKey& key);
 
+    // The store files told damaged, shared with the coordinator's handler.
+    struct DamagedStores;
+    std::shared_ptr<DamagedStores> damagedStores_;
     std::mutex storesMutex_;  // guards the dictionary and the coordinator pointer
     std::map<std::string, std::shared_ptr<NSPersistentStore>> persistentStoresDictionary_;
     std::mutex contextMutex_;

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "CBGeoData/CBCoordinatePathValueTransformer.h"
+#include "CBGeoData/CBGeoDataManager.h"
 #include "CBGeoData/CBGeoEntityRegistry.h"
 #include "Dispatch/DispatchQueue.h"
 #include "Foundation/NSLocale.h"
@@ -13,6 +14,7 @@
 #include "Foundation/NSUserDefaults.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIWindow.h"
+#include "app/CBBrokenLinksAlert.h"
 #include "app/CBFirstDownloadNotice.h"
 #include "app/CBInstalledMapPrefill.h"
 #include "app/CBMapInstalledNotification.h"
@@ -36,6 +38,7 @@
 #include "packages/CBMapStoreURLManager.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerEngine.h"
+#include "shelf/CBMapShelfViewController.h"
 #include "store/CBMapStoreDownloadViewController.h"
 
 namespace {
@@ -63,7 +66,7 @@ bool localeUsesMiles() {
 }  // namespace
 
 CBKelvaraSharedAppDelegate::CBKelvaraSharedAppDelegate(CBLaunchOptions options)
-    : options_(std::move(options)) {}
+    : options_(std::move(options)), brokenLinksAlert_(std::make_shared<CBBrokenLinksAlert>()) {}
 
 CBKelvaraSharedAppDelegate::~CBKelvaraSharedAppDelegate() = default;
 
@@ -114,6 +117,18 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
                     scale->setPointsPerKilometer(
                         float(screen->mapView()->visibleArea()->pointsPerKilometer()));
         });
+    damagedStoreObserver_ = NSNotificationCenter::defaultCenter()->addObserverForName(
+        CBGeoDataManager::CBGeoDataManagerStoreDamagedNotification, nullptr, {},
+        [](const NSNotification& notification) {
+            const auto text = [&](const char* key) {
+                auto found = notification.userInfo.find(key);
+                const std::string* value =
+                    found == notification.userInfo.end() ? nullptr : found->second.stringValue();
+                return value ? *value : std::string();
+            };
+            if (auto delegate = shared())
+                delegate->tellDamagedStoreAtPath(text("path"), text("reason"));
+        });
     if (downloadManager_) {
         std::weak_ptr<ZELDownloadManagerEngine> engine = downloadManager_;
         DispatchQueue::main()->after(kResumeDelay, [engine] {
@@ -121,13 +136,19 @@ bool CBKelvaraSharedAppDelegate::applicationDidFinishLaunchingWithOptions(UIAppl
                 downloads->resumeDownloads();
         });
     }
-    runningInstance_ =
-        CBRunningInstance::listen(CBRunningInstance::socketPathForHome(
-                                      NSSearchPathForDirectory(NSSearchPathDirectory::Documents)),
-                                  [](const std::string& link) {
-                                      if (auto delegate = shared())
-                                          delegate->openLink(link);
-                                  });
+    // A later start on this home hands over to this one: its link, or the
+    // request to come to the front.
+    runningInstance_ = CBRunningInstance::listen(
+        CBRunningInstance::socketPathForHome(
+            NSSearchPathForDirectory(NSSearchPathDirectory::Documents)),
+        [](const std::string& link) {
+            if (auto delegate = shared())
+                delegate->openLink(link);
+        },
+        [] {
+            if (auto application = UIApplication::sharedApplication())
+                application->requestActivation();
+        });
     if (options_.link)
         openLink(*options_.link);
     return true;
@@ -206,6 +227,34 @@ void CBKelvaraSharedAppDelegate::setAsideDamagedCurrentMap() {
     auto map = userMapStoreEngine_ ? userMapStoreEngine_->currentMap() : nullptr;
     if (map && userMapStoreEngine_->checkMapIsDamaged(map))
         userMapStoreEngine_->setCurrentMap(nullptr);
+}
+
+// The same as at start: the map is marked damaged and never shown again
+// until loaded anew; the shelf, where its cover says so, offers to load it.
+// Reads of other stores (bookmarks, Wikipedia) are not the map's.
+void CBKelvaraSharedAppDelegate::tellDamagedStoreAtPath(const std::string& path,
+                                                        const std::string& reason) {
+    auto map =
+        userMapStoreEngine_ && !options_.mapPath ? userMapStoreEngine_->currentMap() : nullptr;
+    const auto mapPath = map ? map->filePath() : std::nullopt;
+    std::error_code ignored;
+    if (!mapPath || !rootViewController_ || !std::filesystem::equivalent(*mapPath, path, ignored) ||
+        !userMapStoreEngine_->markMapDamaged(map, reason))
+        return;
+    dismissCoveringScreens();
+    if (mapViewController_)
+        mapViewController_->endSearch();
+    std::weak_ptr<CBRootViewController> weakRoot = rootViewController_;
+    std::weak_ptr<CBUserMapStoreEngine> weakRegistry = userMapStoreEngine_;
+    rootViewController_->transitionToShelfWithCompletion([weakRoot, weakRegistry, map] {
+        auto root = weakRoot.lock();
+        auto registry = weakRegistry.lock();
+        if (!root || !registry)
+            return;
+        registry->setCurrentMap(nullptr);
+        if (auto shelf = root->shelf())
+            shelf->askToDownloadDamagedMapAgain(map);
+    });
 }
 
 // A new user sees a city at once: the sample is loaded from the map store
@@ -304,6 +353,7 @@ void CBKelvaraSharedAppDelegate::applicationWillTerminate(UIApplication&) {
     storeState();
     runningInstance_.reset();
     unitsObserver_.reset();
+    damagedStoreObserver_.reset();
     // Views go while the application still exists.
     rootViewController_.reset();
     mapViewController_.reset();

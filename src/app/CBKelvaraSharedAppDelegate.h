@@ -9,6 +9,7 @@
 #include "wikipedia/CBWikipediaServices.h"
 
 class CBBookmarksManager;
+class CBBrokenLinksAlert;
 class CBCurrentMap;
 class CBFirstDownloadNotice;
 class CBMapInstalledNotification;
@@ -112,6 +113,10 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
     void createServices();
     void installSampleOnEmptyHome();
     void setAsideDamagedCurrentMap();
+    // The current map's store failed while open: told once, as at start.
+    void tellDamagedStoreAtPath(const std::string& path, const std::string& reason);
+    // Whatever screen covers the shelf or the map is dismissed.
+    void dismissCoveringScreens();
     void storeState();
 
     CBLaunchOptions options_;
@@ -123,7 +128,10 @@ class CBKelvaraSharedAppDelegate : public UIApplicationDelegate, public CBWikipe
     std::shared_ptr<CBMapViewController> mapViewController_;
     std::shared_ptr<CBRootViewController> rootViewController_;
     std::shared_ptr<NSNotificationObserver> unitsObserver_;
+    std::shared_ptr<NSNotificationObserver> damagedStoreObserver_;
     std::shared_ptr<CBLinkedStoreMapOffer> storeMapOffer_;
+    // Broken links are told one alert at a time, however many arrive.
+    std::shared_ptr<CBBrokenLinksAlert> brokenLinksAlert_;
     std::shared_ptr<CBFirstDownloadNotice> firstDownloadNotice_;
     std::shared_ptr<CBMapInstalledNotification> mapInstalledNotification_;
     std::shared_ptr<CBSampleDownloadAlert> sampleDownloadAlert_;

@@ -1,10 +1,9 @@
 // The ways into a place or a map from outside: kelvara2 links open their
 // place on the map, or offer the store's page of the map that holds it; the
 // notification of an installed map opens that map.
-#include "Foundation/NSBundle.h"
 #include "Foundation/NSLog.h"
-#include "UIKit/UIAlertView.h"
 #include "UIKit/UILocalNotification.h"
+#include "app/CBBrokenLinksAlert.h"
 #include "app/CBKelvaraLink.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/CBLinkedStoreMapOffer.h"
@@ -22,10 +21,7 @@ bool CBKelvaraSharedAppDelegate::openLink(const std::string& url) {
     if (!link) {
         NSLogWithLevel(NSLogLevel::Error, "Kelvara: broken link %s: %s", url.c_str(),
                        error.c_str());
-        auto alert = std::make_shared<UIAlertView>(NSLocalizedString("LinkCannotOpenTitle"), error,
-                                                   std::weak_ptr<UIAlertViewDelegate>(),
-                                                   NSLocalizedString("OK"));
-        alert->show();
+        brokenLinksAlert_->reportBrokenLinkWithReason(error);
         return false;
     }
     if (!mapViewController_)
@@ -66,12 +62,16 @@ bool CBKelvaraSharedAppDelegate::openInstalledMapWithIdentifier(const std::strin
     auto map = userMapStoreEngine_ ? userMapStoreEngine_->mapForIdentifier(identifier) : nullptr;
     if (!map || map->isDownloading() || !rootViewController_)
         return false;
-    // Whatever covers the shelf or the map goes first.
-    if (auto shelf = rootViewController_->shelf(); shelf && shelf->presentedViewController())
-        shelf->dismissViewControllerAnimatedCompletion(false, nullptr);
-    if (mapViewController_->presentedViewController())
-        mapViewController_->dismissViewControllerAnimatedCompletion(false, nullptr);
+    dismissCoveringScreens();
     userMapStoreEngine_->setCurrentMap(map);
     rootViewController_->transitionToMapViewControllerWithCompletion(nullptr);
     return true;
+}
+
+void CBKelvaraSharedAppDelegate::dismissCoveringScreens() {
+    if (auto shelf = rootViewController_ ? rootViewController_->shelf() : nullptr;
+        shelf && shelf->presentedViewController())
+        shelf->dismissViewControllerAnimatedCompletion(false, nullptr);
+    if (mapViewController_ && mapViewController_->presentedViewController())
+        mapViewController_->dismissViewControllerAnimatedCompletion(false, nullptr);
 }

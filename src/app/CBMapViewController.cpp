@@ -376,10 +376,15 @@ void CBMapViewController::tableViewDidSelectRowAtIndexPath(UITableView&, const N
         return;
     // The hit is an object of the map's main context: it is pinned as it is.
     const auto chosen = results_[size_t(path.row)];
-    searchDisplay_->setActive(false);
+    endSearch();
     mapView_->userLocationFollower()->setCentersOnUserLocation(false);
     if (auto pin = showPlace(chosen, false))
         showCoordinateAtZoomLevel(pin->coordinate(), kChosenHitZoomLevel);
+}
+
+void CBMapViewController::endSearch() {
+    if (searchDisplay_)
+        searchDisplay_->setActive(false);
 }
 
 // Beside the geo store on show: <Documents>/maps/<id>/toptable/images for an

@@ -209,6 +209,8 @@ class CBMapViewController : public UIViewController,
         UITableView& table, const NSIndexPath& path) override;
     void tableViewDidSelectRowAtIndexPath(UITableView& table, const NSIndexPath& path) override;
 
+    // Ends a search on show, as choosing a hit does.
+    void endSearch();
     // Stores the map's state, its pins and the bookmarks.
     void applicationDidMoveToBackground();
     // Where the pins are kept; set before the view loads (tests).

@@ -122,6 +122,17 @@ std::string CBRunningInstance::socketPathForHome(const std::string& home) {
 CBRunningInstance::Forwarding CBRunningInstance::forwardLink(const std::string& socketPath,
                                                              const std::string& link,
                                                              std::string* error) {
+    return handOver(socketPath, link, error);
+}
+
+CBRunningInstance::Forwarding CBRunningInstance::forwardActivation(const std::string& socketPath,
+                                                                   std::string* error) {
+    return handOver(socketPath, {}, error);
+}
+
+CBRunningInstance::Forwarding CBRunningInstance::handOver(const std::string& socketPath,
+                                                          const std::string& link,
+                                                          std::string* error) {
     auto fail = [error](Forwarding result, std::string reason) {
         if (error)
             *error = std::move(reason);
@@ -156,7 +167,8 @@ CBRunningInstance::Forwarding CBRunningInstance::forwardLink(const std::string& 
 }
 
 std::shared_ptr<CBRunningInstance> CBRunningInstance::listen(
-    const std::string& socketPath, std::function<void(const std::string& link)> receiver) {
+    const std::string& socketPath, std::function<void(const std::string& link)> receiver,
+    std::function<void()> activation) {
     sockaddr_un address;
     if (!fillAddress(socketPath, address))
         return nullptr;
@@ -188,15 +200,20 @@ std::shared_ptr<CBRunningInstance> CBRunningInstance::listen(
         ::close(socket);
         return nullptr;
     }
-    std::shared_ptr<CBRunningInstance> instance(
-        new CBRunningInstance(socketPath, socket, wake, std::move(receiver)));
+    std::shared_ptr<CBRunningInstance> instance(new CBRunningInstance(
+        socketPath, socket, wake, std::move(receiver), std::move(activation)));
     instance->thread_ = std::thread([raw = instance.get()] { raw->serve(); });
     return instance;
 }
 
 CBRunningInstance::CBRunningInstance(std::string path, int socket, int wake,
-                                     std::function<void(const std::string&)> receiver)
-    : path_(std::move(path)), socket_(socket), wake_(wake), receiver_(std::move(receiver)) {}
+                                     std::function<void(const std::string&)> receiver,
+                                     std::function<void()> activation)
+    : path_(std::move(path)),
+      socket_(socket),
+      wake_(wake),
+      receiver_(std::move(receiver)),
+      activation_(std::move(activation)) {}
 
 CBRunningInstance::~CBRunningInstance() {
     const uint64_t one = 1;
@@ -241,6 +258,16 @@ void CBRunningInstance::answer(int connection) const {
     std::string link;
     if (!readAll(connection, kMaximumLinkLength, link)) {
         writeAll(connection, "link too long or not sent\n");
+        return;
+    }
+    if (link.empty()) {
+        if (!activation_) {
+            writeAll(connection, "nothing to hand over\n");
+            return;
+        }
+        NSLogWithLevel(NSLogLevel::Info, "Kelvara: another start on this home came to this one");
+        writeAll(connection, kAccepted);
+        DispatchQueue::main()->async(activation_);
         return;
     }
     // What the link says is the receiver's to judge, as for a link given at start.

@@ -6,9 +6,10 @@
 #include <string>
 #include <thread>
 
-// One Kelvara per home takes the links: the first to start listens on a Unix
-// socket named after its home, in the user's runtime folder; a later start
-// with a kelvara2 link hands the link over and ends. Only the same user's
+// One Kelvara per home: the first to start listens on a Unix socket named
+// after its home, in the user's runtime folder; a later start hands over to
+// it and ends: its kelvara2 link, or, without one, nothing but the request to
+// come to the front (an empty text). Only the same user's
 // processes are heard, and only texts that start with "kelvara2:" (in any
 // letter case) and have at most kMaximumLinkLength bytes are taken; the
 // receiver judges the rest.
@@ -26,12 +27,18 @@ class CBRunningInstance {
     // took it, else the reason in *error.
     static Forwarding forwardLink(const std::string& socketPath, const std::string& link,
                                   std::string* error = nullptr);
+    // Asks the instance listening at the path to come to the front.
+    static Forwarding forwardActivation(const std::string& socketPath,
+                                        std::string* error = nullptr);
 
-    // Starts listening; every link taken is given to `receiver` on the main
-    // queue. nullptr when another instance listens there or the socket cannot
-    // be made; a socket file left by an instance that died is replaced.
+    // Starts listening; every link taken is given to `receiver`, and every
+    // request to come to the front to `activation`, on the main queue (without
+    // `activation` such requests are refused). nullptr when another instance
+    // listens there or the socket cannot be made; a socket file left by an
+    // instance that died is replaced.
     static std::shared_ptr<CBRunningInstance> listen(
-        const std::string& socketPath, std::function<void(const std::string& link)> receiver);
+        const std::string& socketPath, std::function<void(const std::string& link)> receiver,
+        std::function<void()> activation = {});
 
     // Stops listening and removes the socket file.
     ~CBRunningInstance();
@@ -42,7 +49,10 @@ class CBRunningInstance {
 
   private:
     CBRunningInstance(std::string path, int socket, int wake,
-                      std::function<void(const std::string&)> receiver);
+                      std::function<void(const std::string&)> receiver,
+                      std::function<void()> activation);
+    static Forwarding handOver(const std::string& socketPath, const std::string& text,
+                               std::string* error);
     void serve();
     void answer(int connection) const;
 
@@ -50,5 +60,6 @@ class CBRunningInstance {
     int socket_;
     int wake_;  // an eventfd that ends the accept loop
     std::function<void(const std::string&)> receiver_;
+    std::function<void()> activation_;
     std::thread thread_;
 };

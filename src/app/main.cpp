@@ -59,8 +59,9 @@ void printUsage() {
         "  --sdk-url URL    send crash reports and usage data to the SDK service at URL\n"
         "  --tile-service HOST:PORT  the online map tile service (kept as the user default\n"
         "                   CBOnlineTileServiceHost; default 127.0.0.1:8091)\n"
-        "  kelvara2://...   open this link to a place once started; when Kelvara already\n"
-        "                   runs on this home, the running one opens it and this ends\n"
+        "  kelvara2://...   open this link to a place once started\n"
+        "When Kelvara already runs on this home, this start hands over to it and ends:\n"
+        "the running one opens the link, or comes to the front without one.\n"
         "Without --location or --gpx the position comes from gpsd when one is running.");
 }
 
@@ -107,20 +108,31 @@ std::string sampleCityStore() {
         .string();
 }
 
-// Set when the link went to the Kelvara already running: this start ends well.
-bool linkForwarded = false;
+// Set when this start went to the Kelvara already running: it ends well.
+bool handedOver = false;
 
-// Hands the link to a Kelvara running on this home; false when none runs.
-// A running one that refuses the link ends this start too, with its reason.
-bool forwardToRunningInstance(const std::string& link, bool* refused) {
+// Hands this start over to a Kelvara running on this home: its link, else
+// the request to come to the front. False when none runs or none answers.
+// A running one that refuses a link ends this start too, with its reason.
+bool handOverToRunningInstance(const std::optional<std::string>& link, bool* refused) {
     const std::string path = CBRunningInstance::socketPathForHome(
         NSSearchPathForDirectory(NSSearchPathDirectory::Documents));
     std::string error;
-    switch (CBRunningInstance::forwardLink(path, link, &error)) {
+    const auto result = link ? CBRunningInstance::forwardLink(path, *link, &error)
+                             : CBRunningInstance::forwardActivation(path, &error);
+    switch (result) {
         case CBRunningInstance::Forwarding::Forwarded:
-            std::printf("Kelvara: the running Kelvara opens the link\n");
+            std::printf(link ? "Kelvara: the running Kelvara opens the link\n"
+                             : "Kelvara: the running Kelvara comes to the front\n");
             return true;
         case CBRunningInstance::Forwarding::Refused:
+            if (!link) {
+                std::fprintf(stderr,
+                             "kelvara: the running Kelvara did not answer (%s); starting "
+                             "beside it\n",
+                             error.c_str());
+                return false;
+            }
             std::fprintf(stderr, "kelvara: the running Kelvara did not take the link: %s\n",
                          error.c_str());
             *refused = true;
@@ -132,8 +144,9 @@ bool forwardToRunningInstance(const std::string& link, bool* refused) {
 }
 
 // Reads the application's own arguments (the host has taken its options);
-// nullptr after a usage error, which it reports, or once a running Kelvara
-// took the link. A headless start (screenshot, scenario) draws the link itself.
+// nullptr after a usage error, which it reports, or once this start was
+// handed over to a running Kelvara. A headless start (screenshot, scenario)
+// runs on its own and draws the link itself.
 std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& arguments,
                                               bool headless) {
     std::shared_ptr<CLFixedLocationSource> fixedPoint;
@@ -218,10 +231,10 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
         usageError("a compass needs a fixed point (--location):", "--heading");
         return nullptr;
     }
-    if (options.link && !headless) {
+    if (!headless) {
         bool refused = false;
-        if (forwardToRunningInstance(*options.link, &refused)) {
-            linkForwarded = !refused;
+        if (handOverToRunningInstance(options.link, &refused)) {
+            handedOver = !refused;
             return nullptr;
         }
     }
@@ -274,5 +287,5 @@ int main(int argc, char** argv) {
         argc, argv, [headless](const auto& arguments) { return launch(arguments, headless); });
     // Background work (tile pre-fill, page layout, image fetches) stops
     // before the exit handlers tear down the fonts and stores it uses.
-    DispatchQueue::exitProgram(linkForwarded ? 0 : status);
+    DispatchQueue::exitProgram(handedOver ? 0 : status);
 }

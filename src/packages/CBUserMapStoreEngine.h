@@ -113,8 +113,11 @@ class CBUserMapStoreEngine : public CBMapStoreEngine,
     // found damaged stays so on later starts until it is installed again. A
     // map being loaded (its package in the download queue) is never damaged.
     bool checkMapIsDamaged(const Map& map);
-    // Whether checkMapIsDamaged found it so.
+    // Whether checkMapIsDamaged found it so, or it was marked so.
     bool isMapDamaged(const std::optional<std::string>& identifier) const;
+    // Marks the installed map damaged as checkMapIsDamaged would: its store
+    // failed while open (why: `reason`). False when it was marked already.
+    bool markMapDamaged(const Map& map, const std::string& reason);
     // Loads the map's package from the map store: a queued download of it
     // (paused or failed) goes on with the bytes it has, else a new one is
     // queued and started. `expectedSize`, when the caller knows one fresher

@@ -65,14 +65,21 @@ bool CBUserMapStoreEngine::checkMapIsDamaged(const Map& map) {
         return checked->second;
     NSError error;
     const auto path = map->filePath();
-    const bool damaged = !path || !validateMapStoreAtPath(*path, &error);
-    if (damaged)
-        NSLogWithLevel(NSLogLevel::Error, "Kelvara: the installed map %s is damaged: %s",
-                       identifier->c_str(), error.localizedDescription().c_str());
-    checkedMaps_[*identifier] = damaged;
-    if (damaged)
-        storeState();
-    return damaged;
+    if (!path || !validateMapStoreAtPath(*path, &error))
+        return markMapDamaged(map, error.localizedDescription());
+    checkedMaps_[*identifier] = false;
+    return false;
+}
+
+bool CBUserMapStoreEngine::markMapDamaged(const Map& map, const std::string& reason) {
+    const auto identifier = map ? map->identifier() : std::nullopt;
+    if (!identifier || isMapDamaged(identifier))
+        return false;
+    NSLogWithLevel(NSLogLevel::Error, "Kelvara: the installed map %s is damaged: %s",
+                   identifier->c_str(), reason.c_str());
+    checkedMaps_[*identifier] = true;
+    storeState();
+    return true;
 }
 
 bool CBUserMapStoreEngine::isMapDamaged(const std::optional<std::string>& identifier) const {

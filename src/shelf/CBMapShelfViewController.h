@@ -133,6 +133,9 @@ class CBMapShelfViewController : public UIViewController,
     // Opens the map; a map still downloading says how its download stands
     // (and offers to go on with a paused or failed one) instead.
     void openMapWithFancyAnimation(const Map& map, bool fancy);
+    // A damaged map is never opened (nor another in its place): its package
+    // is offered anew.
+    void askToDownloadDamagedMapAgain(const Map& map);
 
     // The zoom from a cover into its map.
     void presentMapViewControllerFromIndexPath(const NSIndexPath& indexPath);
@@ -223,9 +226,6 @@ class CBMapShelfViewController : public UIViewController,
     void zoomFinished();
     void showAlert(std::shared_ptr<UIAlertView> alert);
     void askToGoOnWithDownloadOfMap(const Map& map, const ZELDownloadStatus& status);
-    // A damaged map is never opened (nor another in its place): its package
-    // is offered anew.
-    void askToDownloadDamagedMapAgain(const Map& map);
     // The blurred band behind a cover's name, scaled to the cell first.
     std::shared_ptr<UIImage> blurredBandImage(const std::shared_ptr<UIImage>& cover) const;
 

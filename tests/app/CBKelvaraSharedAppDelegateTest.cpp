@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 
 #include "CBGeoData/CBBoundingBox.h"
 #include "Dispatch/NSRunLoop.h"
@@ -274,6 +276,77 @@ TEST_F(CBKelvaraSharedAppDelegateTest, TheNotificationOfAnInstalledMapOpensIt) {
     // A map that is gone opens nothing.
     EXPECT_FALSE(app_->openInstalledMapWithIdentifier("atlantis"));
     application_->becomeActive();
+}
+
+// A flood of broken links is one alert: the first says why, the others
+// arriving while it shows make it a count; once dismissed, the next link is
+// told on its own again.
+TEST_F(CBKelvaraSharedAppDelegateTest, ManyBrokenLinksAtOnceGiveOneAlertWithTheirCount) {
+    const auto alertsOnShow = [&] {
+        std::vector<std::shared_ptr<UIAlertView>> alerts;
+        for (const auto& view : app_->window->subviews())
+            if (auto alert = std::dynamic_pointer_cast<UIAlertView>(view);
+                alert && alert->isVisible())
+                alerts.push_back(alert);
+        return alerts;
+    };
+    EXPECT_FALSE(app_->openLink("kelvara2://?ll=north,13&z=12"));
+    ASSERT_EQ(alertsOnShow().size(), 1u);
+    EXPECT_EQ(alertsOnShow()[0]->message(),
+              "The link's position \"north,13\" is not LATITUDE,LONGITUDE.");
+    for (int i = 1; i < 500; ++i)
+        EXPECT_FALSE(app_->openLink("kelvara2://?ll=" + std::to_string(i) + ",north"));
+    ASSERT_EQ(alertsOnShow().size(), 1u);
+    play(R"(
+expect "Cannot open the links"
+expect "500 links could not be opened."
+tap "OK"
+)");
+    EXPECT_TRUE(alertsOnShow().empty());
+    EXPECT_FALSE(app_->openLink("kelvara2://?z=12"));
+    play(R"(
+expect "Cannot open the link"
+expect "The link names no place (it has no \"ll\")."
+tap "OK"
+)");
+    EXPECT_TRUE(alertsOnShow().empty());
+}
+
+// The open map's file damaged under the running program: the first search
+// finds the store unreadable, and the user is told as at start, once: the
+// shelf marks the map damaged and offers to load it again.
+TEST_F(CBKelvaraSharedAppDelegateTest, AMapDamagedWhileOpenIsToldWithDownloadAgain) {
+    auto registry = app_->userMapStoreEngine();
+    auto map = registry->currentMap();
+    ASSERT_TRUE(map);
+    const auto path = map->filePath();
+    ASSERT_TRUE(path && std::filesystem::exists(*path));
+    {
+        std::ofstream damage(*path, std::ios::binary | std::ios::trunc);
+        damage << "garbage, no store of any kind\n";
+    }
+    play(R"(
+tap "Search places and addresses"
+type "Markt"
+wait-for "Map damaged"
+expect "The map of Neubrandenburg cannot be read: its files on this computer are damaged. Download it again from the map store?"
+expect "Download again"
+expect-logged "Kelvara: the installed map neubrandenburg is damaged: *" 1
+)");
+    EXPECT_TRUE(registry->isMapDamaged(map->identifier()));
+    EXPECT_TRUE(app_->rootViewController()->isShowingShelf());
+    EXPECT_FALSE(registry->currentMapIdentifier());
+    // More failing reads of the map (its tiles, another search) tell nothing more.
+    app_->mapViewController()
+        ->mapView()
+        ->searchObjectsMatchingStringIncludeAddressesDelayedWithCompletionBlock(
+            "Stargarder", true, false, [](const auto&) {});
+    play(R"(
+tap "Cancel"
+idle
+expect-not "Map damaged"
+expect "Damaged"
+)");
 }
 
 }  // namespace

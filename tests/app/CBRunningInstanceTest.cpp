@@ -121,6 +121,30 @@ TEST_F(CBRunningInstanceTest, OtherTextsAndOverlongLinksAreRefused) {
     EXPECT_EQ(taken_, std::vector<std::string>{"kelvara2://?ll=95,13"});
 }
 
+// A start without a link asks the running instance to come to the front;
+// one that takes no such requests refuses it, so the start goes on alone.
+TEST_F(CBRunningInstanceTest, AStartWithoutALinkBringsTheRunningInstanceToTheFront) {
+    std::string error;
+    EXPECT_EQ(CBRunningInstance::forwardActivation(path_, &error),
+              CBRunningInstance::Forwarding::NoInstance);
+    int activations = 0;
+    {
+        auto instance = CBRunningInstance::listen(
+            path_, [this](const std::string& link) { taken_.push_back(link); },
+            [&activations] { ++activations; });
+        ASSERT_NE(instance, nullptr);
+        EXPECT_EQ(CBRunningInstance::forwardActivation(path_),
+                  CBRunningInstance::Forwarding::Forwarded);
+        ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil([&] { return activations == 1; }, 5));
+        EXPECT_TRUE(taken_.empty());
+    }
+    auto linksOnly = listen();
+    ASSERT_NE(linksOnly, nullptr);
+    EXPECT_EQ(CBRunningInstance::forwardActivation(path_, &error),
+              CBRunningInstance::Forwarding::Refused);
+    EXPECT_EQ(error, "nothing to hand over");
+}
+
 TEST_F(CBRunningInstanceTest, ASocketLeftByAnInstanceThatDiedIsReplaced) {
     // A bound socket whose process is gone: nobody accepts on the file.
     const int dead = ::socket(AF_UNIX, SOCK_STREAM, 0);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Starts kelvara headless on a fresh home with the given scenario, waits until
-# it takes links, then starts kelvara again on that home with a link: the
-# second start must end at once with status 0 and the first must show the
-# link (the scenario checks that).
+# it takes links, then starts kelvara again on that home, first without a
+# link, then with one: each later start must end at once with status 0, and
+# the first must have come to the front once and show the link (the scenario
+# checks both).
 set -euo pipefail
 scenario=$1
 binary=${KELVARA_BINARY:?}
@@ -21,6 +22,12 @@ for _ in $(seq 1 300); do
     sleep 0.1
 done
 compgen -G "$runtime/kelvara-*.sock" >/dev/null || { echo "the first start never took links"; exit 1; }
+
+# A start without a link runs no second Kelvara beside the first (which would
+# open a window of its own and never end).
+output=$(timeout 60 "$binary" --phone --home "$home")
+echo "$output"
+grep -q "the running Kelvara comes to the front" <<<"$output"
 
 # The scheme as a desktop may hand it, in its own letter case.
 output=$("$binary" --phone --home "$home" \

@@ -1,5 +1,6 @@
 #include <sqlite3.h>
 
+#include "CoreData/NSFetchRequest.h"
 #include "CoreDataFixture.h"
 #include "Foundation/NSLog.h"
 
@@ -316,4 +317,37 @@ TEST_F(NSPersistentStoreCoordinatorTest, ExhaustedKeyCounterFailsTheSave) {
     EXPECT_FALSE(context->save(&error));
     EXPECT_EQ(error.code, CoreDataErrors::NSPersistentStoreSaveError);
     EXPECT_TRUE(context->hasChanges());
+}
+
+// A store whose file is overwritten while open: the fetch fails, and the
+// coordinator's handler hears which file is damaged, from an open
+// connection as from one opened afterwards.
+TEST_F(NSPersistentStoreCoordinatorTest, ADamagedStoreIsToldToTheHandler) {
+    auto store = addStore("places.sqlite");
+    ASSERT_NE(store, nullptr);
+    auto writer = newContext();
+    insertObject(writer, "Markt");
+    ASSERT_TRUE(writer->save());
+    std::vector<std::pair<std::string, long>> told;
+    coordinator_->setDamagedStoreHandler([&](const std::string& path, const NSError& error) {
+        told.emplace_back(path, error.code);
+    });
+    auto open = newContext();
+    NSFetchRequest request("object");
+    ASSERT_TRUE(open->executeFetchRequest(request));
+    EXPECT_TRUE(told.empty());
+
+    {
+        std::ofstream out(file("places.sqlite"), std::ios::binary | std::ios::trunc);
+        for (int i = 0; i < 1000; ++i)
+            out << "garbage ";
+    }
+    NSError error;
+    EXPECT_FALSE(open->executeFetchRequest(request, &error));
+    EXPECT_EQ(error.code, NSError::NSFileReadCorruptFileError);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].first, file("places.sqlite"));
+    EXPECT_EQ(told[0].second, NSError::NSFileReadCorruptFileError);
+    EXPECT_FALSE(newContext()->countForFetchRequest(request));
+    EXPECT_EQ(told.size(), 2u);
 }

@@ -10,6 +10,22 @@
 #include "Foundation/NSLog.h"
 #include "TemporaryDirectory.h"
 
+namespace {
+// A file of a bundle folder, its folders made.
+void writeFile(const TemporaryDirectory& folder, const std::string& name, const std::string& text) {
+    std::filesystem::create_directories(std::filesystem::path(folder.file(name)).parent_path());
+    std::ofstream(folder.file(name)) << text;
+}
+
+// The user's language from LANG alone.
+EnvironmentScope::Values onlyLang(const std::string& lang) {
+    return {{"LANGUAGE", std::nullopt},
+            {"LC_ALL", std::nullopt},
+            {"LC_MESSAGES", std::nullopt},
+            {"LANG", lang}};
+}
+}  // namespace
+
 TEST(NSStringFormatTest, TypedConversions) {
     EXPECT_EQ(
         NSStringWithFormat("%@ has %d places in %ld km², %.1f%% done", {"Zürich", 12, 87L, 99.25}),
@@ -64,20 +80,13 @@ TEST(NSStringFormatTest, FormatsThatDoNotFitTheArgumentsAreRefused) {
 
 TEST(NSStringFormatTest, LocalizedFormatsFallBackWhenATranslationDoesNotFit) {
     TemporaryDirectory folder;
-    auto write = [&](const std::string& name, const std::string& text) {
-        std::filesystem::create_directories(std::filesystem::path(folder.file(name)).parent_path());
-        std::ofstream(folder.file(name)) << text;
-    };
-    write("en.lproj/Localizable.strings",
-          "\"PlacesIn\" = \"%d places in %@\";\n\"Stats\" = \"Version %@, %.1f MB\";\n"
-          "\"Broken\" = \"%@ %@ %@\";\n");
-    write("de.lproj/Localizable.strings",
-          "\"PlacesIn\" = \"%2$@: %1$d Orte\";\n\"Stats\" = \"Version %d, %s MB\";\n"
-          "\"Broken\" = \"%d\";\n");
-    EnvironmentScope german({{"LANGUAGE", std::nullopt},
-                             {"LC_ALL", std::nullopt},
-                             {"LC_MESSAGES", std::nullopt},
-                             {"LANG", "de_CH.UTF-8"}});
+    writeFile(folder, "en.lproj/Localizable.strings",
+              "\"PlacesIn\" = \"%d places in %@\";\n\"Stats\" = \"Version %@, %.1f MB\";\n"
+              "\"Broken\" = \"%@ %@ %@\";\n");
+    writeFile(folder, "de.lproj/Localizable.strings",
+              "\"PlacesIn\" = \"%2$@: %1$d Orte\";\n\"Stats\" = \"Version %d, %s MB\";\n"
+              "\"Broken\" = \"%d\";\n");
+    EnvironmentScope german(onlyLang("de_CH.UTF-8"));
     NSBundle::setMainBundlePath(folder.path());
     std::string logged;
     NSLogSink previous = NSLogSetSink([&](NSLogLevel, const std::string& line) { logged += line; });
@@ -93,5 +102,29 @@ TEST(NSStringFormatTest, LocalizedFormatsFallBackWhenATranslationDoesNotFit) {
     EXPECT_EQ(NSLocalizedFormat("%@ and %d more", {"Bern", 3}), "Bern and 3 more");
 
     NSLogSetSink(previous);
+    NSBundle::setMainBundlePath({});
+}
+
+// Counts take the form their language's plural rules give them: Polish has
+// "few" and "many" beside "one"; a form a translation lacks is its "other".
+TEST(NSStringFormatTest, PluralFormsFollowTheLanguagesRules) {
+    TemporaryDirectory folder;
+    writeFile(folder, "en.lproj/Localizable.strings",
+              "\"Links:one\" = \"%li link\";\n\"Links:other\" = \"%li links\";\n");
+    writeFile(folder, "pl.lproj/Localizable.strings",
+              "\"Links:one\" = \"%li link\";\n\"Links:few\" = \"%li linki\";\n"
+              "\"Links:other\" = \"%li linków\";\n");
+    NSBundle::setMainBundlePath(folder.path());
+    {
+        EnvironmentScope english(onlyLang("en_GB.UTF-8"));
+        EXPECT_EQ(NSLocalizedPluralFormat("Links", 1), "1 link");
+        EXPECT_EQ(NSLocalizedPluralFormat("Links", 500), "500 links");
+    }
+    {
+        EnvironmentScope polish(onlyLang("pl_PL.UTF-8"));
+        EXPECT_EQ(NSLocalizedPluralFormat("Links", 1), "1 link");
+        EXPECT_EQ(NSLocalizedPluralFormat("Links", 3), "3 linki");
+        EXPECT_EQ(NSLocalizedPluralFormat("Links", 5), "5 linków");  // "many", not translated
+    }
     NSBundle::setMainBundlePath({});
 }
