@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSDate.h"
 #include "Foundation/NSNotificationCenter.h"
@@ -65,7 +67,7 @@ class BITMetricsManagerTest : public ::testing::Test {
 
     void postFromTheApplication(const char* name) {
         NSNotificationCenter::defaultCenter()->postNotificationName(name);
-        runMainLoopFor(0.05);
+        ASSERT_TRUE(drainMainQueue());  // the observers hear it on the main queue
     }
 
     std::vector<std::shared_ptr<BITMetricsManager>> managers;
@@ -107,14 +109,17 @@ TEST_F(BITMetricsManagerTest, SessionAndEventsReachTheService) {
     }
     EXPECT_EQ(events, (std::set<std::string>{"map opened", "route"}));
 
+    // The service keeps a request's lines before it records the exchange, and
+    // records it before it answers; a bundle goes once its answer came, so
+    // with no bundle left every exchange is on record.
+    ASSERT_TRUE(
+        runMainLoopUntil([&] { return telemetryFiles(*manager->persistence()).empty(); }, 30));
     const Value::Array exchanges = trackExchanges(service.received());
     ASSERT_FALSE(exchanges.empty());
     for (const Value& exchange : exchanges) {
         EXPECT_EQ(*exchange.get("headers")->get("Content-Encoding"), Value("gzip"));
         EXPECT_EQ(exchange.get("violations")->count(), 0u);
     }
-    ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
-        [&] { return telemetryFiles(*manager->persistence()).empty(); }, 10));
 }
 
 TEST_F(BITMetricsManagerTest, OnlyTheFirstSessionEverIsFirst) {
@@ -199,14 +204,28 @@ TEST_F(BITMetricsManagerTest, BatchesWaitOnDiskWhileTheServiceIsDown) {
     const int port = unusedLocalPort();
     const auto manager = makeManager("http://127.0.0.1:" + std::to_string(port) + "/v2/track", 1);
     manager->persistence()->setMaxFileCount(5);
+    int blocked = 0;
+    const auto observer = NSNotificationCenter::defaultCenter()->addObserverForName(
+        BITChannelBlockedNotification, nullptr, {}, [&](const NSNotification&) { ++blocked; });
+    const auto dropped = [log = std::make_shared<LogCapture>()] {
+        const auto messages = log->messages();
+        return std::count_if(messages.begin(), messages.end(), [](const auto& message) {
+            return message.second.find("The channel is saturated.") != std::string::npos;
+        });
+    };
     manager->startManager();
     for (int i = 0; i < 12; ++i)
         manager->trackEventWithName("offline " + std::to_string(i));
-    manager->metricsEventQueue()->sync([] {});
-    runMainLoopFor(0.5);
+    // Events are tracked on a concurrent queue: the session start and the
+    // twelve events have all passed the channel once eight were dropped. The
+    // channel's timer opens it again a second after it blocked, so its notice
+    // of the block is waited for rather than its state.
+    ASSERT_TRUE(runMainLoopUntil([&] { return dropped() >= 8 && blocked > 0; }, 30))
+        << dropped() << " dropped, " << blocked << " blocked notices";
+    NSNotificationCenter::defaultCenter()->removeObserver(observer);
     const size_t kept = telemetryFiles(*manager->persistence()).size();
     EXPECT_EQ(kept, 5u);  // the channel stops at the file limit
-    EXPECT_TRUE(manager->channel()->channelBlocked());
+    EXPECT_EQ(dropped(), 8);
 
     SdkServiceOnPort service(port);
     ASSERT_TRUE(service.running());
