@@ -4,8 +4,11 @@
 
 #include <filesystem>
 
+#include "Foundation/NSIndexPath.h"
 #include "MessageUI/MFMailComposeViewController.h"
 #include "PackagesTestSupport.h"
+#include "QuartzCore/CAFrameClock.h"
+#include "UIKit/UICollectionView.h"
 #include "UIKit/UIImage.h"
 #include "UIKit/UIImageView.h"
 #include "UIKit/UINavigationController.h"
@@ -71,7 +74,21 @@ void ShelfFixture::showShelf() {
     settle();
 }
 
+bool ShelfFixture::waitForServedCover(const std::string& map) {
+    return runUntil(
+        [&] {
+            layout();
+            const auto cell = std::dynamic_pointer_cast<CBMapShelfCell>(
+                shelf->collectionView()->cellForItemAtIndexPath(
+                    NSIndexPath::indexPathForItemInSection(0, 0)));
+            return cell && showsServedCover(*cell, map);
+        },
+        30);
+}
+
 void ShelfFixture::settle(double seconds) {
     runUntil([] { return false; }, seconds);
+    // A busy machine stretches what began meanwhile.
+    runUntil([] { return !CAFrameClock::shared().isSettling(); }, 30);
     layout();
 }
