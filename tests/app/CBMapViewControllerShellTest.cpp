@@ -133,8 +133,8 @@ TEST_F(CBMapViewControllerShellTest, TwoRestingFingersMeasureTheMapOnScreen) {
     EXPECT_GT(metres, 0);
     play("two-finger-press 60 240\nwait-for \"" + stringWithDistanceFromFloat(float(metres)) +
          "\" 5\nrelease");
-    EXPECT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
-        [&] { return ruler->isHidden() && screen_->mapView()->isUserInteractionEnabled(); }, 30));
+    EXPECT_TRUE(playUntil(
+        [&] { return ruler->isHidden() && screen_->mapView()->isUserInteractionEnabled(); }));
     EXPECT_TRUE(ruler->isHidden());
     EXPECT_TRUE(screen_->mapView()->isUserInteractionEnabled());
 }

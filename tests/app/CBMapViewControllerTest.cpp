@@ -389,12 +389,10 @@ TEST_F(CBMapViewControllerTest, ALinkNamingThePlaceAtItsPointShowsThatPlace) {
     link.placeName = "Buchladen";
     ASSERT_TRUE(screen_->openLink(link));
     const auto annotations = [&] { return screen_->mapView()->annotationsHost()->annotations(); };
-    EXPECT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
-        [&] {
-            return screen_->objectAnnotationIdentifiers().empty() && annotations().size() == 1 &&
-                   annotations().front()->title() == "Buchladen";
-        },
-        30));
+    EXPECT_TRUE(playUntil([&] {
+        return screen_->objectAnnotationIdentifiers().empty() && annotations().size() == 1 &&
+               annotations().front()->title() == "Buchladen";
+    }));
     EXPECT_TRUE(screen_->objectAnnotationIdentifiers().empty());
     ASSERT_EQ(screen_->mapView()->annotationsHost()->annotations().size(), 1u);
     EXPECT_EQ(screen_->mapView()->annotationsHost()->annotations().front()->title(), "Buchladen");
@@ -486,21 +484,17 @@ TEST_F(CBMapViewControllerTest, TheCompassShowsWhileTheMapTurnsAndTurnsItNorthUp
     ASSERT_TRUE(map->userLocationFollower()->rotateToHeading());
     source->turnTo(90);
     // The map turns in 0.5 s; the position dot breathes all the while.
-    EXPECT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
-        [&] {
-            return !screen_->compassButton()->isHidden() &&
-                   std::abs(screen_->compassButton()->mapRotation() - M_PI / 2) <= 0.01;
-        },
-        30));
+    EXPECT_TRUE(playUntil([&] {
+        return !screen_->compassButton()->isHidden() &&
+               std::abs(screen_->compassButton()->mapRotation() - M_PI / 2) <= 0.01;
+    }));
     EXPECT_FALSE(screen_->compassButton()->isHidden());
     EXPECT_NEAR(screen_->compassButton()->mapRotation(), M_PI / 2, 0.01);
     play(R"(tap "North up")");
-    EXPECT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
-        [&] {
-            return screen_->compassButton()->isHidden() &&
-                   std::abs(map->userLocationFollower()->currentRotationAngle()) <= 0.001;
-        },
-        30));
+    EXPECT_TRUE(playUntil([&] {
+        return screen_->compassButton()->isHidden() &&
+               std::abs(map->userLocationFollower()->currentRotationAngle()) <= 0.001;
+    }));
     EXPECT_FALSE(map->userLocationFollower()->rotateToHeading());
     EXPECT_TRUE(screen_->compassButton()->isHidden());
     EXPECT_NEAR(map->userLocationFollower()->currentRotationAngle(), 0, 0.001);
@@ -521,13 +515,11 @@ TEST_F(CBMapViewControllerTest, TheTurnedMapStaysInItsOwnAreaUnderTheSearchBar) 
     source->moveTo(kNeubrandenburgCentre);
     map->userLocationFollower()->setRotateToHeading(true);
     source->turnTo(30);
-    EXPECT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
-        [&] {
-            return std::abs(map->userLocationFollower()->currentRotationAngle() - M_PI / 6) <=
-                       0.01 &&
-                   !CAFrameClock::shared().isSettling();
-        },
-        30));
+    // The map turns in 0.5 s once the heading came.
+    EXPECT_TRUE(playUntil([&] {
+        return std::abs(map->userLocationFollower()->currentRotationAngle() - M_PI / 6) <= 0.01 &&
+               !CAFrameClock::shared().isSettling();
+    }));
     ASSERT_NEAR(map->userLocationFollower()->currentRotationAngle(), M_PI / 6, 0.01);
     const auto bar = screen_->searchBar();
     const CGRect strip = bar->convertRectToView(bar->bounds(), window_);
@@ -581,8 +573,7 @@ TEST_F(CBMapViewControllerTest, ThePositionButtonBesideMapsFollowsThenTurnsTheMa
     tapPositionButton();
     EXPECT_TRUE(map->userLocationFollower()->rotateToHeading());
     source->turnTo(90);
-    EXPECT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
-        [&] { return !screen_->compassButton()->isHidden(); }, 30));
+    EXPECT_TRUE(playUntil([&] { return !screen_->compassButton()->isHidden(); }));
     map->userLocationFollower()->stopLocationUsage();
     CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
 }

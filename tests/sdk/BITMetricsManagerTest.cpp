@@ -207,12 +207,13 @@ TEST_F(BITMetricsManagerTest, BatchesWaitOnDiskWhileTheServiceIsDown) {
     int blocked = 0;
     const auto observer = NSNotificationCenter::defaultCenter()->addObserverForName(
         BITChannelBlockedNotification, nullptr, {}, [&](const NSNotification&) { ++blocked; });
-    const auto dropped = [log = std::make_shared<LogCapture>()] {
+    const auto logged = [log = std::make_shared<LogCapture>()](const std::string& text) {
         const auto messages = log->messages();
-        return std::count_if(messages.begin(), messages.end(), [](const auto& message) {
-            return message.second.find("The channel is saturated.") != std::string::npos;
+        return std::count_if(messages.begin(), messages.end(), [&](const auto& message) {
+            return message.second.find(text) != std::string::npos;
         });
     };
+    const auto dropped = [&] { return logged("The channel is saturated."); };
     manager->startManager();
     for (int i = 0; i < 12; ++i)
         manager->trackEventWithName("offline " + std::to_string(i));
@@ -226,6 +227,13 @@ TEST_F(BITMetricsManagerTest, BatchesWaitOnDiskWhileTheServiceIsDown) {
     const size_t kept = telemetryFiles(*manager->persistence()).size();
     EXPECT_EQ(kept, 5u);  // the channel stops at the file limit
     EXPECT_EQ(dropped(), 8);
+    // The sender tried the folder when it started, after each bundle and when
+    // the channel blocked; all seven tries end before the service comes back,
+    // or one could reach it and make room.
+    const auto tried = [&] { return logged("Create new sender thread"); };
+    ASSERT_TRUE(runMainLoopUntil(
+        [&] { return tried() >= 7 && logged("Close sender thread") == tried(); }, 30))
+        << tried() << " tries";
 
     SdkServiceOnPort service(port);
     ASSERT_TRUE(service.running());
@@ -233,18 +241,18 @@ TEST_F(BITMetricsManagerTest, BatchesWaitOnDiskWhileTheServiceIsDown) {
     // The channel opens again on its timer; the folder is still full, so the
     // next item blocks it once more, which wakes the sender.
     ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
-        [&] { return !manager->channel()->channelBlocked(); }, 10));
+        [&] { return !manager->channel()->channelBlocked(); }, 30));
     manager->trackEventWithName(std::string("while full"));
     ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
-        [&] { return telemetryFiles(*manager->persistence()).empty(); }, 20));
+        [&] { return telemetryFiles(*manager->persistence()).empty(); }, 30));
     EXPECT_EQ(receivedTelemetryLines(baseURL).size(), kept);
 
     // With room again, new items flow.
     ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
-        [&] { return !manager->channel()->channelBlocked(); }, 10));
+        [&] { return !manager->channel()->channelBlocked(); }, 30));
     manager->trackEventWithName(std::string("back online"));
     ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
-        [&] { return receivedTelemetryLines(baseURL).size() == kept + 1; }, 20));
+        [&] { return receivedTelemetryLines(baseURL).size() == kept + 1; }, 30));
 }
 
 TEST_F(BITMetricsManagerTest, TheFrontStartsTheRegisteredManager) {

@@ -8,7 +8,6 @@
 #include "MessageUI/MFMailComposeViewController.h"
 #include "PackagesTestSupport.h"
 #include "QuartzCore/CAFrameClock.h"
-#include "UIKit/UICollectionView.h"
 #include "UIKit/UIImage.h"
 #include "UIKit/UIImageView.h"
 #include "UIKit/UINavigationController.h"
@@ -19,6 +18,7 @@
 #include "packages/ZELDownloadManagerEngine.h"
 #include "shelf/CBMapShelfCell.h"
 #include "shelf/CBMapShelfViewController.h"
+#include "widgets/ZELPatternedCollectionView.h"
 
 bool showsServedCover(const CBMapShelfCell& cell, const std::string& map) {
     auto served = UIImage::imageWithContentsOfFile(std::string(KELVARA_MAPSTORE_ROOT) +
