@@ -228,11 +228,12 @@ TEST_F(BITMetricsManagerTest, BatchesWaitOnDiskWhileTheServiceIsDown) {
     EXPECT_EQ(kept, 5u);  // the channel stops at the file limit
     EXPECT_EQ(dropped(), 8);
     // The sender tried the folder when it started, after each bundle and when
-    // the channel blocked; all seven tries end before the service comes back,
+    // the channel blocked; all these tries end before the service comes back,
     // or one could reach it and make room.
     const auto tried = [&] { return logged("Create new sender thread"); };
+    const auto tries = static_cast<long>(kept) + 2;
     ASSERT_TRUE(runMainLoopUntil(
-        [&] { return tried() >= 7 && logged("Close sender thread") == tried(); }, 30))
+        [&] { return tried() >= tries && logged("Close sender thread") == tried(); }, 30))
         << tried() << " tries";
 
     SdkServiceOnPort service(port);
