@@ -132,7 +132,9 @@ TEST_F(CBMapViewControllerShellTest, TwoRestingFingersMeasureTheMapOnScreen) {
                                      ruler->convertPointFromView({260, 240}, nullptr));
     EXPECT_GT(metres, 0);
     play("two-finger-press 60 240\nwait-for \"" + stringWithDistanceFromFloat(float(metres)) +
-         "\" 5\nrelease\nwait 1");
+         "\" 5\nrelease");
+    EXPECT_TRUE(playUntil(
+        [&] { return ruler->isHidden() && screen_->mapView()->isUserInteractionEnabled(); }));
     EXPECT_TRUE(ruler->isHidden());
     EXPECT_TRUE(screen_->mapView()->isUserInteractionEnabled());
 }

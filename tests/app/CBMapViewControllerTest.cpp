@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "CBGeoData/CBBoundingBox.h"
 #include "CBGeoData/CBGeoAddress.h"
 #include "CBGeoData/CBGeoDataManager.h"
@@ -14,6 +16,7 @@
 #include "CoreLocation/CLNoLocationSource.h"
 #include "Dispatch/NSRunLoop.h"
 #include "MapScreenFixture.h"
+#include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIButton.h"
 #include "UIKit/UIDevice.h"
@@ -385,7 +388,11 @@ TEST_F(CBMapViewControllerTest, ALinkNamingThePlaceAtItsPointShowsThatPlace) {
     // Another name at the same point keeps the link's own pin.
     link.placeName = "Buchladen";
     ASSERT_TRUE(screen_->openLink(link));
-    play("wait 0.5");
+    const auto annotations = [&] { return screen_->mapView()->annotationsHost()->annotations(); };
+    EXPECT_TRUE(playUntil([&] {
+        return screen_->objectAnnotationIdentifiers().empty() && annotations().size() == 1 &&
+               annotations().front()->title() == "Buchladen";
+    }));
     EXPECT_TRUE(screen_->objectAnnotationIdentifiers().empty());
     ASSERT_EQ(screen_->mapView()->annotationsHost()->annotations().size(), 1u);
     EXPECT_EQ(screen_->mapView()->annotationsHost()->annotations().front()->title(), "Buchladen");
@@ -477,13 +484,17 @@ TEST_F(CBMapViewControllerTest, TheCompassShowsWhileTheMapTurnsAndTurnsItNorthUp
     ASSERT_TRUE(map->userLocationFollower()->rotateToHeading());
     source->turnTo(90);
     // The map turns in 0.5 s; the position dot breathes all the while.
-    play("wait 0.7");
+    EXPECT_TRUE(playUntil([&] {
+        return !screen_->compassButton()->isHidden() &&
+               std::abs(screen_->compassButton()->mapRotation() - M_PI / 2) <= 0.01;
+    }));
     EXPECT_FALSE(screen_->compassButton()->isHidden());
     EXPECT_NEAR(screen_->compassButton()->mapRotation(), M_PI / 2, 0.01);
-    play(R"(
-tap "North up"
-wait 0.7
-)");
+    play(R"(tap "North up")");
+    EXPECT_TRUE(playUntil([&] {
+        return screen_->compassButton()->isHidden() &&
+               std::abs(map->userLocationFollower()->currentRotationAngle()) <= 0.001;
+    }));
     EXPECT_FALSE(map->userLocationFollower()->rotateToHeading());
     EXPECT_TRUE(screen_->compassButton()->isHidden());
     EXPECT_NEAR(map->userLocationFollower()->currentRotationAngle(), 0, 0.001);
@@ -504,7 +515,11 @@ TEST_F(CBMapViewControllerTest, TheTurnedMapStaysInItsOwnAreaUnderTheSearchBar) 
     source->moveTo(kNeubrandenburgCentre);
     map->userLocationFollower()->setRotateToHeading(true);
     source->turnTo(30);
-    play("wait 0.7");
+    // The map turns in 0.5 s once the heading came.
+    EXPECT_TRUE(playUntil([&] {
+        return std::abs(map->userLocationFollower()->currentRotationAngle() - M_PI / 6) <= 0.01 &&
+               !CAFrameClock::shared().isSettling();
+    }));
     ASSERT_NEAR(map->userLocationFollower()->currentRotationAngle(), M_PI / 6, 0.01);
     const auto bar = screen_->searchBar();
     const CGRect strip = bar->convertRectToView(bar->bounds(), window_);
@@ -558,8 +573,7 @@ TEST_F(CBMapViewControllerTest, ThePositionButtonBesideMapsFollowsThenTurnsTheMa
     tapPositionButton();
     EXPECT_TRUE(map->userLocationFollower()->rotateToHeading());
     source->turnTo(90);
-    play("wait 0.7");
-    EXPECT_FALSE(screen_->compassButton()->isHidden());
+    EXPECT_TRUE(playUntil([&] { return !screen_->compassButton()->isHidden(); }));
     map->userLocationFollower()->stopLocationUsage();
     CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
 }

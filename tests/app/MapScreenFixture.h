@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -135,6 +136,16 @@ class MapScreenTest : public UIKitTest {
     void play(const std::string& script) {
         auto result = HostRunScenario(window_, script);
         EXPECT_TRUE(result.passed) << result.message;
+    }
+    // Plays frames, the test's clock moving with them, until `done`; false
+    // after `seconds` of them.
+    bool playUntil(const std::function<bool()>& done, double seconds = 30) {
+        for (double played = 0; !done(); played += 0.1) {
+            if (played >= seconds)
+                return false;
+            play("wait 0.1");
+        }
+        return true;
     }
     // The whole map, scrolled past its bottom-left corner so that the frame
     // beyond the bottom and left edges shows.

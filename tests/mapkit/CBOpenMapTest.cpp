@@ -65,8 +65,7 @@ TEST_F(CBOpenMapTest, TheStoreClosesWithItsLastHolder) {
     ASSERT_NE(map, nullptr);
     std::weak_ptr<CBGeoDataManager> data = map->dataManager();
     map.reset();
-    drainMainLoop(0.05);
-    EXPECT_TRUE(data.expired());
+    EXPECT_TRUE(runMainLoopUntil([&] { return data.expired(); }, 30));
     EXPECT_EQ(CBOpenMap::openMapWithIdentifier("leaving"), nullptr);
 
     // Gone from the table: the file can go, and a new open tries it afresh.
@@ -169,7 +168,7 @@ TEST_F(CBOpenMapTest, AnInvalidatedMapIsReopenedByTheViewShowingIt) {
     // Deleted: the view lets the map go.
     CBOpenMap::invalidateStoreIdentifier("swapped");
     fs::remove(path);
-    drainMainLoop(0.1);
+    EXPECT_TRUE(runMainLoopUntil([&] { return !view->openMap() && !view->dataManager(); }, 30));
     EXPECT_EQ(view->openMap(), nullptr);
     EXPECT_EQ(view->dataManager(), nullptr);
 }
@@ -220,8 +219,7 @@ TEST_F(CBOpenMapTest, ViewsOfOneStoreShareItsOpenMap) {
     EXPECT_TRUE(runMainLoopUntil([&] { return !hits.empty(); }));
     main->setOpenMap(nullptr);
     main.reset();
-    drainMainLoop(0.05);
-    EXPECT_TRUE(shared.expired());
+    EXPECT_TRUE(runMainLoopUntil([&] { return shared.expired(); }, 30));
 }
 
 }  // namespace

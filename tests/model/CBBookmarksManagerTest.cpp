@@ -224,8 +224,8 @@ TEST_F(CBBookmarksManagerTest, ADeletionTellsTheDelegateAndIsSavedBeforeQuitting
     ASSERT_TRUE(bookmarks_->addBookmarkForSearchResult(berlin));
     bookmarks_->deleteBookmarkForSearchResult(berlin);
     EXPECT_TRUE(reopened("neubrandenburg")->hasBookmarkForSearchResult(berlin));
-    NSRunLoop::mainRunLoop()->runUntilDate(NSDate::dateWithTimeIntervalSinceNow(0.7));
-    EXPECT_FALSE(reopened("neubrandenburg")->hasBookmarkForSearchResult(berlin));
+    EXPECT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
+        [&] { return !reopened("neubrandenburg")->hasBookmarkForSearchResult(berlin); }, 30));
 }
 
 TEST_F(CBBookmarksManagerTest, EachMapKeepsItsOwnBookmarks) {

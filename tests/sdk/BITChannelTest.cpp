@@ -138,7 +138,7 @@ TEST_F(BITChannelTest, FullPersistenceBlocksUntilTheTimerFindsNothing) {
     EXPECT_TRUE(channel->channelBlocked());
     EXPECT_EQ(channel->dataItemCount(), 0u);
     EXPECT_TRUE(channel->timerIsRunning());
-    runMainLoopFor(0.1);
+    ASSERT_TRUE(drainMainQueue());  // the notice goes out on the main queue
     EXPECT_EQ(blocked, 1);
     // The sender would empty the folder meanwhile.
     for (const std::string& path : telemetryFiles(*persistence))

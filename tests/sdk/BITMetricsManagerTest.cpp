@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSDate.h"
 #include "Foundation/NSNotificationCenter.h"
@@ -65,7 +67,7 @@ class BITMetricsManagerTest : public ::testing::Test {
 
     void postFromTheApplication(const char* name) {
         NSNotificationCenter::defaultCenter()->postNotificationName(name);
-        runMainLoopFor(0.05);
+        ASSERT_TRUE(drainMainQueue());  // the observers hear it on the main queue
     }
 
     std::vector<std::shared_ptr<BITMetricsManager>> managers;
@@ -107,14 +109,17 @@ TEST_F(BITMetricsManagerTest, SessionAndEventsReachTheService) {
     }
     EXPECT_EQ(events, (std::set<std::string>{"map opened", "route"}));
 
+    // The service keeps a request's lines before it records the exchange, and
+    // records it before it answers; a bundle goes once its answer came, so
+    // with no bundle left every exchange is on record.
+    ASSERT_TRUE(
+        runMainLoopUntil([&] { return telemetryFiles(*manager->persistence()).empty(); }, 30));
     const Value::Array exchanges = trackExchanges(service.received());
     ASSERT_FALSE(exchanges.empty());
     for (const Value& exchange : exchanges) {
         EXPECT_EQ(*exchange.get("headers")->get("Content-Encoding"), Value("gzip"));
         EXPECT_EQ(exchange.get("violations")->count(), 0u);
     }
-    ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
-        [&] { return telemetryFiles(*manager->persistence()).empty(); }, 10));
 }
 
 TEST_F(BITMetricsManagerTest, OnlyTheFirstSessionEverIsFirst) {
@@ -199,14 +204,37 @@ TEST_F(BITMetricsManagerTest, BatchesWaitOnDiskWhileTheServiceIsDown) {
     const int port = unusedLocalPort();
     const auto manager = makeManager("http://127.0.0.1:" + std::to_string(port) + "/v2/track", 1);
     manager->persistence()->setMaxFileCount(5);
+    int blocked = 0;
+    const auto observer = NSNotificationCenter::defaultCenter()->addObserverForName(
+        BITChannelBlockedNotification, nullptr, {}, [&](const NSNotification&) { ++blocked; });
+    const auto logged = [log = std::make_shared<LogCapture>()](const std::string& text) {
+        const auto messages = log->messages();
+        return std::count_if(messages.begin(), messages.end(), [&](const auto& message) {
+            return message.second.find(text) != std::string::npos;
+        });
+    };
+    const auto dropped = [&] { return logged("The channel is saturated."); };
     manager->startManager();
     for (int i = 0; i < 12; ++i)
         manager->trackEventWithName("offline " + std::to_string(i));
-    manager->metricsEventQueue()->sync([] {});
-    runMainLoopFor(0.5);
+    // Events are tracked on a concurrent queue: the session start and the
+    // twelve events have all passed the channel once eight were dropped. The
+    // channel's timer opens it again a second after it blocked, so its notice
+    // of the block is waited for rather than its state.
+    ASSERT_TRUE(runMainLoopUntil([&] { return dropped() >= 8 && blocked > 0; }, 30))
+        << dropped() << " dropped, " << blocked << " blocked notices";
+    NSNotificationCenter::defaultCenter()->removeObserver(observer);
     const size_t kept = telemetryFiles(*manager->persistence()).size();
     EXPECT_EQ(kept, 5u);  // the channel stops at the file limit
-    EXPECT_TRUE(manager->channel()->channelBlocked());
+    EXPECT_EQ(dropped(), 8);
+    // The sender tried the folder when it started, after each bundle and when
+    // the channel blocked; all these tries end before the service comes back,
+    // or one could reach it and make room.
+    const auto tried = [&] { return logged("Create new sender thread"); };
+    const auto tries = static_cast<long>(kept) + 2;
+    ASSERT_TRUE(runMainLoopUntil(
+        [&] { return tried() >= tries && logged("Close sender thread") == tried(); }, 30))
+        << tried() << " tries";
 
     SdkServiceOnPort service(port);
     ASSERT_TRUE(service.running());
@@ -214,18 +242,18 @@ TEST_F(BITMetricsManagerTest, BatchesWaitOnDiskWhileTheServiceIsDown) {
     // The channel opens again on its timer; the folder is still full, so the
     // next item blocks it once more, which wakes the sender.
     ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
-        [&] { return !manager->channel()->channelBlocked(); }, 10));
+        [&] { return !manager->channel()->channelBlocked(); }, 30));
     manager->trackEventWithName(std::string("while full"));
     ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
-        [&] { return telemetryFiles(*manager->persistence()).empty(); }, 20));
+        [&] { return telemetryFiles(*manager->persistence()).empty(); }, 30));
     EXPECT_EQ(receivedTelemetryLines(baseURL).size(), kept);
 
     // With room again, new items flow.
     ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
-        [&] { return !manager->channel()->channelBlocked(); }, 10));
+        [&] { return !manager->channel()->channelBlocked(); }, 30));
     manager->trackEventWithName(std::string("back online"));
     ASSERT_TRUE(NSRunLoop::mainRunLoop()->runUntil(
-        [&] { return receivedTelemetryLines(baseURL).size() == kept + 1; }, 20));
+        [&] { return receivedTelemetryLines(baseURL).size() == kept + 1; }, 30));
 }
 
 TEST_F(BITMetricsManagerTest, TheFrontStartsTheRegisteredManager) {

@@ -99,7 +99,7 @@ TEST_F(BITPersistenceTest, BundleWriteAnnouncesItself) {
     const auto files = telemetryFiles(*persistence);
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(persistence->dataAtFilePath(files[0]), Value::Data(text.begin(), text.end()));
-    runMainLoopFor(0.1);
+    ASSERT_TRUE(drainMainQueue());  // the write announces itself on the main queue
     EXPECT_EQ(announced, 1);
     NSNotificationCenter::defaultCenter()->removeObserver(observer);
 }

@@ -101,8 +101,7 @@ TEST_F(BITZizavaBaseScreenTest, AParentStillBeingPresentedDelaysTheScreen) {
     EXPECT_TRUE(log.contains("Delaying presenting the new view controller by 0.5s."));
     EXPECT_EQ(manager->navController(), firstNavigation);
     CAFrameClock::shared().advance(1);
-    runMainLoopFor(0.7);
-    ASSERT_NE(manager->navController(), firstNavigation);
+    ASSERT_TRUE(runMainLoopUntil([&] { return manager->navController() != firstNavigation; }, 30));
     EXPECT_EQ(firstNavigation->presentedViewController(), manager->navController());
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "Dispatch/DispatchQueue.h"
 #include "Dispatch/NSRunLoop.h"
 #include "Foundation/NSBundle.h"
 #include "Foundation/NSPathUtilities.h"
@@ -103,8 +104,12 @@ std::vector<std::pair<BITLogLevel, std::string>> LogCapture::messages() const {
     return state_->messages;
 }
 
-void runMainLoopFor(double seconds) {
-    NSRunLoop::mainRunLoop()->runUntil([] { return false; }, seconds);
+bool runMainLoopFor(double seconds) {
+    // A due block joins the ready ones behind those already waiting, in the
+    // order of the due times, so the marker runs after all of them.
+    const auto reached = std::make_shared<std::atomic<bool>>(false);
+    DispatchQueue::main()->after(seconds, [reached] { *reached = true; });
+    return runMainLoopUntil([&] { return reached->load(); }, seconds + 60);
 }
 
 bool runMainLoopUntil(const std::function<bool()>& done, double seconds) {

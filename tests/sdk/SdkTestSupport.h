@@ -41,7 +41,15 @@ class LogCapture {
     std::shared_ptr<State> state_ = std::make_shared<State>();
 };
 
-// Runs the main run loop for a while (lets delayed blocks run).
-void runMainLoopFor(double seconds);
+// Runs the main run loop for a while (lets delayed blocks run): until a block
+// due after `seconds` has run, so every block queued before and every timer
+// due within it ran too, however little time this thread was given. False if
+// the loop did not get there within a minute more.
+bool runMainLoopFor(double seconds);
 // Runs the main run loop until `done` answers true; false after `seconds`.
 bool runMainLoopUntil(const std::function<bool()>& done, double seconds = 10.0);
+// Runs the main run loop until every block queued on the main queue so far
+// has run.
+inline bool drainMainQueue() {
+    return runMainLoopFor(0);
+}

@@ -423,6 +423,7 @@ TEST_F(CBMapShelfViewControllerTest, ACoverCachedDuringTheDownloadReplacesTheSta
               nullptr);
     ASSERT_TRUE(runUntil([&] { return cached; }));
     ASSERT_TRUE(fixture_.waitForInstall("three-rivers"));
+    EXPECT_TRUE(fixture_.waitForServedCover("US-MI/three-rivers"));
     fixture_.settle();
     auto cell = cellAt(0);
     ASSERT_NE(cell, nullptr);

@@ -79,6 +79,7 @@ TEST_F(ShelfScreensReferenceTest, ACoverFetchedAfterTheInstallShowsOnTheOpenShel
     ASSERT_NE(cellAt(0), nullptr);
     ASSERT_FALSE(showsServedCover(*cellAt(0), "US-MI/three-rivers"));
     ASSERT_TRUE(fixture_.waitForInstall("three-rivers"));
+    EXPECT_TRUE(fixture_.waitForServedCover("US-MI/three-rivers"));
     fixture_.settle();
     EXPECT_TRUE(showsServedCover(*cellAt(0), "US-MI/three-rivers"));
     EXPECT_TRUE(looksLike("shelf-fresh-cover"));

@@ -4,8 +4,10 @@
 
 #include <filesystem>
 
+#include "Foundation/NSIndexPath.h"
 #include "MessageUI/MFMailComposeViewController.h"
 #include "PackagesTestSupport.h"
+#include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UIImage.h"
 #include "UIKit/UIImageView.h"
 #include "UIKit/UINavigationController.h"
@@ -16,6 +18,7 @@
 #include "packages/ZELDownloadManagerEngine.h"
 #include "shelf/CBMapShelfCell.h"
 #include "shelf/CBMapShelfViewController.h"
+#include "widgets/ZELPatternedCollectionView.h"
 
 bool showsServedCover(const CBMapShelfCell& cell, const std::string& map) {
     auto served = UIImage::imageWithContentsOfFile(std::string(KELVARA_MAPSTORE_ROOT) +
@@ -71,7 +74,21 @@ void ShelfFixture::showShelf() {
     settle();
 }
 
+bool ShelfFixture::waitForServedCover(const std::string& map) {
+    return runUntil(
+        [&] {
+            layout();
+            const auto cell = std::dynamic_pointer_cast<CBMapShelfCell>(
+                shelf->collectionView()->cellForItemAtIndexPath(
+                    NSIndexPath::indexPathForItemInSection(0, 0)));
+            return cell && showsServedCover(*cell, map);
+        },
+        30);
+}
+
 void ShelfFixture::settle(double seconds) {
     runUntil([] { return false; }, seconds);
+    // A busy machine stretches what began meanwhile.
+    runUntil([] { return !CAFrameClock::shared().isSettling(); }, 30);
     layout();
 }

@@ -53,6 +53,9 @@ class ShelfFixture : public StoreFixture {
     void showShelf();
     // Lets animations end and lays the window out.
     void settle(double seconds = 0.6);
+    // Lays the window out until the first cover is the store's cover of
+    // `map` (a path below mapCovers/, without ".jpg").
+    bool waitForServedCover(const std::string& map);
 
     std::shared_ptr<RecordingShelfHost> host = std::make_shared<RecordingShelfHost>();
     std::shared_ptr<CBMapShelfViewController> shelf;

@@ -89,8 +89,8 @@ expect "3"
     fixture_.downloads->setResumeDisabled(false);
     play(R"(
 tap "Downloads"
-wait 0.3
-expect "Liechtenstein"
+wait-for "Liechtenstein"
+wait-for "Resume"
 tap "Resume"
 )");
     EXPECT_TRUE(fixture_.waitUntilShown("* of * MB"));
@@ -101,16 +101,16 @@ tap "Resume"
     EXPECT_FALSE(detail->mapProgress()->isHidden());
     play(R"(
 tap "Downloads"
-wait 0.3
+wait-for "Pause"
 tap "Pause"
-expect "Resume"
+wait-for "Resume"
 )");
     // The rest of the package comes at full speed, from where it stopped.
     fixture_.server->clearFaults();
     std::string extracting;
     play(R"(
 tap "Resume"
-expect "Pause"
+wait-for "Pause"
 )");
     // Each step of the install: the button's words say the share its bar shows.
     std::vector<std::string> disagreeing;
@@ -159,7 +159,7 @@ TEST_F(StoreScenarioTest, UpdateMapStoreAsksTheServer) {
         [&] { return fixture_.catalogueRequests() == 1 && !store_->updater()->isChecking(); }));
     play(R"(
 tap "Downloads"
-wait 0.3
+wait-for "Update map store"
 tap "Update map store"
 )");
     EXPECT_TRUE(runUntil([&] { return fixture_.catalogueRequests() > 1; }, 10));
@@ -183,13 +183,12 @@ TEST_F(StoreScenarioTest, AServerCutShowsTheFailureOnceAndResumeCarriesOn) {
     EXPECT_EQ(alerts(), 1u);
     play(R"(
 tap "OK"
-wait 0.3
-expect-not "Connection error"
-expect "Failed: no connection to the map store"
-expect "Retry download"
+wait-for-not "Connection error"
+wait-for "Failed: no connection to the map store"
+wait-for "Retry download"
 tap "Downloads"
-wait 0.3
-expect "Failed: no connection to the map store"
+wait-for "Failed: no connection to the map store"
+wait-for "Retry"
 tap "Retry"
 )");
     ASSERT_TRUE(runUntil([&] { return fixture_.downloads->currentQueueLength() == 0; }, 60));

@@ -27,8 +27,10 @@ class StoreScreensReferenceTest : public ::testing::Test {
   protected:
     ::testing::AssertionResult looksLike(const std::string& name,
                                          const std::function<void()>& settle = nullptr) {
-        // Let fades and pushes end before drawing.
+        // Let fades and pushes begin, then end, before drawing: a busy
+        // machine stretches them.
         runUntil([] { return false; }, 0.8);
+        runUntil([] { return !CAFrameClock::shared().isSettling(); }, 30);
         if (settle)
             settle();
         store_.layout();

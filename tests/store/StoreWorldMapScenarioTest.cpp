@@ -180,8 +180,7 @@ expect "Liechtenstein, Liechtenstein"
     ASSERT_TRUE(accessory);
     const CGRect button = accessory->convertRectToView(accessory->bounds(), fixture_.window);
     play(tapAt(CGPointMake(CGRectGetMidX(button), CGRectGetMidY(button))) + R"(
-wait 1.5
-expect "Download map"
+wait-for "Download map"
 )");
     auto detail = std::dynamic_pointer_cast<CBMapStoreDetailVC>(
         worldMap_->navigationController()->topViewController());
@@ -232,13 +231,14 @@ expect "Request this map"
 expect-not "Zoom in to see the maps of an area"
 )");
     EXPECT_TRUE(looksLike("worldmap-sea-request"));
-    play(R"(
-tap "Request this map"
-wait 1
-)");
-    EXPECT_TRUE(store_->presentedViewController() ||
-                worldMap_->navigationController()->presentedViewController() ||
-                worldMap_->presentedViewController());
+    play(R"(tap "Request this map")");
+    EXPECT_TRUE(runUntil(
+        [&] {
+            return store_->presentedViewController() ||
+                   worldMap_->navigationController()->presentedViewController() ||
+                   worldMap_->presentedViewController();
+        },
+        30));
 }
 
 TEST_F(StoreWorldMapScenarioTest, SearchingATownThatIsNoMapsNameMovesTheMapThere) {

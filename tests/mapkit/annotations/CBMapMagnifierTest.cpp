@@ -53,6 +53,15 @@ class CBMapMagnifierTest : public AnnotationMapTest {
         }
         return bestDistance < 200 ? best : nullptr;
     }
+    // Searches for the closest object once more and waits for the answer:
+    // the search queue and the main queue keep their order, so the loupe's
+    // own answer, asked for before, has arrived by then.
+    bool waitForTheLoupesAnswer(CLLocationCoordinate2D coordinate) {
+        bool answered = false;
+        map_->searchForClosestObjectToWithCompletionBlock(
+            coordinate, [&](const std::shared_ptr<CBGeoObject>&) { answered = true; });
+        return runUntil([&] { return answered; }, 30);
+    }
     std::shared_ptr<Screen> screen;
 };
 
@@ -109,8 +118,7 @@ TEST_F(CBMapMagnifierTest, ALateAnswerDoesNotMoveTheLoupeOnceTheUserDragsItOrClo
     pan->moveToState(UIGestureRecognizerStateBegan);
     loupe->handlePanGesture(*pan);
     CGPoint held = loupe->center();
-    // Wait for the search queue to answer (it answers on the main queue).
-    NSRunLoop::mainRunLoop()->runUntilDate(NSDate::dateWithTimeIntervalSinceNow(0.5));
+    ASSERT_TRUE(waitForTheLoupesAnswer(near));
     CAFrameClock::shared().advance(1);
     EXPECT_EQ(shownPlace(), nullptr);
     EXPECT_EQ(loupe->center(), held);
@@ -118,7 +126,7 @@ TEST_F(CBMapMagnifierTest, ALateAnswerDoesNotMoveTheLoupeOnceTheUserDragsItOrClo
     // Opened and closed at once: the answer finds no loupe to fill.
     map_->annotationsHost()->magnifyCoordinate(near);
     map_->annotationsHost()->hideMagnifier(false);
-    NSRunLoop::mainRunLoop()->runUntilDate(NSDate::dateWithTimeIntervalSinceNow(0.5));
+    ASSERT_TRUE(waitForTheLoupesAnswer(near));
     CAFrameClock::shared().advance(1);
     EXPECT_EQ(loupe->superview(), nullptr);
     EXPECT_EQ(shownPlace(), nullptr);

@@ -171,6 +171,8 @@ TEST_F(CLLocationManagerTest, AuthorisationIsGrantedOnTheNextTurnAndChangesAreTo
     CLLocationManager::setAuthorizationStatus(kCLAuthorizationStatusDenied);
     CLLocationManager::setAuthorizationStatus(kCLAuthorizationStatusDenied);  // no change
     manager.requestWhenInUseAuthorization();                                  // a refusal stands
+    ASSERT_TRUE(
+        NSRunLoop::mainRunLoop()->runUntil([&] { return recorder->statuses.size() >= 2; }, 30));
     NSRunLoop::mainRunLoop()->runUntilDate(NSDate::dateWithTimeIntervalSinceNow(0.01));
     EXPECT_EQ(recorder->statuses.size(), 2u);
     EXPECT_EQ(CLLocationManager::authorizationStatus(), kCLAuthorizationStatusDenied);

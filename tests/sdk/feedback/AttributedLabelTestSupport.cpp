@@ -15,7 +15,7 @@ std::shared_ptr<BITAttributedLabel> linkLabel(const std::string& text, uint64_t 
 }
 
 bool waitForLinks(const BITAttributedLabel& label, size_t count) {
-    return runMainLoopUntil([&] { return label.linkModels().size() >= count; }, 5);
+    return runMainLoopUntil([&] { return label.linkModels().size() >= count; }, 30);
 }
 
 std::optional<CGPoint> pointOfCharacter(const BITAttributedLabel& label, long index) {

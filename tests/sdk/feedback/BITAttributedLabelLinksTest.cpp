@@ -113,7 +113,7 @@ class BITAttributedLabelLinksTest : public UIKitTest {
     void longPressOn(const std::string& text) {
         const size_t before = delegate->heard.size() + pressBlocks;
         touches->down({on(text)});
-        runMainLoopUntil([&] { return delegate->heard.size() + pressBlocks > before; }, 2);
+        runMainLoopUntil([&] { return delegate->heard.size() + pressBlocks > before; }, 30);
         touches->up();
     }
 

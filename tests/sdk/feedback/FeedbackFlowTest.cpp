@@ -180,7 +180,7 @@ idle)");
 
 TEST_F(FeedbackFlowTest, ThreeFingerTapOpensTheComposerWithThePictureOfTheWindow) {
     manager->setFeedbackObservationMode(BITFeedbackObservationModeThreeFingerTap);
-    runMainLoopFor(0.1);
+    ASSERT_TRUE(drainMainQueue());  // the recogniser joins the window from the main queue
     ASSERT_TRUE(manager->tapRecognizer());
     EXPECT_EQ(manager->tapRecognizer()->view(), window);
     TouchDriver touches(window);

@@ -88,7 +88,9 @@ class BITUpdateViewControllerTest : public ::testing::Test {
         }));
         if (!screen)
             return nullptr;
-        runMainLoopFor(0.8);  // the presentation slides in
+        // The presentation slides in.
+        EXPECT_TRUE(drainMainQueue());
+        EXPECT_TRUE(runMainLoopUntil([] { return !CAFrameClock::shared().isSettling(); }, 30));
         waitForNotes(*screen);
         return screen;
     }
