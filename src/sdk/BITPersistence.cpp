@@ -81,8 +81,12 @@ void BITPersistence::persistBundle(const std::optional<Value::Data>& data) {
     }
     ++pendingBundleWrites_;
     persistenceQueue_->async([self = shared_from_this(), path, bytes = *data] {
-        const bool written = writeDataToFile(bytes, path, true);
-        --self->pendingBundleWrites_;
+        bool written = false;
+        {
+            std::lock_guard<std::mutex> counting(self->countingMutex_);
+            written = writeDataToFile(bytes, path, true);
+            --self->pendingBundleWrites_;
+        }
         if (!written) {
             BITZizavaLogError("Error writing bundle to %s", path.c_str());
             return;
@@ -129,6 +133,7 @@ std::optional<Value::Data> BITPersistence::dataAtFilePath(const std::optional<st
 }
 
 bool BITPersistence::isFreeSpaceAvailable() {
+    std::lock_guard<std::mutex> counting(countingMutex_);
     const auto files = persistedFilesForType(BITPersistenceTypeTelemetry);
     return (files ? files->size() : 0) + pendingBundleWrites_ < maxFileCount_;
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -73,4 +74,7 @@ class BITPersistence : public std::enable_shared_from_this<BITPersistence> {
     // Bundles handed over but not yet on disk count against the file limit,
     // so a burst of batches cannot overshoot it.
     std::atomic<size_t> pendingBundleWrites_ = 0;
+    // Held while a bundle lands on disk and leaves the pending count, and
+    // while the limit is checked, so the check counts every bundle once.
+    std::mutex countingMutex_;
 };
