@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "Eventually.h"
 #include "LocalServerSpawn.h"
 #include "LoopbackAttack.h"
 #include "RawHttp.h"
@@ -197,18 +198,6 @@ ServerUnderTest startServer(int server) {
     return started;
 }
 
-// Waits until `done`, for at most a minute; answers whether it came.
-template <typename Done>
-bool waitUntil(Done done) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::minutes(1);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
-}
-
 // Times a small request an iteration, each on a connection of its own.
 void timeSmallRequests(benchmark::State& state, int port, const std::string& path) {
     double slowest = 0;
@@ -240,7 +229,7 @@ void BM_NormalRequestUnderSlowReaders(benchmark::State& state) {
     const size_t readers = size_t(state.range(1));
     LoopbackAttack attack(port, readers, kAddresses, rawGet(server.slowPath),
                           size_t(state.range(2)));
-    if (!waitUntil([&] { return attack.answered() == readers; })) {
+    if (!eventually([&] { return attack.answered() == readers; })) {
         state.SkipWithError("the readers were not all answered");
         return;
     }
@@ -273,7 +262,7 @@ void BM_PackageDownloadUnderSlowReaders(benchmark::State& state) {
     const size_t readers = size_t(state.range(0));
     LoopbackAttack attack(port, readers, kAddresses, rawGet(server.slowPath),
                           size_t(state.range(1)));
-    if (!waitUntil([&] { return attack.answered() == readers; })) {
+    if (!eventually([&] { return attack.answered() == readers; })) {
         state.SkipWithError("the readers were not all answered");
         return;
     }
@@ -308,7 +297,7 @@ void BM_NormalRequestUnderWaitingConnections(benchmark::State& state) {
     }
     const size_t attackers = size_t(state.range(1));
     LoopbackAttack attack(port, attackers, kAddresses, LoopbackAttack::Kind::Silent);
-    if (!waitUntil([&] { return attack.cutOff() >= attackers; })) {
+    if (!eventually([&] { return attack.cutOff() >= attackers; })) {
         state.SkipWithError("the attackers were not taken");
         return;
     }

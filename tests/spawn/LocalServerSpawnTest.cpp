@@ -8,6 +8,7 @@
 #include <functional>
 #include <thread>
 
+#include "Eventually.h"
 #include "LocalServerSpawn.h"
 
 namespace {
@@ -34,17 +35,6 @@ bool running(pid_t pid) {
     const auto name = line.rfind(')');
     return name != std::string::npos && name + 2 < line.size() && line[name + 2] != 'Z' &&
            line[name + 2] != 'X';
-}
-
-// Polls until the condition holds or a generous bound passes.
-bool eventually(const std::function<bool()>& condition) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    return true;
 }
 
 struct Orphan {
@@ -106,13 +96,15 @@ TEST(LocalServerSpawnTest, AProgramThatCannotRunLeavesNoChild) {
 TEST(LocalServerSpawnTest, TheServerEndsWithAKilledTest) {
     const Orphan server = serverOfAnEndedTest([] { raise(SIGKILL); });
     ASSERT_GT(server.port, 0);
-    EXPECT_TRUE(eventually([&] { return !running(server.pid) && !listening(server.port); }));
+    EXPECT_TRUE(eventually([&] { return !running(server.pid) && !listening(server.port); },
+                           std::chrono::seconds(30)));
 }
 
 TEST(LocalServerSpawnTest, TheServerEndsWithATestThatExitsAtOnce) {
     const Orphan server = serverOfAnEndedTest([] { _exit(1); });
     ASSERT_GT(server.port, 0);
-    EXPECT_TRUE(eventually([&] { return !running(server.pid) && !listening(server.port); }));
+    EXPECT_TRUE(eventually([&] { return !running(server.pid) && !listening(server.port); },
+                           std::chrono::seconds(30)));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "Eventually.h"
 #include "LoopbackAttack.h"
 #include "RawHttp.h"
 
@@ -78,13 +79,6 @@ class Serving {
     std::thread thread_;
 };
 
-// Waits (without a deadline of its own: ctest has one) until `done`.
-template <typename Done>
-void waitFor(Done done) {
-    while (!done())
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-}
-
 std::string post(const std::string& body, const std::string& headers = {}) {
     return "POST /echo HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n" + headers +
            "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
@@ -102,7 +96,7 @@ TEST(LocalServer, ClientsFromManyAddressesCannotHoldOffANormalRequest) {
         Serving serving(16, 1 << 20);
         ASSERT_GT(serving.port(), 0);
         LoopbackAttack attack(serving.port(), 48, 6, kind, std::chrono::milliseconds(200));
-        waitFor([&] { return attack.cutOff() >= 32; });
+        ASSERT_TRUE(eventually([&] { return attack.cutOff() >= 32; }));
         for (int request = 0; request < 5; ++request)
             EXPECT_EQ(rawStatus(serving.port(), rawGet("/hello")), 200);
         EXPECT_GE(attack.cutOff(), 32u);
@@ -155,12 +149,12 @@ TEST(LocalServer, WaitingRequestsGiveWayWhenTheBudgetIsShort) {
     const std::string large = post(std::string(200 * 1024, 'w'));
     ASSERT_TRUE(rawSend(waiting, large.substr(0, large.size() - 1)));
     // Two copies of all its body but the last byte.
-    waitFor([&] { return serving.budget().used() == 2 * (200 * 1024 - 1); });
+    ASSERT_TRUE(eventually([&] { return serving.budget().used() == 2 * (200 * 1024 - 1); }));
     EXPECT_EQ(rawStatus(serving.port(), post(std::string(200 * 1024, 'n'))), 200);
     EXPECT_EQ(rawReceive(waiting, 30), "");  // it gave way, unanswered
     ::close(waiting);
     EXPECT_EQ(rawStatus(serving.port(), post(std::string(400 * 1024, 'n'))), 503);
-    waitFor([&] { return serving.budget().used() == 0; });
+    ASSERT_TRUE(eventually([&] { return serving.budget().used() == 0; }));
 }
 
 TEST(LocalServer, ExpectContinueIsAnsweredBeforeTheBody) {
@@ -250,11 +244,11 @@ TEST(LocalServer, ClientsThatReadNothingHoldNoWorkerAndAreResetAfterTheWriteTime
     const size_t clients = std::max(32u, 4 * std::thread::hardware_concurrency()) + 16;
     {
         LoopbackAttack readers(serving.port(), clients, 10, rawGet("/kept"), 0);
-        waitFor([&] { return readers.answered() == clients; });
+        ASSERT_TRUE(eventually([&] { return readers.answered() == clients; }));
         EXPECT_EQ(rawStatus(serving.port(), rawGet("/hello")), 200);
-        waitFor([&] { return readers.cutOff() >= clients; });
+        ASSERT_TRUE(eventually([&] { return readers.cutOff() >= clients; }));
     }
-    waitFor([&] { return serving.server().answerBytesHeld() == 0; });
+    ASSERT_TRUE(eventually([&] { return serving.server().answerBytesHeld() == 0; }));
 }
 
 // Answers of a text made for each request, to clients that read none of it,
@@ -265,10 +259,10 @@ TEST(LocalServer, AnswersOnTheirWayOutHoldNoMoreThanTheirBound) {
     Serving serving(16, 1 << 20, kBound, 60);
     LoopbackAttack readers(serving.port(), 8, 4, rawGet("/text"), 0);
     size_t most = 0;
-    waitFor([&] {
+    ASSERT_TRUE(eventually([&] {
         most = std::max(most, serving.server().answerBytesHeld());
         return readers.cutOff() >= 16;
-    });
+    }));
     EXPECT_LE(most, kBound);
     EXPECT_GT(most, Serving::kTextBytes);
     EXPECT_EQ(rawStatus(serving.port(), rawGet("/hello")), 200);
@@ -285,7 +279,7 @@ TEST(LocalServer, ConnectionsThatHaveSentNothingGiveWayFirst) {
         silent.push_back(rawConnect(serving.port()));
     // The first of them gives way to the last.
     pollfd closed{silent.front(), POLLIN, 0};
-    waitFor([&] { return ::poll(&closed, 1, 10) > 0; });
+    ASSERT_TRUE(eventually([&] { return ::poll(&closed, 1, 10) > 0; }));
     char ignored;
     EXPECT_EQ(::recv(silent.front(), &ignored, 1, 0), 0);
     ASSERT_TRUE(rawSend(started, "Connection: close\r\n\r\n"));

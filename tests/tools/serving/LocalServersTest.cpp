@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "Eventually.h"
 #include "LocalServerSpawn.h"
 #include "LoopbackAttack.h"
 #include "RawHttp.h"
@@ -122,8 +123,7 @@ TEST_F(LocalServersTest, ClientsFromManyAddressesCannotStallANormalRequest) {
         ASSERT_GT(running.port(), 0);
         LoopbackAttack silent(running.port(), 150, 10, LoopbackAttack::Kind::Silent);
         LoopbackAttack trickling(running.port(), 150, 10, LoopbackAttack::Kind::Trickling);
-        while (silent.cutOff() + trickling.cutOff() < 300)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(eventually([&] { return silent.cutOff() + trickling.cutOff() >= 300; }));
         EXPECT_NE(rawStatus(running.port(), rawGet(server.path)), 0);
         if (server.name == "map store server") {
             const int socket = rawConnect(running.port());
@@ -147,12 +147,6 @@ class SlowReadersTest : public LocalServersTest {
         std::ofstream(root_.path() + "/map.zip", std::ios::binary) << package_;
     }
 
-    template <typename Done>
-    static void waitFor(Done done) {
-        while (!done())
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-
     std::string package_;
 };
 
@@ -166,7 +160,7 @@ TEST_F(SlowReadersTest, ClientsReadingSlowlyHoldNoWorker) {
     ASSERT_GT(store.port(), 0);
     const size_t readers = std::max(32u, 4 * std::thread::hardware_concurrency()) + 8;
     LoopbackAttack slow(store.port(), readers, 10, rawGet("/map.zip"), 64 * 1024);
-    waitFor([&] { return slow.answered() == readers; });
+    ASSERT_TRUE(eventually([&] { return slow.answered() == readers; }));
     EXPECT_EQ(rawStatus(store.port(), rawGet("/nothing.zip")), 404);
     const std::string download = rawAnswer(store.port(), rawGet("/map.zip"));
     EXPECT_EQ(download.rfind("HTTP/1.1 200", 0), 0u);
@@ -184,9 +178,11 @@ TEST_F(SlowReadersTest, ClientsThatReadNothingOrAByteASecondAreCutOff) {
     const size_t clients = std::max(32u, 4 * std::thread::hardware_concurrency()) / 2 + 4;
     LoopbackAttack silent(store.port(), clients, 10, rawGet("/map.zip"), 0);
     LoopbackAttack byteAtATime(store.port(), clients, 10, rawGet("/map.zip"), 1);
-    waitFor([&] { return silent.answered() == clients && byteAtATime.answered() == clients; });
+    ASSERT_TRUE(eventually(
+        [&] { return silent.answered() == clients && byteAtATime.answered() == clients; }));
     EXPECT_EQ(rawStatus(store.port(), rawGet("/nothing.zip")), 404);
-    waitFor([&] { return silent.cutOff() >= clients && byteAtATime.cutOff() >= clients; });
+    ASSERT_TRUE(
+        eventually([&] { return silent.cutOff() >= clients && byteAtATime.cutOff() >= clients; }));
 }
 
 // However steadily its bytes come, a request must arrive whole in time: a
