@@ -14,6 +14,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The application's folder within each XDG base folder.
+constexpr const char* kApplicationFolderName = "kelvara";
+
 std::mutex homeMutex;
 std::string applicationHome;  // empty: XDG folders
 
@@ -50,8 +53,6 @@ std::string createdFolder(const std::string& path) {
     }
     return path;
 }
-
-constexpr const char* kApplicationFolderName = "kelvara";
 
 struct HomeFolder {
     const char* name;
@@ -95,24 +96,26 @@ std::string NSSearchPathForDirectory(NSSearchPathDirectory directory) {
     const std::string base = home();
     switch (directory) {
         case NSSearchPathDirectory::Documents:
-            return createdFolder(base.empty() ? xdgFolder("XDG_DATA_HOME", ".local/share") +
-                                                    "/kelvara/Documents"
+            return createdFolder(base.empty() ? xdgFolder("XDG_DATA_HOME", ".local/share") + "/" +
+                                                    kApplicationFolderName + "/Documents"
                                               : base + "/Documents");
         case NSSearchPathDirectory::Caches:
-            return createdFolder(base.empty() ? xdgFolder("XDG_CACHE_HOME", ".cache") + "/kelvara"
+            return createdFolder(base.empty() ? xdgFolder("XDG_CACHE_HOME", ".cache") + "/" +
+                                                    kApplicationFolderName
                                               : base + "/Caches");
         case NSSearchPathDirectory::Library:
-            return createdFolder(base.empty()
-                                     ? xdgFolder("XDG_CONFIG_HOME", ".config") + "/kelvara/Library"
-                                     : base + "/Library");
+            return createdFolder(base.empty() ? xdgFolder("XDG_CONFIG_HOME", ".config") + "/" +
+                                                    kApplicationFolderName + "/Library"
+                                              : base + "/Library");
     }
     return {};
 }
 
 std::string NSUserDefaultsFilePath() {
     const std::string base = home();
-    const std::string folder =
-        createdFolder(base.empty() ? xdgFolder("XDG_CONFIG_HOME", ".config") + "/kelvara" : base);
+    const std::string folder = createdFolder(
+        base.empty() ? xdgFolder("XDG_CONFIG_HOME", ".config") + "/" + kApplicationFolderName
+                     : base);
     return folder + "/Preferences.plist";
 }
 
