@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -290,7 +291,8 @@ TEST(NSJSONSerializationObjectsFromURLTest, KindChecksAndFiles) {
     EXPECT_FALSE(jsonDictionaryWithData(&array, &untouched));  // a wrong kind sets no error
     EXPECT_EQ(untouched.code, 0);
 
-    const auto dir = std::filesystem::temp_directory_path() / "zeljson-test";
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("zeljson-test-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     const std::string path = (dir / "a.json").string();
     std::ofstream(path) << "{\"k\":[1,2]}";

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -35,8 +36,9 @@ CGImageRef readScreenshot(const std::string& path) {
 }
 
 TEST(HostApplicationTest, ScreenshotRendersTheLaunchedWindowHeadless) {
-    const std::string path =
-        (std::filesystem::temp_directory_path() / "kelvara-host-main.png").string();
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("kelvara-host-main-" + std::to_string(::getpid()) + ".png"))
+                                 .string();
     std::vector<std::string> seen;
     const char* argv[] = {"kelvara",      "--phone",    "--scale", "1",
                           "--screenshot", path.c_str(), "--home",  "/tmp/h"};
@@ -63,8 +65,9 @@ TEST(HostApplicationTest, ScreenshotRendersTheLaunchedWindowHeadless) {
 
 // A phone on its side is a 568 x 320 screen; the launched window spans it.
 TEST(HostApplicationTest, LandscapeLaunchesOnAWideScreen) {
-    const std::string path =
-        (std::filesystem::temp_directory_path() / "kelvara-host-landscape.png").string();
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("kelvara-host-landscape-" + std::to_string(::getpid()) + ".png"))
+                                 .string();
     const char* landscape[] = {"kelvara", "--phone",      "--landscape", "--scale",
                                "1",       "--screenshot", path.c_str()};
     EXPECT_EQ(HostApplicationMain(
@@ -84,8 +87,9 @@ TEST(HostApplicationTest, LandscapeLaunchesOnAWideScreen) {
 // the whole phone at scale 1 on a 1366 x 768 display, cut to the display's
 // height at a scale of the user's.
 TEST(HostApplicationTest, AGivenDisplayFitsTheScreenAsItsWindowWould) {
-    const std::string path =
-        (std::filesystem::temp_directory_path() / "kelvara-host-display.png").string();
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("kelvara-host-display-" + std::to_string(::getpid()) + ".png"))
+                                 .string();
     struct Case {
         std::vector<const char*> arguments;
         CGSize size;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -484,7 +485,8 @@ class LabelDelegate : public UIApplicationDelegate {
 };
 
 TEST(HostApplicationScenarioTest, ScenarioOptionPlaysTheScriptHeadless) {
-    const auto folder = std::filesystem::temp_directory_path() / "kelvara-host-scenario";
+    const auto folder = std::filesystem::temp_directory_path() /
+                        ("kelvara-host-scenario-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     auto write = [&](const std::string& name, const std::string& text) {
         std::ofstream(folder / name) << text;

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -138,8 +139,9 @@ TEST_F(HostTest, AWheelStepBesideAnEdgeOrAButtonZoomsAboutThePointer) {
 }
 
 TEST_F(HostTest, RendererWritesTheWindowAsPNG) {
-    const std::string path =
-        (std::filesystem::temp_directory_path() / "kelvara-host-test.png").string();
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("kelvara-host-test-" + std::to_string(::getpid()) + ".png"))
+                                 .string();
     HostRenderer renderer(window, 2);
     ASSERT_TRUE(renderer.writePNG(path));
     auto source = CGImageSource::createWithURL(path);
