@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
-# Two windowed starts on one fresh home at the same moment, and 0.01 s and
-# 0.03 s apart (a double click on a desktop launcher): one holds the home and
-# shows its window, the other hands over to it (asking it to come to the
-# front) and ends with status 0, whichever started first and however far the
-# one holding the home is from taking links. The one left running then takes
-# a link from a third start. Needs a display (ctest gives it a virtual one).
+# Two windowed starts on one fresh home at the same moment, 0.01 s and 0.03 s
+# apart (a double click on a launcher): one shows its window, the other hands
+# over to it and ends with status 0; the one left running takes a link from a
+# third start. Needs a display (ctest gives it a virtual one).
 set -euo pipefail
 binary=${KELVARA_BINARY:?}
 work=$(mktemp -d "${TMPDIR:-/tmp}/kelvara-simultaneous.XXXXXX")
@@ -41,19 +39,13 @@ for gap in 0 0.01 0.03; do
     # One of the two ends once it has handed over; the other keeps running.
     ended=
     for _ in $(seq 1 600); do
-        if ! kill -0 "$first" 2>/dev/null; then
-            ended=first running=$second
-            break
-        fi
-        if ! kill -0 "$second" 2>/dev/null; then
-            ended=second running=$first
-            break
-        fi
+        kill -0 "$first" 2>/dev/null || { ended=first running=$second; break; }
+        kill -0 "$second" 2>/dev/null || { ended=second running=$first; break; }
         sleep 0.1
     done
     [ -n "$ended" ] || fail "$gap s apart: both starts still run on one home"
     status=0
-    if [ "$ended" = first ]; then wait "$first" || status=$?; else wait "$second" || status=$?; fi
+    wait "${!ended}" || status=$?
     [ "$status" -eq 0 ] || fail "$gap s apart: the $ended start ended with status $status"
     grep -q "the running Kelvara comes to the front" "$work/$ended-$gap.log" ||
         fail "$gap s apart: the $ended start ended without handing over"
