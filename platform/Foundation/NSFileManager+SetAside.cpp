@@ -6,10 +6,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <compare>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
-#include <tuple>
+#include <string_view>
 
 #include "Foundation/NSLog.h"
 
@@ -20,8 +21,10 @@ namespace {
 constexpr const char* kExtension = ".corrupt";
 // "YYYYMMDD-HHMMSS".
 constexpr size_t kStampLength = 15;
-// Names tried within one second before giving up.
-constexpr int kMaximumCounter = 1000;
+// Numbers tried before giving up when names are taken.
+constexpr int kMaximumAttempts = 1000;
+// Digits a number may have and still fit in 64 bits.
+constexpr size_t kMaximumDigits = 18;
 
 std::string utcStamp() {
     const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
@@ -37,29 +40,85 @@ bool allDigits(std::string_view text) {
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// Where a copy's name places it among the file's copies: (stamp, counter);
-// the name of earlier versions sorts first. nullopt for other files.
-std::optional<std::pair<std::string, long>> orderOfCopy(const std::string& name,
-                                                        const std::string& file) {
+std::optional<uint64_t> numberIn(std::string_view text) {
+    if (!allDigits(text) || text.size() > kMaximumDigits)
+        return std::nullopt;
+    return std::stoull(std::string(text));
+}
+
+bool isStamp(std::string_view text) {
+    return text.size() == kStampLength && allDigits(text.substr(0, 8)) && text[8] == '-' &&
+           allDigits(text.substr(9));
+}
+
+// The namings in the order they came: each version's copies were all made
+// before the next version's first.
+enum class Naming { Bare, Stamped, Numbered };
+
+// Where a copy stands among the file's copies: its naming, then its number
+// (numbered copies), then its time and the counter earlier versions added
+// within one second (stamped copies).
+struct CopyOrder {
+    Naming naming;
+    uint64_t number;
+    std::string stamp;
+    uint64_t counter;
+    auto operator<=>(const CopyOrder&) const = default;
+};
+
+// The number follows the time: put first, "<file>.5.<date>-<time>.corrupt",
+// a copy of another file named "<file>.5" in the earlier naming would read
+// as a numbered copy of <file>. nullopt for other files.
+std::optional<CopyOrder> orderOfCopy(const std::string& name, const std::string& file) {
     const std::string prefix = file + ".";
     const std::string extension = kExtension;
     if (name == file + extension)
-        return std::make_pair(std::string(), 0L);
+        return CopyOrder{Naming::Bare, 0, {}, 0};
     if (name.size() < prefix.size() + kStampLength + extension.size() ||
         name.compare(0, prefix.size(), prefix) != 0 ||
         name.compare(name.size() - extension.size(), extension.size(), extension) != 0)
         return std::nullopt;
-    const std::string middle =
-        name.substr(prefix.size(), name.size() - prefix.size() - extension.size());
-    const std::string stamp = middle.substr(0, kStampLength);
-    if (!allDigits(stamp.substr(0, 8)) || stamp[8] != '-' || !allDigits(stamp.substr(9)))
+    const std::string_view middle = std::string_view(name).substr(
+        prefix.size(), name.size() - prefix.size() - extension.size());
+    const std::string_view stamp = middle.substr(0, kStampLength);
+    if (!isStamp(stamp))
         return std::nullopt;
-    if (middle.size() == kStampLength)
-        return std::make_pair(stamp, 1L);
-    const std::string counter = middle.substr(kStampLength + 1);
-    if (middle[kStampLength] != '-' || !allDigits(counter) || counter.size() > 6)
+    const std::string_view rest = middle.substr(kStampLength);
+    if (rest.empty())
+        return CopyOrder{Naming::Stamped, 0, std::string(stamp), 1};
+    const auto number = numberIn(rest.substr(1));
+    if (!number)
         return std::nullopt;
-    return std::make_pair(stamp, std::stol(counter));
+    if (rest[0] == '.')
+        return CopyOrder{Naming::Numbered, *number, std::string(stamp), 0};
+    if (rest[0] == '-')
+        return CopyOrder{Naming::Stamped, 0, std::string(stamp), *number};
+    return std::nullopt;
+}
+
+// The copies of `path` with their places, oldest first.
+std::vector<std::pair<CopyOrder, std::string>> orderedCopiesOfFile(const std::string& path) {
+    const fs::path file(path);
+    const std::string name = file.filename().string();
+    std::vector<std::pair<CopyOrder, std::string>> found;
+    std::error_code error;
+    for (fs::directory_iterator it(file.parent_path().empty() ? "." : file.parent_path(), error),
+         end;
+         !error && it != end; it.increment(error)) {
+        if (auto order = orderOfCopy(it->path().filename().string(), name))
+            found.emplace_back(std::move(*order), it->path().string());
+    }
+    std::sort(found.begin(), found.end());
+    return found;
+}
+
+// One more than the highest number among the copies. The copy just made is
+// always kept, so the highest number never goes and none is given twice.
+uint64_t nextNumberForFile(const std::string& path) {
+    const auto copies = orderedCopiesOfFile(path);
+    if (copies.empty() || copies.back().first.naming != Naming::Numbered)
+        return 1;
+    return copies.back().first.number + 1;
 }
 
 // Renames without ever replacing what is at `to`; false with errno EEXIST
@@ -91,8 +150,7 @@ uint64_t sizeOfCopy(const std::string& copy, const std::vector<std::string>& com
     return std::max(size + (missing ? 0 : bytes), kNSSetAsideSmallestCopy);
 }
 
-// The copy just made stays whatever its name: a clock set back can give it
-// an older one than earlier copies have.
+// The copy just made stays, and the oldest of the others with it.
 std::vector<std::string> removeCopiesBeyondBound(const std::string& path, const std::string& kept,
                                                  const std::vector<std::string>& companions) {
     std::vector<std::string> copies = NSFileManagerSetAsideCopiesOfFile(path);
@@ -130,19 +188,8 @@ std::vector<std::string> removeCopiesBeyondBound(const std::string& path, const 
 }  // namespace
 
 std::vector<std::string> NSFileManagerSetAsideCopiesOfFile(const std::string& path) {
-    const fs::path file(path);
-    const std::string name = file.filename().string();
-    std::vector<std::tuple<std::string, long, std::string>> found;
-    std::error_code error;
-    for (fs::directory_iterator it(file.parent_path().empty() ? "." : file.parent_path(), error),
-         end;
-         !error && it != end; it.increment(error)) {
-        if (auto order = orderOfCopy(it->path().filename().string(), name))
-            found.emplace_back(order->first, order->second, it->path().string());
-    }
-    std::sort(found.begin(), found.end());
     std::vector<std::string> copies;
-    for (auto& [stamp, counter, copy] : found)
+    for (auto& [order, copy] : orderedCopiesOfFile(path))
         copies.push_back(std::move(copy));
     return copies;
 }
@@ -156,13 +203,14 @@ std::optional<std::string> NSFileManagerSetAsideDamagedFile(
             *error = "no such file";
         return std::nullopt;
     }
-    const std::string base = path + "." + utcStamp();
+    const std::string stamp = utcStamp();
+    uint64_t number = nextNumberForFile(path);
     std::string kept;
-    for (int counter = 1; counter <= kMaximumCounter; ++counter) {
-        kept = base + (counter == 1 ? "" : "-" + std::to_string(counter)) + kExtension;
+    for (int attempt = 1;; ++attempt, ++number) {
+        kept = path + "." + stamp + "." + std::to_string(number) + kExtension;
         if (renameWithoutReplacing(path, kept))
             break;
-        if (errno != EEXIST || counter == kMaximumCounter) {
+        if (errno != EEXIST || attempt == kMaximumAttempts) {
             if (error)
                 *error = errno == EEXIST ? "every name for a copy is taken" : std::strerror(errno);
             return std::nullopt;

@@ -8,16 +8,22 @@
 // Damaged files set aside beside themselves, so that a fresh file can take
 // their place and nothing of the old one is lost.
 //
-// A file is moved to "<file>.<UTC date>-<time>.corrupt"
-// ("Preferences.plist.20261207-212147.corrupt"), with "-2", "-3"... after the
-// time when that name is taken: a set-aside copy never replaces an earlier
-// one. A fresh file starts empty, so each copy holds what was written since
-// the damage before: no copy stands in for another, and a count of copies
-// is no fair bound. The copies of one file are bounded by the space they
-// take (kNSSetAsideBytesKept): the copy just made and the oldest one (what
-// the file held before its first damage; the name "<file>.corrupt" of
-// earlier versions counts as the oldest) always stay; the others stay
-// newest first while they fit. Each removal is logged with the copy's name.
+// A file is moved to "<file>.<UTC date>-<time>.<number>.corrupt"
+// ("Preferences.plist.20261207-212147.3.corrupt"). The number is one more
+// than the highest among the file's copies, so it tells the order in which
+// they were made whatever the clock said (a clock set back after a flat
+// battery names a copy 20000101-000000); the time is there for people to
+// read. A set-aside copy never replaces an earlier one. The names earlier
+// versions wrote keep their place, before every numbered copy: first
+// "<file>.corrupt", then "<file>.<date>-<time>[-<n>].corrupt" by their time,
+// the only order they have.
+//
+// A fresh file starts empty, so each copy holds what was written since the
+// damage before: no copy stands in for another, and a count of copies is no
+// fair bound. The copies of one file are bounded by the space they take
+// (kNSSetAsideBytesKept): the copy just made and the oldest one (what the
+// file held before its first damage) always stay; the others stay newest
+// first while they fit. Each removal is logged with the copy's name.
 
 inline constexpr uint64_t kNSSetAsideBytesKept = uint64_t{16} << 20;
 // A copy takes at least this much of the bound, as it does of the disk.

@@ -54,6 +54,6 @@ class NSUserDefaults {
     Value::Dictionary registered_;
     bool dirty_ = false;
     // The file on disk could not be read: it is set aside as
-    // "<path>.<date>-<time>.corrupt" before the first write replaces it.
+    // "<path>.<date>-<time>.<number>.corrupt" before the first write replaces it.
     bool corruptFile_ = false;
 };

@@ -1,5 +1,6 @@
 // Program entry: reads the application's options, chooses the position
 // source and hands the application delegate to the host.
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -20,6 +22,7 @@
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
 #include "Host/HostApplication.h"
+#include "app/CBHomeLock.h"
 #include "app/CBKelvaraLink.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
 #include "app/CBRunningInstance.h"
@@ -61,7 +64,8 @@ void printUsage() {
         "                   CBOnlineTileServiceHost; default 127.0.0.1:8091)\n"
         "  kelvara2://...   open this link to a place once started\n"
         "When Kelvara already runs on this home, this start hands over to it and ends:\n"
-        "the running one opens the link, or comes to the front without one.\n"
+        "the running one opens the link, or comes to the front without one. A screenshot\n"
+        "or scenario waits up to 10 s for a home in use to be free, then ends.\n"
         "Without --location or --gpx the position comes from gpsd when one is running.");
 }
 
@@ -108,45 +112,94 @@ std::string sampleCityStore() {
         .string();
 }
 
+// How long a start waits for the Kelvara that holds its home to take links
+// (it does once launched) or to end, and how often it looks meanwhile.
+constexpr auto kHomeWait = std::chrono::seconds(10);
+constexpr auto kHomeRetry = std::chrono::milliseconds(50);
+
+// The home this process holds, from before anything in it is read to the
+// process's end. Constant-initialised, so it is released after every exit
+// handler that may still write the home.
+std::unique_ptr<CBHomeLock> heldHome;
+
 // Set when this start went to the Kelvara already running: it ends well.
 bool handedOver = false;
 
-// Hands this start over to a Kelvara running on this home: its link, else
-// the request to come to the front. False when none runs or none answers.
-// A running one that refuses a link ends this start too, with its reason.
-bool handOverToRunningInstance(const std::optional<std::string>& link, bool* refused) {
-    const std::string path = CBRunningInstance::socketPathForHome(
-        NSSearchPathForDirectory(NSSearchPathDirectory::Documents));
+enum class Start { Run, HandedOver, Ended };
+
+// Hands this start over to the Kelvara listening on this home: its link,
+// else the request to come to the front; nullopt when none listens. A
+// running one that refuses a link ends this start, with its reason; one that
+// does not answer ends it too while it holds the home (`homeHeld`).
+std::optional<Start> handOver(const std::string& socketPath, const std::optional<std::string>& link,
+                              bool homeHeld) {
     std::string error;
-    const auto result = link ? CBRunningInstance::forwardLink(path, *link, &error)
-                             : CBRunningInstance::forwardActivation(path, &error);
+    const auto result = link ? CBRunningInstance::forwardLink(socketPath, *link, &error)
+                             : CBRunningInstance::forwardActivation(socketPath, &error);
     switch (result) {
         case CBRunningInstance::Forwarding::Forwarded:
             std::printf(link ? "Kelvara: the running Kelvara opens the link\n"
                              : "Kelvara: the running Kelvara comes to the front\n");
-            return true;
+            return Start::HandedOver;
         case CBRunningInstance::Forwarding::Refused:
-            if (!link) {
-                std::fprintf(stderr,
-                             "kelvara: the running Kelvara did not answer (%s); starting "
-                             "beside it\n",
+            if (link) {
+                std::fprintf(stderr, "kelvara: the running Kelvara did not take the link: %s\n",
                              error.c_str());
-                return false;
+                return Start::Ended;
             }
-            std::fprintf(stderr, "kelvara: the running Kelvara did not take the link: %s\n",
-                         error.c_str());
-            *refused = true;
-            return true;
+            std::fprintf(stderr, "kelvara: the running Kelvara did not answer (%s); %s\n",
+                         error.c_str(),
+                         homeHeld ? "not starting a second one on its home" : "starting beside it");
+            return homeHeld ? Start::Ended : Start::Run;
         case CBRunningInstance::Forwarding::NoInstance:
             break;
     }
-    return false;
+    return std::nullopt;
+}
+
+// Holds this start's home, or hands the start over to the Kelvara that holds
+// it, waiting while that one is starting and not yet taking links; when it
+// ends meanwhile, its home is free for this start. A headless start
+// (screenshot, scenario) hands nothing over: it waits for the home to be
+// free. Where the home cannot be held at all, a running Kelvara is found by
+// its socket alone.
+Start holdHomeOrHandOver(const std::optional<std::string>& link, bool headless) {
+    const std::string documents = NSSearchPathForDirectory(NSSearchPathDirectory::Documents);
+    const std::string lockPath = CBHomeLock::lockPathForHome(documents);
+    const std::string home = std::filesystem::path(lockPath).parent_path().string();
+    const std::string socketPath = CBRunningInstance::socketPathForHome(documents);
+    const auto deadline = std::chrono::steady_clock::now() + kHomeWait;
+    for (;;) {
+        auto attempt = CBHomeLock::tryToHold(lockPath);
+        if (attempt.lock) {
+            heldHome = std::move(attempt.lock);
+            return Start::Run;
+        }
+        if (!attempt.heldElsewhere)
+            std::fprintf(stderr, "kelvara: cannot hold the home %s (%s: %s)\n", home.c_str(),
+                         lockPath.c_str(), attempt.error.c_str());
+        if (!headless)
+            if (auto start = handOver(socketPath, link, attempt.heldElsewhere))
+                return *start;
+        if (!attempt.heldElsewhere)
+            return Start::Run;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            std::fprintf(stderr,
+                         headless ? "kelvara: another Kelvara holds the home %s; a screenshot or "
+                                    "scenario needs a home of its own (--home DIR)\n"
+                                  : "kelvara: another Kelvara holds the home %s and takes no "
+                                    "links; not starting a second one on it\n",
+                         home.c_str());
+            return Start::Ended;
+        }
+        std::this_thread::sleep_for(kHomeRetry);
+    }
 }
 
 // Reads the application's own arguments (the host has taken its options);
 // nullptr after a usage error, which it reports, or once this start was
-// handed over to a running Kelvara. A headless start (screenshot, scenario)
-// runs on its own and draws the link itself.
+// handed over to a running Kelvara or found its home held. A headless start
+// (screenshot, scenario) draws the link itself.
 std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& arguments,
                                               bool headless) {
     std::shared_ptr<CLFixedLocationSource> fixedPoint;
@@ -231,12 +284,14 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
         usageError("a compass needs a fixed point (--location):", "--heading");
         return nullptr;
     }
-    if (!headless) {
-        bool refused = false;
-        if (handOverToRunningInstance(options.link, &refused)) {
-            handedOver = !refused;
+    switch (holdHomeOrHandOver(options.link, headless)) {
+        case Start::Run:
+            break;
+        case Start::HandedOver:
+            handedOver = true;
             return nullptr;
-        }
+        case Start::Ended:
+            return nullptr;
     }
 
     // Stored once the home is known, so it lands in this home's defaults.

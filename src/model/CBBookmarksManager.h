@@ -52,9 +52,9 @@ class CBBookmarksManager : public CBGeoDataManager {
 
     // Saves what is pending and opens the map's store, made when missing.
     // A file that does not open as a bookmark store is set aside as
-    // "<file>.<date>-<time>.corrupt" (CBDamagedStore) and a new store made in
-    // its place. An identifier that
-    // cannot name a file in the folder ("/", "..", empty) or none opens nothing.
+    // "<file>.<date>-<time>.<number>.corrupt" (CBDamagedStore) and a new
+    // store made in its place. An identifier that cannot name a file in the
+    // folder ("/", "..", empty) or none opens nothing.
     StoreState setupForMapWithIdentifier(const std::optional<std::string>& identifier);
     StoreState storeState() const { return storeState_; }
     // The damaged store set aside since the last call, with the earlier

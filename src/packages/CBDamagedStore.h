@@ -5,9 +5,10 @@
 #include <vector>
 
 // A store file that no longer opens is set aside beside itself (with its
-// journal) under a name of its own, "<path>.<UTC date>-<time>.corrupt", so
-// that a fresh one can take its place: a later damage never replaces an
-// earlier copy. The copies of a store are bounded by the space they take
+// journal) under a name of its own, "<path>.<UTC date>-<time>.<number>.corrupt",
+// so that a fresh one can take its place: a later damage never replaces an
+// earlier copy, and the number keeps the copies in the order they were made.
+// The copies of a store are bounded by the space they take
 // (NSFileManager+SetAside.h): the oldest and the newest always stay, and the
 // earlier copies removed to stay within the bound are named, so that no one
 // is told all is kept when some went. A log line names the copy.

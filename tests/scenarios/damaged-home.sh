@@ -2,7 +2,7 @@
 # A damaged home never locks the user out. The first start installs the
 # sample from the map store (damaged-home/first.scenario). Then the download
 # queue and the registry of installed maps are overwritten with garbage: the
-# next start sets both aside as "*.<date>-<time>.corrupt", finds the installed map on disk
+# next start sets both aside as "*.<date>-<time>.<number>.corrupt", finds the installed map on disk
 # and keeps the "Maps" button, the shelf and the store
 # (damaged-home/stores.scenario). Then the installed map itself is damaged:
 # the next start shows no map in its place, but the shelf with the map marked

@@ -51,8 +51,8 @@ TEST(NSFileManagerSetAsideTest, EveryDamageKeepsItsOwnCopy) {
 
 // The oldest copy (the name earlier versions gave one counts as such) and
 // the one just made stay, the others newest first while they fit; each
-// removal is named in the log and to the caller. The copy just made stays
-// even when a clock set back gives it the oldest name.
+// removal is named in the log and to the caller. The copy just made comes
+// after the copies of earlier versions even when they are named after it.
 TEST(NSFileManagerSetAsideTest, CopiesAreBoundBySpaceKeepingTheOldestAndTheNewest) {
     constexpr uintmax_t kLarge = uintmax_t{6} << 20;
     TemporaryDirectory folder;
@@ -77,10 +77,9 @@ TEST(NSFileManagerSetAsideTest, CopiesAreBoundBySpaceKeepingTheOldestAndTheNewes
     const std::string gone = store + ".20990101-000000.corrupt";
     EXPECT_EQ(removed, std::vector<std::string>{gone});
     EXPECT_NE(logged.find("Removed the damaged copy " + gone + ":"), std::string::npos) << logged;
-    EXPECT_EQ(
-        NSFileManagerSetAsideCopiesOfFile(store),
-        (std::vector<std::string>{store + ".corrupt", *fifth, store + ".20990101-000000-2.corrupt",
-                                  store + ".20990102-000000.corrupt"}));
+    EXPECT_EQ(NSFileManagerSetAsideCopiesOfFile(store),
+              (std::vector<std::string>{store + ".corrupt", store + ".20990101-000000-2.corrupt",
+                                        store + ".20990102-000000.corrupt", *fifth}));
     EXPECT_EQ(contents(store + ".corrupt-journal"), "its journal");
     EXPECT_TRUE(fs::exists(folder.file("Other.bin.20990103-000000.corrupt")));
     EXPECT_TRUE(fs::exists(store + ".notes"));
@@ -97,9 +96,62 @@ TEST(NSFileManagerSetAsideTest, CopiesAreBoundBySpaceKeepingTheOldestAndTheNewes
     ASSERT_TRUE(now);
     EXPECT_EQ(contents(*now), "damaged now");
     EXPECT_EQ(NSFileManagerSetAsideCopiesOfFile(queue),
-              (std::vector<std::string>{*now, queue + ".20990101-000000.corrupt",
+              (std::vector<std::string>{queue + ".20990101-000000.corrupt",
                                         queue + ".20990104-000000.corrupt",
-                                        queue + ".20990105-000000.corrupt"}));
+                                        queue + ".20990105-000000.corrupt", *now}));
+}
+
+// Copies are ordered by their number, not by the time in their name: a
+// copy named by a clock set back never passes for the first, and the next
+// number follows the highest, not the count.
+TEST(NSFileManagerSetAsideTest, ACopyNamedByASetBackClockNeverCostsTheFirstCopy) {
+    constexpr uintmax_t kLarge = uintmax_t{6} << 20;
+    TemporaryDirectory folder;
+    const std::string store = folder.file("Bookmarks.sqlite");
+    const std::string first = store + ".20261207-212147.1.corrupt";
+    const std::string setBack = store + ".20000101-000000.2.corrupt";
+    const std::string third = store + ".20261208-090000.3.corrupt";
+    for (const std::string& copy : {first, setBack, third}) {
+        write(copy, copy == first ? "the first bookmarks" : "later bookmarks");
+        fs::resize_file(copy, kLarge);
+    }
+
+    write(store, "the fourth damage");
+    std::vector<std::string> removed;
+    const auto fourth = NSFileManagerSetAsideDamagedFile(store, {}, nullptr, &removed);
+    ASSERT_TRUE(fourth);
+    EXPECT_TRUE(fourth->ends_with(".4.corrupt")) << *fourth;
+    EXPECT_EQ(removed, std::vector<std::string>{setBack});
+    EXPECT_EQ(NSFileManagerSetAsideCopiesOfFile(store),
+              (std::vector<std::string>{first, third, *fourth}));
+    EXPECT_EQ(contents(first).substr(0, 19), "the first bookmarks");
+
+    // Copies of every naming: the earlier versions' first, whatever their
+    // time says; numbers by value, not as text.
+    const std::string mixed = folder.file("Preferences.plist");
+    const std::vector<std::string> ordered{
+        mixed + ".corrupt",
+        mixed + ".20261207-212147.corrupt",
+        mixed + ".20261207-212147-2.corrupt",
+        mixed + ".20000101-000000.1.corrupt",
+        mixed + ".20261209-000000.9.corrupt",
+        mixed + ".20261208-000000.10.corrupt",
+    };
+    for (const auto& copy : ordered)
+        write(copy, "copy");
+    // Not copies of Preferences.plist: another file's copy in the earlier
+    // naming, and names that only look alike.
+    for (const char* other : {".5.20261207-212147.corrupt", ".20261207-212147.x.corrupt",
+                              ".20261207-212147.corrupt.bak", ".2026120-212147.3.corrupt"})
+        write(mixed + other, "other");
+    EXPECT_EQ(NSFileManagerSetAsideCopiesOfFile(mixed), ordered);
+    EXPECT_EQ(NSFileManagerSetAsideCopiesOfFile(mixed + ".5"),
+              std::vector<std::string>{mixed + ".5.20261207-212147.corrupt"});
+    write(mixed, "damaged");
+    const auto next = NSFileManagerSetAsideDamagedFile(mixed);
+    ASSERT_TRUE(next);
+    EXPECT_TRUE(next->ends_with(".11.corrupt")) << *next;
+    EXPECT_EQ(NSFileManagerSetAsideCopiesOfFile(mixed).back(), *next);
 }
 
 // The bound on its own: the oldest and the new copy stay however large; of

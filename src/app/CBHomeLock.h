@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+// A home held by one process at a time: an exclusive lock (flock) on the
+// file "instance.lock" at the root of the home, beside its Documents folder
+// (the --home folder, or the application's folder in $XDG_DATA_HOME). A start
+// takes it before it reads anything of the home.
+//
+// The lock lives in the home, not beside the instance socket in the runtime
+// folder: so it holds the home by the folder itself, whatever runtime folder
+// a start has and whatever path (a link, a bind mount) it names the home by,
+// and it goes when the home is removed. It goes with the process however the
+// process ends, and no program the process starts keeps it (the file is
+// closed on exec).
+class CBHomeLock {
+  public:
+    // The lock file of the home whose Documents folder is `documents`.
+    static std::string lockPathForHome(const std::string& documents);
+
+    struct Attempt {
+        std::unique_ptr<CBHomeLock> lock;  // nullptr when not taken
+        bool heldElsewhere = false;        // another process holds it
+        std::string error;                 // why it cannot be taken at all
+    };
+    // Takes the lock at `path` without waiting, making the file when missing.
+    static Attempt tryToHold(const std::string& path);
+
+    // Releases the lock.
+    ~CBHomeLock();
+    CBHomeLock(const CBHomeLock&) = delete;
+    CBHomeLock& operator=(const CBHomeLock&) = delete;
+
+  private:
+    explicit CBHomeLock(int file) : file_(file) {}
+
+    int file_;
+};
