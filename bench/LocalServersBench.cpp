@@ -13,8 +13,10 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <latch>
 #include <optional>
 #include <regex>
 #include <string>
@@ -25,6 +27,7 @@
 #include "LocalServerSpawn.h"
 #include "LoopbackAttack.h"
 #include "RawHttp.h"
+#include "TelemetryLines.h"
 
 namespace {
 
@@ -92,12 +95,13 @@ BENCHMARK(BM_NormalRequestUnderAttack)
     ->Iterations(20)
     ->Unit(benchmark::kMillisecond);
 
-size_t residentBytes(pid_t pid) {
+// The resident size now (VmRSS), or the highest it has been (VmHWM).
+size_t residentBytes(pid_t pid, const char* field = "VmRSS:") {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0)
-            return size_t(std::atoll(line.c_str() + 6)) * 1024;
+        if (line.rfind(field, 0) == 0)
+            return size_t(std::atoll(line.c_str() + std::strlen(field))) * 1024;
     }
     return 0;
 }
@@ -310,42 +314,160 @@ BENCHMARK(BM_NormalRequestUnderWaitingConnections)
     ->Iterations(20)
     ->Unit(benchmark::kMillisecond);
 
+// The SDK service, which knows the app the requests below name.
+std::vector<std::string> sdkServiceKnowingTheApp() {
+    return {binary(KELVARA_SDK_SERVICE, "sdk-service", "kelvara-sdk-service"), "--port", "0",
+            "--app", kApp};
+}
+
+const std::string kFeedbackPath = std::string("/api/2/apps/") + kApp +
+                                  "/feedback?format=json&sdk=ZizavaSDK&sdk_version=4.1.4"
+                                  "&bundle_version=1";
+constexpr const char* kMultipartType = "multipart/form-data; boundary=B";
+
+// A new feedback thread's first message: the device's fields, then `parts`.
+std::string feedbackPost(const std::string& token,
+                         const std::vector<std::pair<std::string, std::string>>& parts,
+                         const std::string& fileName) {
+    std::vector<std::pair<std::string, std::string>> fields = {{"oem", "x"},
+                                                               {"os_version", "1"},
+                                                               {"model", "m"},
+                                                               {"bundle_version", "1"},
+                                                               {"message_token", token}};
+    fields.insert(fields.end(), parts.begin(), parts.end());
+    return post(kFeedbackPath, kMultipartType, multipart(fields, fileName));
+}
+
+// A crash report whose document holds the elements of one crash.
+std::string crashPost(const std::string& elements) {
+    const std::string crash = "<crashes><crash>" + elements + "</crash></crashes>";
+    return post(std::string("/api/2/apps/") + kApp + "/crashes", kMultipartType,
+                multipart({{"sdk", "ZizavaSDK"},
+                           {"sdk_version", "4.1.4"},
+                           {"feedbackEnabled", "no"},
+                           {"xml", crash}},
+                          "crash.xml"),
+                "Accept-Encoding: gzip\r\n", "ZizavaSDK/iOS");
+}
+
+// A whole crash document, which the service keeps, with a log of `logBytes`.
+std::string keptCrashPost(size_t logBytes) {
+    std::string elements;
+    for (const char* name : {"applicationname", "bundleidentifier", "systemversion", "platform",
+                             "senderversion", "versionstring", "version", "uuid", "userid",
+                             "username", "contact", "installstring", "description"})
+        elements += std::string("<") + name + ">x</" + name + ">";
+    return crashPost(elements + "<log>" + std::string(logBytes, 'l') + "</log>");
+}
+
+// Telemetry lines of about `bytes` in all, packed as the SDK sends them.
+std::string telemetryPost(size_t bytes) {
+    return post("/v2/track", "application/x-json-stream", gzipped(validTelemetryLines(bytes)),
+                "Content-Encoding: gzip\r\nCharset: UTF-8\r\nAccept-Encoding: gzip\r\n");
+}
+
+// About 31 KB that unpack to the bound of 32 MiB: one line far too long.
+std::string gzipBombPost() {
+    return post("/v2/track", "application/x-json-stream",
+                gzipped(std::string((32u << 20) - 1, ' ') + "\n"), "Content-Encoding: gzip\r\n");
+}
+
+// Fills what the SDK service keeps, as the users of a busy app would, 16 at
+// once: feedback with 10 MB attachments, crash reports with 4 MB logs and
+// telemetry of 8 MB of lines, more of each than its store holds. Each
+// client sends its request again a second after a 503 or a connection cut
+// off, as the SDK does.
+// False when one was not kept.
+bool fillSdkStores(int port) {
+    std::vector<std::pair<std::string, int>> uploads;
+    for (int message = 0; message < 6; ++message)
+        uploads.push_back({feedbackPost("f" + std::to_string(message),
+                                        {{"attachment0", std::string(10'000'000, 'a')}}, "a.png"),
+                           201});
+    for (int report = 0; report < 5; ++report)
+        uploads.push_back({keptCrashPost(4'000'000), 201});
+    for (int batch = 0; batch < 5; ++batch)
+        uploads.push_back({telemetryPost(8'000'000), 200});
+    std::atomic<size_t> kept = 0;
+    std::vector<std::thread> clients;
+    for (const auto& [request, accepted] : uploads) {
+        clients.emplace_back([&, accepted] {
+            for (int tries = 0; tries < 30; ++tries) {
+                const int status = rawStatus(port, request, 60);
+                if (status != 503 && status != 0) {
+                    kept += status == accepted;
+                    return;
+                }
+                std::this_thread::sleep_for(std::chrono::seconds(1));
+            }
+        });
+    }
+    for (std::thread& client : clients)
+        client.join();
+    return kept == uploads.size();
+}
+
+// The source address of the flood's client: 127.0.0.1, the address of
+// every local program that names none, and up.
+std::string floodAddress(size_t client, size_t addresses) {
+    return "127.0.0." + std::to_string(1 + client % addresses);
+}
+
+// The stores full, then 16 packed bodies of 32 MiB at once from 16
+// addresses, four times over.
+void measureGzipBurstsOnFullStores(benchmark::State& state, const RunningLocalServer& service) {
+    if (!fillSdkStores(service.port())) {
+        state.SkipWithError("the stores were not filled");
+        return;
+    }
+    const std::string bomb = gzipBombPost();
+    constexpr size_t kBodies = 16;
+    for (auto _ : state) {
+        std::atomic<size_t> refused = 0;
+        for (int burst = 0; burst < 4; ++burst) {
+            std::latch ready(kBodies);
+            std::vector<std::thread> clients;
+            for (size_t client = 0; client < kBodies; ++client) {
+                clients.emplace_back([&, client] {
+                    ready.arrive_and_wait();
+                    const std::string source = floodAddress(client, kBodies);
+                    refused += rawStatusFrom(source.c_str(), service.port(), bomb, 60) == 503;
+                });
+            }
+            for (std::thread& client : clients)
+                client.join();
+        }
+        state.counters["peak_resident_MB"] =
+            double(residentBytes(service.pid(), "VmHWM:")) / (1 << 20);
+        state.counters["bodies_refused_503"] = double(refused);
+    }
+}
+
 // Bodies near the bound of 32 MiB that a hostile local program sends the
 // SDK service from many connections at once: feedback with a large text and
 // attachment, crash reports with a large log, packed telemetry that unpacks
 // to the bound, multipart bodies of many parts, and bodies for no endpoint;
-// with an argument, that many slow readers of one 30 MiB feedback attachment
-// at the same time (each reads it for longer than the bodies flow). The
-// resident size is sampled while they flow.
+// with a first argument, that many slow readers of one 30 MiB feedback
+// attachment at the same time (each reads it for longer than the bodies
+// flow). With a second argument instead, the stores are filled first and
+// then 16 packed bodies of 32 MiB come at once. The peak is the resident
+// size's high-water mark.
 void BM_SdkServiceMemoryUnderHostileBodies(benchmark::State& state) {
-    RunningLocalServer service({binary(KELVARA_SDK_SERVICE, "sdk-service", "kelvara-sdk-service"),
-                                "--port", "0", "--app", kApp});
+    RunningLocalServer service(sdkServiceKnowingTheApp());
     if (service.port() <= 0) {
         state.SkipWithError("the service did not start");
         return;
     }
+    if (state.range(1) > 0) {
+        measureGzipBurstsOnFullStores(state, service);
+        return;
+    }
     const size_t large = 30u << 20;
-    const std::string feedbackPath = std::string("/api/2/apps/") + kApp +
-                                     "/feedback?format=json&sdk=ZizavaSDK&sdk_version=4.1.4"
-                                     "&bundle_version=1";
-    const std::string multipartType = "multipart/form-data; boundary=B";
     std::string attachmentPath;
     if (state.range(0) > 0) {
-        const int socket = rawConnect(service.port());
-        if (socket < 0) {
-            state.SkipWithError("no connection");
-            return;
-        }
-        rawSend(socket, post(feedbackPath, multipartType,
-                             multipart({{"oem", "x"},
-                                        {"os_version", "1"},
-                                        {"model", "m"},
-                                        {"bundle_version", "1"},
-                                        {"message_token", "r"},
-                                        {"attachment0", std::string(large, 'r')}},
-                                       "r.png")));
-        const std::string answer = rawReceive(socket, 60);
-        ::close(socket);
+        const std::string answer =
+            rawAnswer(service.port(),
+                      feedbackPost("r", {{"attachment0", std::string(large, 'r')}}, "r.png"), 60);
         std::smatch url;
         if (!std::regex_search(
                 answer, url,
@@ -356,32 +478,16 @@ void BM_SdkServiceMemoryUnderHostileBodies(benchmark::State& state) {
         attachmentPath = url[1];
     }
     std::vector<std::string> requests;
-    requests.push_back(post(feedbackPath, multipartType,
-                            multipart({{"oem", "x"},
-                                       {"os_version", "1"},
-                                       {"model", "m"},
-                                       {"bundle_version", "1"},
-                                       {"message_token", "t"},
-                                       {"text", std::string(large / 2, 't')},
-                                       {"attachment0", std::string(large / 2, 'a')}},
-                                      "a.png")));
-    const std::string crash =
-        "<crashes><crash><log>" + std::string(large, 'l') + "</log></crash></crashes>";
-    requests.push_back(post(std::string("/api/2/apps/") + kApp + "/crashes", multipartType,
-                            multipart({{"sdk", "ZizavaSDK"},
-                                       {"sdk_version", "4.1.4"},
-                                       {"feedbackEnabled", "no"},
-                                       {"xml", crash}},
-                                      "crash.xml"),
-                            "Accept-Encoding: gzip\r\n", "ZizavaSDK/iOS"));
-    requests.push_back(post("/v2/track", "application/x-json-stream",
-                            gzipped(std::string((32u << 20) - 1, ' ') + "\n"),
-                            "Content-Encoding: gzip\r\n"));
+    requests.push_back(feedbackPost(
+        "t", {{"text", std::string(large / 2, 't')}, {"attachment0", std::string(large / 2, 'a')}},
+        "a.png"));
+    requests.push_back(crashPost("<log>" + std::string(large, 'l') + "</log>"));
+    requests.push_back(gzipBombPost());
     // As many parts as the HTTP library reads.
     std::vector<std::pair<std::string, std::string>> parts;
     for (size_t part = 0; part < 1000; ++part)
         parts.push_back({"f" + std::to_string(part), std::string(large / 1000, 'p')});
-    requests.push_back(post(feedbackPath, multipartType, multipart(parts, "")));
+    requests.push_back(post(kFeedbackPath, kMultipartType, multipart(parts, "")));
     requests.push_back(post("/nowhere", "text/plain", std::string(large, 'n')));
 
     for (auto _ : state) {
@@ -398,32 +504,96 @@ void BM_SdkServiceMemoryUnderHostileBodies(benchmark::State& state) {
             });
         }
         // A normal request now and then, answered while the bodies flow.
-        size_t peak = 0;
         size_t unanswered = 0;
         double slowest = 0;
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (std::chrono::steady_clock::now() < end) {
-            peak = std::max(peak, residentBytes(service.pid()));
             const auto asked = std::chrono::steady_clock::now();
             if (rawStatus(service.port(), rawGet("/lookup?bundleId=x&country=de"), 60) != 200)
                 ++unanswered;
             slowest = std::max(
                 slowest,
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count());
-            peak = std::max(peak, residentBytes(service.pid()));
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         stopping = true;
         for (std::thread& client : clients)
             client.join();
-        state.counters["peak_resident_MB"] = double(peak) / (1 << 20);
+        state.counters["peak_resident_MB"] =
+            double(residentBytes(service.pid(), "VmHWM:")) / (1 << 20);
         state.counters["normal_slowest_s"] = slowest;
         state.counters["normal_unanswered"] = double(unanswered);
     }
 }
 BENCHMARK(BM_SdkServiceMemoryUnderHostileBodies)
-    ->Arg(0)
-    ->Arg(40)
+    ->Args({0, 0})
+    ->Args({40, 0})
+    ->Args({0, 1})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
+
+// Normal telemetry while 16 clients post packed bodies of 32 MiB again and
+// again, each at once after its answer: one valid line, sent again a second
+// after each answer (the SDK's sender tries again a second after a 503),
+// from 127.0.0.1 as the app's. Arguments: the flood's addresses (one: the
+// normal client's own), and whether the stores are filled first.
+void BM_NormalTelemetryUnderGzipFlood(benchmark::State& state) {
+    RunningLocalServer service(sdkServiceKnowingTheApp());
+    if (service.port() <= 0) {
+        state.SkipWithError("the service did not start");
+        return;
+    }
+    if (state.range(1) > 0 && !fillSdkStores(service.port())) {
+        state.SkipWithError("the stores were not filled");
+        return;
+    }
+    const std::string bomb = gzipBombPost();
+    const std::string normal = telemetryPost(1);
+    const size_t addresses = size_t(state.range(0));
+    constexpr size_t kFloodClients = 16;
+    for (auto _ : state) {
+        std::atomic<bool> stopping = false;
+        std::atomic<size_t> answered = 0;
+        std::atomic<size_t> refused = 0;
+        std::vector<std::thread> clients;
+        for (size_t client = 0; client < kFloodClients; ++client) {
+            clients.emplace_back([&, client] {
+                const std::string source = floodAddress(client, addresses);
+                while (!stopping) {
+                    refused += rawStatusFrom(source.c_str(), service.port(), bomb, 60) == 503;
+                    ++answered;
+                }
+            });
+        }
+        if (!eventually([&] { return answered >= kFloodClients; })) {
+            state.SkipWithError("the flood was not answered");
+            stopping = true;
+            for (std::thread& client : clients)
+                client.join();
+            return;
+        }
+        size_t tries = 0;
+        size_t accepted = 0;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (std::chrono::steady_clock::now() < end) {
+            accepted += rawStatus(service.port(), normal, 60) == 200;
+            ++tries;
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+        }
+        stopping = true;
+        for (std::thread& client : clients)
+            client.join();
+        state.counters["normal_tries"] = double(tries);
+        state.counters["normal_accepted"] = double(accepted);
+        state.counters["normal_accepted_share"] = double(accepted) / double(tries);
+        state.counters["flood_answers"] = double(answered);
+        state.counters["flood_refused_503"] = double(refused);
+        state.counters["peak_resident_MB"] =
+            double(residentBytes(service.pid(), "VmHWM:")) / (1 << 20);
+    }
+}
+BENCHMARK(BM_NormalTelemetryUnderGzipFlood)
+    ->ArgsProduct({{1, 16}, {0, 1}})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
 

@@ -71,10 +71,12 @@ inline std::string rawReceive(int socket, int seconds) {
     }
 }
 
-// Sends one request on a connection of its own and answers all the server
-// sends until it closes the connection or `seconds` pass without a byte.
-inline std::string rawAnswer(int port, const std::string& request, int seconds = 30) {
-    const int socket = rawConnect(port);
+// Sends one request on a connection of its own from the loopback address
+// `source` and answers all the server sends until it closes the connection
+// or `seconds` pass without a byte.
+inline std::string rawAnswerFrom(const char* source, int port, const std::string& request,
+                                 int seconds = 30) {
+    const int socket = rawConnectFrom(source, port);
     if (socket < 0)
         return {};
     std::string response;
@@ -84,14 +86,23 @@ inline std::string rawAnswer(int port, const std::string& request, int seconds =
     return response;
 }
 
-// Sends one request (closing the connection after it) and answers the
-// response's status, or 0 when none came within `seconds`.
-inline int rawStatus(int port, const std::string& request, int seconds = 30) {
-    const std::string response = rawAnswer(port, request, seconds);
+inline std::string rawAnswer(int port, const std::string& request, int seconds = 30) {
+    return rawAnswerFrom("127.0.0.1", port, request, seconds);
+}
+
+// Sends one request (closing the connection after it) from `source` and
+// answers the response's status, or 0 when none came within `seconds`.
+inline int rawStatusFrom(const char* source, int port, const std::string& request,
+                         int seconds = 30) {
+    const std::string response = rawAnswerFrom(source, port, request, seconds);
     // "HTTP/1.1 200 OK"
     if (response.rfind("HTTP/1.", 0) != 0 || response.size() < 12)
         return 0;
     return std::atoi(response.c_str() + 9);
+}
+
+inline int rawStatus(int port, const std::string& request, int seconds = 30) {
+    return rawStatusFrom("127.0.0.1", port, request, seconds);
 }
 
 // The body of a response read whole: what follows its head.

@@ -5,6 +5,7 @@
 #include "Foundation/NSJSONSerialization.h"
 #include "RawHttp.h"
 #include "SdkServiceProcess.h"
+#include "TelemetryLines.h"
 #include "sdk/BITZizavaAppClient.h"
 #include "sdk/NSData+BITGZIP.h"
 
@@ -66,14 +67,7 @@ std::string feedback(const std::vector<size_t>& files, const std::string& text =
 
 // Valid telemetry lines of about `bytes` in all, packed.
 std::string track(size_t bytes) {
-    const std::string line =
-        R"({"ver":1,"name":"Zizava.Telemetry.Event","time":"2026-01-02T03:04:05.678Z",)"
-        R"("sampleRate":100.0,"tags":{"ai.session.id":"s"},)"
-        R"("data":{"baseType":"EventData","baseData":{"ver":2,"name":"opened"}}})"
-        "\n";
-    std::string lines;
-    while (lines.size() < bytes)
-        lines += line;
+    const std::string lines = validTelemetryLines(bytes);
     const auto packed = bit_gzippedData(Value::Data(lines.begin(), lines.end()));
     return post("/v2/track", "application/x-json-stream",
                 std::string(packed->begin(), packed->end()),
@@ -100,8 +94,8 @@ size_t keptLines(const SdkServiceProcess& service) {
 
 // With a budget of 40 MiB, a request holds twice its body on its way in: a
 // message of 10 and 4 MiB of files then leaves room for the first file but
-// not both, and 10 MiB of telemetry lines no room beside the 32 MiB the
-// unpacking of any packed body holds.
+// not both, and 10 MiB of telemetry lines unpack to more than the requests
+// of one address may hold (a quarter of the budget).
 TEST(SdkServiceKeeping, ARequestIsKeptWholeOrAnsweredUnavailable) {
     SdkServiceProcess service({kApp}, {"--memory", std::to_string(40 * kMiB)});
     ASSERT_TRUE(service.running());

@@ -50,6 +50,18 @@ void SdkServiceProcess::control(const std::string& pathAndQuery, const std::stri
     NSURLConnection::sendSynchronousRequest(request);
 }
 
+std::optional<size_t> SdkServiceProcess::memoryUsed() const {
+    const Value memory = getJSON("_memory");
+    const Value* used = memory.get("used");
+    if (!used || !used->integerValue())
+        return std::nullopt;
+    return size_t(*used->integerValue());
+}
+
+void SdkServiceProcess::reset() const {
+    control("_control/reset");
+}
+
 void SdkServiceProcess::answerNextWith(int status) const {
     control("_control/next?status=" + std::to_string(status));
 }

@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,10 @@ class SdkServiceProcess {
     // The crash reports the service accepted, with their decoded XML values.
     Value crashes() const;
     void dropNext() const;
+    // What the service's memory budget holds now, in bytes.
+    std::optional<size_t> memoryUsed() const;
+    // Forgets the exchanges and what the endpoints keep that a reset forgets.
+    void reset() const;
     // Replaces the builds the beta check lists for app: {"company", "versions"}
     // as JSON; answers the control's status.
     long setBuilds(const std::string& app, const std::string& json) const;

@@ -157,35 +157,45 @@ void SdkService::serve(const Handler& handler, const httplib::Request& received,
     // What the endpoint sees: the request as sent, its body unpacked. The
     // server's own request is changed in place: a copy would hold the body twice.
     auto& request = const_cast<httplib::Request&>(received);
-    std::optional<InflatedBody::Outcome> unpacked;
     const auto encoding = std::exchange(receivedEncoding, std::nullopt);
-    MemoryHold unpacking(memory_, encoding ? kMaximumBodyBytes : 0);
-    if (encoding) {
-        request.headers.emplace("Content-Encoding", *encoding);
-        if (!unpacking) {
-            SdkExchange refused{request, received.matches, {}, 503, {}, "text/plain", {}};
-            std::lock_guard lock(mutex_);
-            keep(refused.record());
-            response.status = refused.status;
-            response.set_header("Retry-After", "1");
-            return;
-        }
-        auto inflated = InflatedBody::inflate(request.body, kMaximumBodyBytes);
-        unpacked = inflated.outcome;
-        request.body = std::move(inflated.bytes);
-    }
-    SdkExchange exchange{request, received.matches, {}, 200, {}, "text/plain", {}};
-    if (unpacked && *unpacked != InflatedBody::Outcome::Inflated) {
-        const bool tooLarge = *unpacked == InflatedBody::Outcome::TooLarge;
-        exchange.status = tooLarge ? 413 : 400;
-        exchange.violation(
-            tooLarge ? "body unpacks to more than " + std::to_string(kMaximumBodyBytes) + " bytes"
-                     : "body is not " + request.get_header_value("Content-Encoding"));
-        std::lock_guard lock(mutex_);
-        keep(exchange.record());
-        response.status = exchange.status;
+    if (!encoding) {
+        respond(handler, request, response);
         return;
     }
+    request.headers.emplace("Content-Encoding", *encoding);
+    MemoryClaim unpacking(memory_, request.remote_addr);
+    auto inflated = InflatedBody::inflate(request.body, kMaximumBodyBytes, unpacking);
+    if (inflated.outcome != InflatedBody::Outcome::Inflated) {
+        refuseUnpacked(request, inflated.outcome, response);
+        return;
+    }
+    request.body = std::move(inflated.bytes);
+    respond(handler, request, response);
+    // The unpacked body goes before the claim gives its bytes back.
+    request.body = std::string();
+}
+
+void SdkService::refuseUnpacked(const httplib::Request& request, InflatedBody::Outcome outcome,
+                                httplib::Response& response) {
+    SdkExchange exchange{request, request.matches, {}, 503, {}, "text/plain", {}};
+    if (outcome == InflatedBody::Outcome::TooLarge) {
+        exchange.status = 413;
+        exchange.violation("body unpacks to more than " + std::to_string(kMaximumBodyBytes) +
+                           " bytes");
+    } else if (outcome == InflatedBody::Outcome::Malformed) {
+        exchange.status = 400;
+        exchange.violation("body is not " + request.get_header_value("Content-Encoding"));
+    } else {
+        response.set_header("Retry-After", "1");
+    }
+    std::lock_guard lock(mutex_);
+    keep(exchange.record());
+    response.status = exchange.status;
+}
+
+void SdkService::respond(const Handler& handler, const httplib::Request& request,
+                         httplib::Response& response) {
+    SdkExchange exchange{request, request.matches, {}, 200, {}, "text/plain", {}};
     std::optional<int> forcedStatus;
     std::optional<std::string> forcedBody;
     std::optional<std::string> forcedLocation;
@@ -259,6 +269,11 @@ void SdkService::addControlEndpoints() {
         }
         answer(response, received.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
                "application/json");
+    });
+    server_.Get("/_memory", [this](const httplib::Request&, httplib::Response& response) {
+        response.set_content(
+            nlohmann::json{{"capacity", memory_.capacity()}, {"used", memory_.used()}}.dump(),
+            "application/json");
     });
     server_.Post("/_control/reset", [this](const httplib::Request&, httplib::Response&) {
         std::lock_guard lock(mutex_);

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "InflatedBody.h"
 #include "KeptQueue.h"
 #include "LocalServer.h"
 #include "MemoryBudget.h"
@@ -23,23 +24,26 @@
 //
 // A body must come with its length and may be at most kMaximumBodyBytes, and
 // a gzip or deflate body may unpack to at most that many bytes: larger ones
-// are answered 413, a body sent in chunks 411, another encoding 415.
+// are answered 413, one that is not what its encoding says 400, a body sent
+// in chunks 411, another encoding 415.
 //
 // Whatever the service holds counts against one memory budget, of
-// kMemoryBytes unless told otherwise: requests on their way in, bodies being unpacked, answers
-// being written (each from one copy, however many read it), the history and
-// what the endpoints keep, each of these within its own bound too. What is
-// kept gives way, oldest first, when the budget has no room, but never to a
-// part of the same request: a request is kept whole or not at all, and only
-// what is kept is answered 2xx. A request that finds no room is answered 503
-// and may be sent again; one larger than an endpoint ever keeps, 413. The
-// history keeps of a request its head and the start of its text fields,
-// never a file's bytes.
+// kMemoryBytes unless told otherwise: requests on their way in, bodies being
+// unpacked (taken as they unpack, within what the client's address may hold:
+// MemoryBudget), answers being written (each from one copy, however many
+// read it), the history and what the endpoints keep, each of these within
+// its own bound too. What is kept gives way, oldest first, when the budget
+// has no room, but never to a part of the same request: a request is kept
+// whole or not at all, and only what is kept is answered 2xx. A request that
+// finds no room is answered 503 and may be sent again; one larger than an
+// endpoint ever keeps, 413. The history keeps of a request its head and the
+// start of its text fields, never a file's bytes.
 //
 // Control endpoints (never seen by the SDK), open only to a service started
 // for tests (`testControl`); otherwise every path under "/_" but the feedback
 // attachments (whose URLs the feedback answers carry) is answered 404:
 //   GET  /_received                      the history of exchanges, as JSON
+//   GET  /_memory                        the memory budget: {"capacity", "used"} in bytes
 //   POST /_control/reset                 forgets exchanges, pending orders and what
 //                                        the endpoints keep (addResetAction)
 //   POST /_control/next?status=N         the next request is answered with N
@@ -89,8 +93,14 @@ class SdkService {
     void listen();
 
   private:
+    // Unpacks a packed body within the request's claim on the budget, then responds.
     void serve(const Handler& handler, const httplib::Request& request,
                httplib::Response& response);
+    void refuseUnpacked(const httplib::Request& request, InflatedBody::Outcome outcome,
+                        httplib::Response& response);
+    // Runs the endpoint's handler and answers as it says, or as a test ordered.
+    void respond(const Handler& handler, const httplib::Request& request,
+                 httplib::Response& response);
     void addControlEndpoints();
     void keep(nlohmann::json record);  // under mutex_
     static bool isControlPath(const std::string& path);

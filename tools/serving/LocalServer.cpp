@@ -85,6 +85,10 @@ void LocalServer::configure() {
     // budget counts; mapped on their own, they go back to the system when
     // freed.
     [[maybe_unused]] static const int mappedApart = mallopt(M_MMAP_THRESHOLD, kMappedApartBytes);
+    // Each of the many workers would otherwise get an arena of its own, and
+    // every arena keeps the small blocks it has freed: far past the budget
+    // in all, as many threads serve large requests.
+    [[maybe_unused]] static const int fewArenas = mallopt(M_ARENA_MAX, kArenas);
     set_payload_max_length(kBodyBytes);
     new_task_queue = [this] {
         const RequestIntake::Limits limits{waitingConnections_, 4 * waitingConnections_,

@@ -60,6 +60,8 @@ class LocalServer : public httplib::Server {
     static constexpr size_t kAnswerBytes = 64 * 1024 * 1024;
     // Blocks from this size up are mapped apart from the allocator's arenas.
     static constexpr size_t kMappedApartBytes = 128 * 1024;
+    // The allocator's arenas, for all threads together.
+    static constexpr int kArenas = 2;
 
     // With a budget of kMemoryBytes of its own.
     LocalServer();
