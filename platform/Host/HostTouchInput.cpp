@@ -17,7 +17,7 @@ constexpr CGFloat kWheelPinchRadius = 60;
 constexpr CGFloat kWheelScrollStep = 48;
 constexpr CGFloat kFingerSpacing = 30;
 
-// Up or down within the offsets a drag comes to rest at.
+// Up or down within the offsets a drag comes to rest at, showing where.
 void wheelScroll(UIScrollView& scroll, CGFloat steps) {
     const CGPoint min = scroll.minimumContentOffset(), max = scroll.maximumContentOffset();
     CGPoint offset = scroll.contentOffset();
@@ -25,6 +25,7 @@ void wheelScroll(UIScrollView& scroll, CGFloat steps) {
     if (offset != scroll.contentOffset()) {
         scroll.setContentOffsetAnimated(offset, false);
     }
+    scroll.flashScrollIndicators();
 }
 
 }  // namespace

@@ -223,6 +223,8 @@ TEST_F(HostTest, AWheelStepScrollsTheListUnderThePointerWithinItsBounds) {
     input.wheel({100, 250}, -1);  // down: shows what is below
     EXPECT_EQ(list->contentOffset(), CGPointMake(0, 48));
     EXPECT_EQ(scrolls->count, 1);
+    // Its indicator shows, a layer above the subviews'.
+    EXPECT_EQ(list->layer()->sublayers().size(), list->subviews().size() + 1);
     input.wheel({100, 250}, 2);  // up, past the top and its inset
     EXPECT_EQ(list->contentOffset(), CGPointMake(0, -20));
     input.wheel({100, 250}, 1);  // at the top already
