@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "UIKit/UIPinchGestureRecognizer.h"
+#include "UIKit/UIPopoverView.h"
 #include "UIKit/UIScrollView.h"
 #include "UIKit/UIWindow.h"
 
@@ -44,7 +45,9 @@ Search search(std::shared_ptr<UIView> view, const UIView* last, CGPoint point,
         if (takesNotch(view, target)) {
             return Search::Found;
         }
-        if (view->viewController()) {
+        // A screen covers what lies behind it, and so does the shade of a
+        // popover, which takes every touch outside the popover's box.
+        if (view->viewController() || dynamic_cast<UIPopoverView*>(view.get()) != nullptr) {
             return Search::Covered;
         }
         std::shared_ptr<UIView> parent = view->superview();

@@ -12,6 +12,7 @@
 #include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UIButton.h"
 #include "UIKit/UILabel.h"
+#include "UIKit/UIPopoverView.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIScrollView.h"
 #include "UIKit/UIViewController.h"
@@ -186,15 +187,18 @@ TEST_F(HostTest, AWheelStepOverControlsFloatingOnAZoomingViewZoomsItAboutThePoin
     EXPECT_FALSE(button->isHighlighted());
 
     // A screen over the zooming view covers it: a step over the screen's
-    // header, which does not scroll, zooms nothing.
+    // header, which does not scroll, zooms nothing; nor does one beside a
+    // popover, whose shade covers the rest of the window.
     auto screen = std::make_shared<UIViewController>();
     screen->view()->setFrame(CGRectMake(0, 0, 200, 120));
     window->addSubview(screen->view());
     auto header = std::make_shared<UIButton>(CGRectMake(0, 0, 200, 44), UIButtonTypeCustom);
     screen->view()->addSubview(header);
+    window->addSubview(std::make_shared<UIPopoverView>(CGRectMake(0, 150, 200, 150),
+                                                       std::weak_ptr<UIPopoverController>()));
     const CGFloat scale = scroll->zoomScale();
     const CGPoint offset = scroll->contentOffset();
-    for (const CGPoint pointer : {CGPoint{100, 20}, CGPoint{100, 100}}) {
+    for (const CGPoint pointer : {CGPoint{100, 20}, CGPoint{100, 100}, CGPoint{100, 200}}) {
         input.wheel(pointer, 1);
         CAFrameClock::shared().advance(1);
     }
