@@ -215,7 +215,7 @@ std::string ScenarioPlayer::play(const HostScenarioStep& step) {
         if (!(scale > 0)) {
             return "the scale must be above 0";
         }
-        // The wheel's pinch: the same gesture a mouse wheel makes.
+        // What the mouse wheel does there: a pinch over what zooms, a scroll over a list.
         input_.wheel({number(0), number(1)}, std::log(scale) / std::log(1.25));
         pass(kSettle);
     } else if (verb == "type") {

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#include "Host/HostWheelTarget.h"
 #include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UIEvent.h"
-#include "UIKit/UIPinchGestureRecognizer.h"
+#include "UIKit/UIScrollView.h"
 #include "UIKit/UIWindow.h"
 
 namespace {
@@ -13,21 +14,18 @@ namespace {
 constexpr double kMultiTapInterval = 0.35;
 constexpr CGFloat kMultiTapDistance = 40;
 constexpr CGFloat kWheelPinchRadius = 60;
-constexpr CGFloat kWheelPinchRadii[] = {kWheelPinchRadius, 40, 24, 12};
+constexpr CGFloat kWheelScrollStep = 48;
 constexpr CGFloat kFingerSpacing = 30;
 
-// The pinches a finger put down at `point` would reach.
-std::vector<UIGestureRecognizer*> pinchesAt(UIWindow& window, CGPoint point) {
-    std::vector<UIGestureRecognizer*> pinches;
-    if (!CGRectContainsPoint(window.bounds(), point))
-        return pinches;
-    for (auto view = window.hitTest(point, nullptr); view; view = view->superview()) {
-        for (const auto& recognizer : view->gestureRecognizers()) {
-            if (dynamic_cast<UIPinchGestureRecognizer*>(recognizer.get()))
-                pinches.push_back(recognizer.get());
-        }
+// Up or down within the offsets a drag comes to rest at, showing where.
+void wheelScroll(UIScrollView& scroll, CGFloat steps) {
+    const CGPoint min = scroll.minimumContentOffset(), max = scroll.maximumContentOffset();
+    CGPoint offset = scroll.contentOffset();
+    offset.y = std::clamp(offset.y - steps * kWheelScrollStep, min.y, max.y);
+    if (offset != scroll.contentOffset()) {
+        scroll.setContentOffsetAnimated(offset, false);
     }
-    return pinches;
+    scroll.flashScrollIndicators();
 }
 
 }  // namespace
@@ -46,7 +44,8 @@ std::vector<CGPoint> HostTouchInput::fingers(CGPoint point) const {
     return {point};
 }
 
-void HostTouchInput::send(UITouchPhase phase, const std::vector<CGPoint>& points) {
+void HostTouchInput::send(UITouchPhase phase, const std::vector<CGPoint>& points,
+                          const std::shared_ptr<UIGestureRecognizer>& only) {
     const double now = CACurrentMediaTime();
     for (size_t i = 0; i < touches_.size() && i < points.size(); ++i) {
         touches_[i]->setPhase(phase);
@@ -54,7 +53,11 @@ void HostTouchInput::send(UITouchPhase phase, const std::vector<CGPoint>& points
         touches_[i]->setWindowLocation(points[i]);
     }
     UIEvent event(touches_, now);
-    window_->sendEvent(event);
+    if (only) {
+        window_->sendEventToGestureRecognizer(event, only);
+    } else {
+        window_->sendEvent(event);
+    }
 }
 
 void HostTouchInput::mouseDown(CGPoint point, bool modifier, bool threeFingers) {
@@ -102,56 +105,30 @@ void HostTouchInput::mouseUp(CGPoint point) {
     lastTapTime_ = CACurrentMediaTime();
 }
 
-HostTouchInput::WheelFingers HostTouchInput::wheelFingers(CGPoint point) const {
-    const std::vector<UIGestureRecognizer*> wanted = pinchesAt(*window_, point);
-    if (wanted.empty()) {
-        return {point, {1, 0}, kWheelPinchRadius};
-    }
-    auto reaches = [&](CGPoint finger) {
-        const auto reached = pinchesAt(*window_, finger);
-        return std::any_of(wanted.begin(), wanted.end(), [&](UIGestureRecognizer* pinch) {
-            return std::find(reached.begin(), reached.end(), pinch) != reached.end();
-        });
-    };
-    constexpr CGFloat kDiagonal = 0.70710678118654752;
-    const CGPoint directions[] = {{1, 0}, {0, 1}, {kDiagonal, kDiagonal}, {kDiagonal, -kDiagonal}};
-    for (const CGFloat radius : kWheelPinchRadii) {
-        for (const CGPoint d : directions) {
-            if (reaches({point.x - radius * d.x, point.y - radius * d.y}) &&
-                reaches({point.x + radius * d.x, point.y + radius * d.y})) {
-                return {point, d, radius};
-            }
-        }
-    }
-    // Too close to the window's edge for both fingers: the pinch closest to
-    // the pointer that fits.
-    const CGFloat radius = kWheelPinchRadii[std::size(kWheelPinchRadii) - 1];
-    const CGRect b = CGRectInset(window_->bounds(), radius + 1, radius + 1);
-    if (CGRectIsEmpty(b)) {
-        return {point, {1, 0}, radius};
-    }
-    return {{std::clamp(point.x, CGRectGetMinX(b), CGRectGetMaxX(b)),
-             std::clamp(point.y, CGRectGetMinY(b), CGRectGetMaxY(b))},
-            {1, 0},
-            radius};
-}
-
 void HostTouchInput::wheel(CGPoint point, CGFloat steps) {
     if (!touches_.empty() || steps == 0) {
         return;
     }
+    const HostWheelTarget target = HostWheelTargetAtPoint(*window_, point);
+    if (target.pinch) {
+        wheelPinch(point, steps, target.pinch);
+    } else if (target.scrollView) {
+        wheelScroll(*target.scrollView, steps);
+    }
+}
+
+void HostTouchInput::wheelPinch(CGPoint point, CGFloat steps,
+                                const std::shared_ptr<UIGestureRecognizer>& pinch) {
     const CGFloat factor = std::pow(1.25, steps);
-    const WheelFingers start = wheelFingers(point);
     auto around = [&](CGFloat r) {
-        const CGPoint c = start.centre, d = start.direction;
-        return std::vector<CGPoint>{{c.x - r * d.x, c.y - r * d.y}, {c.x + r * d.x, c.y + r * d.y}};
+        return std::vector<CGPoint>{{point.x - r, point.y}, {point.x + r, point.y}};
     };
     touches_ = {std::make_shared<UITouch>(), std::make_shared<UITouch>()};
-    send(UITouchPhaseBegan, around(start.radius));
+    send(UITouchPhaseBegan, around(kWheelPinchRadius), pinch);
     // In a few moves, so the pinch's velocity looks like a hand's.
     for (int i = 1; i <= 4; ++i) {
-        send(UITouchPhaseMoved, around(start.radius * std::pow(factor, i / 4.0)));
+        send(UITouchPhaseMoved, around(kWheelPinchRadius * std::pow(factor, i / 4.0)), pinch);
     }
-    send(UITouchPhaseEnded, around(start.radius * factor));
+    send(UITouchPhaseEnded, around(kWheelPinchRadius * factor), pinch);
     touches_.clear();
 }

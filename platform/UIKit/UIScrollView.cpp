@@ -184,6 +184,7 @@ void UIScrollView::setBounds(const CGRect& bounds) {
 }
 
 void UIScrollView::scrolled() {
+    layoutScrollIndicators();
     if (auto d = delegate()) {
         d->scrollViewDidScroll(*this);
     }

@@ -89,6 +89,11 @@ class UIScrollView : public UIView {
     void setShowsHorizontalScrollIndicator(bool flag) { showsHorizontal_ = flag; }
     bool showsVerticalScrollIndicator() const { return showsVertical_; }
     void setShowsVerticalScrollIndicator(bool flag) { showsVertical_ = flag; }
+    // Shows the indicators of the directions the content scrolls in (thin
+    // dark bars along the right and bottom edges, where the visible area lies
+    // in the content) for half a second, then fades them out; a scroll
+    // meanwhile moves them along.
+    void flashScrollIndicators();
     bool scrollsToTop() const { return scrollsToTop_; }
     void setScrollsToTop(bool flag) { scrollsToTop_ = flag; }
     bool delaysContentTouches() const { return delaysContentTouches_; }
@@ -157,6 +162,7 @@ class UIScrollView : public UIView {
     void stopAnimation();
     void frame(double time);
     void scrolled();
+    void layoutScrollIndicators();
 
     std::weak_ptr<UIScrollViewDelegate> delegate_;
     CGSize contentSize_{};
@@ -192,4 +198,6 @@ class UIScrollView : public UIView {
     std::shared_ptr<UIPinchGestureRecognizer> pinch_;
     std::shared_ptr<CADisplayLink> link_;
     std::unique_ptr<Animation> animation_;
+    std::shared_ptr<CALayer> verticalIndicator_;
+    std::shared_ptr<CALayer> horizontalIndicator_;
 };

@@ -102,9 +102,45 @@ bool isDelayedByRecognizers(const UITouch& touch) {
     return false;
 }
 
+bool receivesTouch(UIGestureRecognizer& recognizer, UITouch& touch) {
+    auto d = recognizer.delegate();
+    return recognizer.isEnabled() &&
+           (!d || d->gestureRecognizerShouldReceiveTouch(recognizer, touch));
+}
+
 }  // namespace
 
 void UIWindow::sendEvent(UIEvent& event) {
+    deliver(event, [&](UITouch& touch) {
+        std::shared_ptr<UIView> hit = hitTest(touch.windowLocation(), &event);
+        touch.setView(hit);
+        UIMenuController::sharedMenuController()->touchBeganOnView(hit);
+        std::vector<std::weak_ptr<UIGestureRecognizer>> recognizers;
+        for (std::shared_ptr<UIView> v = hit; v; v = v->superview()) {
+            for (const auto& r : v->gestureRecognizers()) {
+                if (receivesTouch(*r, touch)) {
+                    recognizers.push_back(r);
+                }
+            }
+        }
+        touch.setGestureRecognizers(std::move(recognizers));
+    });
+}
+
+void UIWindow::sendEventToGestureRecognizer(
+    UIEvent& event, const std::shared_ptr<UIGestureRecognizer>& recognizer) {
+    deliver(event, [&](UITouch& touch) {
+        touch.setView(recognizer->view());
+        touch.setDeliversToView(false);
+        std::vector<std::weak_ptr<UIGestureRecognizer>> recognizers;
+        if (receivesTouch(*recognizer, touch)) {
+            recognizers.push_back(recognizer);
+        }
+        touch.setGestureRecognizers(std::move(recognizers));
+    });
+}
+
+void UIWindow::deliver(UIEvent& event, const std::function<void(UITouch&)>& route) {
     auto self = std::static_pointer_cast<UIWindow>(shared_from_this());
     if (UIApplication::sharedApplication()->isIgnoringInteractionEvents()) {
         return;
@@ -112,25 +148,11 @@ void UIWindow::sendEvent(UIEvent& event) {
     UITouchSet began, moved, ended, cancelled;
     for (const auto& touch : event.allTouches()) {
         switch (touch->phase()) {
-            case UITouchPhaseBegan: {
+            case UITouchPhaseBegan:
                 touch->setWindow(self);
-                std::shared_ptr<UIView> hit = hitTest(touch->windowLocation(), &event);
-                touch->setView(hit);
-                UIMenuController::sharedMenuController()->touchBeganOnView(hit);
-                std::vector<std::weak_ptr<UIGestureRecognizer>> recognizers;
-                for (std::shared_ptr<UIView> v = hit; v; v = v->superview()) {
-                    for (const auto& r : v->gestureRecognizers()) {
-                        auto d = r->delegate();
-                        if (r->isEnabled() &&
-                            (!d || d->gestureRecognizerShouldReceiveTouch(*r, *touch))) {
-                            recognizers.push_back(r);
-                        }
-                    }
-                }
-                touch->setGestureRecognizers(std::move(recognizers));
+                route(*touch);
                 began.push_back(touch);
                 break;
-            }
             case UITouchPhaseMoved:
                 moved.push_back(touch);
                 break;

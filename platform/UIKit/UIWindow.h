@@ -1,9 +1,12 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 
 #include "UIKit/UIView.h"
 
+class UIGestureRecognizer;
+class UITouch;
 class UIViewController;
 
 // The root of a view tree shown on the screen. The key window receives the
@@ -28,6 +31,12 @@ class UIWindow : public UIView {
     // Touch delivery: gesture recognisers of the hit view and its ancestors
     // see touches first; the views get them unless a recogniser cancels them.
     virtual void sendEvent(UIEvent& event);
+    // Touch delivery past hit testing: the touches go to recognizer alone,
+    // wherever they lie, and never to a view's own touch handling. The host's
+    // wheel pinches the view under the pointer this way, so a finger beside
+    // it, over a button, starts nothing there.
+    void sendEventToGestureRecognizer(UIEvent& event,
+                                      const std::shared_ptr<UIGestureRecognizer>& recognizer);
 
     std::shared_ptr<UIResponder> nextResponder() const override;
     // The first responder when it is this window or one of its views.
@@ -44,6 +53,8 @@ class UIWindow : public UIView {
     CGImageRef renderImage(CGFloat scale = 0);
 
   private:
+    // route gives each began touch its view and recognisers.
+    void deliver(UIEvent& event, const std::function<void(UITouch&)>& route);
     void deliverToRecognizers(UIEvent& event, UITouchPhase phase, const UITouchSet& touches);
     void deliverToViews(UIEvent& event, UITouchPhase phase, const UITouchSet& touches);
 

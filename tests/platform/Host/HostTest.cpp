@@ -11,9 +11,12 @@
 #include "Host/HostWindow.h"
 #include "ImageIO/CGImageSource.h"
 #include "QuartzCore/CAFrameClock.h"
+#include "UIKit/UIButton.h"
 #include "UIKit/UILabel.h"
+#include "UIKit/UIPopoverView.h"
 #include "UIKit/UIScreen.h"
 #include "UIKit/UIScrollView.h"
+#include "UIKit/UIViewController.h"
 #include "UIKit/UIWindow.h"
 
 namespace {
@@ -23,6 +26,18 @@ class Zoomer : public UIScrollViewDelegate {
     std::shared_ptr<UIView> content;
     std::shared_ptr<UIView> viewForZoomingInScrollView(UIScrollView&) override { return content; }
 };
+
+class Scrolls : public UIScrollViewDelegate {
+  public:
+    int count = 0;
+    void scrollViewDidScroll(UIScrollView&) override { ++count; }
+};
+
+// The point of the zoomed content under a point of the window.
+CGPoint pointInContent(const UIScrollView& scroll, CGPoint point) {
+    const CGPoint o = scroll.contentOffset();
+    return {(o.x + point.x) / scroll.zoomScale(), (o.y + point.y) / scroll.zoomScale()};
+}
 
 class HostTest : public ::testing::Test {
   protected:
@@ -125,17 +140,138 @@ TEST_F(HostTest, AWheelStepBesideAnEdgeOrAButtonZoomsAboutThePointer) {
     // finger: the step would drag and fling the content instead.
     for (const CGPoint pointer : {CGPoint{195, 150}, CGPoint{150, 30}, CGPoint{2, 298}}) {
         const CGFloat scale = scroll->zoomScale();
-        const CGPoint o = scroll->contentOffset();
-        const CGPoint under{(o.x + pointer.x) / scale, (o.y + pointer.y) / scale};
+        const CGPoint under = pointInContent(*scroll, pointer);
         input.wheel(pointer, 1);
         CAFrameClock::shared().advance(1);
         EXPECT_NEAR(scroll->zoomScale(), scale * 1.25, 1e-9);
-        const CGPoint p = scroll->contentOffset();
-        // The corner's pinch is as close to it as both fingers fit.
-        const CGFloat near = pointer.x < 10 ? 20 : 0.01;
-        EXPECT_NEAR(p.x + pointer.x, under.x * scroll->zoomScale(), near) << pointer.x;
-        EXPECT_NEAR(p.y + pointer.y, under.y * scroll->zoomScale(), near) << pointer.y;
+        EXPECT_NEAR(pointInContent(*scroll, pointer).x, under.x, 0.01) << pointer.x;
+        EXPECT_NEAR(pointInContent(*scroll, pointer).y, under.y, 0.01) << pointer.y;
     }
+}
+
+TEST_F(HostTest, AWheelStepOverControlsFloatingOnAZoomingViewZoomsItAboutThePointer) {
+    auto scroll = addZoomingScrollView();
+    int touched = 0;
+    auto control = [&](CGRect frame) {
+        auto button = std::make_shared<UIButton>(frame, UIButtonTypeCustom);
+        button->addTargetForControlEvents([&](UIControl&) { ++touched; },
+                                          UIControlEventAllTouchEvents);
+        window->addSubview(button);
+        return button;
+    };
+    auto button = control(CGRectMake(150, 200, 40, 40));
+    control(CGRectMake(170, 0, 30, 30));  // in the window's corner
+    // A scale bar: its line takes touches, its text does not.
+    auto bar = std::make_shared<UIView>(CGRectMake(0, 270, 80, 30));
+    auto text = std::make_shared<UILabel>(CGRectMake(0, 0, 80, 20));
+    text->setText("150 m");
+    bar->addSubview(text);
+    window->addSubview(bar);
+    auto touchingText = std::make_shared<UILabel>(CGRectMake(100, 270, 60, 20));
+    touchingText->setText("Guide");
+    touchingText->setUserInteractionEnabled(true);
+    window->addSubview(touchingText);
+    HostTouchInput input(window);
+    const CGPoint pointers[] = {{170, 220}, {199, 1},  {150, 200}, {149.5, 220},
+                                {40, 290},  {40, 275}, {130, 280}};
+    for (const CGPoint pointer : pointers) {
+        const CGFloat scale = scroll->zoomScale();
+        const CGPoint under = pointInContent(*scroll, pointer);
+        input.wheel(pointer, scale < 4 ? 1 : -1);
+        CAFrameClock::shared().advance(1);
+        EXPECT_NEAR(scroll->zoomScale(), scale < 4 ? scale * 1.25 : scale / 1.25, 1e-9)
+            << pointer.x << "," << pointer.y;
+        EXPECT_NEAR(pointInContent(*scroll, pointer).x, under.x, 0.01) << pointer.x;
+        EXPECT_NEAR(pointInContent(*scroll, pointer).y, under.y, 0.01) << pointer.y;
+    }
+    EXPECT_EQ(touched, 0);
+    EXPECT_FALSE(button->isHighlighted());
+
+    // A screen over the zooming view covers it: a step over the screen's
+    // header, which does not scroll, zooms nothing; nor does one beside a
+    // popover, whose shade covers the rest of the window.
+    auto screen = std::make_shared<UIViewController>();
+    screen->view()->setFrame(CGRectMake(0, 0, 200, 120));
+    window->addSubview(screen->view());
+    auto header = std::make_shared<UIButton>(CGRectMake(0, 0, 200, 44), UIButtonTypeCustom);
+    screen->view()->addSubview(header);
+    window->addSubview(std::make_shared<UIPopoverView>(CGRectMake(0, 150, 200, 150),
+                                                       std::weak_ptr<UIPopoverController>()));
+    const CGFloat scale = scroll->zoomScale();
+    const CGPoint offset = scroll->contentOffset();
+    for (const CGPoint pointer : {CGPoint{100, 20}, CGPoint{100, 100}, CGPoint{100, 200}}) {
+        input.wheel(pointer, 1);
+        CAFrameClock::shared().advance(1);
+    }
+    EXPECT_EQ(scroll->zoomScale(), scale);
+    EXPECT_EQ(scroll->contentOffset(), offset);
+}
+
+TEST_F(HostTest, AWheelStepScrollsTheListUnderThePointerWithinItsBounds) {
+    auto map = addZoomingScrollView();
+    auto list = std::make_shared<UIScrollView>(CGRectMake(0, 100, 200, 200));
+    list->setContentSize({200, 1000});
+    list->setContentInset(UIEdgeInsetsMake(20, 0, 10, 0));
+    auto scrolls = std::make_shared<Scrolls>();
+    list->setDelegate(scrolls);
+    window->addSubview(list);
+    // A strip inside that scrolls sideways only, and a list inside whose
+    // content fits.
+    auto strip = std::make_shared<UIScrollView>(CGRectMake(0, 0, 200, 60));
+    strip->setContentSize({600, 60});
+    list->addSubview(strip);
+    auto short_ = std::make_shared<UIScrollView>(CGRectMake(0, 60, 200, 60));
+    short_->setContentSize({200, 40});
+    list->addSubview(short_);
+    HostTouchInput input(window);
+
+    input.wheel({100, 250}, -1);  // down: shows what is below
+    EXPECT_EQ(list->contentOffset(), CGPointMake(0, 48));
+    EXPECT_EQ(scrolls->count, 1);
+    // Its indicator shows, a layer above the subviews'.
+    EXPECT_EQ(list->layer()->sublayers().size(), list->subviews().size() + 1);
+    input.wheel({100, 250}, 2);  // up, past the top and its inset
+    EXPECT_EQ(list->contentOffset(), CGPointMake(0, -20));
+    input.wheel({100, 250}, 1);  // at the top already
+    EXPECT_EQ(list->contentOffset(), CGPointMake(0, -20));
+    EXPECT_EQ(scrolls->count, 2);
+    list->setContentOffset({0, 790});
+    input.wheel({100, 250}, -1);  // at the end and its inset
+    EXPECT_EQ(list->contentOffset(), CGPointMake(0, 810));
+    input.wheel({100, 250}, -1);
+    EXPECT_EQ(list->contentOffset(), CGPointMake(0, 810));
+
+    // Steps over the strip and the fitting list scroll the list around them.
+    list->setContentOffset({0, 0});
+    input.wheel({100, 130}, -1);
+    EXPECT_EQ(list->contentOffset(), CGPointMake(0, 48));
+    EXPECT_EQ(strip->contentOffset(), CGPointZero);
+    input.wheel({100, 150}, 1);
+    EXPECT_EQ(list->contentOffset(), CGPointZero);
+    EXPECT_EQ(short_->contentOffset(), CGPointZero);
+    // The zooming view under the list stays as it was; beside it, it zooms.
+    EXPECT_EQ(map->zoomScale(), 1);
+    EXPECT_EQ(map->contentOffset(), CGPointZero);
+    input.wheel({100, 50}, 1);
+    EXPECT_NEAR(map->zoomScale(), 1.25, 1e-9);
+    EXPECT_EQ(list->contentOffset(), CGPointZero);
+}
+
+TEST_F(HostTest, AWheelStepOverAListAtItsBoundLeavesTheOuterListAlone) {
+    auto outer = std::make_shared<UIScrollView>(CGRectMake(0, 0, 200, 300));
+    outer->setContentSize({200, 900});
+    outer->setContentOffset({0, 100});
+    auto inner = std::make_shared<UIScrollView>(CGRectMake(0, 150, 200, 100));
+    inner->setContentSize({200, 400});
+    outer->addSubview(inner);
+    window->addSubview(outer);
+    HostTouchInput input(window);
+    input.wheel({100, 100}, 1);
+    EXPECT_EQ(inner->contentOffset(), CGPointZero);
+    EXPECT_EQ(outer->contentOffset(), CGPointMake(0, 100));
+    input.wheel({100, 100}, -1);
+    EXPECT_EQ(inner->contentOffset(), CGPointMake(0, 48));
+    EXPECT_EQ(outer->contentOffset(), CGPointMake(0, 100));
 }
 
 TEST_F(HostTest, RendererWritesTheWindowAsPNG) {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "QuartzCore/CAFrameClock.h"
+#include "QuartzCore/CALayer.h"
 #include "UIKit/UIPinchGestureRecognizer.h"
 #include "UIKit/UIScrollView.h"
 #include "UIKitTestSupport.h"
@@ -282,6 +283,51 @@ TEST_F(UIScrollViewTest, DisabledScrollingLetsTheContentsKeepTheTouches) {
     touches->up();
     EXPECT_EQ(scroll->contentOffset(), CGPointMake(0, 0));
     EXPECT_TRUE(recorder->calls.empty());
+}
+
+// The layers the scroll view holds that are no subview's.
+std::vector<std::shared_ptr<CALayer>> indicators(const UIScrollView& scroll) {
+    std::vector<std::shared_ptr<CALayer>> found;
+    for (const auto& layer : scroll.layer()->sublayers()) {
+        const auto& views = scroll.subviews();
+        if (std::none_of(views.begin(), views.end(),
+                         [&](const auto& view) { return view->layer() == layer; })) {
+            found.push_back(layer);
+        }
+    }
+    return found;
+}
+
+TEST_F(UIScrollViewTest, FlashedIndicatorsShowWhereTheVisibleAreaLiesAndFade) {
+    scroll->setContentOffset({0, 400});
+    scroll->setShowsHorizontalScrollIndicator(false);
+    EXPECT_TRUE(indicators(*scroll).empty());
+    scroll->flashScrollIndicators();
+    ASSERT_EQ(indicators(*scroll).size(), 1u);
+    const auto bar = indicators(*scroll)[0];
+    // A fifth of the content is visible, halfway down: along the right edge,
+    // 3 points in, halfway down the track between 3-point margins.
+    EXPECT_EQ(bar->frame().origin.x, 194);
+    EXPECT_NEAR(bar->frame().size.height, 38.8, 1e-9);
+    EXPECT_NEAR(bar->frame().origin.y, 400 + 3 + 0.5 * (194 - 38.8), 1e-9);
+    EXPECT_EQ(bar->presentationLayer()->opacity(), 1);
+
+    // A view added meanwhile goes under the bar; a scroll to the end moves
+    // the bar to the end of the track.
+    scroll->addSubview(std::make_shared<UIView>(CGRectMake(0, 0, 50, 50)));
+    scroll->setContentOffset({0, 800});
+    EXPECT_EQ(scroll->layer()->sublayers().back(), bar);
+    EXPECT_NEAR(CGRectGetMaxY(bar->frame()), 1000 - 3, 1e-9);
+
+    runFrames(1);
+    EXPECT_EQ(bar->presentationLayer()->opacity(), 0);
+
+    // A content that fits shows no bar for its direction.
+    scroll->setContentSize({200, 200});
+    scroll->setShowsHorizontalScrollIndicator(true);
+    scroll->flashScrollIndicators();
+    EXPECT_EQ(bar->presentationLayer()->opacity(), 0);
+    EXPECT_EQ(indicators(*scroll).size(), 1u);
 }
 
 }  // namespace

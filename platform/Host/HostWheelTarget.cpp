@@ -1,0 +1,87 @@
+#include "Host/HostWheelTarget.h"
+
+#include <algorithm>
+
+#include "UIKit/UIPinchGestureRecognizer.h"
+#include "UIKit/UIPopoverView.h"
+#include "UIKit/UIScrollView.h"
+#include "UIKit/UIWindow.h"
+
+namespace {
+
+enum class Search { Nothing, Covered, Found };
+
+// Whether the notch acts on view, filling target when it does.
+bool takesNotch(const std::shared_ptr<UIView>& view, HostWheelTarget& target) {
+    if (auto scroll = std::dynamic_pointer_cast<UIScrollView>(view)) {
+        // The scroll view's own answer to a pinch: a zoom range and a view to zoom.
+        const auto& pinch = scroll->pinchGestureRecognizer();
+        if (pinch && pinch->isEnabled() && scroll->gestureRecognizerShouldBegin(*pinch)) {
+            target.pinch = pinch;
+            return true;
+        }
+        if (scroll->isScrollEnabled() &&
+            scroll->maximumContentOffset().y > scroll->minimumContentOffset().y) {
+            target.scrollView = scroll;
+            return true;
+        }
+        return false;
+    }
+    for (const auto& recognizer : view->gestureRecognizers()) {
+        if (recognizer->isEnabled() &&
+            dynamic_cast<UIPinchGestureRecognizer*>(recognizer.get()) != nullptr) {
+            target.pinch = recognizer;
+            return true;
+        }
+    }
+    return false;
+}
+
+// From view up to last (inclusive), each view and then what lies beneath it
+// in its superview, topmost first.
+Search search(std::shared_ptr<UIView> view, const UIView* last, CGPoint point,
+              HostWheelTarget& target) {
+    for (; view; view = view->superview()) {
+        if (takesNotch(view, target)) {
+            return Search::Found;
+        }
+        // A screen covers what lies behind it, and so does the shade of a
+        // popover, which takes every touch outside the popover's box.
+        if (view->viewController() || dynamic_cast<UIPopoverView*>(view.get()) != nullptr) {
+            return Search::Covered;
+        }
+        std::shared_ptr<UIView> parent = view->superview();
+        if (view.get() == last || !parent) {
+            return Search::Nothing;
+        }
+        const auto& siblings = parent->subviews();
+        auto below = std::find(siblings.rbegin(), siblings.rend(), view);
+        for (auto it = below == siblings.rend() ? below : std::next(below); it != siblings.rend();
+             ++it) {
+            const std::shared_ptr<UIView>& sibling = *it;
+            std::shared_ptr<UIView> hit =
+                sibling->hitTest(sibling->convertPointFromView(point, nullptr), nullptr);
+            if (!hit) {
+                continue;
+            }
+            const Search beneath = search(hit, sibling.get(), point, target);
+            if (beneath != Search::Nothing) {
+                return beneath;
+            }
+        }
+    }
+    return Search::Nothing;
+}
+
+}  // namespace
+
+HostWheelTarget HostWheelTargetAtPoint(UIWindow& window, CGPoint point) {
+    HostWheelTarget target;
+    if (!CGRectContainsPoint(window.bounds(), point)) {
+        return target;
+    }
+    if (std::shared_ptr<UIView> hit = window.hitTest(point, nullptr)) {
+        search(hit, nullptr, point, target);
+    }
+    return target;
+}

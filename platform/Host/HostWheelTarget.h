@@ -1,0 +1,27 @@
+#pragma once
+
+#include <memory>
+
+#include "CoreGraphics/CGGeometry.h"
+
+class UIGestureRecognizer;
+class UIScrollView;
+class UIWindow;
+
+// What a wheel notch at a point of the window acts on: at most one of the two.
+struct HostWheelTarget {
+    // The pinch the notch turns: a zooming scroll view's, or one a view keeps
+    // for itself.
+    std::shared_ptr<UIGestureRecognizer> pinch;
+    // The scroll view the notch scrolls up or down.
+    std::shared_ptr<UIScrollView> scrollView;
+};
+
+// The view under the pointer and its superviews decide, innermost first: a
+// scroll view that zooms, or a view with a pinch of its own, is pinched; a
+// scroll view with content to scroll up or down is scrolled; one whose content
+// fits passes the notch outwards. A view that takes no notch (a button or a
+// label floating over a map) lets it through to what lies beneath it in its
+// superview, but a screen's root view and a popover's shade never do: they
+// cover what is behind them.
+HostWheelTarget HostWheelTargetAtPoint(UIWindow& window, CGPoint point);
