@@ -107,6 +107,10 @@ int MapStoreServer::bind(int port) {
     return server_.bindToLoopback(port);
 }
 
+void MapStoreServer::setWriteTimeout(std::chrono::seconds timeout) {
+    server_.set_write_timeout(timeout);
+}
+
 void MapStoreServer::listen() {
     server_.listen_after_bind();
 }

@@ -173,7 +173,8 @@ TEST_F(SlowReadersTest, ClientsReadingSlowlyHoldNoWorker) {
 // progress: each is cut off after the write timeout, holding no worker
 // meanwhile.
 TEST_F(SlowReadersTest, ClientsThatReadNothingOrAByteASecondAreCutOff) {
-    RunningLocalServer store({KELVARA_MAPSTORE_SERVER, "--root", root_.path(), "--port", "0"});
+    RunningLocalServer store(
+        {KELVARA_MAPSTORE_SERVER, "--root", root_.path(), "--port", "0", "--write-timeout", "5"});
     ASSERT_GT(store.port(), 0);
     const size_t clients = std::max(32u, 4 * std::thread::hardware_concurrency()) / 2 + 4;
     LoopbackAttack silent(store.port(), clients, 10, rawGet("/map.zip"), 0);
