@@ -26,7 +26,7 @@ bool isFolder(const std::string& path) {
 // --test-control turns on the /_control endpoints that tests steer the
 // server with; replaceWith may then name files under that folder only.
 // --write-timeout: how long a client may take no byte of its answer before
-// it is reset, short for tests of clients that stop.
+// it is reset (default three minutes), short for tests of clients that stop.
 int main(int argc, char** argv) {
     std::string root;
     std::optional<std::string> testData;

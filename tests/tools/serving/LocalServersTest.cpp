@@ -15,6 +15,7 @@
 #include "LocalServerSpawn.h"
 #include "LoopbackAttack.h"
 #include "RawHttp.h"
+#include "SteadyReader.h"
 #include "platform/Foundation/TemporaryDirectory.h"
 
 namespace {
@@ -184,6 +185,75 @@ TEST_F(SlowReadersTest, ClientsThatReadNothingOrAByteASecondAreCutOff) {
     EXPECT_EQ(rawStatus(store.port(), rawGet("/nothing.zip")), 404);
     ASSERT_TRUE(
         eventually([&] { return silent.cutOff() >= clients && byteAtATime.cutOff() >= clients; }));
+}
+
+// With a write timeout of 3 s, a client that reads the package steadily at
+// 256 KB/s reads on for three timeouts and more (the kernel grew the send
+// buffer to megabytes and told the server it could write only once a third
+// of it was free, seconds apart at that pace), while one that has stopped
+// reading is reset.
+TEST_F(SlowReadersTest, AReaderTakingBytesSteadilyIsNeverCutOffWhileOneThatStopsIs) {
+    RunningLocalServer store(
+        {KELVARA_MAPSTORE_SERVER, "--root", root_.path(), "--port", "0", "--write-timeout", "3"});
+    ASSERT_GT(store.port(), 0);
+    SteadyReader stopped(store.port(), "127.0.0.11", rawGet("/map.zip"), 0,
+                         std::chrono::minutes(1));
+    SteadyReader steady(store.port(), "127.0.0.10", rawGet("/map.zip"), 256 * 1024,
+                        std::chrono::seconds(10));
+    steady.finish();
+    EXPECT_FALSE(steady.cut());
+    EXPECT_GT(steady.received(), 1u << 20);
+    stopped.finish();
+    EXPECT_TRUE(stopped.cut());
+}
+
+namespace {
+
+// The answer came whole with `body`, or was 503 with Retry-After (false,
+// for a retry); anything else fails the test.
+bool cameWhole(const std::string& answer, const std::string& body) {
+    if (answer.rfind("HTTP/1.1 503", 0) == 0) {
+        EXPECT_NE(answer.find("\r\nRetry-After: "), std::string::npos) << answer;
+        return false;
+    }
+    EXPECT_EQ(answer.rfind("HTTP/1.1 200", 0), 0u) << answer.substr(0, 200);
+    EXPECT_TRUE(rawBody(answer) == body) << rawBody(answer).size() << " of " << body.size();
+    return true;
+}
+
+}  // namespace
+
+// The SDK service with a limit of 128 descriptors, and more readers of a
+// feedback attachment that read nothing than it may hold sockets for,
+// connecting again when cut off: a normal download of the attachment comes
+// whole, the readers giving way rather than holding every descriptor until
+// the write timeout.
+TEST_F(LocalServersTest, WithoutDescriptorsTheSdkServiceStillServesAnAttachmentWhole) {
+    const std::string app = "0123456789abcdef0123456789abcdef";
+    RunningLocalServer sdk({KELVARA_SDK_SERVICE, "--port", "0", "--app", app}, 128);
+    ASSERT_GT(sdk.port(), 0);
+    httplib::Client client("127.0.0.1", sdk.port());
+    client.set_default_headers({{"User-Agent", "Zizava/iOS"}});
+    const std::string attachment(1 << 20, 'a');
+    const auto answer = client.Post(
+        "/api/2/apps/" + app +
+            "/feedback?format=json&sdk=ZizavaSDK&sdk_version=4.1.4&bundle_version=1",
+        httplib::MultipartFormDataItems{{"oem", "Kelvara", "", "text"},
+                                        {"os_version", "1", "", "text"},
+                                        {"model", "desktop", "", "text"},
+                                        {"bundle_version", "1", "", "text"},
+                                        {"message_token", "m", "", "text"},
+                                        {"attachment0", attachment, "a.png", "image/png"}});
+    ASSERT_TRUE(answer);
+    std::smatch url;
+    ASSERT_TRUE(std::regex_search(answer->body, url,
+                                  std::regex(R"x(/_feedback/attachments/[0-9a-f]{32})x")))
+        << answer->body;
+    const std::string path = url[0];
+    LoopbackAttack stalled(sdk.port(), 150, 10, rawGet(path), 0);
+    ASSERT_TRUE(eventually([&] { return stalled.cutOff() > 0; }));
+    EXPECT_TRUE(
+        eventually([&] { return cameWhole(rawAnswer(sdk.port(), rawGet(path)), attachment); }));
 }
 
 // However steadily its bytes come, a request must arrive whole in time: a
