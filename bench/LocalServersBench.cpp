@@ -2,21 +2,30 @@
 // as any local program could mount it: how long a normal request waits for
 // its answer while clients send slowly or nothing, read their answers slowly
 // or wait in thousands to be taken, how long a package download takes
-// meanwhile, and how much memory the SDK service holds under hostile bodies.
+// meanwhile, and how much memory the SDK service holds under hostile bodies;
+// whether readers at a steady pace are cut off, how much of the kernel's
+// memory clients that never read hold, and what normal requests get while
+// stalled readers hold the descriptors a server may open.
 // KELVARA_BENCH_SERVER_DIR names another build's tools/ folder to measure its servers instead
 // (tools/<server>/<binary> below it).
 #include <benchmark/benchmark.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <latch>
+#include <memory>
 #include <optional>
 #include <regex>
 #include <string>
@@ -27,6 +36,7 @@
 #include "LocalServerSpawn.h"
 #include "LoopbackAttack.h"
 #include "RawHttp.h"
+#include "SteadyReader.h"
 #include "TelemetryLines.h"
 
 namespace {
@@ -155,7 +165,9 @@ struct ServerUnderTest {
     std::string smallPath;
 };
 
-ServerUnderTest startServer(int server) {
+// With `descriptors`, the server may open no more files than that; the SDK
+// service's readers fetch an attachment of `attachmentBytes`.
+ServerUnderTest startServer(int server, rlim_t descriptors = 0, size_t attachmentBytes = 1 << 20) {
     const std::string root = std::filesystem::temp_directory_path() / "kelvara-bench-readers";
     std::filesystem::create_directories(root);
     std::ofstream(root + "/map.zip", std::ios::binary) << std::string(kPackageBytes, 'z');
@@ -163,14 +175,17 @@ ServerUnderTest startServer(int server) {
     ServerUnderTest started;
     switch (server) {
         case 0:
-            started.process = std::make_unique<RunningLocalServer>(serverArguments(0, root));
+            started.process =
+                std::make_unique<RunningLocalServer>(serverArguments(0, root), descriptors);
             started.slowPath = "/map.zip";
             started.smallPath = "/small.plist";
             break;
         case 1: {
-            started.process = std::make_unique<RunningLocalServer>(std::vector<std::string>{
-                binary(KELVARA_SDK_SERVICE, "sdk-service", "kelvara-sdk-service"), "--port", "0",
-                "--app", kApp});
+            started.process = std::make_unique<RunningLocalServer>(
+                std::vector<std::string>{
+                    binary(KELVARA_SDK_SERVICE, "sdk-service", "kelvara-sdk-service"), "--port",
+                    "0", "--app", kApp},
+                descriptors);
             // A feedback message whose attachment the readers fetch.
             std::string body;
             for (const char* field :
@@ -180,7 +195,7 @@ ServerUnderTest startServer(int server) {
             body +=
                 "--B\r\nContent-Disposition: form-data; name=\"attachment0\"; filename=\"a.png\""
                 "\r\nContent-Type: image/png\r\n\r\n" +
-                std::string(1 << 20, 'a') + "\r\n--B--\r\n";
+                std::string(attachmentBytes, 'a') + "\r\n--B--\r\n";
             const std::string answer = rawAnswer(
                 started.process->port(),
                 post(std::string("/api/2/apps/") + kApp +
@@ -200,6 +215,16 @@ ServerUnderTest startServer(int server) {
             break;
     }
     return started;
+}
+
+// The port of a server started with its large answer, or 0 with the
+// benchmark skipped.
+int portOf(benchmark::State& state, const ServerUnderTest& server) {
+    const int port = server.process->port();
+    if (port > 0 && !server.slowPath.empty())
+        return port;
+    state.SkipWithError("the server did not start");
+    return 0;
 }
 
 // Times a small request an iteration, each on a connection of its own.
@@ -225,11 +250,9 @@ void timeSmallRequests(benchmark::State& state, int port, const std::string& pat
 // map store, 1 SDK service), the readers and the bytes each reads a second.
 void BM_NormalRequestUnderSlowReaders(benchmark::State& state) {
     const ServerUnderTest server = startServer(int(state.range(0)));
-    const int port = server.process->port();
-    if (port <= 0 || server.slowPath.empty()) {
-        state.SkipWithError("the server did not start");
+    const int port = portOf(state, server);
+    if (port <= 0)
         return;
-    }
     const size_t readers = size_t(state.range(1));
     LoopbackAttack attack(port, readers, kAddresses, rawGet(server.slowPath),
                           size_t(state.range(2)));
@@ -253,11 +276,9 @@ BENCHMARK(BM_NormalRequestUnderSlowReaders)
 // each reads a second.
 void BM_PackageDownloadUnderSlowReaders(benchmark::State& state) {
     const ServerUnderTest server = startServer(0);
-    const int port = server.process->port();
-    if (port <= 0) {
-        state.SkipWithError("the server did not start");
+    const int port = portOf(state, server);
+    if (port <= 0)
         return;
-    }
     // The server learns the package's digest once, before the readers come.
     if (rawBody(rawAnswer(port, rawGet(server.slowPath), 60)).size() != kPackageBytes) {
         state.SkipWithError("the package did not come whole");
@@ -294,11 +315,9 @@ BENCHMARK(BM_PackageDownloadUnderSlowReaders)
 // Arguments: the server and the attackers.
 void BM_NormalRequestUnderWaitingConnections(benchmark::State& state) {
     const ServerUnderTest server = startServer(int(state.range(0)));
-    const int port = server.process->port();
-    if (port <= 0) {
-        state.SkipWithError("the server did not start");
+    const int port = portOf(state, server);
+    if (port <= 0)
         return;
-    }
     const size_t attackers = size_t(state.range(1));
     LoopbackAttack attack(port, attackers, kAddresses, LoopbackAttack::Kind::Silent);
     if (!eventually([&] { return attack.cutOff() >= attackers; })) {
@@ -596,5 +615,177 @@ BENCHMARK(BM_NormalTelemetryUnderGzipFlood)
     ->ArgsProduct({{1, 16}, {0, 1}})
     ->Iterations(1)
     ->Unit(benchmark::kSecond);
+
+// The TCP memory of the whole machine (/proc/net/sockstat counts it in pages).
+size_t tcpMemoryBytes() {
+    std::ifstream sockstat("/proc/net/sockstat");
+    std::string line;
+    while (std::getline(sockstat, line)) {
+        const size_t mem = line.find(" mem ");
+        if (line.rfind("TCP:", 0) == 0 && mem != std::string::npos)
+            return size_t(std::atoll(line.c_str() + mem + 5)) * size_t(::sysconf(_SC_PAGESIZE));
+    }
+    return 0;
+}
+
+// Readers that each read at a steady pace for 60 s from loopback addresses
+// of their own, three at each of 1, 16, 64 and 256 KB/s: none may be cut off,
+// and those at 256 KB/s get the whole package (the SDK service's 30 MiB
+// attachment takes longer than the minute). A small request is timed every
+// half second meanwhile. Argument: the server (0 map store, 1 SDK service).
+void BM_SteadyReaders(benchmark::State& state) {
+    const ServerUnderTest server = startServer(int(state.range(0)), 0, 30u << 20);
+    const int port = portOf(state, server);
+    if (port <= 0)
+        return;
+    constexpr size_t kPaces[] = {1024, 16 * 1024, 64 * 1024, 256 * 1024};
+    constexpr size_t kReadersAtAPace = 3;
+    for (auto _ : state) {
+        std::vector<std::unique_ptr<SteadyReader>> readers;
+        for (const size_t pace : kPaces) {
+            for (size_t reader = 0; reader < kReadersAtAPace; ++reader)
+                readers.push_back(std::make_unique<SteadyReader>(
+                    port, "127.0.0." + std::to_string(10 + readers.size()), rawGet(server.slowPath),
+                    pace, std::chrono::seconds(60)));
+        }
+        double slowest = 0;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (std::chrono::steady_clock::now() < end) {
+            const auto asked = std::chrono::steady_clock::now();
+            if (rawStatus(port, rawGet(server.smallPath), 60) != 200)
+                state.SkipWithError("a small request was not answered");
+            slowest = std::max(
+                slowest,
+                std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count());
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        }
+        for (const auto& reader : readers)
+            reader->finish();
+        for (size_t pace = 0; pace < std::size(kPaces); ++pace) {
+            const auto first = readers.begin() + std::ptrdiff_t(pace * kReadersAtAPace);
+            const auto last = first + kReadersAtAPace;
+            const std::string name = std::to_string(kPaces[pace] / 1024) + "KBps";
+            state.counters["cut_" + name] = double(
+                std::count_if(first, last, [](const auto& reader) { return reader->cut(); }));
+            state.counters["whole_" + name] = double(
+                std::count_if(first, last, [](const auto& reader) { return reader->whole(); }));
+        }
+        state.counters["small_slowest_s"] = slowest;
+    }
+}
+BENCHMARK(BM_SteadyReaders)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond);
+
+// Clients that ask for the package, close their sending side and never
+// read, from 10 addresses: the TCP memory of the machine at its peak while
+// the server sends to them (less what it held before), and a small request
+// timed meanwhile. Argument: the clients.
+void BM_NeverReadingClientsKernelMemory(benchmark::State& state) {
+    const ServerUnderTest server = startServer(0);
+    const int port = portOf(state, server);
+    if (port <= 0)
+        return;
+    const size_t before = tcpMemoryBytes();
+    std::vector<int> sockets;
+    for (size_t client = 0; client < size_t(state.range(0)); ++client) {
+        const std::string source = "127.0.0." + std::to_string(10 + client % kAddresses);
+        const int socket = rawConnectFrom(source.c_str(), port);
+        if (socket >= 0 && rawSend(socket, rawGet(server.slowPath)))
+            ::shutdown(socket, SHUT_WR);
+        sockets.push_back(socket);
+    }
+    const bool answered = eventually([&] {
+        return std::all_of(sockets.begin(), sockets.end(), [](int socket) {
+            int waiting = 0;
+            return socket >= 0 && ::ioctl(socket, FIONREAD, &waiting) == 0 && waiting > 0;
+        });
+    });
+    // The peak, once the memory has not grown for two seconds.
+    size_t peak = 0;
+    for (auto grew = std::chrono::steady_clock::now();
+         std::chrono::steady_clock::now() - grew < std::chrono::seconds(2);) {
+        if (const size_t now = tcpMemoryBytes(); now > peak) {
+            peak = now;
+            grew = std::chrono::steady_clock::now();
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (!answered)
+        state.SkipWithError("the clients were not all answered");
+    else
+        timeSmallRequests(state, port, server.smallPath);
+    state.counters["tcp_memory_MB"] = double(peak > before ? peak - before : 0) / (1 << 20);
+    for (const int socket : sockets)
+        ::close(socket);
+}
+BENCHMARK(BM_NeverReadingClientsKernelMemory)
+    ->Arg(300)
+    ->Arg(1000)
+    ->UseManualTime()
+    ->Iterations(10)
+    ->Unit(benchmark::kMillisecond);
+
+// How an answer came that should have been `status` with a body of `bytes`:
+// so, or 503 with Retry-After (unavailable, for a retry), or wrong.
+enum class Came { Whole, Unavailable, Wrong };
+
+Came cameAs(const std::string& answer, int status, size_t bytes) {
+    const int got = answer.rfind("HTTP/1.1 ", 0) == 0 ? std::atoi(answer.c_str() + 9) : 0;
+    if (got == 503 && answer.find("\r\nRetry-After: ") != std::string::npos)
+        return Came::Unavailable;
+    return got == status && rawBody(answer).size() == bytes ? Came::Whole : Came::Wrong;
+}
+
+// Readers that stop mid-answer and connect again when cut off, more of them
+// than a server may open files for under the common limit of 1,024 (each
+// holds a socket, and at the map store a file): what normal requests get
+// meanwhile, none of which may be wrong (a 404 for a file that is there, a
+// 2xx shorter than it says). A request an iteration: at the map store a
+// small file, and the first bytes of the package in turn; at the SDK
+// service the whole 30 MiB attachment. Arguments: the server and the readers.
+void BM_StalledReadersUnderDescriptorLimit(benchmark::State& state) {
+    const ServerUnderTest server = startServer(int(state.range(0)), 1024, 30u << 20);
+    const int port = portOf(state, server);
+    if (port <= 0)
+        return;
+    const size_t readers = size_t(state.range(1));
+    LoopbackAttack stalled(port, readers, kAddresses, rawGet(server.slowPath), 0);
+    if (!eventually([&] { return stalled.answered() >= readers / 2; })) {
+        state.SkipWithError("the readers were not answered");
+        return;
+    }
+    size_t asked = 0;
+    size_t unavailable = 0;
+    size_t wrong = 0;
+    double slowest = 0;
+    for (auto _ : state) {
+        const bool sdk = state.range(0) == 1;
+        const bool range = !sdk && asked++ % 2 == 1;
+        const auto start = std::chrono::steady_clock::now();
+        const std::string answer =
+            range ? rawAnswer(port, rawGet(server.slowPath, "Range: bytes=0-99\r\n"), 60)
+                  : rawAnswer(port, rawGet(sdk ? server.slowPath : server.smallPath), 60);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        state.SetIterationTime(seconds);
+        slowest = std::max(slowest, seconds);
+        const Came came = cameAs(answer, range ? 206 : 200, range ? 100 : sdk ? 30u << 20 : 1024);
+        unavailable += came == Came::Unavailable;
+        wrong += came == Came::Wrong;
+    }
+    state.counters["wrong"] = double(wrong);
+    state.counters["unavailable"] = double(unavailable);
+    state.counters["slowest_s"] = slowest;
+    state.counters["readers_cut_off"] = double(stalled.cutOff());
+}
+BENCHMARK(BM_StalledReadersUnderDescriptorLimit)
+    ->Args({0, 600})
+    ->UseManualTime()
+    ->Iterations(40)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StalledReadersUnderDescriptorLimit)
+    ->Args({1, 1100})
+    ->UseManualTime()
+    ->Iterations(8)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

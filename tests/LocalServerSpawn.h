@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,12 +16,14 @@ extern char** environ;
 
 // Starts a local server of tools/ whose first line of standard output is the
 // port it listens on. Answers the port (0 when it did not start) and sets
-// pid (-1 when it did not start).
+// pid (-1 when it did not start). With `descriptors`, the server may open
+// no more than that many files (its soft and hard limit).
 //
 // The server is sent SIGTERM when the spawning thread ends, so a test that
 // crashes or is killed leaves no server behind holding ctest's output pipe.
 // Spawn from the main thread (or one that outlives the server).
-inline int spawnLocalServer(std::vector<std::string> arguments, pid_t& pid) {
+inline int spawnLocalServer(std::vector<std::string> arguments, pid_t& pid,
+                            rlim_t descriptors = 0) {
     pid = -1;
     int output[2];
     if (pipe2(output, O_CLOEXEC) != 0)
@@ -34,8 +37,10 @@ inline int spawnLocalServer(std::vector<std::string> arguments, pid_t& pid) {
     if (child == 0) {
         // Only async-signal-safe calls until exec: the parent may have threads.
         // A parent that died before prctl took effect shows as a new parent.
+        const rlimit limit{descriptors, descriptors};
         if (prctl(PR_SET_PDEATHSIG, SIGTERM) != 0 || getppid() != parent ||
-            dup2(output[1], STDOUT_FILENO) < 0)
+            dup2(output[1], STDOUT_FILENO) < 0 ||
+            (descriptors > 0 && setrlimit(RLIMIT_NOFILE, &limit) != 0))
             _exit(127);
         execve(argv[0], argv.data(), environ);
         _exit(127);
@@ -77,8 +82,8 @@ inline void stopLocalServer(pid_t& pid) {
 // A local server of tools/ running while this lives.
 class RunningLocalServer {
   public:
-    explicit RunningLocalServer(std::vector<std::string> arguments) {
-        port_ = spawnLocalServer(std::move(arguments), pid_);
+    explicit RunningLocalServer(std::vector<std::string> arguments, rlim_t descriptors = 0) {
+        port_ = spawnLocalServer(std::move(arguments), pid_, descriptors);
     }
     ~RunningLocalServer() { stopLocalServer(pid_); }
     RunningLocalServer(const RunningLocalServer&) = delete;

@@ -1,14 +1,16 @@
 #include "MapStoreServer.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <set>
 #include <string_view>
 #include <thread>
+#include <variant>
 #include <vector>
 
 #include "FileBody.h"
@@ -61,6 +63,13 @@ std::optional<ByteRange> parseRange(std::string_view header) {
     return ByteRange{first, last, 0};
 }
 
+// What the request lacked (a descriptor, a file that holds still) a retry may find.
+void answerUnavailable(httplib::Response& response) {
+    response.status = 503;
+    response.set_header("Retry-After", "1");
+    response.set_content("try again\n", "text/plain");
+}
+
 bool hasNul(const std::string& text) {
     return text.find('\0') != std::string::npos;
 }
@@ -105,6 +114,10 @@ MapStoreServer::MapStoreServer(std::string root, std::optional<std::string> test
 
 int MapStoreServer::bind(int port) {
     return server_.bindToLoopback(port);
+}
+
+void MapStoreServer::setWriteTimeout(std::chrono::seconds timeout) {
+    server_.set_write_timeout(timeout);
 }
 
 void MapStoreServer::listen() {
@@ -295,12 +308,23 @@ void MapStoreServer::serve(const httplib::Request& request, httplib::Response& r
         return;
     }
     const auto path = filePathFor(request.path);
-    const auto file = path ? ServedFile::facts(*path) : std::nullopt;
-    if (!file) {
-        response.status = 404;
-        response.set_content("not found\n", "text/plain");
+    // The file is open before the head is made: what cannot be opened is
+    // never promised.
+    const auto found =
+        path ? ServedFile::facts(*path)
+             : std::variant<ServedFile, ServedFile::Missing>(ServedFile::Missing::NoFile);
+    if (const auto* missing = std::get_if<ServedFile::Missing>(&found)) {
+        if (*missing == ServedFile::Missing::NoFile) {
+            response.status = 404;
+            response.set_content("not found\n", "text/plain");
+            return;
+        }
+        if (*missing == ServedFile::Missing::NoDescriptor)
+            server_.descriptorsRanOut();
+        answerUnavailable(response);
         return;
     }
+    const ServedFile* file = &std::get<ServedFile>(found);
     response.set_header("Accept-Ranges", "bytes");
     response.set_header("Last-Modified", file->lastModified);
     response.set_header("ETag", file->entityTag);
@@ -342,17 +366,18 @@ void MapStoreServer::serve(const httplib::Request& request, httplib::Response& r
     }
     const bool plain =
         !fault.cutAfter && !fault.throttle && !fault.padTo && !fault.noLength && !fault.endless;
-    if (const auto body = plain ? FileBody::open(file->path, first) : std::nullopt) {
+    if (plain) {
         // Sent from the file as the client reads it.
-        response.set_content_provider(static_cast<size_t>(length), contentType(file->path), *body);
+        response.set_content_provider(static_cast<size_t>(length), contentType(file->path),
+                                      file->body->from(first));
         return;
     }
-    auto in = std::make_shared<std::ifstream>(file->path, std::ios::binary);
+    const FileBody body = *file->body;
     const std::optional<uint64_t> cut = fault.cutAfter;
     const std::optional<uint64_t> throttle = fault.throttle;
     // Bytes past the range (padding, an endless answer) are zeros.
-    auto provide = [in, first, length, cut, throttle](size_t offset, size_t wanted,
-                                                      httplib::DataSink& sink) {
+    auto provide = [body, first, length, cut, throttle](size_t offset, size_t wanted,
+                                                        httplib::DataSink& sink) {
         size_t chunk = std::min(wanted, kChunk);
         if (throttle)
             chunk = std::min<size_t>(chunk, std::max<uint64_t>(1, *throttle / 10));
@@ -364,12 +389,12 @@ void MapStoreServer::serve(const httplib::Request& request, httplib::Response& r
         std::vector<char> buffer(chunk, 0);
         size_t filled = chunk;
         if (offset < length) {
-            in->seekg(static_cast<std::streamoff>(first + offset));
-            in->read(buffer.data(),
-                     static_cast<std::streamsize>(std::min<uint64_t>(chunk, length - offset)));
-            if (in->gcount() <= 0)
+            const ssize_t read =
+                ::pread(body.descriptor(), buffer.data(),
+                        size_t(std::min<uint64_t>(chunk, length - offset)), off_t(first + offset));
+            if (read <= 0)
                 return false;
-            filled = static_cast<size_t>(in->gcount());
+            filled = static_cast<size_t>(read);
         }
         if (throttle) {
             std::this_thread::sleep_for(std::chrono::microseconds(

@@ -2,6 +2,7 @@
 
 #include <httplib.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -53,6 +54,9 @@ class MapStoreServer {
 
     // Binds to 127.0.0.1 (port 0: a free one); answers the port or -1.
     int bind(int port);
+    // How long a client may take no byte of its answer before it is reset
+    // (LocalServer::kWriteTimeout unless set).
+    void setWriteTimeout(std::chrono::seconds timeout);
     void listen();
     void stop();
 

@@ -1,12 +1,16 @@
 #include "AnswerWriter.h"
 
+#include <linux/sockios.h>
 #include <sys/epoll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+
+#include "DescriptorTable.h"
 
 namespace {
 
@@ -28,7 +32,7 @@ AnswerWriter::AnswerWriter(Clock::duration timeout, size_t capacity,
       capacity_(capacity),
       elsewhere_(std::move(elsewhere)),
       written_(std::move(written)),
-      poller_({[this](uint64_t id) { send(id); }, [this] { takeArrivals(); },
+      poller_({[this](uint64_t id) { writable(id); }, [this] { takeArrivals(); },
                [this](Clock::time_point now) { sweep(now); }, [this] { resetAll(); }}) {}
 
 AnswerWriter::~AnswerWriter() {
@@ -55,6 +59,11 @@ void AnswerWriter::stop() {
     poller_.stop();
 }
 
+void AnswerWriter::descriptorsRanOut() {
+    descriptorsRanOut_ = true;
+    poller_.wake();
+}
+
 void AnswerWriter::resetAll() {
     while (!writing_.empty())
         reset(writing_.begin());
@@ -73,6 +82,8 @@ void AnswerWriter::takeArrivals() {
         arrivals.swap(arrivals_);
         pulled.swap(pulled_);
     }
+    if (descriptorsRanOut_.exchange(false))
+        freeDescriptors();
     for (Pulled& piece : pulled)
         took(std::move(piece));
     for (Answer& answer : arrivals) {
@@ -94,6 +105,14 @@ void AnswerWriter::takeArrivals() {
         reserve(connection, bytes);
         send(id);
     }
+}
+
+void AnswerWriter::writable(uint64_t id) {
+    // The kernel has room again for a connection it was full for: the peer
+    // took bytes, whether or not the writer has more for it now.
+    if (const auto connection = writing_.find(id); connection != writing_.end())
+        connection->second.progress = Clock::now();
+    send(id);
 }
 
 void AnswerWriter::send(uint64_t id) {
@@ -218,18 +237,50 @@ void AnswerWriter::took(Pulled pulled) {
 
 void AnswerWriter::reserve(Connections::iterator connection, size_t bytes) {
     while (held_ + bytes > capacity_) {
-        auto stalled = writing_.end();
-        for (auto other = writing_.begin(); other != writing_.end(); ++other) {
-            if (other != connection && other->second.held > 0 &&
-                (stalled == writing_.end() || other->second.progress < stalled->second.progress))
-                stalled = other;
-        }
+        const auto stalled = longestStalled(connection, true);
         if (stalled == writing_.end())
             break;
         reset(stalled);
     }
     connection->second.held += bytes;
     held_ += bytes;
+}
+
+AnswerWriter::Connections::iterator AnswerWriter::longestStalled(Connections::iterator spared,
+                                                                 bool holding) {
+    auto stalled = writing_.end();
+    for (auto other = writing_.begin(); other != writing_.end(); ++other) {
+        const Writing& writing = other->second;
+        // One that waits for the next piece of its body waits on the server.
+        const bool waitingOnServer = writing.pulling && writing.pieces.empty();
+        if (other != spared && !waitingOnServer && (!holding || writing.held > 0) &&
+            (stalled == writing_.end() || writing.progress < stalled->second.progress))
+            stalled = other;
+    }
+    return stalled;
+}
+
+void AnswerWriter::lookAtKernel(Writing& writing, Clock::time_point now) {
+    // Writes since the last look only add to what the kernel holds, and
+    // they count as progress themselves.
+    int queued = 0;
+    if (::ioctl(writing.answer.socket, SIOCOUTQ, &queued) != 0)
+        return;
+    if (queued < writing.queued)
+        writing.progress = now;
+    writing.queued = queued;
+}
+
+void AnswerWriter::freeDescriptors() {
+    // As many give way as descriptors were missing, each freeing one at
+    // least: those that new connections take meanwhile are left to the next
+    // look, so that a stream of them cannot reset every connection.
+    for (size_t missing = DescriptorTable::shortBy(); missing > 0; --missing) {
+        const auto stalled = longestStalled(writing_.end(), false);
+        if (stalled == writing_.end())
+            return;
+        reset(stalled);
+    }
 }
 
 void AnswerWriter::release(Writing& writing, size_t bytes) {
@@ -240,7 +291,8 @@ void AnswerWriter::release(Writing& writing, size_t bytes) {
 void AnswerWriter::sweep(Clock::time_point now) {
     std::vector<uint64_t> stalled;
     std::vector<uint64_t> idle;
-    for (const auto& [id, writing] : writing_) {
+    for (auto& [id, writing] : writing_) {
+        lookAtKernel(writing, now);
         if (writing.pulling)
             continue;
         if (now - writing.progress > timeout_)
@@ -252,6 +304,7 @@ void AnswerWriter::sweep(Clock::time_point now) {
         reset(writing_.find(id));
     for (const uint64_t id : idle)
         send(id);
+    freeDescriptors();
 }
 
 void AnswerWriter::finish(Connections::iterator connection) {

@@ -16,8 +16,11 @@
 // answer under way keeps sending the file it opened, even when the path is replaced meanwhile.
 class FileBody {
   public:
-    // nullopt when the file cannot be opened for reading.
+    // nullopt when the file cannot be opened for reading, errno saying why.
     static std::optional<FileBody> open(const std::string& path, uint64_t start);
+
+    // The same open file from `start` on.
+    FileBody from(uint64_t start) const { return FileBody(file_, start); }
 
     bool operator()(size_t offset, size_t length, httplib::DataSink& sink) const;
 

@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "AnswerWriter.h"
+#include "DescriptorTable.h"
 #include "RequestStream.h"
 
 namespace {
@@ -90,6 +91,8 @@ void LocalServer::configure() {
     // in all, as many threads serve large requests.
     [[maybe_unused]] static const int fewArenas = mallopt(M_ARENA_MAX, kArenas);
     set_payload_max_length(kBodyBytes);
+    set_write_timeout(kWriteTimeout);
+    DescriptorTable::raiseLimit();
     new_task_queue = [this] {
         const RequestIntake::Limits limits{waitingConnections_, 4 * waitingConnections_,
                                            kWaitingTurn,        kHeadBytes,
@@ -115,6 +118,11 @@ LocalServer& LocalServer::set_post_routing_handler(Handler handler) {
     return *this;
 }
 
+void LocalServer::descriptorsRanOut() {
+    if (Serving* serving = serving_)
+        serving->writer().descriptorsRanOut();
+}
+
 size_t LocalServer::answerBytesHeld() const {
     const Serving* serving = serving_;
     return serving ? serving->answerBytesHeld() : 0;
@@ -136,6 +144,7 @@ int LocalServer::bindToLoopback(int port) {
 
 bool LocalServer::process_and_close_socket(socket_t socket) {
     if (Serving* serving = serving_) {
+        ::setsockopt(socket, SOL_SOCKET, SO_SNDBUF, &kSendBufferBytes, sizeof kSendBufferBytes);
         serving->intake().admitNew(socket);
         return true;
     }

@@ -32,7 +32,17 @@
 // - no worker waits for a client to read: a connection that takes no byte
 //   of its answer for the write timeout is reset, and the answers on their
 //   way out hold at most kAnswerBytes, the connections that have gone
-//   longest without reading giving way;
+//   longest without reading giving way. The kernel shows a slow reader's
+//   bytes only as its receive buffer empties, at 1 KB/s some two minutes
+//   apart, so the write timeout is kWriteTimeout unless set otherwise: a
+//   reader that has stopped costs a socket of kSendBufferBytes until then,
+//   and gives way first when the answers' bytes or the descriptors run
+//   short;
+// - the soft limit on open descriptors is raised to the hard limit; an
+//   endpoint that cannot open what an answer needs for lack of them answers
+//   503 and tells the server (descriptorsRanOut), whose stalled readers then
+//   give way, as they do whenever few descriptors are left, so that accepting
+//   connections goes on;
 // - a request for several ranges is answered whole, as a server may, so
 //   that ranges that overlap cannot multiply an answer.
 //
@@ -58,6 +68,11 @@ class LocalServer : public httplib::Server {
     static constexpr size_t kBodyBytes = 1024 * 1024;
     static constexpr size_t kMemoryBytes = 64 * 1024 * 1024;
     static constexpr size_t kAnswerBytes = 64 * 1024 * 1024;
+    static constexpr std::chrono::minutes kWriteTimeout{3};
+    // What the kernel may hold of a connection's answer (it books twice as
+    // much for its own keeping); fixed, so that it does not grow the buffer
+    // to megabytes for a client that reads nothing.
+    static constexpr int kSendBufferBytes = 128 * 1024;
     // Blocks from this size up are mapped apart from the allocator's arenas.
     static constexpr size_t kMappedApartBytes = 128 * 1024;
     // The allocator's arenas, for all threads together.
@@ -80,6 +95,10 @@ class LocalServer : public httplib::Server {
     int bindToLoopback(int port);
 
     MemoryBudget& budget() { return budget_; }
+    // An endpoint could not open what an answer needs for lack of
+    // descriptors: the readers that have gone longest without taking a byte
+    // give way (any thread).
+    void descriptorsRanOut();
     // The bytes of answers on their way out, while the server listens.
     size_t answerBytesHeld() const;
 

@@ -15,6 +15,7 @@
 #include "LocalServerSpawn.h"
 #include "LoopbackAttack.h"
 #include "RawHttp.h"
+#include "SteadyReader.h"
 #include "platform/Foundation/TemporaryDirectory.h"
 
 namespace {
@@ -173,7 +174,8 @@ TEST_F(SlowReadersTest, ClientsReadingSlowlyHoldNoWorker) {
 // progress: each is cut off after the write timeout, holding no worker
 // meanwhile.
 TEST_F(SlowReadersTest, ClientsThatReadNothingOrAByteASecondAreCutOff) {
-    RunningLocalServer store({KELVARA_MAPSTORE_SERVER, "--root", root_.path(), "--port", "0"});
+    RunningLocalServer store(
+        {KELVARA_MAPSTORE_SERVER, "--root", root_.path(), "--port", "0", "--write-timeout", "5"});
     ASSERT_GT(store.port(), 0);
     const size_t clients = std::max(32u, 4 * std::thread::hardware_concurrency()) / 2 + 4;
     LoopbackAttack silent(store.port(), clients, 10, rawGet("/map.zip"), 0);
@@ -183,6 +185,171 @@ TEST_F(SlowReadersTest, ClientsThatReadNothingOrAByteASecondAreCutOff) {
     EXPECT_EQ(rawStatus(store.port(), rawGet("/nothing.zip")), 404);
     ASSERT_TRUE(
         eventually([&] { return silent.cutOff() >= clients && byteAtATime.cutOff() >= clients; }));
+}
+
+// With a write timeout of 3 s, a client that reads the package steadily at
+// 256 KB/s reads on for three timeouts and more (the kernel grew the send
+// buffer to megabytes and told the server it could write only once a third
+// of it was free, seconds apart at that pace), while one that has stopped
+// reading is reset.
+TEST_F(SlowReadersTest, AReaderTakingBytesSteadilyIsNeverCutOffWhileOneThatStopsIs) {
+    RunningLocalServer store(
+        {KELVARA_MAPSTORE_SERVER, "--root", root_.path(), "--port", "0", "--write-timeout", "3"});
+    ASSERT_GT(store.port(), 0);
+    SteadyReader stopped(store.port(), "127.0.0.11", rawGet("/map.zip"), 0,
+                         std::chrono::minutes(1));
+    SteadyReader steady(store.port(), "127.0.0.10", rawGet("/map.zip"), 256 * 1024,
+                        std::chrono::seconds(10));
+    steady.finish();
+    EXPECT_FALSE(steady.cut());
+    EXPECT_GT(steady.received(), 1u << 20);
+    stopped.finish();
+    EXPECT_TRUE(stopped.cut());
+}
+
+namespace {
+
+// The answer came whole with `body`, or was 503 with Retry-After (false,
+// for a retry); anything else fails the test.
+bool cameWhole(const std::string& answer, const std::string& body) {
+    if (answer.rfind("HTTP/1.1 503", 0) == 0) {
+        EXPECT_NE(answer.find("\r\nRetry-After: "), std::string::npos) << answer;
+        return false;
+    }
+    EXPECT_EQ(answer.rfind("HTTP/1.1 200", 0), 0u) << answer.substr(0, 200);
+    EXPECT_TRUE(rawBody(answer) == body) << rawBody(answer).size() << " of " << body.size();
+    return true;
+}
+
+// The head of the answer on the connection; empty when it ended without one.
+std::string headOf(int socket) {
+    std::string head;
+    char buffer[4096];
+    while (head.find("\r\n\r\n") == std::string::npos) {
+        pollfd readable{socket, POLLIN, 0};
+        const ssize_t got = ::poll(&readable, 1, 30000) > 0
+                                ? ::recv(socket, buffer, sizeof buffer, MSG_DONTWAIT)
+                                : 0;
+        if (got <= 0)
+            return {};
+        head.append(buffer, size_t(got));
+    }
+    return head.substr(0, head.find("\r\n\r\n") + 4);
+}
+
+}  // namespace
+
+// A map store that may open 128 files is asked for the package by 100
+// clients at once that then read nothing, each holding a socket and the
+// file: every one is answered 200, or 503 with Retry-After when no
+// descriptor was left for the file (it was 404 when the digest could not be
+// computed, or a 200 without a body), and as the readers that read nothing
+// give way, a small file and the package come whole.
+TEST_F(SlowReadersTest, RunningOutOfDescriptorsGivesNoWrongAnswer) {
+    const std::string statistics(973, 's');
+    std::ofstream(root_.path() + "/statistics.plist") << statistics;
+    RunningLocalServer store({KELVARA_MAPSTORE_SERVER, "--root", root_.path(), "--port", "0"}, 128);
+    ASSERT_GT(store.port(), 0);
+    std::vector<int> readers;
+    for (int reader = 0; reader < 100; ++reader)
+        readers.push_back(rawConnect(store.port()));
+    for (const int reader : readers)
+        ASSERT_TRUE(rawSend(reader, rawGet("/map.zip")));
+    size_t unavailable = 0;
+    for (const int reader : readers) {
+        // A reader reset before its head came gave way.
+        const std::string head = headOf(reader);
+        const bool served = head.rfind("HTTP/1.1 200", 0) == 0;
+        const bool refused = head.rfind("HTTP/1.1 503", 0) == 0 &&
+                             head.find("\r\nRetry-After: ") != std::string::npos;
+        EXPECT_TRUE(head.empty() || served || refused) << head;
+        unavailable += refused;
+    }
+    EXPECT_GT(unavailable, 0u);
+    EXPECT_TRUE(eventually([&] {
+        return cameWhole(rawAnswer(store.port(), rawGet("/statistics.plist")), statistics);
+    }));
+    EXPECT_TRUE(eventually(
+        [&] { return cameWhole(rawAnswer(store.port(), rawGet("/map.zip")), package_); }));
+    for (const int reader : readers)
+        ::close(reader);
+}
+
+// The SDK service with a limit of 128 descriptors, and more readers of a
+// feedback attachment that read nothing than it may hold sockets for,
+// connecting again when cut off: a normal download of the attachment comes
+// whole, the readers giving way rather than holding every descriptor until
+// the write timeout.
+TEST_F(LocalServersTest, WithoutDescriptorsTheSdkServiceStillServesAnAttachmentWhole) {
+    const std::string app = "0123456789abcdef0123456789abcdef";
+    RunningLocalServer sdk({KELVARA_SDK_SERVICE, "--port", "0", "--app", app}, 128);
+    ASSERT_GT(sdk.port(), 0);
+    httplib::Client client("127.0.0.1", sdk.port());
+    client.set_default_headers({{"User-Agent", "Zizava/iOS"}});
+    const std::string attachment(1 << 20, 'a');
+    const auto answer = client.Post(
+        "/api/2/apps/" + app +
+            "/feedback?format=json&sdk=ZizavaSDK&sdk_version=4.1.4&bundle_version=1",
+        httplib::MultipartFormDataItems{{"oem", "Kelvara", "", "text"},
+                                        {"os_version", "1", "", "text"},
+                                        {"model", "desktop", "", "text"},
+                                        {"bundle_version", "1", "", "text"},
+                                        {"message_token", "m", "", "text"},
+                                        {"attachment0", attachment, "a.png", "image/png"}});
+    ASSERT_TRUE(answer);
+    std::smatch url;
+    ASSERT_TRUE(std::regex_search(answer->body, url,
+                                  std::regex(R"x(/_feedback/attachments/[0-9a-f]{32})x")))
+        << answer->body;
+    const std::string path = url[0];
+    LoopbackAttack stalled(sdk.port(), 150, 10, rawGet(path), 0);
+    ASSERT_TRUE(eventually([&] { return stalled.cutOff() > 0; }));
+    EXPECT_TRUE(
+        eventually([&] { return cameWhole(rawAnswer(sdk.port(), rawGet(path)), attachment); }));
+}
+
+// Requests that ask at once for a package whose digest is not known yet
+// wait for the one computation of it: the server reads the file about once
+// (/proc counts what it read), not once a request.
+TEST_F(SlowReadersTest, RequestsAskingAtOnceWaitForOneDigestOfThePackage) {
+    RunningLocalServer store({KELVARA_MAPSTORE_SERVER, "--root", root_.path(), "--port", "0",
+                              "--test-control", root_.path()});
+    ASSERT_GT(store.port(), 0);
+    auto control = [&](const std::string& pathAndQuery) {
+        return rawStatus(store.port(), "POST " + pathAndQuery +
+                                           " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: "
+                                           "close\r\nContent-Length: 0\r\n\r\n");
+    };
+    auto bytesRead = [&] {
+        std::ifstream io("/proc/" + std::to_string(store.pid()) + "/io");
+        std::string name;
+        uint64_t value = 0;
+        while (io >> name >> value && name != "rchar:") {
+        }
+        return value;
+    };
+    // Held until all have asked, then let go together.
+    ASSERT_EQ(control("/_control/fault?path=/map.zip&hold=1"), 200);
+    const uint64_t before = bytesRead();
+    std::vector<int> asking;
+    for (int request = 0; request < 16; ++request) {
+        asking.push_back(rawConnect(store.port()));
+        ASSERT_TRUE(rawSend(asking.back(),
+                            "HEAD /map.zip HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                            "Connection: close\r\n\r\n"));
+    }
+    ASSERT_EQ(control("/_control/release?path=/map.zip"), 200);
+    std::set<std::string> digests;
+    for (const int socket : asking) {
+        const std::string answer = rawReceive(socket, 30);
+        ::close(socket);
+        EXPECT_EQ(answer.rfind("HTTP/1.1 200", 0), 0u) << answer;
+        const size_t digest = answer.find("X-Amz-Meta-Md5-Hash: ");
+        if (digest != std::string::npos)
+            digests.insert(answer.substr(digest, answer.find("\r\n", digest) - digest));
+    }
+    EXPECT_EQ(digests.size(), 1u);
+    EXPECT_LT(bytesRead() - before, 2 * package_.size());
 }
 
 // However steadily its bytes come, a request must arrive whole in time: a
