@@ -25,6 +25,10 @@ constexpr size_t kStampLength = 15;
 constexpr int kMaximumAttempts = 1000;
 // Digits a number may have and still fit in 64 bits.
 constexpr size_t kMaximumDigits = 18;
+// The highest number a copy is given; copies numbered above it by someone
+// else are left out when the next number is picked, so that numbering never
+// runs past what is read back as a copy.
+constexpr uint64_t kLargestNumber = 999'999'999'999'999'999 - kMaximumAttempts;
 
 std::string utcStamp() {
     const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
@@ -96,8 +100,11 @@ std::optional<CopyOrder> orderOfCopy(const std::string& name, const std::string&
     return std::nullopt;
 }
 
-// The copies of `path` with their places, oldest first.
-std::vector<std::pair<CopyOrder, std::string>> orderedCopiesOfFile(const std::string& path) {
+// The copies of `path` with their places, oldest first. Only regular files
+// are copies: anything else named like one (a folder, a link) is none of
+// ours to remove, and is put in *others when asked.
+std::vector<std::pair<CopyOrder, std::string>> orderedCopiesOfFile(
+    const std::string& path, std::vector<std::string>* others = nullptr) {
     const fs::path file(path);
     const std::string name = file.filename().string();
     std::vector<std::pair<CopyOrder, std::string>> found;
@@ -105,20 +112,30 @@ std::vector<std::pair<CopyOrder, std::string>> orderedCopiesOfFile(const std::st
     for (fs::directory_iterator it(file.parent_path().empty() ? "." : file.parent_path(), error),
          end;
          !error && it != end; it.increment(error)) {
-        if (auto order = orderOfCopy(it->path().filename().string(), name))
-            found.emplace_back(std::move(*order), it->path().string());
+        auto order = orderOfCopy(it->path().filename().string(), name);
+        if (!order)
+            continue;
+        std::error_code unknown;
+        if (!it->is_regular_file(unknown) || it->is_symlink(unknown)) {
+            if (others)
+                others->push_back(it->path().string());
+            continue;
+        }
+        found.emplace_back(std::move(*order), it->path().string());
     }
     std::sort(found.begin(), found.end());
     return found;
 }
 
-// One more than the highest number among the copies. The copy just made is
-// always kept, so the highest number never goes and none is given twice.
+// One more than the highest number among the copies that numbering can go
+// on from. The copy just made is always kept, so the highest number never
+// goes and none is given twice.
 uint64_t nextNumberForFile(const std::string& path) {
-    const auto copies = orderedCopiesOfFile(path);
-    if (copies.empty() || copies.back().first.naming != Naming::Numbered)
-        return 1;
-    return copies.back().first.number + 1;
+    uint64_t highest = 0;
+    for (const auto& [order, copy] : orderedCopiesOfFile(path))
+        if (order.naming == Naming::Numbered && order.number <= kLargestNumber)
+            highest = std::max(highest, order.number);
+    return highest + 1;
 }
 
 // Renames without ever replacing what is at `to`; false with errno EEXIST
@@ -137,23 +154,35 @@ bool renameWithoutReplacing(const std::string& from, const std::string& to) {
     return ::rename(from.c_str(), to.c_str()) == 0;
 }
 
+// The size of the regular file at `path`, 0 for anything else.
+uint64_t sizeOfFile(const std::string& path) {
+    std::error_code error;
+    const auto status = fs::symlink_status(path, error);
+    if (error || !fs::is_regular_file(status))
+        return 0;
+    const auto bytes = fs::file_size(path, error);
+    return error ? 0 : bytes;
+}
+
 // What a copy takes on the disk, with the files that belong to it.
 uint64_t sizeOfCopy(const std::string& copy, const std::vector<std::string>& companions) {
-    uint64_t size = 0;
-    for (const std::string& suffix : companions) {
-        std::error_code missing;
-        const auto bytes = fs::file_size(copy + suffix, missing);
-        size += missing ? 0 : bytes;
-    }
-    std::error_code missing;
-    const auto bytes = fs::file_size(copy, missing);
-    return std::max(size + (missing ? 0 : bytes), kNSSetAsideSmallestCopy);
+    uint64_t size = sizeOfFile(copy);
+    for (const std::string& suffix : companions)
+        size += sizeOfFile(copy + suffix);
+    return std::max(size, kNSSetAsideSmallestCopy);
 }
 
 // The copy just made stays, and the oldest of the others with it.
 std::vector<std::string> removeCopiesBeyondBound(const std::string& path, const std::string& kept,
                                                  const std::vector<std::string>& companions) {
-    std::vector<std::string> copies = NSFileManagerSetAsideCopiesOfFile(path);
+    std::vector<std::string> others;
+    std::vector<std::string> copies;
+    for (auto& [order, copy] : orderedCopiesOfFile(path, &others))
+        copies.push_back(std::move(copy));
+    for (const auto& other : others)
+        NSLogWithLevel(NSLogLevel::Warning,
+                       "%s is named like a damaged copy of %s but is no file; it is left alone",
+                       other.c_str(), path.c_str());
     const fs::path keptName = fs::path(kept).filename();
     std::erase_if(copies,
                   [&](const std::string& copy) { return fs::path(copy).filename() == keptName; });
@@ -165,10 +194,11 @@ std::vector<std::string> removeCopiesBeyondBound(const std::string& path, const 
                                                             kNSSetAsideBytesKept)) {
         const std::string& copy = copies[index];
         std::error_code error;
-        fs::remove_all(copy, error);
+        fs::remove(copy, error);
         for (const auto& suffix : companions) {
             std::error_code ignored;
-            fs::remove(copy + suffix, ignored);
+            if (fs::is_regular_file(fs::symlink_status(copy + suffix, ignored)))
+                fs::remove(copy + suffix, ignored);
         }
         if (error) {
             NSLogWithLevel(NSLogLevel::Warning, "The old damaged copy %s cannot be removed: %s",

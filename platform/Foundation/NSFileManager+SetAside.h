@@ -24,6 +24,10 @@
 // (kNSSetAsideBytesKept): the copy just made and the oldest one (what the
 // file held before its first damage) always stay; the others stay newest
 // first while they fit. Each removal is logged with the copy's name.
+//
+// Only regular files are copies: a folder or a link named like one is left
+// alone (and logged). A number too large to go on from, put there by
+// someone else, is passed over when the next number is picked.
 
 inline constexpr uint64_t kNSSetAsideBytesKept = uint64_t{16} << 20;
 // A copy takes at least this much of the bound, as it does of the disk.

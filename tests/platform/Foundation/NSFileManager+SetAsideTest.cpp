@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -171,4 +172,52 @@ TEST(NSFileManagerSetAsideTest, WhatCannotBeSetAsideSaysWhy) {
     EXPECT_FALSE(NSFileManagerSetAsideDamagedFile(folder.file("folder.sqlite"), {}, &error));
     EXPECT_TRUE(fs::is_directory(folder.file("folder.sqlite")));
     EXPECT_TRUE(NSFileManagerSetAsideCopiesOfFile(folder.file("folder.sqlite")).empty());
+}
+
+// Names planted beside the file: a folder and a link named like copies are
+// never removed, and a copy numbered at the end of the range neither stops
+// the numbering nor lets the copies outgrow their bound.
+TEST(NSFileManagerSetAsideTest, PlantedNamesNeitherLoseFilesNorBreakTheBound) {
+    constexpr uintmax_t kLarge = uintmax_t{6} << 20;
+    TemporaryDirectory folder;
+    const std::string store = folder.file("Bookmarks.sqlite");
+    const std::string first = store + ".20261207-212147.1.corrupt";
+    write(first, "the first bookmarks");
+    fs::resize_file(first, kLarge);
+    const std::string planted = store + ".20261207-212148.3.corrupt";
+    fs::create_directories(planted);
+    write(planted + "/inside", "not a copy");
+    const std::string outside = folder.file("outside");
+    write(outside, "outside");
+    fs::create_symlink(outside, store + ".20261207-212148.4.corrupt");
+    const std::string huge = store + ".20261207-212149.999999999999999999.corrupt";
+    write(huge, "huge");
+    fs::resize_file(huge, kLarge);
+
+    std::string logged;
+    NSLogSink previous =
+        NSLogSetSink([&](NSLogLevel, const std::string& line) { logged += line + "\n"; });
+    std::vector<std::string> made;
+    for (int damage = 1; damage <= 3; ++damage) {
+        write(store, "damage");
+        fs::resize_file(store, kLarge);
+        const auto copy = NSFileManagerSetAsideDamagedFile(store);
+        ASSERT_TRUE(copy);
+        made.push_back(*copy);
+    }
+    NSLogSetSink(previous);
+    EXPECT_TRUE(made[0].ends_with(".2.corrupt")) << made[0];
+    EXPECT_TRUE(made[2].ends_with(".4.corrupt")) << made[2];
+    EXPECT_EQ(contents(planted + "/inside"), "not a copy");
+    EXPECT_EQ(contents(outside), "outside");
+    EXPECT_NE(logged.find(planted + " is named like a damaged copy"), std::string::npos) << logged;
+
+    const auto copies = NSFileManagerSetAsideCopiesOfFile(store);
+    ASSERT_FALSE(copies.empty());
+    EXPECT_EQ(copies.front(), first);
+    EXPECT_NE(std::find(copies.begin(), copies.end(), made.back()), copies.end());
+    uintmax_t taken = 0;
+    for (const auto& copy : copies)
+        taken += fs::file_size(copy);
+    EXPECT_LE(taken, kNSSetAsideBytesKept);
 }
