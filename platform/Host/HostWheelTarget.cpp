@@ -51,6 +51,13 @@ Search search(std::shared_ptr<UIView> view, const UIView* last, CGPoint point,
             return Search::Covered;
         }
         std::shared_ptr<UIView> parent = view->superview();
+        // So does a modal view (an alert, an action sheet, the dimming
+        // behind a form sheet): it lies over the whole window and takes
+        // every touch outside its box, which then reaches nothing beneath.
+        if (parent && dynamic_cast<UIWindow*>(parent.get()) != nullptr &&
+            CGRectContainsRect(view->frame(), parent->bounds())) {
+            return Search::Covered;
+        }
         if (view.get() == last || !parent) {
             return Search::Nothing;
         }

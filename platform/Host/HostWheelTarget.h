@@ -22,6 +22,7 @@ struct HostWheelTarget {
 // scroll view with content to scroll up or down is scrolled; one whose content
 // fits passes the notch outwards. A view that takes no notch (a button or a
 // label floating over a map) lets it through to what lies beneath it in its
-// superview, but a screen's root view and a popover's shade never do: they
-// cover what is behind them.
+// superview, but a screen's root view, a popover's shade and a modal view
+// over the whole window (an alert, an action sheet) never do: they cover what
+// is behind them.
 HostWheelTarget HostWheelTargetAtPoint(UIWindow& window, CGPoint point);

@@ -11,6 +11,7 @@
 #include "Host/HostWindow.h"
 #include "ImageIO/CGImageSource.h"
 #include "QuartzCore/CAFrameClock.h"
+#include "UIKit/UIAlertView.h"
 #include "UIKit/UIButton.h"
 #include "UIKit/UILabel.h"
 #include "UIKit/UIPopoverView.h"
@@ -272,6 +273,37 @@ TEST_F(HostTest, AWheelStepOverAListAtItsBoundLeavesTheOuterListAlone) {
     input.wheel({100, 100}, -1);
     EXPECT_EQ(inner->contentOffset(), CGPointMake(0, 48));
     EXPECT_EQ(outer->contentOffset(), CGPointMake(0, 100));
+}
+
+// While a modal view is up a notch outside its box moves nothing beneath,
+// as a click there does nothing; a list inside the modal view still scrolls.
+TEST_F(HostTest, AWheelStepOutsideAModalViewMovesNothingBeneathIt) {
+    auto scroll = addZoomingScrollView();
+    auto alert = std::make_shared<UIAlertView>(
+        "Cannot open the link", "", std::weak_ptr<UIAlertViewDelegate>(), std::string("OK"));
+    alert->show();
+    ASSERT_TRUE(alert->isVisible());
+    HostTouchInput input(window);
+    for (const CGPoint pointer : {CGPoint{100, 10}, CGPoint{100, 150}, CGPoint{10, 290}}) {
+        input.wheel(pointer, 1);
+        CAFrameClock::shared().advance(1);
+    }
+    EXPECT_EQ(scroll->zoomScale(), 1);
+    alert->dismissWithClickedButtonIndexAnimated(0, false);
+    CAFrameClock::shared().advance(1);
+
+    // A form sheet's dimming, with a list on it.
+    auto dimming = std::make_shared<UIView>(window->bounds());
+    auto list = std::make_shared<UIScrollView>(CGRectMake(20, 50, 160, 200));
+    list->setContentSize({160, 600});
+    dimming->addSubview(list);
+    window->addSubview(dimming);
+    input.wheel({100, 20}, -1);
+    EXPECT_EQ(scroll->zoomScale(), 1);
+    EXPECT_EQ(list->contentOffset(), CGPointZero);
+    input.wheel({100, 150}, -1);
+    EXPECT_EQ(list->contentOffset(), CGPointMake(0, 48));
+    EXPECT_EQ(scroll->zoomScale(), 1);
 }
 
 TEST_F(HostTest, RendererWritesTheWindowAsPNG) {
