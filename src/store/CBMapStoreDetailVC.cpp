@@ -11,6 +11,7 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UIProgressView.h"
+#include "UIKit/UIScrollView.h"
 #include "model/CBWikipediaManager.h"
 #include "packages/CBMapStoreCountry.h"
 #include "packages/CBMapStoreEngine.h"
@@ -28,6 +29,7 @@
 #include "uiadditions/UIView+ZELGeometry.h"
 #include "widgets/CBScreenRotation.h"
 #include "widgets/CBStatsBar.h"
+#include "widgets/UIScrollView+CBContentFit.h"
 #include "widgets/ZELRoundedGradientButton.h"
 
 namespace {
@@ -163,7 +165,8 @@ std::shared_ptr<CBMapStoreMap> CBMapStoreDetailVC::installedMap() const {
 void CBMapStoreDetailVC::buildViews() {
     auto root = view();
     root->setBackgroundColor(UIColor::whiteColor());
-    contentView_ = std::make_shared<UIView>(root->bounds());
+    contentView_ = std::make_shared<UIScrollView>(root->bounds());
+    contentView_->setAlwaysBounceVertical(false);
     root->addSubview(contentView_);
 
     headerContainerView_ = std::make_shared<UIView>(CGRectMake(0, 0, 320, 160));
@@ -321,6 +324,7 @@ void CBMapStoreDetailVC::done() {
 void CBMapStoreDetailVC::viewDidLayoutSubviews() {
     // The containers lay the view out between their bars already.
     contentView_->setFrame(view()->bounds());
+    UIScrollViewFitContentHeightToSubviews(*contentView_);
     auto header = headerContainerView_->bounds();
     // The cover's own picture carries the photo's or the map's credit at its
     // foot: "Edit" goes under it, not over it.
@@ -380,6 +384,9 @@ void CBMapStoreDetailVC::updateDownloadButtons() {
         return;
     checkDownloadState();
     updateMapStats();
+    // What shows decides how far the content reaches, and the cover makes
+    // room for the line under it.
+    view()->setNeedsLayout();
     if (!mapInfoIsValid()) {
         if (updatingView_->isHidden()) {
             updatingView_->setHidden(false);
@@ -419,12 +426,9 @@ void CBMapStoreDetailVC::updateDownloadButtons() {
     mapProgress_->setHidden(true);
     downloadWikipediaButton_->setGradientButtonStyle(2);
     updateMapButton();
-    // The cover makes room for the line under it. The version line stays
-    // while the map loads: the progress bar has a place of its own.
-    if (editCoverLabel_->isHidden() == installed) {
-        editCoverLabel_->setHidden(!installed);
-        view()->setNeedsLayout();
-    }
+    // The version line stays while the map loads: the progress bar has a
+    // place of its own.
+    editCoverLabel_->setHidden(!installed);
     updateWikipediaButton(installed);
     wikipediaStats_->setHidden(!wikiProgress_->isHidden() || !wikiStatusLabel_->isHidden());
 }

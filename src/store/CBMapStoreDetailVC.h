@@ -27,6 +27,7 @@ class UIButton;
 class UIImageView;
 class UILabel;
 class UIProgressView;
+class UIScrollView;
 class ZELDownloadManagerDownload;
 class ZELDownloadManagerEngine;
 class ZELRoundedGradientButton;
@@ -128,7 +129,9 @@ class CBMapStoreDetailVC : public UIViewController,
     const std::shared_ptr<UILabel>& wikipediaStats() const { return wikipediaStats_; }
     const std::shared_ptr<CBStatsBar>& statsBar() const { return statsBar_; }
     const std::shared_ptr<CBMapScrollView>& mapView() const { return mapView_; }
-    const std::shared_ptr<UIView>& contentView() const { return contentView_; }
+    // Everything under the bar; it scrolls where the screen is shorter than
+    // its layout (a phone on its side).
+    const std::shared_ptr<UIScrollView>& contentView() const { return contentView_; }
     const std::shared_ptr<UIView>& headerContainerView() const { return headerContainerView_; }
     const std::shared_ptr<UIView>& mapViewContainer() const { return mapViewContainer_; }
     const std::shared_ptr<UIActivityIndicatorView>& updatingActivity() const {
@@ -232,7 +235,7 @@ class CBMapStoreDetailVC : public UIViewController,
     CGSize laidOutHeaderSize_{};
     std::shared_ptr<CBImageDataSource> mapTileDataSource_;
 
-    std::shared_ptr<UIView> contentView_;
+    std::shared_ptr<UIScrollView> contentView_;
     std::shared_ptr<UIView> headerContainerView_;
     std::shared_ptr<UIView> mapViewContainer_;
     std::shared_ptr<UIImageView> mapCoverView_;
