@@ -36,7 +36,12 @@ port_in_use() {
 launch_service() {
     local log
     log=$(mktemp "${TMPDIR:-/tmp}/kelvara-service.XXXXXX")
-    "$@" >"$log" 2>&1 &
+    # A service keeps no hold on the home: it must not outlive the program's.
+    if [ -n "${KELVARA_HOME_LOCK_FD:-}" ]; then
+        "$@" >"$log" 2>&1 {KELVARA_HOME_LOCK_FD}>&- &
+    else
+        "$@" >"$log" 2>&1 &
+    fi
     pids+=("$!")
     launched="$! $log"
 }
@@ -96,7 +101,8 @@ begin_home_service() {
 
 # finish_home_service NAME: waits for the service begun for NAME (started
 # again on a free port when the recorded one cannot be had, saying so),
-# records the port it got and sets $port.
+# keeps the port it got for record_home_ports and sets $port.
+declare -A home_ports=()
 finish_home_service() {
     local name=$1 ports recorded wanted started
     local -a command
@@ -114,14 +120,32 @@ finish_home_service() {
     fi
     [ -n "$recorded" ] && [ "$port" != "$recorded" ] &&
         echo "scripts/run: this home's $name listens on port $port now" >&2
-    mkdir -p "$(dirname "$ports")"
-    { [ -f "$ports" ] && awk -v name="$name" '$1 != name' "$ports"; echo "$name $port"; } \
-        >"$ports.new"
-    mv "$ports.new" "$ports"
+    home_ports[$name]=$port
 }
 
-# start_home_service PORTS NAME COMMAND...: both at once; sets $port.
+# record_home_ports PORTS: writes the ports the services finished so far got
+# into PORTS, whole and at once (through a file of its own beside it), keeping
+# the lines of other services.
+record_home_ports() {
+    local ports=$1 name written
+    mkdir -p "$(dirname "$ports")"
+    written=$(mktemp "$ports.XXXXXX")
+    {
+        if [ -f "$ports" ]; then
+            awk -v names=" ${!home_ports[*]} " 'index(names, " " $1 " ") == 0' "$ports"
+        fi
+        for name in "${!home_ports[@]}"; do
+            echo "$name ${home_ports[$name]}"
+        done
+    } >"$written" && mv -f "$written" "$ports" || {
+        rm -f "$written"
+        return 1
+    }
+}
+
+# start_home_service PORTS NAME COMMAND...: both at once, recorded; sets $port.
 start_home_service() {
     begin_home_service "$@"
     finish_home_service "$2"
+    record_home_ports "$1"
 }

@@ -2,11 +2,28 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+
+namespace {
+
+// Without following a link, without waiting on a FIFO or a device, and
+// without taking a terminal as the controlling one.
+constexpr int kOpenFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+bool lockWithoutWaiting(int file) {
+    int status;
+    do {
+        status = ::flock(file, LOCK_EX | LOCK_NB);
+    } while (status != 0 && errno == EINTR);
+    return status == 0;
+}
+
+}  // namespace
 
 std::string CBHomeLock::lockPathForHome(const std::string& documents) {
     return (std::filesystem::path(documents).parent_path() / "instance.lock").string();
@@ -16,16 +33,27 @@ CBHomeLock::Attempt CBHomeLock::tryToHold(const std::string& path) {
     Attempt attempt;
     // Read-only is enough for a lock, and opens in a home that is not writable
     // once the file is there.
-    const int file = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+    const int file = ::open(path.c_str(), kOpenFlags | O_CREAT, 0600);
     if (file < 0) {
-        attempt.error = std::strerror(errno);
+        const int reason = errno;
+        if (reason == ELOOP || reason == EISDIR || reason == ENXIO) {
+            attempt.notALockFile = true;
+            attempt.error = reason == ELOOP    ? "it is a link, not a lock file"
+                            : reason == EISDIR ? "it is a folder, not a lock file"
+                                               : "it is not a regular file";
+        } else {
+            attempt.error = std::strerror(reason);
+        }
         return attempt;
     }
-    int status;
-    do {
-        status = ::flock(file, LOCK_EX | LOCK_NB);
-    } while (status != 0 && errno == EINTR);
-    if (status != 0) {
+    struct stat info;
+    if (::fstat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(file);
+        attempt.notALockFile = true;
+        attempt.error = "it is not a regular file";
+        return attempt;
+    }
+    if (!lockWithoutWaiting(file)) {
         const int reason = errno;
         ::close(file);
         if (reason == EWOULDBLOCK)
@@ -36,6 +64,29 @@ CBHomeLock::Attempt CBHomeLock::tryToHold(const std::string& path) {
     }
     attempt.lock.reset(new CBHomeLock(file));
     return attempt;
+}
+
+std::unique_ptr<CBHomeLock> CBHomeLock::adopt(int descriptor, const std::string& path) {
+    struct stat given, atPath;
+    if (descriptor < 0 || ::fstat(descriptor, &given) != 0 || !S_ISREG(given.st_mode))
+        return nullptr;
+    const int probe = ::open(path.c_str(), kOpenFlags);
+    if (probe < 0)
+        return nullptr;
+    const bool same = ::fstat(probe, &atPath) == 0 && S_ISREG(atPath.st_mode) &&
+                      atPath.st_dev == given.st_dev && atPath.st_ino == given.st_ino;
+    // A lock belongs to the open file it was taken through, so closing this
+    // other one leaves it be.
+    ::close(probe);
+    if (!same || !lockWithoutWaiting(descriptor))
+        return nullptr;
+    ::fcntl(descriptor, F_SETFD, FD_CLOEXEC);
+    return std::unique_ptr<CBHomeLock>(new CBHomeLock(descriptor));
+}
+
+int CBHomeLock::keepAcrossExec() {
+    ::fcntl(file_, F_SETFD, 0);
+    return file_;
 }
 
 CBHomeLock::~CBHomeLock() {

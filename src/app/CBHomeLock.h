@@ -13,7 +13,12 @@
 // a start has and whatever path (a link, a bind mount) it names the home by,
 // and it goes when the home is removed. It goes with the process however the
 // process ends, and no program the process starts keeps it (the file is
-// closed on exec).
+// closed on exec), unless the process hands it on (keepAcrossExec).
+//
+// The lock file is opened without following a link and without waiting, and
+// must be a regular file: whatever else lies at its path (a link, a folder, a
+// FIFO someone put there) is refused rather than followed, waited on or run
+// beside.
 class CBHomeLock {
   public:
     // The lock file of the home whose Documents folder is `documents`.
@@ -22,10 +27,20 @@ class CBHomeLock {
     struct Attempt {
         std::unique_ptr<CBHomeLock> lock;  // nullptr when not taken
         bool heldElsewhere = false;        // another process holds it
+        bool notALockFile = false;         // something else lies at the path
         std::string error;                 // why it cannot be taken at all
     };
     // Takes the lock at `path` without waiting, making the file when missing.
     static Attempt tryToHold(const std::string& path);
+
+    // Takes over the lock that the process this one replaced (exec) held on
+    // the open file `descriptor`: when it is the lock file at `path` and the
+    // lock is held through it. nullptr otherwise, leaving the descriptor be.
+    static std::unique_ptr<CBHomeLock> adopt(int descriptor, const std::string& path);
+
+    // Lets the lock pass on to the program this process is about to be
+    // replaced with (exec), on the descriptor answered.
+    int keepAcrossExec();
 
     // Releases the lock.
     ~CBHomeLock();

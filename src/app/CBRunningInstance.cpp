@@ -7,7 +7,9 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -19,7 +21,11 @@
 
 namespace {
 constexpr const char* kAccepted = "ok\n";
-constexpr int kReplyTimeoutSeconds = 3;
+constexpr int kBacklog = 64;
+// A sender let go before it was read tries again after this long.
+constexpr auto kRetryPause = std::chrono::milliseconds(10);
+
+using Clock = std::chrono::steady_clock;
 
 bool fillAddress(const std::string& path, sockaddr_un& address) {
     std::memset(&address, 0, sizeof address);
@@ -30,59 +36,96 @@ bool fillAddress(const std::string& path, sockaddr_un& address) {
     return true;
 }
 
-void setTimeout(int socket, int seconds) {
-    timeval timeout{seconds, 0};
-    setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-    setsockopt(socket, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+// Milliseconds to the deadline for poll, rounded up; 0 once it has passed.
+int millisecondsTo(Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? int(std::min<int64_t>(left.count(), 60'000)) : 0;
 }
 
-bool writeAll(int socket, const std::string& bytes) {
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = ::send(socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+// Waits until the socket is ready for `events`; false with errno ETIMEDOUT
+// once the deadline has passed.
+bool waitFor(int socket, short events, Clock::time_point deadline) {
+    for (;;) {
+        pollfd ready{socket, events, 0};
+        const int n = ::poll(&ready, 1, millisecondsTo(deadline));
+        if (n > 0)
+            return true;
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return false;
-        sent += size_t(n);
+        if (n == 0 && Clock::now() < deadline)
+            continue;
+        if (n == 0)
+            errno = ETIMEDOUT;
+        return false;
+    }
+}
+
+bool writeAll(int socket, const std::string& bytes, Clock::time_point deadline) {
+    size_t sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n =
+            ::send(socket, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n > 0) {
+            sent += size_t(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) &&
+            waitFor(socket, POLLOUT, deadline))
+            continue;
+        return false;
     }
     return true;
 }
 
-// Reads until the peer ends its side or `limit` bytes are exceeded.
-bool readAll(int socket, size_t limit, std::string& bytes) {
+// Reads until the peer ends its side, `limit` bytes are exceeded or the
+// deadline passes (errno ETIMEDOUT).
+bool readAll(int socket, size_t limit, std::string& bytes, Clock::time_point deadline) {
     char buffer[1024];
     for (;;) {
-        const ssize_t n = ::recv(socket, buffer, sizeof buffer, 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
+        const ssize_t n = ::recv(socket, buffer, sizeof buffer, MSG_DONTWAIT);
         if (n == 0)
             return true;
-        bytes.append(buffer, size_t(n));
-        if (bytes.size() > limit)
-            return false;
+        if (n > 0) {
+            bytes.append(buffer, size_t(n));
+            if (bytes.size() > limit)
+                return false;
+            continue;
+        }
+        if (errno == EINTR)
+            continue;
+        if ((errno == EAGAIN || errno == EWOULDBLOCK) && waitFor(socket, POLLIN, deadline))
+            continue;
+        return false;
     }
 }
 
-// A connected socket to the path, or -1 with errno set.
-int connectTo(const std::string& path) {
+// A connected socket to the path, or -1 with errno set: ETIMEDOUT when the
+// listener's queue stayed full until the deadline.
+int connectTo(const std::string& path, Clock::time_point deadline) {
     sockaddr_un address;
     if (!fillAddress(path, address)) {
         errno = ENAMETOOLONG;
         return -1;
     }
-    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (socket < 0)
         return -1;
-    if (::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        const int saved = errno;
+    for (;;) {
+        if (::connect(socket, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0)
+            return socket;
+        const int reason = errno;
+        // A full queue: the listener takes its connections soon.
+        if ((reason == EAGAIN || reason == EINTR) && Clock::now() < deadline) {
+            std::this_thread::sleep_for(std::min<Clock::duration>(
+                kRetryPause, std::max<Clock::duration>(deadline - Clock::now(), {})));
+            continue;
+        }
         ::close(socket);
-        errno = saved;
+        errno = reason == EAGAIN ? ETIMEDOUT : reason;
         return -1;
     }
-    return socket;
 }
 
 // A folder of ours alone: made 0700 when missing, refused when it is a link,
@@ -121,49 +164,73 @@ std::string CBRunningInstance::socketPathForHome(const std::string& home) {
 
 CBRunningInstance::Forwarding CBRunningInstance::forwardLink(const std::string& socketPath,
                                                              const std::string& link,
-                                                             std::string* error) {
-    return handOver(socketPath, link, error);
+                                                             std::string* error,
+                                                             Deadline deadline) {
+    return handOver(socketPath, link, error, deadline);
 }
 
 CBRunningInstance::Forwarding CBRunningInstance::forwardActivation(const std::string& socketPath,
-                                                                   std::string* error) {
-    return handOver(socketPath, {}, error);
+                                                                   std::string* error,
+                                                                   Deadline deadline) {
+    return handOver(socketPath, {}, error, deadline);
 }
 
 CBRunningInstance::Forwarding CBRunningInstance::handOver(const std::string& socketPath,
                                                           const std::string& link,
-                                                          std::string* error) {
+                                                          std::string* error, Deadline deadline) {
     auto fail = [error](Forwarding result, std::string reason) {
         if (error)
             *error = std::move(reason);
         return result;
     };
-    const int socket = connectTo(socketPath);
-    if (socket < 0)
-        return fail(Forwarding::NoInstance,
-                    std::string("no running instance: ") + std::strerror(errno));
-    // The running instance would stop reading part-way and close on the rest,
-    // which the sender would only see as a broken connection.
-    if (link.size() > kMaximumLinkLength) {
+    const auto began = Clock::now();
+    auto late = [&] {
+        const auto waited =
+            std::chrono::duration_cast<std::chrono::duration<double>>(Clock::now() - began);
+        char reason[96];
+        std::snprintf(reason, sizeof reason, "the running instance did not answer within %.1f s",
+                      waited.count());
+        return fail(Forwarding::Refused, reason);
+    };
+    for (;;) {
+        const int socket = connectTo(socketPath, deadline);
+        if (socket < 0 && errno == ETIMEDOUT)
+            return late();
+        if (socket < 0)
+            return fail(Forwarding::NoInstance,
+                        std::string("no running instance: ") + std::strerror(errno));
+        // The running instance would stop reading part-way and close on the
+        // rest, which the sender would only see as a broken connection.
+        if (link.size() > kMaximumLinkLength) {
+            ::close(socket);
+            return fail(Forwarding::Refused, "the link is too long (" +
+                                                 std::to_string(link.size()) + " bytes; at most " +
+                                                 std::to_string(kMaximumLinkLength) + ")");
+        }
+        std::string reply;
+        const bool exchanged = writeAll(socket, link, deadline) &&
+                               ::shutdown(socket, SHUT_WR) == 0 &&
+                               readAll(socket, 256, reply, deadline);
+        const int reason = errno;
         ::close(socket);
-        return fail(Forwarding::Refused, "the link is too long (" + std::to_string(link.size()) +
-                                             " bytes; at most " +
-                                             std::to_string(kMaximumLinkLength) + ")");
+        if (!exchanged && reason == ETIMEDOUT)
+            return late();
+        // Let go unread, among more senders than the instance keeps: the
+        // link was not taken, so it may be sent again.
+        if (reply.empty() && Clock::now() + kRetryPause < deadline) {
+            std::this_thread::sleep_for(kRetryPause);
+            continue;
+        }
+        if (!exchanged || reply.empty())
+            return fail(Forwarding::Refused, "the running instance did not answer");
+        if (reply != kAccepted) {
+            while (!reply.empty() && reply.back() == '\n')
+                reply.pop_back();
+            return fail(Forwarding::Refused,
+                        reply.empty() ? "the running instance refused the link" : reply);
+        }
+        return Forwarding::Forwarded;
     }
-    setTimeout(socket, kReplyTimeoutSeconds);
-    std::string reply;
-    const bool exchanged =
-        writeAll(socket, link) && ::shutdown(socket, SHUT_WR) == 0 && readAll(socket, 256, reply);
-    ::close(socket);
-    if (!exchanged)
-        return fail(Forwarding::Refused, "the running instance did not answer");
-    if (reply != kAccepted) {
-        while (!reply.empty() && reply.back() == '\n')
-            reply.pop_back();
-        return fail(Forwarding::Refused,
-                    reply.empty() ? "the running instance refused the link" : reply);
-    }
-    return Forwarding::Forwarded;
 }
 
 std::shared_ptr<CBRunningInstance> CBRunningInstance::listen(
@@ -172,7 +239,7 @@ std::shared_ptr<CBRunningInstance> CBRunningInstance::listen(
     sockaddr_un address;
     if (!fillAddress(socketPath, address))
         return nullptr;
-    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (socket < 0)
         return nullptr;
     auto bindSocket = [&] {
@@ -181,7 +248,7 @@ std::shared_ptr<CBRunningInstance> CBRunningInstance::listen(
     bool bound = bindSocket();
     if (!bound && errno == EADDRINUSE) {
         // A file nobody answers at was left by an instance that ended badly.
-        const int probe = connectTo(socketPath);
+        const int probe = connectTo(socketPath, Clock::now() + std::chrono::seconds(1));
         if (probe >= 0) {
             ::close(probe);
         } else if (errno == ECONNREFUSED) {
@@ -192,7 +259,7 @@ std::shared_ptr<CBRunningInstance> CBRunningInstance::listen(
         }
     }
     const int wake = bound ? ::eventfd(0, EFD_CLOEXEC) : -1;
-    if (!bound || wake < 0 || ::listen(socket, 8) != 0) {
+    if (!bound || wake < 0 || ::listen(socket, kBacklog) != 0) {
         NSLogWithLevel(NSLogLevel::Info, "Kelvara: not taking links at %s: %s", socketPath.c_str(),
                        std::strerror(errno));
         if (wake >= 0)
@@ -226,56 +293,123 @@ CBRunningInstance::~CBRunningInstance() {
     ::unlink(path_.c_str());
 }
 
+struct CBRunningInstance::Sender {
+    int connection;
+    std::string text;
+    Clock::time_point deadline;
+};
+
 void CBRunningInstance::serve() {
+    std::vector<Sender> senders;
+    std::vector<pollfd> fds;
     for (;;) {
-        pollfd fds[2] = {{socket_, POLLIN, 0}, {wake_, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0) {
+        fds.assign({{socket_, POLLIN, 0}, {wake_, POLLIN, 0}});
+        int timeout = -1;
+        for (const Sender& sender : senders) {
+            fds.push_back({sender.connection, POLLIN, 0});
+            const int left = millisecondsTo(sender.deadline);
+            timeout = timeout < 0 ? left : std::min(timeout, left);
+        }
+        if (::poll(fds.data(), fds.size(), timeout) < 0) {
             if (errno == EINTR)
+                continue;
+            break;
+        }
+        if (fds[1].revents)
+            break;
+        const auto now = Clock::now();
+        for (size_t i = senders.size(); i-- > 0;) {
+            Sender& sender = senders[i];
+            bool open = true;
+            if (fds[2 + i].revents)
+                open = readFrom(sender);
+            if (open && now >= sender.deadline) {
+                writeAll(sender.connection, "link not sent in time\n", now);
+                open = false;
+            }
+            if (!open) {
+                ::close(sender.connection);
+                senders.erase(senders.begin() + std::ptrdiff_t(i));
+            }
+        }
+        if (fds[0].revents & POLLIN)
+            acceptSenders(senders);
+    }
+    for (const Sender& sender : senders)
+        ::close(sender.connection);
+}
+
+void CBRunningInstance::acceptSenders(std::vector<Sender>& senders) const {
+    for (;;) {
+        const int connection = ::accept4(socket_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (connection < 0) {
+            if (errno == EINTR || errno == ECONNABORTED)
                 continue;
             return;
         }
-        if (fds[1].revents)
-            return;
-        if (!(fds[0].revents & POLLIN))
+        ucred peer{};
+        socklen_t size = sizeof peer;
+        if (::getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
+            peer.uid != ::getuid()) {
+            NSLogWithLevel(NSLogLevel::Warning, "Kelvara: ignored a link from another user");
+            ::close(connection);
             continue;
-        const int connection = ::accept4(socket_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (connection < 0)
+        }
+        Sender sender{connection, {}, Clock::now() + kSenderTime};
+        // A sender writes its text as it connects: mostly it is there already.
+        if (!readFrom(sender)) {
+            ::close(connection);
             continue;
-        answer(connection);
-        ::close(connection);
+        }
+        senders.push_back(std::move(sender));
+        if (senders.size() > kMaximumSenders) {
+            ::close(senders.front().connection);
+            senders.erase(senders.begin());
+        }
     }
 }
 
-void CBRunningInstance::answer(int connection) const {
-    ucred peer{};
-    socklen_t size = sizeof peer;
-    if (::getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 ||
-        peer.uid != ::getuid()) {
-        NSLogWithLevel(NSLogLevel::Warning, "Kelvara: ignored a link from another user");
-        return;
+bool CBRunningInstance::readFrom(Sender& sender) const {
+    char buffer[1024];
+    for (;;) {
+        const ssize_t n = ::recv(sender.connection, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0) {
+            sender.text.append(buffer, size_t(n));
+            if (sender.text.size() > kMaximumLinkLength) {
+                writeAll(sender.connection, "link too long or not sent\n", Clock::now());
+                return false;
+            }
+            continue;
+        }
+        if (n == 0) {
+            answer(sender.connection, sender.text);
+            return false;
+        }
+        if (errno == EINTR)
+            continue;
+        return errno == EAGAIN || errno == EWOULDBLOCK;
     }
-    setTimeout(connection, kReplyTimeoutSeconds);
-    std::string link;
-    if (!readAll(connection, kMaximumLinkLength, link)) {
-        writeAll(connection, "link too long or not sent\n");
-        return;
-    }
-    if (link.empty()) {
+}
+
+void CBRunningInstance::answer(int connection, const std::string& text) const {
+    // The answer is a few bytes, which an empty socket always has room for.
+    const auto now = Clock::now();
+    if (text.empty()) {
         if (!activation_) {
-            writeAll(connection, "nothing to hand over\n");
+            writeAll(connection, "nothing to hand over\n", now);
             return;
         }
         NSLogWithLevel(NSLogLevel::Info, "Kelvara: another start on this home came to this one");
-        writeAll(connection, kAccepted);
+        writeAll(connection, kAccepted, now);
         DispatchQueue::main()->async(activation_);
         return;
     }
     // What the link says is the receiver's to judge, as for a link given at start.
-    if (!CBKelvaraLink::isKelvaraLink(link)) {
-        writeAll(connection, "not a kelvara2 link\n");
+    if (!CBKelvaraLink::isKelvaraLink(text)) {
+        writeAll(connection, "not a kelvara2 link\n", now);
         return;
     }
-    writeAll(connection, kAccepted);
+    writeAll(connection, kAccepted, now);
     NSLogWithLevel(NSLogLevel::Info, "Kelvara: took a link from another start");
-    DispatchQueue::main()->async([receiver = receiver_, link] { receiver(link); });
+    DispatchQueue::main()->async([receiver = receiver_, link = text] { receiver(link); });
 }

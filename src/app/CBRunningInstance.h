@@ -1,10 +1,12 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
 #include <thread>
+#include <vector>
 
 // One Kelvara per home: the first to start listens on a Unix socket named
 // after its home, in the user's runtime folder; a later start hands over to
@@ -13,9 +15,20 @@
 // processes are heard, and only texts that start with "kelvara2:" (in any
 // letter case) and have at most kMaximumLinkLength bytes are taken; the
 // receiver judges the rest.
+//
+// The running instance reads its connections side by side, each for at most
+// kSenderTime, and keeps at most kMaximumSenders of them (the oldest goes
+// first): a sender that stays silent or trickles holds nothing but its own
+// connection. A hand-over, connecting included, ends by the deadline it is
+// given.
 class CBRunningInstance {
   public:
     static constexpr size_t kMaximumLinkLength = 8192;
+    static constexpr std::chrono::milliseconds kSenderTime{2000};
+    static constexpr size_t kMaximumSenders = 32;
+    // How long a hand-over may take unless told otherwise.
+    static constexpr std::chrono::seconds kHandOverTime{10};
+    using Deadline = std::chrono::steady_clock::time_point;
 
     // $XDG_RUNTIME_DIR/kelvara-<digest of the home>.sock, or under a private
     // folder /tmp/kelvara-<uid> without a runtime folder; empty when no safe
@@ -24,12 +37,16 @@ class CBRunningInstance {
 
     enum class Forwarding { Forwarded, NoInstance, Refused };
     // Hands the link to the instance listening at the path: Forwarded once it
-    // took it, else the reason in *error.
+    // took it, else the reason in *error. Refused, saying so, when the
+    // instance has not answered by the deadline.
     static Forwarding forwardLink(const std::string& socketPath, const std::string& link,
-                                  std::string* error = nullptr);
+                                  std::string* error = nullptr,
+                                  Deadline deadline = std::chrono::steady_clock::now() +
+                                                      kHandOverTime);
     // Asks the instance listening at the path to come to the front.
-    static Forwarding forwardActivation(const std::string& socketPath,
-                                        std::string* error = nullptr);
+    static Forwarding forwardActivation(const std::string& socketPath, std::string* error = nullptr,
+                                        Deadline deadline = std::chrono::steady_clock::now() +
+                                                            kHandOverTime);
 
     // Starts listening; every link taken is given to `receiver`, and every
     // request to come to the front to `activation`, on the main queue (without
@@ -51,10 +68,14 @@ class CBRunningInstance {
     CBRunningInstance(std::string path, int socket, int wake,
                       std::function<void(const std::string&)> receiver,
                       std::function<void()> activation);
+    struct Sender;
     static Forwarding handOver(const std::string& socketPath, const std::string& text,
-                               std::string* error);
+                               std::string* error, Deadline deadline);
     void serve();
-    void answer(int connection) const;
+    void acceptSenders(std::vector<Sender>& senders) const;
+    // Reads what the sender has sent so far; false once it is done with.
+    bool readFrom(Sender& sender) const;
+    void answer(int connection, const std::string& text) const;
 
     std::string path_;
     int socket_;

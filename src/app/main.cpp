@@ -1,5 +1,6 @@
 // Program entry: reads the application's options, chooses the position
 // source and hands the application delegate to the host.
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include "Foundation/NSPathUtilities.h"
 #include "Foundation/NSUserDefaults.h"
 #include "Host/HostApplication.h"
+#include "Host/HostOptions.h"
 #include "app/CBHomeLock.h"
 #include "app/CBKelvaraLink.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
@@ -38,6 +40,7 @@ void printUsage() {
         "               [--phone | --pad] [--landscape] [--scale N] [--display WxH]\n"
         "               [--screenshot FILE] [kelvara2://LINK]\n"
         "               [--scenario FILE [--scenario-output DIR]] [--keyboard-height N]\n"
+        "               [--start-with COMMAND [ARG...]]\n"
         "  --home DIR       keep Documents, Caches, Library and the user defaults under DIR\n"
         "  --phone, --pad   the device: a phone of 320 x 568 points (default) or a pad of\n"
         "                   768 x 1024; --landscape turns it on its side\n"
@@ -63,9 +66,13 @@ void printUsage() {
         "  --tile-service HOST:PORT  the online map tile service (kept as the user default\n"
         "                   CBOnlineTileServiceHost; default 127.0.0.1:8091)\n"
         "  kelvara2://...   open this link to a place once started\n"
+        "  --start-with COMMAND [ARG...]  hold the home (or hand over as below and end),\n"
+        "                   then run COMMAND in this process's place; the Kelvara it starts\n"
+        "                   on the same home runs in that hold (scripts/run starts its\n"
+        "                   services so, and only when it will run)\n"
         "When Kelvara already runs on this home, this start hands over to it and ends:\n"
-        "the running one opens the link, or comes to the front without one. A screenshot\n"
-        "or scenario waits up to 10 s for a home in use to be free, then ends.\n"
+        "the running one opens the link, or comes to the front without one, within 10 s.\n"
+        "A screenshot or scenario waits up to 10 s for a home in use to be free, then ends.\n"
         "Without --location or --gpx the position comes from gpsd when one is running.");
 }
 
@@ -122,6 +129,24 @@ constexpr auto kHomeRetry = std::chrono::milliseconds(50);
 // handler that may still write the home.
 std::unique_ptr<CBHomeLock> heldHome;
 
+// The open lock file a --start-with start hands on to the command it runs.
+constexpr const char* kHeldHomeVariable = "KELVARA_HOME_LOCK_FD";
+
+// The home's lock, when the start this process was started by held it for
+// it (--start-with). The variable goes, so no program this one starts sees it.
+std::unique_ptr<CBHomeLock> adoptHeldHome(const std::string& lockPath) {
+    const char* inherited = std::getenv(kHeldHomeVariable);
+    if (!inherited)
+        return nullptr;
+    const std::string number = inherited;
+    ::unsetenv(kHeldHomeVariable);
+    char* end = nullptr;
+    const long descriptor = std::strtol(number.c_str(), &end, 10);
+    if (number.empty() || *end != '\0' || descriptor < 0 || descriptor > 65535)
+        return nullptr;
+    return CBHomeLock::adopt(int(descriptor), lockPath);
+}
+
 // Set when this start went to the Kelvara already running: it ends well.
 bool handedOver = false;
 
@@ -132,10 +157,10 @@ enum class Start { Run, HandedOver, Ended };
 // running one that refuses a link ends this start, with its reason; one that
 // does not answer ends it too while it holds the home (`homeHeld`).
 std::optional<Start> handOver(const std::string& socketPath, const std::optional<std::string>& link,
-                              bool homeHeld) {
+                              bool homeHeld, CBRunningInstance::Deadline deadline) {
     std::string error;
-    const auto result = link ? CBRunningInstance::forwardLink(socketPath, *link, &error)
-                             : CBRunningInstance::forwardActivation(socketPath, &error);
+    const auto result = link ? CBRunningInstance::forwardLink(socketPath, *link, &error, deadline)
+                             : CBRunningInstance::forwardActivation(socketPath, &error, deadline);
     switch (result) {
         case CBRunningInstance::Forwarding::Forwarded:
             std::printf(link ? "Kelvara: the running Kelvara opens the link\n"
@@ -161,12 +186,15 @@ std::optional<Start> handOver(const std::string& socketPath, const std::optional
 // it, waiting while that one is starting and not yet taking links; when it
 // ends meanwhile, its home is free for this start. A headless start
 // (screenshot, scenario) hands nothing over: it waits for the home to be
-// free. Where the home cannot be held at all, a running Kelvara is found by
-// its socket alone.
+// free. Where the home cannot be held at all (a file system without locks),
+// a running Kelvara is found by its socket alone; where something other than
+// a lock file lies at the lock's path, the start ends.
 Start holdHomeOrHandOver(const std::optional<std::string>& link, bool headless) {
     const std::string documents = NSSearchPathForDirectory(NSSearchPathDirectory::Documents);
     const std::string lockPath = CBHomeLock::lockPathForHome(documents);
     const std::string home = std::filesystem::path(lockPath).parent_path().string();
+    if ((heldHome = adoptHeldHome(lockPath)))
+        return Start::Run;
     const std::string socketPath = CBRunningInstance::socketPathForHome(documents);
     const auto deadline = std::chrono::steady_clock::now() + kHomeWait;
     for (;;) {
@@ -175,11 +203,18 @@ Start holdHomeOrHandOver(const std::optional<std::string>& link, bool headless) 
             heldHome = std::move(attempt.lock);
             return Start::Run;
         }
+        if (attempt.notALockFile) {
+            std::fprintf(stderr,
+                         "kelvara: cannot hold the home %s: %s: %s; not starting on it (move "
+                         "that away, or choose another home with --home DIR)\n",
+                         home.c_str(), lockPath.c_str(), attempt.error.c_str());
+            return Start::Ended;
+        }
         if (!attempt.heldElsewhere)
             std::fprintf(stderr, "kelvara: cannot hold the home %s (%s: %s)\n", home.c_str(),
                          lockPath.c_str(), attempt.error.c_str());
         if (!headless)
-            if (auto start = handOver(socketPath, link, attempt.heldElsewhere))
+            if (auto start = handOver(socketPath, link, attempt.heldElsewhere, deadline))
                 return *start;
         if (!attempt.heldElsewhere)
             return Start::Run;
@@ -196,19 +231,22 @@ Start holdHomeOrHandOver(const std::optional<std::string>& link, bool headless) 
     }
 }
 
-// Reads the application's own arguments (the host has taken its options);
-// nullptr after a usage error, which it reports, or once this start was
-// handed over to a running Kelvara or found its home held. A headless start
-// (screenshot, scenario) draws the link itself.
-std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& arguments,
-                                              bool headless) {
+// What the application's own arguments ask for.
+struct LaunchArguments {
+    CBLaunchOptions options;
     std::shared_ptr<CLFixedLocationSource> fixedPoint;
     std::optional<std::pair<double, double>> compass;
-    const char* gpxPath = nullptr;
+    std::optional<std::string> gpxPath;
     double gpxSpeed = 1.0;
-    CBLaunchOptions options;
-    options.sampleStorePath = sampleCityStore();
     std::optional<std::string> tileService;
+};
+
+// Reads the application's own arguments (the host has taken its options)
+// and sets the home they name; nullopt after a usage error, which it reports.
+std::optional<LaunchArguments> readArguments(const std::vector<std::string>& arguments) {
+    LaunchArguments asked;
+    auto& [options, fixedPoint, compass, gpxPath, gpxSpeed, tileService] = asked;
+    options.sampleStorePath = sampleCityStore();
     for (size_t i = 1; i < arguments.size(); ++i) {
         const char* argument = arguments[i].c_str();
         const char* value = i + 1 < arguments.size() ? arguments[i + 1].c_str() : nullptr;
@@ -219,7 +257,7 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
             std::error_code error;
             if (!std::filesystem::is_regular_file(value, error)) {
                 usageError("no map package store at", value);
-                return nullptr;
+                return std::nullopt;
             }
             options.mapPath = value;
             ++i;
@@ -230,7 +268,7 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
             ++i;
             if (url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0) {
                 usageError("not an http URL:", value);
-                return nullptr;
+                return std::nullopt;
             }
             if (std::strcmp(argument, "--sdk-url") == 0)
                 options.sdkURL = url;
@@ -242,7 +280,7 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
             if (tileService->find_first_of("/ ") != std::string::npos ||
                 tileService->find(':') == std::string::npos) {
                 usageError("not a HOST:PORT:", value);
-                return nullptr;
+                return std::nullopt;
             }
         } else if (CBKelvaraLink::isKelvaraLink(argument)) {
             options.link = argument;
@@ -251,14 +289,14 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
             ++i;
             if (!fixedPoint) {
                 usageError("not a position LAT,LON[,ACCURACY]:", value);
-                return nullptr;
+                return std::nullopt;
             }
         } else if (std::strcmp(argument, "--heading") == 0 && value) {
             compass = parseHeading(value);
             ++i;
             if (!compass) {
                 usageError("not a heading DEGREES[,ACCURACY]:", value);
-                return nullptr;
+                return std::nullopt;
             }
         } else if (std::strcmp(argument, "--gpx") == 0 && value) {
             gpxPath = value;
@@ -268,22 +306,35 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
             ++i;
             if (!speed) {
                 usageError("not a positive speed:", value);
-                return nullptr;
+                return std::nullopt;
             }
             gpxSpeed = *speed;
         } else {
             usageError("unknown argument", argument);
-            return nullptr;
+            return std::nullopt;
         }
     }
     if (fixedPoint && gpxPath) {
         usageError("choose one location source, not both:", "--gpx");
-        return nullptr;
+        return std::nullopt;
     }
     if (compass && !fixedPoint) {
         usageError("a compass needs a fixed point (--location):", "--heading");
-        return nullptr;
+        return std::nullopt;
     }
+    return asked;
+}
+
+// Reads the application's arguments and starts it on its home: nullptr
+// after a usage error, which it reports, or once this start was handed over
+// to a running Kelvara or found its home held. A headless start (screenshot,
+// scenario) draws the link itself.
+std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& arguments,
+                                              bool headless) {
+    auto asked = readArguments(arguments);
+    if (!asked)
+        return nullptr;
+    auto& [options, fixedPoint, compass, gpxPath, gpxSpeed, tileService] = *asked;
     switch (holdHomeOrHandOver(options.link, headless)) {
         case Start::Run:
             break;
@@ -306,9 +357,9 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
             fixedPoint->setCompass(compass->first, compass->second);
         source = fixedPoint;
     } else if (gpxPath) {
-        source = CLGPXLocationSource::createWithContentsOfFile(gpxPath, gpxSpeed);
+        source = CLGPXLocationSource::createWithContentsOfFile(*gpxPath, gpxSpeed);
         if (!source) {
-            usageError("cannot replay the GPX track", gpxPath);
+            usageError("cannot replay the GPX track", gpxPath->c_str());
             return nullptr;
         }
     } else if (auto gpsd = CLGpsdLocationSource::create()) {
@@ -326,15 +377,51 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
     return std::make_shared<CBKelvaraSharedAppDelegate>(std::move(options));
 }
 
+// --start-with: holds the home of the arguments before COMMAND, or hands
+// over to the Kelvara running on it, then runs COMMAND in this process's
+// place with the home's lock open for it; the status of a start that ends.
+int startWith(int argc, char** argv, std::vector<char*> command) {
+    std::string error;
+    const auto host = HostParseArguments(argc, argv, &error);
+    if (!host) {
+        std::fprintf(stderr, "%s\n", error.c_str());
+        return 2;
+    }
+    const auto asked = readArguments(host->applicationArguments);
+    if (!asked)
+        return 2;
+    switch (holdHomeOrHandOver(
+        asked->options.link, host->scenarioPath.has_value() || host->screenshotPath.has_value())) {
+        case Start::Run:
+            break;
+        case Start::HandedOver:
+            return 0;
+        case Start::Ended:
+            return 1;
+    }
+    ::setenv(kHeldHomeVariable, std::to_string(heldHome->keepAcrossExec()).c_str(), 1);
+    command.push_back(nullptr);
+    ::execvp(command[0], command.data());
+    std::fprintf(stderr, "kelvara: cannot run %s: %s\n", command[0], std::strerror(errno));
+    return 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool headless = false;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0) {
             printUsage();
             return 0;
         }
+        if (std::strcmp(argv[i], "--start-with") == 0) {
+            if (i + 1 == argc)
+                return usageError("a command to run is missing after", argv[i]);
+            return startWith(i, argv, std::vector<char*>(argv + i + 1, argv + argc));
+        }
+    }
+    bool headless = false;
+    for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--screenshot") == 0 || std::strcmp(argv[i], "--scenario") == 0)
             headless = true;
     }

@@ -1,10 +1,13 @@
 #include "app/CBHomeLock.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <filesystem>
 #include <string>
 
 #include "mapkit/MapkitTestSupport.h"
@@ -40,4 +43,62 @@ TEST(CBHomeLockTest, AHomeIsHeldByOneHolderAtATime) {
     EXPECT_FALSE(missing.lock);
     EXPECT_FALSE(missing.heldElsewhere);
     EXPECT_EQ(missing.error, "No such file or directory");
+}
+
+// Whatever else lies at the lock's path is refused at once, named as what it
+// is: nothing waits on a FIFO, follows a link out of the home or runs
+// unlocked beside a folder.
+TEST(CBHomeLockTest, WhatIsNoLockFileIsRefusedWithoutWaitingOrFollowing) {
+    TemporaryFolder home;
+    const std::string path = home.file("instance.lock");
+    ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+    auto fifo = CBHomeLock::tryToHold(path);
+    EXPECT_FALSE(fifo.lock);
+    EXPECT_TRUE(fifo.notALockFile);
+    EXPECT_EQ(fifo.error, "it is not a regular file");
+    std::filesystem::remove(path);
+
+    const std::string outside = home.file("elsewhere/target");
+    std::filesystem::create_symlink(outside, path);
+    auto link = CBHomeLock::tryToHold(path);
+    EXPECT_TRUE(link.notALockFile);
+    EXPECT_EQ(link.error, "it is a link, not a lock file");
+    EXPECT_FALSE(std::filesystem::exists(home.file("elsewhere")));
+    std::filesystem::remove(path);
+
+    std::filesystem::create_directory(path);
+    auto folder = CBHomeLock::tryToHold(path);
+    EXPECT_FALSE(folder.lock);
+    EXPECT_TRUE(folder.notALockFile);
+    EXPECT_EQ(folder.error, "it is a folder, not a lock file");
+}
+
+// A start that holds the home for the program it is replaced with hands the
+// lock on: the program takes it over, and nobody else can take it meanwhile.
+// A descriptor that is not the home's lock file is not taken for it.
+TEST(CBHomeLockTest, AHeldLockPassesToTheProgramThatReplacesItsHolder) {
+    TemporaryFolder home;
+    const std::string path = home.file("instance.lock");
+    auto held = CBHomeLock::tryToHold(path);
+    ASSERT_TRUE(held.lock);
+    const int descriptor = held.lock->keepAcrossExec();
+    EXPECT_EQ(::fcntl(descriptor, F_GETFD) & FD_CLOEXEC, 0);
+    // What the replacing program finds: the descriptor still open, the lock
+    // held through it.
+    const int inherited = ::dup(descriptor);
+    auto adopted = CBHomeLock::adopt(inherited, path);
+    ASSERT_TRUE(adopted);
+    EXPECT_NE(::fcntl(inherited, F_GETFD) & FD_CLOEXEC, 0);
+    EXPECT_TRUE(CBHomeLock::tryToHold(path).heldElsewhere);
+
+    TemporaryFolder other;
+    const std::string otherPath = other.file("instance.lock");
+    auto otherLock = CBHomeLock::tryToHold(otherPath);
+    ASSERT_TRUE(otherLock.lock);
+    const int wrong = ::open(otherPath.c_str(), O_RDONLY | O_CLOEXEC);
+    EXPECT_FALSE(CBHomeLock::adopt(wrong, path));
+    // Held through another open file, the lock is not this descriptor's.
+    EXPECT_FALSE(CBHomeLock::adopt(wrong, otherPath));
+    ::close(wrong);
+    EXPECT_FALSE(CBHomeLock::adopt(-1, path));
 }

@@ -4,6 +4,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -162,6 +163,81 @@ TEST_F(CBRunningInstanceTest, ASocketLeftByAnInstanceThatDiedIsReplaced) {
     EXPECT_EQ(CBRunningInstance::forwardLink(path_, "kelvara2://?ll=1,2&z=3"),
               CBRunningInstance::Forwarding::Forwarded);
     ASSERT_TRUE(waitForLinks(1));
+}
+
+// Senders that connect and stay silent, trickle, or come in a crowd hold
+// nothing but their own connections: a link still gets through well before
+// one silent sender's time is up. Each silent one is told when its time is.
+TEST_F(CBRunningInstanceTest, SilentAndCrowdingSendersDoNotHoldUpAHandOver) {
+    auto instance = listen();
+    ASSERT_NE(instance, nullptr);
+    auto connectRaw = [this] {
+        const int raw = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path_.c_str());
+        EXPECT_EQ(::connect(raw, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        return raw;
+    };
+    std::vector<int> senders;
+    for (int i = 0; i < 5; ++i)
+        senders.push_back(connectRaw());
+    const int trickler = connectRaw();
+    ASSERT_EQ(::send(trickler, "k", 1, 0), 1);
+    const auto soon = std::chrono::steady_clock::now() + CBRunningInstance::kSenderTime * 3 / 4;
+    std::string error;
+    EXPECT_EQ(CBRunningInstance::forwardLink(path_, "kelvara2://?ll=1,2", &error, soon),
+              CBRunningInstance::Forwarding::Forwarded)
+        << error;
+    // More silent senders than the instance keeps: the oldest give way.
+    for (size_t i = 0; i < 3 * CBRunningInstance::kMaximumSenders; ++i)
+        senders.push_back(connectRaw());
+    EXPECT_EQ(CBRunningInstance::forwardLink(path_, "kelvara2://?ll=3,4", &error, soon),
+              CBRunningInstance::Forwarding::Forwarded)
+        << error;
+    ASSERT_TRUE(waitForLinks(2));
+    EXPECT_EQ(taken_, (std::vector<std::string>{"kelvara2://?ll=1,2", "kelvara2://?ll=3,4"}));
+
+    const int last = senders.back();
+    timeval wait{10, 0};
+    ::setsockopt(last, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    char reply[64] = {};
+    EXPECT_GT(::recv(last, reply, sizeof reply - 1, MSG_WAITALL), 0);
+    EXPECT_EQ(std::string(reply), "link not sent in time\n");
+    for (const int sender : senders)
+        ::close(sender);
+    ::close(trickler);
+}
+
+// Something listening at the socket that never takes a connection, its
+// queue full: a hand-over gives up by its deadline and says so.
+TEST_F(CBRunningInstanceTest, AHandOverNobodyTakesEndsByItsDeadline) {
+    const int stuck = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path_.c_str());
+    ASSERT_EQ(::bind(stuck, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(stuck, 0), 0);
+    std::vector<int> queued;
+    for (int i = 0; i < 4; ++i) {
+        const int raw = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        ::connect(raw, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        queued.push_back(raw);
+    }
+    std::string error;
+    for (const bool full : {true, false}) {
+        if (!full) {
+            for (const int raw : queued)
+                ::close(raw);
+            queued.clear();
+        }
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+        EXPECT_EQ(CBRunningInstance::forwardLink(path_, "kelvara2://?ll=1,2", &error, deadline),
+                  CBRunningInstance::Forwarding::Refused);
+        EXPECT_TRUE(error.starts_with("the running instance did not answer within ")) << error;
+        EXPECT_GE(std::chrono::steady_clock::now(), deadline);
+    }
+    ::close(stuck);
 }
 
 TEST_F(CBRunningInstanceTest, ARuntimeFolderOpenToOthersIsNotUsed) {
