@@ -108,7 +108,6 @@ void CBMapViewController::addMapControls() {
 void CBMapViewController::layoutMapControls() {
     const CGRect bounds = view()->bounds();
     const CGFloat x = bounds.size.width - kControlMargin - kControlSize;
-    compassButton_->setFrame(CGRectMake(x, kMapTop + kControlMargin, kControlSize, kControlSize));
     CGFloat y = bounds.size.height - kScaleBarRoom - kControlSize;
     for (const auto& button : {zoomOutButton_, zoomInButton_, displayModeButton_}) {
         button->setFrame(CGRectMake(x, y, kControlSize, kControlSize));
@@ -123,7 +122,16 @@ void CBMapViewController::layoutMapControls() {
     // The guide's button tops the stack, as wide as its name needs.
     const CGFloat guideWidth =
         std::max(kControlSize, guideButton_->sizeThatFits(bounds.size).width + 2 * kControlMargin);
-    guideButton_->setFrame(CGRectMake(x + kControlSize - guideWidth, y, guideWidth, kControlSize));
+    const CGFloat guideX = x + kControlSize - guideWidth;
+    guideButton_->setFrame(CGRectMake(guideX, y, guideWidth, kControlSize));
+    // The compass heads the column. Where the map is too short for it above
+    // the guide's button (a phone on its side, a short window) it stands
+    // beside that button, not under it.
+    const CGFloat compassTop = kMapTop + kControlMargin;
+    compassButton_->setFrame(
+        compassTop + kControlSize + kControlGap <= y
+            ? CGRectMake(x, compassTop, kControlSize, kControlSize)
+            : CGRectMake(guideX - kControlGap - kControlSize, y, kControlSize, kControlSize));
 }
 
 // The map zooms about its middle and stays within its zoom range and its box.

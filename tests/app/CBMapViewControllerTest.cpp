@@ -502,6 +502,45 @@ TEST_F(CBMapViewControllerTest, TheCompassShowsWhileTheMapTurnsAndTurnsItNorthUp
     CLLocationManager::setLocationSource(std::make_shared<CLNoLocationSource>());
 }
 
+// Whatever room the screen has, upright, on its side or in a window cut to the
+// smallest the desktop allows, each control over the map lies whole under the
+// search bar and clear of every other, so that each can be tapped; upright
+// the compass heads the column of buttons.
+TEST_F(CBMapViewControllerTest, TheMapControlsLieApartInEveryShapeOfScreen) {
+    registry_->setCurrentMap(installNeubrandenburg());
+    for (const CGSize size :
+         {CGSizeMake(320, 568), CGSizeMake(320, 480), CGSizeMake(568, 320), CGSizeMake(320, 320)}) {
+        SCOPED_TRACE(std::to_string(int(size.width)) + " x " + std::to_string(int(size.height)));
+        screen_ = std::make_shared<CBMapViewController>(registry_, "");
+        window_ = makeWindow(size);
+        window_->setRootViewController(std::make_shared<UINavigationController>(screen_));
+        window_->layoutIfNeeded();
+        screen_->compassButton()->setHidden(false);
+        const auto view = screen_->view();
+        const CGFloat mapTop = CGRectGetMaxY(screen_->searchBar()->frame());
+        std::vector<CGRect> controls;
+        for (const auto& subview : view->subviews())
+            if (std::dynamic_pointer_cast<UIButton>(subview) || subview == screen_->compassButton())
+                controls.push_back(subview->frame());
+        ASSERT_EQ(controls.size(), 5u);
+        for (size_t i = 0; i < controls.size(); ++i) {
+            EXPECT_TRUE(CGRectContainsRect(CGRectMake(0, mapTop, view->bounds().size.width,
+                                                      view->bounds().size.height - mapTop),
+                                           controls[i]))
+                << "control " << i;
+            for (size_t j = i + 1; j < controls.size(); ++j)
+                EXPECT_FALSE(CGRectIntersectsRect(controls[i], controls[j]))
+                    << "controls " << i << " and " << j;
+        }
+        if (size.height > size.width) {
+            const CGRect compass = screen_->compassButton()->frame();
+            const CGRect guide = screen_->guideButton()->frame();
+            EXPECT_EQ(CGRectGetMaxX(compass), CGRectGetMaxX(guide));
+            EXPECT_LT(CGRectGetMaxY(compass), CGRectGetMinY(guide));
+        }
+    }
+}
+
 // Turned with the heading the map becomes a square of its diagonal; the
 // screen keeps it to the map's own area, so the strip around the search
 // field stays the screen's white while the whole area still shows map.
