@@ -478,9 +478,10 @@ TEST_F(CBWikipediaGuideTabTest, AListThatCannotBeHadIsToldWithAWayToAskAgain) {
 // In a window cut to its smallest, as short as a phone on its side, the
 // screen keeps its upright layout under the guide's bars and scrolls: a
 // wheel notch brings the button that asks again wholly above the tab bar,
-// and it works. While no button shows the line fits and nothing scrolls;
-// the download's button makes it scroll again, and the window made as tall
-// as an upright phone has nothing to scroll.
+// and it works. While no button shows the line fits and shows whole from
+// its top, scrolled as the screen was; the download's button makes it
+// scroll again, and the window made as tall as an upright phone has nothing
+// to scroll.
 TEST_F(CBWikipediaGuideTabTest, OnAShortScreenTheButtonScrollsIntoViewAndWorks) {
     ASSERT_NO_FATAL_FAILURE(garbleList());
     window_->setFrame({CGPointZero, {320, 320}});
@@ -493,9 +494,14 @@ TEST_F(CBWikipediaGuideTabTest, OnAShortScreenTheButtonScrollsIntoViewAndWorks) 
     auto buttonBottom = [&] {
         return CGRectGetMaxY(button->convertRectToView(button->bounds(), nullptr));
     };
+    // Whether the content scrolls; where it fits, it also shows from its top.
     auto scrolls = [&] {
         window_->layoutIfNeeded();
-        return content->maximumContentOffset().y > content->minimumContentOffset().y;
+        const CGPoint top = content->minimumContentOffset();
+        if (content->maximumContentOffset().y > top.y)
+            return true;
+        EXPECT_EQ(content->contentOffset().y, top.y);
+        return false;
     };
     const CGFloat tabBarTop = 320 - UITabBar::kHeight;
     EXPECT_GT(buttonBottom(), tabBarTop);
