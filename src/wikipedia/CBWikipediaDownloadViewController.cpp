@@ -7,12 +7,14 @@
 #include "UIKit/UILabel.h"
 #include "UIKit/UINavigationController.h"
 #include "UIKit/UIProgressView.h"
+#include "UIKit/UIScrollView.h"
 #include "model/CBWikipediaManager.h"
 #include "packages/CBUserMapStoreEngine.h"
 #include "packages/ZELDownloadManagerDownload.h"
 #include "packages/ZELDownloadManagerEngine.h"
 #include "widgets/CBScreenBreadcrumb.h"
 #include "widgets/CBScreenRotation.h"
+#include "widgets/UIScrollView+CBContentFit.h"
 #include "widgets/ZELRoundedGradientButton.h"
 #include "wikipedia/CBWikipediaDownloadViewControllerDelegate.h"
 #include "wikipedia/CBWikipediaHost.h"
@@ -54,6 +56,10 @@ CBWikipediaPackageList CBWikipediaDownloadViewController::packageList() const {
 void CBWikipediaDownloadViewController::loadView() {
     auto view = std::make_shared<UIView>(CGRectMake(0, 0, 320, 480));
     view->setBackgroundColor(UIColor::whiteColor());
+    contentView_ = std::make_shared<UIScrollView>(view->bounds());
+    contentView_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth |
+                                      UIViewAutoresizingFlexibleHeight);
+    view->addSubview(contentView_);
     label_ = std::make_shared<UILabel>(CGRectMake(kMargin, 60, kWidth, 132));
     label_->setNumberOfLines(0);
     label_->setTextAlignment(NSTextAlignmentCenter);
@@ -61,7 +67,7 @@ void CBWikipediaDownloadViewController::loadView() {
     label_->setTextColor(UIColor::darkGrayColor());
     label_->setBackgroundColor(UIColor::clearColor());
     label_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
-    view->addSubview(label_);
+    contentView_->addSubview(label_);
 
     auto button =
         std::make_shared<ZELRoundedGradientButton>(CGRectMake(kMargin, 204, kWidth, 44), 2);
@@ -76,12 +82,12 @@ void CBWikipediaDownloadViewController::loadView() {
         },
         UIControlEventTouchUpInside);
     button_ = button;
-    view->addSubview(button_);
+    contentView_->addSubview(button_);
 
     progress_ = std::make_shared<UIProgressView>(CGRectMake(kMargin, 224, kWidth, 4));
     progress_->setAutoresizingMask(UIViewAutoresizingFlexibleWidth);
     progress_->setHidden(true);
-    view->addSubview(progress_);
+    contentView_->addSubview(progress_);
     setView(view);
 }
 
@@ -97,6 +103,11 @@ void CBWikipediaDownloadViewController::viewDidLoad() {
     updateDownloadButton();
 }
 
+void CBWikipediaDownloadViewController::viewDidLayoutSubviews() {
+    UIViewController::viewDidLayoutSubviews();
+    UIScrollViewFitContentHeightToSubviews(*contentView_);
+}
+
 void CBWikipediaDownloadViewController::viewDidAppear(bool animated) {
     UIViewController::viewDidAppear(animated);
     CBScreenBreadcrumb::screenAppeared(*this);
@@ -110,6 +121,8 @@ bool CBWikipediaDownloadViewController::shouldAutorotateToInterfaceOrientation(
 void CBWikipediaDownloadViewController::updateDownloadButton() {
     if (!isViewLoaded())
         return;
+    // What shows decides how far the content reaches.
+    view()->setNeedsLayout();
     const ZELDownloadStatus status = currentStatus();
     shownStatus_ = status;
     const auto identifier = currentMapIdentifier();

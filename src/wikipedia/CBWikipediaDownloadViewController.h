@@ -16,6 +16,7 @@ class CBWikipediaManager;
 class UIButton;
 class UILabel;
 class UIProgressView;
+class UIScrollView;
 class ZELDownloadManagerDownload;
 class ZELDownloadManagerEngine;
 
@@ -63,6 +64,7 @@ class CBWikipediaDownloadViewController : public UIViewController,
 
     void loadView() override;
     void viewDidLoad() override;
+    void viewDidLayoutSubviews() override;
     void viewDidAppear(bool animated) override;
     bool shouldAutorotateToInterfaceOrientation(UIInterfaceOrientation orientation) const override;
 
@@ -106,6 +108,9 @@ class CBWikipediaDownloadViewController : public UIViewController,
     bool displayedDownloadError_ = false;
     // What the screen last showed: a download that appears fades in.
     ZELDownloadStatus shownStatus_;
+    // Holds the line, the button and the bar; it scrolls where the screen
+    // is shorter than its upright layout (a phone on its side).
+    std::shared_ptr<UIScrollView> contentView_;
     std::shared_ptr<UIButton> button_;
     std::shared_ptr<UIProgressView> progress_;
     std::shared_ptr<UILabel> label_;

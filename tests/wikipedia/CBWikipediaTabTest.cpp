@@ -12,6 +12,8 @@
 #include "UIKit/UINavigationItem.h"
 #include "UIKit/UIProgressView.h"
 #include "UIKit/UIScreen.h"
+#include "UIKit/UIScrollView.h"
+#include "UIKit/UITabBar.h"
 #include "UIKit/UITableView.h"
 #include "UIKit/UIWindow.h"
 #include "ViewerTestSupport.h"
@@ -174,8 +176,20 @@ class CBWikipediaGuideTabTest : public CBWikipediaTabTest {
         const auto result = HostRunScenario(window_, "tap \"" + text + "\"");
         ASSERT_TRUE(result.passed) << result.message;
     }
+    // The store's list of the map's packages comes garbled until mendList
+    // puts the sound one back.
+    void garbleList() {
+        served_ = root_.path() + statisticsPath();
+        std::filesystem::rename(served_, served_ + ".sound");
+        std::ofstream(served_) << "<plist><array><garbage";
+        server_->release(statisticsPath());
+        ASSERT_TRUE(
+            runUntil([&] { return packageList() == CBWikipediaPackageList::Failed; }, 10.0));
+    }
+    void mendList() { std::filesystem::rename(served_ + ".sound", served_); }
 
     std::shared_ptr<CBGuideTabController> guide_;
+    std::string served_;
 };
 
 }  // namespace
@@ -436,12 +450,7 @@ TEST_F(CBWikipediaGuideTabTest, TheTabJoinsTheOpenGuideWhenTheStoresListComes) {
 // says so and a button that asks again; the store mended, the download is
 // offered.
 TEST_F(CBWikipediaGuideTabTest, AListThatCannotBeHadIsToldWithAWayToAskAgain) {
-    const auto served = root_.path() + statisticsPath();
-    const auto sound = served + ".sound";
-    std::filesystem::rename(served, sound);
-    std::ofstream(served) << "<plist><array><garbage";
-    server_->release(statisticsPath());
-    ASSERT_TRUE(runUntil([&] { return packageList() == CBWikipediaPackageList::Failed; }, 10.0));
+    ASSERT_NO_FATAL_FAILURE(garbleList());
     openGuide();
     ASSERT_TRUE(guide_->wikipediaTab());
     guide_->setSelectedIndex(2);
@@ -455,7 +464,7 @@ TEST_F(CBWikipediaGuideTabTest, AListThatCannotBeHadIsToldWithAWayToAskAgain) {
     ASSERT_TRUE(runUntil([&] { return packageList() == CBWikipediaPackageList::Failed; }, 10.0));
     EXPECT_EQ(label(), NSLocalizedString("WikipediaListFailed"));
 
-    std::filesystem::rename(sound, served);
+    mendList();
     server_->fault(statisticsPath(), "hold=1");
     tap("Try Again");
     EXPECT_EQ(label(), NSLocalizedString("WikipediaListLoading"));
@@ -464,6 +473,54 @@ TEST_F(CBWikipediaGuideTabTest, AListThatCannotBeHadIsToldWithAWayToAskAgain) {
     ASSERT_TRUE(runUntil([&] { return packageList() == CBWikipediaPackageList::Offered; }, 10.0));
     EXPECT_EQ(label(), NSLocalizedString("WikipediaNotLoadedYet"));
     EXPECT_EQ(buttonTitle(), NSLocalizedString("Download Wikipedia articles"));
+}
+
+// In a window cut to its smallest, as short as a phone on its side, the
+// screen keeps its upright layout under the guide's bars and scrolls: a
+// wheel notch brings the button that asks again wholly above the tab bar,
+// and it works. While no button shows the line fits and shows whole from
+// its top, scrolled as the screen was; the download's button makes it
+// scroll again, and the window made as tall as an upright phone has nothing
+// to scroll.
+TEST_F(CBWikipediaGuideTabTest, OnAShortScreenTheButtonScrollsIntoViewAndWorks) {
+    ASSERT_NO_FATAL_FAILURE(garbleList());
+    window_->setFrame({CGPointZero, {320, 320}});
+    openGuide();
+    guide_->setSelectedIndex(2);
+    window_->layoutIfNeeded();
+    const auto& button = guideDownloadScreen()->downloadWikipediaButton();
+    auto content = std::dynamic_pointer_cast<UIScrollView>(button->superview());
+    ASSERT_TRUE(content);
+    auto buttonBottom = [&] {
+        return CGRectGetMaxY(button->convertRectToView(button->bounds(), nullptr));
+    };
+    // Whether the content scrolls; where it fits, it also shows from its top.
+    auto scrolls = [&] {
+        window_->layoutIfNeeded();
+        const CGPoint top = content->minimumContentOffset();
+        if (content->maximumContentOffset().y > top.y)
+            return true;
+        EXPECT_EQ(content->contentOffset().y, top.y);
+        return false;
+    };
+    const CGFloat tabBarTop = 320 - UITabBar::kHeight;
+    EXPECT_GT(buttonBottom(), tabBarTop);
+    auto result = HostRunScenario(window_, "pinch 160 150 0.8\nidle");
+    ASSERT_TRUE(result.passed) << result.message;
+    EXPECT_LE(buttonBottom(), tabBarTop);
+
+    mendList();
+    server_->fault(statisticsPath(), "hold=1");
+    tap("Try Again");
+    EXPECT_EQ(label(), NSLocalizedString("WikipediaListLoading"));
+    EXPECT_FALSE(scrolls());
+    server_->release(statisticsPath());
+    ASSERT_TRUE(runUntil([&] { return packageList() == CBWikipediaPackageList::Offered; }, 10.0));
+    EXPECT_EQ(buttonTitle(), NSLocalizedString("Download Wikipedia articles"));
+    EXPECT_TRUE(scrolls());
+
+    window_->setFrame({CGPointZero, {320, 568}});
+    EXPECT_FALSE(scrolls());
 }
 
 // Installed articles need no store: with the list never answered, and with
