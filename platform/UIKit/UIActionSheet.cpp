@@ -6,6 +6,7 @@
 #include "UIKit/UIApplication.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIDevice.h"
+#include "UIKit/UIScrollView.h"
 #include "UIKit/UIViewController.h"
 #include "UIKit/UIWindow.h"
 
@@ -21,8 +22,9 @@ UIColor destructiveColor() {
     return UIColor::colorWithRedGreenBlueAlpha(1, 0.23, 0.19, 1);
 }
 
-std::shared_ptr<UIView> roundedGroup() {
-    auto group = std::make_shared<UIView>();
+template <class View>
+std::shared_ptr<View> roundedGroup() {
+    auto group = std::make_shared<View>();
     group->setBackgroundColor(UIColor::colorWithWhiteAlpha(0.97, 1));
     group->layer()->setCornerRadius(13);
     group->setClipsToBounds(true);
@@ -74,7 +76,9 @@ void UIActionSheet::build(bool inPopover) {
     separators_.clear();
     inPopover_ = inPopover;
     setBackgroundColor(inPopover ? UIColor::clearColor() : UIColor::colorWithWhiteAlpha(0, 0.4));
-    group_ = inPopover ? std::make_shared<UIView>() : roundedGroup();
+    // The buttons' group scrolls where it is taller than the screen (a phone
+    // on its side), so that every button can be reached.
+    group_ = inPopover ? std::make_shared<UIView>() : roundedGroup<UIScrollView>();
     addSubview(group_);
     cancelGroup_.reset();
     titleLabel_.reset();
@@ -109,7 +113,7 @@ void UIActionSheet::build(bool inPopover) {
             },
             UIControlEventTouchUpInside);
         if (cancel) {
-            cancelGroup_ = roundedGroup();
+            cancelGroup_ = roundedGroup<UIView>();
             cancelGroup_->addSubview(button);
             addSubview(cancelGroup_);
         } else {
@@ -180,7 +184,11 @@ void UIActionSheet::layoutSubviews() {
         buttons_[size_t(cancelIndex_)]->setFrame(CGRectMake(0, 0, width, kButtonHeight));
         bottom -= kButtonHeight + kMargin;
     }
-    group_->setFrame(CGRectMake(x, bottom - height, width, height));
+    const CGFloat shown = std::min(height, bottom - kMargin);
+    group_->setFrame(CGRectMake(x, bottom - shown, width, shown));
+    if (auto scroll = std::dynamic_pointer_cast<UIScrollView>(group_)) {
+        scroll->setContentSize({width, height});
+    }
 }
 
 bool UIActionSheet::willPresent() {

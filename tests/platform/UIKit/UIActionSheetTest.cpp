@@ -6,6 +6,7 @@
 #include "UIKit/UIActionSheet.h"
 #include "UIKit/UIBarButtonItem.h"
 #include "UIKit/UIDevice.h"
+#include "UIKit/UIScrollView.h"
 #include "UIKit/UIToolbar.h"
 #include "UIKitTestSupport.h"
 
@@ -73,6 +74,49 @@ TEST_F(UIActionSheetTest, RisesOnThePhoneAndReportsTheChosenButton) {
     EXPECT_EQ(sheet->superview(), nullptr);
     sheet.reset();
     EXPECT_TRUE(weak.expired());
+}
+
+// On a phone on its side a long sheet keeps its cancel button at the foot
+// and lets its other buttons scroll, from the first, which a drag brings into
+// reach; a sheet that fits does not scroll.
+TEST_F(UIActionSheetTest, ALongSheetScrollsOnAShortScreen) {
+    auto window = makeWindow({568, 320});
+    auto chooser = std::make_shared<Chooser>();
+    std::vector<std::string> languages{"Deutsch",    "English", "Français", "Italiano",
+                                       "Nederlands", "Polski",  "Svenska"};
+    auto sheet = std::make_shared<UIActionSheet>("Articles in which language?", chooser, "Cancel",
+                                                 std::nullopt, languages);
+    sheet->showInView(window);
+    CAFrameClock::shared().advance(1);
+    window->layoutIfNeeded();
+    const auto& buttons = sheet->buttons();
+    EXPECT_NEAR(centreInWindow(buttons.back()).y, 320 - 8 - 25, 0.5);
+    const auto list = std::dynamic_pointer_cast<UIScrollView>(buttons.front()->superview());
+    ASSERT_NE(list, nullptr);
+    const CGRect shown = list->convertRectToView(list->bounds(), nullptr);
+    EXPECT_GE(shown.origin.y, 0);
+    EXPECT_GT(list->contentSize().height, shown.size.height);
+    EXPECT_NEAR(centreInWindow(buttons.front()).y - shown.origin.y, 25 + 40, 20);
+    // The last language lies below the list's foot until a drag brings it up.
+    const CGFloat foot = CGRectGetMaxY(shown);
+    EXPECT_GT(centreInWindow(buttons[6]).y, foot);
+    TouchDriver(window).drag({284, foot - 20}, {284, shown.origin.y + 10}, 20, 0.4);
+    CAFrameClock::shared().advance(2);
+    EXPECT_LT(centreInWindow(buttons[6]).y, foot);
+    TouchDriver(window).tap(centreInWindow(buttons[6]));
+    CAFrameClock::shared().advance(1);
+    EXPECT_EQ(chooser->log.front(), "clicked Svenska");
+
+    auto upright = makeWindow({320, 568});
+    auto fits = std::make_shared<UIActionSheet>("", chooser, "Cancel", std::nullopt,
+                                                std::vector<std::string>{"Deutsch", "English"});
+    fits->showInView(upright);
+    CAFrameClock::shared().advance(1);
+    upright->layoutIfNeeded();
+    const auto group =
+        std::dynamic_pointer_cast<UIScrollView>(fits->buttons().front()->superview());
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->contentSize().height, group->bounds().size.height);
 }
 
 TEST_F(UIActionSheetTest, ShowsInAPopoverOnThePadWhereATapOutsideCancels) {
