@@ -5,7 +5,8 @@
 // meanwhile, and how much memory the SDK service holds under hostile bodies;
 // whether readers at a steady pace are cut off, how much of the kernel's
 // memory clients that never read hold, and what normal requests get while
-// stalled readers hold the descriptors a server may open.
+// stalled readers hold the descriptors a server may open, and which genuine
+// readers, by pace, they have cut off meanwhile.
 // KELVARA_BENCH_SERVER_DIR names another build's tools/ folder to measure its servers instead
 // (tools/<server>/<binary> below it).
 #include <benchmark/benchmark.h>
@@ -23,11 +24,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <latch>
 #include <memory>
 #include <optional>
 #include <regex>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -158,10 +161,12 @@ constexpr size_t kPackageBytes = 10'500'000;
 constexpr const char* kTileKey = "5f3c9a0e7b2d4c18a6e9f01b3d7c5a42";
 
 // A server started for a benchmark, with the path of a large answer (a
-// package, a kept attachment, a tile) and the path of a small request.
+// package, a kept attachment, a tile) and its body's size (0 for a tile),
+// and the path of a small request.
 struct ServerUnderTest {
     std::unique_ptr<RunningLocalServer> process;
     std::string slowPath;
+    size_t slowBytes = 0;
     std::string smallPath;
 };
 
@@ -178,6 +183,7 @@ ServerUnderTest startServer(int server, rlim_t descriptors = 0, size_t attachmen
             started.process =
                 std::make_unique<RunningLocalServer>(serverArguments(0, root), descriptors);
             started.slowPath = "/map.zip";
+            started.slowBytes = kPackageBytes;
             started.smallPath = "/small.plist";
             break;
         case 1: {
@@ -205,6 +211,7 @@ ServerUnderTest startServer(int server, rlim_t descriptors = 0, size_t attachmen
             const size_t key = answer.find(prefix);
             if (key != std::string::npos)
                 started.slowPath = answer.substr(key, prefix.size() + 32);
+            started.slowBytes = attachmentBytes;
             started.smallPath = "/lookup?bundleId=x&country=de";
             break;
         }
@@ -628,26 +635,124 @@ size_t tcpMemoryBytes() {
     return 0;
 }
 
+// How an answer came that should have been `status` with a body of `bytes`:
+// so, or 503 with Retry-After (unavailable, for a retry), or wrong.
+enum class Came { Whole, Unavailable, Wrong };
+
+Came cameAs(const std::string& answer, int status, size_t bytes) {
+    const int got = answer.rfind("HTTP/1.1 ", 0) == 0 ? std::atoi(answer.c_str() + 9) : 0;
+    if (got == 503 && answer.find("\r\nRetry-After: ") != std::string::npos)
+        return Came::Unavailable;
+    return got == status && rawBody(answer).size() == bytes ? Came::Whole : Came::Wrong;
+}
+
+// What a downloader got: the answers that came whole, were refused or were
+// cut off, and the longest the kernel went without bringing new bytes to one
+// read at a steady pace.
+struct Downloads {
+    size_t whole = 0;
+    size_t unavailable = 0;
+    size_t cut = 0;
+    double longestGapSeconds = 0;
+};
+
+// Reading at full speed rather than at a pace.
+constexpr size_t kFullSpeed = 0;
+
+// Reads the answer to a request again and again for `reading` from one
+// loopback address, at a steady pace (a SteadyReader each time) or at full
+// speed: again a second after an answer that was refused (503, whose
+// Retry-After says a second) or cut off, as a downloader would, and at once
+// after a whole one, whose body is `bytes`.
+Downloads download(int port, const std::string& source, const std::string& request, size_t pace,
+                   size_t bytes, std::chrono::seconds reading) {
+    Downloads downloads;
+    const auto end = std::chrono::steady_clock::now() + reading;
+    for (auto now = std::chrono::steady_clock::now(); now < end;
+         now = std::chrono::steady_clock::now()) {
+        Came came = Came::Wrong;
+        if (pace == kFullSpeed) {
+            came = cameAs(rawAnswerFrom(source.c_str(), port, request, 60), 200, bytes);
+        } else {
+            SteadyReader reader(port, source, request, pace,
+                                std::chrono::ceil<std::chrono::seconds>(end - now));
+            reader.finish();
+            downloads.longestGapSeconds =
+                std::max(downloads.longestGapSeconds, reader.longestGapSeconds());
+            if (reader.status() == 503)
+                came = Came::Unavailable;
+            else if (reader.whole() && reader.status() == 200)
+                came = Came::Whole;
+            else if (!reader.cut())
+                break;  // the while ran out mid-answer
+        }
+        downloads.whole += came == Came::Whole;
+        downloads.unavailable += came == Came::Unavailable;
+        downloads.cut += came == Came::Wrong;
+        if (came != Came::Whole)
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+    return downloads;
+}
+
+constexpr size_t kReadersAtAPace = 3;
+using Downloaders = std::vector<std::future<Downloads>>;
+
+// kReadersAtAPace downloaders of the server's large answer at each of
+// `paces` (bytes a second, or kFullSpeed) for `reading`, each on a thread and
+// a loopback address of its own, 127.0.0.`first` and up.
+Downloaders downloadAtPaces(const ServerUnderTest& server, std::span<const size_t> paces,
+                            size_t first, std::chrono::seconds reading) {
+    Downloaders downloaders;
+    for (const size_t pace : paces) {
+        for (size_t reader = 0; reader < kReadersAtAPace; ++reader)
+            downloaders.push_back(
+                std::async(std::launch::async, download, server.process->port(),
+                           "127.0.0." + std::to_string(first + downloaders.size()),
+                           rawGet(server.slowPath), pace, server.slowBytes, reading));
+    }
+    return downloaders;
+}
+
+// Waits for them to finish, then counts for each pace the answers that came
+// whole, were refused and were cut off, and the longest the kernel went
+// without bringing new bytes to a reader at that pace.
+void countAtPaces(benchmark::State& state, Downloaders& downloaders,
+                  std::span<const size_t> paces) {
+    for (size_t pace = 0; pace < paces.size(); ++pace) {
+        const std::string name =
+            paces[pace] == kFullSpeed ? "full_speed" : std::to_string(paces[pace] / 1024) + "KBps";
+        Downloads all;
+        for (size_t reader = 0; reader < kReadersAtAPace; ++reader) {
+            const Downloads one = downloaders[pace * kReadersAtAPace + reader].get();
+            all.whole += one.whole;
+            all.unavailable += one.unavailable;
+            all.cut += one.cut;
+            all.longestGapSeconds = std::max(all.longestGapSeconds, one.longestGapSeconds);
+        }
+        state.counters["whole_" + name] = double(all.whole);
+        state.counters["unavailable_" + name] = double(all.unavailable);
+        state.counters["cut_" + name] = double(all.cut);
+        if (paces[pace] != kFullSpeed)
+            state.counters["gap_s_" + name] = all.longestGapSeconds;
+    }
+}
+
 // Readers that each read at a steady pace for 60 s from loopback addresses
-// of their own, three at each of 1, 16, 64 and 256 KB/s: none may be cut off,
-// and those at 256 KB/s get the whole package (the SDK service's 30 MiB
-// attachment takes longer than the minute). A small request is timed every
-// half second meanwhile. Argument: the server (0 map store, 1 SDK service).
+// of their own, three at each of 1, 16, 64, 128 and 256 KB/s, asking again
+// when an answer ends: none may be cut off, and those at 256 KB/s get the
+// whole package (the SDK service's 30 MiB attachment takes longer than the
+// minute); gap_s tells how far apart the kernel shows each pace's progress.
+// A small request is timed every half second meanwhile. Argument: the server
+// (0 map store, 1 SDK service).
 void BM_SteadyReaders(benchmark::State& state) {
     const ServerUnderTest server = startServer(int(state.range(0)), 0, 30u << 20);
     const int port = portOf(state, server);
     if (port <= 0)
         return;
-    constexpr size_t kPaces[] = {1024, 16 * 1024, 64 * 1024, 256 * 1024};
-    constexpr size_t kReadersAtAPace = 3;
+    constexpr size_t kPaces[] = {1024, 16 * 1024, 64 * 1024, 128 * 1024, 256 * 1024};
     for (auto _ : state) {
-        std::vector<std::unique_ptr<SteadyReader>> readers;
-        for (const size_t pace : kPaces) {
-            for (size_t reader = 0; reader < kReadersAtAPace; ++reader)
-                readers.push_back(std::make_unique<SteadyReader>(
-                    port, "127.0.0." + std::to_string(10 + readers.size()), rawGet(server.slowPath),
-                    pace, std::chrono::seconds(60)));
-        }
+        Downloaders readers = downloadAtPaces(server, kPaces, 10, std::chrono::seconds(60));
         double slowest = 0;
         const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (std::chrono::steady_clock::now() < end) {
@@ -659,17 +764,7 @@ void BM_SteadyReaders(benchmark::State& state) {
                 std::chrono::duration<double>(std::chrono::steady_clock::now() - asked).count());
             std::this_thread::sleep_for(std::chrono::milliseconds(500));
         }
-        for (const auto& reader : readers)
-            reader->finish();
-        for (size_t pace = 0; pace < std::size(kPaces); ++pace) {
-            const auto first = readers.begin() + std::ptrdiff_t(pace * kReadersAtAPace);
-            const auto last = first + kReadersAtAPace;
-            const std::string name = std::to_string(kPaces[pace] / 1024) + "KBps";
-            state.counters["cut_" + name] = double(
-                std::count_if(first, last, [](const auto& reader) { return reader->cut(); }));
-            state.counters["whole_" + name] = double(
-                std::count_if(first, last, [](const auto& reader) { return reader->whole(); }));
-        }
+        countAtPaces(state, readers, kPaces);
         state.counters["small_slowest_s"] = slowest;
     }
 }
@@ -724,15 +819,17 @@ BENCHMARK(BM_NeverReadingClientsKernelMemory)
     ->Iterations(10)
     ->Unit(benchmark::kMillisecond);
 
-// How an answer came that should have been `status` with a body of `bytes`:
-// so, or 503 with Retry-After (unavailable, for a retry), or wrong.
-enum class Came { Whole, Unavailable, Wrong };
-
-Came cameAs(const std::string& answer, int status, size_t bytes) {
-    const int got = answer.rfind("HTTP/1.1 ", 0) == 0 ? std::atoi(answer.c_str() + 9) : 0;
-    if (got == 503 && answer.find("\r\nRetry-After: ") != std::string::npos)
-        return Came::Unavailable;
-    return got == status && rawBody(answer).size() == bytes ? Came::Whole : Came::Wrong;
+// `readers` from 10 addresses that stop mid-answer to the server's large
+// answer and connect again when their connections end, once half of them
+// have been answered; none, with the benchmark skipped, if they were not.
+std::unique_ptr<LoopbackAttack> stalledReaders(benchmark::State& state,
+                                               const ServerUnderTest& server, size_t readers) {
+    auto stalled = std::make_unique<LoopbackAttack>(server.process->port(), readers, kAddresses,
+                                                    rawGet(server.slowPath), 0);
+    if (eventually([&] { return stalled->answered() >= readers / 2; }))
+        return stalled;
+    state.SkipWithError("the stalled readers were not answered");
+    return nullptr;
 }
 
 // Readers that stop mid-answer and connect again when cut off, more of them
@@ -747,12 +844,9 @@ void BM_StalledReadersUnderDescriptorLimit(benchmark::State& state) {
     const int port = portOf(state, server);
     if (port <= 0)
         return;
-    const size_t readers = size_t(state.range(1));
-    LoopbackAttack stalled(port, readers, kAddresses, rawGet(server.slowPath), 0);
-    if (!eventually([&] { return stalled.answered() >= readers / 2; })) {
-        state.SkipWithError("the readers were not answered");
+    const auto stalled = stalledReaders(state, server, size_t(state.range(1)));
+    if (!stalled)
         return;
-    }
     size_t asked = 0;
     size_t unavailable = 0;
     size_t wrong = 0;
@@ -775,7 +869,7 @@ void BM_StalledReadersUnderDescriptorLimit(benchmark::State& state) {
     state.counters["wrong"] = double(wrong);
     state.counters["unavailable"] = double(unavailable);
     state.counters["slowest_s"] = slowest;
-    state.counters["readers_cut_off"] = double(stalled.cutOff());
+    state.counters["readers_cut_off"] = double(stalled->cutOff());
 }
 BENCHMARK(BM_StalledReadersUnderDescriptorLimit)
     ->Args({0, 600})
@@ -787,5 +881,40 @@ BENCHMARK(BM_StalledReadersUnderDescriptorLimit)
     ->UseManualTime()
     ->Iterations(8)
     ->Unit(benchmark::kMillisecond);
+
+// Genuine readers, three at each of 16, 64, 128 and 256 KB/s and three at
+// full speed, each from a loopback address of its own and asking again as a
+// downloader would, for 60 s while stalled readers from 10 other addresses,
+// connecting again as soon as their connections end, hold what runs short:
+// the descriptors under a limit of 1,024, or with the hard limit the SDK
+// service's answer memory (the map store sends from files and holds none).
+// Those that have gone longest without the kernel showing progress give way,
+// and it shows a slow reader's only as its receive buffer empties (gap_s):
+// the answers at each pace that were cut off, refused or came whole.
+// Arguments: the server (0 map store, 1 SDK service), the descriptor limit
+// (0: the hard limit) and the stalled readers (each holds a socket, and at
+// the map store a file).
+void BM_SteadyReadersUnderStalledFlood(benchmark::State& state) {
+    const ServerUnderTest server =
+        startServer(int(state.range(0)), rlim_t(state.range(1)), 30u << 20);
+    if (portOf(state, server) <= 0)
+        return;
+    const auto stalled = stalledReaders(state, server, size_t(state.range(2)));
+    if (!stalled)
+        return;
+    constexpr size_t kPaces[] = {16 * 1024, 64 * 1024, 128 * 1024, 256 * 1024, kFullSpeed};
+    for (auto _ : state) {
+        const size_t cutBefore = stalled->cutOff();
+        Downloaders downloaders = downloadAtPaces(server, kPaces, 100, std::chrono::seconds(60));
+        countAtPaces(state, downloaders, kPaces);
+        state.counters["stalled_cut_off"] = double(stalled->cutOff() - cutBefore);
+    }
+}
+BENCHMARK(BM_SteadyReadersUnderStalledFlood)
+    ->Args({0, 1024, 600})
+    ->Args({1, 1024, 1100})
+    ->Args({1, 0, 1100})
+    ->Iterations(1)
+    ->Unit(benchmark::kSecond);
 
 }  // namespace

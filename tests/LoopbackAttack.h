@@ -19,7 +19,8 @@
 // this lives. Each client sends nothing (Silent), the start of a request and
 // then one byte of its headers every `interval` (Trickling), or a whole
 // request whose answer it then reads at a few bytes a second or not at all
-// (Reading); when the server cuts it off it connects again at once.
+// (Reading); when the server cuts it off, or closes the connection after
+// the answer, it connects again at once.
 class LoopbackAttack {
   public:
     enum class Kind { Silent, Trickling, Reading };
@@ -91,8 +92,9 @@ class LoopbackAttack {
         std::vector<pollfd> watched(sockets_.size());
         while (!stopping_) {
             // A reading client is told of the end of its connection without
-            // reading; the others read whatever comes.
-            const short events = kind_ == Kind::Reading ? 0 : POLLIN;
+            // reading, a close after its answer as well as a reset; the others
+            // read whatever comes.
+            const short events = kind_ == Kind::Reading ? POLLRDHUP : POLLIN;
             for (size_t client = 0; client < sockets_.size(); ++client)
                 watched[client] = {sockets_[client], events, 0};
             ::poll(watched.data(), watched.size(), 20);
@@ -137,7 +139,7 @@ class LoopbackAttack {
                 connect(client);
                 continue;
             }
-            bool ended = watched[client].revents & (POLLHUP | POLLERR);
+            bool ended = watched[client].revents & (POLLRDHUP | POLLHUP | POLLERR);
             for (size_t left = bytes; !ended && left > 0;) {
                 const ssize_t got = ::recv(sockets_[client], buffer.data(), left, MSG_DONTWAIT);
                 if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))

@@ -33,11 +33,20 @@
 //   of its answer for the write timeout is reset, and the answers on their
 //   way out hold at most kAnswerBytes, the connections that have gone
 //   longest without reading giving way. The kernel shows a slow reader's
-//   bytes only as its receive buffer empties, at 1 KB/s some two minutes
-//   apart, so the write timeout is kWriteTimeout unless set otherwise: a
-//   reader that has stopped costs a socket of kSendBufferBytes until then,
-//   and gives way first when the answers' bytes or the descriptors run
-//   short;
+//   bytes only as it nearly empties its 128 KB receive buffer: every 127 s
+//   at 1 KB/s, 32 s at 4 KB/s, 7.9 s at 16 KB/s, 2 s at 64 KB/s, 1 s at
+//   128 KB/s, 0.5 s at 256 KB/s. So the write timeout is kWriteTimeout
+//   unless set otherwise: a reader that has stopped costs a socket of
+//   kSendBufferBytes until then, and gives way first when the answers'
+//   bytes or the descriptors run short. So does a slow reader still
+//   reading, when stalled readers that connect again as soon as they are
+//   cut off keep the shortage going, each having taken bytes more lately:
+//   under such a flood, with 1,024 descriptors or the SDK service's answer
+//   memory running short, every answer to a reader at 16 to 256 KB/s was
+//   cut off within 0.05 to 0.7 s of its last bytes (and at the map store
+//   some 40 % of requests were answered 503); a full-speed download came
+//   whole at the SDK service, but at the map store up to 2 % were cut off
+//   as well on a busy machine;
 // - the soft limit on open descriptors is raised to the hard limit; an
 //   endpoint that cannot open what an answer needs for lack of them answers
 //   503 and tells the server (descriptorsRanOut), whose stalled readers then
