@@ -370,25 +370,16 @@ void CBRunningInstance::acceptSenders(std::vector<Sender>& senders) const {
 }
 
 bool CBRunningInstance::readFrom(Sender& sender) const {
-    char buffer[1024];
-    for (;;) {
-        const ssize_t n = ::recv(sender.connection, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (n > 0) {
-            sender.text.append(buffer, size_t(n));
-            if (sender.text.size() > kMaximumLinkLength) {
-                writeAll(sender.connection, "link too long or not sent\n", Clock::now());
-                return false;
-            }
-            continue;
-        }
-        if (n == 0) {
-            answer(sender.connection, sender.text);
-            return false;
-        }
-        if (errno == EINTR)
-            continue;
-        return errno == EAGAIN || errno == EWOULDBLOCK;
+    // What has come so far, without waiting: a deadline already passed.
+    if (readAll(sender.connection, kMaximumLinkLength, sender.text, Clock::now())) {
+        answer(sender.connection, sender.text);
+        return false;
     }
+    if (sender.text.size() > kMaximumLinkLength) {
+        writeAll(sender.connection, "link too long or not sent\n", Clock::now());
+        return false;
+    }
+    return errno == ETIMEDOUT;
 }
 
 void CBRunningInstance::answer(int connection, const std::string& text) const {

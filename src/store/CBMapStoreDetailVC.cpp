@@ -166,7 +166,6 @@ void CBMapStoreDetailVC::buildViews() {
     auto root = view();
     root->setBackgroundColor(UIColor::whiteColor());
     contentView_ = std::make_shared<UIScrollView>(root->bounds());
-    contentView_->setAlwaysBounceVertical(false);
     root->addSubview(contentView_);
 
     headerContainerView_ = std::make_shared<UIView>(CGRectMake(0, 0, 320, 160));
