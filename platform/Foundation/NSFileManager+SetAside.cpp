@@ -10,6 +10,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <set>
 #include <string_view>
 
 #include "Foundation/NSLog.h"
@@ -25,10 +26,12 @@ constexpr size_t kStampLength = 15;
 constexpr int kMaximumAttempts = 1000;
 // Digits a number may have and still fit in 64 bits.
 constexpr size_t kMaximumDigits = 18;
-// The highest number a copy is given; copies numbered above it by someone
-// else are left out when the next number is picked, so that numbering never
-// runs past what is read back as a copy.
-constexpr uint64_t kLargestNumber = 999'999'999'999'999'999 - kMaximumAttempts;
+constexpr uint64_t kLargestReadNumber = 999'999'999'999'999'999;
+// The highest number numbering goes on from; copies numbered above it by
+// someone else are left out when the next number is picked, so that
+// numbering does not run to the end of what is read back as a copy. Their
+// numbers are never given again all the same.
+constexpr uint64_t kLargestNumber = kLargestReadNumber - kMaximumAttempts;
 
 std::string utcStamp() {
     const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
@@ -127,15 +130,34 @@ std::vector<std::pair<CopyOrder, std::string>> orderedCopiesOfFile(
     return found;
 }
 
-// One more than the highest number among the copies that numbering can go
-// on from. The copy just made is always kept, so the highest number never
-// goes and none is given twice.
-uint64_t nextNumberForFile(const std::string& path) {
+// The numbers of the file's numbered copies, and the highest among them that
+// numbering can go on from.
+struct CopyNumbers {
+    std::set<uint64_t> taken;
     uint64_t highest = 0;
-    for (const auto& [order, copy] : orderedCopiesOfFile(path))
-        if (order.naming == Naming::Numbered && order.number <= kLargestNumber)
-            highest = std::max(highest, order.number);
-    return highest + 1;
+};
+
+CopyNumbers numbersOfCopies(const std::string& path) {
+    CopyNumbers numbers;
+    for (const auto& [order, copy] : orderedCopiesOfFile(path)) {
+        if (order.naming != Naming::Numbered)
+            continue;
+        numbers.taken.insert(order.number);
+        if (order.number <= kLargestNumber)
+            numbers.highest = std::max(numbers.highest, order.number);
+    }
+    return numbers;
+}
+
+// The first number after `number` that no copy has; nullopt past the
+// largest number a copy's name can hold.
+std::optional<uint64_t> nextFreeNumber(uint64_t number, const std::set<uint64_t>& taken) {
+    do {
+        if (number >= kLargestReadNumber)
+            return std::nullopt;
+        ++number;
+    } while (taken.count(number) != 0);
+    return number;
 }
 
 // Renames without ever replacing what is at `to`; false with errno EEXIST
@@ -234,10 +256,18 @@ std::optional<std::string> NSFileManagerSetAsideDamagedFile(
         return std::nullopt;
     }
     const std::string stamp = utcStamp();
-    uint64_t number = nextNumberForFile(path);
+    const CopyNumbers numbers = numbersOfCopies(path);
+    // One more than the highest number, passing over those that copies
+    // above it already have, so that no two copies share one.
+    std::optional<uint64_t> number = nextFreeNumber(numbers.highest, numbers.taken);
     std::string kept;
-    for (int attempt = 1;; ++attempt, ++number) {
-        kept = path + "." + stamp + "." + std::to_string(number) + kExtension;
+    for (int attempt = 1;; ++attempt) {
+        if (!number) {
+            if (error)
+                *error = "every number for a copy is taken";
+            return std::nullopt;
+        }
+        kept = path + "." + stamp + "." + std::to_string(*number) + kExtension;
         if (renameWithoutReplacing(path, kept))
             break;
         if (errno != EEXIST || attempt == kMaximumAttempts) {
@@ -245,6 +275,7 @@ std::optional<std::string> NSFileManagerSetAsideDamagedFile(
                 *error = errno == EEXIST ? "every name for a copy is taken" : std::strerror(errno);
             return std::nullopt;
         }
+        number = nextFreeNumber(*number, numbers.taken);
     }
     for (const auto& suffix : companions) {
         std::error_code ignored;

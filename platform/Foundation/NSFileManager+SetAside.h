@@ -27,7 +27,8 @@
 //
 // Only regular files are copies: a folder or a link named like one is left
 // alone (and logged). A number too large to go on from, put there by
-// someone else, is passed over when the next number is picked.
+// someone else, is passed over when the next number is picked, and no
+// number a copy has is given again, whatever names are there.
 
 inline constexpr uint64_t kNSSetAsideBytesKept = uint64_t{16} << 20;
 // A copy takes at least this much of the bound, as it does of the disk.

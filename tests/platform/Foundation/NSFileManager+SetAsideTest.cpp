@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <set>
 #include <sstream>
 
 #include "Foundation/NSLog.h"
@@ -220,4 +221,27 @@ TEST(NSFileManagerSetAsideTest, PlantedNamesNeitherLoseFilesNorBreakTheBound) {
     for (const auto& copy : copies)
         taken += fs::file_size(copy);
     EXPECT_LE(taken, kNSSetAsideBytesKept);
+}
+
+// A copy planted at the edge of numbering drives it no further than the
+// numbers after it, each given once: equal numbers would leave the copies'
+// order to the clock.
+TEST(NSFileManagerSetAsideTest, EveryCopyHasANumberOfItsOwnWhateverIsPlanted) {
+    TemporaryDirectory folder;
+    const std::string store = folder.file("CBUserMapStore.bin");
+    const std::string first = store + ".20261207-212147.1.corrupt";
+    write(first, "the first maps");
+    write(store + ".20261207-212148.999999999999998999.corrupt", "planted");
+    write(store + ".20261207-212148.999999999999999001.corrupt", "planted above it");
+    std::set<std::string> numbers;
+    for (int damage = 1; damage <= 3; ++damage) {
+        write(store, "damage");
+        const auto copy = NSFileManagerSetAsideDamagedFile(store);
+        ASSERT_TRUE(copy);
+        const std::string name = fs::path(*copy).stem().string();
+        numbers.insert(name.substr(name.rfind('.') + 1));
+    }
+    EXPECT_EQ(numbers, (std::set<std::string>{"999999999999999000", "999999999999999002",
+                                              "999999999999999003"}));
+    EXPECT_EQ(NSFileManagerSetAsideCopiesOfFile(store).front(), first);
 }
