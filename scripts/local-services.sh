@@ -6,22 +6,26 @@
 # service's address (a download queued from the map store, cached tiles of
 # the tile service) finds the service again after a restart.
 #
-# The caller keeps the services' process ids in the array "pids".
+# The caller sets $build, the build folder, and keeps the services' process
+# ids in the array "pids".
 
-# The folder of the home: the value of --home among the arguments, else
-# Kelvara's XDG configuration folder.
-services_home_folder() {
-    local previous=
-    for argument in "$@"; do
-        if [ "$previous" = "--home" ]; then
-            echo "$argument"
-            return
-        fi
-        previous=$argument
+# The services, built in $build, for the scripts that source this file.
+# shellcheck disable=SC2034
+mapstore=("$build/tools/mapstore-server/kelvara-mapstore-server" --root "$build/mapstore-root")
+# KELVARA_SDK_BUILDS names the builds the SDK service lists for the update check.
+# shellcheck disable=SC2034
+sdk=("$build/tools/sdk-service/kelvara-sdk-service"
+    --app 6b656c76617261626574610000000001 --app 6b656c76617261000000000000000001
+    ${KELVARA_SDK_BUILDS:+--builds "$KELVARA_SDK_BUILDS"})
+# shellcheck disable=SC2034
+tiles=("$build/tools/tile-server/kelvara-tile-server")
+
+# Ends the services started so far and waits for them.
+stop_services() {
+    for pid in "${pids[@]}"; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
     done
-    local config=${XDG_CONFIG_HOME:-}
-    [ "${config#/}" != "$config" ] || config=$HOME/.config
-    echo "$config/kelvara"
 }
 
 # Whether a program listens on 127.0.0.1:PORT. Asked by connecting: the
@@ -36,12 +40,9 @@ port_in_use() {
 launch_service() {
     local log
     log=$(mktemp "${TMPDIR:-/tmp}/kelvara-service.XXXXXX")
-    # A service keeps no hold on the home: it must not outlive the program's.
-    if [ -n "${KELVARA_HOME_LOCK_FD:-}" ]; then
-        "$@" >"$log" 2>&1 {KELVARA_HOME_LOCK_FD}>&- &
-    else
-        "$@" >"$log" 2>&1 &
-    fi
+    # The service ends when the script that started it does, however that
+    # ends (killed, its exit trap never run).
+    setpriv --pdeathsig TERM "$@" >"$log" 2>&1 &
     pids+=("$!")
     launched="$! $log"
 }

@@ -66,29 +66,6 @@ CBHomeLock::Attempt CBHomeLock::tryToHold(const std::string& path) {
     return attempt;
 }
 
-std::unique_ptr<CBHomeLock> CBHomeLock::adopt(int descriptor, const std::string& path) {
-    struct stat given, atPath;
-    if (descriptor < 0 || ::fstat(descriptor, &given) != 0 || !S_ISREG(given.st_mode))
-        return nullptr;
-    const int probe = ::open(path.c_str(), kOpenFlags);
-    if (probe < 0)
-        return nullptr;
-    const bool same = ::fstat(probe, &atPath) == 0 && S_ISREG(atPath.st_mode) &&
-                      atPath.st_dev == given.st_dev && atPath.st_ino == given.st_ino;
-    // A lock belongs to the open file it was taken through, so closing this
-    // other one leaves it be.
-    ::close(probe);
-    if (!same || !lockWithoutWaiting(descriptor))
-        return nullptr;
-    ::fcntl(descriptor, F_SETFD, FD_CLOEXEC);
-    return std::unique_ptr<CBHomeLock>(new CBHomeLock(descriptor));
-}
-
-int CBHomeLock::keepAcrossExec() {
-    ::fcntl(file_, F_SETFD, 0);
-    return file_;
-}
-
 CBHomeLock::~CBHomeLock() {
     ::close(file_);
 }

@@ -12,8 +12,8 @@
 // folder: so it holds the home by the folder itself, whatever runtime folder
 // a start has and whatever path (a link, a bind mount) it names the home by,
 // and it goes when the home is removed. It goes with the process however the
-// process ends, and no program the process starts keeps it (the file is
-// closed on exec), unless the process hands it on (keepAcrossExec).
+// process ends, and no program the process starts or is replaced with keeps
+// it (the file is closed on exec): a hold belongs to one process.
 //
 // The lock file is opened without following a link and without waiting, and
 // must be a regular file: whatever else lies at its path (a link, a folder, a
@@ -32,15 +32,6 @@ class CBHomeLock {
     };
     // Takes the lock at `path` without waiting, making the file when missing.
     static Attempt tryToHold(const std::string& path);
-
-    // Takes over the lock that the process this one replaced (exec) held on
-    // the open file `descriptor`: when it is the lock file at `path` and the
-    // lock is held through it. nullptr otherwise, leaving the descriptor be.
-    static std::unique_ptr<CBHomeLock> adopt(int descriptor, const std::string& path);
-
-    // Lets the lock pass on to the program this process is about to be
-    // replaced with (exec), on the descriptor answered.
-    int keepAcrossExec();
 
     // Releases the lock.
     ~CBHomeLock();

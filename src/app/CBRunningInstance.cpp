@@ -137,14 +137,14 @@ bool isPrivateFolder(const std::string& folder) {
     return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
            info.st_uid == ::getuid() && (info.st_mode & 077) == 0;
 }
-}  // namespace
 
-std::string CBRunningInstance::socketPathForHome(const std::string& home) {
+// A file named after the home in the user's runtime folder, or empty.
+std::string runtimePathForHome(const std::string& home, const char* suffix) {
     std::error_code ignored;
     std::string key = std::filesystem::weakly_canonical(home, ignored).string();
     while (key.size() > 1 && key.back() == '/')
         key.pop_back();
-    const std::string name = "kelvara-" + sha256String(key).substr(0, 16) + ".sock";
+    const std::string name = "kelvara-" + sha256String(key).substr(0, 16) + suffix;
     std::string folder;
     if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && *runtime == '/')
         folder = runtime;
@@ -160,6 +160,26 @@ std::string CBRunningInstance::socketPathForHome(const std::string& home) {
     const std::string path = folder + "/" + name;
     sockaddr_un address;
     return fillAddress(path, address) ? path : std::string();
+}
+}  // namespace
+
+std::string CBRunningInstance::socketPathForHome(const std::string& home) {
+    return runtimePathForHome(home, ".sock");
+}
+
+std::string CBRunningInstance::lockPathForHome(const std::string& home) {
+    return runtimePathForHome(home, ".lock");
+}
+
+bool CBRunningInstance::isListening(const std::string& socketPath) {
+    const int socket = connectTo(socketPath, Clock::now() + kSenderTime);
+    if (socket < 0)
+        return errno == ETIMEDOUT;
+    // A text that is no link: the instance answers it and does nothing else,
+    // where an empty one would bring it to the front.
+    writeAll(socket, "?", Clock::now() + kSenderTime);
+    ::close(socket);
+    return true;
 }
 
 CBRunningInstance::Forwarding CBRunningInstance::forwardLink(const std::string& socketPath,

@@ -34,6 +34,15 @@ class CBRunningInstance {
     // folder /tmp/kelvara-<uid> without a runtime folder; empty when no safe
     // place exists (the folder belongs to someone else, the path is too long).
     static std::string socketPathForHome(const std::string& home);
+    // The same name ending in ".lock": where a start holds a home whose own
+    // lock cannot be taken (a lock file of another user's, a file system
+    // without locks), which starts by another user or another path to the
+    // home do not see.
+    static std::string lockPathForHome(const std::string& home);
+    // Whether an instance listens at the path (it is asked nothing: it
+    // neither opens a link nor comes to the front). A full queue until
+    // kSenderTime has passed counts as listening.
+    static bool isListening(const std::string& socketPath);
 
     enum class Forwarding { Forwarded, NoInstance, Refused };
     // Hands the link to the instance listening at the path: Forwarded once it

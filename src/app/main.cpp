@@ -1,7 +1,5 @@
 // Program entry: reads the application's options, chooses the position
 // source and hands the application delegate to the host.
-#include <cerrno>
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -10,7 +8,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -25,9 +22,10 @@
 #include "Host/HostApplication.h"
 #include "Host/HostOptions.h"
 #include "app/CBHomeLock.h"
+#include "app/CBHomeServices.h"
+#include "app/CBHomeStart.h"
 #include "app/CBKelvaraLink.h"
 #include "app/CBKelvaraSharedAppDelegate.h"
-#include "app/CBRunningInstance.h"
 #include "packages/CBMapStoreURLManager.h"
 
 namespace {
@@ -40,7 +38,7 @@ void printUsage() {
         "               [--phone | --pad] [--landscape] [--scale N] [--display WxH]\n"
         "               [--screenshot FILE] [kelvara2://LINK]\n"
         "               [--scenario FILE [--scenario-output DIR]] [--keyboard-height N]\n"
-        "               [--start-with COMMAND [ARG...]]\n"
+        "               [--services PROGRAM]\n"
         "  --home DIR       keep Documents, Caches, Library and the user defaults under DIR\n"
         "  --phone, --pad   the device: a phone of 320 x 568 points (default) or a pad of\n"
         "                   768 x 1024; --landscape turns it on its side\n"
@@ -66,10 +64,11 @@ void printUsage() {
         "  --tile-service HOST:PORT  the online map tile service (kept as the user default\n"
         "                   CBOnlineTileServiceHost; default 127.0.0.1:8091)\n"
         "  kelvara2://...   open this link to a place once started\n"
-        "  --start-with COMMAND [ARG...]  hold the home (or hand over as below and end),\n"
-        "                   then run COMMAND in this process's place; the Kelvara it starts\n"
-        "                   on the same home runs in that hold (scripts/run starts its\n"
-        "                   services so, and only when it will run)\n"
+        "  --services PROGRAM  once this start holds its home and will run, run PROGRAM\n"
+        "                   with the home's folder: it starts the local services and\n"
+        "                   writes this program's arguments for them, a line each, then an\n"
+        "                   empty line; it ends with this Kelvara, however that ends\n"
+        "                   (scripts/run starts so)\n"
         "When Kelvara already runs on this home, this start hands over to it and ends:\n"
         "the running one opens the link, or comes to the front without one, within 10 s.\n"
         "A screenshot or scenario waits up to 10 s for a home in use to be free, then ends.\n"
@@ -119,117 +118,17 @@ std::string sampleCityStore() {
         .string();
 }
 
-// How long a start waits for the Kelvara that holds its home to take links
-// (it does once launched) or to end, and how often it looks meanwhile.
-constexpr auto kHomeWait = std::chrono::seconds(10);
-constexpr auto kHomeRetry = std::chrono::milliseconds(50);
-
 // The home this process holds, from before anything in it is read to the
 // process's end. Constant-initialised, so it is released after every exit
 // handler that may still write the home.
 std::unique_ptr<CBHomeLock> heldHome;
 
-// The open lock file a --start-with start hands on to the command it runs.
-constexpr const char* kHeldHomeVariable = "KELVARA_HOME_LOCK_FD";
-
-// The home's lock, when the start this process was started by held it for
-// it (--start-with). The variable goes, so no program this one starts sees it.
-std::unique_ptr<CBHomeLock> adoptHeldHome(const std::string& lockPath) {
-    const char* inherited = std::getenv(kHeldHomeVariable);
-    if (!inherited)
-        return nullptr;
-    const std::string number = inherited;
-    ::unsetenv(kHeldHomeVariable);
-    char* end = nullptr;
-    const long descriptor = std::strtol(number.c_str(), &end, 10);
-    if (number.empty() || *end != '\0' || descriptor < 0 || descriptor > 65535)
-        return nullptr;
-    return CBHomeLock::adopt(int(descriptor), lockPath);
-}
+// The local services this start brought up (--services): ended before the
+// home is let go, so the next start on it finds their ports free.
+std::unique_ptr<CBHomeServices> homeServices;
 
 // Set when this start went to the Kelvara already running: it ends well.
 bool handedOver = false;
-
-enum class Start { Run, HandedOver, Ended };
-
-// Hands this start over to the Kelvara listening on this home: its link,
-// else the request to come to the front; nullopt when none listens. A
-// running one that refuses a link ends this start, with its reason; one that
-// does not answer ends it too while it holds the home (`homeHeld`).
-std::optional<Start> handOver(const std::string& socketPath, const std::optional<std::string>& link,
-                              bool homeHeld, CBRunningInstance::Deadline deadline) {
-    std::string error;
-    const auto result = link ? CBRunningInstance::forwardLink(socketPath, *link, &error, deadline)
-                             : CBRunningInstance::forwardActivation(socketPath, &error, deadline);
-    switch (result) {
-        case CBRunningInstance::Forwarding::Forwarded:
-            std::printf(link ? "Kelvara: the running Kelvara opens the link\n"
-                             : "Kelvara: the running Kelvara comes to the front\n");
-            return Start::HandedOver;
-        case CBRunningInstance::Forwarding::Refused:
-            if (link) {
-                std::fprintf(stderr, "kelvara: the running Kelvara did not take the link: %s\n",
-                             error.c_str());
-                return Start::Ended;
-            }
-            std::fprintf(stderr, "kelvara: the running Kelvara did not answer (%s); %s\n",
-                         error.c_str(),
-                         homeHeld ? "not starting a second one on its home" : "starting beside it");
-            return homeHeld ? Start::Ended : Start::Run;
-        case CBRunningInstance::Forwarding::NoInstance:
-            break;
-    }
-    return std::nullopt;
-}
-
-// Holds this start's home, or hands the start over to the Kelvara that holds
-// it, waiting while that one is starting and not yet taking links; when it
-// ends meanwhile, its home is free for this start. A headless start
-// (screenshot, scenario) hands nothing over: it waits for the home to be
-// free. Where the home cannot be held at all (a file system without locks),
-// a running Kelvara is found by its socket alone; where something other than
-// a lock file lies at the lock's path, the start ends.
-Start holdHomeOrHandOver(const std::optional<std::string>& link, bool headless) {
-    const std::string documents = NSSearchPathForDirectory(NSSearchPathDirectory::Documents);
-    const std::string lockPath = CBHomeLock::lockPathForHome(documents);
-    const std::string home = std::filesystem::path(lockPath).parent_path().string();
-    if ((heldHome = adoptHeldHome(lockPath)))
-        return Start::Run;
-    const std::string socketPath = CBRunningInstance::socketPathForHome(documents);
-    const auto deadline = std::chrono::steady_clock::now() + kHomeWait;
-    for (;;) {
-        auto attempt = CBHomeLock::tryToHold(lockPath);
-        if (attempt.lock) {
-            heldHome = std::move(attempt.lock);
-            return Start::Run;
-        }
-        if (attempt.notALockFile) {
-            std::fprintf(stderr,
-                         "kelvara: cannot hold the home %s: %s: %s; not starting on it (move "
-                         "that away, or choose another home with --home DIR)\n",
-                         home.c_str(), lockPath.c_str(), attempt.error.c_str());
-            return Start::Ended;
-        }
-        if (!attempt.heldElsewhere)
-            std::fprintf(stderr, "kelvara: cannot hold the home %s (%s: %s)\n", home.c_str(),
-                         lockPath.c_str(), attempt.error.c_str());
-        if (!headless)
-            if (auto start = handOver(socketPath, link, attempt.heldElsewhere, deadline))
-                return *start;
-        if (!attempt.heldElsewhere)
-            return Start::Run;
-        if (std::chrono::steady_clock::now() >= deadline) {
-            std::fprintf(stderr,
-                         headless ? "kelvara: another Kelvara holds the home %s; a screenshot or "
-                                    "scenario needs a home of its own (--home DIR)\n"
-                                  : "kelvara: another Kelvara holds the home %s and takes no "
-                                    "links; not starting a second one on it\n",
-                         home.c_str());
-            return Start::Ended;
-        }
-        std::this_thread::sleep_for(kHomeRetry);
-    }
-}
 
 // What the application's own arguments ask for.
 struct LaunchArguments {
@@ -239,13 +138,14 @@ struct LaunchArguments {
     std::optional<std::string> gpxPath;
     double gpxSpeed = 1.0;
     std::optional<std::string> tileService;
+    std::optional<std::string> servicesCommand;
 };
 
 // Reads the application's own arguments (the host has taken its options)
 // and sets the home they name; nullopt after a usage error, which it reports.
 std::optional<LaunchArguments> readArguments(const std::vector<std::string>& arguments) {
     LaunchArguments asked;
-    auto& [options, fixedPoint, compass, gpxPath, gpxSpeed, tileService] = asked;
+    auto& [options, fixedPoint, compass, gpxPath, gpxSpeed, tileService, servicesCommand] = asked;
     options.sampleStorePath = sampleCityStore();
     for (size_t i = 1; i < arguments.size(); ++i) {
         const char* argument = arguments[i].c_str();
@@ -282,6 +182,9 @@ std::optional<LaunchArguments> readArguments(const std::vector<std::string>& arg
                 usageError("not a HOST:PORT:", value);
                 return std::nullopt;
             }
+        } else if (std::strcmp(argument, "--services") == 0 && value) {
+            servicesCommand = value;
+            ++i;
         } else if (CBKelvaraLink::isKelvaraLink(argument)) {
             options.link = argument;
         } else if (std::strcmp(argument, "--location") == 0 && value) {
@@ -325,6 +228,36 @@ std::optional<LaunchArguments> readArguments(const std::vector<std::string>& arg
     return asked;
 }
 
+// Starts the local services of the home this start holds and reads the
+// arguments again with their addresses first, so an address given to this
+// start wins; nullopt when they do not start, which it reports.
+std::optional<LaunchArguments> readArgumentsWithServices(const std::vector<std::string>& arguments,
+                                                         const std::string& command) {
+    std::string error;
+    const std::string folder = std::filesystem::path(NSUserDefaultsFilePath()).parent_path();
+    homeServices = CBHomeServices::start(command, folder, &error);
+    if (!homeServices) {
+        std::fprintf(stderr, "kelvara: the local services did not start: %s\n", error.c_str());
+        return std::nullopt;
+    }
+    const auto& addresses = homeServices->arguments();
+    // Only their addresses: nothing that would choose another home or map.
+    for (size_t i = 0; i < addresses.size(); i += 2) {
+        const std::string& name = addresses[i];
+        if ((name != "--store-url" && name != "--sdk-url" && name != "--tile-service") ||
+            i + 1 == addresses.size()) {
+            std::fprintf(stderr,
+                         "kelvara: %s gave an argument that is no service's address: '%s'\n",
+                         command.c_str(), name.c_str());
+            return std::nullopt;
+        }
+    }
+    std::vector<std::string> withServices{arguments.front()};
+    withServices.insert(withServices.end(), addresses.begin(), addresses.end());
+    withServices.insert(withServices.end(), arguments.begin() + 1, arguments.end());
+    return readArguments(withServices);
+}
+
 // Reads the application's arguments and starts it on its home: nullptr
 // after a usage error, which it reports, or once this start was handed over
 // to a running Kelvara or found its home held. A headless start (screenshot,
@@ -334,16 +267,21 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
     auto asked = readArguments(arguments);
     if (!asked)
         return nullptr;
-    auto& [options, fixedPoint, compass, gpxPath, gpxSpeed, tileService] = *asked;
-    switch (holdHomeOrHandOver(options.link, headless)) {
-        case Start::Run:
+    switch (CBHomeStart::holdOrHandOver(asked->options.link, headless, heldHome)) {
+        case CBHomeStart::Outcome::Run:
             break;
-        case Start::HandedOver:
+        case CBHomeStart::Outcome::HandedOver:
             handedOver = true;
             return nullptr;
-        case Start::Ended:
+        case CBHomeStart::Outcome::Ended:
             return nullptr;
     }
+    if (asked->servicesCommand) {
+        asked = readArgumentsWithServices(arguments, *asked->servicesCommand);
+        if (!asked)
+            return nullptr;
+    }
+    auto& [options, fixedPoint, compass, gpxPath, gpxSpeed, tileService, servicesCommand] = *asked;
 
     // Stored once the home is known, so it lands in this home's defaults.
     if (tileService)
@@ -377,35 +315,6 @@ std::shared_ptr<UIApplicationDelegate> launch(const std::vector<std::string>& ar
     return std::make_shared<CBKelvaraSharedAppDelegate>(std::move(options));
 }
 
-// --start-with: holds the home of the arguments before COMMAND, or hands
-// over to the Kelvara running on it, then runs COMMAND in this process's
-// place with the home's lock open for it; the status of a start that ends.
-int startWith(int argc, char** argv, std::vector<char*> command) {
-    std::string error;
-    const auto host = HostParseArguments(argc, argv, &error);
-    if (!host) {
-        std::fprintf(stderr, "%s\n", error.c_str());
-        return 2;
-    }
-    const auto asked = readArguments(host->applicationArguments);
-    if (!asked)
-        return 2;
-    switch (holdHomeOrHandOver(
-        asked->options.link, host->scenarioPath.has_value() || host->screenshotPath.has_value())) {
-        case Start::Run:
-            break;
-        case Start::HandedOver:
-            return 0;
-        case Start::Ended:
-            return 1;
-    }
-    ::setenv(kHeldHomeVariable, std::to_string(heldHome->keepAcrossExec()).c_str(), 1);
-    command.push_back(nullptr);
-    ::execvp(command[0], command.data());
-    std::fprintf(stderr, "kelvara: cannot run %s: %s\n", command[0], std::strerror(errno));
-    return 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -413,11 +322,6 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--help") == 0) {
             printUsage();
             return 0;
-        }
-        if (std::strcmp(argv[i], "--start-with") == 0) {
-            if (i + 1 == argc)
-                return usageError("a command to run is missing after", argv[i]);
-            return startWith(i, argv, std::vector<char*>(argv + i + 1, argv + argc));
         }
     }
     bool headless = false;
@@ -427,6 +331,7 @@ int main(int argc, char** argv) {
     }
     const int status = HostApplicationMain(
         argc, argv, [headless](const auto& arguments) { return launch(arguments, headless); });
+    homeServices.reset();
     // Background work (tile pre-fill, page layout, image fetches) stops
     // before the exit handlers tear down the fonts and stores it uses.
     DispatchQueue::exitProgram(handedOver ? 0 : status);

@@ -6,6 +6,7 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -73,32 +74,34 @@ TEST(CBHomeLockTest, WhatIsNoLockFileIsRefusedWithoutWaitingOrFollowing) {
     EXPECT_EQ(folder.error, "it is a folder, not a lock file");
 }
 
-// A start that holds the home for the program it is replaced with hands the
-// lock on: the program takes it over, and nobody else can take it meanwhile.
-// A descriptor that is not the home's lock file is not taken for it.
-TEST(CBHomeLockTest, AHeldLockPassesToTheProgramThatReplacesItsHolder) {
+// A hold belongs to the process that took it: a program it is replaced with
+// (exec) does not keep it, so no program started from a start holding the
+// home can hold it too.
+TEST(CBHomeLockTest, NoProgramTheHolderIsReplacedWithKeepsTheLock) {
     TemporaryFolder home;
     const std::string path = home.file("instance.lock");
-    auto held = CBHomeLock::tryToHold(path);
-    ASSERT_TRUE(held.lock);
-    const int descriptor = held.lock->keepAcrossExec();
-    EXPECT_EQ(::fcntl(descriptor, F_GETFD) & FD_CLOEXEC, 0);
-    // What the replacing program finds: the descriptor still open, the lock
-    // held through it.
-    const int inherited = ::dup(descriptor);
-    auto adopted = CBHomeLock::adopt(inherited, path);
-    ASSERT_TRUE(adopted);
-    EXPECT_NE(::fcntl(inherited, F_GETFD) & FD_CLOEXEC, 0);
-    EXPECT_TRUE(CBHomeLock::tryToHold(path).heldElsewhere);
-
-    TemporaryFolder other;
-    const std::string otherPath = other.file("instance.lock");
-    auto otherLock = CBHomeLock::tryToHold(otherPath);
-    ASSERT_TRUE(otherLock.lock);
-    const int wrong = ::open(otherPath.c_str(), O_RDONLY | O_CLOEXEC);
-    EXPECT_FALSE(CBHomeLock::adopt(wrong, path));
-    // Held through another open file, the lock is not this descriptor's.
-    EXPECT_FALSE(CBHomeLock::adopt(wrong, otherPath));
-    ::close(wrong);
-    EXPECT_FALSE(CBHomeLock::adopt(-1, path));
+    const pid_t holder = ::fork();
+    ASSERT_GE(holder, 0);
+    if (holder == 0) {
+        auto held = CBHomeLock::tryToHold(path);
+        if (!held.lock)
+            ::_exit(1);
+        held.lock.release();
+        ::execl("/bin/sleep", "sleep", "60", static_cast<char*>(nullptr));
+        ::_exit(2);
+    }
+    // The lock is free once the holder has become sleep.
+    const std::string program = "/proc/" + std::to_string(holder) + "/exe";
+    bool free = false;
+    for (int i = 0; i < 500 && !free; ++i) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(program, error).filename() == "sleep")
+            free = CBHomeLock::tryToHold(path).lock != nullptr;
+        else
+            ::usleep(10000);
+    }
+    ::kill(holder, SIGKILL);
+    int status = 0;
+    ::waitpid(holder, &status, 0);
+    EXPECT_TRUE(free);
 }

@@ -209,34 +209,50 @@ TEST_F(CBRunningInstanceTest, SilentAndCrowdingSendersDoNotHoldUpAHandOver) {
     ::close(trickler);
 }
 
-// Something listening at the socket that never takes a connection, its
-// queue full: a hand-over gives up by its deadline and says so.
+// Something listening at the socket that never takes a connection: a
+// hand-over gives up by its deadline and says so, whether the listener's
+// queue is full (it cannot connect) or has room (it connects and sends its
+// link, and no answer comes).
 TEST_F(CBRunningInstanceTest, AHandOverNobodyTakesEndsByItsDeadline) {
-    const int stuck = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path_.c_str());
-    ASSERT_EQ(::bind(stuck, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(stuck, 0), 0);
+    auto listenWithoutTaking = [&](int backlog) {
+        ::unlink(path_.c_str());
+        const int stuck = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        EXPECT_EQ(::bind(stuck, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        EXPECT_EQ(::listen(stuck, backlog), 0);
+        return stuck;
+    };
+    int stuck = listenWithoutTaking(0);
     std::vector<int> queued;
     for (int i = 0; i < 4; ++i) {
         const int raw = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
         ::connect(raw, reinterpret_cast<sockaddr*>(&address), sizeof address);
         queued.push_back(raw);
     }
+    const std::string link = "kelvara2://?ll=1,2";
     std::string error;
     for (const bool full : {true, false}) {
         if (!full) {
             for (const int raw : queued)
                 ::close(raw);
-            queued.clear();
+            ::close(stuck);
+            stuck = listenWithoutTaking(8);
         }
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
-        EXPECT_EQ(CBRunningInstance::forwardLink(path_, "kelvara2://?ll=1,2", &error, deadline),
+        EXPECT_EQ(CBRunningInstance::forwardLink(path_, link, &error, deadline),
                   CBRunningInstance::Forwarding::Refused);
         EXPECT_TRUE(error.starts_with("the running instance did not answer within ")) << error;
         EXPECT_GE(std::chrono::steady_clock::now(), deadline);
     }
+    // The hand-over with room got as far as its link, and then waited.
+    const int taken = ::accept4(stuck, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    ASSERT_GE(taken, 0);
+    char sent[64] = {};
+    EXPECT_EQ(::recv(taken, sent, sizeof sent - 1, 0), ssize_t(link.size()));
+    EXPECT_EQ(std::string(sent), link);
+    ::close(taken);
     ::close(stuck);
 }
 

@@ -2,10 +2,34 @@
 # Two windowed starts on one fresh home at the same moment, 0.01 s and 0.03 s
 # apart (a double click on a launcher): one shows its window, the other hands
 # over to it and ends with status 0; the one left running takes a link from a
-# third start. Needs a display (ctest gives it a virtual one).
+# third start. The same holds on a home whose lock file belongs to another
+# user (as after one start with sudo): it is held by its path in the runtime
+# folder instead. A home under a file or a read-only one ends a start with
+# status 1 and a message naming it, before its services start. As root, the
+# starts on those homes run without the capabilities that pass over file
+# permissions. Needs a display (ctest gives it a virtual one).
 set -euo pipefail
 binary=${KELVARA_BINARY:?}
 work=$(mktemp -d "${TMPDIR:-/tmp}/kelvara-simultaneous.XXXXXX")
+# A services command that only counts its starts.
+cat >"$work/services" <<EOF
+#!/bin/sh
+echo started >>"$work/services-started"
+printf '\n'
+exec sleep 600
+EOF
+chmod +x "$work/services"
+start=("$binary" --services "$work/services")
+as_user=()
+if [ "$(id -u)" -eq 0 ]; then
+    as_user=(setpriv "--bounding-set=-dac_override,-dac_read_search" --)
+fi
+# Makes the file or folder one the user may only read, or not even that
+# (chmod's MODE), as another user's is.
+belongs_to_another() {
+    chmod "$1" "$2"
+    [ -z "${as_user[*]}" ] || chown 65534 "$2"
+}
 runtime=$work/runtime
 mkdir -m 700 "$runtime"
 export XDG_RUNTIME_DIR=$runtime
@@ -27,12 +51,19 @@ fail() {
     exit 1
 }
 
-for gap in 0 0.01 0.03; do
+for gap in 0 0.01 0.03 another-users-lock; do
     home=$work/home-$gap
-    "$binary" --home "$home" >"$work/first-$gap.log" 2>&1 &
+    if [ "$gap" = another-users-lock ]; then
+        mkdir "$home"
+        touch "$home/instance.lock"
+        belongs_to_another 000 "$home/instance.lock"
+        start=("${as_user[@]}" "${start[@]}")
+    fi
+    rm -f "$work/services-started"
+    "${start[@]}" --home "$home" >"$work/first-$gap.log" 2>&1 &
     first=$!
-    [ "$gap" = 0 ] || sleep "$gap"
-    "$binary" --home "$home" >"$work/second-$gap.log" 2>&1 &
+    [ "$gap" = 0 ] || [ "$gap" = another-users-lock ] || sleep "$gap"
+    "${start[@]}" --home "$home" >"$work/second-$gap.log" 2>&1 &
     second=$!
     pids=("$first" "$second")
 
@@ -51,7 +82,14 @@ for gap in 0 0.01 0.03; do
         fail "$gap s apart: the $ended start ended without handing over"
     pids=("$running")
 
-    output=$("$binary" --home "$home" 'kelvara2://?ll=53.5575,13.2610&z=16')
+    [ "$(wc -l <"$work/services-started")" -eq 1 ] ||
+        fail "$gap s apart: the services started $(wc -l <"$work/services-started") times"
+    if [ "$gap" = another-users-lock ]; then
+        grep -q "cannot lock the home $home ($home/instance.lock: Permission denied); holding it by its path instead" \
+            "$work/first-$gap.log" "$work/second-$gap.log" ||
+            fail "a start did not say how it holds a home with another user's lock file"
+    fi
+    output=$("${start[@]}" --home "$home" 'kelvara2://?ll=53.5575,13.2610&z=16')
     grep -q "the running Kelvara opens the link" <<<"$output" ||
         fail "$gap s apart: the link did not reach the running Kelvara: $output"
     kill -0 "$running" 2>/dev/null || fail "$gap s apart: the Kelvara holding the home ended"
@@ -61,3 +99,17 @@ for gap in 0 0.01 0.03; do
     echo "$gap s apart: the $ended start handed over"
 done
 echo "every pair of starts left one Kelvara on its home"
+
+touch "$work/file"
+mkdir "$work/read-only"
+belongs_to_another 555 "$work/read-only"
+for home in "$work/file/home" "$work/read-only"; do
+    rm -f "$work/services-started"
+    status=0
+    output=$("${start[@]}" --home "$home" 2>&1) || status=$?
+    [ "$status" -eq 1 ] || fail "a start on $home ended with status $status: $output"
+    grep -q "kelvara: cannot keep files in the home $home: $home \(cannot be made (Not a directory)\|is not writable (Permission denied)\); not starting on it" <<<"$output" ||
+        fail "a start on $home did not say why it ended: $output"
+    [ ! -e "$work/services-started" ] || fail "a start on $home started its services"
+    echo "a start on $home ended saying why"
+done
