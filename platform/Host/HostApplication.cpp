@@ -74,8 +74,11 @@ bool fitScreenToDisplay(HostOptions& options) {
     if (!area) {
         return false;
     }
-    const HostWindowPlacement placement =
-        HostPlaceWindow(options.screenSize(), options.scale, options.scaleGiven, *area, {});
+    const CGFloat scale = options.scaleGiven ? options.scale
+                                             : HostChooseWindowScale(options.screenSize(),
+                                                                     options.smallestScreenSize(),
+                                                                     options.scale, *area, {});
+    const HostWindowPlacement placement = HostPlaceWindow(options.screenSize(), scale, *area, {});
     options.scale = placement.scale;
     auto screen = UIScreen::mainScreen();
     screen->setScale(placement.scale);

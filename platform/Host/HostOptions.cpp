@@ -8,9 +8,23 @@
 #include "UIKit/UIKeyboard.h"
 #include "UIKit/UIScreen.h"
 
-CGSize HostOptions::screenSize() const {
-    const CGSize portrait = idiom == UIUserInterfaceIdiomPad ? CGSize{768, 1024} : CGSize{320, 568};
+namespace {
+
+CGSize oriented(CGSize portrait, bool landscape) {
     return landscape ? CGSize{portrait.height, portrait.width} : portrait;
+}
+
+}  // namespace
+
+CGSize HostOptions::screenSize() const {
+    return oriented(idiom == UIUserInterfaceIdiomPad ? CGSize{768, 1024} : CGSize{320, 568},
+                    landscape);
+}
+
+CGSize HostOptions::smallestScreenSize() const {
+    return oriented(
+        idiom == UIUserInterfaceIdiomPad ? CGSize{768 - 64, 1024 - 64} : CGSize{320, 480},
+        landscape);
 }
 
 std::optional<HostOptions> HostParseArguments(int argc, const char* const* argv,

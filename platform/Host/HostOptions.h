@@ -36,6 +36,13 @@ struct HostOptions {
     // The device's screen in points: 320 x 568 or 768 x 1024, swapped in
     // landscape.
     CGSize screenSize() const;
+    // The least of the screen a window cut to its display must keep to open
+    // at a scale above 1, oriented as screenSize(). The phone's screens are
+    // also laid out for the short phone's 320 x 480. The pad's are made for
+    // its own screen alone, so it may lose only what a desktop's bars and a
+    // window's title bar take at scale 2, 64 points (128 pixels) a side;
+    // more, and it opens at scale 1, whole or nearly so.
+    CGSize smallestScreenSize() const;
 };
 
 // Takes --phone, --pad, --landscape, --scale N (1...4), --display WxH,

@@ -61,7 +61,7 @@ std::unique_ptr<HostWindow> HostWindow::open(std::shared_ptr<UIWindow> window, d
         return nullptr;
     }
     const HostWindowPlacement placement =
-        HostPlaceWindow(window->bounds().size, scale, true, displayArea(), {});
+        HostPlaceWindow(window->bounds().size, scale, displayArea(), {});
     if (placement.size != window->bounds().size) {
         resizeWindowAndScreen(*window, placement.size);
     }
@@ -129,8 +129,7 @@ void HostWindow::fitWithBorders() {
         return;
     }
     const CGSize size = window_->bounds().size;
-    const HostWindowPlacement placement =
-        HostPlaceWindow(size, scale_, true, displayArea(), borders);
+    const HostWindowPlacement placement = HostPlaceWindow(size, scale_, displayArea(), borders);
     if (placement.size != size) {
         SDL_SetWindowSize(sdlWindow_, int(std::ceil(placement.size.width * scale_)),
                           int(std::ceil(placement.size.height * scale_)));

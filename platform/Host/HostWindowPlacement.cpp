@@ -10,39 +10,42 @@ double pixels(CGFloat points, CGFloat scale) {
     return std::ceil(points * scale);
 }
 
+// The room for the window's content in the area, in pixels.
+CGSize room(const CGRect& usableArea, const HostWindowBorders& borders) {
+    return {std::max(0.0, usableArea.size.width - borders.left - borders.right),
+            std::max(0.0, usableArea.size.height - borders.top - borders.bottom)};
+}
+
 }  // namespace
 
-HostWindowPlacement HostPlaceWindow(CGSize screenSize, CGFloat preferredScale, bool forceScale,
-                                    const CGRect& usableArea, const HostWindowBorders& borders) {
-    const double roomWidth = std::max(0.0, usableArea.size.width - borders.left - borders.right);
-    const double roomHeight = std::max(0.0, usableArea.size.height - borders.top - borders.bottom);
-    HostWindowPlacement placement;
-    if (forceScale && preferredScale > 0) {
-        placement.scale = preferredScale;
-    } else {
-        const bool onItsSide = screenSize.width > screenSize.height;
-        const CGSize laidOut{
-            onItsSide ? kHostSmallestLaidOutScreen.height : kHostSmallestLaidOutScreen.width,
-            onItsSide ? kHostSmallestLaidOutScreen.width : kHostSmallestLaidOutScreen.height};
-        const CGSize smallest{std::min(screenSize.width, laidOut.width),
-                              std::min(screenSize.height, laidOut.height)};
-        auto largestScaleFitting = [&](CGSize size) {
-            for (double scale = std::floor(std::max(preferredScale, 1.0)); scale > 1; --scale) {
-                if (pixels(size.width, scale) <= roomWidth &&
-                    pixels(size.height, scale) <= roomHeight) {
-                    return scale;
-                }
+CGFloat HostChooseWindowScale(CGSize screenSize, CGSize smallestScreen, CGFloat largestScale,
+                              const CGRect& usableArea, const HostWindowBorders& borders) {
+    const CGSize available = room(usableArea, borders);
+    auto largestScaleFitting = [&](CGSize size) {
+        for (double scale = std::floor(std::max(largestScale, 1.0)); scale > 1; --scale) {
+            if (pixels(size.width, scale) <= available.width &&
+                pixels(size.height, scale) <= available.height) {
+                return scale;
             }
-            return 1.0;
-        };
-        placement.scale = largestScaleFitting(screenSize);
-        if (placement.scale == 1) {
-            placement.scale = largestScaleFitting(smallest);
         }
+        return 1.0;
+    };
+    const CGFloat whole = largestScaleFitting(screenSize);
+    if (whole > 1) {
+        return whole;
     }
-    const CGFloat scale = placement.scale;
-    placement.size = {std::max(1.0, std::min(screenSize.width, std::floor(roomWidth / scale))),
-                      std::max(1.0, std::min(screenSize.height, std::floor(roomHeight / scale)))};
+    return largestScaleFitting({std::min(screenSize.width, smallestScreen.width),
+                                std::min(screenSize.height, smallestScreen.height)});
+}
+
+HostWindowPlacement HostPlaceWindow(CGSize screenSize, CGFloat scale, const CGRect& usableArea,
+                                    const HostWindowBorders& borders) {
+    const CGSize available = room(usableArea, borders);
+    HostWindowPlacement placement;
+    placement.scale = scale;
+    placement.size = {
+        std::max(1.0, std::min(screenSize.width, std::floor(available.width / scale))),
+        std::max(1.0, std::min(screenSize.height, std::floor(available.height / scale)))};
     const double outerWidth = pixels(placement.size.width, scale) + borders.left + borders.right;
     const double outerHeight = pixels(placement.size.height, scale) + borders.top + borders.bottom;
     const double left =

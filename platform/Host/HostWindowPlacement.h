@@ -25,23 +25,21 @@ struct HostWindowPlacement {
 // the narrowest the screens are laid out for in either orientation.
 constexpr CGFloat kHostWindowMinimumSide = 320;
 
-// The smallest screen the application's layouts are made for, upright: the
-// short phone's. A window cut below it no longer has room for a map screen's
-// search bar, controls and a callout between them.
-constexpr CGSize kHostSmallestLaidOutScreen{320, 480};
+// The scale a device's screen (points) opens at in a display's usable area
+// (pixels: the desktop less its panels): the largest whole scale from
+// largestScale down to 1 at which the whole screen and the window's borders
+// fit; when none above 1 does, the largest at which the screen, cut to the
+// area, still keeps smallestScreen (the device's own, oriented as the
+// screen): a phone at scale 2 on a 1920 x 1080 display loses a few points of
+// height and stays sharp, while on a 1366 x 768 display it would keep 384
+// points, too short for its screens, and opens whole at scale 1 instead.
+// Fractional scales would blur images and hairlines.
+CGFloat HostChooseWindowScale(CGSize screenSize, CGSize smallestScreen, CGFloat largestScale,
+                              const CGRect& usableArea, const HostWindowBorders& borders);
 
-// Fits a device's screen (points) into a display's usable area (pixels: the
-// desktop less its panels). Without a forced scale it takes the largest
-// whole scale from preferredScale down to 1 at which the whole screen and the
-// window's borders fit; when none above 1 does, the largest at which the
-// screen, cut, still keeps kHostSmallestLaidOutScreen (on its side for a
-// screen wider than tall): a phone at scale 2 on a 1920 x 1080 display loses
-// a few points of height and stays sharp, while on a 1366 x 768 display it
-// would keep 384 points, too short for its screens, and opens whole at scale
-// 1 instead. Fractional scales would blur images and hairlines. With a forced
-// scale (the user's --scale, or a window already open) it keeps that one.
-// Whatever still does not fit is cut from the screen's sides in whole
-// points, never below one point. The window is centred in the area, borders
-// included, and never starts above or left of it.
-HostWindowPlacement HostPlaceWindow(CGSize screenSize, CGFloat preferredScale, bool forceScale,
-                                    const CGRect& usableArea, const HostWindowBorders& borders);
+// Fits a device's screen (points) at a scale into a display's usable area.
+// What does not fit is cut from the screen's sides in whole points, never
+// below one point. The window is centred in the area, borders included, and
+// never starts above or left of it.
+HostWindowPlacement HostPlaceWindow(CGSize screenSize, CGFloat scale, const CGRect& usableArea,
+                                    const HostWindowBorders& borders);

@@ -12,3 +12,8 @@ class UIScrollView;
 // nothing scrolls where everything fits. An offset past the content's new
 // end is brought back to it. The width stays the view's.
 void UIScrollViewFitContentHeightToSubviews(UIScrollView& scroll, CGFloat bottomMargin = 8);
+
+// Content that shrank (something hid, the window grew) leaves no offset past
+// its new end: where it now fits, nothing could scroll it back. A finger on
+// it, or its bounce, takes it back itself.
+void UIScrollViewKeepOffsetWithinContent(UIScrollView& scroll);

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "UIKit/UITapGestureRecognizer.h"
+#include "widgets/UIScrollView+CBContentFit.h"
 
 ZELGridScrollView::ZELGridScrollView(const CGRect& frame) : UIScrollView(frame) {}
 
@@ -70,6 +71,7 @@ void ZELGridScrollView::computeSections() {
         }
     }
     setContentSize({bounds().size.width, top});
+    UIScrollViewKeepOffsetWithinContent(*this);
 }
 
 void ZELGridScrollView::reloadData() {
@@ -122,6 +124,9 @@ void ZELGridScrollView::selectCellAtIndexPath(const NSIndexPath& path) {
 void ZELGridScrollView::setBounds(const CGRect& bounds) {
     const CGRect old = this->bounds();
     UIScrollView::setBounds(bounds);
+    // Another width fits another number of cells a row, so other rows.
+    if (old.size.width != bounds.size.width)
+        computeSections();
     if (old.origin != bounds.origin)
         setNeedsLayout();
 }

@@ -93,7 +93,7 @@ class ZELGridScrollView : public UIScrollView {
     // A tap at the point (in the window) chooses the cell shown there, if any.
     void selectCellAtPoint(CGPoint windowPoint);
 
-    // Scrolling brings other cells into view.
+    // Scrolling brings other cells into view; another width, other rows.
     void setBounds(const CGRect& bounds) override;
     void layoutSubviews() override;
     // Shown in a view, the grid takes taps.

@@ -111,6 +111,44 @@ TEST(ZELGridScrollView, FreePlacesOfALastRowTakeEmptyCellsThatAreNeverChosen) {
     EXPECT_EQ(grid->dequeueReusableCellWithIdentifier("blank"), nullptr);
 }
 
+// Laid out at one width and shown at another (a phone upright, on its side,
+// a pad's sheet, the pad itself), the grid's content ends at its last row
+// and its cells keep equal margins either side.
+TEST(ZELGridScrollView, AtEveryWidthTheContentEndsAtTheLastRowWithEqualSideMargins) {
+    auto cells = std::make_shared<Cells>();
+    auto grid = std::make_shared<ZELGridScrollView>(CGRectMake(0, 0, 320, 480));
+    grid->setDataSource(cells);
+    const UIEdgeInsets padding{5, 5, 10, 5};
+    grid->setPaddingInset(padding);
+    grid->setCellSize({142, 124});
+    struct Shape {
+        CGFloat width;
+        long perRow;
+    };
+    for (const Shape shape :
+         {Shape{568, 3}, Shape{540, 3}, Shape{768, 5}, Shape{1024, 7}, Shape{320, 2}}) {
+        SCOPED_TRACE(testing::Message() << shape.width << " points wide");
+        grid->setFrame(CGRectMake(0, 0, shape.width, 400));
+        grid->layoutIfNeeded();
+        const CGRect first = grid->rectForCellAtIndexPath({0, 0});
+        const CGRect rowEnd = grid->rectForCellAtIndexPath({0, shape.perRow - 1});
+        EXPECT_EQ(rowEnd.origin.y, first.origin.y);
+        EXPECT_GT(grid->rectForCellAtIndexPath({0, shape.perRow}).origin.y, first.origin.y);
+        EXPECT_NEAR(first.origin.x, shape.width - CGRectGetMaxX(rowEnd), 1e-9);
+        const CGRect last = grid->rectForCellAtIndexPath({1, 29});
+        EXPECT_EQ(grid->contentSize(),
+                  CGSizeMake(shape.width, CGRectGetMaxY(last) + padding.bottom));
+        for (const auto& cell : grid->visibleCells())
+            EXPECT_TRUE(CGRectIntersectsRect(cell->frame(), grid->bounds()));
+    }
+
+    // Scrolled to its end and made wider, it rests at its new end.
+    grid->setContentOffset(grid->maximumContentOffset());
+    grid->setFrame(CGRectMake(0, 0, 768, 400));
+    EXPECT_EQ(grid->contentOffset().y, grid->maximumContentOffset().y);
+    EXPECT_EQ(grid->contentOffset().y, grid->contentSize().height - 400);
+}
+
 TEST(ZELGridCellView, PreparingForReuseEndsEditingAndHighlight) {
     ZELGridCellView cell("cover");
     cell.setEditing(true);

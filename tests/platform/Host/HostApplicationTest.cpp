@@ -85,7 +85,8 @@ TEST(HostApplicationTest, LandscapeLaunchesOnAWideScreen) {
 
 // A headless run given a display sees the screen a window opens with there:
 // the whole phone at scale 1 on a 1366 x 768 display, cut to the display's
-// height at a scale of the user's.
+// height at a scale of the user's; the pad whole at scale 1 where scale 2
+// would cut it to half its size.
 TEST(HostApplicationTest, AGivenDisplayFitsTheScreenAsItsWindowWould) {
     const std::string path = (std::filesystem::temp_directory_path() /
                               ("kelvara-host-display-" + std::to_string(::getpid()) + ".png"))
@@ -99,6 +100,12 @@ TEST(HostApplicationTest, AGivenDisplayFitsTheScreenAsItsWindowWould) {
         {{"--display", "1366x768"}, {320, 568}, 1},
         {{"--scale", "2", "--display", "1366x768"}, {320, 384}, 2},
         {{"--display", "2560x1440"}, {320, 568}, 2},
+        {{"--pad", "--landscape", "--display", "1366x768"}, {1024, 768}, 1},
+        {{"--pad", "--landscape", "--display", "1920x1080"}, {1024, 768}, 1},
+        {{"--pad", "--display", "1920x1080"}, {768, 1024}, 1},
+        {{"--pad", "--display", "3840x2160"}, {768, 1024}, 2},
+        // Last a phone, so that the device is the phone again afterwards.
+        {{"--display", "1920x1080"}, {320, 540}, 2},
     };
     for (const Case& c : cases) {
         std::vector<const char*> argv = {"kelvara", "--screenshot", path.c_str()};
@@ -112,6 +119,7 @@ TEST(HostApplicationTest, AGivenDisplayFitsTheScreenAsItsWindowWould) {
         EXPECT_EQ(UIScreen::mainScreen()->scale(), c.scale);
         auto image = readScreenshot(path);
         ASSERT_TRUE(image);
+        EXPECT_EQ(image->width(), size_t(c.size.width * c.scale));
         EXPECT_EQ(image->height(), size_t(c.size.height * c.scale));
     }
     for (const char* bad : {"1366", "0x768", "1366x768x", "widexhigh", ""}) {
