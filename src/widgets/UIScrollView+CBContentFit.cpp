@@ -17,11 +17,4 @@ void UIScrollViewFitContentHeightToSubviews(UIScrollView& scroll, CGFloat bottom
     const CGSize size{bounds.size.width, std::max(bottom, room)};
     if (size != scroll.contentSize())
         scroll.setContentSize(size);
-    // Content that shrank (something hid, the window grew) leaves no offset
-    // past its new end: where it now fits, nothing could scroll it back.
-    // A finger on it, or its bounce, takes it back itself.
-    const CGPoint offset = scroll.contentOffset();
-    const CGFloat end = scroll.maximumContentOffset().y;
-    if (offset.y > end && !scroll.isTracking() && !scroll.isDecelerating())
-        scroll.setContentOffset({offset.x, end});
 }
