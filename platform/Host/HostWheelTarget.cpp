@@ -9,42 +9,49 @@
 
 namespace {
 
-enum class Search { Nothing, Covered, Found };
+// Nothing: no view on the way took the notch, so it may go on beneath.
+// Outwards: a scroll view that cannot take it was met; it goes on only to the
+// views enclosing that scroll view, as a drag on it would.
+enum class Search { Nothing, Outwards, Covered, Found };
 
-// Whether the notch acts on view, filling target when it does.
-bool takesNotch(const std::shared_ptr<UIView>& view, HostWheelTarget& target) {
+// Whether view takes the notch (Found, target filled), passes it outwards (a
+// scroll view that cannot take it) or lets it through (Nothing).
+Search answer(const std::shared_ptr<UIView>& view, HostWheelTarget& target) {
     if (auto scroll = std::dynamic_pointer_cast<UIScrollView>(view)) {
         // The scroll view's own answer to a pinch: a zoom range and a view to zoom.
         const auto& pinch = scroll->pinchGestureRecognizer();
         if (pinch && pinch->isEnabled() && scroll->gestureRecognizerShouldBegin(*pinch)) {
             target.pinch = pinch;
-            return true;
+            return Search::Found;
         }
         if (scroll->isScrollEnabled() &&
             scroll->maximumContentOffset().y > scroll->minimumContentOffset().y) {
             target.scrollView = scroll;
-            return true;
+            return Search::Found;
         }
-        return false;
+        return Search::Outwards;
     }
     for (const auto& recognizer : view->gestureRecognizers()) {
         if (recognizer->isEnabled() &&
             dynamic_cast<UIPinchGestureRecognizer*>(recognizer.get()) != nullptr) {
             target.pinch = recognizer;
-            return true;
-        }
-    }
-    return false;
-}
-
-// From view up to last (inclusive), each view and then what lies beneath it
-// in its superview, topmost first.
-Search search(std::shared_ptr<UIView> view, const UIView* last, CGPoint point,
-              HostWheelTarget& target) {
-    for (; view; view = view->superview()) {
-        if (takesNotch(view, target)) {
             return Search::Found;
         }
+    }
+    return Search::Nothing;
+}
+
+// From view up to last (inclusive), each view and then, until a scroll view
+// was met, what lies beneath it in its superview, topmost first.
+Search search(std::shared_ptr<UIView> view, const UIView* last, CGPoint point,
+              HostWheelTarget& target) {
+    bool outwards = false;
+    for (; view; view = view->superview()) {
+        const Search own = answer(view, target);
+        if (own == Search::Found) {
+            return own;
+        }
+        outwards = outwards || own == Search::Outwards;
         // A screen covers what lies behind it, and so does the shade of a
         // popover, which takes every touch outside the popover's box.
         if (view->viewController() || dynamic_cast<UIPopoverView*>(view.get()) != nullptr) {
@@ -59,7 +66,10 @@ Search search(std::shared_ptr<UIView> view, const UIView* last, CGPoint point,
             return Search::Covered;
         }
         if (view.get() == last || !parent) {
-            return Search::Nothing;
+            break;
+        }
+        if (outwards) {
+            continue;
         }
         const auto& siblings = parent->subviews();
         auto below = std::find(siblings.rbegin(), siblings.rend(), view);
@@ -72,12 +82,16 @@ Search search(std::shared_ptr<UIView> view, const UIView* last, CGPoint point,
                 continue;
             }
             const Search beneath = search(hit, sibling.get(), point, target);
+            if (beneath == Search::Outwards) {
+                outwards = true;
+                break;
+            }
             if (beneath != Search::Nothing) {
                 return beneath;
             }
         }
     }
-    return Search::Nothing;
+    return outwards ? Search::Outwards : Search::Nothing;
 }
 
 }  // namespace

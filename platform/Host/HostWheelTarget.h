@@ -19,10 +19,13 @@ struct HostWheelTarget {
 
 // The view under the pointer and its superviews decide, innermost first: a
 // scroll view that zooms, or a view with a pinch of its own, is pinched; a
-// scroll view with content to scroll up or down is scrolled; one whose content
-// fits passes the notch outwards. A view that takes no notch (a button or a
-// label floating over a map) lets it through to what lies beneath it in its
-// superview, but a screen's root view, a popover's shade and a modal view
-// over the whole window (an alert, an action sheet) never do: they cover what
-// is behind them.
+// scroll view with content to scroll up or down is scrolled. One whose
+// content fits (or that does not scroll) passes the notch only outwards, to
+// the views enclosing it, as a drag on it goes to an enclosing scroll view and
+// never to what lies beneath it; where none of them takes the notch, nothing
+// moves. A view that takes no notch and is no scroll view (a button or a label
+// floating over a map) lets it through to what lies beneath it in its
+// superview, so the wheel over the map's buttons zooms the map; but a screen's
+// root view, a popover's shade and a modal view over the whole window (an
+// alert, an action sheet) never do: they cover what is behind them.
 HostWheelTarget HostWheelTargetAtPoint(UIWindow& window, CGPoint point);

@@ -110,6 +110,7 @@ void UIScrollView::didMoveToWindow() {
 void UIScrollView::setContentSize(CGSize size) {
     ensureRecognizers();
     contentSize_ = size;
+    keepOffsetWithinContent();
 }
 
 void UIScrollView::setContentInset(const UIEdgeInsets& insets) {
@@ -176,10 +177,23 @@ CGPoint UIScrollView::rubberBandedOffset(CGPoint offset) const {
 }
 
 void UIScrollView::setBounds(const CGRect& bounds) {
-    const CGPoint old = this->bounds().origin;
+    const CGRect old = this->bounds();
     UIView::setBounds(bounds);
-    if (old != this->bounds().origin) {
+    if (old.origin != this->bounds().origin) {
         scrolled();
+    }
+    if (old.size != this->bounds().size) {
+        keepOffsetWithinContent();
+    }
+}
+
+void UIScrollView::keepOffsetWithinContent() {
+    if (dragging_ || zooming_ || animation_) {
+        return;
+    }
+    const CGPoint offset = clampedOffset(contentOffset());
+    if (offset != contentOffset()) {
+        setContentOffset(offset);
     }
 }
 

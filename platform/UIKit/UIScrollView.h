@@ -45,7 +45,11 @@ class UIScrollViewDelegate {
 // (bounces) and spring back; a released drag decelerates by
 // decelerationRate per millisecond; pinches past the scale limits spring
 // back (bouncesZoom). Programmatic animations run for 0.3 s on the frame
-// clock. Delegate calls come in the phone's order:
+// clock. Content that shrinks, or bounds that change size, bring the offset
+// back within the offsets the content may rest at, so that reloaded content
+// is never left out of sight; not while a drag or a pinch (whose release
+// springs back) or an animation moves it. The insets leave the offset alone.
+// Delegate calls come in the phone's order:
 // drag: willBeginDragging, didScroll..., willEndDragging, didEndDragging,
 //   [willBeginDecelerating, didScroll..., didEndDecelerating];
 // pinch: willBeginZooming, (didZoom, didScroll)..., [bounce: (didZoom,
@@ -155,6 +159,7 @@ class UIScrollView : public UIView {
     // Sets scale and offset together, telling the delegate.
     void applyZoom(CGFloat scale, CGPoint offset);
     CGPoint clampedOffset(CGPoint offset) const;
+    void keepOffsetWithinContent();
     CGPoint rubberBandedOffset(CGPoint offset) const;
     bool canScrollHorizontally() const;
     bool canScrollVertically() const;

@@ -512,12 +512,13 @@ UITableViewCellEditingStyle UITableView::editingStyleForRow(const NSIndexPath& p
 void UITableView::layoutSubviews() {
     ensureGeometry();
     std::shared_ptr<UIView> keep = std::static_pointer_cast<UIView>(shared_from_this());
-    const CGRect visible = bounds();
-    const CGFloat width = visible.size.width;
+    const CGFloat width = bounds().size.width;
     const CGFloat footer = tableFooterView_ ? tableFooterView_->frame().size.height : 0;
     if (contentSize() != CGSize{width, sectionsBottom_ + footer}) {
         setContentSize({width, sectionsBottom_ + footer});
     }
+    // Where shrunk content brought the offset back to.
+    const CGRect visible = bounds();
     if (backgroundView_) {
         backgroundView_->setFrame(visible);
     }

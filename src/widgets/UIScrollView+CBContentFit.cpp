@@ -17,12 +17,4 @@ void UIScrollViewFitContentHeightToSubviews(UIScrollView& scroll, CGFloat bottom
     const CGSize size{bounds.size.width, std::max(bottom, room)};
     if (size != scroll.contentSize())
         scroll.setContentSize(size);
-    UIScrollViewKeepOffsetWithinContent(scroll);
-}
-
-void UIScrollViewKeepOffsetWithinContent(UIScrollView& scroll) {
-    const CGPoint offset = scroll.contentOffset();
-    const CGFloat end = scroll.maximumContentOffset().y;
-    if (offset.y > end && !scroll.isTracking() && !scroll.isDecelerating())
-        scroll.setContentOffset({offset.x, end});
 }

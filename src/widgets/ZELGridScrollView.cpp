@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "UIKit/UITapGestureRecognizer.h"
-#include "widgets/UIScrollView+CBContentFit.h"
 
 ZELGridScrollView::ZELGridScrollView(const CGRect& frame) : UIScrollView(frame) {}
 
@@ -71,7 +70,6 @@ void ZELGridScrollView::computeSections() {
         }
     }
     setContentSize({bounds().size.width, top});
-    UIScrollViewKeepOffsetWithinContent(*this);
 }
 
 void ZELGridScrollView::reloadData() {

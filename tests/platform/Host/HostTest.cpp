@@ -275,6 +275,57 @@ TEST_F(HostTest, AWheelStepOverAListAtItsBoundLeavesTheOuterListAlone) {
     EXPECT_EQ(outer->contentOffset(), CGPointMake(0, 100));
 }
 
+// A list whose content fits takes a drag itself, so a notch over its row or
+// below it moves nothing beneath it: neither the zooming view nor a longer
+// list it lies over, nor when a label floats over the list. Beside the list
+// the notch still zooms, over a button floating on the zooming view too.
+TEST_F(HostTest, AWheelStepOverAListWhoseContentFitsMovesNothingBeneathIt) {
+    auto map = addZoomingScrollView();
+    auto full = std::make_shared<UIScrollView>(CGRectMake(0, 100, 200, 150));
+    full->setContentSize({200, 1000});
+    window->addSubview(full);
+    auto results = std::make_shared<UIScrollView>(CGRectMake(0, 100, 200, 200));
+    results->setContentSize({200, 44});
+    results->addSubview(std::make_shared<UILabel>(CGRectMake(10, 0, 180, 44)));
+    window->addSubview(results);
+    auto floating = std::make_shared<UILabel>(CGRectMake(0, 260, 80, 20));
+    floating->setText("150 m");
+    floating->setUserInteractionEnabled(true);
+    window->addSubview(floating);
+    window->addSubview(std::make_shared<UIButton>(CGRectMake(150, 40, 40, 40), UIButtonTypeCustom));
+    HostTouchInput input(window);
+    full->setContentOffset({0, 100});
+    for (const CGPoint pointer : {CGPoint{100, 120}, CGPoint{100, 200}, CGPoint{40, 270}}) {
+        input.wheel(pointer, 1);
+        CAFrameClock::shared().advance(1);
+    }
+    EXPECT_EQ(map->zoomScale(), 1);
+    EXPECT_EQ(map->contentOffset(), CGPointZero);
+    EXPECT_EQ(full->contentOffset(), CGPointMake(0, 100));
+    EXPECT_EQ(results->contentOffset(), CGPointZero);
+    input.wheel({170, 60}, 1);
+    EXPECT_NEAR(map->zoomScale(), 1.25, 1e-9);
+}
+
+// A fitting list inside a longer one passes the notch outwards: the list
+// around it scrolls, not another list beneath it in that list's content.
+TEST_F(HostTest, AWheelStepOverAFittingListInsideALongerOneScrollsTheLongerOne) {
+    auto outer = std::make_shared<UIScrollView>(CGRectMake(0, 0, 200, 300));
+    outer->setContentSize({200, 900});
+    auto beneath = std::make_shared<UIScrollView>(CGRectMake(0, 50, 200, 200));
+    beneath->setContentSize({200, 600});
+    outer->addSubview(beneath);
+    auto inner = std::make_shared<UIScrollView>(CGRectMake(0, 50, 200, 200));
+    inner->setContentSize({200, 100});
+    outer->addSubview(inner);
+    window->addSubview(outer);
+    HostTouchInput input(window);
+    input.wheel({100, 100}, -1);
+    EXPECT_EQ(outer->contentOffset(), CGPointMake(0, 48));
+    EXPECT_EQ(beneath->contentOffset(), CGPointZero);
+    EXPECT_EQ(inner->contentOffset(), CGPointZero);
+}
+
 // While a modal view is up a notch outside its box moves nothing beneath,
 // as a click there does nothing; a list inside the modal view still scrolls.
 TEST_F(HostTest, AWheelStepOutsideAModalViewMovesNothingBeneathIt) {

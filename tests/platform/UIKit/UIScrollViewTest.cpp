@@ -285,6 +285,41 @@ TEST_F(UIScrollViewTest, DisabledScrollingLetsTheContentsKeepTheTouches) {
     EXPECT_TRUE(recorder->calls.empty());
 }
 
+// Content that shrinks below the offset, or bounds that grow past the
+// content's end, bring the offset back to the end, telling the delegate; a
+// drag under way keeps its offset until its release springs back. Insets
+// leave the offset where it is.
+TEST_F(UIScrollViewTest, ShrinkingContentOrGrowingBoundsBringTheOffsetBack) {
+    scroll->setContentOffset({600, 700});
+    recorder->calls.clear();
+    scroll->setContentSize({1000, 500});
+    EXPECT_EQ(scroll->contentOffset(), CGPointMake(600, 300));
+    EXPECT_EQ(recorder->calls, std::vector<std::string>{"scroll"});
+    scroll->setContentSize({100, 100});  // fits: back to the top left
+    EXPECT_EQ(scroll->contentOffset(), CGPointZero);
+
+    scroll->setContentSize({1000, 1000});
+    scroll->setContentOffset({0, 800});
+    scroll->setFrame(CGRectMake(0, 0, 200, 400));
+    EXPECT_EQ(scroll->contentOffset(), CGPointMake(0, 600));
+    scroll->setFrame(CGRectMake(0, 0, 200, 200));
+    EXPECT_EQ(scroll->contentOffset(), CGPointMake(0, 600));
+
+    touches->drag({100, 150}, {100, 50}, 10, 1);
+    ASSERT_TRUE(scroll->isDragging());
+    const CGPoint dragged = scroll->contentOffset();
+    scroll->setContentSize({1000, 300});
+    EXPECT_EQ(scroll->contentOffset(), dragged);
+    touches->up();
+    runFrames(5);
+    EXPECT_EQ(scroll->contentOffset(), CGPointMake(0, 100));
+
+    scroll->setContentInset(UIEdgeInsetsMake(50, 0, 0, 0));
+    scroll->setContentOffset({0, -50});
+    scroll->setContentInset(UIEdgeInsetsZero);
+    EXPECT_EQ(scroll->contentOffset(), CGPointMake(0, -50));
+}
+
 // The layers the scroll view holds that are no subview's.
 std::vector<std::shared_ptr<CALayer>> indicators(const UIScrollView& scroll) {
     std::vector<std::shared_ptr<CALayer>> found;

@@ -413,6 +413,30 @@ TEST_F(UITableViewTest, RowChangesReloadAndKeepTheSelectionOnItsRow) {
     table->endUpdates();  // unbalanced: logged
 }
 
+// A reload with fewer rows than lay above the offset shows the rows that are
+// left: from the top where they fit, else up to the last one at the bottom.
+TEST_F(UITableViewTest, AReloadWithFewerRowsShowsThem) {
+    rows->counts = {40};
+    auto table = makeTable();
+    table->setContentOffset({0, 1000});
+    table->layoutIfNeeded();
+    rows->counts = {1};
+    table->reloadData();
+    table->layoutIfNeeded();
+    EXPECT_EQ(table->contentOffset(), CGPointZero);
+    EXPECT_EQ(visibleTexts(*table), std::vector<std::string>{"Row 0-0"});
+
+    rows->counts = {40};
+    table->reloadData();
+    table->setContentOffset({0, 1000});
+    table->layoutIfNeeded();
+    rows->counts = {15};
+    table->reloadData();
+    table->layoutIfNeeded();
+    EXPECT_EQ(table->contentOffset(), CGPointMake(0, 15 * 44 - 480));
+    EXPECT_EQ(visibleTexts(*table).back(), "Row 0-14");
+}
+
 TEST_F(UITableViewTest, EditingDeletesAfterConfirmation) {
     auto table = makeTable();
     table->setEditing(true);
