@@ -5,7 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <string>
 
@@ -53,23 +52,6 @@ class CBHomeStartTest : public ::testing::Test {
     std::optional<std::string> oldRuntime_;
     std::unique_ptr<CBHomeLock> held_;
 };
-
-// A home under a file, or one whose folder is a file, cannot keep the
-// program's files: the start ends, makes nothing and holds nothing, rather
-// than running (or crashing) without a home.
-TEST_F(CBHomeStartTest, AHomeThatCannotBeMadeEndsTheStart) {
-    std::ofstream(work_ / "file") << "a file";
-    NSSetApplicationHome((work_ / "file/home").string());
-    EXPECT_EQ(start(false), Outcome::Ended);
-    EXPECT_FALSE(held_);
-    EXPECT_TRUE(fs::is_regular_file(work_ / "file"));
-
-    fs::create_directories(work_ / "other");
-    std::ofstream(work_ / "other/Library") << "a file";
-    NSSetApplicationHome((work_ / "other").string());
-    EXPECT_EQ(start(true), Outcome::Ended);
-    EXPECT_FALSE(fs::exists(work_ / "other/instance.lock"));
-}
 
 // The first start holds the home; a later one, headless, waits for it and
 // ends. A Kelvara that answers on the home's socket still runs there though
