@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 
+#include "Eventually.h"
 #include "mapkit/MapkitTestSupport.h"
 
 extern char** environ;
@@ -92,14 +93,11 @@ TEST(CBHomeLockTest, NoProgramTheHolderIsReplacedWithKeepsTheLock) {
     }
     // The lock is free once the holder has become sleep.
     const std::string program = "/proc/" + std::to_string(holder) + "/exe";
-    bool free = false;
-    for (int i = 0; i < 500 && !free; ++i) {
+    const bool free = eventually([&] {
         std::error_code error;
-        if (std::filesystem::read_symlink(program, error).filename() == "sleep")
-            free = CBHomeLock::tryToHold(path).lock != nullptr;
-        else
-            ::usleep(10000);
-    }
+        return std::filesystem::read_symlink(program, error).filename() == "sleep" &&
+               CBHomeLock::tryToHold(path).lock != nullptr;
+    });
     ::kill(holder, SIGKILL);
     int status = 0;
     ::waitpid(holder, &status, 0);

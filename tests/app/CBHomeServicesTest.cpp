@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Eventually.h"
 #include "mapkit/MapkitTestSupport.h"
 
 namespace fs = std::filesystem;
@@ -33,14 +34,10 @@ std::string contents(const std::string& path) {
 }
 
 // Whether the process ended (reaped by this process, the subreaper of
-// orphans), waiting for it up to 5 s.
+// orphans), waiting for it.
 bool endsSoon(pid_t pid) {
-    for (int i = 0; i < 500; ++i) {
-        if (::waitpid(pid, nullptr, WNOHANG) == pid || ::kill(pid, 0) != 0)
-            return true;
-        ::usleep(10000);
-    }
-    return false;
+    return eventually(
+        [pid] { return ::waitpid(pid, nullptr, WNOHANG) == pid || ::kill(pid, 0) != 0; });
 }
 
 // The command's arguments reach the program; its services (here a sleep it
