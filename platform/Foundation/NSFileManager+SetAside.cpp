@@ -27,10 +27,10 @@ constexpr int kMaximumAttempts = 1000;
 // Digits a number may have and still fit in 64 bits.
 constexpr size_t kMaximumDigits = 18;
 constexpr uint64_t kLargestReadNumber = 999'999'999'999'999'999;
-// The highest number numbering goes on from; copies numbered above it by
-// someone else are left out when the next number is picked, so that
-// numbering does not run to the end of what is read back as a copy. Their
-// numbers are never given again all the same.
+// Numbering goes on from the highest number up to this one; copies numbered
+// above it by someone else are left out, so that numbering does not run to
+// the end of what is read back as a copy (their numbers are never given all
+// the same). Once numbering has reached it, it goes on above every copy.
 constexpr uint64_t kLargestNumber = kLargestReadNumber - kMaximumAttempts;
 
 std::string utcStamp() {
@@ -131,7 +131,8 @@ std::vector<std::pair<CopyOrder, std::string>> orderedCopiesOfFile(
 }
 
 // The numbers of the file's numbered copies, and the highest among them that
-// numbering can go on from.
+// numbering goes on from: never one below a number it gave, so that a
+// number freed by the bound on copies is not given again.
 struct CopyNumbers {
     std::set<uint64_t> taken;
     uint64_t highest = 0;
@@ -146,6 +147,8 @@ CopyNumbers numbersOfCopies(const std::string& path) {
         if (order.number <= kLargestNumber)
             numbers.highest = std::max(numbers.highest, order.number);
     }
+    if (numbers.highest == kLargestNumber)
+        numbers.highest = *numbers.taken.rbegin();
     return numbers;
 }
 

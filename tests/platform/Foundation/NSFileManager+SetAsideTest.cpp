@@ -223,9 +223,11 @@ TEST(NSFileManagerSetAsideTest, PlantedNamesNeitherLoseFilesNorBreakTheBound) {
     EXPECT_LE(taken, kNSSetAsideBytesKept);
 }
 
-// A copy planted at the edge of numbering drives it no further than the
-// numbers after it, each given once: equal numbers would leave the copies'
-// order to the clock.
+// A copy planted at the edge of numbering: the numbers after it go on above
+// every copy, each given once, never again once the bound on copies has
+// removed one (equal numbers would leave the copies' order to the clock, a
+// number given again would put a new copy among the old). When no number is
+// left, the set-aside says so.
 TEST(NSFileManagerSetAsideTest, EveryCopyHasANumberOfItsOwnWhateverIsPlanted) {
     TemporaryDirectory folder;
     const std::string store = folder.file("CBUserMapStore.bin");
@@ -233,15 +235,25 @@ TEST(NSFileManagerSetAsideTest, EveryCopyHasANumberOfItsOwnWhateverIsPlanted) {
     write(first, "the first maps");
     write(store + ".20261207-212148.999999999999998999.corrupt", "planted");
     write(store + ".20261207-212148.999999999999999001.corrupt", "planted above it");
-    std::set<std::string> numbers;
-    for (int damage = 1; damage <= 3; ++damage) {
+    std::vector<std::string> made;
+    for (int damage = 1; damage <= 6; ++damage) {
         write(store, "damage");
+        fs::resize_file(store, uintmax_t{5} << 20);
         const auto copy = NSFileManagerSetAsideDamagedFile(store);
         ASSERT_TRUE(copy);
-        const std::string name = fs::path(*copy).stem().string();
-        numbers.insert(name.substr(name.rfind('.') + 1));
+        made.push_back(fs::path(*copy).stem().extension().string());
     }
-    EXPECT_EQ(numbers, (std::set<std::string>{"999999999999999000", "999999999999999002",
-                                              "999999999999999003"}));
-    EXPECT_EQ(NSFileManagerSetAsideCopiesOfFile(store).front(), first);
+    EXPECT_EQ(made, (std::vector<std::string>{".999999999999999002", ".999999999999999003",
+                                              ".999999999999999004", ".999999999999999005",
+                                              ".999999999999999006", ".999999999999999007"}));
+    const auto copies = NSFileManagerSetAsideCopiesOfFile(store);
+    EXPECT_EQ(copies.front(), first);
+    EXPECT_TRUE(copies.back().ends_with(made.back() + ".corrupt"));
+
+    write(store + ".20261207-212149.999999999999999999.corrupt", "planted at the end");
+    write(store, "damage");
+    std::string error;
+    EXPECT_FALSE(NSFileManagerSetAsideDamagedFile(store, {}, &error));
+    EXPECT_EQ(error, "every number for a copy is taken");
+    EXPECT_TRUE(fs::exists(store));
 }
