@@ -199,7 +199,13 @@ void BITFeedbackManager::sortFeedbackList() {
         const bool aArchived = a->status == 5, bArchived = b->status == 5;
         if (aArchived != bArchived)
             return !aArchived;
-        return a->date.timeIntervalSinceReferenceDate() > b->date.timeIntervalSinceReferenceDate();
+        const double aDate = a->date.timeIntervalSinceReferenceDate();
+        const double bDate = b->date.timeIntervalSinceReferenceDate();
+        // The service's times have whole seconds: within one, its own
+        // numbering tells which message came later.
+        if (aDate != bDate)
+            return aDate > bDate;
+        return a->identifier > b->identifier;
     });
 }
 

@@ -263,6 +263,25 @@ TEST_F(BITFeedbackManagerTest, DeveloperReplyWithNullNamesBecomesANewMessageAndI
     EXPECT_EQ(incoming[0]->attachments[0]->originalFilename(), "a.png");
 }
 
+// Replies the service dates within one second keep its order, newest first
+// (its times have whole seconds, so the dates alone cannot tell them apart).
+TEST_F(BITFeedbackManagerTest, RepliesWithinOneSecondKeepTheServicesOrder) {
+    send("question");
+    auto client = control();
+    for (int reply = 1; reply <= 8; ++reply)
+        client.Post(
+            ("/_feedback/reply?thread=" + *manager->token() + "&text=" + std::to_string(reply))
+                .c_str(),
+            "", "text/plain");
+    manager->fetchMessageUpdates();
+    settle();
+    std::vector<std::string> shown;
+    for (size_t index = 0; index < manager->numberOfMessages(); ++index)
+        shown.push_back(manager->messageAtIndex(index)->text.value_or(""));
+    EXPECT_EQ(shown,
+              (std::vector<std::string>{"8", "7", "6", "5", "4", "3", "2", "1", "question"}));
+}
+
 TEST_F(BITFeedbackManagerTest, ReplyFieldsOfTheWrongKindCountAsMissing) {
     send("question");
     const nlohmann::json body = {
