@@ -34,14 +34,16 @@ bool endsBy(pid_t command, Clock::time_point deadline, int* status) {
     }
 }
 
-// Ends the command: asked, then killed when it has not ended by the deadline.
+// Ends the command and every process it started (its process group, which
+// it leads): asked, then killed when it has not ended by the deadline; what
+// it left behind is killed once it has ended.
 void end(pid_t command, Clock::time_point deadline) {
-    ::kill(command, SIGTERM);
+    ::kill(-command, SIGTERM);
     int status = 0;
-    if (!endsBy(command, deadline, &status)) {
-        ::kill(command, SIGKILL);
-        ::waitpid(command, &status, 0);
-    }
+    if (!endsBy(command, deadline, &status))
+        ::kill(-command, SIGKILL);
+    ::waitpid(command, &status, 0);
+    ::kill(-command, SIGKILL);
 }
 
 std::string describeStatus(int status) {
@@ -120,10 +122,17 @@ std::unique_ptr<CBHomeServices> CBHomeServices::start(const std::string& command
         ::prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (::getppid() != parent)
             ::_exit(127);
+        // A group of its own: it is ended with all it started, and a closed
+        // terminal or Ctrl+C reaches this program alone, which then ends it.
+        ::setpgid(0, 0);
         ::dup2(output[1], STDOUT_FILENO);
+        const int nothing = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (nothing >= 0)
+            ::dup2(nothing, STDIN_FILENO);
         ::execv(argv[0], argv);
         ::_exit(127);
     }
+    ::setpgid(child, child);
     ::close(output[1]);
     std::vector<std::string> arguments;
     const auto deadline = Clock::now() + wait;

@@ -13,11 +13,13 @@
 // starts the services, writes this program's arguments for them to its
 // output, one a line, then an empty line, and stays while they run.
 //
-// It ends with this process, however that ends: the destructor tells it to
-// (SIGTERM) and waits for it, so the services' ports are free once this
-// process has ended; and a process killed before its destructors ran has it
-// told by the kernel (the parent-death signal, set for the thread that runs
-// `start`: the main thread, which lives as long as the process).
+// It runs as the leader of a process group of its own, reading nothing. It
+// ends with this process, however that ends: the destructor tells its group
+// to (SIGTERM) and waits for it, so the services' ports are free once this
+// process has ended; and a process killed before its destructors ran has the
+// command told by the kernel (the parent-death signal, set for the thread
+// that runs `start`: the main thread, which lives as long as the process),
+// which then ends what it started.
 class CBHomeServices {
   public:
     static constexpr std::chrono::seconds kStartTime{60};

@@ -40,16 +40,31 @@ bool endsSoon(pid_t pid) {
         [pid] { return ::waitpid(pid, nullptr, WNOHANG) == pid || ::kill(pid, 0) != 0; });
 }
 
+// Processes a test started that must not outlive it, whatever it asserted:
+// killed and reaped at its end.
+struct Leftovers {
+    std::vector<pid_t> pids;
+    ~Leftovers() {
+        for (const pid_t pid : pids) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+    }
+};
+
 // The command's arguments reach the program; its services (here a sleep it
-// started) end with it when the program lets it go, and when the program is
-// killed before any destructor runs.
+// started, and one that takes no SIGTERM) end with it when the program lets
+// it go, and when the program is killed before any destructor runs.
 TEST(CBHomeServicesTest, TheServicesLiveAsLongAsTheProgram) {
     ASSERT_EQ(::prctl(PR_SET_CHILD_SUBREAPER, 1), 0);
+    Leftovers leftovers;
     TemporaryFolder folder;
     const std::string services = command(folder, "services",
                                          "sleep 600 &\n"
                                          "echo $! >\"$1/service\"\n"
-                                         "trap 'kill $!; exit 0' TERM\n"
+                                         "(trap '' TERM; exec sleep 600) &\n"
+                                         "echo $! >\"$1/stubborn\"\n"
+                                         "trap 'trap - TERM; kill 0' TERM\n"
                                          "printf -- '--store-url\\nhttp://127.0.0.1:1\\n\\n'\n"
                                          "wait\n");
     std::string error;
@@ -58,8 +73,11 @@ TEST(CBHomeServicesTest, TheServicesLiveAsLongAsTheProgram) {
     EXPECT_EQ(started->arguments(),
               (std::vector<std::string>{"--store-url", "http://127.0.0.1:1"}));
     const pid_t service = std::stoi(contents(folder.file("service")));
+    const pid_t stubborn = std::stoi(contents(folder.file("stubborn")));
+    leftovers.pids = {service, stubborn};
     started.reset();
     EXPECT_TRUE(endsSoon(service));
+    EXPECT_TRUE(endsSoon(stubborn));
 
     int report[2];
     ASSERT_EQ(::pipe(report), 0);
@@ -71,10 +89,13 @@ TEST(CBHomeServicesTest, TheServicesLiveAsLongAsTheProgram) {
         [[maybe_unused]] ssize_t ignored = ::write(report[1], &done, 1);
         ::pause();
     }
+    leftovers.pids.push_back(program);
     char done = 0;
     ASSERT_EQ(::read(report[0], &done, 1), 1);
     ASSERT_EQ(done, 'y');
     const pid_t orphaned = std::stoi(contents(folder.file("service")));
+    leftovers.pids.push_back(orphaned);
+    leftovers.pids.push_back(std::stoi(contents(folder.file("stubborn"))));
     ::kill(program, SIGKILL);
     ::waitpid(program, nullptr, 0);
     EXPECT_TRUE(endsSoon(orphaned));
