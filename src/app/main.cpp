@@ -102,6 +102,18 @@ std::optional<double> parseSpeed(const char* text) {
     return speed;
 }
 
+// Why the value is no address for a service's option (--store-url,
+// --sdk-url, --tile-service), or nullptr.
+const char* whyNoAddress(const char* option, const std::string& value) {
+    if (std::strcmp(option, "--tile-service") == 0)
+        return value.find_first_of("/ ") != std::string::npos ||
+                       value.find(':') == std::string::npos
+                   ? "not a HOST:PORT"
+                   : nullptr;
+    return value.rfind("http://", 0) != 0 && value.rfind("https://", 0) != 0 ? "not an http URL"
+                                                                             : nullptr;
+}
+
 int usageError(const char* message, const char* argument) {
     std::fprintf(stderr, "kelvara: %s '%s'\n", message, argument);
     printUsage();
@@ -167,8 +179,8 @@ std::optional<LaunchArguments> readArguments(const std::vector<std::string>& arg
                    value) {
             const std::string url = value;
             ++i;
-            if (url.rfind("http://", 0) != 0 && url.rfind("https://", 0) != 0) {
-                usageError("not an http URL:", value);
+            if (const char* why = whyNoAddress(argument, url)) {
+                usageError((std::string(why) + ":").c_str(), value);
                 return std::nullopt;
             }
             if (std::strcmp(argument, "--sdk-url") == 0)
@@ -178,9 +190,8 @@ std::optional<LaunchArguments> readArguments(const std::vector<std::string>& arg
         } else if (std::strcmp(argument, "--tile-service") == 0 && value) {
             tileService = value;
             ++i;
-            if (tileService->find_first_of("/ ") != std::string::npos ||
-                tileService->find(':') == std::string::npos) {
-                usageError("not a HOST:PORT:", value);
+            if (const char* why = whyNoAddress(argument, *tileService)) {
+                usageError((std::string(why) + ":").c_str(), value);
                 return std::nullopt;
             }
         } else if (std::strcmp(argument, "--services") == 0 && value) {
@@ -250,6 +261,11 @@ std::optional<LaunchArguments> readArgumentsWithServices(const std::vector<std::
             std::fprintf(stderr,
                          "kelvara: %s gave an argument that is no service's address: '%s'\n",
                          command.c_str(), name.c_str());
+            return std::nullopt;
+        }
+        if (const char* why = whyNoAddress(name.c_str(), addresses[i + 1])) {
+            std::fprintf(stderr, "kelvara: %s gave %s '%s', %s\n", command.c_str(), name.c_str(),
+                         addresses[i + 1].c_str(), why);
             return std::nullopt;
         }
     }
