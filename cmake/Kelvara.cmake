@@ -89,3 +89,14 @@ function(kv_render_images library target what)
     add_custom_target(${target} ALL DEPENDS ${stamp})
     add_dependencies(${library} ${target})
 endfunction()
+
+# A test script whose program opens windows: it runs on a virtual display of
+# its own number (xvfb-run), one such test at a time, with the ENVIRONMENT
+# given.
+function(kv_window_test name script display timeout)
+    cmake_parse_arguments(PARSE_ARGV 4 ARG "" "ENVIRONMENT" "")
+    add_test(NAME ${name}
+             COMMAND ${XVFB_RUN} -a -n ${display} -s "-screen 0 1280x1024x24" ${script})
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout} LABELS window
+        RESOURCE_LOCK xvfb_display ENVIRONMENT "${ARG_ENVIRONMENT}")
+endfunction()

@@ -17,6 +17,9 @@
 
 namespace {
 
+// Set by a hang-up; the next pump of the events closes the window.
+volatile sig_atomic_t hungUp = 0;
+
 CGRect displayArea() {
     SDL_Rect area{};
     if (SDL_GetDisplayUsableBounds(0, &area) != 0 || area.w <= 0 || area.h <= 0) {
@@ -97,6 +100,7 @@ std::unique_ptr<HostWindow> HostWindow::open(std::shared_ptr<UIWindow> window, d
     auto host =
         std::make_unique<HostWindow>(std::move(window), scale, sdlWindow, renderer, texture);
     host->fitWithBorders();
+    host->quitOnHangUp();
     return host;
 }
 
@@ -113,12 +117,26 @@ HostWindow::HostWindow(std::shared_ptr<UIWindow> window, double scale, SDL_Windo
 }
 
 HostWindow::~HostWindow() {
+    if (hangUpTaken_) {
+        ::sigaction(SIGHUP, &hangUpBefore_, nullptr);
+    }
     CAFrameClock::shared().removeFrameHandler(frameHandler_);
     HostDisconnectClipboard();
     SDL_DestroyTexture(texture_);
     SDL_DestroyRenderer(renderer_);
     SDL_DestroyWindow(sdlWindow_);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+void HostWindow::quitOnHangUp() {
+    if (::sigaction(SIGHUP, nullptr, &hangUpBefore_) != 0 || hangUpBefore_.sa_handler != SIG_DFL) {
+        return;
+    }
+    struct sigaction hangUp {};
+    hangUp.sa_handler = [](int) { hungUp = 1; };
+    sigemptyset(&hangUp.sa_mask);
+    hangUp.sa_flags = SA_RESTART;
+    hangUpTaken_ = ::sigaction(SIGHUP, &hangUp, nullptr) == 0;
 }
 
 void HostWindow::fitWithBorders() {
@@ -223,6 +241,9 @@ CGImageRef HostWindow::readPixels() {
 bool HostWindow::pumpEvents() {
     SDL_Event event;
     auto point = [this](int x, int y) { return CGPoint{x / scale_, y / scale_}; };
+    if (hungUp) {
+        closed_ = true;
+    }
     while (SDL_PollEvent(&event)) {
         switch (event.type) {
             case SDL_QUIT:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <signal.h>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -56,6 +58,14 @@ class HostWindow {
     void fitWithBorders();
     // The UIWindow, the screen and the texture take the desktop window's size.
     void followWindowSize();
+    // A hang-up (the terminal the program runs in closed) closes the window
+    // while it is open, so the program quits as when it is told to end
+    // (SIGTERM, which SDL turns into a quit event). A hang-up ignored (nohup)
+    // stays ignored.
+    void quitOnHangUp();
+
+    struct sigaction hangUpBefore_ {};
+    bool hangUpTaken_ = false;
 
     std::shared_ptr<UIWindow> window_;
     double scale_;
