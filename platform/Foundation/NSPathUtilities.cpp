@@ -92,31 +92,37 @@ std::string joined(const std::string& folder, const std::vector<std::string>& co
 
 }  // namespace
 
-std::string NSSearchPathForDirectory(NSSearchPathDirectory directory) {
+std::string NSSearchPathForDirectoryUnmade(NSSearchPathDirectory directory) {
     const std::string base = home();
     switch (directory) {
         case NSSearchPathDirectory::Documents:
-            return createdFolder(base.empty() ? xdgFolder("XDG_DATA_HOME", ".local/share") + "/" +
-                                                    kApplicationFolderName + "/Documents"
-                                              : base + "/Documents");
+            return base.empty() ? xdgFolder("XDG_DATA_HOME", ".local/share") + "/" +
+                                      kApplicationFolderName + "/Documents"
+                                : base + "/Documents";
         case NSSearchPathDirectory::Caches:
-            return createdFolder(base.empty() ? xdgFolder("XDG_CACHE_HOME", ".cache") + "/" +
-                                                    kApplicationFolderName
-                                              : base + "/Caches");
+            return base.empty()
+                       ? xdgFolder("XDG_CACHE_HOME", ".cache") + "/" + kApplicationFolderName
+                       : base + "/Caches";
         case NSSearchPathDirectory::Library:
-            return createdFolder(base.empty() ? xdgFolder("XDG_CONFIG_HOME", ".config") + "/" +
-                                                    kApplicationFolderName + "/Library"
-                                              : base + "/Library");
+            return base.empty() ? xdgFolder("XDG_CONFIG_HOME", ".config") + "/" +
+                                      kApplicationFolderName + "/Library"
+                                : base + "/Library";
     }
     return {};
 }
 
-std::string NSUserDefaultsFilePath() {
+std::string NSSearchPathForDirectory(NSSearchPathDirectory directory) {
+    return createdFolder(NSSearchPathForDirectoryUnmade(directory));
+}
+
+std::string NSUserDefaultsFolderUnmade() {
     const std::string base = home();
-    const std::string folder = createdFolder(
-        base.empty() ? xdgFolder("XDG_CONFIG_HOME", ".config") + "/" + kApplicationFolderName
-                     : base);
-    return folder + "/Preferences.plist";
+    return base.empty() ? xdgFolder("XDG_CONFIG_HOME", ".config") + "/" + kApplicationFolderName
+                        : base;
+}
+
+std::string NSUserDefaultsFilePath() {
+    return createdFolder(NSUserDefaultsFolderUnmade()) + "/Preferences.plist";
 }
 
 void NSSetApplicationHome(const std::string& directory) {

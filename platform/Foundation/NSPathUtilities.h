@@ -15,6 +15,10 @@ enum class NSSearchPathDirectory { Documents, Caches, Library };
 
 std::string NSSearchPathForDirectory(NSSearchPathDirectory directory);
 std::string NSUserDefaultsFilePath();
+// The same folders (the defaults' one: the folder of their file) without
+// making them, for a look at the home before anything is written to it.
+std::string NSSearchPathForDirectoryUnmade(NSSearchPathDirectory directory);
+std::string NSUserDefaultsFolderUnmade();
 void NSSetApplicationHome(const std::string& directory);  // empty string: back to XDG
 
 // A path inside the application's folders kept so that it outlives a moved

@@ -18,7 +18,12 @@
 // The lock file is opened without following a link and without waiting, and
 // must be a regular file: whatever else lies at its path (a link, a folder, a
 // FIFO someone put there) is refused rather than followed, waited on or run
-// beside.
+// beside. It is made readable by everyone who may read the home, since a
+// read-only descriptor takes the lock.
+//
+// Where the lock file cannot be taken (another user's that this user may not
+// open), the same lock on the home's folder itself holds the home instead:
+// it too is the home's own, whatever path or runtime folder a start has.
 class CBHomeLock {
   public:
     // The lock file of the home whose Documents folder is `documents`.
@@ -32,6 +37,9 @@ class CBHomeLock {
     };
     // Takes the lock at `path` without waiting, making the file when missing.
     static Attempt tryToHold(const std::string& path);
+    // Takes the lock of the folder at `path` without waiting; something that
+    // is no folder there is refused as no lock file.
+    static Attempt tryToHoldFolder(const std::string& path);
 
     // Releases the lock.
     ~CBHomeLock();
@@ -40,6 +48,9 @@ class CBHomeLock {
 
   private:
     explicit CBHomeLock(int file) : file_(file) {}
+    // Locks the opened file (a regular file, or a folder) or says why not;
+    // the file is the lock's or closed.
+    static Attempt lockOpened(int file, bool folder);
 
     int file_;
 };

@@ -1,15 +1,12 @@
 #include "app/CBHomeStart.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <functional>
 #include <thread>
+#include <utility>
 
 #include "Foundation/NSPathUtilities.h"
+#include "app/CBHomeFolders.h"
 #include "app/CBHomeLock.h"
 #include "app/CBRunningInstance.h"
 
@@ -22,38 +19,9 @@ using Outcome = CBHomeStart::Outcome;
 // How often a start looks again while another holds its home.
 constexpr auto kRetry = std::chrono::milliseconds(50);
 
-// Why the folder cannot keep Kelvara's files, or empty.
-std::string whyFolderIsUnusable(const std::string& folder) {
-    std::error_code error;
-    if (!fs::is_directory(folder, error)) {
-        if (fs::exists(fs::symlink_status(folder, error)))
-            return folder + " is not a folder";
-        fs::create_directories(folder, error);
-        if (error)
-            return folder + " cannot be made (" + error.message() + ")";
-    }
-    if (::access(folder.c_str(), W_OK) != 0)
-        return folder + " is not writable (" + std::strerror(errno) + ")";
-    return {};
-}
-
-// Why Kelvara cannot keep its files in the home, or empty: each of its
-// folders made and writable. The first that is not ends the search, before
-// the next is asked for (and made).
-std::string whyHomeIsUnusable(const std::string& home, const std::string& documents) {
-    using Folder = std::function<std::string()>;
-    const Folder folders[] = {
-        [&] { return home; },
-        [&] { return documents; },
-        [] { return NSSearchPathForDirectory(NSSearchPathDirectory::Caches); },
-        [] { return NSSearchPathForDirectory(NSSearchPathDirectory::Library); },
-        [] { return fs::path(NSUserDefaultsFilePath()).parent_path().string(); },
-    };
-    for (const Folder& folder : folders) {
-        if (std::string why = whyFolderIsUnusable(folder()); !why.empty())
-            return why;
-    }
-    return {};
+void tellUnusable(const std::string& home, const CBHomeFolders::Unusable& unusable) {
+    std::fprintf(stderr, "kelvara: cannot keep files in the home %s: %s; not starting on it (%s)\n",
+                 home.c_str(), unusable.why.c_str(), unusable.advice.c_str());
 }
 
 // Hands this start over to the Kelvara listening on the home: its link, else
@@ -87,33 +55,44 @@ std::optional<Outcome> handOver(const std::string& socketPath,
     return std::nullopt;
 }
 
-// Where the home's own lock cannot be taken: the lock of its path in the
-// runtime folder, or none; says which, once a start (`told`).
-CBHomeLock::Attempt holdByPath(const std::string& home, const std::string& documents,
-                               const CBHomeLock::Attempt& refused, bool& told) {
+// Where the home's lock file cannot be taken: the lock of the home's folder,
+// else (a file system without locks) that of its path in the runtime folder,
+// else none; says which, once a start (`told`). Something planted at the
+// runtime folder's lock ends the start as at the lock file: `where` names it.
+CBHomeLock::Attempt holdOtherwise(const std::string& home, const std::string& documents,
+                                  const CBHomeLock::Attempt& refused, bool& told,
+                                  std::string& where) {
     const std::string lockPath = CBHomeLock::lockPathForHome(documents);
-    const std::string byPath = CBRunningInstance::lockPathForHome(documents);
-    CBHomeLock::Attempt attempt;
-    if (!byPath.empty())
-        attempt = CBHomeLock::tryToHold(byPath);
-    const bool locked = attempt.lock || attempt.heldElsewhere;
-    if (!told) {
-        told = true;
-        if (locked)
-            std::fprintf(stderr,
-                         "kelvara: cannot lock the home %s (%s: %s); holding it by its path "
-                         "instead (%s), which a start by another user or by another path to "
-                         "the home does not see\n",
-                         home.c_str(), lockPath.c_str(), refused.error.c_str(), byPath.c_str());
-        else
-            std::fprintf(stderr,
-                         "kelvara: cannot lock the home %s (%s: %s); running without a lock on "
-                         "it, so a Kelvara started on it meanwhile is not kept off\n",
-                         home.c_str(), lockPath.c_str(), refused.error.c_str());
+    auto say = [&](const std::string& how) {
+        if (!std::exchange(told, true))
+            std::fprintf(stderr, "kelvara: cannot lock the home %s (%s: %s); %s\n", home.c_str(),
+                         lockPath.c_str(), refused.error.c_str(), how.c_str());
+    };
+    CBHomeLock::Attempt attempt = CBHomeLock::tryToHoldFolder(home);
+    if (attempt.notALockFile) {
+        where = home;
+        return attempt;
     }
-    if (!locked)
-        return {};
-    return attempt;
+    if (attempt.lock || attempt.heldElsewhere) {
+        say("holding it by its folder instead");
+        return attempt;
+    }
+    const std::string folderError = attempt.error;
+    const std::string byPath = CBRunningInstance::lockPathForHome(documents);
+    attempt = byPath.empty() ? CBHomeLock::Attempt{} : CBHomeLock::tryToHold(byPath);
+    if (attempt.notALockFile) {
+        where = byPath;
+        return attempt;
+    }
+    if (attempt.lock || attempt.heldElsewhere) {
+        say("nor by its folder (" + folderError + "); holding it by its path instead (" + byPath +
+            "), which a start by another path to the home does not see");
+        return attempt;
+    }
+    say("nor by its folder (" + folderError +
+        ") or its path in a private runtime folder; running without a lock on it, so only a "
+        "Kelvara that answers on it is kept off");
+    return {};
 }
 
 }  // namespace
@@ -121,14 +100,11 @@ CBHomeLock::Attempt holdByPath(const std::string& home, const std::string& docum
 CBHomeStart::Outcome CBHomeStart::holdOrHandOver(const std::optional<std::string>& link,
                                                  bool headless, std::unique_ptr<CBHomeLock>& held,
                                                  Clock::duration wait) {
-    const std::string documents = NSSearchPathForDirectory(NSSearchPathDirectory::Documents);
+    const std::string documents = NSSearchPathForDirectoryUnmade(NSSearchPathDirectory::Documents);
     const std::string lockPath = CBHomeLock::lockPathForHome(documents);
     const std::string home = fs::path(lockPath).parent_path().string();
-    if (const std::string why = whyHomeIsUnusable(home, documents); !why.empty()) {
-        std::fprintf(stderr,
-                     "kelvara: cannot keep files in the home %s: %s; not starting on it (choose "
-                     "another home with --home DIR)\n",
-                     home.c_str(), why.c_str());
+    if (const auto unusable = CBHomeFolders::whyUnusable(home)) {
+        tellUnusable(home, *unusable);
         return Outcome::Ended;
     }
     const std::string socketPath = CBRunningInstance::socketPathForHome(documents);
@@ -136,23 +112,29 @@ CBHomeStart::Outcome CBHomeStart::holdOrHandOver(const std::optional<std::string
     bool toldHowHeld = false;
     for (;;) {
         auto attempt = CBHomeLock::tryToHold(lockPath);
+        std::string where = lockPath;
+        if (!attempt.lock && !attempt.heldElsewhere && !attempt.notALockFile)
+            attempt = holdOtherwise(home, documents, attempt, toldHowHeld, where);
         if (attempt.notALockFile) {
             std::fprintf(stderr,
                          "kelvara: cannot hold the home %s: %s: %s; not starting on it (move "
                          "that away, or choose another home with --home DIR)\n",
-                         home.c_str(), lockPath.c_str(), attempt.error.c_str());
+                         home.c_str(), where.c_str(), attempt.error.c_str());
             return Outcome::Ended;
         }
-        if (!attempt.lock && !attempt.heldElsewhere)
-            attempt = holdByPath(home, documents, attempt, toldHowHeld);
+        bool runs = false;
         if (!headless) {
             if (auto outcome = handOver(socketPath, link, deadline))
                 return *outcome;
-            if (!attempt.heldElsewhere) {
-                held = std::move(attempt.lock);
-                return Outcome::Run;
+            runs = !attempt.heldElsewhere;
+        } else {
+            runs = !attempt.heldElsewhere && !CBRunningInstance::isListening(socketPath);
+        }
+        if (runs) {
+            if (const auto unusable = CBHomeFolders::whyUnusableBelow(home)) {
+                tellUnusable(home, *unusable);
+                return Outcome::Ended;
             }
-        } else if (!attempt.heldElsewhere && !CBRunningInstance::isListening(socketPath)) {
             held = std::move(attempt.lock);
             return Outcome::Run;
         }

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "Eventually.h"
@@ -73,6 +74,31 @@ TEST(CBHomeLockTest, WhatIsNoLockFileIsRefusedWithoutWaitingOrFollowing) {
     EXPECT_FALSE(folder.lock);
     EXPECT_TRUE(folder.notALockFile);
     EXPECT_EQ(folder.error, "it is a folder, not a lock file");
+}
+
+// The home's folder holds it where its lock file cannot be taken: one holder
+// at a time, whichever path names the folder; a link or a file where the
+// folder should be is refused, not followed.
+TEST(CBHomeLockTest, AFolderIsHeldByOneHolderAtATimeWhateverItsPath) {
+    TemporaryFolder work;
+    const std::string home = work.file("home");
+    std::filesystem::create_directory(home);
+    std::filesystem::create_directory_symlink(home, work.file("other-path"));
+    auto held = CBHomeLock::tryToHoldFolder(home);
+    ASSERT_TRUE(held.lock) << held.error;
+    const auto second = CBHomeLock::tryToHoldFolder(work.file("other-path/."));
+    EXPECT_FALSE(second.lock);
+    EXPECT_TRUE(second.heldElsewhere);
+    held.lock.reset();
+    EXPECT_TRUE(CBHomeLock::tryToHoldFolder(home).lock);
+
+    const auto link = CBHomeLock::tryToHoldFolder(work.file("other-path"));
+    EXPECT_TRUE(link.notALockFile);
+    EXPECT_EQ(link.error, "it is a link, not a folder");
+    std::ofstream(work.file("file")) << "a file";
+    const auto file = CBHomeLock::tryToHoldFolder(work.file("file"));
+    EXPECT_TRUE(file.notALockFile);
+    EXPECT_EQ(file.error, "it is not a folder");
 }
 
 // A hold belongs to the process that took it: a program it is replaced with

@@ -3,11 +3,13 @@
 # apart (a double click on a launcher): one shows its window, the other hands
 # over to it and ends with status 0; the one left running takes a link from a
 # third start. The same holds on a home whose lock file belongs to another
-# user (as after one start with sudo): it is held by its path in the runtime
-# folder instead. A home under a file or a read-only one ends a start with
-# status 1 and a message naming it, before its services start. As root, the
-# starts on those homes run without the capabilities that pass over file
-# permissions. Needs a display (ctest gives it a virtual one).
+# user (as after one start with sudo by an older Kelvara): it is held by the
+# lock of its folder instead, which needs no runtime folder either: with
+# none that is private, the later start waits and ends. A home under a file,
+# a read-only one and another user's end a start with status 1 and a message
+# naming it, before its services start and without writing anything there.
+# As root, the starts on those homes run without the capabilities that pass
+# over file permissions. Needs a display (ctest gives it a virtual one).
 set -euo pipefail
 binary=${KELVARA_BINARY:?}
 work=$(mktemp -d "${TMPDIR:-/tmp}/kelvara-simultaneous.XXXXXX")
@@ -85,7 +87,7 @@ for gap in 0 0.01 0.03 another-users-lock; do
     [ "$(wc -l <"$work/services-started")" -eq 1 ] ||
         fail "$gap s apart: the services started $(wc -l <"$work/services-started") times"
     if [ "$gap" = another-users-lock ]; then
-        grep -q "cannot lock the home $home ($home/instance.lock: Permission denied); holding it by its path instead" \
+        grep -q "cannot lock the home $home ($home/instance.lock: Permission denied); holding it by its folder instead" \
             "$work/first-$gap.log" "$work/second-$gap.log" ||
             fail "a start did not say how it holds a home with another user's lock file"
     fi
@@ -100,16 +102,59 @@ for gap in 0 0.01 0.03 another-users-lock; do
 done
 echo "every pair of starts left one Kelvara on its home"
 
+# The lock file is another user's and no runtime folder is private (one open
+# to everybody): no hand-over, but still one Kelvara; the later start ends.
+home=$work/home-no-runtime
+mkdir "$home"
+touch "$home/instance.lock"
+belongs_to_another 000 "$home/instance.lock"
+mkdir -m 1777 "$work/open"
+rm -f "$work/services-started"
+XDG_RUNTIME_DIR=$work/open "${start[@]}" --home "$home" >"$work/first-no-runtime.log" 2>&1 &
+first=$!
+pids=("$first")
+for _ in $(seq 1 600); do
+    [ -s "$work/services-started" ] && break
+    sleep 0.1
+done
+[ -s "$work/services-started" ] || fail "the start without a runtime folder did not run"
+status=0
+XDG_RUNTIME_DIR=$work/open "${start[@]}" --home "$home" >"$work/second-no-runtime.log" 2>&1 ||
+    status=$?
+[ "$status" -eq 1 ] || fail "a second start without a runtime folder ended with status $status"
+grep -q "another Kelvara holds the home $home and takes no links" "$work/second-no-runtime.log" ||
+    fail "the second start without a runtime folder did not say why it ended"
+[ "$(wc -l <"$work/services-started")" -eq 1 ] || fail "two Kelvaras ran without a runtime folder"
+kill -0 "$first" 2>/dev/null || fail "the Kelvara holding the home without a runtime folder ended"
+kill "$first"
+wait "$first" 2>/dev/null || true
+pids=()
+echo "without a runtime folder the later start ended"
+
 touch "$work/file"
-mkdir "$work/read-only"
-belongs_to_another 555 "$work/read-only"
-for home in "$work/file/home" "$work/read-only"; do
+mkdir -m 555 "$work/read-only"
+homes=("$work/file/home" "$work/read-only")
+# Another user's home: root's start on it, as with sudo.
+if [ -n "${as_user[*]}" ]; then
+    mkdir "$work/another-users"
+    belongs_to_another 755 "$work/another-users"
+    homes+=("$work/another-users")
+fi
+for home in "${homes[@]}"; do
     rm -f "$work/services-started"
     status=0
     output=$("${start[@]}" --home "$home" 2>&1) || status=$?
     [ "$status" -eq 1 ] || fail "a start on $home ended with status $status: $output"
-    grep -q "kelvara: cannot keep files in the home $home: $home \(cannot be made (Not a directory)\|is not writable (Permission denied)\); not starting on it" <<<"$output" ||
-        fail "a start on $home did not say why it ended: $output"
+    case $home in
+    */file/home) why="$home cannot be made (Not a directory); not starting on it (choose another home" ;;
+    */read-only) why="$home is not writable (Permission denied); not starting on it (choose another home" ;;
+    *) why="$home belongs to $(id -nu 65534 2>/dev/null || echo "user 65534"); not starting on it (start Kelvara as" ;;
+    esac
+    if [ "$(grep -c . <<<"$output")" -ne 1 ] ||
+        ! grep -qF "kelvara: cannot keep files in the home $home: $why" <<<"$output"; then
+        fail "a start on $home did not say why it ended, in one line: $output"
+    fi
     [ ! -e "$work/services-started" ] || fail "a start on $home started its services"
+    [ -z "$(ls -A "$home" 2>/dev/null)" ] || fail "a start on $home wrote into it: $(ls -A "$home")"
     echo "a start on $home ended saying why"
 done
