@@ -61,10 +61,11 @@ TEST(CBHomeServicesTest, TheServicesLiveAsLongAsTheProgram) {
     TemporaryFolder folder;
     const std::string services = command(folder, "services",
                                          "sleep 600 &\n"
-                                         "echo $! >\"$1/service\"\n"
+                                         "service=$!\n"
+                                         "echo $service >\"$1/service\"\n"
                                          "(trap '' TERM; exec sleep 600) &\n"
                                          "echo $! >\"$1/stubborn\"\n"
-                                         "trap 'trap - TERM; kill 0' TERM\n"
+                                         "trap 'kill $service; exit 0' TERM\n"
                                          "printf -- '--store-url\\nhttp://127.0.0.1:1\\n\\n'\n"
                                          "wait\n");
     std::string error;
