@@ -2,7 +2,8 @@
 # The map store server of scripts/run, started by its functions for a home:
 # it keeps the home's port from one start to the next while the port is free,
 # and when another program listens there it says so and takes another port,
-# which the home keeps from then on.
+# which the home keeps from then on. What else stands at the home's record
+# (a link, a folder, odd lines) neither is followed nor gives a port.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 server=${KELVARA_MAPSTORE_SERVER:?}
@@ -35,8 +36,13 @@ stop_all() {
     done
     pids=()
 }
+# shellcheck disable=SC2034 # the functions take it by its name
+store=("$server" --root "$content")
 start() {
-    start_home_service "$ports" map-store "$server" --root "$content" 2>"$work/said"
+    start_home_service "$ports" map-store store 2>"$work/said"
+}
+answers() {
+    curl -sf "http://127.0.0.1:$port/mapStore.zip" -o /dev/null || fail "$1: no store on port $port"
 }
 
 start
@@ -75,3 +81,53 @@ grep -q "listens on port $port now" "$work/said" || fail "the new port was not r
 grep -q "^map-store $port\$" "$ports" || fail "the new port is not recorded: $(cat "$ports")"
 [ "$(wc -l <"$ports")" -eq 1 ] || fail "the old port is still recorded: $(cat "$ports")"
 echo "the home keeps its port while it is free and moves when it is taken"
+
+kill "$holder"
+wait "$holder" 2>/dev/null
+holder=
+stop_all
+mkdir "$work/outside"
+rm "$ports"
+ln -s "$work/outside" "$ports"
+start
+answers "a link at service-ports"
+[ -z "$(ls -A "$work/outside")" ] || fail "a start wrote into the folder service-ports links to"
+[ "$(stat -c %F "$ports"):$(cat "$ports")" = "regular file:map-store $port" ] ||
+    fail "the link was not replaced"
+stop_all
+rm "$ports"
+mkdir -p "$ports/kept"
+start
+answers "a folder at service-ports"
+grep -q "cannot be kept in $ports" "$work/said" || fail "a folder at service-ports was not reported"
+[ "$(ls -A "$home"):$(ls -A "$ports")" = service-ports:kept ] ||
+    fail "a start changed the home's folders: $(ls -AR "$home")"
+stop_all
+rm -r "$ports"
+echo "a link or a folder at service-ports is never followed"
+
+# Only the first line of a service with one number from 1 to 65535 gives it
+# a port: odd ones give none.
+printf 'map-store %s\nmap-store 45012\n' "$first" >"$ports"
+start
+[ "$port" = "$first" ] || fail "two lines: the store listens on $port, not on $first"
+stop_all
+for odd in 65536 1x2; do
+    echo "map-store $odd" >"$ports"
+    start
+    answers "map-store $odd"
+    [ "$port" != "${odd/x/}" ] || fail "map-store $odd counted as a port"
+    [ -s "$work/said" ] && fail "map-store $odd counted as a port: $(cat "$work/said")"
+    [ "$(cat "$ports")" = "map-store $port" ] || fail "after $odd, recorded: $(cat "$ports")"
+    stop_all
+done
+echo "odd lines give no port"
+
+# A home path with a line break is one path all through.
+home=$work/line$'\n'break
+ports=$home/service-ports
+start
+answers "a home with a line break"
+[ "$(cat "$ports")" = "map-store $port" ] || fail "a home with a line break: $(cat "$ports")"
+stop_all
+echo "a home path with a line break is one path"

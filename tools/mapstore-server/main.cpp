@@ -1,7 +1,6 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -36,7 +35,12 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--root") == 0 && i + 1 < argc) {
             root = argv[++i];
         } else if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
-            port = std::atoi(argv[++i]);
+            const auto parsed = parsePort(argv[++i]);
+            if (!parsed) {
+                std::fprintf(stderr, "%s: --port must be a number from 0 to 65535\n", argv[0]);
+                return 2;
+            }
+            port = *parsed;
         } else if (std::strcmp(argv[i], "--test-control") == 0 && i + 1 < argc) {
             testData = argv[++i];
         } else if (std::strcmp(argv[i], "--write-timeout") == 0 && i + 1 < argc) {

@@ -1,5 +1,4 @@
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -63,7 +62,12 @@ int main(int argc, char** argv) {
     int port = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
-            port = std::atoi(argv[++i]);
+            const auto parsed = parsePort(argv[++i]);
+            if (!parsed) {
+                std::fprintf(stderr, "%s: --port must be a number from 0 to 65535\n", argv[0]);
+                return 2;
+            }
+            port = *parsed;
         } else if (std::strcmp(argv[i], "--app") == 0 && i + 1 < argc) {
             service.addApp(argv[++i]);
         } else if (std::strcmp(argv[i], "--builds") == 0 && i + 1 < argc) {

@@ -11,3 +11,10 @@ std::optional<uint64_t> parseDecimal(std::string_view text) {
         return std::nullopt;
     return value;
 }
+
+std::optional<int> parsePort(std::string_view text) {
+    const auto value = parseDecimal(text);
+    if (!value || *value > 65535)
+        return std::nullopt;
+    return int(*value);
+}

@@ -4,6 +4,7 @@
 #include <exception>
 #include <string>
 
+#include "LocalServing.h"
 #include "TileRenderer.h"
 #include "TileServer.h"
 #include "WorldOutlines.h"
@@ -17,9 +18,14 @@ int main(int argc, char** argv) {
     TileServer::Options options{"5f3c9a0e7b2d4c18a6e9f01b3d7c5a42"};
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
-        if (std::strcmp(argv[i], "--port") == 0 && hasValue)
-            port = std::atoi(argv[++i]);
-        else if (std::strcmp(argv[i], "--key") == 0 && hasValue)
+        if (std::strcmp(argv[i], "--port") == 0 && hasValue) {
+            const auto parsed = parsePort(argv[++i]);
+            if (!parsed) {
+                std::fprintf(stderr, "%s: --port must be a number from 0 to 65535\n", argv[0]);
+                return 2;
+            }
+            port = *parsed;
+        } else if (std::strcmp(argv[i], "--key") == 0 && hasValue)
             options.apiKey = argv[++i];
         else if (std::strcmp(argv[i], "--world") == 0 && hasValue)
             world = argv[++i];

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <regex>
 #include <set>
@@ -394,6 +395,29 @@ TEST_F(LocalServersTest, NumbersTooLargeForTheirPlaceNameNothing) {
               400);
     // The service still knows what it was asked.
     EXPECT_EQ(rawStatus(sdk.port(), rawGet("/_received")), 200);
+}
+
+// A port past 65535 or not a number is refused: it would be bound as
+// another one, or as any, and said as it was given.
+TEST_F(LocalServersTest, APortOutsideZeroTo65535IsRefused) {
+    for (const Server& server : servers()) {
+        for (const std::string port : {"65536", "4501145012", "-1", "45a01"}) {
+            std::string command = "timeout 10";
+            for (const std::string& argument : server.arguments)
+                command += " '" + (argument == "0" ? port : argument) + "'";
+            FILE* output = ::popen((command + " 2>&1").c_str(), "r");
+            ASSERT_NE(output, nullptr);
+            std::string said;
+            char buffer[256];
+            while (const size_t got = std::fread(buffer, 1, sizeof buffer, output))
+                said.append(buffer, got);
+            const int status = ::pclose(output);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2)
+                << server.name << " " << port;
+            EXPECT_NE(said.find("--port must be a number from 0 to 65535"), std::string::npos)
+                << server.name << " " << port << ": " << said;
+        }
+    }
 }
 
 // Another local program could read a user's thread and attachment by
