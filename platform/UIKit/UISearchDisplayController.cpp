@@ -36,10 +36,10 @@ UISearchDisplayController::~UISearchDisplayController() {
     NSNotificationCenter::defaultCenter()->removeObserver(keyboardObserver_);
     NSNotificationCenter::defaultCenter()->removeObserver(hideObserver_);
     if (dimmingView_) {
-        dimmingView_->removeFromSuperview();
+        hideOverlayView(dimmingView_);
     }
     if (table_) {
-        table_->removeFromSuperview();
+        hideOverlayView(table_);
     }
 }
 
@@ -120,20 +120,28 @@ void UISearchDisplayController::setSearchResultsDelegate(
     }
 }
 
-std::shared_ptr<UIView> UISearchDisplayController::container(CGRect* area) const {
+bool UISearchDisplayController::showOverlayView(const std::shared_ptr<UIView>& overlay) const {
     auto contents = contents_.lock();
     if (!contents) {
-        return nullptr;
+        return false;
     }
     auto view = contents->view();
-    // Over a scrolling contents view the overlay must not scroll with it.
-    auto host = view->superview() ? view->superview() : view;
-    const CGRect bar = searchBar_->convertRectToView(searchBar_->bounds(), host);
-    const CGRect covered = view->convertRectToView(view->bounds(), host);
-    const CGFloat top = CGRectGetMaxY(bar);
-    *area = CGRectMake(covered.origin.x, top, covered.size.width,
-                       std::max<CGFloat>(0, CGRectGetMaxY(covered) - top));
-    return host;
+    // Beside the contents view, not in it, so that it does not scroll with a
+    // table that is the screen's view; as the view's companion it leaves and
+    // comes back with the screen (one pushed over it covers it).
+    const CGRect bounds = view->bounds();
+    const CGRect bar = searchBar_->convertRectToView(searchBar_->bounds(), view);
+    const CGFloat top = std::min(CGRectGetMaxY(bar), CGRectGetMaxY(bounds));
+    view->addCompanionViewWithInsets(overlay,
+                                     UIEdgeInsetsMake(top - CGRectGetMinY(bounds), 0, 0, 0));
+    return true;
+}
+
+void UISearchDisplayController::hideOverlayView(const std::shared_ptr<UIView>& overlay) const {
+    if (auto contents = contents_.lock(); contents && contents->isViewLoaded()) {
+        contents->view()->removeCompanionView(overlay);
+    }
+    overlay->removeFromSuperview();
 }
 
 void UISearchDisplayController::setActiveAnimated(bool active, bool animated) {
@@ -147,18 +155,17 @@ void UISearchDisplayController::setActiveAnimated(bool active, bool animated) {
             delegate->searchDisplayControllerWillBeginSearch(*this);
         }
         active_ = true;
-        CGRect area;
-        if (auto host = container(&area)) {
-            dimmingView_ = std::make_shared<UIView>(area);
-            dimmingView_->setBackgroundColor(UIColor::colorWithWhiteAlpha(0, 0.4));
-            auto tap = std::make_shared<UITapGestureRecognizer>(
-                [weak = weak_from_this()](UIGestureRecognizer&) {
-                    if (auto self = weak.lock()) {
-                        self->setActiveAnimated(false, true);
-                    }
-                });
-            dimmingView_->addGestureRecognizer(tap);
-            host->addSubview(dimmingView_);
+        auto dimming = std::make_shared<UIView>(CGRectZero);
+        dimming->setBackgroundColor(UIColor::colorWithWhiteAlpha(0, 0.4));
+        auto tap = std::make_shared<UITapGestureRecognizer>(
+            [weak = weak_from_this()](UIGestureRecognizer&) {
+                if (auto self = weak.lock()) {
+                    self->setActiveAnimated(false, true);
+                }
+            });
+        dimming->addGestureRecognizer(tap);
+        if (showOverlayView(dimming)) {
+            dimmingView_ = dimming;
             if (animated) {
                 dimmingView_->setAlpha(0);
                 UIView::animateWithDurationAnimations(0.25,
@@ -184,7 +191,7 @@ void UISearchDisplayController::setActiveAnimated(bool active, bool animated) {
     searchBar_->setShowsCancelButtonAnimated(false, animated);
     showResults("");
     if (dimmingView_) {
-        dimmingView_->removeFromSuperview();
+        hideOverlayView(dimmingView_);
         dimmingView_.reset();
     }
     if (delegate) {
@@ -201,23 +208,18 @@ void UISearchDisplayController::showResults(const std::string& text) {
             delegate->searchDisplayControllerShouldReloadTableForSearchString(*this, text)) {
             table->reloadData();
         }
-        if (!tableShown_) {
-            CGRect area;
-            if (auto host = container(&area)) {
-                if (delegate) {
-                    delegate->searchDisplayControllerWillShowSearchResultsTableView(*this, *table);
-                }
-                table->setFrame(area);
-                host->addSubview(table);
-                tableShown_ = true;
-                fitTableAboveKeyboard();
+        if (!tableShown_ && contents_.lock()) {
+            if (delegate) {
+                delegate->searchDisplayControllerWillShowSearchResultsTableView(*this, *table);
             }
+            tableShown_ = showOverlayView(table);
+            fitTableAboveKeyboard();
         }
     } else if (tableShown_) {
         if (delegate) {
             delegate->searchDisplayControllerWillHideSearchResultsTableView(*this, *table_);
         }
-        table_->removeFromSuperview();
+        hideOverlayView(table_);
         tableShown_ = false;
         if (delegate) {
             delegate->searchDisplayControllerDidHideSearchResultsTableView(*this, *table_);

@@ -44,7 +44,10 @@ class UISearchDisplayDelegate {
 // reloads when the delegate agrees; when it has no rows it says "No
 // Results". Cancel, or a tap on the dimmed area,
 // ends the search: the text is cleared, the keyboard goes and the screen is
-// as before. The results scroll clear of the on-screen keyboard. Main thread.
+// as before. The results scroll clear of the on-screen keyboard. The dimming
+// and the results belong to the searching screen: covered by a screen pushed
+// over it, they go with it and are there again, as they were, when it shows
+// again. Main thread.
 class UISearchDisplayController : public UISearchBarDelegate,
                                   public std::enable_shared_from_this<UISearchDisplayController> {
   public:
@@ -81,8 +84,10 @@ class UISearchDisplayController : public UISearchBarDelegate,
   private:
     UISearchDisplayController(std::shared_ptr<UISearchBar> searchBar,
                               std::shared_ptr<UIViewController> contents);
-    // Where the dimming view and the table go, and the area they cover there.
-    std::shared_ptr<UIView> container(CGRect* area) const;
+    // Shows the dimming view or the table over the contents view below the
+    // bar, going with that view wherever it goes; false without contents.
+    bool showOverlayView(const std::shared_ptr<UIView>& overlay) const;
+    void hideOverlayView(const std::shared_ptr<UIView>& overlay) const;
     void showResults(const std::string& text);
     // Keeps the results above the on-screen keyboard.
     void fitTableAboveKeyboard();

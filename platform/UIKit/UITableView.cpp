@@ -582,9 +582,14 @@ void UITableView::layoutSectionIndex(const CGRect& visible) {
     }
     index_->setTitles(indexTitles_);
     const UIEdgeInsets insets = contentInset();
-    index_->setFrame(CGRectMake(CGRectGetMaxX(visible) - UITableViewIndex::kWidth,
-                                visible.origin.y + insets.top, UITableViewIndex::kWidth,
-                                std::max(0.0, visible.size.height - insets.top - insets.bottom)));
+    // Beside the rows, not over the table header (a search bar's Cancel).
+    CGFloat top = visible.origin.y + insets.top;
+    if (tableHeaderView_) {
+        top = std::max(top, CGRectGetMaxY(tableHeaderView_->frame()));
+    }
+    const CGFloat bottom = CGRectGetMaxY(visible) - insets.bottom;
+    index_->setFrame(CGRectMake(CGRectGetMaxX(visible) - UITableViewIndex::kWidth, top,
+                                UITableViewIndex::kWidth, std::max(0.0, bottom - top)));
     if (index_->superview().get() != this) {
         addSubview(index_);
     }

@@ -50,8 +50,9 @@ enum UITableViewCellSeparatorStyle : long {
 // willSelect, [willDeselect, didDeselect of the old row], didSelect); a drag
 // cancels the highlight.
 //
-// A section index from the data source runs along the right edge; choosing
-// an entry scrolls its section to the top.
+// A section index from the data source runs along the right edge, beside
+// the rows: below the table header while that is in sight; choosing an entry
+// scrolls its section to the top.
 //
 // Plain tables show section headers that stay at the top while their
 // section scrolls under them; grouped tables inset their rows by 10 points

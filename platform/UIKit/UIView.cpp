@@ -77,12 +77,14 @@ void UIView::setBounds(const CGRect& bounds) {
         }
         resizeSubviewsWithOldSize(oldSize);
         setNeedsLayout();
+        frameCompanions();
     }
 }
 
 void UIView::setCenter(CGPoint center) {
     connectLayer();
     layer_->setPosition(center);
+    frameCompanions();
 }
 
 void UIView::setTransform(const CGAffineTransform& transform) {
@@ -147,6 +149,11 @@ void UIView::setAlpha(CGFloat alpha) {
 
 void UIView::setHidden(bool hidden) {
     layer_->setHidden(hidden);
+    for (const Companion& companion : companions_) {
+        if (auto view = companion.view.lock()) {
+            view->setHidden(hidden);
+        }
+    }
 }
 
 void UIView::setBackgroundColor(const std::optional<UIColor>& color) {
@@ -254,6 +261,7 @@ void UIView::insertSubviewAtIndex(const std::shared_ptr<UIView>& view, size_t in
         index = std::min(index, subviews_.size());
         subviews_.insert(subviews_.begin() + long(index), view);
         placeLayerOf(view);
+        view->placeCompanions();
         return;
     }
     std::shared_ptr<UIView> keep = view;
@@ -279,6 +287,7 @@ void UIView::insertSubviewAtIndex(const std::shared_ptr<UIView>& view, size_t in
     }
     didAddSubview(view);
     setNeedsLayout();
+    view->placeCompanions();
 }
 
 void UIView::placeLayerOf(const std::shared_ptr<UIView>& view) {
@@ -348,6 +357,71 @@ void UIView::removeFromSuperview() {
     }
     didMoveToSuperview();
     parent->setNeedsLayout();
+    for (const Companion& companion : std::vector(companions_)) {
+        if (auto view = companion.view.lock()) {
+            view->removeFromSuperview();
+        }
+    }
+}
+
+void UIView::addCompanionViewWithInsets(const std::shared_ptr<UIView>& view,
+                                        const UIEdgeInsets& insets) {
+    if (!view || view.get() == this) {
+        return;
+    }
+    auto it = std::find_if(companions_.begin(), companions_.end(), [&](const Companion& companion) {
+        return companion.view.lock() == view;
+    });
+    if (it != companions_.end()) {
+        it->insets = insets;
+    } else {
+        companions_.push_back({view, insets});
+    }
+    view->setHidden(isHidden());
+    placeCompanions();
+}
+
+void UIView::removeCompanionView(const std::shared_ptr<UIView>& view) {
+    std::erase_if(companions_, [&](const Companion& companion) {
+        return companion.view.expired() || companion.view.lock() == view;
+    });
+    if (view) {
+        view->removeFromSuperview();
+    }
+}
+
+void UIView::placeCompanions() {
+    if (companions_.empty()) {
+        return;
+    }
+    frameCompanions();
+    std::shared_ptr<UIView> parent = superview();
+    std::shared_ptr<UIView> below = std::static_pointer_cast<UIView>(shared_from_this());
+    // A copy: moving a companion calls out to code that may change the list.
+    for (const Companion& companion : std::vector(companions_)) {
+        std::shared_ptr<UIView> view = companion.view.lock();
+        if (!view) {
+            continue;
+        }
+        if (parent) {
+            parent->insertSubviewAboveSubview(view, below);
+        } else {
+            view->removeFromSuperview();
+        }
+        below = view;
+    }
+}
+
+void UIView::frameCompanions() {
+    if (companions_.empty()) {
+        return;
+    }
+    const CGRect f = frame();
+    for (const Companion& companion : std::vector(companions_)) {
+        if (auto view = companion.view.lock()) {
+            view->setFrame(UIEdgeInsetsInsetRect(f, companion.insets));
+        }
+    }
 }
 
 void UIView::bringSubviewToFront(const std::shared_ptr<UIView>& view) {

@@ -157,6 +157,20 @@ class UIView : public UIResponder, public CALayerDelegate {
     virtual void didAddSubview(const std::shared_ptr<UIView>&) {}
     virtual void willRemoveSubview(const std::shared_ptr<UIView>&) {}
 
+    // Companion views (a stand-in detail, not the phone's): views that go
+    // with this one without being its subviews, such as an overlay that
+    // must not scroll with a table. Each stands just above this view among
+    // its superview's subviews (in the order added), at fixed insets from
+    // its frame: it leaves the superview with this view, comes back just
+    // above it wherever this view is inserted or moved, follows its frame
+    // (inside the same animation block, so it slides along) and hides and
+    // shows with it. Held weakly; a companion's own autoresizing mask should
+    // be none. Adding places the view at once when this view has a superview.
+    void addCompanionViewWithInsets(const std::shared_ptr<UIView>& view,
+                                    const UIEdgeInsets& insets);
+    // Ends the companionship and takes the view out of its superview.
+    void removeCompanionView(const std::shared_ptr<UIView>& view);
+
     // Layout.
     void setNeedsLayout();
     void layoutIfNeeded();
@@ -251,7 +265,15 @@ class UIView : public UIResponder, public CALayerDelegate {
     void connectLayer() const;
 
   private:
+    struct Companion {
+        std::weak_ptr<UIView> view;
+        UIEdgeInsets insets;
+    };
+
     void moveToWindow(const std::shared_ptr<UIWindow>& window);
+    // Puts the companions just above this view in its superview, if any.
+    void placeCompanions();
+    void frameCompanions();
     void placeLayerOf(const std::shared_ptr<UIView>& view);
     void propagateTintColorChange();
 
@@ -260,6 +282,7 @@ class UIView : public UIResponder, public CALayerDelegate {
     std::weak_ptr<UIView> superview_;
     std::vector<std::shared_ptr<UIView>> subviews_;
     std::vector<std::shared_ptr<UIGestureRecognizer>> gestureRecognizers_;
+    std::vector<Companion> companions_;
     std::weak_ptr<UIViewController> controller_;
     std::optional<UIColor> backgroundColor_;
     std::optional<UIColor> tintColor_;

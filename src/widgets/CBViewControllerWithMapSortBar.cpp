@@ -372,7 +372,9 @@ CBViewControllerWithMapSortBar::OpenMapMode CBViewControllerWithMapSortBar::open
 }
 
 void CBViewControllerWithMapSortBar::configureOpenMapButtonTitle() {
-    if (!showOnMapButton_)
+    // A search shown again (a screen over it popped) keeps the whole bar;
+    // its end sets the button up.
+    if (!showOnMapButton_ || (searchDisplayController_ && searchDisplayController_->isActive()))
         return;
     const OpenMapMode mode = openMapMode();
     if (mode == kOpenMapNearest)

@@ -3,8 +3,10 @@
 #include "QuartzCore/CAFrameClock.h"
 #include "UIKit/UIKeyboard.h"
 #include "UIKit/UILabel.h"
+#include "UIKit/UINavigationController.h"
 #include "UIKit/UISearchDisplayController.h"
 #include "UIKit/UITableView.h"
+#include "UIKit/UITableViewController.h"
 #include "UIKit/UIViewController.h"
 #include "UIKitTestSupport.h"
 
@@ -141,6 +143,60 @@ TEST_F(UISearchDisplayControllerTest, ASearchThatFindsNothingSaysSoHoweverItsRow
     table->reloadData();
     table->layoutIfNeeded();
     EXPECT_FALSE(label->isHidden());
+}
+
+// The results belong to the searching screen, here a table whose header is
+// the bar: a screen pushed over it covers them and they leave with it; after
+// the pop they are back just above it as they were, laid out at the size the
+// window took meanwhile.
+TEST_F(UISearchDisplayControllerTest, AScreenPushedOverTheSearchCoversItsResults) {
+    auto list = std::make_shared<UITableViewController>();
+    auto listBar = std::make_shared<UISearchBar>(CGRectMake(0, 0, 320, 44));
+    list->tableView()->setTableHeaderView(listBar);
+    auto search = UISearchDisplayController::create(listBar, list);
+    search->setSearchResultsDataSource(results);
+    auto navigation = std::make_shared<UINavigationController>(list);
+    window->setRootViewController(navigation);
+    window->layoutIfNeeded();
+    ASSERT_TRUE(listBar->becomeFirstResponder());
+    listBar->searchField()->insertText("b");
+    auto table = search->searchResultsTableView();
+    const auto container = navigation->view();
+    ASSERT_EQ(table->superview(), container);
+    EXPECT_EQ(table->UIView::frame(), CGRectMake(0, 88, 320, 480));
+
+    auto page = std::make_shared<UIViewController>();
+    page->setView(std::make_shared<UIView>(CGRectZero));
+    navigation->pushViewControllerAnimated(page, true);
+    CAFrameClock::shared().advance(0.15);
+    const CGFloat sliding = list->view()->layer()->presentationLayer()->position().x;
+    EXPECT_LT(sliding, 160);
+    EXPECT_NEAR(table->layer()->presentationLayer()->position().x, sliding, 0.01);
+    CAFrameClock::shared().advance(1);
+    EXPECT_EQ(window->hitTest({160, 300}, nullptr), page->view());
+    EXPECT_FALSE(table->superview());
+    EXPECT_FALSE(search->dimmingView()->superview());
+
+    window->setFrame(CGRectMake(0, 0, 568, 320));
+    window->layoutIfNeeded();
+    navigation->popViewControllerAnimated(true);
+    CAFrameClock::shared().advance(1);
+    window->layoutIfNeeded();
+    const auto& views = container->subviews();
+    const auto at = std::find(views.begin(), views.end(), list->view());
+    ASSERT_GE(views.end() - at, 3);
+    EXPECT_EQ(std::vector(at, at + 3),
+              (std::vector<std::shared_ptr<UIView>>{list->view(), search->dimmingView(), table}));
+    EXPECT_TRUE(search->isActive());
+    EXPECT_EQ(listBar->text(), "b");
+    EXPECT_EQ(table->UIView::frame(), CGRectMake(0, 88, 568, 232));
+    EXPECT_EQ(table->visibleCells().size(), 3u);
+    list->view()->setHidden(true);
+    EXPECT_TRUE(table->isHidden());
+    list->view()->setHidden(false);
+    const size_t shown = views.size();
+    search->setActive(false);
+    EXPECT_EQ(views.size(), shown - 2);
 }
 
 }  // namespace

@@ -494,6 +494,29 @@ TEST_F(UITableViewTest, SectionIndexScrollsToTheChosenSection) {
     EXPECT_EQ(table->cellForRowAtIndexPath({2, 9})->frame().size.width, 320);
 }
 
+// On a short table (a phone on its side) the index would reach over the
+// header's search bar and take the taps meant for its Cancel button.
+TEST_F(UITableViewTest, SectionIndexStaysBelowTheTableHeaderInSight) {
+    rows->counts = {30};
+    rows->indexTitles = {UITableViewIndexSearch, "A", "B"};
+    auto table = makeTable();
+    table->setFrame(CGRectMake(0, 0, 320, 240));
+    auto header = std::make_shared<UIView>(CGRectMake(0, 0, 320, 44));
+    auto cancel = std::make_shared<UIView>(CGRectMake(260, 0, 60, 44));
+    header->addSubview(cancel);
+    table->setTableHeaderView(header);
+    table->layoutIfNeeded();
+    EXPECT_EQ(window->hitTest({312, 22}, nullptr), cancel);
+    EXPECT_EQ(table->subviews().back()->frame(), CGRectMake(304, 44, 16, 196));
+    // Scrolled halfway past the header, then beyond it.
+    table->setContentOffset({0, 30});
+    table->layoutIfNeeded();
+    EXPECT_EQ(table->subviews().back()->frame(), CGRectMake(304, 44, 16, 226));
+    table->setContentOffset({0, 100});
+    table->layoutIfNeeded();
+    EXPECT_EQ(table->subviews().back()->frame(), CGRectMake(304, 100, 16, 240));
+}
+
 TEST_F(UITableViewTest, BrokenDataSourcesAreSurvived) {
     rows->counts = {-3, 4};
     rows->returnNoCell = true;
