@@ -437,6 +437,30 @@ TEST_F(UITableViewTest, AReloadWithFewerRowsShowsThem) {
     EXPECT_EQ(visibleTexts(*table).back(), "Row 0-14");
 }
 
+// A footer that shrinks while the list is scrolled to its end shrinks the
+// content at the next layout: that same layout (looked at through the
+// table's subviews, without a second one) shows the rows at the new end, not
+// those of the offset it began with.
+TEST_F(UITableViewTest, AShrunkFooterShowsTheRowsAtTheNewEndAtOnce) {
+    rows->counts = {15};
+    auto table = makeTable();
+    auto footer = std::make_shared<UIView>(CGRectMake(0, 0, 320, 1000));
+    table->setTableFooterView(footer);
+    table->layoutIfNeeded();
+    table->setContentOffset({0, 15 * 44 + 1000 - 480});
+    table->layoutIfNeeded();
+    footer->setFrame(CGRectMake(0, 0, 320, 0));
+    table->setNeedsLayout();
+    table->layoutIfNeeded();
+    EXPECT_EQ(table->contentOffset(), CGPointMake(0, 15 * 44 - 480));
+    std::vector<std::string> laidOut;
+    for (const auto& view : table->subviews()) {
+        if (auto cell = std::dynamic_pointer_cast<UITableViewCell>(view))
+            laidOut.push_back(cell->textLabel()->text());
+    }
+    EXPECT_NE(std::find(laidOut.begin(), laidOut.end(), "Row 0-14"), laidOut.end());
+}
+
 TEST_F(UITableViewTest, EditingDeletesAfterConfirmation) {
     auto table = makeTable();
     table->setEditing(true);
