@@ -83,35 +83,4 @@ TEST_F(CBHomeStartTest, OneKelvaraRunsOnAHomeWhateverHappenedToItsLockFile) {
     EXPECT_TRUE(held_);
 }
 
-// A home of another user's, or one with a folder another user's start left
-// in it (an earlier start with sudo): the start ends naming it and what to
-// do, having written nothing there. Ownership needs root to set up.
-TEST_F(CBHomeStartTest, AHomeOrAFolderInItOfAnotherUserEndsTheStart) {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "needs root to give a folder to another user";
-    const fs::path home = work_ / "home";
-    fs::create_directories(home);
-    ASSERT_EQ(::chown(home.c_str(), 65534, 65534), 0);
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(start(false), Outcome::Ended);
-    std::string said = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(said.find(home.string() + " belongs to "), std::string::npos) << said;
-    EXPECT_NE(said.find("(start Kelvara as "), std::string::npos) << said;
-    EXPECT_TRUE(fs::is_empty(home));
-
-    ASSERT_EQ(::chown(home.c_str(), 0, 0), 0);
-    const fs::path left = home / "Library" / "Application Support";
-    fs::create_directories(left);
-    ASSERT_EQ(::chown(left.c_str(), 65534, 65534), 0);
-    ::testing::internal::CaptureStderr();
-    EXPECT_EQ(start(true), Outcome::Ended);
-    said = ::testing::internal::GetCapturedStderr();
-    EXPECT_NE(said.find(left.string() + " belongs to "), std::string::npos) << said;
-    EXPECT_NE(said.find("chown -R root '" + left.string() + "'"), std::string::npos) << said;
-    EXPECT_FALSE(held_);
-
-    ASSERT_EQ(::chown(left.c_str(), 0, 0), 0);
-    EXPECT_EQ(start(true), Outcome::Run);
-}
-
 }  // namespace

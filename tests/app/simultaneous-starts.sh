@@ -5,9 +5,10 @@
 # third start. The same holds on a home whose lock file belongs to another
 # user (as after one start with sudo by an older Kelvara): it is held by the
 # lock of its folder instead, which needs no runtime folder either: with
-# none that is private, the later start waits and ends. A home under a file,
-# a read-only one and another user's end a start with status 1 and a message
-# naming it, before its services start and without writing anything there.
+# none that is private, the later start waits and ends; a hang-up ends the
+# one running as being told to end does. A home under a file, a read-only
+# one, another user's and one with a folder another user's start left end a
+# start with status 1 and a message naming it, before its services start.
 # As root, the starts on those homes run without the capabilities that pass
 # over file permissions. Needs a display (ctest gives it a virtual one).
 set -euo pipefail
@@ -16,7 +17,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/kelvara-simultaneous.XXXXXX")
 # A services command that only counts its starts.
 cat >"$work/services" <<EOF
 #!/bin/sh
-echo started >>"$work/services-started"
+echo \$\$ >>"$work/services-started"
 printf '\n'
 exec sleep 600
 EOF
@@ -32,6 +33,7 @@ belongs_to_another() {
     chmod "$1" "$2"
     [ -z "${as_user[*]}" ] || chown 65534 "$2"
 }
+nobody=$(id -nu 65534 2>/dev/null || echo "user 65534")
 runtime=$work/runtime
 mkdir -m 700 "$runtime"
 export XDG_RUNTIME_DIR=$runtime
@@ -104,17 +106,20 @@ echo "every pair of starts left one Kelvara on its home"
 
 # The lock file is another user's and no runtime folder is private (one open
 # to everybody): no hand-over, but still one Kelvara; the later start ends.
+# The one running, ended by a hang-up (a closed terminal), quits as when told
+# to end: with status 0, the place its link showed saved, its services ended.
 home=$work/home-no-runtime
 mkdir "$home"
 touch "$home/instance.lock"
 belongs_to_another 000 "$home/instance.lock"
 mkdir -m 1777 "$work/open"
 rm -f "$work/services-started"
-XDG_RUNTIME_DIR=$work/open "${start[@]}" --home "$home" >"$work/first-no-runtime.log" 2>&1 &
+XDG_RUNTIME_DIR=$work/open "${start[@]}" --home "$home" 'kelvara2://?ll=53.5530,13.2700&z=17' \
+    >"$work/first-no-runtime.log" 2>&1 &
 first=$!
 pids=("$first")
 for _ in $(seq 1 600); do
-    [ -s "$work/services-started" ] && break
+    [ -s "$work/services-started" ] && grep -q "opened the map" "$work/first-no-runtime.log" && break
     sleep 0.1
 done
 [ -s "$work/services-started" ] || fail "the start without a runtime folder did not run"
@@ -125,20 +130,32 @@ XDG_RUNTIME_DIR=$work/open "${start[@]}" --home "$home" >"$work/second-no-runtim
 grep -q "another Kelvara holds the home $home and takes no links" "$work/second-no-runtime.log" ||
     fail "the second start without a runtime folder did not say why it ended"
 [ "$(wc -l <"$work/services-started")" -eq 1 ] || fail "two Kelvaras ran without a runtime folder"
-kill -0 "$first" 2>/dev/null || fail "the Kelvara holding the home without a runtime folder ended"
-kill "$first"
-wait "$first" 2>/dev/null || true
+kill -HUP "$first"
+status=0
+wait "$first" || status=$?
 pids=()
-echo "without a runtime folder the later start ended"
+[ "$status" -eq 0 ] || fail "a hang-up ended Kelvara with status $status, not as SIGTERM does"
+python3 - "$home/Caches/CBMap_state.plist" <<'PY' || fail "a hang-up lost the map's place"
+import plistlib, sys
+with open(sys.argv[1], "rb") as state:
+    box = plistlib.load(state)["neubrandenburg"]
+middle = ((box["SWLatitude"] + box["NELatitude"]) / 2, (box["SWLongitude"] + box["NELongitude"]) / 2)
+sys.exit(abs(middle[0] - 53.5530) > 0.001 or abs(middle[1] - 13.2700) > 0.001)
+PY
+! kill -0 "$(cat "$work/services-started")" 2>/dev/null || fail "the services outlived a hang-up"
+echo "without a runtime folder the later start ended; a hang-up ended the first through its quit"
 
 touch "$work/file"
 mkdir -m 555 "$work/read-only"
 homes=("$work/file/home" "$work/read-only")
-# Another user's home: root's start on it, as with sudo.
+# Another user's home (root's start on it, as with sudo), and a folder
+# another user's start left in one's own.
 if [ -n "${as_user[*]}" ]; then
-    mkdir "$work/another-users"
+    mkdir "$work/another-users" "$work/left-behind"
     belongs_to_another 755 "$work/another-users"
-    homes+=("$work/another-users")
+    mkdir -p "$work/left-behind/Library/Application Support"
+    belongs_to_another 700 "$work/left-behind/Library/Application Support"
+    homes+=("$work/another-users" "$work/left-behind")
 fi
 for home in "${homes[@]}"; do
     rm -f "$work/services-started"
@@ -148,13 +165,15 @@ for home in "${homes[@]}"; do
     case $home in
     */file/home) why="$home cannot be made (Not a directory); not starting on it (choose another home" ;;
     */read-only) why="$home is not writable (Permission denied); not starting on it (choose another home" ;;
-    *) why="$home belongs to $(id -nu 65534 2>/dev/null || echo "user 65534"); not starting on it (start Kelvara as" ;;
+    */another-users) why="$home belongs to $nobody; not starting on it (start Kelvara as $nobody" ;;
+    *) why="$home/Library/Application Support belongs to $nobody, not to $(id -nu); not starting on it (give it to" ;;
     esac
     if [ "$(grep -c . <<<"$output")" -ne 1 ] ||
         ! grep -qF "kelvara: cannot keep files in the home $home: $why" <<<"$output"; then
         fail "a start on $home did not say why it ended, in one line: $output"
     fi
     [ ! -e "$work/services-started" ] || fail "a start on $home started its services"
-    [ -z "$(ls -A "$home" 2>/dev/null)" ] || fail "a start on $home wrote into it: $(ls -A "$home")"
+    [ "$home" = "$work/left-behind" ] || [ -z "$(ls -A "$home" 2>/dev/null)" ] ||
+        fail "a start on $home wrote into it: $(ls -A "$home")"
     echo "a start on $home ended saying why"
 done
