@@ -109,8 +109,14 @@ std::optional<CBHomeFolders::Unusable> CBHomeFolders::whyUnusable(const std::str
 }
 
 std::optional<CBHomeFolders::Unusable> CBHomeFolders::whyUnusableBelow(const std::string& home) {
+    // Outer folders first (a folder is longer than one holding it), so that
+    // none is walked twice (Library lies in the defaults' folder).
+    std::vector<std::string> folders = foldersOfHome(home);
+    std::stable_sort(
+        folders.begin(), folders.end(),
+        [](const std::string& a, const std::string& b) { return a.size() < b.size(); });
     std::vector<std::string> walked;
-    for (const std::string& folder : foldersOfHome(home)) {
+    for (const std::string& folder : folders) {
         if (isWithin(folder, walked))
             continue;
         if (auto why = folderOfAnotherBelow(folder))

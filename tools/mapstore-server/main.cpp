@@ -35,11 +35,9 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--root") == 0 && i + 1 < argc) {
             root = argv[++i];
         } else if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
-            const auto parsed = parsePort(argv[++i]);
-            if (!parsed) {
-                std::fprintf(stderr, "%s: --port must be a number from 0 to 65535\n", argv[0]);
+            const auto parsed = parsePort(argv[0], argv[++i]);
+            if (!parsed)
                 return 2;
-            }
             port = *parsed;
         } else if (std::strcmp(argv[i], "--test-control") == 0 && i + 1 < argc) {
             testData = argv[++i];

@@ -62,11 +62,9 @@ int main(int argc, char** argv) {
     int port = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--port") == 0 && i + 1 < argc) {
-            const auto parsed = parsePort(argv[++i]);
-            if (!parsed) {
-                std::fprintf(stderr, "%s: --port must be a number from 0 to 65535\n", argv[0]);
+            const auto parsed = parsePort(argv[0], argv[++i]);
+            if (!parsed)
                 return 2;
-            }
             port = *parsed;
         } else if (std::strcmp(argv[i], "--app") == 0 && i + 1 < argc) {
             service.addApp(argv[++i]);

@@ -1,6 +1,7 @@
 #include "LocalServing.h"
 
 #include <charconv>
+#include <cstdio>
 
 std::optional<uint64_t> parseDecimal(std::string_view text) {
     uint64_t value = 0;
@@ -12,9 +13,11 @@ std::optional<uint64_t> parseDecimal(std::string_view text) {
     return value;
 }
 
-std::optional<int> parsePort(std::string_view text) {
+std::optional<int> parsePort(const char* program, std::string_view text) {
     const auto value = parseDecimal(text);
-    if (!value || *value > 65535)
+    if (!value || *value > 65535) {
+        std::fprintf(stderr, "%s: --port must be a number from 0 to 65535\n", program);
         return std::nullopt;
+    }
     return int(*value);
 }

@@ -8,6 +8,7 @@
 // empty text, a sign, other characters or an overflow.
 std::optional<uint64_t> parseDecimal(std::string_view text);
 
-// A port a server may be asked to listen on: a decimal number from 0 (any
-// free port) to 65535; nullopt for anything else.
-std::optional<int> parsePort(std::string_view text);
+// The port a server is asked to listen on (--port): a decimal number from 0
+// (any free port) to 65535; nullopt for anything else, which it tells on
+// standard error in the words of `program`.
+std::optional<int> parsePort(const char* program, std::string_view text);

@@ -19,11 +19,9 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const bool hasValue = i + 1 < argc;
         if (std::strcmp(argv[i], "--port") == 0 && hasValue) {
-            const auto parsed = parsePort(argv[++i]);
-            if (!parsed) {
-                std::fprintf(stderr, "%s: --port must be a number from 0 to 65535\n", argv[0]);
+            const auto parsed = parsePort(argv[0], argv[++i]);
+            if (!parsed)
                 return 2;
-            }
             port = *parsed;
         } else if (std::strcmp(argv[i], "--key") == 0 && hasValue)
             options.apiKey = argv[++i];
